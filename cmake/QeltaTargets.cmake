@@ -1,0 +1,40 @@
+# Shared build settings for every target of the suite.
+
+if(QELTA_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
+endif()
+
+if(QELTA_BUILD_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "Fuzz targets need clang (configure with the 'fuzz' preset)")
+  endif()
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# Our own code builds with warnings as errors.
+function(qelta_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Werror -Wno-error=deprecated-declarations)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    # GCC 12 reports false -Wrestrict overlaps inside std::string concatenation at -O3.
+    target_compile_options(${target} PRIVATE -Wno-restrict)
+  endif()
+endfunction()
+
+# qelta_library(name [SHARED|STATIC] SOURCES ...) - a library of the suite.
+function(qelta_library name kind)
+  add_library(${name} ${kind} ${ARGN})
+  qelta_warnings(${name})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+endfunction()
+
+# qelta_test(name SOURCES ... LIBS ...) - one GoogleTest program per unit, registered with CTest.
+function(qelta_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  qelta_warnings(${name})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} qelta_testsupport GTest::gtest GTest::gtest_main GTest::gmock)
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
+endfunction()

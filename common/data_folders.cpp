@@ -1,0 +1,107 @@
+#include "common/data_folders.h"
+
+#include "common/registry_helper.h"
+#include "platform/files.h"
+#include "platform/ini.h"
+#include "platform/known_folders.h"
+
+#include <cstring>
+#include <optional>
+
+namespace {
+
+std::optional<platform::KnownFolder> folderFor(int csidl)
+{
+    switch (csidl) {
+    case CSIDL_APPDATA:
+        return platform::KnownFolder::AppData;
+    case CSIDL_COMMON_APPDATA:
+        return platform::KnownFolder::CommonAppData;
+    case CSIDL_LOCAL_APPDATA:
+        return platform::KnownFolder::LocalAppData;
+    case CSIDL_PERSONAL:
+        return platform::KnownFolder::Documents;
+    default:
+        return std::nullopt;
+    }
+}
+
+// Copies text into buffer when it fits with its terminator; otherwise leaves an empty buffer.
+int copyIfFits(const std::string& text, char* buffer, size_t size)
+{
+    if (!buffer || size == 0)
+        return 0;
+    if (text.size() >= size) {
+        buffer[0] = '\0';
+        return 0;
+    }
+    std::memcpy(buffer, text.c_str(), text.size() + 1);
+    return 1;
+}
+
+} // namespace
+
+int LoadShellFolderPath(char* buffer, size_t size, int csidl)
+{
+    if (!buffer || size == 0)
+        return 0;
+    buffer[0] = '\0';
+    const auto which = folderFor(csidl);
+    const auto path = which ? platform::knownFolder(*which) : std::nullopt;
+    if (!path || path->empty())
+        return 0;
+    const size_t n = path->size() < size ? path->size() : size - 1;
+    std::memcpy(buffer, path->data(), n);
+    buffer[n] = '\0';
+    return 1;
+}
+
+int GetDataBaseFolder(char* buffer, size_t size)
+{
+    if (!buffer || size == 0)
+        return 0;
+    std::optional<std::string> found;
+    for (int csidl : {CSIDL_APPDATA, CSIDL_COMMON_APPDATA, CSIDL_LOCAL_APPDATA, CSIDL_PERSONAL}) {
+        char path[4096];
+        if (LoadShellFolderPath(path, sizeof path, csidl)) {
+            found = path;
+            break;
+        }
+    }
+    if (!found)
+        found = platform::knownFolder(platform::KnownFolder::Temp);
+    if (!found || found->empty()) {
+        buffer[0] = '\0';
+        return 0;
+    }
+    if (found->size() > 1 && (found->back() == '/' || found->back() == '\\'))
+        found->pop_back();
+    return copyIfFits(*found, buffer, size);
+}
+
+std::string GetCompanyName()
+{
+    const CRegistryHelper machine(HKEY_LOCAL_MACHINE, kProductKeyPrefix);
+    const std::string tagFile = machine.ReadString(kProductSubkey, "TQL Directory", "") + "DATA.TAG";
+    char company[kMaxPathBytes];
+    platform::readProfileString("TagInfo", "Company", "", company, sizeof company, tagFile);
+    return company;
+}
+
+std::string GetUserDataDirectory(const char* valueName, const char* tail)
+{
+    const CRegistryHelper user(HKEY_CURRENT_USER, kProductKeyPrefix);
+    std::string directory = platform::nativePath(user.ReadString(kProductSubkey, valueName, ""));
+    if (directory.empty()) {
+        char base[kMaxPathBytes];
+        if (!GetDataBaseFolder(base, sizeof base))
+            return {};
+        directory = std::string(base) + "/" + GetCompanyName() + tail;
+        user.WriteString(kProductSubkey, valueName, directory);
+    }
+    if (!platform::pathExists(directory))
+        platform::createDirectories(directory); // a failure shows in the caller's first file operation
+    return directory;
+}
+
+std::string GetPhoneBookDirectory() { return GetUserDataDirectory("PhonebookDirectory", "/qelta/phonebook"); }

@@ -1,0 +1,37 @@
+// The per-user data folders: the base folder chain, the company folder from the install tag file,
+// and the phone book directory built from them.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+/// The classic path buffer size the folder helpers fill.
+inline constexpr size_t kMaxPathBytes = 260;
+
+/// Shell folder identifiers the base folder chain asks for.
+enum : int {
+    CSIDL_PERSONAL = 5,             ///< the user's documents
+    CSIDL_APPDATA = 26,             ///< the user's application data
+    CSIDL_LOCAL_APPDATA = 28,       ///< the user's local application data
+    CSIDL_COMMON_APPDATA = 35,      ///< application data of every user
+};
+
+/// The shell folder for csidl, cut to the buffer. 1 and the folder, or 0 and an empty buffer.
+int LoadShellFolderPath(char* buffer, size_t size, int csidl);
+
+/// The per-user base folder: the first of application data, common application data, local
+/// application data and documents that resolves, else the temporary folder; one trailing separator
+/// removed. 1 when it fits the buffer with its terminator; otherwise 0 and an empty buffer.
+int GetDataBaseFolder(char* buffer, size_t size);
+
+/// The company folder name: "Company" in section "TagInfo" of "DATA.TAG" in the install directory
+/// (HKLM "TQL Directory"); empty when there is none.
+std::string GetCompanyName();
+
+/// The folder that the registry value valueName (HKCU, product key) names; when it is empty, the
+/// base folder + "/" + the company + tail, which is then stored in valueName. Missing levels are
+/// created. Empty when no base folder can be had.
+std::string GetUserDataDirectory(const char* valueName, const char* tail);
+
+/// The phone book directory: HKCU "PhonebookDirectory", else base/company/qelta/phonebook.
+std::string GetPhoneBookDirectory();

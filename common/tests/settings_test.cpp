@@ -1,0 +1,196 @@
+#include "common/data_folders.h"
+#include "common/registry_helper.h"
+#include "platform/files.h"
+#include "platform/known_folders.h"
+#include "platform/library.h"
+#include "platform/state.h"
+#include "platform/tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+#include <map>
+#include <unistd.h>
+
+using qelta::test::readTextFile;
+using qelta::test::ScopedStateRoot;
+using qelta::test::writeTextFile;
+
+namespace {
+
+// Known folders chosen by the test; a folder left out does not resolve.
+class FakeFolders : public platform::FolderProvider {
+public:
+    explicit FakeFolders(std::map<platform::KnownFolder, std::string> folders) : folders_(std::move(folders)) {}
+    std::optional<std::string> folder(platform::KnownFolder which) const override
+    {
+        auto it = folders_.find(which);
+        return it == folders_.end() ? std::nullopt : std::optional<std::string>(it->second);
+    }
+
+private:
+    std::map<platform::KnownFolder, std::string> folders_;
+};
+
+class DataFolders : public ::testing::Test {
+protected:
+    void useFolders(std::map<platform::KnownFolder, std::string> folders)
+    {
+        platform::setFolderProvider(std::make_shared<FakeFolders>(std::move(folders)));
+    }
+    void TearDown() override { platform::setFolderProvider(nullptr); }
+
+    std::string baseFolder()
+    {
+        char buffer[kMaxPathBytes] = "untouched";
+        const int ok = GetDataBaseFolder(buffer, sizeof buffer);
+        return ok ? std::string(buffer) : "<failed:" + std::string(buffer) + ">";
+    }
+
+    ScopedStateRoot root;
+    CRegistryHelper user{HKEY_CURRENT_USER, kProductKeyPrefix};
+    CRegistryHelper machine{HKEY_LOCAL_MACHINE, kProductKeyPrefix};
+};
+
+} // namespace
+
+TEST(RegistryHelper, StringsAndNumbersRoundTrip)
+{
+    ScopedStateRoot root;
+    const CRegistryHelper user(HKEY_CURRENT_USER, "SOFTWARE\\Kovra\\");
+    EXPECT_EQ(user.ReadString("TqlStl2", "Missing", "fallback"), "fallback");
+    EXPECT_EQ(user.ReadDword("TqlStl2", "Missing", 7u), 7u);
+
+    EXPECT_EQ(user.WriteString("TqlStl2", "CvrFile", "/home/u/covers"), 1);
+    EXPECT_EQ(user.WriteDword("TqlStl2", "PopupSeconds", 0xFFFFFFFFu), 1);
+    // One key whatever the spelling of prefix and subkey.
+    const CRegistryHelper upper(HKEY_CURRENT_USER, "SOFTWARE\\KOVRA\\");
+    EXPECT_EQ(upper.ReadString("TQLSTL2", "cvrfile", ""), "/home/u/covers");
+    EXPECT_EQ(upper.ReadDword("TQLSTL2", "popupseconds", 0), 0xFFFFFFFFu);
+
+    // Stored as a string with its terminator.
+    platform::RegistryKey key;
+    ASSERT_EQ(platform::RegistryKey::open(platform::Hive::CurrentUser, "SOFTWARE\\Kovra\\TqlStl2", key),
+              platform::RegStatus::Ok);
+    platform::RegValue value;
+    ASSERT_EQ(key.query("CvrFile", value), platform::RegStatus::Ok);
+    EXPECT_EQ(value.type, platform::RegType::String);
+    EXPECT_EQ(value.data, std::string("/home/u/covers\0", 15));
+
+    // Text read whatever the type; numbers only from number values.
+    EXPECT_EQ(user.WriteDword("TqlStl2", "Letter", 0x41), 1);
+    EXPECT_EQ(user.ReadString("TqlStl2", "Letter", "d"), "A");
+    EXPECT_EQ(user.ReadDword("TqlStl2", "CvrFile", 9u), 9u);
+}
+
+TEST(RegistryHelper, ReadsAreBoundedAndNamesCut)
+{
+    ScopedStateRoot root;
+    const CRegistryHelper user(HKEY_CURRENT_USER, "SOFTWARE\\KOVRA\\");
+    user.WriteString("TQLSTL2", "Long", std::string(300, 'x'));
+    EXPECT_EQ(user.ReadString("TQLSTL2", "Long", "default"), "default");
+    user.WriteString("TQLSTL2", "Fits", std::string(259, 'y'));
+    EXPECT_EQ(user.ReadString("TQLSTL2", "Fits", "default"), std::string(259, 'y'));
+    user.WriteString("TQLSTL2", "NoRoom", std::string(260, 'z'));
+    EXPECT_EQ(user.ReadString("TQLSTL2", "NoRoom", "default"), "default");
+
+    // A 260-byte binary value without a terminator would leave the buffer unterminated: default.
+    platform::RegistryKey key;
+    ASSERT_EQ(platform::RegistryKey::open(platform::Hive::CurrentUser, "SOFTWARE\\KOVRA\\TQLSTL2", key),
+              platform::RegStatus::Ok);
+    ASSERT_EQ(key.set("Raw", platform::RegValue::binary(std::string(260, 'r'))), platform::RegStatus::Ok);
+    EXPECT_EQ(user.ReadString("TQLSTL2", "Raw", "default"), "default");
+
+    // Value names are cut to 255 bytes, never inside a UTF-8 character.
+    const std::string longName = std::string(254, 'n') + "\xC3\xA9" + "tail";
+    EXPECT_EQ(user.WriteString("TQLSTL2", longName, "cut"), 1);
+    EXPECT_EQ(user.ReadString("TQLSTL2", std::string(254, 'n'), ""), "cut");
+}
+
+TEST(RegistryHelper, WriteFailsOnADamagedHive)
+{
+    ScopedStateRoot root;
+    writeTextFile(platform::hiveFilePath(platform::Hive::CurrentUser), "garbage");
+    const CRegistryHelper user(HKEY_CURRENT_USER, "SOFTWARE\\KOVRA\\");
+    EXPECT_EQ(user.WriteString("TQLSTL2", "v", "x"), 0);
+    EXPECT_EQ(user.WriteDword("TQLSTL2", "v", 1), 0);
+    EXPECT_EQ(user.ReadString("TQLSTL2", "v", "d"), "d");
+    EXPECT_EQ(readTextFile(platform::hiveFilePath(platform::Hive::CurrentUser)), "garbage");
+}
+
+TEST_F(DataFolders, BaseFolderFollowsTheChain)
+{
+    using platform::KnownFolder;
+    useFolders({{KnownFolder::AppData, "/r/roaming/"}, {KnownFolder::CommonAppData, "/r/common"},
+                {KnownFolder::LocalAppData, "/r/local"}, {KnownFolder::Documents, "/r/docs"},
+                {KnownFolder::Temp, "/r/tmp/"}});
+    EXPECT_EQ(baseFolder(), "/r/roaming");
+    useFolders({{KnownFolder::CommonAppData, "/r/common"}, {KnownFolder::Documents, "/r/docs"}});
+    EXPECT_EQ(baseFolder(), "/r/common");
+    useFolders({{KnownFolder::LocalAppData, "/r/local"}, {KnownFolder::Documents, "/r/docs"}});
+    EXPECT_EQ(baseFolder(), "/r/local");
+    useFolders({{KnownFolder::Documents, "/r/docs"}});
+    EXPECT_EQ(baseFolder(), "/r/docs");
+    useFolders({{KnownFolder::Temp, "/r/tmp/"}});
+    EXPECT_EQ(baseFolder(), "/r/tmp") << "one trailing separator removed";
+    useFolders({});
+    EXPECT_EQ(baseFolder(), "<failed:>") << "never a made-up folder";
+
+    useFolders({{KnownFolder::AppData, "/" + std::string(kMaxPathBytes, 'a')}});
+    EXPECT_EQ(baseFolder(), "<failed:>") << "too long is an error with an empty buffer";
+    char small[9] = "xxxxxxxx";
+    useFolders({{KnownFolder::AppData, "/1234567"}});
+    EXPECT_EQ(GetDataBaseFolder(small, 8), 0) << "eight bytes leave no room for the terminator";
+    EXPECT_STREQ(small, "");
+    EXPECT_EQ(GetDataBaseFolder(small, sizeof small), 1);
+    EXPECT_STREQ(small, "/1234567");
+}
+
+TEST_F(DataFolders, PhoneBookDirectoryIsBuiltStoredAndCreated)
+{
+    const std::string appData = root.path() + "/Users/u/AppData/Roaming";
+    useFolders({{platform::KnownFolder::AppData, appData}});
+    const std::string install = root.path() + "/Program Files/Qelta/";
+    machine.WriteString("TQLSTL2", "TQL Directory", install);
+    writeTextFile(install + "DATA.TAG", "[TagInfo]\nCompany=ACME\nVersion=2.0\n");
+
+    const std::string expected = appData + "/ACME/qelta/phonebook";
+    EXPECT_EQ(GetCompanyName(), "ACME");
+    EXPECT_EQ(GetPhoneBookDirectory(), expected);
+    EXPECT_EQ(user.ReadString("TQLSTL2", "PhonebookDirectory", ""), expected);
+    EXPECT_TRUE(platform::isDirectory(expected));
+
+    // Once stored, the value is used as it stands, even with a trailing separator; '\' reads as '/'.
+    user.WriteString("TQLSTL2", "PhonebookDirectory", root.path() + "\\books\\mine\\");
+    EXPECT_EQ(GetPhoneBookDirectory(), root.path() + "/books/mine/");
+    EXPECT_TRUE(platform::isDirectory(root.path() + "/books/mine"));
+}
+
+TEST_F(DataFolders, EmptyCompanyGivesTheDoubledSeparator)
+{
+    useFolders({{platform::KnownFolder::AppData, root.path() + "/data"}});
+    EXPECT_EQ(GetCompanyName(), "");
+    EXPECT_EQ(GetPhoneBookDirectory(), root.path() + "/data//qelta/phonebook");
+    EXPECT_TRUE(platform::isDirectory(root.path() + "/data/qelta/phonebook"));
+}
+
+TEST_F(DataFolders, TagFileWithoutInstallDirectoryIsLookedForInTheSystemFolder)
+{
+    writeTextFile(platform::systemFolder() + "/DATA.TAG", "[taginfo]\ncompany = \"Sys Co\"\n");
+    EXPECT_EQ(GetCompanyName(), "Sys Co");
+}
+
+TEST_F(DataFolders, NoBaseFolderMeansNoDirectory)
+{
+    useFolders({});
+    EXPECT_EQ(GetPhoneBookDirectory(), "");
+    EXPECT_EQ(user.ReadString("TQLSTL2", "PhonebookDirectory", "<none>"), "<none>") << "nothing stored";
+}
+
+TEST_F(DataFolders, RelativeStoredDirectoryIsCreatedBelowTheWorkingFolder)
+{
+    const std::string previous = platform::parentPath(platform::programPath());
+    ASSERT_EQ(::chdir(root.path().c_str()), 0);
+    user.WriteString("TQLSTL2", "PhonebookDirectory", "rel\\a\\b");
+    EXPECT_EQ(GetPhoneBookDirectory(), "rel/a/b");
+    EXPECT_TRUE(platform::isDirectory(root.path() + "/rel/a/b"));
+    ASSERT_EQ(::chdir(previous.c_str()), 0);
+}

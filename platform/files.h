@@ -1,0 +1,102 @@
+// File services: bounded reads, atomic replacement, cross-process locks, unique temporary files,
+// directory creation and case-insensitive name matching.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+namespace platform {
+
+/// Stored paths may carry Windows separators: every '\' becomes '/'.
+std::string nativePath(std::string_view stored);
+
+/// Joins a folder and a name with exactly the one '/' between them that the caller asked for.
+std::string joinPath(std::string_view folder, std::string_view name);
+
+/// The folder part of a path ("." when it has none).
+std::string parentPath(std::string_view path);
+
+/// The last component of a path.
+std::string fileNameOf(std::string_view path);
+
+/// True when something (file, folder, anything but a dangling link) exists at exactly this path.
+bool pathExists(const std::string& path);
+
+/// True when a folder exists at this path.
+bool isDirectory(const std::string& path);
+
+/// Creates every missing level of a folder path, relative or absolute. True when the folder exists afterwards.
+bool createDirectories(const std::string& path, std::error_code* error = nullptr);
+
+/// The outcome of a bounded read.
+enum class ReadStatus { Ok, NotFound, TooLarge, Failed };
+
+struct FileStamp;
+
+/// Reads a whole file of at most maxBytes bytes into out; stamp (when given) receives the identity of
+/// the file that was read.
+ReadStatus readFile(const std::string& path, std::string& out, size_t maxBytes, std::error_code* error = nullptr,
+                    FileStamp* stamp = nullptr);
+
+/// The same for a file the caller has open (read from its start; the descriptor stays open).
+ReadStatus readOpenFile(int fd, std::string& out, size_t maxBytes, std::error_code* error = nullptr,
+                        FileStamp* stamp = nullptr);
+
+/// Replaces the file at path with content as one step: a temporary file in the same folder is written,
+/// flushed and renamed over the target, so readers see the old or the new file, never a part of one.
+bool writeFileAtomic(const std::string& path, std::string_view content, std::error_code* error = nullptr);
+
+/// Removes temporary files that writeFileAtomic left behind for path when a writer died mid-write.
+/// Call only while holding the path's lock, so no live writer's temporary file is taken.
+void removeStaleTemporaries(const std::string& path);
+
+/// Creates a new empty file "<prefix>XXXXXX<suffix>" in folder with a unique name; returns its path.
+std::optional<std::string> createTempFile(const std::string& folder, std::string_view prefix,
+                                          std::string_view suffix = {}, std::error_code* error = nullptr);
+
+/// An exclusive cross-process lock held on a separate lock file ("<path>.lock") for the object's lifetime.
+/// Other processes and other threads of this process that lock the same path wait.
+class FileLock {
+public:
+    /// Locks path + ".lock", creating the lock file (and its folder) when missing. Blocks until granted.
+    explicit FileLock(const std::string& path);
+    ~FileLock();
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+    FileLock(FileLock&& other) noexcept;
+    FileLock& operator=(FileLock&& other) noexcept;
+
+    /// False when the lock file could not be opened or locked.
+    bool locked() const { return fd_ >= 0; }
+    const std::error_code& error() const { return error_; }
+
+private:
+    int fd_ = -1;
+    std::error_code error_;
+};
+
+/// Case-insensitive wildcard match of a file name ('*' any run, '?' one byte), as the shell's name search.
+bool matchesWildcard(std::string_view name, std::string_view pattern);
+
+/// Names of the regular files in folder that match pattern without regard to case, sorted by name.
+std::vector<std::string> listFiles(const std::string& folder, std::string_view pattern);
+
+/// The identity of a file's current contents: changes whenever the file is replaced or rewritten.
+struct FileStamp {
+    unsigned long long device = 0, inode = 0, size = 0;
+    long long modifiedNs = 0, changedNs = 0;
+    bool exists = false;
+    bool operator==(const FileStamp&) const = default;
+};
+
+/// The stamp of the file at path (exists == false when there is none).
+FileStamp fileStamp(const std::string& path);
+
+/// The stamp of a file the caller has open.
+FileStamp openFileStamp(int fd);
+
+} // namespace platform

@@ -1,0 +1,187 @@
+#include "platform/ini.h"
+
+#include "platform/files.h"
+#include "platform/ini_format.h"
+#include "platform/state.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <optional>
+
+namespace platform {
+
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+
+std::string_view withoutTrailingBlanks(std::string_view s)
+{
+    while (!s.empty() && isBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+// For lookups an absent or unreadable file reads as an empty one.
+ProfileText loadForReading(std::string_view fileName)
+{
+    const std::string path = resolveProfilePath(fileName);
+    std::string text;
+    if (path.empty() || readFile(path, text, kMaxProfileBytes) != ReadStatus::Ok)
+        text.clear();
+    return ProfileText::parse(text);
+}
+
+size_t copyValue(std::string_view value, char* buffer, size_t size)
+{
+    const size_t n = value.size() < size - 1 ? value.size() : size - 1;
+    std::memcpy(buffer, value.data(), n);
+    buffer[n] = '\0';
+    return n;
+}
+
+// Names each followed by a NUL, then one more NUL. A list that does not fit is cut to size - 2 bytes
+// and still ends with the two NULs.
+size_t copyList(const std::vector<std::string>& names, char* buffer, size_t size)
+{
+    std::string list;
+    for (const auto& name : names)
+        list.append(name).append(1, '\0');
+    if (list.size() + 1 <= size) {
+        std::memcpy(buffer, list.data(), list.size());
+        buffer[list.size()] = '\0';
+        if (list.empty() && size >= 2)
+            buffer[1] = '\0';
+        return list.size();
+    }
+    if (size == 1) {
+        buffer[0] = '\0';
+        return 0;
+    }
+    std::memcpy(buffer, list.data(), size - 2);
+    buffer[size - 2] = '\0';
+    buffer[size - 1] = '\0';
+    return size - 2;
+}
+
+// Optional blanks, optional sign, decimal digits up to the first other byte; clamped to int.
+std::optional<int> leadingInt(std::string_view s)
+{
+    size_t i = 0;
+    while (i < s.size() && isBlank(s[i]))
+        ++i;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
+        negative = s[i++] == '-';
+    const long long limit = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
+    long long magnitude = 0;
+    const size_t digits = i;
+    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i)
+        if (magnitude < limit)
+            magnitude = std::min(limit, magnitude * 10 + (s[i] - '0'));
+    if (i == digits)
+        return std::nullopt;
+    return static_cast<int>(negative ? -magnitude : magnitude);
+}
+
+} // namespace
+
+std::string resolveProfilePath(std::string_view fileName)
+{
+    std::string path = nativePath(fileName);
+    if (path.empty() || path.find('/') != std::string::npos)
+        return path;
+    return joinPath(systemFolder(), path);
+}
+
+std::string readProfileString(std::string_view section, std::string_view key, std::string_view def,
+                              std::string_view fileName)
+{
+    if (auto value = loadForReading(fileName).value(section, key))
+        return std::move(*value);
+    return std::string(withoutTrailingBlanks(def));
+}
+
+size_t readProfileString(const char* section, const char* key, const char* def, char* buffer, size_t size,
+                         std::string_view fileName)
+{
+    if (!buffer || size == 0)
+        return 0;
+    const ProfileText profile = loadForReading(fileName);
+    if (!section)
+        return copyList(profile.sectionNames(), buffer, size);
+    if (!key)
+        return copyList(profile.keyNames(section), buffer, size);
+    if (const auto value = profile.value(section, key))
+        return copyValue(*value, buffer, size);
+    return copyValue(withoutTrailingBlanks(def ? def : ""), buffer, size);
+}
+
+int readProfileInt(std::string_view section, std::string_view key, int def, std::string_view fileName)
+{
+    const auto value = loadForReading(fileName).value(section, key);
+    if (!value)
+        return def;
+    return leadingInt(*value).value_or(def);
+}
+
+std::vector<std::string> readProfileSection(std::string_view section, std::string_view fileName)
+{
+    return loadForReading(fileName).sectionEntries(section);
+}
+
+std::vector<std::string> readProfileSectionNames(std::string_view fileName)
+{
+    return loadForReading(fileName).sectionNames();
+}
+
+std::vector<std::string> readProfileKeyNames(std::string_view section, std::string_view fileName)
+{
+    return loadForReading(fileName).keyNames(section);
+}
+
+bool writeProfileString(const char* section, const char* key, const char* value, std::string_view fileName)
+{
+    if (!section || !ProfileText::isValidSectionName(section))
+        return false;
+    if (key && !ProfileText::isValidKeyName(key))
+        return false;
+    if (key && value && !ProfileText::isValidValue(value))
+        return false;
+    const std::string path = resolveProfilePath(fileName);
+    if (path.empty() || fileNameOf(path).empty())
+        return false;
+    const bool removing = !key || !value;
+    if (removing && !pathExists(path))
+        return true; // nothing to remove, and no file (nor lock file) is made for it
+
+    FileLock lock(path);
+    if (!lock.locked())
+        return false;
+    removeStaleTemporaries(path);
+    std::string original;
+    const ReadStatus status = readFile(path, original, kMaxProfileBytes);
+    if (status == ReadStatus::NotFound && removing)
+        return true;
+    if (status != ReadStatus::Ok && status != ReadStatus::NotFound)
+        return false; // an existing file we cannot read is never replaced
+
+    ProfileText profile = ProfileText::parse(original);
+    bool changed;
+    if (!key)
+        changed = profile.removeSection(section);
+    else if (!value)
+        changed = profile.removeKey(section, key);
+    else
+        changed = profile.setValue(section, key, value);
+    if (!changed)
+        return removing;
+    const std::string updated = profile.serialize();
+    if (status == ReadStatus::Ok && updated == original)
+        return true;
+    if (updated.size() > kMaxProfileBytes)
+        return false; // it could not be read back
+    return createDirectories(parentPath(path)) && writeFileAtomic(path, updated);
+}
+
+} // namespace platform

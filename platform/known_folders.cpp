@@ -1,0 +1,108 @@
+#include "platform/known_folders.h"
+
+#include "platform/files.h"
+#include "platform/state.h"
+#include "platform/text.h"
+
+#include <cstdlib>
+#include <mutex>
+
+namespace platform {
+
+namespace {
+
+std::mutex providerMutex;
+std::shared_ptr<const FolderProvider> currentProvider;
+
+std::string xdgOr(const char* variable, const std::string& fallback)
+{
+    if (stateRoot()) // relocated: ignore the caller's environment entirely
+        return fallback;
+    const char* v = std::getenv(variable);
+    return (v && v[0] == '/') ? std::string(v) : fallback;
+}
+
+std::string withoutTrailingSlash(std::string s)
+{
+    while (s.size() > 1 && s.back() == '/')
+        s.pop_back();
+    return s;
+}
+
+// XDG_DOCUMENTS_DIR from user-dirs.dirs: a line XDG_DOCUMENTS_DIR="$HOME/Documents".
+std::optional<std::string> documentsFromUserDirs(const std::string& home)
+{
+    const std::string config = xdgOr("XDG_CONFIG_HOME", home + "/.config");
+    std::string text;
+    if (readFile(config + "/user-dirs.dirs", text, 64 * 1024) != ReadStatus::Ok)
+        return std::nullopt;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string_view line = trimBlanks(std::string_view(text).substr(pos, end - pos));
+        pos = end + 1;
+        constexpr std::string_view key = "XDG_DOCUMENTS_DIR=";
+        if (!line.starts_with(key))
+            continue;
+        std::string_view value = line.substr(key.size());
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+            value = value.substr(1, value.size() - 2);
+        std::string path(value);
+        if (path.starts_with("$HOME"))
+            path = home + path.substr(5);
+        if (!path.empty() && path[0] == '/')
+            return withoutTrailingSlash(path);
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<std::string> XdgFolderProvider::folder(KnownFolder which) const
+{
+    const std::string home = homeDirectory();
+    switch (which) {
+    case KnownFolder::AppData:
+        return withoutTrailingSlash(xdgOr("XDG_DATA_HOME", home + "/.local/share"));
+    case KnownFolder::LocalAppData:
+        return withoutTrailingSlash(xdgOr("XDG_STATE_HOME", home + "/.local/state"));
+    case KnownFolder::CommonAppData:
+        return machineStateFolder() + "/common";
+    case KnownFolder::Documents:
+        if (!stateRoot())
+            if (auto d = documentsFromUserDirs(home))
+                return d;
+        return home + "/Documents";
+    case KnownFolder::Temp:
+        if (auto root = stateRoot())
+            return *root + "/tmp";
+        return withoutTrailingSlash(xdgOr("TMPDIR", "/tmp"));
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> knownFolder(KnownFolder which)
+{
+    std::shared_ptr<const FolderProvider> provider;
+    {
+        std::lock_guard lock(providerMutex);
+        provider = currentProvider;
+    }
+    if (!provider) {
+        static const XdgFolderProvider xdg;
+        return xdg.folder(which);
+    }
+    return provider->folder(which);
+}
+
+std::shared_ptr<const FolderProvider> setFolderProvider(std::shared_ptr<const FolderProvider> provider)
+{
+    std::lock_guard lock(providerMutex);
+    auto previous = std::move(currentProvider);
+    currentProvider = std::move(provider);
+    return previous;
+}
+
+} // namespace platform

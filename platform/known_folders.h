@@ -1,0 +1,38 @@
+// The user's and the machine's well-known folders, mapped onto the XDG base directories.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace platform {
+
+enum class KnownFolder {
+    AppData,       ///< the user's application data (roaming): $XDG_DATA_HOME
+    CommonAppData, ///< application data shared by every user of the machine: the installation's "common" folder
+    LocalAppData,  ///< the user's machine-local application data: $XDG_STATE_HOME
+    Documents,     ///< the user's documents: XDG_DOCUMENTS_DIR, else ~/Documents
+    Temp,          ///< temporary files: $TMPDIR, else /tmp
+};
+
+/// Answers where a known folder is; tests inject their own.
+class FolderProvider {
+public:
+    virtual ~FolderProvider() = default;
+    /// The folder's path without a trailing separator, or nothing when it cannot be determined.
+    virtual std::optional<std::string> folder(KnownFolder which) const = 0;
+};
+
+/// The provider over the XDG base directories (all below the relocated root when QELTA_ROOT is set).
+class XdgFolderProvider : public FolderProvider {
+public:
+    std::optional<std::string> folder(KnownFolder which) const override;
+};
+
+/// Where the known folder is, through the current provider.
+std::optional<std::string> knownFolder(KnownFolder which);
+
+/// Installs a provider (null restores the XDG provider); gives back the previous one.
+std::shared_ptr<const FolderProvider> setFolderProvider(std::shared_ptr<const FolderProvider> provider);
+
+} // namespace platform

@@ -1,0 +1,104 @@
+#include "platform/system_info.h"
+
+#include "platform/text.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <pwd.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+std::atomic<uint32_t> codePageOverride{0};
+}
+
+std::string computerName()
+{
+    char host[256] = {};
+    if (::gethostname(host, sizeof host - 1) != 0)
+        return "LOCALHOST";
+    std::string name(host);
+    if (const auto dot = name.find('.'); dot != std::string::npos)
+        name.resize(dot);
+    name = asciiUpper(name);
+    return std::string(utf8Prefix(name, 15));
+}
+
+std::string userName()
+{
+    char buf[16384];
+    passwd pw{};
+    passwd* result = nullptr;
+    if (::getpwuid_r(::getuid(), &pw, buf, sizeof buf, &result) == 0 && result && result->pw_name)
+        return result->pw_name;
+    if (const char* u = std::getenv("USER"); u && *u)
+        return u;
+    return std::to_string(::getuid());
+}
+
+LocalTime localTimeOf(std::time_t t)
+{
+    std::tm tm{};
+    ::localtime_r(&t, &tm);
+    LocalTime lt;
+    lt.year = tm.tm_year + 1900;
+    lt.month = tm.tm_mon + 1;
+    lt.dayOfWeek = tm.tm_wday;
+    lt.day = tm.tm_mday;
+    lt.hour = tm.tm_hour;
+    lt.minute = tm.tm_min;
+    lt.second = tm.tm_sec;
+    return lt;
+}
+
+LocalTime localTime()
+{
+    const auto now = std::chrono::system_clock::now();
+    const auto t = std::chrono::system_clock::to_time_t(now);
+    LocalTime lt = localTimeOf(t);
+    lt.milliseconds = static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000);
+    return lt;
+}
+
+int32_t timeZoneStandardBiasMinutes()
+{
+    // The standard offset is the one in force on whichever of 1 January and 1 July is not in
+    // daylight time (zones without daylight time give the same answer for both).
+    const std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    ::localtime_r(&now, &tm);
+    for (int month : {0, 6}) {
+        std::tm probe{};
+        probe.tm_year = tm.tm_year;
+        probe.tm_mon = month;
+        probe.tm_mday = 1;
+        probe.tm_hour = 12;
+        probe.tm_isdst = -1;
+        const std::time_t t = ::mktime(&probe);
+        std::tm local{};
+        ::localtime_r(&t, &local);
+        if (local.tm_isdst == 0)
+            return static_cast<int32_t>(-local.tm_gmtoff / 60);
+    }
+    return static_cast<int32_t>(-tm.tm_gmtoff / 60);
+}
+
+uint32_t processCodePage()
+{
+    if (const uint32_t o = codePageOverride.load())
+        return o;
+    if (const char* v = std::getenv("QELTA_CODEPAGE"); v && *v) {
+        char* end = nullptr;
+        const unsigned long cp = std::strtoul(v, &end, 10);
+        if (end && *end == '\0' && cp > 0 && cp <= 0xFFFF)
+            return static_cast<uint32_t>(cp);
+    }
+    return kUtf8CodePage;
+}
+
+void setProcessCodePage(uint32_t codePage) { codePageOverride.store(codePage); }
+
+} // namespace platform

@@ -1,0 +1,333 @@
+#include "platform/files.h"
+#include "platform/tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <climits>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace platform;
+using qelta::test::readTextFile;
+using qelta::test::ScopedStateRoot;
+using qelta::test::writeTextFile;
+
+namespace {
+
+std::vector<std::string> folderEntries(const std::string& folder) { return listFiles(folder, "*"); }
+
+mode_t modeOf(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+void appendLine(const std::string& path, const char* line)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT, 0644);
+    if (fd >= 0) {
+        [[maybe_unused]] auto n = ::write(fd, line, std::strlen(line));
+        ::close(fd);
+    }
+}
+
+} // namespace
+
+TEST(PathText, SplitsAndJoins)
+{
+    EXPECT_EQ(nativePath("C:\\Fax\\Inbox\\a.tif"), "C:/Fax/Inbox/a.tif");
+    EXPECT_EQ(nativePath(""), "");
+    EXPECT_EQ(joinPath("a", "b"), "a/b");
+    EXPECT_EQ(joinPath("a/", "b"), "a/b");
+    EXPECT_EQ(joinPath("/", "b"), "/b");
+    EXPECT_EQ(joinPath("", "b"), "b");
+    EXPECT_EQ(parentPath("name"), ".");
+    EXPECT_EQ(parentPath("/name"), "/");
+    EXPECT_EQ(parentPath("/a/b/c.txt"), "/a/b");
+    EXPECT_EQ(parentPath("rel/c.txt"), "rel");
+    EXPECT_EQ(fileNameOf("/a/b/c.txt"), "c.txt");
+    EXPECT_EQ(fileNameOf("c.txt"), "c.txt");
+    EXPECT_EQ(fileNameOf("/a/b/"), "");
+}
+
+TEST(PathProbe, ExistsOnlyAtExactlyThatPath)
+{
+    ScopedStateRoot root;
+    const std::string file = joinPath(root.path(), "f.txt");
+    writeTextFile(file, "x");
+    EXPECT_TRUE(pathExists(file));
+    EXPECT_TRUE(pathExists(root.path()));
+    EXPECT_FALSE(pathExists(file + "/")); // a file is no folder
+    EXPECT_FALSE(pathExists(joinPath(root.path(), "F.TXT")));
+    EXPECT_FALSE(pathExists(""));
+    const std::string dangling = joinPath(root.path(), "dangling");
+    ASSERT_EQ(::symlink("missing-target", dangling.c_str()), 0);
+    EXPECT_FALSE(pathExists(dangling));
+}
+
+TEST(CreateDirectories, AbsoluteRelativeRepeatedAndTrailingSeparators)
+{
+    ScopedStateRoot root;
+    EXPECT_TRUE(createDirectories(root.path() + "/a/b/c"));
+    EXPECT_TRUE(isDirectory(root.path() + "/a/b/c"));
+    EXPECT_TRUE(createDirectories(root.path() + "/a/b/c")); // already there
+    EXPECT_TRUE(createDirectories(root.path() + "//x///y//"));
+    EXPECT_TRUE(isDirectory(root.path() + "/x/y"));
+
+    char saved[PATH_MAX];
+    ASSERT_NE(::getcwd(saved, sizeof saved), nullptr);
+    ASSERT_EQ(::chdir(root.path().c_str()), 0);
+    const bool relative = createDirectories("rel/one/two/");
+    const bool dotted = createDirectories("./rel/three");
+    ASSERT_EQ(::chdir(saved), 0);
+    EXPECT_TRUE(relative);
+    EXPECT_TRUE(dotted);
+    EXPECT_TRUE(isDirectory(root.path() + "/rel/one/two"));
+    EXPECT_TRUE(isDirectory(root.path() + "/rel/three"));
+
+    std::error_code ec;
+    EXPECT_FALSE(createDirectories("", &ec));
+    EXPECT_TRUE(ec);
+}
+
+TEST(CreateDirectories, FailsThroughARegularFile)
+{
+    ScopedStateRoot root;
+    const std::string file = joinPath(root.path(), "plain");
+    writeTextFile(file, "x");
+    std::error_code ec;
+    EXPECT_FALSE(createDirectories(file + "/sub/deeper", &ec));
+    EXPECT_EQ(ec, std::errc::not_a_directory);
+    EXPECT_FALSE(createDirectories(file, &ec)); // the last level itself is a file
+    EXPECT_EQ(readTextFile(file), "x");
+}
+
+TEST(CreateDirectories, ReportsPermissionDenied)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root ignores folder permissions";
+    ScopedStateRoot root;
+    const std::string locked = joinPath(root.path(), "locked");
+    ASSERT_TRUE(createDirectories(locked));
+    ASSERT_EQ(::chmod(locked.c_str(), 0555), 0);
+    std::error_code ec;
+    EXPECT_FALSE(createDirectories(locked + "/a/b", &ec));
+    EXPECT_EQ(ec, std::errc::permission_denied);
+    ::chmod(locked.c_str(), 0755);
+}
+
+TEST(ReadFile, StatusesAndStamp)
+{
+    ScopedStateRoot root;
+    const std::string file = joinPath(root.path(), "data.bin");
+    const std::string content("ab\0cd", 5);
+    writeTextFile(file, content);
+    std::string out = "stale";
+    std::error_code ec;
+
+    EXPECT_EQ(readFile(joinPath(root.path(), "missing"), out, 100, &ec), ReadStatus::NotFound);
+    EXPECT_TRUE(out.empty());
+    EXPECT_EQ(readFile(file + "/below", out, 100), ReadStatus::NotFound);
+    EXPECT_EQ(readFile(file, out, 4, &ec), ReadStatus::TooLarge);
+    EXPECT_TRUE(out.empty());
+    EXPECT_EQ(readFile(root.path(), out, 100, &ec), ReadStatus::Failed);
+    EXPECT_EQ(ec, std::errc::is_a_directory);
+
+    FileStamp stamp;
+    ASSERT_EQ(readFile(file, out, 5, nullptr, &stamp), ReadStatus::Ok); // exactly at the limit
+    EXPECT_EQ(out, content);
+    EXPECT_TRUE(stamp.exists);
+    EXPECT_EQ(stamp, fileStamp(file));
+
+    writeTextFile(file, "");
+    EXPECT_EQ(readFile(file, out, 0), ReadStatus::Ok);
+    EXPECT_TRUE(out.empty());
+}
+
+TEST(WriteFileAtomic, ReplacesKeepsModeAndLeavesNoTemporary)
+{
+    ScopedStateRoot root;
+    const std::string file = joinPath(root.path(), "fax.ini");
+    const mode_t oldMask = ::umask(022);
+    const bool created = writeFileAtomic(file, "one");
+    ::umask(oldMask);
+    ASSERT_TRUE(created);
+    EXPECT_EQ(modeOf(file), 0644u); // a new file: 0666 less the umask, not the temporary's 0600
+
+    const FileStamp before = fileStamp(file);
+    ASSERT_EQ(::chmod(file.c_str(), 0640), 0);
+    ASSERT_TRUE(writeFileAtomic(file, "two, longer"));
+    EXPECT_EQ(readTextFile(file), "two, longer");
+    EXPECT_EQ(modeOf(file), 0640u);
+    EXPECT_NE(fileStamp(file), before);
+    EXPECT_EQ(folderEntries(root.path()), std::vector<std::string>{"fax.ini"});
+
+    ASSERT_TRUE(writeFileAtomic(file, ""));
+    EXPECT_EQ(readTextFile(file), "");
+}
+
+TEST(WriteFileAtomic, FailsCleanly)
+{
+    ScopedStateRoot root;
+    std::error_code ec;
+    EXPECT_FALSE(writeFileAtomic(joinPath(root.path(), "no/such/folder/f"), "x", &ec));
+    EXPECT_EQ(ec, std::errc::no_such_file_or_directory);
+
+    // A folder in the way of the target: the rename fails and the temporary goes away.
+    ASSERT_TRUE(createDirectories(joinPath(root.path(), "taken")));
+    EXPECT_FALSE(writeFileAtomic(joinPath(root.path(), "taken"), "x", &ec));
+    EXPECT_TRUE(ec);
+    EXPECT_TRUE(folderEntries(root.path()).empty());
+
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root ignores folder permissions";
+    const std::string folder = joinPath(root.path(), "readonly");
+    const std::string file = joinPath(folder, "f.ini");
+    writeTextFile(file, "old");
+    ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
+    EXPECT_FALSE(writeFileAtomic(file, "new", &ec));
+    EXPECT_EQ(ec, std::errc::permission_denied);
+    ::chmod(folder.c_str(), 0755);
+    EXPECT_EQ(readTextFile(file), "old");
+    EXPECT_EQ(folderEntries(folder), std::vector<std::string>{"f.ini"});
+}
+
+TEST(WriteFileAtomic, RemoveStaleTemporariesTakesOnlyThatFilesLeftovers)
+{
+    ScopedStateRoot root;
+    const std::string file = joinPath(root.path(), "data.ini");
+    writeTextFile(file, "keep");
+    const std::vector<std::string> keep{".data.ini.tmp-12345", ".data.ini.tmp-1234567", ".data.ini.tmp-123456.bak",
+                                        ".other.ini.tmp-123456", ".data.ini.tmp-123456x", "data.ini.tmp-123456"};
+    for (const auto& name : keep)
+        writeTextFile(joinPath(root.path(), name), "k");
+    writeTextFile(joinPath(root.path(), ".data.ini.tmp-abcDEF"), "stale");
+    writeTextFile(joinPath(root.path(), ".data.ini.tmp-0a1b2c"), "stale");
+
+    removeStaleTemporaries(file);
+    std::vector<std::string> expected = keep;
+    expected.push_back("data.ini");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(folderEntries(root.path()), expected);
+}
+
+TEST(CreateTempFile, UniqueNamesWithPrefixAndSuffix)
+{
+    ScopedStateRoot root;
+    const auto a = createTempFile(root.path(), "job-", ".tif");
+    const auto b = createTempFile(root.path(), "job-", ".tif");
+    ASSERT_TRUE(a && b);
+    EXPECT_NE(*a, *b);
+    for (const auto& p : {*a, *b}) {
+        EXPECT_EQ(parentPath(p), root.path());
+        EXPECT_TRUE(fileNameOf(p).starts_with("job-")) << p;
+        EXPECT_TRUE(p.ends_with(".tif")) << p;
+        EXPECT_EQ(fileNameOf(p).size(), 4u + 6u + 4u) << p;
+        EXPECT_EQ(fileStamp(p).size, 0u);
+    }
+    std::error_code ec;
+    EXPECT_FALSE(createTempFile(joinPath(root.path(), "missing"), "x", {}, &ec));
+    EXPECT_TRUE(ec);
+}
+
+TEST(FileLock, ExcludesOtherThreads)
+{
+    ScopedStateRoot root;
+    const std::string path = joinPath(root.path(), "sub/shared.ini"); // the lock creates the folder
+    std::atomic<int> sequence{0};
+    int holderReleased = -1, waiterAcquired = -1;
+    auto held = std::make_unique<FileLock>(path);
+    ASSERT_TRUE(held->locked()) << held->error().message();
+    std::thread waiter([&] {
+        FileLock lock(path);
+        waiterAcquired = sequence.fetch_add(1);
+        EXPECT_TRUE(lock.locked());
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50)); // give the waiter a chance to jump the lock
+    holderReleased = sequence.fetch_add(1);
+    FileLock moved(std::move(*held)); // a move keeps the lock
+    held.reset();
+    EXPECT_TRUE(moved.locked());
+    moved = FileLock(joinPath(root.path(), "other")); // assigning drops the old lock
+    waiter.join();
+    EXPECT_LT(holderReleased, waiterAcquired);
+}
+
+TEST(FileLock, ExcludesOtherProcesses)
+{
+    ScopedStateRoot root;
+    const std::string path = joinPath(root.path(), "shared.ini");
+    const std::string journal = joinPath(root.path(), "journal");
+    int locked[2], go[2];
+    ASSERT_EQ(::pipe(locked), 0);
+    ASSERT_EQ(::pipe(go), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        FileLock lock(path);
+        char c = lock.locked() ? 'L' : 'E';
+        if (::write(locked[1], &c, 1) != 1 || ::read(go[0], &c, 1) != 1)
+            ::_exit(2);
+        ::usleep(100 * 1000); // the parent is meanwhile blocked on the lock (or wrongly got it)
+        appendLine(journal, "child releases\n");
+        ::_exit(0); // exiting closes the lock file and so releases the lock
+    }
+    char c = 0;
+    ASSERT_EQ(::read(locked[0], &c, 1), 1);
+    ASSERT_EQ(c, 'L');
+    ASSERT_EQ(::write(go[1], "g", 1), 1);
+    {
+        FileLock lock(path);
+        EXPECT_TRUE(lock.locked());
+        appendLine(journal, "parent acquires\n");
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(readTextFile(journal), "child releases\nparent acquires\n");
+    for (int fd : {locked[0], locked[1], go[0], go[1]})
+        ::close(fd);
+}
+
+TEST(MatchesWildcard, CaseInsensitiveStarsAndQuestionMarks)
+{
+    EXPECT_TRUE(matchesWildcard("cover.xml", "*.xml"));
+    EXPECT_TRUE(matchesWildcard("COVER.XML", "*.xml"));
+    EXPECT_TRUE(matchesWildcard("job12.tqc", "*.TQC"));
+    EXPECT_FALSE(matchesWildcard("cover.xml.bak", "*.xml"));
+    EXPECT_FALSE(matchesWildcard("coverxml", "*.xml"));
+    EXPECT_TRUE(matchesWildcard("a1.tif", "a?.tif"));
+    EXPECT_FALSE(matchesWildcard("a.tif", "a?.tif"));
+    EXPECT_FALSE(matchesWildcard("a12.tif", "a?.tif"));
+    EXPECT_TRUE(matchesWildcard("fax-2024-07.log", "fax*20*-*.log"));
+    EXPECT_TRUE(matchesWildcard("abcbcd", "*bc*d"));
+    EXPECT_TRUE(matchesWildcard("x", "**?**"));
+    EXPECT_TRUE(matchesWildcard("", "*"));
+    EXPECT_TRUE(matchesWildcard("", ""));
+    EXPECT_FALSE(matchesWildcard("a", ""));
+    EXPECT_FALSE(matchesWildcard("", "?"));
+
+    const std::string many(5000, 'a');
+    EXPECT_FALSE(matchesWildcard(many, "*a*a*a*a*b"));
+    EXPECT_FALSE(matchesWildcard(many, "*a*a*a*a*a*a*a*a*a*a*a*a*?b*"));
+    EXPECT_TRUE(matchesWildcard(many + "b", "*a*a*a*a*b"));
+}
+
+TEST(ListFiles, SortedMatchingRegularFilesOnly)
+{
+    ScopedStateRoot root;
+    for (const char* name : {"b.xml", "A.XML", "c.txt", "a.xml"})
+        writeTextFile(joinPath(root.path(), name), "x");
+    ASSERT_TRUE(createDirectories(joinPath(root.path(), "folder.xml")));
+    ASSERT_EQ(::symlink("missing", joinPath(root.path(), "dangling.xml").c_str()), 0);
+    EXPECT_EQ(listFiles(root.path(), "*.xml"), (std::vector<std::string>{"A.XML", "a.xml", "b.xml"}));
+    EXPECT_TRUE(listFiles(joinPath(root.path(), "missing"), "*").empty());
+}

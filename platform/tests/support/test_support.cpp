@@ -1,0 +1,53 @@
+#include "platform/tests/support/test_support.h"
+
+#include "platform/files.h"
+#include "platform/library.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace qelta::test {
+
+ScopedStateRoot::ScopedStateRoot()
+{
+    std::string base = (std::filesystem::temp_directory_path() / "qelta-test-XXXXXX").string();
+    if (!::mkdtemp(base.data()))
+        ADD_FAILURE() << "cannot create a temporary state root";
+    path_ = base;
+    if (const char* v = std::getenv("QELTA_ROOT")) {
+        hadPrevious_ = true;
+        previous_ = v;
+    }
+    ::setenv("QELTA_ROOT", path_.c_str(), 1);
+}
+
+ScopedStateRoot::~ScopedStateRoot()
+{
+    if (hadPrevious_)
+        ::setenv("QELTA_ROOT", previous_.c_str(), 1);
+    else
+        ::unsetenv("QELTA_ROOT");
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+void writeTextFile(const std::string& path, const std::string& content)
+{
+    ASSERT_TRUE(platform::createDirectories(platform::parentPath(path))) << path;
+    ASSERT_TRUE(platform::writeFileAtomic(path, content)) << path;
+}
+
+std::string readTextFile(const std::string& path)
+{
+    std::string out;
+    platform::readFile(path, out, 1u << 30);
+    return out;
+}
+
+std::string helperProgram(const std::string& name)
+{
+    return platform::joinPath(platform::parentPath(platform::programPath()), name);
+}
+
+} // namespace qelta::test

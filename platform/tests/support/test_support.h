@@ -1,0 +1,34 @@
+// Test helpers: every test runs against its own temporary state root.
+#pragma once
+
+#include <string>
+
+namespace qelta::test {
+
+/// Creates a fresh temporary folder, points QELTA_ROOT at it for the object's lifetime and removes
+/// the folder (and restores the variable) afterwards.
+class ScopedStateRoot {
+public:
+    ScopedStateRoot();
+    ~ScopedStateRoot();
+    ScopedStateRoot(const ScopedStateRoot&) = delete;
+    ScopedStateRoot& operator=(const ScopedStateRoot&) = delete;
+
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+    std::string previous_;
+    bool hadPrevious_ = false;
+};
+
+/// Writes a file (creating its folder), failing the current test when it cannot.
+void writeTextFile(const std::string& path, const std::string& content);
+
+/// The whole content of a file ("" when it cannot be read).
+std::string readTextFile(const std::string& path);
+
+/// Path of a helper program built beside the test programs.
+std::string helperProgram(const std::string& name);
+
+} // namespace qelta::test

@@ -1,0 +1,37 @@
+// Small text helpers shared by the platform layer and the suite: ASCII case folding and
+// UTF-8-safe cuts. Every narrow string of the suite is UTF-8 (the process code page).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+/// ASCII-only lower-casing; bytes >= 0x80 are left alone.
+std::string asciiLower(std::string_view s);
+
+/// ASCII-only upper-casing; bytes >= 0x80 are left alone.
+std::string asciiUpper(std::string_view s);
+
+/// Equality ignoring ASCII case.
+bool equalsNoCase(std::string_view a, std::string_view b);
+
+/// Three-way comparison ignoring ASCII case (byte order after folding).
+int compareNoCase(std::string_view a, std::string_view b);
+
+/// Ordering functor for containers keyed without regard to ASCII case.
+struct NoCaseLess {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const { return compareNoCase(a, b) < 0; }
+};
+
+/// The longest prefix of at most maxBytes bytes that does not end inside a UTF-8 sequence.
+std::string_view utf8Prefix(std::string_view s, size_t maxBytes);
+
+/// True when s is well-formed UTF-8 (no overlongs, no surrogates, nothing above U+10FFFF).
+bool isValidUtf8(std::string_view s);
+
+/// Leading and trailing blanks (space, tab, CR, LF, VT, FF) removed.
+std::string_view trimBlanks(std::string_view s);
+
+} // namespace platform
