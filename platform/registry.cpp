@@ -199,6 +199,34 @@ RegStatus valueNameOrFail(std::string_view name)
 
 } // namespace
 
+namespace {
+
+// Visits the key at path of the hive as it is now; NotFound when it does not exist.
+RegStatus readKey(Hive hive, const std::string& path, const std::function<RegStatus(const RegNode&)>& visit)
+{
+    std::vector<std::string_view> parts;
+    if (const RegStatus s = splitOrFail(path, parts); s != RegStatus::Ok)
+        return s;
+    return readHive(hive, [&](const RegNode& root) {
+        const RegNode* node = findKey(root, parts);
+        return node ? visit(*node) : failWith(RegStatus::NotFound, "no key " + path);
+    });
+}
+
+// Changes the key at path under the hive's lock; NotFound when it does not exist.
+RegStatus changeKey(Hive hive, const std::string& path, const std::function<RegStatus(RegNode&, bool&)>& change)
+{
+    std::vector<std::string_view> parts;
+    if (const RegStatus s = splitOrFail(path, parts); s != RegStatus::Ok)
+        return s;
+    return changeHive(hive, [&](RegNode& root, bool& changed) {
+        RegNode* node = findKey(root, parts);
+        return node ? change(*node, changed) : failWith(RegStatus::NotFound, "no key " + path);
+    });
+}
+
+} // namespace
+
 const char* hiveRootName(Hive hive)
 {
     switch (hive) {
@@ -229,12 +257,7 @@ std::string registryLastError() { return tlsLastError; }
 
 RegStatus RegistryKey::open(Hive hive, std::string_view path, RegistryKey& key)
 {
-    std::vector<std::string_view> parts;
-    if (const RegStatus s = splitOrFail(path, parts); s != RegStatus::Ok)
-        return s;
-    const RegStatus s = readHive(hive, [&](const RegNode& root) {
-        return findKey(root, parts) ? RegStatus::Ok : failWith(RegStatus::NotFound, "no key " + std::string(path));
-    });
+    const RegStatus s = readKey(hive, std::string(path), [](const RegNode&) { return RegStatus::Ok; });
     if (s == RegStatus::Ok) {
         key.hive_ = hive;
         key.path_ = std::string(path);
@@ -268,14 +291,8 @@ RegStatus RegistryKey::create(Hive hive, std::string_view path, RegistryKey& key
 
 RegStatus RegistryKey::query(std::string_view valueName, RegValue& value) const
 {
-    std::vector<std::string_view> parts;
-    if (const RegStatus s = splitOrFail(path_, parts); s != RegStatus::Ok)
-        return s;
-    return readHive(hive_, [&](const RegNode& root) {
-        const RegNode* node = findKey(root, parts);
-        if (!node)
-            return failWith(RegStatus::NotFound, "no key " + path_);
-        const RegValue* v = node->value(valueName);
+    return readKey(hive_, path_, [&](const RegNode& node) {
+        const RegValue* v = node.value(valueName);
         if (!v)
             return failWith(RegStatus::NotFound, "no value " + std::string(valueName));
         value = *v;
@@ -285,36 +302,24 @@ RegStatus RegistryKey::query(std::string_view valueName, RegValue& value) const
 
 RegStatus RegistryKey::set(std::string_view valueName, const RegValue& value)
 {
-    std::vector<std::string_view> parts;
-    if (const RegStatus s = splitOrFail(path_, parts); s != RegStatus::Ok)
-        return s;
     if (const RegStatus s = valueNameOrFail(valueName); s != RegStatus::Ok)
         return s;
     if (value.data.size() > kMaxValueDataBytes)
         return failWith(RegStatus::InvalidName, "value data larger than the registry accepts");
-    return changeHive(hive_, [&](RegNode& root, bool& changed) {
-        RegNode* node = findKey(root, parts);
-        if (!node)
-            return failWith(RegStatus::NotFound, "no key " + path_);
-        const RegValue* old = node->value(valueName);
-        if (old && *old == value)
-            return RegStatus::Ok;
-        node->setValue(valueName, value);
-        changed = true;
+    return changeKey(hive_, path_, [&](RegNode& node, bool& changed) {
+        const RegValue* old = node.value(valueName);
+        if (!old || !(*old == value)) {
+            node.setValue(valueName, value);
+            changed = true;
+        }
         return RegStatus::Ok;
     });
 }
 
 RegStatus RegistryKey::removeValue(std::string_view valueName)
 {
-    std::vector<std::string_view> parts;
-    if (const RegStatus s = splitOrFail(path_, parts); s != RegStatus::Ok)
-        return s;
-    return changeHive(hive_, [&](RegNode& root, bool& changed) {
-        RegNode* node = findKey(root, parts);
-        if (!node)
-            return failWith(RegStatus::NotFound, "no key " + path_);
-        if (!node->removeValue(valueName))
+    return changeKey(hive_, path_, [&](RegNode& node, bool& changed) {
+        if (!node.removeValue(valueName))
             return failWith(RegStatus::NotFound, "no value " + std::string(valueName));
         changed = true;
         return RegStatus::Ok;
@@ -324,14 +329,8 @@ RegStatus RegistryKey::removeValue(std::string_view valueName)
 RegStatus RegistryKey::subKeys(std::vector<std::string>& names) const
 {
     names.clear();
-    std::vector<std::string_view> parts;
-    if (const RegStatus s = splitOrFail(path_, parts); s != RegStatus::Ok)
-        return s;
-    return readHive(hive_, [&](const RegNode& root) {
-        const RegNode* node = findKey(root, parts);
-        if (!node)
-            return failWith(RegStatus::NotFound, "no key " + path_);
-        for (const auto& [k, child] : node->children())
+    return readKey(hive_, path_, [&](const RegNode& node) {
+        for (const auto& [k, child] : node.children())
             names.push_back(child->name());
         return RegStatus::Ok;
     });
@@ -340,14 +339,8 @@ RegStatus RegistryKey::subKeys(std::vector<std::string>& names) const
 RegStatus RegistryKey::values(std::vector<std::pair<std::string, RegValue>>& values) const
 {
     values.clear();
-    std::vector<std::string_view> parts;
-    if (const RegStatus s = splitOrFail(path_, parts); s != RegStatus::Ok)
-        return s;
-    return readHive(hive_, [&](const RegNode& root) {
-        const RegNode* node = findKey(root, parts);
-        if (!node)
-            return failWith(RegStatus::NotFound, "no key " + path_);
-        values = node->values();
+    return readKey(hive_, path_, [&](const RegNode& node) {
+        values = node.values();
         return RegStatus::Ok;
     });
 }
