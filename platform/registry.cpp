@@ -302,18 +302,7 @@ RegStatus RegistryKey::query(std::string_view valueName, RegValue& value) const
 
 RegStatus RegistryKey::set(std::string_view valueName, const RegValue& value)
 {
-    if (const RegStatus s = valueNameOrFail(valueName); s != RegStatus::Ok)
-        return s;
-    if (value.data.size() > kMaxValueDataBytes)
-        return failWith(RegStatus::InvalidName, "value data larger than the registry accepts");
-    return changeKey(hive_, path_, [&](RegNode& node, bool& changed) {
-        const RegValue* old = node.value(valueName);
-        if (!old || !(*old == value)) {
-            node.setValue(valueName, value);
-            changed = true;
-        }
-        return RegStatus::Ok;
-    });
+    return update(valueName, [&](const RegValue*) { return std::optional<RegValue>(value); });
 }
 
 RegStatus RegistryKey::removeValue(std::string_view valueName)
@@ -322,6 +311,26 @@ RegStatus RegistryKey::removeValue(std::string_view valueName)
         if (!node.removeValue(valueName))
             return failWith(RegStatus::NotFound, "no value " + std::string(valueName));
         changed = true;
+        return RegStatus::Ok;
+    });
+}
+
+RegStatus RegistryKey::update(std::string_view valueName,
+                              const std::function<std::optional<RegValue>(const RegValue* current)>& change)
+{
+    if (const RegStatus s = valueNameOrFail(valueName); s != RegStatus::Ok)
+        return s;
+    return changeKey(hive_, path_, [&](RegNode& node, bool& changed) {
+        std::optional<RegValue> next = change(node.value(valueName));
+        if (!next)
+            return RegStatus::Ok;
+        if (next->data.size() > kMaxValueDataBytes)
+            return failWith(RegStatus::InvalidName, "value data larger than the registry accepts");
+        const RegValue* old = node.value(valueName);
+        if (!old || !(*old == *next)) {
+            node.setValue(valueName, std::move(*next));
+            changed = true;
+        }
         return RegStatus::Ok;
     });
 }

@@ -10,6 +10,8 @@
 
 #include "platform/registry_format.h"
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +50,11 @@ public:
     RegStatus query(std::string_view valueName, RegValue& value) const;
     RegStatus set(std::string_view valueName, const RegValue& value);
     RegStatus removeValue(std::string_view valueName);
+    /// Reads a value and replaces it as one step under the hive's lock, so no other writer comes
+    /// between: change gets the current value (null when there is none) and returns the new one,
+    /// or nothing to leave the value as it is.
+    RegStatus update(std::string_view valueName,
+                     const std::function<std::optional<RegValue>(const RegValue* current)>& change);
     /// Names of the sub-keys in name order.
     RegStatus subKeys(std::vector<std::string>& names) const;
     /// Values in creation order.

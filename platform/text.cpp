@@ -57,40 +57,44 @@ std::string_view utf8Prefix(std::string_view s, size_t maxBytes)
     return s.substr(0, cut);
 }
 
+int decodeUtf8(std::string_view s, size_t pos, char32_t& cp)
+{
+    const auto c = static_cast<unsigned char>(s[pos]);
+    if (c < 0x80) {
+        cp = c;
+        return 1;
+    }
+    int len;
+    if (c >= 0xC2 && c <= 0xDF) {
+        len = 2;
+        cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        len = 3;
+        cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        len = 4;
+        cp = c & 0x07;
+    } else {
+        return -1;
+    }
+    for (int k = 1; k < len; ++k) {
+        if (pos + k >= s.size() || (static_cast<unsigned char>(s[pos + k]) & 0xC0) != 0x80)
+            return -k; // the lead byte and the continuation bytes that belonged to it
+        cp = (cp << 6) | (static_cast<unsigned char>(s[pos + k]) & 0x3F);
+    }
+    if ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
+        return -len; // overlong, surrogate or beyond U+10FFFF
+    return len;
+}
+
 bool isValidUtf8(std::string_view s)
 {
-    size_t i = 0;
-    while (i < s.size()) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        int len;
-        unsigned cp;
-        if (c >= 0xC2 && c <= 0xDF) {
-            len = 2;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            len = 3;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            len = 4;
-            cp = c & 0x07;
-        } else {
+    char32_t cp;
+    for (size_t i = 0; i < s.size();) {
+        const int n = decodeUtf8(s, i, cp);
+        if (n < 0)
             return false;
-        }
-        if (i + len > s.size())
-            return false;
-        for (int k = 1; k < len; ++k) {
-            const auto t = static_cast<unsigned char>(s[i + k]);
-            if ((t & 0xC0) != 0x80)
-                return false;
-            cp = (cp << 6) | (t & 0x3F);
-        }
-        if ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
-            return false;
-        i += len;
+        i += static_cast<size_t>(n);
     }
     return true;
 }

@@ -28,6 +28,10 @@ struct NoCaseLess {
 /// The longest prefix of at most maxBytes bytes that does not end inside a UTF-8 sequence.
 std::string_view utf8Prefix(std::string_view s, size_t maxBytes);
 
+/// Decodes the UTF-8 sequence at s[pos]: its length in bytes with the code point in cp, or, for a
+/// malformed sequence, minus the number of bytes it spans (at least one) so a caller can step over it.
+int decodeUtf8(std::string_view s, size_t pos, char32_t& cp);
+
 /// True when s is well-formed UTF-8 (no overlongs, no surrogates, nothing above U+10FFFF).
 bool isValidUtf8(std::string_view s);
 

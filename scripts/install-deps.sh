@@ -7,6 +7,10 @@ packages=(
   # build and tests
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev
+  # encryption and digests
+  libssl-dev
+  # imaging and printing
+  libtiff-dev libcups2-dev
   # benchmarks
   libbenchmark-dev
   # fuzzing: clang with libFuzzer and the sanitizer runtimes

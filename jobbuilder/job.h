@@ -1,0 +1,87 @@
+// The job record that the registrations fill, and the checks that keep its values safe for the
+// PJL job stream.
+#pragma once
+
+#include "platform/system_info.h"
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+/// One destination of a job.
+class CJobDestination {
+public:
+    virtual ~CJobDestination() = default;
+
+    std::string m_strNumber; ///< the fax number, or the Internet-fax address
+    std::string m_strName;
+    int m_bIFax = 0;         ///< 1 for an Internet-fax destination
+    int m_bFCode = 0;        ///< a fax destination with sub-address and pass code
+    std::string m_strSubAddress;
+    std::string m_strPassCode;
+    int m_bReceptionConfirm = 0;
+};
+
+/// Everything registered for one job.
+class CQeltaJob {
+public:
+    CQeltaJob() { Reset(); }
+
+    /// Back to an empty job: no flags, no texts, model type 99, no destinations.
+    void Reset();
+
+    /// The document name, or "FAX - " and the first destination's number when it is empty.
+    std::string JobName() const;
+
+    int m_nPageCount = 0;
+    int m_nFilingFolderType = 0;
+    int m_bFiling = 0;
+    int m_bJobDataRegistered = 0;
+    int m_bLogImageRegistered = 0;
+    int m_bDestinationRegistered = 0;
+    std::string m_strImagePath;
+    std::string m_strLogImagePath;
+    std::string m_strPrinterName;
+    std::string m_strUserName;
+    std::string m_strPassword; ///< as the encryption service encoded it, never the plain text
+    std::string m_strFilingFolderName;
+    std::string m_strFilingFolderPassword;
+    std::string m_strFilingFilePassword;
+    std::string m_strDocumentName;
+    int m_nModelType = 99;
+    int m_bJobEndNotification = 0;
+    std::vector<std::unique_ptr<CJobDestination>> m_destinations;
+    std::string m_strAccountNumber;
+    int m_bAccountNumber = 0;
+    int m_bSpoolTimeFixed = 0;
+    platform::LocalTime m_spoolTime;
+    int m_bConversionRequested = 0;
+    int m_nConversionPaperType = 0;
+    int m_nConversionCompressionType = 0;
+    int m_nConversionXResolution = 0;
+    int m_nConversionYResolution = 0;
+    int m_nDriverHeader = 0;
+};
+
+namespace jobcheck {
+
+/// Longest PJL header line, CR LF included.
+inline constexpr size_t kMaxHeaderLine = 1023;
+/// Most destinations one job carries (the destination block counts them in 16 bits).
+inline constexpr size_t kMaxDestinations = 65535;
+
+/// Only the characters "0123456789" (the empty text passes).
+bool IsDigits(std::string_view text);
+
+/// Safe inside a quoted PJL value: no quotation mark and no control byte.
+bool IsQuotableValue(std::string_view text);
+
+/// Safe inside a destination entry and in the job name it can become: no ';', '/', quotation
+/// mark or control byte.
+bool IsDestinationField(std::string_view text);
+
+/// True when prefix + quoted value + CR LF stays within one header line.
+bool FitsQuotedLine(std::string_view prefix, std::string_view value);
+
+} // namespace jobcheck

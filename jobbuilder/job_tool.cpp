@@ -1,0 +1,262 @@
+#include "jobbuilder/job_tool.h"
+
+#include "common/spool_time.h"
+#include "jobbuilder/spool_time.h"
+#include "platform/bstr.h"
+#include "platform/files.h"
+#include "platform/spooler.h"
+#include "platform/system_info.h"
+
+using platform::com::ansiFromBstr;
+using platform::com::Bstr;
+
+namespace {
+constexpr const char* kEncToolProgId = "cryptotool.QeltaEncTool";
+constexpr uint32_t kInprocContext = 23;
+
+// Creates an optional outside server on first use and keeps it; false when it cannot be had.
+template <typename I>
+bool EnsureServer(platform::com::Ptr<I>& server, const char* progId)
+{
+    if (server)
+        return true;
+    platform::com::initializeThread();
+    return SUCCEEDED(platform::com::createInstance(progId, kInprocContext, server));
+}
+} // namespace
+
+CQeltaJobTool::CQeltaJobTool()
+{
+    m_job.Reset();
+    m_imaging = CImagingBinding::Acquire();
+    platform::com::initializeThread();
+    // The notification-address server is optional: without it the job carries an empty address.
+    if (SUCCEEDED(platform::com::createInstance(CLSID_ResultReceiverInfo, kInprocContext, m_receiverInfo)))
+        m_receiverInfo->Refresh();
+}
+
+CQeltaJobTool::~CQeltaJobTool()
+{
+    m_job.Reset();
+    m_imaging.reset();
+    m_encTool.reset();
+    m_digestTool.reset();
+    m_receiverInfo.reset();
+}
+
+HRESULT CQeltaJobTool::CleanJob()
+{
+    m_job.Reset();
+    return S_OK;
+}
+
+HRESULT CQeltaJobTool::FlushJob()
+{
+    if (!m_job.m_bJobDataRegistered || !m_job.m_bDestinationRegistered)
+        return S_FALSE;
+    FixSpoolTime(m_job);
+    // Every job is recorded in the sending log before anything reaches the device; with no
+    // sending log to record it in, the job is not sent.
+    return S_FALSE;
+}
+
+HRESULT CQeltaJobTool::RegisterJobTarget(int32_t lJobType, BSTR bszName, BSTR bszFAXNo, BSTR bszSubAddress,
+                                         BSTR bszPassCode, int32_t lParams, BSTR /*bszReserved*/)
+{
+    if (lJobType != 0 && lJobType != 1)
+        return S_FALSE;
+    auto destination = std::make_unique<CJobDestination>();
+    destination->m_strNumber = ansiFromBstr(bszFAXNo);
+    destination->m_strName = ansiFromBstr(bszName);
+    destination->m_strSubAddress = ansiFromBstr(bszSubAddress);
+    destination->m_strPassCode = ansiFromBstr(bszPassCode);
+    destination->m_bIFax = lJobType == 1 ? 1 : 0;
+    destination->m_bFCode = lJobType == 0 && lParams == 1 ? 1 : 0;
+    destination->m_bReceptionConfirm = lJobType == 1 && lParams == 1 ? 1 : 0;
+    // Numbers, sub-addresses and pass codes are written into the destination block between ';'
+    // and '/' separators: a value holding either would change what the device reads.
+    if (!jobcheck::IsDestinationField(destination->m_strNumber) || !jobcheck::IsDestinationField(destination->m_strSubAddress)
+        || !jobcheck::IsDestinationField(destination->m_strPassCode)
+        || m_job.m_destinations.size() >= jobcheck::kMaxDestinations)
+        return S_FALSE;
+    m_job.m_destinations.push_back(std::move(destination));
+    m_job.m_bDestinationRegistered = 1;
+    return S_OK;
+}
+
+HRESULT CQeltaJobTool::RegisterJobData(BSTR bszImagePath, BSTR bszPrinterName, BSTR bszUserName, BSTR bszPassword,
+                                       int32_t lMfpType, int32_t bEnableRtn, BSTR bszDocumentName)
+{
+    const std::string imagePath = ansiFromBstr(bszImagePath);
+    const std::string printerName = ansiFromBstr(bszPrinterName);
+    const std::string userName = ansiFromBstr(bszUserName);
+    const std::string documentName = ansiFromBstr(bszDocumentName);
+    // Values that travel inside quoted PJL lines must not end the quotes or the line.
+    if (!jobcheck::IsQuotableValue(printerName) || !jobcheck::IsQuotableValue(userName)
+        || !jobcheck::IsQuotableValue(documentName) || !jobcheck::FitsQuotedLine("@PJL SET MFPUSERNAME=", userName))
+        return S_FALSE;
+
+    if (imagePath.empty() || !platform::pathExists(imagePath) || !m_imaging || !m_imaging->FileLibraryLoaded())
+        return S_FALSE;
+    IKFILEINFO info{};
+    if (!m_imaging->m_pfnFileType || m_imaging->m_pfnFileType(imagePath.c_str(), 0, &info) != 1)
+        return S_FALSE;
+    const int pageCount = info.pageCount;
+
+    {
+        auto printer = platform::currentSpooler()->openPrinter(printerName);
+        if (!printer)
+            return S_FALSE;
+    }
+    if (lMfpType < 0 || lMfpType > 3)
+        return S_FALSE;
+
+    std::string encoded;
+    const std::string password = ansiFromBstr(bszPassword);
+    if (!password.empty() && !EncodePassword(password, encoded))
+        return S_FALSE;
+    if (!jobcheck::IsQuotableValue(encoded) || !jobcheck::FitsQuotedLine("@PJL SET MFPPASSWORD=", encoded))
+        return S_FALSE;
+
+    m_job.m_nPageCount = pageCount;
+    m_job.m_strImagePath = imagePath;
+    m_job.m_strPrinterName = printerName;
+    m_job.m_strUserName = userName;
+    m_job.m_strPassword = encoded;
+    m_job.m_nModelType = lMfpType;
+    m_job.m_bJobEndNotification = bEnableRtn;
+    m_job.m_strDocumentName = documentName;
+    m_job.m_bJobDataRegistered = 1;
+    return S_OK;
+}
+
+bool CQeltaJobTool::EncodePassword(const std::string& password, std::string& encoded)
+{
+    if (!EnsureServer(m_encTool, kEncToolProgId))
+        return false;
+    Bstr source(password);
+    Bstr result;
+    if (m_encTool->EncryptString(2, source.get(), result.out()) != S_OK)
+        return false;
+    encoded = result.ansi();
+    // A non-empty password must never travel as an empty one.
+    return !encoded.empty();
+}
+
+HRESULT CQeltaJobTool::RegisterFiling(int32_t lFolderType, BSTR bszFolderName, BSTR bszFolderPassword,
+                                      BSTR bszFilePassword)
+{
+    const std::string folderName = ansiFromBstr(bszFolderName);
+    const std::string folderPassword = ansiFromBstr(bszFolderPassword);
+    const std::string filePassword = ansiFromBstr(bszFilePassword);
+    if (lFolderType < 0 || lFolderType > 2 || !jobcheck::IsDigits(folderPassword) || !jobcheck::IsDigits(filePassword)
+        || !jobcheck::IsQuotableValue(folderName) || !jobcheck::FitsQuotedLine("@PJL SET FILINGFOLDERPATH=", folderName))
+        return S_FALSE;
+    m_job.m_nFilingFolderType = lFolderType;
+    m_job.m_strFilingFolderName = folderName;
+    m_job.m_strFilingFolderPassword = folderPassword;
+    m_job.m_strFilingFilePassword = filePassword;
+    m_job.m_bFiling = 1;
+    return S_OK;
+}
+
+HRESULT CQeltaJobTool::RegisterDocumentFiling(int32_t lFolderType, BSTR bszFolderName, BSTR bszPassword)
+{
+    return RegisterFiling(lFolderType, bszFolderName, bszPassword, nullptr);
+}
+
+HRESULT CQeltaJobTool::RegisterDocumentFiling2(int32_t lFolderType, BSTR bszFolderName, BSTR bszFolderPassword,
+                                               BSTR bszFilePassword)
+{
+    return RegisterFiling(lFolderType, bszFolderName, bszFolderPassword, bszFilePassword);
+}
+
+HRESULT CQeltaJobTool::ConvertJobImage(BSTR /*bszSrcPath*/, BSTR /*bszDestPath*/, int32_t lPaperSize,
+                                       int32_t lCompressionType, uint32_t /*dwXres*/, uint32_t /*dwYres*/)
+{
+    if (lPaperSize < 0 || lPaperSize >= kPaperTypes || lCompressionType < 0 || lCompressionType >= kCompressionTypes)
+        return S_FALSE;
+    // The conversion library is not part of this build: nothing can be converted.
+    return S_FALSE;
+}
+
+HRESULT CQeltaJobTool::RegisterAccountNumber(BSTR bszAccountNumber, BSTR /*bszReserved*/)
+{
+    const std::string number = ansiFromBstr(bszAccountNumber);
+    if (!jobcheck::IsDigits(number) || !jobcheck::FitsQuotedLine("@PJL SET ACCOUNTNUMBER=", number))
+        return S_FALSE;
+    m_job.m_strAccountNumber = number;
+    m_job.m_bAccountNumber = 1;
+    return S_OK;
+}
+
+HRESULT CQeltaJobTool::RequestImageConverBeforeSending(int nPaperType, int nCompressionType, int32_t lXResolution,
+                                                       int32_t lYResolution)
+{
+    if (nPaperType < 0 || nPaperType >= kPaperTypes || nCompressionType < 0 || nCompressionType >= kCompressionTypes)
+        return S_FALSE;
+    m_job.m_nConversionPaperType = nPaperType;
+    m_job.m_nConversionCompressionType = nCompressionType;
+    m_job.m_nConversionXResolution = lXResolution;
+    m_job.m_nConversionYResolution = lYResolution;
+    m_job.m_bConversionRequested = 1;
+    return S_OK;
+}
+
+HRESULT CQeltaJobTool::RegisterLogData(BSTR bszLogImagePath)
+{
+    const std::string path = ansiFromBstr(bszLogImagePath);
+    if (path.empty() || !platform::pathExists(path))
+        return S_FALSE;
+    m_job.m_strLogImagePath = path;
+    m_job.m_bLogImageRegistered = 1;
+    return S_OK;
+}
+
+HRESULT CQeltaJobTool::RegisterQeltaHeader(int32_t bHeader)
+{
+    m_job.m_nDriverHeader = bHeader;
+    return S_OK;
+}
+
+std::string CQeltaJobTool::Digest(const std::string& text)
+{
+    if (!EnsureServer(m_digestTool, kQeltaMD5ToolProgId))
+        return {};
+    Bstr source(text);
+    Bstr digest;
+    if (FAILED(m_digestTool->MakeDigest(source.get(), digest.out())))
+        return {};
+    return digest.ansi();
+}
+
+std::string CQeltaJobTool::NotificationAddress()
+{
+    if (!m_receiverInfo)
+        return {};
+    Bstr port, address;
+    if (m_receiverInfo->GetReceiverAddress(port.out(), address.out()) != S_OK || port.ansi().empty()
+        || address.ansi().empty())
+        return {};
+    return address.ansi() + ":" + port.ansi();
+}
+
+bool CQeltaJobTool::BuildStream(const std::string& jobName, CJobStream& stream)
+{
+    FixSpoolTime(m_job);
+    CJobStreamInputs inputs;
+    inputs.computerName = platform::computerName();
+    inputs.notificationAddress = NotificationAddress();
+    inputs.spoolTimeText = FormatSpoolTimeText(m_job.m_spoolTime);
+    inputs.digest = [this](const std::string& text) { return Digest(text); };
+    return BuildJobStream(m_job, jobName, inputs, stream);
+}
+
+namespace {
+const platform::com::ServerClass kClasses[] = {
+    {CLSID_QeltaJobTool, "QeltaJobTool Class", kQeltaJobToolProgIdVersion, kQeltaJobToolProgId, "Apartment",
+     &platform::com::createObject<CQeltaJobTool>},
+};
+} // namespace
+
+QELTA_SERVER_EXPORTS(kClasses)

@@ -1,0 +1,182 @@
+// The recording spooler: documents are kept in memory and every call is logged, so tests can check
+// what a printing path sent and how it behaves when a step fails.
+#include "platform/spooler.h"
+
+#include <algorithm>
+
+namespace platform {
+
+// One open printer of the recording spooler. The spooler must outlive its handles.
+//
+// The handle walks through Open -> InDocument <-> InPage -> Finished; a call made in the wrong state
+// is logged and refused without touching the state. A call in the right state that the spooler was
+// told to fail is refused as well and leaves the state as it was.
+class RecordingSpooler::Handle : public PrinterHandle {
+public:
+    Handle(RecordingSpooler& spooler, std::string printer) : spooler_(spooler), printer_(std::move(printer)) {}
+
+    ~Handle() override
+    {
+        std::lock_guard lock(spooler_.mutex_);
+        if (state_ == State::InDocument || state_ == State::InPage) {
+            spooler_.calls_.push_back("cancel");
+            spooler_.documents_[document_].cancelled = true;
+        }
+        spooler_.calls_.push_back("close");
+    }
+
+    bool startDocument(std::string_view documentName, std::string_view dataType) override
+    {
+        std::lock_guard lock(spooler_.mutex_);
+        spooler_.calls_.push_back("startDocument " + std::string(documentName) + " " + std::string(dataType));
+        if (state_ != State::Open || spooler_.shouldFail(Step::StartDocument))
+            return false;
+        Document document;
+        document.printer = printer_;
+        document.name = documentName;
+        document.dataType = dataType;
+        spooler_.documents_.push_back(std::move(document));
+        document_ = spooler_.documents_.size() - 1;
+        state_ = State::InDocument;
+        return true;
+    }
+
+    bool startPage() override
+    {
+        std::lock_guard lock(spooler_.mutex_);
+        spooler_.calls_.push_back("startPage");
+        if (state_ != State::InDocument || spooler_.shouldFail(Step::StartPage))
+            return false;
+        spooler_.documents_[document_].pages.emplace_back();
+        state_ = State::InPage;
+        return true;
+    }
+
+    bool write(const void* data, size_t size, size_t& written) override
+    {
+        written = 0;
+        std::lock_guard lock(spooler_.mutex_);
+        if (state_ != State::InPage || (data == nullptr && size > 0) || spooler_.shouldFail(Step::Write)) {
+            spooler_.calls_.push_back("write 0");
+            return false;
+        }
+        const size_t taken = spooler_.writeLimit_ ? std::min(size, spooler_.writeLimit_) : size;
+        if (taken > 0)
+            spooler_.documents_[document_].pages.back().append(static_cast<const char*>(data), taken);
+        spooler_.calls_.push_back("write " + std::to_string(taken));
+        written = taken;
+        return true;
+    }
+
+    bool endPage() override
+    {
+        std::lock_guard lock(spooler_.mutex_);
+        spooler_.calls_.push_back("endPage");
+        if (state_ != State::InPage || spooler_.shouldFail(Step::EndPage))
+            return false;
+        state_ = State::InDocument;
+        return true;
+    }
+
+    bool endDocument() override
+    {
+        std::lock_guard lock(spooler_.mutex_);
+        spooler_.calls_.push_back("endDocument");
+        if (state_ != State::InDocument || spooler_.shouldFail(Step::EndDocument))
+            return false;
+        spooler_.documents_[document_].ended = true;
+        state_ = State::Finished;
+        return true;
+    }
+
+    void cancelDocument() override
+    {
+        std::lock_guard lock(spooler_.mutex_);
+        spooler_.calls_.push_back("cancel");
+        if (state_ == State::InDocument || state_ == State::InPage) {
+            spooler_.documents_[document_].cancelled = true;
+            state_ = State::Finished;
+        }
+    }
+
+private:
+    enum class State { Open, InDocument, InPage, Finished };
+
+    RecordingSpooler& spooler_;
+    const std::string printer_;
+    State state_ = State::Open;
+    size_t document_ = 0; // index into the spooler's documents once started
+};
+
+void RecordingSpooler::addPrinter(std::string name, std::string deviceUri)
+{
+    std::lock_guard lock(mutex_);
+    for (auto& [known, uri] : printers_)
+        if (known == name) {
+            uri = std::move(deviceUri);
+            return;
+        }
+    printers_.emplace_back(std::move(name), std::move(deviceUri));
+}
+
+void RecordingSpooler::failAt(Step step, int occurrence)
+{
+    if (occurrence < 1)
+        return;
+    std::lock_guard lock(mutex_);
+    failures_.emplace_back(step, occurrence);
+}
+
+void RecordingSpooler::limitWrites(size_t maxBytes)
+{
+    std::lock_guard lock(mutex_);
+    writeLimit_ = maxBytes;
+}
+
+std::vector<RecordingSpooler::Document> RecordingSpooler::documents() const
+{
+    std::lock_guard lock(mutex_);
+    return documents_;
+}
+
+std::vector<std::string> RecordingSpooler::calls() const
+{
+    std::lock_guard lock(mutex_);
+    return calls_;
+}
+
+// Counts one call of step against every pending failure of that step; true when one of them is due.
+bool RecordingSpooler::shouldFail(Step step)
+{
+    bool fail = false;
+    for (auto& [failing, remaining] : failures_)
+        if (failing == step && --remaining == 0)
+            fail = true;
+    std::erase_if(failures_, [](const auto& f) { return f.second <= 0; });
+    return fail;
+}
+
+std::unique_ptr<PrinterHandle> RecordingSpooler::openPrinter(std::string_view printerName)
+{
+    std::lock_guard lock(mutex_);
+    calls_.push_back("open " + std::string(printerName));
+    const bool known = std::any_of(printers_.begin(), printers_.end(),
+                                   [&](const auto& p) { return p.first == printerName; });
+    if (!known || shouldFail(Step::Open))
+        return nullptr;
+    return std::make_unique<Handle>(*this, std::string(printerName));
+}
+
+std::optional<std::string> RecordingSpooler::deviceUri(std::string_view printerName)
+{
+    std::lock_guard lock(mutex_);
+    for (const auto& [name, uri] : printers_)
+        if (name == printerName) {
+            if (uri.empty())
+                return std::nullopt;
+            return uri;
+        }
+    return std::nullopt;
+}
+
+} // namespace platform
