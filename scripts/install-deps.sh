@@ -7,12 +7,14 @@ packages=(
   # build and tests
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev
+  # counted pointers, number casts (XML library)
+  libboost-dev
   # encryption and digests
   libssl-dev
   # imaging and printing
   libtiff-dev libcups2-dev
-  # benchmarks
-  libbenchmark-dev
+  # benchmarks, with the XML parsers they compare against
+  libbenchmark-dev libxml2-dev libpugixml-dev
   # fuzzing: clang with libFuzzer and the sanitizer runtimes
   clang libclang-rt-14-dev
 )

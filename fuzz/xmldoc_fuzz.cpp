@@ -1,0 +1,38 @@
+// XML text from anywhere: load it in both whitespace modes; what loads must write out to text that
+// loads again and writes out the same.
+#include "xmldoc/dom.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+using namespace mfpif_Halvet_R1;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const DOMString text(reinterpret_cast<const char*>(data), size);
+    IDocumentPtr doc(createDocument());
+    for (bool preserve : {true, false}) {
+        INodePtr root;
+        try {
+            root = doc->loadXML(text, preserve);
+        } catch (const IDOMException& e) {
+            if (e.getCode() != DOM_NOT_WELL_FORMED)
+                std::abort();
+            continue;
+        }
+        if (!root)
+            continue;
+        const DOMString written = root->getXML();
+        INodePtr again;
+        try {
+            again = doc->loadXML(written, true);
+        } catch (const IDOMException&) {
+            std::abort(); // our own output must always load
+        }
+        if (!again || again->getXML() != written)
+            std::abort();
+        (void)root->getText();
+        (void)root->cloneNode(true);
+    }
+    return 0;
+}

@@ -1,0 +1,667 @@
+// The node classes: counting and destruction, the tree operations, elements, attributes and their
+// map, text and value nodes, node lists and documents.
+#include "xmldoc/node_impl.h"
+
+#include <boost/lexical_cast.hpp>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace CXMLDOCLIB_Ostrel {
+
+// ---- failures and destruction ----
+
+void fail(int32_t code) { throw CDOMException(code); }
+
+namespace {
+thread_local bool destroying = false;
+
+std::vector<INode*>& pendingNodes()
+{
+    thread_local std::vector<INode*> pending;
+    return pending;
+}
+} // namespace
+
+void destroyNode(INode* node)
+{
+    auto& pending = pendingNodes();
+    if (destroying) {
+        pending.push_back(node);
+        return;
+    }
+    destroying = true;
+    delete node;
+    while (!pending.empty()) {
+        INode* next = pending.back();
+        pending.pop_back();
+        delete next;
+    }
+    destroying = false;
+}
+
+namespace {
+
+// Unlinks every child of a parent that is going away: links cleared first, then the counts given back.
+void releaseChildren(NodeCore& parent)
+{
+    NodeCore* child = parent.first;
+    parent.first = parent.last = nullptr;
+    parent.childCount = 0;
+    while (child) {
+        NodeCore* next = child->next;
+        child->parent = child->prev = child->next = nullptr;
+        child->self->release();
+        child = next;
+    }
+}
+
+void unlink(NodeCore& parent, NodeCore& child)
+{
+    (child.prev ? child.prev->next : parent.first) = child.next;
+    (child.next ? child.next->prev : parent.last) = child.prev;
+    child.parent = child.prev = child.next = nullptr;
+    --parent.childCount;
+}
+
+// Links child (detached) before ref (a child of parent) or at the end; the list takes one count.
+// Siblings carry increasing order numbers with gaps, so a node can be placed between two others;
+// when a gap runs out the parent's children are numbered afresh.
+void link(NodeCore& parent, NodeCore& child, NodeCore* ref)
+{
+    constexpr uint64_t kGap = uint64_t(1) << 20;
+    bool renumber = false;
+    if (!ref) {
+        child.order = parent.last ? parent.last->order + kGap : kGap;
+    } else {
+        const uint64_t low = ref->prev ? ref->prev->order : 0;
+        if (ref->order - low >= 2)
+            child.order = low + (ref->order - low) / 2;
+        else
+            renumber = true;
+    }
+    child.self->addRef();
+    child.parent = &parent;
+    child.next = ref;
+    child.prev = ref ? ref->prev : parent.last;
+    (child.prev ? child.prev->next : parent.first) = &child;
+    (ref ? ref->prev : parent.last) = &child;
+    ++parent.childCount;
+    if (renumber) {
+        uint64_t order = 0;
+        for (NodeCore* c = parent.first; c; c = c->next)
+            c->order = (order += kGap);
+    }
+}
+
+// True when candidate is node itself or one of its ancestors.
+bool isSelfOrAncestor(const NodeCore* candidate, const NodeCore* node)
+{
+    for (const NodeCore* n = node; n; n = n->parent)
+        if (n == candidate)
+            return true;
+    return false;
+}
+
+// Clones one node without its children (an element keeps its name, namespace and attributes).
+INodePtr shallowCopy(NodeCore& source)
+{
+    if (source.kind == Kind::Element) {
+        auto* from = elementOf(&source);
+        auto copy = adopt<IElement>(new CElement(from->name()));
+        if (CNamedNodeMap* map = from->existingMap()) {
+            auto* to = static_cast<CElement*>(copy.get());
+            for (CAttr* attr : map->items())
+                to->setAttributeNode(adopt<IAttr>(static_cast<IAttr*>(attr->cloneNode(true).detach())));
+        }
+        return copy;
+    }
+    if (source.kind == Kind::Document)
+        return createEmptyDocument();
+    return source.self->cloneNode(false);
+}
+
+// Copies a subtree without recursion: each copied parent gets copies of the source's children.
+INodePtr deepCopy(NodeCore& source)
+{
+    INodePtr root = shallowCopy(source);
+    std::vector<std::pair<NodeCore*, NodeCore*>> work{{&source, root->core()}};
+    while (!work.empty()) {
+        auto [from, to] = work.back();
+        work.pop_back();
+        for (NodeCore* child = from->first; child; child = child->next) {
+            INodePtr copy = shallowCopy(*child);
+            link(*to, *copy->core(), nullptr);
+            if (child->first)
+                work.emplace_back(child, copy->core());
+        }
+    }
+    return root;
+}
+
+} // namespace
+
+void appendNewChild(NodeCore& parent, NodeCore& child) { link(parent, child, nullptr); }
+
+// ---- names ----
+
+ElementName::ElementName(const DOMString& qualified, const DOMString& namespaceURI) : qualified_(qualified)
+{
+    const auto colon = qualified_.find(':');
+    prefixLength_ = colon == DOMString::npos ? 0 : static_cast<uint32_t>(colon + 1);
+    if (!namespaceURI.empty())
+        uri_ = std::make_unique<DOMString>(namespaceURI);
+}
+
+ElementName::ElementName(const ElementName& o)
+    : qualified_(o.qualified_), uri_(o.uri_ ? std::make_unique<DOMString>(*o.uri_) : nullptr), prefixLength_(o.prefixLength_)
+{
+}
+
+ElementName& ElementName::operator=(const ElementName& o)
+{
+    if (this != &o) {
+        qualified_ = o.qualified_;
+        uri_ = o.uri_ ? std::make_unique<DOMString>(*o.uri_) : nullptr;
+        prefixLength_ = o.prefixLength_;
+    }
+    return *this;
+}
+
+void ElementName::setPrefix(const DOMString& prefix)
+{
+    DOMString local = localName();
+    qualified_ = prefix.empty() ? local : prefix + ":" + local;
+    prefixLength_ = prefix.empty() ? 0 : static_cast<uint32_t>(prefix.size() + 1);
+}
+
+// ---- shared node bodies ----
+
+template <typename I>
+INodeListPtr CNodeT<I>::getChildNodes()
+{
+    auto list = adopt<INodeList>(new CNodeList());
+    auto& nodes = static_cast<CNodeList*>(list.get())->nodes;
+    nodes.reserve(static_cast<size_t>(core_.childCount));
+    for (NodeCore* c = core_.first; c; c = c->next)
+        nodes.emplace_back(c->self);
+    return list;
+}
+
+template <typename I>
+INodePtr CNodeT<I>::insertBefore(const INodePtr& newChild, const INodePtr& refChild)
+{
+    if (!core_.isParentKind() || !newChild || !newChild->core()->isChildKind())
+        fail(DOM_HIERARCHY_ERROR);
+    NodeCore& child = *newChild->core();
+    NodeCore* ref = refChild ? refChild->core() : nullptr;
+    if (ref && !ref->isChildKind())
+        fail(DOM_HIERARCHY_ERROR);
+    if (isSelfOrAncestor(&child, &core_))
+        fail(DOM_HIERARCHY_ERROR);
+    // Every check comes before the tree changes.
+    if (ref && ref->parent != &core_)
+        fail(DOM_NOT_FOUND);
+    if (ref == &child)
+        return newChild; // already in that place
+    INodePtr keep = newChild;
+    if (child.parent) {
+        NodeCore& oldParent = *child.parent;
+        unlink(oldParent, child);
+        child.self->release(); // the old list's count; keep holds the node
+    }
+    link(core_, child, ref);
+    return newChild;
+}
+
+template <typename I>
+INodePtr CNodeT<I>::replaceChild(const INodePtr& newChild, const INodePtr& oldChild)
+{
+    if (!core_.isParentKind() || !newChild || !newChild->core()->isChildKind() || !oldChild
+        || !oldChild->core()->isChildKind())
+        fail(DOM_HIERARCHY_ERROR);
+    if (isSelfOrAncestor(newChild->core(), &core_))
+        fail(DOM_HIERARCHY_ERROR);
+    if (oldChild->core()->parent != &core_)
+        fail(DOM_NOT_FOUND);
+    if (newChild.get() == oldChild.get())
+        return oldChild; // replacing a node by itself changes nothing
+    insertBefore(newChild, oldChild);
+    return removeChild(oldChild);
+}
+
+template <typename I>
+INodePtr CNodeT<I>::removeChild(const INodePtr& oldChild)
+{
+    if (!core_.isParentKind() || !oldChild || !oldChild->core()->isChildKind())
+        fail(DOM_HIERARCHY_ERROR);
+    NodeCore& child = *oldChild->core();
+    if (child.parent != &core_)
+        fail(DOM_NOT_FOUND);
+    INodePtr keep = oldChild;
+    unlink(core_, child);
+    child.self->release();
+    return keep;
+}
+
+template <typename I>
+DOMString CNodeT<I>::getXML()
+{
+    DOMString out;
+    writeNode(this, out);
+    return out;
+}
+
+template <typename I>
+void CNodeT<I>::writeXML(std::ostream& out)
+{
+    const DOMString text = getXML();
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+template <typename I>
+DOMString CNodeT<I>::getText()
+{
+    // The text of every leaf below this node, in document order, gathered without recursion.
+    DOMString out;
+    NodeCore* n = core_.first;
+    while (n) {
+        if (n->isLeaf())
+            out += n->self->getText();
+        if (n->first) {
+            n = n->first;
+            continue;
+        }
+        while (n && !n->next) {
+            n = n->parent;
+            if (n == &core_)
+                return out;
+        }
+        if (n)
+            n = n->next;
+    }
+    return out;
+}
+
+template <typename I>
+INodePtr CNodeT<I>::setText(const DOMString& text)
+{
+    while (INodePtr last = this->getLastChild())
+        this->removeChild(last);
+    if (!text.empty())
+        this->appendChild(adopt<INode>(new CText(text)));
+    return INodePtr(this);
+}
+
+template <typename I>
+int32_t CNodeT<I>::getInteger()
+{
+    try {
+        return boost::lexical_cast<int32_t>(this->getText());
+    } catch (const boost::bad_lexical_cast&) {
+        throw ExIllegalConversion();
+    }
+}
+
+template <typename I>
+INodePtr CNodeT<I>::setInteger(int32_t value)
+{
+    while (INodePtr last = this->getLastChild())
+        this->removeChild(last);
+    this->appendChild(adopt<INode>(new CIntegerNode(value)));
+    return INodePtr(this);
+}
+
+template <typename I>
+INodeListPtr CNodeT<I>::selectNodes(const DOMString& path)
+{
+    return selectFrom(this, path);
+}
+
+template <typename I>
+INodePtr CNodeT<I>::selectSingleNode(const DOMString& path)
+{
+    INodeListPtr list = selectFrom(this, path);
+    return list->getLength() > 0 ? list->item(0) : INodePtr();
+}
+
+template class CNodeT<IDocument>;
+template class CNodeT<IElement>;
+template class CNodeT<IAttr>;
+template class CNodeT<IText>;
+template class CNodeT<IValueNode<int32_t>>;
+template class CNodeT<IValueNode<double>>;
+
+// ---- documents ----
+
+IDocumentPtr createEmptyDocument()
+{
+    auto* doc = new (std::nothrow) CDocument();
+    return doc ? adopt<IDocument>(doc) : IDocumentPtr();
+}
+
+CDocument::~CDocument() { releaseChildren(core_); }
+
+INodePtr CDocument::cloneNode(bool deep) { return deep ? deepCopy(core_) : INodePtr(createEmptyDocument()); }
+
+DOMString CDocument::getXML()
+{
+    DOMString out;
+    if (core_.first)
+        writeNode(core_.first->self, out);
+    return out;
+}
+
+void CDocument::writeXML(std::ostream& out)
+{
+    if (core_.first)
+        core_.first->self->writeXML(out);
+}
+
+DOMString CDocument::getText() { return core_.first ? core_.first->self->getText() : DOMString(); }
+
+IElementPtr CDocument::getDocumentElement()
+{
+    return core_.first && core_.first->kind == Kind::Element ? IElementPtr(elementOf(core_.first)) : IElementPtr();
+}
+
+IElementPtr CDocument::setDocumentElement(const IElementPtr& element)
+{
+    IElementPtr removed;
+    if (core_.first) {
+        INodePtr first = removeChild(nodeOf(core_.first));
+        if (first->core()->kind == Kind::Element)
+            removed = IElementPtr(elementOf(first->core()));
+    }
+    if (element)
+        appendChild(element);
+    return removed;
+}
+
+IElementPtr CDocument::createElement(const DOMString& name) { return adopt<IElement>(new CElement(ElementName(name))); }
+
+ITextPtr CDocument::createTextNode(const DOMString& text) { return adopt<IText>(new CText(text)); }
+
+IAttrPtr CDocument::createAttribute(const DOMString& name) { return adopt<IAttr>(new CAttr(ElementName(name))); }
+
+namespace {
+bool hasPrefix(const DOMString& qualified)
+{
+    const auto colon = qualified.find(':');
+    return colon != DOMString::npos && colon > 0;
+}
+} // namespace
+
+IElementPtr CDocument::createElementNS(const DOMString& namespaceURI, const DOMString& qualifiedName)
+{
+    if (namespaceURI.empty() && hasPrefix(qualifiedName))
+        fail(DOM_NAMESPACE_ERROR);
+    return adopt<IElement>(new CElement(ElementName(qualifiedName, namespaceURI)));
+}
+
+IAttrPtr CDocument::createAttributeNS(const DOMString& namespaceURI, const DOMString& qualifiedName)
+{
+    if (namespaceURI.empty() && hasPrefix(qualifiedName))
+        fail(DOM_NAMESPACE_ERROR);
+    return adopt<IAttr>(new CAttr(ElementName(qualifiedName, namespaceURI)));
+}
+
+boost::intrusive_ptr<IValueNode<int32_t>> CDocument::createIntegerNode(int32_t value)
+{
+    return adopt<IValueNode<int32_t>>(new CIntegerNode(value));
+}
+
+boost::intrusive_ptr<IValueNode<double>> CDocument::createFloatNode(double value)
+{
+    return adopt<IValueNode<double>>(new CFloatNode(value));
+}
+
+// ---- elements ----
+
+CElement::~CElement()
+{
+    if (map_) {
+        map_->clearOwner();
+        map_->release();
+    }
+    releaseChildren(core_);
+}
+
+CNamedNodeMap& CElement::attributeMap()
+{
+    if (!map_)
+        map_ = new CNamedNodeMap(this);
+    return *map_;
+}
+
+INamedNodeMapPtr CElement::getAttributes() { return INamedNodeMapPtr(&attributeMap()); }
+
+INodePtr CElement::cloneNode(bool deep) { return deep ? deepCopy(core_) : shallowCopy(core_); }
+
+DOMString CElement::getAttribute(const DOMString& name)
+{
+    if (!map_)
+        return {};
+    INodePtr found = map_->getNamedItem(name);
+    return found ? found->getNodeValue() : DOMString();
+}
+
+IElementPtr CElement::setAttribute(const DOMString& name, const DOMString& value)
+{
+    auto attr = adopt<IAttr>(new CAttr(ElementName(name)));
+    attr->setValue(value);
+    attributeMap().setNamedItem(attr); // the replaced attribute, if any, is released here
+    return IElementPtr(this);
+}
+
+IElementPtr CElement::removeAttribute(const DOMString& name)
+{
+    if (!map_)
+        fail(DOM_NOT_FOUND);
+    map_->removeNamedItem(name);
+    return IElementPtr(this);
+}
+
+IAttrPtr CElement::getAttributeNode(const DOMString& name)
+{
+    if (!map_)
+        return nullptr;
+    INodePtr found = map_->getNamedItem(name);
+    return found ? IAttrPtr(static_cast<CAttr*>(found.get())) : IAttrPtr();
+}
+
+IAttrPtr CElement::setAttributeNode(const IAttrPtr& attribute)
+{
+    attributeMap().setNamedItem(attribute);
+    return attribute;
+}
+
+IAttrPtr CElement::removeAttributeNode(const IAttrPtr& attribute)
+{
+    if (map_ && attribute) {
+        const auto& items = map_->items();
+        for (size_t i = 0; i < items.size(); ++i) {
+            if (static_cast<INode*>(items[i]) == static_cast<INode*>(attribute.get())) {
+                CAttr* taken = map_->take(i);
+                taken->release(); // the map's count; the caller holds the attribute
+                return attribute;
+            }
+        }
+    }
+    fail(DOM_NOT_FOUND);
+}
+
+INodeListPtr CElement::getElementsByTagName(const DOMString& name)
+{
+    auto list = adopt<INodeList>(new CNodeList());
+    auto& nodes = static_cast<CNodeList*>(list.get())->nodes;
+    for (NodeCore* c = core_.first; c; c = c->next)
+        if (c->kind == Kind::Element && (name == "*" || elementOf(c)->name().qualified() == name))
+            nodes.emplace_back(c->self);
+    return list;
+}
+
+// ---- attributes and their map ----
+
+INodeListPtr CAttr::getChildNodes()
+{
+    auto list = adopt<INodeList>(new CNodeList());
+    if (value_)
+        static_cast<CNodeList*>(list.get())->nodes.push_back(value_);
+    return list;
+}
+
+INodePtr CAttr::cloneNode(bool deep)
+{
+    auto copy = adopt<IAttr>(new CAttr(name_));
+    if (deep)
+        copy->setValue(getValue());
+    return copy;
+}
+
+DOMString CAttr::getValue() { return value_ ? value_->getNodeValue() : DOMString(); }
+
+IAttrPtr CAttr::setValue(const DOMString& value)
+{
+    if (value_)
+        value_->setNodeValue(value);
+    else
+        value_ = adopt<INode>(new CText(value));
+    return IAttrPtr(this);
+}
+
+INodePtr CAttr::getOwnerElement()
+{
+    return ownerMap && ownerMap->owner() ? INodePtr(ownerMap->owner()) : INodePtr();
+}
+
+CNamedNodeMap::~CNamedNodeMap()
+{
+    for (CAttr* attr : items_) {
+        attr->ownerMap = nullptr;
+        attr->release();
+    }
+}
+
+int32_t CNamedNodeMap::release()
+{
+    const int32_t left = --refs_;
+    if (left <= 0)
+        delete this;
+    return left;
+}
+
+size_t CNamedNodeMap::lowerBound(const DOMString& name) const
+{
+    return static_cast<size_t>(
+        std::lower_bound(items_.begin(), items_.end(), name,
+                         [](const CAttr* a, const DOMString& key) { return a->name().qualified() < key; })
+        - items_.begin());
+}
+
+INodePtr CNamedNodeMap::getNamedItem(const DOMString& name)
+{
+    const size_t i = lowerBound(name);
+    return i < items_.size() && items_[i]->name().qualified() == name ? INodePtr(items_[i]) : INodePtr();
+}
+
+INodePtr CNamedNodeMap::setNamedItem(const INodePtr& node)
+{
+    if (!node || node->core()->kind != Kind::Attribute)
+        fail(DOM_HIERARCHY_ERROR);
+    auto* attr = static_cast<CAttr*>(node.get());
+    if (attr->ownerMap)
+        fail(DOM_ATTRIBUTE_IN_USE);
+    const DOMString& key = attr->name().qualified();
+    size_t i = lowerBound(key);
+    INodePtr replaced;
+    if (i < items_.size() && items_[i]->name().qualified() == key)
+        replaced = adopt<INode>(take(i)); // the map's count passes to the result
+    attr->addRef();
+    attr->ownerMap = this;
+    items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(i), attr);
+    return replaced;
+}
+
+CAttr* CNamedNodeMap::take(size_t index)
+{
+    CAttr* attr = items_[index];
+    items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(index));
+    attr->ownerMap = nullptr;
+    return attr;
+}
+
+INodePtr CNamedNodeMap::removeNamedItem(const DOMString& name)
+{
+    const size_t i = lowerBound(name);
+    if (i >= items_.size() || items_[i]->name().qualified() != name)
+        fail(DOM_NOT_FOUND);
+    return adopt<INode>(take(i));
+}
+
+INodePtr CNamedNodeMap::item(int32_t index)
+{
+    return index >= 0 && index < getLength() ? INodePtr(items_[static_cast<size_t>(index)]) : INodePtr();
+}
+
+// ---- text and value nodes ----
+
+INodePtr CText::setNodeValue(const DOMString& value)
+{
+    const auto nul = value.find('\0');
+    data_ = nul == DOMString::npos ? value : value.substr(0, nul);
+    return INodePtr(this);
+}
+
+template <typename T, Kind K>
+DOMString CValueNode<T, K>::getNodeValue()
+{
+    char buf[64];
+    if constexpr (K == Kind::Float)
+        std::snprintf(buf, sizeof buf, "%.16g", static_cast<double>(value_));
+    else
+        std::snprintf(buf, sizeof buf, "%d", static_cast<int>(value_));
+    return buf;
+}
+
+template <typename T, Kind K>
+INodePtr CValueNode<T, K>::setNodeValue(const DOMString& text)
+{
+    value_ = boost::lexical_cast<T>(std::string(text.data(), text.size())); // the value stays on failure
+    return INodePtr(this);
+}
+
+template <typename T, Kind K>
+INamedNodeMapPtr CValueNode<T, K>::getAttributes()
+{
+    return adopt<INamedNodeMap>(new CNamedNodeMap(nullptr));
+}
+
+template class CValueNode<int32_t, Kind::Integer>;
+template class CValueNode<double, Kind::Float>;
+
+// ---- node lists ----
+
+int32_t CNodeList::release()
+{
+    const int32_t left = --refs_;
+    if (left <= 0)
+        delete this;
+    return left;
+}
+
+INodePtr CNodeList::item(int32_t index)
+{
+    return index >= 0 && index < getLength() ? nodes[static_cast<size_t>(index)] : INodePtr();
+}
+
+} // namespace CXMLDOCLIB_Ostrel
+
+extern "C" mfpif_Halvet_R1::IDocument* createDocument()
+{
+    auto* doc = new (std::nothrow) CXMLDOCLIB_Ostrel::CDocument();
+    if (doc)
+        --doc->core()->refs; // handed over unreferenced: the caller takes the first count
+    return doc;
+}
