@@ -5,10 +5,104 @@
 #include <boost/lexical_cast.hpp>
 
 #include <algorithm>
+#include <mutex>
 #include <cstdio>
 #include <cstring>
 
 namespace CXMLDOCLIB_Ostrel {
+
+// ---- node memory ----
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kPooled = false; // the sanitizer must see every node's own allocation
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kPooled = false;
+#else
+constexpr bool kPooled = true;
+#endif
+#else
+constexpr bool kPooled = true;
+#endif
+
+constexpr size_t kGranule = 16;
+constexpr size_t kSizeClasses = 16; // nodes of up to 256 bytes
+constexpr size_t kBlockBytes = 64 * 1024;
+
+struct FreeSlot {
+    FreeSlot* next;
+};
+
+// One thread's free lists and current blocks, one of each per size class. A node freed on another
+// thread simply joins that thread's list.
+struct NodePool {
+    FreeSlot* free[kSizeClasses] = {};
+    char* cursor[kSizeClasses] = {};
+    char* end[kSizeClasses] = {};
+};
+
+thread_local NodePool pool;
+thread_local int64_t liveNodes = 0;
+thread_local int64_t liveBytes = 0;
+
+// Every block stays reachable for the life of the process.
+std::mutex blocksMutex;
+std::vector<void*>& blocks()
+{
+    static auto* all = new std::vector<void*>();
+    return *all;
+}
+
+} // namespace
+
+NodePoolStats nodePoolStats()
+{
+    std::lock_guard lock(blocksMutex);
+    return {liveNodes, liveBytes, static_cast<int64_t>(blocks().size()), static_cast<int64_t>(kBlockBytes)};
+}
+
+void* allocateNode(std::size_t size)
+{
+    ++liveNodes;
+    const size_t cls = (size + kGranule - 1) / kGranule - 1;
+    liveBytes += static_cast<int64_t>(cls < kSizeClasses ? (cls + 1) * kGranule : size);
+    if (!kPooled || cls >= kSizeClasses)
+        return ::operator new(size);
+    NodePool& p = pool;
+    if (FreeSlot* slot = p.free[cls]) {
+        p.free[cls] = slot->next;
+        return slot;
+    }
+    const size_t bytes = (cls + 1) * kGranule;
+    if (!p.cursor[cls] || p.cursor[cls] + bytes > p.end[cls]) {
+        char* block = static_cast<char*>(::operator new(kBlockBytes));
+        {
+            std::lock_guard lock(blocksMutex);
+            blocks().push_back(block);
+        }
+        p.cursor[cls] = block;
+        p.end[cls] = block + kBlockBytes;
+    }
+    void* result = p.cursor[cls];
+    p.cursor[cls] += bytes;
+    return result;
+}
+
+void freeNode(void* ptr, std::size_t size)
+{
+    --liveNodes;
+    const size_t cls = (size + kGranule - 1) / kGranule - 1;
+    liveBytes -= static_cast<int64_t>(cls < kSizeClasses ? (cls + 1) * kGranule : size);
+    if (!kPooled || cls >= kSizeClasses) {
+        ::operator delete(ptr);
+        return;
+    }
+    auto* slot = static_cast<FreeSlot*>(ptr);
+    slot->next = pool.free[cls];
+    pool.free[cls] = slot;
+}
 
 // ---- failures and destruction ----
 
@@ -48,11 +142,10 @@ void releaseChildren(NodeCore& parent)
 {
     NodeCore* child = parent.first;
     parent.first = parent.last = nullptr;
-    parent.childCount = 0;
     while (child) {
         NodeCore* next = child->next;
         child->parent = child->prev = child->next = nullptr;
-        child->self->release();
+        child->self()->release();
         child = next;
     }
 }
@@ -62,7 +155,6 @@ void unlink(NodeCore& parent, NodeCore& child)
     (child.prev ? child.prev->next : parent.first) = child.next;
     (child.next ? child.next->prev : parent.last) = child.prev;
     child.parent = child.prev = child.next = nullptr;
-    --parent.childCount;
 }
 
 // Links child (detached) before ref (a child of parent) or at the end; the list takes one count.
@@ -70,28 +162,36 @@ void unlink(NodeCore& parent, NodeCore& child)
 // when a gap runs out the parent's children are numbered afresh.
 void link(NodeCore& parent, NodeCore& child, NodeCore* ref)
 {
-    constexpr uint64_t kGap = uint64_t(1) << 20;
+    constexpr uint32_t kGap = 1u << 8;
     bool renumber = false;
     if (!ref) {
-        child.order = parent.last ? parent.last->order + kGap : kGap;
+        const uint32_t last = parent.last ? parent.last->order : 0;
+        if (last > UINT32_MAX - kGap)
+            renumber = true; // numbers run out at the end: start again from the front
+        else
+            child.order = last + kGap;
     } else {
-        const uint64_t low = ref->prev ? ref->prev->order : 0;
+        const uint32_t low = ref->prev ? ref->prev->order : 0;
         if (ref->order - low >= 2)
             child.order = low + (ref->order - low) / 2;
         else
             renumber = true;
     }
-    child.self->addRef();
+    child.self()->addRef();
     child.parent = &parent;
     child.next = ref;
     child.prev = ref ? ref->prev : parent.last;
     (child.prev ? child.prev->next : parent.first) = &child;
     (ref ? ref->prev : parent.last) = &child;
-    ++parent.childCount;
     if (renumber) {
+        // Spread the numbers over the whole range, so long lists keep room to grow.
+        uint64_t count = 0;
+        for (NodeCore* c = parent.first; c; c = c->next)
+            ++count;
+        const uint64_t step = std::max<uint64_t>(1, std::min<uint64_t>(kGap, UINT32_MAX / (count + 1)));
         uint64_t order = 0;
         for (NodeCore* c = parent.first; c; c = c->next)
-            c->order = (order += kGap);
+            c->order = static_cast<uint32_t>(order += step);
     }
 }
 
@@ -119,7 +219,7 @@ INodePtr shallowCopy(NodeCore& source)
     }
     if (source.kind == Kind::Document)
         return createEmptyDocument();
-    return source.self->cloneNode(false);
+    return source.self()->cloneNode(false);
 }
 
 // Copies a subtree without recursion: each copied parent gets copies of the source's children.
@@ -183,9 +283,8 @@ INodeListPtr CNodeT<I>::getChildNodes()
 {
     auto list = adopt<INodeList>(new CNodeList());
     auto& nodes = static_cast<CNodeList*>(list.get())->nodes;
-    nodes.reserve(static_cast<size_t>(core_.childCount));
     for (NodeCore* c = core_.first; c; c = c->next)
-        nodes.emplace_back(c->self);
+        nodes.emplace_back(c->self());
     return list;
 }
 
@@ -209,7 +308,7 @@ INodePtr CNodeT<I>::insertBefore(const INodePtr& newChild, const INodePtr& refCh
     if (child.parent) {
         NodeCore& oldParent = *child.parent;
         unlink(oldParent, child);
-        child.self->release(); // the old list's count; keep holds the node
+        child.self()->release(); // the old list's count; keep holds the node
     }
     link(core_, child, ref);
     return newChild;
@@ -241,7 +340,7 @@ INodePtr CNodeT<I>::removeChild(const INodePtr& oldChild)
         fail(DOM_NOT_FOUND);
     INodePtr keep = oldChild;
     unlink(core_, child);
-    child.self->release();
+    child.self()->release();
     return keep;
 }
 
@@ -268,7 +367,7 @@ DOMString CNodeT<I>::getText()
     NodeCore* n = core_.first;
     while (n) {
         if (n->isLeaf())
-            out += n->self->getText();
+            out += n->self()->getText();
         if (n->first) {
             n = n->first;
             continue;
@@ -337,8 +436,11 @@ template class CNodeT<IValueNode<double>>;
 
 IDocumentPtr createEmptyDocument()
 {
-    auto* doc = new (std::nothrow) CDocument();
-    return doc ? adopt<IDocument>(doc) : IDocumentPtr();
+    try {
+        return adopt<IDocument>(new CDocument());
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
 }
 
 CDocument::~CDocument() { releaseChildren(core_); }
@@ -349,17 +451,17 @@ DOMString CDocument::getXML()
 {
     DOMString out;
     if (core_.first)
-        writeNode(core_.first->self, out);
+        writeNode(core_.first->self(), out);
     return out;
 }
 
 void CDocument::writeXML(std::ostream& out)
 {
     if (core_.first)
-        core_.first->self->writeXML(out);
+        core_.first->self()->writeXML(out);
 }
 
-DOMString CDocument::getText() { return core_.first ? core_.first->self->getText() : DOMString(); }
+DOMString CDocument::getText() { return core_.first ? core_.first->self()->getText() : DOMString(); }
 
 IElementPtr CDocument::getDocumentElement()
 {
@@ -498,7 +600,7 @@ INodeListPtr CElement::getElementsByTagName(const DOMString& name)
     auto& nodes = static_cast<CNodeList*>(list.get())->nodes;
     for (NodeCore* c = core_.first; c; c = c->next)
         if (c->kind == Kind::Element && (name == "*" || elementOf(c)->name().qualified() == name))
-            nodes.emplace_back(c->self);
+            nodes.emplace_back(c->self());
     return list;
 }
 
@@ -521,6 +623,13 @@ INodePtr CAttr::cloneNode(bool deep)
 }
 
 DOMString CAttr::getValue() { return value_ ? value_->getNodeValue() : DOMString(); }
+
+const DOMString& CAttr::valueText() const
+{
+    static const DOMString empty;
+    // The value node is always a text node made by setValue.
+    return value_ ? static_cast<CText*>(value_.get())->data() : empty;
+}
 
 IAttrPtr CAttr::setValue(const DOMString& value)
 {
@@ -660,8 +769,11 @@ INodePtr CNodeList::item(int32_t index)
 
 extern "C" mfpif_Halvet_R1::IDocument* createDocument()
 {
-    auto* doc = new (std::nothrow) CXMLDOCLIB_Ostrel::CDocument();
-    if (doc)
+    try {
+        auto* doc = new CXMLDOCLIB_Ostrel::CDocument();
         --doc->core()->refs; // handed over unreferenced: the caller takes the first count
-    return doc;
+        return doc;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
 }

@@ -3,6 +3,7 @@
 
 #include "xmldoc/dom.h"
 
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -15,21 +16,40 @@ enum class Kind : uint8_t { Document, Element, Attribute, Text, Integer, Float }
 /// What every node holds: its count, its kind, the (uncounted) link to its parent with its place
 /// among the siblings, and, for documents and elements, the list of children, each counted once.
 struct NodeCore {
-    INode* self = nullptr;
     NodeCore* parent = nullptr;
     NodeCore* prev = nullptr;
     NodeCore* next = nullptr;
     NodeCore* first = nullptr;
     NodeCore* last = nullptr;
-    uint64_t order = 0; ///< increases along the sibling list: document order among siblings in O(1)
-    int32_t childCount = 0;
     int32_t refs = 1;
+    uint32_t order = 0; ///< increases along the sibling list: document order among siblings in O(1)
     Kind kind = Kind::Text;
+
+    /// The node this core belongs to. Every node class keeps its core as the first member after
+    /// the interface's table pointer (checked when the node is made), so the node sits right before it.
+    INode* self() const
+    {
+        return reinterpret_cast<INode*>(reinterpret_cast<char*>(const_cast<NodeCore*>(this)) - sizeof(void*));
+    }
 
     bool isChildKind() const { return kind != Kind::Document && kind != Kind::Attribute; }
     bool isParentKind() const { return kind == Kind::Document || kind == Kind::Element; }
     bool isLeaf() const { return kind == Kind::Text || kind == Kind::Integer || kind == Kind::Float; }
 };
+
+/// Memory for nodes: per-size free lists over large blocks, so building and dropping trees costs
+/// little and a tree's nodes lie close together.
+void* allocateNode(std::size_t size);
+void freeNode(void* p, std::size_t size);
+
+/// Nodes allocated and not yet freed by this thread, and the pool's blocks (for tests and benchmarks).
+struct NodePoolStats {
+    int64_t liveNodes = 0;
+    int64_t liveBytes = 0;  ///< bytes of the slots those nodes take
+    int64_t blocks = 0;
+    int64_t blockBytes = 0; ///< size of one block
+};
+NodePoolStats nodePoolStats();
 
 /// Destroys a node whose count fell to zero. Destruction never recurses: a node destroyed while
 /// another is being destroyed on this thread waits in a queue, so trees of any depth go safely.
@@ -75,12 +95,12 @@ public:
     int32_t getRefCount() const override { return core_.refs; }
     NodeCore* core() override { return &core_; }
 
-    INodePtr getParentNode() override { return core_.parent ? INodePtr(core_.parent->self) : INodePtr(); }
+    INodePtr getParentNode() override { return core_.parent ? INodePtr(core_.parent->self()) : INodePtr(); }
     INodeListPtr getChildNodes() override;
-    INodePtr getFirstChild() override { return core_.first ? INodePtr(core_.first->self) : INodePtr(); }
-    INodePtr getLastChild() override { return core_.last ? INodePtr(core_.last->self) : INodePtr(); }
-    INodePtr getPreviousSibling() override { return core_.prev ? INodePtr(core_.prev->self) : INodePtr(); }
-    INodePtr getNextSibling() override { return core_.next ? INodePtr(core_.next->self) : INodePtr(); }
+    INodePtr getFirstChild() override { return core_.first ? INodePtr(core_.first->self()) : INodePtr(); }
+    INodePtr getLastChild() override { return core_.last ? INodePtr(core_.last->self()) : INodePtr(); }
+    INodePtr getPreviousSibling() override { return core_.prev ? INodePtr(core_.prev->self()) : INodePtr(); }
+    INodePtr getNextSibling() override { return core_.next ? INodePtr(core_.next->self()) : INodePtr(); }
     INamedNodeMapPtr getAttributes() override { return nullptr; }
     IDocumentPtr getOwnerDocument() override { return createEmptyDocument(); }
 
@@ -108,9 +128,15 @@ protected:
     explicit CNodeT(Kind kind)
     {
         core_.kind = kind;
-        core_.self = this;
+        if (core_.self() != static_cast<INode*>(this))
+            std::abort(); // the layout NodeCore::self relies on
     }
     NodeCore core_;
+
+public:
+    /// Nodes come from the library's node pool.
+    static void* operator new(std::size_t size) { return allocateNode(size); }
+    static void operator delete(void* p, std::size_t size) { freeNode(p, size); }
 };
 
 class CNamedNodeMap;
@@ -215,6 +241,8 @@ public:
     INodePtr getOwnerElement() override;
 
     const ElementName& name() const { return name_; }
+    /// The value's text without a copy (empty when there is no value node).
+    const DOMString& valueText() const;
     CNamedNodeMap* ownerMap = nullptr; // uncounted; set only while the attribute is in that map
 
 private:
@@ -321,10 +349,10 @@ private:
 void appendNewChild(NodeCore& parent, NodeCore& child);
 
 /// A counted pointer to the node whose core this is.
-inline INodePtr nodeOf(NodeCore* core) { return core ? INodePtr(core->self) : INodePtr(); }
+inline INodePtr nodeOf(NodeCore* core) { return core ? INodePtr(core->self()) : INodePtr(); }
 
 /// The concrete element behind a core of kind Element.
-inline CElement* elementOf(NodeCore* core) { return static_cast<CElement*>(core->self); }
+inline CElement* elementOf(NodeCore* core) { return static_cast<CElement*>(core->self()); }
 
 /// Escaping and the writer.
 void writeNode(INode* node, DOMString& out);

@@ -25,7 +25,7 @@ void writeElementStart(DOMString& out, CElement& element)
             out.push_back(' ');
             appendName(out, attr->name().qualified());
             out.append("='", 2);
-            const DOMString value = attr->getValue();
+            const DOMString& value = attr->valueText();
             appendEscaped(out, value.data(), value.size(), true);
             out.push_back('\'');
         }
@@ -35,17 +35,17 @@ void writeElementStart(DOMString& out, CElement& element)
 void writeLeaf(DOMString& out, NodeCore& node)
 {
     if (node.kind == Kind::Text) {
-        const DOMString& data = static_cast<CText*>(node.self)->data();
+        const DOMString& data = static_cast<CText*>(node.self())->data();
         appendEscaped(out, data.data(), data.size(), false);
     } else if (node.kind == Kind::Attribute) {
-        auto* attr = static_cast<CAttr*>(node.self);
+        auto* attr = static_cast<CAttr*>(node.self());
         appendName(out, attr->name().qualified());
         out.append("='", 2);
-        const DOMString value = attr->getValue();
+        const DOMString& value = attr->valueText();
         appendEscaped(out, value.data(), value.size(), true);
         out.push_back('\'');
     } else {
-        out += node.self->getNodeValue(); // a number: digits, sign, point, exponent
+        out += node.self()->getNodeValue(); // a number: digits, sign, point, exponent
     }
 }
 
@@ -85,7 +85,17 @@ void appendEscaped(DOMString& out, const char* text, size_t length, bool attribu
 
 void appendName(DOMString& out, const DOMString& name)
 {
-    for (size_t i = 0; i < name.size(); ++i) {
+    size_t plainRun = 0; // the usual case: every byte is written as it is
+    while (plainRun < name.size()) {
+        const auto b = static_cast<unsigned char>(name[plainRun]);
+        const bool plain = plainRun == 0 ? (isLetter(b) || b == ':')
+                                         : (isLetter(b) || (b >= '0' && b <= '9') || b == '-' || b == '.' || b == ':' || b == '_');
+        if (!plain)
+            break;
+        ++plainRun;
+    }
+    out.append(name.data(), plainRun);
+    for (size_t i = plainRun; i < name.size(); ++i) {
         const auto b = static_cast<unsigned char>(name[i]);
         const bool plain = i == 0 ? (isLetter(b) || b == ':')
                                   : (isLetter(b) || (b >= '0' && b <= '9') || b == '-' || b == '.' || b == ':' || b == '_');

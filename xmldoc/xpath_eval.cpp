@@ -35,7 +35,7 @@ NodeSetPtr makeSet(std::vector<INode*>&& nodes)
 // The element that holds an attribute, or null.
 NodeCore* ownerOf(NodeCore* attribute)
 {
-    auto* attr = static_cast<CAttr*>(attribute->self);
+    auto* attr = static_cast<CAttr*>(attribute->self());
     return attr->ownerMap && attr->ownerMap->owner() ? attr->ownerMap->owner()->core() : nullptr;
 }
 
@@ -111,7 +111,7 @@ bool passesTest(NodeCore* m, int32_t axis, int32_t kind, const DOMString& name)
         if (m->kind == Kind::Element)
             return elementOf(m)->name().qualified() == name;
         if (axis == AxisAttribute && m->kind == Kind::Attribute)
-            return static_cast<CAttr*>(m->self)->name().qualified() == name;
+            return static_cast<CAttr*>(m->self())->name().qualified() == name;
         return false;
     }
 }
@@ -163,14 +163,14 @@ void walkAxis(NodeCore* n, int32_t axis, int32_t kind, const DOMString& name, st
 {
     auto take = [&](NodeCore* m) {
         if (passesTest(m, axis, kind, name))
-            out.push_back(m->self);
+            out.push_back(m->self());
     };
     switch (axis) {
     case AxisAncestorOrSelf:
         take(n);
         [[fallthrough]];
-    case AxisAncestor:
-        for (NodeCore* p = n->parent; p; p = p->parent)
+    case AxisAncestor: // an attribute's parent is the element that holds it
+        for (NodeCore* p = n->kind == Kind::Attribute ? ownerOf(n) : n->parent; p; p = p->parent)
             take(p);
         break;
     case AxisAttribute:
@@ -210,8 +210,8 @@ void walkAxis(NodeCore* n, int32_t axis, int32_t kind, const DOMString& name, st
             take(s);
         break;
     case AxisParent:
-        if (n->parent)
-            take(n->parent);
+        if (NodeCore* p = n->kind == Kind::Attribute ? ownerOf(n) : n->parent)
+            take(p);
         break;
     case AxisPreceding:
         for (NodeCore* x = n; x; x = x->parent) {
@@ -474,7 +474,7 @@ bool precedesInDocument(INode* a, INode* b)
         if (!oa || !ob) // an attribute of no element: ordered by address for the call
             return (oa ? oa : ca) < (ob ? ob : cb);
         if (attrA && attrB && oa == ob)
-            return static_cast<CAttr*>(ca->self)->name().qualified() < static_cast<CAttr*>(cb->self)->name().qualified();
+            return static_cast<CAttr*>(ca->self())->name().qualified() < static_cast<CAttr*>(cb->self())->name().qualified();
         if (attrA && !attrB && oa == cb)
             return false; // an element comes before its own attributes
         if (attrB && !attrA && ob == ca)
@@ -547,8 +547,8 @@ Value OpAbsoluteLocationPath::evaluate(const XPathContext& context, const Value&
     while (top->parent)
         top = top->parent;
     if (!relativePath)
-        return makeSet({top->self});
-    return relativePath->evaluate(context, Value(top->self));
+        return makeSet({top->self()});
+    return relativePath->evaluate(context, Value(top->self()));
 }
 
 Value OpFilter::evaluate(const XPathContext& context, const Value& input) const

@@ -10,6 +10,26 @@ namespace {
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 bool isLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+const char* const kFunctionNames[] = {"position", "last", "count", "number", "string", "boolean", "not", "true", "false"};
+
+// Whether the text at p opens a function call: a function name, then "(" (whitespace allowed
+// before either). Only looks: the step leaves the call to the filter, which reads it once.
+bool opensFunctionCall(const char* p)
+{
+    while (isSpace(*p))
+        ++p;
+    for (const char* name : kFunctionNames) {
+        const size_t n = std::strlen(name);
+        if (std::strncmp(p, name, n) != 0)
+            continue;
+        p += n;
+        while (isSpace(*p))
+            ++p;
+        return *p == '(';
+    }
+    return false;
+}
 } // namespace
 
 // Counts one level of rule nesting for as long as it lives.
@@ -233,9 +253,8 @@ OpStepPtr Parser::parseStep()
         } else if ((cur = afterAxis, matchToken("*"))) {
             step = make<OpStep>(axis, TestAnyName, DOMString("*"));
         } else {
-            cur = afterAxis;
-            if (parseFunctionCall()) {
-                cur = start; // a function call, not a step: the filter reads it again
+            if (opensFunctionCall(afterAxis)) {
+                cur = start; // a function call, not a step: the filter reads it
                 return nullptr;
             }
             cur = afterAxis;
@@ -353,10 +372,13 @@ OperatorPtr Parser::parseFunctionCall()
         cur = start;
         return nullptr;
     }
+    const char* before = cur;
     while (OperatorPtr argument = parseExpr()) {
         function->arguments.push_back(argument);
         matchToken(",");
+        before = cur;
     }
+    cur = before; // an argument that did not parse leaves its text, so the call is not closed
     if (exhausted_ || !matchToken(")")) {
         cur = start;
         return nullptr;
