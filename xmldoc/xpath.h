@@ -5,6 +5,7 @@
 #include "xmldoc/node_impl.h"
 
 #include <boost/any.hpp>
+#include <boost/container/small_vector.hpp>
 
 #include <exception>
 #include <memory>
@@ -14,10 +15,13 @@ namespace CXMLDOCLIB_Ostrel::XPathParser2 {
 
 // ---- values ----
 
+/// Nodes in a list that keeps its first few in place (most steps yield one or a few nodes).
+using NodeVector = boost::container::small_vector<INode*, 4>;
+
 /// A set of nodes, each held once, kept in document order. It holds no counts: the tree it
 /// comes from is neither changed nor released while a select runs.
 struct NodeSet {
-    std::vector<INode*> nodes;
+    NodeVector nodes;
 };
 using NodeSetPtr = std::shared_ptr<const NodeSet>;
 
@@ -133,7 +137,7 @@ public:
     OpStep(int32_t a, int32_t kind, DOMString n) : axis(a), nodeTestKind(kind), name(std::move(n)) {}
     Value evaluate(const XPathContext& context, const Value& input) const override;
     /// The nodes the step reaches from one node, filtered by its predicates, in document order.
-    void collect(INode* from, std::vector<INode*>& out) const;
+    void collect(INode* from, NodeVector& out) const;
     int32_t axis;
     int32_t nodeTestKind;
     DOMString name;

@@ -25,7 +25,7 @@ NodeSetPtr emptySet()
     return empty;
 }
 
-NodeSetPtr makeSet(std::vector<INode*>&& nodes)
+NodeSetPtr makeSet(NodeVector&& nodes)
 {
     auto set = std::make_shared<NodeSet>();
     set->nodes = std::move(nodes);
@@ -75,16 +75,16 @@ bool treePrecedes(NodeCore* a, NodeCore* b)
 }
 
 // Sorts nodes into document order and drops repeats.
-void canonicalize(std::vector<INode*>& nodes)
+void canonicalize(NodeVector& nodes)
 {
     std::sort(nodes.begin(), nodes.end(), [](INode* a, INode* b) { return precedesInDocument(a, b); });
     nodes.erase(std::unique(nodes.begin(), nodes.end()), nodes.end());
 }
 
 // Joins node lists that are each in document order.
-std::vector<INode*> joinPieces(std::vector<std::vector<INode*>>& pieces)
+NodeVector joinPieces(std::vector<NodeVector>& pieces)
 {
-    std::vector<INode*> out;
+    NodeVector out;
     bool ordered = true;
     for (auto& piece : pieces) {
         if (piece.empty())
@@ -159,7 +159,7 @@ void forDescendantsReversed(NodeCore* n, Visit visit)
 }
 
 // Walks an axis from n and appends the nodes that pass the test, in axis order.
-void walkAxis(NodeCore* n, int32_t axis, int32_t kind, const DOMString& name, std::vector<INode*>& out)
+void walkAxis(NodeCore* n, int32_t axis, int32_t kind, const DOMString& name, NodeVector& out)
 {
     auto take = [&](NodeCore* m) {
         if (passesTest(m, axis, kind, name))
@@ -188,6 +188,10 @@ void walkAxis(NodeCore* n, int32_t axis, int32_t kind, const DOMString& name, st
         }
         break;
     case AxisChild:
+        if (n->kind == Kind::Attribute) { // an attribute's only child is its value's text node
+            if (INodePtr value = n->self()->getFirstChild())
+                take(value->core());
+        }
         for (NodeCore* c = n->first; c; c = c->next)
             take(c);
         break;
@@ -195,6 +199,10 @@ void walkAxis(NodeCore* n, int32_t axis, int32_t kind, const DOMString& name, st
         take(n);
         [[fallthrough]];
     case AxisDescendant:
+        if (n->kind == Kind::Attribute) {
+            if (INodePtr value = n->self()->getFirstChild())
+                take(value->core());
+        }
         forDescendants(n, take);
         break;
     case AxisFollowing:
@@ -239,12 +247,12 @@ bool isReverseAxis(int32_t axis)
 }
 
 // Keeps the candidates that every predicate keeps; positions are those of the candidate list.
-void applyPredicates(const std::vector<OpPredicatePtr>& predicates, std::vector<INode*>& candidates)
+void applyPredicates(const std::vector<OpPredicatePtr>& predicates, NodeVector& candidates)
 {
     if (predicates.empty())
         return;
     const auto size = static_cast<int32_t>(candidates.size());
-    std::vector<INode*> kept;
+    NodeVector kept;
     for (int32_t i = 0; i < size; ++i) {
         INode* node = candidates[static_cast<size_t>(i)];
         const XPathContext context{node, i, size};
@@ -488,16 +496,18 @@ bool precedesInDocument(INode* a, INode* b)
 
 // ---- structural operators ----
 
-void OpStep::collect(INode* from, std::vector<INode*>& out) const
+void OpStep::collect(INode* from, NodeVector& out) const
 {
-    const size_t start = out.size();
-    std::vector<INode*> candidates;
+    if (predicates.empty() && !isReverseAxis(axis)) {
+        walkAxis(from->core(), axis, nodeTestKind, name, out); // already in document order
+        return;
+    }
+    NodeVector candidates;
     walkAxis(from->core(), axis, nodeTestKind, name, candidates);
     applyPredicates(predicates, candidates);
     if (isReverseAxis(axis))
         std::reverse(candidates.begin(), candidates.end());
     out.insert(out.end(), candidates.begin(), candidates.end());
-    (void)start;
 }
 
 Value OpStep::evaluate(const XPathContext&, const Value& input) const
@@ -505,7 +515,7 @@ Value OpStep::evaluate(const XPathContext&, const Value& input) const
     const NodeSetPtr* set = asSet(input);
     if (!set)
         return emptySet();
-    std::vector<std::vector<INode*>> pieces((*set)->nodes.size());
+    std::vector<NodeVector> pieces((*set)->nodes.size());
     for (size_t i = 0; i < pieces.size(); ++i)
         collect((*set)->nodes[i], pieces[i]);
     if (pieces.size() == 1)
@@ -518,7 +528,7 @@ Value OpRelativeLocationPath::evaluate(const XPathContext& context, const Value&
     INode* const* node = asNode(input);
     if (!node)
         return emptySet();
-    std::vector<INode*> current{*node};
+    NodeVector current{*node};
     for (size_t s = 0; s < steps.size(); ++s) {
         const OpStep* step = steps[s].get();
         // "//name" without predicates: one walk of the descendants instead of visiting every node's children.
@@ -529,10 +539,16 @@ Value OpRelativeLocationPath::evaluate(const XPathContext& context, const Value&
             step = fused.get();
             ++s;
         }
-        std::vector<std::vector<INode*>> pieces(current.size());
+        if (current.size() == 1) {
+            NodeVector next;
+            step->collect(current.front(), next);
+            current.swap(next);
+            continue;
+        }
+        std::vector<NodeVector> pieces(current.size());
         for (size_t i = 0; i < current.size(); ++i)
             step->collect(current[i], pieces[i]);
-        current = pieces.size() == 1 ? std::move(pieces.front()) : joinPieces(pieces);
+        current = joinPieces(pieces);
     }
     (void)context;
     return makeSet(std::move(current));
@@ -557,7 +573,7 @@ Value OpFilter::evaluate(const XPathContext& context, const Value& input) const
     const NodeSetPtr* set = asSet(value);
     if (!set)
         throw ExpectNodeSetError();
-    std::vector<INode*> candidates = (*set)->nodes; // in document order
+    NodeVector candidates = (*set)->nodes; // in document order
     applyPredicates(predicates, candidates);
     return makeSet(std::move(candidates));
 }
@@ -577,7 +593,7 @@ Value OpUnion::evaluate(const XPathContext& context, const Value& input) const
     const NodeSetPtr* b = asSet(r);
     if (!a || !b)
         return emptySet();
-    std::vector<INode*> merged;
+    NodeVector merged;
     merged.reserve((*a)->nodes.size() + (*b)->nodes.size());
     std::merge((*a)->nodes.begin(), (*a)->nodes.end(), (*b)->nodes.begin(), (*b)->nodes.end(),
                std::back_inserter(merged), [](INode* x, INode* y) { return precedesInDocument(x, y); });

@@ -355,11 +355,9 @@ TEST(XPathSelect, NonNodeSetResultsSelectNothing)
 TEST(XPathFunctions, EachFunction)
 {
     Doc d("<r><a>x</a><a>y</a><n>12</n><e/></r>");
-    EXPECT_EQ(num(d.root, "position()"), 1);
-    EXPECT_EQ(num(d.root, "last()"), 1);
+    EXPECT_EQ(num(d.root, "position() + last()"), 2);
     EXPECT_EQ(num(d.root, "last(1, 2) + position(a)"), 2);
-    EXPECT_EQ(num(d.root, "count(a)"), 2);
-    EXPECT_EQ(num(d.root, "count(zz)"), 0);
+    EXPECT_EQ(num(d.root, "count(a) * 10 + count(zz)"), 20);
     EXPECT_THROW(eval(d.root, "count(1)"), X::ExpectNodeSetError);
     EXPECT_THROW(eval(d.root, "count()"), X::ExpectNodeSetError);
     EXPECT_THROW(d.root->selectNodes("a[count()]"), X::ExpectNodeSetError);
@@ -421,17 +419,12 @@ TEST(XPathArithmetic, ThirtyTwoBitIntegers)
 {
     Doc d("<r><n>5</n><t>abc</t></r>");
     const INodePtr r = d.root;
-    EXPECT_EQ(num(r, "7 div 2"), 3);
-    EXPECT_EQ(num(r, "-7 div 2"), -3);
-    EXPECT_EQ(num(r, "7 mod -2"), 1);
-    EXPECT_EQ(num(r, "-7 mod 2"), -1);
-    EXPECT_EQ(num(r, "'3' + 4"), 7);
-    EXPECT_EQ(num(r, "true() + 1"), 2);
-    EXPECT_EQ(num(r, "n * 2 - 1"), 9);
-    EXPECT_EQ(num(r, "2147483647 + 1"), INT_MIN);
-    EXPECT_EQ(num(r, "-2147483647 - 2"), INT_MAX);
-    EXPECT_EQ(num(r, "65536 * 65536"), 0);
-    EXPECT_EQ(num(r, "-(-2147483647 - 1)"), INT_MIN);
+    const std::pair<const char*, int32_t> cases[] = {
+        {"7 div 2", 3},          {"-7 div 2", -3},        {"7 mod -2", 1},           {"-7 mod 2", -1},
+        {"'3' + 4", 7},          {"true() + 1", 2},       {"n * 2 - 1", 9},          {"2147483647 + 1", INT_MIN},
+        {"-2147483647 - 2", INT_MAX}, {"65536 * 65536", 0}, {"-(-2147483647 - 1)", INT_MIN}};
+    for (const auto& [path, value] : cases)
+        EXPECT_EQ(num(r, path), value) << path;
     for (const char* undefined : {"1 div 0", "1 mod 0", "(-2147483647 - 1) div -1", "(-2147483647 - 1) mod -1"})
         EXPECT_THROW(eval(r, undefined), X::Error) << undefined;
     EXPECT_THROW(r->selectNodes("self::r[1 div (n - 5)]"), X::Error);
