@@ -11,6 +11,8 @@
 // folder once per process and asks it for the object.
 #pragma once
 
+#include "platform/text.h"
+
 #include <atomic>
 #include <iterator>
 #include <cstdint>
@@ -75,13 +77,6 @@ using CLSID = GUID;
 
 namespace platform::com {
 
-namespace detail {
-constexpr int hexValue(char c)
-{
-    return (c >= '0' && c <= '9') ? c - '0' : (c >= 'a' && c <= 'f') ? c - 'a' + 10 : (c >= 'A' && c <= 'F') ? c - 'A' + 10 : -1;
-}
-} // namespace detail
-
 /// Parses "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" (braces optional). False when malformed.
 constexpr bool parseGuid(std::string_view text, GUID& guid)
 {
@@ -94,7 +89,7 @@ constexpr bool parseGuid(std::string_view text, GUID& guid)
     for (size_t i = 0; i < text.size(); ++i) {
         if (i == 8 || i == 13 || i == 18 || i == 23)
             continue;
-        const int hi = detail::hexValue(text[i]), lo = detail::hexValue(text[i + 1]);
+        const int hi = hexDigitValue(text[i]), lo = hexDigitValue(text[i + 1]);
         if (hi < 0 || lo < 0)
             return false;
         bytes[n++] = static_cast<uint8_t>(hi * 16 + lo);

@@ -206,17 +206,6 @@ namespace {
 constexpr std::string_view kHeader5 = "Windows Registry Editor Version 5.00";
 constexpr std::string_view kHeader4 = "REGEDIT4";
 
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Reads a quoted string starting at s[pos] == '"'; sets pos past the closing quote.
 bool readQuoted(std::string_view s, size_t& pos, std::string& out)
 {
@@ -257,7 +246,7 @@ bool parseHexBytes(std::string_view s, std::string& out)
         skipBlanks();
         if (pos + 2 > s.size())
             return false;
-        const int hi = hexDigit(s[pos]), lo = hexDigit(s[pos + 1]);
+        const int hi = hexDigitValue(s[pos]), lo = hexDigitValue(s[pos + 1]);
         if (hi < 0 || lo < 0)
             return false;
         out.push_back(static_cast<char>(hi * 16 + lo));
@@ -297,7 +286,7 @@ bool parseData(std::string_view s, RegValue& value, std::string& why)
         }
         uint32_t n = 0;
         for (char c : digits) {
-            const int d = hexDigit(c);
+            const int d = hexDigitValue(c);
             if (d < 0) {
                 why = "malformed dword data";
                 return false;
@@ -319,7 +308,7 @@ bool parseData(std::string_view s, RegValue& value, std::string& why)
         }
         type = 0;
         for (char c : s.substr(4, close - 4)) {
-            const int d = hexDigit(c);
+            const int d = hexDigitValue(c);
             if (d < 0) {
                 why = "malformed hex type";
                 return false;

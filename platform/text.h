@@ -7,6 +7,12 @@
 
 namespace platform {
 
+/// The value of a hexadecimal digit (either case), or -1.
+constexpr int hexDigitValue(char c)
+{
+    return (c >= '0' && c <= '9') ? c - '0' : (c >= 'a' && c <= 'f') ? c - 'a' + 10 : (c >= 'A' && c <= 'F') ? c - 'A' + 10 : -1;
+}
+
 /// ASCII-only lower-casing; bytes >= 0x80 are left alone.
 std::string asciiLower(std::string_view s);
 

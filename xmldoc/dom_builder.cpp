@@ -2,6 +2,7 @@
 // decoding of character and entity references, and the document's load operations.
 #include "xmldoc/node_impl.h"
 #include "xmldoc/sax.h"
+#include "platform/text.h"
 
 #include <cstring>
 #include <istream>
@@ -11,17 +12,6 @@ namespace CXMLDOCLIB_Ostrel {
 using namespace mfpif_Halvet_R1::sax;
 
 namespace {
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 // Decodes one reference at text[i] == '&'; appends its result and returns the bytes consumed.
 size_t decodeOne(const char* text, size_t i, size_t length, DOMString& out)
@@ -42,14 +32,14 @@ size_t decodeOne(const char* text, size_t i, size_t length, DOMString& out)
     if (left >= 1 && rest[0] == '#') {
         if (left >= 2 && rest[1] == 'x') {
             size_t end = 2;
-            while (end < left && hexValue(rest[end]) >= 0)
+            while (end < left && platform::hexDigitValue(rest[end]) >= 0)
                 ++end;
             if (end > 2 && end < left && rest[end] == ';') {
                 size_t d = 2;
                 if ((end - 2) % 2 == 1) // an odd count: the first digit alone is the first byte
-                    out.push_back(static_cast<char>(hexValue(rest[d++])));
+                    out.push_back(static_cast<char>(platform::hexDigitValue(rest[d++])));
                 for (; d < end; d += 2)
-                    out.push_back(static_cast<char>(hexValue(rest[d]) * 16 + hexValue(rest[d + 1])));
+                    out.push_back(static_cast<char>(platform::hexDigitValue(rest[d]) * 16 + platform::hexDigitValue(rest[d + 1])));
                 return 1 + end + 1;
             }
             out.append("&#x", 3);

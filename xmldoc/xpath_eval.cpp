@@ -165,6 +165,12 @@ void walkAxis(NodeCore* n, int32_t axis, int32_t kind, const DOMString& name, No
         if (passesTest(m, axis, kind, name))
             out.push_back(m->self());
     };
+    // An attribute's only child is its value's text node.
+    auto takeAttributeValue = [&] {
+        if (n->kind == Kind::Attribute)
+            if (INodePtr value = n->self()->getFirstChild())
+                take(value->core());
+    };
     switch (axis) {
     case AxisAncestorOrSelf:
         take(n);
@@ -188,10 +194,7 @@ void walkAxis(NodeCore* n, int32_t axis, int32_t kind, const DOMString& name, No
         }
         break;
     case AxisChild:
-        if (n->kind == Kind::Attribute) { // an attribute's only child is its value's text node
-            if (INodePtr value = n->self()->getFirstChild())
-                take(value->core());
-        }
+        takeAttributeValue();
         for (NodeCore* c = n->first; c; c = c->next)
             take(c);
         break;
@@ -199,10 +202,7 @@ void walkAxis(NodeCore* n, int32_t axis, int32_t kind, const DOMString& name, No
         take(n);
         [[fallthrough]];
     case AxisDescendant:
-        if (n->kind == Kind::Attribute) {
-            if (INodePtr value = n->self()->getFirstChild())
-                take(value->core());
-        }
+        takeAttributeValue();
         forDescendants(n, take);
         break;
     case AxisFollowing:
