@@ -67,6 +67,16 @@ size_t decodeOne(const char* text, size_t i, size_t length, DOMString& out)
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
+// Sets an attribute from its name and value as read. A name that comes out empty (":" alone has
+// neither prefix nor local name) could never be written back, so that attribute is left out.
+void setDecodedAttribute(CElement& element, const DOMString& name, const DOMString& value)
+{
+    DOMString decoded = decodeReferences(name.data(), name.size());
+    if (decoded.empty())
+        return;
+    element.setAttribute(decoded, decodeReferences(value.data(), value.size()));
+}
+
 // Builds a fresh document from the reader's events.
 class CContentHandler final : public IContentHandler {
 public:
@@ -98,17 +108,11 @@ public:
         auto* target = static_cast<CElement*>(element.get());
         if (attributes) {
             if (const auto* list = dynamic_cast<const CAttributes*>(attributes.get())) {
-                for (const CAttribute& a : *list) {
-                    const DOMString name = a.qName();
-                    target->setAttribute(decodeReferences(name.data(), name.size()),
-                                         decodeReferences(a.value.data(), a.value.size()));
-                }
+                for (const CAttribute& a : *list)
+                    setDecodedAttribute(*target, a.qName(), a.value);
             } else {
-                for (int32_t i = 0; i < attributes->getLength(); ++i) {
-                    const DOMString name = attributes->getQName(i), value = attributes->getValue(i);
-                    target->setAttribute(decodeReferences(name.data(), name.size()),
-                                         decodeReferences(value.data(), value.size()));
-                }
+                for (int32_t i = 0; i < attributes->getLength(); ++i)
+                    setDecodedAttribute(*target, attributes->getQName(i), attributes->getValue(i));
             }
         }
         appendNewChild(*current_, *element->core());

@@ -145,6 +145,8 @@ TEST(XmlLoad, References)
     EXPECT_EQ(doc->loadXML("<a>&apos;&gt;&GT;</a>", true)->getText(), "'>&GT;");
     // A repeated attribute: the last value wins.
     EXPECT_EQ(static_cast<IElement*>(doc->loadXML("<a k='1' k='2'/>", true).get())->getAttribute("k"), "2");
+    // An attribute named ":" has neither prefix nor local name: it could not be written back, so it is left out.
+    EXPECT_EQ(std::string(doc->loadXML("<a :=\"1\" y='2'/>", true)->getXML().c_str()), "<a y='2'/>");
     // Names are decoded too.
     EXPECT_EQ(doc->loadXML("<a&#x5f;b/>", true)->getNodeName(), "a_b");
 }
