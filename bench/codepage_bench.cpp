@@ -2,6 +2,8 @@
 // text and 10 MB of code page 936 (GBK) text, each to UTF-8 and back.
 #include "xmldoc/codepage.h"
 
+#include "bench/ratio_reporter.h"
+
 #include <benchmark/benchmark.h>
 #include <iconv.h>
 
@@ -139,19 +141,6 @@ BENCHMARK(ToUtf8_iconv)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(FromUtf8_ours)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(FromUtf8_iconv)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
-// Keeps each run's time so the ratios can be printed at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs)
-            if (!run.error_occurred)
-                times[run.benchmark_name()] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -163,10 +152,9 @@ int main(int argc, char** argv)
     for (int i = 0; i < 2; ++i)
         for (const char* direction : {"ToUtf8", "FromUtf8"}) {
             const std::string arg = "/" + std::to_string(i);
-            const auto ours = reporter.times.find(std::string(direction) + "_ours" + arg);
-            const auto theirs = reporter.times.find(std::string(direction) + "_iconv" + arg);
-            if (ours != reporter.times.end() && theirs != reporter.times.end() && theirs->second > 0)
-                std::printf("%-6s %-9s %6.2f\n", kCases[i].name, direction, ours->second / theirs->second);
+            const double r = reporter.ratio(std::string(direction) + "_ours" + arg, std::string(direction) + "_iconv" + arg);
+            if (r >= 0)
+                std::printf("%-6s %-9s %6.2f\n", kCases[i].name, direction, r);
         }
     benchmark::Shutdown();
     return 0;

@@ -7,6 +7,8 @@
 #include "bench/phonebook_text.h"
 #include "xmldoc/dom.h"
 
+#include "bench/ratio_reporter.h"
+
 #include <benchmark/benchmark.h>
 #include <libxml/parser.h>
 #include <libxml/xpath.h>
@@ -106,19 +108,6 @@ BENCHMARK(AllRecords_libxml2) QELTA_SIZES;
 BENCHMARK(Lookups_ours) QELTA_SIZES;
 BENCHMARK(Lookups_libxml2) QELTA_SIZES;
 
-// Collects the time per iteration of every run, then prints ours/libxml2 ratios.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs)
-            if (!run.error_occurred)
-                times[run.benchmark_name()] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -133,10 +122,9 @@ int main(int argc, char** argv)
         std::printf("%-12s", query);
         for (int records : kRecordCounts) {
             const std::string suffix = "/" + std::to_string(records);
-            const auto ours = reporter.times.find(std::string(query) + "_ours" + suffix);
-            const auto theirs = reporter.times.find(std::string(query) + "_libxml2" + suffix);
-            if (ours != reporter.times.end() && theirs != reporter.times.end() && theirs->second > 0)
-                std::printf(" %10.2f", ours->second / theirs->second);
+            const double r = reporter.ratio(std::string(query) + "_ours" + suffix, std::string(query) + "_libxml2" + suffix);
+            if (r >= 0)
+                std::printf(" %10.2f", r);
             else
                 std::printf(" %10s", "-");
         }
