@@ -2,13 +2,18 @@
 //   reg-write HIVE KEY PREFIX COUNT   write COUNT string values PREFIX-i = i into KEY
 //   reg-loop HIVE KEY                 rewrite values of KEY without end (the test kills it)
 //   reg-read HIVE KEY VALUE OUTFILE   write the value's text (or "<missing>") to OUTFILE
+//   endpoint-serve CLASS TITLE OUTFILE  register an endpoint, write its handle to OUTFILE, wait
+//                                       for one post and write it to OUTFILE.post
+//   endpoint-hold CLASS TITLE OUTFILE   register an endpoint, write its handle, wait to be killed
 // HIVE is HKCU, HKLM or HKCR. Exit code 0 on success.
+#include "platform/endpoint.h"
 #include "platform/files.h"
 #include "platform/registry.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <unistd.h>
 
 using namespace platform;
 
@@ -34,6 +39,19 @@ int main(int argc, char** argv)
         return 2;
     }
     const std::string command = argv[1];
+    if ((command == "endpoint-serve" || command == "endpoint-hold") && argc == 5) {
+        auto endpoint = Endpoint::create(argv[2], argv[3]);
+        if (!endpoint || !writeFileAtomic(argv[4], std::to_string(endpoint->handle())))
+            return 1;
+        if (command == "endpoint-hold")
+            for (;;)
+                ::pause();
+        PostedMessage m;
+        if (!endpoint->receive(m, 20000))
+            return 1;
+        const std::string text = std::to_string(m.message) + " " + std::to_string(m.wParam) + " " + std::to_string(m.lParam);
+        return writeFileAtomic(std::string(argv[4]) + ".post", text) ? 0 : 1;
+    }
     Hive hive;
     if (!hiveOf(argv[2], hive))
         return 2;

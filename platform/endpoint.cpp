@@ -1,0 +1,240 @@
+#include "platform/endpoint.h"
+
+#include "platform/files.h"
+#include "platform/state.h"
+#include "platform/text.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <random>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+uint64_t fnv1a(std::string_view text)
+{
+    uint64_t h = 1469598103934665603ull;
+    for (char c : text) {
+        h ^= static_cast<unsigned char>(c);
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+
+std::string hex(uint64_t v, int digits)
+{
+    char buf[24];
+    std::snprintf(buf, sizeof buf, "%0*llx", digits, static_cast<unsigned long long>(v));
+    return buf;
+}
+
+std::string handleBase(EndpointHandle h) { return joinPath(endpointFolder(), "h-" + hex(h, 8)); }
+
+// Class and title name one endpoint; the file name comes from both (classes match without regard to case).
+std::string nameLockPath(std::string_view className, std::string_view title)
+{
+    std::string key = asciiLower(className);
+    key.push_back('\0');
+    key.append(title);
+    return joinPath(endpointFolder(), "n-" + hex(fnv1a(key), 16) + "-" + hex(fnv1a(std::string("t") + key), 16) + ".lock");
+}
+
+// Open-file-description locks: a live owner holds a write lock on the whole file; anyone can
+// test for it without taking it, and the lock dies with its owner.
+struct flock wholeFile(short type)
+{
+    struct flock l;
+    std::memset(&l, 0, sizeof l);
+    l.l_type = type;
+    l.l_whence = SEEK_SET;
+    return l;
+}
+
+// Opens path and takes its lock without waiting; -1 when someone else holds it. The path is
+// checked again after locking, so a file that its previous owner just removed is not taken.
+int lockExclusive(const std::string& path)
+{
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (fd < 0)
+            return -1;
+        struct flock l = wholeFile(F_WRLCK);
+        if (::fcntl(fd, F_OFD_SETLK, &l) != 0) {
+            ::close(fd);
+            return -1;
+        }
+        struct stat held, now;
+        if (::fstat(fd, &held) == 0 && ::stat(path.c_str(), &now) == 0 && held.st_dev == now.st_dev
+            && held.st_ino == now.st_ino)
+            return fd;
+        ::close(fd); // removed or replaced while we locked it: try the file that is there now
+    }
+    return -1;
+}
+
+// True when a live process holds the lock on path.
+bool heldByLiveOwner(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct flock l = wholeFile(F_WRLCK);
+    const bool held = ::fcntl(fd, F_OFD_GETLK, &l) == 0 && l.l_type != F_UNLCK;
+    ::close(fd);
+    return held;
+}
+
+bool socketAddress(const std::string& path, sockaddr_un& address)
+{
+    std::memset(&address, 0, sizeof address);
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path)
+        return false;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    return true;
+}
+
+} // namespace
+
+std::string endpointFolder()
+{
+    std::string folder;
+    if (auto root = stateRoot())
+        folder = *root + "/run";
+    else if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && runtime[0] == '/')
+        folder = std::string(runtime) + "/qelta";
+    else
+        folder = "/tmp/qelta-" + std::to_string(::getuid());
+    if (!isDirectory(folder)) {
+        createDirectories(folder);
+        ::chmod(folder.c_str(), 0700);
+    }
+    return folder;
+}
+
+uint32_t registerMessage(std::string_view name)
+{
+    // Registered numbers lie in 0xC000-0xFFFF, as the suite's programs expect of them.
+    return 0xC000u + static_cast<uint32_t>(fnv1a(asciiLower(name)) % 0x4000u);
+}
+
+std::unique_ptr<Endpoint> Endpoint::create(std::string_view className, std::string_view title, std::string* error)
+{
+    auto fail = [&](const std::string& why) -> std::unique_ptr<Endpoint> {
+        if (error)
+            *error = why;
+        return nullptr;
+    };
+    std::unique_ptr<Endpoint> e(new Endpoint());
+    e->nameLockPath_ = nameLockPath(className, title);
+    e->nameLock_ = lockExclusive(e->nameLockPath_);
+    if (e->nameLock_ < 0)
+        return fail("an endpoint of that class and title exists");
+
+    // A handle nobody holds: a random one, locked; a stale one left by a dead process is taken over.
+    std::random_device seed;
+    std::mt19937 random(seed());
+    for (int attempt = 0; attempt < 64 && e->handleLock_ < 0; ++attempt) {
+        const EndpointHandle h = 1 + random() % 0xFFFFFFFEu;
+        const std::string base = handleBase(h);
+        const int fd = lockExclusive(base + ".lock");
+        if (fd < 0)
+            continue;
+        e->handle_ = h;
+        e->handleLock_ = fd;
+        e->handleLockPath_ = base + ".lock";
+        e->socketPath_ = base + ".sock";
+    }
+    if (e->handleLock_ < 0)
+        return fail("no free handle");
+
+    ::unlink(e->socketPath_.c_str()); // a dead owner's socket
+    sockaddr_un address;
+    if (!socketAddress(e->socketPath_, address))
+        return fail("endpoint folder path too long: " + e->socketPath_);
+    e->socket_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (e->socket_ < 0 || ::bind(e->socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+        return fail(std::string("cannot open the endpoint's socket: ") + std::strerror(errno));
+
+    // The name file tells finders the handle; it is valid while its lock is held.
+    const std::string text = hex(e->handle_, 8);
+    if (::ftruncate(e->nameLock_, 0) != 0 || ::pwrite(e->nameLock_, text.data(), text.size(), 0) != static_cast<ssize_t>(text.size()))
+        return fail("cannot record the endpoint's handle");
+    return e;
+}
+
+Endpoint::~Endpoint()
+{
+    if (socket_ >= 0) {
+        ::close(socket_);
+        ::unlink(socketPath_.c_str());
+    }
+    if (nameLock_ >= 0) {
+        if (handle_ != 0) // ours: nobody else can hold the name while we hold its lock
+            ::unlink(nameLockPath_.c_str());
+        ::close(nameLock_);
+    }
+    if (handleLock_ >= 0) {
+        ::unlink(handleLockPath_.c_str());
+        ::close(handleLock_);
+    }
+}
+
+bool Endpoint::receive(PostedMessage& message, int timeoutMs)
+{
+    pollfd p{socket_, POLLIN, 0};
+    if (timeoutMs > 0 && ::poll(&p, 1, timeoutMs) <= 0)
+        return false;
+    uint32_t data[3];
+    const ssize_t n = ::recv(socket_, data, sizeof data, MSG_DONTWAIT);
+    if (n != static_cast<ssize_t>(sizeof data))
+        return false;
+    message.message = data[0];
+    message.wParam = data[1];
+    message.lParam = static_cast<int32_t>(data[2]);
+    return true;
+}
+
+EndpointHandle findEndpoint(std::string_view className, std::string_view title)
+{
+    const std::string path = nameLockPath(className, title);
+    if (!heldByLiveOwner(path))
+        return 0;
+    std::string text;
+    if (readFile(path, text, 64) != ReadStatus::Ok || text.size() != 8)
+        return 0; // being set up right now
+    const EndpointHandle h = static_cast<EndpointHandle>(std::strtoul(text.c_str(), nullptr, 16));
+    return endpointExists(h) ? h : 0;
+}
+
+bool endpointExists(EndpointHandle handle)
+{
+    return handle != 0 && heldByLiveOwner(handleBase(handle) + ".lock");
+}
+
+bool postMessage(EndpointHandle handle, uint32_t message, uint32_t wParam, int32_t lParam)
+{
+    if (!endpointExists(handle))
+        return false;
+    sockaddr_un address;
+    if (!socketAddress(handleBase(handle) + ".sock", address))
+        return false;
+    const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    const uint32_t data[3] = {message, wParam, static_cast<uint32_t>(lParam)};
+    const ssize_t n = ::sendto(fd, data, sizeof data, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::close(fd);
+    return n == static_cast<ssize_t>(sizeof data);
+}
+
+} // namespace platform

@@ -1,0 +1,66 @@
+// Named endpoints: what other programs find by class name and title and post messages to, in the
+// way the suite's programs find and post to each other's windows.
+//
+// An endpoint's presence is exclusive (one live endpoint per class and title) and crash-safe: it
+// is held by locks in the user's runtime folder, which die with their process. Each endpoint has a
+// 32-bit handle, unique while it is registered, and a datagram socket that receives posts of a
+// message number with two parameters. A program reads its posts by polling, or from its event
+// loop through descriptor().
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+using EndpointHandle = uint32_t;
+
+/// One posted message.
+struct PostedMessage {
+    uint32_t message = 0;
+    uint32_t wParam = 0;
+    int32_t lParam = 0;
+};
+
+/// The folder that holds the endpoints of this user (below QELTA_ROOT when it is set).
+std::string endpointFolder();
+
+/// A message number for a name, the same in every process (names match without regard to case).
+uint32_t registerMessage(std::string_view name);
+
+class Endpoint {
+public:
+    /// Registers an endpoint; null (with a reason) when a live one of that class and title exists.
+    static std::unique_ptr<Endpoint> create(std::string_view className, std::string_view title,
+                                            std::string* error = nullptr);
+    ~Endpoint();
+    Endpoint(const Endpoint&) = delete;
+    Endpoint& operator=(const Endpoint&) = delete;
+
+    EndpointHandle handle() const { return handle_; }
+    /// The socket to watch for posts (readable when one is waiting).
+    int descriptor() const { return socket_; }
+    /// Takes the next post, waiting at most timeoutMs milliseconds (0: do not wait). False when none came.
+    bool receive(PostedMessage& message, int timeoutMs = 0);
+
+private:
+    Endpoint() = default;
+    EndpointHandle handle_ = 0;
+    int socket_ = -1;
+    int handleLock_ = -1;
+    int nameLock_ = -1;
+    std::string socketPath_, handleLockPath_, nameLockPath_;
+};
+
+/// The handle of the live endpoint of that class and title, or 0.
+EndpointHandle findEndpoint(std::string_view className, std::string_view title);
+
+/// True while an endpoint with that handle is registered.
+bool endpointExists(EndpointHandle handle);
+
+/// Posts a message without waiting. False when no endpoint has that handle or it takes no more posts.
+bool postMessage(EndpointHandle handle, uint32_t message, uint32_t wParam, int32_t lParam);
+
+} // namespace platform
