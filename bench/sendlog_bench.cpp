@@ -1,0 +1,177 @@
+// Sending log store operations on logs of 1,000 and 10,000 entries.
+//
+// Every create, find and remove reads root.xml whole, so their cost follows the size of the log;
+// a status change touches only its entry and should not. The table at the end gives the time per
+// operation at both sizes and the ratio 10k/1k.
+#include "common/registry_helper.h"
+#include "platform/files.h"
+#include "sendlog/log_store.h"
+
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <sys/stat.h>
+
+namespace {
+
+platform::LocalTime sentAt()
+{
+    platform::LocalTime t;
+    t.year = 2026, t.month = 3, t.day = 5, t.dayOfWeek = 4, t.hour = 9, t.minute = 30, t.second = 0;
+    return t;
+}
+
+std::string hexId(int32_t id)
+{
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%08x", static_cast<unsigned>(id));
+    return buf;
+}
+
+std::string document(int32_t id) { return "Report " + std::to_string(id); }
+
+std::string valueElement(const std::string& name, const std::string& value)
+{
+    return "<" + name + "><data><value>" + value + "</value></data></" + name + ">";
+}
+
+// Points the store at the log of that size, building it on first use: one entry made by the store
+// gives the entry file, copied under every identifier; root.xml is written in one go.
+void useLog(int entries)
+{
+    static std::map<int, std::string> built;
+    const std::string root = std::getenv("QELTA_ROOT");
+    const std::string dir = root + "/log" + std::to_string(entries);
+    const CRegistryHelper user(HKEY_CURRENT_USER, kProductKeyPrefix);
+    user.WriteString(kProductSubkey, "LogDirectory", dir);
+    if (built.count(entries))
+        return;
+    built[entries] = dir;
+
+    CQeltaLog log;
+    int32_t first = 0;
+    log.CreateLogData2("", document(1), sentAt(), first);
+    log.AddLogDestination2(first, "number", "0123456789");
+    log.FlushLogDestination2(first);
+    std::string data;
+    platform::readFile(dir + "/" + hexId(1) + "/desktop.xml", data, 1u << 20);
+
+    std::string index = "<system>\r\n\t<logIndex>\r\n\t\t" + valueElement("newIndex", std::to_string(entries))
+        + "\r\n\t\t" + valueElement("logCount", std::to_string(entries)) + "\r\n\t\t<indexs>";
+    for (int32_t id = 1; id <= entries; ++id) {
+        index += "<index>" + valueElement("cookie", CQeltaLog::MakeCookie(document(id), sentAt()))
+            + valueElement("idString", hexId(id)) + "</index>";
+        if (id == 1)
+            continue;
+        std::string entry = data;
+        for (const auto& [from, to] : {std::pair{hexId(1), hexId(id)}, std::pair{document(1) + "<", document(id) + "<"}})
+            if (const auto at = entry.find(from); at != std::string::npos)
+                entry.replace(at, from.size(), to);
+        const std::string folder = dir + "/" + hexId(id);
+        ::mkdir(folder.c_str(), 0777);
+        platform::writeFileAtomic(folder + "/desktop.xml", entry);
+    }
+    index += "\r\n\t\t</indexs>\r\n\t</logIndex>\r\n</system>\r\n";
+    platform::writeFileAtomic(dir + "/root.xml", index);
+    if (log.GetLogCount2() != entries)
+        std::fprintf(stderr, "log of %d entries not built\n", entries);
+}
+
+void Find(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    useLog(n);
+    CQeltaLog log;
+    const std::string cookie = CQeltaLog::MakeCookie(document(n / 2), sentAt());
+    for (auto _ : state) {
+        int32_t id = 0;
+        if (!log.FindLogId2(cookie, id))
+            state.SkipWithError("not found");
+        benchmark::DoNotOptimize(id);
+    }
+}
+
+void ChangeStatus(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    useLog(n);
+    CQeltaLog log;
+    int32_t status = 0;
+    for (auto _ : state)
+        if (!log.ChangeLogStatus2(n / 2, ++status % 8))
+            state.SkipWithError("status failed");
+}
+
+void Create(benchmark::State& state)
+{
+    useLog(static_cast<int>(state.range(0)));
+    CQeltaLog log;
+    for (auto _ : state) {
+        int32_t id = 0;
+        if (!log.CreateLogData2("", "New job", sentAt(), id))
+            state.SkipWithError("create failed");
+    }
+}
+
+void Remove(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    useLog(n);
+    CQeltaLog log;
+    int32_t next = 2; // entry 1 stays as the model of the others
+    for (auto _ : state)
+        if (!log.RemoveLogData2(next++))
+            state.SkipWithError("remove failed");
+}
+
+// Create and remove change the log's size; a fixed, small number of rounds keeps that under 5 %.
+BENCHMARK(Find)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(ChangeStatus)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(Create)->Arg(1000)->Arg(10000)->Iterations(40)->Unit(benchmark::kMicrosecond);
+BENCHMARK(Remove)->Arg(1000)->Arg(10000)->Iterations(40)->Unit(benchmark::kMicrosecond);
+
+// Keeps the time per operation of every run for the table.
+class TableReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            const std::string name = run.benchmark_name();
+            const auto slash = name.find('/');
+            const double us = run.GetAdjustedRealTime() * 1e6
+                / benchmark::GetTimeUnitMultiplier(run.time_unit);
+            const std::string size = name.substr(slash + 1, name.find('/', slash + 1) - slash - 1);
+            times[name.substr(0, slash)][size] = us;
+        }
+    }
+    std::map<std::string, std::map<std::string, double>> times;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::string root = (std::filesystem::temp_directory_path() / "sendlog-bench-XXXXXX").string();
+    if (!::mkdtemp(root.data()))
+        return 1;
+    ::setenv("QELTA_ROOT", root.c_str(), 1);
+
+    benchmark::Initialize(&argc, argv);
+    TableReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+
+    std::printf("\n%-14s %12s %12s %10s\n", "operation", "1k (us)", "10k (us)", "10k/1k");
+    for (const char* op : {"Create", "Find", "ChangeStatus", "Remove"}) {
+        const auto& t = reporter.times[op];
+        const double small = t.count("1000") ? t.at("1000") : 0, large = t.count("10000") ? t.at("10000") : 0;
+        std::printf("%-14s %12.1f %12.1f %10.2f\n", op, small, large, small > 0 ? large / small : 0.0);
+    }
+    std::error_code ec;
+    std::filesystem::remove_all(root, ec);
+    return 0;
+}

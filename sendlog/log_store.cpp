@@ -1,0 +1,563 @@
+#include "sendlog/log_store.h"
+
+#include "common/data_folders.h"
+#include "common/spool_time.h"
+#include "common/xml_value.h"
+#include "platform/files.h"
+#include "platform/text.h"
+#include "sendlog/event_list.h"
+#include "xmldoc/dom.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace mfpif_Halvet_R1;
+using sendlog::PostLogEvent;
+using sendlog::RegisterCallback;
+using sendlog::UnregisterCallback;
+
+namespace {
+
+constexpr size_t kMaxLogFile = 64u << 20;
+
+// The templates the log files are made from, as the store carries them (CR LF line ends, tabs).
+#define QV(name) "<" name "><data><value></value></data></" name ">"
+const char* const kLogDataTemplate =
+    "<system>\r\n\t<logdata>\r\n\t\t<info>\r\n"
+    "\t\t\t" QV("status") "\r\n\t\t\t" QV("imagePath") "\r\n\t\t\t" QV("documentName") "\r\n\t\t\t" QV("sentDate")
+    "\r\n\t\t\t" QV("finishedDate") "\r\n\t\t</info>\r\n\t\t<property>\r\n"
+    "\t\t\t" QV("logImagePath") "\r\n\t\t\t" QV("pageNumber") "\r\n\t\t\t" QV("printerName") "\r\n\t\t\t" QV("userName")
+    "\r\n\t\t\t" QV("passWord") "\r\n\t\t\t" QV("useAccountNumber") "\r\n\t\t\t" QV("accountNumber")
+    "\r\n\t\t\t" QV("useDocumentFiling") "\r\n\t\t\t" QV("documentFilingFolderType") "\r\n\t\t\t"
+    QV("documentFilingFolderName") "\r\n\t\t\t" QV("documentFilingFolderPassword") "\r\n\t\t\t"
+    QV("documentFilingFilePassword") "\r\n\t\t</property>\r\n\t\t<destinations>\r\n"
+    "\t\t\t<memoryBoxCount><data><value>0</value></data></memoryBoxCount>\r\n\t\t</destinations>\r\n"
+    "\t</logdata>\r\n</system>\r\n";
+const char* const kIndexTemplate = "<system>\r\n\t<logIndex>\r\n"
+                                   "\t\t<newIndex><data><value>0</value></data></newIndex>\r\n"
+                                   "\t\t<logCount><data><value>0</value></data></logCount>\r\n"
+                                   "\t\t<indexs>\r\n\t\t</indexs>\r\n\t</logIndex>\r\n</system>\r\n";
+const char* const kIndexEntryTemplate = "<index>" QV("cookie") QV("idString") "</index>";
+const char* const kDestinationTemplate = "<destination>\r\n\t" QV("type") "\r\n\t" QV("name") "\r\n\t" QV("number")
+                                         "\r\n\t" QV("isIFaxAddress") "\r\n\t" QV("useFcode") "\r\n\t" QV("subAddress")
+                                         "\r\n\t" QV("passCode") "\r\n\t" QV("receptionConfirm") "\r\n</destination>\r\n";
+#undef QV
+
+// A failed step of an operation; caught at the operation's end.
+struct Failure {};
+
+void check(bool ok)
+{
+    if (!ok)
+        throw Failure{};
+}
+
+IDocumentPtr parse(const std::string& text)
+{
+    IDocumentPtr doc(createDocument());
+    check(static_cast<bool>(doc));
+    INodePtr root = doc->loadXML(DOMString(text.data(), text.size()), true);
+    check(static_cast<bool>(root));
+    doc->appendChild(root);
+    return doc;
+}
+
+// Loads an XML file; Missing when there is no file, so a caller can make it from its template.
+enum class Load { Ok, Missing };
+Load load(const std::string& path, IDocumentPtr& doc)
+{
+    std::string text;
+    const auto status = platform::readFile(path, text, kMaxLogFile);
+    if (status == platform::ReadStatus::NotFound)
+        return Load::Missing;
+    check(status == platform::ReadStatus::Ok);
+    doc = parse(text); // a file that does not parse is never replaced: the operation fails
+    return Load::Ok;
+}
+
+IDocumentPtr loadExisting(const std::string& path)
+{
+    IDocumentPtr doc;
+    check(load(path, doc) == Load::Ok);
+    return doc;
+}
+
+void save(const IDocumentPtr& doc, const std::string& path)
+{
+    const DOMString text = doc->getXML();
+    check(!text.empty());
+    check(platform::writeFileAtomic(path, std::string_view(text.data(), text.size())));
+}
+
+INodePtr node(const INodePtr& from, const std::string& path)
+{
+    INodePtr n = from->selectSingleNode(path.c_str());
+    check(static_cast<bool>(n));
+    return n;
+}
+
+std::string text(const INodePtr& n)
+{
+    const DOMString t = n->getText();
+    return std::string(t.data(), t.size());
+}
+
+// Element names the store adds: letters, digits, '_', '-', '.'; a letter or '_' first. Anything
+// else could not be a name in the file or in the path that finds it again.
+bool isPlainName(const std::string& name)
+{
+    if (name.empty() || name.size() > 255)
+        return false;
+    for (size_t i = 0; i < name.size(); ++i) {
+        const char c = name[i];
+        const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+        if (!(letter || (i > 0 && ((c >= '0' && c <= '9') || c == '-' || c == '.'))))
+            return false;
+    }
+    return true;
+}
+
+// A file name that stays inside its folder.
+bool isPlainFileName(const std::string& name)
+{
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos
+        && name.find('\\') == std::string::npos && name.find('\0') == std::string::npos;
+}
+
+std::string hexId(int32_t id)
+{
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%08x", static_cast<unsigned>(id));
+    return buf;
+}
+
+int32_t decimal(const std::string& t)
+{
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(t.c_str(), &end, 10);
+    check(end != t.c_str() && *end == '\0' && errno == 0 && v >= INT32_MIN && v <= INT32_MAX);
+    return static_cast<int32_t>(v);
+}
+
+// Copies a file (streamed) to target, replacing what is there in one step.
+bool copyFile(const std::string& source, const std::string& target)
+{
+    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return false;
+    auto temp = platform::createTempFile(platform::parentPath(target), ".copy-");
+    bool ok = false;
+    if (temp) {
+        const int out = ::open(temp->c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+        ok = out >= 0;
+        char buf[65536];
+        for (ssize_t n; ok && (n = ::read(in, buf, sizeof buf)) != 0;) {
+            if (n < 0) {
+                ok = errno == EINTR;
+                continue;
+            }
+            for (ssize_t done = 0; ok && done < n;) {
+                const ssize_t w = ::write(out, buf + done, static_cast<size_t>(n - done));
+                ok = w > 0;
+                done += w > 0 ? w : 0;
+            }
+        }
+        ok = ok && ::fsync(out) == 0;
+        if (out >= 0)
+            ::close(out);
+        ok = ok && ::rename(temp->c_str(), target.c_str()) == 0;
+        if (!ok)
+            ::unlink(temp->c_str());
+    }
+    ::close(in);
+    return ok;
+}
+
+// Deletes a file only when it is a regular file directly inside folder.
+void removeInside(const std::string& folder, const std::string& path)
+{
+    struct stat st;
+    if (path.empty() || platform::parentPath(platform::nativePath(path)) != folder || ::lstat(path.c_str(), &st) != 0
+        || !S_ISREG(st.st_mode))
+        return;
+    ::unlink(path.c_str());
+}
+
+void removeEntryFolder(const std::string& entry)
+{
+    for (const auto& name : platform::listFiles(entry, "*"))
+        removeInside(entry, platform::joinPath(entry, name));
+    ::rmdir(entry.c_str());
+}
+
+} // namespace
+
+CQeltaLog::CQeltaLog(uint32_t codePage) : m_nCodePage(codePage) {}
+
+std::string CQeltaLog::LogDirectory() { return GetUserDataDirectory("LogDirectory", "/qelta/logs"); }
+
+std::string CQeltaLog::MakeCookie(const std::string& documentName, const platform::LocalTime& date)
+{
+    return documentName + "-" + FormatSpoolTimeText(date);
+}
+
+namespace {
+
+// Sets key's value under parent (the "key/data/value" form), adding the element when it is not there.
+void setValue(const INodePtr& parent, const std::string& key, const std::string& stored)
+{
+    if (INodePtr value = parent->selectSingleNode((key + "/data/value").c_str())) {
+        value->setText(DOMString(stored.data(), stored.size()));
+        return;
+    }
+    IDocumentPtr factory = parent->getOwnerDocument();
+    INodePtr keyNode = factory->createElement(DOMString(key.data(), key.size()));
+    INodePtr data = keyNode->appendChild(factory->createElement("data"));
+    data->appendChild(factory->createElement("value"))->setText(DOMString(stored.data(), stored.size()));
+    parent->appendChild(keyNode);
+}
+
+} // namespace
+
+namespace {
+// Runs one operation: a failed step anywhere in it (or an exception of the XML library) gives 0.
+template <typename Operation>
+int guarded(Operation operation)
+{
+    try {
+        return operation();
+    } catch (const Failure&) {
+        return 0;
+    } catch (const std::exception&) {
+        return 0;
+    }
+}
+} // namespace
+
+int CQeltaLog::CreateLogData2(const std::string& imagePath, const std::string& documentName,
+                              const platform::LocalTime& date, int32_t& newId)
+{
+    newId = 0;
+    const std::string dir = LogDirectory();
+    if (dir.empty())
+        return 0;
+    const std::string rootPath = platform::joinPath(dir, "root.xml");
+    platform::FileLock lock(rootPath);
+    if (!lock.locked())
+        return 0;
+    std::string entry;
+    return guarded([&] {
+        // A new identifier: raise the counters and keep them raised, so identifiers are never reused.
+        IDocumentPtr index;
+        if (load(rootPath, index) == Load::Missing)
+            index = parse(kIndexTemplate);
+        INodePtr newIndex = node(index, "/system/logIndex/newIndex/data/value");
+        INodePtr logCount = node(index, "/system/logIndex/logCount/data/value");
+        const int32_t id = decimal(text(newIndex)) + 1;
+        check(id > 0);
+        newIndex->setText(std::to_string(id).c_str());
+        logCount->setText(std::to_string(decimal(text(logCount)) + 1).c_str());
+        platform::removeStaleTemporaries(rootPath);
+        save(index, rootPath);
+        entry = platform::joinPath(dir, hexId(id));
+        check(::mkdir(entry.c_str(), 0777) == 0); // an existing folder is not taken over
+        try {
+            const std::string image = platform::joinPath(entry, "job_image.tif");
+            copyFile(imagePath, image); // a failed copy is not an error
+            IDocumentPtr data = parse(kLogDataTemplate);
+            INodePtr info = node(data, "/system/logdata/info");
+            char sent[64];
+            std::snprintf(sent, sizeof sent, "%04d/%02d/%02d,%02d:%02d:%02d", date.year, date.month, date.day, date.hour,
+                          date.minute, date.second);
+            setValue(info, "imagePath", EncodeXmlValue(image, 1, m_nCodePage));
+            setValue(info, "documentName", EncodeXmlValue(documentName, 1, m_nCodePage));
+            setValue(info, "sentDate", EncodeXmlValue(sent, 1, m_nCodePage));
+            setValue(info, "status", EncodeXmlValue("0", 1, m_nCodePage));
+            save(data, platform::joinPath(entry, "desktop.xml"));
+
+            INodePtr indexs = node(index, "/system/logIndex/indexs");
+            IDocumentPtr entryDoc = parse(kIndexEntryTemplate);
+            INodePtr element = entryDoc->getDocumentElement();
+            setValue(element, "cookie", EncodeXmlValue(MakeCookie(documentName, date), 1, m_nCodePage));
+            setValue(element, "idString", EncodeXmlValue(hexId(id), 1, m_nCodePage));
+            indexs->appendChild(element);
+            save(index, rootPath);
+        } catch (...) {
+            removeEntryFolder(entry); // no folder without its index entry
+            throw;
+        }
+        newId = id;
+        return 1;
+    });
+}
+
+int CQeltaLog::AddLogProperty2(int32_t id, const std::string& name, const std::string& value)
+{
+    if (!isPlainName(name))
+        return 0;
+    const std::string dir = LogDirectory();
+    platform::FileLock lock(platform::joinPath(dir, "root.xml"));
+    return guarded([&] {
+        const std::string path = platform::joinPath(platform::joinPath(dir, hexId(id)), "desktop.xml");
+        IDocumentPtr data = loadExisting(path);
+        setValue(node(data, "/system/logdata/property"), name, EncodeXmlValue(value, 1, m_nCodePage));
+        save(data, path);
+        return 1;
+    });
+}
+
+int CQeltaLog::AddLogPropertyWithData2(int32_t id, const std::string& name, const std::string& fileName,
+                                       const std::string& sourcePath)
+{
+    // The entry's own log files are never replaced by property data.
+    if (!isPlainFileName(fileName) || fileName == "desktop.xml" || fileName == "#desktop.xml")
+        return 0;
+    const std::string entry = platform::joinPath(LogDirectory(), hexId(id));
+    if (!platform::isDirectory(entry))
+        return 0;
+    const std::string copy = platform::joinPath(entry, fileName);
+    copyFile(sourcePath, copy); // a failed copy is not an error
+    return AddLogProperty2(id, name, copy);
+}
+
+int CQeltaLog::AddLogDestination2(int32_t id, const std::string& field, const std::string& value)
+{
+    if (!isPlainName(field))
+        return 0;
+    const std::string dir = LogDirectory();
+    platform::FileLock lock(platform::joinPath(dir, "root.xml"));
+    return guarded([&] {
+        const std::string entry = platform::joinPath(dir, hexId(id));
+        check(platform::isDirectory(entry));
+        const std::string path = platform::joinPath(entry, "#desktop.xml");
+        IDocumentPtr work;
+        if (load(path, work) == Load::Missing)
+            work = parse(kDestinationTemplate);
+        setValue(node(work, "/destination"), field, EncodeXmlValue(value, 1, m_nCodePage));
+        save(work, path);
+        return 1;
+    });
+}
+
+int CQeltaLog::FlushLogDestination2(int32_t id)
+{
+    const std::string dir = LogDirectory();
+    platform::FileLock lock(platform::joinPath(dir, "root.xml"));
+    return guarded([&] {
+        const std::string entry = platform::joinPath(dir, hexId(id));
+        const std::string workPath = platform::joinPath(entry, "#desktop.xml");
+        const std::string dataPath = platform::joinPath(entry, "desktop.xml");
+        IDocumentPtr work = loadExisting(workPath);
+        IDocumentPtr data = loadExisting(dataPath);
+        INodePtr destinations = node(data, "/system/logdata/destinations");
+        destinations->appendChild(work->getDocumentElement());
+        INodePtr count = node(data, "/system/logdata/destinations/memoryBoxCount/data/value");
+        const int32_t n = decimal(DecodeXmlValue(text(count), 1, m_nCodePage));
+        count->setText(EncodeXmlValue(std::to_string(n + 1), 1, m_nCodePage).c_str());
+        save(data, dataPath);
+        ::unlink(workPath.c_str());
+        return 1;
+    });
+}
+
+int CQeltaLog::FlushLogData2(int32_t id)
+{
+    PostLogEvent(LogDirectory(), 1, id);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    return 1;
+}
+
+int CQeltaLog::GetLogData2(int32_t id, CLogData& out)
+{
+    return guarded([&] {
+        const std::string path = platform::joinPath(platform::joinPath(LogDirectory(), hexId(id)), "desktop.xml");
+        IDocumentPtr data = loadExisting(path);
+        auto value = [&](const char* p) { return DecodeXmlValue(text(node(data, p)), 1, m_nCodePage); };
+        CLogData read;
+        read.imagePath = value("/system/logdata/info/imagePath/data/value");
+        read.documentName = value("/system/logdata/info/documentName/data/value");
+        read.sentDate = value("/system/logdata/info/sentDate/data/value");
+        read.status = decimal(value("/system/logdata/info/status/data/value"));
+        read.logImagePath = value("/system/logdata/property/logImagePath/data/value");
+        out = read;
+        return 1;
+    });
+}
+
+int CQeltaLog::GetLogProperty2(int32_t id, const std::string& name, std::string& value)
+{
+    if (!isPlainName(name))
+        return 0;
+    return guarded([&] {
+        const std::string path = platform::joinPath(platform::joinPath(LogDirectory(), hexId(id)), "desktop.xml");
+        IDocumentPtr data = loadExisting(path);
+        INodePtr property = node(data, "/system/logdata/property");
+        value = DecodeXmlValue(text(node(property, name + "/data/value")), 1, m_nCodePage);
+        return 1;
+    });
+}
+
+int CQeltaLog::GetDestination2(int32_t id, int32_t index, const std::string& field, std::string& value)
+{
+    if (!isPlainName(field))
+        return 0;
+    return guarded([&] {
+        const std::string path = platform::joinPath(platform::joinPath(LogDirectory(), hexId(id)), "desktop.xml");
+        IDocumentPtr data = loadExisting(path);
+        INodeListPtr list = node(data, "/system/logdata/destinations")->selectNodes("destination");
+        check(index >= 0 && index < list->getLength());
+        value = DecodeXmlValue(text(node(list->item(index), field + "/data/value")), 1, m_nCodePage);
+        return 1;
+    });
+}
+
+int CQeltaLog::ChangeLogStatus2(int32_t id, int32_t status)
+{
+    const std::string dir = LogDirectory();
+    {
+        platform::FileLock lock(platform::joinPath(dir, "root.xml"));
+        try {
+            const std::string path = platform::joinPath(platform::joinPath(dir, hexId(id)), "desktop.xml");
+            IDocumentPtr data = loadExisting(path);
+            node(data, "/system/logdata/info/status/data/value")
+                ->setText(EncodeXmlValue(std::to_string(status), 1, m_nCodePage).c_str());
+            save(data, path);
+        } catch (const std::exception&) {
+            return 0;
+        } catch (const Failure&) {
+            return 0;
+        }
+    }
+    PostLogEvent(dir, 4, id);
+    return 1;
+}
+
+bool CQeltaLog::ReadIndex(const std::string& dir)
+{
+    m_index.m_entries.clear();
+    m_index.m_bLoaded = 0;
+    try {
+        IDocumentPtr index = loadExisting(platform::joinPath(dir, "root.xml"));
+        INodeListPtr list = index->selectNodes("/system/logIndex/indexs/index");
+        std::vector<CLogID> entries;
+        for (int32_t i = 0; i < list->getLength(); ++i) {
+            INodePtr entry = list->item(i);
+            CLogID id;
+            id.m_strCookie = DecodeXmlValue(text(node(entry, "cookie/data/value")), 1, m_nCodePage);
+            const std::string hex = DecodeXmlValue(text(node(entry, "idString/data/value")), 1, m_nCodePage);
+            char* end = nullptr;
+            id.m_nID = static_cast<int32_t>(std::strtoul(hex.c_str(), &end, 16));
+            check(!hex.empty() && end && *end == '\0');
+            id.m_nCodePage = m_nCodePage;
+            entries.push_back(id);
+        }
+        m_index.m_entries = std::move(entries);
+        m_index.m_bLoaded = 1;
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+int32_t CQeltaLog::GetLogCount2()
+{
+    const std::string dir = LogDirectory();
+    if (!ReadIndex(dir))
+        return -1;
+    try {
+        IDocumentPtr index = loadExisting(platform::joinPath(dir, "root.xml"));
+        return decimal(text(node(index, "/system/logIndex/logCount/data/value")));
+    } catch (...) {
+        return -1;
+    }
+}
+
+int32_t CQeltaLog::GetLogIdAt(int32_t index)
+{
+    if (!m_index.m_bLoaded)
+        ReadIndex(LogDirectory());
+    if (index < 0 || static_cast<size_t>(index) >= m_index.m_entries.size())
+        return 0;
+    return m_index.m_entries[static_cast<size_t>(index)].m_nID;
+}
+
+int CQeltaLog::FindLogId2(const std::string& cookie, int32_t& id)
+{
+    if (!ReadIndex(LogDirectory()))
+        return 0;
+    // The newest entry wins: a job sent again is logged again under the same cookie. Case is folded
+    // on the UTF-8 form, where no byte of a double-byte character can pass for an ASCII letter.
+    const std::string wanted = EncodeXmlValue(cookie, 0, m_nCodePage);
+    for (auto it = m_index.m_entries.rbegin(); it != m_index.m_entries.rend(); ++it) {
+        if (platform::equalsNoCase(EncodeXmlValue(it->m_strCookie, 0, m_nCodePage), wanted)) {
+            id = it->m_nID;
+            return 1;
+        }
+    }
+    return 0;
+}
+
+int CQeltaLog::RemoveLogData2(int32_t id)
+{
+    const std::string dir = LogDirectory();
+    const std::string rootPath = platform::joinPath(dir, "root.xml");
+    const std::string entry = platform::joinPath(dir, hexId(id));
+    {
+        platform::FileLock lock(rootPath);
+        if (!lock.locked() || !ReadIndex(dir))
+            return 0;
+        CLogData data;
+        if (!GetLogData2(id, data))
+            return 0;
+        auto found = std::find_if(m_index.m_entries.begin(), m_index.m_entries.end(),
+                                  [&](const CLogID& e) { return e.m_nID == id; });
+        if (found == m_index.m_entries.end())
+            return 0;
+        m_index.m_entries.erase(found);
+        try {
+            IDocumentPtr old = loadExisting(rootPath);
+            const std::string newIndex = text(node(old, "/system/logIndex/newIndex/data/value"));
+            const int32_t count = decimal(text(node(old, "/system/logIndex/logCount/data/value"))) - 1;
+            IDocumentPtr index = parse(kIndexTemplate);
+            node(index, "/system/logIndex/newIndex/data/value")->setText(newIndex.c_str());
+            node(index, "/system/logIndex/logCount/data/value")->setText(std::to_string(count).c_str());
+            INodePtr indexs = node(index, "/system/logIndex/indexs");
+            for (const CLogID& e : m_index.m_entries) {
+                IDocumentPtr entryDoc = parse(kIndexEntryTemplate);
+                INodePtr element = entryDoc->getDocumentElement();
+                setValue(element, "cookie", EncodeXmlValue(e.m_strCookie, 1, m_nCodePage));
+                setValue(element, "idString", EncodeXmlValue(hexId(e.m_nID), 1, m_nCodePage));
+                indexs->appendChild(element);
+            }
+            save(index, rootPath);
+        } catch (...) {
+            return 0;
+        }
+        if (!ReadIndex(dir))
+            return 0;
+        // Only files inside the entry's own folder are deleted, whatever paths the entry names.
+        removeInside(entry, platform::joinPath(entry, "desktop.xml"));
+        removeInside(entry, data.imagePath);
+        removeInside(entry, data.logImagePath);
+        ::rmdir(entry.c_str()); // stays when other files remain
+    }
+    PostLogEvent(dir, 2, id);
+    return 1;
+}
+
+int CQeltaLog::RegisterCallback2(uint32_t window, uint32_t message, uint32_t mask)
+{
+    RegisterCallback(LogDirectory(), window, message, mask);
+    return 1;
+}
+
+int CQeltaLog::UnregisterCallback2(uint32_t window) { return UnregisterCallback(LogDirectory(), window) ? 1 : 0; }

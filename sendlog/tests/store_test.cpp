@@ -1,0 +1,499 @@
+#include "sendlog/log_store.h"
+
+#include "common/registry_helper.h"
+#include "common/spool_time.h"
+#include "platform/endpoint.h"
+#include "platform/files.h"
+#include "platform/known_folders.h"
+#include "platform/ole_date.h"
+#include "platform/process.h"
+#include "platform/tests/support/test_support.h"
+#include "xmldoc/dom.h"
+
+#include <chrono>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <map>
+#include <random>
+#include <set>
+#include <sys/stat.h>
+#include <thread>
+
+using namespace mfpif_Halvet_R1;
+using qelta::test::helperProgram;
+using qelta::test::readTextFile;
+using qelta::test::ScopedStateRoot;
+using qelta::test::writeTextFile;
+
+namespace {
+
+platform::LocalTime thursdayFifth(int hour = 9, int minute = 30, int second = 0)
+{
+    platform::LocalTime t;
+    t.year = 2026, t.month = 3, t.day = 5, t.dayOfWeek = 4, t.hour = hour, t.minute = minute, t.second = second;
+    return t;
+}
+
+// The text at an XPath of an XML file, or "<missing>".
+std::string xmlAt(const std::string& file, const std::string& path)
+{
+    IDocumentPtr doc(createDocument());
+    const std::string text = readTextFile(file);
+    INodePtr root = doc->loadXML(DOMString(text.data(), text.size()), true);
+    if (!root)
+        return "<unparsable>";
+    doc->appendChild(root);
+    INodePtr n = doc->selectSingleNode(path.c_str());
+    if (!n)
+        return "<missing>";
+    const DOMString t = n->getText();
+    return std::string(t.data(), t.size());
+}
+
+std::string waitForFile(const std::string& path)
+{
+    for (int i = 0; i < 1000 && !platform::pathExists(path); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return readTextFile(path);
+}
+
+class Store : public ::testing::Test {
+protected:
+    std::string file(int32_t id, const std::string& name) const
+    {
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "%08x", static_cast<unsigned>(id));
+        return dir + "/" + hex + (name.empty() ? "" : "/" + name);
+    }
+    std::string rootXml() const { return dir + "/root.xml"; }
+    int32_t create(const std::string& document, const platform::LocalTime& when = thursdayFifth())
+    {
+        int32_t id = -1;
+        EXPECT_EQ(log.CreateLogData2(root.path() + "/job.tif", document, when, id), 1) << document;
+        return id;
+    }
+
+    ScopedStateRoot root;
+    CQeltaLog log;
+    std::string dir = CQeltaLog::LogDirectory();
+};
+
+class FakeFolders : public platform::FolderProvider {
+public:
+    explicit FakeFolders(std::string appData) : appData_(std::move(appData)) {}
+    std::optional<std::string> folder(platform::KnownFolder which) const override
+    {
+        return which == platform::KnownFolder::AppData ? std::optional<std::string>(appData_) : std::nullopt;
+    }
+
+private:
+    std::string appData_;
+};
+
+} // namespace
+
+TEST(LogDirectory, RegistryValueOrDefaultWrittenBack)
+{
+    ScopedStateRoot root;
+    const CRegistryHelper user(HKEY_CURRENT_USER, kProductKeyPrefix);
+    const CRegistryHelper machine(HKEY_LOCAL_MACHINE, kProductKeyPrefix);
+    const std::string install = root.path() + "/install/";
+    machine.WriteString(kProductSubkey, "TQL Directory", install);
+    writeTextFile(install + "DATA.TAG", "[TagInfo]\nCompany=ACME\n");
+    ASSERT_TRUE(platform::createDirectories(root.path() + "/appdata"));
+    platform::setFolderProvider(std::make_shared<FakeFolders>(root.path() + "/appdata"));
+
+    const std::string expected = root.path() + "/appdata/ACME/qelta/logs";
+    EXPECT_EQ(CQeltaLog::LogDirectory(), expected);
+    EXPECT_TRUE(platform::isDirectory(expected));
+    EXPECT_EQ(user.ReadString(kProductSubkey, "LogDirectory", ""), expected);
+
+    user.WriteString(kProductSubkey, "LogDirectory", root.path() + "/elsewhere/deep/logs");
+    EXPECT_EQ(CQeltaLog::LogDirectory(), root.path() + "/elsewhere/deep/logs") << "looked up again at every use";
+    EXPECT_TRUE(platform::isDirectory(root.path() + "/elsewhere/deep/logs"));
+    platform::setFolderProvider(nullptr);
+}
+
+TEST_F(Store, FirstEntryAndItsFiles)
+{
+    writeTextFile(root.path() + "/job.tif", "II*\0image");
+    ASSERT_FALSE(platform::pathExists(rootXml()));
+    const int32_t id = create("Report");
+    EXPECT_EQ(id, 1);
+    ASSERT_TRUE(platform::isDirectory(file(1, "")));
+    EXPECT_EQ(readTextFile(file(1, "job_image.tif")), readTextFile(root.path() + "/job.tif"));
+    EXPECT_EQ(xmlAt(rootXml(), "/system/logIndex/newIndex/data/value"), "1");
+    EXPECT_EQ(xmlAt(rootXml(), "/system/logIndex/logCount/data/value"), "1");
+    EXPECT_EQ(xmlAt(rootXml(), "/system/logIndex/indexs/index[1]/idString/data/value"), "00000001");
+    const std::string cookie = CQeltaLog::MakeCookie("Report", thursdayFifth());
+    EXPECT_EQ(xmlAt(rootXml(), "/system/logIndex/indexs/index[1]/cookie/data/value"), cookie);
+
+    CLogData data;
+    ASSERT_EQ(log.GetLogData2(id, data), 1);
+    EXPECT_EQ(data.imagePath, file(1, "job_image.tif"));
+    EXPECT_EQ(data.documentName, "Report");
+    EXPECT_EQ(data.sentDate, "2026/03/05,09:30:00");
+    EXPECT_EQ(data.status, 0);
+    EXPECT_EQ(data.logImagePath, "");
+    EXPECT_EQ(xmlAt(file(1, "desktop.xml"), "/system/logdata/info/finishedDate/data/value"), "");
+
+    // A missing image is not an error.
+    int32_t other = 0;
+    EXPECT_EQ(log.CreateLogData2("/no/such.tif", "Other", thursdayFifth(), other), 1);
+    EXPECT_EQ(other, 2);
+    EXPECT_EQ(log.GetLogCount2(), 2);
+}
+
+TEST(Cookie, ThursdayAndTheFifth)
+{
+    const std::string bias = std::to_string(platform::timeZoneStandardBiasMinutes());
+    EXPECT_EQ(CQeltaLog::MakeCookie("doc", thursdayFifth(7, 5, 3)), "doc-Th,  5 Mar 2026 07:05:03 " + bias);
+    platform::LocalTime friday = thursdayFifth(23, 59, 59);
+    friday.day = 13, friday.dayOfWeek = 5, friday.month = 11;
+    EXPECT_EQ(CQeltaLog::MakeCookie("a-b", friday), "a-b-Fr, 13 Nov 2026 23:59:59 " + bias);
+    platform::LocalTime invalid = thursdayFifth();
+    invalid.month = 13;
+    EXPECT_EQ(CQeltaLog::MakeCookie("doc", invalid), "doc-");
+}
+
+// The job builder stamps a job with FormatSpoolTimeText of its spool time and hands the store that
+// time as a DATE; the store's cookie must be the same text for every second of a day.
+TEST(Cookie, MatchesTheJobBuilderTextThroughADate)
+{
+    int mismatches = 0;
+    std::string first;
+    for (int s = 0; s < 86400; ++s) {
+        const platform::LocalTime t = thursdayFifth(s / 3600, s / 60 % 60, s % 60);
+        const std::string job = "Quarterly report-" + FormatSpoolTimeText(t);
+        platform::LocalTime back;
+        if (!platform::localTimeFromDate(platform::dateFromLocalTime(t), back)
+            || CQeltaLog::MakeCookie("Quarterly report", back) != job) {
+            if (mismatches++ == 0)
+                first = job + " vs " + CQeltaLog::MakeCookie("Quarterly report", back);
+        }
+    }
+    EXPECT_EQ(mismatches, 0) << first;
+}
+
+TEST_F(Store, PropertiesAndDestinations)
+{
+    const int32_t id = create("Doc");
+    const std::string data = file(id, "desktop.xml");
+
+    ASSERT_EQ(log.AddLogProperty2(id, "printerName", "Fax 1"), 1);
+    ASSERT_EQ(log.AddLogProperty2(id, "customField", "extra"), 1);
+    std::string text = readTextFile(data);
+    const auto custom = text.find("<customField>");
+    ASSERT_NE(custom, std::string::npos);
+    EXPECT_GT(custom, text.find("<documentFilingFilePassword>"));
+    EXPECT_LT(custom, text.find("</property>"));
+    std::string value;
+    ASSERT_EQ(log.GetLogProperty2(id, "customField", value), 1);
+    EXPECT_EQ(value, "extra");
+    EXPECT_EQ(log.GetLogProperty2(id, "notThere", value), 0);
+
+    EXPECT_EQ(log.GetDestination2(id, 0, "number", value), 0) << "no destination yet";
+    ASSERT_EQ(log.AddLogDestination2(id, "number", "111"), 1);
+    ASSERT_EQ(log.AddLogDestination2(id, "number", "222"), 1);
+    ASSERT_EQ(log.AddLogDestination2(id, "name", "Alice"), 1);
+    EXPECT_TRUE(platform::pathExists(file(id, "#desktop.xml")));
+    EXPECT_EQ(xmlAt(data, "/system/logdata/destinations/memoryBoxCount/data/value"), "0");
+    ASSERT_EQ(log.FlushLogDestination2(id), 1);
+    EXPECT_FALSE(platform::pathExists(file(id, "#desktop.xml")));
+    EXPECT_EQ(xmlAt(data, "/system/logdata/destinations/memoryBoxCount/data/value"), "1");
+    text = readTextFile(data);
+    EXPECT_GT(text.find("<destination>"), text.find("<memoryBoxCount>"));
+    EXPECT_LT(text.find("<destination>"), text.find("</destinations>"));
+    EXPECT_EQ(log.FlushLogDestination2(id), 0) << "nothing to flush";
+
+    // The next destination starts again from the template.
+    ASSERT_EQ(log.AddLogDestination2(id, "number", "333"), 1);
+    ASSERT_EQ(log.AddLogDestination2(id, "isIFaxAddress", "0"), 1);
+    ASSERT_EQ(log.FlushLogDestination2(id), 1);
+    EXPECT_EQ(xmlAt(data, "/system/logdata/destinations/memoryBoxCount/data/value"), "2");
+    ASSERT_EQ(log.GetDestination2(id, 0, "number", value), 1);
+    EXPECT_EQ(value, "222");
+    ASSERT_EQ(log.GetDestination2(id, 0, "name", value), 1);
+    EXPECT_EQ(value, "Alice");
+    ASSERT_EQ(log.GetDestination2(id, 1, "number", value), 1);
+    EXPECT_EQ(value, "333");
+    ASSERT_EQ(log.GetDestination2(id, 1, "name", value), 1);
+    EXPECT_EQ(value, "") << "not carried over from the first destination";
+    EXPECT_EQ(log.GetDestination2(id, 2, "number", value), 0) << "index == memoryBoxCount";
+    EXPECT_EQ(log.GetDestination2(id, -1, "number", value), 0);
+
+    // Property with data: a copy inside the entry, its full path stored.
+    writeTextFile(root.path() + "/page.tif", "pages");
+    ASSERT_EQ(log.AddLogPropertyWithData2(id, "logImagePath", "log_image.tif", root.path() + "/page.tif"), 1);
+    EXPECT_EQ(readTextFile(file(id, "log_image.tif")), "pages");
+    CLogData read;
+    ASSERT_EQ(log.GetLogData2(id, read), 1);
+    EXPECT_EQ(read.logImagePath, file(id, "log_image.tif"));
+    EXPECT_EQ(log.AddLogProperty2(99, "printerName", "x"), 0);
+    EXPECT_EQ(log.AddLogDestination2(99, "number", "x"), 0);
+    EXPECT_FALSE(platform::pathExists(file(99, ""))) << "no folder for an unknown entry";
+}
+
+TEST_F(Store, NamesAndValuesAreCheckedAndKeptWhole)
+{
+    const int32_t id = create("A<B & \"C\"");
+    std::string value;
+    for (const std::string bad : {"bad name", "a/b", "", "1st", "x[1]", "a|b"}) {
+        EXPECT_EQ(log.AddLogProperty2(id, bad, "v"), 0) << bad;
+        EXPECT_EQ(log.AddLogDestination2(id, bad, "v"), 0) << bad;
+        EXPECT_EQ(log.GetLogProperty2(id, bad, value), 0) << bad;
+        EXPECT_EQ(log.GetDestination2(id, 0, bad, value), 0) << bad;
+    }
+    writeTextFile(root.path() + "/src.tif", "src");
+    for (const std::string bad : {"../x", "a/b", "", "..", "."})
+        EXPECT_EQ(log.AddLogPropertyWithData2(id, "logImagePath", bad, root.path() + "/src.tif"), 0) << bad;
+    EXPECT_FALSE(platform::pathExists(dir + "/x"));
+    // The entry's own log files are not property data.
+    for (const char* own : {"desktop.xml", "#desktop.xml"})
+        EXPECT_EQ(log.AddLogPropertyWithData2(id, "logImagePath", own, root.path() + "/src.tif"), 0) << own;
+    CLogData intact;
+    EXPECT_EQ(log.GetLogData2(id, intact), 1);
+    EXPECT_FALSE(platform::pathExists(file(id, "#desktop.xml")));
+
+    const std::string longValue(1000, 'v');
+    for (const std::string& v : std::vector<std::string>{"A<B", "x&y", "&lt;kept&gt;", "]]>", longValue}) {
+        ASSERT_EQ(log.AddLogProperty2(id, "userName", v), 1) << v;
+        ASSERT_EQ(log.GetLogProperty2(id, "userName", value), 1);
+        EXPECT_EQ(value, v);
+        ASSERT_EQ(log.AddLogDestination2(id, "passCode", v), 1);
+    }
+    ASSERT_EQ(log.FlushLogDestination2(id), 1);
+    ASSERT_EQ(log.GetDestination2(id, 0, "passCode", value), 1);
+    EXPECT_EQ(value, longValue) << "no 260-byte cut";
+
+    const std::string longName(500, 'n');
+    const int32_t longId = create(longName);
+    CLogData data;
+    ASSERT_EQ(log.GetLogData2(longId, data), 1);
+    EXPECT_EQ(data.documentName, longName);
+    ASSERT_EQ(log.GetLogData2(id, data), 1);
+    EXPECT_EQ(data.documentName, "A<B & \"C\"");
+    int32_t found = 0;
+    ASSERT_EQ(log.FindLogId2(CQeltaLog::MakeCookie("A<B & \"C\"", thursdayFifth()), found), 1);
+    EXPECT_EQ(found, id);
+}
+
+TEST_F(Store, FindCountAndPosition)
+{
+    EXPECT_EQ(log.GetLogCount2(), -1) << "no root.xml";
+    int32_t found = 77;
+    EXPECT_EQ(log.FindLogId2("x", found), 0);
+    EXPECT_EQ(found, 77);
+
+    const int32_t a = create("MixedCase Doc");
+    const int32_t b = create("other");
+    const int32_t again = create("MixedCase Doc"); // the same job logged again
+    std::string lower = CQeltaLog::MakeCookie("mixedcase doc", thursdayFifth());
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    ASSERT_EQ(log.FindLogId2(lower, found), 1);
+    EXPECT_EQ(found, again) << "the newest entry with the cookie";
+    EXPECT_NE(found, a);
+    EXPECT_EQ(log.FindLogId2(CQeltaLog::MakeCookie("other", thursdayFifth()) + " ", found), 0);
+    EXPECT_EQ(found, again) << "untouched on a miss";
+
+    CQeltaLog fresh; // no count or find before the position
+    EXPECT_EQ(fresh.GetLogIdAt(1), b);
+    EXPECT_EQ(fresh.GetLogIdAt(3), 0);
+    EXPECT_EQ(fresh.GetLogIdAt(-1), 0);
+    EXPECT_EQ(log.GetLogCount2(), 3);
+    EXPECT_EQ(log.GetLogIdAt(0), a);
+    EXPECT_EQ(log.GetLogIdAt(2), again);
+
+    // Case is folded on whole characters only: in code page 932 "\x83\x41" and "\x83\x61" are two
+    // different katakana whose second bytes merely look like 'A' and 'a'.
+    CQeltaLog sjis(932);
+    int32_t katakanaA = 0, katakanaChi = 0;
+    ASSERT_EQ(sjis.CreateLogData2("", "\x83\x41", thursdayFifth(), katakanaA), 1);
+    ASSERT_EQ(sjis.CreateLogData2("", "\x83\x61", thursdayFifth(), katakanaChi), 1);
+    ASSERT_EQ(sjis.FindLogId2(CQeltaLog::MakeCookie("\x83\x41", thursdayFifth()), found), 1);
+    EXPECT_EQ(found, katakanaA);
+    ASSERT_EQ(sjis.FindLogId2(CQeltaLog::MakeCookie("\x83\x61", thursdayFifth()), found), 1);
+    EXPECT_EQ(found, katakanaChi);
+}
+
+TEST_F(Store, RemoveKeepsCountersAndOtherFiles)
+{
+    for (const char* d : {"one", "two", "three"})
+        create(d);
+    writeTextFile(root.path() + "/outside.tif", "keep me");
+    ASSERT_EQ(log.AddLogProperty2(2, "logImagePath", root.path() + "/outside.tif"), 1);
+    // An image path naming another entry's image.
+    const std::string data2 = readTextFile(file(2, "desktop.xml"));
+    std::string edited = data2;
+    const auto at = edited.find(file(2, "job_image.tif"));
+    ASSERT_NE(at, std::string::npos);
+    edited.replace(at, file(2, "job_image.tif").size(), file(1, "job_image.tif"));
+    writeTextFile(file(2, "desktop.xml"), edited);
+    writeTextFile(file(1, "job_image.tif"), "entry one");
+    writeTextFile(file(2, "notes.txt"), "left in place");
+
+    ASSERT_EQ(log.RemoveLogData2(2), 1);
+    EXPECT_EQ(readTextFile(root.path() + "/outside.tif"), "keep me");
+    EXPECT_EQ(readTextFile(file(1, "job_image.tif")), "entry one");
+    EXPECT_FALSE(platform::pathExists(file(2, "desktop.xml")));
+    EXPECT_TRUE(platform::pathExists(file(2, "notes.txt"))) << "the folder stays while other files remain";
+    EXPECT_EQ(xmlAt(rootXml(), "/system/logIndex/logCount/data/value"), "2");
+    EXPECT_EQ(xmlAt(rootXml(), "/system/logIndex/newIndex/data/value"), "3");
+    EXPECT_EQ(xmlAt(rootXml(), "/system/logIndex/indexs/index[1]/idString/data/value"), "00000001");
+    EXPECT_EQ(xmlAt(rootXml(), "/system/logIndex/indexs/index[2]/idString/data/value"), "00000003");
+    EXPECT_EQ(xmlAt(rootXml(), "/system/logIndex/indexs/index[3]/idString/data/value"), "<missing>");
+    EXPECT_EQ(log.GetLogCount2(), 2);
+    EXPECT_EQ(log.RemoveLogData2(2), 0);
+    EXPECT_EQ(create("four"), 4);
+
+    ASSERT_EQ(log.RemoveLogData2(3), 1);
+    EXPECT_FALSE(platform::pathExists(file(3, ""))) << "an entry with only its own files goes entirely";
+}
+
+TEST_F(Store, ExistingFolderOrBrokenIndexIsNeverTakenOver)
+{
+    writeTextFile(file(1, "someone.txt"), "not ours");
+    int32_t id = 5;
+    EXPECT_EQ(log.CreateLogData2("", "doc", thursdayFifth(), id), 0);
+    EXPECT_EQ(id, 0);
+    EXPECT_EQ(xmlAt(rootXml(), "/system/logIndex/newIndex/data/value"), "1");
+    EXPECT_EQ(xmlAt(rootXml(), "/system/logIndex/logCount/data/value"), "1");
+    EXPECT_EQ(readTextFile(file(1, "someone.txt")), "not ours");
+    EXPECT_FALSE(platform::pathExists(file(1, "desktop.xml")));
+    EXPECT_EQ(create("doc"), 2);
+
+    // An index that does not parse, or lacks its parts, is left byte for byte.
+    for (const std::string& broken : {std::string("<system><logIndex><newIndex>"), std::string("\0\1garbage", 9),
+                                     std::string("<system><logIndex/></system>")}) {
+        writeTextFile(rootXml(), broken);
+        EXPECT_EQ(log.CreateLogData2("", "doc", thursdayFifth(), id), 0);
+        EXPECT_EQ(log.RemoveLogData2(2), 0);
+        EXPECT_EQ(log.GetLogCount2(), -1);
+        EXPECT_EQ(readTextFile(rootXml()), broken);
+    }
+    EXPECT_FALSE(platform::pathExists(file(3, "")));
+
+    // Counters but no list: the entry cannot be indexed, so its folder goes again.
+    writeTextFile(rootXml(), "<system><logIndex><newIndex><data><value>7</value></data></newIndex>"
+                             "<logCount><data><value>0</value></data></logCount></logIndex></system>");
+    EXPECT_EQ(log.CreateLogData2("", "doc", thursdayFifth(), id), 0);
+    EXPECT_FALSE(platform::pathExists(file(8, ""))) << "no orphan folder";
+}
+
+TEST_F(Store, EventsFollowTheMask)
+{
+    auto both = platform::Endpoint::create("SendLogTest", "mask5");
+    auto removed = platform::Endpoint::create("SendLogTest", "mask2");
+    ASSERT_TRUE(both && removed);
+    const uint32_t message = platform::registerMessage("QELTA_SENDLOG_EVENT");
+    ASSERT_EQ(log.RegisterCallback2(both->handle(), message, 5), 1);
+    ASSERT_EQ(log.RegisterCallback2(removed->handle(), message + 1, 2), 1);
+    const int32_t id = create("doc");
+
+    EXPECT_EQ(log.FlushLogData2(id), 1);
+    EXPECT_EQ(log.ChangeLogStatus2(99, 3), 0) << "and posts nothing";
+    ASSERT_EQ(log.ChangeLogStatus2(id, -7), 1);
+    CLogData data;
+    ASSERT_EQ(log.GetLogData2(id, data), 1);
+    EXPECT_EQ(data.status, -7);
+    ASSERT_EQ(log.RemoveLogData2(id), 1);
+
+    platform::PostedMessage m;
+    std::vector<std::string> got;
+    while (both->receive(m, 200))
+        got.push_back(std::to_string(m.message - message) + " " + std::to_string(m.wParam) + " " + std::to_string(m.lParam));
+    EXPECT_EQ(got, (std::vector<std::string>{"0 1 " + std::to_string(id), "0 4 " + std::to_string(id)}));
+    ASSERT_TRUE(removed->receive(m, 1000));
+    EXPECT_EQ(m.message, message + 1);
+    EXPECT_EQ(m.wParam, 2u);
+    EXPECT_EQ(m.lParam, id);
+    EXPECT_FALSE(removed->receive(m, 100));
+}
+
+TEST_F(Store, EventReachesAnotherProcess)
+{
+    const int32_t id = create("doc");
+    const std::string served = root.path() + "/served";
+    auto p = platform::startProgram(helperProgram("sendlog_worker"), {"endpoint-serve", "LogBrowser", "main", served});
+    ASSERT_TRUE(p);
+    const std::string handle = waitForFile(served);
+    ASSERT_FALSE(handle.empty());
+    ASSERT_EQ(log.RegisterCallback2(static_cast<uint32_t>(std::stoul(handle)), 0xC123, 4), 1);
+    ASSERT_EQ(log.ChangeLogStatus2(id, 2), 1);
+    EXPECT_EQ(platform::waitProgram(*p), 0);
+    EXPECT_EQ(readTextFile(served + ".post"), std::to_string(0xC123) + " 4 " + std::to_string(id));
+}
+
+TEST_F(Store, ConcurrentProcessesShareOneLog)
+{
+    std::vector<platform::StartedProgram> workers;
+    for (int w = 0; w < 4; ++w) {
+        auto p = platform::startProgram(helperProgram("sendlog_worker"), {"create", "w" + std::to_string(w), "250"});
+        ASSERT_TRUE(p);
+        workers.push_back(*p);
+    }
+    for (const auto& p : workers)
+        EXPECT_EQ(platform::waitProgram(p), 0);
+
+    ASSERT_EQ(log.GetLogCount2(), 1000);
+    EXPECT_EQ(xmlAt(rootXml(), "/system/logIndex/newIndex/data/value"), "1000");
+    // Every entry complete under its own identifier (positions come from the index just read).
+    std::set<int32_t> ids;
+    std::set<std::string> documents;
+    for (int32_t i = 0; i < 1000; ++i) {
+        const int32_t id = log.GetLogIdAt(i);
+        ids.insert(id);
+        CLogData data;
+        ASSERT_EQ(log.GetLogData2(id, data), 1) << id;
+        documents.insert(data.documentName);
+        std::string number;
+        EXPECT_EQ(log.GetDestination2(id, 0, "number", number), 1) << id;
+        EXPECT_EQ(number, "0123");
+    }
+    EXPECT_EQ(ids.size(), 1000u);
+    EXPECT_EQ(*ids.begin(), 1);
+    EXPECT_EQ(*ids.rbegin(), 1000);
+    EXPECT_EQ(documents.size(), 1000u);
+    for (int w = 0; w < 4; ++w)
+        for (int i = 0; i < 250; ++i)
+            EXPECT_TRUE(documents.count("w" + std::to_string(w) + "-" + std::to_string(i))) << w << "-" << i;
+    // Each worker's entries found by cookie (a spread of them: every find reads the whole index).
+    for (int w = 0; w < 4; ++w)
+        for (int i = 0; i < 250; i += (i % 50 == 0 || i > 240) ? 1 : 7) {
+            const std::string document = "w" + std::to_string(w) + "-" + std::to_string(i);
+            ASSERT_TRUE(documents.count(document)) << document;
+            int32_t id = 0;
+            ASSERT_EQ(log.FindLogId2(CQeltaLog::MakeCookie(document, thursdayFifth()), id), 1) << document;
+            CLogData data;
+            ASSERT_EQ(log.GetLogData2(id, data), 1);
+            EXPECT_EQ(data.documentName, document);
+        }
+}
+
+TEST_F(Store, AKilledWriterLeavesALoadableIndex)
+{
+    std::mt19937 random(12345);
+    for (int round = 0; round < 30; ++round) {
+        auto p = platform::startProgram(helperProgram("sendlog_worker"), {"create-loop", "r" + std::to_string(round)});
+        ASSERT_TRUE(p);
+        // Kill it a random while after it has begun writing.
+        const int32_t start = log.GetLogCount2();
+        for (int i = 0; i < 5000 && log.GetLogCount2() <= start; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1 + random() % 20));
+        ::kill(p->pid, SIGKILL);
+        platform::waitProgram(*p);
+        if (platform::pathExists(rootXml())) {
+            ASSERT_GE(log.GetLogCount2(), 0) << "round " << round << ":\n" << readTextFile(rootXml());
+        }
+    }
+    const int32_t before = log.GetLogCount2();
+    EXPECT_GT(before, 0) << "the writers were killed before writing anything";
+    const int32_t id = create("after");
+    EXPECT_GT(id, 0);
+    EXPECT_EQ(log.GetLogCount2(), std::max(before, 0) + 1);
+    int32_t found = 0;
+    EXPECT_EQ(log.FindLogId2(CQeltaLog::MakeCookie("after", thursdayFifth()), found), 1);
+    EXPECT_EQ(found, id);
+}
