@@ -16,7 +16,9 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <mutex>
 #include <thread>
+#include <unordered_map>
 #include <unistd.h>
 
 using namespace mfpif_Halvet_R1;
@@ -267,9 +269,12 @@ int CQeltaLog::CreateLogData2(const std::string& imagePath, const std::string& d
         newIndex->setText(std::to_string(id).c_str());
         logCount->setText(std::to_string(decimal(text(logCount)) + 1).c_str());
         platform::removeStaleTemporaries(rootPath);
-        save(index, rootPath);
         entry = platform::joinPath(dir, hexId(id));
-        check(::mkdir(entry.c_str(), 0777) == 0); // an existing folder is not taken over
+        if (::mkdir(entry.c_str(), 0777) != 0) {
+            // An existing folder is not taken over; the raised counters stay, so the next job moves on.
+            save(index, rootPath);
+            throw Failure{};
+        }
         try {
             const std::string image = platform::joinPath(entry, "job_image.tif");
             copyFile(imagePath, image); // a failed copy is not an error
@@ -441,44 +446,100 @@ int CQeltaLog::ChangeLogStatus2(int32_t id, int32_t status)
     return 1;
 }
 
-bool CQeltaLog::ReadIndex(const std::string& dir)
+namespace {
+
+// The index as last parsed in this process. The parsed file is kept open, so its inode cannot be
+// reused: a path whose stamp still matches holds exactly the file parsed (the store never changes
+// root.xml in place; it renames a new file over it).
+struct ParsedIndex {
+    std::mutex mutex;
+    std::string path;
+    uint32_t codePage = 0;
+    int fd = -1;
+    platform::FileStamp stamp;
+    int32_t count = 0; ///< logCount as the file holds it
+    std::vector<CLogID> entries;
+    /// Each cookie in UTF-8 with ASCII letters folded, to the newest entry that has it.
+    std::unordered_map<std::string, int32_t> newestByCookie;
+};
+
+ParsedIndex& parsedIndex()
 {
-    m_index.m_entries.clear();
-    m_index.m_bLoaded = 0;
+    static ParsedIndex* cache = new ParsedIndex();
+    return *cache;
+}
+
+} // namespace
+
+namespace {
+
+// Brings the cache up to date with root.xml; call with its mutex held. False when root.xml cannot
+// be read as an index.
+bool refreshIndex(ParsedIndex& cache, const std::string& path, uint32_t codePage)
+{
+    if (cache.fd >= 0 && cache.path == path && cache.codePage == codePage && platform::fileStamp(path) == cache.stamp)
+        return true;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
     try {
-        IDocumentPtr index = loadExisting(platform::joinPath(dir, "root.xml"));
+        std::string textOfFile;
+        platform::FileStamp stamp;
+        check(platform::readOpenFile(fd, textOfFile, kMaxLogFile, nullptr, &stamp) == platform::ReadStatus::Ok);
+        IDocumentPtr index = parse(textOfFile);
+        const int32_t count = decimal(text(node(index, "/system/logIndex/logCount/data/value")));
         INodeListPtr list = index->selectNodes("/system/logIndex/indexs/index");
         std::vector<CLogID> entries;
+        std::unordered_map<std::string, int32_t> newestByCookie;
+        entries.reserve(static_cast<size_t>(list->getLength()));
         for (int32_t i = 0; i < list->getLength(); ++i) {
             INodePtr entry = list->item(i);
             CLogID id;
-            id.m_strCookie = DecodeXmlValue(text(node(entry, "cookie/data/value")), 1, m_nCodePage);
-            const std::string hex = DecodeXmlValue(text(node(entry, "idString/data/value")), 1, m_nCodePage);
+            id.m_strCookie = DecodeXmlValue(text(node(entry, "cookie/data/value")), 1, codePage);
+            const std::string hex = DecodeXmlValue(text(node(entry, "idString/data/value")), 1, codePage);
             char* end = nullptr;
             id.m_nID = static_cast<int32_t>(std::strtoul(hex.c_str(), &end, 16));
             check(!hex.empty() && end && *end == '\0');
-            id.m_nCodePage = m_nCodePage;
-            entries.push_back(id);
+            id.m_nCodePage = codePage;
+            newestByCookie[platform::asciiLower(EncodeXmlValue(id.m_strCookie, 0, codePage))] = id.m_nID;
+            entries.push_back(std::move(id));
         }
-        m_index.m_entries = std::move(entries);
-        m_index.m_bLoaded = 1;
+        if (cache.fd >= 0)
+            ::close(cache.fd);
+        cache.fd = fd;
+        cache.path = path;
+        cache.codePage = codePage;
+        cache.stamp = stamp;
+        cache.count = count;
+        cache.entries = std::move(entries);
+        cache.newestByCookie = std::move(newestByCookie);
         return true;
     } catch (...) {
+        ::close(fd);
         return false;
     }
 }
 
+} // namespace
+
+bool CQeltaLog::ReadIndex(const std::string& dir)
+{
+    m_index.m_entries.clear();
+    m_index.m_bLoaded = 0;
+    ParsedIndex& cache = parsedIndex();
+    std::lock_guard lock(cache.mutex);
+    if (!refreshIndex(cache, platform::joinPath(dir, "root.xml"), m_nCodePage))
+        return false;
+    m_index.m_entries = cache.entries;
+    m_index.m_bLoaded = 1;
+    return true;
+}
+
 int32_t CQeltaLog::GetLogCount2()
 {
-    const std::string dir = LogDirectory();
-    if (!ReadIndex(dir))
-        return -1;
-    try {
-        IDocumentPtr index = loadExisting(platform::joinPath(dir, "root.xml"));
-        return decimal(text(node(index, "/system/logIndex/logCount/data/value")));
-    } catch (...) {
-        return -1;
-    }
+    ParsedIndex& cache = parsedIndex();
+    std::lock_guard lock(cache.mutex);
+    return refreshIndex(cache, platform::joinPath(LogDirectory(), "root.xml"), m_nCodePage) ? cache.count : -1;
 }
 
 int32_t CQeltaLog::GetLogIdAt(int32_t index)
@@ -492,18 +553,17 @@ int32_t CQeltaLog::GetLogIdAt(int32_t index)
 
 int CQeltaLog::FindLogId2(const std::string& cookie, int32_t& id)
 {
-    if (!ReadIndex(LogDirectory()))
+    ParsedIndex& cache = parsedIndex();
+    std::lock_guard lock(cache.mutex);
+    if (!refreshIndex(cache, platform::joinPath(LogDirectory(), "root.xml"), m_nCodePage))
         return 0;
     // The newest entry wins: a job sent again is logged again under the same cookie. Case is folded
     // on the UTF-8 form, where no byte of a double-byte character can pass for an ASCII letter.
-    const std::string wanted = EncodeXmlValue(cookie, 0, m_nCodePage);
-    for (auto it = m_index.m_entries.rbegin(); it != m_index.m_entries.rend(); ++it) {
-        if (platform::equalsNoCase(EncodeXmlValue(it->m_strCookie, 0, m_nCodePage), wanted)) {
-            id = it->m_nID;
-            return 1;
-        }
-    }
-    return 0;
+    const auto found = cache.newestByCookie.find(platform::asciiLower(EncodeXmlValue(cookie, 0, m_nCodePage)));
+    if (found == cache.newestByCookie.end())
+        return 0;
+    id = found->second;
+    return 1;
 }
 
 int CQeltaLog::RemoveLogData2(int32_t id)
