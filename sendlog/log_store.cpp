@@ -201,6 +201,97 @@ void removeEntryFolder(const std::string& entry)
     ::rmdir(entry.c_str());
 }
 
+
+// ---- the index file as text ----
+//
+// Every new or removed entry changes root.xml in two places: the counters and the list of index
+// elements. Re-reading the whole index as a document for that makes each change cost as much as
+// the log is long, so this process keeps the text it last wrote and, while the file is unchanged
+// (same stamp; the file is kept open so its inode cannot be reused), edits that text directly.
+// Any other file goes the document way, which also checks that it reads as an index.
+struct WrittenIndex {
+    std::mutex mutex;
+    std::string path;
+    int fd = -1;
+    platform::FileStamp stamp;
+    std::string text;
+};
+
+WrittenIndex& writtenIndex()
+{
+    static WrittenIndex* cache = new WrittenIndex();
+    return *cache;
+}
+
+// The text of root.xml when this process wrote it last and nobody changed it since.
+bool knownIndexText(const std::string& path, std::string& text)
+{
+    WrittenIndex& w = writtenIndex();
+    std::lock_guard lock(w.mutex);
+    if (w.fd < 0 || w.path != path || platform::fileStamp(path) != w.stamp)
+        return false;
+    text = w.text;
+    return true;
+}
+
+// Writes root.xml and remembers the text.
+void saveIndexText(const std::string& path, const std::string& text)
+{
+    check(!text.empty() && platform::writeFileAtomic(path, text));
+    WrittenIndex& w = writtenIndex();
+    std::lock_guard lock(w.mutex);
+    if (w.fd >= 0)
+        ::close(w.fd);
+    w.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    w.stamp = w.fd >= 0 ? platform::openFileStamp(w.fd) : platform::FileStamp{};
+    w.path = path;
+    w.text = text;
+}
+
+// Finds the digits of one counter ("<name><data><value>digits</value>"); false unless it occurs once.
+bool counterSpan(const std::string& text, const std::string& name, size_t& begin, size_t& end)
+{
+    const std::string open = "<" + name + "><data><value>";
+    begin = text.find(open);
+    if (begin == std::string::npos || text.find(open, begin + 1) != std::string::npos)
+        return false;
+    begin += open.size();
+    end = begin;
+    while (end < text.size() && end - begin < 10 && text[end] >= '0' && text[end] <= '9')
+        ++end;
+    return end > begin && text.compare(end, 8, "</value>") == 0;
+}
+
+// The text with both counters replaced; false when the text is not in the expected form.
+bool withCounters(std::string& text, int32_t newIndex, int32_t logCount)
+{
+    size_t b1, e1, b2, e2;
+    if (!counterSpan(text, "newIndex", b1, e1) || !counterSpan(text, "logCount", b2, e2))
+        return false;
+    // Replace the later one first, so the earlier one's offsets stay right.
+    const std::string v1 = std::to_string(newIndex), v2 = std::to_string(logCount);
+    if (b1 < b2) {
+        text.replace(b2, e2 - b2, v2);
+        text.replace(b1, e1 - b1, v1);
+    } else {
+        text.replace(b1, e1 - b1, v1);
+        text.replace(b2, e2 - b2, v2);
+    }
+    return true;
+}
+
+bool readCounters(const std::string& text, int32_t& newIndex, int32_t& logCount)
+{
+    size_t b, e;
+    if (!counterSpan(text, "newIndex", b, e))
+        return false;
+    newIndex = static_cast<int32_t>(std::strtol(text.substr(b, e - b).c_str(), nullptr, 10));
+    if (!counterSpan(text, "logCount", b, e))
+        return false;
+    logCount = static_cast<int32_t>(std::strtol(text.substr(b, e - b).c_str(), nullptr, 10));
+    return true;
+}
+
 } // namespace
 
 CQeltaLog::CQeltaLog(uint32_t codePage) : m_nCodePage(codePage) {}
@@ -259,20 +350,47 @@ int CQeltaLog::CreateLogData2(const std::string& imagePath, const std::string& d
     std::string entry;
     return guarded([&] {
         // A new identifier: raise the counters and keep them raised, so identifiers are never reused.
+        std::string known;
         IDocumentPtr index;
-        if (load(rootPath, index) == Load::Missing)
-            index = parse(kIndexTemplate);
-        INodePtr newIndex = node(index, "/system/logIndex/newIndex/data/value");
-        INodePtr logCount = node(index, "/system/logIndex/logCount/data/value");
-        const int32_t id = decimal(text(newIndex)) + 1;
+        int32_t id = 0, count = 0;
+        const bool fromText = knownIndexText(rootPath, known) && readCounters(known, id, count)
+            && known.find("</indexs>") != std::string::npos;
+        if (fromText) {
+            ++id;
+            ++count;
+        } else {
+            if (load(rootPath, index) == Load::Missing)
+                index = parse(kIndexTemplate);
+            INodePtr newIndex = node(index, "/system/logIndex/newIndex/data/value");
+            INodePtr logCount = node(index, "/system/logIndex/logCount/data/value");
+            id = decimal(text(newIndex)) + 1;
+            count = decimal(text(logCount)) + 1;
+            newIndex->setText(std::to_string(id).c_str());
+            logCount->setText(std::to_string(count).c_str());
+        }
         check(id > 0);
-        newIndex->setText(std::to_string(id).c_str());
-        logCount->setText(std::to_string(decimal(text(logCount)) + 1).c_str());
+        // The index as text with the raised counters, and the new entry's element when it comes.
+        auto indexText = [&](const std::string& element) {
+            std::string t;
+            if (fromText) {
+                t = known;
+                check(withCounters(t, id, count));
+                t.insert(t.rfind("</indexs>"), element);
+            } else {
+                if (!element.empty()) {
+                    IDocumentPtr entryDoc = parse(element);
+                    node(index, "/system/logIndex/indexs")->appendChild(entryDoc->getDocumentElement());
+                }
+                const DOMString written = index->getXML();
+                t.assign(written.data(), written.size());
+            }
+            return t;
+        };
         platform::removeStaleTemporaries(rootPath);
         entry = platform::joinPath(dir, hexId(id));
         if (::mkdir(entry.c_str(), 0777) != 0) {
             // An existing folder is not taken over; the raised counters stay, so the next job moves on.
-            save(index, rootPath);
+            saveIndexText(rootPath, indexText(""));
             throw Failure{};
         }
         try {
@@ -289,13 +407,12 @@ int CQeltaLog::CreateLogData2(const std::string& imagePath, const std::string& d
             setValue(info, "status", EncodeXmlValue("0", 1, m_nCodePage));
             save(data, platform::joinPath(entry, "desktop.xml"));
 
-            INodePtr indexs = node(index, "/system/logIndex/indexs");
             IDocumentPtr entryDoc = parse(kIndexEntryTemplate);
             INodePtr element = entryDoc->getDocumentElement();
             setValue(element, "cookie", EncodeXmlValue(MakeCookie(documentName, date), 1, m_nCodePage));
             setValue(element, "idString", EncodeXmlValue(hexId(id), 1, m_nCodePage));
-            indexs->appendChild(element);
-            save(index, rootPath);
+            const DOMString elementText = element->getXML();
+            saveIndexText(rootPath, indexText(std::string(elementText.data(), elementText.size())));
         } catch (...) {
             removeEntryFolder(entry); // no folder without its index entry
             throw;
@@ -573,36 +690,12 @@ int CQeltaLog::RemoveLogData2(int32_t id)
     const std::string entry = platform::joinPath(dir, hexId(id));
     {
         platform::FileLock lock(rootPath);
-        if (!lock.locked() || !ReadIndex(dir))
+        if (!lock.locked())
             return 0;
         CLogData data;
         if (!GetLogData2(id, data))
             return 0;
-        auto found = std::find_if(m_index.m_entries.begin(), m_index.m_entries.end(),
-                                  [&](const CLogID& e) { return e.m_nID == id; });
-        if (found == m_index.m_entries.end())
-            return 0;
-        m_index.m_entries.erase(found);
-        try {
-            IDocumentPtr old = loadExisting(rootPath);
-            const std::string newIndex = text(node(old, "/system/logIndex/newIndex/data/value"));
-            const int32_t count = decimal(text(node(old, "/system/logIndex/logCount/data/value"))) - 1;
-            IDocumentPtr index = parse(kIndexTemplate);
-            node(index, "/system/logIndex/newIndex/data/value")->setText(newIndex.c_str());
-            node(index, "/system/logIndex/logCount/data/value")->setText(std::to_string(count).c_str());
-            INodePtr indexs = node(index, "/system/logIndex/indexs");
-            for (const CLogID& e : m_index.m_entries) {
-                IDocumentPtr entryDoc = parse(kIndexEntryTemplate);
-                INodePtr element = entryDoc->getDocumentElement();
-                setValue(element, "cookie", EncodeXmlValue(e.m_strCookie, 1, m_nCodePage));
-                setValue(element, "idString", EncodeXmlValue(hexId(e.m_nID), 1, m_nCodePage));
-                indexs->appendChild(element);
-            }
-            save(index, rootPath);
-        } catch (...) {
-            return 0;
-        }
-        if (!ReadIndex(dir))
+        if (!RemoveFromKnownIndex(rootPath, id) && !RemoveFromIndexDocument(dir, id))
             return 0;
         // Only files inside the entry's own folder are deleted, whatever paths the entry names.
         removeInside(entry, platform::joinPath(entry, "desktop.xml"));
@@ -612,6 +705,65 @@ int CQeltaLog::RemoveLogData2(int32_t id)
     }
     PostLogEvent(dir, 2, id);
     return 1;
+}
+
+bool CQeltaLog::RemoveFromKnownIndex(const std::string& rootPath, int32_t id)
+{
+    std::string known;
+    int32_t newIndex = 0, count = 0;
+    if (!knownIndexText(rootPath, known) || !readCounters(known, newIndex, count))
+        return false;
+    const std::string marker = "<idString><data><value>" + hexId(id) + "</value></data></idString></index>";
+    const size_t at = known.find(marker);
+    if (at == std::string::npos || known.find(marker, at + 1) != std::string::npos)
+        return false;
+    const size_t start = known.rfind("<index>", at);
+    if (start == std::string::npos)
+        return false;
+    known.erase(start, at + marker.size() - start);
+    if (!withCounters(known, newIndex, count - 1))
+        return false;
+    try {
+        saveIndexText(rootPath, known);
+    } catch (...) {
+        return false;
+    }
+    m_index.m_entries.clear();
+    m_index.m_bLoaded = 0; // read again when next asked
+    return true;
+}
+
+bool CQeltaLog::RemoveFromIndexDocument(const std::string& dir, int32_t id)
+{
+    const std::string rootPath = platform::joinPath(dir, "root.xml");
+    if (!ReadIndex(dir))
+        return false;
+    auto found = std::find_if(m_index.m_entries.begin(), m_index.m_entries.end(),
+                              [&](const CLogID& e) { return e.m_nID == id; });
+    if (found == m_index.m_entries.end())
+        return false;
+    m_index.m_entries.erase(found);
+    try {
+        IDocumentPtr old = loadExisting(rootPath);
+        const std::string newIndex = text(node(old, "/system/logIndex/newIndex/data/value"));
+        const int32_t count = decimal(text(node(old, "/system/logIndex/logCount/data/value"))) - 1;
+        IDocumentPtr index = parse(kIndexTemplate);
+        node(index, "/system/logIndex/newIndex/data/value")->setText(newIndex.c_str());
+        node(index, "/system/logIndex/logCount/data/value")->setText(std::to_string(count).c_str());
+        INodePtr indexs = node(index, "/system/logIndex/indexs");
+        for (const CLogID& e : m_index.m_entries) {
+            IDocumentPtr entryDoc = parse(kIndexEntryTemplate);
+            INodePtr element = entryDoc->getDocumentElement();
+            setValue(element, "cookie", EncodeXmlValue(e.m_strCookie, 1, m_nCodePage));
+            setValue(element, "idString", EncodeXmlValue(hexId(e.m_nID), 1, m_nCodePage));
+            indexs->appendChild(element);
+        }
+        const DOMString written = index->getXML();
+        saveIndexText(rootPath, std::string(written.data(), written.size()));
+    } catch (...) {
+        return false;
+    }
+    return ReadIndex(dir);
 }
 
 int CQeltaLog::RegisterCallback2(uint32_t window, uint32_t message, uint32_t mask)
