@@ -497,3 +497,32 @@ TEST_F(Store, AKilledWriterLeavesALoadableIndex)
     EXPECT_EQ(log.FindLogId2(CQeltaLog::MakeCookie("after", thursdayFifth()), found), 1);
     EXPECT_EQ(found, id);
 }
+
+TEST_F(Store, IndexEditedAsTextMatchesTheIndexWrittenAsADocument)
+{
+    // Entries made and removed by this process edit the index text directly; the result must be
+    // exactly what writing the index as a document gives, and another store must read it alike.
+    for (const char* d : {"one", "two <&> \"three\"", "four"})
+        create(d);
+    ASSERT_EQ(log.RemoveLogData2(2), 1);
+    create("five");
+    const std::string text = readTextFile(rootXml());
+    IDocumentPtr doc(createDocument());
+    INodePtr parsed = doc->loadXML(DOMString(text.data(), text.size()), true);
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(std::string(parsed->getXML().c_str()), text);
+    EXPECT_EQ(xmlAt(rootXml(), "/system/logIndex/logCount/data/value"), "3");
+    EXPECT_EQ(xmlAt(rootXml(), "/system/logIndex/newIndex/data/value"), "4");
+
+    // A hand-edited index (pretty-printed) is not this process's text: it goes the document way.
+    std::string edited = text;
+    edited.insert(edited.find("<logIndex>"), "\n  ");
+    writeTextFile(rootXml(), edited);
+    EXPECT_EQ(create("six"), 5);
+    int32_t id = 0;
+    CQeltaLog other;
+    ASSERT_EQ(other.FindLogId2(CQeltaLog::MakeCookie("two <&> \"three\"", thursdayFifth()), id), 0) << "removed";
+    ASSERT_EQ(other.FindLogId2(CQeltaLog::MakeCookie("six", thursdayFifth()), id), 1);
+    EXPECT_EQ(id, 5);
+    EXPECT_EQ(other.GetLogCount2(), 4);
+}
