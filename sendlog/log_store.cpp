@@ -386,13 +386,12 @@ int CQeltaLog::CreateLogData2(const std::string& imagePath, const std::string& d
             }
             return t;
         };
+        // The raised counters are stored before the folder is made, so a writer that dies after
+        // making it never leaves a folder at an identifier the next job would take again.
         platform::removeStaleTemporaries(rootPath);
+        saveIndexText(rootPath, indexText(""));
         entry = platform::joinPath(dir, hexId(id));
-        if (::mkdir(entry.c_str(), 0777) != 0) {
-            // An existing folder is not taken over; the raised counters stay, so the next job moves on.
-            saveIndexText(rootPath, indexText(""));
-            throw Failure{};
-        }
+        check(::mkdir(entry.c_str(), 0777) == 0); // an existing folder is not taken over
         try {
             const std::string image = platform::joinPath(entry, "job_image.tif");
             copyFile(imagePath, image); // a failed copy is not an error
