@@ -1,40 +1,17 @@
 #include "jobbuilder/spool_time.h"
 
 #include "common/registry_helper.h"
+#include "platform/calendar.h"
 #include "platform/registry.h"
 
 #include <cstdio>
 
 namespace {
 
-// Days since 1970-01-01 of a proleptic Gregorian date, and back (H. Hinnant's civil algorithms).
-int64_t daysFromCivil(int64_t y, int64_t m, int64_t d)
-{
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const int64_t yoe = y - era * 400;
-    const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
-void civilFromDays(int64_t z, int& y, int& m, int& d)
-{
-    z += 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const int64_t doe = z - era * 146097;
-    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const int64_t mp = (5 * doy + 2) / 153;
-    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    y = static_cast<int>(yoe + era * 400 + (m <= 2));
-}
-
 // Seconds of a wall-clock time on one continuous scale (time zones and daylight time play no part).
 int64_t secondsOf(const platform::LocalTime& t)
 {
-    return daysFromCivil(t.year, t.month, t.day) * 86400 + t.hour * 3600 + t.minute * 60 + t.second;
+    return platform::daysFromCivil(t.year, t.month, t.day) * 86400 + t.hour * 3600 + t.minute * 60 + t.second;
 }
 
 platform::LocalTime timeOf(int64_t seconds)
@@ -46,8 +23,8 @@ platform::LocalTime timeOf(int64_t seconds)
         rest += 86400;
         --days;
     }
-    civilFromDays(days, t.year, t.month, t.day);
-    t.dayOfWeek = static_cast<int>(((days % 7) + 11) % 7); // 1970-01-01 was a Thursday
+    platform::civilFromDays(days, t.year, t.month, t.day);
+    t.dayOfWeek = platform::dayOfWeekFromDays(days);
     t.hour = static_cast<int>(rest / 3600);
     t.minute = static_cast<int>(rest / 60 % 60);
     t.second = static_cast<int>(rest % 60);
@@ -60,7 +37,7 @@ bool validTime(const platform::LocalTime& t)
         || t.second < 0 || t.second > 59 || t.year < 1601 || t.year > 9999)
         return false;
     int y, m, d;
-    civilFromDays(daysFromCivil(t.year, t.month, t.day), y, m, d);
+    platform::civilFromDays(platform::daysFromCivil(t.year, t.month, t.day), y, m, d);
     return y == t.year && m == t.month && d == t.day; // rejects 31 April and the like
 }
 

@@ -1,5 +1,7 @@
 #include "platform/ole_date.h"
 
+#include "platform/calendar.h"
+
 #include <cmath>
 #include <cstdint>
 
@@ -8,30 +10,6 @@ namespace platform {
 namespace {
 
 constexpr int64_t kSecondsPerDay = 86400;
-
-// Days between 1970-01-01 and a date of the proleptic Gregorian calendar.
-constexpr int64_t daysFromCivil(int64_t year, int64_t month, int64_t day)
-{
-    year -= month <= 2 ? 1 : 0;
-    const int64_t era = (year >= 0 ? year : year - 399) / 400;
-    const int64_t yearOfEra = year - era * 400;
-    const int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + dayOfEra - 719468;
-}
-
-void civilFromDays(int64_t days, int& year, int& month, int& day)
-{
-    days += 719468;
-    const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const int64_t dayOfEra = days - era * 146097;
-    const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const int64_t mp = (5 * dayOfYear + 2) / 153;
-    day = static_cast<int>(dayOfYear - (153 * mp + 2) / 5 + 1);
-    month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    year = static_cast<int>(yearOfEra + era * 400 + (month <= 2 ? 1 : 0));
-}
 
 constexpr int64_t kEpoch = daysFromCivil(1899, 12, 30);
 // Day numbers of 0100-01-01 and 9999-12-31, the first and last days a date may fall on.
@@ -68,7 +46,7 @@ bool localTimeFromDate(double date, LocalTime& t)
 
     LocalTime out;
     civilFromDays(day + kEpoch, out.year, out.month, out.day);
-    out.dayOfWeek = static_cast<int>(((day + 6) % 7 + 7) % 7); // 1899-12-30 was a Saturday
+    out.dayOfWeek = dayOfWeekFromDays(day + kEpoch);
     out.hour = static_cast<int>(seconds / 3600);
     out.minute = static_cast<int>(seconds / 60 % 60);
     out.second = static_cast<int>(seconds % 60);
