@@ -5,6 +5,7 @@
 // under the lock.
 #include "platform/files.h"
 #include "platform/registry.h"
+#include "bench/state_root.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdlib>
@@ -79,14 +80,11 @@ BENCHMARK(WriteOneValue)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv)
 {
-    // A private state root for the run, removed afterwards.
-    std::string root = (std::filesystem::temp_directory_path() / "qelta-bench-XXXXXX").string();
-    if (!::mkdtemp(root.data()))
+    const BenchStateRoot root;
+    if (!root.ok())
         return 1;
-    ::setenv("QELTA_ROOT", root.c_str(), 1);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    std::filesystem::remove_all(root);
     return 0;
 }

@@ -6,6 +6,7 @@
 #include "common/registry_helper.h"
 #include "platform/files.h"
 #include "sendlog/log_store.h"
+#include "bench/state_root.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdio>
@@ -155,10 +156,9 @@ public:
 
 int main(int argc, char** argv)
 {
-    std::string root = (std::filesystem::temp_directory_path() / "sendlog-bench-XXXXXX").string();
-    if (!::mkdtemp(root.data()))
+    const BenchStateRoot root;
+    if (!root.ok())
         return 1;
-    ::setenv("QELTA_ROOT", root.c_str(), 1);
 
     benchmark::Initialize(&argc, argv);
     TableReporter reporter;
@@ -171,7 +171,5 @@ int main(int argc, char** argv)
         const double small = t.count("1000") ? t.at("1000") : 0, large = t.count("10000") ? t.at("10000") : 0;
         std::printf("%-14s %12.1f %12.1f %10.2f\n", op, small, large, small > 0 ? large / small : 0.0);
     }
-    std::error_code ec;
-    std::filesystem::remove_all(root, ec);
     return 0;
 }

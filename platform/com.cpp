@@ -188,26 +188,6 @@ HRESULT unregisterServerClass(const ServerClass& c)
     return ok ? S_OK : SELFREG_E_CLASS;
 }
 
-namespace {
-// The class object of one table entry: makes that entry's objects.
-class TableFactory : public Object<IClassFactory> {
-public:
-    explicit TableFactory(HRESULT (*create)(const IID&, void**)) : create_(create) {}
-    HRESULT CreateInstance(IUnknown* outer, const IID& riid, void** ppv) override
-    {
-        if (ppv)
-            *ppv = nullptr;
-        if (outer)
-            return CLASS_E_NOAGGREGATION;
-        return create_(riid, ppv);
-    }
-    HRESULT LockServer(int) override { return S_OK; }
-
-private:
-    HRESULT (*create_)(const IID&, void**);
-};
-} // namespace
-
 HRESULT serverGetClassObject(const ServerClass* table, size_t count, const CLSID& clsid, const IID& riid, void** ppv)
 {
     if (!ppv)
@@ -216,7 +196,7 @@ HRESULT serverGetClassObject(const ServerClass* table, size_t count, const CLSID
     for (size_t i = 0; i < count; ++i) {
         if (!(table[i].clsid == clsid))
             continue;
-        auto* factory = new (std::nothrow) TableFactory(table[i].create);
+        auto* factory = new (std::nothrow) FunctionFactory(table[i].create);
         if (!factory)
             return E_OUTOFMEMORY;
         factory->AddRef();

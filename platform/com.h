@@ -289,19 +289,29 @@ HRESULT createObject(const IID& riid, void** ppv)
     return hr;
 }
 
-/// A class factory that makes T.
-template <typename T>
-class ClassFactory : public Object<IClassFactory> {
+/// A class factory that makes its objects with a creation function.
+class FunctionFactory : public Object<IClassFactory> {
 public:
+    explicit FunctionFactory(HRESULT (*create)(const IID&, void**)) : create_(create) {}
     HRESULT CreateInstance(IUnknown* outer, const IID& riid, void** ppv) override
     {
         if (ppv)
             *ppv = nullptr;
         if (outer)
             return CLASS_E_NOAGGREGATION;
-        return createObject<T>(riid, ppv);
+        return create_(riid, ppv);
     }
     HRESULT LockServer(int) override { return S_OK; }
+
+private:
+    HRESULT (*create_)(const IID&, void**);
+};
+
+/// A class factory that makes T.
+template <typename T>
+class ClassFactory : public FunctionFactory {
+public:
+    ClassFactory() : FunctionFactory(&createObject<T>) {}
 };
 
 // ---- the runtime ----
