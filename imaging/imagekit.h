@@ -1,5 +1,5 @@
-/* The imaging library's exported query functions, bound by name at run time by the suite
- * (library "IK6FILE.DLL"). Plain C so that both C and C++ callers can use them. */
+/* The imaging library's exported functions, bound by name at run time by the suite (libraries
+ * "IK6FILE.DLL" and "IK6COM.DLL"). Plain C so that both C and C++ callers can use them. */
 #ifndef QELTA_IMAGING_IMAGEKIT_H
 #define QELTA_IMAGING_IMAGEKIT_H
 
@@ -55,6 +55,48 @@ _Static_assert(offsetof(IKFILEINFO, resolution) == 4 && offsetof(IKFILEINFO, yRe
 IK_EXPORT int IKFileType(const char* path, int flags, IKFILEINFO* info);
 
 typedef int (*IKFileTypeFn)(const char* path, int flags, IKFILEINFO* info);
+
+/* A page image held in memory by the library; 0 is no image. Handles are numbers the library hands
+ * out and checks: a handle that was never given out, or was freed already, is refused. */
+typedef uintptr_t IKHANDLE;
+
+/* Compressions for IKTiffFileSave. The fax compressions apply to bilevel pages only; a grey or colour
+ * page asked for one of them is stored with LZW (lossless) instead. */
+#define IK_COMPRESSION_NONE 1
+#define IK_COMPRESSION_PACKBITS 2
+#define IK_COMPRESSION_G3_1D 3 /* MH */
+#define IK_COMPRESSION_G3_2D 4 /* MR */
+#define IK_COMPRESSION_G4 5    /* MMR */
+#define IK_COMPRESSION_LZW 6
+
+/* Loads page `page` (0 = the first) of the TIFF file at path into memory. Bilevel pages stay bilevel
+ * (one bit per pixel, 1 = black); every other kind is held as 24-bit RGB. The page keeps its
+ * resolution. flags and the three texts are not used. Returns 0 for a missing, unreadable or corrupt
+ * file, a page that does not exist, or a page too large to hold. */
+IK_EXPORT IKHANDLE IKTiffFileLoad(const char* path, int page, int flags, const char* reserved1,
+                                  const char* reserved2, const char* reserved3);
+
+/* Writes the image as a TIFF page at path with one of the IK_COMPRESSION_ values.
+ *   append    0: the file holds this page alone; 1: the page is added after the pages of an
+ *             existing TIFF file (a missing file is made).
+ *   withTags  1: the tag text is written as text tags.
+ *   tags      fields ending in CR, each "Name:value": Document (DocumentName), Description
+ *             (ImageDescription), Page (PageName), Software, DateTime, Artist; empty values and
+ *             unknown names are left out.
+ *   overwrite 1: an existing file may be replaced (append 0); 0: an existing file fails the call.
+ * A new file is written beside the target and renamed into place, so a failed save leaves the
+ * earlier file as it was. flags and the three texts are not used. Returns 1 on success, else 0. */
+IK_EXPORT int IKTiffFileSave(const char* path, IKHANDLE image, int compression, int append, int withTags,
+                             const char* tags, int overwrite, int flags, const char* reserved1,
+                             const char* reserved2, const char* reserved3);
+
+/* Releases a loaded image. Returns 1, or 0 for a handle that is not a live image. */
+IK_EXPORT int IKFreeMemory(IKHANDLE image);
+
+typedef IKHANDLE (*IKTiffFileLoadFn)(const char*, int, int, const char*, const char*, const char*);
+typedef int (*IKTiffFileSaveFn)(const char*, IKHANDLE, int, int, int, const char*, int, int, const char*,
+                                const char*, const char*);
+typedef int (*IKFreeMemoryFn)(IKHANDLE);
 
 #ifdef __cplusplus
 }

@@ -12,10 +12,13 @@ public:
     /// The process's binding, loaded when no object holds one yet.
     static std::shared_ptr<CImagingBinding> Acquire();
 
-    /// The file library loaded (the file-type query may still be missing).
+    /// The file library loaded (some of its functions may still be missing).
     bool FileLibraryLoaded() const { return m_fileLibrary != nullptr; }
 
-    IKFileTypeFn m_pfnFileType = nullptr;
+    IKFreeMemoryFn m_pfnFreeMemory = nullptr;     ///< from IK6COM.DLL
+    IKFileTypeFn m_pfnFileType = nullptr;         ///< from IK6FILE.DLL
+    IKTiffFileLoadFn m_pfnTiffFileLoad = nullptr; ///< from IK6FILE.DLL
+    IKTiffFileSaveFn m_pfnTiffFileSave = nullptr; ///< from IK6FILE.DLL
 
 private:
     std::shared_ptr<platform::Library> m_comLibrary;

@@ -4,6 +4,7 @@
 
 #include "platform/system_info.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -62,6 +63,9 @@ public:
     int m_nConversionXResolution = 0;
     int m_nConversionYResolution = 0;
     int m_nDriverHeader = 0;
+    /// The sending-log entry of this job once it is recorded (0 before), so that sending again
+    /// after a failed delivery does not record the same job twice.
+    int32_t m_nLogID = 0;
 };
 
 namespace jobcheck {

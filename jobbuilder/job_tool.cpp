@@ -1,11 +1,16 @@
 #include "jobbuilder/job_tool.h"
 
+#include "common/registry_helper.h"
 #include "common/spool_time.h"
+#include "jobbuilder/delivery.h"
+#include "jobbuilder/job_log.h"
 #include "jobbuilder/spool_time.h"
 #include "platform/bstr.h"
 #include "platform/files.h"
 #include "platform/spooler.h"
 #include "platform/system_info.h"
+
+#include <unistd.h>
 
 using platform::com::ansiFromBstr;
 using platform::com::Bstr;
@@ -33,6 +38,9 @@ CQeltaJobTool::CQeltaJobTool()
     // The notification-address server is optional: without it the job carries an empty address.
     if (SUCCEEDED(platform::com::createInstance(CLSID_ResultReceiverInfo, kInprocContext, m_receiverInfo)))
         m_receiverInfo->Refresh();
+    // Without a sending log no job can be recorded, so none can be sent; the object still registers.
+    platform::com::createInstance(CLSID_QeltaLogTool, kInprocContext, m_logTool);
+    m_conversion.Load(); // tried again before every use
 }
 
 CQeltaJobTool::~CQeltaJobTool()
@@ -41,7 +49,9 @@ CQeltaJobTool::~CQeltaJobTool()
     m_imaging.reset();
     m_encTool.reset();
     m_digestTool.reset();
+    m_logTool.reset();
     m_receiverInfo.reset();
+    m_conversion.Unload();
 }
 
 HRESULT CQeltaJobTool::CleanJob()
@@ -52,12 +62,56 @@ HRESULT CQeltaJobTool::CleanJob()
 
 HRESULT CQeltaJobTool::FlushJob()
 {
-    if (!m_job.m_bJobDataRegistered || !m_job.m_bDestinationRegistered)
+    // A page count below 1 would leave no spooler page to split the stream into.
+    if (!m_job.m_bJobDataRegistered || !m_job.m_bDestinationRegistered || m_job.m_nPageCount <= 0)
         return S_FALSE;
     FixSpoolTime(m_job);
-    // Every job is recorded in the sending log before anything reaches the device; with no
-    // sending log to record it in, the job is not sent.
-    return S_FALSE;
+    // The log entry carries the name the device reports the job back under.
+    const std::string jobName = m_job.JobName();
+    if (!RecordInLog(jobName))
+        return S_FALSE;
+
+    // The converted image is a file of this send alone; the record keeps the registered image, so
+    // a later try converts again from it.
+    std::string converted;
+    if (m_job.m_bConversionRequested) {
+        const CConversionRequest request{m_job.m_nConversionPaperType, m_job.m_nConversionCompressionType,
+                                         m_job.m_nConversionXResolution, m_job.m_nConversionYResolution};
+        auto path = m_imaging ? ConvertBeforeSending(*m_imaging, m_conversion, request, m_job.m_strImagePath)
+                              : std::nullopt;
+        if (!path)
+            return S_FALSE;
+        converted = *path;
+    }
+
+    bool delivered = false;
+    {
+        CJobStream stream;
+        if (BuildStream(jobName, stream, converted)) {
+            const CRegistryHelper machine(HKEY_LOCAL_MACHINE, kProductKeyPrefix);
+            auto target = CreateRedirectTarget(platform::nativePath(machine.ReadString(kProductSubkey, "FileOutput", "")));
+            delivered = target ? DeliverToFile(stream, std::move(*target))
+                               : DeliverToPrinter(stream, m_job.m_strPrinterName, jobName, m_job.m_nPageCount);
+        }
+    }
+    if (!converted.empty())
+        ::unlink(converted.c_str());
+    if (!delivered)
+        return S_FALSE;
+    m_job.Reset();
+    return S_OK;
+}
+
+bool CQeltaJobTool::RecordInLog(const std::string& jobName)
+{
+    if (m_job.m_nLogID != 0)
+        return true;
+    if (!m_logTool)
+        return false;
+    m_job.m_nLogID = RecordJobInLog(*m_logTool.get(), m_job, jobName, [this](const std::string& plain, std::string& encoded) {
+        return EncodePassword(plain, encoded);
+    });
+    return m_job.m_nLogID != 0;
 }
 
 HRESULT CQeltaJobTool::RegisterJobTarget(int32_t lJobType, BSTR bszName, BSTR bszFAXNo, BSTR bszSubAddress,
@@ -81,6 +135,7 @@ HRESULT CQeltaJobTool::RegisterJobTarget(int32_t lJobType, BSTR bszName, BSTR bs
         return S_FALSE;
     m_job.m_destinations.push_back(std::move(destination));
     m_job.m_bDestinationRegistered = 1;
+    JobChanged();
     return S_OK;
 }
 
@@ -127,6 +182,7 @@ HRESULT CQeltaJobTool::RegisterJobData(BSTR bszImagePath, BSTR bszPrinterName, B
     m_job.m_bJobEndNotification = bEnableRtn;
     m_job.m_strDocumentName = documentName;
     m_job.m_bJobDataRegistered = 1;
+    JobChanged();
     return S_OK;
 }
 
@@ -157,6 +213,7 @@ HRESULT CQeltaJobTool::RegisterFiling(int32_t lFolderType, BSTR bszFolderName, B
     m_job.m_strFilingFolderPassword = folderPassword;
     m_job.m_strFilingFilePassword = filePassword;
     m_job.m_bFiling = 1;
+    JobChanged();
     return S_OK;
 }
 
@@ -171,13 +228,17 @@ HRESULT CQeltaJobTool::RegisterDocumentFiling2(int32_t lFolderType, BSTR bszFold
     return RegisterFiling(lFolderType, bszFolderName, bszFolderPassword, bszFilePassword);
 }
 
-HRESULT CQeltaJobTool::ConvertJobImage(BSTR /*bszSrcPath*/, BSTR /*bszDestPath*/, int32_t lPaperSize,
-                                       int32_t lCompressionType, uint32_t /*dwXres*/, uint32_t /*dwYres*/)
+HRESULT CQeltaJobTool::ConvertJobImage(BSTR bszSrcPath, BSTR bszDestPath, int32_t lPaperSize,
+                                       int32_t lCompressionType, uint32_t dwXres, uint32_t dwYres)
 {
-    if (lPaperSize < 0 || lPaperSize >= kPaperTypes || lCompressionType < 0 || lCompressionType >= kCompressionTypes)
+    const char* paper = PaperName(lPaperSize);
+    const char* compression = CompressionName(lCompressionType);
+    if (!paper || !compression || !m_conversion.Load())
         return S_FALSE;
-    // The conversion library is not part of this build: nothing can be converted.
-    return S_FALSE;
+    return m_conversion.Convert(ansiFromBstr(bszSrcPath), ansiFromBstr(bszDestPath), paper, compression, dwXres, dwYres)
+                   == 0
+               ? S_OK
+               : S_FALSE;
 }
 
 HRESULT CQeltaJobTool::RegisterAccountNumber(BSTR bszAccountNumber, BSTR /*bszReserved*/)
@@ -187,6 +248,7 @@ HRESULT CQeltaJobTool::RegisterAccountNumber(BSTR bszAccountNumber, BSTR /*bszRe
         return S_FALSE;
     m_job.m_strAccountNumber = number;
     m_job.m_bAccountNumber = 1;
+    JobChanged();
     return S_OK;
 }
 
@@ -200,6 +262,7 @@ HRESULT CQeltaJobTool::RequestImageConverBeforeSending(int nPaperType, int nComp
     m_job.m_nConversionXResolution = lXResolution;
     m_job.m_nConversionYResolution = lYResolution;
     m_job.m_bConversionRequested = 1;
+    JobChanged();
     return S_OK;
 }
 
@@ -210,12 +273,14 @@ HRESULT CQeltaJobTool::RegisterLogData(BSTR bszLogImagePath)
         return S_FALSE;
     m_job.m_strLogImagePath = path;
     m_job.m_bLogImageRegistered = 1;
+    JobChanged();
     return S_OK;
 }
 
 HRESULT CQeltaJobTool::RegisterQeltaHeader(int32_t bHeader)
 {
     m_job.m_nDriverHeader = bHeader;
+    JobChanged();
     return S_OK;
 }
 
@@ -241,7 +306,7 @@ std::string CQeltaJobTool::NotificationAddress()
     return address.ansi() + ":" + port.ansi();
 }
 
-bool CQeltaJobTool::BuildStream(const std::string& jobName, CJobStream& stream)
+bool CQeltaJobTool::BuildStream(const std::string& jobName, CJobStream& stream, const std::string& imagePath)
 {
     FixSpoolTime(m_job);
     CJobStreamInputs inputs;
@@ -249,6 +314,7 @@ bool CQeltaJobTool::BuildStream(const std::string& jobName, CJobStream& stream)
     inputs.notificationAddress = NotificationAddress();
     inputs.spoolTimeText = FormatSpoolTimeText(m_job.m_spoolTime);
     inputs.digest = [this](const std::string& text) { return Digest(text); };
+    inputs.imagePath = imagePath;
     return BuildJobStream(m_job, jobName, inputs, stream);
 }
 

@@ -3,11 +3,13 @@
 
 #include "crypto/IQeltaEncTool.h"
 #include "jobbuilder/IQeltaJobTool.h"
+#include "jobbuilder/conversion.h"
 #include "jobbuilder/imaging_binding.h"
 #include "jobbuilder/job.h"
 #include "jobbuilder/pjl_stream.h"
 #include "platform/servers/IQeltaMD5Tool.h"
 #include "platform/servers/IResultReceiverInfo.h"
+#include "sendlog/IQeltaLogTool.h"
 
 class CQeltaJobTool : public platform::com::Object<IQeltaJobTool> {
 public:
@@ -34,22 +36,25 @@ public:
     /// The registered job (read-only view for the stream and for tests).
     const CQeltaJob& Job() const { return m_job; }
 
-    /// Fixes the spool time and assembles the stream for the registered job under jobName.
-    bool BuildStream(const std::string& jobName, CJobStream& stream);
+    /// Fixes the spool time and assembles the stream for the registered job under jobName, with the
+    /// image at imagePath (the registered image when empty).
+    bool BuildStream(const std::string& jobName, CJobStream& stream, const std::string& imagePath = {});
 
 private:
     HRESULT RegisterFiling(int32_t lFolderType, BSTR bszFolderName, BSTR bszFolderPassword, BSTR bszFilePassword);
     bool EncodePassword(const std::string& password, std::string& encoded);
     std::string Digest(const std::string& text);
     std::string NotificationAddress();
+    /// Records the job in the sending log once; true when it is recorded.
+    bool RecordInLog(const std::string& jobName);
+    /// A registration changed the job: a recording made before no longer describes it.
+    void JobChanged() { m_job.m_nLogID = 0; }
 
     CQeltaJob m_job;
     std::shared_ptr<CImagingBinding> m_imaging;
     platform::com::Ptr<IResultReceiverInfo> m_receiverInfo;
     platform::com::Ptr<IQeltaMD5Tool> m_digestTool;
     platform::com::Ptr<IQeltaEncTool> m_encTool;
+    platform::com::Ptr<IQeltaLogTool> m_logTool;
+    CConversionBinding m_conversion;
 };
-
-/// Paper names by index (0 "A3" … 16 "16KR") and compression names (0 "MMR", 1 "MH", 2 "MR").
-inline constexpr int kPaperTypes = 17;
-inline constexpr int kCompressionTypes = 3;

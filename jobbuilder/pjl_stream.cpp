@@ -163,10 +163,11 @@ std::string BuildDestinationBlock(const CQeltaJob& job)
 bool BuildJobStream(const CQeltaJob& job, const std::string& jobName, const CJobStreamInputs& inputs, CJobStream& out)
 {
     out.Discard();
+    const std::string& image = inputs.imagePath.empty() ? job.m_strImagePath : inputs.imagePath;
     // The image size as a directory search gives it; an image too large for the size fields is refused.
     struct stat st;
     uint32_t imageSize = 0;
-    if (::stat(job.m_strImagePath.c_str(), &st) == 0) {
+    if (::stat(image.c_str(), &st) == 0) {
         if (st.st_size > 0x7FFFFFFF)
             return false;
         imageSize = static_cast<uint32_t>(st.st_size);
@@ -194,7 +195,7 @@ bool BuildJobStream(const CQeltaJob& job, const std::string& jobName, const CJob
     std::memcpy(field, path->data(), path->size());
     static const char trailer[] = "\x1B%-12345X@PJL EOJ\r\n\x1B%-12345X";
     if (!writeAll(stream.m_fd, field, sizeof field) || !writeAll(stream.m_fd, header.data(), header.size())
-        || !writeAll(stream.m_fd, block.data(), block.size()) || !copyImage(job.m_strImagePath, imageSize, stream.m_fd)
+        || !writeAll(stream.m_fd, block.data(), block.size()) || !copyImage(image, imageSize, stream.m_fd)
         || !writeAll(stream.m_fd, trailer, sizeof trailer - 1))
         return false;
     const off_t end = ::lseek(stream.m_fd, 0, SEEK_CUR);

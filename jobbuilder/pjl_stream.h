@@ -19,6 +19,8 @@ struct CJobStreamInputs {
     std::string spoolTimeText;       ///< SPOOLTIME, also salted into the digests
     /// The digest of a text (empty when no digest server answers).
     std::function<std::string(const std::string&)> digest;
+    /// The image to send when it is not the registered one (a converted copy); empty: the registered image.
+    std::string imagePath;
 };
 
 /// The assembled stream: an open temporary file positioned at the stream, and its length.

@@ -156,7 +156,7 @@ public:
 
 } // namespace
 
-TEST_F(JobToolTest, FlushJobNeverReachesTheSpooler)
+TEST_F(JobToolTest, FlushJobWithoutASendingLogNeverReachesTheSpooler)
 {
     EXPECT_EQ(tool_->FlushJob(), S_FALSE);
     EXPECT_EQ(tool_->CleanJob(), S_OK);
