@@ -1,5 +1,6 @@
 #include "jobbuilder/delivery.h"
 
+#include "platform/files.h"
 #include "platform/spooler.h"
 
 #include <algorithm>
@@ -12,20 +13,6 @@ namespace {
 
 // Reads are made in large blocks; the page breaks are still counted in pieces of kDeliveryPiece.
 constexpr size_t kBlock = 64 * 1024;
-
-bool writeAll(int fd, const char* data, size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
 
 // Reads the stream from offset 260 on, block by block; every block but the last is full.
 class StreamReader {
@@ -102,7 +89,7 @@ bool DeliverToFile(const CJobStream& stream, CRedirectTarget target)
     while (ok && reader.Done() < stream.Length()) {
         const char* data = nullptr;
         size_t size = 0;
-        ok = reader.Next(kBlock, data, size) && writeAll(target.fd, data, size);
+        ok = reader.Next(kBlock, data, size) && platform::writeAll(target.fd, std::string_view(data, size));
     }
     ok = ::close(target.fd) == 0 && ok;
     if (!ok)

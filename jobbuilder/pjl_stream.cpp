@@ -51,20 +51,6 @@ std::string startTimeText(const platform::LocalTime& t)
 
 std::string firstBytes(std::string_view text, size_t n) { return std::string(platform::utf8Prefix(text, n)); }
 
-bool writeAll(int fd, const char* data, size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
 // Copies exactly size bytes of the image into fd; a short image fails.
 bool copyImage(const std::string& path, uint32_t size, int fd)
 {
@@ -79,7 +65,7 @@ bool copyImage(const std::string& path, uint32_t size, int fd)
         const ssize_t n = ::read(in, buf, want);
         if (n < 0 && errno == EINTR)
             continue;
-        ok = n > 0 && writeAll(fd, buf, static_cast<size_t>(n));
+        ok = n > 0 && platform::writeAll(fd, std::string_view(buf, static_cast<size_t>(n)));
         left -= n > 0 ? static_cast<uint64_t>(n) : 0;
     }
     ::close(in);
@@ -194,9 +180,10 @@ bool BuildJobStream(const CQeltaJob& job, const std::string& jobName, const CJob
     char field[kStreamPathField] = {};
     std::memcpy(field, path->data(), path->size());
     static const char trailer[] = "\x1B%-12345X@PJL EOJ\r\n\x1B%-12345X";
-    if (!writeAll(stream.m_fd, field, sizeof field) || !writeAll(stream.m_fd, header.data(), header.size())
-        || !writeAll(stream.m_fd, block.data(), block.size()) || !copyImage(image, imageSize, stream.m_fd)
-        || !writeAll(stream.m_fd, trailer, sizeof trailer - 1))
+    const int fd = stream.m_fd;
+    if (!platform::writeAll(fd, std::string_view(field, sizeof field)) || !platform::writeAll(fd, header)
+        || !platform::writeAll(fd, block) || !copyImage(image, imageSize, fd)
+        || !platform::writeAll(fd, std::string_view(trailer, sizeof trailer - 1)))
         return false;
     const off_t end = ::lseek(stream.m_fd, 0, SEEK_CUR);
     if (end < 0 || ::ftruncate(stream.m_fd, end) != 0 || ::lseek(stream.m_fd, kStreamPathField, SEEK_SET) < 0)

@@ -22,23 +22,6 @@ void setError(std::error_code* error, int err)
         *error = std::error_code(err, std::generic_category());
 }
 
-bool writeAll(int fd, std::string_view data)
-{
-    const char* p = data.data();
-    size_t left = data.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        p += n;
-        left -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
 std::string tempPrefixFor(const std::string& path) { return "." + fileNameOf(path) + ".tmp-"; }
 
 void syncFolder(const std::string& folder)
@@ -51,6 +34,22 @@ void syncFolder(const std::string& folder)
 }
 
 } // namespace
+
+bool writeAll(int fd, std::string_view data)
+{
+    const char* p = data.data();
+    size_t left = data.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        p += n;
+        left -= static_cast<size_t>(n);
+    }
+    return true;
+}
 
 std::string nativePath(std::string_view stored)
 {

@@ -11,6 +11,9 @@
 
 namespace platform {
 
+/// Writes all of data to fd, continuing after short writes. False on an error.
+bool writeAll(int fd, std::string_view data);
+
 /// Stored paths may carry Windows separators: every '\' becomes '/'.
 std::string nativePath(std::string_view stored);
 

@@ -14,6 +14,7 @@
 #include "platform/spooler.h"
 #include "platform/tests/support/test_support.h"
 #include "sendlog/IQeltaLogTool.h"
+#include "jobbuilder/tests/support/job_test_support.h"
 
 #include <gtest/gtest.h>
 #include <tiffio.h>
@@ -28,85 +29,12 @@ namespace {
 using platform::RecordingSpooler;
 using platform::com::Bstr;
 using platform::com::Ptr;
+using jobtest::readPages;
+using jobtest::registerServer;
+using jobtest::writeFaxTiff;
 
 constexpr const char* kPrinter = "Office MFP";
 constexpr uint32_t kInproc = 23;
-
-void registerServer(const char* name)
-{
-    const auto library = platform::Library::load(name);
-    ASSERT_TRUE(library) << name << ": " << platform::Library::lastError();
-    const auto registerFn = library->function<DllRegisterServerFn>("DllRegisterServer");
-    ASSERT_TRUE(registerFn) << name;
-    ASSERT_EQ(registerFn(), S_OK) << name;
-}
-
-// A bilevel page image as libtiff decodes it.
-struct Page {
-    uint32_t width = 0, height = 0;
-    uint16_t compression = 0, photometric = 0;
-    uint32_t group3 = 0;
-    float xres = 0, yres = 0;
-    std::string rows;
-    bool operator==(const Page& o) const { return width == o.width && height == o.height && rows == o.rows; }
-};
-
-std::vector<Page> readPages(const std::string& path)
-{
-    std::vector<Page> pages;
-    TIFF* tif = TIFFOpen(path.c_str(), "r");
-    if (!tif)
-        return pages;
-    do {
-        Page p;
-        TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &p.width);
-        TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &p.height);
-        TIFFGetField(tif, TIFFTAG_COMPRESSION, &p.compression);
-        TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &p.photometric);
-        TIFFGetField(tif, TIFFTAG_GROUP3OPTIONS, &p.group3);
-        TIFFGetField(tif, TIFFTAG_XRESOLUTION, &p.xres);
-        TIFFGetField(tif, TIFFTAG_YRESOLUTION, &p.yres);
-        const tmsize_t rowBytes = TIFFScanlineSize(tif);
-        std::string row(static_cast<size_t>(rowBytes), '\0');
-        for (uint32_t y = 0; y < p.height; ++y) {
-            if (TIFFReadScanline(tif, row.data(), y, 0) != 1)
-                break;
-            p.rows += row;
-        }
-        pages.push_back(std::move(p));
-    } while (TIFFReadDirectory(tif));
-    TIFFClose(tif);
-    return pages;
-}
-
-// Fax pages 1728 pixels wide at 200 dpi, each with its own pattern, G4-compressed.
-void writeFaxTiff(const std::string& path, int pages, uint32_t height = 120)
-{
-    TIFF* tif = TIFFOpen(path.c_str(), "w");
-    ASSERT_NE(tif, nullptr) << path;
-    std::vector<unsigned char> row(1728 / 8);
-    for (int page = 0; page < pages; ++page) {
-        TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
-        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 1728u);
-        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, height);
-        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);
-        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
-        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
-        TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
-        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, height);
-        TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
-        TIFFSetField(tif, TIFFTAG_XRESOLUTION, 200.0);
-        TIFFSetField(tif, TIFFTAG_YRESOLUTION, 200.0);
-        TIFFSetField(tif, TIFFTAG_PAGENUMBER, page, pages);
-        for (uint32_t y = 0; y < height; ++y) {
-            for (size_t x = 0; x < row.size(); ++x)
-                row[x] = static_cast<unsigned char>((x * 7 + y * (page + 3)) % 11 == 0 ? 0x3c : 0x00);
-            ASSERT_EQ(TIFFWriteScanline(tif, row.data(), y, 0), 1);
-        }
-        ASSERT_TRUE(TIFFWriteDirectory(tif));
-    }
-    TIFFClose(tif);
-}
 
 // The parts of a job stream.
 struct Stream {
@@ -541,4 +469,14 @@ TEST_F(FlushTest, ConvertJobImageConvertsAtOnce)
     Bstr missing(root_.path() + "/missing.tif");
     EXPECT_EQ(tool_->ConvertJobImage(missing.get(), dst.get(), 3, 0, 200, 200), S_FALSE);
     EXPECT_EQ(readPages(out).size(), 3u) << "a failed conversion leaves the earlier file";
+
+    // The libraries stay loaded while any job object still uses them.
+    Ptr<IQeltaJobTool> second;
+    ASSERT_EQ(platform::com::createInstance(CLSID_QeltaJobTool, kInproc, second), S_OK);
+    tool_.reset();
+    ::unlink(out.c_str());
+    EXPECT_EQ(second->ConvertJobImage(src.get(), dst.get(), 3, 1, 200, 200), S_OK);
+    EXPECT_EQ(readPages(out).size(), 3u);
+    tool_ = std::move(second);
+    ASSERT_EQ(registerData(), S_OK);
 }

@@ -8,6 +8,7 @@
 #include "platform/library.h"
 #include "platform/spooler.h"
 #include "platform/tests/support/test_support.h"
+#include "jobbuilder/tests/support/job_test_support.h"
 
 #include <gtest/gtest.h>
 #include <tiffio.h>
@@ -22,41 +23,11 @@ namespace {
 using platform::RecordingSpooler;
 using platform::com::Bstr;
 using platform::com::Ptr;
+using jobtest::registerServer;
+using jobtest::writeFaxTiff;
 
 constexpr const char* kPrinter = "Office MFP";
 constexpr uint32_t kInproc = 23;
-
-void registerServer(const char* name)
-{
-    const auto library = platform::Library::load(name);
-    ASSERT_TRUE(library) << name << ": " << platform::Library::lastError();
-    const auto registerFn = library->function<DllRegisterServerFn>("DllRegisterServer");
-    ASSERT_TRUE(registerFn) << name;
-    ASSERT_EQ(registerFn(), S_OK) << name;
-}
-
-// A bilevel fax image: pages of 1728 x 100 pixels, G4-compressed.
-void writeFaxTiff(const std::string& path, int pages)
-{
-    TIFF* tif = TIFFOpen(path.c_str(), "w");
-    ASSERT_NE(tif, nullptr) << path;
-    std::vector<unsigned char> row(1728 / 8, 0);
-    for (int page = 0; page < pages; ++page) {
-        TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
-        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 1728u);
-        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 100u);
-        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);
-        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
-        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
-        TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
-        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 100u);
-        TIFFSetField(tif, TIFFTAG_PAGENUMBER, page, pages);
-        for (uint32_t y = 0; y < 100; ++y)
-            ASSERT_EQ(TIFFWriteScanline(tif, row.data(), y, 0), 1);
-        ASSERT_TRUE(TIFFWriteDirectory(tif));
-    }
-    TIFFClose(tif);
-}
 
 // What RegisterJobData stores, for comparing before and after a refusal.
 auto jobData(const CQeltaJob& j)
