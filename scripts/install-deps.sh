@@ -13,6 +13,8 @@ packages=(
   libssl-dev
   # imaging and printing
   libtiff-dev libcups2-dev
+  # a private print server for the spooler integration tests
+  cups-daemon cups-client
   # benchmarks, with the XML parsers they compare against
   libbenchmark-dev libxml2-dev libpugixml-dev
   # fuzzing: clang with libFuzzer and the sanitizer runtimes

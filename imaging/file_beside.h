@@ -1,0 +1,65 @@
+// Files written beside their target and renamed into place, so that a target is never seen half
+// written. Internal to the imaging libraries.
+#pragma once
+
+#include <string>
+
+namespace qelta::imaging {
+
+// Owns a file descriptor.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
+    ~FileDescriptor() { reset(); }
+    FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.release()) {}
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept;
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+    int get() const { return fd_; }
+    int release();
+    void reset(int fd = -1);
+
+private:
+    int fd_;
+};
+
+// Opens path when it is a regular file (a FIFO or device never blocks the open); -1 otherwise.
+int openRegularFile(const std::string& path, int flags);
+
+// True when something, even a dangling link, is at path.
+bool somethingAt(const std::string& path);
+
+// True when both paths name one file.
+bool sameFile(const std::string& a, const std::string& b);
+
+// A file with a unique name in the folder of a target, removed again unless committed.
+class FileBeside {
+public:
+    // A new empty file; check valid().
+    static FileBeside create(const std::string& target);
+    // A second name of source (a hard link), or a copy of it where the file system links no files
+    // across; check valid().
+    static FileBeside linkOrCopy(const std::string& source, const std::string& target);
+
+    ~FileBeside();
+    FileBeside(FileBeside&&) noexcept;
+    FileBeside& operator=(FileBeside&&) = delete;
+    FileBeside(const FileBeside&) = delete;
+    FileBeside& operator=(const FileBeside&) = delete;
+
+    bool valid() const { return file_.get() >= 0; }
+    bool linked() const { return linked_; }
+    int fd() const { return file_.get(); }
+    const std::string& path() const { return path_; }
+    // Renames the file over the target; with replace false only when nothing is there yet.
+    bool commit(bool replace);
+
+private:
+    explicit FileBeside(std::string target) : target_(std::move(target)) {}
+    std::string target_, path_;
+    FileDescriptor file_;
+    bool linked_ = false, committed_ = false;
+};
+
+} // namespace qelta::imaging

@@ -1,0 +1,223 @@
+// IKTiffFileLoad, IKTiffFileSave and IKFreeMemory: TIFF pages held in memory behind checked handles.
+#include "imaging/file_beside.h"
+#include "imaging/imagekit.h"
+#include "imaging/tiff_pages.h"
+
+#include <tiffio.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <mutex>
+#include <string_view>
+#include <sys/stat.h>
+#include <unordered_map>
+
+namespace {
+
+using namespace qelta::imaging;
+
+constexpr size_t kMaxTagText = 64 << 10; // of the whole tag text, and so of every value
+
+// Live images by handle. Handles count up and are never given out twice, so a freed or made-up
+// number finds nothing. Images are shared so that a save in progress survives a concurrent free.
+class ImageTable {
+public:
+    IKHANDLE add(std::shared_ptr<const Page> page)
+    {
+        const std::lock_guard lock(mutex_);
+        const IKHANDLE handle = next_++;
+        images_.emplace(handle, std::move(page));
+        return handle;
+    }
+
+    std::shared_ptr<const Page> find(IKHANDLE handle)
+    {
+        const std::lock_guard lock(mutex_);
+        const auto it = images_.find(handle);
+        return it == images_.end() ? nullptr : it->second;
+    }
+
+    bool remove(IKHANDLE handle)
+    {
+        const std::lock_guard lock(mutex_);
+        return images_.erase(handle) == 1;
+    }
+
+private:
+    std::mutex mutex_;
+    IKHANDLE next_ = 1;
+    std::unordered_map<IKHANDLE, std::shared_ptr<const Page>> images_;
+};
+
+ImageTable& images()
+{
+    static ImageTable table;
+    return table;
+}
+
+bool sameName(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    }
+    return true;
+}
+
+// "Name:value" fields, each ended by CR (a LF after it is tolerated), as TIFF text tags.
+std::vector<TextTag> parseTags(const char* tags)
+{
+    struct Known {
+        const char* name;
+        uint32_t tag;
+    };
+    static constexpr Known kKnown[] = {{"Document", TIFFTAG_DOCUMENTNAME}, {"Description", TIFFTAG_IMAGEDESCRIPTION},
+                                       {"Page", TIFFTAG_PAGENAME},         {"Software", TIFFTAG_SOFTWARE},
+                                       {"DateTime", TIFFTAG_DATETIME},     {"Artist", TIFFTAG_ARTIST}};
+    std::vector<TextTag> out;
+    if (!tags)
+        return out;
+    std::string_view rest(tags, ::strnlen(tags, kMaxTagText));
+    while (!rest.empty()) {
+        const size_t end = rest.find('\r');
+        std::string_view field = rest.substr(0, end);
+        rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
+        while (!field.empty() && field.front() == '\n')
+            field.remove_prefix(1);
+        const size_t colon = field.find(':');
+        if (colon == std::string_view::npos || colon + 1 == field.size())
+            continue;
+        for (const auto& known : kKnown)
+            if (sameName(field.substr(0, colon), known.name))
+                out.push_back({known.tag, std::string(field.substr(colon + 1))});
+    }
+    return out;
+}
+
+bool compressionOf(int code, Compression& compression)
+{
+    switch (code) {
+    case IK_COMPRESSION_NONE:
+        compression = Compression::None;
+        return true;
+    case IK_COMPRESSION_PACKBITS:
+        compression = Compression::PackBits;
+        return true;
+    case IK_COMPRESSION_G3_1D:
+        compression = Compression::G3OneD;
+        return true;
+    case IK_COMPRESSION_G3_2D:
+        compression = Compression::G3TwoD;
+        return true;
+    case IK_COMPRESSION_G4:
+        compression = Compression::G4;
+        return true;
+    case IK_COMPRESSION_LZW:
+        compression = Compression::Lzw;
+        return true;
+    default:
+        return false;
+    }
+}
+
+IKHANDLE load(const char* path, int index)
+{
+    if (!path || !*path || index < 0)
+        return 0;
+    Status status;
+    const auto reader = TiffReader::open(path, status);
+    if (!reader || reader->select(static_cast<uint32_t>(index)) != Status::Ok)
+        return 0;
+    auto page = std::make_shared<Page>();
+    if (reader->read(*page) != Status::Ok)
+        return 0;
+    return images().add(std::move(page));
+}
+
+enum class Append { Done, Failed, NoFile };
+
+// The page after those of an existing TIFF, in place. NoFile when there is nothing to append to
+// (no file, or an empty one).
+Append appendTo(const std::string& path, const Page& page, PageOptions options)
+{
+    FileDescriptor file(openRegularFile(path, O_RDWR));
+    if (file.get() < 0)
+        return errno == ENOENT ? Append::NoFile : Append::Failed;
+    struct stat st {};
+    if (::fstat(file.get(), &st) != 0)
+        return Append::Failed;
+    if (st.st_size == 0)
+        return Append::NoFile;
+    Status status;
+    const auto writer = TiffWriter::append(file.get(), path, status);
+    if (!writer)
+        return Append::Failed;
+    options.number = static_cast<uint16_t>(writer->pagesBefore());
+    options.total = static_cast<uint16_t>(writer->pagesBefore() + 1);
+    return writer->write(page, options) && writer->finish() ? Append::Done : Append::Failed;
+}
+
+bool save(const char* path, IKHANDLE image, int compressionCode, bool append, bool withTags, const char* tags,
+          bool overwrite)
+{
+    if (!path || !*path)
+        return false;
+    const auto page = images().find(image);
+    PageOptions options;
+    if (!page || !compressionOf(compressionCode, options.compression))
+        return false;
+    if (withTags)
+        options.text = parseTags(tags);
+
+    if (append) {
+        const Append appended = appendTo(path, *page, options);
+        if (appended != Append::NoFile)
+            return appended == Append::Done;
+        overwrite = true; // an empty file holds no page to keep
+    } else if (!overwrite && somethingAt(path)) {
+        return false; // fails early; the rename below checks again
+    }
+
+    options.number = 0;
+    options.total = 1;
+    FileBeside file = FileBeside::create(path);
+    if (!file.valid())
+        return false;
+    const auto writer = TiffWriter::create(file.fd(), path);
+    return writer && writer->write(*page, options) && writer->finish() && file.commit(overwrite);
+}
+
+} // namespace
+
+extern "C" IKHANDLE IKTiffFileLoad(const char* path, int page, int, const char*, const char*, const char*)
+{
+    try {
+        return load(path, page);
+    } catch (...) {
+        return 0;
+    }
+}
+
+extern "C" int IKTiffFileSave(const char* path, IKHANDLE image, int compression, int append, int withTags,
+                              const char* tags, int overwrite, int, const char*, const char*, const char*)
+{
+    try {
+        return save(path, image, compression, append != 0, withTags != 0, tags, overwrite != 0) ? 1 : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+extern "C" int IKFreeMemory(IKHANDLE image)
+{
+    try {
+        return images().remove(image) ? 1 : 0;
+    } catch (...) {
+        return 0;
+    }
+}
