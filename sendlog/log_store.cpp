@@ -215,12 +215,18 @@ struct WrittenIndex {
     int fd = -1;
     platform::FileStamp stamp;
     std::string text;
+    ~WrittenIndex()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
 };
 
+// Kept while the library is loaded; unloading it releases the text and the open file.
 WrittenIndex& writtenIndex()
 {
-    static WrittenIndex* cache = new WrittenIndex();
-    return *cache;
+    static WrittenIndex cache;
+    return cache;
 }
 
 // The text of root.xml when this process wrote it last and nobody changed it since.
@@ -577,12 +583,17 @@ struct ParsedIndex {
     std::vector<CLogID> entries;
     /// Each cookie in UTF-8 with ASCII letters folded, to the newest entry that has it.
     std::unordered_map<std::string, int32_t> newestByCookie;
+    ~ParsedIndex()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
 };
 
 ParsedIndex& parsedIndex()
 {
-    static ParsedIndex* cache = new ParsedIndex();
-    return *cache;
+    static ParsedIndex cache;
+    return cache;
 }
 
 } // namespace
