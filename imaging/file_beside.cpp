@@ -177,4 +177,20 @@ bool FileBeside::commit(bool replace)
     return true;
 }
 
+bool readAt(int fd, uint64_t offset, void* buffer, size_t size)
+{
+    auto* out = static_cast<unsigned char*>(buffer);
+    while (size > 0) {
+        const ssize_t n = ::pread(fd, out, size, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        out += n;
+        offset += static_cast<uint64_t>(n);
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
 } // namespace qelta::imaging

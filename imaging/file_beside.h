@@ -2,6 +2,8 @@
 // written. Internal to the imaging libraries.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace qelta::imaging {
@@ -23,6 +25,9 @@ public:
 private:
     int fd_;
 };
+
+// Reads exactly size bytes at offset; false at the end of the file or on an error.
+bool readAt(int fd, uint64_t offset, void* buffer, size_t size);
 
 // Opens path when it is a regular file (a FIFO or device never blocks the open); -1 otherwise.
 int openRegularFile(const std::string& path, int flags);

@@ -2,6 +2,7 @@
 //
 // Files come from anywhere, so every size and offset is checked against the file before it is
 // believed; a file that does not hold together is no image.
+#include "imaging/file_beside.h"
 #include "imaging/imagekit.h"
 
 #include <tiffio.h>
@@ -25,45 +26,8 @@ constexpr uint64_t kMaxChecks = uint64_t{1} << 22;  // directory entries and str
 constexpr tmsize_t kMaxTiffAllocation = tmsize_t{64} << 20;
 constexpr int64_t kMaxBmpDimension = 1000000;
 
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-    int get() const { return fd_; }
-    int release()
-    {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-
-private:
-    int fd_;
-};
-
-// Reads exactly size bytes at offset; false at the end of the file or on an error.
-bool readAt(int fd, uint64_t offset, void* buffer, size_t size)
-{
-    auto* out = static_cast<unsigned char*>(buffer);
-    while (size > 0) {
-        const ssize_t n = ::pread(fd, out, size, static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        out += n;
-        offset += static_cast<uint64_t>(n);
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
+using qelta::imaging::FileDescriptor;
+using qelta::imaging::readAt;
 
 uint16_t le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
