@@ -1,0 +1,90 @@
+// TIFF pages from anywhere: the first pages are loaded (and one saved again) through the imaging
+// library, and the whole file is converted to fax pages. Whatever is accepted must come out as a
+// readable fax file of the paper's width.
+#include "imaging/imagekit.h"
+#include "imaging/sendconvlib.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kPagesLoaded = 4;
+
+// One scratch input file per process, rewritten for every input, and a name for the outputs.
+struct Scratch {
+    std::string input, output;
+    int fd = -1;
+
+    Scratch()
+    {
+        const char* folder = std::getenv("TMPDIR");
+        input = std::string(folder && *folder ? folder : "/tmp") + "/qelta-tiffpage-fuzz-XXXXXX";
+        fd = ::mkstemp(input.data());
+        if (fd < 0)
+            std::abort();
+        output = input + ".out.tif";
+    }
+    ~Scratch()
+    {
+        ::close(fd);
+        ::unlink(input.c_str());
+        ::unlink(output.c_str());
+    }
+
+    void fill(const uint8_t* data, size_t size) const
+    {
+        if (::ftruncate(fd, 0) != 0)
+            std::abort();
+        size_t done = 0;
+        while (done < size) {
+            const ssize_t n = ::pwrite(fd, data + done, size - done, static_cast<off_t>(done));
+            if (n <= 0)
+                std::abort();
+            done += static_cast<size_t>(n);
+        }
+    }
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static Scratch scratch;
+    scratch.fill(data, size);
+
+    for (int page = 0; page < kPagesLoaded; ++page) {
+        const IKHANDLE image = IKTiffFileLoad(scratch.input.c_str(), page, 0, nullptr, nullptr, nullptr);
+        if (!image)
+            break;
+        if (page == 0
+            && IKTiffFileSave(scratch.output.c_str(), image, IK_COMPRESSION_G4, 0, 0, nullptr, 1, 0, nullptr, nullptr,
+                              nullptr)
+                   != 1)
+            std::abort(); // a page that loads can be stored again
+        if (IKFreeMemory(image) != 1 || IKFreeMemory(image) != 0)
+            std::abort();
+    }
+    ::unlink(scratch.output.c_str());
+
+    char work[SENDCONV_WORK_AREA];
+    std::memset(work, 'x', sizeof work);
+    const int result = SENDCONVLIB_Convert(scratch.input.c_str(), scratch.output.c_str(), "A4R", "MR", 200, 100,
+                                           work, 0);
+    if (std::memchr(work, '\0', sizeof work) == nullptr)
+        std::abort();
+    if (result == SENDCONV_OK) {
+        IKFILEINFO info;
+        if (IKFileType(scratch.output.c_str(), 0, &info) != 1 || info.width != 1728 || info.bitsPerPixel != 1
+            || info.compression != 3 || info.resolution != 200 || info.yResolution != 100)
+            std::abort();
+    } else if (result != SENDCONV_E_SOURCE) {
+        std::abort(); // the arguments are sound and the scratch folder writable
+    }
+    ::unlink(scratch.output.c_str());
+    return 0;
+}
