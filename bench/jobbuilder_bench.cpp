@@ -213,9 +213,7 @@ int main(int argc, char** argv)
     TIFFSetWarningHandler(nullptr);
     const CRegistryHelper user(HKEY_CURRENT_USER, kProductKeyPrefix);
     user.WriteString(kProductSubkey, "LogDirectory", root() + "/log");
-    auto spooler = std::make_shared<platform::RecordingSpooler>();
-    spooler->addPrinter(kPrinter);
-    platform::setSpooler(spooler);
+    auto spooler = platform::RecordingSpooler::install(kPrinter);
     platform::com::initializeThread();
     registerServers();
 

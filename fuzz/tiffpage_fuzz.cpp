@@ -1,64 +1,28 @@
 // TIFF pages from anywhere: the first pages are loaded (and one saved again) through the imaging
 // library, and the whole file is converted to fax pages. Whatever is accepted must come out as a
 // readable fax file of the paper's width.
+#include "fuzz/scratch_file.h"
 #include "imaging/imagekit.h"
 #include "imaging/sendconvlib.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <string>
 #include <unistd.h>
 
 namespace {
 
 constexpr int kPagesLoaded = 4;
 
-// One scratch input file per process, rewritten for every input, and a name for the outputs.
-struct Scratch {
-    std::string input, output;
-    int fd = -1;
-
-    Scratch()
-    {
-        const char* folder = std::getenv("TMPDIR");
-        input = std::string(folder && *folder ? folder : "/tmp") + "/qelta-tiffpage-fuzz-XXXXXX";
-        fd = ::mkstemp(input.data());
-        if (fd < 0)
-            std::abort();
-        output = input + ".out.tif";
-    }
-    ~Scratch()
-    {
-        ::close(fd);
-        ::unlink(input.c_str());
-        ::unlink(output.c_str());
-    }
-
-    void fill(const uint8_t* data, size_t size) const
-    {
-        if (::ftruncate(fd, 0) != 0)
-            std::abort();
-        size_t done = 0;
-        while (done < size) {
-            const ssize_t n = ::pwrite(fd, data + done, size - done, static_cast<off_t>(done));
-            if (n <= 0)
-                std::abort();
-            done += static_cast<size_t>(n);
-        }
-    }
-};
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static Scratch scratch;
+    static fuzzsupport::ScratchFile scratch("tiffpage", ".out.tif");
     scratch.fill(data, size);
 
     for (int page = 0; page < kPagesLoaded; ++page) {
-        const IKHANDLE image = IKTiffFileLoad(scratch.input.c_str(), page, 0, nullptr, nullptr, nullptr);
+        const IKHANDLE image = IKTiffFileLoad(scratch.path.c_str(), page, 0, nullptr, nullptr, nullptr);
         if (!image)
             break;
         if (page == 0
@@ -73,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     char work[SENDCONV_WORK_AREA];
     std::memset(work, 'x', sizeof work);
-    const int result = SENDCONVLIB_Convert(scratch.input.c_str(), scratch.output.c_str(), "A4R", "MR", 200, 100,
+    const int result = SENDCONVLIB_Convert(scratch.path.c_str(), scratch.output.c_str(), "A4R", "MR", 200, 100,
                                            work, 0);
     if (std::memchr(work, '\0', sizeof work) == nullptr)
         std::abort();

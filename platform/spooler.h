@@ -62,6 +62,9 @@ public:
         bool cancelled = false;         ///< abandoned (explicitly, or closed before its end)
     };
 
+    /// A new recording spooler that knows one printer, installed as the spooler in use.
+    static std::shared_ptr<RecordingSpooler> install(std::string printerName);
+
     /// Makes a printer known (with an optional device URI).
     void addPrinter(std::string name, std::string deviceUri = {});
     /// The occurrence-th call (1 = the next) of step fails; counts start now.

@@ -108,6 +108,14 @@ private:
     size_t document_ = 0; // index into the spooler's documents once started
 };
 
+std::shared_ptr<RecordingSpooler> RecordingSpooler::install(std::string printerName)
+{
+    auto spooler = std::make_shared<RecordingSpooler>();
+    spooler->addPrinter(std::move(printerName));
+    setSpooler(spooler);
+    return spooler;
+}
+
 void RecordingSpooler::addPrinter(std::string name, std::string deviceUri)
 {
     std::lock_guard lock(mutex_);

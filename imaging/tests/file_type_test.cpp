@@ -1,4 +1,5 @@
 #include "imaging/imagekit.h"
+#include "imaging/tests/tiff_pages_support.h"
 #include "platform/library.h"
 
 #include <gtest/gtest.h>
@@ -7,14 +8,10 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -172,33 +169,15 @@ bool isZeroed(const IKFILEINFO& info)
     return std::memcmp(&info, &zero, sizeof info) == 0;
 }
 
-class FileType : public ::testing::Test {
+class FileType : public imaging_test::TempFolder {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = (fs::temp_directory_path() / "qelta-filetype-XXXXXX").string();
-        ASSERT_TRUE(::mkdtemp(pattern.data()));
-        dir_ = pattern;
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
-
     std::string write(const std::string& name, const std::string& bytes) const
     {
-        std::ofstream(path(name), std::ios::binary) << bytes;
+        imaging_test::writeBytes(path(name), bytes);
         return path(name);
     }
 
-    std::string read(const std::string& name) const
-    {
-        std::ifstream in(path(name), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    std::string read(const std::string& name) const { return imaging_test::readBytes(path(name)); }
 
     // Expects IKFileType to refuse the file and leave a zeroed record.
     void expectRefused(const std::string& file) const
@@ -207,8 +186,6 @@ protected:
         EXPECT_EQ(q.result, 0) << file;
         EXPECT_TRUE(isZeroed(q.info)) << file;
     }
-
-    fs::path dir_;
 };
 
 } // namespace

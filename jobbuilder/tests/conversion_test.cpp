@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-using jobtest::readPages;
+using jobtest::readTiff;
 using jobtest::writeFaxTiff;
 
 TEST(PaperFromSize, FollowsTheFaxWidths)
@@ -47,14 +47,14 @@ TEST_F(ConvertBeforeSendingTest, PagesKeepTheirOrderAndGetTheirOwnPaper)
     writeFaxTiff(image, {1728, 2048, 1000, 1728});
     const auto converted = ConvertBeforeSending(*imaging_, conversion_, {3, 0, 200, 200}, image);
     ASSERT_TRUE(converted);
-    const auto source = readPages(image);
-    const auto pages = readPages(*converted);
+    const auto source = readTiff(image);
+    const auto pages = readTiff(*converted);
     ASSERT_EQ(pages.size(), 4u);
     const uint32_t widths[] = {1728, 2048, 1728, 1728};
     for (size_t i = 0; i < pages.size(); ++i) {
         EXPECT_EQ(pages[i].width, widths[i]) << i;
         if (i != 2) {
-            EXPECT_EQ(pages[i], source[i]) << i;
+            EXPECT_TRUE(pages[i].bits == source[i].bits) << i;
         }
     }
     // Only the result stays, and it is a file of its own.
@@ -66,7 +66,9 @@ TEST_F(ConvertBeforeSendingTest, PagesKeepTheirOrderAndGetTheirOwnPaper)
     writeFaxTiff(single, 1);
     const auto one = ConvertBeforeSending(*imaging_, conversion_, {3, 2, 200, 200}, single);
     ASSERT_TRUE(one);
-    EXPECT_EQ(readPages(*one), readPages(single));
+    const auto alone = readTiff(*one);
+    ASSERT_EQ(alone.size(), 1u);
+    EXPECT_TRUE(alone[0].bits == readTiff(single).at(0).bits);
 }
 
 TEST_F(ConvertBeforeSendingTest, FailuresLeaveNoFiles)

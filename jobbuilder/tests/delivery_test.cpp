@@ -43,9 +43,7 @@ class DeliveryTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        spooler_ = std::make_shared<RecordingSpooler>();
-        spooler_->addPrinter(kPrinter);
-        platform::setSpooler(spooler_);
+        spooler_ = RecordingSpooler::install(kPrinter);
         job_.m_strImagePath = root_.path() + "/image.bin";
         job_.m_strUserName = "alice";
         job_.m_strPrinterName = kPrinter;
@@ -156,9 +154,7 @@ TEST_F(DeliveryTest, EveryFailingSpoolerCallLeavesNoFinishedDocument)
                           {Step::StartPage, 2, true}, {Step::Write, 2, true},          {Step::EndPage, 1, true},
                           {Step::EndPage, 3, true},   {Step::EndDocument, 1, true}};
     for (const Case& c : cases) {
-        auto spooler = std::make_shared<RecordingSpooler>();
-        spooler->addPrinter(kPrinter);
-        platform::setSpooler(spooler);
+        auto spooler = RecordingSpooler::install(kPrinter);
         spooler->failAt(c.step, c.occurrence);
         EXPECT_FALSE(DeliverToPrinter(stream_, kPrinter, "Report", 3)) << static_cast<int>(c.step);
         const auto documents = spooler->documents();

@@ -40,9 +40,7 @@ class JobToolTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        spooler_ = std::make_shared<RecordingSpooler>();
-        spooler_->addPrinter(kPrinter);
-        platform::setSpooler(spooler_);
+        spooler_ = RecordingSpooler::install(kPrinter);
         platform::com::initializeThread();
         std::vector<const char*> servers = {"qeltamd5lib.dll", "resultreceiver.dll", "jobbuilder.dll"};
         if (withEncryption_)

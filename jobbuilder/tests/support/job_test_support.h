@@ -2,6 +2,8 @@
 // and writing and reading fax page images.
 #pragma once
 
+#include "imaging/tests/tiff_pages_support.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -18,18 +20,7 @@ void writeFaxTiff(const std::string& path, const std::vector<uint32_t>& widths, 
 /// The same with `pages` pages 1728 pixels wide.
 void writeFaxTiff(const std::string& path, int pages, uint32_t height = 120);
 
-/// A page as libtiff decodes it, row by row.
-struct Page {
-    uint32_t width = 0, height = 0;
-    uint16_t compression = 0, photometric = 0;
-    uint32_t group3 = 0;
-    float xres = 0, yres = 0;
-    std::string rows;
-    /// The same pixels.
-    bool operator==(const Page& o) const { return width == o.width && height == o.height && rows == o.rows; }
-};
-
-/// Every page of a TIFF file (none when it cannot be opened).
-std::vector<Page> readPages(const std::string& path);
+/// Every page of a TIFF file as libtiff decodes it (none when it cannot be opened).
+using imaging_test::readTiff;
 
 } // namespace jobtest
