@@ -13,25 +13,16 @@ namespace {
 
 constexpr int kNameAttempts = 100;
 
-std::string folderOf(const std::string& path)
-{
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // "<folder>/.<name>.<random>.tmp": hidden, and recognisably ours when a crash leaves one behind.
 std::string candidateName(const std::string& target)
 {
     thread_local std::mt19937_64 random{std::random_device{}()};
-    const auto slash = target.rfind('/');
-    std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    std::string base = platform::fileNameOf(target);
     if (base.size() > 64)
         base.resize(64);
     char suffix[24];
     std::snprintf(suffix, sizeof suffix, ".%016llx.tmp", static_cast<unsigned long long>(random()));
-    return folderOf(target) + "/." + base + suffix;
+    return platform::parentPath(target) + "/." + base + suffix;
 }
 
 bool copyContents(int from, int to)
@@ -45,39 +36,12 @@ bool copyContents(int from, int to)
             return false;
         if (n == 0)
             return true;
-        for (ssize_t done = 0; done < n;) {
-            const ssize_t w = ::write(to, buffer + done, static_cast<size_t>(n - done));
-            if (w < 0 && errno == EINTR)
-                continue;
-            if (w <= 0)
-                return false;
-            done += w;
-        }
+        if (!platform::writeAll(to, std::string_view(buffer, static_cast<size_t>(n))))
+            return false;
     }
 }
 
 } // namespace
-
-FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept
-{
-    if (this != &other)
-        reset(other.release());
-    return *this;
-}
-
-int FileDescriptor::release()
-{
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-}
-
-void FileDescriptor::reset(int fd)
-{
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = fd;
-}
 
 int openRegularFile(const std::string& path, int flags)
 {

@@ -2,29 +2,15 @@
 // written. Internal to the imaging libraries.
 #pragma once
 
+#include "platform/files.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 namespace qelta::imaging {
 
-// Owns a file descriptor.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-    ~FileDescriptor() { reset(); }
-    FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.release()) {}
-    FileDescriptor& operator=(FileDescriptor&& other) noexcept;
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-    int get() const { return fd_; }
-    int release();
-    void reset(int fd = -1);
-
-private:
-    int fd_;
-};
+using platform::FileDescriptor;
 
 // Reads exactly size bytes at offset; false at the end of the file or on an error.
 bool readAt(int fd, uint64_t offset, void* buffer, size_t size);

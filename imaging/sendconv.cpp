@@ -4,6 +4,7 @@
 
 #include "imaging/file_beside.h"
 #include "imaging/tiff_pages.h"
+#include "platform/text.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -43,24 +44,13 @@ struct FaxCompression {
 constexpr FaxCompression kCompressions[] = {
     {"MMR", Compression::G4}, {"MH", Compression::G3OneD}, {"MR", Compression::G3TwoD}};
 
-bool sameName(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    for (size_t i = 0; i < a.size(); ++i)
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    return true;
-}
-
 template <typename Entry, size_t N>
 const Entry* lookUp(const Entry (&table)[N], const char* name)
 {
     if (!name)
         return nullptr;
     for (const auto& entry : table)
-        if (sameName(name, entry.name))
+        if (platform::equalsNoCase(name, entry.name))
             return &entry;
     return nullptr;
 }

@@ -2,6 +2,7 @@
 #include "imaging/file_beside.h"
 #include "imaging/imagekit.h"
 #include "imaging/tiff_pages.h"
+#include "platform/text.h"
 
 #include <tiffio.h>
 
@@ -57,18 +58,6 @@ ImageTable& images()
     return table;
 }
 
-bool sameName(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
-}
-
 // "Name:value" fields, each ended by CR (a LF after it is tolerated), as TIFF text tags.
 std::vector<TextTag> parseTags(const char* tags)
 {
@@ -93,7 +82,7 @@ std::vector<TextTag> parseTags(const char* tags)
         if (colon == std::string_view::npos || colon + 1 == field.size())
             continue;
         for (const auto& known : kKnown)
-            if (sameName(field.substr(0, colon), known.name))
+            if (platform::equalsNoCase(field.substr(0, colon), known.name))
                 out.push_back({known.tag, std::string(field.substr(colon + 1))});
     }
     return out;

@@ -32,7 +32,6 @@ struct Page {
     size_t stride() const { return kind == PixelKind::Bilevel ? (size_t{width} + 7) / 8 : size_t{width} * 3; }
     uint8_t* row(uint32_t y) { return pixels.data() + y * stride(); }
     const uint8_t* row(uint32_t y) const { return pixels.data() + y * stride(); }
-    bool black(uint32_t x, uint32_t y) const { return (row(y)[x >> 3] >> (7 - (x & 7))) & 1; }
 };
 
 // True when a page of this kind and size may be held.

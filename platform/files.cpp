@@ -35,6 +35,27 @@ void syncFolder(const std::string& folder)
 
 } // namespace
 
+FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept
+{
+    if (this != &other)
+        reset(other.release());
+    return *this;
+}
+
+int FileDescriptor::release()
+{
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+}
+
+void FileDescriptor::reset(int fd)
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = fd;
+}
+
 bool writeAll(int fd, std::string_view data)
 {
     const char* p = data.data();

@@ -11,6 +11,27 @@
 
 namespace platform {
 
+/// Owns an open file descriptor and closes it at the end of its life.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
+    ~FileDescriptor() { reset(); }
+    FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.release()) {}
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept;
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    /// Gives the descriptor up without closing it.
+    int release();
+    /// Closes the descriptor held, if any, and takes fd.
+    void reset(int fd = -1);
+
+private:
+    int fd_;
+};
+
 /// Writes all of data to fd, continuing after short writes. False on an error.
 bool writeAll(int fd, std::string_view data);
 

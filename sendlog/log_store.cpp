@@ -212,14 +212,9 @@ void removeEntryFolder(const std::string& entry)
 struct WrittenIndex {
     std::mutex mutex;
     std::string path;
-    int fd = -1;
+    platform::FileDescriptor file;
     platform::FileStamp stamp;
     std::string text;
-    ~WrittenIndex()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
 };
 
 // Kept while the library is loaded; unloading it releases the text and the open file.
@@ -234,7 +229,7 @@ bool knownIndexText(const std::string& path, std::string& text)
 {
     WrittenIndex& w = writtenIndex();
     std::lock_guard lock(w.mutex);
-    if (w.fd < 0 || w.path != path || platform::fileStamp(path) != w.stamp)
+    if (!w.file.valid() || w.path != path || platform::fileStamp(path) != w.stamp)
         return false;
     text = w.text;
     return true;
@@ -246,10 +241,8 @@ void saveIndexText(const std::string& path, const std::string& text)
     check(!text.empty() && platform::writeFileAtomic(path, text));
     WrittenIndex& w = writtenIndex();
     std::lock_guard lock(w.mutex);
-    if (w.fd >= 0)
-        ::close(w.fd);
-    w.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    w.stamp = w.fd >= 0 ? platform::openFileStamp(w.fd) : platform::FileStamp{};
+    w.file.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    w.stamp = w.file.valid() ? platform::openFileStamp(w.file.get()) : platform::FileStamp{};
     w.path = path;
     w.text = text;
 }
@@ -577,17 +570,12 @@ struct ParsedIndex {
     std::mutex mutex;
     std::string path;
     uint32_t codePage = 0;
-    int fd = -1;
+    platform::FileDescriptor file;
     platform::FileStamp stamp;
     int32_t count = 0; ///< logCount as the file holds it
     std::vector<CLogID> entries;
     /// Each cookie in UTF-8 with ASCII letters folded, to the newest entry that has it.
     std::unordered_map<std::string, int32_t> newestByCookie;
-    ~ParsedIndex()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
 };
 
 ParsedIndex& parsedIndex()
@@ -604,15 +592,15 @@ namespace {
 // be read as an index.
 bool refreshIndex(ParsedIndex& cache, const std::string& path, uint32_t codePage)
 {
-    if (cache.fd >= 0 && cache.path == path && cache.codePage == codePage && platform::fileStamp(path) == cache.stamp)
+    if (cache.file.valid() && cache.path == path && cache.codePage == codePage && platform::fileStamp(path) == cache.stamp)
         return true;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    platform::FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file.valid())
         return false;
     try {
         std::string textOfFile;
         platform::FileStamp stamp;
-        check(platform::readOpenFile(fd, textOfFile, kMaxLogFile, nullptr, &stamp) == platform::ReadStatus::Ok);
+        check(platform::readOpenFile(file.get(), textOfFile, kMaxLogFile, nullptr, &stamp) == platform::ReadStatus::Ok);
         IDocumentPtr index = parse(textOfFile);
         const int32_t count = decimal(text(node(index, "/system/logIndex/logCount/data/value")));
         INodeListPtr list = index->selectNodes("/system/logIndex/indexs/index");
@@ -631,9 +619,7 @@ bool refreshIndex(ParsedIndex& cache, const std::string& path, uint32_t codePage
             newestByCookie[platform::asciiLower(EncodeXmlValue(id.m_strCookie, 0, codePage))] = id.m_nID;
             entries.push_back(std::move(id));
         }
-        if (cache.fd >= 0)
-            ::close(cache.fd);
-        cache.fd = fd;
+        cache.file = std::move(file);
         cache.path = path;
         cache.codePage = codePage;
         cache.stamp = stamp;
@@ -642,7 +628,6 @@ bool refreshIndex(ParsedIndex& cache, const std::string& path, uint32_t codePage
         cache.newestByCookie = std::move(newestByCookie);
         return true;
     } catch (...) {
-        ::close(fd);
         return false;
     }
 }

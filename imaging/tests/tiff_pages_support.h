@@ -39,7 +39,7 @@ struct Bits {
     }
 };
 
-struct PageSpec {
+struct PageFormat {
     uint16_t compression = COMPRESSION_PACKBITS;
     float xDpi = 200, yDpi = 200; // 0: no resolution tags
     uint16_t photometric = PHOTOMETRIC_MINISWHITE;
@@ -56,22 +56,22 @@ struct ReadPage {
     std::vector<uint32_t> rgba; // other pages, top down
 };
 
-inline void writeBilevelPage(TIFF* tif, const Bits& bits, const PageSpec& spec)
+inline void writeBilevelPage(TIFF* tif, const Bits& bits, const PageFormat& format)
 {
     TIFFSetField(tif, TIFFTAG_SUBFILETYPE, uint32_t{FILETYPE_PAGE});
     TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, bits.width);
     TIFFSetField(tif, TIFFTAG_IMAGELENGTH, bits.height);
     TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);
     TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
-    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, spec.photometric);
-    TIFFSetField(tif, TIFFTAG_COMPRESSION, spec.compression);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, format.photometric);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, format.compression);
     TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, uint32_t{16});
-    if (spec.xDpi > 0) {
+    if (format.xDpi > 0) {
         TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
-        TIFFSetField(tif, TIFFTAG_XRESOLUTION, double{spec.xDpi});
-        TIFFSetField(tif, TIFFTAG_YRESOLUTION, double{spec.yDpi});
+        TIFFSetField(tif, TIFFTAG_XRESOLUTION, double{format.xDpi});
+        TIFFSetField(tif, TIFFTAG_YRESOLUTION, double{format.yDpi});
     }
-    const bool invert = spec.photometric == PHOTOMETRIC_MINISBLACK;
+    const bool invert = format.photometric == PHOTOMETRIC_MINISBLACK;
     std::vector<uint8_t> row((bits.width + 7) / 8);
     for (uint32_t y = 0; y < bits.height; ++y) {
         std::fill(row.begin(), row.end(), 0);
@@ -84,12 +84,13 @@ inline void writeBilevelPage(TIFF* tif, const Bits& bits, const PageSpec& spec)
 }
 
 // A bilevel TIFF of these pages.
-inline void writeBilevel(const std::string& path, const std::vector<Bits>& pages, const PageSpec& spec = {})
+inline void writeBilevel(const std::string& path, const std::vector<Bits>& pages,
+                         const PageFormat& format = {})
 {
     TIFF* tif = TIFFOpen(path.c_str(), "w");
     ASSERT_TRUE(tif);
     for (const auto& page : pages)
-        writeBilevelPage(tif, page, spec);
+        writeBilevelPage(tif, page, format);
     TIFFClose(tif);
 }
 
