@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <iterator>
+#include <new>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -45,6 +46,31 @@ inline constexpr HRESULT SELFREG_E_CLASS = static_cast<HRESULT>(0x80040201);
 
 constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
 constexpr bool FAILED(HRESULT hr) { return hr < 0; }
+
+/// Runs the body of a component method or exported entry so that no exception leaves it:
+/// running out of memory answers E_OUTOFMEMORY, any other exception E_FAIL.
+template <typename F>
+HRESULT guardedCall(F&& body) noexcept
+{
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_FAIL;
+    }
+}
+
+/// The same for a C-linkage export whose failure is a value of its own (0, -1, a null pointer).
+template <typename R, typename F>
+R guardedExport(R failure, F&& body) noexcept
+{
+    try {
+        return body();
+    } catch (...) {
+        return failure;
+    }
+}
 
 // ---- class contexts ----
 

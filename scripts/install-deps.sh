@@ -13,6 +13,8 @@ packages=(
   libssl-dev
   # imaging and printing
   libtiff-dev libcups2-dev
+  # drawing, fonts and the programs
+  qt6-base-dev fonts-dejavu-core
   # a private print server for the spooler integration tests
   cups-daemon cups-client
   # benchmarks, with the XML parsers they compare against
