@@ -56,21 +56,55 @@ void FileDescriptor::reset(int fd)
     fd_ = fd;
 }
 
-bool writeAll(int fd, std::string_view data)
+namespace {
+
+// Writes all of data through write(p, n, done) -> bytes written or -1, continuing after short writes.
+template <typename WriteSome>
+bool writeWhole(std::string_view data, WriteSome writeSome)
 {
-    const char* p = data.data();
-    size_t left = data.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, left);
+    size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = writeSome(data.data() + done, data.size() - done, done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             return false;
-        p += n;
-        left -= static_cast<size_t>(n);
+        done += static_cast<size_t>(n);
     }
     return true;
 }
+
+} // namespace
+
+bool writeAll(int fd, std::string_view data)
+{
+    return writeWhole(data, [fd](const char* p, size_t n, size_t) { return ::write(fd, p, n); });
+}
+
+bool writeAllAt(int fd, std::string_view data, unsigned long long offset)
+{
+    return writeWhole(data, [fd, offset](const char* p, size_t n, size_t done) {
+        return ::pwrite(fd, p, n, static_cast<off_t>(offset + done));
+    });
+}
+
+FileDescriptor createFileForWriting(const std::string& path, std::error_code* error)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        setError(error, errno);
+    return FileDescriptor(fd);
+}
+
+bool syncFile(int fd)
+{
+    while (::fsync(fd) != 0)
+        if (errno != EINTR)
+            return false;
+    return true;
+}
+
+bool removeFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
 std::string nativePath(std::string_view stored)
 {

@@ -35,6 +35,18 @@ private:
 /// Writes all of data to fd, continuing after short writes. False on an error.
 bool writeAll(int fd, std::string_view data);
 
+/// Writes all of data to fd at offset (the file position stays), continuing after short writes. False on an error.
+bool writeAllAt(int fd, std::string_view data, unsigned long long offset);
+
+/// Creates the file at path anew for writing (emptied when it exists). Invalid when it cannot.
+FileDescriptor createFileForWriting(const std::string& path, std::error_code* error = nullptr);
+
+/// Flushes what was written to fd to the storage device. False on an error.
+bool syncFile(int fd);
+
+/// Removes the file at path. False when it could not be removed (also when it was not there).
+bool removeFile(const std::string& path);
+
 /// Stored paths may carry Windows separators: every '\' becomes '/'.
 std::string nativePath(std::string_view stored);
 
