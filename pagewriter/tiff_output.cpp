@@ -187,10 +187,11 @@ extern "C" int tiffCreateFile(PageOutputFile* file, const char* path)
     return guardedExport(0, [&] {
         if (!file || !path || std::strlen(path) > kMaxOutputPath)
             return 0;
-        outputFileName() = path;
-        platform::FileDescriptor fd = platform::createFileForWriting(outputFileName());
+        // The name is remembered once the file exists, so a later failure removes the file created.
+        platform::FileDescriptor fd = platform::createFileForWriting(path);
         if (!fd.valid())
             return 0;
+        outputFileName() = path;
         const uint8_t header[kHeaderBytes] = {'I', 'I', 42, 0, 0, 0, 0, 0};
         if (!platform::writeAll(fd.get(), bytesOf(header, sizeof header))) {
             fd.reset();
