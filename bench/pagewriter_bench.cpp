@@ -100,7 +100,7 @@ void writeWithLibtiff(benchmark::State& state, const PageSize& size, const std::
     ::unlink(path.c_str());
 }
 
-std::string runName(const std::string& name) { return name + "/iterations:" + std::to_string(kIterations); }
+std::string runName(const std::string& name) { return name + "/iterations:" + std::to_string(kIterations) + "/real_time"; }
 
 } // namespace
 
