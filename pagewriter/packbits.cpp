@@ -8,30 +8,8 @@ namespace pagewriter {
 namespace {
 constexpr size_t kMaxRun = 128;
 constexpr uint32_t kMaxRowBytes = 0xFFFF; // the row length is a 16-bit count
-} // namespace
 
-bool PackBitsBlock::reserve(size_t more)
-{
-    size_t wanted = capacity_ == 0 ? kInitialBytes : capacity_;
-    while (wanted - used_ < more)
-        wanted += kGrowthBytes;
-    if (wanted == capacity_)
-        return true;
-    void* grown = std::realloc(data_, wanted);
-    if (!grown)
-        return false;
-    data_ = static_cast<uint8_t*>(grown);
-    capacity_ = wanted;
-    return true;
-}
-
-void PackBitsBlock::release()
-{
-    std::free(data_);
-    data_ = nullptr;
-    capacity_ = used_ = 0;
-}
-
+// Encodes one row at dest (room for length + length / 128 + 1 bytes); returns the bytes written.
 size_t packBitsRow(const uint8_t* row, size_t length, uint8_t* dest)
 {
     uint8_t* out = dest;
@@ -61,6 +39,31 @@ size_t packBitsRow(const uint8_t* row, size_t length, uint8_t* dest)
     }
     return static_cast<size_t>(out - dest);
 }
+
+} // namespace
+
+bool PackBitsBlock::reserve(size_t more)
+{
+    size_t wanted = capacity_ == 0 ? kInitialBytes : capacity_;
+    while (wanted - used_ < more)
+        wanted += kGrowthBytes;
+    if (wanted == capacity_)
+        return true;
+    void* grown = std::realloc(data_, wanted);
+    if (!grown)
+        return false;
+    data_ = static_cast<uint8_t*>(grown);
+    capacity_ = wanted;
+    return true;
+}
+
+void PackBitsBlock::release()
+{
+    std::free(data_);
+    data_ = nullptr;
+    capacity_ = used_ = 0;
+}
+
 
 bool packBits(const uint8_t* image, uint32_t size, uint32_t bytesPerRow, PackBitsBlock& out)
 {

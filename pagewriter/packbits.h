@@ -37,7 +37,4 @@ private:
 /// Fails (false) when bytesPerRow is 0 or over 65,535, or when memory runs out.
 bool packBits(const uint8_t* image, uint32_t size, uint32_t bytesPerRow, PackBitsBlock& out);
 
-/// Encodes one row at dest (room for length + length / 128 + 1 bytes); returns the bytes written.
-size_t packBitsRow(const uint8_t* row, size_t length, uint8_t* dest);
-
 } // namespace pagewriter

@@ -250,6 +250,7 @@ TEST_F(PageWriterTiff, LibtiffReadsEveryFileBack)
          {PackedPage::faxLike(1728, 40, 1), PackedPage::faxLike(1728, 80, 2), PackedPage::faxLike(1728, 20, 3)},
          {{200, 100}, {200, 200}, {200, 100}}, false},
         {"PackBits at 400 dpi", kPackBits, {PackedPage::faxLike(3456, 60, 4)}, {{400, 400}}, false},
+        {"PackBits larger than the first block", kPackBits, {PackedPage::alternating(3456, 4676)}, {{400, 400}}, false},
         {"raw, odd strips", 1, {PackedPage::faxLike(24, 3), PackedPage::faxLike(40, 5), PackedPage::faxLike(8, 1)},
          {{200, 200}, {400, 400}, {200, 100}}, true},
         {"PackBits, odd strips", kPackBits, {PackedPage{16, 1, ab}, PackedPage{16, 1, ab}, PackedPage::faxLike(1728, 3)},
@@ -302,11 +303,16 @@ TEST_F(PageWriterTiff, WriteFailingMidwayLeavesNoFile)
             code = 12;
         if (code == 0 && (out.hFile != -1 || ::access(file.c_str(), F_OK) == 0))
             code = 13;
+        // A bitmap page over the limit goes the same way.
+        out.dwPageNumber = 3;
+        if (code == 0 && (dibOutputFile(&out, page.bytes.data(), uint32_t(page.bytes.size())) != 0
+                          || ::access((file + ".003").c_str(), F_OK) == 0))
+            code = 14;
         ::_exit(code);
     }
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_FALSE(imaging_test::fs::exists(file));
+    EXPECT_TRUE(entries().empty()) << "neither the TIFF file nor the bitmap is left";
 }

@@ -31,6 +31,16 @@ struct PackedPage {
         return page;
     }
 
+    // PackBits' worst case: no two neighbouring bytes alike, so the strip outgrows the image.
+    static PackedPage alternating(uint32_t width, uint32_t height)
+    {
+        PackedPage page{width, height, {}};
+        page.bytes.resize(size_t{page.rowBytes()} * height);
+        for (size_t i = 0; i < page.bytes.size(); ++i)
+            page.bytes[i] = (i % 2) ? 0x00 : 0xFF;
+        return page;
+    }
+
     // Black where a bit is 0 (photometric min-is-black), as libtiff's reader gives it.
     Bits bits() const
     {
