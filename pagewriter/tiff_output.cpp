@@ -139,8 +139,8 @@ bool writePage(PageOutputFile& file, const uint8_t* bits, uint32_t byteCount, in
         strip = bytesOf(block.data(), block.used());
     }
     const uint32_t stripOffset = file.dwEndOffset;
-    // Every offset in the file is 32 bits.
-    if (strip.size() + kPageTailBytes > std::numeric_limits<uint32_t>::max() - stripOffset)
+    // A page goes after the header, and every offset in the file is 32 bits.
+    if (stripOffset < kHeaderBytes || strip.size() + kPageTailBytes > std::numeric_limits<uint32_t>::max() - stripOffset)
         return false;
     const auto stripBytes = static_cast<uint32_t>(strip.size());
     const uint32_t directory = stripOffset + stripBytes + kRationalBytes;
