@@ -73,20 +73,26 @@ CHttpAnswer::State CHttpAnswer::append(const char* data, size_t size)
 {
     if (state_ != State::Incomplete)
         return state_;
-    if (size > maxBytes_ - raw_.size()) {
-        state_ = State::Failed;
-        return state_;
-    }
+    // Bytes beyond the limit count only when the answer is not complete without them.
+    const bool cut = size > maxBytes_ - raw_.size();
     const size_t searchFrom = raw_.size() >= 3 ? raw_.size() - 3 : 0;
-    raw_.append(data, size);
+    raw_.append(data, cut ? maxBytes_ - raw_.size() : size);
+    process(searchFrom);
+    if (cut && state_ == State::Incomplete)
+        state_ = State::Failed;
+    return state_;
+}
+
+void CHttpAnswer::process(size_t searchFrom)
+{
     if (framing_ == Framing::Unknown) {
         const size_t end = raw_.find(kHeadEnd, searchFrom);
         if (end == std::string::npos)
-            return state_;
+            return;
         bodyStart_ = end + kHeadEnd.size();
         readHead();
         if (state_ != State::Incomplete)
-            return state_;
+            return;
     }
     switch (framing_) {
     case Framing::Length:
@@ -99,7 +105,6 @@ CHttpAnswer::State CHttpAnswer::append(const char* data, size_t size)
     default:
         break;
     }
-    return state_;
 }
 
 void CHttpAnswer::readHead()

@@ -62,6 +62,7 @@ public:
 
 private:
     enum class Framing { Unknown, Length, Chunked, UntilClose };
+    void process(size_t searchFrom);
     void readHead();
     void readChunks();
 
