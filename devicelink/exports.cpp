@@ -85,13 +85,25 @@ int MFPIF_DFAPI_GetIPAddrByPrinterPort(const char* printerName, const char* port
     });
 }
 
-int MFPIF_DFAPI_ProtocolVer(void) { return 1; }
+int MFPIF_DFAPI_ProtocolVer(void)
+{
+    return guardedExport(0, [] { return 1; });
+}
 
-int getInterfaceRevision(void) { return 1; }
+int getInterfaceRevision(void)
+{
+    return guardedExport(0, [] { return 1; });
+}
 
-int initialize(void) { return 0; }
+int initialize(void)
+{
+    return guardedExport(0, [] { return 0; });
+}
 
-int uninitialize(void) { return 0; }
+int uninitialize(void)
+{
+    return guardedExport(0, [] { return 0; });
+}
 
 int32_t createNode(mfpif_Halvet_R1::INodePtr unused, mfpif_Halvet_R1::INodePtr* out)
 {
