@@ -1,6 +1,7 @@
 // A small TCP client over IPv4 in which every blocking step is bounded by a time-out: name
 // resolution, connect, send and receive. Sends never raise SIGPIPE, so a peer that closed the
-// connection is an error to the caller, never the end of the process.
+// connection is an error to the caller, never the end of the process. A negative time-out waits
+// without limit; callers that talk to devices pass a bounded one.
 #pragma once
 
 #include "platform/files.h"
