@@ -1,0 +1,311 @@
+#include "devicelink/soap_session.h"
+
+#include "devicelink/http_transport.h"
+#include "platform/com.h"
+#include "platform/files.h"
+#include "platform/text.h"
+
+#include <atomic>
+
+namespace CMSoapSLib_Ostrel_R1 {
+
+using namespace mfpif_Halvet_R1;
+
+namespace {
+
+// A stored answer larger than this is not read.
+constexpr size_t kMaxStoredAnswerBytes = kMaxAnswerBytes;
+
+// Replaces every child of response by answer.
+void placeAnswer(const INodePtr& response, const INodePtr& answer)
+{
+    while (response->getLastChild())
+        response->removeChild(response->getFirstChild());
+    response->appendChild(answer);
+}
+
+// The stored answer: the file's lines joined without their line ends.
+int32_t readStoredAnswer(std::string_view path, const INodePtr& response)
+{
+    std::string content;
+    if (platform::readFile(platform::nativePath(path), content, kMaxStoredAnswerBytes) != platform::ReadStatus::Ok)
+        content.clear();
+    DOMString text;
+    text.reserve(content.size());
+    for (size_t i = 0; i < content.size(); ++i) {
+        if (content[i] == '\n' || (content[i] == '\r' && i + 1 < content.size() && content[i + 1] == '\n'))
+            continue;
+        text.push_back(content[i]);
+    }
+    try {
+        const INodePtr root = response->getOwnerDocument()->loadXML(text, false);
+        if (!root)
+            return SOAP_E_ANSWER;
+        placeAnswer(response, root);
+        return SOAP_OK;
+    } catch (const IDOMException&) {
+        return SOAP_E_ANSWER;
+    }
+}
+
+// The first child of node whose local name is name, or null.
+INodePtr childByLocalName(const INodePtr& node, std::string_view name)
+{
+    for (INodePtr c = node->getFirstChild(); c; c = c->getNextSibling())
+        if (LocalNameOf(c) == name)
+            return c;
+    return nullptr;
+}
+
+enum class Scheme { None, File, Http };
+
+// Checks the arguments and reads the scheme; rest receives what follows "://".
+Scheme schemeOf(const char* url, const char* soapAction, const INodePtr& request, const INodePtr& response,
+                std::string_view& rest)
+{
+    if (!url || !*url || !soapAction || !*soapAction || !request || !response)
+        return Scheme::None;
+    const std::string_view text(url);
+    const size_t separator = text.find("://");
+    if (separator == std::string_view::npos)
+        return Scheme::None;
+    rest = text.substr(separator + 3);
+    const std::string_view scheme = text.substr(0, separator);
+    if (platform::equalsNoCase(scheme, "file"))
+        return Scheme::File;
+    if (platform::equalsNoCase(scheme, "http"))
+        return Scheme::Http;
+    return Scheme::None;
+}
+
+/// The session object: an element of the XML library with the call operations. Its node and
+/// element operations are those of an element the library makes for it.
+class CSoapSession final : public ISoapSession {
+public:
+    CSoapSession()
+        : element_(CXMLDOCLIB_Ostrel::createEmptyDocument()->createElement("CMSoapSession")),
+          comStatus_(platform::com::initializeThread())
+    {
+    }
+    ~CSoapSession() override
+    {
+        if (comStatus_ == S_OK)
+            platform::com::uninitializeThread();
+    }
+
+    int32_t call(const char* url, const char* soapAction, const INodePtr& request, const INodePtr& response,
+                 int timeoutMs, int receiveSize) override
+    {
+        return SessionCall(url, soapAction, request, response, timeoutMs, receiveSize,
+                           element_->getAttribute("space") == "preserve");
+    }
+    int32_t call(const char* url, const char* soapAction, const INodePtr& request, const INodePtr& response,
+                 int, int, int32_t, int32_t, int32_t) override
+    {
+        std::string_view rest;
+        switch (schemeOf(url, soapAction, request, response, rest)) {
+        case Scheme::File:
+            return readStoredAnswer(rest, response);
+        default:
+            return SOAP_E_ARGUMENT;
+        }
+    }
+    int32_t getInterfaceRevision() override { return 1; }
+
+    // ---- counting ----
+    int32_t addRef() override { return ++refs_; }
+    int32_t release() override
+    {
+        const int32_t left = --refs_;
+        if (left == 0)
+            delete this;
+        return left;
+    }
+    int32_t getRefCount() const override { return refs_; }
+
+    // ---- the element's own operations ----
+    DOMString getNodeName() override { return element_->getNodeName(); }
+    DOMString getNodeValue() override { return element_->getNodeValue(); }
+    INodePtr setNodeValue(const DOMString& value) override { return me(element_->setNodeValue(value)); }
+    int32_t getNodeType() override { return element_->getNodeType(); }
+    INodePtr getParentNode() override { return element_->getParentNode(); }
+    INodeListPtr getChildNodes() override { return element_->getChildNodes(); }
+    INodePtr getFirstChild() override { return element_->getFirstChild(); }
+    INodePtr getLastChild() override { return element_->getLastChild(); }
+    INodePtr getPreviousSibling() override { return element_->getPreviousSibling(); }
+    INodePtr getNextSibling() override { return element_->getNextSibling(); }
+    INamedNodeMapPtr getAttributes() override { return element_->getAttributes(); }
+    IDocumentPtr getOwnerDocument() override { return element_->getOwnerDocument(); }
+    INodePtr insertBefore(const INodePtr& newChild, const INodePtr& refChild) override
+    {
+        return element_->insertBefore(newChild, refChild);
+    }
+    INodePtr replaceChild(const INodePtr& newChild, const INodePtr& oldChild) override
+    {
+        return element_->replaceChild(newChild, oldChild);
+    }
+    INodePtr removeChild(const INodePtr& oldChild) override { return element_->removeChild(oldChild); }
+    INodePtr appendChild(const INodePtr& newChild) override { return element_->appendChild(newChild); }
+    bool hasChildNodes() override { return element_->hasChildNodes(); }
+    INodePtr cloneNode(bool deep) override { return element_->cloneNode(deep); }
+    DOMString getLocalName() override { return element_->getLocalName(); }
+    DOMString getNamespaceURI() override { return element_->getNamespaceURI(); }
+    DOMString getPrefix() override { return element_->getPrefix(); }
+    void setPrefix(const DOMString& prefix) override { element_->setPrefix(prefix); }
+    bool hasAttributes() override { return element_->hasAttributes(); }
+    DOMString getXML() override { return element_->getXML(); }
+    void writeXML(std::ostream& out) override { element_->writeXML(out); }
+    DOMString getText() override { return element_->getText(); }
+    INodePtr setText(const DOMString& text) override { return me(element_->setText(text)); }
+    int32_t getInteger() override { return element_->getInteger(); }
+    INodePtr setInteger(int32_t value) override { return me(element_->setInteger(value)); }
+    INodeListPtr selectNodes(const DOMString& path) override { return element_->selectNodes(path); }
+    INodePtr selectSingleNode(const DOMString& path) override { return element_->selectSingleNode(path); }
+    CXMLDOCLIB_Ostrel::NodeCore* core() override { return element_->core(); }
+
+    DOMString getAttribute(const DOMString& name) override { return element_->getAttribute(name); }
+    IElementPtr setAttribute(const DOMString& name, const DOMString& value) override
+    {
+        element_->setAttribute(name, value);
+        return IElementPtr(this);
+    }
+    IElementPtr removeAttribute(const DOMString& name) override
+    {
+        element_->removeAttribute(name);
+        return IElementPtr(this);
+    }
+    IAttrPtr getAttributeNode(const DOMString& name) override { return element_->getAttributeNode(name); }
+    IAttrPtr setAttributeNode(const IAttrPtr& attribute) override { return element_->setAttributeNode(attribute); }
+    IAttrPtr removeAttributeNode(const IAttrPtr& attribute) override
+    {
+        return element_->removeAttributeNode(attribute);
+    }
+    INodeListPtr getElementsByTagName(const DOMString& name) override { return element_->getElementsByTagName(name); }
+    IElementPtr normalize() override
+    {
+        element_->normalize();
+        return IElementPtr(this);
+    }
+
+private:
+    // The session in place of its element in a result that names the element itself.
+    INodePtr me(const INodePtr& result)
+    {
+        return result.get() == static_cast<INode*>(element_.get()) ? INodePtr(this) : result;
+    }
+
+    IElementPtr element_;
+    HRESULT comStatus_;
+    std::atomic<int32_t> refs_{1};
+};
+
+} // namespace
+
+DOMString LocalNameOf(const INodePtr& node)
+{
+    DOMString name = node->getNodeName();
+    const size_t colon = name.find(':');
+    return colon == DOMString::npos ? name : name.substr(colon + 1);
+}
+
+int32_t StatusOfTransport(int32_t transportCode)
+{
+    switch (transportCode) {
+    case TRANSPORT_OK:
+        return SOAP_OK;
+    case TRANSPORT_EMPTY_INPUT:
+        return SOAP_E_ARGUMENT;
+    case TRANSPORT_UNREADABLE:
+        return SOAP_E_ANSWER;
+    case 4:
+        return SOAP_E_TRANSPORT4;
+    case 5:
+        return SOAP_E_TRANSPORT5;
+    case TRANSPORT_STARTUP:
+        return SOAP_E_STARTUP;
+    case 7:
+        return SOAP_E_TRANSPORT7;
+    default:
+        return SOAP_E_FAIL;
+    }
+}
+
+DOMString EnvelopeText(const INodePtr& request)
+{
+    const IDocumentPtr document = request->getOwnerDocument();
+    const IElementPtr envelope = document->createElement("env:Envelope");
+    envelope->setAttribute("xmlns:env", kEnvelopeNamespace);
+    envelope->setAttribute("env:encodingStyle", kEncodingNamespace);
+    envelope->setAttribute("xmlns:enc", kEncodingNamespace);
+    const IElementPtr body = document->createElement("env:Body");
+    envelope->appendChild(body);
+    body->appendChild(request);
+    DOMString text = envelope->getXML();
+    body->removeChild(request);
+    return text;
+}
+
+int32_t PlaceHttpAnswer(std::string_view answer, const INodePtr& response, bool preserve)
+{
+    const size_t headEnd = answer.find("\r\n\r\n");
+    if (headEnd == std::string_view::npos)
+        return SOAP_E_ANSWER;
+    const std::string_view head = answer.substr(0, headEnd);
+    const std::string_view body = answer.substr(headEnd + 4);
+    constexpr std::string_view kVersion = "HTTP/1.1 ";
+    if (const size_t status = head.find(kVersion); status != std::string_view::npos && status + kVersion.size() < head.size()) {
+        const char first = head[status + kVersion.size()];
+        if (first == '4')
+            return SOAP_E_ARGUMENT;
+        if (first == '5')
+            return SOAP_E_ANSWER;
+    }
+    try {
+        const INodePtr root = response->getOwnerDocument()->loadXML(DOMString(body), preserve);
+        if (!root || LocalNameOf(root) != "Envelope")
+            return SOAP_E_ANSWER;
+        const INodePtr soapBody = childByLocalName(root, "Body");
+        if (!soapBody)
+            return SOAP_E_ANSWER;
+        INodePtr element = soapBody->getFirstChild();
+        while (element && element->getNodeType() != ELEMENT_NODE)
+            element = element->getNextSibling();
+        if (!element)
+            return SOAP_E_ANSWER;
+        soapBody->removeChild(element);
+        placeAnswer(response, element);
+        return SOAP_OK;
+    } catch (const IDOMException&) {
+        return SOAP_E_ANSWER;
+    }
+}
+
+int32_t SessionCall(const char* url, const char* soapAction, const INodePtr& request, const INodePtr& response,
+                    int timeoutMs, int, bool preserve)
+{
+    std::string_view rest;
+    switch (schemeOf(url, soapAction, request, response, rest)) {
+    case Scheme::File:
+        return readStoredAnswer(rest, response);
+    case Scheme::Http:
+        break;
+    default:
+        return SOAP_E_ARGUMENT;
+    }
+    DOMString message;
+    try {
+        message = EnvelopeText(request);
+    } catch (const IDOMException&) {
+        return SOAP_E_ARGUMENT;
+    }
+    std::string answer;
+    const int32_t code = HttpExchange(url, soapAction, std::string_view(message.data(), message.size()), answer,
+                                      timeoutMs, kReceiveBlockBytes);
+    if (code != TRANSPORT_OK)
+        return StatusOfTransport(code);
+    return PlaceHttpAnswer(answer, response, preserve);
+}
+
+INodePtr CreateSession() { return adopt<INode>(new CSoapSession()); }
+
+} // namespace CMSoapSLib_Ostrel_R1

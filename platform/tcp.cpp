@@ -1,0 +1,245 @@
+#include "platform/tcp.h"
+
+#include "platform/text.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <fcntl.h>
+#include <mutex>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A point in time timeoutMs from now; a negative time-out never ends.
+class Deadline {
+public:
+    explicit Deadline(int timeoutMs)
+        : unlimited_(timeoutMs < 0), end_(Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs))
+    {
+    }
+    // Milliseconds left for poll: -1 without limit, 0 when the time is up.
+    int remaining() const
+    {
+        if (unlimited_)
+            return -1;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end_ - Clock::now()).count();
+        return left > 0 ? static_cast<int>(left) : 0;
+    }
+    bool unlimited() const { return unlimited_; }
+
+private:
+    bool unlimited_;
+    Clock::time_point end_;
+};
+
+// Waits for events on fd until the deadline: >0 ready, 0 time is up, <0 an error.
+int waitFor(int fd, short events, const Deadline& deadline)
+{
+    for (;;) {
+        pollfd p{fd, events, 0};
+        const int rc = ::poll(&p, 1, deadline.remaining());
+        if (rc < 0 && errno == EINTR)
+            continue;
+        if (rc < 0)
+            return -1;
+        return rc;
+    }
+}
+
+// The last label of a host name is "invalid": such names never resolve.
+bool underInvalid(std::string_view host)
+{
+    while (!host.empty() && host.back() == '.')
+        host.remove_suffix(1);
+    const std::string lower = asciiLower(host);
+    return lower == "invalid" || lower.ends_with(".invalid");
+}
+
+// The resolver's answer, shared with its worker so that a worker left behind at the time-out
+// only ever touches its own copy.
+struct Resolution {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    std::optional<uint32_t> address;
+};
+
+std::optional<uint32_t> lookUp(const std::string& host)
+{
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* list = nullptr;
+    if (::getaddrinfo(host.c_str(), nullptr, &hints, &list) != 0 || !list)
+        return std::nullopt;
+    std::optional<uint32_t> found;
+    for (const addrinfo* a = list; a && !found; a = a->ai_next)
+        if (a->ai_family == AF_INET && a->ai_addr)
+            found = reinterpret_cast<const sockaddr_in*>(a->ai_addr)->sin_addr.s_addr;
+    ::freeaddrinfo(list);
+    return found;
+}
+
+std::optional<uint32_t> resolveBefore(std::string_view host, const Deadline& deadline)
+{
+    uint32_t address = 0;
+    if (parseIPv4(host, address))
+        return address;
+    if (host.empty() || underInvalid(host) || host.find('\0') != std::string_view::npos)
+        return std::nullopt;
+    auto state = std::make_shared<Resolution>();
+    try {
+        std::thread([state, name = std::string(host)] {
+            auto found = lookUp(name);
+            std::lock_guard lock(state->mutex);
+            state->address = found;
+            state->finished = true;
+            state->done.notify_all();
+        }).detach();
+    } catch (const std::system_error&) {
+        return std::nullopt;
+    }
+    std::unique_lock lock(state->mutex);
+    if (deadline.unlimited())
+        state->done.wait(lock, [&] { return state->finished; });
+    else
+        state->done.wait_for(lock, std::chrono::milliseconds(deadline.remaining()), [&] { return state->finished; });
+    return state->finished ? state->address : std::nullopt;
+}
+
+void setWhy(ConnectError* why, ConnectError value)
+{
+    if (why)
+        *why = value;
+}
+
+} // namespace
+
+bool parseIPv4(std::string_view text, uint32_t& address)
+{
+    if (text.empty() || text.size() > 63)
+        return false;
+    char buffer[64];
+    text.copy(buffer, text.size());
+    buffer[text.size()] = '\0';
+    in_addr a{};
+    if (::inet_aton(buffer, &a) == 0)
+        return false;
+    address = a.s_addr;
+    return true;
+}
+
+std::string formatIPv4(uint32_t address)
+{
+    const auto* b = reinterpret_cast<const unsigned char*>(&address);
+    char text[16];
+    std::snprintf(text, sizeof text, "%d.%d.%d.%d", b[0], b[1], b[2], b[3]);
+    return text;
+}
+
+std::optional<uint32_t> resolveIPv4(std::string_view host, int timeoutMs)
+{
+    return resolveBefore(host, Deadline(timeoutMs));
+}
+
+std::unique_ptr<TcpConnection> TcpConnection::connect(std::string_view host, uint16_t port, int timeoutMs,
+                                                      ConnectError* why)
+{
+    setWhy(why, ConnectError::Failed);
+    const Deadline deadline(timeoutMs);
+    const auto address = resolveBefore(host, deadline);
+    if (!address) {
+        setWhy(why, deadline.remaining() == 0 ? ConnectError::TimedOut : ConnectError::NotResolved);
+        return nullptr;
+    }
+    FileDescriptor socket(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    if (!socket.valid())
+        return nullptr;
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    to.sin_addr.s_addr = *address;
+    int rc = ::connect(socket.get(), reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    if (rc != 0 && errno != EINPROGRESS && errno != EINTR) {
+        setWhy(why, errno == ECONNREFUSED ? ConnectError::Refused : ConnectError::Failed);
+        return nullptr;
+    }
+    if (rc != 0) {
+        rc = waitFor(socket.get(), POLLOUT, deadline);
+        if (rc == 0) {
+            setWhy(why, ConnectError::TimedOut);
+            return nullptr;
+        }
+        int error = 0;
+        socklen_t length = sizeof error;
+        if (rc < 0 || ::getsockopt(socket.get(), SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
+            setWhy(why, error == ECONNREFUSED ? ConnectError::Refused : ConnectError::Failed);
+            return nullptr;
+        }
+    }
+    setWhy(why, ConnectError::None);
+    return std::unique_ptr<TcpConnection>(new TcpConnection(std::move(socket)));
+}
+
+bool TcpConnection::sendAll(std::string_view data, int timeoutMs)
+{
+    const Deadline deadline(timeoutMs);
+    while (!data.empty()) {
+        const ssize_t n = ::send(socket_.get(), data.data(), data.size(), MSG_NOSIGNAL);
+        if (n > 0) {
+            data.remove_prefix(static_cast<size_t>(n));
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK))
+            return false;
+        if (waitFor(socket_.get(), POLLOUT, deadline) <= 0)
+            return false;
+    }
+    return true;
+}
+
+long TcpConnection::receive(void* buffer, size_t size, int timeoutMs, bool* timedOut)
+{
+    if (timedOut)
+        *timedOut = false;
+    const Deadline deadline(timeoutMs);
+    for (;;) {
+        const ssize_t n = ::recv(socket_.get(), buffer, size, 0);
+        if (n >= 0)
+            return static_cast<long>(n);
+        if (errno == EINTR)
+            continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK)
+            return -1;
+        const int rc = waitFor(socket_.get(), POLLIN, deadline);
+        if (rc == 0) {
+            if (timedOut)
+                *timedOut = true;
+            return 0;
+        }
+        if (rc < 0)
+            return -1;
+    }
+}
+
+TcpConnection::~TcpConnection()
+{
+    if (socket_.valid())
+        ::shutdown(socket_.get(), SHUT_RDWR);
+}
+
+} // namespace platform

@@ -1,0 +1,58 @@
+// A small TCP client over IPv4 in which every blocking step is bounded by a time-out: name
+// resolution, connect, send and receive. Sends never raise SIGPIPE, so a peer that closed the
+// connection is an error to the caller, never the end of the process. A negative time-out waits
+// without limit; callers that talk to devices pass a bounded one.
+#pragma once
+
+#include "platform/files.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+/// Reads a dotted IPv4 address the way the classic resolver does ("192.0.2.7", also "127.1" or
+/// hexadecimal parts); address is in network byte order. False when the text is not one.
+bool parseIPv4(std::string_view text, uint32_t& address);
+
+/// The dotted form "a.b.c.d" of an address in network byte order.
+std::string formatIPv4(uint32_t address);
+
+/// The first IPv4 address of a host name or dotted address, waiting at most timeoutMs
+/// milliseconds for the resolver. Names under ".invalid" fail at once without asking it.
+std::optional<uint32_t> resolveIPv4(std::string_view host, int timeoutMs);
+
+/// Why a connection could not be made.
+enum class ConnectError { None, NotResolved, Refused, TimedOut, Failed };
+
+/// A connected TCP stream; shut down in both directions and closed when destroyed.
+class TcpConnection {
+public:
+    /// Resolves host and connects to port, all within timeoutMs milliseconds. Null on failure,
+    /// with the reason in why when given.
+    static std::unique_ptr<TcpConnection> connect(std::string_view host, uint16_t port, int timeoutMs,
+                                                  ConnectError* why = nullptr);
+
+    /// Sends all of data, continuing after partial sends, within timeoutMs milliseconds in all.
+    /// False when the time ran out or the peer is gone.
+    bool sendAll(std::string_view data, int timeoutMs);
+
+    /// Receives up to size bytes, waiting at most timeoutMs milliseconds for them. The count
+    /// received; 0 when the peer closed the connection or the time ran out (timedOut tells which);
+    /// -1 on an error.
+    long receive(void* buffer, size_t size, int timeoutMs, bool* timedOut = nullptr);
+
+    ~TcpConnection();
+    TcpConnection(const TcpConnection&) = delete;
+    TcpConnection& operator=(const TcpConnection&) = delete;
+
+private:
+    explicit TcpConnection(FileDescriptor socket) : socket_(std::move(socket)) {}
+    FileDescriptor socket_;
+};
+
+} // namespace platform
