@@ -442,9 +442,11 @@ std::optional<std::string> createTempFile(const std::string& folder, std::string
 FileLock::FileLock(const std::string& path)
 {
     const std::string lockPath = path + ".lock";
-    fd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    // Never through a link, and never waiting on a FIFO or device put in the lock file's place.
+    const int flags = O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
+    fd_ = ::open(lockPath.c_str(), flags, 0666);
     if (fd_ < 0 && errno == ENOENT && createDirectories(parentPath(lockPath)))
-        fd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        fd_ = ::open(lockPath.c_str(), flags, 0666);
     if (fd_ < 0) {
         error_ = std::error_code(errno, std::generic_category());
         return;
