@@ -76,6 +76,12 @@ int runInChild(const std::function<int()>& body, int timeoutSeconds)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+bool runningInCi()
+{
+    const char* ci = std::getenv("CI");
+    return ci && *ci;
+}
+
 std::string helperProgram(const std::string& name)
 {
     return platform::joinPath(platform::parentPath(platform::programPath()), name);

@@ -33,6 +33,10 @@ std::string readTextFile(const std::string& path);
 /// timeoutSeconds (it is then killed) or ended by a signal: calls that might block for ever stay bounded.
 int runInChild(const std::function<int()>& body, int timeoutSeconds = 20);
 
+/// True when the environment variable CI is set: a test that cannot start the real component it
+/// needs then fails instead of skipping.
+bool runningInCi();
+
 /// Path of a helper program built beside the test programs.
 std::string helperProgram(const std::string& name);
 
