@@ -30,6 +30,12 @@ function(qelta_library name kind)
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
 endfunction()
 
+# qelta_install(target ...) - installs programs into bin/ and libraries and component servers into
+# lib/, the layout the platform layer expects (the system folder var/ sits beside lib/).
+function(qelta_install)
+  install(TARGETS ${ARGN} RUNTIME DESTINATION bin LIBRARY DESTINATION lib)
+endfunction()
+
 # qelta_test(name SOURCES ... LIBS ...) - one GoogleTest program per unit, registered with CTest.
 function(qelta_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
