@@ -33,9 +33,9 @@ if [ "$(id -u)" = 0 ]; then
   out=$(cd "$copy" && setpriv --reuid=nobody --regid=nogroup --clear-groups env -u QELTA_ROOT HOME="$copy" \
           TMPDIR=/tmp LD_LIBRARY_PATH="$copy/lib" ./platform_files_test 2>&1) || { echo "$out"; rm -rf "$copy"; exit 1; }
   rm -rf "$copy"
-  echo "$out" | tail -n 3
-  if echo "$out" | grep -q '^\[  SKIPPED \]'; then
-    echo "$out" | grep '^\[  SKIPPED \]'
+  tail -n 3 <<<"$out"
+  if grep -q '^\[  SKIPPED \]' <<<"$out"; then
+    grep '^\[  SKIPPED \]' <<<"$out"
     echo "check: permission tests were skipped as an unprivileged user"
     exit 1
   fi
