@@ -371,8 +371,7 @@ bool FileReplacement::commit(bool replace, std::error_code* error)
         }
         ::unlink(path_.c_str());
     }
-    committed_ = true;
-    file_.reset();
+    committed_ = true; // the descriptor stays open for writers that still hold it
     syncFolder(parentPath(target_));
     return true;
 }
