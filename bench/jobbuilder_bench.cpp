@@ -14,6 +14,7 @@
 #include "platform/files.h"
 #include "platform/library.h"
 #include "platform/spooler.h"
+#include "platform/tests/support/recording_spooler.h"
 
 #include <benchmark/benchmark.h>
 #include <tiffio.h>

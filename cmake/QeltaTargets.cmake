@@ -9,8 +9,9 @@ if(QELTA_BUILD_FUZZ)
   if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
     message(FATAL_ERROR "Fuzz targets need clang (configure with the 'fuzz' preset)")
   endif()
-  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
-  add_link_options(-fsanitize=address,undefined)
+  # Every sanitizer report stops the run, so a finding is never printed and passed over.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
 endif()
 
 # Our own code builds with warnings as errors.
@@ -27,6 +28,12 @@ function(qelta_library name kind)
   add_library(${name} ${kind} ${ARGN})
   qelta_warnings(${name})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+endfunction()
+
+# qelta_install(target ...) - installs programs into bin/ and libraries and component servers into
+# lib/, the layout the platform layer expects (the system folder var/ sits beside lib/).
+function(qelta_install)
+  install(TARGETS ${ARGN} RUNTIME DESTINATION bin LIBRARY DESTINATION lib)
 endfunction()
 
 # qelta_test(name SOURCES ... LIBS ...) - one GoogleTest program per unit, registered with CTest.

@@ -43,10 +43,7 @@ private:
 // Copies a file over another (replacing it whole: written beside, then renamed).
 bool copyFile(const std::string& from, const std::string& to)
 {
-    std::string content;
-    if (platform::readFile(from, content, size_t{1} << 31) != platform::ReadStatus::Ok)
-        return false;
-    return platform::writeFileAtomic(to, content);
+    return platform::copyFileAtomic(from, to);
 }
 
 // Moves a file over another. When both names are already one file, only the source name goes.

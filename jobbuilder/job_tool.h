@@ -7,8 +7,8 @@
 #include "jobbuilder/imaging_binding.h"
 #include "jobbuilder/job.h"
 #include "jobbuilder/pjl_stream.h"
-#include "platform/servers/IQeltaMD5Tool.h"
-#include "platform/servers/IResultReceiverInfo.h"
+#include "servers/IQeltaMD5Tool.h"
+#include "servers/IResultReceiverInfo.h"
 #include "sendlog/IQeltaLogTool.h"
 
 class CQeltaJobTool : public platform::com::Object<IQeltaJobTool> {

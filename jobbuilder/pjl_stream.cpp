@@ -54,7 +54,7 @@ std::string firstBytes(std::string_view text, size_t n) { return std::string(pla
 // Copies exactly size bytes of the image into fd; a short image fails.
 bool copyImage(const std::string& path, uint32_t size, int fd)
 {
-    const int in = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int in = platform::openRegularFile(path, O_RDONLY);
     if (in < 0)
         return false;
     char buf[65536];
@@ -166,16 +166,15 @@ bool BuildJobStream(const CQeltaJob& job, const std::string& jobName, const CJob
     const auto folder = platform::knownFolder(platform::KnownFolder::Temp);
     if (!folder || !platform::createDirectories(*folder))
         return false;
-    const auto path = platform::createTempFile(*folder, "FAX", ".tmp");
+    platform::FileDescriptor file;
+    const auto path = platform::createTempFile(*folder, "FAX", ".tmp", nullptr, &file);
     if (!path)
         return false;
     CJobStream stream;
     stream.m_strPath = *path;
+    stream.m_fd = file.release();
     if (path->size() >= kStreamPathField)
         return false; // the path must fit its field with a terminating zero
-    stream.m_fd = ::open(path->c_str(), O_RDWR | O_TRUNC | O_CLOEXEC);
-    if (stream.m_fd < 0)
-        return false;
 
     char field[kStreamPathField] = {};
     std::memcpy(field, path->data(), path->size());

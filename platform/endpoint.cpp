@@ -4,17 +4,20 @@
 #include "platform/state.h"
 #include "platform/text.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <poll.h>
 #include <random>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <vector>
 
 namespace platform {
 
@@ -37,15 +40,41 @@ std::string hex(uint64_t v, int digits)
     return buf;
 }
 
-std::string handleBase(EndpointHandle h) { return joinPath(endpointFolder(), "h-" + hex(h, 8)); }
+// The endpoint folder after checking that only this user can reach it; nothing (with why) otherwise.
+// A folder that others may write to could hold their links or sockets in place of ours.
+std::optional<std::string> privateFolder(std::string* why = nullptr)
+{
+    const std::string folder = endpointFolder();
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno == ENOENT) {
+        createDirectories(parentPath(folder));
+        ::mkdir(folder.c_str(), 0700);
+    }
+    struct stat st {};
+    std::string problem;
+    if (::lstat(folder.c_str(), &st) != 0)
+        problem = std::string("cannot make it: ") + std::strerror(errno);
+    else if (!S_ISDIR(st.st_mode))
+        problem = "it is no folder";
+    else if (st.st_uid != ::geteuid())
+        problem = "it belongs to another user";
+    else if ((st.st_mode & 077) != 0)
+        problem = "other users have access to it";
+    if (problem.empty())
+        return folder;
+    if (why)
+        *why = "endpoint folder " + folder + ": " + problem;
+    return std::nullopt;
+}
+
+std::string handleBase(const std::string& folder, EndpointHandle h) { return joinPath(folder, "h-" + hex(h, 8)); }
 
 // Class and title name one endpoint; the file name comes from both (classes match without regard to case).
-std::string nameLockPath(std::string_view className, std::string_view title)
+std::string nameLockPath(const std::string& folder, std::string_view className, std::string_view title)
 {
     std::string key = asciiLower(className);
     key.push_back('\0');
     key.append(title);
-    return joinPath(endpointFolder(), "n-" + hex(fnv1a(key), 16) + "-" + hex(fnv1a(std::string("t") + key), 16) + ".lock");
+    return joinPath(folder, "n-" + hex(fnv1a(key), 16) + "-" + hex(fnv1a(std::string("t") + key), 16) + ".lock");
 }
 
 // Open-file-description locks: a live owner holds a write lock on the whole file; anyone can
@@ -64,7 +93,7 @@ struct flock wholeFile(short type)
 int lockExclusive(const std::string& path)
 {
     for (int attempt = 0; attempt < 8; ++attempt) {
-        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
         if (fd < 0)
             return -1;
         struct flock l = wholeFile(F_WRLCK);
@@ -73,8 +102,8 @@ int lockExclusive(const std::string& path)
             return -1;
         }
         struct stat held, now;
-        if (::fstat(fd, &held) == 0 && ::stat(path.c_str(), &now) == 0 && held.st_dev == now.st_dev
-            && held.st_ino == now.st_ino)
+        if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && ::lstat(path.c_str(), &now) == 0
+            && held.st_dev == now.st_dev && held.st_ino == now.st_ino)
             return fd;
         ::close(fd); // removed or replaced while we locked it: try the file that is there now
     }
@@ -84,13 +113,11 @@ int lockExclusive(const std::string& path)
 // True when a live process holds the lock on path.
 bool heldByLiveOwner(const std::string& path)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    const FileDescriptor file(openRegularFile(path, O_RDONLY | O_NOFOLLOW));
+    if (!file.valid())
         return false;
     struct flock l = wholeFile(F_WRLCK);
-    const bool held = ::fcntl(fd, F_OFD_GETLK, &l) == 0 && l.l_type != F_UNLCK;
-    ::close(fd);
-    return held;
+    return ::fcntl(file.get(), F_OFD_GETLK, &l) == 0 && l.l_type != F_UNLCK;
 }
 
 bool socketAddress(const std::string& path, sockaddr_un& address)
@@ -107,24 +134,62 @@ bool socketAddress(const std::string& path, sockaddr_un& address)
 
 std::string endpointFolder()
 {
-    std::string folder;
     if (auto root = stateRoot())
-        folder = *root + "/run";
-    else if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && runtime[0] == '/')
-        folder = std::string(runtime) + "/qelta";
-    else
-        folder = "/tmp/qelta-" + std::to_string(::getuid());
-    if (!isDirectory(folder)) {
-        createDirectories(folder);
-        ::chmod(folder.c_str(), 0700);
-    }
-    return folder;
+        return *root + "/run";
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && runtime[0] == '/')
+        return std::string(runtime) + "/qelta";
+    return "/tmp/qelta-" + std::to_string(::getuid());
 }
 
 uint32_t registerMessage(std::string_view name)
 {
-    // Registered numbers lie in 0xC000-0xFFFF, as the suite's programs expect of them.
-    return 0xC000u + static_cast<uint32_t>(fnv1a(asciiLower(name)) % 0x4000u);
+    // Each name gets the next free number of 0xC000-0xFFFF from a table that every process of the
+    // user shares, one "number name" line per name (names in lower case): two names never share a number.
+    constexpr uint32_t kFirst = 0xC000, kLast = 0xFFFF;
+    constexpr size_t kMaxName = 255;
+    if (name.empty() || name.size() > kMaxName
+        || std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
+        return 0;
+    const auto folder = privateFolder();
+    if (!folder)
+        return 0;
+    const std::string key = asciiLower(name);
+    const std::string path = joinPath(*folder, "messages.tbl");
+    FileLock lock(path);
+    if (!lock.locked())
+        return 0;
+    std::string table;
+    const ReadStatus status = readFile(path, table, (kLast - kFirst + 1) * (kMaxName + 6));
+    if (status != ReadStatus::Ok && status != ReadStatus::NotFound)
+        return 0;
+    std::vector<bool> taken(kLast - kFirst + 1, false);
+    uint32_t next = kFirst;
+    for (size_t pos = 0; pos < table.size();) {
+        const size_t end = table.find('\n', pos);
+        if (end == std::string::npos || end - pos < 6 || table[pos + 4] != ' ')
+            return 0; // damaged: left for the user to see, never rewritten
+        const std::string_view line(table.data() + pos, end - pos);
+        char* stop = nullptr;
+        const std::string digits(line.substr(0, 4));
+        const unsigned long number = std::strtoul(digits.c_str(), &stop, 16);
+        if (*stop != '\0' || number < kFirst || number > kLast || taken[number - kFirst])
+            return 0;
+        if (line.substr(5) == key)
+            return static_cast<uint32_t>(number);
+        taken[number - kFirst] = true;
+        next = std::max<uint32_t>(next, static_cast<uint32_t>(number) + 1);
+        pos = end + 1;
+    }
+    if (next > kLast) { // the end was reached once: take a gap, if any
+        const auto gap = std::find(taken.begin(), taken.end(), false);
+        if (gap == taken.end())
+            return 0;
+        next = kFirst + static_cast<uint32_t>(gap - taken.begin());
+    }
+    removeStaleTemporaries(path);
+    if (!writeFileAtomic(path, table + hex(next, 4) + " " + key + "\n"))
+        return 0;
+    return next;
 }
 
 std::unique_ptr<Endpoint> Endpoint::create(std::string_view className, std::string_view title, std::string* error)
@@ -134,8 +199,12 @@ std::unique_ptr<Endpoint> Endpoint::create(std::string_view className, std::stri
             *error = why;
         return nullptr;
     };
+    std::string why;
+    const auto folder = privateFolder(&why);
+    if (!folder)
+        return fail(why);
     std::unique_ptr<Endpoint> e(new Endpoint());
-    e->nameLockPath_ = nameLockPath(className, title);
+    e->nameLockPath_ = nameLockPath(*folder, className, title);
     e->nameLock_ = lockExclusive(e->nameLockPath_);
     if (e->nameLock_ < 0)
         return fail("an endpoint of that class and title exists");
@@ -145,7 +214,7 @@ std::unique_ptr<Endpoint> Endpoint::create(std::string_view className, std::stri
     std::mt19937 random(seed());
     for (int attempt = 0; attempt < 64 && e->handleLock_ < 0; ++attempt) {
         const EndpointHandle h = 1 + random() % 0xFFFFFFFEu;
-        const std::string base = handleBase(h);
+        const std::string base = handleBase(*folder, h);
         const int fd = lockExclusive(base + ".lock");
         if (fd < 0)
             continue;
@@ -206,27 +275,35 @@ bool Endpoint::receive(PostedMessage& message, int timeoutMs)
 
 EndpointHandle findEndpoint(std::string_view className, std::string_view title)
 {
-    const std::string path = nameLockPath(className, title);
-    if (!heldByLiveOwner(path))
+    const auto folder = privateFolder();
+    if (!folder)
         return 0;
+    const std::string path = nameLockPath(*folder, className, title);
+    const FileDescriptor file(openRegularFile(path, O_RDONLY | O_NOFOLLOW));
     std::string text;
-    if (readFile(path, text, 64) != ReadStatus::Ok || text.size() != 8)
-        return 0; // being set up right now
+    if (!heldByLiveOwner(path) || !file.valid() || readOpenFile(file.get(), text, 64) != ReadStatus::Ok
+        || text.size() != 8)
+        return 0; // no live owner, or being set up right now
     const EndpointHandle h = static_cast<EndpointHandle>(std::strtoul(text.c_str(), nullptr, 16));
     return endpointExists(h) ? h : 0;
 }
 
 bool endpointExists(EndpointHandle handle)
 {
-    return handle != 0 && heldByLiveOwner(handleBase(handle) + ".lock");
+    const auto folder = handle != 0 ? privateFolder() : std::nullopt;
+    return folder && heldByLiveOwner(handleBase(*folder, handle) + ".lock");
 }
 
 bool postMessage(EndpointHandle handle, uint32_t message, uint32_t wParam, int32_t lParam)
 {
     if (!endpointExists(handle))
         return false;
+    const auto folder = privateFolder();
+    const std::string socketPath = folder ? handleBase(*folder, handle) + ".sock" : std::string();
     sockaddr_un address;
-    if (!socketAddress(handleBase(handle) + ".sock", address))
+    struct stat st {};
+    // Sending follows links: take only the socket itself.
+    if (!folder || ::lstat(socketPath.c_str(), &st) != 0 || !S_ISSOCK(st.st_mode) || !socketAddress(socketPath, address))
         return false;
     const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0)

@@ -24,10 +24,14 @@ struct PostedMessage {
     int32_t lParam = 0;
 };
 
-/// The folder that holds the endpoints of this user (below QELTA_ROOT when it is set).
+/// The folder that holds the endpoints of this user (below QELTA_ROOT when it is set, else in
+/// XDG_RUNTIME_DIR, else "/tmp/qelta-<uid>"). It is made with mode 0700; endpoints fail with a clear
+/// error while it belongs to another user or others have access to it.
 std::string endpointFolder();
 
-/// A message number for a name, the same in every process (names match without regard to case).
+/// A message number in 0xC000-0xFFFF for a name, the same in every process of the user and never the
+/// same for two names (names match without regard to case); 0 when none can be given (an empty name,
+/// one of over 255 bytes or with control bytes, a full or damaged table).
 uint32_t registerMessage(std::string_view name);
 
 class Endpoint {

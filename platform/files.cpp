@@ -8,6 +8,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <random>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,14 +23,50 @@ void setError(std::error_code* error, int err)
         *error = std::error_code(err, std::generic_category());
 }
 
-std::string tempPrefixFor(const std::string& path) { return "." + fileNameOf(path) + ".tmp-"; }
+constexpr size_t kTempSuffixLength = 6;
+constexpr size_t kMaxTempBaseLength = 64; // keeps the temporary's name within the file system's limit
 
-void syncFolder(const std::string& folder)
+std::string tempPrefixFor(const std::string& path)
+{
+    std::string base = fileNameOf(path);
+    if (base.size() > kMaxTempBaseLength)
+        base.resize(kMaxTempBaseLength);
+    return "." + base + ".tmp-";
+}
+
+bool syncFolder(const std::string& folder)
 {
     const int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
+    if (dfd < 0)
+        return false;
+    const bool ok = ::fsync(dfd) == 0 || errno == EINVAL; // some file systems flush no folders
+    ::close(dfd);
+    return ok;
+}
+
+std::string randomSuffix()
+{
+    static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937_64 random{std::random_device{}()};
+    std::string out(kTempSuffixLength, 'x');
+    for (auto& c : out)
+        c = kLetters[random() % (sizeof kLetters - 1)];
+    return out;
+}
+
+bool copyContents(int from, int to)
+{
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(from, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            return true;
+        if (!writeAll(to, std::string_view(buffer, static_cast<size_t>(n))))
+            return false;
     }
 }
 
@@ -200,14 +237,10 @@ ReadStatus readFile(const std::string& path, std::string& out, size_t maxBytes, 
                     FileStamp* stamp)
 {
     out.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        setError(error, errno);
+    const FileDescriptor file(openRegularFile(path, O_RDONLY, error));
+    if (!file.valid())
         return errno == ENOENT || errno == ENOTDIR ? ReadStatus::NotFound : ReadStatus::Failed;
-    }
-    const ReadStatus status = readOpenFile(fd, out, maxBytes, error, stamp);
-    ::close(fd);
-    return status;
+    return readOpenFile(file.get(), out, maxBytes, error, stamp);
 }
 
 ReadStatus readOpenFile(int fd, std::string& out, size_t maxBytes, std::error_code* error, FileStamp* stamp)
@@ -253,43 +286,155 @@ ReadStatus readOpenFile(int fd, std::string& out, size_t maxBytes, std::error_co
     return ReadStatus::Ok;
 }
 
+int openRegularFile(const std::string& path, int flags, std::error_code* error)
+{
+    // O_NONBLOCK: opening a FIFO for reading would wait for a writer, a device might wait for anything.
+    FileDescriptor file(::open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    struct stat st {};
+    if (!file.valid() || ::fstat(file.get(), &st) != 0) {
+        setError(error, errno);
+        return -1;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        setError(error, errno);
+        return -1;
+    }
+    const int status = ::fcntl(file.get(), F_GETFL);
+    if (status < 0 || ::fcntl(file.get(), F_SETFL, status & ~O_NONBLOCK) != 0) {
+        setError(error, errno);
+        return -1;
+    }
+    return file.release();
+}
+
+FileReplacement FileReplacement::create(const std::string& target, std::error_code* error)
+{
+    FileReplacement file(target);
+    const std::string prefix = joinPath(parentPath(target), tempPrefixFor(target));
+    // An existing target passes its mode and owner on; a new one gets what the umask leaves of 0666,
+    // applied by the kernel (changing the umask would race with other threads).
+    struct stat st {};
+    const bool replacing = ::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    int err = EEXIST;
+    for (int attempt = 0; attempt < 100 && !file.valid() && err == EEXIST; ++attempt) {
+        std::string candidate = prefix + randomSuffix();
+        file.file_.reset(::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW,
+                                replacing ? 0600 : 0666));
+        err = errno;
+        if (file.valid())
+            file.path_ = std::move(candidate);
+    }
+    if (!file.valid()) {
+        setError(error, err);
+        return file;
+    }
+    if (replacing) {
+        // Owner first: a change of owner clears the set-id bits that the mode then restores.
+        if (::fchown(file.fd(), st.st_uid, st.st_gid) != 0 && errno != EPERM) {
+            setError(error, errno);
+            file.file_.reset();
+            return file;
+        }
+        if (::fchmod(file.fd(), st.st_mode & 07777) != 0) {
+            setError(error, errno);
+            file.file_.reset();
+        }
+    }
+    return file;
+}
+
+FileReplacement FileReplacement::linkOrCopy(const std::string& source, const std::string& target)
+{
+    FileReplacement file(target);
+    const std::string prefix = joinPath(parentPath(target), tempPrefixFor(target));
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string candidate = prefix + randomSuffix();
+        if (::linkat(AT_FDCWD, source.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            file.path_ = std::move(candidate);
+            file.linked_ = true;
+            file.file_.reset(openRegularFile(file.path_, O_RDWR));
+            return file; // a link to something that is no regular file is invalid and removed
+        }
+        if (errno != EEXIST)
+            break; // another file system, or one without links: copy
+    }
+    const FileDescriptor from(openRegularFile(source, O_RDONLY));
+    if (!from.valid())
+        return file;
+    FileReplacement copy = create(target);
+    if (copy.valid() && (!copyContents(from.get(), copy.fd()) || ::lseek(copy.fd(), 0, SEEK_SET) != 0))
+        copy.file_.reset();
+    return copy;
+}
+
+FileReplacement::FileReplacement(FileReplacement&& other) noexcept
+    : target_(std::move(other.target_)), path_(std::move(other.path_)), file_(std::move(other.file_)),
+      linked_(other.linked_), committed_(other.committed_)
+{
+    other.path_.clear();
+}
+
+FileReplacement::~FileReplacement()
+{
+    file_.reset();
+    if (!committed_ && !path_.empty())
+        ::unlink(path_.c_str());
+}
+
+bool FileReplacement::commit(bool replace, std::error_code* error)
+{
+    if (!valid() || committed_) {
+        setError(error, EBADF);
+        return false;
+    }
+    if (::fsync(fd()) != 0) {
+        setError(error, errno);
+        return false;
+    }
+    if (replace) {
+        if (::rename(path_.c_str(), target_.c_str()) != 0) {
+            setError(error, errno);
+            return false;
+        }
+    } else if (::renameat2(AT_FDCWD, path_.c_str(), AT_FDCWD, target_.c_str(), RENAME_NOREPLACE) != 0) {
+        // File systems without the no-replace rename: a link fails just as well on an existing name.
+        if ((errno != EINVAL && errno != ENOSYS) || ::link(path_.c_str(), target_.c_str()) != 0) {
+            setError(error, errno);
+            return false;
+        }
+        ::unlink(path_.c_str());
+    }
+    committed_ = true; // the descriptor stays open for writers that still hold it
+    syncFolder(parentPath(target_));
+    return true;
+}
+
 bool writeFileAtomic(const std::string& path, std::string_view content, std::error_code* error)
 {
-    const std::string folder = parentPath(path);
-    auto temp = createTempFile(folder, tempPrefixFor(path), {}, error);
-    if (!temp)
+    FileReplacement file = FileReplacement::create(path, error);
+    if (!file.valid())
         return false;
-    const int fd = ::open(temp->c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    bool ok = fd >= 0 && writeAll(fd, content) && ::fsync(fd) == 0;
-    int err = errno;
-    // Keep an existing file's permission bits; a new file gets the usual 0666 less the umask.
-    if (ok) {
-        struct stat st;
-        mode_t mode;
-        if (::stat(path.c_str(), &st) == 0) {
-            mode = st.st_mode & 07777;
-        } else {
-            const mode_t mask = ::umask(0);
-            ::umask(mask);
-            mode = 0666 & ~mask;
-        }
-        ::fchmod(fd, mode);
-    }
-    if (fd >= 0 && ::close(fd) != 0 && ok) {
-        ok = false;
-        err = errno;
-    }
-    if (ok && ::rename(temp->c_str(), path.c_str()) != 0) {
-        ok = false;
-        err = errno;
-    }
-    if (!ok) {
-        ::unlink(temp->c_str());
-        setError(error, err);
+    if (!writeAll(file.fd(), content)) {
+        setError(error, errno);
         return false;
     }
-    syncFolder(folder);
-    return true;
+    return file.commit(true, error);
+}
+
+bool copyFileAtomic(const std::string& source, const std::string& target, std::error_code* error)
+{
+    const FileDescriptor from(openRegularFile(source, O_RDONLY, error));
+    if (!from.valid())
+        return false;
+    FileReplacement file = FileReplacement::create(target, error);
+    if (!file.valid())
+        return false;
+    if (!copyContents(from.get(), file.fd())) {
+        setError(error, errno);
+        return false;
+    }
+    return file.commit(true, error);
 }
 
 void removeStaleTemporaries(const std::string& path)
@@ -301,14 +446,14 @@ void removeStaleTemporaries(const std::string& path)
         return;
     while (const dirent* e = ::readdir(dir)) {
         const std::string_view name(e->d_name);
-        if (name.size() == prefix.size() + 6 && name.substr(0, prefix.size()) == prefix)
+        if (name.size() == prefix.size() + kTempSuffixLength && name.substr(0, prefix.size()) == prefix)
             ::unlink(joinPath(folder, name).c_str());
     }
     ::closedir(dir);
 }
 
 std::optional<std::string> createTempFile(const std::string& folder, std::string_view prefix, std::string_view suffix,
-                                          std::error_code* error)
+                                          std::error_code* error, FileDescriptor* file)
 {
     std::string name = joinPath(folder.empty() ? "." : folder, prefix);
     name += "XXXXXX";
@@ -320,16 +465,21 @@ std::optional<std::string> createTempFile(const std::string& folder, std::string
         setError(error, errno);
         return std::nullopt;
     }
-    ::close(fd);
+    if (file)
+        file->reset(fd);
+    else
+        ::close(fd);
     return std::string(buf.data());
 }
 
 FileLock::FileLock(const std::string& path)
 {
     const std::string lockPath = path + ".lock";
-    fd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    // Never through a link, and never waiting on a FIFO or device put in the lock file's place.
+    const int flags = O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
+    fd_ = ::open(lockPath.c_str(), flags, 0666);
     if (fd_ < 0 && errno == ENOENT && createDirectories(parentPath(lockPath)))
-        fd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        fd_ = ::open(lockPath.c_str(), flags, 0666);
     if (fd_ < 0) {
         error_ = std::error_code(errno, std::generic_category());
         return;

@@ -82,17 +82,59 @@ ReadStatus readFile(const std::string& path, std::string& out, size_t maxBytes, 
 ReadStatus readOpenFile(int fd, std::string& out, size_t maxBytes, std::error_code* error = nullptr,
                         FileStamp* stamp = nullptr);
 
-/// Replaces the file at path with content as one step: a temporary file in the same folder is written,
-/// flushed and renamed over the target, so readers see the old or the new file, never a part of one.
+/// Opens path only when it is a regular file: the open never blocks on a FIFO or device, and anything
+/// but a regular file gives -1 with errno EINVAL (EISDIR for a folder). flags are open(2) flags; the
+/// descriptor returned blocks as usual.
+int openRegularFile(const std::string& path, int flags, std::error_code* error = nullptr);
+
+/// A new file beside a target, written through its descriptor and put in the target's place as one
+/// step, so that readers see the old or the new file, never a part of one. The file is created
+/// exclusively in the target's folder, with the target's mode and (where the process may) owner; it is
+/// removed again unless committed.
+class FileReplacement {
+public:
+    /// A new empty file beside target; check valid().
+    static FileReplacement create(const std::string& target, std::error_code* error = nullptr);
+    /// A second name of source (a hard link) beside target, or a copy of it where the file system
+    /// links no files across; check valid(). A source that is no regular file gives an invalid object.
+    static FileReplacement linkOrCopy(const std::string& source, const std::string& target);
+
+    ~FileReplacement();
+    FileReplacement(FileReplacement&&) noexcept;
+    FileReplacement& operator=(FileReplacement&&) = delete;
+    FileReplacement(const FileReplacement&) = delete;
+    FileReplacement& operator=(const FileReplacement&) = delete;
+
+    bool valid() const { return file_.valid(); }
+    bool linked() const { return linked_; }
+    int fd() const { return file_.get(); }
+    const std::string& path() const { return path_; }
+    /// Flushes the file, renames it over the target (with replace false only when nothing is there
+    /// yet) and flushes the folder.
+    bool commit(bool replace = true, std::error_code* error = nullptr);
+
+private:
+    explicit FileReplacement(std::string target) : target_(std::move(target)) {}
+    std::string target_, path_;
+    FileDescriptor file_;
+    bool linked_ = false, committed_ = false;
+};
+
+/// Replaces the file at path with content as one step (see FileReplacement).
 bool writeFileAtomic(const std::string& path, std::string_view content, std::error_code* error = nullptr);
+
+/// Replaces target with a copy of the regular file source as one step (see FileReplacement).
+bool copyFileAtomic(const std::string& source, const std::string& target, std::error_code* error = nullptr);
 
 /// Removes temporary files that writeFileAtomic left behind for path when a writer died mid-write.
 /// Call only while holding the path's lock, so no live writer's temporary file is taken.
 void removeStaleTemporaries(const std::string& path);
 
 /// Creates a new empty file "<prefix>XXXXXX<suffix>" in folder with a unique name; returns its path.
+/// With file given, the file stays open there for reading and writing (use it rather than the name).
 std::optional<std::string> createTempFile(const std::string& folder, std::string_view prefix,
-                                          std::string_view suffix = {}, std::error_code* error = nullptr);
+                                          std::string_view suffix = {}, std::error_code* error = nullptr,
+                                          FileDescriptor* file = nullptr);
 
 /// An exclusive cross-process lock held on a separate lock file ("<path>.lock") for the object's lifetime.
 /// Other processes and other threads of this process that lock the same path wait.

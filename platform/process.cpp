@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <future>
+#include <system_error>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
@@ -49,11 +51,30 @@ int waitProgram(const StartedProgram& started)
 
 bool startDetached(const std::string& program, const std::vector<std::string>& args, std::string* error)
 {
-    auto started = startProgram(program, args, error);
-    if (!started)
+    // The waiter starts first: when no thread can be had, nothing is started that nobody would reap.
+    std::promise<pid_t> started;
+    try {
+        std::thread([pid = started.get_future()]() mutable {
+            try {
+                if (const pid_t p = pid.get(); p > 0)
+                    waitProgram(StartedProgram{p});
+            } catch (...) { // the starter failed before it could tell: nothing to reap
+            }
+        }).detach();
+    } catch (const std::system_error& e) {
+        if (error)
+            *error = program + ": no thread to wait for it (" + e.what() + ")";
         return false;
-    std::thread([p = *started] { waitProgram(p); }).detach();
-    return true;
+    }
+    std::optional<StartedProgram> child;
+    try {
+        child = startProgram(program, args, error);
+    } catch (...) {
+        started.set_value(-1);
+        throw;
+    }
+    started.set_value(child ? child->pid : -1);
+    return child.has_value();
 }
 
 int runProgram(const std::string& program, const std::vector<std::string>& args, std::string* error)

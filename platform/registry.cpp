@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <unistd.h>
 
 namespace platform {
@@ -15,6 +16,8 @@ namespace platform {
 namespace {
 
 thread_local std::string tlsLastError;
+// Set while this thread runs a change function under a hive's locks.
+thread_local bool tlsInsideChange = false;
 
 RegStatus failWith(RegStatus status, std::string text)
 {
@@ -32,6 +35,7 @@ struct HiveCache {
     int fd = -1;
     FileStamp stamp;
     std::unique_ptr<RegNode> tree; // null until loaded; an absent file loads as an empty tree
+    std::optional<std::pair<RegStatus, std::string>> failure; // why the file at fd and stamp was refused
     std::string reportedError;     // last corruption reported, so each one is reported once
 
     ~HiveCache()
@@ -46,6 +50,16 @@ struct HiveCache {
         fd = -1;
         stamp = {};
         tree.reset();
+        failure.reset();
+    }
+    // Remembers that the file open as fd cannot be used, so it is not read again until it changes.
+    RegStatus refuse(int file, const FileStamp& fileStamp, RegStatus status, std::string message)
+    {
+        drop();
+        fd = file;
+        stamp = fileStamp;
+        failure.emplace(status, message);
+        return failWith(status, std::move(message));
     }
 };
 
@@ -70,45 +84,48 @@ std::shared_ptr<HiveCache> cacheFor(const std::string& path)
 RegStatus refresh(HiveCache& cache, const std::string& path, Hive hive)
 {
     const FileStamp now = fileStamp(path);
-    if (cache.tree && now == cache.stamp)
-        return RegStatus::Ok;
+    if (cache.fd >= 0 && now == cache.stamp) {
+        if (cache.tree)
+            return RegStatus::Ok;
+        if (cache.failure)
+            return failWith(cache.failure->first, cache.failure->second);
+    }
     if (!now.exists) {
         cache.drop();
         cache.tree = std::make_unique<RegNode>(hiveRootName(hive));
         return RegStatus::Ok;
     }
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    std::error_code ec;
+    const int fd = openRegularFile(path, O_RDONLY, &ec);
     if (fd < 0) {
-        if (errno == ENOENT) { // removed between the stamp and the open
+        if (ec == std::errc::no_such_file_or_directory) { // removed between the stamp and the open
             cache.drop();
             cache.tree = std::make_unique<RegNode>(hiveRootName(hive));
             return RegStatus::Ok;
         }
         cache.drop();
-        return failWith(RegStatus::IoError, path + ": cannot open the hive");
+        return failWith(RegStatus::IoError, path + ": cannot open the hive (" + ec.message() + ")");
     }
     std::string text;
     FileStamp stamp;
-    std::error_code ec;
     const ReadStatus rs = readOpenFile(fd, text, kMaxHiveFileBytes, &ec, &stamp);
+    if (rs == ReadStatus::TooLarge)
+        return cache.refuse(fd, openFileStamp(fd), RegStatus::Corrupt,
+                            path + ": hive file larger than the registry accepts");
     if (rs != ReadStatus::Ok) {
         ::close(fd);
         cache.drop();
-        if (rs == ReadStatus::TooLarge)
-            return failWith(RegStatus::Corrupt, path + ": hive file larger than the registry accepts");
         return failWith(RegStatus::IoError, path + ": " + ec.message());
     }
     std::string why;
     auto tree = parseHiveText(text, hiveRootName(hive), &why);
     if (!tree) {
-        ::close(fd);
-        cache.drop();
-        const std::string message = path + ": damaged hive, left unchanged (" + why + ")";
+        std::string message = path + ": damaged hive, left unchanged (" + why + ")";
         if (cache.reportedError != message) {
             std::fprintf(stderr, "registry: %s\n", message.c_str());
             cache.reportedError = message;
         }
-        return failWith(RegStatus::Corrupt, message);
+        return cache.refuse(fd, stamp, RegStatus::Corrupt, std::move(message));
     }
     cache.drop();
     cache.fd = fd;
@@ -118,9 +135,16 @@ RegStatus refresh(HiveCache& cache, const std::string& path, Hive hive)
     return RegStatus::Ok;
 }
 
+RegStatus reentered()
+{
+    return failWith(RegStatus::Reentered, "the registry was called from inside an update's change function");
+}
+
 // Runs a read-only visit over the current tree.
 RegStatus readHive(Hive hive, const std::function<RegStatus(const RegNode&)>& visit)
 {
+    if (tlsInsideChange)
+        return reentered();
     const std::string path = hiveFilePath(hive);
     auto cache = cacheFor(path);
     std::lock_guard lock(cache->mutex);
@@ -133,6 +157,8 @@ RegStatus readHive(Hive hive, const std::function<RegStatus(const RegNode&)>& vi
 // but Ok leaves the file as it was; so does a change that made no difference (changed == false).
 RegStatus changeHive(Hive hive, const std::function<RegStatus(RegNode&, bool& changed)>& change)
 {
+    if (tlsInsideChange)
+        return reentered();
     const std::string path = hiveFilePath(hive);
     auto cache = cacheFor(path);
     std::lock_guard lock(cache->mutex);
@@ -145,7 +171,14 @@ RegStatus changeHive(Hive hive, const std::function<RegStatus(RegNode&, bool& ch
     if (const RegStatus s = refresh(*cache, path, hive); s != RegStatus::Ok)
         return s;
     bool changed = false;
-    const RegStatus s = change(*cache->tree, changed);
+    RegStatus s;
+    {
+        struct InsideChange {
+            InsideChange() { tlsInsideChange = true; }
+            ~InsideChange() { tlsInsideChange = false; }
+        } inside;
+        s = change(*cache->tree, changed);
+    }
     if (s != RegStatus::Ok || !changed)
         return s;
     removeStaleTemporaries(path);
@@ -154,7 +187,7 @@ RegStatus changeHive(Hive hive, const std::function<RegStatus(RegNode&, bool& ch
         return failWith(RegStatus::IoError, path + ": " + ec.message());
     }
     // Still under the lock, so the file is the one just written: remember it without parsing it again.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = openRegularFile(path, O_RDONLY);
     const FileStamp stamp = fd >= 0 ? openFileStamp(fd) : FileStamp{};
     if (stamp.exists) {
         if (cache->fd >= 0)

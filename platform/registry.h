@@ -5,7 +5,8 @@
 // read-modify-write under an exclusive lock on "<hive>.lock", written to a temporary file,
 // flushed and renamed into place, so another process sees it at once and a killed writer never
 // leaves a damaged hive. A hive that cannot be parsed is reported and never overwritten. Reads of
-// an unchanged hive are answered from the tree parsed before.
+// an unchanged hive are answered from the tree parsed before; a damaged one is parsed once per
+// change of its file.
 #pragma once
 
 #include "platform/registry_format.h"
@@ -27,6 +28,7 @@ enum class RegStatus {
     InvalidName, ///< a key path or value name that the registry does not accept
     Corrupt,     ///< the hive file cannot be parsed; it is left as it is
     IoError,     ///< the hive could not be read or written
+    Reentered,   ///< called from inside an update's change function on the same thread
 };
 
 /// "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE" or "HKEY_CLASSES_ROOT".
@@ -52,7 +54,8 @@ public:
     RegStatus removeValue(std::string_view valueName);
     /// Reads a value and replaces it as one step under the hive's lock, so no other writer comes
     /// between: change gets the current value (null when there is none) and returns the new one,
-    /// or nothing to leave the value as it is.
+    /// or nothing to leave the value as it is. change runs under the hive's locks: it must not use
+    /// the registry itself (any registry call it makes fails with Reentered instead of deadlocking).
     RegStatus update(std::string_view valueName,
                      const std::function<std::optional<RegValue>(const RegValue* current)>& change);
     /// Names of the sub-keys in name order.

@@ -231,6 +231,23 @@ bool readQuoted(std::string_view s, size_t& pos, std::string& out)
     return false;
 }
 
+// True when line (trimmed) is a value line whose data is hex: only such a line goes on over a
+// backslash at its end.
+bool isHexValueLine(std::string_view line)
+{
+    size_t pos = 0;
+    std::string name;
+    if (!line.empty() && line.front() == '@')
+        pos = 1;
+    else if (!readQuoted(line, pos, name))
+        return false;
+    std::string_view rest = trimBlanks(line.substr(pos));
+    if (rest.empty() || rest.front() != '=')
+        return false;
+    rest = trimBlanks(rest.substr(1));
+    return rest.starts_with("hex:") || rest.starts_with("hex(");
+}
+
 bool parseHexBytes(std::string_view s, std::string& out)
 {
     out.clear();
@@ -362,7 +379,9 @@ std::unique_ptr<RegNode> parseHiveText(std::string_view text, std::string_view r
             ++lineNo;
             if (!line.empty() && line.back() == '\r')
                 line.remove_suffix(1);
-            const bool continues = !line.empty() && line.back() == '\\'; // only hex data is continued
+            // Only hex data goes on over a trailing backslash; a comment, key or other value line ends here.
+            const bool continues = !line.empty() && line.back() == '\\'
+                                   && (!logical.empty() || isHexValueLine(trimBlanks(line)));
             if (continues)
                 line.remove_suffix(1);
             logical.append(logical.empty() ? line : trimBlanks(line));

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and tests the suite:
-#   1. a debug build and every test,
+#   1. a debug build and every test (as root, the permission tests again as user nobody),
 #   2. the same under AddressSanitizer and UndefinedBehaviorSanitizer,
 #   3. every fuzz target, each run briefly on its seed corpus,
 #   4. the benchmarks (built, not run).
@@ -22,6 +22,25 @@ cmake --preset default
 cmake --build --preset default -j "$jobs"
 ctest --preset default
 
+# Tests of permissions skip when run as root (root ignores them): as root, run them again as the
+# unprivileged user nobody, from a copy that user can read, and let none of them skip.
+if [ "$(id -u)" = 0 ]; then
+  step "permission tests as an unprivileged user"
+  copy=$(mktemp -d)
+  cp -r build/default/lib "$copy/lib"
+  cp build/default/bin/platform_files_test "$copy/"
+  chmod -R a+rX "$copy"
+  out=$(cd "$copy" && setpriv --reuid=nobody --regid=nogroup --clear-groups env -u QELTA_ROOT HOME="$copy" \
+          TMPDIR=/tmp LD_LIBRARY_PATH="$copy/lib" ./platform_files_test 2>&1) || { echo "$out"; rm -rf "$copy"; exit 1; }
+  rm -rf "$copy"
+  tail -n 3 <<<"$out"
+  if grep -q '^\[  SKIPPED \]' <<<"$out"; then
+    grep '^\[  SKIPPED \]' <<<"$out"
+    echo "check: permission tests were skipped as an unprivileged user"
+    exit 1
+  fi
+fi
+
 [ "$quick" = 1 ] && exit 0
 
 step "AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
@@ -38,8 +57,16 @@ for target in build/fuzz/bin/*_fuzz; do
   name=$(basename "$target" _fuzz)
   mkdir -p "$work/$name"
   echo "-- $name"
-  QELTA_ROOT="$work/root-$name" "$target" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -print_final_stats=0 \
-    "$work/$name" "fuzz/corpus/$name" 2>&1 | tail -n 3
+  # The first sanitizer report or crash ends the run; its report is shown and the check fails.
+  if ! QELTA_ROOT="$work/root-$name" UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+      "$target" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -print_final_stats=0 \
+      -artifact_prefix="$work/$name-" "$work/$name" "fuzz/corpus/$name" >"$work/$name.log" 2>&1; then
+    tail -n 80 "$work/$name.log"
+    echo "check: fuzz target $name found a fault (input kept as $work/$name-*)"
+    trap - EXIT
+    exit 1
+  fi
+  tail -n 3 "$work/$name.log"
 done
 
 step "benchmarks (build only)"

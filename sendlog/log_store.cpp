@@ -153,35 +153,7 @@ int32_t decimal(const std::string& t)
 // Copies a file (streamed) to target, replacing what is there in one step.
 bool copyFile(const std::string& source, const std::string& target)
 {
-    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0)
-        return false;
-    auto temp = platform::createTempFile(platform::parentPath(target), ".copy-");
-    bool ok = false;
-    if (temp) {
-        const int out = ::open(temp->c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-        ok = out >= 0;
-        char buf[65536];
-        for (ssize_t n; ok && (n = ::read(in, buf, sizeof buf)) != 0;) {
-            if (n < 0) {
-                ok = errno == EINTR;
-                continue;
-            }
-            for (ssize_t done = 0; ok && done < n;) {
-                const ssize_t w = ::write(out, buf + done, static_cast<size_t>(n - done));
-                ok = w > 0;
-                done += w > 0 ? w : 0;
-            }
-        }
-        ok = ok && ::fsync(out) == 0;
-        if (out >= 0)
-            ::close(out);
-        ok = ok && ::rename(temp->c_str(), target.c_str()) == 0;
-        if (!ok)
-            ::unlink(temp->c_str());
-    }
-    ::close(in);
-    return ok;
+    return platform::copyFileAtomic(source, target);
 }
 
 // Deletes a file only when it is a regular file directly inside folder.
@@ -241,7 +213,7 @@ void saveIndexText(const std::string& path, const std::string& text)
     check(!text.empty() && platform::writeFileAtomic(path, text));
     WrittenIndex& w = writtenIndex();
     std::lock_guard lock(w.mutex);
-    w.file.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    w.file.reset(platform::openRegularFile(path, O_RDONLY));
     w.stamp = w.file.valid() ? platform::openFileStamp(w.file.get()) : platform::FileStamp{};
     w.path = path;
     w.text = text;
@@ -594,7 +566,7 @@ bool refreshIndex(ParsedIndex& cache, const std::string& path, uint32_t codePage
 {
     if (cache.file.valid() && cache.path == path && cache.codePage == codePage && platform::fileStamp(path) == cache.stamp)
         return true;
-    platform::FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    platform::FileDescriptor file(platform::openRegularFile(path, O_RDONLY));
     if (!file.valid())
         return false;
     try {

@@ -38,6 +38,8 @@ protected:
 
     void SetUp() override
     {
+        if (!ready_ && qelta::test::runningInCi())
+            FAIL() << "CI is set, but the private CUPS server could not start: " << why_;
         if (!ready_)
             GTEST_SKIP() << "no private CUPS server on this machine: " << why_;
     }

@@ -3,6 +3,7 @@
 #include "jobbuilder/delivery.h"
 #include "platform/files.h"
 #include "platform/spooler.h"
+#include "platform/tests/support/recording_spooler.h"
 #include "platform/tests/support/test_support.h"
 
 #include <gtest/gtest.h>

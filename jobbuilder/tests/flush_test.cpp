@@ -12,6 +12,7 @@
 #include "platform/library.h"
 #include "platform/ole_date.h"
 #include "platform/spooler.h"
+#include "platform/tests/support/recording_spooler.h"
 #include "platform/tests/support/test_support.h"
 #include "sendlog/IQeltaLogTool.h"
 #include "jobbuilder/tests/support/job_test_support.h"

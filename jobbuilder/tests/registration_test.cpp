@@ -7,6 +7,7 @@
 #include "platform/com.h"
 #include "platform/library.h"
 #include "platform/spooler.h"
+#include "platform/tests/support/recording_spooler.h"
 #include "platform/tests/support/test_support.h"
 #include "jobbuilder/tests/support/job_test_support.h"
 

@@ -7,7 +7,11 @@
 #include <chrono>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <cstdio>
+#include <map>
 #include <set>
+#include <sstream>
+#include <sys/stat.h>
 #include <thread>
 
 using namespace platform;
@@ -27,13 +31,102 @@ std::string waitForFile(const std::string& path)
 
 } // namespace
 
-TEST(Endpoint, RegisteredMessagesComeFromTheirNames)
+TEST(Endpoint, RegisteredMessagesAreUniquePerNameAcrossProcesses)
 {
-    const uint32_t m = registerMessage("QELTA-LogEvent");
-    EXPECT_GE(m, 0xC000u);
-    EXPECT_LE(m, 0xFFFFu);
-    EXPECT_EQ(registerMessage("qelta-logevent"), m);
-    EXPECT_NE(registerMessage("QELTA-Other"), m);
+    ScopedStateRoot root;
+    // Names of every kind, with two whose hashes once gave one number; each process registers all of
+    // them, in its own order.
+    std::vector<std::string> names{"qelta-msg-188", "qelta-msg-294", "QELTA-LogEvent"};
+    for (int i = 0; i < 24; ++i)
+        names.push_back("Name-" + std::to_string(i));
+    std::vector<StartedProgram> workers;
+    for (int w = 0; w < 4; ++w) {
+        std::vector<std::string> args{"messages", root.path() + "/out" + std::to_string(w)};
+        for (size_t i = 0; i < names.size(); ++i)
+            args.push_back(names[(i * (w + 1) + static_cast<size_t>(w)) % names.size()]); // w+1 and 27 share no factor
+        auto p = startProgram(helperProgram("platform_test_worker"), args);
+        ASSERT_TRUE(p);
+        workers.push_back(*p);
+    }
+    for (const auto& p : workers)
+        EXPECT_EQ(waitProgram(p), 0);
+    std::map<std::string, uint32_t> numberOf;
+    for (int w = 0; w < 4; ++w) {
+        std::istringstream lines(readTextFile(root.path() + "/out" + std::to_string(w)));
+        std::string name;
+        uint32_t number = 0;
+        while (lines >> name >> number) {
+            EXPECT_GE(number, 0xC000u) << name;
+            EXPECT_LE(number, 0xFFFFu) << name;
+            auto [it, added] = numberOf.emplace(name, number);
+            EXPECT_EQ(it->second, number) << name << " differs between processes";
+        }
+    }
+    ASSERT_EQ(numberOf.size(), names.size());
+    std::set<uint32_t> numbers;
+    for (const auto& [name, number] : numberOf)
+        numbers.insert(number);
+    EXPECT_EQ(numbers.size(), names.size()) << "two names share a number";
+    EXPECT_EQ(registerMessage("qelta-logevent"), numberOf["QELTA-LogEvent"]) << "names ignore case";
+    for (const std::string& bad : {std::string(), std::string(256, 'n'), std::string("line\nbreak")})
+        EXPECT_EQ(registerMessage(bad), 0u);
+}
+
+TEST(Endpoint, FolderOpenToOthersOrLinksInItAreRefused)
+{
+    ScopedStateRoot root;
+    const std::string folder = endpointFolder();
+    std::string error;
+    auto first = Endpoint::create("QELTA-A", "one", &error);
+    ASSERT_TRUE(first) << error;
+    auto second = Endpoint::create("QELTA-A", "two", &error);
+    ASSERT_TRUE(second) << error;
+
+    // A link in place of an endpoint's socket or handle lock reaches nobody.
+    const auto base = [&](EndpointHandle h) {
+        char name[16];
+        std::snprintf(name, sizeof name, "h-%08x", h);
+        return folder + "/" + name;
+    };
+    ASSERT_EQ(::unlink((base(first->handle()) + ".sock").c_str()), 0);
+    ASSERT_EQ(::symlink((base(second->handle()) + ".sock").c_str(), (base(first->handle()) + ".sock").c_str()), 0);
+    EXPECT_FALSE(postMessage(first->handle(), 0xC000, 1, 2));
+    PostedMessage m;
+    EXPECT_FALSE(second->receive(m, 50)) << "the post went through the link";
+    const EndpointHandle unused = first->handle() ^ 1;
+    ASSERT_EQ(::symlink((base(second->handle()) + ".lock").c_str(), (base(unused) + ".lock").c_str()), 0);
+    EXPECT_FALSE(endpointExists(unused));
+
+    // A folder that others may enter, or that is no folder of ours, stops every endpoint.
+    const std::string elsewhere = root.path() + "/elsewhere";
+    ASSERT_EQ(::mkdir(elsewhere.c_str(), 0700), 0);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (attempt == 0) {
+            ASSERT_EQ(::chmod(folder.c_str(), 0755), 0);
+        } else {
+            ASSERT_EQ(::rename(folder.c_str(), (folder + ".old").c_str()), 0);
+            ASSERT_EQ(::symlink(elsewhere.c_str(), folder.c_str()), 0);
+        }
+        EXPECT_FALSE(Endpoint::create("QELTA-B", "", &error));
+        EXPECT_NE(error.find("endpoint folder"), std::string::npos) << error;
+        EXPECT_EQ(findEndpoint("QELTA-A", "two"), 0u);
+        EXPECT_EQ(registerMessage("QELTA-Other"), 0u);
+    }
+}
+
+TEST(Endpoint, FallbackFolderIsPrivate)
+{
+    const int result = qelta::test::runInChild([] {
+        ::unsetenv("QELTA_ROOT");
+        ::unsetenv("XDG_RUNTIME_DIR");
+        const std::string folder = endpointFolder();
+        auto e = Endpoint::create("QELTA-FallbackTest", std::to_string(::getpid()));
+        struct stat st {};
+        const bool ok = folder == "/tmp/qelta-" + std::to_string(::getuid()) && e && ::lstat(folder.c_str(), &st) == 0
+                        && S_ISDIR(st.st_mode) && (st.st_mode & 077) == 0 && st.st_uid == ::geteuid();
+        return ok ? 0 : 1;
+    });
+    EXPECT_EQ(result, 0);
 }
 
 TEST(Endpoint, FindPostReceiveAndGoAway)

@@ -17,6 +17,7 @@
 
 using namespace platform;
 using qelta::test::readTextFile;
+using qelta::test::runInChild;
 using qelta::test::ScopedStateRoot;
 using qelta::test::writeTextFile;
 
@@ -152,6 +153,26 @@ TEST(ReadFile, StatusesAndStamp)
     EXPECT_TRUE(out.empty());
 }
 
+TEST(ReadFile, RefusesWhatIsNoRegularFileWithoutWaiting)
+{
+    // A FIFO nobody writes to, a device and a folder: each is refused at once, never read or waited on.
+    ScopedStateRoot root;
+    const std::string fifo = joinPath(root.path(), "fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string target = joinPath(root.path(), "copy");
+    for (const std::string& path : {fifo, std::string("/dev/zero"), root.path()}) {
+        const int result = runInChild([&] {
+            std::string out;
+            std::error_code ec;
+            const bool refused = readFile(path, out, 1 << 20, &ec) == ReadStatus::Failed && ec
+                                 && openRegularFile(path, O_RDONLY) < 0 && !copyFileAtomic(path, target);
+            return refused ? 0 : 1;
+        });
+        EXPECT_EQ(result, 0) << path << (result < 0 ? ": blocked" : ": read");
+    }
+    EXPECT_EQ(folderEntries(root.path()), std::vector<std::string>{}) << "no copy, no temporary";
+}
+
 TEST(WriteFileAtomic, ReplacesKeepsModeAndLeavesNoTemporary)
 {
     ScopedStateRoot root;
@@ -172,6 +193,20 @@ TEST(WriteFileAtomic, ReplacesKeepsModeAndLeavesNoTemporary)
 
     ASSERT_TRUE(writeFileAtomic(file, ""));
     EXPECT_EQ(readTextFile(file), "");
+
+    // The owner stays where the process may keep it (only root may give a file away).
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(file.c_str(), 65534, 65534), 0);
+        ASSERT_TRUE(writeFileAtomic(file, "three"));
+        struct stat st {};
+        ASSERT_EQ(::stat(file.c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, 65534u);
+        EXPECT_EQ(st.st_gid, 65534u);
+        EXPECT_EQ(modeOf(file), 0640u);
+    }
+    ASSERT_TRUE(copyFileAtomic(file, file + ".bak"));
+    EXPECT_EQ(readTextFile(file + ".bak"), readTextFile(file));
+    EXPECT_EQ(folderEntries(root.path()), (std::vector<std::string>{"fax.ini", "fax.ini.bak"}));
 }
 
 TEST(WriteFileAtomic, FailsCleanly)

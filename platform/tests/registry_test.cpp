@@ -3,11 +3,14 @@
 #include "platform/tests/support/test_support.h"
 
 #include <chrono>
+#include <fstream>
+#include <sys/stat.h>
 #include <gtest/gtest.h>
 #include <thread>
 
 using namespace platform;
 using qelta::test::readTextFile;
+using qelta::test::runInChild;
 using qelta::test::ScopedStateRoot;
 using qelta::test::writeTextFile;
 
@@ -235,6 +238,81 @@ TEST(Registry, DamagedHiveIsReportedAndNeverOverwritten)
     EXPECT_EQ(value.number(), 7u);
 }
 
+namespace {
+// Bytes this process has read through system calls so far.
+unsigned long long bytesRead()
+{
+    std::ifstream io("/proc/self/io");
+    std::string name;
+    unsigned long long value = 0;
+    while (io >> name >> value)
+        if (name == "rchar:")
+            return value;
+    return 0;
+}
+} // namespace
+
+TEST(Registry, DamagedHiveIsReadOncePerChange)
+{
+    ScopedStateRoot root;
+    const std::string path = hiveFilePath(Hive::CurrentUser);
+    std::string text = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\A]\n";
+    while (text.size() < (1u << 20))
+        text += "\"v" + std::to_string(text.size()) + "\"=\"some text to make the hive large\"\n";
+    writeTextFile(path, text + "\"bad\"=dword:zz\n");
+
+    RegistryKey key;
+    ASSERT_EQ(RegistryKey::open(Hive::CurrentUser, "A", key), RegStatus::Corrupt);
+    const unsigned long long before = bytesRead();
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(RegistryKey::open(Hive::CurrentUser, "A", key), RegStatus::Corrupt);
+        EXPECT_EQ(RegistryKey::create(Hive::CurrentUser, "B", key), RegStatus::Corrupt);
+        EXPECT_NE(registryLastError().find("damaged hive"), std::string::npos) << registryLastError();
+    }
+    EXPECT_LT(bytesRead() - before, text.size()) << "the damaged hive was read again";
+
+    writeTextFile(path, text); // mended: read again at once
+    EXPECT_EQ(RegistryKey::open(Hive::CurrentUser, "A", key), RegStatus::Ok);
+}
+
+TEST(Registry, AHiveThatIsNoRegularFileIsRefusedWithoutWaiting)
+{
+    ScopedStateRoot root;
+    const std::string path = hiveFilePath(Hive::LocalMachine);
+    ASSERT_TRUE(createDirectories(parentPath(path)));
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    const int result = runInChild([] {
+        RegistryKey key;
+        const bool refused = RegistryKey::open(Hive::LocalMachine, "A", key) == RegStatus::IoError
+                             && RegistryKey::create(Hive::LocalMachine, "A", key) == RegStatus::IoError;
+        return refused ? 0 : 1;
+    });
+    EXPECT_EQ(result, 0) << (result < 0 ? "blocked on the FIFO" : "not refused");
+}
+
+TEST(Registry, UpdateRefusesTheRegistryInsideItsChange)
+{
+    ScopedStateRoot root;
+    RegistryKey key = created(Hive::CurrentUser, "A");
+    const int result = runInChild([&] {
+        std::vector<RegStatus> inside;
+        const RegStatus s = key.update("n", [&](const RegValue*) {
+            RegValue v;
+            RegistryKey other;
+            inside.push_back(key.query("n", v));
+            inside.push_back(RegistryKey::create(Hive::LocalMachine, "B", other));
+            inside.push_back(key.set("m", RegValue::dword(2)));
+            return std::optional<RegValue>(RegValue::dword(1));
+        });
+        RegValue v;
+        const bool ok = s == RegStatus::Ok && inside == std::vector<RegStatus>(3, RegStatus::Reentered)
+                        && key.query("n", v) == RegStatus::Ok && v.number() == 1
+                        && !keyExists(Hive::LocalMachine, "B");
+        return ok ? 0 : 1;
+    });
+    EXPECT_EQ(result, 0) << (result < 0 ? "deadlocked" : "a registry call inside the change was not refused");
+}
+
 TEST(Registry, EditsMadeBehindItsBackAreSeen)
 {
     ScopedStateRoot root;
@@ -296,6 +374,9 @@ TEST(RegistryText, AcceptsTheUsualVariations)
                              "  \"V\" = \"x\"  \r\n"
                              "\"Hex\"=hex(2):41,\\\r\n"
                              "   42,00\r\n"
+                             "; a comment that ends in a backslash, as in C:\\\r\n"
+                             "[HKEY_CURRENT_USER\\B]\r\n"
+                             "\"b\"=\"in B\"\r\n"
                              "[HKEY_CURRENT_USER\\A]\r\n"
                              "\"v\"=\"second wins\"\r\n";
     std::string error;
@@ -306,5 +387,8 @@ TEST(RegistryText, AcceptsTheUsualVariations)
     EXPECT_EQ(a->value("v")->text(), "second wins");
     EXPECT_EQ(a->value("HEX")->type, RegType::ExpandString);
     EXPECT_EQ(a->value("hex")->data, std::string("AB\0", 3));
+    ASSERT_TRUE(root->child("B")) << "the comment swallowed the key line after it";
+    EXPECT_EQ(root->child("B")->value("b")->text(), "in B");
+    EXPECT_FALSE(a->value("b"));
     EXPECT_TRUE(parseHiveText("", "HKEY_CURRENT_USER", &error)) << "an empty file is an empty hive";
 }

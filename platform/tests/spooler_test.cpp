@@ -1,4 +1,5 @@
 #include "platform/spooler.h"
+#include "platform/tests/support/recording_spooler.h"
 
 #include <gtest/gtest.h>
 

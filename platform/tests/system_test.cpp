@@ -14,11 +14,14 @@
 #include <cstdlib>
 #include <ctime>
 #include <optional>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <fstream>
 #include <thread>
 
 using namespace platform;
 using qelta::test::readTextFile;
+using qelta::test::runInChild;
 using qelta::test::ScopedStateRoot;
 using qelta::test::writeTextFile;
 
@@ -271,3 +274,32 @@ TEST(Process, DetachedProgramIsReaped)
     int status = 0;
     EXPECT_LE(::waitpid(-1, &status, WNOHANG), 0);
 }
+
+#ifndef __SANITIZE_ADDRESS__ // the sanitizer needs far more address space than the limit leaves
+TEST(Process, NoThreadForTheWaiterIsAnErrorAndStartsNothing)
+{
+    // With no room left for a thread's stack, a detached start fails as a result, not an exception,
+    // and leaves no child behind that nobody would reap.
+    ScopedStateRoot root;
+    const std::string marker = joinPath(root.path(), "started");
+    const int result = runInChild([&] {
+        unsigned long long pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        const rlim_t limit = static_cast<rlim_t>(pages) * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + (1u << 20);
+        const rlimit r{limit, limit};
+        if (::setrlimit(RLIMIT_AS, &r) != 0)
+            return 3;
+        std::string error;
+        try {
+            if (startDetached("/bin/sh", {"-c", "touch \"$1\"", "sh", marker}, &error))
+                return 1;
+        } catch (...) {
+            return 2;
+        }
+        return error.empty() ? 4 : 0;
+    });
+    EXPECT_EQ(result, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(pathExists(marker));
+}
+#endif

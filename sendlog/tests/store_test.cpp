@@ -8,6 +8,7 @@
 #include "platform/ole_date.h"
 #include "platform/process.h"
 #include "platform/tests/support/test_support.h"
+#include "sendlog/event_list.h"
 #include "xmldoc/dom.h"
 
 #include <chrono>
@@ -525,4 +526,23 @@ TEST_F(Store, IndexEditedAsTextMatchesTheIndexWrittenAsADocument)
     ASSERT_EQ(other.FindLogId2(CQeltaLog::MakeCookie("six", thursdayFifth()), id), 1);
     EXPECT_EQ(id, 5);
     EXPECT_EQ(other.GetLogCount2(), 4);
+}
+
+TEST_F(Store, FilesThatAreNoRegularFilesAreRefusedWithoutWaiting)
+{
+    // FIFOs nobody writes to at root.xml and at the registration file: every call answers a failure
+    // at once instead of waiting (the writer while holding the log's lock).
+    ASSERT_EQ(create("doc"), 1);
+    ASSERT_EQ(::unlink(rootXml().c_str()), 0);
+    ASSERT_EQ(::mkfifo(rootXml().c_str(), 0600), 0);
+    const std::string events = dir + "/eventlist.plm";
+    ASSERT_EQ(::mkfifo(events.c_str(), 0600), 0);
+    const int result = qelta::test::runInChild([&] {
+        CQeltaLog other;
+        int32_t id = 0;
+        const bool refused = other.GetLogCount2() == -1 && other.CreateLogData2("", "doc", thursdayFifth(), id) == 0
+                             && !sendlog::RegisterCallback(dir, 7, 0xC001, 1);
+        return refused ? 0 : 1;
+    });
+    EXPECT_EQ(result, 0) << (result < 0 ? "blocked" : "not refused");
 }

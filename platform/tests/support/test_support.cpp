@@ -3,7 +3,12 @@
 #include "platform/files.h"
 #include "platform/library.h"
 
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -43,6 +48,38 @@ std::string readTextFile(const std::string& path)
     std::string out;
     platform::readFile(path, out, 1u << 30);
     return out;
+}
+
+int runInChild(const std::function<int()>& body, int timeoutSeconds)
+{
+    const pid_t pid = ::fork();
+    if (pid < 0)
+        return -1;
+    if (pid == 0) {
+        int result = 255;
+        try {
+            result = body();
+        } catch (...) {
+        }
+        ::_exit(result);
+    }
+    int status = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool runningInCi()
+{
+    const char* ci = std::getenv("CI");
+    return ci && *ci;
 }
 
 std::string helperProgram(const std::string& name)

@@ -1,6 +1,7 @@
 // Test helpers: every test runs against its own temporary state root.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace qelta::test {
@@ -27,6 +28,14 @@ void writeTextFile(const std::string& path, const std::string& content);
 
 /// The whole content of a file ("" when it cannot be read).
 std::string readTextFile(const std::string& path);
+
+/// Runs body in a child process and gives its result (0..255), or -1 when it did not end within
+/// timeoutSeconds (it is then killed) or ended by a signal: calls that might block for ever stay bounded.
+int runInChild(const std::function<int()>& body, int timeoutSeconds = 20);
+
+/// True when the environment variable CI is set: a test that cannot start the real component it
+/// needs then fails instead of skipping.
+bool runningInCi();
 
 /// Path of a helper program built beside the test programs.
 std::string helperProgram(const std::string& name);

@@ -5,6 +5,7 @@
 //   endpoint-serve CLASS TITLE OUTFILE  register an endpoint, write its handle to OUTFILE, wait
 //                                       for one post and write it to OUTFILE.post
 //   endpoint-hold CLASS TITLE OUTFILE   register an endpoint, write its handle, wait to be killed
+//   messages OUTFILE NAME...            register each message name, write "NAME NUMBER" lines to OUTFILE
 // HIVE is HKCU, HKLM or HKCR. Exit code 0 on success.
 #include "platform/endpoint.h"
 #include "platform/files.h"
@@ -51,6 +52,12 @@ int main(int argc, char** argv)
             return 1;
         const std::string text = std::to_string(m.message) + " " + std::to_string(m.wParam) + " " + std::to_string(m.lParam);
         return writeFileAtomic(std::string(argv[4]) + ".post", text) ? 0 : 1;
+    }
+    if (command == "messages") {
+        std::string lines;
+        for (int i = 3; i < argc; ++i)
+            lines += std::string(argv[i]) + " " + std::to_string(registerMessage(argv[i])) + "\n";
+        return writeFileAtomic(argv[2], lines) ? 0 : 1;
     }
     Hive hive;
     if (!hiveOf(argv[2], hive))

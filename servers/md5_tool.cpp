@@ -1,6 +1,6 @@
 // The digest server "QeltaMD5Lib.QeltaMD5Tool".
 #include "platform/bstr.h"
-#include "platform/servers/IQeltaMD5Tool.h"
+#include "servers/IQeltaMD5Tool.h"
 #include "platform/unicode.h"
 
 #include <openssl/evp.h>

@@ -2,7 +2,7 @@
 // HKEY_CURRENT_USER "SOFTWARE\Kovra\RTN" ("FAXServerPort", "FAXIPAddress", "FAXRunning").
 #include "platform/bstr.h"
 #include "platform/registry.h"
-#include "platform/servers/IResultReceiverInfo.h"
+#include "servers/IResultReceiverInfo.h"
 
 namespace {
 

@@ -1,6 +1,4 @@
-// The recording spooler: documents are kept in memory and every call is logged, so tests can check
-// what a printing path sent and how it behaves when a step fails.
-#include "platform/spooler.h"
+#include "platform/tests/support/recording_spooler.h"
 
 #include <algorithm>
 

@@ -1,0 +1,32 @@
+# Installs the build into a fresh prefix, registers the component servers with the installed
+# qelta-regsvr and flushes one job to "FileOutput" with the installed libraries only.
+#   cmake -DBUILD_DIR=<build> -DCHECK_PROGRAM=<install_check> -P install_test.cmake
+set(base "${BUILD_DIR}/install-test")
+set(prefix "${base}/prefix")
+set(work "${base}/work")
+file(REMOVE_RECURSE "${base}")
+file(MAKE_DIRECTORY "${work}" "${base}/home")
+
+function(run what)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "${what} failed (${rc}):\n${out}")
+  endif()
+endfunction()
+
+run("cmake --install" "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${prefix}")
+foreach(path bin/qelta-regsvr lib/libfaxplatform.so lib/libjobbuilder.so lib/libIK6FILE.so var)
+  if(NOT EXISTS "${prefix}/${path}")
+    message(FATAL_ERROR "the installed tree lacks ${path}")
+  endif()
+endforeach()
+
+# The check program runs from the installed bin/ and so loads the installed libraries.
+file(COPY "${CHECK_PROGRAM}" DESTINATION "${prefix}/bin")
+get_filename_component(check "${CHECK_PROGRAM}" NAME)
+set(env "${CMAKE_COMMAND}" -E env --unset=QELTA_ROOT "HOME=${base}/home" "XDG_CONFIG_HOME=${base}/home/.config"
+  "XDG_DATA_HOME=${base}/home/.local/share" "TMPDIR=${work}")
+run("qelta-regsvr" ${env} "${prefix}/bin/qelta-regsvr" cryptotool.dll qeltamd5lib.dll resultreceiver.dll sendlog.dll
+  jobbuilder.dll)
+run("the installed job builder" ${env} "${prefix}/bin/${check}" "${prefix}" "${work}")
+file(REMOVE_RECURSE "${base}")

@@ -1,0 +1,56 @@
+// A spooler for tests and benchmarks: documents are kept in memory and every call is logged, so a
+// test can check what a printing path sent and how it behaves when a step fails.
+#pragma once
+
+#include "platform/spooler.h"
+
+#include <cstddef>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+/// A spooler that keeps every document in memory, for tests. It can be told to fail a step.
+class RecordingSpooler : public Spooler {
+public:
+    enum class Step { Open, StartDocument, StartPage, Write, EndPage, EndDocument };
+
+    struct Document {
+        std::string printer, name, dataType;
+        std::vector<std::string> pages; ///< the bytes written during each page
+        bool ended = false;             ///< endDocument succeeded
+        bool cancelled = false;         ///< abandoned (explicitly, or closed before its end)
+    };
+
+    /// A new recording spooler that knows one printer, installed as the spooler in use.
+    static std::shared_ptr<RecordingSpooler> install(std::string printerName);
+
+    /// Makes a printer known (with an optional device URI).
+    void addPrinter(std::string name, std::string deviceUri = {});
+    /// The occurrence-th call (1 = the next) of step fails; counts start now.
+    void failAt(Step step, int occurrence = 1);
+    /// Each write takes at most maxBytes bytes (0: no limit).
+    void limitWrites(size_t maxBytes);
+
+    std::vector<Document> documents() const;
+    /// Every call made, in order: "open NAME", "startDocument NAME TYPE", "startPage", "write N",
+    /// "endPage", "endDocument", "cancel", "close".
+    std::vector<std::string> calls() const;
+
+    std::unique_ptr<PrinterHandle> openPrinter(std::string_view printerName) override;
+    std::optional<std::string> deviceUri(std::string_view printerName) override;
+
+private:
+    class Handle;
+    bool shouldFail(Step step); // with mutex_ held
+    mutable std::mutex mutex_;
+    std::vector<std::pair<std::string, std::string>> printers_;
+    std::vector<Document> documents_;
+    std::vector<std::string> calls_;
+    std::vector<std::pair<Step, int>> failures_;
+    size_t writeLimit_ = 0;
+};
+
+} // namespace platform
