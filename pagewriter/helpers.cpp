@@ -33,6 +33,7 @@ int32_t errorCode(platform::RegStatus status)
         return kErrorInvalidParameter;
     case platform::RegStatus::Corrupt:
     case platform::RegStatus::IoError:
+    case platform::RegStatus::Reentered:
         break;
     }
     return kErrorAccessDenied;

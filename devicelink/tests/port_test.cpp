@@ -6,6 +6,7 @@
 #include "platform/library.h"
 #include "platform/registry.h"
 #include "platform/spooler.h"
+#include "platform/tests/support/recording_spooler.h"
 #include "platform/tests/support/test_support.h"
 
 #include <cstring>
