@@ -15,6 +15,16 @@ namespace {
 
 std::string frameKey(size_t number) { return "Frame." + std::to_string(number); }
 
+// A line as the file stores it: every profile read trims blanks and strips one pair of matching
+// quotes, so a line that would lose either is put in double quotes.
+std::string storedLine(const std::string& line)
+{
+    const bool quoted = line.size() >= 2 && (line.front() == '"' || line.front() == '\'') && line.back() == line.front();
+    if (quoted || platform::trimBlanks(line).size() != line.size())
+        return '"' + line + '"';
+    return line;
+}
+
 } // namespace
 
 CoverReadStatus readCoverSheetFile(const std::string& path, int framesDefault, CoverSheetFile& file)
@@ -66,7 +76,7 @@ bool writeCoverSheetFile(const std::string& path, bool language, const std::vect
     for (size_t i = 0; i < lines.size(); ++i) {
         if (!platform::ProfileText::isValidValue(lines[i]))
             return false;
-        text.append(frameKey(i + 1)).append("=").append(lines[i]).append("\n");
+        text.append(frameKey(i + 1)).append("=").append(storedLine(lines[i])).append("\n");
     }
     if (text.size() > platform::kMaxProfileBytes)
         return false;

@@ -34,7 +34,9 @@ CoverReadStatus readCoverSheetFile(const std::string& path, int framesDefault, C
 
 /// Writes a cover sheet file anew: "Frames" (lines.size()), "Lang" and one key per line, as a new
 /// file renamed over the old one under the file's lock, so no key of earlier content survives and a
-/// failed write leaves the old file as it was. Refuses (false) a line that holds a line break.
+/// failed write leaves the old file as it was. A line with leading or trailing blanks, or inside a
+/// pair of quotes, is stored in double quotes so that it reads back as it was. Refuses (false) a
+/// line that holds a line break.
 bool writeCoverSheetFile(const std::string& path, bool language, const std::vector<std::string>& lines);
 
 } // namespace cover

@@ -134,11 +134,11 @@ TEST_F(CoverFileTest, WrittenFileReadsBackLineForLine)
     EXPECT_TRUE(file.language);
     ASSERT_EQ(file.lines.size(), 4u);
     EXPECT_EQ(file.lines[1], lines[1]);
-    // Lines far beyond any reader's buffer come back whole; the text's own line breaks too. A value's
-    // trailing blanks are trimmed by every profile read.
+    // Lines far beyond any reader's buffer come back whole, with the text's own line breaks and
+    // trailing blank.
     const auto fields = splitFrameLine(file.lines[0]);
     ASSERT_EQ(fields.size(), 13u);
-    EXPECT_EQ(unescapeText(fields[12]), "Dear \\ recipient,\r\nsee below\n" + longText);
+    EXPECT_EQ(unescapeText(fields[12]), "Dear \\ recipient,\r\nsee below\n" + longText + " ");
     // Both page cuts are kept; the first is first.
     EXPECT_EQ(frameRectOf(splitFrameLine(file.lines[2])).top, 2290);
     EXPECT_EQ(frameRectOf(splitFrameLine(file.lines[3])).top, 1000);
@@ -185,6 +185,13 @@ TEST_F(CoverFileTest, SavingReplacesTheWholeFileOrNothing)
     EXPECT_EQ(qelta::test::readTextFile(path()), "[TQLCVR]\nFrames=1\nLang=0\nFrame.1=Date,1,2,3,4\n");
     ASSERT_TRUE(writeCoverSheetFile(path(), false, {}));
     EXPECT_EQ(qelta::test::readTextFile(path()), "[TQLCVR]\nFrames=0\nLang=0\n");
+
+    // Lines that a profile read would trim or unquote are kept as they are.
+    const std::vector<std::string> odd = {" lead", "trail\t", "\"quoted\"", "'single'", "\"", "'x\"", ""};
+    ASSERT_TRUE(writeCoverSheetFile(path(), false, odd));
+    CoverSheetFile file;
+    ASSERT_EQ(readCoverSheetFile(path(), 0, file), CoverReadStatus::Ok);
+    EXPECT_EQ(file.lines, odd);
 
     // A line that would break the file is refused and the old file stays.
     ASSERT_TRUE(writeCoverSheetFile(path(), true, {"Time,1,2,3,4"}));
