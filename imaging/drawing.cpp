@@ -6,6 +6,7 @@
 #include "imaging/image_table.h"
 #include "imaging/imagekit.h"
 #include "platform/com.h"
+#include "platform/unicode.h"
 
 #include <QtGui/QFont>
 #include <QtGui/QImage>
@@ -239,9 +240,12 @@ int drawLine(IKHANDLE image, const IKRECT* ends, const IKDRAWINFO* info, int32_t
 
 // ---- text ----
 
+// Texts come in the process code page, as every narrow string of the suite.
+QString fromAnsi(std::string_view text) { return QString::fromStdU16String(platform::ansiToWide(text)); }
+
 QString textOf(const char* text)
 {
-    QString s = QString::fromUtf8(text);
+    QString s = fromAnsi(text);
     s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return s;
@@ -267,7 +271,7 @@ int drawText(IKHANDLE image, const IKRECT* rect, const IKFONT* font, const char*
             return 0;
     }
     const bool drawn = paintImage(image, box, [&](QPainter& painter) {
-        QFont qfont(QString::fromUtf8(face.c_str()));
+        QFont qfont(fromAnsi(face));
         // Points at 96 pixels per inch, as every caller measures them, up to the largest letters
         // a page can use.
         qfont.setPixelSize(std::clamp(font->pointSize * 96 / 72, 1, kMaxTextPixels));
