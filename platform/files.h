@@ -70,6 +70,9 @@ ReadStatus readFile(const std::string& path, std::string& out, size_t maxBytes, 
 ReadStatus readOpenFile(int fd, std::string& out, size_t maxBytes, std::error_code* error = nullptr,
                         FileStamp* stamp = nullptr);
 
+/// Reads at most maxBytes bytes from the start of a regular file of any size into out.
+ReadStatus readFilePrefix(const std::string& path, std::string& out, size_t maxBytes, std::error_code* error = nullptr);
+
 /// Replaces the file at path with content as one step: a temporary file in the same folder is written,
 /// flushed and renamed over the target, so readers see the old or the new file, never a part of one.
 bool writeFileAtomic(const std::string& path, std::string_view content, std::error_code* error = nullptr);
