@@ -60,6 +60,32 @@ INodePtr KindElement(const INodePtr& profile)
     return nullptr;
 }
 
+namespace {
+
+// The first element child named name at or after n, or null.
+INodePtr nextNamed(INodePtr n, const char* name, size_t length)
+{
+    for (; n; n = n->getNextSibling())
+        if (n->getNodeType() == ELEMENT_NODE) {
+            const DOMString nodeName = n->getNodeName();
+            if (nodeName.size() == length && nodeName.compare(0, length, name) == 0)
+                return n;
+        }
+    return nullptr;
+}
+
+} // namespace
+
+INodePtr ValueElement(const INodePtr& kind, const std::string& key)
+{
+    for (INodePtr k = nextNamed(kind->getFirstChild(), key.data(), key.size()); k;
+         k = nextNamed(k->getNextSibling(), key.data(), key.size()))
+        for (INodePtr d = nextNamed(k->getFirstChild(), "data", 4); d; d = nextNamed(d->getNextSibling(), "data", 4))
+            if (INodePtr v = nextNamed(d->getFirstChild(), "value", 5))
+                return v;
+    return nullptr;
+}
+
 int32_t KindType(const std::string& kind)
 {
     if (kind == "fax")
@@ -545,8 +571,8 @@ int CPhoneBook::GetRecordInfo(int32_t id, int32_t& type, std::string& name, int3
         Check(static_cast<bool>(kind), "GetRecordInfo");
         const int32_t t = KindType(textOf(kind->getNodeName()));
         Check(t >= 0, "GetRecordInfo");
-        const INodePtr fullName = kind->selectSingleNode("fullName/data/value");
-        const INodePtr parent = kind->selectSingleNode("parentID/data/value");
+        const INodePtr fullName = ValueElement(kind, "fullName");
+        const INodePtr parent = ValueElement(kind, "parentID");
         Check(fullName && parent, "GetRecordInfo");
         name = Decode(fullName);
         parentId = ToNumber(Decode(parent));
@@ -564,7 +590,7 @@ int CPhoneBook::GetRecordValue(int32_t id, const std::string& key, std::string& 
     try {
         const INodePtr kind = KindElement(FindProfile(id));
         Check(static_cast<bool>(kind), "GetRecordValue");
-        const INodePtr node = IsStoredKeyName(key) ? kind->selectSingleNode((key + "/data/value").c_str()) : nullptr;
+        const INodePtr node = IsStoredKeyName(key) ? ValueElement(kind, key) : nullptr;
         if (!node) {
             value.clear();
             return 0;

@@ -28,6 +28,9 @@ std::string IdText(int32_t id);
 bool IsCanonicalId(const std::string& text, int32_t& id);
 /// The first element child of a profile (its kind element), or null.
 mfpif_Halvet_R1::INodePtr KindElement(const mfpif_Halvet_R1::INodePtr& profile);
+/// The first KEY/data/value element below a kind element, in document order: what the path
+/// "KEY/data/value" selects first, found without parsing a path (reads run once per value).
+mfpif_Halvet_R1::INodePtr ValueElement(const mfpif_Halvet_R1::INodePtr& kind, const std::string& key);
 /// The record type of a kind element's name, or -1.
 int32_t KindType(const std::string& kind);
 /// The kind element's name of a record type, or null.
