@@ -3,6 +3,7 @@
 
 #include "common/data_folders.h"
 #include "common/xml_value.h"
+#include "phonebook/store/book_text.h"
 #include "phonebook/store/phone_book_paths.h"
 #include "phonebook/store/templates.h"
 #include "platform/text.h"
@@ -23,13 +24,15 @@ constexpr size_t kMaxBookFile = 1u << 30;
 // The quick test reads no more than this of a file.
 constexpr size_t kQuickTestBytes = 260;
 
-std::string textOf(const DOMString& s) { return std::string(s.data(), s.size()); }
-
 } // namespace
 
 // ---- helpers shared with the changing operations ----
 
 namespace phonebook {
+
+std::string TextOf(const DOMString& text) { return std::string(text.data(), text.size()); }
+
+std::string XmlOf(const INodePtr& node) { return TextOf(node->getXML()); }
 
 int32_t ToNumber(const std::string& text)
 {
@@ -141,7 +144,7 @@ using namespace phonebook;
 
 // ---- construction ----
 
-CPhoneBook::CPhoneBook(uint32_t codePage) : m_nCodePage(codePage) {}
+CPhoneBook::CPhoneBook(uint32_t codePage) : m_pText(std::make_unique<BookText>()), m_nCodePage(codePage) {}
 
 CPhoneBook::~CPhoneBook() = default;
 
@@ -155,7 +158,7 @@ std::string CPhoneBook::Encode(const std::string& text) const { return EncodeXml
 
 std::string CPhoneBook::Decode(const INodePtr& node) const
 {
-    return node ? DecodeXmlValue(textOf(node->getText()), 1, m_nCodePage) : std::string();
+    return node ? DecodeXmlValue(TextOf(node->getText()), 1, m_nCodePage) : std::string();
 }
 
 // ---- files and templates ----
@@ -264,12 +267,14 @@ CPhoneBook::Loaded CPhoneBook::LoadBook(const std::string& path) const
 
 void CPhoneBook::Adopt(Loaded&& book)
 {
+    m_nParsedId = 0;
+    m_pParsed.reset();
+    m_pText->take(book.doc->getDocumentElement(),
+                  [this](const std::string& stored) { return DecodeXmlValue(stored, 1, m_nCodePage); });
     m_pDoc = std::move(book.doc);
     m_pRoot = m_pDoc->getDocumentElement();
     m_nNewID = std::max(m_nNewID, book.counter);
     m_stamp = book.stamp;
-    m_profileIndex.clear();
-    m_bIndexValid = false;
 }
 
 int CPhoneBook::LoadPhoneBook(const std::string& path, const IDocumentPtr& doc)
@@ -326,7 +331,7 @@ int CPhoneBook::Initiate(const std::string& path, int reload)
 int CPhoneBook::Reset()
 {
     m_bInitiated = 0;
-    m_pRecords.reset();
+    m_recordIds.clear();
     m_pFolders.reset();
     m_recordHandle = m_folderHandle = PhoneBookList::None;
     return 1;
@@ -351,9 +356,9 @@ void CPhoneBook::RestoreFromFile()
 
 void CPhoneBook::SaveBook()
 {
-    const DOMString text = m_pDoc->getXML();
+    const std::string text = m_pText->write(m_pRoot);
     Check(!text.empty(), "SaveXMLToFile");
-    Check(platform::writeFileAtomic(m_strPath, std::string_view(text.data(), text.size())), "SaveXMLToFile");
+    Check(platform::writeFileAtomic(m_strPath, text), "SaveXMLToFile");
     m_stamp = platform::fileStamp(m_strPath);
 }
 
@@ -411,31 +416,34 @@ int CPhoneBook::GetPhoneBookPath(int32_t index, std::string& path, std::time_t& 
 
 // ---- lookups ----
 
-INodePtr CPhoneBook::ProfilesElement() const { return m_pRoot->selectSingleNode(kPathProfiles); }
-
-void CPhoneBook::RebuildIndex()
-{
-    m_profileIndex.clear();
-    m_bIndexValid = false;
-    const INodeListPtr profiles = m_pRoot->selectNodes(kPathAllProfiles);
-    const int32_t n = profiles->getLength();
-    m_profileIndex.reserve(static_cast<size_t>(n));
-    for (int32_t i = 0; i < n; ++i) {
-        const INodePtr p = profiles->item(i);
-        const IElementPtr e(dynamic_cast<IElement*>(p.get()));
-        int32_t id = 0;
-        if (e && IsCanonicalId(textOf(e->getAttribute("id")), id))
-            m_profileIndex.emplace(id, p.get()); // the first profile of an id is the one found
-    }
-    m_bIndexValid = true;
-}
-
 INodePtr CPhoneBook::FindProfile(int32_t id)
 {
-    if (!m_bIndexValid)
-        RebuildIndex();
-    const auto it = m_profileIndex.find(id);
-    return it == m_profileIndex.end() ? nullptr : INodePtr(it->second);
+    if (m_pParsed && m_nParsedId == id)
+        return m_pParsed->getDocumentElement();
+    m_pParsed.reset();
+    const Chunk* chunk = m_pText->profile(id);
+    if (!chunk)
+        return nullptr;
+    const IDocumentPtr doc = NewDocument();
+    if (!ParseInto(doc, chunk->elementXml()))
+        return nullptr;
+    m_pParsed = doc;
+    m_nParsedId = id;
+    return doc->getDocumentElement();
+}
+
+bool CPhoneBook::HasProfile(int32_t id) { return m_pText->profile(id) != nullptr; }
+
+void CPhoneBook::StoreProfile(int32_t id, const INodePtr& profile)
+{
+    Chunk* chunk = m_pText->profile(id);
+    Check(chunk != nullptr, "StoreProfile");
+    const DOMString xml = profile->getXML();
+    Touch();
+    m_pParsed.reset();
+    chunk->xml.replace(chunk->element, std::string::npos, xml.data(), xml.size());
+    BookText::describeProfile(*chunk, profile);
+    m_pText->changed();
 }
 
 INodePtr CPhoneBook::FindFolder(int32_t id) const
@@ -497,7 +505,7 @@ int CPhoneBook::GetFolderInfo(int32_t folderId, int32_t& type, std::string& name
     try {
         const INodePtr folder = FindFolder(folderId);
         Check(static_cast<bool>(folder), "GetFolderInfo");
-        const std::string kind = textOf(folder->getNodeName());
+        const std::string kind = TextOf(folder->getNodeName());
         const int32_t t = kind == "root" ? PB_FOLDER_ROOT : kind == "favorite" ? PB_FOLDER_FAVORITE
                                                            : kind == "folder" ? PB_FOLDER_USER
                                                                               : -1;
@@ -521,15 +529,15 @@ PhoneBookList CPhoneBook::FindRecords(int32_t folderId, int mask)
     try {
         const INodePtr folder = FindFolder(folderId);
         Check(static_cast<bool>(folder), "FindRecords");
-        std::string predicate;
-        const std::pair<int, const char*> kinds[] = {{PB_MASK_FAX, "fax"}, {PB_MASK_IFAX, "ifax"}, {PB_MASK_GROUP, "group"}};
-        for (const auto& [bit, kind] : kinds)
-            if (mask & bit)
-                predicate += std::string(predicate.empty() ? "" : " or ") + "id/@type='" + kind + "'";
-        Check(!predicate.empty(), "FindRecords");
-        INodeListPtr list = folder->selectNodes(("records/record[" + predicate + "]").c_str());
-        Check(static_cast<bool>(list), "FindRecords");
-        m_pRecords = std::move(list);
+        // Entries whose id is of a kind in the mask; a mask of none of the kinds selects nothing.
+        const int kinds = mask & (PB_MASK_FAX | PB_MASK_IFAX | PB_MASK_GROUP);
+        Check(kinds != 0, "FindRecords");
+        std::vector<int32_t> ids;
+        for (const TextList* list : m_pText->folderLists(folder))
+            for (const Chunk& c : list->chunks)
+                if (c.hasElement() && (c.kind & kinds))
+                    ids.push_back(c.id);
+        m_recordIds = std::move(ids);
         m_recordHandle = NextHandle();
         return m_recordHandle;
     } catch (...) {
@@ -539,26 +547,19 @@ PhoneBookList CPhoneBook::FindRecords(int32_t folderId, int mask)
 
 int32_t CPhoneBook::GetRecordListCount(PhoneBookList list) const
 {
-    return m_bInitiated && m_pRecords && list != PhoneBookList::None && list == m_recordHandle ? m_pRecords->getLength()
-                                                                                            : -1;
+    return m_bInitiated && list != PhoneBookList::None && list == m_recordHandle ? static_cast<int32_t>(m_recordIds.size())
+                                                                                : -1;
 }
 
 int32_t CPhoneBook::GetRecordListID(PhoneBookList list, int32_t index)
 {
-    try {
-        if (GetRecordListCount(list) < 0)
-            return 0;
-        const INodePtr entry = m_pRecords->item(index);
-        const INodePtr id = entry ? entry->selectSingleNode("id") : nullptr;
-        return id ? ToNumber(Decode(id)) : 0;
-    } catch (...) {
-        return 0;
-    }
+    const int32_t count = GetRecordListCount(list);
+    return index >= 0 && index < count ? m_recordIds[static_cast<size_t>(index)] : 0;
 }
 
 void CPhoneBook::CloseRecords(PhoneBookList)
 {
-    m_pRecords.reset();
+    m_recordIds.clear();
     m_recordHandle = PhoneBookList::None;
 }
 
@@ -569,7 +570,7 @@ int CPhoneBook::GetRecordInfo(int32_t id, int32_t& type, std::string& name, int3
     try {
         const INodePtr kind = KindElement(FindProfile(id));
         Check(static_cast<bool>(kind), "GetRecordInfo");
-        const int32_t t = KindType(textOf(kind->getNodeName()));
+        const int32_t t = KindType(TextOf(kind->getNodeName()));
         Check(t >= 0, "GetRecordInfo");
         const INodePtr fullName = ValueElement(kind, "fullName");
         const INodePtr parent = ValueElement(kind, "parentID");
@@ -608,7 +609,7 @@ int32_t CPhoneBook::GetRecordCount(int32_t groupId)
         return -1;
     try {
         const INodePtr kind = KindElement(FindProfile(groupId));
-        Check(kind && textOf(kind->getNodeName()) == "group", "GetRecordCount");
+        Check(kind && TextOf(kind->getNodeName()) == "group", "GetRecordCount");
         return kind->selectNodes("records/record")->getLength();
     } catch (...) {
         return -1;
@@ -621,7 +622,7 @@ int32_t CPhoneBook::GetRecordID(int32_t groupId, int32_t index)
         return 0;
     try {
         const INodePtr kind = KindElement(FindProfile(groupId));
-        Check(kind && textOf(kind->getNodeName()) == "group", "GetRecordID");
+        Check(kind && TextOf(kind->getNodeName()) == "group", "GetRecordID");
         const INodePtr entry = kind->selectNodes("records/record")->item(index);
         const INodePtr id = entry ? entry->selectSingleNode("id") : nullptr;
         return id ? ToNumber(Decode(id)) : 0;

@@ -14,8 +14,13 @@
 
 #include <cstdint>
 #include <ctime>
+#include <memory>
 #include <string>
-#include <unordered_map>
+#include <vector>
+
+namespace phonebook {
+class BookText;
+}
 
 /// A list opened by FindRecords or FindFolders. Only the list opened last of each kind is valid.
 enum class PhoneBookList : int32_t { None = 0 };
@@ -169,7 +174,11 @@ protected:
     template <typename Body>
     int Change(const char* operation, Body&& body, bool readsBook = true);
     /// Marks the book in memory as changed by the running change (so a failure reloads it).
-    void Touch() { m_bTouched = true; }
+    void Touch()
+    {
+        m_bTouched = true;
+        m_pParsed.reset();
+    }
     /// Writes the book and notes the file written as the one in memory.
     void SaveBook();
     /// Takes the book in again when the file changed since it was read (throws when it cannot).
@@ -179,17 +188,23 @@ protected:
 
     std::string Encode(const std::string& text) const;
     std::string Decode(const mfpif_Halvet_R1::INodePtr& node) const;
-    /// The profile element of a record (null when none).
+    /// The profile element of a record, parsed from the book's text (null when none). It stays
+    /// valid until the next lookup of another record or change of the book.
     mfpif_Halvet_R1::INodePtr FindProfile(int32_t id);
+    /// True when the book holds a profile with that id.
+    bool HasProfile(int32_t id);
+    /// Puts a profile element back into the book's text in place of the record's profile.
+    void StoreProfile(int32_t id, const mfpif_Halvet_R1::INodePtr& profile);
     /// The folder element with that id under "/system/folders" (null when none).
     mfpif_Halvet_R1::INodePtr FindFolder(int32_t id) const;
     /// A membership entry: record holding id (type attribute, encoded id) and name (encoded name).
     mfpif_Halvet_R1::INodePtr MakeEntry(const mfpif_Halvet_R1::IDocumentPtr& doc, const char* type, int32_t id,
                                         const std::string& encodedName) const;
 
-    mfpif_Halvet_R1::IDocumentPtr m_pDoc;  ///< the open book
+    mfpif_Halvet_R1::IDocumentPtr m_pDoc;  ///< the open book, its long lists held as text (m_pText)
     mfpif_Halvet_R1::IElementPtr m_pRoot;  ///< its document element: the query root
-    mfpif_Halvet_R1::INodeListPtr m_pRecords; ///< the open record list
+    std::unique_ptr<phonebook::BookText> m_pText;
+    std::vector<int32_t> m_recordIds;      ///< the open record list
     mfpif_Halvet_R1::INodeListPtr m_pFolders; ///< the open folder list
     std::string m_strPath;
     int m_bInitiated = 0;
@@ -200,8 +215,6 @@ private:
     struct Loaded;
     Loaded LoadBook(const std::string& path) const;
     void Adopt(Loaded&& book);
-    void RebuildIndex();
-    mfpif_Halvet_R1::INodePtr ProfilesElement() const;
     int32_t ChooseNewId();
     mfpif_Halvet_R1::IDocumentPtr LoadRecordFile(int32_t id) const;
     mfpif_Halvet_R1::IDocumentPtr MakeProfile(int32_t type, const std::string& name, int32_t parentId, int32_t id) const;
@@ -211,8 +224,8 @@ private:
     PhoneBookList NextHandle();
 
     platform::FileStamp m_stamp;                    ///< identity of the file the book was read from
-    std::unordered_map<int32_t, mfpif_Halvet_R1::INode*> m_profileIndex; ///< id -> profile element
-    bool m_bIndexValid = false;
+    int32_t m_nParsedId = 0;                  ///< the record whose profile was parsed last
+    mfpif_Halvet_R1::IDocumentPtr m_pParsed;  ///< that profile
     bool m_bTouched = false;
     PhoneBookList m_recordHandle = PhoneBookList::None;
     PhoneBookList m_folderHandle = PhoneBookList::None;

@@ -2,6 +2,7 @@
 // folders.
 #include "common/data_folders.h"
 #include "common/xml_value.h"
+#include "phonebook/store/book_text.h"
 #include "phonebook/store/phone_book.h"
 #include "phonebook/store/phone_book_paths.h"
 #include "phonebook/store/templates.h"
@@ -19,8 +20,6 @@ namespace {
 
 constexpr size_t kMaxRecordFile = 16u << 20;
 
-std::string textOf(const DOMString& s) { return std::string(s.data(), s.size()); }
-
 // The values UpdateRecordValue carries over, by record type.
 const char* const kFaxKeys[] = {"initial",       "frequentlyUsed", "faxNumber",       "faxSubAddress",
                                 "faxPassCode",   "faxFCode",       "receptionConfirm"};
@@ -34,16 +33,17 @@ bool EntryHasId(const INodePtr& entry, const std::unordered_set<int32_t>& ids)
             continue;
         for (INodePtr t = n->getFirstChild(); t; t = t->getNextSibling()) {
             int32_t id = 0;
-            if (t->getNodeType() == TEXT_NODE && IsCanonicalId(textOf(t->getNodeValue()), id) && ids.count(id))
+            if (t->getNodeType() == TEXT_NODE && IsCanonicalId(TextOf(t->getNodeValue()), id) && ids.count(id))
                 return true;
         }
     }
     return false;
 }
 
-// Removes the record entries under every list element of `lists` whose id is in ids.
-void RemoveEntries(const INodeListPtr& lists, const std::unordered_set<int32_t>& ids)
+// Removes the record entries under every list element of `lists` whose id is in ids; the number removed.
+size_t RemoveEntries(const INodeListPtr& lists, const std::unordered_set<int32_t>& ids)
 {
+    size_t removed = 0;
     for (int32_t i = 0; i < lists->getLength(); ++i) {
         const INodePtr list = lists->item(i);
         std::vector<INodePtr> doomed;
@@ -52,7 +52,9 @@ void RemoveEntries(const INodeListPtr& lists, const std::unordered_set<int32_t>&
                 doomed.push_back(n);
         for (const INodePtr& n : doomed)
             list->removeChild(n);
+        removed += doomed.size();
     }
+    return removed;
 }
 
 void RemoveFile(const std::string& path)
@@ -121,7 +123,7 @@ int32_t CPhoneBook::ChooseNewId()
     for (;;) {
         Check(id < INT32_MAX, "CreateNewRecord");
         ++id;
-        if (id > kFavoriteFolderId && !FindProfile(id) && !FindFolder(id) && !platform::pathExists(GetRecordFilePath(id)))
+        if (id > kFavoriteFolderId && !HasProfile(id) && !FindFolder(id) && !platform::pathExists(GetRecordFilePath(id)))
             return id;
     }
 }
@@ -188,41 +190,47 @@ void CPhoneBook::CommitProfile(const IDocumentPtr& record, int32_t id, bool repl
     const int32_t parent = ToNumber(Decode(parentNode));
     const bool favorite = Decode(favoriteNode) == "true";
     const INodePtr kindElement = KindElement(profile);
-    Check(kindElement && KindType(textOf(kindElement->getNodeName())) >= 0, "ERROR - FlushRecord");
-    const std::string kind = textOf(kindElement->getNodeName());
+    Check(kindElement && KindType(TextOf(kindElement->getNodeName())) >= 0, "ERROR - FlushRecord");
+    const std::string kind = TextOf(kindElement->getNodeName());
     // The profile element and its file's attribute must agree with the id.
-    Check(textOf(profile->getAttribute("id")) == IdText(id), "ERROR - FlushRecord");
+    Check(TextOf(profile->getAttribute("id")) == IdText(id), "ERROR - FlushRecord");
 
     // Everything the commit needs is found before anything changes.
     const INodePtr favorites = m_pRoot->selectSingleNode(kPathFavoriteRecords);
-    Check(!favorite || favorites, "FlushRecord");
-    INodePtr profiles, existing, folderList, counter;
+    TextList* favoriteList = favorites ? m_pText->list(favorites) : nullptr;
+    Check(!favorite || favoriteList, "FlushRecord");
+    TextList* profileList = nullptr;
+    TextList* folderList = nullptr;
+    INodePtr counter;
     if (replace) {
-        existing = FindProfile(id);
-        Check(static_cast<bool>(existing), "FlushRecord");
+        Check(HasProfile(id), "FlushRecord");
     } else {
-        Check(!FindProfile(id) && !FindFolder(id), "FlushRecord"); // an id already in use is refused
-        profiles = ProfilesElement();
-        folderList = parent == kRootFolderId
+        Check(!HasProfile(id) && !FindFolder(id), "FlushRecord"); // an id already in use is refused
+        profileList = m_pText->profileList();
+        const INodePtr listElement = parent == kRootFolderId
             ? m_pRoot->selectSingleNode(kPathRootRecords)
             : m_pRoot->selectSingleNode((std::string(kPathUserFolders) + "[@id='" + IdText(parent) + "']/records").c_str());
+        folderList = listElement ? m_pText->list(listElement) : nullptr;
         counter = m_pRoot->selectSingleNode(kPathCounter);
-        Check(profiles && folderList && counter, "FlushRecord");
+        Check(profileList && folderList && counter, "FlushRecord");
     }
+    const std::string element = XmlOf(profile);
+    const std::string entry = XmlOf(MakeEntry(m_pDoc, kind.c_str(), id, encodedName));
 
-    const INodePtr element = profile->cloneNode(true);
     Touch();
     if (replace) {
-        existing->getParentNode()->replaceChild(element, existing);
-        if (favorites)
-            RemoveEntries(m_pRoot->selectNodes(kPathFavoriteRecords), {id});
+        Chunk* existing = m_pText->profile(id);
+        existing->xml.replace(existing->element, std::string::npos, element);
+        BookText::describeProfile(*existing, profile);
+        if (favoriteList)
+            BookText::dropEntries(std::vector<TextList*>{favoriteList}, std::unordered_set<int32_t>{id});
     } else {
-        profiles->appendChild(element);
-        folderList->appendChild(MakeEntry(m_pDoc, kind.c_str(), id, encodedName));
+        BookText::describeProfile(profileList->append(element), profile);
+        BookText::describeEntry(folderList->append(entry), id, kind.c_str());
     }
-    m_profileIndex[id] = element.get();
+    m_pText->changed();
     if (favorite)
-        favorites->appendChild(MakeEntry(m_pDoc, kind.c_str(), id, encodedName));
+        BookText::describeEntry(favoriteList->append(entry), id, kind.c_str());
     if (!replace) {
         // The counter holds the last id handed out: new ids are chosen above it, so it never
         // falls behind one committed by another program meanwhile.
@@ -272,13 +280,12 @@ int CPhoneBook::UpdateRecordValue(int32_t id, const std::string& key, const std:
 int CPhoneBook::RemoveRecord(int32_t id, int removeFromFolders)
 {
     return Change("RemoveRecord", [&] {
-        const INodePtr profile = FindProfile(id);
-        Check(static_cast<bool>(profile), "ERROR - RemoveRecord");
+        Check(HasProfile(id), "ERROR - RemoveRecord");
         Touch();
-        profile->getParentNode()->removeChild(profile);
-        m_bIndexValid = false; // another profile may carry the same id
+        m_pText->profile(id)->dropElement();
+        m_pText->changed(); // another profile may carry the same id
         if (removeFromFolders == 1)
-            RemoveEntries(m_pRoot->selectNodes("/system/folders/*/records"), {id});
+            BookText::dropEntries(m_pText->allFolderLists(m_pRoot), std::unordered_set<int32_t>{id});
         SaveBook();
     });
 }
@@ -293,19 +300,24 @@ int CPhoneBook::MoveRecord(int32_t id, int32_t sourceFolderId, int32_t targetFol
         Check(GetFolderInfo(sourceFolderId, sourceType, folderName) != 0, "MoveRecord");
         Check(GetFolderInfo(targetFolderId, targetType, folderName) != 0, "MoveRecord");
         Check(targetType == PB_FOLDER_ROOT || targetType == PB_FOLDER_USER, "MoveRecord");
-        const INodePtr parentValue = KindElement(FindProfile(id))->selectSingleNode("parentID/data/value");
-        const INodePtr sourceId =
-            FindFolder(sourceFolderId)->selectSingleNode(("records/record/id[text()='" + IdText(id) + "']").c_str());
-        const INodePtr sourceEntry = sourceId ? sourceId->getParentNode() : nullptr;
-        const INodePtr targetList = targetFolderId == kRootFolderId
+        const INodePtr profile = FindProfile(id);
+        const INodePtr parentValue = profile ? ValueElement(KindElement(profile), "parentID") : nullptr;
+        Chunk* sourceEntry = nullptr;
+        for (TextList* list : m_pText->folderLists(FindFolder(sourceFolderId)))
+            for (Chunk& c : list->chunks)
+                if (!sourceEntry && c.hasElement() && c.exactId == id)
+                    sourceEntry = &c;
+        const INodePtr targetElement = targetFolderId == kRootFolderId
             ? m_pRoot->selectSingleNode(kPathRootRecords)
             : m_pRoot->selectSingleNode(
                   (std::string(kPathUserFolders) + "[@id='" + IdText(targetFolderId) + "']/records").c_str());
+        TextList* targetList = targetElement ? m_pText->list(targetElement) : nullptr;
         Check(parentValue && sourceEntry && targetList, "MoveRecord");
-        Touch();
+        const std::string entry = XmlOf(MakeEntry(m_pDoc, KindName(type), id, Encode(name)));
         parentValue->setText(DOMString(Encode(IdText(targetFolderId)).c_str()));
-        sourceEntry->getParentNode()->removeChild(sourceEntry);
-        targetList->appendChild(MakeEntry(m_pDoc, KindName(type), id, Encode(name)));
+        StoreProfile(id, profile);
+        sourceEntry->dropElement(); // before the append, which may move the list's chunks
+        BookText::describeEntry(targetList->append(entry), id, KindName(type));
         SaveBook();
     });
 }
@@ -337,20 +349,28 @@ int CPhoneBook::RemoveFolder(int32_t folderId)
         Check(static_cast<bool>(folder), "ERROR - RemoveFolder");
         // The folder's records of every kind, as its list names them.
         std::unordered_set<int32_t> ids;
-        const INodeListPtr entries = folder->selectNodes("records/record[id/@type='fax' or id/@type='ifax' or id/@type='group']");
-        for (int32_t i = 0; i < entries->getLength(); ++i) {
-            const INodePtr idNode = entries->item(i)->selectSingleNode("id");
-            if (idNode)
-                ids.insert(ToNumber(Decode(idNode)));
-        }
+        for (const TextList* list : m_pText->folderLists(folder))
+            for (const Chunk& c : list->chunks)
+                if (c.hasElement() && (c.kind & (PB_MASK_FAX | PB_MASK_IFAX | PB_MASK_GROUP)))
+                    ids.insert(c.id);
         Touch();
         for (const int32_t id : ids)
-            if (const INodePtr profile = FindProfile(id))
-                profile->getParentNode()->removeChild(profile);
-        m_bIndexValid = false;
+            if (Chunk* profile = m_pText->profile(id))
+                profile->dropElement();
+        m_pText->changed();
         // Their favourite entries and their memberships in the groups that remain go with them.
-        RemoveEntries(m_pRoot->selectNodes(kPathFavoriteRecords), ids);
-        RemoveEntries(m_pRoot->selectNodes("/system/profiles/profile/group/records"), ids);
+        const INodePtr favorites = m_pRoot->selectSingleNode(kPathFavoriteRecords);
+        if (TextList* favoriteList = favorites ? m_pText->list(favorites) : nullptr)
+            BookText::dropEntries(std::vector<TextList*>{favoriteList}, ids);
+        for (Chunk* chunk : m_pText->profiles()) {
+            if (chunk->kind != PB_RECORD_GROUP + 1)
+                continue;
+            const IDocumentPtr group = NewDocument();
+            Check(static_cast<bool>(ParseInto(group, chunk->elementXml())), "ERROR - RemoveFolder");
+            if (RemoveEntries(group->selectNodes("/profile/group/records"), ids) > 0)
+                chunk->xml.replace(chunk->element, std::string::npos, XmlOf(group->getDocumentElement()));
+        }
+        m_pText->forget(folder);
         folder->getParentNode()->removeChild(folder);
         SaveBook();
     });

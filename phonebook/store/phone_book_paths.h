@@ -20,6 +20,10 @@ inline constexpr const char* kPathAllProfiles = "/system/profiles/profile";
 inline constexpr const char* kPathFolderName = "name/data/value";
 inline constexpr const char* kPathFolderId = "id/data/value";
 
+/// A library string as a plain one.
+std::string TextOf(const mfpif_Halvet_R1::DOMString& text);
+/// A node as the document writer writes it.
+std::string XmlOf(const mfpif_Halvet_R1::INodePtr& node);
 /// A decimal text read as a number, stopping at the first non-digit (0 for none), clamped to 32 bits.
 int32_t ToNumber(const std::string& text);
 /// An id as the file writes it ("%d").
