@@ -5,6 +5,7 @@
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/tests/support/test_support.h"
+#include "xmldoc/dom.h"
 
 #include <gtest/gtest.h>
 
@@ -417,6 +418,53 @@ TEST_F(PhoneBookStore, UnreadableBooksAreNeverReplaced)
     EXPECT_EQ(store.Initiate(directory + "/missing/Book.xml", 0), 0);
     EXPECT_EQ(store.Initiate(directory + "\\O'Brien.xml", 0), 1); // a stored path with '\' and an apostrophe
     EXPECT_TRUE(platform::pathExists(directory + "/O'Brien.xml"));
+}
+
+TEST_F(PhoneBookStore, BooksOfOtherShapesKeepEverythingTheyHold)
+{
+    // Written by hand: double quotes, empty lists, something the store does not know, a second
+    // profile with an id in use, an entry with white space inside.
+    const std::string handMade =
+        "<system>\n <version>1.0</version><newid><data>12</data></newid><folders>"
+        "<root id=\"1\"><name><data><value>root</value></data></name><id><data><value>1</value></data></id>"
+        "<records>\n  <record>\n   <id type=\"fax\">11</id><name>Old</name></record>\n </records></root>"
+        "<favorite id=\"2\"><name><data><value>favorite</value></data></name><id><data><value>2</value></data></id>"
+        "<records/></favorite><note>kept</note></folders>"
+        "<profiles><profile id=\"11\"><fax><parentID><data><value>1</value></data></parentID><id><data><value>11"
+        "</value></data></id><fullName><data><value>Old</value></data></fullName><frequentlyUsed><data><value/>"
+        "</data></frequentlyUsed></fax></profile><extra/><profile id=\"11\"><fax><fullName><data><value>Shadow"
+        "</value></data></fullName></fax></profile></profiles></system>";
+    writeTextFile(path, handMade);
+    ASSERT_EQ(book.Initiate(path, 1), 1);
+    int32_t type = 0, parent = 0;
+    std::string name;
+    ASSERT_EQ(book.GetRecordInfo(11, type, name, parent), 1);
+    EXPECT_EQ(name, "Old"); // the first profile of an id is the record
+    EXPECT_EQ(readTextFile(path), handMade); // opening wrote nothing
+
+    const int32_t added = addFax("New", kRootFolderId, "true");
+    EXPECT_EQ(added, 13);
+    // The file is exactly what the document writer makes of the book it holds.
+    auto canonical = [](const std::string& text) {
+        const auto doc = mfpif_Halvet_R1::adopt(createDocument());
+        doc->addRef();
+        const auto parsed = doc->loadXML(text.c_str(), true);
+        return parsed ? std::string(parsed->getXML().c_str()) : std::string();
+    };
+    std::string text = file();
+    EXPECT_EQ(canonical(text), text);
+    for (const char* kept : {"<note>kept</note>", "<extra/>", "Shadow", "<records>&#x0a;  <record>&#x0a;   <id type='fax'>11"})
+        EXPECT_NE(text.find(kept), std::string::npos) << kept;
+    EXPECT_EQ(list(kRootFolderId), (std::vector<int32_t>{11, added}));
+    EXPECT_EQ(list(kFavoriteFolderId), std::vector<int32_t>{added});
+    ASSERT_EQ(book.MoveRecord(11, kRootFolderId, kRootFolderId), 1);
+    text = file();
+    EXPECT_EQ(canonical(text), text);
+    EXPECT_EQ(list(kRootFolderId), (std::vector<int32_t>{added, 11}));
+    ASSERT_EQ(book.RemoveRecord(11, 1), 1);
+    EXPECT_EQ(list(kRootFolderId), std::vector<int32_t>{added});
+    ASSERT_EQ(book.GetRecordValue(11, "fullName", name), 1);
+    EXPECT_EQ(name, "Shadow"); // the second profile of that id comes forward, as the path finds it
 }
 
 TEST_F(PhoneBookStore, BookListingSkipsWhatIsNoBook)
