@@ -304,7 +304,6 @@ int CPhoneBook::Initiate(const std::string& path, int reload)
         const std::string file = platform::nativePath(path);
         Check(IsBookFileName(platform::fileNameOf(file)), "Initiate");
         Check(platform::isDirectory(platform::parentPath(file)), "Initiate");
-        m_nNewID = 10;
         if (!platform::pathExists(file)) {
             // A new book: made from the template under the book's lock, unless another program
             // made it meanwhile.
@@ -315,6 +314,11 @@ int CPhoneBook::Initiate(const std::string& path, int reload)
                 Check(LoadXMLFromResource(IDR_PHONEBOOK, doc) != 0, "LoadXMLFromResource");
                 Check(SaveXMLToFile(file, doc) != 0, "SaveXMLToFile");
             }
+        }
+        if (m_pDoc && file == m_strPath && platform::fileStamp(file) == m_stamp) {
+            // Opened again while the file is the one read last: the book in memory is that file.
+            m_bInitiated = 1;
+            return 1;
         }
         Loaded book = LoadBook(file);
         m_nNewID = 10;
@@ -351,6 +355,7 @@ void CPhoneBook::RestoreFromFile()
         Adopt(LoadBook(m_strPath));
     } catch (...) {
         Reset();
+        m_pDoc.reset(); // the book in memory may be half changed: never used again
     }
 }
 
