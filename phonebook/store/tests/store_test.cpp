@@ -194,6 +194,16 @@ TEST_F(PhoneBookStore, RecordFileAndCommitTextByteForByte)
     ASSERT_EQ(other.GetRecordValue(id, "faxNumber", text), 1);
     EXPECT_EQ(text, "O'Hara & \"Co\"");
     EXPECT_EQ(other.GetNewID(), 12);
+
+    // A book opened from another folder still assembles its records in the phone book directory.
+    const std::string elsewhere = root.path() + "/elsewhere";
+    ASSERT_TRUE(platform::createDirectories(elsewhere));
+    CPhoneBook away;
+    ASSERT_EQ(away.Initiate(elsewhere + "/Away.xml", 0), 1);
+    ASSERT_EQ(away.CreateNewRecord(PB_RECORD_IFAX, "Away", kRootFolderId, id, 0), 1);
+    EXPECT_EQ(id, 11);
+    EXPECT_TRUE(platform::pathExists(recordFile));
+    EXPECT_EQ(platform::listFiles(elsewhere, "#*"), std::vector<std::string>{});
 }
 
 TEST_F(PhoneBookStore, ListsByKindAndOnlyTheLastListIsValid)
