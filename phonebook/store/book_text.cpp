@@ -152,7 +152,12 @@ std::string BookText::write(const IElementPtr& root) const
         for (INodePtr p = list.element->getParentNode(); p; p = p->getParentNode())
             if (!ancestors.insert(p.get()).second)
                 break;
+    size_t listBytes = 0;
+    for (const auto& [element, list] : lists_)
+        for (const Chunk& c : list.chunks)
+            listBytes += c.xml.size();
     std::string out;
+    out.reserve(listBytes + 4096); // the lists are nearly all of it: one allocation, no copies
     std::string start, end;
     auto writeNode = [&](auto& self, const INodePtr& n) -> void {
         const auto it = lists_.find(n.get());
