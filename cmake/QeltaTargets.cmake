@@ -36,12 +36,16 @@ function(qelta_install)
   install(TARGETS ${ARGN} RUNTIME DESTINATION bin LIBRARY DESTINATION lib)
 endfunction()
 
-# qelta_test(name SOURCES ... LIBS ...) - one GoogleTest program per unit, registered with CTest.
+# qelta_test(name SOURCES ... LIBS ... [TIMEOUT seconds]) - one GoogleTest program per unit,
+# registered with CTest; each test may run 300 s unless TIMEOUT says otherwise.
 function(qelta_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
   add_executable(${name} ${T_SOURCES})
   qelta_warnings(${name})
   target_link_libraries(${name} PRIVATE ${T_LIBS} qelta_testsupport GTest::gtest GTest::gtest_main GTest::gmock)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT ${T_TIMEOUT})
 endfunction()

@@ -120,6 +120,9 @@ private:
     bool linked_ = false, committed_ = false;
 };
 
+/// Reads at most maxBytes bytes from the start of a regular file of any size into out.
+ReadStatus readFilePrefix(const std::string& path, std::string& out, size_t maxBytes, std::error_code* error = nullptr);
+
 /// Replaces the file at path with content as one step (see FileReplacement).
 bool writeFileAtomic(const std::string& path, std::string_view content, std::error_code* error = nullptr);
 
