@@ -19,13 +19,22 @@ namespace {
 constexpr const char* kEncToolProgId = "cryptotool.QeltaEncTool";
 constexpr uint32_t kInprocContext = 23;
 
+// Initialises the component layer on the calling thread for one scope, balanced at its end.
+class ThreadInitialization {
+public:
+    ThreadInitialization() { platform::com::initializeThread(); }
+    ~ThreadInitialization() { platform::com::uninitializeThread(); }
+    ThreadInitialization(const ThreadInitialization&) = delete;
+    ThreadInitialization& operator=(const ThreadInitialization&) = delete;
+};
+
 // Creates an optional outside server on first use and keeps it; false when it cannot be had.
 template <typename I>
 bool EnsureServer(platform::com::Ptr<I>& server, const char* progId)
 {
     if (server)
         return true;
-    platform::com::initializeThread();
+    const ThreadInitialization initialized;
     return SUCCEEDED(platform::com::createInstance(progId, kInprocContext, server));
 }
 } // namespace
@@ -34,7 +43,7 @@ CQeltaJobTool::CQeltaJobTool()
 {
     m_job.Reset();
     m_imaging = CImagingBinding::Acquire();
-    platform::com::initializeThread();
+    const ThreadInitialization initialized;
     // The notification-address server is optional: without it the job carries an empty address.
     if (SUCCEEDED(platform::com::createInstance(CLSID_ResultReceiverInfo, kInprocContext, m_receiverInfo)))
         m_receiverInfo->Refresh();
@@ -128,9 +137,13 @@ HRESULT CQeltaJobTool::RegisterJobTarget(int32_t lJobType, BSTR bszName, BSTR bs
     destination->m_bFCode = lJobType == 0 && lParams == 1 ? 1 : 0;
     destination->m_bReceptionConfirm = lJobType == 1 && lParams == 1 ? 1 : 0;
     // Numbers, sub-addresses and pass codes are written into the destination block between ';'
-    // and '/' separators: a value holding either would change what the device reads.
-    if (!jobcheck::IsDestinationField(destination->m_strNumber) || !jobcheck::IsDestinationField(destination->m_strSubAddress)
-        || !jobcheck::IsDestinationField(destination->m_strPassCode)
+    // and '/' separators: a value holding either would change what the device reads. Only an
+    // F-code destination carries its sub-address and pass code.
+    const bool carriesCodes = destination->m_bFCode == 1;
+    if (!jobcheck::IsDestinationField(destination->m_strNumber)
+        || (carriesCodes
+            && (!jobcheck::IsDestinationField(destination->m_strSubAddress)
+                || !jobcheck::IsDestinationField(destination->m_strPassCode)))
         || m_job.m_destinations.size() >= jobcheck::kMaxDestinations)
         return S_FALSE;
     m_job.m_destinations.push_back(std::move(destination));
@@ -147,8 +160,11 @@ HRESULT CQeltaJobTool::RegisterJobData(BSTR bszImagePath, BSTR bszPrinterName, B
     const std::string userName = ansiFromBstr(bszUserName);
     const std::string documentName = ansiFromBstr(bszDocumentName);
     // Values that travel inside quoted PJL lines must not end the quotes or the line.
+    // Only a model of type 3 carries the whole user name and the password.
+    const bool mfp = lMfpType == 3;
     if (!jobcheck::IsQuotableValue(printerName) || !jobcheck::IsQuotableValue(userName)
-        || !jobcheck::IsQuotableValue(documentName) || !jobcheck::FitsQuotedLine("@PJL SET MFPUSERNAME=", userName))
+        || !jobcheck::IsQuotableValue(documentName)
+        || (mfp && !jobcheck::FitsQuotedLine("@PJL SET MFPUSERNAME=", userName)))
         return S_FALSE;
 
     if (imagePath.empty() || !platform::pathExists(imagePath) || !m_imaging || !m_imaging->FileLibraryLoaded())
@@ -170,7 +186,7 @@ HRESULT CQeltaJobTool::RegisterJobData(BSTR bszImagePath, BSTR bszPrinterName, B
     const std::string password = ansiFromBstr(bszPassword);
     if (!password.empty() && !EncodePassword(password, encoded))
         return S_FALSE;
-    if (!jobcheck::IsQuotableValue(encoded) || !jobcheck::FitsQuotedLine("@PJL SET MFPPASSWORD=", encoded))
+    if (!jobcheck::IsQuotableValue(encoded) || (mfp && !jobcheck::FitsQuotedLine("@PJL SET MFPPASSWORD=", encoded)))
         return S_FALSE;
 
     m_job.m_nPageCount = pageCount;
@@ -206,7 +222,8 @@ HRESULT CQeltaJobTool::RegisterFiling(int32_t lFolderType, BSTR bszFolderName, B
     const std::string folderPassword = ansiFromBstr(bszFolderPassword);
     const std::string filePassword = ansiFromBstr(bszFilePassword);
     if (lFolderType < 0 || lFolderType > 2 || !jobcheck::IsDigits(folderPassword) || !jobcheck::IsDigits(filePassword)
-        || !jobcheck::IsQuotableValue(folderName) || !jobcheck::FitsQuotedLine("@PJL SET FILINGFOLDERPATH=", folderName))
+        || !jobcheck::IsQuotableValue(folderName)
+        || (lFolderType == 1 && !jobcheck::FitsQuotedLine("@PJL SET FILINGFOLDERPATH=", folderName)))
         return S_FALSE;
     m_job.m_nFilingFolderType = lFolderType;
     m_job.m_strFilingFolderName = folderName;

@@ -13,8 +13,10 @@
 #include <climits>
 #include <chrono>
 #include <cstdio>
+#include <charconv>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <mutex>
 #include <thread>
@@ -127,10 +129,14 @@ bool isPlainName(const std::string& name)
     return true;
 }
 
-// A file name that stays inside its folder.
+// The store's own files in an entry folder are never hidden: every name starting with '.' is a
+// temporary file of a writer.
+bool isTemporaryName(const std::string& name) { return !name.empty() && name.front() == '.'; }
+
+// A file name that stays inside its folder and is not taken for a temporary file.
 bool isPlainFileName(const std::string& name)
 {
-    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos
+    return !name.empty() && !isTemporaryName(name) && name.find('/') == std::string::npos
         && name.find('\\') == std::string::npos && name.find('\0') == std::string::npos;
 }
 
@@ -141,13 +147,30 @@ std::string hexId(int32_t id)
     return buf;
 }
 
+// A whole number of the log's files in the given base; false for anything else or one out of range.
+bool parseNumber(std::string_view t, int base, int32_t& value)
+{
+    while (!t.empty() && (t.front() == ' ' || t.front() == '\t'))
+        t.remove_prefix(1);
+    while (!t.empty() && (t.back() == ' ' || t.back() == '\t'))
+        t.remove_suffix(1);
+    const auto [end, error] = std::from_chars(t.data(), t.data() + t.size(), value, base);
+    return !t.empty() && error == std::errc() && end == t.data() + t.size();
+}
+
 int32_t decimal(const std::string& t)
 {
-    char* end = nullptr;
-    errno = 0;
-    const long v = std::strtol(t.c_str(), &end, 10);
-    check(end != t.c_str() && *end == '\0' && errno == 0 && v >= INT32_MIN && v <= INT32_MAX);
-    return static_cast<int32_t>(v);
+    int32_t v = 0;
+    check(parseNumber(t, 10, v));
+    return v;
+}
+
+// The counter after n: a counter read from a file is checked before it is raised, so one at its
+// limit (or below zero) fails the operation instead of wrapping.
+int32_t nextCounter(int32_t n)
+{
+    check(n >= 0 && n < INT32_MAX);
+    return n + 1;
 }
 
 // Copies a file (streamed) to target, replacing what is there in one step.
@@ -184,21 +207,38 @@ bool copyFile(const std::string& source, const std::string& target)
     return ok;
 }
 
-// Deletes a file only when it is a regular file directly inside folder.
-void removeInside(const std::string& folder, const std::string& path)
-{
-    struct stat st;
-    if (path.empty() || platform::parentPath(platform::nativePath(path)) != folder || ::lstat(path.c_str(), &st) != 0
-        || !S_ISREG(st.st_mode))
-        return;
-    ::unlink(path.c_str());
-}
-
+// Removes an entry's folder with everything in it (links are removed, never followed).
 void removeEntryFolder(const std::string& entry)
 {
-    for (const auto& name : platform::listFiles(entry, "*"))
-        removeInside(entry, platform::joinPath(entry, name));
-    ::rmdir(entry.c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(entry, ignored);
+}
+
+// Removes, under the log's lock (when no writer is at work), the temporary files in an entry folder.
+void sweepEntryTemporaries(const std::string& entry)
+{
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(entry, error), end; !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (isTemporaryName(name) && it->is_regular_file(error))
+            ::unlink(it->path().c_str());
+    }
+}
+
+// A folder that a killed writer made for an identifier it reserved but never indexed holds only
+// what a create writes before the index names it; anything else in it is kept.
+void sweepOrphanEntry(const std::string& entry)
+{
+    std::error_code error;
+    if (!std::filesystem::is_directory(std::filesystem::symlink_status(entry, error)))
+        return;
+    for (std::filesystem::directory_iterator it(entry, error), end; !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (!isTemporaryName(name) && name != "desktop.xml" && name != "job_image.tif")
+            return;
+    }
+    if (!error)
+        removeEntryFolder(entry);
 }
 
 
@@ -215,6 +255,7 @@ struct WrittenIndex {
     platform::FileDescriptor file;
     platform::FileStamp stamp;
     std::string text;
+    size_t entries = 0; ///< index elements in text
 };
 
 // Kept while the library is loaded; unloading it releases the text and the open file.
@@ -225,18 +266,19 @@ WrittenIndex& writtenIndex()
 }
 
 // The text of root.xml when this process wrote it last and nobody changed it since.
-bool knownIndexText(const std::string& path, std::string& text)
+bool knownIndexText(const std::string& path, std::string& text, size_t& entries)
 {
     WrittenIndex& w = writtenIndex();
     std::lock_guard lock(w.mutex);
     if (!w.file.valid() || w.path != path || platform::fileStamp(path) != w.stamp)
         return false;
     text = w.text;
+    entries = w.entries;
     return true;
 }
 
-// Writes root.xml and remembers the text.
-void saveIndexText(const std::string& path, const std::string& text)
+// Writes root.xml, which holds entries index elements, and remembers the text.
+void saveIndexText(const std::string& path, const std::string& text, size_t entries)
 {
     check(!text.empty() && platform::writeFileAtomic(path, text));
     WrittenIndex& w = writtenIndex();
@@ -245,6 +287,7 @@ void saveIndexText(const std::string& path, const std::string& text)
     w.stamp = w.file.valid() ? platform::openFileStamp(w.file.get()) : platform::FileStamp{};
     w.path = path;
     w.text = text;
+    w.entries = entries;
 }
 
 // Finds the digits of one counter ("<name><data><value>digits</value>"); false unless it occurs once.
@@ -282,13 +325,22 @@ bool withCounters(std::string& text, int32_t newIndex, int32_t logCount)
 bool readCounters(const std::string& text, int32_t& newIndex, int32_t& logCount)
 {
     size_t b, e;
-    if (!counterSpan(text, "newIndex", b, e))
+    if (!counterSpan(text, "newIndex", b, e) || !parseNumber(std::string_view(text).substr(b, e - b), 10, newIndex))
         return false;
-    newIndex = static_cast<int32_t>(std::strtol(text.substr(b, e - b).c_str(), nullptr, 10));
-    if (!counterSpan(text, "logCount", b, e))
-        return false;
-    logCount = static_cast<int32_t>(std::strtol(text.substr(b, e - b).c_str(), nullptr, 10));
-    return true;
+    return counterSpan(text, "logCount", b, e) && parseNumber(std::string_view(text).substr(b, e - b), 10, logCount);
+}
+
+// The index element text that names an entry (its end, which no cookie can hold).
+std::string indexMarker(int32_t id)
+{
+    return "<idString><data><value>" + hexId(id) + "</value></data></idString></index>";
+}
+
+// The count an index with this many elements stores.
+int32_t countOf(size_t entries)
+{
+    check(entries < static_cast<size_t>(INT32_MAX));
+    return static_cast<int32_t>(entries);
 }
 
 } // namespace
@@ -348,34 +400,38 @@ int CQeltaLog::CreateLogData2(const std::string& imagePath, const std::string& d
         return 0;
     std::string entry;
     return guarded([&] {
-        // A new identifier: raise the counters and keep them raised, so identifiers are never reused.
+        // A new identifier: raise the last one given and keep it raised, so identifiers are never
+        // reused. The count is the number of index elements, whatever the file said before.
         std::string known;
+        size_t entries = 0;
         IDocumentPtr index;
-        int32_t id = 0, count = 0;
-        const bool fromText = knownIndexText(rootPath, known) && readCounters(known, id, count)
+        INodePtr newIndexNode, logCountNode;
+        int32_t last = 0, stored = 0;
+        const bool fromText = knownIndexText(rootPath, known, entries) && readCounters(known, last, stored)
             && known.find("</indexs>") != std::string::npos;
-        if (fromText) {
-            ++id;
-            ++count;
-        } else {
+        if (!fromText) {
             if (load(rootPath, index) == Load::Missing)
                 index = parse(kIndexTemplate);
-            INodePtr newIndex = node(index, "/system/logIndex/newIndex/data/value");
-            INodePtr logCount = node(index, "/system/logIndex/logCount/data/value");
-            id = decimal(text(newIndex)) + 1;
-            count = decimal(text(logCount)) + 1;
-            newIndex->setText(std::to_string(id).c_str());
-            logCount->setText(std::to_string(count).c_str());
+            newIndexNode = node(index, "/system/logIndex/newIndex/data/value");
+            logCountNode = node(index, "/system/logIndex/logCount/data/value");
+            last = decimal(text(newIndexNode));
+            decimal(text(logCountNode)); // must read as a number, though it is written anew
+            entries = static_cast<size_t>(index->selectNodes("/system/logIndex/indexs/index")->getLength());
         }
-        check(id > 0);
-        // The index as text with the raised counters, and the new entry's element when it comes.
+        const int32_t id = nextCounter(last);
+        countOf(entries + 1);
+        // The index as text with the raised identifier, and with the new entry's element (and the
+        // count that includes it) when it comes.
         auto indexText = [&](const std::string& element) {
+            const int32_t count = countOf(element.empty() ? entries : entries + 1);
             std::string t;
             if (fromText) {
                 t = known;
                 check(withCounters(t, id, count));
                 t.insert(t.rfind("</indexs>"), element);
             } else {
+                newIndexNode->setText(std::to_string(id).c_str());
+                logCountNode->setText(std::to_string(count).c_str());
                 if (!element.empty()) {
                     IDocumentPtr entryDoc = parse(element);
                     node(index, "/system/logIndex/indexs")->appendChild(entryDoc->getDocumentElement());
@@ -385,10 +441,26 @@ int CQeltaLog::CreateLogData2(const std::string& imagePath, const std::string& d
             }
             return t;
         };
-        // The raised counters are stored before the folder is made, so a writer that dies after
-        // making it never leaves a folder at an identifier the next job would take again.
+        // What writers killed mid-write left: temporary files of the index and of the newest
+        // entry, and the folder of an identifier raised but never indexed.
         platform::removeStaleTemporaries(rootPath);
-        saveIndexText(rootPath, indexText(""));
+        if (last > 0) {
+            const std::string previous = platform::joinPath(dir, hexId(last));
+            if (platform::isDirectory(previous)) {
+                const bool indexed = fromText ? known.rfind(indexMarker(last)) != std::string::npos
+                                              : static_cast<bool>(index->selectSingleNode(
+                                                  ("/system/logIndex/indexs/index[idString/data/value='" + hexId(last)
+                                                   + "']")
+                                                      .c_str()));
+                if (indexed)
+                    sweepEntryTemporaries(previous);
+                else
+                    sweepOrphanEntry(previous);
+            }
+        }
+        // The raised identifier is stored before the folder is made, so a writer that dies after
+        // making it never leaves a folder at an identifier the next job would take again.
+        saveIndexText(rootPath, indexText(""), entries);
         entry = platform::joinPath(dir, hexId(id));
         check(::mkdir(entry.c_str(), 0777) == 0); // an existing folder is not taken over
         try {
@@ -410,9 +482,9 @@ int CQeltaLog::CreateLogData2(const std::string& imagePath, const std::string& d
             setValue(element, "cookie", EncodeXmlValue(MakeCookie(documentName, date), 1, m_nCodePage));
             setValue(element, "idString", EncodeXmlValue(hexId(id), 1, m_nCodePage));
             const DOMString elementText = element->getXML();
-            saveIndexText(rootPath, indexText(std::string(elementText.data(), elementText.size())));
+            saveIndexText(rootPath, indexText(std::string(elementText.data(), elementText.size())), entries + 1);
         } catch (...) {
-            removeEntryFolder(entry); // no folder without its index entry
+            removeEntryFolder(entry); // no folder without its index entry; the count never counted it
             throw;
         }
         newId = id;
@@ -420,43 +492,60 @@ int CQeltaLog::CreateLogData2(const std::string& imagePath, const std::string& d
     });
 }
 
+namespace {
+// Sets a property of an entry; the caller holds the log's lock.
+void setProperty(const std::string& entry, const std::string& name, const std::string& value, uint32_t codePage)
+{
+    const std::string path = platform::joinPath(entry, "desktop.xml");
+    IDocumentPtr data = loadExisting(path);
+    setValue(node(data, "/system/logdata/property"), name, EncodeXmlValue(value, 1, codePage));
+    save(data, path);
+}
+
+// Runs a change of one entry's folder under the log's lock, once what killed writers left in the
+// folder is swept; 0 when the lock cannot be had or a step fails.
+template <typename Change>
+int changeEntry(int32_t id, Change change)
+{
+    const std::string dir = CQeltaLog::LogDirectory();
+    platform::FileLock lock(platform::joinPath(dir, "root.xml"));
+    if (!lock.locked())
+        return 0;
+    const std::string entry = platform::joinPath(dir, hexId(id));
+    sweepEntryTemporaries(entry);
+    return guarded([&] {
+        change(entry);
+        return 1;
+    });
+}
+} // namespace
+
 int CQeltaLog::AddLogProperty2(int32_t id, const std::string& name, const std::string& value)
 {
     if (!isPlainName(name))
         return 0;
-    const std::string dir = LogDirectory();
-    platform::FileLock lock(platform::joinPath(dir, "root.xml"));
-    return guarded([&] {
-        const std::string path = platform::joinPath(platform::joinPath(dir, hexId(id)), "desktop.xml");
-        IDocumentPtr data = loadExisting(path);
-        setValue(node(data, "/system/logdata/property"), name, EncodeXmlValue(value, 1, m_nCodePage));
-        save(data, path);
-        return 1;
-    });
+    return changeEntry(id, [&](const std::string& entry) { setProperty(entry, name, value, m_nCodePage); });
 }
 
 int CQeltaLog::AddLogPropertyWithData2(int32_t id, const std::string& name, const std::string& fileName,
                                        const std::string& sourcePath)
 {
     // The entry's own log files are never replaced by property data.
-    if (!isPlainFileName(fileName) || fileName == "desktop.xml" || fileName == "#desktop.xml")
+    if (!isPlainName(name) || !isPlainFileName(fileName) || fileName == "desktop.xml" || fileName == "#desktop.xml")
         return 0;
-    const std::string entry = platform::joinPath(LogDirectory(), hexId(id));
-    if (!platform::isDirectory(entry))
-        return 0;
-    const std::string copy = platform::joinPath(entry, fileName);
-    copyFile(sourcePath, copy); // a failed copy is not an error
-    return AddLogProperty2(id, name, copy);
+    return changeEntry(id, [&](const std::string& entry) {
+        check(platform::isDirectory(entry));
+        const std::string copy = platform::joinPath(entry, fileName);
+        copyFile(sourcePath, copy); // a failed copy is not an error
+        setProperty(entry, name, copy, m_nCodePage);
+    });
 }
 
 int CQeltaLog::AddLogDestination2(int32_t id, const std::string& field, const std::string& value)
 {
     if (!isPlainName(field))
         return 0;
-    const std::string dir = LogDirectory();
-    platform::FileLock lock(platform::joinPath(dir, "root.xml"));
-    return guarded([&] {
-        const std::string entry = platform::joinPath(dir, hexId(id));
+    return changeEntry(id, [&](const std::string& entry) {
         check(platform::isDirectory(entry));
         const std::string path = platform::joinPath(entry, "#desktop.xml");
         IDocumentPtr work;
@@ -464,16 +553,12 @@ int CQeltaLog::AddLogDestination2(int32_t id, const std::string& field, const st
             work = parse(kDestinationTemplate);
         setValue(node(work, "/destination"), field, EncodeXmlValue(value, 1, m_nCodePage));
         save(work, path);
-        return 1;
     });
 }
 
 int CQeltaLog::FlushLogDestination2(int32_t id)
 {
-    const std::string dir = LogDirectory();
-    platform::FileLock lock(platform::joinPath(dir, "root.xml"));
-    return guarded([&] {
-        const std::string entry = platform::joinPath(dir, hexId(id));
+    return changeEntry(id, [&](const std::string& entry) {
         const std::string workPath = platform::joinPath(entry, "#desktop.xml");
         const std::string dataPath = platform::joinPath(entry, "desktop.xml");
         IDocumentPtr work = loadExisting(workPath);
@@ -481,11 +566,10 @@ int CQeltaLog::FlushLogDestination2(int32_t id)
         INodePtr destinations = node(data, "/system/logdata/destinations");
         destinations->appendChild(work->getDocumentElement());
         INodePtr count = node(data, "/system/logdata/destinations/memoryBoxCount/data/value");
-        const int32_t n = decimal(DecodeXmlValue(text(count), 1, m_nCodePage));
-        count->setText(EncodeXmlValue(std::to_string(n + 1), 1, m_nCodePage).c_str());
+        const int32_t n = nextCounter(decimal(DecodeXmlValue(text(count), 1, m_nCodePage)));
+        count->setText(EncodeXmlValue(std::to_string(n), 1, m_nCodePage).c_str());
         save(data, dataPath);
         ::unlink(workPath.c_str());
-        return 1;
     });
 }
 
@@ -542,22 +626,16 @@ int CQeltaLog::GetDestination2(int32_t id, int32_t index, const std::string& fie
 
 int CQeltaLog::ChangeLogStatus2(int32_t id, int32_t status)
 {
-    const std::string dir = LogDirectory();
-    {
-        platform::FileLock lock(platform::joinPath(dir, "root.xml"));
-        try {
-            const std::string path = platform::joinPath(platform::joinPath(dir, hexId(id)), "desktop.xml");
-            IDocumentPtr data = loadExisting(path);
-            node(data, "/system/logdata/info/status/data/value")
-                ->setText(EncodeXmlValue(std::to_string(status), 1, m_nCodePage).c_str());
-            save(data, path);
-        } catch (const std::exception&) {
-            return 0;
-        } catch (const Failure&) {
-            return 0;
-        }
-    }
-    PostLogEvent(dir, 4, id);
+    const bool changed = changeEntry(id, [&](const std::string& entry) {
+        const std::string path = platform::joinPath(entry, "desktop.xml");
+        IDocumentPtr data = loadExisting(path);
+        node(data, "/system/logdata/info/status/data/value")
+            ->setText(EncodeXmlValue(std::to_string(status), 1, m_nCodePage).c_str());
+        save(data, path);
+    });
+    if (!changed)
+        return 0;
+    PostLogEvent(LogDirectory(), 4, id);
     return 1;
 }
 
@@ -572,7 +650,6 @@ struct ParsedIndex {
     uint32_t codePage = 0;
     platform::FileDescriptor file;
     platform::FileStamp stamp;
-    int32_t count = 0; ///< logCount as the file holds it
     std::vector<CLogID> entries;
     /// Each cookie in UTF-8 with ASCII letters folded, to the newest entry that has it.
     std::unordered_map<std::string, int32_t> newestByCookie;
@@ -602,7 +679,7 @@ bool refreshIndex(ParsedIndex& cache, const std::string& path, uint32_t codePage
         platform::FileStamp stamp;
         check(platform::readOpenFile(file.get(), textOfFile, kMaxLogFile, nullptr, &stamp) == platform::ReadStatus::Ok);
         IDocumentPtr index = parse(textOfFile);
-        const int32_t count = decimal(text(node(index, "/system/logIndex/logCount/data/value")));
+        decimal(text(node(index, "/system/logIndex/logCount/data/value"))); // counted from the elements
         INodeListPtr list = index->selectNodes("/system/logIndex/indexs/index");
         std::vector<CLogID> entries;
         std::unordered_map<std::string, int32_t> newestByCookie;
@@ -612,9 +689,7 @@ bool refreshIndex(ParsedIndex& cache, const std::string& path, uint32_t codePage
             CLogID id;
             id.m_strCookie = DecodeXmlValue(text(node(entry, "cookie/data/value")), 1, codePage);
             const std::string hex = DecodeXmlValue(text(node(entry, "idString/data/value")), 1, codePage);
-            char* end = nullptr;
-            id.m_nID = static_cast<int32_t>(std::strtoul(hex.c_str(), &end, 16));
-            check(!hex.empty() && end && *end == '\0');
+            check(parseNumber(hex, 16, id.m_nID) && id.m_nID > 0);
             id.m_nCodePage = codePage;
             newestByCookie[platform::asciiLower(EncodeXmlValue(id.m_strCookie, 0, codePage))] = id.m_nID;
             entries.push_back(std::move(id));
@@ -623,7 +698,6 @@ bool refreshIndex(ParsedIndex& cache, const std::string& path, uint32_t codePage
         cache.path = path;
         cache.codePage = codePage;
         cache.stamp = stamp;
-        cache.count = count;
         cache.entries = std::move(entries);
         cache.newestByCookie = std::move(newestByCookie);
         return true;
@@ -651,16 +725,21 @@ int32_t CQeltaLog::GetLogCount2()
 {
     ParsedIndex& cache = parsedIndex();
     std::lock_guard lock(cache.mutex);
-    return refreshIndex(cache, platform::joinPath(LogDirectory(), "root.xml"), m_nCodePage) ? cache.count : -1;
+    // The entries listed are the count, so a count can never name a position that has no entry.
+    if (!refreshIndex(cache, platform::joinPath(LogDirectory(), "root.xml"), m_nCodePage))
+        return -1;
+    return static_cast<int32_t>(std::min<size_t>(cache.entries.size(), INT32_MAX));
 }
 
 int32_t CQeltaLog::GetLogIdAt(int32_t index)
 {
-    if (!m_index.m_bLoaded)
-        ReadIndex(LogDirectory());
-    if (index < 0 || static_cast<size_t>(index) >= m_index.m_entries.size())
+    // Positions follow the index as it is now: read again whenever root.xml changed.
+    ParsedIndex& cache = parsedIndex();
+    std::lock_guard lock(cache.mutex);
+    if (!refreshIndex(cache, platform::joinPath(LogDirectory(), "root.xml"), m_nCodePage) || index < 0
+        || static_cast<size_t>(index) >= cache.entries.size())
         return 0;
-    return m_index.m_entries[static_cast<size_t>(index)].m_nID;
+    return cache.entries[static_cast<size_t>(index)].m_nID;
 }
 
 int CQeltaLog::FindLogId2(const std::string& cookie, int32_t& id)
@@ -692,11 +771,8 @@ int CQeltaLog::RemoveLogData2(int32_t id)
             return 0;
         if (!RemoveFromKnownIndex(rootPath, id) && !RemoveFromIndexDocument(dir, id))
             return 0;
-        // Only files inside the entry's own folder are deleted, whatever paths the entry names.
-        removeInside(entry, platform::joinPath(entry, "desktop.xml"));
-        removeInside(entry, data.imagePath);
-        removeInside(entry, data.logImagePath);
-        ::rmdir(entry.c_str()); // stays when other files remain
+        // The entry's folder goes whole; files outside it stay, whatever paths the entry names.
+        removeEntryFolder(entry);
     }
     PostLogEvent(dir, 2, id);
     return 1;
@@ -705,10 +781,11 @@ int CQeltaLog::RemoveLogData2(int32_t id)
 bool CQeltaLog::RemoveFromKnownIndex(const std::string& rootPath, int32_t id)
 {
     std::string known;
+    size_t entries = 0;
     int32_t newIndex = 0, count = 0;
-    if (!knownIndexText(rootPath, known) || !readCounters(known, newIndex, count))
+    if (!knownIndexText(rootPath, known, entries) || entries == 0 || !readCounters(known, newIndex, count))
         return false;
-    const std::string marker = "<idString><data><value>" + hexId(id) + "</value></data></idString></index>";
+    const std::string marker = indexMarker(id);
     const size_t at = known.find(marker);
     if (at == std::string::npos || known.find(marker, at + 1) != std::string::npos)
         return false;
@@ -716,10 +793,10 @@ bool CQeltaLog::RemoveFromKnownIndex(const std::string& rootPath, int32_t id)
     if (start == std::string::npos)
         return false;
     known.erase(start, at + marker.size() - start);
-    if (!withCounters(known, newIndex, count - 1))
+    if (!withCounters(known, newIndex, static_cast<int32_t>(entries - 1)))
         return false;
     try {
-        saveIndexText(rootPath, known);
+        saveIndexText(rootPath, known, entries - 1);
     } catch (...) {
         return false;
     }
@@ -741,7 +818,9 @@ bool CQeltaLog::RemoveFromIndexDocument(const std::string& dir, int32_t id)
     try {
         IDocumentPtr old = loadExisting(rootPath);
         const std::string newIndex = text(node(old, "/system/logIndex/newIndex/data/value"));
-        const int32_t count = decimal(text(node(old, "/system/logIndex/logCount/data/value"))) - 1;
+        decimal(newIndex);
+        decimal(text(node(old, "/system/logIndex/logCount/data/value")));
+        const int32_t count = countOf(m_index.m_entries.size());
         IDocumentPtr index = parse(kIndexTemplate);
         node(index, "/system/logIndex/newIndex/data/value")->setText(newIndex.c_str());
         node(index, "/system/logIndex/logCount/data/value")->setText(std::to_string(count).c_str());
@@ -754,7 +833,7 @@ bool CQeltaLog::RemoveFromIndexDocument(const std::string& dir, int32_t id)
             indexs->appendChild(element);
         }
         const DOMString written = index->getXML();
-        saveIndexText(rootPath, std::string(written.data(), written.size()));
+        saveIndexText(rootPath, std::string(written.data(), written.size()), m_index.m_entries.size());
     } catch (...) {
         return false;
     }
@@ -763,8 +842,7 @@ bool CQeltaLog::RemoveFromIndexDocument(const std::string& dir, int32_t id)
 
 int CQeltaLog::RegisterCallback2(uint32_t window, uint32_t message, uint32_t mask)
 {
-    RegisterCallback(LogDirectory(), window, message, mask);
-    return 1;
+    return RegisterCallback(LogDirectory(), window, message, mask) ? 1 : 0;
 }
 
 int CQeltaLog::UnregisterCallback2(uint32_t window) { return UnregisterCallback(LogDirectory(), window) ? 1 : 0; }

@@ -151,9 +151,12 @@ public:
 
     HRESULT RegisterRegacyCallback(int32_t lHwnd, int32_t lMessageID, int32_t lEventMask) override
     {
-        m_log.RegisterCallback2(static_cast<uint32_t>(lHwnd), static_cast<uint32_t>(lMessageID),
-                                static_cast<uint32_t>(lEventMask));
-        return S_OK;
+        // A registration that could not be stored (the file is damaged or cannot be written) is a
+        // failure: the caller would otherwise wait for notices that never come.
+        return m_log.RegisterCallback2(static_cast<uint32_t>(lHwnd), static_cast<uint32_t>(lMessageID),
+                                       static_cast<uint32_t>(lEventMask))
+                   ? S_OK
+                   : E_FAIL;
     }
 
     HRESULT UnRegisterRegacyCallback(int32_t lHwnd) override
