@@ -1,4 +1,5 @@
 // IKTiffFileLoad, IKTiffFileSave and IKFreeMemory: TIFF pages held in memory behind checked handles.
+#include "platform/com.h"
 #include "imaging/file_beside.h"
 #include "imaging/imagekit.h"
 #include "imaging/tiff_pages.h"
@@ -185,28 +186,18 @@ bool save(const char* path, IKHANDLE image, int compressionCode, bool append, bo
 
 extern "C" IKHANDLE IKTiffFileLoad(const char* path, int page, int, const char*, const char*, const char*)
 {
-    try {
-        return load(path, page);
-    } catch (...) {
-        return 0;
-    }
+    return guardedExport(IKHANDLE(0), [&] { return load(path, page); });
 }
 
 extern "C" int IKTiffFileSave(const char* path, IKHANDLE image, int compression, int append, int withTags,
                               const char* tags, int overwrite, int, const char*, const char*, const char*)
 {
-    try {
+    return guardedExport(0, [&] {
         return save(path, image, compression, append != 0, withTags != 0, tags, overwrite != 0) ? 1 : 0;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 extern "C" int IKFreeMemory(IKHANDLE image)
 {
-    try {
-        return images().remove(image) ? 1 : 0;
-    } catch (...) {
-        return 0;
-    }
+    return guardedExport(0, [&] { return images().remove(image) ? 1 : 0; });
 }

@@ -1,5 +1,6 @@
 // The node classes: counting and destruction, the tree operations, elements, attributes and their
 // map, text and value nodes, node lists and documents.
+#include "platform/com.h"
 #include "xmldoc/node_impl.h"
 
 #include <boost/lexical_cast.hpp>
@@ -769,11 +770,9 @@ INodePtr CNodeList::item(int32_t index)
 
 extern "C" mfpif_Halvet_R1::IDocument* createDocument()
 {
-    try {
+    return guardedExport<mfpif_Halvet_R1::IDocument*>(nullptr, [] {
         auto* doc = new CXMLDOCLIB_Ostrel::CDocument();
         --doc->core()->refs; // handed over unreferenced: the caller takes the first count
         return doc;
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
+    });
 }
