@@ -436,11 +436,15 @@ template class CNodeT<IValueNode<double>>;
 
 // ---- documents ----
 
-IDocumentPtr createEmptyDocument()
+IDocumentPtr createEmptyDocument(int32_t* status)
 {
+    if (status)
+        *status = 0;
     try {
         return adopt<IDocument>(new CDocument());
     } catch (const std::bad_alloc&) {
+        if (status)
+            *status = XMLDOC_E_OUTOFMEMORY;
         return nullptr;
     }
 }
