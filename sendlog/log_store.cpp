@@ -16,7 +16,7 @@
 #include <charconv>
 #include <cstdlib>
 #include <fcntl.h>
-#include <filesystem>
+#include <functional>
 #include <sys/stat.h>
 #include <mutex>
 #include <thread>
@@ -207,38 +207,31 @@ bool copyFile(const std::string& source, const std::string& target)
     return ok;
 }
 
-// Removes an entry's folder with everything in it (links are removed, never followed).
+// Removes an entry's folder with every file in it (links are removed, never followed). Only a
+// folder that holds something else than files stays.
 void removeEntryFolder(const std::string& entry)
 {
-    std::error_code ignored;
-    std::filesystem::remove_all(entry, ignored);
+    for (const auto& name : platform::listFiles(entry, "*"))
+        ::unlink(platform::joinPath(entry, name).c_str());
+    ::rmdir(entry.c_str());
 }
 
 // Removes, under the log's lock (when no writer is at work), the temporary files in an entry folder.
 void sweepEntryTemporaries(const std::string& entry)
 {
-    std::error_code error;
-    for (std::filesystem::directory_iterator it(entry, error), end; !error && it != end; it.increment(error)) {
-        const std::string name = it->path().filename().string();
-        if (isTemporaryName(name) && it->is_regular_file(error))
-            ::unlink(it->path().c_str());
-    }
+    for (const auto& name : platform::listFiles(entry, ".*"))
+        ::unlink(platform::joinPath(entry, name).c_str());
 }
 
-// A folder that a killed writer made for an identifier it reserved but never indexed holds only
-// what a create writes before the index names it; anything else in it is kept.
+// A folder that a killed writer made for an identifier that never reached the index holds only
+// what a create writes before the index names it; a folder with any other file is kept.
 void sweepOrphanEntry(const std::string& entry)
 {
-    std::error_code error;
-    if (!std::filesystem::is_directory(std::filesystem::symlink_status(entry, error)))
-        return;
-    for (std::filesystem::directory_iterator it(entry, error), end; !error && it != end; it.increment(error)) {
-        const std::string name = it->path().filename().string();
+    const auto names = platform::listFiles(entry, "*");
+    for (const auto& name : names)
         if (!isTemporaryName(name) && name != "desktop.xml" && name != "job_image.tif")
             return;
-    }
-    if (!error)
-        removeEntryFolder(entry);
+    removeEntryFolder(entry);
 }
 
 
@@ -265,20 +258,23 @@ WrittenIndex& writtenIndex()
     return cache;
 }
 
-// The text of root.xml when this process wrote it last and nobody changed it since.
+// Takes the text of root.xml when this process wrote it last and nobody changed it since; until
+// saveIndexText gives a text back, the file goes the document way. Call under the log's lock.
 bool knownIndexText(const std::string& path, std::string& text, size_t& entries)
 {
     WrittenIndex& w = writtenIndex();
     std::lock_guard lock(w.mutex);
     if (!w.file.valid() || w.path != path || platform::fileStamp(path) != w.stamp)
         return false;
-    text = w.text;
+    text = std::move(w.text);
     entries = w.entries;
+    w.file.reset();
+    w.path.clear();
     return true;
 }
 
 // Writes root.xml, which holds entries index elements, and remembers the text.
-void saveIndexText(const std::string& path, const std::string& text, size_t entries)
+void saveIndexText(const std::string& path, std::string text, size_t entries)
 {
     check(!text.empty() && platform::writeFileAtomic(path, text));
     WrittenIndex& w = writtenIndex();
@@ -286,16 +282,18 @@ void saveIndexText(const std::string& path, const std::string& text, size_t entr
     w.file.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     w.stamp = w.file.valid() ? platform::openFileStamp(w.file.get()) : platform::FileStamp{};
     w.path = path;
-    w.text = text;
+    w.text = std::move(text);
     w.entries = entries;
 }
 
-// Finds the digits of one counter ("<name><data><value>digits</value>"); false unless it occurs once.
+// Finds the digits of one counter ("<name><data><value>digits</value>") ahead of the list of index
+// elements; false unless it occurs there once.
 bool counterSpan(const std::string& text, const std::string& name, size_t& begin, size_t& end)
 {
     const std::string open = "<" + name + "><data><value>";
-    begin = text.find(open);
-    if (begin == std::string::npos || text.find(open, begin + 1) != std::string::npos)
+    const std::string_view head = std::string_view(text).substr(0, text.find("<indexs>"));
+    begin = head.find(open);
+    if (begin == std::string::npos || head.find(open, begin + 1) != std::string::npos)
         return false;
     begin += open.size();
     end = begin;
@@ -328,6 +326,15 @@ bool readCounters(const std::string& text, int32_t& newIndex, int32_t& logCount)
     if (!counterSpan(text, "newIndex", b, e) || !parseNumber(std::string_view(text).substr(b, e - b), 10, newIndex))
         return false;
     return counterSpan(text, "logCount", b, e) && parseNumber(std::string_view(text).substr(b, e - b), 10, logCount);
+}
+
+// Where needle next occurs in text from offset from on, or npos. The index is long and made mostly
+// of '<', where a plain search stops at every byte.
+size_t findText(const std::string& text, size_t from, const std::string& needle)
+{
+    const auto found = std::search(text.begin() + static_cast<std::ptrdiff_t>(from), text.end(),
+                                   std::boyer_moore_horspool_searcher(needle.begin(), needle.end()));
+    return found == text.end() ? std::string::npos : static_cast<size_t>(found - text.begin());
 }
 
 // The index element text that names an entry (its end, which no cookie can hold).
@@ -400,8 +407,8 @@ int CQeltaLog::CreateLogData2(const std::string& imagePath, const std::string& d
         return 0;
     std::string entry;
     return guarded([&] {
-        // A new identifier: raise the last one given and keep it raised, so identifiers are never
-        // reused. The count is the number of index elements, whatever the file said before.
+        // A new identifier: one above the last given, which the index keeps raised, so identifiers
+        // of indexed entries are never reused. The count is the number of index elements.
         std::string known;
         size_t entries = 0;
         IDocumentPtr index;
@@ -420,49 +427,52 @@ int CQeltaLog::CreateLogData2(const std::string& imagePath, const std::string& d
         }
         const int32_t id = nextCounter(last);
         countOf(entries + 1);
-        // The index as text with the raised identifier, and with the new entry's element (and the
-        // count that includes it) when it comes.
+        auto indexed = [&](int32_t which) {
+            return fromText ? known.rfind(indexMarker(which)) != std::string::npos
+                            : static_cast<bool>(index->selectSingleNode(
+                                  ("/system/logIndex/indexs/index[idString/data/value='" + hexId(which) + "']").c_str()));
+        };
+        // The index with the raised identifier, and with the new entry's element when there is one.
         auto indexText = [&](const std::string& element) {
             const int32_t count = countOf(element.empty() ? entries : entries + 1);
-            std::string t;
             if (fromText) {
-                t = known;
-                check(withCounters(t, id, count));
-                t.insert(t.rfind("</indexs>"), element);
-            } else {
-                newIndexNode->setText(std::to_string(id).c_str());
-                logCountNode->setText(std::to_string(count).c_str());
-                if (!element.empty()) {
-                    IDocumentPtr entryDoc = parse(element);
-                    node(index, "/system/logIndex/indexs")->appendChild(entryDoc->getDocumentElement());
-                }
-                const DOMString written = index->getXML();
-                t.assign(written.data(), written.size());
+                check(withCounters(known, id, count));
+                known.insert(known.rfind("</indexs>"), element);
+                return std::move(known);
             }
-            return t;
+            newIndexNode->setText(std::to_string(id).c_str());
+            logCountNode->setText(std::to_string(count).c_str());
+            if (!element.empty()) {
+                IDocumentPtr entryDoc = parse(element);
+                node(index, "/system/logIndex/indexs")->appendChild(entryDoc->getDocumentElement());
+            }
+            const DOMString written = index->getXML();
+            return std::string(written.data(), written.size());
         };
-        // What writers killed mid-write left: temporary files of the index and of the newest
-        // entry, and the folder of an identifier raised but never indexed.
-        platform::removeStaleTemporaries(rootPath);
-        if (last > 0) {
-            const std::string previous = platform::joinPath(dir, hexId(last));
-            if (platform::isDirectory(previous)) {
-                const bool indexed = fromText ? known.rfind(indexMarker(last)) != std::string::npos
-                                              : static_cast<bool>(index->selectSingleNode(
-                                                  ("/system/logIndex/indexs/index[idString/data/value='" + hexId(last)
-                                                   + "']")
-                                                      .c_str()));
-                if (indexed)
-                    sweepEntryTemporaries(previous);
+        // What writers killed mid-write left: temporary files of the index and of the newest entry,
+        // and a folder made for an identifier that never reached the index. Such a folder holds
+        // only what a create writes before the index names it, and nobody was told its identifier,
+        // so it goes and the identifier is given again. Looking for the index's temporary files
+        // lists the whole log folder, so that is done when the index is not the one this process
+        // wrote last: after another writer, and in every process that starts writing.
+        if (!fromText)
+            platform::removeStaleTemporaries(rootPath);
+        for (const int32_t near : {last, id}) {
+            const std::string folder = platform::joinPath(dir, hexId(near));
+            if (near > 0 && platform::isDirectory(folder)) {
+                if (indexed(near))
+                    sweepEntryTemporaries(folder);
                 else
-                    sweepOrphanEntry(previous);
+                    sweepOrphanEntry(folder);
             }
         }
-        // The raised identifier is stored before the folder is made, so a writer that dies after
-        // making it never leaves a folder at an identifier the next job would take again.
-        saveIndexText(rootPath, indexText(""), entries);
         entry = platform::joinPath(dir, hexId(id));
-        check(::mkdir(entry.c_str(), 0777) == 0); // an existing folder is not taken over
+        if (::mkdir(entry.c_str(), 0777) != 0) {
+            // A folder that is not the store's own is never taken over: its identifier is passed over.
+            entry.clear();
+            saveIndexText(rootPath, indexText(""), entries);
+            check(false);
+        }
         try {
             const std::string image = platform::joinPath(entry, "job_image.tif");
             copyFile(imagePath, image); // a failed copy is not an error
@@ -482,6 +492,7 @@ int CQeltaLog::CreateLogData2(const std::string& imagePath, const std::string& d
             setValue(element, "cookie", EncodeXmlValue(MakeCookie(documentName, date), 1, m_nCodePage));
             setValue(element, "idString", EncodeXmlValue(hexId(id), 1, m_nCodePage));
             const DOMString elementText = element->getXML();
+            // One write of the index makes the entry: before it the entry does not exist.
             saveIndexText(rootPath, indexText(std::string(elementText.data(), elementText.size())), entries + 1);
         } catch (...) {
             removeEntryFolder(entry); // no folder without its index entry; the count never counted it
@@ -512,8 +523,8 @@ int changeEntry(int32_t id, Change change)
     if (!lock.locked())
         return 0;
     const std::string entry = platform::joinPath(dir, hexId(id));
-    sweepEntryTemporaries(entry);
     return guarded([&] {
+        sweepEntryTemporaries(entry);
         change(entry);
         return 1;
     });
@@ -786,8 +797,8 @@ bool CQeltaLog::RemoveFromKnownIndex(const std::string& rootPath, int32_t id)
     if (!knownIndexText(rootPath, known, entries) || entries == 0 || !readCounters(known, newIndex, count))
         return false;
     const std::string marker = indexMarker(id);
-    const size_t at = known.find(marker);
-    if (at == std::string::npos || known.find(marker, at + 1) != std::string::npos)
+    const size_t at = findText(known, 0, marker);
+    if (at == std::string::npos || findText(known, at + 1, marker) != std::string::npos)
         return false;
     const size_t start = known.rfind("<index>", at);
     if (start == std::string::npos)
@@ -796,7 +807,7 @@ bool CQeltaLog::RemoveFromKnownIndex(const std::string& rootPath, int32_t id)
     if (!withCounters(known, newIndex, static_cast<int32_t>(entries - 1)))
         return false;
     try {
-        saveIndexText(rootPath, known, entries - 1);
+        saveIndexText(rootPath, std::move(known), entries - 1);
     } catch (...) {
         return false;
     }
