@@ -328,12 +328,12 @@ bool readCounters(const std::string& text, int32_t& newIndex, int32_t& logCount)
     return counterSpan(text, "logCount", b, e) && parseNumber(std::string_view(text).substr(b, e - b), 10, logCount);
 }
 
-// Where needle next occurs in text from offset from on, or npos. The index is long and made mostly
-// of '<', where a plain search stops at every byte.
-size_t findText(const std::string& text, size_t from, const std::string& needle)
+// Where needle first occurs in text, or npos. The index is long and made mostly of '<', where a
+// plain search stops at every byte.
+size_t findText(const std::string& text, const std::string& needle)
 {
-    const auto found = std::search(text.begin() + static_cast<std::ptrdiff_t>(from), text.end(),
-                                   std::boyer_moore_horspool_searcher(needle.begin(), needle.end()));
+    const auto found =
+        std::search(text.begin(), text.end(), std::boyer_moore_horspool_searcher(needle.begin(), needle.end()));
     return found == text.end() ? std::string::npos : static_cast<size_t>(found - text.begin());
 }
 
@@ -797,8 +797,9 @@ bool CQeltaLog::RemoveFromKnownIndex(const std::string& rootPath, int32_t id)
     if (!knownIndexText(rootPath, known, entries) || entries == 0 || !readCounters(known, newIndex, count))
         return false;
     const std::string marker = indexMarker(id);
-    const size_t at = findText(known, 0, marker);
-    if (at == std::string::npos || findText(known, at + 1, marker) != std::string::npos)
+    // The first element that names the entry goes, as on the document way.
+    const size_t at = findText(known, marker);
+    if (at == std::string::npos)
         return false;
     const size_t start = known.rfind("<index>", at);
     if (start == std::string::npos)
