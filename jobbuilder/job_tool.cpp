@@ -19,6 +19,19 @@ namespace {
 constexpr const char* kEncToolProgId = "cryptotool.QeltaEncTool";
 constexpr uint32_t kInprocContext = 23;
 
+// A file of one send, deleted when the send ends.
+struct SendFile {
+    SendFile() = default;
+    SendFile(const SendFile&) = delete;
+    SendFile& operator=(const SendFile&) = delete;
+    ~SendFile()
+    {
+        if (!path.empty())
+            ::unlink(path.c_str());
+    }
+    std::string path;
+};
+
 // Initialises the component layer on the calling thread for one scope, balanced at its end.
 class ThreadInitialization {
 public:
@@ -83,9 +96,9 @@ HRESULT CQeltaJobTool::FlushJob()
         if (!RecordInLog(jobName))
             return S_FALSE;
 
-        // The converted image is a file of this send alone; the record keeps the registered image, so
-        // a later try converts again from it.
-        std::string converted;
+        // The converted image is a file of this send alone, deleted when the send ends however it
+        // ends; the record keeps the registered image, so a later try converts again from it.
+        SendFile converted;
         if (m_job.m_bConversionRequested) {
             const CConversionRequest request{m_job.m_nConversionPaperType, m_job.m_nConversionCompressionType,
                                              m_job.m_nConversionXResolution, m_job.m_nConversionYResolution};
@@ -93,21 +106,19 @@ HRESULT CQeltaJobTool::FlushJob()
                                   : std::nullopt;
             if (!path)
                 return S_FALSE;
-            converted = *path;
+            converted.path = std::move(*path);
         }
 
         bool delivered = false;
         {
             CJobStream stream;
-            if (BuildStream(jobName, stream, converted)) {
+            if (BuildStream(jobName, stream, converted.path)) {
                 const CRegistryHelper machine(HKEY_LOCAL_MACHINE, kProductKeyPrefix);
                 auto target = CreateRedirectTarget(platform::nativePath(machine.ReadString(kProductSubkey, "FileOutput", "")));
                 delivered = target ? DeliverToFile(stream, std::move(*target))
                                    : DeliverToPrinter(stream, m_job.m_strPrinterName, jobName, m_job.m_nPageCount);
             }
         }
-        if (!converted.empty())
-            ::unlink(converted.c_str());
         if (!delivered)
             return S_FALSE;
         m_job.Reset();
