@@ -18,13 +18,13 @@ HRESULT convert(ExportFn fn, int32_t type, BSTR bszSrc, BSTR* pbszDst)
         return E_POINTER;
     *pbszDst = nullptr;
     char* out = nullptr;
-    try {
+    // Out of memory while converting is reported like a failed export, with a null BSTR.
+    guardedCall([&] {
         const std::string text = platform::com::ansiFromBstr(bszSrc);
         if (fn(type, text.c_str(), &out) >= 0 && out)
             *pbszDst = platform::com::bstrFromAnsi(out);
-    } catch (...) {
-        // Out of memory while converting: reported like a failed export, with a null BSTR.
-    }
+        return S_OK;
+    });
     ENCLIB_EncryptFree(out);
     return S_OK;
 }
@@ -38,12 +38,12 @@ const platform::com::ServerClass kClasses[] = {
 
 HRESULT CQeltaEncTool::EncryptString(int32_t type, BSTR bszSrc, BSTR* pbszDst)
 {
-    return convert(&ENCLIB_EncryptString, type, bszSrc, pbszDst);
+    return guardedCall([&] { return convert(&ENCLIB_EncryptString, type, bszSrc, pbszDst); });
 }
 
 HRESULT CQeltaEncTool::DecryptString(int32_t type, BSTR bszSrc, BSTR* pbszDst)
 {
-    return convert(&ENCLIB_DecryptString, type, bszSrc, pbszDst);
+    return guardedCall([&] { return convert(&ENCLIB_DecryptString, type, bszSrc, pbszDst); });
 }
 
 QELTA_SERVER_EXPORTS(kClasses)

@@ -1,6 +1,8 @@
 // The exported text encoders: copy, Base64, and AES-128-ECB followed by Base64.
 #include "crypto/enclib.h"
 
+#include "platform/com.h"
+
 #include <openssl/evp.h>
 
 #include <algorithm>
@@ -281,40 +283,38 @@ int checkArguments(int type, const char* src, char** dst, size_t& len)
     return 0;
 }
 
+// Runs one direction of an export inside the export guard: arguments checked, the copy type
+// copied, the other types converted by convert(len).
+template <typename Convert>
+int guardedConversion(int type, const char* src, char** dst, Convert convert)
+{
+    return guardedExport(static_cast<int>(ENCLIB_E_NOMEMORY), [&] {
+        size_t len = 0;
+        if (const int rc = checkArguments(type, src, dst, len); rc < 0)
+            return rc;
+        return type == ENCLIB_TYPE_COPY ? copyText(src, len, dst) : convert(len);
+    });
+}
+
 } // namespace
 
 extern "C" {
 
 int ENCLIB_EncryptString(int type, const char* src, char** dst)
 {
-    size_t len = 0;
-    if (const int rc = checkArguments(type, src, dst, len); rc < 0)
-        return rc;
-    switch (type) {
-    case ENCLIB_TYPE_COPY:
-        return copyText(src, len, dst);
-    case ENCLIB_TYPE_BASE64: {
+    return guardedConversion(type, src, dst, [&](size_t len) {
+        if (type != ENCLIB_TYPE_BASE64)
+            return encryptAes(src, len, dst);
         const int rc = encodeToBuffer(reinterpret_cast<const unsigned char*>(src), len, dst);
         return rc < 0 ? rc : static_cast<int>(len);
-    }
-    default:
-        return encryptAes(src, len, dst);
-    }
+    });
 }
 
 int ENCLIB_DecryptString(int type, const char* src, char** dst)
 {
-    size_t len = 0;
-    if (const int rc = checkArguments(type, src, dst, len); rc < 0)
-        return rc;
-    switch (type) {
-    case ENCLIB_TYPE_COPY:
-        return copyText(src, len, dst);
-    case ENCLIB_TYPE_BASE64:
-        return decodeBase64(src, len, dst);
-    default:
-        return decryptAes(src, len, dst);
-    }
+    return guardedConversion(type, src, dst, [&](size_t len) {
+        return type == ENCLIB_TYPE_BASE64 ? decodeBase64(src, len, dst) : decryptAes(src, len, dst);
+    });
 }
 
 void ENCLIB_EncryptFree(char* p) { std::free(p); }

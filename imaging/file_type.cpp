@@ -4,6 +4,7 @@
 // believed; a file that does not hold together is no image.
 #include "imaging/file_beside.h"
 #include "imaging/imagekit.h"
+#include "platform/com.h"
 
 #include <tiffio.h>
 
@@ -309,13 +310,7 @@ extern "C" int IKFileType(const char* path, int flags, IKFILEINFO* info)
         std::memset(info, 0, sizeof *info);
     IKFILEINFO found;
     std::memset(&found, 0, sizeof found);
-    bool ok = false;
-    try {
-        ok = identify(path, found);
-    } catch (...) {
-        ok = false;
-    }
-    if (!ok)
+    if (!guardedExport(false, [&] { return identify(path, found); }))
         return 0;
     if (info)
         *info = found;

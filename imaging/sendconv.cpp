@@ -4,10 +4,12 @@
 
 #include "imaging/file_beside.h"
 #include "imaging/tiff_pages.h"
+#include "platform/com.h"
 #include "platform/text.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -243,22 +245,15 @@ int combine(const char* pageFile, const char* previous, const char* output)
 extern "C" int SENDCONVLIB_Convert(const char* src, const char* dst, const char* paper, const char* compression,
                                    unsigned long xres, unsigned long yres, char* work, int)
 {
-    try {
-        return convert(src, dst, paper, compression, xres, yres, work);
-    } catch (const std::bad_alloc&) {
-        return fail(work, SENDCONV_E_INTERNAL, "out of memory");
-    } catch (...) {
-        return fail(work, SENDCONV_E_INTERNAL, "internal error");
-    }
+    // A result no conversion gives marks a conversion stopped by an exception.
+    constexpr int kStopped = INT_MIN;
+    const int rc = guardedExport(kStopped, [&] { return convert(src, dst, paper, compression, xres, yres, work); });
+    return rc == kStopped ? fail(work, SENDCONV_E_INTERNAL, "internal error") : rc;
 }
 
 extern "C" int SENDCONVLIB_Combine(const char* page, const char* previous, const char* output)
 {
-    try {
-        return combine(page, previous, output);
-    } catch (...) {
-        return SENDCONV_E_INTERNAL;
-    }
+    return guardedExport(static_cast<int>(SENDCONV_E_INTERNAL), [&] { return combine(page, previous, output); });
 }
 
 extern "C" int SENDCONVLIB_Send(const char*, const char*) { return SENDCONV_E_UNSUPPORTED; }

@@ -24,9 +24,13 @@ public:
     void Plain(std::string_view line) { Add(std::string(line) + CRLF); }
     void Word(std::string_view prefix, std::string_view word) { Add(std::string(prefix) + std::string(word) + CRLF); }
     void Number(std::string_view prefix, long long n) { Add(std::string(prefix) + std::to_string(n) + CRLF); }
+    /// Every quoted value passes here: one that could end its quotes or its line is refused.
     void Quoted(std::string_view prefix, std::string_view value)
     {
-        Add(std::string(prefix) + '"' + std::string(value) + '"' + CRLF);
+        if (!jobcheck::IsQuotableValue(value))
+            ok_ = false;
+        else
+            Add(std::string(prefix) + '"' + std::string(value) + '"' + CRLF);
     }
     bool ok() const { return ok_; }
 

@@ -306,13 +306,14 @@ HRESULT createObject(const IID& riid, void** ppv)
     if (!ppv)
         return E_POINTER;
     *ppv = nullptr;
-    T* object = new (std::nothrow) T();
-    if (!object)
-        return E_OUTOFMEMORY;
-    object->AddRef();
-    const HRESULT hr = object->QueryInterface(riid, ppv);
-    object->Release();
-    return hr;
+    // A constructor that throws (out of memory while it sets up) fails the creation.
+    return guardedCall([&] {
+        T* object = new T();
+        object->AddRef();
+        const HRESULT hr = object->QueryInterface(riid, ppv);
+        object->Release();
+        return hr;
+    });
 }
 
 /// A class factory that makes its objects with a creation function.
@@ -420,11 +421,16 @@ using DllRegisterServerFn = HRESULT (*)();
     }                                                                                                \
     extern "C" HRESULT DllGetClassObject(const CLSID& clsid, const IID& riid, void** ppv)            \
     {                                                                                                \
-        return platform::com::serverGetClassObject(table, std::size(table), clsid, riid, ppv);       \
+        return guardedCall(                                                                          \
+            [&] { return platform::com::serverGetClassObject(table, std::size(table), clsid, riid, ppv); }); \
     }                                                                                                \
     extern "C" HRESULT DllRegisterServer()                                                           \
     {                                                                                                \
-        return platform::com::serverRegister(table, std::size(table), &qeltaServerAnchor);           \
+        return guardedCall(                                                                          \
+            [] { return platform::com::serverRegister(table, std::size(table), &qeltaServerAnchor); }); \
     }                                                                                                \
-    extern "C" HRESULT DllUnregisterServer() { return platform::com::serverUnregister(table, std::size(table)); } \
+    extern "C" HRESULT DllUnregisterServer()                                                         \
+    {                                                                                                \
+        return guardedCall([] { return platform::com::serverUnregister(table, std::size(table)); }); \
+    }                                                                                                \
     extern "C" HRESULT DllCanUnloadNow() { return S_FALSE; }

@@ -17,6 +17,8 @@ packages=(
   qt6-base-dev fonts-dejavu-core
   # a private print server for the spooler integration tests
   cups-daemon cups-client
+  # locale sources, so tests can run under a comma-decimal locale
+  locales
   # benchmarks, with the XML parsers they compare against
   libbenchmark-dev libxml2-dev libpugixml-dev
   # fuzzing: clang with libFuzzer and the sanitizer runtimes

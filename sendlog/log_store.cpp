@@ -13,8 +13,10 @@
 #include <climits>
 #include <chrono>
 #include <cstdio>
+#include <charconv>
 #include <cstdlib>
 #include <fcntl.h>
+#include <functional>
 #include <sys/stat.h>
 #include <mutex>
 #include <thread>
@@ -112,10 +114,14 @@ std::string text(const INodePtr& n)
     return std::string(t.data(), t.size());
 }
 
-// A file name that stays inside its folder.
+// The store's own files in an entry folder are never hidden: every name starting with '.' is a
+// temporary file of a writer.
+bool isTemporaryName(const std::string& name) { return !name.empty() && name.front() == '.'; }
+
+// A file name that stays inside its folder and is not taken for a temporary file.
 bool isPlainFileName(const std::string& name)
 {
-    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos
+    return !name.empty() && !isTemporaryName(name) && name.find('/') == std::string::npos
         && name.find('\\') == std::string::npos && name.find('\0') == std::string::npos;
 }
 
@@ -126,13 +132,30 @@ std::string hexId(int32_t id)
     return buf;
 }
 
+// A whole number of the log's files in the given base; false for anything else or one out of range.
+bool parseNumber(std::string_view t, int base, int32_t& value)
+{
+    while (!t.empty() && (t.front() == ' ' || t.front() == '\t'))
+        t.remove_prefix(1);
+    while (!t.empty() && (t.back() == ' ' || t.back() == '\t'))
+        t.remove_suffix(1);
+    const auto [end, error] = std::from_chars(t.data(), t.data() + t.size(), value, base);
+    return !t.empty() && error == std::errc() && end == t.data() + t.size();
+}
+
 int32_t decimal(const std::string& t)
 {
-    char* end = nullptr;
-    errno = 0;
-    const long v = std::strtol(t.c_str(), &end, 10);
-    check(end != t.c_str() && *end == '\0' && errno == 0 && v >= INT32_MIN && v <= INT32_MAX);
-    return static_cast<int32_t>(v);
+    int32_t v = 0;
+    check(parseNumber(t, 10, v));
+    return v;
+}
+
+// The counter after n: a counter read from a file is checked before it is raised, so one at its
+// limit (or below zero) fails the operation instead of wrapping.
+int32_t nextCounter(int32_t n)
+{
+    check(n >= 0 && n < INT32_MAX);
+    return n + 1;
 }
 
 // Copies a file (streamed) to target, replacing what is there in one step.
@@ -141,21 +164,31 @@ bool copyFile(const std::string& source, const std::string& target)
     return platform::copyFileAtomic(source, target);
 }
 
-// Deletes a file only when it is a regular file directly inside folder.
-void removeInside(const std::string& folder, const std::string& path)
-{
-    struct stat st;
-    if (path.empty() || platform::parentPath(platform::nativePath(path)) != folder || ::lstat(path.c_str(), &st) != 0
-        || !S_ISREG(st.st_mode))
-        return;
-    ::unlink(path.c_str());
-}
-
+// Removes an entry's folder with every file in it (links are removed, never followed). Only a
+// folder that holds something else than files stays.
 void removeEntryFolder(const std::string& entry)
 {
     for (const auto& name : platform::listFiles(entry, "*"))
-        removeInside(entry, platform::joinPath(entry, name));
+        ::unlink(platform::joinPath(entry, name).c_str());
     ::rmdir(entry.c_str());
+}
+
+// Removes, under the log's lock (when no writer is at work), the temporary files in an entry folder.
+void sweepEntryTemporaries(const std::string& entry)
+{
+    for (const auto& name : platform::listFiles(entry, ".*"))
+        ::unlink(platform::joinPath(entry, name).c_str());
+}
+
+// A folder that a killed writer made for an identifier that never reached the index holds only
+// what a create writes before the index names it; a folder with any other file is kept.
+void sweepOrphanEntry(const std::string& entry)
+{
+    const auto names = platform::listFiles(entry, "*");
+    for (const auto& name : names)
+        if (!isTemporaryName(name) && name != "desktop.xml" && name != "job_image.tif")
+            return;
+    removeEntryFolder(entry);
 }
 
 
@@ -172,6 +205,7 @@ struct WrittenIndex {
     platform::FileDescriptor file;
     platform::FileStamp stamp;
     std::string text;
+    size_t entries = 0; ///< index elements in text
 };
 
 // Kept while the library is loaded; unloading it releases the text and the open file.
@@ -181,19 +215,23 @@ WrittenIndex& writtenIndex()
     return cache;
 }
 
-// The text of root.xml when this process wrote it last and nobody changed it since.
-bool knownIndexText(const std::string& path, std::string& text)
+// Takes the text of root.xml when this process wrote it last and nobody changed it since; until
+// saveIndexText gives a text back, the file goes the document way. Call under the log's lock.
+bool knownIndexText(const std::string& path, std::string& text, size_t& entries)
 {
     WrittenIndex& w = writtenIndex();
     std::lock_guard lock(w.mutex);
     if (!w.file.valid() || w.path != path || platform::fileStamp(path) != w.stamp)
         return false;
-    text = w.text;
+    text = std::move(w.text);
+    entries = w.entries;
+    w.file.reset();
+    w.path.clear();
     return true;
 }
 
-// Writes root.xml and remembers the text.
-void saveIndexText(const std::string& path, const std::string& text)
+// Writes root.xml, which holds entries index elements, and remembers the text.
+void saveIndexText(const std::string& path, std::string text, size_t entries)
 {
     check(!text.empty() && platform::writeFileAtomic(path, text));
     WrittenIndex& w = writtenIndex();
@@ -201,15 +239,18 @@ void saveIndexText(const std::string& path, const std::string& text)
     w.file.reset(platform::openRegularFile(path, O_RDONLY));
     w.stamp = w.file.valid() ? platform::openFileStamp(w.file.get()) : platform::FileStamp{};
     w.path = path;
-    w.text = text;
+    w.text = std::move(text);
+    w.entries = entries;
 }
 
-// Finds the digits of one counter ("<name><data><value>digits</value>"); false unless it occurs once.
+// Finds the digits of one counter ("<name><data><value>digits</value>") ahead of the list of index
+// elements; false unless it occurs there once.
 bool counterSpan(const std::string& text, const std::string& name, size_t& begin, size_t& end)
 {
     const std::string open = "<" + name + "><data><value>";
-    begin = text.find(open);
-    if (begin == std::string::npos || text.find(open, begin + 1) != std::string::npos)
+    const std::string_view head = std::string_view(text).substr(0, text.find("<indexs>"));
+    begin = head.find(open);
+    if (begin == std::string::npos || head.find(open, begin + 1) != std::string::npos)
         return false;
     begin += open.size();
     end = begin;
@@ -239,13 +280,31 @@ bool withCounters(std::string& text, int32_t newIndex, int32_t logCount)
 bool readCounters(const std::string& text, int32_t& newIndex, int32_t& logCount)
 {
     size_t b, e;
-    if (!counterSpan(text, "newIndex", b, e))
+    if (!counterSpan(text, "newIndex", b, e) || !parseNumber(std::string_view(text).substr(b, e - b), 10, newIndex))
         return false;
-    newIndex = static_cast<int32_t>(std::strtol(text.substr(b, e - b).c_str(), nullptr, 10));
-    if (!counterSpan(text, "logCount", b, e))
-        return false;
-    logCount = static_cast<int32_t>(std::strtol(text.substr(b, e - b).c_str(), nullptr, 10));
-    return true;
+    return counterSpan(text, "logCount", b, e) && parseNumber(std::string_view(text).substr(b, e - b), 10, logCount);
+}
+
+// Where needle first occurs in text, or npos. The index is long and made mostly of '<', where a
+// plain search stops at every byte.
+size_t findText(const std::string& text, const std::string& needle)
+{
+    const auto found =
+        std::search(text.begin(), text.end(), std::boyer_moore_horspool_searcher(needle.begin(), needle.end()));
+    return found == text.end() ? std::string::npos : static_cast<size_t>(found - text.begin());
+}
+
+// The index element text that names an entry (its end, which no cookie can hold).
+std::string indexMarker(int32_t id)
+{
+    return "<idString><data><value>" + hexId(id) + "</value></data></idString></index>";
+}
+
+// The count an index with this many elements stores.
+int32_t countOf(size_t entries)
+{
+    check(entries < static_cast<size_t>(INT32_MAX));
+    return static_cast<int32_t>(entries);
 }
 
 } // namespace
@@ -305,49 +364,72 @@ int CQeltaLog::CreateLogData2(const std::string& imagePath, const std::string& d
         return 0;
     std::string entry;
     return guarded([&] {
-        // A new identifier: raise the counters and keep them raised, so identifiers are never reused.
+        // A new identifier: one above the last given, which the index keeps raised, so identifiers
+        // of indexed entries are never reused. The count is the number of index elements.
         std::string known;
+        size_t entries = 0;
         IDocumentPtr index;
-        int32_t id = 0, count = 0;
-        const bool fromText = knownIndexText(rootPath, known) && readCounters(known, id, count)
+        INodePtr newIndexNode, logCountNode;
+        int32_t last = 0, stored = 0;
+        const bool fromText = knownIndexText(rootPath, known, entries) && readCounters(known, last, stored)
             && known.find("</indexs>") != std::string::npos;
-        if (fromText) {
-            ++id;
-            ++count;
-        } else {
+        if (!fromText) {
             if (load(rootPath, index) == Load::Missing)
                 index = parse(kIndexTemplate);
-            INodePtr newIndex = node(index, "/system/logIndex/newIndex/data/value");
-            INodePtr logCount = node(index, "/system/logIndex/logCount/data/value");
-            id = decimal(text(newIndex)) + 1;
-            count = decimal(text(logCount)) + 1;
-            newIndex->setText(std::to_string(id).c_str());
-            logCount->setText(std::to_string(count).c_str());
+            newIndexNode = node(index, "/system/logIndex/newIndex/data/value");
+            logCountNode = node(index, "/system/logIndex/logCount/data/value");
+            last = decimal(text(newIndexNode));
+            decimal(text(logCountNode)); // must read as a number, though it is written anew
+            entries = static_cast<size_t>(index->selectNodes("/system/logIndex/indexs/index")->getLength());
         }
-        check(id > 0);
-        // The index as text with the raised counters, and the new entry's element when it comes.
-        auto indexText = [&](const std::string& element) {
-            std::string t;
-            if (fromText) {
-                t = known;
-                check(withCounters(t, id, count));
-                t.insert(t.rfind("</indexs>"), element);
-            } else {
-                if (!element.empty()) {
-                    IDocumentPtr entryDoc = parse(element);
-                    node(index, "/system/logIndex/indexs")->appendChild(entryDoc->getDocumentElement());
-                }
-                const DOMString written = index->getXML();
-                t.assign(written.data(), written.size());
-            }
-            return t;
+        const int32_t id = nextCounter(last);
+        countOf(entries + 1);
+        auto indexed = [&](int32_t which) {
+            return fromText ? known.rfind(indexMarker(which)) != std::string::npos
+                            : static_cast<bool>(index->selectSingleNode(
+                                  ("/system/logIndex/indexs/index[idString/data/value='" + hexId(which) + "']").c_str()));
         };
-        // The raised counters are stored before the folder is made, so a writer that dies after
-        // making it never leaves a folder at an identifier the next job would take again.
-        platform::removeStaleTemporaries(rootPath);
-        saveIndexText(rootPath, indexText(""));
+        // The index with the raised identifier, and with the new entry's element when there is one.
+        auto indexText = [&](const std::string& element) {
+            const int32_t count = countOf(element.empty() ? entries : entries + 1);
+            if (fromText) {
+                check(withCounters(known, id, count));
+                known.insert(known.rfind("</indexs>"), element);
+                return std::move(known);
+            }
+            newIndexNode->setText(std::to_string(id).c_str());
+            logCountNode->setText(std::to_string(count).c_str());
+            if (!element.empty()) {
+                IDocumentPtr entryDoc = parse(element);
+                node(index, "/system/logIndex/indexs")->appendChild(entryDoc->getDocumentElement());
+            }
+            const DOMString written = index->getXML();
+            return std::string(written.data(), written.size());
+        };
+        // What writers killed mid-write left: temporary files of the index and of the newest entry,
+        // and a folder made for an identifier that never reached the index. Such a folder holds
+        // only what a create writes before the index names it, and nobody was told its identifier,
+        // so it goes and the identifier is given again. Looking for the index's temporary files
+        // lists the whole log folder, so that is done when the index is not the one this process
+        // wrote last: after another writer, and in every process that starts writing.
+        if (!fromText)
+            platform::removeStaleTemporaries(rootPath);
+        for (const int32_t near : {last, id}) {
+            const std::string folder = platform::joinPath(dir, hexId(near));
+            if (near > 0 && platform::isDirectory(folder)) {
+                if (indexed(near))
+                    sweepEntryTemporaries(folder);
+                else
+                    sweepOrphanEntry(folder);
+            }
+        }
         entry = platform::joinPath(dir, hexId(id));
-        check(::mkdir(entry.c_str(), 0777) == 0); // an existing folder is not taken over
+        if (::mkdir(entry.c_str(), 0777) != 0) {
+            // A folder that is not the store's own is never taken over: its identifier is passed over.
+            entry.clear();
+            saveIndexText(rootPath, indexText(""), entries);
+            check(false);
+        }
         try {
             const std::string image = platform::joinPath(entry, "job_image.tif");
             copyFile(imagePath, image); // a failed copy is not an error
@@ -367,9 +449,10 @@ int CQeltaLog::CreateLogData2(const std::string& imagePath, const std::string& d
             setValue(element, "cookie", EncodeXmlValue(MakeCookie(documentName, date), 1, m_nCodePage));
             setValue(element, "idString", EncodeXmlValue(hexId(id), 1, m_nCodePage));
             const DOMString elementText = element->getXML();
-            saveIndexText(rootPath, indexText(std::string(elementText.data(), elementText.size())));
+            // One write of the index makes the entry: before it the entry does not exist.
+            saveIndexText(rootPath, indexText(std::string(elementText.data(), elementText.size())), entries + 1);
         } catch (...) {
-            removeEntryFolder(entry); // no folder without its index entry
+            removeEntryFolder(entry); // no folder without its index entry; the count never counted it
             throw;
         }
         newId = id;
@@ -377,43 +460,60 @@ int CQeltaLog::CreateLogData2(const std::string& imagePath, const std::string& d
     });
 }
 
+namespace {
+// Sets a property of an entry; the caller holds the log's lock.
+void setProperty(const std::string& entry, const std::string& name, const std::string& value, uint32_t codePage)
+{
+    const std::string path = platform::joinPath(entry, "desktop.xml");
+    IDocumentPtr data = loadExisting(path);
+    setValue(node(data, "/system/logdata/property"), name, EncodeXmlValue(value, 1, codePage));
+    save(data, path);
+}
+
+// Runs a change of one entry's folder under the log's lock, once what killed writers left in the
+// folder is swept; 0 when the lock cannot be had or a step fails.
+template <typename Change>
+int changeEntry(int32_t id, Change change)
+{
+    const std::string dir = CQeltaLog::LogDirectory();
+    platform::FileLock lock(platform::joinPath(dir, "root.xml"));
+    if (!lock.locked())
+        return 0;
+    const std::string entry = platform::joinPath(dir, hexId(id));
+    return guarded([&] {
+        sweepEntryTemporaries(entry);
+        change(entry);
+        return 1;
+    });
+}
+} // namespace
+
 int CQeltaLog::AddLogProperty2(int32_t id, const std::string& name, const std::string& value)
 {
     if (!IsStoredKeyName(name))
         return 0;
-    const std::string dir = LogDirectory();
-    platform::FileLock lock(platform::joinPath(dir, "root.xml"));
-    return guarded([&] {
-        const std::string path = platform::joinPath(platform::joinPath(dir, hexId(id)), "desktop.xml");
-        IDocumentPtr data = loadExisting(path);
-        setValue(node(data, "/system/logdata/property"), name, EncodeXmlValue(value, 1, m_nCodePage));
-        save(data, path);
-        return 1;
-    });
+    return changeEntry(id, [&](const std::string& entry) { setProperty(entry, name, value, m_nCodePage); });
 }
 
 int CQeltaLog::AddLogPropertyWithData2(int32_t id, const std::string& name, const std::string& fileName,
                                        const std::string& sourcePath)
 {
     // The entry's own log files are never replaced by property data.
-    if (!isPlainFileName(fileName) || fileName == "desktop.xml" || fileName == "#desktop.xml")
+    if (!IsStoredKeyName(name) || !isPlainFileName(fileName) || fileName == "desktop.xml" || fileName == "#desktop.xml")
         return 0;
-    const std::string entry = platform::joinPath(LogDirectory(), hexId(id));
-    if (!platform::isDirectory(entry))
-        return 0;
-    const std::string copy = platform::joinPath(entry, fileName);
-    copyFile(sourcePath, copy); // a failed copy is not an error
-    return AddLogProperty2(id, name, copy);
+    return changeEntry(id, [&](const std::string& entry) {
+        check(platform::isDirectory(entry));
+        const std::string copy = platform::joinPath(entry, fileName);
+        copyFile(sourcePath, copy); // a failed copy is not an error
+        setProperty(entry, name, copy, m_nCodePage);
+    });
 }
 
 int CQeltaLog::AddLogDestination2(int32_t id, const std::string& field, const std::string& value)
 {
     if (!IsStoredKeyName(field))
         return 0;
-    const std::string dir = LogDirectory();
-    platform::FileLock lock(platform::joinPath(dir, "root.xml"));
-    return guarded([&] {
-        const std::string entry = platform::joinPath(dir, hexId(id));
+    return changeEntry(id, [&](const std::string& entry) {
         check(platform::isDirectory(entry));
         const std::string path = platform::joinPath(entry, "#desktop.xml");
         IDocumentPtr work;
@@ -421,16 +521,12 @@ int CQeltaLog::AddLogDestination2(int32_t id, const std::string& field, const st
             work = parse(kDestinationTemplate);
         setValue(node(work, "/destination"), field, EncodeXmlValue(value, 1, m_nCodePage));
         save(work, path);
-        return 1;
     });
 }
 
 int CQeltaLog::FlushLogDestination2(int32_t id)
 {
-    const std::string dir = LogDirectory();
-    platform::FileLock lock(platform::joinPath(dir, "root.xml"));
-    return guarded([&] {
-        const std::string entry = platform::joinPath(dir, hexId(id));
+    return changeEntry(id, [&](const std::string& entry) {
         const std::string workPath = platform::joinPath(entry, "#desktop.xml");
         const std::string dataPath = platform::joinPath(entry, "desktop.xml");
         IDocumentPtr work = loadExisting(workPath);
@@ -438,11 +534,10 @@ int CQeltaLog::FlushLogDestination2(int32_t id)
         INodePtr destinations = node(data, "/system/logdata/destinations");
         destinations->appendChild(work->getDocumentElement());
         INodePtr count = node(data, "/system/logdata/destinations/memoryBoxCount/data/value");
-        const int32_t n = decimal(DecodeXmlValue(text(count), 1, m_nCodePage));
-        count->setText(EncodeXmlValue(std::to_string(n + 1), 1, m_nCodePage).c_str());
+        const int32_t n = nextCounter(decimal(DecodeXmlValue(text(count), 1, m_nCodePage)));
+        count->setText(EncodeXmlValue(std::to_string(n), 1, m_nCodePage).c_str());
         save(data, dataPath);
         ::unlink(workPath.c_str());
-        return 1;
     });
 }
 
@@ -499,22 +594,16 @@ int CQeltaLog::GetDestination2(int32_t id, int32_t index, const std::string& fie
 
 int CQeltaLog::ChangeLogStatus2(int32_t id, int32_t status)
 {
-    const std::string dir = LogDirectory();
-    {
-        platform::FileLock lock(platform::joinPath(dir, "root.xml"));
-        try {
-            const std::string path = platform::joinPath(platform::joinPath(dir, hexId(id)), "desktop.xml");
-            IDocumentPtr data = loadExisting(path);
-            node(data, "/system/logdata/info/status/data/value")
-                ->setText(EncodeXmlValue(std::to_string(status), 1, m_nCodePage).c_str());
-            save(data, path);
-        } catch (const std::exception&) {
-            return 0;
-        } catch (const Failure&) {
-            return 0;
-        }
-    }
-    PostLogEvent(dir, 4, id);
+    const bool changed = changeEntry(id, [&](const std::string& entry) {
+        const std::string path = platform::joinPath(entry, "desktop.xml");
+        IDocumentPtr data = loadExisting(path);
+        node(data, "/system/logdata/info/status/data/value")
+            ->setText(EncodeXmlValue(std::to_string(status), 1, m_nCodePage).c_str());
+        save(data, path);
+    });
+    if (!changed)
+        return 0;
+    PostLogEvent(LogDirectory(), 4, id);
     return 1;
 }
 
@@ -529,7 +618,6 @@ struct ParsedIndex {
     uint32_t codePage = 0;
     platform::FileDescriptor file;
     platform::FileStamp stamp;
-    int32_t count = 0; ///< logCount as the file holds it
     std::vector<CLogID> entries;
     /// Each cookie in UTF-8 with ASCII letters folded, to the newest entry that has it.
     std::unordered_map<std::string, int32_t> newestByCookie;
@@ -559,7 +647,7 @@ bool refreshIndex(ParsedIndex& cache, const std::string& path, uint32_t codePage
         platform::FileStamp stamp;
         check(platform::readOpenFile(file.get(), textOfFile, kMaxLogFile, nullptr, &stamp) == platform::ReadStatus::Ok);
         IDocumentPtr index = parse(textOfFile);
-        const int32_t count = decimal(text(node(index, "/system/logIndex/logCount/data/value")));
+        decimal(text(node(index, "/system/logIndex/logCount/data/value"))); // counted from the elements
         INodeListPtr list = index->selectNodes("/system/logIndex/indexs/index");
         std::vector<CLogID> entries;
         std::unordered_map<std::string, int32_t> newestByCookie;
@@ -569,9 +657,7 @@ bool refreshIndex(ParsedIndex& cache, const std::string& path, uint32_t codePage
             CLogID id;
             id.m_strCookie = DecodeXmlValue(text(node(entry, "cookie/data/value")), 1, codePage);
             const std::string hex = DecodeXmlValue(text(node(entry, "idString/data/value")), 1, codePage);
-            char* end = nullptr;
-            id.m_nID = static_cast<int32_t>(std::strtoul(hex.c_str(), &end, 16));
-            check(!hex.empty() && end && *end == '\0');
+            check(parseNumber(hex, 16, id.m_nID) && id.m_nID > 0);
             id.m_nCodePage = codePage;
             newestByCookie[platform::asciiLower(EncodeXmlValue(id.m_strCookie, 0, codePage))] = id.m_nID;
             entries.push_back(std::move(id));
@@ -580,7 +666,6 @@ bool refreshIndex(ParsedIndex& cache, const std::string& path, uint32_t codePage
         cache.path = path;
         cache.codePage = codePage;
         cache.stamp = stamp;
-        cache.count = count;
         cache.entries = std::move(entries);
         cache.newestByCookie = std::move(newestByCookie);
         return true;
@@ -608,16 +693,21 @@ int32_t CQeltaLog::GetLogCount2()
 {
     ParsedIndex& cache = parsedIndex();
     std::lock_guard lock(cache.mutex);
-    return refreshIndex(cache, platform::joinPath(LogDirectory(), "root.xml"), m_nCodePage) ? cache.count : -1;
+    // The entries listed are the count, so a count can never name a position that has no entry.
+    if (!refreshIndex(cache, platform::joinPath(LogDirectory(), "root.xml"), m_nCodePage))
+        return -1;
+    return static_cast<int32_t>(std::min<size_t>(cache.entries.size(), INT32_MAX));
 }
 
 int32_t CQeltaLog::GetLogIdAt(int32_t index)
 {
-    if (!m_index.m_bLoaded)
-        ReadIndex(LogDirectory());
-    if (index < 0 || static_cast<size_t>(index) >= m_index.m_entries.size())
+    // Positions follow the index as it is now: read again whenever root.xml changed.
+    ParsedIndex& cache = parsedIndex();
+    std::lock_guard lock(cache.mutex);
+    if (!refreshIndex(cache, platform::joinPath(LogDirectory(), "root.xml"), m_nCodePage) || index < 0
+        || static_cast<size_t>(index) >= cache.entries.size())
         return 0;
-    return m_index.m_entries[static_cast<size_t>(index)].m_nID;
+    return cache.entries[static_cast<size_t>(index)].m_nID;
 }
 
 int CQeltaLog::FindLogId2(const std::string& cookie, int32_t& id)
@@ -649,11 +739,8 @@ int CQeltaLog::RemoveLogData2(int32_t id)
             return 0;
         if (!RemoveFromKnownIndex(rootPath, id) && !RemoveFromIndexDocument(dir, id))
             return 0;
-        // Only files inside the entry's own folder are deleted, whatever paths the entry names.
-        removeInside(entry, platform::joinPath(entry, "desktop.xml"));
-        removeInside(entry, data.imagePath);
-        removeInside(entry, data.logImagePath);
-        ::rmdir(entry.c_str()); // stays when other files remain
+        // The entry's folder goes whole; files outside it stay, whatever paths the entry names.
+        removeEntryFolder(entry);
     }
     PostLogEvent(dir, 2, id);
     return 1;
@@ -662,21 +749,23 @@ int CQeltaLog::RemoveLogData2(int32_t id)
 bool CQeltaLog::RemoveFromKnownIndex(const std::string& rootPath, int32_t id)
 {
     std::string known;
+    size_t entries = 0;
     int32_t newIndex = 0, count = 0;
-    if (!knownIndexText(rootPath, known) || !readCounters(known, newIndex, count))
+    if (!knownIndexText(rootPath, known, entries) || entries == 0 || !readCounters(known, newIndex, count))
         return false;
-    const std::string marker = "<idString><data><value>" + hexId(id) + "</value></data></idString></index>";
-    const size_t at = known.find(marker);
-    if (at == std::string::npos || known.find(marker, at + 1) != std::string::npos)
+    const std::string marker = indexMarker(id);
+    // The first element that names the entry goes, as on the document way.
+    const size_t at = findText(known, marker);
+    if (at == std::string::npos)
         return false;
     const size_t start = known.rfind("<index>", at);
     if (start == std::string::npos)
         return false;
     known.erase(start, at + marker.size() - start);
-    if (!withCounters(known, newIndex, count - 1))
+    if (!withCounters(known, newIndex, static_cast<int32_t>(entries - 1)))
         return false;
     try {
-        saveIndexText(rootPath, known);
+        saveIndexText(rootPath, std::move(known), entries - 1);
     } catch (...) {
         return false;
     }
@@ -698,7 +787,9 @@ bool CQeltaLog::RemoveFromIndexDocument(const std::string& dir, int32_t id)
     try {
         IDocumentPtr old = loadExisting(rootPath);
         const std::string newIndex = text(node(old, "/system/logIndex/newIndex/data/value"));
-        const int32_t count = decimal(text(node(old, "/system/logIndex/logCount/data/value"))) - 1;
+        decimal(newIndex);
+        decimal(text(node(old, "/system/logIndex/logCount/data/value")));
+        const int32_t count = countOf(m_index.m_entries.size());
         IDocumentPtr index = parse(kIndexTemplate);
         node(index, "/system/logIndex/newIndex/data/value")->setText(newIndex.c_str());
         node(index, "/system/logIndex/logCount/data/value")->setText(std::to_string(count).c_str());
@@ -711,7 +802,7 @@ bool CQeltaLog::RemoveFromIndexDocument(const std::string& dir, int32_t id)
             indexs->appendChild(element);
         }
         const DOMString written = index->getXML();
-        saveIndexText(rootPath, std::string(written.data(), written.size()));
+        saveIndexText(rootPath, std::string(written.data(), written.size()), m_index.m_entries.size());
     } catch (...) {
         return false;
     }
@@ -720,8 +811,7 @@ bool CQeltaLog::RemoveFromIndexDocument(const std::string& dir, int32_t id)
 
 int CQeltaLog::RegisterCallback2(uint32_t window, uint32_t message, uint32_t mask)
 {
-    RegisterCallback(LogDirectory(), window, message, mask);
-    return 1;
+    return RegisterCallback(LogDirectory(), window, message, mask) ? 1 : 0;
 }
 
 int CQeltaLog::UnregisterCallback2(uint32_t window) { return UnregisterCallback(LogDirectory(), window) ? 1 : 0; }

@@ -56,9 +56,9 @@ public:
     int GetLogProperty2(int32_t id, const std::string& name, std::string& value);
     int GetDestination2(int32_t id, int32_t index, const std::string& field, std::string& value);
     int ChangeLogStatus2(int32_t id, int32_t status);
-    /// The number of entries, or -1.
+    /// The number of entries the index lists, or -1.
     int32_t GetLogCount2();
-    /// The identifier at a position of the index, or 0 for a position outside it.
+    /// The identifier at a position of the index as it is now, or 0 for a position outside it.
     int32_t GetLogIdAt(int32_t index);
     /// The newest entry with that cookie (compared without regard to case).
     int FindLogId2(const std::string& cookie, int32_t& id);

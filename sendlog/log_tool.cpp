@@ -29,139 +29,184 @@ class CQeltaLogTool : public platform::com::Object<IQeltaLogTool> {
 public:
     HRESULT LaunchLogBrowser(int32_t) override
     {
-        const CRegistryHelper machine(HKEY_LOCAL_MACHINE, kProductKeyPrefix);
-        std::string browser = machine.ReadString(kProductSubkey, "LogBrowser", "");
-        if (browser.empty())
-            browser = "QeltaLog.exe";
-        platform::startDetached(programPath(browser), {}); // the launch result is not looked at
-        return S_OK;
+        return guardedCall([&]() -> HRESULT {
+            const CRegistryHelper machine(HKEY_LOCAL_MACHINE, kProductKeyPrefix);
+            std::string browser = machine.ReadString(kProductSubkey, "LogBrowser", "");
+            if (browser.empty())
+                browser = "QeltaLog.exe";
+            platform::startDetached(programPath(browser), {}); // the launch result is not looked at
+            return S_OK;
+        });
     }
 
     HRESULT CreateLogData(BSTR bszImageFile, BSTR bszDocumentName, DATE date, int32_t* pNewLogID) override
     {
-        platform::LocalTime when;
-        int32_t id = 0;
-        if (!pNewLogID || !platform::localTimeFromDate(date, when))
-            return S_FALSE;
-        if (!m_log.CreateLogData2(ansiFromBstr(bszImageFile), ansiFromBstr(bszDocumentName), when, id))
-            return S_FALSE;
-        *pNewLogID = id;
-        return S_OK;
+        return guardedCall([&]() -> HRESULT {
+            platform::LocalTime when;
+            int32_t id = 0;
+            if (!pNewLogID || !platform::localTimeFromDate(date, when))
+                return S_FALSE;
+            if (!m_log.CreateLogData2(ansiFromBstr(bszImageFile), ansiFromBstr(bszDocumentName), when, id))
+                return S_FALSE;
+            *pNewLogID = id;
+            return S_OK;
+        });
     }
 
     HRESULT AddLogProperty(int32_t lLogID, BSTR bszPropKeyName, BSTR bszValue) override
     {
-        return result(m_log.AddLogProperty2(lLogID, ansiFromBstr(bszPropKeyName), ansiFromBstr(bszValue)));
+        return guardedCall([&]() -> HRESULT {
+            return result(m_log.AddLogProperty2(lLogID, ansiFromBstr(bszPropKeyName), ansiFromBstr(bszValue)));
+        });
     }
 
     HRESULT AddLogPropertyWithData(int32_t lLogID, BSTR bszPropKeyName, BSTR bszValue, BSTR bszValuePath) override
     {
-        return result(m_log.AddLogPropertyWithData2(lLogID, ansiFromBstr(bszPropKeyName), ansiFromBstr(bszValue),
-                                                    ansiFromBstr(bszValuePath)));
+        return guardedCall([&]() -> HRESULT {
+            return result(m_log.AddLogPropertyWithData2(lLogID, ansiFromBstr(bszPropKeyName), ansiFromBstr(bszValue),
+                                                        ansiFromBstr(bszValuePath)));
+        });
     }
 
     HRESULT AddLogDestination(int32_t lLogID, BSTR bszPropKeyName, BSTR bszValue) override
     {
-        return result(m_log.AddLogDestination2(lLogID, ansiFromBstr(bszPropKeyName), ansiFromBstr(bszValue)));
+        return guardedCall([&]() -> HRESULT {
+            return result(m_log.AddLogDestination2(lLogID, ansiFromBstr(bszPropKeyName), ansiFromBstr(bszValue)));
+        });
     }
 
-    HRESULT FlushLogDestination(int32_t lLogID) override { return result(m_log.FlushLogDestination2(lLogID)); }
+    HRESULT FlushLogDestination(int32_t lLogID) override
+    {
+        return guardedCall([&]() -> HRESULT {
+            return result(m_log.FlushLogDestination2(lLogID));
+        });
+    }
 
     HRESULT FlushLogData(int32_t lLogID) override
     {
-        m_log.FlushLogData2(lLogID);
-        return S_OK;
+        return guardedCall([&]() -> HRESULT {
+            m_log.FlushLogData2(lLogID);
+            return S_OK;
+        });
     }
 
     HRESULT GetLogData(int32_t lLogID, BSTR* pbszImagePath, BSTR* pbszDocumentName, BSTR* pbszDateString,
                        int32_t* pStatus) override
     {
-        CLogData data;
-        if (!pbszImagePath || !pbszDocumentName || !pbszDateString || !pStatus || !m_log.GetLogData2(lLogID, data))
-            return S_FALSE;
-        *pbszImagePath = bstrFromAnsi(data.imagePath);
-        *pbszDocumentName = bstrFromAnsi(data.documentName);
-        *pbszDateString = bstrFromAnsi(data.sentDate);
-        *pStatus = data.status;
-        return S_OK;
+        return guardedCall([&]() -> HRESULT {
+            CLogData data;
+            if (!pbszImagePath || !pbszDocumentName || !pbszDateString || !pStatus || !m_log.GetLogData2(lLogID, data))
+                return S_FALSE;
+            *pbszImagePath = bstrFromAnsi(data.imagePath);
+            *pbszDocumentName = bstrFromAnsi(data.documentName);
+            *pbszDateString = bstrFromAnsi(data.sentDate);
+            *pStatus = data.status;
+            return S_OK;
+        });
     }
 
     HRESULT GetLogID(int nIndex, int32_t* lLogID) override
     {
-        if (lLogID)
-            *lLogID = m_log.GetLogIdAt(nIndex);
-        return S_OK;
+        return guardedCall([&]() -> HRESULT {
+            if (lLogID)
+                *lLogID = m_log.GetLogIdAt(nIndex);
+            return S_OK;
+        });
     }
 
     HRESULT GetLogProperty(int32_t lLogID, BSTR bszPropKeyName, BSTR* pbszValue) override
     {
-        std::string value;
-        if (!pbszValue || !m_log.GetLogProperty2(lLogID, ansiFromBstr(bszPropKeyName), value))
-            return S_FALSE;
-        *pbszValue = bstrFromAnsi(value);
-        return S_OK;
+        return guardedCall([&]() -> HRESULT {
+            std::string value;
+            if (!pbszValue || !m_log.GetLogProperty2(lLogID, ansiFromBstr(bszPropKeyName), value))
+                return S_FALSE;
+            *pbszValue = bstrFromAnsi(value);
+            return S_OK;
+        });
     }
 
     HRESULT GetDestination(int32_t lLogID, int nIndex, BSTR bszPropKeyName, BSTR* pbszValue) override
     {
-        std::string value;
-        if (!pbszValue || !m_log.GetDestination2(lLogID, nIndex, ansiFromBstr(bszPropKeyName), value))
-            return S_FALSE;
-        *pbszValue = bstrFromAnsi(value);
-        return S_OK;
+        return guardedCall([&]() -> HRESULT {
+            std::string value;
+            if (!pbszValue || !m_log.GetDestination2(lLogID, nIndex, ansiFromBstr(bszPropKeyName), value))
+                return S_FALSE;
+            *pbszValue = bstrFromAnsi(value);
+            return S_OK;
+        });
     }
 
     HRESULT LaunchPreview(int32_t, BSTR bszDocumentName, BSTR bszPath, int32_t lReserved) override
     {
-        const CRegistryHelper machine(HKEY_LOCAL_MACHINE, kProductKeyPrefix);
-        const std::string viewer = machine.ReadString(kProductSubkey, "Viewer", "");
-        if (viewer.empty())
-            return S_FALSE;
-        // The viewer's command line, as separate arguments: [/Edit] /T"title" /P "path".
-        std::vector<std::string> args;
-        if (lReserved == 1)
-            args.push_back("/Edit");
-        args.push_back("/T\"" + ansiFromBstr(bszDocumentName) + "\"");
-        args.push_back("/P");
-        args.push_back("\"" + ansiFromBstr(bszPath) + "\"");
-        platform::startDetached(programPath(viewer), args);
-        return S_OK;
+        return guardedCall([&]() -> HRESULT {
+            const CRegistryHelper machine(HKEY_LOCAL_MACHINE, kProductKeyPrefix);
+            const std::string viewer = machine.ReadString(kProductSubkey, "Viewer", "");
+            if (viewer.empty())
+                return S_FALSE;
+            // The viewer's command line, as separate arguments: [/Edit] /T"title" /P "path".
+            std::vector<std::string> args;
+            if (lReserved == 1)
+                args.push_back("/Edit");
+            args.push_back("/T\"" + ansiFromBstr(bszDocumentName) + "\"");
+            args.push_back("/P");
+            args.push_back("\"" + ansiFromBstr(bszPath) + "\"");
+            platform::startDetached(programPath(viewer), args);
+            return S_OK;
+        });
     }
 
     HRESULT GetLogCount(int32_t* pCount) override
     {
-        if (pCount)
-            *pCount = m_log.GetLogCount2();
-        return S_OK;
+        return guardedCall([&]() -> HRESULT {
+            if (pCount)
+                *pCount = m_log.GetLogCount2();
+            return S_OK;
+        });
     }
 
     HRESULT FindLogID(BSTR bszCookie, int32_t* pLogID) override
     {
-        int32_t id = 0;
-        if (!pLogID || !m_log.FindLogId2(ansiFromBstr(bszCookie), id))
-            return S_FALSE;
-        *pLogID = id;
-        return S_OK;
+        return guardedCall([&]() -> HRESULT {
+            int32_t id = 0;
+            if (!pLogID || !m_log.FindLogId2(ansiFromBstr(bszCookie), id))
+                return S_FALSE;
+            *pLogID = id;
+            return S_OK;
+        });
     }
 
     HRESULT ChangeLogStatus(int32_t lLogID, int32_t lNewStatus) override
     {
-        return result(m_log.ChangeLogStatus2(lLogID, lNewStatus));
+        return guardedCall([&]() -> HRESULT {
+            return result(m_log.ChangeLogStatus2(lLogID, lNewStatus));
+        });
     }
 
     HRESULT RegisterRegacyCallback(int32_t lHwnd, int32_t lMessageID, int32_t lEventMask) override
     {
-        m_log.RegisterCallback2(static_cast<uint32_t>(lHwnd), static_cast<uint32_t>(lMessageID),
-                                static_cast<uint32_t>(lEventMask));
-        return S_OK;
+        return guardedCall([&]() -> HRESULT {
+            // A registration that could not be stored (the file is damaged or cannot be written) is a
+            // failure: the caller would otherwise wait for notices that never come.
+            return m_log.RegisterCallback2(static_cast<uint32_t>(lHwnd), static_cast<uint32_t>(lMessageID),
+                                           static_cast<uint32_t>(lEventMask))
+                       ? S_OK
+                       : E_FAIL;
+        });
     }
 
     HRESULT UnRegisterRegacyCallback(int32_t lHwnd) override
     {
-        return result(m_log.UnregisterCallback2(static_cast<uint32_t>(lHwnd)));
+        return guardedCall([&]() -> HRESULT {
+            return result(m_log.UnregisterCallback2(static_cast<uint32_t>(lHwnd)));
+        });
     }
 
-    HRESULT RemoveLogData(int32_t lLogID) override { return result(m_log.RemoveLogData2(lLogID)); }
+    HRESULT RemoveLogData(int32_t lLogID) override
+    {
+        return guardedCall([&]() -> HRESULT {
+            return result(m_log.RemoveLogData2(lLogID));
+        });
+    }
 
 private:
     CQeltaLog m_log;

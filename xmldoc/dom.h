@@ -66,7 +66,9 @@ protected:
 };
 
 class INode;
+class IChild;
 class IDocument;
+class IDocumentTraversal;
 class IElement;
 class IAttr;
 class IText;
@@ -101,6 +103,9 @@ enum : int32_t {
     DOM_XPATH_SYNTAX = static_cast<int32_t>(0x80048106),        ///< the XPath path does not parse
     DOM_NAMESPACE_ERROR = static_cast<int32_t>(0x80048107),     ///< a prefixed name without a namespace URI
 };
+
+/// What createEmptyDocument reports when memory runs out.
+inline constexpr int32_t XMLDOC_E_OUTOFMEMORY = static_cast<int32_t>(0x8007000E);
 
 // ---- nodes ----
 
@@ -163,6 +168,15 @@ public:
     virtual CXMLDOCLIB_Ostrel::NodeCore* core() = 0;
 };
 
+/// A node that can be a child: an element, a text node or a value node.
+class IChild : public INode {};
+
+/// The traversal view of a document: a document is one; it shares the document's count.
+class IDocumentTraversal : public in_intrusive_ptr<IDocumentTraversal> {
+protected:
+    ~IDocumentTraversal() = default;
+};
+
 /// The root of a tree and the factory of its nodes.
 class IDocument : public INode {
 public:
@@ -187,7 +201,7 @@ public:
     }
 };
 
-class IElement : public INode {
+class IElement : public IChild {
 public:
     /// The value of the named attribute, or "".
     virtual DOMString getAttribute(const DOMString& name) = 0;
@@ -210,11 +224,11 @@ public:
     virtual INodePtr getOwnerElement() = 0;
 };
 
-class IText : public INode {};
+class IText : public IChild {};
 
 /// A leaf holding a number.
 template <typename T>
-class IValueNode : public INode {
+class IValueNode : public IChild {
 public:
     virtual T getValue() = 0;
     /// Stores a new value; returns the old one.
@@ -285,6 +299,8 @@ inline void intrusive_ptr_add_ref(INodeList* p) { p->addRef(); }
 inline void intrusive_ptr_release(INodeList* p) { p->release(); }
 inline void intrusive_ptr_add_ref(INamedNodeMap* p) { p->addRef(); }
 inline void intrusive_ptr_release(INamedNodeMap* p) { p->release(); }
+inline void intrusive_ptr_add_ref(IDocumentTraversal* p) { p->addRef(); }
+inline void intrusive_ptr_release(IDocumentTraversal* p) { p->release(); }
 
 /// A counted pointer that takes over the count a factory already gave.
 template <typename T>
@@ -299,8 +315,9 @@ namespace CXMLDOCLIB_Ostrel {
 /// The DOM failure thrown by the library.
 using CDOMException = mfpif_Halvet_R1::DOMException;
 
-/// A new empty document with one reference owned by the result (null when memory runs out).
-mfpif_Halvet_R1::IDocumentPtr createEmptyDocument();
+/// A new empty document with one reference owned by the result. When memory runs out the result is
+/// null and status (when given) receives XMLDOC_E_OUTOFMEMORY; otherwise it receives 0.
+mfpif_Halvet_R1::IDocumentPtr createEmptyDocument(int32_t* status = nullptr);
 } // namespace CXMLDOCLIB_Ostrel
 
 /// A new empty document that nobody references yet: the caller takes the first reference.

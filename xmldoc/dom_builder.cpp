@@ -158,6 +158,10 @@ public:
     void processingInstruction(const DOMString&, const DOMString&) override {}
     void setDocumentLocator(const void*) override {}
 
+    // The builder's own two further operations, kept for the interface's order: both do nothing.
+    virtual void startPrefixMapping(const DOMString&, const DOMString&) {}
+    virtual void endPrefixMapping(const DOMString&) {}
+
 private:
     IDocumentPtr document_;
     NodeCore* current_ = nullptr; // inside document_, which keeps it alive

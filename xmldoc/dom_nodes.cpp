@@ -1,8 +1,9 @@
 // The node classes: counting and destruction, the tree operations, elements, attributes and their
 // map, text and value nodes, node lists and documents.
+#include "platform/com.h"
 #include "xmldoc/node_impl.h"
+#include "xmldoc/number_text.h"
 
-#include <boost/lexical_cast.hpp>
 
 #include <algorithm>
 #include <mutex>
@@ -397,7 +398,8 @@ template <typename I>
 int32_t CNodeT<I>::getInteger()
 {
     try {
-        return boost::lexical_cast<int32_t>(this->getText());
+        const DOMString text = this->getText();
+        return parseNumberText<int32_t>(std::string_view(text.data(), text.size()));
     } catch (const boost::bad_lexical_cast&) {
         throw ExIllegalConversion();
     }
@@ -434,11 +436,15 @@ template class CNodeT<IValueNode<double>>;
 
 // ---- documents ----
 
-IDocumentPtr createEmptyDocument()
+IDocumentPtr createEmptyDocument(int32_t* status)
 {
+    if (status)
+        *status = 0;
     try {
         return adopt<IDocument>(new CDocument());
     } catch (const std::bad_alloc&) {
+        if (status)
+            *status = XMLDOC_E_OUTOFMEMORY;
         return nullptr;
     }
 }
@@ -726,18 +732,14 @@ INodePtr CText::setNodeValue(const DOMString& value)
 template <typename T, Kind K>
 DOMString CValueNode<T, K>::getNodeValue()
 {
-    char buf[64];
-    if constexpr (K == Kind::Float)
-        std::snprintf(buf, sizeof buf, "%.16g", static_cast<double>(value_));
-    else
-        std::snprintf(buf, sizeof buf, "%d", static_cast<int>(value_));
-    return buf;
+    const std::string text = numberText(value_);
+    return DOMString(text.data(), text.size());
 }
 
 template <typename T, Kind K>
 INodePtr CValueNode<T, K>::setNodeValue(const DOMString& text)
 {
-    value_ = boost::lexical_cast<T>(std::string(text.data(), text.size())); // the value stays on failure
+    value_ = parseNumberText<T>(std::string_view(text.data(), text.size())); // the value stays on failure
     return INodePtr(this);
 }
 
@@ -769,11 +771,9 @@ INodePtr CNodeList::item(int32_t index)
 
 extern "C" mfpif_Halvet_R1::IDocument* createDocument()
 {
-    try {
+    return guardedExport<mfpif_Halvet_R1::IDocument*>(nullptr, [] {
         auto* doc = new CXMLDOCLIB_Ostrel::CDocument();
         --doc->core()->refs; // handed over unreferenced: the caller takes the first count
         return doc;
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
+    });
 }

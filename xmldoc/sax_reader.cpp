@@ -2,6 +2,7 @@
 // one character of look-ahead. The parse runs over a "source": either any IInputStream (mark, read,
 // reset through the interface) or the bytes of a string, where the same look-ahead is plain pointer
 // work and runs of text, names and values are found by scanning and taken as one span.
+#include "platform/com.h"
 #include "xmldoc/sax_reader.h"
 
 #include <array>
@@ -560,9 +561,6 @@ std::shared_ptr<IXMLReader> makeXMLReader() { return std::make_shared<CXMLReader
 
 extern "C" mfpif_Halvet_R1::sax::IXMLReader* createXMLReader()
 {
-    try {
-        return new mfpif_Halvet_R1::sax::CXMLReader();
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
+    return guardedExport<mfpif_Halvet_R1::sax::IXMLReader*>(nullptr,
+                                                            [] { return new mfpif_Halvet_R1::sax::CXMLReader(); });
 }

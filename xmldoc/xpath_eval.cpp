@@ -1,9 +1,8 @@
 // XPath evaluation: values and their conversions, document order, steps and axes, operators,
 // functions, and the select operations of every node.
+#include "xmldoc/number_text.h"
 #include "xmldoc/sha1.h"
 #include "xmldoc/xpath.h"
-
-#include <boost/lexical_cast.hpp>
 
 #include <algorithm>
 #include <cstdio>
@@ -277,7 +276,7 @@ void applyPredicates(const std::vector<OpPredicatePtr>& predicates, NodeVector& 
 
 int32_t wrap(int64_t v) { return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(v))); }
 
-int32_t toInteger(const DOMString& text) { return boost::lexical_cast<int32_t>(std::string(text.data(), text.size())); }
+int32_t toInteger(const DOMString& text) { return parseNumberText<int32_t>(std::string_view(text.data(), text.size())); }
 
 // The key of a string value in a node-set comparison: "#" and the text when it is at most 20
 // bytes, else "$" and its SHA-1 digest.
@@ -436,9 +435,8 @@ DOMString xpathString(const Value& v)
     if (const DOMString* s = boost::any_cast<DOMString>(&v))
         return *s;
     if (const int32_t* n = boost::any_cast<int32_t>(&v)) {
-        char buf[16];
-        std::snprintf(buf, sizeof buf, "%d", static_cast<int>(*n));
-        return buf;
+        const std::string text = numberText(*n);
+        return DOMString(text.data(), text.size());
     }
     return {};
 }

@@ -479,3 +479,26 @@ TEST_F(FlushTest, ConvertJobImageConvertsAtOnce)
     tool_ = std::move(second);
     ASSERT_EQ(registerData(), S_OK);
 }
+
+TEST_F(FlushTest, AValueThatWouldBreakItsPjlLineStopsTheJob)
+{
+    // The notification-address server hands over what the registry holds, CR LF and all.
+    const CRegistryHelper rtn(HKEY_CURRENT_USER, "SOFTWARE\\Kovra\\");
+    rtn.WriteString("RTN", "FAXIPAddress", "192.0.2.5");
+    rtn.WriteDword("RTN", "FAXRunning", 1);
+    for (const char* port : {"6000\r\n@PJL SET FAXMEMORYBOXCOUNT=9", "60\"00", "6000"}) {
+        rtn.WriteString("RTN", "FAXServerPort", port);
+        tool_.reset();
+        ASSERT_EQ(platform::com::createInstance(CLSID_QeltaJobTool, kInproc, tool_), S_OK);
+        ASSERT_EQ(registerData(), S_OK);
+        // A destination without F-code never carries its sub-address or pass code.
+        ASSERT_EQ(registerTarget(0, "0123", "Bob", "1/2;3", "4;5/6", 0), S_OK);
+        const bool clean = std::string(port) == "6000";
+        EXPECT_EQ(tool_->FlushJob(), clean ? S_OK : S_FALSE) << port;
+        EXPECT_EQ(spooler_->documents().size(), clean ? 1u : 0u) << port;
+        EXPECT_TRUE(tempFiles().empty()) << port;
+    }
+    const Stream stream = splitStream(printed(0));
+    EXPECT_EQ(stream.value("@PJL SET IPADDRESS="), "192.0.2.5:6000");
+    EXPECT_EQ(stream.block.substr(6), "0123;");
+}

@@ -12,6 +12,7 @@
 #include "jobbuilder/tests/support/job_test_support.h"
 
 #include <gtest/gtest.h>
+#include <thread>
 #include <tiffio.h>
 
 #include <memory>
@@ -439,4 +440,18 @@ TEST_F(JobToolTest, CreatedThroughTheRegistry)
     EXPECT_EQ(byProgId->RegisterAccountNumber(account.get(), nullptr), S_OK);
     EXPECT_EQ(byClsid->RegisterQeltaHeader(1), S_OK);
     EXPECT_EQ(byClsid->FlushJob(), S_FALSE);
+}
+
+TEST_F(JobToolTest, ThreadInitialisationIsBalanced)
+{
+    // On a thread of its own, an object that creates its servers leaves the thread as it found it.
+    std::thread([this] {
+        {
+            Ptr<IQeltaJobTool> tool;
+            ASSERT_EQ(platform::com::createObject<CQeltaJobTool>(IQeltaJobTool::iid, tool.out()), S_OK);
+            Bstr i(threePages_), p(kPrinter), u("alice"), pw("1234"), d("Report");
+            EXPECT_EQ(tool->RegisterJobData(i.get(), p.get(), u.get(), pw.get(), 3, 1, d.get()), S_OK);
+        }
+        EXPECT_FALSE(platform::com::threadInitialized());
+    }).join();
 }

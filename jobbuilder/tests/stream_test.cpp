@@ -217,6 +217,42 @@ TEST(PjlHeader, CutsAndLimits)
     EXPECT_FALSE(BuildJobHeader(sampleJob(0), "n", in, 1, 1, out));
 }
 
+TEST(PjlHeader, EveryQuotedValueIsCheckedWhereverItComesFrom)
+{
+    // Each value may come from a server, the system or a registration; none may end its quotes or line.
+    using Poison = void (*)(CQeltaJob&, CJobStreamInputs&, const std::string&);
+    const Poison sources[] = {
+        [](CQeltaJob&, CJobStreamInputs& in, const std::string& v) { in.notificationAddress = "192.0.2.5:" + v; },
+        [](CQeltaJob&, CJobStreamInputs& in, const std::string& v) { in.computerName = v; },
+        [](CQeltaJob&, CJobStreamInputs& in, const std::string& v) { in.spoolTimeText = v; },
+        [](CQeltaJob&, CJobStreamInputs& in, const std::string& v) { in.digest = [v](const std::string&) { return v; }; },
+        [](CQeltaJob& job, CJobStreamInputs&, const std::string& v) { job.m_strUserName = v; },
+        [](CQeltaJob& job, CJobStreamInputs&, const std::string& v) { job.m_strPrinterName = v; },
+        [](CQeltaJob& job, CJobStreamInputs&, const std::string& v) { job.m_strPassword = v; },
+        [](CQeltaJob& job, CJobStreamInputs&, const std::string& v) { job.m_strFilingFolderName = v; },
+        [](CQeltaJob& job, CJobStreamInputs&, const std::string& v) { job.m_strAccountNumber = v; },
+        [](CQeltaJob& job, CJobStreamInputs&, const std::string& v) { job.m_strDocumentName = v; },
+    };
+    int index = 0;
+    for (Poison poison : sources) {
+        for (const char* bad : {"60\r\n", "6\"0", "6\x01", "6\x7F", "\r"}) {
+            CQeltaJob job = sampleJob(3);
+            job.m_bFiling = 1;
+            job.m_nFilingFolderType = 1;
+            job.m_strFilingFolderName = "Box";
+            job.m_strFilingFilePassword = "12";
+            job.m_bAccountNumber = 1;
+            job.m_strAccountNumber = "7";
+            CJobStreamInputs in = sampleInputs();
+            std::string out;
+            ASSERT_TRUE(BuildJobHeader(job, job.JobName(), in, 1, 1, out)) << index;
+            poison(job, in, bad);
+            EXPECT_FALSE(BuildJobHeader(job, job.JobName(), in, 1, 1, out)) << index << " " << int(bad[std::string(bad).size() - 1]);
+        }
+        ++index;
+    }
+}
+
 TEST(DestinationBlock, EntriesCountAndLength)
 {
     CQeltaJob job = sampleJob(3);

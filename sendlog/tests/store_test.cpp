@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
 #include <random>
@@ -78,6 +79,34 @@ protected:
     CQeltaLog log;
     std::string dir = CQeltaLog::LogDirectory();
 };
+
+// The entry folders of a log directory, and the hidden (temporary) files inside them.
+std::pair<std::set<std::string>, std::vector<std::string>> entryFolders(const std::string& dir)
+{
+    std::set<std::string> folders;
+    std::vector<std::string> hidden;
+    for (const auto& e : std::filesystem::directory_iterator(dir)) {
+        if (!e.is_directory())
+            continue;
+        folders.insert(e.path().filename().string());
+        for (const auto& f : std::filesystem::directory_iterator(e.path()))
+            if (f.path().filename().string().front() == '.')
+                hidden.push_back(f.path().string());
+    }
+    return {folders, hidden};
+}
+
+// The identifiers root.xml lists, as folder names.
+std::set<std::string> indexedFolders(const std::string& rootXml)
+{
+    std::set<std::string> names;
+    for (int i = 1;; ++i) {
+        const std::string id = xmlAt(rootXml, "/system/logIndex/indexs/index[" + std::to_string(i) + "]/idString/data/value");
+        if (id == "<missing>" || id == "<unparsable>")
+            return names;
+        names.insert(id);
+    }
+}
 
 class FakeFolders : public platform::FolderProvider {
 public:
@@ -338,7 +367,7 @@ TEST_F(Store, RemoveKeepsCountersAndOtherFiles)
     EXPECT_EQ(readTextFile(root.path() + "/outside.tif"), "keep me");
     EXPECT_EQ(readTextFile(file(1, "job_image.tif")), "entry one");
     EXPECT_FALSE(platform::pathExists(file(2, "desktop.xml")));
-    EXPECT_TRUE(platform::pathExists(file(2, "notes.txt"))) << "the folder stays while other files remain";
+    EXPECT_FALSE(platform::pathExists(file(2, ""))) << "the folder goes whole";
     EXPECT_EQ(xmlAt(rootXml(), "/system/logIndex/logCount/data/value"), "2");
     EXPECT_EQ(xmlAt(rootXml(), "/system/logIndex/newIndex/data/value"), "3");
     EXPECT_EQ(xmlAt(rootXml(), "/system/logIndex/indexs/index[1]/idString/data/value"), "00000001");
@@ -348,8 +377,6 @@ TEST_F(Store, RemoveKeepsCountersAndOtherFiles)
     EXPECT_EQ(log.RemoveLogData2(2), 0);
     EXPECT_EQ(create("four"), 4);
 
-    ASSERT_EQ(log.RemoveLogData2(3), 1);
-    EXPECT_FALSE(platform::pathExists(file(3, ""))) << "an entry with only its own files goes entirely";
 }
 
 TEST_F(Store, ExistingFolderOrBrokenIndexIsNeverTakenOver)
@@ -359,7 +386,7 @@ TEST_F(Store, ExistingFolderOrBrokenIndexIsNeverTakenOver)
     EXPECT_EQ(log.CreateLogData2("", "doc", thursdayFifth(), id), 0);
     EXPECT_EQ(id, 0);
     EXPECT_EQ(xmlAt(rootXml(), "/system/logIndex/newIndex/data/value"), "1");
-    EXPECT_EQ(xmlAt(rootXml(), "/system/logIndex/logCount/data/value"), "1");
+    EXPECT_EQ(xmlAt(rootXml(), "/system/logIndex/logCount/data/value"), "0") << "the count follows the entries";
     EXPECT_EQ(readTextFile(file(1, "someone.txt")), "not ours");
     EXPECT_FALSE(platform::pathExists(file(1, "desktop.xml")));
     EXPECT_EQ(create("doc"), 2);
@@ -472,6 +499,93 @@ TEST_F(Store, ConcurrentProcessesShareOneLog)
         }
 }
 
+TEST_F(Store, PositionsFollowTheIndexAsItIsNow)
+{
+    const int32_t first = create("one");
+    ASSERT_EQ(log.GetLogIdAt(0), first);
+    EXPECT_EQ(log.GetLogIdAt(1), 0);
+    // Another process adds two entries; this long-lived object lists again.
+    auto p = platform::startProgram(helperProgram("sendlog_worker"), {"create", "other", "2"});
+    ASSERT_TRUE(p);
+    ASSERT_EQ(platform::waitProgram(*p), 0);
+    ASSERT_EQ(log.GetLogCount2(), 3);
+    EXPECT_EQ(log.GetLogIdAt(1), 2);
+    EXPECT_EQ(log.GetLogIdAt(2), 3);
+    // The same object adds, another object removes: positions follow both.
+    const int32_t own = create("own");
+    EXPECT_EQ(log.GetLogIdAt(3), own);
+    CQeltaLog other;
+    ASSERT_EQ(other.RemoveLogData2(2), 1);
+    EXPECT_EQ(log.GetLogIdAt(1), 3);
+    EXPECT_EQ(log.GetLogIdAt(2), own);
+    EXPECT_EQ(log.GetLogIdAt(3), 0);
+}
+
+TEST_F(Store, WithoutItsLockOrWithACounterAtItsLimitNothingChanges)
+{
+    const int32_t id = create("doc");
+    ASSERT_EQ(log.AddLogDestination2(id, "number", "1"), 1);
+    const std::string data = readTextFile(file(id, "desktop.xml"));
+    const std::string work = readTextFile(file(id, "#desktop.xml"));
+    const std::string index = readTextFile(rootXml());
+
+    // The lock file cannot be had: every change stops.
+    ASSERT_EQ(::unlink((rootXml() + ".lock").c_str()), 0);
+    ASSERT_EQ(::mkdir((rootXml() + ".lock").c_str(), 0700), 0);
+    int32_t newId = 0;
+    EXPECT_EQ(log.CreateLogData2("", "x", thursdayFifth(), newId), 0);
+    EXPECT_EQ(log.AddLogProperty2(id, "userName", "x"), 0);
+    EXPECT_EQ(log.AddLogPropertyWithData2(id, "logImagePath", "copy.tif", rootXml()), 0);
+    EXPECT_EQ(log.AddLogDestination2(id, "name", "x"), 0);
+    EXPECT_EQ(log.FlushLogDestination2(id), 0);
+    EXPECT_EQ(log.ChangeLogStatus2(id, 3), 0);
+    EXPECT_EQ(log.RemoveLogData2(id), 0);
+    EXPECT_EQ(readTextFile(file(id, "desktop.xml")), data);
+    EXPECT_EQ(readTextFile(file(id, "#desktop.xml")), work);
+    EXPECT_FALSE(platform::pathExists(file(id, "copy.tif")));
+    EXPECT_EQ(readTextFile(rootXml()), index);
+    ASSERT_EQ(::rmdir((rootXml() + ".lock").c_str()), 0);
+
+    // Counters at their limit, or beyond what they can hold, fail the change and keep the file.
+    for (const char* counter : {"2147483647", "2147483648", "99999999999", "-1", "4294967297"}) {
+        SCOPED_TRACE(counter);
+        std::string atLimit = index;
+        const std::string from = "<newIndex><data><value>1</value>";
+        ASSERT_NE(atLimit.find(from), std::string::npos);
+        atLimit.replace(atLimit.find(from), from.size(), std::string("<newIndex><data><value>") + counter + "</value>");
+        writeTextFile(rootXml(), atLimit);
+        EXPECT_EQ(log.CreateLogData2("", "x", thursdayFifth(), newId), 0);
+        EXPECT_EQ(readTextFile(rootXml()), atLimit);
+
+        std::string box = data;
+        const std::string count = "<memoryBoxCount><data><value>0</value>";
+        ASSERT_NE(box.find(count), std::string::npos);
+        box.replace(box.find(count), count.size(), std::string("<memoryBoxCount><data><value>") + counter + "</value>");
+        writeTextFile(file(id, "desktop.xml"), box);
+        EXPECT_EQ(log.FlushLogDestination2(id), 0);
+        EXPECT_EQ(readTextFile(file(id, "desktop.xml")), box);
+    }
+}
+
+TEST_F(Store, FailedCreatesOnAFullDiskGiveTheirCountBack)
+{
+    for (int i = 0; i < 30; ++i)
+        create("before-" + std::to_string(i));
+    // Room for the raised identifier and the entry's own file, not for the index with the entry.
+    const auto limit = std::filesystem::file_size(rootXml()) + 40;
+    auto p = platform::startProgram(helperProgram("sendlog_worker"), {"create-limited", "full", "10", std::to_string(limit)});
+    ASSERT_TRUE(p);
+    ASSERT_EQ(platform::waitProgram(*p), 0);
+    EXPECT_EQ(log.GetLogCount2(), 30);
+    EXPECT_EQ(xmlAt(rootXml(), "/system/logIndex/logCount/data/value"), "30");
+    const auto [folders, hidden] = entryFolders(dir);
+    EXPECT_EQ(folders, indexedFolders(rootXml()));
+    EXPECT_TRUE(hidden.empty()) << hidden.front();
+    const int32_t after = create("after");
+    EXPECT_GT(after, 30) << "identifiers that were raised are never given again";
+    EXPECT_EQ(log.GetLogCount2(), 31);
+}
+
 TEST_F(Store, AKilledWriterLeavesALoadableIndex)
 {
     std::mt19937 random(12345);
@@ -497,6 +611,17 @@ TEST_F(Store, AKilledWriterLeavesALoadableIndex)
     int32_t found = 0;
     EXPECT_EQ(log.FindLogId2(CQeltaLog::MakeCookie("after", thursdayFifth()), found), 1);
     EXPECT_EQ(found, id);
+    // The count is the entries' and every folder is an entry's, with no writer's leftovers in it.
+    EXPECT_EQ(xmlAt(rootXml(), "/system/logIndex/logCount/data/value"), std::to_string(log.GetLogCount2()));
+    const auto [folders, hidden] = entryFolders(dir);
+    const auto indexed = indexedFolders(rootXml());
+    EXPECT_EQ(indexed.size(), static_cast<size_t>(log.GetLogCount2()));
+    EXPECT_EQ(folders, indexed);
+    EXPECT_TRUE(hidden.empty()) << hidden.front();
+    // Removing entries takes their folders whole.
+    for (int32_t i = 0; i < log.GetLogCount2();)
+        ASSERT_EQ(log.RemoveLogData2(log.GetLogIdAt(i)), 1);
+    EXPECT_TRUE(entryFolders(dir).first.empty());
 }
 
 TEST_F(Store, IndexEditedAsTextMatchesTheIndexWrittenAsADocument)

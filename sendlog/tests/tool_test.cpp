@@ -8,6 +8,7 @@
 #include "platform/registry.h"
 #include "platform/tests/support/test_support.h"
 #include "sendlog/IQeltaLogTool.h"
+#include "sendlog/log_store.h"
 
 #include <chrono>
 #include <cmath>
@@ -175,6 +176,14 @@ TEST_F(Tool, FlushOfAMissingEntryStillNotifies)
     EXPECT_EQ(m.lParam, 404);
     EXPECT_EQ(tool->UnRegisterRegacyCallback(static_cast<int32_t>(endpoint->handle())), S_OK);
     EXPECT_EQ(tool->UnRegisterRegacyCallback(static_cast<int32_t>(endpoint->handle())), S_FALSE);
+}
+
+TEST_F(Tool, RegisteringWithADamagedRegistrationFileFails)
+{
+    const std::string list = platform::joinPath(CQeltaLog::LogDirectory(), "eventlist.plm");
+    qelta::test::writeTextFile(list, "damaged");
+    EXPECT_TRUE(FAILED(tool->RegisterRegacyCallback(7, 0xC010, 1)));
+    EXPECT_EQ(qelta::test::readTextFile(list), "damaged") << "kept as it is";
 }
 
 TEST_F(Tool, PreviewStartsTheViewerWithItsCommandLine)

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <sstream>
 #include <string>
+#include <thread>
 
 // Live heap blocks, counted so that a test can see that what it dropped was really destroyed.
 static std::atomic<long> liveBlocks{0};
@@ -25,8 +26,12 @@ static void countedFree(void* p) noexcept
     liveBlocks -= p ? 1 : 0;
     std::free(p);
 }
+// While set on a thread, that thread's allocations fail (memory has run out).
+static thread_local bool outOfMemory = false;
 void* operator new(std::size_t size)
 {
+    if (outOfMemory)
+        throw std::bad_alloc();
     if (void* p = countedAlloc(size))
         return p;
     throw std::bad_alloc();
@@ -758,3 +763,68 @@ TEST_F(Dom, DeepChainsNeedNoRecursion)
 }
 
 } // namespace
+
+// ---- the interfaces that mark what a node is, and elements of other libraries ----
+
+namespace {
+// An element of another library: the library's element with an operation of its own.
+class CSessionElement : public CXMLDOCLIB_Ostrel::CElement {
+public:
+    CSessionElement() : CElement(CXMLDOCLIB_Ostrel::ElementName("CMSession")) {}
+    ~CSessionElement() override { ++destroyed; }
+    int revision() const { return 1; }
+    static inline int destroyed = 0;
+};
+} // namespace
+
+TEST_F(Dom, MarkersAsElementAndDerivedElements)
+{
+    auto e = el("e");
+    const INodePtr children[] = {e, doc->createTextNode("t"), doc->createIntegerNode(1), doc->createFloatNode(1.5)};
+    for (const INodePtr& child : children)
+        EXPECT_TRUE(dynamic_cast<IChild*>(child.get())) << str(child->getNodeName());
+    EXPECT_FALSE(dynamic_cast<IChild*>(static_cast<INode*>(doc.get())));
+    EXPECT_FALSE(dynamic_cast<IChild*>(static_cast<INode*>(doc->createAttribute("a").get())));
+
+    // A document is its own traversal view, with one count for both.
+    auto* traversal = dynamic_cast<IDocumentTraversal*>(doc.get());
+    ASSERT_TRUE(traversal);
+    const int32_t count = doc->getRefCount();
+    boost::intrusive_ptr<IDocumentTraversal> held(traversal);
+    EXPECT_EQ(doc->getRefCount(), count + 1);
+    EXPECT_EQ(traversal->getRefCount(), count + 1);
+
+    auto* element = static_cast<CXMLDOCLIB_Ostrel::CElement*>(static_cast<IElement*>(e.get()));
+    EXPECT_TRUE(same(element->asElement(), e));
+    auto* document = static_cast<CXMLDOCLIB_Ostrel::CDocument*>(doc.get());
+    EXPECT_EQ(domError([&] { document->asElement(); }), DOM_HIERARCHY_ERROR);
+
+    // A derived element is a node like any other: it takes children and attributes, writes and
+    // reads, and goes with its last reference.
+    {
+        boost::intrusive_ptr<CSessionElement> session(new CSessionElement(), false);
+        session->setAttribute("space", "preserve");
+        session->appendChild(doc->createTextNode("x"));
+        e->appendChild(INodePtr(session.get()));
+        EXPECT_EQ(xml(e), "<e><CMSession space='preserve'>x</CMSession></e>");
+        EXPECT_EQ(session->revision(), 1);
+        EXPECT_TRUE(same(e->selectSingleNode("CMSession[@space='preserve']"), INodePtr(session.get())));
+        e->removeChild(INodePtr(session.get()));
+    }
+    EXPECT_EQ(CSessionElement::destroyed, 1);
+}
+
+TEST(DomMemory, EmptyDocumentReportsOutOfMemory)
+{
+    int32_t status = 1;
+    ASSERT_TRUE(createEmptyDocument(&status));
+    EXPECT_EQ(status, 0);
+    // On a fresh thread the node pool has no block yet, so the document needs new memory.
+    std::thread([&] {
+        outOfMemory = true;
+        IDocumentPtr doc = createEmptyDocument(&status);
+        outOfMemory = false;
+        EXPECT_FALSE(doc);
+    }).join();
+    EXPECT_EQ(status, static_cast<int32_t>(0x8007000E));
+}

@@ -2,6 +2,7 @@
 //   create TAG COUNT           make COUNT entries, each with one flushed destination; the document
 //                              of entry i is "TAG-i" (cookies differ between workers)
 //   create-loop TAG            make entries without end (the test kills it)
+//   create-limited TAG COUNT BYTES  try COUNT entries with files limited to BYTES (a full disk)
 //   endpoint-serve CLASS TITLE OUTFILE  register an endpoint, write its handle to OUTFILE, wait
 //                                       for one post and write "message wParam lParam" to OUTFILE.post
 // Started as a viewer or log browser (no arguments, or a first argument starting with "/"), it
@@ -11,9 +12,11 @@
 #include "platform/files.h"
 #include "sendlog/log_store.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <sys/resource.h>
 
 namespace {
 
@@ -64,6 +67,17 @@ int main(int argc, char** argv)
     if (command == "create-loop" && argc == 3) {
         for (unsigned i = 0;; ++i)
             createOne(log, std::string(argv[2]) + "-" + std::to_string(i));
+    }
+    if (command == "create-limited" && argc == 5) {
+        // Writes past the limit fail with EFBIG instead of stopping the program.
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlim_t bytes = std::strtoull(argv[4], nullptr, 10);
+        const rlimit limit{bytes, bytes};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            return 1;
+        for (int i = 0; i < std::atoi(argv[3]); ++i)
+            createOne(log, std::string(argv[2]) + "-" + std::to_string(i));
+        return 0;
     }
     if (command == "endpoint-serve" && argc == 5) {
         auto endpoint = platform::Endpoint::create(argv[2], argv[3]);
