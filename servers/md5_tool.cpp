@@ -11,6 +11,12 @@ class CQeltaMD5Tool : public platform::com::Object<IQeltaMD5Tool> {
 public:
     HRESULT MakeDigest(BSTR bszText, BSTR* pbszDigest) override
     {
+        return guardedCall([&] { return makeDigest(bszText, pbszDigest); });
+    }
+
+private:
+    static HRESULT makeDigest(BSTR bszText, BSTR* pbszDigest)
+    {
         if (!pbszDigest)
             return E_POINTER;
         *pbszDigest = nullptr;

@@ -10,6 +10,25 @@ class CResultReceiverInfo : public platform::com::Object<IResultReceiverInfo> {
 public:
     HRESULT Refresh() override
     {
+        return guardedCall([&] { return refresh(); });
+    }
+
+    HRESULT Reserved() override { return E_NOTIMPL; }
+
+    HRESULT GetReceiverAddress(BSTR* pbszPort, BSTR* pbszAddress) override
+    {
+        if (!pbszPort || !pbszAddress)
+            return E_POINTER;
+        return guardedCall([&] {
+            *pbszPort = platform::com::bstrFromAnsi(port_);
+            *pbszAddress = platform::com::bstrFromAnsi(address_);
+            return port_.empty() || address_.empty() ? S_FALSE : S_OK;
+        });
+    }
+
+private:
+    HRESULT refresh()
+    {
         port_.clear();
         address_.clear();
         platform::RegistryKey key;
@@ -26,18 +45,6 @@ public:
         return S_OK;
     }
 
-    HRESULT Reserved() override { return E_NOTIMPL; }
-
-    HRESULT GetReceiverAddress(BSTR* pbszPort, BSTR* pbszAddress) override
-    {
-        if (!pbszPort || !pbszAddress)
-            return E_POINTER;
-        *pbszPort = platform::com::bstrFromAnsi(port_);
-        *pbszAddress = platform::com::bstrFromAnsi(address_);
-        return port_.empty() || address_.empty() ? S_FALSE : S_OK;
-    }
-
-private:
     std::string port_, address_;
 };
 
