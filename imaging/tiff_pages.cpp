@@ -618,7 +618,8 @@ std::vector<uint8_t> encodeMhRows(const Page& page)
             return {};
     }
     ErrorSink sink;
-    const int own = ::dup(file.get());
+    // libtiff reads the header from where the descriptor stands.
+    const int own = ::lseek(file.get(), 0, SEEK_SET) == 0 ? ::dup(file.get()) : -1;
     if (own < 0)
         return {};
     const TiffPtr tif = openTiff(own, "rows", "rm", sink);
@@ -660,7 +661,7 @@ Status decodeMhRows(const uint8_t* data, size_t size, uint32_t width, uint32_t h
             || !TIFFWriteDirectory(tif.get()) || sink.failed)
             return Status::WriteFailed;
     }
-    const int own = ::dup(file.get());
+    const int own = ::lseek(file.get(), 0, SEEK_SET) == 0 ? ::dup(file.get()) : -1;
     if (own < 0)
         return Status::WriteFailed;
     Status status;
