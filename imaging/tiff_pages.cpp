@@ -245,6 +245,57 @@ uint16_t tiffCompression(Compression compression, bool bilevel)
     return bilevel ? COMPRESSION_CCITTFAX4 : COMPRESSION_LZW;
 }
 
+// A memory file, for coding through libtiff without touching the disk.
+int memoryFile() { return ::memfd_create("qelta-rows", MFD_CLOEXEC); }
+
+// libtiff's decoder looks a few bits ahead: when the last row's last code ends exactly where the
+// data ends, it reports a premature end. Zero bits after the rows are never read as a row.
+constexpr size_t kMhPadding = 2;
+
+// The rows of a bilevel page in modified Huffman, as libtiff codes them (each row byte aligned).
+std::vector<uint8_t> mhRowsOf(const Page& page)
+{
+    FileDescriptor file(memoryFile());
+    if (file.get() < 0 || page.kind != PixelKind::Bilevel)
+        return {};
+    ErrorSink sink;
+    {
+        const int own = ::dup(file.get());
+        if (own < 0)
+            return {};
+        const TiffPtr tif = openTiff(own, "rows", "w", sink);
+        if (!tif)
+            return {};
+        TIFFSetField(tif.get(), TIFFTAG_IMAGEWIDTH, page.width);
+        TIFFSetField(tif.get(), TIFFTAG_IMAGELENGTH, page.height);
+        TIFFSetField(tif.get(), TIFFTAG_BITSPERSAMPLE, 1);
+        TIFFSetField(tif.get(), TIFFTAG_SAMPLESPERPIXEL, 1);
+        TIFFSetField(tif.get(), TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+        TIFFSetField(tif.get(), TIFFTAG_COMPRESSION, COMPRESSION_CCITTRLE);
+        TIFFSetField(tif.get(), TIFFTAG_ROWSPERSTRIP, page.height);
+        std::vector<uint8_t> row(page.stride());
+        for (uint32_t y = 0; y < page.height; ++y) {
+            std::memcpy(row.data(), page.row(y), row.size());
+            if (TIFFWriteScanline(tif.get(), row.data(), y, 0) != 1)
+                return {};
+        }
+        if (!TIFFWriteDirectory(tif.get()) || sink.failed)
+            return {};
+    }
+    // libtiff reads the header from where the descriptor stands.
+    const int own = ::lseek(file.get(), 0, SEEK_SET) == 0 ? ::dup(file.get()) : -1;
+    if (own < 0)
+        return {};
+    const TiffPtr tif = openTiff(own, "rows", "rm", sink);
+    if (!tif || TIFFNumberOfStrips(tif.get()) != 1)
+        return {};
+    const uint64_t size = TIFFGetStrileByteCount(tif.get(), 0);
+    std::vector<uint8_t> rows(size);
+    if (size == 0 || TIFFReadRawStrip(tif.get(), 0, rows.data(), static_cast<tmsize_t>(size)) != static_cast<tmsize_t>(size))
+        return {};
+    return rows;
+}
+
 } // namespace
 
 bool fitsLimits(PixelKind kind, uint64_t width, uint64_t height)
@@ -502,6 +553,18 @@ bool TiffWriter::write(const Page& page, const PageOptions& options)
     for (const auto& text : options.text)
         TIFFSetField(tif, text.tag, text.value.c_str());
 
+    if (compression == COMPRESSION_CCITTRLE) {
+        // Coded apart and padded, so that libtiff reads its own rows back (see kMhPadding).
+        std::vector<uint8_t> rows = mhRowsOf(page);
+        if (rows.empty())
+            return state_->ok = false;
+        rows.resize(rows.size() + kMhPadding, 0);
+        if (TIFFWriteRawStrip(tif, 0, rows.data(), static_cast<tmsize_t>(rows.size())) < 0 || !TIFFWriteDirectory(tif)
+            || state_->sink.failed)
+            return state_->ok = false;
+        ++state_->written;
+        return true;
+    }
     // libtiff may encode in place, and the page may be shared: rows go through a copy.
     std::vector<uint8_t> row(stride);
     for (uint32_t y = 0; y < page.height; ++y) {
@@ -572,9 +635,6 @@ Append appendTo(const std::string& path, const std::vector<const Page*>& pages, 
     return writer->finish() ? Append::Done : Append::Failed;
 }
 
-// A memory file, for coding through libtiff without touching the disk.
-int memoryFile() { return ::memfd_create("qelta-rows", MFD_CLOEXEC); }
-
 } // namespace
 
 bool saveTiffPages(const std::string& path, const std::vector<const Page*>& pages, PageOptions options, bool append,
@@ -605,32 +665,7 @@ bool saveTiffPages(const std::string& path, const std::vector<const Page*>& page
     return writer->finish() && file.commit(overwrite);
 }
 
-std::vector<uint8_t> encodeMhRows(const Page& page)
-{
-    FileDescriptor file(memoryFile());
-    if (file.get() < 0 || page.kind != PixelKind::Bilevel)
-        return {};
-    PageOptions options;
-    options.compression = Compression::Mh;
-    {
-        const auto writer = TiffWriter::create(file.get(), "rows");
-        if (!writer || !writer->write(page, options) || !writer->finish())
-            return {};
-    }
-    ErrorSink sink;
-    // libtiff reads the header from where the descriptor stands.
-    const int own = ::lseek(file.get(), 0, SEEK_SET) == 0 ? ::dup(file.get()) : -1;
-    if (own < 0)
-        return {};
-    const TiffPtr tif = openTiff(own, "rows", "rm", sink);
-    if (!tif || TIFFNumberOfStrips(tif.get()) != 1)
-        return {};
-    const uint64_t size = TIFFGetStrileByteCount(tif.get(), 0);
-    std::vector<uint8_t> rows(size);
-    if (size == 0 || TIFFReadRawStrip(tif.get(), 0, rows.data(), static_cast<tmsize_t>(size)) != static_cast<tmsize_t>(size))
-        return {};
-    return rows;
-}
+std::vector<uint8_t> encodeMhRows(const Page& page) { return mhRowsOf(page); }
 
 Status decodeMhRows(const uint8_t* data, size_t size, uint32_t width, uint32_t height, Page& page)
 {
@@ -657,7 +692,9 @@ Status decodeMhRows(const uint8_t* data, size_t size, uint32_t width, uint32_t h
         TIFFSetField(tif.get(), TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
         TIFFSetField(tif.get(), TIFFTAG_COMPRESSION, COMPRESSION_CCITTRLE);
         TIFFSetField(tif.get(), TIFFTAG_ROWSPERSTRIP, height);
-        if (TIFFWriteRawStrip(tif.get(), 0, const_cast<uint8_t*>(data), static_cast<tmsize_t>(size)) < 0
+        std::vector<uint8_t> padded(data, data + size);
+        padded.resize(size + kMhPadding, 0);
+        if (TIFFWriteRawStrip(tif.get(), 0, padded.data(), static_cast<tmsize_t>(padded.size())) < 0
             || !TIFFWriteDirectory(tif.get()) || sink.failed)
             return Status::WriteFailed;
     }

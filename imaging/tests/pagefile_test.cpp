@@ -327,6 +327,25 @@ TEST_F(PageFile, FaxFileLayoutIsPinnedByteForByte)
     IKFreeMemory(image);
 }
 
+TEST_F(PageFile, ModifiedHuffmanRowsEndingOnAByteBoundaryReadBack)
+{
+    // White 14 then black 2: the row's last code ends exactly at its last byte, where libtiff's
+    // decoder would otherwise read past the data and call the page damaged.
+    Bits bits(16, 2);
+    for (uint32_t y = 0; y < 2; ++y)
+        bits.set(14, y), bits.set(15, y);
+    const IKHANDLE image = load(bits);
+    for (const int type : {PF_TYPE_FAX, PF_TYPE_TIFF}) {
+        const std::string file = path("edge-" + std::to_string(type));
+        ASSERT_EQ(write({image}, type, PF_COMPRESSION_MH, 0, file), 0);
+        const auto read = readAll(file, type, 1);
+        ASSERT_EQ(read.size(), 1u) << type;
+        EXPECT_EQ(bitsOf(*read[0]), bits);
+    }
+    EXPECT_EQ(readTiff(path("edge-2")).at(0).bits, bits);
+    IKFreeMemory(image);
+}
+
 // ---- detection and hostile files ----
 
 TEST_F(PageFile, DetectsTypesByContent)
