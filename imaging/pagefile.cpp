@@ -16,6 +16,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <mutex>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
 #include <unordered_set>
@@ -163,7 +164,9 @@ int16_t writePages(const std::string& path, int type, int32_t compressionCode, b
     }
     case PF_TYPE_BMP:
     case PF_TYPE_PCX: {
-        if (pages.size() > 1 || (append && somethingAt(path) && detectFileType(path) != PF_TYPE_NONE))
+        // A file already there holds its one page: nothing is appended to it, and it stays.
+        struct stat st {};
+        if (pages.size() > 1 || (append && ::stat(path.c_str(), &st) == 0 && st.st_size > 0))
             return PF_ERR_ONE_PAGE;
         const auto bytes = type == PF_TYPE_BMP ? encodeBmp(*pages[0]) : encodePcx(*pages[0]);
         return bytes.empty() ? PF_ERR_WRITE : replaceFile(path, bytes);

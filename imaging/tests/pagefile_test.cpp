@@ -299,6 +299,21 @@ TEST_F(PageFile, ColourFilesReadAsRgb)
         EXPECT_EQ(doc->width, w);
         PageFileCloseDocument(doc);
     }
+
+    // A colour TIFF comes as RGB too.
+    std::vector<uint8_t> rgb;
+    for (uint32_t y = 0; y < h; ++y)
+        for (uint32_t x = 0; x < w; ++x)
+            for (unsigned c = 0; c < 3; ++c)
+                rgb.push_back(static_cast<uint8_t>(colour(x, y) >> (16 - 8 * c)));
+    writeContone(path("rgb.tif"), w, h, 3, rgb);
+    const PFHANDLE reader = PageFileReadBitmapOpen(path("rgb.tif").c_str(), PF_TYPE_TIFF, 1, 0);
+    const IKHANDLE bitmap = PageFileReadBitmapEnd(PF_TYPE_TIFF, reader);
+    ASSERT_NE(bitmap, 0u);
+    const auto page = images().find(bitmap);
+    ASSERT_EQ(page->kind, PixelKind::Rgb);
+    EXPECT_EQ(page->pixels, rgb);
+    IKFreeMemory(bitmap);
 }
 
 // ---- the FAX layout ----
@@ -463,7 +478,9 @@ TEST_F(PageFile, ReadersContinueFromTheirPredecessorAndSeveralPagesComeAtOnce)
     std::vector<Bits> pages;
     for (uint32_t i = 0; i < 5; ++i)
         pages.push_back(Bits::pattern(100, 20 + i, i));
-    writeBilevel(path("five.tif"), pages);
+    PageFormat g4;
+    g4.compression = COMPRESSION_CCITTFAX4;
+    writeBilevel(path("five.tif"), pages, g4);
     const auto read = readAll(path("five.tif"), PF_TYPE_TIFF, 6);
     ASSERT_EQ(read.size(), 5u);
     for (size_t i = 0; i < 5; ++i)
