@@ -531,7 +531,7 @@ TEST_F(PageFile, ImportsCombineSourcesIntoOneFile)
         EXPECT_EQ(PageFileImportBeginPcx(1), 1);
         import(PageFileImportPageOpenPcx(path("b.pcx").c_str(), out.c_str(), target, PF_COMPRESSION_G3_MR, 0, 1));
         EXPECT_EQ(PageFileImportBeginFax(2), 1);
-        import(PageFileImportPageOpenFax(path("bc.fax").c_str(), out.c_str(), target, PF_COMPRESSION_G3_MR, 0, 1, 2, 0));
+        import(PageFileImportPageOpenFax(path("bc.fax").c_str(), out.c_str(), target, PF_COMPRESSION_MH, 0, 1, 2, 0));
         EXPECT_EQ(PageFileImportPageOpenFax(path("bc.fax").c_str(), out.c_str(), target, 1, 0, 1, 3, 0), 0u);
         EXPECT_EQ(PageFileGetLastError(), PF_ERR_NO_PAGE);
         const auto read = readAll(out, target, 3);
