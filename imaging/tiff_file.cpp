@@ -1,5 +1,4 @@
 // IKTiffFileLoad, IKTiffFileSave and IKFreeMemory: TIFF pages held in memory behind checked handles.
-#include "imaging/file_beside.h"
 #include "imaging/image_table.h"
 #include "imaging/imagekit.h"
 #include "imaging/tiff_pages.h"
@@ -8,11 +7,8 @@
 
 #include <tiffio.h>
 
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <string_view>
-#include <sys/stat.h>
 
 namespace {
 
