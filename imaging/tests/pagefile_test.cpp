@@ -7,6 +7,7 @@
 #include <gmock/gmock.h>
 
 #include <cstring>
+#include <dlfcn.h>
 #include <functional>
 #include <set>
 
@@ -649,6 +650,34 @@ TEST_F(PageFile, EveryCodeHasItsOwnTextShownThroughTheInstalledBox)
     }
     EXPECT_EQ(texts.size(), shown.size());
     EXPECT_THAT(shown.back().text, testing::HasSubstr("1234"));
+}
+
+} // namespace
+
+namespace {
+
+TEST(PageFileLibrary, ExportsItsEntriesByNameAndNothingOfItsInside)
+{
+    Dl_info info{};
+    ASSERT_NE(::dladdr(reinterpret_cast<void*>(&PageFileGetType), &info), 0);
+    void* library = ::dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_TRUE(library) << info.dli_fname;
+    const char* names[] = {
+        "PageFileGetLastError", "PageFileShowError", "PageFileGetType", "PageFileCountTiffPages",
+        "PageFileCountFaxPages", "PageFileCountDocumentPages", "PageFileOpenDocument", "PageFileCloseDocument",
+        "PageFileReadPagesOpen", "PageFileReadStep", "PageFileReadPagesYield", "PageFileReadPagesEnd",
+        "PageFileReadBitmapOpen", "PageFileReadBitmapEnd", "PageFileWriteBitmapsOpen", "PageFileWriteBitmapOpen",
+        "PageFileWriteStep", "PageFileWriteEnd", "PageFileImportBeginBmp", "PageFileImportBeginTiff",
+        "PageFileImportBeginPcx", "PageFileImportBeginFax", "PageFileImportBeginDocument",
+        "PageFileImportPageOpenBmp", "PageFileImportPageOpenTiff", "PageFileImportPageOpenPcx",
+        "PageFileImportPageOpenFax", "PageFileImportPageOpenDocument", "PageFileImportPageStep",
+        "PageFileImportPageClose", "PageFileOpen", "PageFileClose", "PageFileRead", "PageFileSeek", "PageFileWrite",
+        "PageFileReadBlock", "PageFileWriteBlock", "PageFileSetMessageBox"};
+    for (const char* name : names)
+        EXPECT_TRUE(::dlsym(library, name)) << name;
+    // The codecs inside stay inside.
+    EXPECT_FALSE(::dlsym(library, "_ZN5qelta7imaging8pagefile10detectTypeEPKhm"));
+    ::dlclose(library);
 }
 
 } // namespace
