@@ -1,5 +1,4 @@
 // IKTiffFileLoad, IKTiffFileSave and IKFreeMemory: TIFF pages held in memory behind checked handles.
-#include "imaging/file_beside.h"
 #include "imaging/image_table.h"
 #include "imaging/imagekit.h"
 #include "imaging/tiff_pages.h"
@@ -8,11 +7,8 @@
 
 #include <tiffio.h>
 
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <string_view>
-#include <sys/stat.h>
 
 namespace {
 
@@ -90,29 +86,6 @@ IKHANDLE load(const char* path, int index)
     return images().add(std::move(page));
 }
 
-enum class Append { Done, Failed, NoFile };
-
-// The page after those of an existing TIFF, in place. NoFile when there is nothing to append to
-// (no file, or an empty one).
-Append appendTo(const std::string& path, const Page& page, PageOptions options)
-{
-    FileDescriptor file(openRegularFile(path, O_RDWR));
-    if (file.get() < 0)
-        return errno == ENOENT ? Append::NoFile : Append::Failed;
-    struct stat st {};
-    if (::fstat(file.get(), &st) != 0)
-        return Append::Failed;
-    if (st.st_size == 0)
-        return Append::NoFile;
-    Status status;
-    const auto writer = TiffWriter::append(file.get(), path, status);
-    if (!writer)
-        return Append::Failed;
-    options.number = static_cast<uint16_t>(writer->pagesBefore());
-    options.total = static_cast<uint16_t>(writer->pagesBefore() + 1);
-    return writer->write(page, options) && writer->finish() ? Append::Done : Append::Failed;
-}
-
 bool save(const char* path, IKHANDLE image, int compressionCode, bool append, bool withTags, const char* tags,
           bool overwrite)
 {
@@ -125,22 +98,7 @@ bool save(const char* path, IKHANDLE image, int compressionCode, bool append, bo
     if (withTags)
         options.text = parseTags(tags);
 
-    if (append) {
-        const Append appended = appendTo(path, *page, options);
-        if (appended != Append::NoFile)
-            return appended == Append::Done;
-        overwrite = true; // an empty file holds no page to keep
-    } else if (!overwrite && somethingAt(path)) {
-        return false; // fails early; the rename below checks again
-    }
-
-    options.number = 0;
-    options.total = 1;
-    FileBeside file = FileBeside::create(path);
-    if (!file.valid())
-        return false;
-    const auto writer = TiffWriter::create(file.fd(), path);
-    return writer && writer->write(*page, options) && writer->finish() && file.commit(overwrite);
+    return saveTiffPages(path, {page.get()}, options, append, overwrite);
 }
 
 } // namespace

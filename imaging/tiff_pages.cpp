@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_set>
@@ -234,11 +235,65 @@ uint16_t tiffCompression(Compression compression, bool bilevel)
         return COMPRESSION_LZW;
     case Compression::G3OneD:
     case Compression::G3TwoD:
+    case Compression::ClassF:
         return bilevel ? COMPRESSION_CCITTFAX3 : COMPRESSION_LZW;
+    case Compression::Mh:
+        return bilevel ? COMPRESSION_CCITTRLE : COMPRESSION_LZW;
     case Compression::G4:
         break;
     }
     return bilevel ? COMPRESSION_CCITTFAX4 : COMPRESSION_LZW;
+}
+
+// A memory file, for coding through libtiff without touching the disk.
+int memoryFile() { return ::memfd_create("qelta-rows", MFD_CLOEXEC); }
+
+// libtiff's decoder looks a few bits ahead: when the last row's last code ends exactly where the
+// data ends, it reports a premature end. Zero bits after the rows are never read as a row.
+constexpr size_t kMhPadding = 2;
+
+// The rows of a bilevel page in modified Huffman, as libtiff codes them (each row byte aligned).
+std::vector<uint8_t> mhRowsOf(const Page& page)
+{
+    FileDescriptor file(memoryFile());
+    if (file.get() < 0 || page.kind != PixelKind::Bilevel)
+        return {};
+    ErrorSink sink;
+    {
+        const int own = ::dup(file.get());
+        if (own < 0)
+            return {};
+        const TiffPtr tif = openTiff(own, "rows", "w", sink);
+        if (!tif)
+            return {};
+        TIFFSetField(tif.get(), TIFFTAG_IMAGEWIDTH, page.width);
+        TIFFSetField(tif.get(), TIFFTAG_IMAGELENGTH, page.height);
+        TIFFSetField(tif.get(), TIFFTAG_BITSPERSAMPLE, 1);
+        TIFFSetField(tif.get(), TIFFTAG_SAMPLESPERPIXEL, 1);
+        TIFFSetField(tif.get(), TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+        TIFFSetField(tif.get(), TIFFTAG_COMPRESSION, COMPRESSION_CCITTRLE);
+        TIFFSetField(tif.get(), TIFFTAG_ROWSPERSTRIP, page.height);
+        std::vector<uint8_t> row(page.stride());
+        for (uint32_t y = 0; y < page.height; ++y) {
+            std::memcpy(row.data(), page.row(y), row.size());
+            if (TIFFWriteScanline(tif.get(), row.data(), y, 0) != 1)
+                return {};
+        }
+        if (!TIFFWriteDirectory(tif.get()) || sink.failed)
+            return {};
+    }
+    // libtiff reads the header from where the descriptor stands.
+    const int own = ::lseek(file.get(), 0, SEEK_SET) == 0 ? ::dup(file.get()) : -1;
+    if (own < 0)
+        return {};
+    const TiffPtr tif = openTiff(own, "rows", "rm", sink);
+    if (!tif || TIFFNumberOfStrips(tif.get()) != 1)
+        return {};
+    const uint64_t size = TIFFGetStrileByteCount(tif.get(), 0);
+    std::vector<uint8_t> rows(size);
+    if (size == 0 || TIFFReadRawStrip(tif.get(), 0, rows.data(), static_cast<tmsize_t>(size)) != static_cast<tmsize_t>(size))
+        return {};
+    return rows;
 }
 
 } // namespace
@@ -277,6 +332,11 @@ std::unique_ptr<TiffReader> TiffReader::open(const std::string& path, Status& st
         status = Status::NotFound;
         return nullptr;
     }
+    return open(fd, path, status);
+}
+
+std::unique_ptr<TiffReader> TiffReader::open(int fd, const std::string& path, Status& status)
+{
     auto state = std::make_unique<State>();
     // "m": read through the descriptor, never map a file that may shrink under us.
     state->tif = openTiff(fd, path, "rm", state->sink);
@@ -366,10 +426,15 @@ Compression TiffReader::storedCompression()
         return Compression::PackBits;
     case COMPRESSION_LZW:
         return Compression::Lzw;
+    case COMPRESSION_CCITTRLE:
+        return Compression::Mh;
     case COMPRESSION_CCITTFAX3: {
         uint32_t options = 0;
+        uint16_t clean = 0;
         TIFFGetField(state_->tif.get(), TIFFTAG_GROUP3OPTIONS, &options);
-        return options & GROUP3OPT_2DENCODING ? Compression::G3TwoD : Compression::G3OneD;
+        if (options & GROUP3OPT_2DENCODING)
+            return Compression::G3TwoD;
+        return TIFFGetField(state_->tif.get(), TIFFTAG_CLEANFAXDATA, &clean) ? Compression::ClassF : Compression::G3OneD;
     }
     default:
         return Compression::G4; // LZW for colour pages
@@ -456,6 +521,7 @@ bool TiffWriter::write(const Page& page, const PageOptions& options)
     const uint16_t compression = tiffCompression(options.compression, bilevel);
     const size_t stride = page.stride();
     const uint32_t rowsPerStrip = compression == COMPRESSION_CCITTFAX3 || compression == COMPRESSION_CCITTFAX4
+                                          || compression == COMPRESSION_CCITTRLE
                                       ? page.height // one strip a page, as fax readers expect
                                       : static_cast<uint32_t>(std::clamp<size_t>((64 << 10) / stride, 1, page.height));
     TIFFSetField(tif, TIFFTAG_SUBFILETYPE, uint32_t{FILETYPE_PAGE});
@@ -467,9 +533,16 @@ bool TiffWriter::write(const Page& page, const PageOptions& options)
     TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, bilevel ? PHOTOMETRIC_MINISWHITE : PHOTOMETRIC_RGB);
     TIFFSetField(tif, TIFFTAG_FILLORDER, FILLORDER_MSB2LSB);
     TIFFSetField(tif, TIFFTAG_COMPRESSION, compression);
-    if (compression == COMPRESSION_CCITTFAX3)
+    if (compression == COMPRESSION_CCITTFAX3 && options.compression == Compression::ClassF) {
+        // Class F: one-dimensional with byte-aligned EOLs, and the data declared clean.
+        TIFFSetField(tif, TIFFTAG_GROUP3OPTIONS, uint32_t{GROUP3OPT_FILLBITS});
+        TIFFSetField(tif, TIFFTAG_BADFAXLINES, uint32_t{0});
+        TIFFSetField(tif, TIFFTAG_CLEANFAXDATA, uint16_t{CLEANFAXDATA_CLEAN});
+        TIFFSetField(tif, TIFFTAG_CONSECUTIVEBADFAXLINES, uint32_t{0});
+    } else if (compression == COMPRESSION_CCITTFAX3) {
         TIFFSetField(tif, TIFFTAG_GROUP3OPTIONS,
                      options.compression == Compression::G3TwoD ? uint32_t{GROUP3OPT_2DENCODING} : uint32_t{0});
+    }
     TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
     if (page.xDpi > 0 && page.yDpi > 0) {
         TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
@@ -480,6 +553,18 @@ bool TiffWriter::write(const Page& page, const PageOptions& options)
     for (const auto& text : options.text)
         TIFFSetField(tif, text.tag, text.value.c_str());
 
+    if (compression == COMPRESSION_CCITTRLE) {
+        // Coded apart and padded, so that libtiff reads its own rows back (see kMhPadding).
+        std::vector<uint8_t> rows = mhRowsOf(page);
+        if (rows.empty())
+            return state_->ok = false;
+        rows.resize(rows.size() + kMhPadding, 0);
+        if (TIFFWriteRawStrip(tif, 0, rows.data(), static_cast<tmsize_t>(rows.size())) < 0 || !TIFFWriteDirectory(tif)
+            || state_->sink.failed)
+            return state_->ok = false;
+        ++state_->written;
+        return true;
+    }
     // libtiff may encode in place, and the page may be shared: rows go through a copy.
     std::vector<uint8_t> row(stride);
     for (uint32_t y = 0; y < page.height; ++y) {
@@ -516,6 +601,111 @@ void TiffWriter::rollBack()
     (void)n;
     (void)cut;
     state_->appending = false;
+}
+
+// ---- Whole files ----
+
+namespace {
+
+enum class Append { Done, Failed, NoFile };
+
+// Pages after those of an existing TIFF, in place. NoFile when there is nothing to append to (no
+// file, or an empty one).
+Append appendTo(const std::string& path, const std::vector<const Page*>& pages, PageOptions options)
+{
+    FileDescriptor file(openRegularFile(path, O_RDWR));
+    if (file.get() < 0)
+        return errno == ENOENT ? Append::NoFile : Append::Failed;
+    struct stat st {};
+    if (::fstat(file.get(), &st) != 0)
+        return Append::Failed;
+    if (st.st_size == 0)
+        return Append::NoFile;
+    Status status;
+    const auto writer = TiffWriter::append(file.get(), path, status);
+    if (!writer)
+        return Append::Failed;
+    const auto total = static_cast<uint16_t>(std::min<size_t>(kMaxPages, writer->pagesBefore() + pages.size()));
+    for (size_t i = 0; i < pages.size(); ++i) {
+        options.number = static_cast<uint16_t>(writer->pagesBefore() + i);
+        options.total = total;
+        if (!writer->write(*pages[i], options))
+            return Append::Failed;
+    }
+    return writer->finish() ? Append::Done : Append::Failed;
+}
+
+} // namespace
+
+bool saveTiffPages(const std::string& path, const std::vector<const Page*>& pages, PageOptions options, bool append,
+                   bool overwrite)
+{
+    if (pages.empty() || pages.size() > kMaxPages)
+        return false;
+    if (append) {
+        const Append appended = appendTo(path, pages, options);
+        if (appended != Append::NoFile)
+            return appended == Append::Done;
+        overwrite = true; // an empty file holds no page to keep
+    } else if (!overwrite && somethingAt(path)) {
+        return false; // fails early; the rename below checks again
+    }
+    FileBeside file = FileBeside::create(path);
+    if (!file.valid())
+        return false;
+    const auto writer = TiffWriter::create(file.fd(), path);
+    if (!writer)
+        return false;
+    for (size_t i = 0; i < pages.size(); ++i) {
+        options.number = static_cast<uint16_t>(i);
+        options.total = static_cast<uint16_t>(pages.size());
+        if (!writer->write(*pages[i], options))
+            return false;
+    }
+    return writer->finish() && file.commit(overwrite);
+}
+
+std::vector<uint8_t> encodeMhRows(const Page& page) { return mhRowsOf(page); }
+
+Status decodeMhRows(const uint8_t* data, size_t size, uint32_t width, uint32_t height, Page& page)
+{
+    if (!fitsLimits(PixelKind::Bilevel, width, height))
+        return Status::TooLarge;
+    // Every row takes at least one byte: fewer bytes cannot hold the rows.
+    if (!data || size < height)
+        return Status::Corrupt;
+    FileDescriptor file(memoryFile());
+    if (file.get() < 0)
+        return Status::WriteFailed;
+    {
+        ErrorSink sink;
+        const int own = ::dup(file.get());
+        if (own < 0)
+            return Status::WriteFailed;
+        const TiffPtr tif = openTiff(own, "rows", "w", sink);
+        if (!tif)
+            return Status::WriteFailed;
+        TIFFSetField(tif.get(), TIFFTAG_IMAGEWIDTH, width);
+        TIFFSetField(tif.get(), TIFFTAG_IMAGELENGTH, height);
+        TIFFSetField(tif.get(), TIFFTAG_BITSPERSAMPLE, 1);
+        TIFFSetField(tif.get(), TIFFTAG_SAMPLESPERPIXEL, 1);
+        TIFFSetField(tif.get(), TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+        TIFFSetField(tif.get(), TIFFTAG_COMPRESSION, COMPRESSION_CCITTRLE);
+        TIFFSetField(tif.get(), TIFFTAG_ROWSPERSTRIP, height);
+        std::vector<uint8_t> padded(data, data + size);
+        padded.resize(size + kMhPadding, 0);
+        if (TIFFWriteRawStrip(tif.get(), 0, padded.data(), static_cast<tmsize_t>(padded.size())) < 0
+            || !TIFFWriteDirectory(tif.get()) || sink.failed)
+            return Status::WriteFailed;
+    }
+    const int own = ::lseek(file.get(), 0, SEEK_SET) == 0 ? ::dup(file.get()) : -1;
+    if (own < 0)
+        return Status::WriteFailed;
+    Status status;
+    const auto reader = TiffReader::open(own, "rows", status);
+    if (!reader)
+        return Status::Corrupt;
+    return reader->read(page);
 }
 
 // ---- Transforms ----

@@ -58,12 +58,16 @@ enum class Status {
     WriteFailed,
 };
 
-enum class Compression { None, PackBits, G3OneD, G3TwoD, G4, Lzw };
+// Mh is TIFF's modified Huffman run-length coding (compression 2, rows byte aligned, no EOL codes);
+// ClassF is G3 one-dimensional with byte-aligned EOLs and the Class F fax tags.
+enum class Compression { None, PackBits, G3OneD, G3TwoD, G4, Lzw, Mh, ClassF };
 
 // Reads pages of one TIFF file. Errors of libtiff are collected, never printed.
 class TiffReader {
 public:
     static std::unique_ptr<TiffReader> open(const std::string& path, Status& status);
+    // The same for a descriptor, which the reader owns from then on.
+    static std::unique_ptr<TiffReader> open(int fd, const std::string& name, Status& status);
     ~TiffReader();
     TiffReader(const TiffReader&) = delete;
     TiffReader& operator=(const TiffReader&) = delete;
@@ -129,6 +133,17 @@ private:
     explicit TiffWriter(std::unique_ptr<State> state);
     std::unique_ptr<State> state_;
 };
+
+// Writes pages to path: a new file (replacing one there only when overwrite) written beside it and
+// renamed into place, or, with append, after the pages of an existing TIFF file in place (a missing
+// or empty file is made; on failure the file is put back as it was). Page numbers are set here.
+bool saveTiffPages(const std::string& path, const std::vector<const Page*>& pages, PageOptions options, bool append,
+                   bool overwrite);
+
+// The rows of a bilevel page coded as TIFF compression 2 (modified Huffman, each row byte aligned,
+// no EOL codes), and back. Decoding fails with Corrupt unless the data holds exactly the rows.
+std::vector<uint8_t> encodeMhRows(const Page& page);
+Status decodeMhRows(const uint8_t* data, size_t size, uint32_t width, uint32_t height, Page& page);
 
 // Transforms. All throw std::bad_alloc when memory runs out.
 

@@ -1,0 +1,683 @@
+// pagefilelib through its exported entries: every type and compression written and read back,
+// what libtiff finds in our TIFFs, detection, hostile headers, documents, plain files and codes.
+#include "imaging/image_table.h"
+#include "imaging/pagefilelib.h"
+#include "imaging/tests/tiff_pages_support.h"
+
+#include <gmock/gmock.h>
+
+#include <cstring>
+#include <dlfcn.h>
+#include <functional>
+#include <set>
+
+namespace {
+
+using namespace imaging_test;
+using qelta::imaging::images;
+using qelta::imaging::Page;
+using qelta::imaging::PixelKind;
+
+// ---- files built by hand, independent of the code under test ----
+
+void put16(std::string& s, uint32_t v)
+{
+    s += static_cast<char>(v & 0xff);
+    s += static_cast<char>((v >> 8) & 0xff);
+}
+void put32(std::string& s, uint32_t v)
+{
+    put16(s, v & 0xffff);
+    put16(s, v >> 16);
+}
+
+// A BMP of `bits` per pixel: colour(x, y) gives an RGB value, palette indexes for depths up to 8.
+template <class Colour>
+std::string makeBmp(uint32_t w, uint32_t h, unsigned bits, const std::vector<uint32_t>& palette, Colour colour)
+{
+    const uint32_t rowBytes = (w * bits + 31) / 32 * 4;
+    const uint32_t offset = 14 + 40 + static_cast<uint32_t>(palette.size()) * 4;
+    std::string s = "BM";
+    put32(s, offset + rowBytes * h);
+    put32(s, 0);
+    put32(s, offset);
+    put32(s, 40);
+    put32(s, w);
+    put32(s, h);
+    put16(s, 1);
+    put16(s, bits);
+    put32(s, 0);
+    put32(s, rowBytes * h);
+    put32(s, 7874); // 200 dpi
+    put32(s, 7874);
+    put32(s, static_cast<uint32_t>(palette.size()));
+    put32(s, 0);
+    for (const uint32_t rgb : palette)
+        put32(s, rgb); // B G R 0 read little-endian from 0x00RRGGBB
+    for (uint32_t row = 0; row < h; ++row) {
+        const uint32_t y = h - 1 - row; // bottom up
+        std::string line(rowBytes, '\0');
+        for (uint32_t x = 0; x < w; ++x) {
+            const uint32_t v = colour(x, y);
+            if (bits <= 8)
+                line[x * bits / 8] = static_cast<char>(line[x * bits / 8] | (v << (8 - bits - (x * bits) % 8)));
+            else
+                for (unsigned c = 0; c < bits / 8; ++c)
+                    line[x * bits / 8 + c] = static_cast<char>(c < 3 ? (v >> (8 * c)) & 0xff : 0xff);
+        }
+        s += line;
+    }
+    return s;
+}
+
+// A PCX of 8 bits with a palette (planes 1) or 24 bits (planes 3); every byte coded as a pair.
+std::string makePcx(uint32_t w, uint32_t h, unsigned planes, const std::vector<uint8_t>& plain,
+                    const std::string& palette768 = {})
+{
+    std::string s(128, '\0');
+    s[0] = 0x0a;
+    s[1] = 5;
+    s[2] = 1;
+    s[3] = 8;
+    s[8] = static_cast<char>((w - 1) & 0xff);
+    s[9] = static_cast<char>((w - 1) >> 8);
+    s[10] = static_cast<char>((h - 1) & 0xff);
+    s[11] = static_cast<char>((h - 1) >> 8);
+    s[65] = static_cast<char>(planes);
+    s[66] = static_cast<char>(w & 0xff);
+    s[67] = static_cast<char>(w >> 8);
+    for (const uint8_t b : plain) {
+        s += static_cast<char>(0xc1);
+        s += static_cast<char>(b);
+    }
+    if (planes == 1)
+        s += '\x0c' + palette768;
+    return s;
+}
+
+Bits bitsOf(const Page& page)
+{
+    Bits bits(page.width, page.height);
+    for (uint32_t y = 0; y < page.height; ++y)
+        for (uint32_t x = 0; x < page.width; ++x)
+            bits.set(x, y, qelta::imaging::bitAt(page.row(y), x));
+    return bits;
+}
+
+class PageFile : public TempFolder {
+protected:
+    IKHANDLE load(const Bits& bits, float dpi = 200)
+    {
+        const std::string file = path("source-" + std::to_string(sources_++) + ".tif");
+        PageFormat format;
+        format.xDpi = format.yDpi = dpi;
+        writeBilevel(file, {bits}, format);
+        return IKTiffFileLoad(file.c_str(), 0, 0, nullptr, nullptr, nullptr);
+    }
+
+    // Writes the bitmaps through the stepped writer; the error code.
+    int write(const std::vector<IKHANDLE>& bitmaps, int type, int compression, int append, const std::string& file)
+    {
+        const PFHANDLE writer = PageFileWriteBitmapsOpen(bitmaps.data(), type, compression, append,
+                                                         static_cast<int32_t>(bitmaps.size()), file.c_str(), 7);
+        if (!writer)
+            return PageFileGetLastError();
+        while (PageFileWriteStep(writer, type) != 0) {
+        }
+        if (PageFileGetLastError() != 0) {
+            PageFileWriteEnd(writer, type);
+            return PageFileGetLastError();
+        }
+        PageFileWriteEnd(writer, type);
+        return PageFileGetLastError();
+    }
+
+    // Every page of the file, read one by one as the viewer does, each reader given the one before.
+    std::vector<std::shared_ptr<const Page>> readAll(const std::string& file, int type, int pages, int* error = nullptr)
+    {
+        std::vector<std::shared_ptr<const Page>> out;
+        PFHANDLE previous = 0;
+        for (int page = 1; page <= pages; ++page) {
+            const PFHANDLE reader = PageFileReadPagesOpen(file.c_str(), type, page, 1, previous, 0);
+            if (!reader)
+                break;
+            while (PageFileReadStep(type, reader) != 0 && PageFileReadPagesYield(type, reader) != 0) {
+            }
+            IKHANDLE bitmap = 0;
+            const int stored = PageFileReadPagesEnd(type, reader, &bitmap, 0);
+            if (PageFileGetLastError() != 0 || stored != 1)
+                break;
+            out.push_back(images().find(bitmap));
+            IKFreeMemory(bitmap);
+            previous = reader;
+        }
+        if (error)
+            *error = PageFileGetLastError();
+        return out;
+    }
+
+    int sources_ = 0;
+};
+
+// ---- every type and compression ----
+
+TEST_F(PageFile, EveryTypeAndCompressionReadsBackTheSamePixels)
+{
+    struct Case {
+        int type, compression;
+        bool multiPage;
+        uint16_t tiffCompression; // 0: no TIFF
+        uint32_t group3Options;
+    };
+    const Case cases[] = {
+        {PF_TYPE_BMP, 0, false, 0, 0},
+        {PF_TYPE_PCX, 0, false, 0, 0},
+        {PF_TYPE_FAX, 0, true, 0, 0},
+        {PF_TYPE_TIFF, PF_COMPRESSION_NONE, true, COMPRESSION_NONE, 0},
+        {PF_TYPE_TIFF, PF_COMPRESSION_MH, true, COMPRESSION_CCITTRLE, 0},
+        {PF_TYPE_TIFF, PF_COMPRESSION_G3_MH, true, COMPRESSION_CCITTFAX3, 0},
+        {PF_TYPE_TIFF, PF_COMPRESSION_G3_MR, true, COMPRESSION_CCITTFAX3, GROUP3OPT_2DENCODING},
+        {PF_TYPE_TIFF, PF_COMPRESSION_CLASS_F, true, COMPRESSION_CCITTFAX3, GROUP3OPT_FILLBITS},
+        {PF_TYPE_TIFF, PF_COMPRESSION_PACKBITS, true, COMPRESSION_PACKBITS, 0},
+        {PF_TYPE_DOCUMENT, PF_COMPRESSION_PACKBITS, true, COMPRESSION_PACKBITS, 0},
+    };
+    const Bits first = Bits::pattern(203, 61, 1), second = Bits::pattern(1728, 40, 2);
+    const IKHANDLE a = load(first), b = load(second);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "type " << c.type << " compression " << c.compression);
+        const std::string file = path("out-" + std::to_string(c.type) + "-" + std::to_string(c.compression));
+        std::vector<IKHANDLE> pages = {a};
+        if (c.multiPage)
+            pages.push_back(b);
+        ASSERT_EQ(write(pages, c.type, c.compression, 0, file), 0);
+        EXPECT_EQ(PageFileGetType(file.c_str()), c.type == PF_TYPE_DOCUMENT ? PF_TYPE_TIFF : c.type);
+        if (c.type == PF_TYPE_FAX) {
+            EXPECT_EQ(PageFileCountFaxPages(file.c_str()), 2);
+        } else if (c.type == PF_TYPE_TIFF) {
+            EXPECT_EQ(PageFileCountTiffPages(file.c_str()), 2);
+        } else if (c.type == PF_TYPE_DOCUMENT) {
+            EXPECT_EQ(PageFileCountDocumentPages(file.c_str()), 2);
+        }
+
+        const auto read = readAll(file, c.type, static_cast<int>(pages.size()));
+        ASSERT_EQ(read.size(), pages.size());
+        EXPECT_EQ(bitsOf(*read[0]), first);
+        EXPECT_NEAR(read[0]->xDpi, 200, 0.5);
+        EXPECT_NEAR(read[0]->yDpi, 200, 0.5);
+        if (c.multiPage) {
+            EXPECT_EQ(bitsOf(*read[1]), second);
+        }
+
+        if (c.tiffCompression) {
+            const auto tiff = readTiff(file);
+            ASSERT_EQ(tiff.size(), 2u);
+            for (size_t i = 0; i < tiff.size(); ++i) {
+                EXPECT_EQ(tiff[i].compression, c.tiffCompression);
+                EXPECT_EQ(tiff[i].group3Options, c.group3Options);
+                EXPECT_EQ(tiff[i].photometric, PHOTOMETRIC_MINISWHITE);
+                EXPECT_EQ(tiff[i].xDpi, 200);
+                EXPECT_EQ(tiff[i].pageNumber, i);
+                EXPECT_EQ(tiff[i].pageTotal, 2);
+            }
+            EXPECT_EQ(tiff[0].bits, first);
+            EXPECT_EQ(tiff[1].bits, second);
+            TIFF* tif = TIFFOpen(file.c_str(), "r");
+            ASSERT_TRUE(tif);
+            uint16_t clean = 0;
+            EXPECT_EQ(TIFFGetField(tif, TIFFTAG_CLEANFAXDATA, &clean) == 1, c.compression == PF_COMPRESSION_CLASS_F);
+            TIFFClose(tif);
+        }
+        if (c.type == PF_TYPE_BMP || c.type == PF_TYPE_PCX) {
+            const std::string bytes = readBytes(file);
+            ASSERT_GT(bytes.size(), 30u);
+            EXPECT_EQ(bytes[c.type == PF_TYPE_BMP ? 28 : 3], 1) << "one bit a pixel";
+        }
+    }
+    IKFreeMemory(a);
+    IKFreeMemory(b);
+}
+
+TEST_F(PageFile, ColourFilesReadAsRgb)
+{
+    const auto colour = [](uint32_t x, uint32_t y) { return (x * 40u) << 16 | (y * 50u) << 8 | ((x + y) * 20u); };
+    std::vector<uint32_t> palette16, palette256;
+    for (uint32_t i = 0; i < 16; ++i)
+        palette16.push_back(i * 0x101010u);
+    for (uint32_t i = 0; i < 256; ++i)
+        palette256.push_back(i << 16 | (255 - i) << 8 | (i / 2));
+    std::string pcxPalette;
+    for (uint32_t i = 0; i < 256; ++i)
+        pcxPalette += {static_cast<char>(i), static_cast<char>(255 - i), static_cast<char>(i / 2)};
+    const uint32_t w = 5, h = 3;
+    std::vector<uint8_t> indexes, planes;
+    for (uint32_t y = 0; y < h; ++y)
+        for (uint32_t x = 0; x < w; ++x)
+            indexes.push_back(static_cast<uint8_t>(x * 50 + y));
+    for (uint32_t y = 0; y < h; ++y)
+        for (unsigned c = 0; c < 3; ++c)
+            for (uint32_t x = 0; x < w; ++x)
+                planes.push_back(static_cast<uint8_t>(colour(x, y) >> (16 - 8 * c)));
+
+    struct Case {
+        std::string name, bytes;
+        int type;
+        std::function<uint32_t(uint32_t, uint32_t)> expected; // 0xRRGGBB
+        uint16_t colours;
+    };
+    const Case cases[] = {
+        {"c4.bmp", makeBmp(w, h, 4, palette16, [](uint32_t x, uint32_t y) { return (x + 3 * y) % 16; }),
+         PF_TYPE_BMP, [](uint32_t x, uint32_t y) { return ((x + 3 * y) % 16) * 0x111111u & 0xf0f0f0u; }, 16},
+        {"c8.bmp", makeBmp(w, h, 8, palette256, [](uint32_t x, uint32_t y) { return x * 50 + y; }), PF_TYPE_BMP,
+         [&](uint32_t x, uint32_t y) { return palette256[x * 50 + y]; }, 256},
+        {"c24.bmp", makeBmp(w, h, 24, {}, colour), PF_TYPE_BMP, colour, 0},
+        {"c32.bmp", makeBmp(w, h, 32, {}, colour), PF_TYPE_BMP, colour, 0},
+        {"c8.pcx", makePcx(w, h, 1, indexes, pcxPalette), PF_TYPE_PCX,
+         [&](uint32_t x, uint32_t y) { return palette256[x * 50 + y]; }, 256},
+        {"c24.pcx", makePcx(w, h, 3, planes), PF_TYPE_PCX, colour, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeBytes(path(c.name), c.bytes);
+        EXPECT_EQ(PageFileGetType(path(c.name).c_str()), c.type);
+        const PFHANDLE reader = PageFileReadBitmapOpen(path(c.name).c_str(), c.type, 1, 0);
+        ASSERT_NE(reader, 0u) << PageFileGetLastError();
+        EXPECT_EQ(PageFileReadStep(c.type, reader), 0);
+        const IKHANDLE bitmap = PageFileReadBitmapEnd(c.type, reader);
+        ASSERT_NE(bitmap, 0u) << PageFileGetLastError();
+        const auto page = images().find(bitmap);
+        ASSERT_EQ(page->kind, PixelKind::Rgb);
+        ASSERT_EQ(page->width, w);
+        ASSERT_EQ(page->height, h);
+        for (uint32_t y = 0; y < h; ++y)
+            for (uint32_t x = 0; x < w; ++x) {
+                const uint8_t* p = page->row(y) + x * 3;
+                EXPECT_EQ(uint32_t{p[0]} << 16 | uint32_t{p[1]} << 8 | p[2], c.expected(x, y)) << x << "," << y;
+            }
+        IKFreeMemory(bitmap);
+        PAGEFILEDOCUMENT* doc = PageFileOpenDocument(path(c.name).c_str());
+        ASSERT_TRUE(doc);
+        EXPECT_EQ(doc->colours, c.colours);
+        EXPECT_EQ(doc->width, w);
+        PageFileCloseDocument(doc);
+    }
+
+    // A colour TIFF comes as RGB too.
+    std::vector<uint8_t> rgb;
+    for (uint32_t y = 0; y < h; ++y)
+        for (uint32_t x = 0; x < w; ++x)
+            for (unsigned c = 0; c < 3; ++c)
+                rgb.push_back(static_cast<uint8_t>(colour(x, y) >> (16 - 8 * c)));
+    writeContone(path("rgb.tif"), w, h, 3, rgb);
+    const PFHANDLE reader = PageFileReadBitmapOpen(path("rgb.tif").c_str(), PF_TYPE_TIFF, 1, 0);
+    const IKHANDLE bitmap = PageFileReadBitmapEnd(PF_TYPE_TIFF, reader);
+    ASSERT_NE(bitmap, 0u);
+    const auto page = images().find(bitmap);
+    ASSERT_EQ(page->kind, PixelKind::Rgb);
+    EXPECT_EQ(page->pixels, rgb);
+    IKFreeMemory(bitmap);
+}
+
+// ---- the FAX layout ----
+
+TEST_F(PageFile, FaxFileLayoutIsPinnedByteForByte)
+{
+    Bits bits(16, 2);
+    for (uint32_t x = 0; x < 4; ++x)
+        bits.set(x, 1);
+    const IKHANDLE image = load(bits);
+    ASSERT_EQ(write({image}, PF_TYPE_FAX, 0, 0, path("pin.fax")), 0);
+    const std::string expected = std::string("QFAX") + std::string("\x01\x00\x01\x00\x00\x00\x00\x00", 8)
+                                 + std::string("\x10\x00\x00\x00\x02\x00\x00\x00\xc8\x00\xc8\x00\x04\x00\x00\x00"
+                                               "\x00\x00\x00\x00",
+                                               20)
+                                 // white 16; then white 0, black 4, white 12; each row padded to a byte
+                                 + std::string("\xa8\x35\x64\x00", 4);
+    EXPECT_EQ(readBytes(path("pin.fax")), expected);
+
+    // Appending keeps the first page's bytes and adds the second after them.
+    ASSERT_EQ(write({image}, PF_TYPE_FAX, 0, 1, path("pin.fax")), 0);
+    const std::string twice = readBytes(path("pin.fax"));
+    EXPECT_EQ(twice.substr(0, 6), std::string("QFAX\x01\x00", 6));
+    EXPECT_EQ(twice[6], 2);
+    EXPECT_EQ(twice.substr(12), expected.substr(12) + expected.substr(12));
+    IKFreeMemory(image);
+}
+
+TEST_F(PageFile, ModifiedHuffmanRowsEndingOnAByteBoundaryReadBack)
+{
+    // White 14 then black 2: the row's last code ends exactly at its last byte, where libtiff's
+    // decoder would otherwise read past the data and call the page damaged.
+    Bits bits(16, 2);
+    for (uint32_t y = 0; y < 2; ++y)
+        bits.set(14, y), bits.set(15, y);
+    const IKHANDLE image = load(bits);
+    for (const int type : {PF_TYPE_FAX, PF_TYPE_TIFF}) {
+        const std::string file = path("edge-" + std::to_string(type));
+        ASSERT_EQ(write({image}, type, PF_COMPRESSION_MH, 0, file), 0);
+        const auto read = readAll(file, type, 1);
+        ASSERT_EQ(read.size(), 1u) << type;
+        EXPECT_EQ(bitsOf(*read[0]), bits);
+    }
+    EXPECT_EQ(readTiff(path("edge-2")).at(0).bits, bits);
+    IKFreeMemory(image);
+}
+
+// ---- detection and hostile files ----
+
+TEST_F(PageFile, DetectsTypesByContent)
+{
+    const IKHANDLE image = load(Bits::pattern(40, 20));
+    ASSERT_EQ(write({image}, PF_TYPE_BMP, 0, 0, path("bmp.txt")), 0);
+    ASSERT_EQ(write({image}, PF_TYPE_PCX, 0, 0, path("pcx.bmp")), 0);
+    ASSERT_EQ(write({image}, PF_TYPE_FAX, 0, 0, path("fax.tif")), 0);
+    ASSERT_EQ(write({image}, PF_TYPE_TIFF, PF_COMPRESSION_PACKBITS, 0, path("tiff.pcx")), 0);
+    IKFreeMemory(image);
+    writeBytes(path("empty"), "");
+    writeBytes(path("garbage"), std::string(300, '\x5a'));
+    writeBytes(path("dcx"), std::string("\xb1\x68\xde\x3a", 4) + std::string(200, '\0'));
+    writeBytes(path("short"), "B");
+    struct Case {
+        std::string name;
+        int type, error;
+    };
+    const Case cases[] = {
+        {"bmp.txt", PF_TYPE_BMP, 0}, {"pcx.bmp", PF_TYPE_PCX, 0}, {"fax.tif", PF_TYPE_FAX, 0},
+        {"tiff.pcx", PF_TYPE_TIFF, 0}, {"empty", PF_TYPE_NONE, 0}, {"garbage", PF_TYPE_NONE, 0},
+        {"dcx", PF_TYPE_NONE, 0}, {"short", PF_TYPE_NONE, 0}, {"missing", PF_TYPE_NONE, PF_ERR_OPEN},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(PageFileGetType(path(c.name).c_str()), c.type) << c.name;
+        EXPECT_EQ(PageFileGetLastError(), c.error) << c.name;
+    }
+    EXPECT_EQ(PageFileCountTiffPages(path("missing").c_str()), 0);
+    EXPECT_EQ(PageFileGetLastError(), PF_ERR_OPEN);
+    EXPECT_EQ(PageFileCountFaxPages(path("tiff.pcx").c_str()), 0);
+    EXPECT_EQ(PageFileGetLastError(), PF_ERR_TYPE);
+}
+
+TEST_F(PageFile, HeaderValuesBeyondTheFileFailWithACode)
+{
+    const IKHANDLE image = load(Bits::pattern(64, 30));
+    ASSERT_EQ(write({image}, PF_TYPE_FAX, 0, 0, path("good.fax")), 0);
+    ASSERT_EQ(write({image}, PF_TYPE_PCX, 0, 0, path("good.pcx")), 0);
+    IKFreeMemory(image);
+    const std::string fax = readBytes(path("good.fax")), pcx = readBytes(path("good.pcx"));
+    const std::string bmp = makeBmp(8, 8, 8, std::vector<uint32_t>(256, 0), [](uint32_t, uint32_t) { return 1u; });
+    auto patched = [](std::string s, size_t at, std::string bytes) { return s.replace(at, bytes.size(), bytes); };
+    struct Case {
+        std::string name, bytes;
+        int type, error;
+    };
+    const Case cases[] = {
+        {"pages.fax", patched(fax, 6, std::string("\x09\x00", 2)), PF_TYPE_FAX, PF_ERR_CORRUPT},
+        {"length.fax", patched(fax, 24, std::string("\xff\xff\x00\x00", 4)), PF_TYPE_FAX, PF_ERR_CORRUPT},
+        {"rows.fax", patched(fax, 16, std::string("\xff\x7f\x00\x00", 4)), PF_TYPE_FAX, PF_ERR_CORRUPT},
+        {"huge.fax", patched(fax, 12, std::string("\xff\xff\xff\x00", 4)), PF_TYPE_FAX, PF_ERR_TOO_LARGE},
+        {"data.fax", patched(fax, 32, std::string(8, '\xff')), PF_TYPE_FAX, PF_ERR_CORRUPT},
+        {"cut.fax", fax.substr(0, fax.size() - 3), PF_TYPE_FAX, PF_ERR_CORRUPT},
+        {"version.fax", patched(fax, 4, std::string("\x02\x00", 2)), PF_TYPE_FAX, PF_ERR_TYPE},
+        {"rows.pcx", patched(pcx, 10, std::string("\xff\x7f", 2)), PF_TYPE_PCX, PF_ERR_CORRUPT},
+        {"cut.pcx", pcx.substr(0, 140), PF_TYPE_PCX, PF_ERR_CORRUPT},
+        // A line shorter than the width: no PCX file at all.
+        {"line.pcx", patched(pcx, 66, std::string("\x01\x00", 2)), PF_TYPE_PCX, PF_ERR_TYPE},
+        {"rows.bmp", patched(bmp, 22, std::string("\x00\x10\x00\x00", 4)), PF_TYPE_BMP, PF_ERR_CORRUPT},
+        {"palette.bmp", patched(bmp, 46, std::string("\x01\x01\x00\x00", 4)), PF_TYPE_BMP, PF_ERR_CORRUPT},
+        {"offset.bmp", patched(bmp, 10, std::string("\xff\xff\x00\x00", 4)), PF_TYPE_BMP, PF_ERR_CORRUPT},
+        {"depth.bmp", patched(bmp, 28, std::string("\x10\x00", 2)), PF_TYPE_BMP, PF_ERR_TYPE},
+        {"huge.bmp", patched(bmp, 18, std::string("\x00\x00\x00\x7f", 4)), PF_TYPE_BMP, PF_ERR_TOO_LARGE},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeBytes(path(c.name), c.bytes);
+        const PFHANDLE reader = PageFileReadBitmapOpen(path(c.name).c_str(), c.type, 1, 0);
+        const int openError = PageFileGetLastError();
+        const IKHANDLE bitmap = reader ? PageFileReadBitmapEnd(c.type, reader) : 0;
+        EXPECT_EQ(bitmap, 0u);
+        EXPECT_EQ(reader ? PageFileGetLastError() : openError, c.error);
+    }
+}
+
+// ---- documents, readers and imports ----
+
+TEST_F(PageFile, DocumentRecordHoldsItsFieldsAtTheirBytes)
+{
+    PageFormat g4;
+    g4.compression = COMPRESSION_CCITTFAX4;
+    writeBilevel(path("doc.tqg"), {Bits::pattern(1728, 30), Bits::pattern(1728, 20)}, g4);
+    PAGEFILEDOCUMENT* doc = PageFileOpenDocument(path("doc.tqg").c_str());
+    ASSERT_TRUE(doc);
+    EXPECT_EQ(PageFileGetLastError(), 0);
+    const auto* bytes = reinterpret_cast<const uint8_t*>(doc);
+    auto at = [bytes](size_t i) { return static_cast<uint16_t>(bytes[i] | bytes[i + 1] << 8); };
+    EXPECT_EQ(at(2), PF_TYPE_TIFF);
+    EXPECT_EQ(at(4), 42);
+    EXPECT_EQ(at(16), PF_COMPRESSION_G4);
+    EXPECT_EQ(at(18), 2);
+    EXPECT_EQ(doc->pageCount, 2);
+    EXPECT_EQ(doc->width, 1728u);
+    EXPECT_EQ(doc->xDpi, 200);
+    EXPECT_EQ(PageFileCloseDocument(doc), 1);
+    EXPECT_EQ(PageFileCloseDocument(doc), 0);
+    EXPECT_EQ(PageFileGetLastError(), PF_ERR_HANDLE);
+    EXPECT_EQ(PageFileOpenDocument(path("none").c_str()), nullptr);
+    EXPECT_EQ(PageFileGetLastError(), PF_ERR_OPEN);
+
+    const IKHANDLE image = load(Bits::pattern(30, 30));
+    ASSERT_EQ(write({image}, PF_TYPE_FAX, 0, 0, path("doc.fax")), 0);
+    IKFreeMemory(image);
+    doc = PageFileOpenDocument(path("doc.fax").c_str());
+    ASSERT_TRUE(doc);
+    EXPECT_EQ(doc->fileType, PF_TYPE_FAX);
+    EXPECT_EQ(doc->version, 1);
+    EXPECT_EQ(doc->compression, PF_COMPRESSION_MH);
+    EXPECT_EQ(doc->colours, 2);
+    PageFileCloseDocument(doc);
+}
+
+TEST_F(PageFile, ReadersContinueFromTheirPredecessorAndSeveralPagesComeAtOnce)
+{
+    std::vector<Bits> pages;
+    for (uint32_t i = 0; i < 5; ++i)
+        pages.push_back(Bits::pattern(100, 20 + i, i));
+    PageFormat g4;
+    g4.compression = COMPRESSION_CCITTFAX4;
+    writeBilevel(path("five.tif"), pages, g4);
+    const auto read = readAll(path("five.tif"), PF_TYPE_TIFF, 6);
+    ASSERT_EQ(read.size(), 5u);
+    for (size_t i = 0; i < 5; ++i)
+        EXPECT_EQ(bitsOf(*read[i]), pages[i]);
+    EXPECT_EQ(PageFileGetLastError(), PF_ERR_NO_PAGE);
+
+    // Pages 2 to 4 from one reader; its predecessor is spent once taken over.
+    const PFHANDLE one = PageFileReadPagesOpen(path("five.tif").c_str(), PF_TYPE_TIFF, 1, 1, 0, 0);
+    IKHANDLE bitmaps[3] = {};
+    ASSERT_EQ(PageFileReadPagesEnd(PF_TYPE_TIFF, one, bitmaps, 0), 1);
+    IKFreeMemory(bitmaps[0]);
+    const PFHANDLE three = PageFileReadPagesOpen(path("five.tif").c_str(), PF_TYPE_TIFF, 2, 3, one, 0);
+    ASSERT_NE(three, 0u);
+    EXPECT_EQ(PageFileReadStep(PF_TYPE_TIFF, one), 0);
+    EXPECT_EQ(PageFileGetLastError(), PF_ERR_HANDLE);
+    ASSERT_EQ(PageFileReadPagesEnd(PF_TYPE_TIFF, three, bitmaps, 0), 3);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(bitsOf(*images().find(bitmaps[i])), pages[i + 1]);
+        IKFreeMemory(bitmaps[i]);
+    }
+    // A reader of another type is refused with a code.
+    EXPECT_EQ(PageFileReadPagesOpen(path("five.tif").c_str(), PF_TYPE_FAX, 1, 1, 0, 0), 0u);
+    EXPECT_EQ(PageFileGetLastError(), PF_ERR_TYPE);
+}
+
+TEST_F(PageFile, ImportsCombineSourcesIntoOneFile)
+{
+    const Bits a = Bits::pattern(50, 30, 1), b = Bits::pattern(70, 20, 2), c = Bits::pattern(60, 10, 3);
+    const IKHANDLE ia = load(a), ib = load(b), ic = load(c);
+    ASSERT_EQ(write({ia}, PF_TYPE_BMP, 0, 0, path("a.bmp")), 0);
+    ASSERT_EQ(write({ib}, PF_TYPE_PCX, 0, 0, path("b.pcx")), 0);
+    ASSERT_EQ(write({ib, ic}, PF_TYPE_FAX, 0, 0, path("bc.fax")), 0);
+    for (const IKHANDLE h : {ia, ib, ic})
+        IKFreeMemory(h);
+
+    for (const int target : {PF_TYPE_TIFF, PF_TYPE_FAX}) {
+        SCOPED_TRACE(target);
+        const std::string out = path("all-" + std::to_string(target));
+        auto import = [&](PFHANDLE handle) {
+            ASSERT_NE(handle, 0u) << PageFileGetLastError();
+            while (PageFileImportPageStep(handle) != 0) {
+            }
+            EXPECT_EQ(PageFileImportPageClose(handle), 1);
+            EXPECT_EQ(PageFileGetLastError(), 0);
+        };
+        EXPECT_EQ(PageFileImportBeginBmp(1), 1);
+        import(PageFileImportPageOpenBmp(path("a.bmp").c_str(), out.c_str(), target, PF_COMPRESSION_G3_MR, 0, 0));
+        EXPECT_EQ(PageFileImportBeginPcx(1), 1);
+        import(PageFileImportPageOpenPcx(path("b.pcx").c_str(), out.c_str(), target, PF_COMPRESSION_G3_MR, 0, 1));
+        EXPECT_EQ(PageFileImportBeginFax(2), 1);
+        import(PageFileImportPageOpenFax(path("bc.fax").c_str(), out.c_str(), target, PF_COMPRESSION_MH, 0, 1, 2, 0));
+        EXPECT_EQ(PageFileImportPageOpenFax(path("bc.fax").c_str(), out.c_str(), target, 1, 0, 1, 3, 0), 0u);
+        EXPECT_EQ(PageFileGetLastError(), PF_ERR_NO_PAGE);
+        const auto read = readAll(out, target, 3);
+        ASSERT_EQ(read.size(), 3u);
+        EXPECT_EQ(bitsOf(*read[0]), a);
+        EXPECT_EQ(bitsOf(*read[1]), b);
+        EXPECT_EQ(bitsOf(*read[2]), c);
+    }
+    // A BMP holds one page: a second one is refused and the first stays.
+    const std::string before = readBytes(path("a.bmp"));
+    const PFHANDLE more = PageFileImportPageOpenPcx(path("b.pcx").c_str(), path("a.bmp").c_str(), PF_TYPE_BMP, 0, 0, 1);
+    ASSERT_NE(more, 0u);
+    EXPECT_EQ(PageFileImportPageClose(more), 0);
+    EXPECT_EQ(PageFileGetLastError(), PF_ERR_ONE_PAGE);
+    EXPECT_EQ(readBytes(path("a.bmp")), before);
+}
+
+TEST_F(PageFile, FailedWritesLeaveFilesAsTheyWere)
+{
+    const IKHANDLE image = load(Bits::pattern(30, 30));
+    writeBytes(path("notfax"), "this is no fax file, and appending must not replace it");
+    const std::string before = readBytes(path("notfax"));
+    EXPECT_EQ(write({image}, PF_TYPE_FAX, 0, 1, path("notfax")), PF_ERR_CORRUPT);
+    EXPECT_EQ(write({image}, PF_TYPE_TIFF, PF_COMPRESSION_G3_MH, 1, path("notfax")), PF_ERR_WRITE);
+    EXPECT_EQ(readBytes(path("notfax")), before);
+    EXPECT_EQ(write({image}, PF_TYPE_TIFF, 7, 0, path("x.tif")), PF_ERR_COMPRESSION);
+    EXPECT_EQ(write({image}, PF_TYPE_LINK, 0, 0, path("x.lnk")), PF_ERR_TYPE);
+    EXPECT_EQ(write({image}, PF_TYPE_PCX, 0, 0, path("no-such-folder/x.pcx")), PF_ERR_WRITE);
+    EXPECT_EQ(write({image + 1000}, PF_TYPE_PCX, 0, 0, path("x.pcx")), PF_ERR_HANDLE);
+    EXPECT_THAT(entries(), testing::UnorderedElementsAre("notfax", "source-0.tif"));
+
+    // The renderer's form: one bitmap, PackBits, the file complete after its step.
+    const PFHANDLE writer = PageFileWriteBitmapOpen(image, PF_TYPE_TIFF, PF_COMPRESSION_PACKBITS, 0, path("c.tqg").c_str());
+    ASSERT_NE(writer, 0u);
+    EXPECT_EQ(PageFileWriteStep(writer, PF_TYPE_TIFF), 0);
+    EXPECT_EQ(PageFileWriteEnd(writer, PF_TYPE_TIFF), 1);
+    EXPECT_EQ(PageFileWriteEnd(writer, PF_TYPE_TIFF), 0);
+    EXPECT_EQ(PageFileGetLastError(), PF_ERR_HANDLE);
+    EXPECT_EQ(readTiff(path("c.tqg")).size(), 1u);
+    IKFreeMemory(image);
+}
+
+// ---- plain files and codes ----
+
+TEST_F(PageFile, PlainFileAccess)
+{
+    const std::string file = path("send.lnk");
+    const int32_t out = PageFileOpen(file.c_str(), nullptr, PF_OPEN_CREATE);
+    ASSERT_GE(out, 0);
+    EXPECT_EQ(PageFileWriteBlock(out, "a.tif\r\nb.tif\r\n", 14), 14);
+    EXPECT_EQ(PageFileSeek(out, 0, 2), 14);
+    EXPECT_EQ(PageFileSeek(out, 7, 0), 7);
+    EXPECT_EQ(PageFileWrite(out, nullptr, 0), 0); // cuts the file here
+    EXPECT_EQ(PageFileSeek(out, 0, 2), 7);
+    EXPECT_EQ(PageFileSeek(out, 0, 1), -1);
+    EXPECT_EQ(PageFileGetLastError(), PF_ERR_ARGUMENT);
+    EXPECT_EQ(PageFileClose(out), 0);
+    EXPECT_EQ(readBytes(file), "a.tif\r\n");
+
+    const int32_t in = PageFileOpen(file.c_str(), nullptr, PF_OPEN_READ);
+    ASSERT_GE(in, 0);
+    char buffer[32] = {};
+    EXPECT_EQ(PageFileReadBlock(in, buffer, sizeof buffer), 7);
+    EXPECT_STREQ(buffer, "a.tif\r\n");
+    EXPECT_EQ(PageFileRead(in, buffer, 4), 0);
+    EXPECT_EQ(PageFileWrite(in, "x", 1), -1);
+    EXPECT_EQ(PageFileGetLastError(), PF_ERR_WRITE);
+    EXPECT_EQ(PageFileClose(in), 0);
+    EXPECT_EQ(PageFileClose(in), -1);
+    EXPECT_EQ(PageFileGetLastError(), PF_ERR_HANDLE);
+    EXPECT_EQ(PageFileRead(0, buffer, 1), -1) << "a descriptor this library did not open";
+
+    EXPECT_EQ(PageFileOpen(file.c_str(), nullptr, PF_OPEN_EXIST), 1);
+    EXPECT_EQ(PageFileOpen(path("gone").c_str(), nullptr, PF_OPEN_EXIST), -1);
+    EXPECT_EQ(PageFileGetLastError(), PF_ERR_OPEN);
+    EXPECT_EQ(PageFileOpen(path("gone").c_str(), nullptr, PF_OPEN_READWRITE), -1);
+    EXPECT_EQ(PageFileGetLastError(), PF_ERR_OPEN);
+    EXPECT_THAT(entries(), testing::ElementsAre("send.lnk"));
+}
+
+struct Shown {
+    void* owner;
+    std::string caption, text;
+    int32_t code;
+};
+std::vector<Shown> shown;
+
+int32_t recordBox(void* owner, const char* caption, const char* text, int32_t code)
+{
+    shown.push_back({owner, caption, text, code});
+    return 6;
+}
+
+TEST_F(PageFile, EveryCodeHasItsOwnTextShownThroughTheInstalledBox)
+{
+    shown.clear();
+    PageFileSetMessageBox(recordBox);
+    const int32_t codes[] = {PF_ERR_ARGUMENT, PF_ERR_TYPE,     PF_ERR_CORRUPT, PF_ERR_NO_PAGE,
+                             PF_ERR_TOO_LARGE, PF_ERR_WRITE,   PF_ERR_MEMORY,  PF_ERR_HANDLE,
+                             PF_ERR_COMPRESSION, PF_ERR_ONE_PAGE, PF_ERR_OPEN, 1234};
+    int owner = 0;
+    for (const int32_t code : codes) {
+        PageFileGetType(path("missing").c_str()); // leaves an error behind
+        EXPECT_EQ(PageFileShowError(&owner, code == 1234 ? "Viewer" : nullptr, code), 6);
+        EXPECT_EQ(PageFileGetLastError(), 0);
+    }
+    PageFileSetMessageBox(nullptr);
+    ASSERT_EQ(shown.size(), std::size(codes));
+    std::set<std::string> texts;
+    for (size_t i = 0; i < shown.size(); ++i) {
+        EXPECT_EQ(shown[i].owner, &owner);
+        EXPECT_EQ(shown[i].code, codes[i]);
+        EXPECT_EQ(shown[i].caption, codes[i] == 1234 ? "Viewer" : "Page Image File");
+        texts.insert(shown[i].text);
+    }
+    EXPECT_EQ(texts.size(), shown.size());
+    EXPECT_THAT(shown.back().text, testing::HasSubstr("1234"));
+}
+
+} // namespace
+
+namespace {
+
+TEST(PageFileLibrary, ExportsItsEntriesByNameAndNothingOfItsInside)
+{
+    Dl_info info{};
+    ASSERT_NE(::dladdr(reinterpret_cast<void*>(&PageFileGetType), &info), 0);
+    void* library = ::dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_TRUE(library) << info.dli_fname;
+    const char* names[] = {
+        "PageFileGetLastError", "PageFileShowError", "PageFileGetType", "PageFileCountTiffPages",
+        "PageFileCountFaxPages", "PageFileCountDocumentPages", "PageFileOpenDocument", "PageFileCloseDocument",
+        "PageFileReadPagesOpen", "PageFileReadStep", "PageFileReadPagesYield", "PageFileReadPagesEnd",
+        "PageFileReadBitmapOpen", "PageFileReadBitmapEnd", "PageFileWriteBitmapsOpen", "PageFileWriteBitmapOpen",
+        "PageFileWriteStep", "PageFileWriteEnd", "PageFileImportBeginBmp", "PageFileImportBeginTiff",
+        "PageFileImportBeginPcx", "PageFileImportBeginFax", "PageFileImportBeginDocument",
+        "PageFileImportPageOpenBmp", "PageFileImportPageOpenTiff", "PageFileImportPageOpenPcx",
+        "PageFileImportPageOpenFax", "PageFileImportPageOpenDocument", "PageFileImportPageStep",
+        "PageFileImportPageClose", "PageFileOpen", "PageFileClose", "PageFileRead", "PageFileSeek", "PageFileWrite",
+        "PageFileReadBlock", "PageFileWriteBlock", "PageFileSetMessageBox"};
+    for (const char* name : names)
+        EXPECT_TRUE(::dlsym(library, name)) << name;
+    // The codecs inside stay inside.
+    EXPECT_FALSE(::dlsym(library, "_ZN5qelta7imaging8pagefile10detectTypeEPKhm"));
+    ::dlclose(library);
+}
+
+} // namespace
