@@ -32,6 +32,10 @@ cover::FrameFont frameFontOf(const gdi::LOGFONTA& font)
     return out;
 }
 
+// A face or file name read from a line, up to any line break: no name holds one, and a frame line
+// cannot carry it.
+std::string_view plainName(std::string_view field) { return field.substr(0, field.find_first_of("\r\n")); }
+
 // Pen styles of the file are the device context's.
 gdi::Pen blackPen(int style, int width) { return gdi::Pen{style, width, 0xff000000}; }
 
@@ -132,7 +136,7 @@ int CtqTextRect::ParseFrameLine(std::string_view line)
     ParseRectFields(line, m_rect);
     const cover::FrameFont font = cover::frameFontOf(fields);
     m_logFont = {};
-    const std::string_view face = platform::utf8Prefix(font.face, sizeof m_logFont.lfFaceName - 1);
+    const std::string_view face = platform::utf8Prefix(plainName(font.face), sizeof m_logFont.lfFaceName - 1);
     std::memcpy(m_logFont.lfFaceName, face.data(), face.size());
     m_logFont.lfHeight = font.height;
     m_logFont.lfWeight = font.weight;
@@ -256,7 +260,7 @@ int CtqBitmapRect::ParseFrameLine(std::string_view line)
 {
     const auto fields = cover::splitFrameLine(line);
     ParseRectFields(line, m_rect);
-    m_strFileName = fields.size() > 5 ? std::string(fields[5]) : std::string();
+    m_strFileName = fields.size() > 5 ? std::string(plainName(fields[5])) : std::string();
     m_bitmap = QImage();
     ReadImage(m_strFileName);
     return 1;
@@ -266,7 +270,7 @@ int CtqBitmapRect::LoadResources(std::string_view line, const std::string& cover
 {
     const auto fields = cover::splitFrameLine(line);
     ParseRectFields(line, m_rect);
-    m_strFileName = fields.size() > 5 ? std::string(fields[5]) : std::string();
+    m_strFileName = fields.size() > 5 ? std::string(plainName(fields[5])) : std::string();
     m_bitmap = QImage();
     if (m_strFileName.empty())
         return 0;

@@ -131,6 +131,9 @@ TEST(CoverObjects, EveryKindReadsAndWritesItsFrameLine)
         {"PAGECUT,0,2000,1728,0,2,1", "PageCut,0,2000,1728,0,2,1", "CtqDrawingCutterRect"},
         // Fields a line lacks read as empty and 0; numbers beyond 32 bits are cut to the limit.
         {"NAME,5", "NAME,5,0,0,0,,0,0,0,0,0,0,", "CtqAddressNameRect"},
+        // A face or file name ends at a line break, which no frame line can carry.
+        {"NAME,1,2,3,4,Arial\nBold,33,400,0,0,0,0", "NAME,1,2,3,4,Arial,33,400,0,0,0,0,", "CtqAddressNameRect"},
+        {"Bitmap,1,2,3,4,a.bmp\r\nb", "Bitmap,1,2,3,4,a.bmp", "CtqBitmapRect"},
         {"DrawingLine,2147483000,0,99999999999,-5,x,2", "DrawingLine,2147483000,0,647,-5,0,2", "CtqDrawingLineRect"},
     };
     for (const auto& c : cases) {
