@@ -30,7 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CCoverSheetImage image;
     if (image.ReadCoverSheet(sheet.path)) {
         image.SetOutputGeometry(false, 200, 200);
-        (void)image.Render(sheet.output);
+        static const auto kit = CImageKit::Acquire();
+        (void)image.Render(*kit, sheet.output);
     }
 
     // Written back (where no line would break the file) and read again: the same lines.

@@ -1,6 +1,7 @@
 #include "imaging/device_context.h"
 
 #include "imaging/gui_session.h"
+#include "platform/unicode.h"
 
 #include <QtGui/QFontMetrics>
 
@@ -34,6 +35,9 @@ constexpr int kDefaultFontPixels = 12;
 // Coordinates far beyond any page are pulled in, so that no arithmetic on them overflows.
 constexpr int kReach = 1 << 24;
 int pulledIn(int v) { return std::clamp(v, -kReach, kReach); }
+
+// Texts and face names come in the process code page, as every narrow string of the suite.
+QString fromAnsi(std::string_view text) { return QString::fromStdU16String(platform::ansiToWide(text)); }
 
 // On and off runs, in pixels, of the one-pixel styled pens.
 struct Dashes {
@@ -82,7 +86,7 @@ QRect rectOf(const RECT& r)
 
 QFont fontOfLogFont(const LOGFONTA& logFont)
 {
-    QFont font(QString::fromUtf8(logFont.lfFaceName, static_cast<qsizetype>(::strnlen(logFont.lfFaceName, sizeof logFont.lfFaceName))));
+    QFont font(fromAnsi(std::string_view(logFont.lfFaceName, ::strnlen(logFont.lfFaceName, sizeof logFont.lfFaceName))));
     font.setWeight(static_cast<QFont::Weight>(logFont.lfWeight <= 0 ? 400 : std::min(logFont.lfWeight, 1000)));
     font.setItalic(logFont.lfItalic != 0);
     font.setUnderline(logFont.lfUnderline != 0);
@@ -318,7 +322,7 @@ void CDeviceContext::DrawText(std::string_view text, const RECT& rect, unsigned 
         flags |= Qt::TextWordWrap;
     if (!(format & DT_NOPREFIX))
         flags |= Qt::TextShowMnemonic;
-    QString string = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    QString string = fromAnsi(text);
     string.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     m_painter->setFont(fontOfLogFont(m_font));
     m_painter->setPen(Qt::black);

@@ -116,7 +116,7 @@ public:
     /// Stretches image over the rectangle (nearest pixels) with SRCCOPY or SRCAND; false for
     /// another operation or an empty image.
     bool StretchBlt(const RECT& rect, const QImage& image, uint32_t rop);
-    /// Text (UTF-8) in the selected font, black, from the rectangle's top left corner: lines break
+    /// Text (in the process code page) in the selected font, black, from the rectangle's top left corner: lines break
     /// at line feeds and, with DT_WORDBREAK, between words at the rectangle's width; without
     /// DT_NOPREFIX an ampersand marks the next character. Not clipped to the rectangle.
     void DrawText(std::string_view text, const RECT& rect, unsigned format);

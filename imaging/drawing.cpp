@@ -6,6 +6,7 @@
 #include "imaging/image_table.h"
 #include "imaging/imagekit.h"
 #include "platform/com.h"
+#include "platform/unicode.h"
 
 #include <QtGui/QFont>
 #include <QtGui/QImage>
@@ -111,11 +112,11 @@ int patternLevel(int32_t pattern)
     }
 }
 
-// Sets the pixels of area (inside the page) to colour where cell(x, y) holds and to white elsewhere
-// (or leaves them, with keepOthers). Written straight into the page: wide fills never go through
-// QPainter, whose large fills hand work to threads of its own.
+// Sets the pixels of area (inside the page) to colour where cell(x, y) holds and to white elsewhere.
+// Written straight into the page: wide fills never go through QPainter, whose large fills hand work
+// to threads of its own.
 template <typename Cell>
-void fillArea(Page& page, const QRect& area, uint32_t colour, bool keepOthers, Cell&& cell)
+void fillArea(Page& page, const QRect& area, uint32_t colour, Cell&& cell)
 {
     const bool dark = qGray(static_cast<QRgb>(colour)) < 128;
     const uint8_t rgb[3] = {uint8_t(colour >> 16), uint8_t(colour >> 8), uint8_t(colour)};
@@ -123,8 +124,6 @@ void fillArea(Page& page, const QRect& area, uint32_t colour, bool keepOthers, C
         uint8_t* row = page.row(static_cast<uint32_t>(y));
         for (int x = area.left(); x <= area.right(); ++x) {
             const bool on = cell(x, y);
-            if (!on && keepOthers)
-                continue;
             if (page.kind == PixelKind::Bilevel)
                 setBit(row, static_cast<uint32_t>(x), on && dark);
             else
@@ -192,13 +191,15 @@ int drawRectangle(IKHANDLE image, const IKRECT* rect, const IKDRAWINFO* info, in
     const bool stroked = style != Qt::SolidLine && style != Qt::NoPen && 2 * width < std::min(box.width(), box.height());
     auto changed = std::make_shared<Page>(*page);
     if (level > 0)
-        fillArea(*changed, area, info->fillColor, false,
+        fillArea(*changed, area, info->fillColor,
                  [&](int x, int y) { return level >= 64 || kBayer[y & 7][x & 7] < level; });
     if (style != Qt::NoPen && !stroked) {
         const int w = std::min(width, box.width()), h = std::min(width, box.height());
-        fillArea(*changed, area, info->penColor, true, [&](int x, int y) {
-            return x < box.left() + w || x > box.right() - w || y < box.top() + h || y > box.bottom() - h;
-        });
+        for (const QRect& band : {QRect(box.left(), box.top(), box.width(), h),
+                                  QRect(box.left(), box.bottom() - h + 1, box.width(), h),
+                                  QRect(box.left(), box.top(), w, box.height()),
+                                  QRect(box.right() - w + 1, box.top(), w, box.height())})
+            fillArea(*changed, band.intersected(area), info->penColor, [](int, int) { return true; });
     }
     if (!images().replace(image, std::move(changed)))
         return 0;
@@ -239,9 +240,12 @@ int drawLine(IKHANDLE image, const IKRECT* ends, const IKDRAWINFO* info, int32_t
 
 // ---- text ----
 
+// Texts come in the process code page, as every narrow string of the suite.
+QString fromAnsi(std::string_view text) { return QString::fromStdU16String(platform::ansiToWide(text)); }
+
 QString textOf(const char* text)
 {
-    QString s = QString::fromUtf8(text);
+    QString s = fromAnsi(text);
     s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return s;
@@ -267,7 +271,7 @@ int drawText(IKHANDLE image, const IKRECT* rect, const IKFONT* font, const char*
             return 0;
     }
     const bool drawn = paintImage(image, box, [&](QPainter& painter) {
-        QFont qfont(QString::fromUtf8(face.c_str()));
+        QFont qfont(fromAnsi(face));
         // Points at 96 pixels per inch, as every caller measures them, up to the largest letters
         // a page can use.
         qfont.setPixelSize(std::clamp(font->pointSize * 96 / 72, 1, kMaxTextPixels));

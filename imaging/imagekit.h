@@ -182,8 +182,9 @@ typedef struct IKDRAWINFO {
 /* Draws text into rect of the image, clipped to it, from its top left corner. Lines break at line
  * feeds (CR LF and lone CR count as one) and, when wrap is 1, between words at the rectangle's
  * width. background 1 first paints the rectangle white; align 1 centres each line, other values
- * keep lines to the left. The text is UTF-8. Returns 1 when drawn (an empty rectangle or text
- * draws nothing and counts as drawn), 0 for a dead handle, a missing argument or no fonts. */
+ * keep lines to the left. Text and face name are in the process code page. Returns 1 when drawn
+ * (an empty rectangle or text draws nothing and counts as drawn), 0 for a dead handle, a missing
+ * argument or no fonts. */
 IK_EXPORT int IKDrawText(IKHANDLE image, const IKRECT* rect, const IKFONT* font, const char* text,
                          int32_t background, int32_t wrap, int32_t align);
 

@@ -359,10 +359,9 @@ void CCoverSheetImage::SetOutputGeometry(bool bStretch, int nXResolution, int nY
     m_nYResolution = nYResolution;
 }
 
-bool CCoverSheetImage::Render(const std::string& imagePath)
+bool CCoverSheetImage::Render(const CImageKit& kit, const std::string& imagePath)
 {
-    const std::shared_ptr<CImageKit> kit = CImageKit::Acquire();
-    if (!kit->Complete())
+    if (!kit.Complete())
         return false;
 
     int pageHeight = kDefaultPageHeight;
@@ -376,20 +375,20 @@ bool CCoverSheetImage::Render(const std::string& imagePath)
         m_nHeight = static_cast<int>(static_cast<long long>(pageHeight) * m_nYResolution / cover::kPageResolution);
     }
 
-    ImageHolder page(*kit, kit->m_pfnCreateImage(cover::kPageWidth, pageHeight, 1, 255, 255, 255, 0, "", "", ""));
-    if (!page.get() || kit->m_pfnSetDpi(page.get(), cover::kPageResolution, cover::kPageResolution) != 1)
+    ImageHolder page(kit, kit.m_pfnCreateImage(cover::kPageWidth, pageHeight, 1, 255, 255, 255, 0, "", "", ""));
+    if (!page.get() || kit.m_pfnSetDpi(page.get(), cover::kPageResolution, cover::kPageResolution) != 1)
         return false;
     for (const CFrame& frame : m_frames) {
         IKHANDLE current = page.release();
-        const bool drawn = frame.DrawObject(*kit, &current, m_nXResolution, m_nYResolution);
+        const bool drawn = frame.DrawObject(kit, &current, m_nXResolution, m_nYResolution);
         page.reset(current);
         if (!drawn)
             return false;
     }
     const IKRESIZEINFO source{page.get(), {}};
-    const ImageHolder output(*kit, kit->m_pfnResize(&source, m_nWidth, m_nHeight, 0, 0, "", "", ""));
+    const ImageHolder output(kit, kit.m_pfnResize(&source, m_nWidth, m_nHeight, 0, 0, "", "", ""));
     // The library's save: G4, a single page, the tag list, replacing what the path holds.
-    return output.get() && kit->m_pfnSetDpi(output.get(), m_nXResolution, m_nYResolution) == 1
-        && kit->m_pfnTiffFileSave(imagePath.c_str(), output.get(), IK_COMPRESSION_G4, 0, 1, kTags, 1, 0, "", "", "")
+    return output.get() && kit.m_pfnSetDpi(output.get(), m_nXResolution, m_nYResolution) == 1
+        && kit.m_pfnTiffFileSave(imagePath.c_str(), output.get(), IK_COMPRESSION_G4, 0, 1, kTags, 1, 0, "", "", "")
         == 1;
 }

@@ -65,6 +65,6 @@ public:
     bool ReadCoverSheet(const std::string& path);
     /// The output size and resolution: the requested ones when stretching, else 200 dpi.
     void SetOutputGeometry(bool bStretch, int nXResolution, int nYResolution);
-    /// Draws the frames and writes the page to imagePath. True when the file was written.
-    bool Render(const std::string& imagePath);
+    /// Draws the frames through kit and writes the page to imagePath. True when the file was written.
+    bool Render(const CImageKit& kit, const std::string& imagePath);
 };

@@ -30,7 +30,9 @@ HRESULT CQeltaCoverSheetTool::MakeImage(CCoverSheetImage& image, BSTR bszCoverSh
     if (!image.ReadCoverSheet(coverPath))
         return S_FALSE;
     image.SetOutputGeometry(m_bIsRequestStretch == 1, nXResolution, nYResolution);
-    return image.Render(imagePath) ? S_OK : S_FALSE;
+    if (!m_imageKit || !m_imageKit->Complete())
+        m_imageKit = CImageKit::Acquire();
+    return image.Render(*m_imageKit, imagePath) ? S_OK : S_FALSE;
 }
 
 HRESULT CQeltaCoverSheetTool::CreateCoverSheetImage(BSTR bszCoverSheetPath, int32_t nXResolution, int32_t nYResolution,

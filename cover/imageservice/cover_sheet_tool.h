@@ -20,4 +20,6 @@ private:
                       BSTR bszImagePath);
 
     int32_t m_bIsRequestStretch = 0;
+    /// The imaging functions, bound on the first image and kept while this object lives.
+    std::shared_ptr<CImageKit> m_imageKit;
 };
