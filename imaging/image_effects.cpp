@@ -1,5 +1,6 @@
 // IKFileLoad, IKResize and IKPasteImage: image files of every common kind, scaling and pasting.
 #include "imaging/gui_session.h"
+#include "imaging/image_file.h"
 #include "imaging/image_table.h"
 #include "imaging/imagekit.h"
 #include "imaging/tiff_pages.h"
@@ -50,29 +51,29 @@ bool pageOf(const QImage& decoded, Page& page)
     return true;
 }
 
-IKHANDLE loadFile(const char* path, int32_t index)
+// Page `index` of an image file of any common kind; false for a missing, unreadable or too large file.
+bool readFile(const char* path, int32_t index, Page& page)
 {
     if (!path || !*path || index < 0)
-        return 0;
+        return false;
     Status status;
-    if (const auto reader = TiffReader::open(path, status)) {
-        Page page;
-        if (reader->select(static_cast<uint32_t>(index)) != Status::Ok || reader->read(page) != Status::Ok)
-            return 0;
-        return addImage(std::move(page));
-    }
+    if (const auto reader = TiffReader::open(path, status))
+        return reader->select(static_cast<uint32_t>(index)) == Status::Ok && reader->read(page) == Status::Ok;
     if (status == Status::NotFound || index != 0 || !ensureGuiApplication())
-        return 0;
+        return false;
     QImageReader reader(QString::fromUtf8(path));
     reader.setDecideFormatFromContent(true);
     const QSize size = reader.size();
     if (size.isValid() && !fitsLimits(PixelKind::Rgb, static_cast<uint64_t>(size.width()), static_cast<uint64_t>(size.height())))
-        return 0;
+        return false;
     QImage decoded;
+    return reader.read(&decoded) && !decoded.isNull() && pageOf(decoded, page);
+}
+
+IKHANDLE loadFile(const char* path, int32_t index)
+{
     Page page;
-    if (!reader.read(&decoded) || decoded.isNull() || !pageOf(decoded, page))
-        return 0;
-    return addImage(std::move(page));
+    return readFile(path, index, page) ? addImage(std::move(page)) : 0;
 }
 
 IKHANDLE resize(const IKRESIZEINFO* source, int32_t width, int32_t height, int32_t smooth)
@@ -134,6 +135,24 @@ IKHANDLE paste(IKHANDLE sourceHandle, IKHANDLE targetHandle, int32_t centerX, in
 }
 
 } // namespace
+
+QImage qelta::imaging::readImageFile(const std::string& path)
+{
+    Page page;
+    if (!readFile(path.c_str(), 0, page))
+        return {};
+    QImage image(static_cast<int>(page.width), static_cast<int>(page.height), QImage::Format_RGB32);
+    for (uint32_t y = 0; y < page.height; ++y) {
+        const uint8_t* in = page.row(y);
+        auto* out = reinterpret_cast<QRgb*>(image.scanLine(static_cast<int>(y)));
+        for (uint32_t x = 0; x < page.width; ++x)
+            out[x] = page.kind == PixelKind::Bilevel ? (bitAt(in, x) ? 0xff000000u : 0xffffffffu)
+                                                     : qRgb(in[x * 3], in[x * 3 + 1], in[x * 3 + 2]);
+    }
+    image.setDotsPerMeterX(static_cast<int>(std::lround(page.xDpi / 0.0254)));
+    image.setDotsPerMeterY(static_cast<int>(std::lround(page.yDpi / 0.0254)));
+    return image;
+}
 
 extern "C" IKHANDLE IKFileLoad(const char* path, int32_t page, int32_t, const char*, const char*, const char*)
 {

@@ -2,6 +2,7 @@
 
 #include "cover/model/cover_file.h"
 #include "cover/model/frame_line.h"
+#include "cover/model/time_text.h"
 #include "platform/files.h"
 #include "platform/system_info.h"
 #include "platform/text.h"
@@ -27,27 +28,6 @@ constexpr const char* kTags = "Document\rDescription:\rPage:\rSoftware:\rDateTim
 // sets; a constant, so that drawing never depends on the monitor.
 constexpr int kScreenPixelsPerInch = 96;
 
-// The current local time in the user's format: "%x" for the date, "%X" for the time.
-std::string nowText(const char* format)
-{
-    const platform::LocalTime now = platform::localTime();
-    std::tm tm{};
-    tm.tm_year = now.year - 1900;
-    tm.tm_mon = now.month - 1;
-    tm.tm_mday = now.day;
-    tm.tm_wday = now.dayOfWeek;
-    tm.tm_hour = now.hour;
-    tm.tm_min = now.minute;
-    tm.tm_sec = now.second;
-    std::ostringstream out;
-    try {
-        out.imbue(std::locale(""));
-    } catch (const std::runtime_error&) {
-        // The environment names no usable locale: the classic one stays.
-    }
-    out << std::put_time(&tm, format);
-    return out.str();
-}
 
 // Line feeds of a stored text become CR LF for drawing.
 std::string withCrLf(std::string_view text)
@@ -171,7 +151,7 @@ private:
 // ---- CFrame ----
 
 CFrame::CFrame()
-    : m_strName(kDefaultName), m_strFaxNo(kDefaultFaxNo), m_strDate(nowText("%x")), m_strTime(nowText("%X"))
+    : m_strName(kDefaultName), m_strFaxNo(kDefaultFaxNo), m_strDate(cover::localTimeText("%x")), m_strTime(cover::localTimeText("%X"))
 {
 }
 

@@ -1,0 +1,435 @@
+#include "cover/model/cover_objects.h"
+
+#include "common/resource_locale.h"
+#include "cover/model/time_text.h"
+#include "imaging/image_file.h"
+#include "platform/files.h"
+#include "platform/text.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+using cover::FrameType;
+
+namespace {
+
+int clamped(int64_t value)
+{
+    return static_cast<int>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+}
+
+cover::FrameFont frameFontOf(const gdi::LOGFONTA& font)
+{
+    cover::FrameFont out;
+    out.face.assign(font.lfFaceName, ::strnlen(font.lfFaceName, sizeof font.lfFaceName));
+    out.height = font.lfHeight;
+    out.weight = font.lfWeight;
+    out.italic = font.lfItalic;
+    out.underline = font.lfUnderline;
+    out.strikeOut = font.lfStrikeOut;
+    out.charSet = font.lfCharSet;
+    return out;
+}
+
+// A face or file name read from a line, up to any line break: no name holds one, and a frame line
+// cannot carry it.
+std::string_view plainName(std::string_view field) { return field.substr(0, field.find_first_of("\r\n")); }
+
+// Pen styles of the file are the device context's.
+gdi::Pen blackPen(int style, int width) { return gdi::Pen{style, width, 0xff000000}; }
+
+// Fill colours of a frame: 5, 10 and 15 % grey, black, and white for anything else.
+QRgb fillColour(int fill)
+{
+    switch (fill) {
+    case 5:
+        return qRgb(242, 242, 242);
+    case 10:
+        return qRgb(229, 229, 229);
+    case 15:
+        return qRgb(216, 216, 216);
+    case 100:
+        return qRgb(0, 0, 0);
+    default:
+        return qRgb(255, 255, 255);
+    }
+}
+
+// DrawText flags of the text objects: word breaks, no ampersand prefixes.
+constexpr unsigned kTextFormat = gdi::DT_WORDBREAK | gdi::DT_NOPREFIX;
+
+// Font dialog flags: screen fonts, start from the given font, effects.
+constexpr int kFontDialogFlags = 321;
+// File dialog flags: file must exist, hide read-only, prompt on overwrite.
+constexpr int kFileDialogFlags = 0x1006;
+
+} // namespace
+
+// ---- CtqRect ----
+
+void ParseRectFields(std::string_view line, gdi::RECT& rect)
+{
+    const cover::FrameRect r = cover::frameRectOf(cover::splitFrameLine(line));
+    rect = {r.left, r.top, clamped(int64_t{r.left} + r.width), clamped(int64_t{r.top} + r.height)};
+}
+
+void FormatRectField(std::string& text, const gdi::RECT& rect)
+{
+    for (const int64_t value : {int64_t{rect.left}, int64_t{rect.top}, int64_t{rect.right} - rect.left, int64_t{rect.bottom} - rect.top})
+        text.append(std::to_string(clamped(value))).push_back(',');
+}
+
+cover::FrameRect CtqRect::frameRect() const
+{
+    return {m_rect.left, m_rect.top, clamped(int64_t{m_rect.right} - m_rect.left), clamped(int64_t{m_rect.bottom} - m_rect.top)};
+}
+
+int CtqRect::Draw(gdi::CDeviceContext&, const gdi::RECT&, ICoverSheetView*) { return 1; }
+int CtqRect::GetLogFont(gdi::LOGFONTA&) const { return 0; }
+int CtqRect::SetLogFont(const gdi::LOGFONTA&) { return 0; }
+int CtqRect::GetPen(int&, int&) const { return 0; }
+int CtqRect::SetPen(int, int) { return 0; }
+int CtqRect::SetFill(int) { return 0; }
+int CtqRect::EditProperties(ICoverSheetView*) { return 0; }
+int CtqRect::LoadResources(std::string_view, const std::string&) { return 1; }
+int CtqRect::SetText(const std::string&) { return 0; }
+
+int CtqRect::ParseFrameLine(std::string_view line)
+{
+    ParseRectFields(line, m_rect);
+    return 1;
+}
+
+std::string CtqRect::GetFrameLine() const
+{
+    std::string text;
+    FormatRectField(text, m_rect);
+    text.pop_back();
+    return text;
+}
+
+// ---- text objects ----
+
+int CtqTextRect::GetLogFont(gdi::LOGFONTA& font) const
+{
+    font = m_logFont;
+    return 1;
+}
+
+int CtqTextRect::SetLogFont(const gdi::LOGFONTA& font)
+{
+    m_logFont = font;
+    m_logFont.lfFaceName[sizeof m_logFont.lfFaceName - 1] = '\0';
+    return 1;
+}
+
+int CtqTextRect::SetText(const std::string& text)
+{
+    m_strText = text;
+    return 1;
+}
+
+int CtqTextRect::ParseFrameLine(std::string_view line)
+{
+    const auto fields = cover::splitFrameLine(line);
+    ParseRectFields(line, m_rect);
+    const cover::FrameFont font = cover::frameFontOf(fields);
+    m_logFont = {};
+    const std::string_view face = platform::utf8Prefix(plainName(font.face), sizeof m_logFont.lfFaceName - 1);
+    std::memcpy(m_logFont.lfFaceName, face.data(), face.size());
+    m_logFont.lfHeight = font.height;
+    m_logFont.lfWeight = font.weight;
+    m_logFont.lfItalic = static_cast<uint8_t>(font.italic);
+    m_logFont.lfUnderline = static_cast<uint8_t>(font.underline);
+    m_logFont.lfStrikeOut = static_cast<uint8_t>(font.strikeOut);
+    m_logFont.lfCharSet = static_cast<uint8_t>(font.charSet);
+    return 1;
+}
+
+std::string CtqTextRect::GetFrameLine() const
+{
+    return cover::textFrameLine(m_type, frameRect(), frameFontOf(m_logFont));
+}
+
+void CtqTextRect::drawText(gdi::CDeviceContext& dc, const gdi::RECT& target, ICoverSheetView* view) const
+{
+    gdi::LOGFONTA font = m_logFont;
+    if (view) {
+        gdi::POINT height{0, font.lfHeight};
+        view->PageToDevice(&dc, height);
+        font.lfHeight = height.y;
+    } else {
+        font.lfHeight = gdi::MulDiv(font.lfHeight, target.bottom - target.top, m_rect.bottom - m_rect.top);
+    }
+    const gdi::LOGFONTA previous = dc.SelectFont(font);
+    dc.DrawText(GetText(), target, kTextFormat);
+    dc.SelectFont(previous);
+}
+
+int CtqTextRect::Draw(gdi::CDeviceContext& dc, const gdi::RECT& target, ICoverSheetView* view)
+{
+    drawText(dc, target, view);
+    return 1;
+}
+
+int CtqTextRect::EditProperties(ICoverSheetView* view)
+{
+    if (!view)
+        return 0;
+    gdi::LOGFONTA font = m_logFont;
+    font.lfHeight = -gdi::MulDiv(m_logFont.lfHeight, view->GetScreenPixelsPerInch(), cover::kPageResolution);
+    int tenths = 0;
+    if (!view->ChooseFont(font, kFontDialogFlags, tenths))
+        return 0;
+    font.lfHeight = gdi::MulDiv(tenths, cover::kPageResolution, 720);
+    SetLogFont(font);
+    return 1;
+}
+
+int CtqStaticTextRect::ParseFrameLine(std::string_view line)
+{
+    CtqTextRect::ParseFrameLine(line);
+    const auto fields = cover::splitFrameLine(line);
+    m_strText = fields.size() > 12 ? cover::unescapeText(fields[12]) : std::string();
+    return 1;
+}
+
+std::string CtqStaticTextRect::GetFrameLine() const
+{
+    return cover::staticTextFrameLine(frameRect(), frameFontOf(m_logFont), m_strText);
+}
+
+int CtqStaticTextRect::Draw(gdi::CDeviceContext& dc, const gdi::RECT& target, ICoverSheetView* view)
+{
+    const gdi::POINT origin = dc.GetViewportOrg();
+    m_rcDevice = {clamped(int64_t{target.left} + origin.x), clamped(int64_t{target.top} + origin.y),
+                  clamped(int64_t{target.right} + origin.x), clamped(int64_t{target.bottom} + origin.y)};
+    if (view && view->IsInPlaceEditorVisible() && view->GetEditTarget() == this)
+        return 1;
+    drawText(dc, target, view);
+    return 1;
+}
+
+int CtqStaticTextRect::EditProperties(ICoverSheetView* view)
+{
+    if (!view)
+        return 0;
+    gdi::RECT rect = m_rect;
+    view->PageRectToDevice(nullptr, rect);
+    const gdi::POINT scroll = view->GetScrollPosition();
+    rect = {clamped(int64_t{rect.left} - scroll.x), clamped(int64_t{rect.top} - scroll.y),
+            clamped(int64_t{rect.right} - scroll.x), clamped(int64_t{rect.bottom} - scroll.y)};
+    gdi::POINT height{0, m_logFont.lfHeight};
+    view->PageToDevice(nullptr, height);
+    gdi::LOGFONTA font = m_logFont;
+    font.lfHeight = height.y;
+    view->SetEditTarget(this);
+    view->ShowInPlaceEditor(rect, font, m_strText);
+    return 0;
+}
+
+CtqTimeRect::CtqTimeRect(const gdi::RECT& rect) : CtqTextRect(FrameType::Time, rect)
+{
+    m_strText = cover::localTimeText("%H:%M:%S");
+}
+
+CtqDateRect::CtqDateRect(const gdi::RECT& rect) : CtqTextRect(FrameType::Date, rect)
+{
+    m_strText = cover::localTimeText(LoadResourceString(IDS_DATE_FORMAT).c_str());
+}
+
+CtqPageRect::CtqPageRect(const gdi::RECT& rect) : CtqTextRect(FrameType::Page, rect)
+{
+    m_strText = "99";
+}
+
+// ---- images ----
+
+bool CtqBitmapRect::ReadImage(const std::string& path)
+{
+    // The one place cover sheets read image files.
+    QImage image = path.empty() ? QImage() : qelta::imaging::readImageFile(platform::nativePath(path));
+    if (image.isNull())
+        return false;
+    m_bitmap = std::move(image);
+    return true;
+}
+
+int CtqBitmapRect::ParseFrameLine(std::string_view line)
+{
+    const auto fields = cover::splitFrameLine(line);
+    ParseRectFields(line, m_rect);
+    m_strFileName = fields.size() > 5 ? std::string(plainName(fields[5])) : std::string();
+    m_bitmap = QImage();
+    ReadImage(m_strFileName);
+    return 1;
+}
+
+int CtqBitmapRect::LoadResources(std::string_view line, const std::string& coverPath)
+{
+    const auto fields = cover::splitFrameLine(line);
+    ParseRectFields(line, m_rect);
+    m_strFileName = fields.size() > 5 ? std::string(plainName(fields[5])) : std::string();
+    m_bitmap = QImage();
+    if (m_strFileName.empty())
+        return 0;
+    const std::string stored = platform::nativePath(m_strFileName);
+    if (!coverPath.empty() && stored.front() != '/' && ReadImage(platform::joinPath(platform::parentPath(coverPath), stored)))
+        return 1;
+    return ReadImage(m_strFileName) ? 1 : 0;
+}
+
+std::string CtqBitmapRect::GetFrameLine() const
+{
+    return cover::bitmapFrameLine(frameRect(), m_strFileName);
+}
+
+int CtqBitmapRect::Draw(gdi::CDeviceContext& dc, const gdi::RECT& target, ICoverSheetView*)
+{
+    if (!m_strFileName.empty() && !m_bitmap.isNull())
+        dc.StretchBlt(target, m_bitmap, gdi::SRCAND);
+    return 1;
+}
+
+int CtqBitmapRect::EditProperties(ICoverSheetView* view)
+{
+    if (!view)
+        return 0;
+    const std::string folder = m_strFileName.empty() ? std::string() : platform::parentPath(platform::nativePath(m_strFileName));
+    std::string path;
+    if (!view->ChooseOpenFile(LoadResourceString(IDS_BITMAP_FILTER), "BMP", kFileDialogFlags, folder, path))
+        return 0;
+    // A name that cannot stand in a frame line is refused like a file that cannot be read.
+    if (path.find_first_of(",\r\n") != std::string::npos || !ReadImage(path)) {
+        view->ShowImageError(LoadResourceString(IDS_EDITOR_CAPTION), path);
+        return 2;
+    }
+    m_strFileName = path;
+    return 1;
+}
+
+// ---- drawing objects ----
+
+int CtqDrawingRect::GetPen(int& style, int& width) const
+{
+    style = m_nPenStyle;
+    width = m_nPenWidth;
+    return 1;
+}
+
+int CtqDrawingRect::SetPen(int style, int width)
+{
+    m_nPenStyle = style;
+    m_nPenWidth = width;
+    return 1;
+}
+
+int CtqDrawingRect::ParseFrameLine(std::string_view line)
+{
+    const auto fields = cover::splitFrameLine(line);
+    ParseRectFields(line, m_rect);
+    m_nPenStyle = fields.size() > 5 ? cover::fieldNumber(fields[5]) : 0;
+    m_nPenWidth = fields.size() > 6 ? cover::fieldNumber(fields[6]) : 0;
+    return 1;
+}
+
+std::string CtqDrawingRect::GetFrameLine() const
+{
+    return cover::penFrameLine(m_type, frameRect(), m_nPenStyle, m_nPenWidth);
+}
+
+int CtqDrawingRect::scaledPenWidth(const gdi::RECT& target) const
+{
+    if (m_nPenWidth == 1)
+        return 1;
+    const int64_t targetWidth = std::abs(int64_t{target.right} - target.left), targetHeight = std::abs(int64_t{target.bottom} - target.top);
+    const int64_t ownWidth = std::abs(int64_t{m_rect.right} - m_rect.left), ownHeight = std::abs(int64_t{m_rect.bottom} - m_rect.top);
+    return targetWidth > targetHeight ? gdi::MulDiv(m_nPenWidth, clamped(targetWidth), clamped(ownWidth))
+                                      : gdi::MulDiv(m_nPenWidth, clamped(targetHeight), clamped(ownHeight));
+}
+
+int CtqDrawingRect::Draw(gdi::CDeviceContext& dc, const gdi::RECT& target, ICoverSheetView*)
+{
+    const gdi::POINT outline[] = {{target.left, target.top}, {target.right, target.top}, {target.right, target.bottom},
+                                  {target.left, target.bottom}, {target.left, target.top}};
+    const gdi::Pen previous = dc.SelectPen(blackPen(m_nPenStyle, m_nPenWidth));
+    dc.Polyline(outline, 5);
+    dc.SelectPen(previous);
+    return 1;
+}
+
+int CtqDrawingFrameRect::SetFill(int fill)
+{
+    m_nFill = fill;
+    return 1;
+}
+
+int CtqDrawingFrameRect::ParseFrameLine(std::string_view line)
+{
+    CtqDrawingRect::ParseFrameLine(line);
+    const auto fields = cover::splitFrameLine(line);
+    m_nFill = fields.size() > 7 ? cover::fieldNumber(fields[7]) : 0;
+    return 1;
+}
+
+std::string CtqDrawingFrameRect::GetFrameLine() const
+{
+    return cover::drawingFrameLine(frameRect(), m_nPenStyle, m_nPenWidth, m_nFill);
+}
+
+int CtqDrawingFrameRect::Draw(gdi::CDeviceContext& dc, const gdi::RECT& target, ICoverSheetView*)
+{
+    const gdi::Brush previousBrush = dc.SelectBrush(gdi::Brush{});
+    const gdi::Pen previousPen = dc.SelectPen(blackPen(m_nPenStyle, scaledPenWidth(target)));
+    if (m_nFill == 100)
+        dc.FillSolidRect(target, qRgb(0, 0, 0));
+    dc.Rectangle(target);
+    dc.SelectBrush(gdi::Brush{false, fillColour(m_nFill)});
+    dc.PatBlt(target, gdi::PATAND);
+    dc.SelectBrush(previousBrush);
+    dc.SelectPen(previousPen);
+    return 1;
+}
+
+int CtqDrawingLineRect::Draw(gdi::CDeviceContext& dc, const gdi::RECT& target, ICoverSheetView*)
+{
+    const gdi::Pen previous = dc.SelectPen(blackPen(m_nPenStyle, scaledPenWidth(target)));
+    if (target.right < target.left) {
+        dc.MoveTo(target.right, target.bottom);
+        dc.LineTo(target.left, target.top);
+    } else {
+        dc.MoveTo(target.left, target.top);
+        dc.LineTo(target.right, target.bottom);
+    }
+    dc.SelectPen(previous);
+    return 1;
+}
+
+int CtqDrawingCutterRect::Draw(gdi::CDeviceContext& dc, const gdi::RECT& target, ICoverSheetView*)
+{
+    const gdi::Pen previous = dc.SelectPen(blackPen(gdi::PS_DOT, 1));
+    dc.MoveTo(clamped(int64_t{target.right} + 1), target.bottom);
+    dc.LineTo(target.left, target.top);
+    dc.MoveTo(clamped(int64_t{target.right} + 2), clamped(int64_t{target.bottom} + 1));
+    dc.LineTo(target.left, clamped(int64_t{target.top} + 1));
+    dc.SelectPen(previous);
+    return 1;
+}
+
+// ---- the array ----
+
+size_t CtqRtArray::Add(std::unique_ptr<CtqRect> object)
+{
+    m_objects.push_back(std::move(object));
+    return m_objects.size() - 1;
+}
+
+bool CtqRtArray::Remove(const CtqRect* object)
+{
+    const auto found = std::find_if(m_objects.begin(), m_objects.end(), [&](const auto& o) { return o.get() == object; });
+    if (found == m_objects.end())
+        return false;
+    m_objects.erase(found);
+    return true;
+}

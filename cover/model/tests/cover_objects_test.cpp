@@ -1,0 +1,353 @@
+#include "cover/model/cover_document.h"
+#include "platform/tests/support/test_support.h"
+
+#include "imaging/tests/page_pixels.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+using qelta::test::ScopedStateRoot;
+
+using namespace qelta::test;
+
+namespace {
+
+int blackRowsAt(const QImage& image, int x)
+{
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        n += image.pixel(x, y) == kBlack;
+    return n;
+}
+
+// The object of a line, made by the document's factory (its own document keeps it).
+CtqRect* make(CtqHeaderDoc& doc, std::string_view line)
+{
+    CtqRect* object = doc.CreateFrame(line);
+    EXPECT_NE(object, nullptr) << line;
+    return object;
+}
+
+QImage drawn(CtqRect& object, gdi::RECT target, int width, int height, ICoverSheetView* view = nullptr)
+{
+    QImage image = whitePage(width, height);
+    gdi::CDeviceContext dc(image);
+    object.Draw(dc, target, view);
+    return image;
+}
+
+// A view that doubles every page coordinate and records what the objects ask of it.
+class FakeView : public ICoverSheetView {
+public:
+    void PageToDevice(gdi::CDeviceContext*, gdi::POINT& point) override
+    {
+        point.x *= 2;
+        point.y *= 2;
+    }
+    void PageRectToDevice(gdi::CDeviceContext*, gdi::RECT& rect) override
+    {
+        rect = {rect.left * 2, rect.top * 2, rect.right * 2, rect.bottom * 2};
+    }
+    gdi::POINT GetScrollPosition() const override { return {5, 7}; }
+    int GetScreenPixelsPerInch() const override { return 96; }
+    void SetEditTarget(CtqRect* object) override { target = object; }
+    const CtqRect* GetEditTarget() const override { return target; }
+    bool IsInPlaceEditorVisible() const override { return editorVisible; }
+    void ShowInPlaceEditor(const gdi::RECT& rect, const gdi::LOGFONTA& font, const std::string& text) override
+    {
+        editorRect = rect;
+        editorFont = font;
+        editorText = text;
+        editorVisible = true;
+    }
+    bool ChooseFont(gdi::LOGFONTA& font, int flags, int& tenths) override
+    {
+        dialogFont = font;
+        dialogFlags = flags;
+        if (!fontAnswer)
+            return false;
+        std::strcpy(font.lfFaceName, "DejaVu Serif");
+        tenths = *fontAnswer;
+        return true;
+    }
+    bool ChooseOpenFile(const std::string& filter, const std::string& extension, int flags, const std::string&,
+                        std::string& path) override
+    {
+        fileFilter = filter + "|" + extension + "|" + std::to_string(flags);
+        if (fileAnswer.empty())
+            return false;
+        path = fileAnswer;
+        return true;
+    }
+    void ShowImageError(const std::string& caption, const std::string& path) override { errors.push_back(caption + ": " + path); }
+
+    CtqRect* target = nullptr;
+    bool editorVisible = false;
+    gdi::RECT editorRect;
+    gdi::LOGFONTA editorFont, dialogFont;
+    std::string editorText, fileFilter, fileAnswer;
+    int dialogFlags = 0;
+    std::optional<int> fontAnswer;
+    std::vector<std::string> errors;
+};
+
+TEST(CoverObjects, EveryKindReadsAndWritesItsFrameLine)
+{
+    struct Case {
+        const char* line;
+        const char* written; // null: the line itself
+        const char* className;
+    } const cases[] = {
+        {"StaticText,60,472,159,60,Times New Roman,39,400,0,0,0,0,Mr./Ms.", nullptr, "CtqStaticTextRect"},
+        {"staticText,1,2,3,4,Arial,33,700,1,1,1,2,a\\\\\\054b\\nc", "StaticText,1,2,3,4,Arial,33,700,1,1,1,2,a\\\\\\054b\\nc", "CtqStaticTextRect"},
+        {"Memo,216,1296,1339,531,Times New Roman,33,0,0,0,0,0", "Memo,216,1296,1339,531,Times New Roman,33,0,0,0,0,0,", "CtqMemoRect"},
+        {"FAX,1,2,3,4,Arial,33,400,0,0,0,0,", nullptr, "CtqAddressFaxRect"},
+        {"COMPANY,1,2,3,4,Arial,33,400,0,0,0,0,", nullptr, "CtqAddressCompanyRect"},
+        {"SECTION,1,2,3,4,Arial,33,400,0,0,0,0,", nullptr, "CtqAddressSectionRect"},
+        {"POST,1,2,3,4,Arial,33,400,0,0,0,0,", nullptr, "CtqAddressPostRect"},
+        {"NAME,240,472,469,60,Times New Roman,39,400,0,0,0,0", "NAME,240,472,469,60,Times New Roman,39,400,0,0,0,0,", "CtqAddressNameRect"},
+        {"TELEPHONE,1,2,3,4,Arial,33,400,0,0,0,0,", nullptr, "CtqAddressTelephoneRect"},
+        {"mr,1,2,3,4,Arial,33,400,0,0,0,0,", "Mr,1,2,3,4,Arial,33,400,0,0,0,0,", "CtqAddressMrRect"},
+        {"ZIP,1,2,3,4,Arial,33,400,0,0,0,0,", nullptr, "CtqAddressZipRect"},
+        {"ADDRESS1,1,2,3,4,Arial,33,400,0,0,0,0,", nullptr, "CtqAddressAddress1Rect"},
+        {"ADDRESS2,1,2,3,4,Arial,33,400,0,0,0,0,", nullptr, "CtqAddressAddress2Rect"},
+        {"UserCompany,1,2,3,4,Arial,33,400,0,0,0,0,", nullptr, "CtqUserCompanyRect"},
+        {"UserSection,1,2,3,4,Arial,33,400,0,0,0,0,", nullptr, "CtqUserSectionRect"},
+        {"UserPost,1,2,3,4,Arial,33,400,0,0,0,0,", nullptr, "CtqUserPostRect"},
+        {"UserName,1,2,3,4,Arial,33,400,0,0,0,0,", nullptr, "CtqUserNameRect"},
+        {"UserID,1,2,3,4,Arial,33,400,0,0,0,0,", nullptr, "CtqUserIDRect"},
+        {"UserFaxNumber,1,2,3,4,Arial,33,400,0,0,0,0,", nullptr, "CtqUserFaxNumberRect"},
+        {"UserZip,1,2,3,4,Arial,33,400,0,0,0,0,", nullptr, "CtqUserZipRect"},
+        {"UserAddress1,1,2,3,4,Arial,33,400,0,0,0,0,", nullptr, "CtqUserAddress1Rect"},
+        {"Time,1515,216,138,39,Times New Roman,33,0,0,0,0,0", "Time,1515,216,138,39,Times New Roman,33,0,0,0,0,0,", "CtqTimeRect"},
+        {"Date,1318,216,177,39,Times New Roman,33,0,0,0,0,0,", nullptr, "CtqDateRect"},
+        {"Page,1,2,3,4,Arial,33,400,0,0,0,0,", nullptr, "CtqPageRect"},
+        {"Bitmap,10,20,30,40,/no/such/logo.bmp", nullptr, "CtqBitmapRect"},
+        {"DrawingFrame,196,1276,1378,571,6,2,0", nullptr, "CtqDrawingFrameRect"},
+        {"DrawingFrame,1,2,3,4,0,1,7,extra,fields", "DrawingFrame,1,2,3,4,0,1,7", "CtqDrawingFrameRect"},
+        {"DrawingLine,59,551,649,0,0,2", nullptr, "CtqDrawingLineRect"},
+        {"DrawingLine,700,10,-600,30,1,3", nullptr, "CtqDrawingLineRect"},
+        {"PAGECUT,0,2000,1728,0,2,1", "PageCut,0,2000,1728,0,2,1", "CtqDrawingCutterRect"},
+        // Fields a line lacks read as empty and 0; numbers beyond 32 bits are cut to the limit.
+        {"NAME,5", "NAME,5,0,0,0,,0,0,0,0,0,0,", "CtqAddressNameRect"},
+        // A face or file name ends at a line break, which no frame line can carry.
+        {"NAME,1,2,3,4,Arial\nBold,33,400,0,0,0,0", "NAME,1,2,3,4,Arial,33,400,0,0,0,0,", "CtqAddressNameRect"},
+        {"Bitmap,1,2,3,4,a.bmp\r\nb", "Bitmap,1,2,3,4,a.bmp", "CtqBitmapRect"},
+        {"DrawingLine,2147483000,0,99999999999,-5,x,2", "DrawingLine,2147483000,0,647,-5,0,2", "CtqDrawingLineRect"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        CtqHeaderDoc doc;
+        CtqRect* object = make(doc, c.line);
+        ASSERT_NE(object, nullptr);
+        EXPECT_STREQ(object->GetRuntimeClass(), c.className);
+        const std::string written = object->GetFrameLine();
+        EXPECT_EQ(written, c.written ? c.written : c.line);
+        // What is written reads back as the same object.
+        CtqHeaderDoc other;
+        CtqRect* again = make(other, written);
+        ASSERT_NE(again, nullptr);
+        EXPECT_EQ(again->GetFrameLine(), written);
+    }
+    CtqHeaderDoc doc;
+    for (const char* line : {"", "NAME", "Unknown,1,2,3,4", ",1,2,3,4"})
+        EXPECT_EQ(doc.CreateFrame(line), nullptr) << line;
+}
+
+TEST(CoverObjects, PropertiesOfTheKinds)
+{
+    CtqHeaderDoc doc;
+    CtqRect* text = make(doc, "StaticText,1,2,3,4,Arial,33,700,1,0,1,128,a\\054b\\nc");
+    gdi::LOGFONTA font;
+    ASSERT_EQ(text->GetLogFont(font), 1);
+    EXPECT_STREQ(font.lfFaceName, "Arial");
+    EXPECT_EQ(font.lfHeight, 33);
+    EXPECT_EQ(font.lfWeight, 700);
+    EXPECT_EQ(font.lfItalic + font.lfStrikeOut, 2);
+    EXPECT_EQ(font.lfCharSet, 128);
+    EXPECT_EQ(text->GetText(), "a,b\nc");
+    EXPECT_EQ(text->IsTextFrame(), 1);
+    EXPECT_EQ(text->HasPen() + text->HasFill(), 0);
+    CtqRect* frame = make(doc, "DrawingFrame,1,2,3,4,6,2,15");
+    int style = -1, width = -1;
+    EXPECT_EQ(frame->GetPen(style, width), 1);
+    EXPECT_EQ(style * 10 + width, 62);
+    EXPECT_EQ(frame->GetFill(), 15);
+    EXPECT_EQ(frame->GetLogFont(font), 0);
+    CtqRect* line = make(doc, "DrawingLine,1,2,3,4,0,1");
+    CtqRect* cut = make(doc, "PageCut,0,100,1728,0,2,1");
+    EXPECT_EQ(frame->GetTrackKind() * 100 + line->GetTrackKind() * 10 + cut->GetTrackKind(), 10 - 1);
+    EXPECT_EQ(frame->IsBoxObject() + line->IsBoxObject() + cut->IsBoxObject(), 1);
+    EXPECT_EQ(line->HasPen() - cut->HasPen(), 1);
+    EXPECT_EQ(make(doc, "Page,1,2,3,4,A,1,0,0,0,0,0")->GetText(), "99");
+    EXPECT_EQ(make(doc, "Time,1,2,3,4,A,1,0,0,0,0,0")->GetText().size(), 8u);  // hh:mm:ss
+    EXPECT_EQ(make(doc, "Date,1,2,3,4,A,1,0,0,0,0,0")->GetText().size(), 10u); // mm/dd/yyyy
+}
+
+TEST(CoverObjectsDrawing, LinesScaleTheirPenAndDrawTheSameSegmentEitherWay)
+{
+    CtqHeaderDoc doc;
+    // Width 3 at twice the page size is 6 pixels; width 1 stays 1.
+    CtqRect* wide = make(doc, "DrawingLine,10,10,50,0,0,3");
+    const QImage twice = drawn(*wide, {20, 20, 120, 20}, 140, 40);
+    EXPECT_EQ(blackRowsAt(twice, 60), 6);
+    EXPECT_EQ(row(twice, 20, 15, 125), std::string(5, '.') + std::string(100, '#') + std::string(5, '.'));
+    CtqRect* thin = make(doc, "DrawingLine,10,10,50,0,0,1");
+    EXPECT_EQ(blackRowsAt(drawn(*thin, {30, 30, 130, 30}, 140, 40), 60), 1);
+    // Stored right to left or left to right: the same pixels.
+    CtqRect* leftward = make(doc, "DrawingLine,60,10,-50,20,0,1");
+    CtqRect* rightward = make(doc, "DrawingLine,10,30,50,-20,0,1");
+    const QImage a = drawn(*leftward, {60, 10, 10, 30}, 80, 40), b = drawn(*rightward, {10, 30, 60, 10}, 80, 40);
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(a.pixel(10, 30), kBlack);
+    EXPECT_EQ(a.pixel(60, 10), kWhite); // the far end is not drawn
+}
+
+TEST(CoverObjectsDrawing, PageCutIsTwoDottedLinesOnePixelApart)
+{
+    CtqHeaderDoc doc;
+    CtqRect* cut = make(doc, "PageCut,0,50,40,0,0,5");
+    const QImage image = drawn(*cut, cut->m_rect, 50, 60);
+    // From (41, 50) leftwards to (0, 50), and from (42, 51) to (0, 51): three pixels on, three off.
+    std::string first(50, '.'), second(50, '.');
+    for (int step = 0; step < 41; ++step)
+        if (step % 6 < 3)
+            first[static_cast<size_t>(41 - step)] = '#';
+    for (int step = 0; step < 42; ++step)
+        if (step % 6 < 3)
+            second[static_cast<size_t>(42 - step)] = '#';
+    EXPECT_EQ(row(image, 50, 0, 50), first);
+    EXPECT_EQ(row(image, 51, 0, 50), second);
+    EXPECT_EQ(row(image, 49, 0, 50), std::string(50, '.'));
+    EXPECT_EQ(row(image, 52, 0, 50), std::string(50, '.'));
+}
+
+TEST(CoverObjectsDrawing, FramesAndTheirFills)
+{
+    struct Case {
+        int fill;
+        QRgb inside;
+    } const cases[] = {{0, kWhite}, {5, qRgb(242, 242, 242)}, {10, qRgb(229, 229, 229)}, {15, qRgb(216, 216, 216)},
+                       {100, kBlack}, {7, kWhite}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fill);
+        CtqHeaderDoc doc;
+        CtqRect* frame = make(doc, "DrawingFrame,0,0,10,5,6," + std::string("2,") + std::to_string(c.fill));
+        // Twice the size: the inside-frame pen is 4 pixels wide along the larger extent.
+        const QImage image = drawn(*frame, {2, 2, 22, 12}, 24, 14);
+        EXPECT_EQ(row(image, 7, 0, 24).substr(0, 6), "..####");
+        EXPECT_EQ(row(image, 7, 0, 24).substr(18), "####..");
+        EXPECT_EQ(row(image, 2, 0, 24), ".." + std::string(20, '#') + "..");
+        EXPECT_EQ(image.pixel(10, 7), c.inside);
+        EXPECT_EQ(image.pixel(1, 7), kWhite);
+    }
+}
+
+TEST(CoverObjectsDrawing, BitmapsStretchOverTheirTargetAndDarkenThePage)
+{
+    ScopedStateRoot root;
+    QImage logo(2, 1, QImage::Format_RGB32);
+    logo.setPixel(0, 0, kBlack);
+    logo.setPixel(1, 0, kWhite);
+    const std::string path = root.path() + "/logo.png";
+    ASSERT_TRUE(logo.save(QString::fromStdString(path)));
+    CtqHeaderDoc doc;
+    CtqRect* bitmap = make(doc, "Bitmap,0,0,2,1," + path);
+    QImage image = whitePage(8, 4);
+    {
+        gdi::CDeviceContext dc(image);
+        dc.FillSolidRect({0, 2, 8, 4}, qRgb(128, 128, 128));
+        bitmap->Draw(dc, {0, 0, 8, 4}, nullptr);
+    }
+    EXPECT_EQ(row(image, 0, 0, 8), "####....");
+    EXPECT_EQ(image.pixel(5, 3), qRgb(128, 128, 128));
+    EXPECT_EQ(image.pixel(3, 3), kBlack);
+    // A file that is missing draws nothing and keeps its line.
+    CtqRect* missing = make(doc, "Bitmap,0,0,2,1,/no/such/logo.bmp");
+    EXPECT_EQ(drawn(*missing, {0, 0, 8, 4}, 8, 4), whitePage(8, 4));
+    EXPECT_EQ(missing->GetFrameLine(), "Bitmap,0,0,2,1,/no/such/logo.bmp");
+    // A name beside the cover sheet file is found there.
+    CtqBitmapRect beside;
+    EXPECT_EQ(beside.LoadResources("Bitmap,0,0,2,1,logo.png", root.path() + "/sheet.tqc"), 1);
+    EXPECT_EQ(beside.LoadResources("Bitmap,0,0,2,1,other.png", root.path() + "/sheet.tqc"), 0);
+    EXPECT_EQ(beside.GetFrameLine(), "Bitmap,0,0,2,1,other.png");
+}
+
+TEST(CoverObjectsDrawing, TextScalesItsFontWithTheTargetOrThroughTheView)
+{
+    CtqHeaderDoc doc;
+    CtqRect* text = make(doc, "StaticText,0,0,200,40,DejaVu Sans,20,400,0,0,0,0,HIH");
+    auto inkHeight = [](const QImage& image) {
+        int top = image.height(), bottom = -1;
+        for (int y = 0; y < image.height(); ++y)
+            if (row(image, y, 0, image.width()).find('#') != std::string::npos) {
+                top = std::min(top, y);
+                bottom = y;
+            }
+        return bottom - top + 1;
+    };
+    const int single = inkHeight(drawn(*text, {0, 0, 200, 40}, 420, 90));
+    const int doubled = inkHeight(drawn(*text, {0, 0, 400, 80}, 420, 90));
+    FakeView view;
+    const int viewed = inkHeight(drawn(*text, {0, 0, 400, 80}, 420, 90, &view));
+    EXPECT_GT(single, 8);
+    EXPECT_NEAR(doubled, 2 * single, 2);
+    EXPECT_EQ(viewed, doubled);
+    // While the view edits the object in place, its text is not drawn; the device rectangle is
+    // where it was drawn, moved by the viewport origin.
+    auto& staticText = static_cast<CtqStaticTextRect&>(*text);
+    view.target = text;
+    view.editorVisible = true;
+    QImage image = whitePage(420, 90);
+    {
+        gdi::CDeviceContext dc(image);
+        dc.SetViewportOrg({3, 4});
+        text->Draw(dc, {0, 0, 400, 80}, &view);
+    }
+    EXPECT_EQ(image, whitePage(420, 90));
+    EXPECT_EQ(staticText.m_rcDevice, (gdi::RECT{3, 4, 403, 84}));
+}
+
+TEST(CoverObjectsEditing, FontDialogInPlaceEditorAndImageChoice)
+{
+    CtqHeaderDoc doc;
+    FakeView view;
+    CtqRect* name = make(doc, "NAME,10,20,100,40,Times New Roman,33,400,0,0,0,0");
+    EXPECT_EQ(name->EditProperties(&view), 0); // cancelled
+    EXPECT_EQ(view.dialogFont.lfHeight, -16);  // 33 page pixels at 96 dpi
+    EXPECT_EQ(view.dialogFlags, 321);
+    view.fontAnswer = 140;
+    EXPECT_EQ(name->EditProperties(&view), 1);
+    EXPECT_EQ(name->GetFrameLine(), "NAME,10,20,100,40,DejaVu Serif,39,400,0,0,0,0,");
+
+    CtqRect* text = make(doc, "StaticText,10,20,100,40,Arial,33,400,0,0,0,0,old");
+    EXPECT_EQ(text->EditProperties(&view), 0);
+    EXPECT_EQ(view.target, text);
+    EXPECT_EQ(view.editorRect, (gdi::RECT{15, 33, 215, 113}));
+    EXPECT_EQ(view.editorFont.lfHeight, 66);
+    EXPECT_EQ(view.editorText, "old");
+    EXPECT_EQ(view.target->SetText("new, line\n"), 1);
+    EXPECT_EQ(text->GetFrameLine(), "StaticText,10,20,100,40,Arial,33,400,0,0,0,0,new\\054 line\\n");
+
+    ScopedStateRoot root;
+    const std::string good = root.path() + "/good.png", bad = root.path() + "/bad.png";
+    ASSERT_TRUE(whitePage(3, 3).save(QString::fromStdString(good)));
+    qelta::test::writeTextFile(bad, "no image");
+    auto* bitmap = static_cast<CtqBitmapRect*>(make(doc, "Bitmap,0,0,3,3," + good));
+    ASSERT_FALSE(bitmap->m_bitmap.isNull());
+    EXPECT_EQ(bitmap->EditProperties(&view), 0); // cancelled
+    EXPECT_EQ(view.fileFilter, "Bitmap file (*.bmp)|*.bmp;*.dib;*.rle|PCX file(*.pcx)|*.pcx|TIFF file (*.tif)|*.tif|||BMP|4102");
+    view.fileAnswer = bad;
+    EXPECT_EQ(bitmap->EditProperties(&view), 2);
+    EXPECT_EQ(bitmap->m_strFileName, good);
+    EXPECT_FALSE(bitmap->m_bitmap.isNull());
+    ASSERT_EQ(view.errors.size(), 1u);
+    EXPECT_EQ(view.errors[0], "Cover Sheet Editor: " + bad);
+    view.fileAnswer = good;
+    EXPECT_EQ(bitmap->EditProperties(&view), 1);
+    // Drawing objects have nothing to edit.
+    EXPECT_EQ(make(doc, "DrawingLine,1,2,3,4,0,1")->EditProperties(&view), 0);
+}
+
+} // namespace
