@@ -1,5 +1,8 @@
-/* The imaging library's exported functions, bound by name at run time by the suite (libraries
- * "IK6FILE.DLL" and "IK6COM.DLL"). Plain C so that both C and C++ callers can use them. */
+/* The imaging libraries' exported functions, bound by name at run time by the suite. The base
+ * library (loaded as "IK6COM.DLL" and "IK6FILE.DLL") holds pages, files and conversions without
+ * any drawing; the drawing library (loaded as "IK6PRINT.DLL" and "IK6EFFECT.DLL") draws text and
+ * shapes, loads image files of every common format, resizes and pastes. Both share one table of
+ * images. Plain C so that both C and C++ callers can use them. */
 #ifndef QELTA_IMAGING_IMAGEKIT_H
 #define QELTA_IMAGING_IMAGEKIT_H
 
@@ -97,6 +100,143 @@ typedef IKHANDLE (*IKTiffFileLoadFn)(const char*, int, int, const char*, const c
 typedef int (*IKTiffFileSaveFn)(const char*, IKHANDLE, int, int, int, const char*, int, int, const char*,
                                 const char*, const char*);
 typedef int (*IKFreeMemoryFn)(IKHANDLE);
+
+/* ---- pages ---- */
+
+/* Makes a page of width x height filled with the colour (red, green, blue), each 0-255.
+ * bitsPerPixel 1 makes a bilevel page (white where the colour's brightness is at least half,
+ * else black), 24 an RGB page. The page has no resolution until IKSetDpi. flags and the three texts
+ * are not used. Returns 0 for another depth, a bad colour or a size beyond the library's limits. */
+IK_EXPORT IKHANDLE IKCreateImage(int32_t width, int32_t height, int32_t bitsPerPixel, int32_t red, int32_t green,
+                                 int32_t blue, int32_t flags, const char* reserved1, const char* reserved2,
+                                 const char* reserved3);
+
+/* Sets the resolution of an image in dots per inch. Returns 1, or 0 for a dead handle or a
+ * resolution below 1 or above 65535. */
+IK_EXPORT int IKSetDpi(IKHANDLE image, int32_t xDpi, int32_t yDpi);
+
+/* A new image of image's pixels at another depth: bitsPerPixel 1 gives a bilevel image, black where
+ * the brightness (0-255) is below threshold; 24 gives RGB. The source stays as it is. dither, mode
+ * and flags are not used. Returns 0 for a dead handle, another depth or a threshold beyond 0-256. */
+IK_EXPORT IKHANDLE IKConvertColor(IKHANDLE image, int32_t bitsPerPixel, int32_t dither, int32_t mode,
+                                  int32_t threshold, int32_t flags);
+
+typedef IKHANDLE (*IKCreateImageFn)(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, const char*,
+                                    const char*, const char*);
+typedef int (*IKSetDpiFn)(IKHANDLE, int32_t, int32_t);
+typedef IKHANDLE (*IKConvertColorFn)(IKHANDLE, int32_t, int32_t, int32_t, int32_t, int32_t);
+
+/* ---- drawing (the drawing library) ---- */
+
+/* A rectangle in pixels of an image: [left, right) x [top, bottom). For IKLine the two end points
+ * (left, top) and (right, bottom). */
+typedef struct IKRECT {
+    int32_t left, top, right, bottom;
+} IKRECT;
+
+#pragma pack(push, 1)
+/* Text attributes for IKDrawText; 60 bytes. The three bytes callers set to 1 are not used. */
+typedef struct IKFONT {
+    uint8_t charSet;     /* the character-set code of the text's font; fonts are chosen by face alone */
+    uint8_t reserved1;
+    char faceName[32];   /* NUL-terminated; a face the system lacks is replaced by a similar one */
+    int16_t pointSize;   /* points, at 96 pixels per inch (a point is 4/3 pixel) */
+    uint8_t bold, italic, underline, strikeOut; /* 0 or 1 */
+    uint8_t one40;       /* callers put 1 here */
+    uint8_t reserved2[7];
+    uint8_t one48, one49; /* callers put 1 here */
+    uint8_t reserved3[10];
+} IKFONT;
+#pragma pack(pop)
+
+/* Line styles of IKDRAWINFO.lineStyle. */
+#define IK_LINE_NONE 0
+#define IK_LINE_SOLID 1
+#define IK_LINE_DASH 2
+#define IK_LINE_DOT 3
+#define IK_LINE_DASHDOT 4
+#define IK_LINE_DASHDOTDOT 5
+#define IK_LINE_INSIDEFRAME 6
+
+/* Fill patterns of IKDRAWINFO.fillPattern: none, solid, and ordered grey shades of 10 %, 15 % and
+ * 5 % of the pixels (fixed to the image's pixel grid, so that adjoining fills meet seamlessly). */
+#define IK_FILL_NONE 0
+#define IK_FILL_SOLID 1
+#define IK_FILL_GREY10 2
+#define IK_FILL_GREY15 4
+#define IK_FILL_GREY5 6
+
+/* The drawing operation of IKRectangle and IKLine: paint with the pen and fill colours. */
+#define IK_DRAW_PAINT 2
+
+/* Pen and fill of IKRectangle and IKLine; 32 bytes. */
+typedef struct IKDRAWINFO {
+    int32_t penWidth;    /* pixels; below 1 draws 1 pixel wide */
+    int32_t lineStyle;   /* IK_LINE_ */
+    int32_t fillPattern; /* IK_FILL_; IKLine ignores it */
+    uint32_t penColor;   /* 0x00RRGGBB; on a bilevel image black when darker than half */
+    uint32_t fillColor;  /* the same for the fill */
+    int32_t reserved[3];
+} IKDRAWINFO;
+
+/* Draws text into rect of the image, clipped to it, from its top left corner. Lines break at line
+ * feeds (CR LF and lone CR count as one) and, when wrap is 1, between words at the rectangle's
+ * width. background 1 first paints the rectangle white; align 1 centres each line, other values
+ * keep lines to the left. The text is UTF-8. Returns 1 when drawn (an empty rectangle or text
+ * draws nothing and counts as drawn), 0 for a dead handle, a missing argument or no fonts. */
+IK_EXPORT int IKDrawText(IKHANDLE image, const IKRECT* rect, const IKFONT* font, const char* text,
+                         int32_t background, int32_t wrap, int32_t align);
+
+/* Draws a rectangle: first the fill, then the outline, pen wide, inside the rectangle. A rectangle
+ * given with right < left or bottom < top is turned round. Returns 1 when drawn, 0 for a dead
+ * handle, a missing argument, an unknown style, pattern or mode. */
+IK_EXPORT int IKRectangle(IKHANDLE image, const IKRECT* rect, const IKDRAWINFO* info, int32_t mode);
+
+/* Draws a line from (left, top) to (right, bottom), pen wide, centred on the line, with flat ends:
+ * the last point itself is not drawn. Returns as IKRectangle. */
+IK_EXPORT int IKLine(IKHANDLE image, const IKRECT* ends, const IKDRAWINFO* info, int32_t mode);
+
+/* Loads an image file of any common kind (TIFF, BMP, PNG, JPEG, GIF, ...); for a TIFF file page
+ * `page` (0 = first). Bilevel images stay bilevel, others become RGB (transparent parts white).
+ * The image keeps the file's resolution. flags and the three texts are not used. Returns 0 for a
+ * missing, unreadable or too large file. */
+IK_EXPORT IKHANDLE IKFileLoad(const char* path, int32_t page, int32_t flags, const char* reserved1,
+                              const char* reserved2, const char* reserved3);
+
+/* Names the image IKResize works on. */
+typedef struct IKRESIZEINFO {
+    IKHANDLE image;
+    int32_t reserved[4];
+} IKRESIZEINFO;
+
+/* A new image of source->image scaled to width x height; its resolution scales along. smooth 1
+ * averages RGB pixels (for pictures), 0 takes the nearest ones; bilevel images keep every thin line
+ * when reduced. flags and the three texts are not used. Returns 0 for a dead handle or a size
+ * beyond the library's limits. */
+IK_EXPORT IKHANDLE IKResize(const IKRESIZEINFO* source, int32_t width, int32_t height, int32_t smooth, int32_t flags,
+                            const char* reserved1, const char* reserved2, const char* reserved3);
+
+/* A new image: target with source pasted over it, centred on (centerX, centerY) (the source's top
+ * left corner at centerX - width / 2, centerY - height / 2), clipped to the target. The result has
+ * the target's depth and resolution (an RGB source on a bilevel target is black where darker than
+ * half). colour and options are not used. Returns 0 for a dead handle. */
+IK_EXPORT IKHANDLE IKPasteImage(IKHANDLE source, IKHANDLE target, int32_t centerX, int32_t centerY, uint32_t colour,
+                                int32_t options);
+
+typedef int (*IKDrawTextFn)(IKHANDLE, const IKRECT*, const IKFONT*, const char*, int32_t, int32_t, int32_t);
+typedef int (*IKRectangleFn)(IKHANDLE, const IKRECT*, const IKDRAWINFO*, int32_t);
+typedef int (*IKLineFn)(IKHANDLE, const IKRECT*, const IKDRAWINFO*, int32_t);
+typedef IKHANDLE (*IKFileLoadFn)(const char*, int32_t, int32_t, const char*, const char*, const char*);
+typedef IKHANDLE (*IKResizeFn)(const IKRESIZEINFO*, int32_t, int32_t, int32_t, int32_t, const char*, const char*,
+                               const char*);
+typedef IKHANDLE (*IKPasteImageFn)(IKHANDLE, IKHANDLE, int32_t, int32_t, uint32_t, int32_t);
+
+#ifdef __cplusplus
+static_assert(sizeof(IKFONT) == 60 && offsetof(IKFONT, faceName) == 2 && offsetof(IKFONT, pointSize) == 34
+                  && offsetof(IKFONT, bold) == 36 && offsetof(IKFONT, one40) == 40 && offsetof(IKFONT, one48) == 48,
+              "IKFONT layout");
+static_assert(sizeof(IKDRAWINFO) == 32, "IKDRAWINFO is 32 bytes");
+#endif
 
 #ifdef __cplusplus
 }

@@ -1,7 +1,9 @@
 // IKTiffFileLoad, IKTiffFileSave and IKFreeMemory: TIFF pages held in memory behind checked handles.
 #include "imaging/file_beside.h"
+#include "imaging/image_table.h"
 #include "imaging/imagekit.h"
 #include "imaging/tiff_pages.h"
+#include "platform/com.h"
 #include "platform/text.h"
 
 #include <tiffio.h>
@@ -9,54 +11,14 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <memory>
-#include <mutex>
 #include <string_view>
 #include <sys/stat.h>
-#include <unordered_map>
 
 namespace {
 
 using namespace qelta::imaging;
 
 constexpr size_t kMaxTagText = 64 << 10; // of the whole tag text, and so of every value
-
-// Live images by handle. Handles count up and are never given out twice, so a freed or made-up
-// number finds nothing. Images are shared so that a save in progress survives a concurrent free.
-class ImageTable {
-public:
-    IKHANDLE add(std::shared_ptr<const Page> page)
-    {
-        const std::lock_guard lock(mutex_);
-        const IKHANDLE handle = next_++;
-        images_.emplace(handle, std::move(page));
-        return handle;
-    }
-
-    std::shared_ptr<const Page> find(IKHANDLE handle)
-    {
-        const std::lock_guard lock(mutex_);
-        const auto it = images_.find(handle);
-        return it == images_.end() ? nullptr : it->second;
-    }
-
-    bool remove(IKHANDLE handle)
-    {
-        const std::lock_guard lock(mutex_);
-        return images_.erase(handle) == 1;
-    }
-
-private:
-    std::mutex mutex_;
-    IKHANDLE next_ = 1;
-    std::unordered_map<IKHANDLE, std::shared_ptr<const Page>> images_;
-};
-
-ImageTable& images()
-{
-    static ImageTable table;
-    return table;
-}
 
 // "Name:value" fields, each ended by CR (a LF after it is tolerated), as TIFF text tags.
 std::vector<TextTag> parseTags(const char* tags)
@@ -185,28 +147,18 @@ bool save(const char* path, IKHANDLE image, int compressionCode, bool append, bo
 
 extern "C" IKHANDLE IKTiffFileLoad(const char* path, int page, int, const char*, const char*, const char*)
 {
-    try {
-        return load(path, page);
-    } catch (...) {
-        return 0;
-    }
+    return guardedExport(IKHANDLE{0}, [&] { return load(path, page); });
 }
 
 extern "C" int IKTiffFileSave(const char* path, IKHANDLE image, int compression, int append, int withTags,
                               const char* tags, int overwrite, int, const char*, const char*, const char*)
 {
-    try {
+    return guardedExport(0, [&] {
         return save(path, image, compression, append != 0, withTags != 0, tags, overwrite != 0) ? 1 : 0;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 extern "C" int IKFreeMemory(IKHANDLE image)
 {
-    try {
-        return images().remove(image) ? 1 : 0;
-    } catch (...) {
-        return 0;
-    }
+    return guardedExport(0, [&] { return images().remove(image) ? 1 : 0; });
 }

@@ -90,9 +90,7 @@ void clearRowTails(Page& page)
         page.row(y)[last] &= mask;
 }
 
-void setBlack(uint8_t* row, uint32_t x) { row[x >> 3] |= static_cast<uint8_t>(0x80u >> (x & 7)); }
 
-bool bitAt(const uint8_t* row, uint32_t x) { return (row[x >> 3] >> (7 - (x & 7))) & 1; }
 
 // Any black pixel in [from, to) of a packed row.
 bool anyBlack(const uint8_t* row, uint32_t from, uint32_t to)
@@ -522,7 +520,7 @@ void TiffWriter::rollBack()
 
 // ---- Transforms ----
 
-Page threshold(const Page& rgb)
+Page threshold(const Page& rgb, unsigned level)
 {
     Page out = blankPage(PixelKind::Bilevel, rgb.width, rgb.height);
     out.xDpi = rgb.xDpi;
@@ -531,8 +529,23 @@ Page threshold(const Page& rgb)
         const uint8_t* in = rgb.row(y);
         uint8_t* row = out.row(y);
         for (uint32_t x = 0; x < rgb.width; ++x, in += 3)
-            if (299u * in[0] + 587u * in[1] + 114u * in[2] < 128u * 1000u)
+            if (299u * in[0] + 587u * in[1] + 114u * in[2] < level * 1000u)
                 setBlack(row, x);
+    }
+    return out;
+}
+
+Page expandToRgb(const Page& bilevel)
+{
+    Page out = blankPage(PixelKind::Rgb, bilevel.width, bilevel.height);
+    out.xDpi = bilevel.xDpi;
+    out.yDpi = bilevel.yDpi;
+    for (uint32_t y = 0; y < bilevel.height; ++y) {
+        const uint8_t* in = bilevel.row(y);
+        uint8_t* row = out.row(y);
+        for (uint32_t x = 0; x < bilevel.width; ++x)
+            if (bitAt(in, x))
+                std::memset(row + size_t{x} * 3, 0, 3);
     }
     return out;
 }

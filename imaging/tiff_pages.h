@@ -34,6 +34,15 @@ struct Page {
     const uint8_t* row(uint32_t y) const { return pixels.data() + y * stride(); }
 };
 
+// Pixels of a bilevel row.
+inline bool bitAt(const uint8_t* row, uint32_t x) { return (row[x >> 3] >> (7 - (x & 7))) & 1; }
+inline void setBlack(uint8_t* row, uint32_t x) { row[x >> 3] |= static_cast<uint8_t>(0x80u >> (x & 7)); }
+inline void setBit(uint8_t* row, uint32_t x, bool black)
+{
+    const auto mask = static_cast<uint8_t>(0x80u >> (x & 7));
+    row[x >> 3] = static_cast<uint8_t>(black ? row[x >> 3] | mask : row[x >> 3] & ~mask);
+}
+
 // True when a page of this kind and size may be held.
 bool fitsLimits(PixelKind kind, uint64_t width, uint64_t height);
 
@@ -123,8 +132,10 @@ private:
 
 // Transforms. All throw std::bad_alloc when memory runs out.
 
-// A bilevel page of an RGB page: black where the brightness is below half.
-Page threshold(const Page& rgb);
+// A bilevel page of an RGB page: black where the brightness (0-255) is below level (half by default).
+Page threshold(const Page& rgb, unsigned level = 128);
+// An RGB page of a bilevel page: black and white.
+Page expandToRgb(const Page& bilevel);
 // A bilevel page scaled to width x height: reduced pixels are black when any source pixel they
 // cover is black (thin lines survive), enlarged ones repeat their nearest source pixel.
 Page scaleBilevel(const Page& page, uint32_t width, uint32_t height);

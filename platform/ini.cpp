@@ -3,6 +3,7 @@
 #include "platform/files.h"
 #include "platform/ini_format.h"
 #include "platform/state.h"
+#include "platform/text.h"
 
 #include <algorithm>
 #include <climits>
@@ -64,26 +65,6 @@ size_t copyList(const std::vector<std::string>& names, char* buffer, size_t size
     return size - 2;
 }
 
-// Optional blanks, optional sign, decimal digits up to the first other byte; clamped to int.
-std::optional<int> leadingInt(std::string_view s)
-{
-    size_t i = 0;
-    while (i < s.size() && isBlank(s[i]))
-        ++i;
-    bool negative = false;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
-        negative = s[i++] == '-';
-    const long long limit = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
-    long long magnitude = 0;
-    const size_t digits = i;
-    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i)
-        if (magnitude < limit)
-            magnitude = std::min(limit, magnitude * 10 + (s[i] - '0'));
-    if (i == digits)
-        return std::nullopt;
-    return static_cast<int>(negative ? -magnitude : magnitude);
-}
-
 } // namespace
 
 std::string resolveProfilePath(std::string_view fileName)
@@ -122,7 +103,7 @@ int readProfileInt(std::string_view section, std::string_view key, int def, std:
     const auto value = loadForReading(fileName).value(section, key);
     if (!value)
         return def;
-    return leadingInt(*value).value_or(def);
+    return platform::leadingInt(*value).value_or(def);
 }
 
 std::vector<std::string> readProfileSection(std::string_view section, std::string_view fileName)

@@ -199,6 +199,18 @@ std::vector<std::string> ProfileText::sectionEntries(std::string_view section) c
     return entries;
 }
 
+std::vector<std::pair<std::string, std::string>> ProfileText::sectionValues(std::string_view section) const
+{
+    std::vector<std::pair<std::string, std::string>> values;
+    if (const auto s = findSection(text_, section)) {
+        forEachEntry(text_, *s, [&](const Line&, const Parsed& p) {
+            values.emplace_back(std::string(p.name), std::string(unquote(p.value)));
+            return true;
+        });
+    }
+    return values;
+}
+
 bool ProfileText::setValue(std::string_view section, std::string_view key, std::string_view value)
 {
     if (!isValidSectionName(section) || !isValidKeyName(key) || !isValidValue(value))

@@ -19,6 +19,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -46,6 +47,10 @@ public:
     /// The entries of a section in file order as "key=value" with key and value blank-trimmed but the
     /// value's quotes kept; a key without '=' reads "key=".
     std::vector<std::string> sectionEntries(std::string_view section) const;
+
+    /// The entries of a section in file order as (key, value), each value as value() gives it: one
+    /// pass over the text for readers that look up many keys.
+    std::vector<std::pair<std::string, std::string>> sectionValues(std::string_view section) const;
 
     /// Sets key in section to value: replaces the first matching entry's line with "key=value", or adds
     /// that line after the last non-blank line of the section, or adds the section at the end of the text.

@@ -1,5 +1,8 @@
 #include "platform/text.h"
 
+#include <algorithm>
+#include <climits>
+
 namespace platform {
 
 namespace {
@@ -97,6 +100,25 @@ bool isValidUtf8(std::string_view s)
         i += static_cast<size_t>(n);
     }
     return true;
+}
+
+std::optional<int> leadingInt(std::string_view s)
+{
+    size_t i = 0;
+    while (i < s.size() && isBlank(s[i]))
+        ++i;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
+        negative = s[i++] == '-';
+    const long long limit = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
+    long long magnitude = 0;
+    const size_t digits = i;
+    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i)
+        if (magnitude < limit)
+            magnitude = std::min(limit, magnitude * 10 + (s[i] - '0'));
+    if (i == digits)
+        return std::nullopt;
+    return static_cast<int>(negative ? -magnitude : magnitude);
 }
 
 std::string_view trimBlanks(std::string_view s)

@@ -2,6 +2,7 @@
 // UTF-8-safe cuts. Every narrow string of the suite is UTF-8 (the process code page).
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -40,6 +41,10 @@ int decodeUtf8(std::string_view s, size_t pos, char32_t& cp);
 
 /// True when s is well-formed UTF-8 (no overlongs, no surrogates, nothing above U+10FFFF).
 bool isValidUtf8(std::string_view s);
+
+/// Optional blanks, an optional sign and the decimal digits up to the first other byte, clamped to
+/// int (the profile files' number rule); none when no digit follows.
+std::optional<int> leadingInt(std::string_view s);
 
 /// Leading and trailing blanks (space, tab, CR, LF, VT, FF) removed.
 std::string_view trimBlanks(std::string_view s);

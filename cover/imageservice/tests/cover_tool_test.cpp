@@ -1,0 +1,324 @@
+// The cover sheet image service as the send wizard uses it: covertool registered, created through
+// the registry, and its TIFF output read back with libtiff.
+#include "cover/imageservice/IQeltaCoverSheetTool.h"
+#include "imaging/tests/tiff_pages_support.h"
+#include "platform/bstr.h"
+#include "platform/com.h"
+#include "platform/library.h"
+#include "platform/tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using imaging_test::Bits;
+using imaging_test::ReadPage;
+using platform::com::Bstr;
+using platform::com::Ptr;
+
+struct Box {
+    int left, top, width, height;
+    bool contains(uint32_t x, uint32_t y) const
+    {
+        return static_cast<int>(x) >= left && static_cast<int>(x) < left + width && static_cast<int>(y) >= top
+            && static_cast<int>(y) < top + height;
+    }
+};
+
+// Black pixels of a page inside (or, with outside set, outside every one of) the boxes.
+size_t blackIn(const ReadPage& page, const std::vector<Box>& boxes, bool outside = false)
+{
+    size_t count = 0;
+    for (uint32_t y = 0; y < page.height; ++y)
+        for (uint32_t x = 0; x < page.width; ++x) {
+            bool inside = false;
+            for (const Box& b : boxes)
+                inside = inside || b.contains(x, y);
+            if (inside != outside && page.bits.at(x, y))
+                ++count;
+        }
+    return count;
+}
+
+std::string textLine(const std::string& keyword, const Box& b, const std::string& rest = "")
+{
+    return keyword + "," + std::to_string(b.left) + "," + std::to_string(b.top) + "," + std::to_string(b.width) + ","
+        + std::to_string(b.height) + ",DejaVu Sans,39,400,0,0,0,0," + rest;
+}
+
+class CoverToolTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        library_ = platform::Library::load("covertool.dll");
+        ASSERT_TRUE(library_) << platform::Library::lastError();
+        const auto registerServer = library_->function<DllRegisterServerFn>("DllRegisterServer");
+        ASSERT_TRUE(registerServer);
+        ASSERT_EQ(registerServer(), S_OK);
+        platform::com::initializeThread();
+        ASSERT_EQ(platform::com::createInstance(kQeltaCoverSheetToolProgId, CLSCTX_ALL, tool_), S_OK);
+        folder_ = root_.path() + "/covers";
+        std::filesystem::create_directories(folder_);
+    }
+    void TearDown() override
+    {
+        tool_.reset();
+        platform::com::uninitializeThread();
+    }
+
+    std::string writeCover(const std::vector<std::string>& lines, std::optional<int> frames = std::nullopt)
+    {
+        std::string text = "[TQLCVR]\r\n";
+        if (frames.value_or(0) >= 0 || !frames)
+            text += "Frames=" + std::to_string(frames.value_or(static_cast<int>(lines.size()))) + "\r\nLang=0\r\n";
+        for (size_t i = 0; i < lines.size(); ++i)
+            text += "Frame." + std::to_string(i + 1) + "=" + lines[i] + "\r\n";
+        const std::string path = folder_ + "/sheet.TQC";
+        qelta::test::writeTextFile(path, text);
+        return path;
+    }
+
+    HRESULT make(const std::string& cover, int32_t x = 200, int32_t y = 200)
+    {
+        return tool_->CreateCoverSheetImage(Bstr(cover).get(), x, y, Bstr(output()).get());
+    }
+
+    HRESULT makeWithData(const std::string& cover, const std::string& name, int32_t page)
+    {
+        return tool_->CreateCoverSheetImageWithData(Bstr(name).get(), Bstr("0123 456").get(), Bstr("").get(),
+                                                    Bstr("2026-12-09").get(), Bstr("14:00").get(), page,
+                                                    Bstr(cover).get(), 200, 200, Bstr(output()).get());
+    }
+
+    // The one page of the output file.
+    ReadPage page()
+    {
+        const auto pages = imaging_test::readTiff(output());
+        EXPECT_EQ(pages.size(), 1u);
+        return pages.empty() ? ReadPage{} : pages.front();
+    }
+
+    std::string output() const { return folder_ + "/cover.tif"; }
+
+    qelta::test::ScopedStateRoot root_;
+    std::shared_ptr<platform::Library> library_;
+    Ptr<IQeltaCoverSheetTool> tool_;
+    std::string folder_;
+};
+
+TEST_F(CoverToolTest, SizeAndResolutionFollowStretchResolutionAndPageCut)
+{
+    struct Case {
+        int32_t stretch, x, y, cut;
+        uint32_t width, height;
+        float xDpi, yDpi;
+    };
+    const Case cases[] = {
+        {0, 400, 400, 0, 1728, 2338, 200, 200},    {0, 100, 100, 1000, 1728, 1000, 200, 200},
+        {1, 100, 100, 0, 864, 1169, 100, 100},     {1, 100, 100, 1001, 864, 500, 100, 100},
+        {1, 200, 200, 0, 1728, 2338, 200, 200},    {1, 200, 200, 1000, 1728, 1000, 200, 200},
+        {1, 300, 300, 0, 2592, 3507, 300, 300},    {1, 300, 300, 1000, 2592, 1500, 300, 300},
+        {1, 400, 400, 0, 3456, 4676, 400, 400},    {1, 400, 400, 1000, 3456, 2000, 400, 400},
+        {1, 200, 100, 0, 1728, 1169, 200, 100},    {1, 400, 200, 2290, 3456, 2290, 400, 200},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "stretch " << c.stretch << " at " << c.x << "x" << c.y << " cut " << c.cut);
+        std::vector<std::string> lines = {"DrawingLine,0,10,1728,0,0,4"};
+        if (c.cut)
+            lines.push_back("PageCut,0," + std::to_string(c.cut) + ",1728,0,2,1");
+        ASSERT_EQ(tool_->put_bIsRequestStretch(c.stretch), S_OK);
+        ASSERT_EQ(make(writeCover(lines), c.x, c.y), S_OK);
+        const ReadPage p = page();
+        EXPECT_EQ(p.width, c.width);
+        EXPECT_EQ(p.height, c.height);
+        EXPECT_FLOAT_EQ(p.xDpi, c.xDpi);
+        EXPECT_FLOAT_EQ(p.yDpi, c.yDpi);
+        EXPECT_EQ(p.compression, COMPRESSION_CCITTFAX4);
+        EXPECT_EQ(p.bitsPerSample, 1);
+        EXPECT_GT(blackIn(p, {{0, 0, static_cast<int>(p.width), static_cast<int>(p.height)}}), 0u);
+    }
+    int32_t stretch = -1;
+    EXPECT_EQ(tool_->get_bIsRequestStretch(&stretch), S_OK);
+    EXPECT_EQ(stretch, 1);
+    EXPECT_EQ(tool_->get_bIsRequestStretch(nullptr), E_POINTER);
+}
+
+TEST_F(CoverToolTest, ShapesArePixelExact)
+{
+    ASSERT_EQ(make(writeCover({
+                  "DrawingFrame,100,100,50,40,0,3,0",    // outline 3 wide, inside the rectangle
+                  "DrawingFrame,300,100,20,10,0,1,100",  // solid fill
+                  "DrawingLine,100,300,60,0,0,4",        // horizontal, 4 wide, centred
+                  "DrawingLine,500,300,0,30,0,2",        // vertical, 2 wide
+                  "DrawingFrame,600,600,10,10,5,1,0",    // pen style none, no fill: nothing
+              })),
+              S_OK);
+    const ReadPage p = page();
+    ASSERT_EQ(p.width, 1728u);
+    Bits expected(p.width, p.height);
+    for (uint32_t y = 100; y < 140; ++y)
+        for (uint32_t x = 100; x < 150; ++x)
+            expected.set(x, y, x < 103 || x >= 147 || y < 103 || y >= 137);
+    for (uint32_t y = 100; y < 110; ++y)
+        for (uint32_t x = 300; x < 320; ++x)
+            expected.set(x, y);
+    for (uint32_t y = 298; y < 302; ++y)
+        for (uint32_t x = 100; x < 160; ++x)
+            expected.set(x, y);
+    for (uint32_t y = 300; y < 330; ++y)
+        for (uint32_t x = 499; x < 501; ++x)
+            expected.set(x, y);
+    EXPECT_TRUE(p.bits == expected);
+}
+
+TEST_F(CoverToolTest, ShadedFillsCoverTheirShareOfPixels)
+{
+    struct Case {
+        int fill;
+        double share;
+    };
+    for (const Case c : {Case{5, 3 / 64.0}, Case{10, 6 / 64.0}, Case{15, 10 / 64.0}, Case{7, 1.0}}) {
+        SCOPED_TRACE(c.fill);
+        ASSERT_EQ(make(writeCover({"DrawingFrame,64,64,128,128,5,1," + std::to_string(c.fill)})), S_OK);
+        const ReadPage p = page();
+        EXPECT_DOUBLE_EQ(static_cast<double>(blackIn(p, {{64, 64, 128, 128}})) / (128 * 128), c.share);
+        EXPECT_EQ(blackIn(p, {{64, 64, 128, 128}}, true), 0u);
+    }
+}
+
+TEST_F(CoverToolTest, PastedImagesArePixelExact)
+{
+    // A bilevel TIFF named relative to the sheet, and a colour one by its full path.
+    const Bits logo = Bits::pattern(64, 48, 3);
+    imaging_test::writeBilevel(folder_ + "/logo.tif", {logo}, {});
+    std::vector<uint8_t> rgb;
+    for (uint32_t y = 0; y < 20; ++y)
+        for (uint32_t x = 0; x < 30; ++x) {
+            const bool dark = (x / 5 + y / 5) % 2 == 0;
+            rgb.insert(rgb.end(), {uint8_t(dark ? 40 : 220), uint8_t(dark ? 20 : 230), uint8_t(dark ? 90 : 200)});
+        }
+    imaging_test::writeContone(folder_ + "/photo.tif", 30, 20, 3, rgb);
+
+    ASSERT_EQ(make(writeCover({"Bitmap,200,300,64,48,logo.tif", "Bitmap,1710,2330,30,20," + folder_ + "/photo.tif"})),
+              S_OK);
+    const ReadPage p = page();
+    Bits expected(p.width, p.height);
+    for (uint32_t y = 0; y < 48; ++y)
+        for (uint32_t x = 0; x < 64; ++x)
+            expected.set(200 + x, 300 + y, logo.at(x, y));
+    // The colour image is clipped at the page's right and bottom edges.
+    for (uint32_t y = 0; y < 8; ++y)
+        for (uint32_t x = 0; x < 18; ++x)
+            expected.set(1710 + x, 2330 + y, (x / 5 + y / 5) % 2 == 0);
+    EXPECT_TRUE(p.bits == expected);
+}
+
+TEST_F(CoverToolTest, MissingImageDrawsCrossedBoxAndStillWrites)
+{
+    ASSERT_EQ(make(writeCover({"Bitmap,100,100,200,100,C:\\nowhere\\missing.bmp"})), S_OK);
+    const ReadPage p = page();
+    EXPECT_TRUE(p.bits.at(100, 100) && p.bits.at(299, 199) && p.bits.at(103, 150) && p.bits.at(200, 103));
+    EXPECT_TRUE(p.bits.at(200, 150)); // where the diagonals cross
+    EXPECT_FALSE(p.bits.at(200, 120) || p.bits.at(130, 150));
+    // The diagonals' ends, 4 pixels wide, reach a little past the corners.
+    EXPECT_GT(blackIn(p, {{100, 100, 200, 100}}, true), 0u);
+    EXPECT_EQ(blackIn(p, {{97, 97, 206, 106}}, true), 0u);
+}
+
+TEST_F(CoverToolTest, TextsLandInTheirBoxes)
+{
+    const Box name{100, 100, 600, 60}, fax{100, 200, 600, 60}, memo{100, 300, 600, 60}, number{100, 400, 200, 60},
+        note{100, 500, 800, 200};
+    const std::string cover = writeCover({textLine("NAME", name), textLine("fax", fax), textLine("Memo", memo),
+                                          textLine("Page", number), textLine("StaticText", note, "a\\054b\\nC:\\\\")});
+    // Without data: "Name", "Fax number", no memo, "99".
+    ASSERT_EQ(make(cover), S_OK);
+    ReadPage p = page();
+    EXPECT_GT(blackIn(p, {name}), 50u);
+    EXPECT_GT(blackIn(p, {fax}), 50u);
+    EXPECT_EQ(blackIn(p, {memo}), 0u);
+    EXPECT_GT(blackIn(p, {number}), 20u);
+    EXPECT_GT(blackIn(p, {{note.left, note.top, note.width, 40}}), 20u);      // "a,b"
+    EXPECT_GT(blackIn(p, {{note.left, note.top + 40, note.width, 40}}), 20u); // "C:\" on the second line
+    EXPECT_EQ(blackIn(p, {name, fax, number, note}, true), 0u);
+    const size_t withDefaults = blackIn(p, {name});
+
+    // With data and an empty name: no name, but the page number still.
+    ASSERT_EQ(makeWithData(cover, "", 3), S_OK);
+    p = page();
+    EXPECT_EQ(blackIn(p, {name}), 0u);
+    EXPECT_GT(blackIn(p, {number}), 10u);
+    ASSERT_EQ(makeWithData(cover, "A much longer recipient name", 3), S_OK);
+    EXPECT_GT(blackIn(page(), {name}), withDefaults);
+}
+
+TEST_F(CoverToolTest, KindsTheServiceDoesNotDrawLeaveTheRestWhite)
+{
+    const Box b{100, 100, 400, 60};
+    ASSERT_EQ(make(writeCover({
+                  textLine("COMPANY", b), textLine("ADDRESS1", b), textLine("UserName", b), textLine("UserFaxNumber", b),
+                  textLine("StaticText", b),         // empty text: 12 fields only
+                  "NAME,100,100,400,60,DejaVu Sans", // too few fields
+                  "Unknown,1,2,3,4,5,6,7",
+                  "",
+              })),
+              S_OK);
+    EXPECT_EQ(blackIn(page(), {{0, 0, 1728, 2338}}), 0u);
+}
+
+TEST_F(CoverToolTest, FileFormsAndFailures)
+{
+    // No "Frames": a blank page; a missing frame key is skipped; the first page cut sets the height.
+    ASSERT_EQ(make(writeCover({"DrawingLine,0,10,100,0,0,2"}, -1)), S_OK);
+    EXPECT_EQ(blackIn(page(), {{0, 0, 1728, 2338}}), 0u);
+    ASSERT_EQ(make(writeCover({"PageCut,0,1200,1728,0,2,1", "PageCut,0,900,1728,0,2,1"})), S_OK);
+    EXPECT_EQ(page().height, 1200u);
+
+    // Failures leave S_FALSE: no sheet, a page cut beyond any page, a folder that is not there.
+    EXPECT_EQ(make(folder_ + "/missing.TQC"), S_FALSE);
+    EXPECT_EQ(make(writeCover({"PageCut,0,0,1728,0,2,1"})), S_FALSE);
+    EXPECT_EQ(make(writeCover({"PageCut,0,2000000000,1728,0,2,1"})), S_FALSE);
+    EXPECT_EQ(tool_->CreateCoverSheetImage(Bstr(writeCover({})).get(), 200, 200,
+                                           Bstr(folder_ + "/no/such/folder/x.tif").get()),
+              S_FALSE);
+    ASSERT_EQ(tool_->put_bIsRequestStretch(1), S_OK);
+    EXPECT_EQ(make(writeCover({}), 0, 0), S_FALSE);
+    EXPECT_EQ(make(writeCover({}), 1000000, 1000000), S_FALSE);
+}
+
+TEST_F(CoverToolTest, ObjectsOnSeveralThreadsEachGetTheirImages)
+{
+    const std::string cover = writeCover({textLine("NAME", {100, 100, 600, 60}), "DrawingFrame,10,10,50,50,0,2,10"});
+    std::vector<std::thread> threads;
+    std::vector<int> failures(4, 0);
+    for (size_t t = 0; t < failures.size(); ++t)
+        threads.emplace_back([&, t] {
+            platform::com::initializeThread();
+            {
+                Ptr<IQeltaCoverSheetTool> tool;
+                if (platform::com::createInstance(kQeltaCoverSheetToolProgId, CLSCTX_ALL, tool) != S_OK) {
+                    failures[t] = 100;
+                } else {
+                    const std::string out = folder_ + "/thread" + std::to_string(t) + ".tif";
+                    for (int i = 0; i < 5; ++i)
+                        if (tool->CreateCoverSheetImage(Bstr(cover).get(), 200, 200, Bstr(out).get()) != S_OK)
+                            ++failures[t];
+                }
+            }
+            platform::com::uninitializeThread();
+        });
+    for (auto& thread : threads)
+        thread.join();
+    for (size_t t = 0; t < failures.size(); ++t) {
+        EXPECT_EQ(failures[t], 0);
+        EXPECT_EQ(imaging_test::readTiff(folder_ + "/thread" + std::to_string(t) + ".tif").size(), 1u);
+    }
+}
+
+} // namespace

@@ -1,0 +1,87 @@
+#include "cover/model/cover_file.h"
+
+#include "platform/files.h"
+#include "platform/ini_format.h"
+#include "platform/text.h"
+
+#include "cover/model/frame_line.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+namespace cover {
+
+namespace {
+
+std::string frameKey(size_t number) { return "Frame." + std::to_string(number); }
+
+// A line as the file stores it: every profile read trims blanks and strips one pair of matching
+// quotes, so a line that would lose either is put in double quotes.
+std::string storedLine(const std::string& line)
+{
+    const bool quoted = line.size() >= 2 && (line.front() == '"' || line.front() == '\'') && line.back() == line.front();
+    if (quoted || platform::trimBlanks(line).size() != line.size())
+        return '"' + line + '"';
+    return line;
+}
+
+} // namespace
+
+CoverReadStatus readCoverSheetFile(const std::string& path, int framesDefault, CoverSheetFile& file)
+{
+    file = CoverSheetFile{};
+    std::string text;
+    switch (platform::readFile(path, text, platform::kMaxProfileBytes)) {
+    case platform::ReadStatus::Ok:
+        break;
+    case platform::ReadStatus::NotFound:
+        return CoverReadStatus::NotFound;
+    default:
+        return CoverReadStatus::Failed;
+    }
+
+    // One pass over the section; the first entry of a name wins, as in every profile lookup.
+    const auto entries = platform::ProfileText::parse(text).sectionValues(kCoverSection);
+    std::unordered_map<std::string, std::string_view> values;
+    values.reserve(entries.size());
+    for (const auto& [key, value] : entries)
+        values.emplace(platform::asciiLower(key), value);
+    const auto lookup = [&](std::string_view key) -> const std::string_view* {
+        const auto it = values.find(platform::asciiLower(key));
+        return it == values.end() ? nullptr : &it->second;
+    };
+
+    file.frames = framesDefault;
+    if (const auto* frames = lookup("Frames"))
+        file.frames = platform::leadingInt(*frames).value_or(framesDefault);
+    if (const auto* lang = lookup("Lang"))
+        file.language = fieldNumber(*lang) == 1;
+
+    // No more lines than the section has keys: a huge count in a small file reads nothing extra.
+    const size_t count = file.frames > 0 ? std::min<size_t>(static_cast<size_t>(file.frames), entries.size()) : 0;
+    file.lines.reserve(count);
+    for (size_t i = 1; i <= count; ++i) {
+        const auto* line = lookup(frameKey(i));
+        file.lines.emplace_back(line ? std::string(*line) : std::string());
+    }
+    return CoverReadStatus::Ok;
+}
+
+bool writeCoverSheetFile(const std::string& path, bool language, const std::vector<std::string>& lines)
+{
+    std::string text;
+    text.append("[").append(kCoverSection).append("]\n");
+    text.append("Frames=").append(std::to_string(lines.size())).append("\n");
+    text.append("Lang=").append(language ? "1" : "0").append("\n");
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (!platform::ProfileText::isValidValue(lines[i]))
+            return false;
+        text.append(frameKey(i + 1)).append("=").append(storedLine(lines[i])).append("\n");
+    }
+    if (text.size() > platform::kMaxProfileBytes)
+        return false;
+    const platform::FileLock lock(path);
+    return lock.locked() && platform::writeFileAtomic(path, text);
+}
+
+} // namespace cover
