@@ -90,6 +90,15 @@ std::shared_ptr<Library> Library::load(std::string_view fileName)
         tlsLastError = "library not found in " + libraryFolder() + ": " + std::string(fileName);
         return nullptr;
     }
+    return loadPath(path);
+}
+
+std::shared_ptr<Library> Library::loadPath(const std::string& path)
+{
+    if (path.empty() || path.front() != '/') {
+        tlsLastError = "not an absolute library path: " + path;
+        return nullptr;
+    }
     void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         const char* why = ::dlerror();

@@ -26,6 +26,10 @@ public:
     /// Loads fileName from the library folder. Returns null (and sets lastError) when it is not there or does not load.
     static std::shared_ptr<Library> load(std::string_view fileName);
 
+    /// Loads the library at an absolute path (a program's resource modules live beside the program,
+    /// not in the library folder). Returns null (and sets lastError) for a relative path or a failed load.
+    static std::shared_ptr<Library> loadPath(const std::string& absolutePath);
+
     /// Address of an exported function, or null when there is none of that name.
     void* symbol(const char* name) const;
 
