@@ -174,3 +174,16 @@ std::string DecodeXmlValue(const std::string& stored, int unescape, uint32_t cod
     const std::string text = ConvertToCodePage(stored, codePage);
     return unescape != 0 ? UnescapeXml(text) : text;
 }
+
+bool IsStoredKeyName(const std::string& name)
+{
+    if (name.empty() || name.size() > 255)
+        return false;
+    for (size_t i = 0; i < name.size(); ++i) {
+        const char c = name[i];
+        const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+        if (!(letter || (i > 0 && ((c >= '0' && c <= '9') || c == '-' || c == '.'))))
+            return false;
+    }
+    return true;
+}

@@ -28,3 +28,8 @@ std::string EscapeXml(const std::string& text);
 
 /// The exact inverse of EscapeXml, in one pass; an ampersand that starts no entity stays.
 std::string UnescapeXml(const std::string& text);
+
+/// Names the stores make elements of and put into their paths: a letter or '_' first, then
+/// letters, digits, '_', '-' and '.'; at most 255 bytes. Anything else could not be a name in the
+/// file or in the path that finds it again.
+bool IsStoredKeyName(const std::string& name);

@@ -410,6 +410,42 @@ bool FileReplacement::commit(bool replace, std::error_code* error)
     return true;
 }
 
+ReadStatus readFilePrefix(const std::string& path, std::string& out, size_t maxBytes, std::error_code* error)
+{
+    out.clear();
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.valid()) {
+        setError(error, errno);
+        return errno == ENOENT || errno == ENOTDIR ? ReadStatus::NotFound : ReadStatus::Failed;
+    }
+    struct stat st;
+    if (::fstat(fd.get(), &st) != 0) {
+        setError(error, errno);
+        return ReadStatus::Failed;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        setError(error, EINVAL);
+        return ReadStatus::Failed;
+    }
+    out.resize(maxBytes);
+    size_t done = 0;
+    while (done < maxBytes) {
+        const ssize_t n = ::pread(fd.get(), out.data() + done, maxBytes - done, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            setError(error, errno);
+            out.clear();
+            return ReadStatus::Failed;
+        }
+        if (n == 0)
+            break;
+        done += static_cast<size_t>(n);
+    }
+    out.resize(done);
+    return ReadStatus::Ok;
+}
+
 bool writeFileAtomic(const std::string& path, std::string_view content, std::error_code* error)
 {
     FileReplacement file = FileReplacement::create(path, error);

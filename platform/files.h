@@ -82,6 +82,9 @@ ReadStatus readFile(const std::string& path, std::string& out, size_t maxBytes, 
 ReadStatus readOpenFile(int fd, std::string& out, size_t maxBytes, std::error_code* error = nullptr,
                         FileStamp* stamp = nullptr);
 
+/// Reads at most maxBytes bytes from the start of a regular file of any size into out.
+ReadStatus readFilePrefix(const std::string& path, std::string& out, size_t maxBytes, std::error_code* error = nullptr);
+
 /// Opens path only when it is a regular file: the open never blocks on a FIFO or device, and anything
 /// but a regular file gives -1 with errno EINVAL (EISDIR for a folder). flags are open(2) flags; the
 /// descriptor returned blocks as usual.

@@ -112,21 +112,6 @@ std::string text(const INodePtr& n)
     return std::string(t.data(), t.size());
 }
 
-// Element names the store adds: letters, digits, '_', '-', '.'; a letter or '_' first. Anything
-// else could not be a name in the file or in the path that finds it again.
-bool isPlainName(const std::string& name)
-{
-    if (name.empty() || name.size() > 255)
-        return false;
-    for (size_t i = 0; i < name.size(); ++i) {
-        const char c = name[i];
-        const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
-        if (!(letter || (i > 0 && ((c >= '0' && c <= '9') || c == '-' || c == '.'))))
-            return false;
-    }
-    return true;
-}
-
 // A file name that stays inside its folder.
 bool isPlainFileName(const std::string& name)
 {
@@ -394,7 +379,7 @@ int CQeltaLog::CreateLogData2(const std::string& imagePath, const std::string& d
 
 int CQeltaLog::AddLogProperty2(int32_t id, const std::string& name, const std::string& value)
 {
-    if (!isPlainName(name))
+    if (!IsStoredKeyName(name))
         return 0;
     const std::string dir = LogDirectory();
     platform::FileLock lock(platform::joinPath(dir, "root.xml"));
@@ -423,7 +408,7 @@ int CQeltaLog::AddLogPropertyWithData2(int32_t id, const std::string& name, cons
 
 int CQeltaLog::AddLogDestination2(int32_t id, const std::string& field, const std::string& value)
 {
-    if (!isPlainName(field))
+    if (!IsStoredKeyName(field))
         return 0;
     const std::string dir = LogDirectory();
     platform::FileLock lock(platform::joinPath(dir, "root.xml"));
@@ -487,7 +472,7 @@ int CQeltaLog::GetLogData2(int32_t id, CLogData& out)
 
 int CQeltaLog::GetLogProperty2(int32_t id, const std::string& name, std::string& value)
 {
-    if (!isPlainName(name))
+    if (!IsStoredKeyName(name))
         return 0;
     return guarded([&] {
         const std::string path = platform::joinPath(platform::joinPath(LogDirectory(), hexId(id)), "desktop.xml");
@@ -500,7 +485,7 @@ int CQeltaLog::GetLogProperty2(int32_t id, const std::string& name, std::string&
 
 int CQeltaLog::GetDestination2(int32_t id, int32_t index, const std::string& field, std::string& value)
 {
-    if (!isPlainName(field))
+    if (!IsStoredKeyName(field))
         return 0;
     return guarded([&] {
         const std::string path = platform::joinPath(platform::joinPath(LogDirectory(), hexId(id)), "desktop.xml");

@@ -1,0 +1,256 @@
+#include "phonebook/store/book_text.h"
+
+#include "phonebook/store/phone_book.h"
+#include "phonebook/store/phone_book_paths.h"
+
+#include <unordered_set>
+
+using namespace mfpif_Halvet_R1;
+
+namespace phonebook {
+
+namespace {
+
+bool named(const INodePtr& n, const char* name)
+{
+    return n->getNodeType() == ELEMENT_NODE && n->getNodeName() == name;
+}
+
+// Start and end tag of an element as the writer makes them.
+void tagsOf(const INodePtr& element, std::string& start, std::string& end)
+{
+    const std::string shallow = XmlOf(element->cloneNode(false)); // "<name attributes/>"
+    start = shallow.substr(0, shallow.size() - 2) + ">";
+    const size_t nameEnd = shallow.find_first_of(" /", 1);
+    end = "</" + shallow.substr(1, nameEnd - 1) + ">";
+}
+
+TextList makeList(const INodePtr& element, bool profiles, const Decoder& decode)
+{
+    TextList list;
+    list.element = element;
+    list.profiles = profiles;
+    std::string pending;
+    std::vector<INodePtr> children;
+    for (INodePtr n = element->getFirstChild(); n; n = n->getNextSibling())
+        children.push_back(n);
+    list.chunks.reserve(children.size() / 2 + 1);
+    for (const INodePtr& n : children) {
+        if (n->getNodeType() != ELEMENT_NODE) {
+            pending += XmlOf(n);
+            continue;
+        }
+        Chunk chunk;
+        chunk.element = static_cast<uint32_t>(pending.size());
+        chunk.xml = std::move(pending) + XmlOf(n);
+        chunk.xml.shrink_to_fit();
+        pending.clear();
+        if (profiles)
+            BookText::describeProfile(chunk, n);
+        else
+            BookText::describeEntry(chunk, n, decode);
+        list.chunks.push_back(std::move(chunk));
+    }
+    if (!pending.empty()) {
+        Chunk tail;
+        tail.element = static_cast<uint32_t>(pending.size());
+        tail.xml = std::move(pending);
+        list.chunks.push_back(std::move(tail));
+    }
+    list.chunks.shrink_to_fit();
+    for (const INodePtr& n : children)
+        element->removeChild(n);
+    return list;
+}
+
+} // namespace
+
+void Chunk::dropElement()
+{
+    xml.resize(element);
+    xml.shrink_to_fit();
+    id = exactId = 0;
+    kind = 0;
+}
+
+Chunk& TextList::append(std::string text)
+{
+    Chunk chunk;
+    chunk.xml = std::move(text);
+    chunks.push_back(std::move(chunk));
+    return chunks.back();
+}
+
+void BookText::describeEntry(Chunk& chunk, const INodePtr& entry, const Decoder& decode)
+{
+    bool first = true;
+    for (INodePtr n = entry->getFirstChild(); n; n = n->getNextSibling()) {
+        if (!named(n, "id"))
+            continue;
+        if (first)
+            chunk.id = ToNumber(decode(TextOf(n->getText())));
+        first = false;
+        const IElementPtr idElement(dynamic_cast<IElement*>(n.get()));
+        const std::string type = TextOf(idElement->getAttribute("type"));
+        chunk.kind |= type == "fax" ? PB_MASK_FAX : type == "ifax" ? PB_MASK_IFAX : type == "group" ? PB_MASK_GROUP : 0;
+        for (INodePtr t = n->getFirstChild(); t && chunk.exactId == 0; t = t->getNextSibling()) {
+            int32_t exact = 0;
+            if (t->getNodeType() == TEXT_NODE && IsCanonicalId(TextOf(t->getNodeValue()), exact))
+                chunk.exactId = exact;
+        }
+    }
+}
+
+void BookText::describeEntry(Chunk& chunk, int32_t id, const char* kind)
+{
+    const std::string k = kind;
+    chunk.id = chunk.exactId = id;
+    chunk.kind = k == "fax" ? PB_MASK_FAX : k == "ifax" ? PB_MASK_IFAX : k == "group" ? PB_MASK_GROUP : 0;
+}
+
+void BookText::describeProfile(Chunk& chunk, const INodePtr& profile)
+{
+    chunk.id = chunk.exactId = 0;
+    chunk.kind = 0;
+    if (!named(profile, "profile"))
+        return;
+    const IElementPtr element(dynamic_cast<IElement*>(profile.get()));
+    int32_t id = 0;
+    if (IsCanonicalId(TextOf(element->getAttribute("id")), id))
+        chunk.id = chunk.exactId = id;
+    const INodePtr kind = KindElement(profile);
+    const int32_t type = kind ? KindType(TextOf(kind->getNodeName())) : -1;
+    chunk.kind = static_cast<uint8_t>(type + 1);
+}
+
+void BookText::take(const IElementPtr& root, const Decoder& decode)
+{
+    lists_.clear();
+    profileLists_.clear();
+    index_.clear();
+    indexed_ = false;
+    for (INodePtr n = root->getFirstChild(); n; n = n->getNextSibling()) {
+        if (named(n, "profiles")) {
+            TextList& list = lists_[n.get()] = makeList(n, true, decode);
+            profileLists_.push_back(&list);
+        } else if (named(n, "folders")) {
+            for (INodePtr folder = n->getFirstChild(); folder; folder = folder->getNextSibling())
+                if (folder->getNodeType() == ELEMENT_NODE)
+                    for (INodePtr r = folder->getFirstChild(); r; r = r->getNextSibling())
+                        if (named(r, "records"))
+                            lists_[r.get()] = makeList(r, false, decode);
+        }
+    }
+}
+
+std::string BookText::write(const IElementPtr& root) const
+{
+    // The elements on the way from the root to a list are written tag by tag; everything else
+    // whole by the document writer.
+    std::unordered_set<INode*> ancestors;
+    for (const auto& [element, list] : lists_)
+        for (INodePtr p = list.element->getParentNode(); p; p = p->getParentNode())
+            if (!ancestors.insert(p.get()).second)
+                break;
+    size_t listBytes = 0;
+    for (const auto& [element, list] : lists_)
+        for (const Chunk& c : list.chunks)
+            listBytes += c.xml.size();
+    std::string out;
+    out.reserve(listBytes + 4096); // the lists are nearly all of it: one allocation, no copies
+    std::string start, end;
+    auto writeNode = [&](auto& self, const INodePtr& n) -> void {
+        const auto it = lists_.find(n.get());
+        if (it != lists_.end()) {
+            size_t bytes = 0;
+            for (const Chunk& c : it->second.chunks)
+                bytes += c.xml.size();
+            if (bytes == 0) {
+                out += XmlOf(n);
+                return;
+            }
+            tagsOf(n, start, end);
+            out += start;
+            for (const Chunk& c : it->second.chunks)
+                out += c.xml;
+            out += end;
+        } else if (ancestors.count(n.get()) && n->getFirstChild()) {
+            std::string closing;
+            tagsOf(n, start, closing);
+            out += start;
+            for (INodePtr c = n->getFirstChild(); c; c = c->getNextSibling())
+                self(self, c);
+            out += closing;
+        } else {
+            out += XmlOf(n);
+        }
+    };
+    writeNode(writeNode, root);
+    return out;
+}
+
+TextList* BookText::list(const INodePtr& element)
+{
+    const auto it = lists_.find(element.get());
+    return it == lists_.end() ? nullptr : &it->second;
+}
+
+std::vector<TextList*> BookText::folderLists(const INodePtr& folder)
+{
+    std::vector<TextList*> out;
+    for (INodePtr r = folder ? folder->getFirstChild() : nullptr; r; r = r->getNextSibling())
+        if (TextList* l = list(r))
+            out.push_back(l);
+    return out;
+}
+
+std::vector<TextList*> BookText::allFolderLists(const IElementPtr& root)
+{
+    std::vector<TextList*> out;
+    const INodeListPtr folders = root->selectNodes(kPathFolders);
+    for (int32_t i = 0; i < folders->getLength(); ++i)
+        for (TextList* l : folderLists(folders->item(i)))
+            out.push_back(l);
+    return out;
+}
+
+void BookText::forget(const INodePtr& element)
+{
+    for (INodePtr r = element->getFirstChild(); r; r = r->getNextSibling())
+        lists_.erase(r.get());
+    lists_.erase(element.get());
+}
+
+void BookText::index()
+{
+    index_.clear();
+    for (TextList* list : profileLists_)
+        for (uint32_t i = 0; i < list->chunks.size(); ++i) {
+            const Chunk& c = list->chunks[i];
+            if (c.hasElement() && c.exactId != 0)
+                index_.emplace(c.exactId, Where{list, i}); // the first profile of an id is the one found
+        }
+    indexed_ = true;
+}
+
+Chunk* BookText::profile(int32_t id)
+{
+    if (!indexed_)
+        index();
+    const auto it = index_.find(id);
+    return it == index_.end() ? nullptr : &it->second.list->chunks[it->second.chunk];
+}
+
+std::vector<Chunk*> BookText::profiles()
+{
+    std::vector<Chunk*> out;
+    for (TextList* list : profileLists_)
+        for (Chunk& c : list->chunks)
+            if (c.hasElement())
+                out.push_back(&c);
+    return out;
+}
+
+TextList* BookText::profileList() { return profileLists_.empty() ? nullptr : profileLists_.front(); }
+
+} // namespace phonebook

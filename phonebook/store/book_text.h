@@ -1,0 +1,102 @@
+// The long lists of an open book kept as XML text. A book's profiles and its folders' member lists
+// hold nearly all of its nodes; as a tree they would cost several KB per record, so the store
+// keeps the rest of the book as a tree and the children of those list elements as the text the
+// writer makes of them, with what the store looks them up by. A profile is parsed when it is read.
+// Private to the store.
+#pragma once
+
+#include "xmldoc/dom.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace phonebook {
+
+/// Children of a list element as text: the nodes before an element (white space), then the element.
+struct Chunk {
+    std::string xml;
+    uint32_t element = 0; ///< where the element starts in xml; xml.size() when there is none
+    int32_t id = 0;       ///< a profile's id attribute; an entry's id child as a number
+    int32_t exactId = 0;  ///< the id an entry's id text names exactly ("%d"), as [id/text()='N'] finds it; else 0
+    uint8_t kind = 0;     ///< an entry's PB_MASK_* kinds; a profile's record type + 1 (0: none)
+
+    bool hasElement() const { return element < xml.size(); }
+    std::string elementXml() const { return xml.substr(element); }
+    /// Drops the element and keeps the nodes before it.
+    void dropElement();
+};
+
+/// The children of one list element, in order.
+struct TextList {
+    mfpif_Halvet_R1::INodePtr element;
+    bool profiles = false;
+    std::vector<Chunk> chunks;
+
+    /// Appends an element (no white space before it, as the tree's appendChild does).
+    Chunk& append(std::string xml);
+};
+
+/// Decodes a stored text (the store's code page).
+using Decoder = std::function<std::string(const std::string&)>;
+
+/// The lists of one book.
+class BookText {
+public:
+    /// Moves the children of the book's list elements ("/system/profiles" and the records of every
+    /// folder) out of the tree into text.
+    void take(const mfpif_Halvet_R1::IElementPtr& root, const Decoder& decode);
+    /// The book's XML text: the tree, with the lists' text in place of their children.
+    std::string write(const mfpif_Halvet_R1::IElementPtr& root) const;
+    /// The list held for a list element, or null.
+    TextList* list(const mfpif_Halvet_R1::INodePtr& element);
+    /// The lists of a folder element, in order.
+    std::vector<TextList*> folderLists(const mfpif_Halvet_R1::INodePtr& folder);
+    /// Every folder's lists, in book order.
+    std::vector<TextList*> allFolderLists(const mfpif_Halvet_R1::IElementPtr& root);
+    /// Forgets the list of an element that left the book.
+    void forget(const mfpif_Halvet_R1::INodePtr& element);
+
+    /// The profile chunk of a record (the first with that id), or null.
+    Chunk* profile(int32_t id);
+    /// Every profile chunk, in book order.
+    std::vector<Chunk*> profiles();
+    /// The profile list new profiles are appended to, or null.
+    TextList* profileList();
+    /// Call after chunks were added or dropped.
+    void changed() { indexed_ = false; }
+
+    /// Metadata of an entry the store made itself: id, and its kind name ("fax", "ifax", "group").
+    static void describeEntry(Chunk& chunk, int32_t id, const char* kind);
+    /// Drops the entries whose id text names one of ids exactly; the number dropped.
+    template <typename Ids>
+    static size_t dropEntries(const std::vector<TextList*>& lists, const Ids& ids)
+    {
+        size_t dropped = 0;
+        for (TextList* list : lists)
+            for (Chunk& c : list->chunks)
+                if (c.hasElement() && c.exactId != 0 && ids.count(c.exactId)) {
+                    c.dropElement();
+                    ++dropped;
+                }
+        return dropped;
+    }
+    /// Metadata of an entry element (record) and of a profile element.
+    static void describeEntry(Chunk& chunk, const mfpif_Halvet_R1::INodePtr& entry, const Decoder& decode);
+    static void describeProfile(Chunk& chunk, const mfpif_Halvet_R1::INodePtr& profile);
+
+private:
+    void index();
+    std::unordered_map<mfpif_Halvet_R1::INode*, TextList> lists_;
+    std::vector<TextList*> profileLists_; // in book order
+    struct Where {
+        TextList* list;
+        uint32_t chunk;
+    };
+    std::unordered_map<int32_t, Where> index_;
+    bool indexed_ = false;
+};
+
+} // namespace phonebook
