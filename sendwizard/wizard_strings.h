@@ -12,6 +12,7 @@ enum : uint32_t {
     IDS_UNKNOWN_ERROR = 2004,    ///< the work file is not an image
     IDS_UNKNOWN_JOB = 3000,      ///< "UNKNOWN": the document name of a job without a name
     IDS_INVALID_PRINTER = 3115,  ///< the user-defined printer cannot be used
+    IDS_HELP_MISSING = 3200,     ///< the help file cannot be opened
     IDI_MAINFRAME = 128,         ///< the sheet's icon
     IDB_WATERMARK = 130,
     IDB_HEADER = 131,
