@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 
 namespace {
 
@@ -42,10 +41,3 @@ TEST(Screenshots, EveryPageOfTheSheet)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

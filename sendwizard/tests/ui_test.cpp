@@ -226,10 +226,3 @@ TEST(WizardTexts, EveryTextAndPictureTheWizardUsesIsThere)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
