@@ -49,7 +49,7 @@ std::string CFaxDocument::NewTempFile(int bStore)
 {
     const auto folder = platform::knownFolder(platform::KnownFolder::Temp);
     std::string name;
-    if (folder)
+    if (folder && platform::createDirectories(*folder))
         if (auto path = platform::createTempFile(*folder, "FAX"))
             name = std::move(*path);
     if (bStore == 1)
