@@ -100,6 +100,19 @@ extern "C" int IKGetImageType(IKIMAGEINFO* info, IKHANDLE image, IKIMAGEINFO* co
     return guardedExport(0, [&] { return imageType(info, image, copy); });
 }
 
+extern "C" size_t IKGetImageBits(IKHANDLE image, void* buffer, size_t size)
+{
+    return guardedExport(size_t{0}, [&] {
+        const auto page = images().find(image);
+        if (!page)
+            return size_t{0};
+        const size_t bytes = page->pixels.size();
+        if (buffer && size >= bytes)
+            std::memcpy(buffer, page->pixels.data(), bytes);
+        return bytes;
+    });
+}
+
 extern "C" IKHANDLE IKCreateImage(int32_t width, int32_t height, int32_t bitsPerPixel, int32_t red, int32_t green,
                                   int32_t blue, int32_t, const char*, const char*, const char*)
 {

@@ -144,6 +144,14 @@ IK_EXPORT int IKGetImageType(IKIMAGEINFO* info, IKHANDLE image, IKIMAGEINFO* cop
 
 typedef int (*IKGetImageTypeFn)(IKIMAGEINFO*, IKHANDLE, IKIMAGEINFO*);
 
+/* The pixels of a loaded image, row after row from the top, each row bytesPerLine bytes (bilevel:
+ * one bit a pixel, the leftmost in the highest bit, 1 = black; RGB: red, green, blue bytes). Returns
+ * the number of bytes the image holds and copies them when size is at least that; 0 for a dead
+ * handle. */
+IK_EXPORT size_t IKGetImageBits(IKHANDLE image, void* buffer, size_t size);
+
+typedef size_t (*IKGetImageBitsFn)(IKHANDLE, void*, size_t);
+
 /* ---- drawing (the drawing library) ---- */
 
 /* A rectangle in pixels of an image: [left, right) x [top, bottom). For IKLine the two end points

@@ -41,6 +41,7 @@ void BindImageKit()
         case 0:
             Bind(*library, g_table.pfnGetImageType, "IKGetImageType");
             Bind(*library, g_table.pfnFreeMemory, "IKFreeMemory");
+            Bind(*library, g_table.pfnGetImageBits, "IKGetImageBits");
             break;
         case 1:
             Bind(*library, g_table.pfnFileType, "IKFileType");

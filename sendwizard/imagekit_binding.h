@@ -11,6 +11,7 @@
 struct CImageKitTable {
     IKGetImageTypeFn pfnGetImageType = nullptr; ///< IK6COM.DLL
     IKFreeMemoryFn pfnFreeMemory = nullptr;     ///< IK6COM.DLL
+    IKGetImageBitsFn pfnGetImageBits = nullptr; ///< IK6COM.DLL (the page display)
     IKFileTypeFn pfnFileType = nullptr;         ///< IK6FILE.DLL
     IKTiffFileLoadFn pfnTiffFileLoad = nullptr; ///< IK6FILE.DLL
     IKTiffFileSaveFn pfnTiffFileSave = nullptr; ///< IK6FILE.DLL

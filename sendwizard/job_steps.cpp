@@ -7,6 +7,7 @@
 #include "sendwizard/imagekit_binding.h"
 #include "sendwizard/wizard_strings.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -191,7 +192,9 @@ int CPSMainuiLogic::StampHeader(uintptr_t image, const CJobSummary& summary, con
 
     IKFONT attributes{};
     attributes.charSet = font.lfCharSet;
-    std::strncpy(attributes.faceName, font.lfFaceName, sizeof attributes.faceName - 1);
+    // The face name ends at its NUL or at the end of its field, whichever comes first.
+    const size_t faceLength = ::strnlen(font.lfFaceName, sizeof font.lfFaceName);
+    std::memcpy(attributes.faceName, font.lfFaceName, std::min(faceLength, sizeof attributes.faceName - 1));
     const int points = cell * 72 / kHeaderScreenDpi;
     attributes.pointSize = static_cast<int16_t>(halfHeight ? 2 * points : points);
     attributes.bold = font.lfWeight >= 700 ? 1 : 0;

@@ -164,6 +164,11 @@ TEST_F(TiffFile, HandlesAreChecked)
     EXPECT_EQ(std::memcmp(&info, &copy, sizeof info), 0);
     EXPECT_EQ(IKGetImageType(&info, image + 1000, nullptr), 0);
     EXPECT_EQ(IKGetImageType(nullptr, image, nullptr), 0);
+    std::vector<uint8_t> pixels(IKGetImageBits(image, nullptr, 0));
+    ASSERT_EQ(pixels.size(), 8u * 8u); // 64 pixels a row: 8 bytes
+    EXPECT_EQ(IKGetImageBits(image, pixels.data(), pixels.size()), pixels.size());
+    EXPECT_EQ(pixels[7 * 8] & 0x80, 0x80); // the pattern's left edge is black
+    EXPECT_EQ(IKGetImageBits(image + 1000, pixels.data(), pixels.size()), 0u);
     EXPECT_EQ(save(path("out.tif"), image + 1000, IK_COMPRESSION_G4), 0);
     EXPECT_EQ(IKFreeMemory(0), 0);
     EXPECT_EQ(IKFreeMemory(image + 1000), 0);

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <map>
+#include <thread>
 
 using platform::com::Bstr;
 
@@ -241,6 +242,19 @@ TEST_F(WizardSteps, RegistrationSequencesWithBroadcastOnAndOff)
                                "RegisterQeltaHeader(1)", "RegisterJobTarget(0,Bob,555-0101,,,0,)", "FlushJob"}));
     EXPECT_EQ(sheet.RegisterDocumentJob(2), 0);
     EXPECT_EQ(sheet.FlushDocumentJob(-1), 0);
+}
+
+TEST_F(WizardSteps, ComponentsMadeOnOneWorkerServeTheNext)
+{
+    MakeSheet(1, 200, 200);
+    AddDocument({kFax});
+    sheet.SetJobSummary(std::make_unique<CJobSummary>(Summary("Q3")));
+    int created = 0, registered = 0;
+    std::thread([&] { created = sheet.CreateJobTool(); }).join();
+    std::thread([&] { registered = sheet.RegisterDocumentJob(0) && sheet.FlushDocumentJob(0); }).join();
+    EXPECT_EQ(created, 1);
+    EXPECT_EQ(registered, 1);
+    EXPECT_EQ(g_job.calls.back(), "FlushJob");
 }
 
 TEST_F(WizardSteps, EachFailingRegistrationLeavesItsTextAloneInTheJobFolder)

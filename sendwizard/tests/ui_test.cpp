@@ -10,6 +10,9 @@
 #include "platform/tests/support/recording_spooler.h"
 #include "platform/tests/support/test_support.h"
 #include "sendwizard/app/main_sheet.h"
+#include "sendwizard/app/page_display.h"
+#include "sendwizard/imagekit_binding.h"
+#include "sendwizard/page_view.h"
 #include "sendwizard/wizard_strings.h"
 
 #include <QApplication>
@@ -226,3 +229,39 @@ TEST(WizardTexts, EveryTextAndPictureTheWizardUsesIsThere)
 
 } // namespace
 
+
+namespace {
+
+TEST(PageDisplay, LoadsAPageAndZoomsByMode)
+{
+    qelta::test::ScopedStateRoot root;
+    BindImageKit();
+    const std::string file = root.path() + "/pages.tif";
+    imaging_test::writeBilevel(file, {imaging_test::Bits(40, 20), imaging_test::Bits::pattern(200, 400)},
+                               {COMPRESSION_CCITTFAX4, 200, 200});
+    CIkFile loader;
+    loader.SetFileName(file);
+    loader.SetPageIndex(1);
+    EXPECT_FALSE(loader.FileAction(3));
+    ASSERT_TRUE(loader.FileAction(kFileActionRead));
+    CIkDisp display;
+    display.resize(100, 100);
+    display.SetImageHandle(loader.GetImageHandle());
+    ASSERT_EQ(display.Image().size(), QSize(200, 400));
+    EXPECT_EQ(display.Image().pixelIndex(0, 0), 1); // the pattern's frame is black
+    ASSERT_TRUE(display.DisplayAction(kDisplayFitWidth));
+    EXPECT_DOUBLE_EQ(display.GetZoom(), 0.5);
+    ASSERT_TRUE(display.DisplayAction(kDisplayWholePage));
+    EXPECT_DOUBLE_EQ(display.GetZoom(), 0.25);
+    display.SetZoom(1.5);
+    ASSERT_TRUE(display.DisplayAction(kDisplayZoomFactor));
+    EXPECT_DOUBLE_EQ(display.GetZoom(), 1.5);
+    EXPECT_FALSE(display.DisplayAction(4));
+    display.SetImageHandle(0);
+    EXPECT_TRUE(display.Image().isNull());
+    loader.SetPageIndex(2);
+    EXPECT_FALSE(loader.FileAction(kFileActionRead));
+    UnbindImageKit();
+}
+
+} // namespace
