@@ -74,7 +74,44 @@ IKHANDLE convert(IKHANDLE image, int32_t bits, int32_t level)
     return addImage(kind == PixelKind::Bilevel ? threshold(*page, static_cast<unsigned>(level)) : expandToRgb(*page));
 }
 
+int imageType(IKIMAGEINFO* info, IKHANDLE image, IKIMAGEINFO* copy)
+{
+    const auto page = info ? images().find(image) : nullptr;
+    if (!page)
+        return 0;
+    IKIMAGEINFO facts{};
+    facts.size = sizeof(IKIMAGEINFO);
+    facts.bitsPerPixel = page->kind == PixelKind::Bilevel ? 1 : 24;
+    facts.xResolution = static_cast<int32_t>(page->xDpi + 0.5);
+    facts.yResolution = static_cast<int32_t>(page->yDpi + 0.5);
+    facts.width = static_cast<int32_t>(page->width);
+    facts.height = static_cast<int32_t>(page->height);
+    facts.bytesPerLine = static_cast<int32_t>(page->stride());
+    *info = facts;
+    if (copy)
+        *copy = facts;
+    return 1;
+}
+
 } // namespace
+
+extern "C" int IKGetImageType(IKIMAGEINFO* info, IKHANDLE image, IKIMAGEINFO* copy)
+{
+    return guardedExport(0, [&] { return imageType(info, image, copy); });
+}
+
+extern "C" size_t IKGetImageBits(IKHANDLE image, void* buffer, size_t size)
+{
+    return guardedExport(size_t{0}, [&] {
+        const auto page = images().find(image);
+        if (!page)
+            return size_t{0};
+        const size_t bytes = page->pixels.size();
+        if (buffer && size >= bytes)
+            std::memcpy(buffer, page->pixels.data(), bytes);
+        return bytes;
+    });
+}
 
 extern "C" IKHANDLE IKCreateImage(int32_t width, int32_t height, int32_t bitsPerPixel, int32_t red, int32_t green,
                                   int32_t blue, int32_t, const char*, const char*, const char*)

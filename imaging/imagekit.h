@@ -126,6 +126,32 @@ typedef IKHANDLE (*IKCreateImageFn)(int32_t, int32_t, int32_t, int32_t, int32_t,
 typedef int (*IKSetDpiFn)(IKHANDLE, int32_t, int32_t);
 typedef IKHANDLE (*IKConvertColorFn)(IKHANDLE, int32_t, int32_t, int32_t, int32_t, int32_t);
 
+/* What IKGetImageType tells about an image in memory; 48 bytes. */
+typedef struct IKIMAGEINFO {
+    int32_t size;         /* sizeof(IKIMAGEINFO), set by the library */
+    int32_t bitsPerPixel; /* 1 (bilevel) or 24 (RGB) */
+    int32_t xResolution;  /* dots per inch, 0 when the image has none */
+    int32_t yResolution;
+    int32_t width;        /* pixels */
+    int32_t height;
+    int32_t bytesPerLine;
+    int32_t reserved[5];
+} IKIMAGEINFO;
+
+/* Fills *info (and *copy, when not null) with the facts of a loaded image. Returns 1, or 0 (the
+ * records untouched) for a dead handle or a null info. */
+IK_EXPORT int IKGetImageType(IKIMAGEINFO* info, IKHANDLE image, IKIMAGEINFO* copy);
+
+typedef int (*IKGetImageTypeFn)(IKIMAGEINFO*, IKHANDLE, IKIMAGEINFO*);
+
+/* The pixels of a loaded image, row after row from the top, each row bytesPerLine bytes (bilevel:
+ * one bit a pixel, the leftmost in the highest bit, 1 = black; RGB: red, green, blue bytes). Returns
+ * the number of bytes the image holds and copies them when size is at least that; 0 for a dead
+ * handle. */
+IK_EXPORT size_t IKGetImageBits(IKHANDLE image, void* buffer, size_t size);
+
+typedef size_t (*IKGetImageBitsFn)(IKHANDLE, void*, size_t);
+
 /* ---- drawing (the drawing library) ---- */
 
 /* A rectangle in pixels of an image: [left, right) x [top, bottom). For IKLine the two end points
@@ -237,6 +263,7 @@ static_assert(sizeof(IKFONT) == 60 && offsetof(IKFONT, faceName) == 2 && offseto
                   && offsetof(IKFONT, bold) == 36 && offsetof(IKFONT, one40) == 40 && offsetof(IKFONT, one48) == 48,
               "IKFONT layout");
 static_assert(sizeof(IKDRAWINFO) == 32, "IKDRAWINFO is 32 bytes");
+static_assert(sizeof(IKIMAGEINFO) == 48 && offsetof(IKIMAGEINFO, width) == 16, "IKIMAGEINFO layout");
 #endif
 
 #ifdef __cplusplus

@@ -36,6 +36,10 @@ public:
     virtual std::unique_ptr<PrinterHandle> openPrinter(std::string_view printerName) = 0;
     /// The device URI of a printer (for example "socket://192.0.2.7:9100"), when it has one.
     virtual std::optional<std::string> deviceUri(std::string_view printerName) = 0;
+    /// True when the spooler knows a printer of that name (nothing is opened).
+    virtual bool hasPrinter(std::string_view printerName) = 0;
+    /// The printer's make and model (the driver it prints with), when it has one.
+    virtual std::optional<std::string> makeAndModel(std::string_view printerName) = 0;
 };
 
 /// The spooler in use: CUPS unless another was installed.

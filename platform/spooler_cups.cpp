@@ -129,21 +129,49 @@ public:
 
     std::optional<std::string> deviceUri(std::string_view printerName) override
     {
+        return destinationOption(printerName, "device-uri");
+    }
+
+    bool hasPrinter(std::string_view printerName) override
+    {
+        bool known = false;
+        withDestination(printerName, [&](cups_dest_t*) { known = true; });
+        return known;
+    }
+
+    std::optional<std::string> makeAndModel(std::string_view printerName) override
+    {
+        return destinationOption(printerName, "printer-make-and-model");
+    }
+
+private:
+    // Runs use on the named destination, when the server knows it.
+    template <typename Use>
+    static void withDestination(std::string_view printerName, Use&& use)
+    {
         if (printerName.empty())
-            return std::nullopt;
+            return;
         http_t* http = connectToServer();
         if (!http)
-            return std::nullopt;
+            return;
         const std::string name(printerName);
-        std::optional<std::string> uri;
         if (cups_dest_t* dest = cupsGetNamedDest(http, name.c_str(), nullptr)) {
-            const char* value = cupsGetOption("device-uri", dest->num_options, dest->options);
-            if (value && *value)
-                uri = value;
+            use(dest);
             cupsFreeDests(1, dest);
         }
         httpClose(http);
-        return uri;
+    }
+
+    // A non-empty option of the named destination.
+    static std::optional<std::string> destinationOption(std::string_view printerName, const char* option)
+    {
+        std::optional<std::string> result;
+        withDestination(printerName, [&](cups_dest_t* dest) {
+            const char* value = cupsGetOption(option, dest->num_options, dest->options);
+            if (value && *value)
+                result = value;
+        });
+        return result;
     }
 };
 

@@ -5,6 +5,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <ctime>
+#include <locale.h>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -100,5 +102,35 @@ uint32_t processCodePage()
 }
 
 void setProcessCodePage(uint32_t codePage) { codePageOverride.store(codePage); }
+
+namespace {
+
+// Formats a local time with strftime in the user's time locale; the process locale is not touched.
+std::string formatWithUserLocale(const LocalTime& time, const char* format)
+{
+    std::tm tm{};
+    tm.tm_year = time.year - 1900;
+    tm.tm_mon = time.month - 1;
+    tm.tm_mday = time.day;
+    tm.tm_wday = time.dayOfWeek;
+    tm.tm_hour = time.hour;
+    tm.tm_min = time.minute;
+    tm.tm_sec = time.second;
+    tm.tm_isdst = -1;
+    locale_t locale = ::newlocale(LC_TIME_MASK, "", static_cast<locale_t>(0));
+    if (!locale)
+        locale = ::newlocale(LC_TIME_MASK, "C", static_cast<locale_t>(0));
+    char buffer[128] = {};
+    const size_t length = locale ? ::strftime_l(buffer, sizeof buffer, format, &tm, locale) : 0;
+    if (locale)
+        ::freelocale(locale);
+    return std::string(buffer, length);
+}
+
+} // namespace
+
+std::string formatLocalDate(const LocalTime& time) { return formatWithUserLocale(time, "%x"); }
+
+std::string formatLocalTime(const LocalTime& time) { return formatWithUserLocale(time, "%X"); }
 
 } // namespace platform

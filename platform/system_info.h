@@ -25,6 +25,13 @@ LocalTime localTime();
 /// The local time of a given instant.
 LocalTime localTimeOf(std::time_t t);
 
+/// The date of a local time in the short form of the user's locale (LC_ALL, LC_TIME, LANG;
+/// "12/31/26" in the "C" locale).
+std::string formatLocalDate(const LocalTime& time);
+
+/// The time of day of a local time in the form of the user's locale ("23:59:58" in the "C" locale).
+std::string formatLocalTime(const LocalTime& time);
+
 /// The standard-time bias of the local time zone in minutes: UTC = local time + bias.
 /// Daylight saving never enters it, so every program that builds a value from it agrees.
 int32_t timeZoneStandardBiasMinutes();

@@ -3,9 +3,10 @@
 //   qelta-rescomp OUTPUT.cpp MODULE_CODE LANGUAGE STRINGS_FILE [icon|bitmap|sound ID FILE]...
 //
 // The strings file holds one string a line: its decimal id, blanks, then the text, in UTF-8, where
-// "\n" is a line feed, "\t" a tab and "\\" a backslash; blank lines and lines starting with '#' are
-// skipped. LANGUAGE "ENU" makes the program's own tables, registered when the program starts; any
-// other language a module exporting QeltaResourceModuleData.
+// "\n" is a line feed, "\t" a tab, "\s" a space (for texts that begin with one) and "\\" a
+// backslash; blank lines and lines starting with '#' are skipped. LANGUAGE "ENU" makes the
+// program's own tables, registered when the program starts; any other language a module exporting
+// QeltaResourceModuleData.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -69,6 +70,7 @@ std::string unescape(const std::string& text, const std::string& where)
         switch (text[i]) {
         case 'n': out += '\n'; break;
         case 't': out += '\t'; break;
+        case 's': out += ' '; break; // a space that the gap after the id would swallow
         case '\\': out += '\\'; break;
         default: fail(where + ": unknown escape \\" + std::string(1, text[i]));
         }

@@ -2,6 +2,7 @@
 #include "imaging/tests/tiff_pages_support.h"
 
 #include <csignal>
+#include <cstring>
 #include <sys/resource.h>
 
 using namespace imaging_test;
@@ -154,6 +155,20 @@ TEST_F(TiffFile, HandlesAreChecked)
     writeBilevel(path("src.tif"), {Bits::pattern(64, 8)});
     const IKHANDLE image = IKTiffFileLoad(path("src.tif").c_str(), 0, 0, nullptr, nullptr, nullptr);
     ASSERT_NE(image, 0u);
+    IKIMAGEINFO info{}, copy{};
+    ASSERT_EQ(IKGetImageType(&info, image, &copy), 1);
+    EXPECT_EQ(info.width, 64);
+    EXPECT_EQ(info.height, 8);
+    EXPECT_EQ(info.bitsPerPixel, 1);
+    EXPECT_EQ(info.xResolution, 200);
+    EXPECT_EQ(std::memcmp(&info, &copy, sizeof info), 0);
+    EXPECT_EQ(IKGetImageType(&info, image + 1000, nullptr), 0);
+    EXPECT_EQ(IKGetImageType(nullptr, image, nullptr), 0);
+    std::vector<uint8_t> pixels(IKGetImageBits(image, nullptr, 0));
+    ASSERT_EQ(pixels.size(), 8u * 8u); // 64 pixels a row: 8 bytes
+    EXPECT_EQ(IKGetImageBits(image, pixels.data(), pixels.size()), pixels.size());
+    EXPECT_EQ(pixels[7 * 8] & 0x80, 0x80); // the pattern's left edge is black
+    EXPECT_EQ(IKGetImageBits(image + 1000, pixels.data(), pixels.size()), 0u);
     EXPECT_EQ(save(path("out.tif"), image + 1000, IK_COMPRESSION_G4), 0);
     EXPECT_EQ(IKFreeMemory(0), 0);
     EXPECT_EQ(IKFreeMemory(image + 1000), 0);

@@ -185,4 +185,28 @@ std::optional<std::string> RecordingSpooler::deviceUri(std::string_view printerN
     return std::nullopt;
 }
 
+void RecordingSpooler::setMakeAndModel(std::string_view name, std::string makeAndModel)
+{
+    std::lock_guard lock(mutex_);
+    std::erase_if(models_, [&](const auto& m) { return m.first == name; });
+    models_.emplace_back(std::string(name), std::move(makeAndModel));
+}
+
+bool RecordingSpooler::hasPrinter(std::string_view printerName)
+{
+    std::lock_guard lock(mutex_);
+    return std::any_of(printers_.begin(), printers_.end(), [&](const auto& p) { return p.first == printerName; });
+}
+
+std::optional<std::string> RecordingSpooler::makeAndModel(std::string_view printerName)
+{
+    std::lock_guard lock(mutex_);
+    if (!std::any_of(printers_.begin(), printers_.end(), [&](const auto& p) { return p.first == printerName; }))
+        return std::nullopt;
+    for (const auto& [name, model] : models_)
+        if (name == printerName && !model.empty())
+            return model;
+    return std::nullopt;
+}
+
 } // namespace platform

@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -29,6 +30,8 @@ public:
 
     /// Makes a printer known (with an optional device URI).
     void addPrinter(std::string name, std::string deviceUri = {});
+    /// Gives a known printer a make and model.
+    void setMakeAndModel(std::string_view name, std::string makeAndModel);
     /// The occurrence-th call (1 = the next) of step fails; counts start now.
     void failAt(Step step, int occurrence = 1);
     /// Each write takes at most maxBytes bytes (0: no limit).
@@ -41,12 +44,15 @@ public:
 
     std::unique_ptr<PrinterHandle> openPrinter(std::string_view printerName) override;
     std::optional<std::string> deviceUri(std::string_view printerName) override;
+    bool hasPrinter(std::string_view printerName) override;
+    std::optional<std::string> makeAndModel(std::string_view printerName) override;
 
 private:
     class Handle;
     bool shouldFail(Step step); // with mutex_ held
     mutable std::mutex mutex_;
-    std::vector<std::pair<std::string, std::string>> printers_;
+    std::vector<std::pair<std::string, std::string>> printers_; ///< name, device URI
+    std::vector<std::pair<std::string, std::string>> models_;   ///< name, make and model
     std::vector<Document> documents_;
     std::vector<std::string> calls_;
     std::vector<std::pair<Step, int>> failures_;

@@ -1,0 +1,25 @@
+// The one way a program's logic asks the user something: message boxes (and later file choices and
+// nested dialogs). Programs pass the Qt implementation; tests pass a scripted one.
+#pragma once
+
+#include <string>
+
+/// Message box buttons, icons and answers, with their classic values.
+enum : unsigned {
+    MB_OK = 0x0,
+    MB_OKCANCEL = 0x1,
+    MB_YESNO = 0x4,
+    MB_ICONERROR = 0x10,
+    MB_ICONQUESTION = 0x20,
+    MB_ICONWARNING = 0x30,
+    MB_ICONEXCLAMATION = 0x30,
+    MB_ICONINFORMATION = 0x40,
+};
+enum : int { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
+
+class IPrompter {
+public:
+    virtual ~IPrompter() = default;
+    /// Shows a message box; the id of the button pressed (IDOK, IDYES, IDNO, IDCANCEL).
+    virtual int MessageBox(const std::string& strText, const std::string& strCaption, unsigned nFlags) = 0;
+};

@@ -1,0 +1,162 @@
+#include "sendwizard/app/main_sheet.h"
+
+#include "common/prompter.h"
+#include "common/resource_locale.h"
+#include "platform/endpoint.h"
+#include "sendwizard/printer_info.h"
+#include "sendwizard/wizard_strings.h"
+
+#include <QDesktopServices>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QSocketNotifier>
+#include <QUrl>
+
+namespace {
+
+QString Q(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+QString ControlName(int nId) { return QStringLiteral("id%1").arg(nId); }
+
+bool OpenWithDesktop(const std::string& address)
+{
+    const size_t hash = address.rfind('#');
+    QUrl url = QUrl::fromLocalFile(Q(address.substr(0, hash)));
+    if (hash != std::string::npos)
+        url.setFragment(Q(address.substr(hash + 1)));
+    return QDesktopServices::openUrl(url);
+}
+
+// The pages in the order the sheet shows them: dialog id, title and subtitle texts.
+struct PageText {
+    int nDialogId;
+    uint32_t nTitle, nSubtitle;
+};
+constexpr PageText kPages[] = {
+    {IDD_SELECT_DESTINATION, 301, 302},
+    {IDD_SELECT_COVER, 401, 402},
+    {IDD_SET_PARAMS, 601, 602},
+    {IDD_PREVIEW, 501, 502},
+    {IDD_READY_TO_SEND, 700, 0},
+};
+
+} // namespace
+
+QPixmap LoadWizardPicture(uint32_t nKind, uint32_t nId)
+{
+    QPixmap pixmap;
+    const auto data = LoadResourceData(nKind, nId);
+    if (!data.empty())
+        pixmap.loadFromData(data.data(), static_cast<uint>(data.size()));
+    return pixmap;
+}
+
+CWizardPage::CWizardPage(CPSMainuiLogic& sheet, int nDialogId, uint32_t nTitleId, uint32_t nSubtitleId)
+    : m_Sheet(sheet), m_nDialogId(nDialogId)
+{
+    setObjectName(ControlName(nDialogId));
+    setTitle(Q(WizardString(nTitleId)));
+    if (nSubtitleId)
+        setSubTitle(Q(WizardString(nSubtitleId)));
+}
+
+CPSMainui::CPSMainui(CPSMainuiLogic& sheet, IPrompter& prompter, HelpOpener opener, QWidget* parent)
+    : QWizard(parent), m_Sheet(sheet), m_Prompter(prompter), m_Opener(opener ? std::move(opener) : OpenWithDesktop)
+{
+    setWindowTitle(Q(WizardString(IDS_CAPTION)));
+    setWizardStyle(QWizard::ModernStyle);
+    setOption(QWizard::HaveHelpButton, true);
+    setPixmap(QWizard::WatermarkPixmap, LoadWizardPicture(QELTA_RESOURCE_BITMAP, IDB_WATERMARK));
+    setPixmap(QWizard::LogoPixmap, LoadWizardPicture(QELTA_RESOURCE_BITMAP, IDB_HEADER));
+    setWindowIcon(QIcon(LoadWizardPicture(QELTA_RESOURCE_ICON, IDI_MAINFRAME)));
+    // The pages follow one another in the sheet's order, not in the order of their ids.
+    CWizardPage* previous = nullptr;
+    for (const PageText& page : kPages) {
+        auto* added = new CWizardPage(sheet, page.nDialogId, page.nTitle, page.nSubtitle);
+        setPage(page.nDialogId, added);
+        if (previous)
+            previous->SetNextId(page.nDialogId);
+        previous = added;
+    }
+    setStartId(kPages[0].nDialogId);
+    connect(this, &QWizard::currentIdChanged, this, [this](int id) {
+        if (CWizardPage* page = PageOf(id))
+            page->OnSetActive();
+    });
+    connect(this, &QWizard::helpRequested, this, &CPSMainui::ShowHelp);
+}
+
+CWizardPage* CPSMainui::PageOf(int nDialogId) const { return qobject_cast<CWizardPage*>(page(nDialogId)); }
+
+void CPSMainui::OnHostMessage(uint32_t nMessage, uint32_t wParam, int32_t lParam)
+{
+    if (nMessage != MID_CoverSheetSaved || !m_Sheet.OnCoverSheetSaved(wParam, lParam))
+        return;
+    if (currentId() == IDD_SELECT_COVER)
+        PageOf(IDD_SELECT_COVER)->OnCoverSheetSaved(wParam);
+}
+
+void CPSMainui::ShowHelp()
+{
+    const uint32_t topic = HelpTopicFor(0x20000 + static_cast<uint32_t>(currentId()));
+    const std::string address = HelpAddressFor(topic);
+    if (address.empty() || !m_Opener(address))
+        m_Prompter.MessageBox(WizardString(IDS_HELP_MISSING), WizardString(IDS_CAPTION), MB_ICONWARNING);
+}
+
+void CPSMainui::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_F1) {
+        ShowHelp();
+        return;
+    }
+    QWizard::keyPressEvent(event);
+}
+
+CWizardHostWnd::CWizardHostWnd(platform::Endpoint& endpoint, CPSMainui& sheet)
+    : QObject(&sheet), m_Endpoint(endpoint), m_Sheet(sheet),
+      m_pNotifier(new QSocketNotifier(endpoint.descriptor(), QSocketNotifier::Read, this))
+{
+    connect(m_pNotifier, &QSocketNotifier::activated, this, &CWizardHostWnd::Drain);
+}
+
+void CWizardHostWnd::Drain()
+{
+    platform::PostedMessage message;
+    while (m_Endpoint.receive(message, 0))
+        m_Sheet.OnHostMessage(message.message, message.wParam, message.lParam);
+}
+
+int CQtSheetRunner::Run(CPSMainuiLogic& sheet, platform::Endpoint* host)
+{
+    CPSMainui wizard(sheet, m_Prompter);
+    if (host)
+        new CWizardHostWnd(*host, wizard);
+    return wizard.exec();
+}
+
+int CQtPrompter::MessageBox(const std::string& strText, const std::string& strCaption, unsigned nFlags)
+{
+    QMessageBox box;
+    box.setWindowTitle(Q(strCaption));
+    box.setText(Q(strText));
+    switch (nFlags & 0xF0) {
+    case MB_ICONERROR: box.setIcon(QMessageBox::Critical); break;
+    case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
+    case MB_ICONWARNING: box.setIcon(QMessageBox::Warning); break;
+    case MB_ICONINFORMATION: box.setIcon(QMessageBox::Information); break;
+    default: break;
+    }
+    switch (nFlags & 0x0F) {
+    case MB_OKCANCEL: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+    case MB_YESNO: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    default: box.setStandardButtons(QMessageBox::Ok); break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Cancel: return IDCANCEL;
+    case QMessageBox::Yes: return IDYES;
+    case QMessageBox::No: return IDNO;
+    default: return IDOK;
+    }
+}

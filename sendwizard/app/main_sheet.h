@@ -1,0 +1,97 @@
+// The wizard sheet's widgets: the QWizard with its five pages, the host endpoint that receives the
+// cover sheet editor's notices in the event loop, and help on F1.
+#pragma once
+
+#include "common/prompter.h"
+#include "sendwizard/startup.h"
+
+#include <QObject>
+#include <QWizard>
+#include <QWizardPage>
+
+#include <functional>
+#include <string>
+
+class QSocketNotifier;
+
+/// One page of the sheet; the page issues give each its controls. OnSetActive runs on every
+/// activation, Back included.
+class CWizardPage : public QWizardPage {
+    Q_OBJECT
+public:
+    CWizardPage(CPSMainuiLogic& sheet, int nDialogId, uint32_t nTitleId, uint32_t nSubtitleId);
+    int DialogId() const { return m_nDialogId; }
+    /// The page after this one in the sheet's order (-1 for the last).
+    int nextId() const override { return m_nNextId; }
+    void SetNextId(int nNextId) { m_nNextId = nNextId; }
+    /// Called each time the page becomes the current one.
+    virtual void OnSetActive() { ++m_nActivations; }
+    /// The cover sheet editor saved a sheet (wParam 1 Save As, 2 Save, 3 other).
+    virtual void OnCoverSheetSaved(uint32_t wParam) { m_nLastCoverNotice = wParam; }
+    int Activations() const { return m_nActivations; }
+    uint32_t LastCoverNotice() const { return m_nLastCoverNotice; }
+
+protected:
+    CPSMainuiLogic& m_Sheet;
+
+private:
+    int m_nDialogId;
+    int m_nNextId = -1;
+    int m_nActivations = 0;
+    uint32_t m_nLastCoverNotice = 0;
+};
+
+/// Opens a help address; false when nothing could open it.
+using HelpOpener = std::function<bool(const std::string& address)>;
+
+class CPSMainui : public QWizard {
+    Q_OBJECT
+public:
+    CPSMainui(CPSMainuiLogic& sheet, IPrompter& prompter, HelpOpener opener = {}, QWidget* parent = nullptr);
+    /// The page with a dialog id; null when there is none.
+    CWizardPage* PageOf(int nDialogId) const;
+    /// Takes one message posted to the host endpoint.
+    void OnHostMessage(uint32_t nMessage, uint32_t wParam, int32_t lParam);
+    /// Shows the help of the current page (F1).
+    void ShowHelp();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    CPSMainuiLogic& m_Sheet;
+    IPrompter& m_Prompter;
+    HelpOpener m_Opener;
+};
+
+/// Feeds the posts of the host endpoint to the sheet from the event loop.
+class CWizardHostWnd : public QObject {
+    Q_OBJECT
+public:
+    CWizardHostWnd(platform::Endpoint& endpoint, CPSMainui& sheet);
+
+private:
+    void Drain();
+    platform::Endpoint& m_Endpoint;
+    CPSMainui& m_Sheet;
+    QSocketNotifier* m_pNotifier;
+};
+
+/// Runs the real sheet modally.
+class CQtSheetRunner : public ISheetRunner {
+public:
+    explicit CQtSheetRunner(IPrompter& prompter) : m_Prompter(prompter) {}
+    int Run(CPSMainuiLogic& sheet, platform::Endpoint* host) override;
+
+private:
+    IPrompter& m_Prompter;
+};
+
+/// Message boxes as Qt shows them.
+class CQtPrompter : public IPrompter {
+public:
+    int MessageBox(const std::string& strText, const std::string& strCaption, unsigned nFlags) override;
+};
+
+/// A pixmap of the wizard's resources (bitmaps and icons); null when there is none.
+QPixmap LoadWizardPicture(uint32_t nKind, uint32_t nId);

@@ -1,0 +1,189 @@
+#include "sendwizard/sheet_logic.h"
+
+#include "common/data_folders.h"
+#include "common/prompter.h"
+#include "platform/bstr.h"
+#include "platform/files.h"
+#include "platform/ini.h"
+#include "platform/library.h"
+#include "sendwizard/command_line.h"
+#include "sendwizard/imagekit_binding.h"
+#include "sendwizard/printer_info.h"
+#include "sendwizard/wizard_strings.h"
+
+#include <sys/stat.h>
+
+using platform::com::Bstr;
+
+uint32_t HelpTopicFor(uint32_t nHelpId)
+{
+    switch (nHelpId) {
+    case 0x20000 + IDD_SELECT_DESTINATION: return 131201;
+    case 0x20000 + IDD_SELECT_COVER: return 131202;
+    case 0x20000 + IDD_SET_PARAMS: return 131203;
+    case 0x20000 + IDD_PREVIEW: return 131204;
+    case 0x20000 + IDD_READY_TO_SEND: return 131205;
+    default: return 131200;
+    }
+}
+
+CPSMainuiLogic::CPSMainuiLogic() = default;
+
+CPSMainuiLogic::~CPSMainuiLogic() { DropDocuments(); }
+
+bool CPSMainuiLogic::SetCommandLineValues(const std::string& strFilePath, const std::string& strPaper,
+                                          const std::string& strCompression, const std::string& strPrinter,
+                                          const std::string& strText, IPrompter& prompter)
+{
+    m_strFirstFilePath = m_strFilePath = strFilePath;
+    m_strPaper = strPaper;
+    m_strCompression = strCompression;
+    m_strPrinter = strPrinter;
+    m_strText = strText;
+    IKFILEINFO info{};
+    if (!strFilePath.empty() && ImageKitFileType(strFilePath, info) == 1) {
+        m_nXResolution = info.resolution;
+        m_nYResolution = info.yResolution;
+        m_nPageCount = info.pageCount;
+        return true;
+    }
+    prompter.MessageBox(WizardString(IDS_UNKNOWN_ERROR), WizardString(IDS_CAPTION), MB_ICONWARNING);
+    return false;
+}
+
+void CPSMainuiLogic::ReadTagInfo(const std::string& strFolder)
+{
+    const std::string tagFile = platform::joinPath(strFolder, "DATA.TAG");
+    m_strVersion = platform::readProfileString("TagInfo", "Version", "", tagFile);
+    m_strCompany = platform::readProfileString("TagInfo", "Company", "KOVRA", tagFile);
+    m_strMisc = platform::readProfileString("TagInfo", "Misc", "", tagFile);
+}
+
+void CPSMainuiLogic::ReadPrinterInfo(const std::string& strFolder)
+{
+    m_nModelType = kUnknownModelType;
+    if (::ReadPrinterInfo(m_strPrinter, m_strPortName, m_strDriverName) && !m_strDriverName.empty())
+        m_nModelType = ReadModelTypeFile(platform::joinPath(strFolder, "device.env"), m_strDriverName);
+    if (m_nModelType == kUnknownModelType)
+        m_nModelType = 0;
+}
+
+void CPSMainuiLogic::DeleteWorkFile()
+{
+    if (!m_strFilePath.empty())
+        platform::removeFile(m_strFilePath);
+}
+
+bool CPSMainuiLogic::OnCoverSheetSaved(uint32_t wParam, int32_t lParam)
+{
+    if (lParam != kCoverSheetSavedMark || wParam < 1 || wParam > 3)
+        return false;
+    m_bRelist = true;
+    return true;
+}
+
+int CPSMainuiLogic::GetPaperIndex() const { return ::GetPaperIndex(m_strPaper); }
+
+CFaxDocument* CPSMainuiLogic::GetDocument(int i) const
+{
+    return i >= 0 && i < GetDocumentCount() ? m_Documents[static_cast<size_t>(i)].get() : nullptr;
+}
+
+void CPSMainuiLogic::DropDocuments()
+{
+    if (!m_strPreviewImagePath.empty())
+        platform::removeFile(m_strPreviewImagePath);
+    m_strPreviewImagePath.clear();
+    for (const auto& document : m_Documents)
+        document->DeleteFiles();
+    m_Documents.clear();
+}
+
+std::string CPSMainuiLogic::GetDocumentImagePath(int i) const
+{
+    const CFaxDocument* document = GetDocument(i);
+    return document ? document->m_strImagePath : std::string();
+}
+
+uint32_t CPSMainuiLogic::GetFileSize(const std::string& strPath)
+{
+    struct stat st {};
+    if (strPath.empty() || ::stat(strPath.c_str(), &st) != 0)
+        return 0;
+    return static_cast<uint32_t>(static_cast<unsigned long long>(st.st_size) & 0xFFFFFFFFu);
+}
+
+std::string CPSMainuiLogic::GetJobFolder() const
+{
+    char base[kMaxPathBytes] = {};
+    if (GetDataBaseFolder(base, sizeof base) == 1) {
+        const std::string folder = std::string(base) + "/" + m_strCompany + "/QELTA";
+        if (platform::createDirectories(folder))
+            return folder + "/";
+    }
+    return platform::parentPath(platform::programPath()) + "/";
+}
+
+void CPSMainuiLogic::WriteStepLog(const char* name, const std::string& text) const
+{
+    platform::writeFileAtomic(GetJobFolder() + name, text);
+}
+
+template <typename I>
+bool CPSMainuiLogic::EnsureComponent(platform::com::Ptr<I>& component, const CLSID& clsid)
+{
+    std::lock_guard lock(m_ComponentMutex);
+    if (component)
+        return true;
+    platform::com::initializeThread();
+    return SUCCEEDED(platform::com::createInstance(clsid, CLSCTX_INPROC_SERVER, component)) && component;
+}
+
+int CPSMainuiLogic::CreateJobTool() { return EnsureComponent(m_pJobTool, CLSID_QeltaJobTool) ? 1 : 0; }
+
+int CPSMainuiLogic::ReadPhoneBookRecord(const std::string& strBookPath, int32_t lRecordID, CPhoneBookRecord& record)
+{
+    if (!EnsureComponent(m_pBookTool, CLSID_BookmanagerTool))
+        return 0;
+    IBookmanagerTool& book = *m_pBookTool.get();
+    const Bstr path(strBookPath);
+    if (book.Initiate(path.get()) != S_OK)
+        return 0; // "ERROR - Initiate"
+    int32_t type = -1, parent = 0;
+    Bstr name;
+    if (book.GetRecordInfo(lRecordID, &type, name.out(), &parent) != S_OK)
+        return 0; // "ERROR - GetRecordInfo"
+    auto value = [&](const char* key, std::string& out) {
+        const Bstr keyName(key);
+        Bstr text;
+        if (book.GetRecordValue(lRecordID, keyName.get(), text.out()) != S_OK)
+            return false; // "ERROR - GetRecordValue"
+        out = text.ansi();
+        return true;
+    };
+    CPhoneBookRecord read;
+    read.nKind = type;
+    read.strName = name.ansi();
+    std::string flag;
+    if (type == kDestinationIFax) {
+        if (!value("mailAddress", read.strNumber) || !value("receptionConfirm", flag))
+            return 0;
+        read.bReceptionConfirm = flag == "true" ? 1 : 0;
+    } else if (type == kDestinationFax) {
+        if (!value("faxNumber", read.strNumber) || !value("faxFCode", flag) || !value("faxSubAddress", read.strSubAddress)
+            || !value("faxPassCode", read.strPassCode))
+            return 0;
+        read.bFCode = flag == "true" ? 1 : 0;
+    } else {
+        return 0; // "ERROR - Invalid Record Type"
+    }
+    record = std::move(read);
+    return 1;
+}
+
+int CPSMainuiLogic::LaunchLogBrowserFromWizard()
+{
+    if (!EnsureComponent(m_pLogTool, CLSID_QeltaLogTool))
+        return 0;
+    return m_pLogTool->LaunchLogBrowser(0) == S_OK ? 1 : 0;
+}

@@ -1,0 +1,148 @@
+// The wizard sheet without its widgets: what the command line and the printer give the job, the
+// job's records, the flags the pages share, and the preview and send steps that turn the work file
+// into fax jobs for the job builder.
+#pragma once
+
+#include "cover/imageservice/IQeltaCoverSheetTool.h"
+#include "jobbuilder/IQeltaJobTool.h"
+#include "phonebook/store/IBookmanagerTool.h"
+#include "platform/com.h"
+#include "sendlog/IQeltaLogTool.h"
+#include "sendwizard/job_records.h"
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class IPrompter;
+
+/// The message the cover sheet editor posts after a save, and its mark in lParam.
+inline constexpr uint32_t MID_CoverSheetSaved = 1124;
+inline constexpr int32_t kCoverSheetSavedMark = 1815;
+
+/// The wizard's pages, in the order the sheet shows them, with their dialog ids.
+enum : int {
+    IDD_SELECT_DESTINATION = 107,
+    IDD_SELECT_COVER = 110,
+    IDD_SET_PARAMS = 121,
+    IDD_PREVIEW = 111,
+    IDD_READY_TO_SEND = 108,
+};
+
+/// The help topic of a page's help id (0x20000 + its dialog id); 131200 for anything else.
+uint32_t HelpTopicFor(uint32_t nHelpId);
+
+/// The failure logs of the steps, in the job folder.
+inline constexpr const char* kCreateJobDataLog = "createjobdata1.log";
+inline constexpr const char* kSendJobDataLog = "sendjobdata1.log";
+
+/// The tag text written with every page of a job image.
+inline constexpr const char* kJobImageTags = "Document\rDescription:\rPage:\rSoftware:\rDateTime:\rArtist:\r";
+
+/// Screen pixels per inch used when the header font is turned into points.
+inline constexpr int kHeaderScreenDpi = 96;
+
+/// One phone book record as the destination page takes it.
+struct CPhoneBookRecord {
+    int nKind = 0;
+    std::string strName, strNumber, strSubAddress, strPassCode;
+    int bFCode = 0, bReceptionConfirm = 0;
+};
+
+class CPSMainuiLogic {
+public:
+    CPSMainuiLogic();
+    /// Drops the documents with their files and releases the components.
+    ~CPSMainuiLogic();
+    CPSMainuiLogic(const CPSMainuiLogic&) = delete;
+    CPSMainuiLogic& operator=(const CPSMainuiLogic&) = delete;
+
+    // ---- start-up ----
+
+    /// Stores the command line's values and reads the work file's resolutions and page count.
+    /// False (after STRING 2004) when the imaging library does not know the work file.
+    bool SetCommandLineValues(const std::string& strFilePath, const std::string& strPaper,
+                              const std::string& strCompression, const std::string& strPrinter,
+                              const std::string& strText, IPrompter& prompter);
+    /// Reads "Version", "Company" (default "KOVRA") and "Misc" of DATA.TAG in a folder.
+    void ReadTagInfo(const std::string& strFolder);
+    /// Reads the printer's port and driver and the model type "device.env" in strFolder gives
+    /// for that driver (0 when none).
+    void ReadPrinterInfo(const std::string& strFolder);
+    /// Deletes the work file (when the sheet closes).
+    void DeleteWorkFile();
+
+    // ---- the cover sheet editor's notice ----
+
+    /// Takes a posted 1124: only lParam 1815 with wParam 1 to 3 counts. True when it counted (the
+    /// re-list flag is then set); the caller forwards it to the cover page when that page is active.
+    bool OnCoverSheetSaved(uint32_t wParam, int32_t lParam);
+    bool GetRelistFlag() const { return m_bRelist.load(); }
+    void SetRelistFlag(bool bRelist) { m_bRelist = bRelist; }
+
+    // ---- lists ----
+
+    void AddDestination(const CJobDestination& destination) { m_Destinations.push_back(destination); }
+    void AddDocument(std::unique_ptr<CFaxDocument> document) { m_Documents.push_back(std::move(document)); }
+    int GetDocumentCount() const { return static_cast<int>(m_Documents.size()); }
+    CFaxDocument* GetDocument(int i) const;
+    /// Deletes the preview image and every document's files, then the documents.
+    void DropDocuments();
+    /// Makes summary the current job summary (the old one is dropped).
+    void SetJobSummary(std::unique_ptr<CJobSummary> summary) { m_pJobSummary = std::move(summary); }
+    const CJobSummary* GetJobSummary() const { return m_pJobSummary.get(); }
+
+    // ---- preview and send steps: 1 on success, 0 on failure ----
+
+    int CreateJobTool();
+    int BuildCoverImage(int i);
+    int AppendSourcePages(int i);
+    int StampDocumentPages(int i, int bFirst);
+    int ConvertDocumentImage(int i);
+    int RegisterDocumentJob(int i);
+    int FlushDocumentJob(int i);
+    /// Draws the header line of one page into the top band of image.
+    int StampHeader(uintptr_t image, const CJobSummary& summary, const LOGFONTA& font, int nPage, int nTotal);
+
+    // ---- services for the pages ----
+
+    /// Reads one phone book record; 1, or 0 for a missing book or record, a group or a missing value.
+    int ReadPhoneBookRecord(const std::string& strBookPath, int32_t lRecordID, CPhoneBookRecord& record);
+    int LaunchLogBrowserFromWizard();
+    /// The per-user job folder (data folder / Company / "QELTA" /), else the program's folder.
+    std::string GetJobFolder() const;
+    static std::string MakeFilingTarget(const std::string& strAddress) { return "dfile://" + strAddress + "//"; }
+    std::string GetDocumentImagePath(int i) const;
+    static uint32_t GetFileSize(const std::string& strPath);
+
+    // ---- what the command line, DATA.TAG and the printer gave ----
+
+    std::string m_strCompany = "KOVRA", m_strVersion, m_strMisc;
+    std::string m_strFirstFilePath, m_strFilePath, m_strPaper, m_strCompression, m_strPrinter, m_strText;
+    std::string m_strPortName, m_strDriverName;
+    std::string m_strPreviewImagePath;
+    int m_nModelType = 99;
+    int m_nXResolution = 0, m_nYResolution = 0, m_nPageCount = 0;
+    int GetPaperIndex() const;
+
+    std::vector<CJobDestination> m_Destinations;
+    CJobParameters m_JobParameters;
+    int m_bSkip = 0;
+
+private:
+    /// Writes text alone into the job folder's log file (the last failure only).
+    void WriteStepLog(const char* name, const std::string& text) const;
+    /// The job builder, the sending log and the phone book, created on first use.
+    template <typename I>
+    bool EnsureComponent(platform::com::Ptr<I>& component, const CLSID& clsid);
+
+    std::vector<std::unique_ptr<CFaxDocument>> m_Documents;
+    std::unique_ptr<CJobSummary> m_pJobSummary;
+    std::mutex m_ComponentMutex;
+    platform::com::Ptr<IQeltaJobTool> m_pJobTool;
+    platform::com::Ptr<IQeltaLogTool> m_pLogTool;
+    platform::com::Ptr<IBookmanagerTool> m_pBookTool;
+    std::atomic<bool> m_bRelist{false};
+};

@@ -1,0 +1,69 @@
+#include "sendwizard/startup.h"
+
+#include "common/prompter.h"
+#include "common/registry_helper.h"
+#include "common/resource_locale.h"
+#include "platform/endpoint.h"
+#include "platform/files.h"
+#include "platform/library.h"
+#include "sendwizard/command_line.h"
+#include "sendwizard/imagekit_binding.h"
+#include "sendwizard/printer_info.h"
+#include "sendwizard/wizard_strings.h"
+
+namespace {
+
+bool FileExists(const std::string& path) { return platform::pathExists(path); }
+
+std::string ProgramFolder() { return platform::parentPath(platform::programPath()); }
+
+} // namespace
+
+int RunSendWizard(const std::vector<std::string>& args, IPrompter& prompter, ISheetRunner& runner)
+{
+    // The program's own English texts serve the first message.
+    if (!ImageKitPresent()) {
+        prompter.MessageBox(WizardString(IDS_IMAGEKIT_FAILED), WizardString(IDS_CAPTION), MB_ICONWARNING);
+        return 1;
+    }
+    BindImageKit();
+    struct Unbind {
+        ~Unbind() { UnbindImageKit(); }
+    } unbind;
+
+    CSDLocale locale("", kWizardModuleCode);
+    if (!locale.StartWithLocale(CSDLocale::PickStartLocale()))
+        return 1; // no usable language
+    struct Restore {
+        ~Restore() { SetCurrentResourceLocale(nullptr); }
+    } restore;
+
+    const CWizardCommandLineInfo info = ParseWizardCommandLine(args, FileExists);
+    const std::string printer = ChoosePrinter(info.m_strPrinter, prompter);
+
+    CPSMainuiLogic sheet;
+    if (!sheet.SetCommandLineValues(info.m_strFilePath, info.m_strPaper, info.m_strCompression, printer,
+                                    info.m_strText, prompter))
+        return 1;
+
+    // Another wizard holding the endpoint keeps it; this one runs without.
+    const std::unique_ptr<platform::Endpoint> host = platform::Endpoint::create(kHostClassName, kHostTitle);
+    const std::string folder = ProgramFolder();
+    sheet.ReadTagInfo(folder);
+    sheet.ReadPrinterInfo(folder);
+    runner.Run(sheet, host.get());
+    sheet.DropDocuments();
+    sheet.DeleteWorkFile();
+    return 0;
+}
+
+std::string HelpAddressFor(uint32_t nTopic)
+{
+    std::string folder = CRegistryHelper(HKEY_LOCAL_MACHINE, kProductKeyPrefix).ReadString(kProductSubkey, "TQL Directory", "");
+    if (folder.empty())
+        folder = ProgramFolder();
+    const std::string file = platform::joinPath(platform::nativePath(folder), "Sendwizard2.html");
+    if (!platform::pathExists(file))
+        return {};
+    return file + "#" + std::to_string(nTopic);
+}

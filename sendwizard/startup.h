@@ -1,0 +1,37 @@
+// The send wizard's start-up without widgets: imaging check, language, command line, printer,
+// the work file's facts, the host endpoint, the sheet run and the work file's deletion.
+#pragma once
+
+#include "sendwizard/sheet_logic.h"
+
+#include <string>
+#include <vector>
+
+class IPrompter;
+namespace platform {
+class Endpoint;
+}
+
+/// The class and title of the endpoint other programs post the wizard's notices to.
+inline constexpr const char* kHostClassName = "QELTA-UI2APP_CLASS";
+inline constexpr const char* kHostTitle = "QELTA-UI2APP_MAIN";
+
+/// The program code of the wizard's language modules.
+inline constexpr const char* kWizardModuleCode = "SENDWIZARD2";
+
+/// Runs the wizard sheet over a prepared sheet logic (the program's sheet, or a test's).
+class ISheetRunner {
+public:
+    virtual ~ISheetRunner() = default;
+    /// Shows the sheet modally; host is the endpoint held while it runs (null when another wizard
+    /// holds it). Returns the sheet's result.
+    virtual int Run(CPSMainuiLogic& sheet, platform::Endpoint* host) = 0;
+};
+
+/// The whole start-up. Returns the program's exit code: 0 after the sheet ran (the work file is
+/// then deleted), non-zero when start-up failed before it (the work file is kept).
+int RunSendWizard(const std::vector<std::string>& args, IPrompter& prompter, ISheetRunner& runner);
+
+/// The help file's address for a help topic: the install folder's "Sendwizard2.html" with the
+/// topic as its anchor; empty when the file is not there.
+std::string HelpAddressFor(uint32_t nTopic);

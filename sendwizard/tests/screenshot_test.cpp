@@ -1,0 +1,43 @@
+// Saves a picture of every page of the wizard sheet into the build folder's "screenshots".
+#include "common/prompter.h"
+#include "platform/files.h"
+#include "sendwizard/app/main_sheet.h"
+
+#include <QApplication>
+#include <gtest/gtest.h>
+
+
+namespace {
+
+struct SilentPrompter : IPrompter {
+    int MessageBox(const std::string& text, const std::string&, unsigned) override
+    {
+        ADD_FAILURE() << "unexpected message box: " << text;
+        return IDOK;
+    }
+};
+
+TEST(Screenshots, EveryPageOfTheSheet)
+{
+    QApplication::setEffectEnabled(Qt::UI_AnimateCombo, false);
+    QApplication::setCursorFlashTime(0);
+    const std::string folder = QELTA_SCREENSHOT_DIR;
+    ASSERT_TRUE(platform::createDirectories(folder));
+    CPSMainuiLogic logic;
+    SilentPrompter prompter;
+    CPSMainui wizard(logic, prompter);
+    wizard.resize(640, 480);
+    wizard.show();
+    for (int id = wizard.startId(); id != -1; id = wizard.page(id)->nextId()) {
+        while (wizard.currentId() != id)
+            wizard.next();
+        QCoreApplication::processEvents();
+        const std::string file = folder + "/sendwizard-" + std::to_string(id) + ".png";
+        platform::removeFile(file);
+        EXPECT_TRUE(wizard.grab().save(QString::fromStdString(file))) << file;
+        EXPECT_TRUE(platform::pathExists(file)) << file;
+    }
+}
+
+} // namespace
+

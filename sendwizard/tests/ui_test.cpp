@@ -1,0 +1,267 @@
+// The wizard's start-up and sheet offscreen: the work file's fate, the pages, the host endpoint
+// and help, with message boxes answered by a script.
+#include "common/prompter.h"
+#include "common/resource_module.h"
+#include "common/registry_helper.h"
+#include "imaging/tests/tiff_pages_support.h"
+#include "platform/endpoint.h"
+#include "platform/files.h"
+#include "platform/registry.h"
+#include "platform/tests/support/recording_spooler.h"
+#include "platform/tests/support/test_support.h"
+#include "sendwizard/app/main_sheet.h"
+#include "sendwizard/app/page_display.h"
+#include "sendwizard/imagekit_binding.h"
+#include "sendwizard/page_view.h"
+#include "sendwizard/wizard_strings.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace {
+
+// Message boxes answered in turn; an unexpected one fails the test, and so does an unused answer.
+class ScriptedPrompter : public IPrompter {
+public:
+    ~ScriptedPrompter() override { EXPECT_TRUE(expected.empty()) << "message box not shown: " << expected.front(); }
+    int MessageBox(const std::string& strText, const std::string& strCaption, unsigned nFlags) override
+    {
+        EXPECT_EQ(strCaption, "Qelta Driver");
+        EXPECT_EQ(nFlags, unsigned{MB_ICONWARNING});
+        if (expected.empty()) {
+            ADD_FAILURE() << "unexpected message box: " << strText;
+            return IDOK;
+        }
+        EXPECT_EQ(strText, expected.front());
+        expected.erase(expected.begin());
+        return IDOK;
+    }
+    std::vector<std::string> expected;
+};
+
+// Runs the real sheet without a loop of its own: a check, then Cancel.
+class CancellingRunner : public ISheetRunner {
+public:
+    explicit CancellingRunner(IPrompter& prompter) : m_Prompter(prompter) {}
+    int Run(CPSMainuiLogic& sheet, platform::Endpoint* host) override
+    {
+        ++runs;
+        hadHost = host != nullptr;
+        modelType = sheet.m_nModelType;
+        CPSMainui wizard(sheet, m_Prompter);
+        wizard.show();
+        titles.clear();
+        for (int id = wizard.startId(); id != -1; id = wizard.page(id)->nextId())
+            titles.push_back(wizard.page(id)->objectName().toStdString() + " " + wizard.page(id)->title().toStdString());
+        wizard.reject();
+        return wizard.result();
+    }
+    IPrompter& m_Prompter;
+    int runs = 0, modelType = -1;
+    bool hadHost = false;
+    std::vector<std::string> titles;
+};
+
+class WizardStart : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        spooler = platform::RecordingSpooler::install("Fax");
+        work = root.path() + "/spool/job.tif";
+        ASSERT_TRUE(platform::createDirectories(root.path() + "/spool"));
+        imaging_test::writeBilevel(work, {imaging_test::Bits::pattern(1728, 100)}, {COMPRESSION_CCITTFAX4, 200, 100});
+    }
+    void TearDown() override { platform::setSpooler(nullptr); }
+    qelta::test::ScopedStateRoot root;
+    std::shared_ptr<platform::RecordingSpooler> spooler;
+    std::string work;
+};
+
+TEST_F(WizardStart, ClosingTheSheetDeletesTheWorkFileAndShowsThePagesInOrder)
+{
+    ScriptedPrompter prompter;
+    CancellingRunner runner(prompter);
+    EXPECT_EQ(RunSendWizard({"/SA4", "-PFax", "-DReport: Q3", work}, prompter, runner), 0);
+    EXPECT_EQ(runner.runs, 1);
+    EXPECT_TRUE(runner.hadHost);
+    EXPECT_EQ(runner.modelType, 0);
+    EXPECT_FALSE(platform::pathExists(work));
+    EXPECT_EQ(runner.titles, (std::vector<std::string>{"id107 Select Destination", "id110 Select Cover Sheet",
+                                                       "id121 Set Job Parameter", "id111 Preview FAX Image",
+                                                       "id108 Ready To Send"}));
+}
+
+TEST_F(WizardStart, FailuresBeforeTheSheetKeepTheWorkFile)
+{
+    ScriptedPrompter prompter;
+    CancellingRunner runner(prompter);
+    const std::string text = root.path() + "/spool/job.txt";
+    qelta::test::writeTextFile(text, "not an image");
+    prompter.expected = {"Unknown System Error. Please re install Qelta Driver."};
+    EXPECT_NE(RunSendWizard({text}, prompter, runner), 0);
+    EXPECT_TRUE(platform::pathExists(text));
+
+    // A language override of 0 ends the program without a word.
+    platform::RegistryKey key;
+    ASSERT_EQ(platform::RegistryKey::create(platform::Hive::LocalMachine, "SOFTWARE\\Kovra\\TqlStl2\\ResourceLocale", key),
+              platform::RegStatus::Ok);
+    ASSERT_EQ(key.set("", platform::RegValue::string("0")), platform::RegStatus::Ok);
+    EXPECT_NE(RunSendWizard({work}, prompter, runner), 0);
+    EXPECT_TRUE(platform::pathExists(work));
+    EXPECT_EQ(runner.runs, 0);
+}
+
+TEST_F(WizardStart, ASecondWizardRunsWithoutTheHostEndpoint)
+{
+    const auto first = platform::Endpoint::create(kHostClassName, kHostTitle);
+    ASSERT_TRUE(first);
+    ScriptedPrompter prompter;
+    CancellingRunner runner(prompter);
+    EXPECT_EQ(RunSendWizard({work}, prompter, runner), 0);
+    EXPECT_EQ(runner.runs, 1);
+    EXPECT_FALSE(runner.hadHost);
+}
+
+// Processes events until done() holds or two seconds passed.
+template <typename Done>
+bool WaitFor(Done done)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < 2000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+int PostFromAnotherProcess(std::vector<std::array<int64_t, 3>> posts)
+{
+    return qelta::test::runInChild([&] {
+        const platform::EndpointHandle handle = platform::findEndpoint(kHostClassName, kHostTitle);
+        for (const auto& [message, wParam, lParam] : posts)
+            if (!handle || !platform::postMessage(handle, static_cast<uint32_t>(message), static_cast<uint32_t>(wParam),
+                                                  static_cast<int32_t>(lParam)))
+                return 1;
+        return 0;
+    });
+}
+
+TEST_F(WizardStart, OnlyCoverSheetNoticesOneToThreeReachTheCoverPage)
+{
+    qelta::test::ScopedStateRoot state;
+    CPSMainuiLogic logic;
+    ScriptedPrompter prompter;
+    CPSMainui wizard(logic, prompter);
+    const auto host = platform::Endpoint::create(kHostClassName, kHostTitle);
+    ASSERT_TRUE(host);
+    new CWizardHostWnd(*host, wizard);
+    wizard.show();
+    wizard.next();
+    ASSERT_EQ(wizard.currentId(), IDD_SELECT_COVER);
+    CWizardPage* cover = wizard.PageOf(IDD_SELECT_COVER);
+
+    // Ignored: wParam 0 and 4, another lParam, another message; then one that counts, as a marker.
+    ASSERT_EQ(PostFromAnotherProcess({{1124, 0, 1815}, {1124, 4, 1815}, {1124, 2, 1816}, {1125, 2, 1815}, {1124, 3, 1815}}), 0);
+    ASSERT_TRUE(WaitFor([&] { return cover->LastCoverNotice() != 0; }));
+    EXPECT_EQ(cover->LastCoverNotice(), 3u);
+    EXPECT_TRUE(logic.GetRelistFlag());
+    for (uint32_t w : {1u, 2u}) {
+        logic.SetRelistFlag(false);
+        ASSERT_EQ(PostFromAnotherProcess({{1124, w, 1815}}), 0);
+        ASSERT_TRUE(WaitFor([&] { return cover->LastCoverNotice() == w; }));
+        EXPECT_TRUE(logic.GetRelistFlag());
+    }
+    // On another page the flag is set, but the cover page hears nothing.
+    wizard.next();
+    logic.SetRelistFlag(false);
+    ASSERT_EQ(PostFromAnotherProcess({{1124, 1, 1815}}), 0);
+    ASSERT_TRUE(WaitFor([&] { return logic.GetRelistFlag(); }));
+    EXPECT_EQ(cover->LastCoverNotice(), 2u);
+}
+
+TEST_F(WizardStart, PagesAreActivatedOnBackToo)
+{
+    CPSMainuiLogic logic;
+    ScriptedPrompter prompter;
+    CPSMainui wizard(logic, prompter);
+    wizard.show();
+    wizard.next();
+    wizard.back();
+    EXPECT_EQ(wizard.PageOf(IDD_SELECT_DESTINATION)->Activations(), 2);
+    EXPECT_EQ(wizard.PageOf(IDD_SELECT_COVER)->Activations(), 1);
+}
+
+TEST_F(WizardStart, F1OpensThePageHelpOrWarns)
+{
+    CPSMainuiLogic logic;
+    ScriptedPrompter prompter;
+    std::vector<std::string> opened;
+    CPSMainui wizard(logic, prompter, [&](const std::string& address) {
+        opened.push_back(address);
+        return true;
+    });
+    wizard.show();
+    wizard.next();
+    prompter.expected = {"The help file cannot be opened. Please re install Qelta Driver."};
+    QTest::keyClick(&wizard, Qt::Key_F1);
+    EXPECT_TRUE(opened.empty());
+
+    const std::string install = root.path() + "/install";
+    qelta::test::writeTextFile(install + "/Sendwizard2.html", "<html></html>");
+    CRegistryHelper(HKEY_LOCAL_MACHINE, kProductKeyPrefix).WriteString(kProductSubkey, "TQL Directory", install);
+    QTest::keyClick(&wizard, Qt::Key_F1);
+    EXPECT_EQ(opened, std::vector<std::string>{install + "/Sendwizard2.html#131202"});
+}
+
+TEST(WizardTexts, EveryTextAndPictureTheWizardUsesIsThere)
+{
+    for (uint32_t id : {101u, 128u, 301u, 302u, 401u, 402u, 501u, 502u, 601u, 602u, 623u, 700u, 2003u, 2004u, 3000u,
+                        3115u, 3200u})
+        EXPECT_FALSE(WizardString(id).empty()) << id;
+    EXPECT_EQ(WizardString(IDS_PAGENO), " P.%03d/%03d");
+    for (uint32_t id : {130u, 131u, 149u, 151u, 153u, 154u, 155u})
+        EXPECT_FALSE(LoadWizardPicture(QELTA_RESOURCE_BITMAP, id).isNull()) << id;
+    EXPECT_FALSE(LoadWizardPicture(QELTA_RESOURCE_ICON, IDI_MAINFRAME).isNull());
+}
+
+} // namespace
+
+
+namespace {
+
+TEST(PageDisplay, LoadsAPageAndZoomsByMode)
+{
+    qelta::test::ScopedStateRoot root;
+    BindImageKit();
+    const std::string file = root.path() + "/pages.tif";
+    imaging_test::writeBilevel(file, {imaging_test::Bits(40, 20), imaging_test::Bits::pattern(200, 400)},
+                               {COMPRESSION_CCITTFAX4, 200, 200});
+    CIkFile loader;
+    loader.SetFileName(file);
+    loader.SetPageIndex(1);
+    EXPECT_FALSE(loader.FileAction(3));
+    ASSERT_TRUE(loader.FileAction(kFileActionRead));
+    CIkDisp display;
+    display.resize(100, 100);
+    display.SetImageHandle(loader.GetImageHandle());
+    ASSERT_EQ(display.Image().size(), QSize(200, 400));
+    EXPECT_EQ(display.Image().pixelIndex(0, 0), 1); // the pattern's frame is black
+    ASSERT_TRUE(display.DisplayAction(kDisplayFitWidth));
+    EXPECT_DOUBLE_EQ(display.GetZoom(), 0.5);
+    ASSERT_TRUE(display.DisplayAction(kDisplayWholePage));
+    EXPECT_DOUBLE_EQ(display.GetZoom(), 0.25);
+    display.SetZoom(1.5);
+    ASSERT_TRUE(display.DisplayAction(kDisplayZoomFactor));
+    EXPECT_DOUBLE_EQ(display.GetZoom(), 1.5);
+    EXPECT_FALSE(display.DisplayAction(4));
+    display.SetImageHandle(0);
+    EXPECT_TRUE(display.Image().isNull());
+    loader.SetPageIndex(2);
+    EXPECT_FALSE(loader.FileAction(kFileActionRead));
+    UnbindImageKit();
+}
+
+} // namespace
