@@ -25,7 +25,7 @@ bool onlyBytesOf(const char* text, const char* allowed)
 
 } // namespace
 
-CAddressValidation::CAddressValidation(void* owner, std::string caption, int32_t deviceClass, IAddressNotifier& notifier)
+CAddressValidation::CAddressValidation(void* owner, std::string caption, int32_t deviceClass, IMessageNotifier& notifier)
     : m_pOwner(owner), m_strCaption(std::move(caption)), m_nDeviceClass(deviceClass), m_notifier(notifier)
 {
 }

@@ -29,10 +29,10 @@ enum : int {
     IDS_NO_IFAX = 3003,
 };
 
-/// Where refusals go: production shows a message box with the text of id, tests record the call.
-class IAddressNotifier {
+/// Where the dialogs' warnings go: production shows a message box with the text of id, tests record the call.
+class IMessageNotifier {
 public:
-    virtual ~IAddressNotifier() = default;
+    virtual ~IMessageNotifier() = default;
     /// One message: the text id, the caption, the icon (kIconWarning).
     virtual void Notify(void* owner, int textId, const std::string& caption, unsigned icon) = 0;
 };
@@ -40,7 +40,7 @@ public:
 class CAddressValidation {
 public:
     /// owner: the window messages belong to (null for none); deviceClass: see kDeviceClassUnspecified.
-    CAddressValidation(void* owner, std::string caption, int32_t deviceClass, IAddressNotifier& notifier);
+    CAddressValidation(void* owner, std::string caption, int32_t deviceClass, IMessageNotifier& notifier);
     virtual ~CAddressValidation() = default;
 
     /// 1 when the destination may be used; else 0 after one warning. isIfax 1: number is an
@@ -64,5 +64,5 @@ private:
     void* m_pOwner;
     std::string m_strCaption;
     int32_t m_nDeviceClass;
-    IAddressNotifier& m_notifier;
+    IMessageNotifier& m_notifier;
 };

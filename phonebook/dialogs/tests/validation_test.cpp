@@ -15,7 +15,7 @@ struct Message {
     unsigned icon;
 };
 
-class RecordingNotifier : public IAddressNotifier {
+class RecordingNotifier : public IMessageNotifier {
 public:
     void Notify(void* owner, int textId, const std::string& caption, unsigned icon) override
     {
