@@ -76,17 +76,17 @@ std::vector<FolderItem> CSelectDestLogic::Folders()
     return items;
 }
 
-bool CSelectDestLogic::MakeRow(int32_t id, DestinationRow& row)
+bool ReadDestinationRow(CPhoneBook& book, int32_t id, DestinationRow& row)
 {
     int32_t parent = 0;
     row.id = id;
-    if (!m_book.GetRecordInfo(id, row.type, row.name, parent))
+    if (!book.GetRecordInfo(id, row.type, row.name, parent))
         return false;
     switch (row.type) {
     case PB_RECORD_FAX:
-        return m_book.GetRecordValue(id, "faxNumber", row.second) != 0;
+        return book.GetRecordValue(id, "faxNumber", row.second) != 0;
     case PB_RECORD_IFAX:
-        return m_book.GetRecordValue(id, "mailAddress", row.second) != 0;
+        return book.GetRecordValue(id, "mailAddress", row.second) != 0;
     case PB_RECORD_GROUP:
         row.second.clear();
         return true;
@@ -108,7 +108,7 @@ std::vector<DestinationRow> CSelectDestLogic::ListFolder(int32_t folderId)
         ids.push_back(m_book.GetRecordID(list, i));
     m_book.CloseRecords(list);
     for (const int32_t id : ids)
-        if (DestinationRow row; MakeRow(id, row))
+        if (DestinationRow row; ReadDestinationRow(m_book, id, row))
             rows.push_back(std::move(row));
     return rows;
 }
@@ -119,7 +119,7 @@ std::vector<DestinationRow> CSelectDestLogic::ListSearch(int32_t folderId, const
     const auto list = m_book.QueryRecords(folderId, text, Mask());
     const int32_t count = m_book.GetSearchCount(list);
     for (int32_t i = 0; i < count; ++i)
-        if (DestinationRow row; MakeRow(m_book.GetSearchRecordID(list, i), row))
+        if (DestinationRow row; ReadDestinationRow(m_book, m_book.GetSearchRecordID(list, i), row))
             rows.push_back(std::move(row));
     return rows;
 }
@@ -196,7 +196,7 @@ void CSelectDestLogic::RefreshChosen(int32_t id)
 {
     for (DestinationRow& r : m_chosen)
         if (r.id == id)
-            if (DestinationRow fresh; MakeRow(id, fresh))
+            if (DestinationRow fresh; ReadDestinationRow(m_book, id, fresh))
                 r = std::move(fresh);
 }
 

@@ -38,6 +38,10 @@ struct FolderItem {
     std::string name; ///< the stored name
 };
 
+/// Reads a record's row: name and, for a fax its number, for an Internet fax its address. False when
+/// the record or that value cannot be read or it is of another kind.
+bool ReadDestinationRow(CPhoneBook& book, int32_t id, DestinationRow& row);
+
 /// Sort state of one list: the column and whether it sorts descending.
 struct SortState {
     int column = 0;
@@ -93,7 +97,6 @@ public:
     std::vector<int32_t> Accept(const DestinationRow* selected);
 
 private:
-    bool MakeRow(int32_t id, DestinationRow& row);
     int CheckRecord(int32_t id, int32_t type, CAddressValidation& check);
 
     CPickerPhoneBook& m_book;
