@@ -35,6 +35,8 @@ public:
     virtual ~IMessageNotifier() = default;
     /// One message: the text id, the caption, the icon (kIconWarning).
     virtual void Notify(void* owner, int textId, const std::string& caption, unsigned icon) = 0;
+    /// A question with Yes and No (MB_ICONQUESTION); true for Yes. Answers No unless overridden.
+    virtual bool AskYesNo(void* /*owner*/, int /*textId*/, const std::string& /*caption*/) { return false; }
 };
 
 class CAddressValidation {

@@ -1,13 +1,9 @@
 #include "phonebook/dialogs/select_dest_logic.h"
 
 #include <algorithm>
-#include <numeric>
 #include <unordered_set>
 
-namespace {
-
-// The sort key of a text: ASCII letters folded to lower case, every byte compared unsigned.
-std::string foldKey(const std::string& text)
+std::string FoldedSortKey(const std::string& text)
 {
     std::string key(text);
     for (char& c : key)
@@ -15,8 +11,6 @@ std::string foldKey(const std::string& text)
             c = static_cast<char>(c - 'A' + 'a');
     return key;
 }
-
-} // namespace
 
 void SortState::Click(int clicked)
 {
@@ -26,21 +20,8 @@ void SortState::Click(int clicked)
 
 void SortRows(std::vector<DestinationRow>& rows, const SortState& state)
 {
-    std::vector<std::string> keys;
-    keys.reserve(rows.size());
-    for (const DestinationRow& r : rows)
-        keys.push_back(foldKey(state.column == 0 ? r.name : r.second));
-    std::vector<size_t> order(rows.size());
-    std::iota(order.begin(), order.end(), size_t{0});
-    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-        const int c = keys[a].compare(keys[b]); // char_traits<char> orders bytes as unsigned
-        return state.descending ? c > 0 : c < 0;
-    });
-    std::vector<DestinationRow> sorted;
-    sorted.reserve(rows.size());
-    for (const size_t i : order)
-        sorted.push_back(std::move(rows[i]));
-    rows = std::move(sorted);
+    SortByText(rows, [&](const DestinationRow& r) -> const std::string& { return state.column == 0 ? r.name : r.second; },
+               state.descending != 0);
 }
 
 CSelectDestLogic::CSelectDestLogic(CPickerPhoneBook& book, IMessageNotifier& notifier, std::string caption, Mode mode,

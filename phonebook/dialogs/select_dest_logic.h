@@ -6,8 +6,10 @@
 #include "phonebook/dialogs/address_validation.h"
 #include "phonebook/dialogs/picker_phone_book.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 /// Text ids the dialog uses.
@@ -50,8 +52,30 @@ struct SortState {
     void Click(int clicked);
 };
 
-/// Sorts rows by a column's text, ASCII letters without regard to case and other bytes as unsigned
-/// values, each row's key made once; equal rows keep their order.
+/// The sort key of a text: ASCII letters folded to lower case; keys compare their bytes as unsigned.
+std::string FoldedSortKey(const std::string& text);
+
+/// Sorts rows by the text text(row) gives them, ASCII letters without regard to case and other bytes
+/// as unsigned values, each row's key made once; equal rows keep their order.
+template <typename Row, typename Text>
+void SortByText(std::vector<Row>& rows, Text text, bool descending)
+{
+    std::vector<std::pair<std::string, size_t>> keys;
+    keys.reserve(rows.size());
+    for (size_t i = 0; i < rows.size(); ++i)
+        keys.emplace_back(FoldedSortKey(text(rows[i])), i);
+    std::stable_sort(keys.begin(), keys.end(), [descending](const auto& a, const auto& b) {
+        const int c = a.first.compare(b.first); // char_traits<char> orders bytes as unsigned
+        return descending ? c > 0 : c < 0;
+    });
+    std::vector<Row> sorted;
+    sorted.reserve(rows.size());
+    for (const auto& k : keys)
+        sorted.push_back(std::move(rows[k.second]));
+    rows = std::move(sorted);
+}
+
+/// Sorts destination rows by the state's column (0 name, 1 second column).
 void SortRows(std::vector<DestinationRow>& rows, const SortState& state);
 
 class CSelectDestLogic {
