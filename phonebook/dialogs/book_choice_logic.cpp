@@ -12,7 +12,8 @@ size_t CopyBounded(char* buffer, int size, std::string_view text, int reserve)
         return 0;
     const int room = size - std::max(reserve, 1);
     const std::string_view part = room > 0 ? platform::utf8Prefix(text, static_cast<size_t>(room)) : std::string_view();
-    std::memcpy(buffer, part.data(), part.size());
+    if (!part.empty())
+        std::memcpy(buffer, part.data(), part.size());
     buffer[part.size()] = '\0';
     return part.size();
 }
