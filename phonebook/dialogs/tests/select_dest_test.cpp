@@ -1,5 +1,6 @@
 // The Select Destination logic on a real book: what is listed, what may be chosen, sorting, OK.
 #include "phonebook/dialogs/select_dest_logic.h"
+#include "phonebook/dialogs/selection.h"
 #include "platform/tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -196,4 +197,22 @@ TEST(SortRows, AsciiLettersFoldedOtherBytesUnsigned)
     EXPECT_EQ(state.descending, 1);
     SortRows(rows, state);
     EXPECT_EQ(rows.front().second, "9");
+}
+
+TEST_F(SelectDest, SelectionsCarryTheIdsInOrder)
+{
+    for (const bool chooseGroup : {false, true}) {
+        CSelectDestLogic logic(book, notifier, "Select Destination", CSelectDestLogic::Destinations);
+        if (chooseGroup) {
+            ASSERT_TRUE(logic.Add(row(logic, good)));
+        }
+        PB2APISelection* selection = NewSelection(logic.Accept(nullptr), chooseGroup);
+        ASSERT_TRUE(selection);
+        ASSERT_TRUE(selection->ids) << "an empty selection still has its array";
+        EXPECT_EQ(selection->flag, chooseGroup ? 1 : 0);
+        EXPECT_EQ(std::vector<int32_t>(selection->ids, selection->ids + selection->count),
+                  chooseGroup ? (std::vector<int32_t>{fax, ifax}) : std::vector<int32_t>{});
+        FreeSelection(selection);
+    }
+    FreeSelection(nullptr);
 }
