@@ -35,6 +35,14 @@ std::string CPickerPhoneBook::GetPhoneBookPath(const std::string& bookName)
 
 std::string CPickerPhoneBook::GetSearchPath() { return platform::joinPath(GetPhoneBookDirectory(), "#search.xml"); }
 
+int CPickerPhoneBook::Reset()
+{
+    m_bSearchInitiated = 0;
+    m_pResults.reset();
+    m_pSearch.reset();
+    return CPhoneBook::Reset();
+}
+
 // ---- search ----
 
 int CPickerPhoneBook::InitiateSearch(int)

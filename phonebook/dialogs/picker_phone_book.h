@@ -16,6 +16,9 @@ public:
     using CPhoneBook::FindFolder;
     using CPhoneBook::GetPhoneBookPath;
 
+    /// Closes the book and forgets this object's search; 1. Opening again with reload resets too.
+    int Reset() override;
+
     /// "<phone book directory>/<book name>.xml"; empty when the name is no book name (empty, a
     /// separator, "..", a leading '.' or '#', a control character).
     static std::string GetPhoneBookPath(const std::string& bookName);

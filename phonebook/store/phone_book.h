@@ -81,7 +81,7 @@ public:
     /// answers 1 at once unless reload is 1, which opens again.
     int Initiate(const std::string& path, int reload);
     /// Closes the book (the store is not initiated afterwards); 1.
-    int Reset();
+    virtual int Reset();
     /// Parses the book file into doc, which must hold "/system/version" and "/system/newid/data";
     /// the counter is taken from the latter. 1 or 0.
     int LoadPhoneBook(const std::string& path, const mfpif_Halvet_R1::IDocumentPtr& doc);

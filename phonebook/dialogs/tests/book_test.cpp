@@ -103,6 +103,11 @@ TEST_F(PickerBook, SearchByNameOrRetrievalCharacters)
     EXPECT_EQ(book.GetSearchCount(stale), -1) << "a list of an earlier search";
     EXPECT_EQ(book.GetSearchRecordID(stale, 0), 0);
 
+    // Opening the book again forgets the search.
+    ASSERT_EQ(book.GetSearchCount(book.QueryRecords(kRootFolderId, "ab", kAll)), 4);
+    ASSERT_EQ(book.Initiate(path, 1), 1);
+    EXPECT_EQ(ids(book.QueryRecords(kRootFolderId, nullptr, kAll)), std::vector<int32_t>{});
+
     // A folder that does not exist, and a book that is not open.
     EXPECT_FALSE(book.QueryRecords(77, "ab", kAll));
     EXPECT_EQ(ids(book.QueryRecords(kRootFolderId, nullptr, kAll)), std::vector<int32_t>{});
