@@ -218,6 +218,13 @@ std::unique_ptr<Endpoint> Endpoint::create(std::string_view className, std::stri
         const int fd = lockExclusive(base + ".lock");
         if (fd < 0)
             continue;
+        // The handle's lock file names the class, so that finders by class alone can tell.
+        const std::string classKey = asciiLower(className);
+        if (::ftruncate(fd, 0) != 0
+            || ::pwrite(fd, classKey.data(), classKey.size(), 0) != static_cast<ssize_t>(classKey.size())) {
+            ::close(fd);
+            continue;
+        }
         e->handle_ = h;
         e->handleLock_ = fd;
         e->handleLockPath_ = base + ".lock";
@@ -239,6 +246,54 @@ std::unique_ptr<Endpoint> Endpoint::create(std::string_view className, std::stri
     if (::ftruncate(e->nameLock_, 0) != 0 || ::pwrite(e->nameLock_, text.data(), text.size(), 0) != static_cast<ssize_t>(text.size()))
         return fail("cannot record the endpoint's handle");
     return e;
+}
+
+std::unique_ptr<Endpoint> Endpoint::createUnlessBusy(std::string_view className, std::string_view title,
+                                                     std::initializer_list<std::string_view> busyClasses, bool* busy,
+                                                     std::string* error)
+{
+    if (busy)
+        *busy = false;
+    std::string why;
+    const auto folder = privateFolder(&why);
+    if (!folder) {
+        if (error)
+            *error = why;
+        return nullptr;
+    }
+    // Every caller tests and registers under this one lock, so no two of them can both find the
+    // other absent. It dies with its holder like the endpoints' own locks.
+    const FileDescriptor guard(::open(joinPath(*folder, "exclusive.lock").c_str(),
+                                      O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    struct flock l = wholeFile(F_WRLCK);
+    int locked = -1;
+    if (guard.valid())
+        while ((locked = ::fcntl(guard.get(), F_OFD_SETLKW, &l)) != 0 && errno == EINTR) {
+        }
+    if (locked != 0) {
+        if (error)
+            *error = std::string("cannot lock the endpoint folder: ") + std::strerror(errno);
+        return nullptr;
+    }
+    const bool taken = findEndpoint(className, title) != 0
+        || std::any_of(busyClasses.begin(), busyClasses.end(),
+                       [](std::string_view c) { return findEndpointByClass(c) != 0; });
+    if (taken) {
+        if (busy)
+            *busy = true;
+        if (error)
+            *error = "a live endpoint holds it";
+        return nullptr;
+    }
+    auto endpoint = create(className, title, &why);
+    if (!endpoint) {
+        // Only a live holder makes the name lock fail: one that appeared since the test is busy too.
+        if (busy)
+            *busy = findEndpoint(className, title) != 0;
+        if (error)
+            *error = why;
+    }
+    return endpoint; // the guard is released when its descriptor closes
 }
 
 Endpoint::~Endpoint()
@@ -286,6 +341,24 @@ EndpointHandle findEndpoint(std::string_view className, std::string_view title)
         return 0; // no live owner, or being set up right now
     const EndpointHandle h = static_cast<EndpointHandle>(std::strtoul(text.c_str(), nullptr, 16));
     return endpointExists(h) ? h : 0;
+}
+
+EndpointHandle findEndpointByClass(std::string_view className)
+{
+    const auto folder = privateFolder();
+    if (!folder)
+        return 0;
+    const std::string wanted = asciiLower(className);
+    for (const std::string& name : listFiles(*folder, "h-*.lock")) {
+        const std::string path = joinPath(*folder, name);
+        std::string text;
+        if (name.size() != 15 || !heldByLiveOwner(path) || readFile(path, text, 256) != ReadStatus::Ok || text != wanted)
+            continue;
+        const EndpointHandle h = static_cast<EndpointHandle>(std::strtoul(name.substr(2, 8).c_str(), nullptr, 16));
+        if (h != 0 && endpointExists(h))
+            return h;
+    }
+    return 0;
 }
 
 bool endpointExists(EndpointHandle handle)

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -39,6 +40,13 @@ public:
     /// Registers an endpoint; null (with a reason) when a live one of that class and title exists.
     static std::unique_ptr<Endpoint> create(std::string_view className, std::string_view title,
                                             std::string* error = nullptr);
+    /// Registers an endpoint unless a live one of that class and title, or of any of the classes in
+    /// busyClasses (whatever their titles), exists. The test and the registration are one step
+    /// against every other caller of this function. Null when it is refused; *busy then says whether
+    /// it was for a live endpoint (true) or for a failure (false, with a reason in *error).
+    static std::unique_ptr<Endpoint> createUnlessBusy(std::string_view className, std::string_view title,
+                                                      std::initializer_list<std::string_view> busyClasses,
+                                                      bool* busy = nullptr, std::string* error = nullptr);
     ~Endpoint();
     Endpoint(const Endpoint&) = delete;
     Endpoint& operator=(const Endpoint&) = delete;
@@ -60,6 +68,9 @@ private:
 
 /// The handle of the live endpoint of that class and title, or 0.
 EndpointHandle findEndpoint(std::string_view className, std::string_view title);
+
+/// The handle of a live endpoint of that class, whatever its title, or 0.
+EndpointHandle findEndpointByClass(std::string_view className);
 
 /// True while an endpoint with that handle is registered.
 bool endpointExists(EndpointHandle handle);

@@ -136,11 +136,16 @@ void BookText::take(const IElementPtr& root, const Decoder& decode)
         } else if (named(n, "folders")) {
             for (INodePtr folder = n->getFirstChild(); folder; folder = folder->getNextSibling())
                 if (folder->getNodeType() == ELEMENT_NODE)
-                    for (INodePtr r = folder->getFirstChild(); r; r = r->getNextSibling())
-                        if (named(r, "records"))
-                            lists_[r.get()] = makeList(r, false, decode);
+                    addFolder(folder, decode);
         }
     }
+}
+
+void BookText::addFolder(const INodePtr& folder, const Decoder& decode)
+{
+    for (INodePtr r = folder->getFirstChild(); r; r = r->getNextSibling())
+        if (named(r, "records"))
+            lists_[r.get()] = makeList(r, false, decode);
 }
 
 std::string BookText::write(const IElementPtr& root) const

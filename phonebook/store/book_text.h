@@ -56,6 +56,8 @@ public:
     std::vector<TextList*> folderLists(const mfpif_Halvet_R1::INodePtr& folder);
     /// Every folder's lists, in book order.
     std::vector<TextList*> allFolderLists(const mfpif_Halvet_R1::IElementPtr& root);
+    /// Takes the record lists of a folder element that joined the book.
+    void addFolder(const mfpif_Halvet_R1::INodePtr& folder, const Decoder& decode);
     /// Forgets the list of an element that left the book.
     void forget(const mfpif_Halvet_R1::INodePtr& element);
 

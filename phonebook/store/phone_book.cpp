@@ -116,8 +116,9 @@ const char* KindName(int32_t type)
 
 bool IsBookFileName(const std::string& name)
 {
-    return !name.empty() && name != ".." && name[0] != '.' && name[0] != '#' && name.find('/') == std::string::npos
-        && name.find('\\') == std::string::npos && name.find('\0') == std::string::npos;
+    return !name.empty() && name[0] != '.' && name[0] != '#' && name.find('/') == std::string::npos
+        && name.find('\\') == std::string::npos
+        && std::none_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; });
 }
 
 INodePtr ParseInto(const IDocumentPtr& doc, const std::string& text)
@@ -155,6 +156,8 @@ void CPhoneBook::Check(bool ok, const char* operation)
 }
 
 std::string CPhoneBook::Encode(const std::string& text) const { return EncodeXmlValue(text, 1, m_nCodePage); }
+
+std::string CPhoneBook::DecodeStored(const std::string& stored) const { return DecodeXmlValue(stored, 1, m_nCodePage); }
 
 std::string CPhoneBook::Decode(const INodePtr& node) const
 {
@@ -269,8 +272,7 @@ void CPhoneBook::Adopt(Loaded&& book)
 {
     m_nParsedId = 0;
     m_pParsed.reset();
-    m_pText->take(book.doc->getDocumentElement(),
-                  [this](const std::string& stored) { return DecodeXmlValue(stored, 1, m_nCodePage); });
+    m_pText->take(book.doc->getDocumentElement(), [this](const std::string& stored) { return DecodeStored(stored); });
     m_pDoc = std::move(book.doc);
     m_pRoot = m_pDoc->getDocumentElement();
     m_nNewID = std::max(m_nNewID, book.counter);
@@ -382,41 +384,40 @@ std::vector<std::string> bookCandidates(std::string& folder)
 
 } // namespace
 
-int32_t CPhoneBook::CountPhoneBooks()
+bool CPhoneBook::ListPhoneBooks(std::vector<BookFile>& books)
 {
+    books.clear();
     try {
         std::string folder;
         const std::vector<std::string> names = bookCandidates(folder);
-        if (names.empty())
-            return -1;
-        int32_t count = 0;
-        for (const std::string& name : names)
-            count += IsPhoneBookFile(platform::joinPath(folder, name));
-        return count;
+        for (const std::string& name : names) {
+            const std::string file = platform::joinPath(folder, name);
+            if (!IsPhoneBookFile(file))
+                continue;
+            const platform::FileStamp stamp = platform::fileStamp(file);
+            books.push_back({file, static_cast<std::time_t>(stamp.modifiedNs / 1000000000LL)});
+        }
+        return !names.empty();
     } catch (...) {
-        return -1;
+        books.clear();
+        return false;
     }
+}
+
+int32_t CPhoneBook::CountPhoneBooks()
+{
+    std::vector<BookFile> books;
+    return ListPhoneBooks(books) ? static_cast<int32_t>(books.size()) : -1;
 }
 
 int CPhoneBook::GetPhoneBookPath(int32_t index, std::string& path, std::time_t& lastWrite)
 {
-    try {
-        std::string folder;
-        int32_t seen = 0;
-        for (const std::string& name : bookCandidates(folder)) {
-            const std::string file = platform::joinPath(folder, name);
-            if (!IsPhoneBookFile(file))
-                continue;
-            if (seen++ == index) {
-                const platform::FileStamp stamp = platform::fileStamp(file);
-                path = file;
-                lastWrite = static_cast<std::time_t>(stamp.modifiedNs / 1000000000LL);
-                return 1;
-            }
-        }
-    } catch (...) {
-    }
-    return 0;
+    std::vector<BookFile> books;
+    if (!ListPhoneBooks(books) || index < 0 || static_cast<size_t>(index) >= books.size())
+        return 0;
+    path = books[static_cast<size_t>(index)].path;
+    lastWrite = books[static_cast<size_t>(index)].lastWrite;
+    return 1;
 }
 
 // ---- lookups ----

@@ -81,10 +81,18 @@ public:
     /// answers 1 at once unless reload is 1, which opens again.
     int Initiate(const std::string& path, int reload);
     /// Closes the book (the store is not initiated afterwards); 1.
-    int Reset();
+    virtual int Reset();
     /// Parses the book file into doc, which must hold "/system/version" and "/system/newid/data";
     /// the counter is taken from the latter. 1 or 0.
     int LoadPhoneBook(const std::string& path, const mfpif_Halvet_R1::IDocumentPtr& doc);
+    /// One phone book file of the phone book directory.
+    struct BookFile {
+        std::string path;
+        std::time_t lastWrite = 0;
+    };
+    /// The phone books of the phone book directory ("*.xml" files passing the quick test), sorted by
+    /// name without regard to case; false when no file there matches "*.xml" at all.
+    static bool ListPhoneBooks(std::vector<BookFile>& books);
     /// The phone books in the phone book directory ("*.xml" files passing the quick test); -1 when
     /// no file there matches "*.xml" at all.
     static int32_t CountPhoneBooks();
@@ -188,6 +196,8 @@ protected:
 
     std::string Encode(const std::string& text) const;
     std::string Decode(const mfpif_Halvet_R1::INodePtr& node) const;
+    /// A stored text as callers take it (the store's code page).
+    std::string DecodeStored(const std::string& stored) const;
     /// The profile element of a record, parsed from the book's text (null when none). It stays
     /// valid until the next lookup of another record or change of the book.
     mfpif_Halvet_R1::INodePtr FindProfile(int32_t id);
@@ -200,6 +210,9 @@ protected:
     /// A membership entry: record holding id (type attribute, encoded id) and name (encoded name).
     mfpif_Halvet_R1::INodePtr MakeEntry(const mfpif_Halvet_R1::IDocumentPtr& doc, const char* type, int32_t id,
                                         const std::string& encodedName) const;
+    /// A free id above the counter on disk and in memory, used by no record, folder or record in
+    /// the making (throws when none is left).
+    int32_t ChooseNewId();
 
     mfpif_Halvet_R1::IDocumentPtr m_pDoc;  ///< the open book, its long lists held as text (m_pText)
     mfpif_Halvet_R1::IElementPtr m_pRoot;  ///< its document element: the query root
@@ -215,7 +228,6 @@ private:
     struct Loaded;
     Loaded LoadBook(const std::string& path) const;
     void Adopt(Loaded&& book);
-    int32_t ChooseNewId();
     mfpif_Halvet_R1::IDocumentPtr LoadRecordFile(int32_t id) const;
     mfpif_Halvet_R1::IDocumentPtr MakeProfile(int32_t type, const std::string& name, int32_t parentId, int32_t id) const;
     void SetProfileValue(const mfpif_Halvet_R1::IDocumentPtr& profile, int32_t type, const std::string& key,

@@ -39,7 +39,7 @@ mfpif_Halvet_R1::INodePtr ValueElement(const mfpif_Halvet_R1::INodePtr& kind, co
 int32_t KindType(const std::string& kind);
 /// The kind element's name of a record type, or null.
 const char* KindName(int32_t type);
-/// A book's file name: not empty, no separators, not "..", no leading '.' or '#'.
+/// A book's file name: not empty, no separators, not "..", no leading '.' or '#', no control characters.
 bool IsBookFileName(const std::string& name);
 /// Parses text (up to its first zero byte, whitespace kept) and appends its root to doc; the root or null.
 mfpif_Halvet_R1::INodePtr ParseInto(const mfpif_Halvet_R1::IDocumentPtr& doc, const std::string& text);

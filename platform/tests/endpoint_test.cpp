@@ -209,3 +209,29 @@ TEST(Endpoint, AKilledOwnerLeavesNoEndpointBehind)
     EXPECT_FALSE(postMessage(h, 1, 1, 1));
     EXPECT_TRUE(Endpoint::create("QELTA-PhoneBookDialogs", "")) << "a dead owner's name can be taken";
 }
+
+TEST(Endpoint, FoundByClassAloneAndTakenOnlyWhenNoneIsBusy)
+{
+    ScopedStateRoot root;
+    EXPECT_EQ(findEndpointByClass("QELTA-PhoneBookEditor"), 0u);
+    auto editor = Endpoint::create("QELTA-PhoneBookEditor", "Office - Phone book editor");
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(findEndpointByClass("qelta-phonebookeditor"), editor->handle()) << "classes match without regard to case";
+    EXPECT_EQ(findEndpointByClass("QELTA-PhoneBookDialogs"), 0u);
+
+    bool busy = false;
+    std::string why;
+    EXPECT_FALSE(Endpoint::createUnlessBusy("QELTA-PhoneBookDialogs", "", {"QELTA-PhoneBookEditor"}, &busy, &why));
+    EXPECT_TRUE(busy) << why;
+    editor.reset();
+    EXPECT_EQ(findEndpointByClass("QELTA-PhoneBookEditor"), 0u);
+    auto dialogs = Endpoint::createUnlessBusy("QELTA-PhoneBookDialogs", "", {"QELTA-PhoneBookEditor"}, &busy);
+    ASSERT_TRUE(dialogs);
+    EXPECT_FALSE(busy);
+    // Its own class and title are tested too; another title of the class is no conflict.
+    EXPECT_FALSE(Endpoint::createUnlessBusy("QELTA-PhoneBookDialogs", "", {}, &busy));
+    EXPECT_TRUE(busy);
+    EXPECT_TRUE(Endpoint::createUnlessBusy("QELTA-PhoneBookDialogs", "other", {}, &busy));
+    EXPECT_FALSE(Endpoint::createUnlessBusy("QELTA-PhoneBookEditor", "x", {"QELTA-PhoneBookDialogs"}, &busy));
+    EXPECT_TRUE(busy);
+}
