@@ -3,6 +3,7 @@
 #include "cover/model/cover_document.h"
 #include "cover/model/cover_file.h"
 #include "cover/model/frame_line.h"
+#include "imaging/gui_session.h"
 #include "imaging/image_table.h"
 #include "imaging/pagefilelib.h"
 #include "platform/files.h"
@@ -95,6 +96,8 @@ std::string twoDigits(const char* format, int a, int b, int c)
 
 TextMetrics fontMetrics(const gdi::LOGFONTA& font)
 {
+    if (!qelta::imaging::ensureGuiApplication())
+        return {};
     const QFontMetrics metrics(gdi::fontOfLogFont(font));
     return {metrics.height(), metrics.maxWidth(), font.lfCharSet};
 }

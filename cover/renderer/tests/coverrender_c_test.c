@@ -256,6 +256,10 @@ int main(void)
     snprintf(work, sizeof work, "%s/coverrenderXXXXXX", getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp");
     if (!mkdtemp(work))
         return 1;
+    /* First call of the process: the memo's font needs the Qt application the library starts. */
+    const char* memo[] = {"Memo,0,0,1200,400,DejaVu Sans,40,400,0,0,0,0,", NULL};
+    const int capacity = maxMemo(writeCover("memo.tqc", "0", memo, 1));
+    CHECK(capacity > 0 && capacity < 1200 * 400, "memo capacity %d", capacity);
     blankAndCuts();
     framesAndLines();
     textsInsideRectangles();
