@@ -208,6 +208,8 @@ static void pageFiles(void)
         struct stat st;
         CHECK(stat(path, &st) == 0 && st.st_size > 0, "no file at %s", path);
         CHECK(GlobalFree(block) == NULL, "free");
+        /* A freed block is refused, not touched. */
+        CHECK(GlobalFree(block) == block && GlobalLock(block) == NULL && GlobalSize(block) == 0, "stale handle");
     }
     char buffer[260];
     CHECK(makeBitmapEx(coverPath, NULL, NULL, buffer, NULL, out) == 1, "Ex failed");
