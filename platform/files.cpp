@@ -133,6 +133,14 @@ FileDescriptor createFileForWriting(const std::string& path, std::error_code* er
     return FileDescriptor(fd);
 }
 
+FileDescriptor createNewFile(const std::string& path, std::error_code* error)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
+        setError(error, errno);
+    return FileDescriptor(fd);
+}
+
 bool syncFile(int fd)
 {
     while (::fsync(fd) != 0)

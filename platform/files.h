@@ -41,6 +41,10 @@ bool writeAllAt(int fd, std::string_view data, unsigned long long offset);
 /// Creates the file at path anew for writing (emptied when it exists). Invalid when it cannot.
 FileDescriptor createFileForWriting(const std::string& path, std::error_code* error = nullptr);
 
+/// Creates an empty file at path only when nothing of that name exists (the name is taken atomically,
+/// also against other processes). Invalid (error EEXIST) when the name is taken.
+FileDescriptor createNewFile(const std::string& path, std::error_code* error = nullptr);
+
 /// Flushes what was written to fd to the storage device. False on an error.
 bool syncFile(int fd);
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "cover/imageservice/imagekit_binding.h"
+#include "cover/model/frame_line.h"
 
 #include <string>
 #include <string_view>
@@ -51,8 +52,7 @@ private:
 /// Made for one create call: reads the sheet, then renders it into a TIFF file.
 class CCoverSheetImage {
 public:
-    /// Tallest page a page cut may ask for, in page pixels (one metre at 200 dpi).
-    static constexpr int kMaxPageHeight = 7874;
+    static constexpr int kMaxPageHeight = cover::kMaxPageHeight;
     /// Page height of a sheet without a page cut.
     static constexpr int kDefaultPageHeight = 2338;
 

@@ -34,7 +34,9 @@ std::string caption(size_t index)
     return s.captions[index];
 }
 
-std::unique_ptr<CtqTextRect> textObject(FrameType type)
+} // namespace
+
+std::unique_ptr<CtqTextRect> CreateTextObject(FrameType type)
 {
     switch (type) {
     case FrameType::StaticText: return std::make_unique<CtqStaticTextRect>();
@@ -63,8 +65,6 @@ std::unique_ptr<CtqTextRect> textObject(FrameType type)
     default: return nullptr;
     }
 }
-
-} // namespace
 
 CtqHeaderDoc::CtqHeaderDoc(ICoverSheetApp* app) : m_pApp(app)
 {
@@ -100,7 +100,7 @@ CtqRect* CtqHeaderDoc::CreateFrame(std::string_view line)
         object = std::make_unique<CtqDrawingCutterRect>();
         break;
     default: {
-        auto textRect = textObject(*type);
+        auto textRect = CreateTextObject(*type);
         switch (*type) {
         case FrameType::Fax: textRect->SetText(LoadResourceString(IDS_CAPTION_FAX)); break;
         case FrameType::Telephone: textRect->SetText(LoadResourceString(IDS_CAPTION_TELEPHONE)); break;

@@ -6,6 +6,7 @@
 #include "cover/model/cover_editor.h"
 #include "cover/model/cover_objects.h"
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,10 @@ inline constexpr int kDefaultFrameCount = 11;
 /// Longest frame line read from a cover sheet file, and from a default line.
 inline constexpr size_t kMaxFrameLine = 1023;
 inline constexpr size_t kMaxDefaultFrameLine = 511;
+
+/// A new object of a text kind (free text, memo, recipient, sender, time, date, page); null for the
+/// other kinds.
+std::unique_ptr<CtqTextRect> CreateTextObject(cover::FrameType type);
 
 class CtqHeaderDoc {
 public:

@@ -13,6 +13,8 @@ namespace cover {
 /// Page geometry of a cover sheet.
 inline constexpr int kPageWidth = 1728;
 inline constexpr int kPageResolution = 200;
+/// Tallest page a page cut may ask for, in page pixels (one metre at 200 dpi).
+inline constexpr int kMaxPageHeight = 7874;
 
 /// Every kind of page object a cover sheet file holds.
 enum class FrameType {
