@@ -105,6 +105,13 @@ CPSMainui::CPSMainui(CPSMainuiLogic& sheet, IPrompter& prompter, HelpOpener open
 
 CPSMainui::~CPSMainui() = default;
 
+void CPSMainui::reject()
+{
+    auto* page = qobject_cast<CWizardPage*>(currentPage());
+    if (!page || page->OnQueryCancel())
+        QWizard::reject();
+}
+
 void CPSMainui::GoBack()
 {
     auto* preview = qobject_cast<CPPPreview*>(currentPage());

@@ -32,6 +32,8 @@ public:
     virtual void OnSetActive() { ++m_nActivations; }
     /// The cover sheet editor saved a sheet (wParam 1 Save As, 2 Save, 3 other).
     virtual void OnCoverSheetSaved(uint32_t wParam) { m_nLastCoverNotice = wParam; }
+    /// Cancel was pressed on this page: true lets the sheet close.
+    virtual bool OnQueryCancel() { return true; }
     int Activations() const { return m_nActivations; }
     uint32_t LastCoverNotice() const { return m_nLastCoverNotice; }
 
@@ -63,6 +65,9 @@ public:
     void ShowHelp();
     /// Back: to the first page when the destination page skipped the others, else the page before.
     void GoBack();
+
+    /// Cancel: closes only when the current page agrees.
+    void reject() override;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -85,10 +85,15 @@ QString WizardQString(const std::string& text)
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+bool AskQuit(IPrompter& prompter)
+{
+    return prompter.MessageBox(WizardString(IDS_QUIT), WizardString(IDS_CAPTION), MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
 // ---- Select Cover Sheet ----
 
 CPPSelectCover::CPPSelectCover(CPSMainuiLogic& sheet, IPrompter& prompter)
-    : CWizardPage(sheet, IDD_SELECT_COVER, 401, 402), m_Logic(sheet, prompter)
+    : CWizardPage(sheet, IDD_SELECT_COVER, 401, 402), m_Prompter(prompter), m_Logic(sheet, prompter)
 {
     constexpr int D = IDD_SELECT_COVER;
     m_pAttach = MakeText<QCheckBox>(D, IDC_ATTACH_COVER);
@@ -205,7 +210,7 @@ bool CPPSelectCover::validatePage() { return m_Logic.OnWizardNext(); }
 // ---- Preview ----
 
 CPPPreview::CPPPreview(CPSMainuiLogic& sheet, IPrompter& prompter, IProgressRunner& progress)
-    : CWizardPage(sheet, IDD_PREVIEW, 501, 502), m_Logic(sheet, prompter, progress)
+    : CWizardPage(sheet, IDD_PREVIEW, 501, 502), m_Prompter(prompter), m_Logic(sheet, prompter, progress)
 {
     constexpr int D = IDD_PREVIEW;
     m_pDisplay = Make<CIkDisp>(IDC_PREVIEW_DISPLAY);
@@ -330,7 +335,7 @@ bool CPPPreview::validatePage()
 // ---- Ready To Send ----
 
 CPPFinish::CPPFinish(CPSMainuiLogic& sheet, IPrompter& prompter, IProgressRunner& progress)
-    : CWizardPage(sheet, IDD_READY_TO_SEND, 700, 0), m_Logic(sheet, prompter, progress)
+    : CWizardPage(sheet, IDD_READY_TO_SEND, 700, 0), m_Prompter(prompter), m_Logic(sheet, prompter, progress)
 {
     constexpr int D = IDD_READY_TO_SEND;
     auto* picture = Make<QLabel>(IDC_MODEL_PICTURE);

@@ -22,6 +22,9 @@ class QTreeWidget;
 /// A Qt string of a text in the process code page (UTF-8).
 QString WizardQString(const std::string& text);
 
+/// Asks STRING 750 "Quit or not?"; true for Yes.
+bool AskQuit(IPrompter& prompter);
+
 /// "Select Cover Sheet".
 class CPPSelectCover : public CWizardPage {
     Q_OBJECT
@@ -30,11 +33,13 @@ public:
     void OnSetActive() override;
     void OnCoverSheetSaved(uint32_t wParam) override;
     bool validatePage() override;
+    bool OnQueryCancel() override { return AskQuit(m_Prompter); }
     CPPSelectCoverLogic& Logic() { return m_Logic; }
 
 private:
     /// Copies the logic's state into the controls.
     void Update();
+    IPrompter& m_Prompter;
     CPPSelectCoverLogic m_Logic;
     QCheckBox* m_pAttach;
     QListWidget* m_pList;
@@ -55,6 +60,7 @@ public:
     bool validatePage() override;
     bool isComplete() const override;
     int nextId() const override { return -1; }
+    bool OnQueryCancel() override { return AskQuit(m_Prompter); }
     CPPPreviewLogic& Logic() { return m_Logic; }
     /// Makes the image (when the job was rebuilt) and shows the current page.
     void CreateImage();
@@ -62,6 +68,7 @@ public:
 private:
     void ShowPage();
     void Update();
+    IPrompter& m_Prompter;
     CPPPreviewLogic m_Logic;
     CIkDisp* m_pDisplay;
     QLineEdit* m_pPageNumber;
@@ -79,9 +86,11 @@ public:
     CPPFinish(CPSMainuiLogic& sheet, IPrompter& prompter, IProgressRunner& progress);
     void OnSetActive() override;
     bool validatePage() override;
+    bool OnQueryCancel() override { return AskQuit(m_Prompter); }
     CPPFinishLogic& Logic() { return m_Logic; }
 
 private:
+    IPrompter& m_Prompter;
     CPPFinishLogic m_Logic;
     QLineEdit *m_pPrinter, *m_pSize, *m_pCover, *m_pFiling;
     QLabel* m_pFilingLabel;

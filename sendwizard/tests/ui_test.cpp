@@ -412,6 +412,13 @@ TEST_F(WizardPages, CoverPageControlsFollowTheAttachBoxAndItsNotices)
     prompter.expected = {"No cover sheet was selected. Please select the cover sheet."};
     other.next();
     EXPECT_EQ(other.currentId(), IDD_SELECT_COVER);
+    // Cancel asks; No keeps the sheet, Yes closes it.
+    prompter.expected = {"Quit or not?", "Quit or not?"};
+    prompter.answers = {IDNO, IDYES};
+    other.button(QWizard::CancelButton)->click();
+    EXPECT_TRUE(other.isVisible());
+    other.button(QWizard::CancelButton)->click();
+    EXPECT_FALSE(other.isVisible());
     EXPECT_TRUE(prompter.expected.empty());
 }
 

@@ -30,13 +30,22 @@ public:
     int MessageBox(const std::string& strText, const std::string& strCaption, unsigned nFlags) override
     {
         EXPECT_EQ(strCaption, "Qelta Driver");
-        EXPECT_EQ(nFlags, unsigned{MB_ICONEXCLAMATION});
         if (expected.empty()) {
             ADD_FAILURE() << "unexpected message box: " << strText;
             return IDOK;
         }
         EXPECT_EQ(strText, expected.front());
         expected.erase(expected.begin());
+        // A question is answered from answers; anything else is a warning.
+        if ((nFlags & MB_YESNO) == MB_YESNO) {
+            EXPECT_EQ(nFlags, unsigned{MB_YESNO | MB_ICONQUESTION});
+            EXPECT_FALSE(answers.empty()) << strText;
+            const int answer = answers.empty() ? IDNO : answers.front();
+            if (!answers.empty())
+                answers.erase(answers.begin());
+            return answer;
+        }
+        EXPECT_EQ(nFlags, unsigned{MB_ICONEXCLAMATION});
         return IDOK;
     }
     std::optional<std::string> BrowseForFolder(const std::string& strTitle) override
@@ -51,6 +60,7 @@ public:
         return answer;
     }
     std::vector<std::string> expected;
+    std::vector<int> answers;
     std::vector<std::optional<std::string>> folders;
 };
 
