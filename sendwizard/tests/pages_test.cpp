@@ -524,4 +524,30 @@ TEST_F(Pages, ReadyToSendShowsTheJob)
     }
 }
 
+TEST_F(Pages, ReadyToSendStartsTheLogViewerWhenAskedAndSends)
+{
+    AddDestinations(2);
+    CPPPreviewLogic preview(sheet, prompter, progress);
+    preview.OnSetActive();
+    preview.CreateImage();
+    const std::string out = root.path() + "/args";
+    SetMachine("LogBrowser", FakeProgram(root.path(), out));
+    CPPFinishLogic ready(sheet, prompter, progress);
+    ready.OnSetActive();
+    ready.SetLogViewer(true);
+    EXPECT_TRUE(ready.OnWizardFinish());
+    EXPECT_EQ(StartedWith(out), "");
+    EXPECT_EQ(progress.captions.back(), "Sending Job Data");
+    EXPECT_EQ(progress.values, (std::vector<int>{50, 100, 100}));
+    EXPECT_EQ(spooler->documents().size(), 1u) << "broadcast: one job for both";
+
+    spooler->failAt(platform::RecordingSpooler::Step::Open, 2);
+    prompter.expected = {"Unknown System Error. Please re install Qelta Driver."};
+    ready.SetLogViewer(false);
+    EXPECT_TRUE(ready.OnWizardFinish());
+    EXPECT_EQ(ready.GetButtons(), PSWIZB_FINISH);
+    EXPECT_EQ(JobLog(kSendJobLog), "FAILED - SendJobData2");
+    EXPECT_FALSE(platform::pathExists(out)) << "no log viewer this time";
+}
+
 } // namespace
