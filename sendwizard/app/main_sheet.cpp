@@ -8,7 +8,10 @@
 #include "sendwizard/wizard_strings.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPixmap>
@@ -193,4 +196,13 @@ int CQtPrompter::MessageBox(const std::string& strText, const std::string& strCa
     case QMessageBox::No: return IDNO;
     default: return IDOK;
     }
+}
+
+std::optional<std::string> CQtPrompter::BrowseForFolder(const std::string& strTitle)
+{
+    const QString folder = QFileDialog::getExistingDirectory(QApplication::activeWindow(), Q(strTitle), QDir::rootPath(),
+                                                             QFileDialog::DontResolveSymlinks);
+    if (folder.isEmpty())
+        return std::nullopt;
+    return folder.toStdString();
 }

@@ -106,6 +106,8 @@ private:
 class CQtPrompter : public IPrompter {
 public:
     int MessageBox(const std::string& strText, const std::string& strCaption, unsigned nFlags) override;
+    /// The folder dialog: file-system folders only, files shown.
+    std::optional<std::string> BrowseForFolder(const std::string& strTitle) override;
 };
 
 /// A pixmap of the wizard's resources (bitmaps and icons); null when there is none.
