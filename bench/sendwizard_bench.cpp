@@ -190,7 +190,7 @@ void ShowPreviewPage(benchmark::State& state)
     }
 }
 
-BENCHMARK(CoverPreviewFirst)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(CoverPreviewFirst)->Iterations(3)->Unit(benchmark::kMicrosecond);
 BENCHMARK(CoverPreviewCached)->Iterations(200)->Unit(benchmark::kMicrosecond);
 BENCHMARK(ShowPreviewPage)->Arg(1)->Iterations(50)->Unit(benchmark::kMicrosecond);
 BENCHMARK(ShowPreviewPage)->Arg(200)->Iterations(50)->Unit(benchmark::kMicrosecond);
