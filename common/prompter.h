@@ -2,6 +2,7 @@
 // nested dialogs). Programs pass the Qt implementation; tests pass a scripted one.
 #pragma once
 
+#include <optional>
 #include <string>
 
 /// Message box buttons, icons and answers, with their classic values.
@@ -22,4 +23,11 @@ public:
     virtual ~IPrompter() = default;
     /// Shows a message box; the id of the button pressed (IDOK, IDYES, IDNO, IDCANCEL).
     virtual int MessageBox(const std::string& strText, const std::string& strCaption, unsigned nFlags) = 0;
+    /// Asks for a folder under a title; the folder chosen, or nothing when cancelled (and where a
+    /// program never asks for one).
+    virtual std::optional<std::string> BrowseForFolder(const std::string& strTitle)
+    {
+        static_cast<void>(strTitle);
+        return std::nullopt;
+    }
 };

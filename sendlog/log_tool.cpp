@@ -1,5 +1,6 @@
 // The sending log's component: one store behind IQeltaLogTool, and the launches of the log
 // browser and the viewer.
+#include "common/program_start.h"
 #include "common/registry_helper.h"
 #include "platform/bstr.h"
 #include "platform/files.h"
@@ -16,15 +17,6 @@ namespace {
 
 HRESULT result(int ok) { return ok ? S_OK : S_FALSE; }
 
-// A program named in the registry: a bare name is looked for beside the suite's programs.
-std::string programPath(const std::string& stored)
-{
-    const std::string path = platform::nativePath(stored);
-    if (path.find('/') != std::string::npos)
-        return path;
-    return platform::joinPath(platform::parentPath(platform::programPath()), path);
-}
-
 class CQeltaLogTool : public platform::com::Object<IQeltaLogTool> {
 public:
     HRESULT LaunchLogBrowser(int32_t) override
@@ -34,7 +26,7 @@ public:
             std::string browser = machine.ReadString(kProductSubkey, "LogBrowser", "");
             if (browser.empty())
                 browser = "QeltaLog.exe";
-            platform::startDetached(programPath(browser), {}); // the launch result is not looked at
+            platform::startDetached(SettingProgramPath(browser), {}); // the launch result is not looked at
             return S_OK;
         });
     }
@@ -139,18 +131,10 @@ public:
     HRESULT LaunchPreview(int32_t, BSTR bszDocumentName, BSTR bszPath, int32_t lReserved) override
     {
         return guardedCall([&]() -> HRESULT {
-            const CRegistryHelper machine(HKEY_LOCAL_MACHINE, kProductKeyPrefix);
-            const std::string viewer = machine.ReadString(kProductSubkey, "Viewer", "");
-            if (viewer.empty())
-                return S_FALSE;
             // The viewer's command line, as separate arguments: [/Edit] /T"title" /P "path".
-            std::vector<std::string> args;
-            if (lReserved == 1)
-                args.push_back("/Edit");
-            args.push_back("/T\"" + ansiFromBstr(bszDocumentName) + "\"");
-            args.push_back("/P");
-            args.push_back("\"" + ansiFromBstr(bszPath) + "\"");
-            platform::startDetached(programPath(viewer), args);
+            if (!StartSettingProgram("Viewer", ViewerArguments(ansiFromBstr(bszDocumentName), ansiFromBstr(bszPath),
+                                                               lReserved == 1)))
+                return S_FALSE;
             return S_OK;
         });
     }

@@ -3,6 +3,7 @@
 #include "sendwizard/imagekit_binding.h"
 
 #include <algorithm>
+#include <cmath>
 
 CIkFile::~CIkFile() { Free(); }
 
@@ -33,3 +34,7 @@ double DisplayZoomFor(int nMode, double dZoom, int nImageWidth, int nImageHeight
     default: return dZoom;
     }
 }
+
+double ZoomOfSliderPosition(int nPosition) { return std::clamp(nPosition, 1, 100) * 0.01; }
+
+int SliderPositionOfZoom(double dZoom) { return static_cast<int>(std::lround(dZoom * 100)); }

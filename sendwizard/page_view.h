@@ -38,3 +38,7 @@ private:
 /// pixel): fit width, whole page, or the zoom factor as it stands. An empty image or view keeps
 /// the zoom factor.
 double DisplayZoomFor(int nMode, double dZoom, int nImageWidth, int nImageHeight, int nViewWidth, int nViewHeight);
+
+/// The zoom factor of a zoom slider position (1..100, in hundredths), and the position of a factor.
+double ZoomOfSliderPosition(int nPosition);
+int SliderPositionOfZoom(double dZoom);

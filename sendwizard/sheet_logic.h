@@ -130,10 +130,17 @@ public:
     std::vector<CJobDestination> m_Destinations;
     CJobParameters m_JobParameters;
     int m_bSkip = 0;
+    /// Set when a page changed what the job is made of, so the preview rebuilds it; nothing is
+    /// built before the first preview.
+    int m_bChanged = 1;
+    /// The cover page's choice: attach flag, cover path (empty when none is attached) and description.
+    int m_bAttachCover = 0;
+    std::string m_strCoverPath, m_strCoverMemo;
 
-private:
     /// Writes text alone into the job folder's log file (the last failure only).
     void WriteStepLog(const char* name, const std::string& text) const;
+
+private:
     /// The job builder, the sending log and the phone book, created on first use.
     template <typename I>
     bool EnsureComponent(platform::com::Ptr<I>& component, const CLSID& clsid);

@@ -40,3 +40,26 @@ std::string FormatPageText(const std::string& format, int nPage, int nTotal)
     }
     return out;
 }
+
+std::string FormatText(const std::string& format, std::initializer_list<std::string> args)
+{
+    auto next = args.begin();
+    std::string out;
+    for (size_t i = 0; i < format.size(); ++i) {
+        if (format[i] == '%' && i + 1 < format.size() && format[i + 1] == '%') {
+            out += '%';
+            ++i;
+        } else if (format[i] == '%' && i + 1 < format.size() && format[i + 1] == 's' && next != args.end()) {
+            out += *next++;
+            ++i;
+        } else {
+            out += format[i];
+        }
+    }
+    return out;
+}
+
+std::string ControlText(int nDialogId, int nControlId)
+{
+    return WizardString(static_cast<uint32_t>(nDialogId) * 10000u + static_cast<uint32_t>(nControlId));
+}

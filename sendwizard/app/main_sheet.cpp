@@ -3,10 +3,15 @@
 #include "common/prompter.h"
 #include "common/resource_locale.h"
 #include "platform/endpoint.h"
+#include "sendwizard/app/pages.h"
 #include "sendwizard/printer_info.h"
 #include "sendwizard/wizard_strings.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPixmap>
@@ -61,9 +66,14 @@ CWizardPage::CWizardPage(CPSMainuiLogic& sheet, int nDialogId, uint32_t nTitleId
         setSubTitle(Q(WizardString(nSubtitleId)));
 }
 
-CPSMainui::CPSMainui(CPSMainuiLogic& sheet, IPrompter& prompter, HelpOpener opener, QWidget* parent)
+CPSMainui::CPSMainui(CPSMainuiLogic& sheet, IPrompter& prompter, HelpOpener opener, QWidget* parent,
+                     IProgressRunner* progress)
     : QWizard(parent), m_Sheet(sheet), m_Prompter(prompter), m_Opener(opener ? std::move(opener) : OpenWithDesktop)
 {
+    if (!progress) {
+        m_pOwnProgress = std::make_unique<CQtProgressRunner>();
+        progress = m_pOwnProgress.get();
+    }
     setWindowTitle(Q(WizardString(IDS_CAPTION)));
     setWizardStyle(QWizard::ModernStyle);
     setOption(QWizard::HaveHelpButton, true);
@@ -73,7 +83,13 @@ CPSMainui::CPSMainui(CPSMainuiLogic& sheet, IPrompter& prompter, HelpOpener open
     // The pages follow one another in the sheet's order, not in the order of their ids.
     CWizardPage* previous = nullptr;
     for (const PageText& page : kPages) {
-        auto* added = new CWizardPage(sheet, page.nDialogId, page.nTitle, page.nSubtitle);
+        CWizardPage* added = nullptr;
+        switch (page.nDialogId) {
+        case IDD_SELECT_COVER: added = new CPPSelectCover(sheet, prompter); break;
+        case IDD_PREVIEW: added = new CPPPreview(sheet, prompter, *progress); break;
+        case IDD_READY_TO_SEND: added = new CPPFinish(sheet, prompter, *progress); break;
+        default: added = new CWizardPage(sheet, page.nDialogId, page.nTitle, page.nSubtitle); break;
+        }
         setPage(page.nDialogId, added);
         if (previous)
             previous->SetNextId(page.nDialogId);
@@ -85,6 +101,27 @@ CPSMainui::CPSMainui(CPSMainuiLogic& sheet, IPrompter& prompter, HelpOpener open
             page->OnSetActive();
     });
     connect(this, &QWizard::helpRequested, this, &CPSMainui::ShowHelp);
+    QAbstractButton* backButton = button(QWizard::BackButton);
+    backButton->disconnect(this);
+    connect(backButton, &QAbstractButton::clicked, this, &CPSMainui::GoBack);
+}
+
+CPSMainui::~CPSMainui() = default;
+
+void CPSMainui::reject()
+{
+    auto* page = qobject_cast<CWizardPage*>(currentPage());
+    if (!page || page->OnQueryCancel())
+        QWizard::reject();
+}
+
+void CPSMainui::GoBack()
+{
+    auto* preview = qobject_cast<CPPPreview*>(currentPage());
+    if (preview && preview->Logic().BackToFirstPage())
+        restart();
+    else
+        back();
 }
 
 CWizardPage* CPSMainui::PageOf(int nDialogId) const { return qobject_cast<CWizardPage*>(page(nDialogId)); }
@@ -159,4 +196,13 @@ int CQtPrompter::MessageBox(const std::string& strText, const std::string& strCa
     case QMessageBox::No: return IDNO;
     default: return IDOK;
     }
+}
+
+std::optional<std::string> CQtPrompter::BrowseForFolder(const std::string& strTitle)
+{
+    const QString folder = QFileDialog::getExistingDirectory(QApplication::activeWindow(), Q(strTitle), QDir::rootPath(),
+                                                             QFileDialog::DontResolveSymlinks);
+    if (folder.isEmpty())
+        return std::nullopt;
+    return folder.toStdString();
 }

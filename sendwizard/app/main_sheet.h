@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/prompter.h"
+#include "sendwizard/preview_page_logic.h"
 #include "sendwizard/startup.h"
 
 #include <QObject>
@@ -10,6 +11,7 @@
 #include <QWizardPage>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 class QSocketNotifier;
@@ -23,11 +25,15 @@ public:
     int DialogId() const { return m_nDialogId; }
     /// The page after this one in the sheet's order (-1 for the last).
     int nextId() const override { return m_nNextId; }
+    /// The page after this one in the sheet's order, even where no button leads there.
+    int SheetNextId() const { return m_nNextId; }
     void SetNextId(int nNextId) { m_nNextId = nNextId; }
     /// Called each time the page becomes the current one.
     virtual void OnSetActive() { ++m_nActivations; }
     /// The cover sheet editor saved a sheet (wParam 1 Save As, 2 Save, 3 other).
     virtual void OnCoverSheetSaved(uint32_t wParam) { m_nLastCoverNotice = wParam; }
+    /// Cancel was pressed on this page: true lets the sheet close.
+    virtual bool OnQueryCancel() { return true; }
     int Activations() const { return m_nActivations; }
     uint32_t LastCoverNotice() const { return m_nLastCoverNotice; }
 
@@ -47,13 +53,21 @@ using HelpOpener = std::function<bool(const std::string& address)>;
 class CPSMainui : public QWizard {
     Q_OBJECT
 public:
-    CPSMainui(CPSMainuiLogic& sheet, IPrompter& prompter, HelpOpener opener = {}, QWidget* parent = nullptr);
+    /// The pages run their workers behind progress (the Qt display when none is given).
+    CPSMainui(CPSMainuiLogic& sheet, IPrompter& prompter, HelpOpener opener = {}, QWidget* parent = nullptr,
+              IProgressRunner* progress = nullptr);
+    ~CPSMainui() override;
     /// The page with a dialog id; null when there is none.
     CWizardPage* PageOf(int nDialogId) const;
     /// Takes one message posted to the host endpoint.
     void OnHostMessage(uint32_t nMessage, uint32_t wParam, int32_t lParam);
     /// Shows the help of the current page (F1).
     void ShowHelp();
+    /// Back: to the first page when the destination page skipped the others, else the page before.
+    void GoBack();
+
+    /// Cancel: closes only when the current page agrees.
+    void reject() override;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -62,6 +76,7 @@ private:
     CPSMainuiLogic& m_Sheet;
     IPrompter& m_Prompter;
     HelpOpener m_Opener;
+    std::unique_ptr<IProgressRunner> m_pOwnProgress;
 };
 
 /// Feeds the posts of the host endpoint to the sheet from the event loop.
@@ -91,6 +106,8 @@ private:
 class CQtPrompter : public IPrompter {
 public:
     int MessageBox(const std::string& strText, const std::string& strCaption, unsigned nFlags) override;
+    /// The folder dialog: file-system folders only, files shown.
+    std::optional<std::string> BrowseForFolder(const std::string& strTitle) override;
 };
 
 /// A pixmap of the wizard's resources (bitmaps and icons); null when there is none.

@@ -6,6 +6,7 @@
 #include "platform/tests/support/test_support.h"
 #include "sendwizard/imagekit_binding.h"
 #include "sendwizard/sheet_logic.h"
+#include "sendwizard/tests/wizard_test_support.h"
 #include "common/prompter.h"
 
 #include <gtest/gtest.h>
@@ -27,9 +28,7 @@ TEST(WizardJob, AThreePageJobWithCoverAndHeaderReachesThePrinterAndTheLog)
     qelta::test::ScopedStateRoot root;
     const auto spooler = platform::RecordingSpooler::install("Fax");
     platform::com::initializeThread();
-    for (const char* server : {"qeltamd5lib.dll", "resultreceiver.dll", "cryptotool.dll", "sendlog.dll",
-                               "jobbuilder.dll", "covertool.dll"})
-        ASSERT_NO_FATAL_FAILURE(jobtest::registerServer(server));
+    ASSERT_NO_FATAL_FAILURE(wizard_test::RegisterJobServers());
     BindImageKit();
 
     const std::string work = root.path() + "/work.tif";

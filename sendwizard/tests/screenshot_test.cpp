@@ -1,11 +1,22 @@
-// Saves a picture of every page of the wizard sheet into the build folder's "screenshots".
+// Saves a picture of every page of the wizard sheet into the build folder's "screenshots": the
+// cover page with a cover chosen, the preview of a three-page job, and the ready page.
 #include "common/prompter.h"
+#include "common/registry_helper.h"
+#include "jobbuilder/tests/support/job_test_support.h"
 #include "platform/files.h"
+#include "platform/tests/support/recording_spooler.h"
+#include "platform/tests/support/test_support.h"
 #include "sendwizard/app/main_sheet.h"
+#include "sendwizard/app/pages.h"
+#include "sendwizard/imagekit_binding.h"
+#include "sendwizard/tests/wizard_test_support.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QPlainTextEdit>
 #include <gtest/gtest.h>
 
+#include <thread>
 
 namespace {
 
@@ -17,27 +28,58 @@ struct SilentPrompter : IPrompter {
     }
 };
 
+void Save(CPSMainui& wizard, const std::string& folder, int id)
+{
+    QCoreApplication::processEvents();
+    const std::string file = folder + "/sendwizard-" + std::to_string(id) + ".png";
+    platform::removeFile(file);
+    EXPECT_TRUE(wizard.grab().save(QString::fromStdString(file))) << file;
+    EXPECT_TRUE(platform::pathExists(file)) << file;
+}
+
 TEST(Screenshots, EveryPageOfTheSheet)
 {
     QApplication::setEffectEnabled(Qt::UI_AnimateCombo, false);
     QApplication::setCursorFlashTime(0);
     const std::string folder = QELTA_SCREENSHOT_DIR;
     ASSERT_TRUE(platform::createDirectories(folder));
-    CPSMainuiLogic logic;
+
+    wizard_test::JobEnvironment job;
+    const std::string covers = job.root.path() + "/covers/";
+    for (const char* name : {"Sales.TQC", "Support.TQC"})
+        qelta::test::writeTextFile(covers + name, "[TQLCVR]\r\nFrames=2\r\nLang=0\r\n"
+                                                  "Frame.1=NAME,100,100,1200,160,DejaVu Sans,120,700,0,0,0,0,\r\n"
+                                                  "Frame.2=FAX Number,100,400,1200,160,DejaVu Sans,120,400,0,0,0,0,\r\n");
+    CRegistryHelper(HKEY_CURRENT_USER, kProductKeyPrefix).WriteString(kProductSubkey, "CvrFile", covers);
+
     SilentPrompter prompter;
-    CPSMainui wizard(logic, prompter);
-    wizard.resize(640, 480);
-    wizard.show();
-    for (int id = wizard.startId(); id != -1; id = wizard.page(id)->nextId()) {
-        while (wizard.currentId() != id)
-            wizard.next();
-        QCoreApplication::processEvents();
-        const std::string file = folder + "/sendwizard-" + std::to_string(id) + ".png";
-        platform::removeFile(file);
-        EXPECT_TRUE(wizard.grab().save(QString::fromStdString(file))) << file;
-        EXPECT_TRUE(platform::pathExists(file)) << file;
+    wizard_test::RecordingProgress progress;
+    CPSMainuiLogic logic;
+    ASSERT_TRUE(logic.SetCommandLineValues(job.work, "A4", "MMR", "Fax", "Report", prompter));
+    logic.m_nModelType = 0;
+    logic.m_strPortName = "socket://127.0.0.1";
+    logic.AddDestination({"0123 456 789", "Ann Example", kDestinationFax, 0, "", "", 0});
+    logic.AddDestination({"0987 654 321", "Bob Example", kDestinationFax, 0, "", "", 0});
+    {
+        CPSMainui wizard(logic, prompter, {}, nullptr, &progress);
+        wizard.resize(720, 540);
+        wizard.show();
+        for (int id = wizard.startId(); id != -1; id = wizard.page(id)->nextId()) {
+            while (wizard.currentId() != id)
+                wizard.next();
+            if (auto* cover = qobject_cast<CPPSelectCover*>(wizard.currentPage())) {
+                cover->findChild<QAbstractButton*>("id1034")->click();
+                cover->findChild<QPlainTextEdit*>("id1033")->setPlainText("Quarterly figures, as promised.");
+            }
+            Save(wizard, folder, id);
+        }
+        ASSERT_EQ(wizard.currentId(), IDD_PREVIEW);
+        // The ready page lies in the sheet's order but no button leads there.
+        wizard.setStartId(IDD_READY_TO_SEND);
+        wizard.restart();
+        Save(wizard, folder, IDD_READY_TO_SEND);
     }
+    logic.DropDocuments();
 }
 
 } // namespace
-

@@ -7,7 +7,9 @@
 #include "platform/known_folders.h"
 #include "platform/tests/support/test_support.h"
 #include "sendwizard/imagekit_binding.h"
+#include "sendwizard/preview_page_logic.h"
 #include "sendwizard/sheet_logic.h"
+#include "sendwizard/tests/wizard_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -439,6 +441,64 @@ TEST_F(WizardSteps, JobFolderIsBelowTheDataFolderAndCompany)
     EXPECT_TRUE(platform::isDirectory(folder));
     EXPECT_EQ(CPSMainuiLogic::MakeFilingTarget("192.0.2.7"), "dfile://192.0.2.7//");
     EXPECT_EQ(CPSMainuiLogic::GetFileSize(root.path() + "/missing"), 0u);
+}
+
+TEST_F(WizardSteps, WithoutBroadcastEachDestinationGetsItsOwnJobAndCover)
+{
+    MakeSheet(2, 200, 200);
+    sheet.m_nModelType = 0;
+    const CJobDestination kCy{"555-0102", "Cy", kDestinationFax, 0, "", "", 0};
+    for (const CJobDestination& destination : {kFax, kFax2, kCy})
+        sheet.AddDestination(destination);
+    sheet.m_bAttachCover = 1;
+    sheet.m_strCoverPath = "/covers/Sales.TQC";
+    LOGFONTA font;
+    font.lfHeight = -16;
+    std::strcpy(font.lfFaceName, "DejaVu Sans");
+    sheet.m_JobParameters.Assign(0, 1, 1, "$PAGENO", 0, 0, "", "", "", 0, "", font);
+    wizard_test::RecordingProgress progress;
+    CPPPreviewLogic preview(sheet, prompter, progress);
+    preview.OnSetActive();
+    preview.CreateImage();
+    ASSERT_EQ(progress.failure, 0);
+    ASSERT_EQ(g_cover.calls.size(), 3u);
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_TRUE(g_cover.calls[i].starts_with(std::vector<std::string>{"Ann,555-0100,", "Bob,555-0101,",
+                                                                          "Cy,555-0102,"}[i]))
+            << g_cover.calls[i];
+    EXPECT_EQ(preview.GetPageCount(), 3) << "the cover and two pages";
+    g_job.calls.clear();
+    EXPECT_TRUE(preview.OnWizardFinish());
+    const std::string user = sheet.GetJobSummary()->m_strUserName;
+    std::vector<std::string> expected;
+    for (const CJobDestination& destination : {kFax, kFax2, kCy}) {
+        for (const std::string& call :
+             {std::string("CleanJob"), "RegisterJobData(Fax," + user + ",,0,1,Report)", std::string("RegisterLogData"),
+              std::string("RegisterQeltaHeader(1)")})
+            expected.push_back(call);
+        expected.push_back("RegisterJobTarget(0," + destination.m_strName + "," + destination.m_strNumber + "," +
+                           destination.m_strSubAddress + "," + destination.m_strPassCode + "," +
+                           std::to_string(destination.m_bFCode) + ",)");
+        expected.push_back("FlushJob");
+    }
+    EXPECT_EQ(g_job.calls, expected);
+
+    // A conversion that fails ends the image worker at its fourth pass.
+    g_job.results["ConvertJobImage"] = S_FALSE;
+    sheet.m_bChanged = 1;
+    struct : IPrompter {
+        int MessageBox(const std::string& text, const std::string&, unsigned) override
+        {
+            EXPECT_EQ(text, "Unknown System Error. Please re install Qelta Driver.");
+            return IDOK;
+        }
+    } told;
+    CPPPreviewLogic again(sheet, told, progress);
+    again.OnSetActive();
+    again.CreateImage();
+    EXPECT_EQ(progress.failure, kWorkerFailure);
+    EXPECT_EQ(JobLog(kCreateJobLog), "FAILED - CreateJobData4");
+    EXPECT_EQ(progress.values, (std::vector<int>{5, 13, 21, 30, 33, 41, 50, 58, 66, 75}));
 }
 
 } // namespace

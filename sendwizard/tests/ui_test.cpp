@@ -14,6 +14,7 @@
 #include "sendwizard/imagekit_binding.h"
 #include "sendwizard/page_view.h"
 #include "sendwizard/wizard_strings.h"
+#include "sendwizard/tests/wizard_test_support.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -24,24 +25,7 @@
 
 namespace {
 
-// Message boxes answered in turn; an unexpected one fails the test, and so does an unused answer.
-class ScriptedPrompter : public IPrompter {
-public:
-    ~ScriptedPrompter() override { EXPECT_TRUE(expected.empty()) << "message box not shown: " << expected.front(); }
-    int MessageBox(const std::string& strText, const std::string& strCaption, unsigned nFlags) override
-    {
-        EXPECT_EQ(strCaption, "Qelta Driver");
-        EXPECT_EQ(nFlags, unsigned{MB_ICONWARNING});
-        if (expected.empty()) {
-            ADD_FAILURE() << "unexpected message box: " << strText;
-            return IDOK;
-        }
-        EXPECT_EQ(strText, expected.front());
-        expected.erase(expected.begin());
-        return IDOK;
-    }
-    std::vector<std::string> expected;
-};
+using wizard_test::ScriptedPrompter;
 
 // Runs the real sheet without a loop of its own: a check, then Cancel.
 class CancellingRunner : public ISheetRunner {
@@ -55,7 +39,7 @@ public:
         CPSMainui wizard(sheet, m_Prompter);
         wizard.show();
         titles.clear();
-        for (int id = wizard.startId(); id != -1; id = wizard.page(id)->nextId())
+        for (int id = wizard.startId(); id != -1; id = wizard.PageOf(id)->SheetNextId())
             titles.push_back(wizard.page(id)->objectName().toStdString() + " " + wizard.page(id)->title().toStdString());
         wizard.reject();
         return wizard.result();
@@ -167,12 +151,12 @@ TEST_F(WizardStart, OnlyCoverSheetNoticesOneToThreeReachTheCoverPage)
     ASSERT_EQ(PostFromAnotherProcess({{1124, 0, 1815}, {1124, 4, 1815}, {1124, 2, 1816}, {1125, 2, 1815}, {1124, 3, 1815}}), 0);
     ASSERT_TRUE(WaitFor([&] { return cover->LastCoverNotice() != 0; }));
     EXPECT_EQ(cover->LastCoverNotice(), 3u);
-    EXPECT_TRUE(logic.GetRelistFlag());
+    EXPECT_FALSE(logic.GetRelistFlag()) << "the cover page relisted at once";
     for (uint32_t w : {1u, 2u}) {
-        logic.SetRelistFlag(false);
+        logic.SetRelistFlag(true);
         ASSERT_EQ(PostFromAnotherProcess({{1124, w, 1815}}), 0);
         ASSERT_TRUE(WaitFor([&] { return cover->LastCoverNotice() == w; }));
-        EXPECT_TRUE(logic.GetRelistFlag());
+        EXPECT_FALSE(logic.GetRelistFlag());
     }
     // On another page the flag is set, but the cover page hears nothing.
     wizard.next();
@@ -219,8 +203,16 @@ TEST_F(WizardStart, F1OpensThePageHelpOrWarns)
 TEST(WizardTexts, EveryTextAndPictureTheWizardUsesIsThere)
 {
     for (uint32_t id : {101u, 128u, 301u, 302u, 401u, 402u, 501u, 502u, 601u, 602u, 623u, 700u, 2003u, 2004u, 3000u,
-                        3115u, 3200u})
+                        3115u, 3200u, 310u, 311u, 403u, 500u, 510u, 511u, 701u, 702u, 706u, 712u, 713u, 714u, 721u,
+                        722u, 750u, 2000u, 2002u, 2005u})
         EXPECT_FALSE(WizardString(id).empty()) << id;
+    // Every labelled control of the three pages.
+    for (int id : {1034, 1025, 1028, 1029, 1026, 1031, 1036, 1032})
+        EXPECT_FALSE(ControlText(IDD_SELECT_COVER, id).empty()) << id;
+    for (int id : {1043, 1045, 1046, 1047, 1048, 1051, 1052})
+        EXPECT_FALSE(ControlText(IDD_PREVIEW, id).empty()) << id;
+    for (int id : {1023, 1024, 1064, 1065, 1066, 1070, 1095, 1072})
+        EXPECT_FALSE(ControlText(IDD_READY_TO_SEND, id).empty()) << id;
     EXPECT_EQ(WizardString(IDS_PAGENO), " P.%03d/%03d");
     for (uint32_t id : {130u, 131u, 149u, 151u, 153u, 154u, 155u})
         EXPECT_FALSE(LoadWizardPicture(QELTA_RESOURCE_BITMAP, id).isNull()) << id;
@@ -262,6 +254,172 @@ TEST(PageDisplay, LoadsAPageAndZoomsByMode)
     loader.SetPageIndex(2);
     EXPECT_FALSE(loader.FileAction(kFileActionRead));
     UnbindImageKit();
+}
+
+} // namespace
+
+// ---- the cover, preview and ready pages offscreen ----
+
+#include "platform/known_folders.h"
+#include "sendwizard/app/pages.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QSpinBox>
+
+namespace {
+
+using wizard_test::RecordingProgress;
+
+// Drives the real sheet through a job: one typed number, the destination page skipping to the
+// preview, then Finish.
+class SendingRunner : public ISheetRunner {
+public:
+    SendingRunner(IPrompter& prompter, std::function<void(CPSMainui&)> check) : m_Prompter(prompter), m_Check(check) {}
+    int Run(CPSMainuiLogic& sheet, platform::Endpoint*) override
+    {
+        sheet.m_nModelType = 0;
+        sheet.m_strPrinter = "Fax"; // the device list names no printer here
+        sheet.AddDestination({"0123 456", "", kDestinationFax, 0, "", "", 0});
+        sheet.m_bSkip = 1;
+        RecordingProgress progress;
+        CPSMainui wizard(sheet, m_Prompter, {}, nullptr, &progress);
+        wizard.show();
+        while (wizard.currentId() != IDD_PREVIEW)
+            wizard.next();
+        EXPECT_TRUE(WaitFor([&] { return sheet.m_bChanged == 0; })) << "the image is made once the page shows";
+        m_Check(wizard);
+        wizard.button(QWizard::FinishButton)->click();
+        EXPECT_FALSE(wizard.isVisible()) << "Finish closes the sheet";
+        return wizard.result();
+    }
+    IPrompter& m_Prompter;
+    std::function<void(CPSMainui&)> m_Check;
+};
+
+class WizardPages : public WizardStart {
+protected:
+    void SetUp() override
+    {
+        WizardStart::SetUp();
+        platform::com::initializeThread();
+        ASSERT_NO_FATAL_FAILURE(wizard_test::RegisterJobServers());
+        jobtest::writeFaxTiff(work, 3, 400);
+    }
+    std::vector<std::string> FaxFiles()
+    {
+        return platform::listFiles(*platform::knownFolder(platform::KnownFolder::Temp), "FAX*");
+    }
+};
+
+TEST_F(WizardPages, AThreePageJobGoesOutOnFinishAndLeavesNoFiles)
+{
+    ScriptedPrompter prompter;
+    SendingRunner runner(prompter, [](CPSMainui& wizard) {
+        auto* preview = qobject_cast<CPPPreview*>(wizard.currentPage());
+        ASSERT_TRUE(preview);
+        EXPECT_EQ(preview->Logic().GetPageCount(), 3);
+        auto* spin = preview->findChild<QSpinBox*>("id1041");
+        spin->setValue(3);
+        EXPECT_EQ(preview->Logic().GetPageNumber(), 3);
+        spin->setValue(4);
+        EXPECT_EQ(preview->Logic().GetPageNumber(), 3) << "no page 4";
+        EXPECT_EQ(preview->findChild<QLineEdit*>("id1044")->text(), "3");
+        EXPECT_TRUE(wizard.button(QWizard::FinishButton)->isVisible());
+        // Back with the skip flag set returns to the first page, and forward makes no new image.
+        wizard.button(QWizard::BackButton)->click();
+        EXPECT_EQ(wizard.currentId(), IDD_SELECT_DESTINATION);
+        while (wizard.currentId() != IDD_PREVIEW)
+            wizard.next();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(preview->Logic().GetPageCount(), 3);
+    });
+    EXPECT_EQ(RunSendWizard({work}, prompter, runner), 0);
+    const auto documents = spooler->documents();
+    ASSERT_EQ(documents.size(), 1u);
+    EXPECT_TRUE(documents[0].ended);
+    platform::com::Ptr<IQeltaLogTool> log;
+    ASSERT_EQ(platform::com::createInstance(CLSID_QeltaLogTool, CLSCTX_INPROC_SERVER, log), S_OK);
+    int32_t count = 0;
+    ASSERT_EQ(log->GetLogCount(&count), S_OK);
+    EXPECT_EQ(count, 1);
+    EXPECT_FALSE(platform::pathExists(work));
+    EXPECT_EQ(FaxFiles(), std::vector<std::string>{});
+}
+
+TEST_F(WizardPages, ARefusedJobSaysSoAndLogsTheFlush)
+{
+    spooler->failAt(platform::RecordingSpooler::Step::Open, 2); // the registration's check passes
+    ScriptedPrompter prompter;
+    SendingRunner runner(prompter, [&](CPSMainui&) {
+        prompter.expected = {"Unknown System Error. Please re install Qelta Driver."};
+    });
+    RunSendWizard({work}, prompter, runner);
+    EXPECT_TRUE(spooler->documents().empty());
+    CPSMainuiLogic sheet;
+    EXPECT_EQ(qelta::test::readTextFile(sheet.GetJobFolder() + kSendJobLog), "FAILED - SendJobData2")
+        << qelta::test::readTextFile(sheet.GetJobFolder() + kSendJobDataLog);
+    EXPECT_EQ(FaxFiles(), std::vector<std::string>{});
+}
+
+TEST_F(WizardPages, CoverPageControlsFollowTheAttachBoxAndItsNotices)
+{
+    const std::string covers = root.path() + "/covers/";
+    for (const char* name : {"Alpha.TQC", "Beta.TQC"})
+        qelta::test::writeTextFile(covers + name, "[TQLCVR]\r\nFrames=0\r\nLang=0\r\n");
+    CRegistryHelper(HKEY_CURRENT_USER, kProductKeyPrefix).WriteString(kProductSubkey, "CvrFile", covers);
+    CPSMainuiLogic logic;
+    ScriptedPrompter prompter;
+    RecordingProgress progress;
+    CPSMainui wizard(logic, prompter, {}, nullptr, &progress);
+    const auto host = platform::Endpoint::create(kHostClassName, kHostTitle);
+    ASSERT_TRUE(host);
+    new CWizardHostWnd(*host, wizard);
+    wizard.show();
+    wizard.next();
+    auto* page = qobject_cast<CPPSelectCover*>(wizard.currentPage());
+    ASSERT_TRUE(page);
+    for (int id : kCoverControls) {
+        auto* control = page->findChild<QWidget*>(QStringLiteral("id%1").arg(id));
+        ASSERT_TRUE(control) << id;
+        EXPECT_FALSE(control->isEnabled()) << id;
+    }
+    auto* attach = page->findChild<QCheckBox*>("id1034");
+    attach->click();
+    for (int id : kCoverControls)
+        EXPECT_TRUE(page->findChild<QWidget*>(QStringLiteral("id%1").arg(id))->isEnabled()) << id;
+    auto* list = page->findChild<QListWidget*>("id1027");
+    ASSERT_EQ(list->count(), 2);
+    list->setCurrentRow(1);
+    EXPECT_EQ(logic.m_strCoverPath, covers + "Beta.TQC");
+
+    // The editor saved a new sheet from another process: the list grows, Beta stays selected.
+    qelta::test::writeTextFile(covers + "Aardvark.TQC", "[TQLCVR]\r\nFrames=0\r\nLang=0\r\n");
+    ASSERT_EQ(PostFromAnotherProcess({{1124, 1, 1815}}), 0);
+    ASSERT_TRUE(WaitFor([&] { return list->count() == 3; }));
+    EXPECT_EQ(list->currentItem()->text(), "Beta.TQC");
+    EXPECT_EQ(logic.m_strCoverPath, covers + "Beta.TQC");
+
+    // Attached with no cover chosen (an empty folder): Next shows why and stays on the page.
+    CRegistryHelper(HKEY_CURRENT_USER, kProductKeyPrefix).WriteString(kProductSubkey, "CvrFile", root.path() + "/none/");
+    CPSMainuiLogic empty;
+    CPSMainui other(empty, prompter, {}, nullptr, &progress);
+    other.show();
+    other.next();
+    other.currentPage()->findChild<QCheckBox*>("id1034")->click();
+    prompter.expected = {"No cover sheet was selected. Please select the cover sheet."};
+    other.next();
+    EXPECT_EQ(other.currentId(), IDD_SELECT_COVER);
+    // Cancel asks; No keeps the sheet, Yes closes it.
+    prompter.expected = {"Quit or not?", "Quit or not?"};
+    prompter.answers = {IDNO, IDYES};
+    other.button(QWizard::CancelButton)->click();
+    EXPECT_TRUE(other.isVisible());
+    other.button(QWizard::CancelButton)->click();
+    EXPECT_FALSE(other.isVisible());
+    EXPECT_TRUE(prompter.expected.empty());
 }
 
 } // namespace

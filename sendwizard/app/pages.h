@@ -1,0 +1,105 @@
+// The sheet's pages with controls: Select Cover Sheet, Preview and Ready To Send, each a thin
+// widget over its logic class; and the progress display the workers run behind.
+#pragma once
+
+#include "sendwizard/app/main_sheet.h"
+#include "sendwizard/cover_page_logic.h"
+#include "sendwizard/preview_page_logic.h"
+#include "sendwizard/ready_page_logic.h"
+
+class CIkDisp;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QProgressBar;
+class QRadioButton;
+class QSlider;
+class QSpinBox;
+class QTreeWidget;
+
+/// A Qt string of a text in the process code page (UTF-8).
+QString WizardQString(const std::string& text);
+
+/// Asks STRING 750 "Quit or not?"; true for Yes.
+bool AskQuit(IPrompter& prompter);
+
+/// "Select Cover Sheet".
+class CPPSelectCover : public CWizardPage {
+    Q_OBJECT
+public:
+    CPPSelectCover(CPSMainuiLogic& sheet, IPrompter& prompter);
+    void OnSetActive() override;
+    void OnCoverSheetSaved(uint32_t wParam) override;
+    bool validatePage() override;
+    bool OnQueryCancel() override { return AskQuit(m_Prompter); }
+    CPPSelectCoverLogic& Logic() { return m_Logic; }
+
+private:
+    /// Copies the logic's state into the controls.
+    void Update();
+    IPrompter& m_Prompter;
+    CPPSelectCoverLogic m_Logic;
+    QCheckBox* m_pAttach;
+    QListWidget* m_pList;
+    QLineEdit* m_pFolder;
+    CIkDisp* m_pDisplay;
+    QSlider* m_pSlider;
+    QLabel* m_pPercent;
+    QPlainTextEdit* m_pDescription;
+    bool m_bUpdating = false;
+};
+
+/// "Preview": Back and Finish; Finish sends.
+class CPPPreview : public CWizardPage {
+    Q_OBJECT
+public:
+    CPPPreview(CPSMainuiLogic& sheet, IPrompter& prompter, IProgressRunner& progress);
+    void OnSetActive() override;
+    bool validatePage() override;
+    bool isComplete() const override;
+    int nextId() const override { return -1; }
+    bool OnQueryCancel() override { return AskQuit(m_Prompter); }
+    CPPPreviewLogic& Logic() { return m_Logic; }
+    /// Makes the image (when the job was rebuilt) and shows the current page.
+    void CreateImage();
+
+private:
+    void ShowPage();
+    void Update();
+    IPrompter& m_Prompter;
+    CPPPreviewLogic m_Logic;
+    CIkDisp* m_pDisplay;
+    QLineEdit* m_pPageNumber;
+    QSpinBox* m_pSpin;
+    QRadioButton* m_pModes[3];
+    QSlider* m_pSlider;
+    QLineEdit* m_pPercent;
+    bool m_bUpdating = false;
+};
+
+/// "Ready To Send": the job's summary; its Finish sends.
+class CPPFinish : public CWizardPage {
+    Q_OBJECT
+public:
+    CPPFinish(CPSMainuiLogic& sheet, IPrompter& prompter, IProgressRunner& progress);
+    void OnSetActive() override;
+    bool validatePage() override;
+    bool OnQueryCancel() override { return AskQuit(m_Prompter); }
+    CPPFinishLogic& Logic() { return m_Logic; }
+
+private:
+    IPrompter& m_Prompter;
+    CPPFinishLogic m_Logic;
+    QLineEdit *m_pPrinter, *m_pSize, *m_pCover, *m_pFiling;
+    QLabel* m_pFilingLabel;
+    QTreeWidget* m_pList;
+};
+
+/// A plain progress display: runs the worker on its own thread and closes when it ends, taking
+/// the failure it reports as its result.
+class CQtProgressRunner : public IProgressRunner {
+public:
+    int Run(const std::string& strCaption, const Worker& worker) override;
+};
