@@ -5,8 +5,6 @@
 #include "platform/files.h"
 #include "platform/text.h"
 
-#include <atomic>
-
 namespace CMSoapSLib_Ostrel_R1 {
 
 using namespace mfpif_Halvet_R1;
@@ -78,13 +76,12 @@ Scheme schemeOf(const char* url, const char* soapAction, const INodePtr& request
     return Scheme::None;
 }
 
-/// The session object: an element of the XML library with the call operations. Its node and
-/// element operations are those of an element the library makes for it.
+/// The session object: an element named "CMSoapSession" with the call operations; its node and
+/// element operations are the element's own.
 class CSoapSession final : public ISoapSession {
 public:
     CSoapSession()
-        : element_(CXMLDOCLIB_Ostrel::createEmptyDocument()->createElement("CMSoapSession")),
-          comStatus_(platform::com::initializeThread())
+        : ISoapSession(CXMLDOCLIB_Ostrel::ElementName("CMSoapSession")), comStatus_(platform::com::initializeThread())
     {
     }
     ~CSoapSession() override
@@ -97,7 +94,7 @@ public:
                  int timeoutMs, int receiveSize) override
     {
         return SessionCall(url, soapAction, request, response, timeoutMs, receiveSize,
-                           element_->getAttribute("space") == "preserve");
+                           getAttribute("space") == "preserve");
     }
     int32_t call(const char* url, const char* soapAction, const INodePtr& request, const INodePtr& response,
                  int, int, int32_t, int32_t, int32_t) override
@@ -112,91 +109,8 @@ public:
     }
     int32_t getInterfaceRevision() override { return 1; }
 
-    // ---- counting ----
-    int32_t addRef() override { return ++refs_; }
-    int32_t release() override
-    {
-        const int32_t left = --refs_;
-        if (left == 0)
-            delete this;
-        return left;
-    }
-    int32_t getRefCount() const override { return refs_; }
-
-    // ---- the element's own operations ----
-    DOMString getNodeName() override { return element_->getNodeName(); }
-    DOMString getNodeValue() override { return element_->getNodeValue(); }
-    INodePtr setNodeValue(const DOMString& value) override { return me(element_->setNodeValue(value)); }
-    int32_t getNodeType() override { return element_->getNodeType(); }
-    INodePtr getParentNode() override { return element_->getParentNode(); }
-    INodeListPtr getChildNodes() override { return element_->getChildNodes(); }
-    INodePtr getFirstChild() override { return element_->getFirstChild(); }
-    INodePtr getLastChild() override { return element_->getLastChild(); }
-    INodePtr getPreviousSibling() override { return element_->getPreviousSibling(); }
-    INodePtr getNextSibling() override { return element_->getNextSibling(); }
-    INamedNodeMapPtr getAttributes() override { return element_->getAttributes(); }
-    IDocumentPtr getOwnerDocument() override { return element_->getOwnerDocument(); }
-    INodePtr insertBefore(const INodePtr& newChild, const INodePtr& refChild) override
-    {
-        return element_->insertBefore(newChild, refChild);
-    }
-    INodePtr replaceChild(const INodePtr& newChild, const INodePtr& oldChild) override
-    {
-        return element_->replaceChild(newChild, oldChild);
-    }
-    INodePtr removeChild(const INodePtr& oldChild) override { return element_->removeChild(oldChild); }
-    INodePtr appendChild(const INodePtr& newChild) override { return element_->appendChild(newChild); }
-    bool hasChildNodes() override { return element_->hasChildNodes(); }
-    INodePtr cloneNode(bool deep) override { return element_->cloneNode(deep); }
-    DOMString getLocalName() override { return element_->getLocalName(); }
-    DOMString getNamespaceURI() override { return element_->getNamespaceURI(); }
-    DOMString getPrefix() override { return element_->getPrefix(); }
-    void setPrefix(const DOMString& prefix) override { element_->setPrefix(prefix); }
-    bool hasAttributes() override { return element_->hasAttributes(); }
-    DOMString getXML() override { return element_->getXML(); }
-    void writeXML(std::ostream& out) override { element_->writeXML(out); }
-    DOMString getText() override { return element_->getText(); }
-    INodePtr setText(const DOMString& text) override { return me(element_->setText(text)); }
-    int32_t getInteger() override { return element_->getInteger(); }
-    INodePtr setInteger(int32_t value) override { return me(element_->setInteger(value)); }
-    INodeListPtr selectNodes(const DOMString& path) override { return element_->selectNodes(path); }
-    INodePtr selectSingleNode(const DOMString& path) override { return element_->selectSingleNode(path); }
-    CXMLDOCLIB_Ostrel::NodeCore* core() override { return element_->core(); }
-
-    DOMString getAttribute(const DOMString& name) override { return element_->getAttribute(name); }
-    IElementPtr setAttribute(const DOMString& name, const DOMString& value) override
-    {
-        element_->setAttribute(name, value);
-        return IElementPtr(this);
-    }
-    IElementPtr removeAttribute(const DOMString& name) override
-    {
-        element_->removeAttribute(name);
-        return IElementPtr(this);
-    }
-    IAttrPtr getAttributeNode(const DOMString& name) override { return element_->getAttributeNode(name); }
-    IAttrPtr setAttributeNode(const IAttrPtr& attribute) override { return element_->setAttributeNode(attribute); }
-    IAttrPtr removeAttributeNode(const IAttrPtr& attribute) override
-    {
-        return element_->removeAttributeNode(attribute);
-    }
-    INodeListPtr getElementsByTagName(const DOMString& name) override { return element_->getElementsByTagName(name); }
-    IElementPtr normalize() override
-    {
-        element_->normalize();
-        return IElementPtr(this);
-    }
-
 private:
-    // The session in place of its element in a result that names the element itself.
-    INodePtr me(const INodePtr& result)
-    {
-        return result.get() == static_cast<INode*>(element_.get()) ? INodePtr(this) : result;
-    }
-
-    IElementPtr element_;
     HRESULT comStatus_;
-    std::atomic<int32_t> refs_{1};
 };
 
 } // namespace

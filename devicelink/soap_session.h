@@ -5,6 +5,7 @@
 #pragma once
 
 #include "xmldoc/dom.h"
+#include "xmldoc/element.h"
 
 #include <cstdint>
 #include <string>
@@ -28,8 +29,10 @@ enum : int32_t {
 inline constexpr const char* kEnvelopeNamespace = "http://www.w3.org/2001/12/soap-envelope";
 inline constexpr const char* kEncodingNamespace = "http://www.w3.org/2001/12/soap-encoding";
 
-/// The session interface: an element with the call operations.
-class ISoapSession : public virtual mfpif_Halvet_R1::IElement {
+/// The session interface: an element with the call operations. It is built on the XML library's
+/// own element, so a session is one node: placed in a tree, found by a path, counted and pooled
+/// like every other element.
+class ISoapSession : public CXMLDOCLIB_Ostrel::CElement {
 public:
     /// Sends request to url and places the answer element under response; the "space" attribute
     /// chooses whitespace preservation. receiveSize is not used.
@@ -42,6 +45,9 @@ public:
                          int32_t, int32_t) = 0;
     /// The interface revision: 1.
     virtual int32_t getInterfaceRevision() = 0;
+
+protected:
+    explicit ISoapSession(CXMLDOCLIB_Ostrel::ElementName name) : CElement(std::move(name)) {}
 };
 
 /// The status of a transport code.

@@ -3,6 +3,7 @@
 #include "devicelink/http_transport.h"
 #include "devicelink/soap_session.h"
 #include "devicelink/tests/support/test_device.h"
+#include "platform/com.h"
 #include "platform/library.h"
 #include "platform/tests/support/test_support.h"
 
@@ -160,10 +161,24 @@ TEST(SoapSession, SessionObjectFromTheLibrary)
     EXPECT_EQ(session->call(("file://" + stored).c_str(), "A", request, response, 100, 10, 1, 2, 3), 0);
     EXPECT_EQ(response->getXML(), "<recv><s/></recv>");
     EXPECT_EQ(session->call("http://127.0.0.1/", "A", request, response, 100, 10, 1, 2, 3), SOAP_E_ARGUMENT);
-    // The session sits in a tree like any element.
-    const INodePtr parent = element("<p/>");
-    parent->appendChild(node);
-    EXPECT_EQ(parent->getXML(), "<p><CMSoapSession space='default'/></p>");
+    // The session itself sits in a tree: the tree holds and finds the session, not a copy, and a
+    // setting made through the tree is the session's own. The session goes with the tree.
+    {
+        const IDocumentPtr document = CXMLDOCLIB_Ostrel::createEmptyDocument();
+        const INodePtr root = document->loadXML("<p><q/></p>", false);
+        root->getFirstChild()->appendChild(node);
+        node.reset();
+        EXPECT_EQ(session->getRefCount(), 1);
+        EXPECT_EQ(session->getParentNode()->getNodeName(), "q");
+        const INodePtr found = root->selectSingleNode("q/CMSoapSession[@space='default']");
+        EXPECT_EQ(found.get(), static_cast<INode*>(session));
+        EXPECT_EQ(dynamic_cast<ISoapSession*>(found.get()), session);
+        dynamic_cast<IElement*>(found.get())->setAttribute("space", "preserve");
+        EXPECT_EQ(session->getAttribute("space"), "preserve");
+        EXPECT_EQ(root->getXML(), "<p><q><CMSoapSession space='preserve'/></q></p>");
+        EXPECT_TRUE(platform::com::threadInitialized());
+    }
+    EXPECT_FALSE(platform::com::threadInitialized());
 }
 
 } // namespace
