@@ -4,6 +4,7 @@
 
 #include "common/prompter.h"
 #include "sendwizard/startup.h"
+#include "uiwidgets/qt_prompter.h"
 
 #include <QObject>
 #include <QWizard>
@@ -85,12 +86,6 @@ public:
 
 private:
     IPrompter& m_Prompter;
-};
-
-/// Message boxes as Qt shows them.
-class CQtPrompter : public IPrompter {
-public:
-    int MessageBox(const std::string& strText, const std::string& strCaption, unsigned nFlags) override;
 };
 
 /// A pixmap of the wizard's resources (bitmaps and icons); null when there is none.
