@@ -2,16 +2,21 @@
 // modal dialog as it comes up (found by its control id), as a user would.
 #include "phonebook/dialogs/pb2api.h"
 #include "phonebook/dialogs/picker_phone_book.h"
+#include "platform/files.h"
+#include "platform/process.h"
 #include "platform/tests/support/test_support.h"
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstring>
 #include <deque>
 #include <functional>
@@ -86,6 +91,20 @@ Step Type(int dialogId, int editId, const QString& text)
         if (d->objectName() != QStringLiteral("id%1").arg(dialogId))
             return false;
         QTest::keyClicks(Child<QLineEdit>(d, editId), text);
+        return true;
+    };
+}
+
+// Answers a message box with OK, keeping its text and caption.
+Step Acknowledge(QString& text, QString& caption)
+{
+    return [&text, &caption](QWidget* d) {
+        auto* box = qobject_cast<QMessageBox*>(d);
+        if (!box)
+            return false;
+        text = box->text();
+        caption = box->windowTitle();
+        QMetaObject::invokeMethod(box->button(QMessageBox::Ok), &QPushButton::click, Qt::QueuedConnection);
         return true;
     };
 }
@@ -171,6 +190,33 @@ TEST_F(Exports, AGroupBuiltThroughSelect)
     ASSERT_EQ(book.GetRecordCount(newId), 2);
     EXPECT_EQ(book.GetRecordID(newId, 0), anna);
     EXPECT_EQ(book.GetRecordID(newId, 1), bert);
+}
+
+TEST_F(Exports, TheEditorOfAnotherProgramLocksTheBook)
+{
+    const std::string ready = root.path() + "/editor-ready";
+    const auto editor = platform::startProgram(qelta::test::helperProgram("bookpicker_lock_worker"),
+                                               {"hold", "QELTA-PhoneBookEditor", "Phone book editor - Office", ready});
+    ASSERT_TRUE(editor);
+    for (int i = 0; i < 500 && !platform::pathExists(ready); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(platform::pathExists(ready));
+
+    char path[300], name[300];
+    QString text, caption;
+    EXPECT_EQ(Drive({Acknowledge(text, caption)}, [&] { return PB2APISelectPhoneBook(nullptr, path, name, 300, 1, 1); }), 0);
+    EXPECT_EQ(text, "The phone book was locked.  You can open phonebook after it was closed.");
+    EXPECT_EQ(caption, "Select Phone Book");
+    PB2APISelection* selection = nullptr;
+    EXPECT_EQ(Drive({Acknowledge(text, caption)},
+                    [&] { return PB2APISelectDestinationWithPhoneBook(nullptr, "Office", &selection, 99); }),
+              0);
+    EXPECT_EQ(caption, ""); // the application title comes from a language module only
+    EXPECT_EQ(selection, nullptr);
+    // Without the check the dialog runs anyway.
+    EXPECT_EQ(Drive({Click(5000, 2)}, [&] { return PB2APISelectPhoneBook(nullptr, path, name, 300, 0, 1); }), 2);
+    ::kill(editor->pid, SIGKILL);
+    platform::waitProgram(*editor);
 }
 
 TEST_F(Exports, OnlyOnTheApplicationThread)
