@@ -83,6 +83,7 @@ std::string EditText(const QLineEdit* edit) { return edit->text().toStdString();
 CDFolderName::CDFolderName(IMessageNotifier& notifier, QWidget* parent) : QDialog(parent), m_notifier(notifier)
 {
     setObjectName(ControlName(1000));
+    InstallHelp(this, HELP_FOLDER_NAME);
     setWindowTitle(BookpickerText(IDS_CREATE_FOLDER));
     m_pEdit = NewLineEdit(this, 1001);
     auto* form = new QFormLayout;
@@ -145,6 +146,7 @@ CDSelectPhoneBook::CDSelectPhoneBook(IMessageNotifier& notifier, bool allowDelet
       m_logic(notifier, BookpickerString(IDS_SELECT_PHONE_BOOK), UserDate, allowDelete, this)
 {
     setObjectName(ControlName(5000));
+    InstallHelp(this, HELP_SELECT_PHONE_BOOK);
     setWindowTitle(BookpickerText(IDS_SELECT_PHONE_BOOK));
     m_pList = NewReportList(this, 1017, BookpickerText(400), BookpickerText(401), 220, 160);
     m_pPath = new QLineEdit(this);

@@ -1,9 +1,14 @@
 #include "phonebook/dialogs/app/bookpicker_app.h"
 
 #include "common/resource_locale.h"
+#include "platform/files.h"
 #include "platform/library.h"
 
 #include <QApplication>
+#include <QDesktopServices>
+#include <QKeyEvent>
+#include <QUrl>
+#include <QWidget>
 #include <QThread>
 
 #include <memory>
@@ -16,6 +21,28 @@ std::unique_ptr<CSDLocale>& Locale()
     static std::unique_ptr<CSDLocale> locale;
     return locale;
 }
+
+// Catches F1 on its dialog and opens the help at the dialog's context.
+class CHelpFilter : public QObject {
+public:
+    CHelpFilter(QObject* parent, int context) : QObject(parent), m_nContext(context) {}
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::KeyPress || static_cast<QKeyEvent*>(event)->key() != Qt::Key_F1)
+            return QObject::eventFilter(watched, event);
+        const std::string address = BookpickerHelpAddress(m_nContext);
+        const size_t hash = address.rfind('#');
+        if (hash != std::string::npos) {
+            QUrl url = QUrl::fromLocalFile(QString::fromStdString(address.substr(0, hash)));
+            url.setFragment(QString::number(m_nContext));
+            QDesktopServices::openUrl(url);
+        }
+        return true;
+    }
+
+private:
+    int m_nContext;
+};
 
 } // namespace
 
@@ -69,4 +96,18 @@ IPrompter& BookpickerPrompter()
 {
     static CQtPrompter prompter;
     return prompter;
+}
+
+std::string BookpickerHelpAddress(int context)
+{
+    const std::string library = platform::modulePathOf(reinterpret_cast<const void*>(&BookpickerHelpAddress));
+    const std::string file = platform::joinPath(platform::parentPath(library), "Bookmanager.html");
+    if (library.empty() || !platform::pathExists(file))
+        return {};
+    return file + "#" + std::to_string(context);
+}
+
+void InstallHelp(QWidget* dialog, int context)
+{
+    dialog->installEventFilter(new CHelpFilter(dialog, context));
 }

@@ -10,6 +10,8 @@
 
 #include <string>
 
+class QWidget;
+
 /// The program code of the library's language modules.
 inline constexpr const char* kBookpickerModuleCode = "BOOKPICKER";
 /// The application title the lock message of Select Destination carries (from the language module).
@@ -36,6 +38,12 @@ public:
 private:
     IPrompter& m_prompter;
 };
+
+/// The help file's address for a help context: "Bookmanager.html" beside the library with the
+/// context as its anchor; empty when the file is not there.
+std::string BookpickerHelpAddress(int context);
+/// Makes F1 on the dialog open the help at its own context (whatever the focused control).
+void InstallHelp(QWidget* dialog, int context);
 
 /// The prompter the exports' dialogs use (the Qt one unless replaced).
 IPrompter& BookpickerPrompter();

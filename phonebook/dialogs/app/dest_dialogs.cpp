@@ -90,6 +90,7 @@ CDSelectDest::CDSelectDest(IMessageNotifier& notifier, CSelectDestLogic::Mode mo
       m_strBook(std::move(bookName)), m_nDeviceClass(deviceClass)
 {
     setObjectName(ControlName(2000));
+    InstallHelp(this, HELP_SELECT_DESTINATION);
     const bool members = mode == CSelectDestLogic::Members;
     setWindowTitle(BookpickerText(members ? IDS_SELECT_MEMBER : IDS_SELECT_DESTINATION));
     auto* text = new QLabel(members ? BookpickerText(IDS_SELECT_MEMBER_TEXT)
@@ -291,6 +292,7 @@ CPSAddress::CPSAddress(CAddressPageLogic& logic, const QString& caption, QWidget
     : QDialog(parent), m_logic(logic)
 {
     setObjectName(ControlName(3000));
+    InstallHelp(this, HELP_SELECT_DESTINATION);
     setWindowTitle(caption);
     auto* page = new QWidget;
     page->setObjectName(ControlName(101));
@@ -418,6 +420,7 @@ CPSGroup::CPSGroup(CGroupPageLogic& logic, CPickerPhoneBook* book, std::string b
       m_nDeviceClass(deviceClass)
 {
     setObjectName(ControlName(4000));
+    InstallHelp(this, HELP_GROUP);
     setWindowTitle(BookpickerText(IDS_CREATE_GROUP));
     auto* page = new QWidget;
     page->setObjectName(ControlName(102));
