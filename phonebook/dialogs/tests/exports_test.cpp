@@ -2,6 +2,7 @@
 // modal dialog as it comes up (found by its control id), as a user would.
 #include "phonebook/dialogs/pb2api.h"
 #include "phonebook/dialogs/picker_phone_book.h"
+#include "phonebook/dialogs/sheet_logic.h"
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/tests/support/test_support.h"
@@ -190,6 +191,27 @@ TEST_F(Exports, AGroupBuiltThroughSelect)
     ASSERT_EQ(book.GetRecordCount(newId), 2);
     EXPECT_EQ(book.GetRecordID(newId, 0), anna);
     EXPECT_EQ(book.GetRecordID(newId, 1), bert);
+}
+
+TEST_F(Exports, ADestinationCreatedInTheDialogIsListedAndFlagged)
+{
+    PB2APISelection* selection = nullptr;
+    const int result = Drive({Click(2000, 1007), Type(3000, IDC_ADDRESS_NAME, "Carl"), Type(3000, IDC_FAX_NUMBER, "0789"),
+                              Click(3000, 1), SelectRow(2000, 1002, "Carl"), Click(2000, 1005), Click(2000, 1)},
+                             [&] { return PB2APISelectDestinationWithPhoneBook(nullptr, "Office", &selection, 1); });
+    ASSERT_EQ(result, 1);
+    ASSERT_NE(selection, nullptr);
+    EXPECT_EQ(selection->flag, 1);
+    ASSERT_EQ(selection->count, 1);
+    ASSERT_EQ(book.Initiate(CPickerPhoneBook::GetPhoneBookPath("Office"), 1), 1);
+    int32_t type = 0, parent = 0;
+    std::string stored, number;
+    ASSERT_EQ(book.GetRecordInfo(selection->ids[0], type, stored, parent), 1);
+    EXPECT_EQ(stored, "Carl");
+    EXPECT_EQ(parent, kRootFolderId);
+    EXPECT_EQ(book.GetRecordValue(selection->ids[0], "faxNumber", number), 1);
+    EXPECT_EQ(number, "0789");
+    PB2APIFree(selection);
 }
 
 TEST_F(Exports, TheEditorOfAnotherProgramLocksTheBook)
