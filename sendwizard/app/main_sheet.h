@@ -5,6 +5,7 @@
 #include "common/prompter.h"
 #include "sendwizard/preview_page_logic.h"
 #include "sendwizard/startup.h"
+#include "uiwidgets/qt_prompter.h"
 
 #include <QObject>
 #include <QWizard>
@@ -100,14 +101,6 @@ public:
 
 private:
     IPrompter& m_Prompter;
-};
-
-/// Message boxes as Qt shows them.
-class CQtPrompter : public IPrompter {
-public:
-    int MessageBox(const std::string& strText, const std::string& strCaption, unsigned nFlags) override;
-    /// The folder dialog: file-system folders only, files shown.
-    std::optional<std::string> BrowseForFolder(const std::string& strTitle) override;
 };
 
 /// A pixmap of the wizard's resources (bitmaps and icons); null when there is none.

@@ -1,0 +1,258 @@
+// The PB2API exports driven offscreen through their real dialogs: a script of steps answers each
+// modal dialog as it comes up (found by its control id), as a user would.
+#include "phonebook/dialogs/pb2api.h"
+#include "phonebook/dialogs/picker_phone_book.h"
+#include "phonebook/dialogs/sheet_logic.h"
+#include "platform/files.h"
+#include "platform/process.h"
+#include "platform/tests/support/test_support.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <deque>
+#include <functional>
+#include <thread>
+
+namespace {
+
+// One step gets the active modal dialog and answers true once it has acted on it.
+using Step = std::function<bool(QWidget*)>;
+
+// Runs steps against the modal dialogs while call runs; fails (and closes what is open) when a
+// step never finds its dialog or steps are left over.
+int Drive(std::deque<Step> steps, const std::function<int()>& call)
+{
+    QTimer timer;
+    int idle = 0;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        QWidget* active = QApplication::activeModalWidget();
+        if (!steps.empty() && active && steps.front()(active)) {
+            steps.pop_front();
+            idle = 0;
+        } else if (++idle > 500) { // 10 s without progress
+            ADD_FAILURE() << "a dialog did not come up: " << (active ? active->objectName().toStdString() : "none");
+            if (active)
+                active->close();
+            idle = 0;
+        }
+    });
+    timer.start(20);
+    const int result = call();
+    EXPECT_TRUE(steps.empty()) << steps.size() << " steps left";
+    return result;
+}
+
+template <typename T>
+T* Child(QWidget* dialog, int id)
+{
+    T* child = dialog->findChild<T*>(QStringLiteral("id%1").arg(id));
+    EXPECT_NE(child, nullptr) << "no control " << id << " in " << dialog->objectName().toStdString();
+    return child;
+}
+
+Step Click(int dialogId, int buttonId)
+{
+    return [=](QWidget* d) {
+        if (d->objectName() != QStringLiteral("id%1").arg(dialogId))
+            return false;
+        // Queued, so a dialog the click opens runs outside this timer's slot (which would block it).
+        QMetaObject::invokeMethod(Child<QPushButton>(d, buttonId), &QPushButton::click, Qt::QueuedConnection);
+        return true;
+    };
+}
+
+// Selects the list row whose first column is text (waits until it is listed).
+Step SelectRow(int dialogId, int listId, const QString& text)
+{
+    return [=](QWidget* d) {
+        if (d->objectName() != QStringLiteral("id%1").arg(dialogId))
+            return false;
+        auto* list = Child<QTreeWidget>(d, listId);
+        const auto found = list->findItems(text, Qt::MatchExactly, 0);
+        if (found.isEmpty())
+            return false;
+        list->setCurrentItem(found.front());
+        return true;
+    };
+}
+
+Step Type(int dialogId, int editId, const QString& text)
+{
+    return [=](QWidget* d) {
+        if (d->objectName() != QStringLiteral("id%1").arg(dialogId))
+            return false;
+        QTest::keyClicks(Child<QLineEdit>(d, editId), text);
+        return true;
+    };
+}
+
+// Answers a message box with OK, keeping its text and caption.
+Step Acknowledge(QString& text, QString& caption)
+{
+    return [&text, &caption](QWidget* d) {
+        auto* box = qobject_cast<QMessageBox*>(d);
+        if (!box)
+            return false;
+        text = box->text();
+        caption = box->windowTitle();
+        QMetaObject::invokeMethod(box->button(QMessageBox::Ok), &QPushButton::click, Qt::QueuedConnection);
+        return true;
+    };
+}
+
+class Exports : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(book.Initiate(CPickerPhoneBook::GetPhoneBookPath("Office"), 0), 1);
+        anna = add("Anna", "0123");
+        bert = add("Bert", "0456");
+        book.Reset();
+    }
+    int32_t add(const std::string& name, const std::string& number)
+    {
+        int32_t id = 0;
+        EXPECT_EQ(book.CreateNewRecord(PB_RECORD_FAX, name, kRootFolderId, id, 0), 1);
+        EXPECT_EQ(book.AddRecordValue(id, PB_RECORD_FAX, "faxNumber", number), 1);
+        EXPECT_EQ(book.FlushRecord(id, 0), 1);
+        return id;
+    }
+    qelta::test::ScopedStateRoot root;
+    CPickerPhoneBook book;
+    int32_t anna = 0, bert = 0;
+};
+
+TEST_F(Exports, ABookAndTwoAddressesChosen)
+{
+    char path[300], name[300];
+    const int chosen = Drive({SelectRow(5000, 1017, "Office"), Click(5000, 1)},
+                             [&] { return PB2APISelectPhoneBook(nullptr, path, name, sizeof path, 1, 1); });
+    ASSERT_EQ(chosen, 1);
+    EXPECT_STREQ(name, "Office");
+    EXPECT_EQ(std::string(path), CPickerPhoneBook::GetPhoneBookPath("Office"));
+
+    PB2APISelection* selection = nullptr;
+    const int result = Drive({SelectRow(2000, 1002, "Bert"), Click(2000, 1005), SelectRow(2000, 1002, "Anna"),
+                              Click(2000, 1005), Click(2000, 1)},
+                             [&] { return PB2APISelectDestinationWithPhoneBook(nullptr, name, &selection, 99); });
+    ASSERT_EQ(result, 1);
+    ASSERT_NE(selection, nullptr);
+    EXPECT_EQ(selection->flag, 0);
+    ASSERT_EQ(selection->count, 2);
+    EXPECT_EQ(selection->ids[0], bert);
+    EXPECT_EQ(selection->ids[1], anna);
+    PB2APIFree(selection);
+
+    // Cancel leaves the result alone; an unknown book is not opened, with nothing shown.
+    PB2APISelection* untouched = nullptr;
+    EXPECT_EQ(Drive({Click(2000, 2)}, [&] { return PB2APISelectDestinationWithPhoneBook(nullptr, "Office", &untouched, 1); }), 2);
+    EXPECT_EQ(untouched, nullptr);
+    EXPECT_EQ(PB2APISelectDestinationWithPhoneBook(nullptr, "../Office", &untouched, 1), -1);
+}
+
+TEST_F(Exports, AFolderCreated)
+{
+    char name[10];
+    int newId = 0;
+    const int result = Drive({Type(1000, 1001, "Customers"), Click(1000, 1)},
+                             [&] { return PB2APICreateNewFolderWithPhoneBook("Office", nullptr, name, sizeof name, &newId); });
+    ASSERT_EQ(result, 1);
+    EXPECT_STREQ(name, "Customer"); // at most size - 2 bytes
+    EXPECT_GT(newId, 0);
+    ASSERT_EQ(book.Initiate(CPickerPhoneBook::GetPhoneBookPath("Office"), 1), 1);
+    EXPECT_EQ(book.FindFolder("Customers"), 1);
+    EXPECT_EQ(PB2APICreateNewFolderWithPhoneBook("no/such", nullptr, name, sizeof name, &newId), -1);
+}
+
+TEST_F(Exports, AGroupBuiltThroughSelect)
+{
+    char name[64];
+    int newId = 0;
+    const int result = Drive({Type(4000, 1011, "Team"), Click(4000, 1007), SelectRow(2000, 1002, "Anna"),
+                              Click(2000, 1005), SelectRow(2000, 1002, "Bert"), Click(2000, 1005), Click(2000, 1),
+                              Click(4000, 1)},
+                             [&] {
+                                 return PB2APICreateNewGroupWithPhoneBook("Office", kRootFolderId, nullptr, 99, name,
+                                                                          sizeof name, &newId);
+                             });
+    ASSERT_EQ(result, 1);
+    EXPECT_STREQ(name, "Team");
+    ASSERT_EQ(book.Initiate(CPickerPhoneBook::GetPhoneBookPath("Office"), 1), 1);
+    ASSERT_EQ(book.GetRecordCount(newId), 2);
+    EXPECT_EQ(book.GetRecordID(newId, 0), anna);
+    EXPECT_EQ(book.GetRecordID(newId, 1), bert);
+}
+
+TEST_F(Exports, ADestinationCreatedInTheDialogIsListedAndFlagged)
+{
+    PB2APISelection* selection = nullptr;
+    const int result = Drive({Click(2000, 1007), Type(3000, IDC_ADDRESS_NAME, "Carl"), Type(3000, IDC_FAX_NUMBER, "0789"),
+                              Click(3000, 1), SelectRow(2000, 1002, "Carl"), Click(2000, 1005), Click(2000, 1)},
+                             [&] { return PB2APISelectDestinationWithPhoneBook(nullptr, "Office", &selection, 1); });
+    ASSERT_EQ(result, 1);
+    ASSERT_NE(selection, nullptr);
+    EXPECT_EQ(selection->flag, 1);
+    ASSERT_EQ(selection->count, 1);
+    ASSERT_EQ(book.Initiate(CPickerPhoneBook::GetPhoneBookPath("Office"), 1), 1);
+    int32_t type = 0, parent = 0;
+    std::string stored, number;
+    ASSERT_EQ(book.GetRecordInfo(selection->ids[0], type, stored, parent), 1);
+    EXPECT_EQ(stored, "Carl");
+    EXPECT_EQ(parent, kRootFolderId);
+    EXPECT_EQ(book.GetRecordValue(selection->ids[0], "faxNumber", number), 1);
+    EXPECT_EQ(number, "0789");
+    PB2APIFree(selection);
+}
+
+TEST_F(Exports, TheEditorOfAnotherProgramLocksTheBook)
+{
+    const std::string ready = root.path() + "/editor-ready";
+    const auto editor = platform::startProgram(qelta::test::helperProgram("bookpicker_lock_worker"),
+                                               {"hold", "QELTA-PhoneBookEditor", "Phone book editor - Office", ready});
+    ASSERT_TRUE(editor);
+    for (int i = 0; i < 500 && !platform::pathExists(ready); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(platform::pathExists(ready));
+
+    char path[300], name[300];
+    QString text, caption;
+    EXPECT_EQ(Drive({Acknowledge(text, caption)}, [&] { return PB2APISelectPhoneBook(nullptr, path, name, 300, 1, 1); }), 0);
+    EXPECT_EQ(text, "The phone book was locked.  You can open phonebook after it was closed.");
+    EXPECT_EQ(caption, "Select Phone Book");
+    PB2APISelection* selection = nullptr;
+    EXPECT_EQ(Drive({Acknowledge(text, caption)},
+                    [&] { return PB2APISelectDestinationWithPhoneBook(nullptr, "Office", &selection, 99); }),
+              0);
+    EXPECT_EQ(caption, ""); // the application title comes from a language module only
+    EXPECT_EQ(selection, nullptr);
+    // Without the check the dialog runs anyway.
+    EXPECT_EQ(Drive({Click(5000, 2)}, [&] { return PB2APISelectPhoneBook(nullptr, path, name, 300, 0, 1); }), 2);
+    ::kill(editor->pid, SIGKILL);
+    platform::waitProgram(*editor);
+}
+
+TEST_F(Exports, OnlyOnTheApplicationThread)
+{
+    int fromThread = 0;
+    std::thread([&] {
+        char name[32];
+        fromThread = PB2APICreateNewFolder(nullptr, name, sizeof name);
+    }).join();
+    EXPECT_EQ(fromThread, -1);
+    char directory[4] = "xyz";
+    EXPECT_EQ(PB2APIGetPhoneBookDirectory(directory, 4), 1);
+    EXPECT_EQ(std::strlen(directory), 3u);
+    PB2APIFree(nullptr);
+}
+
+} // namespace

@@ -1,0 +1,40 @@
+#include "uiwidgets/qt_prompter.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+
+int CQtPrompter::MessageBox(const std::string& strText, const std::string& strCaption, unsigned nFlags)
+{
+    QMessageBox box;
+    box.setWindowTitle(QString::fromStdString(strCaption));
+    box.setText(QString::fromStdString(strText));
+    switch (nFlags & 0xF0) {
+    case MB_ICONERROR: box.setIcon(QMessageBox::Critical); break;
+    case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
+    case MB_ICONWARNING: box.setIcon(QMessageBox::Warning); break;
+    case MB_ICONINFORMATION: box.setIcon(QMessageBox::Information); break;
+    default: break;
+    }
+    switch (nFlags & 0x0F) {
+    case MB_OKCANCEL: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+    case MB_YESNO: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    default: box.setStandardButtons(QMessageBox::Ok); break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Cancel: return IDCANCEL;
+    case QMessageBox::Yes: return IDYES;
+    case QMessageBox::No: return IDNO;
+    default: return IDOK;
+    }
+}
+
+std::optional<std::string> CQtPrompter::BrowseForFolder(const std::string& strTitle)
+{
+    const QString folder = QFileDialog::getExistingDirectory(QApplication::activeWindow(), QString::fromStdString(strTitle),
+                                                             QDir::rootPath(), QFileDialog::DontResolveSymlinks);
+    if (folder.isEmpty())
+        return std::nullopt;
+    return folder.toStdString();
+}

@@ -1,0 +1,12 @@
+// The message boxes of the programs: IPrompter as Qt shows it.
+#pragma once
+
+#include "common/prompter.h"
+
+/// Message boxes as Qt shows them.
+class CQtPrompter : public IPrompter {
+public:
+    int MessageBox(const std::string& strText, const std::string& strCaption, unsigned nFlags) override;
+    /// The folder dialog: file-system folders only, files shown.
+    std::optional<std::string> BrowseForFolder(const std::string& strTitle) override;
+};
