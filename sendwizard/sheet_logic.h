@@ -130,6 +130,7 @@ public:
     std::vector<CJobDestination> m_Destinations;
     CJobParameters m_JobParameters;
     int m_bSkip = 0;
+    int m_bChanged = 0; ///< the destinations or settings changed since the last preview
 
 private:
     /// Writes text alone into the job folder's log file (the last failure only).

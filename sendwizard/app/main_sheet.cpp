@@ -1,5 +1,7 @@
 #include "sendwizard/app/main_sheet.h"
 
+#include "sendwizard/app/select_dest_page.h"
+
 #include "common/prompter.h"
 #include "common/resource_locale.h"
 #include "platform/endpoint.h"
@@ -62,7 +64,8 @@ CWizardPage::CWizardPage(CPSMainuiLogic& sheet, int nDialogId, uint32_t nTitleId
 }
 
 CPSMainui::CPSMainui(CPSMainuiLogic& sheet, IPrompter& prompter, HelpOpener opener, QWidget* parent)
-    : QWizard(parent), m_Sheet(sheet), m_Prompter(prompter), m_Opener(opener ? std::move(opener) : OpenWithDesktop)
+    : QWizard(parent), m_Sheet(sheet), m_Prompter(prompter), m_Opener(opener ? std::move(opener) : OpenWithDesktop),
+      m_pPhoneBookExports(MakeBookpickerExports())
 {
     setWindowTitle(Q(WizardString(IDS_CAPTION)));
     setWizardStyle(QWizard::ModernStyle);
@@ -73,7 +76,11 @@ CPSMainui::CPSMainui(CPSMainuiLogic& sheet, IPrompter& prompter, HelpOpener open
     // The pages follow one another in the sheet's order, not in the order of their ids.
     CWizardPage* previous = nullptr;
     for (const PageText& page : kPages) {
-        auto* added = new CWizardPage(sheet, page.nDialogId, page.nTitle, page.nSubtitle);
+        CWizardPage* added = nullptr;
+        if (page.nDialogId == IDD_SELECT_DESTINATION)
+            added = new CPPSelectDest(sheet, prompter, *m_pPhoneBookExports);
+        else
+            added = new CWizardPage(sheet, page.nDialogId, page.nTitle, page.nSubtitle);
         setPage(page.nDialogId, added);
         if (previous)
             previous->SetNextId(page.nDialogId);
@@ -85,6 +92,14 @@ CPSMainui::CPSMainui(CPSMainuiLogic& sheet, IPrompter& prompter, HelpOpener open
             page->OnSetActive();
     });
     connect(this, &QWizard::helpRequested, this, &CPSMainui::ShowHelp);
+}
+
+CPSMainui::~CPSMainui() = default;
+
+void CPSMainui::reject()
+{
+    if (ConfirmQuitWizard(m_Prompter))
+        QWizard::reject();
 }
 
 CWizardPage* CPSMainui::PageOf(int nDialogId) const { return qobject_cast<CWizardPage*>(page(nDialogId)); }

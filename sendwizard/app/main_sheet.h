@@ -10,9 +10,11 @@
 #include <QWizardPage>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 class QSocketNotifier;
+class IPhoneBookExports;
 
 /// One page of the sheet; the page issues give each its controls. OnSetActive runs on every
 /// activation, Back included.
@@ -48,12 +50,15 @@ class CPSMainui : public QWizard {
     Q_OBJECT
 public:
     CPSMainui(CPSMainuiLogic& sheet, IPrompter& prompter, HelpOpener opener = {}, QWidget* parent = nullptr);
+    ~CPSMainui() override;
     /// The page with a dialog id; null when there is none.
     CWizardPage* PageOf(int nDialogId) const;
     /// Takes one message posted to the host endpoint.
     void OnHostMessage(uint32_t nMessage, uint32_t wParam, int32_t lParam);
     /// Shows the help of the current page (F1).
     void ShowHelp();
+    /// Cancel and Escape on every page: closes only when the user confirms (STRING 750).
+    void reject() override;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -62,6 +67,7 @@ private:
     CPSMainuiLogic& m_Sheet;
     IPrompter& m_Prompter;
     HelpOpener m_Opener;
+    std::unique_ptr<IPhoneBookExports> m_pPhoneBookExports;
 };
 
 /// Feeds the posts of the host endpoint to the sheet from the event loop.

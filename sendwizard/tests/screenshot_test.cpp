@@ -4,6 +4,7 @@
 #include "sendwizard/app/main_sheet.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <gtest/gtest.h>
 
 
@@ -24,10 +25,14 @@ TEST(Screenshots, EveryPageOfTheSheet)
     const std::string folder = QELTA_SCREENSHOT_DIR;
     ASSERT_TRUE(platform::createDirectories(folder));
     CPSMainuiLogic logic;
+    logic.m_nModelType = 3; // every control of the destination page shows
+    logic.AddDestination(CJobDestination("0123456789", "Sales", kDestinationFax, 1, "12", "34", 0));
+    logic.AddDestination(CJobDestination("fax@example.com", "Office", kDestinationIFax, 0, "", "", 1));
     SilentPrompter prompter;
     CPSMainui wizard(logic, prompter);
     wizard.resize(640, 480);
     wizard.show();
+    wizard.findChild<QCheckBox*>("id1117")->setChecked(false);
     for (int id = wizard.startId(); id != -1; id = wizard.page(id)->nextId()) {
         while (wizard.currentId() != id)
             wizard.next();

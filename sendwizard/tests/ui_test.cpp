@@ -16,6 +16,10 @@
 #include "sendwizard/wizard_strings.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
 #include <QElapsedTimer>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -43,6 +47,14 @@ public:
     std::vector<std::string> expected;
 };
 
+// Types a destination and clears the skip box, so Next goes on to the cover page.
+void LeaveDestinationPage(CPSMainui& wizard)
+{
+    wizard.findChild<QLineEdit*>("id1008")->setText("123");
+    wizard.findChild<QCheckBox*>("id1117")->setChecked(false);
+    wizard.next();
+}
+
 // Runs the real sheet without a loop of its own: a check, then Cancel.
 class CancellingRunner : public ISheetRunner {
 public:
@@ -57,7 +69,7 @@ public:
         titles.clear();
         for (int id = wizard.startId(); id != -1; id = wizard.page(id)->nextId())
             titles.push_back(wizard.page(id)->objectName().toStdString() + " " + wizard.page(id)->title().toStdString());
-        wizard.reject();
+        wizard.QDialog::reject(); // closes without the quit question
         return wizard.result();
     }
     IPrompter& m_Prompter;
@@ -159,7 +171,7 @@ TEST_F(WizardStart, OnlyCoverSheetNoticesOneToThreeReachTheCoverPage)
     ASSERT_TRUE(host);
     new CWizardHostWnd(*host, wizard);
     wizard.show();
-    wizard.next();
+    LeaveDestinationPage(wizard);
     ASSERT_EQ(wizard.currentId(), IDD_SELECT_COVER);
     CWizardPage* cover = wizard.PageOf(IDD_SELECT_COVER);
 
@@ -188,7 +200,7 @@ TEST_F(WizardStart, PagesAreActivatedOnBackToo)
     ScriptedPrompter prompter;
     CPSMainui wizard(logic, prompter);
     wizard.show();
-    wizard.next();
+    LeaveDestinationPage(wizard);
     wizard.back();
     EXPECT_EQ(wizard.PageOf(IDD_SELECT_DESTINATION)->Activations(), 2);
     EXPECT_EQ(wizard.PageOf(IDD_SELECT_COVER)->Activations(), 1);
@@ -204,7 +216,7 @@ TEST_F(WizardStart, F1OpensThePageHelpOrWarns)
         return true;
     });
     wizard.show();
-    wizard.next();
+    LeaveDestinationPage(wizard);
     prompter.expected = {"The help file cannot be opened. Please re install Qelta Driver."};
     QTest::keyClick(&wizard, Qt::Key_F1);
     EXPECT_TRUE(opened.empty());
@@ -262,6 +274,67 @@ TEST(PageDisplay, LoadsAPageAndZoomsByMode)
     loader.SetPageIndex(2);
     EXPECT_FALSE(loader.FileAction(kFileActionRead));
     UnbindImageKit();
+}
+
+} // namespace
+
+namespace {
+
+// Answers the quit question with a given button and counts it.
+struct QuitPrompter : IPrompter {
+    int MessageBox(const std::string& strText, const std::string& strCaption, unsigned nFlags) override
+    {
+        EXPECT_EQ(strText, "Quit or not?");
+        EXPECT_EQ(strCaption, "Qelta Driver");
+        EXPECT_EQ(nFlags, unsigned{MB_YESNO | MB_ICONQUESTION});
+        ++asked;
+        return answer;
+    }
+    int answer = IDNO, asked = 0;
+};
+
+TEST_F(WizardStart, SelectDestinationAddsATypedNumberAndRefusesAnEmptyNext)
+{
+    CPSMainuiLogic logic;
+    ScriptedPrompter prompter;
+    CPSMainui wizard(logic, prompter);
+    wizard.show();
+    auto* list = wizard.findChild<QTreeWidget*>("id1018");
+    ASSERT_TRUE(list);
+    EXPECT_FALSE(wizard.findChild<QWidget*>("id1021")->isVisible()); // no I-FAX on model type 99
+    EXPECT_FALSE(wizard.button(QWizard::BackButton)->isEnabled());
+
+    prompter.expected = {"The destination address does not reserved. Please add destination address."};
+    wizard.next();
+    EXPECT_EQ(wizard.currentId(), IDD_SELECT_DESTINATION);
+    EXPECT_TRUE(prompter.expected.empty());
+
+    QTest::keyClicks(wizard.findChild<QLineEdit*>("id1008"), "0123");
+    QTest::mouseClick(wizard.findChild<QPushButton*>("id1015"), Qt::LeftButton);
+    ASSERT_EQ(list->topLevelItemCount(), 1);
+    EXPECT_EQ(list->topLevelItem(0)->text(0), "0123");
+    EXPECT_TRUE(wizard.findChild<QLineEdit*>("id1008")->text().isEmpty());
+    ASSERT_EQ(logic.m_Destinations.size(), 1u);
+
+    // Skip is checked: Next goes straight to the preview.
+    wizard.next();
+    EXPECT_EQ(wizard.currentId(), IDD_PREVIEW);
+    EXPECT_EQ(logic.m_bSkip, 1);
+}
+
+TEST_F(WizardStart, EscapeAsksBeforeTheSheetCloses)
+{
+    CPSMainuiLogic logic;
+    QuitPrompter prompter;
+    CPSMainui wizard(logic, prompter);
+    wizard.show();
+    QTest::keyClick(&wizard, Qt::Key_Escape);
+    EXPECT_TRUE(wizard.isVisible());
+    prompter.answer = IDYES;
+    QTest::mouseClick(wizard.button(QWizard::CancelButton), Qt::LeftButton);
+    EXPECT_FALSE(wizard.isVisible());
+    EXPECT_EQ(wizard.result(), QDialog::Rejected);
+    EXPECT_EQ(prompter.asked, 2);
 }
 
 } // namespace
