@@ -45,7 +45,7 @@ private:
     Fn Bind(const char* name)
     {
         if (!m_pLibrary)
-            m_pLibrary = platform::Library::load("libbookpicker.so");
+            m_pLibrary = platform::Library::load("bookpicker.dll");
         return m_pLibrary ? m_pLibrary->function<Fn>(name) : nullptr;
     }
     std::shared_ptr<platform::Library> m_pLibrary;
