@@ -1,6 +1,7 @@
 #include "sendwizard/app/main_sheet.h"
 
 #include "sendwizard/app/select_dest_page.h"
+#include "sendwizard/app/wizard_dialogs.h"
 
 #include "common/prompter.h"
 #include "common/resource_locale.h"
@@ -8,6 +9,7 @@
 #include "sendwizard/printer_info.h"
 #include "sendwizard/wizard_strings.h"
 
+#include <QAbstractButton>
 #include <QDesktopServices>
 #include <QKeyEvent>
 #include <QMessageBox>
@@ -92,6 +94,23 @@ CPSMainui::CPSMainui(CPSMainuiLogic& sheet, IPrompter& prompter, HelpOpener open
             page->OnSetActive();
     });
     connect(this, &QWizard::helpRequested, this, &CPSMainui::ShowHelp);
+    // About: a button of the sheet (there is no system menu), offered when its text is not empty.
+    const std::string about = WizardString(IDS_ABOUTBOX);
+    if (!about.empty()) {
+        setButtonText(QWizard::CustomButton1, Q(about));
+        setOption(QWizard::HaveCustomButton1, true);
+        button(QWizard::CustomButton1)->setObjectName(QStringLiteral("about"));
+        connect(this, &QWizard::customButtonClicked, this, [this](int which) {
+            if (which == QWizard::CustomButton1)
+                ShowAbout();
+        });
+    }
+}
+
+void CPSMainui::ShowAbout()
+{
+    CDAbout about({m_Sheet.m_strVersion, m_Sheet.m_strMisc}, this);
+    about.exec();
 }
 
 CPSMainui::~CPSMainui() = default;

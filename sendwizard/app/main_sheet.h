@@ -57,6 +57,8 @@ public:
     void OnHostMessage(uint32_t nMessage, uint32_t wParam, int32_t lParam);
     /// Shows the help of the current page (F1).
     void ShowHelp();
+    /// Shows the About box (DATA.TAG's version and second line).
+    void ShowAbout();
     /// Cancel and Escape on every page: closes only when the user confirms (STRING 750).
     void reject() override;
 

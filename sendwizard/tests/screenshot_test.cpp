@@ -2,6 +2,7 @@
 #include "common/prompter.h"
 #include "platform/files.h"
 #include "sendwizard/app/main_sheet.h"
+#include "sendwizard/app/wizard_dialogs.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -41,6 +42,22 @@ TEST(Screenshots, EveryPageOfTheSheet)
         platform::removeFile(file);
         EXPECT_TRUE(wizard.grab().save(QString::fromStdString(file))) << file;
         EXPECT_TRUE(platform::pathExists(file)) << file;
+    }
+}
+
+TEST(Screenshots, TheWizardDialogs)
+{
+    const std::string folder = QELTA_SCREENSHOT_DIR;
+    ASSERT_TRUE(platform::createDirectories(folder));
+    SilentPrompter prompter;
+    CDPrinterName printer(prompter);
+    CDAbout about({"Version 2.1", "Build 0412"});
+    for (const auto& [dialog, name] : {std::pair<QDialog*, const char*>{&printer, "printername"}, {&about, "about"}}) {
+        dialog->show();
+        QCoreApplication::processEvents();
+        const std::string file = folder + "/sendwizard-" + name + ".png";
+        platform::removeFile(file);
+        EXPECT_TRUE(dialog->grab().save(QString::fromStdString(file))) << file;
     }
 }
 

@@ -11,6 +11,7 @@
 #include "platform/tests/support/test_support.h"
 #include "sendwizard/app/main_sheet.h"
 #include "sendwizard/app/page_display.h"
+#include "sendwizard/app/wizard_dialogs.h"
 #include "sendwizard/imagekit_binding.h"
 #include "sendwizard/page_view.h"
 #include "sendwizard/wizard_strings.h"
@@ -335,6 +336,25 @@ TEST_F(WizardStart, EscapeAsksBeforeTheSheetCloses)
     EXPECT_FALSE(wizard.isVisible());
     EXPECT_EQ(wizard.result(), QDialog::Rejected);
     EXPECT_EQ(prompter.asked, 2);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(WizardStart, ThePrinterNameEntryRefusesAnEmptyText)
+{
+    ScriptedPrompter prompter;
+    CDPrinterName dialog(prompter);
+    dialog.show();
+    prompter.expected = {"The printer name or ip address do not reserved. Please add printer name or ip address."};
+    QTest::mouseClick(dialog.findChild<QPushButton*>("id1"), Qt::LeftButton);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_TRUE(prompter.expected.empty());
+    QTest::keyClicks(dialog.findChild<QLineEdit*>("id1113"), "mfp-3.example");
+    QTest::mouseClick(dialog.findChild<QPushButton*>("id1"), Qt::LeftButton);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.Text(), "mfp-3.example");
 }
 
 } // namespace
