@@ -188,12 +188,7 @@ bool writeProfileSection(std::string_view section, const std::vector<std::pair<s
     const std::string path = resolveProfilePath(fileName);
     if (path.empty() || fileNameOf(path).empty())
         return false;
-    return editProfileFile(path, false, true, [&](ProfileText& profile) {
-        for (const auto& [key, value] : values)
-            if (!profile.setValue(section, key, value))
-                return false;
-        return true;
-    });
+    return editProfileFile(path, false, true, [&](ProfileText& profile) { return profile.setValues(section, values); });
 }
 
 } // namespace platform
