@@ -55,6 +55,17 @@ private:
 
 std::unique_ptr<IPhoneBookExports> MakeBookpickerExports() { return std::make_unique<CBookpickerExports>(); }
 
+bool CanBroadcast(const std::vector<CJobDestination>& destinations, int nModelType, bool bCoverAttached)
+{
+    if (destinations.size() < 2 || bCoverAttached)
+        return false;
+    if (nModelType != 1 && nModelType != 2)
+        return true;
+    return std::none_of(destinations.begin(), destinations.end(), [](const CJobDestination& d) {
+        return d.m_bFCode && (!d.m_strSubAddress.empty() || !d.m_strPassCode.empty());
+    });
+}
+
 bool ConfirmQuitWizard(IPrompter& prompter)
 {
     return prompter.MessageBox(WizardString(IDS_QUIT), WizardString(IDS_CAPTION), MB_YESNO | MB_ICONQUESTION) == IDYES;
@@ -238,12 +249,8 @@ int CPPSelectDestLogic::OnWizardNext()
     m_Sheet.m_bSkip = 1;
     const int model = m_Sheet.m_nModelType;
     const bool oldModel = model == 1 || model == 2;
-    bool broadcast = m_Sheet.m_Destinations.size() >= 2 && !(m_CoverAttached && m_CoverAttached());
-    if (broadcast && oldModel)
-        broadcast = std::none_of(m_Sheet.m_Destinations.begin(), m_Sheet.m_Destinations.end(), [](const auto& d) {
-            return d.m_bFCode && (!d.m_strSubAddress.empty() || !d.m_strPassCode.empty());
-        });
-    m_Sheet.m_JobParameters.m_bBroadcast = broadcast ? 1 : 0;
+    const bool cover = m_CoverAttached && m_CoverAttached();
+    m_Sheet.m_JobParameters.m_bBroadcast = CanBroadcast(m_Sheet.m_Destinations, model, cover) ? 1 : 0;
     m_Sheet.m_JobParameters.m_bNotification = oldModel ? 0 : 1;
     return IDD_PREVIEW;
 }

@@ -78,6 +78,11 @@ struct DestinationRowView {
     int nConfirmImage = kImageConfirmOff;
 };
 
+/// Whether a job may go out as one broadcast: two destinations or more, no cover sheet attached
+/// (one cover is addressed to one recipient), and on model types 1 and 2 no destination with an
+/// F-code sub-address or pass code.
+bool CanBroadcast(const std::vector<CJobDestination>& destinations, int nModelType, bool bCoverAttached);
+
 /// Asks STRING 750 with the wizard's caption; true when the user answers Yes.
 bool ConfirmQuitWizard(IPrompter& prompter);
 
