@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 using platform::ProfileText;
 
@@ -95,6 +96,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         check(edited.serialize() == input);
         return 0;
     }
+    // Several keys at once give what setting them one by one gives.
+    const std::string other = key + "_";
+    ProfileText oneByOne = edited;
+    check(oneByOne.setValue(section, other, value));
+    ProfileText atOnce = profile;
+    check(atOnce.setValues(section, {{key, value}, {other, value}}));
+    check(atOnce.serialize() == oneByOne.serialize());
+
     const std::string text = edited.serialize();
     const ProfileText reread = ProfileText::parse(text);
     check(reread.serialize() == text);

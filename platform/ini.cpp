@@ -121,18 +121,14 @@ std::vector<std::string> readProfileKeyNames(std::string_view section, std::stri
     return loadForReading(fileName).keyNames(section);
 }
 
-bool writeProfileString(const char* section, const char* key, const char* value, std::string_view fileName)
+namespace {
+
+// Applies edit to the profile file at path under its lock and replaces the file atomically when the
+// text changed. An existing file that cannot be read is never replaced. edit answers whether it
+// changed anything; unchanged answers unchangedResult.
+template <typename Edit>
+bool editProfileFile(const std::string& path, bool removing, bool unchangedResult, Edit edit)
 {
-    if (!section || !ProfileText::isValidSectionName(section))
-        return false;
-    if (key && !ProfileText::isValidKeyName(key))
-        return false;
-    if (key && value && !ProfileText::isValidValue(value))
-        return false;
-    const std::string path = resolveProfilePath(fileName);
-    if (path.empty() || fileNameOf(path).empty())
-        return false;
-    const bool removing = !key || !value;
     if (removing && !pathExists(path))
         return true; // nothing to remove, and no file (nor lock file) is made for it
 
@@ -148,21 +144,51 @@ bool writeProfileString(const char* section, const char* key, const char* value,
         return false; // an existing file we cannot read is never replaced
 
     ProfileText profile = ProfileText::parse(original);
-    bool changed;
-    if (!key)
-        changed = profile.removeSection(section);
-    else if (!value)
-        changed = profile.removeKey(section, key);
-    else
-        changed = profile.setValue(section, key, value);
-    if (!changed)
-        return removing;
+    if (!edit(profile))
+        return unchangedResult;
     const std::string updated = profile.serialize();
     if (status == ReadStatus::Ok && updated == original)
         return true;
     if (updated.size() > kMaxProfileBytes)
         return false; // it could not be read back
     return createDirectories(parentPath(path)) && writeFileAtomic(path, updated);
+}
+
+} // namespace
+
+bool writeProfileString(const char* section, const char* key, const char* value, std::string_view fileName)
+{
+    if (!section || !ProfileText::isValidSectionName(section))
+        return false;
+    if (key && !ProfileText::isValidKeyName(key))
+        return false;
+    if (key && value && !ProfileText::isValidValue(value))
+        return false;
+    const std::string path = resolveProfilePath(fileName);
+    if (path.empty() || fileNameOf(path).empty())
+        return false;
+    const bool removing = !key || !value;
+    return editProfileFile(path, removing, removing, [&](ProfileText& profile) {
+        if (!key)
+            return profile.removeSection(section);
+        if (!value)
+            return profile.removeKey(section, key);
+        return profile.setValue(section, key, value);
+    });
+}
+
+bool writeProfileSection(std::string_view section, const std::vector<std::pair<std::string, std::string>>& values,
+                         std::string_view fileName)
+{
+    if (!ProfileText::isValidSectionName(section))
+        return false;
+    for (const auto& [key, value] : values)
+        if (!ProfileText::isValidKeyName(key) || !ProfileText::isValidValue(value))
+            return false;
+    const std::string path = resolveProfilePath(fileName);
+    if (path.empty() || fileNameOf(path).empty())
+        return false;
+    return editProfileFile(path, false, true, [&](ProfileText& profile) { return profile.setValues(section, values); });
 }
 
 } // namespace platform

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -42,5 +43,11 @@ std::vector<std::string> readProfileKeyNames(std::string_view section, std::stri
 /// or a line break, key names holding '=' or a line break, and values holding a line break are
 /// refused. A file that exists but cannot be read is never overwritten. True on success.
 bool writeProfileString(const char* section, const char* key, const char* value, std::string_view fileName);
+
+/// Sets several keys of one section in a single replacement of the file (the same checks and
+/// guarantees as writeProfileString; other keys stay). False, with the file unchanged, when a name
+/// or value is refused or the file cannot be written.
+bool writeProfileSection(std::string_view section, const std::vector<std::pair<std::string, std::string>>& values,
+                         std::string_view fileName);
 
 } // namespace platform

@@ -3,6 +3,7 @@
 #include "platform/text.h"
 
 #include <set>
+#include <unordered_map>
 
 namespace platform {
 
@@ -258,6 +259,91 @@ bool ProfileText::setValue(std::string_view section, std::string_view key, std::
     add.append(1, '[').append(section).append(1, ']').append(eol);
     add.append(entry).append(eol);
     text_.append(add);
+    return true;
+}
+
+bool ProfileText::setValues(std::string_view section, const std::vector<std::pair<std::string, std::string>>& values)
+{
+    if (!isValidSectionName(section))
+        return false;
+    for (const auto& [key, value] : values)
+        if (!isValidKeyName(key) || !isValidValue(value))
+            return false;
+    if (values.empty())
+        return true;
+    std::unordered_map<std::string, size_t> wanted;
+    for (size_t i = 0; i < values.size(); ++i)
+        if (!wanted.emplace(asciiLower(trimBlanks(values[i].first)), i).second)
+            return false; // the same key twice
+    section = trimBlanks(section);
+    const auto s = findSection(text_, section);
+    if (!s) {
+        // A new section: the first key makes it, the rest follow in order.
+        if (!setValue(section, values.front().first, values.front().second))
+            return false;
+        const auto made = findSection(text_, section);
+        std::string tail;
+        for (size_t i = 1; i < values.size(); ++i)
+            tail.append(trimBlanks(values[i].first)).append(1, '=').append(values[i].second).append(lineEnding());
+        text_.insert(made->end, tail);
+        return true;
+    }
+    // One pass over the section: the first entry of each key is replaced, new keys go after the
+    // section's last non-blank line, and the section is spliced back once.
+    std::vector<bool> placed(values.size(), false);
+    const std::string_view eol = lineEnding();
+    std::string body;
+    size_t keepFrom = s->header.next; // start of text not yet copied into body
+    size_t anchorInBody = std::string::npos;
+    size_t pos = s->header.next;
+    Line line;
+    while (pos < s->end && nextLine(text_, pos, line)) {
+        const Parsed p = classify(text_, line);
+        if (p.kind == Kind::Blank)
+            continue;
+        body.append(text_, keepFrom, line.begin - keepFrom);
+        keepFrom = line.begin;
+        if (p.kind == Kind::Entry && !p.name.empty()) {
+            const auto it = wanted.find(asciiLower(p.name));
+            if (it != wanted.end() && !placed[it->second]) {
+                placed[it->second] = true;
+                body.append(trimBlanks(values[it->second].first)).append(1, '=').append(values[it->second].second);
+                keepFrom = line.end;
+            }
+        }
+        body.append(text_, keepFrom, line.end - keepFrom);
+        keepFrom = line.end;
+        anchorInBody = body.size(); // just after the last non-blank line's content
+    }
+    std::string added;
+    for (size_t i = 0; i < values.size(); ++i)
+        if (!placed[i])
+            added.append(trimBlanks(values[i].first)).append(1, '=').append(values[i].second).append(eol);
+    std::string rest(text_, keepFrom, s->end - keepFrom);
+    if (anchorInBody == std::string::npos) {
+        // No content yet: new keys go right after the header.
+        const size_t start = s->header.next;
+        std::string insert;
+        if (s->header.next == s->header.end)
+            insert.append(eol);
+        insert.append(added);
+        text_.insert(start, insert);
+        return true;
+    }
+    // Keep the anchor line's own ending, then the new keys, then whatever followed it.
+    const size_t eolLen = rest.starts_with("\r\n") ? 2 : rest.starts_with("\n") ? 1 : 0;
+    std::string section_text = body;
+    if (!added.empty()) {
+        if (eolLen == 0)
+            section_text.append(eol);
+        else
+            section_text.append(rest, 0, eolLen);
+        section_text.append(added);
+        section_text.append(rest, eolLen, std::string::npos);
+    } else {
+        section_text.append(rest);
+    }
+    text_.replace(s->header.next, s->end - s->header.next, section_text);
     return true;
 }
 

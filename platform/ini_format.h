@@ -57,6 +57,10 @@ public:
     /// False (and nothing changed) when a name or the value is refused by the checks below.
     bool setValue(std::string_view section, std::string_view key, std::string_view value);
 
+    /// Sets several keys of one section as setValue would one by one, in a single pass over the text.
+    /// False (and nothing changed) when a name or a value is refused or a key comes twice.
+    bool setValues(std::string_view section, const std::vector<std::pair<std::string, std::string>>& values);
+
     /// Removes the line of the first matching entry. False when there was none.
     bool removeKey(std::string_view section, std::string_view key);
 

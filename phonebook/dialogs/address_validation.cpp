@@ -25,8 +25,10 @@ bool onlyBytesOf(const char* text, const char* allowed)
 
 } // namespace
 
-CAddressValidation::CAddressValidation(void* owner, std::string caption, int32_t deviceClass, IMessageNotifier& notifier)
-    : m_pOwner(owner), m_strCaption(std::move(caption)), m_nDeviceClass(deviceClass), m_notifier(notifier)
+CAddressValidation::CAddressValidation(void* owner, std::string caption, int32_t deviceClass, IMessageNotifier& notifier,
+                                       int noIfaxTextId)
+    : m_pOwner(owner), m_strCaption(std::move(caption)), m_nDeviceClass(deviceClass), m_notifier(notifier),
+      m_nNoIfaxTextId(noIfaxTextId)
 {
 }
 
@@ -82,7 +84,7 @@ int CAddressValidation::ValidateAddress(const char* number, int isIfax, int with
         return Refuse(IDS_NO_ADDRESS);
     if (isIfax == 1) {
         if (m_nDeviceClass >= 0 && m_nDeviceClass <= 2)
-            return Refuse(IDS_NO_IFAX);
+            return Refuse(m_nNoIfaxTextId);
         if (!CheckIfaxAddressLength(number))
             return Refuse(IDS_IFAX_TOO_LONG);
         return 1;

@@ -41,8 +41,11 @@ public:
 
 class CAddressValidation {
 public:
-    /// owner: the window messages belong to (null for none); deviceClass: see kDeviceClassUnspecified.
-    CAddressValidation(void* owner, std::string caption, int32_t deviceClass, IMessageNotifier& notifier);
+    /// owner: the window messages belong to (null for none); deviceClass: see kDeviceClassUnspecified;
+    /// noIfaxTextId: the text refusing an Internet-fax address on a device without it (each program's
+    /// string table has its own id for it).
+    CAddressValidation(void* owner, std::string caption, int32_t deviceClass, IMessageNotifier& notifier,
+                       int noIfaxTextId = IDS_NO_IFAX);
     virtual ~CAddressValidation() = default;
 
     /// 1 when the destination may be used; else 0 after one warning. isIfax 1: number is an
@@ -67,4 +70,5 @@ private:
     std::string m_strCaption;
     int32_t m_nDeviceClass;
     IMessageNotifier& m_notifier;
+    int m_nNoIfaxTextId;
 };

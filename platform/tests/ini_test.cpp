@@ -1,4 +1,5 @@
 #include "platform/ini.h"
+#include "platform/ini_format.h"
 
 #include "platform/files.h"
 #include "platform/state.h"
@@ -287,6 +288,42 @@ TEST_F(IniTest, ConcurrentWritersLoseNothing)
             EXPECT_EQ(readProfileInt(section, "T" + std::to_string(t) + "K" + std::to_string(k), -1, path), k);
     }
     EXPECT_EQ(platform::readProfileKeyNames("S0", path).size(), size_t(2 * kKeys));
+}
+
+} // namespace
+
+namespace {
+
+using platform::ProfileText;
+
+// Setting several keys at once gives the text that setting them one by one gives.
+TEST(ProfileTextSetValues, MatchesOneByOne)
+{
+    const std::vector<std::pair<std::string, std::string>> values = {
+        {"count", "4"}, {"0-Name", "A"}, {"new", "x"}, {"Last", ""}};
+    const char* texts[] = {
+        "",
+        "[s]",
+        "[s]\n",
+        "[s]\r\n\r\nk=1\r\n\r\n[t]\r\nCount=9\r\n",
+        "; c\n[S]\nCOUNT = 1\n0-name=old\n0-Name=dup\n\n\n[t]\nx=1",
+        "[s]\nk=1",
+        "[s]\nk=1\n;tail comment\n\n",
+        "[t]\na=1\n",
+        "[s]\n[s]\nCount=2\n",
+    };
+    for (const char* text : texts) {
+        SCOPED_TRACE(text);
+        ProfileText one = ProfileText::parse(text), all = ProfileText::parse(text);
+        for (const auto& [key, value] : values)
+            ASSERT_TRUE(one.setValue("s", key, value));
+        ASSERT_TRUE(all.setValues("s", values));
+        EXPECT_EQ(all.serialize(), one.serialize());
+    }
+    ProfileText refused = ProfileText::parse("[s]\nk=1\n");
+    EXPECT_FALSE(refused.setValues("s", {{"a", "1"}, {"b", "two\nlines"}}));
+    EXPECT_FALSE(refused.setValues("s", {{"a", "1"}, {"A", "2"}}));
+    EXPECT_EQ(refused.serialize(), "[s]\nk=1\n");
 }
 
 } // namespace

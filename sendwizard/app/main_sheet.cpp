@@ -1,5 +1,8 @@
 #include "sendwizard/app/main_sheet.h"
 
+#include "sendwizard/app/select_dest_page.h"
+#include "sendwizard/app/wizard_dialogs.h"
+
 #include "common/prompter.h"
 #include "common/resource_locale.h"
 #include "platform/endpoint.h"
@@ -68,7 +71,8 @@ CWizardPage::CWizardPage(CPSMainuiLogic& sheet, int nDialogId, uint32_t nTitleId
 
 CPSMainui::CPSMainui(CPSMainuiLogic& sheet, IPrompter& prompter, HelpOpener opener, QWidget* parent,
                      IProgressRunner* progress)
-    : QWizard(parent), m_Sheet(sheet), m_Prompter(prompter), m_Opener(opener ? std::move(opener) : OpenWithDesktop)
+    : QWizard(parent), m_Sheet(sheet), m_Prompter(prompter), m_Opener(opener ? std::move(opener) : OpenWithDesktop),
+      m_pPhoneBookExports(MakeBookpickerExports())
 {
     if (!progress) {
         m_pOwnProgress = std::make_unique<CQtProgressRunner>();
@@ -85,6 +89,7 @@ CPSMainui::CPSMainui(CPSMainuiLogic& sheet, IPrompter& prompter, HelpOpener open
     for (const PageText& page : kPages) {
         CWizardPage* added = nullptr;
         switch (page.nDialogId) {
+        case IDD_SELECT_DESTINATION: added = new CPPSelectDest(sheet, prompter, *m_pPhoneBookExports); break;
         case IDD_SELECT_COVER: added = new CPPSelectCover(sheet, prompter); break;
         case IDD_PREVIEW: added = new CPPPreview(sheet, prompter, *progress); break;
         case IDD_READY_TO_SEND: added = new CPPFinish(sheet, prompter, *progress); break;
@@ -104,14 +109,30 @@ CPSMainui::CPSMainui(CPSMainuiLogic& sheet, IPrompter& prompter, HelpOpener open
     QAbstractButton* backButton = button(QWizard::BackButton);
     backButton->disconnect(this);
     connect(backButton, &QAbstractButton::clicked, this, &CPSMainui::GoBack);
+    // About: a button of the sheet (there is no system menu), offered when its text is not empty.
+    const std::string about = WizardString(IDS_ABOUTBOX);
+    if (!about.empty()) {
+        setButtonText(QWizard::CustomButton1, Q(about));
+        setOption(QWizard::HaveCustomButton1, true);
+        button(QWizard::CustomButton1)->setObjectName(QStringLiteral("about"));
+        connect(this, &QWizard::customButtonClicked, this, [this](int which) {
+            if (which == QWizard::CustomButton1)
+                ShowAbout();
+        });
+    }
+}
+
+void CPSMainui::ShowAbout()
+{
+    CDAbout about({m_Sheet.m_strVersion, m_Sheet.m_strMisc}, this);
+    about.exec();
 }
 
 CPSMainui::~CPSMainui() = default;
 
 void CPSMainui::reject()
 {
-    auto* page = qobject_cast<CWizardPage*>(currentPage());
-    if (!page || page->OnQueryCancel())
+    if (ConfirmQuitWizard(m_Prompter))
         QWizard::reject();
 }
 

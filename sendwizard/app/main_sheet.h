@@ -16,6 +16,7 @@
 #include <string>
 
 class QSocketNotifier;
+class IPhoneBookExports;
 
 /// One page of the sheet; the page issues give each its controls. OnSetActive runs on every
 /// activation, Back included.
@@ -34,7 +35,6 @@ public:
     /// The cover sheet editor saved a sheet (wParam 1 Save As, 2 Save, 3 other).
     virtual void OnCoverSheetSaved(uint32_t wParam) { m_nLastCoverNotice = wParam; }
     /// Cancel was pressed on this page: true lets the sheet close.
-    virtual bool OnQueryCancel() { return true; }
     int Activations() const { return m_nActivations; }
     uint32_t LastCoverNotice() const { return m_nLastCoverNotice; }
 
@@ -66,8 +66,9 @@ public:
     void ShowHelp();
     /// Back: to the first page when the destination page skipped the others, else the page before.
     void GoBack();
-
-    /// Cancel: closes only when the current page agrees.
+    /// Shows the About box (DATA.TAG's version and second line).
+    void ShowAbout();
+    /// Cancel and Escape on every page: closes only when the user confirms (STRING 750).
     void reject() override;
 
 protected:
@@ -78,6 +79,7 @@ private:
     IPrompter& m_Prompter;
     HelpOpener m_Opener;
     std::unique_ptr<IProgressRunner> m_pOwnProgress;
+    std::unique_ptr<IPhoneBookExports> m_pPhoneBookExports;
 };
 
 /// Feeds the posts of the host endpoint to the sheet from the event loop.

@@ -85,11 +85,6 @@ QString WizardQString(const std::string& text)
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-bool AskQuit(IPrompter& prompter)
-{
-    return prompter.MessageBox(WizardString(IDS_QUIT), WizardString(IDS_CAPTION), MB_YESNO | MB_ICONQUESTION) == IDYES;
-}
-
 // ---- Select Cover Sheet ----
 
 CPPSelectCover::CPPSelectCover(CPSMainuiLogic& sheet, IPrompter& prompter)

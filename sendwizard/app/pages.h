@@ -22,8 +22,6 @@ class QTreeWidget;
 /// A Qt string of a text in the process code page (UTF-8).
 QString WizardQString(const std::string& text);
 
-/// Asks STRING 750 "Quit or not?"; true for Yes.
-bool AskQuit(IPrompter& prompter);
 
 /// "Select Cover Sheet".
 class CPPSelectCover : public CWizardPage {
@@ -33,7 +31,6 @@ public:
     void OnSetActive() override;
     void OnCoverSheetSaved(uint32_t wParam) override;
     bool validatePage() override;
-    bool OnQueryCancel() override { return AskQuit(m_Prompter); }
     CPPSelectCoverLogic& Logic() { return m_Logic; }
 
 private:
@@ -60,7 +57,6 @@ public:
     bool validatePage() override;
     bool isComplete() const override;
     int nextId() const override { return -1; }
-    bool OnQueryCancel() override { return AskQuit(m_Prompter); }
     CPPPreviewLogic& Logic() { return m_Logic; }
     /// Makes the image (when the job was rebuilt) and shows the current page.
     void CreateImage();
@@ -86,7 +82,6 @@ public:
     CPPFinish(CPSMainuiLogic& sheet, IPrompter& prompter, IProgressRunner& progress);
     void OnSetActive() override;
     bool validatePage() override;
-    bool OnQueryCancel() override { return AskQuit(m_Prompter); }
     CPPFinishLogic& Logic() { return m_Logic; }
 
 private:

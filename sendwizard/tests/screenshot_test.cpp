@@ -10,10 +10,12 @@
 #include "sendwizard/app/pages.h"
 #include "sendwizard/imagekit_binding.h"
 #include "sendwizard/tests/wizard_test_support.h"
+#include "sendwizard/app/wizard_dialogs.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QPlainTextEdit>
+#include <QCheckBox>
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -64,6 +66,7 @@ TEST(Screenshots, EveryPageOfTheSheet)
         CPSMainui wizard(logic, prompter, {}, nullptr, &progress);
         wizard.resize(720, 540);
         wizard.show();
+        wizard.findChild<QCheckBox*>("id1117")->setChecked(false);
         for (int id = wizard.startId(); id != -1; id = wizard.page(id)->nextId()) {
             while (wizard.currentId() != id)
                 wizard.next();
@@ -80,6 +83,22 @@ TEST(Screenshots, EveryPageOfTheSheet)
         Save(wizard, folder, IDD_READY_TO_SEND);
     }
     logic.DropDocuments();
+}
+
+TEST(Screenshots, TheWizardDialogs)
+{
+    const std::string folder = QELTA_SCREENSHOT_DIR;
+    ASSERT_TRUE(platform::createDirectories(folder));
+    SilentPrompter prompter;
+    CDPrinterName printer(prompter);
+    CDAbout about({"Version 2.1", "Build 0412"});
+    for (const auto& [dialog, name] : {std::pair<QDialog*, const char*>{&printer, "printername"}, {&about, "about"}}) {
+        dialog->show();
+        QCoreApplication::processEvents();
+        const std::string file = folder + "/sendwizard-" + name + ".png";
+        platform::removeFile(file);
+        EXPECT_TRUE(dialog->grab().save(QString::fromStdString(file))) << file;
+    }
 }
 
 } // namespace

@@ -11,12 +11,17 @@
 #include "platform/tests/support/test_support.h"
 #include "sendwizard/app/main_sheet.h"
 #include "sendwizard/app/page_display.h"
+#include "sendwizard/app/wizard_dialogs.h"
 #include "sendwizard/imagekit_binding.h"
 #include "sendwizard/page_view.h"
 #include "sendwizard/wizard_strings.h"
 #include "sendwizard/tests/wizard_test_support.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
 #include <QElapsedTimer>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -26,6 +31,14 @@
 namespace {
 
 using wizard_test::ScriptedPrompter;
+
+// Types a destination and clears the skip box, so Next goes on to the cover page.
+void LeaveDestinationPage(CPSMainui& wizard)
+{
+    wizard.findChild<QLineEdit*>("id1008")->setText("123");
+    wizard.findChild<QCheckBox*>("id1117")->setChecked(false);
+    wizard.next();
+}
 
 // Runs the real sheet without a loop of its own: a check, then Cancel.
 class CancellingRunner : public ISheetRunner {
@@ -41,7 +54,7 @@ public:
         titles.clear();
         for (int id = wizard.startId(); id != -1; id = wizard.PageOf(id)->SheetNextId())
             titles.push_back(wizard.page(id)->objectName().toStdString() + " " + wizard.page(id)->title().toStdString());
-        wizard.reject();
+        wizard.QDialog::reject(); // closes without the quit question
         return wizard.result();
     }
     IPrompter& m_Prompter;
@@ -143,7 +156,7 @@ TEST_F(WizardStart, OnlyCoverSheetNoticesOneToThreeReachTheCoverPage)
     ASSERT_TRUE(host);
     new CWizardHostWnd(*host, wizard);
     wizard.show();
-    wizard.next();
+    LeaveDestinationPage(wizard);
     ASSERT_EQ(wizard.currentId(), IDD_SELECT_COVER);
     CWizardPage* cover = wizard.PageOf(IDD_SELECT_COVER);
 
@@ -172,7 +185,7 @@ TEST_F(WizardStart, PagesAreActivatedOnBackToo)
     ScriptedPrompter prompter;
     CPSMainui wizard(logic, prompter);
     wizard.show();
-    wizard.next();
+    LeaveDestinationPage(wizard);
     wizard.back();
     EXPECT_EQ(wizard.PageOf(IDD_SELECT_DESTINATION)->Activations(), 2);
     EXPECT_EQ(wizard.PageOf(IDD_SELECT_COVER)->Activations(), 1);
@@ -188,7 +201,7 @@ TEST_F(WizardStart, F1OpensThePageHelpOrWarns)
         return true;
     });
     wizard.show();
-    wizard.next();
+    LeaveDestinationPage(wizard);
     prompter.expected = {"The help file cannot be opened. Please re install Qelta Driver."};
     QTest::keyClick(&wizard, Qt::Key_F1);
     EXPECT_TRUE(opened.empty());
@@ -378,7 +391,7 @@ TEST_F(WizardPages, CoverPageControlsFollowTheAttachBoxAndItsNotices)
     ASSERT_TRUE(host);
     new CWizardHostWnd(*host, wizard);
     wizard.show();
-    wizard.next();
+    LeaveDestinationPage(wizard);
     auto* page = qobject_cast<CPPSelectCover*>(wizard.currentPage());
     ASSERT_TRUE(page);
     for (int id : kCoverControls) {
@@ -407,7 +420,7 @@ TEST_F(WizardPages, CoverPageControlsFollowTheAttachBoxAndItsNotices)
     CPSMainuiLogic empty;
     CPSMainui other(empty, prompter, {}, nullptr, &progress);
     other.show();
-    other.next();
+    LeaveDestinationPage(other);
     other.currentPage()->findChild<QCheckBox*>("id1034")->click();
     prompter.expected = {"No cover sheet was selected. Please select the cover sheet."};
     other.next();
@@ -420,6 +433,86 @@ TEST_F(WizardPages, CoverPageControlsFollowTheAttachBoxAndItsNotices)
     other.button(QWizard::CancelButton)->click();
     EXPECT_FALSE(other.isVisible());
     EXPECT_TRUE(prompter.expected.empty());
+}
+
+} // namespace
+
+namespace {
+
+// Answers the quit question with a given button and counts it.
+struct QuitPrompter : IPrompter {
+    int MessageBox(const std::string& strText, const std::string& strCaption, unsigned nFlags) override
+    {
+        EXPECT_EQ(strText, "Quit or not?");
+        EXPECT_EQ(strCaption, "Qelta Driver");
+        EXPECT_EQ(nFlags, unsigned{MB_YESNO | MB_ICONQUESTION});
+        ++asked;
+        return answer;
+    }
+    int answer = IDNO, asked = 0;
+};
+
+TEST_F(WizardStart, SelectDestinationAddsATypedNumberAndRefusesAnEmptyNext)
+{
+    CPSMainuiLogic logic;
+    ScriptedPrompter prompter;
+    CPSMainui wizard(logic, prompter);
+    wizard.show();
+    auto* list = wizard.findChild<QTreeWidget*>("id1018");
+    ASSERT_TRUE(list);
+    EXPECT_FALSE(wizard.findChild<QWidget*>("id1021")->isVisible()); // no I-FAX on model type 99
+    EXPECT_FALSE(wizard.button(QWizard::BackButton)->isEnabled());
+
+    prompter.expected = {"The destination address does not reserved. Please add destination address."};
+    wizard.next();
+    EXPECT_EQ(wizard.currentId(), IDD_SELECT_DESTINATION);
+    EXPECT_TRUE(prompter.expected.empty());
+
+    QTest::keyClicks(wizard.findChild<QLineEdit*>("id1008"), "0123");
+    QTest::mouseClick(wizard.findChild<QPushButton*>("id1015"), Qt::LeftButton);
+    ASSERT_EQ(list->topLevelItemCount(), 1);
+    EXPECT_EQ(list->topLevelItem(0)->text(0), "0123");
+    EXPECT_TRUE(wizard.findChild<QLineEdit*>("id1008")->text().isEmpty());
+    ASSERT_EQ(logic.m_Destinations.size(), 1u);
+
+    // Skip is checked: Next goes straight to the preview.
+    wizard.next();
+    EXPECT_EQ(wizard.currentId(), IDD_PREVIEW);
+    EXPECT_EQ(logic.m_bSkip, 1);
+}
+
+TEST_F(WizardStart, EscapeAsksBeforeTheSheetCloses)
+{
+    CPSMainuiLogic logic;
+    QuitPrompter prompter;
+    CPSMainui wizard(logic, prompter);
+    wizard.show();
+    QTest::keyClick(&wizard, Qt::Key_Escape);
+    EXPECT_TRUE(wizard.isVisible());
+    prompter.answer = IDYES;
+    QTest::mouseClick(wizard.button(QWizard::CancelButton), Qt::LeftButton);
+    EXPECT_FALSE(wizard.isVisible());
+    EXPECT_EQ(wizard.result(), QDialog::Rejected);
+    EXPECT_EQ(prompter.asked, 2);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(WizardStart, ThePrinterNameEntryRefusesAnEmptyText)
+{
+    ScriptedPrompter prompter;
+    CDPrinterName dialog(prompter);
+    dialog.show();
+    prompter.expected = {"The printer name or ip address do not reserved. Please add printer name or ip address."};
+    QTest::mouseClick(dialog.findChild<QPushButton*>("id1"), Qt::LeftButton);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_TRUE(prompter.expected.empty());
+    QTest::keyClicks(dialog.findChild<QLineEdit*>("id1113"), "mfp-3.example");
+    QTest::mouseClick(dialog.findChild<QPushButton*>("id1"), Qt::LeftButton);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.Text(), "mfp-3.example");
 }
 
 } // namespace

@@ -1,0 +1,184 @@
+#include "sendwizard/app/select_dest_page.h"
+
+#include "common/resource_locale.h"
+#include "sendwizard/wizard_strings.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTreeWidget>
+#include <QWizard>
+
+namespace {
+
+QString Q(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+std::string S(const QString& text) { return text.toUtf8().toStdString(); }
+
+template <typename W>
+W* Named(W* widget, int nId)
+{
+    widget->setObjectName(QStringLiteral("id%1").arg(nId));
+    return widget;
+}
+
+QIcon ListIcon(int nImage) { return QIcon(LoadWizardPicture(QELTA_RESOURCE_ICON, 135 + static_cast<uint32_t>(nImage))); }
+
+} // namespace
+
+CPPSelectDest::CPPSelectDest(CPSMainuiLogic& sheet, IPrompter& prompter, IPhoneBookExports& exports)
+    : CWizardPage(sheet, IDD_SELECT_DESTINATION, 301, 302), m_Logic(sheet, prompter, exports, {}, this)
+{
+    Build();
+    Refresh();
+}
+
+void CPPSelectDest::Build()
+{
+    auto* grid = new QGridLayout(this);
+    m_pFaxLabel = Named(new QLabel(tr("FA&X Number:"), this), IDC_FAX_LABEL);
+    m_pModeFax = Named(new QRadioButton(tr("&FAX Number:"), this), IDC_MODE_FAX);
+    m_pModeIfax = Named(new QRadioButton(tr("&I-FAX Address:"), this), IDC_MODE_IFAX);
+    m_pNumber = Named(new QLineEdit(this), IDC_FAX_NUMBER);
+    m_pFCode = Named(new QCheckBox(tr("&Use F-Code"), this), IDC_FCODE);
+    m_pSubLabel = Named(new QLabel(tr("S&UB Address:"), this), IDC_SUBADDRESS_LABEL);
+    m_pSubAddress = Named(new QLineEdit(this), IDC_SUBADDRESS);
+    m_pPassLabel = Named(new QLabel(tr("P&ASS-Code:"), this), IDC_PASSCODE_LABEL);
+    m_pPassCode = Named(new QLineEdit(this), IDC_PASSCODE);
+    m_pIfax = Named(new QLineEdit(this), IDC_IFAX_ADDRESS);
+    m_pConfirm = Named(new QCheckBox(tr("R&eception Confirm"), this), IDC_RECEPTION_CONFIRM);
+    auto* add = Named(new QPushButton(tr("&Add"), this), IDC_ADD);
+    auto* remove = Named(new QPushButton(tr("&Delete"), this), IDC_DELETE);
+    auto* removeAll = Named(new QPushButton(tr("De&lete All"), this), IDC_DELETE_ALL);
+    auto* phonebook = Named(new QPushButton(tr("&Phonebook..."), this), IDC_PHONEBOOK);
+    m_pSkip = Named(new QCheckBox(tr("S&kip set-up and use default settings."), this), IDC_SKIP);
+    m_pList = Named(new QTreeWidget(this), IDC_DESTINATIONS);
+    m_pFaxLabel->setBuddy(m_pNumber);
+    m_pSubLabel->setBuddy(m_pSubAddress);
+    m_pPassLabel->setBuddy(m_pPassCode);
+
+    const bool ifax = m_Logic.ShowsIfax();
+    // Without I-FAX the plain label takes the place of the FAX radio.
+    grid->addWidget(ifax ? static_cast<QWidget*>(m_pModeFax) : m_pFaxLabel, 0, 0);
+    grid->addWidget(m_pNumber, 0, 1, 1, 3);
+    grid->addWidget(m_pFCode, 1, 0);
+    grid->addWidget(m_pSubLabel, 1, 1);
+    grid->addWidget(m_pSubAddress, 1, 2);
+    grid->addWidget(m_pPassLabel, 2, 1);
+    grid->addWidget(m_pPassCode, 2, 2);
+    grid->addWidget(m_pModeIfax, 3, 0);
+    grid->addWidget(m_pIfax, 3, 1, 1, 3);
+    grid->addWidget(m_pConfirm, 4, 1);
+    grid->addWidget(add, 0, 4);
+    grid->addWidget(remove, 1, 4);
+    grid->addWidget(removeAll, 2, 4);
+    grid->addWidget(phonebook, 3, 4);
+    grid->addWidget(m_pList, 5, 0, 1, 5);
+    grid->addWidget(m_pSkip, 6, 0, 1, 5);
+    for (QWidget* w : {static_cast<QWidget*>(m_pModeFax), static_cast<QWidget*>(m_pModeIfax),
+                       static_cast<QWidget*>(m_pIfax), static_cast<QWidget*>(m_pConfirm)})
+        w->setVisible(ifax);
+    m_pFaxLabel->setVisible(!ifax);
+
+    m_pList->setRootIsDecorated(false);
+    m_pList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_pList->setColumnCount(kDestinationColumns);
+    QStringList titles;
+    for (int c = 0; c < kDestinationColumns; ++c)
+        titles << Q(WizardString(IDS_COLUMN_FIRST + static_cast<uint32_t>(c)));
+    m_pList->setHeaderLabels(titles);
+    for (int c = 0; c < kDestinationColumns; ++c)
+        m_pList->setColumnWidth(c, kDestinationColumnWidths[c]);
+    m_pList->header()->setSectionsMovable(true);
+    m_pList->header()->setSectionsClickable(true);
+
+    m_pModeFax->setChecked(true);
+    m_pSkip->setChecked(m_Logic.m_bSkip != 0);
+    auto mode = [this](int nMode) {
+        Store();
+        m_Logic.m_nMode = nMode;
+        Refresh();
+    };
+    connect(m_pModeFax, &QRadioButton::clicked, this, [mode] { mode(0); });
+    connect(m_pModeIfax, &QRadioButton::clicked, this, [mode] { mode(1); });
+    connect(m_pFCode, &QCheckBox::clicked, this, [this] {
+        Store();
+        Refresh();
+    });
+    auto action = [this](auto&& fn) {
+        return [this, fn] {
+            Store();
+            fn();
+            Refresh();
+        };
+    };
+    connect(add, &QPushButton::clicked, this, action([this] { m_Logic.Add(); }));
+    connect(remove, &QPushButton::clicked, this, action([this] {
+                std::vector<int> rows;
+                for (QTreeWidgetItem* item : m_pList->selectedItems())
+                    rows.push_back(m_pList->indexOfTopLevelItem(item));
+                m_Logic.Delete(rows);
+            }));
+    connect(removeAll, &QPushButton::clicked, this, action([this] { m_Logic.DeleteAll(); }));
+    connect(phonebook, &QPushButton::clicked, this, action([this] { m_Logic.ImportFromPhoneBook(); }));
+    connect(m_pList->header(), &QHeaderView::sectionClicked, this, [this](int column) {
+        m_Logic.SortByColumn(column);
+        Refresh();
+    });
+}
+
+void CPPSelectDest::Store()
+{
+    m_Logic.m_bFCode = m_pFCode->isChecked() ? 1 : 0;
+    m_Logic.m_strNumber = S(m_pNumber->text());
+    m_Logic.m_strSubAddress = S(m_pSubAddress->text());
+    m_Logic.m_strPassCode = S(m_pPassCode->text());
+    m_Logic.m_strIfaxAddress = S(m_pIfax->text());
+    m_Logic.m_bReceptionConfirm = m_pConfirm->isChecked() ? 1 : 0;
+    m_Logic.m_bSkip = m_pSkip->isChecked() ? 1 : 0;
+}
+
+void CPPSelectDest::Refresh()
+{
+    m_pFCode->setChecked(m_Logic.m_bFCode != 0);
+    m_pNumber->setText(Q(m_Logic.m_strNumber));
+    m_pSubAddress->setText(Q(m_Logic.m_strSubAddress));
+    m_pPassCode->setText(Q(m_Logic.m_strPassCode));
+    m_pIfax->setText(Q(m_Logic.m_strIfaxAddress));
+    for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        const QString name = w->objectName();
+        if (name.startsWith(QLatin1String("id")))
+            w->setEnabled(m_Logic.IsEnabled(name.mid(2).toInt()));
+    }
+    m_pList->clear();
+    for (int r = 0; r < m_Logic.RowCount(); ++r) {
+        const DestinationRowView view = m_Logic.Row(r);
+        auto* item = new QTreeWidgetItem(m_pList);
+        for (int c = 0; c < kDestinationColumns; ++c)
+            item->setText(c, Q(view.strColumns[c]));
+        item->setIcon(0, ListIcon(view.nImage));
+        item->setIcon(4, ListIcon(view.nConfirmImage));
+    }
+}
+
+void CPPSelectDest::OnSetActive()
+{
+    CWizardPage::OnSetActive();
+    // Next only: the first page offers no Back.
+    if (QWizard* sheet = wizard())
+        sheet->button(QWizard::BackButton)->setEnabled(false);
+}
+
+bool CPPSelectDest::validatePage()
+{
+    Store();
+    const int next = m_Logic.OnWizardNext();
+    Refresh();
+    if (next < 0)
+        return false;
+    SetNextId(next);
+    return true;
+}

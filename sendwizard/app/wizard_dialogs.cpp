@@ -1,0 +1,66 @@
+#include "sendwizard/app/wizard_dialogs.h"
+
+#include "sendwizard/wizard_strings.h"
+
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QString Q(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+template <typename W>
+W* Named(W* widget, int nId)
+{
+    widget->setObjectName(QStringLiteral("id%1").arg(nId));
+    return widget;
+}
+
+// OK (id 1) and, when asked, Cancel (id 2).
+QDialogButtonBox* Buttons(QDialog* dialog, bool cancel)
+{
+    auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | (cancel ? QDialogButtonBox::Cancel : QDialogButtonBox::NoButton),
+                                     dialog);
+    Named(box->button(QDialogButtonBox::Ok), 1);
+    if (cancel)
+        Named(box->button(QDialogButtonBox::Cancel), 2);
+    QObject::connect(box, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(box, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    return box;
+}
+
+} // namespace
+
+CDPrinterName::CDPrinterName(IPrompter& prompter, QWidget* parent) : QDialog(parent), m_Logic(prompter)
+{
+    setObjectName(QStringLiteral("id%1").arg(IDD_PRINTER_NAME));
+    setWindowTitle(tr("Enter the Printer Name or IP address."));
+    auto* layout = new QVBoxLayout(this);
+    auto* label = new QLabel(tr("Printer Name or &IP Address"), this);
+    m_pEdit = Named(new QLineEdit(this), IDC_PRINTER_NAME);
+    label->setBuddy(m_pEdit);
+    layout->addWidget(label);
+    layout->addWidget(m_pEdit);
+    layout->addWidget(Buttons(this, true));
+}
+
+void CDPrinterName::accept()
+{
+    m_Logic.SetText(m_pEdit->text().toUtf8().toStdString());
+    if (m_Logic.Accept())
+        QDialog::accept();
+}
+
+CDAbout::CDAbout(const AboutTexts& texts, QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("id%1").arg(IDD_ABOUTBOX));
+    setWindowTitle(Q(WizardString(IDS_ABOUTBOX)).remove(QLatin1Char('&')));
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(Named(new QLabel(Q(WizardString(IDS_CAPTION)), this), IDC_ABOUT_NAME));
+    layout->addWidget(Named(new QLabel(Q(texts.strVersion), this), IDC_ABOUT_VERSION));
+    layout->addWidget(Named(new QLabel(Q(texts.strSecond), this), IDC_ABOUT_SECOND));
+    layout->addWidget(Buttons(this, false));
+}

@@ -1,0 +1,256 @@
+#include "sendwizard/select_dest_logic.h"
+
+#include "platform/library.h"
+#include "sendwizard/wizard_strings.h"
+
+#include <algorithm>
+#include <numeric>
+
+namespace {
+
+constexpr int kBookBufferSize = 260;
+
+// The exports of the phone book dialogs library, bound by name.
+class CBookpickerExports : public IPhoneBookExports {
+public:
+    int SelectPhoneBook(void* owner, std::string& strPath, std::string& strBookName) override
+    {
+        using Fn = int (*)(void*, char*, char*, int, int, int);
+        const auto fn = Bind<Fn>("PB2APISelectPhoneBook");
+        if (!fn)
+            return 0;
+        char path[kBookBufferSize] = {}, name[kBookBufferSize] = {};
+        const int result = fn(owner, path, name, kBookBufferSize, 1, 1);
+        path[kBookBufferSize - 1] = name[kBookBufferSize - 1] = '\0';
+        strPath = path;
+        strBookName = name;
+        return result;
+    }
+    int SelectDestinations(void* owner, const std::string& strBookName, PB2APISelection** selection,
+                           int nModelType) override
+    {
+        using Fn = int (*)(void*, const char*, PB2APISelection**, int);
+        const auto fn = Bind<Fn>("PB2APISelectDestinationWithPhoneBook");
+        return fn ? fn(owner, strBookName.c_str(), selection, nModelType) : 0;
+    }
+    void Free(PB2APISelection* selection) override
+    {
+        using Fn = void (*)(PB2APISelection*);
+        if (const auto fn = Bind<Fn>("PB2APIFree"))
+            fn(selection);
+    }
+
+private:
+    template <typename Fn>
+    Fn Bind(const char* name)
+    {
+        if (!m_pLibrary)
+            m_pLibrary = platform::Library::load("bookpicker.dll");
+        return m_pLibrary ? m_pLibrary->function<Fn>(name) : nullptr;
+    }
+    std::shared_ptr<platform::Library> m_pLibrary;
+};
+
+} // namespace
+
+std::unique_ptr<IPhoneBookExports> MakeBookpickerExports() { return std::make_unique<CBookpickerExports>(); }
+
+bool CanBroadcast(const std::vector<CJobDestination>& destinations, int nModelType, bool bCoverAttached)
+{
+    if (destinations.size() < 2 || bCoverAttached)
+        return false;
+    if (nModelType != 1 && nModelType != 2)
+        return true;
+    return std::none_of(destinations.begin(), destinations.end(), [](const CJobDestination& d) {
+        return d.m_bFCode && (!d.m_strSubAddress.empty() || !d.m_strPassCode.empty());
+    });
+}
+
+bool ConfirmQuitWizard(IPrompter& prompter)
+{
+    return prompter.MessageBox(WizardString(IDS_QUIT), WizardString(IDS_CAPTION), MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+CPPSelectDestLogic::CPPSelectDestLogic(CPSMainuiLogic& sheet, IPrompter& prompter, IPhoneBookExports& exports,
+                                       PhoneBookReader reader, void* owner)
+    : m_Sheet(sheet), m_Prompter(prompter), m_Notifier(prompter), m_Exports(exports), m_Reader(std::move(reader)),
+      m_pOwner(owner), m_Rows(sheet.m_Destinations.size())
+{
+    if (!m_Reader)
+        m_Reader = [&sheet](const std::string& path, int32_t id, CPhoneBookRecord& record) {
+            return sheet.ReadPhoneBookRecord(path, id, record);
+        };
+    std::iota(m_Rows.begin(), m_Rows.end(), size_t{0});
+}
+
+std::string CPPSelectDestLogic::Caption() const { return WizardString(IDS_CAPTION); }
+
+bool CPPSelectDestLogic::IsEnabled(int nControlId) const
+{
+    const bool fax = m_nMode == 0;
+    switch (nControlId) {
+    case IDC_FAX_NUMBER:
+    case IDC_FCODE: return fax;
+    case IDC_SUBADDRESS_LABEL:
+    case IDC_SUBADDRESS:
+    case IDC_PASSCODE_LABEL:
+    case IDC_PASSCODE: return fax && m_bFCode;
+    case IDC_IFAX_ADDRESS:
+    case IDC_RECEPTION_CONFIRM: return !fax && ShowsIfax();
+    case IDC_MODE_FAX:
+    case IDC_MODE_IFAX: return ShowsIfax();
+    default: return true;
+    }
+}
+
+DestinationRowView CPPSelectDestLogic::ViewOf(const CJobDestination& d)
+{
+    DestinationRowView view;
+    const bool ifax = d.m_nKind == kDestinationIFax;
+    view.strColumns[0] = d.m_strNumber.substr(0, kMaxRowText);
+    view.nImage = ifax ? kImageIfax : kImageFax;
+    view.strColumns[1] = d.m_strName;
+    if (!ifax && d.m_bFCode) {
+        view.strColumns[2] = d.m_strSubAddress;
+        view.strColumns[3] = d.m_strPassCode;
+    }
+    view.nConfirmImage = ifax && d.m_bReceptionConfirm ? kImageConfirmOn : kImageConfirmOff;
+    return view;
+}
+
+void CPPSelectDestLogic::Append(const CJobDestination& destination)
+{
+    m_Sheet.m_Destinations.push_back(destination);
+    m_Rows.push_back(m_Sheet.m_Destinations.size() - 1);
+}
+
+void CPPSelectDestLogic::ClearEntry()
+{
+    m_strNumber.clear();
+    m_strSubAddress.clear();
+    m_strPassCode.clear();
+    m_strIfaxAddress.clear();
+    m_bFCode = 0;
+}
+
+bool CPPSelectDestLogic::AddTyped(int bFaxConfirm)
+{
+    const bool ifax = m_nMode == 1;
+    const std::string& address = ifax ? m_strIfaxAddress : m_strNumber;
+    const int confirm = ifax ? m_bReceptionConfirm : bFaxConfirm;
+    CAddressValidation check = MakeWizardValidation(m_pOwner, Caption(), m_Sheet.m_nModelType, m_Notifier);
+    if (!check.ValidateAddress(address.c_str(), m_nMode, m_bFCode, m_strSubAddress.c_str(), m_strPassCode.c_str(),
+                               nullptr))
+        return false;
+    Append(CJobDestination(address, "", m_nMode, m_bFCode, m_strSubAddress, m_strPassCode, confirm));
+    ClearEntry();
+    return true;
+}
+
+bool CPPSelectDestLogic::Add()
+{
+    m_bChanged = 1;
+    CDestinationLimit limit(m_pOwner, Caption(), m_Sheet.m_nModelType, m_Notifier);
+    if (!limit.CheckDestinationCount(static_cast<long long>(RowCount()) + 1))
+        return false;
+    return AddTyped(1);
+}
+
+bool CPPSelectDestLogic::AskDelete(uint32_t nTextId)
+{
+    return m_Prompter.MessageBox(WizardString(nTextId), Caption(), MB_YESNO | MB_ICONEXCLAMATION) == IDYES;
+}
+
+bool CPPSelectDestLogic::Delete(std::vector<int> selectedRows)
+{
+    m_bChanged = 1;
+    std::erase_if(selectedRows, [this](int row) { return row < 0 || row >= RowCount(); });
+    if (selectedRows.empty() || !AskDelete(IDS_DELETE_SELECTED))
+        return false;
+    std::sort(selectedRows.begin(), selectedRows.end());
+    selectedRows.erase(std::unique(selectedRows.begin(), selectedRows.end()), selectedRows.end());
+    for (auto it = selectedRows.rbegin(); it != selectedRows.rend(); ++it) {
+        const size_t index = m_Rows[static_cast<size_t>(*it)];
+        m_Rows.erase(m_Rows.begin() + *it);
+        m_Sheet.m_Destinations.erase(m_Sheet.m_Destinations.begin() + static_cast<std::ptrdiff_t>(index));
+        for (size_t& other : m_Rows)
+            if (other > index)
+                --other;
+    }
+    return true;
+}
+
+bool CPPSelectDestLogic::DeleteAll()
+{
+    m_bChanged = 1;
+    if (m_Rows.empty() || !AskDelete(IDS_DELETE_ALL))
+        return false;
+    m_Sheet.m_Destinations.clear();
+    m_Rows.clear();
+    return true;
+}
+
+int CPPSelectDestLogic::ImportFromPhoneBook()
+{
+    m_bChanged = 1;
+    std::string path, book;
+    if (m_Exports.SelectPhoneBook(m_pOwner, path, book) != 1)
+        return 0;
+    PB2APISelection* raw = nullptr;
+    const int chosen = m_Exports.SelectDestinations(m_pOwner, book, &raw, m_Sheet.m_nModelType);
+    // The selection goes back to the library on every path, a refused count included.
+    const auto release = [this](PB2APISelection* s) { m_Exports.Free(s); };
+    std::unique_ptr<PB2APISelection, decltype(release)> selection(raw, release);
+    if (chosen != 1 || !selection)
+        return 0;
+    CDestinationLimit limit(m_pOwner, Caption(), m_Sheet.m_nModelType, m_Notifier);
+    const int count = std::max(selection->count, 0);
+    if (!limit.CheckDestinationCount(static_cast<long long>(RowCount()) + count))
+        return 0;
+    int added = 0;
+    for (int i = 0; i < count; ++i) {
+        CPhoneBookRecord record;
+        try {
+            if (m_Reader(path, selection->ids[i], record) != 1)
+                continue;
+        } catch (...) {
+            break; // a failing reader ends the import here, without a message
+        }
+        if (record.nKind != kDestinationFax && record.nKind != kDestinationIFax)
+            continue;
+        Append(CJobDestination(record.strNumber, record.strName, record.nKind, record.bFCode, record.strSubAddress,
+                               record.strPassCode, record.bReceptionConfirm));
+        ++added;
+    }
+    return added;
+}
+
+void CPPSelectDestLogic::SortByColumn(int nColumn)
+{
+    if (nColumn < 0 || nColumn >= kDestinationColumns)
+        return;
+    m_Sort.Click(nColumn);
+    SortByText(m_Rows, [this, nColumn](size_t index) { return ViewOf(m_Sheet.m_Destinations[index]).strColumns[nColumn]; },
+               m_Sort.descending == 1);
+}
+
+int CPPSelectDestLogic::OnWizardNext()
+{
+    if (m_Rows.empty() && !AddTyped(0))
+        return -1;
+    if (m_bChanged) {
+        m_bChanged = 0;
+        m_Sheet.m_bChanged = 1;
+    }
+    if (!m_bSkip) {
+        m_Sheet.m_bSkip = 0;
+        return IDD_SELECT_COVER;
+    }
+    m_Sheet.m_bSkip = 1;
+    const int model = m_Sheet.m_nModelType;
+    const bool oldModel = model == 1 || model == 2;
+    const bool cover = m_CoverAttached && m_CoverAttached();
+    m_Sheet.m_JobParameters.m_bBroadcast = CanBroadcast(m_Sheet.m_Destinations, model, cover) ? 1 : 0;
+    m_Sheet.m_JobParameters.m_bNotification = oldModel ? 0 : 1;
+    return IDD_PREVIEW;
+}
