@@ -6,11 +6,17 @@
 #ifndef QELTA_PHONEBOOK_DIALOGS_PB2API_H
 #define QELTA_PHONEBOOK_DIALOGS_PB2API_H
 
-#include "phonebook/dialogs/selection.h"
-
 #ifdef __cplusplus
 extern "C" {
 #endif
+
+/* A selection handed back by the destination and member exports: allocated by the library, freed
+ * only with PB2APIFree. The fields keep this order; nothing may rely on the record's size. */
+typedef struct PB2APISelection {
+    int flag;  /* 1 when the phone book was changed while the dialog was open */
+    int count; /* number of ids */
+    int* ids;  /* count record ids, groups already replaced by their members */
+} PB2APISelection;
 
 #define PB2API_EXPORT __attribute__((visibility("default")))
 

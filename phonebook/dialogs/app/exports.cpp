@@ -1,6 +1,7 @@
 // The PB2API exports: each checks the thread, opens its book by name, runs its dialog modally and
 // turns the outcome into the documented result. No exception leaves an export.
 #include "phonebook/dialogs/pb2api.h"
+#include "phonebook/dialogs/selection.h"
 
 #include "common/data_folders.h"
 #include "phonebook/dialogs/app/book_dialogs.h"

@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -17,6 +18,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <ctime>
+#include <filesystem>
 #include <csignal>
 #include <cstring>
 #include <deque>
@@ -106,6 +109,34 @@ Step Acknowledge(QString& text, QString& caption)
         text = box->text();
         caption = box->windowTitle();
         QMetaObject::invokeMethod(box->button(QMessageBox::Ok), &QPushButton::click, Qt::QueuedConnection);
+        return true;
+    };
+}
+
+// Answers a message box with button, keeping its text.
+Step Answer(QMessageBox::StandardButton button, QString& text)
+{
+    return [button, &text](QWidget* d) {
+        auto* box = qobject_cast<QMessageBox*>(d);
+        if (!box)
+            return false;
+        text = box->text();
+        QMetaObject::invokeMethod(box->button(button), &QPushButton::click, Qt::QueuedConnection);
+        return true;
+    };
+}
+
+// Waits until the list of the dialog shows (or no longer shows) a row; found gets its second column.
+Step Listed(int dialogId, int listId, const QString& text, bool shown, QString* second = nullptr)
+{
+    return [=](QWidget* d) {
+        if (d->objectName() != QStringLiteral("id%1").arg(dialogId))
+            return false;
+        const auto found = Child<QTreeWidget>(d, listId)->findItems(text, Qt::MatchExactly, 0);
+        if (found.isEmpty() == shown)
+            return false;
+        if (second)
+            *second = found.front()->text(1);
         return true;
     };
 }
@@ -256,3 +287,76 @@ TEST_F(Exports, OnlyOnTheApplicationThread)
 }
 
 } // namespace
+
+TEST_F(Exports, SelectPhoneBookNewAndDeleteWithDatesInAPinnedLocale)
+{
+    // English (United States) in UTC, whatever the machine's settings.
+    qputenv("TZ", "UTC");
+    tzset();
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    const std::string office = CPickerPhoneBook::GetPhoneBookPath("Office");
+    const std::string home = CPickerPhoneBook::GetPhoneBookPath("Home");
+    std::filesystem::last_write_time(
+        office, std::chrono::file_clock::from_sys(std::chrono::sys_seconds{std::chrono::seconds{1'600'000'000}}));
+
+    QString date, noName, noNameCaption, exists, existsCaption, ask;
+    char path[300], name[300];
+    const auto setName = [](const QString& text) {
+        return [text](QWidget* d) {
+            if (d->objectName() != QStringLiteral("id5001"))
+                return false;
+            Child<QLineEdit>(d, 1020)->setText(text);
+            return true;
+        };
+    };
+    const int result = Drive({Listed(5000, 1017, "Office", true, &date), Click(5000, 3), Click(5001, 1),
+                              Acknowledge(noName, noNameCaption), setName("Office"), Click(5001, 1),
+                              Acknowledge(exists, existsCaption), setName("Home"), Click(5001, 1),
+                              SelectRow(5000, 1017, "Home"), Click(5000, 1009), Answer(QMessageBox::Yes, ask),
+                              Listed(5000, 1017, "Home", false), Click(5000, 2)},
+                             [&] { return PB2APISelectPhoneBook(nullptr, path, name, sizeof path, 1, 1); });
+    QLocale::setDefault(QLocale::system());
+    EXPECT_EQ(result, 2);
+    EXPECT_EQ(date.toStdString(), "9/13/20 12:26 PM");
+    EXPECT_EQ(noName.toStdString(), "The phone book name does not reserved.");
+    EXPECT_EQ(noNameCaption.toStdString(), "Select Phone Book");
+    EXPECT_EQ(exists.toStdString(),
+              "The phone book name which you described was invalid. The same phone book has already existed.");
+    EXPECT_EQ(existsCaption.toStdString(), "Select Phone Book");
+    EXPECT_EQ(ask.toStdString(), "May I delete selected item ?");
+    EXPECT_FALSE(platform::pathExists(home));
+    EXPECT_TRUE(platform::pathExists(office));
+}
+
+TEST_F(Exports, AFailedApplyOnTheAddressSheetShowsTheStoredValuesAgain)
+{
+    QString refusal, caption, shownAfter;
+    const auto edit = [](int id, const QString& text) {
+        return [=](QWidget* d) {
+            if (d->objectName() != QStringLiteral("id3000"))
+                return false;
+            auto* line = Child<QLineEdit>(d, id);
+            line->clear();
+            QTest::keyClicks(line, text);
+            return true;
+        };
+    };
+    const auto readFax = [&](QWidget* d) {
+        if (d->objectName() != QStringLiteral("id3000"))
+            return false;
+        shownAfter = Child<QLineEdit>(d, IDC_FAX_NUMBER)->text();
+        return true;
+    };
+    int changed = -1;
+    const int result =
+        Drive({edit(IDC_FAX_NUMBER, "12R3"), Click(3000, 0x3021), Acknowledge(refusal, caption), readFax, Click(3000, 2)},
+              [&] { return PB2APIShowAddressWithPhoneBook(nullptr, 99, "Office", anna, 0, &changed); });
+    EXPECT_EQ(result, 2);
+    EXPECT_EQ(changed, 0);
+    EXPECT_FALSE(refusal.isEmpty());
+    EXPECT_EQ(shownAfter.toStdString(), "0123");
+    std::string stored;
+    ASSERT_EQ(book.Initiate(CPickerPhoneBook::GetPhoneBookPath("Office"), 0), 1);
+    ASSERT_EQ(book.GetRecordValue(anna, "faxNumber", stored), 1);
+    EXPECT_EQ(stored, "0123");
+}
