@@ -159,12 +159,12 @@ void Remove(benchmark::State& state)
 // A flush's time follows the load of the machine's disk, which changes while the benchmark runs, so
 // the index write, create and remove run in short repetitions taken in random order (see main) and
 // the table compares medians.
-constexpr int kRepetitions = 5;
+constexpr int kRepetitions = 10;
 BENCHMARK(Find)->Arg(1000)->Arg(10000)->Arg(50000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(ChangeStatus)->Arg(1000)->Arg(10000)->Arg(50000)->Unit(benchmark::kMicrosecond);
-BENCHMARK(IndexWrite)->Arg(1000)->Arg(10000)->Arg(50000)->Iterations(8)->Repetitions(kRepetitions)->Unit(benchmark::kMicrosecond);
-BENCHMARK(Create)->Arg(1000)->Arg(10000)->Arg(50000)->Iterations(8)->Repetitions(kRepetitions)->Unit(benchmark::kMicrosecond);
-BENCHMARK(Remove)->Arg(1000)->Arg(10000)->Arg(50000)->Iterations(8)->Repetitions(kRepetitions)->Unit(benchmark::kMicrosecond);
+BENCHMARK(IndexWrite)->Arg(1000)->Arg(10000)->Arg(50000)->Iterations(4)->Repetitions(kRepetitions)->Unit(benchmark::kMicrosecond);
+BENCHMARK(Create)->Arg(1000)->Arg(10000)->Arg(50000)->Iterations(4)->Repetitions(kRepetitions)->Unit(benchmark::kMicrosecond);
+BENCHMARK(Remove)->Arg(1000)->Arg(10000)->Arg(50000)->Iterations(4)->Repetitions(kRepetitions)->Unit(benchmark::kMicrosecond);
 
 // Keeps the time per operation of every run (each repetition) for the table.
 class TableReporter : public benchmark::ConsoleReporter {
