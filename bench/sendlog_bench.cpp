@@ -14,13 +14,16 @@
 
 #include <fstream>
 
+#include <algorithm>
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
+#include <string_view>
 #include <sys/stat.h>
+#include <vector>
 
 namespace {
 
@@ -144,7 +147,8 @@ void Remove(benchmark::State& state)
     const int n = static_cast<int>(state.range(0));
     useLog(n);
     CQeltaLog log;
-    int32_t next = 2; // entry 1 stays as the model of the others
+    static std::map<int, int32_t> nextOf; // repetitions go on where the last one stopped
+    int32_t& next = nextOf.try_emplace(n, 2).first->second; // entry 1 stays as the model of the others
     log.RemoveLogData2(next++); // the first change of a process reads the index whole
     for (auto _ : state)
         if (!log.RemoveLogData2(next++))
@@ -152,29 +156,43 @@ void Remove(benchmark::State& state)
 }
 
 // Create and remove change the log's size; a fixed, small number of rounds keeps that under 5 %.
+// A flush's time follows the load of the machine's disk, which changes while the benchmark runs, so
+// the index write, create and remove run in short repetitions taken in random order (see main) and
+// the table compares medians.
+constexpr int kRepetitions = 10;
 BENCHMARK(Find)->Arg(1000)->Arg(10000)->Arg(50000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(ChangeStatus)->Arg(1000)->Arg(10000)->Arg(50000)->Unit(benchmark::kMicrosecond);
-BENCHMARK(IndexWrite)->Arg(1000)->Arg(10000)->Arg(50000)->Iterations(40)->Unit(benchmark::kMicrosecond);
-BENCHMARK(Create)->Arg(1000)->Arg(10000)->Arg(50000)->Iterations(40)->Unit(benchmark::kMicrosecond);
-BENCHMARK(Remove)->Arg(1000)->Arg(10000)->Arg(50000)->Iterations(40)->Unit(benchmark::kMicrosecond);
+BENCHMARK(IndexWrite)->Arg(1000)->Arg(10000)->Arg(50000)->Iterations(4)->Repetitions(kRepetitions)->Unit(benchmark::kMicrosecond);
+BENCHMARK(Create)->Arg(1000)->Arg(10000)->Arg(50000)->Iterations(4)->Repetitions(kRepetitions)->Unit(benchmark::kMicrosecond);
+BENCHMARK(Remove)->Arg(1000)->Arg(10000)->Arg(50000)->Iterations(4)->Repetitions(kRepetitions)->Unit(benchmark::kMicrosecond);
 
-// Keeps the time per operation of every run for the table.
+// Keeps the time per operation of every run (each repetition) for the table.
 class TableReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override
     {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
+            if (run.run_type != Run::RT_Iteration || run.error_occurred)
+                continue;
             const std::string name = run.benchmark_name();
             const auto slash = name.find('/');
             const double us = run.GetAdjustedRealTime() * 1e6
                 / benchmark::GetTimeUnitMultiplier(run.time_unit);
             const std::string size = name.substr(slash + 1, name.find('/', slash + 1) - slash - 1);
-            times[name.substr(0, slash)][size] = us;
+            times[name.substr(0, slash)][size].push_back(us);
         }
     }
-    std::map<std::string, std::map<std::string, double>> times;
+    std::map<std::string, std::map<std::string, std::vector<double>>> times;
 };
+
+double median(std::vector<double> v)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
 
 } // namespace
 
@@ -184,6 +202,16 @@ int main(int argc, char** argv)
     if (!root.ok())
         return 1;
 
+    // Repetitions in random order, unless the command line says otherwise.
+    std::vector<char*> args(argv, argv + argc);
+    std::string interleave = "--benchmark_enable_random_interleaving=true";
+    if (std::none_of(args.begin(), args.end(), [](const char* a) {
+            return std::string_view(a).starts_with("--benchmark_enable_random_interleaving");
+        }))
+        args.insert(args.begin() + 1, interleave.data());
+    argc = static_cast<int>(args.size());
+    args.push_back(nullptr);
+    argv = args.data();
     benchmark::Initialize(&argc, argv);
     TableReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
@@ -192,13 +220,24 @@ int main(int argc, char** argv)
     const char* sizes[] = {"1000", "10000", "50000"};
     auto at = [&](const char* op, const char* size) {
         const auto& t = reporter.times[op];
-        return t.count(size) ? t.at(size) : 0.0;
+        return t.count(size) ? median(t.at(size)) : 0.0;
     };
-    std::printf("\n%-14s %12s %12s %12s %10s\n", "operation", "1k (us)", "10k (us)", "50k (us)", "50k/1k");
+    std::printf("\n%-14s %12s %12s %12s %10s   (median of the repetitions)\n", "operation", "1k (us)", "10k (us)",
+                "50k (us)", "50k/1k");
     for (const char* op : {"IndexWrite", "Create", "Remove", "Find", "ChangeStatus"})
         std::printf("%-14s %12.1f %12.1f %12.1f %10.2f\n", op, at(op, "1000"), at(op, "10000"), at(op, "50000"),
                     at(op, "1000") > 0 ? at(op, "50000") / at(op, "1000") : 0.0);
-    std::printf("\nagainst the plain index write (goal: at most 1.3)\n");
+    std::printf("\nspread of the repetitions (fastest - slowest, us)\n");
+    for (const char* op : {"IndexWrite", "Create", "Remove"}) {
+        std::printf("%-14s", op);
+        for (const char* size : sizes) {
+            const auto& t = reporter.times[op][size];
+            if (!t.empty())
+                std::printf("  %8.0f - %-8.0f", *std::min_element(t.begin(), t.end()), *std::max_element(t.begin(), t.end()));
+        }
+        std::printf("\n");
+    }
+    std::printf("\nagainst the plain index write, medians (goal: at most 1.3)\n");
     for (const char* op : {"Create", "Remove"}) {
         std::printf("%-14s", (std::string(op) + "/write").c_str());
         for (const char* size : sizes)
@@ -210,9 +249,11 @@ int main(int argc, char** argv)
     const std::string stateRoot = std::getenv("QELTA_ROOT");
     for (const char* size : sizes) {
         const std::string dir = stateRoot + "/log" + size;
-        std::error_code e;
-        const auto index = std::filesystem::file_size(dir + "/root.xml", e);
-        const auto entry = std::filesystem::file_size(dir + "/" + hexId(std::atoi(size) + 2) + "/desktop.xml", e);
+        std::error_code e1, e2;
+        const auto index = std::filesystem::file_size(dir + "/root.xml", e1);
+        const auto entry = std::filesystem::file_size(dir + "/" + hexId(std::atoi(size) + 2) + "/desktop.xml", e2);
+        if (e1 || e2)
+            continue; // no create ran at this size
         std::printf("%-14s %12llu (index %llu + entry %llu)\n", size, static_cast<unsigned long long>(index + entry),
                     static_cast<unsigned long long>(index), static_cast<unsigned long long>(entry));
     }

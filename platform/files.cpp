@@ -11,7 +11,9 @@
 #include <random>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace platform {
 
@@ -34,14 +36,22 @@ std::string tempPrefixFor(const std::string& path)
     return "." + base + ".tmp-";
 }
 
+// Flushes a file or folder; a folder on a file system that flushes no folders counts as flushed.
+bool flushDescriptor(int fd)
+{
+    while (::fsync(fd) != 0) {
+        if (errno == EINTR)
+            continue;
+        struct stat st {};
+        return errno == EINVAL && ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
+    }
+    return true;
+}
+
 bool syncFolder(const std::string& folder)
 {
-    const int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd < 0)
-        return false;
-    const bool ok = ::fsync(dfd) == 0 || errno == EINVAL; // some file systems flush no folders
-    ::close(dfd);
-    return ok;
+    const FileDescriptor dfd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return dfd.valid() && flushDescriptor(dfd.get());
 }
 
 std::string randomSuffix()
@@ -147,6 +157,39 @@ bool syncFile(int fd)
         if (errno != EINTR)
             return false;
     return true;
+}
+
+bool syncFiles(std::span<const int> fds)
+{
+    // Each flush's outcome: 0, or the error it failed with (errno belongs to the thread that saw it).
+    std::vector<int> failed(fds.size(), 0);
+    auto flushOne = [&failed, &fds](size_t i) { failed[i] = flushDescriptor(fds[i]) ? 0 : (errno != 0 ? errno : EIO); };
+    std::vector<std::thread> threads;
+    for (size_t i = 1; i < fds.size(); ++i) {
+        try {
+            threads.emplace_back(flushOne, i);
+        } catch (const std::system_error&) {
+            flushOne(i); // no thread to be had: this one in turn
+        }
+    }
+    if (!fds.empty())
+        flushOne(0);
+    for (auto& t : threads)
+        t.join();
+    for (const int e : failed)
+        if (e != 0) {
+            errno = e;
+            return false;
+        }
+    return true;
+}
+
+FileDescriptor openFolder(const std::string& path, std::error_code* error)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        setError(error, errno);
+    return FileDescriptor(fd);
 }
 
 bool removeFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
@@ -378,7 +421,7 @@ FileReplacement FileReplacement::linkOrCopy(const std::string& source, const std
 
 FileReplacement::FileReplacement(FileReplacement&& other) noexcept
     : target_(std::move(other.target_)), path_(std::move(other.path_)), file_(std::move(other.file_)),
-      linked_(other.linked_), committed_(other.committed_)
+      linked_(other.linked_), committed_(other.committed_), flushed_(other.flushed_)
 {
     other.path_.clear();
 }
@@ -390,13 +433,27 @@ FileReplacement::~FileReplacement()
         ::unlink(path_.c_str());
 }
 
+bool FileReplacement::flush(std::span<const int> alongWith, std::error_code* error)
+{
+    if (!valid() || committed_) {
+        setError(error, EBADF);
+        return false;
+    }
+    std::vector<int> fds{fd()};
+    fds.insert(fds.end(), alongWith.begin(), alongWith.end());
+    flushed_ = syncFiles(fds);
+    if (!flushed_)
+        setError(error, errno);
+    return flushed_;
+}
+
 bool FileReplacement::commit(bool replace, std::error_code* error)
 {
     if (!valid() || committed_) {
         setError(error, EBADF);
         return false;
     }
-    if (::fsync(fd()) != 0) {
+    if (!flushed_ && ::fsync(fd()) != 0) {
         setError(error, errno);
         return false;
     }
@@ -445,7 +502,8 @@ ReadStatus readFilePrefix(const std::string& path, std::string& out, size_t maxB
     return ReadStatus::Ok;
 }
 
-bool writeFileAtomic(const std::string& path, std::string_view content, std::error_code* error)
+bool writeFileAtomic(const std::string& path, std::string_view content, std::error_code* error,
+                     std::span<const int> flushAlong)
 {
     FileReplacement file = FileReplacement::create(path, error);
     if (!file.valid())
@@ -454,6 +512,8 @@ bool writeFileAtomic(const std::string& path, std::string_view content, std::err
         setError(error, errno);
         return false;
     }
+    if (!flushAlong.empty() && !file.flush(flushAlong, error))
+        return false;
     return file.commit(true, error);
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -47,6 +48,15 @@ FileDescriptor createNewFile(const std::string& path, std::error_code* error = n
 
 /// Flushes what was written to fd to the storage device. False on an error.
 bool syncFile(int fd);
+
+/// Flushes several open files or folders to the storage device at the same time, each on a thread of
+/// its own, so the file system can take them in one journal commit instead of one after the other.
+/// Waits for every flush; false when any failed. A folder on a file system that flushes no folders
+/// counts as flushed.
+bool syncFiles(std::span<const int> fds);
+
+/// Opens a folder for reading its names or flushing it. Invalid when it cannot.
+FileDescriptor openFolder(const std::string& path, std::error_code* error = nullptr);
 
 /// Removes the file at path. False when it could not be removed (also when it was not there).
 bool removeFile(const std::string& path);
@@ -113,22 +123,28 @@ public:
     bool linked() const { return linked_; }
     int fd() const { return file_.get(); }
     const std::string& path() const { return path_; }
-    /// Flushes the file, renames it over the target (with replace false only when nothing is there
-    /// yet) and flushes the folder.
+    /// Flushes the file now, together with the open files or folders in alongWith (all at once, see
+    /// syncFiles); commit then renames without flushing again. Write nothing to the file after it.
+    bool flush(std::span<const int> alongWith = {}, std::error_code* error = nullptr);
+    /// Flushes the file (unless flush did), renames it over the target (with replace false only when
+    /// nothing is there yet) and flushes the folder.
     bool commit(bool replace = true, std::error_code* error = nullptr);
 
 private:
     explicit FileReplacement(std::string target) : target_(std::move(target)) {}
     std::string target_, path_;
     FileDescriptor file_;
-    bool linked_ = false, committed_ = false;
+    bool linked_ = false, committed_ = false, flushed_ = false;
 };
 
 /// Reads at most maxBytes bytes from the start of a regular file of any size into out.
 ReadStatus readFilePrefix(const std::string& path, std::string& out, size_t maxBytes, std::error_code* error = nullptr);
 
-/// Replaces the file at path with content as one step (see FileReplacement).
-bool writeFileAtomic(const std::string& path, std::string_view content, std::error_code* error = nullptr);
+/// Replaces the file at path with content as one step (see FileReplacement). The open files or
+/// folders in flushAlong, which the new content may name, reach the storage device before it takes
+/// the path's place: they are flushed together with it.
+bool writeFileAtomic(const std::string& path, std::string_view content, std::error_code* error = nullptr,
+                     std::span<const int> flushAlong = {});
 
 /// Replaces target with a copy of the regular file source as one step (see FileReplacement).
 bool copyFileAtomic(const std::string& source, const std::string& target, std::error_code* error = nullptr);

@@ -19,6 +19,7 @@
 #include <functional>
 #include <sys/stat.h>
 #include <mutex>
+#include <span>
 #include <thread>
 #include <unordered_map>
 #include <unistd.h>
@@ -230,10 +231,11 @@ bool knownIndexText(const std::string& path, std::string& text, size_t& entries)
     return true;
 }
 
-// Writes root.xml, which holds entries index elements, and remembers the text.
-void saveIndexText(const std::string& path, std::string text, size_t entries)
+// Writes root.xml, which holds entries index elements, and remembers the text. The open files and
+// folders in flushAlong reach the storage device before the new index takes root.xml's place.
+void saveIndexText(const std::string& path, std::string text, size_t entries, std::span<const int> flushAlong = {})
 {
-    check(!text.empty() && platform::writeFileAtomic(path, text));
+    check(!text.empty() && platform::writeFileAtomic(path, text, nullptr, flushAlong));
     WrittenIndex& w = writtenIndex();
     std::lock_guard lock(w.mutex);
     w.file.reset(platform::openRegularFile(path, O_RDONLY));
@@ -372,7 +374,7 @@ int CQeltaLog::CreateLogData2(const std::string& imagePath, const std::string& d
         INodePtr newIndexNode, logCountNode;
         int32_t last = 0, stored = 0;
         const bool fromText = knownIndexText(rootPath, known, entries) && readCounters(known, last, stored)
-            && known.find("</indexs>") != std::string::npos;
+            && known.rfind("</indexs>") != std::string::npos; // near the end
         if (!fromText) {
             if (load(rootPath, index) == Load::Missing)
                 index = parse(kIndexTemplate);
@@ -442,7 +444,16 @@ int CQeltaLog::CreateLogData2(const std::string& imagePath, const std::string& d
             setValue(info, "documentName", EncodeXmlValue(documentName, 1, m_nCodePage));
             setValue(info, "sentDate", EncodeXmlValue(sent, 1, m_nCodePage));
             setValue(info, "status", EncodeXmlValue("0", 1, m_nCodePage));
-            save(data, platform::joinPath(entry, "desktop.xml"));
+            // The entry's file goes straight into its new folder: nobody reads the folder before the
+            // index names it, and one that a killed writer left is swept as an orphan (see above).
+            // The file, its folder and the log folder (which holds the new folder's name) are
+            // flushed together with the new index, and only then does the index take root.xml's place.
+            const DOMString dataText = data->getXML();
+            check(!dataText.empty());
+            const platform::FileDescriptor dataFile = platform::createFileForWriting(platform::joinPath(entry, "desktop.xml"));
+            check(dataFile.valid() && platform::writeAll(dataFile.get(), std::string_view(dataText.data(), dataText.size())));
+            const platform::FileDescriptor entryFolder = platform::openFolder(entry), logFolder = platform::openFolder(dir);
+            check(entryFolder.valid() && logFolder.valid());
 
             IDocumentPtr entryDoc = parse(kIndexEntryTemplate);
             INodePtr element = entryDoc->getDocumentElement();
@@ -450,7 +461,9 @@ int CQeltaLog::CreateLogData2(const std::string& imagePath, const std::string& d
             setValue(element, "idString", EncodeXmlValue(hexId(id), 1, m_nCodePage));
             const DOMString elementText = element->getXML();
             // One write of the index makes the entry: before it the entry does not exist.
-            saveIndexText(rootPath, indexText(std::string(elementText.data(), elementText.size())), entries + 1);
+            const int flushAlong[] = {dataFile.get(), entryFolder.get(), logFolder.get()};
+            saveIndexText(rootPath, indexText(std::string(elementText.data(), elementText.size())), entries + 1,
+                          flushAlong);
         } catch (...) {
             removeEntryFolder(entry); // no folder without its index entry; the count never counted it
             throw;

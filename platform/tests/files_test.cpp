@@ -222,6 +222,22 @@ TEST(WriteFileAtomic, FailsCleanly)
     EXPECT_TRUE(ec);
     EXPECT_TRUE(folderEntries(root.path()).empty());
 
+    // What the new content names must be flushed first: when a file flushed along fails, the old
+    // content stays and the temporary goes away; with every flush done, the content is replaced.
+    const std::string index = joinPath(root.path(), "index.xml");
+    writeTextFile(index, "old");
+    const int closed[] = {-1};
+    EXPECT_FALSE(writeFileAtomic(index, "new", &ec, closed));
+    EXPECT_EQ(ec, std::errc::bad_file_descriptor);
+    EXPECT_EQ(readTextFile(index), "old");
+    EXPECT_EQ(folderEntries(root.path()), std::vector<std::string>{"index.xml"});
+    const FileDescriptor named = createFileForWriting(joinPath(root.path(), "taken/entry"));
+    const FileDescriptor folders[] = {openFolder(root.path()), openFolder(joinPath(root.path(), "taken"))};
+    ASSERT_TRUE(named.valid() && folders[0].valid() && folders[1].valid() && writeAll(named.get(), "entry"));
+    const int along[] = {named.get(), folders[0].get(), folders[1].get()};
+    EXPECT_TRUE(writeFileAtomic(index, "new", &ec, along));
+    EXPECT_EQ(readTextFile(index), "new");
+
     if (::geteuid() == 0)
         GTEST_SKIP() << "root ignores folder permissions";
     const std::string folder = joinPath(root.path(), "readonly");
