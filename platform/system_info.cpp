@@ -103,10 +103,7 @@ uint32_t processCodePage()
 
 void setProcessCodePage(uint32_t codePage) { codePageOverride.store(codePage); }
 
-namespace {
-
-// Formats a local time with strftime in the user's time locale; the process locale is not touched.
-std::string formatWithUserLocale(const LocalTime& time, const char* format)
+std::string formatLocalTimeText(const LocalTime& time, const char* format)
 {
     std::tm tm{};
     tm.tm_year = time.year - 1900;
@@ -120,17 +117,15 @@ std::string formatWithUserLocale(const LocalTime& time, const char* format)
     locale_t locale = ::newlocale(LC_TIME_MASK, "", static_cast<locale_t>(0));
     if (!locale)
         locale = ::newlocale(LC_TIME_MASK, "C", static_cast<locale_t>(0));
-    char buffer[128] = {};
+    char buffer[256] = {};
     const size_t length = locale ? ::strftime_l(buffer, sizeof buffer, format, &tm, locale) : 0;
     if (locale)
         ::freelocale(locale);
     return std::string(buffer, length);
 }
 
-} // namespace
+std::string formatLocalDate(const LocalTime& time) { return formatLocalTimeText(time, "%x"); }
 
-std::string formatLocalDate(const LocalTime& time) { return formatWithUserLocale(time, "%x"); }
-
-std::string formatLocalTime(const LocalTime& time) { return formatWithUserLocale(time, "%X"); }
+std::string formatLocalTime(const LocalTime& time) { return formatLocalTimeText(time, "%X"); }
 
 } // namespace platform

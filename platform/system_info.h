@@ -25,6 +25,10 @@ LocalTime localTime();
 /// The local time of a given instant.
 LocalTime localTimeOf(std::time_t t);
 
+/// A local time formatted by strftime's format in the user's time locale (the process locale is not
+/// touched); empty when the text would exceed 255 bytes.
+std::string formatLocalTimeText(const LocalTime& time, const char* format);
+
 /// The date of a local time in the short form of the user's locale (LC_ALL, LC_TIME, LANG;
 /// "12/31/26" in the "C" locale).
 std::string formatLocalDate(const LocalTime& time);
