@@ -104,8 +104,6 @@ public:
     bool ShowsIfax() const { return m_Sheet.m_nModelType == 3; }
     /// Whether a field is enabled in the current mode.
     bool IsEnabled(int nControlId) const;
-    /// Whether the sheet counts a cover sheet as attached (the cover page answers; none until then).
-    void SetCoverQuery(std::function<bool()> query) { m_CoverAttached = std::move(query); }
 
     // ---- the list ----
     int RowCount() const { return static_cast<int>(m_Rows.size()); }
@@ -144,7 +142,6 @@ private:
     IPhoneBookExports& m_Exports;
     PhoneBookReader m_Reader;
     void* m_pOwner;
-    std::function<bool()> m_CoverAttached;
     std::vector<size_t> m_Rows; ///< row -> index in the sheet's destination list
     SortState m_Sort;
 };

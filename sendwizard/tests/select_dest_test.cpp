@@ -197,7 +197,8 @@ TEST(SelectDestination, TheSkipPathSetsBroadcastAndNotification)
         for (const auto& d : c.destinations)
             page.sheet.AddDestination(d);
         page.logic = std::make_unique<CPPSelectDestLogic>(page.sheet, page.prompter, page.exports, PhoneBookReader{});
-        page.logic->SetCoverQuery([&c] { return c.cover; });
+        page.sheet.m_bAttachCover = c.cover ? 1 : 0;
+        page.sheet.m_strCoverPath = c.cover ? "/covers/Sales.TQC" : "";
         EXPECT_EQ(page.logic->OnWizardNext(), IDD_PREVIEW);
         EXPECT_EQ(page.sheet.m_bSkip, 1);
         EXPECT_EQ(page.sheet.m_JobParameters.m_bBroadcast, c.broadcast);
