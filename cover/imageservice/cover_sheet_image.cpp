@@ -216,9 +216,12 @@ bool CFrame::Parse(std::string_view line, const CCoverRecipientData& data, const
     return true;
 }
 
+int CFrame::Right() const { return cover::clamped(int64_t{m_nLeft} + m_nWidth); }
+int CFrame::Bottom() const { return cover::clamped(int64_t{m_nTop} + m_nHeight); }
+
 bool CFrame::DrawObject(const CImageKit& kit, IKHANDLE* page, int nXResolution, int nYResolution) const
 {
-    const IKRECT target{m_nLeft, m_nTop, m_nLeft + m_nWidth, m_nTop + m_nHeight};
+    const IKRECT target{m_nLeft, m_nTop, Right(), Bottom()};
     switch (m_nKind) {
     case kBitmap:
         return DrawBitmap(kit, page, nXResolution, nYResolution);
@@ -282,7 +285,7 @@ bool CFrame::DrawText(const CImageKit& kit, IKHANDLE page) const
     font.underline = m_bUnderline;
     font.strikeOut = m_bStrikeOut;
     font.one40 = font.one48 = font.one49 = 1;
-    const IKRECT target{m_nLeft, m_nTop, m_nLeft + m_nWidth, m_nTop + m_nHeight};
+    const IKRECT target{m_nLeft, m_nTop, Right(), Bottom()};
     return kit.m_pfnDrawText(page, &target, &font, text.c_str(), 0, 1, 2) == 1;
 }
 
@@ -295,7 +298,7 @@ bool CFrame::DrawBitmap(const CImageKit& kit, IKHANDLE* page, int nXResolution, 
         const ImageHolder resized(kit, kit.m_pfnResize(&source, m_nWidth, m_nHeight, 1, 0, "", "", ""));
         if (resized.get()) {
             kit.m_pfnSetDpi(resized.get(), nXResolution, nYResolution);
-            pasted = kit.m_pfnPasteImage(resized.get(), *page, m_nLeft + m_nWidth / 2, m_nTop + m_nHeight / 2,
+            pasted = kit.m_pfnPasteImage(resized.get(), *page, cover::clamped(int64_t{m_nLeft} + m_nWidth / 2), cover::clamped(int64_t{m_nTop} + m_nHeight / 2),
                                          0xffffff, 0);
         }
     }
@@ -313,7 +316,7 @@ bool CFrame::DrawBitmap(const CImageKit& kit, IKHANDLE* page, int nXResolution, 
 bool CFrame::DrawCrossedBox(const CImageKit& kit, IKHANDLE page) const
 {
     const IKDRAWINFO pen = penOf(4, IK_LINE_SOLID, IK_FILL_NONE);
-    const int right = m_nLeft + m_nWidth, bottom = m_nTop + m_nHeight;
+    const int right = Right(), bottom = Bottom();
     const IKRECT box{m_nLeft, m_nTop, right, bottom};
     const IKRECT down{m_nLeft, m_nTop, right, bottom};
     const IKRECT up{m_nLeft, bottom, right, m_nTop};

@@ -47,6 +47,8 @@ private:
     bool DrawText(const CImageKit& kit, IKHANDLE page) const;
     bool DrawBitmap(const CImageKit& kit, IKHANDLE* page, int nXResolution, int nYResolution) const;
     bool DrawCrossedBox(const CImageKit& kit, IKHANDLE page) const;
+    int Right() const;
+    int Bottom() const;
 };
 
 /// Made for one create call: reads the sheet, then renders it into a TIFF file.

@@ -14,10 +14,7 @@ using cover::FrameType;
 
 namespace {
 
-int clamped(int64_t value)
-{
-    return static_cast<int>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
-}
+using cover::clamped;
 
 cover::FrameFont frameFontOf(const gdi::LOGFONTA& font)
 {

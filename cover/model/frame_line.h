@@ -3,6 +3,8 @@
 // 200 dpi on a page 1728 pixels wide), the fields from 5 on depend on the kind.
 #pragma once
 
+#include <algorithm>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -79,6 +81,13 @@ std::string unescapeText(std::string_view field);
 struct FrameRect {
     int left = 0, top = 0, width = 0, height = 0;
 };
+
+/// A sum or difference of page coordinates held to int's range: the fields of a file can be
+/// anything, and an edge past INT_MAX must stay at the page's far side, not wrap round.
+inline int clamped(int64_t value)
+{
+    return static_cast<int>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
+}
 
 /// The font of the text kinds (fields 5-11).
 struct FrameFont {
