@@ -49,13 +49,13 @@ CWorkerDialog::~CWorkerDialog()
         m_worker.join();
 }
 
-int CWorkerDialog::RunWorker(DialogWorker worker, void* data, bool cancel)
+int CWorkerDialog::RunWorker(DialogWorker worker, void* data, bool cancel, bool showCancel)
 {
     m_bCancel = cancel;
     m_bCancelPressed = false;
     m_bEnded = false;
     m_nCounter = 0;
-    m_pCancel->setVisible(cancel);
+    m_pCancel->setVisible(showCancel);
     m_pCancel->setEnabled(true);
     const std::string title = "dialog-" + std::to_string(QCoreApplication::applicationPid()) + "-" + std::to_string(g_nextTitle++);
     m_hEndpoint = platform::Endpoint::create("QELTA-WorkerDialog", title);
@@ -132,6 +132,7 @@ void CWorkerDialog::reject()
     // Escape comes here too: without Cancel it is ignored.
     if (!m_bCancel || m_bCancelPressed)
         return;
+    OnCancel();
     if (!m_bWorkerRunning) {
         QDialog::reject();
         return;
@@ -246,14 +247,23 @@ CDDiscover::CDDiscover(QWidget* parent) : CWorkerDialog(parent, IDD_DISCOVER, Di
 
 int CDDiscover::Run(const std::string& title, const std::string& text, int cancel, DialogWorker worker, void* data)
 {
-    setWindowTitle(QString::fromStdString(title));
-    m_pText->setText(QString::fromStdString(text));
-    return RunWorker(worker, data, cancel == 1);
+    return Run(title, text, cancel, 0, worker, data);
 }
 
-void CDDiscover::OnMessage(uint32_t wParam, int32_t /*lParam*/)
+int CDDiscover::Run(const std::string& title, const std::string& text, int cancelA, int cancelB, DialogWorker worker,
+                    void* data)
 {
-    if (wParam == 1)
+    setWindowTitle(QString::fromStdString(title));
+    m_pText->setText(QString::fromStdString(text));
+    m_nResultCode = 0;
+    return RunWorker(worker, data, cancelA == 1 || cancelB == 1, cancelA == 1);
+}
+
+void CDDiscover::OnMessage(uint32_t wParam, int32_t lParam)
+{
+    if (wParam == 3)
+        m_nResultCode = lParam;
+    if (wParam == 1 || wParam == 3)
         accept();
 }
 

@@ -4,7 +4,7 @@
 // from any thread, from C modules too); it never touches the dialog itself.
 //
 // CDProgress message: wParam 1 sets the bar to lParam percent; 2 closes with result code 0; 3 closes
-// with result code lParam. CDDiscover message: wParam 1 closes. Cancel while a worker runs drops
+// with result code lParam. CDDiscover message: wParam 1 closes; 3 closes with result code lParam. Cancel while a worker runs drops
 // the dialog's endpoint (the worker's posts then fail and platform::endpointExists answers false,
 // which is its signal to stop) and closes the dialog once the worker has returned.
 #pragma once
@@ -54,14 +54,18 @@ public:
 protected:
     /// endParam: the wParam the worker thread posts when the worker has returned.
     CWorkerDialog(QWidget* parent, int dialogId, uint32_t message, uint32_t endParam);
-    /// Opens the endpoint, starts the worker (or the timer without one) and runs modally; the dialog's result.
-    int RunWorker(DialogWorker worker, void* data, bool cancel);
+    /// Opens the endpoint, starts the worker (or the timer without one) and runs modally; the dialog's
+    /// result. Cancel is shown when showCancel; Cancel and Escape work when cancel.
+    int RunWorker(DialogWorker worker, void* data, bool cancel, bool showCancel);
+    int RunWorker(DialogWorker worker, void* data, bool cancel) { return RunWorker(worker, data, cancel, cancel); }
     /// One post of the dialog's message.
     virtual void OnMessage(uint32_t wParam, int32_t lParam) = 0;
     /// A timer step without a worker (every 500 ms).
     virtual void OnTick() = 0;
     /// The worker returned (on the user-interface thread).
     virtual void OnWorkerEnded() {}
+    /// The user cancelled (Cancel or Escape, while cancelling is allowed).
+    virtual void OnCancel() {}
     /// Posts the dialog's own message to itself, as a worker would.
     void PostSelf(uint32_t wParam, int32_t lParam);
     void StopTimer();
@@ -122,11 +126,19 @@ public:
     /// Runs modally with a title and a text until the worker (or, without one, a five-second timer)
     /// has ended; Cancel and Escape close it only when cancel is 1. The dialog's result.
     int Run(const std::string& title, const std::string& text, int cancel, DialogWorker worker, void* data);
+    /// The send wizard's form: Cancel is shown when cancelA is 1 and works when cancelA or cancelB is
+    /// 1. The result code starts at 0 and is read afterwards with ResultCode().
+    int Run(const std::string& title, const std::string& text, int cancelA, int cancelB, DialogWorker worker,
+            void* data);
+    /// 0 success, 1 cancelled, any other value the failure code a worker posted with message 3.
+    int ResultCode() const { return m_nResultCode; }
 
 protected:
     void OnMessage(uint32_t wParam, int32_t lParam) override;
     void OnTick() override;
+    void OnCancel() override { m_nResultCode = 1; }
 
 private:
     QLabel* m_pText;
+    int m_nResultCode = 0;
 };

@@ -139,6 +139,53 @@ TEST(WorkerDialogs, KeepOpenShowsDoneWhenTheWorkerReturns)
     EXPECT_EQ(dialog.Run("", 0, [](void*, platform::EndpointHandle) { return 0; }, nullptr), QDialog::Accepted);
 }
 
+TEST(WorkerDialogs, DiscoverResultCodesAndTheTwoCancelFlags)
+{
+    // A worker that posts failure and returns: the dialog closes with 999 and the thread's own
+    // closing post afterwards finds nothing to close.
+    {
+        CDDiscover dialog;
+        EXPECT_EQ(dialog.Run("Update", "Updating...", 0, 0,
+                             [](void*, platform::EndpointHandle h) {
+                                 platform::postMessage(h, DiscoverMessage(), 3, 999);
+                                 std::this_thread::sleep_for(30ms);
+                                 return 999;
+                             },
+                             nullptr),
+                  QDialog::Accepted);
+        EXPECT_EQ(dialog.ResultCode(), 999);
+        EXPECT_FALSE(dialog.WorkerRunning());
+    }
+    // Flag A shows Cancel; flag B alone hides it but Escape still cancels; either gives result 1.
+    struct Case {
+        int a, b;
+        bool click;
+        bool cancelShown;
+    };
+    for (const Case c : {Case{1, 0, true, true}, Case{0, 1, false, false}, Case{1, 1, false, true}}) {
+        Shared shared;
+        CDDiscover dialog;
+        bool shown = false;
+        WhenShown(dialog, [&] {
+            shown = dialog.findChild<QPushButton*>("id2")->isVisible();
+            if (c.click)
+                dialog.findChild<QPushButton*>("id2")->click();
+            else
+                QTest::keyClick(&dialog, Qt::Key_Escape);
+        });
+        const int result = dialog.Run("Update", "Updating...", c.a, c.b,
+            [](void*, platform::EndpointHandle h) {
+                while (platform::endpointExists(h))
+                    std::this_thread::sleep_for(2ms);
+                return 0;
+            },
+            &shared);
+        EXPECT_EQ(shown, c.cancelShown) << c.a << c.b;
+        EXPECT_EQ(result, QDialog::Rejected) << c.a << c.b;
+        EXPECT_EQ(dialog.ResultCode(), 1) << c.a << c.b;
+    }
+}
+
 TEST(WorkerDialogs, WithoutAWorkerTheTimerEndsBoth)
 {
     CDDiscover discover;
