@@ -10,7 +10,7 @@ constexpr unsigned kAddressBufferSize = 260;
 
 class CMfplinkApi : public IFilingApi {
 public:
-    CMfplinkApi() : m_pLibrary(platform::Library::load("mfplink.dll")) {}
+    explicit CMfplinkApi(std::shared_ptr<platform::Library> library) : m_pLibrary(std::move(library)) {}
     int Initialize() override { return Call<int (*)()>("MFPIF_DFAPI_Initialize", 0); }
     int Terminate() override { return Call<int (*)()>("MFPIF_DFAPI_Terminate", 0); }
     DfapiListing* ListFile(const char* target, int timeoutMs, int secondTimeoutMs) override
@@ -52,7 +52,15 @@ private:
 
 } // namespace
 
-std::unique_ptr<IFilingApi> MakeMfplinkFilingApi() { return std::make_unique<CMfplinkApi>(); }
+std::unique_ptr<IFilingApi> MakeMfplinkFilingApi()
+{
+    return std::make_unique<CMfplinkApi>(platform::Library::load("mfplink.dll"));
+}
+
+std::unique_ptr<IFilingApi> MakeMfplinkFilingApi(const std::string& strLibraryPath)
+{
+    return std::make_unique<CMfplinkApi>(platform::Library::loadPath(strLibraryPath));
+}
 
 CFilingClient::CFilingClient(std::unique_ptr<IFilingApi> api)
     : m_pApi(api ? std::move(api) : MakeMfplinkFilingApi())

@@ -28,6 +28,8 @@ public:
 
 /// mfplink bound by name from the suite's library folder; without it every call answers 0.
 std::unique_ptr<IFilingApi> MakeMfplinkFilingApi();
+/// The same exports from the mfplink at an absolute path (a copy with its own canned answer).
+std::unique_ptr<IFilingApi> MakeMfplinkFilingApi(const std::string& strLibraryPath);
 
 class CFilingClient {
 public:

@@ -43,6 +43,15 @@ struct FolderUpdateTarget {
 /// The failure code of the listing worker.
 inline constexpr int kListingFailed = 999;
 
+/// The texts of an update.
+enum : uint32_t {
+    IDS_UPDATING_FOLDERS = 613, ///< "Updating Folder List...": the busy dialog's caption
+    IDS_UPDATING = 614,         ///< "Updating...": its text
+    IDS_MAIN_FOLDER = 624,      ///< "Main Folder"
+    IDS_NO_FOLDERS = 3001,      ///< the typed address gave no folders
+    IDS_ASK_ADDRESS = 3002,     ///< no device address: type one?
+};
+
 /// The listing worker: lists the folders of the device at strAddress, appends them to folders
 /// (type 1, size, time stamp, protection) and writes "folder.info". 0, or kListingFailed.
 int ListFoldersWorker(CFilingClient& client, const std::string& strAddress, const FolderUpdateTarget& target,
@@ -70,6 +79,10 @@ public:
     int ProtocolVersion();
 
 private:
+    std::unique_ptr<IFilingApi> MakeApi() const;
+    /// STRING 3002, then the printer-name entry: false when the user gave no address.
+    bool AskForAddress(std::string& strAddress);
+
     IPrompter& m_Prompter;
     IPrinterNameEntry& m_Entry;
     IDiscoverRunner& m_Discover;
