@@ -181,6 +181,12 @@ int CPSMainuiLogic::ReadPhoneBookRecord(const std::string& strBookPath, int32_t 
     return 1;
 }
 
+void CPSMainuiLogic::ReleasePhoneBook()
+{
+    std::lock_guard lock(m_ComponentMutex);
+    m_pBookTool.reset();
+}
+
 int CPSMainuiLogic::LaunchLogBrowserFromWizard()
 {
     if (!EnsureComponent(m_pLogTool, CLSID_QeltaLogTool))
