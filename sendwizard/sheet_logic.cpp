@@ -135,7 +135,9 @@ bool CPSMainuiLogic::EnsureComponent(platform::com::Ptr<I>& component, const CLS
     std::lock_guard lock(m_ComponentMutex);
     if (component)
         return true;
-    platform::com::initializeThread();
+    // Once per thread: the phone book is made again for every import.
+    if (!platform::com::threadInitialized())
+        platform::com::initializeThread();
     return SUCCEEDED(platform::com::createInstance(clsid, CLSCTX_INPROC_SERVER, component)) && component;
 }
 
