@@ -2,6 +2,7 @@
 // few texts, against the same page with nothing on it (page made, scaled and written alone). Also
 // prints the peak memory of a fresh process that makes one image.
 #include "bench/ratio_reporter.h"
+#include "bench/register_servers.h"
 #include "bench/state_root.h"
 #include "cover/imageservice/IQeltaCoverSheetTool.h"
 #include "platform/bstr.h"
@@ -129,12 +130,8 @@ int main(int argc, char** argv)
     const BenchStateRoot state;
     if (!state.ok())
         return 1;
-    const auto library = platform::Library::load("covertool.dll");
-    const auto registerFn = library ? library->function<DllRegisterServerFn>("DllRegisterServer") : nullptr;
-    if (!registerFn || registerFn() != S_OK) {
-        std::fprintf(stderr, "cannot register covertool\n");
+    if (!RegisterServers({"covertool.dll"}))
         return 1;
-    }
     platform::com::initializeThread();
     if (!std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);

@@ -17,12 +17,18 @@ public:
         ConsoleReporter::ReportRuns(runs);
     }
 
+    /// Time per iteration of a run, or a negative value when it is missing.
+    double time(const std::string& name) const
+    {
+        const auto found = times.find(name);
+        return found != times.end() ? found->second : -1;
+    }
+
     /// Time of run a divided by time of run b, or a negative value when either is missing.
     double ratio(const std::string& a, const std::string& b) const
     {
-        const auto x = times.find(a);
-        const auto y = times.find(b);
-        return x != times.end() && y != times.end() && y->second > 0 ? x->second / y->second : -1;
+        const double x = time(a), y = time(b);
+        return x >= 0 && y > 0 ? x / y : -1;
     }
 
     std::map<std::string, double> times; ///< run name -> time per iteration

@@ -3,10 +3,10 @@
 // runs of one, and the page count of a 200-page file against libtiff walking its directories.
 // The pages: the cover preview at 400 dpi made and cached, and page 200 of a preview against page 1.
 #include "bench/ratio_reporter.h"
+#include "bench/register_servers.h"
 #include "bench/state_root.h"
 #include "common/prompter.h"
 #include "platform/com.h"
-#include "platform/library.h"
 #include "platform/files.h"
 #include "sendwizard/cover_page_logic.h"
 #include "sendwizard/imagekit_binding.h"
@@ -211,13 +211,8 @@ int main(int argc, char** argv)
         return 1;
     TIFFSetWarningHandler(nullptr);
     platform::com::initializeThread();
-    for (const char* name : {"qeltamd5lib.dll", "resultreceiver.dll", "cryptotool.dll", "sendlog.dll", "jobbuilder.dll",
-                             "covertool.dll"}) {
-        const auto library = platform::Library::load(name);
-        const auto registerFn = library ? library->function<DllRegisterServerFn>("DllRegisterServer") : nullptr;
-        if (!registerFn || registerFn() != S_OK)
-            std::fprintf(stderr, "cannot register %s\n", name);
-    }
+    RegisterServers({"qeltamd5lib.dll", "resultreceiver.dll", "cryptotool.dll", "sendlog.dll", "jobbuilder.dll",
+                     "covertool.dll"});
     BindImageKit();
 
     benchmark::Initialize(&argc, argv);

@@ -207,6 +207,10 @@ int CPPSelectDestLogic::ImportFromPhoneBook()
     const int count = std::max(selection->count, 0);
     if (!limit.CheckDestinationCount(static_cast<long long>(RowCount()) + count))
         return 0;
+    // The book is opened once for the whole import and let go when it ends: an open book of
+    // 50,000 records holds some 75 MB.
+    const auto closeBook = [](CPSMainuiLogic* sheet) { sheet->ReleasePhoneBook(); };
+    const std::unique_ptr<CPSMainuiLogic, decltype(closeBook)> openBook(&m_Sheet, closeBook);
     int added = 0;
     for (int i = 0; i < count; ++i) {
         CPhoneBookRecord record;

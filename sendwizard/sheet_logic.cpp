@@ -135,7 +135,9 @@ bool CPSMainuiLogic::EnsureComponent(platform::com::Ptr<I>& component, const CLS
     std::lock_guard lock(m_ComponentMutex);
     if (component)
         return true;
-    platform::com::initializeThread();
+    // Once per thread: the phone book is made again for every import.
+    if (!platform::com::threadInitialized())
+        platform::com::initializeThread();
     return SUCCEEDED(platform::com::createInstance(clsid, CLSCTX_INPROC_SERVER, component)) && component;
 }
 
@@ -179,6 +181,12 @@ int CPSMainuiLogic::ReadPhoneBookRecord(const std::string& strBookPath, int32_t 
     }
     record = std::move(read);
     return 1;
+}
+
+void CPSMainuiLogic::ReleasePhoneBook()
+{
+    std::lock_guard lock(m_ComponentMutex);
+    m_pBookTool.reset();
 }
 
 int CPSMainuiLogic::LaunchLogBrowserFromWizard()

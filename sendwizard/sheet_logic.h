@@ -109,7 +109,10 @@ public:
     // ---- services for the pages ----
 
     /// Reads one phone book record; 1, or 0 for a missing book or record, a group or a missing value.
+    /// The book stays open between reads and is read again only when its file changed.
     int ReadPhoneBookRecord(const std::string& strBookPath, int32_t lRecordID, CPhoneBookRecord& record);
+    /// Lets go of the open phone book (at the end of an import); the next read opens it afresh.
+    void ReleasePhoneBook();
     int LaunchLogBrowserFromWizard();
     /// The per-user job folder (data folder / Company / "QELTA" /), else the program's folder.
     std::string GetJobFolder() const;

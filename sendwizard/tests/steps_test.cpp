@@ -7,7 +7,9 @@
 #include "platform/known_folders.h"
 #include "platform/tests/support/test_support.h"
 #include "sendwizard/imagekit_binding.h"
+#include "phonebook/dialogs/selection.h"
 #include "sendwizard/preview_page_logic.h"
+#include "sendwizard/select_dest_logic.h"
 #include "sendwizard/sheet_logic.h"
 #include "sendwizard/tests/wizard_test_support.h"
 
@@ -384,22 +386,37 @@ TEST_F(WizardSteps, FailuresLeaveNoTemporaryFiles)
     EXPECT_TRUE(FaxFiles().empty());
 }
 
-TEST_F(WizardSteps, PhoneBookRecordsAreReadThroughTheComponent)
-{
-    jobtest::registerServer("booktool.dll");
-    platform::com::Ptr<IBookmanagerTool> book;
-    ASSERT_EQ(platform::com::createInstance(CLSID_BookmanagerTool, CLSCTX_INPROC_SERVER, book), S_OK);
-    Bstr directory;
-    ASSERT_EQ(book->GetPhonebookDirectory(directory.out()), S_OK);
-    const std::string path = directory.ansi() + "/Office.xml";
-    ASSERT_EQ(book->Initiate(Bstr(path).get()), S_OK);
-    auto record = [&](int type, const char* name, std::vector<std::pair<const char*, const char*>> values) {
+// The phone book "Office.xml" of the phone book directory, opened through its own component.
+struct OfficeBook {
+    OfficeBook()
+    {
+        jobtest::registerServer("booktool.dll");
+        EXPECT_EQ(platform::com::createInstance(CLSID_BookmanagerTool, CLSCTX_INPROC_SERVER, book), S_OK);
+        Bstr directory;
+        EXPECT_EQ(book->GetPhonebookDirectory(directory.out()), S_OK);
+        path = directory.ansi() + "/Office.xml";
+        EXPECT_EQ(book->Initiate(Bstr(path).get()), S_OK);
+    }
+    int32_t Record(int type, const char* name, const std::vector<std::pair<const char*, const char*>>& values)
+    {
         int32_t id = 0;
         EXPECT_EQ(book->CreateNewRecord(type, Bstr(name).get(), 1, &id, 0), S_OK);
         for (const auto& [key, value] : values)
             EXPECT_EQ(book->AddRecordValue(id, type, Bstr(key).get(), Bstr(value).get()), S_OK);
         EXPECT_EQ(book->FlushRecord(id, 0), S_OK);
         return id;
+    }
+    platform::com::Ptr<IBookmanagerTool> book;
+    std::string path;
+};
+
+TEST_F(WizardSteps, PhoneBookRecordsAreReadThroughTheComponent)
+{
+    OfficeBook office;
+    auto& book = office.book;
+    const std::string& path = office.path;
+    auto record = [&](int type, const char* name, std::vector<std::pair<const char*, const char*>> values) {
+        return office.Record(type, name, values);
     };
     const int32_t fax = record(0, "Ann", {{"faxNumber", "555-0100"}, {"faxFCode", "true"}, {"faxSubAddress", "12"},
                                           {"faxPassCode", "34"}});
@@ -431,6 +448,64 @@ TEST_F(WizardSteps, PhoneBookRecordsAreReadThroughTheComponent)
     EXPECT_EQ(read.bReceptionConfirm, 0);
     EXPECT_EQ(sheet.ReadPhoneBookRecord(path, group, read), 0);
     EXPECT_EQ(sheet.ReadPhoneBookRecord(path, 9999, read), 0);
+}
+
+// The phone book dialogs choosing records of one book.
+struct ChosenRecords : IPhoneBookExports {
+    int SelectPhoneBook(void*, std::string& strPath, std::string& strBookName) override
+    {
+        strPath = path;
+        strBookName = "Office";
+        return 1;
+    }
+    int SelectDestinations(void*, const std::string&, PB2APISelection** selection, int) override
+    {
+        *selection = NewSelection(ids, false);
+        return 1;
+    }
+    void Free(PB2APISelection* selection) override { FreeSelection(selection); }
+    std::string path;
+    std::vector<int32_t> ids;
+};
+
+TEST_F(WizardSteps, ImportReadsWhatAnotherProgramChangedInTheBook)
+{
+    OfficeBook office;
+    const int32_t ann = office.Record(0, "Ann", {{"faxNumber", "555-0100"}, {"faxFCode", "false"}});
+    const int32_t bob = office.Record(0, "Bob", {{"faxNumber", "555-0200"}, {"faxFCode", "false"}});
+    office.book = nullptr;
+    // Another program gives a record a new number, through a store of its own.
+    const auto renumber = [&](int32_t id, const char* number) {
+        return qelta::test::runInChild([&] {
+            platform::com::Ptr<IBookmanagerTool> other;
+            return platform::com::createInstance(CLSID_BookmanagerTool, CLSCTX_INPROC_SERVER, other) == S_OK
+                    && other->Initiate(Bstr(office.path).get()) == S_OK
+                    && other->UpdateRecordValue(id, Bstr("faxNumber").get(), Bstr(number).get()) == S_OK
+                ? 0
+                : 1;
+        });
+    };
+    sheet.m_nModelType = 3;
+    ChosenRecords exports;
+    exports.path = office.path;
+    exports.ids = {ann, bob};
+    wizard_test::ScriptedPrompter prompter;
+    bool changed = false;
+    CPPSelectDestLogic page(sheet, prompter, exports, [&](const std::string& path, int32_t id, CPhoneBookRecord& record) {
+        const int read = sheet.ReadPhoneBookRecord(path, id, record);
+        if (!changed)
+            changed = renumber(bob, "555-0222") == 0; // while the import runs
+        return read;
+    });
+    ASSERT_EQ(page.ImportFromPhoneBook(), 2);
+    ASSERT_TRUE(changed);
+    ASSERT_EQ(renumber(ann, "555-0111"), 0); // between two imports
+    exports.ids = {ann};
+    ASSERT_EQ(page.ImportFromPhoneBook(), 1);
+    std::vector<std::string> numbers;
+    for (const CJobDestination& d : sheet.m_Destinations)
+        numbers.push_back(d.m_strName + " " + d.m_strNumber);
+    EXPECT_EQ(numbers, (std::vector<std::string>{"Ann 555-0100", "Bob 555-0222", "Ann 555-0111"}));
 }
 
 TEST_F(WizardSteps, JobFolderIsBelowTheDataFolderAndCompany)
