@@ -28,6 +28,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
+#include <stdexcept>
 
 namespace {
 
@@ -581,6 +583,22 @@ TEST_F(WizardStart, SetJobParameterFilesIntoAProtectedFolderAndRefusesAShortPass
     EXPECT_EQ(job.m_strHeaderText, " $USER ");
     EXPECT_EQ(job.m_bFiling, 1);
     wizard.QDialog::reject();
+}
+
+TEST_F(WizardStart, UpdateFoldersBusyDialogEndsWithTheWorkersFailureCode)
+{
+    const struct {
+        const char* name;
+        std::function<int()> worker;
+        int result;
+    } cases[] = {
+        {"success", [] { return 0; }, 0},
+        {"failure", [] { return 999; }, 999},
+        {"a throwing worker fails", []() -> int { throw std::runtime_error("lost"); }, 999},
+    };
+    CQtDiscoverRunner runner;
+    for (const auto& c : cases)
+        EXPECT_EQ(runner.Run("Updating Folder List...", "Updating...", 0, 0, c.worker), c.result) << c.name;
 }
 
 } // namespace
