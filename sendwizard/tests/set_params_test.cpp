@@ -298,6 +298,9 @@ TEST_F(SetParams, OnlyModelThreeOffersHeaderFilingAndAccountAndReadsTheFolderCac
         EXPECT_EQ(logic.IsEnabled(IDC_PARAM_NOTIFY), notifies);
         EXPECT_EQ(logic.m_bNotification, notifies ? 1 : 0);
         EXPECT_EQ(logic.RowCount(), 0);
+        // Without filing no folder is asked for, though the mode is File and no folder is listed.
+        EXPECT_TRUE(logic.OnWizardNext());
+        EXPECT_EQ(sheet.m_JobParameters.m_nFolderType, 0);
     }
     EXPECT_EQ(User().ReadString(kProductSubkey, "DocuinfoPath", ""), "") << "only model 3 has a cache";
 
