@@ -88,17 +88,22 @@ void CPPPreviewLogic::ResetView(bool bResetPage)
         m_nPageNumber = 1;
 }
 
-int CPPPreviewLogic::CompressionCode()
+int CompressionCodeOf(const std::string& strCompression, int nModelType, IPrompter& prompter)
 {
-    if (m_Sheet.m_strCompression == "MMR")
+    if (strCompression == "MMR")
         return 0;
-    if (m_Sheet.m_strCompression == "MH")
+    if (strCompression == "MH")
         return 1;
-    if (m_Sheet.m_nModelType == 3) {
-        m_Prompter.MessageBox(WizardString(IDS_NO_MR), WizardString(IDS_CAPTION), MB_ICONEXCLAMATION);
+    if (nModelType == 3) {
+        prompter.MessageBox(WizardString(IDS_NO_MR), WizardString(IDS_CAPTION), MB_ICONEXCLAMATION);
         return 0;
     }
     return 2;
+}
+
+int CPPPreviewLogic::CompressionCode()
+{
+    return CompressionCodeOf(m_Sheet.m_strCompression, m_Sheet.m_nModelType, m_Prompter);
 }
 
 std::unique_ptr<CJobSummary> CPPPreviewLogic::BuildSummary()

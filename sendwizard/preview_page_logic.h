@@ -64,6 +64,10 @@ int SendJobWorker(CPSMainuiLogic& sheet, IProgressSink& sink);
 /// True when the job went out.
 bool SendJob(CPSMainuiLogic& sheet, IPrompter& prompter, IProgressRunner& progress);
 
+/// The compression code of the command line's name (0 MMR, 1 MH, 2 MR); "MR" or any other name on
+/// model type 3 shows STRING 2002 and gives 0.
+int CompressionCodeOf(const std::string& strCompression, int nModelType, IPrompter& prompter);
+
 class CPPPreviewLogic {
 public:
     CPPPreviewLogic(CPSMainuiLogic& sheet, IPrompter& prompter, IProgressRunner& progress);

@@ -254,8 +254,7 @@ int CPPSelectDestLogic::OnWizardNext()
     const int model = m_Sheet.m_nModelType;
     const bool oldModel = model == 1 || model == 2;
     // The cover page's choice, as it stood when that page was last left.
-    const bool cover = m_Sheet.m_bAttachCover != 0 && !m_Sheet.m_strCoverPath.empty();
-    m_Sheet.m_JobParameters.m_bBroadcast = CanBroadcast(m_Sheet.m_Destinations, model, cover) ? 1 : 0;
+    m_Sheet.m_JobParameters.m_bBroadcast = CanBroadcast(m_Sheet.m_Destinations, model, m_Sheet.IsCoverAttached()) ? 1 : 0;
     m_Sheet.m_JobParameters.m_bNotification = oldModel ? 0 : 1;
     return IDD_PREVIEW;
 }

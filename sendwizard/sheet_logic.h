@@ -139,6 +139,8 @@ public:
     /// The cover page's choice: attach flag, cover path (empty when none is attached) and description.
     int m_bAttachCover = 0;
     std::string m_strCoverPath, m_strCoverMemo;
+    /// True when the cover page attaches a cover to the job.
+    bool IsCoverAttached() const { return m_bAttachCover != 0 && !m_strCoverPath.empty(); }
 
     /// Writes text alone into the job folder's log file (the last failure only).
     void WriteStepLog(const char* name, const std::string& text) const;

@@ -1,6 +1,7 @@
 #include "sendwizard/app/main_sheet.h"
 
 #include "sendwizard/app/select_dest_page.h"
+#include "sendwizard/app/set_params_page.h"
 #include "sendwizard/app/wizard_dialogs.h"
 
 #include "common/prompter.h"
@@ -91,6 +92,7 @@ CPSMainui::CPSMainui(CPSMainuiLogic& sheet, IPrompter& prompter, HelpOpener open
         switch (page.nDialogId) {
         case IDD_SELECT_DESTINATION: added = new CPPSelectDest(sheet, prompter, *m_pPhoneBookExports); break;
         case IDD_SELECT_COVER: added = new CPPSelectCover(sheet, prompter); break;
+        case IDD_SET_PARAMS: added = new CPPSetParams(sheet, prompter); break;
         case IDD_PREVIEW: added = new CPPPreview(sheet, prompter, *progress); break;
         case IDD_READY_TO_SEND: added = new CPPFinish(sheet, prompter, *progress); break;
         default: added = new CWizardPage(sheet, page.nDialogId, page.nTitle, page.nSubtitle); break;

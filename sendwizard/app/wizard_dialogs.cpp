@@ -1,6 +1,7 @@
 #include "sendwizard/app/wizard_dialogs.h"
 
 #include "sendwizard/wizard_strings.h"
+#include "uiwidgets/worker_dialogs.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -63,4 +64,42 @@ CDAbout::CDAbout(const AboutTexts& texts, QWidget* parent) : QDialog(parent)
     layout->addWidget(Named(new QLabel(Q(texts.strVersion), this), IDC_ABOUT_VERSION));
     layout->addWidget(Named(new QLabel(Q(texts.strSecond), this), IDC_ABOUT_SECOND));
     layout->addWidget(Buttons(this, false));
+}
+
+namespace {
+
+// What the busy dialog's thread runs: the worker, whose failure closes the dialog with its code.
+int RunDiscoverWorker(void* data, platform::EndpointHandle dialog)
+{
+    const auto& worker = *static_cast<const IDiscoverRunner::Worker*>(data);
+    int code = kListingFailed;
+    try {
+        code = worker();
+    } catch (...) {
+        // Nothing may leave the dialog's thread; the worker failed.
+    }
+    if (code != 0)
+        platform::postMessage(dialog, DiscoverMessage(), 3, code);
+    return code;
+}
+
+} // namespace
+
+int CQtDiscoverRunner::Run(const std::string& strCaption, const std::string& strText, int nCancelA, int nCancelB,
+                           const Worker& worker)
+{
+    // The worker is the caller's and outlives the dialog, which waits for its thread when it goes.
+    CDDiscover dialog(m_pParent);
+    dialog.Run(strCaption, strText, nCancelA, nCancelB, worker ? RunDiscoverWorker : nullptr,
+               const_cast<Worker*>(&worker));
+    return dialog.ResultCode();
+}
+
+bool CQtPrinterNameEntry::Ask(std::string& strText)
+{
+    CDPrinterName dialog(m_Prompter, m_pParent);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    strText = dialog.Text();
+    return true;
 }

@@ -1,6 +1,8 @@
-// The wizard's small dialogs: the printer-name entry and the About box.
+// The wizard's small dialogs: the printer-name entry and the About box; and the Qt forms of the
+// busy dialog and the printer-name entry that Update Folder asks through.
 #pragma once
 
+#include "sendwizard/folder_update.h"
 #include "sendwizard/wizard_dialogs_logic.h"
 
 #include <QDialog>
@@ -26,4 +28,27 @@ class CDAbout : public QDialog {
     Q_OBJECT
 public:
     CDAbout(const AboutTexts& texts, QWidget* parent = nullptr);
+};
+
+/// Runs a worker behind the shared busy dialog (CDDiscover); a worker's failure code is posted to
+/// the dialog as its result.
+class CQtDiscoverRunner : public IDiscoverRunner {
+public:
+    explicit CQtDiscoverRunner(QWidget* parent = nullptr) : m_pParent(parent) {}
+    int Run(const std::string& strCaption, const std::string& strText, int nCancelA, int nCancelB,
+            const Worker& worker) override;
+
+private:
+    QWidget* m_pParent;
+};
+
+/// Asks through CDPrinterName.
+class CQtPrinterNameEntry : public IPrinterNameEntry {
+public:
+    CQtPrinterNameEntry(IPrompter& prompter, QWidget* parent = nullptr) : m_Prompter(prompter), m_pParent(parent) {}
+    bool Ask(std::string& strText) override;
+
+private:
+    IPrompter& m_Prompter;
+    QWidget* m_pParent;
 };

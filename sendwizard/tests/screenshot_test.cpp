@@ -8,6 +8,7 @@
 #include "platform/tests/support/test_support.h"
 #include "sendwizard/app/main_sheet.h"
 #include "sendwizard/app/pages.h"
+#include "sendwizard/folder_info.h"
 #include "sendwizard/imagekit_binding.h"
 #include "sendwizard/tests/wizard_test_support.h"
 #include "sendwizard/app/wizard_dialogs.h"
@@ -30,14 +31,16 @@ struct SilentPrompter : IPrompter {
     }
 };
 
-void Save(CPSMainui& wizard, const std::string& folder, int id)
+void Save(CPSMainui& wizard, const std::string& folder, const std::string& name)
 {
     QCoreApplication::processEvents();
-    const std::string file = folder + "/sendwizard-" + std::to_string(id) + ".png";
+    const std::string file = folder + "/sendwizard-" + name + ".png";
     platform::removeFile(file);
     EXPECT_TRUE(wizard.grab().save(QString::fromStdString(file))) << file;
     EXPECT_TRUE(platform::pathExists(file)) << file;
 }
+
+void Save(CPSMainui& wizard, const std::string& folder, int id) { Save(wizard, folder, std::to_string(id)); }
 
 TEST(Screenshots, EveryPageOfTheSheet)
 {
@@ -83,6 +86,34 @@ TEST(Screenshots, EveryPageOfTheSheet)
         Save(wizard, folder, IDD_READY_TO_SEND);
     }
     logic.DropDocuments();
+}
+
+TEST(Screenshots, TheSetJobParameterPageWithDocumentFiling)
+{
+    const std::string folder = QELTA_SCREENSHOT_DIR;
+    ASSERT_TRUE(platform::createDirectories(folder));
+    qelta::test::ScopedStateRoot root;
+    CRegistryHelper(HKEY_LOCAL_MACHINE, kProductKeyPrefix).WriteDword(kProductSubkey, "EnablePCHeader", 1);
+    SilentPrompter prompter;
+    CPSMainuiLogic logic;
+    logic.m_nModelType = 3;
+    logic.m_nXResolution = 200;
+    logic.m_strCompression = "MMR";
+    logic.m_strPortName = "socket://127.0.0.1";
+    logic.m_strText = "Quarterly figures";
+    logic.AddDestination({"0123 456 789", "Ann Example", kDestinationFax, 0, "", "", 0});
+    ASSERT_TRUE(WriteFolderInfo(logic.GetJobFolder() + "folder.info", logic.m_strPortName,
+                                {{"Main Folder", 0, 0, 0, 0, kFolderMain}, {"Sales", 40960, 0, 0, 0, kFolderListed},
+                                 {"Board", 1024, 0, 0, 1, kFolderListed}}));
+    CPSMainui wizard(logic, prompter);
+    wizard.resize(720, 540);
+    wizard.show();
+    wizard.findChild<QCheckBox*>("id1117")->setChecked(false);
+    while (wizard.currentId() != IDD_SET_PARAMS)
+        wizard.next();
+    for (const char* box : {"id1070", "id1084", "id1074"})
+        wizard.currentPage()->findChild<QAbstractButton*>(box)->click();
+    Save(wizard, folder, "121-filing");
 }
 
 TEST(Screenshots, TheWizardDialogs)

@@ -19,6 +19,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -27,6 +28,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
+#include <stdexcept>
 
 namespace {
 
@@ -217,7 +220,8 @@ TEST(WizardTexts, EveryTextAndPictureTheWizardUsesIsThere)
 {
     for (uint32_t id : {101u, 128u, 301u, 302u, 401u, 402u, 501u, 502u, 601u, 602u, 623u, 700u, 2003u, 2004u, 3000u,
                         3115u, 3200u, 310u, 311u, 403u, 500u, 510u, 511u, 701u, 702u, 706u, 712u, 713u, 714u, 721u,
-                        722u, 750u, 2000u, 2002u, 2005u})
+                        722u, 750u, 2000u, 2002u, 2005u, 610u, 611u, 612u, 613u, 614u, 615u, 620u, 621u, 622u, 624u,
+                        2001u, 2006u, 2007u, 2008u, 2009u, 2100u, 2101u, 3001u, 3002u})
         EXPECT_FALSE(WizardString(id).empty()) << id;
     // Every labelled control of the three pages.
     for (int id : {1034, 1025, 1028, 1029, 1026, 1031, 1036, 1032})
@@ -226,6 +230,9 @@ TEST(WizardTexts, EveryTextAndPictureTheWizardUsesIsThere)
         EXPECT_FALSE(ControlText(IDD_PREVIEW, id).empty()) << id;
     for (int id : {1023, 1024, 1064, 1065, 1066, 1070, 1095, 1072})
         EXPECT_FALSE(ControlText(IDD_READY_TO_SEND, id).empty()) << id;
+    for (int id : {1072, 1078, 1070, 1104, 1103, 1105, 1106, 1069, 1071, 1073, 1074, 1084, 1083, 1082, 1091, 1087, 1086,
+                   1090})
+        EXPECT_FALSE(ControlText(IDD_SET_PARAMS, id).empty()) << id;
     EXPECT_EQ(WizardString(IDS_PAGENO), " P.%03d/%03d");
     for (uint32_t id : {130u, 131u, 149u, 151u, 153u, 154u, 155u})
         EXPECT_FALSE(LoadWizardPicture(QELTA_RESOURCE_BITMAP, id).isNull()) << id;
@@ -513,6 +520,85 @@ TEST_F(WizardStart, ThePrinterNameEntryRefusesAnEmptyText)
     QTest::mouseClick(dialog.findChild<QPushButton*>("id1"), Qt::LeftButton);
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(dialog.Text(), "mfp-3.example");
+}
+
+} // namespace
+
+// ---- the Set Job Parameter page offscreen ----
+
+#include "sendwizard/app/set_params_page.h"
+
+namespace {
+
+TEST_F(WizardStart, SetJobParameterFilesIntoAProtectedFolderAndRefusesAShortPassCode)
+{
+    CRegistryHelper(HKEY_LOCAL_MACHINE, kProductKeyPrefix).WriteDword(kProductSubkey, "EnablePCHeader", 1);
+    CPSMainuiLogic logic;
+    logic.m_nModelType = 3;
+    logic.m_nXResolution = 200;
+    logic.m_strCompression = "MR";
+    logic.m_strPortName = "usb://Qelta/MFP?serial=1";
+    CFilingFolder main{"Main Folder", 0, 0, 0, 0, kFolderMain}, locked{"Locked", 5, 0, 0, 1, kFolderListed};
+    ASSERT_TRUE(WriteFolderInfo(logic.GetJobFolder() + "folder.info", logic.m_strPortName, {main, locked}));
+    ScriptedPrompter prompter;
+    CPSMainui wizard(logic, prompter);
+    wizard.show();
+    LeaveDestinationPage(wizard);
+    // The page's own message selects the compression once it is up: model 3 refuses "MR".
+    prompter.expected = {WizardString(IDS_NO_MR)};
+    wizard.next();
+    auto* page = qobject_cast<CPPSetParams*>(wizard.currentPage());
+    ASSERT_TRUE(page);
+    EXPECT_TRUE(WaitFor([&] { return prompter.expected.empty(); }));
+    EXPECT_EQ(page->findChild<QComboBox*>("id1077")->currentIndex(), 0);
+
+    auto* text = page->findChild<QLineEdit*>("id1079");
+    EXPECT_FALSE(text->isEnabled());
+    page->findChild<QCheckBox*>("id1070")->click();
+    EXPECT_TRUE(text->isEnabled());
+    page->findChild<QPushButton*>("id1100")->click();
+    EXPECT_EQ(text->text(), " $USER ");
+    EXPECT_EQ(text->cursorPosition(), 7);
+
+    auto* list = page->findChild<QTreeWidget*>("id1081");
+    auto* pass = page->findChild<QLineEdit*>("id1085");
+    EXPECT_FALSE(list->isEnabled());
+    page->findChild<QCheckBox*>("id1084")->click();
+    EXPECT_TRUE(list->isEnabled());
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_TRUE(list->topLevelItem(0)->isSelected());
+    EXPECT_FALSE(pass->isEnabled()) << "the main folder has no pass code";
+    list->setCurrentItem(list->topLevelItem(1));
+    EXPECT_TRUE(pass->isEnabled());
+
+    QTest::keyClicks(pass, "123");
+    prompter.expected = {WizardString(IDS_BAD_FOLDER_PASSCODE)};
+    EXPECT_FALSE(page->validatePage());
+    EXPECT_EQ(pass->text(), "");
+    QTest::keyClicks(pass, "12345");
+    ASSERT_TRUE(page->validatePage());
+    const CJobParameters& job = logic.m_JobParameters;
+    EXPECT_EQ(job.m_strFolderName, "Locked");
+    EXPECT_EQ(job.m_strFolderPassword, "12345");
+    EXPECT_EQ(job.m_strHeaderText, " $USER ");
+    EXPECT_EQ(job.m_bFiling, 1);
+    wizard.QDialog::reject();
+}
+
+TEST_F(WizardStart, UpdateFoldersBusyDialogEndsWithTheWorkersFailureCode)
+{
+    const struct {
+        const char* name;
+        std::function<int()> worker;
+        int result;
+    } cases[] = {
+        {"success", [] { return 0; }, 0},
+        {"failure", [] { return 999; }, 999},
+        {"a throwing worker fails", []() -> int { throw std::runtime_error("lost"); }, 999},
+    };
+    CQtDiscoverRunner runner;
+    for (const auto& c : cases)
+        EXPECT_EQ(runner.Run("Updating Folder List...", "Updating...", 0, 0, c.worker), c.result) << c.name;
 }
 
 } // namespace
