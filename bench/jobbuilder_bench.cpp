@@ -12,9 +12,9 @@
 #include "platform/bstr.h"
 #include "platform/com.h"
 #include "platform/files.h"
-#include "platform/library.h"
 #include "platform/spooler.h"
 #include "platform/tests/support/recording_spooler.h"
+#include "sample/sample_run.h"
 
 #include <benchmark/benchmark.h>
 #include <tiffio.h>
@@ -194,16 +194,6 @@ BENCHMARK(ConvertPages)->Arg(1)->Iterations(20)->Unit(benchmark::kMillisecond);
 BENCHMARK(ConvertPages)->Arg(10)->Iterations(5)->Unit(benchmark::kMillisecond);
 BENCHMARK(ConvertPages)->Arg(100)->Iterations(2)->Unit(benchmark::kMillisecond);
 
-void registerServers()
-{
-    for (const char* name : {"qeltamd5lib.dll", "resultreceiver.dll", "cryptotool.dll", "sendlog.dll"}) {
-        const auto library = platform::Library::load(name);
-        const auto registerFn = library ? library->function<DllRegisterServerFn>("DllRegisterServer") : nullptr;
-        if (!registerFn || registerFn() != S_OK)
-            std::fprintf(stderr, "cannot register %s\n", name);
-    }
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -216,7 +206,8 @@ int main(int argc, char** argv)
     user.WriteString(kProductSubkey, "LogDirectory", root() + "/log");
     auto spooler = platform::RecordingSpooler::install(kPrinter);
     platform::com::initializeThread();
-    registerServers();
+    for (const std::string& failed : RegisterJobServers())
+        std::fprintf(stderr, "cannot register %s\n", failed.c_str());
 
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;

@@ -6,8 +6,8 @@
 #include "bench/state_root.h"
 #include "common/prompter.h"
 #include "platform/com.h"
-#include "platform/library.h"
 #include "platform/files.h"
+#include "sample/sample_run.h"
 #include "sendwizard/cover_page_logic.h"
 #include "sendwizard/imagekit_binding.h"
 #include "sendwizard/page_view.h"
@@ -211,13 +211,8 @@ int main(int argc, char** argv)
         return 1;
     TIFFSetWarningHandler(nullptr);
     platform::com::initializeThread();
-    for (const char* name : {"qeltamd5lib.dll", "resultreceiver.dll", "cryptotool.dll", "sendlog.dll", "jobbuilder.dll",
-                             "covertool.dll"}) {
-        const auto library = platform::Library::load(name);
-        const auto registerFn = library ? library->function<DllRegisterServerFn>("DllRegisterServer") : nullptr;
-        if (!registerFn || registerFn() != S_OK)
-            std::fprintf(stderr, "cannot register %s\n", name);
-    }
+    for (const std::string& failed : RegisterJobServers())
+        std::fprintf(stderr, "cannot register %s\n", failed.c_str());
     BindImageKit();
 
     benchmark::Initialize(&argc, argv);
