@@ -12,9 +12,7 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
-#include <string_view>
 
 namespace {
 
@@ -150,11 +148,10 @@ std::optional<CSampleRun> SampleRunPaths()
     if (!root)
         return std::nullopt;
     CSampleRun run;
-    run.m_strWorkFile = *root + "/spool/sample-fax.tif";
+    run.m_strSpoolFolder = *root + "/spool";
     run.m_strStreamFile = *root + "/out/fax-job.pjl";
     run.m_strLogFolder = *root + "/log";
     run.m_strCoverFolder = *root + "/covers/";
-    run.m_Args = {"-SA4", "-CMMR", std::string("-P") + kSamplePrinter, "-DSample fax", run.m_strWorkFile};
     return run;
 }
 
@@ -165,7 +162,7 @@ std::optional<CSampleRun> PrepareSampleRun(std::string& strError)
         strError = std::string(platform::kStateRootVariable) + " is not set";
         return std::nullopt;
     }
-    for (const std::string& folder : {platform::parentPath(run->m_strWorkFile), platform::parentPath(run->m_strStreamFile),
+    for (const std::string& folder : {run->m_strSpoolFolder, platform::parentPath(run->m_strStreamFile),
                                       run->m_strLogFolder, run->m_strCoverFolder})
         if (!platform::createDirectories(folder)) {
             strError = "cannot make the folder " + folder;
@@ -191,10 +188,14 @@ std::optional<CSampleRun> PrepareSampleRun(std::string& strError)
         strError = "cannot write the sample cover sheet " + cover;
         return std::nullopt;
     }
-    if (!WriteSampleFax(run->m_strWorkFile, kSamplePages)) {
-        strError = "cannot write the sample fax " + run->m_strWorkFile;
+    // A work file of its own for every run, as the driver writes them.
+    const auto work = platform::createTempFile(run->m_strSpoolFolder, "sample-", ".tif");
+    if (!work || !WriteSampleFax(*work, kSamplePages)) {
+        strError = "cannot write a sample fax in " + run->m_strSpoolFolder;
         return std::nullopt;
     }
+    run->m_strWorkFile = *work;
+    run->m_Args = {"-SA4", "-CMMR", std::string("-P") + kSamplePrinter, "-DSample fax", *work};
     return run;
 }
 

@@ -24,6 +24,7 @@ inline constexpr int kSamplePages = 3;
 
 /// Where the trial run keeps things, all below the state root.
 struct CSampleRun {
+    std::string m_strSpoolFolder; ///< where the work files are written
     std::string m_strWorkFile;    ///< the sample fax: the wizard's work file (it deletes it when it closes)
     std::string m_strStreamFile;  ///< HKLM "FileOutput": the job stream (P.0, P.1, ... once P exists)
     std::string m_strLogFolder;   ///< HKCU "LogDirectory": the sending log
@@ -32,13 +33,14 @@ struct CSampleRun {
     std::vector<std::string> m_Args;
 };
 
-/// The trial run's places in the current state root (nothing when QELTA_ROOT is not set).
+/// The trial run's folders and stream file in the current state root, without a work file or
+/// command line (nothing when QELTA_ROOT is not set).
 std::optional<CSampleRun> SampleRunPaths();
 
 /// Prepares the current state root for a run: registers the servers, writes the settings (each
 /// read back, so a path too long for the settings is reported), writes the sample cover sheet when
-/// the cover folder has none by that name, and writes a new sample fax as the work file. Nothing,
-/// with the reason in strError, when any of it fails.
+/// the cover folder has none by that name, and writes a new sample fax as a work file of a new
+/// name. Nothing, with the reason in strError, when any of it fails.
 std::optional<CSampleRun> PrepareSampleRun(std::string& strError);
 
 /// Writes nPages (1 to 99) A4 pages at 200 dpi, each with its number in large figures, through the
