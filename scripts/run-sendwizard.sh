@@ -13,10 +13,13 @@ state=$PWD/build/sendwizard-run
 
 fail() { echo "run-sendwizard: $*" >&2; exit 1; }
 
-[ -x "$bin/sendwizard" ] && [ -x "$bin/qelta-sample" ] \
-  || fail "the suite is not built: run 'bash scripts/check.sh' (or 'bash scripts/check.sh --quick') first"
-[ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ] \
-  || fail "no display: the wizard is a desktop program; run this in a graphical session (DISPLAY or WAYLAND_DISPLAY set)"
+if [ ! -x "$bin/sendwizard" ] || [ ! -x "$bin/qelta-sample" ]; then
+  fail "the suite is not built: run 'bash scripts/check.sh' (or 'bash scripts/check.sh --quick') first"
+fi
+# The wizard's windows go to an X display (Wayland desktops provide one for X programs).
+if [ -z "${DISPLAY:-}" ]; then
+  fail "no display (DISPLAY is not set): the wizard is a desktop program; run this in a graphical session"
+fi
 
 export QELTA_ROOT=$state
 mkdir -p "$QELTA_ROOT"
