@@ -191,6 +191,8 @@ std::optional<CSampleRun> PrepareSampleRun(std::string& strError)
     // A work file of its own for every run, as the driver writes them.
     const auto work = platform::createTempFile(run->m_strSpoolFolder, "sample-", ".tif");
     if (!work || !WriteSampleFax(*work, kSamplePages)) {
+        if (work)
+            platform::removeFile(*work);
         strError = "cannot write a sample fax in " + run->m_strSpoolFolder;
         return std::nullopt;
     }

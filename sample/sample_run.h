@@ -37,8 +37,8 @@ struct CSampleRun {
 /// command line (nothing when QELTA_ROOT is not set).
 std::optional<CSampleRun> SampleRunPaths();
 
-/// Prepares the current state root for a run: registers the servers, writes the settings (each
-/// read back, so a path too long for the settings is reported), writes the sample cover sheet when
+/// Prepares the current state root for a run: registers the servers, writes the settings anew
+/// (each read back, so a path too long for the settings is reported), writes the sample cover sheet when
 /// the cover folder has none by that name, and writes a new sample fax as a work file of a new
 /// name. Nothing, with the reason in strError, when any of it fails.
 std::optional<CSampleRun> PrepareSampleRun(std::string& strError);
