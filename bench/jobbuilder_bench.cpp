@@ -15,6 +15,7 @@
 #include "platform/files.h"
 #include "platform/spooler.h"
 #include "platform/tests/support/recording_spooler.h"
+#include "sample/sample_run.h"
 
 #include <benchmark/benchmark.h>
 #include <tiffio.h>
@@ -206,7 +207,7 @@ int main(int argc, char** argv)
     user.WriteString(kProductSubkey, "LogDirectory", root() + "/log");
     auto spooler = platform::RecordingSpooler::install(kPrinter);
     platform::com::initializeThread();
-    RegisterServers({"qeltamd5lib.dll", "resultreceiver.dll", "cryptotool.dll", "sendlog.dll"});
+    RegisterServers(kJobServers);
 
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;

@@ -8,6 +8,7 @@
 #include "common/prompter.h"
 #include "platform/com.h"
 #include "platform/files.h"
+#include "sample/sample_run.h"
 #include "sendwizard/cover_page_logic.h"
 #include "sendwizard/imagekit_binding.h"
 #include "sendwizard/page_view.h"
@@ -211,8 +212,7 @@ int main(int argc, char** argv)
         return 1;
     TIFFSetWarningHandler(nullptr);
     platform::com::initializeThread();
-    RegisterServers({"qeltamd5lib.dll", "resultreceiver.dll", "cryptotool.dll", "sendlog.dll", "jobbuilder.dll",
-                     "covertool.dll"});
+    RegisterServers(kJobServers);
     BindImageKit();
 
     benchmark::Initialize(&argc, argv);

@@ -19,6 +19,13 @@ namespace {
 constexpr const char* kEncToolProgId = "cryptotool.QeltaEncTool";
 constexpr uint32_t kInprocContext = 23;
 
+// The HKLM "FileOutput" path that redirects every job stream to a file; empty when jobs print.
+std::string RedirectSetting()
+{
+    const CRegistryHelper machine(HKEY_LOCAL_MACHINE, kProductKeyPrefix);
+    return platform::nativePath(machine.ReadString(kProductSubkey, "FileOutput", ""));
+}
+
 // A file of one send, deleted when the send ends.
 struct SendFile {
     SendFile() = default;
@@ -113,8 +120,7 @@ HRESULT CQeltaJobTool::FlushJob()
         {
             CJobStream stream;
             if (BuildStream(jobName, stream, converted.path)) {
-                const CRegistryHelper machine(HKEY_LOCAL_MACHINE, kProductKeyPrefix);
-                auto target = CreateRedirectTarget(platform::nativePath(machine.ReadString(kProductSubkey, "FileOutput", "")));
+                auto target = CreateRedirectTarget(RedirectSetting());
                 delivered = target ? DeliverToFile(stream, std::move(*target))
                                    : DeliverToPrinter(stream, m_job.m_strPrinterName, jobName, m_job.m_nPageCount);
             }
@@ -192,7 +198,9 @@ HRESULT CQeltaJobTool::RegisterJobData(BSTR bszImagePath, BSTR bszPrinterName, B
             return S_FALSE;
         const int pageCount = info.pageCount;
 
-        {
+        // A job the "FileOutput" setting redirects to a file needs no print queue; should that file
+        // not be creatable, the delivery falls back to the printer and fails there.
+        if (RedirectSetting().empty()) {
             auto printer = platform::currentSpooler()->openPrinter(printerName);
             if (!printer)
                 return S_FALSE;

@@ -315,6 +315,8 @@ CQeltaLog::CQeltaLog(uint32_t codePage) : m_nCodePage(codePage) {}
 
 std::string CQeltaLog::LogDirectory() { return GetUserDataDirectory("LogDirectory", "/qelta/logs"); }
 
+std::string CQeltaLog::EntryFolder(int32_t id) { return platform::joinPath(LogDirectory(), hexId(id)); }
+
 std::string CQeltaLog::MakeCookie(const std::string& documentName, const platform::LocalTime& date)
 {
     return documentName + "-" + FormatSpoolTimeText(date);
@@ -564,7 +566,7 @@ int CQeltaLog::FlushLogData2(int32_t id)
 int CQeltaLog::GetLogData2(int32_t id, CLogData& out)
 {
     return guarded([&] {
-        const std::string path = platform::joinPath(platform::joinPath(LogDirectory(), hexId(id)), "desktop.xml");
+        const std::string path = platform::joinPath(EntryFolder(id), "desktop.xml");
         IDocumentPtr data = loadExisting(path);
         auto value = [&](const char* p) { return DecodeXmlValue(text(node(data, p)), 1, m_nCodePage); };
         CLogData read;
@@ -583,7 +585,7 @@ int CQeltaLog::GetLogProperty2(int32_t id, const std::string& name, std::string&
     if (!IsStoredKeyName(name))
         return 0;
     return guarded([&] {
-        const std::string path = platform::joinPath(platform::joinPath(LogDirectory(), hexId(id)), "desktop.xml");
+        const std::string path = platform::joinPath(EntryFolder(id), "desktop.xml");
         IDocumentPtr data = loadExisting(path);
         INodePtr property = node(data, "/system/logdata/property");
         value = DecodeXmlValue(text(node(property, name + "/data/value")), 1, m_nCodePage);
@@ -596,7 +598,7 @@ int CQeltaLog::GetDestination2(int32_t id, int32_t index, const std::string& fie
     if (!IsStoredKeyName(field))
         return 0;
     return guarded([&] {
-        const std::string path = platform::joinPath(platform::joinPath(LogDirectory(), hexId(id)), "desktop.xml");
+        const std::string path = platform::joinPath(EntryFolder(id), "desktop.xml");
         IDocumentPtr data = loadExisting(path);
         INodeListPtr list = node(data, "/system/logdata/destinations")->selectNodes("destination");
         check(index >= 0 && index < list->getLength());

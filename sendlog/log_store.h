@@ -38,6 +38,8 @@ public:
 
     /// The log directory: HKCU "LogDirectory", else base/company/qelta/logs (stored back); created when missing.
     static std::string LogDirectory();
+    /// The folder of an entry: its identifier as eight hexadecimal digits in the log directory.
+    static std::string EntryFolder(int32_t id);
 
     /// The log cookie of a job: "document name-spool-time text".
     static std::string MakeCookie(const std::string& documentName, const platform::LocalTime& date);

@@ -393,6 +393,30 @@ TEST_F(FlushTest, FileOutputAndPrinterReceiveTheSameBytes)
     EXPECT_TRUE(tempFiles().empty());
 }
 
+TEST_F(FlushTest, ARedirectedJobNeedsNoPrintQueue)
+{
+    const std::string out = root_.path() + "/out.pjl";
+    // The redirect file takes the job; a path that cannot be made falls back to the printer, which
+    // the print system does not know: the send fails and nothing is printed.
+    const struct {
+        std::string target;
+        HRESULT flushed;
+    } rows[] = {{out, S_OK}, {root_.path() + "/no such folder/out.pjl", S_FALSE}};
+    for (const auto& row : rows) {
+        setMachineValue("FileOutput", row.target);
+        Bstr i(image_), p("No Queue"), u("alice"), empty(""), d("Report");
+        ASSERT_EQ(tool_->RegisterJobData(i.get(), p.get(), u.get(), empty.get(), 0, 0, d.get()), S_OK) << row.target;
+        ASSERT_EQ(registerTarget(0, "0123", "Bob"), S_OK);
+        EXPECT_EQ(tool_->FlushJob(), row.flushed) << row.target;
+    }
+    EXPECT_EQ(splitStream(qelta::test::readTextFile(out)).image, qelta::test::readTextFile(image_));
+    EXPECT_TRUE(spooler_->documents().empty());
+    setMachineValue("FileOutput", "");
+    Bstr i(image_), p("No Queue"), u("alice"), empty(""), d("Report");
+    EXPECT_EQ(tool_->RegisterJobData(i.get(), p.get(), u.get(), empty.get(), 0, 0, d.get()), S_FALSE)
+        << "a printed job needs its queue";
+}
+
 TEST_F(FlushTest, RetryAfterAFailedDeliveryIsLoggedOnce)
 {
     ASSERT_EQ(registerData(), S_OK);

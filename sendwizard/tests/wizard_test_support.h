@@ -6,6 +6,7 @@
 #include "jobbuilder/tests/support/job_test_support.h"
 #include "platform/tests/support/recording_spooler.h"
 #include "platform/tests/support/test_support.h"
+#include "sample/sample_run.h"
 #include "sendwizard/imagekit_binding.h"
 #include "sendwizard/preview_page_logic.h"
 
@@ -67,9 +68,8 @@ public:
 // Registers the servers a whole job goes through: cover sheets, job builder, sending log and theirs.
 inline void RegisterJobServers()
 {
-    for (const char* server : {"qeltamd5lib.dll", "resultreceiver.dll", "cryptotool.dll", "sendlog.dll",
-                               "jobbuilder.dll", "covertool.dll"})
-        ASSERT_NO_FATAL_FAILURE(jobtest::registerServer(server));
+    const std::vector<std::string> failed = ::RegisterJobServers();
+    ASSERT_TRUE(failed.empty()) << failed.front();
 }
 
 // Runs a worker on a thread of its own, without a display, and records what it reports.

@@ -1,0 +1,254 @@
+#include "sample/sample_run.h"
+
+#include "common/registry_helper.h"
+#include "cover/model/cover_file.h"
+#include "devicelist/devicelist.h"
+#include "pagewriter/pagewriter.h"
+#include "platform/com.h"
+#include "platform/files.h"
+#include "platform/library.h"
+#include "platform/state.h"
+#include "sendlog/log_store.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+
+namespace {
+
+constexpr const char* kSampleCover = "Sample.TQC";
+
+// The sample cover sheet: a title, the recipient's name and number, the date, the description and
+// the page count, in the face every machine of the suite has.
+const std::vector<std::string> kSampleCoverLines = {
+    "StaticText,560,160,620,80,DejaVu Sans,67,700,0,0,0,0,Fax transmission",
+    "DrawingLine,100,290,1528,0,0,3",
+    "StaticText,100,340,220,50,DejaVu Sans,39,700,0,0,0,0,To:",
+    "NAME,340,340,900,50,DejaVu Sans,39,400,0,0,0,0,",
+    "StaticText,100,410,220,50,DejaVu Sans,39,700,0,0,0,0,Fax:",
+    "FAX,340,410,900,50,DejaVu Sans,39,400,0,0,0,0,",
+    "StaticText,100,480,220,50,DejaVu Sans,39,700,0,0,0,0,Pages:",
+    "Page,340,480,300,50,DejaVu Sans,39,400,0,0,0,0,",
+    "Date,1300,480,300,50,DejaVu Sans,33,400,0,0,0,0,",
+    "DrawingFrame,100,600,1528,700,6,2,0",
+    "Memo,130,630,1468,640,DejaVu Sans,33,400,0,0,0,0,",
+};
+
+// ---- the sample pages ----
+
+// A 1-bit page, rows of whole bytes, bit 1 white (the page writer's photometric).
+class CSamplePage {
+public:
+    CSamplePage(uint32_t nWidth, uint32_t nHeight)
+        : m_nWidth(nWidth), m_nHeight(nHeight), m_nRowBytes((nWidth + 7) / 8), m_Bits(m_nRowBytes * nHeight, 0xFF)
+    {
+    }
+    // Blackens a rectangle, cut to the page.
+    void Fill(int nLeft, int nTop, int nWidth, int nHeight)
+    {
+        const int right = std::min<int>(nLeft + nWidth, static_cast<int>(m_nWidth));
+        const int bottom = std::min<int>(nTop + nHeight, static_cast<int>(m_nHeight));
+        for (int y = std::max(nTop, 0); y < bottom; ++y)
+            for (int x = std::max(nLeft, 0); x < right; ++x)
+                m_Bits[static_cast<size_t>(y) * m_nRowBytes + static_cast<size_t>(x) / 8] &=
+                    static_cast<uint8_t>(~(0x80u >> (x % 8)));
+    }
+    // A frame of a given line width.
+    void Frame(int nLeft, int nTop, int nWidth, int nHeight, int nLine)
+    {
+        Fill(nLeft, nTop, nWidth, nLine);
+        Fill(nLeft, nTop + nHeight - nLine, nWidth, nLine);
+        Fill(nLeft, nTop, nLine, nHeight);
+        Fill(nLeft + nWidth - nLine, nTop, nLine, nHeight);
+    }
+    // A decimal figure of seven bars, nSize tall and nSize / 2 wide.
+    void Figure(int nDigit, int nLeft, int nTop, int nSize)
+    {
+        // Bars a (top) to g (middle) of each figure 0-9, a in the lowest bit.
+        static constexpr uint8_t kBars[] = {0x3F, 0x06, 0x5B, 0x4F, 0x66, 0x6D, 0x7D, 0x07, 0x7F, 0x6F};
+        const int w = nSize / 2, h = nSize / 2, t = std::max(nSize / 10, 1);
+        const uint8_t bars = kBars[nDigit % 10];
+        if (bars & 0x01) Fill(nLeft, nTop, w, t);                  // a
+        if (bars & 0x02) Fill(nLeft + w - t, nTop, t, h);          // b
+        if (bars & 0x04) Fill(nLeft + w - t, nTop + h, t, h);      // c
+        if (bars & 0x08) Fill(nLeft, nTop + 2 * h - t, w, t);      // d
+        if (bars & 0x10) Fill(nLeft, nTop + h, t, h);              // e
+        if (bars & 0x20) Fill(nLeft, nTop, t, h);                  // f
+        if (bars & 0x40) Fill(nLeft, nTop + h - t / 2, w, t);      // g
+    }
+    const std::vector<uint8_t>& Bits() const { return m_Bits; }
+
+private:
+    uint32_t m_nWidth, m_nHeight;
+    size_t m_nRowBytes;
+    std::vector<uint8_t> m_Bits;
+};
+
+// One page: a frame, a letterhead bar, the page number in large figures and lines standing for
+// text, whose lengths differ from page to page.
+CSamplePage MakeSamplePage(int nPage, uint32_t nWidth, uint32_t nHeight)
+{
+    CSamplePage page(nWidth, nHeight);
+    const int w = static_cast<int>(nWidth), h = static_cast<int>(nHeight);
+    page.Frame(80, 80, w - 160, h - 160, 6);
+    page.Fill(160, 160, w - 320, 60);
+    const int size = 360, figureWidth = size / 2 + size / 8;
+    const std::string number = std::to_string(nPage);
+    int left = (w - figureWidth * static_cast<int>(number.size())) / 2;
+    for (char digit : number) {
+        page.Figure(digit - '0', left, 320, size);
+        left += figureWidth;
+    }
+    uint32_t seed = 2654435761u * static_cast<uint32_t>(nPage);
+    for (int y = 820; y + 16 < h - 200; y += 56) {
+        seed = seed * 1664525u + 1013904223u;
+        const int length = (w - 320) / 2 + static_cast<int>(seed >> 8) % ((w - 320) / 2);
+        page.Fill(160, y, length, 16);
+    }
+    return page;
+}
+
+bool Fail(std::string& strError, std::string text)
+{
+    strError = std::move(text);
+    return false;
+}
+
+// Writes a text setting and reads it back: a value the settings cannot hold whole fails here.
+bool WriteSetting(HKEY hive, const char* name, const std::string& value, std::string& strError)
+{
+    const CRegistryHelper settings(hive, kProductKeyPrefix);
+    if (!settings.WriteString(kProductSubkey, name, value) || settings.ReadString(kProductSubkey, name, "") != value)
+        return Fail(strError, std::string("cannot keep the setting \"") + name + "\" = \"" + value
+                                  + "\" (a path must be shorter than 260 bytes)");
+    return true;
+}
+
+} // namespace
+
+std::vector<std::string> RegisterServerLibraries(std::span<const char* const> names)
+{
+    std::vector<std::string> failed;
+    for (const char* name : names) {
+        const auto library = platform::Library::load(name);
+        if (!library) {
+            failed.push_back(std::string(name) + ": " + platform::Library::lastError());
+            continue;
+        }
+        const auto registerFn = library->function<DllRegisterServerFn>("DllRegisterServer");
+        if (!registerFn || registerFn() != S_OK)
+            failed.push_back(std::string(name) + ": DllRegisterServer failed");
+    }
+    return failed;
+}
+
+std::optional<CSampleRun> SampleRunPaths()
+{
+    const auto root = platform::stateRoot();
+    if (!root)
+        return std::nullopt;
+    CSampleRun run;
+    run.m_strSpoolFolder = *root + "/spool";
+    run.m_strStreamFile = *root + "/out/fax-job.pjl";
+    run.m_strLogFolder = *root + "/log";
+    run.m_strCoverFolder = *root + "/covers/";
+    return run;
+}
+
+std::optional<CSampleRun> PrepareSampleRun(std::string& strError)
+{
+    auto run = SampleRunPaths();
+    if (!run) {
+        strError = std::string(platform::kStateRootVariable) + " is not set";
+        return std::nullopt;
+    }
+    for (const std::string& folder : {run->m_strSpoolFolder, platform::parentPath(run->m_strStreamFile),
+                                      run->m_strLogFolder, run->m_strCoverFolder})
+        if (!platform::createDirectories(folder)) {
+            strError = "cannot make the folder " + folder;
+            return std::nullopt;
+        }
+    if (const auto failed = RegisterJobServers(); !failed.empty()) {
+        strError = "cannot register " + failed.front();
+        return std::nullopt;
+    }
+    // The wizard takes the printer of its command line, and the job builder writes the job stream to
+    // "FileOutput" instead of a print queue.
+    if (!CRegistryHelper(HKEY_CURRENT_USER, kProductKeyPrefix).WriteDword(kProductSubkey, kUseUserDefinedPrinterValue, 0)) {
+        strError = "cannot write the setting \"" + std::string(kUseUserDefinedPrinterValue) + "\"";
+        return std::nullopt;
+    }
+    if (!WriteSetting(HKEY_LOCAL_MACHINE, "FileOutput", run->m_strStreamFile, strError)
+        || !WriteSetting(HKEY_CURRENT_USER, "LogDirectory", run->m_strLogFolder, strError)
+        || !WriteSetting(HKEY_CURRENT_USER, "CvrFile", run->m_strCoverFolder, strError))
+        return std::nullopt;
+    // A cover sheet kept from an earlier run (perhaps edited) stays as it is.
+    const std::string cover = run->m_strCoverFolder + kSampleCover;
+    if (!platform::pathExists(cover) && !cover::writeCoverSheetFile(cover, false, kSampleCoverLines)) {
+        strError = "cannot write the sample cover sheet " + cover;
+        return std::nullopt;
+    }
+    // A work file of its own for every run, as the driver writes them.
+    const auto work = platform::createTempFile(run->m_strSpoolFolder, "sample-", ".tif");
+    if (!work || !WriteSampleFax(*work, kSamplePages)) {
+        if (work)
+            platform::removeFile(*work);
+        strError = "cannot write a sample fax in " + run->m_strSpoolFolder;
+        return std::nullopt;
+    }
+    run->m_strWorkFile = *work;
+    run->m_Args = {"-SA4", "-CMMR", std::string("-P") + kSamplePrinter, "-DSample fax", *work};
+    return run;
+}
+
+bool WriteSampleFax(const std::string& strPath, int nPages)
+{
+    // A4 at 200 dpi on the fax line width.
+    constexpr uint32_t kWidth = 1728, kHeight = 2339;
+    if (nPages < 1 || nPages > 99)
+        return false;
+    PageOutputFile file{};
+    file.hFile = -1;
+    if (!tiffCreateFile(&file, strPath.c_str()))
+        return false;
+    for (int page = 1; page <= nPages; ++page) {
+        file.dwWidth = kWidth;
+        file.dwHeight = kHeight;
+        file.dwPageNumber = static_cast<uint32_t>(page);
+        file.wXResolution = file.wYResolution = 200;
+        const CSamplePage bits = MakeSamplePage(page, kWidth, kHeight);
+        // A failed page closes and deletes the file.
+        if (!tiffAppendPage(&file, bits.Bits().data(), static_cast<uint32_t>(bits.Bits().size()),
+                            PAGEWRITER_COMPRESSION_PACKBITS, 1, nullptr))
+            return false;
+    }
+    if (!tiffCompleteFile(&file)) {
+        platform::removeFile(strPath);
+        return false;
+    }
+    return true;
+}
+
+CSampleResults FindSampleResults(const CSampleRun& run)
+{
+    CSampleResults results;
+    // The job builder takes P, else the first free of P.0 to P.255: the newest of them is this run's.
+    std::error_code error;
+    std::filesystem::file_time_type newest{};
+    for (int n = -1; n <= 255; ++n) {
+        const std::string path = n < 0 ? run.m_strStreamFile : run.m_strStreamFile + "." + std::to_string(n);
+        const auto time = std::filesystem::last_write_time(path, error);
+        if (error)
+            continue;
+        if (results.m_strStreamFile.empty() || time >= newest) {
+            newest = time;
+            results.m_strStreamFile = path;
+        }
+    }
+    CQeltaLog log;
+    results.m_nLogEntries = std::max(log.GetLogCount2(), 0);
+    if (results.m_nLogEntries > 0)
+        if (const int32_t id = log.GetLogIdAt(results.m_nLogEntries - 1); id != 0)
+            results.m_strLogEntry = CQeltaLog::EntryFolder(id);
+    return results;
+}

@@ -1,0 +1,62 @@
+// A trial run of the send wizard on a machine without printer, device or network: the component
+// servers registered in the state root (QELTA_ROOT), the settings the wizard and the servers read,
+// a sample cover sheet, and a multi-page sample fax written as the printer driver writes its work
+// files. The job stream goes to the file "FileOutput" names instead of a print queue.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+/// The component servers a fax job goes through, in the order they are registered.
+inline constexpr const char* kJobServers[] = {"qeltamd5lib.dll", "resultreceiver.dll", "cryptotool.dll",
+                                              "sendlog.dll",     "jobbuilder.dll",     "covertool.dll",
+                                              "booktool.dll"};
+
+/// Registers the classes of each named server library in the current state root. The names of
+/// the servers that could not be registered, each with its reason; empty when all were.
+std::vector<std::string> RegisterServerLibraries(std::span<const char* const> names);
+
+/// Registers every server of kJobServers, as RegisterServerLibraries does.
+inline std::vector<std::string> RegisterJobServers() { return RegisterServerLibraries(kJobServers); }
+
+/// The printer the trial run names on the wizard's command line (no print queue needs to exist).
+inline constexpr const char* kSamplePrinter = "Qelta Fax";
+/// Pages of the sample fax.
+inline constexpr int kSamplePages = 3;
+
+/// Where the trial run keeps things, all below the state root.
+struct CSampleRun {
+    std::string m_strSpoolFolder; ///< where the work files are written
+    std::string m_strWorkFile;    ///< the sample fax: the wizard's work file (it deletes it when it closes)
+    std::string m_strStreamFile;  ///< HKLM "FileOutput": the job stream (P.0, P.1, ... once P exists)
+    std::string m_strLogFolder;   ///< HKCU "LogDirectory": the sending log
+    std::string m_strCoverFolder; ///< HKCU "CvrFile": the cover sheets, with a sample one
+    /// The wizard's command line (without the program), as the printer driver passes it.
+    std::vector<std::string> m_Args;
+};
+
+/// The trial run's folders and stream file in the current state root, without a work file or
+/// command line (nothing when QELTA_ROOT is not set).
+std::optional<CSampleRun> SampleRunPaths();
+
+/// Prepares the current state root for a run: registers the servers, writes the settings anew
+/// (each read back, so a path too long for the settings is reported), writes the sample cover sheet when
+/// the cover folder has none by that name, and writes a new sample fax as a work file of a new
+/// name. Nothing, with the reason in strError, when any of it fails.
+std::optional<CSampleRun> PrepareSampleRun(std::string& strError);
+
+/// Writes nPages (1 to 99) A4 pages at 200 dpi, each with its number in large figures, through the
+/// printer driver's page writer (PackBits). False when the file could not be written (it is then
+/// not left behind).
+bool WriteSampleFax(const std::string& strPath, int nPages);
+
+/// What a run left: the newest job stream file and the newest sending log entry's folder (each
+/// empty when there is none).
+struct CSampleResults {
+    std::string m_strStreamFile;
+    std::string m_strLogEntry;
+    int m_nLogEntries = 0;
+};
+CSampleResults FindSampleResults(const CSampleRun& run);

@@ -1,0 +1,116 @@
+// The README's trial run, offscreen: the same set-up as its script, then the wizard's start-up and
+// the real sheet run modally as the program runs it, driven from the first page to the job stream
+// that the "FileOutput" setting receives while the print system has no queue for the printer.
+#include "imaging/tests/tiff_pages_support.h"
+#include "platform/files.h"
+#include "platform/tests/support/recording_spooler.h"
+#include "platform/tests/support/test_support.h"
+#include "sample/sample_run.h"
+#include "sendwizard/app/main_sheet.h"
+#include "sendwizard/app/pages.h"
+#include "sendwizard/tests/wizard_test_support.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Processes events until done() holds or the time is up.
+template <typename Done>
+bool WaitFor(Done done, int nMilliseconds)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < nMilliseconds)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+// What a user does once the sheet is up: one typed number, Next (the skip box is checked, so the
+// preview follows), Finish once the preview is made. Runs inside the sheet's own modal loop.
+void DriveTheSheet()
+{
+    auto* wizard = qobject_cast<CPSMainui*>(QApplication::activeModalWidget());
+    ASSERT_TRUE(wizard) << "the sheet is not up";
+    ASSERT_EQ(wizard->currentId(), IDD_SELECT_DESTINATION);
+    ASSERT_TRUE(wizard->findChild<QCheckBox*>("id1117")->isChecked()) << "the skip box starts checked";
+    QTest::keyClicks(wizard->findChild<QLineEdit*>("id1008"), "0123456");
+    QTest::mouseClick(wizard->findChild<QPushButton*>("id1015"), Qt::LeftButton);
+    wizard->next();
+    ASSERT_EQ(wizard->currentId(), IDD_PREVIEW);
+    auto* preview = qobject_cast<CPPPreview*>(wizard->currentPage());
+    ASSERT_TRUE(preview);
+    ASSERT_TRUE(WaitFor([&] { return preview->Logic().GetPageCount() == kSamplePages; }, 60000)) << "no preview";
+    QAbstractButton* finish = wizard->button(QWizard::FinishButton);
+    ASSERT_TRUE(finish->isVisible() && finish->isEnabled());
+    QTest::mouseClick(finish, Qt::LeftButton);
+}
+
+TEST(MainJob, TheTrialRunSendsTheSampleFaxToTheStreamFileAndTheLog)
+{
+    qelta::test::ScopedStateRoot root;
+    // The print system knows no queue of the wizard's printer.
+    const auto spooler = platform::RecordingSpooler::install("Another Printer");
+    std::string error;
+    const auto run = PrepareSampleRun(error);
+    ASSERT_TRUE(run) << error;
+    ASSERT_EQ(imaging_test::readTiff(run->m_strWorkFile).size(), static_cast<size_t>(kSamplePages));
+
+    wizard_test::ScriptedPrompter prompter; // no message box may appear
+    CQtSheetRunner runner(prompter);
+    bool driven = false;
+    QTimer::singleShot(0, [&] {
+        DriveTheSheet();
+        driven = !::testing::Test::HasFatalFailure();
+        if (!driven)
+            if (auto* wizard = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                wizard->done(QDialog::Rejected);
+    });
+    // Whatever happens, the sheet and its progress displays do not stay open.
+    bool timedOut = false;
+    QTimer guard;
+    QObject::connect(&guard, &QTimer::timeout, [&] {
+        timedOut = true;
+        guard.setInterval(200);
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            dialog->done(QDialog::Rejected);
+    });
+    guard.start(120000);
+    EXPECT_EQ(RunSendWizard(run->m_Args, prompter, runner), 0);
+    guard.stop();
+    ASSERT_FALSE(timedOut) << "the sheet had to be closed";
+    ASSERT_TRUE(driven);
+
+    const CSampleResults results = FindSampleResults(*run);
+    ASSERT_EQ(results.m_strStreamFile, run->m_strStreamFile);
+    std::string stream;
+    ASSERT_EQ(platform::readFile(results.m_strStreamFile, stream, 1 << 26), platform::ReadStatus::Ok);
+    EXPECT_TRUE(stream.starts_with("\x1B%-12345X@PJL")) << stream.substr(0, 40);
+    EXPECT_NE(stream.find("@PJL SET JOBNAME=\"Sample fax\""), std::string::npos);
+    // The fax image ends the stream, before the closing lines: the sample's pages, each its own.
+    const std::string trailer = "\x1B%-12345X@PJL EOJ\r\n\x1B%-12345X";
+    const size_t sizeAt = stream.find("@PJL SET FAXIMAGESIZE=");
+    ASSERT_NE(sizeAt, std::string::npos);
+    const size_t imageSize = std::stoul(stream.substr(sizeAt + 22));
+    ASSERT_TRUE(stream.ends_with(trailer));
+    ASSERT_LE(imageSize + trailer.size(), stream.size());
+    const std::string image = root.path() + "/sent.tif";
+    qelta::test::writeTextFile(image, stream.substr(stream.size() - trailer.size() - imageSize, imageSize));
+    const auto pages = imaging_test::readTiff(image);
+    ASSERT_EQ(pages.size(), static_cast<size_t>(kSamplePages));
+    EXPECT_FALSE(pages[0].bits == pages[1].bits) << "every page carries its own number";
+
+    EXPECT_EQ(results.m_nLogEntries, 1);
+    EXPECT_TRUE(platform::pathExists(results.m_strLogEntry + "/desktop.xml")) << results.m_strLogEntry;
+    EXPECT_TRUE(spooler->documents().empty());
+    EXPECT_FALSE(platform::pathExists(run->m_strWorkFile)) << "the work file stays behind";
+    platform::setSpooler(nullptr);
+}
+
+} // namespace
