@@ -308,11 +308,16 @@ void CPPPreview::OnSetActive()
     m_Logic.OnSetActive();
     Update();
     // The image is made once the page is on the screen.
-    QTimer::singleShot(0, this, [this] { CreateImage(); });
+    m_bImagePending = true;
+    QTimer::singleShot(0, this, [this] {
+        if (m_bImagePending)
+            CreateImage();
+    });
 }
 
 void CPPPreview::CreateImage()
 {
+    m_bImagePending = false;
     m_Logic.CreateImage();
     Update();
     ShowPage();
@@ -322,6 +327,13 @@ bool CPPPreview::isComplete() const { return (m_Logic.GetButtons() & PSWIZB_FINI
 
 bool CPPPreview::validatePage()
 {
+    // Finish pressed before the image was made: make it first, and send only when that left the
+    // page as it is after a good image (a failure or the size rule is shown, and the page stays).
+    if (m_bImagePending) {
+        CreateImage();
+        if (m_Logic.GetButtons() != (PSWIZB_BACK | PSWIZB_FINISH))
+            return false;
+    }
     const bool close = m_Logic.OnWizardFinish();
     Update();
     return close;

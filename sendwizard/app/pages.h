@@ -73,6 +73,7 @@ private:
     QSlider* m_pSlider;
     QLineEdit* m_pPercent;
     bool m_bUpdating = false;
+    bool m_bImagePending = false;
 };
 
 /// "Ready To Send": the job's summary; its Finish sends.

@@ -294,10 +294,13 @@ namespace {
 using wizard_test::RecordingProgress;
 
 // Drives the real sheet through a job: one typed number, the destination page skipping to the
-// preview, then Finish.
+// preview, then Finish (once the image is made, or at once when hurry is set).
 class SendingRunner : public ISheetRunner {
 public:
-    SendingRunner(IPrompter& prompter, std::function<void(CPSMainui&)> check) : m_Prompter(prompter), m_Check(check) {}
+    SendingRunner(IPrompter& prompter, std::function<void(CPSMainui&)> check, bool hurry = false)
+        : m_Prompter(prompter), m_Check(check), m_bHurry(hurry)
+    {
+    }
     int Run(CPSMainuiLogic& sheet, platform::Endpoint*) override
     {
         sheet.m_nModelType = 0;
@@ -309,7 +312,9 @@ public:
         wizard.show();
         while (wizard.currentId() != IDD_PREVIEW)
             wizard.next();
-        EXPECT_TRUE(WaitFor([&] { return sheet.m_bChanged == 0; })) << "the image is made once the page shows";
+        if (!m_bHurry) {
+            EXPECT_TRUE(WaitFor([&] { return sheet.m_bChanged == 0; })) << "the image is made once the page shows";
+        }
         m_Check(wizard);
         wizard.button(QWizard::FinishButton)->click();
         EXPECT_FALSE(wizard.isVisible()) << "Finish closes the sheet";
@@ -317,6 +322,7 @@ public:
     }
     IPrompter& m_Prompter;
     std::function<void(CPSMainui&)> m_Check;
+    bool m_bHurry;
 };
 
 class WizardPages : public WizardStart {
@@ -367,6 +373,22 @@ TEST_F(WizardPages, AThreePageJobGoesOutOnFinishAndLeavesNoFiles)
     EXPECT_EQ(count, 1);
     EXPECT_FALSE(platform::pathExists(work));
     EXPECT_EQ(FaxFiles(), std::vector<std::string>{});
+}
+
+TEST_F(WizardPages, FinishBeforeTheImageIsMadeMakesItFirstAndSendsIt)
+{
+    ScriptedPrompter prompter;
+    SendingRunner runner(prompter, [](CPSMainui& wizard) {
+        auto* preview = qobject_cast<CPPPreview*>(wizard.currentPage());
+        ASSERT_TRUE(preview);
+        EXPECT_EQ(preview->Logic().GetPageCount(), 0) << "no image yet";
+    }, true);
+    EXPECT_EQ(RunSendWizard({work}, prompter, runner), 0);
+    const auto documents = spooler->documents();
+    ASSERT_EQ(documents.size(), 1u);
+    EXPECT_TRUE(documents[0].ended);
+    ASSERT_FALSE(documents[0].pages.empty());
+    EXPECT_GT(documents[0].pages[0].size(), 4096u) << "the stream carries the image";
 }
 
 TEST_F(WizardPages, ARefusedJobSaysSoAndLogsTheFlush)
