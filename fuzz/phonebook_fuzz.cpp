@@ -1,7 +1,9 @@
 // Phone book and record files from anywhere: the input is opened as a book and, when it loads,
 // every folder, record and group is read; it is also committed as the record file of a new record
 // into a sound book. Every input loads or fails cleanly, and nothing that fails changes a byte.
+// A book that opens holds exactly the text the document writer makes of the whole file.
 #include "common/data_folders.h"
+#include "phonebook/store/book_text.h"
 #include "phonebook/store/phone_book.h"
 #include "platform/files.h"
 
@@ -25,6 +27,21 @@ struct Folder {
     }
     ~Folder() { std::filesystem::remove_all(path); }
 };
+
+// The store's own view of the book it holds.
+struct OpenBook : CPhoneBook {
+    std::string text() const { return m_pText->write(m_pRoot); }
+};
+
+// The whole file as the document writer writes it.
+std::string writtenWhole(const std::string& path)
+{
+    const mfpif_Halvet_R1::IDocumentPtr doc(createDocument());
+    if (!CPhoneBook::LoadXMLFromFile(path, doc))
+        std::abort(); // the store opened it
+    const mfpif_Halvet_R1::DOMString text = doc->getXML();
+    return std::string(text.data(), text.size());
+}
 
 void walk(CPhoneBook& book)
 {
@@ -59,9 +76,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!platform::writeFileAtomic(path, bytes))
         std::abort();
     {
-        CPhoneBook book;
-        if (book.Initiate(path, 0))
+        OpenBook book;
+        if (book.Initiate(path, 0)) {
+            if (book.text() != writtenWhole(path))
+                std::abort();
             walk(book);
+        }
         std::string after;
         if (!book.IsInitiated() && (platform::readFile(path, after, size + 1) != platform::ReadStatus::Ok || after != bytes))
             std::abort(); // a book that did not open was changed

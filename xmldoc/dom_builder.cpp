@@ -1,11 +1,15 @@
 // Parsing into a tree: the SAX content handler that builds nodes from the reader's events, the
 // decoding of character and entity references, and the document's load operations.
+#include "xmldoc/list_text.h"
 #include "xmldoc/node_impl.h"
-#include "xmldoc/sax.h"
+#include "xmldoc/sax_reader.h"
 #include "platform/text.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 #include <istream>
+#include <vector>
 
 namespace CXMLDOCLIB_Ostrel {
 
@@ -77,11 +81,21 @@ void setDecodedAttribute(CElement& element, const DOMString& name, const DOMStri
     element.setAttribute(decoded, decodeReferences(value.data(), value.size()));
 }
 
-// Builds a fresh document from the reader's events.
+// True when raw, a name as read, decodes to name.
+bool decodesTo(const DOMString& raw, const DOMString& name)
+{
+    if (!std::memchr(raw.data(), '&', raw.size()))
+        return raw == name;
+    return decodeReferences(raw.data(), raw.size()) == name;
+}
+
+// Builds a fresh document from the reader's events. With a list sink, the children of the lists it
+// picks are written as they are read and handed over one at a time; only their first levels are
+// built, and dropped once handed over.
 class CContentHandler final : public IContentHandler {
 public:
-    explicit CContentHandler(bool preserveWhitespace)
-        : document_(createEmptyDocument()), preserveWhitespace_(preserveWhitespace)
+    explicit CContentHandler(bool preserveWhitespace, IListTextSink* sink = nullptr)
+        : document_(createEmptyDocument()), preserveWhitespace_(preserveWhitespace), sink_(sink)
     {
         if (!document_)
             throw std::bad_alloc();
@@ -95,6 +109,10 @@ public:
             document_->removeChild(root);
         current_ = document_->core();
         depth_ = 0;
+        list_ = nullptr;
+        inChild_ = streamed_ = 0;
+        tagOpen_ = false;
+        listText_.clear();
     }
 
     void startElement(const DOMString&, const DOMString&, const DOMString& qName,
@@ -104,30 +122,64 @@ public:
             throw SAXParseException();
         if (depth_ >= kMaxNestingDepth)
             throw SAXParseException(); // hostile nesting ends the parse
-        auto element = adopt<INode>(new CElement(ElementName(decodeReferences(qName.data(), qName.size()))));
-        auto* target = static_cast<CElement*>(element.get());
-        if (attributes) {
-            if (const auto* list = dynamic_cast<const CAttributes*>(attributes.get())) {
-                for (const CAttribute& a : *list)
-                    setDecodedAttribute(*target, a.qName(), a.value);
-            } else {
-                for (int32_t i = 0; i < attributes->getLength(); ++i)
-                    setDecodedAttribute(*target, attributes->getQName(i), attributes->getValue(i));
+        if (list_ && inChild_ >= levels_) {
+            writeUnbuiltStart(qName, attributes);
+            ++depth_;
+            return;
+        }
+        INodePtr element = makeElement(qName, attributes);
+        if (depth_ == 0)
+            asking_ = sink_ && !document_->core()->first; // only the document element's tree is asked about
+        appendNewChild(*current_, *element->core());
+        if (list_) {
+            closeTag();
+            if (inChild_ == 0)
+                childStart_ = listText_.size();
+            writeElementStart(listText_, *static_cast<CElement*>(element.get()));
+            tagOpen_ = true;
+            ++inChild_;
+        } else if (asking_) {
+            levels_ = INT32_MAX;
+            if (sink_->isList(element, levels_)) {
+                list_ = element->core();
+                levels_ = std::max<int32_t>(levels_, 1);
+                listText_.clear();
             }
         }
-        appendNewChild(*current_, *element->core());
         current_ = element->core();
         ++depth_;
     }
 
     void endElement(const DOMString&, const DOMString&, const DOMString& qName) override
     {
+        if (list_ && inChild_ > levels_) {
+            if (!decodesTo(qName, names_[streamed_ - 1]))
+                throw SAXParseException();
+            writeEnd(names_[--streamed_]);
+            --inChild_;
+            --depth_;
+            return;
+        }
         // An end tag with no element open (at the top level) is as wrong as one that does not match.
-        if (!current_ || current_->kind != Kind::Element
-            || decodeReferences(qName.data(), qName.size()) != elementOf(current_)->name().qualified())
+        if (!current_ || current_->kind != Kind::Element || !decodesTo(qName, elementOf(current_)->name().qualified()))
             throw SAXParseException();
+        NodeCore* ended = current_;
         current_ = current_->parent;
         --depth_;
+        if (list_ && inChild_ > 0) {
+            writeEnd(elementOf(ended)->name().qualified());
+            if (--inChild_ == 0) {
+                INodePtr element = nodeOf(ended);
+                current_->self()->removeChild(element);
+                sink_->child(nodeOf(list_), std::string_view(listText_.data(), listText_.size()), childStart_, element);
+                listText_.clear();
+            }
+        } else if (ended == list_) {
+            if (!listText_.empty())
+                sink_->tail(nodeOf(list_), std::string_view(listText_.data(), listText_.size()));
+            listText_.clear();
+            list_ = nullptr;
+        }
     }
 
     void characters(const char* text, int32_t start, int32_t length) override
@@ -144,13 +196,19 @@ public:
         }
         if (begin == end)
             return;
+        if (list_) {
+            closeTag();
+            writeText(begin, static_cast<size_t>(end - begin));
+            if (inChild_ == 0 || inChild_ >= levels_)
+                return; // directly in the list, or below the levels built
+        }
         auto node = adopt<INode>(new CText(decodeReferences(begin, static_cast<size_t>(end - begin))));
         appendNewChild(*current_, *node->core());
     }
 
     void endDocument() override
     {
-        if (current_ != document_->core())
+        if (current_ != document_->core() || streamed_ != 0)
             throw SAXParseException(); // an element is still open
     }
 
@@ -163,20 +221,100 @@ public:
     virtual void endPrefixMapping(const DOMString&) {}
 
 private:
+    static INodePtr makeElement(const DOMString& qName, const std::shared_ptr<IAttributes>& attributes)
+    {
+        auto element = adopt<INode>(new CElement(ElementName(decodeReferences(qName.data(), qName.size()))));
+        auto* target = static_cast<CElement*>(element.get());
+        if (attributes) {
+            if (const auto* list = dynamic_cast<const CAttributes*>(attributes.get())) {
+                for (const CAttribute& a : *list)
+                    setDecodedAttribute(*target, a.qName(), a.value);
+            } else {
+                for (int32_t i = 0; i < attributes->getLength(); ++i)
+                    setDecodedAttribute(*target, attributes->getQName(i), attributes->getValue(i));
+            }
+        }
+        return element;
+    }
+
+    // ---- writing a list's nodes as they are read, as writeNode writes them ----
+
+    // The start tag written last gets its ">" once the element turns out to have a child.
+    void closeTag()
+    {
+        if (tagOpen_)
+            listText_.push_back('>');
+        tagOpen_ = false;
+    }
+
+    void writeEnd(const DOMString& name)
+    {
+        if (tagOpen_)
+            listText_.append("/>", 2);
+        else
+            appendEndTag(listText_, name);
+        tagOpen_ = false;
+    }
+
+    void writeText(const char* text, size_t length)
+    {
+        if (isEscapedForm(text, length, false)) {
+            listText_.append(text, length); // the bytes stand for themselves as written
+            return;
+        }
+        const DOMString data = decodeReferences(text, length);
+        appendEscaped(listText_, data.data(), data.size(), false);
+    }
+
+    // An element below the levels built: its start tag written, its name kept for its end tag.
+    void writeUnbuiltStart(const DOMString& qName, const std::shared_ptr<IAttributes>& attributes)
+    {
+        closeTag();
+        if (streamed_ == names_.size())
+            names_.emplace_back();
+        DOMString& name = names_[streamed_++];
+        if (attributes && attributes->getLength() > 0) {
+            INodePtr element = makeElement(qName, attributes);
+            auto* written = static_cast<CElement*>(element.get());
+            writeElementStart(listText_, *written);
+            name = written->name().qualified();
+        } else {
+            if (std::memchr(qName.data(), '&', qName.size()))
+                name = decodeReferences(qName.data(), qName.size());
+            else
+                name.assign(qName);
+            listText_.push_back('<');
+            appendName(listText_, name);
+        }
+        tagOpen_ = true;
+        ++inChild_;
+    }
+
     IDocumentPtr document_;
     NodeCore* current_ = nullptr; // inside document_, which keeps it alive
     bool preserveWhitespace_;
     int32_t depth_ = 0;
+
+    IListTextSink* sink_;
+    bool asking_ = false;        // the sink is asked about the elements of this top-level tree
+    NodeCore* list_ = nullptr;   // the list being read, whose children go to the sink
+    int32_t levels_ = INT32_MAX; // the levels of the list's children that are built
+    int32_t inChild_ = 0;        // elements open inside the list (its child is the first)
+    size_t streamed_ = 0;        // of those, the ones not built: their names are names_[0, streamed_)
+    std::vector<DOMString> names_;
+    bool tagOpen_ = false;
+    size_t childStart_ = 0; // where the child's start tag begins in listText_
+    DOMString listText_;    // the written text of the list's nodes not yet handed over
 };
 
 // Runs a parse with a fresh builder; returns the root element, detached from the builder's document.
 template <typename Run>
-INodePtr load(bool preserveWhitespace, Run run)
+INodePtr load(bool preserveWhitespace, Run run, IListTextSink* sink = nullptr)
 {
     INodePtr root;
     try {
-        auto handler = std::make_shared<CContentHandler>(preserveWhitespace);
-        std::shared_ptr<IXMLReader> reader = makeXMLReader();
+        auto handler = std::make_shared<CContentHandler>(preserveWhitespace, sink);
+        auto reader = std::make_shared<CXMLReader>();
         reader->setContentHandler(handler);
         run(*reader);
         root = handler->document()->getDocumentElement();
@@ -218,6 +356,12 @@ INodePtr CDocument::loadXML(const DOMString& text, bool preserveWhitespace)
 INodePtr CDocument::loadStream(std::istream& in, bool preserveWhitespace)
 {
     return load(preserveWhitespace, [&](IXMLReader& reader) { reader.parseStream(in); });
+}
+
+INodePtr loadWithListText(std::string_view text, IListTextSink& sink)
+{
+    return load(
+        true, [&](CXMLReader& reader) { reader.parseBytes(text.data(), text.size()); }, &sink);
 }
 
 } // namespace CXMLDOCLIB_Ostrel

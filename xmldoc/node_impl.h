@@ -205,7 +205,13 @@ inline CElement* elementOf(NodeCore* core) { return static_cast<CElement*>(core-
 
 /// Escaping and the writer.
 void writeNode(INode* node, DOMString& out);
+/// "<name attributes" of an element, without the ">" or "/>" that follows.
+void writeElementStart(DOMString& out, CElement& element);
+/// "</name>".
+void appendEndTag(DOMString& out, const DOMString& name);
 void appendEscaped(DOMString& out, const char* text, size_t length, bool attribute);
+/// True when text is already what appendEscaped writes for the bytes decodeReferences makes of it.
+bool isEscapedForm(const char* text, size_t length, bool attribute);
 void appendName(DOMString& out, const DOMString& name);
 
 /// Turns character and entity references back into bytes.

@@ -298,7 +298,15 @@ private:
             return Step::Stop;
         if (qName_.empty())
             return Step::Stop;
-        std::shared_ptr<CAttributes> attributes = std::make_shared<CAttributes>();
+        // One list serves every start tag unless a handler kept the last one.
+        if (!attributes_ || attributes_.use_count() != 1) {
+            auto list = std::make_shared<CAttributes>();
+            attributeList_ = list.get();
+            attributes_ = std::move(list);
+        } else {
+            attributeList_->clear();
+        }
+        CAttributes* attributes = attributeList_;
         for (;;) {
             if (!readName(attributeName_))
                 return Step::Stop;
@@ -338,8 +346,7 @@ private:
             attribute.value.assign(value.data(), value.size());
         }
         const DOMString& localName = localNameOf(qName_);
-        content_.startElement(noURI_, localName, qName_, attributes);
-        attributes.reset();
+        content_.startElement(noURI_, localName, qName_, attributes_);
         if (expect('/'))
             content_.endElement(noURI_, localName, qName_);
         return close();
@@ -439,6 +446,8 @@ private:
     DOMString qName_;
     DOMString localName_;
     DOMString attributeName_;
+    std::shared_ptr<IAttributes> attributes_; // the list of the last start tag
+    CAttributes* attributeList_ = nullptr;    // the same list
 };
 
 } // namespace
@@ -534,9 +543,11 @@ void CXMLReader::run(Source& source)
     Parse<Source>(source, *content, *errors).run();
 }
 
-void CXMLReader::parseString(const DOMString& text)
+void CXMLReader::parseString(const DOMString& text) { parseBytes(text.data(), text.size()); }
+
+void CXMLReader::parseBytes(const char* text, std::size_t length)
 {
-    BytesSource source(text.data(), text.data() + text.size());
+    BytesSource source(text, text + length);
     run(source);
 }
 

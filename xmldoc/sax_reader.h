@@ -91,6 +91,8 @@ public:
     std::shared_ptr<IErrorHandler> getErrorHandler() override;
     /// Runs the same reader as parse, straight over the bytes of the text.
     void parseString(const DOMString& text) override;
+    /// The same over bytes the caller keeps alive during the parse.
+    void parseBytes(const char* text, std::size_t length);
     void parseStream(std::istream& in) override;
     /// Reports what the stream holds; a null stream reads as an empty input. A null handler is
     /// taken as the matching default handler for the parse.

@@ -2,6 +2,10 @@
 // byte below 0x20 or above 0x7F written as a two-digit character reference.
 #include "xmldoc/node_impl.h"
 
+#include <array>
+#include <cstdint>
+#include <string_view>
+
 namespace CXMLDOCLIB_Ostrel {
 
 namespace {
@@ -14,7 +18,22 @@ void appendReference(DOMString& out, unsigned char b)
     out.append(ref, 6);
 }
 
-bool isLetter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+// True for a byte appendEscaped writes as it is.
+bool isPlain(unsigned char b, bool attribute)
+{
+    return b >= 0x20 && b < 0x80 && b != '<' && b != '&' && !(b == '\'' && attribute);
+}
+
+int lowerHexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+} // namespace
 
 void writeElementStart(DOMString& out, CElement& element)
 {
@@ -31,6 +50,15 @@ void writeElementStart(DOMString& out, CElement& element)
         }
     }
 }
+
+void appendEndTag(DOMString& out, const DOMString& name)
+{
+    out.append("</", 2);
+    appendName(out, name);
+    out.push_back('>');
+}
+
+namespace {
 
 void writeLeaf(DOMString& out, NodeCore& node)
 {
@@ -83,23 +111,71 @@ void appendEscaped(DOMString& out, const char* text, size_t length, bool attribu
     out.append(text + run, length - run);
 }
 
+bool isEscapedForm(const char* text, size_t length, bool attribute)
+{
+    for (size_t i = 0; i < length;) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (isPlain(b, attribute)) {
+            ++i;
+            continue;
+        }
+        if (b != '&')
+            return false;
+        const std::string_view rest(text + i, length - i);
+        if (rest.starts_with("&lt;")) {
+            i += 4;
+        } else if (rest.starts_with("&amp;")) {
+            i += 5;
+        } else if (attribute && rest.starts_with("&apos;")) {
+            i += 6;
+        } else if (rest.size() >= 6 && rest.starts_with("&#x") && rest[5] == ';') {
+            // A byte reference stands for itself only for a byte that is written so.
+            const int high = lowerHexValue(rest[3]);
+            const int low = lowerHexValue(rest[4]);
+            const int byte = high * 16 + low;
+            if (high < 0 || low < 0 || (byte >= 0x20 && byte < 0x80))
+                return false;
+            i += 6;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+namespace {
+
+// Name bytes written as they are: kNameFirst at the start of a name, kNameRest after it.
+enum : uint8_t { kNameFirst = 1, kNameRest = 2 };
+
+constexpr std::array<uint8_t, 256> makeNameBytes()
+{
+    std::array<uint8_t, 256> table{};
+    for (int c = 0; c < 256; ++c) {
+        const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+        if (letter || c == ':')
+            table[static_cast<size_t>(c)] |= kNameFirst;
+        if (letter || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == ':' || c == '_')
+            table[static_cast<size_t>(c)] |= kNameRest;
+    }
+    return table;
+}
+
+constexpr std::array<uint8_t, 256> kNameBytes = makeNameBytes();
+
+bool isPlainNameByte(unsigned char b, size_t at) { return kNameBytes[b] & (at == 0 ? kNameFirst : kNameRest); }
+
+} // namespace
+
 void appendName(DOMString& out, const DOMString& name)
 {
     size_t plainRun = 0; // the usual case: every byte is written as it is
-    while (plainRun < name.size()) {
-        const auto b = static_cast<unsigned char>(name[plainRun]);
-        const bool plain = plainRun == 0 ? (isLetter(b) || b == ':')
-                                         : (isLetter(b) || (b >= '0' && b <= '9') || b == '-' || b == '.' || b == ':' || b == '_');
-        if (!plain)
-            break;
+    while (plainRun < name.size() && isPlainNameByte(static_cast<unsigned char>(name[plainRun]), plainRun))
         ++plainRun;
-    }
     out.append(name.data(), plainRun);
     for (size_t i = plainRun; i < name.size(); ++i) {
         const auto b = static_cast<unsigned char>(name[i]);
-        const bool plain = i == 0 ? (isLetter(b) || b == ':')
-                                  : (isLetter(b) || (b >= '0' && b <= '9') || b == '-' || b == '.' || b == ':' || b == '_');
-        if (plain) {
+        if (isPlainNameByte(b, i)) {
             out.push_back(static_cast<char>(b));
         } else {
             const char escaped[3] = {'_', kHex[b >> 4], kHex[b & 15]};
@@ -132,9 +208,7 @@ void writeNode(INode* node, DOMString& out)
         // On to the next node in document order, closing the elements left behind.
         while (n != root && !n->next) {
             n = n->parent;
-            out.append("</", 2);
-            appendName(out, elementOf(n)->name().qualified());
-            out.push_back('>');
+            appendEndTag(out, elementOf(n)->name().qualified());
         }
         if (n == root)
             return;

@@ -2,6 +2,7 @@
 
 #include "phonebook/store/phone_book.h"
 #include "phonebook/store/phone_book_paths.h"
+#include "xmldoc/list_text.h"
 
 #include <unordered_set>
 
@@ -123,22 +124,75 @@ void BookText::describeProfile(Chunk& chunk, const INodePtr& profile)
     chunk.kind = static_cast<uint8_t>(type + 1);
 }
 
-void BookText::take(const IElementPtr& root, const Decoder& decode)
-{
-    lists_.clear();
-    profileLists_.clear();
-    index_.clear();
-    indexed_ = false;
-    for (INodePtr n = root->getFirstChild(); n; n = n->getNextSibling()) {
-        if (named(n, "profiles")) {
-            TextList& list = lists_[n.get()] = makeList(n, true, decode);
-            profileLists_.push_back(&list);
-        } else if (named(n, "folders")) {
-            for (INodePtr folder = n->getFirstChild(); folder; folder = folder->getNextSibling())
-                if (folder->getNodeType() == ELEMENT_NODE)
-                    addFolder(folder, decode);
+// Takes the lists of a book from its parse: the document element's "profiles" children and the
+// "records" children of every element in its "folders" children.
+class BookText::Reader final : public CXMLDOCLIB_Ostrel::IListTextSink {
+public:
+    Reader(BookText& text, const Decoder& decode) : text_(text), decode_(decode) {}
+
+    bool isList(const INodePtr& element, int32_t& levels) override
+    {
+        const bool profiles = named(element, "profiles");
+        if (!profiles && !named(element, "records"))
+            return false;
+        // The profiles themselves, or the "folders" element above a folder's records, must be a
+        // child of the document element.
+        INodePtr top = element;
+        if (!profiles) {
+            const INodePtr folder = element->getParentNode();
+            top = folder ? folder->getParentNode() : nullptr;
+            if (!top || !named(top, "folders"))
+                return false;
         }
+        for (int up = 0; up < 2 && top; ++up)
+            top = top->getParentNode();
+        if (!top || top->getNodeType() != DOCUMENT_NODE)
+            return false;
+        list_ = &text_.lists_[element.get()];
+        list_->element = element;
+        list_->profiles = profiles;
+        if (profiles) {
+            text_.profileLists_.push_back(list_);
+            levels = 2; // a profile is described by its attributes and its children's names
+        }
+        return true;
     }
+
+    void child(const INodePtr&, std::string_view xml, size_t elementStart, const INodePtr& element) override
+    {
+        Chunk chunk;
+        chunk.xml.assign(xml);
+        chunk.element = static_cast<uint32_t>(elementStart);
+        if (list_->profiles)
+            BookText::describeProfile(chunk, element);
+        else
+            BookText::describeEntry(chunk, element, decode_);
+        list_->chunks.push_back(std::move(chunk));
+    }
+
+    void tail(const INodePtr&, std::string_view xml) override
+    {
+        Chunk chunk;
+        chunk.xml.assign(xml);
+        chunk.element = static_cast<uint32_t>(xml.size());
+        list_->chunks.push_back(std::move(chunk));
+    }
+
+private:
+    BookText& text_;
+    const Decoder& decode_;
+    TextList* list_ = nullptr; // the list being read
+};
+
+INodePtr BookText::load(const IDocumentPtr& doc, std::string_view text, const Decoder& decode)
+{
+    Reader reader(*this, decode);
+    INodePtr root = CXMLDOCLIB_Ostrel::loadWithListText(text, reader);
+    for (auto& [element, list] : lists_)
+        list.chunks.shrink_to_fit();
+    if (root)
+        doc->appendChild(root);
+    return root;
 }
 
 void BookText::addFolder(const INodePtr& folder, const Decoder& decode)

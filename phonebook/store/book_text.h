@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -45,9 +46,11 @@ using Decoder = std::function<std::string(const std::string&)>;
 /// The lists of one book.
 class BookText {
 public:
-    /// Moves the children of the book's list elements ("/system/profiles" and the records of every
-    /// folder) out of the tree into text.
-    void take(const mfpif_Halvet_R1::IElementPtr& root, const Decoder& decode);
+    /// Parses a book's text into doc (its root appended to it), the children of the book's list
+    /// elements ("/system/profiles" and the records of every folder) taken as text into this empty
+    /// list set instead of into the tree. The root, or null; throws what the parse throws.
+    mfpif_Halvet_R1::INodePtr load(const mfpif_Halvet_R1::IDocumentPtr& doc, std::string_view text,
+                                   const Decoder& decode);
     /// The book's XML text: the tree, with the lists' text in place of their children.
     std::string write(const mfpif_Halvet_R1::IElementPtr& root) const;
     /// The list held for a list element, or null.
@@ -90,6 +93,7 @@ public:
     static void describeProfile(Chunk& chunk, const mfpif_Halvet_R1::INodePtr& profile);
 
 private:
+    class Reader;
     void index();
     std::unordered_map<mfpif_Halvet_R1::INode*, TextList> lists_;
     std::vector<TextList*> profileLists_; // in book order

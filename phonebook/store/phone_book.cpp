@@ -121,11 +121,15 @@ bool IsBookFileName(const std::string& name)
         && std::none_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; });
 }
 
+std::string_view ParsedPart(const std::string& text)
+{
+    return std::string_view(text.data(), std::min(text.size(), std::strlen(text.c_str())));
+}
+
 INodePtr ParseInto(const IDocumentPtr& doc, const std::string& text)
 {
-    // The parser stops at the first zero byte, as a text read from a file does.
-    const size_t end = std::min(text.size(), std::strlen(text.c_str()));
-    INodePtr root = doc->loadXML(DOMString(text.data(), end), true);
+    const std::string_view parsed = ParsedPart(text);
+    INodePtr root = doc->loadXML(DOMString(parsed.data(), parsed.size()), true);
     if (root)
         doc->appendChild(root);
     return root;
@@ -250,17 +254,24 @@ int CPhoneBook::IsPhoneBookFile(const std::string& path, int full)
 
 struct CPhoneBook::Loaded {
     IDocumentPtr doc;
+    std::unique_ptr<BookText> text; ///< the lists, when they were taken as text
     int32_t counter = 0;
     platform::FileStamp stamp;
 };
 
-CPhoneBook::Loaded CPhoneBook::LoadBook(const std::string& path) const
+CPhoneBook::Loaded CPhoneBook::LoadBook(const std::string& path, bool listsAsText) const
 {
     Loaded book;
     std::string text;
     Check(platform::readFile(path, text, kMaxBookFile, nullptr, &book.stamp) == platform::ReadStatus::Ok, "LoadPhoneBook");
     book.doc = NewDocument();
-    Check(static_cast<bool>(ParseInto(book.doc, text)), "LoadXMLFromFile");
+    if (listsAsText) {
+        book.text = std::make_unique<BookText>();
+        const Decoder decode = [this](const std::string& stored) { return DecodeStored(stored); };
+        Check(static_cast<bool>(book.text->load(book.doc, ParsedPart(text), decode)), "LoadXMLFromFile");
+    } else {
+        Check(static_cast<bool>(ParseInto(book.doc, text)), "LoadXMLFromFile");
+    }
     Check(static_cast<bool>(book.doc->selectSingleNode(kPathVersion)), "LoadPhoneBook");
     const std::string counter = Decode(book.doc->selectSingleNode(kPathCounter));
     Check(!counter.empty(), "LoadPhoneBook");
@@ -272,7 +283,7 @@ void CPhoneBook::Adopt(Loaded&& book)
 {
     m_nParsedId = 0;
     m_pParsed.reset();
-    m_pText->take(book.doc->getDocumentElement(), [this](const std::string& stored) { return DecodeStored(stored); });
+    m_pText = std::move(book.text);
     m_pDoc = std::move(book.doc);
     m_pRoot = m_pDoc->getDocumentElement();
     m_nNewID = std::max(m_nNewID, book.counter);
@@ -284,7 +295,7 @@ int CPhoneBook::LoadPhoneBook(const std::string& path, const IDocumentPtr& doc)
     try {
         if (!doc)
             return 0;
-        Loaded book = LoadBook(platform::nativePath(path));
+        Loaded book = LoadBook(platform::nativePath(path), false);
         INodePtr root = book.doc->getDocumentElement();
         book.doc->removeChild(root);
         doc->appendChild(root);
@@ -322,7 +333,7 @@ int CPhoneBook::Initiate(const std::string& path, int reload)
             m_bInitiated = 1;
             return 1;
         }
-        Loaded book = LoadBook(file);
+        Loaded book = LoadBook(file, true);
         m_nNewID = 10;
         Adopt(std::move(book));
         m_strPath = file;
@@ -347,14 +358,14 @@ void CPhoneBook::Refresh()
 {
     if (platform::fileStamp(m_strPath) == m_stamp)
         return;
-    Adopt(LoadBook(m_strPath));
+    Adopt(LoadBook(m_strPath, true));
 }
 
 void CPhoneBook::RestoreFromFile()
 {
     try {
         const platform::FileLock lock(m_strPath);
-        Adopt(LoadBook(m_strPath));
+        Adopt(LoadBook(m_strPath, true));
     } catch (...) {
         Reset();
         m_pDoc.reset(); // the book in memory may be half changed: never used again

@@ -226,7 +226,8 @@ protected:
 
 private:
     struct Loaded;
-    Loaded LoadBook(const std::string& path) const;
+    /// Reads and checks a book; listsAsText: its lists taken as text (for Adopt), else all a tree.
+    Loaded LoadBook(const std::string& path, bool listsAsText) const;
     void Adopt(Loaded&& book);
     mfpif_Halvet_R1::IDocumentPtr LoadRecordFile(int32_t id) const;
     mfpif_Halvet_R1::IDocumentPtr MakeProfile(int32_t type, const std::string& name, int32_t parentId, int32_t id) const;

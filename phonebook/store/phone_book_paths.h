@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace phonebook {
 
@@ -41,6 +42,8 @@ int32_t KindType(const std::string& kind);
 const char* KindName(int32_t type);
 /// A book's file name: not empty, no separators, not "..", no leading '.' or '#', no control characters.
 bool IsBookFileName(const std::string& name);
+/// The part of a text the parser reads: up to its first zero byte, as a text read from a file.
+std::string_view ParsedPart(const std::string& text);
 /// Parses text (up to its first zero byte, whitespace kept) and appends its root to doc; the root or null.
 mfpif_Halvet_R1::INodePtr ParseInto(const mfpif_Halvet_R1::IDocumentPtr& doc, const std::string& text);
 /// A new empty document (throws std::bad_alloc when there is no memory).

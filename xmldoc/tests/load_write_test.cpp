@@ -1,5 +1,7 @@
 // Loading XML text into trees and writing trees back as text.
 #include "xmldoc/dom.h"
+#include "xmldoc/node_impl.h"
+#include "xmldoc/tests/list_text_check.h"
 
 #include <gtest/gtest.h>
 #include <random>
@@ -229,5 +231,62 @@ TEST(XmlRoundTrip, RandomTreesOverEveryByte)
         ASSERT_TRUE(back) << round;
         ASSERT_EQ(shape(back), shape(root)) << round;
         ASSERT_EQ(back->getXML(), text);
+    }
+}
+
+TEST(XmlWriter, TextAlreadyInWrittenFormIsCopiedOnlyWhenTheWriterWouldWriteIt)
+{
+    // Pieces next to the boundary: references the writer makes and ones it never makes.
+    const char* const pieces[] = {"&#x0a;", "&#xe9;", "&#x41;", "&#x3c;", "&#x27;", "&#x1f;", "&#x20;", "&#x7f;", "&#x80;",
+                                  "&#X0a;", "&#x0A;", "&#x0a1;",
+                                  "&#10;", "&lt;", "&gt;", "&amp;", "&apos;", "&quot;", "&", "&#x", "'", "\"", "<",
+                                  ">", "a", " ", "\x01", "\x7f", "\xe9", ";", "x"};
+    std::mt19937 random(7);
+    for (int round = 0; round < 20000; ++round) {
+        std::string text;
+        for (int n = random() % 5; n > 0; --n)
+            text += pieces[random() % std::size(pieces)];
+        for (const bool attribute : {false, true}) {
+            const DOMString decoded = CXMLDOCLIB_Ostrel::decodeReferences(text.data(), text.size());
+            DOMString written;
+            CXMLDOCLIB_Ostrel::appendEscaped(written, decoded.data(), decoded.size(), attribute);
+            ASSERT_EQ(CXMLDOCLIB_Ostrel::isEscapedForm(text.data(), text.size(), attribute),
+                      std::string(written.data(), written.size()) == text)
+                << text << (attribute ? " (attribute)" : "");
+        }
+    }
+}
+
+TEST(XmlLoad, ListsKeptAsTextAreWhatTheWholeTreeWrites)
+{
+    // Lists are the document element's children and elements named r... or p...; their children
+    // are built down to 1 + (name length % 3) levels.
+    const char* const texts[] = {
+        "<s><p>\n<q y='2'><z>deep<w/>er</z></q>\t<q/><!-- c --><?pi?><![CDATA[d]]>&#x0A;&#10;&#xe9;&amp;&lt;'\"</p></s>",
+        "<r> <a/> <b x=\"1\" a='&apos;&#x41;' a='2'>t&gt;<c></c></b> x</r>",
+        "<s><pq><a>&#x3c;&#x27;&#X0a;&#x0a1;&apos;&quot;&bogus;&</a><b:c d:e='&lt;&#x09;' :f='g' h=\"'<\"/></pq></s>",
+        "<s><pqr><a><b>1</b><c k='v'><d>2</d></c></a>  <a/>tail</pqr><t><p><p/></p></t></s>",
+        "<s><p>< a  b = 'c' >x</ a ></p></s>",
+        "<s><p><1a/><a%b/><a&#x41;/></p></s>",
+        "<s><p><a><b></a></b></p></s>", // end tags that do not match: both fail
+        "<s><p><a>",                    // unclosed
+        "<s><p><a></a></p>",
+        "<s><p></p><p> </p><p/></s><p>second root</p>",
+        "<p>only text</p>",
+        "<p/>",
+    };
+    for (const char* text : texts)
+        EXPECT_EQ(listcheck::mismatch(text), "") << text;
+
+    const char* const pieces[] = {"<p>", "</p>", "<rs k='v' a=\"&amp;\">", "</rs>", "<a>", "</a>", "<b/>", "<p x='1'/>",
+                                  "&#x0a;", "&#x09;", "&amp;", "&#x41;", "&gt;", "<!--x-->", "\n", "t", "'", "&", "<",
+                                  "<q>", "</q>", "<pqr>", "</pqr>"};
+    std::mt19937 random(20261209);
+    for (int round = 0; round < 5000; ++round) {
+        std::string text = "<s>";
+        for (int n = 1 + random() % 24; n > 0; --n)
+            text += pieces[random() % std::size(pieces)];
+        text += "</s>";
+        ASSERT_EQ(listcheck::mismatch(DOMString(text.data(), text.size())), "") << text;
     }
 }
