@@ -124,6 +124,11 @@ void CWorkerDialog::WorkerEnded()
         QDialog::reject();
         return;
     }
+    // The thread's end post is lost when the dialog's queue was full (or it has no endpoint):
+    // what is queued is taken first, then the worker's return stands for the end.
+    Drain();
+    if (!m_bEnded)
+        OnMessage(m_nEndParam, 0);
     OnWorkerEnded();
 }
 
