@@ -1,11 +1,8 @@
 #include "sendwizard/app/progress_runner.h"
 
-#include "platform/endpoint.h"
 #include "uiwidgets/worker_dialogs.h"
 
 #include <atomic>
-#include <chrono>
-#include <thread>
 
 namespace {
 
@@ -15,27 +12,21 @@ struct Job {
     std::atomic<int> nFailure{0};
 };
 
-// A worker's reports as posts to its dialog, from the worker's thread. A post is never dropped
-// while the dialog takes posts: a full queue (the dialog is busy) is waited out. Once the dialog
-// has gone, reports are dropped; the failure is kept for the answer all the same.
+// A worker's reports as posts to its dialog, from the worker's thread; none is lost while the
+// dialog takes posts. Once the dialog has gone, reports are dropped; the failure is kept for the
+// answer all the same.
 class PostingSink : public IProgressSink {
 public:
     PostingSink(Job& job, platform::EndpointHandle hDialog) : m_Job(job), m_hDialog(hDialog) {}
-    void Progress(int nPercent) override { Post(1, nPercent); }
+    void Progress(int nPercent) override { PostToDialog(m_hDialog, ProgressMessage(), 1, nPercent); }
     void Fail(int nCode) override
     {
         int none = 0;
         m_Job.nFailure.compare_exchange_strong(none, nCode);
-        Post(3, nCode);
+        PostToDialog(m_hDialog, ProgressMessage(), 3, nCode);
     }
 
 private:
-    void Post(uint32_t wParam, int32_t lParam)
-    {
-        while (!platform::postMessage(m_hDialog, ProgressMessage(), wParam, lParam)
-               && platform::endpointExists(m_hDialog))
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
     Job& m_Job;
     platform::EndpointHandle m_hDialog;
 };
