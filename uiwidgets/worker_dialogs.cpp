@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include <atomic>
+#include <chrono>
 
 namespace {
 
@@ -19,6 +20,16 @@ constexpr int kTickMs = 500;
 std::atomic<unsigned> g_nextTitle{0};
 
 } // namespace
+
+bool PostToDialog(platform::EndpointHandle dialog, uint32_t message, uint32_t wParam, int32_t lParam)
+{
+    while (!platform::postMessage(dialog, message, wParam, lParam)) {
+        if (!platform::endpointExists(dialog))
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
 
 uint32_t ProgressMessage()
 {
@@ -68,8 +79,7 @@ int CWorkerDialog::RunWorker(DialogWorker worker, void* data, bool cancel, bool 
         const platform::EndpointHandle handle = Handle();
         m_worker = std::thread([this, worker, data, handle] {
             worker(data, handle);
-            if (handle != 0)
-                platform::postMessage(handle, m_nMessage, m_nEndParam, 0);
+            PostToDialog(handle, m_nMessage, m_nEndParam, 0);
             m_bWorkerRunning = false;
             QMetaObject::invokeMethod(this, [this] { WorkerEnded(); }, Qt::QueuedConnection);
         });
@@ -124,6 +134,11 @@ void CWorkerDialog::WorkerEnded()
         QDialog::reject();
         return;
     }
+    // The thread's end post is lost when the dialog's queue was full (or it has no endpoint):
+    // what is queued is taken first, then the worker's return stands for the end.
+    Drain();
+    if (!m_bEnded)
+        OnMessage(m_nEndParam, 0);
     OnWorkerEnded();
 }
 

@@ -28,6 +28,10 @@ class QTimer;
 /// answer is not looked at (the result code travels by message 3).
 using DialogWorker = int (*)(void* data, platform::EndpointHandle dialog);
 
+/// Posts to a worker dialog from any thread, waiting while its queue is full (a busy dialog), so
+/// that no report is lost; false once the dialog has gone (or never had an endpoint).
+bool PostToDialog(platform::EndpointHandle dialog, uint32_t message, uint32_t wParam, int32_t lParam);
+
 /// The registered message numbers of the two dialogs (the same in every process of the user).
 uint32_t ProgressMessage();
 uint32_t DiscoverMessage();

@@ -8,6 +8,7 @@
 #include "common/resource_locale.h"
 #include "platform/endpoint.h"
 #include "sendwizard/app/pages.h"
+#include "sendwizard/app/progress_runner.h"
 #include "sendwizard/printer_info.h"
 #include "sendwizard/wizard_strings.h"
 
@@ -76,7 +77,7 @@ CPSMainui::CPSMainui(CPSMainuiLogic& sheet, IPrompter& prompter, HelpOpener open
       m_pPhoneBookExports(MakeBookpickerExports())
 {
     if (!progress) {
-        m_pOwnProgress = std::make_unique<CQtProgressRunner>();
+        m_pOwnProgress = std::make_unique<CQtProgressRunner>(this);
         progress = m_pOwnProgress.get();
     }
     setWindowTitle(Q(WizardString(IDS_CAPTION)));

@@ -54,7 +54,7 @@ using HelpOpener = std::function<bool(const std::string& address)>;
 class CPSMainui : public QWizard {
     Q_OBJECT
 public:
-    /// The pages run their workers behind progress (the Qt display when none is given).
+    /// The pages run their workers behind progress (the progress dialog when none is given).
     CPSMainui(CPSMainuiLogic& sheet, IPrompter& prompter, HelpOpener opener = {}, QWidget* parent = nullptr,
               IProgressRunner* progress = nullptr);
     ~CPSMainui() override;

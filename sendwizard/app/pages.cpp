@@ -7,7 +7,6 @@
 #include "sendwizard/wizard_strings.h"
 
 #include <QCheckBox>
-#include <QDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -16,7 +15,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -25,8 +23,6 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include <atomic>
-#include <thread>
 
 namespace {
 
@@ -410,51 +406,3 @@ void CPPFinish::OnSetActive()
 }
 
 bool CPPFinish::validatePage() { return m_Logic.OnWizardFinish(); }
-
-// ---- the progress display ----
-
-namespace {
-
-// Reports a worker's progress to the display from the worker's thread.
-class QueuedSink : public IProgressSink {
-public:
-    explicit QueuedSink(QProgressBar& bar) : m_Bar(bar) {}
-    void Progress(int nPercent) override
-    {
-        QMetaObject::invokeMethod(&m_Bar, [bar = &m_Bar, nPercent] { bar->setValue(nPercent); }, Qt::QueuedConnection);
-    }
-    void Fail(int nCode) override
-    {
-        int expected = 0;
-        m_nResult.compare_exchange_strong(expected, nCode);
-    }
-    int Result() const { return m_nResult.load(); }
-
-private:
-    QProgressBar& m_Bar;
-    std::atomic<int> m_nResult{0};
-};
-
-} // namespace
-
-int CQtProgressRunner::Run(const std::string& strCaption, const Worker& worker)
-{
-    QDialog dialog;
-    dialog.setWindowTitle(WizardQString(strCaption));
-    auto* bar = new QProgressBar(&dialog);
-    bar->setObjectName(Name(1015));
-    bar->setRange(0, 100);
-    (new QVBoxLayout(&dialog))->addWidget(bar);
-    QueuedSink sink(*bar);
-    std::thread thread;
-    QTimer::singleShot(0, &dialog, [&] {
-        thread = std::thread([&] {
-            worker(sink);
-            QMetaObject::invokeMethod(&dialog, [&dialog] { dialog.done(0); }, Qt::QueuedConnection);
-        });
-    });
-    dialog.exec();
-    if (thread.joinable())
-        thread.join();
-    return sink.Result();
-}

@@ -1,5 +1,5 @@
 // The sheet's pages with controls: Select Cover Sheet, Preview and Ready To Send, each a thin
-// widget over its logic class; and the progress display the workers run behind.
+// widget over its logic class.
 #pragma once
 
 #include "sendwizard/app/main_sheet.h"
@@ -13,7 +13,6 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
-class QProgressBar;
 class QRadioButton;
 class QSlider;
 class QSpinBox;
@@ -91,11 +90,4 @@ private:
     QLineEdit *m_pPrinter, *m_pSize, *m_pCover, *m_pFiling;
     QLabel* m_pFilingLabel;
     QTreeWidget* m_pList;
-};
-
-/// A plain progress display: runs the worker on its own thread and closes when it ends, taking
-/// the failure it reports as its result.
-class CQtProgressRunner : public IProgressRunner {
-public:
-    int Run(const std::string& strCaption, const Worker& worker) override;
 };

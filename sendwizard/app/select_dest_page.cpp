@@ -17,6 +17,8 @@ namespace {
 
 QString Q(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 std::string S(const QString& text) { return text.toUtf8().toStdString(); }
+// The text of a control of the page, from the language module.
+QString Text(int nId) { return Q(ControlText(IDD_SELECT_DESTINATION, nId)); }
 
 template <typename W>
 W* Named(W* widget, int nId)
@@ -39,22 +41,22 @@ CPPSelectDest::CPPSelectDest(CPSMainuiLogic& sheet, IPrompter& prompter, IPhoneB
 void CPPSelectDest::Build()
 {
     auto* grid = new QGridLayout(this);
-    m_pFaxLabel = Named(new QLabel(tr("FA&X Number:"), this), IDC_FAX_LABEL);
-    m_pModeFax = Named(new QRadioButton(tr("&FAX Number:"), this), IDC_MODE_FAX);
-    m_pModeIfax = Named(new QRadioButton(tr("&I-FAX Address:"), this), IDC_MODE_IFAX);
+    m_pFaxLabel = Named(new QLabel(Text(IDC_FAX_LABEL), this), IDC_FAX_LABEL);
+    m_pModeFax = Named(new QRadioButton(Text(IDC_MODE_FAX), this), IDC_MODE_FAX);
+    m_pModeIfax = Named(new QRadioButton(Text(IDC_MODE_IFAX), this), IDC_MODE_IFAX);
     m_pNumber = Named(new QLineEdit(this), IDC_FAX_NUMBER);
-    m_pFCode = Named(new QCheckBox(tr("&Use F-Code"), this), IDC_FCODE);
-    m_pSubLabel = Named(new QLabel(tr("S&UB Address:"), this), IDC_SUBADDRESS_LABEL);
+    m_pFCode = Named(new QCheckBox(Text(IDC_FCODE), this), IDC_FCODE);
+    m_pSubLabel = Named(new QLabel(Text(IDC_SUBADDRESS_LABEL), this), IDC_SUBADDRESS_LABEL);
     m_pSubAddress = Named(new QLineEdit(this), IDC_SUBADDRESS);
-    m_pPassLabel = Named(new QLabel(tr("P&ASS-Code:"), this), IDC_PASSCODE_LABEL);
+    m_pPassLabel = Named(new QLabel(Text(IDC_PASSCODE_LABEL), this), IDC_PASSCODE_LABEL);
     m_pPassCode = Named(new QLineEdit(this), IDC_PASSCODE);
     m_pIfax = Named(new QLineEdit(this), IDC_IFAX_ADDRESS);
-    m_pConfirm = Named(new QCheckBox(tr("R&eception Confirm"), this), IDC_RECEPTION_CONFIRM);
-    auto* add = Named(new QPushButton(tr("&Add"), this), IDC_ADD);
-    auto* remove = Named(new QPushButton(tr("&Delete"), this), IDC_DELETE);
-    auto* removeAll = Named(new QPushButton(tr("De&lete All"), this), IDC_DELETE_ALL);
-    auto* phonebook = Named(new QPushButton(tr("&Phonebook..."), this), IDC_PHONEBOOK);
-    m_pSkip = Named(new QCheckBox(tr("S&kip set-up and use default settings."), this), IDC_SKIP);
+    m_pConfirm = Named(new QCheckBox(Text(IDC_RECEPTION_CONFIRM), this), IDC_RECEPTION_CONFIRM);
+    auto* add = Named(new QPushButton(Text(IDC_ADD), this), IDC_ADD);
+    auto* remove = Named(new QPushButton(Text(IDC_DELETE), this), IDC_DELETE);
+    auto* removeAll = Named(new QPushButton(Text(IDC_DELETE_ALL), this), IDC_DELETE_ALL);
+    auto* phonebook = Named(new QPushButton(Text(IDC_PHONEBOOK), this), IDC_PHONEBOOK);
+    m_pSkip = Named(new QCheckBox(Text(IDC_SKIP), this), IDC_SKIP);
     m_pList = Named(new QTreeWidget(this), IDC_DESTINATIONS);
     m_pFaxLabel->setBuddy(m_pNumber);
     m_pSubLabel->setBuddy(m_pSubAddress);

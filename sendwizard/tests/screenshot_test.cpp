@@ -9,16 +9,22 @@
 #include "sendwizard/app/main_sheet.h"
 #include "sendwizard/app/pages.h"
 #include "sendwizard/folder_info.h"
+#include "sendwizard/app/progress_runner.h"
 #include "sendwizard/imagekit_binding.h"
 #include "sendwizard/tests/wizard_test_support.h"
 #include "sendwizard/app/wizard_dialogs.h"
+#include "sendwizard/wizard_strings.h"
+#include "uiwidgets/worker_dialogs.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QPlainTextEdit>
 #include <QCheckBox>
+#include <QTimer>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <thread>
 
 namespace {
@@ -130,6 +136,31 @@ TEST(Screenshots, TheWizardDialogs)
         platform::removeFile(file);
         EXPECT_TRUE(dialog->grab().save(QString::fromStdString(file))) << file;
     }
+
+    // The progress display of the send step, half-way: saved while the worker waits.
+    qelta::test::ScopedStateRoot root;
+    const std::string file = folder + "/sendwizard-progress.png";
+    platform::removeFile(file);
+    std::atomic<bool> saved{false};
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<CDProgress*>(QApplication::activeModalWidget());
+        if (!dialog || dialog->Position() != 49)
+            return;
+        timer.stop();
+        EXPECT_TRUE(dialog->grab().save(QString::fromStdString(file))) << file;
+        saved = true;
+    });
+    timer.start(10);
+    CQtProgressRunner runner;
+    runner.Run(WizardString(IDS_SENDING), [&](IProgressSink& sink) {
+        sink.Progress(49);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!saved && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return 1;
+    });
+    EXPECT_TRUE(saved) << file;
 }
 
 } // namespace

@@ -11,15 +11,20 @@
 #include "platform/tests/support/test_support.h"
 #include "sendwizard/app/main_sheet.h"
 #include "sendwizard/app/page_display.h"
+#include "sendwizard/app/progress_runner.h"
 #include "sendwizard/app/wizard_dialogs.h"
 #include "sendwizard/imagekit_binding.h"
 #include "sendwizard/page_view.h"
 #include "sendwizard/wizard_strings.h"
 #include "sendwizard/tests/wizard_test_support.h"
+#include "uiwidgets/worker_dialogs.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QImage>
+#include <QLabel>
+#include <QRadioButton>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -30,6 +35,7 @@
 #include <cstdlib>
 #include <functional>
 #include <stdexcept>
+#include <thread>
 
 namespace {
 
@@ -237,6 +243,26 @@ TEST(WizardTexts, EveryTextAndPictureTheWizardUsesIsThere)
     for (uint32_t id : {130u, 131u, 149u, 151u, 153u, 154u, 155u})
         EXPECT_FALSE(LoadWizardPicture(QELTA_RESOURCE_BITMAP, id).isNull()) << id;
     EXPECT_FALSE(LoadWizardPicture(QELTA_RESOURCE_ICON, IDI_MAINFRAME).isNull());
+    // The destination list's icons, the folder icons and the header tag buttons: drawn on a
+    // transparent ground, so the corners show the list or button behind them.
+    struct Picture {
+        uint32_t nKind, nId;
+        int nWidth;
+    };
+    const Picture pictures[] = {
+        {QELTA_RESOURCE_ICON, 135, 16}, {QELTA_RESOURCE_ICON, 136, 16}, {QELTA_RESOURCE_ICON, 137, 16},
+        {QELTA_RESOURCE_ICON, 138, 16}, {QELTA_RESOURCE_ICON, 131, 16}, {QELTA_RESOURCE_ICON, 134, 16},
+        {QELTA_RESOURCE_ICON, 139, 16}, {QELTA_RESOURCE_BITMAP, 141, 24}, {QELTA_RESOURCE_BITMAP, 142, 24},
+        {QELTA_RESOURCE_BITMAP, 143, 24}, {QELTA_RESOURCE_BITMAP, 144, 24},
+    };
+    for (const Picture& picture : pictures) {
+        const QImage image = LoadWizardPicture(picture.nKind, picture.nId).toImage();
+        ASSERT_FALSE(image.isNull()) << picture.nId;
+        EXPECT_EQ(image.size(), QSize(picture.nWidth, 16)) << picture.nId;
+        EXPECT_EQ(image.pixelColor(0, 15).alpha(), 0) << picture.nId;
+        EXPECT_EQ(image.pixelColor(image.width() - 1, 0).alpha(), 0) << picture.nId;
+        EXPECT_EQ(image.pixelColor(image.width() / 2, 11).alpha(), 255) << picture.nId;
+    }
 }
 
 } // namespace
@@ -510,6 +536,33 @@ TEST_F(WizardStart, SelectDestinationAddsATypedNumberAndRefusesAnEmptyNext)
     EXPECT_EQ(logic.m_bSkip, 1);
 }
 
+TEST_F(WizardStart, SelectDestinationShowsItsTextsFromTheLanguageModule)
+{
+    CPSMainuiLogic logic;
+    logic.m_nModelType = 3; // every control, the I-FAX ones included
+    ScriptedPrompter prompter;
+    CPSMainui wizard(logic, prompter);
+    QWidget* page = wizard.PageOf(IDD_SELECT_DESTINATION);
+    const std::pair<int, const char*> texts[] = {
+        {1007, "FA&X Number:"}, {1061, "&FAX Number:"}, {1062, "&I-FAX Address:"}, {1013, "&Use F-Code"},
+        {1009, "S&UB Address:"}, {1011, "P&ASS-Code:"}, {1096, "R&eception Confirm"}, {1015, "&Add"},
+        {1020, "&Delete"}, {1016, "De&lete All"}, {1060, "&Phonebook..."},
+        {1117, "S&kip set-up and use default settings."},
+    };
+    for (const auto& [id, text] : texts) {
+        QWidget* control = page->findChild<QWidget*>(QStringLiteral("id%1").arg(id));
+        ASSERT_TRUE(control) << id;
+        EXPECT_EQ(ControlText(IDD_SELECT_DESTINATION, id), text) << id;
+        if (auto* label = qobject_cast<QLabel*>(control))
+            EXPECT_EQ(label->text().toStdString(), text) << id;
+        else
+            EXPECT_EQ(qobject_cast<QAbstractButton*>(control)->text().toStdString(), text) << id;
+    }
+    auto* list = page->findChild<QTreeWidget*>("id1018");
+    for (int column = 0; column < 5; ++column)
+        EXPECT_EQ(list->headerItem()->text(column).toStdString(), WizardString(310 + static_cast<uint32_t>(column)));
+}
+
 TEST_F(WizardStart, EscapeAsksBeforeTheSheetCloses)
 {
     CPSMainuiLogic logic;
@@ -621,6 +674,83 @@ TEST_F(WizardStart, UpdateFoldersBusyDialogEndsWithTheWorkersFailureCode)
     CQtDiscoverRunner runner;
     for (const auto& c : cases)
         EXPECT_EQ(runner.Run("Updating Folder List...", "Updating...", 0, 0, c.worker), c.result) << c.name;
+}
+
+} // namespace
+
+namespace {
+
+// The program's progress display: the workers' reports reach the shared progress dialog as posts
+// from the worker's thread, and the dialog's result code is the answer.
+TEST(ProgressRunner, WorkersReportThroughTheProgressDialog)
+{
+    qelta::test::ScopedStateRoot root;
+    struct Case {
+        const char* name;
+        IProgressRunner::Worker worker;
+        int nResult, nPosition;
+    };
+    const Case cases[] = {
+        {"Sending Job Data",
+         [](IProgressSink& sink) {
+             for (int percent : {16, 33, 49, 66, 82, 100})
+                 sink.Progress(percent);
+             return 1;
+         },
+         0, 100},
+        // A fresh dialog each run: the bar starts at 0 again.
+        {"a failure closes at once",
+         [](IProgressSink& sink) {
+             sink.Progress(40);
+             sink.Fail(kWorkerFailure);
+             sink.Progress(90);
+             return 0;
+         },
+         kWorkerFailure, 40},
+        // Far more posts than a socket queue holds: none is lost, the failure least of all.
+        {"a failure behind a flood of reports",
+         [](IProgressSink& sink) {
+             for (int i = 0; i < 300; ++i)
+                 sink.Progress(i % 101);
+             sink.Fail(7);
+             return 0;
+         },
+         7, 97},
+        // The thread's own end post may find the queue full; the dialog closes all the same.
+        {"a flood of reports, then the end",
+         [](IProgressSink& sink) {
+             for (int i = 0; i < 300; ++i)
+                 sink.Progress(i % 101);
+             return 1;
+         },
+         0, 97},
+        {"a throwing worker",
+         [](IProgressSink& sink) -> int {
+             sink.Progress(5);
+             throw std::runtime_error("lost");
+         },
+         kWorkerFailure, 5},
+        {"a worker without reports", [](IProgressSink&) { return 0; }, 0, 0},
+    };
+    QWidget owner;
+    CQtProgressRunner runner(&owner);
+    EXPECT_EQ(runner.LastDialog(), nullptr);
+    for (const Case& c : cases) {
+        std::thread::id worker;
+        const int result = runner.Run(c.name, [&](IProgressSink& sink) {
+            worker = std::this_thread::get_id();
+            return c.worker(sink);
+        });
+        EXPECT_EQ(result, c.nResult) << c.name;
+        const CDProgress* dialog = runner.LastDialog();
+        ASSERT_TRUE(dialog) << c.name;
+        EXPECT_EQ(dialog->Position(), c.nPosition) << c.name;
+        EXPECT_EQ(dialog->windowTitle().toStdString(), c.name);
+        EXPECT_EQ(dialog->parentWidget(), &owner);
+        EXPECT_FALSE(dialog->isVisible()) << c.name;
+        EXPECT_TRUE(dialog->findChild<QPushButton*>("id2")->isHidden()) << "no Cancel: " << c.name;
+        EXPECT_NE(worker, std::this_thread::get_id()) << c.name;
+    }
 }
 
 } // namespace

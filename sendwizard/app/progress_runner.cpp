@@ -1,0 +1,62 @@
+#include "sendwizard/app/progress_runner.h"
+
+#include "uiwidgets/worker_dialogs.h"
+
+#include <atomic>
+
+namespace {
+
+// One run: the worker, and the first failure it reported.
+struct Job {
+    const IProgressRunner::Worker& worker;
+    std::atomic<int> nFailure{0};
+};
+
+// A worker's reports as posts to its dialog, from the worker's thread; none is lost while the
+// dialog takes posts. Once the dialog has gone, reports are dropped; the failure is kept for the
+// answer all the same.
+class PostingSink : public IProgressSink {
+public:
+    PostingSink(Job& job, platform::EndpointHandle hDialog) : m_Job(job), m_hDialog(hDialog) {}
+    void Progress(int nPercent) override { PostToDialog(m_hDialog, ProgressMessage(), 1, nPercent); }
+    void Fail(int nCode) override
+    {
+        int none = 0;
+        m_Job.nFailure.compare_exchange_strong(none, nCode);
+        PostToDialog(m_hDialog, ProgressMessage(), 3, nCode);
+    }
+
+private:
+    Job& m_Job;
+    platform::EndpointHandle m_hDialog;
+};
+
+// The dialog's worker: the runner's worker with a sink over the dialog's handle. A throwing worker
+// fails with the workers' failure code instead of ending the program.
+int RunPosting(void* data, platform::EndpointHandle hDialog)
+{
+    Job& job = *static_cast<Job*>(data);
+    PostingSink sink(job, hDialog);
+    try {
+        return job.worker(sink);
+    } catch (...) {
+        sink.Fail(kWorkerFailure);
+        return 0;
+    }
+}
+
+} // namespace
+
+CQtProgressRunner::CQtProgressRunner(QWidget* parent) : m_pParent(parent) {}
+
+CQtProgressRunner::~CQtProgressRunner() { delete m_pDialog.data(); }
+
+int CQtProgressRunner::Run(const std::string& strCaption, const Worker& worker)
+{
+    delete m_pDialog.data();
+    m_pDialog = new CDProgress(m_pParent);
+    Job job{worker};
+    m_pDialog->Run(strCaption, 0, RunPosting, &job);
+    // The dialog's code; a failure whose post could not reach it (no endpoint) still counts.
+    return m_pDialog->ResultCode() != 0 ? m_pDialog->ResultCode() : job.nFailure.load();
+}

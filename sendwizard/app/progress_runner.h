@@ -1,0 +1,27 @@
+// The progress display the pages' workers run behind: the shared progress dialog, fed by posts
+// from the worker's thread.
+#pragma once
+
+#include "sendwizard/preview_page_logic.h"
+#include "uiwidgets/worker_dialogs.h"
+
+#include <QPointer>
+
+/// Runs each worker as the worker of a fresh progress dialog (no Cancel). The worker's reports
+/// become posts of the dialog's message: Progress as wParam 1 with the percentage, Fail as wParam 3
+/// with the code; the worker thread touches no widget. The answer is the dialog's result code.
+class CQtProgressRunner : public IProgressRunner {
+public:
+    /// The dialogs open over parent (none: over the application).
+    explicit CQtProgressRunner(QWidget* parent = nullptr);
+    ~CQtProgressRunner() override;
+    /// 0 when the worker ended without failing, else the first failure code it reported (999 when
+    /// it threw).
+    int Run(const std::string& strCaption, const Worker& worker) override;
+    /// The dialog of the last run, kept until the next one; null before any.
+    const CDProgress* LastDialog() const { return m_pDialog.data(); }
+
+private:
+    QWidget* m_pParent;
+    QPointer<CDProgress> m_pDialog;
+};
