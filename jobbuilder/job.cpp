@@ -46,13 +46,6 @@ namespace {
 bool isControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
 } // namespace
 
-bool IsDigits(std::string_view text)
-{
-    for (char c : text)
-        if (c < '0' || c > '9')
-            return false;
-    return true;
-}
 
 bool IsQuotableValue(std::string_view text)
 {

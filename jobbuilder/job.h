@@ -75,9 +75,6 @@ inline constexpr size_t kMaxHeaderLine = 1023;
 /// Most destinations one job carries (the destination block counts them in 16 bits).
 inline constexpr size_t kMaxDestinations = 65535;
 
-/// Only the characters "0123456789" (the empty text passes).
-bool IsDigits(std::string_view text);
-
 /// Safe inside a quoted PJL value: no quotation mark and no control byte.
 bool IsQuotableValue(std::string_view text);
 

@@ -9,6 +9,7 @@
 #include "platform/files.h"
 #include "platform/spooler.h"
 #include "platform/system_info.h"
+#include "platform/text.h"
 
 #include <unistd.h>
 
@@ -248,7 +249,7 @@ HRESULT CQeltaJobTool::RegisterFiling(int32_t lFolderType, BSTR bszFolderName, B
     const std::string folderName = ansiFromBstr(bszFolderName);
     const std::string folderPassword = ansiFromBstr(bszFolderPassword);
     const std::string filePassword = ansiFromBstr(bszFilePassword);
-    if (lFolderType < 0 || lFolderType > 2 || !jobcheck::IsDigits(folderPassword) || !jobcheck::IsDigits(filePassword)
+    if (lFolderType < 0 || lFolderType > 2 || !platform::isDecimalDigits(folderPassword) || !platform::isDecimalDigits(filePassword)
         || !jobcheck::IsQuotableValue(folderName)
         || (lFolderType == 1 && !jobcheck::FitsQuotedLine("@PJL SET FILINGFOLDERPATH=", folderName)))
         return S_FALSE;
@@ -295,7 +296,7 @@ HRESULT CQeltaJobTool::RegisterAccountNumber(BSTR bszAccountNumber, BSTR /*bszRe
 {
     return guardedCall([&]() -> HRESULT {
         const std::string number = ansiFromBstr(bszAccountNumber);
-        if (!jobcheck::IsDigits(number) || !jobcheck::FitsQuotedLine("@PJL SET ACCOUNTNUMBER=", number))
+        if (!platform::isDecimalDigits(number) || !jobcheck::FitsQuotedLine("@PJL SET ACCOUNTNUMBER=", number))
             return S_FALSE;
         m_job.m_strAccountNumber = number;
         m_job.m_bAccountNumber = 1;

@@ -8,6 +8,15 @@
 
 namespace platform {
 
+/// Only the characters "0123456789" (the empty text passes).
+constexpr bool isDecimalDigits(std::string_view text)
+{
+    for (char c : text)
+        if (c < '0' || c > '9')
+            return false;
+    return true;
+}
+
 /// The value of a hexadecimal digit (either case), or -1.
 constexpr int hexDigitValue(char c)
 {

@@ -58,17 +58,12 @@ const CRegistryHelper& UserSettings()
     return user;
 }
 
-bool IsDigits(const std::string& text)
-{
-    return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
 // Exactly five digits, or (when allowed) nothing at all.
 bool IsPassCode(const std::string& text, bool bEmptyAllowed)
 {
     if (text.empty())
         return bEmptyAllowed;
-    return text.size() == kPassCodeDigits && IsDigits(text);
+    return text.size() == kPassCodeDigits && platform::isDecimalDigits(text);
 }
 
 bool FitsLength(const std::string& text, size_t nMaxBytes) { return !text.empty() && text.size() <= nMaxBytes; }

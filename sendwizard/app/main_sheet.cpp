@@ -1,4 +1,5 @@
 #include "sendwizard/app/main_sheet.h"
+#include "uiwidgets/control_name.h"
 
 #include "sendwizard/app/select_dest_page.h"
 #include "sendwizard/app/set_params_page.h"
@@ -25,16 +26,14 @@
 
 namespace {
 
-QString Q(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
-QString ControlName(int nId) { return QStringLiteral("id%1").arg(nId); }
 
 bool OpenWithDesktop(const std::string& address)
 {
     const size_t hash = address.rfind('#');
-    QUrl url = QUrl::fromLocalFile(Q(address.substr(0, hash)));
+    QUrl url = QUrl::fromLocalFile(QtText(address.substr(0, hash)));
     if (hash != std::string::npos)
-        url.setFragment(Q(address.substr(hash + 1)));
+        url.setFragment(QtText(address.substr(hash + 1)));
     return QDesktopServices::openUrl(url);
 }
 
@@ -66,9 +65,9 @@ CWizardPage::CWizardPage(CPSMainuiLogic& sheet, int nDialogId, uint32_t nTitleId
     : m_Sheet(sheet), m_nDialogId(nDialogId)
 {
     setObjectName(ControlName(nDialogId));
-    setTitle(Q(WizardString(nTitleId)));
+    setTitle(QtText(WizardString(nTitleId)));
     if (nSubtitleId)
-        setSubTitle(Q(WizardString(nSubtitleId)));
+        setSubTitle(QtText(WizardString(nSubtitleId)));
 }
 
 CPSMainui::CPSMainui(CPSMainuiLogic& sheet, IPrompter& prompter, HelpOpener opener, QWidget* parent,
@@ -80,7 +79,7 @@ CPSMainui::CPSMainui(CPSMainuiLogic& sheet, IPrompter& prompter, HelpOpener open
         m_pOwnProgress = std::make_unique<CQtProgressRunner>(this);
         progress = m_pOwnProgress.get();
     }
-    setWindowTitle(Q(WizardString(IDS_CAPTION)));
+    setWindowTitle(QtText(WizardString(IDS_CAPTION)));
     setWizardStyle(QWizard::ModernStyle);
     setOption(QWizard::HaveHelpButton, true);
     setPixmap(QWizard::WatermarkPixmap, LoadWizardPicture(QELTA_RESOURCE_BITMAP, IDB_WATERMARK));
@@ -115,7 +114,7 @@ CPSMainui::CPSMainui(CPSMainuiLogic& sheet, IPrompter& prompter, HelpOpener open
     // About: a button of the sheet (there is no system menu), offered when its text is not empty.
     const std::string about = WizardString(IDS_ABOUTBOX);
     if (!about.empty()) {
-        setButtonText(QWizard::CustomButton1, Q(about));
+        setButtonText(QWizard::CustomButton1, QtText(about));
         setOption(QWizard::HaveCustomButton1, true);
         button(QWizard::CustomButton1)->setObjectName(QStringLiteral("about"));
         connect(this, &QWizard::customButtonClicked, this, [this](int which) {

@@ -1,4 +1,5 @@
 #include "sendwizard/app/pages.h"
+#include "uiwidgets/control_name.h"
 
 #include "common/resource_locale.h"
 #include "sendwizard/app/page_display.h"
@@ -26,14 +27,13 @@
 
 namespace {
 
-QString Name(int nId) { return QStringLiteral("id%1").arg(nId); }
 
 // A control named by its id.
 template <typename W>
 W* Make(int nId, QWidget* parent = nullptr)
 {
     auto* widget = new W(parent);
-    widget->setObjectName(Name(nId));
+    widget->setObjectName(ControlName(nId));
     return widget;
 }
 
@@ -42,14 +42,14 @@ template <typename W>
 W* MakeText(int nDialog, int nId, QWidget* parent = nullptr)
 {
     auto* widget = Make<W>(nId, parent);
-    widget->setText(WizardQString(ControlText(nDialog, nId)));
+    widget->setText(QtText(ControlText(nDialog, nId)));
     return widget;
 }
 
 QGroupBox* MakeGroup(int nDialog, int nId)
 {
     auto* group = Make<QGroupBox>(nId);
-    group->setTitle(WizardQString(ControlText(nDialog, nId)));
+    group->setTitle(QtText(ControlText(nDialog, nId)));
     return group;
 }
 
@@ -76,10 +76,6 @@ QSlider* MakeZoomSlider(int nId, Qt::Orientation orientation)
 
 } // namespace
 
-QString WizardQString(const std::string& text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // ---- Select Cover Sheet ----
 
@@ -162,12 +158,12 @@ void CPPSelectCover::Update()
     const bool attach = m_Logic.GetAttach();
     m_pAttach->setChecked(attach);
     for (int id : kCoverControls)
-        if (auto* control = findChild<QWidget*>(Name(id)))
+        if (auto* control = findChild<QWidget*>(ControlName(id)))
             control->setEnabled(attach);
-    m_pFolder->setText(WizardQString(m_Logic.GetFolder()));
+    m_pFolder->setText(QtText(m_Logic.GetFolder()));
     QStringList names;
     for (const std::string& name : m_Logic.Files())
-        names << WizardQString(name);
+        names << QtText(name);
     QStringList shown;
     for (int i = 0; i < m_pList->count(); ++i)
         shown << m_pList->item(i)->text();
@@ -178,7 +174,7 @@ void CPPSelectCover::Update()
     m_pList->setCurrentRow(m_Logic.GetSelection());
     ShowImage(*m_pDisplay, m_Logic.GetPreviewImage(), 0, m_Logic.GetZoom(), m_Logic.GetDisplayMode());
     m_pSlider->setValue(m_Logic.GetZoomPosition());
-    m_pPercent->setText(WizardQString(m_Logic.GetZoomText()));
+    m_pPercent->setText(QtText(m_Logic.GetZoomText()));
     m_bUpdating = false;
 }
 
@@ -273,13 +269,13 @@ void CPPPreview::Update()
     const bool enabled = m_Logic.AreControlsEnabled();
     for (int id : {IDC_PREVIEW_DISPLAY, IDC_PAGE_LABEL, IDC_PAGE_NUMBER, IDC_PAGE_SPIN, IDC_VIEW_MODE_GROUP,
                    IDC_MODE_SCALE, IDC_MODE_FIT, IDC_MODE_ACTUAL, IDC_ZOOM})
-        if (auto* control = findChild<QWidget*>(Name(id)))
+        if (auto* control = findChild<QWidget*>(ControlName(id)))
             control->setEnabled(enabled);
     m_pModes[m_Logic.GetMode() - 1]->setChecked(true);
     m_pSlider->setEnabled(m_Logic.IsZoomEnabled());
     m_pPercent->setEnabled(m_Logic.IsZoomEnabled());
     m_pSlider->setValue(m_Logic.GetZoomPosition());
-    m_pPercent->setText(WizardQString(m_Logic.GetZoomText()));
+    m_pPercent->setText(QtText(m_Logic.GetZoomText()));
     m_pSpin->setValue(m_Logic.GetPageNumber());
     m_pPageNumber->setText(m_Logic.GetPageNumber() > 0 ? QString::number(m_Logic.GetPageNumber()) : QString());
     m_bUpdating = false;
@@ -356,7 +352,7 @@ CPPFinish::CPPFinish(CPSMainuiLogic& sheet, IPrompter& prompter, IProgressRunner
     m_pFilingLabel = MakeText<QLabel>(D, IDC_FILING_LABEL);
     m_pList = Make<QTreeWidget>(IDC_DESTINATION_LIST);
     m_pList->setRootIsDecorated(false);
-    m_pList->setHeaderLabels({WizardQString(WizardString(IDS_FAX_NUMBER)), WizardQString(WizardString(IDS_NAME))});
+    m_pList->setHeaderLabels({QtText(WizardString(IDS_FAX_NUMBER)), QtText(WizardString(IDS_NAME))});
     m_pList->setColumnWidth(0, 170);
     m_pList->setColumnWidth(1, 160);
     m_pList->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -396,13 +392,13 @@ void CPPFinish::OnSetActive()
 {
     CWizardPage::OnSetActive();
     m_Logic.OnSetActive();
-    m_pPrinter->setText(WizardQString(m_Logic.GetPrinterText()));
-    m_pSize->setText(WizardQString(m_Logic.GetSizeText()));
-    m_pCover->setText(WizardQString(m_Logic.GetCoverText()));
-    m_pFiling->setText(WizardQString(m_Logic.GetFilingText()));
+    m_pPrinter->setText(QtText(m_Logic.GetPrinterText()));
+    m_pSize->setText(QtText(m_Logic.GetSizeText()));
+    m_pCover->setText(QtText(m_Logic.GetCoverText()));
+    m_pFiling->setText(QtText(m_Logic.GetFilingText()));
     m_pList->clear();
     for (const auto& [number, name] : m_Logic.GetRows())
-        m_pList->addTopLevelItem(new QTreeWidgetItem({WizardQString(number), WizardQString(name)}));
+        m_pList->addTopLevelItem(new QTreeWidgetItem({QtText(number), QtText(name)}));
 }
 
 bool CPPFinish::validatePage() { return m_Logic.OnWizardFinish(); }

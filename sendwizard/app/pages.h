@@ -6,6 +6,7 @@
 #include "sendwizard/cover_page_logic.h"
 #include "sendwizard/preview_page_logic.h"
 #include "sendwizard/ready_page_logic.h"
+#include "uiwidgets/control_name.h"
 
 class CIkDisp;
 class QCheckBox;
@@ -17,9 +18,6 @@ class QRadioButton;
 class QSlider;
 class QSpinBox;
 class QTreeWidget;
-
-/// A Qt string of a text in the process code page (UTF-8).
-QString WizardQString(const std::string& text);
 
 
 /// "Select Cover Sheet".

@@ -1,4 +1,5 @@
 #include "sendwizard/app/select_dest_page.h"
+#include "uiwidgets/control_name.h"
 
 #include "common/resource_locale.h"
 #include "sendwizard/wizard_strings.h"
@@ -15,17 +16,9 @@
 
 namespace {
 
-QString Q(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-std::string S(const QString& text) { return text.toUtf8().toStdString(); }
 // The text of a control of the page, from the language module.
-QString Text(int nId) { return Q(ControlText(IDD_SELECT_DESTINATION, nId)); }
+QString Text(int nId) { return QtText(ControlText(IDD_SELECT_DESTINATION, nId)); }
 
-template <typename W>
-W* Named(W* widget, int nId)
-{
-    widget->setObjectName(QStringLiteral("id%1").arg(nId));
-    return widget;
-}
 
 QIcon ListIcon(int nImage) { return QIcon(LoadWizardPicture(QELTA_RESOURCE_ICON, 135 + static_cast<uint32_t>(nImage))); }
 
@@ -90,7 +83,7 @@ void CPPSelectDest::Build()
     m_pList->setColumnCount(kDestinationColumns);
     QStringList titles;
     for (int c = 0; c < kDestinationColumns; ++c)
-        titles << Q(WizardString(IDS_COLUMN_FIRST + static_cast<uint32_t>(c)));
+        titles << QtText(WizardString(IDS_COLUMN_FIRST + static_cast<uint32_t>(c)));
     m_pList->setHeaderLabels(titles);
     for (int c = 0; c < kDestinationColumns; ++c)
         m_pList->setColumnWidth(c, kDestinationColumnWidths[c]);
@@ -135,10 +128,10 @@ void CPPSelectDest::Build()
 void CPPSelectDest::Store()
 {
     m_Logic.m_bFCode = m_pFCode->isChecked() ? 1 : 0;
-    m_Logic.m_strNumber = S(m_pNumber->text());
-    m_Logic.m_strSubAddress = S(m_pSubAddress->text());
-    m_Logic.m_strPassCode = S(m_pPassCode->text());
-    m_Logic.m_strIfaxAddress = S(m_pIfax->text());
+    m_Logic.m_strNumber = Utf8Text(m_pNumber->text());
+    m_Logic.m_strSubAddress = Utf8Text(m_pSubAddress->text());
+    m_Logic.m_strPassCode = Utf8Text(m_pPassCode->text());
+    m_Logic.m_strIfaxAddress = Utf8Text(m_pIfax->text());
     m_Logic.m_bReceptionConfirm = m_pConfirm->isChecked() ? 1 : 0;
     m_Logic.m_bSkip = m_pSkip->isChecked() ? 1 : 0;
 }
@@ -146,10 +139,10 @@ void CPPSelectDest::Store()
 void CPPSelectDest::Refresh()
 {
     m_pFCode->setChecked(m_Logic.m_bFCode != 0);
-    m_pNumber->setText(Q(m_Logic.m_strNumber));
-    m_pSubAddress->setText(Q(m_Logic.m_strSubAddress));
-    m_pPassCode->setText(Q(m_Logic.m_strPassCode));
-    m_pIfax->setText(Q(m_Logic.m_strIfaxAddress));
+    m_pNumber->setText(QtText(m_Logic.m_strNumber));
+    m_pSubAddress->setText(QtText(m_Logic.m_strSubAddress));
+    m_pPassCode->setText(QtText(m_Logic.m_strPassCode));
+    m_pIfax->setText(QtText(m_Logic.m_strIfaxAddress));
     for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
         const QString name = w->objectName();
         if (name.startsWith(QLatin1String("id")))
@@ -160,7 +153,7 @@ void CPPSelectDest::Refresh()
         const DestinationRowView view = m_Logic.Row(r);
         auto* item = new QTreeWidgetItem(m_pList);
         for (int c = 0; c < kDestinationColumns; ++c)
-            item->setText(c, Q(view.strColumns[c]));
+            item->setText(c, QtText(view.strColumns[c]));
         item->setIcon(0, ListIcon(view.nImage));
         item->setIcon(4, ListIcon(view.nConfirmImage));
     }

@@ -27,7 +27,6 @@ namespace {
 
 constexpr int D = IDD_SET_PARAMS;
 
-std::string S(const QString& text) { return text.toUtf8().toStdString(); }
 
 template <typename W>
 W* Make(int nId)
@@ -41,14 +40,14 @@ template <typename W>
 W* MakeText(int nId)
 {
     auto* widget = Make<W>(nId);
-    widget->setText(WizardQString(ControlText(D, nId)));
+    widget->setText(QtText(ControlText(D, nId)));
     return widget;
 }
 
 QGroupBox* MakeGroup(int nId)
 {
     auto* group = Make<QGroupBox>(nId);
-    group->setTitle(WizardQString(ControlText(D, nId)));
+    group->setTitle(QtText(ControlText(D, nId)));
     return group;
 }
 
@@ -56,7 +55,7 @@ QGroupBox* MakeGroup(int nId)
 QLabel* LabelFor(int nTextId, QWidget* buddy, int nId = 0)
 {
     auto* label = nId ? Make<QLabel>(nId) : new QLabel;
-    label->setText(WizardQString(ControlText(D, nTextId)));
+    label->setText(QtText(ControlText(D, nTextId)));
     label->setBuddy(buddy);
     return label;
 }
@@ -65,7 +64,7 @@ void SetChecked(QAbstractButton* button, int bChecked) { button->setChecked(bChe
 
 void SetText(QLineEdit* edit, const std::string& text)
 {
-    const QString shown = WizardQString(text);
+    const QString shown = QtText(text);
     if (edit->text() != shown) {
         edit->setText(shown);
         edit->setCursorPosition(0); // a new text puts the caret at its start
@@ -77,7 +76,7 @@ std::string DefaultFaceOf(const QWidget& widget)
     QString face = widget.font().family();
     if (face.isEmpty())
         face = QApplication::font().family();
-    return S(face);
+    return Utf8Text(face);
 }
 
 } // namespace
@@ -229,7 +228,7 @@ void CPPSetParams::BuildColumns()
     m_pList->setColumnCount(static_cast<int>(columns.size()));
     QStringList titles;
     for (const FolderColumn& column : columns)
-        titles << WizardQString(WizardString(column.nTitle));
+        titles << QtText(WizardString(column.nTitle));
     m_pList->setHeaderLabels(titles);
     for (int c = 0; c < static_cast<int>(columns.size()); ++c) {
         m_pList->setColumnWidth(c, columns[static_cast<size_t>(c)].nWidth);
@@ -242,20 +241,20 @@ void CPPSetParams::Store()
 {
     m_Logic.m_nCompression = m_pCompression->currentIndex();
     m_Logic.m_bHeader = m_pHeader->isChecked() ? 1 : 0;
-    m_Logic.m_strHeaderText = S(m_pHeaderText->text());
+    m_Logic.m_strHeaderText = Utf8Text(m_pHeaderText->text());
     m_Logic.m_bBroadcast = m_pBroadcast->isChecked() ? 1 : 0;
     m_Logic.m_bNotification = m_pNotify->isChecked() ? 1 : 0;
     m_Logic.m_bFiling = m_pFiling->isChecked() ? 1 : 0;
     for (int mode = 0; mode < 3; ++mode)
         if (m_pModes[mode]->isChecked())
             m_Logic.m_nFilingMode = mode;
-    m_Logic.m_strFolderName = S(m_pFolderName->text());
-    m_Logic.m_strFolderPassCode = S(m_pFolderPass->text());
-    m_Logic.m_strFilePassCode = S(m_pFilePass->text());
+    m_Logic.m_strFolderName = Utf8Text(m_pFolderName->text());
+    m_Logic.m_strFolderPassCode = Utf8Text(m_pFolderPass->text());
+    m_Logic.m_strFilePassCode = Utf8Text(m_pFilePass->text());
     m_Logic.m_bAccount = m_pAccount->isChecked() ? 1 : 0;
-    m_Logic.m_strAccountNumber = S(m_pAccountNumber->text());
-    m_Logic.m_strUserName = S(m_pUserName->text());
-    m_Logic.m_strJobName = S(m_pJobName->text());
+    m_Logic.m_strAccountNumber = Utf8Text(m_pAccountNumber->text());
+    m_Logic.m_strUserName = Utf8Text(m_pUserName->text());
+    m_Logic.m_strJobName = Utf8Text(m_pJobName->text());
     m_Logic.m_bKeepUserName = m_pKeepUser->isChecked() ? 1 : 0;
     m_Logic.m_bKeepJobName = m_pKeepJob->isChecked() ? 1 : 0;
 }
@@ -292,12 +291,12 @@ void CPPSetParams::Refresh()
         m_pList->clear();
         for (const FolderRowView& row : rows) {
             auto* item = new QTreeWidgetItem(m_pList);
-            item->setText(0, WizardQString(row.strName));
+            item->setText(0, QtText(row.strName));
             item->setIcon(0, QIcon(LoadWizardPicture(QELTA_RESOURCE_ICON, kFolderIcons[row.nImage])));
             if (m_pList->columnCount() >= 3) {
-                item->setText(1, WizardQString(row.strSize));
+                item->setText(1, QtText(row.strSize));
                 item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
-                item->setText(2, WizardQString(row.strDate));
+                item->setText(2, QtText(row.strDate));
             }
         }
         m_Shown = std::move(rows);
@@ -319,7 +318,7 @@ void CPPSetParams::InsertTag(int nButtonId)
     const size_t after = m_Logic.InsertTag(nButtonId, static_cast<size_t>(text.left(caret).toUtf8().size()));
     Refresh();
     const std::string& header = m_Logic.m_strHeaderText;
-    m_pHeaderText->setCursorPosition(static_cast<int>(WizardQString(header.substr(0, after)).size()));
+    m_pHeaderText->setCursorPosition(static_cast<int>(QtText(header.substr(0, after)).size()));
     m_pHeaderText->setFocus();
 }
 
@@ -329,7 +328,7 @@ void CPPSetParams::OnSetActive()
     if (!m_Logic.IsInitialized()) {
         m_Logic.OnInitDialog();
         for (const std::string& item : m_Logic.CompressionItems())
-            m_pCompression->addItem(WizardQString(item));
+            m_pCompression->addItem(QtText(item));
         BuildColumns();
         // The page's own message: the compression is selected once the page is up.
         QTimer::singleShot(0, this, [this] {

@@ -1,4 +1,5 @@
 #include "sendwizard/app/wizard_dialogs.h"
+#include "uiwidgets/control_name.h"
 
 #include "sendwizard/wizard_strings.h"
 #include "uiwidgets/worker_dialogs.h"
@@ -11,14 +12,7 @@
 
 namespace {
 
-QString Q(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
-template <typename W>
-W* Named(W* widget, int nId)
-{
-    widget->setObjectName(QStringLiteral("id%1").arg(nId));
-    return widget;
-}
 
 // OK (id 1) and, when asked, Cancel (id 2).
 QDialogButtonBox* Buttons(QDialog* dialog, bool cancel)
@@ -37,7 +31,7 @@ QDialogButtonBox* Buttons(QDialog* dialog, bool cancel)
 
 CDPrinterName::CDPrinterName(IPrompter& prompter, QWidget* parent) : QDialog(parent), m_Logic(prompter)
 {
-    setObjectName(QStringLiteral("id%1").arg(IDD_PRINTER_NAME));
+    setObjectName(ControlName(IDD_PRINTER_NAME));
     setWindowTitle(tr("Enter the Printer Name or IP address."));
     auto* layout = new QVBoxLayout(this);
     auto* label = new QLabel(tr("Printer Name or &IP Address"), this);
@@ -57,12 +51,12 @@ void CDPrinterName::accept()
 
 CDAbout::CDAbout(const AboutTexts& texts, QWidget* parent) : QDialog(parent)
 {
-    setObjectName(QStringLiteral("id%1").arg(IDD_ABOUTBOX));
-    setWindowTitle(Q(WizardString(IDS_ABOUTBOX)).remove(QLatin1Char('&')));
+    setObjectName(ControlName(IDD_ABOUTBOX));
+    setWindowTitle(QtText(WizardString(IDS_ABOUTBOX)).remove(QLatin1Char('&')));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(Named(new QLabel(Q(WizardString(IDS_CAPTION)), this), IDC_ABOUT_NAME));
-    layout->addWidget(Named(new QLabel(Q(texts.strVersion), this), IDC_ABOUT_VERSION));
-    layout->addWidget(Named(new QLabel(Q(texts.strSecond), this), IDC_ABOUT_SECOND));
+    layout->addWidget(Named(new QLabel(QtText(WizardString(IDS_CAPTION)), this), IDC_ABOUT_NAME));
+    layout->addWidget(Named(new QLabel(QtText(texts.strVersion), this), IDC_ABOUT_VERSION));
+    layout->addWidget(Named(new QLabel(QtText(texts.strSecond), this), IDC_ABOUT_SECOND));
     layout->addWidget(Buttons(this, false));
 }
 
@@ -79,7 +73,7 @@ int RunDiscoverWorker(void* data, platform::EndpointHandle dialog)
         // Nothing may leave the dialog's thread; the worker failed.
     }
     if (code != 0)
-        platform::postMessage(dialog, DiscoverMessage(), 3, code);
+        PostToDialog(dialog, DiscoverMessage(), 3, code);
     return code;
 }
 
