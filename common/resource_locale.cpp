@@ -53,7 +53,8 @@ const Language* languageOf(uint16_t id)
 }
 
 // "de_AT.UTF-8@euro" -> 0x0C07; a language alone ("de") or an unknown country gives the language's
-// default sublanguage; an unknown language 0.
+// default sublanguage; a language the suite has no texts for gives English (United States), the
+// program's own.
 uint16_t localeOfPosixName(std::string_view name)
 {
     name = name.substr(0, name.find_first_of(".@"));
@@ -66,7 +67,7 @@ uint16_t localeOfPosixName(std::string_view name)
     for (const auto& language : kLanguages)
         if ((language.id & 0xFC00) == 0x0400 && std::string_view(language.posix).starts_with(prefix))
             return language.id;
-    return 0;
+    return kEnglishUnitedStates;
 }
 
 // The modules' validity: a module of another layout or with tables that do not hold together is not used.

@@ -48,8 +48,9 @@ public:
     bool StartWithLocale(uint32_t dwLocale);
 
     /// The locale a program starts with: the override key's default value when the key opens,
-    /// otherwise the user's language from LC_ALL, LC_MESSAGES or LANG ("de_AT.UTF-8"; "C", "POSIX"
-    /// and an unset language give 1033). 0 when the override cannot be read as a number.
+    /// otherwise the user's language from LC_ALL, LC_MESSAGES or LANG ("de_AT.UTF-8"; "C", "POSIX",
+    /// an unset language and one the suite has no texts for give 1033). 0 when the override cannot
+    /// be read as a number.
     static uint32_t PickStartLocale();
 
     /// The three-letter abbreviation of a locale ("DEU" for 0x0407); empty for an unknown locale.

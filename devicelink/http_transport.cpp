@@ -4,6 +4,7 @@
 #include "platform/text.h"
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 #include <new>
 #include <vector>
@@ -33,6 +34,8 @@ bool hasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != 
 } // namespace
 
 int BoundedTimeout(int timeoutMs) { return timeoutMs < 0 ? kMaxTimeoutMs : timeoutMs; }
+
+int ExchangeDeadlineMs(int timeoutMs) { return std::min(BoundedTimeout(timeoutMs), kMaxTimeoutMs / 4) * 4; }
 
 UrlParts SplitUrl(std::string_view url)
 {
@@ -80,6 +83,13 @@ CHttpAnswer::State CHttpAnswer::append(const char* data, size_t size)
     process(searchFrom);
     if (cut && state_ == State::Incomplete)
         state_ = State::Failed;
+    return state_;
+}
+
+CHttpAnswer::State CHttpAnswer::end()
+{
+    if (state_ == State::Incomplete)
+        state_ = framing_ == Framing::Length || framing_ == Framing::Chunked ? State::Failed : State::Complete;
     return state_;
 }
 
@@ -224,14 +234,21 @@ int32_t HttpExchange(std::string_view url, std::string_view soapAction, std::str
     if (url.empty() || soapAction.empty() || message.empty() || hasLineBreak(url) || hasLineBreak(soapAction))
         return TRANSPORT_EMPTY_INPUT;
     const UrlParts parts = SplitUrl(url);
-    const int timeout = BoundedTimeout(timeoutMs);
     if (parts.port <= 0 || parts.port > 65535)
         return TRANSPORT_NO_CONNECTION;
-    auto connection = platform::TcpConnection::connect(parts.host, static_cast<uint16_t>(parts.port), timeout);
+    // Every step waits its time-out, but never past the exchange's deadline.
+    using Clock = std::chrono::steady_clock;
+    const int timeout = BoundedTimeout(timeoutMs);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(ExchangeDeadlineMs(timeoutMs));
+    const auto stepTimeout = [&] {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        return static_cast<int>(std::clamp<long long>(left, 0, timeout));
+    };
+    auto connection = platform::TcpConnection::connect(parts.host, static_cast<uint16_t>(parts.port), stepTimeout());
     if (!connection)
         return TRANSPORT_NO_CONNECTION;
-    if (!connection->sendAll(RequestHead(parts, soapAction, message.size()), timeout)
-        || !connection->sendAll(message, timeout))
+    if (!connection->sendAll(RequestHead(parts, soapAction, message.size()), stepTimeout())
+        || !connection->sendAll(message, stepTimeout()))
         return TRANSPORT_NO_CONNECTION;
 
     const size_t blockBytes = static_cast<size_t>(receiveSize > 0 ? receiveSize : kReceiveBlockBytes);
@@ -239,17 +256,19 @@ int32_t HttpExchange(std::string_view url, std::string_view soapAction, std::str
     if (!block)
         return TRANSPORT_UNREADABLE;
     CHttpAnswer collected;
-    for (;;) {
-        std::fill_n(block.get(), blockBytes, '\0');
-        const long received = connection->receive(block.get(), blockBytes, timeout);
-        if (received <= 0)
-            break;
-        const auto state = collected.append(block.get(), static_cast<size_t>(received));
-        if (state == CHttpAnswer::State::Failed)
-            return TRANSPORT_UNREADABLE;
-        if (state == CHttpAnswer::State::Complete)
-            break;
+    auto state = CHttpAnswer::State::Incomplete;
+    while (state == CHttpAnswer::State::Incomplete) {
+        // The deadline ends the answer as a receive time-out does, also for a device that is
+        // still sending.
+        long received = 0;
+        if (Clock::now() < deadline) {
+            std::fill_n(block.get(), blockBytes, '\0');
+            received = connection->receive(block.get(), blockBytes, stepTimeout());
+        }
+        state = received > 0 ? collected.append(block.get(), static_cast<size_t>(received)) : collected.end();
     }
+    if (state == CHttpAnswer::State::Failed)
+        return TRANSPORT_UNREADABLE;
     answer.append(collected.text());
     return TRANSPORT_OK;
 }

@@ -15,7 +15,8 @@ enum TransportCode : int32_t {
     TRANSPORT_OK = 0,            ///< the answer was received (possibly cut short by a receive time-out)
     TRANSPORT_EMPTY_INPUT = 1,   ///< url, action or message empty (or holding line breaks); nothing was done
     TRANSPORT_NO_CONNECTION = 2, ///< no connection, or a send failed
-    TRANSPORT_UNREADABLE = 3,    ///< the answer could not be read: too large, or its chunks are malformed
+    TRANSPORT_UNREADABLE = 3,    ///< the answer could not be read: too large, malformed chunks, or cut
+                                 ///< short before the end its head announced
     TRANSPORT_STARTUP = 6,       ///< the socket layer could not be started
 };
 
@@ -28,6 +29,10 @@ inline constexpr int kReceiveBlockBytes = 10240;
 
 /// The time-out actually waited for: negative values become kMaxTimeoutMs.
 int BoundedTimeout(int timeoutMs);
+
+/// How long a whole exchange may take, however its device trickles its bytes: four step
+/// time-outs, at most kMaxTimeoutMs.
+int ExchangeDeadlineMs(int timeoutMs);
 
 /// The parts of an "http://host[:port]/path" address.
 struct UrlParts {
@@ -55,6 +60,10 @@ public:
 
     /// Takes the next bytes received.
     State append(const char* data, size_t size);
+    /// No more bytes come (the peer closed, or a receive failed or timed out): an answer whose
+    /// head announced its length or chunks and that did not reach their end is Failed; any other
+    /// is Complete as it stands.
+    State end();
     State state() const { return state_; }
     /// The answer as far as it went: the head, the empty line and the body (decoded when it
     /// came in chunks).
@@ -79,8 +88,11 @@ private:
 };
 
 /// Posts message to url with the given SOAP action and collects the answer. Each step (connect,
-/// send of the head, send of the message, each receive) waits at most BoundedTimeout(timeoutMs).
-/// receiveSize bytes are asked for per receive (kReceiveBlockBytes when not positive).
+/// send of the head, send of the message, each receive) waits at most BoundedTimeout(timeoutMs),
+/// and the whole exchange at most ExchangeDeadlineMs(timeoutMs), which ends the answer as a
+/// receive time-out does. An answer cut short before the end its head announced is
+/// TRANSPORT_UNREADABLE. receiveSize bytes are asked for per receive (kReceiveBlockBytes when not
+/// positive).
 int32_t HttpExchange(std::string_view url, std::string_view soapAction, std::string_view message,
                      std::string& answer, int timeoutMs, int receiveSize);
 

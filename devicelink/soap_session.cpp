@@ -122,6 +122,18 @@ DOMString LocalNameOf(const INodePtr& node)
     return colon == DOMString::npos ? name : name.substr(colon + 1);
 }
 
+int StatusOf(std::string_view head)
+{
+    // "HTTP/1." and a digit, a blank, three digits, then a blank or the end of the line.
+    const std::string_view line = head.substr(0, head.find("\r\n"));
+    const auto digit = [&](size_t at) { return at < line.size() && line[at] >= '0' && line[at] <= '9'; };
+    if (!line.starts_with("HTTP/1.") || !digit(7) || line.size() < 12 || line[8] != ' ' || !digit(9) || !digit(10)
+        || !digit(11) || (line.size() > 12 && line[12] != ' '))
+        return 0;
+    const int status = (line[9] - '0') * 100 + (line[10] - '0') * 10 + (line[11] - '0');
+    return status >= 100 && status <= 599 ? status : 0;
+}
+
 int32_t StatusOfTransport(int32_t transportCode)
 {
     switch (transportCode) {
@@ -164,16 +176,12 @@ int32_t PlaceHttpAnswer(std::string_view answer, const INodePtr& response, bool 
     const size_t headEnd = answer.find("\r\n\r\n");
     if (headEnd == std::string_view::npos)
         return SOAP_E_ANSWER;
-    const std::string_view head = answer.substr(0, headEnd);
     const std::string_view body = answer.substr(headEnd + 4);
-    constexpr std::string_view kVersion = "HTTP/1.1 ";
-    if (const size_t status = head.find(kVersion); status != std::string_view::npos && status + kVersion.size() < head.size()) {
-        const char first = head[status + kVersion.size()];
-        if (first == '4')
-            return SOAP_E_ARGUMENT;
-        if (first == '5')
-            return SOAP_E_ANSWER;
-    }
+    const int status = StatusOf(answer.substr(0, headEnd));
+    if (status / 100 == 4)
+        return SOAP_E_ARGUMENT;
+    if (status == 0 || status / 100 == 5)
+        return SOAP_E_ANSWER;
     try {
         const INodePtr root = response->getOwnerDocument()->loadXML(DOMString(body), preserve);
         if (!root || LocalNameOf(root) != "Envelope")

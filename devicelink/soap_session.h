@@ -62,8 +62,13 @@ int32_t SessionCall(const char* url, const char* soapAction, const mfpif_Halvet_
 /// the text is made, and taken out again afterwards).
 mfpif_Halvet_R1::DOMString EnvelopeText(const mfpif_Halvet_R1::INodePtr& request);
 
+/// The status of an answer's head from its status line ("HTTP/1.1 200 OK"; HTTP/1.0 too); 0 when
+/// the head does not begin with a valid one.
+int StatusOf(std::string_view head);
+
 /// Checks an HTTP answer (head, empty line, body) and places the element in its SOAP body under
-/// response. SOAP_OK, SOAP_E_ARGUMENT for 4xx, SOAP_E_ANSWER otherwise.
+/// response. SOAP_OK, SOAP_E_ARGUMENT for 4xx, SOAP_E_ANSWER for 5xx, for a head without a valid
+/// status line and for a body that is no SOAP envelope with an element in its body.
 int32_t PlaceHttpAnswer(std::string_view answer, const mfpif_Halvet_R1::INodePtr& response, bool preserve);
 
 /// The node name after its first ':' (the whole name without one).

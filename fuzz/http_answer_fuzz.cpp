@@ -1,5 +1,6 @@
 // Raw HTTP answers as the transport collects them, in pieces of every size: the collector stays
-// within its limit, never completes twice, and gives the same answer however the bytes were split.
+// within its limit, never completes twice, and gives the same answer however the bytes were split,
+// also when the peer goes away before the end.
 #include "devicelink/http_transport.h"
 
 #include <cstdint>
@@ -24,6 +25,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         state = pieces.append(bytes + at, std::min(step, length - at));
     if (state != wholeState)
         std::abort();
+    // The peer goes away: the answer is then complete or failed, the same way for both.
+    if (state == CHttpAnswer::State::Incomplete) {
+        state = pieces.end();
+        if (state == CHttpAnswer::State::Incomplete || whole.end() != state)
+            std::abort();
+    }
     if (state != CHttpAnswer::State::Failed) {
         const std::string text = pieces.text();
         if (text.size() > kLimit || text != whole.text())

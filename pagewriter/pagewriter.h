@@ -65,8 +65,8 @@ QELTA_PAGEWRITER_ASSERT(offsetof(PageOutputFile, wYResolution) == 26, "wYResolut
 PAGEWRITER_EXPORT int tiffCreateFile(PageOutputFile* file, const char* path);
 
 /* Appends one page of dwWidth x dwHeight pixels: byteCount bytes of bits (alternativeBits instead
- * when not null), rows of (dwWidth + 7) / 8 bytes for PackBits. A bits-per-sample value of 0 is
- * written as 1. On failure the output file is closed and deleted and hFile becomes -1. */
+ * when not null), rows of (dwWidth + 7) / 8 bytes for PackBits, of which at most dwHeight rows are
+ * read. A bits-per-sample value of 0 is written as 1. On failure the output file is closed and deleted and hFile becomes -1. */
 PAGEWRITER_EXPORT int tiffAppendPage(PageOutputFile* file, const void* bits, uint32_t byteCount, int compression,
                    int bitsPerSample, const void* alternativeBits);
 

@@ -7,6 +7,7 @@
 #include "platform/com.h"
 #include "platform/files.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <limits>
@@ -134,7 +135,10 @@ bool writePage(PageOutputFile& file, const uint8_t* bits, uint32_t byteCount, in
     PackBitsBlock& block = packBitsMemory();
     std::string_view strip = bytesOf(bits, byteCount);
     if (packBitsAsked) {
-        if (!packBits(bits, byteCount, (file.dwWidth + 7) / 8, block) || !block.reserve(kPageTailBytes))
+        // The page's rows and no more: a byte count beyond the page never reads past it.
+        const uint32_t rowBytes = (file.dwWidth + 7) / 8;
+        const auto pageBytes = static_cast<uint32_t>(std::min<uint64_t>(byteCount, uint64_t{rowBytes} * file.dwHeight));
+        if (!packBits(bits, pageBytes, rowBytes, block) || !block.reserve(kPageTailBytes))
             return false;
         strip = bytesOf(block.data(), block.used());
     }

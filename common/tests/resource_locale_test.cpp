@@ -126,7 +126,9 @@ TEST_F(ResourceLocale, StartLocaleFromOverrideKeyOrEnvironment)
         uint32_t locale;
     } const cases[] = {
         {"de_AT.UTF-8", 0x0C07}, {"de_LI.UTF-8", 0x0407}, {"fr", 0x040C}, {"he_IL", 0x040D},
-        {"C", 0x0409},           {"POSIX", 0x0409},       {"xx_YY", 0},
+        {"C", 0x0409},           {"POSIX", 0x0409},
+        // Languages the suite has no texts for start in English, the program's own.
+        {"xx_YY", 0x0409},       {"hi_IN.UTF-8", 0x0409}, {"ga_IE.UTF-8", 0x0409},
     };
     const char* saved[] = {std::getenv("LC_ALL"), std::getenv("LC_MESSAGES")};
     ::unsetenv("LC_ALL");
@@ -135,6 +137,8 @@ TEST_F(ResourceLocale, StartLocaleFromOverrideKeyOrEnvironment)
         SCOPED_TRACE(c.lang);
         ::setenv("LANG", c.lang, 1);
         EXPECT_EQ(CSDLocale::PickStartLocale(), c.locale);
+        CSDLocale loader(program(), "LOCALETEST");
+        EXPECT_TRUE(loader.StartWithLocale(CSDLocale::PickStartLocale()));
     }
     // The override key wins, read as hexadecimal text; text that is no number gives 0.
     platform::RegistryKey key;

@@ -7,6 +7,7 @@
 #include "platform/system_info.h"
 #include "platform/tests/support/test_support.h"
 
+#include <chrono>
 #include <cstring>
 #include <dlfcn.h>
 #include <filesystem>
@@ -149,6 +150,12 @@ TEST_F(Dfapi, TargetsAndFailedListings)
         {"fault", "dfile://@/x", TestDevice::answer(200, TestDevice::envelope("<env:Fault><reason/></env:Fault>")), false, "x"},
         {"server error", "dfile://@/x", TestDevice::answer(500, TestDevice::envelope(kFiles)), false, "x"},
         {"not an envelope", "dfile://@/x", TestDevice::answer(200, kFiles), false, "x"},
+        {"garbage status line", "dfile://@/x",
+         "HTTP/1.1200 OK\r\nContent-Length: " + std::to_string(TestDevice::envelope(kFiles).size()) + "\r\n\r\n"
+             + TestDevice::envelope(kFiles),
+         false, "x"},
+        {"closed before its length", "dfile://@/x",
+         "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + TestDevice::envelope(kFiles), false, "x"},
     };
     for (auto& c : cases) {
         TestDevice device({{{c.answer}}});
@@ -160,6 +167,16 @@ TEST_F(Dfapi, TargetsAndFailedListings)
         EXPECT_EQ(sent.substr(sent.find("\r\n\r\n") + 4), kEnvelopeHead + request(c.dirName) + "</env:Body></env:Envelope>")
             << c.name;
         closeFile(listing);
+    }
+    // A device that trickles its answer is given up at the exchange's deadline (four time-outs).
+    {
+        TestDevice::Script trickle;
+        for (const char c : TestDevice::answer(200, TestDevice::envelope(kFiles)))
+            trickle.pieces.push_back({std::string(1, c), 100});
+        TestDevice device(trickle);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(listFile(("dfile://" + device.address() + "/x").c_str(), 250));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
     }
     for (const char* bad : {"http://127.0.0.1/x", "dfile://127.0.0.1", "dfile:///x", "", "dfile://device.invalid/x"})
         EXPECT_FALSE(listFile(bad, 5000)) << bad;

@@ -62,6 +62,9 @@ TEST(HttpTransport, SplitsUrls)
               "Content-Length: 3\r\nSOAPAction: \"A\"\r\n\r\n");
     EXPECT_EQ(BoundedTimeout(-1), kMaxTimeoutMs);
     EXPECT_EQ(BoundedTimeout(1500), 1500);
+    EXPECT_EQ(ExchangeDeadlineMs(200), 800);
+    EXPECT_EQ(ExchangeDeadlineMs(20000), kMaxTimeoutMs);
+    EXPECT_EQ(ExchangeDeadlineMs(-1), kMaxTimeoutMs);
 }
 
 TEST(HttpTransport, CollectsAnswersByTheirFraming)
@@ -120,6 +123,12 @@ TEST(HttpTransport, ScriptedAnswers)
     const std::string chunked =
         "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\n<o\r\n3\r\nk/>\r\n0\r\n\r\n";
     const std::string oversize = "HTTP/1.1 200 OK\r\n\r\n" + std::string(kMaxAnswerBytes + 1, 'x');
+    // The head, then the body one byte at a time: each well within the step time-out, the whole
+    // far beyond the deadline.
+    const std::string slowBody(80, ' ');
+    TestDevice::Script trickle{{{"HTTP/1.1 200 OK\r\nContent-Length: 80\r\n\r\n"}}};
+    for (const char c : slowBody)
+        trickle.pieces.push_back({std::string(1, c), 150});
     struct Case {
         const char* name;
         TestDevice::Script script;
@@ -135,8 +144,13 @@ TEST(HttpTransport, ScriptedAnswers)
          "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n<ok/>"},
         {"silence", {{}, false}, 300, TRANSPORT_OK, ""},
         {"closed early", {{{"HTTP/1.1 200 OK\r\nCont"}}}, 2000, TRANSPORT_OK, "HTTP/1.1 200 OK\r\nCont"},
-        {"cut by the time-out", {{{"HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc"}}, false}, 300, TRANSPORT_OK,
-         "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc"},
+        // Answers short of the end their head announced are no answers.
+        {"cut by the time-out", {{{"HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc"}}, false}, 300,
+         TRANSPORT_UNREADABLE, ""},
+        {"closed before its length", {{{"HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + std::string(330, 'x')}}},
+         2000, TRANSPORT_UNREADABLE, ""},
+        {"closed between chunks", {{{chunked.substr(0, chunked.find("3\r\n"))}}}, 2000, TRANSPORT_UNREADABLE, ""},
+        {"trickled past the deadline", trickle, 200, TRANSPORT_UNREADABLE, ""},
         {"over-size", {{{oversize}}}, 5000, TRANSPORT_UNREADABLE, ""},
     };
     for (auto& c : cases) {

@@ -1,6 +1,8 @@
 #include "pagewriter/tests/support/page_support.h"
 
 #include <csignal>
+#include <cstring>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -213,6 +215,42 @@ TEST_F(PageWriterTiff, FailedPageDropsTheFile)
         EXPECT_FALSE(imaging_test::fs::exists(file));
         EXPECT_EQ(append(std::string(8, 'A'), 64, 1, kPackBits), 0);
         EXPECT_FALSE(imaging_test::fs::exists(file));
+    }
+}
+
+TEST_F(PageWriterTiff, PackBitsReadsNoRowBeyondThePage)
+{
+    // The page ends right before an unreadable memory page, so a read past it ends the child.
+    const PackedPage page = PackedPage::faxLike(1728, 2290);
+    const size_t memoryPage = size_t(::sysconf(_SC_PAGESIZE));
+    const size_t room = (page.bytes.size() + memoryPage - 1) / memoryPage * memoryPage;
+    const uint32_t byteCounts[] = {600000, 0xFFFFFFFF};
+    for (const uint32_t byteCount : byteCounts) {
+        SCOPED_TRACE(byteCount);
+        const std::string file = path("guarded.tif");
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            void* memory = ::mmap(nullptr, room + memoryPage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (memory == MAP_FAILED || ::mprotect(static_cast<char*>(memory) + room, memoryPage, PROT_NONE) != 0)
+                ::_exit(10);
+            auto* bits = static_cast<uint8_t*>(memory) + room - page.bytes.size();
+            std::memcpy(bits, page.bytes.data(), page.bytes.size());
+            PageOutputFile out = outputRecord(1728, 2290);
+            if (tiffCreateFile(&out, file.c_str()) != 1)
+                ::_exit(11);
+            if (tiffAppendPage(&out, bits, byteCount, kPackBits, 1, nullptr) != 1 || tiffCompleteFile(&out) != 1)
+                ::_exit(12);
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status)) << "signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+        ASSERT_EQ(WEXITSTATUS(status), 0);
+        const auto pages = readTiff(file);
+        ASSERT_EQ(pages.size(), 1u);
+        EXPECT_EQ(pages[0].height, 2290u);
+        EXPECT_TRUE(pages[0].bits == page.bits());
     }
 }
 

@@ -34,6 +34,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 
@@ -130,6 +131,43 @@ TEST_F(WizardStart, ASecondWizardRunsWithoutTheHostEndpoint)
     EXPECT_EQ(RunSendWizard({work}, prompter, runner), 0);
     EXPECT_EQ(runner.runs, 1);
     EXPECT_FALSE(runner.hadHost);
+}
+
+TEST_F(WizardStart, AUserLanguageWithoutTextsStartsInEnglish)
+{
+    // LANG decides only when LC_ALL and LC_MESSAGES are unset; all three are restored afterwards.
+    struct Environment {
+        std::vector<std::pair<const char*, std::optional<std::string>>> saved;
+        Environment()
+        {
+            for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+                const char* value = std::getenv(name);
+                saved.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+                ::unsetenv(name);
+            }
+        }
+        ~Environment()
+        {
+            for (const auto& [name, value] : saved) {
+                if (value)
+                    ::setenv(name, value->c_str(), 1);
+                else
+                    ::unsetenv(name);
+            }
+        }
+    } environment;
+    for (const char* lang : {"hi_IN.UTF-8", "ga_IE.UTF-8"}) {
+        SCOPED_TRACE(lang);
+        ::setenv("LANG", lang, 1);
+        imaging_test::writeBilevel(work, {imaging_test::Bits::pattern(1728, 100)}, {COMPRESSION_CCITTFAX4, 200, 100});
+        ScriptedPrompter prompter;
+        CancellingRunner runner(prompter);
+        EXPECT_EQ(RunSendWizard({work}, prompter, runner), 0);
+        EXPECT_EQ(runner.runs, 1);
+        EXPECT_FALSE(platform::pathExists(work));
+        ASSERT_FALSE(runner.titles.empty());
+        EXPECT_EQ(runner.titles.front(), "id107 Select Destination");
+    }
 }
 
 // Processes events until done() holds or two seconds passed.
