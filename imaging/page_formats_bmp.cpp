@@ -121,7 +121,7 @@ int16_t readBmpHeader(const uint8_t* data, size_t size, BmpInfo& info)
     if (!parseBmpHeader(data, std::min(size, kBmpHeadBytes), size, h) || h.planes != 1)
         return PF_ERR_CORRUPT;
     const unsigned bits = h.bitsPerPixel;
-    if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32)
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && (bits != 32 || h.headerSize == 12))
         return PF_ERR_TYPE;
     const bool known = h.compression == kBmpPlain || (h.compression == kBmpRle8 && bits == 8)
                        || (h.compression == kBmpRle4 && bits == 4)
