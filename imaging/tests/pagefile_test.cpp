@@ -331,12 +331,12 @@ TEST_F(PageFile, ColourFilesReadAsRgb)
                            "\x00\x03\x02\x03\x04\x00"         // 2 3 4 as they are, padded
                            "\x00\x02\x01\x01"                 // 1 right and 1 up
                            "\x01\x06\x00\x01",                // 1 x colour 6, end of bitmap
-                           20);
+                           18);
     const uint8_t rle8Indexes[3][5] = {{0, 0, 0, 0, 6}, {2, 3, 4, 0, 0}, {1, 1, 1, 1, 1}};
     const std::string rle4("\x05\x12\x00\x00"                 // bottom row: 1 2 1 2 1
                            "\x00\x03\x34\x50\x02\x67\x00\x00" // 3 4 5 as they are, then 6 7
                            "\x00\x05\x89\xab\xc0\x00\x00\x01", // 8 to 12 as they are, padded; end
-                           24);
+                           20);
     const uint8_t rle4Indexes[3][5] = {{8, 9, 10, 11, 12}, {3, 4, 5, 6, 7}, {1, 2, 1, 2, 1}};
     std::vector<uint8_t> indexes, planes;
     for (uint32_t y = 0; y < h; ++y)
