@@ -1,18 +1,7 @@
 #include "imaging/bmp_header.h"
-
-#include <algorithm>
+#include "imaging/little_endian.h"
 
 namespace qelta::imaging {
-
-namespace {
-
-uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t le32(const uint8_t* p)
-{
-    return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
-
-} // namespace
 
 bool parseBmpHeader(const uint8_t* data, size_t have, uint64_t fileSize, BmpHeader& header)
 {

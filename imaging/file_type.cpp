@@ -240,7 +240,8 @@ bool identifyBmp(int fd, uint64_t fileSize, IKFILEINFO& info)
         return false;
     const unsigned bitCount = bmp.bitsPerPixel;
     const bool core = bmp.headerSize == 12;
-    if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 24 && (core || (bitCount != 16 && bitCount != 32)))
+    const bool wide = bitCount == 16 || bitCount == 32; // none in OS/2 files
+    if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 24 && (core || !wide))
         return false;
     // 0 plain rows, 1 and 2 run-length coded, 3 plain rows with colour masks.
     if (bmp.compression > qelta::imaging::kBmpBitFields)

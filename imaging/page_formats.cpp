@@ -1,6 +1,7 @@
 #include "imaging/page_formats.h"
 
 #include "imaging/file_beside.h"
+#include "imaging/little_endian.h"
 #include "imaging/pagefilelib.h"
 
 #include <algorithm>
@@ -18,22 +19,6 @@ constexpr uint8_t kFaxMagic[4] = {'Q', 'F', 'A', 'X'};
 constexpr size_t kFaxHeader = 12, kFaxPageHeader = 20;
 constexpr size_t kPcxHeader = 128;
 constexpr uint32_t kDcxMagic = 0x3ade68b1;
-
-uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t le32(const uint8_t* p)
-{
-    return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
-void put16(std::vector<uint8_t>& out, uint32_t v)
-{
-    out.push_back(static_cast<uint8_t>(v));
-    out.push_back(static_cast<uint8_t>(v >> 8));
-}
-void put32(std::vector<uint8_t>& out, uint32_t v)
-{
-    put16(out, v & 0xffff);
-    put16(out, v >> 16);
-}
 
 uint16_t dpiField(double dpi) { return dpi > 0 && dpi < 65536 ? static_cast<uint16_t>(dpi + 0.5) : 0; }
 
@@ -170,8 +155,8 @@ int16_t readPcxHeader(const uint8_t* data, size_t size, PcxInfo& info)
     info.planes = data[65];
     // Colour planes of one bit (up to 16 colours), packed indexes of 1, 2, 4 or 8 bits, or RGB planes.
     const unsigned bits = info.bitsPerPixel, planes = info.planes;
-    const bool known = (bits == 1 && planes >= 1 && planes <= 4) || ((bits == 2 || bits == 4 || bits == 8) && planes == 1)
-                       || (bits == 8 && planes == 3);
+    const bool known = (bits == 1 && planes >= 1 && planes <= 4)
+                       || ((bits == 2 || bits == 4 || bits == 8) && planes == 1) || (bits == 8 && planes == 3);
     if (!known)
         return PF_ERR_CORRUPT;
     const uint16_t xMin = le16(data + 4), yMin = le16(data + 6), xMax = le16(data + 8), yMax = le16(data + 10);

@@ -1,5 +1,6 @@
 // BMP files: every size, offset and run is checked against the file and the image before a byte
 // is taken from it or a pixel is set.
+#include "imaging/little_endian.h"
 #include "imaging/page_formats.h"
 #include "imaging/pagefilelib.h"
 
@@ -11,22 +12,6 @@
 namespace qelta::imaging::pagefile {
 
 namespace {
-
-uint32_t le32(const uint8_t* p)
-{
-    return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
-
-void put16(std::vector<uint8_t>& out, uint32_t v)
-{
-    out.push_back(static_cast<uint8_t>(v));
-    out.push_back(static_cast<uint8_t>(v >> 8));
-}
-void put32(std::vector<uint8_t>& out, uint32_t v)
-{
-    put16(out, v & 0xffff);
-    put16(out, v >> 16);
-}
 
 struct Rgb {
     uint8_t r = 0, g = 0, b = 0;
@@ -50,7 +35,7 @@ uint8_t channel(uint32_t pixel, uint32_t mask)
         return 0;
     const int shift = std::countr_zero(mask);
     const uint64_t top = mask >> shift;
-    return static_cast<uint8_t>(((pixel & mask) >> shift) * 255 / top);
+    return static_cast<uint8_t>(uint64_t{(pixel & mask) >> shift} * 255 / top);
 }
 
 // Run-length coded rows (RLE8, or RLE4 with two pixels a byte) onto an RGB page already filled with
