@@ -2,6 +2,7 @@
 //
 // Files come from anywhere, so every size and offset is checked against the file before it is
 // believed; a file that does not hold together is no image.
+#include "imaging/bmp_header.h"
 #include "imaging/file_beside.h"
 #include "imaging/imagekit.h"
 #include "platform/com.h"
@@ -29,14 +30,6 @@ constexpr int64_t kMaxBmpDimension = 1000000;
 
 using qelta::imaging::FileDescriptor;
 using qelta::imaging::readAt;
-
-uint16_t le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-
-uint32_t le32(const unsigned char* p)
-{
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16)
-           | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 int32_t roundedDpi(double dotsPerInch)
 {
@@ -233,46 +226,37 @@ bool identifyTiff(FileDescriptor& file, const char* path, uint64_t fileSize, IKF
     return true;
 }
 
-// A Windows bitmap: the 14-byte file header, then an information header of at least 40 bytes.
+// A Windows bitmap (information header of 40 bytes or more) or an OS/2 one (12-byte core header).
 bool identifyBmp(int fd, uint64_t fileSize, IKFILEINFO& info)
 {
-    constexpr uint32_t kFileHeader = 14, kInfoHeader = 40;
-    unsigned char header[kFileHeader + kInfoHeader];
-    if (fileSize < sizeof header || !readAt(fd, 0, header, sizeof header))
+    unsigned char head[qelta::imaging::kBmpHeadBytes];
+    const auto have = static_cast<size_t>(std::min<uint64_t>(fileSize, sizeof head));
+    qelta::imaging::BmpHeader bmp;
+    if (!readAt(fd, 0, head, have) || !qelta::imaging::parseBmpHeader(head, have, fileSize, bmp))
         return false;
-    const unsigned char* bih = header + kFileHeader;
-    const uint32_t dataOffset = le32(header + 10);
-    const uint32_t infoSize = le32(bih);
-    if (infoSize < kInfoHeader || infoSize > fileSize - kFileHeader)
+    if (bmp.dataOffset < 14 + bmp.headerSize || bmp.dataOffset >= fileSize)
         return false;
-    if (dataOffset < kFileHeader + infoSize || dataOffset >= fileSize)
+    if (bmp.width <= 0 || bmp.width > kMaxBmpDimension || bmp.height <= 0 || bmp.height > kMaxBmpDimension)
         return false;
-
-    const int64_t width = static_cast<int32_t>(le32(bih + 4));
-    const int64_t height = std::llabs(static_cast<int32_t>(le32(bih + 8))); // negative: rows stored top down
-    if (width <= 0 || width > kMaxBmpDimension || height <= 0 || height > kMaxBmpDimension)
-        return false;
-    const uint16_t bitCount = le16(bih + 14);
-    if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 && bitCount != 32)
+    const unsigned bitCount = bmp.bitsPerPixel;
+    const bool core = bmp.headerSize == 12;
+    const bool wide = bitCount == 16 || bitCount == 32; // none in OS/2 files
+    if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 24 && (core || !wide))
         return false;
     // 0 plain rows, 1 and 2 run-length coded, 3 plain rows with colour masks.
-    const uint32_t compression = le32(bih + 16);
-    if (compression > 3)
+    if (bmp.compression > qelta::imaging::kBmpBitFields)
         return false;
-    if (compression == 0 || compression == 3) {
-        const uint64_t rowBytes = ((static_cast<uint64_t>(width) * bitCount + 31) / 32) * 4;
-        if (rowBytes * static_cast<uint64_t>(height) > fileSize - dataOffset)
+    if (bmp.compression == qelta::imaging::kBmpPlain || bmp.compression == qelta::imaging::kBmpBitFields) {
+        if (bmp.rowBytes() * static_cast<uint64_t>(bmp.height) > fileSize - bmp.dataOffset)
             return false; // pixel rows cut off
     }
 
-    const auto xPelsPerMeter = static_cast<int32_t>(le32(bih + 24));
-    const auto yPelsPerMeter = static_cast<int32_t>(le32(bih + 28));
     info.fileType = IK_FILETYPE_BMP;
-    info.resolution = roundedDpi(xPelsPerMeter * 0.0254);
-    info.yResolution = roundedDpi(yPelsPerMeter * 0.0254);
-    info.width = static_cast<int32_t>(width);
-    info.height = static_cast<int32_t>(height);
-    info.bitsPerPixel = bitCount;
+    info.resolution = qelta::imaging::bmpDotsPerInch(bmp.xPelsPerMetre);
+    info.yResolution = qelta::imaging::bmpDotsPerInch(bmp.yPelsPerMetre);
+    info.width = static_cast<int32_t>(bmp.width);
+    info.height = static_cast<int32_t>(bmp.height);
+    info.bitsPerPixel = static_cast<int32_t>(bitCount);
     info.compression = 0;
     info.pageCount = 1;
     return true;

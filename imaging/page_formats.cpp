@@ -1,6 +1,7 @@
 #include "imaging/page_formats.h"
 
 #include "imaging/file_beside.h"
+#include "imaging/little_endian.h"
 #include "imaging/pagefilelib.h"
 
 #include <algorithm>
@@ -18,22 +19,6 @@ constexpr uint8_t kFaxMagic[4] = {'Q', 'F', 'A', 'X'};
 constexpr size_t kFaxHeader = 12, kFaxPageHeader = 20;
 constexpr size_t kPcxHeader = 128;
 constexpr uint32_t kDcxMagic = 0x3ade68b1;
-
-uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t le32(const uint8_t* p)
-{
-    return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
-void put16(std::vector<uint8_t>& out, uint32_t v)
-{
-    out.push_back(static_cast<uint8_t>(v));
-    out.push_back(static_cast<uint8_t>(v >> 8));
-}
-void put32(std::vector<uint8_t>& out, uint32_t v)
-{
-    put16(out, v & 0xffff);
-    put16(out, v >> 16);
-}
 
 uint16_t dpiField(double dpi) { return dpi > 0 && dpi < 65536 ? static_cast<uint16_t>(dpi + 0.5) : 0; }
 
@@ -168,8 +153,10 @@ int16_t readPcxHeader(const uint8_t* data, size_t size, PcxInfo& info)
         return PF_ERR_CORRUPT;
     info.bitsPerPixel = data[3];
     info.planes = data[65];
-    const bool known = (info.bitsPerPixel == 1 && info.planes == 1) || (info.bitsPerPixel == 8 && info.planes == 1)
-                       || (info.bitsPerPixel == 8 && info.planes == 3);
+    // Colour planes of one bit (up to 16 colours), packed indexes of 1, 2, 4 or 8 bits, or RGB planes.
+    const unsigned bits = info.bitsPerPixel, planes = info.planes;
+    const bool known = (bits == 1 && planes >= 1 && planes <= 4)
+                       || ((bits == 2 || bits == 4 || bits == 8) && planes == 1) || (bits == 8 && planes == 3);
     if (!known)
         return PF_ERR_CORRUPT;
     const uint16_t xMin = le16(data + 4), yMin = le16(data + 6), xMax = le16(data + 8), yMax = le16(data + 10);
@@ -177,7 +164,7 @@ int16_t readPcxHeader(const uint8_t* data, size_t size, PcxInfo& info)
         return PF_ERR_CORRUPT;
     info.width = uint32_t{xMax} - xMin + 1;
     info.height = uint32_t{yMax} - yMin + 1;
-    if (le16(data + 66) < (uint64_t{info.width} * info.bitsPerPixel + 7) / 8)
+    if (le16(data + 66) < (uint64_t{info.width} * bits + 7) / 8)
         return PF_ERR_CORRUPT;
     info.xDpi = le16(data + 12);
     info.yDpi = le16(data + 14);
@@ -189,7 +176,7 @@ int16_t decodePcx(const uint8_t* data, size_t size, Page& page)
     PcxInfo info;
     if (const int16_t code = readPcxHeader(data, size, info))
         return code;
-    const bool bilevel = info.bitsPerPixel == 1;
+    const bool bilevel = info.bitsPerPixel == 1 && info.planes == 1;
     if (!fitsLimits(bilevel ? PixelKind::Bilevel : PixelKind::Rgb, info.width, info.height))
         return PF_ERR_TOO_LARGE;
     const size_t lineBytes = le16(data + 66);
@@ -227,10 +214,25 @@ int16_t decodePcx(const uint8_t* data, size_t size, Page& page)
     page.xDpi = info.xDpi;
     page.yDpi = info.yDpi;
     const size_t rowBytes = lineBytes * info.planes;
+    const unsigned depth = info.bitsPerPixel * info.planes;
     for (uint32_t y = 0; y < info.height; ++y) {
         const uint8_t* line = plain.data() + y * rowBytes;
         uint8_t* row = page.row(y);
-        if (bilevel) {
+        if (!bilevel && depth <= 4) {
+            // Indexes into the header's 16 colours: a bit from each plane, or packed in one plane.
+            const uint8_t* pal = data + 16;
+            for (uint32_t x = 0; x < info.width; ++x) {
+                unsigned index = 0;
+                if (info.planes > 1) {
+                    for (unsigned p = 0; p < info.planes; ++p)
+                        index |= ((line[p * lineBytes + x / 8] >> (7 - x % 8)) & 1u) << p;
+                } else {
+                    const size_t bit = size_t{x} * info.bitsPerPixel;
+                    index = (line[bit / 8] >> (8 - info.bitsPerPixel - bit % 8)) & ((1u << info.bitsPerPixel) - 1);
+                }
+                std::memcpy(row + size_t{x} * 3, pal + index * 3, 3);
+            }
+        } else if (bilevel) {
             // Colour 1 is white unless the header's palette says it is the darker one.
             const uint8_t* pal = data + 16;
             const bool oneIsWhite = (pal[0] + pal[1] + pal[2] == pal[3] + pal[4] + pal[5])
@@ -372,66 +374,6 @@ int16_t encodeFax(const uint8_t* from, const std::vector<FaxPage>& kept, const s
         pageHeader(page.width, page.height, dpiField(page.xDpi), dpiField(page.yDpi), rows.size());
         out.insert(out.end(), rows.begin(), rows.end());
     }
-    return PF_OK;
-}
-
-// ---- BMP headers ----
-
-int16_t readBmpHeader(const uint8_t* data, size_t size, BmpInfo& info)
-{
-    if (size < 26 || data[0] != 'B' || data[1] != 'M')
-        return PF_ERR_CORRUPT;
-    const uint32_t dataOffset = le32(data + 10);
-    info.headerSize = le32(data + 14);
-    if (info.headerSize < 12 || info.headerSize > size - 14)
-        return PF_ERR_CORRUPT;
-    const uint8_t* head = data + 14;
-    int64_t width = 0, height = 0;
-    uint32_t compression = 0, used = 0;
-    if (info.headerSize == 12) {
-        width = le16(head + 4);
-        height = le16(head + 6);
-        if (le16(head + 8) != 1)
-            return PF_ERR_CORRUPT;
-        info.bitsPerPixel = le16(head + 10);
-    } else if (info.headerSize >= 40) {
-        width = static_cast<int32_t>(le32(head + 4));
-        height = static_cast<int32_t>(le32(head + 8));
-        if (height < 0)
-            height = -height; // rows stored top down
-        if (le16(head + 12) != 1)
-            return PF_ERR_CORRUPT;
-        info.bitsPerPixel = le16(head + 14);
-        compression = le32(head + 16);
-        const auto xPerMetre = static_cast<int32_t>(le32(head + 24)), yPerMetre = static_cast<int32_t>(le32(head + 28));
-        info.xDpi = xPerMetre > 0 && xPerMetre < 2580000 ? static_cast<uint16_t>(xPerMetre * 0.0254 + 0.5) : 0;
-        info.yDpi = yPerMetre > 0 && yPerMetre < 2580000 ? static_cast<uint16_t>(yPerMetre * 0.0254 + 0.5) : 0;
-        used = le32(head + 32);
-    } else {
-        return PF_ERR_CORRUPT;
-    }
-    const unsigned bits = info.bitsPerPixel;
-    if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32)
-        return PF_ERR_TYPE;
-    // Pixels stored plainly only (bit fields for 32 bits); run-length coded files are not read.
-    if (compression != 0 && !(compression == 3 && bits == 32))
-        return PF_ERR_TYPE;
-    if (width <= 0 || height <= 0)
-        return PF_ERR_CORRUPT;
-    if (!fitsLimits(bits == 1 ? PixelKind::Bilevel : PixelKind::Rgb, static_cast<uint64_t>(width),
-                    static_cast<uint64_t>(height)))
-        return PF_ERR_TOO_LARGE;
-    info.width = static_cast<uint32_t>(width);
-    info.height = static_cast<uint32_t>(height);
-    info.colours = bits <= 8 ? (used ? used : 1u << bits) : 0;
-    if (info.colours > (1u << std::min(bits, 8u)))
-        return PF_ERR_CORRUPT;
-    const uint64_t entry = info.headerSize == 12 ? 3 : 4;
-    const uint64_t masks = compression == 3 && info.headerSize == 40 ? 12 : 0;
-    const uint64_t rowBytes = (uint64_t{info.width} * bits + 31) / 32 * 4;
-    if (dataOffset < 14 + info.headerSize + masks + entry * info.colours || dataOffset > size
-        || rowBytes * info.height > size - dataOffset)
-        return PF_ERR_CORRUPT;
     return PF_OK;
 }
 

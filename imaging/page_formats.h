@@ -3,7 +3,7 @@
 // Every reader checks each header value against the bytes the file holds before it believes it.
 #pragma once
 
-#include "imaging/imagekit.h"
+#include "imaging/bmp_header.h"
 #include "imaging/tiff_pages.h"
 
 #include <cstddef>
@@ -30,7 +30,7 @@ int16_t replaceFile(const std::string& path, const std::vector<uint8_t>& bytes);
 struct PcxInfo {
     uint8_t version = 0;
     uint32_t width = 0, height = 0;
-    unsigned bitsPerPixel = 0, planes = 0; // 1 x 1, 8 x 1 or 8 x 3
+    unsigned bitsPerPixel = 0, planes = 0; // 1 x 1 to 4 planes, 2, 4 or 8 x 1, or 8 x 3
     uint16_t xDpi = 0, yDpi = 0;
 };
 int16_t readPcxHeader(const uint8_t* data, size_t size, PcxInfo& info);
@@ -56,14 +56,15 @@ int16_t encodeFax(const uint8_t* from, const std::vector<FaxPage>& kept, const s
 
 // ---- BMP ----
 struct BmpInfo {
-    uint32_t headerSize = 0, width = 0, height = 0;
-    unsigned bitsPerPixel = 0, colours = 0;
-    uint16_t xDpi = 0, yDpi = 0;
+    BmpHeader header;
+    uint32_t width = 0, height = 0;
+    unsigned bitsPerPixel = 0, colours = 0; // colours: palette entries, 0 above 8 bits
+    uint16_t xDpi = 0, yDpi = 0;            // 0: the file gives none
 };
 int16_t readBmpHeader(const uint8_t* data, size_t size, BmpInfo& info);
-// Loads the BMP file at path, whose bytes the caller read, once its header checks out, through the
-// imaging library's image-file loader: a bilevel image for two-colour files.
-int16_t readBmp(const std::string& path, const std::vector<uint8_t>& bytes, IKHANDLE& image);
+// The page of a BMP file: plain rows of 1, 4, 8, 24 or 32 bits (bit fields too), or RLE8 and RLE4
+// runs. One-bit files give bilevel pages, the others RGB pages.
+int16_t decodeBmp(const uint8_t* data, size_t size, Page& page);
 // A one-bit BMP file of a page (an RGB page is made bilevel first).
 std::vector<uint8_t> encodeBmp(const Page& page);
 

@@ -6,6 +6,8 @@
 #include "imaging/pagefilelib.h"
 #include "platform/com.h"
 
+#include <tiff.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -131,11 +133,10 @@ struct Source {
         case PF_TYPE_BMP: {
             if (index != 0)
                 return PF_ERR_NO_PAGE;
-            IKHANDLE image = 0;
-            if (const int16_t code = readBmp(path, bytes, image))
+            auto page = std::make_shared<Page>();
+            if (const int16_t code = decodeBmp(bytes.data(), bytes.size(), *page))
                 return code;
-            out = images().find(image);
-            images().remove(image);
+            out = std::move(page);
             return PF_OK;
         }
         default:
@@ -425,7 +426,8 @@ int16_t runImport(Import& import)
 std::mutex documentsMutex;
 std::unordered_set<PAGEFILEDOCUMENT*> documents;
 
-uint16_t coloursOfDepth(int bits) { return bits == 1 ? 2 : bits == 4 ? 16 : bits == 8 ? 256 : 0; }
+// Colours of a palette depth; 0 (full colour) above 8 bits.
+uint16_t coloursOfDepth(int bits) { return bits >= 1 && bits <= 8 ? static_cast<uint16_t>(1u << bits) : 0; }
 
 int16_t describe(const std::string& path, PAGEFILEDOCUMENT& doc)
 {
@@ -451,7 +453,11 @@ int16_t describe(const std::string& path, PAGEFILEDOCUMENT& doc)
         doc.version = head[0] == 'I' ? head[2] : head[3];
         doc.width = static_cast<uint32_t>(info.width);
         doc.height = static_cast<uint32_t>(info.height);
-        doc.compression = compressionCode(source.tiff->storedCompression());
+        // Compressions this library has no code for (LZW, Deflate, JPEG, ...) are 0.
+        const int tag = info.compression;
+        const bool coded = tag == COMPRESSION_NONE || tag == COMPRESSION_CCITTRLE || tag == COMPRESSION_CCITTFAX3
+                           || tag == COMPRESSION_CCITTFAX4 || tag == COMPRESSION_PACKBITS;
+        doc.compression = coded ? compressionCode(source.tiff->storedCompression()) : 0;
         doc.colours = coloursOfDepth(info.bitsPerPixel);
         doc.xDpi = static_cast<uint16_t>(std::clamp(info.resolution, 0, 65535));
         doc.yDpi = static_cast<uint16_t>(std::clamp(info.yResolution, 0, 65535));
@@ -461,7 +467,7 @@ int16_t describe(const std::string& path, PAGEFILEDOCUMENT& doc)
         BmpInfo info;
         if (const int16_t code = readBmpHeader(source.bytes.data(), source.bytes.size(), info))
             return code;
-        doc.version = static_cast<uint16_t>(info.headerSize);
+        doc.version = static_cast<uint16_t>(info.header.headerSize);
         doc.width = info.width;
         doc.height = info.height;
         doc.colours = static_cast<uint16_t>(info.colours);
@@ -476,7 +482,7 @@ int16_t describe(const std::string& path, PAGEFILEDOCUMENT& doc)
         doc.version = info.version;
         doc.width = info.width;
         doc.height = info.height;
-        doc.colours = static_cast<uint16_t>(info.planes == 3 ? 0 : info.bitsPerPixel == 1 ? 2 : 256);
+        doc.colours = coloursOfDepth(static_cast<int>(info.bitsPerPixel * info.planes));
         doc.xDpi = info.xDpi;
         doc.yDpi = info.yDpi;
         return PF_OK;

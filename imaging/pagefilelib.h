@@ -40,9 +40,9 @@ extern "C" {
 
 /* File types. */
 #define PF_TYPE_NONE 0     /* unsupported, also DCX */
-#define PF_TYPE_BMP 1      /* read 1, 4, 8, 24 and 32 bits; written with 1 bit */
+#define PF_TYPE_BMP 1      /* read 1, 4, 8, 24 and 32 bits, RLE8 and RLE4; written with 1 bit */
 #define PF_TYPE_TIFF 2
-#define PF_TYPE_PCX 3      /* read 1, 8 and 24 bits; written with 1 bit */
+#define PF_TYPE_PCX 3      /* read 1 to 4 one-bit planes, 2, 4, 8 and 24 bits; written with 1 bit */
 #define PF_TYPE_FAX 4
 #define PF_TYPE_DOCUMENT 5 /* the suite's documents: TIFF files, detected as PF_TYPE_TIFF */
 #define PF_TYPE_LINK 6     /* a list of paths; written by the caller with the plain file calls */

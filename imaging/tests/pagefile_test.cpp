@@ -95,6 +95,81 @@ std::string makePcx(uint32_t w, uint32_t h, unsigned planes, const std::vector<u
     return s;
 }
 
+// A BMP with the given header size (12: the OS/2 core header, else 40), depth, compression and
+// resolution, palette entries (0x00RRGGBB) and pixel bytes as stored.
+std::string rawBmp(uint32_t headerSize, uint32_t w, uint32_t h, unsigned bits, uint32_t compression,
+                   uint32_t pelsPerMetre, const std::vector<uint32_t>& palette, const std::string& pixels)
+{
+    const bool core = headerSize == 12;
+    const uint32_t offset = 14 + headerSize + static_cast<uint32_t>(palette.size()) * (core ? 3 : 4);
+    std::string s = "BM";
+    put32(s, offset + static_cast<uint32_t>(pixels.size()));
+    put32(s, 0);
+    put32(s, offset);
+    put32(s, headerSize);
+    if (core) {
+        put16(s, w);
+        put16(s, h);
+        put16(s, 1);
+        put16(s, bits);
+    } else {
+        for (const uint32_t v : {w, h})
+            put32(s, v);
+        put16(s, 1);
+        put16(s, bits);
+        for (const uint32_t v : {compression, static_cast<uint32_t>(pixels.size()), pelsPerMetre, pelsPerMetre,
+                                 static_cast<uint32_t>(palette.size()), 0u})
+            put32(s, v);
+    }
+    s.resize(14 + headerSize, '\0'); // a longer header's further fields: none
+    for (const uint32_t rgb : palette) {
+        s += {static_cast<char>(rgb & 0xff), static_cast<char>((rgb >> 8) & 0xff), static_cast<char>(rgb >> 16)};
+        if (!core)
+            s += '\0';
+    }
+    return s + pixels;
+}
+
+// A PCX of `planes` planes of `bits` bits, index(x, y) into the header's 16 colours, each line run-length
+// coded on its own.
+template <class Index>
+std::string makeIndexedPcx(uint32_t w, uint32_t h, unsigned bits, unsigned planes, const std::vector<uint32_t>& colours,
+                           Index index)
+{
+    std::string s(128, '\0');
+    s[0] = 0x0a;
+    s[1] = 5;
+    s[2] = 1;
+    s[3] = static_cast<char>(bits);
+    s[8] = static_cast<char>(w - 1);
+    s[10] = static_cast<char>(h - 1);
+    for (size_t i = 0; i < colours.size(); ++i)
+        for (unsigned c = 0; c < 3; ++c)
+            s[16 + i * 3 + c] = static_cast<char>(colours[i] >> (16 - 8 * c));
+    s[65] = static_cast<char>(planes);
+    const uint32_t lineBytes = ((w * bits + 7) / 8 + 1) & ~1u;
+    s[66] = static_cast<char>(lineBytes);
+    for (uint32_t y = 0; y < h; ++y)
+        for (unsigned p = 0; p < planes; ++p) {
+            std::string line(lineBytes, '\0');
+            for (uint32_t x = 0; x < w; ++x) {
+                const uint32_t v = planes > 1 ? (index(x, y) >> p) & 1 : index(x, y);
+                const uint32_t bit = x * bits;
+                line[bit / 8] = static_cast<char>(line[bit / 8] | (v << (8 - bits - bit % 8)));
+            }
+            for (size_t i = 0; i < line.size();) {
+                size_t run = 1;
+                while (i + run < line.size() && run < 63 && line[i + run] == line[i])
+                    ++run;
+                if (run > 1 || (line[i] & 0xc0) == 0xc0)
+                    s += static_cast<char>(0xc0 | run);
+                s += line[i];
+                i += run;
+            }
+        }
+    return s;
+}
+
 Bits bitsOf(const Page& page)
 {
     Bits bits(page.width, page.height);
@@ -248,7 +323,21 @@ TEST_F(PageFile, ColourFilesReadAsRgb)
     std::string pcxPalette;
     for (uint32_t i = 0; i < 256; ++i)
         pcxPalette += {static_cast<char>(i), static_cast<char>(255 - i), static_cast<char>(i / 2)};
+    std::vector<uint32_t> headerColours;
+    for (uint32_t i = 0; i < 16; ++i)
+        headerColours.push_back((i * 17) << 16 | (255 - i * 17) << 8 | (i * 5));
     const uint32_t w = 5, h = 3;
+    const std::string rle8("\x05\x01\x00\x00"                 // bottom row: 5 x colour 1, end of line
+                           "\x00\x03\x02\x03\x04\x00"         // 2 3 4 as they are, padded
+                           "\x00\x02\x01\x01"                 // 1 right and 1 up
+                           "\x01\x06\x00\x01",                // 1 x colour 6, end of bitmap
+                           18);
+    const uint8_t rle8Indexes[3][5] = {{0, 0, 0, 0, 6}, {2, 3, 4, 0, 0}, {1, 1, 1, 1, 1}};
+    const std::string rle4("\x05\x12\x00\x00"                 // bottom row: 1 2 1 2 1
+                           "\x00\x03\x34\x50\x02\x67\x00\x00" // 3 4 5 as they are, then 6 7
+                           "\x00\x05\x89\xab\xc0\x00\x00\x01", // 8 to 12 as they are, padded; end
+                           20);
+    const uint8_t rle4Indexes[3][5] = {{8, 9, 10, 11, 12}, {3, 4, 5, 6, 7}, {1, 2, 1, 2, 1}};
     std::vector<uint8_t> indexes, planes;
     for (uint32_t y = 0; y < h; ++y)
         for (uint32_t x = 0; x < w; ++x)
@@ -274,6 +363,23 @@ TEST_F(PageFile, ColourFilesReadAsRgb)
         {"c8.pcx", makePcx(w, h, 1, indexes, pcxPalette), PF_TYPE_PCX,
          [&](uint32_t x, uint32_t y) { return palette256[x * 50 + y]; }, 256},
         {"c24.pcx", makePcx(w, h, 3, planes), PF_TYPE_PCX, colour, 0},
+        // Runs, pixels stored as they are (padded to a word), jumps over pixels left in colour 0,
+        // end of line and end of bitmap; rows bottom up.
+        {"rle8.bmp", rawBmp(40, w, h, 8, 1, 7874, palette256, rle8), PF_TYPE_BMP,
+         [&](uint32_t x, uint32_t y) { return palette256[rle8Indexes[y][x]]; }, 256},
+        {"rle4.bmp", rawBmp(40, w, h, 4, 2, 7874, palette16, rle4), PF_TYPE_BMP,
+         [&](uint32_t x, uint32_t y) { return palette16[rle4Indexes[y][x]]; }, 16},
+        {"planes16.pcx",
+         makeIndexedPcx(w, h, 1, 4, headerColours, [](uint32_t x, uint32_t y) { return (x + 3 * y) % 16; }),
+         PF_TYPE_PCX, [&](uint32_t x, uint32_t y) { return headerColours[(x + 3 * y) % 16]; }, 16},
+        {"planes8.pcx",
+         makeIndexedPcx(w, h, 1, 3, headerColours, [](uint32_t x, uint32_t y) { return (x + 2 * y) % 8; }),
+         PF_TYPE_PCX, [&](uint32_t x, uint32_t y) { return headerColours[(x + 2 * y) % 8]; }, 8},
+        {"packed2.pcx", makeIndexedPcx(w, h, 2, 1, headerColours, [](uint32_t x, uint32_t y) { return (x + y) % 4; }),
+         PF_TYPE_PCX, [&](uint32_t x, uint32_t y) { return headerColours[(x + y) % 4]; }, 4},
+        {"packed4.pcx",
+         makeIndexedPcx(w, h, 4, 1, headerColours, [](uint32_t x, uint32_t y) { return (2 * x + y) % 16; }),
+         PF_TYPE_PCX, [&](uint32_t x, uint32_t y) { return headerColours[(2 * x + y) % 16]; }, 16},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -315,6 +421,93 @@ TEST_F(PageFile, ColourFilesReadAsRgb)
     ASSERT_EQ(page->kind, PixelKind::Rgb);
     EXPECT_EQ(page->pixels, rgb);
     IKFreeMemory(bitmap);
+}
+
+// The facts that files of other programs give (no resolution, an OS/2 header, a compression the
+// library has no code for) read the same through IKFileType, the document record and the page.
+TEST_F(PageFile, FilesOfOtherProgramsTellTheSameFactsEverywhere)
+{
+    const Bits bits = Bits::pattern(37, 5, 4);
+    std::string monoRows; // bottom up, padded to 4 bytes, a set bit black (colour 1)
+    for (uint32_t y = bits.height; y-- > 0;) {
+        std::string line(8, '\0');
+        for (uint32_t x = 0; x < bits.width; ++x)
+            if (bits.at(x, y))
+                line[x / 8] = static_cast<char>(line[x / 8] | (0x80 >> (x % 8)));
+        monoRows += line;
+    }
+    const std::string bgrRows("\x00\x00\xff\x00\xff\x00\xff\x00\x00\x00\x00\x00" // bottom: red green blue
+                              "\xff\xff\xff\x00\x00\x00\x80\x80\x80\x00\x00\x00",
+                              24);
+    const std::vector<uint8_t> bgrPixels = {255, 255, 255, 0, 0, 0, 128, 128, 128,
+                                            255, 0, 0, 0, 255, 0, 0, 0, 255};
+    writeBytes(path("plain.bmp"), rawBmp(40, 37, 5, 1, 0, 0, {0xffffff, 0}, monoRows));
+    writeBytes(path("os2.bmp"), rawBmp(12, 37, 5, 1, 0, 0, {0xffffff, 0}, monoRows));
+    writeBytes(path("v5.bmp"), rawBmp(124, 3, 2, 24, 0, 0, {}, bgrRows));
+    PageFormat deflate;
+    deflate.compression = COMPRESSION_ADOBE_DEFLATE;
+    writeBilevel(path("deflate.tif"), {bits}, deflate);
+    std::vector<uint8_t> photo;
+    for (uint32_t i = 0; i < 32 * 16; ++i)
+        for (const uint32_t c : {i % 32 * 8, i / 32 * 16, 128u})
+            photo.push_back(static_cast<uint8_t>(c));
+    ASSERT_TRUE(TIFFIsCODECConfigured(COMPRESSION_JPEG));
+    writeContone(path("jpeg.tif"), 32, 16, 3, photo, 300, COMPRESSION_JPEG);
+    writeContone(path("lzw.tif"), 32, 16, 3, photo, 300, COMPRESSION_LZW);
+    auto decoded = [this](const std::string& name) { // what libtiff makes of a colour page
+        std::vector<uint8_t> rgb;
+        const auto pages = readTiff(path(name));
+        for (const uint32_t abgr : pages.at(0).rgba)
+            rgb.insert(rgb.end(), {static_cast<uint8_t>(TIFFGetR(abgr)), static_cast<uint8_t>(TIFFGetG(abgr)),
+                                   static_cast<uint8_t>(TIFFGetB(abgr))});
+        return rgb;
+    };
+
+    struct Case {
+        std::string name;
+        int type, bitsPerPixel;
+        uint16_t dpi, compression; // the document record's; 0: none, or no code of this library
+        Bits bits;                 // bilevel pages
+        std::vector<uint8_t> rgb;  // colour pages
+    };
+    const Case cases[] = {
+        {"plain.bmp", PF_TYPE_BMP, 1, 0, 0, bits, {}},          // netpbm: no resolution
+        {"os2.bmp", PF_TYPE_BMP, 1, 0, 0, bits, {}},            // netpbm -os2: the 12-byte core header
+        {"v5.bmp", PF_TYPE_BMP, 24, 0, 0, {}, bgrPixels},       // ImageMagick: the 124-byte header
+        {"deflate.tif", PF_TYPE_TIFF, 1, 200, 0, bits, {}},     // tiffcp -c zip
+        {"jpeg.tif", PF_TYPE_TIFF, 24, 300, 0, {}, decoded("jpeg.tif")}, // tiffcp -c jpeg
+        {"lzw.tif", PF_TYPE_TIFF, 24, 300, 0, {}, decoded("lzw.tif")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string file = path(c.name);
+        IKFILEINFO info{};
+        EXPECT_EQ(IKFileType(file.c_str(), 0, &info), 1);
+        EXPECT_EQ(info.fileType, c.type == PF_TYPE_BMP ? IK_FILETYPE_BMP : IK_FILETYPE_TIFF);
+        EXPECT_EQ(info.bitsPerPixel, c.bitsPerPixel);
+        EXPECT_EQ(info.resolution, c.dpi);
+        EXPECT_EQ(info.yResolution, c.dpi);
+
+        PAGEFILEDOCUMENT* doc = PageFileOpenDocument(file.c_str());
+        ASSERT_TRUE(doc) << PageFileGetLastError();
+        EXPECT_EQ(doc->fileType, c.type);
+        EXPECT_EQ(doc->compression, c.compression);
+        EXPECT_EQ(doc->xDpi, c.dpi);
+        EXPECT_EQ(doc->yDpi, c.dpi);
+        EXPECT_EQ(static_cast<int32_t>(doc->width), info.width);
+        PageFileCloseDocument(doc);
+
+        const auto read = readAll(file, c.type, 1);
+        ASSERT_EQ(read.size(), 1u) << PageFileGetLastError();
+        EXPECT_EQ(read[0]->xDpi, c.dpi);
+        EXPECT_EQ(read[0]->yDpi, c.dpi);
+        if (c.rgb.empty()) {
+            EXPECT_EQ(bitsOf(*read[0]), c.bits);
+        } else {
+            ASSERT_EQ(read[0]->kind, PixelKind::Rgb);
+            EXPECT_EQ(read[0]->pixels, c.rgb);
+        }
+    }
 }
 
 // ---- the FAX layout ----
@@ -404,6 +597,12 @@ TEST_F(PageFile, HeaderValuesBeyondTheFileFailWithACode)
     const std::string fax = readBytes(path("good.fax")), pcx = readBytes(path("good.pcx"));
     const std::string bmp = makeBmp(8, 8, 8, std::vector<uint32_t>(256, 0), [](uint32_t, uint32_t) { return 1u; });
     auto patched = [](std::string s, size_t at, std::string bytes) { return s.replace(at, bytes.size(), bytes); };
+    // A 4 x 2 RLE8 picture of the given runs.
+    auto runs = [](const std::string& data, unsigned bits = 8) {
+        return rawBmp(40, 4, 2, bits, bits == 8 ? 1 : 2, 0, {0, 0xffffff}, data);
+    };
+    const std::string sixteen =
+        makeIndexedPcx(64, 8, 1, 4, std::vector<uint32_t>(16, 0x808080), [](uint32_t x, uint32_t y) { return x ^ y; });
     struct Case {
         std::string name, bytes;
         int type, error;
@@ -425,6 +624,22 @@ TEST_F(PageFile, HeaderValuesBeyondTheFileFailWithACode)
         {"offset.bmp", patched(bmp, 10, std::string("\xff\xff\x00\x00", 4)), PF_TYPE_BMP, PF_ERR_CORRUPT},
         {"depth.bmp", patched(bmp, 28, std::string("\x10\x00", 2)), PF_TYPE_BMP, PF_ERR_TYPE},
         {"huge.bmp", patched(bmp, 18, std::string("\x00\x00\x00\x7f", 4)), PF_TYPE_BMP, PF_ERR_TOO_LARGE},
+        // Every run, jump and line of a run-length coded file stays inside its row and the image,
+        // and the data reaches the end of the picture.
+        {"run.bmp", runs(std::string("\x05\x01\x00\x01", 4)), PF_TYPE_BMP, PF_ERR_CORRUPT},
+        {"verbatim.bmp", runs(std::string("\x00\x05\x01\x01\x01\x01\x01\x00\x00\x01", 10)), PF_TYPE_BMP,
+         PF_ERR_CORRUPT},
+        {"run4.bmp", runs(std::string("\x03\x11\x02\x11\x00\x01", 6), 4), PF_TYPE_BMP, PF_ERR_CORRUPT},
+        {"jump.bmp", runs(std::string("\x00\x02\x01\x03\x00\x01", 6)), PF_TYPE_BMP, PF_ERR_CORRUPT},
+        {"lines.bmp", runs(std::string("\x00\x00\x00\x00\x00\x00\x04\x01\x00\x01", 10)), PF_TYPE_BMP,
+         PF_ERR_CORRUPT},
+        {"cut-run.bmp", runs(std::string("\x04\x01\x00\x00\x04", 5)), PF_TYPE_BMP, PF_ERR_CORRUPT},
+        {"cut-verbatim.bmp", runs(std::string("\x04\x01\x00\x00\x00\x04\x01\x01", 8)), PF_TYPE_BMP,
+         PF_ERR_CORRUPT},
+        {"no-end.bmp", runs(std::string("\x04\x01\x00\x00", 4)), PF_TYPE_BMP, PF_ERR_CORRUPT},
+        {"rle8-of-4-bits.bmp", rawBmp(40, 4, 2, 4, 1, 0, {0, 0xffffff}, std::string("\x00\x01", 2)), PF_TYPE_BMP,
+         PF_ERR_TYPE},
+        {"cut16.pcx", sixteen.substr(0, sixteen.size() - 5), PF_TYPE_PCX, PF_ERR_CORRUPT},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -96,7 +96,7 @@ inline void writeBilevel(const std::string& path, const std::vector<Bits>& pages
 
 // An 8-bit grey (samples 1) or RGB (samples 3) page, one value or triple a pixel, top down.
 inline void writeContone(const std::string& path, uint32_t width, uint32_t height, uint16_t samples,
-                         const std::vector<uint8_t>& values, float dpi = 200)
+                         const std::vector<uint8_t>& values, float dpi = 200, uint16_t compression = COMPRESSION_LZW)
 {
     TIFF* tif = TIFFOpen(path.c_str(), "w");
     ASSERT_TRUE(tif);
@@ -106,7 +106,7 @@ inline void writeContone(const std::string& path, uint32_t width, uint32_t heigh
     TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, samples);
     TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, samples == 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK);
-    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, compression);
     TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
     TIFFSetField(tif, TIFFTAG_XRESOLUTION, double{dpi});
     TIFFSetField(tif, TIFFTAG_YRESOLUTION, double{dpi});
