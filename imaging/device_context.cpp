@@ -75,6 +75,13 @@ int cellHeight(QFont font, int pixels)
     return metrics.ascent() + metrics.descent();
 }
 
+// Ordered 8 x 8 threshold map of the shades: a shade of n/64 blackens the cells below n.
+constexpr uint8_t kShadeMap[8][8] = {
+    {0, 32, 8, 40, 2, 34, 10, 42},  {48, 16, 56, 24, 50, 18, 58, 26}, {12, 44, 4, 36, 14, 46, 6, 38},
+    {60, 28, 52, 20, 62, 30, 54, 22}, {3, 35, 11, 43, 1, 33, 9, 41},  {51, 19, 59, 27, 49, 17, 57, 25},
+    {15, 47, 7, 39, 13, 45, 5, 37}, {63, 31, 55, 23, 61, 29, 53, 21},
+};
+
 QRect rectOf(const RECT& r)
 {
     const int left = pulledIn(std::min(r.left, r.right)), right = pulledIn(std::max(r.left, r.right));
@@ -83,6 +90,33 @@ QRect rectOf(const RECT& r)
 }
 
 } // namespace
+
+bool IsShadeDot(int level, int x, int y) { return level >= 64 || kShadeMap[y & 7][x & 7] < level; }
+
+std::optional<LineSpan> ClipLine(double x0, double y0, double x1, double y1, double left, double top, double right,
+                                 double bottom)
+{
+    // Liang and Barsky: the segment's parameter range inside each of the four half-planes.
+    const double dx = x1 - x0, dy = y1 - y0;
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {x0 - left, right - x0, y0 - top, bottom - y0};
+    LineSpan span;
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (q[i] < 0)
+                return std::nullopt;
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0)
+            span.enter = std::max(span.enter, t);
+        else
+            span.leave = std::min(span.leave, t);
+    }
+    if (span.enter > span.leave)
+        return std::nullopt;
+    return span;
+}
 
 QFont fontOfLogFont(const LOGFONTA& logFont)
 {
@@ -182,35 +216,49 @@ void CDeviceContext::strokeLine(POINT from, POINT to)
         strokeThin(from, to);
         return;
     }
-    // Wide pens draw solid whatever their style, centred on the line, with flat ends.
+    // Wide pens draw solid whatever their style, centred on the line, with flat ends; only the
+    // part within a pen's width of the device is stroked.
+    const QRect device = visibleArea();
+    const auto span = ClipLine(from.x, from.y, to.x, to.y, double(device.left()) - width, double(device.top()) - width,
+                               double(device.right()) + width, double(device.bottom()) + width);
+    if (!span)
+        return;
+    const QLineF line(from.x, from.y, to.x, to.y);
     QPen pen(QColor::fromRgb(m_pen.colour), width, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
     m_painter->setPen(pen);
-    m_painter->drawLine(QLineF(from.x, from.y, to.x, to.y));
+    m_painter->drawLine(QLineF(line.pointAt(span->enter), line.pointAt(span->leave)));
+}
+
+QRect CDeviceContext::visibleArea() const
+{
+    return QRect(QPoint(0, 0), m_image.size()).translated(-m_viewportOrg.x, -m_viewportOrg.y);
 }
 
 void CDeviceContext::strokeThin(POINT from, POINT to)
 {
     // Bresenham's line without its last point, the style's runs going on from the line before.
-    const int64_t dx = std::abs(int64_t{to.x} - from.x), dy = -std::abs(int64_t{to.y} - from.y);
+    // Step k lies k pixels along the major axis and round-half-up(k x minor / major) along the
+    // other, where the error-term loop puts it; so only the steps near the device are visited.
+    const int64_t dx = std::abs(int64_t{to.x} - from.x), dy = std::abs(int64_t{to.y} - from.y);
+    const int64_t steps = std::max(dx, dy);
+    const int firstStep = m_patternStep;
+    m_patternStep = static_cast<int>((m_patternStep + steps) % 24);
+    const QRect visible = visibleArea();
+    const auto span = steps == 0 ? std::nullopt
+                                 : ClipLine(from.x, from.y, to.x, to.y, visible.left() - 1.0, visible.top() - 1.0,
+                                            visible.right() + 1.0, visible.bottom() + 1.0);
+    if (!span)
+        return;
+    const int64_t major = steps, minor = std::min(dx, dy);
     const int sx = from.x < to.x ? 1 : -1, sy = from.y < to.y ? 1 : -1;
-    const QRect visible = QRect(QPoint(0, 0), m_image.size()).translated(-m_viewportOrg.x, -m_viewportOrg.y);
-    int64_t error = dx + dy;
-    int x = from.x, y = from.y;
+    const int64_t first = std::clamp<int64_t>(static_cast<int64_t>(std::floor(span->enter * double(steps))) - 2, 0, steps);
+    const int64_t last = std::clamp<int64_t>(static_cast<int64_t>(std::ceil(span->leave * double(steps))) + 2, 0, steps);
     std::vector<QPoint> pixels;
-    const int64_t steps = std::max(dx, -dy);
-    for (int64_t i = 0; i < steps; ++i) {
-        if (patternOn(m_pen.style, m_patternStep) && visible.contains(x, y))
-            pixels.emplace_back(x, y);
-        m_patternStep = (m_patternStep + 1) % 24;
-        const int64_t twice = 2 * error;
-        if (twice >= dy) {
-            error += dy;
-            x += sx;
-        }
-        if (twice <= dx) {
-            error += dx;
-            y += sy;
-        }
+    for (int64_t k = first; k < last; ++k) {
+        const int64_t across = (2 * k * minor + major) / (2 * major);
+        const int64_t x = from.x + sx * (dx >= dy ? k : across), y = from.y + sy * (dx >= dy ? across : k);
+        if (patternOn(m_pen.style, static_cast<int>((firstStep + k) % 24)) && visible.contains(int(x), int(y)))
+            pixels.emplace_back(int(x), int(y));
     }
     if (pixels.empty())
         return;
@@ -270,6 +318,10 @@ bool CDeviceContext::PatBlt(const RECT& rect, uint32_t rop)
     case PATAND:
         if (m_brush.null)
             return true;
+        if (m_brush.shade > 0) {
+            shade(box, rop == PATCOPY);
+            return true;
+        }
         m_painter->setCompositionMode(rop == PATAND ? QPainter::RasterOp_SourceAndDestination
                                                     : QPainter::CompositionMode_SourceOver);
         m_painter->fillRect(box, QColor::fromRgb(m_brush.colour));
@@ -278,6 +330,21 @@ bool CDeviceContext::PatBlt(const RECT& rect, uint32_t rop)
     default:
         return false;
     }
+}
+
+void CDeviceContext::shade(const QRect& box, bool white)
+{
+    if (white)
+        m_painter->fillRect(box, Qt::white);
+    // The dots are placed on the device's pixels and drawn in logical coordinates.
+    const QRect device = box.intersected(visibleArea()).translated(m_viewportOrg.x, m_viewportOrg.y);
+    std::vector<QPoint> dots;
+    ForEachShadeDot(m_brush.shade, device,
+                    [&](int x, int y) { dots.emplace_back(x - m_viewportOrg.x, y - m_viewportOrg.y); });
+    if (dots.empty())
+        return;
+    m_painter->setPen(QPen(Qt::black, 1));
+    m_painter->drawPoints(dots.data(), static_cast<int>(dots.size()));
 }
 
 bool CDeviceContext::StretchBlt(const RECT& rect, const QImage& image, uint32_t rop)
@@ -290,21 +357,29 @@ bool CDeviceContext::StretchBlt(const RECT& rect, const QImage& image, uint32_t 
         return true;
     // Only the part of the target on the device is made: each of its pixels takes the nearest
     // source pixel (a negative extent mirrors the image).
-    const QRect device = QRect(QPoint(0, 0), m_image.size()).translated(-m_viewportOrg.x, -m_viewportOrg.y);
+    const QRect device = visibleArea();
     const QRect target = QRect(QPoint(static_cast<int>(std::min(left, left + width)), static_cast<int>(std::min(top, top + height))),
                                QSize(static_cast<int>(std::abs(width)), static_cast<int>(std::abs(height))))
                              .intersected(device);
     if (target.isEmpty())
         return true;
-    const QImage source = image.convertToFormat(QImage::Format_RGB32);
+    // One-bit and 32-bit images are read where they are; others are converted first.
+    const QImage::Format format = image.format();
+    const bool mono = format == QImage::Format_Mono;
+    const QImage source = mono || format == QImage::Format_RGB32 || format == QImage::Format_ARGB32
+                              ? image
+                              : image.convertToFormat(QImage::Format_RGB32);
+    const QList<QRgb> colours = source.colorTable();
+    const QRgb clear = colours.value(0, 0xffffffffu) | 0xff000000u, set = colours.value(1, 0xff000000u) | 0xff000000u;
     QImage part(target.size(), QImage::Format_RGB32);
     for (int y = 0; y < target.height(); ++y) {
         const int64_t sy = (target.top() + y - top) * source.height() / height;
-        const auto* in = reinterpret_cast<const QRgb*>(source.constScanLine(static_cast<int>(std::clamp<int64_t>(sy, 0, source.height() - 1))));
+        const uchar* in = source.constScanLine(static_cast<int>(std::clamp<int64_t>(sy, 0, source.height() - 1)));
         auto* out = reinterpret_cast<QRgb*>(part.scanLine(y));
         for (int x = 0; x < target.width(); ++x) {
-            const int64_t sx = (target.left() + x - left) * source.width() / width;
-            out[x] = in[std::clamp<int64_t>(sx, 0, source.width() - 1)];
+            const auto sx = static_cast<size_t>(std::clamp<int64_t>((target.left() + x - left) * source.width() / width, 0, source.width() - 1));
+            out[x] = mono ? ((in[sx >> 3] >> (7 - (sx & 7))) & 1 ? set : clear)
+                          : reinterpret_cast<const QRgb*>(in)[sx] | 0xff000000u;
         }
     }
     m_painter->setCompositionMode(rop == SRCAND ? QPainter::RasterOp_SourceAndDestination : QPainter::CompositionMode_Source);

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 namespace gdi {
@@ -70,7 +71,37 @@ struct Pen {
 struct Brush {
     bool null = true; ///< a null brush paints nothing
     QRgb colour = 0xffffffff;
+    int shade = 0; ///< 1-63: a pattern brush of black dots (see IsShadeDot) on white; 0: the colour
 };
+
+/// Shades of the cover sheets' frames in 64ths of the pixels: 5, 10 and 15 %.
+inline constexpr int kShade5 = 3, kShade10 = 6, kShade15 = 10;
+
+/// Whether the page pixel (x, y) is a dot of a shade of `level` 64ths (64 and more: every pixel):
+/// ordered dots on an 8 x 8 threshold map fixed to the page, so shades of neighbouring areas join
+/// without seams and every drawing of a sheet puts the same dots in the same places.
+bool IsShadeDot(int level, int x, int y);
+
+/// Calls dot(x, y) for each dot of a shade of `level` 64ths in the pixels [left, right) x
+/// [top, bottom) of a page (row by row); what lies between the dots is the caller's to keep.
+template <typename Dot>
+void ForEachShadeDot(int level, const QRect& area, Dot&& dot)
+{
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (IsShadeDot(level, x, y))
+                dot(x, y);
+}
+
+/// Where the segment from (x0, y0) to (x1, y1) crosses the box [left, right] x [top, bottom]: the
+/// shares of the way from (x0, y0) at which it enters and leaves (0 <= enter <= leave <= 1).
+struct LineSpan {
+    double enter = 0, leave = 1;
+};
+/// The part of a segment inside a box; none when it misses the box. The one clipper of lines and
+/// frame edges: whatever lies beyond a page is cut away before a pixel is stepped or stroked.
+std::optional<LineSpan> ClipLine(double x0, double y0, double x1, double y1, double left, double top, double right,
+                                 double bottom);
 
 /// The Qt font of a logical font record at the device's pixel size: a positive height is the cell
 /// (ascent plus descent) the font fits in, a negative one the character (em) height, 0 a 12-pixel
@@ -111,7 +142,7 @@ public:
     /// The rectangle filled with a colour.
     void FillSolidRect(const RECT& rect, QRgb colour);
     /// Combines the brush into the rectangle with PATCOPY, PATAND, BLACKNESS or WHITENESS; false
-    /// for another operation.
+    /// for another operation. A pattern brush's dots sit on the device's pixel grid.
     bool PatBlt(const RECT& rect, uint32_t rop);
     /// Stretches image over the rectangle (nearest pixels) with SRCCOPY or SRCAND; false for
     /// another operation or an empty image.
@@ -124,6 +155,9 @@ public:
 private:
     void strokeLine(POINT from, POINT to);
     void strokeThin(POINT from, POINT to);
+    void shade(const QRect& box, bool white);
+    /// The device's pixels in logical coordinates.
+    QRect visibleArea() const;
 
     QImage& m_image;
     std::unique_ptr<QPainter> m_painter;

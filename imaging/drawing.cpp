@@ -2,6 +2,7 @@
 // A bilevel page is painted through a colour copy of the part that changes, written back black where
 // darker than half; an RGB page is painted in place. Painting is never antialiased, so shapes land
 // on whole pixels.
+#include "imaging/device_context.h"
 #include "imaging/gui_session.h"
 #include "imaging/image_table.h"
 #include "imaging/imagekit.h"
@@ -84,15 +85,6 @@ QColor colourOf(uint32_t rgb) { return QColor((rgb >> 16) & 0xff, (rgb >> 8) & 0
 
 // ---- shapes ----
 
-constexpr uint8_t kWhite[3] = {255, 255, 255};
-
-// Ordered 8 x 8 threshold map: a shade of n/64 blackens the cells below n.
-constexpr uint8_t kBayer[8][8] = {
-    {0, 32, 8, 40, 2, 34, 10, 42},  {48, 16, 56, 24, 50, 18, 58, 26}, {12, 44, 4, 36, 14, 46, 6, 38},
-    {60, 28, 52, 20, 62, 30, 54, 22}, {3, 35, 11, 43, 1, 33, 9, 41},  {51, 19, 59, 27, 49, 17, 57, 25},
-    {15, 47, 7, 39, 13, 45, 5, 37}, {63, 31, 55, 23, 61, 29, 53, 21},
-};
-
 // Shares of 64 pixels a fill pattern covers (64: all); -1 for an unknown pattern.
 int patternLevel(int32_t pattern)
 {
@@ -102,34 +94,30 @@ int patternLevel(int32_t pattern)
     case IK_FILL_SOLID:
         return 64;
     case IK_FILL_GREY5:
-        return 3;
+        return gdi::kShade5;
     case IK_FILL_GREY10:
-        return 6;
+        return gdi::kShade10;
     case IK_FILL_GREY15:
-        return 10;
+        return gdi::kShade15;
     default:
         return -1;
     }
 }
 
-// Sets the pixels of area (inside the page) to colour where cell(x, y) holds and to white elsewhere.
-// Written straight into the page: wide fills never go through QPainter, whose large fills hand work
-// to threads of its own.
-template <typename Cell>
-void fillArea(Page& page, const QRect& area, uint32_t colour, Cell&& cell)
+// Sets the dots of a fill of `level` 64ths (64: every pixel) in area (inside the page) to colour;
+// what lies between the dots stays as it was drawn before. Written straight into the page: wide
+// fills never go through QPainter, whose large fills hand work to threads of its own.
+void fillArea(Page& page, const QRect& area, uint32_t colour, int level)
 {
     const bool dark = qGray(static_cast<QRgb>(colour)) < 128;
     const uint8_t rgb[3] = {uint8_t(colour >> 16), uint8_t(colour >> 8), uint8_t(colour)};
-    for (int y = area.top(); y <= area.bottom(); ++y) {
+    gdi::ForEachShadeDot(level, area, [&](int x, int y) {
         uint8_t* row = page.row(static_cast<uint32_t>(y));
-        for (int x = area.left(); x <= area.right(); ++x) {
-            const bool on = cell(x, y);
-            if (page.kind == PixelKind::Bilevel)
-                setBit(row, static_cast<uint32_t>(x), on && dark);
-            else
-                std::memcpy(row + size_t(x) * 3, on ? rgb : kWhite, 3);
-        }
-    }
+        if (page.kind == PixelKind::Bilevel)
+            setBit(row, static_cast<uint32_t>(x), dark);
+        else
+            std::memcpy(row + size_t(x) * 3, rgb, 3);
+    });
 }
 
 // The dashes of a line style (solid styles give Qt::SolidLine); false for an unknown style.
@@ -191,15 +179,14 @@ int drawRectangle(IKHANDLE image, const IKRECT* rect, const IKDRAWINFO* info, in
     const bool stroked = style != Qt::SolidLine && style != Qt::NoPen && 2 * width < std::min(box.width(), box.height());
     auto changed = std::make_shared<Page>(*page);
     if (level > 0)
-        fillArea(*changed, area, info->fillColor,
-                 [&](int x, int y) { return level >= 64 || kBayer[y & 7][x & 7] < level; });
+        fillArea(*changed, area, info->fillColor, level);
     if (style != Qt::NoPen && !stroked) {
         const int w = std::min(width, box.width()), h = std::min(width, box.height());
         for (const QRect& band : {QRect(box.left(), box.top(), box.width(), h),
                                   QRect(box.left(), box.bottom() - h + 1, box.width(), h),
                                   QRect(box.left(), box.top(), w, box.height()),
                                   QRect(box.right() - w + 1, box.top(), w, box.height())})
-            fillArea(*changed, band.intersected(area), info->penColor, [](int, int) { return true; });
+            fillArea(*changed, band.intersected(area), info->penColor, 64);
     }
     if (!images().replace(image, std::move(changed)))
         return 0;

@@ -1,6 +1,5 @@
 // IKFileLoad, IKResize and IKPasteImage: image files of every common kind, scaling and pasting.
 #include "imaging/gui_session.h"
-#include "imaging/image_file.h"
 #include "imaging/image_table.h"
 #include "imaging/imagekit.h"
 #include "imaging/tiff_pages.h"
@@ -135,24 +134,6 @@ IKHANDLE paste(IKHANDLE sourceHandle, IKHANDLE targetHandle, int32_t centerX, in
 }
 
 } // namespace
-
-QImage qelta::imaging::readImageFile(const std::string& path)
-{
-    Page page;
-    if (!readFile(path.c_str(), 0, page))
-        return {};
-    QImage image(static_cast<int>(page.width), static_cast<int>(page.height), QImage::Format_RGB32);
-    for (uint32_t y = 0; y < page.height; ++y) {
-        const uint8_t* in = page.row(y);
-        auto* out = reinterpret_cast<QRgb*>(image.scanLine(static_cast<int>(y)));
-        for (uint32_t x = 0; x < page.width; ++x)
-            out[x] = page.kind == PixelKind::Bilevel ? (bitAt(in, x) ? 0xff000000u : 0xffffffffu)
-                                                     : qRgb(in[x * 3], in[x * 3 + 1], in[x * 3 + 2]);
-    }
-    image.setDotsPerMeterX(static_cast<int>(std::lround(page.xDpi / 0.0254)));
-    image.setDotsPerMeterY(static_cast<int>(std::lround(page.yDpi / 0.0254)));
-    return image;
-}
 
 extern "C" IKHANDLE IKFileLoad(const char* path, int32_t page, int32_t, const char*, const char*, const char*)
 {

@@ -153,6 +153,7 @@ int CtqHeaderDoc::OnOpenDocument(const std::string& path)
     m_strPathName = path;
     m_bModified = false;
     try {
+        const CPictureCache pictures; // a picture shown by several frames is decoded once
         for (const std::string& line : file.lines)
             CreateFrame(platform::utf8Prefix(line, kMaxFrameLine));
     } catch (...) {

@@ -7,6 +7,7 @@
 #include "cover/model/frame_line.h"
 
 #include <algorithm>
+#include <optional>
 #include <unordered_map>
 
 namespace cover {
@@ -14,6 +15,21 @@ namespace cover {
 namespace {
 
 std::string frameKey(size_t number) { return "Frame." + std::to_string(number); }
+
+// N of a key "Frame.N" (any case, N written as frameKey writes it, from 1); none for other keys.
+std::optional<size_t> frameNumberOf(std::string_view key)
+{
+    constexpr std::string_view kPrefix = "frame.";
+    if (key.size() <= kPrefix.size() || key.size() > kPrefix.size() + 10 || !platform::equalsNoCase(key.substr(0, kPrefix.size()), kPrefix))
+        return std::nullopt;
+    const std::string_view digits = key.substr(kPrefix.size());
+    if (digits.front() == '0' || digits.find_first_not_of("0123456789") != std::string_view::npos)
+        return std::nullopt;
+    size_t number = 0;
+    for (const char c : digits)
+        number = number * 10 + static_cast<size_t>(c - '0');
+    return number;
+}
 
 // A line as the file stores it: every profile read trims blanks and strips one pair of matching
 // quotes, so a line that would lose either is put in double quotes.
@@ -57,12 +73,21 @@ CoverReadStatus readCoverSheetFile(const std::string& path, int framesDefault, C
     if (const auto* lang = lookup("Lang"))
         file.language = fieldNumber(*lang) == 1;
 
-    // No more lines than the section has keys: a huge count in a small file reads nothing extra.
-    const size_t count = file.frames > 0 ? std::min<size_t>(static_cast<size_t>(file.frames), entries.size()) : 0;
-    file.lines.reserve(count);
-    for (size_t i = 1; i <= count; ++i) {
-        const auto* line = lookup(frameKey(i));
-        file.lines.emplace_back(line ? std::string(*line) : std::string());
+    // Every "Frame.N" key the section has for N = 1 ... count, in the order of N: a gap in the
+    // numbers loses nothing after it, and a huge count in a small file reads only the keys there are.
+    if (file.frames > 0) {
+        std::vector<std::pair<size_t, std::string_view>> numbered;
+        for (const auto& [key, value] : entries) {
+            const std::optional<size_t> number = frameNumberOf(key);
+            if (number && *number <= static_cast<size_t>(file.frames))
+                numbered.emplace_back(*number, value);
+        }
+        // The first entry of a name wins; stable, so the first of equal numbers comes first.
+        std::stable_sort(numbered.begin(), numbered.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        file.lines.reserve(numbered.size());
+        for (size_t i = 0; i < numbered.size(); ++i)
+            if (i == 0 || numbered[i].first != numbered[i - 1].first)
+                file.lines.emplace_back(numbered[i].second);
     }
     return CoverReadStatus::Ok;
 }

@@ -17,8 +17,8 @@ struct CoverSheetFile {
     int frames = 0;
     /// The "Lang" value: true for "1" (written as "1" or "0").
     bool language = false;
-    /// Frame lines for "Frame.1" onwards, each whole; a key that is missing reads as an empty line.
-    /// Reading stops at the count, or at the number of keys the section holds when that is smaller.
+    /// The frame lines of the keys "Frame.1" to "Frame.<frames>" that the section holds, each whole,
+    /// in the order of their numbers; a missing key gives no line.
     std::vector<std::string> lines;
 };
 

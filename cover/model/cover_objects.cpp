@@ -2,19 +2,22 @@
 
 #include "common/resource_locale.h"
 #include "cover/model/time_text.h"
-#include "imaging/image_file.h"
+#include "imaging/image_table.h"
+#include "imaging/pagefilelib.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 using cover::FrameType;
 
 namespace {
 
 using cover::clamped;
+using PicturePtr = CPictureCache::PicturePtr;
 
 cover::FrameFont frameFontOf(const gdi::LOGFONTA& font)
 {
@@ -36,21 +39,94 @@ std::string_view plainName(std::string_view field) { return field.substr(0, fiel
 // Pen styles of the file are the device context's.
 gdi::Pen blackPen(int style, int width) { return gdi::Pen{style, width, 0xff000000}; }
 
-// Fill colours of a frame: 5, 10 and 15 % grey, black, and white for anything else.
-QRgb fillColour(int fill)
+// The brush a frame's fill is combined into the page with: the dots of the 5, 10 and 15 % shades
+// (the same dots wherever a sheet is drawn, and black on a bilevel page), black, and white (which
+// leaves the page as it is) for anything else.
+gdi::Brush fillBrush(int fill)
 {
     switch (fill) {
     case 5:
-        return qRgb(242, 242, 242);
+        return {false, qRgb(0, 0, 0), gdi::kShade5};
     case 10:
-        return qRgb(229, 229, 229);
+        return {false, qRgb(0, 0, 0), gdi::kShade10};
     case 15:
-        return qRgb(216, 216, 216);
+        return {false, qRgb(0, 0, 0), gdi::kShade15};
     case 100:
-        return qRgb(0, 0, 0);
+        return {false, qRgb(0, 0, 0)};
     default:
-        return qRgb(255, 255, 255);
+        return {false, qRgb(255, 255, 255)};
     }
+}
+
+// Pictures with more pixels than this are not shown: a frame of one shows a missing picture. No
+// cover sheet needs more, and the picture alone would take hundreds of megabytes.
+constexpr uint64_t kMaxPicturePixels = uint64_t{64} << 20;
+// Decoded pictures a reading of a sheet keeps for its later frames, in bytes; the newest stays
+// whatever its size.
+constexpr size_t kPictureCacheBytes = size_t{64} << 20;
+
+thread_local CPictureCache* currentPictureCache = nullptr;
+
+// The one picture reader of the cover objects: the first page of a file of any kind pagefilelib
+// reads; none for a file it does not read, or a picture past the bound.
+PicturePtr decodePicture(const std::string& path)
+{
+    const int32_t type = PageFileGetType(path.c_str());
+    if (type <= PF_TYPE_NONE)
+        return nullptr;
+    const PFHANDLE reader = PageFileReadBitmapOpen(path.c_str(), type, 1, 0);
+    if (reader == 0)
+        return nullptr;
+    while (PageFileReadStep(type, reader) != 0) {
+    }
+    const IKHANDLE bitmap = PageFileReadBitmapEnd(type, reader);
+    PicturePtr page = bitmap ? qelta::imaging::images().find(bitmap) : nullptr;
+    if (bitmap)
+        IKFreeMemory(bitmap);
+    if (!page || page->width == 0 || page->height == 0 || uint64_t{page->width} * page->height > kMaxPicturePixels)
+        return nullptr;
+    return page;
+}
+
+// The picture at most at the size of a frame, reduced as the image service reduces pictures (thin
+// black lines of a bilevel picture survive): one bit a pixel for a bilevel picture, else 32-bit.
+QImage keptPicture(const PicturePtr& picture, const gdi::RECT& frame)
+{
+    const auto within = [](int64_t extent, uint32_t size) {
+        return static_cast<uint32_t>(std::clamp<int64_t>(std::abs(extent), 1, size));
+    };
+    const uint32_t width = within(int64_t{frame.right} - frame.left, picture->width);
+    const uint32_t height = within(int64_t{frame.bottom} - frame.top, picture->height);
+    PicturePtr kept = picture;
+    if (width != picture->width || height != picture->height) {
+        const IKRESIZEINFO source{qelta::imaging::images().add(picture), {}};
+        const IKHANDLE reduced = IKResize(&source, static_cast<int32_t>(width), static_cast<int32_t>(height), 1, 0,
+                                          nullptr, nullptr, nullptr);
+        IKFreeMemory(source.image);
+        kept = reduced ? qelta::imaging::images().find(reduced) : nullptr;
+        if (reduced)
+            IKFreeMemory(reduced);
+        if (!kept)
+            return {};
+    }
+    const bool bilevel = kept->kind == qelta::imaging::PixelKind::Bilevel;
+    QImage image(static_cast<int>(width), static_cast<int>(height), bilevel ? QImage::Format_Mono : QImage::Format_RGB32);
+    if (image.isNull())
+        return {};
+    if (bilevel)
+        image.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)}); // a set bit is black, as in the page
+    for (uint32_t y = 0; y < height; ++y) {
+        const uint8_t* in = kept->row(y);
+        uchar* out = image.scanLine(static_cast<int>(y));
+        if (bilevel) {
+            std::memcpy(out, in, kept->stride());
+            continue;
+        }
+        auto* pixels = reinterpret_cast<QRgb*>(out);
+        for (uint32_t x = 0; x < width; ++x)
+            pixels[x] = qRgb(in[3 * x], in[3 * x + 1], in[3 * x + 2]);
+    }
+    return image;
 }
 
 // DrawText flags of the text objects: word breaks, no ampersand prefixes.
@@ -243,10 +319,36 @@ CtqPageRect::CtqPageRect(const gdi::RECT& rect) : CtqTextRect(FrameType::Page, r
 
 // ---- images ----
 
+CPictureCache::CPictureCache() : m_previous(std::exchange(currentPictureCache, this)) {}
+
+CPictureCache::~CPictureCache() { currentPictureCache = m_previous; }
+
+PicturePtr CPictureCache::Decoded(const std::string& path)
+{
+    CPictureCache* cache = currentPictureCache;
+    if (!cache)
+        return decodePicture(path);
+    auto& entries = cache->m_entries;
+    for (const auto& [name, picture] : entries)
+        if (name == path)
+            return picture;
+    entries.emplace_back(path, decodePicture(path));
+    const auto bytes = [](const auto& entry) { return entry.second ? entry.second->pixels.size() : size_t{0}; };
+    size_t held = 0;
+    for (const auto& entry : entries)
+        held += bytes(entry);
+    while (entries.size() > 1 && held > kPictureCacheBytes) {
+        held -= bytes(entries.front());
+        entries.erase(entries.begin());
+    }
+    return entries.back().second;
+}
+
 bool CtqBitmapRect::ReadImage(const std::string& path)
 {
     // The one place cover sheets read image files.
-    QImage image = path.empty() ? QImage() : qelta::imaging::readImageFile(platform::nativePath(path));
+    const PicturePtr picture = path.empty() ? nullptr : CPictureCache::Decoded(platform::nativePath(path));
+    QImage image = picture ? keptPicture(picture, m_rect) : QImage();
     if (image.isNull())
         return false;
     m_bitmap = std::move(image);
@@ -382,7 +484,7 @@ int CtqDrawingFrameRect::Draw(gdi::CDeviceContext& dc, const gdi::RECT& target, 
     if (m_nFill == 100)
         dc.FillSolidRect(target, qRgb(0, 0, 0));
     dc.Rectangle(target);
-    dc.SelectBrush(gdi::Brush{false, fillColour(m_nFill)});
+    dc.SelectBrush(fillBrush(m_nFill));
     dc.PatBlt(target, gdi::PATAND);
     dc.SelectBrush(previousBrush);
     dc.SelectPen(previousPen);

@@ -6,6 +6,7 @@
 #include "cover/model/cover_editor.h"
 #include "cover/model/frame_line.h"
 #include "imaging/device_context.h"
+#include "imaging/tiff_pages.h"
 
 #include <QtGui/QImage>
 
@@ -175,7 +176,29 @@ public:
     const char* GetRuntimeClass() const override { return "CtqPageRect"; }
 };
 
-/// An image from a file, stretched over its rectangle.
+/// While one lives on a thread, the picture files the objects read there are decoded once each:
+/// the frames of a sheet that show one picture share its decoding. The reader of a sheet makes one
+/// for the reading and drops the decoded pictures with it; without one every read decodes anew.
+class CPictureCache {
+public:
+    using PicturePtr = std::shared_ptr<const qelta::imaging::Page>;
+
+    CPictureCache();
+    ~CPictureCache();
+    CPictureCache(const CPictureCache&) = delete;
+    CPictureCache& operator=(const CPictureCache&) = delete;
+
+    /// The picture of a file (through the thread's cache when there is one); none when the file
+    /// holds no picture that can be shown.
+    static PicturePtr Decoded(const std::string& path);
+
+private:
+    CPictureCache* m_previous;
+    std::vector<std::pair<std::string, PicturePtr>> m_entries; ///< oldest first
+};
+
+/// An image from a file, stretched over its rectangle. It keeps the picture at most at the size of
+/// its rectangle: one bit a pixel when the file's picture is bilevel, else 32-bit.
 class CtqBitmapRect : public CtqRect {
 public:
     using CtqRect::CtqRect;
@@ -189,7 +212,8 @@ public:
     int ParseFrameLine(std::string_view line) override;
     std::string GetFrameLine() const override;
 
-    /// Reads the image of path into the object; false (the object unchanged) when it cannot be read.
+    /// Reads the image of path into the object, through pagefilelib; false (the object unchanged)
+    /// when it cannot be read or is too large to be shown.
     bool ReadImage(const std::string& path);
 
     QImage m_bitmap;

@@ -195,6 +195,7 @@ bool Renderer::loadSheet(const std::string& coverPath, const Texts& texts, CtqRt
     const std::string country = senderField(texts.sender, kCountryOffset);
     const std::string area = senderField(texts.sender, kAreaOffset);
     bool cutSeen = false;
+    const CPictureCache pictures; // a picture shown by several frames is decoded once
     for (const std::string& line : file.lines) {
         const auto kind = kindOfLine(line);
         if (!kind)

@@ -126,6 +126,48 @@ TEST(DeviceContext, WidePensAreSolidCentredAndFlatEnded)
     }
 }
 
+TEST(DeviceContext, LinesFromFarOffThePageKeepTheirPixelsAndDashes)
+{
+    // The part of a long line on the page is the part the whole line steps through there, with its
+    // dashes where the whole line puts them: stepped pixel by pixel from its start (18 on, 6 off).
+    struct Case {
+        POINT from, to, origin;
+    } const cases[] = {
+        {{-200003, 5}, {60, 5}, {0, 0}},          {{-300000, -100000}, {3000, 1000}, {0, 0}},
+        {{20, -150001}, {27, 90000}, {0, 0}},     {{-99999, 100040}, {100000, -99959}, {7, -3}},
+        {{100, 20}, {-250000, 40}, {0, 0}},       {{-50000, -50000}, {-10, -10}, {0, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.from.x << "," << c.from.y << " to " << c.to.x << "," << c.to.y);
+        QImage image = whitePage(64, 48);
+        {
+            CDeviceContext dc(image);
+            dc.SetViewportOrg(c.origin);
+            dc.SelectPen({PS_DASH, 1, kBlack});
+            dc.MoveTo(c.from.x, c.from.y);
+            dc.LineTo(c.to.x, c.to.y);
+        }
+        QImage expected = whitePage(64, 48);
+        const int64_t dx = std::abs(int64_t{c.to.x} - c.from.x), dy = -std::abs(int64_t{c.to.y} - c.from.y);
+        int64_t error = dx + dy, x = c.from.x, y = c.from.y;
+        for (int64_t step = 0; step < std::max(dx, -dy); ++step) {
+            if (step % 24 < 18 && QRect(0, 0, 64, 48).contains(int(x + c.origin.x), int(y + c.origin.y)))
+                expected.setPixel(int(x + c.origin.x), int(y + c.origin.y), kBlack);
+            const int64_t twice = 2 * error;
+            if (twice >= dy) {
+                error += dy;
+                x += c.from.x < c.to.x ? 1 : -1;
+            }
+            if (twice <= dx) {
+                error += dx;
+                y += c.from.y < c.to.y ? 1 : -1;
+            }
+        }
+        EXPECT_EQ(image, expected);
+        EXPECT_EQ(expected == whitePage(64, 48), c.from.x == -50000); // only the last one misses the page
+    }
+}
+
 TEST(DeviceContext, RectanglesPolylinesAndViewportOrigin)
 {
     QImage image = whitePage(30, 20);

@@ -190,6 +190,22 @@ TEST_F(CoverToolTest, ShadedFillsCoverTheirShareOfPixels)
         EXPECT_DOUBLE_EQ(static_cast<double>(blackIn(p, {{64, 64, 128, 128}})) / (128 * 128), c.share);
         EXPECT_EQ(blackIn(p, {{64, 64, 128, 128}}, true), 0u);
     }
+
+    // What was drawn before shows between the dots: the default sheet's title under its 5 % frame.
+    const std::string title = "StaticText,626,747,520,80,DejaVu Serif,67,400,0,0,0,0,Fax transmission";
+    ASSERT_EQ(make(writeCover({title})), S_OK);
+    const ReadPage text = page();
+    ASSERT_EQ(make(writeCover({title, "DrawingFrame,531,723,689,123,6,2,5"})), S_OK);
+    const ReadPage shaded = page();
+    size_t letters = 0, kept = 0;
+    for (uint32_t y = 723; y < 723 + 123; ++y)
+        for (uint32_t x = 531; x < 531 + 689; ++x)
+            if (text.bits.at(x, y)) {
+                ++letters;
+                kept += shaded.bits.at(x, y);
+            }
+    EXPECT_GT(letters, 1000u);
+    EXPECT_EQ(kept, letters);
 }
 
 TEST_F(CoverToolTest, PastedImagesArePixelExact)

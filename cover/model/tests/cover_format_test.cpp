@@ -158,10 +158,13 @@ TEST_F(CoverFileTest, FrameCountsAndMissingKeys)
         {"[TQLCVR]\nFrame.1=NAME,1,2,3,4\n", -1, -1, {}},
         {"[TQLCVR]\nFrame.1=NAME,1,2,3,4\n", 0, 0, {}},
         {"[TQLCVR]\nFrames=many\n", 0, 0, {}},
-        // Keys in any case and order; a missing key reads as an empty line.
-        {"[tqlcvr]\r\nframe.3=C\r\nFRAMES=3\r\nFrame.1=A\r\n", 0, 3, {"A", "", "C"}},
-        // A count far beyond the keys reads no more lines than the section has keys.
-        {"[TQLCVR]\nFrames=2000000000\nFrame.1=A\n", 0, 2000000000, {"A", ""}},
+        // Keys in any case and order; a missing key gives no line.
+        {"[tqlcvr]\r\nframe.3=C\r\nFRAMES=3\r\nFrame.1=A\r\n", 0, 3, {"A", "C"}},
+        // A gap loses nothing after it; keys past the count, written otherwise or repeated are not
+        // frames (the first of a name wins).
+        {"[TQLCVR]\nFrames=6\nFrame.1=A\nFrame.6=F\nFrame.7=G\nFrame.05=E\nFrame.x=X\nframe.6=dup\n", 0, 6, {"A", "F"}},
+        // A count far beyond the keys reads only the keys there are.
+        {"[TQLCVR]\nFrames=2000000000\nFrame.1=A\nFrame.2000000000=Z\n", 0, 2000000000, {"A", "Z"}},
         {"[Other]\nFrames=2\nFrame.1=A\n", 7, 7, {}},
     };
     for (const Case& c : cases) {

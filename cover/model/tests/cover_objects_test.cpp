@@ -1,6 +1,8 @@
 #include "cover/model/cover_document.h"
 #include "platform/tests/support/test_support.h"
 
+#include "imaging/image_table.h"
+#include "imaging/pagefilelib.h"
 #include "imaging/tests/page_pixels.h"
 
 #include <gtest/gtest.h>
@@ -225,11 +227,11 @@ TEST(CoverObjectsDrawing, PageCutIsTwoDottedLinesOnePixelApart)
 
 TEST(CoverObjectsDrawing, FramesAndTheirFills)
 {
+    // Shades are black dots that a bilevel page keeps (3, 6 and 10 of every 64 pixels), never grey.
     struct Case {
         int fill;
-        QRgb inside;
-    } const cases[] = {{0, kWhite}, {5, qRgb(242, 242, 242)}, {10, qRgb(229, 229, 229)}, {15, qRgb(216, 216, 216)},
-                       {100, kBlack}, {7, kWhite}};
+        int dots; // black pixels of a 64 x 64 frame without a pen
+    } const cases[] = {{0, 0}, {5, 3 * 64}, {10, 6 * 64}, {15, 10 * 64}, {100, 64 * 64}, {7, 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fill);
         CtqHeaderDoc doc;
@@ -239,8 +241,18 @@ TEST(CoverObjectsDrawing, FramesAndTheirFills)
         EXPECT_EQ(row(image, 7, 0, 24).substr(0, 6), "..####");
         EXPECT_EQ(row(image, 7, 0, 24).substr(18), "####..");
         EXPECT_EQ(row(image, 2, 0, 24), ".." + std::string(20, '#') + "..");
-        EXPECT_EQ(image.pixel(10, 7), c.inside);
         EXPECT_EQ(image.pixel(1, 7), kWhite);
+
+        CtqRect* shade = make(doc, "DrawingFrame,8,8,64,64,5,1," + std::to_string(c.fill));
+        const QImage shaded = drawn(*shade, shade->GetRect(), 80, 80);
+        int black = 0, other = 0;
+        for (int y = 0; y < 80; ++y)
+            for (int x = 0; x < 80; ++x) {
+                black += shaded.pixel(x, y) == kBlack;
+                other += shaded.pixel(x, y) != kBlack && shaded.pixel(x, y) != kWhite;
+            }
+        EXPECT_EQ(black, c.dots);
+        EXPECT_EQ(other, 0);
     }
 }
 
@@ -250,7 +262,7 @@ TEST(CoverObjectsDrawing, BitmapsStretchOverTheirTargetAndDarkenThePage)
     QImage logo(2, 1, QImage::Format_RGB32);
     logo.setPixel(0, 0, kBlack);
     logo.setPixel(1, 0, kWhite);
-    const std::string path = root.path() + "/logo.png";
+    const std::string path = root.path() + "/logo.bmp";
     ASSERT_TRUE(logo.save(QString::fromStdString(path)));
     CtqHeaderDoc doc;
     CtqRect* bitmap = make(doc, "Bitmap,0,0,2,1," + path);
@@ -269,9 +281,85 @@ TEST(CoverObjectsDrawing, BitmapsStretchOverTheirTargetAndDarkenThePage)
     EXPECT_EQ(missing->GetFrameLine(), "Bitmap,0,0,2,1,/no/such/logo.bmp");
     // A name beside the cover sheet file is found there.
     CtqBitmapRect beside;
-    EXPECT_EQ(beside.LoadResources("Bitmap,0,0,2,1,logo.png", root.path() + "/sheet.tqc"), 1);
-    EXPECT_EQ(beside.LoadResources("Bitmap,0,0,2,1,other.png", root.path() + "/sheet.tqc"), 0);
-    EXPECT_EQ(beside.GetFrameLine(), "Bitmap,0,0,2,1,other.png");
+    EXPECT_EQ(beside.LoadResources("Bitmap,0,0,2,1,logo.bmp", root.path() + "/sheet.tqc"), 1);
+    EXPECT_EQ(beside.LoadResources("Bitmap,0,0,2,1,other.bmp", root.path() + "/sheet.tqc"), 0);
+    EXPECT_EQ(beside.GetFrameLine(), "Bitmap,0,0,2,1,other.bmp");
+}
+
+// A page of the imaging library: a one-pixel black border and a diagonal, bilevel or in colour.
+qelta::imaging::Page framedPage(uint32_t width, uint32_t height, bool colour)
+{
+    qelta::imaging::Page page;
+    page.kind = colour ? qelta::imaging::PixelKind::Rgb : qelta::imaging::PixelKind::Bilevel;
+    page.width = width;
+    page.height = height;
+    page.pixels.assign(page.stride() * height, colour ? 255 : 0);
+    for (uint32_t y = 0; y < height; ++y)
+        for (uint32_t x = 0; x < width; ++x)
+            if (x == 0 || y == 0 || x == width - 1 || y == height - 1 || x == y) {
+                if (colour)
+                    std::memset(page.row(y) + 3 * x, 0, 3);
+                else
+                    qelta::imaging::setBlack(page.row(y), x);
+            }
+    return page;
+}
+
+// Writes a page as a file of one of pagefilelib's kinds.
+void writePageFile(const std::string& path, qelta::imaging::Page page, int32_t type, int32_t compression)
+{
+    const IKHANDLE image = qelta::imaging::addImage(std::move(page));
+    const PFHANDLE writer = PageFileWriteBitmapOpen(image, type, compression, 0, path.c_str());
+    ASSERT_NE(writer, 0u) << path;
+    while (PageFileWriteStep(writer, type) != 0) {
+    }
+    EXPECT_EQ(PageFileWriteEnd(writer, type), 1) << path;
+    IKFreeMemory(image);
+}
+
+TEST(CoverObjectsDrawing, PicturesOfEveryPageFileKindAreKeptAtMostAtTheirFrameSize)
+{
+    ScopedStateRoot root;
+    struct Case {
+        const char* name;
+        int32_t type, compression;
+        bool colour;
+    } const cases[] = {
+        {"p.bmp", PF_TYPE_BMP, 0, false},          {"p.pcx", PF_TYPE_PCX, 0, false},
+        {"p.fax", PF_TYPE_FAX, 0, false},          {"p.tif", PF_TYPE_TIFF, PF_COMPRESSION_MH, false},
+        {"c.tif", PF_TYPE_TIFF, PF_COMPRESSION_NONE, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = root.path() + "/" + c.name;
+        writePageFile(path, framedPage(400, 200, c.colour), c.type, c.compression);
+        CtqHeaderDoc doc;
+        // Reduced to a frame of a tenth: the one-pixel border survives, one bit a pixel when the
+        // file is bilevel.
+        auto& small = static_cast<CtqBitmapRect&>(*make(doc, "Bitmap,0,0,40,20," + path));
+        EXPECT_EQ(small.m_bitmap.size(), QSize(40, 20));
+        EXPECT_EQ(small.m_bitmap.format(), c.colour ? QImage::Format_RGB32 : QImage::Format_Mono);
+        const QImage image = drawn(small, small.GetRect(), 40, 20);
+        if (!c.colour) {
+            EXPECT_EQ(row(image, 0, 0, 40), std::string(40, '#'));
+            EXPECT_EQ(row(image, 10, 0, 40), "#.........#" + std::string(28, '.') + "#");
+        }
+        // A frame larger than the picture keeps the picture as it is.
+        auto& large = static_cast<CtqBitmapRect&>(*make(doc, "Bitmap,0,0,800,400," + path));
+        EXPECT_EQ(large.m_bitmap.size(), QSize(400, 200));
+    }
+
+    // Pictures of up to 64 megapixels are shown, larger ones draw as missing pictures.
+    const std::string largest = root.path() + "/largest.tif", beyond = root.path() + "/beyond.tif";
+    writePageFile(largest, framedPage(8192, 8192, false), PF_TYPE_TIFF, PF_COMPRESSION_MH);
+    writePageFile(beyond, framedPage(8193, 8192, false), PF_TYPE_TIFF, PF_COMPRESSION_MH);
+    CtqBitmapRect picture({0, 0, 64, 64});
+    EXPECT_TRUE(picture.ReadImage(largest));
+    EXPECT_EQ(picture.m_bitmap.size(), QSize(64, 64));
+    CtqHeaderDoc doc;
+    CtqRect* tooLarge = make(doc, "Bitmap,0,0,64,64," + beyond);
+    EXPECT_TRUE(static_cast<CtqBitmapRect*>(tooLarge)->m_bitmap.isNull());
+    EXPECT_EQ(drawn(*tooLarge, tooLarge->GetRect(), 64, 64), whitePage(64, 64));
 }
 
 TEST(CoverObjectsDrawing, TextScalesItsFontWithTheTargetOrThroughTheView)
@@ -331,7 +419,7 @@ TEST(CoverObjectsEditing, FontDialogInPlaceEditorAndImageChoice)
     EXPECT_EQ(text->GetFrameLine(), "StaticText,10,20,100,40,Arial,33,400,0,0,0,0,new\\054 line\\n");
 
     ScopedStateRoot root;
-    const std::string good = root.path() + "/good.png", bad = root.path() + "/bad.png";
+    const std::string good = root.path() + "/good.bmp", bad = root.path() + "/bad.bmp";
     ASSERT_TRUE(whitePage(3, 3).save(QString::fromStdString(good)));
     qelta::test::writeTextFile(bad, "no image");
     auto* bitmap = static_cast<CtqBitmapRect*>(make(doc, "Bitmap,0,0,3,3," + good));

@@ -3,13 +3,20 @@
 #include "imaging/image_table.h"
 #include "imaging/pagefilelib.h"
 #include "platform/files.h"
+#include "platform/library.h"
+#include "platform/process.h"
 #include "platform/tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 using namespace coverrender;
 using qelta::test::ScopedStateRoot;
@@ -202,6 +209,138 @@ TEST_F(PageFiles, UnwritableFolderLeavesNoFile)
     }
     // A folder no process may create files in, also the superuser.
     EXPECT_EQ(renderer.writePageFile(cover, {}, "/proc/self"), "");
+}
+
+// Black pixels of a rendered page in [left, right) x [top, bottom).
+int blackIn(const QImage& page, int left, int top, int right, int bottom)
+{
+    int black = 0;
+    for (int y = top; y < bottom; ++y)
+        for (int x = left; x < right; ++x)
+            black += qGray(page.pixel(x, y)) < 128;
+    return black;
+}
+
+TEST(CoverRenderer, ShadesAreDotsOverWhatLiesBeneath)
+{
+    ScopedStateRoot root;
+    Renderer renderer;
+    // Three shaded frames without a pen on the page's 8-pixel grid, the title of the default
+    // sheet under the first one.
+    const std::string title = "StaticText,64,64,256,64,DejaVu Serif,67,400,0,0,0,0,Fax";
+    const std::vector<std::string> shades = {"DrawingFrame,64,64,256,64,5,1,5", "DrawingFrame,64,192,256,64,5,1,10",
+                                             "DrawingFrame,64,320,256,64,5,1,15"};
+    auto lines = shades;
+    lines.insert(lines.begin(), title);
+    const auto page = renderer.render(coverFile(root.path(), lines), {});
+    const auto text = renderer.render(coverFile(root.path(), {title}), {});
+    const auto dots = renderer.render(coverFile(root.path(), shades), {});
+    ASSERT_TRUE(page && text && dots);
+    const int share[] = {3, 6, 10}; // of every 64 pixels
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(blackIn(*dots, 64, 64 + 128 * i, 320, 128 + 128 * i), share[i] * 256) << shades[i];
+    // The title shows through its frame: all its pixels, and the dots between its letters.
+    const int letters = blackIn(*text, 64, 64, 320, 128);
+    ASSERT_GT(letters, 500);
+    int kept = 0;
+    for (int y = 64; y < 128; ++y)
+        for (int x = 64; x < 320; ++x)
+            kept += qGray(text->pixel(x, y)) < 128 && qGray(page->pixel(x, y)) < 128;
+    EXPECT_EQ(kept, letters);
+    EXPECT_GT(blackIn(*page, 64, 64, 320, 128), letters);
+}
+
+// ---- sheets that would take a process's memory or time: rendered by this program run again ----
+
+constexpr rlim_t kChildCpuSeconds = 20;
+
+// The child's part: renders the sheet named by COVER_CHILD_SHEET within kChildCpuSeconds of
+// processor time, then writes its peak resident memory (kB) to COVER_CHILD_REPORT.
+TEST(CoverRendererChild, RendersTheSheetItIsGiven)
+{
+    const char* sheet = std::getenv("COVER_CHILD_SHEET");
+    const char* report = std::getenv("COVER_CHILD_REPORT");
+    if (!sheet || !report)
+        GTEST_SKIP() << "run by the tests below in a process of its own";
+    const rlimit cpu{kChildCpuSeconds, kChildCpuSeconds};
+    ASSERT_EQ(setrlimit(RLIMIT_CPU, &cpu), 0);
+    Renderer renderer;
+    ASSERT_TRUE(renderer.render(sheet, {}));
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0)
+            std::ofstream(report) << std::atol(line.c_str() + 6) << "\n";
+}
+
+struct ChildRun {
+    int exitCode = -1;
+    long peakKb = -1;
+};
+
+ChildRun renderInChild(const std::string& sheet)
+{
+    const std::string report = platform::parentPath(sheet) + "/peak.txt";
+    platform::removeFile(report);
+    ::setenv("COVER_CHILD_SHEET", sheet.c_str(), 1);
+    ::setenv("COVER_CHILD_REPORT", report.c_str(), 1);
+    ChildRun run;
+    run.exitCode = platform::runProgram(platform::programPath(), {"--gtest_filter=CoverRendererChild.*"});
+    ::unsetenv("COVER_CHILD_SHEET");
+    ::unsetenv("COVER_CHILD_REPORT");
+    std::ifstream(report) >> run.peakKb;
+    return run;
+}
+
+// A 16384 x 16383 bilevel G4 TIFF of a few kilobytes: a black frame on white.
+void writeHugeG4(const std::string& path)
+{
+    constexpr uint32_t kWidth = 16384, kHeight = 16383;
+    TIFF* tiff = TIFFOpen(path.c_str(), "w");
+    ASSERT_NE(tiff, nullptr);
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, kWidth);
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, kHeight);
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 1);
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+    TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
+    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, kHeight);
+    std::vector<uint8_t> edge(kWidth / 8, 0xff), inside(kWidth / 8, 0);
+    inside.front() = 0x80;
+    inside.back() = 0x01;
+    for (uint32_t y = 0; y < kHeight; ++y)
+        ASSERT_EQ(TIFFWriteScanline(tiff, (y == 0 || y == kHeight - 1 ? edge : inside).data(), y, 0), 1);
+    TIFFClose(tiff);
+}
+
+TEST(CoverRenderer, HugePicturesAndFarLinesStayWithinMemoryAndTime)
+{
+    ScopedStateRoot root;
+    const std::string folder = platform::joinPath(root.path(), "sheets");
+    ASSERT_TRUE(platform::createDirectories(folder));
+    writeHugeG4(platform::joinPath(folder, "huge.tif"));
+    ASSERT_LT(std::filesystem::file_size(platform::joinPath(folder, "huge.tif")), 64u << 10);
+
+    const ChildRun plain = renderInChild(coverFile(folder, {"DrawingLine,10,10,100,0,0,1"}));
+    ASSERT_EQ(plain.exitCode, 0);
+    ASSERT_GT(plain.peakKb, 0);
+
+    // Four frames of one picture of 268 megapixels: far less memory than one picture's worth.
+    std::vector<std::string> pictures;
+    for (int i = 0; i < 4; ++i)
+        pictures.push_back("Bitmap," + std::to_string(100 + 400 * i) + ",100,300,300,huge.tif");
+    const ChildRun picture = renderInChild(coverFile(folder, pictures));
+    EXPECT_EQ(picture.exitCode, 0);
+    EXPECT_LT(picture.peakKb - plain.peakKb, 200L << 10) << "kB beyond a plain sheet";
+
+    // One-pixel dashed frames and lines from far beyond the page: only their part on the page is
+    // drawn, well within the child's processor time.
+    std::vector<std::string> far;
+    for (int i = 0; i < 60; ++i) {
+        far.push_back("DrawingFrame,-16000000,-16000" + std::to_string(100 + i) + ",32000000,32000000,1,1,0");
+        far.push_back("DrawingLine,-16000000,-16000000,32000000,32000" + std::to_string(100 + i) + ",3,1");
+    }
+    EXPECT_EQ(renderInChild(coverFile(folder, far)).exitCode, 0);
 }
 
 } // namespace
