@@ -30,7 +30,6 @@ void CQeltaJob::Reset()
     m_nConversionXResolution = 0;
     m_nConversionYResolution = 0;
     m_nDriverHeader = 0;
-    m_nLogID = 0;
 }
 
 std::string CQeltaJob::JobName() const

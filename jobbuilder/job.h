@@ -63,9 +63,6 @@ public:
     int m_nConversionXResolution = 0;
     int m_nConversionYResolution = 0;
     int m_nDriverHeader = 0;
-    /// The sending-log entry of this job once it is recorded (0 before), so that sending again
-    /// after a failed delivery does not record the same job twice.
-    int32_t m_nLogID = 0;
 };
 
 namespace jobcheck {
