@@ -3,6 +3,7 @@
 #include "common/program_start.h"
 #include "common/prompter.h"
 #include "common/registry_helper.h"
+#include "jobbuilder/stream_values.h"
 #include "platform/files.h"
 #include "platform/system_info.h"
 #include "sendwizard/imagekit_binding.h"
@@ -23,6 +24,14 @@ struct StepFailure {
 
 // The pause that lets the user see the finished bar.
 constexpr std::chrono::milliseconds kFinishedPause{500};
+
+// A name as the job stream carries it: the bytes it refuses (quotation marks, control bytes) left
+// out, so that a name typed or passed in never fails the whole send.
+std::string StreamName(std::string text)
+{
+    std::erase_if(text, [](char c) { return !jobcheck::IsQuotableByte(c); });
+    return text;
+}
 
 void Require(int ok, const char* text)
 {
@@ -134,11 +143,11 @@ std::unique_ptr<CJobSummary> CPPPreviewLogic::BuildSummary()
     summary->m_bAccount = parameters.m_bAccount;
     summary->m_strAccountNumber = parameters.m_strAccountNumber;
     summary->m_HeaderFont = parameters.m_HeaderFont;
-    summary->m_strUserName = userName;
+    summary->m_strUserName = StreamName(userName);
     summary->m_strUserID = text("UserIDString");
     summary->m_strHeaderUserName = text("HeaderUserName");
     summary->m_strHeaderTelNumber = text("HeaderTelNumber");
-    summary->m_strJobName = jobName;
+    summary->m_strJobName = StreamName(jobName);
     return summary;
 }
 

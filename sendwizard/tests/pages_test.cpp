@@ -321,6 +321,24 @@ TEST_F(Pages, SummaryTakesTheUsersSettings)
     }
 }
 
+TEST_F(Pages, NamesLoseWhatTheJobStreamRefusesAndTheJobGoesOut)
+{
+    // The document text of the command line and the user name, with quotation marks and a tab.
+    sheet.m_strText = "\"Q3\" re\tport";
+    SetUserNumber("JobIDAlwaysUse", 0);
+    SetUserNumber("JobIDAlwaysUseName", 0);
+    SetUser("UserName", "O\"Neil");
+    AddDestinations(1);
+    CPPPreviewLogic preview(sheet, prompter, progress);
+    preview.OnSetActive();
+    preview.CreateImage();
+    ASSERT_EQ(sheet.GetJobSummary()->m_strJobName, "Q3 report");
+    EXPECT_EQ(sheet.GetJobSummary()->m_strUserName, "ONeil");
+    EXPECT_TRUE(preview.OnWizardFinish());
+    ASSERT_EQ(spooler->documents().size(), 1u);
+    EXPECT_EQ(spooler->documents()[0].name, "Q3 report");
+}
+
 TEST_F(Pages, OneDocumentForABroadcastElseOnePerDestination)
 {
     AddDestinations(3);
