@@ -210,6 +210,10 @@ void CPPPreviewLogic::CreateImage()
 {
     if (m_Sheet.m_bChanged == 1) {
         m_Sheet.m_bChanged = 0;
+        // A new job: whatever an earlier image's failure stopped is open again.
+        m_bFailed = false;
+        m_bControlsEnabled = true;
+        m_nButtons = PSWIZB_BACK | PSWIZB_FINISH;
         m_nPageNumber = -1;
         m_nPageCount = 0;
         m_strImagePath.clear();

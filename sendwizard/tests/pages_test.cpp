@@ -444,6 +444,32 @@ TEST_F(Pages, EveryWorkerFailureLeavesItsTextAlone)
     }
 }
 
+TEST_F(Pages, AJobRebuiltAfterAFailedImageIsMadeAndSentAnew)
+{
+    // A cover whose file was removed after it was chosen: making the image fails.
+    AddDestinations(1);
+    sheet.m_bAttachCover = 1;
+    sheet.m_strCoverPath = root.path() + "/removed/Sales.TQC";
+    CPPPreviewLogic preview(sheet, prompter, progress);
+    preview.OnSetActive();
+    prompter.expected = {"Unknown System Error. Please re install Qelta Driver."};
+    preview.CreateImage();
+    ASSERT_TRUE(preview.HasFailed());
+
+    // The cover is taken off and the preview rebuilds the job: it is made and sent like any other.
+    sheet.m_bAttachCover = 0;
+    sheet.m_strCoverPath.clear();
+    sheet.m_bChanged = 1;
+    preview.OnSetActive();
+    preview.CreateImage();
+    EXPECT_FALSE(preview.HasFailed());
+    EXPECT_TRUE(preview.AreControlsEnabled());
+    EXPECT_EQ(preview.GetButtons(), PSWIZB_BACK | PSWIZB_FINISH);
+    EXPECT_EQ(preview.GetPageCount(), 3);
+    EXPECT_TRUE(preview.OnWizardFinish());
+    EXPECT_EQ(spooler->documents().size(), 1u) << "the fax goes out";
+}
+
 TEST_F(Pages, SendingWithoutAJobBuilderFailsAtOnce)
 {
     qelta::test::ScopedStateRoot empty; // no component registered here

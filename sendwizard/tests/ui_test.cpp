@@ -432,6 +432,48 @@ TEST_F(WizardPages, ARefusedJobSaysSoAndLogsTheFlush)
     EXPECT_EQ(FaxFiles(), std::vector<std::string>{});
 }
 
+// Runs the real sheet through a test's own steps.
+class StepsRunner : public ISheetRunner {
+public:
+    explicit StepsRunner(std::function<int(CPSMainuiLogic&)> steps) : m_Steps(std::move(steps)) {}
+    int Run(CPSMainuiLogic& sheet, platform::Endpoint*) override { return m_Steps(sheet); }
+
+private:
+    std::function<int(CPSMainuiLogic&)> m_Steps;
+};
+
+TEST_F(WizardPages, AFailedImageLeavesOnlyFinishWhichSendsNothing)
+{
+    ScriptedPrompter prompter;
+    StepsRunner runner([&](CPSMainuiLogic& sheet) {
+        sheet.m_nModelType = 0;
+        sheet.m_strPrinter = "Fax";
+        sheet.AddDestination({"0123", "", kDestinationFax, 0, "", "", 0});
+        sheet.m_bSkip = 1;
+        RecordingProgress progress;
+        CPSMainui wizard(sheet, prompter, {}, nullptr, &progress);
+        // A cover chosen on the cover page whose file was removed since.
+        sheet.m_bAttachCover = 1;
+        sheet.m_strCoverPath = root.path() + "/removed/Sales.TQC";
+        wizard.show();
+        prompter.expected = {"Unknown System Error. Please re install Qelta Driver."};
+        while (wizard.currentId() != IDD_PREVIEW)
+            wizard.next();
+        EXPECT_TRUE(WaitFor([&] { return prompter.expected.empty(); }));
+        QCoreApplication::processEvents();
+        // Back would lead to a job the failed image never stood for.
+        EXPECT_FALSE(wizard.button(QWizard::BackButton)->isEnabled());
+        wizard.button(QWizard::BackButton)->click();
+        EXPECT_EQ(wizard.currentId(), IDD_PREVIEW);
+        EXPECT_TRUE(wizard.button(QWizard::FinishButton)->isEnabled());
+        wizard.button(QWizard::FinishButton)->click();
+        EXPECT_FALSE(wizard.isVisible());
+        return wizard.result();
+    });
+    EXPECT_EQ(RunSendWizard({work}, prompter, runner), 0);
+    EXPECT_TRUE(spooler->documents().empty());
+}
+
 TEST_F(WizardPages, CoverPageControlsFollowTheAttachBoxAndItsNotices)
 {
     const std::string covers = root.path() + "/covers/";
