@@ -70,7 +70,7 @@ void CPSMainuiLogic::ReadPrinterInfo(const std::string& strFolder)
 
 void CPSMainuiLogic::DeleteWorkFile()
 {
-    if (!m_strFilePath.empty())
+    if (!m_strFilePath.empty() && m_bKeepWorkFile == 0)
         platform::removeFile(m_strFilePath);
 }
 

@@ -430,7 +430,7 @@ TEST_F(Pages, EveryWorkerFailureLeavesItsTextAlone)
             c.breakIt(job);
             EXPECT_TRUE(preview.OnWizardFinish());
             EXPECT_EQ(preview.GetButtons(), PSWIZB_FINISH);
-            EXPECT_EQ(readTextFile(job.GetJobFolder() + kSendJobLog), c.text);
+            EXPECT_EQ(readTextFile(job.GetJobFolder() + kSendJobLog), std::string(c.text) + "\nNOT SENT - 0123450 Name 0");
         } else {
             EXPECT_EQ(preview.GetButtons(), PSWIZB_FINISH) << c.text;
             EXPECT_FALSE(preview.AreControlsEnabled());
@@ -468,6 +468,40 @@ TEST_F(Pages, AJobRebuiltAfterAFailedImageIsMadeAndSentAnew)
     EXPECT_EQ(preview.GetPageCount(), 3);
     EXPECT_TRUE(preview.OnWizardFinish());
     EXPECT_EQ(spooler->documents().size(), 1u) << "the fax goes out";
+}
+
+TEST_F(Pages, AFailedSendNamesWhatWentOutAndKeepsTheWorkFile)
+{
+    // One job per destination; the second cannot reach the printer (each job opens it to register,
+    // then to print).
+    AddDestinations(3);
+    sheet.m_Destinations[1].m_strName.clear();
+    sheet.m_JobParameters.m_bBroadcast = 0;
+    CPPPreviewLogic preview(sheet, prompter, progress);
+    preview.OnSetActive();
+    preview.CreateImage();
+    spooler->failAt(platform::RecordingSpooler::Step::Open, 4);
+    prompter.expected = {"Unknown System Error. Please re install Qelta Driver."};
+    EXPECT_TRUE(preview.OnWizardFinish());
+    ASSERT_EQ(spooler->documents().size(), 1u);
+    EXPECT_EQ(JobLog(kSendJobLog), "FAILED - SendJobData2\nSENT - 0123450 Name 0\nNOT SENT - 0123451\n"
+                                   "NOT SENT - 0123452 Name 2");
+    sheet.DeleteWorkFile();
+    EXPECT_TRUE(platform::pathExists(work)) << "a destination still waits for these pages";
+
+    // A send that went out whole lets the work file go.
+    CPSMainuiLogic whole;
+    ASSERT_TRUE(whole.SetCommandLineValues(work, "A4", "MMR", "Fax", "Report", prompter));
+    whole.m_Destinations = sheet.m_Destinations;
+    whole.m_nModelType = 0;
+    CPPPreviewLogic again(whole, prompter, progress);
+    again.OnSetActive();
+    again.CreateImage();
+    EXPECT_TRUE(again.OnWizardFinish());
+    EXPECT_EQ(spooler->documents().size(), 2u) << "one broadcast job for the three";
+    whole.DeleteWorkFile();
+    EXPECT_FALSE(platform::pathExists(work));
+    whole.DropDocuments();
 }
 
 TEST_F(Pages, SendingWithoutAJobBuilderFailsAtOnce)
@@ -590,7 +624,7 @@ TEST_F(Pages, ReadyToSendStartsTheLogViewerWhenAskedAndSends)
     ready.SetLogViewer(false);
     EXPECT_TRUE(ready.OnWizardFinish());
     EXPECT_EQ(ready.GetButtons(), PSWIZB_FINISH);
-    EXPECT_EQ(JobLog(kSendJobLog), "FAILED - SendJobData2");
+    EXPECT_EQ(JobLog(kSendJobLog), "FAILED - SendJobData2\nNOT SENT - 0123450 Name 0\nNOT SENT - 0123451 Name 1");
     EXPECT_FALSE(platform::pathExists(out)) << "no log viewer this time";
 }
 
