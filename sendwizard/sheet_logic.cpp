@@ -113,6 +113,8 @@ uint32_t CPSMainuiLogic::GetFileSize(const std::string& strPath)
     return static_cast<uint32_t>(static_cast<unsigned long long>(st.st_size) & 0xFFFFFFFFu);
 }
 
+std::string CPSMainuiLogic::GetInstallCompany() { return GetCompanyName(); }
+
 std::string CPSMainuiLogic::GetJobFolder() const
 {
     char base[kMaxPathBytes] = {};

@@ -114,6 +114,9 @@ public:
     /// Lets go of the open phone book (at the end of an import); the next read opens it afresh.
     void ReleasePhoneBook();
     int LaunchLogBrowserFromWizard();
+    /// The company of the installed product: "Company" of DATA.TAG in the install folder (HKLM
+    /// "TQL Directory"), empty when there is none. The default cover sheet folder is built with it.
+    static std::string GetInstallCompany();
     /// The per-user job folder (data folder / Company / "QELTA" /), else the program's folder.
     std::string GetJobFolder() const;
     static std::string MakeFilingTarget(const std::string& strAddress) { return "dfile://" + strAddress + "//"; }

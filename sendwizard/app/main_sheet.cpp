@@ -193,6 +193,10 @@ int CQtSheetRunner::Run(CPSMainuiLogic& sheet, platform::Endpoint* host)
     CPSMainui wizard(sheet, m_Prompter);
     if (host)
         new CWizardHostWnd(*host, wizard);
+    // Started at print time behind the program that printed: the sheet comes to the front.
+    wizard.show();
+    wizard.raise();
+    wizard.activateWindow();
     return wizard.exec();
 }
 

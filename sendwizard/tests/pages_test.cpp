@@ -137,13 +137,18 @@ TEST_F(Pages, CoverFolderComesFromTheUserThenTheMachineElseTheDefault)
     };
     char base[kMaxPathBytes] = {};
     ASSERT_EQ(GetDataBaseFolder(base, sizeof base), 1);
+    // The default takes the installed product's company, not the one beside the program.
+    const std::string install = root.path() + "/install/";
+    SetMachine("TQL Directory", install);
+    writeTextFile(install + "DATA.TAG", "[TagInfo]\nCompany=ACME\n");
+    sheet.m_strCompany = "KOVRA";
     for (const auto& c : cases) {
         SetUser("CvrFile", c.user);
         SetMachine("CvrFile", c.machine);
         CPPSelectCoverLogic cover(sheet, prompter);
         cover.OnInitDialog();
         cover.OnSetActive();
-        const std::string expected = c.folder.empty() ? std::string(base) + "/KOVRA/qelta/cvrfile/" : c.folder;
+        const std::string expected = c.folder.empty() ? std::string(base) + "/ACME/qelta/cvrfile/" : c.folder;
         EXPECT_EQ(cover.GetFolder(), expected) << c.user << "|" << c.machine;
         EXPECT_EQ(UserValue("CvrFile"), c.stored.empty() ? expected : c.stored) << "stored in HKCU";
         EXPECT_FALSE(sheet.GetRelistFlag());

@@ -630,6 +630,11 @@ TEST_F(WizardStart, ThePrinterNameEntryRefusesAnEmptyText)
     ScriptedPrompter prompter;
     CDPrinterName dialog(prompter);
     dialog.show();
+    // Its caption and label come from the language module.
+    EXPECT_EQ(ControlText(IDD_PRINTER_NAME, 0), "Enter the Printer Name or IP address.");
+    EXPECT_EQ(dialog.windowTitle().toStdString(), ControlText(IDD_PRINTER_NAME, 0));
+    ASSERT_TRUE(dialog.findChild<QLabel*>());
+    EXPECT_EQ(dialog.findChild<QLabel*>()->text().toStdString(), ControlText(IDD_PRINTER_NAME, IDC_PRINTER_NAME));
     prompter.expected = {"The printer name or ip address do not reserved. Please add printer name or ip address."};
     QTest::mouseClick(dialog.findChild<QPushButton*>("id1"), Qt::LeftButton);
     EXPECT_TRUE(dialog.isVisible());
