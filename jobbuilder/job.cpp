@@ -30,7 +30,6 @@ void CQeltaJob::Reset()
     m_nConversionXResolution = 0;
     m_nConversionYResolution = 0;
     m_nDriverHeader = 0;
-    m_nLogID = 0;
 }
 
 std::string CQeltaJob::JobName() const
@@ -39,33 +38,3 @@ std::string CQeltaJob::JobName() const
         return m_strDocumentName;
     return "FAX - " + (m_destinations.empty() ? std::string() : m_destinations.front()->m_strNumber);
 }
-
-namespace jobcheck {
-
-namespace {
-bool isControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
-} // namespace
-
-
-bool IsQuotableValue(std::string_view text)
-{
-    for (char c : text)
-        if (c == '"' || isControl(c))
-            return false;
-    return true;
-}
-
-bool IsDestinationField(std::string_view text)
-{
-    for (char c : text)
-        if (c == ';' || c == '/' || c == '"' || isControl(c))
-            return false;
-    return true;
-}
-
-bool FitsQuotedLine(std::string_view prefix, std::string_view value)
-{
-    return prefix.size() + value.size() + 4 <= kMaxHeaderLine;
-}
-
-} // namespace jobcheck

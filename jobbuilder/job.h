@@ -1,13 +1,13 @@
-// The job record that the registrations fill, and the checks that keep its values safe for the
-// PJL job stream.
+// The job record that the registrations fill; the checks that keep its values safe for the PJL
+// job stream are those of stream_values.h.
 #pragma once
 
+#include "jobbuilder/stream_values.h"
 #include "platform/system_info.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <vector>
 
 /// One destination of a job.
@@ -63,26 +63,4 @@ public:
     int m_nConversionXResolution = 0;
     int m_nConversionYResolution = 0;
     int m_nDriverHeader = 0;
-    /// The sending-log entry of this job once it is recorded (0 before), so that sending again
-    /// after a failed delivery does not record the same job twice.
-    int32_t m_nLogID = 0;
 };
-
-namespace jobcheck {
-
-/// Longest PJL header line, CR LF included.
-inline constexpr size_t kMaxHeaderLine = 1023;
-/// Most destinations one job carries (the destination block counts them in 16 bits).
-inline constexpr size_t kMaxDestinations = 65535;
-
-/// Safe inside a quoted PJL value: no quotation mark and no control byte.
-bool IsQuotableValue(std::string_view text);
-
-/// Safe inside a destination entry and in the job name it can become: no ';', '/', quotation
-/// mark or control byte.
-bool IsDestinationField(std::string_view text);
-
-/// True when prefix + quoted value + CR LF stays within one header line.
-bool FitsQuotedLine(std::string_view prefix, std::string_view value);
-
-} // namespace jobcheck

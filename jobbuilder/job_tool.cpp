@@ -40,6 +40,24 @@ struct SendFile {
     std::string path;
 };
 
+// The sending-log entry of a job being sent: removed again unless the job reached the device.
+class UnsentEntry {
+public:
+    UnsentEntry(IQeltaLogTool& log, int32_t id) : m_log(log), m_id(id) {}
+    UnsentEntry(const UnsentEntry&) = delete;
+    UnsentEntry& operator=(const UnsentEntry&) = delete;
+    ~UnsentEntry()
+    {
+        if (m_id != 0)
+            m_log.RemoveLogData(m_id);
+    }
+    void Keep() { m_id = 0; }
+
+private:
+    IQeltaLogTool& m_log;
+    int32_t m_id;
+};
+
 // Initialises the component layer on the calling thread for one scope, balanced at its end.
 class ThreadInitialization {
 public:
@@ -101,8 +119,12 @@ HRESULT CQeltaJobTool::FlushJob()
         FixSpoolTime(m_job);
         // The log entry carries the name the device reports the job back under.
         const std::string jobName = m_job.JobName();
-        if (!RecordInLog(jobName))
+        const int32_t logId = RecordInLog(jobName);
+        if (logId == 0)
             return S_FALSE;
+        // Until the job has reached the device its entry goes again on every way out, so the log
+        // never lists a fax that never left; a later try records the job afresh.
+        UnsentEntry entry(*m_logTool.get(), logId);
 
         // The converted image is a file of this send alone, deleted when the send ends however it
         // ends; the record keeps the registered image, so a later try converts again from it.
@@ -128,21 +150,19 @@ HRESULT CQeltaJobTool::FlushJob()
         }
         if (!delivered)
             return S_FALSE;
+        entry.Keep();
         m_job.Reset();
         return S_OK;
     });
 }
 
-bool CQeltaJobTool::RecordInLog(const std::string& jobName)
+int32_t CQeltaJobTool::RecordInLog(const std::string& jobName)
 {
-    if (m_job.m_nLogID != 0)
-        return true;
     if (!m_logTool)
-        return false;
-    m_job.m_nLogID = RecordJobInLog(*m_logTool.get(), m_job, jobName, [this](const std::string& plain, std::string& encoded) {
+        return 0;
+    return RecordJobInLog(*m_logTool.get(), m_job, jobName, [this](const std::string& plain, std::string& encoded) {
         return EncodePassword(plain, encoded);
     });
-    return m_job.m_nLogID != 0;
 }
 
 HRESULT CQeltaJobTool::RegisterJobTarget(int32_t lJobType, BSTR bszName, BSTR bszFAXNo, BSTR bszSubAddress,
@@ -171,7 +191,6 @@ HRESULT CQeltaJobTool::RegisterJobTarget(int32_t lJobType, BSTR bszName, BSTR bs
             return S_FALSE;
         m_job.m_destinations.push_back(std::move(destination));
         m_job.m_bDestinationRegistered = 1;
-        JobChanged();
         return S_OK;
     });
 }
@@ -225,7 +244,6 @@ HRESULT CQeltaJobTool::RegisterJobData(BSTR bszImagePath, BSTR bszPrinterName, B
         m_job.m_bJobEndNotification = bEnableRtn;
         m_job.m_strDocumentName = documentName;
         m_job.m_bJobDataRegistered = 1;
-        JobChanged();
         return S_OK;
     });
 }
@@ -258,7 +276,6 @@ HRESULT CQeltaJobTool::RegisterFiling(int32_t lFolderType, BSTR bszFolderName, B
     m_job.m_strFilingFolderPassword = folderPassword;
     m_job.m_strFilingFilePassword = filePassword;
     m_job.m_bFiling = 1;
-    JobChanged();
     return S_OK;
 }
 
@@ -300,7 +317,6 @@ HRESULT CQeltaJobTool::RegisterAccountNumber(BSTR bszAccountNumber, BSTR /*bszRe
             return S_FALSE;
         m_job.m_strAccountNumber = number;
         m_job.m_bAccountNumber = 1;
-        JobChanged();
         return S_OK;
     });
 }
@@ -316,7 +332,6 @@ HRESULT CQeltaJobTool::RequestImageConverBeforeSending(int nPaperType, int nComp
         m_job.m_nConversionXResolution = lXResolution;
         m_job.m_nConversionYResolution = lYResolution;
         m_job.m_bConversionRequested = 1;
-        JobChanged();
         return S_OK;
     });
 }
@@ -329,7 +344,6 @@ HRESULT CQeltaJobTool::RegisterLogData(BSTR bszLogImagePath)
             return S_FALSE;
         m_job.m_strLogImagePath = path;
         m_job.m_bLogImageRegistered = 1;
-        JobChanged();
         return S_OK;
     });
 }
@@ -338,7 +352,6 @@ HRESULT CQeltaJobTool::RegisterQeltaHeader(int32_t bHeader)
 {
     return guardedCall([&]() -> HRESULT {
         m_job.m_nDriverHeader = bHeader;
-        JobChanged();
         return S_OK;
     });
 }

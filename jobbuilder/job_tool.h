@@ -45,10 +45,8 @@ private:
     bool EncodePassword(const std::string& password, std::string& encoded);
     std::string Digest(const std::string& text);
     std::string NotificationAddress();
-    /// Records the job in the sending log once; true when it is recorded.
-    bool RecordInLog(const std::string& jobName);
-    /// A registration changed the job: a recording made before no longer describes it.
-    void JobChanged() { m_job.m_nLogID = 0; }
+    /// Records the job in the sending log; the new entry's identifier, or 0 when it is not recorded.
+    int32_t RecordInLog(const std::string& jobName);
 
     CQeltaJob m_job;
     std::shared_ptr<CImagingBinding> m_imaging;

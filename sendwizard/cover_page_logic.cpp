@@ -143,7 +143,7 @@ std::string CPPSelectCoverLogic::ReadCoverFolderValue()
         char base[kMaxPathBytes] = {};
         if (GetDataBaseFolder(base, sizeof base) != 1)
             return {};
-        value = std::string(base) + "/" + m_Sheet.m_strCompany + "/qelta/cvrfile/";
+        value = std::string(base) + "/" + CPSMainuiLogic::GetInstallCompany() + "/qelta/cvrfile/";
     }
     user.WriteString(kProductSubkey, kCoverFolderValue, value);
     return value;

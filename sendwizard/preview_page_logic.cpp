@@ -3,6 +3,7 @@
 #include "common/program_start.h"
 #include "common/prompter.h"
 #include "common/registry_helper.h"
+#include "jobbuilder/stream_values.h"
 #include "platform/files.h"
 #include "platform/system_info.h"
 #include "sendwizard/imagekit_binding.h"
@@ -24,44 +25,71 @@ struct StepFailure {
 // The pause that lets the user see the finished bar.
 constexpr std::chrono::milliseconds kFinishedPause{500};
 
+// A name as the job stream carries it: the bytes it refuses (quotation marks, control bytes) left
+// out, so that a name typed or passed in never fails the whole send.
+std::string StreamName(std::string text)
+{
+    std::erase_if(text, [](char c) { return !jobcheck::IsQuotableByte(c); });
+    return text;
+}
+
 void Require(int ok, const char* text)
 {
     if (!ok)
         throw StepFailure{text};
 }
 
-// Runs a worker's body; a failing step's text goes alone into the job folder's log and the failure
-// is reported. 1 when the body ran through.
+// Runs a worker's body; a failing step's text goes into the job folder's log, followed by what
+// details gives, and the failure is reported. 1 when the body ran through.
 int RunWorker(CPSMainuiLogic& sheet, const char* log, const std::function<void(IProgressSink&)>& body,
-              IProgressSink& sink)
+              IProgressSink& sink, const std::function<std::string()>& details = {})
 {
     try {
         body(sink);
         return 1;
     } catch (const StepFailure& failure) {
-        sheet.WriteStepLog(log, failure.text);
+        sheet.WriteStepLog(log, failure.text + (details ? details() : std::string()));
         sink.Fail(kWorkerFailure);
         return 0;
     }
+}
+
+// One line for every destination of the job, in order, saying whether it went out: the documents
+// before sentDocuments did, the others did not.
+std::string SendOutcome(const CPSMainuiLogic& sheet, int sentDocuments)
+{
+    std::string lines;
+    for (int i = 0; i < sheet.GetDocumentCount(); ++i)
+        for (const CJobDestination& destination : sheet.GetDocument(i)->m_Destinations) {
+            lines += i < sentDocuments ? "\nSENT - " : "\nNOT SENT - ";
+            lines += destination.m_strNumber;
+            if (!destination.m_strName.empty())
+                lines += " " + destination.m_strName;
+        }
+    return lines;
 }
 
 } // namespace
 
 int SendJobWorker(CPSMainuiLogic& sheet, IProgressSink& sink)
 {
-    const int sent = RunWorker(sheet, kSendJobLog, [&sheet](IProgressSink& progress) {
+    int sentDocuments = 0;
+    const int sent = RunWorker(sheet, kSendJobLog, [&sheet, &sentDocuments](IProgressSink& progress) {
         Require(sheet.CreateJobTool(), "FAILED - SendJobData0");
         const int n = sheet.GetDocumentCount();
         for (int i = 0; i < n; ++i) {
             Require(sheet.RegisterDocumentJob(i), "FAILED - SendJobData1");
             progress.Progress(i * 100 / n + 100 / n / 2);
             Require(sheet.FlushDocumentJob(i), "FAILED - SendJobData2");
+            ++sentDocuments;
             progress.Progress((i * 100 + 100) / n);
         }
         progress.Progress(100);
-    }, sink);
+    }, sink, [&] { return SendOutcome(sheet, sentDocuments); });
     if (sent)
         std::this_thread::sleep_for(kFinishedPause);
+    else
+        sheet.m_bKeepWorkFile = 1; // a destination did not get the fax: its pages are not thrown away
     return sent;
 }
 
@@ -134,11 +162,11 @@ std::unique_ptr<CJobSummary> CPPPreviewLogic::BuildSummary()
     summary->m_bAccount = parameters.m_bAccount;
     summary->m_strAccountNumber = parameters.m_strAccountNumber;
     summary->m_HeaderFont = parameters.m_HeaderFont;
-    summary->m_strUserName = userName;
+    summary->m_strUserName = StreamName(userName);
     summary->m_strUserID = text("UserIDString");
     summary->m_strHeaderUserName = text("HeaderUserName");
     summary->m_strHeaderTelNumber = text("HeaderTelNumber");
-    summary->m_strJobName = jobName;
+    summary->m_strJobName = StreamName(jobName);
     return summary;
 }
 
@@ -201,6 +229,10 @@ void CPPPreviewLogic::CreateImage()
 {
     if (m_Sheet.m_bChanged == 1) {
         m_Sheet.m_bChanged = 0;
+        // A new job: whatever an earlier image's failure stopped is open again.
+        m_bFailed = false;
+        m_bControlsEnabled = true;
+        m_nButtons = PSWIZB_BACK | PSWIZB_FINISH;
         m_nPageNumber = -1;
         m_nPageCount = 0;
         m_strImagePath.clear();

@@ -57,7 +57,8 @@ public:
 
 /// The send worker: prepares the job builder, then registers and flushes every document in turn
 /// (progress i x 100 / n + 100 / n / 2, then (i x 100 + 100) / n, then 100). 1 when all went out;
-/// otherwise 0 with the failing step's text in "sendjob.log" and the failure reported.
+/// otherwise 0 with the failing step's text in "sendjob.log", followed by one line for every
+/// destination saying whether it was sent, the work file kept and the failure reported.
 int SendJobWorker(CPSMainuiLogic& sheet, IProgressSink& sink);
 
 /// Runs the send worker behind the progress display (STRING 721); a failure shows STRING 2004.

@@ -2,6 +2,7 @@
 
 #include "common/prompter.h"
 #include "common/registry_helper.h"
+#include "jobbuilder/stream_values.h"
 #include "platform/system_info.h"
 #include "platform/text.h"
 #include "sendwizard/preview_page_logic.h"
@@ -230,7 +231,14 @@ bool CPPSetParamsLogic::OnWizardNext()
         return false;
     }
     const bool folderMode = m_bFiling && (m_nFilingMode == kFilingFile || m_nFilingMode == kFilingFolderName);
-    if (m_bFiling && m_nFilingMode == kFilingFolderName && !FitsLength(m_strFolderName, kMaxFilingFolderName)) {
+    if (m_bFiling && m_nFilingMode == kFilingFolderName
+        && (!FitsLength(m_strFolderName, kMaxFilingFolderName) || !jobcheck::IsQuotableValue(m_strFolderName))) {
+        Warn(IDS_BAD_FOLDER_NAME);
+        return false;
+    }
+    // The device may list a name that the job stream cannot carry: filing into it would fail the send.
+    if (m_bFiling && m_nFilingMode == kFilingFile && m_nSelected >= 0 && m_nSelected < RowCount()
+        && !jobcheck::IsQuotableValue(m_Folders[static_cast<size_t>(m_nSelected)].strName)) {
         Warn(IDS_BAD_FOLDER_NAME);
         return false;
     }

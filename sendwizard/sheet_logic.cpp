@@ -70,7 +70,7 @@ void CPSMainuiLogic::ReadPrinterInfo(const std::string& strFolder)
 
 void CPSMainuiLogic::DeleteWorkFile()
 {
-    if (!m_strFilePath.empty())
+    if (!m_strFilePath.empty() && m_bKeepWorkFile == 0)
         platform::removeFile(m_strFilePath);
 }
 
@@ -112,6 +112,8 @@ uint32_t CPSMainuiLogic::GetFileSize(const std::string& strPath)
         return 0;
     return static_cast<uint32_t>(static_cast<unsigned long long>(st.st_size) & 0xFFFFFFFFu);
 }
+
+std::string CPSMainuiLogic::GetInstallCompany() { return GetCompanyName(); }
 
 std::string CPSMainuiLogic::GetJobFolder() const
 {

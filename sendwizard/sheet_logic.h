@@ -71,7 +71,7 @@ public:
     /// Reads the printer's port and driver and the model type "device.env" in strFolder gives
     /// for that driver (0 when none).
     void ReadPrinterInfo(const std::string& strFolder);
-    /// Deletes the work file (when the sheet closes).
+    /// Deletes the work file (when the sheet closes), unless a send left a destination without it.
     void DeleteWorkFile();
 
     // ---- the cover sheet editor's notice ----
@@ -114,6 +114,9 @@ public:
     /// Lets go of the open phone book (at the end of an import); the next read opens it afresh.
     void ReleasePhoneBook();
     int LaunchLogBrowserFromWizard();
+    /// The company of the installed product: "Company" of DATA.TAG in the install folder (HKLM
+    /// "TQL Directory"), empty when there is none. The default cover sheet folder is built with it.
+    static std::string GetInstallCompany();
     /// The per-user job folder (data folder / Company / "QELTA" /), else the program's folder.
     std::string GetJobFolder() const;
     static std::string MakeFilingTarget(const std::string& strAddress) { return "dfile://" + strAddress + "//"; }
@@ -133,6 +136,8 @@ public:
     std::vector<CJobDestination> m_Destinations;
     CJobParameters m_JobParameters;
     int m_bSkip = 0;
+    /// Set when a send failed, so some destination did not get the fax: the work file stays.
+    int m_bKeepWorkFile = 0;
     /// Set when a page changed what the job is made of, so the preview rebuilds it; nothing is
     /// built before the first preview.
     int m_bChanged = 1;

@@ -429,11 +429,18 @@ TEST_F(FlushTest, RetryAfterAFailedDeliveryIsLoggedOnce)
     EXPECT_FALSE(spooler_->documents()[0].ended);
     EXPECT_EQ(job().m_strImagePath, image_) << "the record still names the registered image";
     EXPECT_TRUE(tempFiles().empty()) << "neither the stream nor the converted image stays";
+    EXPECT_EQ(logCount(), 0) << "a fax that never left is not in the log";
 
     EXPECT_EQ(tool_->FlushJob(), S_OK);
     EXPECT_EQ(logCount(), 1) << "one send, one entry";
     ASSERT_EQ(spooler_->documents().size(), 2u);
     EXPECT_TRUE(spooler_->documents()[1].ended);
+    // The entry is the one of the job that went out: found by the name and spool time it carried.
+    const Stream sent = splitStream(printed(1));
+    int32_t id = 0;
+    EXPECT_EQ(realLog()->FindLogID(
+                  Bstr(sent.value("@PJL SET JOBNAME=") + "-" + sent.value("@PJL SET SPOOLTIME=")).get(), &id),
+              S_OK);
     EXPECT_TRUE(tempFiles().empty());
     EXPECT_TRUE(platform::pathExists(image_));
 }
@@ -477,7 +484,7 @@ TEST_F(FlushTest, FailedConversionSendsNothingAndLeavesNoFiles)
     EXPECT_EQ(tool_->FlushJob(), S_FALSE);
     EXPECT_TRUE(spooler_->calls().size() == 2u) << "only the printer check of the registration";
     EXPECT_TRUE(tempFiles().empty());
-    EXPECT_EQ(logCount(), 1) << "the job was recorded before the conversion";
+    EXPECT_EQ(logCount(), 0) << "the entry made before the conversion went again";
 }
 
 TEST_F(FlushTest, ConvertJobImageConvertsAtOnce)

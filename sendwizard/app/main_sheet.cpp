@@ -22,6 +22,7 @@
 #include <QMessageBox>
 #include <QPixmap>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <QUrl>
 
 namespace {
@@ -193,6 +194,12 @@ int CQtSheetRunner::Run(CPSMainuiLogic& sheet, platform::Endpoint* host)
     CPSMainui wizard(sheet, m_Prompter);
     if (host)
         new CWizardHostWnd(*host, wizard);
+    // Started at print time behind the program that printed: the sheet comes to the front once its
+    // modal loop has shown it.
+    QTimer::singleShot(0, &wizard, [&wizard] {
+        wizard.raise();
+        wizard.activateWindow();
+    });
     return wizard.exec();
 }
 

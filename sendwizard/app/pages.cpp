@@ -279,9 +279,14 @@ void CPPPreview::Update()
     m_pSpin->setValue(m_Logic.GetPageNumber());
     m_pPageNumber->setText(m_Logic.GetPageNumber() > 0 ? QString::number(m_Logic.GetPageNumber()) : QString());
     m_bUpdating = false;
-    if (QWizard* sheet = wizard())
-        if (QAbstractButton* back = sheet->button(QWizard::BackButton))
-            back->setEnabled((m_Logic.GetButtons() & PSWIZB_BACK) != 0);
+    if (QWizard* sheet = wizard()) {
+        // The sheet enables Back again whenever it updates its buttons; on this last page the
+        // option keeps Back as the page allows it.
+        const bool back = (m_Logic.GetButtons() & PSWIZB_BACK) != 0;
+        sheet->setOption(QWizard::DisabledBackButtonOnLastPage, !back);
+        if (QAbstractButton* button = sheet->button(QWizard::BackButton))
+            button->setEnabled(back);
+    }
     emit completeChanged();
 }
 

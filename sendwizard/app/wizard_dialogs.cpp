@@ -32,9 +32,9 @@ QDialogButtonBox* Buttons(QDialog* dialog, bool cancel)
 CDPrinterName::CDPrinterName(IPrompter& prompter, QWidget* parent) : QDialog(parent), m_Logic(prompter)
 {
     setObjectName(ControlName(IDD_PRINTER_NAME));
-    setWindowTitle(tr("Enter the Printer Name or IP address."));
+    setWindowTitle(QtText(ControlText(IDD_PRINTER_NAME, 0)));
     auto* layout = new QVBoxLayout(this);
-    auto* label = new QLabel(tr("Printer Name or &IP Address"), this);
+    auto* label = new QLabel(QtText(ControlText(IDD_PRINTER_NAME, IDC_PRINTER_NAME)), this);
     m_pEdit = Named(new QLineEdit(this), IDC_PRINTER_NAME);
     label->setBuddy(m_pEdit);
     layout->addWidget(label);

@@ -137,13 +137,18 @@ TEST_F(Pages, CoverFolderComesFromTheUserThenTheMachineElseTheDefault)
     };
     char base[kMaxPathBytes] = {};
     ASSERT_EQ(GetDataBaseFolder(base, sizeof base), 1);
+    // The default takes the installed product's company, not the one beside the program.
+    const std::string install = root.path() + "/install/";
+    SetMachine("TQL Directory", install);
+    writeTextFile(install + "DATA.TAG", "[TagInfo]\nCompany=ACME\n");
+    sheet.m_strCompany = "KOVRA";
     for (const auto& c : cases) {
         SetUser("CvrFile", c.user);
         SetMachine("CvrFile", c.machine);
         CPPSelectCoverLogic cover(sheet, prompter);
         cover.OnInitDialog();
         cover.OnSetActive();
-        const std::string expected = c.folder.empty() ? std::string(base) + "/KOVRA/qelta/cvrfile/" : c.folder;
+        const std::string expected = c.folder.empty() ? std::string(base) + "/ACME/qelta/cvrfile/" : c.folder;
         EXPECT_EQ(cover.GetFolder(), expected) << c.user << "|" << c.machine;
         EXPECT_EQ(UserValue("CvrFile"), c.stored.empty() ? expected : c.stored) << "stored in HKCU";
         EXPECT_FALSE(sheet.GetRelistFlag());
@@ -321,6 +326,24 @@ TEST_F(Pages, SummaryTakesTheUsersSettings)
     }
 }
 
+TEST_F(Pages, NamesLoseWhatTheJobStreamRefusesAndTheJobGoesOut)
+{
+    // The document text of the command line and the user name, with quotation marks and a tab.
+    sheet.m_strText = "\"Q3\" re\tport";
+    SetUserNumber("JobIDAlwaysUse", 0);
+    SetUserNumber("JobIDAlwaysUseName", 0);
+    SetUser("UserName", "O\"Neil");
+    AddDestinations(1);
+    CPPPreviewLogic preview(sheet, prompter, progress);
+    preview.OnSetActive();
+    preview.CreateImage();
+    ASSERT_EQ(sheet.GetJobSummary()->m_strJobName, "Q3 report");
+    EXPECT_EQ(sheet.GetJobSummary()->m_strUserName, "ONeil");
+    EXPECT_TRUE(preview.OnWizardFinish());
+    ASSERT_EQ(spooler->documents().size(), 1u);
+    EXPECT_EQ(spooler->documents()[0].name, "Q3 report");
+}
+
 TEST_F(Pages, OneDocumentForABroadcastElseOnePerDestination)
 {
     AddDestinations(3);
@@ -412,7 +435,7 @@ TEST_F(Pages, EveryWorkerFailureLeavesItsTextAlone)
             c.breakIt(job);
             EXPECT_TRUE(preview.OnWizardFinish());
             EXPECT_EQ(preview.GetButtons(), PSWIZB_FINISH);
-            EXPECT_EQ(readTextFile(job.GetJobFolder() + kSendJobLog), c.text);
+            EXPECT_EQ(readTextFile(job.GetJobFolder() + kSendJobLog), std::string(c.text) + "\nNOT SENT - 0123450 Name 0");
         } else {
             EXPECT_EQ(preview.GetButtons(), PSWIZB_FINISH) << c.text;
             EXPECT_FALSE(preview.AreControlsEnabled());
@@ -424,6 +447,66 @@ TEST_F(Pages, EveryWorkerFailureLeavesItsTextAlone)
         EXPECT_EQ(progress.failure, kWorkerFailure);
         job.DropDocuments();
     }
+}
+
+TEST_F(Pages, AJobRebuiltAfterAFailedImageIsMadeAndSentAnew)
+{
+    // A cover whose file was removed after it was chosen: making the image fails.
+    AddDestinations(1);
+    sheet.m_bAttachCover = 1;
+    sheet.m_strCoverPath = root.path() + "/removed/Sales.TQC";
+    CPPPreviewLogic preview(sheet, prompter, progress);
+    preview.OnSetActive();
+    prompter.expected = {"Unknown System Error. Please re install Qelta Driver."};
+    preview.CreateImage();
+    ASSERT_TRUE(preview.HasFailed());
+
+    // The cover is taken off and the preview rebuilds the job: it is made and sent like any other.
+    sheet.m_bAttachCover = 0;
+    sheet.m_strCoverPath.clear();
+    sheet.m_bChanged = 1;
+    preview.OnSetActive();
+    preview.CreateImage();
+    EXPECT_FALSE(preview.HasFailed());
+    EXPECT_TRUE(preview.AreControlsEnabled());
+    EXPECT_EQ(preview.GetButtons(), PSWIZB_BACK | PSWIZB_FINISH);
+    EXPECT_EQ(preview.GetPageCount(), 3);
+    EXPECT_TRUE(preview.OnWizardFinish());
+    EXPECT_EQ(spooler->documents().size(), 1u) << "the fax goes out";
+}
+
+TEST_F(Pages, AFailedSendNamesWhatWentOutAndKeepsTheWorkFile)
+{
+    // One job per destination; the second cannot reach the printer (each job opens it to register,
+    // then to print).
+    AddDestinations(3);
+    sheet.m_Destinations[1].m_strName.clear();
+    sheet.m_JobParameters.m_bBroadcast = 0;
+    CPPPreviewLogic preview(sheet, prompter, progress);
+    preview.OnSetActive();
+    preview.CreateImage();
+    spooler->failAt(platform::RecordingSpooler::Step::Open, 4);
+    prompter.expected = {"Unknown System Error. Please re install Qelta Driver."};
+    EXPECT_TRUE(preview.OnWizardFinish());
+    ASSERT_EQ(spooler->documents().size(), 1u);
+    EXPECT_EQ(JobLog(kSendJobLog), "FAILED - SendJobData2\nSENT - 0123450 Name 0\nNOT SENT - 0123451\n"
+                                   "NOT SENT - 0123452 Name 2");
+    sheet.DeleteWorkFile();
+    EXPECT_TRUE(platform::pathExists(work)) << "a destination still waits for these pages";
+
+    // A send that went out whole lets the work file go.
+    CPSMainuiLogic whole;
+    ASSERT_TRUE(whole.SetCommandLineValues(work, "A4", "MMR", "Fax", "Report", prompter));
+    whole.m_Destinations = sheet.m_Destinations;
+    whole.m_nModelType = 0;
+    CPPPreviewLogic again(whole, prompter, progress);
+    again.OnSetActive();
+    again.CreateImage();
+    EXPECT_TRUE(again.OnWizardFinish());
+    EXPECT_EQ(spooler->documents().size(), 2u) << "one broadcast job for the three";
+    whole.DeleteWorkFile();
+    EXPECT_FALSE(platform::pathExists(work));
+    whole.DropDocuments();
 }
 
 TEST_F(Pages, SendingWithoutAJobBuilderFailsAtOnce)
@@ -546,7 +629,7 @@ TEST_F(Pages, ReadyToSendStartsTheLogViewerWhenAskedAndSends)
     ready.SetLogViewer(false);
     EXPECT_TRUE(ready.OnWizardFinish());
     EXPECT_EQ(ready.GetButtons(), PSWIZB_FINISH);
-    EXPECT_EQ(JobLog(kSendJobLog), "FAILED - SendJobData2");
+    EXPECT_EQ(JobLog(kSendJobLog), "FAILED - SendJobData2\nNOT SENT - 0123450 Name 0\nNOT SENT - 0123451 Name 1");
     EXPECT_FALSE(platform::pathExists(out)) << "no log viewer this time";
 }
 

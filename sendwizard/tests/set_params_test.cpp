@@ -179,6 +179,12 @@ TEST_F(SetParams, EachCheckOfNextShowsItsTextAndEmptiesItsField)
         {"folder name of 29", [](auto& p) { p.OnFiling(1); p.OnFilingMode(kFilingFolderName); p.m_strFolderName = std::string(29, 'f'); },
          IDS_BAD_FOLDER_NAME, [](auto& p) { EXPECT_EQ(p.m_strFolderName.size(), 29u) << "kept for mending"; }},
         {"empty folder name", [](auto& p) { p.OnFiling(1); p.OnFilingMode(kFilingFolderName); }, IDS_BAD_FOLDER_NAME, {}},
+        // The job stream carries no quotation mark: a typed or listed name with one would fail the send.
+        {"typed folder name with a quotation mark", [](auto& p) { p.OnFiling(1); p.OnFilingMode(kFilingFolderName); p.m_strFolderName = "Q\"3"; },
+         IDS_BAD_FOLDER_NAME, {}},
+        {"listed folder name with a quotation mark", [](auto& p) { p.OnFiling(1); p.OnFolderSelected(1); },
+         IDS_BAD_FOLDER_NAME, [](auto& p) { EXPECT_EQ(p.SelectedRow(), 1); }},
+        {"listed folder name without one", [](auto& p) { p.OnFiling(1); p.OnFolderSelected(2); }, 0, {}},
         {"folder pass code of four digits", [](auto& p) { p.OnFiling(1); p.m_strFolderPassCode = "1234"; },
          IDS_BAD_FOLDER_PASSCODE, [](auto& p) { EXPECT_EQ(p.m_strFolderPassCode, ""); }},
         {"folder pass code with a letter", [](auto& p) { p.OnFiling(1); p.OnFilingMode(kFilingFolderName); p.m_strFolderName = "Sales"; p.m_strFolderPassCode = "12a45"; },
@@ -196,7 +202,7 @@ TEST_F(SetParams, EachCheckOfNextShowsItsTextAndEmptiesItsField)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         qelta::test::ScopedStateRoot fresh;
-        WriteCache({Folder("Main Folder", 0, kFolderMain)});
+        WriteCache({Folder("Main Folder", 0, kFolderMain), Folder("Q\"3", 0), Folder("Q3", 0)});
         CPPSetParamsLogic& logic = Show(3);
         c.set(logic);
         if (c.text)

@@ -465,9 +465,52 @@ TEST_F(WizardPages, ARefusedJobSaysSoAndLogsTheFlush)
     RunSendWizard({work}, prompter, runner);
     EXPECT_TRUE(spooler->documents().empty());
     CPSMainuiLogic sheet;
-    EXPECT_EQ(qelta::test::readTextFile(sheet.GetJobFolder() + kSendJobLog), "FAILED - SendJobData2")
+    EXPECT_EQ(qelta::test::readTextFile(sheet.GetJobFolder() + kSendJobLog), "FAILED - SendJobData2\nNOT SENT - 0123 456")
         << qelta::test::readTextFile(sheet.GetJobFolder() + kSendJobDataLog);
+    EXPECT_TRUE(platform::pathExists(work)) << "the fax did not go out: its pages stay";
     EXPECT_EQ(FaxFiles(), std::vector<std::string>{});
+}
+
+// Runs the real sheet through a test's own steps.
+class StepsRunner : public ISheetRunner {
+public:
+    explicit StepsRunner(std::function<int(CPSMainuiLogic&)> steps) : m_Steps(std::move(steps)) {}
+    int Run(CPSMainuiLogic& sheet, platform::Endpoint*) override { return m_Steps(sheet); }
+
+private:
+    std::function<int(CPSMainuiLogic&)> m_Steps;
+};
+
+TEST_F(WizardPages, AFailedImageLeavesOnlyFinishWhichSendsNothing)
+{
+    ScriptedPrompter prompter;
+    StepsRunner runner([&](CPSMainuiLogic& sheet) {
+        sheet.m_nModelType = 0;
+        sheet.m_strPrinter = "Fax";
+        sheet.AddDestination({"0123", "", kDestinationFax, 0, "", "", 0});
+        sheet.m_bSkip = 1;
+        RecordingProgress progress;
+        CPSMainui wizard(sheet, prompter, {}, nullptr, &progress);
+        // A cover chosen on the cover page whose file was removed since.
+        sheet.m_bAttachCover = 1;
+        sheet.m_strCoverPath = root.path() + "/removed/Sales.TQC";
+        wizard.show();
+        prompter.expected = {"Unknown System Error. Please re install Qelta Driver."};
+        while (wizard.currentId() != IDD_PREVIEW)
+            wizard.next();
+        EXPECT_TRUE(WaitFor([&] { return prompter.expected.empty(); }));
+        QCoreApplication::processEvents();
+        // Back would lead to a job the failed image never stood for.
+        EXPECT_FALSE(wizard.button(QWizard::BackButton)->isEnabled());
+        wizard.button(QWizard::BackButton)->click();
+        EXPECT_EQ(wizard.currentId(), IDD_PREVIEW);
+        EXPECT_TRUE(wizard.button(QWizard::FinishButton)->isEnabled());
+        wizard.button(QWizard::FinishButton)->click();
+        EXPECT_FALSE(wizard.isVisible());
+        return wizard.result();
+    });
+    EXPECT_EQ(RunSendWizard({work}, prompter, runner), 0);
+    EXPECT_TRUE(spooler->documents().empty());
 }
 
 TEST_F(WizardPages, CoverPageControlsFollowTheAttachBoxAndItsNotices)
@@ -625,6 +668,11 @@ TEST_F(WizardStart, ThePrinterNameEntryRefusesAnEmptyText)
     ScriptedPrompter prompter;
     CDPrinterName dialog(prompter);
     dialog.show();
+    // Its caption and label come from the language module.
+    EXPECT_EQ(ControlText(IDD_PRINTER_NAME, 0), "Enter the Printer Name or IP address.");
+    EXPECT_EQ(dialog.windowTitle().toStdString(), ControlText(IDD_PRINTER_NAME, 0));
+    ASSERT_TRUE(dialog.findChild<QLabel*>());
+    EXPECT_EQ(dialog.findChild<QLabel*>()->text().toStdString(), ControlText(IDD_PRINTER_NAME, IDC_PRINTER_NAME));
     prompter.expected = {"The printer name or ip address do not reserved. Please add printer name or ip address."};
     QTest::mouseClick(dialog.findChild<QPushButton*>("id1"), Qt::LeftButton);
     EXPECT_TRUE(dialog.isVisible());
