@@ -1,6 +1,6 @@
 # scripts/run-sendwizard.sh as a user runs it, the real wizard driven offscreen in each run: what
-# the script prints and its exit code after a send, after a Cancel that follows it, after a send
-# that fails, and after --reset.
+# the script prints and its exit code after a send, after two separate jobs, after a Cancel that
+# follows them, after a send that fails, and after --reset.
 #   cmake -DBUILD_DIR=<build> -DSOURCE_DIR=<source> -DDRIVER=<wizard driver> -P trial_run_test.cmake
 cmake_minimum_required(VERSION 3.25)
 set(base "${BUILD_DIR}/trial-run-test")
@@ -46,7 +46,15 @@ if(at EQUAL -1 OR NOT entries EQUAL 1)
   fail("the send's stream file and its one log entry are not named")
 endif()
 
-# Cancel after it: nothing of the earlier send is reported as this run's.
+# Two destinations without broadcast: a job each, so two streams and two log entries.
+trial(two-separate)
+count_matches("Job stream: +${state}/out/fax-job.pjl[^\n]*" "${out}" streams)
+count_matches("Sending log entry: ${state}/log/[^\n]+" "${out}" entries)
+if(NOT rc EQUAL 0 OR NOT streams EQUAL 2 OR NOT entries EQUAL 2)
+  fail("two separate jobs (exit code ${rc}) reported as ${streams} streams and ${entries} log entries")
+endif()
+
+# Cancel after them: nothing of the earlier sends is reported as this run's.
 trial(cancel)
 if(NOT rc EQUAL 0 OR out MATCHES "Job stream:" OR out MATCHES "Sending log entry:"
     OR NOT out MATCHES "Nothing was sent in this run")

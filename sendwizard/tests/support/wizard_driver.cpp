@@ -4,6 +4,8 @@
 //
 //   QELTA_WIZARD_DRIVER         the scenario:
 //       send             a typed number, Next (the skip box is ticked), Finish on the Preview page
+//       two-separate     two typed numbers, the skip box cleared, broadcast cleared on Set Job
+//                        Parameter, Finish on the Preview page (one job for each destination)
 //       cancel           Cancel on the first page, answered Yes
 //       phonebook-cover  the skip box cleared, a record of the sample phone book taken through
 //                        Phonebook..., the sample cover sheet attached, Next to the Preview, Finish
@@ -31,7 +33,7 @@ namespace {
 // The windows and controls the scenarios use, by their ids.
 constexpr int kSelectDestinationPage = 107, kCoverPage = 110, kSetParamsPage = 121, kPreviewPage = 111;
 constexpr int kFaxNumber = 1008, kAdd = 1015, kDestinations = 1018, kPhonebook = 1060, kSkip = 1117;
-constexpr int kAttachCover = 1034, kCoverList = 1027;
+constexpr int kAttachCover = 1034, kCoverList = 1027, kBroadcast = 1069;
 constexpr int kSelectPhoneBookDialog = 5000, kBookList = 1017;
 constexpr int kSelectDestinationDialog = 2000, kAddressList = 1002, kChosenList = 1004, kAddToChosen = 1005;
 constexpr int kOk = 1;
@@ -117,6 +119,8 @@ private:
             Cancel(active);
         else if (m_Scenario == QLatin1String("send"))
             Send(active);
+        else if (m_Scenario == QLatin1String("two-separate"))
+            TwoSeparate(active);
         else if (m_Scenario == QLatin1String("phonebook-cover"))
             PhoneBookAndCover(active);
     }
@@ -162,6 +166,39 @@ private:
             QWizard* wizard = Wizard(active, kSelectDestinationPage);
             if (auto* list = Child<QTreeWidget>(wizard, kDestinations); list && list->topLevelItemCount() == 1)
                 Next(wizard);
+        } else if (QWizard* wizard = Wizard(active, kPreviewPage)) {
+            Finish(wizard);
+        }
+    }
+
+    void TwoSeparate(QWidget* active)
+    {
+        static const QString numbers[] = {QStringLiteral("0123456"), QStringLiteral("0654321")};
+        if (m_nStep < 4) {
+            QWizard* wizard = Wizard(active, kSelectDestinationPage);
+            auto* list = Child<QTreeWidget>(wizard, kDestinations);
+            if (!list)
+                return;
+            if (m_nStep % 2 == 0) {
+                Child<QLineEdit>(wizard, kFaxNumber)->setText(numbers[m_nStep / 2]);
+                Click(Child<QAbstractButton>(wizard, kAdd));
+                ++m_nStep;
+            } else if (list->topLevelItemCount() == (m_nStep + 1) / 2) {
+                ++m_nStep;
+            }
+        } else if (m_nStep == 4) {
+            if (QWizard* wizard = Wizard(active, kSelectDestinationPage)) {
+                Child<QCheckBox>(wizard, kSkip)->setChecked(false);
+                Next(wizard);
+            }
+        } else if (m_nStep == 5) {
+            if (QWizard* wizard = Wizard(active, kCoverPage))
+                Next(wizard);
+        } else if (m_nStep == 6) {
+            if (QWizard* wizard = Wizard(active, kSetParamsPage)) {
+                Child<QCheckBox>(wizard, kBroadcast)->setChecked(false);
+                Next(wizard);
+            }
         } else if (QWizard* wizard = Wizard(active, kPreviewPage)) {
             Finish(wizard);
         }
