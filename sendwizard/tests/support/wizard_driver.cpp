@@ -113,6 +113,8 @@ private:
             Click(answer ? answer : box->button(QMessageBox::Ok));
             return;
         }
+        if (!Wizard(active, kPreviewPage))
+            m_nPreviewTicks = 0;
         if (m_bDone)
             return;
         if (m_Scenario == QLatin1String("cancel"))
@@ -137,8 +139,12 @@ private:
         ++m_nStep;
     }
 
+    // Finish once the Preview page has stood for half a second: the page makes its image on a
+    // queued call after it shows, and a click queued before that would run inside its progress.
     void Finish(QWizard* wizard)
     {
+        if (++m_nPreviewTicks < 10)
+            return;
         QAbstractButton* finish = wizard->button(QWizard::FinishButton);
         if (finish->isVisible() && finish->isEnabled()) {
             Click(finish);
@@ -275,7 +281,7 @@ private:
 
     QString m_Scenario, m_Report;
     QTimer m_Timer;
-    int m_nStep = 0, m_nTicks = 0;
+    int m_nStep = 0, m_nTicks = 0, m_nPreviewTicks = 0;
     bool m_bDone = false;
     QStringList m_Boxes;
     QSet<QString> m_Mapped;
