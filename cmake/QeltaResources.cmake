@@ -1,14 +1,15 @@
 # Resource modules: a program's texts, icons, bitmaps and sounds for one language.
 #
-# qelta_resource_module(target MODULE code LANG lng STRINGS file
+# qelta_resource_module(target MODULE code LANG lng STRINGS file [TEST]
 #                       [ICONS id=file ...] [BITMAPS id=file ...] [SOUNDS id=file ...])
 #
 # STRINGS names a text file of "id text" lines (see common/tools/rescomp.cpp). LANG ENU makes the
 # program's own tables: link `target` into the program (or a library of it) and its texts are
 # there at start. Any other language makes the module "res<code><lng>.so" in "resources" beside the
 # programs (bin/resources in the build and the installation), which CSDLocale loads for the locale.
+# TEST makes a module for a test only: it stays in its own build folder and is never installed.
 function(qelta_resource_module target)
-  cmake_parse_arguments(R "" "MODULE;LANG;STRINGS" "ICONS;BITMAPS;SOUNDS" ${ARGN})
+  cmake_parse_arguments(R "TEST" "MODULE;LANG;STRINGS" "ICONS;BITMAPS;SOUNDS" ${ARGN})
   if(NOT R_MODULE OR NOT R_LANG OR NOT R_STRINGS)
     message(FATAL_ERROR "qelta_resource_module(${target}): MODULE, LANG and STRINGS are required")
   endif()
@@ -45,8 +46,12 @@ function(qelta_resource_module target)
     add_library(${target} MODULE ${source})
     target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
     set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME res${R_MODULE}${R_LANG}
-      LIBRARY_OUTPUT_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/resources
       CXX_VISIBILITY_PRESET hidden)
-    install(TARGETS ${target} LIBRARY DESTINATION bin/resources)
+    if(R_TEST)
+      set_target_properties(${target} PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/resources)
+    else()
+      set_target_properties(${target} PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/resources)
+      install(TARGETS ${target} LIBRARY DESTINATION bin/resources)
+    endif()
   endif()
 endfunction()

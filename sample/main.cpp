@@ -1,7 +1,8 @@
 // qelta-sample: the state root of a trial run of the send wizard (QELTA_ROOT must be set).
 //   qelta-sample prepare   registers the servers, writes the settings, the sample cover sheet and a
 //                          new sample fax, and prints the wizard's command line, one argument a line
-//   qelta-sample results   prints where the newest job stream and sending log entry are
+//   qelta-sample results   prints the job streams and sending log entries this run made, and the
+//                          failure logs it wrote (exit code 1 after a failure)
 #include "sample/sample_run.h"
 
 #include "platform/com.h"
@@ -36,15 +37,22 @@ int Results()
     if (!run)
         return Usage();
     const CSampleResults results = FindSampleResults(*run);
-    if (results.m_strStreamFile.empty())
-        std::printf("Job stream:        none yet (it goes to %s)\n", run->m_strStreamFile.c_str());
-    else
-        std::printf("Job stream:        %s\n", results.m_strStreamFile.c_str());
-    if (results.m_strLogEntry.empty())
-        std::printf("Sending log entry: none yet (the log is %s)\n", run->m_strLogFolder.c_str());
-    else
-        std::printf("Sending log entry: %s (newest of %d)\n", results.m_strLogEntry.c_str(), results.m_nLogEntries);
-    return results.m_strStreamFile.empty() || results.m_strLogEntry.empty() ? 1 : 0;
+    for (const std::string& stream : results.m_StreamFiles)
+        std::printf("Job stream:        %s\n", stream.c_str());
+    for (const std::string& entry : results.m_LogEntries)
+        std::printf("Sending log entry: %s\n", entry.c_str());
+    for (const auto& [path, text] : results.m_FailureLogs) {
+        std::string reason = text;
+        while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r'))
+            reason.pop_back();
+        std::printf("The send failed:   %s\nFailure log:       %s\n", reason.empty() ? "(no reason given)" : reason.c_str(),
+                    path.c_str());
+    }
+    if (!results.m_FailureLogs.empty())
+        return 1;
+    if (results.m_StreamFiles.empty() && results.m_LogEntries.empty())
+        std::printf("Nothing was sent in this run (the wizard sends when Finish is pressed on the Preview page).\n");
+    return 0;
 }
 
 } // namespace

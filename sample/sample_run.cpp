@@ -1,5 +1,6 @@
 #include "sample/sample_run.h"
 
+#include "common/data_folders.h"
 #include "common/registry_helper.h"
 #include "cover/model/cover_file.h"
 #include "devicelist/devicelist.h"
@@ -8,11 +9,17 @@
 #include "platform/files.h"
 #include "platform/library.h"
 #include "platform/state.h"
+#include "phonebook/dialogs/sheet_logic.h"
+#include "phonebook/store/phone_book.h"
 #include "sendlog/log_store.h"
+#include "sendwizard/preview_page_logic.h"
+#include "sendwizard/sheet_logic.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <set>
+#include <sstream>
 
 namespace {
 
@@ -124,7 +131,93 @@ bool WriteSetting(HKEY hive, const char* name, const std::string& value, std::st
     return true;
 }
 
+// The job stream files there are: the job builder writes P, else the first free of P.0 to P.255.
+std::vector<std::string> StreamFiles(const CSampleRun& run)
+{
+    std::vector<std::string> files;
+    for (int n = -1; n <= 255; ++n) {
+        const std::string path = n < 0 ? run.m_strStreamFile : run.m_strStreamFile + "." + std::to_string(n);
+        if (platform::pathExists(path))
+            files.push_back(path);
+    }
+    return files;
+}
+
+// The ids of the sending log's entries, oldest first.
+std::vector<int32_t> LogEntryIds()
+{
+    CQeltaLog log;
+    std::vector<int32_t> ids;
+    for (int32_t i = 0, count = log.GetLogCount2(); i < count; ++i)
+        if (const int32_t id = log.GetLogIdAt(i); id != 0)
+            ids.push_back(id);
+    return ids;
+}
+
+// The folder the wizard beside this program writes its step failure logs to.
+std::string WizardJobFolder()
+{
+    CPSMainuiLogic sheet;
+    sheet.ReadTagInfo(platform::parentPath(platform::programPath()));
+    return sheet.GetJobFolder();
+}
+
+// Notes the stream files and log entries there are before a run, one a line; the file's time is
+// the run's start.
+bool WriteRunMark(const CSampleRun& run)
+{
+    std::string mark;
+    for (const std::string& stream : StreamFiles(run))
+        mark += "stream " + stream + "\n";
+    for (const int32_t id : LogEntryIds())
+        mark += "log " + std::to_string(id) + "\n";
+    return platform::writeFileAtomic(run.m_strRunMark, mark);
+}
+
 } // namespace
+
+bool WriteSamplePhoneBook(std::string& strError)
+{
+    const std::string folder = GetPhoneBookDirectory();
+    if (folder.empty()) {
+        strError = "no phone book folder";
+        return false;
+    }
+    const std::string path = platform::joinPath(folder, std::string(kSampleBookName) + ".xml");
+    if (platform::pathExists(path))
+        return true;
+    auto address = [](int kind, const char* name, const char* where, bool favorite) {
+        AddressValues values;
+        values.kind = kind;
+        values.name = name;
+        values.initial = std::string(1, name[0]);
+        (kind == PB_RECORD_IFAX ? values.mailAddress : values.faxNumber) = where;
+        values.favorite = favorite;
+        return values;
+    };
+    const AddressValues addresses[] = {
+        address(PB_RECORD_FAX, kSampleBookFaxName, "0301234567", true),
+        address(PB_RECORD_FAX, "Bruno Costa", "0409876543", false),
+        address(PB_RECORD_FAX, "Head office", "0891112223", true),
+        address(PB_RECORD_IFAX, "Scan desk", "scan@example.com", false),
+    };
+    CPhoneBook book;
+    bool ok = book.Initiate(path, 0) == 1;
+    std::vector<int32_t> ids;
+    for (const AddressValues& values : addresses) {
+        int32_t id = 0;
+        ok = ok && StoreAddressRecord(book, values, kRootFolderId, id, 0) == 1;
+        ids.push_back(id);
+    }
+    int32_t group = 0;
+    ok = ok && StoreGroupRecord(book, "Sales team", false, {ids[0], ids[1]}, kRootFolderId, group, 0) == 1;
+    if (!ok) {
+        book.Reset();
+        platform::removeFile(path);
+        strError = "cannot write the sample phone book " + path;
+    }
+    return ok;
+}
 
 std::vector<std::string> RegisterServerLibraries(std::span<const char* const> names)
 {
@@ -152,6 +245,7 @@ std::optional<CSampleRun> SampleRunPaths()
     run.m_strStreamFile = *root + "/out/fax-job.pjl";
     run.m_strLogFolder = *root + "/log";
     run.m_strCoverFolder = *root + "/covers/";
+    run.m_strRunMark = *root + "/run-start.txt";
     return run;
 }
 
@@ -186,6 +280,12 @@ std::optional<CSampleRun> PrepareSampleRun(std::string& strError)
     const std::string cover = run->m_strCoverFolder + kSampleCover;
     if (!platform::pathExists(cover) && !cover::writeCoverSheetFile(cover, false, kSampleCoverLines)) {
         strError = "cannot write the sample cover sheet " + cover;
+        return std::nullopt;
+    }
+    if (!WriteSamplePhoneBook(strError))
+        return std::nullopt;
+    if (!WriteRunMark(*run)) {
+        strError = "cannot write " + run->m_strRunMark;
         return std::nullopt;
     }
     // A work file of its own for every run, as the driver writes them.
@@ -232,23 +332,31 @@ bool WriteSampleFax(const std::string& strPath, int nPages)
 CSampleResults FindSampleResults(const CSampleRun& run)
 {
     CSampleResults results;
-    // The job builder takes P, else the first free of P.0 to P.255: the newest of them is this run's.
+    std::string mark;
+    if (platform::readFile(run.m_strRunMark, mark, 1 << 24) != platform::ReadStatus::Ok)
+        return results;
+    std::set<std::string> earlier;
+    std::istringstream lines(mark);
+    for (std::string line; std::getline(lines, line);)
+        earlier.insert(line);
+    for (const std::string& stream : StreamFiles(run))
+        if (!earlier.contains("stream " + stream))
+            results.m_StreamFiles.push_back(stream);
+    for (const int32_t id : LogEntryIds())
+        if (!earlier.contains("log " + std::to_string(id)))
+            results.m_LogEntries.push_back(CQeltaLog::EntryFolder(id));
+    // The step logs are made anew on each failure: those written since the mark are this run's.
     std::error_code error;
-    std::filesystem::file_time_type newest{};
-    for (int n = -1; n <= 255; ++n) {
-        const std::string path = n < 0 ? run.m_strStreamFile : run.m_strStreamFile + "." + std::to_string(n);
-        const auto time = std::filesystem::last_write_time(path, error);
-        if (error)
+    const auto since = std::filesystem::last_write_time(run.m_strRunMark, error);
+    const std::string folder = WizardJobFolder();
+    for (const char* name : {kCreateJobLog, kCreateJobDataLog, kSendJobLog, kSendJobDataLog}) {
+        const std::string path = folder + name;
+        const auto written = std::filesystem::last_write_time(path, error);
+        if (error || written < since)
             continue;
-        if (results.m_strStreamFile.empty() || time >= newest) {
-            newest = time;
-            results.m_strStreamFile = path;
-        }
+        std::string text;
+        platform::readFile(path, text, 1 << 16);
+        results.m_FailureLogs.emplace_back(path, text);
     }
-    CQeltaLog log;
-    results.m_nLogEntries = std::max(log.GetLogCount2(), 0);
-    if (results.m_nLogEntries > 0)
-        if (const int32_t id = log.GetLogIdAt(results.m_nLogEntries - 1); id != 0)
-            results.m_strLogEntry = CQeltaLog::EntryFolder(id);
     return results;
 }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 /// The component servers a fax job goes through, in the order they are registered.
@@ -33,6 +34,7 @@ struct CSampleRun {
     std::string m_strStreamFile;  ///< HKLM "FileOutput": the job stream (P.0, P.1, ... once P exists)
     std::string m_strLogFolder;   ///< HKCU "LogDirectory": the sending log
     std::string m_strCoverFolder; ///< HKCU "CvrFile": the cover sheets, with a sample one
+    std::string m_strRunMark;     ///< what the state root held when the run was prepared
     /// The wizard's command line (without the program), as the printer driver passes it.
     std::vector<std::string> m_Args;
 };
@@ -43,8 +45,10 @@ std::optional<CSampleRun> SampleRunPaths();
 
 /// Prepares the current state root for a run: registers the servers, writes the settings anew
 /// (each read back, so a path too long for the settings is reported), writes the sample cover sheet when
-/// the cover folder has none by that name, and writes a new sample fax as a work file of a new
-/// name. Nothing, with the reason in strError, when any of it fails.
+/// the cover folder has none by that name and the sample phone book when there is none, writes a
+/// new sample fax as a work file of a new name, and notes what the state root holds before the run
+/// (so FindSampleResults tells this run's results from earlier ones'). Nothing, with the reason in
+/// strError, when any of it fails.
 std::optional<CSampleRun> PrepareSampleRun(std::string& strError);
 
 /// Writes nPages (1 to 99) A4 pages at 200 dpi, each with its number in large figures, through the
@@ -52,11 +56,22 @@ std::optional<CSampleRun> PrepareSampleRun(std::string& strError);
 /// not left behind).
 bool WriteSampleFax(const std::string& strPath, int nPages);
 
-/// What a run left: the newest job stream file and the newest sending log entry's folder (each
-/// empty when there is none).
+/// The sample phone book the trial run's Phonebook... button lists: fax and Internet-fax records,
+/// a group and favourites.
+inline constexpr const char* kSampleBookName = "Sample";
+/// A fax record of the sample phone book.
+inline constexpr const char* kSampleBookFaxName = "Anna Berg";
+
+/// Writes the sample phone book through the phone book store when the book does not exist yet (a
+/// book kept from an earlier run stays as it is). False with the reason when it cannot be written.
+bool WriteSamplePhoneBook(std::string& strError);
+
+/// What the current run made: every job stream file and sending log entry that did not exist when
+/// the run was prepared, and the wizard's step failure logs written since then (each with the text
+/// it holds). Empty when prepare has not run in this state root.
 struct CSampleResults {
-    std::string m_strStreamFile;
-    std::string m_strLogEntry;
-    int m_nLogEntries = 0;
+    std::vector<std::string> m_StreamFiles;
+    std::vector<std::string> m_LogEntries;
+    std::vector<std::pair<std::string, std::string>> m_FailureLogs; ///< path, text
 };
 CSampleResults FindSampleResults(const CSampleRun& run);

@@ -17,14 +17,10 @@ using platform::com::Bstr;
 
 uint32_t HelpTopicFor(uint32_t nHelpId)
 {
-    switch (nHelpId) {
-    case 0x20000 + IDD_SELECT_DESTINATION: return 131201;
-    case 0x20000 + IDD_SELECT_COVER: return 131202;
-    case 0x20000 + IDD_SET_PARAMS: return 131203;
-    case 0x20000 + IDD_PREVIEW: return 131204;
-    case 0x20000 + IDD_READY_TO_SEND: return 131205;
-    default: return 131200;
-    }
+    for (const PageHelpTopic& page : kPageHelpTopics)
+        if (nHelpId == 0x20000u + static_cast<uint32_t>(page.nDialogId))
+            return page.nTopic;
+    return kGeneralHelpTopic;
 }
 
 CPSMainuiLogic::CPSMainuiLogic() = default;

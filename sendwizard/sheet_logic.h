@@ -31,7 +31,18 @@ enum : int {
     IDD_READY_TO_SEND = 108,
 };
 
-/// The help topic of a page's help id (0x20000 + its dialog id); 131200 for anything else.
+/// The help topic of each page (an anchor of the help file), and of everything else.
+struct PageHelpTopic {
+    int nDialogId;
+    uint32_t nTopic;
+};
+inline constexpr PageHelpTopic kPageHelpTopics[] = {
+    {IDD_SELECT_DESTINATION, 131201}, {IDD_SELECT_COVER, 131202}, {IDD_SET_PARAMS, 131203},
+    {IDD_PREVIEW, 131204},            {IDD_READY_TO_SEND, 131205},
+};
+inline constexpr uint32_t kGeneralHelpTopic = 131200;
+
+/// The help topic of a page's help id (0x20000 + its dialog id); kGeneralHelpTopic for anything else.
 uint32_t HelpTopicFor(uint32_t nHelpId);
 
 /// The failure logs of the steps, in the job folder.

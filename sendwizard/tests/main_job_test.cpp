@@ -88,9 +88,10 @@ TEST(MainJob, TheTrialRunSendsTheSampleFaxToTheStreamFileAndTheLog)
     ASSERT_TRUE(driven);
 
     const CSampleResults results = FindSampleResults(*run);
-    ASSERT_EQ(results.m_strStreamFile, run->m_strStreamFile);
+    ASSERT_EQ(results.m_StreamFiles, std::vector<std::string>{run->m_strStreamFile});
+    EXPECT_TRUE(results.m_FailureLogs.empty());
     std::string stream;
-    ASSERT_EQ(platform::readFile(results.m_strStreamFile, stream, 1 << 26), platform::ReadStatus::Ok);
+    ASSERT_EQ(platform::readFile(run->m_strStreamFile, stream, 1 << 26), platform::ReadStatus::Ok);
     EXPECT_TRUE(stream.starts_with("\x1B%-12345X@PJL")) << stream.substr(0, 40);
     EXPECT_NE(stream.find("@PJL SET JOBNAME=\"Sample fax\""), std::string::npos);
     // The fax image ends the stream, before the closing lines: the sample's pages, each its own.
@@ -106,8 +107,8 @@ TEST(MainJob, TheTrialRunSendsTheSampleFaxToTheStreamFileAndTheLog)
     ASSERT_EQ(pages.size(), static_cast<size_t>(kSamplePages));
     EXPECT_FALSE(pages[0].bits == pages[1].bits) << "every page carries its own number";
 
-    EXPECT_EQ(results.m_nLogEntries, 1);
-    EXPECT_TRUE(platform::pathExists(results.m_strLogEntry + "/desktop.xml")) << results.m_strLogEntry;
+    ASSERT_EQ(results.m_LogEntries.size(), 1u);
+    EXPECT_TRUE(platform::pathExists(results.m_LogEntries[0] + "/desktop.xml")) << results.m_LogEntries[0];
     EXPECT_TRUE(spooler->documents().empty());
     EXPECT_FALSE(platform::pathExists(run->m_strWorkFile)) << "the work file stays behind";
     platform::setSpooler(nullptr);

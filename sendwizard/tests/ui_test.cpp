@@ -6,6 +6,7 @@
 #include "imaging/tests/tiff_pages_support.h"
 #include "platform/endpoint.h"
 #include "platform/files.h"
+#include "platform/library.h"
 #include "platform/registry.h"
 #include "platform/tests/support/recording_spooler.h"
 #include "platform/tests/support/test_support.h"
@@ -249,15 +250,40 @@ TEST_F(WizardStart, F1OpensThePageHelpOrWarns)
     });
     wizard.show();
     LeaveDestinationPage(wizard);
+    // The page shipped beside the program, at the page's topic.
+    QTest::keyClick(&wizard, Qt::Key_F1);
+    const std::string shipped = platform::parentPath(platform::programPath()) + "/Sendwizard2.html";
+    EXPECT_EQ(opened, std::vector<std::string>{shipped + "#131202"});
+
+    // An install folder named in the settings is where the help is looked for; without it, a warning.
+    const std::string install = root.path() + "/install";
+    CRegistryHelper(HKEY_LOCAL_MACHINE, kProductKeyPrefix).WriteString(kProductSubkey, "TQL Directory", install);
     prompter.expected = {"The help file cannot be opened. Please re install Qelta Driver."};
     QTest::keyClick(&wizard, Qt::Key_F1);
-    EXPECT_TRUE(opened.empty());
-
-    const std::string install = root.path() + "/install";
+    EXPECT_EQ(opened.size(), 1u);
     qelta::test::writeTextFile(install + "/Sendwizard2.html", "<html></html>");
-    CRegistryHelper(HKEY_LOCAL_MACHINE, kProductKeyPrefix).WriteString(kProductSubkey, "TQL Directory", install);
     QTest::keyClick(&wizard, Qt::Key_F1);
-    EXPECT_EQ(opened, std::vector<std::string>{install + "/Sendwizard2.html#131202"});
+    EXPECT_EQ(opened.back(), install + "/Sendwizard2.html#131202");
+}
+
+TEST_F(WizardStart, EveryPageOfTheSheetHasItsSectionInTheShippedHelp)
+{
+    CPSMainuiLogic logic;
+    ScriptedPrompter prompter;
+    CPSMainui wizard(logic, prompter);
+    const QList<int> pages = wizard.pageIds();
+    ASSERT_FALSE(pages.isEmpty());
+    std::vector<uint32_t> topics{HelpTopicFor(0)};
+    for (const int page : pages) {
+        const uint32_t topic = HelpTopicFor(0x20000u + static_cast<uint32_t>(page));
+        EXPECT_NE(topic, HelpTopicFor(0)) << "page " << page << " has no help topic of its own";
+        topics.push_back(topic);
+    }
+    for (const uint32_t topic : topics) {
+        const std::string address = HelpAddressFor(topic);
+        ASSERT_FALSE(address.empty()) << "no help file beside the program";
+        EXPECT_EQ(qelta::test::missingHelpAnchor(address), "");
+    }
 }
 
 TEST(WizardTexts, EveryTextAndPictureTheWizardUsesIsThere)

@@ -8,6 +8,8 @@
 #include "platform/tests/support/test_support.h"
 
 #include <QApplication>
+#include <QDesktopServices>
+#include <QUrl>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMessageBox>
@@ -141,6 +143,29 @@ Step Listed(int dialogId, int listId, const QString& text, bool shown, QString* 
     };
 }
 
+// F1 on a dialog, then Cancel.
+Step HelpThenCancel(int dialogId)
+{
+    return [=](QWidget* d) {
+        if (d->objectName() != QStringLiteral("id%1").arg(dialogId))
+            return false;
+        QTest::keyClick(d, Qt::Key_F1);
+        QMetaObject::invokeMethod(Child<QPushButton>(d, 2), &QPushButton::click, Qt::QueuedConnection);
+        return true;
+    };
+}
+
+// Takes the help the dialogs open in place of the desktop's handler, as "<file>#<anchor>".
+class HelpRecorder : public QObject {
+    Q_OBJECT
+public:
+    HelpRecorder() { QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "Open"); }
+    ~HelpRecorder() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
+    std::vector<std::string> addresses;
+public slots:
+    void Open(const QUrl& url) { addresses.push_back((url.toLocalFile() + "#" + url.fragment()).toStdString()); }
+};
+
 class Exports : public ::testing::Test {
 protected:
     void SetUp() override
@@ -189,6 +214,28 @@ TEST_F(Exports, ABookAndTwoAddressesChosen)
     EXPECT_EQ(Drive({Click(2000, 2)}, [&] { return PB2APISelectDestinationWithPhoneBook(nullptr, "Office", &untouched, 1); }), 2);
     EXPECT_EQ(untouched, nullptr);
     EXPECT_EQ(PB2APISelectDestinationWithPhoneBook(nullptr, "../Office", &untouched, 1), -1);
+}
+
+TEST_F(Exports, EveryDialogOpensItsSectionOfTheShippedHelp)
+{
+    HelpRecorder help;
+    char path[300], name[300], number[64], sub[64], pass[64];
+    int isIfax = 0, withSub = 0;
+    PB2APISelection* selection = nullptr;
+    const std::vector<std::pair<int, std::function<int()>>> dialogs = {
+        {5000, [&] { return PB2APISelectPhoneBook(nullptr, path, name, 300, 1, 1); }},
+        {2000, [&] { return PB2APISelectDestinationWithPhoneBook(nullptr, "Office", &selection, 99); }},
+        {3000, [&] { return PB2APICreateNewAddress(nullptr, 99, name, number, sub, pass, &isIfax, &withSub, 64); }},
+        {4000, [&] { return PB2APICreateNewGroup(nullptr, name, 64, 99); }},
+        {1000, [&] { return PB2APICreateNewFolder(nullptr, name, 64); }},
+    };
+    for (const auto& [dialog, call] : dialogs) {
+        const size_t before = help.addresses.size();
+        Drive({HelpThenCancel(dialog)}, call);
+        ASSERT_EQ(help.addresses.size(), before + 1) << "F1 on dialog " << dialog << " opened nothing";
+        EXPECT_EQ(qelta::test::missingHelpAnchor(help.addresses.back()), "") << "dialog " << dialog;
+    }
+    EXPECT_EQ(selection, nullptr);
 }
 
 TEST_F(Exports, AFolderCreated)
@@ -360,3 +407,5 @@ TEST_F(Exports, AFailedApplyOnTheAddressSheetShowsTheStoredValuesAgain)
     ASSERT_EQ(book.GetRecordValue(anna, "faxNumber", stored), 1);
     EXPECT_EQ(stored, "0123");
 }
+
+#include "exports_test.moc"

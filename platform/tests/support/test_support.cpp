@@ -50,6 +50,20 @@ std::string readTextFile(const std::string& path)
     return out;
 }
 
+std::string missingHelpAnchor(const std::string& address)
+{
+    const size_t hash = address.rfind('#');
+    if (hash == std::string::npos || hash + 1 == address.size())
+        return "no anchor in the address \"" + address + "\"";
+    const std::string file = address.substr(0, hash), anchor = address.substr(hash + 1);
+    const std::string html = readTextFile(file);
+    if (html.empty())
+        return "the help file " + file + " is missing or empty";
+    if (html.find(" id=\"" + anchor + "\"") == std::string::npos)
+        return "the help file " + file + " has no anchor " + anchor;
+    return {};
+}
+
 int runInChild(const std::function<int()>& body, int timeoutSeconds)
 {
     const pid_t pid = ::fork();

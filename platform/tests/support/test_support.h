@@ -37,6 +37,10 @@ int runInChild(const std::function<int()>& body, int timeoutSeconds = 20);
 /// needs then fails instead of skipping.
 bool runningInCi();
 
+/// The help file an address names ("<file>#<anchor>") and whether that file has an element with
+/// the anchor as its id: an empty text when it does, else what is wrong.
+std::string missingHelpAnchor(const std::string& address);
+
 /// Path of a helper program built beside the test programs.
 std::string helperProgram(const std::string& name);
 

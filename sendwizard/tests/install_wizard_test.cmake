@@ -1,0 +1,123 @@
+# Installs the build into a fresh prefix and checks the tree: the files the suite loads are there,
+# every library's needs are met inside it, and nothing of the tests came along. Then registers the
+# component servers with the installed qelta-regsvr and runs the installed sendwizard offscreen,
+# driven from its first page to Finish with a destination from the sample phone book and the sample
+# cover sheet: the job stream and the log entry must be there, and every library of the suite the
+# wizard loaded must have come from the prefix.
+#   cmake -DBUILD_DIR=<build> -DSOURCE_DIR=<source> -DDRIVER=<wizard driver> -P install_wizard_test.cmake
+cmake_minimum_required(VERSION 3.25)
+set(base "${BUILD_DIR}/install-wizard-test")
+set(prefix "${base}/prefix")
+file(REMOVE_RECURSE "${base}")
+file(MAKE_DIRECTORY "${base}/home" "${base}/tmp")
+
+function(run what)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "${what} failed (${rc}):\n${out}")
+  endif()
+  set(output "${out}" PARENT_SCOPE)
+endfunction()
+
+run("cmake --install" "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${prefix}")
+
+# What the programs load by name or start, and the help pages they open.
+foreach(path bin/sendwizard bin/qelta-regsvr bin/Sendwizard2.html lib/Bookmanager.html var
+    lib/libfaxplatform.so lib/libxmldoclib.so lib/libbookpicker.so lib/libmfplink.so
+    lib/libIK6COM.so lib/libIK6FILE.so lib/libIK6PRINT.so lib/libIK6EFFECT.so lib/libsendconvlib.so
+    lib/libjobbuilder.so lib/libsendlog.so lib/libbooktool.so lib/libcovertool.so lib/libcryptotool.so
+    lib/libqeltamd5lib.so lib/libresultreceiver.so lib/libpagewriter.so lib/libpagefilelib.so lib/libcoverrender.so)
+  if(NOT EXISTS "${prefix}/${path}")
+    message(FATAL_ERROR "the installed tree lacks ${path}")
+  endif()
+endforeach()
+file(GLOB_RECURSE installed LIST_DIRECTORIES false RELATIVE "${prefix}" "${prefix}/*")
+foreach(path IN LISTS installed)
+  if(path MATCHES "TEST|OTHERPROG|Sample|_test|_worker|hostaddrlib|testsupport|driver")
+    message(FATAL_ERROR "the installed tree holds ${path}, which belongs to the tests")
+  endif()
+  if(path MATCHES "\\.so$" OR path MATCHES "^bin/[^/.]+$")
+    execute_process(COMMAND ldd "${prefix}/${path}" OUTPUT_VARIABLE needs ERROR_VARIABLE needs)
+    if(needs MATCHES "not found")
+      message(FATAL_ERROR "${path} needs a library the installed tree lacks:\n${needs}")
+    endif()
+  endif()
+endforeach()
+
+# The trial run's set-up (servers, settings, the sample cover sheet, phone book and fax), made by
+# its program copied into the tree so that it, too, takes the tree's libraries.
+file(COPY "${BUILD_DIR}/bin/qelta-sample" DESTINATION "${prefix}/bin")
+set(asan "$ENV{ASAN_OPTIONS}")
+set(env "${CMAKE_COMMAND}" -E env "QELTA_ROOT=${base}/state" "HOME=${base}/home" "TMPDIR=${base}/tmp"
+  "XDG_CONFIG_HOME=${base}/home/.config" "XDG_DATA_HOME=${base}/home/.local/share" QT_QPA_PLATFORM=offscreen
+  "ASAN_OPTIONS=${asan}:verify_asan_link_order=0")
+run("qelta-regsvr" ${env} "${prefix}/bin/qelta-regsvr" cryptotool.dll qeltamd5lib.dll resultreceiver.dll sendlog.dll
+  jobbuilder.dll covertool.dll booktool.dll)
+run("qelta-sample prepare" ${env} "${prefix}/bin/qelta-sample" prepare)
+string(REGEX REPLACE "\n$" "" args "${output}")
+string(REPLACE "\n" ";" args "${args}")
+
+set(report "${base}/driver-report.txt")
+run("the installed wizard" ${env} "LD_PRELOAD=${DRIVER}" QELTA_WIZARD_DRIVER=phonebook-cover
+  "QELTA_WIZARD_DRIVER_REPORT=${report}" "${prefix}/bin/sendwizard" ${args})
+file(READ "${report}" driven)
+if(NOT driven MATCHES "\ndone\n")
+  message(FATAL_ERROR "the wizard was not driven to Finish:\n${driven}")
+endif()
+if(driven MATCHES "\nbox ([^\n]*)" OR driven MATCHES "^box ([^\n]*)")
+  message(FATAL_ERROR "the wizard showed a message: ${CMAKE_MATCH_1}")
+endif()
+# Every file of the suite the wizard mapped came from the prefix; nothing from the build tree
+# (the driver itself aside), and the libraries of this job among them.
+string(REGEX MATCHALL "loaded [^\n]*" loaded "${driven}")
+set(seen "")
+foreach(line IN LISTS loaded)
+  string(SUBSTRING "${line}" 7 -1 path)
+  if(path STREQUAL DRIVER)
+    continue()
+  endif()
+  if(path MATCHES "^${BUILD_DIR}/" OR path MATCHES "^${SOURCE_DIR}/")
+    string(FIND "${path}" "${prefix}/" inPrefix)
+    if(NOT inPrefix EQUAL 0)
+      message(FATAL_ERROR "the installed wizard loaded ${path} from outside the installed tree")
+    endif()
+  endif()
+  get_filename_component(name "${path}" NAME)
+  if(EXISTS "${prefix}/lib/${name}" OR EXISTS "${prefix}/bin/resources/${name}")
+    get_filename_component(folder "${path}" DIRECTORY)
+    if(NOT folder STREQUAL "${prefix}/lib" AND NOT folder STREQUAL "${prefix}/bin/resources")
+      message(FATAL_ERROR "the installed wizard loaded ${name} from ${folder}")
+    endif()
+    list(APPEND seen "${name}")
+  endif()
+endforeach()
+foreach(name libbookpicker.so libbooktool.so libcovertool.so libjobbuilder.so libsendlog.so libqeltadraw.so
+    libqeltaimaging.so libsendconvlib.so)
+  if(NOT name IN_LIST seen)
+    message(FATAL_ERROR "the wizard never loaded ${name}; it loaded: ${seen}")
+  endif()
+endforeach()
+
+# The stream and the log entry of this run, sent to the phone book's record.
+run("qelta-sample results" ${env} "${prefix}/bin/qelta-sample" results)
+if(NOT output MATCHES "Job stream: +([^\n]+)\n")
+  message(FATAL_ERROR "no job stream:\n${output}")
+endif()
+# Read as hex digits: the destination block holds binary fields. The stream starts with the PJL
+# header and carries the record's number.
+file(READ "${CMAKE_MATCH_1}" stream LIMIT 4096 HEX)
+string(ASCII 27 escape)
+string(HEX "${escape}%-12345X@PJL" header)
+string(HEX "0301234567" number)
+string(FIND "${stream}" "${header}" headerAt)
+string(FIND "${stream}" "${number}" numberAt)
+if(NOT headerAt EQUAL 0 OR numberAt EQUAL -1)
+  message(FATAL_ERROR "the job stream is not the phone book destination's PJL job")
+endif()
+if(NOT output MATCHES "Sending log entry: +([^\n]+)\n")
+  message(FATAL_ERROR "no sending log entry:\n${output}")
+endif()
+if(NOT EXISTS "${CMAKE_MATCH_1}/desktop.xml")
+  message(FATAL_ERROR "the sending log entry ${CMAKE_MATCH_1} has no entry file")
+endif()
+file(REMOVE_RECURSE "${base}")
