@@ -231,6 +231,8 @@ bool CGroupPageLogic::Apply()
     m_memberIds.clear();
     for (const DestinationRow& r : m_members)
         m_memberIds.push_back(r.id);
+    m_strAcceptedName = m_strName;
+    m_bAcceptedFavorite = m_bFavorite;
     if (m_bModified)
         m_bChanged = true;
     m_bConfirmed = true;
