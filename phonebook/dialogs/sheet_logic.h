@@ -54,7 +54,7 @@ struct AddressValues {
 
 /// Writes an address into an open book (update 0: a new record, its id set in id; update 1: the
 /// record id written again), values in the book's order; pass code and sub-address only with F-code.
-/// 1, or 0 when a step fails (the book then holds nothing new of the record).
+/// 1, or 0 when a step fails (the book then holds nothing new of the record, and its record file is gone).
 int StoreAddressRecord(CPhoneBook& book, const AddressValues& values, int32_t parentId, int32_t& id, int update);
 
 /// Writes a group with its members in order into an open book, as StoreAddressRecord does.

@@ -279,6 +279,7 @@ int CPhoneBook::Change(const char* operation, Body&& body, bool readsBook)
     if (!m_bInitiated)
         return 0;
     m_bTouched = false;
+    const int32_t counter = m_nNewID;
     try {
         const platform::FileLock lock(m_strPath);
         Check(lock.locked(), operation);
@@ -290,7 +291,9 @@ int CPhoneBook::Change(const char* operation, Body&& body, bool readsBook)
         return 1;
     } catch (...) {
     }
-    if (m_bTouched)
+    if (m_bTouched) {
+        m_nNewID = counter; // ids of a change that did not happen are handed out again
         RestoreFromFile();
+    }
     return 0;
 }
