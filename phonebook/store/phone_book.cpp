@@ -444,8 +444,7 @@ int32_t CPhoneBook::GetPhoneBookCount()
 
 int CPhoneBook::GetPhoneBookInfo(int32_t index, std::string& path, std::time_t& lastWrite)
 {
-    const std::string folder = GetPhoneBookDirectory();
-    if (!m_bListed || folder != m_strBooksFolder || platform::fileStamp(folder) != m_booksStamp)
+    if (!m_bListed || platform::fileStamp(m_strBooksFolder) != m_booksStamp)
         GetPhoneBookCount();
     if (index < 0 || static_cast<size_t>(index) >= m_books.size())
         return 0;

@@ -103,7 +103,7 @@ public:
     static int GetPhoneBookPath(int32_t index, std::string& path, std::time_t& lastWrite);
     /// CountPhoneBooks, keeping the listing for GetPhoneBookInfo.
     int32_t GetPhoneBookCount();
-    /// The index-th phone book of the listing GetPhoneBookCount kept (listed again when the
+    /// The index-th phone book of the listing GetPhoneBookCount kept (listed again when that
     /// directory changed since, or when there is none). 1 when there is one.
     int GetPhoneBookInfo(int32_t index, std::string& path, std::time_t& lastWrite);
 
