@@ -376,8 +376,14 @@ int CPhoneBook::RemoveRecord(int32_t id, int removeFromFolders)
 
 void CPhoneBook::DropMemberships(const std::unordered_set<int32_t>& ids)
 {
+    // A group whose text holds none of the ids as digits has none of them as a member (checked
+    // for a few ids; a folder's many ids are looked for in every group's tree).
+    auto mayHold = [&](const std::string& xml) {
+        return ids.size() > 16
+            || std::any_of(ids.begin(), ids.end(), [&](int32_t id) { return xml.find(IdText(id)) != std::string::npos; });
+    };
     for (Chunk* chunk : m_pText->profiles()) {
-        if (chunk->kind != PB_RECORD_GROUP + 1)
+        if (chunk->kind != PB_RECORD_GROUP + 1 || !mayHold(chunk->xml))
             continue;
         const IDocumentPtr group = NewDocument();
         Check(static_cast<bool>(ParseInto(group, chunk->elementXml())), "DropMemberships");
