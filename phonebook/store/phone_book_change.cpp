@@ -103,24 +103,27 @@ void CPhoneBook::DropRecordFile(int32_t id)
 void CPhoneBook::SweepLeftovers()
 {
     m_bSwept = true;
-    platform::removeStaleTemporaries(m_strPath);
-    const platform::FileLock records = LockRecordFiles();
-    if (!records.locked())
-        return;
-    // Record files, and the temporaries of record files, whose record no live store has in the making.
-    const std::string folder = GetPhoneBookDirectory();
-    std::set<int32_t> ids;
-    for (const std::string& name : platform::listFiles(folder, "#*.xml"))
-        if (const int32_t id = RecordFileId(name))
-            ids.insert(id);
-    for (const std::string& name : platform::listFiles(folder, ".#*.xml.tmp-*"))
-        if (const int32_t id = RecordFileId(name.substr(1, 13)))
-            ids.insert(id);
-    for (const int32_t id : ids) {
-        if (m_making.count(id) || !ClaimRecord(id))
-            continue;
-        platform::removeStaleTemporaries(GetRecordFilePath(id));
-        DropRecordFile(id);
+    try { // never a reason for the change that runs it to fail
+        platform::removeStaleTemporaries(m_strPath);
+        const platform::FileLock records = LockRecordFiles();
+        if (!records.locked())
+            return;
+        // Record files, and the temporaries of record files, whose record no live store has in the making.
+        const std::string folder = GetPhoneBookDirectory();
+        std::set<int32_t> ids;
+        for (const std::string& name : platform::listFiles(folder, "#*.xml"))
+            if (const int32_t id = RecordFileId(name))
+                ids.insert(id);
+        for (const std::string& name : platform::listFiles(folder, ".#*.xml.tmp-*"))
+            if (const int32_t id = RecordFileId(name.substr(1, 13)))
+                ids.insert(id);
+        for (const int32_t id : ids) {
+            if (m_making.count(id) || !ClaimRecord(id))
+                continue;
+            platform::removeStaleTemporaries(GetRecordFilePath(id));
+            DropRecordFile(id);
+        }
+    } catch (...) {
     }
 }
 
