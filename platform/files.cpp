@@ -645,35 +645,27 @@ bool Claims::open()
 namespace {
 
 // Open-file-description locks: held per open file, so two objects of one process exclude each other too.
-bool lockByte(int fd, int command, short type, unsigned long number, short* found = nullptr)
+bool lockByte(int fd, short type, unsigned long number)
 {
     struct flock lock {};
     lock.l_type = type;
     lock.l_whence = SEEK_SET;
     lock.l_start = static_cast<off_t>(number);
     lock.l_len = 1;
-    while (::fcntl(fd, command, &lock) != 0)
+    while (::fcntl(fd, F_OFD_SETLK, &lock) != 0)
         if (errno != EINTR)
             return false;
-    if (found)
-        *found = lock.l_type;
     return true;
 }
 
 } // namespace
 
-bool Claims::claim(unsigned long number) { return open() && lockByte(file_.get(), F_OFD_SETLK, F_WRLCK, number); }
+bool Claims::claim(unsigned long number) { return open() && lockByte(file_.get(), F_WRLCK, number); }
 
 void Claims::release(unsigned long number)
 {
     if (file_.valid())
-        lockByte(file_.get(), F_OFD_SETLK, F_UNLCK, number);
-}
-
-bool Claims::heldElsewhere(unsigned long number)
-{
-    short found = F_WRLCK; // what cannot be asked counts as held
-    return !open() || !lockByte(file_.get(), F_OFD_GETLK, F_WRLCK, number, &found) || found != F_UNLCK;
+        lockByte(file_.get(), F_UNLCK, number);
 }
 
 bool matchesWildcard(std::string_view name, std::string_view pattern)

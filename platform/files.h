@@ -192,8 +192,6 @@ public:
     bool claim(unsigned long number);
     /// Gives up a claim of this object (nothing when it holds none).
     void release(unsigned long number);
-    /// True when another object or process holds the number (or the claims file cannot be asked).
-    bool heldElsewhere(unsigned long number);
 
 private:
     bool open();
