@@ -96,7 +96,8 @@ std::string GetUserDataDirectory(const char* valueName, const char* tail)
         char base[kMaxPathBytes];
         if (!GetDataBaseFolder(base, sizeof base))
             return {};
-        directory = std::string(base) + "/" + GetCompanyName() + tail;
+        // An empty company name leaves no empty level (and so no doubled separator) behind.
+        directory = platform::joinPath(platform::joinPath(base, GetCompanyName()), std::string_view(tail).substr(1));
         user.WriteString(kProductSubkey, valueName, directory);
     }
     if (!platform::pathExists(directory))

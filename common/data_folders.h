@@ -29,7 +29,8 @@ int GetDataBaseFolder(char* buffer, size_t size);
 std::string GetCompanyName();
 
 /// The folder that the registry value valueName (HKCU, product key) names; when it is empty, the
-/// base folder + "/" + the company + tail, which is then stored in valueName. Missing levels are
+/// base folder + "/" + the company + tail (tail starts with "/"; no empty level for an empty
+/// company), which is then stored in valueName. Missing levels are
 /// created. Empty when no base folder can be had.
 std::string GetUserDataDirectory(const char* valueName, const char* tail);
 

@@ -359,8 +359,29 @@ int openRegularFile(const std::string& path, int flags, std::error_code* error)
     return file.release();
 }
 
-FileReplacement FileReplacement::create(const std::string& target, std::error_code* error)
+namespace {
+
+// The file a path finally names when every symbolic link on its last component is followed (the path
+// itself when it is no link; a relative link counts from its own folder). Gives up after 40 links.
+std::string linkTarget(const std::string& path)
 {
+    std::string current = path;
+    for (int depth = 0; depth < 40; ++depth) {
+        std::vector<char> buf(4096);
+        const ssize_t n = ::readlink(current.c_str(), buf.data(), buf.size());
+        if (n < 0 || static_cast<size_t>(n) >= buf.size())
+            return current;
+        const std::string link(buf.data(), static_cast<size_t>(n));
+        current = link.starts_with('/') ? link : joinPath(parentPath(current), link);
+    }
+    return current;
+}
+
+} // namespace
+
+FileReplacement FileReplacement::create(const std::string& path, std::error_code* error)
+{
+    const std::string target = linkTarget(path);
     FileReplacement file(target);
     const std::string prefix = joinPath(parentPath(target), tempPrefixFor(target));
     // An existing target passes its mode and owner on; a new one gets what the umask leaves of 0666,
@@ -395,8 +416,9 @@ FileReplacement FileReplacement::create(const std::string& target, std::error_co
     return file;
 }
 
-FileReplacement FileReplacement::linkOrCopy(const std::string& source, const std::string& target)
+FileReplacement FileReplacement::linkOrCopy(const std::string& source, const std::string& path)
 {
+    const std::string target = linkTarget(path);
     FileReplacement file(target);
     const std::string prefix = joinPath(parentPath(target), tempPrefixFor(target));
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -607,6 +629,43 @@ FileLock& FileLock::operator=(FileLock&& other) noexcept
         other.fd_ = -1;
     }
     return *this;
+}
+
+bool Claims::open()
+{
+    if (file_.valid())
+        return true;
+    const int flags = O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
+    file_.reset(::open(path_.c_str(), flags, 0666));
+    if (!file_.valid() && errno == ENOENT && createDirectories(parentPath(path_)))
+        file_.reset(::open(path_.c_str(), flags, 0666));
+    return file_.valid();
+}
+
+namespace {
+
+// Open-file-description locks: held per open file, so two objects of one process exclude each other too.
+bool lockByte(int fd, short type, unsigned long number)
+{
+    struct flock lock {};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = static_cast<off_t>(number);
+    lock.l_len = 1;
+    while (::fcntl(fd, F_OFD_SETLK, &lock) != 0)
+        if (errno != EINTR)
+            return false;
+    return true;
+}
+
+} // namespace
+
+bool Claims::claim(unsigned long number) { return open() && lockByte(file_.get(), F_WRLCK, number); }
+
+void Claims::release(unsigned long number)
+{
+    if (file_.valid())
+        lockByte(file_.get(), F_UNLCK, number);
 }
 
 bool matchesWildcard(std::string_view name, std::string_view pattern)

@@ -104,7 +104,8 @@ int openRegularFile(const std::string& path, int flags, std::error_code* error =
 /// A new file beside a target, written through its descriptor and put in the target's place as one
 /// step, so that readers see the old or the new file, never a part of one. The file is created
 /// exclusively in the target's folder, with the target's mode and (where the process may) owner; it is
-/// removed again unless committed.
+/// removed again unless committed. A target that is a symbolic link stays one: the file that takes a
+/// place is the one the link leads to.
 class FileReplacement {
 public:
     /// A new empty file beside target; check valid().
@@ -178,6 +179,24 @@ public:
 private:
     int fd_ = -1;
     std::error_code error_;
+};
+
+/// Numbered claims shared by every process: a claim is a lock on one byte of a claims file, held
+/// until it is released or the object, or its process, ends. A number claimed by one object cannot
+/// be claimed by another object or process at the same time; an object may claim it again.
+class Claims {
+public:
+    /// Claims recorded in the file at path (created, with its folder, on first use).
+    explicit Claims(std::string path) : path_(std::move(path)) {}
+    /// True when the number is this object's now; false when another holds it or the file fails.
+    bool claim(unsigned long number);
+    /// Gives up a claim of this object (nothing when it holds none).
+    void release(unsigned long number);
+
+private:
+    bool open();
+    std::string path_;
+    FileDescriptor file_;
 };
 
 /// Case-insensitive wildcard match of a file name ('*' any run, '?' one byte), as the shell's name search.

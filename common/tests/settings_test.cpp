@@ -164,11 +164,12 @@ TEST_F(DataFolders, PhoneBookDirectoryIsBuiltStoredAndCreated)
     EXPECT_TRUE(platform::isDirectory(root.path() + "/books/mine"));
 }
 
-TEST_F(DataFolders, EmptyCompanyGivesTheDoubledSeparator)
+TEST_F(DataFolders, EmptyCompanyLeavesNoEmptyLevel)
 {
     useFolders({{platform::KnownFolder::AppData, root.path() + "/data"}});
     EXPECT_EQ(GetCompanyName(), "");
-    EXPECT_EQ(GetPhoneBookDirectory(), root.path() + "/data//qelta/phonebook");
+    EXPECT_EQ(GetPhoneBookDirectory(), root.path() + "/data/qelta/phonebook");
+    EXPECT_EQ(user.ReadString("TQLSTL2", "PhonebookDirectory", ""), root.path() + "/data/qelta/phonebook");
     EXPECT_TRUE(platform::isDirectory(root.path() + "/data/qelta/phonebook"));
 }
 

@@ -60,7 +60,7 @@ void CSelectPhoneBookLogic::Select(size_t index)
     if (index >= m_rows.size())
         return;
     m_strName = m_rows[index].name;
-    m_strPath = CPickerPhoneBook::GetPhoneBookPath(m_strName);
+    m_strPath = m_rows[index].path; // the listed file, whatever the case of its extension
 }
 
 bool CSelectPhoneBookLogic::Accept(const size_t* selected)

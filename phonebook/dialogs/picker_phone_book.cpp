@@ -30,7 +30,15 @@ std::string CPickerPhoneBook::GetPhoneBookPath(const std::string& bookName)
 {
     if (!IsBookFileName(bookName))
         return {};
-    return platform::joinPath(GetPhoneBookDirectory(), bookName + ".xml");
+    const std::string folder = GetPhoneBookDirectory();
+    const std::string path = platform::joinPath(folder, bookName + ".xml");
+    if (platform::pathExists(path))
+        return path;
+    // The listing takes "*.xml" without regard to case: the file it listed is the book's.
+    for (const std::string& name : platform::listFiles(folder, "*.xml"))
+        if (name.size() == bookName.size() + 4 && name.compare(0, bookName.size(), bookName) == 0)
+            return platform::joinPath(folder, name);
+    return path;
 }
 
 std::string CPickerPhoneBook::GetSearchPath() { return platform::joinPath(GetPhoneBookDirectory(), "#search.xml"); }

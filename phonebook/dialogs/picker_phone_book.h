@@ -19,8 +19,9 @@ public:
     /// Closes the book and forgets this object's search; 1. Opening again with reload resets too.
     int Reset() override;
 
-    /// "<phone book directory>/<book name>.xml"; empty when the name is no book name (empty, a
-    /// separator, "..", a leading '.' or '#', a control character).
+    /// "<phone book directory>/<book name>.xml"; a book whose file's extension is written in other
+    /// case (such as "Work.XML", as listed) keeps its file's own name. Empty when the name is no book
+    /// name (empty, a separator, "..", a leading '.' or '#', a control character).
     static std::string GetPhoneBookPath(const std::string& bookName);
     /// "<phone book directory>/#search.xml": the search file every program of the user shares.
     static std::string GetSearchPath();

@@ -145,14 +145,18 @@ int CSelectDestLogic::ValidateEntry(int32_t id)
             return 0;
         members.push_back(member);
     }
+    // A member that no longer reads (a record deleted by a program that kept its memberships) is
+    // left out; a group of nothing but such members is no destination.
+    size_t readable = 0;
     for (const int32_t member : members) {
         int32_t memberType = 0;
         if (!m_book.GetRecordInfo(member, memberType, name, parent))
-            return 0;
+            continue;
+        ++readable;
         if ((memberType == PB_RECORD_FAX || memberType == PB_RECORD_IFAX) && !CheckRecord(member, memberType, check))
             return 0;
     }
-    return 1;
+    return readable > 0 ? 1 : 0;
 }
 
 bool CSelectDestLogic::Add(const DestinationRow& row)
@@ -212,9 +216,13 @@ std::vector<int32_t> CSelectDestLogic::Accept(const DestinationRow* selected)
             take(row.id);
             continue;
         }
+        std::vector<int32_t> members;
         const int32_t count = m_book.GetRecordCount(row.id);
         for (int32_t i = 0; i < count; ++i)
-            take(m_book.GetRecordID(row.id, i));
+            members.push_back(m_book.GetRecordID(row.id, i));
+        for (const int32_t member : members)
+            if (m_book.GetRecordInfo(member, type, name, parent))
+                take(member);
     }
     return ids;
 }

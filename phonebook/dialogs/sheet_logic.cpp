@@ -30,8 +30,10 @@ int StoreAddressRecord(CPhoneBook& book, const AddressValues& v, int32_t parentI
     else
         ok = ok && set("faxNumber", v.faxNumber) && set("faxFCode", flag(v.useFCode))
             && (!v.useFCode || (set("faxPassCode", v.passCode) && set("faxSubAddress", v.subAddress)));
-    if (!ok || !book.FlushRecord(recordId, update))
+    if (!ok || !book.FlushRecord(recordId, update)) {
+        book.DiscardRecord(recordId); // nothing of a failed store stays behind
         return 0;
+    }
     id = recordId;
     return 1;
 }
@@ -40,14 +42,15 @@ int StoreGroupRecord(CPhoneBook& book, const std::string& name, bool favorite, c
                      int32_t parentId, int32_t& id, int update)
 {
     int32_t groupId = id;
-    if (!book.CreateNewGroup(name, parentId, groupId, update)
-        || !book.AddRecordValue(groupId, PB_RECORD_GROUP, "frequentlyUsed", flag(favorite)))
+    if (!book.CreateNewGroup(name, parentId, groupId, update))
         return 0;
-    for (const int32_t member : members)
-        if (!book.AddRecord2Group(groupId, member))
-            return 0;
-    if (!book.FlushGroup(groupId, update))
+    bool ok = book.AddRecordValue(groupId, PB_RECORD_GROUP, "frequentlyUsed", flag(favorite)) != 0;
+    for (size_t i = 0; ok && i < members.size(); ++i)
+        ok = book.AddRecord2Group(groupId, members[i]) != 0;
+    if (!ok || !book.FlushGroup(groupId, update)) {
+        book.DiscardRecord(groupId);
         return 0;
+    }
     id = groupId;
     return 1;
 }
@@ -231,6 +234,8 @@ bool CGroupPageLogic::Apply()
     m_memberIds.clear();
     for (const DestinationRow& r : m_members)
         m_memberIds.push_back(r.id);
+    m_strAcceptedName = m_strName;
+    m_bAcceptedFavorite = m_bFavorite;
     if (m_bModified)
         m_bChanged = true;
     m_bConfirmed = true;

@@ -54,7 +54,7 @@ struct AddressValues {
 
 /// Writes an address into an open book (update 0: a new record, its id set in id; update 1: the
 /// record id written again), values in the book's order; pass code and sub-address only with F-code.
-/// 1, or 0 when a step fails (the book then holds nothing new of the record).
+/// 1, or 0 when a step fails (the book then holds nothing new of the record, and its record file is gone).
 int StoreAddressRecord(CPhoneBook& book, const AddressValues& values, int32_t parentId, int32_t& id, int update);
 
 /// Writes a group with its members in order into an open book, as StoreAddressRecord does.
@@ -72,6 +72,9 @@ public:
     bool Load(CPhoneBook& book, int32_t id);
     /// The values the controls show; the widget writes edits into them and calls MarkModified().
     AddressValues& Values() { return m_values; }
+    /// The values the last successful Apply accepted (the loaded ones before): what is stored.
+    const AddressValues& Accepted() const { return m_saved; }
+    bool ReadOnly() const { return m_bReadOnly; }
     void MarkModified() { m_bModified = true; }
     bool Modified() const { return m_bModified; }
     /// Enabled state of a control of the page.
@@ -105,8 +108,13 @@ public:
     /// Reads a stored group: name, favourite and the fax and Internet-fax members that read. False
     /// when the group itself cannot be read.
     bool Load(CPhoneBook& book, int32_t id);
+    /// The name and favourite the controls show.
     std::string& Name() { return m_strName; }
     bool& Favorite() { return m_bFavorite; }
+    /// The name and favourite the last successful Apply accepted: what is stored.
+    const std::string& AcceptedName() const { return m_strAcceptedName; }
+    bool AcceptedFavorite() const { return m_bAcceptedFavorite; }
+    bool ReadOnly() const { return m_bReadOnly; }
     void MarkModified() { m_bModified = true; }
     bool Modified() const { return m_bModified; }
     bool IsEnabled(int controlId) const;
@@ -120,8 +128,8 @@ public:
     /// Sorts the member rows after a click on a column.
     void Sort(int column);
 
-    /// A group needs a name and a member: then its member ids are taken in list order and the sheet
-    /// is confirmed (changed when modified); true. Otherwise one warning; false.
+    /// A group needs a name and a member: then its name, favourite and member ids (in list order)
+    /// are taken and the sheet is confirmed (changed when modified); true. Otherwise one warning; false.
     bool Apply();
     const std::vector<int32_t>& MemberIds() const { return m_memberIds; }
     bool Confirmed() const { return m_bConfirmed; }
@@ -132,8 +140,8 @@ private:
     std::string m_strCaption;
     bool m_bReadOnly;
     void* m_pOwner;
-    std::string m_strName;
-    bool m_bFavorite = false;
+    std::string m_strName, m_strAcceptedName;
+    bool m_bFavorite = false, m_bAcceptedFavorite = false;
     std::vector<DestinationRow> m_members;
     std::vector<int32_t> m_memberIds;
     SortState m_sort;

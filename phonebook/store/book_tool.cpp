@@ -201,7 +201,11 @@ public:
                     ok = ok && set("faxSubAddress", ansiFromBstr(bszSubAddress))
                         && set("faxPassCode", ansiFromBstr(bszPassCode));
             }
-            return result(ok && m_book.FlushRecord(id, 0));
+            if (!ok || !m_book.FlushRecord(id, 0)) {
+                m_book.DiscardRecord(id); // nothing of a failed create stays behind
+                return S_FALSE;
+            }
+            return S_OK;
         });
     }
 
@@ -258,7 +262,7 @@ public:
     {
         return guardedCall([&] {
             if (pCount)
-                *pCount = CPhoneBook::CountPhoneBooks();
+                *pCount = m_book.GetPhoneBookCount();
             return S_OK;
         });
     }
@@ -268,8 +272,7 @@ public:
         return guardedCall([&] {
             std::string path;
             std::time_t written = 0;
-            if (!pbszPhoneBookPath || !pLastWrite || nIndex < 0 || nIndex >= CPhoneBook::CountPhoneBooks()
-                || !CPhoneBook::GetPhoneBookPath(nIndex, path, written))
+            if (!pbszPhoneBookPath || !pLastWrite || !m_book.GetPhoneBookInfo(nIndex, path, written))
                 return S_FALSE;
             platform::LocalTime local = platform::localTimeOf(written);
             local.milliseconds = 0;

@@ -359,6 +359,7 @@ void CPhoneBook::Refresh()
     if (platform::fileStamp(m_strPath) == m_stamp)
         return;
     Adopt(LoadBook(m_strPath, true));
+    m_bSwept = false; // another writer was here: what a dead one left is looked for again
 }
 
 void CPhoneBook::RestoreFromFile()
@@ -428,6 +429,27 @@ int CPhoneBook::GetPhoneBookPath(int32_t index, std::string& path, std::time_t& 
         return 0;
     path = books[static_cast<size_t>(index)].path;
     lastWrite = books[static_cast<size_t>(index)].lastWrite;
+    return 1;
+}
+
+int32_t CPhoneBook::GetPhoneBookCount()
+{
+    // The directory's stamp is taken first: a change while listing makes the next answer list again.
+    m_strBooksFolder = GetPhoneBookDirectory();
+    m_booksStamp = platform::fileStamp(m_strBooksFolder);
+    const bool any = ListPhoneBooks(m_books);
+    m_bListed = true;
+    return any ? static_cast<int32_t>(m_books.size()) : -1;
+}
+
+int CPhoneBook::GetPhoneBookInfo(int32_t index, std::string& path, std::time_t& lastWrite)
+{
+    if (!m_bListed || platform::fileStamp(m_strBooksFolder) != m_booksStamp)
+        GetPhoneBookCount();
+    if (index < 0 || static_cast<size_t>(index) >= m_books.size())
+        return 0;
+    path = m_books[static_cast<size_t>(index)].path;
+    lastWrite = m_books[static_cast<size_t>(index)].lastWrite;
     return 1;
 }
 

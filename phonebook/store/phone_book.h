@@ -15,7 +15,9 @@
 #include <cstdint>
 #include <ctime>
 #include <memory>
+#include <set>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace phonebook {
@@ -96,14 +98,14 @@ public:
     /// The phone books in the phone book directory ("*.xml" files passing the quick test); -1 when
     /// no file there matches "*.xml" at all.
     static int32_t CountPhoneBooks();
-    static int32_t GetPhoneBookCount() { return CountPhoneBooks(); }
     /// The index-th phone book of the directory, sorted by name without regard to case, with its
     /// last-write time. 1 when there is one.
     static int GetPhoneBookPath(int32_t index, std::string& path, std::time_t& lastWrite);
-    static int GetPhoneBookInfo(int32_t index, std::string& path, std::time_t& lastWrite)
-    {
-        return GetPhoneBookPath(index, path, lastWrite);
-    }
+    /// CountPhoneBooks, keeping the listing for GetPhoneBookInfo.
+    int32_t GetPhoneBookCount();
+    /// The index-th phone book of the listing GetPhoneBookCount kept (listed again when that
+    /// directory changed since, or when there is none). 1 when there is one.
+    int GetPhoneBookInfo(int32_t index, std::string& path, std::time_t& lastWrite);
 
     // ---- folders ----
 
@@ -147,6 +149,9 @@ public:
     int AddRecordValue(int32_t id, int32_t type, const std::string& key, const std::string& value);
     /// Commits the record file of id into the book and deletes it.
     int FlushRecord(int32_t id, int replace);
+    /// Gives up a record in the making by this store: its record file goes. 1, or 0 when the record
+    /// is in the making by another store.
+    int DiscardRecord(int32_t id);
     int CreateNewGroup(const std::string& name, int32_t folderId, int32_t& id, int replace)
     {
         return CreateNewRecord(PB_RECORD_GROUP, name, folderId, id, replace);
@@ -156,7 +161,8 @@ public:
     int FlushGroup(int32_t groupId, int replace) { return FlushRecord(groupId, replace); }
     /// Rewrites a fax or Internet-fax record with one value changed.
     int UpdateRecordValue(int32_t id, const std::string& key, const std::string& value);
-    /// Deletes a record's profile and, with removeFromFolders 1, its entries in every folder list.
+    /// Deletes a record's profile, its favourite entry and its memberships in groups and, with
+    /// removeFromFolders 1, its entries in every folder list.
     int RemoveRecord(int32_t id, int removeFromFolders);
     /// Moves a record from its folder to the root or a user folder.
     int MoveRecord(int32_t id, int32_t sourceFolderId, int32_t targetFolderId);
@@ -213,6 +219,21 @@ protected:
     /// A free id above the counter on disk and in memory, used by no record, folder or record in
     /// the making (throws when none is left).
     int32_t ChooseNewId();
+    /// Removes the given records from the member lists of every group.
+    void DropMemberships(const std::unordered_set<int32_t>& ids);
+
+    /// The lock every store takes to write, read for a commit or remove record files: they are
+    /// shared by the books of the directory.
+    static platform::FileLock LockRecordFiles();
+    /// Makes the record id this store's (under LockRecordFiles); false while another store or
+    /// program has that record in the making.
+    bool ClaimRecord(int32_t id);
+    /// Gives a record's claim up and removes its record file (under LockRecordFiles).
+    void DropRecordFile(int32_t id);
+    /// Removes what writers that died left: the book's temporary files (under the book's lock),
+    /// and record files, with their temporaries, that no live store has in the making. Once per
+    /// store, and again after another writer changed the book.
+    void SweepLeftovers();
 
     mfpif_Halvet_R1::IDocumentPtr m_pDoc;  ///< the open book, its long lists held as text (m_pText)
     mfpif_Halvet_R1::IElementPtr m_pRoot;  ///< its document element: the query root
@@ -236,6 +257,13 @@ private:
     void CommitProfile(const mfpif_Halvet_R1::IDocumentPtr& record, int32_t id, bool replace);
     PhoneBookList NextHandle();
 
+    std::unique_ptr<platform::Claims> m_pClaims;    ///< the records this store has in the making
+    std::set<int32_t> m_making;
+    bool m_bSwept = false;
+    std::vector<BookFile> m_books;                  ///< the listing GetPhoneBookCount kept
+    platform::FileStamp m_booksStamp;               ///< the directory as it was when listed
+    std::string m_strBooksFolder;
+    bool m_bListed = false;
     platform::FileStamp m_stamp;                    ///< identity of the file the book was read from
     int32_t m_nParsedId = 0;                  ///< the record whose profile was parsed last
     mfpif_Halvet_R1::IDocumentPtr m_pParsed;  ///< that profile
@@ -251,16 +279,21 @@ int CPhoneBook::Change(const char* operation, Body&& body, bool readsBook)
     if (!m_bInitiated)
         return 0;
     m_bTouched = false;
+    const int32_t counter = m_nNewID;
     try {
         const platform::FileLock lock(m_strPath);
         Check(lock.locked(), operation);
         if (readsBook)
             Refresh();
+        if (!m_bSwept)
+            SweepLeftovers();
         body();
         return 1;
     } catch (...) {
     }
-    if (m_bTouched)
+    if (m_bTouched) {
+        m_nNewID = counter; // ids of a change that did not happen are handed out again
         RestoreFromFile();
+    }
     return 0;
 }

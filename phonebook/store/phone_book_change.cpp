@@ -9,7 +9,7 @@
 
 #include <algorithm>
 #include <climits>
-#include <filesystem>
+#include <set>
 #include <unordered_set>
 #include <vector>
 
@@ -57,13 +57,88 @@ size_t RemoveEntries(const INodeListPtr& lists, const std::unordered_set<int32_t
     return removed;
 }
 
-void RemoveFile(const std::string& path)
+// The id of a record file's name "#%08x.xml", or 0 for any other name.
+int32_t RecordFileId(const std::string& name)
 {
-    std::error_code ignored;
-    std::filesystem::remove(path, ignored);
+    if (name.size() != 13 || name[0] != '#' || name.compare(9, 4, ".xml") != 0)
+        return 0;
+    int32_t id = 0;
+    for (size_t i = 1; i < 9; ++i) {
+        const char c = name[i];
+        const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+        if (digit < 0)
+            return 0;
+        id = static_cast<int32_t>((static_cast<uint32_t>(id) << 4) | static_cast<uint32_t>(digit));
+    }
+    return id > kFavoriteFolderId ? id : 0;
 }
 
 } // namespace
+
+// ---- record files ----
+
+platform::FileLock CPhoneBook::LockRecordFiles()
+{
+    return platform::FileLock(platform::joinPath(GetPhoneBookDirectory(), "#records"));
+}
+
+bool CPhoneBook::ClaimRecord(int32_t id)
+{
+    if (!m_pClaims)
+        m_pClaims = std::make_unique<platform::Claims>(platform::joinPath(GetPhoneBookDirectory(), "#records.claims"));
+    if (!m_pClaims->claim(static_cast<unsigned long>(id)))
+        return false;
+    m_making.insert(id);
+    return true;
+}
+
+void CPhoneBook::DropRecordFile(int32_t id)
+{
+    platform::removeFile(GetRecordFilePath(id));
+    if (m_pClaims)
+        m_pClaims->release(static_cast<unsigned long>(id));
+    m_making.erase(id);
+}
+
+void CPhoneBook::SweepLeftovers()
+{
+    m_bSwept = true;
+    try { // never a reason for the change that runs it to fail
+        platform::removeStaleTemporaries(m_strPath);
+        const platform::FileLock records = LockRecordFiles();
+        if (!records.locked())
+            return;
+        // Record files, and the temporaries of record files, whose record no live store has in the making.
+        const std::string folder = GetPhoneBookDirectory();
+        std::set<int32_t> ids;
+        for (const std::string& name : platform::listFiles(folder, "#*.xml"))
+            if (const int32_t id = RecordFileId(name))
+                ids.insert(id);
+        for (const std::string& name : platform::listFiles(folder, ".#*.xml.tmp-*"))
+            if (const int32_t id = RecordFileId(name.substr(1, 13)))
+                ids.insert(id);
+        for (const int32_t id : ids) {
+            if (m_making.count(id) || !ClaimRecord(id))
+                continue;
+            platform::removeStaleTemporaries(GetRecordFilePath(id));
+            DropRecordFile(id);
+        }
+    } catch (...) {
+    }
+}
+
+int CPhoneBook::DiscardRecord(int32_t id)
+{
+    try {
+        const platform::FileLock records = LockRecordFiles();
+        if (!records.locked() || !ClaimRecord(id))
+            return 0;
+        DropRecordFile(id);
+        return 1;
+    } catch (...) {
+        return 0;
+    }
+}
 
 INodePtr CPhoneBook::MakeEntry(const IDocumentPtr& doc, const char* type, int32_t id, const std::string& encodedName) const
 {
@@ -77,8 +152,6 @@ INodePtr CPhoneBook::MakeEntry(const IDocumentPtr& doc, const char* type, int32_
     record->appendChild(name);
     return record;
 }
-
-// ---- record files ----
 
 IDocumentPtr CPhoneBook::LoadRecordFile(int32_t id) const
 {
@@ -119,12 +192,15 @@ int32_t CPhoneBook::ChooseNewId()
 {
     const INodePtr counter = m_pRoot->selectSingleNode(kPathCounter);
     int32_t id = std::max(m_nNewID, counter ? ToNumber(Decode(counter)) : 0);
-    // Ids in use by a record, a folder or a record in the making are never handed out again.
+    // Ids in use by a record, a folder or a record in the making are never handed out again; a
+    // record file that no live store has in the making is a leftover and its id free.
     for (;;) {
         Check(id < INT32_MAX, "CreateNewRecord");
         ++id;
-        if (id > kFavoriteFolderId && !HasProfile(id) && !FindFolder(id) && !platform::pathExists(GetRecordFilePath(id)))
-            return id;
+        if (id <= kFavoriteFolderId || m_making.count(id) || HasProfile(id) || FindFolder(id) || !ClaimRecord(id))
+            continue;
+        platform::removeStaleTemporaries(GetRecordFilePath(id));
+        return id;
     }
 }
 
@@ -132,20 +208,19 @@ int CPhoneBook::CreateNewRecord(int32_t type, const std::string& name, int32_t p
 {
     return Change("CreateNewRecord", [&] {
         Check(KindName(type) != nullptr, "CreateNewRecord");
-        if (replace == 1) {
-            Check(id > kFavoriteFolderId, "CreateNewRecord"); // never a record file for id 0
-            const IDocumentPtr doc = MakeProfile(type, name, parentId, id);
-            Check(SaveXMLToFile(GetRecordFilePath(id), doc) != 0, "CreateNewRecord");
-            return;
-        }
         // Record files of every book share the directory: the choice of a free id and the file
         // that claims it happen under the directory's lock.
-        const platform::FileLock records(platform::joinPath(GetPhoneBookDirectory(), "#records"));
+        const platform::FileLock records = LockRecordFiles();
         Check(records.locked(), "CreateNewRecord");
-        const int32_t newId = ChooseNewId();
-        const IDocumentPtr doc = MakeProfile(type, name, parentId, newId);
-        Check(SaveXMLToFile(GetRecordFilePath(newId), doc) != 0, "CreateNewRecord");
-        id = newId;
+        if (replace == 1)
+            Check(id > kFavoriteFolderId && ClaimRecord(id), "CreateNewRecord"); // never a record file for id 0
+        const int32_t recordId = replace == 1 ? id : ChooseNewId();
+        const IDocumentPtr doc = MakeProfile(type, name, parentId, recordId);
+        if (SaveXMLToFile(GetRecordFilePath(recordId), doc) == 0) {
+            DropRecordFile(recordId);
+            Check(false, "CreateNewRecord");
+        }
+        id = recordId;
     });
 }
 
@@ -153,6 +228,8 @@ int CPhoneBook::AddRecordValue(int32_t id, int32_t type, const std::string& key,
 {
     return Change("AddRecordValue", [&] {
         Check(KindName(type) != nullptr, "ERROR - Invalid Params");
+        const platform::FileLock records = LockRecordFiles();
+        Check(records.locked() && ClaimRecord(id), "ERROR - AddRecordValue");
         const IDocumentPtr doc = LoadRecordFile(id);
         SetProfileValue(doc, type, key, value);
         Check(SaveXMLToFile(GetRecordFilePath(id), doc) != 0, "ERROR - AddRecordValue");
@@ -162,6 +239,8 @@ int CPhoneBook::AddRecordValue(int32_t id, int32_t type, const std::string& key,
 int CPhoneBook::AddRecord2Group(int32_t groupId, int32_t memberId)
 {
     return Change("AddRecord2Group", [&] {
+        const platform::FileLock records = LockRecordFiles();
+        Check(records.locked() && ClaimRecord(groupId), "AddRecord2Group");
         const IDocumentPtr doc = LoadRecordFile(groupId);
         const INodePtr members = doc->selectSingleNode("/profile/group/records");
         Check(static_cast<bool>(members), "AddRecord2Group");
@@ -243,10 +322,12 @@ void CPhoneBook::CommitProfile(const IDocumentPtr& record, int32_t id, bool repl
 int CPhoneBook::FlushRecord(int32_t id, int replace)
 {
     return Change("FlushRecord", [&] {
+        const platform::FileLock records = LockRecordFiles();
+        Check(records.locked() && ClaimRecord(id), "ERROR - FlushRecord");
         const IDocumentPtr record = LoadRecordFile(id);
         CommitProfile(record, id, replace == 1);
         SaveBook();
-        RemoveFile(GetRecordFilePath(id));
+        DropRecordFile(id);
     });
 }
 
@@ -281,13 +362,39 @@ int CPhoneBook::RemoveRecord(int32_t id, int removeFromFolders)
 {
     return Change("RemoveRecord", [&] {
         Check(HasProfile(id), "ERROR - RemoveRecord");
+        const std::unordered_set<int32_t> ids{id};
+        const INodePtr favorites = m_pRoot->selectSingleNode(kPathFavoriteRecords);
+        TextList* favoriteList = favorites ? m_pText->list(favorites) : nullptr;
         Touch();
         m_pText->profile(id)->dropElement();
         m_pText->changed(); // another profile may carry the same id
         if (removeFromFolders == 1)
-            BookText::dropEntries(m_pText->allFolderLists(m_pRoot), std::unordered_set<int32_t>{id});
+            BookText::dropEntries(m_pText->allFolderLists(m_pRoot), ids);
+        else if (favoriteList)
+            BookText::dropEntries(std::vector<TextList*>{favoriteList}, ids);
+        DropMemberships(ids);
         SaveBook();
     });
+}
+
+void CPhoneBook::DropMemberships(const std::unordered_set<int32_t>& ids)
+{
+    // A group whose text holds none of the ids as digits has none of them as a member (checked
+    // for a few ids; a folder's many ids are looked for in every group's tree).
+    auto mayHold = [&](const std::string& xml) {
+        return ids.size() > 16
+            || std::any_of(ids.begin(), ids.end(), [&](int32_t id) { return xml.find(IdText(id)) != std::string::npos; });
+    };
+    for (Chunk* chunk : m_pText->profiles()) {
+        if (chunk->kind != PB_RECORD_GROUP + 1 || !mayHold(chunk->xml))
+            continue;
+        const IDocumentPtr group = NewDocument();
+        Check(static_cast<bool>(ParseInto(group, chunk->elementXml())), "DropMemberships");
+        if (RemoveEntries(group->selectNodes("/profile/group/records"), ids) > 0) {
+            chunk->xml.replace(chunk->element, std::string::npos, XmlOf(group->getDocumentElement()));
+            m_pParsed.reset(); // the group's profile may be the one parsed last
+        }
+    }
 }
 
 int CPhoneBook::MoveRecord(int32_t id, int32_t sourceFolderId, int32_t targetFolderId)
@@ -362,14 +469,7 @@ int CPhoneBook::RemoveFolder(int32_t folderId)
         const INodePtr favorites = m_pRoot->selectSingleNode(kPathFavoriteRecords);
         if (TextList* favoriteList = favorites ? m_pText->list(favorites) : nullptr)
             BookText::dropEntries(std::vector<TextList*>{favoriteList}, ids);
-        for (Chunk* chunk : m_pText->profiles()) {
-            if (chunk->kind != PB_RECORD_GROUP + 1)
-                continue;
-            const IDocumentPtr group = NewDocument();
-            Check(static_cast<bool>(ParseInto(group, chunk->elementXml())), "ERROR - RemoveFolder");
-            if (RemoveEntries(group->selectNodes("/profile/group/records"), ids) > 0)
-                chunk->xml.replace(chunk->element, std::string::npos, XmlOf(group->getDocumentElement()));
-        }
+        DropMemberships(ids);
         m_pText->forget(folder);
         folder->getParentNode()->removeChild(folder);
         SaveBook();

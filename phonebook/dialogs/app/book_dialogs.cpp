@@ -194,6 +194,8 @@ void CDSelectPhoneBook::Relist()
     progress.Run(BookpickerString(IDS_LOADING_PHONEBOOK), 0, ListBooksWorker, &job);
     m_logic.SetRows(std::move(job.rows));
     FillList();
+    if (m_pList->topLevelItemCount() == 1 && m_logic.BookPath().empty())
+        m_pList->setCurrentItem(m_pList->topLevelItem(0)); // the only book is the choice
 }
 
 void CDSelectPhoneBook::FillList()

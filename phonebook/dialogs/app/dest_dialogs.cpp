@@ -24,6 +24,17 @@
 namespace {
 
 constexpr int kTextBuffer = 260;
+// Addresses made from the group page are checked for the device class that allows every kind.
+constexpr int kGroupAddressClass = 3;
+
+// The page's static 1003: its own text, or the read-only text from the string table.
+QLabel* PageText(QWidget* page, bool readOnly, const QString& text, int readOnlyTextId)
+{
+    auto* label = new QLabel(readOnly ? BookpickerText(readOnlyTextId) : text, page);
+    label->setObjectName(ControlName(1003));
+    label->setWordWrap(true);
+    return label;
+}
 
 QPushButton* Button(QWidget* parent, int id, const QString& text)
 {
@@ -306,16 +317,20 @@ CPSAddress::CPSAddress(CAddressPageLogic& logic, const QString& caption, QWidget
     m_pFCode = CheckBox(page, IDC_USE_FCODE, tr("&Use F-Code"));
     m_pSub = NewLineEdit(page, IDC_SUBADDRESS);
     m_pPass = NewLineEdit(page, IDC_PASSCODE);
-    m_pConfirm = CheckBox(page, IDC_RECEPTION_CONFIRM, tr("&Reception Confirmation"));
+    m_pConfirm = CheckBox(page, IDC_RECEPTION_CONFIRM, tr("Reception &Confirm"));
     m_pInitial = NewLineEdit(page, IDC_INITIAL);
-    m_pFavorite = CheckBox(page, IDC_FAVORITE, tr("F&avorite"));
+    m_pFavorite = CheckBox(page, IDC_FAVORITE, tr("Add to favorite &list"));
     auto* subLabel = new QLabel(tr("&SUB Address:"), page);
     subLabel->setObjectName(ControlName(IDC_SUBADDRESS_LABEL));
     subLabel->setBuddy(m_pSub);
     auto* passLabel = new QLabel(tr("&PASS-Code:"), page);
     passLabel->setObjectName(ControlName(IDC_PASSCODE_LABEL));
     passLabel->setBuddy(m_pPass);
-    auto* form = new QFormLayout(page);
+    auto* pageLayout = new QVBoxLayout(page);
+    pageLayout->addWidget(PageText(page, m_logic.ReadOnly(), tr("Input Destination information, Name, FAX Number."),
+                                   IDS_ADDRESS_READ_ONLY_TEXT));
+    auto* form = new QFormLayout;
+    pageLayout->addLayout(form);
     form->addRow(tr("&Name:"), m_pName);
     form->addRow(m_pKindFax, m_pFax);
     form->addRow(QString(), m_pFCode);
@@ -425,18 +440,20 @@ CPSGroup::CPSGroup(CGroupPageLogic& logic, CPickerPhoneBook* book, std::string b
     auto* page = new QWidget;
     page->setObjectName(ControlName(102));
     m_pName = NewLineEdit(page, IDC_GROUP_NAME);
-    m_pFavorite = CheckBox(page, IDC_FAVORITE, tr("F&avorite"));
+    m_pFavorite = CheckBox(page, IDC_FAVORITE, tr("Add to favorite &list"));
     m_pMembers = DestinationList(page, IDC_GROUP_MEMBERS, 140, 150);
     auto* select = Button(page, IDC_GROUP_SELECT, tr("&Select..."));
     auto* create = Button(page, IDC_GROUP_NEW_ADDRESS, tr("&New Address..."));
     auto* remove = Button(page, IDC_GROUP_DELETE, tr("&Delete"));
     auto* property = Button(page, IDC_GROUP_PROPERTY, tr("&Property..."));
     auto* form = new QFormLayout;
-    form->addRow(tr("&Name:"), m_pName);
+    form->addRow(tr("Na&me:"), m_pName);
     auto* row = new QHBoxLayout;
     for (QPushButton* b : {select, create, remove, property})
         row->addWidget(b);
     auto* pageLayout = new QVBoxLayout(page);
+    pageLayout->addWidget(PageText(page, m_logic.ReadOnly(), tr("Input Group information. Name, Registered Address Lists."),
+                                   IDS_GROUP_READ_ONLY_TEXT));
     pageLayout->addLayout(form);
     pageLayout->addWidget(m_pMembers);
     pageLayout->addLayout(row);
@@ -477,7 +494,7 @@ CPSGroup::CPSGroup(CGroupPageLogic& logic, CPickerPhoneBook* book, std::string b
             return;
         int changed = 0;
         PB2APIShowAddressWithPhoneBook(this, m_nDeviceClass, m_strBook.c_str(),
-                                       m_logic.Members()[static_cast<size_t>(index)].id, 0, &changed);
+                                       m_logic.Members()[static_cast<size_t>(index)].id, 1, &changed);
         m_bBookChanged = m_bBookChanged || changed == 1;
     });
     connect(m_pMembers->header(), &QHeaderView::sectionClicked, this, [this](int column) {
@@ -518,10 +535,10 @@ void CPSGroup::NewAddress()
     char name[kTextBuffer], number[kTextBuffer], sub[kTextBuffer], pass[kTextBuffer];
     int ifax = 0, withSub = 0, newId = 0;
     if (m_strBook.empty() || !m_pBook) {
-        PB2APICreateNewAddress(this, m_nDeviceClass, name, number, sub, pass, &ifax, &withSub, kTextBuffer);
+        PB2APICreateNewAddress(this, kGroupAddressClass, name, number, sub, pass, &ifax, &withSub, kTextBuffer);
         return;
     }
-    if (PB2APICreateNewAddressWithPhoneBook(m_strBook.c_str(), m_nFolder, this, m_nDeviceClass, name, number, sub, pass,
+    if (PB2APICreateNewAddressWithPhoneBook(m_strBook.c_str(), m_nFolder, this, kGroupAddressClass, name, number, sub, pass,
                                             &ifax, &withSub, kTextBuffer, &newId) != 1)
         return;
     m_bBookChanged = true;

@@ -105,7 +105,7 @@ int PB2APICreateNewAddress(void* owner, int deviceClass, char* name, char* numbe
         CAddressPageLogic logic(notifier, BookpickerString(IDS_CREATE_ADDRESS), deviceClass, false, owner);
         const int result = RunAddressSheet(logic, owner, IDS_CREATE_ADDRESS);
         if (result == 1)
-            FillAddressOutputs(logic.Values(), name, number, subAddress, passCode, isIfax, withSubAddress, size);
+            FillAddressOutputs(logic.Accepted(), name, number, subAddress, passCode, isIfax, withSubAddress, size);
         return result;
     });
 }
@@ -124,11 +124,11 @@ int PB2APICreateNewAddressWithPhoneBook(const char* bookName, int folderId, void
         if (result != 1)
             return result;
         int32_t id = 0;
-        if (StoreAddressRecord(book, logic.Values(), folderId, id, 0) != 1)
+        if (StoreAddressRecord(book, logic.Accepted(), folderId, id, 0) != 1)
             return -1;
         if (newId)
             *newId = id;
-        FillAddressOutputs(logic.Values(), name, number, subAddress, passCode, isIfax, withSubAddress, size);
+        FillAddressOutputs(logic.Accepted(), name, number, subAddress, passCode, isIfax, withSubAddress, size);
         return 1;
     });
 }
@@ -203,7 +203,7 @@ int PB2APICreateNewGroup(void* owner, char* name, int size, int deviceClass)
         const int result = sheet.exec() == QDialog::Accepted ? 1 : 2;
         if (!logic.Confirmed())
             return result;
-        CopyBounded(name, size, logic.Name());
+        CopyBounded(name, size, logic.AcceptedName());
         return 1;
     });
 }
@@ -223,11 +223,11 @@ int PB2APICreateNewGroupWithPhoneBook(const char* bookName, int folderId, void* 
             return result;
         book.Initiate(CPickerPhoneBook::GetPhoneBookPath(bookName), 1); // members may have been added meanwhile
         int32_t id = 0;
-        if (StoreGroupRecord(book, logic.Name(), logic.Favorite(), logic.MemberIds(), folderId, id, 0) != 1)
+        if (StoreGroupRecord(book, logic.AcceptedName(), logic.AcceptedFavorite(), logic.MemberIds(), folderId, id, 0) != 1)
             return -1;
         if (newId)
             *newId = id;
-        CopyBounded(name, size, logic.Name());
+        CopyBounded(name, size, logic.AcceptedName());
         return 1;
     });
 }
@@ -260,7 +260,7 @@ int PB2APIShowAddressWithPhoneBook(void* owner, int deviceClass, const char* boo
         CPrompterNotifier notifier(BookpickerPrompter());
         CAddressPageLogic logic(notifier, BookpickerString(IDS_CREATE_ADDRESS), deviceClass, readOnly == 1, owner);
         logic.Load(book, recordId); // a partly readable record shows the fields read
-        const int result = RunAddressSheet(logic, owner, IDS_ADDRESS);
+        const int result = RunAddressSheet(logic, owner, readOnly == 1 ? IDS_ADDRESS : IDS_CREATE_ADDRESS);
         if (!logic.Changed())
             return result;
         int32_t type = 0, parent = 0;
@@ -268,7 +268,7 @@ int PB2APIShowAddressWithPhoneBook(void* owner, int deviceClass, const char* boo
         book.Initiate(CPickerPhoneBook::GetPhoneBookPath(bookName), 1);
         int32_t id = recordId;
         if (!book.GetRecordInfo(recordId, type, stored, parent) ||
-            StoreAddressRecord(book, logic.Values(), parent, id, 1) != 1)
+            StoreAddressRecord(book, logic.Accepted(), parent, id, 1) != 1)
             return -1;
         if (changed)
             *changed = 1;
@@ -300,7 +300,7 @@ int PB2APIShowGroupWithPhoneBook(void* owner, int deviceClass, const char* bookN
             return logic.Confirmed() ? 1 : result;
         book.Initiate(CPickerPhoneBook::GetPhoneBookPath(bookName), 1);
         int32_t id = recordId;
-        if (StoreGroupRecord(book, logic.Name(), logic.Favorite(), logic.MemberIds(), parent, id, 1) != 1)
+        if (StoreGroupRecord(book, logic.AcceptedName(), logic.AcceptedFavorite(), logic.MemberIds(), parent, id, 1) != 1)
             return -1;
         if (changed)
             *changed = 1;

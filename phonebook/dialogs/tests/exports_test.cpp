@@ -7,6 +7,7 @@
 #include "platform/process.h"
 #include "platform/tests/support/test_support.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QUrl>
@@ -373,6 +374,86 @@ TEST_F(Exports, SelectPhoneBookNewAndDeleteWithDatesInAPinnedLocale)
     EXPECT_EQ(ask.toStdString(), "May I delete selected item ?");
     EXPECT_FALSE(platform::pathExists(home));
     EXPECT_TRUE(platform::pathExists(office));
+}
+
+// Replaces the text of an edit of the active dialog as typing would (select all, then type).
+Step Retype(int dialogId, int editId, const QString& text)
+{
+    return [=](QWidget* d) {
+        if (d->objectName() != QStringLiteral("id%1").arg(dialogId))
+            return false;
+        auto* line = Child<QLineEdit>(d, editId);
+        line->selectAll();
+        QTest::keyClick(line, Qt::Key_Backspace);
+        QTest::keyClicks(line, text);
+        return true;
+    };
+}
+
+TEST_F(Exports, CancelAfterApplyStoresWhatApplyAccepted)
+{
+    // An address: applied with a new name, then a number that never passed the checks and F-code, then Cancel.
+    int changed = -1;
+    const int shown = Drive({Retype(3000, IDC_ADDRESS_NAME, "Anna B"), Click(3000, 0x3021), Retype(3000, IDC_FAX_NUMBER, "12R3"),
+                             [](QWidget* d) {
+                                 if (d->objectName() != QStringLiteral("id3000"))
+                                     return false;
+                                 Child<QAbstractButton>(d, IDC_USE_FCODE)->click();
+                                 return true;
+                             },
+                             Click(3000, 2)},
+                            [&] { return PB2APIShowAddressWithPhoneBook(nullptr, 99, "Office", anna, 0, &changed); });
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(changed, 1);
+    ASSERT_EQ(book.Initiate(CPickerPhoneBook::GetPhoneBookPath("Office"), 1), 1);
+    int32_t type = 0, parent = 0;
+    std::string name, number, fcode;
+    ASSERT_EQ(book.GetRecordInfo(anna, type, name, parent), 1);
+    EXPECT_EQ(name, "Anna B");
+    ASSERT_EQ(book.GetRecordValue(anna, "faxNumber", number), 1);
+    EXPECT_EQ(number, "0123");
+    ASSERT_EQ(book.GetRecordValue(anna, "faxFCode", fcode), 1);
+    EXPECT_NE(fcode, "true");
+
+    // A group: applied as "Team", its name then emptied, then Cancel.
+    char groupName[64] = "";
+    int newId = 0;
+    const int created = Drive({Type(4000, 1011, "Team"), Click(4000, 1007), SelectRow(2000, 1002, "Bert"), Click(2000, 1005),
+                               Click(2000, 1), Click(4000, 0x3021), Retype(4000, 1011, ""), Click(4000, 2)},
+                              [&] {
+                                  return PB2APICreateNewGroupWithPhoneBook("Office", kRootFolderId, nullptr, 99, groupName,
+                                                                           sizeof groupName, &newId);
+                              });
+    EXPECT_EQ(created, 1);
+    EXPECT_STREQ(groupName, "Team");
+    ASSERT_EQ(book.Initiate(CPickerPhoneBook::GetPhoneBookPath("Office"), 1), 1);
+    ASSERT_EQ(book.GetRecordInfo(newId, type, name, parent), 1);
+    EXPECT_EQ(name, "Team");
+    EXPECT_EQ(book.GetRecordCount(newId), 1);
+}
+
+TEST_F(Exports, ABookWithAnUpperCaseExtensionIsOpenedAsItselfAndAnOnlyBookIsChosen)
+{
+    // Copied from another system: "Work.XML", the only book there is.
+    const std::string office = CPickerPhoneBook::GetPhoneBookPath("Office");
+    const std::string work = platform::joinPath(platform::parentPath(office), "Work.XML");
+    ASSERT_EQ(::rename(office.c_str(), work.c_str()), 0);
+    char path[300], name[300];
+    ASSERT_EQ(Drive({Listed(5000, 1017, "Work", true), Click(5000, 1)},
+                    [&] { return PB2APISelectPhoneBook(nullptr, path, name, sizeof path, 1, 1); }),
+              1);
+    EXPECT_STREQ(name, "Work");
+    EXPECT_EQ(std::string(path), work);
+
+    PB2APISelection* selection = nullptr;
+    ASSERT_EQ(Drive({SelectRow(2000, 1002, "Anna"), Click(2000, 1005), Click(2000, 1)},
+                    [&] { return PB2APISelectDestinationWithPhoneBook(nullptr, name, &selection, 99); }),
+              1);
+    ASSERT_NE(selection, nullptr);
+    ASSERT_EQ(selection->count, 1);
+    EXPECT_EQ(selection->ids[0], anna);
+    PB2APIFree(selection);
+    EXPECT_EQ(platform::listFiles(platform::parentPath(work), "*.xml"), std::vector<std::string>{"Work.XML"});
 }
 
 TEST_F(Exports, AFailedApplyOnTheAddressSheetShowsTheStoredValuesAgain)

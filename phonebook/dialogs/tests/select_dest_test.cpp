@@ -155,6 +155,25 @@ TEST_F(SelectDest, AddChecksEntriesAndGroupsMemberByMember)
     EXPECT_EQ(logic.Accept(nullptr), (std::vector<int32_t>{fax, ifax}));
 }
 
+TEST_F(SelectDest, AGroupWhoseMemberWasDeletedByAnEarlierProgramGivesTheRest)
+{
+    // Earlier programs deleted a record's profile and kept its memberships.
+    const int32_t old = add(PB_RECORD_FAX, "Old", {{"faxNumber", "0999"}});
+    const int32_t team = group("Team", {old, fax});
+    const std::string path = book.GetBookPath();
+    std::string text = qelta::test::readTextFile(path);
+    const size_t start = text.find("<profile id='" + std::to_string(old) + "'>");
+    ASSERT_NE(start, std::string::npos);
+    text.erase(start, text.find("</profile>", start) + 10 - start);
+    qelta::test::writeTextFile(path, text);
+    ASSERT_EQ(book.Initiate(path, 1), 1);
+
+    CSelectDestLogic logic(book, notifier, "Select Destination", CSelectDestLogic::Destinations, 99);
+    EXPECT_TRUE(logic.Add(row(logic, team)));
+    EXPECT_EQ(notifier.ids, std::vector<int>{});
+    EXPECT_EQ(logic.Accept(nullptr), std::vector<int32_t>{fax});
+}
+
 TEST_F(SelectDest, OkWithNothingChosen)
 {
     CSelectDestLogic logic(book, notifier, "Select Destination", CSelectDestLogic::Destinations);

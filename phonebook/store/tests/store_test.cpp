@@ -9,8 +9,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 using qelta::test::helperProgram;
@@ -394,6 +400,105 @@ TEST_F(PhoneBookStore, TwoStoresChangingOneBookLoseNothing)
     ASSERT_EQ(book.GetRecordValue(a, "faxNumber", number), 1);
     EXPECT_EQ(number, "1");
     EXPECT_GT(book.GetNewID(), std::max(x, y));
+}
+
+TEST_F(PhoneBookStore, RecordFilesOfTwoBooksNeverMix)
+{
+    // Two books of one directory hand out their first id at once: one record file name for both.
+    CPhoneBook home;
+    ASSERT_EQ(home.Initiate(directory + "/Home.xml", 0), 1);
+    const int32_t bob = addFax("Bob", kRootFolderId, "false", &home);
+    int32_t alice = 0;
+    ASSERT_EQ(book.CreateNewRecord(PB_RECORD_FAX, "Alice", kRootFolderId, alice, 0), 1);
+    ASSERT_EQ(alice, bob);
+    int32_t edited = bob;
+    EXPECT_EQ(home.CreateNewRecord(PB_RECORD_FAX, "Bob (edited)", kRootFolderId, edited, 1), 0)
+        << "a record file in the making belongs to its store";
+    EXPECT_EQ(home.AddRecordValue(bob, PB_RECORD_FAX, "faxNumber", "0666"), 0);
+    EXPECT_EQ(home.FlushRecord(bob, 1), 0);
+    ASSERT_EQ(book.AddRecordValue(alice, PB_RECORD_FAX, "faxNumber", "0111"), 1);
+    ASSERT_EQ(book.FlushRecord(alice, 0), 1);
+
+    // The other way round: the edit is in the making first, and the new record takes another id.
+    ASSERT_EQ(home.CreateNewRecord(PB_RECORD_FAX, "Bob (edited)", kRootFolderId, edited, 1), 1);
+    int32_t carl = 0;
+    ASSERT_EQ(book.CreateNewRecord(PB_RECORD_FAX, "Carl", kRootFolderId, carl, 0), 1);
+    EXPECT_NE(carl, bob);
+    ASSERT_EQ(home.FlushRecord(bob, 1), 1);
+    ASSERT_EQ(book.FlushRecord(carl, 0), 1);
+
+    int32_t type = 0, parent = 0;
+    std::string name, number;
+    ASSERT_EQ(book.GetRecordInfo(alice, type, name, parent), 1);
+    EXPECT_EQ(name, "Alice");
+    ASSERT_EQ(book.GetRecordValue(alice, "faxNumber", number), 1);
+    EXPECT_EQ(number, "0111");
+    ASSERT_EQ(home.GetRecordInfo(bob, type, name, parent), 1);
+    EXPECT_EQ(name, "Bob (edited)");
+    EXPECT_EQ(list(kRootFolderId), (std::vector<int32_t>{alice, carl}));
+    EXPECT_TRUE(platform::listFiles(directory, "#*.xml").empty());
+}
+
+TEST_F(PhoneBookStore, WhatKilledWritersLeftIsSweptButNotWhatLiveOnesMake)
+{
+    // Writers that hold a record in the making: one killed, one alive.
+    auto hold = [&](const std::string& ready, int32_t& id) {
+        auto p = platform::startProgram(helperProgram("phonebook_worker"), {"hold", path, ready});
+        for (int i = 0; i < 500 && !platform::pathExists(ready); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        id = std::atoi(readTextFile(ready).c_str());
+        return p;
+    };
+    int32_t killed = 0, alive = 0;
+    auto live = hold(root.path() + "/live", alive);
+    ASSERT_TRUE(live && alive > 0);
+    auto dead = hold(root.path() + "/dead", killed);
+    ASSERT_TRUE(dead && killed > 0);
+    ASSERT_NE(alive, killed);
+    ::kill(dead->pid, SIGKILL);
+    platform::waitProgram(*dead);
+    // Temporary files of writes that were killed midway, of this book and of a record file.
+    char recordTemp[32];
+    std::snprintf(recordTemp, sizeof recordTemp, "/.#%08x.xml.tmp-a1b2c3", 200);
+    for (const std::string& name : {std::string("/.Office.xml.tmp-a1b2c3"), std::string(recordTemp)})
+        writeTextFile(directory + name, std::string(4096, 'x'));
+    writeTextFile(directory + "/.Home.xml.tmp-a1b2c3", "another book's");
+
+    CPhoneBook later;
+    ASSERT_EQ(later.Initiate(path, 0), 1);
+    EXPECT_EQ(addFax("Later", kRootFolderId, "false", &later), killed) << "the killed writer's id is free again";
+    EXPECT_TRUE(platform::pathExists(CPhoneBook::GetRecordFilePath(alive)));
+    EXPECT_EQ(platform::listFiles(directory, "#*.xml").size(), 1u);
+    EXPECT_EQ(platform::listFiles(directory, ".*.tmp-*"), std::vector<std::string>{".Home.xml.tmp-a1b2c3"});
+    ::kill(live->pid, SIGKILL);
+    platform::waitProgram(*live);
+}
+
+TEST_F(PhoneBookStore, ARemovedRecordLeavesNoFavouriteEntryOrMembership)
+{
+    const int32_t group = addGroup("G", {addFax("Keep")});
+    for (const int flag : {0, 1}) {
+        const int32_t gone = addFax("Gone", kRootFolderId, "true");
+        int32_t id = group;
+        ASSERT_EQ(book.CreateNewGroup("G", kRootFolderId, id, 1), 1);
+        ASSERT_EQ(book.AddRecordValue(group, PB_RECORD_GROUP, "frequentlyUsed", "false"), 1);
+        for (const int32_t m : {members(group)[0], gone})
+            ASSERT_EQ(book.AddRecord2Group(group, m), 1);
+        ASSERT_EQ(book.FlushGroup(group, 1), 1);
+        ASSERT_EQ(book.RemoveRecord(gone, flag), 1);
+        EXPECT_EQ(members(group).size(), 1u) << flag;
+        EXPECT_EQ(list(kFavoriteFolderId), std::vector<int32_t>{}) << flag;
+        const std::vector<int32_t> rootList = list(kRootFolderId);
+        EXPECT_EQ(std::count(rootList.begin(), rootList.end(), gone), flag ? 0 : 1) << "only the flag takes the folder entry";
+    }
+    // A book reached through a link stays a link: the change goes to the file it leads to.
+    const std::string target = root.path() + "/elsewhere.xml";
+    ASSERT_EQ(::rename(path.c_str(), target.c_str()), 0);
+    ASSERT_EQ(::symlink(target.c_str(), path.c_str()), 0);
+    ASSERT_EQ(book.Initiate(path, 1), 1);
+    addFax("Through the link");
+    EXPECT_TRUE(std::filesystem::is_symlink(path));
+    EXPECT_NE(readTextFile(target).find("Through the link"), std::string::npos);
 }
 
 TEST_F(PhoneBookStore, UnreadableBooksAreNeverReplaced)

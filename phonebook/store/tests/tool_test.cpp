@@ -10,7 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
 #include <ctime>
+#include <sys/resource.h>
 
 using namespace platform;
 using namespace platform::com;
@@ -108,6 +110,38 @@ TEST_F(PhoneBookTool, NothingButFourMethodsBeforeABookIsOpen)
     const double now = dateFromLocalTime(localTimeOf(std::time(nullptr)));
     EXPECT_LT(std::fabs(d - now), 60.0 / 86400);
     EXPECT_LT(std::fabs(d * 86400 - std::round(d * 86400)), 1e-3); // whole seconds
+
+    // The listing kept by the count answers by index until the directory changes.
+    writeTextFile(directory + "/Home.xml", readTextFile(path));
+    ASSERT_EQ(tool->GetPhoneBookInfo(0, s.out(), &d), S_OK);
+    EXPECT_EQ(s.ansi(), directory + "/Home.xml");
+    ASSERT_EQ(tool->GetPhoneBookInfo(1, s.out(), &d), S_OK);
+    EXPECT_EQ(s.ansi(), path);
+}
+
+TEST_F(PhoneBookTool, AFailedCreateLeavesNoRecordFileAndItsIdIsGivenAgain)
+{
+    open();
+    for (const char* name : {"A", "B", "C"})
+        address(std::string(400, *name), 0, 0, 0);
+    // A full disk: the book (larger than a record file) can no longer be written.
+    const std::string before = readTextFile(path);
+    struct rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit full = saved;
+    full.rlim_cur = before.size();
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &full), 0);
+    int32_t id = -1;
+    const HRESULT refused = tool->CreateNewAddress(Bstr("Lost").get(), 1, 0, Bstr("").get(), 1, Bstr("0999").get(), 0,
+                                                   0, nullptr, nullptr, 0, &id);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_EQ(refused, S_FALSE);
+    EXPECT_EQ(readTextFile(path), before);
+    EXPECT_TRUE(listFiles(directory, "#*.xml").empty());
+    EXPECT_TRUE(listFiles(directory, ".*.tmp-*").empty());
+    EXPECT_EQ(address("Found", 0, 1, 0), id);
 }
 
 TEST_F(PhoneBookTool, AddressesInOneCallAndBackAgain)

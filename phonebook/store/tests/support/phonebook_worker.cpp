@@ -3,13 +3,18 @@
 //   read-until BOOK STOPFILE  open BOOK again and again until STOPFILE exists; every open must
 //                             succeed and show a whole book: the root list never shrinks and
 //                             every record it lists reads back
+//   hold BOOK READYFILE       start a fax record in BOOK, write its id to READYFILE and wait
+//                             (up to a minute) with the record in the making, to be killed
 // The phone book directory comes from QELTA_ROOT, as in the test that started it. Exit code 0 on
 // success; the reader prints how many times it opened the book.
 #include "phonebook/store/phone_book.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -63,6 +68,18 @@ int readUntil(const std::string& book, const std::string& stopFile)
     return 0;
 }
 
+int hold(const std::string& book, const std::string& readyFile)
+{
+    CPhoneBook store;
+    int32_t id = 0;
+    if (!store.Initiate(book, 0) || !store.CreateNewRecord(PB_RECORD_FAX, "held", kRootFolderId, id, 0))
+        return 1;
+    std::ofstream(readyFile + ".part") << id;
+    std::rename((readyFile + ".part").c_str(), readyFile.c_str());
+    std::this_thread::sleep_for(std::chrono::minutes(1));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -72,6 +89,8 @@ int main(int argc, char** argv)
         return create(argv[2], argv[3], std::atoi(argv[4]));
     if (command == "read-until" && argc == 4)
         return readUntil(argv[2], argv[3]);
+    if (command == "hold" && argc == 4)
+        return hold(argv[2], argv[3]);
     std::fprintf(stderr, "usage: phonebook_worker create BOOK TAG COUNT | read-until BOOK STOPFILE\n");
     return 2;
 }
