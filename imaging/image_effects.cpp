@@ -1,7 +1,8 @@
-// IKFileLoad, IKResize and IKPasteImage: image files of every common kind, scaling and pasting.
+// IKFileLoad, IKResize and IKPasteImage: image files, scaling and pasting.
 #include "imaging/gui_session.h"
 #include "imaging/image_table.h"
 #include "imaging/imagekit.h"
+#include "imaging/picture_file.h"
 #include "imaging/tiff_pages.h"
 #include "platform/com.h"
 
@@ -50,29 +51,30 @@ bool pageOf(const QImage& decoded, Page& page)
     return true;
 }
 
-// Page `index` of an image file of any common kind; false for a missing, unreadable or too large file.
-bool readFile(const char* path, int32_t index, Page& page)
-{
-    if (!path || !*path || index < 0)
-        return false;
-    Status status;
-    if (const auto reader = TiffReader::open(path, status))
-        return reader->select(static_cast<uint32_t>(index)) == Status::Ok && reader->read(page) == Status::Ok;
-    if (status == Status::NotFound || index != 0 || !ensureGuiApplication())
-        return false;
-    QImageReader reader(QString::fromUtf8(path));
-    reader.setDecideFormatFromContent(true);
-    const QSize size = reader.size();
-    if (size.isValid() && !fitsLimits(PixelKind::Rgb, static_cast<uint64_t>(size.width()), static_cast<uint64_t>(size.height())))
-        return false;
-    QImage decoded;
-    return reader.read(&decoded) && !decoded.isNull() && pageOf(decoded, page);
-}
-
+// Page `index` (0 = first) of an image file. The kinds pagefilelib reads go through it, the one
+// reader of pictures; other common kinds (PNG, JPEG, ...) through Qt, one page. Either way a
+// picture past kMaxPicturePixels is not loaded.
 IKHANDLE loadFile(const char* path, int32_t index)
 {
+    if (!path || !*path || index < 0)
+        return 0;
+    bool known = false;
+    if (auto picture = readPicture(path, static_cast<uint32_t>(index), known))
+        return images().add(std::move(picture));
+    if (known || index != 0 || !ensureGuiApplication())
+        return 0;
+    QImageReader reader(QString::fromUtf8(path));
+    reader.setDecideFormatFromContent(true);
+    const auto within = [](const QSize& size) {
+        return uint64_t(size.width()) * uint64_t(size.height()) <= kMaxPicturePixels;
+    };
+    if (const QSize size = reader.size(); size.isValid() && !within(size))
+        return 0;
+    QImage decoded;
     Page page;
-    return readFile(path, index, page) ? addImage(std::move(page)) : 0;
+    if (!reader.read(&decoded) || decoded.isNull() || !within(decoded.size()) || !pageOf(decoded, page))
+        return 0;
+    return addImage(std::move(page));
 }
 
 IKHANDLE resize(const IKRESIZEINFO* source, int32_t width, int32_t height, int32_t smooth)

@@ -22,6 +22,7 @@
 #include <unistd.h>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 namespace {
 
@@ -87,6 +88,9 @@ struct Source {
             return code;
         return type == PF_TYPE_FAX ? indexFax(bytes.data(), bytes.size(), fax) : PF_OK;
     }
+
+    // Bytes of the file the source holds in memory (a TIFF is read from the file as its pages are asked).
+    size_t heldBytes() const { return bytes.capacity() + fax.capacity() * sizeof(FaxPage); }
 
     uint32_t pageCount() const
     {
@@ -222,10 +226,13 @@ struct Import : Operation {
 };
 
 // Live operations by handle. Handles count up and are never given out twice. Readers that were
-// ended stay parked for the next page's reader; the oldest are closed beyond kMaxParked.
+// ended stay parked for the next page's reader; the oldest are closed beyond kMaxParked, or while
+// the files the parked readers hold in memory come to more than kMaxParkedBytes. The newest parked
+// reader stays whatever it holds: the next page of the file just read costs no new opening.
 class Operations {
 public:
     static constexpr size_t kMaxParked = 8;
+    static constexpr size_t kMaxParkedBytes = size_t{16} << 20;
 
     PFHANDLE add(std::unique_ptr<Operation> op)
     {
@@ -256,15 +263,23 @@ public:
 
     void park(PFHANDLE handle)
     {
-        std::unique_ptr<Operation> closed;
+        std::vector<std::unique_ptr<Operation>> closed; // closed after the lock is let go
         const std::lock_guard lock(mutex_);
+        // Readers taken over by their successors since they were parked are gone from the list.
+        std::erase_if(parked_, [this](PFHANDLE h) { return live_.count(h) == 0; });
         parked_.push_back(handle);
-        if (parked_.size() > kMaxParked) {
+        const auto heldBy = [this](PFHANDLE h) {
+            const auto* reader = dynamic_cast<const Reader*>(live_.at(h).get());
+            return reader && reader->source ? reader->source->heldBytes() : size_t{0};
+        };
+        size_t held = 0;
+        for (const PFHANDLE h : parked_)
+            held += heldBy(h);
+        while (parked_.size() > 1 && (parked_.size() > kMaxParked || held > kMaxParkedBytes)) {
             const auto it = live_.find(parked_.front());
-            if (it != live_.end()) {
-                closed = std::move(it->second);
-                live_.erase(it);
-            }
+            held -= heldBy(parked_.front());
+            closed.push_back(std::move(it->second));
+            live_.erase(it);
             parked_.pop_front();
         }
     }

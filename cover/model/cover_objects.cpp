@@ -3,7 +3,7 @@
 #include "common/resource_locale.h"
 #include "cover/model/time_text.h"
 #include "imaging/image_table.h"
-#include "imaging/pagefilelib.h"
+#include "imaging/picture_file.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -58,34 +58,18 @@ gdi::Brush fillBrush(int fill)
     }
 }
 
-// Pictures with more pixels than this are not shown: a frame of one shows a missing picture. No
-// cover sheet needs more, and the picture alone would take hundreds of megabytes.
-constexpr uint64_t kMaxPicturePixels = uint64_t{64} << 20;
 // Decoded pictures a reading of a sheet keeps for its later frames, in bytes; the newest stays
 // whatever its size.
 constexpr size_t kPictureCacheBytes = size_t{64} << 20;
 
 thread_local CPictureCache* currentPictureCache = nullptr;
 
-// The one picture reader of the cover objects: the first page of a file of any kind pagefilelib
-// reads; none for a file it does not read, or a picture past the bound.
+// The first page of a file of any kind pagefilelib reads; none for a file it does not read, or a
+// picture past the bound.
 PicturePtr decodePicture(const std::string& path)
 {
-    const int32_t type = PageFileGetType(path.c_str());
-    if (type <= PF_TYPE_NONE)
-        return nullptr;
-    const PFHANDLE reader = PageFileReadBitmapOpen(path.c_str(), type, 1, 0);
-    if (reader == 0)
-        return nullptr;
-    while (PageFileReadStep(type, reader) != 0) {
-    }
-    const IKHANDLE bitmap = PageFileReadBitmapEnd(type, reader);
-    PicturePtr page = bitmap ? qelta::imaging::images().find(bitmap) : nullptr;
-    if (bitmap)
-        IKFreeMemory(bitmap);
-    if (!page || page->width == 0 || page->height == 0 || uint64_t{page->width} * page->height > kMaxPicturePixels)
-        return nullptr;
-    return page;
+    bool known = false;
+    return qelta::imaging::readPicture(path, 0, known);
 }
 
 // The picture at most at the size of a frame, reduced as the image service reduces pictures (thin

@@ -722,6 +722,38 @@ TEST_F(PageFile, ReadersContinueFromTheirPredecessorAndSeveralPagesComeAtOnce)
     EXPECT_EQ(PageFileGetLastError(), PF_ERR_TYPE);
 }
 
+TEST_F(PageFile, ParkedReadersKeepFewBytesOfTheirFiles)
+{
+    // A reader taking over its parked predecessor opens nothing, so a file deleted after the first
+    // read shows whether the predecessor was still parked.
+    const auto readParked = [](const std::string& file, PFHANDLE previous) {
+        const PFHANDLE reader = PageFileReadPagesOpen(file.c_str(), PF_TYPE_BMP, 1, 1, previous, 0);
+        IKHANDLE bitmap = 0;
+        const bool read = reader && PageFileReadPagesEnd(PF_TYPE_BMP, reader, &bitmap, 0) == 1;
+        IKFreeMemory(bitmap);
+        return read ? reader : PFHANDLE{0};
+    };
+    const std::string small = makeBmp(8, 8, 1, {0, 0xffffff}, [](uint32_t x, uint32_t y) { return x == y; });
+    writeBytes(path("a.bmp"), small);
+    writeBytes(path("b.bmp"), small);
+    // A small picture in a file of 18 MB (what follows its pixels is not read), held whole by its reader.
+    writeBytes(path("big.bmp"), small + std::string(size_t{18} << 20, '\0'));
+
+    // Small files stay parked for the readers after them.
+    const PFHANDLE a = readParked(path("a.bmp"), 0), b = readParked(path("b.bmp"), 0);
+    ASSERT_TRUE(a && b);
+    fs::remove(path("a.bmp"));
+    fs::remove(path("b.bmp"));
+    EXPECT_NE(readParked(path("a.bmp"), a), 0u);
+    // A large one sends the older parked readers away, and stays itself for its next reader.
+    const PFHANDLE large = readParked(path("big.bmp"), 0);
+    ASSERT_NE(large, 0u);
+    EXPECT_EQ(readParked(path("b.bmp"), b), 0u);
+    EXPECT_EQ(PageFileGetLastError(), PF_ERR_OPEN);
+    fs::remove(path("big.bmp"));
+    EXPECT_NE(readParked(path("big.bmp"), large), 0u);
+}
+
 TEST_F(PageFile, ImportsCombineSourcesIntoOneFile)
 {
     const Bits a = Bits::pattern(50, 30, 1), b = Bits::pattern(70, 20, 2), c = Bits::pattern(60, 10, 3);

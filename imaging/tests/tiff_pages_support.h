@@ -157,6 +157,28 @@ inline std::vector<ReadPage> readTiff(const std::string& path)
     return pages;
 }
 
+// A 16384 x 16383 bilevel G4 TIFF of a few kilobytes: a black frame on white. Decoded it is 32 MB
+// bilevel and far more at any other depth.
+inline void writeHugeG4(const std::string& path)
+{
+    constexpr uint32_t kWidth = 16384, kHeight = 16383;
+    TIFF* tiff = TIFFOpen(path.c_str(), "w");
+    ASSERT_NE(tiff, nullptr);
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, kWidth);
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, kHeight);
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 1);
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+    TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
+    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, kHeight);
+    std::vector<uint8_t> edge(kWidth / 8, 0xff), inside(kWidth / 8, 0);
+    inside.front() = 0x80;
+    inside.back() = 0x01;
+    for (uint32_t y = 0; y < kHeight; ++y)
+        ASSERT_EQ(TIFFWriteScanline(tiff, (y == 0 || y == kHeight - 1 ? edge : inside).data(), y, 0), 1);
+    TIFFClose(tiff);
+}
+
 inline std::string readBytes(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);

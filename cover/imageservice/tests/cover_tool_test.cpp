@@ -5,11 +5,15 @@
 #include "platform/bstr.h"
 #include "platform/com.h"
 #include "platform/library.h"
+#include "platform/process.h"
 #include "platform/tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <thread>
@@ -245,6 +249,134 @@ TEST_F(CoverToolTest, MissingImageDrawsCrossedBoxAndStillWrites)
     // The diagonals' ends, 4 pixels wide, reach a little past the corners.
     EXPECT_GT(blackIn(p, {{100, 100, 200, 100}}, true), 0u);
     EXPECT_EQ(blackIn(p, {{97, 97, 206, 106}}, true), 0u);
+}
+
+// Little-endian fields of the hand-made picture files below.
+void put(std::string& bytes, size_t at, uint32_t value, int width)
+{
+    for (int i = 0; i < width; ++i)
+        bytes[at + i] = static_cast<char>(value >> (8 * i));
+}
+
+// A one-bit PCX file of bits (colour 0 black, colour 1 white), every byte coded as a run of one.
+std::string pcxOf(const Bits& bits)
+{
+    std::string file(128, '\0');
+    const uint32_t lineBytes = (bits.width + 15) / 16 * 2;
+    file[0] = 0x0a, file[1] = 5, file[2] = 1, file[3] = 1, file[65] = 1, file[68] = 1;
+    put(file, 8, bits.width - 1, 2);
+    put(file, 10, bits.height - 1, 2);
+    put(file, 19, 0xffffff, 3);
+    put(file, 66, lineBytes, 2);
+    for (uint32_t y = 0; y < bits.height; ++y)
+        for (uint32_t i = 0; i < lineBytes; ++i) {
+            uint8_t byte = 0xff;
+            for (uint32_t x = i * 8; x < std::min(i * 8 + 8, bits.width); ++x)
+                if (bits.at(x, y))
+                    byte &= static_cast<uint8_t>(~(0x80u >> (x % 8)));
+            file += '\xc1';
+            file += static_cast<char>(byte);
+        }
+    return file;
+}
+
+// A run-length coded 8-bit BMP of bits (index 0 white, 1 black), rows bottom up.
+std::string rle8BmpOf(const Bits& bits)
+{
+    std::string runs;
+    for (uint32_t y = bits.height; y-- > 0;) {
+        for (uint32_t x = 0; x < bits.width;) {
+            uint32_t run = 1;
+            while (x + run < bits.width && run < 255 && bits.at(x + run, y) == bits.at(x, y))
+                ++run;
+            runs += static_cast<char>(run);
+            runs += static_cast<char>(bits.at(x, y));
+            x += run;
+        }
+        runs += std::string("\0\0", 2);
+    }
+    runs += std::string("\0\1", 2);
+    std::string file(14 + 40 + 8, '\0');
+    file[0] = 'B', file[1] = 'M';
+    put(file, 2, static_cast<uint32_t>(file.size() + runs.size()), 4);
+    put(file, 10, static_cast<uint32_t>(file.size()), 4);
+    put(file, 14, 40, 4);
+    put(file, 18, bits.width, 4);
+    put(file, 22, bits.height, 4);
+    put(file, 26, 1, 2);
+    put(file, 28, 8, 2);
+    put(file, 30, 1, 4); // BI_RLE8
+    put(file, 34, static_cast<uint32_t>(runs.size()), 4);
+    put(file, 46, 2, 4);
+    put(file, 54, 0xffffff, 4);
+    return file + runs;
+}
+
+TEST_F(CoverToolTest, PicturesOfThePageFileKindsArePixelExact)
+{
+    // The kinds the editor offers besides TIFF, named relative to the sheet.
+    const Bits logo = Bits::pattern(64, 48, 7);
+    imaging_test::writeBytes(folder_ + "/logo.pcx", pcxOf(logo));
+    imaging_test::writeBytes(folder_ + "/logo.bmp", rle8BmpOf(logo));
+    for (const char* name : {"logo.pcx", "logo.bmp"}) {
+        SCOPED_TRACE(name);
+        ASSERT_EQ(make(writeCover({"Bitmap,200,300,64,48," + std::string(name)})), S_OK);
+        const ReadPage p = page();
+        Bits expected(p.width, p.height);
+        for (uint32_t y = 0; y < 48; ++y)
+            for (uint32_t x = 0; x < 64; ++x)
+                expected.set(200 + x, 300 + y, logo.at(x, y));
+        EXPECT_TRUE(p.bits == expected);
+    }
+}
+
+// The child's part of the test below: makes the image of the sheet COVER_TOOL_CHILD_SHEET as
+// COVER_TOOL_CHILD_IMAGE, then writes its peak resident memory (kB) to COVER_TOOL_CHILD_REPORT.
+class CoverToolChild : public CoverToolTest {};
+
+TEST_F(CoverToolChild, MakesTheImageItIsGiven)
+{
+    const char* sheet = std::getenv("COVER_TOOL_CHILD_SHEET");
+    const char* image = std::getenv("COVER_TOOL_CHILD_IMAGE");
+    const char* report = std::getenv("COVER_TOOL_CHILD_REPORT");
+    if (!sheet || !image || !report)
+        GTEST_SKIP() << "run by the test below in a process of its own";
+    ASSERT_EQ(tool_->CreateCoverSheetImage(Bstr(sheet).get(), 200, 200, Bstr(image).get()), S_OK);
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0)
+            std::ofstream(report) << std::atol(line.c_str() + 6) << "\n";
+}
+
+TEST_F(CoverToolTest, HugePicturesAreCrossedBoxesWithinBoundedMemory)
+{
+    imaging_test::writeHugeG4(folder_ + "/huge.tif");
+    // Peak memory (kB) of a process that makes the image of the sheet of these lines.
+    const auto peakOf = [this](const std::vector<std::string>& lines) {
+        const std::string sheet = writeCover(lines), report = folder_ + "/peak.txt";
+        std::filesystem::remove(report);
+        ::setenv("COVER_TOOL_CHILD_SHEET", sheet.c_str(), 1);
+        ::setenv("COVER_TOOL_CHILD_IMAGE", output().c_str(), 1);
+        ::setenv("COVER_TOOL_CHILD_REPORT", report.c_str(), 1);
+        EXPECT_EQ(platform::runProgram(platform::programPath(), {"--gtest_filter=CoverToolChild.*"}), 0);
+        for (const char* name : {"COVER_TOOL_CHILD_SHEET", "COVER_TOOL_CHILD_IMAGE", "COVER_TOOL_CHILD_REPORT"})
+            ::unsetenv(name);
+        long kb = -1;
+        std::ifstream(report) >> kb;
+        return kb;
+    };
+    const long plain = peakOf({"DrawingLine,10,10,100,0,0,1"});
+    ASSERT_GT(plain, 0);
+    // A picture of 268 megapixels in two frames: the crossed box in each, and far less memory
+    // than the picture takes at the depth of the page it would be pasted on.
+    const long huge = peakOf({"Bitmap,100,100,300,300,huge.tif", "Bitmap,600,100,300,300,huge.tif"});
+    EXPECT_LT(huge - plain, 100L << 10) << "kB beyond a plain sheet";
+    const ReadPage p = page();
+    for (const uint32_t left : {100u, 600u}) {
+        EXPECT_TRUE(p.bits.at(left + 150, 250)) << "the diagonals cross at the centre of the frame at " << left;
+        EXPECT_FALSE(p.bits.at(left + 150, 200));
+    }
 }
 
 TEST_F(CoverToolTest, TextsLandInTheirBoxes)

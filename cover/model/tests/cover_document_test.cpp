@@ -1,4 +1,5 @@
 #include "cover/model/cover_document.h"
+#include "common/resource_locale.h"
 #include "cover/model/cover_file.h"
 #include "platform/tests/support/test_support.h"
 
@@ -35,8 +36,8 @@ std::vector<std::string> linesOf(const CtqHeaderDoc& doc)
     return lines;
 }
 
-// Each test runs in its own process (ctest), so "the first new document of the process" is the
-// first one a test makes.
+// Only the first new document of a process has the default sheet: this test holds when it makes the
+// first one, as it does in a process of its own (ctest) and as the binary's first test.
 TEST(CoverDocument, FirstNewDocumentIsTheDefaultSheetLaterOnesAreEmpty)
 {
     FakeApp app;
@@ -105,6 +106,10 @@ TEST(CoverDocument, SaveAndReopenGiveTheSameSheet)
     const std::string path = root.path() + "/sheet.TQC";
     CtqHeaderDoc doc;
     ASSERT_EQ(doc.OnNewDocument(), 1);
+    // The default sheet's lines, made here: only the process's first new document has them.
+    doc.DeleteContents();
+    for (int i = 0; i < kDefaultFrameCount; ++i)
+        doc.CreateFrame(LoadResourceString(IDS_DEFAULT_FRAME_FIRST + i));
     ASSERT_EQ(doc.m_objects.GetSize(), 11u);
     doc.CreateFrame("PageCut,0,2000,1728,0,2,1");
     doc.CreateFrame("StaticText,1,2,3,4,Arial,33,400,0,0,0,0,a\\\\b\\054c\\nd \\054");

@@ -2,6 +2,7 @@
 
 #include "imaging/image_table.h"
 #include "imaging/pagefilelib.h"
+#include "imaging/tests/tiff_pages_support.h"
 #include "platform/files.h"
 #include "platform/library.h"
 #include "platform/process.h"
@@ -292,33 +293,12 @@ ChildRun renderInChild(const std::string& sheet)
     return run;
 }
 
-// A 16384 x 16383 bilevel G4 TIFF of a few kilobytes: a black frame on white.
-void writeHugeG4(const std::string& path)
-{
-    constexpr uint32_t kWidth = 16384, kHeight = 16383;
-    TIFF* tiff = TIFFOpen(path.c_str(), "w");
-    ASSERT_NE(tiff, nullptr);
-    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, kWidth);
-    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, kHeight);
-    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 1);
-    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 1);
-    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
-    TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
-    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, kHeight);
-    std::vector<uint8_t> edge(kWidth / 8, 0xff), inside(kWidth / 8, 0);
-    inside.front() = 0x80;
-    inside.back() = 0x01;
-    for (uint32_t y = 0; y < kHeight; ++y)
-        ASSERT_EQ(TIFFWriteScanline(tiff, (y == 0 || y == kHeight - 1 ? edge : inside).data(), y, 0), 1);
-    TIFFClose(tiff);
-}
-
 TEST(CoverRenderer, HugePicturesAndFarLinesStayWithinMemoryAndTime)
 {
     ScopedStateRoot root;
     const std::string folder = platform::joinPath(root.path(), "sheets");
     ASSERT_TRUE(platform::createDirectories(folder));
-    writeHugeG4(platform::joinPath(folder, "huge.tif"));
+    imaging_test::writeHugeG4(platform::joinPath(folder, "huge.tif"));
     ASSERT_LT(std::filesystem::file_size(platform::joinPath(folder, "huge.tif")), 64u << 10);
 
     const ChildRun plain = renderInChild(coverFile(folder, {"DrawingLine,10,10,100,0,0,1"}));
