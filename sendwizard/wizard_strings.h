@@ -14,6 +14,7 @@ enum : uint32_t {
     IDS_PREVIEW = 500,           ///< "Preview"
     IDS_ZOOM_PERCENT = 510,      ///< "%d %%"
     IDS_CREATING_IMAGE = 511,    ///< "Creating FAX Image ..."
+    IDS_PAGE_OF = 512,           ///< "%d / %d": the page shown and the page count
     IDS_PAGENO = 623,            ///< " P.%03d/%03d"
     IDS_NO_COVER = 706,          ///< "No cover sheet was selected."
     IDS_FILING_TEMP = 712,       ///< "ON , TempFolder"

@@ -25,6 +25,8 @@
 #include <QImage>
 #include <QLabel>
 #include <QRadioButton>
+#include <QScrollBar>
+#include <QStyle>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -283,14 +285,23 @@ TEST(PageDisplay, LoadsAPageAndZoomsByMode)
     EXPECT_FALSE(loader.FileAction(3));
     ASSERT_TRUE(loader.FileAction(kFileActionRead));
     CIkDisp display;
+    display.setFrameShape(QFrame::NoFrame);
     display.resize(100, 100);
+    display.show();
     display.SetImageHandle(loader.GetImageHandle());
     ASSERT_EQ(display.Image().size(), QSize(200, 400));
     EXPECT_EQ(display.Image().pixelIndex(0, 0), 1); // the pattern's frame is black
-    ASSERT_TRUE(display.DisplayAction(kDisplayFitWidth));
-    EXPECT_DOUBLE_EQ(display.GetZoom(), 0.5);
     ASSERT_TRUE(display.DisplayAction(kDisplayWholePage));
     EXPECT_DOUBLE_EQ(display.GetZoom(), 0.25);
+    // Filling the view: the width, less the scroll bar that the height then needs.
+    ASSERT_TRUE(display.DisplayAction(kDisplayFillArea));
+    const int bar = display.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, &display);
+    EXPECT_DOUBLE_EQ(display.GetZoom(), (100.0 - bar) / 200);
+    EXPECT_EQ(display.horizontalScrollBar()->maximum(), 0);
+    EXPECT_GT(display.verticalScrollBar()->maximum(), 0);
+    display.resize(300, 100); // a fitting mode fits again
+    EXPECT_DOUBLE_EQ(display.GetZoom(), (300.0 - bar) / 200);
+    display.resize(100, 100);
     display.SetZoom(1.5);
     ASSERT_TRUE(display.DisplayAction(kDisplayZoomFactor));
     EXPECT_DOUBLE_EQ(display.GetZoom(), 1.5);
@@ -378,7 +389,7 @@ TEST_F(WizardPages, AThreePageJobGoesOutOnFinishAndLeavesNoFiles)
         EXPECT_EQ(preview->Logic().GetPageNumber(), 3);
         spin->setValue(4);
         EXPECT_EQ(preview->Logic().GetPageNumber(), 3) << "no page 4";
-        EXPECT_EQ(preview->findChild<QLineEdit*>("id1044")->text(), "3");
+        EXPECT_EQ(preview->findChild<QLineEdit*>("id1044")->text(), "3 / 3") << "the page once, and the page count";
         EXPECT_TRUE(wizard.button(QWizard::FinishButton)->isVisible());
         // Back with the skip flag set returns to the first page, and forward makes no new image.
         wizard.button(QWizard::BackButton)->click();

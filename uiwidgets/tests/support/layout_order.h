@@ -1,0 +1,75 @@
+// Checks of a window's keyboard order against its layout, shared by the widget tests of every
+// program: the Tab chain of the focusable controls, and whether it reads the layout top to bottom
+// and left to right.
+#pragma once
+
+#include <QRect>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace qelta::test {
+
+// The controls of root that Tab reaches (shown and taking focus by Tab; a control's own parts are
+// left out), in the order of the window's Tab chain. Disabled controls keep their place.
+inline std::vector<QWidget*> TabChain(QWidget* root)
+{
+    auto takes = [root](QWidget* w) {
+        return w != root && root->isAncestorOf(w) && w->isVisibleTo(root) && (w->focusPolicy() & Qt::TabFocus)
+               && !w->focusProxy();
+    };
+    std::vector<QWidget*> chain;
+    QWidget* window = root->window();
+    for (QWidget* w = window->nextInFocusChain(); w && w != window; w = w->nextInFocusChain()) {
+        if (!takes(w))
+            continue;
+        bool part = false; // a line edit inside a spin box, and the like
+        for (QWidget* up = w->parentWidget(); up && up != root && !part; up = up->parentWidget())
+            part = takes(up) || up->focusProxy() == w;
+        if (!part)
+            chain.push_back(w);
+    }
+    return chain;
+}
+
+// How a control is named in a failure: its object name, else its class and text.
+inline std::string Describe(const QWidget* w)
+{
+    const QString name = w->objectName();
+    return (name.isEmpty() ? QString::fromLatin1(w->metaObject()->className()) : name).toStdString();
+}
+
+// True when a stands before b in reading order: wholly above it, or beside it and wholly to its left.
+inline bool ReadsBefore(const QRect& a, const QRect& b)
+{
+    if (a.bottom() < b.top())
+        return true;
+    const bool beside = a.top() <= b.bottom() && b.top() <= a.bottom();
+    return beside && a.right() < b.left();
+}
+
+// Passes when no control of the Tab chain comes after one that reads after it in the layout.
+inline ::testing::AssertionResult TabOrderFollowsLayout(QWidget* root)
+{
+    const std::vector<QWidget*> chain = TabChain(root);
+    if (chain.empty())
+        return ::testing::AssertionFailure() << "no control takes focus";
+    std::vector<QRect> rects;
+    for (QWidget* w : chain)
+        rects.emplace_back(w->mapTo(root->window(), QPoint(0, 0)), w->size());
+    for (size_t i = 0; i < chain.size(); ++i)
+        for (size_t j = i + 1; j < chain.size(); ++j)
+            if (ReadsBefore(rects[j], rects[i])) {
+                std::string order;
+                for (QWidget* w : chain)
+                    order += " " + Describe(w);
+                return ::testing::AssertionFailure()
+                       << Describe(chain[j]) << " is laid out before " << Describe(chain[i])
+                       << " but Tab reaches it later; Tab order:" << order;
+            }
+    return ::testing::AssertionSuccess();
+}
+
+} // namespace qelta::test
