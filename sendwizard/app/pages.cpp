@@ -388,8 +388,7 @@ CPPFinish::CPPFinish(CPSMainuiLogic& sheet, IPrompter& prompter, IProgressRunner
     m_pList = Make<QTreeWidget>(IDC_DESTINATION_LIST);
     m_pList->setRootIsDecorated(false);
     m_pList->setHeaderLabels({QtText(WizardString(IDS_FAX_NUMBER)), QtText(WizardString(IDS_NAME))});
-    m_pList->setColumnWidth(0, 170);
-    m_pList->setColumnWidth(1, 160);
+    FitColumnsToView(m_pList, {170, 160});
     m_pList->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_pList->header()->setSectionsMovable(true);
     auto* logViewer = MakeText<QCheckBox>(D, IDC_LOG_VIEWER);
