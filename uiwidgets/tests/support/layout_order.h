@@ -12,23 +12,20 @@
 
 namespace qelta::test {
 
-// The controls of root that Tab reaches (shown and taking focus by Tab; a control's own parts are
-// left out), in the order of the window's Tab chain. Disabled controls keep their place.
+// The controls of root that Tab reaches (shown and taking focus by Tab; the inner field of a
+// compound control is left out), in the order of the window's Tab chain. Disabled controls keep
+// their place.
 inline std::vector<QWidget*> TabChain(QWidget* root)
 {
     auto takes = [root](QWidget* w) {
-        return w != root && root->isAncestorOf(w) && w->isVisibleTo(root) && (w->focusPolicy() & Qt::TabFocus)
-               && !w->focusProxy();
+        return w != root && root->isAncestorOf(w) && w->isVisibleTo(root) && (w->focusPolicy() & Qt::TabFocus);
     };
     std::vector<QWidget*> chain;
     QWidget* window = root->window();
     for (QWidget* w = window->nextInFocusChain(); w && w != window; w = w->nextInFocusChain()) {
-        if (!takes(w))
-            continue;
-        bool part = false; // a line edit inside a spin box, and the like
-        for (QWidget* up = w->parentWidget(); up && up != root && !part; up = up->parentWidget())
-            part = takes(up) || up->focusProxy() == w;
-        if (!part)
+        // A spin box's own line edit is left out: the spin box stands for both.
+        QWidget* parent = w->parentWidget();
+        if (takes(w) && !(parent && parent->focusProxy() == w && takes(parent)))
             chain.push_back(w);
     }
     return chain;
