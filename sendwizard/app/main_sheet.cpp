@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QKeyEvent>
+#include <QLayout>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
@@ -65,6 +66,13 @@ public:
     QSize minimumSizeHint() const override { return {m_Picture.width(), 0}; }
 
 protected:
+    void showEvent(QShowEvent* event) override
+    {
+        // The sheet holds the side widget in a box of its own, whose margins would leave a gap.
+        if (QWidget* holder = parentWidget(); holder && holder->layout())
+            holder->layout()->setContentsMargins(0, 0, 0, 0);
+        QWidget::showEvent(event);
+    }
     void paintEvent(QPaintEvent*) override
     {
         if (m_Picture.isNull() || height() <= 0)
@@ -137,6 +145,12 @@ CPSMainui::CPSMainui(CPSMainuiLogic& sheet, IPrompter& prompter, HelpOpener open
         previous = added;
     }
     setStartId(kPages[0].nDialogId);
+    // One size for every page, the largest page's: the sheet neither jumps nor grows on the way.
+    QSize least;
+    for (int id : pageIds())
+        least = least.expandedTo(page(id)->minimumSizeHint());
+    for (int id : pageIds())
+        page(id)->setMinimumSize(least);
     connect(this, &QWizard::currentIdChanged, this, [this](int id) {
         if (CWizardPage* page = PageOf(id))
             page->OnSetActive();
@@ -166,6 +180,16 @@ void CPSMainui::ShowAbout()
 }
 
 CPSMainui::~CPSMainui() = default;
+
+QSize CPSMainui::sizeHint() const
+{
+    // The sheet's own hint measures the current page; it is widened to the largest page's.
+    QSize hint = QWizard::sizeHint();
+    const QSize current = currentPage() ? currentPage()->sizeHint() : QSize(0, 0);
+    for (int id : pageIds())
+        hint = hint.expandedTo(QWizard::sizeHint() + (page(id)->sizeHint() - current).expandedTo(QSize(0, 0)));
+    return hint;
+}
 
 void CPSMainui::reject()
 {

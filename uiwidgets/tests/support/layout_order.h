@@ -38,6 +38,16 @@ inline std::string Describe(const QWidget* w)
     return (name.isEmpty() ? QString::fromLatin1(w->metaObject()->className()) : name).toStdString();
 }
 
+// The outermost group box holding w inside root; null when none does.
+inline QWidget* GroupOf(QWidget* w, QWidget* root)
+{
+    QWidget* group = nullptr;
+    for (QWidget* up = w->parentWidget(); up && up != root; up = up->parentWidget())
+        if (up->inherits("QGroupBox"))
+            group = up;
+    return group;
+}
+
 // True when a stands before b in reading order: wholly above it, or beside it and wholly to its left.
 inline bool ReadsBefore(const QRect& a, const QRect& b)
 {
@@ -47,18 +57,23 @@ inline bool ReadsBefore(const QRect& a, const QRect& b)
     return beside && a.right() < b.left();
 }
 
-// Passes when no control of the Tab chain comes after one that reads after it in the layout.
+// Passes when no control of the Tab chain comes after one that reads after it in the layout. A
+// group box is read as a whole against what lies outside it, so that side-by-side groups are
+// read one after the other.
 inline ::testing::AssertionResult TabOrderFollowsLayout(QWidget* root)
 {
     const std::vector<QWidget*> chain = TabChain(root);
     if (chain.empty())
         return ::testing::AssertionFailure() << "no control takes focus";
-    std::vector<QRect> rects;
-    for (QWidget* w : chain)
-        rects.emplace_back(w->mapTo(root->window(), QPoint(0, 0)), w->size());
+    auto rectOf = [root](QWidget* w) { return QRect(w->mapTo(root->window(), QPoint(0, 0)), w->size()); };
     for (size_t i = 0; i < chain.size(); ++i)
-        for (size_t j = i + 1; j < chain.size(); ++j)
-            if (ReadsBefore(rects[j], rects[i])) {
+        for (size_t j = i + 1; j < chain.size(); ++j) {
+            QWidget* groupI = GroupOf(chain[i], root);
+            QWidget* groupJ = GroupOf(chain[j], root);
+            const bool apart = groupI != groupJ;
+            const QRect first = apart && groupI ? rectOf(groupI) : rectOf(chain[i]);
+            const QRect later = apart && groupJ ? rectOf(groupJ) : rectOf(chain[j]);
+            if (ReadsBefore(later, first)) {
                 std::string order;
                 for (QWidget* w : chain)
                     order += " " + Describe(w);
@@ -66,6 +81,7 @@ inline ::testing::AssertionResult TabOrderFollowsLayout(QWidget* root)
                        << Describe(chain[j]) << " is laid out before " << Describe(chain[i])
                        << " but Tab reaches it later; Tab order:" << order;
             }
+        }
     return ::testing::AssertionSuccess();
 }
 
