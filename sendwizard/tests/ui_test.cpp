@@ -334,8 +334,9 @@ using wizard_test::RecordingProgress;
 // preview, then Finish (once the image is made, or at once when hurry is set).
 class SendingRunner : public ISheetRunner {
 public:
-    SendingRunner(IPrompter& prompter, std::function<void(CPSMainui&)> check, bool hurry = false)
-        : m_Prompter(prompter), m_Check(check), m_bHurry(hurry)
+    SendingRunner(IPrompter& prompter, std::function<void(CPSMainui&)> check, bool hurry = false,
+                  std::function<void(CPSMainui&)> first = {})
+        : m_Prompter(prompter), m_Check(check), m_bHurry(hurry), m_First(std::move(first))
     {
     }
     int Run(CPSMainuiLogic& sheet, platform::Endpoint*) override
@@ -347,6 +348,8 @@ public:
         RecordingProgress progress;
         CPSMainui wizard(sheet, m_Prompter, {}, nullptr, &progress);
         wizard.show();
+        if (m_First)
+            m_First(wizard);
         while (wizard.currentId() != IDD_PREVIEW)
             wizard.next();
         if (!m_bHurry) {
@@ -360,6 +363,7 @@ public:
     IPrompter& m_Prompter;
     std::function<void(CPSMainui&)> m_Check;
     bool m_bHurry;
+    std::function<void(CPSMainui&)> m_First; ///< done on the first page
 };
 
 class WizardPages : public WizardStart {
@@ -410,6 +414,23 @@ TEST_F(WizardPages, AThreePageJobGoesOutOnFinishAndLeavesNoFiles)
     EXPECT_EQ(count, 1);
     EXPECT_FALSE(platform::pathExists(work));
     EXPECT_EQ(FaxFiles(), std::vector<std::string>{});
+}
+
+TEST_F(WizardPages, ANumberTypedButNotAddedGoesOutWithTheListedOne)
+{
+    ScriptedPrompter prompter;
+    SendingRunner runner(prompter, [](CPSMainui&) {}, false, [](CPSMainui& wizard) {
+        QTest::keyClicks(wizard.findChild<QLineEdit*>("id1008"), "999"); // typed, and Next pressed at once
+    });
+    EXPECT_EQ(RunSendWizard({work}, prompter, runner), 0);
+    const auto documents = spooler->documents();
+    ASSERT_EQ(documents.size(), 1u) << "one broadcast to both";
+    std::string stream;
+    for (const std::string& bytes : documents[0].pages)
+        stream += bytes;
+    EXPECT_NE(stream.find("0123 456;"), std::string::npos);
+    EXPECT_NE(stream.find("999;"), std::string::npos) << "the typed number is sent too";
+    EXPECT_NE(stream.find("@PJL SET FAXMEMORYBOXCOUNT=2"), std::string::npos);
 }
 
 TEST_F(WizardPages, FinishBeforeTheImageIsMadeMakesItFirstAndSendsIt)
