@@ -238,6 +238,7 @@ CPPPreview::CPPPreview(CPSMainuiLogic& sheet, IPrompter& prompter, IProgressRunn
     m_pSpin = new CPageSpin;
     m_pSpin->setRange(-1000000, 1000000);
     pageLabel->setBuddy(m_pPageNumber);
+    m_pSpin->setAccessibleName(pageLabel->text()); // arrows alone: named after the page number
     auto* modeGroup = MakeGroup(D, IDC_VIEW_MODE_GROUP);
     auto* modeLayout = new QVBoxLayout(modeGroup);
     const int modeIds[3] = {IDC_MODE_SCALE, IDC_MODE_FIT, IDC_MODE_ACTUAL};

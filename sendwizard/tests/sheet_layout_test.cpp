@@ -13,6 +13,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -172,6 +173,19 @@ TEST_F(SheetTest, ReturnAddsDeleteDeletesAndNextTakesWhatIsStillTyped)
              QTest::keyClick(list, Qt::Key_Delete);
          },
          {deleteOne}, {IDNO}, 2, 0, IDD_SELECT_DESTINATION},
+        {"a column click sorts, shows the arrow and keeps the selection", 0, 2,
+         [](CPSMainui& w) {
+             auto* list = Control<QTreeWidget>(w, 1018);
+             list->topLevelItem(0)->setSelected(true); // "0123 450"
+             list->header()->sectionClicked(0);         // the first click on FAX Number: ascending
+             list->header()->sectionClicked(0);         // then descending
+             EXPECT_TRUE(list->header()->isSortIndicatorShown());
+             EXPECT_EQ(list->header()->sortIndicatorOrder(), Qt::DescendingOrder);
+             EXPECT_EQ(list->topLevelItem(0)->text(0), "0123 451");
+             ASSERT_EQ(list->selectedItems().size(), 1);
+             EXPECT_EQ(list->selectedItems()[0]->text(0), "0123 450");
+         },
+         {}, {}, 2, 0, IDD_SELECT_DESTINATION},
         {"Next adds a typed number to the listed ones", 0, 2,
          [](CPSMainui& w) {
              QTest::keyClicks(Control(w, 1008), "999");
