@@ -23,11 +23,12 @@ public:
     virtual ~IPrompter() = default;
     /// Shows a message box; the id of the button pressed (IDOK, IDYES, IDNO, IDCANCEL).
     virtual int MessageBox(const std::string& strText, const std::string& strCaption, unsigned nFlags) = 0;
-    /// Asks for a folder under a title; the folder chosen, or nothing when cancelled (and where a
-    /// program never asks for one).
-    virtual std::optional<std::string> BrowseForFolder(const std::string& strTitle)
+    /// Asks for a folder under a title, opening at strStart (when it exists); the folder chosen, or
+    /// nothing when cancelled (and where a program never asks for one).
+    virtual std::optional<std::string> BrowseForFolder(const std::string& strTitle, const std::string& strStart)
     {
         static_cast<void>(strTitle);
+        static_cast<void>(strStart);
         return std::nullopt;
     }
 };

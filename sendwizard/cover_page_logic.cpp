@@ -216,7 +216,7 @@ void CPPSelectCoverLogic::StartEditor(const std::string& strCoverPath)
 void CPPSelectCoverLogic::FolderChange()
 {
     m_bChanged = true;
-    const auto chosen = m_Prompter.BrowseForFolder(WizardString(IDS_SELECT_COVER_FOLDER));
+    const auto chosen = m_Prompter.BrowseForFolder(WizardString(IDS_SELECT_COVER_FOLDER), m_strFolder);
     if (!chosen || chosen->empty())
         return;
     const std::string folder = WithSlash(*chosen);
@@ -229,8 +229,14 @@ void CPPSelectCoverLogic::FolderChange()
 void CPPSelectCoverLogic::SetZoomPosition(int nPosition)
 {
     m_dZoom = ZoomOfSliderPosition(nPosition);
-    m_nDisplayMode = 3;
+    m_nDisplayMode = kDisplayZoomFactor;
     m_bChanged = true;
+}
+
+void CPPSelectCoverLogic::SetShownZoom(double dZoom)
+{
+    if (m_nDisplayMode != kDisplayZoomFactor && dZoom > 0)
+        m_dZoom = dZoom;
 }
 
 int CPPSelectCoverLogic::GetZoomPosition() const { return SliderPositionOfZoom(m_dZoom); }
@@ -286,8 +292,9 @@ void CPPSelectCoverLogic::SelectByPrefix(const std::string& strPrefix)
 void CPPSelectCoverLogic::RefreshPreview()
 {
     m_strPreviewImage.clear();
+    // A new picture is first shown whole; the slider then zooms into it.
     m_dZoom = kCoverPreviewZoom;
-    m_nDisplayMode = 3;
+    m_nDisplayMode = kDisplayWholePage;
     if (!m_bAttach) {
         m_strCoverPath.clear();
         m_Sheet.m_strCoverPath.clear();

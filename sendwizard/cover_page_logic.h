@@ -34,7 +34,7 @@ inline constexpr int kCoverControls[] = {IDC_COVER_GROUP, IDC_COVER_LIST, IDC_CR
                                          IDC_DESCRIPTION_GROUP, IDC_DESCRIPTION, IDC_COVER_DISPLAY,
                                          IDC_ZOOM_PERCENT, IDC_ZOOM_SLIDER};
 
-/// The resolution the cover preview is rendered at, and the zoom it is first shown at.
+/// The resolution the cover preview is rendered at, and its zoom until the display has fitted it.
 inline constexpr int kCoverPreviewDpi = 400;
 inline constexpr double kCoverPreviewZoom = 0.2;
 
@@ -70,10 +70,14 @@ public:
     void CreateNew();
     /// Starts the cover sheet editor on the selected file; none selected: STRING 2000.
     void Edit();
-    /// Asks for another folder (STRING 403), stores it in "CvrFile" and lists it.
+    /// Asks for another folder (STRING 403), opening at the current one; stores it in "CvrFile" and
+    /// lists it.
     void FolderChange();
     /// The zoom slider's position (1..100): the zoom factor in hundredths, shown in mode 3.
     void SetZoomPosition(int nPosition);
+    /// The zoom the display fitted the whole picture at (the picture is first shown whole); the
+    /// slider and the percentage show it until the slider is moved.
+    void SetShownZoom(double dZoom);
     /// The description text.
     void SetDescription(std::string strText);
     /// The cover sheet editor saved a sheet (wParam 1 Save As, 2 Save, 3 other).
@@ -109,5 +113,5 @@ private:
     std::vector<std::string> m_Files;
     int m_nSelection = -1;
     double m_dZoom = kCoverPreviewZoom;
-    int m_nDisplayMode = 3;
+    int m_nDisplayMode = 1; ///< the whole picture; 3 once the slider zooms
 };

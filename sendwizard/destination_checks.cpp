@@ -7,6 +7,7 @@ int DestinationLimitTextFor(int nModelType) { return nModelType >= 0 && nModelTy
 
 void CPrompterNotifier::Notify(void* /*owner*/, int textId, const std::string& caption, unsigned icon)
 {
+    m_nLastTextId = textId;
     m_Prompter.MessageBox(WizardString(static_cast<uint32_t>(textId)), caption, icon);
 }
 

@@ -20,9 +20,12 @@ public:
     explicit CPrompterNotifier(IPrompter& prompter) : m_Prompter(prompter) {}
     void Notify(void* owner, int textId, const std::string& caption, unsigned icon) override;
     bool AskYesNo(void* owner, int textId, const std::string& caption) override;
+    /// The text id of the last message shown; 0 before any.
+    int LastTextId() const { return m_nLastTextId; }
 
 private:
     IPrompter& m_Prompter;
+    int m_nLastTextId = 0;
 };
 
 /// The count check; built on the stack for one check.

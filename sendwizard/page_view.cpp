@@ -28,9 +28,10 @@ double DisplayZoomFor(int nMode, double dZoom, int nImageWidth, int nImageHeight
     if (nImageWidth <= 0 || nImageHeight <= 0 || nViewWidth <= 0 || nViewHeight <= 0)
         return dZoom;
     const double width = static_cast<double>(nViewWidth) / nImageWidth;
+    const double height = static_cast<double>(nViewHeight) / nImageHeight;
     switch (nMode) {
-    case kDisplayFitWidth: return width;
-    case kDisplayWholePage: return std::min(width, static_cast<double>(nViewHeight) / nImageHeight);
+    case kDisplayWholePage: return std::min(width, height);
+    case kDisplayFillArea: return std::max(width, height);
     default: return dZoom;
     }
 }

@@ -6,8 +6,9 @@
 
 #include <string>
 
-/// Display actions: fit the page's width, show the whole page, or use the zoom factor.
-enum : int { kDisplayFitWidth = 1, kDisplayWholePage = 2, kDisplayZoomFactor = 3 };
+/// Display actions: the whole page scaled into the view ("Scale"), the page filling the view with
+/// the rest reached by scrolling ("Fit to Area"), or the zoom factor ("Actual Size").
+enum : int { kDisplayWholePage = 1, kDisplayFillArea = 2, kDisplayZoomFactor = 3 };
 /// The file action that reads the page.
 inline constexpr int kFileActionRead = 4;
 
@@ -35,8 +36,8 @@ private:
 };
 
 /// The scale a display action gives for an image in a view (1.0 = one image pixel a screen
-/// pixel): fit width, whole page, or the zoom factor as it stands. An empty image or view keeps
-/// the zoom factor.
+/// pixel): the whole page, the page filling the view (the larger of the width and height ratios),
+/// or the zoom factor as it stands. An empty image or view keeps the zoom factor.
 double DisplayZoomFor(int nMode, double dZoom, int nImageWidth, int nImageHeight, int nViewWidth, int nViewHeight);
 
 /// The zoom factor of a zoom slider position (1..100, in hundredths), and the position of a factor.

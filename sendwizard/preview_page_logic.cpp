@@ -110,8 +110,9 @@ CPPPreviewLogic::CPPPreviewLogic(CPSMainuiLogic& sheet, IPrompter& prompter, IPr
 
 void CPPPreviewLogic::ResetView(bool bResetPage)
 {
-    m_nMode = 1;
+    m_nMode = kDisplayWholePage;
     m_dZoom = 1.0;
+    m_dShownZoom = m_dZoom;
     if (bResetPage)
         m_nPageNumber = 1;
 }
@@ -298,11 +299,25 @@ void CPPPreviewLogic::SetZoomPosition(int nPosition)
     m_nMode = 3;
 }
 
-int CPPPreviewLogic::GetZoomPosition() const { return SliderPositionOfZoom(m_dZoom); }
+void CPPPreviewLogic::SetShownZoom(double dZoom)
+{
+    if (dZoom > 0)
+        m_dShownZoom = dZoom;
+}
+
+int CPPPreviewLogic::GetZoomPosition() const
+{
+    return SliderPositionOfZoom(m_nMode == kDisplayZoomFactor ? m_dZoom : m_dShownZoom);
+}
 
 std::string CPPPreviewLogic::GetZoomText() const
 {
     return FormatPageText(WizardString(IDS_ZOOM_PERCENT), GetZoomPosition(), 0);
+}
+
+std::string CPPPreviewLogic::GetPageText() const
+{
+    return m_nPageNumber > 0 ? FormatPageText(WizardString(IDS_PAGE_OF), m_nPageNumber, m_nPageCount) : std::string();
 }
 
 bool CPPPreviewLogic::Zoom()

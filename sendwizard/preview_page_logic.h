@@ -98,8 +98,12 @@ public:
 
     /// Moves by step pages; false (nothing moves) outside the pages.
     bool StepPage(int nStep);
-    /// View modes: 1 scale (fit width), 2 fit to area, 3 actual size with the zoom factor.
+    /// View modes: 1 scale (the whole page), 2 fit to area (the page fills the view), 3 actual size
+    /// with the zoom factor.
     void SetMode(int nMode);
+    /// The zoom the display fitted the page at in modes 1 and 2, which the slider and the
+    /// percentage then show.
+    void SetShownZoom(double dZoom);
     /// The zoom slider's position (1..100): the zoom factor in hundredths, mode 3.
     void SetZoomPosition(int nPosition);
     /// Starts the viewer (HKLM "Viewer") on the image; false when none is set.
@@ -111,8 +115,11 @@ public:
     int GetPageCount() const { return m_nPageCount; }
     int GetMode() const { return m_nMode; }
     double GetZoom() const { return m_dZoom; }
+    /// The zoom shown: the zoom factor in mode 3, else the fitted zoom.
     int GetZoomPosition() const;
     std::string GetZoomText() const;
+    /// The page shown and the page count ("1 / 3"); empty while no page is shown.
+    std::string GetPageText() const;
     /// The slider and the percentage are usable only in mode 3.
     bool IsZoomEnabled() const { return m_bControlsEnabled && m_nMode == 3; }
     /// False once making the image failed: every preview control is disabled.
@@ -128,7 +135,7 @@ private:
     IProgressRunner& m_Progress;
     std::string m_strImagePath;
     int m_nPageNumber = -1, m_nPageCount = 0, m_nMode = 1;
-    double m_dZoom = 1.0;
+    double m_dZoom = 1.0, m_dShownZoom = 1.0;
     int m_nButtons = PSWIZB_BACK | PSWIZB_FINISH;
     bool m_bFailed = false, m_bControlsEnabled = true;
 };

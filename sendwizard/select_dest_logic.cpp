@@ -133,6 +133,26 @@ void CPPSelectDestLogic::ClearEntry()
     m_bFCode = 0;
 }
 
+int CPPSelectDestLogic::FieldOfRefusal(int nTextId) const
+{
+    switch (nTextId) {
+    case IDS_BAD_SUBADDRESS:
+    case IDS_PASSCODE_WITHOUT_SUBADDRESS: return IDC_SUBADDRESS;
+    case IDS_BAD_PASSCODE: return IDC_PASSCODE;
+    case IDS_TOO_LONG_CLASS_0_3:
+    case IDS_TOO_LONG_CLASS_1:
+    case IDS_TOO_LONG_CLASS_2:
+    case IDS_TOO_LONG_OTHER:
+        // The text names every part; the part over its own limit is the one to shorten.
+        if (m_bFCode && m_strSubAddress.size() > kMaxSubAddressLength)
+            return IDC_SUBADDRESS;
+        if (m_bFCode && m_strPassCode.size() > kMaxPassCodeLength)
+            return IDC_PASSCODE;
+        return AddressField();
+    default: return AddressField();
+    }
+}
+
 bool CPPSelectDestLogic::AddTyped(int bFaxConfirm)
 {
     const bool ifax = m_nMode == 1;
@@ -140,20 +160,31 @@ bool CPPSelectDestLogic::AddTyped(int bFaxConfirm)
     const int confirm = ifax ? m_bReceptionConfirm : bFaxConfirm;
     CAddressValidation check = MakeWizardValidation(m_pOwner, Caption(), m_Sheet.m_nModelType, m_Notifier);
     if (!check.ValidateAddress(address.c_str(), m_nMode, m_bFCode, m_strSubAddress.c_str(), m_strPassCode.c_str(),
-                               nullptr))
+                               nullptr)) {
+        m_nFocusField = FieldOfRefusal(m_Notifier.LastTextId());
         return false;
+    }
     Append(CJobDestination(address, "", m_nMode, m_bFCode, m_strSubAddress, m_strPassCode, confirm));
     ClearEntry();
+    m_nFocusField = AddressField();
     return true;
 }
 
 bool CPPSelectDestLogic::Add()
 {
     m_bChanged = 1;
+    m_nFocusField = AddressField();
     CDestinationLimit limit(m_pOwner, Caption(), m_Sheet.m_nModelType, m_Notifier);
     if (!limit.CheckDestinationCount(static_cast<long long>(RowCount()) + 1))
         return false;
     return AddTyped(1);
+}
+
+bool CPPSelectDestLogic::HasTypedEntry() const
+{
+    if (m_nMode == 1)
+        return !m_strIfaxAddress.empty();
+    return !m_strNumber.empty() || (m_bFCode && (!m_strSubAddress.empty() || !m_strPassCode.empty()));
 }
 
 bool CPPSelectDestLogic::AskDelete(uint32_t nTextId)
@@ -240,8 +271,12 @@ void CPPSelectDestLogic::SortByColumn(int nColumn)
 
 int CPPSelectDestLogic::OnWizardNext()
 {
-    if (m_Rows.empty() && !AddTyped(0))
+    if (m_Rows.empty()) {
+        if (!AddTyped(0))
+            return -1;
+    } else if (HasTypedEntry() && !Add()) {
         return -1;
+    }
     if (m_bChanged) {
         m_bChanged = 0;
         m_Sheet.m_bChanged = 1;

@@ -114,6 +114,12 @@ public:
 
     /// Add: count check, validation, then a new row; true when a row was added (the fields are cleared).
     bool Add();
+    /// True when something is typed in the entry fields of the mode (the address, or with F-code
+    /// the sub-address or pass code).
+    bool HasTypedEntry() const;
+    /// The field the user goes on typing in after the last Add or Next: the mode's address field,
+    /// or after a refusal the field the refusal names.
+    int FocusField() const { return m_nFocusField; }
     /// Asks 320 and deletes the selected rows (any order) from the last up; false when nothing changed.
     bool Delete(std::vector<int> selectedRows);
     /// Asks 321 and deletes every destination; false when nothing changed.
@@ -125,6 +131,8 @@ public:
     const SortState& Sort() const { return m_Sort; }
 
     /// Next: the page to go to (IDD_SELECT_COVER, or IDD_PREVIEW on the skip path); -1 keeps the page.
+    /// An entry still typed in the fields is added first, through Add's checks, so that a number
+    /// typed but not added is never left out of the job; a refused entry keeps the page.
     int OnWizardNext();
 
 private:
@@ -135,6 +143,9 @@ private:
     void ClearEntry();
     /// Asks a delete question (Yes and No, exclamation); true for Yes.
     bool AskDelete(uint32_t nTextId);
+    /// The field a refusal with text nTextId names.
+    int FieldOfRefusal(int nTextId) const;
+    int AddressField() const { return m_nMode == 1 ? IDC_IFAX_ADDRESS : IDC_FAX_NUMBER; }
 
     CPSMainuiLogic& m_Sheet;
     IPrompter& m_Prompter;
@@ -144,4 +155,5 @@ private:
     void* m_pOwner;
     std::vector<size_t> m_Rows; ///< row -> index in the sheet's destination list
     SortState m_Sort;
+    int m_nFocusField = IDC_FAX_NUMBER;
 };

@@ -381,6 +381,15 @@ void CPPSetParamsLogic::OnAccount(int bChecked)
     m_bChanged = true;
 }
 
+std::string CPPSetParamsLogic::TagName(int nButtonId)
+{
+    const int index = nButtonId - IDC_PARAM_TAG_DATE;
+    if (index < 0 || index >= static_cast<int>(std::size(kTags)))
+        return {};
+    const std::string tag = kTags[index];
+    return tag.substr(1, tag.size() - 2);
+}
+
 size_t CPPSetParamsLogic::InsertTag(int nButtonId, size_t nCaret)
 {
     const int index = nButtonId - IDC_PARAM_TAG_DATE;

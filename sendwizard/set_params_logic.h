@@ -150,6 +150,8 @@ public:
     /// A tag button: its tag goes into the header text at the caret (a byte offset); the caret
     /// after the tag is returned.
     size_t InsertTag(int nButtonId, size_t nCaret);
+    /// The tag a tag button inserts, without its spaces ("$DATE"): the button's name for the user.
+    static std::string TagName(int nButtonId);
     /// Update Folder (model type 3).
     void OnUpdateFolder();
     /// A value changed without a rule of its own (the edits, the plain boxes, the combo).

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "common/prompter.h"
+#include "sendwizard/sheet_logic.h"
 
 #include <string>
 
@@ -32,7 +33,11 @@ private:
     std::string m_strText;
 };
 
-/// The About box's two lines: the version and the second line from the sheet's DATA.TAG values.
+/// The About box's lines: the program's name, the version and the second line.
 struct AboutTexts {
-    std::string strVersion, strSecond;
+    std::string strName, strVersion, strSecond;
 };
+
+/// What the About box shows for a sheet: the caption (STRING 128), DATA.TAG's version, or this
+/// build's version ("Version %s", STRING 102) when the install gives none, and DATA.TAG's second line.
+AboutTexts AboutTextsOf(const CPSMainuiLogic& sheet);

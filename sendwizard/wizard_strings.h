@@ -7,6 +7,7 @@
 
 enum : uint32_t {
     IDS_ABOUTBOX = 101,          ///< system menu entry of the About box
+    IDS_ABOUT_VERSION = 102,     ///< "Version %s": the About box's line for the build's version
     IDS_CAPTION = 128,           ///< "Qelta Driver": the sheet's caption and every message box's
     IDS_FAX_NUMBER = 310,        ///< "FAX Number": a column, and the cover preview's number
     IDS_NAME = 311,              ///< "Name": a column, and the cover preview's name
@@ -14,6 +15,7 @@ enum : uint32_t {
     IDS_PREVIEW = 500,           ///< "Preview"
     IDS_ZOOM_PERCENT = 510,      ///< "%d %%"
     IDS_CREATING_IMAGE = 511,    ///< "Creating FAX Image ..."
+    IDS_PAGE_OF = 512,           ///< "%d / %d": the page shown and the page count
     IDS_PAGENO = 623,            ///< " P.%03d/%03d"
     IDS_NO_COVER = 706,          ///< "No cover sheet was selected."
     IDS_FILING_TEMP = 712,       ///< "ON , TempFolder"

@@ -30,10 +30,12 @@ int CQtPrompter::MessageBox(const std::string& strText, const std::string& strCa
     }
 }
 
-std::optional<std::string> CQtPrompter::BrowseForFolder(const std::string& strTitle)
+std::optional<std::string> CQtPrompter::BrowseForFolder(const std::string& strTitle, const std::string& strStart)
 {
+    const QString start = QString::fromStdString(strStart);
     const QString folder = QFileDialog::getExistingDirectory(QApplication::activeWindow(), QString::fromStdString(strTitle),
-                                                             QDir::rootPath(), QFileDialog::DontResolveSymlinks);
+                                                             QDir(start).exists() ? start : QDir::homePath(),
+                                                             QFileDialog::DontResolveSymlinks);
     if (folder.isEmpty())
         return std::nullopt;
     return folder.toStdString();

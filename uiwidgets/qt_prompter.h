@@ -8,5 +8,5 @@ class CQtPrompter : public IPrompter {
 public:
     int MessageBox(const std::string& strText, const std::string& strCaption, unsigned nFlags) override;
     /// The folder dialog: file-system folders only, files shown.
-    std::optional<std::string> BrowseForFolder(const std::string& strTitle) override;
+    std::optional<std::string> BrowseForFolder(const std::string& strTitle, const std::string& strStart) override;
 };

@@ -4,9 +4,7 @@
 
 namespace {
 
-// Byte limits of the fax machine families.
-constexpr size_t kMaxSubAddress = 20;
-constexpr size_t kMaxPassCode = 20;
+// Byte limit of an Internet-fax address on class 3.
 constexpr size_t kMaxIfaxAddress = 64;
 
 size_t length(const char* text) { return text ? std::strlen(text) : 0; }
@@ -55,7 +53,7 @@ int CAddressValidation::CheckNumberLengths(const char* number, int withSubAddres
     const size_t n = length(number);
     const size_t s = withSubAddress == 1 ? length(subAddress) : 0;
     const size_t p = withSubAddress == 1 ? length(passCode) : 0;
-    if (s > kMaxSubAddress || p > kMaxPassCode)
+    if (s > kMaxSubAddressLength || p > kMaxPassCodeLength)
         return 0;
     switch (m_nDeviceClass) {
     case 0:

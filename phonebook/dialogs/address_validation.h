@@ -4,11 +4,16 @@
 // as one warning; lengths count bytes.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
 /// Device classes: 0 to 3 are fax machine families (3 alone sends Internet fax), 99 is none in particular.
 inline constexpr int32_t kDeviceClassUnspecified = 99;
+
+/// Byte limits of a fax sub-address and pass code, on every device class.
+inline constexpr size_t kMaxSubAddressLength = 20;
+inline constexpr size_t kMaxPassCodeLength = 20;
 
 /// The warning icon of a message.
 inline constexpr unsigned kIconWarning = 0x30; // MB_ICONWARNING

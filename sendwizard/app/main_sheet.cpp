@@ -19,7 +19,9 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QKeyEvent>
+#include <QLayout>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPixmap>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -49,6 +51,43 @@ constexpr PageText kPages[] = {
     {IDD_SET_PARAMS, 601, 602},
     {IDD_PREVIEW, 501, 502},
     {IDD_READY_TO_SEND, 700, 0},
+};
+
+// The side picture: the watermark bitmap drawn over the whole height of the sheet at any size,
+// cut at its sides rather than leaving a gap under it.
+class CWatermark : public QWidget {
+public:
+    explicit CWatermark(QPixmap picture) : m_Picture(std::move(picture))
+    {
+        setObjectName(QStringLiteral("watermark"));
+        setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+        setFixedWidth(m_Picture.isNull() ? 0 : m_Picture.width());
+    }
+    QSize sizeHint() const override { return m_Picture.size(); }
+    QSize minimumSizeHint() const override { return {m_Picture.width(), 0}; }
+
+protected:
+    void showEvent(QShowEvent* event) override
+    {
+        // The sheet holds the side widget in a box of its own, whose margins would leave a gap.
+        if (QWidget* holder = parentWidget(); holder && holder->layout())
+            holder->layout()->setContentsMargins(0, 0, 0, 0);
+        QWidget::showEvent(event);
+    }
+    void paintEvent(QPaintEvent*) override
+    {
+        if (m_Picture.isNull() || height() <= 0)
+            return;
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        const double scale = std::max(static_cast<double>(width()) / m_Picture.width(),
+                                      static_cast<double>(height()) / m_Picture.height());
+        const QSizeF drawn(m_Picture.width() * scale, m_Picture.height() * scale);
+        painter.drawPixmap(QRectF(QPointF((width() - drawn.width()) / 2, 0), drawn), m_Picture, m_Picture.rect());
+    }
+
+private:
+    QPixmap m_Picture;
 };
 
 } // namespace
@@ -83,7 +122,10 @@ CPSMainui::CPSMainui(CPSMainuiLogic& sheet, IPrompter& prompter, HelpOpener open
     setWindowTitle(QtText(WizardString(IDS_CAPTION)));
     setWizardStyle(QWizard::ModernStyle);
     setOption(QWizard::HaveHelpButton, true);
-    setPixmap(QWizard::WatermarkPixmap, LoadWizardPicture(QELTA_RESOURCE_BITMAP, IDB_WATERMARK));
+    // Finish is pressed as the default button; its "&F" would take Alt+F from Fit to Area, the FAX
+    // Number radio and Folder Change.
+    setButtonText(QWizard::FinishButton, buttonText(QWizard::FinishButton).remove(QLatin1Char('&')));
+    setSideWidget(new CWatermark(LoadWizardPicture(QELTA_RESOURCE_BITMAP, IDB_WATERMARK)));
     setPixmap(QWizard::LogoPixmap, LoadWizardPicture(QELTA_RESOURCE_BITMAP, IDB_HEADER));
     setWindowIcon(QIcon(LoadWizardPicture(QELTA_RESOURCE_ICON, IDI_MAINFRAME)));
     // The pages follow one another in the sheet's order, not in the order of their ids.
@@ -104,6 +146,12 @@ CPSMainui::CPSMainui(CPSMainuiLogic& sheet, IPrompter& prompter, HelpOpener open
         previous = added;
     }
     setStartId(kPages[0].nDialogId);
+    // One size for every page, the largest page's: the sheet neither jumps nor grows on the way.
+    QSize least;
+    for (int id : pageIds())
+        least = least.expandedTo(page(id)->minimumSizeHint());
+    for (int id : pageIds())
+        page(id)->setMinimumSize(least);
     connect(this, &QWizard::currentIdChanged, this, [this](int id) {
         if (CWizardPage* page = PageOf(id))
             page->OnSetActive();
@@ -115,7 +163,8 @@ CPSMainui::CPSMainui(CPSMainuiLogic& sheet, IPrompter& prompter, HelpOpener open
     // About: a button of the sheet (there is no system menu), offered when its text is not empty.
     const std::string about = WizardString(IDS_ABOUTBOX);
     if (!about.empty()) {
-        setButtonText(QWizard::CustomButton1, QtText(about));
+        // As a button it gets no mnemonic of its own: "&A" is already Add's, Attach's and Actual Size's.
+        setButtonText(QWizard::CustomButton1, QtText(about).remove(QLatin1Char('&')));
         setOption(QWizard::HaveCustomButton1, true);
         button(QWizard::CustomButton1)->setObjectName(QStringLiteral("about"));
         connect(this, &QWizard::customButtonClicked, this, [this](int which) {
@@ -127,11 +176,21 @@ CPSMainui::CPSMainui(CPSMainuiLogic& sheet, IPrompter& prompter, HelpOpener open
 
 void CPSMainui::ShowAbout()
 {
-    CDAbout about({m_Sheet.m_strVersion, m_Sheet.m_strMisc}, this);
+    CDAbout about(AboutTextsOf(m_Sheet), this);
     about.exec();
 }
 
 CPSMainui::~CPSMainui() = default;
+
+QSize CPSMainui::sizeHint() const
+{
+    // The sheet's own hint measures the current page; it is widened to the largest page's.
+    QSize hint = QWizard::sizeHint();
+    const QSize current = currentPage() ? currentPage()->sizeHint() : QSize(0, 0);
+    for (int id : pageIds())
+        hint = hint.expandedTo(QWizard::sizeHint() + (page(id)->sizeHint() - current).expandedTo(QSize(0, 0)));
+    return hint;
+}
 
 void CPSMainui::reject()
 {

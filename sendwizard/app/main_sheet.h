@@ -70,6 +70,8 @@ public:
     void ShowAbout();
     /// Cancel and Escape on every page: closes only when the user confirms (STRING 750).
     void reject() override;
+    /// Room for the largest page, whichever page is shown.
+    QSize sizeHint() const override;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -3,8 +3,12 @@
 #include "sendwizard/imagekit_binding.h"
 #include "sendwizard/page_view.h"
 
+#include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
+#include <QStyle>
 
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -34,38 +38,128 @@ QImage CopyImage(IKHANDLE hImage)
 
 } // namespace
 
-CIkDisp::CIkDisp(QWidget* parent) : QWidget(parent)
+CIkDisp::CIkDisp(QWidget* parent) : QAbstractScrollArea(parent)
 {
-    setAutoFillBackground(true);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    viewport()->setBackgroundRole(QPalette::Dark);
+    viewport()->setAutoFillBackground(true);
+    setFocusPolicy(Qt::StrongFocus); // the arrow keys and Page keys scroll the page
 }
 
 void CIkDisp::SetImageHandle(IKHANDLE hImage)
 {
     m_Image = CopyImage(hImage);
-    update();
+    Fit();
 }
 
 void CIkDisp::SetZoom(double dZoom)
 {
     if (dZoom > 0)
         m_dZoom = dZoom;
-    update();
+    UpdateScrollBars();
 }
 
 bool CIkDisp::DisplayAction(long nMode)
 {
-    if (nMode < kDisplayFitWidth || nMode > kDisplayZoomFactor)
+    if (nMode < kDisplayWholePage || nMode > kDisplayZoomFactor)
         return false;
-    m_dZoom = DisplayZoomFor(static_cast<int>(nMode), m_dZoom, m_Image.width(), m_Image.height(), width(), height());
-    update();
+    m_nMode = nMode;
+    Fit();
     return true;
+}
+
+void CIkDisp::Fit()
+{
+    if (m_nMode == kDisplayWholePage || m_nMode == kDisplayFillArea) {
+        // The whole page fits without scroll bars; a filled view scrolls along one side, whose bar
+        // takes its room from the other.
+        const QSize area = maximumViewportSize();
+        double zoom = DisplayZoomFor(static_cast<int>(m_nMode), m_dZoom, m_Image.width(), m_Image.height(),
+                                     area.width(), area.height());
+        if (m_nMode == kDisplayFillArea && !m_Image.isNull()) {
+            const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+            if (m_Image.height() * zoom > area.height() + 0.5)
+                zoom = static_cast<double>(std::max(1, area.width() - bar)) / m_Image.width();
+            else if (m_Image.width() * zoom > area.width() + 0.5)
+                zoom = static_cast<double>(std::max(1, area.height() - bar)) / m_Image.height();
+        }
+        if (zoom != m_dZoom) {
+            m_dZoom = zoom;
+            emit ZoomChanged(m_dZoom);
+        }
+    }
+    UpdateScrollBars();
+}
+
+QSize CIkDisp::ContentSize() const
+{
+    if (m_Image.isNull())
+        return {};
+    return {static_cast<int>(std::floor(m_Image.width() * m_dZoom)), static_cast<int>(std::floor(m_Image.height() * m_dZoom))};
+}
+
+void CIkDisp::UpdateScrollBars()
+{
+    const QSize content = ContentSize();
+    const QSize view = viewport()->size();
+    horizontalScrollBar()->setRange(0, std::max(0, content.width() - view.width()));
+    horizontalScrollBar()->setPageStep(view.width());
+    horizontalScrollBar()->setSingleStep(std::max(1, view.width() / 20));
+    verticalScrollBar()->setRange(0, std::max(0, content.height() - view.height()));
+    verticalScrollBar()->setPageStep(view.height());
+    verticalScrollBar()->setSingleStep(std::max(1, view.height() / 20));
+    const bool movable = content.width() > view.width() || content.height() > view.height();
+    viewport()->setCursor(movable ? Qt::OpenHandCursor : Qt::ArrowCursor);
+    viewport()->update();
+}
+
+QPoint CIkDisp::ScrollPosition() const { return {horizontalScrollBar()->value(), verticalScrollBar()->value()}; }
+
+void CIkDisp::resizeEvent(QResizeEvent* event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    Fit();
 }
 
 void CIkDisp::paintEvent(QPaintEvent*)
 {
     if (m_Image.isNull())
         return;
-    QPainter painter(this);
+    QPainter painter(viewport());
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(QRectF(0, 0, m_Image.width() * m_dZoom, m_Image.height() * m_dZoom), m_Image);
+    const QSize content = ContentSize();
+    const QSize view = viewport()->size();
+    // A page smaller than the view stands in its middle; a larger one moves with the scroll bars.
+    const int x = content.width() < view.width() ? (view.width() - content.width()) / 2 : -horizontalScrollBar()->value();
+    const int y = content.height() < view.height() ? (view.height() - content.height()) / 2 : -verticalScrollBar()->value();
+    painter.drawImage(QRectF(x, y, m_Image.width() * m_dZoom, m_Image.height() * m_dZoom), m_Image);
+}
+
+void CIkDisp::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return QAbstractScrollArea::mousePressEvent(event);
+    m_bDragging = true;
+    m_DragStart = event->position().toPoint();
+    m_DragScroll = ScrollPosition();
+    if (horizontalScrollBar()->maximum() > 0 || verticalScrollBar()->maximum() > 0)
+        viewport()->setCursor(Qt::ClosedHandCursor);
+}
+
+void CIkDisp::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!m_bDragging)
+        return QAbstractScrollArea::mouseMoveEvent(event);
+    const QPoint moved = event->position().toPoint() - m_DragStart;
+    horizontalScrollBar()->setValue(m_DragScroll.x() - moved.x());
+    verticalScrollBar()->setValue(m_DragScroll.y() - moved.y());
+}
+
+void CIkDisp::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton || !m_bDragging)
+        return QAbstractScrollArea::mouseReleaseEvent(event);
+    m_bDragging = false;
+    UpdateScrollBars(); // the hand opens again
 }

@@ -6,6 +6,7 @@
 #include "sendwizard/page_view.h"
 #include "sendwizard/printer_info.h"
 #include "sendwizard/wizard_strings.h"
+#include "uiwidgets/view_helpers.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -20,6 +21,7 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStyle>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -63,6 +65,19 @@ void ShowImage(CIkDisp& display, const std::string& path, int nPageIndex, double
     display.SetZoom(dZoom);
     display.DisplayAction(nMode);
 }
+
+// The page spin button: the arrows alone (the page number has its own field), stepping one page.
+class CPageSpin : public QSpinBox {
+public:
+    CPageSpin()
+    {
+        setObjectName(ControlName(IDC_PAGE_SPIN));
+        lineEdit()->setReadOnly(true);
+        setFixedWidth(style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this) + 8);
+    }
+    QString textFromValue(int) const override { return {}; }
+    int valueFromText(const QString&) const override { return value(); }
+};
 
 QSlider* MakeZoomSlider(int nId, Qt::Orientation orientation)
 {
@@ -148,8 +163,23 @@ CPPSelectCover::CPPSelectCover(CPSMainuiLogic& sheet, IPrompter& prompter)
     });
     connect(m_pDescription, &QPlainTextEdit::textChanged, this,
             [this] { m_Logic.SetDescription(m_pDescription->toPlainText().toStdString()); });
+    connect(m_pDisplay, &CIkDisp::ZoomChanged, this, [this](double zoom) {
+        m_Logic.SetShownZoom(zoom);
+        ShowZoom();
+    });
+    m_pDescription->setTabChangesFocus(true);
+    ChainTabOrder({m_pAttach, m_pList, createNew, edit, m_pFolder, change, m_pDisplay, m_pSlider, m_pDescription});
     m_Logic.OnInitDialog();
     Update();
+}
+
+void CPPSelectCover::ShowZoom()
+{
+    const bool updating = m_bUpdating;
+    m_bUpdating = true;
+    m_pSlider->setValue(m_Logic.GetZoomPosition());
+    m_pPercent->setText(QtText(m_Logic.GetZoomText()));
+    m_bUpdating = updating;
 }
 
 void CPPSelectCover::Update()
@@ -173,8 +203,7 @@ void CPPSelectCover::Update()
     }
     m_pList->setCurrentRow(m_Logic.GetSelection());
     ShowImage(*m_pDisplay, m_Logic.GetPreviewImage(), 0, m_Logic.GetZoom(), m_Logic.GetDisplayMode());
-    m_pSlider->setValue(m_Logic.GetZoomPosition());
-    m_pPercent->setText(QtText(m_Logic.GetZoomText()));
+    ShowZoom();
     m_bUpdating = false;
 }
 
@@ -206,8 +235,10 @@ CPPPreview::CPPPreview(CPSMainuiLogic& sheet, IPrompter& prompter, IProgressRunn
     m_pPageNumber = Make<QLineEdit>(IDC_PAGE_NUMBER);
     m_pPageNumber->setReadOnly(true);
     m_pPageNumber->setMaximumWidth(60);
-    m_pSpin = Make<QSpinBox>(IDC_PAGE_SPIN);
+    m_pSpin = new CPageSpin;
     m_pSpin->setRange(-1000000, 1000000);
+    pageLabel->setBuddy(m_pPageNumber);
+    m_pSpin->setAccessibleName(pageLabel->text()); // arrows alone: named after the page number
     auto* modeGroup = MakeGroup(D, IDC_VIEW_MODE_GROUP);
     auto* modeLayout = new QVBoxLayout(modeGroup);
     const int modeIds[3] = {IDC_MODE_SCALE, IDC_MODE_FIT, IDC_MODE_ACTUAL};
@@ -260,6 +291,11 @@ CPPPreview::CPPPreview(CPSMainuiLogic& sheet, IPrompter& prompter, IProgressRunn
         ShowPage();
     });
     connect(zoom, &QPushButton::clicked, this, [this] { m_Logic.Zoom(); });
+    connect(m_pDisplay, &CIkDisp::ZoomChanged, this, [this](double shown) {
+        m_Logic.SetShownZoom(shown);
+        if (!m_bUpdating)
+            Update();
+    });
     Update();
 }
 
@@ -277,7 +313,7 @@ void CPPPreview::Update()
     m_pSlider->setValue(m_Logic.GetZoomPosition());
     m_pPercent->setText(QtText(m_Logic.GetZoomText()));
     m_pSpin->setValue(m_Logic.GetPageNumber());
-    m_pPageNumber->setText(m_Logic.GetPageNumber() > 0 ? QString::number(m_Logic.GetPageNumber()) : QString());
+    m_pPageNumber->setText(QtText(m_Logic.GetPageText()));
     m_bUpdating = false;
     if (QWizard* sheet = wizard()) {
         // The sheet enables Back again whenever it updates its buttons; on this last page the
@@ -358,8 +394,7 @@ CPPFinish::CPPFinish(CPSMainuiLogic& sheet, IPrompter& prompter, IProgressRunner
     m_pList = Make<QTreeWidget>(IDC_DESTINATION_LIST);
     m_pList->setRootIsDecorated(false);
     m_pList->setHeaderLabels({QtText(WizardString(IDS_FAX_NUMBER)), QtText(WizardString(IDS_NAME))});
-    m_pList->setColumnWidth(0, 170);
-    m_pList->setColumnWidth(1, 160);
+    FitColumnsToView(m_pList, {170, 160});
     m_pList->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_pList->header()->setSectionsMovable(true);
     auto* logViewer = MakeText<QCheckBox>(D, IDC_LOG_VIEWER);

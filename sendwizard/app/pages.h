@@ -33,6 +33,8 @@ public:
 private:
     /// Copies the logic's state into the controls.
     void Update();
+    /// The slider and the percentage from the zoom shown.
+    void ShowZoom();
     IPrompter& m_Prompter;
     CPPSelectCoverLogic m_Logic;
     QCheckBox* m_pAttach;

@@ -3,6 +3,12 @@
 
 #include "common/resource_locale.h"
 #include "sendwizard/wizard_strings.h"
+#include "uiwidgets/view_helpers.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QTimer>
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -13,6 +19,8 @@
 #include <QRadioButton>
 #include <QTreeWidget>
 #include <QWizard>
+
+#include <algorithm>
 
 namespace {
 
@@ -54,29 +62,43 @@ void CPPSelectDest::Build()
     m_pFaxLabel->setBuddy(m_pNumber);
     m_pSubLabel->setBuddy(m_pSubAddress);
     m_pPassLabel->setBuddy(m_pPassCode);
+    // The entry fields never get narrower than the texts they are made for.
+    const int digit = m_pNumber->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    m_pNumber->setMinimumWidth(digit * 20);
+    m_pIfax->setMinimumWidth(digit * 20);
+    m_pSubAddress->setMinimumWidth(digit * 12);
+    m_pPassCode->setMinimumWidth(digit * 12);
 
     const bool ifax = m_Logic.ShowsIfax();
-    // Without I-FAX the plain label takes the place of the FAX radio.
+    // The entry on top with Add beside it, then the list with the buttons that work on it; without
+    // I-FAX the plain label takes the place of the FAX radio.
     grid->addWidget(ifax ? static_cast<QWidget*>(m_pModeFax) : m_pFaxLabel, 0, 0);
-    grid->addWidget(m_pNumber, 0, 1, 1, 3);
+    grid->addWidget(m_pNumber, 0, 1, 1, 2);
+    grid->addWidget(add, 0, 3);
     grid->addWidget(m_pFCode, 1, 0);
     grid->addWidget(m_pSubLabel, 1, 1);
     grid->addWidget(m_pSubAddress, 1, 2);
     grid->addWidget(m_pPassLabel, 2, 1);
     grid->addWidget(m_pPassCode, 2, 2);
     grid->addWidget(m_pModeIfax, 3, 0);
-    grid->addWidget(m_pIfax, 3, 1, 1, 3);
-    grid->addWidget(m_pConfirm, 4, 1);
-    grid->addWidget(add, 0, 4);
-    grid->addWidget(remove, 1, 4);
-    grid->addWidget(removeAll, 2, 4);
-    grid->addWidget(phonebook, 3, 4);
-    grid->addWidget(m_pList, 5, 0, 1, 5);
-    grid->addWidget(m_pSkip, 6, 0, 1, 5);
+    grid->addWidget(m_pIfax, 3, 1, 1, 2);
+    grid->addWidget(m_pConfirm, 4, 1, 1, 2);
+    grid->addWidget(m_pList, 5, 0, 1, 4);
+    auto* listButtons = new QHBoxLayout;
+    listButtons->addWidget(phonebook);
+    listButtons->addStretch(1);
+    listButtons->addWidget(remove);
+    listButtons->addWidget(removeAll);
+    grid->addLayout(listButtons, 6, 0, 1, 4);
+    grid->addWidget(m_pSkip, 7, 0, 1, 4);
+    grid->setColumnStretch(2, 1);
+    grid->setRowStretch(5, 1);
     for (QWidget* w : {static_cast<QWidget*>(m_pModeFax), static_cast<QWidget*>(m_pModeIfax),
                        static_cast<QWidget*>(m_pIfax), static_cast<QWidget*>(m_pConfirm)})
         w->setVisible(ifax);
     m_pFaxLabel->setVisible(!ifax);
+    ChainTabOrder({m_pModeFax, m_pNumber, add, m_pFCode, m_pSubAddress, m_pPassCode, m_pModeIfax, m_pIfax, m_pConfirm,
+                   m_pList, phonebook, remove, removeAll, m_pSkip});
 
     m_pList->setRootIsDecorated(false);
     m_pList->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -85,10 +107,10 @@ void CPPSelectDest::Build()
     for (int c = 0; c < kDestinationColumns; ++c)
         titles << QtText(WizardString(IDS_COLUMN_FIRST + static_cast<uint32_t>(c)));
     m_pList->setHeaderLabels(titles);
-    for (int c = 0; c < kDestinationColumns; ++c)
-        m_pList->setColumnWidth(c, kDestinationColumnWidths[c]);
+    FitColumnsToView(m_pList, {std::begin(kDestinationColumnWidths), std::end(kDestinationColumnWidths)});
     m_pList->header()->setSectionsMovable(true);
     m_pList->header()->setSectionsClickable(true);
+    m_pList->header()->setSortIndicatorShown(false);
 
     m_pModeFax->setChecked(true);
     m_pSkip->setChecked(m_Logic.m_bSkip != 0);
@@ -110,19 +132,83 @@ void CPPSelectDest::Build()
             Refresh();
         };
     };
-    connect(add, &QPushButton::clicked, this, action([this] { m_Logic.Add(); }));
-    connect(remove, &QPushButton::clicked, this, action([this] {
-                std::vector<int> rows;
-                for (QTreeWidgetItem* item : m_pList->selectedItems())
-                    rows.push_back(m_pList->indexOfTopLevelItem(item));
-                m_Logic.Delete(rows);
-            }));
+    connect(add, &QPushButton::clicked, this, [this] { AddTyped(); });
+    connect(remove, &QPushButton::clicked, this, action([this] { DeleteSelected(); }));
     connect(removeAll, &QPushButton::clicked, this, action([this] { m_Logic.DeleteAll(); }));
     connect(phonebook, &QPushButton::clicked, this, action([this] { m_Logic.ImportFromPhoneBook(); }));
     connect(m_pList->header(), &QHeaderView::sectionClicked, this, [this](int column) {
+        const std::vector<const CJobDestination*> selected = SelectedDestinations();
         m_Logic.SortByColumn(column);
         Refresh();
+        m_pList->header()->setSortIndicatorShown(true);
+        m_pList->header()->setSortIndicator(m_Logic.Sort().column, m_Logic.Sort().descending == 1 ? Qt::DescendingOrder
+                                                                                                   : Qt::AscendingOrder);
+        Select(selected);
     });
+    // Return in an entry field adds the entry; Delete in the list deletes the selected rows.
+    for (QLineEdit* edit : {m_pNumber, m_pSubAddress, m_pPassCode, m_pIfax})
+        edit->installEventFilter(this);
+    m_pList->installEventFilter(this);
+}
+
+bool CPPSelectDest::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return CWizardPage::eventFilter(watched, event);
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    const bool entry = watched == m_pNumber || watched == m_pSubAddress || watched == m_pPassCode || watched == m_pIfax;
+    if (entry && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        AddTyped();
+        return true; // the sheet's default button is not pressed
+    }
+    if (watched == m_pList && key == Qt::Key_Delete) {
+        Store();
+        DeleteSelected();
+        Refresh();
+        return true;
+    }
+    return CWizardPage::eventFilter(watched, event);
+}
+
+void CPPSelectDest::AddTyped()
+{
+    Store();
+    m_Logic.Add();
+    Refresh();
+    FocusEntry();
+}
+
+void CPPSelectDest::DeleteSelected()
+{
+    std::vector<int> rows;
+    for (QTreeWidgetItem* item : m_pList->selectedItems())
+        rows.push_back(m_pList->indexOfTopLevelItem(item));
+    m_Logic.Delete(rows);
+}
+
+void CPPSelectDest::FocusEntry()
+{
+    if (auto* field = findChild<QWidget*>(ControlName(m_Logic.FocusField())); field && field->isEnabled())
+        field->setFocus(Qt::OtherFocusReason);
+}
+
+std::vector<const CJobDestination*> CPPSelectDest::SelectedDestinations() const
+{
+    std::vector<const CJobDestination*> selected;
+    for (QTreeWidgetItem* item : m_pList->selectedItems())
+        selected.push_back(&m_Logic.RowDestination(m_pList->indexOfTopLevelItem(item)));
+    return selected;
+}
+
+void CPPSelectDest::Select(const std::vector<const CJobDestination*>& destinations)
+{
+    for (int r = 0; r < m_Logic.RowCount(); ++r)
+        if (std::find(destinations.begin(), destinations.end(), &m_Logic.RowDestination(r)) != destinations.end()) {
+            QTreeWidgetItem* item = m_pList->topLevelItem(r);
+            item->setSelected(true);
+            if (destinations.front() == &m_Logic.RowDestination(r))
+                m_pList->setCurrentItem(item, 0, QItemSelectionModel::NoUpdate);
+        }
 }
 
 void CPPSelectDest::Store()
@@ -165,6 +251,12 @@ void CPPSelectDest::OnSetActive()
     // Next only: the first page offers no Back.
     if (QWizard* sheet = wizard())
         sheet->button(QWizard::BackButton)->setEnabled(false);
+    // Typing starts in the entry field, once the sheet has given the page its focus.
+    FocusEntry();
+    QTimer::singleShot(0, this, [this] {
+        if (isVisible() && (!focusWidget() || !isAncestorOf(QApplication::focusWidget())))
+            FocusEntry();
+    });
 }
 
 bool CPPSelectDest::validatePage()
@@ -172,8 +264,10 @@ bool CPPSelectDest::validatePage()
     Store();
     const int next = m_Logic.OnWizardNext();
     Refresh();
-    if (next < 0)
+    if (next < 0) {
+        FocusEntry();
         return false;
+    }
     SetNextId(next);
     return true;
 }

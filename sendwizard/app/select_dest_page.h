@@ -5,6 +5,8 @@
 #include "sendwizard/app/main_sheet.h"
 #include "sendwizard/select_dest_logic.h"
 
+#include <vector>
+
 class QButtonGroup;
 class QCheckBox;
 class QLabel;
@@ -22,8 +24,19 @@ public:
     /// Next: false keeps the page; otherwise the page to go to becomes the next one.
     bool validatePage() override;
 
+protected:
+    /// Return in an entry field adds it; Delete in the list deletes the selected rows.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void Build();
+    /// Add: the typed entry joins the list, and the focus goes where typing goes on.
+    void AddTyped();
+    void DeleteSelected();
+    /// Focus to the entry field, or to the field a refusal named.
+    void FocusEntry();
+    std::vector<const CJobDestination*> SelectedDestinations() const;
+    void Select(const std::vector<const CJobDestination*>& destinations);
     /// Copies the fields into the logic.
     void Store();
     /// Copies the logic's fields, enabling and rows back into the controls.

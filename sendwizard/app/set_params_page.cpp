@@ -5,6 +5,7 @@
 #include "sendwizard/app/wizard_dialogs.h"
 #include "sendwizard/wizard_strings.h"
 #include "uiwidgets/control_name.h"
+#include "uiwidgets/view_helpers.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -112,6 +113,10 @@ void CPPSetParams::Build()
         if (!picture.isNull())
             button->setIconSize(picture.size());
         button->setMinimumSize(32, 24);
+        // A picture alone says nothing to a screen reader or a new user: the tag is the name.
+        const QString tag = QtText(CPPSetParamsLogic::TagName(id));
+        button->setAccessibleName(tag);
+        button->setToolTip(tag);
         connect(button, &QPushButton::clicked, this, [this, id] { InsertTag(id); });
         tags->addWidget(button);
     }
@@ -230,11 +235,13 @@ void CPPSetParams::BuildColumns()
     for (const FolderColumn& column : columns)
         titles << QtText(WizardString(column.nTitle));
     m_pList->setHeaderLabels(titles);
+    std::vector<int> widths;
     for (int c = 0; c < static_cast<int>(columns.size()); ++c) {
-        m_pList->setColumnWidth(c, columns[static_cast<size_t>(c)].nWidth);
+        widths.push_back(columns[static_cast<size_t>(c)].nWidth);
         if (columns[static_cast<size_t>(c)].bRightAligned)
             m_pList->headerItem()->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
     }
+    FitColumnsToView(m_pList, std::move(widths));
 }
 
 void CPPSetParams::Store()

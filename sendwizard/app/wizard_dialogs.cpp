@@ -54,7 +54,7 @@ CDAbout::CDAbout(const AboutTexts& texts, QWidget* parent) : QDialog(parent)
     setObjectName(ControlName(IDD_ABOUTBOX));
     setWindowTitle(QtText(WizardString(IDS_ABOUTBOX)).remove(QLatin1Char('&')));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(Named(new QLabel(QtText(WizardString(IDS_CAPTION)), this), IDC_ABOUT_NAME));
+    layout->addWidget(Named(new QLabel(QtText(texts.strName), this), IDC_ABOUT_NAME));
     layout->addWidget(Named(new QLabel(QtText(texts.strVersion), this), IDC_ABOUT_VERSION));
     layout->addWidget(Named(new QLabel(QtText(texts.strSecond), this), IDC_ABOUT_SECOND));
     layout->addWidget(Buttons(this, false));

@@ -23,7 +23,7 @@ private:
     QLineEdit* m_pEdit;
 };
 
-/// The About box with the version and the second line of the install tag file.
+/// The About box: the program's name, its version and the second line of the install tag file.
 class CDAbout : public QDialog {
     Q_OBJECT
 public:

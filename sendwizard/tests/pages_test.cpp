@@ -264,6 +264,7 @@ TEST_F(Pages, CoverEditorAndFolderChange)
     EXPECT_TRUE(cover.Files().empty());
     cover.FolderChange();
     EXPECT_EQ(cover.GetFolder(), empty + "/");
+    EXPECT_EQ(prompter.starts, (std::vector<std::string>{covers, empty + "/"})) << "opens at the current folder";
     prompter.expected = {"No cover sheet was selected. Please select the cover sheet.",
                          "No cover sheet was selected. Please select the cover sheet."};
     cover.Edit();

@@ -46,7 +46,16 @@ void Save(CPSMainui& wizard, const std::string& folder, const std::string& name)
     EXPECT_TRUE(platform::pathExists(file)) << file;
 }
 
-void Save(CPSMainui& wizard, const std::string& folder, int id) { Save(wizard, folder, std::to_string(id)); }
+// The file name of a page: its title as the user reads it ("select-destination").
+std::string PageFileName(const CPSMainui& wizard, int id)
+{
+    std::string name;
+    for (const QChar c : wizard.page(id)->title().toLower())
+        name += c.isLetterOrNumber() ? static_cast<char>(c.unicode()) : '-';
+    return name;
+}
+
+void Save(CPSMainui& wizard, const std::string& folder, int id) { Save(wizard, folder, PageFileName(wizard, id)); }
 
 TEST(Screenshots, EveryPageOfTheSheet)
 {
@@ -119,7 +128,7 @@ TEST(Screenshots, TheSetJobParameterPageWithDocumentFiling)
         wizard.next();
     for (const char* box : {"id1070", "id1084", "id1074"})
         wizard.currentPage()->findChild<QAbstractButton*>(box)->click();
-    Save(wizard, folder, "121-filing");
+    Save(wizard, folder, "set-job-parameter-filing");
 }
 
 TEST(Screenshots, TheWizardDialogs)
@@ -128,8 +137,12 @@ TEST(Screenshots, TheWizardDialogs)
     ASSERT_TRUE(platform::createDirectories(folder));
     SilentPrompter prompter;
     CDPrinterName printer(prompter);
-    CDAbout about({"Version 2.1", "Build 0412"});
-    for (const auto& [dialog, name] : {std::pair<QDialog*, const char*>{&printer, "printername"}, {&about, "about"}}) {
+    // The About box as the program shows it: its texts from the install tag file beside the
+    // program, as the start-up reads them.
+    CPSMainuiLogic sheet;
+    sheet.ReadTagInfo(platform::parentPath(platform::programPath()));
+    CDAbout about(AboutTextsOf(sheet));
+    for (const auto& [dialog, name] : {std::pair<QDialog*, const char*>{&printer, "printer-name"}, {&about, "about"}}) {
         dialog->show();
         QCoreApplication::processEvents();
         const std::string file = folder + "/sendwizard-" + name + ".png";

@@ -157,19 +157,55 @@ TEST(SelectDestination, AddTakesTheEntryAndReceptionConfirmByMode)
     EXPECT_EQ(next.sheet.m_bChanged, 1);
 }
 
-TEST(SelectDestination, NextChecksTheEntryOnlyWhenTheListIsEmpty)
+TEST(SelectDestination, NextAddsATypedEntryThroughAddsChecks)
 {
-    Page empty(0);
-    EXPECT_EQ(empty.logic->OnWizardNext(), -1);
-    EXPECT_EQ(empty.prompter.shown, Texts({3100}));
-
-    Page listed(0);
-    listed.Fill(1);
-    listed.logic->m_strNumber = "not a number";
-    listed.logic->m_bSkip = 0;
-    EXPECT_EQ(listed.logic->OnWizardNext(), IDD_SELECT_COVER);
-    EXPECT_TRUE(listed.prompter.shown.empty());
-    EXPECT_EQ(listed.sheet.m_Destinations.size(), 1u);
+    // A number typed but not added is never left out of the job: Next adds it as Add would, and a
+    // refusal keeps the page with its fields and names the field to mend. Only empty fields are
+    // passed over.
+    const struct {
+        const char* name;
+        int listed;
+        int fcode;
+        std::string number, sub, pass;
+        int result;
+        std::vector<uint32_t> texts;
+        size_t destinations;
+        int focus;
+    } cases[] = {
+        {"empty list, empty fields", 0, 0, "", "", "", -1, {3100}, 0, IDC_FAX_NUMBER},
+        {"listed, empty fields", 2, 0, "", "", "", IDD_SELECT_COVER, {}, 2, IDC_FAX_NUMBER},
+        {"listed, F-code on but nothing typed", 2, 1, "", "", "", IDD_SELECT_COVER, {}, 2, IDC_FAX_NUMBER},
+        {"listed, a valid number typed", 2, 0, "555", "", "", IDD_SELECT_COVER, {}, 3, IDC_FAX_NUMBER},
+        {"listed, a bad number typed", 2, 0, "5x5", "", "", -1, {3101}, 2, IDC_FAX_NUMBER},
+        {"listed, only a sub-address typed", 2, 1, "", "12", "", -1, {3100}, 2, IDC_FAX_NUMBER},
+        {"listed, a bad sub-address", 2, 1, "555", "1a", "", -1, {3102}, 2, IDC_SUBADDRESS},
+        {"listed, a pass code alone", 2, 1, "555", "", "34", -1, {3104}, 2, IDC_SUBADDRESS},
+        {"listed, a bad pass code", 2, 1, "555", "12", "3b", -1, {3103}, 2, IDC_PASSCODE},
+        {"listed, a pass code too long", 2, 1, "555", "12", std::string(21, '3'), -1, {3105}, 2, IDC_PASSCODE},
+        {"listed to the limit", 300, 0, "555", "", "", -1, {3110}, 300, IDC_FAX_NUMBER},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Page page(0);
+        page.Fill(c.listed);
+        page.logic->m_bSkip = 0;
+        page.logic->m_bFCode = c.fcode;
+        page.logic->m_strNumber = c.number;
+        page.logic->m_strSubAddress = c.sub;
+        page.logic->m_strPassCode = c.pass;
+        EXPECT_EQ(page.logic->OnWizardNext(), c.result);
+        std::vector<std::string> texts;
+        for (uint32_t id : c.texts)
+            texts.push_back(WizardString(id));
+        EXPECT_EQ(page.prompter.shown, texts);
+        EXPECT_EQ(page.sheet.m_Destinations.size(), c.destinations);
+        EXPECT_EQ(page.logic->FocusField(), c.focus);
+        if (c.result < 0) {
+            EXPECT_EQ(page.logic->m_strNumber, c.number) << "a refused entry stays typed";
+        } else if (c.destinations > static_cast<size_t>(c.listed)) {
+            EXPECT_EQ(page.sheet.m_Destinations.back().m_strNumber, c.number);
+        }
+    }
 }
 
 TEST(SelectDestination, TheSkipPathSetsBroadcastAndNotification)

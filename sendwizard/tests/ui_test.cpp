@@ -26,6 +26,8 @@
 #include <QImage>
 #include <QLabel>
 #include <QRadioButton>
+#include <QScrollBar>
+#include <QStyle>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -347,14 +349,23 @@ TEST(PageDisplay, LoadsAPageAndZoomsByMode)
     EXPECT_FALSE(loader.FileAction(3));
     ASSERT_TRUE(loader.FileAction(kFileActionRead));
     CIkDisp display;
+    display.setFrameShape(QFrame::NoFrame);
     display.resize(100, 100);
+    display.show();
     display.SetImageHandle(loader.GetImageHandle());
     ASSERT_EQ(display.Image().size(), QSize(200, 400));
     EXPECT_EQ(display.Image().pixelIndex(0, 0), 1); // the pattern's frame is black
-    ASSERT_TRUE(display.DisplayAction(kDisplayFitWidth));
-    EXPECT_DOUBLE_EQ(display.GetZoom(), 0.5);
     ASSERT_TRUE(display.DisplayAction(kDisplayWholePage));
     EXPECT_DOUBLE_EQ(display.GetZoom(), 0.25);
+    // Filling the view: the width, less the scroll bar that the height then needs.
+    ASSERT_TRUE(display.DisplayAction(kDisplayFillArea));
+    const int bar = display.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, &display);
+    EXPECT_DOUBLE_EQ(display.GetZoom(), (100.0 - bar) / 200);
+    EXPECT_EQ(display.horizontalScrollBar()->maximum(), 0);
+    EXPECT_GT(display.verticalScrollBar()->maximum(), 0);
+    display.resize(300, 100); // a fitting mode fits again
+    EXPECT_DOUBLE_EQ(display.GetZoom(), (300.0 - bar) / 200);
+    display.resize(100, 100);
     display.SetZoom(1.5);
     ASSERT_TRUE(display.DisplayAction(kDisplayZoomFactor));
     EXPECT_DOUBLE_EQ(display.GetZoom(), 1.5);
@@ -387,8 +398,9 @@ using wizard_test::RecordingProgress;
 // preview, then Finish (once the image is made, or at once when hurry is set).
 class SendingRunner : public ISheetRunner {
 public:
-    SendingRunner(IPrompter& prompter, std::function<void(CPSMainui&)> check, bool hurry = false)
-        : m_Prompter(prompter), m_Check(check), m_bHurry(hurry)
+    SendingRunner(IPrompter& prompter, std::function<void(CPSMainui&)> check, bool hurry = false,
+                  std::function<void(CPSMainui&)> first = {})
+        : m_Prompter(prompter), m_Check(check), m_bHurry(hurry), m_First(std::move(first))
     {
     }
     int Run(CPSMainuiLogic& sheet, platform::Endpoint*) override
@@ -400,6 +412,8 @@ public:
         RecordingProgress progress;
         CPSMainui wizard(sheet, m_Prompter, {}, nullptr, &progress);
         wizard.show();
+        if (m_First)
+            m_First(wizard);
         while (wizard.currentId() != IDD_PREVIEW)
             wizard.next();
         if (!m_bHurry) {
@@ -413,6 +427,7 @@ public:
     IPrompter& m_Prompter;
     std::function<void(CPSMainui&)> m_Check;
     bool m_bHurry;
+    std::function<void(CPSMainui&)> m_First; ///< done on the first page
 };
 
 class WizardPages : public WizardStart {
@@ -442,7 +457,7 @@ TEST_F(WizardPages, AThreePageJobGoesOutOnFinishAndLeavesNoFiles)
         EXPECT_EQ(preview->Logic().GetPageNumber(), 3);
         spin->setValue(4);
         EXPECT_EQ(preview->Logic().GetPageNumber(), 3) << "no page 4";
-        EXPECT_EQ(preview->findChild<QLineEdit*>("id1044")->text(), "3");
+        EXPECT_EQ(preview->findChild<QLineEdit*>("id1044")->text(), "3 / 3") << "the page once, and the page count";
         EXPECT_TRUE(wizard.button(QWizard::FinishButton)->isVisible());
         // Back with the skip flag set returns to the first page, and forward makes no new image.
         wizard.button(QWizard::BackButton)->click();
@@ -463,6 +478,23 @@ TEST_F(WizardPages, AThreePageJobGoesOutOnFinishAndLeavesNoFiles)
     EXPECT_EQ(count, 1);
     EXPECT_FALSE(platform::pathExists(work));
     EXPECT_EQ(FaxFiles(), std::vector<std::string>{});
+}
+
+TEST_F(WizardPages, ANumberTypedButNotAddedGoesOutWithTheListedOne)
+{
+    ScriptedPrompter prompter;
+    SendingRunner runner(prompter, [](CPSMainui&) {}, false, [](CPSMainui& wizard) {
+        QTest::keyClicks(wizard.findChild<QLineEdit*>("id1008"), "999"); // typed, and Next pressed at once
+    });
+    EXPECT_EQ(RunSendWizard({work}, prompter, runner), 0);
+    const auto documents = spooler->documents();
+    ASSERT_EQ(documents.size(), 1u) << "one broadcast to both";
+    std::string stream;
+    for (const std::string& bytes : documents[0].pages)
+        stream += bytes;
+    EXPECT_NE(stream.find("0123 456;"), std::string::npos);
+    EXPECT_NE(stream.find("999;"), std::string::npos) << "the typed number is sent too";
+    EXPECT_NE(stream.find("@PJL SET FAXMEMORYBOXCOUNT=2"), std::string::npos);
 }
 
 TEST_F(WizardPages, FinishBeforeTheImageIsMadeMakesItFirstAndSendsIt)

@@ -39,7 +39,9 @@ public:
         expected.erase(expected.begin());
         // A question is answered from answers; anything else is a warning.
         if ((nFlags & MB_YESNO) == MB_YESNO) {
-            EXPECT_EQ(nFlags, unsigned{MB_YESNO | MB_ICONQUESTION});
+            // Questions, and the delete questions that warn.
+            EXPECT_TRUE(nFlags == unsigned{MB_YESNO | MB_ICONQUESTION} || nFlags == unsigned{MB_YESNO | MB_ICONEXCLAMATION})
+                << nFlags;
             EXPECT_FALSE(answers.empty()) << strText;
             const int answer = answers.empty() ? IDNO : answers.front();
             if (!answers.empty())
@@ -49,9 +51,10 @@ public:
         EXPECT_EQ(nFlags, unsigned{MB_ICONEXCLAMATION});
         return IDOK;
     }
-    std::optional<std::string> BrowseForFolder(const std::string& strTitle) override
+    std::optional<std::string> BrowseForFolder(const std::string& strTitle, const std::string& strStart) override
     {
         EXPECT_EQ(strTitle, "Select Cover Sheet Folder");
+        starts.push_back(strStart);
         if (folders.empty()) {
             ADD_FAILURE() << "unexpected folder question";
             return std::nullopt;
@@ -63,6 +66,7 @@ public:
     std::vector<std::string> expected;
     std::vector<int> answers;
     std::vector<std::optional<std::string>> folders;
+    std::vector<std::string> starts; ///< the folder each folder question opened at
 };
 
 // Registers the servers a whole job goes through: cover sheets, job builder, sending log and theirs.

@@ -4,6 +4,7 @@
 #include "phonebook/dialogs/app/bookpicker_app.h"
 #include "phonebook/dialogs/pb2api.h"
 #include "uiwidgets/control_name.h"
+#include "uiwidgets/view_helpers.h"
 #include "uiwidgets/worker_dialogs.h"
 
 #include <QCheckBox>
@@ -147,6 +148,8 @@ CDSelectDest::CDSelectDest(IMessageNotifier& notifier, CSelectDestLogic::Mode mo
     grid->addLayout(actions, 4, 0, 1, 3);
     grid->addWidget(buttons, 5, 0, 1, 3);
     resize(680, 420);
+    // Tab follows the layout: the buttons under the lists from left to right.
+    ChainTabOrder({m_pToggle, m_pSearch, search, m_pFolders, m_pAddresses, add, m_pChosen, m_pNew, property, remove});
 
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -340,6 +343,8 @@ CPSAddress::CPSAddress(CAddressPageLogic& logic, const QString& caption, QWidget
     form->addRow(QString(), m_pConfirm);
     form->addRow(tr("&Retrieval Character:"), m_pInitial);
     form->addRow(QString(), m_pFavorite);
+    ChainTabOrder({m_pName, m_pKindFax, m_pFax, m_pFCode, m_pSub, m_pPass, m_pKindIfax, m_pIfax, m_pConfirm, m_pInitial,
+                   m_pFavorite});
     auto* tabs = new QTabWidget(this);
     tabs->addTab(page, BookpickerText(IDS_ADDRESS));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Apply, this);
@@ -458,6 +463,7 @@ CPSGroup::CPSGroup(CGroupPageLogic& logic, CPickerPhoneBook* book, std::string b
     pageLayout->addWidget(m_pMembers);
     pageLayout->addLayout(row);
     pageLayout->addWidget(m_pFavorite);
+    ChainTabOrder({m_pName, m_pMembers, select, create, remove, property, m_pFavorite});
     auto* tabs = new QTabWidget(this);
     tabs->addTab(page, tr("Group"));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Apply, this);

@@ -1,9 +1,10 @@
 // Saves a picture of every dialog of the phone book library, in a typical state, into the build
-// folder's "screenshots".
+// folder's "screenshots", and checks on each that Tab goes through its controls as they are laid out.
 #include "phonebook/dialogs/app/book_dialogs.h"
 #include "phonebook/dialogs/app/dest_dialogs.h"
 #include "platform/files.h"
 #include "platform/tests/support/test_support.h"
+#include "uiwidgets/tests/support/layout_order.h"
 #include "uiwidgets/worker_dialogs.h"
 
 #include <QApplication>
@@ -16,7 +17,7 @@ struct SilentNotifier : IMessageNotifier {
     void Notify(void*, int textId, const std::string&, unsigned) override { ADD_FAILURE() << "unexpected message " << textId; }
 };
 
-void Save(QWidget& widget, const std::string& name)
+void Save(QWidget& widget, const std::string& name, bool bTabs = true)
 {
     const std::string folder = QELTA_SCREENSHOT_DIR;
     ASSERT_TRUE(platform::createDirectories(folder));
@@ -26,6 +27,9 @@ void Save(QWidget& widget, const std::string& name)
     platform::removeFile(file);
     EXPECT_TRUE(widget.grab().save(QString::fromStdString(file))) << file;
     EXPECT_TRUE(platform::pathExists(file)) << file;
+    if (bTabs) {
+        EXPECT_TRUE(qelta::test::TabOrderFollowsLayout(&widget)) << name;
+    }
     widget.hide();
 }
 
@@ -68,13 +72,13 @@ TEST(Screenshots, EveryDialog)
     Save(groupSheet, "group-sheet");
 
     CDProgress progress;
-    QTimer::singleShot(0, &progress, [&] { Save(progress, "progress"); });
+    QTimer::singleShot(0, &progress, [&] { Save(progress, "progress", false); });
     progress.Run("Loading PhoneBook...", 1, [](void*, platform::EndpointHandle h) {
         platform::postMessage(h, ProgressMessage(), 1, 40);
         return 0;
     }, nullptr);
     CDDiscover discover;
-    QTimer::singleShot(0, &discover, [&] { Save(discover, "discover"); });
+    QTimer::singleShot(0, &discover, [&] { Save(discover, "discover", false); });
     discover.Run("Select Destination", "Searching Address Records...", 0,
                  [](void*, platform::EndpointHandle) { return 0; }, nullptr);
 }

@@ -1,0 +1,103 @@
+#include "uiwidgets/view_helpers.h"
+
+#include <QEvent>
+#include <QHeaderView>
+#include <QPointer>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTreeView>
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+void ChainTabOrder(std::initializer_list<QWidget*> widgets)
+{
+    QWidget* previous = nullptr;
+    for (QWidget* widget : widgets) {
+        if (!widget)
+            continue;
+        if (previous)
+            QWidget::setTabOrder(previous, widget);
+        previous = widget;
+    }
+}
+
+namespace {
+
+// Watches the view's viewport and refits the columns on every resize.
+class CColumnFit : public QObject {
+public:
+    CColumnFit(QTreeView* view, std::vector<int> widths) : QObject(view), m_pView(view), m_Widths(std::move(widths))
+    {
+        view->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        view->header()->setStretchLastSection(false);
+        view->viewport()->installEventFilter(this);
+        connect(view->header(), &QHeaderView::sectionResized, this, [this] {
+            if (!m_bFitting && m_pView->isVisible())
+                m_bUserWidths = true;
+        });
+        Fit();
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Resize && watched == m_pView->viewport())
+            Fit();
+        return false;
+    }
+
+private:
+    // The narrowest a column may get: its header text with the margins and the sort arrow.
+    int MinimumWidth(int column) const
+    {
+        QHeaderView* header = m_pView->header();
+        const QString text = m_pView->model()->headerData(column, Qt::Horizontal).toString();
+        const int margin = header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+        const int arrow = header->style()->pixelMetric(QStyle::PM_HeaderMarkSize, nullptr, header);
+        return header->fontMetrics().horizontalAdvance(text) + 4 * margin + arrow;
+    }
+
+    void Fit()
+    {
+        if (m_bUserWidths || !m_pView->model())
+            return;
+        m_bFitting = true;
+        const int columns = std::min(static_cast<int>(m_Widths.size()), m_pView->model()->columnCount());
+        const int wanted = std::accumulate(m_Widths.begin(), m_Widths.begin() + columns, 0);
+        const int room = m_pView->viewport()->width();
+        const double scale = wanted > room && room > 0 ? static_cast<double>(room) / wanted : 1.0;
+        int shortfall = 0; // what the columns held at their minimum take beyond their share
+        std::vector<int> widths(static_cast<size_t>(columns));
+        for (int c = 0; c < columns; ++c) {
+            const int share = static_cast<int>(std::floor(m_Widths[static_cast<size_t>(c)] * scale));
+            const int least = std::min(MinimumWidth(c), m_Widths[static_cast<size_t>(c)]);
+            widths[static_cast<size_t>(c)] = std::max(share, least);
+            shortfall += widths[static_cast<size_t>(c)] - share;
+        }
+        // Taken back from the columns above their minimum, widest first.
+        std::vector<int> order(static_cast<size_t>(columns));
+        std::iota(order.begin(), order.end(), 0);
+        std::stable_sort(order.begin(), order.end(),
+                         [&](int a, int b) { return widths[static_cast<size_t>(a)] > widths[static_cast<size_t>(b)]; });
+        for (int c : order) {
+            int& width = widths[static_cast<size_t>(c)];
+            const int take = std::min(width - std::min(MinimumWidth(c), m_Widths[static_cast<size_t>(c)]), shortfall);
+            if (take > 0) {
+                width -= take;
+                shortfall -= take;
+            }
+        }
+        for (int c = 0; c < columns; ++c)
+            m_pView->setColumnWidth(c, widths[static_cast<size_t>(c)]);
+        m_bFitting = false;
+    }
+
+    QPointer<QTreeView> m_pView;
+    std::vector<int> m_Widths;
+    bool m_bFitting = false, m_bUserWidths = false;
+};
+
+} // namespace
+
+void FitColumnsToView(QTreeView* view, std::vector<int> widths) { new CColumnFit(view, std::move(widths)); }
