@@ -160,6 +160,9 @@ CPSMainui::CPSMainui(CPSMainuiLogic& sheet, IPrompter& prompter, HelpOpener open
     QAbstractButton* backButton = button(QWizard::BackButton);
     backButton->disconnect(this);
     connect(backButton, &QAbstractButton::clicked, this, &CPSMainui::GoBack);
+    QAbstractButton* nextButton = button(QWizard::NextButton);
+    nextButton->disconnect(this);
+    connect(nextButton, &QAbstractButton::clicked, this, &CPSMainui::GoNext);
     // About: a button of the sheet (there is no system menu), offered when its text is not empty.
     const std::string about = WizardString(IDS_ABOUTBOX);
     if (!about.empty()) {
@@ -192,14 +195,58 @@ QSize CPSMainui::sizeHint() const
     return hint;
 }
 
+CPSMainui::Step::Step(QWizard* sheet) : m_pSheet(qobject_cast<CPSMainui*>(sheet))
+{
+    if (m_pSheet)
+        ++m_pSheet->m_nSteps;
+}
+
+CPSMainui::Step::~Step()
+{
+    if (m_pSheet && --m_pSheet->m_nSteps == 0 && m_pSheet->m_bFinishWaiting) {
+        m_pSheet->m_bFinishWaiting = false;
+        QTimer::singleShot(0, m_pSheet, [sheet = m_pSheet] { sheet->FinishAfterStep(); });
+    }
+}
+
 void CPSMainui::reject()
 {
-    if (ConfirmQuitWizard(m_Prompter))
+    if (!StepRunning() && ConfirmQuitWizard(m_Prompter))
         QWizard::reject();
+}
+
+void CPSMainui::done(int result)
+{
+    if (StepRunning()) {
+        if (result == QDialog::Accepted && qobject_cast<CPPPreview*>(currentPage()))
+            m_bFinishWaiting = true;
+        return;
+    }
+    Step step(this);
+    QWizard::done(result);
+}
+
+void CPSMainui::FinishAfterStep()
+{
+    // Sent only when the image came out whole; otherwise the page shows why it stays.
+    auto* preview = qobject_cast<CPPPreview*>(currentPage());
+    if (preview && isVisible() && !StepRunning() && preview->ImageCameOutWhole())
+        done(QDialog::Accepted);
+}
+
+void CPSMainui::GoNext()
+{
+    if (StepRunning())
+        return;
+    Step step(this);
+    next();
 }
 
 void CPSMainui::GoBack()
 {
+    if (StepRunning())
+        return;
+    Step step(this);
     auto* preview = qobject_cast<CPPPreview*>(currentPage());
     if (preview && preview->Logic().BackToFirstPage())
         restart();

@@ -72,14 +72,38 @@ public:
     void reject() override;
     /// Room for the largest page, whichever page is shown.
     QSize sizeHint() const override;
+    /// Finish: the current page's check, then the sheet closes.
+    void done(int result) override;
+
+    /// A page's step that may run a worker behind a modal dialog, from a button of the sheet or
+    /// from the page itself. The dialog's loop still delivers clicks queued before it showed (a
+    /// button's shortcut clicks it a moment later), so while a step runs the sheet takes no Back,
+    /// Next, Finish or Cancel; Finish on the Preview page is carried out once the step has ended,
+    /// as when it was pressed before the image was made.
+    class Step {
+    public:
+        explicit Step(QWizard* sheet);
+        ~Step();
+        Step(const Step&) = delete;
+        Step& operator=(const Step&) = delete;
+
+    private:
+        CPSMainui* m_pSheet;
+    };
+    bool StepRunning() const { return m_nSteps > 0; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void GoNext();
+    void FinishAfterStep();
+
     CPSMainuiLogic& m_Sheet;
     IPrompter& m_Prompter;
     HelpOpener m_Opener;
+    int m_nSteps = 0;
+    bool m_bFinishWaiting = false;
     std::unique_ptr<IProgressRunner> m_pOwnProgress;
     std::unique_ptr<IPhoneBookExports> m_pPhoneBookExports;
 };

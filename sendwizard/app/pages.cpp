@@ -350,6 +350,7 @@ void CPPPreview::OnSetActive()
 
 void CPPPreview::CreateImage()
 {
+    CPSMainui::Step step(wizard());
     m_bImagePending = false;
     m_Logic.CreateImage();
     Update();
@@ -364,7 +365,7 @@ bool CPPPreview::validatePage()
     // page as it is after a good image (a failure or the size rule is shown, and the page stays).
     if (m_bImagePending) {
         CreateImage();
-        if (m_Logic.GetButtons() != (PSWIZB_BACK | PSWIZB_FINISH))
+        if (!ImageCameOutWhole())
             return false;
     }
     const bool close = m_Logic.OnWizardFinish();

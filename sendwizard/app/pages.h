@@ -59,6 +59,8 @@ public:
     CPPPreviewLogic& Logic() { return m_Logic; }
     /// Makes the image (when the job was rebuilt) and shows the current page.
     void CreateImage();
+    /// The page is as after a good image: Finish may send.
+    bool ImageCameOutWhole() const { return m_Logic.GetButtons() == (PSWIZB_BACK | PSWIZB_FINISH); }
 
 private:
     void ShowPage();

@@ -49,14 +49,17 @@ int RunPosting(void* data, platform::EndpointHandle hDialog)
 
 CQtProgressRunner::CQtProgressRunner(QWidget* parent) : m_pParent(parent) {}
 
-CQtProgressRunner::~CQtProgressRunner() { delete m_pDialog.data(); }
+CQtProgressRunner::~CQtProgressRunner() { delete m_pLast.data(); }
 
 int CQtProgressRunner::Run(const std::string& strCaption, const Worker& worker)
 {
-    delete m_pDialog.data();
-    m_pDialog = new CDProgress(m_pParent);
+    QPointer<CDProgress> dialog = new CDProgress(m_pParent);
     Job job{worker};
-    m_pDialog->Run(strCaption, 0, RunPosting, &job);
+    dialog->Run(strCaption, 0, RunPosting, &job);
     // The dialog's code; a failure whose post could not reach it (no endpoint) still counts.
-    return m_pDialog->ResultCode() != 0 ? m_pDialog->ResultCode() : job.nFailure.load();
+    const int result = dialog->ResultCode() != 0 ? dialog->ResultCode() : job.nFailure.load();
+    // The dialog of an earlier run has ended (a run started inside this one ended before it).
+    delete m_pLast.data();
+    m_pLast = dialog;
+    return result;
 }

@@ -33,6 +33,7 @@
 #include <QTreeWidget>
 #include <QElapsedTimer>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -539,6 +540,65 @@ private:
     std::function<int(CPSMainuiLogic&)> m_Steps;
 };
 
+// The sheet's buttons reached from the event loop of the dialog behind which the image is being
+// made, as a button's shortcut pressed just before that dialog showed clicks it: no second worker
+// starts inside the first, Finish waits for the image and sends it, Back and Cancel are not taken.
+TEST_F(WizardPages, ButtonsClickedWhileTheImageIsMadeStartNoSecondWorker)
+{
+    const struct {
+        const char* name;
+        QWizard::WizardButton button;
+    } cases[] = {
+        {"Finish", QWizard::FinishButton},
+        {"Back", QWizard::BackButton},
+        {"Cancel", QWizard::CancelButton},
+    };
+    for (const auto& c : cases) {
+        jobtest::writeFaxTiff(work, 3, 400);
+        const size_t sentBefore = spooler->documents().size();
+        ScriptedPrompter prompter;
+        bool duringImage = false, closedByRequest = false;
+        StepsRunner runner([&](CPSMainuiLogic& sheet) {
+            sheet.m_nModelType = 0;
+            sheet.m_strPrinter = "Fax";
+            sheet.AddDestination({"0123 456", "", kDestinationFax, 0, "", "", 0});
+            sheet.m_bSkip = 1;
+            CPSMainui wizard(sheet, prompter); // the real progress dialogs
+            wizard.show();
+            while (wizard.currentId() != IDD_PREVIEW)
+                wizard.next();
+            // Queued behind the page's own start of the image.
+            QTimer::singleShot(0, &wizard, [&] {
+                duringImage = qobject_cast<CDProgress*>(QApplication::activeModalWidget()) != nullptr;
+                wizard.button(c.button)->click();
+            });
+            QElapsedTimer timer;
+            timer.start();
+            auto* preview = qobject_cast<CPPPreview*>(wizard.currentPage());
+            while (wizard.isVisible() && (preview->Logic().GetPageCount() == 0 || wizard.StepRunning())
+                   && timer.elapsed() < 20000)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            EXPECT_TRUE(c.button != QWizard::FinishButton || WaitFor([&] { return !wizard.isVisible(); }))
+                << "Finish sends once the image is made";
+            closedByRequest = !wizard.isVisible();
+            if (wizard.isVisible()) {
+                EXPECT_EQ(wizard.currentId(), IDD_PREVIEW) << c.name;
+                EXPECT_EQ(preview->Logic().GetPageCount(), 3) << c.name;
+                wizard.button(QWizard::FinishButton)->click();
+            }
+            EXPECT_FALSE(wizard.isVisible()) << c.name;
+            return wizard.result();
+        });
+        EXPECT_EQ(RunSendWizard({work}, prompter, runner), 0) << c.name;
+        EXPECT_TRUE(duringImage) << c.name;
+        EXPECT_EQ(closedByRequest, c.button == QWizard::FinishButton) << c.name;
+        const auto documents = spooler->documents();
+        ASSERT_EQ(documents.size(), sentBefore + 1) << c.name << ": the job goes out once";
+        EXPECT_TRUE(documents.back().ended) << c.name;
+        EXPECT_FALSE(documents.back().pages.empty()) << c.name;
+    }
+}
+
 TEST_F(WizardPages, AFailedImageLeavesOnlyFinishWhichSendsNothing)
 {
     ScriptedPrompter prompter;
@@ -895,6 +955,43 @@ TEST(ProgressRunner, WorkersReportThroughTheProgressDialog)
         EXPECT_TRUE(dialog->findChild<QPushButton*>("id2")->isHidden()) << "no Cancel: " << c.name;
         EXPECT_NE(worker, std::this_thread::get_id()) << c.name;
     }
+}
+
+// A run started from the event loop of a running dialog, as the sheet's event loop would start one:
+// each run keeps its own dialog until it returns, and each answer is its own worker's.
+TEST(ProgressRunner, ARunStartedInsideAnotherLeavesTheRunningDialogAlone)
+{
+    QWidget owner;
+    CQtProgressRunner runner(&owner);
+    std::atomic<bool> innerEnded{false};
+    int inner = -1;
+    const CDProgress* innerDialog = nullptr;
+    QTimer::singleShot(0, &owner, [&] {
+        inner = runner.Run("inner", [](IProgressSink& sink) {
+            sink.Progress(30);
+            sink.Fail(5);
+            return 0;
+        });
+        innerDialog = runner.LastDialog();
+        innerEnded = true;
+    });
+    const int outer = runner.Run("outer", [&](IProgressSink& sink) {
+        // Still running while the inner run comes and goes (not forever should it never come).
+        for (int i = 0; i < 5000 && !innerEnded; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        sink.Progress(60);
+        sink.Fail(innerEnded ? 8 : 1);
+        return 0;
+    });
+    EXPECT_EQ(inner, 5);
+    EXPECT_EQ(outer, 8);
+    ASSERT_TRUE(innerDialog);
+    const CDProgress* last = runner.LastDialog();
+    ASSERT_TRUE(last);
+    EXPECT_NE(last, innerDialog);
+    EXPECT_EQ(last->windowTitle().toStdString(), "outer");
+    EXPECT_EQ(last->Position(), 60);
+    EXPECT_EQ(owner.findChildren<CDProgress*>().size(), 1u) << "the ended dialogs are not kept";
 }
 
 } // namespace
