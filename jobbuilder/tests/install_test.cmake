@@ -7,12 +7,7 @@ set(work "${base}/work")
 file(REMOVE_RECURSE "${base}")
 file(MAKE_DIRECTORY "${work}" "${base}/home")
 
-function(run what)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
-  if(NOT rc EQUAL 0)
-    message(FATAL_ERROR "${what} failed (${rc}):\n${out}")
-  endif()
-endfunction()
+include("${CMAKE_CURRENT_LIST_DIR}/../../cmake/QeltaScriptRun.cmake")
 
 run("cmake --install" "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${prefix}")
 foreach(path bin/qelta-regsvr lib/libfaxplatform.so lib/libjobbuilder.so lib/libIK6FILE.so var)
