@@ -565,11 +565,12 @@ bool TiffWriter::write(const Page& page, const PageOptions& options)
         ++state_->written;
         return true;
     }
-    // libtiff may encode in place, and the page may be shared: rows go through a copy.
-    std::vector<uint8_t> row(stride);
-    for (uint32_t y = 0; y < page.height; ++y) {
-        std::memcpy(row.data(), page.row(y), stride);
-        if (TIFFWriteScanline(tif, row.data(), y, 0) != 1)
+    // Strip by strip. libtiff may encode in place, and the page may be shared: strips go through a copy.
+    std::vector<uint8_t> strip(stride * rowsPerStrip);
+    for (uint32_t first = 0, index = 0; first < page.height; first += rowsPerStrip, ++index) {
+        const size_t bytes = stride * std::min(rowsPerStrip, page.height - first);
+        std::memcpy(strip.data(), page.row(first), bytes);
+        if (TIFFWriteEncodedStrip(tif, index, strip.data(), static_cast<tmsize_t>(bytes)) < 0)
             return state_->ok = false;
     }
     if (!TIFFWriteDirectory(tif) || state_->sink.failed)
@@ -740,45 +741,119 @@ Page expandToRgb(const Page& bilevel)
     return out;
 }
 
+namespace {
+
+// Where each target pixel of a row takes its source pixels from, as bit masks over 64 source
+// pixels read from the byte-aligned start of the target byte's span. Reduced: a target pixel is
+// black when any source pixel in [edge[x], edge[x + 1]) is; enlarged: it repeats the source pixel
+// whose centre lies nearest.
+class ColumnMap {
+public:
+    ColumnMap(uint32_t sourceWidth, uint32_t width) : width_(width), narrower_(width < sourceWidth)
+    {
+        const uint64_t sw = sourceWidth;
+        edge_.resize(size_t{width} + 1);
+        for (uint64_t x = 0; x <= width; ++x)
+            edge_[x] = static_cast<uint32_t>(narrower_ ? x * sw / width
+                                                       : std::min<uint64_t>(sw - 1, (2 * x + 1) * sw / (2 * width)));
+        const size_t bytes = (size_t{width} + 7) / 8;
+        base_.resize(bytes);
+        masks_.assign(bytes * 8, 0);
+        for (size_t byte = 0; byte < bytes && windowed_; ++byte) {
+            const uint32_t first = static_cast<uint32_t>(byte * 8);
+            const uint32_t last = std::min<uint32_t>(width, first + 8); // target pixels [first, last)
+            base_[byte] = edge_[first] / 8;
+            const uint32_t origin = base_[byte] * 8;
+            for (uint32_t x = first; x < last; ++x) {
+                const uint32_t from = edge_[x], to = narrower_ ? edge_[x + 1] : edge_[x] + 1;
+                if (to - origin > 64) {
+                    windowed_ = false; // a span too wide for one window: pixel by pixel instead
+                    break;
+                }
+                uint64_t mask = 0;
+                for (uint32_t s = from; s < to; ++s)
+                    mask |= uint64_t{1} << (63 - (s - origin));
+                masks_[byte * 8 + (x - first)] = mask;
+            }
+        }
+    }
+
+    // Builds a target row from a source row that has at least 8 readable bytes past its end.
+    void apply(const uint8_t* source, uint8_t* row) const
+    {
+        const size_t bytes = base_.size();
+        if (!windowed_) {
+            for (uint32_t x = 0; x < width_; ++x)
+                if (narrower_ ? anyBlack(source, edge_[x], edge_[x + 1]) : bitAt(source, edge_[x]))
+                    setBlack(row, x);
+            return;
+        }
+        for (size_t byte = 0; byte < bytes; ++byte) {
+            uint64_t window;
+            std::memcpy(&window, source + base_[byte], 8);
+            if (window == 0)
+                continue; // fax pages are mostly white
+            window = __builtin_bswap64(window);
+            const uint64_t* mask = &masks_[byte * 8];
+            unsigned value = 0;
+            for (unsigned bit = 0; bit < 8; ++bit)
+                value |= unsigned{(window & mask[bit]) != 0} << (7 - bit);
+            row[byte] = static_cast<uint8_t>(value);
+        }
+    }
+
+private:
+    uint32_t width_;
+    bool narrower_;
+    bool windowed_ = true;
+    std::vector<uint32_t> edge_;
+    std::vector<uint32_t> base_;  // per target byte: the first source byte of its window
+    std::vector<uint64_t> masks_; // per target pixel
+};
+
+} // namespace
+
 Page scaleBilevel(const Page& page, uint32_t width, uint32_t height)
 {
     Page out = blankPage(PixelKind::Bilevel, width, height);
     out.xDpi = page.xDpi * width / page.width;
     out.yDpi = page.yDpi * height / page.height;
     const uint64_t sw = page.width, sh = page.height;
-    const bool narrower = width < sw, lower = height < sh;
-    // Reduced: each target pixel covers the source pixels [edge[x], edge[x + 1]).
-    // Enlarged: each repeats the source pixel whose centre lies nearest.
-    std::vector<uint32_t> edge(size_t{width} + 1);
-    for (uint64_t x = 0; x <= width; ++x)
-        edge[x] = static_cast<uint32_t>(narrower ? x * sw / width : std::min<uint64_t>(sw - 1, (2 * x + 1) * sw / (2 * width)));
-    std::vector<uint8_t> merged(page.stride());
+    const bool lower = height < sh;
+    const size_t stride = page.stride();
+    const auto columns = width == sw ? nullptr : std::make_unique<ColumnMap>(page.width, width);
+    // A source row, or several merged, with room for the last window to read past the row's end.
+    std::vector<uint8_t> merged(stride + 8, 0);
+    int64_t made = -1; // the source row (or the first of the merged rows) of the last target row
     for (uint64_t y = 0; y < height; ++y) {
-        const uint8_t* source;
-        if (lower) {
-            const auto first = static_cast<uint32_t>(y * sh / height), last = static_cast<uint32_t>((y + 1) * sh / height);
-            if (last - first == 1) {
-                source = page.row(first);
-            } else {
-                std::memcpy(merged.data(), page.row(first), merged.size());
-                for (uint32_t r = first + 1; r < last; ++r) {
-                    const uint8_t* more = page.row(r);
-                    for (size_t i = 0; i < merged.size(); ++i)
-                        merged[i] |= more[i];
-                }
-                source = merged.data();
-            }
-        } else {
-            source = page.row(static_cast<uint32_t>((2 * y + 1) * sh / (2 * height)));
-        }
         uint8_t* row = out.row(static_cast<uint32_t>(y));
-        if (width == sw) {
-            std::memcpy(row, source, out.stride());
+        uint32_t first, last;
+        if (lower) {
+            first = static_cast<uint32_t>(y * sh / height);
+            last = static_cast<uint32_t>((y + 1) * sh / height);
+        } else {
+            first = static_cast<uint32_t>((2 * y + 1) * sh / (2 * height));
+            last = first + 1;
+        }
+        if (y > 0 && static_cast<int64_t>(first) == made && last - first == 1) {
+            std::memcpy(row, out.row(static_cast<uint32_t>(y - 1)), out.stride()); // a repeated row
             continue;
         }
-        for (uint32_t x = 0; x < width; ++x)
-            if (narrower ? anyBlack(source, edge[x], edge[x + 1]) : bitAt(source, edge[x]))
-                setBlack(row, x);
+        made = first;
+        if (!columns && last - first == 1) {
+            std::memcpy(row, page.row(first), stride); // a kept row
+            continue;
+        }
+        std::memcpy(merged.data(), page.row(first), stride);
+        for (uint32_t r = first + 1; r < last; ++r) {
+            const uint8_t* more = page.row(r);
+            for (size_t i = 0; i < stride; ++i)
+                merged[i] |= more[i];
+        }
+        if (columns)
+            columns->apply(merged.data(), row);
+        else
+            std::memcpy(row, merged.data(), stride);
     }
     return out;
 }
