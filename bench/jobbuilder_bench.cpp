@@ -1,5 +1,6 @@
 // The job builder's send path: FlushJob to the redirect file with a 100 MB job image against a
-// plain copy of that image, and conversion before sending of 1, 10 and 100 pages.
+// plain copy of that image, and conversion before sending of 1, 10 and 100 pages against libtiff
+// decoding and coding the same pages alone, with pages that need scaling besides.
 //
 // FlushJob also records the job in the sending log (which keeps a copy of the image and pauses
 // half a second after each entry), so the stream alone (build and delivery) is timed too.
@@ -63,30 +64,32 @@ const std::string& bigImage()
     return path;
 }
 
-// Fax pages of 1728 x 2292 pixels at 200 dpi with text-like stripes, G4.
-std::string faxImage(int pages)
+// Fax pages with text-like stripes, G4: 1728 x 2292 pixels at 200 dpi unless told otherwise.
+std::string faxImage(int pages, uint32_t width = 1728, uint32_t height = 2292, double xDpi = 200, double yDpi = 200)
 {
-    const std::string p = root() + "/fax" + std::to_string(pages) + ".tif";
+    const std::string p = root() + "/fax" + std::to_string(pages) + "-" + std::to_string(width) + "x"
+                          + std::to_string(height) + "-" + std::to_string(static_cast<int>(xDpi)) + ".tif";
     if (platform::pathExists(p))
         return p;
     TIFF* tif = TIFFOpen(p.c_str(), "w");
-    std::vector<unsigned char> row(1728 / 8);
+    std::vector<unsigned char> row((width + 7) / 8);
     for (int page = 0; page < pages; ++page) {
         TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
-        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 1728u);
-        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 2292u);
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width);
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, height);
         TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);
         TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
         TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
         TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
-        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 2292u);
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, height);
         TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
-        TIFFSetField(tif, TIFFTAG_XRESOLUTION, 200.0);
-        TIFFSetField(tif, TIFFTAG_YRESOLUTION, 200.0);
-        for (uint32_t y = 0; y < 2292; ++y) {
-            const bool textLine = (y / 24) % 2 == 0 && y % 24 < 16;
+        TIFFSetField(tif, TIFFTAG_XRESOLUTION, xDpi);
+        TIFFSetField(tif, TIFFTAG_YRESOLUTION, yDpi);
+        const uint32_t line = static_cast<uint32_t>(24 * yDpi / 200); // the same text at every resolution
+        for (uint32_t y = 0; y < height; ++y) {
+            const bool textLine = (y / line) % 2 == 0 && y % line < line * 2 / 3;
             for (size_t x = 0; x < row.size(); ++x)
-                row[x] = textLine && (x * 13 + y / 24 + static_cast<size_t>(page)) % 5 < 3 ? 0x6d : 0x00;
+                row[x] = textLine && (x * 13 + y / line + static_cast<size_t>(page)) % 5 < 3 ? 0x6d : 0x00;
             TIFFWriteScanline(tif, row.data(), y, 0);
         }
         TIFFWriteDirectory(tif);
@@ -170,10 +173,8 @@ void StreamToFile(benchmark::State& state)
     }
 }
 
-void ConvertPages(benchmark::State& state)
+void convertImage(benchmark::State& state, const std::string& image)
 {
-    const int pages = static_cast<int>(state.range(0));
-    const std::string image = faxImage(pages);
     const auto imaging = CImagingBinding::Acquire();
     CConversionBinding conversion;
     for (auto _ : state) {
@@ -185,6 +186,68 @@ void ConvertPages(benchmark::State& state)
             removeFile(*converted);
         state.ResumeTiming();
     }
+}
+
+void ConvertPages(benchmark::State& state)
+{
+    const int pages = static_cast<int>(state.range(0));
+    convertImage(state, faxImage(pages));
+    state.counters["pages"] = pages;
+}
+
+// Pages that have to be scaled: Letter at 204 x 196 dpi onto the A4 line at 200 dpi (range 0), and
+// A4 at 400 dpi down to 200 dpi (range 1); ten pages each.
+void ConvertScaledPages(benchmark::State& state)
+{
+    convertImage(state, state.range(0) == 0 ? faxImage(10, 1728, 2156, 204, 196) : faxImage(10, 3456, 4584, 400, 400));
+}
+
+// The peer: the same pages decoded and coded again as MH by libtiff alone, one strip a page, into a
+// new file; no scaling, the sizes agree.
+void LibtiffPeer(benchmark::State& state)
+{
+    const int pages = static_cast<int>(state.range(0));
+    const std::string image = faxImage(pages), target = root() + "/peer.tif";
+    std::vector<unsigned char> strip;
+    for (auto _ : state) {
+        TIFF* in = TIFFOpen(image.c_str(), "r");
+        TIFF* out = TIFFOpen(target.c_str(), "w");
+        if (!in || !out) {
+            state.SkipWithError("libtiff open failed");
+            break;
+        }
+        do {
+            uint32_t width = 0, height = 0;
+            float xDpi = 0, yDpi = 0;
+            TIFFGetField(in, TIFFTAG_IMAGEWIDTH, &width);
+            TIFFGetField(in, TIFFTAG_IMAGELENGTH, &height);
+            TIFFGetField(in, TIFFTAG_XRESOLUTION, &xDpi);
+            TIFFGetField(in, TIFFTAG_YRESOLUTION, &yDpi);
+            const tmsize_t size = TIFFStripSize(in);
+            strip.resize(static_cast<size_t>(size));
+            if (TIFFReadEncodedStrip(in, 0, strip.data(), size) != size)
+                state.SkipWithError("decode failed");
+            TIFFSetField(out, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
+            TIFFSetField(out, TIFFTAG_IMAGEWIDTH, width);
+            TIFFSetField(out, TIFFTAG_IMAGELENGTH, height);
+            TIFFSetField(out, TIFFTAG_BITSPERSAMPLE, 1);
+            TIFFSetField(out, TIFFTAG_SAMPLESPERPIXEL, 1);
+            TIFFSetField(out, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+            TIFFSetField(out, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX3);
+            TIFFSetField(out, TIFFTAG_GROUP3OPTIONS, uint32_t{0});
+            TIFFSetField(out, TIFFTAG_ROWSPERSTRIP, height);
+            TIFFSetField(out, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+            TIFFSetField(out, TIFFTAG_XRESOLUTION, xDpi);
+            TIFFSetField(out, TIFFTAG_YRESOLUTION, yDpi);
+            if (TIFFWriteEncodedStrip(out, 0, strip.data(), size) < 0 || !TIFFWriteDirectory(out))
+                state.SkipWithError("encode failed");
+        } while (TIFFReadDirectory(in));
+        TIFFClose(in);
+        TIFFClose(out);
+        state.PauseTiming();
+        removeFile(target);
+        state.ResumeTiming();
+    }
     state.counters["pages"] = pages;
 }
 
@@ -194,6 +257,10 @@ BENCHMARK(StreamToFile)->Iterations(5)->Unit(benchmark::kMillisecond);
 BENCHMARK(ConvertPages)->Arg(1)->Iterations(20)->Unit(benchmark::kMillisecond);
 BENCHMARK(ConvertPages)->Arg(10)->Iterations(5)->Unit(benchmark::kMillisecond);
 BENCHMARK(ConvertPages)->Arg(100)->Iterations(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(LibtiffPeer)->Arg(10)->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(LibtiffPeer)->Arg(100)->Iterations(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(ConvertScaledPages)->Arg(0)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(ConvertScaledPages)->Arg(1)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
@@ -223,5 +290,16 @@ int main(int argc, char** argv)
                 hundred);
     std::printf("per-page cost 10/1: %.2f, 100/10: %.2f (1 = linear)\n", one > 0 ? ten / one : -1,
                 ten > 0 ? hundred / ten : -1);
+    const double peerTen = reporter.time("LibtiffPeer/10/iterations:5") / 10;
+    const double peerHundred = reporter.time("LibtiffPeer/100/iterations:2") / 100;
+    auto over = [](double a, double b) { return a >= 0 && b > 0 ? a / b : -1; };
+    std::printf("libtiff peer per page (decode G4, code MH): 10 pages %.2f ms, 100 pages %.2f ms\n", peerTen,
+                peerHundred);
+    std::printf("conversion / libtiff peer per page: 10 pages %.2f, 100 pages %.2f (goal: at most 1.5)\n",
+                over(ten, peerTen), over(hundred, peerHundred));
+    std::printf("scaled pages / unscaled peer per page: Letter 204 x 196 to A4 %.2f, 400 dpi to 200 dpi %.2f "
+                "(goal: at most 2)\n",
+                over(reporter.time("ConvertScaledPages/0/iterations:3") / 10, peerTen),
+                over(reporter.time("ConvertScaledPages/1/iterations:3") / 10, peerTen));
     return 0;
 }

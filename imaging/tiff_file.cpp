@@ -80,6 +80,12 @@ IKHANDLE load(const char* path, int index)
     const auto reader = TiffReader::open(path, status);
     if (!reader || reader->select(static_cast<uint32_t>(index)) != Status::Ok)
         return 0;
+    // A fax page stays coded until someone needs its pixels: a page copied to another file is never
+    // decoded.
+    Page header;
+    auto coded = std::make_shared<CodedStrip>();
+    if (reader->readCoded(header, *coded))
+        return images().addCoded(std::move(header), std::move(coded));
     auto page = std::make_shared<Page>();
     if (reader->read(*page) != Status::Ok)
         return 0;
@@ -91,14 +97,21 @@ bool save(const char* path, IKHANDLE image, int compressionCode, bool append, bo
 {
     if (!path || !*path)
         return false;
-    const auto page = images().find(image);
     PageOptions options;
-    if (!page || !compressionOf(compressionCode, options.compression))
+    if (!compressionOf(compressionCode, options.compression))
+        return false;
+    std::shared_ptr<const Page> page;
+    auto coded = images().findCoded(image, page);
+    if (coded && coded->compression != options.compression)
+        coded = nullptr;
+    if (!coded)
+        page = images().find(image);
+    if (!page)
         return false;
     if (withTags)
         options.text = parseTags(tags);
 
-    return saveTiffPages(path, {page.get()}, options, append, overwrite);
+    return saveTiffPages(path, {page.get()}, options, append, overwrite, {coded.get()});
 }
 
 } // namespace

@@ -415,6 +415,69 @@ Status TiffReader::read(Page& page)
     return Status::Ok;
 }
 
+bool TiffReader::readCoded(Page& header, CodedStrip& coded)
+{
+    TIFF* tif = state_->tif.get();
+    ErrorSink& sink = state_->sink;
+    sink.failed = false;
+    uint32_t width = 0, height = 0, rowsPerStrip = 0, options = 0;
+    uint16_t bitsPerSample = 1, samplesPerPixel = 1, compression = COMPRESSION_NONE, unit = RESUNIT_INCH;
+    uint16_t photometric = 0xffff, orientation = ORIENTATION_TOPLEFT, fillOrder = FILLORDER_MSB2LSB, clean = 0;
+    if (TIFFIsTiled(tif) || !TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width)
+        || !TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height) || !fitsLimits(PixelKind::Bilevel, width, height))
+        return false;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bitsPerSample);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samplesPerPixel);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_RESOLUTIONUNIT, &unit);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_FILLORDER, &fillOrder);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+    TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
+    if (bitsPerSample != 1 || samplesPerPixel != 1 || photometric != PHOTOMETRIC_MINISWHITE
+        || orientation != ORIENTATION_TOPLEFT || fillOrder != FILLORDER_MSB2LSB || rowsPerStrip < height
+        || TIFFNumberOfStrips(tif) != 1)
+        return false;
+    // Only the codings the writer stores with the same tags.
+    if (compression == COMPRESSION_CCITTFAX4) {
+        TIFFGetFieldDefaulted(tif, TIFFTAG_GROUP4OPTIONS, &options);
+        if (options != 0)
+            return false;
+        coded.compression = Compression::G4;
+    } else if (compression == COMPRESSION_CCITTFAX3) {
+        TIFFGetFieldDefaulted(tif, TIFFTAG_GROUP3OPTIONS, &options);
+        const bool marked = TIFFGetField(tif, TIFFTAG_CLEANFAXDATA, &clean) != 0;
+        if (!marked && options == 0)
+            coded.compression = Compression::G3OneD;
+        else if (!marked && options == GROUP3OPT_2DENCODING)
+            coded.compression = Compression::G3TwoD;
+        else if (marked && clean == CLEANFAXDATA_CLEAN && options == GROUP3OPT_FILLBITS)
+            coded.compression = Compression::ClassF;
+        else
+            return false;
+    } else {
+        return false;
+    }
+    const uint64_t size = TIFFGetStrileByteCount(tif, 0);
+    if (size == 0 || size > static_cast<uint64_t>(kMaxTiffAllocation) || sink.failed)
+        return false;
+    coded.data.resize(size);
+    if (TIFFReadRawStrip(tif, 0, coded.data.data(), static_cast<tmsize_t>(size)) != static_cast<tmsize_t>(size)
+        || sink.failed) {
+        coded.data.clear();
+        return false;
+    }
+    header = Page{};
+    header.width = width;
+    header.height = height;
+    float x = 0, y = 0;
+    if (TIFFGetField(tif, TIFFTAG_XRESOLUTION, &x))
+        header.xDpi = dotsPerInch(x, unit);
+    if (TIFFGetField(tif, TIFFTAG_YRESOLUTION, &y))
+        header.yDpi = dotsPerInch(y, unit);
+    return true;
+}
+
 Compression TiffReader::storedCompression()
 {
     uint16_t compression = COMPRESSION_NONE;
@@ -509,13 +572,15 @@ std::unique_ptr<TiffWriter> TiffWriter::append(int fd, const std::string& name, 
 
 uint32_t TiffWriter::pagesBefore() const { return state_->end.pages; }
 
-bool TiffWriter::write(const Page& page, const PageOptions& options)
+bool TiffWriter::write(const Page& page, const PageOptions& options, const CodedStrip* coded)
 {
     TIFF* tif = state_->tif.get();
     if (!tif || !state_->ok)
         return false;
+    if (coded && (coded->compression != options.compression || page.kind != PixelKind::Bilevel || coded->data.empty()))
+        coded = nullptr;
     if (state_->end.pages + state_->written >= kMaxPages || !fitsLimits(page.kind, page.width, page.height)
-        || page.pixels.size() != page.stride() * page.height)
+        || (!coded && page.pixels.size() != page.stride() * page.height))
         return state_->ok = false;
     const bool bilevel = page.kind == PixelKind::Bilevel;
     const uint16_t compression = tiffCompression(options.compression, bilevel);
@@ -553,6 +618,14 @@ bool TiffWriter::write(const Page& page, const PageOptions& options)
     for (const auto& text : options.text)
         TIFFSetField(tif, text.tag, text.value.c_str());
 
+    if (coded) {
+        if (TIFFWriteRawStrip(tif, 0, const_cast<uint8_t*>(coded->data.data()), static_cast<tmsize_t>(coded->data.size()))
+                < 0
+            || !TIFFWriteDirectory(tif) || state_->sink.failed)
+            return state_->ok = false;
+        ++state_->written;
+        return true;
+    }
     if (compression == COMPRESSION_CCITTRLE) {
         // Coded apart and padded, so that libtiff reads its own rows back (see kMhPadding).
         std::vector<uint8_t> rows = mhRowsOf(page);
@@ -612,7 +685,8 @@ enum class Append { Done, Failed, NoFile };
 
 // Pages after those of an existing TIFF, in place. NoFile when there is nothing to append to (no
 // file, or an empty one).
-Append appendTo(const std::string& path, const std::vector<const Page*>& pages, PageOptions options)
+Append appendTo(const std::string& path, const std::vector<const Page*>& pages, PageOptions options,
+                const std::vector<const CodedStrip*>& coded)
 {
     FileDescriptor file(openRegularFile(path, O_RDWR));
     if (file.get() < 0)
@@ -630,7 +704,7 @@ Append appendTo(const std::string& path, const std::vector<const Page*>& pages, 
     for (size_t i = 0; i < pages.size(); ++i) {
         options.number = static_cast<uint16_t>(writer->pagesBefore() + i);
         options.total = total;
-        if (!writer->write(*pages[i], options))
+        if (!writer->write(*pages[i], options, i < coded.size() ? coded[i] : nullptr))
             return Append::Failed;
     }
     return writer->finish() ? Append::Done : Append::Failed;
@@ -639,12 +713,12 @@ Append appendTo(const std::string& path, const std::vector<const Page*>& pages, 
 } // namespace
 
 bool saveTiffPages(const std::string& path, const std::vector<const Page*>& pages, PageOptions options, bool append,
-                   bool overwrite)
+                   bool overwrite, const std::vector<const CodedStrip*>& coded)
 {
     if (pages.empty() || pages.size() > kMaxPages)
         return false;
     if (append) {
-        const Append appended = appendTo(path, pages, options);
+        const Append appended = appendTo(path, pages, options, coded);
         if (appended != Append::NoFile)
             return appended == Append::Done;
         overwrite = true; // an empty file holds no page to keep
@@ -660,7 +734,7 @@ bool saveTiffPages(const std::string& path, const std::vector<const Page*>& page
     for (size_t i = 0; i < pages.size(); ++i) {
         options.number = static_cast<uint16_t>(i);
         options.total = static_cast<uint16_t>(pages.size());
-        if (!writer->write(*pages[i], options))
+        if (!writer->write(*pages[i], options, i < coded.size() ? coded[i] : nullptr))
             return false;
     }
     return writer->finish() && file.commit(overwrite);
@@ -704,6 +778,30 @@ Status decodeMhRows(const uint8_t* data, size_t size, uint32_t width, uint32_t h
         return Status::WriteFailed;
     Status status;
     const auto reader = TiffReader::open(own, "rows", status);
+    if (!reader)
+        return Status::Corrupt;
+    return reader->read(page);
+}
+
+Status decodeCoded(const Page& header, const CodedStrip& coded, Page& page)
+{
+    if (!fitsLimits(PixelKind::Bilevel, header.width, header.height))
+        return Status::TooLarge;
+    FileDescriptor file(memoryFile());
+    if (file.get() < 0)
+        return Status::WriteFailed;
+    {
+        const auto writer = TiffWriter::create(file.get(), "coded");
+        PageOptions options;
+        options.compression = coded.compression;
+        if (!writer || !writer->write(header, options, &coded) || !writer->finish())
+            return Status::WriteFailed;
+    }
+    const int own = ::lseek(file.get(), 0, SEEK_SET) == 0 ? ::dup(file.get()) : -1;
+    if (own < 0)
+        return Status::WriteFailed;
+    Status status;
+    const auto reader = TiffReader::open(own, "coded", status);
     if (!reader)
         return Status::Corrupt;
     return reader->read(page);
