@@ -3,11 +3,14 @@
 #include "imaging/imagekit.h"
 #include "imaging/tiff_pages.h"
 #include "platform/com.h"
+#include "platform/files.h"
 #include "platform/text.h"
 
 #include <tiffio.h>
 
 #include <cstring>
+#include <fcntl.h>
+#include <mutex>
 #include <string_view>
 
 namespace {
@@ -72,13 +75,55 @@ bool compressionOf(int code, Compression& compression)
     }
 }
 
+// The file pages were last loaded from, kept open: a caller going through a file page by page
+// reads it through one reader, each page found from the one before. A file that changed (or another
+// name) opens anew.
+struct OpenFile {
+    std::mutex mutex;
+    std::string path;
+    platform::FileStamp stamp;
+    std::unique_ptr<TiffReader> reader;
+    uint32_t current = 0;
+
+    // The reader of path standing at page index; null when the file or page cannot be read.
+    TiffReader* at(const std::string& name, uint32_t index)
+    {
+        if (!reader || name != path || platform::fileStamp(name) != stamp) {
+            reader.reset();
+            const int fd = platform::openRegularFile(name, O_RDONLY);
+            if (fd < 0)
+                return nullptr;
+            const platform::FileStamp opened = platform::openFileStamp(fd);
+            Status status;
+            reader = TiffReader::open(fd, name, status);
+            if (!reader)
+                return nullptr;
+            path = name;
+            stamp = opened;
+            current = 0;
+            if (index == 0)
+                return reader.get();
+        } else if (index == current) {
+            return reader.get();
+        }
+        const Status status = index == current + 1 ? reader->next() : reader->select(index);
+        if (status != Status::Ok) {
+            reader.reset(); // the next call starts from a fresh reader
+            return nullptr;
+        }
+        current = index;
+        return reader.get();
+    }
+};
+
 IKHANDLE load(const char* path, int index)
 {
     if (!path || !*path || index < 0)
         return 0;
-    Status status;
-    const auto reader = TiffReader::open(path, status);
-    if (!reader || reader->select(static_cast<uint32_t>(index)) != Status::Ok)
+    static OpenFile file;
+    const std::lock_guard lock(file.mutex);
+    TiffReader* reader = file.at(path, static_cast<uint32_t>(index));
+    if (!reader)
         return 0;
     // A fax page stays coded until someone needs its pixels: a page copied to another file is never
     // decoded.
