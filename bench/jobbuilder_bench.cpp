@@ -21,6 +21,7 @@
 #include <benchmark/benchmark.h>
 #include <tiffio.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -85,11 +86,16 @@ std::string faxImage(int pages, uint32_t width = 1728, uint32_t height = 2292, d
         TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
         TIFFSetField(tif, TIFFTAG_XRESOLUTION, xDpi);
         TIFFSetField(tif, TIFFTAG_YRESOLUTION, yDpi);
-        const uint32_t line = static_cast<uint32_t>(24 * yDpi / 200); // the same text at every resolution
+        // The same text at every resolution: each pixel is the one of the 200-dpi page at its place.
         for (uint32_t y = 0; y < height; ++y) {
-            const bool textLine = (y / line) % 2 == 0 && y % line < line * 2 / 3;
-            for (size_t x = 0; x < row.size(); ++x)
-                row[x] = textLine && (x * 13 + y / line + static_cast<size_t>(page)) % 5 < 3 ? 0x6d : 0x00;
+            const auto y200 = static_cast<uint32_t>(y * 200 / yDpi);
+            const bool textLine = (y200 / 24) % 2 == 0 && y200 % 24 < 16;
+            std::fill(row.begin(), row.end(), 0);
+            for (uint32_t x = 0; textLine && x < width; ++x) {
+                const auto x200 = static_cast<size_t>(x * 200 / xDpi);
+                if ((x200 / 8 * 13 + y200 / 24 + static_cast<size_t>(page)) % 5 < 3 && (0x6d >> (7 - x200 % 8)) & 1)
+                    row[x / 8] |= static_cast<unsigned char>(0x80 >> (x % 8));
+            }
             TIFFWriteScanline(tif, row.data(), y, 0);
         }
         TIFFWriteDirectory(tif);

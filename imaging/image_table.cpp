@@ -55,6 +55,15 @@ std::shared_ptr<const CodedStrip> ImageTable::findCoded(IKHANDLE handle, std::sh
     return it->second.coded;
 }
 
+void ImageTable::keepCoded(IKHANDLE handle, const std::shared_ptr<const Page>& page,
+                           std::shared_ptr<const CodedStrip> coded)
+{
+    const std::lock_guard lock(mutex_);
+    const auto it = images_.find(handle);
+    if (it != images_.end() && it->second.page == page)
+        it->second.coded = std::move(coded);
+}
+
 bool ImageTable::replace(IKHANDLE handle, std::shared_ptr<const Page> page)
 {
     const std::lock_guard lock(mutex_);

@@ -28,6 +28,9 @@ public:
     // The image's coded form while it is as it was loaded (null otherwise), with its page (in
     // header; pixels only when decoded already).
     std::shared_ptr<const CodedStrip> findCoded(IKHANDLE handle, std::shared_ptr<const Page>& header);
+    // Keeps coded as the coded form of the image while it still holds page (coding it once serves
+    // every later save in that coding).
+    void keepCoded(IKHANDLE handle, const std::shared_ptr<const Page>& page, std::shared_ptr<const CodedStrip> coded);
     // Puts page in the place of a live image; false when the handle is not live.
     bool replace(IKHANDLE handle, std::shared_ptr<const Page> page);
     bool remove(IKHANDLE handle);

@@ -149,10 +149,17 @@ bool save(const char* path, IKHANDLE image, int compressionCode, bool append, bo
     auto coded = images().findCoded(image, page);
     if (coded && coded->compression != options.compression)
         coded = nullptr;
-    if (!coded)
+    if (!coded) {
         page = images().find(image);
-    if (!page)
-        return false;
+        if (!page)
+            return false;
+        // Coded once and kept: saving the same page again (a second file) copies the strip.
+        auto made = std::make_shared<CodedStrip>();
+        if (encodeCoded(*page, options.compression, *made)) {
+            coded = std::move(made);
+            images().keepCoded(image, page, coded);
+        }
+    }
     if (withTags)
         options.text = parseTags(tags);
 

@@ -807,6 +807,31 @@ Status decodeCoded(const Page& header, const CodedStrip& coded, Page& page)
     return reader->read(page);
 }
 
+bool encodeCoded(const Page& page, Compression compression, CodedStrip& coded)
+{
+    if (page.kind != PixelKind::Bilevel
+        || (compression != Compression::G4 && compression != Compression::G3OneD
+            && compression != Compression::G3TwoD && compression != Compression::ClassF))
+        return false;
+    FileDescriptor file(memoryFile());
+    if (file.get() < 0)
+        return false;
+    {
+        const auto writer = TiffWriter::create(file.get(), "coded");
+        PageOptions options;
+        options.compression = compression;
+        if (!writer || !writer->write(page, options) || !writer->finish())
+            return false;
+    }
+    const int own = ::lseek(file.get(), 0, SEEK_SET) == 0 ? ::dup(file.get()) : -1;
+    if (own < 0)
+        return false;
+    Status status;
+    const auto reader = TiffReader::open(own, "coded", status);
+    Page header;
+    return reader && reader->readCoded(header, coded) && coded.compression == compression;
+}
+
 // ---- Transforms ----
 
 Page threshold(const Page& rgb, unsigned level)

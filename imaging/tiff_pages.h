@@ -157,6 +157,9 @@ bool saveTiffPages(const std::string& path, const std::vector<const Page*>& page
 
 // The pixels of a page read with TiffReader::readCoded.
 Status decodeCoded(const Page& header, const CodedStrip& coded, Page& page);
+// A bilevel page coded as one strip in compression (G4, G3OneD, G3TwoD or ClassF), as TiffWriter
+// stores it. False for another page or compression.
+bool encodeCoded(const Page& page, Compression compression, CodedStrip& coded);
 
 // The rows of a bilevel page coded as TIFF compression 2 (modified Huffman, each row byte aligned,
 // no EOL codes), and back. Decoding fails with Corrupt unless the data holds exactly the rows.
