@@ -87,6 +87,7 @@ bool Preview(const std::string& work, int documents, bool send = false)
     std::strcpy(font.lfFaceName, "DejaVu Sans");
     summary.m_HeaderFont = font;
     sheet.SetJobSummary(std::make_unique<CJobSummary>(summary));
+    sheet.m_nModelType = 0; // a device of the first kind: no print queue is asked for
     for (int d = 0; d < documents; ++d)
         sheet.AddDocument(std::make_unique<CFaxDocument>(
             work, std::vector<CJobDestination>{{"555-01" + std::to_string(d), "Ann", kDestinationFax, 0, "", "", 0}}, 0,
@@ -117,8 +118,10 @@ void WholeJob(benchmark::State& state)
     const CRegistryHelper machine(HKEY_LOCAL_MACHINE, kProductKeyPrefix);
     machine.WriteString(kProductSubkey, "FileOutput", stream);
     for (auto _ : state) {
-        if (!Preview(work, 1, true))
+        if (!Preview(work, 1, true)) {
             state.SkipWithError("job failed");
+            break;
+        }
         state.PauseTiming();
         platform::removeFile(stream);
         std::filesystem::remove_all(root() + "/log");
