@@ -4,6 +4,7 @@
 //
 // FlushJob also records the job in the sending log (which keeps a copy of the image and pauses
 // half a second after each entry), so the stream alone (build and delivery) is timed too.
+#include "bench/libtiff_peer.h"
 #include "bench/ratio_reporter.h"
 #include "bench/register_servers.h"
 #include "bench/state_root.h"
@@ -214,42 +215,9 @@ void LibtiffPeer(benchmark::State& state)
 {
     const int pages = static_cast<int>(state.range(0));
     const std::string image = faxImage(pages), target = root() + "/peer.tif";
-    std::vector<unsigned char> strip;
     for (auto _ : state) {
-        TIFF* in = TIFFOpen(image.c_str(), "r");
-        TIFF* out = TIFFOpen(target.c_str(), "w");
-        if (!in || !out) {
-            state.SkipWithError("libtiff open failed");
-            break;
-        }
-        do {
-            uint32_t width = 0, height = 0;
-            float xDpi = 0, yDpi = 0;
-            TIFFGetField(in, TIFFTAG_IMAGEWIDTH, &width);
-            TIFFGetField(in, TIFFTAG_IMAGELENGTH, &height);
-            TIFFGetField(in, TIFFTAG_XRESOLUTION, &xDpi);
-            TIFFGetField(in, TIFFTAG_YRESOLUTION, &yDpi);
-            const tmsize_t size = TIFFStripSize(in);
-            strip.resize(static_cast<size_t>(size));
-            if (TIFFReadEncodedStrip(in, 0, strip.data(), size) != size)
-                state.SkipWithError("decode failed");
-            TIFFSetField(out, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
-            TIFFSetField(out, TIFFTAG_IMAGEWIDTH, width);
-            TIFFSetField(out, TIFFTAG_IMAGELENGTH, height);
-            TIFFSetField(out, TIFFTAG_BITSPERSAMPLE, 1);
-            TIFFSetField(out, TIFFTAG_SAMPLESPERPIXEL, 1);
-            TIFFSetField(out, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
-            TIFFSetField(out, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX3);
-            TIFFSetField(out, TIFFTAG_GROUP3OPTIONS, uint32_t{0});
-            TIFFSetField(out, TIFFTAG_ROWSPERSTRIP, height);
-            TIFFSetField(out, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
-            TIFFSetField(out, TIFFTAG_XRESOLUTION, xDpi);
-            TIFFSetField(out, TIFFTAG_YRESOLUTION, yDpi);
-            if (TIFFWriteEncodedStrip(out, 0, strip.data(), size) < 0 || !TIFFWriteDirectory(out))
-                state.SkipWithError("encode failed");
-        } while (TIFFReadDirectory(in));
-        TIFFClose(in);
-        TIFFClose(out);
+        if (!RecodeWithLibtiff(image, target, COMPRESSION_CCITTFAX3))
+            state.SkipWithError("libtiff failed");
         state.PauseTiming();
         removeFile(target);
         state.ResumeTiming();

@@ -3,6 +3,7 @@
 // runs of one, and the page count of a 200-page file against libtiff walking its directories; the
 // image steps and a whole 100-page job against libtiff decoding and coding the same pages alone.
 // The pages: the cover preview at 400 dpi made and cached, and page 200 of a preview against page 1.
+#include "bench/libtiff_peer.h"
 #include "bench/ratio_reporter.h"
 #include "bench/register_servers.h"
 #include "bench/state_root.h"
@@ -135,35 +136,9 @@ void WholeJob(benchmark::State& state)
 void LibtiffPeer(benchmark::State& state)
 {
     const std::string work = WorkFile(static_cast<int>(state.range(0))), target = root() + "/peer.tif";
-    std::vector<uint8_t> strip;
     for (auto _ : state) {
-        TIFF* in = TIFFOpen(work.c_str(), "r");
-        TIFF* out = TIFFOpen(target.c_str(), "w");
-        if (!in || !out) {
-            state.SkipWithError("libtiff open failed");
-            break;
-        }
-        do {
-            const tmsize_t size = TIFFStripSize(in);
-            strip.resize(static_cast<size_t>(size));
-            if (TIFFReadEncodedStrip(in, 0, strip.data(), size) != size)
-                state.SkipWithError("decode failed");
-            TIFFSetField(out, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
-            TIFFSetField(out, TIFFTAG_IMAGEWIDTH, kWidth);
-            TIFFSetField(out, TIFFTAG_IMAGELENGTH, kHeight);
-            TIFFSetField(out, TIFFTAG_BITSPERSAMPLE, 1);
-            TIFFSetField(out, TIFFTAG_SAMPLESPERPIXEL, 1);
-            TIFFSetField(out, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
-            TIFFSetField(out, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
-            TIFFSetField(out, TIFFTAG_ROWSPERSTRIP, kHeight);
-            TIFFSetField(out, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
-            TIFFSetField(out, TIFFTAG_XRESOLUTION, 200.0f);
-            TIFFSetField(out, TIFFTAG_YRESOLUTION, 200.0f);
-            if (TIFFWriteEncodedStrip(out, 0, strip.data(), size) < 0 || !TIFFWriteDirectory(out))
-                state.SkipWithError("encode failed");
-        } while (TIFFReadDirectory(in));
-        TIFFClose(in);
-        TIFFClose(out);
+        if (!RecodeWithLibtiff(work, target, COMPRESSION_CCITTFAX4))
+            state.SkipWithError("libtiff failed");
         platform::removeFile(target);
     }
 }

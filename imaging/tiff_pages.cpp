@@ -742,6 +742,21 @@ bool saveTiffPages(const std::string& path, const std::vector<const Page*>& page
 
 std::vector<uint8_t> encodeMhRows(const Page& page) { return mhRowsOf(page); }
 
+namespace {
+
+// A reader of a memory file just written, from its start (the file stays open for the caller).
+std::unique_ptr<TiffReader> readerFromStart(const FileDescriptor& file, const char* name)
+{
+    // libtiff reads the header from where the descriptor stands.
+    const int own = ::lseek(file.get(), 0, SEEK_SET) == 0 ? ::dup(file.get()) : -1;
+    if (own < 0)
+        return nullptr;
+    Status status;
+    return TiffReader::open(own, name, status);
+}
+
+} // namespace
+
 Status decodeMhRows(const uint8_t* data, size_t size, uint32_t width, uint32_t height, Page& page)
 {
     if (!fitsLimits(PixelKind::Bilevel, width, height))
@@ -773,14 +788,8 @@ Status decodeMhRows(const uint8_t* data, size_t size, uint32_t width, uint32_t h
             || !TIFFWriteDirectory(tif.get()) || sink.failed)
             return Status::WriteFailed;
     }
-    const int own = ::lseek(file.get(), 0, SEEK_SET) == 0 ? ::dup(file.get()) : -1;
-    if (own < 0)
-        return Status::WriteFailed;
-    Status status;
-    const auto reader = TiffReader::open(own, "rows", status);
-    if (!reader)
-        return Status::Corrupt;
-    return reader->read(page);
+    const auto reader = readerFromStart(file, "rows");
+    return reader ? reader->read(page) : Status::Corrupt;
 }
 
 Status decodeCoded(const Page& header, const CodedStrip& coded, Page& page)
@@ -797,14 +806,8 @@ Status decodeCoded(const Page& header, const CodedStrip& coded, Page& page)
         if (!writer || !writer->write(header, options, &coded) || !writer->finish())
             return Status::WriteFailed;
     }
-    const int own = ::lseek(file.get(), 0, SEEK_SET) == 0 ? ::dup(file.get()) : -1;
-    if (own < 0)
-        return Status::WriteFailed;
-    Status status;
-    const auto reader = TiffReader::open(own, "coded", status);
-    if (!reader)
-        return Status::Corrupt;
-    return reader->read(page);
+    const auto reader = readerFromStart(file, "coded");
+    return reader ? reader->read(page) : Status::Corrupt;
 }
 
 bool encodeCoded(const Page& page, Compression compression, CodedStrip& coded)
@@ -823,11 +826,7 @@ bool encodeCoded(const Page& page, Compression compression, CodedStrip& coded)
         if (!writer || !writer->write(page, options) || !writer->finish())
             return false;
     }
-    const int own = ::lseek(file.get(), 0, SEEK_SET) == 0 ? ::dup(file.get()) : -1;
-    if (own < 0)
-        return false;
-    Status status;
-    const auto reader = TiffReader::open(own, "coded", status);
+    const auto reader = readerFromStart(file, "coded");
     Page header;
     return reader && reader->readCoded(header, coded) && coded.compression == compression;
 }
