@@ -274,6 +274,14 @@ int main(int argc, char** argv)
     std::printf("whole 100-page job (image steps, registration, FlushJob to the stream file) / libtiff peer's 100 "
                 "pages: %.2f (goal: at most 3)\n",
                 reporter.ratio("WholeJob/100/iterations:2", "LibtiffPeer/100/iterations:3"));
+    auto cpu = [&](const char* a, const char* b) {
+        const double x = reporter.cpuTime(a), y = reporter.cpuTime(b);
+        return x >= 0 && y > 0 ? x / y : -1;
+    };
+    std::printf("in processor time: image steps / peer per page 10 pages %.2f, 50 pages %.2f; whole job / peer %.2f\n",
+                cpu("ImageSteps/10/iterations:3", "LibtiffPeer/10/iterations:5"),
+                cpu("ImageSteps/50/iterations:2", "LibtiffPeer/10/iterations:5") / 5,
+                cpu("WholeJob/100/iterations:2", "LibtiffPeer/100/iterations:3"));
     std::printf("100 documents / 100 single runs: %.2f (goal: at most 1.1)\n",
                 reporter.ratio("HundredDocuments/iterations:2", "HundredSingleRuns/iterations:2"));
     std::printf("page count of 200 pages / libtiff walking the directories: %.2f (no page decoded: about 1)\n",
