@@ -152,24 +152,16 @@ Status readFaxPage(TiffReader& reader, const Paper& paper, unsigned long xres, u
                    Compression wanted, Page& page, CodedStrip& coded)
 {
     FaxPlan plan;
-    if (reader.readCoded(page, coded)) {
-        if (coded.compression == wanted
-            && planFaxPage(page.width, page.height, page.xDpi, page.yDpi, paper, xres, yres, plan) == Status::Ok
-            && unchanged(plan, page.width, page.height)) {
-            page.xDpi = static_cast<double>(xres);
-            page.yDpi = static_cast<double>(yres);
-            return Status::Ok;
-        }
-        const Page header = page;
-        const Status status = decodeCoded(header, coded, page);
-        coded.data.clear();
-        if (status != Status::Ok)
-            return status == Status::TooLarge ? status : Status::Corrupt;
-    } else {
-        coded.data.clear();
-        if (const Status status = reader.read(page); status != Status::Ok)
-            return status;
+    if (reader.readCoded(page, coded) && coded.compression == wanted
+        && planFaxPage(page.width, page.height, page.xDpi, page.yDpi, paper, xres, yres, plan) == Status::Ok
+        && unchanged(plan, page.width, page.height)) {
+        page.xDpi = static_cast<double>(xres);
+        page.yDpi = static_cast<double>(yres);
+        return Status::Ok;
     }
+    coded.data.clear();
+    if (const Status status = reader.read(page); status != Status::Ok)
+        return status;
     return toFaxPage(page, paper, xres, yres);
 }
 
