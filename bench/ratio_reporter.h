@@ -12,10 +12,8 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override
     {
         for (const Run& run : runs)
-            if (!run.error_occurred) {
+            if (!run.error_occurred)
                 times[run.benchmark_name()] = run.GetAdjustedRealTime();
-                cpuTimes[run.benchmark_name()] = run.GetAdjustedCPUTime();
-            }
         ConsoleReporter::ReportRuns(runs);
     }
 
@@ -33,14 +31,5 @@ public:
         return x >= 0 && y > 0 ? x / y : -1;
     }
 
-    /// Processor time of the process per iteration of a run (waits for other processes left out),
-    /// or a negative value when it is missing.
-    double cpuTime(const std::string& name) const
-    {
-        const auto found = cpuTimes.find(name);
-        return found != cpuTimes.end() ? found->second : -1;
-    }
-
-    std::map<std::string, double> times;    ///< run name -> time per iteration
-    std::map<std::string, double> cpuTimes; ///< run name -> processor time per iteration
+    std::map<std::string, double> times; ///< run name -> time per iteration
 };
