@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <mutex>
 #include <string_view>
+#include <time.h>
 
 namespace {
 
@@ -79,20 +80,34 @@ bool compressionOf(int code, Compression& compression)
 // reads it through one reader, each page found from the one before. A file that changed (or another
 // name) opens anew.
 struct OpenFile {
+    // File times advance in clock ticks: a file changed this shortly before it was opened could
+    // change again without its stamp showing it, so such a reader is not used again.
+    static constexpr long long kRacyNs = 50'000'000;
+
     std::mutex mutex;
     std::string path;
     platform::FileStamp stamp;
+    long long openedNs = 0;
     std::unique_ptr<TiffReader> reader;
     uint32_t current = 0;
+
+    bool stillValid(const std::string& name) const
+    {
+        return reader && name == path && stamp.modifiedNs + kRacyNs < openedNs
+               && stamp.changedNs + kRacyNs < openedNs && platform::fileStamp(name) == stamp;
+    }
 
     // The reader of path standing at page index; null when the file or page cannot be read.
     TiffReader* at(const std::string& name, uint32_t index)
     {
-        if (!reader || name != path || platform::fileStamp(name) != stamp) {
+        if (!stillValid(name)) {
             reader.reset();
             const int fd = platform::openRegularFile(name, O_RDONLY);
             if (fd < 0)
                 return nullptr;
+            timespec now{};
+            ::clock_gettime(CLOCK_REALTIME, &now);
+            openedNs = now.tv_sec * 1'000'000'000LL + now.tv_nsec;
             const platform::FileStamp opened = platform::openFileStamp(fd);
             Status status;
             reader = TiffReader::open(fd, name, status);
