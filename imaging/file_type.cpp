@@ -3,6 +3,7 @@
 // Files come from anywhere, so every size and offset is checked against the file before it is
 // believed; a file that does not hold together is no image.
 #include "imaging/file_beside.h"
+#include "imaging/tiff_pages.h"
 #include "imaging/imagekit.h"
 #include "platform/com.h"
 
@@ -29,6 +30,7 @@ constexpr int64_t kMaxBmpDimension = 1000000;
 
 using qelta::imaging::FileDescriptor;
 using qelta::imaging::readAt;
+using qelta::imaging::roundedDpi;
 
 uint16_t le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
@@ -36,16 +38,6 @@ uint32_t le32(const unsigned char* p)
 {
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16)
            | (static_cast<uint32_t>(p[3]) << 24);
-}
-
-int32_t roundedDpi(double dotsPerInch)
-{
-    if (!std::isfinite(dotsPerInch) || dotsPerInch <= 0)
-        return 0;
-    const double rounded = std::round(dotsPerInch);
-    if (rounded >= static_cast<double>(std::numeric_limits<int32_t>::max()))
-        return std::numeric_limits<int32_t>::max();
-    return static_cast<int32_t>(rounded);
 }
 
 bool isTiffSignature(const unsigned char* p)

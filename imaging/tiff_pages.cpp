@@ -11,6 +11,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -298,6 +299,16 @@ std::vector<uint8_t> mhRowsOf(const Page& page)
 }
 
 } // namespace
+
+int32_t roundedDpi(double dotsPerInch)
+{
+    if (!std::isfinite(dotsPerInch) || dotsPerInch <= 0)
+        return 0;
+    const double rounded = std::round(dotsPerInch);
+    if (rounded >= static_cast<double>(std::numeric_limits<int32_t>::max()))
+        return std::numeric_limits<int32_t>::max();
+    return static_cast<int32_t>(rounded);
+}
 
 bool fitsLimits(PixelKind kind, uint64_t width, uint64_t height)
 {

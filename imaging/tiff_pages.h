@@ -43,6 +43,10 @@ inline void setBit(uint8_t* row, uint32_t x, bool black)
     row[x >> 3] = static_cast<uint8_t>(black ? row[x >> 3] | mask : row[x >> 3] & ~mask);
 }
 
+// Dots per inch rounded to a whole number for the image facts: 0 for none (or no number), at most
+// the largest 32-bit value.
+int32_t roundedDpi(double dotsPerInch);
+
 // True when a page of this kind and size may be held.
 bool fitsLimits(PixelKind kind, uint64_t width, uint64_t height);
 
