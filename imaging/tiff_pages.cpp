@@ -380,44 +380,66 @@ Status TiffReader::next()
     return Status::Ok;
 }
 
+namespace {
+
+// The tags of the current directory that say how its pixels are stored.
+struct PageTags {
+    bool sized = false; // width and height given, both above 0
+    uint32_t width = 0, height = 0, rowsPerStrip = 0;
+    uint16_t bitsPerSample = 1, samplesPerPixel = 1, compression = COMPRESSION_NONE;
+    uint16_t photometric = PHOTOMETRIC_MINISWHITE, orientation = ORIENTATION_TOPLEFT, fillOrder = FILLORDER_MSB2LSB;
+    bool photometricGiven = false;
+    double xDpi = 0, yDpi = 0;
+
+    explicit PageTags(TIFF* tif)
+    {
+        sized = TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width) && TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height)
+                && width > 0 && height > 0;
+        uint16_t unit = RESUNIT_INCH;
+        TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bitsPerSample);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samplesPerPixel);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_RESOLUTIONUNIT, &unit);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_FILLORDER, &fillOrder);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+        photometricGiven = TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric) != 0;
+        float x = 0, y = 0;
+        if (TIFFGetField(tif, TIFFTAG_XRESOLUTION, &x))
+            xDpi = dotsPerInch(x, unit);
+        if (TIFFGetField(tif, TIFFTAG_YRESOLUTION, &y))
+            yDpi = dotsPerInch(y, unit);
+    }
+};
+
+} // namespace
+
 Status TiffReader::read(Page& page)
 {
     TIFF* tif = state_->tif.get();
     ErrorSink& sink = state_->sink;
     sink.failed = false;
-    uint32_t width = 0, height = 0;
-    if (!TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height)
-        || width == 0 || height == 0)
+    const PageTags tags(tif);
+    if (!tags.sized)
         return Status::Corrupt;
-    uint16_t bitsPerSample = 1, samplesPerPixel = 1, compression = COMPRESSION_NONE, unit = RESUNIT_INCH;
-    uint16_t photometric = PHOTOMETRIC_MINISWHITE, orientation = ORIENTATION_TOPLEFT;
-    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bitsPerSample);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samplesPerPixel);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_RESOLUTIONUNIT, &unit);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
-    TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
-    if (!TIFFIsCODECConfigured(compression))
+    if (!TIFFIsCODECConfigured(tags.compression))
         return Status::Corrupt;
 
-    const bool bilevel = bitsPerSample == 1 && samplesPerPixel == 1
-                         && (photometric == PHOTOMETRIC_MINISWHITE || photometric == PHOTOMETRIC_MINISBLACK);
-    const bool direct = bilevel && !TIFFIsTiled(tif) && orientation == ORIENTATION_TOPLEFT;
-    if (!fitsLimits(direct ? PixelKind::Bilevel : PixelKind::Rgb, width, height))
+    const bool bilevel = tags.bitsPerSample == 1 && tags.samplesPerPixel == 1
+                         && (tags.photometric == PHOTOMETRIC_MINISWHITE || tags.photometric == PHOTOMETRIC_MINISBLACK);
+    const bool direct = bilevel && !TIFFIsTiled(tif) && tags.orientation == ORIENTATION_TOPLEFT;
+    if (!fitsLimits(direct ? PixelKind::Bilevel : PixelKind::Rgb, tags.width, tags.height))
         return Status::TooLarge;
 
     Page read;
     read.kind = direct ? PixelKind::Bilevel : PixelKind::Rgb;
-    read.width = width;
-    read.height = height;
-    float x = 0, y = 0;
-    if (TIFFGetField(tif, TIFFTAG_XRESOLUTION, &x))
-        read.xDpi = dotsPerInch(x, unit);
-    if (TIFFGetField(tif, TIFFTAG_YRESOLUTION, &y))
-        read.yDpi = dotsPerInch(y, unit);
+    read.width = tags.width;
+    read.height = tags.height;
+    read.xDpi = tags.xDpi;
+    read.yDpi = tags.yDpi;
 
     sink.warnings = 0;
-    const Status status = direct ? readBilevelStrips(tif, read, photometric) : readThroughRgba(tif, read, sink);
+    const Status status = direct ? readBilevelStrips(tif, read, tags.photometric) : readThroughRgba(tif, read, sink);
     if (status != Status::Ok)
         return status;
     if (sink.failed || sink.warnings > 0)
@@ -432,31 +454,21 @@ bool TiffReader::readCoded(Page& header, CodedStrip& coded)
     TIFF* tif = state_->tif.get();
     ErrorSink& sink = state_->sink;
     sink.failed = false;
-    uint32_t width = 0, height = 0, rowsPerStrip = 0, options = 0;
-    uint16_t bitsPerSample = 1, samplesPerPixel = 1, compression = COMPRESSION_NONE, unit = RESUNIT_INCH;
-    uint16_t photometric = 0xffff, orientation = ORIENTATION_TOPLEFT, fillOrder = FILLORDER_MSB2LSB, clean = 0;
-    if (TIFFIsTiled(tif) || !TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width)
-        || !TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height) || !fitsLimits(PixelKind::Bilevel, width, height))
-        return false;
-    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bitsPerSample);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samplesPerPixel);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_RESOLUTIONUNIT, &unit);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_FILLORDER, &fillOrder);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
-    TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
-    if (bitsPerSample != 1 || samplesPerPixel != 1 || photometric != PHOTOMETRIC_MINISWHITE
-        || orientation != ORIENTATION_TOPLEFT || fillOrder != FILLORDER_MSB2LSB || rowsPerStrip < height
-        || TIFFNumberOfStrips(tif) != 1)
+    const PageTags tags(tif);
+    if (TIFFIsTiled(tif) || !tags.sized || !fitsLimits(PixelKind::Bilevel, tags.width, tags.height)
+        || tags.bitsPerSample != 1 || tags.samplesPerPixel != 1 || !tags.photometricGiven
+        || tags.photometric != PHOTOMETRIC_MINISWHITE || tags.orientation != ORIENTATION_TOPLEFT
+        || tags.fillOrder != FILLORDER_MSB2LSB || tags.rowsPerStrip < tags.height || TIFFNumberOfStrips(tif) != 1)
         return false;
     // Only the codings the writer stores with the same tags.
-    if (compression == COMPRESSION_CCITTFAX4) {
+    uint32_t options = 0;
+    uint16_t clean = 0;
+    if (tags.compression == COMPRESSION_CCITTFAX4) {
         TIFFGetFieldDefaulted(tif, TIFFTAG_GROUP4OPTIONS, &options);
         if (options != 0)
             return false;
         coded.compression = Compression::G4;
-    } else if (compression == COMPRESSION_CCITTFAX3) {
+    } else if (tags.compression == COMPRESSION_CCITTFAX3) {
         TIFFGetFieldDefaulted(tif, TIFFTAG_GROUP3OPTIONS, &options);
         const bool marked = TIFFGetField(tif, TIFFTAG_CLEANFAXDATA, &clean) != 0;
         if (!marked && options == 0)
@@ -480,13 +492,10 @@ bool TiffReader::readCoded(Page& header, CodedStrip& coded)
         return false;
     }
     header = Page{};
-    header.width = width;
-    header.height = height;
-    float x = 0, y = 0;
-    if (TIFFGetField(tif, TIFFTAG_XRESOLUTION, &x))
-        header.xDpi = dotsPerInch(x, unit);
-    if (TIFFGetField(tif, TIFFTAG_YRESOLUTION, &y))
-        header.yDpi = dotsPerInch(y, unit);
+    header.width = tags.width;
+    header.height = tags.height;
+    header.xDpi = tags.xDpi;
+    header.yDpi = tags.yDpi;
     return true;
 }
 
