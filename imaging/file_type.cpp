@@ -4,6 +4,7 @@
 // believed; a file that does not hold together is no image.
 #include "imaging/bmp_header.h"
 #include "imaging/file_beside.h"
+#include "imaging/tiff_pages.h"
 #include "imaging/imagekit.h"
 #include "platform/com.h"
 
@@ -30,16 +31,7 @@ constexpr int64_t kMaxBmpDimension = 1000000;
 
 using qelta::imaging::FileDescriptor;
 using qelta::imaging::readAt;
-
-int32_t roundedDpi(double dotsPerInch)
-{
-    if (!std::isfinite(dotsPerInch) || dotsPerInch <= 0)
-        return 0;
-    const double rounded = std::round(dotsPerInch);
-    if (rounded >= static_cast<double>(std::numeric_limits<int32_t>::max()))
-        return std::numeric_limits<int32_t>::max();
-    return static_cast<int32_t>(rounded);
-}
+using qelta::imaging::roundedDpi;
 
 bool isTiffSignature(const unsigned char* p)
 {

@@ -82,8 +82,8 @@ int imageType(IKIMAGEINFO* info, IKHANDLE image, IKIMAGEINFO* copy)
     IKIMAGEINFO facts{};
     facts.size = sizeof(IKIMAGEINFO);
     facts.bitsPerPixel = page->kind == PixelKind::Bilevel ? 1 : 24;
-    facts.xResolution = static_cast<int32_t>(page->xDpi + 0.5);
-    facts.yResolution = static_cast<int32_t>(page->yDpi + 0.5);
+    facts.xResolution = roundedDpi(page->xDpi);
+    facts.yResolution = roundedDpi(page->yDpi);
     facts.width = static_cast<int32_t>(page->width);
     facts.height = static_cast<int32_t>(page->height);
     facts.bytesPerLine = static_cast<int32_t>(page->stride());

@@ -75,7 +75,9 @@ typedef uintptr_t IKHANDLE;
 /* Loads page `page` (0 = the first) of the TIFF file at path into memory. Bilevel pages stay bilevel
  * (one bit per pixel, 1 = black); every other kind is held as 24-bit RGB. The page keeps its
  * resolution. flags and the three texts are not used. Returns 0 for a missing, unreadable or corrupt
- * file, a page that does not exist, or a page too large to hold. */
+ * file, a page that does not exist, or a page too large to hold. A fax page (one strip coded G4, MH
+ * or MR) is held as it is coded and decoded when its pixels are first needed: damaged coding then
+ * fails that call (IKGetImageType answers 0), and a save in the same coding copies it unread. */
 IK_EXPORT IKHANDLE IKTiffFileLoad(const char* path, int page, int flags, const char* reserved1,
                                   const char* reserved2, const char* reserved3);
 

@@ -85,39 +85,84 @@ const char* why(Status status)
     }
 }
 
+// What becomes of a page of this size and resolution on the paper at xres x yres: turned first when
+// the paper is rotated and the page landscape, then scaled to width x height, then padded to the line.
+struct FaxPlan {
+    bool turn = false;
+    uint32_t width = 0, height = 0, lineWidth = 0;
+};
+
+Status planFaxPage(uint32_t pageWidth, uint32_t pageHeight, double xDpi, double yDpi, const Paper& paper,
+                   unsigned long xres, unsigned long yres, FaxPlan& plan)
+{
+    plan.turn = paper.rotated && pageWidth > pageHeight;
+    if (plan.turn) {
+        std::swap(pageWidth, pageHeight);
+        std::swap(xDpi, yDpi);
+    }
+    plan.lineWidth = static_cast<uint32_t>((uint64_t{paper.lineWidth} * xres + 100) / 200);
+    // Within half a dot the page has the requested resolution already; none given counts as that too.
+    auto from = [](double dpi, unsigned long wanted) {
+        return dpi <= 0 || std::fabs(dpi - static_cast<double>(wanted)) < 0.5 ? static_cast<double>(wanted) : dpi;
+    };
+    double width = pageWidth * (static_cast<double>(xres) / from(xDpi, xres));
+    double height = pageHeight * (static_cast<double>(yres) / from(yDpi, yres));
+    if (width > plan.lineWidth) {
+        height = height * plan.lineWidth / width; // down to the line, keeping the aspect
+        width = plan.lineWidth;
+    }
+    if (!(height < kMaxSide + 0.5) || !(width >= 0))
+        return Status::TooLarge;
+    plan.width = static_cast<uint32_t>(std::clamp<long>(std::lround(width), 1, plan.lineWidth));
+    plan.height = static_cast<uint32_t>(std::max<long>(std::lround(height), 1));
+    if (!fitsLimits(PixelKind::Bilevel, plan.lineWidth, plan.height))
+        return Status::TooLarge;
+    return Status::Ok;
+}
+
+// True when the plan leaves a page of this size as it is.
+bool unchanged(const FaxPlan& plan, uint32_t width, uint32_t height)
+{
+    return !plan.turn && plan.width == width && plan.height == height && plan.lineWidth == width;
+}
+
 // Makes page a fax page of the paper at xres x yres.
 Status toFaxPage(Page& page, const Paper& paper, unsigned long xres, unsigned long yres)
 {
     if (page.kind == PixelKind::Rgb)
         page = threshold(page);
-    if (paper.rotated && page.width > page.height)
+    FaxPlan plan;
+    if (const Status status = planFaxPage(page.width, page.height, page.xDpi, page.yDpi, paper, xres, yres, plan);
+        status != Status::Ok)
+        return status;
+    if (plan.turn)
         page = turnLeft(page);
-
-    const auto lineWidth = static_cast<uint32_t>((uint64_t{paper.lineWidth} * xres + 100) / 200);
-    // Within half a dot the page has the requested resolution already; none given counts as that too.
-    auto from = [](double dpi, unsigned long wanted) {
-        return dpi <= 0 || std::fabs(dpi - static_cast<double>(wanted)) < 0.5 ? static_cast<double>(wanted) : dpi;
-    };
-    double width = page.width * (static_cast<double>(xres) / from(page.xDpi, xres));
-    double height = page.height * (static_cast<double>(yres) / from(page.yDpi, yres));
-    if (width > lineWidth) {
-        height = height * lineWidth / width; // down to the line, keeping the aspect
-        width = lineWidth;
-    }
-    if (!(height < kMaxSide + 0.5) || !(width >= 0))
-        return Status::TooLarge;
-    const auto targetWidth = static_cast<uint32_t>(std::clamp<long>(std::lround(width), 1, lineWidth));
-    const auto targetHeight = static_cast<uint32_t>(std::max<long>(std::lround(height), 1));
-    if (!fitsLimits(PixelKind::Bilevel, lineWidth, targetHeight))
-        return Status::TooLarge;
-
-    if (targetWidth != page.width || targetHeight != page.height)
-        page = scaleBilevel(page, targetWidth, targetHeight);
-    if (targetWidth < lineWidth)
-        page = padRight(page, lineWidth);
+    if (plan.width != page.width || plan.height != page.height)
+        page = scaleBilevel(page, plan.width, plan.height);
+    if (plan.width < plan.lineWidth)
+        page = padRight(page, plan.lineWidth);
     page.xDpi = static_cast<double>(xres);
     page.yDpi = static_cast<double>(yres);
     return Status::Ok;
+}
+
+// Reads the current page of reader as a fax page of the paper. A page that stays as it is and is
+// coded as wanted already is taken coded (coded then holds it): it is neither decoded nor coded again.
+Status readFaxPage(TiffReader& reader, const Paper& paper, unsigned long xres, unsigned long yres,
+                   Compression wanted, Page& page, CodedStrip& coded)
+{
+    FaxPlan plan;
+    if (reader.readCoded(page, coded) && coded.compression == wanted
+        && planFaxPage(page.width, page.height, page.xDpi, page.yDpi, paper, xres, yres, plan) == Status::Ok
+        && unchanged(plan, page.width, page.height)) {
+        page.xDpi = static_cast<double>(xres);
+        page.yDpi = static_cast<double>(yres);
+        return Status::Ok;
+    }
+    coded.data.clear();
+    if (const Status status = reader.read(page); status != Status::Ok)
+        return status;
+    return toFaxPage(page, paper, xres, yres);
 }
 
 int convert(const char* src, const char* dst, const char* paperName, const char* compressionName,
@@ -154,17 +199,16 @@ int convert(const char* src, const char* dst, const char* paperName, const char*
     options.compression = compression->compression;
     options.total = static_cast<uint16_t>(pages);
     Page page;
+    CodedStrip coded;
     for (uint32_t index = 0; index < pages; ++index) {
         status = index == 0 ? Status::Ok : reader->next();
         if (status == Status::Ok)
-            status = reader->read(page);
-        if (status == Status::Ok)
-            status = toFaxPage(page, *paper, xres, yres);
+            status = readFaxPage(*reader, *paper, xres, yres, compression->compression, page, coded);
         if (status != Status::Ok)
             return fail(work, SENDCONV_E_SOURCE, "%.160s: page %u %s %.60s", src, index + 1, why(status),
                         reader->message().c_str());
         options.number = static_cast<uint16_t>(index);
-        if (!writer->write(page, options))
+        if (!writer->write(page, options, coded.data.empty() ? nullptr : &coded))
             return fail(work, SENDCONV_E_WRITE, "cannot write page %u to %.200s", index + 1, dst);
     }
     if (!writer->finish() || !file.commit(true))
@@ -184,17 +228,20 @@ int appendPages(TiffReader& reader, uint32_t pages, int fd, const char* name, st
     PageOptions options;
     options.total = static_cast<uint16_t>(std::min<uint32_t>(writer->pagesBefore() + pages, kMaxPages));
     Page page;
+    CodedStrip coded;
     for (uint32_t index = 0; index < pages; ++index) {
         status = index == 0 ? Status::Ok : reader.next();
-        if (status == Status::Ok)
+        // Fax pages are joined as they are coded; others are decoded and coded as they were stored.
+        const bool asCoded = status == Status::Ok && reader.readCoded(page, coded);
+        if (status == Status::Ok && !asCoded)
             status = reader.read(page);
         if (status != Status::Ok) {
             writer->discard();
             return SENDCONV_E_SOURCE;
         }
-        options.compression = reader.storedCompression();
+        options.compression = asCoded ? coded.compression : reader.storedCompression();
         options.number = static_cast<uint16_t>(writer->pagesBefore() + index);
-        if (!writer->write(page, options)) {
+        if (!writer->write(page, options, asCoded ? &coded : nullptr)) {
             writer->discard();
             return SENDCONV_E_WRITE;
         }

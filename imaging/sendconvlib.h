@@ -35,13 +35,14 @@ extern "C" {
  *                a page without one is taken to have the requested resolution.
  *   work         SENDCONV_WORK_AREA bytes (may be null); a message on failure.
  *   flags        not used.
- * Grey and colour pages become bilevel at half brightness. dst is written beside itself and renamed
- * into place: a failed conversion leaves an earlier dst as it was. */
+ * Grey and colour pages become bilevel at half brightness. A page that is already of the paper,
+ * resolution and compression is copied as it is coded, without being decoded. dst is written beside
+ * itself and renamed into place: a failed conversion leaves an earlier dst as it was. */
 SENDCONV_EXPORT int SENDCONVLIB_Convert(const char* src, const char* dst, const char* paper, const char* compression,
                                         unsigned long xres, unsigned long yres, char* work, int flags);
 
-/* Makes output hold the pages of previous followed by the pages of page. The earlier pages are not
- * rewritten: where previous and output lie on one file system, output becomes a second name of
+/* Makes output hold the pages of previous followed by the pages of page (fax pages as they are
+ * coded, others coded again as they were stored). The earlier pages are not rewritten: where previous and output lie on one file system, output becomes a second name of
  * previous and the new pages are appended to it, so previous holds the combined pages too;
  * otherwise previous is copied first. An existing output is replaced. */
 SENDCONV_EXPORT int SENDCONVLIB_Combine(const char* page, const char* previous, const char* output);

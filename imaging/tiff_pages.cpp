@@ -5,11 +5,13 @@
 #include <tiffio.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -298,6 +300,16 @@ std::vector<uint8_t> mhRowsOf(const Page& page)
 
 } // namespace
 
+int32_t roundedDpi(double dotsPerInch)
+{
+    if (!std::isfinite(dotsPerInch) || dotsPerInch <= 0)
+        return 0;
+    const double rounded = std::round(dotsPerInch);
+    if (rounded >= static_cast<double>(std::numeric_limits<int32_t>::max()))
+        return std::numeric_limits<int32_t>::max();
+    return static_cast<int32_t>(rounded);
+}
+
 bool fitsLimits(PixelKind kind, uint64_t width, uint64_t height)
 {
     if (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide)
@@ -368,44 +380,66 @@ Status TiffReader::next()
     return Status::Ok;
 }
 
+namespace {
+
+// The tags of the current directory that say how its pixels are stored.
+struct PageTags {
+    bool sized = false; // width and height given, both above 0
+    uint32_t width = 0, height = 0, rowsPerStrip = 0;
+    uint16_t bitsPerSample = 1, samplesPerPixel = 1, compression = COMPRESSION_NONE;
+    uint16_t photometric = PHOTOMETRIC_MINISWHITE, orientation = ORIENTATION_TOPLEFT, fillOrder = FILLORDER_MSB2LSB;
+    bool photometricGiven = false;
+    double xDpi = 0, yDpi = 0;
+
+    explicit PageTags(TIFF* tif)
+    {
+        sized = TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width) && TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height)
+                && width > 0 && height > 0;
+        uint16_t unit = RESUNIT_INCH;
+        TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bitsPerSample);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samplesPerPixel);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_RESOLUTIONUNIT, &unit);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_FILLORDER, &fillOrder);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+        photometricGiven = TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric) != 0;
+        float x = 0, y = 0;
+        if (TIFFGetField(tif, TIFFTAG_XRESOLUTION, &x))
+            xDpi = dotsPerInch(x, unit);
+        if (TIFFGetField(tif, TIFFTAG_YRESOLUTION, &y))
+            yDpi = dotsPerInch(y, unit);
+    }
+};
+
+} // namespace
+
 Status TiffReader::read(Page& page)
 {
     TIFF* tif = state_->tif.get();
     ErrorSink& sink = state_->sink;
     sink.failed = false;
-    uint32_t width = 0, height = 0;
-    if (!TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height)
-        || width == 0 || height == 0)
+    const PageTags tags(tif);
+    if (!tags.sized)
         return Status::Corrupt;
-    uint16_t bitsPerSample = 1, samplesPerPixel = 1, compression = COMPRESSION_NONE, unit = RESUNIT_INCH;
-    uint16_t photometric = PHOTOMETRIC_MINISWHITE, orientation = ORIENTATION_TOPLEFT;
-    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bitsPerSample);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samplesPerPixel);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_RESOLUTIONUNIT, &unit);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
-    TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
-    if (!TIFFIsCODECConfigured(compression))
+    if (!TIFFIsCODECConfigured(tags.compression))
         return Status::Corrupt;
 
-    const bool bilevel = bitsPerSample == 1 && samplesPerPixel == 1
-                         && (photometric == PHOTOMETRIC_MINISWHITE || photometric == PHOTOMETRIC_MINISBLACK);
-    const bool direct = bilevel && !TIFFIsTiled(tif) && orientation == ORIENTATION_TOPLEFT;
-    if (!fitsLimits(direct ? PixelKind::Bilevel : PixelKind::Rgb, width, height))
+    const bool bilevel = tags.bitsPerSample == 1 && tags.samplesPerPixel == 1
+                         && (tags.photometric == PHOTOMETRIC_MINISWHITE || tags.photometric == PHOTOMETRIC_MINISBLACK);
+    const bool direct = bilevel && !TIFFIsTiled(tif) && tags.orientation == ORIENTATION_TOPLEFT;
+    if (!fitsLimits(direct ? PixelKind::Bilevel : PixelKind::Rgb, tags.width, tags.height))
         return Status::TooLarge;
 
     Page read;
     read.kind = direct ? PixelKind::Bilevel : PixelKind::Rgb;
-    read.width = width;
-    read.height = height;
-    float x = 0, y = 0;
-    if (TIFFGetField(tif, TIFFTAG_XRESOLUTION, &x))
-        read.xDpi = dotsPerInch(x, unit);
-    if (TIFFGetField(tif, TIFFTAG_YRESOLUTION, &y))
-        read.yDpi = dotsPerInch(y, unit);
+    read.width = tags.width;
+    read.height = tags.height;
+    read.xDpi = tags.xDpi;
+    read.yDpi = tags.yDpi;
 
     sink.warnings = 0;
-    const Status status = direct ? readBilevelStrips(tif, read, photometric) : readThroughRgba(tif, read, sink);
+    const Status status = direct ? readBilevelStrips(tif, read, tags.photometric) : readThroughRgba(tif, read, sink);
     if (status != Status::Ok)
         return status;
     if (sink.failed || sink.warnings > 0)
@@ -413,6 +447,56 @@ Status TiffReader::read(Page& page)
     // Tiled or turned bilevel pages came through RGBA: back to one bit, exactly.
     page = bilevel && !direct ? threshold(read) : std::move(read);
     return Status::Ok;
+}
+
+bool TiffReader::readCoded(Page& header, CodedStrip& coded)
+{
+    TIFF* tif = state_->tif.get();
+    ErrorSink& sink = state_->sink;
+    sink.failed = false;
+    const PageTags tags(tif);
+    if (TIFFIsTiled(tif) || !tags.sized || !fitsLimits(PixelKind::Bilevel, tags.width, tags.height)
+        || tags.bitsPerSample != 1 || tags.samplesPerPixel != 1 || !tags.photometricGiven
+        || tags.photometric != PHOTOMETRIC_MINISWHITE || tags.orientation != ORIENTATION_TOPLEFT
+        || tags.fillOrder != FILLORDER_MSB2LSB || tags.rowsPerStrip < tags.height || TIFFNumberOfStrips(tif) != 1)
+        return false;
+    // Only the codings the writer stores with the same tags.
+    uint32_t options = 0;
+    uint16_t clean = 0;
+    if (tags.compression == COMPRESSION_CCITTFAX4) {
+        TIFFGetFieldDefaulted(tif, TIFFTAG_GROUP4OPTIONS, &options);
+        if (options != 0)
+            return false;
+        coded.compression = Compression::G4;
+    } else if (tags.compression == COMPRESSION_CCITTFAX3) {
+        TIFFGetFieldDefaulted(tif, TIFFTAG_GROUP3OPTIONS, &options);
+        const bool marked = TIFFGetField(tif, TIFFTAG_CLEANFAXDATA, &clean) != 0;
+        if (!marked && options == 0)
+            coded.compression = Compression::G3OneD;
+        else if (!marked && options == GROUP3OPT_2DENCODING)
+            coded.compression = Compression::G3TwoD;
+        else if (marked && clean == CLEANFAXDATA_CLEAN && options == GROUP3OPT_FILLBITS)
+            coded.compression = Compression::ClassF;
+        else
+            return false;
+    } else {
+        return false;
+    }
+    const uint64_t size = TIFFGetStrileByteCount(tif, 0);
+    if (size == 0 || size > static_cast<uint64_t>(kMaxTiffAllocation) || sink.failed)
+        return false;
+    coded.data.resize(size);
+    if (TIFFReadRawStrip(tif, 0, coded.data.data(), static_cast<tmsize_t>(size)) != static_cast<tmsize_t>(size)
+        || sink.failed) {
+        coded.data.clear();
+        return false;
+    }
+    header = Page{};
+    header.width = tags.width;
+    header.height = tags.height;
+    header.xDpi = tags.xDpi;
+    header.yDpi = tags.yDpi;
+    return true;
 }
 
 Compression TiffReader::storedCompression()
@@ -509,13 +593,15 @@ std::unique_ptr<TiffWriter> TiffWriter::append(int fd, const std::string& name, 
 
 uint32_t TiffWriter::pagesBefore() const { return state_->end.pages; }
 
-bool TiffWriter::write(const Page& page, const PageOptions& options)
+bool TiffWriter::write(const Page& page, const PageOptions& options, const CodedStrip* coded)
 {
     TIFF* tif = state_->tif.get();
     if (!tif || !state_->ok)
         return false;
+    if (coded && (coded->compression != options.compression || page.kind != PixelKind::Bilevel || coded->data.empty()))
+        coded = nullptr;
     if (state_->end.pages + state_->written >= kMaxPages || !fitsLimits(page.kind, page.width, page.height)
-        || page.pixels.size() != page.stride() * page.height)
+        || (!coded && page.pixels.size() != page.stride() * page.height))
         return state_->ok = false;
     const bool bilevel = page.kind == PixelKind::Bilevel;
     const uint16_t compression = tiffCompression(options.compression, bilevel);
@@ -553,6 +639,14 @@ bool TiffWriter::write(const Page& page, const PageOptions& options)
     for (const auto& text : options.text)
         TIFFSetField(tif, text.tag, text.value.c_str());
 
+    if (coded) {
+        if (TIFFWriteRawStrip(tif, 0, const_cast<uint8_t*>(coded->data.data()), static_cast<tmsize_t>(coded->data.size()))
+                < 0
+            || !TIFFWriteDirectory(tif) || state_->sink.failed)
+            return state_->ok = false;
+        ++state_->written;
+        return true;
+    }
     if (compression == COMPRESSION_CCITTRLE) {
         // Coded apart and padded, so that libtiff reads its own rows back (see kMhPadding).
         std::vector<uint8_t> rows = mhRowsOf(page);
@@ -565,11 +659,12 @@ bool TiffWriter::write(const Page& page, const PageOptions& options)
         ++state_->written;
         return true;
     }
-    // libtiff may encode in place, and the page may be shared: rows go through a copy.
-    std::vector<uint8_t> row(stride);
-    for (uint32_t y = 0; y < page.height; ++y) {
-        std::memcpy(row.data(), page.row(y), stride);
-        if (TIFFWriteScanline(tif, row.data(), y, 0) != 1)
+    // Strip by strip. libtiff may encode in place, and the page may be shared: strips go through a copy.
+    std::vector<uint8_t> strip(stride * rowsPerStrip);
+    for (uint32_t first = 0, index = 0; first < page.height; first += rowsPerStrip, ++index) {
+        const size_t bytes = stride * std::min(rowsPerStrip, page.height - first);
+        std::memcpy(strip.data(), page.row(first), bytes);
+        if (TIFFWriteEncodedStrip(tif, index, strip.data(), static_cast<tmsize_t>(bytes)) < 0)
             return state_->ok = false;
     }
     if (!TIFFWriteDirectory(tif) || state_->sink.failed)
@@ -611,7 +706,8 @@ enum class Append { Done, Failed, NoFile };
 
 // Pages after those of an existing TIFF, in place. NoFile when there is nothing to append to (no
 // file, or an empty one).
-Append appendTo(const std::string& path, const std::vector<const Page*>& pages, PageOptions options)
+Append appendTo(const std::string& path, const std::vector<const Page*>& pages, PageOptions options,
+                const std::vector<const CodedStrip*>& coded)
 {
     FileDescriptor file(openRegularFile(path, O_RDWR));
     if (file.get() < 0)
@@ -629,7 +725,7 @@ Append appendTo(const std::string& path, const std::vector<const Page*>& pages, 
     for (size_t i = 0; i < pages.size(); ++i) {
         options.number = static_cast<uint16_t>(writer->pagesBefore() + i);
         options.total = total;
-        if (!writer->write(*pages[i], options))
+        if (!writer->write(*pages[i], options, i < coded.size() ? coded[i] : nullptr))
             return Append::Failed;
     }
     return writer->finish() ? Append::Done : Append::Failed;
@@ -638,12 +734,12 @@ Append appendTo(const std::string& path, const std::vector<const Page*>& pages, 
 } // namespace
 
 bool saveTiffPages(const std::string& path, const std::vector<const Page*>& pages, PageOptions options, bool append,
-                   bool overwrite)
+                   bool overwrite, const std::vector<const CodedStrip*>& coded)
 {
     if (pages.empty() || pages.size() > kMaxPages)
         return false;
     if (append) {
-        const Append appended = appendTo(path, pages, options);
+        const Append appended = appendTo(path, pages, options, coded);
         if (appended != Append::NoFile)
             return appended == Append::Done;
         overwrite = true; // an empty file holds no page to keep
@@ -659,13 +755,28 @@ bool saveTiffPages(const std::string& path, const std::vector<const Page*>& page
     for (size_t i = 0; i < pages.size(); ++i) {
         options.number = static_cast<uint16_t>(i);
         options.total = static_cast<uint16_t>(pages.size());
-        if (!writer->write(*pages[i], options))
+        if (!writer->write(*pages[i], options, i < coded.size() ? coded[i] : nullptr))
             return false;
     }
     return writer->finish() && file.commit(overwrite);
 }
 
 std::vector<uint8_t> encodeMhRows(const Page& page) { return mhRowsOf(page); }
+
+namespace {
+
+// A reader of a memory file just written, from its start (the file stays open for the caller).
+std::unique_ptr<TiffReader> readerFromStart(const FileDescriptor& file, const char* name)
+{
+    // libtiff reads the header from where the descriptor stands.
+    const int own = ::lseek(file.get(), 0, SEEK_SET) == 0 ? ::dup(file.get()) : -1;
+    if (own < 0)
+        return nullptr;
+    Status status;
+    return TiffReader::open(own, name, status);
+}
+
+} // namespace
 
 Status decodeMhRows(const uint8_t* data, size_t size, uint32_t width, uint32_t height, Page& page)
 {
@@ -698,14 +809,47 @@ Status decodeMhRows(const uint8_t* data, size_t size, uint32_t width, uint32_t h
             || !TIFFWriteDirectory(tif.get()) || sink.failed)
             return Status::WriteFailed;
     }
-    const int own = ::lseek(file.get(), 0, SEEK_SET) == 0 ? ::dup(file.get()) : -1;
-    if (own < 0)
+    const auto reader = readerFromStart(file, "rows");
+    return reader ? reader->read(page) : Status::Corrupt;
+}
+
+Status decodeCoded(const Page& header, const CodedStrip& coded, Page& page)
+{
+    if (!fitsLimits(PixelKind::Bilevel, header.width, header.height))
+        return Status::TooLarge;
+    FileDescriptor file(memoryFile());
+    if (file.get() < 0)
         return Status::WriteFailed;
-    Status status;
-    const auto reader = TiffReader::open(own, "rows", status);
-    if (!reader)
-        return Status::Corrupt;
-    return reader->read(page);
+    {
+        const auto writer = TiffWriter::create(file.get(), "coded");
+        PageOptions options;
+        options.compression = coded.compression;
+        if (!writer || !writer->write(header, options, &coded) || !writer->finish())
+            return Status::WriteFailed;
+    }
+    const auto reader = readerFromStart(file, "coded");
+    return reader ? reader->read(page) : Status::Corrupt;
+}
+
+bool encodeCoded(const Page& page, Compression compression, CodedStrip& coded)
+{
+    if (page.kind != PixelKind::Bilevel
+        || (compression != Compression::G4 && compression != Compression::G3OneD
+            && compression != Compression::G3TwoD && compression != Compression::ClassF))
+        return false;
+    FileDescriptor file(memoryFile());
+    if (file.get() < 0)
+        return false;
+    {
+        const auto writer = TiffWriter::create(file.get(), "coded");
+        PageOptions options;
+        options.compression = compression;
+        if (!writer || !writer->write(page, options) || !writer->finish())
+            return false;
+    }
+    const auto reader = readerFromStart(file, "coded");
+    Page header;
+    return reader && reader->readCoded(header, coded) && coded.compression == compression;
 }
 
 // ---- Transforms ----
@@ -740,45 +884,135 @@ Page expandToRgb(const Page& bilevel)
     return out;
 }
 
+namespace {
+
+// Where each target pixel of a row takes its source pixels from, as bit masks over 64 source
+// pixels read from the byte-aligned start of the target byte's span. Reduced: a target pixel is
+// black when any source pixel in [edge[x], edge[x + 1]) is; enlarged: it repeats the source pixel
+// whose centre lies nearest.
+class ColumnMap {
+public:
+    ColumnMap(uint32_t sourceWidth, uint32_t width)
+        : width_(width), narrower_(width < sourceWidth), halved_(sourceWidth == 2 * uint64_t{width})
+    {
+        const uint64_t sw = sourceWidth;
+        edge_.resize(size_t{width} + 1);
+        for (uint64_t x = 0; x <= width; ++x)
+            edge_[x] = static_cast<uint32_t>(narrower_ ? x * sw / width
+                                                       : std::min<uint64_t>(sw - 1, (2 * x + 1) * sw / (2 * width)));
+        const size_t bytes = (size_t{width} + 7) / 8;
+        base_.resize(bytes);
+        masks_.assign(bytes * 8, 0);
+        for (size_t byte = 0; byte < bytes && windowed_; ++byte) {
+            const uint32_t first = static_cast<uint32_t>(byte * 8);
+            const uint32_t last = std::min<uint32_t>(width, first + 8); // target pixels [first, last)
+            base_[byte] = edge_[first] / 8;
+            const uint32_t origin = base_[byte] * 8;
+            for (uint32_t x = first; x < last; ++x) {
+                const uint32_t from = edge_[x], to = narrower_ ? edge_[x + 1] : edge_[x] + 1;
+                if (to - origin > 64) {
+                    windowed_ = false; // a span too wide for one window: pixel by pixel instead
+                    break;
+                }
+                uint64_t mask = 0;
+                for (uint32_t s = from; s < to; ++s)
+                    mask |= uint64_t{1} << (63 - (s - origin));
+                masks_[byte * 8 + (x - first)] = mask;
+            }
+        }
+    }
+
+    // Builds a target row from a source row that has at least 8 readable bytes past its end.
+    void apply(const uint8_t* source, uint8_t* row) const
+    {
+        const size_t bytes = base_.size();
+        if (halved_) {
+            // Half the width (400 to 200 dpi): each target byte from two source bytes, by table.
+            static const auto pairs = [] {
+                std::array<uint8_t, 256> table{};
+                for (unsigned v = 0; v < 256; ++v)
+                    for (unsigned pair = 0; pair < 4; ++pair)
+                        if ((v >> (6 - 2 * pair)) & 3)
+                            table[v] = static_cast<uint8_t>(table[v] | (8u >> pair));
+                return table;
+            }();
+            for (size_t byte = 0; byte < bytes; ++byte)
+                row[byte] = static_cast<uint8_t>(pairs[source[2 * byte]] << 4 | pairs[source[2 * byte + 1]]);
+            return;
+        }
+        if (!windowed_) {
+            for (uint32_t x = 0; x < width_; ++x)
+                if (narrower_ ? anyBlack(source, edge_[x], edge_[x + 1]) : bitAt(source, edge_[x]))
+                    setBlack(row, x);
+            return;
+        }
+        for (size_t byte = 0; byte < bytes; ++byte) {
+            uint64_t window;
+            std::memcpy(&window, source + base_[byte], 8);
+            if (window == 0)
+                continue; // fax pages are mostly white
+            window = __builtin_bswap64(window);
+            const uint64_t* mask = &masks_[byte * 8];
+            unsigned value = 0;
+            for (unsigned bit = 0; bit < 8; ++bit)
+                value |= unsigned{(window & mask[bit]) != 0} << (7 - bit);
+            row[byte] = static_cast<uint8_t>(value);
+        }
+    }
+
+private:
+    uint32_t width_;
+    bool narrower_;
+    bool halved_;
+    bool windowed_ = true;
+    std::vector<uint32_t> edge_;
+    std::vector<uint32_t> base_;  // per target byte: the first source byte of its window
+    std::vector<uint64_t> masks_; // per target pixel
+};
+
+} // namespace
+
 Page scaleBilevel(const Page& page, uint32_t width, uint32_t height)
 {
     Page out = blankPage(PixelKind::Bilevel, width, height);
     out.xDpi = page.xDpi * width / page.width;
     out.yDpi = page.yDpi * height / page.height;
     const uint64_t sw = page.width, sh = page.height;
-    const bool narrower = width < sw, lower = height < sh;
-    // Reduced: each target pixel covers the source pixels [edge[x], edge[x + 1]).
-    // Enlarged: each repeats the source pixel whose centre lies nearest.
-    std::vector<uint32_t> edge(size_t{width} + 1);
-    for (uint64_t x = 0; x <= width; ++x)
-        edge[x] = static_cast<uint32_t>(narrower ? x * sw / width : std::min<uint64_t>(sw - 1, (2 * x + 1) * sw / (2 * width)));
-    std::vector<uint8_t> merged(page.stride());
+    const bool lower = height < sh;
+    const size_t stride = page.stride();
+    const auto columns = width == sw ? nullptr : std::make_unique<ColumnMap>(page.width, width);
+    // A source row, or several merged, with room for the last window to read past the row's end.
+    std::vector<uint8_t> merged(stride + 8, 0);
+    int64_t made = -1; // the source row (or the first of the merged rows) of the last target row
     for (uint64_t y = 0; y < height; ++y) {
-        const uint8_t* source;
-        if (lower) {
-            const auto first = static_cast<uint32_t>(y * sh / height), last = static_cast<uint32_t>((y + 1) * sh / height);
-            if (last - first == 1) {
-                source = page.row(first);
-            } else {
-                std::memcpy(merged.data(), page.row(first), merged.size());
-                for (uint32_t r = first + 1; r < last; ++r) {
-                    const uint8_t* more = page.row(r);
-                    for (size_t i = 0; i < merged.size(); ++i)
-                        merged[i] |= more[i];
-                }
-                source = merged.data();
-            }
-        } else {
-            source = page.row(static_cast<uint32_t>((2 * y + 1) * sh / (2 * height)));
-        }
         uint8_t* row = out.row(static_cast<uint32_t>(y));
-        if (width == sw) {
-            std::memcpy(row, source, out.stride());
+        uint32_t first, last;
+        if (lower) {
+            first = static_cast<uint32_t>(y * sh / height);
+            last = static_cast<uint32_t>((y + 1) * sh / height);
+        } else {
+            first = static_cast<uint32_t>((2 * y + 1) * sh / (2 * height));
+            last = first + 1;
+        }
+        if (y > 0 && static_cast<int64_t>(first) == made && last - first == 1) {
+            std::memcpy(row, out.row(static_cast<uint32_t>(y - 1)), out.stride()); // a repeated row
             continue;
         }
-        for (uint32_t x = 0; x < width; ++x)
-            if (narrower ? anyBlack(source, edge[x], edge[x + 1]) : bitAt(source, edge[x]))
-                setBlack(row, x);
+        made = first;
+        if (!columns && last - first == 1) {
+            std::memcpy(row, page.row(first), stride); // a kept row
+            continue;
+        }
+        std::memcpy(merged.data(), page.row(first), stride);
+        for (uint32_t r = first + 1; r < last; ++r) {
+            const uint8_t* more = page.row(r);
+            for (size_t i = 0; i < stride; ++i)
+                merged[i] |= more[i];
+        }
+        if (columns)
+            columns->apply(merged.data(), row);
+        else
+            std::memcpy(row, merged.data(), stride);
     }
     return out;
 }

@@ -43,6 +43,10 @@ inline void setBit(uint8_t* row, uint32_t x, bool black)
     row[x >> 3] = static_cast<uint8_t>(black ? row[x >> 3] | mask : row[x >> 3] & ~mask);
 }
 
+// Dots per inch rounded to a whole number for the image facts: 0 for none (or no number), at most
+// the largest 32-bit value.
+int32_t roundedDpi(double dotsPerInch);
+
 // True when a page of this kind and size may be held.
 bool fitsLimits(PixelKind kind, uint64_t width, uint64_t height);
 
@@ -62,6 +66,14 @@ enum class Status {
 // ClassF is G3 one-dimensional with byte-aligned EOLs and the Class F fax tags.
 enum class Compression { None, PackBits, G3OneD, G3TwoD, G4, Lzw, Mh, ClassF };
 
+// A bilevel page's pixels as a file holds them: one strip in a fax coding (G4, G3OneD, G3TwoD or
+// ClassF), white = 0, most significant bit first. A page copied unchanged travels in this form and
+// is never decoded.
+struct CodedStrip {
+    Compression compression = Compression::G4;
+    std::vector<uint8_t> data;
+};
+
 // Reads pages of one TIFF file. Errors of libtiff are collected, never printed.
 class TiffReader {
 public:
@@ -80,6 +92,10 @@ public:
     Status next();
     // Reads the current page.
     Status read(Page& page);
+    // Reads the current page without decoding it, when it is a bilevel page of one fax-coded strip
+    // that this writer would store alike: header then gets its kind, size and resolution (no
+    // pixels). False for any other page (read it with read()).
+    bool readCoded(Page& header, CodedStrip& coded);
     // The compression the current page is stored with, as close as this writer gets to it.
     Compression storedCompression();
     // libtiff's first complaint about the file, for messages.
@@ -118,7 +134,9 @@ public:
 
     // Pages the file held when it was opened.
     uint32_t pagesBefore() const;
-    bool write(const Page& page, const PageOptions& options);
+    // With coded (the page's pixels in coded form) in options' compression, the strip is stored as it
+    // is and page may be a header without pixels.
+    bool write(const Page& page, const PageOptions& options, const CodedStrip* coded = nullptr);
     // Completes the file. On failure an appended file is put back as it was.
     bool finish();
     // Gives up: an appended file is put back as it was (also what an unfinished writer does).
@@ -137,8 +155,15 @@ private:
 // Writes pages to path: a new file (replacing one there only when overwrite) written beside it and
 // renamed into place, or, with append, after the pages of an existing TIFF file in place (a missing
 // or empty file is made; on failure the file is put back as it was). Page numbers are set here.
+// coded, when given, holds the coded form of each page or null (see TiffWriter::write).
 bool saveTiffPages(const std::string& path, const std::vector<const Page*>& pages, PageOptions options, bool append,
-                   bool overwrite);
+                   bool overwrite, const std::vector<const CodedStrip*>& coded = {});
+
+// The pixels of a page read with TiffReader::readCoded.
+Status decodeCoded(const Page& header, const CodedStrip& coded, Page& page);
+// A bilevel page coded as one strip in compression (G4, G3OneD, G3TwoD or ClassF), as TiffWriter
+// stores it. False for another page or compression.
+bool encodeCoded(const Page& page, Compression compression, CodedStrip& coded);
 
 // The rows of a bilevel page coded as TIFF compression 2 (modified Huffman, each row byte aligned,
 // no EOL codes), and back. Decoding fails with Corrupt unless the data holds exactly the rows.

@@ -40,12 +40,6 @@ private:
     std::vector<std::string> m_paths;
 };
 
-// Copies a file over another (replacing it whole: written beside, then renamed).
-bool copyFile(const std::string& from, const std::string& to)
-{
-    return platform::copyFileAtomic(from, to);
-}
-
 // Moves a file over another. When both names are already one file, only the source name goes.
 bool moveFile(const std::string& from, const std::string& to)
 {
@@ -192,15 +186,21 @@ std::optional<std::string> ConvertBeforeSending(const CImagingBinding& imaging, 
             != 0)
             return std::nullopt;
 
+        // Names are freed before files move onto them: a file renamed over another makes the file
+        // system start writing it out at once, which these files of the moment never need.
         if (page == 0) {
-            if (!copyFile(*convertedFile, *output))
+            ::unlink(output->c_str());
+            if (!moveFile(*convertedFile, *output))
                 return std::nullopt;
         } else {
             // The pages so far move aside (no copy of them is made), and the library joins the
             // new page to them under the output name.
+            ::unlink(previousFile->c_str());
             if (!moveFile(*output, *previousFile) || conversion.Combine(*convertedFile, *previousFile, *output) != 0)
                 return std::nullopt;
         }
+        ::unlink(pageFile->c_str());
+        ::unlink(convertedFile->c_str());
     }
     temp.Keep(*output);
     return output;

@@ -1,5 +1,6 @@
 #include "platform/files.h"
 
+#include "platform/known_folders.h"
 #include "platform/text.h"
 
 #include <algorithm>
@@ -359,6 +360,12 @@ int openRegularFile(const std::string& path, int flags, std::error_code* error)
     return file.release();
 }
 
+FileReplacement::FileReplacement(std::string target) : target_(std::move(target))
+{
+    const auto temp = knownFolder(KnownFolder::Temp);
+    durable_ = !temp || parentPath(target_) != *temp;
+}
+
 namespace {
 
 // The file a path finally names when every symbolic link on its last component is followed (the path
@@ -443,7 +450,7 @@ FileReplacement FileReplacement::linkOrCopy(const std::string& source, const std
 
 FileReplacement::FileReplacement(FileReplacement&& other) noexcept
     : target_(std::move(other.target_)), path_(std::move(other.path_)), file_(std::move(other.file_)),
-      linked_(other.linked_), committed_(other.committed_), flushed_(other.flushed_)
+      linked_(other.linked_), committed_(other.committed_), flushed_(other.flushed_), durable_(other.durable_)
 {
     other.path_.clear();
 }
@@ -475,7 +482,7 @@ bool FileReplacement::commit(bool replace, std::error_code* error)
         setError(error, EBADF);
         return false;
     }
-    if (!flushed_ && ::fsync(fd()) != 0) {
+    if (durable_ && !flushed_ && ::fsync(fd()) != 0) {
         setError(error, errno);
         return false;
     }
@@ -493,7 +500,8 @@ bool FileReplacement::commit(bool replace, std::error_code* error)
         ::unlink(path_.c_str());
     }
     committed_ = true; // the descriptor stays open for writers that still hold it
-    syncFolder(parentPath(target_));
+    if (durable_)
+        syncFolder(parentPath(target_));
     return true;
 }
 

@@ -105,7 +105,8 @@ int openRegularFile(const std::string& path, int flags, std::error_code* error =
 /// step, so that readers see the old or the new file, never a part of one. The file is created
 /// exclusively in the target's folder, with the target's mode and (where the process may) owner; it is
 /// removed again unless committed. A target that is a symbolic link stays one: the file that takes a
-/// place is the one the link leads to.
+/// place is the one the link leads to. A target in the temporary folder (KnownFolder::Temp) is renamed
+/// without flushing: nothing there has to outlive a restart.
 class FileReplacement {
 public:
     /// A new empty file beside target; check valid().
@@ -132,10 +133,10 @@ public:
     bool commit(bool replace = true, std::error_code* error = nullptr);
 
 private:
-    explicit FileReplacement(std::string target) : target_(std::move(target)) {}
+    explicit FileReplacement(std::string target);
     std::string target_, path_;
     FileDescriptor file_;
-    bool linked_ = false, committed_ = false, flushed_ = false;
+    bool linked_ = false, committed_ = false, flushed_ = false, durable_ = true;
 };
 
 /// Reads at most maxBytes bytes from the start of a regular file of any size into out.

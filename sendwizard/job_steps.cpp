@@ -126,10 +126,15 @@ int CPSMainuiLogic::AppendSourcePages(int i)
     CFaxDocument* document = GetDocument(i);
     if (!document || m_nPageCount <= 0 || document->m_strImagePath.empty())
         return 0;
+    const CImageKitTable& kit = ImageKit();
     for (int p = 0; p < m_nPageCount; ++p) {
         const PageImage page(m_strFilePath, p);
         // A page that does not load fails the job: a fax short of a page would go out as complete.
-        if (!page.Get() || !AppendPage(document->m_strImagePath, page.Get()))
+        // Its pixels must decode too (the image facts need them): a fax page is copied on as it is
+        // coded, so damaged coding in the work file would otherwise reach the device.
+        IKIMAGEINFO info{};
+        if (!page.Get() || !kit.pfnGetImageType || kit.pfnGetImageType(&info, page.Get(), &info) == 0
+            || !AppendPage(document->m_strImagePath, page.Get()))
             return 0;
     }
     return 1;

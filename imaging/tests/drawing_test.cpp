@@ -314,3 +314,58 @@ TEST(DrawingProcess, DrawsTextWithoutApplicationOrDisplay)
 }
 
 } // namespace
+
+// Fax pages loaded from a file stay in their coded form until drawn on, and pages loaded one after
+// another come from the file as it is now: a drawing must never be lost to a copy of the strip as
+// loaded, nor a page read from a file that changed since the last load.
+TEST_F(DrawingTest, LoadedFaxPagesKeepEveryChange)
+{
+    const std::vector<Bits> source = {Bits::pattern(1728, 200, 1), Bits::pattern(1728, 150, 2)};
+    imaging_test::writeBilevel(path("fax.tif"), source, {COMPRESSION_CCITTFAX4, 200, 200});
+    auto save = [&](IKHANDLE image, const std::string& name, int compression, int append = 0) {
+        return IKTiffFileSave(path(name).c_str(), image, compression, append, 0, nullptr, 1, 0, "", "", "");
+    };
+    auto load = [&](const std::string& name, int index) {
+        return keep(IKTiffFileLoad(path(name).c_str(), index, 0, "", "", ""));
+    };
+    const IKHANDLE first = load("fax.tif", 0);
+    ASSERT_NE(first, 0u);
+    ASSERT_EQ(save(first, "copy.tif", IK_COMPRESSION_G4), 1);
+    EXPECT_TRUE(imaging_test::readTiff(path("copy.tif")).at(0).bits == source[0]);
+
+    // Drawn on after a save, then saved twice in the coding it had: both saves hold the drawing.
+    IKFONT font{};
+    std::strcpy(font.faceName, "DejaVu Sans");
+    font.pointSize = 20;
+    const IKRECT band{0, 0, 1728, 60};
+    const IKDRAWINFO white = pen(1, IK_LINE_SOLID, IK_FILL_SOLID, 0xffffff);
+    ASSERT_EQ(IKRectangle(first, &band, &white, IK_DRAW_PAINT), 1);
+    ASSERT_EQ(IKDrawText(first, &band, &font, "Page 1 of 2", 1, 1, 0), 1);
+    ASSERT_EQ(save(first, "drawn.tif", IK_COMPRESSION_G4), 1);
+    ASSERT_EQ(save(first, "drawn-again.tif", IK_COMPRESSION_G4), 1);
+    const ReadPage drawn = imaging_test::readTiff(path("drawn.tif")).at(0);
+    EXPECT_FALSE(drawn.bits == source[0]);
+    EXPECT_GT(black(drawn.bits, 0, 0, 1728, 60), 0u);
+    EXPECT_EQ(black(drawn.bits, 0, 60, 1728, 200), black(source[0], 0, 60, 1728, 200));
+    EXPECT_TRUE(imaging_test::readTiff(path("drawn-again.tif")).at(0).bits == drawn.bits);
+    ASSERT_EQ(save(first, "mr.tif", IK_COMPRESSION_G3_2D), 1);
+    EXPECT_TRUE(imaging_test::readTiff(path("mr.tif")).at(0).bits == drawn.bits) << "another coding, the same pixels";
+    // A new resolution is a change too.
+    const IKHANDLE second = load("fax.tif", 1);
+    ASSERT_EQ(IKSetDpi(second, 100, 100), 1);
+    ASSERT_EQ(save(second, "dpi.tif", IK_COMPRESSION_G4), 1);
+    EXPECT_FLOAT_EQ(imaging_test::readTiff(path("dpi.tif")).at(0).xDpi, 100);
+
+    // The file grows between two loads (a page appended in place), then is replaced under its name.
+    ASSERT_EQ(save(first, "fax.tif", IK_COMPRESSION_G4, 1), 1);
+    const IKHANDLE third = load("fax.tif", 2);
+    ASSERT_NE(third, 0u) << "the page appended since the last load";
+    EXPECT_TRUE(read(third).bits == drawn.bits);
+    imaging_test::writeBilevel(path("new.tif"), {Bits::pattern(1000, 90, 3), Bits::pattern(800, 70, 4)},
+                               {COMPRESSION_CCITTFAX4, 200, 200});
+    ASSERT_EQ(std::rename(path("new.tif").c_str(), path("fax.tif").c_str()), 0);
+    const IKHANDLE replaced = load("fax.tif", 1);
+    ASSERT_NE(replaced, 0u);
+    EXPECT_TRUE(read(replaced).bits == Bits::pattern(800, 70, 4));
+    EXPECT_EQ(load("fax.tif", 2), 0u) << "the new file has two pages";
+}

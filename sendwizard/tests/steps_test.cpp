@@ -377,6 +377,41 @@ TEST_F(WizardSteps, FailuresLeaveNoTemporaryFiles)
     EXPECT_EQ(sheet.StampDocumentPages(0, 1), 0); // the cover file holds one page of three
     imaging_test::writeBytes(work, bytes);
 
+    // Damaged coding inside an intact fax page (one strip, as a fax program writes it): the page
+    // is refused, never copied on as it is coded.
+    {
+        TIFF* tif = TIFFOpen(work.c_str(), "w");
+        ASSERT_TRUE(tif);
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 1728u);
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 200u);
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+        TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 200u);
+        const imaging_test::Bits pattern = imaging_test::Bits::pattern(1728, 200);
+        std::vector<uint8_t> strip(216 * 200);
+        for (uint32_t y = 0; y < 200; ++y)
+            for (uint32_t x = 0; x < 1728; ++x)
+                if (pattern.at(x, y))
+                    strip[y * 216 + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
+        ASSERT_GT(TIFFWriteEncodedStrip(tif, 0, strip.data(), static_cast<tmsize_t>(strip.size())), 0);
+        TIFFClose(tif);
+        tif = TIFFOpen(work.c_str(), "r");
+        const uint64_t at = TIFFGetStrileOffset(tif, 0), size = TIFFGetStrileByteCount(tif, 0);
+        TIFFClose(tif);
+        std::string damaged = imaging_test::readBytes(work);
+        for (uint64_t i = at + size / 3; i < at + size / 3 + 40; ++i)
+            damaged[i] = static_cast<char>(0xff);
+        imaging_test::writeBytes(work, damaged);
+        IKFILEINFO info{};
+        ASSERT_EQ(ImageKitFileType(work, info), 1) << "the file itself holds together";
+        const int pages = sheet.m_nPageCount;
+        sheet.m_nPageCount = 1;
+        EXPECT_EQ(sheet.AppendSourcePages(0), 0);
+        sheet.m_nPageCount = pages;
+        imaging_test::writeBytes(work, bytes);
+    }
+
     g_job.results = {{"ConvertJobImage", S_FALSE}};
     sheet.DropDocuments();
     AddDocument({kFax});
