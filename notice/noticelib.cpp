@@ -53,6 +53,15 @@ int start(NoticeListener& notices, const char* address, int* port)
     return NOTICE_OK;
 }
 
+// Stops listening and waits for the thread; refused on that thread itself.
+int stop(NoticeListener& notices)
+{
+    if (notices.listener && !notices.listener->stop())
+        return NOTICE_E_STATE;
+    notices.listener.reset();
+    return NOTICE_OK;
+}
+
 } // namespace
 
 extern "C" {
@@ -71,11 +80,13 @@ int NoticeSetCallback(NoticeHandle handle, NoticeCallback callback, void* contex
 {
     if (!handle)
         return NOTICE_E_ARGUMENT;
-    if (handle->listener)
-        return NOTICE_E_STATE;
-    handle->callback = callback;
-    handle->context = context;
-    return NOTICE_OK;
+    return guardedExport(NOTICE_E_FAILED, [&] {
+        if (handle->listener)
+            return NOTICE_E_STATE;
+        handle->callback = callback;
+        handle->context = context;
+        return NOTICE_OK;
+    });
 }
 
 int NoticeStart(NoticeHandle handle, const char* address, int* port)
@@ -89,12 +100,7 @@ int NoticeStop(NoticeHandle handle)
 {
     if (!handle)
         return NOTICE_E_ARGUMENT;
-    return guardedExport(NOTICE_E_FAILED, [&] {
-        if (handle->listener && !handle->listener->stop())
-            return NOTICE_E_STATE;
-        handle->listener.reset();
-        return NOTICE_OK;
-    });
+    return guardedExport(NOTICE_E_FAILED, [&] { return stop(*handle); });
 }
 
 int NoticeDestroy(NoticeHandle handle)
@@ -102,10 +108,10 @@ int NoticeDestroy(NoticeHandle handle)
     if (!handle)
         return NOTICE_E_ARGUMENT;
     return guardedExport(NOTICE_E_FAILED, [&] {
-        if (handle->listener && !handle->listener->stop())
-            return NOTICE_E_STATE;
-        delete handle;
-        return NOTICE_OK;
+        const int stopped = stop(*handle);
+        if (stopped == NOTICE_OK)
+            delete handle;
+        return stopped;
     });
 }
 
