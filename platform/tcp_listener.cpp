@@ -101,7 +101,7 @@ void TcpListener::State::run()
             open.size() < static_cast<size_t>(limits.maxConnections) && now >= acceptPausedUntil;
         polled.clear();
         polled.push_back({wakeRead.get(), POLLIN, 0});
-        polled.push_back({listening.get(), static_cast<short>(accepting ? POLLIN : 0), 0});
+        polled.push_back({accepting ? listening.get() : -1, POLLIN, 0}); // poll skips a negative descriptor
         int timeoutMs = -1;
         if (!accepting && open.size() < static_cast<size_t>(limits.maxConnections))
             timeoutMs = millisecondsUntil(acceptPausedUntil, now);
