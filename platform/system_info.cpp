@@ -1,12 +1,18 @@
 #include "platform/system_info.h"
 
+#include "platform/tcp.h"
 #include "platform/text.h"
 
+#include <algorithm>
+#include <arpa/inet.h>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <ifaddrs.h>
 #include <locale.h>
+#include <net/if.h>
+#include <netinet/in.h>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -14,7 +20,13 @@ namespace platform {
 
 namespace {
 std::atomic<uint32_t> codePageOverride{0};
-}
+std::atomic<uint32_t> publishedAddressOverride{0};
+
+// How long the host name's resolution may take.
+constexpr int kHostResolveTimeoutMs = 3000;
+
+bool isLoopback(uint32_t address) { return (ntohl(address) >> 24) == 127; }
+} // namespace
 
 std::string computerName()
 {
@@ -27,6 +39,59 @@ std::string computerName()
     name = asciiUpper(name);
     return std::string(utf8Prefix(name, 15));
 }
+
+std::vector<uint32_t> hostNameIPv4Addresses()
+{
+    char host[256] = {};
+    if (::gethostname(host, sizeof host - 1) != 0 || host[0] == '\0')
+        return {};
+    return resolveIPv4All(host, kHostResolveTimeoutMs);
+}
+
+std::vector<uint32_t> interfaceIPv4Addresses()
+{
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0)
+        return {};
+    std::vector<uint32_t> found;
+    for (const ifaddrs* i = list; i; i = i->ifa_next) {
+        if (!i->ifa_addr || i->ifa_addr->sa_family != AF_INET || !(i->ifa_flags & IFF_UP))
+            continue;
+        const uint32_t address = reinterpret_cast<const sockaddr_in*>(i->ifa_addr)->sin_addr.s_addr;
+        if (std::find(found.begin(), found.end(), address) == found.end())
+            found.push_back(address);
+    }
+    ::freeifaddrs(list);
+    return found;
+}
+
+std::optional<uint32_t> choosePublishedIPv4(std::span<const uint32_t> hostList, std::span<const uint32_t> interfaces)
+{
+    for (const auto list : {hostList, interfaces})
+        for (const uint32_t a : list)
+            if (a != 0 && !isLoopback(a))
+                return a;
+    for (const auto list : {hostList, interfaces})
+        for (const uint32_t a : list)
+            if (a != 0)
+                return a;
+    return std::nullopt;
+}
+
+std::string publishedIPv4Address()
+{
+    if (const uint32_t pinned = publishedAddressOverride.load())
+        return formatIPv4(pinned);
+    if (const char* v = std::getenv("QELTA_HOST_ADDRESS"); v && *v) {
+        uint32_t pinned = 0;
+        if (parseIPv4(v, pinned) && pinned != 0)
+            return formatIPv4(pinned);
+    }
+    const auto chosen = choosePublishedIPv4(hostNameIPv4Addresses(), interfaceIPv4Addresses());
+    return chosen ? formatIPv4(*chosen) : std::string();
+}
+
+void setPublishedIPv4Override(uint32_t address) { publishedAddressOverride.store(address); }
 
 std::string userName()
 {

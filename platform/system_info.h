@@ -3,7 +3,10 @@
 
 #include <cstdint>
 #include <ctime>
+#include <optional>
+#include <span>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -12,6 +15,29 @@ std::string computerName();
 
 /// The login name of the user running this process.
 std::string userName();
+
+/// The IPv4 addresses (network byte order) the host name resolves to, in the resolver's order;
+/// empty when it does not resolve within a few seconds.
+std::vector<uint32_t> hostNameIPv4Addresses();
+
+/// The IPv4 addresses (network byte order) of the host's network interfaces that are up, in the
+/// order the system lists them.
+std::vector<uint32_t> interfaceIPv4Addresses();
+
+/// The address to tell peers on the network: the first address of hostList outside 127.0.0.0/8,
+/// else the first such address of interfaces, else the first loopback address of either list
+/// (hostList first). 0.0.0.0 is never chosen. Nothing when no list holds an address.
+std::optional<uint32_t> choosePublishedIPv4(std::span<const uint32_t> hostList, std::span<const uint32_t> interfaces);
+
+/// This host's IPv4 address for peers, dotted: the override when one is set, else
+/// choosePublishedIPv4 over the host name's addresses and the interfaces' ("" when there is none).
+/// A Debian host name usually resolves to 127.0.1.1, which no other machine reaches, hence the rule.
+std::string publishedIPv4Address();
+
+/// Pins publishedIPv4Address to an address (network byte order; tests pin 127.0.0.1); 0 restores
+/// the default. The variable QELTA_HOST_ADDRESS, when set to a dotted address, pins it for a whole
+/// process; an explicit override beats it.
+void setPublishedIPv4Override(uint32_t address);
 
 /// A broken-down local time, as the suite's time stamps use it.
 struct LocalTime {

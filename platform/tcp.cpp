@@ -2,6 +2,7 @@
 
 #include "platform/text.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -73,50 +74,59 @@ struct Resolution {
     std::mutex mutex;
     std::condition_variable done;
     bool finished = false;
-    std::optional<uint32_t> address;
+    std::vector<uint32_t> addresses;
 };
 
-std::optional<uint32_t> lookUp(const std::string& host)
+std::vector<uint32_t> lookUp(const std::string& host)
 {
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* list = nullptr;
     if (::getaddrinfo(host.c_str(), nullptr, &hints, &list) != 0 || !list)
-        return std::nullopt;
-    std::optional<uint32_t> found;
-    for (const addrinfo* a = list; a && !found; a = a->ai_next)
-        if (a->ai_family == AF_INET && a->ai_addr)
-            found = reinterpret_cast<const sockaddr_in*>(a->ai_addr)->sin_addr.s_addr;
+        return {};
+    std::vector<uint32_t> found;
+    for (const addrinfo* a = list; a; a = a->ai_next) {
+        if (a->ai_family != AF_INET || !a->ai_addr)
+            continue;
+        const uint32_t address = reinterpret_cast<const sockaddr_in*>(a->ai_addr)->sin_addr.s_addr;
+        if (std::find(found.begin(), found.end(), address) == found.end())
+            found.push_back(address);
+    }
     ::freeaddrinfo(list);
     return found;
 }
 
-std::optional<uint32_t> resolveBefore(std::string_view host, const Deadline& deadline)
+std::vector<uint32_t> resolveBefore(std::string_view host, const Deadline& deadline)
 {
     uint32_t address = 0;
     if (parseIPv4(host, address))
-        return address;
+        return {address};
     if (host.empty() || underInvalid(host) || host.find('\0') != std::string_view::npos)
-        return std::nullopt;
+        return {};
     auto state = std::make_shared<Resolution>();
     try {
         std::thread([state, name = std::string(host)] {
             auto found = lookUp(name);
             std::lock_guard lock(state->mutex);
-            state->address = found;
+            state->addresses = std::move(found);
             state->finished = true;
             state->done.notify_all();
         }).detach();
     } catch (const std::system_error&) {
-        return std::nullopt;
+        return {};
     }
     std::unique_lock lock(state->mutex);
     if (deadline.unlimited())
         state->done.wait(lock, [&] { return state->finished; });
     else
         state->done.wait_for(lock, std::chrono::milliseconds(deadline.remaining()), [&] { return state->finished; });
-    return state->finished ? state->address : std::nullopt;
+    return state->finished ? state->addresses : std::vector<uint32_t>{};
+}
+
+std::optional<uint32_t> firstOf(const std::vector<uint32_t>& addresses)
+{
+    return addresses.empty() ? std::nullopt : std::optional<uint32_t>(addresses.front());
 }
 
 void setWhy(ConnectError* why, ConnectError value)
@@ -151,6 +161,11 @@ std::string formatIPv4(uint32_t address)
 
 std::optional<uint32_t> resolveIPv4(std::string_view host, int timeoutMs)
 {
+    return firstOf(resolveBefore(host, Deadline(timeoutMs)));
+}
+
+std::vector<uint32_t> resolveIPv4All(std::string_view host, int timeoutMs)
+{
     return resolveBefore(host, Deadline(timeoutMs));
 }
 
@@ -159,7 +174,7 @@ std::unique_ptr<TcpConnection> TcpConnection::connect(std::string_view host, uin
 {
     setWhy(why, ConnectError::Failed);
     const Deadline deadline(timeoutMs);
-    const auto address = resolveBefore(host, deadline);
+    const auto address = firstOf(resolveBefore(host, deadline));
     if (!address) {
         setWhy(why, deadline.remaining() == 0 ? ConnectError::TimedOut : ConnectError::NotResolved);
         return nullptr;
@@ -235,6 +250,8 @@ long TcpConnection::receive(void* buffer, size_t size, int timeoutMs, bool* time
             return -1;
     }
 }
+
+bool TcpConnection::finishSending() { return ::shutdown(socket_.get(), SHUT_WR) == 0; }
 
 TcpConnection::~TcpConnection()
 {

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -25,6 +26,10 @@ std::string formatIPv4(uint32_t address);
 /// The first IPv4 address of a host name or dotted address, waiting at most timeoutMs
 /// milliseconds for the resolver. Names under ".invalid" fail at once without asking it.
 std::optional<uint32_t> resolveIPv4(std::string_view host, int timeoutMs);
+
+/// Every IPv4 address of a host name or dotted address, in the resolver's order without repeats,
+/// as resolveIPv4 finds them; empty when it does not resolve in time.
+std::vector<uint32_t> resolveIPv4All(std::string_view host, int timeoutMs);
 
 /// Why a connection could not be made.
 enum class ConnectError { None, NotResolved, Refused, TimedOut, Failed };
@@ -45,6 +50,10 @@ public:
     /// received; 0 when the peer closed the connection or the time ran out (timedOut tells which);
     /// -1 on an error.
     long receive(void* buffer, size_t size, int timeoutMs, bool* timedOut = nullptr);
+
+    /// Ends the sending direction: the peer reads the end of the stream, and receiving goes on.
+    /// False on an error.
+    bool finishSending();
 
     ~TcpConnection();
     TcpConnection(const TcpConnection&) = delete;

@@ -4,6 +4,7 @@
 #include "platform/process.h"
 #include "platform/state.h"
 #include "platform/system_info.h"
+#include "platform/tcp.h"
 #include "platform/tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +19,7 @@
 #include <sys/wait.h>
 #include <fstream>
 #include <thread>
+#include <vector>
 
 using namespace platform;
 using qelta::test::readTextFile;
@@ -133,6 +135,69 @@ TEST(SystemInfo, ProcessCodePageOverrides)
     for (const char* garbage : {"", "utf8", "932x", "0", "-1", "70000", "99999999999999999999"}) {
         ScopedEnv cp("QELTA_CODEPAGE", garbage);
         EXPECT_EQ(processCodePage(), kUtf8CodePage) << garbage;
+    }
+}
+
+TEST(SystemInfo, PublishedAddressSkipsLoopbackWhereAPeerCouldReachAnother)
+{
+    auto ip = [](const char* text) {
+        uint32_t a = 0;
+        EXPECT_TRUE(parseIPv4(text, a)) << text;
+        return a;
+    };
+    struct Case {
+        const char* name;
+        std::vector<const char*> hostList, interfaces;
+        const char* expected; // "" for none
+    };
+    const Case cases[] = {
+        {"Debian host name and a LAN interface", {"127.0.1.1"}, {"127.0.0.1", "192.168.1.20"}, "192.168.1.20"},
+        {"host list before interfaces", {"127.0.1.1", "10.0.0.7"}, {"192.168.1.20"}, "10.0.0.7"},
+        {"first of the host list", {"10.0.0.7", "192.168.1.20"}, {"172.16.0.2"}, "10.0.0.7"},
+        {"host name unresolved: interfaces", {}, {"127.0.0.1", "172.16.0.2", "192.168.1.20"}, "172.16.0.2"},
+        {"only loopback: the host name's", {"127.0.1.1"}, {"127.0.0.1"}, "127.0.1.1"},
+        {"only loopback interfaces", {}, {"127.0.0.1"}, "127.0.0.1"},
+        {"0.0.0.0 never", {"0.0.0.0"}, {"0.0.0.0", "127.0.0.1"}, "127.0.0.1"},
+        {"nothing at all", {}, {}, ""},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint32_t> hostList, interfaces;
+        for (const char* a : c.hostList)
+            hostList.push_back(ip(a));
+        for (const char* a : c.interfaces)
+            interfaces.push_back(ip(a));
+        const auto chosen = choosePublishedIPv4(hostList, interfaces);
+        EXPECT_EQ(chosen ? formatIPv4(*chosen) : "", c.expected) << c.name;
+    }
+}
+
+TEST(SystemInfo, PublishedAddressOverrides)
+{
+    uint32_t loopback = 0, other = 0;
+    ASSERT_TRUE(parseIPv4("127.0.0.1", loopback) && parseIPv4("192.0.2.9", other));
+    {
+        ScopedEnv pin("QELTA_HOST_ADDRESS", std::nullopt);
+        // This machine's own answer is one of its addresses (at least a loopback interface exists).
+        const std::string own = publishedIPv4Address();
+        uint32_t parsed = 0;
+        EXPECT_TRUE(parseIPv4(own, parsed)) << own;
+        setPublishedIPv4Override(loopback);
+        EXPECT_EQ(publishedIPv4Address(), "127.0.0.1");
+        setPublishedIPv4Override(0);
+        EXPECT_EQ(publishedIPv4Address(), own);
+    }
+    {
+        ScopedEnv pin("QELTA_HOST_ADDRESS", "192.0.2.9");
+        EXPECT_EQ(publishedIPv4Address(), "192.0.2.9");
+        setPublishedIPv4Override(loopback); // an explicit override beats the variable
+        EXPECT_EQ(publishedIPv4Address(), "127.0.0.1");
+        setPublishedIPv4Override(0);
+    }
+    ScopedEnv none("QELTA_HOST_ADDRESS", std::nullopt);
+    const std::string own = publishedIPv4Address();
+    for (const char* garbage : {"", "host.invalid", "0.0.0.0", "1.2.3.4.5"}) {
+        ScopedEnv pin("QELTA_HOST_ADDRESS", garbage);
+        EXPECT_EQ(publishedIPv4Address(), own) << garbage;
     }
 }
 
