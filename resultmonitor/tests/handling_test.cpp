@@ -2,10 +2,15 @@
 // monitor's start, stop and hand-over from the listener's thread, over fakes of its surroundings
 // and the real registry in a private state root.
 #include "common/registry_helper.h"
+#include "common/spool_time.h"
+#include "platform/bstr.h"
+#include "platform/library.h"
+#include "platform/ole_date.h"
 #include "platform/tests/support/test_support.h"
 #include "resultmonitor/job_result_notice.h"
 #include "resultmonitor/monitor_controller.h"
 #include "resultmonitor/result_texts.h"
+#include "sendlog/IQeltaLogTool.h"
 
 #include <gtest/gtest.h>
 
@@ -355,6 +360,43 @@ TEST_F(MonitorTest, ARecordPostedAfterTheMonitorIsGoneIsFreedUnhandled)
     EXPECT_EQ(poster.RunAll(), 2u);
     EXPECT_TRUE(popup.shown.empty());
     EXPECT_TRUE(sound.waves.empty());
+}
+
+TEST_F(MonitorTest, AFinishedNoticeSetsItsEntryInTheRealSendingLog)
+{
+    using namespace platform::com;
+    initializeThread();
+    const auto library = platform::Library::load("sendlog.dll");
+    ASSERT_TRUE(library) << platform::Library::lastError();
+    ASSERT_EQ(library->function<DllRegisterServerFn>("DllRegisterServer")(), S_OK);
+    Ptr<IQeltaLogTool> tool;
+    ASSERT_EQ(createInstance(kQeltaLogToolProgId, CLSCTX_INPROC_SERVER, tool), S_OK);
+    platform::LocalTime when;
+    when.year = 2026, when.month = 3, when.day = 5, when.dayOfWeek = 4, when.hour = 9, when.minute = 30;
+    int32_t lOther = 0, lJob = 0;
+    ASSERT_EQ(tool->CreateLogData(Bstr("/no/a.tif").get(), Bstr("Other").get(), platform::dateFromLocalTime(when), &lOther), S_OK);
+    ASSERT_EQ(tool->CreateLogData(Bstr("/no/b.tif").get(), Bstr("Quarterly report").get(), platform::dateFromLocalTime(when), &lJob), S_OK);
+
+    {
+        CResultMonitorParts parts = Parts();
+        parts.fnCreateLog = CreateSendingLog;
+        CResultMonitor monitor(std::move(parts));
+        monitor.Start();
+        ASSERT_TRUE(monitor.HasLog());
+        listener.Deliver(monitor.GetPort(), {makeRecord(2, 0x1130, "Quarterly report", FormatSpoolTimeText(when))});
+        EXPECT_EQ(poster.RunAll(), 1u);
+    }
+    const auto status = [&](int32_t lId) {
+        BSTR image = nullptr, document = nullptr, date = nullptr;
+        int32_t lStatus = -1;
+        EXPECT_EQ(tool->GetLogData(lId, &image, &document, &date, &lStatus), S_OK);
+        Bstr::adopt(image), Bstr::adopt(document), Bstr::adopt(date);
+        return lStatus;
+    };
+    EXPECT_EQ(status(lJob), 2);
+    EXPECT_NE(status(lOther), 2);
+    tool = nullptr;
+    uninitializeThread();
 }
 
 // ---- start, stop and the published values ----
