@@ -82,27 +82,27 @@ void CMessageTypePageLogic::OnInitDialog()
     m_bChanged = false;
 }
 
-bool* CMessageTypePageLogic::Box(int nControlId)
+bool CMessageTypePageLogic::* CMessageTypePageLogic::Box(int nControlId)
 {
     switch (nControlId) {
-    case IDC_SHOW_SUCCESS: return &m_bSuccess;
-    case IDC_SHOW_ERROR: return &m_bError;
-    case IDC_SHOW_CANCEL: return &m_bCancel;
-    case IDC_NO_RESERVATION_ALERT: return &m_bNoReservationAlert;
+    case IDC_SHOW_SUCCESS: return &CMessageTypePageLogic::m_bSuccess;
+    case IDC_SHOW_ERROR: return &CMessageTypePageLogic::m_bError;
+    case IDC_SHOW_CANCEL: return &CMessageTypePageLogic::m_bCancel;
+    case IDC_NO_RESERVATION_ALERT: return &CMessageTypePageLogic::m_bNoReservationAlert;
     default: return nullptr;
     }
 }
 
 bool CMessageTypePageLogic::IsChecked(int nControlId) const
 {
-    const bool* p = const_cast<CMessageTypePageLogic*>(this)->Box(nControlId);
-    return p && *p;
+    const auto box = Box(nControlId);
+    return box && this->*box;
 }
 
 void CMessageTypePageLogic::OnCheckClicked(int nControlId, bool bChecked)
 {
-    if (bool* p = Box(nControlId)) {
-        *p = bChecked;
+    if (const auto box = Box(nControlId)) {
+        this->*box = bChecked;
         m_bChanged = true;
     }
 }

@@ -91,7 +91,8 @@ public:
     void OnApply();
 
 private:
-    bool* Box(int nControlId);
+    /// The state behind a check box; null for any other control.
+    static bool CMessageTypePageLogic::* Box(int nControlId);
 
     IMonitorSettings& m_settings;
     bool m_bSuccess = true;
