@@ -17,7 +17,7 @@ class CJobResultNotice;
 
 /// The listener's callback: called on the listener's thread with a value to ignore, the port the
 /// notice came in on, the 600-byte record and the context given at start. Returns 1.
-using NoticeCallback = int (*)(int nIgnored, int nPort, const void* pNotice, void* pContext);
+using JobResultCallback = int (*)(int nIgnored, int nPort, const void* pNotice, void* pContext);
 
 /// The job-result listener.
 class IJobResultListener {
@@ -25,7 +25,7 @@ public:
     virtual ~IJobResultListener() = default;
     /// Listens on strAddress (every address when empty) and nPort (0: one is chosen; the port in use
     /// is written back). 0 on success.
-    virtual int Start(const std::string& strAddress, int& nPort, NoticeCallback pfnCallback, void* pContext) = 0;
+    virtual int Start(const std::string& strAddress, int& nPort, JobResultCallback pfnCallback, void* pContext) = 0;
     /// Stops listening; no callback runs once it returns.
     virtual void Stop() = 0;
 };

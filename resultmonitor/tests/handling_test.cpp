@@ -47,7 +47,7 @@ Record makeRecord(uint32_t nKind, uint16_t wCode, const std::string& strJob = "R
 }
 
 struct FakeListener : IJobResultListener {
-    int Start(const std::string& strAddress, int& nPort, NoticeCallback pfn, void* pContext) override
+    int Start(const std::string& strAddress, int& nPort, JobResultCallback pfn, void* pContext) override
     {
         strStartAddress = strAddress;
         nStartPort = nPort;
@@ -76,7 +76,7 @@ struct FakeListener : IJobResultListener {
     std::string strStartAddress;
     int nStartPort = -1;
     int nStops = 0;
-    NoticeCallback callback = nullptr;
+    JobResultCallback callback = nullptr;
     void* context = nullptr;
 };
 
