@@ -1,0 +1,148 @@
+#include "resultmonitor/monitor_controller.h"
+
+#include "common/resource_locale.h"
+#include "resultmonitor/job_result_notice.h"
+#include "resultmonitor/result_texts.h"
+
+#include <arpa/inet.h>
+#include <cstdio>
+
+namespace {
+
+bool isIpv4(const std::string& strAddress, bool& bLoopback)
+{
+    in_addr a{};
+    if (inet_pton(AF_INET, strAddress.c_str(), &a) != 1)
+        return false;
+    bLoopback = (ntohl(a.s_addr) >> 24) == 127;
+    return true;
+}
+
+} // namespace
+
+std::string PickPublishedAddress(const std::vector<std::string>& hostAddresses,
+                                 const std::vector<std::string>& interfaceAddresses)
+{
+    std::string strLoopback;
+    for (const auto* list : {&hostAddresses, &interfaceAddresses})
+        for (const std::string& address : *list) {
+            bool bLoopback = false;
+            if (!isIpv4(address, bLoopback))
+                continue;
+            if (!bLoopback)
+                return address;
+            if (strLoopback.empty())
+                strLoopback = address;
+        }
+    return strLoopback;
+}
+
+CResultMonitor::CResultMonitor(CResultMonitorParts parts)
+    : m_parts(std::move(parts)), m_pAlive(std::make_shared<CResultMonitor*>(this))
+{
+}
+
+CResultMonitor::~CResultMonitor()
+{
+    StopListener();
+}
+
+void CResultMonitor::Start()
+{
+    ClearListenerValues();
+    ReloadViewSettings();
+    StartListener(0);
+    m_pLog = m_parts.fnCreateLog ? m_parts.fnCreateLog() : nullptr;
+}
+
+int CResultMonitor::StartListener(int nPort)
+{
+    if (m_bListening)
+        return 1;
+    const std::string strAddress = m_parts.fnOwnAddress ? m_parts.fnOwnAddress() : std::string();
+    int nInUse = nPort;
+    if (m_parts.pListener->Start(strAddress, nInUse, &CResultMonitor::OnNotice, this) != 0)
+        return 0;
+    m_bListening = true;
+    m_strAddress = strAddress;
+    m_nPort.store(nInUse);
+    PublishListenerValues(m_strAddress, nInUse);
+    return 1;
+}
+
+void CResultMonitor::StopListener()
+{
+    if (!m_bListening)
+        return;
+    m_parts.pListener->Stop();
+    m_bListening = false;
+    m_nPort.store(0);
+    m_strAddress.clear();
+    ClearListenerValues();
+}
+
+int CResultMonitor::OnNotice(int, int nPort, const void* pNotice, void* pContext)
+{
+    auto* self = static_cast<CResultMonitor*>(pContext);
+    if (!self || !pNotice || nPort == 0 || nPort != self->m_nPort.load())
+        return 1;
+    const uint32_t nKind = CJobResultNotice::ReadNoticeKind(pNotice);
+    if (nKind < kNoticeKindFirst || nKind > kNoticeKindLast)
+        return 1;
+    auto pCopy = std::make_shared<const CJobResultNotice>(pNotice);
+    std::weak_ptr<CResultMonitor*> alive = self->m_pAlive;
+    self->m_parts.pPoster->Post([alive, pCopy] {
+        if (const auto monitor = alive.lock())
+            (*monitor)->OnJobResult(*pCopy);
+    });
+    return 1;
+}
+
+void CResultMonitor::OnJobResult(const CJobResultNotice& notice)
+{
+    const std::string strMessage = BuildResultMessage(notice);
+    const CResultKindTraits& traits = GetResultKindTraits(GetResultKind(notice.GetResultCode()));
+    const IMonitorSettings& settings = *m_parts.pSettings;
+    const uint32_t dwShowSetting = settings.ReadDword(traits.pszSettingName, traits.dwSettingDefault);
+    const bool bShown = traits.bShownWhenZero ? dwShowSetting == 0 : dwShowSetting != 0;
+    const bool bSound = settings.ReadDword(kSettingSound, 1) != 0;
+
+    if (m_pLog) {
+        int32_t lLogID = 0;
+        if (m_pLog->FindLogID(BuildLogCookie(notice), &lLogID) == S_OK)
+            m_pLog->ChangeLogStatus(lLogID, traits.lLogStatus);
+    }
+    if (bSound)
+        m_parts.pSound->PlayWave(traits.nWaveId);
+    if (bShown)
+        m_parts.pPopup->ShowPopup(m_view.nPosition, traits.nIconId, strMessage, m_view.bEnableAnimation,
+                                  m_view.dwDisplayTime);
+}
+
+std::string CResultMonitor::StatusText() const
+{
+    const std::string strIp = LoadResourceString(IDS_STATUS_IP);
+    const std::string strPort = LoadResourceString(IDS_STATUS_PORT);
+    return "[" + strIp + " = " + m_strAddress + "]  [" + strPort + " = " + std::to_string(m_nPort.load()) + "]";
+}
+
+void CResultMonitor::ShowStatus()
+{
+    if (m_parts.pSettings->ReadDword(kSettingSound, 1) != 0)
+        m_parts.pSound->PlayWave(IDW_STATUS);
+    ReloadViewSettings();
+    m_parts.pPopup->ShowPopup(m_view.nPosition, IDI_RESULT_FINISHED, StatusText(), m_view.bEnableAnimation,
+                              m_view.dwDisplayTime);
+}
+
+void CResultMonitor::ReloadViewSettings()
+{
+    m_view = ReadViewSettings(*m_parts.pSettings);
+}
+
+bool CResultMonitor::IsCommandEnabled(uint32_t nCommandId) const
+{
+    if (nCommandId == ID_PROPERTY || nCommandId == ID_APP_EXIT_MONITOR)
+        return !m_bSettingsOpen;
+    return true;
+}

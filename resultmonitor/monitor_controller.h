@@ -1,0 +1,130 @@
+// The result monitor without its windows: the listener and the values it publishes, the hand-over
+// of notices from the listener's thread to the UI thread, the handling of each job result (sending
+// log, sound, pop-up) and the status pop-up. The tray program backs the interfaces below.
+#pragma once
+
+#include "resultmonitor/monitor_settings.h"
+#include "resultmonitor/sending_log.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CJobResultNotice;
+
+/// The listener's callback: called on the listener's thread with a value to ignore, the port the
+/// notice came in on, the 600-byte record and the context given at start. Returns 1.
+using JobResultCallback = int (*)(int nIgnored, int nPort, const void* pNotice, void* pContext);
+
+/// The job-result listener.
+class IJobResultListener {
+public:
+    virtual ~IJobResultListener() = default;
+    /// Listens on strAddress (every address when empty) and nPort (0: one is chosen; the port in use
+    /// is written back). 0 on success.
+    virtual int Start(const std::string& strAddress, int& nPort, JobResultCallback pfnCallback, void* pContext) = 0;
+    /// Stops listening; no callback runs once it returns.
+    virtual void Stop() = 0;
+};
+
+/// Plays the monitor's sounds by WAVE id; never blocks the caller for the sound's length.
+class ISoundSink {
+public:
+    virtual ~ISoundSink() = default;
+    virtual void PlayWave(uint32_t nWaveId) = 0;
+};
+
+/// Shows a message in the pop-up.
+class IPopupSink {
+public:
+    virtual ~IPopupSink() = default;
+    virtual void ShowPopup(int nPosition, uint32_t nIconId, const std::string& strText, int bAnimate,
+                           uint32_t dwDisplayTime) = 0;
+};
+
+/// Runs a task on the UI thread later. A task that can no longer run is destroyed unrun.
+class IUiPoster {
+public:
+    virtual ~IUiPoster() = default;
+    virtual void Post(std::function<void()> fnTask) = 0;
+};
+
+/// What the monitor works with.
+struct CResultMonitorParts {
+    IJobResultListener* pListener = nullptr;
+    IPopupSink* pPopup = nullptr;
+    ISoundSink* pSound = nullptr;
+    IMonitorSettings* pSettings = nullptr;
+    IUiPoster* pPoster = nullptr;
+    /// Makes the sending log object (null: there is none and log updates are skipped).
+    std::function<std::unique_ptr<IResultLog>()> fnCreateLog = CreateSendingLog;
+    /// The address published for the listener.
+    std::function<std::string()> fnOwnAddress;
+};
+
+/// Menu commands.
+enum EMonitorCommand : uint32_t {
+    ID_APP_EXIT_MONITOR = 32771,
+    ID_PROPERTY = 32772,
+    ID_SHOW_STATUS = 32773,
+};
+
+/// The address to publish: the first non-loopback IPv4 address of the host's list, else of the
+/// interfaces; a loopback address only when there is nothing else; empty when both lists are.
+std::string PickPublishedAddress(const std::vector<std::string>& hostAddresses,
+                                 const std::vector<std::string>& interfaceAddresses);
+
+class CResultMonitor {
+public:
+    explicit CResultMonitor(CResultMonitorParts parts);
+    /// Stops the listener (clearing the published values).
+    ~CResultMonitor();
+    CResultMonitor(const CResultMonitor&) = delete;
+    CResultMonitor& operator=(const CResultMonitor&) = delete;
+
+    /// Start-up once this is the only monitor: clears the published values (a crashed run may have
+    /// left them), reads the view settings, starts listening and makes the sending log object.
+    void Start();
+    /// Listens on nPort (0: any) and publishes address and port; 1, or 0 with nothing published.
+    int StartListener(int nPort);
+    /// Stops listening and clears the published values; nothing when not listening.
+    void StopListener();
+
+    /// The listener's callback: a notice of kind 1 or 2 on the port listened on is copied and posted
+    /// to the UI thread. Safe to call from any thread; returns 1.
+    static int OnNotice(int nIgnored, int nPort, const void* pNotice, void* pContext);
+
+    /// Handles one job result on the UI thread.
+    void OnJobResult(const CJobResultNotice& notice);
+    /// The status pop-up: address and port, sound 143, the view settings read again, icon 134.
+    void ShowStatus();
+    /// The status pop-up's text.
+    std::string StatusText() const;
+    /// Reads the view settings again (after the settings sheet closed).
+    void ReloadViewSettings();
+
+    /// While the settings sheet runs, Property and Exit are disabled.
+    void SetSettingsOpen(bool bOpen) { m_bSettingsOpen = bOpen; }
+    bool IsSettingsOpen() const { return m_bSettingsOpen; }
+    bool IsCommandEnabled(uint32_t nCommandId) const;
+
+    bool IsListening() const { return m_bListening; }
+    int GetPort() const { return m_nPort.load(); }
+    const std::string& GetAddress() const { return m_strAddress; }
+    bool HasLog() const { return m_pLog != nullptr; }
+    const CViewSettings& GetViewSettings() const { return m_view; }
+
+private:
+    CResultMonitorParts m_parts;
+    std::unique_ptr<IResultLog> m_pLog;
+    CViewSettings m_view;
+    std::atomic<int> m_nPort{0};
+    std::string m_strAddress;
+    bool m_bListening = false;
+    bool m_bSettingsOpen = false;
+    /// Tasks posted to the UI thread hold it weakly: once the monitor is gone they do nothing.
+    std::shared_ptr<CResultMonitor*> m_pAlive;
+};
