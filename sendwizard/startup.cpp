@@ -1,7 +1,6 @@
 #include "sendwizard/startup.h"
 
 #include "common/prompter.h"
-#include "common/registry_helper.h"
 #include "common/resource_locale.h"
 #include "platform/endpoint.h"
 #include "platform/files.h"
@@ -55,15 +54,4 @@ int RunSendWizard(const std::vector<std::string>& args, IPrompter& prompter, ISh
     sheet.DropDocuments();
     sheet.DeleteWorkFile();
     return 0;
-}
-
-std::string HelpAddressFor(uint32_t nTopic)
-{
-    std::string folder = CRegistryHelper(HKEY_LOCAL_MACHINE, kProductKeyPrefix).ReadString(kProductSubkey, "TQL Directory", "");
-    if (folder.empty())
-        folder = ProgramFolder();
-    const std::string file = platform::joinPath(platform::nativePath(folder), "Sendwizard2.html");
-    if (!platform::pathExists(file))
-        return {};
-    return file + "#" + std::to_string(nTopic);
 }

@@ -32,6 +32,5 @@ public:
 /// then deleted), non-zero when start-up failed before it (the work file is kept).
 int RunSendWizard(const std::vector<std::string>& args, IPrompter& prompter, ISheetRunner& runner);
 
-/// The help file's address for a help topic: the install folder's "Sendwizard2.html" with the
-/// topic as its anchor; empty when the file is not there.
-std::string HelpAddressFor(uint32_t nTopic);
+/// The wizard's help file, in the programs' help folder.
+inline constexpr const char* kWizardHelpFile = "Sendwizard2.html";

@@ -45,14 +45,12 @@ std::vector<BookRow> CSelectPhoneBookLogic::ListBooks(const std::function<void(i
     return rows;
 }
 
-void CSelectPhoneBookLogic::Sort(int column)
+const SortState& CSelectPhoneBookLogic::Sort(int column)
 {
-    SortState state{m_nSortColumn, m_nSortDescending};
-    state.Click(column);
-    m_nSortColumn = state.column;
-    m_nSortDescending = state.descending;
+    m_sort.Click(column);
     SortByText(m_rows, [&](const BookRow& r) -> const std::string& { return column == 0 ? r.name : r.date; },
-               state.descending != 0);
+               m_sort.descending != 0);
+    return m_sort;
 }
 
 void CSelectPhoneBookLogic::Select(size_t index)

@@ -4,6 +4,7 @@
 
 #include "phonebook/dialogs/address_validation.h"
 #include "phonebook/dialogs/picker_phone_book.h"
+#include "phonebook/dialogs/select_dest_logic.h"
 
 #include <cstdint>
 #include <ctime>
@@ -48,8 +49,8 @@ public:
     /// The rows shown: the widget hands the listing over on the user-interface thread.
     void SetRows(std::vector<BookRow> rows) { m_rows = std::move(rows); }
     const std::vector<BookRow>& Rows() const { return m_rows; }
-    /// Sorts the rows after a click on a column (0 name, 1 date, as text).
-    void Sort(int column);
+    /// Sorts the rows after a click on a column (0 name, 1 date, as text); the sort applied.
+    const SortState& Sort(int column);
     /// A row was selected: its book becomes the choice (nothing for an index out of range).
     void Select(size_t index);
     const std::string& BookName() const { return m_strName; }
@@ -71,7 +72,7 @@ private:
     void* m_pOwner;
     std::vector<BookRow> m_rows;
     std::string m_strName, m_strPath;
-    int m_nSortColumn = 0, m_nSortDescending = 1;
+    SortState m_sort;
 };
 
 /// OK of the new phone book name dialog: an empty name and a book that cannot be created (a file of

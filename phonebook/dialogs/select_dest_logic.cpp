@@ -185,16 +185,18 @@ void CSelectDestLogic::RefreshChosen(int32_t id)
                 r = std::move(fresh);
 }
 
-void CSelectDestLogic::SortAddresses(std::vector<DestinationRow>& rows, int column)
+const SortState& CSelectDestLogic::SortAddresses(std::vector<DestinationRow>& rows, int column)
 {
     m_addressSort.Click(column);
     SortRows(rows, m_addressSort);
+    return m_addressSort;
 }
 
-void CSelectDestLogic::SortChosen(int column)
+const SortState& CSelectDestLogic::SortChosen(int column)
 {
     m_chosenSort.Click(column);
     SortRows(m_chosen, m_chosenSort);
+    return m_chosenSort;
 }
 
 std::vector<int32_t> CSelectDestLogic::Accept(const DestinationRow* selected)

@@ -111,9 +111,10 @@ public:
     /// Puts a record's stored name and second column into its chosen row after a change.
     void RefreshChosen(int32_t id);
 
-    /// Sorts the address list's or the chosen list's rows after a click on a column.
-    void SortAddresses(std::vector<DestinationRow>& rows, int column);
-    void SortChosen(int column);
+    /// Sorts the address list's or the chosen list's rows after a click on a column; the sort
+    /// applied (column and direction).
+    const SortState& SortAddresses(std::vector<DestinationRow>& rows, int column);
+    const SortState& SortChosen(int column);
 
     /// OK: with nothing chosen, the selected row (if any) is added first; then the chosen rows in
     /// order become record ids, each group its members; unreadable records are left out and an id

@@ -219,10 +219,11 @@ void CGroupPageLogic::Remove(size_t index)
         m_members.erase(m_members.begin() + static_cast<std::ptrdiff_t>(index));
 }
 
-void CGroupPageLogic::Sort(int column)
+const SortState& CGroupPageLogic::Sort(int column)
 {
     m_sort.Click(column);
     SortRows(m_members, m_sort);
+    return m_sort;
 }
 
 bool CGroupPageLogic::Apply()

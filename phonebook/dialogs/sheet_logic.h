@@ -125,8 +125,8 @@ public:
     /// Removes the index-th member row.
     void Remove(size_t index);
     const std::vector<DestinationRow>& Members() const { return m_members; }
-    /// Sorts the member rows after a click on a column.
-    void Sort(int column);
+    /// Sorts the member rows after a click on a column; the sort applied.
+    const SortState& Sort(int column);
 
     /// A group needs a name and a member: then its name, favourite and member ids (in list order)
     /// are taken and the sheet is confirmed (changed when modified); true. Otherwise one warning; false.

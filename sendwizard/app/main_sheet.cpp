@@ -1,5 +1,6 @@
 #include "sendwizard/app/main_sheet.h"
 #include "uiwidgets/control_name.h"
+#include "uiwidgets/help.h"
 
 #include "sendwizard/app/select_dest_page.h"
 #include "sendwizard/app/set_params_page.h"
@@ -15,7 +16,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QKeyEvent>
@@ -25,20 +25,8 @@
 #include <QPixmap>
 #include <QSocketNotifier>
 #include <QTimer>
-#include <QUrl>
 
 namespace {
-
-
-
-bool OpenWithDesktop(const std::string& address)
-{
-    const size_t hash = address.rfind('#');
-    QUrl url = QUrl::fromLocalFile(QtText(address.substr(0, hash)));
-    if (hash != std::string::npos)
-        url.setFragment(QtText(address.substr(hash + 1)));
-    return QDesktopServices::openUrl(url);
-}
 
 // The pages in the order the sheet shows them: dialog id, title and subtitle texts.
 struct PageText {
@@ -112,7 +100,7 @@ CWizardPage::CWizardPage(CPSMainuiLogic& sheet, int nDialogId, uint32_t nTitleId
 
 CPSMainui::CPSMainui(CPSMainuiLogic& sheet, IPrompter& prompter, HelpOpener opener, QWidget* parent,
                      IProgressRunner* progress)
-    : QWizard(parent), m_Sheet(sheet), m_Prompter(prompter), m_Opener(opener ? std::move(opener) : OpenWithDesktop),
+    : QWizard(parent), m_Sheet(sheet), m_Prompter(prompter), m_Opener(std::move(opener)),
       m_pPhoneBookExports(MakeBookpickerExports())
 {
     if (!progress) {
@@ -267,9 +255,8 @@ void CPSMainui::OnHostMessage(uint32_t nMessage, uint32_t wParam, int32_t lParam
 void CPSMainui::ShowHelp()
 {
     const uint32_t topic = HelpTopicFor(0x20000 + static_cast<uint32_t>(currentId()));
-    const std::string address = HelpAddressFor(topic);
-    if (address.empty() || !m_Opener(address))
-        m_Prompter.MessageBox(WizardString(IDS_HELP_MISSING), WizardString(IDS_CAPTION), MB_ICONWARNING);
+    OpenHelp(ProgramHelpFolder(), kWizardHelpFile, topic, m_Prompter,
+             {WizardString(IDS_HELP_MISSING), WizardString(IDS_CAPTION)}, m_Opener);
 }
 
 void CPSMainui::keyPressEvent(QKeyEvent* event)

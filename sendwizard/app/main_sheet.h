@@ -5,6 +5,7 @@
 #include "common/prompter.h"
 #include "sendwizard/preview_page_logic.h"
 #include "sendwizard/startup.h"
+#include "uiwidgets/help.h"
 #include "uiwidgets/qt_prompter.h"
 
 #include <QObject>
@@ -48,13 +49,11 @@ private:
     uint32_t m_nLastCoverNotice = 0;
 };
 
-/// Opens a help address; false when nothing could open it.
-using HelpOpener = std::function<bool(const std::string& address)>;
-
 class CPSMainui : public QWizard {
     Q_OBJECT
 public:
-    /// The pages run their workers behind progress (the progress dialog when none is given).
+    /// The pages run their workers behind progress (the progress dialog when none is given); help
+    /// opens through opener (the desktop's handler when none is given).
     CPSMainui(CPSMainuiLogic& sheet, IPrompter& prompter, HelpOpener opener = {}, QWidget* parent = nullptr,
               IProgressRunner* progress = nullptr);
     ~CPSMainui() override;

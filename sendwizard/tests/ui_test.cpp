@@ -247,9 +247,10 @@ TEST_F(WizardStart, F1OpensThePageHelpOrWarns)
     CPSMainuiLogic logic;
     ScriptedPrompter prompter;
     std::vector<std::string> opened;
+    bool desktopOpens = true;
     CPSMainui wizard(logic, prompter, [&](const std::string& address) {
         opened.push_back(address);
-        return true;
+        return desktopOpens;
     });
     wizard.show();
     LeaveDestinationPage(wizard);
@@ -267,6 +268,13 @@ TEST_F(WizardStart, F1OpensThePageHelpOrWarns)
     qelta::test::writeTextFile(install + "/Sendwizard2.html", "<html></html>");
     QTest::keyClick(&wizard, Qt::Key_F1);
     EXPECT_EQ(opened.back(), install + "/Sendwizard2.html#131202");
+
+    // The file is there but no program of the desktop opens it: that is said, not a missing file.
+    desktopOpens = false;
+    prompter.expected = {"The help file " + install + "/Sendwizard2.html cannot be opened: the desktop has no program "
+                         "for it."};
+    QTest::keyClick(&wizard, Qt::Key_F1);
+    EXPECT_EQ(opened.size(), 3u);
 }
 
 TEST_F(WizardStart, EveryPageOfTheSheetHasItsSectionInTheShippedHelp)
@@ -283,7 +291,7 @@ TEST_F(WizardStart, EveryPageOfTheSheetHasItsSectionInTheShippedHelp)
         topics.push_back(topic);
     }
     for (const uint32_t topic : topics) {
-        const std::string address = HelpAddressFor(topic);
+        const std::string address = HelpAddress(ProgramHelpFolder(), kWizardHelpFile, topic);
         ASSERT_FALSE(address.empty()) << "no help file beside the program";
         EXPECT_EQ(qelta::test::missingHelpAnchor(address), "");
     }

@@ -3,6 +3,7 @@
 #include "phonebook/dialogs/app/bookpicker_app.h"
 #include "phonebook/dialogs/select_dest_logic.h"
 #include "uiwidgets/control_name.h"
+#include "uiwidgets/view_helpers.h"
 #include "uiwidgets/worker_dialogs.h"
 
 #include <QDateTime>
@@ -62,10 +63,26 @@ QTreeWidget* NewReportList(QWidget* parent, int controlId, const QString& first,
     list->setAllColumnsShowFocus(true);
     list->setHeaderLabels({first, second});
     list->header()->setSectionsClickable(true);
-    list->header()->setSortIndicatorShown(false);
-    list->setColumnWidth(0, width1);
-    list->setColumnWidth(1, width2);
+    list->header()->setSortIndicatorShown(false); // until the first sort
+    FitColumnsToView(list, {width1, width2});
     return list;
+}
+
+void SortReportList(QTreeWidget* list, const std::function<const SortState&()>& sort)
+{
+    const QList<QTreeWidgetItem*> selected = list->selectedItems();
+    const QVariant key = selected.isEmpty() ? QVariant() : selected.front()->data(0, Qt::UserRole);
+    const SortState& state = sort();
+    list->header()->setSortIndicator(state.column, state.descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    list->header()->setSortIndicatorShown(true);
+    if (!key.isValid())
+        return;
+    for (int r = 0; r < list->topLevelItemCount(); ++r)
+        if (QTreeWidgetItem* item = list->topLevelItem(r); item->data(0, Qt::UserRole) == key) {
+            list->setCurrentItem(item);
+            list->scrollToItem(item);
+            return;
+        }
 }
 
 QLineEdit* NewLineEdit(QWidget* parent, int controlId)
@@ -170,8 +187,11 @@ CDSelectPhoneBook::CDSelectPhoneBook(IMessageNotifier& notifier, bool allowDelet
         accept();
     });
     connect(m_pList->header(), &QHeaderView::sectionClicked, this, [this](int column) {
-        m_logic.Sort(column);
-        FillList();
+        SortReportList(m_pList, [this, column]() -> const SortState& {
+            const SortState& sort = m_logic.Sort(column);
+            FillList();
+            return sort;
+        });
     });
     connect(create, &QPushButton::clicked, this, [this] {
         CDPhoneBookName name(m_notifier, this);
@@ -202,9 +222,12 @@ void CDSelectPhoneBook::FillList()
 {
     const QSignalBlocker block(m_pList);
     m_pList->clear();
-    for (const BookRow& row : m_logic.Rows())
-        m_pList->addTopLevelItem(
-            new QTreeWidgetItem(QStringList{QString::fromStdString(row.name), QString::fromStdString(row.date)}));
+    m_pList->header()->setSortIndicatorShown(false); // listed in the directory's order
+    for (const BookRow& row : m_logic.Rows()) {
+        auto* item = new QTreeWidgetItem(QStringList{QString::fromStdString(row.name), QString::fromStdString(row.date)});
+        item->setData(0, Qt::UserRole, QString::fromStdString(row.name));
+        m_pList->addTopLevelItem(item);
+    }
 }
 
 void CDSelectPhoneBook::OnSelection()

@@ -7,6 +7,8 @@
 
 #include <QDialog>
 
+#include <functional>
+
 class QLineEdit;
 class QTreeWidget;
 class QPushButton;
@@ -76,9 +78,14 @@ private:
     QPushButton* m_pDelete;
 };
 
-/// A bordered two-column report list with the suite's look, named by its control id.
+/// A bordered two-column report list with the suite's look, named by its control id; its columns
+/// keep the widths given while the list is wide enough and shrink to fit a narrower one.
 QTreeWidget* NewReportList(QWidget* parent, int controlId, const QString& first, const QString& second, int width1,
                            int width2);
+/// Sorts a report list: sort sorts its rows, fills the list again and gives the sort it applied.
+/// The header then shows that column and direction, and the row selected before (known by its item
+/// data) is selected again.
+void SortReportList(QTreeWidget* list, const std::function<const SortState&()>& sort);
 /// A line edit that takes no control characters, named by its control id.
 QLineEdit* NewLineEdit(QWidget* parent, int controlId);
 /// The UTF-8 text of an edit.

@@ -3,11 +3,9 @@
 #include "common/resource_locale.h"
 #include "platform/files.h"
 #include "platform/library.h"
+#include "uiwidgets/help.h"
 
 #include <QApplication>
-#include <QDesktopServices>
-#include <QKeyEvent>
-#include <QUrl>
 #include <QWidget>
 #include <QThread>
 
@@ -21,28 +19,6 @@ std::unique_ptr<CSDLocale>& Locale()
     static std::unique_ptr<CSDLocale> locale;
     return locale;
 }
-
-// Catches F1 on its dialog and opens the help at the dialog's context.
-class CHelpFilter : public QObject {
-public:
-    CHelpFilter(QObject* parent, int context) : QObject(parent), m_nContext(context) {}
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() != QEvent::KeyPress || static_cast<QKeyEvent*>(event)->key() != Qt::Key_F1)
-            return QObject::eventFilter(watched, event);
-        const std::string address = BookpickerHelpAddress(m_nContext);
-        const size_t hash = address.rfind('#');
-        if (hash != std::string::npos) {
-            QUrl url = QUrl::fromLocalFile(QString::fromStdString(address.substr(0, hash)));
-            url.setFragment(QString::number(m_nContext));
-            QDesktopServices::openUrl(url);
-        }
-        return true;
-    }
-
-private:
-    int m_nContext;
-};
 
 } // namespace
 
@@ -98,16 +74,12 @@ IPrompter& BookpickerPrompter()
     return prompter;
 }
 
-std::string BookpickerHelpAddress(int context)
-{
-    const std::string library = platform::modulePathOf(reinterpret_cast<const void*>(&BookpickerHelpAddress));
-    const std::string file = platform::joinPath(platform::parentPath(library), "Bookmanager.html");
-    if (library.empty() || !platform::pathExists(file))
-        return {};
-    return file + "#" + std::to_string(context);
-}
+std::string BookpickerHelpFolder() { return LibraryHelpFolder(reinterpret_cast<const void*>(&BookpickerHelpFolder)); }
 
 void InstallHelp(QWidget* dialog, int context)
 {
-    dialog->installEventFilter(new CHelpFilter(dialog, context));
+    InstallHelpKey(dialog, [dialog, context] {
+        OpenHelp(BookpickerHelpFolder(), kBookpickerHelpFile, static_cast<uint32_t>(context), BookpickerPrompter(),
+                 {{}, dialog->windowTitle().toStdString()});
+    });
 }

@@ -39,10 +39,12 @@ private:
     IPrompter& m_prompter;
 };
 
-/// The help file's address for a help context: "Bookmanager.html" beside the library with the
-/// context as its anchor; empty when the file is not there.
-std::string BookpickerHelpAddress(int context);
-/// Makes F1 on the dialog open the help at its own context (whatever the focused control).
+/// The library's help file, beside the library.
+inline constexpr const char* kBookpickerHelpFile = "Bookmanager.html";
+/// The folder of the library's help: the library's own folder.
+std::string BookpickerHelpFolder();
+/// Makes F1 on the dialog open the help at its own context (whatever the focused control); a help
+/// file that cannot be opened is told in a warning box with the dialog's title.
 void InstallHelp(QWidget* dialog, int context);
 
 /// The prompter the exports' dialogs use (the Qt one unless replaced).

@@ -81,10 +81,12 @@ int ListDestinations(void* data, platform::EndpointHandle /*dialog*/)
 
 } // namespace
 
-void FillRows(QTreeWidget* list, const std::vector<DestinationRow>& rows)
+void FillRows(QTreeWidget* list, const std::vector<DestinationRow>& rows, bool orderKept)
 {
     const QSignalBlocker block(list);
     list->clear();
+    if (!orderKept)
+        list->header()->setSortIndicatorShown(false);
     for (const DestinationRow& row : rows) {
         auto* item = new QTreeWidgetItem(QStringList{QString::fromStdString(row.name), QString::fromStdString(row.second)});
         item->setData(0, Qt::UserRole, row.id);
@@ -160,7 +162,7 @@ CDSelectDest::CDSelectDest(IMessageNotifier& notifier, CSelectDestLogic::Mode mo
         const int row = CurrentRow(m_pChosen);
         if (row >= 0)
             m_logic.Remove(static_cast<size_t>(row));
-        FillRows(m_pChosen, m_logic.Chosen());
+        FillRows(m_pChosen, m_logic.Chosen(), true);
         m_pAddresses->setFocus();
     });
     connect(m_pNew, &QPushButton::clicked, this, &CDSelectDest::NewDestination);
@@ -177,12 +179,18 @@ CDSelectDest::CDSelectDest(IMessageNotifier& notifier, CSelectDestLogic::Mode mo
         ListCurrentFolder();
     });
     connect(m_pAddresses->header(), &QHeaderView::sectionClicked, this, [this](int column) {
-        m_logic.SortAddresses(m_rows, column);
-        FillRows(m_pAddresses, m_rows);
+        SortReportList(m_pAddresses, [this, column]() -> const SortState& {
+            const SortState& sort = m_logic.SortAddresses(m_rows, column);
+            FillRows(m_pAddresses, m_rows);
+            return sort;
+        });
     });
     connect(m_pChosen->header(), &QHeaderView::sectionClicked, this, [this](int column) {
-        m_logic.SortChosen(column);
-        FillRows(m_pChosen, m_logic.Chosen());
+        SortReportList(m_pChosen, [this, column]() -> const SortState& {
+            const SortState& sort = m_logic.SortChosen(column);
+            FillRows(m_pChosen, m_logic.Chosen());
+            return sort;
+        });
     });
 }
 
@@ -492,7 +500,7 @@ CPSGroup::CPSGroup(CGroupPageLogic& logic, CPickerPhoneBook* book, std::string b
             return;
         m_logic.Remove(static_cast<size_t>(index));
         m_logic.MarkModified();
-        FillRows(m_pMembers, m_logic.Members());
+        FillRows(m_pMembers, m_logic.Members(), true);
     });
     connect(property, &QPushButton::clicked, this, [this] {
         const int index = CurrentRow(m_pMembers);
@@ -504,8 +512,11 @@ CPSGroup::CPSGroup(CGroupPageLogic& logic, CPickerPhoneBook* book, std::string b
         m_bBookChanged = m_bBookChanged || changed == 1;
     });
     connect(m_pMembers->header(), &QHeaderView::sectionClicked, this, [this](int column) {
-        m_logic.Sort(column);
-        FillRows(m_pMembers, m_logic.Members());
+        SortReportList(m_pMembers, [this, column]() -> const SortState& {
+            const SortState& sort = m_logic.Sort(column);
+            FillRows(m_pMembers, m_logic.Members());
+            return sort;
+        });
     });
     ShowValues();
 }

@@ -14,8 +14,9 @@ class QPushButton;
 class QRadioButton;
 class QTreeWidget;
 
-/// Fills a report list with destination rows (name, second column, the row's id as data).
-void FillRows(QTreeWidget* list, const std::vector<DestinationRow>& rows);
+/// Fills a report list with destination rows (name, second column, the row's id as data). The sort
+/// indicator is hidden unless orderKept says the rows are still in the order it shows.
+void FillRows(QTreeWidget* list, const std::vector<DestinationRow>& rows, bool orderKept = false);
 
 class CDSelectDest : public QDialog {
     Q_OBJECT

@@ -8,6 +8,7 @@
 #include "platform/tests/support/test_support.h"
 
 #include <QAbstractButton>
+#include <QHeaderView>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QUrl>
@@ -167,6 +168,44 @@ public slots:
     void Open(const QUrl& url) { addresses.push_back((url.toLocalFile() + "#" + url.fragment()).toStdString()); }
 };
 
+// One click on a list's column header and what the list must show after it.
+struct HeaderClick {
+    int column;
+    Qt::SortOrder order; // the direction the header shows
+    int selectedRow;     // where the selected row is found after the sort
+};
+
+// Clicks the headers of a list in turn, checking after each that the header shows the sort and the
+// row that was selected (first column text) is still the one selected, at its new place.
+Step SortKeepsSelection(int dialogId, int listId, const QString& selected, std::vector<HeaderClick> clicks)
+{
+    return [=](QWidget* d) {
+        if (d->objectName() != QStringLiteral("id%1").arg(dialogId))
+            return false;
+        auto* list = Child<QTreeWidget>(d, listId);
+        QHeaderView* header = list->header();
+        EXPECT_FALSE(header->isSortIndicatorShown()) << "list " << listId << " shows a sort before any";
+        for (const HeaderClick& click : clicks) {
+            const QPoint at(header->sectionViewportPosition(click.column) + header->sectionSize(click.column) / 2,
+                            header->height() / 2);
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+            const std::string where = "list " + std::to_string(listId) + " after a click on column " +
+                                      std::to_string(click.column);
+            EXPECT_TRUE(header->isSortIndicatorShown()) << where;
+            EXPECT_EQ(header->sortIndicatorSection(), click.column) << where;
+            EXPECT_EQ(header->sortIndicatorOrder(), click.order) << where;
+            const QList<QTreeWidgetItem*> items = list->selectedItems();
+            EXPECT_EQ(items.size(), 1) << where;
+            if (items.size() == 1) {
+                EXPECT_EQ(items.front()->text(0), selected) << where;
+                EXPECT_EQ(list->indexOfTopLevelItem(items.front()), click.selectedRow) << where;
+                EXPECT_EQ(list->currentItem(), items.front()) << where;
+            }
+        }
+        return true;
+    };
+}
+
 class Exports : public ::testing::Test {
 protected:
     void SetUp() override
@@ -235,6 +274,49 @@ TEST_F(Exports, EveryDialogOpensItsSectionOfTheShippedHelp)
         Drive({HelpThenCancel(dialog)}, call);
         ASSERT_EQ(help.addresses.size(), before + 1) << "F1 on dialog " << dialog << " opened nothing";
         EXPECT_EQ(qelta::test::missingHelpAnchor(help.addresses.back()), "") << "dialog " << dialog;
+    }
+    EXPECT_EQ(selection, nullptr);
+}
+
+TEST_F(Exports, EveryListShowsItsSortAndKeepsTheSelectedRow)
+{
+    {
+        CPickerPhoneBook home;
+        ASSERT_EQ(home.Initiate(CPickerPhoneBook::GetPhoneBookPath("Home"), 0), 1);
+    }
+    // Name first sorts ascending (the list starts as sorted descending by name), another column
+    // descending, the same column again the other way.
+    const std::vector<HeaderClick> anna = {{0, Qt::AscendingOrder, 0}, {0, Qt::DescendingOrder, 1},
+                                           {1, Qt::DescendingOrder, 1}, {1, Qt::AscendingOrder, 0}};
+    char path[300], name[300];
+    int newId = 0;
+    PB2APISelection* selection = nullptr;
+    const struct {
+        const char* list;
+        std::deque<Step> steps;
+        std::function<int()> call;
+    } cases[] = {
+        {"phone books",
+         {SelectRow(5000, 1017, "Office"),
+          SortKeepsSelection(5000, 1017, "Office", {{0, Qt::AscendingOrder, 1}, {0, Qt::DescendingOrder, 0}}),
+          Click(5000, 2)},
+         [&] { return PB2APISelectPhoneBook(nullptr, path, name, 300, 1, 1); }},
+        {"addresses",
+         {SelectRow(2000, 1002, "Anna"), SortKeepsSelection(2000, 1002, "Anna", anna), Click(2000, 2)},
+         [&] { return PB2APISelectDestinationWithPhoneBook(nullptr, "Office", &selection, 99); }},
+        {"chosen destinations",
+         {SelectRow(2000, 1002, "Anna"), Click(2000, 1005), SelectRow(2000, 1002, "Bert"), Click(2000, 1005),
+          SelectRow(2000, 1004, "Anna"), SortKeepsSelection(2000, 1004, "Anna", anna), Click(2000, 2)},
+         [&] { return PB2APISelectDestinationWithPhoneBook(nullptr, "Office", &selection, 99); }},
+        {"group members",
+         {Click(4000, 1007), SelectRow(2000, 1002, "Bert"), Click(2000, 1005), SelectRow(2000, 1002, "Anna"),
+          Click(2000, 1005), Click(2000, 1), SelectRow(4000, IDC_GROUP_MEMBERS, "Anna"),
+          SortKeepsSelection(4000, IDC_GROUP_MEMBERS, "Anna", anna), Click(4000, 2)},
+         [&] { return PB2APICreateNewGroupWithPhoneBook("Office", kRootFolderId, nullptr, 99, name, 64, &newId); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.list);
+        EXPECT_EQ(Drive(c.steps, c.call), 2);
     }
     EXPECT_EQ(selection, nullptr);
 }

@@ -5,6 +5,7 @@
 #include "phonebook/dialogs/sheet_logic.h"
 #include "platform/files.h"
 #include "platform/library.h"
+#include "uiwidgets/help.h"
 
 #include <gtest/gtest.h>
 
@@ -30,8 +31,8 @@ TEST(BookpickerTexts, HelpIsTheFileBesideTheLibraryAtTheDialogsContext)
 {
     const std::string file = platform::joinPath(platform::parentPath(platform::programPath()), "Bookmanager.html");
     platform::removeFile(file);
-    EXPECT_EQ(BookpickerHelpAddress(HELP_GROUP), "");
+    EXPECT_EQ(HelpAddress(BookpickerHelpFolder(), kBookpickerHelpFile, HELP_GROUP), "");
     ASSERT_TRUE(platform::writeFileAtomic(file, "<html></html>"));
-    EXPECT_EQ(BookpickerHelpAddress(HELP_GROUP), file + "#131210");
+    EXPECT_EQ(HelpAddress(BookpickerHelpFolder(), kBookpickerHelpFile, HELP_GROUP), file + "#131210");
     platform::removeFile(file);
 }

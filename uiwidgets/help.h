@@ -1,0 +1,40 @@
+// Help that every program opens the same way: an HTML file beside the programs (or beside a
+// library), opened at a context's anchor through the desktop's handler, and a warning box when
+// that cannot be done.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class IPrompter;
+class QWidget;
+
+/// The folder the programs' help lies in: the install folder the machine settings name ("TQL
+/// Directory"), else the running program's own folder.
+std::string ProgramHelpFolder();
+/// The folder of the library holding addressInLibrary (a library's help lies beside it); empty
+/// when it cannot be told.
+std::string LibraryHelpFolder(const void* addressInLibrary);
+
+/// The address of a help context: "<folder>/<file>#<context>"; empty when the file is not there.
+std::string HelpAddress(const std::string& folder, const std::string& file, uint32_t context);
+
+/// Opens a help address ("<path>#<anchor>"); false when nothing could open it.
+using HelpOpener = std::function<bool(const std::string& address)>;
+/// Opens a help address through the desktop's handler for local files.
+bool OpenWithDesktop(const std::string& address);
+
+/// What a program shows when its help cannot be opened.
+struct HelpWarning {
+    std::string strMissing; ///< the program's text for a missing file; empty: a text naming the file
+    std::string strCaption; ///< the caption of the warning box
+};
+
+/// Opens the help file of the folder at a context. A missing file shows the program's warning; a
+/// file the desktop cannot open shows a warning that says so and names the file. True when opened.
+bool OpenHelp(const std::string& folder, const std::string& file, uint32_t context, IPrompter& prompter,
+              const HelpWarning& warning, const HelpOpener& opener = {});
+
+/// Makes F1 anywhere on the window call show (whatever control has the focus).
+void InstallHelpKey(QWidget* window, std::function<void()> show);

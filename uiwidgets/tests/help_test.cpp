@@ -1,0 +1,92 @@
+// The programs' help opener: where the file is looked for, what is opened, and the warning box for
+// a missing file and for one the desktop cannot open; F1 on any control of a window.
+#include "uiwidgets/help.h"
+
+#include "common/prompter.h"
+#include "common/registry_helper.h"
+#include "platform/files.h"
+#include "platform/library.h"
+#include "platform/tests/support/test_support.h"
+
+#include <QLineEdit>
+#include <QTest>
+#include <QVBoxLayout>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <vector>
+
+namespace {
+
+struct RecordingPrompter : IPrompter {
+    std::vector<std::string> boxes; // "caption|text|flags"
+    int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override
+    {
+        boxes.push_back(caption + "|" + text + "|" + std::to_string(flags));
+        return IDOK;
+    }
+};
+
+TEST(Help, OpensTheFileAtItsContextOrTellsWhyNot)
+{
+    qelta::test::ScopedStateRoot root;
+    const std::string folder = root.path() + "/help";
+    qelta::test::writeTextFile(folder + "/Present.html", "<html></html>");
+    const std::string present = folder + "/Present.html", missing = folder + "/Missing.html";
+    struct Case {
+        const char* what;
+        const char* file;
+        std::optional<bool> desktopOpens; // nothing: the opener must not be asked
+        const char* programText;
+        std::string box;                  // empty: no box
+    };
+    const Case cases[] = {
+        {"opened", "Present.html", true, "Reinstall.", ""},
+        {"missing, the program's text", "Missing.html", std::nullopt, "Reinstall.", "Title|Reinstall.|48"},
+        {"missing, no text of the program's", "Missing.html", std::nullopt, "",
+         "Title|The help file " + missing + " is missing.|48"},
+        {"there, but the desktop cannot open it", "Present.html", false, "Reinstall.",
+         "Title|The help file " + present + " cannot be opened: the desktop has no program for it.|48"},
+    };
+    for (const Case& c : cases) {
+        RecordingPrompter prompter;
+        std::vector<std::string> asked;
+        const bool opened = OpenHelp(folder, c.file, 131208, prompter, {c.programText, "Title"},
+                                     [&](const std::string& address) {
+                                         asked.push_back(address);
+                                         return c.desktopOpens.value_or(true);
+                                     });
+        EXPECT_EQ(opened, c.box.empty()) << c.what;
+        EXPECT_EQ(asked, c.desktopOpens ? std::vector<std::string>{folder + "/" + c.file + "#131208"}
+                                        : std::vector<std::string>{})
+            << c.what;
+        EXPECT_EQ(prompter.boxes, c.box.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.box}) << c.what;
+    }
+}
+
+TEST(Help, TheProgramsHelpLiesInTheInstallFolderElseBesideTheProgram)
+{
+    qelta::test::ScopedStateRoot root;
+    EXPECT_EQ(ProgramHelpFolder(), platform::parentPath(platform::programPath()));
+    CRegistryHelper(HKEY_LOCAL_MACHINE, kProductKeyPrefix).WriteString(kProductSubkey, "TQL Directory", "C:\\Qelta\\");
+    EXPECT_EQ(ProgramHelpFolder(), "C:/Qelta/");
+    EXPECT_EQ(LibraryHelpFolder(reinterpret_cast<const void*>(&ProgramHelpFolder)),
+              platform::parentPath(platform::programPath())); // linked into this program
+}
+
+TEST(Help, F1OnAnyControlOfTheWindowAsksForItsHelp)
+{
+    QWidget window;
+    auto* edit = new QLineEdit(&window);
+    (new QVBoxLayout(&window))->addWidget(edit);
+    int asked = 0;
+    InstallHelpKey(&window, [&] { ++asked; });
+    window.show();
+    QTest::keyClick(edit, Qt::Key_F1);
+    QTest::keyClick(edit, Qt::Key_A);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(edit->text(), QStringLiteral("a"));
+}
+
+} // namespace
