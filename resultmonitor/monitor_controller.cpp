@@ -4,38 +4,7 @@
 #include "resultmonitor/job_result_notice.h"
 #include "resultmonitor/result_texts.h"
 
-#include <arpa/inet.h>
 #include <cstdio>
-
-namespace {
-
-bool isIpv4(const std::string& strAddress, bool& bLoopback)
-{
-    in_addr a{};
-    if (inet_pton(AF_INET, strAddress.c_str(), &a) != 1)
-        return false;
-    bLoopback = (ntohl(a.s_addr) >> 24) == 127;
-    return true;
-}
-
-} // namespace
-
-std::string PickPublishedAddress(const std::vector<std::string>& hostAddresses,
-                                 const std::vector<std::string>& interfaceAddresses)
-{
-    std::string strLoopback;
-    for (const auto* list : {&hostAddresses, &interfaceAddresses})
-        for (const std::string& address : *list) {
-            bool bLoopback = false;
-            if (!isIpv4(address, bLoopback))
-                continue;
-            if (!bLoopback)
-                return address;
-            if (strLoopback.empty())
-                strLoopback = address;
-        }
-    return strLoopback;
-}
 
 CResultMonitor::CResultMonitor(CResultMonitorParts parts)
     : m_parts(std::move(parts)), m_pAlive(std::make_shared<CResultMonitor*>(this))

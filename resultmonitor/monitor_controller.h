@@ -72,11 +72,6 @@ enum EMonitorCommand : uint32_t {
     ID_SHOW_STATUS = 32773,
 };
 
-/// The address to publish: the first non-loopback IPv4 address of the host's list, else of the
-/// interfaces; a loopback address only when there is nothing else; empty when both lists are.
-std::string PickPublishedAddress(const std::vector<std::string>& hostAddresses,
-                                 const std::vector<std::string>& interfaceAddresses);
-
 class CResultMonitor {
 public:
     explicit CResultMonitor(CResultMonitorParts parts);

@@ -462,12 +462,4 @@ TEST_F(MonitorTest, TheStatusPopupShowsAddressAndPortWithItsSoundAndRereadsTheVi
     EXPECT_TRUE(monitor.IsCommandEnabled(ID_SHOW_STATUS));
 }
 
-TEST(PublishedAddressTest, TheFirstNonLoopbackAddressWinsAndLoopbackOnlyWhenAlone)
-{
-    EXPECT_EQ(PickPublishedAddress({"127.0.1.1", "192.168.1.5", "10.0.0.2"}, {"10.0.0.9"}), "192.168.1.5");
-    EXPECT_EQ(PickPublishedAddress({"127.0.1.1"}, {"127.0.0.1", "fe80::1", "10.0.0.9"}), "10.0.0.9");
-    EXPECT_EQ(PickPublishedAddress({"127.0.1.1", "bogus"}, {"127.0.0.1"}), "127.0.1.1");
-    EXPECT_EQ(PickPublishedAddress({}, {}), "");
-}
-
 } // namespace
