@@ -5,7 +5,7 @@
 #include "imaging/sendconvlib.h"
 #include "imaging/tests/tiff_pages_support.h"
 
-#include <openssl/evp.h>
+#include "platform/tests/support/test_support.h"
 
 #include <cstdio>
 #include <functional>
@@ -26,16 +26,7 @@ std::string pageDigest(const ReadPage& page)
                 row[x / 8] = static_cast<char>(row[x / 8] | (0x80 >> (x % 8)));
         data += row;
     }
-    unsigned char md[EVP_MAX_MD_SIZE];
-    unsigned int size = 0;
-    EVP_Digest(data.data(), data.size(), md, &size, EVP_md5(), nullptr);
-    std::string hex;
-    char byte[3];
-    for (unsigned i = 0; i < size; ++i) {
-        std::snprintf(byte, sizeof byte, "%02x", md[i]);
-        hex += byte;
-    }
-    return hex;
+    return qelta::test::md5Hex(data);
 }
 
 // The text-like page of the job builder's benchmark: stripes of dotted "letters".

@@ -12,10 +12,10 @@
 #include "platform/tests/support/test_support.h"
 
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 #include <set>
 #include <thread>
 
+using qelta::test::md5Hex;
 using qelta::test::readTextFile;
 using qelta::test::ScopedStateRoot;
 using qelta::test::writeTextFile;
@@ -96,20 +96,6 @@ std::string commonLines(uint32_t image = 100, uint32_t block = 11, const std::st
 }
 
 const std::string kEnter = "@PJL ENTER LANGUAGE=QELTA\r\n";
-
-std::string md5Hex(const std::string& text)
-{
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int n = 0;
-    EVP_Digest(text.data(), text.size(), digest, &n, EVP_md5(), nullptr);
-    std::string out;
-    char buf[3];
-    for (unsigned i = 0; i < n; ++i) {
-        std::snprintf(buf, sizeof buf, "%02x", digest[i]);
-        out += buf;
-    }
-    return out;
-}
 
 } // namespace
 

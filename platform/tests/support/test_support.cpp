@@ -11,6 +11,7 @@
 #include <unistd.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <openssl/evp.h>
 
 namespace qelta::test {
 
@@ -99,6 +100,20 @@ bool runningInCi()
 std::string helperProgram(const std::string& name)
 {
     return platform::joinPath(platform::parentPath(platform::programPath()), name);
+}
+
+std::string md5Hex(const std::string& bytes)
+{
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int size = 0;
+    EVP_Digest(bytes.data(), bytes.size(), digest, &size, EVP_md5(), nullptr);
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned i = 0; i < size; ++i) {
+        hex += kHex[digest[i] >> 4];
+        hex += kHex[digest[i] & 15];
+    }
+    return hex;
 }
 
 } // namespace qelta::test

@@ -41,6 +41,9 @@ bool runningInCi();
 /// the anchor as its id: an empty text when it does, else what is wrong.
 std::string missingHelpAnchor(const std::string& address);
 
+/// MD5 of the bytes, as 32 lower-case hex digits.
+std::string md5Hex(const std::string& bytes);
+
 /// Path of a helper program built beside the test programs.
 std::string helperProgram(const std::string& name);
 
