@@ -16,7 +16,7 @@ include("${CMAKE_CURRENT_LIST_DIR}/../../cmake/QeltaScriptRun.cmake")
 run("cmake --install" "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${prefix}")
 
 # What the programs load by name or start, and the help pages they open.
-foreach(path bin/sendwizard bin/qelta-regsvr bin/Sendwizard2.html lib/Bookmanager.html var
+foreach(path bin/sendwizard bin/envsetup bin/qelta-regsvr bin/Sendwizard2.html lib/Bookmanager.html var
     lib/libfaxplatform.so lib/libxmldoclib.so lib/libbookpicker.so lib/libmfplink.so
     lib/libIK6COM.so lib/libIK6FILE.so lib/libIK6PRINT.so lib/libIK6EFFECT.so lib/libsendconvlib.so
     lib/libjobbuilder.so lib/libsendlog.so lib/libbooktool.so lib/libcovertool.so lib/libcryptotool.so
