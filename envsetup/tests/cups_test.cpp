@@ -2,11 +2,11 @@
 // in a process of its own, sends to.
 #include "devicelist/devicelist.h"
 #include "envsetup/envsetup_logic.h"
+#include "envsetup/tests/envsetup_test_support.h"
+#include "platform/process.h"
 #include "platform/spooler.h"
 #include "platform/tests/support/cups_server.h"
 #include "platform/tests/support/test_support.h"
-#include "common/prompter.h"
-#include "platform/process.h"
 
 #include <gtest/gtest.h>
 
@@ -14,15 +14,6 @@
 #include <cstdlib>
 
 namespace {
-
-class NoQuestions : public IPrompter {
-public:
-    int MessageBox(const std::string& strText, const std::string&, unsigned) override
-    {
-        ADD_FAILURE() << "unexpected message: " << strText;
-        return IDOK;
-    }
-};
 
 TEST(EnvsetupCups, TheWizardSendsToThePrinterApplyStored)
 {
@@ -36,7 +27,7 @@ TEST(EnvsetupCups, TheWizardSendsToThePrinterApplyStored)
     platform::setSpooler(nullptr);
     qelta::test::ScopedStateRoot root;
 
-    NoQuestions prompter;
+    envsetup_test::NoQuestions prompter;
     CPPPrinterLogic page(prompter);
     ASSERT_EQ(DEVICELISTLIB_UpdatePrinterList(nullptr), 1);
     page.OnInitDialog();

@@ -4,6 +4,7 @@
 #include "common/registry_helper.h"
 #include "devicelist/devicelist.h"
 #include "envsetup/app/envsetup_sheet.h"
+#include "envsetup/tests/envsetup_test_support.h"
 #include "platform/files.h"
 #include "platform/tests/support/recording_spooler.h"
 #include "platform/tests/support/test_support.h"
@@ -13,15 +14,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-class NoQuestions : public IPrompter {
-public:
-    int MessageBox(const std::string& strText, const std::string&, unsigned) override
-    {
-        ADD_FAILURE() << strText;
-        return IDOK;
-    }
-};
 
 TEST(EnvsetupScreenshots, BothPagesAreSaved)
 {
@@ -39,7 +31,7 @@ TEST(EnvsetupScreenshots, BothPagesAreSaved)
     user.WriteString(kProductSubkey, kHeaderUserNameValue, "Ann Example");
     user.WriteString(kProductSubkey, kHeaderTelNumberValue, "+1 555 0100");
 
-    NoQuestions prompter;
+    envsetup_test::NoQuestions prompter;
     CEnvsetupDlg sheet(prompter);
     sheet.show();
     ASSERT_TRUE(platform::createDirectories(QELTA_SCREENSHOT_DIR));

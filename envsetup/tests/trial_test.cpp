@@ -5,6 +5,7 @@
 #include "common/registry_helper.h"
 #include "devicelist/devicelist.h"
 #include "envsetup/envsetup_logic.h"
+#include "envsetup/tests/envsetup_test_support.h"
 #include "platform/tests/support/recording_spooler.h"
 #include "platform/tests/support/test_support.h"
 #include "sample/sample_run.h"
@@ -14,22 +15,13 @@
 
 namespace {
 
-class NoQuestions : public IPrompter {
-public:
-    int MessageBox(const std::string& strText, const std::string&, unsigned) override
-    {
-        ADD_FAILURE() << "unexpected message: " << strText;
-        return IDOK;
-    }
-};
-
 TEST(TrialRun, TheNextRunKeepsTheHeaderAndPrinterChosen)
 {
     qelta::test::ScopedStateRoot root;
     const auto spooler = platform::RecordingSpooler::install("Lab Fax");
     std::string error;
     ASSERT_TRUE(PrepareSampleRun(error)) << error;
-    NoQuestions prompter;
+    envsetup_test::NoQuestions prompter;
     EXPECT_EQ(ChoosePrinter(kSamplePrinter, prompter), kSamplePrinter);
 
     CEnvsetupLogic sheet(prompter, [] { return std::string("DejaVu Sans"); });
