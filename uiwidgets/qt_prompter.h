@@ -9,4 +9,6 @@ public:
     int MessageBox(const std::string& strText, const std::string& strCaption, unsigned nFlags) override;
     /// The folder dialog: file-system folders only, files shown.
     std::optional<std::string> BrowseForFolder(const std::string& strTitle, const std::string& strStart) override;
+    /// The font dialog: the face, its point size (in tenths) and weight.
+    std::optional<FontChoice> ChooseFont(const FontChoice& initial) override;
 };
