@@ -1,5 +1,7 @@
 #include "uiwidgets/view_helpers.h"
 
+#include "common/resource_locale.h"
+
 #include <QEvent>
 #include <QHeaderView>
 #include <QPointer>
@@ -101,3 +103,12 @@ private:
 } // namespace
 
 void FitColumnsToView(QTreeView* view, std::vector<int> widths) { new CColumnFit(view, std::move(widths)); }
+
+QPixmap LoadResourcePicture(uint32_t nKind, uint32_t nId)
+{
+    QPixmap pixmap;
+    const auto data = LoadResourceData(nKind, nId);
+    if (!data.empty())
+        pixmap.loadFromData(data.data(), static_cast<uint>(data.size()));
+    return pixmap;
+}

@@ -1,7 +1,13 @@
-// What the programs' pages and dialogs share about keyboard order and report lists: the tab order
-// set as the controls are laid out, and list columns that fit their view.
+// What the programs' pages and dialogs share about keyboard order, report lists and pictures: the
+// tab order set as the controls are laid out, list columns that fit their view, and the pictures of
+// the current language's resources.
 #pragma once
 
+#include "common/resource_module.h"
+
+#include <QPixmap>
+
+#include <cstdint>
 #include <initializer_list>
 #include <vector>
 
@@ -16,3 +22,7 @@ void ChainTabOrder(std::initializer_list<QWidget*> widgets);
 /// view shrinks the columns in proportion, never below their header texts, so short values fit
 /// without a horizontal scroll bar. Once the user drags a column the widths are left to the user.
 void FitColumnsToView(QTreeView* view, std::vector<int> widths);
+
+/// An icon or bitmap of the current language's resources (QELTA_RESOURCE_ICON or _BITMAP); a null
+/// pixmap when there is none or it cannot be read.
+QPixmap LoadResourcePicture(uint32_t nKind, uint32_t nId);

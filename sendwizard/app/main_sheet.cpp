@@ -1,6 +1,7 @@
 #include "sendwizard/app/main_sheet.h"
 #include "uiwidgets/control_name.h"
 #include "uiwidgets/help.h"
+#include "uiwidgets/view_helpers.h"
 
 #include "sendwizard/app/select_dest_page.h"
 #include "sendwizard/app/set_params_page.h"
@@ -82,11 +83,7 @@ private:
 
 QPixmap LoadWizardPicture(uint32_t nKind, uint32_t nId)
 {
-    QPixmap pixmap;
-    const auto data = LoadResourceData(nKind, nId);
-    if (!data.empty())
-        pixmap.loadFromData(data.data(), static_cast<uint>(data.size()));
-    return pixmap;
+    return LoadResourcePicture(nKind, nId);
 }
 
 CWizardPage::CWizardPage(CPSMainuiLogic& sheet, int nDialogId, uint32_t nTitleId, uint32_t nSubtitleId)

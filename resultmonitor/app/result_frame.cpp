@@ -1,0 +1,250 @@
+#include "resultmonitor/app/result_frame.h"
+
+#include "common/resource_locale.h"
+#include "platform/com.h"
+#include "platform/endpoint.h"
+#include "platform/system_info.h"
+#include "resultmonitor/app/settings_sheet.h"
+#include "resultmonitor/notice_listener.h"
+#include "resultmonitor/result_texts.h"
+#include "uiwidgets/control_name.h"
+#include "uiwidgets/qt_prompter.h"
+#include "uiwidgets/sound_player.h"
+#include "uiwidgets/view_helpers.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QSocketNotifier>
+#include <QSystemTrayIcon>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+namespace {
+
+sigset_t StopSignals()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGINT);
+    return set;
+}
+
+// The context menu's commands in their order (0: a separator).
+constexpr uint32_t kMenuCommands[] = {ID_SHOW_STATUS, ID_PROPERTY, 0, ID_APP_EXIT_MONITOR};
+
+} // namespace
+
+void CQtUiPoster::Post(std::function<void()> fnTask)
+{
+    // Queued to this object's thread; when the object is gone first, Qt destroys the task unrun.
+    QMetaObject::invokeMethod(this, std::move(fnTask), Qt::QueuedConnection);
+}
+
+void CMonitorSound::PlayWave(uint32_t nWaveId)
+{
+    m_Player.PlayResource(nWaveId);
+}
+
+void CResultFrame::BlockStopSignals()
+{
+    const sigset_t set = StopSignals();
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+CResultFrame::CResultFrame(std::unique_ptr<platform::Endpoint> endpoint, CResultMonitorParts parts, uint32_t dwLocale,
+                           IPrompter& prompter, HelpOpener opener)
+    : m_pEndpoint(std::move(endpoint)), m_Parts(std::move(parts)), m_Prompter(prompter), m_Opener(std::move(opener)),
+      m_pPopup(std::make_unique<CResultPopup>(dwLocale))
+{
+    m_Parts.pPopup = m_pPopup.get();
+    m_Parts.pPoster = &m_Poster;
+    m_pMonitor = std::make_unique<CResultMonitor>(m_Parts);
+
+    m_pMenu = std::make_unique<QMenu>();
+    m_pMenu->setObjectName(ControlName(static_cast<int>(kContextMenuId)));
+    for (const uint32_t nCommand : kMenuCommands) {
+        if (nCommand == 0) {
+            m_pMenu->addSeparator();
+            continue;
+        }
+        QAction* action = m_pMenu->addAction(QtText(LoadResourceString(kContextMenuId * 10000 + nCommand)));
+        action->setObjectName(ControlName(static_cast<int>(nCommand)));
+        connect(action, &QAction::triggered, this, [this, nCommand] {
+            if (!m_pMonitor->IsCommandEnabled(nCommand))
+                return;
+            if (nCommand == ID_SHOW_STATUS)
+                ShowStatus();
+            else if (nCommand == ID_PROPERTY)
+                OpenSettings();
+            else
+                Close();
+        });
+    }
+    m_pMenu->setDefaultAction(Action(ID_SHOW_STATUS));
+    connect(m_pMenu.get(), &QMenu::aboutToShow, this, &CResultFrame::UpdateCommands);
+
+    if (m_pEndpoint) {
+        m_pPostNotifier = new QSocketNotifier(m_pEndpoint->descriptor(), QSocketNotifier::Read, this);
+        connect(m_pPostNotifier, &QSocketNotifier::activated, this, &CResultFrame::OnPosted);
+    }
+    const sigset_t set = StopSignals();
+    m_nSignalFd = signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
+    if (m_nSignalFd >= 0) {
+        m_pSignalNotifier = new QSocketNotifier(m_nSignalFd, QSocketNotifier::Read, this);
+        connect(m_pSignalNotifier, &QSocketNotifier::activated, this, &CResultFrame::OnStopSignal);
+    }
+}
+
+CResultFrame::~CResultFrame()
+{
+    Close();
+    delete m_pSheet;
+    if (m_nSignalFd >= 0)
+        ::close(m_nSignalFd);
+}
+
+QAction* CResultFrame::Action(uint32_t nCommandId) const
+{
+    return m_pMenu->findChild<QAction*>(ControlName(static_cast<int>(nCommandId)));
+}
+
+void CResultFrame::Start()
+{
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        m_pTray = new QSystemTrayIcon(QIcon(LoadResourcePicture(QELTA_RESOURCE_ICON, IDI_TRAY)), this);
+        m_pTray->setContextMenu(m_pMenu.get());
+        connect(m_pTray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+            if (reason == QSystemTrayIcon::DoubleClick)
+                ShowStatus();
+        });
+        m_pTray->show();
+    }
+    m_pMonitor->Start();
+}
+
+void CResultFrame::Close()
+{
+    if (m_bClosed)
+        return;
+    m_bClosed = true;
+    m_pMonitor->StopListener();
+    if (m_pSheet)
+        m_pSheet->reject();
+    if (m_pTray) {
+        m_pTray->hide();
+        delete m_pTray;
+        m_pTray = nullptr;
+    }
+    if (m_pPostNotifier) {
+        m_pPostNotifier->setEnabled(false);
+        delete m_pPostNotifier;
+        m_pPostNotifier = nullptr;
+    }
+    m_pEndpoint.reset();
+    m_pPopup->hide();
+    QCoreApplication::quit();
+}
+
+void CResultFrame::ShowStatus()
+{
+    m_pMonitor->ShowStatus();
+}
+
+void CResultFrame::OpenSettings()
+{
+    if (m_pSheet || m_bClosed) {
+        if (m_pSheet) {
+            m_pSheet->raise();
+            m_pSheet->activateWindow();
+        }
+        return;
+    }
+    auto* sheet = new CSettingsSheet(*m_Parts.pSettings, m_Prompter, m_Opener);
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    sheet->setWindowIcon(QIcon(LoadResourcePicture(QELTA_RESOURCE_ICON, IDI_TRAY)));
+    m_pSheet = sheet;
+    m_pMonitor->SetSettingsOpen(true);
+    UpdateCommands();
+    connect(sheet, &QDialog::finished, this, [this] {
+        m_pMonitor->SetSettingsOpen(false);
+        m_pMonitor->ReloadViewSettings();
+        UpdateCommands();
+    });
+    sheet->show();
+    sheet->raise();
+    sheet->activateWindow();
+}
+
+void CResultFrame::UpdateCommands()
+{
+    for (const uint32_t nCommand : kMenuCommands)
+        if (QAction* action = nCommand ? Action(nCommand) : nullptr)
+            action->setEnabled(m_pMonitor->IsCommandEnabled(nCommand));
+}
+
+void CResultFrame::OnPosted()
+{
+    platform::PostedMessage message;
+    while (m_pEndpoint && m_pEndpoint->receive(message, 0)) {
+        if (message.message == kWmClose) {
+            Close();
+            return;
+        }
+    }
+}
+
+void CResultFrame::OnStopSignal()
+{
+    signalfd_siginfo info;
+    while (::read(m_nSignalFd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+    }
+    Close();
+}
+
+int RunResultMonitor(int argc, char** argv)
+{
+    // Before any thread starts, so that every thread leaves the two signals to the frame.
+    CResultFrame::BlockStopSignals();
+    bool bBusy = false;
+    std::string strError;
+    auto endpoint = platform::Endpoint::createUnlessBusy(kMonitorClass, kMonitorTitle, {}, &bBusy, &strError);
+    if (!endpoint) {
+        if (bBusy)
+            return 0;
+        std::fprintf(stderr, "resultmonitor: %s\n", strError.c_str());
+        return 1;
+    }
+    platform::com::initializeThread();
+    CSDLocale locale("", "RESULTMONITOR");
+    const uint32_t dwLocale = CSDLocale::PickStartLocale();
+    if (!locale.StartWithLocale(dwLocale)) {
+        std::fprintf(stderr, "resultmonitor: the language 0x%X cannot be used\n", dwLocale);
+        return 1;
+    }
+    int nResult = 0;
+    {
+        QApplication application(argc, argv);
+        QApplication::setQuitOnLastWindowClosed(false);
+        CNoticeListener listener;
+        CRegistryMonitorSettings settings;
+        CSoundPlayer player;
+        CMonitorSound sound(player);
+        CResultMonitorParts parts;
+        parts.pListener = &listener;
+        parts.pSettings = &settings;
+        parts.pSound = &sound;
+        parts.fnOwnAddress = [] { return platform::publishedIPv4Address(); };
+        CQtPrompter prompter;
+        CResultFrame frame(std::move(endpoint), std::move(parts), dwLocale, prompter);
+        frame.Start();
+        nResult = QApplication::exec();
+        frame.Close();
+    }
+    SetCurrentResourceLocale(nullptr);
+    platform::com::uninitializeThread();
+    return nResult;
+}
