@@ -38,10 +38,46 @@ constexpr uint32_t kMenuCommands[] = {ID_SHOW_STATUS, ID_PROPERTY, 0, ID_APP_EXI
 
 } // namespace
 
+CQtUiPoster::CQtUiPoster() : m_pNext(new QTimer(this))
+{
+    // A zero timer runs once per pass of the event loop, after the events waiting.
+    m_pNext->setSingleShot(true);
+    m_pNext->setInterval(0);
+    connect(m_pNext, &QTimer::timeout, this, &CQtUiPoster::RunOne);
+}
+
 void CQtUiPoster::Post(std::function<void()> fnTask)
 {
-    // Queued to this object's thread; when the object is gone first, Qt destroys the task unrun.
-    QMetaObject::invokeMethod(this, std::move(fnTask), Qt::QueuedConnection);
+    bool bSchedule = false;
+    {
+        const std::lock_guard lock(m_Mutex);
+        m_Tasks.push_back(std::move(fnTask));
+        bSchedule = !m_bScheduled;
+        m_bScheduled = true;
+    }
+    // Started on this object's thread; when the object is gone first, Qt drops the call.
+    if (bSchedule)
+        QMetaObject::invokeMethod(m_pNext, qOverload<>(&QTimer::start), Qt::QueuedConnection);
+}
+
+void CQtUiPoster::RunOne()
+{
+    std::function<void()> task;
+    {
+        const std::lock_guard lock(m_Mutex);
+        if (m_Tasks.empty()) {
+            m_bScheduled = false;
+            return;
+        }
+        task = std::move(m_Tasks.front());
+        m_Tasks.pop_front();
+    }
+    task();
+    const std::lock_guard lock(m_Mutex);
+    if (m_Tasks.empty())
+        m_bScheduled = false;
+    else
+        m_pNext->start();
 }
 
 void CMonitorSound::PlayWave(uint32_t nWaveId)

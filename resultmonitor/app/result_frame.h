@@ -10,9 +10,11 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 
+#include <deque>
 #include <memory>
-
+#include <mutex>
 namespace platform {
 class Endpoint;
 }
@@ -30,10 +32,21 @@ inline constexpr uint32_t kWmClose = 16;
 /// Menu and icon ids.
 inline constexpr uint32_t kContextMenuId = 129;
 
-/// Posts tasks to the UI thread's event loop; a task whose poster is gone is destroyed unrun.
+/// Runs tasks posted from any thread on the UI thread, in order, one per pass of the event loop, so
+/// that a burst of them never holds up the loop's timers and input for longer than one task takes.
+/// Tasks still waiting when the poster goes are destroyed unrun.
 class CQtUiPoster : public QObject, public IUiPoster {
 public:
+    CQtUiPoster();
     void Post(std::function<void()> fnTask) override;
+
+private:
+    void RunOne();
+
+    std::mutex m_Mutex;
+    std::deque<std::function<void()>> m_Tasks;
+    bool m_bScheduled = false;
+    QTimer* m_pNext = nullptr;
 };
 
 /// Plays the monitor's WAVE resources one after another.

@@ -31,6 +31,9 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <thread>
+
 namespace {
 
 struct NoPrompts : IPrompter {
@@ -317,6 +320,27 @@ TEST_F(FrameTest, TheMenuShowsStatusAndItsSettingsCommandsWaitWhileTheSheetIsOpe
     EXPECT_FALSE(frame.Monitor().IsListening());
     const CRegistryHelper rtn(HKEY_CURRENT_USER, kProductKeyPrefix);
     EXPECT_EQ(rtn.ReadDword(kRtnSubkey, kRtnRunning, 99), 0u);
+}
+
+TEST(UiPoster, RunsTasksFromAnotherThreadInOrderAndDropsThoseLeftWhenItGoes)
+{
+    std::vector<int> ran;
+    std::weak_ptr<int> record;
+    {
+        CQtUiPoster poster;
+        std::thread([&] {
+            for (int i = 0; i < 5; ++i)
+                poster.Post([&ran, i] { ran.push_back(i); });
+        }).join();
+        EXPECT_TRUE(WaitFor([&] { return ran.size() == 5; }, 5000));
+        EXPECT_EQ(ran, (std::vector<int>{0, 1, 2, 3, 4}));
+        auto held = std::make_shared<int>(7);
+        record = held;
+        poster.Post([held, &ran] { ran.push_back(*held); });
+    }
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(record.expired()) << "a task left when the poster goes is freed";
+    EXPECT_EQ(ran.size(), 5u) << "and not run";
 }
 
 // Pictures of the pop-ups and both pages for the screenshot folder.
