@@ -17,20 +17,23 @@
 #include <QSocketNotifier>
 #include <QSystemTrayIcon>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <sys/signalfd.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
 
-sigset_t StopSignals()
+// The pipe the stop signals write to; the handler may only make async-signal-safe calls.
+int g_stopPipe[2] = {-1, -1};
+
+void WriteStopByte(int)
 {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGTERM);
-    sigaddset(&set, SIGINT);
-    return set;
+    const int saved = errno;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(g_stopPipe[1], &byte, 1);
+    errno = saved;
 }
 
 // The context menu's commands in their order (0: a separator).
@@ -85,10 +88,30 @@ void CMonitorSound::PlayWave(uint32_t nWaveId)
     m_Player.PlayResource(nWaveId);
 }
 
-void CResultFrame::BlockStopSignals()
+int CResultFrame::CatchStopSignals()
 {
-    const sigset_t set = StopSignals();
-    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    if (g_stopPipe[0] < 0 && ::pipe2(g_stopPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return -1;
+    struct sigaction action {};
+    action.sa_handler = &WriteStopByte;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGINT, &action, nullptr);
+    return g_stopPipe[0];
+}
+
+void CResultFrame::WatchStopSignals(int nStopFd)
+{
+    if (nStopFd < 0 || m_pSignalNotifier)
+        return;
+    m_pSignalNotifier = new QSocketNotifier(nStopFd, QSocketNotifier::Read, this);
+    connect(m_pSignalNotifier, &QSocketNotifier::activated, this, [this, nStopFd] {
+        char bytes[16];
+        while (::read(nStopFd, bytes, sizeof bytes) > 0) {
+        }
+        Close();
+    });
 }
 
 CResultFrame::CResultFrame(std::unique_ptr<platform::Endpoint> endpoint, CResultMonitorParts parts, uint32_t dwLocale,
@@ -127,20 +150,12 @@ CResultFrame::CResultFrame(std::unique_ptr<platform::Endpoint> endpoint, CResult
         m_pPostNotifier = new QSocketNotifier(m_pEndpoint->descriptor(), QSocketNotifier::Read, this);
         connect(m_pPostNotifier, &QSocketNotifier::activated, this, &CResultFrame::OnPosted);
     }
-    const sigset_t set = StopSignals();
-    m_nSignalFd = signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
-    if (m_nSignalFd >= 0) {
-        m_pSignalNotifier = new QSocketNotifier(m_nSignalFd, QSocketNotifier::Read, this);
-        connect(m_pSignalNotifier, &QSocketNotifier::activated, this, &CResultFrame::OnStopSignal);
-    }
 }
 
 CResultFrame::~CResultFrame()
 {
     Close();
     delete m_pSheet;
-    if (m_nSignalFd >= 0)
-        ::close(m_nSignalFd);
 }
 
 QAction* CResultFrame::Action(uint32_t nCommandId) const
@@ -233,18 +248,10 @@ void CResultFrame::OnPosted()
     }
 }
 
-void CResultFrame::OnStopSignal()
-{
-    signalfd_siginfo info;
-    while (::read(m_nSignalFd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
-    }
-    Close();
-}
-
 int RunResultMonitor(int argc, char** argv)
 {
-    // Before any thread starts, so that every thread leaves the two signals to the frame.
-    CResultFrame::BlockStopSignals();
+    // From the start: a stop asked for while the monitor starts ends it as soon as it runs.
+    const int nStopFd = CResultFrame::CatchStopSignals();
     bool bBusy = false;
     std::string strError;
     auto endpoint = platform::Endpoint::createUnlessBusy(kMonitorClass, kMonitorTitle, {}, &bBusy, &strError);
@@ -276,6 +283,7 @@ int RunResultMonitor(int argc, char** argv)
         parts.fnOwnAddress = [] { return platform::publishedIPv4Address(); };
         CQtPrompter prompter;
         CResultFrame frame(std::move(endpoint), std::move(parts), dwLocale, prompter);
+        frame.WatchStopSignals(nStopFd);
         frame.Start();
         nResult = QApplication::exec();
         frame.Close();

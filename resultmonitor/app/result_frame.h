@@ -86,13 +86,14 @@ public:
     CSettingsSheet* SettingsSheet() const { return m_pSheet; }
     bool IsClosed() const { return m_bClosed; }
 
-    /// Makes SIGTERM and SIGINT close the frame. Call once, before any thread starts (it blocks the
-    /// two signals in the calling thread, whose mask threads inherit).
-    static void BlockStopSignals();
+    /// Catches SIGTERM and SIGINT for the process from now on: each writes to a pipe, whose reading
+    /// end is returned (-1 when none could be made; the signals then keep their default action).
+    static int CatchStopSignals();
+    /// Closes the frame when the pipe CatchStopSignals gave has something to read.
+    void WatchStopSignals(int nStopFd);
 
 private:
     void OnPosted();
-    void OnStopSignal();
     void UpdateCommands();
 
     std::unique_ptr<platform::Endpoint> m_pEndpoint;
@@ -106,7 +107,6 @@ private:
     QSystemTrayIcon* m_pTray = nullptr;
     QSocketNotifier* m_pPostNotifier = nullptr;
     QSocketNotifier* m_pSignalNotifier = nullptr;
-    int m_nSignalFd = -1;
     QPointer<CSettingsSheet> m_pSheet;
     bool m_bClosed = false;
 };
