@@ -144,7 +144,14 @@ CResultFrame::CResultFrame(std::unique_ptr<platform::Endpoint> endpoint, CResult
         });
     }
     m_pMenu->setDefaultAction(Action(ID_SHOW_STATUS));
-    connect(m_pMenu.get(), &QMenu::aboutToShow, this, &CResultFrame::UpdateCommands);
+    connect(m_pMenu.get(), &QMenu::aboutToShow, this, [this] {
+        UpdateCommands();
+        // The open sheet comes to the front with the menu, so that it is not lost behind others.
+        if (m_pSheet) {
+            m_pSheet->raise();
+            m_pSheet->activateWindow();
+        }
+    });
 
     if (m_pEndpoint) {
         m_pPostNotifier = new QSocketNotifier(m_pEndpoint->descriptor(), QSocketNotifier::Read, this);
