@@ -364,3 +364,55 @@ CSampleResults FindSampleResults(const CSampleRun& run)
     }
     return results;
 }
+
+std::optional<std::string> PjlHeaderValue(const std::string& stream, const std::string& name)
+{
+    const std::string prefix = "@PJL SET " + name + "=";
+    // The header ends where the fax data starts.
+    const size_t end = stream.find("@PJL ENTER LANGUAGE=");
+    size_t at = 0;
+    while ((at = stream.find(prefix, at)) != std::string::npos && at < end) {
+        if (at == 0 || stream[at - 1] == '\n') {
+            const size_t valueAt = at + prefix.size();
+            const size_t lineEnd = stream.find("\r\n", valueAt);
+            std::string value = stream.substr(valueAt, lineEnd == std::string::npos ? std::string::npos : lineEnd - valueAt);
+            if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+                value = value.substr(1, value.size() - 2);
+            return value;
+        }
+        at += prefix.size();
+    }
+    return std::nullopt;
+}
+
+std::optional<CSampleJob> NewestSampleJob(const CSampleRun& run)
+{
+    std::optional<CSampleJob> newest;
+    std::filesystem::file_time_type newestTime{};
+    for (const std::string& path : StreamFiles(run)) {
+        std::error_code error;
+        const auto time = std::filesystem::last_write_time(path, error);
+        if (error || (newest && time < newestTime))
+            continue;
+        std::string header;
+        if (platform::readFilePrefix(path, header, 64 * 1024) != platform::ReadStatus::Ok)
+            continue;
+        const auto jobName = PjlHeaderValue(header, "JOBNAME");
+        const auto spoolTime = PjlHeaderValue(header, "SPOOLTIME");
+        if (!jobName || !spoolTime)
+            continue;
+        newest = CSampleJob{path, *jobName, *spoolTime, PjlHeaderValue(header, "IPADDRESS").value_or("")};
+        newestTime = time;
+    }
+    return newest;
+}
+
+std::optional<CSampleLogEntry> FindSampleLogEntry(const std::string& strCookie)
+{
+    CQeltaLog log;
+    int32_t id = 0;
+    CLogData data;
+    if (!log.FindLogId2(strCookie, id) || !log.GetLogData2(id, data))
+        return std::nullopt;
+    return CSampleLogEntry{CQeltaLog::EntryFolder(id), data.status};
+}

@@ -75,3 +75,24 @@ struct CSampleResults {
     std::vector<std::pair<std::string, std::string>> m_FailureLogs; ///< path, text
 };
 CSampleResults FindSampleResults(const CSampleRun& run);
+
+/// A PJL header value of a job stream ("@PJL SET <name>=", its quotes taken off); nothing when the
+/// header has no such line.
+std::optional<std::string> PjlHeaderValue(const std::string& stream, const std::string& name);
+
+/// The newest job stream of the state root (by its time) and what a result notice for it carries.
+struct CSampleJob {
+    std::string m_strStreamFile;
+    std::string m_strJobName;   ///< JOBNAME
+    std::string m_strSpoolTime; ///< SPOOLTIME
+    std::string m_strNotify;    ///< IPADDRESS: where the result monitor listened ("address:port"), or empty
+};
+/// Nothing when there is no job stream or its header cannot be read.
+std::optional<CSampleJob> NewestSampleJob(const CSampleRun& run);
+
+/// The newest sending log entry with a cookie: its folder and status; nothing when there is none.
+struct CSampleLogEntry {
+    std::string m_strFolder;
+    int32_t m_nStatus = 0;
+};
+std::optional<CSampleLogEntry> FindSampleLogEntry(const std::string& strCookie);
