@@ -3,6 +3,8 @@
 // the current language's resources.
 #pragma once
 
+#include "common/resource_module.h"
+
 #include <QPixmap>
 
 #include <cstdint>
