@@ -48,6 +48,19 @@ int16_t expand(const std::vector<std::string>& sources, std::vector<std::string>
     return PF_OK;
 }
 
+// The page as a bilevel page (a colour page made black below half brightness); the handle given is
+// spent.
+IKHANDLE bilevel(IKHANDLE page)
+{
+    IKIMAGEINFO info{};
+    info.size = sizeof info;
+    if (IKGetImageType(&info, page, nullptr) == 1 && info.bitsPerPixel == 1)
+        return page;
+    const IKHANDLE converted = IKConvertColor(page, 1, 0, 0, 128, 0);
+    IKFreeMemory(page);
+    return converted;
+}
+
 using ImportBegin = int32_t (*)(int32_t);
 
 PFHANDLE importPage(int type, const std::string& source, const std::string& destination, int targetType,
@@ -139,9 +152,18 @@ int16_t ReadPages(const std::string& path, CPageImageArray& pages, int type, int
                 IKFreeMemory(bitmaps[i]);
             return code;
         }
-        for (int32_t i = 0; i < count && i < 1; ++i)
-            if (bitmaps[i] != 0)
-                pages.push_back(std::make_unique<CPageImage>(bitmaps[i]));
+        for (int32_t i = 0; i < count && i < 1; ++i) {
+            if (bitmaps[i] == 0)
+                continue;
+            const IKHANDLE page = bilevel(bitmaps[i]);
+            // Fax pages are held coded: a page whose coding is damaged fails here, not when shown.
+            if (page == 0 || IKGetImageBits(page, nullptr, 0) == 0) {
+                if (page != 0)
+                    IKFreeMemory(page);
+                return PF_ERR_CORRUPT;
+            }
+            pages.push_back(std::make_unique<CPageImage>(page));
+        }
     }
     return PF_OK;
 }
@@ -228,6 +250,8 @@ int16_t ConvertFiles(const std::vector<std::string>& sources, const std::string&
     std::vector<std::string> files;
     if (const int16_t code = ExpandSources(sources, files); code != PF_OK)
         return code;
+    if (files.empty())
+        return PF_ERR_OPEN; // nothing to convert: an empty link file
     if (targetType == PF_TYPE_LINK) {
         const int32_t file = PageFileOpen(destination.c_str(), nullptr, PF_OPEN_CREATE);
         if (file == -1)
