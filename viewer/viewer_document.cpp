@@ -76,6 +76,28 @@ int SaveAsEntryOfFormat(int type, int compression)
     }
 }
 
+bool IsOpenableExtension(const std::string& path)
+{
+    static const char* const kinds[] = {"TQD", "TQG", "TQS", "TIF", "FAX", "BMP", "PCX", "DCX", "LNK"};
+    const std::string ext = UpperExtension(path);
+    return std::any_of(std::begin(kinds), std::end(kinds), [&](const char* kind) { return ext == kind; });
+}
+
+bool CheckFileToOpen(const std::string& path, IPrompter& prompter, const std::string& caption)
+{
+    const int32_t file = PageFileOpen(path.c_str(), nullptr, PF_OPEN_READ);
+    if (file == -1) {
+        prompter.MessageBox("Cannot open file", caption, MB_ICONEXCLAMATION);
+        return false;
+    }
+    PageFileClose(file);
+    if (!IsOpenableExtension(path)) {
+        prompter.MessageBox("This file format is not supported", caption, MB_ICONWARNING);
+        return false;
+    }
+    return true;
+}
+
 // ---- clipboard ----
 
 bool CQtPageClipboard::Open() { return QGuiApplication::clipboard() != nullptr; }
@@ -405,7 +427,7 @@ bool CTqlVwTLDoc::SaveAs()
 bool CTqlVwTLDoc::InsertFromFile(bool insert)
 {
     const auto path = m_frame.OpenFile(insert ? "Insert from files" : "Add from files", kOpenFilter, m_app.lastDir);
-    if (!path)
+    if (!path || !CheckFileToOpen(*path, m_prompter, kViewerTitle))
         return false;
     CPageImageArray pages;
     std::string loadedPath;

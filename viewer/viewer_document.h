@@ -78,6 +78,12 @@ CFileFormat SaveAsFormatOfEntry(int index);
 /// The Save As entry that a file of that type and compression selects at the start.
 int SaveAsEntryOfFormat(int type, int compression);
 
+/// The extensions the Open dialog takes (compared in upper case).
+bool IsOpenableExtension(const std::string& path);
+/// The Open dialog's checks on a chosen file, its message boxes under caption: "Cannot open file"
+/// for a file that cannot be read, "This file format is not supported" for another extension.
+bool CheckFileToOpen(const std::string& path, IPrompter& prompter, const std::string& caption);
+
 /// What the document shows or enables for a command.
 struct CCmdUI {
     bool enabled = false;

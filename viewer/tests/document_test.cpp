@@ -363,6 +363,32 @@ TEST_F(DocumentTest, SendRegistrationAnnouncesAndListsTheFile)
     EXPECT_EQ(bytesOf(app.installDir + "send.lnk"), upper + "\n");
 }
 
+TEST_F(DocumentTest, InsertAndAddCheckTheFileFirst)
+{
+    pages.state.SetEditingAllowed(1);
+    ASSERT_TRUE(document.OnOpenDocument(writeTiff(path("two.tif"), 2)));
+    pages.state.SetCurrentPage(1);
+    struct Case {
+        std::string file;
+        std::string message; // empty: inserted
+    } cases[] = {
+        {path("gone.tif"), "Cannot open file"},
+        {writeTiff(path("page.png"), 1), "This file format is not supported"},
+        {writeBmp(path("page.Bmp")), ""},
+    };
+    for (const Case& c : cases) {
+        frame.open = c.file;
+        if (!c.message.empty())
+            prompter.script = {{c.message, IDOK}};
+        ASSERT_TRUE(document.OnCommand(ID_PAGE_INSERT_FILES));
+        EXPECT_EQ(frame.openTitle, "Insert from files");
+        EXPECT_EQ(document.PageCount(), c.message.empty() ? 3 : 2) << c.file;
+    }
+    EXPECT_EQ(document.Pages()[1]->Width(), 48) << "inserted before the current page";
+    EXPECT_EQ(document.FormatType(), PF_TYPE_BMP);
+    EXPECT_EQ(app.lastFile, path("page.Bmp"));
+}
+
 TEST_F(DocumentTest, PagesGoToAndComeFromTheClipboard)
 {
     pages.state.SetEditingAllowed(1);
