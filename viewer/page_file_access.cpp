@@ -228,7 +228,7 @@ int16_t ReadLinkFile(const std::string& path, std::vector<std::string>& paths)
         if (end == std::string::npos)
             end = text.size();
         std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
+        while (!line.empty() && line.back() == '\r')
             line.pop_back();
         if (!line.empty())
             paths.push_back(line);

@@ -50,8 +50,8 @@ int16_t WritePages(const std::vector<IKHANDLE>& bitmaps, const std::string& path
                    int readOption, intptr_t appValue, bool& busy);
 /// The compression the library reports for the file, 0 when it cannot be opened as a document.
 int GetCompression(const std::string& path);
-/// Reads a link file's paths: lines ended by CR LF or LF, a last unterminated line included, empty
-/// lines skipped. PF_ERR_OPEN for a file that cannot be read, PF_ERR_TOO_LARGE past the bound.
+/// Reads a link file's paths: lines ended by CR LF or LF (carriage returns before the LF dropped), a
+/// last unterminated line included, empty lines skipped. PF_ERR_OPEN for a file that cannot be read, PF_ERR_TOO_LARGE past the bound.
 int16_t ReadLinkFile(const std::string& path, std::vector<std::string>& paths);
 /// The page files behind the sources: page files as they are, link files replaced by their
 /// (expanded) paths. PF_ERR_OPEN for a source that is neither, a missing one, a cycle or nesting

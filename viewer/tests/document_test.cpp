@@ -90,6 +90,7 @@ TEST_F(DocumentTest, LinkFilesOpenTheirPagesOrNothing)
         {"crlf.lnk", a + "\r\n" + b + "\r\n", 3, 0},
         {"lf.lnk", a + "\n" + b + "\n", 3, 0},
         {"last.Lnk", a + "\r\n" + b, 3, 0},
+        {"cr-cr.lnk", a + "\r\r\n" + b + "\r\n", 3, 0},
         {"nested.lnk", a + "\r\n" + path("inner.tqs") + "\r\n", 3, 0},
         {"list.tqs", b + "\r\n\r\n" + b + "\r\n", 2, 0},
         {"self-link.lnk", path("self.lnk") + "\n", 0, PF_ERR_OPEN},
