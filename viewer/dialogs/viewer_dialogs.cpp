@@ -5,6 +5,7 @@
 #include "viewer/viewer_document.h"
 
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -541,6 +542,87 @@ void CStampListDlg::Show()
     m_pPreview->setText(QtText(m_logic.Preview()));
     m_pDelete->setEnabled(m_logic.DeleteEnabled());
     m_pEdit->setEnabled(m_logic.EditEnabled());
+}
+
+// ---- the document's dialogs ----
+
+QStringList QtNameFilters(const std::string& filter)
+{
+    const QStringList parts = QtText(filter).split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        if (parts[i].isEmpty())
+            break;
+        QStringList patterns;
+        for (const QString& pattern : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            patterns << pattern.trimmed();
+            if (pattern.trimmed().toLower() != pattern.trimmed())
+                patterns << pattern.trimmed().toLower();
+        }
+        filters << parts[i] + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+    }
+    return filters;
+}
+
+std::optional<std::pair<std::string, int>> CQtViewerDialogs::SaveAsFile(const std::string& filter, int entry,
+                                                                         const std::string& name)
+{
+    QFileDialog dialog(m_pParent);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    const QStringList filters = QtNameFilters(filter);
+    dialog.setNameFilters(filters);
+    if (entry >= 0 && entry < filters.size())
+        dialog.selectNameFilter(filters[entry]);
+    dialog.setDefaultSuffix(QStringLiteral("TIF"));
+    dialog.selectFile(QtText(name));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    const auto chosen = static_cast<int>(filters.indexOf(dialog.selectedNameFilter()));
+    return std::pair{Utf8Text(dialog.selectedFiles().front()), std::max(0, chosen)};
+}
+
+std::optional<std::string> CQtViewerDialogs::OpenFile(const std::string& title, const std::string& filter,
+                                                      const std::string& folder)
+{
+    const QString path = QFileDialog::getOpenFileName(m_pParent, QtText(title), QtText(folder),
+                                                      QtNameFilters(filter).join(QStringLiteral(";;")), nullptr,
+                                                      QFileDialog::HideNameFilterDetails);
+    if (path.isEmpty())
+        return std::nullopt;
+    return Utf8Text(path);
+}
+
+std::optional<CFileFormat> CQtViewerDialogs::ChangeFileFormat()
+{
+    CChangeFileFormatDlg dialog(m_pParent);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.Result();
+}
+
+std::optional<int> CQtViewerDialogs::PageJump(int count, int current)
+{
+    CPageJumpDlg dialog(count, current, m_prompter, m_pParent);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.Current();
+}
+
+bool CQtViewerDialogs::Settings(CSettingsValues& values)
+{
+    CSettingsDlg dialog(values, m_prompter, m_pParent);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    values = dialog.Values();
+    return true;
+}
+
+void CQtViewerDialogs::FileInformation(const std::string& path, const CPageImageArray& pages)
+{
+    CFileInfoDlg dialog(path, pages, path, m_pParent);
+    if (dialog.Open())
+        dialog.exec();
 }
 
 } // namespace viewer

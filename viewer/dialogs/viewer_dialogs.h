@@ -205,4 +205,28 @@ private:
     QPushButton* m_pEdit;
 };
 
+/// The Qt name filters of a filter string of "description|patterns|" pairs (strings 60034 and
+/// 60036): each pattern also in lower case, as extensions are matched without regard to case.
+QStringList QtNameFilters(const std::string& filter);
+
+/// The document's dialogs as Qt runs them (file dialogs, Change File Format, Page jump, Settings,
+/// File information) over a parent window. The program's frame derives from it and adds the
+/// status bar and the cursor.
+class CQtViewerDialogs : public IViewerFrame {
+public:
+    CQtViewerDialogs(IPrompter& prompter, QWidget* parent) : m_prompter(prompter), m_pParent(parent) {}
+    std::optional<std::pair<std::string, int>> SaveAsFile(const std::string& filter, int entry,
+                                                          const std::string& name) override;
+    std::optional<std::string> OpenFile(const std::string& title, const std::string& filter,
+                                        const std::string& folder) override;
+    std::optional<CFileFormat> ChangeFileFormat() override;
+    std::optional<int> PageJump(int count, int current) override;
+    bool Settings(CSettingsValues& values) override;
+    void FileInformation(const std::string& path, const CPageImageArray& pages) override;
+
+private:
+    IPrompter& m_prompter;
+    QWidget* m_pParent;
+};
+
 } // namespace viewer

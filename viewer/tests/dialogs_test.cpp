@@ -222,4 +222,16 @@ TEST(ViewerDialogs, StampDialogs)
     EXPECT_EQ(Find<QLabel>(list, IDC_STAMP_PREVIEW)->text(), "");
 }
 
+TEST(ViewerDialogs, FilterStringsBecomeQtFilters)
+{
+    const QStringList open = QtNameFilters(kOpenFilter);
+    ASSERT_EQ(open.size(), 8);
+    EXPECT_EQ(open[0], "Document File (*.TQD, *.TQG) (*.TQD *.tqd *.TQG *.tqg)");
+    EXPECT_EQ(open[6], "Document Link File (*.LNK, *.TQS) (*.LNK *.lnk *.TQS *.tqs)");
+    EXPECT_EQ(open[7], "All Files (*.*) (*.*)");
+    const QStringList save = QtNameFilters(kSaveAsFilter);
+    ASSERT_EQ(save.size(), 10);
+    EXPECT_EQ(save[9], "FAX File (*.FAX) (*.FAX *.fax)");
+}
+
 } // namespace
