@@ -592,7 +592,11 @@ bool CTqlVwTLDoc::OnCommand(int id)
     }
     switch (id) {
     case ID_FILE_SAVE:
-        OnSaveDocument(m_strPath);
+        // A document never saved (pages pasted into an empty one) asks for a name first.
+        if (m_strPath.empty())
+            SaveAs();
+        else
+            OnSaveDocument(m_strPath);
         return true;
     case ID_FILE_SAVE_AS:
         SaveAs();
