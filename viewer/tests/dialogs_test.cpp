@@ -222,6 +222,22 @@ TEST(ViewerDialogs, StampDialogs)
     EXPECT_EQ(Find<QLabel>(list, IDC_STAMP_PREVIEW)->text(), "");
 }
 
+TEST(ViewerDialogs, PagesTravelAsImageDataOnTheClipboard)
+{
+    CQtPageClipboard clipboard;
+    ASSERT_TRUE(clipboard.Open());
+    QImage page(20, 10, QImage::Format_Mono);
+    page.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+    page.fill(0);
+    page.setPixel(4, 5, 1);
+    clipboard.SetImage(page);
+    const std::optional<QImage> back = clipboard.Image();
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->size(), page.size());
+    EXPECT_EQ(qGray(back->pixel(4, 5)), 0);
+    EXPECT_EQ(qGray(back->pixel(5, 5)), 255);
+}
+
 TEST(ViewerDialogs, FilterStringsBecomeQtFilters)
 {
     const QStringList open = QtNameFilters(kOpenFilter);
