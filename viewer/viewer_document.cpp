@@ -100,10 +100,12 @@ bool CheckFileToOpen(const std::string& path, IPrompter& prompter, const std::st
 
 // ---- clipboard ----
 
-bool CQtPageClipboard::Open() { return QGuiApplication::clipboard() != nullptr; }
+bool CQtPageClipboard::Open() { return qGuiApp != nullptr && QGuiApplication::clipboard() != nullptr; }
 
 void CQtPageClipboard::SetImage(const QImage& image)
 {
+    if (!Open())
+        return;
     auto* data = new QMimeData;
     data->setImageData(image);
     QGuiApplication::clipboard()->setMimeData(data);
@@ -111,6 +113,8 @@ void CQtPageClipboard::SetImage(const QImage& image)
 
 std::optional<QImage> CQtPageClipboard::Image()
 {
+    if (!Open())
+        return std::nullopt;
     const QMimeData* data = QGuiApplication::clipboard()->mimeData();
     if (data == nullptr || !data->hasImage())
         return std::nullopt;

@@ -170,7 +170,7 @@ public:
     virtual std::optional<QImage> Image() = 0;
 };
 
-/// The system clipboard through QGuiApplication.
+/// The system clipboard through QGuiApplication (none without an application object).
 class CQtPageClipboard : public IPageClipboard {
 public:
     bool Open() override;
