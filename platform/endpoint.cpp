@@ -387,4 +387,20 @@ bool postMessage(EndpointHandle handle, uint32_t message, uint32_t wParam, int32
     return n == static_cast<ssize_t>(sizeof data);
 }
 
+int broadcastMessage(uint32_t message, uint32_t wParam, int32_t lParam)
+{
+    const auto folder = privateFolder();
+    if (!folder)
+        return 0;
+    int reached = 0;
+    for (const std::string& name : listFiles(*folder, "h-*.lock")) {
+        if (name.size() != 15)
+            continue;
+        const auto h = static_cast<EndpointHandle>(std::strtoul(name.substr(2, 8).c_str(), nullptr, 16));
+        if (h != 0 && postMessage(h, message, wParam, lParam))
+            ++reached;
+    }
+    return reached;
+}
+
 } // namespace platform

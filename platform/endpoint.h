@@ -78,4 +78,7 @@ bool endpointExists(EndpointHandle handle);
 /// Posts a message without waiting. False when no endpoint has that handle or it takes no more posts.
 bool postMessage(EndpointHandle handle, uint32_t message, uint32_t wParam, int32_t lParam);
 
+/// Posts a message to every live endpoint of the user without waiting; the number it reached.
+int broadcastMessage(uint32_t message, uint32_t wParam, int32_t lParam);
+
 } // namespace platform
