@@ -7,7 +7,10 @@ namespace cvr {
 
 namespace {
 
-std::string keyOf(const std::string& section) { return std::string(kProfileKey) + "\\" + section; }
+std::string keyOf(const std::string& section)
+{
+    return section.empty() ? std::string(kProfileKey) : std::string(kProfileKey) + "\\" + section;
+}
 
 std::optional<platform::RegValue> query(const std::string& section, const std::string& entry)
 {

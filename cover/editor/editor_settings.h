@@ -11,7 +11,7 @@ namespace cvr {
 inline constexpr const char* kProfileKey = "Software\\KOVRA\\Cover Sheet Editor";
 inline constexpr const char* kWindowSection = "Window Position";
 inline constexpr const char* kGridSection = "TQLCVR";
-/// The toolbar's state: one binary value in a key of that name.
+/// The toolbar's state: one binary value of that name in the profile key itself (section "").
 inline constexpr const char* kBarStateKey = "TqlCvrTL";
 
 /// Values of the application profile (HKCU): numbers as 32-bit values, texts, bytes.
