@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -322,6 +323,9 @@ bool CtqMainFrame::Create()
     if (!m_pToolBar->CreateFontCombos())
         return false;
     addToolBar(Qt::TopToolBarArea, m_pToolBar);
+    // Tab goes down the window: the toolbar's combos, then the sheet.
+    QWidget::setTabOrder(m_pToolBar->NameCombo(), m_pToolBar->SizeCombo());
+    QWidget::setTabOrder(m_pToolBar->SizeCombo(), m_pView);
 
     const QFontMetrics fm(statusBar()->font());
     for (int pane = 0; pane < 3; ++pane) {

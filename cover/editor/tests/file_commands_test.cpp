@@ -4,7 +4,7 @@
 
 #include "common/cover_notice.h"
 #include "common/registry_helper.h"
-#include "common/tests/support/scripted_prompter.h"
+#include "cover/editor/tests/editor_prompter.h"
 #include "cover/model/cover_file.h"
 #include "platform/endpoint.h"
 #include "platform/files.h"
@@ -22,10 +22,7 @@ using qelta::test::writeTextFile;
 
 namespace {
 
-class EditorPrompter : public test_support::ScriptedPrompter {
-public:
-    EditorPrompter() : test_support::ScriptedPrompter("Cover Sheet Editor", {MB_YESNOCANCEL | MB_ICONWARNING}, MB_ICONWARNING) {}
-};
+using cvr_test::EditorPrompter;
 
 struct Fixture {
     ScopedStateRoot root;
