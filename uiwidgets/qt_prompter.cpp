@@ -81,9 +81,14 @@ QStringList CQtPrompter::NameFilters(const std::string& strFilter)
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         if (parts[i].isEmpty())
             break;
+        // The name's own "(*.A,*.B)" gives way to the patterns as Qt reads them.
+        QString name = parts[i];
+        const qsizetype open = name.lastIndexOf(u'(');
+        if (open > 0 && name.endsWith(u')'))
+            name = name.left(open).trimmed();
         QString patterns = parts[i + 1];
         patterns.replace(u';', u' ');
-        filters << parts[i] + QStringLiteral(" (") + patterns + QStringLiteral(")");
+        filters << name + QStringLiteral(" (") + patterns + QStringLiteral(")");
     }
     return filters;
 }

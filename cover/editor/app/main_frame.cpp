@@ -375,7 +375,7 @@ void CtqMainFrame::showHelp()
 {
     m_pView->CommitEdit();
     OpenHelp(ProgramHelpFolder(), kHelpFile, kHelpContext, m_Prompter,
-             HelpWarning{{}, LoadResourceString(IDS_APP_CAPTION)});
+             HelpWarning{{}, LoadResourceString(IDS_APP_CAPTION)}, m_HelpOpener);
 }
 
 bool CtqMainFrame::OnCommand(int command)

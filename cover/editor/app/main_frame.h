@@ -7,6 +7,7 @@
 #include "cover/editor/editor_settings.h"
 #include "cover/editor/file_commands.h"
 #include "uiwidgets/cool_menu.h"
+#include "uiwidgets/help.h"
 
 #include <QDialog>
 #include <QMainWindow>
@@ -71,6 +72,9 @@ public:
     /// Shows the title ("<document> - Cover Sheet Editor") and the commands' states.
     void UpdateFrame();
 
+    /// Opens help addresses (the desktop's handler unless a test sets another).
+    void SetHelpOpener(HelpOpener opener) { m_HelpOpener = std::move(opener); }
+
     bool m_bPrintPreview = false;
 
 protected:
@@ -96,6 +100,7 @@ private:
     std::unique_ptr<CFileCommands> m_pCommands;
     std::map<int, QAction*> m_Actions;
     bool m_bFirstShow = true;
+    HelpOpener m_HelpOpener;
 };
 
 /// The application object: the document, the frame, the profile, the hand-over endpoint.

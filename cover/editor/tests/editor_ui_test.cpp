@@ -205,3 +205,22 @@ TEST(CoverEditorUi, MenuPicturesAtNinetySixDpi)
     EXPECT_LT(dark, 25);
     EXPECT_TRUE(MenuPicture(1, 19, 96).isNull());
 }
+
+TEST(CoverEditorUi, EveryHelpRequestOpensTheOneTopicOfTheShippedHelp)
+{
+    Editor e;
+    std::vector<std::string> opened;
+    e.frame()->SetHelpOpener([&](const std::string& address) {
+        opened.push_back(address);
+        return true;
+    });
+    e.view()->setFocus();
+    QTest::keyClick(e.frame(), Qt::Key_F1);
+    QTest::keyClick(e.frame(), Qt::Key_F1, Qt::ShiftModifier);
+    e.frame()->Action(57670)->trigger();
+    ASSERT_EQ(opened.size(), 3u);
+    for (const std::string& address : opened) {
+        EXPECT_EQ(address, HelpAddress(ProgramHelpFolder(), kHelpFile, kHelpContext));
+        EXPECT_EQ(qelta::test::missingHelpAnchor(address), "");
+    }
+}
