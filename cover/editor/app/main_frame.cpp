@@ -13,6 +13,7 @@
 #include "uiwidgets/help.h"
 #include "uiwidgets/toolbar_ex.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -236,6 +237,13 @@ void CtqMainFrame::createMenus()
         }
         connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
     }
+    // The zoom and the grid size are each one choice of several: their items show a dot.
+    for (const std::initializer_list<int> group : {std::initializer_list<int>{ID_ZOOM_ENLARGE, ID_ZOOM_DEFAULT, ID_ZOOM_REDUCE},
+                                                   std::initializer_list<int>{ID_GRID_25, ID_GRID_50, ID_GRID_100}}) {
+        auto* exclusive = new QActionGroup(this);
+        for (int command : group)
+            exclusive->addAction(m_Actions[command]);
+    }
     // The accelerators: keys of the frame, whichever control has the focus.
     int index = 0;
     for (const CAccelerator& accelerator : FrameAccelerators()) {
@@ -323,6 +331,10 @@ bool CtqMainFrame::Create()
     if (!m_pToolBar->CreateFontCombos())
         return false;
     addToolBar(Qt::TopToolBarArea, m_pToolBar);
+    m_pToolBar->NameCombo()->setToolTip(Action(ID_FONT_NAME)->toolTip());
+    m_pToolBar->NameCombo()->setStatusTip(Action(ID_FONT_NAME)->statusTip());
+    m_pToolBar->SizeCombo()->setToolTip(Action(ID_FONT_SIZE)->toolTip());
+    m_pToolBar->SizeCombo()->setStatusTip(Action(ID_FONT_SIZE)->statusTip());
     // Tab goes down the window: the toolbar's combos, then the sheet.
     QWidget::setTabOrder(m_pToolBar->NameCombo(), m_pToolBar->SizeCombo());
     QWidget::setTabOrder(m_pToolBar->SizeCombo(), m_pView);

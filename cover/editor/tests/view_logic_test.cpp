@@ -1,5 +1,7 @@
 // The editing view's arithmetic: conversions at each zoom, the grid, the handle test and tracking.
+#include "cover/editor/editor_settings.h"
 #include "cover/editor/view_logic.h"
+#include "platform/tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -178,4 +180,47 @@ TEST(CoverViewLogic, PressSelectsFromTheTopDragsAndAQuickClickChangesNothing)
     view.Press({1600, 2200}, 10000);
     EXPECT_EQ(view.Selection(), nullptr);
     EXPECT_FALSE(view.Tracking());
+}
+
+TEST(CoverEditorSettings, PlacementPulledBackOnScreenAndTheProfileKept)
+{
+    // Screen 1280 x 1024, frame 4, caption 20.
+    const struct {
+        FramePlacement stored;
+        FrameGeometry expected;
+    } rows[] = {
+        {{0, 0, 639, 399, false}, {0, 0, 639, 399}},
+        {{1280, 100, 1880, 500, false}, {1280 - 4 - 20, 100, 600, 400}},
+        {{100, 1100, 700, 1500, false}, {100, 1024 - 80 - 4, 600, 400}},
+        {{1279, 1023, 1500, 1200, false}, {1279, 1023, 221, 177}},
+    };
+    for (const auto& r : rows) {
+        const FrameGeometry g = PlaceFrame(r.stored, 1280, 1024, 4, 20);
+        EXPECT_EQ(g.x, r.expected.x);
+        EXPECT_EQ(g.y, r.expected.y);
+        EXPECT_EQ(g.width, r.expected.width);
+        EXPECT_EQ(g.height, r.expected.height);
+    }
+
+    qelta::test::ScopedStateRoot root;
+    const CEditorProfile profile;
+    const FramePlacement defaults = ReadFramePlacement(profile);
+    EXPECT_EQ(defaults.right, 639);
+    EXPECT_EQ(defaults.bottom, 399);
+    WriteFramePlacement(profile, {10, 20, 810, 620, true});
+    const FramePlacement back = ReadFramePlacement(profile);
+    EXPECT_EQ(back.left, 10);
+    EXPECT_EQ(back.bottom, 620);
+    EXPECT_TRUE(back.maximized);
+    // A grid step of another command reads as 2.5 mm; the rest as stored.
+    profile.WriteInt("TQLCVR", "GridWidth", 40000);
+    profile.WriteInt("TQLCVR", "DrawGrid", 1);
+    EXPECT_EQ(ReadGridSettings(profile).command, ID_GRID_25);
+    EXPECT_TRUE(ReadGridSettings(profile).shown);
+    WriteGridSettings(profile, {false, ID_GRID_50, true});
+    EXPECT_EQ(ReadGridSettings(profile).command, ID_GRID_50);
+    EXPECT_TRUE(ReadGridSettings(profile).snap);
+    EXPECT_FALSE(profile.GetBinary("", kBarStateKey).has_value());
+    profile.WriteBinary("", kBarStateKey, std::string("\0\1\2", 3));
+    EXPECT_EQ(profile.GetBinary("", kBarStateKey), std::string("\0\1\2", 3));
 }
