@@ -432,8 +432,9 @@ void CtqMainFrame::OnOpenDocMessage(const std::string& text)
     activateWindow();
     const StartRequest request = ParseStartArguments({text});
     if (request.kind == StartRequest::Path) {
+        // As Open: an answer No keeps the changes marked until the other sheet is open.
         m_pView->CommitEdit();
-        if (m_pCommands->AskToSave())
+        if (m_pCommands->AskToSave(false))
             m_pCommands->OpenPath(request.path);
     } else if (request.kind == StartRequest::Empty) {
         m_pCommands->New();
@@ -484,7 +485,7 @@ void CtqMainFrame::dropEvent(QDropEvent* event)
         return;
     event->acceptProposedAction();
     m_pView->CommitEdit();
-    if (m_pCommands->AskToSave())
+    if (m_pCommands->AskToSave(false))
         m_pCommands->OpenPath(Utf8Text(urls.front().toLocalFile()));
     UpdateFrame();
 }

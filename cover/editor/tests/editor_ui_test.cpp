@@ -43,15 +43,21 @@ struct Editor {
     PageScreen screen;
     std::string path = root.path() + "/covers/Test.TQC";
     std::unique_ptr<CtqHeaderApp> app;
+    platform::EndpointHandle handle = 0;
 
-    Editor()
+    explicit Editor(bool withEndpoint = false)
     {
         writeTextFile(path, "[TQLCVR]\r\nFrames=2\r\nLang=0\r\n"
                             "Frame.1=StaticText,100,100,300,100,DejaVu Sans,40,400,0,0,0,0,Hello\r\n"
                             "Frame.2=DrawingFrame,600,600,200,200,0,2,0\r\n");
         CRegistryHelper(HKEY_CURRENT_USER, kProductKeyPrefix).WriteString(kProductSubkey, "CvrFile", root.path() + "/covers");
         app = std::make_unique<CtqHeaderApp>(prompter, screen);
-        EXPECT_TRUE(app->InitInstance({StartRequest::Path, path}, nullptr));
+        std::unique_ptr<platform::Endpoint> endpoint;
+        if (withEndpoint) {
+            endpoint = platform::Endpoint::create(kFrameClass, "Cover Sheet Editor");
+            handle = endpoint ? endpoint->handle() : 0;
+        }
+        EXPECT_TRUE(app->InitInstance({StartRequest::Path, path}, std::move(endpoint)));
         frame()->resize(900, 700);
         EXPECT_TRUE(QTest::qWaitForWindowExposed(frame()));
     }
@@ -223,4 +229,40 @@ TEST(CoverEditorUi, EveryHelpRequestOpensTheOneTopicOfTheShippedHelp)
         EXPECT_EQ(address, HelpAddress(ProgramHelpFolder(), kHelpFile, kHelpContext));
         EXPECT_EQ(qelta::test::missingHelpAnchor(address), "");
     }
+}
+
+TEST(CoverEditorUi, AHandedOverPathOpensAfterTheQuestionAndADamagedOneIsRefused)
+{
+    Editor e(true);
+    ASSERT_NE(e.handle, 0u);
+    CtqHeaderDoc& doc = e.app->Document();
+    const std::string other = e.root.path() + "/covers/Other.TQC";
+    const std::string damaged = e.root.path() + "/covers/Damaged.TQC";
+    writeTextFile(other, "[TQLCVR]\r\nFrames=1\r\nLang=0\r\nFrame.1=DrawingLine,59,551,649,0,0,2\r\n");
+    writeTextFile(damaged, "[TQLCVR]\r\nLang=0\r\n");
+    const uint32_t message = platform::registerMessage(kOpenDocMessage);
+
+    // A changed sheet: Cancel keeps it, and it stays marked.
+    doc.SetModifiedFlag(true);
+    e.prompter.expected = {"Do you want to save 'Test.TQC'?"};
+    e.prompter.answers = {IDCANCEL};
+    ASSERT_TRUE(platform::postMessage(e.handle, message, 0, 0, other));
+    QTRY_VERIFY(e.prompter.expected.empty());
+    EXPECT_EQ(doc.GetPathName(), e.path);
+    EXPECT_TRUE(doc.IsModified());
+
+    // No: the other sheet opens.
+    e.prompter.expected = {"Do you want to save 'Test.TQC'?"};
+    e.prompter.answers = {IDNO};
+    ASSERT_TRUE(platform::postMessage(e.handle, message, 0, 0, other));
+    QTRY_COMPARE(doc.GetPathName(), other);
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(e.frame()->windowTitle(), QStringLiteral("Other.TQC - Cover Sheet Editor"));
+
+    // A file that is no cover sheet: a warning, the sheet shown stays.
+    e.prompter.expected = {"'" + damaged + "' is not a cover sheet file or cannot be read."};
+    ASSERT_TRUE(platform::postMessage(e.handle, message, 0, 0, damaged));
+    QTRY_VERIFY(e.prompter.expected.empty());
+    EXPECT_EQ(doc.GetPathName(), other);
+    EXPECT_EQ(doc.m_objects.GetSize(), 1u);
 }
