@@ -1,11 +1,14 @@
 // The real covereditor program as separate processes: one editor per user, the hand-over of a
 // second editor's command line, and two editors started at once.
 #include "cover/editor/app/main_frame.h"
+#include "common/registry_helper.h"
 #include "platform/endpoint.h"
+#include "platform/files.h"
 #include "platform/tests/support/test_support.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QThread>
 #include <gtest/gtest.h>
 
 using qelta::test::ScopedStateRoot;
@@ -66,4 +69,29 @@ TEST(CoverEditorProcess, OfTwoEditorsStartedAtOnceOneRuns)
     EXPECT_NE(platform::findEndpointByClass(cvr::kFrameClass), 0u);
     running->kill();
     running->waitForFinished(10000);
+}
+
+TEST(CoverEditorProcess, TheTrialRunScriptOpensTheSampleSheetOfTheStateFolder)
+{
+    ScopedStateRoot root;
+    QProcess script;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QELTA_BIN"), QStringLiteral(BIN_DIR));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    script.setProcessEnvironment(environment);
+    script.start(QStringLiteral("bash"), {QStringLiteral(SOURCE_DIR "/scripts/run-covereditor.sh"), QStringLiteral("--state"),
+                                          QString::fromStdString(root.path())});
+    ASSERT_TRUE(script.waitForStarted(10000));
+    // The script becomes the editor: it runs, holding the one-editor endpoint of the state folder.
+    for (int i = 0; i < 200 && platform::findEndpointByClass(cvr::kFrameClass) == 0; ++i)
+        QThread::msleep(50);
+    EXPECT_NE(platform::findEndpointByClass(cvr::kFrameClass), 0u);
+    EXPECT_EQ(script.state(), QProcess::Running);
+    EXPECT_TRUE(platform::pathExists(root.path() + "/covers/Sample.TQC"));
+    EXPECT_EQ(CRegistryHelper(HKEY_LOCAL_MACHINE, kProductKeyPrefix).ReadString(kProductSubkey, "CvrEditor", ""), "covereditor");
+    script.kill();
+    script.waitForFinished(10000);
+    const QString output = QString::fromUtf8(script.readAllStandardOutput());
+    EXPECT_TRUE(output.contains(QStringLiteral("Starting: covereditor ") + QString::fromStdString(root.path()) + QStringLiteral("/covers/Sample.TQC")))
+        << output.toStdString();
 }
