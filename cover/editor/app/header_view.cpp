@@ -91,7 +91,7 @@ ScreenMetrics CQtScreenMetrics::Metrics() const
         m.logPixelsX = qRound(screen->logicalDotsPerInchX());
         m.logPixelsY = qRound(screen->logicalDotsPerInchY());
     }
-    m.menuHeight = QApplication::fontMetrics().height() + 6;
+    m.menuHeight = QFontMetrics(QApplication::font()).height() + 6;
     m.doubleClickMs = QGuiApplication::styleHints()->mouseDoubleClickInterval();
     m.doubleClickCx = m.doubleClickCy = QGuiApplication::styleHints()->mouseDoubleClickDistance();
     return m;
