@@ -213,11 +213,12 @@ bool CFontToolBar::eventFilter(QObject* watched, QEvent* event)
     case Qt::Key_Down:
         if (key->modifiers() != Qt::NoModifier)
             return false;
-        if (!m_pName->view()->isVisible() && watched == m_pName) {
+        // The face list drops first, then the size list.
+        if (!m_pName->view()->isVisible()) {
             m_pName->showPopup();
             return true;
         }
-        if (!m_pSize->view()->isVisible() && watched != m_pName) {
+        if (!m_pSize->view()->isVisible()) {
             m_pSize->showPopup();
             return true;
         }
