@@ -1,6 +1,7 @@
 // qelta-sample: the state root of a trial run of the send wizard (QELTA_ROOT must be set).
 //   qelta-sample prepare   registers the servers, writes the settings, the sample cover sheet and a
 //                          new sample fax, and prints the wizard's command line, one argument a line
+//   qelta-sample cover     the same state without a fax; prints the sample cover sheet's path
 //   qelta-sample results   prints the job streams and sending log entries this run made, and the
 //                          failure logs it wrote (exit code 1 after a failure)
 //   qelta-sample notice    sends, as the device would, a job-result notice "finished" for the newest
@@ -20,7 +21,7 @@ namespace {
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: qelta-sample prepare|results|notice (with QELTA_ROOT set)\n");
+    std::fprintf(stderr, "usage: qelta-sample prepare|cover|results|notice (with QELTA_ROOT set)\n");
     return 2;
 }
 
@@ -34,6 +35,18 @@ int Prepare()
     }
     for (const std::string& arg : run->m_Args)
         std::printf("%s\n", arg.c_str());
+    return 0;
+}
+
+int Cover()
+{
+    std::string error;
+    const auto cover = PrepareSampleCover(error);
+    if (!cover) {
+        std::fprintf(stderr, "qelta-sample: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("%s\n", cover->c_str());
     return 0;
 }
 
@@ -121,6 +134,8 @@ int main(int argc, char** argv)
         return Usage();
     if (std::strcmp(argv[1], "prepare") == 0)
         return Prepare();
+    if (std::strcmp(argv[1], "cover") == 0)
+        return Cover();
     if (std::strcmp(argv[1], "results") == 0)
         return Results();
     if (std::strcmp(argv[1], "notice") == 0)

@@ -249,22 +249,24 @@ std::optional<CSampleRun> SampleRunPaths()
     return run;
 }
 
-std::optional<CSampleRun> PrepareSampleRun(std::string& strError)
+namespace {
+
+// The folders, the servers, the settings, the sample cover sheet and phone book of a run.
+bool PrepareSampleState(const CSampleRun* run, std::string& strError)
 {
-    auto run = SampleRunPaths();
     if (!run) {
         strError = std::string(platform::kStateRootVariable) + " is not set";
-        return std::nullopt;
+        return false;
     }
     for (const std::string& folder : {run->m_strSpoolFolder, platform::parentPath(run->m_strStreamFile),
                                       run->m_strLogFolder, run->m_strCoverFolder})
         if (!platform::createDirectories(folder)) {
             strError = "cannot make the folder " + folder;
-            return std::nullopt;
+            return false;
         }
     if (const auto failed = RegisterJobServers(); !failed.empty()) {
         strError = "cannot register " + failed.front();
-        return std::nullopt;
+        return false;
     }
     // The wizard takes the printer of its command line unless the driver environment program chose
     // another for this state folder (scripts/run-envsetup.sh), and the job builder writes the job
@@ -274,19 +276,37 @@ std::optional<CSampleRun> PrepareSampleRun(std::string& strError)
     if (user.ReadDword(kProductSubkey, kUseUserDefinedPrinterValue, kUnset) == kUnset
         && !user.WriteDword(kProductSubkey, kUseUserDefinedPrinterValue, 0)) {
         strError = "cannot write the setting \"" + std::string(kUseUserDefinedPrinterValue) + "\"";
-        return std::nullopt;
+        return false;
     }
+    // The wizard starts the cover sheet editor beside it by this name.
     if (!WriteSetting(HKEY_LOCAL_MACHINE, "FileOutput", run->m_strStreamFile, strError)
+        || !WriteSetting(HKEY_LOCAL_MACHINE, "CvrEditor", "covereditor", strError)
         || !WriteSetting(HKEY_CURRENT_USER, "LogDirectory", run->m_strLogFolder, strError)
         || !WriteSetting(HKEY_CURRENT_USER, "CvrFile", run->m_strCoverFolder, strError))
-        return std::nullopt;
+        return false;
     // A cover sheet kept from an earlier run (perhaps edited) stays as it is.
     const std::string cover = run->m_strCoverFolder + kSampleCover;
     if (!platform::pathExists(cover) && !cover::writeCoverSheetFile(cover, false, kSampleCoverLines)) {
         strError = "cannot write the sample cover sheet " + cover;
-        return std::nullopt;
+        return false;
     }
-    if (!WriteSamplePhoneBook(strError))
+    return WriteSamplePhoneBook(strError);
+}
+
+} // namespace
+
+std::optional<std::string> PrepareSampleCover(std::string& strError)
+{
+    const auto run = SampleRunPaths();
+    if (!PrepareSampleState(run ? &*run : nullptr, strError))
+        return std::nullopt;
+    return run->m_strCoverFolder + kSampleCover;
+}
+
+std::optional<CSampleRun> PrepareSampleRun(std::string& strError)
+{
+    auto run = SampleRunPaths();
+    if (!PrepareSampleState(run ? &*run : nullptr, strError))
         return std::nullopt;
     if (!WriteRunMark(*run)) {
         strError = "cannot write " + run->m_strRunMark;

@@ -51,6 +51,10 @@ std::optional<CSampleRun> SampleRunPaths();
 /// strError, when any of it fails.
 std::optional<CSampleRun> PrepareSampleRun(std::string& strError);
 
+/// Prepares the state root as PrepareSampleRun does, without a work file or run mark, for a
+/// trial run of the cover sheet editor: the sample cover sheet's path, or nothing with the reason.
+std::optional<std::string> PrepareSampleCover(std::string& strError);
+
 /// Writes nPages (1 to 99) A4 pages at 200 dpi, each with its number in large figures, through the
 /// printer driver's page writer (PackBits). False when the file could not be written (it is then
 /// not left behind).
