@@ -1,5 +1,5 @@
-// The one way a program's logic asks the user something: message boxes (and later file choices and
-// nested dialogs). Programs pass the Qt implementation; tests pass a scripted one.
+// The one way a program's logic asks the user something: message boxes, folder and file choices.
+// Programs pass the Qt implementation; tests pass a scripted one.
 #pragma once
 
 #include <optional>
@@ -28,6 +28,26 @@ public:
     virtual std::optional<std::string> BrowseForFolder(const std::string& strTitle, const std::string& strStart)
     {
         static_cast<void>(strTitle);
+        static_cast<void>(strStart);
+        return std::nullopt;
+    }
+    /// Asks for a file to open ("Description (*.ext)" filters), starting in strStart; the file
+    /// chosen, or nothing when cancelled.
+    virtual std::optional<std::string> OpenFileChoice(const std::string& strTitle, const std::string& strFilter,
+                                                      const std::string& strStart)
+    {
+        static_cast<void>(strTitle);
+        static_cast<void>(strFilter);
+        static_cast<void>(strStart);
+        return std::nullopt;
+    }
+    /// Asks for a file to save to, an existing one only after the user agreed to replace it; the
+    /// file chosen, or nothing when cancelled.
+    virtual std::optional<std::string> SaveFileChoice(const std::string& strTitle, const std::string& strFilter,
+                                                      const std::string& strStart)
+    {
+        static_cast<void>(strTitle);
+        static_cast<void>(strFilter);
         static_cast<void>(strStart);
         return std::nullopt;
     }
