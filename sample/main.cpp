@@ -1,6 +1,8 @@
 // qelta-sample: the state root of a trial run of the send wizard (QELTA_ROOT must be set).
 //   qelta-sample prepare   registers the servers, writes the settings, the sample cover sheet and a
 //                          new sample fax, and prints the wizard's command line, one argument a line
+//   qelta-sample book      registers the phone book's server and writes the sample phone book
+//                          (when there is none), and prints its path
 //   qelta-sample results   prints the job streams and sending log entries this run made, and the
 //                          failure logs it wrote (exit code 1 after a failure)
 #include "sample/sample_run.h"
@@ -14,7 +16,7 @@ namespace {
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: qelta-sample prepare|results (with QELTA_ROOT set)\n");
+    std::fprintf(stderr, "usage: qelta-sample prepare|book|results (with QELTA_ROOT set)\n");
     return 2;
 }
 
@@ -28,6 +30,24 @@ int Prepare()
     }
     for (const std::string& arg : run->m_Args)
         std::printf("%s\n", arg.c_str());
+    return 0;
+}
+
+int Book()
+{
+    if (!SampleRunPaths())
+        return Usage();
+    constexpr const char* kBookServer[] = {"booktool.dll"};
+    for (const std::string& failure : RegisterServerLibraries(kBookServer)) {
+        std::fprintf(stderr, "qelta-sample: %s\n", failure.c_str());
+        return 1;
+    }
+    std::string error;
+    if (!WriteSamplePhoneBook(error)) {
+        std::fprintf(stderr, "qelta-sample: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("%s\n", SamplePhoneBookPath().c_str());
     return 0;
 }
 
@@ -63,6 +83,8 @@ int main(int argc, char** argv)
         return Usage();
     if (std::strcmp(argv[1], "prepare") == 0)
         return Prepare();
+    if (std::strcmp(argv[1], "book") == 0)
+        return Book();
     if (std::strcmp(argv[1], "results") == 0)
         return Results();
     return Usage();
