@@ -311,6 +311,9 @@ CMainFrame::CMainFrame(IPrompter& prompter, IBookDialogs& dialogs, const std::st
     }
     m_pDoc = std::make_unique<CQeltapbDoc>(dialogs, *progress);
     m_pDoc->SetPathName(strBookPath);
+    // The book opened at start enters the recent files, as every book opened does.
+    if (!strBookPath.empty())
+        m_Recent.Add(strBookPath);
     m_pDoc->SetSystemErrorHandler([this] {
         m_Prompter.MessageBox(LoadResourceString(IDS_SYSTEM_ERROR), LoadResourceString(IDS_EDITOR_TITLE), MB_ICONWARNING);
     });
