@@ -238,6 +238,9 @@ TEST(BookDocument, RowsSortDeleteOpenAndDrop)
                        {12, PB_RECORD_FAX, "Cleo", 2, Fax("1")}};
     f.doc.SelectFolder(2);
     EXPECT_EQ(names(), "Anna Cleo ");
+    // A drag out of the favourites moves the record but keeps its row: it stays a favourite.
+    EXPECT_TRUE(tree.Drop(11, &user));
+    EXPECT_EQ(names(), "Anna Cleo ");
     prompter.answers = {IDYES};
     EXPECT_TRUE(list.DeleteRow(0));
     EXPECT_EQ(f.book->calls.back(), "UpdateRecordValue(11,frequentlyUsed,false)");
