@@ -7,6 +7,7 @@
 #include "bench/register_servers.h"
 #include "bench/state_root.h"
 #include "common/data_folders.h"
+#include "common/prompter.h"
 #include "phonebook/editor/book_dialogs.h"
 #include "phonebook/editor/bookmanager_doc.h"
 #include "phonebook/editor/record_list_logic.h"

@@ -1,4 +1,5 @@
 // The document and the view logic over an in-memory phone book object and scripted dialogs.
+#include "common/resource_locale.h"
 #include "phonebook/editor/bookmanager_doc.h"
 #include "phonebook/editor/folder_tree_logic.h"
 #include "phonebook/editor/record_list_logic.h"
@@ -271,4 +272,16 @@ TEST(BookDocument, DragDataIsTheRecordOfThisProcess)
     foreign[4] = static_cast<char>(foreign[4] + 1);
     EXPECT_EQ(DecodeRecordDrag(foreign), std::nullopt);
     EXPECT_EQ(DecodeRecordDrag(own.substr(0, 8)), std::nullopt);
+}
+
+TEST(BookDocument, EveryTextTheEditorUsesIsInItsOwnTables)
+{
+    const uint32_t ids[] = {IDS_ADDRESS_LISTS, IDS_FAVORITE, IDS_COLUMN_NAME, IDS_COLUMN_NUMBER, IDS_COLUMN_SUBADDRESS,
+                            IDS_COLUMN_PASSCODE, IDS_TREE_ROOT, IDS_LOADING_ADDRESS, IDS_SYSTEM_ERROR, 5001,
+                            IDS_DELETE_QUESTION, 5003, IDS_EDITOR_TITLE, ID_FILE_NEWADDRESS, ID_FILE_NEWGROUP,
+                            ID_FILE_NEWFOLDER, ID_EDIT_DELETE, ID_EDIT_OPEN, ID_FILE_OPENPHONEBOOK, ID_VIEW_REFRESH,
+                            ID_EDIT_DELETEFOLDER, ID_EDIT_RENAMEFOLDER, 57664, 57665, 57670, 59392, 59393, 57653};
+    for (const uint32_t id : ids)
+        EXPECT_FALSE(LoadResourceString(id).empty()) << id;
+    EXPECT_EQ(LoadResourceString(ID_VIEW_REFRESH), "Update View\nRefresh");
 }
