@@ -18,6 +18,14 @@ enum : unsigned {
 };
 enum : int { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
 
+/// A font as the font choice takes and gives it.
+struct FontChoice {
+    std::string strFace;
+    int nSize = 0;      ///< tenths of a point
+    int nWeight = 400;  ///< 100 (thin) to 900 (black); 400 regular
+    bool operator==(const FontChoice&) const = default;
+};
+
 class IPrompter {
 public:
     virtual ~IPrompter() = default;
@@ -49,6 +57,13 @@ public:
         static_cast<void>(strTitle);
         static_cast<void>(strFilter);
         static_cast<void>(strStart);
+        return std::nullopt;
+    }
+    /// Asks for a font, starting at initial; the font chosen, or nothing when cancelled (and where
+    /// a program never asks for one).
+    virtual std::optional<FontChoice> ChooseFont(const FontChoice& initial)
+    {
+        static_cast<void>(initial);
         return std::nullopt;
     }
 };

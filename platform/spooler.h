@@ -3,11 +3,13 @@
 // The real one is CUPS; tests install a recording spooler (platform/tests/support/recording_spooler.h).
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -28,6 +30,15 @@ public:
     virtual void cancelDocument() = 0;
 };
 
+/// One destination (print queue) as the spooler lists it; a fact the destination lacks is empty.
+struct Destination {
+    std::string name;         ///< the queue name
+    std::string makeAndModel; ///< the driver it prints with (printer-make-and-model)
+    std::string location;     ///< where it stands (printer-location)
+    std::string info;         ///< its description (printer-info)
+    bool operator==(const Destination&) const = default;
+};
+
 /// The spooler.
 class Spooler {
 public:
@@ -40,6 +51,9 @@ public:
     virtual bool hasPrinter(std::string_view printerName) = 0;
     /// The printer's make and model (the driver it prints with), when it has one.
     virtual std::optional<std::string> makeAndModel(std::string_view printerName) = 0;
+    /// Every destination the spooler knows, in its order; nothing when the list cannot be had
+    /// within the time limit (an unreachable or slow server), never a part of it.
+    virtual std::optional<std::vector<Destination>> listDestinations(std::chrono::milliseconds timeLimit) = 0;
 };
 
 /// The spooler in use: CUPS unless another was installed.

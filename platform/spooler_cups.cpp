@@ -6,6 +6,10 @@
 
 #include <cups/cups.h>
 
+#include <algorithm>
+#include <iterator>
+#include <mutex>
+
 #include <sys/socket.h>
 
 namespace platform {
@@ -144,7 +148,78 @@ public:
         return destinationOption(printerName, "printer-make-and-model");
     }
 
+    // One CUPS-Get-Printers request (printers and classes) on a connection of our own, whose
+    // connect and every wait end at the deadline.
+    std::optional<std::vector<Destination>> listDestinations(std::chrono::milliseconds timeLimit) override
+    {
+        Deadline deadline{std::chrono::steady_clock::now() + timeLimit};
+        const int connectMs = static_cast<int>(std::clamp<long long>(timeLimit.count(), 1, 600000));
+        http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, connectMs, nullptr);
+        if (!http)
+            return std::nullopt;
+        // Waits are cut into short slices; once the deadline has passed the next wait fails.
+        httpSetTimeout(http, 0.1, [](http_t*, void* data) { return static_cast<Deadline*>(data)->open() ? 1 : 0; },
+                       &deadline);
+        static const char* const kAttributes[] = {"printer-name", "printer-make-and-model", "printer-location",
+                                                  "printer-info"};
+        ipp_t* request = ippNewRequest(IPP_OP_CUPS_GET_PRINTERS);
+        ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+                      static_cast<int>(std::size(kAttributes)), nullptr, kAttributes);
+        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+        ipp_t* response = cupsDoRequest(http, request, "/");
+        const bool late = !deadline.open();
+        httpClose(http);
+        if (!response)
+            return std::nullopt;
+        std::optional<std::vector<Destination>> result;
+        const ipp_status_t status = ippGetStatusCode(response);
+        if (status == IPP_STATUS_ERROR_NOT_FOUND) // a server without queues
+            result.emplace();
+        else if (status <= IPP_STATUS_OK_CONFLICTING && !late)
+            result = destinationsOf(response);
+        ippDelete(response);
+        return result;
+    }
+
 private:
+    struct Deadline {
+        std::chrono::steady_clock::time_point at;
+        bool open() const { return std::chrono::steady_clock::now() < at; }
+    };
+
+    // The printers of a CUPS-Get-Printers answer: one attribute group each.
+    static std::vector<Destination> destinationsOf(ipp_t* response)
+    {
+        std::vector<Destination> list;
+        Destination current;
+        auto flush = [&] {
+            if (!current.name.empty())
+                list.push_back(std::move(current));
+            current = Destination();
+        };
+        for (ipp_attribute_t* attribute = ippFirstAttribute(response); attribute;
+             attribute = ippNextAttribute(response)) {
+            const char* name = ippGetName(attribute);
+            if (ippGetGroupTag(attribute) != IPP_TAG_PRINTER || !name) {
+                flush();
+                continue;
+            }
+            const char* value = ippGetString(attribute, 0, nullptr);
+            const std::string text = value ? value : "";
+            const std::string_view key = name;
+            if (key == "printer-name")
+                current.name = text;
+            else if (key == "printer-make-and-model")
+                current.makeAndModel = text;
+            else if (key == "printer-location")
+                current.location = text;
+            else if (key == "printer-info")
+                current.info = text;
+        }
+        flush();
+        return list;
+    }
+
     // Runs use on the named destination, when the server knows it.
     template <typename Use>
     static void withDestination(std::string_view printerName, Use&& use)

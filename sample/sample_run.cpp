@@ -282,9 +282,13 @@ std::optional<CSampleRun> PrepareSampleRun(std::string& strError)
         strError = "cannot register " + failed.front();
         return std::nullopt;
     }
-    // The wizard takes the printer of its command line, and the job builder writes the job stream to
-    // "FileOutput" instead of a print queue.
-    if (!CRegistryHelper(HKEY_CURRENT_USER, kProductKeyPrefix).WriteDword(kProductSubkey, kUseUserDefinedPrinterValue, 0)) {
+    // The wizard takes the printer of its command line unless the driver environment program chose
+    // another for this state folder (scripts/run-envsetup.sh), and the job builder writes the job
+    // stream to "FileOutput" instead of a print queue.
+    const CRegistryHelper user(HKEY_CURRENT_USER, kProductKeyPrefix);
+    constexpr uint32_t kUnset = 0xFFFFFFFFu;
+    if (user.ReadDword(kProductSubkey, kUseUserDefinedPrinterValue, kUnset) == kUnset
+        && !user.WriteDword(kProductSubkey, kUseUserDefinedPrinterValue, 0)) {
         strError = "cannot write the setting \"" + std::string(kUseUserDefinedPrinterValue) + "\"";
         return std::nullopt;
     }

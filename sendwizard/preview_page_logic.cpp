@@ -1,5 +1,6 @@
 #include "sendwizard/preview_page_logic.h"
 
+#include "common/header_font.h"
 #include "common/program_start.h"
 #include "common/prompter.h"
 #include "common/registry_helper.h"
@@ -165,8 +166,8 @@ std::unique_ptr<CJobSummary> CPPPreviewLogic::BuildSummary()
     summary->m_HeaderFont = parameters.m_HeaderFont;
     summary->m_strUserName = StreamName(userName);
     summary->m_strUserID = text("UserIDString");
-    summary->m_strHeaderUserName = text("HeaderUserName");
-    summary->m_strHeaderTelNumber = text("HeaderTelNumber");
+    summary->m_strHeaderUserName = text(kHeaderUserNameValue);
+    summary->m_strHeaderTelNumber = text(kHeaderTelNumberValue);
     summary->m_strJobName = StreamName(jobName);
     return summary;
 }

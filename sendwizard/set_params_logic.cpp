@@ -126,21 +126,8 @@ void CPPSetParamsLogic::Warn(uint32_t nTextId)
 
 void CPPSetParamsLogic::MakeHeaderFont()
 {
-    const CRegistryHelper& user = UserSettings();
-    std::string face = user.ReadString(kProductSubkey, "HeaderFontFace", "");
-    int size = static_cast<int32_t>(user.ReadDword(kProductSubkey, "HeaderFontSize", 0));
-    if (face.empty() || size <= 0) {
-        const std::string fallback = m_DefaultFace ? m_DefaultFace() : std::string();
-        size = kDefaultHeaderFontSize;
-        if (fallback.empty()) {
-            face = kFallbackHeaderFace;
-        } else {
-            face = fallback;
-            user.WriteString(kProductSubkey, "HeaderFontFace", face);
-            user.WriteDword(kProductSubkey, "HeaderFontSize", static_cast<uint32_t>(size));
-        }
-    }
-    m_HeaderFont = ::MakeHeaderFont(face, size, m_Sheet.m_nXResolution);
+    const HeaderFontSetting font = ReadHeaderFontSetting(m_DefaultFace);
+    m_HeaderFont = ::MakeHeaderFont(font.strFace, font.nSize, m_Sheet.m_nXResolution);
 }
 
 void CPPSetParamsLogic::OnInitDialog()

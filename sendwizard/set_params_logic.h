@@ -3,6 +3,7 @@
 // list and the account number, handed to the sheet's job settings on Next.
 #pragma once
 
+#include "common/header_font.h"
 #include "sendwizard/folder_info.h"
 #include "sendwizard/folder_update.h"
 #include "sendwizard/sheet_logic.h"
@@ -80,11 +81,6 @@ inline constexpr size_t kMaxJobName = 80;
 inline constexpr size_t kMaxFilingFolderName = 28;
 /// Pass codes and the account number: exactly this many digits.
 inline constexpr size_t kPassCodeDigits = 5;
-
-/// The header font size stored when none is set, in tenths of a point.
-inline constexpr int kDefaultHeaderFontSize = 240;
-/// The face used when no default face is known (nothing is stored then).
-inline constexpr const char* kFallbackHeaderFace = "Tahoma";
 
 /// One column of the folder list.
 struct FolderColumn {

@@ -215,12 +215,18 @@ PICTURES = {
 }
 
 
-def main():
+def write_pictures(pictures, default_folder):
+    """Writes each picture (file name: drawing function) to the folder of the command line, else to
+    default_folder (relative to the source tree)."""
     here = os.path.dirname(os.path.abspath(__file__))
-    folder_path = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "sendwizard", "resources")
-    for name, draw in PICTURES.items():
+    folder_path = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", default_folder)
+    for name, draw in pictures.items():
         with open(os.path.join(folder_path, name), "wb") as out:
             out.write(draw().bmp())
+
+
+def main():
+    write_pictures(PICTURES, os.path.join("sendwizard", "resources"))
 
 
 if __name__ == "__main__":

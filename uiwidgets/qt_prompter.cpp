@@ -3,7 +3,11 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFontDialog>
 #include <QMessageBox>
+
+#include <algorithm>
+#include <cmath>
 
 int CQtPrompter::MessageBox(const std::string& strText, const std::string& strCaption, unsigned nFlags)
 {
@@ -60,4 +64,21 @@ std::optional<std::string> CQtPrompter::SaveFileChoice(const std::string& strTit
     if (file.isEmpty())
         return std::nullopt;
     return QDir::toNativeSeparators(file).toStdString();
+}
+
+std::optional<FontChoice> CQtPrompter::ChooseFont(const FontChoice& initial)
+{
+    QFont font(QString::fromStdString(initial.strFace));
+    if (initial.nSize > 0)
+        font.setPointSizeF(initial.nSize / 10.0);
+    font.setWeight(static_cast<QFont::Weight>(std::clamp(initial.nWeight, 100, 900)));
+    bool chosen = false;
+    const QFont picked = QFontDialog::getFont(&chosen, font, QApplication::activeWindow());
+    if (!chosen)
+        return std::nullopt;
+    FontChoice choice;
+    choice.strFace = picked.family().toStdString();
+    choice.nSize = static_cast<int>(std::lround(picked.pointSizeF() * 10));
+    choice.nWeight = picked.weight();
+    return choice;
 }

@@ -14,4 +14,6 @@ public:
                                               const std::string& strStart) override;
     std::optional<std::string> SaveFileChoice(const std::string& strTitle, const std::string& strFilter,
                                               const std::string& strStart) override;
+    /// The font dialog: the face, its point size (in tenths) and weight.
+    std::optional<FontChoice> ChooseFont(const FontChoice& initial) override;
 };

@@ -1,5 +1,9 @@
 #include "uiwidgets/view_helpers.h"
 
+#include "common/resource_locale.h"
+
+#include <QApplication>
+
 #include <QEvent>
 #include <QHeaderView>
 #include <QPointer>
@@ -101,3 +105,20 @@ private:
 } // namespace
 
 void FitColumnsToView(QTreeView* view, std::vector<int> widths) { new CColumnFit(view, std::move(widths)); }
+
+QPixmap LoadResourcePicture(uint32_t nKind, uint32_t nId)
+{
+    QPixmap pixmap;
+    const auto data = LoadResourceData(nKind, nId);
+    if (!data.empty())
+        pixmap.loadFromData(data.data(), static_cast<uint>(data.size()));
+    return pixmap;
+}
+
+std::string WidgetFontFace(const QWidget& widget)
+{
+    QString face = widget.font().family();
+    if (face.isEmpty())
+        face = QApplication::font().family();
+    return face.toUtf8().toStdString();
+}

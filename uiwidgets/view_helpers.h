@@ -2,7 +2,11 @@
 // set as the controls are laid out, and list columns that fit their view.
 #pragma once
 
+#include <QPixmap>
+
+#include <cstdint>
 #include <initializer_list>
+#include <string>
 #include <vector>
 
 class QTreeView;
@@ -16,3 +20,10 @@ void ChainTabOrder(std::initializer_list<QWidget*> widgets);
 /// view shrinks the columns in proportion, never below their header texts, so short values fit
 /// without a horizontal scroll bar. Once the user drags a column the widths are left to the user.
 void FitColumnsToView(QTreeView* view, std::vector<int> widths);
+
+/// A picture of the program's resources (QELTA_RESOURCE_ICON or _BITMAP, from the language module
+/// or the program's own tables); null when there is none.
+QPixmap LoadResourcePicture(uint32_t nKind, uint32_t nId);
+
+/// The face of a window's font (else of the application's); empty when neither is known.
+std::string WidgetFontFace(const QWidget& widget);

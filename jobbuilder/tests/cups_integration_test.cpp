@@ -3,11 +3,11 @@
 // a job sent by FlushJob reaches the device byte for byte as the redirect file receives it.
 #include "common/registry_helper.h"
 #include "jobbuilder/job_tool.h"
-#include "jobbuilder/tests/support/cups_server.h"
 #include "jobbuilder/tests/support/job_test_support.h"
 #include "platform/bstr.h"
 #include "platform/com.h"
 #include "platform/spooler.h"
+#include "platform/tests/support/cups_server.h"
 #include "platform/tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -27,7 +27,7 @@ class CupsTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        server_ = std::make_unique<jobtest::CPrivateCupsServer>();
+        server_ = std::make_unique<qelta::test::CPrivateCupsServer>();
         if (!server_->Start(why_))
             return;
         // Every CUPS client of this process talks to the private server.
@@ -38,10 +38,8 @@ protected:
 
     void SetUp() override
     {
-        if (!ready_ && qelta::test::runningInCi())
-            FAIL() << "CI is set, but the private CUPS server could not start: " << why_;
         if (!ready_)
-            GTEST_SKIP() << "no private CUPS server on this machine: " << why_;
+            return qelta::test::SkipOrFailWithoutCups(why_);
     }
 
     static std::string randomBytes(size_t size, unsigned seed)
@@ -68,7 +66,7 @@ protected:
         return printer->endPage() && printer->endDocument();
     }
 
-    static inline std::unique_ptr<jobtest::CPrivateCupsServer> server_;
+    static inline std::unique_ptr<qelta::test::CPrivateCupsServer> server_;
     static inline std::string why_;
     static inline bool ready_ = false;
 };

@@ -455,21 +455,25 @@ TEST_F(Store, EventReachesAnotherProcess)
 
 TEST_F(Store, ConcurrentProcessesShareOneLog)
 {
+    // Four writers at once; each entry rewrites the index, so a few hundred entries are enough to interleave them.
+    constexpr int kWorkers = 4;
+    constexpr int kEach = 120;
+    constexpr int kAll = kWorkers * kEach;
     std::vector<platform::StartedProgram> workers;
-    for (int w = 0; w < 4; ++w) {
-        auto p = platform::startProgram(helperProgram("sendlog_worker"), {"create", "w" + std::to_string(w), "250"});
+    for (int w = 0; w < kWorkers; ++w) {
+        auto p = platform::startProgram(helperProgram("sendlog_worker"), {"create", "w" + std::to_string(w), std::to_string(kEach)});
         ASSERT_TRUE(p);
         workers.push_back(*p);
     }
     for (const auto& p : workers)
         EXPECT_EQ(platform::waitProgram(p), 0);
 
-    ASSERT_EQ(log.GetLogCount2(), 1000);
-    EXPECT_EQ(xmlAt(rootXml(), "/system/logIndex/newIndex/data/value"), "1000");
+    ASSERT_EQ(log.GetLogCount2(), kAll);
+    EXPECT_EQ(xmlAt(rootXml(), "/system/logIndex/newIndex/data/value"), std::to_string(kAll));
     // Every entry complete under its own identifier (positions come from the index just read).
     std::set<int32_t> ids;
     std::set<std::string> documents;
-    for (int32_t i = 0; i < 1000; ++i) {
+    for (int32_t i = 0; i < kAll; ++i) {
         const int32_t id = log.GetLogIdAt(i);
         ids.insert(id);
         CLogData data;
@@ -479,16 +483,16 @@ TEST_F(Store, ConcurrentProcessesShareOneLog)
         EXPECT_EQ(log.GetDestination2(id, 0, "number", number), 1) << id;
         EXPECT_EQ(number, "0123");
     }
-    EXPECT_EQ(ids.size(), 1000u);
+    EXPECT_EQ(ids.size(), static_cast<size_t>(kAll));
     EXPECT_EQ(*ids.begin(), 1);
-    EXPECT_EQ(*ids.rbegin(), 1000);
-    EXPECT_EQ(documents.size(), 1000u);
-    for (int w = 0; w < 4; ++w)
-        for (int i = 0; i < 250; ++i)
+    EXPECT_EQ(*ids.rbegin(), kAll);
+    EXPECT_EQ(documents.size(), static_cast<size_t>(kAll));
+    for (int w = 0; w < kWorkers; ++w)
+        for (int i = 0; i < kEach; ++i)
             EXPECT_TRUE(documents.count("w" + std::to_string(w) + "-" + std::to_string(i))) << w << "-" << i;
     // Each worker's entries found by cookie (a spread of them: every find reads the whole index).
-    for (int w = 0; w < 4; ++w)
-        for (int i = 0; i < 250; i += (i % 50 == 0 || i > 240) ? 1 : 7) {
+    for (int w = 0; w < kWorkers; ++w)
+        for (int i = 0; i < kEach; i += (i % 40 == 0 || i > kEach - 10) ? 1 : 7) {
             const std::string document = "w" + std::to_string(w) + "-" + std::to_string(i);
             ASSERT_TRUE(documents.count(document)) << document;
             int32_t id = 0;

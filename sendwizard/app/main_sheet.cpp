@@ -1,6 +1,7 @@
 #include "sendwizard/app/main_sheet.h"
 #include "uiwidgets/control_name.h"
 #include "uiwidgets/help.h"
+#include "uiwidgets/view_helpers.h"
 
 #include "sendwizard/app/select_dest_page.h"
 #include "sendwizard/app/set_params_page.h"
@@ -80,15 +81,6 @@ private:
 
 } // namespace
 
-QPixmap LoadWizardPicture(uint32_t nKind, uint32_t nId)
-{
-    QPixmap pixmap;
-    const auto data = LoadResourceData(nKind, nId);
-    if (!data.empty())
-        pixmap.loadFromData(data.data(), static_cast<uint>(data.size()));
-    return pixmap;
-}
-
 CWizardPage::CWizardPage(CPSMainuiLogic& sheet, int nDialogId, uint32_t nTitleId, uint32_t nSubtitleId)
     : m_Sheet(sheet), m_nDialogId(nDialogId)
 {
@@ -113,9 +105,9 @@ CPSMainui::CPSMainui(CPSMainuiLogic& sheet, IPrompter& prompter, HelpOpener open
     // Finish is pressed as the default button; its "&F" would take Alt+F from Fit to Area, the FAX
     // Number radio and Folder Change.
     setButtonText(QWizard::FinishButton, buttonText(QWizard::FinishButton).remove(QLatin1Char('&')));
-    setSideWidget(new CWatermark(LoadWizardPicture(QELTA_RESOURCE_BITMAP, IDB_WATERMARK)));
-    setPixmap(QWizard::LogoPixmap, LoadWizardPicture(QELTA_RESOURCE_BITMAP, IDB_HEADER));
-    setWindowIcon(QIcon(LoadWizardPicture(QELTA_RESOURCE_ICON, IDI_MAINFRAME)));
+    setSideWidget(new CWatermark(LoadResourcePicture(QELTA_RESOURCE_BITMAP, IDB_WATERMARK)));
+    setPixmap(QWizard::LogoPixmap, LoadResourcePicture(QELTA_RESOURCE_BITMAP, IDB_HEADER));
+    setWindowIcon(QIcon(LoadResourcePicture(QELTA_RESOURCE_ICON, IDI_MAINFRAME)));
     // The pages follow one another in the sheet's order, not in the order of their ids.
     CWizardPage* previous = nullptr;
     for (const PageText& page : kPages) {

@@ -130,5 +130,3 @@ private:
     IPrompter& m_Prompter;
 };
 
-/// A pixmap of the wizard's resources (bitmaps and icons); null when there is none.
-QPixmap LoadWizardPicture(uint32_t nKind, uint32_t nId);

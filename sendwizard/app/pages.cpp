@@ -380,7 +380,7 @@ CPPFinish::CPPFinish(CPSMainuiLogic& sheet, IPrompter& prompter, IProgressRunner
 {
     constexpr int D = IDD_READY_TO_SEND;
     auto* picture = Make<QLabel>(IDC_MODEL_PICTURE);
-    picture->setPixmap(LoadWizardPicture(QELTA_RESOURCE_BITMAP, static_cast<uint32_t>(ModelPictureFor(sheet.m_nModelType))));
+    picture->setPixmap(LoadResourcePicture(QELTA_RESOURCE_BITMAP, static_cast<uint32_t>(ModelPictureFor(sheet.m_nModelType))));
     auto field = [](int nId) {
         auto* edit = Make<QLineEdit>(nId);
         edit->setReadOnly(true);

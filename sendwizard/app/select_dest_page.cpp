@@ -28,7 +28,7 @@ namespace {
 QString Text(int nId) { return QtText(ControlText(IDD_SELECT_DESTINATION, nId)); }
 
 
-QIcon ListIcon(int nImage) { return QIcon(LoadWizardPicture(QELTA_RESOURCE_ICON, 135 + static_cast<uint32_t>(nImage))); }
+QIcon ListIcon(int nImage) { return QIcon(LoadResourcePicture(QELTA_RESOURCE_ICON, 135 + static_cast<uint32_t>(nImage))); }
 
 } // namespace
 

@@ -72,20 +72,12 @@ void SetText(QLineEdit* edit, const std::string& text)
     }
 }
 
-std::string DefaultFaceOf(const QWidget& widget)
-{
-    QString face = widget.font().family();
-    if (face.isEmpty())
-        face = QApplication::font().family();
-    return Utf8Text(face);
-}
-
 } // namespace
 
 CPPSetParams::CPPSetParams(CPSMainuiLogic& sheet, IPrompter& prompter)
     : CWizardPage(sheet, IDD_SET_PARAMS, 601, 602), m_pDiscover(std::make_unique<CQtDiscoverRunner>(this)),
       m_pEntry(std::make_unique<CQtPrinterNameEntry>(prompter, this)), m_Update(prompter, *m_pEntry, *m_pDiscover),
-      m_Logic(sheet, prompter, m_Update, [this] { return DefaultFaceOf(*this); })
+      m_Logic(sheet, prompter, m_Update, [this] { return WidgetFontFace(*this); })
 {
     Build();
     Refresh();
@@ -108,7 +100,7 @@ void CPPSetParams::Build()
     for (int i = 0; i < 4; ++i) {
         const int id = IDC_PARAM_TAG_DATE + i;
         auto* button = Make<QPushButton>(id);
-        const QPixmap picture = LoadWizardPicture(QELTA_RESOURCE_BITMAP, kTagBitmaps[i]);
+        const QPixmap picture = LoadResourcePicture(QELTA_RESOURCE_BITMAP, kTagBitmaps[i]);
         button->setIcon(QIcon(picture));
         if (!picture.isNull())
             button->setIconSize(picture.size());
@@ -299,7 +291,7 @@ void CPPSetParams::Refresh()
         for (const FolderRowView& row : rows) {
             auto* item = new QTreeWidgetItem(m_pList);
             item->setText(0, QtText(row.strName));
-            item->setIcon(0, QIcon(LoadWizardPicture(QELTA_RESOURCE_ICON, kFolderIcons[row.nImage])));
+            item->setIcon(0, QIcon(LoadResourcePicture(QELTA_RESOURCE_ICON, kFolderIcons[row.nImage])));
             if (m_pList->columnCount() >= 3) {
                 item->setText(1, QtText(row.strSize));
                 item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);

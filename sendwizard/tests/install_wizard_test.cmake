@@ -3,7 +3,8 @@
 # component servers with the installed qelta-regsvr and runs the installed sendwizard offscreen,
 # driven from its first page to Finish with a destination from the sample phone book and the sample
 # cover sheet: the job stream and the log entry must be there, and every library of the suite the
-# wizard loaded must have come from the prefix.
+# wizard loaded must have come from the prefix. Then the installed environment setting stores a
+# sender name typed on its first page.
 #   cmake -DBUILD_DIR=<build> -DSOURCE_DIR=<source> -DDRIVER=<wizard driver> -P install_wizard_test.cmake
 cmake_minimum_required(VERSION 3.25)
 set(base "${BUILD_DIR}/install-wizard-test")
@@ -16,7 +17,7 @@ include("${CMAKE_CURRENT_LIST_DIR}/../../cmake/QeltaScriptRun.cmake")
 run("cmake --install" "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${prefix}")
 
 # What the programs load by name or start, and the help pages they open.
-foreach(path bin/sendwizard bin/qelta-regsvr bin/Sendwizard2.html lib/Bookmanager.html var
+foreach(path bin/sendwizard bin/envsetup bin/qelta-regsvr bin/Sendwizard2.html lib/Bookmanager.html var
     lib/libfaxplatform.so lib/libxmldoclib.so lib/libbookpicker.so lib/libmfplink.so
     lib/libIK6COM.so lib/libIK6FILE.so lib/libIK6PRINT.so lib/libIK6EFFECT.so lib/libsendconvlib.so
     lib/libjobbuilder.so lib/libsendlog.so lib/libbooktool.so lib/libcovertool.so lib/libcryptotool.so
@@ -51,40 +52,47 @@ run("qelta-sample prepare" ${env} "${prefix}/bin/qelta-sample" prepare)
 string(REGEX REPLACE "\n$" "" args "${output}")
 string(REPLACE "\n" ";" args "${args}")
 
-set(report "${base}/driver-report.txt")
-run("the installed wizard" ${env} "LD_PRELOAD=${DRIVER}" QELTA_WIZARD_DRIVER=phonebook-cover
-  "QELTA_WIZARD_DRIVER_REPORT=${report}" "${prefix}/bin/sendwizard" ${args})
-file(READ "${report}" driven)
-if(NOT driven MATCHES "\ndone\n")
-  message(FATAL_ERROR "the wizard was not driven to Finish:\n${driven}")
-endif()
-if(driven MATCHES "\nbox ([^\n]*)" OR driven MATCHES "^box ([^\n]*)")
-  message(FATAL_ERROR "the wizard showed a message: ${CMAKE_MATCH_1}")
-endif()
-# Every file of the suite the wizard mapped came from the prefix; nothing from the build tree
-# (the driver itself aside), and the libraries of this job among them.
-string(REGEX MATCHALL "loaded [^\n]*" loaded "${driven}")
-set(seen "")
-foreach(line IN LISTS loaded)
-  string(SUBSTRING "${line}" 7 -1 path)
-  if(path STREQUAL DRIVER)
-    continue()
+# Runs an installed program under the driver's scenario; fails unless the scenario reached its end
+# without a message box and every file of the suite the program mapped came from the prefix
+# (nothing from the build tree, the driver itself aside). Leaves the names of the suite's
+# libraries it loaded in `seen`.
+function(drive what scenario)
+  set(report "${base}/driver-report-${scenario}.txt")
+  run("${what}" ${env} "LD_PRELOAD=${DRIVER}" QELTA_WIZARD_DRIVER=${scenario}
+    "QELTA_WIZARD_DRIVER_REPORT=${report}" ${ARGN})
+  file(READ "${report}" driven)
+  if(NOT driven MATCHES "\ndone\n")
+    message(FATAL_ERROR "${what} was not driven to its end:\n${driven}")
   endif()
-  if(path MATCHES "^${BUILD_DIR}/" OR path MATCHES "^${SOURCE_DIR}/")
-    string(FIND "${path}" "${prefix}/" inPrefix)
-    if(NOT inPrefix EQUAL 0)
-      message(FATAL_ERROR "the installed wizard loaded ${path} from outside the installed tree")
+  if(driven MATCHES "\nbox ([^\n]*)" OR driven MATCHES "^box ([^\n]*)")
+    message(FATAL_ERROR "${what} showed a message: ${CMAKE_MATCH_1}")
+  endif()
+  string(REGEX MATCHALL "loaded [^\n]*" loaded "${driven}")
+  set(names "")
+  foreach(line IN LISTS loaded)
+    string(SUBSTRING "${line}" 7 -1 path)
+    if(path STREQUAL DRIVER)
+      continue()
     endif()
-  endif()
-  get_filename_component(name "${path}" NAME)
-  if(EXISTS "${prefix}/lib/${name}" OR EXISTS "${prefix}/bin/resources/${name}")
-    get_filename_component(folder "${path}" DIRECTORY)
-    if(NOT folder STREQUAL "${prefix}/lib" AND NOT folder STREQUAL "${prefix}/bin/resources")
-      message(FATAL_ERROR "the installed wizard loaded ${name} from ${folder}")
+    if(path MATCHES "^${BUILD_DIR}/" OR path MATCHES "^${SOURCE_DIR}/")
+      string(FIND "${path}" "${prefix}/" inPrefix)
+      if(NOT inPrefix EQUAL 0)
+        message(FATAL_ERROR "${what} loaded ${path} from outside the installed tree")
+      endif()
     endif()
-    list(APPEND seen "${name}")
-  endif()
-endforeach()
+    get_filename_component(name "${path}" NAME)
+    if(EXISTS "${prefix}/lib/${name}" OR EXISTS "${prefix}/bin/resources/${name}")
+      get_filename_component(folder "${path}" DIRECTORY)
+      if(NOT folder STREQUAL "${prefix}/lib" AND NOT folder STREQUAL "${prefix}/bin/resources")
+        message(FATAL_ERROR "${what} loaded ${name} from ${folder}")
+      endif()
+      list(APPEND names "${name}")
+    endif()
+  endforeach()
+  set(seen "${names}" PARENT_SCOPE)
+endfunction()
+
+drive("the installed wizard" phonebook-cover "${prefix}/bin/sendwizard" ${args})
 foreach(name libbookpicker.so libbooktool.so libcovertool.so libjobbuilder.so libsendlog.so libqeltadraw.so
     libqeltaimaging.so libsendconvlib.so)
   if(NOT name IN_LIST seen)
@@ -113,5 +121,18 @@ if(NOT output MATCHES "Sending log entry: +([^\n]+)\n")
 endif()
 if(NOT EXISTS "${CMAKE_MATCH_1}/desktop.xml")
   message(FATAL_ERROR "the sending log entry ${CMAKE_MATCH_1} has no entry file")
+endif()
+
+# The installed environment setting: a sender name typed on the Header Setting page and OK; the
+# name is in the user's settings of the state root, where the next wizard reads it.
+drive("the installed environment setting" envsetup "${prefix}/bin/envsetup")
+file(GLOB_RECURSE hives "${base}/state/*HKCU.reg")
+set(stored "")
+foreach(hive IN LISTS hives)
+  file(READ "${hive}" text)
+  string(APPEND stored "${text}")
+endforeach()
+if(NOT stored MATCHES "\"HeaderUserName\"=\"Installed Run\"")
+  message(FATAL_ERROR "the environment setting stored no sender name; the user's settings hold:\n${stored}")
 endif()
 file(REMOVE_RECURSE "${base}")

@@ -18,6 +18,7 @@
 #include "sendwizard/page_view.h"
 #include "sendwizard/wizard_strings.h"
 #include "sendwizard/tests/wizard_test_support.h"
+#include "uiwidgets/view_helpers.h"
 #include "uiwidgets/worker_dialogs.h"
 
 #include <QApplication>
@@ -316,8 +317,8 @@ TEST(WizardTexts, EveryTextAndPictureTheWizardUsesIsThere)
         EXPECT_FALSE(ControlText(IDD_SET_PARAMS, id).empty()) << id;
     EXPECT_EQ(WizardString(IDS_PAGENO), " P.%03d/%03d");
     for (uint32_t id : {130u, 131u, 149u, 151u, 153u, 154u, 155u})
-        EXPECT_FALSE(LoadWizardPicture(QELTA_RESOURCE_BITMAP, id).isNull()) << id;
-    EXPECT_FALSE(LoadWizardPicture(QELTA_RESOURCE_ICON, IDI_MAINFRAME).isNull());
+        EXPECT_FALSE(LoadResourcePicture(QELTA_RESOURCE_BITMAP, id).isNull()) << id;
+    EXPECT_FALSE(LoadResourcePicture(QELTA_RESOURCE_ICON, IDI_MAINFRAME).isNull());
     // The destination list's icons, the folder icons and the header tag buttons: drawn on a
     // transparent ground, so the corners show the list or button behind them.
     struct Picture {
@@ -331,7 +332,7 @@ TEST(WizardTexts, EveryTextAndPictureTheWizardUsesIsThere)
         {QELTA_RESOURCE_BITMAP, 143, 24}, {QELTA_RESOURCE_BITMAP, 144, 24},
     };
     for (const Picture& picture : pictures) {
-        const QImage image = LoadWizardPicture(picture.nKind, picture.nId).toImage();
+        const QImage image = LoadResourcePicture(picture.nKind, picture.nId).toImage();
         ASSERT_FALSE(image.isNull()) << picture.nId;
         EXPECT_EQ(image.size(), QSize(picture.nWidth, 16)) << picture.nId;
         EXPECT_EQ(image.pixelColor(0, 15).alpha(), 0) << picture.nId;

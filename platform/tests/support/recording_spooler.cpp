@@ -210,3 +210,44 @@ std::optional<std::string> RecordingSpooler::makeAndModel(std::string_view print
 }
 
 } // namespace platform
+
+namespace platform {
+
+void RecordingSpooler::setPlace(std::string_view name, std::string location, std::string info)
+{
+    std::lock_guard lock(mutex_);
+    std::erase_if(places_, [&](const Destination& d) { return d.name == name; });
+    places_.push_back({std::string(name), {}, std::move(location), std::move(info)});
+}
+
+void RecordingSpooler::removePrinter(std::string_view name)
+{
+    std::lock_guard lock(mutex_);
+    std::erase_if(printers_, [&](const auto& p) { return p.first == name; });
+    std::erase_if(models_, [&](const auto& m) { return m.first == name; });
+    std::erase_if(places_, [&](const Destination& d) { return d.name == name; });
+}
+
+std::optional<std::vector<Destination>> RecordingSpooler::listDestinations(std::chrono::milliseconds)
+{
+    std::lock_guard lock(mutex_);
+    calls_.push_back("list");
+    if (shouldFail(Step::List))
+        return std::nullopt;
+    std::vector<Destination> list;
+    for (const auto& [name, uri] : printers_) {
+        Destination destination{name, {}, {}, {}};
+        for (const auto& [known, model] : models_)
+            if (known == name)
+                destination.makeAndModel = model;
+        for (const Destination& place : places_)
+            if (place.name == name) {
+                destination.location = place.location;
+                destination.info = place.info;
+            }
+        list.push_back(std::move(destination));
+    }
+    return list;
+}
+
+} // namespace platform

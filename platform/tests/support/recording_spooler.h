@@ -16,7 +16,7 @@ namespace platform {
 /// A spooler that keeps every document in memory, for tests. It can be told to fail a step.
 class RecordingSpooler : public Spooler {
 public:
-    enum class Step { Open, StartDocument, StartPage, Write, EndPage, EndDocument };
+    enum class Step { Open, StartDocument, StartPage, Write, EndPage, EndDocument, List };
 
     struct Document {
         std::string printer, name, dataType;
@@ -32,6 +32,10 @@ public:
     void addPrinter(std::string name, std::string deviceUri = {});
     /// Gives a known printer a make and model.
     void setMakeAndModel(std::string_view name, std::string makeAndModel);
+    /// Gives a known printer a location and a description (printer-info) for the listing.
+    void setPlace(std::string_view name, std::string location, std::string info = {});
+    /// Forgets a printer.
+    void removePrinter(std::string_view name);
     /// The occurrence-th call (1 = the next) of step fails; counts start now.
     void failAt(Step step, int occurrence = 1);
     /// Each write takes at most maxBytes bytes (0: no limit).
@@ -39,13 +43,15 @@ public:
 
     std::vector<Document> documents() const;
     /// Every call made, in order: "open NAME", "startDocument NAME TYPE", "startPage", "write N",
-    /// "endPage", "endDocument", "cancel", "close".
+    /// "endPage", "endDocument", "cancel", "close", "list".
     std::vector<std::string> calls() const;
 
     std::unique_ptr<PrinterHandle> openPrinter(std::string_view printerName) override;
     std::optional<std::string> deviceUri(std::string_view printerName) override;
     bool hasPrinter(std::string_view printerName) override;
     std::optional<std::string> makeAndModel(std::string_view printerName) override;
+    /// The known printers in the order they were added; fails when Step::List is due to.
+    std::optional<std::vector<Destination>> listDestinations(std::chrono::milliseconds timeLimit) override;
 
 private:
     class Handle;
@@ -53,6 +59,7 @@ private:
     mutable std::mutex mutex_;
     std::vector<std::pair<std::string, std::string>> printers_; ///< name, device URI
     std::vector<std::pair<std::string, std::string>> models_;   ///< name, make and model
+    std::vector<Destination> places_;                            ///< name, location and info
     std::vector<Document> documents_;
     std::vector<std::string> calls_;
     std::vector<std::pair<Step, int>> failures_;

@@ -9,6 +9,7 @@
 //       cancel           Cancel on the first page, answered Yes
 //       phonebook-cover  the skip box cleared, a record of the sample phone book taken through
 //                        Phonebook..., the sample cover sheet attached, Next to the Preview, Finish
+//       envsetup         (the environment setting) "Installed Run" typed as the sender's name, OK
 //   QELTA_WIZARD_DRIVER_REPORT  the file written when the program ends: "box <text>" for every
 //       message box answered, "loaded <path>" for every file the process mapped, and "done" when the
 //       scenario reached its last step (else "stuck <step>").
@@ -37,6 +38,7 @@ constexpr int kAttachCover = 1034, kCoverList = 1027, kBroadcast = 1069;
 constexpr int kSelectPhoneBookDialog = 5000, kBookList = 1017;
 constexpr int kSelectDestinationDialog = 2000, kAddressList = 1002, kChosenList = 1004, kAddToChosen = 1005;
 constexpr int kOk = 1;
+constexpr int kHeaderUserName = 1009;
 // The names the trial run's state root holds.
 const QString kSampleBook = QStringLiteral("Sample");
 const QString kSampleRecord = QStringLiteral("Anna Berg");
@@ -125,6 +127,19 @@ private:
             TwoSeparate(active);
         else if (m_Scenario == QLatin1String("phonebook-cover"))
             PhoneBookAndCover(active);
+        else if (m_Scenario == QLatin1String("envsetup"))
+            EnvironmentSetting(active);
+    }
+
+    void EnvironmentSetting(QWidget* active)
+    {
+        auto* name = Child<QLineEdit>(active, kHeaderUserName);
+        if (!name)
+            return;
+        name->selectAll();
+        name->insert(QStringLiteral("Installed Run")); // as typed: the page hears of it
+        Click(Child<QAbstractButton>(active, kOk));
+        m_bDone = true;
     }
 
     QWizard* Wizard(QWidget* active, int page) const

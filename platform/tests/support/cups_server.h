@@ -1,12 +1,13 @@
 // A private CUPS server for integration tests: its own cupsd on 127.0.0.1, its own folders, and
-// one raw queue whose backend writes every job it receives to a file.
+// one raw queue whose backend writes every job it receives to a file; further queues with a model
+// and a location can be made and removed.
 #pragma once
 
 #include <chrono>
 #include <string>
 #include <vector>
 
-namespace jobtest {
+namespace qelta::test {
 
 class CPrivateCupsServer {
 public:
@@ -25,6 +26,12 @@ public:
     /// The raw queue.
     const std::string& Queue() const { return m_queue; }
 
+    /// Makes a queue on the same backend whose printer-make-and-model is model (through a small PPD
+    /// file) and whose printer-location is location. False, with the reason in why, when lpadmin fails.
+    bool AddQueue(const std::string& name, const std::string& model, const std::string& location, std::string& why);
+    /// Removes a queue; false when lpadmin fails.
+    bool RemoveQueue(const std::string& name);
+
     /// The bytes of the jobs the backend has written so far, in job order, once there are at least
     /// count of them or the time is up.
     std::vector<std::string> WaitForJobs(size_t count, std::chrono::milliseconds timeout) const;
@@ -36,4 +43,8 @@ private:
     int m_pid = -1;
 };
 
-} // namespace jobtest
+/// In a test whose private server did not start: fails it when CI is set (see runningInCi), else
+/// marks it skipped. The test returns right after: `if (!ready) return SkipOrFailWithoutCups(why);`.
+void SkipOrFailWithoutCups(const std::string& why);
+
+} // namespace qelta::test

@@ -1,7 +1,10 @@
-#include "jobbuilder/tests/support/cups_server.h"
+#include "platform/tests/support/cups_server.h"
 
 #include "platform/files.h"
 #include "platform/process.h"
+#include "platform/tests/support/test_support.h"
+
+#include <gtest/gtest.h>
 
 #include <arpa/inet.h>
 #include <csignal>
@@ -16,7 +19,7 @@
 #include <thread>
 #include <unistd.h>
 
-namespace jobtest {
+namespace qelta::test {
 
 namespace {
 
@@ -202,6 +205,38 @@ DefaultAuthType None
     return true;
 }
 
+bool CPrivateCupsServer::AddQueue(const std::string& name, const std::string& model, const std::string& location,
+                                  std::string& why)
+{
+    // The server takes the queue's make and model from the PPD file's NickName.
+    const std::string ppd = m_folder + "/tmp/" + name + ".ppd";
+    const std::string text = "*PPD-Adobe: \"4.3\"\n*FormatVersion: \"4.3\"\n*FileVersion: \"1.0\"\n"
+                             "*LanguageVersion: English\n*LanguageEncoding: ISOLatin1\n*PCFileName: \"QELTA.PPD\"\n"
+                             "*Manufacturer: \"Qelta\"\n*Product: \"(Qelta)\"\n*ModelName: \"" + model + "\"\n"
+                             "*ShortNickName: \"" + model + "\"\n*NickName: \"" + model + "\"\n"
+                             "*PSVersion: \"(3010.000) 0\"\n*cupsFilter: \"application/vnd.cups-raw 0 -\"\n"
+                             "*OpenUI *PageSize/Media Size: PickOne\n*DefaultPageSize: A4\n"
+                             "*PageSize A4/A4: \"<</PageSize[595 842]>>setpagedevice\"\n*CloseUI: *PageSize\n"
+                             "*DefaultImageableArea: A4\n*ImageableArea A4/A4: \"0 0 595 842\"\n"
+                             "*DefaultPaperDimension: A4\n*PaperDimension A4/A4: \"595 842\"\n";
+    if (!writeFile(ppd, text, 0644)) {
+        why = "cannot write the PPD file";
+        return false;
+    }
+    const int made = platform::runProgram(kLpadmin, {"-h", m_address, "-p", name, "-E", "-v",
+                                                     std::string(kBackend) + ":" + m_outFolder, "-P", ppd, "-L", location});
+    if (made != 0) {
+        why = "lpadmin cannot make the queue " + name + " (exit code " + std::to_string(made) + ")";
+        return false;
+    }
+    return true;
+}
+
+bool CPrivateCupsServer::RemoveQueue(const std::string& name)
+{
+    return platform::runProgram(kLpadmin, {"-h", m_address, "-x", name}) == 0;
+}
+
 std::vector<std::string> CPrivateCupsServer::WaitForJobs(size_t count, std::chrono::milliseconds timeout) const
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -222,4 +257,13 @@ std::vector<std::string> CPrivateCupsServer::WaitForJobs(size_t count, std::chro
     }
 }
 
-} // namespace jobtest
+void SkipOrFailWithoutCups(const std::string& why)
+{
+    if (runningInCi()) {
+        ADD_FAILURE() << "CI is set, but the private CUPS server could not start: " << why;
+        return;
+    }
+    GTEST_SKIP() << "no private CUPS server on this machine: " << why;
+}
+
+} // namespace qelta::test
