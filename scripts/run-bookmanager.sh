@@ -12,34 +12,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-fail() { echo "run-bookmanager: $*" >&2; exit 1; }
-
-bin=${QELTA_BIN:-build/default/bin}
-state=$PWD/build/sendwizard-run
-reset=0
-while [ $# -gt 0 ]; do
-  case "$1" in
-    --reset) reset=1 ;;
-    --state) [ $# -ge 2 ] || fail "--state needs a folder"; state=$(realpath -m -- "$2"); shift ;;
-    *) fail "unknown argument '$1' (usage: run-bookmanager.sh [--reset] [--state FOLDER])" ;;
-  esac
-  shift
-done
-
-if [ ! -x "$bin/bookmanager" ] || [ ! -x "$bin/qelta-sample" ]; then
-  fail "the suite is not built: run 'bash scripts/check.sh' (or 'bash scripts/check.sh --quick') first"
-fi
-if [ -z "${DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
-  fail "no display (DISPLAY is not set): the editor is a desktop program; run this in a graphical session"
-fi
-
-if [ "$reset" = 1 ] && [ -e "$state" ]; then
-  echo "Starting from a fresh state folder (deleting $state)"
-  rm -rf -- "$state"
-fi
-export QELTA_ROOT=$state
-mkdir -p "$QELTA_ROOT"
-echo "State folder (QELTA_ROOT): $QELTA_ROOT"
+. scripts/trial-state.sh
+trial_state run-bookmanager "bookmanager qelta-sample" "$@"
 
 book=$("$bin/qelta-sample" book) || fail "the sample phone book could not be written"
 echo "Starting: bookmanager $book"
