@@ -572,7 +572,15 @@ void CMainFrame::ShowRecordMenu(const QPoint& pos)
     menu.addAction(Action(ID_EDIT_DELETE));
     menu.addAction(Action(ID_EDIT_OPEN));
     menu.setDefaultAction(Action(ID_EDIT_OPEN));
-    menu.exec(m_pList->viewport()->mapToGlobal(pos));
+    // Away from the rows it opens under the selected row, else at the point when it lies in the
+    // list, else at the list's top-left corner.
+    QPoint at = pos;
+    const int selected = m_pList->SelectedRow();
+    if (!onRow && selected >= 0)
+        at = m_pList->visualRect(m_pList->model()->index(selected, 0)).bottomLeft();
+    else if (!onRow && !m_pList->viewport()->rect().contains(pos))
+        at = QPoint(0, 0);
+    menu.exec(m_pList->viewport()->mapToGlobal(at));
     UpdateActions();
 }
 

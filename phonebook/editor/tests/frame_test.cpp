@@ -305,4 +305,18 @@ TEST_F(EditorFrame, BooksAreNeverWrittenByTheFrame)
     second.Action(ID_VIEW_REFRESH)->trigger();
     EXPECT_EQ(qelta::test::readTextFile(other), text);
     EXPECT_EQ(second.TreeView()->topLevelItemCount(), 0);
+
+    // Ctrl+O makes the chosen book the document's; the next Refresh loads it.
+    const std::string copy = platform::parentPath(path) + "/Copy.xml";
+    ASSERT_TRUE(platform::writeFileAtomic(copy, before));
+    prompter.openFile = copy;
+    EXPECT_EQ(frame->Action(57601)->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+    frame->Action(57601)->trigger();
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("Copy.xml - Phone Book Editor"));
+    EXPECT_EQ(frame->Document().GetPathName(), copy);
+    Choose("Customers");
+    frame->Action(ID_VIEW_REFRESH)->trigger();
+    EXPECT_EQ(Rows().size(), 5);
+    EXPECT_EQ(qelta::test::readTextFile(copy), before);
+    EXPECT_EQ(qelta::test::readTextFile(path), before);
 }

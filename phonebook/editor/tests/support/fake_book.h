@@ -228,6 +228,7 @@ public:
 class QueuedPrompter : public IPrompter {
 public:
     std::deque<int> answers;
+    std::optional<std::string> openFile; ///< the open choice's answer
     std::vector<std::string> shown; ///< "caption: text"
     int MessageBox(const std::string& text, const std::string& caption, unsigned) override
     {
@@ -237,6 +238,10 @@ public:
         const int answer = answers.front();
         answers.pop_front();
         return answer;
+    }
+    std::optional<std::string> OpenFileChoice(const std::string&, const std::string&, const std::string&) override
+    {
+        return openFile;
     }
 };
 
