@@ -2,6 +2,8 @@
 //   qelta-sample prepare   registers the servers, writes the settings, the sample cover sheet and a
 //                          new sample fax, and prints the wizard's command line, one argument a line
 //   qelta-sample cover     the same state without a fax; prints the sample cover sheet's path
+//   qelta-sample book      registers the phone book's server and writes the sample phone book
+//                          (when there is none), and prints its path
 //   qelta-sample results   prints the job streams and sending log entries this run made, and the
 //                          failure logs it wrote (exit code 1 after a failure)
 //   qelta-sample notice    sends, as the device would, a job-result notice "finished" for the newest
@@ -21,7 +23,7 @@ namespace {
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: qelta-sample prepare|cover|results|notice (with QELTA_ROOT set)\n");
+    std::fprintf(stderr, "usage: qelta-sample prepare|cover|book|results|notice (with QELTA_ROOT set)\n");
     return 2;
 }
 
@@ -47,6 +49,24 @@ int Cover()
         return 1;
     }
     std::printf("%s\n", cover->c_str());
+    return 0;
+}
+
+int Book()
+{
+    if (!SampleRunPaths())
+        return Usage();
+    constexpr const char* kBookServer[] = {"booktool.dll"};
+    for (const std::string& failure : RegisterServerLibraries(kBookServer)) {
+        std::fprintf(stderr, "qelta-sample: %s\n", failure.c_str());
+        return 1;
+    }
+    std::string error;
+    if (!WriteSamplePhoneBook(error)) {
+        std::fprintf(stderr, "qelta-sample: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("%s\n", SamplePhoneBookPath().c_str());
     return 0;
 }
 
@@ -136,6 +156,8 @@ int main(int argc, char** argv)
         return Prepare();
     if (std::strcmp(argv[1], "cover") == 0)
         return Cover();
+    if (std::strcmp(argv[1], "book") == 0)
+        return Book();
     if (std::strcmp(argv[1], "results") == 0)
         return Results();
     if (std::strcmp(argv[1], "notice") == 0)

@@ -9,6 +9,7 @@
 #include "platform/files.h"
 #include "platform/library.h"
 #include "platform/state.h"
+#include "phonebook/dialogs/picker_phone_book.h"
 #include "phonebook/dialogs/sheet_logic.h"
 #include "phonebook/store/phone_book.h"
 #include "sendlog/log_store.h"
@@ -176,14 +177,19 @@ bool WriteRunMark(const CSampleRun& run)
 
 } // namespace
 
-bool WriteSamplePhoneBook(std::string& strError)
+std::string SamplePhoneBookPath()
 {
     const std::string folder = GetPhoneBookDirectory();
-    if (folder.empty()) {
+    return folder.empty() ? std::string() : platform::joinPath(folder, std::string(kSampleBookName) + ".xml");
+}
+
+bool WriteSamplePhoneBook(std::string& strError)
+{
+    const std::string path = SamplePhoneBookPath();
+    if (path.empty()) {
         strError = "no phone book folder";
         return false;
     }
-    const std::string path = platform::joinPath(folder, std::string(kSampleBookName) + ".xml");
     if (platform::pathExists(path))
         return true;
     auto address = [](int kind, const char* name, const char* where, bool favorite) {
@@ -201,7 +207,7 @@ bool WriteSamplePhoneBook(std::string& strError)
         address(PB_RECORD_FAX, "Head office", "0891112223", true),
         address(PB_RECORD_IFAX, "Scan desk", "scan@example.com", false),
     };
-    CPhoneBook book;
+    CPickerPhoneBook book;
     bool ok = book.Initiate(path, 0) == 1;
     std::vector<int32_t> ids;
     for (const AddressValues& values : addresses) {
@@ -211,6 +217,16 @@ bool WriteSamplePhoneBook(std::string& strError)
     }
     int32_t group = 0;
     ok = ok && StoreGroupRecord(book, "Sales team", false, {ids[0], ids[1]}, kRootFolderId, group, 0) == 1;
+    // A folder of its own, with a fax record that has a sub-address and pass code.
+    int32_t folder = 0, customer = 0;
+    AddressValues fcode = address(PB_RECORD_FAX, "Delta Print", "0715554443", false);
+    fcode.useFCode = true;
+    fcode.subAddress = "12";
+    fcode.passCode = "3456";
+    ok = ok && book.CreateNewFolder(kSampleBookFolder, folder) == 1 &&
+         StoreAddressRecord(book, fcode, folder, customer, 0) == 1 &&
+         StoreAddressRecord(book, address(PB_RECORD_IFAX, "Echo Labs", "fax@echo.example", false), folder, customer,
+                            0) == 1;
     if (!ok) {
         book.Reset();
         platform::removeFile(path);

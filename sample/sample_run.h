@@ -61,14 +61,18 @@ std::optional<std::string> PrepareSampleCover(std::string& strError);
 bool WriteSampleFax(const std::string& strPath, int nPages);
 
 /// The sample phone book the trial run's Phonebook... button lists: fax and Internet-fax records,
-/// a group and favourites.
+/// a group and favourites, and a folder with two more records.
 inline constexpr const char* kSampleBookName = "Sample";
 /// A fax record of the sample phone book.
 inline constexpr const char* kSampleBookFaxName = "Anna Berg";
+/// The sample phone book's folder.
+inline constexpr const char* kSampleBookFolder = "Customers";
 
 /// Writes the sample phone book through the phone book store when the book does not exist yet (a
 /// book kept from an earlier run stays as it is). False with the reason when it cannot be written.
 bool WriteSamplePhoneBook(std::string& strError);
+/// The sample phone book's file in the current state root (empty without a phone book folder).
+std::string SamplePhoneBookPath();
 
 /// What the current run made: every job stream file and sending log entry that did not exist when
 /// the run was prepared, and the wizard's step failure logs written since then (each with the text
