@@ -3,6 +3,7 @@
 #include "common/registry_helper.h"
 #include "phonebook/editor/bookmanager_doc.h"
 #include "phonebook/editor/converter_logic.h"
+#include "phonebook/editor/tests/support/converter_fixture.h"
 #include "phonebook/editor/tests/support/fake_book.h"
 #include "platform/files.h"
 #include "platform/tests/support/test_support.h"
@@ -10,40 +11,15 @@
 
 #include <gtest/gtest.h>
 
+using qelta::test::ConverterFixture;
 using qelta::test::InlineProgress;
 using qelta::test::QueuedPrompter;
 using qelta::test::ScriptedBookDialogs;
 using qelta::test::readTextFile;
+using qelta::test::WriteConverter;
 using qelta::test::writeTextFile;
 
 namespace {
-
-// One converter folder: converter.xml from these values, converter.tmx when tmx is set, the module
-// copied in from module (a built file) under the name moduleName.
-struct Fixture {
-    std::string folder, module, moduleName = "conv.so", version = "1.1", name = "Lines", nameId = "N1";
-    std::string importFn = "LinesImport", exportFn = "LinesExport";
-    bool exportNode = true;
-    std::string tmx = "<tmx><body><tu tid=\"N1\"><tuv lang=\"0011\"><seg>\xE3\x82\xA2\xE3\x83\x89\xE3\x83\xAC\xE3\x82\xB9"
-                      "</seg></tuv></tu><tu tid=\"D1\"><tuv lang=\"0011\"><seg>Lines (JP)</seg></tuv></tu></body></tmx>";
-};
-
-void WriteConverter(const std::string& dir, const Fixture& f)
-{
-    const std::string folder = f.folder.empty() ? dir : platform::joinPath(dir, f.folder);
-    std::string functions = "<function type='generic_import'><name>" + f.importFn + "</name></function>";
-    if (f.exportNode)
-        functions += "<function type='generic_export'><name>" + f.exportFn + "</name></function>";
-    writeTextFile(platform::joinPath(folder, "converter.xml"),
-                  "<address_book_converter><version>" + f.version + "</version><converter><module-name><value>" +
-                      f.moduleName + "</value></module-name><support-extension><extension>txt</extension>"
-                      "<value>Line files</value><id>D1</id></support-extension><name><value>" + f.name +
-                      "</value><id>" + f.nameId + "</id></name><functions>" + functions +
-                      "</functions></converter></address_book_converter>");
-    if (!f.tmx.empty())
-        writeTextFile(platform::joinPath(folder, "converter.tmx"), f.tmx);
-    ASSERT_TRUE(platform::copyFileAtomic(f.module, platform::joinPath(folder, "conv.so")));
-}
 
 std::vector<std::string> Names(const std::vector<ConverterInfo>& list)
 {
@@ -63,7 +39,7 @@ TEST(Converters, EachDialogListsOnlyUsableConvertersSortedWithTheirTranslations)
     const std::string dir = platform::joinPath(root.path(), "conv");
     const std::string lines = QELTA_LINES_CONVERTER, failing = QELTA_FAILING_CONVERTER, half = QELTA_HALF_CONVERTER;
     const std::string longName(300, 'x');
-    const std::vector<Fixture> fixtures = {
+    const std::vector<ConverterFixture> fixtures = {
         {.folder = "lines", .module = lines},
         {.folder = "old", .module = lines, .version = "1.0", .name = "Old"},
         {.folder = "notmx", .module = lines, .name = "No tmx", .tmx = ""},
@@ -80,7 +56,7 @@ TEST(Converters, EachDialogListsOnlyUsableConvertersSortedWithTheirTranslations)
         // Beside the folders, in the converter directory itself: never read.
         {.folder = "", .module = lines, .name = "Beside", .nameId = "N9"},
     };
-    for (const Fixture& f : fixtures)
+    for (const ConverterFixture& f : fixtures)
         WriteConverter(dir, f);
 
     struct Case {
