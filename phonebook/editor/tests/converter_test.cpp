@@ -5,6 +5,7 @@
 #include "phonebook/editor/converter_logic.h"
 #include "phonebook/editor/tests/support/converter_fixture.h"
 #include "phonebook/editor/tests/support/fake_book.h"
+#include "platform/endpoint.h"
 #include "platform/files.h"
 #include "platform/tests/support/test_support.h"
 #include "sample/sample_run.h"
@@ -165,8 +166,17 @@ protected:
 
 TEST_F(BookConversion, AnImportAddsItsRecordsAndReloadsTheList)
 {
+    // The module moves the bar through the display's handle.
+    const auto display = platform::Endpoint::create("QELTA-ConverterTest", root.path());
+    ASSERT_TRUE(display);
+    progress.handle = display->handle();
     writeTextFile(source, "Imported One,0311\nImported Two,0312\n");
     ASSERT_TRUE(doc.OnFileConvert(ConverterKind::Import, prompter, Runs({"Lines"})));
+    platform::PostedMessage post;
+    ASSERT_TRUE(display->receive(post, 1000));
+    EXPECT_EQ(post.message, platform::registerMessage(kProgressMessageName));
+    EXPECT_EQ(post.wParam, 1u);
+    EXPECT_EQ(post.lParam, 50);
     EXPECT_TRUE(Listed("Imported One") && Listed("Imported Two"));
     EXPECT_FALSE(platform::pathExists(path + ".backup"));
     EXPECT_EQ(progress.captions[1], "Importing Address...");

@@ -213,6 +213,8 @@ public:
     std::vector<int> progress;
     std::vector<std::string> captions;
     int failure = 0;
+    uint32_t handle = 0; ///< the display handle workers are given
+    uint32_t DisplayHandle() const override { return handle; }
     int Run(const std::string& caption, const Worker& worker) override
     {
         captions.push_back(caption);
