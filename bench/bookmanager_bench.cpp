@@ -1,7 +1,9 @@
 // The phone book editor's loading: ReloadAll through the real phone book component on a folder of
 // 1k, 10k and 50k records against the store's own listing of that folder (open, list, and each
-// record's name and values), without the 500 ms pause that ends each loading; and a rebuild and a
-// sort of the record list's 50k rows.
+// record's name and values), without the 500 ms pause that ends each loading; a rebuild and a
+// sort of the record list's 50k rows; and 1k records imported by the test tree's line-importing
+// converter through the import dialog's logic and worker against the same phone book object calls
+// made directly.
 #include "bench/phonebook_text.h"
 #include "bench/ratio_reporter.h"
 #include "bench/register_servers.h"
@@ -10,8 +12,10 @@
 #include "common/prompter.h"
 #include "phonebook/editor/book_dialogs.h"
 #include "phonebook/editor/bookmanager_doc.h"
+#include "phonebook/editor/converter_logic.h"
 #include "phonebook/editor/record_list_logic.h"
 #include "phonebook/store/phone_book.h"
+#include "platform/bstr.h"
 #include "platform/files.h"
 
 #include <cstdio>
@@ -22,15 +26,15 @@ namespace {
 
 // The loading's progress, coalesced as the progress dialog's runner posts it.
 struct InlineRunner : IProgressRunner, IProgressSink {
-    int last = -1, posts = 0;
-    int Run(const std::string&, const Worker& worker) override { return worker(*this), 0; }
+    int last = -1, posts = 0, failure = 0;
+    int Run(const std::string&, const Worker& worker) override { return failure = 0, worker(*this), failure; }
     void Progress(int percent) override
     {
         if (percent != last)
             ++posts;
         last = percent;
     }
-    void Fail(int) override {}
+    void Fail(int code) override { failure = code; }
 };
 
 struct NoDialogs : IBookDialogs {
@@ -138,6 +142,102 @@ void SortRows(benchmark::State& state)
     }
 }
 
+#ifdef QELTA_LINES_CONVERTER
+constexpr int kRecords = 1000;
+
+struct ChoosesSource : IPrompter {
+    std::string source;
+    int MessageBox(const std::string&, const std::string&, unsigned) override { return IDOK; }
+    std::optional<std::string> GetOpenFileName(FileQuestion&) override { return source; }
+};
+
+struct Setup {
+    std::string empty, book, source, converters;
+    std::vector<std::pair<std::string, std::string>> lines;
+    Setup()
+    {
+        const std::string dir = GetPhoneBookDirectory();
+        empty = dir + "/Empty.xml";
+        book = dir + "/Import.xml";
+        source = dir + "/import.txt";
+        converters = dir + "/converters";
+        std::string text;
+        for (int i = 0; i < kRecords; ++i) {
+            lines.emplace_back("Person " + std::to_string(i), "0300" + std::to_string(i));
+            text += lines.back().first + "," + lines.back().second + "\n";
+        }
+        const std::string folder = converters + "/lines";
+        if (!platform::createDirectories(folder) ||
+            !platform::writeFileAtomic(empty, benchdata::PhoneBookText(0).build()) ||
+            !platform::writeFileAtomic(source, text) ||
+            !platform::writeFileAtomic(folder + "/converter.xml",
+                                       "<address_book_converter><version>1.1</version><converter><module-name><value>"
+                                       "lines.so</value></module-name><support-extension><extension>txt</extension>"
+                                       "<value>Lines</value><id>D</id></support-extension><name><value>Lines</value>"
+                                       "<id>N</id></name><functions><function type='generic_import'><name>LinesImport"
+                                       "</name></function><function type='generic_export'><name>LinesExport</name>"
+                                       "</function></functions></converter></address_book_converter>") ||
+            !platform::writeFileAtomic(folder + "/converter.tmx", "<tmx><body/></tmx>") ||
+            !platform::copyFileAtomic(QELTA_LINES_CONVERTER, folder + "/lines.so"))
+            std::abort();
+    }
+    // A fresh empty book, opened by a new phone book object.
+    platform::com::Ptr<IBookmanagerTool> FreshBook() const
+    {
+        if (!platform::copyFileAtomic(empty, book))
+            std::abort();
+        platform::com::Ptr<IBookmanagerTool> tool = CreateBookTool();
+        if (!tool || tool->Initiate(platform::com::Bstr(book).get()) != S_OK)
+            std::abort();
+        return tool;
+    }
+};
+
+const Setup& TheSetup()
+{
+    static const Setup setup;
+    return setup;
+}
+
+void ImportThroughDialog(benchmark::State& state)
+{
+    const Setup& setup = TheSetup();
+    ChoosesSource prompter;
+    prompter.source = setup.source;
+    InlineRunner runner;
+    for (auto _ : state) {
+        state.PauseTiming();
+        CDConverterLogic logic(ConverterKind::Import, setup.book, setup.FreshBook(), prompter, runner);
+        logic.SetDonePause(std::chrono::milliseconds(0));
+        logic.Init(setup.converters, "");
+        state.ResumeTiming();
+        logic.Convert(0);
+        if (!logic.Succeeded())
+            state.SkipWithError("the import failed");
+    }
+}
+
+void DirectCalls(benchmark::State& state)
+{
+    const Setup& setup = TheSetup();
+    for (auto _ : state) {
+        state.PauseTiming();
+        platform::com::Ptr<IBookmanagerTool> tool = setup.FreshBook();
+        state.ResumeTiming();
+        for (const auto& [name, number] : setup.lines) {
+            int32_t id = 0;
+            if (tool->CreateNewAddress(platform::com::Bstr(name).get(), 1, 0, platform::com::Bstr("").get(), 0, platform::com::Bstr(number).get(), 0, 0,
+                                       platform::com::Bstr("").get(), platform::com::Bstr("").get(), 0, &id) != S_OK)
+                state.SkipWithError("a call failed");
+        }
+    }
+}
+
+
+BENCHMARK(ImportThroughDialog)->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(DirectCalls)->Iterations(5)->Unit(benchmark::kMillisecond);
+#endif
+
 } // namespace
 
 BENCHMARK(ReloadAll)->Arg(1000)->Arg(10000)->Arg(50000)->Iterations(3)->Unit(benchmark::kMillisecond);
@@ -164,6 +264,10 @@ int main(int argc, char** argv)
                 reporter.time("ReloadAll/10000/iterations:3") / 1000);
     std::printf("ReloadAll 50k / 10k: %.2f (goal at most 6)\n",
                 reporter.ratio("ReloadAll/50000/iterations:3", "ReloadAll/10000/iterations:3"));
+#ifdef QELTA_LINES_CONVERTER
+    std::printf("import of 1k records through the dialog / direct calls: %.2f (goal at most 1.1)\n",
+                reporter.ratio("ImportThroughDialog/iterations:5", "DirectCalls/iterations:5"));
+#endif
     std::printf("rebuild of 50k rows: %.1f ms, sort: %.1f ms (goal under 200 ms each)\n", reporter.time("RebuildRows"),
                 reporter.time("SortRows"));
     return 0;

@@ -49,3 +49,14 @@ function(qelta_test name)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT ${T_TIMEOUT})
 endfunction()
+
+# qelta_converter_module(name SOURCES ...) - a converter module of the phone book editor: a shared
+# library loaded by its full path, built against phonebook/editor/converter.h.
+function(qelta_converter_module name)
+  cmake_parse_arguments(C "" "" "SOURCES" ${ARGN})
+  add_library(${name} MODULE ${C_SOURCES})
+  qelta_warnings(${name})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  set_target_properties(${name} PROPERTIES PREFIX "" CXX_VISIBILITY_PRESET hidden)
+  target_link_libraries(${name} PRIVATE faxplatform)
+endfunction()

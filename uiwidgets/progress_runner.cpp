@@ -32,6 +32,7 @@ public:
         m_Job.nFailure.compare_exchange_strong(none, nCode);
         PostToDialog(m_hDialog, ProgressMessage(), 3, nCode);
     }
+    uint32_t DisplayHandle() const override { return m_hDialog; }
 
 private:
     Job& m_Job;

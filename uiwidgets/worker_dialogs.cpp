@@ -1,5 +1,7 @@
 #include "uiwidgets/worker_dialogs.h"
 
+#include "common/progress_runner.h"
+
 #include "uiwidgets/control_name.h"
 
 #include <QCoreApplication>
@@ -33,7 +35,7 @@ bool PostToDialog(platform::EndpointHandle dialog, uint32_t message, uint32_t wP
 
 uint32_t ProgressMessage()
 {
-    static const uint32_t message = platform::registerMessage("AFX_DPROGRESS_H__F9A1C069_ABD4_4B3B_BE6F_9878AB8926EE__INCLUDED_");
+    static const uint32_t message = platform::registerMessage(kProgressMessageName);
     return message;
 }
 

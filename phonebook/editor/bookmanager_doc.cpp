@@ -1,7 +1,9 @@
 #include "phonebook/editor/bookmanager_doc.h"
 
 #include "common/resource_locale.h"
+#include "common/prompter.h"
 #include "phonebook/editor/book_dialogs.h"
+#include "phonebook/editor/record_list_logic.h"
 #include "platform/bstr.h"
 #include "platform/files.h"
 
@@ -227,6 +229,33 @@ void CQeltapbDoc::ReopenBook()
         return;
     const Bstr path(m_strPathName);
     m_pBook->Initiate(path.get());
+}
+
+bool CQeltapbDoc::OnFileConvert(ConverterKind kind, IPrompter& prompter, const ConverterDialog& dialog)
+{
+    const std::string backup = BackupPath();
+    std::error_code error;
+    if (!platform::copyFileAtomic(platform::nativePath(m_strPathName), platform::nativePath(backup), &error)) {
+        std::string text = LoadResourceString(IDS_BACKUP_FAILED);
+        const size_t at = text.find("%s");
+        if (at != std::string::npos)
+            text.replace(at, 2, error ? error.message() : std::string("unknown error"));
+        prompter.MessageBox(text, LoadResourceString(IDS_EDITOR_TITLE), MB_ICONWARNING);
+        return false;
+    }
+    const ConverterOutcome outcome = dialog(kind, m_strPathName, m_pBook);
+    if (outcome.bSucceeded) {
+        ReloadAll();
+    } else if (outcome.bFailed) {
+        // The book is replaced whole, and the phone book object reads it again: it must not keep
+        // the partial conversion to write over the restored book with its next change.
+        if (platform::copyFileAtomic(platform::nativePath(backup), platform::nativePath(m_strPathName)))
+            ReopenBook();
+        else
+            return true; // the backup stays: it is the only good copy of the book
+    }
+    platform::removeFile(platform::nativePath(backup));
+    return true;
 }
 
 bool CQeltapbDoc::CheckViews()

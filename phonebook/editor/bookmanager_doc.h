@@ -4,6 +4,7 @@
 #pragma once
 
 #include "common/progress_runner.h"
+#include "phonebook/editor/converter_logic.h"
 #include "phonebook/store/IBookmanagerTool.h"
 #include "phonebook/store/phone_book.h"
 
@@ -14,6 +15,16 @@
 #include <vector>
 
 class IBookDialogs;
+class IPrompter;
+
+/// What the import or export dialog reports when it closes: a run succeeded, a run failed.
+struct ConverterOutcome {
+    bool bSucceeded = false;
+    bool bFailed = false;
+};
+/// Runs the import or export dialog over the book's path and its phone book object.
+using ConverterDialog = std::function<ConverterOutcome(ConverterKind kind, const std::string& strBookPath,
+                                                       platform::com::Ptr<IBookmanagerTool> book)>;
 
 /// The document's commands (menu ids).
 enum : int {
@@ -137,6 +148,11 @@ public:
     bool OnFileNewGroup(void* pOwner);
     bool OnFileNewFolder(void* pOwner);
     bool OnFileOpenPhoneBook(void* pOwner);
+    /// Import Phone Book and Export Phone Book: backs the book up, runs the dialog, then after a
+    /// success reloads everything and discards the backup, after only failures puts the backup
+    /// back (and lets the phone book object read it again), else discards the backup. When no
+    /// backup can be made a warning says why and no dialog opens (false).
+    bool OnFileConvert(ConverterKind kind, IPrompter& prompter, const ConverterDialog& dialog);
     /// New Address and New Group are off in the favourite folder.
     bool CanCreateRecords() const { return m_nCurrentFolderID != kFavoriteFolderId; }
 

@@ -3,6 +3,7 @@
 #include "common/prompter.h"
 #include "common/resource_locale.h"
 #include "phonebook/dialogs/phone_book_lock.h"
+#include "phonebook/editor/app/converter_dialog.h"
 #include "phonebook/editor/app/editor_dialogs.h"
 #include "phonebook/editor/editor_dialogs_logic.h"
 #include "platform/endpoint.h"
@@ -309,6 +310,7 @@ CMainFrame::CMainFrame(IPrompter& prompter, IBookDialogs& dialogs, const std::st
         m_pOwnProgress = std::make_unique<CQtProgressRunner>(this);
         progress = m_pOwnProgress.get();
     }
+    m_pProgress = progress;
     m_pDoc = std::make_unique<CQeltapbDoc>(dialogs, *progress);
     m_pDoc->SetPathName(strBookPath);
     // The book opened at start enters the recent files, as every book opened does.
@@ -405,6 +407,8 @@ void CMainFrame::BuildMenus()
             m_Recent.Add(m_pDoc->GetPathName());
         DocumentCommand(opened);
     });
+    command(ID_FILE_IMPORT, tr("&Import Phone Book..."), {}, [this] { ConvertBook(ConverterKind::Import); });
+    command(ID_FILE_EXPORT, tr("&Export Phone Book..."), {}, [this] { ConvertBook(ConverterKind::Export); });
     command(ID_APP_EXIT, tr("E&xit"), {}, [this] { close(); });
     command(ID_EDIT_DELETE, tr("&Delete"), QKeySequence(Qt::Key_Delete),
             [this] { m_pListLogic->DeleteRow(m_pList->SelectedRow()); });
@@ -441,6 +445,8 @@ void CMainFrame::BuildMenus()
     m_pFileMenu->addAction(Action(ID_FILE_NEWFOLDER));
     m_pFileMenu->addSeparator();
     m_pFileMenu->addAction(Action(ID_FILE_OPENPHONEBOOK));
+    m_pFileMenu->addAction(Action(ID_FILE_IMPORT));
+    m_pFileMenu->addAction(Action(ID_FILE_EXPORT));
     m_pRecentSeparator = m_pFileMenu->addSeparator();
     m_pFileMenu->addAction(Action(ID_APP_EXIT));
     QMenu* edit = menuBar()->addMenu(tr("&Edit"));
@@ -533,6 +539,14 @@ void CMainFrame::DocumentCommand(bool bChanged)
     UpdateTitle();
     UpdateRecentFiles();
     UpdateActions();
+}
+
+void CMainFrame::ConvertBook(ConverterKind kind)
+{
+    m_pDoc->OnFileConvert(kind, m_Prompter, [this](ConverterKind which, const std::string& path,
+                                                   platform::com::Ptr<IBookmanagerTool> book) {
+        return RunConverterDialog(which, path, std::move(book), m_Prompter, *m_pProgress, this);
+    });
 }
 
 void CMainFrame::StartContextMenu(QMenu& menu, int nMenuId)

@@ -137,10 +137,13 @@ private:
     void PrintList();
     void SwitchPane();
     void DocumentCommand(bool bChanged);
+    /// Import Phone Book or Export Phone Book: the document's backup around the dialog.
+    void ConvertBook(ConverterKind kind);
 
     IPrompter& m_Prompter;
     IBookDialogs& m_Dialogs;
     std::unique_ptr<IProgressRunner> m_pOwnProgress;
+    IProgressRunner* m_pProgress = nullptr;
     std::unique_ptr<CQeltapbDoc> m_pDoc;
     std::unique_ptr<CQeltapbViewLogic> m_pListLogic;
     std::unique_ptr<CQeltapbTreeViewLogic> m_pTreeLogic;

@@ -2,8 +2,11 @@
 // loaded, records changed, deleted and dropped, folders renamed and deleted, sorting, status
 // texts, the grey rules, help, and books that are never written. Modal answers are injected.
 #include "phonebook/dialogs/picker_phone_book.h"
+#include "common/registry_helper.h"
+#include "phonebook/editor/app/converter_dialog.h"
 #include "phonebook/editor/app/editor_dialogs.h"
 #include "phonebook/editor/app/main_frame.h"
+#include "phonebook/editor/tests/support/converter_fixture.h"
 #include "phonebook/editor/tests/support/fake_book.h"
 #include "platform/files.h"
 #include "platform/library.h"
@@ -14,6 +17,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QHeaderView>
+#include <QListWidget>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -319,4 +323,62 @@ TEST_F(EditorFrame, BooksAreNeverWrittenByTheFrame)
     EXPECT_EQ(Rows().size(), 5);
     EXPECT_EQ(qelta::test::readTextFile(copy), before);
     EXPECT_EQ(qelta::test::readTextFile(path), before);
+}
+
+namespace {
+
+// The import or export command run from the menu: inside its dialog each named converter is
+// selected and run with its action button (the file choices come from the prompter), then Close.
+// The names the dialog listed.
+QStringList RunConverters(CMainFrame& frame, int command, int action, const QStringList& names)
+{
+    QStringList listed;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<CDConverter*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        for (int row = 0; row < dialog->List()->count(); ++row)
+            listed << dialog->List()->item(row)->text();
+        for (const QString& name : names) {
+            dialog->List()->setCurrentRow(static_cast<int>(listed.indexOf(name)));
+            dialog->findChild<QPushButton*>(ControlName(action))->click();
+        }
+        dialog->findChild<QPushButton*>(ControlName(IDC_CONVERTER_CLOSE))->click();
+    });
+    frame.Action(command)->trigger();
+    return listed;
+}
+
+} // namespace
+
+TEST_F(EditorFrame, ImportAndExportRunConvertersWithTheBookBackedUp)
+{
+    const std::string dir = root.path() + "/converters";
+    qelta::test::WriteConverter(dir, {.folder = "lines", .module = QELTA_LINES_CONVERTER});
+    qelta::test::WriteConverter(dir, {.folder = "failing", .module = QELTA_FAILING_CONVERTER, .name = "Failing",
+                                      .importFn = "FailImport", .exportFn = "FailExport"});
+    ASSERT_EQ(CRegistryHelper(HKEY_LOCAL_MACHINE, kProductKeyPrefix).WriteString(kProductSubkey, "ConverterDirectory", dir), 1);
+    const std::string before = qelta::test::readTextFile(path);
+    EXPECT_TRUE(Enabled(ID_FILE_IMPORT) && Enabled(ID_FILE_EXPORT));
+
+    // A failing import: "Converting Error" over the progress caption, the book as it was.
+    prompter.openFile = root.path() + "/in.txt";
+    qelta::test::writeTextFile(*prompter.openFile, "Imported One,0311\nImported Two,0312\n");
+    EXPECT_EQ(RunConverters(*frame, ID_FILE_IMPORT, IDC_CONVERTER_IMPORT, {"Failing"}),
+              (QStringList{"Failing", "Lines"}));
+    EXPECT_EQ(prompter.shown, (std::vector<std::string>{"Importing Address...: Converting Error"}));
+    EXPECT_EQ(qelta::test::readTextFile(path), before);
+    EXPECT_FALSE(platform::pathExists(path + ".backup"));
+
+    // A working one: its records are listed after the dialog.
+    RunConverters(*frame, ID_FILE_IMPORT, IDC_CONVERTER_IMPORT, {"Lines"});
+    EXPECT_TRUE(Rows().contains("Imported One") && Rows().contains("Imported Two")) << Rows().join(",").toStdString();
+    EXPECT_FALSE(Rows().contains("Partial"));
+    EXPECT_FALSE(platform::pathExists(path + ".backup"));
+
+    // An export through the save choice.
+    prompter.saveFile = root.path() + "/out.txt";
+    RunConverters(*frame, ID_FILE_EXPORT, IDC_CONVERTER_EXPORT, {"Lines"});
+    EXPECT_EQ(qelta::test::readTextFile(*prompter.saveFile), qelta::test::readTextFile(path));
+    EXPECT_EQ(prompter.shown.size(), 1u);
 }

@@ -1,7 +1,9 @@
 // Saves pictures of the editor into the build folder's "screenshots": the frame with the sample
-// book loaded, Rename Folder and About (no DATA.TAG: an empty notice line); and checks that Tab
+// book loaded, Rename Folder, About, Import Tool and Export Tool (no DATA.TAG: an empty notice line); and checks that Tab
 // goes through each as it is laid out.
+#include "phonebook/editor/app/converter_dialog.h"
 #include "phonebook/editor/app/editor_dialogs.h"
+#include "phonebook/editor/tests/support/converter_fixture.h"
 #include "phonebook/editor/app/main_frame.h"
 #include "phonebook/editor/tests/support/fake_book.h"
 #include "platform/files.h"
@@ -12,6 +14,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QListWidget>
 #include <gtest/gtest.h>
 
 namespace {
@@ -56,4 +59,17 @@ TEST(Screenshots, FrameAndDialogs)
     CAboutDlg about(ReadAboutNotice(root.path()), &frame);
     EXPECT_EQ(about.findChild<QLabel*>(ControlName(IDC_ABOUT_NOTICE))->text(), QString());
     Save(about, "about");
+
+    // Import Tool and Export Tool, each listing a converter.
+    const std::string converters = root.path() + "/converters";
+    qelta::test::WriteConverter(converters, {.folder = "lines", .module = QELTA_LINES_CONVERTER});
+    qelta::test::InlineProgress progress;
+    for (const ConverterKind kind : {ConverterKind::Import, ConverterKind::Export}) {
+        CDConverterLogic logic(kind, SamplePhoneBookPath(), {}, prompter, progress);
+        logic.Init(converters, "");
+        CDConverter dialog(logic, &frame);
+        ASSERT_EQ(dialog.List()->count(), 1);
+        dialog.List()->setCurrentRow(0);
+        Save(dialog, kind == ConverterKind::Import ? "import-tool" : "export-tool");
+    }
 }

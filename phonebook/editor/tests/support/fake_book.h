@@ -213,6 +213,8 @@ public:
     std::vector<int> progress;
     std::vector<std::string> captions;
     int failure = 0;
+    uint32_t handle = 0; ///< the display handle workers are given
+    uint32_t DisplayHandle() const override { return handle; }
     int Run(const std::string& caption, const Worker& worker) override
     {
         captions.push_back(caption);
@@ -229,6 +231,8 @@ class QueuedPrompter : public IPrompter {
 public:
     std::deque<int> answers;
     std::optional<std::string> openFile; ///< the open choice's answer
+    std::optional<std::string> saveFile; ///< the save choice's answer
+    std::vector<FileQuestion> questions; ///< the file choices asked
     std::vector<std::string> shown; ///< "caption: text"
     int MessageBox(const std::string& text, const std::string& caption, unsigned) override
     {
@@ -239,9 +243,15 @@ public:
         answers.pop_front();
         return answer;
     }
-    std::optional<std::string> GetOpenFileName(FileQuestion&) override
+    std::optional<std::string> GetOpenFileName(FileQuestion& question) override
     {
+        questions.push_back(question);
         return openFile;
+    }
+    std::optional<std::string> GetSaveFileName(FileQuestion& question) override
+    {
+        questions.push_back(question);
+        return saveFile;
     }
 };
 
