@@ -95,6 +95,16 @@ std::unique_ptr<QApplication> EnsureApplication()
     return std::make_unique<QApplication>(argc, argv);
 }
 
+QMessageBox* MakeMessageBox(const std::string& caption, const std::string& text, uint32_t type)
+{
+    const bool question = (type & 0x0F) == kBoxYesNo;
+    const auto icon = question ? QMessageBox::Question : (type & kIconError ? QMessageBox::Critical : QMessageBox::Information);
+    auto* box = new QMessageBox(icon, QString::fromStdString(caption), QString::fromStdString(text),
+                                question ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok);
+    box->setObjectName("SetupMessageBox");
+    return box;
+}
+
 int32_t ShowBox(MessageBoxFn hook, void* owner, const std::string& caption, const std::string& text, uint32_t type)
 {
     if (hook)
@@ -105,10 +115,8 @@ int32_t ShowBox(MessageBoxFn hook, void* owner, const std::string& caption, cons
         return question ? kAnswerNo : kAnswerOk;
     }
     const auto application = EnsureApplication();
-    QMessageBox box(question ? QMessageBox::Question : (type & kIconError ? QMessageBox::Critical : QMessageBox::Information),
-                    QString::fromStdString(caption), QString::fromStdString(text),
-                    question ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok);
-    const int answer = box.exec();
+    std::unique_ptr<QMessageBox> box(MakeMessageBox(caption, text, type));
+    const int answer = box->exec();
     if (question)
         return answer == QMessageBox::Yes ? kAnswerYes : kAnswerNo;
     return kAnswerOk;

@@ -13,6 +13,7 @@
 #include <vector>
 
 class QApplication;
+class QMessageBox;
 
 namespace setup {
 
@@ -61,6 +62,9 @@ int32_t ShowBox(MessageBoxFn hook, void* owner, const std::string& caption, cons
 /// The installer may have no Qt of its own: then a box or dialog gets an application for its
 /// lifetime (null when the process has one).
 std::unique_ptr<QApplication> EnsureApplication();
+
+/// The Qt box ShowBox shows by default (not shown; the caller deletes it).
+QMessageBox* MakeMessageBox(const std::string& caption, const std::string& text, uint32_t type);
 
 /// True when a Qt box or dialog can be shown in this process.
 bool DisplayAvailable();
