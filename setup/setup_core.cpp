@@ -4,7 +4,6 @@
 #include "platform/text.h"
 
 #include <QApplication>
-#include <QGuiApplication>
 #include <QMessageBox>
 
 #include <cstdio>
@@ -77,8 +76,9 @@ std::string PrinterListFile(const std::string& installDirectory) { return instal
 
 bool DisplayAvailable()
 {
-    if (QGuiApplication::instance())
-        return true;
+    // Widgets need a QApplication: a caller with a plain core or GUI application gets none.
+    if (QCoreApplication* application = QCoreApplication::instance())
+        return qobject_cast<QApplication*>(application) != nullptr;
     for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY"})
         if (const char* value = std::getenv(variable); value && *value)
             return true;

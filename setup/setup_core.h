@@ -66,7 +66,8 @@ std::unique_ptr<QApplication> EnsureApplication();
 /// The Qt box ShowBox shows by default (not shown; the caller deletes it).
 QMessageBox* MakeMessageBox(const std::string& caption, const std::string& text, uint32_t type);
 
-/// True when a Qt box or dialog can be shown in this process.
+/// True when a Qt box or dialog can be shown in this process: it has a QApplication, or it has no
+/// application at all and a display is named (DISPLAY, WAYLAND_DISPLAY).
 bool DisplayAvailable();
 
 /// Removes the printer of that name when its driver is installed (a driver goes with its last queue).
