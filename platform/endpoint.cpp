@@ -23,6 +23,9 @@ namespace platform {
 
 namespace {
 
+// A post's three numbers ahead of its text.
+constexpr size_t kHeaderBytes = 3 * sizeof(uint32_t);
+
 uint64_t fnv1a(std::string_view text)
 {
     uint64_t h = 1469598103934665603ull;
@@ -318,13 +321,17 @@ bool Endpoint::receive(PostedMessage& message, int timeoutMs)
     pollfd p{socket_, POLLIN, 0};
     if (timeoutMs > 0 && ::poll(&p, 1, timeoutMs) <= 0)
         return false;
-    uint32_t data[3];
+    // The three numbers, then the text; one byte more than the longest text tells a longer one.
+    char data[kHeaderBytes + kMaxPostText + 1];
     const ssize_t n = ::recv(socket_, data, sizeof data, MSG_DONTWAIT);
-    if (n != static_cast<ssize_t>(sizeof data))
+    if (n < static_cast<ssize_t>(kHeaderBytes) || n > static_cast<ssize_t>(kHeaderBytes + kMaxPostText))
         return false;
-    message.message = data[0];
-    message.wParam = data[1];
-    message.lParam = static_cast<int32_t>(data[2]);
+    uint32_t numbers[3];
+    std::memcpy(numbers, data, kHeaderBytes);
+    message.message = numbers[0];
+    message.wParam = numbers[1];
+    message.lParam = static_cast<int32_t>(numbers[2]);
+    message.text.assign(data + kHeaderBytes, static_cast<size_t>(n) - kHeaderBytes);
     return true;
 }
 
@@ -369,7 +376,12 @@ bool endpointExists(EndpointHandle handle)
 
 bool postMessage(EndpointHandle handle, uint32_t message, uint32_t wParam, int32_t lParam)
 {
-    if (!endpointExists(handle))
+    return postMessage(handle, message, wParam, lParam, {});
+}
+
+bool postMessage(EndpointHandle handle, uint32_t message, uint32_t wParam, int32_t lParam, std::string_view text)
+{
+    if (text.size() > kMaxPostText || !endpointExists(handle))
         return false;
     const auto folder = privateFolder();
     const std::string socketPath = folder ? handleBase(*folder, handle) + ".sock" : std::string();
@@ -381,10 +393,28 @@ bool postMessage(EndpointHandle handle, uint32_t message, uint32_t wParam, int32
     const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return false;
-    const uint32_t data[3] = {message, wParam, static_cast<uint32_t>(lParam)};
-    const ssize_t n = ::sendto(fd, data, sizeof data, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    const uint32_t numbers[3] = {message, wParam, static_cast<uint32_t>(lParam)};
+    std::string data(reinterpret_cast<const char*>(numbers), kHeaderBytes);
+    data.append(text);
+    const ssize_t n = ::sendto(fd, data.data(), data.size(), MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&address), sizeof address);
     ::close(fd);
-    return n == static_cast<ssize_t>(sizeof data);
+    return n == static_cast<ssize_t>(data.size());
+}
+
+int broadcastMessage(uint32_t message, uint32_t wParam, int32_t lParam)
+{
+    const auto folder = privateFolder();
+    if (!folder)
+        return 0;
+    int reached = 0;
+    for (const std::string& name : listFiles(*folder, "h-*.lock")) {
+        if (name.size() != 15)
+            continue;
+        const auto h = static_cast<EndpointHandle>(std::strtoul(name.substr(2, 8).c_str(), nullptr, 16));
+        if (h != 0 && postMessage(h, message, wParam, lParam))
+            ++reached;
+    }
+    return reached;
 }
 
 } // namespace platform

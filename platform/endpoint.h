@@ -18,11 +18,15 @@ namespace platform {
 
 using EndpointHandle = uint32_t;
 
+/// Longest text a post may carry.
+inline constexpr size_t kMaxPostText = 4096;
+
 /// One posted message.
 struct PostedMessage {
     uint32_t message = 0;
     uint32_t wParam = 0;
     int32_t lParam = 0;
+    std::string text; ///< the text the post carries, empty when none
 };
 
 /// The folder that holds the endpoints of this user (below QELTA_ROOT when it is set, else in
@@ -77,5 +81,10 @@ bool endpointExists(EndpointHandle handle);
 
 /// Posts a message without waiting. False when no endpoint has that handle or it takes no more posts.
 bool postMessage(EndpointHandle handle, uint32_t message, uint32_t wParam, int32_t lParam);
+/// The same with a text of at most kMaxPostText bytes (false, nothing posted, for a longer one).
+bool postMessage(EndpointHandle handle, uint32_t message, uint32_t wParam, int32_t lParam, std::string_view text);
+
+/// Posts a message to every live endpoint of the user without waiting; the number it reached.
+int broadcastMessage(uint32_t message, uint32_t wParam, int32_t lParam);
 
 } // namespace platform

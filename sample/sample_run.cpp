@@ -9,6 +9,7 @@
 #include "platform/files.h"
 #include "platform/library.h"
 #include "platform/state.h"
+#include "phonebook/dialogs/picker_phone_book.h"
 #include "phonebook/dialogs/sheet_logic.h"
 #include "phonebook/store/phone_book.h"
 #include "sendlog/log_store.h"
@@ -176,14 +177,19 @@ bool WriteRunMark(const CSampleRun& run)
 
 } // namespace
 
-bool WriteSamplePhoneBook(std::string& strError)
+std::string SamplePhoneBookPath()
 {
     const std::string folder = GetPhoneBookDirectory();
-    if (folder.empty()) {
+    return folder.empty() ? std::string() : platform::joinPath(folder, std::string(kSampleBookName) + ".xml");
+}
+
+bool WriteSamplePhoneBook(std::string& strError)
+{
+    const std::string path = SamplePhoneBookPath();
+    if (path.empty()) {
         strError = "no phone book folder";
         return false;
     }
-    const std::string path = platform::joinPath(folder, std::string(kSampleBookName) + ".xml");
     if (platform::pathExists(path))
         return true;
     auto address = [](int kind, const char* name, const char* where, bool favorite) {
@@ -201,7 +207,7 @@ bool WriteSamplePhoneBook(std::string& strError)
         address(PB_RECORD_FAX, "Head office", "0891112223", true),
         address(PB_RECORD_IFAX, "Scan desk", "scan@example.com", false),
     };
-    CPhoneBook book;
+    CPickerPhoneBook book;
     bool ok = book.Initiate(path, 0) == 1;
     std::vector<int32_t> ids;
     for (const AddressValues& values : addresses) {
@@ -211,6 +217,16 @@ bool WriteSamplePhoneBook(std::string& strError)
     }
     int32_t group = 0;
     ok = ok && StoreGroupRecord(book, "Sales team", false, {ids[0], ids[1]}, kRootFolderId, group, 0) == 1;
+    // A folder of its own, with a fax record that has a sub-address and pass code.
+    int32_t folder = 0, customer = 0;
+    AddressValues fcode = address(PB_RECORD_FAX, "Delta Print", "0715554443", false);
+    fcode.useFCode = true;
+    fcode.subAddress = "12";
+    fcode.passCode = "3456";
+    ok = ok && book.CreateNewFolder(kSampleBookFolder, folder) == 1 &&
+         StoreAddressRecord(book, fcode, folder, customer, 0) == 1 &&
+         StoreAddressRecord(book, address(PB_RECORD_IFAX, "Echo Labs", "fax@echo.example", false), folder, customer,
+                            0) == 1;
     if (!ok) {
         book.Reset();
         platform::removeFile(path);
@@ -249,22 +265,24 @@ std::optional<CSampleRun> SampleRunPaths()
     return run;
 }
 
-std::optional<CSampleRun> PrepareSampleRun(std::string& strError)
+namespace {
+
+// The folders, the servers, the settings, the sample cover sheet and phone book of a run.
+bool PrepareSampleState(const CSampleRun* run, std::string& strError)
 {
-    auto run = SampleRunPaths();
     if (!run) {
         strError = std::string(platform::kStateRootVariable) + " is not set";
-        return std::nullopt;
+        return false;
     }
     for (const std::string& folder : {run->m_strSpoolFolder, platform::parentPath(run->m_strStreamFile),
                                       run->m_strLogFolder, run->m_strCoverFolder})
         if (!platform::createDirectories(folder)) {
             strError = "cannot make the folder " + folder;
-            return std::nullopt;
+            return false;
         }
     if (const auto failed = RegisterJobServers(); !failed.empty()) {
         strError = "cannot register " + failed.front();
-        return std::nullopt;
+        return false;
     }
     // The wizard takes the printer of its command line unless the driver environment program chose
     // another for this state folder (scripts/run-envsetup.sh), and the job builder writes the job
@@ -274,19 +292,37 @@ std::optional<CSampleRun> PrepareSampleRun(std::string& strError)
     if (user.ReadDword(kProductSubkey, kUseUserDefinedPrinterValue, kUnset) == kUnset
         && !user.WriteDword(kProductSubkey, kUseUserDefinedPrinterValue, 0)) {
         strError = "cannot write the setting \"" + std::string(kUseUserDefinedPrinterValue) + "\"";
-        return std::nullopt;
+        return false;
     }
+    // The wizard starts the cover sheet editor beside it by this name.
     if (!WriteSetting(HKEY_LOCAL_MACHINE, "FileOutput", run->m_strStreamFile, strError)
+        || !WriteSetting(HKEY_LOCAL_MACHINE, "CvrEditor", "covereditor", strError)
         || !WriteSetting(HKEY_CURRENT_USER, "LogDirectory", run->m_strLogFolder, strError)
         || !WriteSetting(HKEY_CURRENT_USER, "CvrFile", run->m_strCoverFolder, strError))
-        return std::nullopt;
+        return false;
     // A cover sheet kept from an earlier run (perhaps edited) stays as it is.
     const std::string cover = run->m_strCoverFolder + kSampleCover;
     if (!platform::pathExists(cover) && !cover::writeCoverSheetFile(cover, false, kSampleCoverLines)) {
         strError = "cannot write the sample cover sheet " + cover;
-        return std::nullopt;
+        return false;
     }
-    if (!WriteSamplePhoneBook(strError))
+    return WriteSamplePhoneBook(strError);
+}
+
+} // namespace
+
+std::optional<std::string> PrepareSampleCover(std::string& strError)
+{
+    const auto run = SampleRunPaths();
+    if (!PrepareSampleState(run ? &*run : nullptr, strError))
+        return std::nullopt;
+    return run->m_strCoverFolder + kSampleCover;
+}
+
+std::optional<CSampleRun> PrepareSampleRun(std::string& strError)
+{
+    auto run = SampleRunPaths();
+    if (!PrepareSampleState(run ? &*run : nullptr, strError))
         return std::nullopt;
     if (!WriteRunMark(*run)) {
         strError = "cannot write " + run->m_strRunMark;
@@ -363,4 +399,56 @@ CSampleResults FindSampleResults(const CSampleRun& run)
         results.m_FailureLogs.emplace_back(path, text);
     }
     return results;
+}
+
+std::optional<std::string> PjlHeaderValue(const std::string& stream, const std::string& name)
+{
+    const std::string prefix = "@PJL SET " + name + "=";
+    // The header ends where the fax data starts.
+    const size_t end = stream.find("@PJL ENTER LANGUAGE=");
+    size_t at = 0;
+    while ((at = stream.find(prefix, at)) != std::string::npos && at < end) {
+        if (at == 0 || stream[at - 1] == '\n') {
+            const size_t valueAt = at + prefix.size();
+            const size_t lineEnd = stream.find("\r\n", valueAt);
+            std::string value = stream.substr(valueAt, lineEnd == std::string::npos ? std::string::npos : lineEnd - valueAt);
+            if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+                value = value.substr(1, value.size() - 2);
+            return value;
+        }
+        at += prefix.size();
+    }
+    return std::nullopt;
+}
+
+std::optional<CSampleJob> NewestSampleJob(const CSampleRun& run)
+{
+    std::optional<CSampleJob> newest;
+    std::filesystem::file_time_type newestTime{};
+    for (const std::string& path : StreamFiles(run)) {
+        std::error_code error;
+        const auto time = std::filesystem::last_write_time(path, error);
+        if (error || (newest && time < newestTime))
+            continue;
+        std::string header;
+        if (platform::readFilePrefix(path, header, 64 * 1024) != platform::ReadStatus::Ok)
+            continue;
+        const auto jobName = PjlHeaderValue(header, "JOBNAME");
+        const auto spoolTime = PjlHeaderValue(header, "SPOOLTIME");
+        if (!jobName || !spoolTime)
+            continue;
+        newest = CSampleJob{path, *jobName, *spoolTime, PjlHeaderValue(header, "IPADDRESS").value_or("")};
+        newestTime = time;
+    }
+    return newest;
+}
+
+std::optional<CSampleLogEntry> FindSampleLogEntry(const std::string& strCookie)
+{
+    CQeltaLog log;
+    int32_t id = 0;
+    CLogData data;
+    if (!log.FindLogId2(strCookie, id) || !log.GetLogData2(id, data))
+        return std::nullopt;
+    return CSampleLogEntry{CQeltaLog::EntryFolder(id), data.status};
 }

@@ -51,20 +51,28 @@ std::optional<CSampleRun> SampleRunPaths();
 /// strError, when any of it fails.
 std::optional<CSampleRun> PrepareSampleRun(std::string& strError);
 
+/// Prepares the state root as PrepareSampleRun does, without a work file or run mark, for a
+/// trial run of the cover sheet editor: the sample cover sheet's path, or nothing with the reason.
+std::optional<std::string> PrepareSampleCover(std::string& strError);
+
 /// Writes nPages (1 to 99) A4 pages at 200 dpi, each with its number in large figures, through the
 /// printer driver's page writer (PackBits). False when the file could not be written (it is then
 /// not left behind).
 bool WriteSampleFax(const std::string& strPath, int nPages);
 
 /// The sample phone book the trial run's Phonebook... button lists: fax and Internet-fax records,
-/// a group and favourites.
+/// a group and favourites, and a folder with two more records.
 inline constexpr const char* kSampleBookName = "Sample";
 /// A fax record of the sample phone book.
 inline constexpr const char* kSampleBookFaxName = "Anna Berg";
+/// The sample phone book's folder.
+inline constexpr const char* kSampleBookFolder = "Customers";
 
 /// Writes the sample phone book through the phone book store when the book does not exist yet (a
 /// book kept from an earlier run stays as it is). False with the reason when it cannot be written.
 bool WriteSamplePhoneBook(std::string& strError);
+/// The sample phone book's file in the current state root (empty without a phone book folder).
+std::string SamplePhoneBookPath();
 
 /// What the current run made: every job stream file and sending log entry that did not exist when
 /// the run was prepared, and the wizard's step failure logs written since then (each with the text
@@ -75,3 +83,24 @@ struct CSampleResults {
     std::vector<std::pair<std::string, std::string>> m_FailureLogs; ///< path, text
 };
 CSampleResults FindSampleResults(const CSampleRun& run);
+
+/// A PJL header value of a job stream ("@PJL SET <name>=", its quotes taken off); nothing when the
+/// header has no such line.
+std::optional<std::string> PjlHeaderValue(const std::string& stream, const std::string& name);
+
+/// The newest job stream of the state root (by its time) and what a result notice for it carries.
+struct CSampleJob {
+    std::string m_strStreamFile;
+    std::string m_strJobName;   ///< JOBNAME
+    std::string m_strSpoolTime; ///< SPOOLTIME
+    std::string m_strNotify;    ///< IPADDRESS: where the result monitor listened ("address:port"), or empty
+};
+/// Nothing when there is no job stream or its header cannot be read.
+std::optional<CSampleJob> NewestSampleJob(const CSampleRun& run);
+
+/// The newest sending log entry with a cookie: its folder and status; nothing when there is none.
+struct CSampleLogEntry {
+    std::string m_strFolder;
+    int32_t m_nStatus = 0;
+};
+std::optional<CSampleLogEntry> FindSampleLogEntry(const std::string& strCookie);

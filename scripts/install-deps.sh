@@ -15,6 +15,8 @@ packages=(
   libtiff-dev libcups2-dev
   # drawing, fonts and the programs
   qt6-base-dev fonts-dejavu-core
+  # the programs' sounds
+  qt6-multimedia-dev
   # a private print server for the spooler integration tests
   cups-daemon cups-client
   # locale sources, so tests can run under a comma-decimal locale

@@ -14,36 +14,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-fail() { echo "run-sendwizard: $*" >&2; exit 1; }
-
-bin=${QELTA_BIN:-build/default/bin}
-state=$PWD/build/sendwizard-run
-reset=0
-while [ $# -gt 0 ]; do
-  case "$1" in
-    --reset) reset=1 ;;
-    --state) [ $# -ge 2 ] || fail "--state needs a folder"; state=$(realpath -m -- "$2"); shift ;;
-    *) fail "unknown argument '$1' (usage: run-sendwizard.sh [--reset] [--state FOLDER])" ;;
-  esac
-  shift
-done
-
-if [ ! -x "$bin/sendwizard" ] || [ ! -x "$bin/qelta-sample" ]; then
-  fail "the suite is not built: run 'bash scripts/check.sh' (or 'bash scripts/check.sh --quick') first"
-fi
-# The wizard's windows go to an X display (Wayland desktops provide one for X programs), or to
-# the platform QT_QPA_PLATFORM names.
-if [ -z "${DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
-  fail "no display (DISPLAY is not set): the wizard is a desktop program; run this in a graphical session"
-fi
-
-if [ "$reset" = 1 ] && [ -e "$state" ]; then
-  echo "Starting from a fresh state folder (deleting $state)"
-  rm -rf -- "$state"
-fi
-export QELTA_ROOT=$state
-mkdir -p "$QELTA_ROOT"
-echo "State folder (QELTA_ROOT): $QELTA_ROOT"
+. scripts/trial-state.sh
+trial_state run-sendwizard "sendwizard qelta-sample" "$@"
 
 # The wizard's command line, one argument a line.
 wizard_args=$("$bin/qelta-sample" prepare) || fail "the state folder could not be prepared"

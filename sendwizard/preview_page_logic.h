@@ -2,9 +2,9 @@
 // the fax image behind a progress display, shows it page by page, and sends the job on Finish.
 #pragma once
 
+#include "common/progress_runner.h"
 #include "sendwizard/sheet_logic.h"
 
-#include <functional>
 #include <string>
 
 class IPrompter;
@@ -28,32 +28,11 @@ enum : int {
 /// The wizard buttons a page allows.
 enum : int { PSWIZB_BACK = 1, PSWIZB_NEXT = 2, PSWIZB_FINISH = 4 };
 
-/// The failure code a worker reports.
-inline constexpr int kWorkerFailure = 999;
 /// The job image size from which models 1 and 2 refuse a job.
 inline constexpr uint32_t kMaxJobImageBytes = 4u * 1024u * 1024u;
 /// The logs of the two workers, in the job folder: the failing step's text alone.
 inline constexpr const char* kCreateJobLog = "createjob.log";
 inline constexpr const char* kSendJobLog = "sendjob.log";
-
-/// What a worker reports while it runs.
-class IProgressSink {
-public:
-    virtual ~IProgressSink() = default;
-    /// The work done so far, 0 to 100.
-    virtual void Progress(int nPercent) = 0;
-    /// The work failed with code; the display closes with it as its result.
-    virtual void Fail(int nCode) = 0;
-};
-
-/// Runs a worker on a thread of its own behind a progress display and waits for it.
-class IProgressRunner {
-public:
-    virtual ~IProgressRunner() = default;
-    using Worker = std::function<int(IProgressSink&)>;
-    /// Runs worker under caption; 0 when it ended without failing, else the failure code it gave.
-    virtual int Run(const std::string& strCaption, const Worker& worker) = 0;
-};
 
 /// The send worker: prepares the job builder, then registers and flushes every document in turn
 /// (progress i x 100 / n + 100 / n / 2, then (i x 100 + 100) / n, then 100). 1 when all went out;

@@ -3,6 +3,7 @@
 // into fax jobs for the job builder.
 #pragma once
 
+#include "common/cover_notice.h"
 #include "cover/imageservice/IQeltaCoverSheetTool.h"
 #include "jobbuilder/IQeltaJobTool.h"
 #include "phonebook/store/IBookmanagerTool.h"
@@ -17,10 +18,6 @@
 #include <vector>
 
 class IPrompter;
-
-/// The message the cover sheet editor posts after a save, and its mark in lParam.
-inline constexpr uint32_t MID_CoverSheetSaved = 1124;
-inline constexpr int32_t kCoverSheetSavedMark = 1815;
 
 /// The wizard's pages, in the order the sheet shows them, with their dialog ids.
 enum : int {

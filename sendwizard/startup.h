@@ -12,10 +12,6 @@ namespace platform {
 class Endpoint;
 }
 
-/// The class and title of the endpoint other programs post the wizard's notices to.
-inline constexpr const char* kHostClassName = "QELTA-UI2APP_CLASS";
-inline constexpr const char* kHostTitle = "QELTA-UI2APP_MAIN";
-
 /// The program code of the wizard's language modules.
 inline constexpr const char* kWizardModuleCode = "SENDWIZARD2";
 

@@ -11,7 +11,7 @@ import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from gen_wizard_art import BLACK, BLUE, Canvas, GREEN, GREY, LIGHT, PAPER, WHITE, write_pictures  # noqa: E402
+from gen_wizard_art import BLACK, BLUE, Canvas, GREEN, GREY, LIGHT, PAPER, WHITE, write_files  # noqa: E402
 
 
 def printer():
@@ -49,7 +49,7 @@ PICTURES = {
 
 
 def main():
-    write_pictures(PICTURES, os.path.join("envsetup", "resources"))
+    write_files("envsetup/resources", {name: draw().bmp() for name, draw in PICTURES.items()})
 
 
 if __name__ == "__main__":

@@ -215,18 +215,18 @@ PICTURES = {
 }
 
 
-def write_pictures(pictures, default_folder):
-    """Writes each picture (file name: drawing function) to the folder of the command line, else to
-    default_folder (relative to the source tree)."""
+def write_files(default_folder, files):
+    """Writes each file (name: bytes) to the folder the command line names, else to default_folder
+    (relative to the repository's root)."""
     here = os.path.dirname(os.path.abspath(__file__))
     folder_path = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", default_folder)
-    for name, draw in pictures.items():
+    for name, data in files.items():
         with open(os.path.join(folder_path, name), "wb") as out:
-            out.write(draw().bmp())
+            out.write(data)
 
 
 def main():
-    write_pictures(PICTURES, os.path.join("sendwizard", "resources"))
+    write_files("sendwizard/resources", {name: draw().bmp() for name, draw in PICTURES.items()})
 
 
 if __name__ == "__main__":

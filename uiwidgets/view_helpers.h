@@ -1,6 +1,9 @@
-// What the programs' pages and dialogs share about keyboard order and report lists: the tab order
-// set as the controls are laid out, and list columns that fit their view.
+// What the programs' pages and dialogs share about keyboard order, report lists and pictures: the
+// tab order set as the controls are laid out, list columns that fit their view, and the pictures of
+// the current language's resources.
 #pragma once
+
+#include "common/resource_module.h"
 
 #include <QPixmap>
 

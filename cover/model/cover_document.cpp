@@ -2,6 +2,7 @@
 
 #include "common/resource_locale.h"
 #include "cover/model/cover_file.h"
+#include "platform/files.h"
 #include "platform/text.h"
 
 #include <array>
@@ -143,10 +144,10 @@ int CtqHeaderDoc::OnOpenDocument(const std::string& path)
 {
     if (m_bBusy)
         return 0;
-    m_nPageCut = -1;
     cover::CoverSheetFile file;
     if (cover::readCoverSheetFile(path, -1, file) != cover::CoverReadStatus::Ok || file.frames < 0)
-        return 0;
+        return 0; // the sheet shown stays as it was
+    m_nPageCut = -1;
     m_bLang = file.language ? 1 : 0;
     m_bBusy = 1;
     DeleteContents();
@@ -181,6 +182,11 @@ int CtqHeaderDoc::OnSaveDocument(const std::string& path)
     m_strPathName = path;
     m_bModified = false;
     return 1;
+}
+
+std::string CtqHeaderDoc::GetTitle() const
+{
+    return m_strPathName.empty() ? std::string("Untitled") : platform::fileNameOf(m_strPathName);
 }
 
 int CtqHeaderDoc::OnNewDocument()

@@ -52,6 +52,8 @@ public:
     int RemoveFrame(CtqRect* object);
 
     const std::string& GetPathName() const { return m_strPathName; }
+    /// The file name of the path; "Untitled" for a sheet never saved.
+    std::string GetTitle() const;
     bool IsModified() const { return m_bModified; }
     void SetModifiedFlag(bool modified = true) { m_bModified = modified; }
 

@@ -62,6 +62,8 @@ public:
     const gdi::RECT& GetRect() const { return m_rect; }
 
     gdi::RECT m_rect;
+    /// 1 while the editor shows the object selected.
+    int m_bSelected = 0;
 
 protected:
     cover::FrameRect frameRect() const;

@@ -4,7 +4,7 @@
 #include "cover/model/cover_file.h"
 #include "cover/model/frame_line.h"
 #include "imaging/gui_session.h"
-#include "imaging/image_table.h"
+#include "imaging/page_qimage.h"
 #include "imaging/pagefilelib.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -109,29 +109,10 @@ int pageHeightOfCut(int top)
     return std::min(top, cover::kMaxPageHeight);
 }
 
-// The page as a bilevel image of the imaging library (set bits black), 200 dpi.
-IKHANDLE bilevelPage(const QImage& image)
-{
-    qelta::imaging::Page page;
-    page.kind = qelta::imaging::PixelKind::Bilevel;
-    page.width = static_cast<uint32_t>(image.width());
-    page.height = static_cast<uint32_t>(image.height());
-    page.xDpi = page.yDpi = cover::kPageResolution;
-    page.pixels.assign(page.stride() * page.height, 0);
-    for (uint32_t y = 0; y < page.height; ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(static_cast<int>(y)));
-        uint8_t* row = page.row(y);
-        for (uint32_t x = 0; x < page.width; ++x)
-            if (qGray(line[x]) < 128)
-                qelta::imaging::setBlack(row, x);
-    }
-    return qelta::imaging::addImage(std::move(page));
-}
-
 // Writes the page over the reserved (empty) file at path; false on any error.
 bool writeTiffPage(const QImage& image, const std::string& path)
 {
-    const IKHANDLE page = bilevelPage(image);
+    const IKHANDLE page = qelta::imaging::pageOfImage(image, cover::kPageResolution);
     if (!page)
         return false;
     const PFHANDLE writer = PageFileWriteBitmapOpen(page, PF_TYPE_TIFF, PF_COMPRESSION_PACKBITS, 0, path.c_str());

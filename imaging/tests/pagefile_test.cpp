@@ -20,56 +20,6 @@ using qelta::imaging::PixelKind;
 
 // ---- files built by hand, independent of the code under test ----
 
-void put16(std::string& s, uint32_t v)
-{
-    s += static_cast<char>(v & 0xff);
-    s += static_cast<char>((v >> 8) & 0xff);
-}
-void put32(std::string& s, uint32_t v)
-{
-    put16(s, v & 0xffff);
-    put16(s, v >> 16);
-}
-
-// A BMP of `bits` per pixel: colour(x, y) gives an RGB value, palette indexes for depths up to 8.
-template <class Colour>
-std::string makeBmp(uint32_t w, uint32_t h, unsigned bits, const std::vector<uint32_t>& palette, Colour colour)
-{
-    const uint32_t rowBytes = (w * bits + 31) / 32 * 4;
-    const uint32_t offset = 14 + 40 + static_cast<uint32_t>(palette.size()) * 4;
-    std::string s = "BM";
-    put32(s, offset + rowBytes * h);
-    put32(s, 0);
-    put32(s, offset);
-    put32(s, 40);
-    put32(s, w);
-    put32(s, h);
-    put16(s, 1);
-    put16(s, bits);
-    put32(s, 0);
-    put32(s, rowBytes * h);
-    put32(s, 7874); // 200 dpi
-    put32(s, 7874);
-    put32(s, static_cast<uint32_t>(palette.size()));
-    put32(s, 0);
-    for (const uint32_t rgb : palette)
-        put32(s, rgb); // B G R 0 read little-endian from 0x00RRGGBB
-    for (uint32_t row = 0; row < h; ++row) {
-        const uint32_t y = h - 1 - row; // bottom up
-        std::string line(rowBytes, '\0');
-        for (uint32_t x = 0; x < w; ++x) {
-            const uint32_t v = colour(x, y);
-            if (bits <= 8)
-                line[x * bits / 8] = static_cast<char>(line[x * bits / 8] | (v << (8 - bits - (x * bits) % 8)));
-            else
-                for (unsigned c = 0; c < bits / 8; ++c)
-                    line[x * bits / 8 + c] = static_cast<char>(c < 3 ? (v >> (8 * c)) & 0xff : 0xff);
-        }
-        s += line;
-    }
-    return s;
-}
-
 // A PCX of 8 bits with a palette (planes 1) or 24 bits (planes 3); every byte coded as a pair.
 std::string makePcx(uint32_t w, uint32_t h, unsigned planes, const std::vector<uint8_t>& plain,
                     const std::string& palette768 = {})

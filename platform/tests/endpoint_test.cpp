@@ -156,6 +156,18 @@ TEST(Endpoint, FindPostReceiveAndGoAway)
     EXPECT_EQ(m.lParam, 1815);
     ASSERT_TRUE(endpoint->receive(m, 1000));
     EXPECT_EQ(m.lParam, -7) << "posts arrive in order";
+    EXPECT_TRUE(m.text.empty());
+
+    // A text rides along up to its limit; a longer one is not posted at all.
+    const std::string longest(kMaxPostText, 'p');
+    ASSERT_TRUE(postMessage(h, 0xC001, 0, 0, longest));
+    EXPECT_FALSE(postMessage(h, 0xC001, 0, 0, longest + "x"));
+    ASSERT_TRUE(postMessage(h, 0xC001, 0, 0, std::string_view("a\0b", 3)));
+    ASSERT_TRUE(endpoint->receive(m, 1000));
+    EXPECT_EQ(m.text, longest);
+    ASSERT_TRUE(endpoint->receive(m, 1000));
+    EXPECT_EQ(m.text, std::string("a\0b", 3));
+    EXPECT_FALSE(endpoint->receive(m, 100)) << "the refused post never arrived";
 
     endpoint.reset();
     EXPECT_EQ(findEndpoint("QELTA-UI2APP_CLASS", "QELTA-UI2APP_MAIN"), 0u);

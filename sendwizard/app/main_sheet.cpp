@@ -11,7 +11,7 @@
 #include "common/resource_locale.h"
 #include "platform/endpoint.h"
 #include "sendwizard/app/pages.h"
-#include "sendwizard/app/progress_runner.h"
+#include "uiwidgets/progress_runner.h"
 #include "sendwizard/printer_info.h"
 #include "sendwizard/wizard_strings.h"
 

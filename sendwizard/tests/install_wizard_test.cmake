@@ -17,7 +17,7 @@ include("${CMAKE_CURRENT_LIST_DIR}/../../cmake/QeltaScriptRun.cmake")
 run("cmake --install" "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${prefix}")
 
 # What the programs load by name or start, and the help pages they open.
-foreach(path bin/sendwizard bin/envsetup bin/qelta-regsvr bin/Sendwizard2.html lib/Bookmanager.html var
+foreach(path bin/sendwizard bin/envsetup bin/qelta-regsvr bin/Sendwizard2.html lib/Bookmanager.html var bin/covereditor bin/COVEREDITOR.html
     lib/libfaxplatform.so lib/libxmldoclib.so lib/libbookpicker.so lib/libmfplink.so
     lib/libIK6COM.so lib/libIK6FILE.so lib/libIK6PRINT.so lib/libIK6EFFECT.so lib/libsendconvlib.so
     lib/libjobbuilder.so lib/libsendlog.so lib/libbooktool.so lib/libcovertool.so lib/libcryptotool.so
@@ -52,6 +52,13 @@ run("qelta-regsvr" ${env} "${prefix}/bin/qelta-regsvr" cryptotool.dll qeltamd5li
 run("qelta-sample prepare" ${env} "${prefix}/bin/qelta-sample" prepare)
 string(REGEX REPLACE "\n$" "" args "${output}")
 string(REPLACE "\n" ";" args "${args}")
+
+# The installed cover sheet editor opens the sample cover sheet and keeps running until it is closed.
+execute_process(COMMAND ${env} "${prefix}/bin/covereditor" "${base}/state/covers/Sample.TQC"
+  RESULT_VARIABLE editor OUTPUT_VARIABLE editor_output ERROR_VARIABLE editor_output TIMEOUT 5)
+if(NOT editor MATCHES "timeout")
+  message(FATAL_ERROR "the installed cover sheet editor ended (${editor}):\n${editor_output}")
+endif()
 
 # Runs an installed program under the driver's scenario; fails unless the scenario reached its end
 # without a message box and every file of the suite the program mapped came from the prefix

@@ -5,6 +5,9 @@
 #include "platform/files.h"
 #include "platform/tests/support/recording_spooler.h"
 #include "platform/tests/support/test_support.h"
+#include "platform/process.h"
+#include "resultmonitor/tests/monitor_process.h"
+#include "sample/notice_sender.h"
 #include "sample/sample_run.h"
 #include "sendwizard/app/main_sheet.h"
 #include "sendwizard/app/pages.h"
@@ -52,16 +55,11 @@ void DriveTheSheet()
     QTest::mouseClick(finish, Qt::LeftButton);
 }
 
-TEST(MainJob, TheTrialRunSendsTheSampleFaxToTheStreamFileAndTheLog)
+// Starts the wizard as the trial run does and drives it to Finish; fails the test when the sheet
+// had to be closed or start-up failed.
+void SendTheSampleFax(const CSampleRun& run)
 {
-    qelta::test::ScopedStateRoot root;
-    // The print system knows no queue of the wizard's printer.
-    const auto spooler = platform::RecordingSpooler::install("Another Printer");
-    std::string error;
-    const auto run = PrepareSampleRun(error);
-    ASSERT_TRUE(run) << error;
-    ASSERT_EQ(imaging_test::readTiff(run->m_strWorkFile).size(), static_cast<size_t>(kSamplePages));
-
+    const auto& args = run.m_Args;
     wizard_test::ScriptedPrompter prompter; // no message box may appear
     CQtSheetRunner runner(prompter);
     bool driven = false;
@@ -82,10 +80,23 @@ TEST(MainJob, TheTrialRunSendsTheSampleFaxToTheStreamFileAndTheLog)
             dialog->done(QDialog::Rejected);
     });
     guard.start(120000);
-    EXPECT_EQ(RunSendWizard(run->m_Args, prompter, runner), 0);
+    EXPECT_EQ(RunSendWizard(args, prompter, runner), 0);
     guard.stop();
     ASSERT_FALSE(timedOut) << "the sheet had to be closed";
     ASSERT_TRUE(driven);
+}
+
+TEST(MainJob, TheTrialRunSendsTheSampleFaxToTheStreamFileAndTheLog)
+{
+    qelta::test::ScopedStateRoot root;
+    // The print system knows no queue of the wizard's printer.
+    const auto spooler = platform::RecordingSpooler::install("Another Printer");
+    std::string error;
+    const auto run = PrepareSampleRun(error);
+    ASSERT_TRUE(run) << error;
+    ASSERT_EQ(imaging_test::readTiff(run->m_strWorkFile).size(), static_cast<size_t>(kSamplePages));
+
+    ASSERT_NO_FATAL_FAILURE(SendTheSampleFax(*run));
 
     const CSampleResults results = FindSampleResults(*run);
     ASSERT_EQ(results.m_StreamFiles, std::vector<std::string>{run->m_strStreamFile});
@@ -111,6 +122,44 @@ TEST(MainJob, TheTrialRunSendsTheSampleFaxToTheStreamFileAndTheLog)
     EXPECT_TRUE(platform::pathExists(results.m_LogEntries[0] + "/desktop.xml")) << results.m_LogEntries[0];
     EXPECT_TRUE(spooler->documents().empty());
     EXPECT_FALSE(platform::pathExists(run->m_strWorkFile)) << "the work file stays behind";
+    platform::setSpooler(nullptr);
+}
+
+// The README's trial run with the result monitor running as a process of its own: the job carries
+// the monitor's address, and the notice qelta-sample sends for it sets its log entry to finished.
+TEST(MainJob, AJobSentWhileTheMonitorRunsIsReportedFinishedInTheLog)
+{
+    qelta::test::ScopedStateRoot root;
+    const auto spooler = platform::RecordingSpooler::install("Another Printer");
+    std::string error;
+    const auto run = PrepareSampleRun(error);
+    ASSERT_TRUE(run) << error;
+    monitor_test::MonitorProcess monitor;
+    const int port = monitor.WaitUntilListening();
+    ASSERT_NE(port, 0);
+
+    ASSERT_NO_FATAL_FAILURE(SendTheSampleFax(*run));
+    const auto job = NewestSampleJob(*run);
+    ASSERT_TRUE(job);
+    EXPECT_EQ(job->m_strStreamFile, run->m_strStreamFile);
+    EXPECT_EQ(job->m_strNotify, "127.0.0.1:" + std::to_string(port));
+    const std::string cookie = job->m_strJobName + "-" + job->m_strSpoolTime;
+    const auto sent = FindSampleLogEntry(cookie);
+    ASSERT_TRUE(sent) << cookie;
+    EXPECT_NE(sent->m_nStatus, 2);
+
+    // The device's notice, as the README sends it.
+    EXPECT_EQ(platform::runProgram(qelta::test::helperProgram("qelta-sample"), {"notice"}), 0);
+    const auto finished = FindSampleLogEntry(cookie);
+    ASSERT_TRUE(finished);
+    EXPECT_EQ(finished->m_strFolder, sent->m_strFolder);
+    EXPECT_EQ(finished->m_nStatus, 2);
+    // A notice for a job the log does not know changes nothing there.
+    EXPECT_TRUE(SendNotice("127.0.0.1", port, BuildNoticeRecord(2, 0x1130, "Unknown", job->m_strSpoolTime, "P", "")));
+
+    ::kill(monitor.Pid(), SIGTERM);
+    EXPECT_EQ(monitor.WaitForEnd(), 0);
+    EXPECT_EQ(monitor_test::ReadPublished(), monitor_test::kCleared);
     platform::setSpooler(nullptr);
 }
 

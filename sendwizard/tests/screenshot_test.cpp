@@ -9,7 +9,7 @@
 #include "sendwizard/app/main_sheet.h"
 #include "sendwizard/app/pages.h"
 #include "sendwizard/folder_info.h"
-#include "sendwizard/app/progress_runner.h"
+#include "uiwidgets/progress_runner.h"
 #include "sendwizard/imagekit_binding.h"
 #include "sendwizard/tests/wizard_test_support.h"
 #include "sendwizard/app/wizard_dialogs.h"

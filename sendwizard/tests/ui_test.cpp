@@ -12,7 +12,7 @@
 #include "platform/tests/support/test_support.h"
 #include "sendwizard/app/main_sheet.h"
 #include "sendwizard/app/page_display.h"
-#include "sendwizard/app/progress_runner.h"
+#include "uiwidgets/progress_runner.h"
 #include "sendwizard/app/wizard_dialogs.h"
 #include "sendwizard/imagekit_binding.h"
 #include "sendwizard/page_view.h"

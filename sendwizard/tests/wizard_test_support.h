@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/prompter.h"
+#include "common/tests/support/scripted_prompter.h"
 #include "jobbuilder/tests/support/job_test_support.h"
 #include "platform/tests/support/recording_spooler.h"
 #include "platform/tests/support/test_support.h"
@@ -19,54 +20,14 @@
 
 namespace wizard_test {
 
-// Message boxes answered in turn, and folders chosen; an unexpected question fails the test, and so
-// does an unused answer.
-class ScriptedPrompter : public IPrompter {
+// The wizard's questions answered by a script: its caption, its questions, its cover folder question.
+class ScriptedPrompter : public test_support::ScriptedPrompter {
 public:
-    ~ScriptedPrompter() override
+    ScriptedPrompter()
+        : test_support::ScriptedPrompter("Qelta Driver", {MB_YESNO | MB_ICONQUESTION, MB_YESNO | MB_ICONEXCLAMATION},
+                                         MB_ICONEXCLAMATION, "Select Cover Sheet Folder")
     {
-        EXPECT_TRUE(expected.empty()) << "message box not shown: " << expected.front();
-        EXPECT_TRUE(folders.empty()) << "folder not asked for";
     }
-    int MessageBox(const std::string& strText, const std::string& strCaption, unsigned nFlags) override
-    {
-        EXPECT_EQ(strCaption, "Qelta Driver");
-        if (expected.empty()) {
-            ADD_FAILURE() << "unexpected message box: " << strText;
-            return IDOK;
-        }
-        EXPECT_EQ(strText, expected.front());
-        expected.erase(expected.begin());
-        // A question is answered from answers; anything else is a warning.
-        if ((nFlags & MB_YESNO) == MB_YESNO) {
-            // Questions, and the delete questions that warn.
-            EXPECT_TRUE(nFlags == unsigned{MB_YESNO | MB_ICONQUESTION} || nFlags == unsigned{MB_YESNO | MB_ICONEXCLAMATION})
-                << nFlags;
-            EXPECT_FALSE(answers.empty()) << strText;
-            const int answer = answers.empty() ? IDNO : answers.front();
-            if (!answers.empty())
-                answers.erase(answers.begin());
-            return answer;
-        }
-        EXPECT_EQ(nFlags, unsigned{MB_ICONEXCLAMATION});
-        return IDOK;
-    }
-    std::optional<std::string> BrowseForFolder(const std::string& strTitle, const std::string& strStart) override
-    {
-        EXPECT_EQ(strTitle, "Select Cover Sheet Folder");
-        starts.push_back(strStart);
-        if (folders.empty()) {
-            ADD_FAILURE() << "unexpected folder question";
-            return std::nullopt;
-        }
-        auto answer = folders.front();
-        folders.erase(folders.begin());
-        return answer;
-    }
-    std::vector<std::string> expected;
-    std::vector<int> answers;
-    std::vector<std::optional<std::string>> folders;
-    std::vector<std::string> starts; ///< the folder each folder question opened at
 };
 
 // Registers the servers a whole job goes through: cover sheets, job builder, sending log and theirs.

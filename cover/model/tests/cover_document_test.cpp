@@ -152,11 +152,12 @@ TEST(CoverDocument, OpeningOddFiles)
     ASSERT_EQ(cover::readCoverSheetFile(twoCuts, -1, file), cover::CoverReadStatus::Ok);
     EXPECT_EQ(file.lines, (std::vector<std::string>{"PageCut,0,1500,1728,0,2,1", "DrawingLine,1,2,3,4,0,1"}));
 
-    // No object count, or a missing file: nothing changes but the page cut position.
+    // No object count, or a missing file: nothing changes, the page cut position neither (the
+    // sheet shown keeps its page cut).
     EXPECT_EQ(doc.OnOpenDocument(none), 0);
     EXPECT_EQ(doc.OnOpenDocument(root.path() + "/missing.tqc"), 0);
     EXPECT_EQ(doc.m_objects.GetSize(), 2u);
-    EXPECT_EQ(doc.m_nPageCut, -1);
+    EXPECT_EQ(doc.m_nPageCut, 1500);
     EXPECT_EQ(doc.GetPathName(), twoCuts);
     // Busy: open and save are refused.
     doc.m_bBusy = 1;

@@ -1,4 +1,4 @@
-#include "sendwizard/app/progress_runner.h"
+#include "uiwidgets/progress_runner.h"
 
 #include "uiwidgets/worker_dialogs.h"
 
@@ -13,12 +13,19 @@ struct Job {
 };
 
 // A worker's reports as posts to its dialog, from the worker's thread; none is lost while the
-// dialog takes posts. Once the dialog has gone, reports are dropped; the failure is kept for the
+// dialog takes posts (repeats of one percentage are coalesced). Once the dialog has gone, reports are dropped; the failure is kept for the
 // answer all the same.
 class PostingSink : public IProgressSink {
 public:
     PostingSink(Job& job, platform::EndpointHandle hDialog) : m_Job(job), m_hDialog(hDialog) {}
-    void Progress(int nPercent) override { PostToDialog(m_hDialog, ProgressMessage(), 1, nPercent); }
+    // A report of the percentage the bar already shows is not posted again.
+    void Progress(int nPercent) override
+    {
+        if (nPercent == m_nLast)
+            return;
+        m_nLast = nPercent;
+        PostToDialog(m_hDialog, ProgressMessage(), 1, nPercent);
+    }
     void Fail(int nCode) override
     {
         int none = 0;
@@ -29,6 +36,7 @@ public:
 private:
     Job& m_Job;
     platform::EndpointHandle m_hDialog;
+    int m_nLast = -1;
 };
 
 // The dialog's worker: the runner's worker with a sink over the dialog's handle. A throwing worker

@@ -1,8 +1,8 @@
-// The progress display the pages' workers run behind: the shared progress dialog, fed by posts
+// The progress display programs run their workers behind: the shared progress dialog, fed by posts
 // from the worker's thread.
 #pragma once
 
-#include "sendwizard/preview_page_logic.h"
+#include "common/progress_runner.h"
 #include "uiwidgets/worker_dialogs.h"
 
 #include <QPointer>

@@ -1,0 +1,206 @@
+// The viewer on 500-page fax files of A4 pages at 200 dpi (1728 x 2290, G4 and PackBits): opening
+// the document (time a page, the second half of the file against the first, and the memory the
+// pages take against their one-bit size), the display image's work on one page, and drawing a
+// 1000 x 800 window at 400 %, fitted in grey levels and at 12.5 %. The goals are printed beside
+// the results.
+#include "bench/ratio_reporter.h"
+#include "imaging/pagefilelib.h"
+#include "viewer/page_file_access.h"
+#include "viewer/viewer_document.h"
+
+#include <QtGui/QPainter>
+#include <benchmark/benchmark.h>
+#include <tiffio.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace viewer;
+
+constexpr int kPages = 500;
+constexpr uint32_t kWidth = 1728, kHeight = 2290;
+constexpr double kOneBitBytes = double{kWidth} / 8 * kHeight * kPages;
+
+std::string folder;
+std::string fileOf(int kind) { return folder + (kind == 0 ? "/g4.tif" : "/packbits.tif"); }
+
+void writeFile(const std::string& path, uint16_t compression)
+{
+    TIFF* tif = TIFFOpen(path.c_str(), "w");
+    std::vector<uint8_t> row(kWidth / 8);
+    for (int page = 0; page < kPages; ++page) {
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, kWidth);
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, kHeight);
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+        TIFFSetField(tif, TIFFTAG_COMPRESSION, compression);
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, compression == COMPRESSION_CCITTFAX4 ? kHeight : 64u);
+        TIFFSetField(tif, TIFFTAG_XRESOLUTION, 200.0);
+        TIFFSetField(tif, TIFFTAG_YRESOLUTION, 200.0);
+        TIFFSetField(tif, TIFFTAG_PAGENUMBER, page, kPages);
+        for (uint32_t y = 0; y < kHeight; ++y) {
+            // Lines of "text": short strokes on every other band of rows.
+            for (size_t i = 0; i < row.size(); ++i)
+                row[i] = (y / 12) % 2 && (i + y / 24 + page) % 5 < 3 ? static_cast<uint8_t>(0x3c >> (y % 3)) : 0;
+            TIFFWriteScanline(tif, row.data(), y, 0);
+        }
+        TIFFWriteDirectory(tif);
+    }
+    TIFFClose(tif);
+}
+
+// Resident memory of the process, bytes.
+double residentBytes()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::atof(line.c_str() + 6) * 1024;
+    return 0;
+}
+
+struct NoPrompts : IPrompter {
+    int MessageBox(const std::string& text, const std::string&, unsigned) override
+    {
+        std::fprintf(stderr, "message: %s\n", text.c_str());
+        return IDCANCEL;
+    }
+};
+
+double memoryRatio[2] = {-1, -1};
+
+void Open(benchmark::State& state)
+{
+    const int kind = static_cast<int>(state.range(0));
+    NoPrompts prompter;
+    IViewerFrame frame;
+    CQtPageClipboard clipboard;
+    CViewerAppValues app;
+    for (auto _ : state) {
+        const double before = residentBytes();
+        CTqlVwTLDoc document(app, prompter, frame, clipboard);
+        if (!document.OnOpenDocument(fileOf(kind)) || document.PageCount() != kPages) {
+            state.SkipWithError("open failed");
+            return;
+        }
+        memoryRatio[kind] = (residentBytes() - before) / kOneBitBytes;
+    }
+}
+
+// The first n pages read in order, as the document reads them.
+void FirstPages(benchmark::State& state)
+{
+    const int kind = static_cast<int>(state.range(0)), count = static_cast<int>(state.range(1));
+    bool busy = false;
+    for (auto _ : state) {
+        CPageImageArray pages;
+        if (ReadPages(fileOf(kind), pages, PF_TYPE_TIFF, 0, count, 0, 0, busy) != PF_OK) {
+            state.SkipWithError("read failed");
+            return;
+        }
+    }
+}
+
+QImage onePage;
+
+void PageWork(benchmark::State& state)
+{
+    const int work = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        CDisplayImage image;
+        image.SetFromBitmap(onePage);
+        bool done = true;
+        switch (work) {
+        case 0: done = image.Rotate(90); break;
+        case 2:
+        case 4:
+        case 8: done = image.ReduceByStep(work, true); break;
+        case 600: done = image.ReduceToSize(600, 600 * static_cast<int>(kHeight) / static_cast<int>(kWidth), true); break;
+        case 1: image.Invert(); benchmark::DoNotOptimize(image.Bitmap().constBits()); break;
+        default: break;
+        }
+        if (!done)
+            state.SkipWithError("operation failed");
+    }
+}
+
+// A 1000 x 800 window: 0 at 400 % (the page's top left), 1 fitted in grey levels, 2 at 12.5 %.
+void Draw(benchmark::State& state)
+{
+    const int mode = static_cast<int>(state.range(0));
+    QImage window(1000, 800, QImage::Format_RGB32);
+    CDisplayImage image;
+    image.SetFromBitmap(onePage);
+    if (mode == 1)
+        image.ReduceToSize(800 * static_cast<int>(kWidth) / static_cast<int>(kHeight), 800, true);
+    else if (mode == 2)
+        image.ReduceByStep(8, false);
+    for (auto _ : state) {
+        QPainter painter(&window);
+        painter.setClipRect(0, 0, 1000, 800);
+        if (mode == 0)
+            image.Draw(painter, 0, 0, static_cast<int>(kWidth) * 4, static_cast<int>(kHeight) * 4);
+        else
+            image.Draw(painter, 0, 0, image.Width(), image.Height());
+    }
+}
+
+} // namespace
+
+BENCHMARK(Open)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(FirstPages)->Args({0, 250})->Args({0, 500})->Args({1, 250})->Args({1, 500})->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(PageWork)->Arg(0)->Arg(2)->Arg(4)->Arg(8)->Arg(600)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(Draw)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv)
+{
+    char pattern[] = "/tmp/qelta-viewer-bench-XXXXXX";
+    if (!::mkdtemp(pattern))
+        return 1;
+    folder = pattern;
+    writeFile(fileOf(0), COMPRESSION_CCITTFAX4);
+    writeFile(fileOf(1), COMPRESSION_PACKBITS);
+    {
+        CPageImageArray pages;
+        bool busy = false;
+        if (ReadPages(fileOf(0), pages, PF_TYPE_TIFF, 0, 1, 0, 0, busy) != PF_OK)
+            return 1;
+        onePage = pages[0]->Bitmap().copy();
+    }
+
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+
+    // The reporter's times are in each run's unit: milliseconds here.
+    const char* names[] = {"G4", "PackBits"};
+    for (int kind = 0; kind < 2; ++kind) {
+        const std::string k = std::to_string(kind);
+        const double open = reporter.time("Open/" + k + "/iterations:1");
+        const double half = reporter.time("FirstPages/" + k + "/250/iterations:1");
+        const double whole = reporter.time("FirstPages/" + k + "/500/iterations:1");
+        std::printf("%-8s open: %.2f ms a page (goal at most 10); pages 251-500 / pages 1-250: %.2f (goal 1); "
+                    "memory / one-bit size: %.2f (goal at most 1.10)\n",
+                    names[kind], open / kPages, half > 0 ? (whole - half) / half : -1, memoryRatio[kind]);
+    }
+    const char* works[] = {"turn 90", "grey / 2", "grey / 4", "grey / 8", "600 px wide", "invert"};
+    const int args[] = {0, 2, 4, 8, 600, 1};
+    for (int i = 0; i < 6; ++i)
+        std::printf("page %-12s %.2f ms (goal under 10)\n", works[i],
+                    reporter.time("PageWork/" + std::to_string(args[i])));
+    const char* draws[] = {"at 400 %", "fitted in grey", "at 12.5 %"};
+    for (int i = 0; i < 3; ++i)
+        std::printf("draw 1000 x 800 %-15s %.2f ms (goal under 16)\n", draws[i],
+                    reporter.time("Draw/" + std::to_string(i)));
+    std::filesystem::remove_all(folder);
+    return 0;
+}

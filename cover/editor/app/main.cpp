@@ -1,0 +1,14 @@
+// covereditor [/e | <cover sheet file>]
+#include "cover/editor/app/main_frame.h"
+#include "uiwidgets/qt_prompter.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    CQtPrompter prompter;
+    cvr::CQtScreenMetrics metrics;
+    return cvr::RunCoverEditor(args, prompter, metrics);
+}

@@ -1,0 +1,583 @@
+#include "cover/editor/app/main_frame.h"
+
+#include "common/prompter.h"
+#include "common/resource_locale.h"
+#include "common/resource_module.h"
+#include "cover/editor/menu_pictures.h"
+#include "platform/endpoint.h"
+#include "platform/files.h"
+#include "platform/ini.h"
+#include "platform/library.h"
+#include "platform/process.h"
+#include "uiwidgets/control_name.h"
+#include "uiwidgets/help.h"
+#include "uiwidgets/toolbar_ex.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <QSocketNotifier>
+#include <QStatusBar>
+#include <QStyle>
+#include <QThread>
+#include <QVBoxLayout>
+#include <QWidgetAction>
+
+#include <cstdio>
+
+namespace cvr {
+
+namespace {
+
+enum : int {
+    ID_FILE_NEW = 57600, ID_FILE_OPEN = 57601, ID_FILE_SAVE = 57603, ID_FILE_SAVE_AS = 57604, ID_FILE_PRINT_SETUP = 57606,
+    ID_FILE_PRINT = 57607, ID_FILE_PRINT_PREVIEW = 57609, ID_APP_ABOUT = 57664, ID_APP_EXIT = 57665, ID_HELP_INDEX = 57666,
+    ID_CONTEXT_HELP = 57669, ID_HELP_FINDER = 57670, ID_HELP = 57671, ID_NOTHING = 57667, ID_VIEW_TOOLBAR = 59392,
+    ID_VIEW_STATUS_BAR = 59393, IDS_IDLE = 57345, IDS_APP_TITLE = 57344,
+};
+/// Status pane 1's id.
+constexpr int ID_INDICATOR_KIND = 59143;
+
+struct MenuItem {
+    int id; // 0: a separator; -1: a popup
+    const char* text;
+    std::vector<MenuItem> items;
+};
+
+const std::vector<MenuItem>& mainMenu()
+{
+    static const std::vector<MenuItem> menu = {
+        {-1, "&File", {{ID_FILE_SAVE, "&Save\tCtrl+S", {}}, {ID_FILE_SAVE_AS, "Save &as...", {}}, {0, nullptr, {}},
+                       {ID_FILE_PRINT_PREVIEW, "Print pre&view", {}}, {ID_FILE_PRINT, "&Print...\tCtrl+P", {}},
+                       {0, nullptr, {}}, {ID_APP_EXIT, "E&xit Cover Sheet Editor\tAlt+F4", {}}}},
+        {-1, "&Edit", {{57635, "Cu&t\tCtrl+X", {}}, {57634, "&Copy\tCtrl+C", {}}, {57637, "&Paste\tCtrl+V", {}},
+                       {6000, "&Delete\tDel", {}}, {0, nullptr, {}}, {6001, "Open &image file...", {}}, {0, nullptr, {}},
+                       {6002, "&Edit character string...", {}}}},
+        {-1, "F&rame", {{-1, "Destin&ation", {{32813, "&Name of destination", {}}, {32808, "&Fax number", {}}}},
+                        {32797, "&Text frame", {}}, {32799, "&Memo frame", {}}, {0, nullptr, {}},
+                        {32802, "&Date frame", {}}, {32803, "Tim&e frame", {}},
+                        {32804, "Display frame for &number of pages", {}}, {0, nullptr, {}},
+                        {32798, "&Image frame", {}}, {32805, "&Frame line", {}}, {32806, "&Line", {}},
+                        {0, nullptr, {}}, {32807, "&Set page break", {}}, {0, nullptr, {}},
+                        {32830, "B&ring to front\tCtrl+R", {}}, {32831, "Send to &back\tCtrl+B", {}}}},
+        {-1, "&View", {{ID_VIEW_TOOLBAR, "&Toolbar", {}}, {ID_VIEW_STATUS_BAR, "&Status bar", {}}, {0, nullptr, {}},
+                       {-1, "&Zoom", {{ID_ZOOM_ENLARGE, "En&large\tCtrl+PgDn", {}}, {ID_ZOOM_DEFAULT, "&Restore default\tHome", {}},
+                                      {ID_ZOOM_REDUCE, "R&educe\tCtrl+PgUp", {}}}},
+                       {0, nullptr, {}}, {ID_GRID_SHOW, "Display &grid", {}},
+                       {-1, "Gr&id size", {{ID_GRID_25, "&2.5mm", {}}, {ID_GRID_50, "&5mm", {}}, {ID_GRID_100, "&10mm", {}}}},
+                       {ID_GRID_SNAP, "Snap to g&rid", {}}, {0, nullptr, {}}, {32835, "Pre&view", {}}}},
+        {-1, "&Attributes", {{32769, "&Font...", {}}, {0, nullptr, {}},
+                             {-1, "&Line type", {{6003, "", {}}, {6004, "", {}}, {6005, "", {}}, {32784, "", {}},
+                                                 {32785, "", {}}, {32786, "", {}}}},
+                             {-1, "&Paint", {{32788, "", {}}, {32789, "", {}}, {32790, "", {}}, {32791, "", {}},
+                                             {32837, "", {}}}}}},
+        {-1, "&Help", {{ID_HELP_FINDER, "&Table of contents", {}}, {0, nullptr, {}}, {ID_APP_ABOUT, "Version inform&ation...", {}}}},
+    };
+    return menu;
+}
+
+// Commands this program runs now; the editing commands come with their handlers.
+bool isHandled(int command)
+{
+    switch (command) {
+    case ID_FILE_NEW: case ID_FILE_OPEN: case ID_FILE_SAVE: case ID_FILE_SAVE_AS: case ID_APP_EXIT: case ID_APP_ABOUT:
+    case ID_NOTHING: case ID_HELP_FINDER: case ID_HELP_INDEX: case ID_HELP: case ID_CONTEXT_HELP: case ID_VIEW_TOOLBAR:
+    case ID_VIEW_STATUS_BAR: case ID_ZOOM_ENLARGE: case ID_ZOOM_DEFAULT: case ID_ZOOM_REDUCE: case ID_GRID_SHOW:
+    case ID_GRID_25: case ID_GRID_50: case ID_GRID_100: case ID_GRID_SNAP:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isCheckable(int command)
+{
+    return command == ID_VIEW_TOOLBAR || command == ID_VIEW_STATUS_BAR || (command >= ID_ZOOM_ENLARGE && command <= ID_ZOOM_REDUCE)
+           || (command >= ID_GRID_SHOW && command <= ID_GRID_SNAP);
+}
+
+// A menu item showing a picture in place of a text: a click runs its action.
+class CPictureItem : public QLabel {
+public:
+    CPictureItem(QAction* action, const QImage& picture, QWidget* parent) : QLabel(parent), m_pAction(action)
+    {
+        setPixmap(QPixmap::fromImage(picture));
+        setContentsMargins(28, 2, 8, 2);
+        setAutoFillBackground(true);
+        setMouseTracking(true);
+    }
+
+protected:
+    void enterEvent(QEnterEvent*) override { setBackgroundRole(QPalette::Highlight); }
+    void leaveEvent(QEvent*) override { setBackgroundRole(QPalette::Window); }
+    void mouseReleaseEvent(QMouseEvent* event) override
+    {
+        if (event->button() == Qt::LeftButton && m_pAction->isEnabled())
+            m_pAction->trigger();
+    }
+
+private:
+    QAction* m_pAction;
+};
+
+} // namespace
+
+const std::vector<int> kToolbarButtons = {ID_FILE_SAVE, 0, ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, 0, 57635, 57634, 57637,
+                                          0, 32830, 32831, 0, 15000, 0, 15001, 0, 15002, 15003, 15004};
+
+std::vector<CAccelerator> FrameAccelerators()
+{
+    return {
+        {QKeySequence(Qt::CTRL | Qt::Key_B), 32831},         {QKeySequence(Qt::CTRL | Qt::Key_C), 57634},
+        {QKeySequence(Qt::CTRL | Qt::Key_F), 57636},         {QKeySequence(Qt::CTRL | Qt::Key_P), ID_FILE_PRINT},
+        {QKeySequence(Qt::CTRL | Qt::Key_R), 32830},         {QKeySequence(Qt::CTRL | Qt::Key_S), ID_FILE_SAVE},
+        {QKeySequence(Qt::CTRL | Qt::Key_V), 57637},         {QKeySequence(Qt::CTRL | Qt::Key_X), 57635},
+        {QKeySequence(Qt::Key_Delete), 6000},                {QKeySequence(Qt::Key_F1), ID_HELP_FINDER},
+        {QKeySequence(Qt::SHIFT | Qt::Key_F1), ID_CONTEXT_HELP}, {QKeySequence(Qt::Key_Home), ID_ZOOM_DEFAULT},
+        {QKeySequence(Qt::CTRL | Qt::Key_PageDown), ID_ZOOM_ENLARGE}, {QKeySequence(Qt::CTRL | Qt::Key_PageUp), ID_ZOOM_REDUCE},
+    };
+}
+
+std::string CAboutDlg::MiscLine()
+{
+    const std::string tag = platform::joinPath(platform::parentPath(platform::programPath()), "DATA.TAG");
+    return platform::readProfileString("TagInfo", "Misc", "", tag);
+}
+
+CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(ControlName(100));
+    setWindowTitle(tr("About Cover Sheet Editor"));
+    auto* icon = new QLabel(this);
+    QPixmap picture;
+    const auto data = LoadResourceData(QELTA_RESOURCE_ICON, 2);
+    if (!data.empty())
+        picture.loadFromData(data.data(), static_cast<uint>(data.size()));
+    icon->setPixmap(picture);
+    auto* name = new QLabel(tr("Cover Sheet Editor Version 2.0"), this);
+    auto* misc = Named(new QLabel(QtText(MiscLine()), this), 117);
+    auto* ok = Named(new QPushButton(tr("OK"), this), 1);
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    auto* texts = new QVBoxLayout;
+    texts->addWidget(name);
+    texts->addWidget(misc);
+    auto* row = new QHBoxLayout;
+    row->addWidget(icon, 0, Qt::AlignTop);
+    row->addLayout(texts, 1);
+    row->addWidget(ok, 0, Qt::AlignTop);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(row);
+}
+
+CtqMainFrame::CtqMainFrame(CtqHeaderApp& app, CtqHeaderDoc& document, IPrompter& prompter,
+                           const IScreenMetricsProvider& metrics)
+    : m_App(app), m_Doc(document), m_Prompter(prompter), m_Metrics(metrics)
+{
+    setObjectName(QString::fromLatin1(kFrameClass));
+    setAcceptDrops(true);
+}
+
+CtqMainFrame::~CtqMainFrame() = default;
+
+QAction* CtqMainFrame::Action(int command) const
+{
+    const auto it = m_Actions.find(command);
+    return it == m_Actions.end() ? nullptr : it->second;
+}
+
+void CtqMainFrame::createMenus()
+{
+    const std::function<void(QMenu*, const std::vector<MenuItem>&)> fill = [&](QMenu* menu, const std::vector<MenuItem>& items) {
+        for (const MenuItem& item : items) {
+            if (item.id == 0) {
+                menu->addSeparator();
+            } else if (item.id < 0) {
+                QMenu* popup = menu->addMenu(QString::fromUtf8(item.text));
+                fill(popup, item.items);
+            } else {
+                QAction* action = menu->addAction(QString::fromUtf8(item.text));
+                action->setObjectName(ControlName(item.id));
+                m_Actions[item.id] = action;
+            }
+        }
+    };
+    for (const MenuItem& top : mainMenu()) {
+        QMenu* menu = menuBar()->addMenu(QString::fromUtf8(top.text));
+        fill(menu, top.items);
+    }
+    // The commands without a menu entry, and the toolbar's own.
+    for (int id : std::initializer_list<int>{ID_FILE_NEW, ID_FILE_OPEN, ID_NOTHING, ID_FILE_PRINT_SETUP, ID_HELP_INDEX, ID_HELP, ID_CONTEXT_HELP,
+                   57636, 15000, 15001, 15002, 15003, 15004}) {
+        if (!m_Actions.count(id)) {
+            auto* action = new QAction(this);
+            action->setObjectName(ControlName(id));
+            m_Actions[id] = action;
+        }
+    }
+    for (auto& [id, action] : m_Actions) {
+        const int command = id;
+        action->setCheckable(isCheckable(command));
+        action->setEnabled(isHandled(command));
+        const std::string prompt = LoadResourceString(static_cast<uint32_t>(command));
+        if (!prompt.empty()) {
+            const size_t newline = prompt.find('\n');
+            action->setStatusTip(QtText(prompt.substr(0, newline)));
+            if (newline != std::string::npos)
+                action->setToolTip(QtText(prompt.substr(newline + 1)));
+        }
+        connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
+    }
+    // The zoom and the grid size are each one choice of several: their items show a dot.
+    for (const std::initializer_list<int> group : {std::initializer_list<int>{ID_ZOOM_ENLARGE, ID_ZOOM_DEFAULT, ID_ZOOM_REDUCE},
+                                                   std::initializer_list<int>{ID_GRID_25, ID_GRID_50, ID_GRID_100}}) {
+        auto* exclusive = new QActionGroup(this);
+        for (int command : group)
+            exclusive->addAction(m_Actions[command]);
+    }
+    // The accelerators: keys of the frame, whichever control has the focus.
+    int index = 0;
+    for (const CAccelerator& accelerator : FrameAccelerators()) {
+        auto* key = new QAction(this);
+        key->setObjectName(QStringLiteral("accel%1").arg(index++));
+        key->setShortcut(accelerator.keys);
+        key->setShortcutContext(Qt::WindowShortcut);
+        const int command = accelerator.command;
+        connect(key, &QAction::triggered, this, [this, command] {
+            if (QAction* action = Action(command); !action || action->isEnabled())
+                OnCommand(command);
+        });
+        addAction(key);
+    }
+}
+
+void CtqMainFrame::createPictures()
+{
+    const ScreenMetrics metrics = m_Metrics.Metrics();
+    std::vector<int> commands(std::begin(kLineTypeCommands), std::end(kLineTypeCommands));
+    commands.insert(commands.end(), std::begin(kShadingCommands), std::end(kShadingCommands));
+    for (int command : commands) {
+        QAction* action = Action(command);
+        auto* menu = action ? qobject_cast<QMenu*>(action->parent()) : nullptr;
+        if (!menu)
+            continue;
+        // The item becomes a picture with the same name and handler.
+        auto* item = new QWidgetAction(menu);
+        item->setObjectName(action->objectName());
+        item->setCheckable(action->isCheckable());
+        item->setEnabled(action->isEnabled());
+        item->setDefaultWidget(new CPictureItem(item, MenuPicture(command, metrics.menuHeight, metrics.logPixelsY), menu));
+        connect(item, &QAction::triggered, this, [this, command, menu] {
+            menu->close();
+            OnCommand(command);
+        });
+        menu->insertAction(action, item);
+        menu->removeAction(action);
+        action->deleteLater();
+        m_Actions[command] = item;
+    }
+}
+
+bool CtqMainFrame::Create()
+{
+    setWindowIcon([] {
+        QPixmap icon;
+        const auto data = LoadResourceData(QELTA_RESOURCE_ICON, 2);
+        if (!data.empty())
+            icon.loadFromData(data.data(), static_cast<uint>(data.size()));
+        return QIcon(icon);
+    }());
+    m_pView = new CtqHeaderView(m_Doc, m_Metrics, m_Prompter, this);
+    setCentralWidget(m_pView);
+    m_pView->SetModifiedHandler([this] { UpdateFrame(); });
+    m_pCommands = std::make_unique<CFileCommands>(
+        m_Doc, m_Prompter, [this] { m_pView->CommitEdit(); },
+        [this] {
+            m_pView->OnInitialUpdate();
+            UpdateFrame();
+        },
+        [](uint32_t wParam) { NotifyCoverSheetSaved(wParam); });
+
+    // Placement from the profile.
+    const FramePlacement placement = ReadFramePlacement(m_Profile);
+    const QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->geometry() : QRect(0, 0, 1024, 768);
+    const int frame = style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth);
+    const int caption = style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    const FrameGeometry g = PlaceFrame(placement, screen.width(), screen.height(), frame, caption);
+    setGeometry(g.x, g.y, std::max(g.width, 200), std::max(g.height, 150));
+
+    createMenus();
+
+    // Toolbar with the font combos, status bar with three panes.
+    m_MenuManager.Install(this);
+    if (!m_MenuManager.LoadToolbar(2, kToolbarButtons, QSize(21, 21)))
+        return false;
+    m_MenuManager.m_bAutoAccel = false; // the menu texts carry their keys
+    m_MenuManager.SetAccelerators(FrameAccelerators());
+    m_pToolBar = new CFontToolBar(this);
+    m_pToolBar->setObjectName(QStringLiteral("toolbar2"));
+    m_pToolBar->setWindowTitle(tr("Toolbar"));
+    m_pToolBar->LoadButtons(kToolbarButtons, m_MenuManager, [this](int id) { return Action(id); });
+    m_pToolBar->SetHandlers([this](int command) { OnCommand(command); }, [this] { m_pView->setFocus(); });
+    if (!m_pToolBar->CreateFontCombos())
+        return false;
+    addToolBar(Qt::TopToolBarArea, m_pToolBar);
+    m_pToolBar->NameCombo()->setToolTip(Action(ID_FONT_NAME)->toolTip());
+    m_pToolBar->NameCombo()->setStatusTip(Action(ID_FONT_NAME)->statusTip());
+    m_pToolBar->SizeCombo()->setToolTip(Action(ID_FONT_SIZE)->toolTip());
+    m_pToolBar->SizeCombo()->setStatusTip(Action(ID_FONT_SIZE)->statusTip());
+    // Tab goes down the window: the toolbar's combos, then the sheet.
+    QWidget::setTabOrder(m_pToolBar->NameCombo(), m_pToolBar->SizeCombo());
+    QWidget::setTabOrder(m_pToolBar->SizeCombo(), m_pView);
+
+    const QFontMetrics fm(statusBar()->font());
+    for (int pane = 0; pane < 3; ++pane) {
+        auto* label = new QLabel(statusBar());
+        label->setObjectName(QStringLiteral("pane%1").arg(pane));
+        if (pane == 0) {
+            label->setText(QtText(LoadResourceString(IDS_IDLE)));
+            statusBar()->addWidget(label, 1);
+        } else {
+            if (pane == 1)
+                label->setObjectName(ControlName(ID_INDICATOR_KIND));
+            label->setFrameShape(QFrame::Panel);
+            label->setFrameShadow(QFrame::Sunken);
+            label->setFixedWidth(fm.averageCharWidth() * (pane == 1 ? 18 : 10));
+            statusBar()->addPermanentWidget(label);
+        }
+        m_Panes.push_back(label);
+    }
+    connect(statusBar(), &QStatusBar::messageChanged, this, [this](const QString& message) {
+        m_Panes[0]->setText(message.isEmpty() ? QtText(LoadResourceString(IDS_IDLE)) : message);
+    });
+
+    if (const auto state = m_Profile.GetBinary("", kBarStateKey))
+        restoreState(QByteArray(state->data(), static_cast<qsizetype>(state->size())));
+
+    createPictures();
+    InstallHelpKey(this, [this] { OnCommand(ID_HELP_FINDER); });
+    UpdateFrame();
+    return true;
+}
+
+void CtqMainFrame::UpdateFrame()
+{
+    setWindowTitle(QtText(m_Doc.GetTitle() + " - " + LoadResourceString(IDS_APP_TITLE)));
+    setWindowModified(m_Doc.IsModified());
+    for (int command : std::initializer_list<int>{ID_ZOOM_ENLARGE, ID_ZOOM_DEFAULT, ID_ZOOM_REDUCE, ID_GRID_SHOW, ID_GRID_25, ID_GRID_50, ID_GRID_100,
+                        ID_GRID_SNAP})
+        if (QAction* action = Action(command))
+            action->setChecked(m_pView->IsChecked(command));
+    if (QAction* action = Action(ID_VIEW_TOOLBAR))
+        action->setChecked(m_pToolBar && !m_pToolBar->isHidden());
+    if (QAction* action = Action(ID_VIEW_STATUS_BAR))
+        action->setChecked(!statusBar()->isHidden());
+}
+
+void CtqMainFrame::showHelp()
+{
+    m_pView->CommitEdit();
+    OpenHelp(ProgramHelpFolder(), kHelpFile, kHelpContext, m_Prompter,
+             HelpWarning{{}, LoadResourceString(IDS_APP_CAPTION)}, m_HelpOpener);
+}
+
+bool CtqMainFrame::OnCommand(int command)
+{
+    switch (command) {
+    case ID_FILE_NEW: m_pCommands->New(); break;
+    case ID_FILE_OPEN: m_pCommands->Open(); break;
+    case ID_FILE_SAVE: m_pCommands->Save(); break;
+    case ID_FILE_SAVE_AS: m_pCommands->SaveAs(); break;
+    case ID_APP_EXIT:
+        m_pView->CommitEdit();
+        close();
+        return true;
+    case ID_APP_ABOUT: {
+        CAboutDlg about(this);
+        about.exec();
+        return true;
+    }
+    case ID_NOTHING: m_pView->CommitEdit(); return true;
+    case ID_HELP_FINDER:
+    case ID_HELP_INDEX:
+    case ID_HELP:
+    case ID_CONTEXT_HELP: showHelp(); return true;
+    case ID_VIEW_TOOLBAR: m_pToolBar->setVisible(m_pToolBar->isHidden()); break;
+    case ID_VIEW_STATUS_BAR: statusBar()->setVisible(statusBar()->isHidden()); break;
+    default:
+        if (!m_pView->OnCommand(command))
+            return false;
+        if (command >= ID_GRID_SHOW && command <= ID_GRID_SNAP)
+            WriteGridSettings(m_Profile, {m_pView->Logic().GridShown(), m_pView->Logic().GridCommand(), m_pView->Logic().Snap()});
+        break;
+    }
+    UpdateFrame();
+    return true;
+}
+
+void CtqMainFrame::OnOpenDocMessage(const std::string& text)
+{
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+    const StartRequest request = ParseStartArguments({text});
+    if (request.kind == StartRequest::Path) {
+        // As Open: an answer No keeps the changes marked until the other sheet is open.
+        m_pView->CommitEdit();
+        if (m_pCommands->AskToSave(false))
+            m_pCommands->OpenPath(request.path);
+    } else if (request.kind == StartRequest::Empty) {
+        m_pCommands->New();
+    }
+    UpdateFrame();
+}
+
+void CtqMainFrame::closeEvent(QCloseEvent* event)
+{
+    if (!m_bPrintPreview) {
+        m_pView->CommitEdit();
+        if (!m_pCommands->AskToSave()) {
+            event->ignore();
+            return;
+        }
+        if (!isMinimized()) {
+            const QRect normal = normalGeometry();
+            WriteFramePlacement(m_Profile, {normal.left(), normal.top(), normal.left() + normal.width(),
+                                            normal.top() + normal.height(), isMaximized()});
+        }
+    }
+    const QByteArray state = saveState();
+    m_Profile.WriteBinary("", kBarStateKey, std::string(state.constData(), static_cast<size_t>(state.size())));
+    WriteGridSettings(m_Profile, {m_pView->Logic().GridShown(), m_pView->Logic().GridCommand(), m_pView->Logic().Snap()});
+    event->accept();
+}
+
+void CtqMainFrame::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (m_bFirstShow) {
+        m_bFirstShow = false;
+        if (ReadFramePlacement(m_Profile).maximized)
+            setWindowState(windowState() | Qt::WindowMaximized);
+    }
+}
+
+void CtqMainFrame::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void CtqMainFrame::dropEvent(QDropEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.isEmpty() || !urls.front().isLocalFile())
+        return;
+    event->acceptProposedAction();
+    m_pView->CommitEdit();
+    if (m_pCommands->AskToSave(false))
+        m_pCommands->OpenPath(Utf8Text(urls.front().toLocalFile()));
+    UpdateFrame();
+}
+
+CtqHeaderApp::CtqHeaderApp(IPrompter& prompter, const IScreenMetricsProvider& metrics)
+    : m_Prompter(prompter), m_Metrics(metrics)
+{
+}
+
+CtqHeaderApp::~CtqHeaderApp()
+{
+    delete m_pNotifier;
+    m_pFrame.reset();
+    m_pDoc.reset();
+}
+
+std::string CtqHeaderApp::GetProfileString(const std::string& section, const std::string& entry,
+                                           const std::string& defaultValue) const
+{
+    return CEditorProfile().GetString(section, entry, defaultValue);
+}
+
+bool CtqHeaderApp::InitInstance(const StartRequest& request, std::unique_ptr<platform::Endpoint> endpoint)
+{
+    m_bStartedWithArgument = request.kind == StartRequest::Sample ? 0 : 1;
+    m_pDoc = std::make_unique<CtqHeaderDoc>(this);
+    m_pFrame = std::make_unique<CtqMainFrame>(*this, *m_pDoc, m_Prompter, m_Metrics);
+    if (!m_pFrame->Create())
+        return false;
+    const GridSettings grid = ReadGridSettings(CEditorProfile());
+    m_pFrame->View()->Logic().SetGrid(grid.shown, grid.command, grid.snap);
+    m_pDoc->OnNewDocument();
+    m_pDoc->SetModifiedFlag(false);
+    m_pFrame->View()->OnInitialUpdate();
+    m_pFrame->show();
+    if (request.kind == StartRequest::Path)
+        m_pFrame->FileCommands().OpenPath(request.path);
+    m_pFrame->UpdateFrame();
+
+    m_pEndpoint = std::move(endpoint);
+    m_nOpenDocMessage = platform::registerMessage(kOpenDocMessage);
+    if (m_pEndpoint) {
+        m_pNotifier = new QSocketNotifier(m_pEndpoint->descriptor(), QSocketNotifier::Read);
+        QObject::connect(m_pNotifier, &QSocketNotifier::activated, m_pNotifier, [this] { drainPosts(); });
+    }
+    return true;
+}
+
+void CtqHeaderApp::drainPosts()
+{
+    platform::PostedMessage message;
+    while (m_pEndpoint->receive(message, 0))
+        if (message.message == m_nOpenDocMessage && m_nOpenDocMessage != 0)
+            m_pFrame->OnOpenDocMessage(message.text);
+}
+
+int RunCoverEditor(const std::vector<std::string>& args, IPrompter& prompter, const IScreenMetricsProvider& metrics)
+{
+    CSDLocale locale("", "CVR");
+    if (!locale.StartWithLocale(CSDLocale::PickStartLocale()))
+        return 1;
+    struct Restore {
+        ~Restore() { SetCurrentResourceLocale(nullptr); }
+    } restore;
+
+    std::string line;
+    for (const std::string& arg : args)
+        line += (line.empty() ? "" : " ") + arg;
+    // One editor per user: the test and the registration are one step, so of two editors started
+    // at once one wins and the other hands its command line over.
+    const std::string title = LoadResourceString(IDS_APP_TITLE);
+    std::unique_ptr<platform::Endpoint> endpoint;
+    for (int attempt = 0; attempt < 20 && !endpoint; ++attempt) {
+        bool busy = false;
+        std::string error;
+        endpoint = platform::Endpoint::createUnlessBusy(kFrameClass, title, {kFrameClass}, &busy, &error);
+        if (endpoint)
+            break;
+        if (!busy) {
+            std::fprintf(stderr, "covereditor: %s; running without the one-editor check\n", error.c_str());
+            break;
+        }
+        const platform::EndpointHandle first = platform::findEndpointByClass(kFrameClass);
+        const uint32_t message = platform::registerMessage(kOpenDocMessage);
+        if (first != 0 && message != 0 && platform::postMessage(first, message, 0, 0, line))
+            return 0;
+        QThread::msleep(50); // the first one is going away or still coming up
+    }
+    CtqHeaderApp app(prompter, metrics);
+    if (!app.InitInstance(ParseStartArguments(args), std::move(endpoint)))
+        return 1;
+    return QApplication::exec();
+}
+
+} // namespace cvr

@@ -1,0 +1,142 @@
+// The cover sheet editor's application and main frame: start-up (language, single instance, the
+// command line), the menus, keys, toolbar and status bar, the file commands, help, About box and
+// closing, and the hand-over of a second editor's command line.
+#pragma once
+
+#include "cover/editor/app/header_view.h"
+#include "cover/editor/editor_settings.h"
+#include "cover/editor/file_commands.h"
+#include "uiwidgets/cool_menu.h"
+#include "uiwidgets/help.h"
+
+#include <QDialog>
+#include <QMainWindow>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CFontToolBar;
+class QLabel;
+class QSocketNotifier;
+namespace platform {
+class Endpoint;
+}
+
+namespace cvr {
+
+/// The frame's window class, which makes the editor one per user.
+inline constexpr const char* kFrameClass = "TQLCVR";
+/// The registered message a second editor posts its command line with.
+inline constexpr const char* kOpenDocMessage = "VelmoraHeaderOpenDoc";
+/// The help file and the one context every help request opens.
+inline constexpr const char* kHelpFile = "COVEREDITOR.html";
+inline constexpr uint32_t kHelpContext = 131214;
+/// The toolbar's buttons (0 a separator), in its strip's order.
+extern const std::vector<int> kToolbarButtons;
+/// The frame's accelerators.
+std::vector<CAccelerator> FrameAccelerators();
+
+/// The About box (dialog 100): the program and DATA.TAG's "Misc" line in control 117.
+class CAboutDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit CAboutDlg(QWidget* parent);
+    /// DATA.TAG's "Misc" line beside the program (empty when missing).
+    static std::string MiscLine();
+};
+
+class CtqHeaderApp;
+
+class CtqMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    CtqMainFrame(CtqHeaderApp& app, CtqHeaderDoc& document, IPrompter& prompter, const IScreenMetricsProvider& metrics);
+    ~CtqMainFrame() override;
+
+    /// Bars, menus, pictures and placement. False when a part could not be made.
+    bool Create();
+    CtqHeaderView* View() const { return m_pView; }
+    CFontToolBar* ToolBar() const { return m_pToolBar; }
+    CCoolMenuManager& MenuManager() { return m_MenuManager; }
+    CFileCommands& FileCommands() { return *m_pCommands; }
+    QLabel* StatusPane(int index) const { return m_Panes[static_cast<size_t>(index)]; }
+    /// The action of a command (named "id<command>"), null when the frame has none.
+    QAction* Action(int command) const;
+
+    /// Runs a command; false for one the frame does not handle.
+    bool OnCommand(int command);
+    /// A second editor's command line: raise, then a path is opened after the question to save.
+    void OnOpenDocMessage(const std::string& text);
+    /// Shows the title ("<document> - Cover Sheet Editor") and the commands' states.
+    void UpdateFrame();
+
+    /// Opens help addresses (the desktop's handler unless a test sets another).
+    void SetHelpOpener(HelpOpener opener) { m_HelpOpener = std::move(opener); }
+
+    bool m_bPrintPreview = false;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void createMenus();
+    void createPictures();
+    void showHelp();
+
+    CtqHeaderApp& m_App;
+    CtqHeaderDoc& m_Doc;
+    IPrompter& m_Prompter;
+    const IScreenMetricsProvider& m_Metrics;
+    CEditorProfile m_Profile;
+    CtqHeaderView* m_pView = nullptr;
+    CFontToolBar* m_pToolBar = nullptr;
+    std::vector<QLabel*> m_Panes;
+    CCoolMenuManager m_MenuManager;
+    std::unique_ptr<CFileCommands> m_pCommands;
+    std::map<int, QAction*> m_Actions;
+    bool m_bFirstShow = true;
+    HelpOpener m_HelpOpener;
+};
+
+/// The application object: the document, the frame, the profile, the hand-over endpoint.
+class CtqHeaderApp : public ICoverSheetApp {
+public:
+    CtqHeaderApp(IPrompter& prompter, const IScreenMetricsProvider& metrics);
+    ~CtqHeaderApp() override;
+
+    /// Makes the frame for a start request and shows it; endpoint (may be null) takes the posts of
+    /// later editors. False when the frame could not be made.
+    bool InitInstance(const StartRequest& request, std::unique_ptr<platform::Endpoint> endpoint);
+    CtqMainFrame* Frame() const { return m_pFrame.get(); }
+    CtqHeaderDoc& Document() { return *m_pDoc; }
+
+    // ICoverSheetApp
+    void SetCurrentDocument(CtqHeaderDoc* document) override { m_pCurrent = document; }
+    int GetNoDefaultObjects() const override { return m_bStartedWithArgument; }
+    std::string GetProfileString(const std::string& section, const std::string& entry,
+                                 const std::string& defaultValue) const override;
+
+private:
+    void drainPosts();
+
+    IPrompter& m_Prompter;
+    const IScreenMetricsProvider& m_Metrics;
+    int m_bStartedWithArgument = 0;
+    CtqHeaderDoc* m_pCurrent = nullptr;
+    std::unique_ptr<CtqHeaderDoc> m_pDoc;
+    std::unique_ptr<CtqMainFrame> m_pFrame;
+    std::unique_ptr<platform::Endpoint> m_pEndpoint;
+    QSocketNotifier* m_pNotifier = nullptr;
+    uint32_t m_nOpenDocMessage = 0;
+};
+
+/// The whole program: language, single instance (a second editor hands its command line over and
+/// ends with 0), the frame, the event loop. The exit code.
+int RunCoverEditor(const std::vector<std::string>& args, IPrompter& prompter, const IScreenMetricsProvider& metrics);
+
+} // namespace cvr

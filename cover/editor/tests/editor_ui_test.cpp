@@ -1,0 +1,268 @@
+// The cover sheet editor's frame and view, offscreen: the mouse on the sheet, the in-place editor,
+// what the view draws, the question when the frame closes, keys and Tab order, and the menu pictures.
+#include "common/registry_helper.h"
+#include "cover/editor/tests/editor_prompter.h"
+#include "cover/editor/app/main_frame.h"
+#include "cover/editor/menu_pictures.h"
+#include "platform/tests/support/test_support.h"
+#include "uiwidgets/tests/support/layout_order.h"
+#include "uiwidgets/toolbar_ex.h"
+
+#include "platform/endpoint.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QScrollBar>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace cvr;
+using qelta::test::ScopedStateRoot;
+using qelta::test::writeTextFile;
+
+namespace {
+
+using cvr_test::EditorPrompter;
+
+// A screen where a page pixel is a device pixel at 100 percent.
+struct PageScreen : IScreenMetricsProvider {
+    ScreenMetrics Metrics() const override
+    {
+        ScreenMetrics m;
+        m.horzSize = m.vertSize = 0;
+        m.logPixelsX = m.logPixelsY = 200;
+        m.menuHeight = 19;
+        return m;
+    }
+};
+
+struct Editor {
+    ScopedStateRoot root;
+    EditorPrompter prompter;
+    PageScreen screen;
+    std::string path = root.path() + "/covers/Test.TQC";
+    std::unique_ptr<CtqHeaderApp> app;
+    platform::EndpointHandle handle = 0;
+
+    explicit Editor(bool withEndpoint = false)
+    {
+        writeTextFile(path, "[TQLCVR]\r\nFrames=2\r\nLang=0\r\n"
+                            "Frame.1=StaticText,100,100,300,100,DejaVu Sans,40,400,0,0,0,0,Hello\r\n"
+                            "Frame.2=DrawingFrame,600,600,200,200,0,2,0\r\n");
+        CRegistryHelper(HKEY_CURRENT_USER, kProductKeyPrefix).WriteString(kProductSubkey, "CvrFile", root.path() + "/covers");
+        app = std::make_unique<CtqHeaderApp>(prompter, screen);
+        std::unique_ptr<platform::Endpoint> endpoint;
+        if (withEndpoint) {
+            endpoint = platform::Endpoint::create(kFrameClass, "Cover Sheet Editor");
+            handle = endpoint ? endpoint->handle() : 0;
+        }
+        EXPECT_TRUE(app->InitInstance({StartRequest::Path, path}, std::move(endpoint)));
+        frame()->resize(900, 700);
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(frame()));
+    }
+    ~Editor()
+    {
+        app->Document().SetModifiedFlag(false);
+        frame()->close();
+    }
+    CtqMainFrame* frame() const { return app->Frame(); }
+    CtqHeaderView* view() const { return frame()->View(); }
+    QWidget* sheet() const { return view()->viewport(); }
+};
+
+} // namespace
+
+TEST(CoverEditorUi, SelectDragWithSnapAndEditInPlace)
+{
+    Editor e;
+    CtqHeaderDoc& doc = e.app->Document();
+    ASSERT_EQ(doc.m_objects.GetSize(), 2u);
+    EXPECT_EQ(e.frame()->windowTitle(), QStringLiteral("Test.TQC[*] - Cover Sheet Editor").remove(QStringLiteral("[*]")));
+
+    e.frame()->OnCommand(ID_GRID_SHOW);
+    e.frame()->OnCommand(ID_GRID_SNAP);
+    QTest::mouseClick(e.sheet(), Qt::LeftButton, {}, QPoint(150, 150));
+    EXPECT_EQ(e.view()->Logic().SelectionIndex(), 0);
+    EXPECT_FALSE(doc.IsModified()) << "a click moves nothing";
+
+    QTest::mousePress(e.sheet(), Qt::LeftButton, {}, QPoint(150, 150));
+    QTest::mouseMove(e.sheet(), QPoint(170, 160));
+    QTest::mouseMove(e.sheet(), QPoint(190, 170));
+    QTest::mouseRelease(e.sheet(), Qt::LeftButton, {}, QPoint(190, 170));
+    // Moved by (40, 20), its corner on the 2.5 mm grid: 175 and 150 tenths of a millimetre.
+    EXPECT_EQ(doc.m_objects.GetAt(0)->GetRect(), (gdi::RECT{137, 118, 437, 218}));
+    EXPECT_TRUE(doc.IsModified());
+
+    // What the sheet shows: grid dots, the selection's grey outline, the dark ground beyond the page.
+    const QImage shown = e.sheet()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(shown.pixel(GridLines(2290, 25)[2], GridLines(2290, 25)[3]) & 0xFFFFFF, 0x808080u) << "a grid dot";
+    EXPECT_EQ(shown.pixel(GridLines(2290, 25)[2] + 1, GridLines(2290, 25)[3]) & 0xFFFFFF, 0xFFFFFFu) << "white between dots";
+    EXPECT_EQ(shown.pixel(136, 160) & 0xFFFFFF, 0xC0C0C0u) << "the selection's outline";
+
+    // A double click edits the text in place; Enter keeps it.
+    doc.SetModifiedFlag(false);
+    QTest::mouseDClick(e.sheet(), Qt::LeftButton, {}, QPoint(200, 160));
+    ASSERT_TRUE(e.view()->IsInPlaceEditorVisible());
+    EXPECT_EQ(e.view()->Editor()->objectName(), QStringLiteral("id4766"));
+    EXPECT_EQ(e.view()->Editor()->toPlainText(), QStringLiteral("Hello"));
+    QTest::keyClicks(e.view()->Editor(), QStringLiteral("World"));
+    QTest::keyClick(e.view()->Editor(), Qt::Key_Return);
+    EXPECT_FALSE(e.view()->IsInPlaceEditorVisible());
+    EXPECT_EQ(doc.m_objects.GetAt(0)->GetText(), "World");
+    EXPECT_TRUE(doc.IsModified());
+
+    // Escape drops the change.
+    doc.SetModifiedFlag(false);
+    QTest::mouseDClick(e.sheet(), Qt::LeftButton, {}, QPoint(200, 160));
+    QTest::keyClicks(e.view()->Editor(), QStringLiteral("Gone"));
+    QTest::keyClick(e.view()->Editor(), Qt::Key_Escape);
+    EXPECT_EQ(doc.m_objects.GetAt(0)->GetText(), "World");
+    EXPECT_FALSE(doc.IsModified());
+
+    // A press elsewhere commits a visible editor first.
+    QTest::mouseDClick(e.sheet(), Qt::LeftButton, {}, QPoint(200, 160));
+    QTest::keyClicks(e.view()->Editor(), QStringLiteral("Kept"));
+    QTest::mouseClick(e.sheet(), Qt::LeftButton, {}, QPoint(650, 650));
+    EXPECT_EQ(doc.m_objects.GetAt(0)->GetText(), "Kept");
+    EXPECT_EQ(e.view()->Logic().SelectionIndex(), 1);
+}
+
+TEST(CoverEditorUi, ZoomKeysTheQuestionOnCloseAndTheGridKeptInTheProfile)
+{
+    Editor e;
+    e.view()->setFocus();
+    QTest::keyClick(e.frame(), Qt::Key_PageDown, Qt::ControlModifier);
+    EXPECT_EQ(e.view()->Logic().Zoom(), ID_ZOOM_ENLARGE);
+    EXPECT_TRUE(e.frame()->Action(ID_ZOOM_ENLARGE)->isChecked());
+    QTest::keyClick(e.frame(), Qt::Key_PageUp, Qt::ControlModifier);
+    EXPECT_EQ(e.view()->Logic().Zoom(), ID_ZOOM_REDUCE);
+    EXPECT_EQ(e.view()->horizontalScrollBar()->maximum(), std::max(0, 1728 / 2 - e.sheet()->width()));
+    QTest::keyClick(e.frame(), Qt::Key_Home);
+    EXPECT_EQ(e.view()->Logic().Zoom(), ID_ZOOM_DEFAULT);
+    e.frame()->OnCommand(ID_GRID_100);
+    e.frame()->OnCommand(ID_GRID_SHOW);
+
+    // Closing a changed sheet asks; Cancel keeps the editor open.
+    e.app->Document().SetModifiedFlag(true);
+    e.prompter.expected = {"Do you want to save 'Test.TQC'?", "Do you want to save 'Test.TQC'?"};
+    e.prompter.answers = {IDCANCEL, IDNO};
+    EXPECT_FALSE(e.frame()->close());
+    EXPECT_TRUE(e.frame()->isVisible());
+    EXPECT_TRUE(e.frame()->close());
+    const GridSettings grid = ReadGridSettings(CEditorProfile());
+    EXPECT_TRUE(grid.shown);
+    EXPECT_EQ(grid.command, ID_GRID_100);
+    EXPECT_EQ(ReadFramePlacement(CEditorProfile()).right - ReadFramePlacement(CEditorProfile()).left, 900);
+    EXPECT_TRUE(CEditorProfile().GetBinary("", kBarStateKey).has_value());
+}
+
+TEST(CoverEditorUi, MenusToolbarStatusBarAndTabOrder)
+{
+    Editor e;
+    const QList<QAction*> tops = e.frame()->menuBar()->actions();
+    ASSERT_EQ(tops.size(), 6);
+    EXPECT_EQ(tops[0]->text(), QStringLiteral("&File"));
+    EXPECT_EQ(tops[4]->text(), QStringLiteral("&Attributes"));
+    EXPECT_EQ(e.frame()->Action(57603)->text(), QStringLiteral("&Save\tCtrl+S"));
+    EXPECT_EQ(e.frame()->Action(57665)->text(), QStringLiteral("E&xit Cover Sheet Editor\tAlt+F4"));
+    EXPECT_EQ(e.frame()->Action(57603)->objectName(), QStringLiteral("id57603"));
+    ASSERT_NE(e.frame()->findChild<QComboBox*>(QStringLiteral("id15000")), nullptr);
+    ASSERT_NE(e.frame()->findChild<QComboBox*>(QStringLiteral("id15001")), nullptr);
+    EXPECT_EQ(e.frame()->StatusPane(0)->text(), QStringLiteral("Ready"));
+    EXPECT_EQ(e.frame()->StatusPane(1)->objectName(), QStringLiteral("id59143"));
+    EXPECT_FALSE(e.frame()->MenuManager().Icon(57603).isNull());
+    EXPECT_EQ(e.frame()->MenuManager().ImageIndex(15004), 12);
+    EXPECT_TRUE(qelta::test::TabOrderFollowsLayout(e.frame()));
+}
+
+TEST(CoverEditorUi, MenuPicturesAtNinetySixDpi)
+{
+    // Rows of black in the middle of a 19-pixel menu line: 1, 3, 4 and 5 points at 96 dpi.
+    const struct {
+        int command;
+        int firstRow, rows;
+    } lines[] = {{6003, 9, 1}, {6004, 8, 3}, {6005, 7, 4}, {32784, 7, 5}};
+    for (const auto& l : lines) {
+        const QImage p = MenuPicture(l.command, 19, 96);
+        ASSERT_EQ(p.size(), QSize(64, 19));
+        for (int y = 0; y < 19; ++y) {
+            const bool black = y >= l.firstRow && y < l.firstRow + l.rows;
+            for (int x : {0, 31, 63})
+                EXPECT_EQ(p.pixel(x, y) & 0xFFFFFF, black ? 0u : 0xFFFFFFu) << l.command << " " << x << "," << y;
+        }
+    }
+    const QImage dotted = MenuPicture(32785, 19, 96);
+    EXPECT_EQ(dotted.pixel(0, 9) & 0xFFFFFF, 0u);
+    EXPECT_EQ(dotted.pixel(3, 9) & 0xFFFFFF, 0xFFFFFFu);
+    const auto blackShare = [](const QImage& p) {
+        int black = 0;
+        for (int y = 0; y < p.height(); ++y)
+            for (int x = 0; x < p.width(); ++x)
+                black += (p.pixel(x, y) & 0xFFFFFF) == 0;
+        return black * 100 / (p.width() * p.height());
+    };
+    EXPECT_EQ(blackShare(MenuPicture(32788, 19, 96)), 0);
+    EXPECT_EQ(blackShare(MenuPicture(32837, 19, 96)), 100);
+    const int light = blackShare(MenuPicture(32789, 19, 96));
+    const int dark = blackShare(MenuPicture(32791, 19, 96));
+    EXPECT_GT(light, 0);
+    EXPECT_LT(light, dark) << "darker shadings have more dots";
+    EXPECT_LT(dark, 25);
+    EXPECT_TRUE(MenuPicture(1, 19, 96).isNull());
+}
+
+TEST(CoverEditorUi, EveryHelpRequestOpensTheOneTopicOfTheShippedHelp)
+{
+    Editor e;
+    std::vector<std::string> opened;
+    e.frame()->SetHelpOpener([&](const std::string& address) {
+        opened.push_back(address);
+        return true;
+    });
+    e.view()->setFocus();
+    QTest::keyClick(e.frame(), Qt::Key_F1);
+    QTest::keyClick(e.frame(), Qt::Key_F1, Qt::ShiftModifier);
+    e.frame()->Action(57670)->trigger();
+    ASSERT_EQ(opened.size(), 3u);
+    for (const std::string& address : opened) {
+        EXPECT_EQ(address, HelpAddress(ProgramHelpFolder(), kHelpFile, kHelpContext));
+        EXPECT_EQ(qelta::test::missingHelpAnchor(address), "");
+    }
+}
+
+TEST(CoverEditorUi, AHandedOverPathOpensAfterTheQuestionAndADamagedOneIsRefused)
+{
+    Editor e(true);
+    ASSERT_NE(e.handle, 0u);
+    CtqHeaderDoc& doc = e.app->Document();
+    const std::string other = e.root.path() + "/covers/Other.TQC";
+    const std::string damaged = e.root.path() + "/covers/Damaged.TQC";
+    writeTextFile(other, "[TQLCVR]\r\nFrames=1\r\nLang=0\r\nFrame.1=DrawingLine,59,551,649,0,0,2\r\n");
+    writeTextFile(damaged, "[TQLCVR]\r\nLang=0\r\n");
+    const uint32_t message = platform::registerMessage(kOpenDocMessage);
+
+    // A changed sheet: Cancel keeps it, and it stays marked.
+    doc.SetModifiedFlag(true);
+    e.prompter.expected = {"Do you want to save 'Test.TQC'?"};
+    e.prompter.answers = {IDCANCEL};
+    ASSERT_TRUE(platform::postMessage(e.handle, message, 0, 0, other));
+    QTRY_VERIFY(e.prompter.expected.empty());
+    EXPECT_EQ(doc.GetPathName(), e.path);
+    EXPECT_TRUE(doc.IsModified());
+
+    // No: the other sheet opens.
+    e.prompter.expected = {"Do you want to save 'Test.TQC'?"};
+    e.prompter.answers = {IDNO};
+    ASSERT_TRUE(platform::postMessage(e.handle, message, 0, 0, other));
+    QTRY_COMPARE(doc.GetPathName(), other);
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(e.frame()->windowTitle(), QStringLiteral("Other.TQC - Cover Sheet Editor"));
+
+    // A file that is no cover sheet: a warning, the sheet shown stays.
+    e.prompter.expected = {"'" + damaged + "' is not a cover sheet file or cannot be read."};
+    ASSERT_TRUE(platform::postMessage(e.handle, message, 0, 0, damaged));
+    QTRY_VERIFY(e.prompter.expected.empty());
+    EXPECT_EQ(doc.GetPathName(), other);
+    EXPECT_EQ(doc.m_objects.GetSize(), 1u);
+}

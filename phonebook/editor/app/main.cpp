@@ -1,0 +1,18 @@
+// bookmanager [book file]: the phone book editor.
+#include "phonebook/editor/app/main_frame.h"
+#include "phonebook/editor/book_dialogs.h"
+#include "uiwidgets/qt_prompter.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    std::vector<std::string> args;
+    for (const QString& arg : QApplication::arguments().mid(1))
+        args.push_back(arg.toStdString());
+    CQtPrompter prompter;
+    CBookpickerDialogs dialogs;
+    CQtEditorHost host(prompter, dialogs);
+    return RunBookManager(args, prompter, dialogs, host);
+}

@@ -1,0 +1,322 @@
+// The editor's frame over the real phone book store and component, offscreen: the sample book
+// loaded, records changed, deleted and dropped, folders renamed and deleted, sorting, status
+// texts, the grey rules, help, and books that are never written. Modal answers are injected.
+#include "phonebook/dialogs/picker_phone_book.h"
+#include "phonebook/editor/app/editor_dialogs.h"
+#include "phonebook/editor/app/main_frame.h"
+#include "phonebook/editor/tests/support/fake_book.h"
+#include "platform/files.h"
+#include "platform/library.h"
+#include "platform/tests/support/test_support.h"
+#include "sample/sample_run.h"
+#include "uiwidgets/control_name.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using qelta::test::QueuedPrompter;
+using qelta::test::ScriptedBookDialogs;
+
+namespace {
+
+class EditorFrame : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(RegisterServerLibraries(std::array{"booktool.dll"}).empty());
+        std::string error;
+        ASSERT_TRUE(WriteSamplePhoneBook(error)) << error;
+        path = SamplePhoneBookPath();
+        frame = std::make_unique<CMainFrame>(prompter, dialogs, path);
+        frame->Document().SetLoadPause(std::chrono::milliseconds(0));
+        frame->SetHelpOpener([this](const std::string& address) {
+            help.push_back(address);
+            return true;
+        });
+        frame->show();
+        frame->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+        frame->Document().ReloadAll();
+    }
+    void TearDown() override { EXPECT_TRUE(prompter.answers.empty()) << "answers left"; }
+
+    QTreeWidgetItem* Folder(const QString& name) const
+    {
+        const auto found = frame->TreeView()->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
+        return found.isEmpty() ? nullptr : found.front();
+    }
+    void Choose(const QString& folder)
+    {
+        QTreeWidgetItem* item = Folder(folder);
+        ASSERT_NE(item, nullptr) << folder.toStdString();
+        frame->TreeView()->setCurrentItem(item);
+    }
+    QStringList Rows(int column = 0) const
+    {
+        QStringList rows;
+        QAbstractItemModel* model = frame->ListView()->model();
+        for (int row = 0; row < model->rowCount(); ++row)
+            rows << model->index(row, column).data().toString();
+        return rows;
+    }
+    int Select(const QString& name)
+    {
+        const int row = static_cast<int>(Rows().indexOf(name));
+        frame->ListView()->setCurrentIndex(frame->ListView()->model()->index(row, 0));
+        return row;
+    }
+    bool Enabled(int id) const { return frame->Action(id)->isEnabled(); }
+    // Sends one drag event of the record format (or another) to the tree's viewport at an item.
+    bool Drag(QEvent::Type type, QTreeWidgetItem* item, const QByteArray& data,
+              const QString& format = QStringLiteral("Bookmanager - Record"))
+    {
+        QMimeData mime;
+        mime.setData(format, data);
+        QWidget* viewport = frame->TreeView()->viewport();
+        const QPointF at = item ? QPointF(frame->TreeView()->visualItemRect(item).center()) : QPointF(2, 2);
+        if (type == QEvent::DragEnter) {
+            QDragEnterEvent event(at.toPoint(), Qt::MoveAction, &mime, Qt::LeftButton, {});
+            QApplication::sendEvent(viewport, &event);
+            return event.isAccepted();
+        }
+        if (type == QEvent::DragMove) {
+            QDragMoveEvent event(at.toPoint(), Qt::MoveAction, &mime, Qt::LeftButton, {});
+            QApplication::sendEvent(viewport, &event);
+            return event.isAccepted();
+        }
+        // A drop comes at the end of a drag over the tree, as the desktop delivers it.
+        QDragEnterEvent enter(at.toPoint(), Qt::MoveAction, &mime, Qt::LeftButton, {});
+        QApplication::sendEvent(viewport, &enter);
+        QDragMoveEvent move(at.toPoint(), Qt::MoveAction, &mime, Qt::LeftButton, {});
+        QApplication::sendEvent(viewport, &move);
+        QDropEvent event(at, Qt::MoveAction, &mime, Qt::LeftButton, {});
+        QApplication::sendEvent(viewport, &event);
+        return event.isAccepted();
+    }
+    static QByteArray DragOf(int id)
+    {
+        const auto bytes = EncodeRecordDrag(id);
+        return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+    }
+    int IdOf(const QString& name)
+    {
+        for (const auto& r : frame->Document().Records())
+            if (QtText(r->m_strName) == name)
+                return r->m_nID;
+        ADD_FAILURE() << "no record " << name.toStdString();
+        return 0;
+    }
+    // The folder a record is in, read from the book file.
+    int32_t ParentOf(int32_t id)
+    {
+        CPickerPhoneBook book;
+        EXPECT_EQ(book.Initiate(path, 0), 1);
+        int32_t type = 0, parent = 0;
+        std::string name;
+        book.GetRecordInfo(id, type, name, parent);
+        return parent;
+    }
+
+    qelta::test::ScopedStateRoot root;
+    QueuedPrompter prompter;
+    ScriptedBookDialogs dialogs;
+    std::string path;
+    std::vector<std::string> help;
+    std::unique_ptr<CMainFrame> frame;
+};
+
+} // namespace
+
+TEST_F(EditorFrame, LoadsTheBookWithItsStatusTextsAndGreyRules)
+{
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("Sample.xml - Phone Book Editor"));
+    ASSERT_EQ(frame->TreeView()->topLevelItemCount(), 1);
+    QTreeWidgetItem* top = frame->TreeView()->topLevelItem(0);
+    EXPECT_EQ(top->text(0), QStringLiteral("Address Lists"));
+    ASSERT_EQ(top->childCount(), 2);
+    EXPECT_EQ(top->child(0)->text(0), QStringLiteral("Favorite"));
+    EXPECT_EQ(top->child(1)->text(0), QStringLiteral("Customers"));
+    EXPECT_EQ(Rows(), (QStringList{"Anna Berg", "Bruno Costa", "Head office", "Scan desk", "Sales team"}));
+    EXPECT_EQ(frame->ListView()->header()->sectionSize(0), 160);
+    EXPECT_EQ(frame->ListView()->header()->sectionSize(1), 150);
+    // The root: no folder commands; no row: no Delete or Open.
+    EXPECT_TRUE(Enabled(ID_FILE_NEWADDRESS));
+    EXPECT_FALSE(Enabled(ID_EDIT_DELETEFOLDER));
+    EXPECT_FALSE(Enabled(ID_EDIT_RENAMEFOLDER));
+    EXPECT_FALSE(Enabled(ID_EDIT_DELETE));
+    Select("Scan desk");
+    EXPECT_TRUE(Enabled(ID_EDIT_OPEN));
+    EXPECT_EQ(frame->statusBar()->currentMessage(), QStringLiteral("Scan desk, scan@example.com"));
+    Select("Sales team");
+    EXPECT_EQ(frame->statusBar()->currentMessage(), QStringLiteral("Sales team"));
+    // A user folder: its records, with the F-code summary; the favourites: no new records.
+    Choose("Customers");
+    EXPECT_EQ(Rows(), (QStringList{"Delta Print", "Echo Labs"}));
+    EXPECT_TRUE(Enabled(ID_EDIT_RENAMEFOLDER));
+    Select("Delta Print");
+    EXPECT_EQ(frame->statusBar()->currentMessage(), QStringLiteral("Delta Print, 0715554443 [ 12, 3456 ]"));
+    Choose("Favorite");
+    EXPECT_EQ(Rows(), (QStringList{"Anna Berg", "Head office"}));
+    EXPECT_FALSE(Enabled(ID_FILE_NEWADDRESS));
+    EXPECT_FALSE(Enabled(ID_FILE_NEWGROUP));
+    EXPECT_FALSE(Enabled(ID_EDIT_DELETEFOLDER));
+    // The status tips and tool tips of the prompts; help always opens the one context.
+    EXPECT_EQ(frame->Action(ID_VIEW_REFRESH)->statusTip(), QStringLiteral("Update View"));
+    EXPECT_EQ(frame->Action(ID_VIEW_REFRESH)->toolTip(), QStringLiteral("Refresh"));
+    EXPECT_EQ(frame->Action(32785)->objectName(), QStringLiteral("id32785"));
+    QTest::keyClick(frame->ListView(), Qt::Key_F1);
+    frame->Action(57670)->trigger();
+    ASSERT_EQ(help.size(), 2u);
+    EXPECT_EQ(help[0], platform::parentPath(platform::programPath()) + "/Sendwizard2.html#131207");
+    EXPECT_EQ(qelta::test::missingHelpAnchor(help[0]), "");
+    // Sorting by Name: ascending, then descending.
+    Choose("Address Lists");
+    QHeaderView* header = frame->ListView()->header();
+    const QPoint name(header->sectionViewportPosition(0) + 5, header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, name);
+    EXPECT_EQ(Rows().front(), QStringLiteral("Anna Berg"));
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, name);
+    EXPECT_EQ(Rows().front(), QStringLiteral("Scan desk"));
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
+}
+
+TEST_F(EditorFrame, ChangesDeletesAndMovesRecords)
+{
+    // A change stored by the address dialog comes back into the row.
+    const int bruno = IdOf("Bruno Costa");
+    dialogs.changed = 1;
+    dialogs.onShow = [&] {
+        CPickerPhoneBook book;
+        ASSERT_EQ(book.Initiate(path, 0), 1);
+        ASSERT_EQ(book.UpdateRecordValue(bruno, "faxNumber", "0555"), 1);
+    };
+    Select("Bruno Costa");
+    frame->Action(ID_EDIT_OPEN)->trigger();
+    EXPECT_EQ(Rows(1).at(1), QStringLiteral("0555"));
+    EXPECT_EQ(dialogs.calls.back(), "ShowAddress(Sample," + std::to_string(bruno) + ")");
+    // Delete in a folder: gone from the book.
+    prompter.answers = {IDYES};
+    Select("Scan desk");
+    frame->Action(ID_EDIT_DELETE)->trigger();
+    EXPECT_FALSE(Rows().contains(QStringLiteral("Scan desk")));
+    // Delete in the favourites: the record stays in its folder.
+    const int anna = IdOf("Anna Berg");
+    Choose("Favorite");
+    prompter.answers = {IDYES};
+    Select("Anna Berg");
+    frame->Action(ID_EDIT_DELETE)->trigger();
+    EXPECT_EQ(Rows(), QStringList{"Head office"});
+    EXPECT_EQ(ParentOf(anna), kRootFolderId);
+    // Drops: refused on the favourites, the current folder and in a foreign format; a drop on a
+    // folder moves the record and takes its row.
+    Choose("Address Lists");
+    const int head = IdOf("Head office");
+    EXPECT_TRUE(Drag(QEvent::DragEnter, Folder("Customers"), DragOf(head)));
+    EXPECT_FALSE(Drag(QEvent::DragMove, Folder("Favorite"), DragOf(head)));
+    EXPECT_EQ(frame->TreeView()->DropHighlight(), nullptr);
+    EXPECT_FALSE(Drag(QEvent::DragMove, Folder("Address Lists"), DragOf(head)));
+    EXPECT_TRUE(Drag(QEvent::DragMove, Folder("Customers"), DragOf(head)));
+    EXPECT_EQ(frame->TreeView()->DropHighlight(), Folder("Customers"));
+    EXPECT_FALSE(Drag(QEvent::Drop, Folder("Favorite"), DragOf(head)));
+    EXPECT_FALSE(Drag(QEvent::Drop, Folder("Address Lists"), DragOf(head)));
+    EXPECT_FALSE(Drag(QEvent::DragEnter, Folder("Customers"), DragOf(head), QStringLiteral("text/plain")));
+    QByteArray foreign = DragOf(head);
+    foreign[4] = static_cast<char>(foreign[4] ^ 0x55);
+    EXPECT_FALSE(Drag(QEvent::DragEnter, Folder("Customers"), foreign));
+    EXPECT_EQ(ParentOf(head), kRootFolderId);
+    const int customers = CQeltapbTreeView::FolderOf(Folder("Customers"))->m_nID;
+    EXPECT_TRUE(Drag(QEvent::Drop, Folder("Customers"), DragOf(head)));
+    EXPECT_EQ(frame->TreeView()->DropHighlight(), nullptr);
+    EXPECT_FALSE(Rows().contains(QStringLiteral("Head office")));
+    EXPECT_EQ(ParentOf(head), customers);
+}
+
+TEST_F(EditorFrame, RenamesAndDeletesFolders)
+{
+    const std::string before = qelta::test::readTextFile(path);
+    // The same name calls nothing: the book is unchanged; a new one renames.
+    std::optional<std::string> answer = "Customers";
+    int asked = 0;
+    frame->SetRenameDialog([&](const std::string& old) {
+        EXPECT_EQ(old, "Customers");
+        ++asked;
+        return answer;
+    });
+    Choose("Customers");
+    EXPECT_EQ(frame->Action(ID_EDIT_RENAMEFOLDER)->shortcut(), QKeySequence(Qt::Key_F2));
+    frame->Action(ID_EDIT_RENAMEFOLDER)->trigger();
+    EXPECT_EQ(qelta::test::readTextFile(path), before);
+    answer = "Clients";
+    frame->Action(ID_EDIT_RENAMEFOLDER)->trigger();
+    ASSERT_NE(Folder("Clients"), nullptr);
+    EXPECT_EQ(asked, 2);
+    // An empty name is refused with STRING 5003 and the dialog stays.
+    CDFolderNameLogic logic(prompter, "Clients");
+    CDFolderName dialog(logic);
+    dialog.show();
+    dialog.findChild<QLineEdit*>(ControlName(IDC_FOLDER_NAME))->clear();
+    prompter.answers = {IDOK};
+    dialog.findChild<QPushButton*>(ControlName(1))->click();
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(prompter.shown.back(),
+              "Phone Book Editor: The folder name was not addressed. Please address folder name.");
+    dialog.close();
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    // A right-click on a folder makes it current before the menu opens; Delete Folder acts on it.
+    Choose("Favorite");
+    QTimer::singleShot(50, [] {
+        if (QWidget* popup = QApplication::activePopupWidget())
+            popup->close();
+    });
+    QTreeWidgetItem* clients = Folder("Clients");
+    emit frame->TreeView()->customContextMenuRequested(frame->TreeView()->visualItemRect(clients).center());
+    EXPECT_EQ(frame->Document().CurrentFolderID(), CQeltapbTreeView::FolderOf(clients)->m_nID);
+    EXPECT_TRUE(Enabled(ID_EDIT_DELETEFOLDER));
+    prompter.answers = {IDYES};
+    EXPECT_EQ(frame->Action(ID_EDIT_DELETEFOLDER)->shortcut(), QKeySequence(QStringLiteral("Ctrl+D")));
+    frame->Action(ID_EDIT_DELETEFOLDER)->trigger();
+    EXPECT_EQ(Folder("Clients"), nullptr);
+    EXPECT_EQ(frame->TreeView()->topLevelItem(0)->childCount(), 1);
+}
+
+TEST_F(EditorFrame, BooksAreNeverWrittenByTheFrame)
+{
+    // Ctrl+S writes nothing.
+    const std::string before = qelta::test::readTextFile(path);
+    frame->Action(57603)->trigger();
+    EXPECT_EQ(qelta::test::readTextFile(path), before);
+    // A file that is no phone book, given on the command line, stays as it was after Refresh.
+    const std::string other = root.path() + "/notes.xml";
+    const std::string text = "<notes><n>keep me</n></notes>\n";
+    qelta::test::writeTextFile(other, text);
+    CMainFrame second(prompter, dialogs, other);
+    second.Document().SetLoadPause(std::chrono::milliseconds(0));
+    second.Document().ReloadAll();
+    second.Action(ID_VIEW_REFRESH)->trigger();
+    EXPECT_EQ(qelta::test::readTextFile(other), text);
+    EXPECT_EQ(second.TreeView()->topLevelItemCount(), 0);
+
+    // Ctrl+O makes the chosen book the document's; the next Refresh loads it.
+    const std::string copy = platform::parentPath(path) + "/Copy.xml";
+    ASSERT_TRUE(platform::writeFileAtomic(copy, before));
+    prompter.openFile = copy;
+    EXPECT_EQ(frame->Action(57601)->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+    frame->Action(57601)->trigger();
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("Copy.xml - Phone Book Editor"));
+    EXPECT_EQ(frame->Document().GetPathName(), copy);
+    Choose("Customers");
+    frame->Action(ID_VIEW_REFRESH)->trigger();
+    EXPECT_EQ(Rows().size(), 5);
+    EXPECT_EQ(qelta::test::readTextFile(copy), before);
+    EXPECT_EQ(qelta::test::readTextFile(path), before);
+}

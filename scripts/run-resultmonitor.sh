@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Runs the result monitor in the send wizard's trial state folder (see scripts/run-sendwizard.sh),
+# so that the jobs the wizard sends there carry the monitor's address and a notice for them shows
+# its pop-up and sets their sending log entry to finished. The monitor runs in the foreground until
+# Exit in its tray menu, Ctrl+C, or a close request; a second start ends at once.
+#
+#   run-resultmonitor.sh [--state FOLDER]
+#     --state FOLDER   the state folder (default build/sendwizard-run)
+# QELTA_BIN names the folder of the built programs (default build/default/bin).
+#
+# Then, in a second terminal: bash scripts/run-sendwizard.sh (press Finish), and
+#   QELTA_ROOT=build/sendwizard-run build/default/bin/qelta-sample notice
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+fail() { echo "run-resultmonitor: $*" >&2; exit 1; }
+
+bin=${QELTA_BIN:-build/default/bin}
+state=$PWD/build/sendwizard-run
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --state) [ $# -ge 2 ] || fail "--state needs a folder"; state=$(realpath -m -- "$2"); shift ;;
+    *) fail "unknown argument '$1' (usage: run-resultmonitor.sh [--state FOLDER])" ;;
+  esac
+  shift
+done
+
+if [ ! -x "$bin/resultmonitor" ] || [ ! -x "$bin/qelta-sample" ]; then
+  fail "the suite is not built: run 'bash scripts/check.sh' (or 'bash scripts/check.sh --quick') first"
+fi
+if [ -z "${DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+  fail "no display (DISPLAY is not set): the monitor is a desktop program; run this in a graphical session"
+fi
+
+export QELTA_ROOT=$state
+echo "State folder (QELTA_ROOT): $QELTA_ROOT"
+# A fresh folder gets the trial run's servers and settings (the sending log the monitor updates).
+if [ ! -e "$QELTA_ROOT" ]; then
+  mkdir -p "$QELTA_ROOT"
+  "$bin/qelta-sample" prepare >/dev/null || fail "the state folder could not be prepared"
+fi
+
+echo "Starting: resultmonitor (Exit in its tray menu or Ctrl+C ends it)"
+echo "Send a fax with 'bash scripts/run-sendwizard.sh', then report it finished with:"
+echo "  QELTA_ROOT=$QELTA_ROOT $bin/qelta-sample notice"
+status=0
+"$bin/resultmonitor" || status=$?
+[ "$status" = 0 ] || fail "the monitor ended with exit code $status"

@@ -1,0 +1,53 @@
+// The font dialog of the cover sheet editor and the fax image viewer: face, style, size, effects
+// and a row of the 16 basic colours, which a caller may hide, under a caption of the caller's.
+#pragma once
+
+#include "imaging/device_context.h"
+
+#include <QColor>
+#include <QDialog>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QListWidget;
+
+/// Control ids of the dialog.
+enum : int {
+    IDC_FONT_FACE = 1136, IDC_FONT_STYLE = 1137, IDC_FONT_SIZE = 1138, IDC_FONT_STRIKEOUT = 1040,
+    IDC_FONT_UNDERLINE = 1041, IDC_FONT_COLOUR = 1139, IDC_FONT_SAMPLE = 1092,
+};
+
+class CCustomFontDlg : public QDialog {
+    Q_OBJECT
+public:
+    /// font: face, weight, italic, underline and strike-out shown at the start; pointSizeTenths:
+    /// the size in tenths of a point.
+    CCustomFontDlg(const gdi::LOGFONTA& font, int pointSizeTenths, QWidget* parent = nullptr);
+
+    void SetCaption(const QString& caption) { setWindowTitle(caption); }
+    /// Shows or hides the colour row (shown at the start).
+    void ShowColours(bool show);
+    void SetColour(QColor colour);
+
+    /// The choice: the record given with face, weight, italic, underline and strike-out replaced.
+    gdi::LOGFONTA Font() const;
+    int PointSizeTenths() const;
+    QColor Colour() const;
+
+    /// The 16 basic colours of the colour row.
+    static const QColor& BasicColour(int index);
+
+private:
+    void updateSample();
+
+    gdi::LOGFONTA m_Font;
+    QListWidget* m_pFace;
+    QListWidget* m_pStyle;
+    QComboBox* m_pSize;
+    QCheckBox* m_pStrikeOut;
+    QCheckBox* m_pUnderline;
+    QLabel* m_pColourLabel;
+    QComboBox* m_pColour;
+    QLabel* m_pSample;
+};

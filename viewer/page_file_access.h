@@ -1,0 +1,65 @@
+// Page file access: the viewer's thin layer over pagefilelib. Files are identified, counted, read
+// into page objects, written, converted into one file, and link files (lists of paths) expanded.
+// Every function answers the library's 16-bit code (0 = success) unless it says otherwise; the
+// caller shows a failure with PageFileShowError.
+#pragma once
+
+#include "imaging/pagefilelib.h"
+#include "viewer/page_rendering.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace viewer {
+
+/// A link file is read up to this size; a longer one fails with PF_ERR_TOO_LARGE.
+inline constexpr int kMaxLinkFileBytes = 1 << 20;
+/// Link files listing link files are followed this deep; deeper fails with PF_ERR_OPEN.
+inline constexpr int kMaxLinkDepth = 8;
+
+/// Set while a read, write or conversion runs (the application's busy flag), cleared at its end.
+class CBusyScope {
+public:
+    explicit CBusyScope(bool& busy) : m_busy(busy) { m_busy = true; }
+    ~CBusyScope() { m_busy = false; }
+    CBusyScope(const CBusyScope&) = delete;
+    CBusyScope& operator=(const CBusyScope&) = delete;
+
+private:
+    bool& m_busy;
+};
+
+/// True when the path's extension is LNK or TQS, in any case.
+bool IsLinkFileName(const std::string& path);
+/// The text after the last "." (not past the last "/"), upper-cased; empty when there is none.
+std::string UpperExtension(const std::string& path);
+
+/// The file's type (PF_TYPE_, 0 for none of the library's), or the library's error code.
+int GetFileType(const std::string& path);
+/// Pages of a file of that type: 1 for BMP and PCX (without the library), the library's count for
+/// TIFF, FAX and documents, -1 for any other type.
+int CountPages(const std::string& path, int type);
+/// Reads pages [first, end) (0-based) into pages (appended); chains each reader to the one before.
+/// Pages read before an error stay in pages.
+int16_t ReadPages(const std::string& path, CPageImageArray& pages, int type, int first, int end, int readOption,
+                  intptr_t appValue, bool& busy);
+/// Writes the bitmaps as one file (written beside the target and renamed over it: a failure leaves
+/// the old file as it was).
+int16_t WritePages(const std::vector<IKHANDLE>& bitmaps, const std::string& path, int type, int compression,
+                   int readOption, intptr_t appValue, bool& busy);
+/// The compression the library reports for the file, 0 when it cannot be opened as a document.
+int GetCompression(const std::string& path);
+/// Reads a link file's paths: lines ended by CR LF or LF (carriage returns before the LF dropped), a
+/// last unterminated line included, empty lines skipped. PF_ERR_OPEN for a file that cannot be read, PF_ERR_TOO_LARGE past the bound.
+int16_t ReadLinkFile(const std::string& path, std::vector<std::string>& paths);
+/// The page files behind the sources: page files as they are, link files replaced by their
+/// (expanded) paths. PF_ERR_OPEN for a source that is neither, a missing one, a cycle or nesting
+/// deeper than kMaxLinkDepth.
+int16_t ExpandSources(const std::vector<std::string>& sources, std::vector<std::string>& files);
+/// Converts the sources into one destination file of targetType: type 6 writes the expanded paths,
+/// each followed by CR LF; other types copy every page in order (the first creates the file).
+int16_t ConvertFiles(const std::vector<std::string>& sources, const std::string& destination, int targetType,
+                     int compression, int option, bool& busy);
+
+} // namespace viewer

@@ -1,0 +1,253 @@
+// The viewer's dialogs as widgets, offscreen: each driven once through its controls, its keyboard
+// order checked against its layout, and a picture of each saved under "screenshots".
+#include "platform/files.h"
+#include "uiwidgets/control_name.h"
+#include "uiwidgets/tests/support/layout_order.h"
+#include "viewer/dialogs/viewer_dialogs.h"
+#include "viewer/tests/viewer_test_support.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+#include <cstring>
+
+namespace {
+
+using namespace viewer_test;
+
+template <typename W>
+W* Find(QWidget& dialog, int id)
+{
+    W* widget = dialog.findChild<W*>(ControlName(id));
+    EXPECT_NE(widget, nullptr) << "control " << id;
+    return widget;
+}
+
+void Spin(QWidget& dialog, int id, const char* direction, int times)
+{
+    auto* spin = Find<QWidget>(dialog, id);
+    auto* button = spin->findChild<QToolButton*>(QString::fromLatin1(direction));
+    for (int i = 0; i < times; ++i)
+        QTest::mouseClick(button, Qt::LeftButton);
+}
+
+// Shows the dialog, checks its Tab order and saves its picture.
+void Check(QDialog& dialog, const std::string& name)
+{
+    dialog.show();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(qelta::test::TabOrderFollowsLayout(&dialog)) << name;
+    const std::string folder = QELTA_SCREENSHOT_DIR;
+    platform::createDirectories(folder);
+    const std::string file = folder + "/pageviewer-" + name + ".png";
+    platform::removeFile(file);
+    EXPECT_TRUE(dialog.grab().save(QString::fromStdString(file))) << file;
+}
+
+class NoFonts : public IFontChooser {
+public:
+    bool Choose(gdi::LOGFONTA& font, uint32_t& colour) override
+    {
+        ++asked;
+        std::strcpy(font.lfFaceName, "Serif");
+        colour = 0x0000FF;
+        return true;
+    }
+    int asked = 0;
+};
+
+TEST(ViewerDialogs, ChangeFileFormat)
+{
+    CChangeFileFormatDlg dialog;
+    auto* format = Find<QComboBox>(dialog, IDC_FORMAT_LIST);
+    auto* sub = Find<QComboBox>(dialog, IDC_SUBFORMAT_LIST);
+    EXPECT_EQ(sub->count(), 6);
+    sub->setCurrentIndex(3);
+    EXPECT_EQ(dialog.Result(), (CFileFormat{PF_TYPE_TIFF, PF_COMPRESSION_G3_MR}));
+    Check(dialog, "change-file-format");
+    format->setCurrentIndex(1);
+    EXPECT_EQ(sub->count(), 1);
+    EXPECT_EQ(dialog.Result(), (CFileFormat{PF_TYPE_FAX, 0}));
+}
+
+TEST_F(DocumentTest, FileInformationDialog)
+{
+    ASSERT_TRUE(document.OnOpenDocument(writeTiff(path("two.tif"), 2, COMPRESSION_CCITTFAX3, 80, 50)));
+    CFileInfoDlg dialog(document.PathName(), document.Pages(), document.TemporaryDocument());
+    ASSERT_TRUE(dialog.Open());
+    EXPECT_EQ(Find<QLineEdit>(dialog, IDC_INFO_COMPRESSION)->text(), "CCITT Group 3 MH compression");
+    EXPECT_EQ(Find<QLineEdit>(dialog, IDC_INFO_PAGE)->text(), "1/2");
+    Check(dialog, "file-information");
+    QTest::mouseClick(Find<QPushButton>(dialog, IDC_INFO_NEXT), Qt::LeftButton);
+    EXPECT_EQ(Find<QLineEdit>(dialog, IDC_INFO_PAGE)->text(), "2/2");
+    EXPECT_FALSE(Find<QPushButton>(dialog, IDC_INFO_NEXT)->isEnabled());
+    EXPECT_TRUE(Find<QPushButton>(dialog, IDC_INFO_PREVIOUS)->hasFocus());
+}
+
+TEST(ViewerDialogs, SettingsAndPageJump)
+{
+    ScriptedPrompter prompter;
+    CSettingsDlg settings(CSettingsValues{0, 7, 1, 2}, prompter);
+    EXPECT_EQ(Find<QLineEdit>(settings, IDC_SETTINGS_LINES)->text(), "2");
+    EXPECT_FALSE(Find<QWidget>(settings, IDC_SETTINGS_SPIN)->isEnabled());
+    Find<QCheckBox>(settings, IDC_SETTINGS_ADJUST)->click();
+    EXPECT_TRUE(Find<QWidget>(settings, IDC_SETTINGS_SPIN)->isEnabled());
+    Spin(settings, IDC_SETTINGS_SPIN, "up", 5);
+    EXPECT_EQ(Find<QLineEdit>(settings, IDC_SETTINGS_LINES)->text(), "4");
+    Check(settings, "settings");
+    QTest::mouseClick(Find<QPushButton>(settings, IDOK), Qt::LeftButton);
+    EXPECT_EQ(settings.result(), QDialog::Accepted);
+    EXPECT_EQ(settings.Values().lines, 4);
+    EXPECT_EQ(settings.Values().appValue, 2);
+
+    CPageJumpDlg jump(5, 0, prompter);
+    auto* page = Find<QLineEdit>(jump, IDC_JUMP_PAGE);
+    EXPECT_TRUE(page->isReadOnly());
+    Spin(jump, IDC_JUMP_SPIN, "down", 3);
+    EXPECT_EQ(page->text(), "1");
+    Spin(jump, IDC_JUMP_SPIN, "up", 9);
+    EXPECT_EQ(page->text(), "5");
+    Check(jump, "page-jump");
+    QTest::mouseClick(Find<QPushButton>(jump, IDOK), Qt::LeftButton);
+    EXPECT_EQ(jump.Current(), 4);
+}
+
+TEST(ViewerDialogs, TiltCorrection)
+{
+    struct Tool : ITiltTool {
+        std::optional<std::pair<gdi::POINT, gdi::POINT>> ReferenceLine() override { return std::nullopt; }
+        int LineOrientation() override { return 0; }
+        std::pair<int, int> PageSize() override { return {10, 10}; }
+        void Correct(std::optional<std::pair<int, int>>) override { ++corrected; }
+        void End() override { ++ended; }
+        int corrected = 0, ended = 0;
+    } tool;
+    ScriptedPrompter prompter;
+    CTiltCorrectionDlg dialog(tool, prompter);
+    EXPECT_FALSE(dialog.windowFlags() & Qt::WindowCloseButtonHint);
+    Check(dialog, "tilt-correction");
+    QTest::mouseClick(Find<QPushButton>(dialog, IDC_TILT_AUTO), Qt::LeftButton);
+    prompter.script = {{"Please drag and correct tilt.", IDOK}};
+    QTest::mouseClick(Find<QPushButton>(dialog, IDC_TILT_MANUAL), Qt::LeftButton);
+    EXPECT_EQ(tool.corrected, 1);
+    EXPECT_TRUE(dialog.isVisible()) << "both buttons leave the dialog open";
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    EXPECT_EQ(tool.ended, 1);
+}
+
+TEST(ViewerDialogs, StyleDialogs)
+{
+    ScriptedPrompter prompter;
+    CLineStyleDlg line(0, 0x123456, "", prompter);
+    EXPECT_EQ(line.windowTitle(), "Line Width and Color Setting");
+    EXPECT_EQ(Find<QLineEdit>(line, IDC_LINE_WIDTH)->text(), "1");
+    EXPECT_EQ(Find<QComboBox>(line, IDC_COLOUR_LIST)->currentText(), "BLACK");
+    EXPECT_EQ(Find<QComboBox>(line, IDC_COLOUR_LIST)->count(), 16);
+    Check(line, "line-style");
+    QTest::keyClicks(Find<QLineEdit>(line, IDC_LINE_WIDTH), "99");
+    ASSERT_EQ(Find<QLineEdit>(line, IDC_LINE_WIDTH)->text(), "199");
+    prompter.script = {{"Please enter an integer between 1 and 32.", IDOK}};
+    QTest::mouseClick(Find<QPushButton>(line, IDOK), Qt::LeftButton);
+    EXPECT_NE(line.result(), QDialog::Accepted) << "199 is out of range";
+
+    CColorDlg marker(0xFFFFFF, true, "Marker", nullptr);
+    EXPECT_EQ(marker.windowTitle(), "Marker");
+    EXPECT_EQ(Find<QComboBox>(marker, IDC_COLOUR_LIST)->count(), 15);
+    EXPECT_EQ(marker.Colour(), 0x000000u);
+    Check(marker, "color");
+
+    NoFonts fonts;
+    gdi::LOGFONTA font;
+    CColorFontDlg memo(0x00FFFF, font, 0, "", fonts);
+    EXPECT_EQ(memo.Colour(), 0x00FFFFu);
+    Check(memo, "color-font");
+    QTest::mouseClick(Find<QPushButton>(memo, IDC_FONT), Qt::LeftButton);
+    EXPECT_STREQ(memo.Font().lfFaceName, "Serif");
+    EXPECT_EQ(memo.TextColour(), 0x0000FFu);
+}
+
+TEST(ViewerDialogs, StampDialogs)
+{
+    NoFonts fonts;
+    CStampRecord record;
+    std::strcpy(record.name, "Paid");
+    std::strcpy(record.text, "Paid on DATE");
+    CEditStampDlg edit(record, "Edit Text Stamp Properties", fonts);
+    auto* text = Find<QLineEdit>(edit, IDC_STAMP_TEXT);
+    EXPECT_FALSE(text->hasSelectedText());
+    Check(edit, "edit-stamp");
+    text->setSelection(8, 4);
+    QTest::mouseClick(Find<QPushButton>(edit, IDC_STAMP_DATE), Qt::LeftButton);
+    EXPECT_EQ(text->text(), "Paid on %x");
+    text->undo();
+    EXPECT_EQ(text->text(), "Paid on DATE") << "the insertion can be undone";
+    QTest::mouseClick(Find<QPushButton>(edit, IDC_STAMP_TIME), Qt::LeftButton);
+    QTest::mouseClick(Find<QPushButton>(edit, IDOK), Qt::LeftButton);
+    EXPECT_STREQ(edit.Record().text, "Paid on %X");
+
+    struct Editor : IStampEditor {
+        bool Edit(const std::string&, CStampRecord& r) override
+        {
+            std::strcpy(r.name, "New");
+            return true;
+        }
+    } editor;
+    std::array<CStampRecord, kMaxStamps> stamps{};
+    stamps[0] = record;
+    std::strcpy(stamps[1].name, "Copy");
+    std::strcpy(stamps[1].text, "COPY %X");
+    CStampListDlg list(stamps, 2, 1, gdi::LOGFONTA{}, 0, "", editor);
+    EXPECT_EQ(list.windowTitle(), "Stamp Properties");
+    auto* names = Find<QListWidget>(list, IDC_STAMP_LIST);
+    EXPECT_EQ(names->count(), 2);
+    EXPECT_EQ(names->currentRow(), 1);
+    Check(list, "stamp-properties");
+    EXPECT_EQ(Find<QLabel>(list, IDC_STAMP_PREVIEW)->text(), "Paid on DATE") << "the first record at the start";
+    names->setCurrentRow(0);
+    names->setCurrentRow(1);
+    EXPECT_EQ(Find<QLabel>(list, IDC_STAMP_PREVIEW)->text(), "COPY %X");
+    QTest::mouseClick(Find<QPushButton>(list, IDC_STAMP_CREATE), Qt::LeftButton);
+    EXPECT_EQ(names->count(), 3);
+    EXPECT_EQ(names->currentRow(), 2);
+    for (int i = 0; i < 3; ++i)
+        QTest::mouseClick(Find<QPushButton>(list, IDC_STAMP_DELETE), Qt::LeftButton);
+    EXPECT_EQ(names->count(), 0);
+    EXPECT_FALSE(Find<QPushButton>(list, IDC_STAMP_DELETE)->isEnabled());
+    EXPECT_FALSE(Find<QPushButton>(list, IDC_STAMP_EDIT)->isEnabled());
+    EXPECT_EQ(Find<QLabel>(list, IDC_STAMP_PREVIEW)->text(), "");
+}
+
+TEST(ViewerDialogs, PagesTravelAsImageDataOnTheClipboard)
+{
+    CQtPageClipboard clipboard;
+    ASSERT_TRUE(clipboard.Open());
+    QImage page(20, 10, QImage::Format_Mono);
+    page.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+    page.fill(0);
+    page.setPixel(4, 5, 1);
+    clipboard.SetImage(page);
+    const std::optional<QImage> back = clipboard.Image();
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->size(), page.size());
+    EXPECT_EQ(qGray(back->pixel(4, 5)), 0);
+    EXPECT_EQ(qGray(back->pixel(5, 5)), 255);
+}
+
+TEST(ViewerDialogs, FilterStringsBecomeQtFilters)
+{
+    const QStringList open = QtNameFilters(kOpenFilter);
+    ASSERT_EQ(open.size(), 8);
+    EXPECT_EQ(open[0], "Document File (*.TQD, *.TQG) (*.TQD *.tqd *.TQG *.tqg)");
+    EXPECT_EQ(open[6], "Document Link File (*.LNK, *.TQS) (*.LNK *.lnk *.TQS *.tqs)");
+    EXPECT_EQ(open[7], "All Files (*.*) (*.*)");
+    const QStringList save = QtNameFilters(kSaveAsFilter);
+    ASSERT_EQ(save.size(), 10);
+    EXPECT_EQ(save[9], "FAX File (*.FAX) (*.FAX *.fax)");
+}
+
+} // namespace

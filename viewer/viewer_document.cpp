@@ -1,0 +1,706 @@
+#include "viewer/viewer_document.h"
+
+#include "imaging/page_qimage.h"
+#include "platform/endpoint.h"
+#include "platform/files.h"
+#include "viewer/page_file_access.h"
+
+#include <QtCore/QMimeData>
+#include <QtGui/QClipboard>
+#include <QtGui/QGuiApplication>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <filesystem>
+
+namespace viewer {
+
+const char* const kSaveAsFilter =
+    "Document File (*.TQD)|*.TQD|TIFF File No Compression (*.TIF)|*.TIF|TIFF File Modified CCITT MH Compression "
+    "(*.TIF)|*.TIF|TIFF File CCITT G3 MH Compression (*.TIF)|*.TIF|TIFF File CCITT G3 MR Compression (*.TIF)|*.TIF|"
+    "TIFF File PackBits Compression (*.TIF)|*.TIF|TIFF File Class F(*.TIF)|*.TIF|Bitmap File (*.BMP)|*.BMP|"
+    "PCX File (*.PCX)|*.PCX|FAX File (*.FAX)|*.FAX||";
+
+const char* const kOpenFilter =
+    "Document File (*.TQD, *.TQG)|*.TQD;*.TQG|FAX File (*.FAX)|*.FAX|TIFF File(*.TIF)|*.TIF|Bitmap File (*.BMP)|"
+    "*.BMP|PCX File (*.PCX)|*.PCX|DCX File (*.DCX)|*.DCX|Document Link File (*.LNK, *.TQS)|*.LNK;*.TQS|"
+    "All Files (*.*)|*.*|";
+
+namespace {
+
+constexpr CFileFormat kSaveAsFormats[10] = {
+    {PF_TYPE_TIFF, PF_COMPRESSION_NONE},     {PF_TYPE_TIFF, PF_COMPRESSION_NONE},  {PF_TYPE_TIFF, PF_COMPRESSION_MH},
+    {PF_TYPE_TIFF, PF_COMPRESSION_G3_MH},    {PF_TYPE_TIFF, PF_COMPRESSION_G3_MR},
+    {PF_TYPE_TIFF, PF_COMPRESSION_PACKBITS}, {PF_TYPE_TIFF, PF_COMPRESSION_CLASS_F},
+    {PF_TYPE_BMP, 1},                        {PF_TYPE_PCX, 1},                     {PF_TYPE_FAX, 1},
+};
+
+std::string upper(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return text;
+}
+
+// The name after the last "\" or "/".
+std::string titleOf(const std::string& path)
+{
+    const size_t cut = path.find_last_of("\\/");
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+bool isSinglePageType(int type) { return type == PF_TYPE_BMP || type == PF_TYPE_PCX; }
+
+} // namespace
+
+CFileFormat SaveAsFormatOfEntry(int index) { return kSaveAsFormats[(index >= 0 && index < 10) ? index : 0]; }
+
+int SaveAsEntryOfFormat(int type, int compression)
+{
+    switch (type) {
+    case PF_TYPE_TIFF:
+    case PF_TYPE_DOCUMENT:
+        switch (compression) {
+        case PF_COMPRESSION_NONE: return 1;
+        case PF_COMPRESSION_MH: return 2;
+        case PF_COMPRESSION_G3_MH: return 3;
+        case PF_COMPRESSION_G3_MR: return 4;
+        case PF_COMPRESSION_PACKBITS: return 5;
+        case PF_COMPRESSION_CLASS_F: return 6;
+        default: return 0;
+        }
+    case PF_TYPE_BMP: return 7;
+    case PF_TYPE_PCX: return 8;
+    case PF_TYPE_FAX: return 9;
+    default: return 0;
+    }
+}
+
+bool IsOpenableExtension(const std::string& path)
+{
+    static const char* const kinds[] = {"TQD", "TQG", "TQS", "TIF", "FAX", "BMP", "PCX", "DCX", "LNK"};
+    const std::string ext = UpperExtension(path);
+    return std::any_of(std::begin(kinds), std::end(kinds), [&](const char* kind) { return ext == kind; });
+}
+
+bool CheckFileToOpen(const std::string& path, IPrompter& prompter, const std::string& caption)
+{
+    const int32_t file = PageFileOpen(path.c_str(), nullptr, PF_OPEN_READ);
+    if (file == -1) {
+        prompter.MessageBox("Cannot open file", caption, MB_ICONEXCLAMATION);
+        return false;
+    }
+    PageFileClose(file);
+    if (!IsOpenableExtension(path)) {
+        prompter.MessageBox("This file format is not supported", caption, MB_ICONWARNING);
+        return false;
+    }
+    return true;
+}
+
+// ---- clipboard ----
+
+bool CQtPageClipboard::Open() { return qGuiApp != nullptr && QGuiApplication::clipboard() != nullptr; }
+
+void CQtPageClipboard::SetImage(const QImage& image)
+{
+    if (!Open())
+        return;
+    auto* data = new QMimeData;
+    data->setImageData(image);
+    QGuiApplication::clipboard()->setMimeData(data);
+}
+
+std::optional<QImage> CQtPageClipboard::Image()
+{
+    if (!Open())
+        return std::nullopt;
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    if (data == nullptr || !data->hasImage())
+        return std::nullopt;
+    QImage image = qvariant_cast<QImage>(data->imageData());
+    if (image.isNull())
+        return std::nullopt;
+    return image;
+}
+
+// ---- document ----
+
+CTqlVwTLDoc::CTqlVwTLDoc(CViewerAppValues& app, IPrompter& prompter, IViewerFrame& frame, IPageClipboard& clipboard)
+    : m_app(app), m_prompter(prompter), m_frame(frame), m_clipboard(clipboard), m_pLayer(&m_noLayer),
+      m_pUndo(&m_noUndo)
+{
+    // A folder only this user can enter, so no other viewer or user can take or swap the file.
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = platform::joinPath(tmp && *tmp ? tmp : "/tmp", "qelta-viewer-XXXXXX");
+    if (::mkdtemp(pattern.data()) != nullptr) {
+        m_strTempFolder = pattern;
+        if (auto file = platform::createTempFile(m_strTempFolder, "TempVw", ".tqd"))
+            m_strTempDoc = *file;
+    }
+}
+
+CTqlVwTLDoc::~CTqlVwTLDoc()
+{
+    DeleteContents();
+    if (!m_strTempFolder.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_strTempFolder, ignored);
+    }
+}
+
+void CTqlVwTLDoc::SetViews(IViewerView* thumbnailView, IPageView* pageView)
+{
+    m_pThumbView = thumbnailView;
+    m_pPageView = pageView;
+}
+
+bool CTqlVwTLDoc::EditingAllowed() const { return m_pPageView && m_pPageView->PageState().GetEditingAllowed() != 0; }
+
+int CTqlVwTLDoc::CurrentPage() const
+{
+    const int current = m_pPageView ? m_pPageView->PageState().GetCurrentPage() : 0;
+    return std::clamp(current, 0, std::max(0, PageCount() - 1));
+}
+
+void CTqlVwTLDoc::ShowError(int code) { PageFileShowError(nullptr, nullptr, code); }
+
+void CTqlVwTLDoc::Message(const std::string& text, unsigned flags) { m_prompter.MessageBox(text, kViewerTitle, flags); }
+
+bool CTqlVwTLDoc::OnNewDocument()
+{
+    DeleteContents();
+    m_strPath.clear();
+    m_strTitle.clear();
+    return true;
+}
+
+void CTqlVwTLDoc::DeleteContents()
+{
+    m_pages.clear();
+    m_bModified = false;
+    m_bLoaded = false;
+    m_bFormatChosen = false;
+}
+
+int16_t CTqlVwTLDoc::LoadInto(const std::string& path, CPageImageArray& pages, std::string& loadedPath, int& type,
+                              int& compression)
+{
+    loadedPath = path;
+    if (IsLinkFileName(path)) {
+        if (m_strTempDoc.empty())
+            return PF_ERR_WRITE;
+        if (const int16_t code =
+                ConvertFiles({path}, m_strTempDoc, PF_TYPE_TIFF, PF_COMPRESSION_PACKBITS, 0, m_app.busy);
+            code != PF_OK)
+            return code;
+        loadedPath = m_strTempDoc;
+    }
+    type = GetFileType(loadedPath);
+    if (type < 0)
+        return static_cast<int16_t>(type);
+    if (type == PF_TYPE_NONE)
+        return PF_ERR_OPEN;
+    const int count = CountPages(loadedPath, type);
+    if (const int16_t code = PageFileGetLastError(); code != PF_OK)
+        return code;
+    if (count <= 0)
+        return PF_ERR_CORRUPT;
+    compression = GetCompression(loadedPath);
+    m_frame.SetWaitCursor(true);
+    m_frame.SetStatusText(0, kStatusProcessing);
+    const int16_t code = ReadPages(loadedPath, pages, type, 0, count, m_app.readOption, m_app.appValue, m_app.busy);
+    m_frame.SetStatusText(0, kStatusHelp);
+    m_frame.SetWaitCursor(false);
+    if (code == PF_OK && static_cast<int>(pages.size()) != count)
+        return PF_ERR_CORRUPT;
+    return code;
+}
+
+void CTqlVwTLDoc::TakePages(CPageImageArray&& pages)
+{
+    m_pages = std::move(pages);
+    for (IViewerView* view : {static_cast<IViewerView*>(m_pThumbView), static_cast<IViewerView*>(m_pPageView)}) {
+        if (!view)
+            continue;
+        view->State().SetPageCount(PageCount());
+        view->State().SetCurrentPage(0);
+    }
+}
+
+void CTqlVwTLDoc::UpdateViews()
+{
+    for (IViewerView* view : {static_cast<IViewerView*>(m_pPageView), static_cast<IViewerView*>(m_pThumbView)})
+        if (view)
+            view->OnReinitialise();
+}
+
+bool CTqlVwTLDoc::OnOpenDocument(const std::string& path)
+{
+    CPageImageArray pages;
+    std::string loadedPath;
+    int type = 0, compression = 0;
+    if (const int16_t code = LoadInto(path, pages, loadedPath, type, compression); code != PF_OK) {
+        ShowError(code);
+        m_frame.SetStatusText(1, "");
+        RestoreFocus();
+        return false;
+    }
+    for (IViewerView* view : {static_cast<IViewerView*>(m_pThumbView), static_cast<IViewerView*>(m_pPageView)})
+        if (view) {
+            view->State().SetPageCount(0);
+            view->State().SetCurrentPage(0);
+        }
+    DeleteContents();
+    TakePages(std::move(pages));
+    m_nType = type;
+    m_nCompression = compression;
+    m_bLoaded = true;
+    m_app.lastFile = path;
+    m_app.lastDir = platform::parentPath(path);
+    m_strPath = loadedPath;
+    m_strTitle = titleOf(path);
+    m_bModified = false;
+    UpdateViews();
+    return true;
+}
+
+bool CTqlVwTLDoc::SendListHas(const std::string& path)
+{
+    const std::string list = m_app.installDir + "send.lnk";
+    if (PageFileOpen(list.c_str(), nullptr, PF_OPEN_EXIST) != 1) {
+        const int32_t made = PageFileOpen(list.c_str(), nullptr, PF_OPEN_CREATE);
+        if (made == -1)
+            return true; // nothing can be added to a list that cannot be made
+        PageFileClose(made);
+    }
+    std::vector<std::string> listed;
+    if (ReadLinkFile(list, listed) != PF_OK)
+        return true;
+    const std::string wanted = upper(path);
+    return std::any_of(listed.begin(), listed.end(),
+                       [&](const std::string& line) { return upper(line.substr(0, 260)) == wanted; });
+}
+
+void CTqlVwTLDoc::RegisterSend(const std::string& path)
+{
+    const uint32_t message = platform::registerMessage(kSaveAnnounceMessage);
+    if (message != 0)
+        platform::broadcastMessage(message, kSaveAnnounceStart, 0);
+    if (!SendListHas(path)
+        && m_prompter.MessageBox("Do you want to register saved file in sending document folder?", kViewerTitle,
+                                 MB_OKCANCEL | MB_ICONQUESTION)
+               == IDOK) {
+        const std::string list = m_app.installDir + "send.lnk";
+        const int32_t file = PageFileOpen(list.c_str(), nullptr, PF_OPEN_READWRITE);
+        if (file != -1) {
+            const std::string line = path + "\n";
+            PageFileSeek(file, 0, 2);
+            PageFileWriteBlock(file, line.data(), static_cast<int32_t>(line.size()));
+            PageFileClose(file);
+        }
+    }
+    if (message != 0)
+        platform::broadcastMessage(message, kSaveAnnounceEnd, 0);
+}
+
+bool CTqlVwTLDoc::OnSaveDocument(const std::string& path)
+{
+    if (IsLinkFileName(path)) {
+        Message("Saving Document Link File (*.LNK, *.TQS) is not supported.", MB_ICONINFORMATION);
+        return false;
+    }
+    if (m_pages.empty())
+        return false;
+    m_frame.SetStatusText(0, kStatusProcessing);
+    const int current = CurrentPage();
+    CFileFormat format{m_nType, m_nCompression};
+    int first = 0, end = PageCount();
+    if (m_bFormatChosen) {
+        format = m_chosen;
+        m_bFormatChosen = false;
+        if (isSinglePageType(format.type)) {
+            first = current;
+            end = current + 1;
+        }
+    } else if (PageCount() < 2) {
+        first = current;
+        end = current + 1;
+    } else if (isSinglePageType(format.type)) {
+        if (m_prompter.MessageBox("Do you want to change file format to that multi-page can be saved.", kViewerTitle,
+                                  MB_OKCANCEL | MB_ICONQUESTION)
+            == IDOK) {
+            if (const auto chosen = m_frame.ChangeFileFormat()) {
+                format = *chosen;
+                m_nType = chosen->type;
+                m_nCompression = chosen->compression;
+            } else {
+                end = 1;
+            }
+        } else {
+            Message("Save current page.", MB_ICONINFORMATION);
+            first = current;
+            end = current + 1;
+        }
+    }
+    bool burnt = false;
+    std::vector<IKHANDLE> bitmaps;
+    for (int i = first; i < end; ++i) {
+        if (EditingAllowed())
+            burnt = m_pLayer->BurnIn(i, *m_pages[static_cast<size_t>(i)]) || burnt;
+        bitmaps.push_back(m_pages[static_cast<size_t>(i)]->Handle());
+    }
+    const int16_t code =
+        WritePages(bitmaps, path, format.type, format.compression, m_app.readOption, m_app.appValue, m_app.busy);
+    m_frame.SetStatusText(0, kStatusHelp);
+    if (code != PF_OK) {
+        ShowError(code);
+        return false;
+    }
+    if (m_app.appValue == 0) {
+        CPageImageArray pages;
+        std::string loadedPath;
+        int type = 0, compression = 0;
+        if (const int16_t reread = LoadInto(path, pages, loadedPath, type, compression); reread != PF_OK) {
+            ShowError(reread);
+        } else {
+            TakePages(std::move(pages));
+            m_nType = type;
+            m_nCompression = compression;
+            UpdateViews();
+        }
+    }
+    if (burnt)
+        m_pLayer->ClearAll();
+    for (IViewerView* view : {static_cast<IViewerView*>(m_pPageView), static_cast<IViewerView*>(m_pThumbView)})
+        if (view)
+            view->OnRefresh();
+    m_strPath = path;
+    m_strTitle = titleOf(path);
+    m_bModified = false;
+    if (m_app.sendRegistration)
+        RegisterSend(path);
+    return true;
+}
+
+bool CTqlVwTLDoc::SaveModified()
+{
+    if (!m_bModified)
+        return true;
+    if (!m_strTempDoc.empty() && m_strPath == m_strTempDoc) {
+        m_bModified = false;
+        return true;
+    }
+    std::string text = "Do you want to save the changes to ";
+    text += m_strPath.empty() ? std::string("Untitled") : m_strPath;
+    text += "?";
+    const int answer = m_prompter.MessageBox(text, kViewerTitle, MB_YESNOCANCEL | MB_ICONQUESTION);
+    if (answer == IDCANCEL)
+        return false;
+    if (answer == IDYES) {
+        const bool saved = m_strPath.empty() ? SaveAs() : OnSaveDocument(m_strPath);
+        if (!saved)
+            return false;
+    }
+    m_bModified = false;
+    return true;
+}
+
+bool CTqlVwTLDoc::SaveAs()
+{
+    EndAnnotationEdit();
+    std::string name = titleOf(m_strPath);
+    if (const size_t dot = name.find_last_of('.'); dot != std::string::npos)
+        name.erase(dot);
+    const auto chosen = m_frame.SaveAsFile(kSaveAsFilter, SaveAsEntryOfFormat(m_nType, m_nCompression), name);
+    bool saved = false;
+    if (chosen) {
+        m_chosen = SaveAsFormatOfEntry(chosen->second);
+        m_bFormatChosen = true;
+        saved = OnSaveDocument(chosen->first);
+        if (saved) {
+            m_nType = m_chosen.type;
+            m_nCompression = m_chosen.compression;
+        }
+        m_bFormatChosen = false;
+    }
+    RestoreFocus();
+    return saved;
+}
+
+bool CTqlVwTLDoc::InsertFromFile(bool insert)
+{
+    const auto path = m_frame.OpenFile(insert ? "Insert from files" : "Add from files", kOpenFilter, m_app.lastDir);
+    if (!path || !CheckFileToOpen(*path, m_prompter, kViewerTitle))
+        return false;
+    CPageImageArray pages;
+    std::string loadedPath;
+    int type = 0, compression = 0;
+    if (const int16_t code = LoadInto(*path, pages, loadedPath, type, compression); code != PF_OK) {
+        ShowError(code);
+        return false;
+    }
+    const int at = insert ? CurrentPage() : PageCount();
+    const int added = static_cast<int>(pages.size());
+    for (int i = 0; i < added; ++i) {
+        m_pages.insert(m_pages.begin() + at + i, std::move(pages[static_cast<size_t>(i)]));
+        if (insert)
+            m_pLayer->InsertPage(at + i);
+    }
+    m_nType = type;
+    m_nCompression = compression;
+    m_pUndo->Reset();
+    m_app.lastFile = *path;
+    m_app.lastDir = platform::parentPath(*path);
+    m_bModified = true;
+    for (IViewerView* view : {static_cast<IViewerView*>(m_pThumbView), static_cast<IViewerView*>(m_pPageView)})
+        if (view)
+            view->State().SetPageCount(PageCount());
+    UpdateViews();
+    return true;
+}
+
+void CTqlVwTLDoc::CopyPage()
+{
+    if (!m_clipboard.Open()) {
+        m_prompter.MessageBox("Clipboard cannot be opened.", kViewerTitle, MB_ICONEXCLAMATION);
+        return;
+    }
+    m_clipboard.SetImage(m_pages[static_cast<size_t>(CurrentPage())]->Bitmap());
+}
+
+void CTqlVwTLDoc::DeletePage()
+{
+    const int current = CurrentPage();
+    CopyPage();
+    m_pUndo->RecordDelete(current, m_pages[static_cast<size_t>(current)]->Bitmap());
+    m_bModified = true;
+    m_pages.erase(m_pages.begin() + current);
+    m_pLayer->RemovePage(current);
+    for (IViewerView* view : {static_cast<IViewerView*>(m_pThumbView), static_cast<IViewerView*>(m_pPageView)})
+        if (view) {
+            view->State().SetPageCount(PageCount());
+            view->State().SetCurrentPage(std::min(current, PageCount() - 1));
+        }
+    UpdateViews();
+}
+
+void CTqlVwTLDoc::PastePage(bool atEnd)
+{
+    if (!m_clipboard.Open()) {
+        m_prompter.MessageBox("Clipboard cannot be opened.", kViewerTitle, MB_ICONEXCLAMATION);
+        return;
+    }
+    const std::optional<QImage> image = m_clipboard.Image();
+    const IKHANDLE page = image ? qelta::imaging::pageOfImage(*image) : 0;
+    if (page == 0) {
+        m_prompter.MessageBox("There is no data in ClipBoard.", kViewerTitle, MB_ICONEXCLAMATION);
+        return;
+    }
+    const int at = atEnd ? PageCount() : CurrentPage();
+    m_pUndo->RecordInsert(at);
+    m_bModified = true;
+    m_pages.insert(m_pages.begin() + at, std::make_unique<CPageImage>(page));
+    if (!atEnd)
+        m_pLayer->InsertPage(at);
+    for (IViewerView* view : {static_cast<IViewerView*>(m_pThumbView), static_cast<IViewerView*>(m_pPageView)})
+        if (view)
+            view->State().SetPageCount(PageCount());
+    UpdateViews();
+}
+
+void CTqlVwTLDoc::EndAnnotationEdit()
+{
+    m_pLayer->EndEdit(1);
+    m_pLayer->EndEdit(2);
+}
+
+void CTqlVwTLDoc::ActivatePane(int pane)
+{
+    IViewerView* view = pane == 1 ? static_cast<IViewerView*>(m_pThumbView) : static_cast<IViewerView*>(m_pPageView);
+    if (view)
+        view->Activate();
+    m_nFocusedPane = pane;
+    m_frame.SetStatusText(6, pane == 1 ? "Reduced view" : "");
+}
+
+void CTqlVwTLDoc::RestoreFocus() { ActivatePane(m_nFocusedPane == 2 ? 2 : 1); }
+
+void CTqlVwTLDoc::ForwardToViews(int id, bool both)
+{
+    if (m_pPageView)
+        m_pPageView->OnCommand(id);
+    if (both && m_pThumbView)
+        m_pThumbView->OnCommand(id);
+}
+
+namespace {
+
+bool isAnnotationEditing(int id)
+{
+    return id == ID_EDIT_UNDO || id == ID_EDIT_CUT || id == ID_EDIT_COPY || id == ID_EDIT_PASTE
+           || (id >= ID_ANNOTATION_FIRST && id <= ID_ANNOTATION_LAST) || (id >= ID_CONTEXT_FIRST && id <= ID_CONTEXT_LAST)
+           || (id >= ID_STAMP_FIRST && id <= ID_STAMP_LAST);
+}
+
+bool isTool(int id)
+{
+    return id == ID_TOOL_HAND || id == ID_TOOL_SELECT || (id >= ID_TOOL_FIRST_ANNOTATION && id <= ID_TOOL_LAST_ANNOTATION)
+           || id == ID_TOOL_STAMP_CHOICE || id == ID_TOOL_TILT || id == ID_TOOL_HIDE_ANNOTATIONS;
+}
+
+bool isPageViewOperation(int id)
+{
+    switch (id) {
+    case ID_PAGE_NEXT:
+    case ID_PAGE_PREVIOUS:
+    case ID_VIEW_FIT:
+    case ID_VIEW_ENLARGE:
+    case ID_VIEW_RESTORE:
+    case ID_VIEW_REDUCE:
+    case ID_VIEW_ROTATE_LEFT:
+    case ID_VIEW_ROTATE_RIGHT:
+    case ID_VIEW_ROTATE_180:
+    case ID_VIEW_INVERT:
+    case ID_VIEW_GREY:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+bool CTqlVwTLDoc::OnCommand(int id)
+{
+    CCmdUI ui;
+    if (!OnUpdateCommand(id, ui))
+        return false;
+    if (!ui.enabled)
+        return true; // a disabled command does nothing
+    if (isAnnotationEditing(id)) {
+        ForwardToViews(id, false);
+        return true;
+    }
+    if (isTool(id)) {
+        if (id != ID_TOOL_TILT)
+            m_pLayer->CancelToolWork(1);
+        ForwardToViews(id, false);
+        return true;
+    }
+    EndAnnotationEdit();
+    if (isPageViewOperation(id)) {
+        const bool both = id == ID_PAGE_NEXT || id == ID_PAGE_PREVIOUS || id == ID_VIEW_INVERT;
+        ForwardToViews(id, both);
+        return true;
+    }
+    switch (id) {
+    case ID_FILE_SAVE:
+        // A document never saved (pages pasted into an empty one) asks for a name first.
+        if (m_strPath.empty())
+            SaveAs();
+        else
+            OnSaveDocument(m_strPath);
+        return true;
+    case ID_FILE_SAVE_AS:
+        SaveAs();
+        return true;
+    case ID_FILE_PRINT:
+    case ID_FILE_PRINT_PREVIEW:
+        return true; // the page view prints
+    case ID_FILE_PROPERTIES:
+        m_frame.FileInformation(m_strPath, m_pages);
+        return true;
+    case ID_PAGE_COPY:
+        CopyPage();
+        return true;
+    case ID_PAGE_DELETE:
+        DeletePage();
+        return true;
+    case ID_PAGE_PASTE_BEFORE:
+    case ID_PAGE_PASTE_END:
+        PastePage(id == ID_PAGE_PASTE_END);
+        return true;
+    case ID_PAGE_INSERT_FILES:
+    case ID_PAGE_ADD_FILES:
+        InsertFromFile(id == ID_PAGE_INSERT_FILES);
+        return true;
+    case ID_PAGE_JUMP:
+        if (const auto page = m_frame.PageJump(PageCount(), CurrentPage()))
+            for (IViewerView* view : {static_cast<IViewerView*>(m_pPageView), static_cast<IViewerView*>(m_pThumbView)})
+                if (view)
+                    view->GoToPage(*page);
+        return true;
+    case ID_PAGE_FIRST:
+    case ID_PAGE_LAST:
+        for (IViewerView* view : {static_cast<IViewerView*>(m_pPageView), static_cast<IViewerView*>(m_pThumbView)})
+            if (view)
+                view->GoToPage(id == ID_PAGE_FIRST ? 0 : -1);
+        return true;
+    case ID_TOOL_SETTINGS: {
+        CSettingsValues values{m_app.cmplJustify, m_app.cmplRow, m_app.readOption, m_app.appValue};
+        if (m_frame.Settings(values)) {
+            m_app.cmplJustify = values.adjust;
+            m_app.cmplRow = values.lines;
+            m_app.readOption = values.readOption;
+            m_app.appValue = values.appValue;
+            if (m_app.storeReducedView)
+                m_app.storeReducedView(values.adjust, values.lines);
+            if (m_pThumbView) {
+                m_pThumbView->State().SetFit(values.adjust);
+                if (!m_pages.empty())
+                    m_pThumbView->OnRefresh();
+            }
+        }
+        return true;
+    }
+    default:
+        return true;
+    }
+}
+
+bool CTqlVwTLDoc::OnUpdateCommand(int id, CCmdUI& ui)
+{
+    const bool pages = !m_pages.empty();
+    ui = CCmdUI{};
+    if (isAnnotationEditing(id) || isTool(id) || isPageViewOperation(id)) {
+        if (!m_pPageView || !m_pPageView->OnUpdateCommand(id, ui))
+            ui.enabled = pages;
+        return true;
+    }
+    switch (id) {
+    case ID_FILE_SAVE:
+        ui.enabled = pages && m_bModified;
+        return true;
+    case ID_FILE_SAVE_AS:
+    case ID_FILE_PRINT:
+    case ID_FILE_PRINT_PREVIEW:
+    case ID_FILE_PROPERTIES:
+    case ID_PAGE_COPY:
+    case ID_PAGE_JUMP:
+        ui.enabled = pages;
+        return true;
+    case ID_PAGE_DELETE:
+        ui.enabled = PageCount() > 1 && EditingAllowed();
+        return true;
+    case ID_PAGE_PASTE_BEFORE:
+    case ID_PAGE_PASTE_END:
+        ui.enabled = pages && EditingAllowed() && m_clipboard.Open() && m_clipboard.Image().has_value();
+        return true;
+    case ID_PAGE_INSERT_FILES:
+    case ID_PAGE_ADD_FILES:
+        ui.enabled = pages && EditingAllowed();
+        return true;
+    case ID_PAGE_FIRST:
+    case ID_PAGE_LAST:
+        ui.enabled = PageCount() > 1;
+        return true;
+    case ID_TOOL_SETTINGS:
+        ui.enabled = true;
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace viewer
