@@ -11,6 +11,7 @@
 #include "platform/tests/support/cups_server.h"
 #include "platform/tests/support/recording_spooler.h"
 #include "platform/tests/support/test_support.h"
+#include "resultmonitor/tests/monitor_process.h"
 
 #include <gtest/gtest.h>
 
@@ -311,9 +312,9 @@ TEST_F(SetupTest, PortsDefaultPrinterAndHelperRemoval)
     EXPECT_TRUE(spooler->queues().empty());
 }
 
-// A stand-in result monitor in a child process: it holds the endpoint and, when it answers the
-// close request, clears its published values as it ends.
-pid_t StartMonitor(bool answers)
+// A program that holds the result monitor's endpoint and ignores the close request, in a child
+// process; killed by the caller.
+pid_t StartDeafMonitor()
 {
     int ready[2];
     if (::pipe(ready) != 0)
@@ -322,16 +323,9 @@ pid_t StartMonitor(bool answers)
     if (pid == 0) {
         ::close(ready[0]);
         auto endpoint = platform::Endpoint::create("QELTA-RTNAPP_CLASS", "QELTA-RTNAPP_MAIN");
-        CRegistryHelper(HKEY_CURRENT_USER, kProductKeyPrefix).WriteDword("RTN", "FAXRunning", 1);
         const char byte = endpoint ? 1 : 0;
         (void)!::write(ready[1], &byte, 1);
-        platform::PostedMessage message;
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(12);
-        while (std::chrono::steady_clock::now() < end)
-            if (endpoint && endpoint->receive(message, 100) && message.message == 16 && answers) {
-                CRegistryHelper(HKEY_CURRENT_USER, kProductKeyPrefix).WriteDword("RTN", "FAXRunning", 0);
-                std::_Exit(0);
-            }
+        ::sleep(15);
         std::_Exit(0);
     }
     ::close(ready[1]);
@@ -343,26 +337,29 @@ pid_t StartMonitor(bool answers)
 
 TEST_F(SetupTest, UninstallClosesTheResultMonitorWithinTheBound)
 {
-    for (const bool answers : {true, false}) {
-        SCOPED_TRACE(answers);
-        WriteList(1);
-        const pid_t monitor = StartMonitor(answers);
-        ASSERT_GT(monitor, 0);
+    {
+        monitor_test::MonitorProcess monitor;
+        ASSERT_TRUE(monitor.Started());
+        ASSERT_NE(monitor.WaitUntilListening(), 0);
         const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(exports.Uninstall(nullptr), 0);
-        const auto took = std::chrono::steady_clock::now() - start;
-        EXPECT_LT(took, std::chrono::milliseconds(5900));
-        if (answers) {
-            EXPECT_LT(took, std::chrono::seconds(3));
-            EXPECT_EQ(platform::findEndpoint("QELTA-RTNAPP_CLASS", "QELTA-RTNAPP_MAIN"), 0u);
-            EXPECT_EQ(CRegistryHelper(HKEY_CURRENT_USER, kProductKeyPrefix).ReadDword("RTN", "FAXRunning", 9), 0u);
-        } else {
-            EXPECT_GE(took, std::chrono::milliseconds(4900));
-        }
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+        EXPECT_EQ(monitor.WaitForEnd(2000), 0);
+        EXPECT_EQ(monitor_test::ReadPublished(), monitor_test::kCleared);
         EXPECT_FALSE(Exists(install + "prname.ini"));
-        ::kill(monitor, SIGKILL);
-        ::waitpid(monitor, nullptr, 0);
     }
+    // One that ignores the request delays the removal by 5 s at most.
+    WriteList(1);
+    const pid_t deaf = StartDeafMonitor();
+    ASSERT_GT(deaf, 0);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(exports.Uninstall(nullptr), 0);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, std::chrono::milliseconds(4900));
+    EXPECT_LT(took, std::chrono::milliseconds(5900));
+    EXPECT_FALSE(Exists(install + "prname.ini"));
+    ::kill(deaf, SIGKILL);
+    ::waitpid(deaf, nullptr, 0);
 }
 
 TEST_F(SetupTest, OnAPrivateCupsServer)
