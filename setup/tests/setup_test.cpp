@@ -4,6 +4,10 @@
 #include "setup/setup_core.h"
 
 #include "common/registry_helper.h"
+#include "jobbuilder/job_tool.h"
+#include "jobbuilder/tests/support/job_test_support.h"
+#include "platform/bstr.h"
+#include "platform/com.h"
 #include "platform/endpoint.h"
 #include "platform/files.h"
 #include "platform/library.h"
@@ -19,6 +23,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <deque>
 #include <filesystem>
 #include <string>
@@ -71,6 +76,19 @@ struct Exports {
     int (*HelperUninstall)() = Get<int()>(helper, "UninstInitialize");
     int (*Is9821)() = Get<int()>(helper, "Is9821");
 };
+
+// Starts the private server and points this process's CUPS clients at it; false (the test then
+// skipped, or failed under CI) when it cannot start.
+bool UsePrivateServer(qelta::test::CPrivateCupsServer& server)
+{
+    std::string why;
+    if (!server.Start(why)) {
+        qelta::test::SkipOrFailWithoutCups(why);
+        return false;
+    }
+    server.UseInThisProcess();
+    return true;
+}
 
 class SetupTest : public ::testing::Test {
 protected:
@@ -365,10 +383,8 @@ TEST_F(SetupTest, UninstallClosesTheResultMonitorWithinTheBound)
 TEST_F(SetupTest, OnAPrivateCupsServer)
 {
     qelta::test::CPrivateCupsServer server;
-    std::string why;
-    if (!server.Start(why))
-        return qelta::test::SkipOrFailWithoutCups(why);
-    ::setenv("CUPS_SERVER", server.Address().c_str(), 1);
+    if (!UsePrivateServer(server))
+        return;
     platform::setSpooler(nullptr);
     auto cups = platform::currentSpooler();
 
@@ -433,10 +449,8 @@ namespace {
 TEST_F(SetupTest, InstallerStandInCallsEveryExport)
 {
     qelta::test::CPrivateCupsServer server;
-    std::string why;
-    if (!server.Start(why))
-        return qelta::test::SkipOrFailWithoutCups(why);
-    ::setenv("CUPS_SERVER", server.Address().c_str(), 1);
+    if (!UsePrivateServer(server))
+        return;
     ::unsetenv("DISPLAY");
     ::unsetenv("WAYLAND_DISPLAY");
     qelta::test::writeTextFile(install + "prname.ini", "[Printer]\nNum=1\nname0=Qelta Fax\ndrivername0=Qelta Driver\n"
@@ -453,6 +467,55 @@ TEST_F(SetupTest, InstallerStandInCallsEveryExport)
     EXPECT_NE(results.find("qelta:/QELTA"), std::string::npos) << results;
     EXPECT_FALSE(Exists(install + "prname.ini"));
     EXPECT_FALSE(Exists(source + "/scratch.tmp"));
+}
+
+} // namespace
+
+namespace {
+
+// A fax job the job builder sends to the printer IPD made reaches the driver's backend byte for
+// byte as the same job redirected to a file.
+TEST_F(SetupTest, TheJobBuilderPrintsRawToTheInstalledPrinter)
+{
+    qelta::test::CPrivateCupsServer server;
+    if (!UsePrivateServer(server))
+        return;
+    platform::setSpooler(nullptr);
+    ASSERT_EQ(Install("Qelta Fax"), 0);
+    ASSERT_EQ(platform::currentSpooler()->deviceUri("Qelta_Fax"), "qelta:/QELTA");
+
+    platform::com::initializeThread();
+    for (const char* name : {"qeltamd5lib.dll", "resultreceiver.dll", "cryptotool.dll", "sendlog.dll", "jobbuilder.dll"}) {
+        jobtest::registerServer(name);
+        ASSERT_FALSE(HasFatalFailure());
+    }
+    const std::string image = root.path() + "/scan.tif", out = root.path() + "/out.pjl";
+    jobtest::writeFaxTiff(image, 2);
+    const CRegistryHelper machine(HKEY_LOCAL_MACHINE, kProductKeyPrefix);
+    // Both jobs get the same spool time: one second after a last spool time half an hour ahead.
+    const std::time_t later = std::time(nullptr) + 1800;
+    char last[32];
+    std::strftime(last, sizeof last, "%Y/%m/%d,%H:%M:%S", std::localtime(&later));
+    {
+        platform::com::Ptr<IQeltaJobTool> tool;
+        ASSERT_EQ(platform::com::createInstance(CLSID_QeltaJobTool, 23, tool), S_OK);
+        for (const std::string& target : {out, std::string()}) {
+            ASSERT_EQ(machine.WriteString(kProductSubkey, "FileOutput", target), 1);
+            ASSERT_EQ(machine.WriteString(kProductSubkey, "LastSpoolTime", last), 1);
+            platform::com::Bstr path(image), queue("Qelta_Fax"), user("alice"), password(""), document("Report");
+            ASSERT_EQ(tool->RegisterJobData(path.get(), queue.get(), user.get(), password.get(), 2, 1, document.get()), S_OK);
+            platform::com::Bstr name("Bob"), number("0123"), empty("");
+            ASSERT_EQ(tool->RegisterJobTarget(0, name.get(), number.get(), empty.get(), empty.get(), 0, empty.get()), S_OK);
+            ASSERT_EQ(tool->FlushJob(), S_OK) << (target.empty() ? "to the printer" : "to the file");
+        }
+    }
+    platform::com::uninitializeThread();
+    ::unsetenv("CUPS_SERVER");
+    const std::string redirected = qelta::test::readTextFile(out);
+    ASSERT_FALSE(redirected.empty());
+    const auto jobs = server.WaitForJobs(1, std::chrono::seconds(30));
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_TRUE(jobs[0] == redirected) << "the device got " << jobs[0].size() << " bytes, the file " << redirected.size();
 }
 
 } // namespace

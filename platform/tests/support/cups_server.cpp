@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cups/cups.h>
+
 #include <arpa/inet.h>
 #include <csignal>
 #include <cstdlib>
@@ -270,6 +272,12 @@ std::vector<std::string> CPrivateCupsServer::WaitForJobs(size_t count, std::chro
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
+}
+
+void CPrivateCupsServer::UseInThisProcess() const
+{
+    ::setenv("CUPS_SERVER", m_address.c_str(), 1);
+    cupsSetServer(nullptr);
 }
 
 bool CPrivateCupsServer::CanListDevices() { return ::access(kCupsDeviced, X_OK) == 0; }

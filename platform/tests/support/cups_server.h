@@ -23,6 +23,9 @@ public:
     /// on this machine (no cupsd, no lpadmin, the server does not come up).
     bool Start(std::string& why);
 
+    /// Points this process's CUPS clients at the server: CUPS_SERVER, and the calling thread's
+    /// libcups forgets a server it took before (it reads the variable once per thread).
+    void UseInThisProcess() const;
     /// "127.0.0.1:port": where clients reach the server (the value for CUPS_SERVER).
     const std::string& Address() const { return m_address; }
     /// The raw queue.
