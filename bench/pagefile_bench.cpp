@@ -2,6 +2,7 @@
 // one before, as the viewer reads: the last pages must cost what the first cost. The peer is a
 // reader opened afresh for one page (page 1 and page 500).
 #include "bench/ratio_reporter.h"
+#include "bench/text_fax_file.h"
 #include "imaging/pagefilelib.h"
 
 #include <benchmark/benchmark.h>
@@ -22,29 +23,7 @@ constexpr uint32_t kWidth = 1728, kHeight = 1100;
 std::string folder;
 std::string fileOf(int kind) { return folder + (kind == 0 ? "/g4.tif" : "/packbits.tif"); }
 
-void writeFile(const std::string& path, uint16_t compression)
-{
-    TIFF* tif = TIFFOpen(path.c_str(), "w");
-    std::vector<uint8_t> row(kWidth / 8);
-    for (int page = 0; page < kPages; ++page) {
-        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, kWidth);
-        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, kHeight);
-        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);
-        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
-        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
-        TIFFSetField(tif, TIFFTAG_COMPRESSION, compression);
-        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, compression == COMPRESSION_CCITTFAX4 ? kHeight : 64u);
-        TIFFSetField(tif, TIFFTAG_PAGENUMBER, page, kPages);
-        for (uint32_t y = 0; y < kHeight; ++y) {
-            // Lines of "text": short strokes on every other band of rows.
-            for (size_t i = 0; i < row.size(); ++i)
-                row[i] = (y / 12) % 2 && (i + y / 24 + page) % 5 < 3 ? static_cast<uint8_t>(0x3c >> (y % 3)) : 0;
-            TIFFWriteScanline(tif, row.data(), y, 0);
-        }
-        TIFFWriteDirectory(tif);
-    }
-    TIFFClose(tif);
-}
+void writeFile(const std::string& path, uint16_t compression) { WriteTextFaxFile(path, compression, kWidth, kHeight, kPages); }
 
 // Seconds spent on each page by the last in-order read, per file kind.
 std::vector<double> pageSeconds[2];

@@ -4,6 +4,7 @@
 // 1000 x 800 window at 400 %, fitted in grey levels and at 12.5 %. The goals are printed beside
 // the results.
 #include "bench/ratio_reporter.h"
+#include "bench/text_fax_file.h"
 #include "imaging/pagefilelib.h"
 #include "viewer/page_file_access.h"
 #include "viewer/viewer_document.h"
@@ -30,31 +31,7 @@ constexpr double kOneBitBytes = double{kWidth} / 8 * kHeight * kPages;
 std::string folder;
 std::string fileOf(int kind) { return folder + (kind == 0 ? "/g4.tif" : "/packbits.tif"); }
 
-void writeFile(const std::string& path, uint16_t compression)
-{
-    TIFF* tif = TIFFOpen(path.c_str(), "w");
-    std::vector<uint8_t> row(kWidth / 8);
-    for (int page = 0; page < kPages; ++page) {
-        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, kWidth);
-        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, kHeight);
-        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);
-        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
-        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
-        TIFFSetField(tif, TIFFTAG_COMPRESSION, compression);
-        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, compression == COMPRESSION_CCITTFAX4 ? kHeight : 64u);
-        TIFFSetField(tif, TIFFTAG_XRESOLUTION, 200.0);
-        TIFFSetField(tif, TIFFTAG_YRESOLUTION, 200.0);
-        TIFFSetField(tif, TIFFTAG_PAGENUMBER, page, kPages);
-        for (uint32_t y = 0; y < kHeight; ++y) {
-            // Lines of "text": short strokes on every other band of rows.
-            for (size_t i = 0; i < row.size(); ++i)
-                row[i] = (y / 12) % 2 && (i + y / 24 + page) % 5 < 3 ? static_cast<uint8_t>(0x3c >> (y % 3)) : 0;
-            TIFFWriteScanline(tif, row.data(), y, 0);
-        }
-        TIFFWriteDirectory(tif);
-    }
-    TIFFClose(tif);
-}
+void writeFile(const std::string& path, uint16_t compression) { WriteTextFaxFile(path, compression, kWidth, kHeight, kPages); }
 
 // Resident memory of the process, bytes.
 double residentBytes()

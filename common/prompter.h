@@ -61,26 +61,6 @@ public:
         static_cast<void>(strStart);
         return std::nullopt;
     }
-    /// Asks for a file to open ("Description (*.ext)" filters), starting in strStart; the file
-    /// chosen, or nothing when cancelled.
-    virtual std::optional<std::string> OpenFileChoice(const std::string& strTitle, const std::string& strFilter,
-                                                      const std::string& strStart)
-    {
-        static_cast<void>(strTitle);
-        static_cast<void>(strFilter);
-        static_cast<void>(strStart);
-        return std::nullopt;
-    }
-    /// Asks for a file to save to, an existing one only after the user agreed to replace it; the
-    /// file chosen, or nothing when cancelled.
-    virtual std::optional<std::string> SaveFileChoice(const std::string& strTitle, const std::string& strFilter,
-                                                      const std::string& strStart)
-    {
-        static_cast<void>(strTitle);
-        static_cast<void>(strFilter);
-        static_cast<void>(strStart);
-        return std::nullopt;
-    }
     /// Asks for a font, starting at initial; the font chosen, or nothing when cancelled (and where
     /// a program never asks for one).
     virtual std::optional<FontChoice> ChooseFont(const FontChoice& initial)

@@ -4,7 +4,8 @@
 # its pop-up and sets their sending log entry to finished. The monitor runs in the foreground until
 # Exit in its tray menu, Ctrl+C, or a close request; a second start ends at once.
 #
-#   run-resultmonitor.sh [--state FOLDER]
+#   run-resultmonitor.sh [--reset] [--state FOLDER]
+#     --reset          start from a fresh state folder (the old one is deleted)
 #     --state FOLDER   the state folder (default build/sendwizard-run)
 # QELTA_BIN names the folder of the built programs (default build/default/bin).
 #
@@ -13,30 +14,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-fail() { echo "run-resultmonitor: $*" >&2; exit 1; }
+. scripts/trial-state.sh
+trial_state run-resultmonitor "resultmonitor qelta-sample" "$@"
 
-bin=${QELTA_BIN:-build/default/bin}
-state=$PWD/build/sendwizard-run
-while [ $# -gt 0 ]; do
-  case "$1" in
-    --state) [ $# -ge 2 ] || fail "--state needs a folder"; state=$(realpath -m -- "$2"); shift ;;
-    *) fail "unknown argument '$1' (usage: run-resultmonitor.sh [--state FOLDER])" ;;
-  esac
-  shift
-done
-
-if [ ! -x "$bin/resultmonitor" ] || [ ! -x "$bin/qelta-sample" ]; then
-  fail "the suite is not built: run 'bash scripts/check.sh' (or 'bash scripts/check.sh --quick') first"
-fi
-if [ -z "${DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
-  fail "no display (DISPLAY is not set): the monitor is a desktop program; run this in a graphical session"
-fi
-
-export QELTA_ROOT=$state
-echo "State folder (QELTA_ROOT): $QELTA_ROOT"
 # A fresh folder gets the trial run's servers and settings (the sending log the monitor updates).
-if [ ! -e "$QELTA_ROOT" ]; then
-  mkdir -p "$QELTA_ROOT"
+if [ -z "$(ls -A "$QELTA_ROOT")" ]; then
   "$bin/qelta-sample" prepare >/dev/null || fail "the state folder could not be prepared"
 fi
 

@@ -2,7 +2,8 @@
 # for later runs) and the checks every run makes first.
 #   trial_state SCRIPT "PROGRAM..." "ARGUMENT..."   parses --reset and --state FOLDER from the
 #   arguments, checks that the programs are built and a display is there, and exports QELTA_ROOT;
-#   sets bin (QELTA_BIN, default build/default/bin) and state.
+#   sets bin (QELTA_BIN, default build/default/bin) and state. With trial_takes_file=1 one more
+#   argument, a file or "-e", is taken into trial_file (trial_file_usage shows it in the usage).
 fail() { echo "$script_name: $*" >&2; exit 1; }
 
 trial_state() {
@@ -12,11 +13,16 @@ trial_state() {
   bin=${QELTA_BIN:-build/default/bin}
   state=$PWD/build/sendwizard-run
   local reset=0
+  trial_file=
   while [ $# -gt 0 ]; do
     case "$1" in
       --reset) reset=1 ;;
       --state) [ $# -ge 2 ] || fail "--state needs a folder"; state=$(realpath -m -- "$2"); shift ;;
-      *) fail "unknown argument '$1' (usage: $script_name.sh [--reset] [--state FOLDER])" ;;
+      *) if [ "${trial_takes_file:-0}" = 1 ] && [ -z "$trial_file" ] && { [ "${1#-}" = "$1" ] || [ "${1,,}" = "-e" ]; }; then
+           trial_file=$1
+         else
+           fail "unknown argument '$1' (usage: $script_name.sh [--reset] [--state FOLDER]${trial_file_usage:-})"
+         fi ;;
     esac
     shift
   done

@@ -1,6 +1,7 @@
 #include "uiwidgets/font_dialog.h"
 
 #include "uiwidgets/control_name.h"
+#include "uiwidgets/view_helpers.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -93,11 +94,7 @@ CCustomFontDlg::CCustomFontDlg(const gdi::LOGFONTA& font, int pointSizeTenths, Q
     sampleLayout->addWidget(m_pSample);
     grid->addWidget(sampleBox, 2, 1, 1, 2);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setObjectName(ControlName(1));
-    buttons->button(QDialogButtonBox::Cancel)->setObjectName(ControlName(2));
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = OkCancelButtons(this);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
     layout->addWidget(buttons);

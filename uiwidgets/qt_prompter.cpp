@@ -51,27 +51,6 @@ std::optional<std::string> CQtPrompter::BrowseForFolder(const std::string& strTi
     return folder.toStdString();
 }
 
-std::optional<std::string> CQtPrompter::OpenFileChoice(const std::string& strTitle, const std::string& strFilter,
-                                                       const std::string& strStart)
-{
-    const QString file = QFileDialog::getOpenFileName(QApplication::activeWindow(), QString::fromStdString(strTitle),
-                                                      QString::fromStdString(strStart), QString::fromStdString(strFilter));
-    if (file.isEmpty())
-        return std::nullopt;
-    return QDir::toNativeSeparators(file).toStdString();
-}
-
-std::optional<std::string> CQtPrompter::SaveFileChoice(const std::string& strTitle, const std::string& strFilter,
-                                                       const std::string& strStart)
-{
-    // The dialog itself asks before an existing file is replaced.
-    const QString file = QFileDialog::getSaveFileName(QApplication::activeWindow(), QString::fromStdString(strTitle),
-                                                      QString::fromStdString(strStart), QString::fromStdString(strFilter));
-    if (file.isEmpty())
-        return std::nullopt;
-    return QDir::toNativeSeparators(file).toStdString();
-}
-
 std::optional<FontChoice> CQtPrompter::ChooseFont(const FontChoice& initial)
 {
     QFont font(QString::fromStdString(initial.strFace));

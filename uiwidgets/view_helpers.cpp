@@ -1,10 +1,14 @@
 #include "uiwidgets/view_helpers.h"
 
 #include "common/resource_locale.h"
+#include "uiwidgets/control_name.h"
 
 #include <QApplication>
 
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QEvent>
+#include <QPushButton>
 #include <QHeaderView>
 #include <QPointer>
 #include <QScrollBar>
@@ -105,6 +109,16 @@ private:
 } // namespace
 
 void FitColumnsToView(QTreeView* view, std::vector<int> widths) { new CColumnFit(view, std::move(widths)); }
+
+QDialogButtonBox* OkCancelButtons(QDialog* dialog)
+{
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
+    buttons->button(QDialogButtonBox::Ok)->setObjectName(ControlName(1));
+    buttons->button(QDialogButtonBox::Cancel)->setObjectName(ControlName(2));
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    return buttons;
+}
 
 QPixmap LoadResourcePicture(uint32_t nKind, uint32_t nId)
 {

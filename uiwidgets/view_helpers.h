@@ -7,6 +7,9 @@
 
 #include <QPixmap>
 
+class QDialog;
+class QDialogButtonBox;
+
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -23,6 +26,9 @@ void ChainTabOrder(std::initializer_list<QWidget*> widgets);
 /// view shrinks the columns in proportion, never below their header texts, so short values fit
 /// without a horizontal scroll bar. Once the user drags a column the widths are left to the user.
 void FitColumnsToView(QTreeView* view, std::vector<int> widths);
+
+/// A dialog's OK and Cancel buttons, named by their ids 1 and 2, accepting and rejecting the dialog.
+QDialogButtonBox* OkCancelButtons(QDialog* dialog);
 
 /// A picture of the program's resources (QELTA_RESOURCE_ICON or _BITMAP, from the language module
 /// or the program's own tables); null when there is none.

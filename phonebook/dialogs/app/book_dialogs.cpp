@@ -21,16 +21,6 @@
 
 namespace {
 
-QDialogButtonBox* OkCancel(QDialog* dialog)
-{
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
-    buttons->button(QDialogButtonBox::Ok)->setObjectName(ControlName(1));
-    buttons->button(QDialogButtonBox::Cancel)->setObjectName(ControlName(2));
-    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
-    return buttons;
-}
-
 std::string UserDate(std::time_t time)
 {
     return QLocale().toString(QDateTime::fromSecsSinceEpoch(time), QLocale::ShortFormat).toStdString();
@@ -107,7 +97,7 @@ CDFolderName::CDFolderName(IMessageNotifier& notifier, QWidget* parent) : QDialo
     form->addRow(tr("&Folder Name"), m_pEdit);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
-    layout->addWidget(OkCancel(this));
+    layout->addWidget(OkCancelButtons(this));
 }
 
 int CDFolderName::RunWithoutBook()
@@ -147,7 +137,7 @@ CDPhoneBookName::CDPhoneBookName(IMessageNotifier& notifier, QWidget* parent) : 
     form->addRow(tr("&Phone Book Name"), m_pEdit);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
-    layout->addWidget(OkCancel(this));
+    layout->addWidget(OkCancelButtons(this));
 }
 
 void CDPhoneBookName::accept()
@@ -169,7 +159,7 @@ CDSelectPhoneBook::CDSelectPhoneBook(IMessageNotifier& notifier, bool allowDelet
     m_pPath = new QLineEdit(this);
     m_pPath->setObjectName(ControlName(1018));
     m_pPath->setReadOnly(true);
-    auto* buttons = OkCancel(this);
+    auto* buttons = OkCancelButtons(this);
     auto* create = buttons->addButton(tr("&New"), QDialogButtonBox::ActionRole);
     create->setObjectName(ControlName(3));
     m_pDelete = buttons->addButton(tr("&Delete"), QDialogButtonBox::ActionRole);

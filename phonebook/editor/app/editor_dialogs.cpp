@@ -2,6 +2,7 @@
 
 #include "common/resource_locale.h"
 #include "uiwidgets/control_name.h"
+#include "uiwidgets/view_helpers.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -56,11 +57,7 @@ CDFolderName::CDFolderName(CDFolderNameLogic& logic, QWidget* parent) : QDialog(
     fields->addWidget(label);
     fields->addWidget(m_pName);
     row->addLayout(fields, 1);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setObjectName(ControlName(1));
-    buttons->button(QDialogButtonBox::Cancel)->setObjectName(ControlName(2));
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = OkCancelButtons(this);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);
     layout->addWidget(buttons);

@@ -598,8 +598,12 @@ void CMainFrame::ShowAbout()
 
 void CMainFrame::OpenFile()
 {
-    const std::optional<std::string> file =
-        m_Prompter.OpenFileChoice("Open", "Phone Book (*.xml);;All Files (*)", platform::parentPath(m_pDoc->GetPathName()));
+    FileQuestion question;
+    question.strTitle = "Open";
+    question.strFilter = "Phone Book (*.xml)|*.xml|All Files (*.*)|*||";
+    question.strFolder = platform::parentPath(m_pDoc->GetPathName());
+    question.bMustExist = true;
+    const std::optional<std::string> file = m_Prompter.GetOpenFileName(question);
     if (file)
         OpenRecent(*file);
 }

@@ -239,7 +239,7 @@ public:
         answers.pop_front();
         return answer;
     }
-    std::optional<std::string> OpenFileChoice(const std::string&, const std::string&, const std::string&) override
+    std::optional<std::string> GetOpenFileName(FileQuestion&) override
     {
         return openFile;
     }
