@@ -1,6 +1,8 @@
 #include "setup/printer_browser.h"
 
 #include "setup/setup_core.h"
+#include "uiwidgets/control_name.h"
+#include "uiwidgets/view_helpers.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -44,19 +46,15 @@ QDialog* MakePrinterBrowserDialog(const CPrinterBrowserLogic& logic, QWidget* pa
     dialog->setWindowTitle(QString::fromUtf8(kBrowserTitle));
     auto* layout = new QVBoxLayout(dialog);
     auto* list = new QListWidget(dialog);
-    list->setObjectName("IDC_PRINTERS");
+    list->setObjectName(kPrinterListName);
     for (const auto& entry : logic.Entries())
         list->addItem(QString::fromStdString(entry.label));
     layout->addWidget(list);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
-    buttons->button(QDialogButtonBox::Ok)->setObjectName("IDOK");
-    buttons->button(QDialogButtonBox::Cancel)->setObjectName("IDCANCEL");
+    auto* buttons = OkCancelButtons(dialog);
     buttons->button(QDialogButtonBox::Ok)->setEnabled(false);
     QObject::connect(list, &QListWidget::currentRowChanged, dialog,
                      [buttons](int row) { buttons->button(QDialogButtonBox::Ok)->setEnabled(row >= 0); });
     QObject::connect(list, &QListWidget::itemDoubleClicked, dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
     layout->addWidget(buttons);
     dialog->resize(420, 300);
     return dialog;
@@ -70,7 +68,7 @@ std::optional<std::string> BrowseForPrinter(void*, const CPrinterBrowserLogic& l
     std::unique_ptr<QDialog> dialog(MakePrinterBrowserDialog(logic, nullptr));
     if (dialog->exec() != QDialog::Accepted)
         return std::nullopt;
-    return logic.Choose(dialog->findChild<QListWidget*>("IDC_PRINTERS")->currentRow());
+    return logic.Choose(dialog->findChild<QListWidget*>(kPrinterListName)->currentRow());
 }
 
 } // namespace setup

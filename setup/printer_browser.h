@@ -34,6 +34,9 @@ private:
     std::vector<BrowserEntry> m_entries;
 };
 
+/// The object name of the browser's printer list (its OK and Cancel buttons are ids 1 and 2).
+inline constexpr const char* kPrinterListName = "idPrinters";
+
 /// The browser's title.
 inline constexpr const char* kBrowserTitle = "プリンタの参照";
 

@@ -4,6 +4,7 @@
 #include "platform/files.h"
 #include "setup/printer_browser.h"
 #include "setup/setup_core.h"
+#include "uiwidgets/control_name.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -49,11 +50,11 @@ TEST(SetupUi, BrowserListsQueuesAndNetworkPrintersWithoutQueues)
     EXPECT_EQ(logic.Choose(4), std::nullopt);
 
     WhenModal([](QWidget* modal) {
-        modal->findChild<QListWidget*>("IDC_PRINTERS")->setCurrentRow(1);
-        modal->findChild<QPushButton*>("IDOK")->click();
+        modal->findChild<QListWidget*>(setup::kPrinterListName)->setCurrentRow(1);
+        modal->findChild<QPushButton*>(ControlName(1))->click();
     });
     EXPECT_EQ(setup::BrowseForPrinter(nullptr, logic), "lab");
-    WhenModal([](QWidget* modal) { modal->findChild<QPushButton*>("IDCANCEL")->click(); });
+    WhenModal([](QWidget* modal) { modal->findChild<QPushButton*>(ControlName(2))->click(); });
     EXPECT_EQ(setup::BrowseForPrinter(nullptr, logic), std::nullopt);
 }
 
