@@ -5,6 +5,7 @@
 #include "setup/printer_browser.h"
 #include "setup/setup_core.h"
 #include "uiwidgets/control_name.h"
+#include "uiwidgets/tests/support/layout_order.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -84,6 +85,7 @@ TEST(SetupUi, ScreenshotsAreSaved)
         EXPECT_TRUE(platform::pathExists(path)) << path;
     }
     EXPECT_EQ(browser->windowTitle().toStdString(), setup::kBrowserTitle);
+    EXPECT_TRUE(qelta::test::TabOrderFollowsLayout(browser.get()));
 }
 
 } // namespace
