@@ -106,3 +106,13 @@ std::string GetUserDataDirectory(const char* valueName, const char* tail)
 }
 
 std::string GetPhoneBookDirectory() { return GetUserDataDirectory("PhonebookDirectory", "/qelta/phonebook"); }
+
+std::string CoverWorkFolderOf(const std::string& coverFolder)
+{
+    std::string folder = coverFolder;
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    if (folder.empty())
+        return {};
+    return folder + "TMP";
+}

@@ -36,3 +36,7 @@ std::string GetUserDataDirectory(const char* valueName, const char* tail);
 
 /// The phone book directory: HKCU "PhonebookDirectory", else base/company/qelta/phonebook.
 std::string GetPhoneBookDirectory();
+
+/// The work folder beside a cover sheet folder where the cover previews go: the folder without
+/// trailing separators followed by "TMP". Empty for an empty folder.
+std::string CoverWorkFolderOf(const std::string& coverFolder);

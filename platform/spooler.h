@@ -39,6 +39,15 @@ struct Destination {
     bool operator==(const Destination&) const = default;
 };
 
+/// A queue to make: the queue name, its description (printer-info), its device URI and the PPD file
+/// that gives its driver (printer-make-and-model is the PPD's NickName).
+struct QueueDefinition {
+    std::string name;
+    std::string info;
+    std::string deviceUri;
+    std::string ppdPath;
+};
+
 /// The spooler.
 class Spooler {
 public:
@@ -54,7 +63,45 @@ public:
     /// Every destination the spooler knows, in its order; nothing when the list cannot be had
     /// within the time limit (an unreachable or slow server), never a part of it.
     virtual std::optional<std::vector<Destination>> listDestinations(std::chrono::milliseconds timeLimit) = 0;
+
+    // Queue administration. A spooler that cannot administer its queues refuses every request.
+
+    /// Makes a queue, or changes the one of that name, enabled and accepting jobs. False, with the
+    /// spooler's reason in error, when it was refused.
+    virtual bool addQueue(const QueueDefinition& queue, std::string* error = nullptr)
+    {
+        (void)queue;
+        if (error)
+            *error = "this spooler cannot make queues";
+        return false;
+    }
+    /// Removes a queue with its jobs; false when it could not be removed.
+    virtual bool removeQueue(std::string_view name)
+    {
+        (void)name;
+        return false;
+    }
+    /// Makes a queue the server's default destination.
+    virtual bool setDefaultDestination(std::string_view name)
+    {
+        (void)name;
+        return false;
+    }
+    /// The server's default destination, when it has one.
+    virtual std::optional<std::string> defaultDestination() { return std::nullopt; }
+    /// The device URIs the spooler reports within the time limit: found devices ("usb://...") and,
+    /// for backends that offer a scheme without a device, the scheme alone ("socket"). Nothing when
+    /// the server cannot be asked.
+    virtual std::optional<std::vector<std::string>> listDevices(std::chrono::milliseconds timeLimit)
+    {
+        (void)timeLimit;
+        return std::nullopt;
+    }
 };
+
+/// The text of a minimal PPD file for a queue whose make and model is model (its NickName; quotes
+/// and control bytes in it become "_"): A4 paper and no filter, so raw jobs pass unchanged.
+std::string minimalPpd(std::string_view model);
 
 /// The spooler in use: CUPS unless another was installed.
 std::shared_ptr<Spooler> currentSpooler();

@@ -4,6 +4,7 @@
 
 #include "platform/text.h"
 
+#include <cups/adminutil.h>
 #include <cups/cups.h>
 
 #include <algorithm>
@@ -181,7 +182,110 @@ public:
         return result;
     }
 
+    bool addQueue(const QueueDefinition& queue, std::string* error) override
+    {
+        if (queue.name.empty() || queue.deviceUri.empty()) {
+            if (error)
+                *error = "a queue needs a name and a device URI";
+            return false;
+        }
+        ipp_t* request = printerRequest(IPP_OP_CUPS_ADD_MODIFY_PRINTER, queue.name);
+        ippAddString(request, IPP_TAG_PRINTER, IPP_TAG_URI, "device-uri", nullptr, queue.deviceUri.c_str());
+        if (!queue.info.empty())
+            ippAddString(request, IPP_TAG_PRINTER, IPP_TAG_TEXT, "printer-info", nullptr, queue.info.c_str());
+        ippAddBoolean(request, IPP_TAG_PRINTER, "printer-is-accepting-jobs", 1);
+        ippAddInteger(request, IPP_TAG_PRINTER, IPP_TAG_ENUM, "printer-state", IPP_PSTATE_IDLE);
+        return administer(request, queue.ppdPath.empty() ? nullptr : queue.ppdPath.c_str(), error);
+    }
+
+    bool removeQueue(std::string_view name) override
+    {
+        if (name.empty())
+            return false;
+        return administer(printerRequest(IPP_OP_CUPS_DELETE_PRINTER, name), nullptr, nullptr);
+    }
+
+    bool setDefaultDestination(std::string_view name) override
+    {
+        if (name.empty())
+            return false;
+        return administer(printerRequest(IPP_OP_CUPS_SET_DEFAULT, name), nullptr, nullptr);
+    }
+
+    // Asked of the server itself: never the user's own choice (lpoptions, PRINTER, LPDEST).
+    std::optional<std::string> defaultDestination() override
+    {
+        http_t* http = connectToServer();
+        if (!http)
+            return std::nullopt;
+        ipp_t* request = ippNewRequest(IPP_OP_CUPS_GET_DEFAULT);
+        static const char* const kAttributes[] = {"printer-name"};
+        ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 1, nullptr, kAttributes);
+        ipp_t* response = cupsDoRequest(http, request, "/");
+        httpClose(http);
+        std::optional<std::string> result;
+        if (response && ippGetStatusCode(response) <= IPP_STATUS_OK_CONFLICTING)
+            if (ipp_attribute_t* attribute = ippFindAttribute(response, "printer-name", IPP_TAG_NAME))
+                if (const char* value = ippGetString(attribute, 0, nullptr); value && *value)
+                    result = value;
+        ippDelete(response);
+        return result;
+    }
+
+    std::optional<std::vector<std::string>> listDevices(std::chrono::milliseconds timeLimit) override
+    {
+        http_t* http = connectToServer();
+        if (!http)
+            return std::nullopt;
+        // The server stops its backends at the limit and answers with what they found by then.
+        const int seconds = static_cast<int>(std::clamp<long long>((timeLimit.count() + 999) / 1000, 1, 600));
+        std::vector<std::string> uris;
+        const ipp_status_t status = cupsGetDevices(
+            http, seconds, CUPS_INCLUDE_ALL, CUPS_EXCLUDE_NONE,
+            [](const char*, const char*, const char*, const char*, const char* uri, const char*, void* data) {
+                if (uri && *uri)
+                    static_cast<std::vector<std::string>*>(data)->push_back(uri);
+            },
+            &uris);
+        httpClose(http);
+        if (status > IPP_STATUS_OK_CONFLICTING)
+            return std::nullopt;
+        return uris;
+    }
+
 private:
+    // An administration request on the queue of that name.
+    static ipp_t* printerRequest(ipp_op_t operation, std::string_view name)
+    {
+        char uri[HTTP_MAX_URI];
+        const std::string queue(name);
+        httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0, "/printers/%s",
+                         queue.c_str());
+        ipp_t* request = ippNewRequest(operation);
+        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+        return request;
+    }
+
+    // Sends an administration request (with a file, when one is named) and frees it; true when the
+    // server did what it asked.
+    static bool administer(ipp_t* request, const char* file, std::string* error)
+    {
+        http_t* http = connectToServer();
+        if (!http) {
+            ippDelete(request);
+            if (error)
+                *error = "the CUPS server cannot be reached";
+            return false;
+        }
+        ippDelete(cupsDoFileRequest(http, request, "/admin/", file));
+        httpClose(http);
+        const bool done = cupsLastError() <= IPP_STATUS_OK_CONFLICTING;
+        if (!done && error)
+            *error = cupsLastErrorString() ? cupsLastErrorString() : "refused";
+        return done;
+    }
+
     struct Deadline {
         std::chrono::steady_clock::time_point at;
         bool open() const { return std::chrono::steady_clock::now() < at; }
@@ -254,6 +358,22 @@ std::mutex spoolerMutex;
 std::shared_ptr<Spooler> installedSpooler; // null until first asked for: then CUPS
 
 } // namespace
+
+std::string minimalPpd(std::string_view model)
+{
+    std::string safe;
+    for (const char c : model)
+        safe += (c == '"' || static_cast<unsigned char>(c) < 0x20) ? '_' : c;
+    return "*PPD-Adobe: \"4.3\"\n*FormatVersion: \"4.3\"\n*FileVersion: \"1.0\"\n"
+           "*LanguageVersion: English\n*LanguageEncoding: ISOLatin1\n*PCFileName: \"QELTA.PPD\"\n"
+           "*Manufacturer: \"Qelta\"\n*Product: \"(Qelta)\"\n*ModelName: \"" + safe + "\"\n"
+           "*ShortNickName: \"" + safe + "\"\n*NickName: \"" + safe + "\"\n"
+           "*PSVersion: \"(3010.000) 0\"\n"
+           "*OpenUI *PageSize/Media Size: PickOne\n*DefaultPageSize: A4\n"
+           "*PageSize A4/A4: \"<</PageSize[595 842]>>setpagedevice\"\n*CloseUI: *PageSize\n"
+           "*DefaultImageableArea: A4\n*ImageableArea A4/A4: \"0 0 595 842\"\n"
+           "*DefaultPaperDimension: A4\n*PaperDimension A4/A4: \"595 842\"\n";
+}
 
 std::shared_ptr<Spooler> makeCupsSpooler() { return std::make_shared<CupsSpooler>(); }
 

@@ -47,8 +47,8 @@ std::string PreviewFolderOf(const std::string& coverFolder)
     std::string folder = coverFolder;
     while (folder.size() > 1 && folder.back() == '/')
         folder.pop_back();
-    const std::string beside = folder + "TMP";
-    if (WritableFolder(beside))
+    const std::string beside = CoverWorkFolderOf(folder);
+    if (!beside.empty() && WritableFolder(beside))
         return beside;
     // A shared, read-only cover folder: the pictures go to the user's own folder, one subfolder per
     // cover folder so that covers of the same name in two folders never share a picture.

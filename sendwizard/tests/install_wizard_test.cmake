@@ -21,14 +21,15 @@ foreach(path bin/sendwizard bin/envsetup bin/qelta-regsvr bin/Sendwizard2.html l
     lib/libfaxplatform.so lib/libxmldoclib.so lib/libbookpicker.so lib/libmfplink.so
     lib/libIK6COM.so lib/libIK6FILE.so lib/libIK6PRINT.so lib/libIK6EFFECT.so lib/libsendconvlib.so
     lib/libjobbuilder.so lib/libsendlog.so lib/libbooktool.so lib/libcovertool.so lib/libcryptotool.so
-    lib/libqeltamd5lib.so lib/libresultreceiver.so lib/libpagewriter.so lib/libpagefilelib.so lib/libcoverrender.so)
+    lib/libqeltamd5lib.so lib/libresultreceiver.so lib/libpagewriter.so lib/libpagefilelib.so lib/libcoverrender.so
+    lib/libdriversetupnt.so lib/libsetuphelper.so)
   if(NOT EXISTS "${prefix}/${path}")
     message(FATAL_ERROR "the installed tree lacks ${path}")
   endif()
 endforeach()
 file(GLOB_RECURSE installed LIST_DIRECTORIES false RELATIVE "${prefix}" "${prefix}/*")
 foreach(path IN LISTS installed)
-  if(path MATCHES "TEST|OTHERPROG|Sample|_test|_worker|hostaddrlib|testsupport|driver")
+  if(path MATCHES "TEST|OTHERPROG|Sample|_test|_worker|hostaddrlib|testsupport|wizard_driver|installer_standin")
     message(FATAL_ERROR "the installed tree holds ${path}, which belongs to the tests")
   endif()
   if(path MATCHES "\\.so$" OR path MATCHES "^bin/[^/.]+$")

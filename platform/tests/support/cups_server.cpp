@@ -2,9 +2,12 @@
 
 #include "platform/files.h"
 #include "platform/process.h"
+#include "platform/spooler.h"
 #include "platform/tests/support/test_support.h"
 
 #include <gtest/gtest.h>
+
+#include <cups/cups.h>
 
 #include <arpa/inet.h>
 #include <csignal>
@@ -26,6 +29,7 @@ namespace {
 constexpr const char* kCupsd = "/usr/sbin/cupsd";
 constexpr const char* kLpadmin = "/usr/sbin/lpadmin";
 constexpr const char* kCupsExec = "/usr/lib/cups/daemon/cups-exec";
+constexpr const char* kCupsDeviced = "/usr/lib/cups/daemon/cups-deviced"; // package "cups"; optional
 constexpr const char* kBackend = "qeltatest";
 
 // The backend: with no arguments (device discovery) it lists nothing; otherwise it copies the
@@ -34,6 +38,15 @@ constexpr const char* kBackend = "qeltatest";
 constexpr const char* kBackendScript = R"(#!/bin/sh
 [ $# -eq 0 ] && exit 0
 out="${DEVICE_URI#qeltatest:}"
+if [ -n "$6" ]; then cat "$6" > "$out/.job-$1"; else cat > "$out/.job-$1"; fi || exit 1
+mv "$out/.job-$1" "$out/job-$1"
+)";
+
+// The same backend under the scheme "qelta" that the fax printer's driver brings: it announces its
+// scheme when asked for devices and writes every job into the server's job folder, whatever the URI.
+constexpr const char* kQeltaBackendScript = R"(#!/bin/sh
+[ $# -eq 0 ] && { echo 'direct qelta "Unknown" "Qelta fax"'; exit 0; }
+out="@OUT@"
 if [ -n "$6" ]; then cat "$6" > "$out/.job-$1"; else cat > "$out/.job-$1"; fi || exit 1
 mv "$out/.job-$1" "$out/job-$1"
 )";
@@ -108,6 +121,13 @@ void CPrivateCupsServer::Stop()
     m_pid = -1;
 }
 
+std::string CPrivateCupsServer::qeltaBackend() const
+{
+    std::string script = kQeltaBackendScript;
+    script.replace(script.find("@OUT@"), 5, m_outFolder);
+    return script;
+}
+
 bool CPrivateCupsServer::Start(std::string& why)
 {
     for (const char* program : {kCupsd, kLpadmin, kCupsExec})
@@ -133,10 +153,15 @@ bool CPrivateCupsServer::Start(std::string& why)
     // else as root.
     std::string exec;
     if (platform::readFile(kCupsExec, exec, 1u << 24) != platform::ReadStatus::Ok
-        || !writeFile(bin + "/daemon/cups-exec", exec, 0755) || !writeFile(bin + "/backend/" + kBackend, kBackendScript, 0700)) {
+        || !writeFile(bin + "/daemon/cups-exec", exec, 0755) || !writeFile(bin + "/backend/" + kBackend, kBackendScript, 0700)
+        || !writeFile(bin + "/backend/qelta", qeltaBackend(), 0700)) {
         why = "cannot install the backend";
         return false;
     }
+    // Device discovery needs the server's device daemon, which not every installation has.
+    std::string deviced;
+    if (platform::readFile(kCupsDeviced, deviced, 1u << 24) == platform::ReadStatus::Ok)
+        writeFile(bin + "/daemon/cups-deviced", deviced, 0755);
     for (const char* sub : {"bin", "bin/backend", "bin/daemon"})
         ::chmod((m_folder + "/" + sub).c_str(), 0755);
 
@@ -210,15 +235,7 @@ bool CPrivateCupsServer::AddQueue(const std::string& name, const std::string& mo
 {
     // The server takes the queue's make and model from the PPD file's NickName.
     const std::string ppd = m_folder + "/tmp/" + name + ".ppd";
-    const std::string text = "*PPD-Adobe: \"4.3\"\n*FormatVersion: \"4.3\"\n*FileVersion: \"1.0\"\n"
-                             "*LanguageVersion: English\n*LanguageEncoding: ISOLatin1\n*PCFileName: \"QELTA.PPD\"\n"
-                             "*Manufacturer: \"Qelta\"\n*Product: \"(Qelta)\"\n*ModelName: \"" + model + "\"\n"
-                             "*ShortNickName: \"" + model + "\"\n*NickName: \"" + model + "\"\n"
-                             "*PSVersion: \"(3010.000) 0\"\n*cupsFilter: \"application/vnd.cups-raw 0 -\"\n"
-                             "*OpenUI *PageSize/Media Size: PickOne\n*DefaultPageSize: A4\n"
-                             "*PageSize A4/A4: \"<</PageSize[595 842]>>setpagedevice\"\n*CloseUI: *PageSize\n"
-                             "*DefaultImageableArea: A4\n*ImageableArea A4/A4: \"0 0 595 842\"\n"
-                             "*DefaultPaperDimension: A4\n*PaperDimension A4/A4: \"595 842\"\n";
+    const std::string text = platform::minimalPpd(model);
     if (!writeFile(ppd, text, 0644)) {
         why = "cannot write the PPD file";
         return false;
@@ -256,6 +273,14 @@ std::vector<std::string> CPrivateCupsServer::WaitForJobs(size_t count, std::chro
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
 }
+
+void CPrivateCupsServer::UseInThisProcess() const
+{
+    ::setenv("CUPS_SERVER", m_address.c_str(), 1);
+    cupsSetServer(nullptr);
+}
+
+bool CPrivateCupsServer::CanListDevices() { return ::access(kCupsDeviced, X_OK) == 0; }
 
 void SkipOrFailWithoutCups(const std::string& why)
 {

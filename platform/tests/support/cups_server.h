@@ -1,6 +1,8 @@
 // A private CUPS server for integration tests: its own cupsd on 127.0.0.1, its own folders, and
 // one raw queue whose backend writes every job it receives to a file; further queues with a model
-// and a location can be made and removed.
+// and a location can be made and removed. The backend is installed also under the scheme "qelta"
+// (the fax printer's), where it announces itself to device discovery and writes its jobs to the
+// same folder.
 #pragma once
 
 #include <chrono>
@@ -21,10 +23,16 @@ public:
     /// on this machine (no cupsd, no lpadmin, the server does not come up).
     bool Start(std::string& why);
 
+    /// Points this process's CUPS clients at the server: CUPS_SERVER, and the calling thread's
+    /// libcups forgets a server it took before (it reads the variable once per thread).
+    void UseInThisProcess() const;
     /// "127.0.0.1:port": where clients reach the server (the value for CUPS_SERVER).
     const std::string& Address() const { return m_address; }
     /// The raw queue.
     const std::string& Queue() const { return m_queue; }
+
+    /// True when the server can list devices (its device daemon is installed).
+    static bool CanListDevices();
 
     /// Makes a queue on the same backend whose printer-make-and-model is model (through a small PPD
     /// file) and whose printer-location is location. False, with the reason in why, when lpadmin fails.
@@ -38,6 +46,7 @@ public:
 
 private:
     void Stop();
+    std::string qeltaBackend() const;
 
     std::string m_folder, m_outFolder, m_address, m_queue = "qelta_raw";
     int m_pid = -1;

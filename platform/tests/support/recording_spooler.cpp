@@ -1,5 +1,7 @@
 #include "platform/tests/support/recording_spooler.h"
 
+#include "platform/files.h"
+
 #include <algorithm>
 
 namespace platform {
@@ -223,9 +225,94 @@ void RecordingSpooler::setPlace(std::string_view name, std::string location, std
 void RecordingSpooler::removePrinter(std::string_view name)
 {
     std::lock_guard lock(mutex_);
+    forget(name);
+}
+
+void RecordingSpooler::forget(std::string_view name)
+{
     std::erase_if(printers_, [&](const auto& p) { return p.first == name; });
     std::erase_if(models_, [&](const auto& m) { return m.first == name; });
     std::erase_if(places_, [&](const Destination& d) { return d.name == name; });
+    std::erase_if(queues_, [&](const Queue& q) { return q.definition.name == name; });
+    if (default_ == name)
+        default_.clear();
+}
+
+std::vector<RecordingSpooler::Queue> RecordingSpooler::queues() const
+{
+    std::lock_guard lock(mutex_);
+    return queues_;
+}
+
+void RecordingSpooler::setDevices(std::vector<std::string> uris)
+{
+    std::lock_guard lock(mutex_);
+    devices_ = std::move(uris);
+}
+
+bool RecordingSpooler::addQueue(const QueueDefinition& queue, std::string* error)
+{
+    std::string ppd;
+    const bool readable = queue.ppdPath.empty()
+                          || readFile(queue.ppdPath, ppd, size_t{1} << 20) == ReadStatus::Ok;
+    std::lock_guard lock(mutex_);
+    calls_.push_back("addQueue " + queue.name);
+    if (queue.name.empty() || queue.deviceUri.empty() || !readable || shouldFail(Step::AddQueue)) {
+        if (error)
+            *error = "refused";
+        return false;
+    }
+    // The make and model is the PPD's NickName, as CUPS takes it.
+    std::string model;
+    if (const size_t at = ppd.find("*NickName: \""); at != std::string::npos) {
+        const size_t start = at + 12;
+        model = ppd.substr(start, ppd.find('"', start) - start);
+    }
+    forget(queue.name);
+    printers_.emplace_back(queue.name, queue.deviceUri);
+    models_.emplace_back(queue.name, model);
+    places_.push_back({queue.name, {}, {}, queue.info});
+    queues_.push_back({queue, std::move(ppd)});
+    return true;
+}
+
+bool RecordingSpooler::removeQueue(std::string_view name)
+{
+    std::lock_guard lock(mutex_);
+    calls_.push_back("removeQueue " + std::string(name));
+    const bool known = std::any_of(printers_.begin(), printers_.end(), [&](const auto& p) { return p.first == name; });
+    if (!known || shouldFail(Step::RemoveQueue))
+        return false;
+    forget(name);
+    return true;
+}
+
+bool RecordingSpooler::setDefaultDestination(std::string_view name)
+{
+    std::lock_guard lock(mutex_);
+    calls_.push_back("setDefault " + std::string(name));
+    const bool known = std::any_of(printers_.begin(), printers_.end(), [&](const auto& p) { return p.first == name; });
+    if (!known || shouldFail(Step::SetDefault))
+        return false;
+    default_ = name;
+    return true;
+}
+
+std::optional<std::string> RecordingSpooler::defaultDestination()
+{
+    std::lock_guard lock(mutex_);
+    if (default_.empty())
+        return std::nullopt;
+    return default_;
+}
+
+std::optional<std::vector<std::string>> RecordingSpooler::listDevices(std::chrono::milliseconds)
+{
+    std::lock_guard lock(mutex_);
+    calls_.push_back("devices");
+    if (shouldFail(Step::Devices))
+        return std::nullopt;
+    return devices_;
 }
 
 std::optional<std::vector<Destination>> RecordingSpooler::listDestinations(std::chrono::milliseconds)

@@ -16,7 +16,7 @@ namespace platform {
 /// A spooler that keeps every document in memory, for tests. It can be told to fail a step.
 class RecordingSpooler : public Spooler {
 public:
-    enum class Step { Open, StartDocument, StartPage, Write, EndPage, EndDocument, List };
+    enum class Step { Open, StartDocument, StartPage, Write, EndPage, EndDocument, List, AddQueue, RemoveQueue, SetDefault, Devices };
 
     struct Document {
         std::string printer, name, dataType;
@@ -41,9 +41,20 @@ public:
     /// Each write takes at most maxBytes bytes (0: no limit).
     void limitWrites(size_t maxBytes);
 
+    /// A queue made through addQueue: its definition and the PPD file's text at that moment.
+    struct Queue {
+        QueueDefinition definition;
+        std::string ppd;
+    };
+    /// The queues made through addQueue and not removed since, in order.
+    std::vector<Queue> queues() const;
+    /// The device URIs listDevices reports.
+    void setDevices(std::vector<std::string> uris);
+
     std::vector<Document> documents() const;
     /// Every call made, in order: "open NAME", "startDocument NAME TYPE", "startPage", "write N",
-    /// "endPage", "endDocument", "cancel", "close", "list".
+    /// "endPage", "endDocument", "cancel", "close", "list", "addQueue NAME", "removeQueue NAME",
+    /// "setDefault NAME", "devices".
     std::vector<std::string> calls() const;
 
     std::unique_ptr<PrinterHandle> openPrinter(std::string_view printerName) override;
@@ -53,8 +64,16 @@ public:
     /// The known printers in the order they were added; fails when Step::List is due to.
     std::optional<std::vector<Destination>> listDestinations(std::chrono::milliseconds timeLimit) override;
 
+    /// Makes the queue a printer (description, URI, and the PPD's NickName as make and model).
+    bool addQueue(const QueueDefinition& queue, std::string* error) override;
+    bool removeQueue(std::string_view name) override;
+    bool setDefaultDestination(std::string_view name) override;
+    std::optional<std::string> defaultDestination() override;
+    std::optional<std::vector<std::string>> listDevices(std::chrono::milliseconds timeLimit) override;
+
 private:
     class Handle;
+    void forget(std::string_view name); // with mutex_ held
     bool shouldFail(Step step); // with mutex_ held
     mutable std::mutex mutex_;
     std::vector<std::pair<std::string, std::string>> printers_; ///< name, device URI
@@ -64,6 +83,9 @@ private:
     std::vector<std::string> calls_;
     std::vector<std::pair<Step, int>> failures_;
     size_t writeLimit_ = 0;
+    std::vector<Queue> queues_;
+    std::vector<std::string> devices_;
+    std::string default_;
 };
 
 } // namespace platform
