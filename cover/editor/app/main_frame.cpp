@@ -16,6 +16,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -99,8 +100,24 @@ bool isHandled(int command)
     }
 }
 
+// The editing commands: their states come from the view.
+bool isEditCommand(int command)
+{
+    switch (command) {
+    case ID_EDIT_DELETE: case ID_EDIT_IMAGE: case ID_EDIT_STRING: case ID_EDIT_COPY: case ID_EDIT_CUT: case ID_EDIT_PASTE:
+    case ID_BRING_TO_FRONT: case ID_SEND_TO_BACK: case ID_FONT_DIALOG: case ID_SENDER_LANG0: case ID_SENDER_LANG1:
+    case ID_FONT_FACE: case ID_FONT_POINTS: case ID_FONT_BOLD: case ID_FONT_ITALIC: case ID_FONT_UNDERLINE:
+        return true;
+    default:
+        return IsInsertCommand(command) || IsLineTypeCommand(command) || ShadingFill(command) >= 0;
+    }
+}
+
 bool isCheckable(int command)
 {
+    if (IsLineTypeCommand(command) || ShadingFill(command) >= 0 || command == ID_SENDER_LANG0 || command == ID_SENDER_LANG1
+        || (command >= ID_FONT_BOLD && command <= ID_FONT_UNDERLINE))
+        return true;
     return command == ID_VIEW_TOOLBAR || command == ID_VIEW_STATUS_BAR || (command >= ID_ZOOM_ENLARGE && command <= ID_ZOOM_REDUCE)
            || (command >= ID_GRID_SHOW && command <= ID_GRID_SNAP);
 }
@@ -216,8 +233,10 @@ void CtqMainFrame::createMenus()
         fill(menu, top.items);
     }
     // The commands without a menu entry, and the toolbar's own.
-    for (int id : std::initializer_list<int>{ID_FILE_NEW, ID_FILE_OPEN, ID_NOTHING, ID_FILE_PRINT_SETUP, ID_HELP_INDEX, ID_HELP, ID_CONTEXT_HELP,
-                   57636, 15000, 15001, 15002, 15003, 15004}) {
+    std::vector<int> unlisted = {ID_FILE_NEW, ID_FILE_OPEN, ID_NOTHING, ID_FILE_PRINT_SETUP, ID_HELP_INDEX, ID_HELP, ID_CONTEXT_HELP,
+                                 57636, 15000, 15001, 15002, 15003, 15004, ID_SENDER_LANG0, ID_SENDER_LANG1};
+    unlisted.insert(unlisted.end(), kInsertCommands.begin(), kInsertCommands.end());
+    for (int id : unlisted) {
         if (!m_Actions.count(id)) {
             auto* action = new QAction(this);
             action->setObjectName(ControlName(id));
@@ -227,7 +246,7 @@ void CtqMainFrame::createMenus()
     for (auto& [id, action] : m_Actions) {
         const int command = id;
         action->setCheckable(isCheckable(command));
-        action->setEnabled(isHandled(command));
+        action->setEnabled(isHandled(command) || isEditCommand(command));
         const std::string prompt = LoadResourceString(static_cast<uint32_t>(command));
         if (!prompt.empty()) {
             const size_t newline = prompt.find('\n');
@@ -296,9 +315,11 @@ bool CtqMainFrame::Create()
             icon.loadFromData(data.data(), static_cast<uint>(data.size()));
         return QIcon(icon);
     }());
-    m_pView = new CtqHeaderView(m_Doc, m_Metrics, m_Prompter, this);
+    m_pView = new CtqHeaderView(m_Doc, m_Metrics, m_Prompter, this, &m_App);
     setCentralWidget(m_pView);
     m_pView->SetModifiedHandler([this] { UpdateFrame(); });
+    m_pView->SetCommandHandler([this](int command) { OnCommand(command); });
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, [this] { UpdateFrame(); });
     m_pCommands = std::make_unique<CFileCommands>(
         m_Doc, m_Prompter, [this] { m_pView->CommitEdit(); },
         [this] {
@@ -381,6 +402,35 @@ void CtqMainFrame::UpdateFrame()
         action->setChecked(m_pToolBar && !m_pToolBar->isHidden());
     if (QAction* action = Action(ID_VIEW_STATUS_BAR))
         action->setChecked(!statusBar()->isHidden());
+    if (!m_pView)
+        return;
+    for (const auto& [command, action] : m_Actions) {
+        if (!isEditCommand(command))
+            continue;
+        const CommandState state = m_pView->State(command);
+        action->setEnabled(state.enabled);
+        if (action->isCheckable())
+            action->setChecked(state.checked);
+    }
+    // The "Line type" and "Paint" popups, by the selection.
+    const std::pair<int, bool> popups[] = {{6003, m_pView->Commands().LineTypePopupEnabled()},
+                                           {32788, m_pView->Commands().ShadingPopupEnabled()}};
+    for (const auto& [first, enabled] : popups)
+        if (QAction* action = Action(first))
+            if (auto* menu = qobject_cast<QMenu*>(action->parent()))
+                menu->menuAction()->setEnabled(enabled);
+    const CtqRect* selected = m_pView->Logic().Selection();
+    if (m_Panes.size() > 1) {
+        m_Panes[1]->setText(QtText(KindStatusText(selected)));
+        m_Panes[1]->setEnabled(selected != nullptr);
+    }
+    if (m_pToolBar && m_pToolBar->NameCombo()) {
+        const gdi::LOGFONTA font = m_pView->Commands().CurrentFont();
+        if (!m_pToolBar->NameCombo()->hasFocus())
+            m_pToolBar->ShowFace(font.lfFaceName);
+        if (!m_pToolBar->SizeCombo()->hasFocus())
+            m_pToolBar->ShowSize(PointsOfHeight(font.lfHeight));
+    }
 }
 
 void CtqMainFrame::showHelp()
@@ -413,6 +463,18 @@ bool CtqMainFrame::OnCommand(int command)
     case ID_CONTEXT_HELP: showHelp(); return true;
     case ID_VIEW_TOOLBAR: m_pToolBar->setVisible(m_pToolBar->isHidden()); break;
     case ID_VIEW_STATUS_BAR: statusBar()->setVisible(statusBar()->isHidden()); break;
+    case ID_FONT_FACE: {
+        m_pView->CommitEdit();
+        gdi::LOGFONTA chosen;
+        if (m_pToolBar->GetChosenFont(m_pView->Commands().CurrentFont(), chosen) == 0 && m_pView->Commands().ApplyFace(chosen))
+            m_pView->viewport()->update();
+        break;
+    }
+    case ID_FONT_POINTS:
+        m_pView->CommitEdit();
+        if (m_pView->Commands().FontCommand(ID_FONT_POINTS, m_pToolBar->GetSize()))
+            m_pView->viewport()->update();
+        break;
     default:
         if (!m_pView->OnCommand(command))
             return false;

@@ -12,6 +12,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QScrollBar>
 #include <QTest>
@@ -265,4 +266,64 @@ TEST(CoverEditorUi, AHandedOverPathOpensAfterTheQuestionAndADamagedOneIsRefused)
     QTRY_VERIFY(e.prompter.expected.empty());
     EXPECT_EQ(doc.GetPathName(), other);
     EXPECT_EQ(doc.m_objects.GetSize(), 1u);
+}
+
+TEST(CoverEditorUi, CutPasteStatusPaneAndAContextMenuPerKind)
+{
+    Editor e;
+    CtqHeaderDoc& doc = e.app->Document();
+    doc.CreateFrame("DrawingLine,100,1000,300,0,0,2");
+    doc.CreateFrame("Bitmap,500,1000,100,100,");
+    doc.CreateFrame("NAME,100,1200,300,60,DejaVu Sans,40,400,0,0,0,0");
+    doc.CreateFrame("PageCut,0,1500,1728,0");
+    e.view()->viewport()->update();
+    // Status pane 1 and the context menu of each kind (the page cut has none).
+    const struct {
+        QPoint at;
+        const char* status;
+        const char* menu; // null: no menu
+    } rows[] = {
+        {{150, 150}, "Text frame", "id110"},
+        {{700, 610}, "Frame line frame", "id111"},
+        {{200, 1000}, "Line frame", "id113"},
+        {{550, 1050}, "Image frame", "id108"},
+        {{200, 1230}, "Name frame", "id106"},
+        {{300, 1500}, "Page cut position", nullptr},
+    };
+    QScrollBar* vertical = e.view()->verticalScrollBar();
+    for (const auto& r : rows) {
+        vertical->setValue(std::max(0, r.at.y() - 300));
+        const QPoint client(r.at.x(), r.at.y() - vertical->value());
+        QTest::mouseClick(e.sheet(), Qt::LeftButton, {}, client);
+        EXPECT_EQ(e.frame()->StatusPane(1)->text().toStdString(), r.status);
+        QMenu* menu = e.view()->ContextMenuAt(client);
+        EXPECT_EQ(menu != nullptr, r.menu != nullptr) << r.status;
+        if (menu) {
+            EXPECT_EQ(menu->objectName().toStdString(), r.menu);
+            EXPECT_EQ(menu->actions().size(), QString(r.menu) == "id110" ? 10 : QString(r.menu) == "id111" ? 10 : 9);
+            menu->close();
+        }
+    }
+    // From the keyboard the menu opens at (5, 5) on the selection it has.
+    vertical->setValue(0);
+    QTest::mouseClick(e.sheet(), Qt::LeftButton, {}, QPoint(150, 150));
+    QMenu* menu = e.view()->ContextMenuAt(QPoint(-1, -1));
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->objectName(), "id110");
+    menu->close();
+
+    // Ctrl+X then Ctrl+V: the text comes back once, 10 pixels right and down, unselected.
+    const size_t count = doc.m_objects.GetSize();
+    QTest::keyClick(e.sheet(), Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(doc.m_objects.GetSize(), count - 1);
+    EXPECT_TRUE(e.frame()->Action(57637)->isEnabled());
+    EXPECT_EQ(e.frame()->StatusPane(1)->text(), "");
+    QTest::keyClick(e.sheet(), Qt::Key_V, Qt::ControlModifier);
+    ASSERT_EQ(doc.m_objects.GetSize(), count);
+    const CtqRect* pasted = doc.m_objects.GetAt(count - 1);
+    EXPECT_EQ(pasted->GetText(), "Hello");
+    EXPECT_EQ(pasted->GetRect(), (gdi::RECT{110, 110, 410, 210}));
+    EXPECT_EQ(e.view()->Logic().Selection(), nullptr);
+    EXPECT_FALSE(e.frame()->Action(57637)->isEnabled());
+    EXPECT_FALSE(e.frame()->Action(32807)->isEnabled()); // the sheet has its page cut
 }
