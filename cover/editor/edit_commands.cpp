@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <stdexcept>
 
 namespace cvr {
@@ -280,11 +281,10 @@ CtqRect* CEditCommands::Paste()
     CtqRect* made = m_Doc.CreateFrame(*line);
     if (!made)
         return nullptr;
-    gdi::RECT rect = made->GetRect();
-    rect.left += 10;
-    rect.right += 10;
-    rect.top += 10;
-    rect.bottom += 10;
+    // Moved without clamping to the page; a coordinate at the end of the range stays there.
+    const auto moved = [](int v) { return v > std::numeric_limits<int>::max() - 10 ? std::numeric_limits<int>::max() : v + 10; };
+    const gdi::RECT& old = made->GetRect();
+    const gdi::RECT rect{moved(old.left), moved(old.top), moved(old.right), moved(old.bottom)};
     made->SetRect(rect);
     if (is<CtqDrawingCutterRect>(made))
         m_Doc.m_nPageCut = rect.top; // the page ends where its cut is drawn

@@ -495,6 +495,17 @@ void CtqHeaderView::ShowImageError(const std::string& caption, const std::string
     m_Prompter.MessageBox(path, caption, MB_ICONWARNING);
 }
 
+void CtqHeaderView::PrintPage(QImage& image)
+{
+    gdi::CDeviceContext dc(image);
+    for (size_t i = 0; i < m_Doc.m_objects.GetSize(); ++i) {
+        CtqRect* object = m_Doc.m_objects.GetAt(i);
+        gdi::RECT r = object->GetRect();
+        PageRectToDevice(&dc, r);
+        object->Draw(dc, r, this);
+    }
+}
+
 void CtqHeaderView::DrawSheet(QImage& image, const QRect& visible)
 {
     image.fill(QColor(0x40, 0x40, 0x40));

@@ -85,6 +85,9 @@ public:
                         const std::string& folder, std::string& path) override;
     void ShowImageError(const std::string& caption, const std::string& path) override;
 
+    /// Draws the sheet for printing onto image at the image's resolution: every page coordinate
+    /// times its dots per inch / 200; no page colour, grid, outlines or selection marks.
+    void PrintPage(QImage& image);
     /// Draws the visible part of the sheet as the screen shows it (tests read it from grab()).
     void DrawSheet(QImage& image, const QRect& visible);
 
