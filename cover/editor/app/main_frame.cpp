@@ -4,6 +4,7 @@
 #include "common/resource_locale.h"
 #include "common/resource_module.h"
 #include "cover/editor/menu_pictures.h"
+#include "cover/editor/print_texts.h"
 #include "platform/endpoint.h"
 #include "platform/files.h"
 #include "platform/ini.h"
@@ -24,6 +25,10 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPageSetupDialog>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
 #include <QSocketNotifier>
@@ -92,6 +97,7 @@ bool isHandled(int command)
     switch (command) {
     case ID_FILE_NEW: case ID_FILE_OPEN: case ID_FILE_SAVE: case ID_FILE_SAVE_AS: case ID_APP_EXIT: case ID_APP_ABOUT:
     case ID_NOTHING: case ID_HELP_FINDER: case ID_HELP_INDEX: case ID_HELP: case ID_CONTEXT_HELP: case ID_VIEW_TOOLBAR:
+    case ID_FILE_PRINT: case ID_FILE_PRINT_SETUP:
     case ID_VIEW_STATUS_BAR: case ID_ZOOM_ENLARGE: case ID_ZOOM_DEFAULT: case ID_ZOOM_REDUCE: case ID_GRID_SHOW:
     case ID_GRID_25: case ID_GRID_50: case ID_GRID_100: case ID_GRID_SNAP:
         return true;
@@ -463,6 +469,13 @@ bool CtqMainFrame::OnCommand(int command)
     case ID_CONTEXT_HELP: showHelp(); return true;
     case ID_VIEW_TOOLBAR: m_pToolBar->setVisible(m_pToolBar->isHidden()); break;
     case ID_VIEW_STATUS_BAR: statusBar()->setVisible(statusBar()->isHidden()); break;
+    case ID_FILE_PRINT: PrintSheet(); break;
+    case ID_FILE_PRINT_SETUP: {
+        m_pView->CommitEdit();
+        QPageSetupDialog setup(&Printer(), this);
+        setup.exec();
+        break;
+    }
     case ID_FONT_FACE: {
         m_pView->CommitEdit();
         gdi::LOGFONTA chosen;
@@ -483,6 +496,55 @@ bool CtqMainFrame::OnCommand(int command)
         break;
     }
     UpdateFrame();
+    return true;
+}
+
+QPrinter& CtqMainFrame::Printer()
+{
+    if (!m_pPrinter)
+        m_pPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *m_pPrinter;
+}
+
+bool CtqMainFrame::PrintSheet()
+{
+    m_pView->CommitEdit();
+    QPrinter& printer = Printer();
+    // The cover sheet is one page.
+    printer.setFromTo(1, 1);
+    const bool chosen = m_PrintDialog ? m_PrintDialog(printer) : [&] {
+        QPrintDialog dialog(&printer, this);
+        dialog.setMinMax(1, 1);
+        dialog.setFromTo(1, 1);
+        return dialog.exec() == QDialog::Accepted;
+    }();
+    if (!chosen)
+        return false;
+    const auto failed = [this](const std::string& reason) {
+        m_Prompter.MessageBox(FormatText(IDS_PRINT_FAILED, reason), LoadResourceString(IDS_APP_CAPTION), MB_ICONWARNING);
+        return false;
+    };
+    const CMemoTextGuard memos(m_Doc); // memo frames print empty
+    const int printerDpi = printer.resolution();
+    const int dpi = PrintDrawingDpi(printerDpi);
+    QImage page(gdi::MulDiv(m_Doc.m_nPageWidth, dpi, 200), gdi::MulDiv(m_Doc.m_nPageHeight, dpi, 200), QImage::Format_RGB32);
+    if (page.isNull())
+        return failed("out of memory");
+    page.fill(Qt::white);
+    page.setDotsPerMeterX(static_cast<int>(std::lround(dpi / 0.0254)));
+    page.setDotsPerMeterY(static_cast<int>(std::lround(dpi / 0.0254)));
+    try {
+        m_pView->PrintPage(page);
+    } catch (const std::exception& error) {
+        return failed(error.what());
+    }
+    QPainter painter;
+    if (!painter.begin(&printer))
+        return failed(printer.outputFileName().isEmpty() ? "the printer cannot be opened" : Utf8Text(printer.outputFileName()));
+    painter.drawImage(QRect(0, 0, gdi::MulDiv(m_Doc.m_nPageWidth, printerDpi, 200), gdi::MulDiv(m_Doc.m_nPageHeight, printerDpi, 200)),
+                      page);
+    if (!painter.end())
+        return failed(Utf8Text(printer.outputFileName()));
     return true;
 }
 

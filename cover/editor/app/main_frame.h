@@ -12,6 +12,8 @@
 #include <QDialog>
 #include <QMainWindow>
 
+#include <functional>
+
 #include <map>
 #include <memory>
 #include <string>
@@ -19,6 +21,7 @@
 
 class CFontToolBar;
 class QLabel;
+class QPrinter;
 class QSocketNotifier;
 namespace platform {
 class Endpoint;
@@ -72,6 +75,13 @@ public:
     /// Shows the title ("<document> - Cover Sheet Editor") and the commands' states.
     void UpdateFrame();
 
+    /// The printer the sheet prints on and its page setup keeps.
+    QPrinter& Printer();
+    /// The print question: true to print with the printer as set (tests set another).
+    void SetPrintDialog(std::function<bool(QPrinter&)> dialog) { m_PrintDialog = std::move(dialog); }
+    /// Prints the sheet after the print question; false when nothing was printed.
+    bool PrintSheet();
+
     /// Opens help addresses (the desktop's handler unless a test sets another).
     void SetHelpOpener(HelpOpener opener) { m_HelpOpener = std::move(opener); }
 
@@ -101,6 +111,8 @@ private:
     std::map<int, QAction*> m_Actions;
     bool m_bFirstShow = true;
     HelpOpener m_HelpOpener;
+    std::unique_ptr<QPrinter> m_pPrinter;
+    std::function<bool(QPrinter&)> m_PrintDialog;
 };
 
 /// The application object: the document, the frame, the profile, the hand-over endpoint.

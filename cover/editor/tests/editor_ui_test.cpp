@@ -4,6 +4,7 @@
 #include "cover/editor/tests/editor_prompter.h"
 #include "cover/editor/app/main_frame.h"
 #include "cover/editor/menu_pictures.h"
+#include "cover/editor/print_texts.h"
 #include "platform/tests/support/test_support.h"
 #include "uiwidgets/tests/support/layout_order.h"
 #include "uiwidgets/toolbar_ex.h"
@@ -14,6 +15,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPrinter>
 #include <QScrollBar>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -326,4 +328,94 @@ TEST(CoverEditorUi, CutPasteStatusPaneAndAContextMenuPerKind)
     EXPECT_EQ(e.view()->Logic().Selection(), nullptr);
     EXPECT_FALSE(e.frame()->Action(57637)->isEnabled());
     EXPECT_FALSE(e.frame()->Action(32807)->isEnabled()); // the sheet has its page cut
+}
+
+namespace {
+
+int darkPixels(const QImage& image, const QRect& area)
+{
+    int dark = 0;
+    for (int y = std::max(area.top(), 0); y <= std::min(area.bottom(), image.height() - 1); ++y)
+        for (int x = std::max(area.left(), 0); x <= std::min(area.right(), image.width() - 1); ++x)
+            dark += qGray(image.pixel(x, y)) < 128;
+    return dark;
+}
+
+} // namespace
+
+TEST(CoverEditorUi, PrintDrawingAtThePrintersResolutionWithMemosBlank)
+{
+    Editor e;
+    CtqHeaderDoc& doc = e.app->Document();
+    doc.CreateFrame("DrawingLine,0,1000,1728,0,0,2");
+    CtqRect* memo = doc.CreateFrame("Memo,100,1200,600,200,DejaVu Sans,60,400,0,0,0,0");
+    memo->SetText("Secret words");
+    e.view()->OnCommand(ID_GRID_SHOW);
+    e.view()->Logic().Select(doc.m_objects.GetAt(0)); // the text: no selection marks in print
+    for (const int dpi : {200, 300}) {
+        const auto at = [dpi](int v) { return v * dpi / 200; };
+        QImage page(at(1728), at(2290), QImage::Format_RGB32);
+        page.fill(Qt::white);
+        page.setDotsPerMeterX(static_cast<int>(std::lround(dpi / 0.0254)));
+        page.setDotsPerMeterY(static_cast<int>(std::lround(dpi / 0.0254)));
+        {
+            const CMemoTextGuard memos(doc);
+            e.view()->PrintPage(page);
+        }
+        EXPECT_EQ(memo->GetText(), "Secret words");
+        // The line spans the page's width at the printer's resolution.
+        const int row = at(1000);
+        EXPECT_EQ(darkPixels(page, QRect(0, row - 2, at(1728), 5)) >= at(1728), true) << dpi;
+        EXPECT_LT(qGray(page.pixel(at(1728) - 1, row)), 128) << dpi;
+        EXPECT_EQ(darkPixels(page, QRect(at(100), at(1200), at(600), at(200))), 0) << dpi;   // memo blank
+        EXPECT_GT(darkPixels(page, QRect(at(100), at(100), at(300), at(100))), 0) << dpi;    // text inked
+        EXPECT_EQ(darkPixels(page, QRect(at(900), at(1500), at(700), at(700))), 0) << dpi;   // no grid
+        EXPECT_EQ(darkPixels(page, QRect(at(100) - 3, at(100) - 3, 3, at(100) + 6)), 0) << dpi; // no marks
+    }
+    // A drawing that throws still gives the memo its text back.
+    try {
+        const CMemoTextGuard memos(doc);
+        EXPECT_EQ(memo->GetText(), "");
+        throw std::runtime_error("drawing failed");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(memo->GetText(), "Secret words");
+}
+
+TEST(CoverEditorUi, PrintToPdfOnePageAndAnUnwritablePathWarns)
+{
+    Editor e;
+    CtqHeaderDoc& doc = e.app->Document();
+    CtqRect* memo = doc.CreateFrame("Memo,100,1200,600,200,DejaVu Sans,60,400,0,0,0,0");
+    memo->SetText("Kept");
+    const std::string pdf = e.root.path() + "/sheet.pdf";
+    int asked = 0;
+    bool accept = false;
+    std::string target = pdf;
+    e.frame()->SetPrintDialog([&](QPrinter& printer) {
+        ++asked;
+        EXPECT_EQ(printer.fromPage(), 1);
+        EXPECT_EQ(printer.toPage(), 1);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(target));
+        return accept;
+    });
+    EXPECT_FALSE(e.frame()->PrintSheet()); // cancelled
+    EXPECT_EQ(memo->GetText(), "Kept");
+    accept = true;
+    ASSERT_TRUE(e.frame()->Action(57607)->isEnabled());
+    e.frame()->Action(57607)->trigger();
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(memo->GetText(), "Kept");
+    const std::string bytes = qelta::test::readTextFile(pdf);
+    EXPECT_EQ(bytes.rfind("%PDF", 0), 0u);
+    size_t pages = 0;
+    for (size_t at = bytes.find("/Type /Page\n"); at != std::string::npos; at = bytes.find("/Type /Page\n", at + 1))
+        ++pages;
+    EXPECT_EQ(pages, 1u);
+
+    target = e.root.path() + "/missing/folder/sheet.pdf";
+    e.prompter.expected = {"The cover sheet could not be printed (" + target + ")."};
+    EXPECT_FALSE(e.frame()->PrintSheet());
+    EXPECT_EQ(memo->GetText(), "Kept");
 }
