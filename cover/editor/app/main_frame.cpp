@@ -97,7 +97,7 @@ bool isHandled(int command)
     switch (command) {
     case ID_FILE_NEW: case ID_FILE_OPEN: case ID_FILE_SAVE: case ID_FILE_SAVE_AS: case ID_APP_EXIT: case ID_APP_ABOUT:
     case ID_NOTHING: case ID_HELP_FINDER: case ID_HELP_INDEX: case ID_HELP: case ID_CONTEXT_HELP: case ID_VIEW_TOOLBAR:
-    case ID_FILE_PRINT: case ID_FILE_PRINT_SETUP:
+    case ID_FILE_PRINT: case ID_FILE_PRINT_SETUP: case ID_FILE_PRINT_PREVIEW: case 32835:
     case ID_VIEW_STATUS_BAR: case ID_ZOOM_ENLARGE: case ID_ZOOM_DEFAULT: case ID_ZOOM_REDUCE: case ID_GRID_SHOW:
     case ID_GRID_25: case ID_GRID_50: case ID_GRID_100: case ID_GRID_SNAP:
         return true;
@@ -425,8 +425,9 @@ void CtqMainFrame::UpdateFrame()
         if (QAction* action = Action(first))
             if (auto* menu = qobject_cast<QMenu*>(action->parent()))
                 menu->menuAction()->setEnabled(enabled);
-    const CtqRect* selected = m_pView->Logic().Selection();
+    const CtqRect* selected = m_bPrintPreview ? nullptr : m_pView->Logic().Selection();
     if (m_Panes.size() > 1) {
+        m_Panes[2]->clear();
         m_Panes[1]->setText(QtText(KindStatusText(selected)));
         m_Panes[1]->setEnabled(selected != nullptr);
     }
@@ -470,6 +471,12 @@ bool CtqMainFrame::OnCommand(int command)
     case ID_VIEW_TOOLBAR: m_pToolBar->setVisible(m_pToolBar->isHidden()); break;
     case ID_VIEW_STATUS_BAR: statusBar()->setVisible(statusBar()->isHidden()); break;
     case ID_FILE_PRINT: PrintSheet(); break;
+    case ID_FILE_PRINT_PREVIEW: StartPreview(true); break;
+    case 32835: StartPreview(false); break;
+    case 2:
+        if (m_pPreview)
+            ClosePreview();
+        break;
     case ID_FILE_PRINT_SETUP: {
         m_pView->CommitEdit();
         QPageSetupDialog setup(&Printer(), this);
@@ -548,6 +555,68 @@ bool CtqMainFrame::PrintSheet()
     return true;
 }
 
+bool CtqMainFrame::StartPreview(bool printerPage)
+{
+    m_pView->CommitEdit();
+    if (m_pPreview)
+        return false;
+    const ScreenMetrics metrics = m_Metrics.Metrics();
+    QSize pageSize(gdi::MulDiv(1728, metrics.logPixelsX, 200), gdi::MulDiv(2290, metrics.logPixelsY, 200));
+    if (printerPage) {
+        const QRectF paper = Printer().pageLayout().fullRect(QPageLayout::Inch);
+        pageSize = QSize(static_cast<int>(std::lround(paper.width() * metrics.logPixelsX)),
+                         static_cast<int>(std::lround(paper.height() * metrics.logPixelsY)));
+    }
+    m_pPreviewMemos = std::make_unique<CMemoTextGuard>(m_Doc); // memo frames preview empty
+    QImage page(pageSize, QImage::Format_RGB32);
+    bool drawn = !page.isNull();
+    if (drawn) {
+        page.fill(Qt::white);
+        page.setDotsPerMeterX(static_cast<int>(std::lround(metrics.logPixelsX / 0.0254)));
+        page.setDotsPerMeterY(static_cast<int>(std::lround(metrics.logPixelsY / 0.0254)));
+        try {
+            m_pView->PrintPage(page);
+        } catch (const std::exception&) {
+            drawn = false;
+        }
+    }
+    if (!drawn) {
+        m_pPreviewMemos.reset();
+        m_Prompter.MessageBox(LoadResourceString(IDS_COMMAND_FAILED), LoadResourceString(IDS_APP_CAPTION), MB_ICONWARNING);
+        return false;
+    }
+    std::function<void()> print;
+    if (printerPage)
+        print = [this] {
+            ClosePreview();
+            PrintSheet();
+        };
+    m_pPreview = new CtqHeaderPreview(page, pageSize, print, [this] { ClosePreview(); }, this);
+    m_pView->hide();
+    takeCentralWidget();
+    setCentralWidget(m_pPreview);
+    m_bPrintPreview = true;
+    statusBar()->showMessage(QtText(m_Doc.GetTitle()));
+    UpdateFrame();
+    m_pPreview->Button(ID_PREVIEW_ZOOMIN)->setFocus();
+    return true;
+}
+
+void CtqMainFrame::ClosePreview()
+{
+    if (!m_pPreview)
+        return;
+    m_pPreviewMemos.reset();
+    takeCentralWidget()->deleteLater();
+    m_pPreview = nullptr;
+    setCentralWidget(m_pView);
+    m_pView->show();
+    m_pView->setFocus();
+    m_bPrintPreview = false;
+    statusBar()->clearMessage();
+    UpdateFrame();
+}
+
 void CtqMainFrame::OnOpenDocMessage(const std::string& text)
 {
     if (isMinimized())
@@ -568,7 +637,9 @@ void CtqMainFrame::OnOpenDocMessage(const std::string& text)
 
 void CtqMainFrame::closeEvent(QCloseEvent* event)
 {
-    if (!m_bPrintPreview) {
+    const bool previewing = m_bPrintPreview;
+    ClosePreview(); // the view back in the frame, the memo texts back on the sheet
+    if (!previewing) {
         m_pView->CommitEdit();
         if (!m_pCommands->AskToSave()) {
             event->ignore();

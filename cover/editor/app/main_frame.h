@@ -4,6 +4,8 @@
 #pragma once
 
 #include "cover/editor/app/header_view.h"
+#include "cover/editor/app/preview.h"
+#include "cover/editor/print_texts.h"
 #include "cover/editor/editor_settings.h"
 #include "cover/editor/file_commands.h"
 #include "uiwidgets/cool_menu.h"
@@ -82,6 +84,12 @@ public:
     /// Prints the sheet after the print question; false when nothing was printed.
     bool PrintSheet();
 
+    /// A preview: the printer's page with Print (57609), else the sheet's own page (32835). False
+    /// when it could not start.
+    bool StartPreview(bool printerPage);
+    void ClosePreview();
+    CtqHeaderPreview* Preview() const { return m_pPreview; }
+
     /// Opens help addresses (the desktop's handler unless a test sets another).
     void SetHelpOpener(HelpOpener opener) { m_HelpOpener = std::move(opener); }
 
@@ -112,6 +120,8 @@ private:
     bool m_bFirstShow = true;
     HelpOpener m_HelpOpener;
     std::unique_ptr<QPrinter> m_pPrinter;
+    CtqHeaderPreview* m_pPreview = nullptr;
+    std::unique_ptr<CMemoTextGuard> m_pPreviewMemos;
     std::function<bool(QPrinter&)> m_PrintDialog;
 };
 

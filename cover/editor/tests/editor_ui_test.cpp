@@ -11,7 +11,9 @@
 
 #include "platform/endpoint.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QPushButton>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -418,4 +420,47 @@ TEST(CoverEditorUi, PrintToPdfOnePageAndAnUnwritablePathWarns)
     e.prompter.expected = {"The cover sheet could not be printed (" + target + ")."};
     EXPECT_FALSE(e.frame()->PrintSheet());
     EXPECT_EQ(memo->GetText(), "Kept");
+}
+
+TEST(CoverEditorUi, BothPreviewsShowTheirBarAndPageAndCloseOnEscape)
+{
+    Editor e;
+    CtqHeaderDoc& doc = e.app->Document();
+    CtqRect* memo = doc.CreateFrame("Memo,100,1200,600,200,DejaVu Sans,60,400,0,0,0,0");
+    memo->SetText("Kept");
+    e.frame()->Printer().setPageSize(QPageSize(QPageSize::A4));
+    const struct {
+        int command;
+        const char* bar;
+        bool print;
+        double proportion; // height / width
+    } rows[] = {
+        {57609, "id30724", true, 297.0 / 210.0},
+        {32835, "id30725", false, 2290.0 / 1728.0},
+    };
+    for (const auto& r : rows) {
+        e.frame()->Action(r.command)->trigger();
+        CtqHeaderPreview* preview = e.frame()->Preview();
+        ASSERT_NE(preview, nullptr) << r.command;
+        EXPECT_TRUE(e.frame()->m_bPrintPreview);
+        EXPECT_NE(preview->findChild<QWidget*>(r.bar), nullptr);
+        EXPECT_EQ(preview->Button(58116) != nullptr, r.print);
+        EXPECT_NE(preview->Button(58112), nullptr);
+        const QSize page = preview->PageSize();
+        EXPECT_NEAR(double(page.height()) / page.width(), r.proportion, 0.01) << r.command;
+        EXPECT_EQ(e.frame()->StatusPane(0)->text(), "Test.TQC");
+        EXPECT_EQ(e.frame()->StatusPane(1)->text(), "");
+        EXPECT_EQ(memo->GetText(), "") << r.command; // memo frames preview empty
+        EXPECT_EQ(QApplication::focusWidget(), preview->Button(58117));
+        QTest::keyClick(preview->Button(58117), Qt::Key_Escape);
+        EXPECT_EQ(e.frame()->Preview(), nullptr);
+        EXPECT_FALSE(e.frame()->m_bPrintPreview);
+        EXPECT_EQ(e.frame()->centralWidget(), e.view());
+        EXPECT_EQ(memo->GetText(), "Kept");
+    }
+    // Command 2 closes a preview too.
+    e.frame()->OnCommand(32835);
+    ASSERT_NE(e.frame()->Preview(), nullptr);
+    e.frame()->OnCommand(2);
+    EXPECT_EQ(e.frame()->Preview(), nullptr);
 }
