@@ -12,7 +12,9 @@
 #include "platform/endpoint.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QLabel>
 #include <QMenu>
@@ -463,4 +465,31 @@ TEST(CoverEditorUi, BothPreviewsShowTheirBarAndPageAndCloseOnEscape)
     ASSERT_NE(e.frame()->Preview(), nullptr);
     e.frame()->OnCommand(2);
     EXPECT_EQ(e.frame()->Preview(), nullptr);
+}
+
+TEST(CoverEditorUi, ClipboardCommandsWorkOnTheInPlaceEditorWhileItIsShown)
+{
+    Editor e;
+    CtqHeaderDoc& doc = e.app->Document();
+    QTest::mouseClick(e.sheet(), Qt::LeftButton, {}, QPoint(150, 150));
+    ASSERT_TRUE(e.frame()->Action(6002)->isEnabled());
+    e.frame()->Action(6002)->trigger();
+    CtqHeaderEdit* editor = e.view()->Editor();
+    ASSERT_TRUE(editor->isVisible());
+    editor->selectAll();
+    e.frame()->OnCommand(57634); // Copy: the editor's text, not the object
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "Hello");
+    EXPECT_FALSE(QGuiApplication::clipboard()->mimeData()->hasFormat(kCoverClipboardType));
+    editor->moveCursor(QTextCursor::End);
+    e.frame()->OnCommand(57637); // Paste into the editor
+    EXPECT_EQ(editor->toPlainText(), "HelloHello");
+    editor->moveCursor(QTextCursor::Start);
+    e.frame()->OnCommand(6000); // Delete: the character after the cursor
+    EXPECT_EQ(editor->toPlainText(), "elloHello");
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(doc.m_objects.GetSize(), 2u);
+    // Any other command first stores the edit.
+    e.frame()->OnCommand(32830);
+    EXPECT_FALSE(editor->isVisible());
+    EXPECT_EQ(doc.m_objects.GetAt(1)->GetText(), "elloHello");
 }
