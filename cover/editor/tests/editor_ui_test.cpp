@@ -19,7 +19,9 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPrintDialog>
 #include <QPrinter>
+#include <QTimer>
 #include <QScrollBar>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -492,4 +494,24 @@ TEST(CoverEditorUi, ClipboardCommandsWorkOnTheInPlaceEditorWhileItIsShown)
     e.frame()->OnCommand(32830);
     EXPECT_FALSE(editor->isVisible());
     EXPECT_EQ(doc.m_objects.GetAt(1)->GetText(), "elloHello");
+}
+
+TEST(CoverEditorUi, ThePrintDialogOffersPageOneOnly)
+{
+    Editor e;
+    int minPage = 0, maxPage = 0;
+    bool seen = false;
+    QTimer::singleShot(200, [&] {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* dialog = qobject_cast<QPrintDialog*>(top); dialog && dialog->isVisible()) {
+                seen = true;
+                minPage = dialog->minPage();
+                maxPage = dialog->maxPage();
+                dialog->reject();
+            }
+    });
+    EXPECT_FALSE(e.frame()->PrintSheet());
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(minPage, 1);
+    EXPECT_EQ(maxPage, 1);
 }
