@@ -26,7 +26,9 @@ enum : uint32_t {
     IDS_NOT_A_COVER = 31740,    ///< "'%s' ..." a file that is no cover sheet
     IDS_SAVE_FAILED = 31741,    ///< "'%s' ..." a save that failed
     IDS_SAVE_TO_FOLDER = 31742, ///< the label of the folder list
+    IDS_PRINT_FAILED = 31743,   ///< "... %s" a print job that could not start or failed
     IDS_APP_CAPTION = 61210,
+    IDS_COMMAND_FAILED = 61705,
 };
 /// The Save As dialog's folder list.
 inline constexpr int IDC_FOLDER_LIST = 1073;

@@ -235,13 +235,22 @@ int CtqTextRect::EditProperties(ICoverSheetView* view)
     if (!view)
         return 0;
     gdi::LOGFONTA font = m_logFont;
-    font.lfHeight = -gdi::MulDiv(m_logFont.lfHeight, view->GetScreenPixelsPerInch(), cover::kPageResolution);
-    int tenths = 0;
-    if (!view->ChooseFont(font, kFontDialogFlags, tenths))
+    if (!ChooseTextFont(*view, font))
         return 0;
-    font.lfHeight = gdi::MulDiv(tenths, cover::kPageResolution, 720);
     SetLogFont(font);
     return 1;
+}
+
+bool ChooseTextFont(ICoverSheetView& view, gdi::LOGFONTA& font)
+{
+    gdi::LOGFONTA shown = font;
+    shown.lfHeight = -gdi::MulDiv(font.lfHeight, view.GetScreenPixelsPerInch(), cover::kPageResolution);
+    int tenths = 0;
+    if (!view.ChooseFont(shown, kFontDialogFlags, tenths))
+        return false;
+    shown.lfHeight = gdi::MulDiv(tenths, cover::kPageResolution, 720);
+    font = shown;
+    return true;
 }
 
 int CtqStaticTextRect::ParseFrameLine(std::string_view line)
@@ -514,5 +523,23 @@ bool CtqRtArray::Remove(const CtqRect* object)
     if (found == m_objects.end())
         return false;
     m_objects.erase(found);
+    return true;
+}
+
+bool CtqRtArray::MoveToEnd(const CtqRect* object)
+{
+    const auto found = std::find_if(m_objects.begin(), m_objects.end(), [&](const auto& o) { return o.get() == object; });
+    if (found == m_objects.end())
+        return false;
+    std::rotate(found, found + 1, m_objects.end());
+    return true;
+}
+
+bool CtqRtArray::MoveToFront(const CtqRect* object)
+{
+    const auto found = std::find_if(m_objects.begin(), m_objects.end(), [&](const auto& o) { return o.get() == object; });
+    if (found == m_objects.end())
+        return false;
+    std::rotate(m_objects.begin(), found, found + 1);
     return true;
 }

@@ -103,6 +103,10 @@ private:
     cover::FrameType m_type;
 };
 
+/// The font dialog over a font whose height is in page pixels (shown at the screen's size); true
+/// on OK with the choice, its height in page pixels.
+bool ChooseTextFont(ICoverSheetView& view, gdi::LOGFONTA& font);
+
 /// Free text, edited in place.
 class CtqStaticTextRect : public CtqTextRect {
 public:
@@ -297,6 +301,9 @@ public:
     size_t Add(std::unique_ptr<CtqRect> object);
     /// Removes and deletes the object; false when it is not in the array.
     bool Remove(const CtqRect* object);
+    /// Moves the object to the end (drawn last) or to index 0; false when it is not in the array.
+    bool MoveToEnd(const CtqRect* object);
+    bool MoveToFront(const CtqRect* object);
     size_t GetSize() const { return m_objects.size(); }
     CtqRect* GetAt(size_t index) const { return m_objects.at(index).get(); }
 

@@ -3,8 +3,13 @@
 #include "common/prompter.h"
 #include "uiwidgets/control_name.h"
 #include "uiwidgets/font_dialog.h"
+#include "cover/editor/menu_pictures.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QMimeData>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -97,10 +102,38 @@ ScreenMetrics CQtScreenMetrics::Metrics() const
     return m;
 }
 
+namespace {
+
+// The system clipboard: the block under the cover sheet type, the frame line as plain text.
+class CQtEditClipboard : public IEditClipboard {
+public:
+    std::optional<std::string> Block() const override
+    {
+        const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+        const QString type = QString::fromLatin1(kCoverClipboardType);
+        if (!data || !data->hasFormat(type))
+            return std::nullopt;
+        const QByteArray bytes = data->data(type);
+        return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+    }
+    bool Put(const std::string& block, const std::string& text) override
+    {
+        auto* data = new QMimeData;
+        data->setData(QString::fromLatin1(kCoverClipboardType), QByteArray(block.data(), static_cast<qsizetype>(block.size())));
+        data->setText(QString::fromUtf8(text));
+        QGuiApplication::clipboard()->setMimeData(data);
+        return true;
+    }
+    void Clear() override { QGuiApplication::clipboard()->clear(); }
+};
+
+} // namespace
+
 CtqHeaderView::CtqHeaderView(CtqHeaderDoc& document, const IScreenMetricsProvider& metrics, IPrompter& prompter,
-                             QWidget* parent)
+                             QWidget* parent, const ICoverSheetApp* profile)
     : QAbstractScrollArea(parent), m_Doc(document), m_Logic(document, metrics), m_Prompter(prompter),
-      m_pEdit(new CtqHeaderEdit(viewport()))
+      m_pEdit(new CtqHeaderEdit(viewport())), m_pClipboard(std::make_unique<CQtEditClipboard>()),
+      m_pCommands(std::make_unique<CEditCommands>(m_Logic, *m_pClipboard, prompter, profile))
 {
     setObjectName(QStringLiteral("view"));
     setFocusPolicy(Qt::StrongFocus);
@@ -136,8 +169,169 @@ bool CtqHeaderView::OnCommand(int command)
         if (m_Logic.OnGridCommand(command))
             viewport()->update();
         return true;
+    default: return editCommand(command);
+    }
+}
+
+bool CtqHeaderView::editorCommand(int command)
+{
+    switch (command) {
+    case ID_EDIT_DELETE:
+        if (m_pEdit->textCursor().hasSelection()) {
+            m_pEdit->textCursor().removeSelectedText();
+        } else {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
+            QKeyEvent release(QEvent::KeyRelease, Qt::Key_Delete, Qt::NoModifier);
+            QApplication::sendEvent(m_pEdit, &press);
+            QApplication::sendEvent(m_pEdit, &release);
+        }
+        break;
+    case ID_EDIT_COPY: m_pEdit->copy(); return true;
+    case ID_EDIT_CUT: m_pEdit->cut(); break;
+    case ID_EDIT_PASTE: m_pEdit->paste(); break;
     default: return false;
     }
+    m_Doc.SetModifiedFlag(true);
+    changed();
+    return true;
+}
+
+bool CtqHeaderView::editCommand(int command)
+{
+    if (m_pEdit->isVisible() && editorCommand(command))
+        return true;
+    CEditCommands& commands = *m_pCommands;
+    const bool known = IsInsertCommand(command) || IsLineTypeCommand(command) || ShadingFill(command) >= 0;
+    switch (command) {
+    case ID_EDIT_DELETE: case ID_EDIT_COPY: case ID_EDIT_CUT: case ID_EDIT_PASTE: case ID_BRING_TO_FRONT:
+    case ID_SEND_TO_BACK: case ID_EDIT_STRING: case ID_EDIT_IMAGE: case ID_FONT_DIALOG: case ID_SENDER_LANG0:
+    case ID_SENDER_LANG1: case ID_FONT_BOLD: case ID_FONT_ITALIC: case ID_FONT_UNDERLINE:
+        break;
+    default:
+        if (!known)
+            return false;
+    }
+    CommitEdit();
+    if (IsInsertCommand(command)) {
+        const gdi::POINT page = m_Logic.PageSizeOnScreen();
+        commands.Insert(command, {horizontalScrollBar()->value(), verticalScrollBar()->value(), page.x, page.y});
+    } else if (IsLineTypeCommand(command)) {
+        commands.LineType(command);
+    } else if (ShadingFill(command) >= 0) {
+        commands.Shading(command);
+    } else {
+        switch (command) {
+        case ID_EDIT_DELETE: commands.Remove(); break;
+        case ID_EDIT_COPY: commands.Copy(); break;
+        case ID_EDIT_CUT: commands.Cut(); break;
+        case ID_EDIT_PASTE: commands.Paste(); break;
+        case ID_BRING_TO_FRONT: commands.BringToFront(); break;
+        case ID_SEND_TO_BACK: commands.SendToBack(); break;
+        case ID_EDIT_STRING:
+        case ID_EDIT_IMAGE:
+            if (CtqRect* selected = m_Logic.Selection(); selected && State(command).enabled
+                                                          && selected->EditProperties(this) == 1)
+                m_Doc.SetModifiedFlag(true);
+            break;
+        case ID_FONT_DIALOG: commands.FontDialog(*this); break;
+        case ID_SENDER_LANG0: commands.SetSenderLanguage(0); break;
+        case ID_SENDER_LANG1: commands.SetSenderLanguage(1); break;
+        default: commands.FontCommand(command); break;
+        }
+    }
+    viewport()->update();
+    changed();
+    return true;
+}
+
+CommandState CtqHeaderView::State(int command) const
+{
+    const bool editing = m_pEdit->isVisible();
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    const bool hasData = data && (editing ? data->hasText() : data->hasFormat(QString::fromLatin1(kCoverClipboardType)));
+    return m_pCommands->State(command, editing, hasData);
+}
+
+QMenu* CtqHeaderView::ContextMenuAt(const QPoint& client)
+{
+    const bool keyboard = client == QPoint(-1, -1);
+    const QPoint at = keyboard ? QPoint(5, 5) : client;
+    const bool tracking = m_Logic.Tracking();
+    CommitEdit();
+    if (!keyboard && !(m_Logic.Selection() && m_Logic.HitAt(devicePoint(at)) != HIT_NONE)) {
+        // Select at the pointer as a press does, without tracking.
+        m_Logic.Press(devicePoint(at), 0);
+        m_Logic.CancelTracking();
+        viewport()->update();
+        changed();
+    }
+    const CtqRect* selected = m_Logic.Selection();
+    if (!selected || dynamic_cast<const CtqDrawingCutterRect*>(selected)
+        || (tracking && m_Logic.HitAt(devicePoint(at)) != HIT_NONE))
+        return nullptr;
+    int id = 106;
+    if (dynamic_cast<const CtqStaticTextRect*>(selected))
+        id = 110;
+    else if (dynamic_cast<const CtqBitmapRect*>(selected))
+        id = 108;
+    else if (dynamic_cast<const CtqDrawingFrameRect*>(selected))
+        id = 111;
+    else if (dynamic_cast<const CtqDrawingLineRect*>(selected))
+        id = 113;
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->setObjectName(ControlName(id));
+    const auto item = [this](QMenu* into, int command, const QString& text) {
+        QAction* action = into->addAction(text);
+        action->setObjectName(ControlName(command));
+        const CommandState state = State(command);
+        action->setEnabled(state.enabled);
+        action->setCheckable(IsLineTypeCommand(command) || ShadingFill(command) >= 0);
+        action->setChecked(state.checked);
+        connect(action, &QAction::triggered, this, [this, command] {
+            if (m_Command)
+                m_Command(command);
+            else
+                OnCommand(command);
+        });
+        return action;
+    };
+    item(menu, ID_BRING_TO_FRONT, tr("&Bring to front"));
+    item(menu, ID_SEND_TO_BACK, tr("&Send to back"));
+    menu->addSeparator();
+    item(menu, ID_EDIT_CUT, tr("Cu&t"));
+    item(menu, ID_EDIT_COPY, tr("&Copy"));
+    item(menu, ID_EDIT_PASTE, tr("&Paste"));
+    item(menu, ID_EDIT_DELETE, tr("&Delete"));
+    menu->addSeparator();
+    const ScreenMetrics metrics = m_Logic.Metrics();
+    const auto pictures = [&](const QString& title, const int* first, const int* last) {
+        QMenu* popup = menu->addMenu(title);
+        for (const int* command = first; command != last; ++command)
+            item(popup, *command, QString())->setIcon(QPixmap::fromImage(MenuPicture(*command, metrics.menuHeight, metrics.logPixelsY)));
+    };
+    switch (id) {
+    case 106: item(menu, ID_FONT_DIALOG, tr("&Font...")); break;
+    case 108: item(menu, ID_EDIT_IMAGE, tr("Open &image file...")); break;
+    case 110:
+        item(menu, ID_EDIT_STRING, tr("&Edit character string..."));
+        item(menu, ID_FONT_DIALOG, tr("&Font..."));
+        break;
+    default:
+        pictures(tr("&Line type"), std::begin(kLineTypeCommands), std::end(kLineTypeCommands));
+        if (id == 111)
+            pictures(tr("P&aint"), std::begin(kShadingCommands), std::end(kShadingCommands));
+        break;
+    }
+    menu->popup(viewport()->mapToGlobal(at));
+    return menu;
+}
+
+void CtqHeaderView::contextMenuEvent(QContextMenuEvent* event)
+{
+    const QPoint client = event->reason() == QContextMenuEvent::Keyboard ? QPoint(-1, -1) : viewport()->mapFrom(this, event->pos());
+    ContextMenuAt(client);
+    event->accept();
 }
 
 bool CtqHeaderView::IsChecked(int command) const
@@ -301,6 +495,17 @@ void CtqHeaderView::ShowImageError(const std::string& caption, const std::string
     m_Prompter.MessageBox(path, caption, MB_ICONWARNING);
 }
 
+void CtqHeaderView::PrintPage(QImage& image)
+{
+    gdi::CDeviceContext dc(image);
+    for (size_t i = 0; i < m_Doc.m_objects.GetSize(); ++i) {
+        CtqRect* object = m_Doc.m_objects.GetAt(i);
+        gdi::RECT r = object->GetRect();
+        PageRectToDevice(&dc, r);
+        object->Draw(dc, r, this);
+    }
+}
+
 void CtqHeaderView::DrawSheet(QImage& image, const QRect& visible)
 {
     image.fill(QColor(0x40, 0x40, 0x40));
@@ -387,6 +592,7 @@ void CtqHeaderView::mousePressEvent(QMouseEvent* event)
     if (m_Logic.Tracking())
         viewport()->setCursor(cursorOf(m_Logic.TrackCode()));
     viewport()->update();
+    changed(); // the selection's commands
 }
 
 void CtqHeaderView::mouseMoveEvent(QMouseEvent* event)

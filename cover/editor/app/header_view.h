@@ -2,6 +2,7 @@
 // moved and resized with the mouse, and free texts edited in place.
 #pragma once
 
+#include "cover/editor/edit_commands.h"
 #include "cover/editor/view_logic.h"
 #include "cover/model/cover_editor.h"
 
@@ -9,8 +10,10 @@
 #include <QPlainTextEdit>
 
 #include <functional>
+#include <memory>
 
 class IPrompter;
+class QMenu;
 
 namespace cvr {
 
@@ -38,14 +41,22 @@ class CtqHeaderView : public QAbstractScrollArea, public ICoverSheetView {
 public:
     static constexpr int kEditorId = 4766;
 
+    /// profile: where the sender fields come from (may be null).
     CtqHeaderView(CtqHeaderDoc& document, const IScreenMetricsProvider& metrics, IPrompter& prompter,
-                  QWidget* parent = nullptr);
+                  QWidget* parent = nullptr, const ICoverSheetApp* profile = nullptr);
     ~CtqHeaderView() override;
 
     CHeaderViewLogic& Logic() { return m_Logic; }
     CtqHeaderEdit* Editor() const { return m_pEdit; }
+    CEditCommands& Commands() { return *m_pCommands; }
+    /// Enabled and checked state of an editing command now.
+    CommandState State(int command) const;
+    /// Runs the commands the context menu offers (the frame's OnCommand in the program).
+    void SetCommandHandler(std::function<void(int)> handler) { m_Command = std::move(handler); }
+    /// The context menu at a client point ((-1, -1): from the keyboard); the menu shown, null when none.
+    QMenu* ContextMenuAt(const QPoint& client);
 
-    /// The view's commands (zoom and grid); false for another command.
+    /// The view's commands (zoom, grid and the editing commands); false for another command.
     bool OnCommand(int command);
     /// Whether a command of the view is checked now.
     bool IsChecked(int command) const;
@@ -74,6 +85,9 @@ public:
                         const std::string& folder, std::string& path) override;
     void ShowImageError(const std::string& caption, const std::string& path) override;
 
+    /// Draws the sheet for printing onto image at the image's resolution: every page coordinate
+    /// times its dots per inch / 200; no page colour, grid, outlines or selection marks.
+    void PrintPage(QImage& image);
     /// Draws the visible part of the sheet as the screen shows it (tests read it from grab()).
     void DrawSheet(QImage& image, const QRect& visible);
 
@@ -86,6 +100,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     gdi::POINT devicePoint(const QPoint& client) const;
@@ -93,6 +108,8 @@ private:
     void updateCursor(const QPoint& client);
     void cancelEdit();
     void changed();
+    bool editorCommand(int command);
+    bool editCommand(int command);
 
     CtqHeaderDoc& m_Doc;
     CHeaderViewLogic m_Logic;
@@ -101,6 +118,9 @@ private:
     CtqRect* m_pEditTarget = nullptr;
     gdi::CDeviceContext* m_pScreenDC = nullptr;
     std::function<void()> m_Modified;
+    std::function<void(int)> m_Command;
+    std::unique_ptr<IEditClipboard> m_pClipboard;
+    std::unique_ptr<CEditCommands> m_pCommands;
 };
 
 } // namespace cvr

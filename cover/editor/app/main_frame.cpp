@@ -4,6 +4,7 @@
 #include "common/resource_locale.h"
 #include "common/resource_module.h"
 #include "cover/editor/menu_pictures.h"
+#include "cover/editor/print_texts.h"
 #include "platform/endpoint.h"
 #include "platform/files.h"
 #include "platform/ini.h"
@@ -16,6 +17,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -23,6 +25,10 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPageSetupDialog>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
 #include <QSocketNotifier>
@@ -91,6 +97,7 @@ bool isHandled(int command)
     switch (command) {
     case ID_FILE_NEW: case ID_FILE_OPEN: case ID_FILE_SAVE: case ID_FILE_SAVE_AS: case ID_APP_EXIT: case ID_APP_ABOUT:
     case ID_NOTHING: case ID_HELP_FINDER: case ID_HELP_INDEX: case ID_HELP: case ID_CONTEXT_HELP: case ID_VIEW_TOOLBAR:
+    case ID_FILE_PRINT: case ID_FILE_PRINT_SETUP: case ID_FILE_PRINT_PREVIEW: case 32835:
     case ID_VIEW_STATUS_BAR: case ID_ZOOM_ENLARGE: case ID_ZOOM_DEFAULT: case ID_ZOOM_REDUCE: case ID_GRID_SHOW:
     case ID_GRID_25: case ID_GRID_50: case ID_GRID_100: case ID_GRID_SNAP:
         return true;
@@ -99,8 +106,24 @@ bool isHandled(int command)
     }
 }
 
+// The editing commands: their states come from the view.
+bool isEditCommand(int command)
+{
+    switch (command) {
+    case ID_EDIT_DELETE: case ID_EDIT_IMAGE: case ID_EDIT_STRING: case ID_EDIT_COPY: case ID_EDIT_CUT: case ID_EDIT_PASTE:
+    case ID_BRING_TO_FRONT: case ID_SEND_TO_BACK: case ID_FONT_DIALOG: case ID_SENDER_LANG0: case ID_SENDER_LANG1:
+    case ID_FONT_FACE: case ID_FONT_POINTS: case ID_FONT_BOLD: case ID_FONT_ITALIC: case ID_FONT_UNDERLINE:
+        return true;
+    default:
+        return IsInsertCommand(command) || IsLineTypeCommand(command) || ShadingFill(command) >= 0;
+    }
+}
+
 bool isCheckable(int command)
 {
+    if (IsLineTypeCommand(command) || ShadingFill(command) >= 0 || command == ID_SENDER_LANG0 || command == ID_SENDER_LANG1
+        || (command >= ID_FONT_BOLD && command <= ID_FONT_UNDERLINE))
+        return true;
     return command == ID_VIEW_TOOLBAR || command == ID_VIEW_STATUS_BAR || (command >= ID_ZOOM_ENLARGE && command <= ID_ZOOM_REDUCE)
            || (command >= ID_GRID_SHOW && command <= ID_GRID_SNAP);
 }
@@ -216,8 +239,10 @@ void CtqMainFrame::createMenus()
         fill(menu, top.items);
     }
     // The commands without a menu entry, and the toolbar's own.
-    for (int id : std::initializer_list<int>{ID_FILE_NEW, ID_FILE_OPEN, ID_NOTHING, ID_FILE_PRINT_SETUP, ID_HELP_INDEX, ID_HELP, ID_CONTEXT_HELP,
-                   57636, 15000, 15001, 15002, 15003, 15004}) {
+    std::vector<int> unlisted = {ID_FILE_NEW, ID_FILE_OPEN, ID_NOTHING, ID_FILE_PRINT_SETUP, ID_HELP_INDEX, ID_HELP, ID_CONTEXT_HELP,
+                                 57636, 15000, 15001, 15002, 15003, 15004, ID_SENDER_LANG0, ID_SENDER_LANG1};
+    unlisted.insert(unlisted.end(), kInsertCommands.begin(), kInsertCommands.end());
+    for (int id : unlisted) {
         if (!m_Actions.count(id)) {
             auto* action = new QAction(this);
             action->setObjectName(ControlName(id));
@@ -227,7 +252,7 @@ void CtqMainFrame::createMenus()
     for (auto& [id, action] : m_Actions) {
         const int command = id;
         action->setCheckable(isCheckable(command));
-        action->setEnabled(isHandled(command));
+        action->setEnabled(isHandled(command) || isEditCommand(command));
         const std::string prompt = LoadResourceString(static_cast<uint32_t>(command));
         if (!prompt.empty()) {
             const size_t newline = prompt.find('\n');
@@ -296,9 +321,11 @@ bool CtqMainFrame::Create()
             icon.loadFromData(data.data(), static_cast<uint>(data.size()));
         return QIcon(icon);
     }());
-    m_pView = new CtqHeaderView(m_Doc, m_Metrics, m_Prompter, this);
+    m_pView = new CtqHeaderView(m_Doc, m_Metrics, m_Prompter, this, &m_App);
     setCentralWidget(m_pView);
     m_pView->SetModifiedHandler([this] { UpdateFrame(); });
+    m_pView->SetCommandHandler([this](int command) { OnCommand(command); });
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, [this] { UpdateFrame(); });
     m_pCommands = std::make_unique<CFileCommands>(
         m_Doc, m_Prompter, [this] { m_pView->CommitEdit(); },
         [this] {
@@ -381,6 +408,36 @@ void CtqMainFrame::UpdateFrame()
         action->setChecked(m_pToolBar && !m_pToolBar->isHidden());
     if (QAction* action = Action(ID_VIEW_STATUS_BAR))
         action->setChecked(!statusBar()->isHidden());
+    if (!m_pView)
+        return;
+    for (const auto& [command, action] : m_Actions) {
+        if (!isEditCommand(command))
+            continue;
+        const CommandState state = m_pView->State(command);
+        action->setEnabled(state.enabled);
+        if (action->isCheckable())
+            action->setChecked(state.checked);
+    }
+    // The "Line type" and "Paint" popups, by the selection.
+    const std::pair<int, bool> popups[] = {{6003, m_pView->Commands().LineTypePopupEnabled()},
+                                           {32788, m_pView->Commands().ShadingPopupEnabled()}};
+    for (const auto& [first, enabled] : popups)
+        if (QAction* action = Action(first))
+            if (auto* menu = qobject_cast<QMenu*>(action->parent()))
+                menu->menuAction()->setEnabled(enabled);
+    const CtqRect* selected = m_bPrintPreview ? nullptr : m_pView->Logic().Selection();
+    if (m_Panes.size() > 1) {
+        m_Panes[2]->clear();
+        m_Panes[1]->setText(QtText(KindStatusText(selected)));
+        m_Panes[1]->setEnabled(selected != nullptr);
+    }
+    if (m_pToolBar && m_pToolBar->NameCombo()) {
+        const gdi::LOGFONTA font = m_pView->Commands().CurrentFont();
+        if (!m_pToolBar->NameCombo()->hasFocus())
+            m_pToolBar->ShowFace(font.lfFaceName);
+        if (!m_pToolBar->SizeCombo()->hasFocus())
+            m_pToolBar->ShowSize(PointsOfHeight(font.lfHeight));
+    }
 }
 
 void CtqMainFrame::showHelp()
@@ -413,6 +470,31 @@ bool CtqMainFrame::OnCommand(int command)
     case ID_CONTEXT_HELP: showHelp(); return true;
     case ID_VIEW_TOOLBAR: m_pToolBar->setVisible(m_pToolBar->isHidden()); break;
     case ID_VIEW_STATUS_BAR: statusBar()->setVisible(statusBar()->isHidden()); break;
+    case ID_FILE_PRINT: PrintSheet(); break;
+    case ID_FILE_PRINT_PREVIEW: StartPreview(true); break;
+    case 32835: StartPreview(false); break;
+    case 2:
+        if (m_pPreview)
+            ClosePreview();
+        break;
+    case ID_FILE_PRINT_SETUP: {
+        m_pView->CommitEdit();
+        QPageSetupDialog setup(&Printer(), this);
+        setup.exec();
+        break;
+    }
+    case ID_FONT_FACE: {
+        m_pView->CommitEdit();
+        gdi::LOGFONTA chosen;
+        if (m_pToolBar->GetChosenFont(m_pView->Commands().CurrentFont(), chosen) == 0 && m_pView->Commands().ApplyFace(chosen))
+            m_pView->viewport()->update();
+        break;
+    }
+    case ID_FONT_POINTS:
+        m_pView->CommitEdit();
+        if (m_pView->Commands().FontCommand(ID_FONT_POINTS, m_pToolBar->GetSize()))
+            m_pView->viewport()->update();
+        break;
     default:
         if (!m_pView->OnCommand(command))
             return false;
@@ -422,6 +504,117 @@ bool CtqMainFrame::OnCommand(int command)
     }
     UpdateFrame();
     return true;
+}
+
+QPrinter& CtqMainFrame::Printer()
+{
+    if (!m_pPrinter)
+        m_pPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *m_pPrinter;
+}
+
+bool CtqMainFrame::PrintSheet()
+{
+    m_pView->CommitEdit();
+    QPrinter& printer = Printer();
+    // The cover sheet is one page.
+    printer.setFromTo(1, 1);
+    const bool chosen = m_PrintDialog ? m_PrintDialog(printer) : [&] {
+        QPrintDialog dialog(&printer, this);
+        dialog.setMinMax(1, 1);
+        dialog.setFromTo(1, 1);
+        return dialog.exec() == QDialog::Accepted;
+    }();
+    if (!chosen)
+        return false;
+    const auto failed = [this](const std::string& reason) {
+        m_Prompter.MessageBox(FormatText(IDS_PRINT_FAILED, reason), LoadResourceString(IDS_APP_CAPTION), MB_ICONWARNING);
+        return false;
+    };
+    const CMemoTextGuard memos(m_Doc); // memo frames print empty
+    const int printerDpi = printer.resolution();
+    const int dpi = PrintDrawingDpi(printerDpi);
+    QImage page(gdi::MulDiv(m_Doc.m_nPageWidth, dpi, 200), gdi::MulDiv(m_Doc.m_nPageHeight, dpi, 200), QImage::Format_RGB32);
+    if (page.isNull())
+        return failed("out of memory");
+    page.fill(Qt::white);
+    page.setDotsPerMeterX(static_cast<int>(std::lround(dpi / 0.0254)));
+    page.setDotsPerMeterY(static_cast<int>(std::lround(dpi / 0.0254)));
+    try {
+        m_pView->PrintPage(page);
+    } catch (const std::exception& error) {
+        return failed(error.what());
+    }
+    QPainter painter;
+    if (!painter.begin(&printer))
+        return failed(printer.outputFileName().isEmpty() ? "the printer cannot be opened" : Utf8Text(printer.outputFileName()));
+    painter.drawImage(QRect(0, 0, gdi::MulDiv(m_Doc.m_nPageWidth, printerDpi, 200), gdi::MulDiv(m_Doc.m_nPageHeight, printerDpi, 200)),
+                      page);
+    if (!painter.end())
+        return failed(Utf8Text(printer.outputFileName()));
+    return true;
+}
+
+bool CtqMainFrame::StartPreview(bool printerPage)
+{
+    m_pView->CommitEdit();
+    if (m_pPreview)
+        return false;
+    const ScreenMetrics metrics = m_Metrics.Metrics();
+    QSize pageSize(gdi::MulDiv(1728, metrics.logPixelsX, 200), gdi::MulDiv(2290, metrics.logPixelsY, 200));
+    if (printerPage) {
+        const QRectF paper = Printer().pageLayout().fullRect(QPageLayout::Inch);
+        pageSize = QSize(static_cast<int>(std::lround(paper.width() * metrics.logPixelsX)),
+                         static_cast<int>(std::lround(paper.height() * metrics.logPixelsY)));
+    }
+    m_pPreviewMemos = std::make_unique<CMemoTextGuard>(m_Doc); // memo frames preview empty
+    QImage page(pageSize, QImage::Format_RGB32);
+    bool drawn = !page.isNull();
+    if (drawn) {
+        page.fill(Qt::white);
+        page.setDotsPerMeterX(static_cast<int>(std::lround(metrics.logPixelsX / 0.0254)));
+        page.setDotsPerMeterY(static_cast<int>(std::lround(metrics.logPixelsY / 0.0254)));
+        try {
+            m_pView->PrintPage(page);
+        } catch (const std::exception&) {
+            drawn = false;
+        }
+    }
+    if (!drawn) {
+        m_pPreviewMemos.reset();
+        m_Prompter.MessageBox(LoadResourceString(IDS_COMMAND_FAILED), LoadResourceString(IDS_APP_CAPTION), MB_ICONWARNING);
+        return false;
+    }
+    std::function<void()> print;
+    if (printerPage)
+        print = [this] {
+            ClosePreview();
+            PrintSheet();
+        };
+    m_pPreview = new CtqHeaderPreview(page, pageSize, print, [this] { ClosePreview(); }, this);
+    m_pView->hide();
+    takeCentralWidget();
+    setCentralWidget(m_pPreview);
+    m_bPrintPreview = true;
+    statusBar()->showMessage(QtText(m_Doc.GetTitle()));
+    UpdateFrame();
+    m_pPreview->Button(ID_PREVIEW_ZOOMIN)->setFocus();
+    return true;
+}
+
+void CtqMainFrame::ClosePreview()
+{
+    if (!m_pPreview)
+        return;
+    m_pPreviewMemos.reset();
+    takeCentralWidget()->deleteLater();
+    m_pPreview = nullptr;
+    setCentralWidget(m_pView);
+    m_pView->show();
+    m_pView->setFocus();
+    m_bPrintPreview = false;
+    statusBar()->clearMessage();
+    UpdateFrame();
 }
 
 void CtqMainFrame::OnOpenDocMessage(const std::string& text)
@@ -444,7 +637,9 @@ void CtqMainFrame::OnOpenDocMessage(const std::string& text)
 
 void CtqMainFrame::closeEvent(QCloseEvent* event)
 {
-    if (!m_bPrintPreview) {
+    const bool previewing = m_bPrintPreview;
+    ClosePreview(); // the view back in the frame, the memo texts back on the sheet
+    if (!previewing) {
         m_pView->CommitEdit();
         if (!m_pCommands->AskToSave()) {
             event->ignore();

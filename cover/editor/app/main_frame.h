@@ -4,6 +4,8 @@
 #pragma once
 
 #include "cover/editor/app/header_view.h"
+#include "cover/editor/app/preview.h"
+#include "cover/editor/print_texts.h"
 #include "cover/editor/editor_settings.h"
 #include "cover/editor/file_commands.h"
 #include "uiwidgets/cool_menu.h"
@@ -12,6 +14,8 @@
 #include <QDialog>
 #include <QMainWindow>
 
+#include <functional>
+
 #include <map>
 #include <memory>
 #include <string>
@@ -19,6 +23,7 @@
 
 class CFontToolBar;
 class QLabel;
+class QPrinter;
 class QSocketNotifier;
 namespace platform {
 class Endpoint;
@@ -72,6 +77,19 @@ public:
     /// Shows the title ("<document> - Cover Sheet Editor") and the commands' states.
     void UpdateFrame();
 
+    /// The printer the sheet prints on and its page setup keeps.
+    QPrinter& Printer();
+    /// The print question: true to print with the printer as set (tests set another).
+    void SetPrintDialog(std::function<bool(QPrinter&)> dialog) { m_PrintDialog = std::move(dialog); }
+    /// Prints the sheet after the print question; false when nothing was printed.
+    bool PrintSheet();
+
+    /// A preview: the printer's page with Print (57609), else the sheet's own page (32835). False
+    /// when it could not start.
+    bool StartPreview(bool printerPage);
+    void ClosePreview();
+    CtqHeaderPreview* Preview() const { return m_pPreview; }
+
     /// Opens help addresses (the desktop's handler unless a test sets another).
     void SetHelpOpener(HelpOpener opener) { m_HelpOpener = std::move(opener); }
 
@@ -101,6 +119,10 @@ private:
     std::map<int, QAction*> m_Actions;
     bool m_bFirstShow = true;
     HelpOpener m_HelpOpener;
+    std::unique_ptr<QPrinter> m_pPrinter;
+    CtqHeaderPreview* m_pPreview = nullptr;
+    std::unique_ptr<CMemoTextGuard> m_pPreviewMemos;
+    std::function<bool(QPrinter&)> m_PrintDialog;
 };
 
 /// The application object: the document, the frame, the profile, the hand-over endpoint.

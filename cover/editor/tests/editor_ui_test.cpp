@@ -4,15 +4,24 @@
 #include "cover/editor/tests/editor_prompter.h"
 #include "cover/editor/app/main_frame.h"
 #include "cover/editor/menu_pictures.h"
+#include "cover/editor/print_texts.h"
 #include "platform/tests/support/test_support.h"
 #include "uiwidgets/tests/support/layout_order.h"
 #include "uiwidgets/toolbar_ex.h"
 
 #include "platform/endpoint.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
+#include <QMimeData>
+#include <QPushButton>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QTimer>
 #include <QScrollBar>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -265,4 +274,244 @@ TEST(CoverEditorUi, AHandedOverPathOpensAfterTheQuestionAndADamagedOneIsRefused)
     QTRY_VERIFY(e.prompter.expected.empty());
     EXPECT_EQ(doc.GetPathName(), other);
     EXPECT_EQ(doc.m_objects.GetSize(), 1u);
+}
+
+TEST(CoverEditorUi, CutPasteStatusPaneAndAContextMenuPerKind)
+{
+    Editor e;
+    CtqHeaderDoc& doc = e.app->Document();
+    doc.CreateFrame("DrawingLine,100,1000,300,0,0,2");
+    doc.CreateFrame("Bitmap,500,1000,100,100,");
+    doc.CreateFrame("NAME,100,1200,300,60,DejaVu Sans,40,400,0,0,0,0");
+    doc.CreateFrame("PageCut,0,1500,1728,0");
+    e.view()->viewport()->update();
+    // Status pane 1 and the context menu of each kind (the page cut has none).
+    const struct {
+        QPoint at;
+        const char* status;
+        const char* menu; // null: no menu
+    } rows[] = {
+        {{150, 150}, "Text frame", "id110"},
+        {{700, 610}, "Frame line frame", "id111"},
+        {{200, 1000}, "Line frame", "id113"},
+        {{550, 1050}, "Image frame", "id108"},
+        {{200, 1230}, "Name frame", "id106"},
+        {{300, 1500}, "Page cut position", nullptr},
+    };
+    QScrollBar* vertical = e.view()->verticalScrollBar();
+    for (const auto& r : rows) {
+        vertical->setValue(std::max(0, r.at.y() - 300));
+        const QPoint client(r.at.x(), r.at.y() - vertical->value());
+        QTest::mouseClick(e.sheet(), Qt::LeftButton, {}, client);
+        EXPECT_EQ(e.frame()->StatusPane(1)->text().toStdString(), r.status);
+        QMenu* menu = e.view()->ContextMenuAt(client);
+        EXPECT_EQ(menu != nullptr, r.menu != nullptr) << r.status;
+        if (menu) {
+            EXPECT_EQ(menu->objectName().toStdString(), r.menu);
+            EXPECT_EQ(menu->actions().size(), QString(r.menu) == "id110" ? 10 : QString(r.menu) == "id111" ? 10 : 9);
+            menu->close();
+        }
+    }
+    // From the keyboard the menu opens at (5, 5) on the selection it has.
+    vertical->setValue(0);
+    QTest::mouseClick(e.sheet(), Qt::LeftButton, {}, QPoint(150, 150));
+    QMenu* menu = e.view()->ContextMenuAt(QPoint(-1, -1));
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->objectName(), "id110");
+    menu->close();
+
+    // Ctrl+X then Ctrl+V: the text comes back once, 10 pixels right and down, unselected.
+    const size_t count = doc.m_objects.GetSize();
+    QTest::keyClick(e.sheet(), Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(doc.m_objects.GetSize(), count - 1);
+    EXPECT_TRUE(e.frame()->Action(57637)->isEnabled());
+    EXPECT_EQ(e.frame()->StatusPane(1)->text(), "");
+    QTest::keyClick(e.sheet(), Qt::Key_V, Qt::ControlModifier);
+    ASSERT_EQ(doc.m_objects.GetSize(), count);
+    const CtqRect* pasted = doc.m_objects.GetAt(count - 1);
+    EXPECT_EQ(pasted->GetText(), "Hello");
+    EXPECT_EQ(pasted->GetRect(), (gdi::RECT{110, 110, 410, 210}));
+    EXPECT_EQ(e.view()->Logic().Selection(), nullptr);
+    EXPECT_FALSE(e.frame()->Action(57637)->isEnabled());
+    EXPECT_FALSE(e.frame()->Action(32807)->isEnabled()); // the sheet has its page cut
+}
+
+namespace {
+
+int darkPixels(const QImage& image, const QRect& area)
+{
+    int dark = 0;
+    for (int y = std::max(area.top(), 0); y <= std::min(area.bottom(), image.height() - 1); ++y)
+        for (int x = std::max(area.left(), 0); x <= std::min(area.right(), image.width() - 1); ++x)
+            dark += qGray(image.pixel(x, y)) < 128;
+    return dark;
+}
+
+} // namespace
+
+TEST(CoverEditorUi, PrintDrawingAtThePrintersResolutionWithMemosBlank)
+{
+    Editor e;
+    CtqHeaderDoc& doc = e.app->Document();
+    doc.CreateFrame("DrawingLine,0,1000,1728,0,0,2");
+    CtqRect* memo = doc.CreateFrame("Memo,100,1200,600,200,DejaVu Sans,60,400,0,0,0,0");
+    memo->SetText("Secret words");
+    e.view()->OnCommand(ID_GRID_SHOW);
+    e.view()->Logic().Select(doc.m_objects.GetAt(0)); // the text: no selection marks in print
+    for (const int dpi : {200, 300}) {
+        const auto at = [dpi](int v) { return v * dpi / 200; };
+        QImage page(at(1728), at(2290), QImage::Format_RGB32);
+        page.fill(Qt::white);
+        page.setDotsPerMeterX(static_cast<int>(std::lround(dpi / 0.0254)));
+        page.setDotsPerMeterY(static_cast<int>(std::lround(dpi / 0.0254)));
+        {
+            const CMemoTextGuard memos(doc);
+            e.view()->PrintPage(page);
+        }
+        EXPECT_EQ(memo->GetText(), "Secret words");
+        // The line spans the page's width at the printer's resolution.
+        const int row = at(1000);
+        EXPECT_EQ(darkPixels(page, QRect(0, row - 2, at(1728), 5)) >= at(1728), true) << dpi;
+        EXPECT_LT(qGray(page.pixel(at(1728) - 1, row)), 128) << dpi;
+        EXPECT_EQ(darkPixels(page, QRect(at(100), at(1200), at(600), at(200))), 0) << dpi;   // memo blank
+        EXPECT_GT(darkPixels(page, QRect(at(100), at(100), at(300), at(100))), 0) << dpi;    // text inked
+        EXPECT_EQ(darkPixels(page, QRect(at(900), at(1500), at(700), at(700))), 0) << dpi;   // no grid
+        EXPECT_EQ(darkPixels(page, QRect(at(100) - 3, at(100) - 3, 3, at(100) + 6)), 0) << dpi; // no marks
+    }
+    // A drawing that throws still gives the memo its text back.
+    try {
+        const CMemoTextGuard memos(doc);
+        EXPECT_EQ(memo->GetText(), "");
+        throw std::runtime_error("drawing failed");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(memo->GetText(), "Secret words");
+}
+
+TEST(CoverEditorUi, PrintToPdfOnePageAndAnUnwritablePathWarns)
+{
+    Editor e;
+    CtqHeaderDoc& doc = e.app->Document();
+    CtqRect* memo = doc.CreateFrame("Memo,100,1200,600,200,DejaVu Sans,60,400,0,0,0,0");
+    memo->SetText("Kept");
+    const std::string pdf = e.root.path() + "/sheet.pdf";
+    int asked = 0;
+    bool accept = false;
+    std::string target = pdf;
+    e.frame()->SetPrintDialog([&](QPrinter& printer) {
+        ++asked;
+        EXPECT_EQ(printer.fromPage(), 1);
+        EXPECT_EQ(printer.toPage(), 1);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(target));
+        return accept;
+    });
+    EXPECT_FALSE(e.frame()->PrintSheet()); // cancelled
+    EXPECT_EQ(memo->GetText(), "Kept");
+    accept = true;
+    ASSERT_TRUE(e.frame()->Action(57607)->isEnabled());
+    e.frame()->Action(57607)->trigger();
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(memo->GetText(), "Kept");
+    const std::string bytes = qelta::test::readTextFile(pdf);
+    EXPECT_EQ(bytes.rfind("%PDF", 0), 0u);
+    size_t pages = 0;
+    for (size_t at = bytes.find("/Type /Page\n"); at != std::string::npos; at = bytes.find("/Type /Page\n", at + 1))
+        ++pages;
+    EXPECT_EQ(pages, 1u);
+
+    target = e.root.path() + "/missing/folder/sheet.pdf";
+    e.prompter.expected = {"The cover sheet could not be printed (" + target + ")."};
+    EXPECT_FALSE(e.frame()->PrintSheet());
+    EXPECT_EQ(memo->GetText(), "Kept");
+}
+
+TEST(CoverEditorUi, BothPreviewsShowTheirBarAndPageAndCloseOnEscape)
+{
+    Editor e;
+    CtqHeaderDoc& doc = e.app->Document();
+    CtqRect* memo = doc.CreateFrame("Memo,100,1200,600,200,DejaVu Sans,60,400,0,0,0,0");
+    memo->SetText("Kept");
+    e.frame()->Printer().setPageSize(QPageSize(QPageSize::A4));
+    const struct {
+        int command;
+        const char* bar;
+        bool print;
+        double proportion; // height / width
+    } rows[] = {
+        {57609, "id30724", true, 297.0 / 210.0},
+        {32835, "id30725", false, 2290.0 / 1728.0},
+    };
+    for (const auto& r : rows) {
+        e.frame()->Action(r.command)->trigger();
+        CtqHeaderPreview* preview = e.frame()->Preview();
+        ASSERT_NE(preview, nullptr) << r.command;
+        EXPECT_TRUE(e.frame()->m_bPrintPreview);
+        EXPECT_NE(preview->findChild<QWidget*>(r.bar), nullptr);
+        EXPECT_EQ(preview->Button(58116) != nullptr, r.print);
+        EXPECT_NE(preview->Button(58112), nullptr);
+        const QSize page = preview->PageSize();
+        EXPECT_NEAR(double(page.height()) / page.width(), r.proportion, 0.01) << r.command;
+        EXPECT_EQ(e.frame()->StatusPane(0)->text(), "Test.TQC");
+        EXPECT_EQ(e.frame()->StatusPane(1)->text(), "");
+        EXPECT_EQ(memo->GetText(), "") << r.command; // memo frames preview empty
+        EXPECT_EQ(QApplication::focusWidget(), preview->Button(58117));
+        QTest::keyClick(preview->Button(58117), Qt::Key_Escape);
+        EXPECT_EQ(e.frame()->Preview(), nullptr);
+        EXPECT_FALSE(e.frame()->m_bPrintPreview);
+        EXPECT_EQ(e.frame()->centralWidget(), e.view());
+        EXPECT_EQ(memo->GetText(), "Kept");
+    }
+    // Command 2 closes a preview too.
+    e.frame()->OnCommand(32835);
+    ASSERT_NE(e.frame()->Preview(), nullptr);
+    e.frame()->OnCommand(2);
+    EXPECT_EQ(e.frame()->Preview(), nullptr);
+}
+
+TEST(CoverEditorUi, ClipboardCommandsWorkOnTheInPlaceEditorWhileItIsShown)
+{
+    Editor e;
+    CtqHeaderDoc& doc = e.app->Document();
+    QTest::mouseClick(e.sheet(), Qt::LeftButton, {}, QPoint(150, 150));
+    ASSERT_TRUE(e.frame()->Action(6002)->isEnabled());
+    e.frame()->Action(6002)->trigger();
+    CtqHeaderEdit* editor = e.view()->Editor();
+    ASSERT_TRUE(editor->isVisible());
+    editor->selectAll();
+    e.frame()->OnCommand(57634); // Copy: the editor's text, not the object
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "Hello");
+    EXPECT_FALSE(QGuiApplication::clipboard()->mimeData()->hasFormat(kCoverClipboardType));
+    editor->moveCursor(QTextCursor::End);
+    e.frame()->OnCommand(57637); // Paste into the editor
+    EXPECT_EQ(editor->toPlainText(), "HelloHello");
+    editor->moveCursor(QTextCursor::Start);
+    e.frame()->OnCommand(6000); // Delete: the character after the cursor
+    EXPECT_EQ(editor->toPlainText(), "elloHello");
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(doc.m_objects.GetSize(), 2u);
+    // Any other command first stores the edit.
+    e.frame()->OnCommand(32830);
+    EXPECT_FALSE(editor->isVisible());
+    EXPECT_EQ(doc.m_objects.GetAt(1)->GetText(), "elloHello");
+}
+
+TEST(CoverEditorUi, ThePrintDialogOffersPageOneOnly)
+{
+    Editor e;
+    int minPage = 0, maxPage = 0;
+    bool seen = false;
+    QTimer::singleShot(200, [&] {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* dialog = qobject_cast<QPrintDialog*>(top); dialog && dialog->isVisible()) {
+                seen = true;
+                minPage = dialog->minPage();
+                maxPage = dialog->maxPage();
+                dialog->reject();
+            }
+    });
+    EXPECT_FALSE(e.frame()->PrintSheet());
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(minPage, 1);
+    EXPECT_EQ(maxPage, 1);
 }

@@ -1,5 +1,5 @@
 // Pictures of the cover sheet editor for the review: the sheet in its frame, the About box, the
-// Save As dialog with its folder list and the font dialog, saved to the screenshots folder.
+// Save As dialog with its folder list, the font dialog, a context menu and both previews, saved to the screenshots folder.
 #include "common/registry_helper.h"
 #include "cover/editor/app/main_frame.h"
 #include "platform/endpoint.h"
@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QMenu>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -50,6 +51,31 @@ TEST(Screenshots, TheSheetAboutSaveAsAndFont)
     frame.OnCommand(ID_GRID_SHOW);
     QTest::mouseClick(frame.View()->viewport(), Qt::LeftButton, {}, QPoint(300, 140));
     save(frame, "sheet");
+    // The context menu of the first frame line on the sheet.
+    QPoint at(-1, -1);
+    CtqHeaderDoc& doc = app.Document();
+    for (size_t i = 0; i < doc.m_objects.GetSize() && at.x() < 0; ++i) {
+        CtqRect* object = doc.m_objects.GetAt(i);
+        if (dynamic_cast<CtqDrawingFrameRect*>(object)) {
+            const gdi::RECT r = frame.View()->Logic().Conversion().ToDevice(object->GetRect());
+            frame.View()->ScrollIntoView(object);
+            const gdi::POINT scroll = frame.View()->GetScrollPosition();
+            at = QPoint(r.left + 4 - scroll.x, (r.top + r.bottom) / 2 - scroll.y);
+        }
+    }
+    if (QMenu* menu = frame.View()->ContextMenuAt(at)) {
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+        save(*menu, "context-menu");
+        menu->close();
+    } else {
+        ADD_FAILURE() << "no context menu on the selected object";
+    }
+    for (const auto& [command, name] : {std::pair{57609, "print-preview"}, std::pair{32835, "preview"}}) {
+        ASSERT_TRUE(frame.StartPreview(command == 57609));
+        QTest::qWait(50);
+        save(frame, name);
+        frame.ClosePreview();
+    }
 
     CAboutDlg about(&frame);
     about.show();
