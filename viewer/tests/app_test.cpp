@@ -8,6 +8,7 @@
 #include <QMenuBar>
 #include <QScrollBar>
 #include <QSplitter>
+#include <QPrinter>
 #include <QTest>
 
 #include <fstream>
@@ -83,6 +84,26 @@ TEST_F(PageViewerTest, WizardVectorShowsThePagesUnderTheTitleAndKeysChangeThem)
     EXPECT_TRUE(frame->PageView()->hasFocus());
     frame.reset();
     EXPECT_EQ(bytesOf(fax), before);
+}
+
+TEST_F(PageViewerTest, PrintsEveryPageToPdfOnBothPaperSizes)
+{
+    const std::string fax = writeTiff(path("fax.tif"), 3, COMPRESSION_CCITTFAX4, 1728, 1100);
+    auto frame = Start({fax});
+    ASSERT_TRUE(frame);
+    for (const QPageSize::PageSizeId size : {QPageSize::A4, QPageSize::Letter}) {
+        const QString pdf = QString::fromStdString(path("out.pdf"));
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        printer.setPageSize(QPageSize(size));
+        frame->PageView()->Print(printer);
+        const std::string text = bytesOf(pdf.toStdString());
+        size_t pages = 0;
+        for (size_t at = text.find("/Type /Page\n"); at != std::string::npos; at = text.find("/Type /Page\n", at + 1))
+            ++pages;
+        EXPECT_EQ(pages, 3u) << size;
+    }
 }
 
 TEST_F(PageViewerTest, MenusHoldTheListedItems)
