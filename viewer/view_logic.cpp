@@ -446,6 +446,18 @@ KeyAction CPageViewLogic::Key(ViewKey key, bool shift)
     }
 }
 
+int TimerMenu(int timer, int pending, const CPageDisplayState& state)
+{
+    if (timer != pending || !state.GetEditingAllowed() || state.GetHideAnnotations() || state.GetPageCount() < 1)
+        return 0;
+    const int tool = state.GetTool();
+    if (timer == 1 && tool >= 2 && tool <= 10)
+        return 150;
+    if (timer == 2 && tool == kToolStamp)
+        return 161;
+    return 0;
+}
+
 // ---- thumbnail view -----------------------------------------------------------------------------
 
 void CThumbLayout::Layout(int clientWidth, int pageCount, int largestWidth, int largestHeight, bool fit,

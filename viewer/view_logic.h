@@ -145,6 +145,11 @@ private:
     int m_originX = 0, m_originY = 0;
 };
 
+/// The frame's timers 1 and 2 (the page view's delayed menus): the menu to pop up, 150 (Property of
+/// the tool's defaults) for timer 1 with tools 2 to 10, 161 (the stamp names) for timer 2 with the
+/// stamp tool; 0 when the page view's pending request is another or the tools do not work.
+int TimerMenu(int timer, int pending, const CPageDisplayState& state);
+
 // ---- thumbnail view -----------------------------------------------------------------------------
 
 /// The thumbnail view's grid.

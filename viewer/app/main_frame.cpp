@@ -16,6 +16,8 @@
 #include <QDropEvent>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMenu>
+#include <QCursor>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
@@ -263,6 +265,26 @@ void CMainFrame::OnCommand(int id)
     default: m_pDoc->OnCommand(id); break;
     }
     UpdateActions();
+}
+
+int CMainFrame::OnTimer(int timer, int pending)
+{
+    const int menuId = TimerMenu(timer, pending, m_pPageView->PageState());
+    if (menuId == 0)
+        return 0;
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("menu%1").arg(menuId));
+    if (menuId == 150) {
+        menu.addAction(QStringLiteral("&Property..."))->setData(59398);
+    } else {
+        // No stamp names are held while editing is off: the one item is greyed.
+        QAction* stamp = menu.addAction(QStringLiteral("Stamp"));
+        stamp->setData(ID_STAMP_FIRST);
+        stamp->setEnabled(false);
+    }
+    if (QAction* chosen = menu.exec(QCursor::pos()); chosen && chosen->data().isValid())
+        m_pDoc->OnCommand(chosen->data().toInt());
+    return menuId;
 }
 
 void CMainFrame::setDisplayMode(int id)

@@ -68,6 +68,9 @@ public:
     void OnCommand(int id);
     /// Enables and checks every action.
     void UpdateActions();
+    /// Timers 1 and 2 of the page view's delayed menus (pending: the page view's request): pops up
+    /// menu 150 or 161 at the pointer when their conditions hold; the menu shown, or 0.
+    int OnTimer(int timer, int pending);
     /// Opens help addresses (tests set their own).
     void SetHelpOpener(HelpOpener opener) { m_helpOpener = std::move(opener); }
 

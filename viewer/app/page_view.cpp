@@ -227,7 +227,6 @@ void CTqlVwTLPageView::resizeEvent(QResizeEvent* event)
 void CTqlVwTLPageView::mousePressEvent(QMouseEvent* event)
 {
     m_doc.ActivatePane(2);
-    m_frame.SetStatusText(6, ActivePaneText(2));
     if (event->button() != Qt::LeftButton)
         return;
     const QPoint p = event->position().toPoint();

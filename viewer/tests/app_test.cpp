@@ -3,6 +3,7 @@
 #include "viewer/tests/viewer_test_support.h"
 
 #include "common/program_start.h"
+#include "uiwidgets/control_name.h"
 
 #include <QLabel>
 #include <QMenuBar>
@@ -10,11 +11,27 @@
 #include <QSplitter>
 #include <QPrinter>
 #include <QTest>
+#include <QTimer>
+#include <QFileDialog>
+#include <QLineEdit>
 
 #include <fstream>
 
 namespace viewer_test {
 namespace {
+
+// Answers the next modal dialog once it is shown.
+void AnswerNextDialog(std::function<void(QWidget*)> answer)
+{
+    QTimer::singleShot(0, [answer = std::move(answer)]() mutable {
+        QWidget* dialog = QApplication::activeModalWidget();
+        if (!dialog) {
+            AnswerNextDialog(std::move(answer));
+            return;
+        }
+        answer(dialog);
+    });
+}
 
 class PageViewerTest : public imaging_test::TempFolder {
 protected:
@@ -82,6 +99,7 @@ TEST_F(PageViewerTest, WizardVectorShowsThePagesUnderTheTitleAndKeysChangeThem)
     // Tab goes to the page view.
     QTest::keyClick(frame->ThumbView(), Qt::Key_Tab);
     EXPECT_TRUE(frame->PageView()->hasFocus());
+    EXPECT_EQ(Pane(*frame, 6), "Page viewer");
     frame.reset();
     EXPECT_EQ(bytesOf(fax), before);
 }
@@ -104,6 +122,40 @@ TEST_F(PageViewerTest, PrintsEveryPageToPdfOnBothPaperSizes)
             ++pages;
         EXPECT_EQ(pages, 3u) << size;
     }
+}
+
+TEST_F(PageViewerTest, PageJumpAndOpenReachTheirDialogs)
+{
+    const std::string fax = writeTiff(path("fax.tif"), 3, COMPRESSION_CCITTFAX4, 1728, 1100);
+    auto frame = Start({fax});
+    ASSERT_TRUE(frame);
+    QString chosen;
+    AnswerNextDialog([&](QWidget* dialog) {
+        emit dialog->findChild<CSpinButtons*>(ControlName(IDC_JUMP_SPIN))->Delta(1);
+        emit dialog->findChild<CSpinButtons*>(ControlName(IDC_JUMP_SPIN))->Delta(1);
+        chosen = dialog->findChild<QLineEdit*>(ControlName(IDC_JUMP_PAGE))->text();
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    frame->OnCommand(ID_PAGE_JUMP);
+    EXPECT_EQ(Pane(*frame, 1), chosen + "/3");
+
+    // Open: a file that cannot be read leaves the document shown and the file as it was.
+    const std::string broken = path("broken.tif");
+    std::ofstream(broken, std::ios::binary) << std::string("II*\0garbage", 11);
+    const std::string before = bytesOf(broken);
+    QString title;
+    AnswerNextDialog([&](QWidget* dialog) {
+        title = dialog->windowTitle();
+        auto* files = static_cast<QFileDialog*>(dialog);
+        files->selectFile(QString::fromStdString(broken));
+        static_cast<QDialog*>(files)->accept();
+    });
+    frame->OnCommand(ID_FILE_OPEN);
+    EXPECT_EQ(title, "Open files");
+    EXPECT_FALSE(LibraryMessages::codes().empty());
+    EXPECT_EQ(frame->Document().PageCount(), 3);
+    EXPECT_EQ(frame->Document().PathName(), fax);
+    EXPECT_EQ(bytesOf(broken), before);
 }
 
 TEST_F(PageViewerTest, MenusHoldTheListedItems)
@@ -130,6 +182,9 @@ TEST_F(PageViewerTest, MenusHoldTheListedItems)
     EXPECT_FALSE(frame->Action(ID_VIEW_ENLARGE)->isEnabled());
     EXPECT_FALSE(frame->Action(ID_PAGE_NEXT)->isEnabled());
     EXPECT_FALSE(frame->Action(ID_TOOL_HAND)->isEnabled());
+    // The delayed menus never open while editing is off.
+    EXPECT_EQ(frame->OnTimer(1, 1), 0);
+    EXPECT_EQ(frame->OnTimer(2, 2), 0);
     // Display modes set the thumbnail column.
     frame->OnCommand(ID_VIEW_ENTIRE_PAGE);
     EXPECT_EQ(frame->Splitter()->sizes().value(0), 0);

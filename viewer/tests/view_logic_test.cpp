@@ -227,6 +227,25 @@ TEST(PageViewLogic, ToolsReachTheAnnotationLayer)
     EXPECT_TRUE(layer.calls.empty());
 }
 
+TEST(PageViewLogic, TimerMenusOnlyForTheirPendingRequestAndTool)
+{
+    struct Case {
+        int timer, pending, tool, editing, hide, pages, menu;
+    } cases[] = {
+        {1, 1, 2, 1, 0, 3, 150}, {1, 1, 10, 1, 0, 3, 150}, {2, 2, 10, 1, 0, 3, 161}, {2, 2, 9, 1, 0, 3, 0},
+        {1, 2, 2, 1, 0, 3, 0},   {1, 1, 1, 1, 0, 3, 0},    {1, 1, 2, 0, 0, 3, 0},    {1, 1, 2, 1, 1, 3, 0},
+        {2, 2, 10, 1, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        CPageDisplayState state;
+        state.SetTool(c.tool);
+        state.SetEditingAllowed(c.editing);
+        state.SetHideAnnotations(c.hide);
+        state.SetPageCount(c.pages);
+        EXPECT_EQ(TimerMenu(c.timer, c.pending, state), c.menu) << c.timer << " " << c.tool;
+    }
+}
+
 TEST(ThumbLayout, GridGapsAndShiftKeys)
 {
     CThumbLayout grid;
