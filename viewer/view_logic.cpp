@@ -1,6 +1,7 @@
 #include "viewer/view_logic.h"
 
 #include "common/registry_helper.h"
+#include "platform/registry.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -22,6 +23,7 @@ int Shifted(int size, int step) { return step >= 0 ? size << step : size >> -ste
 int ClampFlag(int value) { return value != 0 ? 1 : 0; }
 
 const char* const kViewerKeyPrefix = "Software\\Kovra\\Qelta Viewer\\";
+const char* const kBarStateValue = "TqlVwTL";
 
 struct SettingField {
     const char* name;
@@ -123,6 +125,24 @@ void WriteReducedViewSettings(int justify, int rows)
     const CRegistryHelper registry(HKEY_CURRENT_USER, kViewerKeyPrefix);
     registry.WriteDword(kViewerSettingsSection, "CmplJustify", static_cast<uint32_t>(justify));
     registry.WriteDword(kViewerSettingsSection, "CmplRow", static_cast<uint32_t>(rows));
+}
+
+std::optional<std::string> ReadBarState()
+{
+    platform::RegistryKey key;
+    platform::RegValue value;
+    const std::string path(kViewerSettingsKey);
+    if (platform::RegistryKey::open(platform::Hive::CurrentUser, path, key) != platform::RegStatus::Ok
+        || key.query(kBarStateValue, value) != platform::RegStatus::Ok || value.type != platform::RegType::Binary)
+        return std::nullopt;
+    return value.data;
+}
+
+void WriteBarState(const std::string& bytes)
+{
+    platform::RegistryKey key;
+    if (platform::RegistryKey::create(platform::Hive::CurrentUser, kViewerSettingsKey, key) == platform::RegStatus::Ok)
+        key.set(kBarStateValue, platform::RegValue::binary(bytes));
 }
 
 std::string PagePaneText(int count, int index)

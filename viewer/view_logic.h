@@ -7,6 +7,7 @@
 #include "viewer/viewer_document.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,9 @@ inline constexpr const char* kViewerSettingsSection = "SetUp";
 CViewerSettings ReadViewerSettings(int screenWidth);
 void WriteViewerSettingsAtExit(const CViewerSettings& settings);
 void WriteReducedViewSettings(int justify, int rows);
+/// The bars' state, one binary value "TqlVwTL" of the program's key; nothing when none is stored.
+std::optional<std::string> ReadBarState();
+void WriteBarState(const std::string& bytes);
 
 // ---- status bar ---------------------------------------------------------------------------------
 

@@ -142,6 +142,8 @@ CMainFrame::CMainFrame(CViewerSettings& settings, IPrompter& prompter, int scree
     m_panes[0]->setText(QString::fromUtf8(kStatusHelp));
     m_menus.SetAccelerators(FrameAccelerators());
     m_menus.Install(this);
+    if (const auto state = ReadBarState())
+        restoreState(QByteArray(state->data(), static_cast<qsizetype>(state->size())));
 
     setAcceptDrops(true);
     setGeometry(std::max(0, settings.windowLeft), std::max(0, settings.windowTop),
@@ -335,6 +337,8 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     const QRect normal = isMaximized() || isMinimized() ? normalGeometry() : geometry();
     m_settings.StoreWindow(normal.left(), normal.top(), normal.right() + 1, normal.bottom() + 1, isMaximized(),
                            isMinimized());
+    const QByteArray bars = saveState();
+    WriteBarState(std::string(bars.constData(), static_cast<size_t>(bars.size())));
     if (m_pSplitter->sizes().value(0) > 0 && m_pSplitter->sizes().value(0) < m_screenWidth)
         m_settings.cmplWidth = m_pSplitter->sizes().value(0);
     event->accept();

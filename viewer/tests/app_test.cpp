@@ -214,6 +214,7 @@ TEST_F(PageViewerTest, ClosingStoresTheWindowAndTheViewSettings)
     EXPECT_EQ(std::tie(settings.viewScale, settings.viewJustify), std::make_tuple(4, 1));
     WriteViewerSettingsAtExit(settings);
     EXPECT_EQ(ReadViewerSettings(1920).windowZoom, 1);
+    EXPECT_TRUE(ReadBarState().has_value());
 }
 
 } // namespace
