@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QToolBar>
 
 #include <fstream>
 
@@ -156,6 +157,37 @@ TEST_F(PageViewerTest, PageJumpAndOpenReachTheirDialogs)
     EXPECT_EQ(frame->Document().PageCount(), 3);
     EXPECT_EQ(frame->Document().PathName(), fax);
     EXPECT_EQ(bytesOf(broken), before);
+}
+
+TEST_F(PageViewerTest, ToolbarPropertiesAndSettings)
+{
+    const std::string fax = writeTiff(path("g3.tif"), 3, COMPRESSION_CCITTFAX3, 1728, 1100);
+    auto frame = Start({fax});
+    ASSERT_TRUE(frame);
+    // A toolbar button: rotate right turns the page, the size pane stays the page's own.
+    auto* bar = frame->findChild<QToolBar*>(QStringLiteral("toolbar128"));
+    ASSERT_TRUE(bar);
+    const QImage before = Grab(frame->PageView()->viewport());
+    QTest::mouseClick(bar->widgetForAction(frame->Action(ID_VIEW_ROTATE_RIGHT)), Qt::LeftButton);
+    EXPECT_EQ(frame->PageView()->PageState().GetRotation(), 3);
+    EXPECT_NE(Grab(frame->PageView()->viewport()), before);
+
+    QString compression;
+    AnswerNextDialog([&](QWidget* dialog) {
+        compression = dialog->findChild<QLineEdit*>(ControlName(IDC_INFO_COMPRESSION))->text();
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    frame->OnCommand(ID_FILE_PROPERTIES);
+    EXPECT_FALSE(compression.isEmpty());
+
+    // Settings: one column more in the fitted reduced view.
+    const int columns = frame->ThumbView()->Layout().Columns();
+    AnswerNextDialog([&](QWidget* dialog) {
+        emit dialog->findChild<CSpinButtons*>(ControlName(IDC_SETTINGS_SPIN))->Delta(-1);
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    frame->OnCommand(ID_TOOL_SETTINGS);
+    EXPECT_NE(frame->ThumbView()->Layout().Columns(), columns);
 }
 
 TEST_F(PageViewerTest, MenusHoldTheListedItems)
