@@ -466,6 +466,26 @@ KeyAction CPageViewLogic::Key(ViewKey key, bool shift)
     }
 }
 
+int CursorOfTool(int tool, bool selection, int hitCode, bool tiltLine, bool onTiltLine)
+{
+    if (tool == kToolHand)
+        return 140;
+    if (tool >= 2 && tool <= 10)
+        return 139 + tool;
+    if (tool == kToolTilt)
+        return !tiltLine ? 174 : onTiltLine ? 176 : 175;
+    if (tool != kToolSelect || !selection)
+        return 0;
+    switch (hitCode) {
+    case 2: case 9: return 172;
+    case 3: case 8: return 171;
+    case 4: case 7: return 170;
+    case 5: case 6: return 173;
+    case 10: return 169;
+    default: return 0;
+    }
+}
+
 int TimerMenu(int timer, int pending, const CPageDisplayState& state)
 {
     if (timer != pending || !state.GetEditingAllowed() || state.GetHideAnnotations() || state.GetPageCount() < 1)

@@ -149,6 +149,11 @@ private:
     int m_originX = 0, m_originY = 0;
 };
 
+/// The cursor resource of the page view's client area: 140 the hand, 141-149 tools 2 to 10, 174
+/// (no reference line), 175 or 176 (on the line) the tilt tool, 169-173 by the selection's hit code
+/// with tool 1; 0 the arrow.
+int CursorOfTool(int tool, bool selection, int hitCode, bool tiltLine, bool onTiltLine);
+
 /// The frame's timers 1 and 2 (the page view's delayed menus): the menu to pop up, 150 (Property of
 /// the tool's defaults) for timer 1 with tools 2 to 10, 161 (the stamp names) for timer 2 with the
 /// stamp tool; 0 when the page view's pending request is another or the tools do not work.

@@ -15,13 +15,28 @@
 
 namespace viewer {
 
+// Qt's shapes for the cursors that match one; the annotation tools' own pictures (141-149, 174-176)
+// are not drawn yet and show the arrow.
+Qt::CursorShape CursorShape(int cursor)
+{
+    switch (cursor) {
+    case 140: return Qt::OpenHandCursor;
+    case 169: return Qt::SizeAllCursor;
+    case 170: return Qt::SizeVerCursor;
+    case 171: return Qt::SizeBDiagCursor;
+    case 172: return Qt::SizeFDiagCursor;
+    case 173: return Qt::SizeHorCursor;
+    default: return Qt::ArrowCursor;
+    }
+}
+
 CTqlVwTLPageView::CTqlVwTLPageView(CTqlVwTLDoc& document, IViewerFrame& frame, CViewerSettings& settings,
                                    QWidget* parent)
     : QAbstractScrollArea(parent), m_doc(document), m_frame(frame), m_settings(settings),
       m_logic(m_state, settings.viewScale, settings.viewJustify, settings.viewGradation)
 {
     setFocusPolicy(Qt::StrongFocus);
-    viewport()->setCursor(Qt::OpenHandCursor); // cursor 140: the hand tool, the only one here
+    viewport()->setCursor(CursorShape(CursorOfTool(kToolHand, false, 0, false, false)));
     viewport()->setBackgroundRole(QPalette::Button);
     viewport()->setAutoFillBackground(true);
 }
@@ -248,7 +263,8 @@ void CTqlVwTLPageView::mouseReleaseEvent(QMouseEvent* event)
 {
     const QPoint p = event->position().toPoint();
     m_logic.Release(p.x(), p.y(), m_noTools);
-    viewport()->setCursor(Qt::OpenHandCursor);
+    viewport()->setCursor(CursorShape(CursorOfTool(m_state.GetTool(), m_state.GetSelected() >= 0, 0,
+                                                   m_state.GetTiltLine(), false)));
 }
 
 void CTqlVwTLPageView::mouseDoubleClickEvent(QMouseEvent* event)

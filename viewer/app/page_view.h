@@ -62,6 +62,8 @@ private:
     std::unique_ptr<CDisplayImage> m_image;
 };
 
+/// The Qt shape of a cursor resource of the page view (the arrow where Qt has none that matches).
+Qt::CursorShape CursorShape(int cursor);
 /// The view's menu 132: Zoom, Rotate, Image and Properties; greyed without pages.
 QMenu* PageViewMenu(QWidget* parent, bool pages);
 /// The "&Zoom", "&Rotate" and "&Image" submenus that the frame's View menu and menu 132 share.

@@ -246,6 +246,25 @@ TEST(PageViewLogic, TimerMenusOnlyForTheirPendingRequestAndTool)
     }
 }
 
+TEST(PageViewLogic, CursorsByToolAndHit)
+{
+    struct Case {
+        int tool;
+        bool selection;
+        int hit;
+        bool line, onLine;
+        int cursor;
+    } cases[] = {
+        {0, false, 0, false, false, 140}, {2, false, 0, false, false, 141}, {10, false, 0, false, false, 149},
+        {11, false, 0, false, false, 174}, {11, false, 0, true, false, 175}, {11, false, 0, true, true, 176},
+        {1, false, 10, false, false, 0},  {1, true, 10, false, false, 169}, {1, true, 2, false, false, 172},
+        {1, true, 8, false, false, 171},  {1, true, 7, false, false, 170},  {1, true, 5, false, false, 173},
+        {1, true, 0, false, false, 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CursorOfTool(c.tool, c.selection, c.hit, c.line, c.onLine), c.cursor) << c.tool << " " << c.hit;
+}
+
 TEST(ThumbLayout, GridGapsAndShiftKeys)
 {
     CThumbLayout grid;
