@@ -121,6 +121,7 @@ CMainFrame::CMainFrame(CViewerSettings& settings, IPrompter& prompter, int scree
     m_pDoc->SetViews(m_pThumbView, m_pPageView);
 
     createMenus();
+    m_menus.LoadToolbar(128, kToolbarButtons, QSize(21, 21));
     m_pToolBar = new CToolBarEx(this);
     m_pToolBar->setObjectName(QStringLiteral("toolbar128"));
     m_pToolBar->LoadButtons(kToolbarButtons, m_menus, [this](int id) { return Action(id); });

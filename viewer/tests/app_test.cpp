@@ -214,6 +214,8 @@ TEST_F(PageViewerTest, MenusHoldTheListedItems)
     EXPECT_FALSE(frame->Action(ID_VIEW_ENLARGE)->isEnabled());
     EXPECT_FALSE(frame->Action(ID_PAGE_NEXT)->isEnabled());
     EXPECT_FALSE(frame->Action(ID_TOOL_HAND)->isEnabled());
+    // Toolbar 128's pictures serve the menus too.
+    EXPECT_FALSE(frame->Action(ID_VIEW_ENLARGE)->icon().isNull());
     // The delayed menus never open while editing is off.
     EXPECT_EQ(frame->OnTimer(1, 1), 0);
     EXPECT_EQ(frame->OnTimer(2, 2), 0);
