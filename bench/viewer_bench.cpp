@@ -1,14 +1,20 @@
 // The viewer on 500-page fax files of A4 pages at 200 dpi (1728 x 2290, G4 and PackBits): opening
 // the document (time a page, the second half of the file against the first, and the memory the
 // pages take against their one-bit size), the display image's work on one page, and drawing a
-// 1000 x 800 window at 400 %, fitted in grey levels and at 12.5 %. The goals are printed beside
+// 1000 x 800 window at 400 %, fitted in grey levels and at 12.5 %; the views over the 500-page G4
+// document: the page view (1000 x 800) turning to the next page and taking a zoom step, the
+// thumbnail view (200 x 800) rebuilding, painting first and scrolling. The goals are printed beside
 // the results.
 #include "bench/ratio_reporter.h"
 #include "bench/text_fax_file.h"
 #include "imaging/pagefilelib.h"
+#include "viewer/app/page_view.h"
+#include "viewer/app/thumb_view.h"
 #include "viewer/page_file_access.h"
 #include "viewer/viewer_document.h"
 
+#include <QApplication>
+#include <QScrollBar>
 #include <QtGui/QPainter>
 #include <benchmark/benchmark.h>
 #include <tiffio.h>
@@ -130,8 +136,83 @@ void Draw(benchmark::State& state)
     }
 }
 
+// The two views over the 500-page document, as the program lays them out.
+struct Views {
+    NoPrompts prompter;
+    IViewerFrame frame;
+    CQtPageClipboard clipboard;
+    CViewerAppValues app;
+    CViewerSettings settings;
+    CTqlVwTLDoc document{app, prompter, frame, clipboard};
+    CTqlVwTLPageView page{document, frame, settings};
+    CTqlVwTLView thumbs{document, frame, app};
+    // What the views paint into (a window that is not on a screen does not paint).
+    QImage pageWindow{1000, 800, QImage::Format_RGB32};
+    QImage thumbWindow{200, 800, QImage::Format_RGB32};
+    Views()
+    {
+        page.resize(1000, 800);
+        thumbs.resize(200, 800);
+        page.show();
+        thumbs.show();
+        document.SetViews(&thumbs, &page);
+        document.OnOpenDocument(fileOf(0));
+    }
+};
+Views* views = nullptr;
+double thumbMemoryRatio = -1;
+
+// 0 next page (rebuild and paint at fit in grey), 1 a zoom step (in and out in turn).
+void PageView(benchmark::State& state)
+{
+    const int what = static_cast<int>(state.range(0));
+    CTqlVwTLPageView& page = views->page;
+    page.PageState().SetFit(1);
+    page.PageState().SetGrey(1);
+    page.GoToPage(0);
+    bool in = true;
+    for (auto _ : state) {
+        if (what == 0) {
+            if (page.PageState().GetCurrentPage() == kPages - 1)
+                page.GoToPage(0);
+            else
+                page.OnCommand(ID_PAGE_NEXT);
+        } else {
+            page.OnCommand(in ? ID_VIEW_ENLARGE : ID_VIEW_REDUCE);
+            in = !in;
+        }
+        page.viewport()->render(&views->pageWindow);
+    }
+}
+
+// 0 rebuild, 1 first paint after a rebuild, 2 a scroll step.
+void ThumbView(benchmark::State& state)
+{
+    const int what = static_cast<int>(state.range(0));
+    CTqlVwTLView& thumbs = views->thumbs;
+    QScrollBar* bar = thumbs.verticalScrollBar();
+    for (auto _ : state) {
+        if (what == 0) {
+            const double before = residentBytes();
+            thumbs.OnRefresh();
+            thumbMemoryRatio = (residentBytes() - before) / kOneBitBytes;
+        } else if (what == 1) {
+            state.PauseTiming();
+            thumbs.OnRefresh();
+            state.ResumeTiming();
+            thumbs.viewport()->render(&views->thumbWindow);
+        } else {
+            bar->setValue(bar->value() + bar->singleStep() > bar->maximum() ? 0 : bar->value() + bar->singleStep());
+            thumbs.viewport()->render(&views->thumbWindow);
+        }
+    }
+}
+
 } // namespace
 
+BENCHMARK(PageView)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(ThumbView)->Arg(0)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(ThumbView)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(Open)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(FirstPages)->Args({0, 250})->Args({0, 500})->Args({1, 250})->Args({1, 500})->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(PageWork)->Arg(0)->Arg(2)->Arg(4)->Arg(8)->Arg(600)->Arg(1)->Unit(benchmark::kMillisecond);
@@ -139,6 +220,8 @@ BENCHMARK(Draw)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication application(argc, argv);
     char pattern[] = "/tmp/qelta-viewer-bench-XXXXXX";
     if (!::mkdtemp(pattern))
         return 1;
@@ -155,7 +238,12 @@ int main(int argc, char** argv)
 
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+    {
+        Views shown;
+        views = &shown;
+        benchmark::RunSpecifiedBenchmarks(&reporter);
+        views = nullptr;
+    }
     benchmark::Shutdown();
 
     // The reporter's times are in each run's unit: milliseconds here.
@@ -178,6 +266,12 @@ int main(int argc, char** argv)
     for (int i = 0; i < 3; ++i)
         std::printf("draw 1000 x 800 %-15s %.2f ms (goal under 16)\n", draws[i],
                     reporter.time("Draw/" + std::to_string(i)));
+    std::printf("page view next page at fit in grey %.2f ms (goal under 50); zoom step %.2f ms (goal under 50)\n",
+                reporter.time("PageView/0"), reporter.time("PageView/1"));
+    std::printf("thumbnail view rebuild %.2f ms (goal under 1000), memory / one-bit size %.3f (goal under 0.05); "
+                "first paint %.2f ms (goal under 100); scroll step %.2f ms (goal under 16)\n",
+                reporter.time("ThumbView/0/iterations:3"), thumbMemoryRatio, reporter.time("ThumbView/1"),
+                reporter.time("ThumbView/2"));
     std::filesystem::remove_all(folder);
     return 0;
 }

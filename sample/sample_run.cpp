@@ -294,9 +294,10 @@ bool PrepareSampleState(const CSampleRun* run, std::string& strError)
         strError = "cannot write the setting \"" + std::string(kUseUserDefinedPrinterValue) + "\"";
         return false;
     }
-    // The wizard starts the cover sheet editor beside it by this name.
+    // The wizard starts the cover sheet editor and the viewer (Zoom) beside it by these names.
     if (!WriteSetting(HKEY_LOCAL_MACHINE, "FileOutput", run->m_strStreamFile, strError)
         || !WriteSetting(HKEY_LOCAL_MACHINE, "CvrEditor", "covereditor", strError)
+        || !WriteSetting(HKEY_LOCAL_MACHINE, "Viewer", "pageviewer", strError)
         || !WriteSetting(HKEY_CURRENT_USER, "LogDirectory", run->m_strLogFolder, strError)
         || !WriteSetting(HKEY_CURRENT_USER, "CvrFile", run->m_strCoverFolder, strError))
         return false;

@@ -1,5 +1,7 @@
 #include "viewer/viewer_document.h"
 
+#include "viewer/view_logic.h"
+
 #include "imaging/page_qimage.h"
 #include "platform/endpoint.h"
 #include "platform/files.h"
@@ -521,7 +523,7 @@ void CTqlVwTLDoc::ActivatePane(int pane)
     if (view)
         view->Activate();
     m_nFocusedPane = pane;
-    m_frame.SetStatusText(6, pane == 1 ? "Reduced view" : "");
+    m_frame.SetStatusText(6, ActivePaneText(pane));
 }
 
 void CTqlVwTLDoc::RestoreFocus() { ActivatePane(m_nFocusedPane == 2 ? 2 : 1); }

@@ -1,0 +1,13 @@
+// pageviewer [/T<title>] [/P] [/S] [<file>]
+#include "viewer/app/main_frame.h"
+#include "uiwidgets/qt_prompter.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    CQtPrompter prompter;
+    return viewer::RunPageViewer(args, prompter);
+}

@@ -1,0 +1,58 @@
+// The thumbnail view ("Reduced view"): every page as a labelled thumbnail in a grid, the current
+// page framed; a click or a Shift key picks a page. Its grid is CThumbLayout's.
+#pragma once
+
+#include "viewer/view_logic.h"
+
+#include <QAbstractScrollArea>
+
+#include <memory>
+#include <vector>
+
+namespace viewer {
+
+class CTqlVwTLView : public QAbstractScrollArea, public IViewerView {
+    Q_OBJECT
+public:
+    CTqlVwTLView(CTqlVwTLDoc& document, IViewerFrame& frame, CViewerAppValues& app, QWidget* parent = nullptr);
+
+    CThumbDisplayState& State() override { return m_state; }
+    void OnReinitialise() override;
+    void OnRefresh() override;
+    void OnCommand(int id) override;
+    void GoToPage(int page) override;
+    void Activate() override { setFocus(); }
+
+    const CThumbLayout& Layout() const { return m_layout; }
+    /// The page view that shows a picked page.
+    void SetPageView(IViewerView* pageView) { m_pPageView = pageView; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
+
+private:
+    void Relayout();
+    void Rebuild();
+    void ScrollIntoView();
+    void Pick(int page);
+
+    CTqlVwTLDoc& m_doc;
+    IViewerFrame& m_frame;
+    CViewerAppValues& m_app;
+    IViewerView* m_pPageView = nullptr;
+    CThumbDisplayState m_state;
+    CThumbLayout m_layout;
+    std::vector<std::unique_ptr<CDisplayImage>> m_images;
+};
+
+/// Tells a key of a key event (Qt key code) as the views know it.
+ViewKey ViewKeyOf(int qtKey);
+/// Scrolls a scroll area as a key action asks; false for an action that is not a scroll.
+bool ScrollByKey(QAbstractScrollArea& area, KeyAction action);
+
+} // namespace viewer
