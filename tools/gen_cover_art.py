@@ -5,8 +5,9 @@
 
 Icon 2 (32 x 32): the program. Bitmap 2: the toolbar strip, 13 images of 21 x 21 in the order of
 the toolbar's buttons: Save, Print, Print preview, Cut, Copy, Paste, Bring to front, Send to back,
-Font, Font size, Bold, Italic, Underline. Standard library only; the output is the same on every
-run.
+Font, Font size, Bold, Italic, Underline. The preview bars' buttons "ZOOMIN", "ZOOMOUT" and
+"PRINT" (44 x 27), each in four states named by a suffix: U up, D down, F focused, X disabled
+(zoominu.bmp ... printx.bmp). Standard library only; the output is the same on every run.
 """
 import os
 import sys
@@ -158,10 +159,77 @@ def program_icon():
     return c
 
 
+BUTTON_WIDTH, BUTTON_HEIGHT = 44, 27
+
+
+def glass(c, plus):
+    """A magnifying glass, with a plus to enlarge or a minus to reduce."""
+    c.disk(8, 8, 6, BLACK)
+    c.disk(8, 8, 5, SKY)
+    c.line(5, 8, 11, 8, BLACK)
+    if plus:
+        c.line(8, 5, 8, 11, BLACK)
+    c.line(12, 12, 18, 18, BLACK)
+    c.line(13, 12, 19, 18, BLACK)
+
+
+GLYPHS = {
+    "ZOOMIN": lambda c: glass(c, True),
+    "ZOOMOUT": lambda c: glass(c, False),
+    "PRINT": printer,
+}
+
+
+def dark(colour):
+    r, g, b, a = colour
+    return a and r * 3 + g * 6 + b < 1600
+
+
+def preview_button(name, state):
+    """The whole face of a preview bar button: its bevel and its picture for state U, D, F or X."""
+    glyph = Canvas(SIZE, SIZE)
+    GLYPHS[name](glyph)
+    c = Canvas(BUTTON_WIDTH, BUTTON_HEIGHT)
+    right, bottom = BUTTON_WIDTH - 1, BUTTON_HEIGHT - 1
+    c.fill(0, 0, right, bottom, LIGHT)
+    down = state == "D"
+    light, shade = (GREY, WHITE) if down else (WHITE, GREY)
+    c.frame(0, 0, right, bottom, BLACK)
+    c.line(1, 1, right - 1, 1, light)
+    c.line(1, 1, 1, bottom - 1, light)
+    c.line(1, bottom - 1, right - 1, bottom - 1, shade)
+    c.line(right - 1, 1, right - 1, bottom - 1, shade)
+    x0, y0 = (BUTTON_WIDTH - SIZE) // 2 + down, (BUTTON_HEIGHT - SIZE) // 2 + down
+    for y in range(SIZE):
+        for x in range(SIZE):
+            colour = glyph.pixels[y][x]
+            if state != "X":
+                if colour[3]:
+                    c.dot(x0 + x, y0 + y, colour)
+            elif dark(colour):
+                c.dot(x0 + x + 1, y0 + y + 1, WHITE)  # embossed, as a disabled button is drawn
+    if state == "X":
+        for y in range(SIZE):
+            for x in range(SIZE):
+                if dark(glyph.pixels[y][x]):
+                    c.dot(x0 + x, y0 + y, GREY)
+    if state == "F":
+        for x in range(4, right - 3, 2):  # the dotted focus rectangle
+            c.dot(x, 3, BLACK)
+            c.dot(x, bottom - 3, BLACK)
+        for y in range(4, bottom - 3, 2):
+            c.dot(3, y, BLACK)
+            c.dot(right - 3, y, BLACK)
+    return c
+
+
 PICTURES = {
     "icon2.bmp": program_icon,
     "toolbar2.bmp": toolbar,
 }
+for _name in GLYPHS:
+    for _state in "UDFX":
+        PICTURES[(_name + _state).lower() + ".bmp"] = (lambda n, s: lambda: preview_button(n, s))(_name, _state)
 
 
 def main():

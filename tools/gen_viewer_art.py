@@ -13,8 +13,8 @@ import sys
 from functools import partial
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from gen_cover_art import Strip, page  # noqa: E402
-from gen_wizard_art import BLACK, BLUE, GREY, LIGHT, PAPER, SKY, WHITE, YELLOW  # noqa: E402
+from gen_cover_art import Strip, glass, page  # noqa: E402
+from gen_wizard_art import BLACK, BLUE, GREY, LIGHT, PAPER, WHITE, YELLOW  # noqa: E402
 
 
 def hand(c):
@@ -41,16 +41,6 @@ def fit(c):
     c.line(1, 10, 4, 13, BLUE)
     c.line(19, 10, 16, 7, BLUE)
     c.line(19, 10, 16, 13, BLUE)
-
-
-def glass(c, plus):
-    c.disk(8, 8, 6, BLACK)
-    c.disk(8, 8, 5, SKY)
-    c.line(5, 8, 11, 8, BLACK)
-    if plus:
-        c.line(8, 5, 8, 11, BLACK)
-    c.line(12, 12, 18, 18, BLACK)
-    c.line(13, 12, 19, 18, BLACK)
 
 
 

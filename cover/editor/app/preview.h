@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QImage>
+#include <QPixmap>
 #include <QWidget>
 
 #include <functional>
@@ -17,6 +18,11 @@ namespace cvr {
 enum : int { IDD_PREVIEW_PRINT = 30724, IDD_PREVIEW_SHEET = 30725, ID_PREVIEW_ZOOMIN = 58117, ID_PREVIEW_ZOOMOUT = 58118,
              ID_PREVIEW_PRINT = 58116, ID_PREVIEW_CLOSE = 58112 };
 
+/// A preview button's picture by its resource name: the button's name and a state, U up, D down,
+/// F focused or X disabled ("ZOOMINU" ... "PRINTX"), from the language module or the program's
+/// own resources; null for any other name.
+QPixmap LoadPreviewPicture(const QString& name);
+
 class CtqHeaderPreview : public QWidget {
     Q_OBJECT
 public:
@@ -25,7 +31,8 @@ public:
     CtqHeaderPreview(const QImage& page, QSize pageSize, std::function<void()> print, std::function<void()> close,
                      QWidget* parent);
 
-    /// The page as shown now (screen pixels).
+    /// The page as shown now (screen pixels): first the whole page fitted into the view (never
+    /// beyond pageSize), then between the two, then pageSize.
     QSize PageSize() const;
     int ZoomStep() const { return m_nZoom; }
     QPushButton* Button(int id) const;
@@ -39,7 +46,7 @@ private:
 
     QImage m_Page;
     QSize m_BaseSize;
-    int m_nZoom = 0; ///< 0 the whole page, 1 and 2 larger
+    int m_nZoom = 0; ///< 0 the whole page fitted, 2 pageSize
     QWidget* m_pPages = nullptr;
     QScrollArea* m_pScroll = nullptr;
     std::function<void()> m_Close;

@@ -22,6 +22,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QTimer>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -450,8 +451,33 @@ TEST(CoverEditorUi, BothPreviewsShowTheirBarAndPageAndCloseOnEscape)
         EXPECT_NE(preview->findChild<QWidget*>(r.bar), nullptr);
         EXPECT_EQ(preview->Button(58116) != nullptr, r.print);
         EXPECT_NE(preview->Button(58112), nullptr);
-        const QSize page = preview->PageSize();
+        // The whole page fitted into the view first, as large as it goes there.
+        const QSize room = preview->findChild<QScrollArea*>()->maximumViewportSize() - QSize(24, 24);
+        const QSize fitted = preview->PageSize();
+        EXPECT_TRUE(fitted.width() <= room.width() && fitted.height() <= room.height()) << r.command;
+        EXPECT_TRUE(fitted.width() == room.width() || fitted.height() == room.height()) << r.command;
+        // Each button drawn by its picture for its state: the focus on Zoom in, Zoom out disabled.
+        const auto shows = [&](int id, const char* picture) {
+            return preview->Button(id)->grab().toImage().convertToFormat(QImage::Format_RGB32) ==
+                   LoadPreviewPicture(QLatin1String(picture)).toImage().convertToFormat(QImage::Format_RGB32);
+        };
+        EXPECT_TRUE(shows(58117, "ZOOMINF"));
+        EXPECT_TRUE(shows(58118, "ZOOMOUTX"));
+        if (r.print) {
+            EXPECT_TRUE(shows(58116, "PRINTU"));
+        }
+        EXPECT_EQ(preview->Button(58117)->toolTip(), "Zoom in");
+        QTest::mouseClick(preview->Button(58117), Qt::LeftButton);
+        preview->Button(58117)->setDown(true);
+        EXPECT_TRUE(shows(58117, "ZOOMIND"));
+        preview->Button(58117)->setDown(false);
+        EXPECT_TRUE(shows(58118, "ZOOMOUTU"));
+        QTest::mouseClick(preview->Button(58117), Qt::LeftButton);
+        const QSize page = preview->PageSize(); // the page's own size at the largest zoom
+        EXPECT_GT(page.width(), fitted.width()) << r.command;
         EXPECT_NEAR(double(page.height()) / page.width(), r.proportion, 0.01) << r.command;
+        QTest::mouseClick(preview->Button(58118), Qt::LeftButton);
+        preview->Button(58117)->setFocus();
         EXPECT_EQ(e.frame()->StatusPane(0)->text(), "Test.TQC");
         EXPECT_EQ(e.frame()->StatusPane(1)->text(), "");
         EXPECT_EQ(memo->GetText(), "") << r.command; // memo frames preview empty
