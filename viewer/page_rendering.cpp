@@ -248,6 +248,12 @@ QRgb RgbOfColorref(uint32_t colorref)
                 static_cast<int>((colorref >> 16) & 0xFF));
 }
 
+uint32_t ColorrefOfRgb(QRgb rgb)
+{
+    return static_cast<uint32_t>(qRed(rgb)) | static_cast<uint32_t>(qGreen(rgb)) << 8 |
+           static_cast<uint32_t>(qBlue(rgb)) << 16;
+}
+
 // ---- CPageImage ----
 
 CPageImage::CPageImage(IKHANDLE bitmap)

@@ -30,6 +30,8 @@ const std::array<uint32_t, 16>& AnnotationColours();
 int PaletteIndexOfColour(uint32_t colorref);
 /// A COLORREF as a Qt colour.
 QRgb RgbOfColorref(uint32_t colorref);
+/// A Qt colour as a COLORREF (0x00BBGGRR).
+uint32_t ColorrefOfRgb(QRgb rgb);
 
 /// One page of the document: a bilevel page of the imaging library, owned (freed with the page).
 class CPageImage {

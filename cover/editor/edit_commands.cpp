@@ -3,6 +3,7 @@
 #include "common/prompter.h"
 #include "common/resource_locale.h"
 #include "cover/model/cover_file.h"
+#include "imaging/font_height.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -152,12 +153,12 @@ int PointsOfHeight(int height)
 
 int DialogHeight(int height, int logPixelsY)
 {
-    return -gdi::MulDiv(height, logPixelsY, 200);
+    return gdi::DialogFontHeight(height, logPixelsY);
 }
 
 int HeightOfTenths(int tenths)
 {
-    return gdi::MulDiv(tenths, 200, 720);
+    return gdi::PageFontHeight(tenths);
 }
 
 std::string ClipboardBlock(const CtqRect& object)

@@ -2,6 +2,7 @@
 
 #include "common/resource_locale.h"
 #include "cover/model/time_text.h"
+#include "imaging/font_height.h"
 #include "imaging/image_table.h"
 #include "imaging/picture_file.h"
 #include "platform/files.h"
@@ -244,11 +245,11 @@ int CtqTextRect::EditProperties(ICoverSheetView* view)
 bool ChooseTextFont(ICoverSheetView& view, gdi::LOGFONTA& font)
 {
     gdi::LOGFONTA shown = font;
-    shown.lfHeight = -gdi::MulDiv(font.lfHeight, view.GetScreenPixelsPerInch(), cover::kPageResolution);
-    int tenths = 0;
+    shown.lfHeight = gdi::DialogFontHeight(font.lfHeight, view.GetScreenPixelsPerInch());
+    int tenths = gdi::PointSizeTenthsOfPageHeight(font.lfHeight);
     if (!view.ChooseFont(shown, kFontDialogFlags, tenths))
         return false;
-    shown.lfHeight = gdi::MulDiv(tenths, cover::kPageResolution, 720);
+    shown.lfHeight = gdi::PageFontHeight(tenths);
     font = shown;
     return true;
 }

@@ -1,9 +1,12 @@
 #include "viewer/dialogs/viewer_dialogs.h"
 
+#include "imaging/font_height.h"
 #include "uiwidgets/control_name.h"
+#include "uiwidgets/font_dialog.h"
 #include "uiwidgets/view_helpers.h"
 #include "viewer/viewer_document.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QGroupBox>
@@ -13,6 +16,7 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyledItemDelegate>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -466,6 +470,30 @@ void CEditStampDlg::accept()
 {
     m_logic.Accept(Utf8Text(m_pName->text()), Utf8Text(m_pText->text()));
     QDialog::accept();
+}
+
+bool CQtFontChooser::Choose(gdi::LOGFONTA& font, uint32_t& colour)
+{
+    // Over an open dialog (the colour-and-font or stamp dialog) the font dialog is its child.
+    QWidget* parent = QApplication::activeModalWidget() ? QApplication::activeModalWidget() : m_pParent;
+    const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    const int logPixelsY = screen ? qRound(screen->logicalDotsPerInchY()) : 96;
+    gdi::LOGFONTA shown = font;
+    shown.lfHeight = gdi::DialogFontHeight(font.lfHeight, logPixelsY);
+    CCustomFontDlg dialog(shown, gdi::PointSizeTenthsOfPageHeight(font.lfHeight), parent);
+    if (!m_caption.empty())
+        dialog.SetCaption(QtText(m_caption));
+    dialog.ShowColours(true);
+    dialog.SetColour(QColor(RgbOfColorref(colour)));
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    gdi::LOGFONTA chosen = dialog.Font();
+    const int tenths = dialog.PointSizeTenths();
+    // A size that is not a number keeps the height the font had.
+    chosen.lfHeight = tenths > 0 ? gdi::PageFontHeight(tenths) : font.lfHeight;
+    font = chosen;
+    colour = ColorrefOfRgb(dialog.Colour().rgb());
+    return true;
 }
 
 bool CQtStampEditor::Edit(const std::string& caption, CStampRecord& record)

@@ -174,6 +174,20 @@ private:
     QLineEdit* m_pText;
 };
 
+/// The font chooser of the viewer: the shared font dialog with its colour row, under the caller's
+/// caption (the dialog's own when empty). Heights are page pixels at 200 dpi, colours COLORREFs.
+class CQtFontChooser : public IFontChooser {
+public:
+    explicit CQtFontChooser(QWidget* parent, std::string caption = {})
+        : m_pParent(parent), m_caption(std::move(caption)) {}
+    void SetCaption(const std::string& caption) { m_caption = caption; }
+    bool Choose(gdi::LOGFONTA& font, uint32_t& colour) override;
+
+private:
+    QWidget* m_pParent;
+    std::string m_caption;
+};
+
 /// The stamp editor of the stamp list: Edit Stamp as a modal dialog.
 class CQtStampEditor : public IStampEditor {
 public:
@@ -210,11 +224,15 @@ private:
 QStringList QtNameFilters(const std::string& filter);
 
 /// The document's dialogs as Qt runs them (file dialogs, Change File Format, Page jump, Settings,
-/// File information) over a parent window. The program's frame derives from it and adds the
-/// status bar and the cursor.
+/// File information) over a parent window, with the font chooser and the stamp editor of the
+/// annotation dialogs. The program's frame derives from it and adds the status bar and the cursor.
 class CQtViewerDialogs : public IViewerFrame {
 public:
-    CQtViewerDialogs(IPrompter& prompter, QWidget* parent) : m_prompter(prompter), m_pParent(parent) {}
+    CQtViewerDialogs(IPrompter& prompter, QWidget* parent)
+        : m_prompter(prompter), m_pParent(parent), m_fonts(parent), m_stampEditor(m_fonts, parent) {}
+    /// The font dialog of the colour-and-font and stamp dialogs (no caption of their own).
+    IFontChooser& Fonts() { return m_fonts; }
+    IStampEditor& StampEditor() { return m_stampEditor; }
     std::optional<std::pair<std::string, int>> SaveAsFile(const std::string& filter, int entry,
                                                           const std::string& name) override;
     std::optional<std::string> OpenFile(const std::string& title, const std::string& filter,
@@ -227,6 +245,8 @@ public:
 private:
     IPrompter& m_prompter;
     QWidget* m_pParent;
+    CQtFontChooser m_fonts;
+    CQtStampEditor m_stampEditor;
 };
 
 } // namespace viewer

@@ -2,16 +2,20 @@
 // order checked against its layout, and a picture of each saved under "screenshots".
 #include "platform/files.h"
 #include "uiwidgets/control_name.h"
+#include "uiwidgets/font_dialog.h"
 #include "uiwidgets/tests/support/layout_order.h"
 #include "viewer/dialogs/viewer_dialogs.h"
 #include "viewer/tests/viewer_test_support.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include <cstring>
@@ -169,6 +173,56 @@ TEST(ViewerDialogs, StyleDialogs)
     QTest::mouseClick(Find<QPushButton>(memo, IDC_FONT), Qt::LeftButton);
     EXPECT_STREQ(memo.Font().lfFaceName, "Serif");
     EXPECT_EQ(memo.TextColour(), 0x0000FFu);
+}
+
+// The production font chooser behind the colour-and-font dialog's "&Font...": the shared font
+// dialog opens at the page height's size with the text colour and its colour row; OK brings the
+// height back in page pixels (200 dpi) and the colour as a COLORREF, Cancel keeps both.
+TEST(ViewerDialogs, FontChooserOverColourAndFont)
+{
+    struct Case {
+        const char* caption;
+        const char* size;
+        int colourIndex; // a basic colour of the font dialog
+        bool ok;
+        int height;      // page pixels afterwards
+        uint32_t colour; // COLORREF afterwards
+    };
+    const Case cases[] = {
+        {"", "24", 9, true, 67, 0x0000FF},                 // 240 tenths -> 66.7 page pixels; red
+        {"Text Properties", "9.5", 4, true, 26, 0x800000}, // 95 tenths -> 26.4; navy
+        {"", "36", 9, false, 50, 0xFF0000},                // Cancel: 18 pt and blue stay
+        {"", "big", 2, true, 50, 0x008000},                // no size: the height stays; green
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.size);
+        gdi::LOGFONTA font;
+        std::strcpy(font.lfFaceName, "Serif");
+        font.lfHeight = 50; // 18 points on a 200 dpi page
+        CQtFontChooser chooser(nullptr, c.caption);
+        CColorFontDlg memo(0x00FFFF, font, 0xFF0000, "", chooser);
+        memo.show();
+        bool seen = false;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<CCustomFontDlg*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            seen = true;
+            EXPECT_EQ(dialog->windowTitle(), *c.caption ? c.caption : "Font");
+            auto* size = Find<QComboBox>(*dialog, IDC_FONT_SIZE);
+            auto* colour = Find<QComboBox>(*dialog, IDC_FONT_COLOUR);
+            EXPECT_EQ(size->currentText(), "18");
+            EXPECT_FALSE(colour->isHidden());
+            EXPECT_EQ(dialog->Colour(), QColor(0, 0, 255)) << "the text colour is shown";
+            size->setEditText(QString::fromLatin1(c.size));
+            colour->setCurrentIndex(c.colourIndex);
+            c.ok ? dialog->accept() : dialog->reject();
+        });
+        QTest::mouseClick(Find<QPushButton>(memo, IDC_FONT), Qt::LeftButton);
+        EXPECT_TRUE(seen);
+        EXPECT_EQ(memo.Font().lfHeight, c.height);
+        EXPECT_EQ(memo.TextColour(), c.colour);
+        EXPECT_EQ(memo.Colour(), 0x00FFFFu) << "the memo's own colour is not the font's";
+    }
 }
 
 TEST(ViewerDialogs, StampDialogs)

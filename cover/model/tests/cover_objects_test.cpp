@@ -67,6 +67,7 @@ public:
     {
         dialogFont = font;
         dialogFlags = flags;
+        dialogTenths = tenths;
         if (!fontAnswer)
             return false;
         std::strcpy(font.lfFaceName, "DejaVu Serif");
@@ -90,6 +91,7 @@ public:
     gdi::LOGFONTA editorFont, dialogFont;
     std::string editorText, fileFilter, fileAnswer;
     int dialogFlags = 0;
+    int dialogTenths = 0;
     std::optional<int> fontAnswer;
     std::vector<std::string> errors;
 };
@@ -404,6 +406,7 @@ TEST(CoverObjectsEditing, FontDialogInPlaceEditorAndImageChoice)
     CtqRect* name = make(doc, "NAME,10,20,100,40,Times New Roman,33,400,0,0,0,0");
     EXPECT_EQ(name->EditProperties(&view), 0); // cancelled
     EXPECT_EQ(view.dialogFont.lfHeight, -16);  // 33 page pixels at 96 dpi
+    EXPECT_EQ(view.dialogTenths, 119);          // and the dialog opens at their size, 11.9 points
     EXPECT_EQ(view.dialogFlags, 321);
     view.fontAnswer = 140;
     EXPECT_EQ(name->EditProperties(&view), 1);
