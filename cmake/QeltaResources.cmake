@@ -1,7 +1,7 @@
-# Resource modules: a program's texts, icons, bitmaps and sounds for one language.
+# Resource modules: a program's texts, icons, bitmaps, sounds and cursors for one language.
 #
 # qelta_resource_module(target MODULE code LANG lng STRINGS file [TEST]
-#                       [ICONS id=file ...] [BITMAPS id=file ...] [SOUNDS id=file ...])
+#                       [ICONS id=file ...] [BITMAPS id=file ...] [SOUNDS id=file ...] [CURSORS id=file ...])
 #
 # STRINGS names a text file of "id text" lines (see common/tools/rescomp.cpp). LANG ENU makes the
 # program's own tables: link `target` into the program (or a library of it) and its texts are
@@ -9,14 +9,14 @@
 # programs (bin/resources in the build and the installation), which CSDLocale loads for the locale.
 # TEST makes a module for a test only: it stays in its own build folder and is never installed.
 function(qelta_resource_module target)
-  cmake_parse_arguments(R "TEST" "MODULE;LANG;STRINGS" "ICONS;BITMAPS;SOUNDS" ${ARGN})
+  cmake_parse_arguments(R "TEST" "MODULE;LANG;STRINGS" "ICONS;BITMAPS;SOUNDS;CURSORS" ${ARGN})
   if(NOT R_MODULE OR NOT R_LANG OR NOT R_STRINGS)
     message(FATAL_ERROR "qelta_resource_module(${target}): MODULE, LANG and STRINGS are required")
   endif()
   get_filename_component(strings ${R_STRINGS} ABSOLUTE)
   set(blob_args)
   set(blob_files)
-  foreach(kind ICONS BITMAPS SOUNDS)
+  foreach(kind ICONS BITMAPS SOUNDS CURSORS)
     string(TOLOWER ${kind} word)
     string(REGEX REPLACE "s$" "" word ${word})
     foreach(entry IN LISTS R_${kind})

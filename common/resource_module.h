@@ -19,6 +19,8 @@ extern "C" {
 #define QELTA_RESOURCE_ICON 1
 #define QELTA_RESOURCE_BITMAP 2
 #define QELTA_RESOURCE_SOUND 3
+/* A mouse pointer: a .cur file of one image, its hot spot in the directory entry. */
+#define QELTA_RESOURCE_CURSOR 4
 
 /* One string of a string table: its id and its UTF-8 text. */
 typedef struct QeltaResourceString {
@@ -26,9 +28,9 @@ typedef struct QeltaResourceString {
     const char* text;
 } QeltaResourceString;
 
-/* One icon, bitmap or sound: the bytes of its file. */
+/* One icon, bitmap, sound or cursor: the bytes of its file. */
 typedef struct QeltaResourceBlob {
-    uint32_t kind; /* QELTA_RESOURCE_ICON, _BITMAP or _SOUND */
+    uint32_t kind; /* QELTA_RESOURCE_ICON, _BITMAP, _SOUND or _CURSOR */
     uint32_t id;
     const unsigned char* data;
     uint32_t size;

@@ -1,6 +1,6 @@
 // qelta-rescomp: makes the C++ source of a resource module from a strings file and resource files.
 //
-//   qelta-rescomp OUTPUT.cpp MODULE_CODE LANGUAGE STRINGS_FILE [icon|bitmap|sound ID FILE]...
+//   qelta-rescomp OUTPUT.cpp MODULE_CODE LANGUAGE STRINGS_FILE [icon|bitmap|sound|cursor ID FILE]...
 //
 // The strings file holds one string a line: its decimal id, blanks, then the text, in UTF-8, where
 // "\n" is a line feed, "\t" a tab, "\s" a space (for texts that begin with one) and "\\" a
@@ -103,7 +103,7 @@ uint32_t idOf(const std::string& text, const std::string& where)
 int main(int argc, char** argv)
 {
     if (argc < 5 || (argc - 5) % 3 != 0)
-        fail("usage: qelta-rescomp OUTPUT.cpp MODULE_CODE LANGUAGE STRINGS_FILE [icon|bitmap|sound ID FILE]...");
+        fail("usage: qelta-rescomp OUTPUT.cpp MODULE_CODE LANGUAGE STRINGS_FILE [icon|bitmap|sound|cursor ID FILE]...");
     const std::string output = argv[1], code = argv[2], language = argv[3], stringsPath = argv[4];
     if (!identifier(code) || !identifier(language) || language.size() != 3)
         fail("module code and three-letter language must be upper-case letters and digits");
@@ -136,6 +136,7 @@ int main(int argc, char** argv)
         const char* kindName = kind == "icon" ? "QELTA_RESOURCE_ICON"
                                : kind == "bitmap" ? "QELTA_RESOURCE_BITMAP"
                                : kind == "sound"  ? "QELTA_RESOURCE_SOUND"
+                               : kind == "cursor" ? "QELTA_RESOURCE_CURSOR"
                                                   : nullptr;
         if (!kindName)
             fail("unknown resource kind " + kind);

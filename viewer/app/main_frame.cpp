@@ -157,6 +157,8 @@ CMainFrame::CMainFrame(CViewerSettings& settings, IPrompter& prompter, int scree
 
 CMainFrame::~CMainFrame()
 {
+    // Focus moves while the views are deleted: no update may reach them half gone.
+    disconnect(qApp, &QApplication::focusChanged, this, nullptr);
     // The views go before the document they watch (the page view writes its settings back).
     delete m_pSplitter;
     m_pDoc->SetViews(nullptr, nullptr);

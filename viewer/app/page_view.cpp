@@ -2,22 +2,29 @@
 
 #include "viewer/app/thumb_view.h"
 
+#include "common/resource_locale.h"
+#include "common/resource_module.h"
 #include "uiwidgets/control_name.h"
 
 #include <QContextMenuEvent>
+#include <QCursor>
+#include <QImage>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPixmap>
 #include <QPainter>
 #include <QPrinter>
 #include <QScrollBar>
 
 #include <algorithm>
+#include <span>
 
 namespace viewer {
 
 // Qt's shapes for the cursors that match one; the annotation tools' own pictures (141-149, 174-176)
-// are not drawn yet and show the arrow.
-Qt::CursorShape CursorShape(int cursor)
+// come from the language module as .cur files: a directory of 6 bytes, then one entry of 16 bytes
+// holding the hot spot (at 10 and 12), the image's size (at 14) and its offset (at 18).
+QCursor ViewCursor(int cursor)
 {
     switch (cursor) {
     case 140: return Qt::OpenHandCursor;
@@ -26,8 +33,21 @@ Qt::CursorShape CursorShape(int cursor)
     case 171: return Qt::SizeBDiagCursor;
     case 172: return Qt::SizeFDiagCursor;
     case 173: return Qt::SizeHorCursor;
-    default: return Qt::ArrowCursor;
+    default: break;
     }
+    const std::span<const unsigned char> data = LoadResourceData(QELTA_RESOURCE_CURSOR, static_cast<uint32_t>(cursor));
+    auto u16 = [&](size_t at) { return static_cast<uint32_t>(data[at] | data[at + 1] << 8); };
+    auto u32 = [&](size_t at) { return u16(at) | u16(at + 2) << 16; };
+    if (data.size() < 22 || u16(0) != 0 || u16(2) != 2 || u16(4) == 0)
+        return Qt::ArrowCursor;
+    const uint32_t size = u32(14);
+    const uint32_t offset = u32(18);
+    if (offset > data.size() || size > data.size() - offset)
+        return Qt::ArrowCursor;
+    const QImage image = QImage::fromData(data.data() + offset, static_cast<int>(size));
+    if (image.isNull())
+        return Qt::ArrowCursor;
+    return QCursor(QPixmap::fromImage(image), static_cast<int>(u16(10)), static_cast<int>(u16(12)));
 }
 
 CTqlVwTLPageView::CTqlVwTLPageView(CTqlVwTLDoc& document, IViewerFrame& frame, CViewerSettings& settings,
@@ -36,7 +56,7 @@ CTqlVwTLPageView::CTqlVwTLPageView(CTqlVwTLDoc& document, IViewerFrame& frame, C
       m_logic(m_state, settings.viewScale, settings.viewJustify, settings.viewGradation)
 {
     setFocusPolicy(Qt::StrongFocus);
-    viewport()->setCursor(CursorShape(CursorOfTool(kToolHand, false, 0, false, false)));
+    viewport()->setCursor(ViewCursor(CursorOfTool(kToolHand, false, 0, false, false)));
     viewport()->setBackgroundRole(QPalette::Button);
     viewport()->setAutoFillBackground(true);
 }
@@ -263,7 +283,7 @@ void CTqlVwTLPageView::mouseReleaseEvent(QMouseEvent* event)
 {
     const QPoint p = event->position().toPoint();
     m_logic.Release(p.x(), p.y(), m_noTools);
-    viewport()->setCursor(CursorShape(CursorOfTool(m_state.GetTool(), m_state.GetSelected() >= 0, 0,
+    viewport()->setCursor(ViewCursor(CursorOfTool(m_state.GetTool(), m_state.GetSelected() >= 0, 0,
                                                    m_state.GetTiltLine(), false)));
 }
 

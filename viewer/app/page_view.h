@@ -5,6 +5,7 @@
 #include "viewer/view_logic.h"
 
 #include <QAbstractScrollArea>
+#include <QCursor>
 
 #include <functional>
 #include <memory>
@@ -62,8 +63,9 @@ private:
     std::unique_ptr<CDisplayImage> m_image;
 };
 
-/// The Qt shape of a cursor resource of the page view (the arrow where Qt has none that matches).
-Qt::CursorShape CursorShape(int cursor);
+/// A cursor resource of the page view: Qt's shape where one matches (140, 169 to 173), else the
+/// picture in the language module (141 to 149, 174 to 176); the arrow for any other id.
+QCursor ViewCursor(int cursor);
 /// The view's menu 132: Zoom, Rotate, Image and Properties; greyed without pages.
 QMenu* PageViewMenu(QWidget* parent, bool pages);
 /// The "&Zoom", "&Rotate" and "&Image" submenus that the frame's View menu and menu 132 share.

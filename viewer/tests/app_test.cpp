@@ -1,9 +1,11 @@
 // The viewer program offscreen: the frame over the command line, the views, the keys, the menus.
 #include "viewer/app/main_frame.h"
+#include "viewer/app/page_view.h"
 #include "viewer/tests/viewer_test_support.h"
 
 #include "common/program_start.h"
 #include "uiwidgets/control_name.h"
+#include "uiwidgets/tests/support/layout_order.h"
 
 #include <QLabel>
 #include <QMenuBar>
@@ -15,6 +17,8 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QToolBar>
+#include <algorithm>
+#include <vector>
 
 #include <fstream>
 
@@ -101,6 +105,10 @@ TEST_F(PageViewerTest, WizardVectorShowsThePagesUnderTheTitleAndKeysChangeThem)
     QTest::keyClick(frame->ThumbView(), Qt::Key_Tab);
     EXPECT_TRUE(frame->PageView()->hasFocus());
     EXPECT_EQ(Pane(*frame, 6), "Page viewer");
+    // Tab reaches only the two panes, the thumbnails on the left first.
+    EXPECT_EQ(qelta::test::TabChain(frame.get()),
+              (std::vector<QWidget*>{frame->ThumbView(), frame->PageView()}));
+    EXPECT_TRUE(qelta::test::TabOrderFollowsLayout(frame.get()));
     frame.reset();
     EXPECT_EQ(bytesOf(fax), before);
 }
@@ -249,6 +257,38 @@ TEST_F(PageViewerTest, ClosingStoresTheWindowAndTheViewSettings)
     WriteViewerSettingsAtExit(settings);
     EXPECT_EQ(ReadViewerSettings(1920).windowZoom, 1);
     EXPECT_TRUE(ReadBarState().has_value());
+}
+
+// The annotation tools' cursors are pictures of the program's resources, each its own, with the hot
+// spot at the pencil's point or the cross; the hand, move and size cursors are Qt's shapes.
+TEST(PageViewCursors, ToolPicturesComeFromTheResourcesAndTheRestAreQtShapes)
+{
+    const struct {
+        int id;
+        Qt::CursorShape shape;
+        QPoint hot;
+    } cases[] = {
+        {140, Qt::OpenHandCursor, {}},  {169, Qt::SizeAllCursor, {}},   {170, Qt::SizeVerCursor, {}},
+        {171, Qt::SizeBDiagCursor, {}}, {172, Qt::SizeFDiagCursor, {}}, {173, Qt::SizeHorCursor, {}},
+        {141, Qt::BitmapCursor, {1, 1}}, {142, Qt::BitmapCursor, {8, 8}}, {143, Qt::BitmapCursor, {8, 8}},
+        {144, Qt::BitmapCursor, {8, 8}}, {145, Qt::BitmapCursor, {8, 8}}, {146, Qt::BitmapCursor, {8, 8}},
+        {147, Qt::BitmapCursor, {8, 8}}, {148, Qt::BitmapCursor, {8, 8}}, {149, Qt::BitmapCursor, {8, 8}},
+        {174, Qt::BitmapCursor, {8, 8}}, {175, Qt::BitmapCursor, {8, 8}}, {176, Qt::BitmapCursor, {8, 8}},
+        {150, Qt::ArrowCursor, {}},     {0, Qt::ArrowCursor, {}},
+    };
+    std::vector<QImage> pictures;
+    for (const auto& c : cases) {
+        const QCursor cursor = viewer::ViewCursor(c.id);
+        EXPECT_EQ(cursor.shape(), c.shape) << c.id;
+        if (c.shape != Qt::BitmapCursor)
+            continue;
+        EXPECT_EQ(cursor.hotSpot(), c.hot) << c.id;
+        const QImage picture = cursor.pixmap().toImage();
+        EXPECT_EQ(picture.size(), QSize(32, 32)) << c.id;
+        EXPECT_TRUE(picture.hasAlphaChannel()) << c.id;
+        EXPECT_EQ(std::count(pictures.begin(), pictures.end(), picture), 0) << c.id << " repeats another picture";
+        pictures.push_back(picture);
+    }
 }
 
 } // namespace

@@ -33,16 +33,20 @@ TEST(Screenshots, TheSampleFaxInEachModeZoomedTurnedAndAbout)
     ASSERT_TRUE(frame);
     frame->resize(1000, 760);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
-    save(*frame, "page-and-reduced");
-    frame->OnCommand(ID_VIEW_ENTIRE_PAGE);
-    save(*frame, "entire-page");
-    frame->OnCommand(ID_VIEW_REDUCED);
-    save(*frame, "reduced");
-    frame->OnCommand(ID_VIEW_PAGE_AND_REDUCED);
-    frame->OnCommand(ID_PAGE_NEXT);
-    frame->OnCommand(ID_VIEW_ENLARGE);
-    frame->OnCommand(ID_VIEW_ROTATE_LEFT);
-    save(*frame, "zoomed-turned");
+    // Each display mode as it opens, then zoomed in one step and turned to the left.
+    const struct {
+        int mode;
+        const char* name;
+    } modes[] = {{ID_VIEW_PAGE_AND_REDUCED, "page-and-reduced"}, {ID_VIEW_ENTIRE_PAGE, "entire-page"},
+                 {ID_VIEW_REDUCED, "reduced"}};
+    for (const auto& m : modes) {
+        frame->OnCommand(m.mode);
+        save(*frame, m.name);
+        frame->OnCommand(ID_VIEW_ENLARGE);
+        frame->OnCommand(ID_VIEW_ROTATE_LEFT);
+        save(*frame, (std::string(m.name) + "-zoomed-turned").c_str());
+        frame->OnCommand(ID_PAGE_NEXT);
+    }
     CAboutDlg about(frame.get());
     about.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&about));
