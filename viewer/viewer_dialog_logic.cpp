@@ -1,5 +1,7 @@
 #include "viewer/viewer_dialog_logic.h"
 
+#include "viewer/annotation_item.h"
+
 #include "imaging/pagefilelib.h"
 #include "viewer/page_file_access.h"
 #include "viewer/viewer_document.h"
@@ -229,15 +231,7 @@ bool CPageJumpLogic::Accept(IPrompter& prompter) const
 
 gdi::POINT TurnPoint(gdi::POINT p, int from, int to, int width, int height)
 {
-    switch (from - to) {
-    case 1:
-    case -3: return {width - p.y, p.x};
-    case 2:
-    case -2: return {width - p.x, height - p.y};
-    case 3:
-    case -1: return {p.y, height - p.x};
-    default: return p;
-    }
+    return TurnPointBy(TurnAngle(from, to), p, width, height);
 }
 
 std::pair<int, int> CTiltCorrectionLogic::Direction(gdi::POINT a, gdi::POINT b)

@@ -230,6 +230,36 @@ void CTqlVwTLDoc::TakePages(CPageImageArray&& pages)
     }
 }
 
+void CTqlVwTLDoc::InsertPageAt(int index, IKHANDLE bitmap)
+{
+    index = std::clamp(index, 0, PageCount());
+    m_pages.insert(m_pages.begin() + index, std::make_unique<CPageImage>(bitmap));
+}
+
+void CTqlVwTLDoc::RemovePageAt(int index)
+{
+    if (index >= 0 && index < PageCount())
+        m_pages.erase(m_pages.begin() + index);
+}
+
+void CTqlVwTLDoc::ReplacePageAt(int index, IKHANDLE bitmap)
+{
+    if (index >= 0 && index < PageCount())
+        m_pages[static_cast<size_t>(index)]->SetBitmap(bitmap);
+    else
+        IKFreeMemory(bitmap);
+}
+
+void CTqlVwTLDoc::PagesChanged()
+{
+    for (IViewerView* view : {static_cast<IViewerView*>(m_pThumbView), static_cast<IViewerView*>(m_pPageView)})
+        if (view) {
+            view->State().SetPageCount(PageCount());
+            view->State().SetCurrentPage(std::clamp(view->State().GetCurrentPage(), 0, std::max(0, PageCount() - 1)));
+        }
+    UpdateViews();
+}
+
 void CTqlVwTLDoc::UpdateViews()
 {
     for (IViewerView* view : {static_cast<IViewerView*>(m_pPageView), static_cast<IViewerView*>(m_pThumbView)})

@@ -156,6 +156,12 @@ public:
     }
     /// A page inserted at index.
     virtual void RecordInsert(int index) { static_cast<void>(index); }
+    /// A page about to be straightened (its bitmap copied in page).
+    virtual void RecordTilt(int index, const QImage& page)
+    {
+        static_cast<void>(index);
+        static_cast<void>(page);
+    }
     virtual void Reset() {}
 };
 
@@ -297,6 +303,15 @@ public:
     void RestoreFocus();
 
     const CPageImageArray& Pages() const { return m_pages; }
+    /// Page edits of the undo record and the tilt correction: a new page made from bitmap (owned
+    /// from now on) at index (0 to the count), the page at index removed, or its bitmap replaced.
+    /// The views learn of them through PagesChanged.
+    void InsertPageAt(int index, IKHANDLE bitmap);
+    void RemovePageAt(int index);
+    void ReplacePageAt(int index, IKHANDLE bitmap);
+    /// The page counts of both views brought up to date (the current page kept within them), then
+    /// both views start anew.
+    void PagesChanged();
     int PageCount() const { return static_cast<int>(m_pages.size()); }
     const std::string& PathName() const { return m_strPath; }
     const std::string& Title() const { return m_strTitle; }
