@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -64,6 +65,9 @@ struct CAnnotationItem {
     void Reset() { *this = CAnnotationItem{}; }
     bool operator==(const CAnnotationItem&) const = default;
 };
+
+/// The items of the whole document in z-order (index 0 drawn first).
+using CAnnotationList = std::vector<std::unique_ptr<CAnnotationItem>>;
 
 /// What the application holds for new annotations: all zero at start, never stored.
 struct CAnnotationDefaults {
