@@ -48,25 +48,42 @@ cmake --preset asan
 cmake --build --preset asan -j "$jobs"
 ctest --preset asan
 
-step "fuzz targets (${fuzz_seconds}s each)"
+step "fuzz targets (${fuzz_seconds}s each, ${jobs} at once)"
 cmake --preset fuzz
 cmake --build --preset fuzz -j "$jobs"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-for target in build/fuzz/bin/*_fuzz; do
+# Each target runs on one core; the first sanitizer report or crash ends its run and fails the check.
+fuzz_one() {
+  local target=$1 name
   name=$(basename "$target" _fuzz)
   mkdir -p "$work/$name"
-  echo "-- $name"
-  # The first sanitizer report or crash ends the run; its report is shown and the check fails.
-  if ! QELTA_ROOT="$work/root-$name" UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+  if QELTA_ROOT="$work/root-$name" UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
       "$target" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -print_final_stats=0 \
       -artifact_prefix="$work/$name-" "$work/$name" "fuzz/corpus/$name" >"$work/$name.log" 2>&1; then
-    tail -n 80 "$work/$name.log"
-    echo "check: fuzz target $name found a fault (input kept as $work/$name-*)"
-    trap - EXIT
-    exit 1
+    echo "-- $name: $(tail -n 1 "$work/$name.log")"
+  else
+    touch "$work/$name.failed"
+    echo "-- $name: FAILED"
   fi
-  tail -n 3 "$work/$name.log"
+}
+running=0
+for target in build/fuzz/bin/*_fuzz; do
+  fuzz_one "$target" &
+  running=$((running + 1))
+  if [ "$running" -ge "$jobs" ]; then
+    wait -n || true
+    running=$((running - 1))
+  fi
+done
+wait
+for failed in "$work"/*.failed; do
+  [ -e "$failed" ] || continue
+  name=$(basename "$failed" .failed)
+  tail -n 80 "$work/$name.log"
+  echo "check: fuzz target $name found a fault (input kept as $work/$name-*)"
+  trap - EXIT
+  exit 1
 done
 
 step "benchmarks (build only)"
