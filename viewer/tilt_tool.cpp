@@ -313,7 +313,7 @@ void CTiltTool::Correct(std::optional<std::pair<int, int>> direction)
 
 void CTiltTool::End()
 {
-    Discard(true);
+    Discard(false);
     m_view.TiltDialogs().CloseTiltDialog();
     m_view.PageState().SetTool(kToolHand);
 }
