@@ -20,28 +20,28 @@ struct InkByte {
 
 class ProfileSearch {
 public:
+    // The margin takes the fine steps just beyond the widest tilt too.
     ProfileSearch(const QImage& ink)
         : m_columns((ink.width() + 7) / 8), m_centre(ink.width() / 2.0),
-          m_margin(static_cast<int>(std::ceil(std::tan(kMaxTilt * std::numbers::pi / 180) * m_centre)) + 2),
+          m_margin(static_cast<int>(std::ceil(std::tan((kMaxTilt + 1) * std::numbers::pi / 180) * m_centre)) + 2),
           m_offsets(static_cast<size_t>(m_columns)),
           m_bins(static_cast<size_t>(ink.height() + 2 * m_margin))
     {
-        const int rest = ink.width() % 8;
+        ForEachInkByte(ink, [&](int column, int row, int count) { m_ink.push_back({column, row + m_margin, count}); });
+    }
+
+    // Calls f(column, row, count) for every byte of the image holding ink.
+    template <class F> static void ForEachInkByte(const QImage& ink, F f)
+    {
+        const int columns = (ink.width() + 7) / 8, rest = ink.width() % 8;
         const uint8_t lastMask = rest ? static_cast<uint8_t>(0xFF00u >> rest) : 0xFF;
         for (int y = 0; y < ink.height(); ++y) {
             const uchar* row = ink.constScanLine(y);
-            for (int c = 0; c < m_columns; ++c) {
-                const uint8_t bits = c == m_columns - 1 ? static_cast<uint8_t>(row[c] & lastMask) : row[c];
-                if (bits) {
-                    const int count = std::popcount(bits);
-                    m_ink.push_back({c, y + m_margin, count});
-                    m_total += count;
-                }
-            }
+            for (int c = 0; c < columns; ++c)
+                if (const uint8_t bits = c == columns - 1 ? static_cast<uint8_t>(row[c] & lastMask) : row[c])
+                    f(c, y, std::popcount(bits));
         }
     }
-
-    int64_t Total() const { return m_total; }
 
     // The sum of the squared row sums along lines falling by angle degrees: largest where the
     // lines of ink run along the rows.
@@ -78,7 +78,6 @@ private:
     double m_centre;
     int m_margin;
     std::vector<InkByte> m_ink;
-    int64_t m_total = 0;
     std::vector<int32_t> m_offsets;
     std::vector<int32_t> m_bins;
 };
@@ -89,11 +88,13 @@ std::optional<double> DetectTilt(const QImage& ink)
 {
     if (ink.isNull() || ink.format() != QImage::Format_Mono)
         return std::nullopt;
-    ProfileSearch search(ink);
+    int64_t total = 0;
+    ProfileSearch::ForEachInkByte(ink, [&](int, int, int count) { total += count; });
     const int64_t area = static_cast<int64_t>(ink.width()) * ink.height();
     // Too little ink to show lines, or the background offered as ink.
-    if (search.Total() < std::max<int64_t>(64, area / 20000) || search.Total() * 2 > area)
+    if (total < std::max<int64_t>(64, area / 20000) || total * 2 > area)
         return std::nullopt;
+    ProfileSearch search(ink);
 
     constexpr double kCoarse = 0.5;
     std::vector<double> scores;

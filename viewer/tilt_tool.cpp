@@ -194,7 +194,6 @@ void CTiltTool::ReleaseOnLine(int x, int y)
     if (!m_bDragging || m_hit < 0)
         return;
     MoveLine(x, y);
-    InvalidateRubber();
     m_bDragging = false;
     const int hit = std::exchange(m_hit, -1);
     const auto [clickX, clickY] = m_view.DoubleClickSize();
