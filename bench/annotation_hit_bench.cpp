@@ -1,8 +1,8 @@
 // Hit testing annotations with the Select pointer: 5,000 annotations of every kind spread over a
 // 100-page document of A4 pages at 200 dpi (freehand strokes of 400 points, items written at all
 // four orientations), the page shown turned by 90 degrees at 50 %. Measured: the item under a point
-// that misses everything (every item of the page is tested), a point on the lowest item of the page,
-// and the handle test of a stroke; the reference is the same miss with only the shown page's 50
+// that misses everything (every item of the page is tested), a point inside the lowest item of the
+// page (an item above it may answer first), and the handle test of a stroke; the reference is the same miss with only the shown page's 50
 // items in the list. The goal is printed beside the results.
 #include "bench/ratio_reporter.h"
 #include "imaging/page_qimage.h"
@@ -186,7 +186,7 @@ void HitMiss(benchmark::State& state)
 
 void HitLowest(benchmark::State& state)
 {
-    // The lowest item of the shown page: a stroke at orientation 0, its first point.
+    // Inside the lowest item of the shown page, a stroke at orientation 0.
     Layer& l = *whole;
     const int lowest = kPages / 2 * kPerPage;
     const CAnnotationItem& item = *l.layer.Items()[static_cast<size_t>(lowest)];
