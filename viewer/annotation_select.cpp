@@ -88,64 +88,33 @@ int TargetIndex(CAnnotationLayer& layer, bool remembered)
     return item.page == layer.CurrentPage() && IsDrawnKind(item.kind) ? index : -1;
 }
 
-// The tool defaults of the current tool through its dialog.
+// The tool defaults of the current tool through its dialog, stored on OK.
 void EditToolDefaults(IAnnotationView& view)
 {
-    CAnnotationDefaults& d = view.Defaults();
     IAnnotationDialogs& dialogs = view.Dialogs();
     const int tool = view.PageState().GetTool();
     const std::string caption = PropertiesCaption(tool);
-    // Every dialog works on copies: Cancel leaves the defaults as they were.
-    const auto lineStyle = [&](int32_t& width, uint32_t& colour) {
-        int32_t w = width;
-        uint32_t c = colour;
-        if (dialogs.LineStyle(caption, w, c)) {
-            width = w;
-            colour = c;
-        }
-    };
-    const auto colour = [&](uint32_t& value, bool noWhite) {
-        uint32_t c = value;
-        if (dialogs.Colour(caption, c, noWhite))
-            value = c;
-    };
-    const auto font = [&](gdi::LOGFONTA& value, uint32_t& textColour) {
-        gdi::LOGFONTA f = value;
-        uint32_t c = textColour;
-        if (dialogs.Font(caption, f, c)) {
-            value = f;
-            textColour = c;
-        }
-    };
+    // The dialog works on a copy: Cancel leaves the defaults as they were.
+    CAnnotationDefaults d = view.Defaults();
+    bool ok = false;
     switch (tool) {
-    case kAnnotFreehand: lineStyle(d.freehandWidth, d.freehandColour); break;
-    case kAnnotLine: lineStyle(d.lineWidth, d.lineColour); break;
-    case kAnnotRectangle: lineStyle(d.rectangleWidth, d.rectangleColour); break;
-    case kAnnotMarker: colour(d.markerColour, true); break;
-    case kAnnotPaintRectangle: colour(d.paintColour, false); break;
-    case kAnnotText: font(d.textFont, d.textColour); break;
-    case kAnnotTextFile: font(d.copyTextFont, d.copyTextColour); break;
-    case kAnnotPatchMemo: {
-        uint32_t box = d.memoColour, text = d.memoTextColour;
-        gdi::LOGFONTA f = d.memoFont;
-        if (dialogs.ColourFont(caption, box, f, text)) {
-            d.memoColour = box;
-            d.memoFont = f;
-            d.memoTextColour = text;
-        }
+    case kAnnotFreehand: ok = dialogs.LineStyle(caption, d.freehandWidth, d.freehandColour); break;
+    case kAnnotLine: ok = dialogs.LineStyle(caption, d.lineWidth, d.lineColour); break;
+    case kAnnotRectangle: ok = dialogs.LineStyle(caption, d.rectangleWidth, d.rectangleColour); break;
+    case kAnnotMarker: ok = dialogs.Colour(caption, d.markerColour, true); break;
+    case kAnnotPaintRectangle: ok = dialogs.Colour(caption, d.paintColour, false); break;
+    case kAnnotText: ok = dialogs.Font(caption, d.textFont, d.textColour); break;
+    case kAnnotTextFile: ok = dialogs.Font(caption, d.copyTextFont, d.copyTextColour); break;
+    case kAnnotPatchMemo: ok = dialogs.ColourFont(caption, d.memoColour, d.memoFont, d.memoTextColour); break;
+    case kAnnotStamp:
+        ok = dialogs.StampList("", d);
+        d.stampCount = std::clamp(d.stampCount, 0, kMaxStamps);
+        d.currentStamp = std::clamp(d.currentStamp, 0, std::max(0, d.stampCount - 1));
         break;
-    }
-    case kAnnotStamp: {
-        CAnnotationDefaults copy = d;
-        if (dialogs.StampList("", copy)) {
-            d = copy;
-            d.stampCount = std::clamp(d.stampCount, 0, kMaxStamps);
-            d.currentStamp = std::clamp(d.currentStamp, 0, std::max(0, d.stampCount - 1));
-        }
-        break;
-    }
     default: break;
     }
+    if (ok)
+        view.Defaults() = d;
 }
 
 } // namespace

@@ -579,12 +579,14 @@ TEST_F(SelectTest, ToolDefaultsAndTheStampChoice)
          [](const CAnnotationDefaults& d) { EXPECT_EQ(std::pair(d.lineWidth, d.lineColour), std::pair(5, 0x0000FFu)); }},
         {5, "Rectangle Properties", [](const CAnnotationDefaults& d) { EXPECT_EQ(d.rectangleWidth, 5); }},
         {6, "Paint Rectangle Properties", [](const CAnnotationDefaults& d) { EXPECT_EQ(d.paintColour, 0x808080u); }},
-        {7, "Text Properties", [](const CAnnotationDefaults& d) { EXPECT_EQ(d.textColour, 0u); }},
+        // Cancel keeps what was there.
+        {7, "Text Properties", [](const CAnnotationDefaults& d) { EXPECT_EQ(d.textColour, 0x123456u); }},
         {8, "Patch Memo Properties", [](const CAnnotationDefaults& d) { EXPECT_EQ(d.memoColour, 0u); }},
         {9, "Copy text from file Properties", [](const CAnnotationDefaults& d) { EXPECT_EQ(d.copyTextColour, 0u); }},
         // The stamp list's current index is kept within the stamps.
         {10, "", [](const CAnnotationDefaults& d) { EXPECT_EQ(d.currentStamp, 2); }},
     };
+    view.defaults.textColour = 0x123456u;
     view.dialogs.stampList = [](CAnnotationDefaults& d) {
         d.stampCount = 3;
         d.currentStamp = 7;
