@@ -169,6 +169,12 @@ public:
     bool BringToFront(int flag);
     bool SendToBack(int flag);
 
+private:
+    // The select drag's band or line shown as the overlay (annotation_select.cpp).
+    void ShowSelectOverlay();
+
+public:
+
     // ---- tilt correction (tilt_tool.cpp) ------------------------------------------------------
     CTiltTool& Tilt() { return m_tilt; }
 
