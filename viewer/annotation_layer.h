@@ -199,6 +199,9 @@ private:
 
     // The freehand stroke in progress (its item's index), -1 for none.
     int m_stroke = -1;
+
+    // Whether the tilt tool's press grabbed its line (else it started a new one).
+    bool m_bTiltOnLine = false;
 };
 
 } // namespace viewer

@@ -76,21 +76,21 @@ CAnnotationItem makeItem(int page, int kind, gdi::RECT rect, int pageWidth, int 
     return item;
 }
 
-AnnotationTest::AnnotationTest(int pages, int width, int height) : view(pages, width, height), layer(view, undo)
+AnnotationSetup::AnnotationSetup(int pages, int width, int height) : view(pages, width, height), layer(view, undo)
 {
     undo.Bind(&view, &layer);
     view.document.SetAnnotationLayer(&layer);
     view.document.SetUndoRecord(&undo);
 }
 
-AnnotationTest::~AnnotationTest()
+AnnotationSetup::~AnnotationSetup()
 {
     view.document.SetAnnotationLayer(&noLayer);
     view.document.SetUndoRecord(&noUndo);
     undo.Bind(nullptr, nullptr);
 }
 
-int AnnotationTest::Add(const CAnnotationItem& item)
+int AnnotationSetup::Add(const CAnnotationItem& item)
 {
     return layer.Append(std::make_unique<CAnnotationItem>(item));
 }

@@ -234,11 +234,12 @@ public:
 CAnnotationItem makeItem(int page, int kind, gdi::RECT rect, int pageWidth = 64, int pageHeight = 40);
 
 // A view over five 64 x 40 pages, an undo record and a layer bound to it, and the document told
-// of both.
-class AnnotationTest : public ::testing::Test {
-protected:
-    explicit AnnotationTest(int pages = 5, int width = 64, int height = 40);
-    ~AnnotationTest() override;
+// of both. Tables make one per case; AnnotationTest is the same as a test fixture.
+struct AnnotationSetup {
+    explicit AnnotationSetup(int pages = 5, int width = 64, int height = 40);
+    ~AnnotationSetup();
+    AnnotationSetup(const AnnotationSetup&) = delete;
+    AnnotationSetup& operator=(const AnnotationSetup&) = delete;
 
     /// Appends a copy of the item to the layer; its index.
     int Add(const CAnnotationItem& item);
@@ -246,6 +247,11 @@ protected:
     FakeAnnotationView view;
     CUndoRecord undo;
     CAnnotationLayer layer;
+};
+
+class AnnotationTest : public ::testing::Test, public AnnotationSetup {
+protected:
+    explicit AnnotationTest(int pages = 5, int width = 64, int height = 40) : AnnotationSetup(pages, width, height) {}
 };
 
 } // namespace viewer_test
