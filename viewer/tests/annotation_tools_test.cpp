@@ -213,23 +213,34 @@ TEST_F(ToolsTest, EachToolTakesItsStyleFromTheDefaults)
         uint32_t background;
         int32_t style;
         const char* text;
+        std::optional<gdi::RECT> repainted; // in window pixels
     } cases[] = {
         {[this] { Stroke({10, 10}, {{30, 20}}, {50, 40}); }, kAnnotFreehand, d.freehandWidth, d.freehandColour,
-         none, 0, 0, ""},
-        {band3(kAnnotMarker), kAnnotMarker, d.lineWidth, d.markerColour, none, 0, 0, ""},
-        {[this] { Line({50, 40}, {{10, 10}}, {10, 10}); }, kAnnotLine, d.lineWidth, d.lineColour, none, 0, 0, ""},
+         none, 0, 0, "", std::nullopt},
+        // The band, one pixel more right and below.
+        {band3(kAnnotMarker), kAnnotMarker, d.lineWidth, d.markerColour, none, 0, 0, "", gdi::RECT{10, 10, 51, 41}},
+        // The band out by trunc(200 % x (width + 1)).
+        {[this] { Line({50, 40}, {{10, 10}}, {10, 10}); }, kAnnotLine, d.lineWidth, d.lineColour, none, 0, 0, "",
+         gdi::RECT{-2, -2, 62, 52}},
         {band3(kAnnotRectangle), kAnnotRectangle, d.rectangleWidth, d.rectangleColour, none, 0, d.rectangleStyle,
-         ""},
-        {band3(kAnnotPaintRectangle), kAnnotPaintRectangle, 0, d.paintColour, none, 0, 0, ""},
-        {typed(kAnnotText), kAnnotText, 0, d.textColour, d.textFont, 0, 0, "typed"},
-        {typed(kAnnotPatchMemo), kAnnotPatchMemo, 0, d.memoTextColour, d.memoFont, d.memoColour, 0, "typed"},
-        {band3(kAnnotTextFile), kAnnotTextFile, 0, d.copyTextColour, d.copyTextFont, 0, 0, "from a file"},
+         "", gdi::RECT{-6, -6, 66, 56}},
+        {band3(kAnnotPaintRectangle), kAnnotPaintRectangle, 0, d.paintColour, none, 0, 0, "",
+         gdi::RECT{10, 10, 51, 41}},
+        {typed(kAnnotText), kAnnotText, 0, d.textColour, d.textFont, 0, 0, "typed", std::nullopt},
+        {typed(kAnnotPatchMemo), kAnnotPatchMemo, 0, d.memoTextColour, d.memoFont, d.memoColour, 0, "typed",
+         std::nullopt},
+        {band3(kAnnotTextFile), kAnnotTextFile, 0, d.copyTextColour, d.copyTextFont, 0, 0, "from a file",
+         gdi::RECT{10, 10, 51, 41}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.kind);
         const size_t before = layer.Items().size();
         view.document.SetModifiedFlag(false);
         c.create();
+        if (c.repainted) {
+            ASSERT_FALSE(view.invalidated.empty());
+            EXPECT_EQ(view.invalidated.back(), *c.repainted);
+        }
         CAnnotationItem expected;
         expected.page = 1;
         expected.kind = c.kind;
@@ -257,6 +268,7 @@ TEST_F(ToolsTest, EachToolTakesItsStyleFromTheDefaults)
     view.document.SetModifiedFlag(false);
     const size_t before = layer.Items().size();
     layer.PlaceStamp(10, 10);
+    const gdi::RECT repainted = view.invalidated.back();
     const CAnnotationItem stamp = ExpectAdded(before);
     EXPECT_EQ(stamp.kind, kAnnotStamp);
     EXPECT_EQ(stamp.text, "Stamp 0");
@@ -267,6 +279,10 @@ TEST_F(ToolsTest, EachToolTakesItsStyleFromTheDefaults)
     EXPECT_EQ(stamp.orientation, 1);
     EXPECT_EQ(stamp.rect.left, 7);
     EXPECT_EQ(stamp.rect.top, 8);
+    // At 200 % from the press point, one pixel more right and below.
+    EXPECT_EQ(repainted.left, 10);
+    EXPECT_EQ(repainted.top, 10);
+    EXPECT_NEAR(repainted.right, 10 + 2 * (stamp.rect.right - stamp.rect.left) + 1, 1);
 }
 
 // Lines need no drag; their ends stay on the page. Freehand skips repeated points and clips.
@@ -348,7 +364,17 @@ TEST_F(ToolsTest, TextEditKeepsOnlyAChangedText)
 {
     view.zoom = 2.0;
     view.scroll = {4, 6};
-    Band(kAnnotText, {10, 10}, {90, 50});
+    // The band follows the pointer within the page (800 x 600 at 200 %), drawn in window pixels.
+    layer.BandPress(10, 10);
+    view.tick += 1000;
+    layer.BandMove(2000, -50);
+    EXPECT_EQ(layer.Overlay().shape, CToolOverlay::kRectangle);
+    EXPECT_EQ(layer.Overlay().rect, (gdi::RECT{10, -6, 800 - 4, 10}));
+    layer.BandMove(90, 50);
+    EXPECT_EQ(layer.Overlay().rect, (gdi::RECT{10, 10, 90, 50}));
+    ASSERT_TRUE(layer.BandRelease(90, 50));
+    EXPECT_EQ(layer.Overlay().shape, CToolOverlay::kNone);
+    layer.CreateFromBand(kAnnotText);
     EXPECT_TRUE(view.editor.visible);
     EXPECT_EQ(view.editor.rect, (gdi::RECT{10, 10, 90, 50}));
     EXPECT_EQ(view.editor.text, "");
