@@ -111,7 +111,7 @@ CMainFrame::CMainFrame(CViewerSettings& settings, IPrompter& prompter, int scree
     m_pSplitter = new QSplitter(Qt::Horizontal, this);
     m_pThumbView = new CTqlVwTLView(*m_pDoc, *this, m_app, m_pSplitter);
     m_pThumbView->setObjectName(QStringLiteral("thumbnailView"));
-    m_pPageView = new CTqlVwTLPageView(*m_pDoc, *this, settings, m_pSplitter);
+    m_pPageView = new CTqlVwTLPageView(*m_pDoc, *this, settings, m_app, prompter, m_pSplitter);
     m_pPageView->setObjectName(QStringLiteral("pageView"));
     m_pThumbView->SetPageView(m_pPageView);
     m_pSplitter->addWidget(m_pThumbView);
