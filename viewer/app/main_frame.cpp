@@ -26,6 +26,8 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 
 namespace viewer {
@@ -282,10 +284,21 @@ int CMainFrame::OnTimer(int timer, int pending)
     if (menuId == 150) {
         menu.addAction(QStringLiteral("&Property..."))->setData(59398);
     } else {
-        // No stamp names are held while editing is off: the one item is greyed.
-        QAction* stamp = menu.addAction(QStringLiteral("Stamp"));
-        stamp->setData(ID_STAMP_FIRST);
-        stamp->setEnabled(false);
+        // The stamps' names, the current one checked; without stamps one greyed item.
+        const CAnnotationDefaults& defaults = m_app.annotationDefaults;
+        const int count = std::clamp(defaults.stampCount, 0, static_cast<int>(defaults.stamps.size()));
+        for (int i = 0; i < count; ++i) {
+            const CStampRecord& record = defaults.stamps[static_cast<size_t>(i)];
+            QAction* stamp = menu.addAction(QtText(std::string(record.name, ::strnlen(record.name, sizeof record.name))));
+            stamp->setData(ID_STAMP_FIRST + i);
+            stamp->setCheckable(true);
+            stamp->setChecked(i == defaults.currentStamp);
+        }
+        if (count == 0) {
+            QAction* stamp = menu.addAction(QStringLiteral("Stamp"));
+            stamp->setData(ID_STAMP_FIRST);
+            stamp->setEnabled(false);
+        }
     }
     if (QAction* chosen = menu.exec(QCursor::pos()); chosen && chosen->data().isValid())
         m_pDoc->OnCommand(chosen->data().toInt());

@@ -317,6 +317,8 @@ void CTqlVwTLPageView::OnCommand(int id)
             return;
         if (id == ID_TOOL_TILT && !tilting)
             m_layer.Tilt().EnterTiltMode();
+        if (id == ID_TOOL_STAMP_CHOICE)
+            m_commands.ToolDefaults();
         break;
     }
     }

@@ -7,8 +7,12 @@
 #include "uiwidgets/control_name.h"
 #include "uiwidgets/tests/support/layout_order.h"
 
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QPrinter>
@@ -18,6 +22,7 @@
 #include <QLineEdit>
 #include <QToolBar>
 #include <algorithm>
+#include <numeric>
 #include <vector>
 
 #include <fstream>
@@ -257,6 +262,233 @@ TEST_F(PageViewerTest, ClosingStoresTheWindowAndTheViewSettings)
     WriteViewerSettingsAtExit(settings);
     EXPECT_EQ(ReadViewerSettings(1920).windowZoom, 1);
     EXPECT_TRUE(ReadBarState().has_value());
+}
+
+// The program never allows editing; these tests set the display state's flag themselves.
+class AnnotationViewTest : public PageViewerTest {
+protected:
+    std::unique_ptr<CMainFrame> StartEditing()
+    {
+        auto frame = Start({writeTiff(path("fax.tif"), 2, COMPRESSION_CCITTFAX4, 1728, 1100)});
+        if (frame)
+            frame->PageView()->PageState().SetEditingAllowed(1);
+        return frame;
+    }
+    static void AddItem(CTqlVwTLPageView& view, int kind, gdi::RECT rect)
+    {
+        auto item = std::make_unique<CAnnotationItem>();
+        item->kind = kind;
+        item->rect = rect;
+        item->pageWidth = 1728;
+        item->pageHeight = 1100;
+        view.Layer().Append(std::move(item));
+    }
+};
+
+// The name of the next menu that pops up, which is then closed.
+void CatchNextPopup(QString& name)
+{
+    QTimer::singleShot(0, [&name] {
+        QWidget* popup = QApplication::activePopupWidget();
+        if (!popup) {
+            CatchNextPopup(name);
+            return;
+        }
+        name = popup->objectName();
+        popup->close();
+    });
+}
+
+TEST_F(AnnotationViewTest, EscapeHidesTheEditorAndDropsWhatWasTyped)
+{
+    auto frame = StartEditing();
+    ASSERT_TRUE(frame);
+    CTqlVwTLPageView& view = *frame->PageView();
+    CAnnotationEdit& edit = view.Edit();
+    EXPECT_EQ(edit.objectName(), "id59397");
+    EXPECT_EQ(edit.parentWidget(), view.viewport());
+    EXPECT_FALSE(edit.IsVisible());
+
+    gdi::LOGFONTA font;
+    font.lfHeight = -20;
+    edit.Open({10, 20, 210, 120}, font, 0x0000FF, "Kim");
+    EXPECT_TRUE(edit.IsVisible());
+    EXPECT_EQ(edit.geometry(), QRect(10, 20, 200, 100));
+    EXPECT_EQ(edit.font(), gdi::fontOfLogFont(font));
+    EXPECT_TRUE(edit.hasFocus());
+    EXPECT_FALSE(edit.CanUndo());
+    QTest::keyClicks(&edit, " Lee"); // the caret stood at the end
+    QTest::keyClick(&edit, Qt::Key_Return);
+    QTest::keyClicks(&edit, "Room 4");
+    EXPECT_EQ(edit.Text(), "Kim Lee\nRoom 4");
+    EXPECT_TRUE(edit.CanUndo());
+    EXPECT_FALSE(edit.HasSelection());
+    edit.selectAll();
+    EXPECT_TRUE(edit.HasSelection());
+
+    QTest::keyClick(&edit, Qt::Key_Escape);
+    EXPECT_FALSE(edit.IsVisible());
+    EXPECT_TRUE(view.hasFocus());
+    // Ending the edit finds the editor hidden: nothing is made of the text.
+    frame->Document().EndAnnotationEdit();
+    EXPECT_TRUE(view.Layer().Items().empty());
+    EXPECT_FALSE(frame->Document().IsModified());
+}
+
+TEST(AnnotationClipboard, CarriesTheBlockUnderItsTypeBesideThePicture)
+{
+    CQtAnnotationClipboard clipboard;
+    ASSERT_TRUE(clipboard.Open());
+    std::vector<uint8_t> block(kAnnotationBlockHeader + 5);
+    std::iota(block.begin(), block.end(), uint8_t{0}); // zero bytes inside: the block is binary
+    QImage picture(9, 5, QImage::Format_Mono);
+    picture.fill(1);
+    clipboard.SetAnnotation(block, picture);
+
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    ASSERT_TRUE(data);
+    EXPECT_EQ(data->data(kAnnotationMimeType),
+              QByteArray(reinterpret_cast<const char*>(block.data()), static_cast<qsizetype>(block.size())));
+    EXPECT_TRUE(data->hasImage());
+    EXPECT_EQ(qvariant_cast<QImage>(data->imageData()).size(), QSize(9, 5));
+    EXPECT_EQ(clipboard.Annotation(), block);
+    EXPECT_FALSE(clipboard.HasText());
+
+    QGuiApplication::clipboard()->setText(QStringLiteral("plain"));
+    EXPECT_TRUE(clipboard.HasText());
+    EXPECT_FALSE(clipboard.Annotation().has_value());
+}
+
+TEST_F(AnnotationViewTest, AnnotationMenusSendTheirCommandsAndTheKeyboardOpensTheViewMenu)
+{
+    const std::vector<int> selected{ID_EDIT_CUT, ID_EDIT_COPY, 0, 59400, 59401, 0, 59402};
+    const std::vector<int> remembered{164, 165, 0, 166, 167, 0, 168};
+    const auto withEdit = [](int edit, std::vector<int> ids) {
+        ids.insert(ids.begin(), edit);
+        return ids;
+    };
+    const struct {
+        int kind;
+        bool selectTool;
+        const char* menu;
+        std::vector<int> ids;
+    } cases[] = {
+        {kAnnotFreehand, true, "menu156", selected},   {kAnnotMarker, true, "menu156", selected},
+        {kAnnotLine, true, "menu156", selected},       {kAnnotRectangle, true, "menu156", selected},
+        {kAnnotPaintRectangle, true, "menu156", selected},
+        {kAnnotText, true, "menu157", withEdit(59399, selected)},
+        {kAnnotPatchMemo, true, "menu157", withEdit(59399, selected)},
+        {kAnnotTextFile, true, "menu156", selected},   {kAnnotStamp, true, "menu156", selected},
+        {kAnnotLine, false, "menu159", remembered},    {kAnnotStamp, false, "menu159", remembered},
+        {kAnnotText, false, "menu160", withEdit(163, remembered)},
+        {kAnnotPatchMemo, false, "menu160", withEdit(163, remembered)},
+    };
+    for (const auto& c : cases) {
+        const std::unique_ptr<QMenu> menu(AnnotationMenu(nullptr, c.kind, c.selectTool));
+        EXPECT_EQ(menu->objectName().toStdString(), c.menu) << c.kind;
+        std::vector<int> ids;
+        for (QAction* action : menu->actions())
+            ids.push_back(action->isSeparator() ? 0 : action->data().toInt());
+        EXPECT_EQ(ids, c.ids) << c.kind << " " << c.selectTool;
+    }
+    const std::unique_ptr<QMenu> memo(AnnotationMenu(nullptr, kAnnotPatchMemo, true));
+    QStringList texts;
+    for (QAction* action : memo->actions())
+        texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    EXPECT_EQ(texts.join('|'), "&Edit|Cu&t|&Copy|-|Bring to &front|Send to &back|-|&Property...");
+
+    // From the keyboard the view's own menu opens, even over an annotation.
+    auto frame = StartEditing();
+    ASSERT_TRUE(frame);
+    CTqlVwTLPageView& view = *frame->PageView();
+    AddItem(view, kAnnotPaintRectangle, {0, 0, 800, 800});
+    view.PageState().SetTool(kToolSelect);
+    QString shown;
+    CatchNextPopup(shown);
+    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(5, 5), view.mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(&view, &key);
+    EXPECT_EQ(shown, "menu132");
+    EXPECT_EQ(view.PageState().GetSelected(), -1);
+}
+
+TEST_F(AnnotationViewTest, ToolDefaultsOpenTheToolsDialogUnderItsCaptionAndOnlyOkKeepsThem)
+{
+    auto frame = StartEditing();
+    ASSERT_TRUE(frame);
+    const struct {
+        int tool;
+        const char* caption;
+    } cases[] = {
+        {32803, "Freehand Properties"},   {32804, "Marker Properties"},
+        {32805, "Line Properties"},       {32806, "Rectangle Properties"},
+        {32807, "Paint Rectangle Properties"}, {32808, "Text Properties"},
+        {32809, "Patch Memo Properties"}, {32810, "Copy text from file Properties"},
+        {32811, "Stamp Properties"},
+    };
+    const CAnnotationDefaults& defaults = frame->AppValues().annotationDefaults;
+    for (const auto& c : cases) {
+        frame->OnCommand(c.tool);
+        QString title;
+        AnswerNextDialog([&](QWidget* dialog) {
+            title = dialog->windowTitle();
+            static_cast<QDialog*>(dialog)->reject();
+        });
+        frame->OnCommand(59398);
+        EXPECT_EQ(title.toStdString(), c.caption) << c.tool;
+    }
+    EXPECT_EQ(std::tie(defaults.freehandWidth, defaults.lineWidth, defaults.rectangleWidth, defaults.stampCount),
+              std::make_tuple(0, 0, 0, 0));
+    EXPECT_EQ(defaults.textFont, gdi::LOGFONTA{});
+
+    // OK: the rectangle's width one up from the least.
+    frame->OnCommand(32806);
+    AnswerNextDialog([&](QWidget* dialog) {
+        emit dialog->findChild<CSpinButtons*>(ControlName(IDC_LINE_SPIN))->Delta(-1);
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    frame->OnCommand(59398);
+    EXPECT_EQ(defaults.rectangleWidth, 2);
+    EXPECT_EQ(defaults.lineWidth, 0);
+}
+
+TEST_F(AnnotationViewTest, PrintingBurnsAnnotationsIntoACopyAndLeavesThePageAsItWas)
+{
+    auto frame = StartEditing();
+    ASSERT_TRUE(frame);
+    CTqlVwTLPageView& view = *frame->PageView();
+    AddItem(view, kAnnotPaintRectangle, {100, 100, 900, 600});
+    const QImage page = frame->Document().Pages()[0]->Bitmap().copy();
+    QImage burnt = page.copy();
+    BurnInAnnotations(burnt, view.Layer().Items(), 0);
+
+    // A printable area of half the page's size at 100 dpi.
+    const auto printed = [](const std::function<void(QPainter&)>& print) {
+        QImage sheet(864, 600, QImage::Format_RGB32);
+        sheet.fill(Qt::white);
+        QPainter painter(&sheet);
+        print(painter);
+        painter.end();
+        return sheet;
+    };
+    const gdi::RECT target = FitToPrinter(864, 600, 1728, 1100, {0, 0, 1728, 1100});
+    const auto sheetOf = [&](const QImage& bitmap) {
+        return printed([&](QPainter& p) {
+            BandedPrint(p, target.left, target.top, target.right - target.left, target.bottom - target.top, bitmap,
+                        100);
+        });
+    };
+    const QImage withAnnotations = sheetOf(burnt), without = sheetOf(page);
+    const struct {
+        int editing, hidden;
+        bool burns;
+    } cases[] = {{1, 0, true}, {1, 1, false}, {0, 0, false}};
+    for (const auto& c : cases) {
+        view.PageState().SetEditingAllowed(c.editing);
+        view.PageState().SetHideAnnotations(c.hidden);
+        const QImage sheet = printed([&](QPainter& p) { view.PrintPage(p, 0, 864, 600, 100); });
+        EXPECT_TRUE(sheet == (c.burns ? withAnnotations : without)) << c.editing << c.hidden;
+        EXPECT_EQ(frame->Document().Pages()[0]->Bitmap(), page) << c.editing << c.hidden;
+    }
 }
 
 // The annotation tools' cursors are pictures of the program's resources, each its own, with the hot
