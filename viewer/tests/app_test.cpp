@@ -335,6 +335,28 @@ TEST_F(AnnotationViewTest, EscapeHidesTheEditorAndDropsWhatWasTyped)
     EXPECT_FALSE(frame->Document().IsModified());
 }
 
+TEST_F(AnnotationViewTest, TheTiltDialogIsOneAtATimeOverThePageViewWithoutACloseBox)
+{
+    auto frame = StartEditing();
+    ASSERT_TRUE(frame);
+    CTqlVwTLPageView& view = *frame->PageView();
+    CQtTiltDialogHost& host = view.TiltDialogHost();
+    host.OpenTiltDialog(view.Layer().Tilt());
+    const QPointer<QDialog> dialog = host.Dialog();
+    ASSERT_TRUE(dialog);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_FALSE(dialog->isModal());
+    EXPECT_EQ(dialog->parentWidget(), &view);
+    EXPECT_FALSE(dialog->windowFlags().testFlag(Qt::WindowCloseButtonHint));
+    host.OpenTiltDialog(view.Layer().Tilt());
+    EXPECT_EQ(host.Dialog(), dialog.data());
+    EXPECT_EQ(view.findChildren<CTiltCorrectionDlg*>().size(), 1);
+    host.CloseTiltDialog();
+    EXPECT_FALSE(host.Dialog());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(dialog);
+}
+
 TEST(AnnotationClipboard, CarriesTheBlockUnderItsTypeBesideThePicture)
 {
     CQtAnnotationClipboard clipboard;
