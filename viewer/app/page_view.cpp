@@ -348,6 +348,7 @@ void CTqlVwTLPageView::GoToPage(int page)
 
 void CTqlVwTLPageView::paintEvent(QPaintEvent* event)
 {
+    m_pending -= event->region();
     if (!m_image || m_doc.PageCount() == 0 || !m_doc.Loaded())
         return;
     QPainter painter(viewport());
