@@ -169,6 +169,12 @@ public:
     bool BringToFront(int flag);
     bool SendToBack(int flag);
 
+private:
+    // The select drag's band or line shown as the overlay (annotation_select.cpp).
+    void ShowSelectOverlay();
+
+public:
+
     // ---- tilt correction (tilt_tool.cpp) ------------------------------------------------------
     CTiltTool& Tilt() { return m_tilt; }
 
@@ -199,6 +205,9 @@ private:
 
     // The freehand stroke in progress (its item's index), -1 for none.
     int m_stroke = -1;
+
+    // Whether the tilt tool's press grabbed its line (else it started a new one).
+    bool m_bTiltOnLine = false;
 };
 
 } // namespace viewer

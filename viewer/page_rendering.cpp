@@ -1,6 +1,7 @@
 #include "viewer/page_rendering.h"
 
 #include "imaging/page_qimage.h"
+#include "viewer/annotation_drawing.h"
 
 #include <QtGui/QPainter>
 
@@ -29,20 +30,6 @@ constexpr std::array<uint8_t, 256> makeBitCounts()
     return t;
 }
 constexpr std::array<uint8_t, 256> kBitCount = makeBitCounts();
-
-constexpr std::array<uint8_t, 256> makeReversed()
-{
-    std::array<uint8_t, 256> t{};
-    for (int i = 0; i < 256; ++i) {
-        int r = 0;
-        for (int b = 0; b < 8; ++b)
-            if (i & (1 << b))
-                r |= 0x80 >> b;
-        t[i] = static_cast<uint8_t>(r);
-    }
-    return t;
-}
-constexpr std::array<uint8_t, 256> kReversed = makeReversed();
 
 bool isMono(const QImage& image) { return image.format() == QImage::Format_Mono; }
 
@@ -127,21 +114,6 @@ QImage turnQuarter(const QImage& source, bool clockwise)
     }
     // Padding bits past the last column of a partial band are zero already: the band was padded.
     return out;
-}
-
-// One row mirrored: the bits reversed and moved back to start at column 0.
-void mirrorRow(const uchar* from, uchar* to, int width)
-{
-    const int bytes = (width + 7) / 8;
-    const int pad = bytes * 8 - width;
-    for (int i = 0; i < bytes; ++i)
-        to[i] = kReversed[from[bytes - 1 - i]];
-    if (pad == 0)
-        return;
-    for (int i = 0; i < bytes; ++i) {
-        const unsigned next = i + 1 < bytes ? to[i + 1] : 0;
-        to[i] = static_cast<uint8_t>((to[i] << pad) | (next >> (8 - pad)));
-    }
 }
 
 QImage turnIndexed(const QImage& source, int degrees)
@@ -297,8 +269,7 @@ QImage TurnMonoHalf(const QImage& source)
     QImage out = newMono(w, h, source);
     if (out.isNull())
         return out;
-    for (int y = 0; y < h; ++y)
-        mirrorRow(source.constScanLine(y), out.scanLine(h - 1 - y), w);
+    MirrorRows(out.bits(), source.constBits(), w, h, static_cast<int>(source.bytesPerLine()));
     return out;
 }
 
