@@ -16,9 +16,11 @@ namespace viewer {
 class IUndoRecord;
 
 /// Finds the tilt of a 1-bit page (Format_Mono) and straightens it: along the direction (a, b)
-/// given (the angle atan(a / b)), or along the tilt found in the page. The result has the page's
+/// given (the angle atan(a / b)), or along the tilt found in the page, offered first with its black
+/// pixels as ink (its white ones when inverted), then the other way. The result has the page's
 /// size and kind; nothing when no tilt can be found.
-std::optional<QImage> StraightenPage(const QImage& page, std::optional<std::pair<int, int>> direction);
+std::optional<QImage> StraightenPage(const QImage& page, std::optional<std::pair<int, int>> direction,
+                                     bool inverted = false);
 
 class CTiltTool : public ITiltTool {
 public:
@@ -35,7 +37,8 @@ public:
     /// A press on the line starts dragging an end or the line; false when it missed.
     bool PressOnLine(int x, int y);
     void ReleaseOnLine(int x, int y);
-    /// Drops the line (and with close the dialog).
+    /// Drops the line (and with close the dialog); only while editing is allowed, annotations are
+    /// shown, pages exist and tool 11 is current.
     void Discard(bool close);
 
     /// The line while it is dragged, in window pixels.
@@ -48,14 +51,30 @@ public:
     int LineOrientation() override;
     std::pair<int, int> PageSize() override;
     void Correct(std::optional<std::pair<int, int>> direction) override;
+    /// Closes the dialog with the line and makes the hand tool (0) current.
     void End() override;
 
 private:
+    int CurrentPage();
+    bool HasLine();
+    /// The line's ends in the current orientation at the zoom (scrolled window pixels).
+    std::pair<gdi::POINT, gdi::POINT> ScreenEnds();
+    /// The current orientation's page size for the line (from the size it was stored with).
+    std::pair<int, int> SizeNow();
+    /// Repaints the line's area (window pixels), widened by extra on each side.
+    void InvalidateLine(int extraX = 0, int extraY = 0);
+    /// Repaints the rubber line as it stands.
+    void InvalidateRubber();
+
     IAnnotationView& m_view;
     IUndoRecord& m_undo;
     CAnnotationItem m_line;
     bool m_bDragging = false;
     gdi::POINT m_fixed, m_moving; // scrolled window pixels
+    int m_hit = -1;               // what the press grabbed: 0, 1 an end, 10 the line, -1 a new line
+    gdi::POINT m_pressPoint;      // window pixels
+    uint32_t m_pressTick = 0;
+    gdi::POINT m_current;         // where a move has got to (scrolled window pixels)
 };
 
 } // namespace viewer
