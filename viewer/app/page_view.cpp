@@ -59,7 +59,7 @@ CTqlVwTLPageView::CTqlVwTLPageView(CTqlVwTLDoc& document, IViewerFrame& frame, C
       m_prompter(prompter), m_logic(m_state, settings.viewScale, settings.viewJustify, settings.viewGradation),
       m_pEdit(new CAnnotationEdit(viewport(), [this] { Activate(); })),
       m_dialogs(this, prompter, frame, [this] { return ScreenDpi(); }), m_tiltHost(this, prompter),
-      m_layer(*this, m_undo), m_commands(*this, m_layer, m_undo)
+      m_layer(*this, m_undo)
 {
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setMouseTracking(true); // the cursor follows the handles and the reference line
@@ -281,7 +281,7 @@ void CTqlVwTLPageView::OnCommand(int id)
     CCmdUI ui;
     if (!OnUpdateCommand(id, ui) || !ui.enabled)
         return;
-    if (m_commands.Run(id))
+    if (m_layer.OnCommand(id))
         return;
     switch (id) {
     case ID_VIEW_FIT: m_logic.ToggleFit(); AfterZoom(); return;
@@ -318,7 +318,7 @@ void CTqlVwTLPageView::OnCommand(int id)
         if (id == ID_TOOL_TILT && !tilting)
             m_layer.Tilt().EnterTiltMode();
         if (id == ID_TOOL_STAMP_CHOICE)
-            m_commands.ToolDefaults();
+            m_layer.OnCommand(ID_ANNOTATION_FIRST); // the stamp tool's defaults
         break;
     }
     }
@@ -328,7 +328,7 @@ void CTqlVwTLPageView::OnCommand(int id)
 
 bool CTqlVwTLPageView::OnUpdateCommand(int id, CCmdUI& ui)
 {
-    return m_commands.Update(id, ui) || m_logic.Update(id, ui, m_app.annotationDefaults.stampCount);
+    return m_layer.OnUpdateCommand(id, ui) || m_logic.Update(id, ui, m_app.annotationDefaults.stampCount);
 }
 
 void CTqlVwTLPageView::GoToPage(int page)

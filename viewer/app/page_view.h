@@ -1,11 +1,10 @@
 // The page view: the current page at the chosen zoom, turn, inversion and grey scale, scrolled by
 // the hand tool and the keys, with the annotations laid over it and the tools that make them. Its
-// decisions are CPageViewLogic's and CAnnotationCommands'; the annotation layer does the tools'
-// work; this widget draws, scrolls and gives the layer what it needs of a window.
+// decisions are CPageViewLogic's and, on annotations, the annotation layer's, which also does the
+// tools' work; this widget draws, scrolls and gives the layer what it needs of a window.
 #pragma once
 
 #include "viewer/annotation_layer.h"
-#include "viewer/app/annotation_commands.h"
 #include "viewer/app/annotation_widgets.h"
 #include "viewer/view_logic.h"
 
@@ -110,7 +109,6 @@ private:
     CQtTiltDialogHost m_tiltHost;
     CUndoRecord m_undo;
     CAnnotationLayer m_layer;
-    CAnnotationCommands m_commands;
     std::unique_ptr<CDisplayImage> m_image;
     QRegion m_pending; // invalidated, not yet drawn
     int m_cursor = -1;
