@@ -419,18 +419,43 @@ TEST_F(AnnotationViewTest, AnnotationMenusSendTheirCommandsAndTheKeyboardOpensTh
         texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
     EXPECT_EQ(texts.join('|'), "&Edit|Cu&t|&Copy|-|Bring to &front|Send to &back|-|&Property...");
 
-    // From the keyboard the view's own menu opens, even over an annotation.
+    // With the mouse on an annotation its menu opens: the select tool keeps it selected, another
+    // tool remembers it and selects it only while the menu is open. From the keyboard, and off the
+    // annotations, the view's own menu opens.
     auto frame = StartEditing();
     ASSERT_TRUE(frame);
     CTqlVwTLPageView& view = *frame->PageView();
-    AddItem(view, kAnnotPaintRectangle, {0, 0, 800, 800});
-    view.PageState().SetTool(kToolSelect);
-    QString shown;
-    CatchNextPopup(shown);
-    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(5, 5), view.mapToGlobal(QPoint(5, 5)));
-    QApplication::sendEvent(&view, &key);
-    EXPECT_EQ(shown, "menu132");
-    EXPECT_EQ(view.PageState().GetSelected(), -1);
+    AddItem(view, kAnnotStamp, {0, 400, 1728, 600});
+    AddItem(view, kAnnotPaintRectangle, {0, 0, 800, 200});
+    const int onRectangle = static_cast<int>(100 * view.ZoomScale());
+    const int onStamp = static_cast<int>(500 * view.ZoomScale());
+    const int offAll = static_cast<int>(300 * view.ZoomScale());
+    const struct {
+        QContextMenuEvent::Reason reason;
+        int tool, y;
+        const char* menu;
+        int selected, remembered;
+    } clicks[] = {
+        {QContextMenuEvent::Mouse, kToolSelect, onRectangle, "menu156", 1, -1},
+        {QContextMenuEvent::Mouse, kToolSelect, onStamp, "menu156", 0, -1},
+        {QContextMenuEvent::Mouse, kAnnotMarker, onStamp, "menu159", -1, 0},
+        {QContextMenuEvent::Mouse, kAnnotMarker, offAll, "menu132", -1, -1},
+        {QContextMenuEvent::Keyboard, kToolSelect, onRectangle, "menu132", -1, -1},
+    };
+    for (const auto& c : clicks) {
+        view.Layer().Select(-1);
+        view.PageState().SetRemembered(-1);
+        view.PageState().SetTool(c.tool);
+        QString shown;
+        CatchNextPopup(shown);
+        const QPoint at(20, c.y);
+        QContextMenuEvent event(c.reason, at, view.viewport()->mapToGlobal(at));
+        QApplication::sendEvent(c.reason == QContextMenuEvent::Mouse ? view.viewport() : static_cast<QWidget*>(&view),
+                                &event);
+        EXPECT_EQ(shown.toStdString(), c.menu) << c.tool << " " << c.y;
+        EXPECT_EQ(view.PageState().GetSelected(), c.selected) << c.tool << " " << c.y;
+        EXPECT_EQ(view.PageState().GetRemembered(), c.remembered) << c.tool << " " << c.y;
+    }
 }
 
 TEST_F(AnnotationViewTest, ToolDefaultsOpenTheToolsDialogUnderItsCaptionAndOnlyOkKeepsThem)
@@ -500,6 +525,7 @@ TEST_F(AnnotationViewTest, PrintingBurnsAnnotationsIntoACopyAndLeavesThePageAsIt
         });
     };
     const QImage withAnnotations = sheetOf(burnt), without = sheetOf(page);
+    ASSERT_NE(withAnnotations, without);
     const struct {
         int editing, hidden;
         bool burns;
