@@ -380,16 +380,19 @@ TEST_F(ModelTest, UndoingAnAddRepaintsItsAreaOnlyOnThePageShown)
 {
     struct Case {
         int page;
+        int rotation;
         std::vector<gdi::RECT> invalidated;
     };
     // Zoom 2 and scroll (10, 5): {10, 10, 20, 30} of width 1 shows at {20, 20, 40, 60}, widened by
-    // trunc(2 x 2) = 4 on every side, less the scroll.
-    const Case cases[] = {{1, {{6, 11, 34, 59}}}, {3, {}}};
+    // trunc(2 x 2) = 4 on every side, less the scroll. Turned a quarter to the left the 40 x 64 page
+    // shows it at {10, 44, 30, 54}.
+    const Case cases[] = {{1, 0, {{6, 11, 34, 59}}}, {1, 1, {{6, 79, 54, 107}}}, {3, 0, {}}};
     view.zoom = 2.0;
     view.scroll = {10, 5};
     view.state.SetCurrentPage(1);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.page);
+        view.state.SetRotation(c.rotation);
         CAnnotationItem item = makeItem(c.page, kAnnotLine, {10, 10, 20, 30});
         ASSERT_TRUE(undo.Record(CUndoRecord::kAddAnnotation, Add(item)));
         view.invalidated.clear();
