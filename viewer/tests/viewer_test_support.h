@@ -28,7 +28,7 @@ public:
     {
         shown.push_back(text);
         flagsShown.push_back(flags);
-        EXPECT_EQ(caption, "Qelta Viewer");
+        EXPECT_EQ(caption, expectedCaption);
         if (script.empty()) {
             ADD_FAILURE() << "unexpected message box: " << text;
             return IDCANCEL;
@@ -41,6 +41,7 @@ public:
     std::deque<std::pair<std::string, int>> script;
     std::vector<std::string> shown;
     std::vector<unsigned> flagsShown;
+    std::string expectedCaption = "Qelta Viewer";
 };
 
 // The library's messages, by code, while the object lives.
