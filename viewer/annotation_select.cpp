@@ -467,20 +467,21 @@ void CAnnotationLayer::SelectRelease(int x, int y)
         // Every kind is shifted by the offset in its own frame, so a move never changes its size.
         const gdi::POINT turned = TurnVector(back, {m_current.x - m_start.x, m_current.y - m_start.y});
         const int dx = ToPage(turned.x, zoom), dy = ToPage(turned.y, zoom);
-        for (CAnnotationPoint& q : item.points) {
-            q.x += dx;
-            q.y += dy;
-        }
-        item.x1 += dx;
-        item.y1 += dy;
-        item.x2 += dx;
-        item.y2 += dy;
-        if (item.kind == kAnnotFreehand)
+        if (item.kind == kAnnotFreehand) {
+            for (CAnnotationPoint& q : item.points) {
+                q.x += dx;
+                q.y += dy;
+            }
             item.rect = BoundingBox(item.points);
-        else if (item.kind == kAnnotLine)
+        } else if (item.kind == kAnnotLine) {
+            item.x1 += dx;
+            item.y1 += dy;
+            item.x2 += dx;
+            item.y2 += dy;
             item.rect = Normalised(item.x1, item.y1, item.x2, item.y2);
-        else
+        } else {
             item.rect = Offset(item.rect, dx, dy);
+        }
     } else {
         item.rect = TurnRectBy(back, ToPage(m_band, zoom), w, h);
     }
@@ -496,10 +497,12 @@ bool CAnnotationLayer::CutAnnotation(bool remembered)
     const int index = TargetIndex(*this, remembered);
     if (index < 0)
         return false;
+    // An item that could not be put on the clipboard stays where it is.
+    if (!CopyToClipboard(*m_items[static_cast<size_t>(index)]))
+        return false;
     CPageDisplayState& state = m_view.PageState();
     InvalidateItem(*m_items[static_cast<size_t>(index)]);
     m_undo.Record(CUndoRecord::kDeleteAnnotation, index);
-    CopyToClipboard(*m_items[static_cast<size_t>(index)]);
     Select(-1);
     m_items.erase(m_items.begin() + index);
     const int other = state.GetRemembered();

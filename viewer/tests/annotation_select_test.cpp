@@ -183,6 +183,7 @@ TEST_F(SelectTest, DragsAtEveryRotationWriteTheGeometryBackIntoTheItemsFrame)
          {20, 20, 200, 60}},
         {"freehand corner moves", kAnnotFreehand, 0, 1.0, {20, 20}, {30, 25}, {30, 25, 110, 65}, {30, 25, 110, 65}},
         {"freehand turned", kAnnotFreehand, 1, 1.0, {20, 180}, {30, 170}, {30, 90, 70, 170}, {30, 30, 110, 70}},
+        {"line moved by its segment", kAnnotLine, 2, 1.0, {140, 60}, {130, 70}, {90, 50, 170, 90}, {30, 10, 110, 50}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -200,6 +201,10 @@ TEST_F(SelectTest, DragsAtEveryRotationWriteTheGeometryBackIntoTheItemsFrame)
         if (c.kind == kAnnotFreehand) {
             EXPECT_EQ(Item(index).points.front().x - before.points.front().x, c.own.left - before.rect.left);
             EXPECT_EQ(Item(index).points.back().y - before.points.back().y, c.own.top - before.rect.top);
+        }
+        if (c.kind == kAnnotLine) {
+            EXPECT_EQ(Item(index).x1 - before.x1, c.own.left - before.rect.left);
+            EXPECT_EQ(Item(index).y2 - before.y2, c.own.top - before.rect.top);
         }
         EXPECT_EQ(layer.Overlay().shape, CToolOverlay::kNone);
         ExpectChangeRecorded(CUndoRecord::kChangeAnnotation);
@@ -530,6 +535,13 @@ TEST_F(SelectTest, CutCopyAndPasteThroughTheCommands)
 {
     const int marker = AddKind(kAnnotMarker, {20, 20, 100, 60});
     layer.Select(marker);
+    // A clipboard that cannot be opened cuts nothing.
+    view.clipboard.openable = false;
+    EXPECT_TRUE(layer.OnCommand(ID_EDIT_CUT));
+    EXPECT_EQ(layer.Items().size(), 1u);
+    EXPECT_EQ(view.state.GetSelected(), marker);
+    ExpectNothingRecorded();
+    view.clipboard.openable = true;
     EXPECT_TRUE(layer.OnCommand(ID_EDIT_COPY));
     ASSERT_TRUE(view.clipboard.block.has_value());
     EXPECT_FALSE(view.document.IsModified());
