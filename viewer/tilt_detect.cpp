@@ -149,7 +149,9 @@ QImage LevelMono(const QImage& image, double tilt)
             for (int bit = 0; bit < 8; ++bit) {
                 const int64_t sx = fx >> 16, sy = fy >> 16;
                 int value = fill;
-                if (sx >= 0 && sx < width && sy >= 0 && sy < height)
+                if (c * 8 + bit >= width)
+                    value = 0; // the row's padding stays clear
+                else if (sx >= 0 && sx < width && sy >= 0 && sy < height)
                     value = (source[sy * stride + (sx >> 3)] >> (7 - (sx & 7))) & 1;
                 byte = (byte << 1) | static_cast<unsigned>(value);
                 fx += stepX;

@@ -254,10 +254,32 @@ TEST_F(TiltToolTest, AutoCorrectionReplacesThePageAndRecordsTheFormerBitmap)
     EXPECT_EQ(view.waitCursor, (std::vector<bool>{true, false}));
     EXPECT_FALSE(view.calls.empty()); // the views start anew
     EXPECT_EQ(view.state.GetTiltLine(), 0);
+}
 
-    // What was recorded, put back, is the former page bit for bit.
-    view.document.ReplacePageAt(0, qelta::imaging::pageOfImage(undo.recorded[0].second, kPageDpi));
-    EXPECT_TRUE(sameBits(view.PageBitmap(0), before));
+// The layer's tilt tool over the view's own undo record.
+class TiltUndoTest : public AnnotationTest {
+protected:
+    TiltUndoTest() : AnnotationTest(2, kWidth, kHeight) {}
+};
+
+TEST_F(TiltUndoTest, UndoAfterACorrectionRestoresThePageBitForBit)
+{
+    view.document.ReplacePageAt(1, qelta::imaging::pageOfImage(textPage(-4.0), kPageDpi));
+    view.state.SetCurrentPage(1);
+    view.state.SetTool(kToolTilt);
+    const QImage before = view.PageBitmap(1).copy();
+    const QImage other = view.PageBitmap(0).copy();
+    CTiltCorrectionLogic(layer.Tilt(), view.prompter).AutoCorrection();
+    ASSERT_TRUE(undo.HoldsOperation());
+    EXPECT_EQ(undo.HeldKind(), CUndoRecord::kTiltCorrection);
+    ASSERT_FALSE(sameBits(view.PageBitmap(1), before));
+
+    EXPECT_TRUE(undo.Undo());
+    EXPECT_TRUE(sameBits(view.PageBitmap(1), before));
+    EXPECT_TRUE(sameBits(view.PageBitmap(0), other));
+    EXPECT_EQ(view.document.PageCount(), 2);
+    EXPECT_FALSE(undo.Undo());
+    EXPECT_TRUE(sameBits(view.PageBitmap(1), before));
 }
 
 TEST_F(TiltToolTest, CorrectionsThatFindNoTiltChangeNothing)
@@ -283,18 +305,24 @@ TEST_F(TiltToolTest, CorrectionsThatFindNoTiltChangeNothing)
          false, "Tilt cannot be detected."},
         {"tilted beyond the search", textPage(25.0), false, "Tilt cannot be detected."},
         {"manual without a line", textPage(2.3), true, "Please drag and correct tilt."},
+        {"manual along a level line", textPage(2.3), true, nullptr},
     };
     for (Case& c : cases) {
         SCOPED_TRACE(c.name);
         SetPage(c.page);
         const QImage before = view.PageBitmap(0).copy();
-        view.prompter.script.emplace_back(c.message, IDOK);
+        if (c.message)
+            view.prompter.script.emplace_back(c.message, IDOK);
+        else
+            Drag({100, 300}, {900, 300});
         CTiltCorrectionLogic logic(tool, view.prompter);
         if (c.manual)
             logic.ManualCorrection();
         else
             logic.AutoCorrection();
-        EXPECT_EQ(view.prompter.flagsShown.back(), MB_ICONEXCLAMATION);
+        if (c.message) {
+            EXPECT_EQ(view.prompter.flagsShown.back(), MB_ICONEXCLAMATION);
+        }
         EXPECT_TRUE(sameBits(view.PageBitmap(0), before));
         EXPECT_FALSE(view.document.IsModified());
         EXPECT_TRUE(undo.recorded.empty());
