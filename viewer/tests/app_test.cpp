@@ -299,7 +299,7 @@ void CatchNextPopup(QString& name)
     });
 }
 
-TEST_F(AnnotationViewTest, EscapeHidesTheEditorAndDropsWhatWasTyped)
+TEST_F(AnnotationViewTest, TheTextToolWritesInPlaceAndEscapeDropsWhatWasTyped)
 {
     auto frame = StartEditing();
     ASSERT_TRUE(frame);
@@ -308,31 +308,44 @@ TEST_F(AnnotationViewTest, EscapeHidesTheEditorAndDropsWhatWasTyped)
     EXPECT_EQ(edit.objectName(), "id59397");
     EXPECT_EQ(edit.parentWidget(), view.viewport());
     EXPECT_FALSE(edit.IsVisible());
+    frame->OnCommand(32808); // the text tool
+    const auto drawBand = [&] {
+        QTest::mousePress(view.viewport(), Qt::LeftButton, {}, QPoint(50, 60));
+        QTest::mouseMove(view.viewport(), QPoint(250, 160));
+        QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, QPoint(250, 160));
+    };
 
-    gdi::LOGFONTA font;
-    font.lfHeight = -20;
-    edit.Open({10, 20, 210, 120}, font, 0x0000FF, "Kim");
-    EXPECT_TRUE(edit.IsVisible());
-    EXPECT_EQ(edit.geometry(), QRect(10, 20, 200, 100));
-    EXPECT_EQ(edit.font(), gdi::fontOfLogFont(font));
+    drawBand();
+    ASSERT_TRUE(edit.IsVisible());
+    EXPECT_EQ(edit.geometry(), QRect(50, 60, 200, 100));
     EXPECT_TRUE(edit.hasFocus());
     EXPECT_FALSE(edit.CanUndo());
-    QTest::keyClicks(&edit, " Lee"); // the caret stood at the end
+    QTest::keyClicks(&edit, "Kim");
     QTest::keyClick(&edit, Qt::Key_Return);
     QTest::keyClicks(&edit, "Room 4");
-    EXPECT_EQ(edit.Text(), "Kim Lee\nRoom 4");
+    EXPECT_EQ(edit.Text(), "Kim\nRoom 4");
     EXPECT_TRUE(edit.CanUndo());
     EXPECT_FALSE(edit.HasSelection());
     edit.selectAll();
     EXPECT_TRUE(edit.HasSelection());
-
     QTest::keyClick(&edit, Qt::Key_Escape);
     EXPECT_FALSE(edit.IsVisible());
     EXPECT_TRUE(view.hasFocus());
-    // Ending the edit finds the editor hidden: nothing is made of the text.
     frame->Document().EndAnnotationEdit();
     EXPECT_TRUE(view.Layer().Items().empty());
     EXPECT_FALSE(frame->Document().IsModified());
+
+    // Without Escape the edit's end keeps the text as a new annotation.
+    drawBand();
+    ASSERT_TRUE(edit.IsVisible());
+    EXPECT_EQ(edit.Text(), "");
+    QTest::keyClicks(&edit, "Lee");
+    frame->Document().EndAnnotationEdit();
+    EXPECT_FALSE(edit.IsVisible());
+    ASSERT_EQ(view.Layer().Items().size(), 1u);
+    EXPECT_EQ(view.Layer().Items()[0]->kind, kAnnotText);
+    EXPECT_EQ(view.Layer().Items()[0]->text, "Lee");
+    EXPECT_TRUE(frame->Document().IsModified());
 }
 
 TEST_F(AnnotationViewTest, TheTiltDialogIsOneAtATimeOverThePageViewWithoutACloseBox)
