@@ -354,20 +354,30 @@ TEST_F(AnnotationViewTest, TheTiltDialogIsOneAtATimeOverThePageViewWithoutAClose
     ASSERT_TRUE(frame);
     CTqlVwTLPageView& view = *frame->PageView();
     CQtTiltDialogHost& host = view.TiltDialogHost();
-    host.OpenTiltDialog(view.Layer().Tilt());
+    frame->OnCommand(ID_TOOL_TILT);
+    EXPECT_EQ(view.PageState().GetTool(), kToolTilt);
     const QPointer<QDialog> dialog = host.Dialog();
     ASSERT_TRUE(dialog);
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_FALSE(dialog->isModal());
     EXPECT_EQ(dialog->parentWidget(), &view);
     EXPECT_FALSE(dialog->windowFlags().testFlag(Qt::WindowCloseButtonHint));
+    frame->OnCommand(ID_TOOL_TILT);
     host.OpenTiltDialog(view.Layer().Tilt());
     EXPECT_EQ(host.Dialog(), dialog.data());
     EXPECT_EQ(view.findChildren<CTiltCorrectionDlg*>().size(), 1);
-    host.CloseTiltDialog();
+
+    // Another tool closes it.
+    frame->OnCommand(ID_TOOL_SELECT);
     EXPECT_FALSE(host.Dialog());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(dialog);
+    // Escape in a new one ends the tilt tool.
+    frame->OnCommand(ID_TOOL_TILT);
+    ASSERT_TRUE(host.Dialog());
+    QTest::keyClick(host.Dialog(), Qt::Key_Escape);
+    EXPECT_NE(view.PageState().GetTool(), kToolTilt);
+    EXPECT_FALSE(host.Dialog());
 }
 
 TEST(AnnotationClipboard, CarriesTheBlockUnderItsTypeBesideThePicture)
