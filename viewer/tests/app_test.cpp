@@ -380,6 +380,49 @@ TEST_F(AnnotationViewTest, TheTiltDialogIsOneAtATimeOverThePageViewWithoutAClose
     EXPECT_FALSE(host.Dialog());
 }
 
+// Annotation fonts hold heights in screen pixels (the font dialog's negative character height);
+// the font dialog of the viewer speaks in 200-dpi page pixels.
+TEST(ScreenFontChooser, ConvertsHeightsBetweenTheScreenAndThePage)
+{
+    struct PageFonts : IFontChooser {
+        bool Choose(gdi::LOGFONTA& font, uint32_t& colour) override
+        {
+            given = font.lfHeight;
+            font.lfHeight = answer;
+            colour = 0x0000FF;
+            return ok;
+        }
+        int given = 0, answer = 0;
+        bool ok = true;
+    };
+    const struct {
+        int dpi, screen, pageGiven, pageAnswer, screenBack;
+    } cases[] = {
+        {96, -16, 33, 25, -12}, {96, 16, 33, 50, -24}, {120, -20, 33, 100, -60}, {96, 0, 0, 42, -20},
+    };
+    for (const auto& c : cases) {
+        PageFonts page;
+        page.answer = c.pageAnswer;
+        CScreenFontChooser chooser(page, [&] { return c.dpi; });
+        gdi::LOGFONTA font;
+        font.lfHeight = c.screen;
+        uint32_t colour = 0;
+        ASSERT_TRUE(chooser.Choose(font, colour));
+        EXPECT_EQ(page.given, c.pageGiven) << c.dpi << " " << c.screen;
+        EXPECT_EQ(font.lfHeight, c.screenBack) << c.dpi << " " << c.screen;
+        EXPECT_EQ(colour, 0x0000FFu);
+    }
+    // Cancel keeps the font and colour.
+    PageFonts cancelled;
+    cancelled.ok = false;
+    CScreenFontChooser chooser(cancelled, [] { return 96; });
+    gdi::LOGFONTA font;
+    font.lfHeight = -16;
+    uint32_t colour = 5;
+    EXPECT_FALSE(chooser.Choose(font, colour));
+    EXPECT_EQ(std::make_pair(font.lfHeight, colour), std::make_pair(-16, 5u));
+}
+
 TEST(AnnotationClipboard, CarriesTheBlockUnderItsTypeBesideThePicture)
 {
     CQtAnnotationClipboard clipboard;
