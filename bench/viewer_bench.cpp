@@ -144,7 +144,7 @@ struct Views {
     CViewerAppValues app;
     CViewerSettings settings;
     CTqlVwTLDoc document{app, prompter, frame, clipboard};
-    CTqlVwTLPageView page{document, frame, settings};
+    CTqlVwTLPageView page{document, frame, settings, app, prompter};
     CTqlVwTLView thumbs{document, frame, app};
     // What the views paint into (a window that is not on a screen does not paint).
     QImage pageWindow{1000, 800, QImage::Format_RGB32};

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "common/prompter.h"
+#include "viewer/annotation_item.h"
 #include "viewer/display_state.h"
 #include "viewer/page_rendering.h"
 
@@ -254,6 +255,8 @@ struct CViewerAppValues {
     int cmplJustify = 1, cmplRow = 2;
     /// Stores "CmplJustify" and "CmplRow" (set by the program).
     std::function<void(int justify, int rows)> storeReducedView;
+    /// The styles, fonts and stamps of new annotations: all zero at start, never stored.
+    CAnnotationDefaults annotationDefaults;
 };
 
 /// The registered message that announces a save to the user's programs, and its two wParams.
@@ -273,8 +276,9 @@ public:
 
     /// The first view is the thumbnail view, the second the page view.
     void SetViews(IViewerView* thumbnailView, IPageView* pageView);
-    void SetAnnotationLayer(IAnnotationLayer* layer) { m_pLayer = layer; }
-    void SetUndoRecord(IUndoRecord* undo) { m_pUndo = undo; }
+    /// Null gives back the layer and record that do nothing (the page view going first).
+    void SetAnnotationLayer(IAnnotationLayer* layer) { m_pLayer = layer ? layer : &m_noLayer; }
+    void SetUndoRecord(IUndoRecord* undo) { m_pUndo = undo ? undo : &m_noUndo; }
 
     /// Empties the document with an empty title.
     bool OnNewDocument();

@@ -26,6 +26,8 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 
 namespace viewer {
@@ -111,7 +113,7 @@ CMainFrame::CMainFrame(CViewerSettings& settings, IPrompter& prompter, int scree
     m_pSplitter = new QSplitter(Qt::Horizontal, this);
     m_pThumbView = new CTqlVwTLView(*m_pDoc, *this, m_app, m_pSplitter);
     m_pThumbView->setObjectName(QStringLiteral("thumbnailView"));
-    m_pPageView = new CTqlVwTLPageView(*m_pDoc, *this, settings, m_pSplitter);
+    m_pPageView = new CTqlVwTLPageView(*m_pDoc, *this, settings, m_app, prompter, m_pSplitter);
     m_pPageView->setObjectName(QStringLiteral("pageView"));
     m_pThumbView->SetPageView(m_pPageView);
     m_pSplitter->addWidget(m_pThumbView);
@@ -282,10 +284,21 @@ int CMainFrame::OnTimer(int timer, int pending)
     if (menuId == 150) {
         menu.addAction(QStringLiteral("&Property..."))->setData(59398);
     } else {
-        // No stamp names are held while editing is off: the one item is greyed.
-        QAction* stamp = menu.addAction(QStringLiteral("Stamp"));
-        stamp->setData(ID_STAMP_FIRST);
-        stamp->setEnabled(false);
+        // The stamps' names, the current one checked; without stamps one greyed item.
+        const CAnnotationDefaults& defaults = m_app.annotationDefaults;
+        const int count = std::clamp(defaults.stampCount, 0, static_cast<int>(defaults.stamps.size()));
+        for (int i = 0; i < count; ++i) {
+            const CStampRecord& record = defaults.stamps[static_cast<size_t>(i)];
+            QAction* stamp = menu.addAction(QtText(std::string(record.name, ::strnlen(record.name, sizeof record.name))));
+            stamp->setData(ID_STAMP_FIRST + i);
+            stamp->setCheckable(true);
+            stamp->setChecked(i == defaults.currentStamp);
+        }
+        if (count == 0) {
+            QAction* stamp = menu.addAction(QStringLiteral("Stamp"));
+            stamp->setData(ID_STAMP_FIRST);
+            stamp->setEnabled(false);
+        }
     }
     if (QAction* chosen = menu.exec(QCursor::pos()); chosen && chosen->data().isValid())
         m_pDoc->OnCommand(chosen->data().toInt());

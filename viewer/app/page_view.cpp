@@ -6,6 +6,7 @@
 #include "common/resource_module.h"
 #include "uiwidgets/control_name.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QCursor>
 #include <QImage>
@@ -15,8 +16,10 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QScrollBar>
+#include <QStyleHints>
 
 #include <algorithm>
+#include <chrono>
 #include <span>
 
 namespace viewer {
@@ -51,14 +54,21 @@ QCursor ViewCursor(int cursor)
 }
 
 CTqlVwTLPageView::CTqlVwTLPageView(CTqlVwTLDoc& document, IViewerFrame& frame, CViewerSettings& settings,
-                                   QWidget* parent)
-    : QAbstractScrollArea(parent), m_doc(document), m_frame(frame), m_settings(settings),
-      m_logic(m_state, settings.viewScale, settings.viewJustify, settings.viewGradation)
+                                   CViewerAppValues& app, IPrompter& prompter, QWidget* parent)
+    : QAbstractScrollArea(parent), m_doc(document), m_frame(frame), m_settings(settings), m_app(app),
+      m_prompter(prompter), m_logic(m_state, settings.viewScale, settings.viewJustify, settings.viewGradation),
+      m_pEdit(new CAnnotationEdit(viewport(), [this] { Activate(); })),
+      m_dialogs(this, prompter, frame, [this] { return ScreenDpi(); }), m_tiltHost(this, prompter),
+      m_layer(*this, m_undo)
 {
     setFocusPolicy(Qt::StrongFocus);
-    viewport()->setCursor(ViewCursor(CursorOfTool(kToolHand, false, 0, false, false)));
+    viewport()->setMouseTracking(true); // the cursor follows the handles and the reference line
     viewport()->setBackgroundRole(QPalette::Button);
     viewport()->setAutoFillBackground(true);
+    UpdateCursor(0, 0);
+    m_undo.Bind(this, &m_layer);
+    m_doc.SetAnnotationLayer(&m_layer);
+    m_doc.SetUndoRecord(&m_undo);
 }
 
 CTqlVwTLPageView::~CTqlVwTLPageView()
@@ -66,6 +76,87 @@ CTqlVwTLPageView::~CTqlVwTLPageView()
     m_settings.viewScale = m_state.GetZoomStep() + 4;
     m_settings.viewJustify = m_state.GetFit();
     m_settings.viewGradation = m_state.GetGrey();
+    m_tiltHost.CloseTiltDialog();
+    m_doc.SetAnnotationLayer(nullptr);
+    m_doc.SetUndoRecord(nullptr);
+    m_undo.Bind(nullptr, nullptr);
+}
+
+gdi::POINT CTqlVwTLPageView::ScrollPosition() const
+{
+    return {horizontalScrollBar()->value(), verticalScrollBar()->value()};
+}
+
+std::pair<int, int> CTqlVwTLPageView::ClientSize() const { return {viewport()->width(), viewport()->height()}; }
+
+void CTqlVwTLPageView::Invalidate(const gdi::RECT& rect)
+{
+    const QRect area(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+    if (area.isEmpty())
+        return;
+    m_pending += area;
+    viewport()->update(area);
+}
+
+void CTqlVwTLPageView::UpdateWindow()
+{
+    if (viewport()->isVisible() && !m_pending.isEmpty())
+        viewport()->repaint(m_pending);
+    m_pending = QRegion();
+}
+
+void CTqlVwTLPageView::SetStatusText(int pane, const std::string& text) { m_frame.SetStatusText(pane, text); }
+
+void CTqlVwTLPageView::SetWaitCursor(bool wait) { m_frame.SetWaitCursor(wait); }
+
+uint32_t CTqlVwTLPageView::TickCount()
+{
+    const auto since = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
+}
+
+int CTqlVwTLPageView::DoubleClickTime() { return QGuiApplication::styleHints()->mouseDoubleClickInterval(); }
+
+std::pair<int, int> CTqlVwTLPageView::DoubleClickSize()
+{
+    // Qt gives the distance a second click may lie from the first; the rectangle spans it both ways.
+    const int distance = QGuiApplication::styleHints()->mouseDoubleClickDistance();
+    return distance > 0 ? std::pair{2 * distance, 2 * distance} : std::pair{4, 4};
+}
+
+bool CTqlVwTLPageView::ToolsWork() const
+{
+    return m_state.GetEditingAllowed() && !m_state.GetHideAnnotations() && m_state.GetPageCount() > 0;
+}
+
+void CTqlVwTLPageView::UpdateCursor(int x, int y)
+{
+    const int tool = m_state.GetTool();
+    const bool selection = m_state.GetSelected() >= 0;
+    int hitCode = 0;
+    bool onLine = false;
+    if (ToolsWork() && tool == kToolSelect && selection)
+        hitCode = m_layer.HitHandle(x, y, m_state.GetSelected());
+    if (ToolsWork() && tool == kToolTilt && m_state.GetTiltLine())
+        onLine = m_layer.Tilt().HitTest(x, y) == 10;
+    const int cursor = CursorOfTool(tool, selection, hitCode, m_state.GetTiltLine() != 0, onLine);
+    if (cursor != m_cursor) {
+        m_cursor = cursor;
+        viewport()->setCursor(ViewCursor(cursor));
+    }
+}
+
+void CTqlVwTLPageView::EdgeScroll(int x, int y)
+{
+    const int right = viewport()->width(), bottom = viewport()->height();
+    if (x < 0)
+        horizontalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    else if (x > right)
+        horizontalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    if (y < 0)
+        verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    else if (y > bottom)
+        verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
 }
 
 void CTqlVwTLPageView::ShowPanes()
@@ -188,7 +279,9 @@ void CTqlVwTLPageView::AfterZoom()
 void CTqlVwTLPageView::OnCommand(int id)
 {
     CCmdUI ui;
-    if (!m_logic.Update(id, ui) || !ui.enabled)
+    if (!OnUpdateCommand(id, ui) || !ui.enabled)
+        return;
+    if (m_layer.OnCommand(id))
         return;
     switch (id) {
     case ID_VIEW_FIT: m_logic.ToggleFit(); AfterZoom(); return;
@@ -213,11 +306,30 @@ void CTqlVwTLPageView::OnCommand(int id)
         return;
     case ID_PAGE_NEXT: GoToPage(m_state.GetCurrentPage() + 1); return;
     case ID_PAGE_PREVIOUS: GoToPage(m_state.GetCurrentPage() - 1); return;
-    default: m_logic.SelectTool(id); return;
+    case ID_TOOL_HIDE_ANNOTATIONS:
+        m_state.SetTool(kToolHand);
+        m_state.ToggleHideAnnotations();
+        viewport()->update();
+        break;
+    default: {
+        const bool tilting = m_state.GetTool() == kToolTilt;
+        if (!m_logic.SelectTool(id))
+            return;
+        if (id == ID_TOOL_TILT && !tilting)
+            m_layer.Tilt().EnterTiltMode();
+        if (id == ID_TOOL_STAMP_CHOICE)
+            m_layer.OnCommand(ID_ANNOTATION_FIRST); // the stamp tool's defaults
+        break;
     }
+    }
+    const QPoint at = viewport()->mapFromGlobal(QCursor::pos());
+    UpdateCursor(at.x(), at.y());
 }
 
-bool CTqlVwTLPageView::OnUpdateCommand(int id, CCmdUI& ui) { return m_logic.Update(id, ui); }
+bool CTqlVwTLPageView::OnUpdateCommand(int id, CCmdUI& ui)
+{
+    return m_layer.OnUpdateCommand(id, ui) || m_logic.Update(id, ui, m_app.annotationDefaults.stampCount);
+}
 
 void CTqlVwTLPageView::GoToPage(int page)
 {
@@ -234,8 +346,9 @@ void CTqlVwTLPageView::GoToPage(int page)
     viewport()->update();
 }
 
-void CTqlVwTLPageView::paintEvent(QPaintEvent*)
+void CTqlVwTLPageView::paintEvent(QPaintEvent* event)
 {
+    m_pending -= event->region();
     if (!m_image || m_doc.PageCount() == 0 || !m_doc.Loaded())
         return;
     QPainter painter(viewport());
@@ -243,6 +356,8 @@ void CTqlVwTLPageView::paintEvent(QPaintEvent*)
     const auto [w, h] = m_logic.DrawnSize(m_image->Width(), m_image->Height());
     const auto [x, y] = m_logic.DrawPosition(m_image->Width(), m_image->Height());
     m_image->Draw(painter, x, y, w, h);
+    if (m_state.GetEditingAllowed() && !m_state.GetHideAnnotations())
+        m_layer.Draw(painter, event->rect().translated(horizontalScrollBar()->value(), verticalScrollBar()->value()));
 }
 
 void CTqlVwTLPageView::resizeEvent(QResizeEvent* event)
@@ -265,32 +380,43 @@ void CTqlVwTLPageView::mousePressEvent(QMouseEvent* event)
     if (event->button() != Qt::LeftButton)
         return;
     const QPoint p = event->position().toPoint();
-    if (m_logic.Press(p.x(), p.y(), horizontalScrollBar()->value(), verticalScrollBar()->value(), m_noTools)
-        && m_state.GetTool() == kToolHand)
+    if (m_logic.Press(p.x(), p.y(), horizontalScrollBar()->value(), verticalScrollBar()->value(), m_layer)
+        && m_state.GetTool() == kToolHand) {
+        m_cursor = -1;
         viewport()->setCursor(Qt::ClosedHandCursor);
+    }
 }
 
 void CTqlVwTLPageView::mouseMoveEvent(QMouseEvent* event)
 {
     const QPoint p = event->position().toPoint();
     const auto [x, y] = m_logic.Move(p.x(), p.y(), horizontalScrollBar()->value(), verticalScrollBar()->value(),
-                                     m_noTools);
+                                     m_layer);
     horizontalScrollBar()->setValue(x);
     verticalScrollBar()->setValue(y);
+    if (m_state.GetButtonDown() && ToolsWork()) {
+        EdgeScroll(p.x(), p.y());
+        viewport()->update(); // the band or line follows
+    } else if (!m_state.GetHandDrag()) {
+        UpdateCursor(p.x(), p.y());
+    }
 }
 
 void CTqlVwTLPageView::mouseReleaseEvent(QMouseEvent* event)
 {
     const QPoint p = event->position().toPoint();
-    m_logic.Release(p.x(), p.y(), m_noTools);
-    viewport()->setCursor(ViewCursor(CursorOfTool(m_state.GetTool(), m_state.GetSelected() >= 0, 0,
-                                                   m_state.GetTiltLine(), false)));
+    const bool dragging = m_state.GetButtonDown() != 0;
+    m_logic.Release(p.x(), p.y(), m_layer);
+    if (dragging)
+        viewport()->update();
+    m_cursor = -1;
+    UpdateCursor(p.x(), p.y());
 }
 
 void CTqlVwTLPageView::mouseDoubleClickEvent(QMouseEvent* event)
 {
     const QPoint p = event->position().toPoint();
-    m_logic.DoubleClick(p.x(), p.y(), m_noTools);
+    m_logic.DoubleClick(p.x(), p.y(), m_layer);
 }
 
 void CTqlVwTLPageView::keyPressEvent(QKeyEvent* event)
@@ -343,9 +469,26 @@ QMenu* PageViewMenu(QWidget* parent, bool pages)
 
 void CTqlVwTLPageView::contextMenuEvent(QContextMenuEvent* event)
 {
-    // Editing is off, so no annotation is ever hit: the view menu opens, at (5, 5) from the keyboard.
-    const QPoint at = event->reason() == QContextMenuEvent::Mouse ? event->globalPos()
-                                                                   : viewport()->mapToGlobal(QPoint(5, 5));
+    const bool mouse = event->reason() == QContextMenuEvent::Mouse;
+    const QPoint at = mouse ? event->globalPos() : viewport()->mapToGlobal(QPoint(5, 5));
+    // With the mouse on an annotation its own menu opens; from the keyboard always the view menu.
+    const int hit = mouse && ToolsWork() ? m_layer.HitItem(event->pos().x(), event->pos().y()) : -1;
+    if (hit >= 0 && hit < static_cast<int>(m_layer.Items().size())
+        && IsDrawnKind(m_layer.Items()[static_cast<size_t>(hit)]->kind)) {
+        const bool selectTool = m_state.GetTool() == kToolSelect;
+        if (!selectTool)
+            m_state.SetRemembered(hit);
+        if (!selectTool || m_state.GetSelected() != hit)
+            m_layer.Select(hit);
+        std::unique_ptr<QMenu> menu(AnnotationMenu(this, m_layer.Items()[static_cast<size_t>(hit)]->kind, selectTool));
+        QAction* chosen = menu->exec(at);
+        // The right-click forms work on the remembered annotation, selecting it themselves.
+        if (!selectTool)
+            m_layer.Select(-1);
+        if (chosen && chosen->data().isValid())
+            m_doc.OnCommand(chosen->data().toInt());
+        return;
+    }
     std::unique_ptr<QMenu> menu(PageViewMenu(this, m_doc.PageCount() > 0));
     if (QAction* chosen = menu->exec(at); chosen && chosen->data().isValid())
         m_doc.OnCommand(chosen->data().toInt());
@@ -359,27 +502,36 @@ void CTqlVwTLPageView::Print(QPrinter& printer)
     QPainter painter;
     if (!painter.begin(&printer))
         return;
+    const QRect area = printer.pageLayout().paintRectPixels(printer.resolution());
+    for (size_t i = 0; i < pages.size(); ++i) {
+        if (i > 0)
+            printer.newPage();
+        PrintPage(painter, static_cast<int>(i), area.width(), area.height(), printer.logicalDpiX());
+    }
+    painter.end();
+}
+
+void CTqlVwTLPageView::PrintPage(QPainter& painter, int index, int horzRes, int vertRes, int logPixelsX)
+{
+    const CPageImageArray& pages = m_doc.Pages();
+    if (index < 0 || index >= static_cast<int>(pages.size()))
+        return;
+    // One scale for all pages: the one that fits the largest page into the printable area.
     int largestW = 1, largestH = 1;
     for (const auto& page : pages) {
         largestW = std::max(largestW, page->Width());
         largestH = std::max(largestH, page->Height());
     }
-    const QRect area = printer.pageLayout().paintRectPixels(printer.resolution());
-    // One scale for all pages, as a fraction: the largest page fits the printable area.
-    int num = area.width(), den = largestW;
-    if (static_cast<long long>(area.height()) * largestW < static_cast<long long>(area.width()) * largestH) {
-        num = area.height();
-        den = largestH;
+    const CPageImage& page = *pages[static_cast<size_t>(index)];
+    const gdi::RECT target = FitToPrinter(horzRes, vertRes, largestW, largestH, {0, 0, page.Width(), page.Height()});
+    // Annotations go into a copy: the page itself keeps its pixels.
+    QImage burnt;
+    if (m_state.GetEditingAllowed() && !m_state.GetHideAnnotations() && m_layer.PageHasAnnotations(index)) {
+        burnt = page.Bitmap().copy();
+        BurnInAnnotations(burnt, m_layer.Items(), index);
     }
-    for (size_t i = 0; i < pages.size(); ++i) {
-        if (i > 0)
-            printer.newPage();
-        const CPageImage& page = *pages[i];
-        const QRect target(0, 0, static_cast<int>(static_cast<long long>(page.Width()) * num / den),
-                           static_cast<int>(static_cast<long long>(page.Height()) * num / den));
-        painter.drawImage(target, page.Bitmap());
-    }
-    painter.end();
+    BandedPrint(painter, target.left, target.top, target.right - target.left, target.bottom - target.top,
+                burnt.isNull() ? page.Bitmap() : burnt, logPixelsX);
 }
 
 } // namespace viewer

@@ -7,8 +7,12 @@
 #include "uiwidgets/control_name.h"
 #include "uiwidgets/tests/support/layout_order.h"
 
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QPrinter>
@@ -18,6 +22,7 @@
 #include <QLineEdit>
 #include <QToolBar>
 #include <algorithm>
+#include <numeric>
 #include <vector>
 
 #include <fstream>
@@ -257,6 +262,347 @@ TEST_F(PageViewerTest, ClosingStoresTheWindowAndTheViewSettings)
     WriteViewerSettingsAtExit(settings);
     EXPECT_EQ(ReadViewerSettings(1920).windowZoom, 1);
     EXPECT_TRUE(ReadBarState().has_value());
+}
+
+// The program never allows editing; these tests set the display state's flag themselves.
+class AnnotationViewTest : public PageViewerTest {
+protected:
+    std::unique_ptr<CMainFrame> StartEditing()
+    {
+        auto frame = Start({writeTiff(path("fax.tif"), 2, COMPRESSION_CCITTFAX4, 1728, 1100)});
+        if (frame)
+            frame->PageView()->PageState().SetEditingAllowed(1);
+        return frame;
+    }
+    static void AddItem(CTqlVwTLPageView& view, int kind, gdi::RECT rect)
+    {
+        auto item = std::make_unique<CAnnotationItem>();
+        item->kind = kind;
+        item->rect = rect;
+        item->pageWidth = 1728;
+        item->pageHeight = 1100;
+        view.Layer().Append(std::move(item));
+    }
+};
+
+// The name of the next menu that pops up, which is then closed.
+void CatchNextPopup(QString& name)
+{
+    QTimer::singleShot(0, [&name] {
+        QWidget* popup = QApplication::activePopupWidget();
+        if (!popup) {
+            CatchNextPopup(name);
+            return;
+        }
+        name = popup->objectName();
+        popup->close();
+    });
+}
+
+TEST_F(AnnotationViewTest, TheTextToolWritesInPlaceAndEscapeDropsWhatWasTyped)
+{
+    auto frame = StartEditing();
+    ASSERT_TRUE(frame);
+    CTqlVwTLPageView& view = *frame->PageView();
+    CAnnotationEdit& edit = view.Edit();
+    EXPECT_EQ(edit.objectName(), "id59397");
+    EXPECT_EQ(edit.parentWidget(), view.viewport());
+    EXPECT_FALSE(edit.IsVisible());
+    frame->OnCommand(32808); // the text tool
+    const auto drawBand = [&] {
+        QTest::mousePress(view.viewport(), Qt::LeftButton, {}, QPoint(50, 60));
+        QTest::mouseMove(view.viewport(), QPoint(250, 160));
+        QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, QPoint(250, 160));
+    };
+
+    drawBand();
+    ASSERT_TRUE(edit.IsVisible());
+    EXPECT_EQ(edit.geometry(), QRect(50, 60, 200, 100));
+    EXPECT_TRUE(edit.hasFocus());
+    EXPECT_FALSE(edit.CanUndo());
+    QTest::keyClicks(&edit, "Kim");
+    QTest::keyClick(&edit, Qt::Key_Return);
+    QTest::keyClicks(&edit, "Room 4");
+    EXPECT_EQ(edit.Text(), "Kim\nRoom 4");
+    EXPECT_TRUE(edit.CanUndo());
+    EXPECT_FALSE(edit.HasSelection());
+    edit.selectAll();
+    EXPECT_TRUE(edit.HasSelection());
+    QTest::keyClick(&edit, Qt::Key_Escape);
+    EXPECT_FALSE(edit.IsVisible());
+    EXPECT_TRUE(view.hasFocus());
+    frame->Document().EndAnnotationEdit();
+    EXPECT_TRUE(view.Layer().Items().empty());
+    EXPECT_FALSE(frame->Document().IsModified());
+
+    // Without Escape the edit's end keeps the text as a new annotation.
+    drawBand();
+    ASSERT_TRUE(edit.IsVisible());
+    EXPECT_EQ(edit.Text(), "");
+    QTest::keyClicks(&edit, "Lee");
+    frame->Document().EndAnnotationEdit();
+    EXPECT_FALSE(edit.IsVisible());
+    ASSERT_EQ(view.Layer().Items().size(), 1u);
+    EXPECT_EQ(view.Layer().Items()[0]->kind, kAnnotText);
+    EXPECT_EQ(view.Layer().Items()[0]->text, "Lee");
+    EXPECT_TRUE(frame->Document().IsModified());
+}
+
+TEST_F(AnnotationViewTest, TheTiltDialogIsOneAtATimeOverThePageViewWithoutACloseBox)
+{
+    auto frame = StartEditing();
+    ASSERT_TRUE(frame);
+    CTqlVwTLPageView& view = *frame->PageView();
+    CQtTiltDialogHost& host = view.TiltDialogHost();
+    frame->OnCommand(ID_TOOL_TILT);
+    EXPECT_EQ(view.PageState().GetTool(), kToolTilt);
+    const QPointer<QDialog> dialog = host.Dialog();
+    ASSERT_TRUE(dialog);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_FALSE(dialog->isModal());
+    EXPECT_EQ(dialog->parentWidget(), &view);
+    EXPECT_FALSE(dialog->windowFlags().testFlag(Qt::WindowCloseButtonHint));
+    frame->OnCommand(ID_TOOL_TILT);
+    host.OpenTiltDialog(view.Layer().Tilt());
+    EXPECT_EQ(host.Dialog(), dialog.data());
+    EXPECT_EQ(view.findChildren<CTiltCorrectionDlg*>().size(), 1);
+
+    // Another tool closes it.
+    frame->OnCommand(ID_TOOL_SELECT);
+    EXPECT_FALSE(host.Dialog());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(dialog);
+    // Escape in a new one ends the tilt tool.
+    frame->OnCommand(ID_TOOL_TILT);
+    ASSERT_TRUE(host.Dialog());
+    QTest::keyClick(host.Dialog(), Qt::Key_Escape);
+    EXPECT_NE(view.PageState().GetTool(), kToolTilt);
+    EXPECT_FALSE(host.Dialog());
+}
+
+// Annotation fonts hold heights in screen pixels (the font dialog's negative character height);
+// the font dialog of the viewer speaks in 200-dpi page pixels.
+TEST(ScreenFontChooser, ConvertsHeightsBetweenTheScreenAndThePage)
+{
+    struct PageFonts : IFontChooser {
+        bool Choose(gdi::LOGFONTA& font, uint32_t& colour) override
+        {
+            given = font.lfHeight;
+            font.lfHeight = answer;
+            colour = 0x0000FF;
+            return ok;
+        }
+        int given = 0, answer = 0;
+        bool ok = true;
+    };
+    const struct {
+        int dpi, screen, pageGiven, pageAnswer, screenBack;
+    } cases[] = {
+        {96, -16, 33, 25, -12}, {96, 16, 33, 50, -24}, {120, -20, 33, 100, -60}, {96, 0, 0, 42, -20},
+    };
+    for (const auto& c : cases) {
+        PageFonts page;
+        page.answer = c.pageAnswer;
+        CScreenFontChooser chooser(page, [&] { return c.dpi; });
+        gdi::LOGFONTA font;
+        font.lfHeight = c.screen;
+        uint32_t colour = 0;
+        ASSERT_TRUE(chooser.Choose(font, colour));
+        EXPECT_EQ(page.given, c.pageGiven) << c.dpi << " " << c.screen;
+        EXPECT_EQ(font.lfHeight, c.screenBack) << c.dpi << " " << c.screen;
+        EXPECT_EQ(colour, 0x0000FFu);
+    }
+    // Cancel keeps the font and colour.
+    PageFonts cancelled;
+    cancelled.ok = false;
+    CScreenFontChooser chooser(cancelled, [] { return 96; });
+    gdi::LOGFONTA font;
+    font.lfHeight = -16;
+    uint32_t colour = 5;
+    EXPECT_FALSE(chooser.Choose(font, colour));
+    EXPECT_EQ(std::make_pair(font.lfHeight, colour), std::make_pair(-16, 5u));
+}
+
+TEST(AnnotationClipboard, CarriesTheBlockUnderItsTypeBesideThePicture)
+{
+    CQtAnnotationClipboard clipboard;
+    ASSERT_TRUE(clipboard.Open());
+    std::vector<uint8_t> block(kAnnotationBlockHeader + 5);
+    std::iota(block.begin(), block.end(), uint8_t{0}); // zero bytes inside: the block is binary
+    QImage picture(9, 5, QImage::Format_Mono);
+    picture.fill(1);
+    clipboard.SetAnnotation(block, picture);
+
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    ASSERT_TRUE(data);
+    EXPECT_EQ(data->data(kAnnotationMimeType),
+              QByteArray(reinterpret_cast<const char*>(block.data()), static_cast<qsizetype>(block.size())));
+    EXPECT_TRUE(data->hasImage());
+    EXPECT_EQ(qvariant_cast<QImage>(data->imageData()).size(), QSize(9, 5));
+    EXPECT_EQ(clipboard.Annotation(), block);
+    EXPECT_FALSE(clipboard.HasText());
+
+    QGuiApplication::clipboard()->setText(QStringLiteral("plain"));
+    EXPECT_TRUE(clipboard.HasText());
+    EXPECT_FALSE(clipboard.Annotation().has_value());
+}
+
+TEST_F(AnnotationViewTest, AnnotationMenusSendTheirCommandsAndTheKeyboardOpensTheViewMenu)
+{
+    const std::vector<int> selected{ID_EDIT_CUT, ID_EDIT_COPY, 0, 59400, 59401, 0, 59402};
+    const std::vector<int> remembered{164, 165, 0, 166, 167, 0, 168};
+    const auto withEdit = [](int edit, std::vector<int> ids) {
+        ids.insert(ids.begin(), edit);
+        return ids;
+    };
+    const struct {
+        int kind;
+        bool selectTool;
+        const char* menu;
+        std::vector<int> ids;
+    } cases[] = {
+        {kAnnotFreehand, true, "menu156", selected},   {kAnnotMarker, true, "menu156", selected},
+        {kAnnotLine, true, "menu156", selected},       {kAnnotRectangle, true, "menu156", selected},
+        {kAnnotPaintRectangle, true, "menu156", selected},
+        {kAnnotText, true, "menu157", withEdit(59399, selected)},
+        {kAnnotPatchMemo, true, "menu157", withEdit(59399, selected)},
+        {kAnnotTextFile, true, "menu156", selected},   {kAnnotStamp, true, "menu156", selected},
+        {kAnnotLine, false, "menu159", remembered},    {kAnnotStamp, false, "menu159", remembered},
+        {kAnnotText, false, "menu160", withEdit(163, remembered)},
+        {kAnnotPatchMemo, false, "menu160", withEdit(163, remembered)},
+    };
+    for (const auto& c : cases) {
+        const std::unique_ptr<QMenu> menu(AnnotationMenu(nullptr, c.kind, c.selectTool));
+        EXPECT_EQ(menu->objectName().toStdString(), c.menu) << c.kind;
+        std::vector<int> ids;
+        for (QAction* action : menu->actions())
+            ids.push_back(action->isSeparator() ? 0 : action->data().toInt());
+        EXPECT_EQ(ids, c.ids) << c.kind << " " << c.selectTool;
+    }
+    const std::unique_ptr<QMenu> memo(AnnotationMenu(nullptr, kAnnotPatchMemo, true));
+    QStringList texts;
+    for (QAction* action : memo->actions())
+        texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    EXPECT_EQ(texts.join('|'), "&Edit|Cu&t|&Copy|-|Bring to &front|Send to &back|-|&Property...");
+
+    // With the mouse on an annotation its menu opens: the select tool keeps it selected, another
+    // tool remembers it and selects it only while the menu is open. From the keyboard, and off the
+    // annotations, the view's own menu opens.
+    auto frame = StartEditing();
+    ASSERT_TRUE(frame);
+    CTqlVwTLPageView& view = *frame->PageView();
+    AddItem(view, kAnnotStamp, {0, 400, 1728, 600});
+    AddItem(view, kAnnotPaintRectangle, {0, 0, 800, 200});
+    const int onRectangle = static_cast<int>(100 * view.ZoomScale());
+    const int onStamp = static_cast<int>(500 * view.ZoomScale());
+    const int offAll = static_cast<int>(300 * view.ZoomScale());
+    const struct {
+        QContextMenuEvent::Reason reason;
+        int tool, y;
+        const char* menu;
+        int selected, remembered;
+    } clicks[] = {
+        {QContextMenuEvent::Mouse, kToolSelect, onRectangle, "menu156", 1, -1},
+        {QContextMenuEvent::Mouse, kToolSelect, onStamp, "menu156", 0, -1},
+        {QContextMenuEvent::Mouse, kAnnotMarker, onStamp, "menu159", -1, 0},
+        {QContextMenuEvent::Mouse, kAnnotMarker, offAll, "menu132", -1, -1},
+        {QContextMenuEvent::Keyboard, kToolSelect, onRectangle, "menu132", -1, -1},
+    };
+    for (const auto& c : clicks) {
+        view.Layer().Select(-1);
+        view.PageState().SetRemembered(-1);
+        view.PageState().SetTool(c.tool);
+        QString shown;
+        CatchNextPopup(shown);
+        const QPoint at(20, c.y);
+        QContextMenuEvent event(c.reason, at, view.viewport()->mapToGlobal(at));
+        QApplication::sendEvent(c.reason == QContextMenuEvent::Mouse ? view.viewport() : static_cast<QWidget*>(&view),
+                                &event);
+        EXPECT_EQ(shown.toStdString(), c.menu) << c.tool << " " << c.y;
+        EXPECT_EQ(view.PageState().GetSelected(), c.selected) << c.tool << " " << c.y;
+        EXPECT_EQ(view.PageState().GetRemembered(), c.remembered) << c.tool << " " << c.y;
+    }
+}
+
+TEST_F(AnnotationViewTest, ToolDefaultsOpenTheToolsDialogUnderItsCaptionAndOnlyOkKeepsThem)
+{
+    auto frame = StartEditing();
+    ASSERT_TRUE(frame);
+    const struct {
+        int tool;
+        const char* caption;
+    } cases[] = {
+        {32803, "Freehand Properties"},   {32804, "Marker Properties"},
+        {32805, "Line Properties"},       {32806, "Rectangle Properties"},
+        {32807, "Paint Rectangle Properties"}, {32808, "Text Properties"},
+        {32809, "Patch Memo Properties"}, {32810, "Copy text from file Properties"},
+        {32811, "Stamp Properties"},
+    };
+    const CAnnotationDefaults& defaults = frame->AppValues().annotationDefaults;
+    for (const auto& c : cases) {
+        frame->OnCommand(c.tool);
+        QString title;
+        AnswerNextDialog([&](QWidget* dialog) {
+            title = dialog->windowTitle();
+            static_cast<QDialog*>(dialog)->reject();
+        });
+        frame->OnCommand(59398);
+        EXPECT_EQ(title.toStdString(), c.caption) << c.tool;
+    }
+    EXPECT_EQ(std::tie(defaults.freehandWidth, defaults.lineWidth, defaults.rectangleWidth, defaults.stampCount),
+              std::make_tuple(0, 0, 0, 0));
+    EXPECT_EQ(defaults.textFont, gdi::LOGFONTA{});
+
+    // OK: the rectangle's width one up from the least.
+    frame->OnCommand(32806);
+    AnswerNextDialog([&](QWidget* dialog) {
+        emit dialog->findChild<CSpinButtons*>(ControlName(IDC_LINE_SPIN))->Delta(-1);
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    frame->OnCommand(59398);
+    EXPECT_EQ(defaults.rectangleWidth, 2);
+    EXPECT_EQ(defaults.lineWidth, 0);
+}
+
+TEST_F(AnnotationViewTest, PrintingBurnsAnnotationsIntoACopyAndLeavesThePageAsItWas)
+{
+    auto frame = StartEditing();
+    ASSERT_TRUE(frame);
+    CTqlVwTLPageView& view = *frame->PageView();
+    AddItem(view, kAnnotPaintRectangle, {100, 100, 900, 600});
+    const QImage page = frame->Document().Pages()[0]->Bitmap().copy();
+    QImage burnt = page.copy();
+    BurnInAnnotations(burnt, view.Layer().Items(), 0);
+
+    // A printable area of half the page's size at 100 dpi.
+    const auto printed = [](const std::function<void(QPainter&)>& print) {
+        QImage sheet(864, 600, QImage::Format_RGB32);
+        sheet.fill(Qt::white);
+        QPainter painter(&sheet);
+        print(painter);
+        painter.end();
+        return sheet;
+    };
+    const gdi::RECT target = FitToPrinter(864, 600, 1728, 1100, {0, 0, 1728, 1100});
+    const auto sheetOf = [&](const QImage& bitmap) {
+        return printed([&](QPainter& p) {
+            BandedPrint(p, target.left, target.top, target.right - target.left, target.bottom - target.top, bitmap,
+                        100);
+        });
+    };
+    const QImage withAnnotations = sheetOf(burnt), without = sheetOf(page);
+    ASSERT_NE(withAnnotations, without);
+    const struct {
+        int editing, hidden;
+        bool burns;
+    } cases[] = {{1, 0, true}, {1, 1, false}, {0, 0, false}};
+    for (const auto& c : cases) {
+        view.PageState().SetEditingAllowed(c.editing);
+        view.PageState().SetHideAnnotations(c.hidden);
+        const QImage sheet = printed([&](QPainter& p) { view.PrintPage(p, 0, 864, 600, 100); });
+        EXPECT_TRUE(sheet == (c.burns ? withAnnotations : without)) << c.editing << c.hidden;
+        EXPECT_EQ(frame->Document().Pages()[0]->Bitmap(), page) << c.editing << c.hidden;
+    }
 }
 
 // The annotation tools' cursors are pictures of the program's resources, each its own, with the hot
