@@ -321,6 +321,61 @@ TEST(AnnotationScreen, MarkersTextsAndHandlesOverThePage)
     }
 }
 
+TEST(AnnotationScreen, TilesPaintAsTheWhole)
+{
+    // Repainting a window tile by tile (each tile its own area and clip) gives the whole repaint,
+    // for texts written at every rotation and shown at every rotation, memos and markers.
+    QImage pageImage = whitePage(120, 90);
+    for (int y = 0; y < 90; y += 7)
+        for (int x = 0; x < 120; ++x)
+            pageImage.setPixel(x, y, 1);
+    std::vector<CAnnotationItem> written;
+    for (int o = 0; o < 4; ++o) {
+        const auto [w, h] = SizeInOrientation(120, 90, o);
+        CAnnotationItem text = itemOf(o % 2 ? kAnnotText : kAnnotPatchMemo, kRed, {5, 7, w - 9, h / 2 + 1},
+                                      "Tiles paint as the whole window does");
+        text.font.lfHeight = -7;
+        text.background = 0x00FFFF;
+        text.orientation = o;
+        text.pageWidth = w, text.pageHeight = h;
+        written.push_back(text);
+    }
+    written.push_back(itemOf(kAnnotMarker, kBlue, {20, 10, 70, 60}));
+    written.push_back(itemOf(kAnnotStamp, 0x008000, {30, 30, 100, 75}, "Stamped 12:00"));
+    written.back().font.lfHeight = -9;
+    const auto items = listOf(written);
+    for (int rotation = 0; rotation < 4; ++rotation) {
+        SCOPED_TRACE(rotation);
+        const auto [w, h] = SizeInOrientation(120, 90, rotation);
+        const double zoom = 1.5;
+        const int dw = static_cast<int>(w * zoom), dh = static_cast<int>(h * zoom);
+        CDisplayImage image;
+        image.SetFromBitmap(pageImage.scaled(180, 135).convertToFormat(QImage::Format_Mono, pageImage.colorTable()));
+        ASSERT_TRUE(image.Rotate(90 * rotation));
+        ASSERT_TRUE(image.ToBits());
+        CScreenFrame frame;
+        frame.zoom = zoom;
+        frame.rotation = rotation;
+        frame.pageWidth = w, frame.pageHeight = h;
+        frame.image = &image;
+        frame.displayWidth = dw, frame.displayHeight = dh;
+        auto paint = [&](QImage& window, const QRect& area) {
+            QPainter painter(&window);
+            painter.setClipRect(area);
+            image.Draw(painter, 0, 0, dw, dh);
+            DrawAnnotationsOnScreen(painter, items, 0, 4, frame, area);
+        };
+        QImage whole(dw, dh, QImage::Format_RGB32), tiled(dw, dh, QImage::Format_RGB32);
+        paint(whole, whole.rect());
+        for (int y = 0; y < dh; y += 23)
+            for (int x = 0; x < dw; x += 37)
+                paint(tiled, QRect(x, y, 37, 23));
+        for (int y = 0; y < dh; ++y)
+            for (int x = 0; x < dw; ++x)
+                ASSERT_EQ(tiled.pixel(x, y), whole.pixel(x, y)) << x << "," << y;
+    }
+}
+
 // ---- turns ----
 
 // Pixel values packed into rows padded to 16 bits; 16- and 24-bit pixels as v, v + 16, v + 32.
