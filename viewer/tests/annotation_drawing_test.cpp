@@ -124,6 +124,40 @@ TEST(AnnotationBurn, ColoursBurnBlackButWhiteBurnsWhiteOnBlack)
     EXPECT_FALSE(BurnInAnnotations(page, listOf({itemOf(11, 0, r)}), 0));
 }
 
+TEST(AnnotationBurn, PicturesHoldTheItemAtTheirCorner)
+{
+    // The clipboard picture: the rectangle's size, the item burnt with its corner at (0, 0) on the
+    // background its colour asks for.
+    CAnnotationItem freehand = itemOf(kAnnotFreehand, kRed, {100, 50, 140, 90});
+    freehand.points = {{100, 50}, {139, 50}, {139, 89}};
+    freehand.width = 1;
+    struct Case {
+        CAnnotationItem item;
+        int black; // -1: the stroke's pixels only
+    } cases[] = {
+        {itemOf(kAnnotPaintRectangle, kRed, {100, 50, 140, 90}), 40 * 40},
+        {itemOf(kAnnotPaintRectangle, kColourWhite, {100, 50, 140, 90}), 0},
+        {itemOf(kAnnotText, kColourWhite, {100, 50, 140, 91}), 40 * 40}, // the odd row keeps the black background
+        {freehand, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.item.kind);
+        const QImage picture = AnnotationPicture(c.item);
+        ASSERT_EQ(picture.size(), QSize(40, c.item.rect.bottom - 50));
+        ASSERT_EQ(picture.format(), QImage::Format_Mono);
+        if (c.black >= 0) {
+            EXPECT_EQ(blackIn(picture, QRect(0, 0, 40, 40)), c.black);
+            continue;
+        }
+        EXPECT_EQ(blackIn(picture, picture.rect()), 39 + 39);
+        EXPECT_EQ(picture.pixelIndex(0, 0), 1);
+        EXPECT_EQ(picture.pixelIndex(39, 38), 1);
+        EXPECT_EQ(picture.pixelIndex(39, 39), 0);
+    }
+    EXPECT_TRUE(AnnotationPicture(itemOf(kAnnotText, kRed, {5, 5, 5, 40})).isNull());
+    EXPECT_TRUE(AnnotationPicture(itemOf(11, kRed, {5, 5, 50, 40})).isNull());
+}
+
 TEST(AnnotationBurn, TurnedItemsBurnAsTheTurnedPage)
 {
     // An item written at rotation o burns as the same item drawn upright on the page in that
