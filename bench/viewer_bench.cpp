@@ -3,12 +3,14 @@
 // pages take against their one-bit size), the display image's work on one page, and drawing a
 // 1000 x 800 window at 400 %, fitted in grey levels and at 12.5 %; the views over the 500-page G4
 // document: the page view (1000 x 800) turning to the next page and taking a zoom step, the
-// thumbnail view (200 x 800) rebuilding, painting first and scrolling. The goals are printed beside
-// the results.
+// thumbnail view (200 x 800) rebuilding, painting first and scrolling; a page with 200 annotations of
+// every kind repainted in the 1000 x 800 window at 100 % and fitted, and burnt into the page. The
+// goals are printed beside the results.
 #include "bench/ratio_reporter.h"
 #include "bench/text_fax_file.h"
 #include "imaging/pagefilelib.h"
 #include "viewer/app/page_view.h"
+#include "viewer/annotation_drawing.h"
 #include "viewer/app/thumb_view.h"
 #include "viewer/page_file_access.h"
 #include "viewer/viewer_document.h"
@@ -21,6 +23,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <random>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -136,6 +140,79 @@ void Draw(benchmark::State& state)
     }
 }
 
+// 200 annotations of every kind spread over one page, texts in a 12-point font; or 5,000 over 100
+// pages, 50 on each.
+CAnnotationList annotatedPage(int pages = 1)
+{
+    CAnnotationList items;
+    std::mt19937 random(38);
+    const int count = pages == 1 ? 200 : 50 * pages;
+    auto between = [&](int low, int high) { return low + static_cast<int>(random() % static_cast<unsigned>(high - low)); };
+    for (int i = 0; i < count; ++i) {
+        auto item = std::make_unique<CAnnotationItem>();
+        item->page = i % pages;
+        item->kind = kAnnotFreehand + i % 9;
+        item->colour = AnnotationColours()[static_cast<size_t>(i % 16)];
+        item->background = 0x00FFFF;
+        item->width = 1 + i % 4;
+        const int x = between(0, static_cast<int>(kWidth) - 320), y = between(0, static_cast<int>(kHeight) - 170);
+        item->rect = {x, y, x + between(100, 300), y + between(40, 150)};
+        item->x1 = item->rect.left, item->y1 = item->rect.top, item->x2 = item->rect.right, item->y2 = item->rect.bottom;
+        for (int k = 0; k < 20; ++k)
+            item->points.push_back({between(item->rect.left, item->rect.right), between(item->rect.top, item->rect.bottom)});
+        item->text = "Annotation " + std::to_string(i) + ": checked against the order, call back";
+        item->font.lfHeight = -16;
+        std::strcpy(item->font.lfFaceName, "DejaVu Sans");
+        item->pageWidth = static_cast<int>(kWidth);
+        item->pageHeight = static_cast<int>(kHeight);
+        items.push_back(std::move(item));
+    }
+    return items;
+}
+
+// The page and its annotations painted into a 1000 x 800 window: 0 at 100 % (the page's top left),
+// 1 fitted in grey levels, 2 fitted, the page's 50 among 5,000 annotations over 100 pages.
+void AnnotationRepaint(benchmark::State& state)
+{
+    const bool fit = state.range(0) >= 1;
+    const int page = state.range(0) == 2 ? 37 : 0;
+    const CAnnotationList items = annotatedPage(state.range(0) == 2 ? 100 : 1);
+    QImage window(1000, 800, QImage::Format_RGB32);
+    CDisplayImage image;
+    image.SetFromBitmap(onePage);
+    const double zoom = fit ? 800.0 / kHeight : 1.0;
+    const int w = static_cast<int>(kWidth * zoom), h = static_cast<int>(kHeight * zoom);
+    if (fit)
+        image.ReduceToSize(w, h, true);
+    CScreenFrame frame;
+    frame.zoom = zoom;
+    frame.pageWidth = static_cast<int>(kWidth);
+    frame.pageHeight = static_cast<int>(kHeight);
+    frame.image = &image;
+    frame.displayWidth = w;
+    frame.displayHeight = h;
+    for (auto _ : state) {
+        QPainter painter(&window);
+        painter.setClipRect(window.rect());
+        image.Draw(painter, 0, 0, w, h);
+        DrawAnnotationsOnScreen(painter, items, page, 7, frame, window.rect());
+    }
+}
+
+// The 200 annotations burnt into a copy of the page, as saving and printing do.
+void AnnotationBurnIn(benchmark::State& state)
+{
+    const CAnnotationList items = annotatedPage();
+    for (auto _ : state) {
+        QImage page = onePage.copy();
+        if (!BurnInAnnotations(page, items, 0)) {
+            state.SkipWithError("nothing burnt");
+            return;
+        }
+        benchmark::DoNotOptimize(page.constBits());
+    }
+}
+
 // The two views over the 500-page document, as the program lays them out.
 struct Views {
     NoPrompts prompter;
@@ -217,6 +294,8 @@ BENCHMARK(Open)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(FirstPages)->Args({0, 250})->Args({0, 500})->Args({1, 250})->Args({1, 500})->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(PageWork)->Arg(0)->Arg(2)->Arg(4)->Arg(8)->Arg(600)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(Draw)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(AnnotationRepaint)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(AnnotationBurnIn)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
@@ -266,6 +345,12 @@ int main(int argc, char** argv)
     for (int i = 0; i < 3; ++i)
         std::printf("draw 1000 x 800 %-15s %.2f ms (goal under 16)\n", draws[i],
                     reporter.time("Draw/" + std::to_string(i)));
+    std::printf("200 annotations repainted at 100 %% %.2f ms, fitted in grey %.2f ms (goal under 16); burnt in %.2f ms "
+                "(goal under 100)\n",
+                reporter.time("AnnotationRepaint/0"), reporter.time("AnnotationRepaint/1"),
+                reporter.time("AnnotationBurnIn"));
+    std::printf("one page of 5,000 annotations over 100 pages repainted fitted %.2f ms (goal under 5)\n",
+                reporter.time("AnnotationRepaint/2"));
     std::printf("page view next page at fit in grey %.2f ms (goal under 50); zoom step %.2f ms (goal under 50)\n",
                 reporter.time("PageView/0"), reporter.time("PageView/1"));
     std::printf("thumbnail view rebuild %.2f ms (goal under 1000), memory / one-bit size %.3f (goal under 0.05); "

@@ -32,11 +32,13 @@ int zoomedFontHeight(int pageHeight, double zoom)
     return height != 0 || pageHeight == 0 ? height : (pageHeight < 0 ? -1 : 1);
 }
 
-// The item's text word-wrapped into textRect of a width x height mask (1 where the text is, 0
-// elsewhere; colour table {transparent, colour}), in the item's font at fontHeight.
-QImage textMask(const CAnnotationItem& item, int width, int height, int fontHeight, const gdi::RECT& textRect,
+// The part `frame` of the item's text word-wrapped into textRect (both in the item's unturned
+// frame) as a mask of frame's size (1 where the text is, 0 elsewhere; colour table {transparent,
+// colour}), in the item's font at fontHeight.
+QImage textMask(const CAnnotationItem& item, const QRect& frame, int fontHeight, const gdi::RECT& textRect,
                 QRgb colour)
 {
+    const int width = frame.width(), height = frame.height();
     QImage canvas(width, height, QImage::Format_RGB32);
     QImage mask(width, height, QImage::Format_Mono);
     if (canvas.isNull() || mask.isNull())
@@ -50,6 +52,7 @@ QImage textMask(const CAnnotationItem& item, int width, int height, int fontHeig
             gdi::LOGFONTA font = item.font;
             font.lfHeight = fontHeight;
             dc.SelectFont(font);
+            dc.SetViewportOrg({-frame.left(), -frame.top()});
             dc.DrawText(item.text, textRect, gdi::DT_NOPREFIX | gdi::DT_WORDBREAK);
         }
         for (int y = 0; y < height; ++y) {
@@ -177,22 +180,38 @@ struct ScreenPass {
         }
     }
 
+    // The item's text (textRect in its unturned frame) turned by the item's angle into target (the
+    // frame's place on screen), only the part inside clip being made.
+    void drawTurnedText(QPainter& painter, const CAnnotationItem& item, const QRect& target, const QRect& clip,
+                        const gdi::RECT& textRect) const
+    {
+        const QRect part = target.intersected(clip);
+        if (part.isEmpty())
+            return;
+        const int angle = angleOf(item);
+        const int uw = isQuarter(angle) ? target.height() : target.width();
+        const int uh = isQuarter(angle) ? target.width() : target.height();
+        const QRect shown = part.translated(-target.topLeft());
+        const gdi::RECT frameRect = TurnRectBy((360 - angle) % 360,
+                                               {shown.left(), shown.top(), shown.right() + 1, shown.bottom() + 1}, uw, uh);
+        const QImage mask = turnedMask(
+            textMask(item, qrectOf(frameRect), fontHeight(item), textRect, RgbOfColorref(item.colour)), angle);
+        if (!mask.isNull())
+            painter.drawImage(part.topLeft(), mask);
+    }
+
     // The text of kinds 7, 9 and 10 in its colour over what the painter holds at r (r already made
     // of even unturned height).
-    void drawTextOnly(QPainter& painter, const CAnnotationItem& item, const gdi::RECT& r) const
+    void drawTextOnly(QPainter& painter, const CAnnotationItem& item, const gdi::RECT& r, const QRect& clip) const
     {
         const int angle = angleOf(item);
         const int w = r.right - r.left, h = r.bottom - r.top;
         const int uw = isQuarter(angle) ? h : w, uh = isQuarter(angle) ? w : h;
-        if (uw <= 0 || uh <= 0)
-            return;
-        const QImage mask =
-            turnedMask(textMask(item, uw, uh, fontHeight(item), {0, 0, uw, uh}, RgbOfColorref(item.colour)), angle);
-        if (!mask.isNull())
-            painter.drawImage(QPoint(r.left, r.top), mask);
+        if (uw > 0 && uh > 0)
+            drawTurnedText(painter, item, qrectOf(r), clip, {0, 0, uw, uh});
     }
 
-    void drawPatchMemo(QPainter& painter, const CAnnotationItem& item) const
+    void drawPatchMemo(QPainter& painter, const CAnnotationItem& item, const QRect& clip) const
     {
         const int angle = angleOf(item);
         const gdi::RECT r = rectOf(item);
@@ -201,24 +220,18 @@ struct ScreenPass {
         const int uw = isQuarter(angle) ? h : w, uh = isQuarter(angle) ? w : h;
         const int bw = uw - n2, bh = (uh - n2) - (uh - n2) % 2;
         if (bw > 0 && bh > 0) {
-            const gdi::RECT box = TurnRectBy(angle, {0, 0, bw, bh}, w, h);
-            const QRect target = qrectOf(box).translated(r.left, r.top);
-            painter.fillRect(target, QColor::fromRgb(RgbOfColorref(item.background)));
-            const QImage mask = turnedMask(textMask(item, bw, bh, fontHeight(item),
-                                                    {5 * n1, 5 * n1, uw - 7 * n1, uh - 7 * n1},
-                                                    RgbOfColorref(item.colour)),
-                                           angle);
-            if (!mask.isNull())
-                painter.drawImage(target.topLeft(), mask);
+            const QRect box = qrectOf(TurnRectBy(angle, {0, 0, bw, bh}, w, h)).translated(r.left, r.top);
+            painter.fillRect(box.intersected(clip), QColor::fromRgb(RgbOfColorref(item.background)));
+            drawTurnedText(painter, item, box, clip, {5 * n1, 5 * n1, uw - 7 * n1, uh - 7 * n1});
         }
         const QColor edge = QColor::fromRgb(frame.invert ? kWhite : kBlack);
-        ForEachPatchMemoFrameRun(r, angle, n1, [&](const QRect& run) { painter.fillRect(run, edge); });
+        ForEachPatchMemoFrameRun(r, angle, n1, [&](const QRect& run) { painter.fillRect(run.intersected(clip), edge); });
     }
 
     // An item drawn into an off-screen composition whose painter is translated to screen
     // coordinates: as on screen, except that a marker multiplies its colour over what is there and
     // a text draws over it (what lies below is in the composition already).
-    void drawNested(QPainter& painter, const CAnnotationItem& item) const
+    void drawNested(QPainter& painter, const CAnnotationItem& item, const QRect& clip) const
     {
         switch (item.kind) {
         case kAnnotMarker:
@@ -229,8 +242,8 @@ struct ScreenPass {
             return;
         case kAnnotText:
         case kAnnotTextFile:
-        case kAnnotStamp: drawTextOnly(painter, item, evenHeight(rectOf(item), angleOf(item))); return;
-        case kAnnotPatchMemo: drawPatchMemo(painter, item); return;
+        case kAnnotStamp: drawTextOnly(painter, item, evenHeight(rectOf(item), angleOf(item)), clip); return;
+        case kAnnotPatchMemo: drawPatchMemo(painter, item, clip); return;
         default: drawPenKind(painter, item); return;
         }
     }
@@ -246,7 +259,7 @@ struct ScreenPass {
             const CAnnotationItem& below = *items[i];
             if ((markersOut && below.kind == kAnnotMarker) || !meets(below, part))
                 continue;
-            drawNested(painter, below);
+            drawNested(painter, below, part);
         }
     }
 
@@ -278,32 +291,32 @@ struct ScreenPass {
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     }
 
-    void drawText(QPainter& painter, size_t index) const
+    void drawText(QPainter& painter, size_t index, const QRect& area) const
     {
         const CAnnotationItem& item = *items[index];
         const gdi::RECT r = evenHeight(rectOf(item), angleOf(item));
-        const QRect whole = qrectOf(r);
-        if (whole.isEmpty())
+        const QRect part = qrectOf(r).intersected(area);
+        if (part.isEmpty())
             return;
-        QImage canvas(whole.size(), QImage::Format_RGB32);
+        QImage canvas(part.size(), QImage::Format_RGB32);
         if (canvas.isNull())
             return;
         canvas.fill(fill());
         bool drawn = false;
         if (frame.image) {
             QPainter region(&canvas);
-            drawn = frame.image->DrawRegion(region, whole.left(), whole.top(), whole.width(), whole.height(),
+            drawn = frame.image->DrawRegion(region, part.left(), part.top(), part.width(), part.height(),
                                             frame.displayWidth, frame.displayHeight);
         }
         if (drawn)
-            drawBelow(canvas, index, whole, false);
+            drawBelow(canvas, index, part, false);
         {
             QPainter over(&canvas);
-            over.translate(-whole.topLeft());
-            drawTextOnly(over, item, r);
+            over.translate(-part.topLeft());
+            drawTextOnly(over, item, r, part);
         }
         painter.setCompositionMode(drawn ? QPainter::CompositionMode_Source : QPainter::RasterOp_SourceAndDestination);
-        painter.drawImage(whole.topLeft(), canvas);
+        painter.drawImage(part.topLeft(), canvas);
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     }
 
@@ -386,7 +399,8 @@ void burnItem(gdi::CDeviceContext& dc, const CAnnotationItem& item, int angle, i
         const int bw = memo ? uw - 2 : uw, bh = (memo ? uh - 2 : uh) - (memo ? uh - 2 : uh) % 2;
         if (bw > 0 && bh > 0) {
             const gdi::RECT textRect = memo ? gdi::RECT{5, 5, uw - 7, uh - 7} : gdi::RECT{0, 0, bw, bh};
-            QImage bitmap = textMask(item, bw, bh, pageFontHeight(item.font.lfHeight, screenDpi), textRect, colour);
+            QImage bitmap =
+                textMask(item, QRect(0, 0, bw, bh), pageFontHeight(item.font.lfHeight, screenDpi), textRect, colour);
             if (!bitmap.isNull()) {
                 bitmap.setColorTable({background, colour});
                 bitmap = turnedMask(bitmap, angle);
@@ -459,8 +473,8 @@ void DrawAnnotationsOnScreen(QPainter& painter, const CAnnotationList& items, in
         case kAnnotMarker: pass.drawMarker(painter, i, area); break;
         case kAnnotText:
         case kAnnotTextFile:
-        case kAnnotStamp: pass.drawText(painter, i); break;
-        case kAnnotPatchMemo: pass.drawPatchMemo(painter, item); break;
+        case kAnnotStamp: pass.drawText(painter, i, area); break;
+        case kAnnotPatchMemo: pass.drawPatchMemo(painter, item, area); break;
         default: pass.drawPenKind(painter, item); break;
         }
     }

@@ -180,6 +180,27 @@ void stretchVisible(QPainter& painter, const QImage& image, const std::vector<QR
     painter.drawImage(part.topLeft(), out);
 }
 
+// The part of an image that a region given in a display of reference size shows.
+QRect regionPart(const QImage& image, int sourceX, int sourceY, int targetWidth, int targetHeight, int referenceWidth,
+                 int referenceHeight)
+{
+    const int iw = image.width(), ih = image.height();
+    const QRect src(static_cast<int>(int64_t{sourceX} * iw / referenceWidth),
+                    static_cast<int>(int64_t{sourceY} * ih / referenceHeight),
+                    static_cast<int>(int64_t{targetWidth} * iw / referenceWidth),
+                    static_cast<int>(int64_t{targetHeight} * ih / referenceHeight));
+    return src.intersected(image.rect());
+}
+
+// The device pixels a painter can change.
+QRect shownPart(QPainter& painter)
+{
+    QRect visible(0, 0, painter.device()->width(), painter.device()->height());
+    if (painter.hasClipping())
+        visible = visible.intersected(painter.clipBoundingRect().toAlignedRect());
+    return visible;
+}
+
 // Band k of n over length total: its start and size (the first total mod n bands one longer).
 std::pair<int, int> band(int total, int n, int k)
 {
@@ -528,9 +549,7 @@ void CDisplayImage::Draw(QPainter& painter, int x, int y, int width, int height)
     if (width <= 0 || height <= 0 || image.isNull() || painter.device() == nullptr)
         return;
     const int iw = image.width(), ih = image.height();
-    QRect visible(0, 0, painter.device()->width(), painter.device()->height());
-    if (painter.hasClipping())
-        visible = visible.intersected(painter.clipBoundingRect().toAlignedRect());
+    const QRect visible = shownPart(painter);
     const QRect target(x, y, width, height);
     const QRect whole(0, 0, iw, ih);
     const std::vector<QRgb> colours = Colours();
@@ -569,18 +588,10 @@ bool CDisplayImage::DrawRegion(QPainter& painter, int sourceX, int sourceY, int 
 {
     if (!HasBits() || targetWidth <= 0 || targetHeight <= 0 || referenceWidth <= 0 || referenceHeight <= 0)
         return false;
-    const int iw = m_bits.width(), ih = m_bits.height();
-    const QRect src(static_cast<int>(int64_t{sourceX} * iw / referenceWidth),
-                    static_cast<int>(int64_t{sourceY} * ih / referenceHeight),
-                    static_cast<int>(int64_t{targetWidth} * iw / referenceWidth),
-                    static_cast<int>(int64_t{targetHeight} * ih / referenceHeight));
-    const QRect part = src.intersected(m_bits.rect());
-    if (part.isEmpty())
-        return true;
-    QRect visible(0, 0, painter.device()->width(), painter.device()->height());
-    if (painter.hasClipping())
-        visible = visible.intersected(painter.clipBoundingRect().toAlignedRect());
-    stretchVisible(painter, m_bits, Colours(), part, QRect(0, 0, targetWidth, targetHeight), visible);
+    const QRect part =
+        regionPart(m_bits, sourceX, sourceY, targetWidth, targetHeight, referenceWidth, referenceHeight);
+    if (!part.isEmpty())
+        stretchVisible(painter, m_bits, Colours(), part, QRect(0, 0, targetWidth, targetHeight), shownPart(painter));
     return true;
 }
 
@@ -590,27 +601,32 @@ bool CDisplayImage::DrawRegionInColour(QPainter& painter, int sourceX, int sourc
 {
     if (!HasBits() || targetWidth <= 0 || targetHeight <= 0 || referenceWidth <= 0 || referenceHeight <= 0)
         return false;
-    // A copy of the bits as palette levels, the page's white in the colour.
-    QImage levels = newIndexed(m_bits.width(), m_bits.height());
+    const QRect part =
+        regionPart(m_bits, sourceX, sourceY, targetWidth, targetHeight, referenceWidth, referenceHeight);
+    if (part.isEmpty())
+        return true;
+    // A copy of the part of the bits shown, as palette levels, the page's white in the colour.
+    QImage levels = newIndexed(part.width(), part.height());
     if (levels.isNull())
         return false;
     const bool mono = isMono(m_bits);
     const auto colour = static_cast<uchar>(PaletteIndexOfColour(colorref));
-    for (int y = 0; y < m_bits.height(); ++y) {
-        const uchar* from = m_bits.constScanLine(y);
+    for (int y = 0; y < part.height(); ++y) {
+        const uchar* from = m_bits.constScanLine(part.y() + y);
         uchar* to = levels.scanLine(y);
-        for (int x = 0; x < m_bits.width(); ++x) {
-            uchar v = mono ? m_indexTable[monoBit(from, x) ? 1 : 0] : m_indexTable[from[x]];
+        for (int x = 0; x < part.width(); ++x) {
+            const int sx = part.x() + x;
+            uchar v = mono ? m_indexTable[monoBit(from, sx) ? 1 : 0] : m_indexTable[from[sx]];
             if (invert && (v == kWhiteLevel || v == 0))
                 v = static_cast<uchar>(kWhiteLevel - v);
             to[x] = v == kWhiteLevel ? colour : v;
         }
     }
-    CDisplayImage coloured;
-    coloured.m_bits = levels;
-    for (int i = 0; i < 256; ++i)
-        coloured.m_indexTable[static_cast<size_t>(i)] = static_cast<uint8_t>(i);
-    return coloured.DrawRegion(painter, sourceX, sourceY, targetWidth, targetHeight, referenceWidth, referenceHeight);
+    std::vector<QRgb> colours(256, qRgb(0, 0, 0));
+    std::copy(ViewPalette().begin(), ViewPalette().end(), colours.begin());
+    stretchVisible(painter, levels, colours, QRect(QPoint(0, 0), part.size()), QRect(0, 0, targetWidth, targetHeight),
+                   shownPart(painter));
+    return true;
 }
 
 } // namespace viewer

@@ -124,6 +124,40 @@ TEST(AnnotationBurn, ColoursBurnBlackButWhiteBurnsWhiteOnBlack)
     EXPECT_FALSE(BurnInAnnotations(page, listOf({itemOf(11, 0, r)}), 0));
 }
 
+TEST(AnnotationBurn, PicturesHoldTheItemAtTheirCorner)
+{
+    // The clipboard picture: the rectangle's size, the item burnt with its corner at (0, 0) on the
+    // background its colour asks for.
+    CAnnotationItem freehand = itemOf(kAnnotFreehand, kRed, {100, 50, 140, 90});
+    freehand.points = {{100, 50}, {139, 50}, {139, 89}};
+    freehand.width = 1;
+    struct Case {
+        CAnnotationItem item;
+        int black; // -1: the stroke's pixels only
+    } cases[] = {
+        {itemOf(kAnnotPaintRectangle, kRed, {100, 50, 140, 90}), 40 * 40},
+        {itemOf(kAnnotPaintRectangle, kColourWhite, {100, 50, 140, 90}), 0},
+        {itemOf(kAnnotText, kColourWhite, {100, 50, 140, 91}), 40 * 40}, // the odd row keeps the black background
+        {freehand, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.item.kind);
+        const QImage picture = AnnotationPicture(c.item);
+        ASSERT_EQ(picture.size(), QSize(40, c.item.rect.bottom - 50));
+        ASSERT_EQ(picture.format(), QImage::Format_Mono);
+        if (c.black >= 0) {
+            EXPECT_EQ(blackIn(picture, QRect(0, 0, 40, 40)), c.black);
+            continue;
+        }
+        EXPECT_EQ(blackIn(picture, picture.rect()), 39 + 39);
+        EXPECT_EQ(picture.pixelIndex(0, 0), 1);
+        EXPECT_EQ(picture.pixelIndex(39, 38), 1);
+        EXPECT_EQ(picture.pixelIndex(39, 39), 0);
+    }
+    EXPECT_TRUE(AnnotationPicture(itemOf(kAnnotText, kRed, {5, 5, 5, 40})).isNull());
+    EXPECT_TRUE(AnnotationPicture(itemOf(11, kRed, {5, 5, 50, 40})).isNull());
+}
+
 TEST(AnnotationBurn, TurnedItemsBurnAsTheTurnedPage)
 {
     // An item written at rotation o burns as the same item drawn upright on the page in that
@@ -318,6 +352,61 @@ TEST(AnnotationScreen, MarkersTextsAndHandlesOverThePage)
         }
         for (const Probe& p : c.probes)
             EXPECT_EQ(window.pixel(p.x, p.y) & 0xffffff, p.colour & 0xffffff) << p.x << "," << p.y;
+    }
+}
+
+TEST(AnnotationScreen, TilesPaintAsTheWhole)
+{
+    // Repainting a window tile by tile (each tile its own area and clip) gives the whole repaint,
+    // for texts written at every rotation and shown at every rotation, memos and markers.
+    QImage pageImage = whitePage(120, 90);
+    for (int y = 0; y < 90; y += 7)
+        for (int x = 0; x < 120; ++x)
+            pageImage.setPixel(x, y, 1);
+    std::vector<CAnnotationItem> written;
+    for (int o = 0; o < 4; ++o) {
+        const auto [w, h] = SizeInOrientation(120, 90, o);
+        CAnnotationItem text = itemOf(o % 2 ? kAnnotText : kAnnotPatchMemo, kRed, {5, 7, w - 9, h / 2 + 1},
+                                      "Tiles paint as the whole window does");
+        text.font.lfHeight = -7;
+        text.background = 0x00FFFF;
+        text.orientation = o;
+        text.pageWidth = w, text.pageHeight = h;
+        written.push_back(text);
+    }
+    written.push_back(itemOf(kAnnotMarker, kBlue, {20, 10, 70, 60}));
+    written.push_back(itemOf(kAnnotStamp, 0x008000, {30, 30, 100, 75}, "Stamped 12:00"));
+    written.back().font.lfHeight = -9;
+    const auto items = listOf(written);
+    for (int rotation = 0; rotation < 4; ++rotation) {
+        SCOPED_TRACE(rotation);
+        const auto [w, h] = SizeInOrientation(120, 90, rotation);
+        const double zoom = 1.5;
+        const int dw = static_cast<int>(w * zoom), dh = static_cast<int>(h * zoom);
+        CDisplayImage image;
+        image.SetFromBitmap(pageImage.scaled(180, 135).convertToFormat(QImage::Format_Mono, pageImage.colorTable()));
+        ASSERT_TRUE(image.Rotate(90 * rotation));
+        ASSERT_TRUE(image.ToBits());
+        CScreenFrame frame;
+        frame.zoom = zoom;
+        frame.rotation = rotation;
+        frame.pageWidth = w, frame.pageHeight = h;
+        frame.image = &image;
+        frame.displayWidth = dw, frame.displayHeight = dh;
+        auto paint = [&](QImage& window, const QRect& area) {
+            QPainter painter(&window);
+            painter.setClipRect(area);
+            image.Draw(painter, 0, 0, dw, dh);
+            DrawAnnotationsOnScreen(painter, items, 0, 4, frame, area);
+        };
+        QImage whole(dw, dh, QImage::Format_RGB32), tiled(dw, dh, QImage::Format_RGB32);
+        paint(whole, whole.rect());
+        for (int y = 0; y < dh; y += 23)
+            for (int x = 0; x < dw; x += 37)
+                paint(tiled, QRect(x, y, 37, 23));
+        for (int y = 0; y < dh; ++y)
+            for (int x = 0; x < dw; ++x)
+                ASSERT_EQ(tiled.pixel(x, y), whole.pixel(x, y)) << x << "," << y;
     }
 }
 
