@@ -2,7 +2,6 @@
 // the tools and the dispatch of the page view's mouse work.
 #include "viewer/annotation_layer.h"
 
-#include "imaging/page_qimage.h"
 
 #include <QtGui/QPainter>
 #include <QtGui/QPen>
@@ -93,8 +92,7 @@ bool CAnnotationLayer::BurnIn(int index, CPageImage& page)
     QImage bitmap = page.Bitmap();
     if (bitmap.isNull() || !BurnInAnnotations(bitmap, m_items, index))
         return false;
-    const int dpi = static_cast<int>(std::lround(bitmap.dotsPerMeterX() * 0.0254));
-    const IKHANDLE burnt = qelta::imaging::pageOfImage(bitmap, dpi);
+    const IKHANDLE burnt = PageOfBitmap(bitmap);
     if (burnt == 0)
         return false;
     page.SetBitmap(burnt);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstring>
 
 namespace viewer {
@@ -248,6 +249,12 @@ uint32_t ColorrefOfRgb(QRgb rgb)
 }
 
 // ---- CPageImage ----
+
+IKHANDLE PageOfBitmap(const QImage& bitmap)
+{
+    const int dpi = static_cast<int>(std::lround(bitmap.dotsPerMeterX() * 0.0254));
+    return qelta::imaging::pageOfImage(bitmap, dpi);
+}
 
 CPageImage::CPageImage(IKHANDLE bitmap)
 {

@@ -56,6 +56,10 @@ private:
     int m_nWidth = 0, m_nHeight = 0;
 };
 
+/// A new page of the imaging library from a bilevel image, its resolution kept; 0 when it cannot
+/// be made.
+IKHANDLE PageOfBitmap(const QImage& bitmap);
+
 /// The document's pages in order; the array owns them.
 using CPageImageArray = std::vector<std::unique_ptr<CPageImage>>;
 

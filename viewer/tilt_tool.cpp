@@ -1,6 +1,5 @@
 #include "viewer/tilt_tool.h"
 
-#include "imaging/page_qimage.h"
 #include "viewer/tilt_detect.h"
 #include "viewer/viewer_document.h"
 
@@ -296,8 +295,7 @@ void CTiltTool::Correct(std::optional<std::pair<int, int>> direction)
     const std::optional<QImage> result = StraightenPage(before, direction, state.GetInvert() != 0);
     // A page that came out as it was is no change: nothing to mark or to undo.
     if (result && !result->isNull() && *result != before) {
-        const int dpi = static_cast<int>(std::lround(result->dotsPerMeterX() * 0.0254));
-        if (const IKHANDLE straightened = qelta::imaging::pageOfImage(*result, dpi)) {
+        if (const IKHANDLE straightened = PageOfBitmap(*result)) {
             m_undo.RecordTilt(index, before.copy());
             document.ReplacePageAt(index, straightened);
             document.SetModifiedFlag();

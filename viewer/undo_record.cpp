@@ -1,23 +1,11 @@
 // The one-step undo record. Each record replaces what was held; an undo empties it.
 #include "viewer/annotation_layer.h"
 
-#include "imaging/page_qimage.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace viewer {
-
-namespace {
-
-/// A new page made from a copy of the saved bitmap, with its resolution.
-IKHANDLE PageOfCopy(const QImage& bitmap)
-{
-    const int dpi = static_cast<int>(std::lround(bitmap.dotsPerMeterX() * 0.0254));
-    return qelta::imaging::pageOfImage(bitmap, dpi);
-}
-
-} // namespace
 
 CUndoRecord::~CUndoRecord() = default;
 
@@ -109,7 +97,7 @@ bool CUndoRecord::Undo()
     const auto at = static_cast<size_t>(m_nAnnotation);
     switch (m_kind) {
     case kDeletePage:
-        document.InsertPageAt(m_nPage, PageOfCopy(m_page));
+        document.InsertPageAt(m_nPage, PageOfBitmap(m_page));
         m_pLayer->InsertPage(m_nPage);
         for (CAnnotationItem& saved : m_saved)
             m_pLayer->Append(std::make_unique<CAnnotationItem>(std::move(saved)));
@@ -161,7 +149,7 @@ bool CUndoRecord::Undo()
         }
         break;
     case kTiltCorrection:
-        document.ReplacePageAt(m_nPage, PageOfCopy(m_page));
+        document.ReplacePageAt(m_nPage, PageOfBitmap(m_page));
         document.PagesChanged();
         break;
     }

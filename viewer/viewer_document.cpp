@@ -375,12 +375,23 @@ bool CTqlVwTLDoc::OnSaveDocument(const std::string& path)
             end = current + 1;
         }
     }
+    // Annotations are burnt into copies of their pages: the pages take them only once the file is
+    // written, so a failed save leaves the pages and the annotations as they were.
     bool burnt = false;
+    std::vector<std::pair<int, std::unique_ptr<CPageImage>>> burntPages;
     std::vector<IKHANDLE> bitmaps;
     for (int i = first; i < end; ++i) {
-        if (EditingAllowed())
-            burnt = m_pLayer->BurnIn(i, *m_pages[static_cast<size_t>(i)]) || burnt;
-        bitmaps.push_back(m_pages[static_cast<size_t>(i)]->Handle());
+        CPageImage& page = *m_pages[static_cast<size_t>(i)];
+        if (EditingAllowed()) {
+            auto copy = std::make_unique<CPageImage>(PageOfBitmap(page.Bitmap()));
+            if (m_pLayer->BurnIn(i, *copy)) {
+                burnt = true;
+                bitmaps.push_back(copy->Handle());
+                burntPages.emplace_back(i, std::move(copy));
+                continue;
+            }
+        }
+        bitmaps.push_back(page.Handle());
     }
     const int16_t code =
         WritePages(bitmaps, path, format.type, format.compression, m_app.readOption, m_app.appValue, m_app.busy);
@@ -389,6 +400,8 @@ bool CTqlVwTLDoc::OnSaveDocument(const std::string& path)
         ShowError(code);
         return false;
     }
+    for (auto& [index, copy] : burntPages)
+        m_pages[static_cast<size_t>(index)] = std::move(copy);
     if (m_app.appValue == 0) {
         CPageImageArray pages;
         std::string loadedPath;

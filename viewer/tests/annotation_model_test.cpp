@@ -506,5 +506,29 @@ TEST_F(ModelTest, PasteTakesTheCurrentPageRotationAndSize)
     }
 }
 
+TEST_F(ModelTest, SavingBurnsAnnotationsInOnlyWhenTheFileIsWritten)
+{
+    Add(makeItem(1, kAnnotPaintRectangle, {10, 10, 20, 20}));
+    const QImage blank = view.PageBitmap(1);
+    view.document.SetModifiedFlag(true);
+    // A failed save keeps the page clean and the annotation editable.
+    view.frame.saveAs = std::pair{view.root.path() + "/missing/folder/page.tif", 5}; // TIFF, PackBits
+    LibraryMessages messages;
+    EXPECT_TRUE(view.document.OnCommand(ID_FILE_SAVE_AS));
+    EXPECT_EQ(messages.codes().size(), 1u);
+    EXPECT_EQ(bitsOf(view.PageBitmap(1)), bitsOf(blank));
+    EXPECT_EQ(layer.Items().size(), 1u);
+    EXPECT_TRUE(view.document.IsModified());
+    // A written file holds the annotation, the page takes it and the list is cleared.
+    view.frame.saveAs = std::pair{view.root.path() + "/page.tif", 5};
+    EXPECT_TRUE(view.document.OnCommand(ID_FILE_SAVE_AS));
+    EXPECT_FALSE(view.document.IsModified());
+    EXPECT_TRUE(layer.Items().empty());
+    const QImage saved = view.PageBitmap(1);
+    EXPECT_NE(bitsOf(saved), bitsOf(blank));
+    EXPECT_EQ(saved.pixelIndex(15, 15), 1);
+    EXPECT_EQ(saved.pixelIndex(30, 30), 0);
+}
+
 } // namespace
 } // namespace viewer_test
