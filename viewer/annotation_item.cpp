@@ -90,6 +90,37 @@ gdi::RECT RepaintArea(const gdi::RECT& r, int width, double zoom)
     return {r.left - near, r.top - near, r.right + far, r.bottom + far};
 }
 
+gdi::RECT Spanned(gdi::POINT a, gdi::POINT b)
+{
+    return {std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)};
+}
+
+gdi::RECT BoundingBox(const std::vector<CAnnotationPoint>& points)
+{
+    if (points.empty())
+        return {};
+    gdi::RECT r{points.front().x, points.front().y, points.front().x, points.front().y};
+    for (const CAnnotationPoint& p : points) {
+        r.left = std::min(r.left, p.x);
+        r.top = std::min(r.top, p.y);
+        r.right = std::max(r.right, p.x);
+        r.bottom = std::max(r.bottom, p.y);
+    }
+    return r;
+}
+
+gdi::RECT OffsetRect(const gdi::RECT& r, int dx, int dy) { return {r.left + dx, r.top + dy, r.right + dx, r.bottom + dy}; }
+
+gdi::POINT TurnVector(int angle, gdi::POINT d)
+{
+    switch (angle) {
+    case 90: return {-d.y, d.x};
+    case 180: return {-d.x, -d.y};
+    case 270: return {d.y, -d.x};
+    default: return d;
+    }
+}
+
 gdi::RECT HandleRect(gdi::POINT c) { return {c.x - 3, c.y - 3, c.x + 4, c.y + 4}; }
 
 std::array<gdi::RECT, 8> HandleRects(const gdi::RECT& r)

@@ -125,6 +125,15 @@ gdi::RECT RepaintArea(const gdi::RECT& rect, int width, double zoom);
 /// The pen width on screen: max(1, trunc(zoom x width)).
 int ScreenPenWidth(int width, double zoom);
 
+/// The normalised rectangle spanned by two points.
+gdi::RECT Spanned(gdi::POINT a, gdi::POINT b);
+/// The bounding box of points; empty for none.
+gdi::RECT BoundingBox(const std::vector<CAnnotationPoint>& points);
+gdi::RECT OffsetRect(const gdi::RECT& rect, int dx, int dy);
+/// A vector turned by angle as points are (without the page's size): 90 (-dy, dx), 180 (-dx, -dy),
+/// 270 (dy, -dx).
+gdi::POINT TurnVector(int angle, gdi::POINT vector);
+
 /// The eight handles of a rectangle, hit codes 2 to 9 in order: each the square from (x - 3, y - 3)
 /// to (x + 4, y + 4) around its centre.
 std::array<gdi::RECT, 8> HandleRects(const gdi::RECT& rect);

@@ -22,11 +22,6 @@ bool Intersects(const gdi::RECT& a, const gdi::RECT& b)
     return std::max(a.left, b.left) < std::min(a.right, b.right) && std::max(a.top, b.top) < std::min(a.bottom, b.bottom);
 }
 
-gdi::RECT Normalised(int x1, int y1, int x2, int y2)
-{
-    return {std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)};
-}
-
 gdi::RECT Clipped(const gdi::RECT& r, const gdi::RECT& page)
 {
     return {std::clamp(r.left, page.left, page.right), std::clamp(r.top, page.top, page.bottom),
@@ -34,33 +29,6 @@ gdi::RECT Clipped(const gdi::RECT& r, const gdi::RECT& page)
 }
 
 gdi::POINT Minus(gdi::POINT p, gdi::POINT scroll) { return {p.x - scroll.x, p.y - scroll.y}; }
-
-gdi::RECT Offset(const gdi::RECT& r, int dx, int dy) { return {r.left + dx, r.top + dy, r.right + dx, r.bottom + dy}; }
-
-// A vector turned by a quarter-turn angle (the turn of points without the page's size).
-gdi::POINT TurnVector(int angle, gdi::POINT d)
-{
-    switch (angle) {
-    case 90: return {-d.y, d.x};
-    case 180: return {-d.x, -d.y};
-    case 270: return {d.y, -d.x};
-    default: return d;
-    }
-}
-
-gdi::RECT BoundingBox(const std::vector<CAnnotationPoint>& points)
-{
-    if (points.empty())
-        return {};
-    gdi::RECT r{points.front().x, points.front().y, points.front().x, points.front().y};
-    for (const CAnnotationPoint& p : points) {
-        r.left = std::min(r.left, p.x);
-        r.top = std::min(r.top, p.y);
-        r.right = std::max(r.right, p.x);
-        r.bottom = std::max(r.bottom, p.y);
-    }
-    return r;
-}
 
 // The item's rectangle as shown now (scrolled window pixels).
 gdi::RECT ScreenRect(CAnnotationLayer& layer, const CAnnotationItem& item)
@@ -324,10 +292,10 @@ void CAnnotationLayer::ShowSelectOverlay()
         overlay.shape = CToolOverlay::kLine;
         overlay.from = Minus(m_start, scroll);
         overlay.to = Minus(m_current, scroll);
-        overlay.rect = Normalised(overlay.from.x, overlay.from.y, overlay.to.x, overlay.to.y);
+        overlay.rect = Spanned({overlay.from.x, overlay.from.y}, {overlay.to.x, overlay.to.y});
     } else if (m_hitCode >= 2) {
         overlay.shape = CToolOverlay::kRectangle;
-        overlay.rect = Offset(m_band, -scroll.x, -scroll.y);
+        overlay.rect = OffsetRect(m_band, -scroll.x, -scroll.y);
     }
     if (m_overlay.shape != CToolOverlay::kNone)
         m_view.Invalidate(RepaintArea(m_overlay.rect, 0, 1.0));
@@ -371,21 +339,21 @@ void CAnnotationLayer::SelectMove(int x, int y)
     switch (m_hitCode) {
     case 0:
     case 1: m_current = {std::clamp(p.x, page.left, page.right), std::clamp(p.y, page.top, page.bottom)}; break;
-    case 2: m_band = Normalised(a.right, a.bottom, p.x, p.y); break;
-    case 4: m_band = Normalised(a.left, a.bottom, p.x, p.y); break;
-    case 7: m_band = Normalised(a.right, a.top, p.x, p.y); break;
-    case 9: m_band = Normalised(a.left, a.top, p.x, p.y); break;
-    case 3: m_band = Normalised(a.left, p.y, a.right, a.bottom); break;
-    case 8: m_band = Normalised(a.left, a.top, a.right, p.y); break;
-    case 5: m_band = Normalised(p.x, a.top, a.right, a.bottom); break;
-    case 6: m_band = Normalised(a.left, a.top, p.x, a.bottom); break;
+    case 2: m_band = Spanned({a.right, a.bottom}, {p.x, p.y}); break;
+    case 4: m_band = Spanned({a.left, a.bottom}, {p.x, p.y}); break;
+    case 7: m_band = Spanned({a.right, a.top}, {p.x, p.y}); break;
+    case 9: m_band = Spanned({a.left, a.top}, {p.x, p.y}); break;
+    case 3: m_band = Spanned({a.left, p.y}, {a.right, a.bottom}); break;
+    case 8: m_band = Spanned({a.left, a.top}, {a.right, p.y}); break;
+    case 5: m_band = Spanned({p.x, a.top}, {a.right, a.bottom}); break;
+    case 6: m_band = Spanned({a.left, a.top}, {p.x, a.bottom}); break;
     case 10: {
         // The offset keeps the rectangle within the page.
         int dx = p.x - m_start.x, dy = p.y - m_start.y;
         dx = std::max(std::min(dx, page.right - a.right), page.left - a.left);
         dy = std::max(std::min(dy, page.bottom - a.bottom), page.top - a.top);
         m_current = {m_start.x + dx, m_start.y + dy};
-        m_band = Offset(a, dx, dy);
+        m_band = OffsetRect(a, dx, dy);
         break;
     }
     default: return;
@@ -415,7 +383,7 @@ void CAnnotationLayer::SelectRelease(int x, int y)
     if (click) {
         // Only the handles are repainted, widened by the double-click size.
         const auto [cx, cy] = m_view.DoubleClickSize();
-        const gdi::RECT r = Offset(m_anchor, -scroll.x, -scroll.y);
+        const gdi::RECT r = OffsetRect(m_anchor, -scroll.x, -scroll.y);
         m_view.Invalidate({r.left - 3 - cx, r.top - 3 - cy, r.right + 4 + cx, r.bottom + 4 + cy});
         return;
     }
@@ -431,7 +399,7 @@ void CAnnotationLayer::SelectRelease(int x, int y)
         item.y1 = fixed.y;
         item.x2 = moved.x;
         item.y2 = moved.y;
-        item.rect = Normalised(item.x1, item.y1, item.x2, item.y2);
+        item.rect = Spanned({item.x1, item.y1}, {item.x2, item.y2});
     } else if (code == 10) {
         // Every kind is shifted by the offset in its own frame, so a move never changes its size.
         const gdi::POINT turned = TurnVector(back, {m_current.x - m_start.x, m_current.y - m_start.y});
@@ -447,9 +415,9 @@ void CAnnotationLayer::SelectRelease(int x, int y)
             item.y1 += dy;
             item.x2 += dx;
             item.y2 += dy;
-            item.rect = Normalised(item.x1, item.y1, item.x2, item.y2);
+            item.rect = Spanned({item.x1, item.y1}, {item.x2, item.y2});
         } else {
-            item.rect = Offset(item.rect, dx, dy);
+            item.rect = OffsetRect(item.rect, dx, dy);
         }
     } else {
         item.rect = TurnRectBy(back, ToPage(m_band, zoom), w, h);

@@ -39,11 +39,6 @@ gdi::POINT ClipToPage(gdi::POINT p, const gdi::RECT& page)
     return {std::clamp(p.x, page.left, page.right), std::clamp(p.y, page.top, page.bottom)};
 }
 
-gdi::RECT Spanned(gdi::POINT a, gdi::POINT b)
-{
-    return {std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)};
-}
-
 gdi::RECT Inflated(const gdi::RECT& r, int near, int far)
 {
     return {r.left - near, r.top - near, r.right + far, r.bottom + far};

@@ -15,22 +15,6 @@ namespace {
 constexpr int32_t kLineWidth = 2;
 constexpr uint32_t kLineColour = 0x0000FF;
 
-gdi::RECT Bounds(gdi::POINT a, gdi::POINT b)
-{
-    return {std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)};
-}
-
-// A vector turned by a quarter-turn angle as the points are.
-gdi::POINT TurnVector(int angle, gdi::POINT v)
-{
-    switch (angle) {
-    case 90: return {-v.y, v.x};
-    case 180: return {-v.x, -v.y};
-    case 270: return {v.y, -v.x};
-    default: return v;
-    }
-}
-
 } // namespace
 
 std::optional<QImage> StraightenPage(const QImage& page, std::optional<std::pair<int, int>> direction, bool inverted)
@@ -93,7 +77,7 @@ void CTiltTool::InvalidateLine(int extraX, int extraY)
 void CTiltTool::InvalidateRubber()
 {
     if (const auto line = RubberLine())
-        m_view.Invalidate(RepaintArea(Bounds(line->first, line->second), kLineWidth, m_view.ZoomScale()));
+        m_view.Invalidate(RepaintArea(Spanned(line->first, line->second), kLineWidth, m_view.ZoomScale()));
 }
 
 void CTiltTool::EnterTiltMode() { m_view.TiltDialogs().OpenTiltDialog(*this); }
@@ -138,7 +122,7 @@ void CTiltTool::EndLine(int x, int y)
     m_line.y1 = ToPage(m_fixed.y, zoom);
     m_line.x2 = ToPage(m_moving.x, zoom);
     m_line.y2 = ToPage(m_moving.y, zoom);
-    m_line.rect = Bounds({m_line.x1, m_line.y1}, {m_line.x2, m_line.y2});
+    m_line.rect = Spanned({m_line.x1, m_line.y1}, {m_line.x2, m_line.y2});
     m_line.orientation = state.GetRotation();
     if (m_line.page < document.PageCount()) {
         const CPageImage& page = *document.Pages()[static_cast<size_t>(m_line.page)];
@@ -223,7 +207,7 @@ void CTiltTool::ReleaseOnLine(int x, int y)
         m_line.x2 = b.x;
         m_line.y2 = b.y;
     }
-    m_line.rect = Bounds({m_line.x1, m_line.y1}, {m_line.x2, m_line.y2});
+    m_line.rect = Spanned({m_line.x1, m_line.y1}, {m_line.x2, m_line.y2});
     InvalidateLine();
 }
 
