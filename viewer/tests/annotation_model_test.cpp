@@ -202,6 +202,48 @@ TEST(AnnotationBlock, TextEndsAtItsZeroByteAndFaceNamesAreCutOnCharacters)
     }
 }
 
+// ---- geometry ----------------------------------------------------------------------------------
+
+TEST(AnnotationGeometry, TurnsBetweenEveryPairOfOrientationsAndBack)
+{
+    // A 300 x 200 page at orientation 0 is 200 x 300 at orientations 1 and 3.
+    const auto size = [](int o) { return SizeInOrientation(300, 200, o); };
+    const gdi::RECT rect{10, 20, 50, 35};
+    const gdi::POINT point{7, 11};
+    // The turn of a point by each angle, the page being 300 x 200 in the target orientation.
+    EXPECT_EQ(TurnPointBy(90, point, 300, 200).x, 289);
+    EXPECT_EQ(TurnPointBy(90, point, 300, 200).y, 7);
+    EXPECT_EQ(TurnPointBy(180, point, 300, 200).x, 293);
+    EXPECT_EQ(TurnPointBy(180, point, 300, 200).y, 189);
+    EXPECT_EQ(TurnPointBy(270, point, 300, 200).x, 11);
+    EXPECT_EQ(TurnPointBy(270, point, 300, 200).y, 193);
+    for (int from = 0; from < 4; ++from)
+        for (int to = 0; to < 4; ++to) {
+            SCOPED_TRACE(testing::Message() << from << " -> " << to);
+            const int angle = TurnAngle(from, to);
+            EXPECT_EQ(angle, ((from - to + 4) % 4) * 90);
+            const auto [w, h] = size(to);
+            // A rectangle turns as its corners do, and stays normalised.
+            const gdi::RECT turned = TurnRect(rect, from, to, w, h);
+            EXPECT_EQ(turned, Spanned(TurnPointBy(angle, {rect.left, rect.top}, w, h),
+                                      TurnPointBy(angle, {rect.right, rect.bottom}, w, h)));
+            EXPECT_EQ(turned.right - turned.left, angle % 180 ? 15 : 40);
+            // Written back with the first orientation's size, it is where it was.
+            const auto [w0, h0] = size(from);
+            EXPECT_EQ(TurnRect(turned, to, from, w0, h0), rect);
+            const gdi::POINT back = TurnPointBy(TurnAngle(to, from), TurnPointBy(angle, point, w, h), w0, h0);
+            EXPECT_EQ(back.x, point.x);
+            EXPECT_EQ(back.y, point.y);
+        }
+    // A vector turns as the difference of two turned points.
+    for (const int angle : {0, 90, 180, 270}) {
+        const gdi::POINT a = TurnPointBy(angle, {5, 9}, 300, 200), b = TurnPointBy(angle, {12, 4}, 300, 200);
+        const gdi::POINT v = TurnVector(angle, {7, -5});
+        EXPECT_EQ(v.x, b.x - a.x) << angle;
+        EXPECT_EQ(v.y, b.y - a.y) << angle;
+    }
+}
+
 // ---- the list -----------------------------------------------------------------------------------
 
 TEST_F(ModelTest, RemovingAPageDropsItsItemsRenumbersLaterOnesAndKeepsTheSelectionOnItsItem)
