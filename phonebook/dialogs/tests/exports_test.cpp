@@ -557,9 +557,12 @@ TEST_F(Exports, AFailedApplyOnTheAddressSheetShowsTheStoredValuesAgain)
         shownAfter = Child<QLineEdit>(d, IDC_FAX_NUMBER)->text();
         return true;
     };
+    // The sheet shows the stored values once the refusal's box has returned: a tick may come while
+    // the box's loop ends, so the field is read one tick after the sheet is active again.
+    const auto settle = [](QWidget* d) { return d->objectName() == QStringLiteral("id3000"); };
     int changed = -1;
-    const int result =
-        Drive({edit(IDC_FAX_NUMBER, "12R3"), Click(3000, 0x3021), Acknowledge(refusal, caption), readFax, Click(3000, 2)},
+    const int result = Drive(
+        {edit(IDC_FAX_NUMBER, "12R3"), Click(3000, 0x3021), Acknowledge(refusal, caption), settle, readFax, Click(3000, 2)},
               [&] { return PB2APIShowAddressWithPhoneBook(nullptr, 99, "Office", anna, 0, &changed); });
     EXPECT_EQ(result, 2);
     EXPECT_EQ(changed, 0);
