@@ -228,7 +228,8 @@ int CAnnotationLayer::HitItem(int x, int y)
     const gdi::POINT p = Scrolled(x, y);
     const int page = CurrentPage();
     const int rotation = m_view.PageState().GetRotation();
-    const auto [w, h] = PageSizeNow();
+    const std::pair<int, int> size = PageSizeNow();
+    const int w = size.first, h = size.second; // named, so that the lambda below may capture them
     const double zoom = m_view.ZoomScale();
     for (int i = static_cast<int>(m_items.size()) - 1; i >= 0; --i) {
         const CAnnotationItem& item = *m_items[static_cast<size_t>(i)];
@@ -516,7 +517,8 @@ bool Reorder(CAnnotationLayer& layer, int flag, bool toFront)
     if (index < 0)
         return false;
     const int rotation = layer.View().PageState().GetRotation();
-    const auto [w, h] = layer.PageSizeNow();
+    const std::pair<int, int> size = layer.PageSizeNow();
+    const int w = size.first, h = size.second;
     const auto turned = [&](const CAnnotationItem& it) { return TurnRect(it.rect, it.orientation, rotation, w, h); };
     const CAnnotationItem& item = *items[static_cast<size_t>(index)];
     const gdi::RECT rect = turned(item);
