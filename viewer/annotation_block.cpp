@@ -3,6 +3,8 @@
 // nothing past the block's end is read.
 #include "viewer/annotation_item.h"
 
+#include "imaging/little_endian.h"
+
 #include <cstring>
 
 namespace viewer {
@@ -34,13 +36,7 @@ private:
 class Reader {
 public:
     explicit Reader(std::span<const uint8_t> bytes) : m_bytes(bytes) {}
-    uint32_t U32(size_t at) const
-    {
-        uint32_t value = 0;
-        for (size_t i = 0; i < 4; ++i)
-            value |= static_cast<uint32_t>(m_bytes[at + i]) << (8 * i);
-        return value;
-    }
+    uint32_t U32(size_t at) const { return qelta::imaging::le32(m_bytes.data() + at); }
     int32_t I32(size_t at) const { return static_cast<int32_t>(U32(at)); }
 
 private:

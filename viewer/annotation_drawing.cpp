@@ -18,12 +18,6 @@ QRect qrectOf(const gdi::RECT& r) { return QRect(r.left, r.top, r.right - r.left
 
 bool isQuarter(int angle) { return angle == 90 || angle == 270; }
 
-// A font height given at the screen's dpi, in page pixels (200 dpi), truncated toward zero.
-int pageFontHeight(int lfHeight, int screenDpi)
-{
-    return static_cast<int>(int64_t{lfHeight} * kPageDpi / (screenDpi > 0 ? screenDpi : 96));
-}
-
 // A page font height at the zoom; a height that the zoom would make 0 (the default size) stays one
 // pixel.
 int zoomedFontHeight(int pageHeight, double zoom)
@@ -127,7 +121,7 @@ struct ScreenPass {
     QRgb fill() const { return frame.invert ? kBlack : kWhite; }
     int fontHeight(const CAnnotationItem& item) const
     {
-        return zoomedFontHeight(pageFontHeight(item.font.lfHeight, frame.screenDpi), frame.zoom);
+        return zoomedFontHeight(PageFontHeight(item.font.lfHeight, frame.screenDpi), frame.zoom);
     }
     bool meets(const CAnnotationItem& item, const QRect& area) const
     {
@@ -400,7 +394,7 @@ void burnItem(gdi::CDeviceContext& dc, const CAnnotationItem& item, int angle, i
         if (bw > 0 && bh > 0) {
             const gdi::RECT textRect = memo ? gdi::RECT{5, 5, uw - 7, uh - 7} : gdi::RECT{0, 0, bw, bh};
             QImage bitmap =
-                textMask(item, QRect(0, 0, bw, bh), pageFontHeight(item.font.lfHeight, screenDpi), textRect, colour);
+                textMask(item, QRect(0, 0, bw, bh), PageFontHeight(item.font.lfHeight, screenDpi), textRect, colour);
             if (!bitmap.isNull()) {
                 bitmap.setColorTable({background, colour});
                 bitmap = turnedMask(bitmap, angle);

@@ -128,4 +128,7 @@ public:
     virtual int ScreenDpi() = 0;
 };
 
+/// The page the view shows, kept within the document's pages (0 without pages).
+int ShownPage(IAnnotationView& view);
+
 } // namespace viewer

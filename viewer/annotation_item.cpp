@@ -111,6 +111,11 @@ gdi::RECT BoundingBox(const std::vector<CAnnotationPoint>& points)
 
 gdi::RECT OffsetRect(const gdi::RECT& r, int dx, int dy) { return {r.left + dx, r.top + dy, r.right + dx, r.bottom + dy}; }
 
+gdi::POINT ClampToRect(gdi::POINT p, const gdi::RECT& r)
+{
+    return {std::clamp(p.x, r.left, r.right), std::clamp(p.y, r.top, r.bottom)};
+}
+
 gdi::POINT TurnVector(int angle, gdi::POINT d)
 {
     switch (angle) {
@@ -119,6 +124,11 @@ gdi::POINT TurnVector(int angle, gdi::POINT d)
     case 270: return {d.y, -d.x};
     default: return d;
     }
+}
+
+int PageFontHeight(int lfHeight, int screenDpi)
+{
+    return static_cast<int>(int64_t{lfHeight} * kPageDpi / (screenDpi > 0 ? screenDpi : 96));
 }
 
 gdi::RECT HandleRect(gdi::POINT c) { return {c.x - 3, c.y - 3, c.x + 4, c.y + 4}; }

@@ -130,9 +130,15 @@ gdi::RECT Spanned(gdi::POINT a, gdi::POINT b);
 /// The bounding box of points; empty for none.
 gdi::RECT BoundingBox(const std::vector<CAnnotationPoint>& points);
 gdi::RECT OffsetRect(const gdi::RECT& rect, int dx, int dy);
+/// A point moved into the rectangle (its right and bottom edges included).
+gdi::POINT ClampToRect(gdi::POINT point, const gdi::RECT& rect);
 /// A vector turned by angle as points are (without the page's size): 90 (-dy, dx), 180 (-dx, -dy),
 /// 270 (dy, -dx).
 gdi::POINT TurnVector(int angle, gdi::POINT vector);
+
+/// An annotation font's height (given at the screen's dpi) in page pixels, truncated toward zero;
+/// 96 dpi when the screen gives none.
+int PageFontHeight(int lfHeight, int screenDpi);
 
 /// The eight handles of a rectangle, hit codes 2 to 9 in order: each the square from (x - 3, y - 3)
 /// to (x + 4, y + 4) around its centre.

@@ -297,11 +297,13 @@ bool CAnnotationLayer::Paste()
     return true;
 }
 
-int CAnnotationLayer::CurrentPage()
+int ShownPage(IAnnotationView& view)
 {
-    const int count = m_view.Document().PageCount();
-    return std::clamp(m_view.PageState().GetCurrentPage(), 0, std::max(0, count - 1));
+    const int count = view.Document().PageCount();
+    return std::clamp(view.PageState().GetCurrentPage(), 0, std::max(0, count - 1));
 }
+
+int CAnnotationLayer::CurrentPage() { return ShownPage(m_view); }
 
 std::pair<int, int> CAnnotationLayer::PageSizeNow()
 {
@@ -310,6 +312,13 @@ std::pair<int, int> CAnnotationLayer::PageSizeNow()
         return {0, 0};
     const CPageImage& page = *pages[static_cast<size_t>(CurrentPage())];
     return SizeInOrientation(page.Width(), page.Height(), m_view.PageState().GetRotation());
+}
+
+gdi::RECT CAnnotationLayer::PageOnScreen()
+{
+    const auto [width, height] = PageSizeNow();
+    const double zoom = m_view.ZoomScale();
+    return {0, 0, ToScreen(width, zoom), ToScreen(height, zoom)};
 }
 
 gdi::POINT CAnnotationLayer::Scrolled(int x, int y) const
@@ -339,5 +348,37 @@ bool CAnnotationLayer::IsClick(int x, int y)
 }
 
 void CAnnotationLayer::SetModified() { m_view.Document().SetModifiedFlag(true); }
+
+CToolOverlay CAnnotationLayer::BandOverlay(const gdi::RECT& band) const
+{
+    const gdi::POINT scroll = m_view.ScrollPosition();
+    CToolOverlay overlay;
+    overlay.shape = CToolOverlay::kRectangle;
+    overlay.rect = OffsetRect(band, -scroll.x, -scroll.y);
+    return overlay;
+}
+
+CToolOverlay CAnnotationLayer::LineOverlay(gdi::POINT from, gdi::POINT to) const
+{
+    const gdi::POINT scroll = m_view.ScrollPosition();
+    CToolOverlay overlay;
+    overlay.shape = CToolOverlay::kLine;
+    overlay.from = {from.x - scroll.x, from.y - scroll.y};
+    overlay.to = {to.x - scroll.x, to.y - scroll.y};
+    return overlay;
+}
+
+void CAnnotationLayer::ShowOverlay(const CToolOverlay& next)
+{
+    // The area an overlay covers, with room for its 1-pixel pen.
+    const auto repaint = [this](const CToolOverlay& overlay) {
+        const gdi::RECT r = overlay.shape == CToolOverlay::kLine ? Spanned(overlay.from, overlay.to) : overlay.rect;
+        if (overlay.shape != CToolOverlay::kNone)
+            m_view.Invalidate({r.left - 1, r.top - 1, r.right + 2, r.bottom + 2});
+    };
+    repaint(m_overlay);
+    m_overlay = next;
+    repaint(m_overlay);
+}
 
 } // namespace viewer

@@ -113,6 +113,8 @@ public:
     int CurrentPage();
     /// The current page's size in the current orientation (page pixels); (0, 0) without pages.
     std::pair<int, int> PageSizeNow();
+    /// The current page at the zoom, in scrolled window pixels.
+    gdi::RECT PageOnScreen();
     /// A window point plus the scroll position.
     gdi::POINT Scrolled(int x, int y) const;
     /// Repaints the item's area when it lies on the page shown.
@@ -124,6 +126,11 @@ public:
     CUndoRecord& UndoRecord() { return m_undo; }
     /// Marks the document modified.
     void SetModified();
+    /// The drag overlay of a band or a line given in scrolled window pixels.
+    CToolOverlay BandOverlay(const gdi::RECT& band) const;
+    CToolOverlay LineOverlay(gdi::POINT from, gdi::POINT to) const;
+    /// Replaces the overlay, repainting where the old one was and where the new one is.
+    void ShowOverlay(const CToolOverlay& next);
 
     // ---- creation tools (annotation_tools.cpp) ------------------------------------------------
     void BandPress(int x, int y);

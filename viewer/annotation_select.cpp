@@ -28,21 +28,11 @@ gdi::RECT Clipped(const gdi::RECT& r, const gdi::RECT& page)
             std::clamp(r.right, page.left, page.right), std::clamp(r.bottom, page.top, page.bottom)};
 }
 
-gdi::POINT Minus(gdi::POINT p, gdi::POINT scroll) { return {p.x - scroll.x, p.y - scroll.y}; }
-
 // The item's rectangle as shown now (scrolled window pixels).
 gdi::RECT ScreenRect(CAnnotationLayer& layer, const CAnnotationItem& item)
 {
     const auto [w, h] = layer.PageSizeNow();
     return ScreenRectOf(item, layer.View().PageState().GetRotation(), w, h, layer.View().ZoomScale());
-}
-
-// The page as shown now (scrolled window pixels).
-gdi::RECT ScreenPage(CAnnotationLayer& layer)
-{
-    const auto [w, h] = layer.PageSizeNow();
-    const double zoom = layer.View().ZoomScale();
-    return {0, 0, ToScreen(w, zoom), ToScreen(h, zoom)};
 }
 
 // The selected (or right-clicked) item when it is a drawn kind on the current page; else -1.
@@ -155,7 +145,7 @@ bool CAnnotationLayer::OnUpdateCommand(int id, CCmdUI& ui)
     CPageDisplayState& state = m_view.PageState();
     IAnnotationEditor& editor = m_view.Editor();
     const bool pages = state.GetPageCount() > 0;
-    const bool tools = state.GetEditingAllowed() && !state.GetHideAnnotations() && pages;
+    const bool tools = state.ToolsWork();
     const int tool = state.GetTool();
     const bool selectTool = tools && tool == kToolSelect && state.GetSelected() >= 0;
     const int selected = selectTool ? TargetIndex(*this, false) : -1;
@@ -219,7 +209,7 @@ void CAnnotationLayer::Select(int index)
 void CAnnotationLayer::Deselect()
 {
     const CPageDisplayState& state = m_view.PageState();
-    if (state.GetEditingAllowed() && state.GetPageCount() > 0 && !state.GetHideAnnotations())
+    if (state.ToolsWork())
         Select(-1);
 }
 
@@ -287,22 +277,12 @@ int CAnnotationLayer::HitHandle(int x, int y, int index)
 
 void CAnnotationLayer::ShowSelectOverlay()
 {
-    const gdi::POINT scroll = m_view.ScrollPosition();
-    CToolOverlay overlay;
-    if (m_hitCode == 0 || m_hitCode == 1) {
-        overlay.shape = CToolOverlay::kLine;
-        overlay.from = Minus(m_start, scroll);
-        overlay.to = Minus(m_current, scroll);
-        overlay.rect = Spanned({overlay.from.x, overlay.from.y}, {overlay.to.x, overlay.to.y});
-    } else if (m_hitCode >= 2) {
-        overlay.shape = CToolOverlay::kRectangle;
-        overlay.rect = OffsetRect(m_band, -scroll.x, -scroll.y);
-    }
-    if (m_overlay.shape != CToolOverlay::kNone)
-        m_view.Invalidate(RepaintArea(m_overlay.rect, 0, 1.0));
-    if (overlay.shape != CToolOverlay::kNone)
-        m_view.Invalidate(RepaintArea(overlay.rect, 0, 1.0));
-    m_overlay = overlay;
+    if (m_hitCode == 0 || m_hitCode == 1)
+        ShowOverlay(LineOverlay(m_start, m_current));
+    else if (m_hitCode >= 2)
+        ShowOverlay(BandOverlay(m_band));
+    else
+        ShowOverlay(CToolOverlay{});
 }
 
 int CAnnotationLayer::SelectPress(int x, int y, int index)
@@ -334,12 +314,12 @@ void CAnnotationLayer::SelectMove(int x, int y)
 {
     if (m_hitCode < 0 || m_changing < 0)
         return;
-    const gdi::RECT page = ScreenPage(*this);
+    const gdi::RECT page = PageOnScreen();
     const gdi::POINT p = Scrolled(x, y);
     const gdi::RECT& a = m_anchor;
     switch (m_hitCode) {
     case 0:
-    case 1: m_current = {std::clamp(p.x, page.left, page.right), std::clamp(p.y, page.top, page.bottom)}; break;
+    case 1: m_current = ClampToRect(p, page); break;
     case 2: m_band = Spanned({a.right, a.bottom}, {p.x, p.y}); break;
     case 4: m_band = Spanned({a.left, a.bottom}, {p.x, p.y}); break;
     case 7: m_band = Spanned({a.right, a.top}, {p.x, p.y}); break;

@@ -27,18 +27,6 @@ constexpr const char* kTextFileFilter = "Text File (*.TXT)|*.TXT|All Files (*.*)
 constexpr size_t kTextFileLimit = 65536;
 
 /// The page at the zoom: (0, 0) to (width, height) in scrolled view pixels.
-gdi::RECT PageAtZoom(CAnnotationLayer& layer)
-{
-    const auto [width, height] = layer.PageSizeNow();
-    const double zoom = layer.View().ZoomScale();
-    return {0, 0, ToScreen(width, zoom), ToScreen(height, zoom)};
-}
-
-gdi::POINT ClipToPage(gdi::POINT p, const gdi::RECT& page)
-{
-    return {std::clamp(p.x, page.left, page.right), std::clamp(p.y, page.top, page.bottom)};
-}
-
 gdi::RECT Inflated(const gdi::RECT& r, int near, int far)
 {
     return {r.left - near, r.top - near, r.right + far, r.bottom + far};
@@ -49,48 +37,6 @@ void InvalidateScrolled(IAnnotationView& view, const gdi::RECT& r)
 {
     const gdi::POINT scroll = view.ScrollPosition();
     view.Invalidate({r.left - scroll.x, r.top - scroll.y, r.right - scroll.x, r.bottom - scroll.y});
-}
-
-/// The window area the overlay covers, with room for its 1-pixel pen.
-void InvalidateOverlay(IAnnotationView& view, const CToolOverlay& overlay)
-{
-    if (overlay.shape == CToolOverlay::kRectangle)
-        view.Invalidate(Inflated(overlay.rect, 1, 2));
-    else if (overlay.shape == CToolOverlay::kLine)
-        view.Invalidate(Inflated(Spanned(overlay.from, overlay.to), 1, 2));
-}
-
-/// Replaces the overlay, repainting where the old one was and where the new one is.
-void ShowOverlay(IAnnotationView& view, CToolOverlay& overlay, const CToolOverlay& next)
-{
-    InvalidateOverlay(view, overlay);
-    overlay = next;
-    InvalidateOverlay(view, overlay);
-}
-
-CToolOverlay BandOverlay(IAnnotationView& view, const gdi::RECT& band)
-{
-    const gdi::POINT scroll = view.ScrollPosition();
-    CToolOverlay overlay;
-    overlay.shape = CToolOverlay::kRectangle;
-    overlay.rect = {band.left - scroll.x, band.top - scroll.y, band.right - scroll.x, band.bottom - scroll.y};
-    return overlay;
-}
-
-CToolOverlay LineOverlay(IAnnotationView& view, gdi::POINT from, gdi::POINT to)
-{
-    const gdi::POINT scroll = view.ScrollPosition();
-    CToolOverlay overlay;
-    overlay.shape = CToolOverlay::kLine;
-    overlay.from = {from.x - scroll.x, from.y - scroll.y};
-    overlay.to = {to.x - scroll.x, to.y - scroll.y};
-    return overlay;
-}
-
-/// A font height given at the screen's dpi, in page pixels.
-int32_t PageFontHeight(int32_t height, int dpi)
-{
-    return static_cast<int32_t>(static_cast<int64_t>(height) * kPageDpi / (dpi > 0 ? dpi : 96));
 }
 
 /// A new item of the kind on the current page, in the current rotation with that page size.
@@ -168,20 +114,20 @@ void CAnnotationLayer::BandPress(int x, int y)
     m_pressTick = m_view.TickCount();
     m_start = m_current = Scrolled(x, y);
     m_band = {m_start.x, m_start.y, m_start.x, m_start.y};
-    ShowOverlay(m_view, m_overlay, BandOverlay(m_view, m_band));
+    ShowOverlay(BandOverlay(m_band));
 }
 
 void CAnnotationLayer::BandMove(int x, int y)
 {
     m_current = Scrolled(x, y);
-    const gdi::RECT page = PageAtZoom(*this);
-    m_band = Spanned(ClipToPage(m_start, page), ClipToPage(m_current, page));
-    ShowOverlay(m_view, m_overlay, BandOverlay(m_view, m_band));
+    const gdi::RECT page = PageOnScreen();
+    m_band = Spanned(ClampToRect(m_start, page), ClampToRect(m_current, page));
+    ShowOverlay(BandOverlay(m_band));
 }
 
 bool CAnnotationLayer::BandRelease(int x, int y)
 {
-    ShowOverlay(m_view, m_overlay, CToolOverlay{});
+    ShowOverlay(CToolOverlay{});
     return !IsClick(x, y);
 }
 
@@ -253,18 +199,18 @@ void CAnnotationLayer::LinePress(int x, int y)
     m_pressPoint = {x, y};
     m_pressTick = m_view.TickCount();
     m_start = m_current = Scrolled(x, y);
-    ShowOverlay(m_view, m_overlay, LineOverlay(m_view, m_start, m_current));
+    ShowOverlay(LineOverlay(m_start, m_current));
 }
 
 void CAnnotationLayer::LineMove(int x, int y)
 {
-    m_current = ClipToPage(Scrolled(x, y), PageAtZoom(*this));
-    ShowOverlay(m_view, m_overlay, LineOverlay(m_view, m_start, m_current));
+    m_current = ClampToRect(Scrolled(x, y), PageOnScreen());
+    ShowOverlay(LineOverlay(m_start, m_current));
 }
 
 void CAnnotationLayer::LineRelease(int, int)
 {
-    ShowOverlay(m_view, m_overlay, CToolOverlay{});
+    ShowOverlay(CToolOverlay{});
     const CAnnotationDefaults& defaults = m_view.Defaults();
     const double zoom = m_view.ZoomScale();
     auto item = NewItem(*this, kAnnotLine);
@@ -290,7 +236,7 @@ void CAnnotationLayer::StrokePress(int x, int y)
 {
     const CAnnotationDefaults& defaults = m_view.Defaults();
     const double zoom = m_view.ZoomScale();
-    m_current = ClipToPage(Scrolled(x, y), PageAtZoom(*this));
+    m_current = ClampToRect(Scrolled(x, y), PageOnScreen());
     auto item = NewItem(*this, kAnnotFreehand);
     item->width = defaults.freehandWidth;
     item->colour = defaults.freehandColour;
@@ -306,7 +252,7 @@ void CAnnotationLayer::StrokeMove(int x, int y)
 {
     if (m_stroke < 0 || m_stroke >= static_cast<int>(m_items.size()))
         return;
-    const gdi::POINT next = ClipToPage(Scrolled(x, y), PageAtZoom(*this));
+    const gdi::POINT next = ClampToRect(Scrolled(x, y), PageOnScreen());
     if (next.x == m_current.x && next.y == m_current.y)
         return;
     const double zoom = m_view.ZoomScale();
@@ -381,9 +327,9 @@ void CAnnotationLayer::PlaceStamp(int x, int y)
 
     const double zoom = m_view.ZoomScale();
     const gdi::POINT p = Scrolled(x, y);
-    const gdi::RECT page = PageAtZoom(*this);
-    const gdi::POINT from = ClipToPage(p, page);
-    const gdi::POINT to = ClipToPage({p.x + ToScreen(cx, zoom), p.y + ToScreen(cy, zoom)}, page);
+    const gdi::RECT page = PageOnScreen();
+    const gdi::POINT from = ClampToRect(p, page);
+    const gdi::POINT to = ClampToRect({p.x + ToScreen(cx, zoom), p.y + ToScreen(cy, zoom)}, page);
     const gdi::RECT rect{from.x, from.y, to.x, to.y};
     item->rect = ToPage(rect, zoom);
     AddItem(*this, std::move(item));

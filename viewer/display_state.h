@@ -71,6 +71,8 @@ public:
     int GetHideAnnotations() const { return m_nHide; }
     void SetHideAnnotations(int hide) { m_nHide = hide; }
     void ToggleHideAnnotations() { m_nHide = !m_nHide; }
+    /// The tools work: editing is allowed, annotations are shown and there are pages.
+    bool ToolsWork() const { return m_nEditingAllowed && !m_nHide && GetPageCount() > 0; }
     int GetTiltLine() const { return m_nTiltLine; }
     void SetTiltLine(int present) { m_nTiltLine = present; }
     int GetHandDrag() const { return m_nHandDrag; }

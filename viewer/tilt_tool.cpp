@@ -43,10 +43,7 @@ std::optional<QImage> StraightenPage(const QImage& page, std::optional<std::pair
 
 CTiltTool::CTiltTool(IAnnotationView& view, IUndoRecord& undo) : m_view(view), m_undo(undo) {}
 
-int CTiltTool::CurrentPage()
-{
-    return std::clamp(m_view.PageState().GetCurrentPage(), 0, std::max(0, m_view.Document().PageCount() - 1));
-}
+int CTiltTool::CurrentPage() { return ShownPage(m_view); }
 
 bool CTiltTool::HasLine() { return m_view.PageState().GetTiltLine() != 0; }
 

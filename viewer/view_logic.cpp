@@ -288,11 +288,6 @@ bool CPageViewLogic::ToggleGrey()
     return m_state.GetZoomStep() < 0 || m_state.GetFit();
 }
 
-bool CPageViewLogic::ToolsWork() const
-{
-    return m_state.GetEditingAllowed() && !m_state.GetHideAnnotations() && m_state.GetPageCount() > 0;
-}
-
 namespace {
 int ToolOfCommand(int id)
 {
@@ -315,7 +310,7 @@ bool CPageViewLogic::Update(int id, CCmdUI& ui, int stampCount) const
     const bool pages = m_state.GetPageCount() > 0;
     const int step = m_state.GetZoomStep();
     const bool fit = m_state.GetFit() != 0;
-    const bool selection = ToolsWork() && m_state.GetTool() == kToolSelect && m_state.GetSelected() >= 0;
+    const bool selection = m_state.ToolsWork() && m_state.GetTool() == kToolSelect && m_state.GetSelected() >= 0;
     ui = CCmdUI{};
     switch (id) {
     case ID_VIEW_FIT: ui = {pages, fit}; return true;
@@ -343,17 +338,17 @@ bool CPageViewLogic::Update(int id, CCmdUI& ui, int stampCount) const
     case 59400:
     case 59401:
     case 59402: ui.enabled = selection; return true;
-    case 59398: ui.enabled = ToolsWork() && m_state.GetTool() >= 2 && m_state.GetTool() <= 10; return true;
+    case 59398: ui.enabled = m_state.ToolsWork() && m_state.GetTool() >= 2 && m_state.GetTool() <= 10; return true;
     default: break;
     }
     if (id >= ID_STAMP_FIRST && id <= ID_STAMP_LAST) {
-        ui.enabled = ToolsWork() && m_state.GetTool() == kToolStamp && stampCount > 0;
+        ui.enabled = m_state.ToolsWork() && m_state.GetTool() == kToolStamp && stampCount > 0;
         return true;
     }
     const int tool = ToolOfCommand(id);
     if (tool < 0)
         return false;
-    ui = {ToolsWork(), m_state.GetTool() == tool};
+    ui = {m_state.ToolsWork(), m_state.GetTool() == tool};
     return true;
 }
 
@@ -383,7 +378,7 @@ bool CPageViewLogic::Press(int x, int y, int scrollX, int scrollY, IToolWork& la
         m_state.SetCaptured(1);
         return true;
     }
-    if (!ToolsWork())
+    if (!m_state.ToolsWork())
         return false;
     IToolWork::Call call = IToolWork::kStartRubberBand;
     switch (tool) {
@@ -412,7 +407,7 @@ std::pair<int, int> CPageViewLogic::Move(int x, int y, int scrollX, int scrollY,
         m_originY = y;
         return target;
     }
-    if (m_state.GetButtonDown() && ToolsWork())
+    if (m_state.GetButtonDown() && m_state.ToolsWork())
         layer.Work(IToolWork::kFollow, m_state.GetTool(), x, y);
     return {scrollX, scrollY};
 }
@@ -445,7 +440,7 @@ void CPageViewLogic::Release(int x, int y, IToolWork& layer)
 
 void CPageViewLogic::DoubleClick(int x, int y, IToolWork& layer)
 {
-    if (ToolsWork() && m_state.GetTool() == kToolSelect && m_state.GetSelected() >= 0)
+    if (m_state.ToolsWork() && m_state.GetTool() == kToolSelect && m_state.GetSelected() >= 0)
         layer.Work(IToolWork::kEditSelected, kToolSelect, x, y);
 }
 
@@ -488,7 +483,7 @@ int CursorOfTool(int tool, bool selection, int hitCode, bool tiltLine, bool onTi
 
 int TimerMenu(int timer, int pending, const CPageDisplayState& state)
 {
-    if (timer != pending || !state.GetEditingAllowed() || state.GetHideAnnotations() || state.GetPageCount() < 1)
+    if (timer != pending || !state.ToolsWork())
         return 0;
     const int tool = state.GetTool();
     if (timer == 1 && tool >= 2 && tool <= 10)

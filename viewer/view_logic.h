@@ -140,7 +140,6 @@ public:
     static KeyAction Key(ViewKey key, bool shift);
 
 private:
-    bool ToolsWork() const;
     CPageDisplayState& m_state;
     int m_startStep, m_startFit;
     int m_pageW = 0, m_pageH = 0;

@@ -1,5 +1,6 @@
 #include "viewer/app/annotation_widgets.h"
 
+#include "imaging/font_height.h"
 #include "uiwidgets/control_name.h"
 #include "viewer/viewer_document.h"
 
@@ -102,7 +103,7 @@ bool CScreenFontChooser::Choose(gdi::LOGFONTA& font, uint32_t& colour)
     if (!m_pageFonts.Choose(page, chosenColour))
         return false;
     font = page;
-    font.lfHeight = -gdi::MulDiv(std::abs(page.lfHeight), dpi, kPageDpi);
+    font.lfHeight = gdi::DialogFontHeight(std::abs(page.lfHeight), dpi);
     colour = chosenColour;
     return true;
 }

@@ -124,20 +124,15 @@ std::pair<int, int> CTqlVwTLPageView::DoubleClickSize()
     return distance > 0 ? std::pair{2 * distance, 2 * distance} : std::pair{4, 4};
 }
 
-bool CTqlVwTLPageView::ToolsWork() const
-{
-    return m_state.GetEditingAllowed() && !m_state.GetHideAnnotations() && m_state.GetPageCount() > 0;
-}
-
 void CTqlVwTLPageView::UpdateCursor(int x, int y)
 {
     const int tool = m_state.GetTool();
     const bool selection = m_state.GetSelected() >= 0;
     int hitCode = 0;
     bool onLine = false;
-    if (ToolsWork() && tool == kToolSelect && selection)
+    if (m_state.ToolsWork() && tool == kToolSelect && selection)
         hitCode = m_layer.HitHandle(x, y, m_state.GetSelected());
-    if (ToolsWork() && tool == kToolTilt && m_state.GetTiltLine())
+    if (m_state.ToolsWork() && tool == kToolTilt && m_state.GetTiltLine())
         onLine = m_layer.Tilt().HitTest(x, y) == 10;
     const int cursor = CursorOfTool(tool, selection, hitCode, m_state.GetTiltLine() != 0, onLine);
     if (cursor != m_cursor) {
@@ -394,7 +389,7 @@ void CTqlVwTLPageView::mouseMoveEvent(QMouseEvent* event)
                                      m_layer);
     horizontalScrollBar()->setValue(x);
     verticalScrollBar()->setValue(y);
-    if (m_state.GetButtonDown() && ToolsWork()) {
+    if (m_state.GetButtonDown() && m_state.ToolsWork()) {
         EdgeScroll(p.x(), p.y());
         viewport()->update(); // the band or line follows
     } else if (!m_state.GetHandDrag()) {
@@ -472,7 +467,7 @@ void CTqlVwTLPageView::contextMenuEvent(QContextMenuEvent* event)
     const bool mouse = event->reason() == QContextMenuEvent::Mouse;
     const QPoint at = mouse ? event->globalPos() : viewport()->mapToGlobal(QPoint(5, 5));
     // With the mouse on an annotation its own menu opens; from the keyboard always the view menu.
-    const int hit = mouse && ToolsWork() ? m_layer.HitItem(event->pos().x(), event->pos().y()) : -1;
+    const int hit = mouse && m_state.ToolsWork() ? m_layer.HitItem(event->pos().x(), event->pos().y()) : -1;
     if (hit >= 0 && hit < static_cast<int>(m_layer.Items().size())
         && IsDrawnKind(m_layer.Items()[static_cast<size_t>(hit)]->kind)) {
         const bool selectTool = m_state.GetTool() == kToolSelect;

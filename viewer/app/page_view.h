@@ -89,7 +89,6 @@ private:
     void AnchorScroll();
     void ShowPanes();
     void AfterZoom();
-    bool ToolsWork() const;
     /// The client area's cursor at (x, y) for the current tool.
     void UpdateCursor(int x, int y);
     /// One line of scrolling towards a point outside the client area while a tool drags.
