@@ -161,12 +161,12 @@ bool CPPPrinterLogic::MarkUserPrinter()
     for (PrinterRow& row : m_Rows)
         row.bChecked = false;
     std::string stored;
-    if (DEVICELISTLIB_GetUserDefinedPrinter(stored)) {
-        const auto found = std::find_if(m_Rows.begin(), m_Rows.end(), [&](const PrinterRow& r) { return r.strName == stored; });
-        if (found != m_Rows.end()) {
-            found->bChecked = true;
-            return true;
-        }
+    if (!DEVICELISTLIB_GetUserDefinedPrinter(stored))
+        return false; // nothing chosen yet: no row looks chosen
+    const auto found = std::find_if(m_Rows.begin(), m_Rows.end(), [&](const PrinterRow& r) { return r.strName == stored; });
+    if (found != m_Rows.end()) {
+        found->bChecked = true;
+        return true;
     }
     if (!m_Rows.empty())
         m_Rows.front().bChecked = true;
@@ -215,6 +215,12 @@ void CPPPrinterLogic::OnColumnClick(int nColumn)
     }
 }
 
+bool CPPPrinterLogic::HasPrinterChoice() const
+{
+    std::string stored;
+    return !m_bUseUserPrinter || m_nSelected >= 0 || DEVICELISTLIB_GetUserDefinedPrinter(stored) != 0;
+}
+
 void CPPPrinterLogic::OnApply()
 {
     DEVICELISTLIB_SetIsUseUserDefinedPrinter(m_bUseUserPrinter ? 1 : 0);
@@ -228,18 +234,24 @@ void CPPPrinterLogic::OnApply()
 // ---- the sheet ----
 
 CEnvsetupLogic::CEnvsetupLogic(IPrompter& prompter, CPPHeaderLogic::DefaultFace defaultFace)
-    : m_Header(prompter, std::move(defaultFace)), m_Printer(prompter)
+    : m_Header(prompter, std::move(defaultFace)), m_Printer(prompter), m_Prompter(prompter)
 {
 }
 
 bool CEnvsetupLogic::CanApply() const { return m_Header.IsModified() || m_Printer.IsModified(); }
 
-void CEnvsetupLogic::Apply()
+bool CEnvsetupLogic::Apply()
 {
+    // The wizard would warn at every start of a default printer that names none.
+    if (m_Printer.IsInitialized() && !m_Printer.HasPrinterChoice()) {
+        m_Prompter.MessageBox(EnvString(IDS_CHOOSE_PRINTER), EnvString(IDS_ENVSETUP_CAPTION), MB_ICONWARNING);
+        return false;
+    }
     if (m_Header.IsInitialized())
         m_Header.OnApply();
     if (m_Printer.IsInitialized())
         m_Printer.OnApply();
+    return true;
 }
 
 int RunEnvsetup(IEnvsetupRunner& runner)

@@ -26,6 +26,7 @@ enum : int {
     IDS_COLUMN_NAME = 5,
     IDS_COLUMN_MODEL = 6,
     IDS_COLUMN_LOCATION = 7,
+    IDS_CHOOSE_PRINTER = 8, ///< Apply with the check box set and no printer chosen
     IDS_HEADER_PAGE = 106,  ///< the pages' titles
     IDS_PRINTER_PAGE = 107,
     IDI_ENVSETUP = 128,
@@ -127,6 +128,8 @@ public:
     void OnColumnClick(int nColumn);
     /// The selection moved to a row (-1: none).
     void OnSelect(int nRow) { m_nSelected = nRow >= 0 && nRow < RowCount() ? nRow : -1; }
+    /// False while the check box is set and no printer is chosen: none stored and no row selected.
+    bool HasPrinterChoice() const;
     /// Stores the check box and, with it set and a row selected, that row's printer.
     void OnApply();
 
@@ -144,7 +147,8 @@ public:
 private:
     /// The rows of the library's list; the selection stays on the printer it was on.
     void FillList();
-    /// Checks the stored printer's row, else row 0; false when the stored printer is not listed.
+    /// Checks the stored printer's row, else row 0, and no row while none is stored; false when the
+    /// stored printer is not listed.
     bool MarkUserPrinter();
 
     IPrompter& m_Prompter;
@@ -165,8 +169,12 @@ public:
     CPPPrinterLogic m_Printer;
     /// Apply is offered while a page has a change.
     bool CanApply() const;
-    /// OK and Apply: every page that was shown applies its values.
-    void Apply();
+    /// OK and Apply: every page that was shown applies its values. With the default printer in use
+    /// and none chosen the user is asked to choose one, nothing is stored, and the answer is false.
+    bool Apply();
+
+private:
+    IPrompter& m_Prompter;
 };
 
 /// Runs the sheet; returns when it closes.

@@ -193,6 +193,93 @@ FileDescriptor openFolder(const std::string& path, std::error_code* error)
     return FileDescriptor(fd);
 }
 
+namespace {
+
+// A single path component: not empty, no separator, neither "." nor "..".
+bool isSingleComponent(std::string_view name)
+{
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos;
+}
+
+int openChildFolder(int parent, const std::string& name)
+{
+    return ::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+} // namespace
+
+HeldFolder HeldFolder::open(const std::string& path)
+{
+    if (path.empty() || path.front() != '/')
+        return HeldFolder(FileDescriptor());
+    FileDescriptor folder(::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    for (size_t start = 1; folder.valid() && start < path.size();) {
+        const size_t end = std::min(path.find('/', start), path.size());
+        const std::string name = path.substr(start, end - start);
+        start = end + 1;
+        if (name.empty() || name == ".")
+            continue;
+        if (name == "..")
+            return HeldFolder(FileDescriptor());
+        folder.reset(openChildFolder(folder.get(), name));
+    }
+    return HeldFolder(std::move(folder));
+}
+
+HeldFolder HeldFolder::child(std::string_view name) const
+{
+    if (!valid() || !isSingleComponent(name))
+        return HeldFolder(FileDescriptor());
+    return HeldFolder(FileDescriptor(openChildFolder(fd_.get(), std::string(name))));
+}
+
+std::vector<std::string> HeldFolder::regularFiles(std::string_view suffix) const
+{
+    std::vector<std::string> names;
+    if (!valid())
+        return names;
+    // A descriptor of its own: reading the names moves its position and closedir closes it.
+    const int listing = ::openat(fd_.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listing < 0)
+        return names;
+    DIR* dir = ::fdopendir(listing);
+    if (!dir) {
+        ::close(listing);
+        return names;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        struct stat st {};
+        if (!isSingleComponent(name) || name.size() < suffix.size()
+            || !equalsNoCase(name.substr(name.size() - suffix.size()), suffix)
+            || ::fstatat(fd_.get(), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
+            continue;
+        names.emplace_back(name);
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool HeldFolder::removeRegularFile(std::string_view name) const
+{
+    if (!valid() || !isSingleComponent(name))
+        return false;
+    const std::string entry(name);
+    struct stat st {};
+    // Removing a name never follows a link: whatever took the name since the check, only the name goes.
+    if (::fstatat(fd_.get(), entry.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    return ::unlinkat(fd_.get(), entry.c_str(), 0) == 0;
+}
+
+bool HeldFolder::removeEmptyFolder(std::string_view name) const
+{
+    if (!valid() || !isSingleComponent(name))
+        return false;
+    return ::unlinkat(fd_.get(), std::string(name).c_str(), AT_REMOVEDIR) == 0;
+}
+
 bool removeFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
 std::string nativePath(std::string_view stored)

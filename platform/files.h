@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -57,6 +58,31 @@ bool syncFiles(std::span<const int> fds);
 
 /// Opens a folder for reading its names or flushing it. Invalid when it cannot.
 FileDescriptor openFolder(const std::string& path, std::error_code* error = nullptr);
+
+/// A folder held open and reached without following a symbolic link anywhere on its path, so that
+/// what is done in it stays in that folder even when its path is changed meanwhile (the folder, or
+/// one above it, swapped for a link). Names handled in it are single components.
+class HeldFolder {
+public:
+    /// Opens the absolute path one component at a time, refusing every link (trailing separators
+    /// are ignored); invalid when it cannot.
+    static HeldFolder open(const std::string& path);
+    bool valid() const { return fd_.valid(); }
+    /// The subfolder name, held the same way; invalid when it is no folder or a link.
+    HeldFolder child(std::string_view name) const;
+    /// Names of the regular files (no links) directly in the folder whose names end with suffix
+    /// without regard to ASCII case (an empty suffix: all), sorted.
+    std::vector<std::string> regularFiles(std::string_view suffix) const;
+    /// Removes name when it is a regular file; a link, folder or anything else stays. False when
+    /// nothing was removed.
+    bool removeRegularFile(std::string_view name) const;
+    /// Removes the subfolder name when it is empty. False when nothing was removed.
+    bool removeEmptyFolder(std::string_view name) const;
+
+private:
+    explicit HeldFolder(FileDescriptor fd) : fd_(std::move(fd)) {}
+    FileDescriptor fd_;
+};
 
 /// Removes the file at path. False when it could not be removed (also when it was not there).
 bool removeFile(const std::string& path);

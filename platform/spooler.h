@@ -100,7 +100,8 @@ public:
 };
 
 /// The text of a minimal PPD file for a queue whose make and model is model (its NickName; quotes
-/// and control bytes in it become "_"): A4 paper and no filter, so raw jobs pass unchanged.
+/// and control bytes in it become "_"): A4 paper and no filter, so raw jobs pass unchanged. The
+/// file is Latin-1 when the model's characters allow, else UTF-8, and says which it is.
 std::string minimalPpd(std::string_view model);
 
 /// The spooler in use: CUPS unless another was installed.
@@ -109,8 +110,12 @@ std::shared_ptr<Spooler> currentSpooler();
 /// Installs a spooler (null restores CUPS); gives back the previous one.
 std::shared_ptr<Spooler> setSpooler(std::shared_ptr<Spooler> spooler);
 
+/// How long a question to the spooler or a change of its queues may take at most (making, removing
+/// or defaulting a queue, a printer's facts); past it the call fails.
+inline constexpr std::chrono::milliseconds kSpoolerCallTimeLimit{15000};
+
 /// The spooler over CUPS: printers are CUPS destinations, raw documents are CUPS jobs in the
-/// raw format.
-std::shared_ptr<Spooler> makeCupsSpooler();
+/// raw format. Each call but a job's own ends within timeLimit (listings within theirs).
+std::shared_ptr<Spooler> makeCupsSpooler(std::chrono::milliseconds timeLimit = kSpoolerCallTimeLimit);
 
 } // namespace platform

@@ -3,13 +3,16 @@
 #include "platform/spooler.h"
 
 #include "platform/text.h"
+#include "platform/unicode.h"
 
 #include <cups/adminutil.h>
 #include <cups/cups.h>
 
 #include <algorithm>
 #include <iterator>
+#include <condition_variable>
 #include <mutex>
+#include <thread>
 
 #include <sys/socket.h>
 
@@ -22,6 +25,63 @@ http_t* connectToServer()
 {
     return httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, 30000, nullptr);
 }
+
+// When a call on a bounded connection has to end.
+struct Deadline {
+    std::chrono::steady_clock::time_point at;
+    bool open() const { return std::chrono::steady_clock::now() < at; }
+};
+
+// A connection of a call's own whose connect, waits and reads all end at the call's deadline: waits
+// are cut into short slices that fail once the deadline has passed, and a watchdog shuts the socket
+// down at the deadline, so neither a silent server nor one that trickles bytes holds the call.
+class BoundedConnection {
+public:
+    explicit BoundedConnection(std::chrono::milliseconds limit)
+        : deadline_{std::chrono::steady_clock::now() + limit}
+    {
+        const int connectMs = static_cast<int>(std::clamp<long long>(limit.count(), 1, 600000));
+        http_ = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, connectMs, nullptr);
+        if (!http_)
+            return;
+        httpSetTimeout(http_, 0.1, [](http_t*, void* data) { return static_cast<Deadline*>(data)->open() ? 1 : 0; },
+                       &deadline_);
+        const int fd = httpGetFd(http_);
+        watchdog_ = std::thread([this, fd] {
+            std::unique_lock lock(mutex_);
+            if (!ended_.wait_until(lock, deadline_.at, [this] { return done_; }))
+                ::shutdown(fd, SHUT_RDWR); // the call in progress fails at once
+        });
+    }
+    ~BoundedConnection()
+    {
+        if (watchdog_.joinable()) {
+            {
+                std::lock_guard lock(mutex_);
+                done_ = true;
+            }
+            ended_.notify_all();
+            watchdog_.join();
+        }
+        if (http_)
+            httpClose(http_);
+    }
+    BoundedConnection(const BoundedConnection&) = delete;
+    BoundedConnection& operator=(const BoundedConnection&) = delete;
+
+    /// The connection; null when the server could not be reached in time.
+    http_t* get() const { return http_; }
+    /// True once the deadline has passed: an answer that came after it does not count.
+    bool late() const { return !deadline_.open(); }
+
+private:
+    Deadline deadline_;
+    http_t* http_ = nullptr;
+    std::mutex mutex_;
+    std::condition_variable ended_;
+    bool done_ = false;
+    std::thread watchdog_;
+};
 
 class CupsPrinter : public PrinterHandle {
 public:
@@ -116,6 +176,8 @@ private:
 
 class CupsSpooler : public Spooler {
 public:
+    explicit CupsSpooler(std::chrono::milliseconds adminLimit) : adminLimit_(adminLimit) {}
+
     std::unique_ptr<PrinterHandle> openPrinter(std::string_view printerName) override
     {
         if (printerName.empty())
@@ -134,49 +196,44 @@ public:
 
     std::optional<std::string> deviceUri(std::string_view printerName) override
     {
-        return destinationOption(printerName, "device-uri");
+        return printerAttribute(printerName, "device-uri");
     }
 
     bool hasPrinter(std::string_view printerName) override
     {
         bool known = false;
-        withDestination(printerName, [&](cups_dest_t*) { known = true; });
+        printerAttribute(printerName, "printer-name", &known);
         return known;
     }
 
     std::optional<std::string> makeAndModel(std::string_view printerName) override
     {
-        return destinationOption(printerName, "printer-make-and-model");
+        return printerAttribute(printerName, "printer-make-and-model");
     }
 
-    // One CUPS-Get-Printers request (printers and classes) on a connection of our own, whose
-    // connect and every wait end at the deadline.
+    // One CUPS-Get-Printers request (printers and classes) on a connection of our own that ends at
+    // the deadline.
     std::optional<std::vector<Destination>> listDestinations(std::chrono::milliseconds timeLimit) override
     {
-        Deadline deadline{std::chrono::steady_clock::now() + timeLimit};
-        const int connectMs = static_cast<int>(std::clamp<long long>(timeLimit.count(), 1, 600000));
-        http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, connectMs, nullptr);
-        if (!http)
+        BoundedConnection connection(timeLimit);
+        if (!connection.get())
             return std::nullopt;
-        // Waits are cut into short slices; once the deadline has passed the next wait fails.
-        httpSetTimeout(http, 0.1, [](http_t*, void* data) { return static_cast<Deadline*>(data)->open() ? 1 : 0; },
-                       &deadline);
         static const char* const kAttributes[] = {"printer-name", "printer-make-and-model", "printer-location",
                                                   "printer-info"};
         ipp_t* request = ippNewRequest(IPP_OP_CUPS_GET_PRINTERS);
         ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
                       static_cast<int>(std::size(kAttributes)), nullptr, kAttributes);
         ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
-        ipp_t* response = cupsDoRequest(http, request, "/");
-        const bool late = !deadline.open();
-        httpClose(http);
+        ipp_t* response = cupsDoRequest(connection.get(), request, "/");
         if (!response)
             return std::nullopt;
         std::optional<std::vector<Destination>> result;
         const ipp_status_t status = ippGetStatusCode(response);
-        if (status == IPP_STATUS_ERROR_NOT_FOUND) // a server without queues
+        if (connection.late())
+            ; // too late: not an answer
+        else if (status == IPP_STATUS_ERROR_NOT_FOUND) // a server without queues
             result.emplace();
-        else if (status <= IPP_STATUS_OK_CONFLICTING && !late)
+        else if (status <= IPP_STATUS_OK_CONFLICTING)
             result = destinationsOf(response);
         ippDelete(response);
         return result;
@@ -215,16 +272,15 @@ public:
     // Asked of the server itself: never the user's own choice (lpoptions, PRINTER, LPDEST).
     std::optional<std::string> defaultDestination() override
     {
-        http_t* http = connectToServer();
-        if (!http)
+        BoundedConnection connection(adminLimit_);
+        if (!connection.get())
             return std::nullopt;
         ipp_t* request = ippNewRequest(IPP_OP_CUPS_GET_DEFAULT);
         static const char* const kAttributes[] = {"printer-name"};
         ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 1, nullptr, kAttributes);
-        ipp_t* response = cupsDoRequest(http, request, "/");
-        httpClose(http);
+        ipp_t* response = cupsDoRequest(connection.get(), request, "/");
         std::optional<std::string> result;
-        if (response && ippGetStatusCode(response) <= IPP_STATUS_OK_CONFLICTING)
+        if (response && !connection.late() && ippGetStatusCode(response) <= IPP_STATUS_OK_CONFLICTING)
             if (ipp_attribute_t* attribute = ippFindAttribute(response, "printer-name", IPP_TAG_NAME))
                 if (const char* value = ippGetString(attribute, 0, nullptr); value && *value)
                     result = value;
@@ -234,21 +290,21 @@ public:
 
     std::optional<std::vector<std::string>> listDevices(std::chrono::milliseconds timeLimit) override
     {
-        http_t* http = connectToServer();
-        if (!http)
-            return std::nullopt;
-        // The server stops its backends at the limit and answers with what they found by then.
+        // The server stops its backends at the limit and answers with what they found by then; the
+        // connection allows it a little longer to send that answer.
         const int seconds = static_cast<int>(std::clamp<long long>((timeLimit.count() + 999) / 1000, 1, 600));
+        BoundedConnection connection(std::chrono::seconds(seconds) + kAnswerMargin);
+        if (!connection.get())
+            return std::nullopt;
         std::vector<std::string> uris;
         const ipp_status_t status = cupsGetDevices(
-            http, seconds, CUPS_INCLUDE_ALL, CUPS_EXCLUDE_NONE,
+            connection.get(), seconds, CUPS_INCLUDE_ALL, CUPS_EXCLUDE_NONE,
             [](const char*, const char*, const char*, const char*, const char* uri, const char*, void* data) {
                 if (uri && *uri)
                     static_cast<std::vector<std::string>*>(data)->push_back(uri);
             },
             &uris);
-        httpClose(http);
-        if (status > IPP_STATUS_OK_CONFLICTING)
+        if (status > IPP_STATUS_OK_CONFLICTING || connection.late())
             return std::nullopt;
         return uris;
     }
@@ -268,28 +324,27 @@ private:
     }
 
     // Sends an administration request (with a file, when one is named) and frees it; true when the
-    // server did what it asked.
-    static bool administer(ipp_t* request, const char* file, std::string* error)
+    // server did what it asked within the administration time limit.
+    bool administer(ipp_t* request, const char* file, std::string* error) const
     {
-        http_t* http = connectToServer();
-        if (!http) {
+        BoundedConnection connection(adminLimit_);
+        if (!connection.get()) {
             ippDelete(request);
             if (error)
                 *error = "the CUPS server cannot be reached";
             return false;
         }
-        ippDelete(cupsDoFileRequest(http, request, "/admin/", file));
-        httpClose(http);
+        ippDelete(cupsDoFileRequest(connection.get(), request, "/admin/", file));
+        if (connection.late()) {
+            if (error)
+                *error = "the CUPS server did not answer in time";
+            return false;
+        }
         const bool done = cupsLastError() <= IPP_STATUS_OK_CONFLICTING;
         if (!done && error)
             *error = cupsLastErrorString() ? cupsLastErrorString() : "refused";
         return done;
     }
-
-    struct Deadline {
-        std::chrono::steady_clock::time_point at;
-        bool open() const { return std::chrono::steady_clock::now() < at; }
-    };
 
     // The printers of a CUPS-Get-Printers answer: one attribute group each.
     static std::vector<Destination> destinationsOf(ipp_t* response)
@@ -324,34 +379,37 @@ private:
         return list;
     }
 
-    // Runs use on the named destination, when the server knows it.
-    template <typename Use>
-    static void withDestination(std::string_view printerName, Use&& use)
+    // One attribute of the named queue, asked on a connection that ends at the time limit; known
+    // (when given) tells whether the server answered that it has the queue.
+    std::optional<std::string> printerAttribute(std::string_view printerName, const char* attribute,
+                                                bool* known = nullptr) const
     {
+        if (known)
+            *known = false;
         if (printerName.empty())
-            return;
-        http_t* http = connectToServer();
-        if (!http)
-            return;
-        const std::string name(printerName);
-        if (cups_dest_t* dest = cupsGetNamedDest(http, name.c_str(), nullptr)) {
-            use(dest);
-            cupsFreeDests(1, dest);
-        }
-        httpClose(http);
-    }
-
-    // A non-empty option of the named destination.
-    static std::optional<std::string> destinationOption(std::string_view printerName, const char* option)
-    {
+            return std::nullopt;
+        BoundedConnection connection(adminLimit_);
+        if (!connection.get())
+            return std::nullopt;
+        ipp_t* request = printerRequest(IPP_OP_GET_PRINTER_ATTRIBUTES, printerName);
+        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr, attribute);
+        ipp_t* response = cupsDoRequest(connection.get(), request, "/");
         std::optional<std::string> result;
-        withDestination(printerName, [&](cups_dest_t* dest) {
-            const char* value = cupsGetOption(option, dest->num_options, dest->options);
-            if (value && *value)
-                result = value;
-        });
+        if (response && !connection.late() && ippGetStatusCode(response) <= IPP_STATUS_OK_CONFLICTING) {
+            if (known)
+                *known = true;
+            if (ipp_attribute_t* found = ippFindAttribute(response, attribute, IPP_TAG_ZERO))
+                if (const char* value = ippGetString(found, 0, nullptr); value && *value)
+                    result = value;
+        }
+        ippDelete(response);
         return result;
     }
+
+    // How long the server gets to answer a device search after its backends stopped.
+    static constexpr std::chrono::seconds kAnswerMargin{5};
+
+    const std::chrono::milliseconds adminLimit_;
 };
 
 std::mutex spoolerMutex;
@@ -364,8 +422,17 @@ std::string minimalPpd(std::string_view model)
     std::string safe;
     for (const char c : model)
         safe += (c == '"' || static_cast<unsigned char>(c) < 0x20) ? '_' : c;
+    // The declared encoding must be the one of the bytes, or CUPS reports another name than the
+    // one given: Latin-1 (the file format's usual one) when every character has a Latin-1 byte,
+    // else UTF-8 as it is.
+    std::string encoding = "ISOLatin1";
+    const std::u16string wide = utf8ToUtf16(safe);
+    if (std::all_of(wide.begin(), wide.end(), [](char16_t c) { return c < 0x100; }) && utf16ToUtf8(wide) == safe)
+        safe.assign(wide.begin(), wide.end()); // one byte each
+    else
+        encoding = "UTF-8";
     return "*PPD-Adobe: \"4.3\"\n*FormatVersion: \"4.3\"\n*FileVersion: \"1.0\"\n"
-           "*LanguageVersion: English\n*LanguageEncoding: ISOLatin1\n*PCFileName: \"QELTA.PPD\"\n"
+           "*LanguageVersion: English\n*LanguageEncoding: " + encoding + "\n*PCFileName: \"QELTA.PPD\"\n"
            "*Manufacturer: \"Qelta\"\n*Product: \"(Qelta)\"\n*ModelName: \"" + safe + "\"\n"
            "*ShortNickName: \"" + safe + "\"\n*NickName: \"" + safe + "\"\n"
            "*PSVersion: \"(3010.000) 0\"\n"
@@ -375,7 +442,10 @@ std::string minimalPpd(std::string_view model)
            "*DefaultPaperDimension: A4\n*PaperDimension A4/A4: \"595 842\"\n";
 }
 
-std::shared_ptr<Spooler> makeCupsSpooler() { return std::make_shared<CupsSpooler>(); }
+std::shared_ptr<Spooler> makeCupsSpooler(std::chrono::milliseconds timeLimit)
+{
+    return std::make_shared<CupsSpooler>(timeLimit);
+}
 
 std::shared_ptr<Spooler> currentSpooler()
 {

@@ -129,35 +129,9 @@ void CloseProgram(const char* className, const char* title, std::chrono::steady_
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }
 
-// An existing absolute folder named by a registry value, else empty.
-std::string ExistingAbsoluteFolder(std::string folder)
-{
-    std::replace(folder.begin(), folder.end(), '\\', '/');
-    if (folder.empty() || folder.front() != '/')
-        return {};
-    std::error_code ec;
-    if (!fs::is_directory(fs::symlink_status(folder, ec)))
-        return {};
-    return folder;
-}
-
-// The regular files directly in folder (no symbolic link followed) whose names end with suffix,
-// without regard to case (an empty suffix: all).
-std::vector<std::string> FilesIn(const std::string& folder, std::string_view suffix)
-{
-    std::vector<std::string> files;
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        std::error_code statError;
-        if (!it->is_regular_file(statError) || it->is_symlink(statError))
-            continue;
-        const std::string name = it->path().filename().string();
-        if (name.size() >= suffix.size()
-            && platform::equalsNoCase(std::string_view(name).substr(name.size() - suffix.size()), suffix))
-            files.push_back(it->path().string());
-    }
-    return files;
-}
+// The folder a registry value names, held open without following links (see HeldFolder); invalid
+// when the value is empty or relative or the folder cannot be reached without a link.
+platform::HeldFolder FolderOfValue(const std::string& value) { return platform::HeldFolder::open(platform::nativePath(value)); }
 
 } // namespace
 
@@ -235,29 +209,28 @@ int DPD(void)
             platform::removeFile(driverFolder + name);
     platform::removeFile(driverFolder + kHelpFile);
 
-    // Phone book files, when the user agrees.
-    const std::string books = ExistingAbsoluteFolder(
-        CRegistryHelper(HKEY_LOCAL_MACHINE, kProductKeyPrefix).ReadString(kProductSubkey, "PBFolder", ""));
-    if (!books.empty()) {
-        const auto files = FilesIn(books, ".tel");
-        if (!files.empty()
-            && Show(nullptr, title, Text(list, "TelFileDelete", "TelDel1") + "\n\n" + Text(list, "TelFileDelete", "TelDel2"),
-                    setup::kBoxYesNo | setup::kIconQuestion)
-                   == setup::kAnswerYes)
-            for (const auto& file : files)
-                platform::removeFile(file);
-    }
+    // Phone book files, when the user agrees. The folder stays held from the listing to the removal,
+    // so that the files removed are the ones listed in the folder checked, whatever its path leads
+    // to by the time the user answers.
+    const platform::HeldFolder books =
+        FolderOfValue(CRegistryHelper(HKEY_LOCAL_MACHINE, kProductKeyPrefix).ReadString(kProductSubkey, "PBFolder", ""));
+    if (const auto files = books.regularFiles(".tel"); !files.empty()
+        && Show(nullptr, title, Text(list, "TelFileDelete", "TelDel1") + "\n\n" + Text(list, "TelFileDelete", "TelDel2"),
+                setup::kBoxYesNo | setup::kIconQuestion)
+               == setup::kAnswerYes)
+        for (const auto& file : files)
+            books.removeRegularFile(file);
 
     // The cover sheet previews beside the cover sheet folder.
-    const std::string covers = ExistingAbsoluteFolder(
+    const std::string covers = platform::nativePath(
         CRegistryHelper(HKEY_CURRENT_USER, kProductKeyPrefix).ReadString(kProductSubkey, "CvrFile", ""));
-    if (!covers.empty()) {
-        const std::string work = ExistingAbsoluteFolder(CoverWorkFolderOf(covers));
-        if (!work.empty()) {
-            for (const auto& file : FilesIn(work, ""))
-                platform::removeFile(file);
-            std::error_code ec;
-            fs::remove(work, ec); // only when nothing else is left in it
+    if (const std::string work = CoverWorkFolderOf(covers); !work.empty()) {
+        const platform::HeldFolder parent = FolderOfValue(platform::parentPath(work));
+        const std::string name = platform::fileNameOf(work);
+        if (const platform::HeldFolder folder = parent.child(name); folder.valid()) {
+            for (const auto& file : folder.regularFiles(""))
+                folder.removeRegularFile(file);
+            parent.removeEmptyFolder(name); // only when nothing else is left in it
         }
     }
 

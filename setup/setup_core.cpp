@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -31,28 +32,59 @@ std::string QueueNameFor(std::string_view printerName)
     return name;
 }
 
-const platform::Destination* FindPrinter(const std::vector<platform::Destination>& queues, std::string_view printerName)
+namespace {
+
+// The queue of a printer among those that pass keep: the queue of its queue name first, then the
+// first whose description is the printer name.
+template <typename Keep>
+const platform::Destination* FindPrinterWhere(const std::vector<platform::Destination>& queues,
+                                              std::string_view printerName, Keep&& keep)
 {
     if (printerName.empty())
         return nullptr;
     const std::string queueName = QueueNameFor(printerName);
     for (const auto& queue : queues)
-        if (platform::equalsNoCase(queue.name, queueName) || queue.info == printerName)
+        if (platform::equalsNoCase(queue.name, queueName) && keep(queue))
+            return &queue;
+    for (const auto& queue : queues)
+        if (queue.info == printerName && keep(queue))
             return &queue;
     return nullptr;
+}
+
+// The UTF-8 bytes of text read as Latin-1 and written again as UTF-8: how CUPS reported a driver
+// name whose PPD file declared Latin-1 while holding UTF-8 (queues made by earlier installations).
+std::string Utf8ReadAsLatin1(std::string_view text)
+{
+    std::string out;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            out += c;
+        } else {
+            out += static_cast<char>(0xC0 | (byte >> 6));
+            out += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+const platform::Destination* FindPrinter(const std::vector<platform::Destination>& queues, std::string_view printerName)
+{
+    return FindPrinterWhere(queues, printerName, [](const platform::Destination&) { return true; });
+}
+
+bool PrintsWithDriver(const platform::Destination& queue, std::string_view driverName)
+{
+    return !driverName.empty()
+           && (queue.makeAndModel == driverName || queue.makeAndModel == Utf8ReadAsLatin1(driverName));
 }
 
 std::vector<platform::Destination> ListQueues(platform::Spooler& spooler)
 {
     return spooler.listDestinations(kSpoolerTimeLimit).value_or(std::vector<platform::Destination>{});
-}
-
-bool DriverInstalled(const std::vector<platform::Destination>& queues, std::string_view driverName)
-{
-    for (const auto& queue : queues)
-        if (!driverName.empty() && queue.makeAndModel == driverName)
-            return true;
-    return false;
 }
 
 std::vector<std::string> ListPorts(platform::Spooler& spooler, bool withDevices)
@@ -125,9 +157,10 @@ int32_t ShowBox(MessageBoxFn hook, void* owner, const std::string& caption, cons
 void RemovePrinter(platform::Spooler& spooler, const std::string& printerName, const std::string& driverName)
 {
     const auto queues = ListQueues(spooler);
-    if (!DriverInstalled(queues, driverName))
-        return;
-    if (const auto* queue = FindPrinter(queues, printerName))
+    const auto* queue = FindPrinterWhere(queues, printerName, [&](const platform::Destination& candidate) {
+        return PrintsWithDriver(candidate, driverName);
+    });
+    if (queue)
         spooler.removeQueue(queue->name);
 }
 

@@ -27,15 +27,16 @@ inline constexpr size_t kPathBytes = 260;
 /// "\", "?", quotes, "#", "@", DEL, control bytes) and ":" turned into "_", cut to 127 bytes.
 std::string QueueNameFor(std::string_view printerName);
 
-/// The queue that holds a printer: the one whose queue name is the printer's queue name or whose
-/// description is the printer name.
+/// The queue that holds a printer: the one whose queue name is the printer's queue name, else the
+/// first whose description is the printer name; null when none.
 const platform::Destination* FindPrinter(const std::vector<platform::Destination>& queues, std::string_view printerName);
+
+/// True when the queue prints with that driver, its make and model as CUPS reports it (also as
+/// earlier installations made CUPS report a non-ASCII name: its UTF-8 bytes read as Latin-1).
+bool PrintsWithDriver(const platform::Destination& queue, std::string_view driverName);
 
 /// The spooler's queues (none when they cannot be listed).
 std::vector<platform::Destination> ListQueues(platform::Spooler& spooler);
-
-/// True when some queue prints with that driver (its make and model).
-bool DriverInstalled(const std::vector<platform::Destination>& queues, std::string_view driverName);
 
 /// The port names the spooler knows: the device URIs of its queues, then (with withDevices) those
 /// of the devices it reports within the time limit, in that order (repeats kept).
@@ -70,7 +71,8 @@ QMessageBox* MakeMessageBox(const std::string& caption, const std::string& text,
 /// application at all and a display is named (DISPLAY, WAYLAND_DISPLAY).
 bool DisplayAvailable();
 
-/// Removes the printer of that name when its driver is installed (a driver goes with its last queue).
+/// Removes the printer of that name, and only a queue that prints with driverName: the user's other
+/// printers stay whatever their descriptions (a driver goes with its last queue).
 void RemovePrinter(platform::Spooler& spooler, const std::string& printerName, const std::string& driverName);
 
 } // namespace setup

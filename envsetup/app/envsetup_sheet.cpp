@@ -234,7 +234,8 @@ void CEnvsetupDlg::ShowHelp()
 
 void CEnvsetupDlg::Apply()
 {
-    m_Logic.Apply();
+    if (!m_Logic.Apply())
+        return ShowPrinterChoice();
     if (m_Logic.m_Printer.IsInitialized())
         m_pPrinter->Refresh();
     UpdateApply();
@@ -242,8 +243,16 @@ void CEnvsetupDlg::Apply()
 
 void CEnvsetupDlg::accept()
 {
-    m_Logic.Apply();
+    if (!m_Logic.Apply())
+        return ShowPrinterChoice();
     QDialog::accept();
+}
+
+void CEnvsetupDlg::ShowPrinterChoice()
+{
+    m_pTabs->setCurrentWidget(m_pPrinter);
+    if (QWidget* list = findChild<QWidget*>(ControlName(IDC_PRINTER_LIST)))
+        list->setFocus();
 }
 
 void CEnvsetupDlg::UpdateApply() { m_pApply->setEnabled(m_Logic.CanApply()); }

@@ -76,6 +76,8 @@ public:
 private:
     void Apply();
     void UpdateApply();
+    /// The printer page, its list focused: where a refused Apply sends the user.
+    void ShowPrinterChoice();
 
     IPrompter& m_Prompter;
     HelpOpener m_Opener;

@@ -177,16 +177,16 @@ protected:
     ScriptedPrompter prompter_;
 };
 
-TEST_F(PrinterPage, TheStoredPrinterIsMarkedAndAMissingOneLeavesRowZeroChecked)
+TEST_F(PrinterPage, TheStoredPrinterIsMarkedAMissingOneLeavesRowZeroCheckedAndNoneMarksNoRow)
 {
     struct Row {
         const char* stored;
         std::vector<std::string> names;
     };
     const Row rows[] = {
+        {nullptr, {"Office", "Lab", "Store"}}, // nothing chosen yet: no row looks chosen
         {"Lab", {"Office", "Lab+*", "Store"}},
         {"Gone", {"Office+", "Lab", "Store"}},
-        {nullptr, {"Office+", "Lab", "Store"}},
     };
     for (const Row& row : rows) {
         if (row.stored)
@@ -262,6 +262,38 @@ TEST_F(PrinterPage, TheCheckBoxGatesTheListAndApplyStoresTheChoice)
     EXPECT_FALSE(page.IsEnabled(IDC_PRINTER_LIST));
 }
 
+TEST_F(PrinterPage, ApplyWithTheDefaultPrinterInUseAndNoneChosenAsksAndStoresNothing)
+{
+    CEnvsetupLogic sheet(prompter_, [] { return std::string("Sans"); });
+    sheet.m_Header.OnInitDialog();
+    sheet.m_Printer.OnInitDialog();
+    sheet.m_Header.m_strUserName = "Ann";
+    sheet.m_Header.OnEditChanged();
+    sheet.m_Printer.OnUseUserPrinter(true);
+    for (int attempt = 0; attempt < 2; ++attempt) // Apply, then OK
+        EXPECT_FALSE(sheet.Apply());
+    ASSERT_EQ(prompter_.shown.size(), 2u);
+    EXPECT_EQ(prompter_.shown[0], "Qelta Environment Setting|" + EnvString(IDS_CHOOSE_PRINTER));
+    EXPECT_EQ(DEVICELISTLIB_GetIsUseUserDefinedPrinter(), 0);
+    EXPECT_EQ(User().ReadString(kProductSubkey, "HeaderUserName", "unset"), "unset");
+    EXPECT_TRUE(sheet.CanApply());
+
+    sheet.m_Printer.OnSelect(1);
+    EXPECT_TRUE(sheet.Apply());
+    std::string stored;
+    EXPECT_EQ(DEVICELISTLIB_GetUserDefinedPrinter(stored), 1);
+    EXPECT_EQ(stored, "Lab");
+    EXPECT_EQ(User().ReadString(kProductSubkey, "HeaderUserName", "unset"), "Ann");
+
+    // A chosen printer is enough later on, and so is the check box cleared.
+    CEnvsetupLogic again(prompter_, [] { return std::string("Sans"); });
+    again.m_Printer.OnInitDialog();
+    EXPECT_TRUE(again.Apply());
+    again.m_Printer.OnUseUserPrinter(false);
+    EXPECT_TRUE(again.Apply());
+    EXPECT_EQ(prompter_.shown.size(), 2u);
+}
+
 TEST(PrinterPageList, NoListLeavesThePageEmpty)
 {
     // A fresh process, whose first listing fails: the count is negative.
@@ -314,10 +346,10 @@ TEST_F(PrinterPage, AColumnClickSortsReversedOnANewColumnAndTogglesOnTheSame)
         std::vector<std::string> names;
     };
     const Click clicks[] = {
-        {2, true, {"Office+", "Lab", "Store"}},  // a new column sorts reversed first; text after numbers
-        {2, false, {"Store", "Lab", "Office+"}}, // the same column again: "9" before "10"
-        {0, true, {"Store", "Office+", "Lab"}},
-        {0, false, {"Lab", "Office+", "Store"}},
+        {2, true, {"Office", "Lab", "Store"}},  // a new column sorts reversed first; text after numbers
+        {2, false, {"Store", "Lab", "Office"}}, // the same column again: "9" before "10"
+        {0, true, {"Store", "Office", "Lab"}},
+        {0, false, {"Lab", "Office", "Store"}},
     };
     for (const Click& click : clicks) {
         page.OnColumnClick(click.column);

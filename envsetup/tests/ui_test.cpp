@@ -104,7 +104,7 @@ TEST_F(EnvsetupSheet, ThePrinterPageChoosesThePrinterAndOkStoresIt)
     ShowPrinterPage(sheet);
     ASSERT_EQ(list->topLevelItemCount(), 2);
     EXPECT_EQ(list->topLevelItem(1)->text(2), "Room 10");
-    EXPECT_EQ(list->topLevelItem(0)->checkState(0), Qt::Checked); // no stored printer: row 0
+    EXPECT_EQ(list->topLevelItem(0)->checkState(0), Qt::Unchecked); // no stored printer: no row marked
     EXPECT_TRUE(list->header()->sectionsMovable());
     EXPECT_EQ(list->columnWidth(0), 160);
 
@@ -132,6 +132,22 @@ TEST_F(EnvsetupSheet, ThePrinterPageChoosesThePrinterAndOkStoresIt)
     EXPECT_FALSE(sheet.isVisible());
     EXPECT_EQ(DEVICELISTLIB_GetIsUseUserDefinedPrinter(), 1);
     EXPECT_TRUE(prompter_.shown.empty());
+}
+
+TEST_F(EnvsetupSheet, OkWithTheDefaultPrinterInUseAndNoneChosenKeepsTheSheetOpenOnThePrinterPage)
+{
+    CEnvsetupDlg sheet(prompter_);
+    sheet.show();
+    ShowPrinterPage(sheet);
+    auto* use = Control<QCheckBox>(sheet, IDC_USE_USER_PRINTER);
+    QTest::mouseClick(use, Qt::LeftButton, {}, QPoint(8, use->height() / 2));
+    auto* tabs = sheet.findChild<QTabWidget*>();
+    tabs->setCurrentIndex(0);
+    QTest::mouseClick(Control<QPushButton>(sheet, 1), Qt::LeftButton); // OK
+    EXPECT_TRUE(sheet.isVisible());
+    EXPECT_EQ(tabs->currentIndex(), 1);
+    EXPECT_EQ(prompter_.shown.size(), 1u);
+    EXPECT_EQ(DEVICELISTLIB_GetIsUseUserDefinedPrinter(), 0);
 }
 
 TEST_F(EnvsetupSheet, TabFollowsTheLayoutOnBothPages)

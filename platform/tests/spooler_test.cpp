@@ -3,10 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <optional>
 #include <string>
 #include <thread>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 #include <vector>
 
@@ -361,4 +366,103 @@ TEST(CupsSpooler, UnknownPrinterWhenNoServerAnswers)
 
     saved ? ::setenv("CUPS_SERVER", saved->c_str(), 1) : ::unsetenv("CUPS_SERVER");
     ::rmdir(folder);
+}
+
+namespace {
+
+// A server on 127.0.0.1 that takes every connection and its request but never answers one
+// (silent), or answers with a status line and then one byte every 20 ms without end (trickling).
+// It stops itself when the object goes.
+class StallingServer {
+public:
+    explicit StallingServer(bool trickle) : trickle_(trickle)
+    {
+        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof addr;
+        if (::bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(listener_, 16) != 0
+            || ::getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &length) != 0)
+            return;
+        port_ = ntohs(addr.sin_port);
+        thread_ = std::thread([this] { serve(); });
+    }
+    ~StallingServer()
+    {
+        stop_ = true;
+        ::shutdown(listener_, SHUT_RDWR);
+        if (thread_.joinable())
+            thread_.join();
+        ::close(listener_);
+        for (int fd : connections_)
+            ::close(fd);
+    }
+    int port() const { return port_; }
+
+private:
+    // Every 20 ms: takes new connections, reads what came, and (trickling) sends one more byte of a
+    // header that never ends. At most a minute, whatever happens.
+    void serve()
+    {
+        std::vector<bool> answered;
+        for (int round = 0; round < 3000 && !stop_; ++round) {
+            for (int fd; (fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK)) >= 0;) {
+                connections_.push_back(fd);
+                answered.push_back(false);
+            }
+            for (size_t i = 0; i < connections_.size(); ++i) {
+                char drain[4096];
+                while (::recv(connections_[i], drain, sizeof drain, 0) > 0) {
+                }
+                if (!trickle_)
+                    continue;
+                if (!answered[i])
+                    ::send(connections_[i], "HTTP/1.1 200 OK\r\n", 17, MSG_NOSIGNAL);
+                answered[i] = true;
+                ::send(connections_[i], "x", 1, MSG_NOSIGNAL);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+
+    bool trickle_;
+    int listener_ = -1, port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::vector<int> connections_;
+    std::thread thread_;
+};
+
+} // namespace
+
+TEST(CupsSpooler, QueueCallsEndWithinTheTimeLimitWhenTheServerStallsOrTrickles)
+{
+    const char* previous = std::getenv("CUPS_SERVER");
+    const std::optional<std::string> saved = previous ? std::optional<std::string>(previous) : std::nullopt;
+    for (const bool trickle : {false, true}) {
+        StallingServer server(trickle);
+        ASSERT_GT(server.port(), 0);
+        ::setenv("CUPS_SERVER", ("127.0.0.1:" + std::to_string(server.port())).c_str(), 1);
+        const auto limit = std::chrono::milliseconds(800);
+        auto spooler = makeCupsSpooler(limit);
+        onFreshThread([&] {
+            using Clock = std::chrono::steady_clock;
+            const auto within = [&](const char* what, auto call) {
+                const auto start = Clock::now();
+                call();
+                EXPECT_LT(Clock::now() - start, limit + std::chrono::seconds(3)) << what << (trickle ? " trickling" : " silent");
+            };
+            within("add", [&] {
+                std::string error;
+                EXPECT_FALSE(spooler->addQueue({"Fax", "Fax", "qelta:/QELTA", ""}, &error));
+                EXPECT_FALSE(error.empty());
+            });
+            within("remove", [&] { EXPECT_FALSE(spooler->removeQueue("Fax")); });
+            within("default", [&] { EXPECT_FALSE(spooler->setDefaultDestination("Fax")); });
+            within("ask default", [&] { EXPECT_EQ(spooler->defaultDestination(), std::nullopt); });
+            within("model", [&] { EXPECT_EQ(spooler->makeAndModel("Fax"), std::nullopt); });
+            within("list", [&] { EXPECT_EQ(spooler->listDestinations(limit), std::nullopt); });
+        });
+    }
+    saved ? ::setenv("CUPS_SERVER", saved->c_str(), 1) : ::unsetenv("CUPS_SERVER");
 }

@@ -10,6 +10,7 @@
 #include "platform/com.h"
 #include "platform/endpoint.h"
 #include "platform/files.h"
+#include "platform/ini.h"
 #include "platform/library.h"
 #include "platform/process.h"
 #include "platform/tests/support/cups_server.h"
@@ -26,6 +27,7 @@
 #include <ctime>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -42,12 +44,15 @@ struct Box {
 };
 std::vector<Box> shown;
 std::deque<int32_t> answers;
+std::function<void()> whileAsking; // runs while a question is open
 
 int32_t RecordBox(void*, const char* caption, const char* text, uint32_t type)
 {
     shown.push_back({caption, text, type});
     if ((type & 0x0F) != 0x04)
         return 1;
+    if (whileAsking)
+        whileAsking();
     if (answers.empty())
         return 7;
     const int32_t answer = answers.front();
@@ -98,6 +103,7 @@ protected:
         Exports::Get<void(DriverSetupMessageBoxFn)>(exports.nt, "DriverSetupSetMessageBox")(RecordBox);
         shown.clear();
         answers.clear();
+        whileAsking = nullptr;
         install = root.path() + "/install/";
         source = root.path() + "/media";
         CRegistryHelper(HKEY_LOCAL_MACHINE, kProductKeyPrefix).WriteString(kProductSubkey, "TQL Directory", install);
@@ -123,6 +129,13 @@ protected:
                 "[TelFileDelete]\nTelDel1=T1\nTelDel2=T2\n"
                 "[PrinterDriverErr]\nAddPrinterDriverErr=DriverErr\nAddPrinterErr=PrinterErr\nAddPortErr1=P1\nAddPortErr2=P2\n";
         qelta::test::writeTextFile(install + "prname.ini", text);
+    }
+    // The printer list with one printer of that name and driver.
+    void ListOne(const std::string& printer, const std::string& driver)
+    {
+        WriteList(1);
+        platform::writeProfileString("Printer", "name0", printer.c_str(), install + "prname.ini");
+        platform::writeProfileString("Printer", "drivername0", driver.c_str(), install + "prname.ini");
     }
     int Install(const char* printer, const char* port = nullptr)
     {
@@ -287,6 +300,68 @@ TEST_F(SetupTest, RemovalDeletesWorkFilesOnlyInNamedFolders)
     EXPECT_TRUE(std::filesystem::is_directory(books + "/sub.tel"));
 }
 
+TEST_F(SetupTest, RemovalFollowsNoLinkToTheFolderItDeletesIn)
+{
+    namespace fs = std::filesystem;
+    const std::string books = root.path() + "/books", others = root.path() + "/others";
+    qelta::test::writeTextFile(books + "/one.tel", "mine");
+    qelta::test::writeTextFile(others + "/one.tel", "someone else's");
+    fs::create_directories(root.path() + "/up");
+    fs::create_symlink(others, root.path() + "/link");
+    fs::create_symlink(root.path(), root.path() + "/up/root");
+    CRegistryHelper machine(HKEY_LOCAL_MACHINE, kProductKeyPrefix);
+
+    // A folder reached through a link, at its end (also with a trailing separator) or above it.
+    for (const std::string& folder : {root.path() + "/link", root.path() + "/link/", root.path() + "/link//",
+                                      root.path() + "/up/root/others"}) {
+        machine.WriteString(kProductSubkey, "PBFolder", folder);
+        WriteList(0);
+        answers = {6};
+        EXPECT_EQ(exports.DPD(), 0);
+        EXPECT_TRUE(shown.empty()) << folder;
+        EXPECT_TRUE(Exists(others + "/one.tel")) << folder;
+    }
+
+    // The folder swapped for a link while the user answers: the files removed are those of the
+    // folder that was checked.
+    machine.WriteString(kProductSubkey, "PBFolder", books + "/");
+    WriteList(0);
+    answers = {6};
+    whileAsking = [&] {
+        fs::rename(books, books + ".old");
+        fs::create_symlink(others, books);
+    };
+    EXPECT_EQ(exports.DPD(), 0);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_TRUE(Exists(others + "/one.tel"));
+    EXPECT_FALSE(Exists(books + ".old/one.tel"));
+}
+
+TEST_F(SetupTest, RemovalTakesOnlyTheSuitesQueueWhateverTheUsersQueuesAreCalled)
+{
+    // The user's own queues, listed before the suite's: one described as the suite's printer, one
+    // named as its queue; neither prints with the suite's driver.
+    spooler->addPrinter("Accounts_Laser");
+    spooler->setMakeAndModel("Accounts_Laser", "Office Laser 2000");
+    spooler->setPlace("Accounts_Laser", "", "Qelta Fax 0");
+    spooler->addPrinter("Qelta_Fax_1");
+    spooler->setMakeAndModel("Qelta_Fax_1", "Office Laser 2000");
+    spooler->addPrinter("Qelta_Fax_0");
+    spooler->setMakeAndModel("Qelta_Fax_0", "Qelta Driver");
+    spooler->setPlace("Qelta_Fax_0", "", "Qelta Fax 0");
+    WriteList(2);
+    answers = {6};
+    EXPECT_EQ(exports.Uninstall(nullptr), 0);
+    EXPECT_FALSE(spooler->hasPrinter("Qelta_Fax_0"));
+    EXPECT_TRUE(spooler->hasPrinter("Accounts_Laser"));
+    EXPECT_TRUE(spooler->hasPrinter("Qelta_Fax_1"));
+
+    // With the suite's queue gone, the helper's removal finds nothing of its own either.
+    WriteList(0, "name=Qelta Fax 0\ndrivername=Qelta Driver\n");
+    EXPECT_EQ(exports.HelperUninstall(), 0);
+    EXPECT_TRUE(spooler->hasPrinter("Accounts_Laser"));
+}
+
 TEST_F(SetupTest, PortsDefaultPrinterAndHelperRemoval)
 {
     spooler->setDevices({"LPT1:", "COM1:", "COM10:", "FILE:", "lpt1:"});
@@ -443,6 +518,38 @@ TEST_F(SetupTest, OnAPrivateCupsServer)
 } // namespace
 
 namespace {
+
+// Driver names beyond ASCII reach CUPS as they are and are removed by them, also from a queue
+// that an earlier installation made with a PPD file whose declared encoding was not its bytes'.
+TEST_F(SetupTest, DriverNamesBeyondAsciiOnAPrivateCupsServer)
+{
+    qelta::test::CPrivateCupsServer server;
+    if (!UsePrivateServer(server))
+        return;
+    platform::setSpooler(nullptr);
+    auto cups = platform::currentSpooler();
+    const std::string latin = "Qelta Dr\xC3\xAFver", wide = "Qelta \xE4\xBC\xA0\xE7\x9C\x9F";
+    for (const std::string& driver : {latin, wide}) {
+        ASSERT_EQ(exports.IPD(nullptr, driver.c_str(), "Fax B", nullptr, source.c_str(), nullptr, nullptr, source.c_str()), 0);
+        EXPECT_TRUE(shown.empty());
+        EXPECT_EQ(cups->makeAndModel("Fax_B"), driver);
+        ListOne("Fax B", driver);
+        EXPECT_EQ(exports.DPD(), 0);
+        EXPECT_FALSE(cups->hasPrinter("Fax_B")) << driver;
+    }
+
+    std::string ppd = platform::minimalPpd("Qelta Driver");
+    const std::string nick = "*NickName: \"Qelta Driver";
+    ppd.replace(ppd.find(nick), nick.size(), "*NickName: \"" + latin);
+    const std::string ppdPath = root.path() + "/old.ppd";
+    qelta::test::writeTextFile(ppdPath, ppd);
+    ASSERT_TRUE(cups->addQueue({"Fax_B", "Fax B", "qelta:/QELTA", ppdPath}));
+    ASSERT_EQ(cups->makeAndModel("Fax_B"), "Qelta Dr\xC3\x83\xC2\xAFver");
+    ListOne("Fax B", latin);
+    EXPECT_EQ(exports.DPD(), 0);
+    EXPECT_FALSE(cups->hasPrinter("Fax_B"));
+    ::unsetenv("CUPS_SERVER");
+}
 
 // The installer stand-in, a C program under AddressSanitizer, calls every export in a process of
 // its own against a private CUPS server, without a display.
