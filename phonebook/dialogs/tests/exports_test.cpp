@@ -1,5 +1,6 @@
 // The PB2API exports driven offscreen through their real dialogs: a script of steps answers each
 // modal dialog as it comes up (found by its control id), as a user would.
+#include "common/data_folders.h"
 #include "phonebook/dialogs/pb2api.h"
 #include "phonebook/dialogs/picker_phone_book.h"
 #include "phonebook/dialogs/sheet_logic.h"
@@ -333,6 +334,31 @@ TEST_F(Exports, AFolderCreated)
     ASSERT_EQ(book.Initiate(CPickerPhoneBook::GetPhoneBookPath("Office"), 1), 1);
     EXPECT_EQ(book.FindFolder("Customers"), 1);
     EXPECT_EQ(PB2APICreateNewFolderWithPhoneBook("no/such", nullptr, name, sizeof name, &newId), -1);
+}
+
+TEST_F(Exports, ABookHandedOverByItsFullPathIsChangedWhereItLies)
+{
+    // The editor shows a book outside the phone book directory: the folder goes into that file,
+    // and no book of the same name is made in the directory.
+    const std::string office = CPickerPhoneBook::GetPhoneBookPath("Office");
+    const std::string clients = root.path() + "/elsewhere/Clients.XML";
+    ASSERT_TRUE(platform::createDirectories(platform::parentPath(clients)));
+    ASSERT_TRUE(platform::copyFileAtomic(office, clients));
+    const std::string before = qelta::test::readTextFile(office);
+    char name[32];
+    int newId = 0;
+    ASSERT_EQ(Drive({Type(1000, 1001, "Projects"), Click(1000, 1)},
+                    [&] { return PB2APICreateNewFolderWithPhoneBook(clients.c_str(), nullptr, name, sizeof name, &newId); }),
+              1);
+    CPickerPhoneBook outside;
+    ASSERT_EQ(outside.Initiate(clients, 0), 1);
+    EXPECT_EQ(outside.FindFolder("Projects"), 1);
+    EXPECT_EQ(qelta::test::readTextFile(office), before);
+    EXPECT_FALSE(platform::pathExists(platform::joinPath(GetPhoneBookDirectory(), "Clients.xml")));
+    // A full path names an existing file only: none is made up.
+    const std::string missing = root.path() + "/elsewhere/Missing.xml";
+    EXPECT_EQ(PB2APICreateNewFolderWithPhoneBook(missing.c_str(), nullptr, name, sizeof name, &newId), -1);
+    EXPECT_FALSE(platform::pathExists(missing));
 }
 
 TEST_F(Exports, AGroupBuiltThroughSelect)
