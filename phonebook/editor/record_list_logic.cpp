@@ -128,9 +128,9 @@ void CQeltapbViewLogic::OpenRow(int nRow, void* pOwner)
         return;
     int changed = 0;
     if (type == PB_RECORD_FAX || type == PB_RECORD_IFAX)
-        m_Dialogs.ShowAddress(pOwner, m_Doc.BookName(), id, changed);
+        m_Dialogs.ShowAddress(pOwner, m_Doc.GetPathName(), id, changed);
     else if (type == PB_RECORD_GROUP)
-        m_Dialogs.ShowGroup(pOwner, m_Doc.BookName(), id, changed);
+        m_Dialogs.ShowGroup(pOwner, m_Doc.GetPathName(), id, changed);
     else
         return;
     auto value = [&](const char* key, std::string& text) {

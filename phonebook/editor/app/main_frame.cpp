@@ -313,9 +313,10 @@ CMainFrame::CMainFrame(IPrompter& prompter, IBookDialogs& dialogs, const std::st
     m_pProgress = progress;
     m_pDoc = std::make_unique<CQeltapbDoc>(dialogs, *progress);
     m_pDoc->SetPathName(strBookPath);
+    m_pDoc->SetPrompter(&m_Prompter);
     // The book opened at start enters the recent files, as every book opened does.
     if (!strBookPath.empty())
-        m_Recent.Add(strBookPath);
+        m_Recent.Add(m_pDoc->GetPathName());
     m_pDoc->SetSystemErrorHandler([this] {
         m_Prompter.MessageBox(LoadResourceString(IDS_SYSTEM_ERROR), LoadResourceString(IDS_EDITOR_TITLE), MB_ICONWARNING);
     });
@@ -434,6 +435,16 @@ void CMainFrame::BuildMenus()
     command(ID_FILE_OPEN, tr("&Open..."), QKeySequence(tr("Ctrl+O")), [this] { OpenFile(); });
     command(ID_FILE_SAVE, tr("&Save"), QKeySequence(tr("Ctrl+S")), [] {});
     command(ID_FILE_PRINT, tr("&Print..."), QKeySequence(tr("Ctrl+P")), [this] { PrintList(); });
+    // Each key acts only in the view whose command it is: DEL and Enter in the record list, Ctrl+D
+    // and F2 in the folder tree. The menus reach the commands from anywhere.
+    const std::pair<int, QWidget*> keys[] = {{ID_EDIT_DELETE, m_pList}, {ID_EDIT_OPEN, m_pList},
+                                             {ID_EDIT_DELETEFOLDER, m_pTree}, {ID_EDIT_RENAMEFOLDER, m_pTree}};
+    for (const auto& [id, view] : keys) {
+        QAction* action = Action(id);
+        removeAction(action);
+        action->setShortcutContext(Qt::WidgetShortcut);
+        view->addAction(action);
+    }
     auto* next = new QShortcut(QKeySequence(Qt::Key_F6), this);
     auto* previous = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6), this);
     connect(next, &QShortcut::activated, this, &CMainFrame::SwitchPane);
@@ -544,8 +555,8 @@ void CMainFrame::DocumentCommand(bool bChanged)
 void CMainFrame::ConvertBook(ConverterKind kind)
 {
     m_pDoc->OnFileConvert(kind, m_Prompter, [this](ConverterKind which, const std::string& path,
-                                                   platform::com::Ptr<IBookmanagerTool> book) {
-        return RunConverterDialog(which, path, std::move(book), m_Prompter, *m_pProgress, this);
+                                                   platform::com::Ptr<IBookmanagerTool> book, IConversionGuard& guard) {
+        return RunConverterDialog(which, path, std::move(book), m_Prompter, *m_pProgress, guard, this);
     });
 }
 
@@ -624,10 +635,13 @@ void CMainFrame::OpenFile()
 
 void CMainFrame::OpenRecent(const std::string& strPath)
 {
-    if (!platform::pathExists(strPath))
+    if (!m_pDoc->OpenBookFile(strPath)) {
+        // A book that is gone leaves the list (the message has named it).
+        m_Recent.Remove(strPath);
+        UpdateRecentFiles();
         return;
-    m_pDoc->SetPathName(strPath);
-    m_Recent.Add(strPath);
+    }
+    m_Recent.Add(m_pDoc->GetPathName());
     DocumentCommand(true);
 }
 
@@ -679,7 +693,7 @@ void CMainFrame::HoldEndpoint(platform::Endpoint& endpoint)
 
 void CMainFrame::StartLoading()
 {
-    QTimer::singleShot(0, this, [this] { m_pDoc->ReloadAll(); });
+    QTimer::singleShot(0, this, [this] { m_pDoc->LoadBook(); });
 }
 
 // ---- host ----

@@ -132,7 +132,7 @@ private:
     void ShowHelp();
     void ShowAbout();
     void OpenFile();
-    /// Makes an existing file the document path (the next Refresh loads it).
+    /// Opens a book file at once (Ctrl+O, a recent file); a missing one is named and leaves the list.
     void OpenRecent(const std::string& strPath);
     void PrintList();
     void SwitchPane();

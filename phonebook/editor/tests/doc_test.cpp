@@ -162,7 +162,7 @@ TEST(BookDocument, FileCommandsFollowTheDialogsAnswers)
         }
         if (c.command == ID_FILE_NEWADDRESS || c.command == -ID_FILE_NEWADDRESS) {
             EXPECT_EQ(f.doc.Records().back()->m_nType, c.command < 0 ? PB_RECORD_IFAX : PB_RECORD_FAX) << c.what;
-            EXPECT_EQ(f.dialogs.calls, std::vector<std::string>{"CreateNewAddress(Office,1)"}) << c.what;
+            EXPECT_EQ(f.dialogs.calls, std::vector<std::string>{"CreateNewAddress(/books/Office.xml,1)"}) << c.what;
             EXPECT_EQ(f.book->calls, std::vector<std::string>{"Initiate(/books/Office.xml)"}) << c.what;
         }
         if (c.command == ID_FILE_NEWFOLDER) {
@@ -250,7 +250,7 @@ TEST(BookDocument, RowsSortDeleteOpenAndDrop)
     f.book->records[2].values["frequentlyUsed"] = "false";
     list.OpenRow(0, nullptr);
     EXPECT_EQ(names(), "");
-    EXPECT_EQ(f.dialogs.calls.back(), "ShowAddress(Office,12)");
+    EXPECT_EQ(f.dialogs.calls.back(), "ShowAddress(/books/Office.xml,12)");
     // Rename: the same name calls nothing; a new one renames and reloads.
     f.doc.SelectFolder(5);
     renamed = "Customers";
