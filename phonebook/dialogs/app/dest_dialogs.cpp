@@ -14,6 +14,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -242,6 +243,16 @@ void CDSelectDest::Search()
     m_rows = std::move(job.rows);
     FillRows(m_pAddresses, m_rows);
     m_pToggle->setChecked(true);
+}
+
+void CDSelectDest::keyPressEvent(QKeyEvent* event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && event->modifiers() == Qt::NoModifier && m_pSearch->hasFocus()) {
+        Search();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 const DestinationRow* CDSelectDest::SelectedRow() const

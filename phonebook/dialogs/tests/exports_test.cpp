@@ -250,6 +250,26 @@ TEST_F(Exports, ABookAndTwoAddressesChosen)
     EXPECT_EQ(selection->ids[1], anna);
     PB2APIFree(selection);
 
+    // Enter in the search box searches (and closes nothing).
+    selection = nullptr;
+    const Step enter = [](QWidget* d) {
+        if (d->objectName() != QStringLiteral("id2000"))
+            return false;
+        auto* box = Child<QLineEdit>(d, 1008);
+        box->setFocus();
+        // Queued, as a click: the search runs its own modal display.
+        QMetaObject::invokeMethod(box, [box] { QTest::keyClick(box, Qt::Key_Return); }, Qt::QueuedConnection);
+        return true;
+    };
+    ASSERT_EQ(Drive({Type(2000, 1008, "Bert"), enter, Listed(2000, 1002, "Anna", false), SelectRow(2000, 1002, "Bert"),
+                     Click(2000, 1005), Click(2000, 1)},
+                    [&] { return PB2APISelectDestinationWithPhoneBook(nullptr, name, &selection, 99); }),
+              1);
+    ASSERT_NE(selection, nullptr);
+    ASSERT_EQ(selection->count, 1);
+    EXPECT_EQ(selection->ids[0], bert);
+    PB2APIFree(selection);
+
     // Cancel leaves the result alone; an unknown book is not opened, with nothing shown.
     PB2APISelection* untouched = nullptr;
     EXPECT_EQ(Drive({Click(2000, 2)}, [&] { return PB2APISelectDestinationWithPhoneBook(nullptr, "Office", &untouched, 1); }), 2);
