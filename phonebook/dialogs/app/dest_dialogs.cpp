@@ -391,6 +391,8 @@ CPSAddress::CPSAddress(CAddressPageLogic& logic, const QString& caption, QWidget
         });
     ShowValues();
     m_pApply->setEnabled(false);
+    // The sheet opens in its first field, so the first text typed is its name.
+    m_pName->setFocus();
 }
 
 void CPSAddress::ShowValues()
@@ -530,6 +532,7 @@ CPSGroup::CPSGroup(CGroupPageLogic& logic, CPickerPhoneBook* book, std::string b
         });
     });
     ShowValues();
+    m_pName->setFocus();
 }
 
 void CPSGroup::ShowValues()

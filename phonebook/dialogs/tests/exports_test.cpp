@@ -104,6 +104,17 @@ Step Type(int dialogId, int editId, const QString& text)
     };
 }
 
+// Records the object name of the control a dialog opened with the focus in (its focus widget).
+Step OpenedIn(int dialogId, QString& focused)
+{
+    return [=, &focused](QWidget* d) {
+        if (d->objectName() != QStringLiteral("id%1").arg(dialogId))
+            return false;
+        focused = d->focusWidget() ? d->focusWidget()->objectName() : QString();
+        return true;
+    };
+}
+
 // Answers a message box with OK, keeping its text and caption.
 Step Acknowledge(QString& text, QString& caption)
 {
@@ -385,7 +396,8 @@ TEST_F(Exports, AGroupBuiltThroughSelect)
 {
     char name[64];
     int newId = 0;
-    const int result = Drive({Type(4000, 1011, "Team"), Click(4000, 1007), SelectRow(2000, 1002, "Anna"),
+    QString focused;
+    const int result = Drive({OpenedIn(4000, focused), Type(4000, 1011, "Team"), Click(4000, 1007), SelectRow(2000, 1002, "Anna"),
                               Click(2000, 1005), SelectRow(2000, 1002, "Bert"), Click(2000, 1005), Click(2000, 1),
                               Click(4000, 1)},
                              [&] {
@@ -393,6 +405,7 @@ TEST_F(Exports, AGroupBuiltThroughSelect)
                                                                           sizeof name, &newId);
                              });
     ASSERT_EQ(result, 1);
+    EXPECT_EQ(focused.toStdString(), "id1011") << "the first field takes the focus";
     EXPECT_STREQ(name, "Team");
     ASSERT_EQ(book.Initiate(CPickerPhoneBook::GetPhoneBookPath("Office"), 1), 1);
     ASSERT_EQ(book.GetRecordCount(newId), 2);
@@ -403,10 +416,13 @@ TEST_F(Exports, AGroupBuiltThroughSelect)
 TEST_F(Exports, ADestinationCreatedInTheDialogIsListedAndFlagged)
 {
     PB2APISelection* selection = nullptr;
-    const int result = Drive({Click(2000, 1007), Type(3000, IDC_ADDRESS_NAME, "Carl"), Type(3000, IDC_FAX_NUMBER, "0789"),
-                              Click(3000, 1), SelectRow(2000, 1002, "Carl"), Click(2000, 1005), Click(2000, 1)},
+    QString focused;
+    const int result = Drive({Click(2000, 1007), OpenedIn(3000, focused), Type(3000, IDC_ADDRESS_NAME, "Carl"),
+                              Type(3000, IDC_FAX_NUMBER, "0789"), Click(3000, 1), SelectRow(2000, 1002, "Carl"),
+                              Click(2000, 1005), Click(2000, 1)},
                              [&] { return PB2APISelectDestinationWithPhoneBook(nullptr, "Office", &selection, 1); });
     ASSERT_EQ(result, 1);
+    EXPECT_EQ(focused.toStdString(), "id" + std::to_string(IDC_ADDRESS_NAME)) << "the first field takes the focus";
     ASSERT_NE(selection, nullptr);
     EXPECT_EQ(selection->flag, 1);
     ASSERT_EQ(selection->count, 1);
