@@ -14,6 +14,7 @@
 #include "uiwidgets/view_helpers.h"
 
 #include <QApplication>
+#include <QCollator>
 #include <QDrag>
 #include <QDragEnterEvent>
 #include <QHeaderView>
@@ -321,6 +322,14 @@ CMainFrame::CMainFrame(IPrompter& prompter, IBookDialogs& dialogs, const std::st
         m_Prompter.MessageBox(LoadResourceString(IDS_SYSTEM_ERROR), LoadResourceString(IDS_EDITOR_TITLE), MB_ICONWARNING);
     });
     m_pListLogic = std::make_unique<CQeltapbViewLogic>(*m_pDoc, dialogs, prompter);
+    // Rows sort by the locale's collation, letters of any script without regard to case.
+    auto collator = std::make_shared<QCollator>();
+    collator->setCaseSensitivity(Qt::CaseInsensitive);
+    m_pListLogic->SetTextOrder([collator](const std::string& a, const std::string& b) {
+        if (collator->locale() != QLocale())
+            collator->setLocale(QLocale());
+        return collator->compare(QtText(a), QtText(b));
+    });
     m_pTreeLogic = std::make_unique<CQeltapbTreeViewLogic>(*m_pDoc, prompter, [this](const std::string& name) {
         return m_RenameOverride ? m_RenameOverride(name) : RunRenameFolder(m_Prompter, name, this);
     });
@@ -346,13 +355,15 @@ CMainFrame::CMainFrame(IPrompter& prompter, IBookDialogs& dialogs, const std::st
     connect(m_pList, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
         m_pListLogic->OpenRow(index.row(), this);
     });
-    connect(m_pList->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
-        if (const CAddress* address = m_pListLogic->Row(m_pList->SelectedRow()))
-            statusBar()->showMessage(QtText(RecordStatusText(*address)));
+    // The status bar follows the selected record as it is now; without one it shows the idle text.
+    auto follow = [this] {
+        UpdateStatus();
         UpdateActions();
-    });
-    connect(m_pList->model(), &QAbstractItemModel::modelReset, this, &CMainFrame::UpdateActions);
-    connect(m_pList->model(), &QAbstractItemModel::rowsRemoved, this, &CMainFrame::UpdateActions);
+    };
+    connect(m_pList->selectionModel(), &QItemSelectionModel::selectionChanged, this, follow);
+    connect(m_pList->model(), &QAbstractItemModel::modelReset, this, follow);
+    connect(m_pList->model(), &QAbstractItemModel::rowsRemoved, this, follow);
+    connect(m_pList->model(), &QAbstractItemModel::dataChanged, this, &CMainFrame::UpdateStatus);
     InstallHelpKey(this, [this] { ShowHelp(); });
     UpdateTitle();
     UpdateActions();
@@ -514,6 +525,12 @@ void CMainFrame::UpdateActions()
     Action(ID_EDIT_RENAMEFOLDER)->setEnabled(folder);
 }
 
+void CMainFrame::UpdateStatus()
+{
+    const CAddress* address = m_pListLogic->Row(m_pList->SelectedRow());
+    statusBar()->showMessage(QtText(address ? RecordStatusText(*address) : LoadResourceString(AFX_IDS_IDLEMESSAGE)));
+}
+
 void CMainFrame::UpdateTitle()
 {
     setWindowTitle(QtText(m_pDoc->Title() + " - " + LoadResourceString(IDS_EDITOR_TITLE)));
@@ -540,6 +557,8 @@ void CMainFrame::UpdateRecentFiles()
 void CMainFrame::OnUpdate(int nHint)
 {
     static_cast<void>(nHint);
+    // Reloaded rows come in the book's order: no column shows a sort.
+    m_pList->header()->setSortIndicatorShown(false);
     UpdateActions();
 }
 

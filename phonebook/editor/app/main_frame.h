@@ -124,6 +124,7 @@ private:
     void BuildMenus();
     void UpdateActions();
     void UpdateTitle();
+    void UpdateStatus();
     void UpdateRecentFiles();
     /// A context menu's name and its "New" popup.
     void StartContextMenu(QMenu& menu, int nMenuId);

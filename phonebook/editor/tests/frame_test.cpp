@@ -244,6 +244,81 @@ TEST_F(EditorFrame, ChangesDeletesAndMovesRecords)
     EXPECT_EQ(ParentOf(head), customers);
 }
 
+TEST_F(EditorFrame, AFavoriteGroupLeavesTheFavoritesAndTheStatusBarShowsTheRecordAsItIs)
+{
+    // Sales team becomes a favourite, with its members.
+    const int team = IdOf("Sales team");
+    {
+        CPickerPhoneBook book;
+        ASSERT_EQ(book.Initiate(path, 0), 1);
+        std::vector<int32_t> members;
+        for (int32_t i = 0; i < book.GetRecordCount(team); ++i)
+            members.push_back(book.GetRecordID(team, i));
+        ASSERT_EQ(members.size(), 2u);
+        int32_t id = team;
+        ASSERT_EQ(book.CreateNewGroup("Sales team", kRootFolderId, id, 1), 1);
+        for (const int32_t member : members)
+            ASSERT_EQ(book.AddRecord2Group(team, member), 1);
+        ASSERT_EQ(book.AddRecordValue(team, PB_RECORD_GROUP, "frequentlyUsed", "true"), 1);
+        ASSERT_EQ(book.FlushGroup(team, 1), 1);
+    }
+    frame->Action(ID_VIEW_REFRESH)->trigger();
+    Choose("Favorite");
+    ASSERT_TRUE(Rows().contains("Sales team"));
+    Select("Sales team");
+    prompter.answers = {IDYES};
+    frame->Action(ID_EDIT_DELETE)->trigger();
+    EXPECT_FALSE(Rows().contains("Sales team"));
+    frame->Action(ID_VIEW_REFRESH)->trigger();
+    Choose("Favorite");
+    EXPECT_FALSE(Rows().contains("Sales team"));
+    CPickerPhoneBook book;
+    ASSERT_EQ(book.Initiate(path, 0), 1);
+    EXPECT_EQ(book.GetRecordCount(team), 2);
+    EXPECT_EQ(ParentOf(team), kRootFolderId);
+
+    // The status bar: the selected record as it is now, the idle text without one.
+    Choose("Address Lists");
+    const int bruno = IdOf("Bruno Costa");
+    Select("Bruno Costa");
+    EXPECT_EQ(frame->statusBar()->currentMessage(), QStringLiteral("Bruno Costa, 0409876543"));
+    dialogs.changed = 1;
+    dialogs.onShow = [&] {
+        CPickerPhoneBook changer;
+        ASSERT_EQ(changer.Initiate(path, 0), 1);
+        ASSERT_EQ(changer.UpdateRecordValue(bruno, "faxNumber", "0555"), 1);
+    };
+    frame->Action(ID_EDIT_OPEN)->trigger();
+    EXPECT_EQ(frame->statusBar()->currentMessage(), QStringLiteral("Bruno Costa, 0555"));
+    Choose("Customers");
+    EXPECT_EQ(frame->statusBar()->currentMessage(), QStringLiteral("Ready"));
+}
+
+TEST_F(EditorFrame, RowsSortByTheLocalesCollationAndRefreshDropsTheSortArrow)
+{
+    {
+        CPhoneBook book;
+        ASSERT_EQ(book.Initiate(path, 0), 1);
+        for (const char* name : {"\xC3\x89" "mile", "\xC3\xA9" "clair"}) {
+            int32_t id = 0;
+            ASSERT_EQ(book.CreateNewRecord(PB_RECORD_FAX, name, kRootFolderId, id, 0), 1);
+            ASSERT_EQ(book.AddRecordValue(id, PB_RECORD_FAX, "faxNumber", "1"), 1);
+            ASSERT_EQ(book.FlushRecord(id, 0), 1);
+        }
+    }
+    const QLocale was;
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    frame->Action(ID_VIEW_REFRESH)->trigger();
+    QHeaderView* header = frame->ListView()->header();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(header->sectionViewportPosition(0) + 5, header->height() / 2));
+    QLocale::setDefault(was);
+    EXPECT_EQ(Rows(), (QStringList{"Anna Berg", "Bruno Costa", QString::fromUtf8("\xC3\xA9" "clair"),
+                                   QString::fromUtf8("\xC3\x89" "mile"), "Head office", "Sales team", "Scan desk"}));
+    EXPECT_TRUE(header->isSortIndicatorShown());
+    frame->Action(ID_VIEW_REFRESH)->trigger();
+    EXPECT_FALSE(header->isSortIndicatorShown());
+}
+
 TEST_F(EditorFrame, RenamesAndDeletesFolders)
 {
     const std::string before = qelta::test::readTextFile(path);
