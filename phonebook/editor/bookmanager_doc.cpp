@@ -69,8 +69,8 @@ public:
     bool BeforeRun() override
     {
         if (m_bKept) {
-            m_Prompter.MessageBox(Formatted(IDS_RESTORE_FAILED, {m_Doc.GetPathName(), "-", m_Doc.BackupPath()}),
-                                  LoadResourceString(IDS_EDITOR_TITLE), MB_ICONWARNING);
+            m_Prompter.MessageBox(Formatted(IDS_BACKUP_KEPT, {m_Doc.BackupPath()}), LoadResourceString(IDS_EDITOR_TITLE),
+                                  MB_ICONWARNING);
             return false;
         }
         return platform::pathExists(platform::nativePath(m_Doc.BackupPath())) || m_Doc.TakeBackup(m_Prompter);

@@ -48,6 +48,7 @@ enum : uint32_t {
     IDS_BOOK_MISSING = 5006,
     IDS_RESTORE_FAILED = 5007,
     IDS_LEFTOVER_BACKUP = 5008,
+    IDS_BACKUP_KEPT = 5009,
 };
 
 /// The editor's device class for the phone book dialogs (no device).

@@ -278,7 +278,8 @@ TEST_F(BookConversion, ABackupThatCannotBePutBackIsKeptAndTheUserTold)
         << prompter.shown[0];
     EXPECT_EQ(prompter.shown[1], "Importing Address...: Converting Error");
     // No further run may overwrite the only good copy.
-    EXPECT_EQ(prompter.shown[2].find("Phone Book Editor: The phone book " + path + " could not be put back"), 0u);
+    EXPECT_EQ(prompter.shown[2].find("Phone Book Editor: The backup " + path + ".backup could not be put back"), 0u)
+        << prompter.shown[2];
     EXPECT_EQ(readTextFile(path + ".backup"), original);
     // The document shows the book as it is on disk (here: none), not the partial import.
     EXPECT_FALSE(Listed("Partial"));
