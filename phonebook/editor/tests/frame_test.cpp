@@ -455,9 +455,12 @@ TEST_F(EditorFrame, EachKeyActsOnlyInItsOwnView)
     Select("Delta Print");
     // In the tree: DEL and Enter leave the list's record alone; Ctrl+D and F2 act on the folder.
     // The keys go to the focused view of the active window (the loading's progress took it away).
-    frame->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
-    frame->TreeView()->setFocus();
+    auto focusOn = [this](QWidget* view) {
+        frame->activateWindow();
+        view->setFocus();
+        return QTest::qWaitFor([&] { return QApplication::activeWindow() == frame.get() && view->hasFocus(); });
+    };
+    ASSERT_TRUE(focusOn(frame->TreeView()));
     QTest::keyClick(frame->TreeView(), Qt::Key_Delete);
     QTest::keyClick(frame->TreeView(), Qt::Key_Return);
     EXPECT_TRUE(prompter.shown.empty());
@@ -468,7 +471,7 @@ TEST_F(EditorFrame, EachKeyActsOnlyInItsOwnView)
     EXPECT_EQ(prompter.shown.size(), 1u);
     EXPECT_EQ(renames, std::vector<std::string>{"Customers"});
     // In the list: Ctrl+D and F2 leave the folder alone; DEL and Enter act on the record.
-    frame->ListView()->setFocus();
+    ASSERT_TRUE(focusOn(frame->ListView()));
     Select("Delta Print");
     prompter.shown.clear();
     QTest::keyClick(frame->ListView(), Qt::Key_D, Qt::ControlModifier);
@@ -507,7 +510,7 @@ TEST_F(EditorFrame, ABackupLeftByAConversionThatDidNotEndIsOfferedAtTheNextStart
         CMainFrame next(prompter, dialogs, path);
         next.Document().SetLoadPause(std::chrono::milliseconds(0));
         next.StartLoading();
-        QTRY_VERIFY(!next.Document().Folders().empty());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !next.Document().Folders().empty(); }));
         ASSERT_EQ(prompter.shown.size(), 1u) << c.answer;
         EXPECT_NE(prompter.shown[0].find(path + ".backup"), std::string::npos) << prompter.shown[0];
         EXPECT_FALSE(platform::pathExists(path + ".backup")) << c.answer;
