@@ -28,6 +28,13 @@ INodePtr childNamed(const INodePtr& element, const char* name)
 
 std::string CPickerPhoneBook::GetPhoneBookPath(const std::string& bookName)
 {
+    // A book the phone book editor shows is handed over by its full path: that very file, wherever
+    // it lies and however its extension is written, but never one made up where none is.
+    if (!bookName.empty() && bookName.front() == '/') {
+        const bool book = IsBookFileName(platform::fileNameOf(bookName)) && platform::pathExists(bookName) &&
+                          !platform::isDirectory(bookName);
+        return book ? bookName : std::string();
+    }
     if (!IsBookFileName(bookName))
         return {};
     const std::string folder = GetPhoneBookDirectory();

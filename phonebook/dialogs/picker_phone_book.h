@@ -21,7 +21,8 @@ public:
 
     /// "<phone book directory>/<book name>.xml"; a book whose file's extension is written in other
     /// case (such as "Work.XML", as listed) keeps its file's own name. Empty when the name is no book
-    /// name (empty, a separator, "..", a leading '.' or '#', a control character).
+    /// name (empty, a separator, "..", a leading '.' or '#', a control character). An absolute path
+    /// (what the phone book editor hands over) stands for itself when it names an existing file.
     static std::string GetPhoneBookPath(const std::string& bookName);
     /// "<phone book directory>/#search.xml": the search file every program of the user shares.
     static std::string GetSearchPath();

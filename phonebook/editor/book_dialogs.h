@@ -1,5 +1,6 @@
 // The phone book dialogs the editor opens (the exports of the phone book dialogs library), behind
 // an interface that tests replace. Results as the exports give them: 1 done, anything else not.
+// The book is handed over by its full path, so the dialogs change the very file the editor shows.
 #pragma once
 
 #include <string>

@@ -8,6 +8,7 @@
 #include "platform/files.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <thread>
 
 using platform::com::Ptr;
@@ -31,6 +32,64 @@ bool ReadValue(IBookmanagerTool& book, int32_t nID, const char* key, std::string
     value = hr == S_OK ? text.ansi() : std::string();
     return true;
 }
+
+// A text of the table with each "%s" replaced by the next argument.
+std::string Formatted(uint32_t id, std::initializer_list<std::string> args)
+{
+    std::string text = LoadResourceString(id);
+    size_t from = 0;
+    for (const std::string& arg : args) {
+        const size_t at = text.find("%s", from);
+        if (at == std::string::npos)
+            break;
+        text.replace(at, 2, arg);
+        from = at + arg.size();
+    }
+    return text;
+}
+
+std::string ErrorText(const std::error_code& error) { return error ? error.message() : std::string("unknown error"); }
+
+// The book file can be read as a phone book (read only; nothing is written).
+bool BookLoads(const std::string& strPath)
+{
+    if (!platform::pathExists(strPath) || platform::isDirectory(strPath))
+        return false;
+    CPhoneBook book;
+    const mfpif_Halvet_R1::IDocumentPtr doc(createDocument());
+    return doc && book.LoadPhoneBook(strPath, doc) == 1;
+}
+
+// The backup around each run of a converter: a run starts from a fresh backup (the first one was
+// taken before the dialog opened); after the run the book is kept when it loads, else put back.
+// Once a backup could not be put back it is kept, and no further run may overwrite it.
+class CRunBackup : public IConversionGuard {
+public:
+    CRunBackup(CQeltapbDoc& doc, IPrompter& prompter) : m_Doc(doc), m_Prompter(prompter) {}
+    bool BeforeRun() override
+    {
+        if (m_bKept) {
+            m_Prompter.MessageBox(Formatted(IDS_BACKUP_KEPT, {m_Doc.BackupPath()}), LoadResourceString(IDS_EDITOR_TITLE),
+                                  MB_ICONWARNING);
+            return false;
+        }
+        return platform::pathExists(platform::nativePath(m_Doc.BackupPath())) || m_Doc.TakeBackup(m_Prompter);
+    }
+    bool AfterRun(bool bSucceeded) override
+    {
+        if (bSucceeded && m_Doc.DiscardIfLoads())
+            return true;
+        if (!m_Doc.RestoreBackup(m_Prompter))
+            m_bKept = true;
+        return false;
+    }
+    bool Kept() const { return m_bKept; }
+
+private:
+    CQeltapbDoc& m_Doc;
+    IPrompter& m_Prompter;
+    bool m_bKept = false;
+};
 
 } // namespace
 
@@ -61,6 +120,15 @@ void CQeltapbDoc::Notify(F&& call)
 {
     for (IBookDocObserver* observer : std::vector<IBookDocObserver*>(m_Observers))
         call(*observer);
+}
+
+void CQeltapbDoc::SetPathName(const std::string& strPath)
+{
+    // The dialogs are handed this path: it names the same file whatever the working folder.
+    std::error_code error;
+    const std::filesystem::path absolute = strPath.empty() ? std::filesystem::path()
+                                                           : std::filesystem::absolute(platform::nativePath(strPath), error);
+    m_strPathName = error || absolute.empty() ? strPath : absolute.lexically_normal().string();
 }
 
 std::string CQeltapbDoc::BookName() const
@@ -231,30 +299,89 @@ void CQeltapbDoc::ReopenBook()
     m_pBook->Initiate(path.get());
 }
 
-bool CQeltapbDoc::OnFileConvert(ConverterKind kind, IPrompter& prompter, const ConverterDialog& dialog)
+void CQeltapbDoc::LoadBook()
 {
-    const std::string backup = BackupPath();
-    std::error_code error;
-    if (!platform::copyFileAtomic(platform::nativePath(m_strPathName), platform::nativePath(backup), &error)) {
-        std::string text = LoadResourceString(IDS_BACKUP_FAILED);
-        const size_t at = text.find("%s");
-        if (at != std::string::npos)
-            text.replace(at, 2, error ? error.message() : std::string("unknown error"));
-        prompter.MessageBox(text, LoadResourceString(IDS_EDITOR_TITLE), MB_ICONWARNING);
+    if (m_pPrompter)
+        OfferLeftoverBackup(*m_pPrompter);
+    ReloadAll();
+}
+
+bool CQeltapbDoc::OpenBookFile(const std::string& strPath)
+{
+    if (!platform::pathExists(platform::nativePath(strPath)) || platform::isDirectory(platform::nativePath(strPath))) {
+        if (m_pPrompter)
+            m_pPrompter->MessageBox(Formatted(IDS_BOOK_MISSING, {strPath}), LoadResourceString(IDS_EDITOR_TITLE),
+                                    MB_ICONWARNING);
         return false;
     }
-    const ConverterOutcome outcome = dialog(kind, m_strPathName, m_pBook);
-    if (outcome.bSucceeded) {
-        ReloadAll();
-    } else if (outcome.bFailed) {
-        // The book is replaced whole, and the phone book object reads it again: it must not keep
-        // the partial conversion to write over the restored book with its next change.
-        if (platform::copyFileAtomic(platform::nativePath(backup), platform::nativePath(m_strPathName)))
-            ReopenBook();
-        else
-            return true; // the backup stays: it is the only good copy of the book
+    SetPathName(strPath);
+    LoadBook();
+    return true;
+}
+
+bool CQeltapbDoc::OfferLeftoverBackup(IPrompter& prompter)
+{
+    const std::string backup = platform::nativePath(BackupPath());
+    if (!platform::pathExists(backup) || platform::isDirectory(backup))
+        return true;
+    if (prompter.MessageBox(Formatted(IDS_LEFTOVER_BACKUP, {m_strPathName, BackupPath()}),
+                            LoadResourceString(IDS_EDITOR_TITLE), MB_YESNO | MB_ICONWARNING) != IDYES) {
+        platform::removeFile(backup);
+        return true;
     }
-    platform::removeFile(platform::nativePath(backup));
+    return RestoreBackup(prompter);
+}
+
+bool CQeltapbDoc::TakeBackup(IPrompter& prompter)
+{
+    std::error_code error;
+    if (platform::copyFileAtomic(platform::nativePath(m_strPathName), platform::nativePath(BackupPath()), &error))
+        return true;
+    prompter.MessageBox(Formatted(IDS_BACKUP_FAILED, {ErrorText(error)}), LoadResourceString(IDS_EDITOR_TITLE),
+                        MB_ICONWARNING);
+    return false;
+}
+
+bool CQeltapbDoc::RestoreBackup(IPrompter& prompter)
+{
+    const std::string book = platform::nativePath(m_strPathName), backup = platform::nativePath(BackupPath());
+    std::error_code error;
+    const bool restored = platform::copyFileAtomic(backup, book, &error);
+    // The phone book object reads the book as it is now on disk: it must not keep a partial
+    // conversion to write over the book with its next change.
+    ReopenBook();
+    if (restored && BookLoads(book)) {
+        platform::removeFile(backup);
+        return true;
+    }
+    prompter.MessageBox(Formatted(IDS_RESTORE_FAILED, {m_strPathName, restored ? "the restored book does not load"
+                                                                               : ErrorText(error), BackupPath()}),
+                        LoadResourceString(IDS_EDITOR_TITLE), MB_ICONWARNING);
+    return false;
+}
+
+bool CQeltapbDoc::DiscardIfLoads()
+{
+    const std::string book = platform::nativePath(m_strPathName);
+    if (!BookLoads(book))
+        return false;
+    ReopenBook();
+    platform::removeFile(platform::nativePath(BackupPath()));
+    return true;
+}
+
+bool CQeltapbDoc::OnFileConvert(ConverterKind kind, IPrompter& prompter, const ConverterDialog& dialog)
+{
+    // A backup left by a conversion that did not end is never overwritten unasked.
+    if (!OfferLeftoverBackup(prompter) || !TakeBackup(prompter))
+        return false;
+    CRunBackup guard(*this, prompter);
+    const ConverterOutcome outcome = dialog(kind, m_strPathName, m_pBook, guard);
+    if (!guard.Kept())
+        platform::removeFile(platform::nativePath(BackupPath())); // taken for a run that never came
+    // After a backup that could not be put back the views show the book as it is on disk.
+    if (outcome.bSucceeded || guard.Kept())
+        ReloadAll();
     return true;
 }
 
@@ -268,7 +395,7 @@ bool CQeltapbDoc::CheckViews()
 bool CQeltapbDoc::OnFileNewAddress(void* pOwner)
 {
     IBookDialogs::NewAddress created;
-    if (m_Dialogs.CreateNewAddress(BookName(), m_nCurrentFolderID, pOwner, created) != 1)
+    if (m_Dialogs.CreateNewAddress(m_strPathName, m_nCurrentFolderID, pOwner, created) != 1)
         return false;
     const bool views = CheckViews();
     auto address = std::make_unique<CAddress>(CAddress{created.nKind == 1 ? PB_RECORD_IFAX : PB_RECORD_FAX, created.nID,
@@ -286,7 +413,7 @@ bool CQeltapbDoc::OnFileNewGroup(void* pOwner)
 {
     std::string name;
     int id = 0;
-    if (m_Dialogs.CreateNewGroup(BookName(), m_nCurrentFolderID, pOwner, name, id) != 1)
+    if (m_Dialogs.CreateNewGroup(m_strPathName, m_nCurrentFolderID, pOwner, name, id) != 1)
         return false;
     const bool views = CheckViews();
     auto group = std::make_unique<CAddress>(CAddress{PB_RECORD_GROUP, id, name, {}, 0, {}, {}});
@@ -303,7 +430,7 @@ bool CQeltapbDoc::OnFileNewFolder(void* pOwner)
 {
     std::string name;
     int id = 0;
-    if (m_Dialogs.CreateNewFolder(BookName(), pOwner, name, id) != 1)
+    if (m_Dialogs.CreateNewFolder(m_strPathName, pOwner, name, id) != 1)
         return false;
     const bool views = CheckViews();
     m_Folders.push_back(std::make_unique<CFolder>(CFolder{PB_FOLDER_USER, id, name}));
@@ -320,7 +447,7 @@ bool CQeltapbDoc::OnFileOpenPhoneBook(void* pOwner)
     std::string path, name;
     if (m_Dialogs.SelectPhoneBook(pOwner, path, name, 0, 0) != 1)
         return false;
-    m_strPathName = path;
-    ReloadAll();
+    SetPathName(path);
+    LoadBook();
     return true;
 }

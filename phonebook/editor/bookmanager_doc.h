@@ -22,9 +22,11 @@ struct ConverterOutcome {
     bool bSucceeded = false;
     bool bFailed = false;
 };
-/// Runs the import or export dialog over the book's path and its phone book object.
+/// Runs the import or export dialog over the book's path and its phone book object; guard keeps
+/// the book's backup around each run.
 using ConverterDialog = std::function<ConverterOutcome(ConverterKind kind, const std::string& strBookPath,
-                                                       platform::com::Ptr<IBookmanagerTool> book)>;
+                                                       platform::com::Ptr<IBookmanagerTool> book,
+                                                       IConversionGuard& guard)>;
 
 /// The document's commands (menu ids).
 enum : int {
@@ -43,6 +45,10 @@ enum : uint32_t {
     IDS_FAVORITE = 2002,
     IDS_LOADING_ADDRESS = 4006,
     IDS_SYSTEM_ERROR = 5000,
+    IDS_BOOK_MISSING = 5006,
+    IDS_RESTORE_FAILED = 5007,
+    IDS_LEFTOVER_BACKUP = 5008,
+    IDS_BACKUP_KEPT = 5009,
 };
 
 /// The editor's device class for the phone book dialogs (no device).
@@ -106,11 +112,13 @@ public:
     void SetViewsPresent(bool bPresent) { m_bViewsPresent = bPresent; }
     /// Shows the "System error 5000." box when the views are missing (through this callback).
     void SetSystemErrorHandler(std::function<void()> handler) { m_SystemError = std::move(handler); }
+    /// The message boxes of opening a book (the offer of a backup left behind); none without.
+    void SetPrompter(IPrompter* pPrompter) { m_pPrompter = pPrompter; }
 
     /// The book file's full path.
     const std::string& GetPathName() const { return m_strPathName; }
-    /// Makes path the document path (the next ReloadAll loads it).
-    void SetPathName(const std::string& strPath) { m_strPathName = strPath; }
+    /// Makes path (made absolute) the document path; the next ReloadAll loads it.
+    void SetPathName(const std::string& strPath);
     /// The book name: the path's file name without folder and extension.
     std::string BookName() const;
     /// The title: the book name followed by ".xml".
@@ -142,16 +150,29 @@ public:
     bool MoveRecord(int nRecordID, int nTargetFolderID);
     /// Lets the phone book object read the file again after a dialog changed it.
     void ReopenBook();
+    /// Loads the book of the document path as it is opened: a backup that a conversion left
+    /// behind (the editor ended during it) is offered first, then everything loads (ReloadAll).
+    void LoadBook();
+    /// Opens another book at once (Ctrl+O, a recent file): the views, the phone book object, the
+    /// title and the dialogs all move to it. False, with a message naming it and nothing changed,
+    /// when the file does not exist.
+    bool OpenBookFile(const std::string& strPath);
+    /// A backup left beside the book by a conversion that did not end: asks whether to put it
+    /// back (Yes) or to delete it (No). False only when it was to be put back and could not be
+    /// (it is kept, and the user told).
+    bool OfferLeftoverBackup(IPrompter& prompter);
 
     /// New Address, New Group, New Folder and Open Phone Book: true when the dialog answered 1.
     bool OnFileNewAddress(void* pOwner);
     bool OnFileNewGroup(void* pOwner);
     bool OnFileNewFolder(void* pOwner);
     bool OnFileOpenPhoneBook(void* pOwner);
-    /// Import Phone Book and Export Phone Book: backs the book up, runs the dialog, then after a
-    /// success reloads everything and discards the backup, after only failures puts the backup
-    /// back (and lets the phone book object read it again), else discards the backup. When no
-    /// backup can be made a warning says why and no dialog opens (false).
+    /// Import Phone Book and Export Phone Book: runs the dialog with the book backed up around each
+    /// run. A failed run, or one after which the book no longer loads, puts that run's backup back
+    /// (the phone book object reads it again); the backup goes once the book loads after the run.
+    /// A backup that cannot be put back is kept, the user told and the book reloaded from disk.
+    /// After a success everything reloads. When no backup can be made a warning says why and no
+    /// dialog opens (false).
     bool OnFileConvert(ConverterKind kind, IPrompter& prompter, const ConverterDialog& dialog);
     /// New Address and New Group are off in the favourite folder.
     bool CanCreateRecords() const { return m_nCurrentFolderID != kFavoriteFolderId; }
@@ -163,6 +184,15 @@ public:
     /// every call succeeded.
     bool LoadingFolders(IProgressSink& sink);
     bool LoadingRecords(IProgressSink& sink);
+
+    /// The backup steps of a conversion (the guard of each run uses them). TakeBackup copies the
+    /// book over the backup (a warning says why it could not); RestoreBackup puts the backup back
+    /// and lets the phone book object read the book again, removing the backup once the book
+    /// loads, else it tells the user and keeps it; DiscardIfLoads removes the backup when the book
+    /// loads (false when it does not).
+    bool TakeBackup(IPrompter& prompter);
+    bool RestoreBackup(IPrompter& prompter);
+    bool DiscardIfLoads();
 
 private:
     bool CheckViews();
@@ -180,6 +210,7 @@ private:
     int m_nCurrentFolderID = 0;
     bool m_bViewsPresent = true;
     std::function<void()> m_SystemError;
+    IPrompter* m_pPrompter = nullptr;
     std::vector<IBookDocObserver*> m_Observers;
     std::chrono::milliseconds m_Pause{500};
 };

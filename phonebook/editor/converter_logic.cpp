@@ -165,9 +165,9 @@ std::vector<ConverterInfo> ListConverters(const std::string& strDirectory, Conve
 
 CDConverterLogic::CDConverterLogic(ConverterKind kind, std::string strBookPath,
                                    platform::com::Ptr<IBookmanagerTool> book, IPrompter& prompter,
-                                   IProgressRunner& progress)
+                                   IProgressRunner& progress, IConversionGuard* guard)
     : m_Kind(kind), m_strBookPath(std::move(strBookPath)), m_pBook(std::move(book)), m_Prompter(prompter),
-      m_Progress(progress)
+      m_Progress(progress), m_pGuard(guard)
 {
 }
 
@@ -210,12 +210,15 @@ void CDConverterLogic::Convert(int nIndex)
     if (!chosen)
         return;
     m_strChosenPath = *chosen;
+    if (m_pGuard && !m_pGuard->BeforeRun())
+        return;
     const std::string caption = LoadResourceString(bImport ? IDS_IMPORTING : IDS_EXPORTING);
     const int code = m_Progress.Run(caption, [&](IProgressSink& sink) {
         ConvertProc(info, sink);
         return 0;
     });
-    if (code != 0) {
+    const bool succeeded = m_pGuard ? m_pGuard->AfterRun(code == 0) : code == 0;
+    if (!succeeded) {
         m_bFailed = true;
         m_Prompter.MessageBox(LoadResourceString(IDS_CONVERTING_ERROR), caption, MB_OK | MB_ICONEXCLAMATION);
     } else {

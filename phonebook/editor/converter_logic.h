@@ -66,12 +66,24 @@ bool ReadConverterInfo(const std::string& strDirectory, ConverterInfo& info, Con
 std::vector<ConverterInfo> ListConverters(const std::string& strDirectory, ConverterKind kind,
                                           const std::string& strLanguage);
 
+/// What is done around each run of a converter (the document's backup of the book).
+class IConversionGuard {
+public:
+    virtual ~IConversionGuard() = default;
+    /// Before a run; false refuses it (the guard has told the user why).
+    virtual bool BeforeRun() = 0;
+    /// After a run that returned success (bSucceeded) or failed; answers whether it counts as a
+    /// success (the book still loads); otherwise the book has been put back as it was.
+    virtual bool AfterRun(bool bSucceeded) = 0;
+};
+
 /// The Import Tool or Export Tool dialog without its widgets.
 class CDConverterLogic {
 public:
-    /// book: the phone book object opened on strBookPath (a reference is held).
+    /// book: the phone book object opened on strBookPath (a reference is held); guard: what is
+    /// done around each run (none: nothing).
     CDConverterLogic(ConverterKind kind, std::string strBookPath, platform::com::Ptr<IBookmanagerTool> book,
-                     IPrompter& prompter, IProgressRunner& progress);
+                     IPrompter& prompter, IProgressRunner& progress, IConversionGuard* guard = nullptr);
 
     ConverterKind Kind() const { return m_Kind; }
     /// The dialog's caption, static text and action button text and id.
@@ -87,8 +99,9 @@ public:
     const std::vector<ConverterInfo>& Converters() const { return m_Converters; }
 
     /// Runs the converter at index (action button or double click): the file choice, then the
-    /// worker behind the progress display; a failed run shows "Converting Error". An index out of
-    /// range, or a cancelled file choice, does nothing.
+    /// worker behind the progress display; a failed run (or one the guard does not count as a
+    /// success) shows "Converting Error". An index out of range, a cancelled file choice, or a run
+    /// the guard refuses, does nothing.
     void Convert(int nIndex);
 
     /// A run returned success / a run failed (both false after Init).
@@ -109,6 +122,7 @@ private:
     platform::com::Ptr<IBookmanagerTool> m_pBook;
     IPrompter& m_Prompter;
     IProgressRunner& m_Progress;
+    IConversionGuard* m_pGuard;
     std::vector<ConverterInfo> m_Converters;
     std::string m_strChosenPath;
     bool m_bSucceeded = false;

@@ -32,7 +32,19 @@ void CRecentFileList::Add(const std::string& strPath)
     m_Files.insert(m_Files.begin(), strPath);
     if (m_Files.size() > kRecentFiles)
         m_Files.resize(kRecentFiles);
+    Write();
+}
+
+void CRecentFileList::Remove(const std::string& strPath)
+{
+    std::erase(m_Files, strPath);
+    Write();
+}
+
+void CRecentFileList::Write() const
+{
+    // A list that got shorter ends with an empty value, as a missing one ends it when read.
     const CRegistryHelper settings = Settings();
-    for (size_t i = 0; i < m_Files.size(); ++i)
-        settings.WriteString(kListKey, ValueName(i), m_Files[i]);
+    for (size_t i = 0; i < kRecentFiles; ++i)
+        settings.WriteString(kListKey, ValueName(i), i < m_Files.size() ? m_Files[i] : std::string());
 }

@@ -12,7 +12,11 @@ public:
     const std::vector<std::string>& Files() const { return m_Files; }
     /// Puts a path first (once) and writes the list.
     void Add(const std::string& strPath);
+    /// Takes a path off the list and writes the list.
+    void Remove(const std::string& strPath);
 
 private:
+    void Write() const;
+
     std::vector<std::string> m_Files;
 };

@@ -3,6 +3,7 @@
 #include "common/prompter.h"
 #include "common/resource_locale.h"
 #include "phonebook/editor/book_dialogs.h"
+#include "phonebook/editor/favorite_group.h"
 #include "platform/bstr.h"
 #include "platform/text.h"
 
@@ -85,7 +86,9 @@ void CQeltapbViewLogic::SortByColumn(int nColumn)
     m_nSortColumn = nColumn;
     const bool descending = m_bDescending != 0;
     std::stable_sort(m_Rows.begin(), m_Rows.end(), [&](const CAddress* a, const CAddress* b) {
-        const int order = platform::compareNoCase(RecordColumnText(*a, nColumn), RecordColumnText(*b, nColumn));
+        const std::string& x = RecordColumnText(*a, nColumn);
+        const std::string& y = RecordColumnText(*b, nColumn);
+        const int order = m_TextOrder ? m_TextOrder(x, y) : platform::compareNoCase(x, y);
         return descending ? order > 0 : order < 0;
     });
     if (m_pRows)
@@ -105,7 +108,12 @@ bool CQeltapbViewLogic::DeleteRow(int nRow)
     if (m_Doc.CurrentFolderID() == kFavoriteFolderId) {
         // Only out of the favourites: the record stays in its own folder.
         const Bstr key("frequentlyUsed"), value("false");
-        hr = book->UpdateRecordValue(address->m_nID, key.get(), value.get());
+        if (address->m_nType != PB_RECORD_GROUP) {
+            hr = book->UpdateRecordValue(address->m_nID, key.get(), value.get());
+        } else if (LeaveFavorites(m_Doc.GetPathName(), address->m_nID)) {
+            m_Doc.ReopenBook(); // the phone book object reads the group as it is now stored
+            hr = S_OK;
+        }
     } else {
         hr = book->DeleteRecord(address->m_nID, 1);
     }
@@ -128,9 +136,9 @@ void CQeltapbViewLogic::OpenRow(int nRow, void* pOwner)
         return;
     int changed = 0;
     if (type == PB_RECORD_FAX || type == PB_RECORD_IFAX)
-        m_Dialogs.ShowAddress(pOwner, m_Doc.BookName(), id, changed);
+        m_Dialogs.ShowAddress(pOwner, m_Doc.GetPathName(), id, changed);
     else if (type == PB_RECORD_GROUP)
-        m_Dialogs.ShowGroup(pOwner, m_Doc.BookName(), id, changed);
+        m_Dialogs.ShowGroup(pOwner, m_Doc.GetPathName(), id, changed);
     else
         return;
     auto value = [&](const char* key, std::string& text) {

@@ -5,6 +5,7 @@
 #include "phonebook/editor/bookmanager_doc.h"
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -67,16 +68,21 @@ public:
     CAddress* Row(int nRow) const;
     int RowOf(const CAddress* pAddress) const;
 
+    /// The order of two texts (negative, 0, positive) that sorting uses; without one, ASCII
+    /// letters ignoring case and other bytes by value.
+    using TextOrder = std::function<int(const std::string& a, const std::string& b)>;
+    void SetTextOrder(TextOrder order) { m_TextOrder = std::move(order); }
     /// A click on a column's header: the same column toggles the direction, another starts
-    /// descending; the rows are sorted by that column's text, ignoring case.
+    /// descending; the rows are sorted by that column's text in the text order.
     void SortByColumn(int nColumn);
     bool Descending() const { return m_bDescending != 0; }
     int SortColumn() const { return m_nSortColumn; }
 
     /// Delete and Open need a selected row.
     static bool CanEditRow(int nRow) { return nRow >= 0; }
-    /// Asks, then takes the record out of the favourites (in the favourite folder) or deletes it;
-    /// its row and item go only when the call succeeded. True when they went.
+    /// Asks, then takes the record out of the favourites (in the favourite folder; a group is
+    /// stored again whole) or deletes it; its row and item go only when the call succeeded. True
+    /// when they went.
     bool DeleteRow(int nRow);
     /// Opens the record in its dialog; a stored change is read back into the row, and a record that
     /// left the favourites leaves the favourite folder's list.
@@ -96,4 +102,5 @@ private:
     std::vector<CAddress*> m_Rows;
     int m_bDescending = 1;
     int m_nSortColumn = 0;
+    TextOrder m_TextOrder;
 };

@@ -230,6 +230,9 @@ protected:
     bool ClaimRecord(int32_t id);
     /// Gives a record's claim up and removes its record file (under LockRecordFiles).
     void DropRecordFile(int32_t id);
+    /// The claim on a record that one change takes (as ClaimRecord): given up again when the
+    /// change fails, unless the store held it before.
+    class CallClaim;
     /// Removes what writers that died left: the book's temporary files (under the book's lock),
     /// and record files, with their temporaries, that no live store has in the making. Once per
     /// store, and again after another writer changed the book.

@@ -92,6 +92,32 @@ bool CPhoneBook::ClaimRecord(int32_t id)
     return true;
 }
 
+// A claim taken for one call: given up when the call fails, unless the store held it before.
+class CPhoneBook::CallClaim {
+public:
+    CallClaim(CPhoneBook& book, int32_t id) : m_book(book), m_id(id), m_bHeld(book.m_making.count(id) != 0) {}
+    CallClaim(const CallClaim&) = delete;
+    CallClaim& operator=(const CallClaim&) = delete;
+    ~CallClaim()
+    {
+        if (m_bHeld || m_bKept || !m_book.m_making.count(m_id))
+            return;
+        if (m_book.m_pClaims)
+            m_book.m_pClaims->release(static_cast<unsigned long>(m_id));
+        m_book.m_making.erase(m_id);
+    }
+    /// Claims the record (see ClaimRecord).
+    bool Take() { return m_book.ClaimRecord(m_id); }
+    /// The call succeeded: the claim stays (or its commit gave it up).
+    void Keep() { m_bKept = true; }
+
+private:
+    CPhoneBook& m_book;
+    int32_t m_id;
+    bool m_bHeld;
+    bool m_bKept = false;
+};
+
 void CPhoneBook::DropRecordFile(int32_t id)
 {
     platform::removeFile(GetRecordFilePath(id));
@@ -229,10 +255,12 @@ int CPhoneBook::AddRecordValue(int32_t id, int32_t type, const std::string& key,
     return Change("AddRecordValue", [&] {
         Check(KindName(type) != nullptr, "ERROR - Invalid Params");
         const platform::FileLock records = LockRecordFiles();
-        Check(records.locked() && ClaimRecord(id), "ERROR - AddRecordValue");
+        CallClaim claim(*this, id);
+        Check(records.locked() && claim.Take(), "ERROR - AddRecordValue");
         const IDocumentPtr doc = LoadRecordFile(id);
         SetProfileValue(doc, type, key, value);
         Check(SaveXMLToFile(GetRecordFilePath(id), doc) != 0, "ERROR - AddRecordValue");
+        claim.Keep();
     }, false);
 }
 
@@ -240,7 +268,8 @@ int CPhoneBook::AddRecord2Group(int32_t groupId, int32_t memberId)
 {
     return Change("AddRecord2Group", [&] {
         const platform::FileLock records = LockRecordFiles();
-        Check(records.locked() && ClaimRecord(groupId), "AddRecord2Group");
+        CallClaim claim(*this, groupId);
+        Check(records.locked() && claim.Take(), "AddRecord2Group");
         const IDocumentPtr doc = LoadRecordFile(groupId);
         const INodePtr members = doc->selectSingleNode("/profile/group/records");
         Check(static_cast<bool>(members), "AddRecord2Group");
@@ -250,6 +279,7 @@ int CPhoneBook::AddRecord2Group(int32_t groupId, int32_t memberId)
         const char* kind = type == PB_RECORD_FAX ? "fax" : type == PB_RECORD_IFAX ? "ifax" : "record";
         members->appendChild(MakeEntry(doc, kind, memberId, Encode(name)));
         Check(SaveXMLToFile(GetRecordFilePath(groupId), doc) != 0, "AddRecord2Group");
+        claim.Keep();
     });
 }
 
@@ -323,11 +353,13 @@ int CPhoneBook::FlushRecord(int32_t id, int replace)
 {
     return Change("FlushRecord", [&] {
         const platform::FileLock records = LockRecordFiles();
-        Check(records.locked() && ClaimRecord(id), "ERROR - FlushRecord");
+        CallClaim claim(*this, id);
+        Check(records.locked() && claim.Take(), "ERROR - FlushRecord");
         const IDocumentPtr record = LoadRecordFile(id);
         CommitProfile(record, id, replace == 1);
         SaveBook();
         DropRecordFile(id);
+        claim.Keep();
     });
 }
 

@@ -14,6 +14,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -244,6 +245,16 @@ void CDSelectDest::Search()
     m_pToggle->setChecked(true);
 }
 
+void CDSelectDest::keyPressEvent(QKeyEvent* event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && event->modifiers() == Qt::NoModifier && m_pSearch->hasFocus()) {
+        Search();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
 const DestinationRow* CDSelectDest::SelectedRow() const
 {
     const int row = CurrentRow(m_pAddresses);
@@ -380,6 +391,8 @@ CPSAddress::CPSAddress(CAddressPageLogic& logic, const QString& caption, QWidget
         });
     ShowValues();
     m_pApply->setEnabled(false);
+    // The sheet opens in its first field, so the first text typed is its name.
+    m_pName->setFocus();
 }
 
 void CPSAddress::ShowValues()
@@ -519,6 +532,7 @@ CPSGroup::CPSGroup(CGroupPageLogic& logic, CPickerPhoneBook* book, std::string b
         });
     });
     ShowValues();
+    m_pName->setFocus();
 }
 
 void CPSGroup::ShowValues()

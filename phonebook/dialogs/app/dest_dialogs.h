@@ -32,6 +32,10 @@ public:
     bool Changed() const { return m_bChanged; }
     void accept() override;
 
+protected:
+    /// Enter in the search box searches; elsewhere it is the dialog's (OK).
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void Start();
     void ListCurrentFolder();

@@ -1,5 +1,6 @@
 // The PB2API exports driven offscreen through their real dialogs: a script of steps answers each
 // modal dialog as it comes up (found by its control id), as a user would.
+#include "common/data_folders.h"
 #include "phonebook/dialogs/pb2api.h"
 #include "phonebook/dialogs/picker_phone_book.h"
 #include "phonebook/dialogs/sheet_logic.h"
@@ -99,6 +100,17 @@ Step Type(int dialogId, int editId, const QString& text)
         if (d->objectName() != QStringLiteral("id%1").arg(dialogId))
             return false;
         QTest::keyClicks(Child<QLineEdit>(d, editId), text);
+        return true;
+    };
+}
+
+// Records the object name of the control a dialog opened with the focus in (its focus widget).
+Step OpenedIn(int dialogId, QString& focused)
+{
+    return [=, &focused](QWidget* d) {
+        if (d->objectName() != QStringLiteral("id%1").arg(dialogId))
+            return false;
+        focused = d->focusWidget() ? d->focusWidget()->objectName() : QString();
         return true;
     };
 }
@@ -249,6 +261,26 @@ TEST_F(Exports, ABookAndTwoAddressesChosen)
     EXPECT_EQ(selection->ids[1], anna);
     PB2APIFree(selection);
 
+    // Enter in the search box searches (and closes nothing).
+    selection = nullptr;
+    const Step enter = [](QWidget* d) {
+        if (d->objectName() != QStringLiteral("id2000"))
+            return false;
+        auto* box = Child<QLineEdit>(d, 1008);
+        box->setFocus();
+        // Queued, as a click: the search runs its own modal display.
+        QMetaObject::invokeMethod(box, [box] { QTest::keyClick(box, Qt::Key_Return); }, Qt::QueuedConnection);
+        return true;
+    };
+    ASSERT_EQ(Drive({Type(2000, 1008, "Bert"), enter, Listed(2000, 1002, "Anna", false), SelectRow(2000, 1002, "Bert"),
+                     Click(2000, 1005), Click(2000, 1)},
+                    [&] { return PB2APISelectDestinationWithPhoneBook(nullptr, name, &selection, 99); }),
+              1);
+    ASSERT_NE(selection, nullptr);
+    ASSERT_EQ(selection->count, 1);
+    EXPECT_EQ(selection->ids[0], bert);
+    PB2APIFree(selection);
+
     // Cancel leaves the result alone; an unknown book is not opened, with nothing shown.
     PB2APISelection* untouched = nullptr;
     EXPECT_EQ(Drive({Click(2000, 2)}, [&] { return PB2APISelectDestinationWithPhoneBook(nullptr, "Office", &untouched, 1); }), 2);
@@ -335,11 +367,37 @@ TEST_F(Exports, AFolderCreated)
     EXPECT_EQ(PB2APICreateNewFolderWithPhoneBook("no/such", nullptr, name, sizeof name, &newId), -1);
 }
 
+TEST_F(Exports, ABookHandedOverByItsFullPathIsChangedWhereItLies)
+{
+    // The editor shows a book outside the phone book directory: the folder goes into that file,
+    // and no book of the same name is made in the directory.
+    const std::string office = CPickerPhoneBook::GetPhoneBookPath("Office");
+    const std::string clients = root.path() + "/elsewhere/Clients.XML";
+    ASSERT_TRUE(platform::createDirectories(platform::parentPath(clients)));
+    ASSERT_TRUE(platform::copyFileAtomic(office, clients));
+    const std::string before = qelta::test::readTextFile(office);
+    char name[32];
+    int newId = 0;
+    ASSERT_EQ(Drive({Type(1000, 1001, "Projects"), Click(1000, 1)},
+                    [&] { return PB2APICreateNewFolderWithPhoneBook(clients.c_str(), nullptr, name, sizeof name, &newId); }),
+              1);
+    CPickerPhoneBook outside;
+    ASSERT_EQ(outside.Initiate(clients, 0), 1);
+    EXPECT_EQ(outside.FindFolder("Projects"), 1);
+    EXPECT_EQ(qelta::test::readTextFile(office), before);
+    EXPECT_FALSE(platform::pathExists(platform::joinPath(GetPhoneBookDirectory(), "Clients.xml")));
+    // A full path names an existing file only: none is made up.
+    const std::string missing = root.path() + "/elsewhere/Missing.xml";
+    EXPECT_EQ(PB2APICreateNewFolderWithPhoneBook(missing.c_str(), nullptr, name, sizeof name, &newId), -1);
+    EXPECT_FALSE(platform::pathExists(missing));
+}
+
 TEST_F(Exports, AGroupBuiltThroughSelect)
 {
     char name[64];
     int newId = 0;
-    const int result = Drive({Type(4000, 1011, "Team"), Click(4000, 1007), SelectRow(2000, 1002, "Anna"),
+    QString focused;
+    const int result = Drive({OpenedIn(4000, focused), Type(4000, 1011, "Team"), Click(4000, 1007), SelectRow(2000, 1002, "Anna"),
                               Click(2000, 1005), SelectRow(2000, 1002, "Bert"), Click(2000, 1005), Click(2000, 1),
                               Click(4000, 1)},
                              [&] {
@@ -347,6 +405,7 @@ TEST_F(Exports, AGroupBuiltThroughSelect)
                                                                           sizeof name, &newId);
                              });
     ASSERT_EQ(result, 1);
+    EXPECT_EQ(focused.toStdString(), "id1011") << "the first field takes the focus";
     EXPECT_STREQ(name, "Team");
     ASSERT_EQ(book.Initiate(CPickerPhoneBook::GetPhoneBookPath("Office"), 1), 1);
     ASSERT_EQ(book.GetRecordCount(newId), 2);
@@ -357,10 +416,13 @@ TEST_F(Exports, AGroupBuiltThroughSelect)
 TEST_F(Exports, ADestinationCreatedInTheDialogIsListedAndFlagged)
 {
     PB2APISelection* selection = nullptr;
-    const int result = Drive({Click(2000, 1007), Type(3000, IDC_ADDRESS_NAME, "Carl"), Type(3000, IDC_FAX_NUMBER, "0789"),
-                              Click(3000, 1), SelectRow(2000, 1002, "Carl"), Click(2000, 1005), Click(2000, 1)},
+    QString focused;
+    const int result = Drive({Click(2000, 1007), OpenedIn(3000, focused), Type(3000, IDC_ADDRESS_NAME, "Carl"),
+                              Type(3000, IDC_FAX_NUMBER, "0789"), Click(3000, 1), SelectRow(2000, 1002, "Carl"),
+                              Click(2000, 1005), Click(2000, 1)},
                              [&] { return PB2APISelectDestinationWithPhoneBook(nullptr, "Office", &selection, 1); });
     ASSERT_EQ(result, 1);
+    EXPECT_EQ(focused.toStdString(), "id" + std::to_string(IDC_ADDRESS_NAME)) << "the first field takes the focus";
     ASSERT_NE(selection, nullptr);
     EXPECT_EQ(selection->flag, 1);
     ASSERT_EQ(selection->count, 1);

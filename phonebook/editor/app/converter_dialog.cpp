@@ -46,9 +46,9 @@ void CDConverter::Convert()
 
 ConverterOutcome RunConverterDialog(ConverterKind kind, const std::string& strBookPath,
                                     platform::com::Ptr<IBookmanagerTool> book, IPrompter& prompter,
-                                    IProgressRunner& progress, QWidget* parent)
+                                    IProgressRunner& progress, IConversionGuard& guard, QWidget* parent)
 {
-    CDConverterLogic logic(kind, strBookPath, std::move(book), prompter, progress);
+    CDConverterLogic logic(kind, strBookPath, std::move(book), prompter, progress, &guard);
     logic.Init();
     CDConverter dialog(logic, parent);
     dialog.exec();

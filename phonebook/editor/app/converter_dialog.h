@@ -24,8 +24,8 @@ private:
     QListWidget* m_pList;
 };
 
-/// Runs the dialog of kind over the book, listing the converters the registry names; the flags it
-/// ends with.
+/// Runs the dialog of kind over the book, listing the converters the registry names, with guard
+/// around each run; the flags it ends with.
 ConverterOutcome RunConverterDialog(ConverterKind kind, const std::string& strBookPath,
                                     platform::com::Ptr<IBookmanagerTool> book, IPrompter& prompter,
-                                    IProgressRunner& progress, QWidget* parent);
+                                    IProgressRunner& progress, IConversionGuard& guard, QWidget* parent);

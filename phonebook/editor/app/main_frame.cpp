@@ -14,6 +14,7 @@
 #include "uiwidgets/view_helpers.h"
 
 #include <QApplication>
+#include <QCollator>
 #include <QDrag>
 #include <QDragEnterEvent>
 #include <QHeaderView>
@@ -313,13 +314,22 @@ CMainFrame::CMainFrame(IPrompter& prompter, IBookDialogs& dialogs, const std::st
     m_pProgress = progress;
     m_pDoc = std::make_unique<CQeltapbDoc>(dialogs, *progress);
     m_pDoc->SetPathName(strBookPath);
+    m_pDoc->SetPrompter(&m_Prompter);
     // The book opened at start enters the recent files, as every book opened does.
     if (!strBookPath.empty())
-        m_Recent.Add(strBookPath);
+        m_Recent.Add(m_pDoc->GetPathName());
     m_pDoc->SetSystemErrorHandler([this] {
         m_Prompter.MessageBox(LoadResourceString(IDS_SYSTEM_ERROR), LoadResourceString(IDS_EDITOR_TITLE), MB_ICONWARNING);
     });
     m_pListLogic = std::make_unique<CQeltapbViewLogic>(*m_pDoc, dialogs, prompter);
+    // Rows sort by the locale's collation, letters of any script without regard to case.
+    auto collator = std::make_shared<QCollator>();
+    collator->setCaseSensitivity(Qt::CaseInsensitive);
+    m_pListLogic->SetTextOrder([collator](const std::string& a, const std::string& b) {
+        if (collator->locale() != QLocale())
+            collator->setLocale(QLocale());
+        return collator->compare(QtText(a), QtText(b));
+    });
     m_pTreeLogic = std::make_unique<CQeltapbTreeViewLogic>(*m_pDoc, prompter, [this](const std::string& name) {
         return m_RenameOverride ? m_RenameOverride(name) : RunRenameFolder(m_Prompter, name, this);
     });
@@ -345,13 +355,15 @@ CMainFrame::CMainFrame(IPrompter& prompter, IBookDialogs& dialogs, const std::st
     connect(m_pList, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
         m_pListLogic->OpenRow(index.row(), this);
     });
-    connect(m_pList->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
-        if (const CAddress* address = m_pListLogic->Row(m_pList->SelectedRow()))
-            statusBar()->showMessage(QtText(RecordStatusText(*address)));
+    // The status bar follows the selected record as it is now; without one it shows the idle text.
+    auto follow = [this] {
+        UpdateStatus();
         UpdateActions();
-    });
-    connect(m_pList->model(), &QAbstractItemModel::modelReset, this, &CMainFrame::UpdateActions);
-    connect(m_pList->model(), &QAbstractItemModel::rowsRemoved, this, &CMainFrame::UpdateActions);
+    };
+    connect(m_pList->selectionModel(), &QItemSelectionModel::selectionChanged, this, follow);
+    connect(m_pList->model(), &QAbstractItemModel::modelReset, this, follow);
+    connect(m_pList->model(), &QAbstractItemModel::rowsRemoved, this, follow);
+    connect(m_pList->model(), &QAbstractItemModel::dataChanged, this, &CMainFrame::UpdateStatus);
     InstallHelpKey(this, [this] { ShowHelp(); });
     UpdateTitle();
     UpdateActions();
@@ -434,6 +446,16 @@ void CMainFrame::BuildMenus()
     command(ID_FILE_OPEN, tr("&Open..."), QKeySequence(tr("Ctrl+O")), [this] { OpenFile(); });
     command(ID_FILE_SAVE, tr("&Save"), QKeySequence(tr("Ctrl+S")), [] {});
     command(ID_FILE_PRINT, tr("&Print..."), QKeySequence(tr("Ctrl+P")), [this] { PrintList(); });
+    // Each key acts only in the view whose command it is: DEL and Enter in the record list, Ctrl+D
+    // and F2 in the folder tree. The menus reach the commands from anywhere.
+    const std::pair<int, QWidget*> keys[] = {{ID_EDIT_DELETE, m_pList}, {ID_EDIT_OPEN, m_pList},
+                                             {ID_EDIT_DELETEFOLDER, m_pTree}, {ID_EDIT_RENAMEFOLDER, m_pTree}};
+    for (const auto& [id, view] : keys) {
+        QAction* action = Action(id);
+        removeAction(action);
+        action->setShortcutContext(Qt::WidgetShortcut);
+        view->addAction(action);
+    }
     auto* next = new QShortcut(QKeySequence(Qt::Key_F6), this);
     auto* previous = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6), this);
     connect(next, &QShortcut::activated, this, &CMainFrame::SwitchPane);
@@ -503,6 +525,12 @@ void CMainFrame::UpdateActions()
     Action(ID_EDIT_RENAMEFOLDER)->setEnabled(folder);
 }
 
+void CMainFrame::UpdateStatus()
+{
+    const CAddress* address = m_pListLogic->Row(m_pList->SelectedRow());
+    statusBar()->showMessage(QtText(address ? RecordStatusText(*address) : LoadResourceString(AFX_IDS_IDLEMESSAGE)));
+}
+
 void CMainFrame::UpdateTitle()
 {
     setWindowTitle(QtText(m_pDoc->Title() + " - " + LoadResourceString(IDS_EDITOR_TITLE)));
@@ -529,6 +557,8 @@ void CMainFrame::UpdateRecentFiles()
 void CMainFrame::OnUpdate(int nHint)
 {
     static_cast<void>(nHint);
+    // Reloaded rows come in the book's order: no column shows a sort.
+    m_pList->header()->setSortIndicatorShown(false);
     UpdateActions();
 }
 
@@ -544,8 +574,8 @@ void CMainFrame::DocumentCommand(bool bChanged)
 void CMainFrame::ConvertBook(ConverterKind kind)
 {
     m_pDoc->OnFileConvert(kind, m_Prompter, [this](ConverterKind which, const std::string& path,
-                                                   platform::com::Ptr<IBookmanagerTool> book) {
-        return RunConverterDialog(which, path, std::move(book), m_Prompter, *m_pProgress, this);
+                                                   platform::com::Ptr<IBookmanagerTool> book, IConversionGuard& guard) {
+        return RunConverterDialog(which, path, std::move(book), m_Prompter, *m_pProgress, guard, this);
     });
 }
 
@@ -624,10 +654,13 @@ void CMainFrame::OpenFile()
 
 void CMainFrame::OpenRecent(const std::string& strPath)
 {
-    if (!platform::pathExists(strPath))
+    if (!m_pDoc->OpenBookFile(strPath)) {
+        // A book that is gone leaves the list (the message has named it).
+        m_Recent.Remove(strPath);
+        UpdateRecentFiles();
         return;
-    m_pDoc->SetPathName(strPath);
-    m_Recent.Add(strPath);
+    }
+    m_Recent.Add(m_pDoc->GetPathName());
     DocumentCommand(true);
 }
 
@@ -679,7 +712,7 @@ void CMainFrame::HoldEndpoint(platform::Endpoint& endpoint)
 
 void CMainFrame::StartLoading()
 {
-    QTimer::singleShot(0, this, [this] { m_pDoc->ReloadAll(); });
+    QTimer::singleShot(0, this, [this] { m_pDoc->LoadBook(); });
 }
 
 // ---- host ----

@@ -124,6 +124,7 @@ private:
     void BuildMenus();
     void UpdateActions();
     void UpdateTitle();
+    void UpdateStatus();
     void UpdateRecentFiles();
     /// A context menu's name and its "New" popup.
     void StartContextMenu(QMenu& menu, int nMenuId);
@@ -132,7 +133,7 @@ private:
     void ShowHelp();
     void ShowAbout();
     void OpenFile();
-    /// Makes an existing file the document path (the next Refresh loads it).
+    /// Opens a book file at once (Ctrl+O, a recent file); a missing one is named and leaves the list.
     void OpenRecent(const std::string& strPath);
     void PrintList();
     void SwitchPane();

@@ -114,6 +114,10 @@ protected:
         WriteConverter(dir, {.folder = "lines", .module = QELTA_LINES_CONVERTER});
         WriteConverter(dir, {.folder = "failing", .module = QELTA_FAILING_CONVERTER, .name = "Failing",
                              .importFn = "FailImport", .exportFn = "FailExport"});
+        WriteConverter(dir, {.folder = "block", .module = QELTA_FAILING_CONVERTER, .name = "Block",
+                             .importFn = "BlockImport", .exportFn = "FailExport"});
+        WriteConverter(dir, {.folder = "corrupt", .module = QELTA_FAILING_CONVERTER, .name = "Corrupt",
+                             .importFn = "CorruptImport", .exportFn = "FailExport"});
         doc.SetPathName(path);
         doc.SetLoadPause(std::chrono::milliseconds(0));
         doc.ReloadAll();
@@ -124,9 +128,10 @@ protected:
     // A dialog that runs the converters named in order ("" for a cancelled file choice).
     ConverterDialog Runs(std::vector<std::string> names)
     {
-        return [this, names](ConverterKind kind, const std::string& book, platform::com::Ptr<IBookmanagerTool> tool) {
+        return [this, names](ConverterKind kind, const std::string& book, platform::com::Ptr<IBookmanagerTool> tool,
+                             IConversionGuard& guard) {
             EXPECT_TRUE(platform::pathExists(book + ".backup"));
-            CDConverterLogic logic(kind, book, tool, prompter, progress);
+            CDConverterLogic logic(kind, book, tool, prompter, progress, &guard);
             logic.SetDonePause(std::chrono::milliseconds(0));
             logic.Init(dir, "0009");
             EXPECT_FALSE(logic.Succeeded() || logic.Failed());
@@ -235,7 +240,7 @@ TEST_F(BookConversion, NoBackupMeansNoDialogAndAWarningThatSaysWhy)
     writeTextFile(path + ".backup/keep", "x");
     bool opened = false;
     EXPECT_FALSE(doc.OnFileConvert(ConverterKind::Import, prompter,
-                                   [&](ConverterKind, const std::string&, platform::com::Ptr<IBookmanagerTool>) {
+                                   [&](ConverterKind, const std::string&, platform::com::Ptr<IBookmanagerTool>, IConversionGuard&) {
                                        opened = true;
                                        return ConverterOutcome{};
                                    }));
@@ -243,4 +248,40 @@ TEST_F(BookConversion, NoBackupMeansNoDialogAndAWarningThatSaysWhy)
     ASSERT_EQ(prompter.shown.size(), 1u);
     EXPECT_NE(prompter.shown[0].find("could not be backed up"), std::string::npos) << prompter.shown[0];
     EXPECT_EQ(readTextFile(path), original);
+}
+
+TEST_F(BookConversion, EachRunIsUndoneOnItsOwnWhenItFailsOrLeavesABookThatDoesNotLoad)
+{
+    // A success, then a failure in the same dialog: the failed run's record goes, the good one stays.
+    writeTextFile(source, "Good One,0311\n");
+    ASSERT_TRUE(doc.OnFileConvert(ConverterKind::Import, prompter, Runs({"Lines", "Failing"})));
+    EXPECT_TRUE(Listed("Good One"));
+    EXPECT_FALSE(Listed("Partial"));
+    EXPECT_EQ(readTextFile(path).find("Partial"), std::string::npos);
+    EXPECT_FALSE(platform::pathExists(path + ".backup"));
+    const std::string afterGood = readTextFile(path);
+
+    // A converter that writes over the book and reports success: the book is put back.
+    prompter.shown.clear();
+    ASSERT_TRUE(doc.OnFileConvert(ConverterKind::Import, prompter, Runs({"Corrupt"})));
+    EXPECT_EQ(readTextFile(path), afterGood);
+    EXPECT_EQ(prompter.shown, (std::vector<std::string>{"Importing Address...: Converting Error"}));
+    EXPECT_FALSE(platform::pathExists(path + ".backup"));
+    EXPECT_TRUE(Listed("Good One"));
+}
+
+TEST_F(BookConversion, ABackupThatCannotBePutBackIsKeptAndTheUserTold)
+{
+    ASSERT_TRUE(doc.OnFileConvert(ConverterKind::Import, prompter, Runs({"Block", "Lines"})));
+    ASSERT_EQ(prompter.shown.size(), 3u);
+    EXPECT_EQ(prompter.shown[0].find("Phone Book Editor: The phone book " + path + " could not be put back"), 0u)
+        << prompter.shown[0];
+    EXPECT_EQ(prompter.shown[1], "Importing Address...: Converting Error");
+    // No further run may overwrite the only good copy.
+    EXPECT_EQ(prompter.shown[2].find("Phone Book Editor: The backup " + path + ".backup could not be put back"), 0u)
+        << prompter.shown[2];
+    EXPECT_EQ(readTextFile(path + ".backup"), original);
+    // The document shows the book as it is on disk (here: none), not the partial import.
+    EXPECT_FALSE(Listed("Partial"));
+    EXPECT_TRUE(doc.Records().empty());
 }

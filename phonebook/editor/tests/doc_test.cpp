@@ -162,7 +162,7 @@ TEST(BookDocument, FileCommandsFollowTheDialogsAnswers)
         }
         if (c.command == ID_FILE_NEWADDRESS || c.command == -ID_FILE_NEWADDRESS) {
             EXPECT_EQ(f.doc.Records().back()->m_nType, c.command < 0 ? PB_RECORD_IFAX : PB_RECORD_FAX) << c.what;
-            EXPECT_EQ(f.dialogs.calls, std::vector<std::string>{"CreateNewAddress(Office,1)"}) << c.what;
+            EXPECT_EQ(f.dialogs.calls, std::vector<std::string>{"CreateNewAddress(/books/Office.xml,1)"}) << c.what;
             EXPECT_EQ(f.book->calls, std::vector<std::string>{"Initiate(/books/Office.xml)"}) << c.what;
         }
         if (c.command == ID_FILE_NEWFOLDER) {
@@ -250,7 +250,7 @@ TEST(BookDocument, RowsSortDeleteOpenAndDrop)
     f.book->records[2].values["frequentlyUsed"] = "false";
     list.OpenRow(0, nullptr);
     EXPECT_EQ(names(), "");
-    EXPECT_EQ(f.dialogs.calls.back(), "ShowAddress(Office,12)");
+    EXPECT_EQ(f.dialogs.calls.back(), "ShowAddress(/books/Office.xml,12)");
     // Rename: the same name calls nothing; a new one renames and reloads.
     f.doc.SelectFolder(5);
     renamed = "Customers";
@@ -278,7 +278,7 @@ TEST(BookDocument, EveryTextTheEditorUsesIsInItsOwnTables)
 {
     const uint32_t ids[] = {IDS_ADDRESS_LISTS, IDS_FAVORITE, IDS_COLUMN_NAME, IDS_COLUMN_NUMBER, IDS_COLUMN_SUBADDRESS,
                             IDS_COLUMN_PASSCODE, IDS_TREE_ROOT, IDS_LOADING_ADDRESS, IDS_SYSTEM_ERROR, 5001,
-                            IDS_DELETE_QUESTION, 5003, IDS_EDITOR_TITLE, ID_FILE_NEWADDRESS, ID_FILE_NEWGROUP,
+                            IDS_DELETE_QUESTION, 5003, IDS_BOOK_MISSING, IDS_RESTORE_FAILED, IDS_LEFTOVER_BACKUP, IDS_BACKUP_KEPT, IDS_EDITOR_TITLE, ID_FILE_NEWADDRESS, ID_FILE_NEWGROUP,
                             ID_FILE_NEWFOLDER, ID_EDIT_DELETE, ID_EDIT_OPEN, ID_FILE_OPENPHONEBOOK, ID_VIEW_REFRESH,
                             ID_EDIT_DELETEFOLDER, ID_EDIT_RENAMEFOLDER, 57664, 57665, 57670, 59392, 59393, 57653};
     for (const uint32_t id : ids)

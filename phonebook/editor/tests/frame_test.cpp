@@ -206,7 +206,7 @@ TEST_F(EditorFrame, ChangesDeletesAndMovesRecords)
     Select("Bruno Costa");
     frame->Action(ID_EDIT_OPEN)->trigger();
     EXPECT_EQ(Rows(1).at(1), QStringLiteral("0555"));
-    EXPECT_EQ(dialogs.calls.back(), "ShowAddress(Sample," + std::to_string(bruno) + ")");
+    EXPECT_EQ(dialogs.calls.back(), "ShowAddress(" + path + "," + std::to_string(bruno) + ")");
     // Delete in a folder: gone from the book.
     prompter.answers = {IDYES};
     Select("Scan desk");
@@ -242,6 +242,81 @@ TEST_F(EditorFrame, ChangesDeletesAndMovesRecords)
     EXPECT_EQ(frame->TreeView()->DropHighlight(), nullptr);
     EXPECT_FALSE(Rows().contains(QStringLiteral("Head office")));
     EXPECT_EQ(ParentOf(head), customers);
+}
+
+TEST_F(EditorFrame, AFavoriteGroupLeavesTheFavoritesAndTheStatusBarShowsTheRecordAsItIs)
+{
+    // Sales team becomes a favourite, with its members.
+    const int team = IdOf("Sales team");
+    {
+        CPickerPhoneBook book;
+        ASSERT_EQ(book.Initiate(path, 0), 1);
+        std::vector<int32_t> members;
+        for (int32_t i = 0; i < book.GetRecordCount(team); ++i)
+            members.push_back(book.GetRecordID(team, i));
+        ASSERT_EQ(members.size(), 2u);
+        int32_t id = team;
+        ASSERT_EQ(book.CreateNewGroup("Sales team", kRootFolderId, id, 1), 1);
+        for (const int32_t member : members)
+            ASSERT_EQ(book.AddRecord2Group(team, member), 1);
+        ASSERT_EQ(book.AddRecordValue(team, PB_RECORD_GROUP, "frequentlyUsed", "true"), 1);
+        ASSERT_EQ(book.FlushGroup(team, 1), 1);
+    }
+    frame->Action(ID_VIEW_REFRESH)->trigger();
+    Choose("Favorite");
+    ASSERT_TRUE(Rows().contains("Sales team"));
+    Select("Sales team");
+    prompter.answers = {IDYES};
+    frame->Action(ID_EDIT_DELETE)->trigger();
+    EXPECT_FALSE(Rows().contains("Sales team"));
+    frame->Action(ID_VIEW_REFRESH)->trigger();
+    Choose("Favorite");
+    EXPECT_FALSE(Rows().contains("Sales team"));
+    CPickerPhoneBook book;
+    ASSERT_EQ(book.Initiate(path, 0), 1);
+    EXPECT_EQ(book.GetRecordCount(team), 2);
+    EXPECT_EQ(ParentOf(team), kRootFolderId);
+
+    // The status bar: the selected record as it is now, the idle text without one.
+    Choose("Address Lists");
+    const int bruno = IdOf("Bruno Costa");
+    Select("Bruno Costa");
+    EXPECT_EQ(frame->statusBar()->currentMessage(), QStringLiteral("Bruno Costa, 0409876543"));
+    dialogs.changed = 1;
+    dialogs.onShow = [&] {
+        CPickerPhoneBook changer;
+        ASSERT_EQ(changer.Initiate(path, 0), 1);
+        ASSERT_EQ(changer.UpdateRecordValue(bruno, "faxNumber", "0555"), 1);
+    };
+    frame->Action(ID_EDIT_OPEN)->trigger();
+    EXPECT_EQ(frame->statusBar()->currentMessage(), QStringLiteral("Bruno Costa, 0555"));
+    Choose("Customers");
+    EXPECT_EQ(frame->statusBar()->currentMessage(), QStringLiteral("Ready"));
+}
+
+TEST_F(EditorFrame, RowsSortByTheLocalesCollationAndRefreshDropsTheSortArrow)
+{
+    {
+        CPhoneBook book;
+        ASSERT_EQ(book.Initiate(path, 0), 1);
+        for (const char* name : {"\xC3\x89" "mile", "\xC3\xA9" "clair"}) {
+            int32_t id = 0;
+            ASSERT_EQ(book.CreateNewRecord(PB_RECORD_FAX, name, kRootFolderId, id, 0), 1);
+            ASSERT_EQ(book.AddRecordValue(id, PB_RECORD_FAX, "faxNumber", "1"), 1);
+            ASSERT_EQ(book.FlushRecord(id, 0), 1);
+        }
+    }
+    const QLocale was;
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    frame->Action(ID_VIEW_REFRESH)->trigger();
+    QHeaderView* header = frame->ListView()->header();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(header->sectionViewportPosition(0) + 5, header->height() / 2));
+    QLocale::setDefault(was);
+    EXPECT_EQ(Rows(), (QStringList{"Anna Berg", "Bruno Costa", QString::fromUtf8("\xC3\xA9" "clair"),
+                                   QString::fromUtf8("\xC3\x89" "mile"), "Head office", "Sales team", "Scan desk"}));
+    EXPECT_TRUE(header->isSortIndicatorShown());
+    frame->Action(ID_VIEW_REFRESH)->trigger();
+    EXPECT_FALSE(header->isSortIndicatorShown());
 }
 
 TEST_F(EditorFrame, RenamesAndDeletesFolders)
@@ -323,6 +398,125 @@ TEST_F(EditorFrame, BooksAreNeverWrittenByTheFrame)
     EXPECT_EQ(Rows().size(), 5);
     EXPECT_EQ(qelta::test::readTextFile(copy), before);
     EXPECT_EQ(qelta::test::readTextFile(path), before);
+}
+
+TEST_F(EditorFrame, ABookOpenedByCtrlOOrTheRecentFilesIsShownAndChangedAtOnce)
+{
+    // Work.xml: the sample's records and one of its own.
+    const std::string work = platform::parentPath(path) + "/Work.xml";
+    ASSERT_TRUE(platform::copyFileAtomic(path, work));
+    {
+        CPhoneBook book;
+        ASSERT_EQ(book.Initiate(work, 0), 1);
+        int32_t id = 0;
+        ASSERT_EQ(book.CreateNewRecord(PB_RECORD_FAX, "Work 12", kRootFolderId, id, 0), 1);
+        ASSERT_EQ(book.AddRecordValue(id, PB_RECORD_FAX, "faxNumber", "12"), 1);
+        ASSERT_EQ(book.FlushRecord(id, 0), 1);
+    }
+    const std::string sample = qelta::test::readTextFile(path);
+    prompter.openFile = work;
+    frame->Action(57601)->trigger();
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("Work.xml - Phone Book Editor"));
+    ASSERT_TRUE(Rows().contains("Work 12")) << Rows().join(",").toStdString();
+    // A delete goes to the book shown.
+    Select("Bruno Costa");
+    prompter.answers = {IDYES};
+    frame->Action(ID_EDIT_DELETE)->trigger();
+    EXPECT_FALSE(Rows().contains("Bruno Costa"));
+    EXPECT_EQ(qelta::test::readTextFile(path), sample);
+    EXPECT_EQ(qelta::test::readTextFile(work).find("Bruno Costa"), std::string::npos);
+    EXPECT_NE(qelta::test::readTextFile(work).find("Work 12"), std::string::npos);
+
+    // The recent files: Work first, then the sample, which opens at once.
+    auto recent = [this](int i) { return frame->findChild<QAction*>(ControlName(57616 + i)); };
+    ASSERT_NE(recent(1), nullptr);
+    recent(1)->trigger();
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("Sample.xml - Phone Book Editor"));
+    EXPECT_TRUE(Rows().contains("Bruno Costa"));
+    EXPECT_FALSE(Rows().contains("Work 12"));
+    // A recent book that is gone is named, leaves the list, and the book shown stays.
+    ASSERT_TRUE(platform::removeFile(work));
+    ASSERT_NE(recent(1), nullptr);
+    recent(1)->trigger();
+    EXPECT_EQ(prompter.shown.back(), "Phone Book Editor: The phone book " + work + " does not exist.");
+    EXPECT_EQ(recent(1), nullptr);
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("Sample.xml - Phone Book Editor"));
+    EXPECT_TRUE(Rows().contains("Bruno Costa"));
+}
+
+TEST_F(EditorFrame, EachKeyActsOnlyInItsOwnView)
+{
+    std::vector<std::string> renames;
+    frame->SetRenameDialog([&](const std::string& name) {
+        renames.push_back(name);
+        return std::nullopt;
+    });
+    Choose("Customers");
+    Select("Delta Print");
+    // In the tree: DEL and Enter leave the list's record alone; Ctrl+D and F2 act on the folder.
+    // The keys go to the focused view of the active window (the loading's progress took it away).
+    auto focusOn = [this](QWidget* view) {
+        frame->activateWindow();
+        view->setFocus();
+        return QTest::qWaitFor([&] { return QApplication::activeWindow() == frame.get() && view->hasFocus(); });
+    };
+    ASSERT_TRUE(focusOn(frame->TreeView()));
+    QTest::keyClick(frame->TreeView(), Qt::Key_Delete);
+    QTest::keyClick(frame->TreeView(), Qt::Key_Return);
+    EXPECT_TRUE(prompter.shown.empty());
+    EXPECT_TRUE(dialogs.calls.empty());
+    prompter.answers = {IDNO};
+    QTest::keyClick(frame->TreeView(), Qt::Key_D, Qt::ControlModifier);
+    QTest::keyClick(frame->TreeView(), Qt::Key_F2);
+    EXPECT_EQ(prompter.shown.size(), 1u);
+    EXPECT_EQ(renames, std::vector<std::string>{"Customers"});
+    // In the list: Ctrl+D and F2 leave the folder alone; DEL and Enter act on the record.
+    ASSERT_TRUE(focusOn(frame->ListView()));
+    Select("Delta Print");
+    prompter.shown.clear();
+    QTest::keyClick(frame->ListView(), Qt::Key_D, Qt::ControlModifier);
+    QTest::keyClick(frame->ListView(), Qt::Key_F2);
+    EXPECT_TRUE(prompter.shown.empty());
+    EXPECT_EQ(renames.size(), 1u);
+    ASSERT_NE(Folder("Customers"), nullptr);
+    prompter.answers = {IDNO};
+    QTest::keyClick(frame->ListView(), Qt::Key_Delete);
+    QTest::keyClick(frame->ListView(), Qt::Key_Return);
+    EXPECT_EQ(prompter.shown.size(), 1u);
+    EXPECT_EQ(dialogs.calls, std::vector<std::string>{"ShowAddress(" + path + "," + std::to_string(IdOf("Delta Print")) + ")"});
+    EXPECT_EQ(Rows(), (QStringList{"Delta Print", "Echo Labs"}));
+}
+
+TEST_F(EditorFrame, ABackupLeftByAConversionThatDidNotEndIsOfferedAtTheNextStart)
+{
+    // The editor ended during an import: the backup holds the book as it was, the book a part of it.
+    const std::string sample = qelta::test::readTextFile(path);
+    struct Case {
+        int answer;
+        bool restored;
+    };
+    for (const Case c : {Case{IDYES, true}, Case{IDNO, false}}) {
+        ASSERT_TRUE(platform::writeFileAtomic(path + ".backup", sample));
+        {
+            CPhoneBook book;
+            ASSERT_EQ(book.Initiate(path, 0), 1);
+            int32_t id = 0;
+            ASSERT_EQ(book.CreateNewRecord(PB_RECORD_FAX, "Half Imported", kRootFolderId, id, 0), 1);
+            ASSERT_EQ(book.FlushRecord(id, 0), 1);
+        }
+        const std::string partial = qelta::test::readTextFile(path);
+        prompter.answers = {c.answer};
+        prompter.shown.clear();
+        CMainFrame next(prompter, dialogs, path);
+        next.Document().SetLoadPause(std::chrono::milliseconds(0));
+        next.StartLoading();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !next.Document().Folders().empty(); }));
+        ASSERT_EQ(prompter.shown.size(), 1u) << c.answer;
+        EXPECT_NE(prompter.shown[0].find(path + ".backup"), std::string::npos) << prompter.shown[0];
+        EXPECT_FALSE(platform::pathExists(path + ".backup")) << c.answer;
+        EXPECT_EQ(qelta::test::readTextFile(path), c.restored ? sample : partial) << c.answer;
+        ASSERT_TRUE(platform::writeFileAtomic(path, sample));
+    }
 }
 
 namespace {

@@ -402,6 +402,34 @@ TEST_F(PhoneBookStore, TwoStoresChangingOneBookLoseNothing)
     EXPECT_GT(book.GetNewID(), std::max(x, y));
 }
 
+TEST_F(PhoneBookStore, AFailedCallGivesUpTheClaimItTook)
+{
+    // Calls on an id that has no record file fail, and the id stays free for every store.
+    CPhoneBook other;
+    ASSERT_EQ(other.Initiate(path, 0), 1);
+    int32_t group = 0;
+    ASSERT_EQ(book.CreateNewGroup("Team", kRootFolderId, group, 0), 1);
+    ASSERT_EQ(book.FlushGroup(group, 0), 1);
+    const int32_t next = group + 1;
+    EXPECT_EQ(book.FlushRecord(next, 0), 0);
+    EXPECT_EQ(book.AddRecordValue(next, PB_RECORD_FAX, "faxNumber", "1"), 0);
+    EXPECT_EQ(book.AddRecord2Group(next, group), 0);
+    int32_t id = 0;
+    ASSERT_EQ(other.CreateNewRecord(PB_RECORD_FAX, "Other", kRootFolderId, id, 0), 1);
+    EXPECT_EQ(id, next);
+    // A claim held before the failing call stays: the record in the making keeps its id.
+    int32_t mine = 0;
+    ASSERT_EQ(book.CreateNewRecord(PB_RECORD_FAX, "Mine", kRootFolderId, mine, 0), 1);
+    EXPECT_EQ(mine, next + 1);
+    EXPECT_EQ(book.AddRecordValue(mine, PB_RECORD_FAX, "noSuchKey", "1"), 0);
+    int32_t third = 0;
+    ASSERT_EQ(other.CreateNewRecord(PB_RECORD_FAX, "Third", kRootFolderId, third, 0), 1);
+    EXPECT_EQ(third, next + 2);
+    ASSERT_EQ(book.FlushRecord(mine, 0), 1);
+    ASSERT_EQ(other.FlushRecord(id, 0), 1);
+    ASSERT_EQ(other.FlushRecord(third, 0), 1);
+}
+
 TEST_F(PhoneBookStore, RecordFilesOfTwoBooksNeverMix)
 {
     // Two books of one directory hand out their first id at once: one record file name for both.
