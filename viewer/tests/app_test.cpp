@@ -23,6 +23,7 @@
 #include <QToolBar>
 #include <algorithm>
 #include <numeric>
+#include <optional>
 #include <vector>
 
 #include <fstream>
@@ -262,6 +263,83 @@ TEST_F(PageViewerTest, ClosingStoresTheWindowAndTheViewSettings)
     WriteViewerSettingsAtExit(settings);
     EXPECT_EQ(ReadViewerSettings(1920).windowZoom, 1);
     EXPECT_TRUE(ReadBarState().has_value());
+}
+
+// A TIFF of all-black pages: wherever a view draws the page, it is black.
+std::string blackTiff(const std::string& path, int pages, uint32_t width, uint32_t height)
+{
+    imaging_test::Bits black(width, height);
+    std::fill(black.black.begin(), black.black.end(), uint8_t{1});
+    imaging_test::PageFormat format;
+    format.compression = COMPRESSION_CCITTFAX4;
+    imaging_test::writeBilevel(path, std::vector<imaging_test::Bits>(static_cast<size_t>(pages), black), format);
+    return path;
+}
+
+// The pixels of a rectangle of a picture that are not black.
+int notBlack(const QImage& picture, const QRect& area)
+{
+    int count = 0;
+    const QRect inside = area.intersected(picture.rect());
+    for (int y = inside.top(); y <= inside.bottom(); ++y)
+        for (int x = inside.left(); x <= inside.right(); ++x)
+            count += (picture.pixel(x, y) & 0xFFFFFF) != 0;
+    return count;
+}
+
+TEST_F(PageViewerTest, ScrolledZoomedAndTurnedPagesAreDrawnWhereverTheViewShowsThem)
+{
+    // An A4 page bigger than the view at every one of these settings: the view shows nothing else.
+    auto frame = Start({blackTiff(path("black.tif"), 1, 1728, 2339)});
+    ASSERT_TRUE(frame);
+    CTqlVwTLPageView& view = *frame->PageView();
+    QScrollBar& across = *view.horizontalScrollBar();
+    QScrollBar& down = *view.verticalScrollBar();
+    struct Case {
+        const char* name;
+        std::vector<int> commands;
+        std::optional<QPoint> scroll; // none: the bottom-right corner
+    } cases[] = {
+        {"fit, at the top", {}, QPoint(0, 0)},
+        {"fit, at the bottom", {}, std::nullopt},
+        {"100 %", {ID_VIEW_FIT}, QPoint(300, 500)},
+        {"100 %, at the bottom right", {}, std::nullopt},
+        {"200 %", {ID_VIEW_ENLARGE}, QPoint(1000, 2000)},
+        {"200 %, turned left", {ID_VIEW_ROTATE_LEFT}, QPoint(99, 30)},
+        {"100 %, turned left", {ID_VIEW_REDUCE}, QPoint(0, 0)},
+        {"100 %, turned left, at the bottom", {}, std::nullopt},
+        {"fit, turned 180", {ID_VIEW_ROTATE_RIGHT, ID_VIEW_FIT, ID_VIEW_ROTATE_180}, QPoint(0, 0)},
+        {"fit, turned 180, at the bottom", {}, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        for (const int command : c.commands)
+            view.OnCommand(command);
+        across.setValue(c.scroll ? c.scroll->x() : across.maximum());
+        down.setValue(c.scroll ? c.scroll->y() : down.maximum());
+        const QImage shown = Grab(view.viewport());
+        EXPECT_EQ(notBlack(shown, shown.rect()), 0)
+            << c.name << " at " << across.value() << "," << down.value() << " of " << across.maximum() << ","
+            << down.maximum() << ", " << Pane(*frame, 5).toStdString() << " turned "
+            << view.PageState().GetRotation();
+    }
+}
+
+TEST_F(PageViewerTest, ThumbnailsFarDownALongFileAreDrawn)
+{
+    auto frame = Start({blackTiff(path("hundred.tif"), 100, 432, 584)});
+    ASSERT_TRUE(frame);
+    CTqlVwTLView& thumbs = *frame->ThumbView();
+    const CThumbLayout& grid = thumbs.Layout();
+    ASSERT_TRUE(grid.DrawsImage());
+    for (const int page : {5, 6, 50, 99}) {
+        thumbs.GoToPage(page);
+        const QPoint scroll(thumbs.horizontalScrollBar()->value(), thumbs.verticalScrollBar()->value());
+        const QImage shown = Grab(thumbs.viewport());
+        const auto [x, y] = grid.CellCorner(page);
+        const QRect cell = QRect(x, y, grid.CellWidth(), grid.CellHeight()).translated(-scroll);
+        ASSERT_TRUE(shown.rect().contains(cell.center())) << page + 1;
+        EXPECT_EQ(notBlack(shown, cell), 0) << "page " << page + 1;
+    }
 }
 
 // The program never allows editing; these tests set the display state's flag themselves.
