@@ -54,11 +54,8 @@ CTqlVwTLView::CTqlVwTLView(CTqlVwTLDoc& document, IViewerFrame& frame, CViewerAp
     m_state.Reset();
     m_state.SetZoomStep(-4);
     m_state.SetGrey(1);
-    m_state.SetFit(0);
-    if (app.cmplJustify) {
-        m_state.SetFit(1);
-        m_state.SetZoomStep(-4); // the step stays -4 whatever fit says
-    }
+    // Fit last: setting a step clears it. The grid itself is always laid out at step -4.
+    m_state.SetFit(app.cmplJustify ? 1 : 0);
 }
 
 void CTqlVwTLView::Relayout()

@@ -324,6 +324,26 @@ TEST_F(PageViewerTest, ScrolledZoomedAndTurnedPagesAreDrawnWhereverTheViewShowsT
     }
 }
 
+TEST_F(PageViewerTest, TheReducedViewStartsFittedWhenTheSettingsSaySo)
+{
+    const std::string fax = writeTiff(path("fax.tif"), 5, COMPRESSION_CCITTFAX4, 1728, 1100);
+    for (const int justify : {1, 0}) {
+        settings.cmplJustify = justify;
+        settings.cmplRow = 3;
+        auto frame = Start({fax});
+        ASSERT_TRUE(frame);
+        CTqlVwTLView& thumbs = *frame->ThumbView();
+        const CThumbLayout& grid = thumbs.Layout();
+        EXPECT_EQ(thumbs.State().GetFit() != 0, justify == 1);
+        if (justify) {
+            EXPECT_EQ(grid.Columns(), 3);
+            EXPECT_EQ(grid.CellWidth(), (thumbs.viewport()->width() - 4 * grid.Gap()) / 3);
+        } else {
+            EXPECT_EQ(grid.CellWidth(), 1728 / 16);
+        }
+    }
+}
+
 TEST_F(PageViewerTest, ThumbnailsFarDownALongFileAreDrawn)
 {
     auto frame = Start({blackTiff(path("hundred.tif"), 100, 432, 584)});
