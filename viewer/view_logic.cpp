@@ -196,6 +196,16 @@ void CPageViewLogic::Layout(int clientWidth)
     }
 }
 
+int CPageViewLogic::FitClientWidth(int widest, int height, int barWidth) const
+{
+    const bool turned = m_state.GetRotation() % 2 == 1;
+    const int rw = turned ? m_pageH : m_pageW, rh = turned ? m_pageW : m_pageH;
+    if (!m_state.GetFit() || rw <= 0 || rh <= 0)
+        return widest;
+    const double scale = static_cast<double>(std::max(widest, 1)) / rw;
+    return static_cast<int>(rh * scale) <= height ? widest : std::max(1, widest - barWidth);
+}
+
 int CPageViewLogic::Divisor() const
 {
     const int step = m_state.GetZoomStep();

@@ -324,6 +324,43 @@ TEST_F(PageViewerTest, ScrolledZoomedAndTurnedPagesAreDrawnWhereverTheViewShowsT
     }
 }
 
+// Counts the resizes a widget gets.
+class ResizeCounter : public QObject {
+public:
+    explicit ResizeCounter(QWidget* widget) { widget->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        count += event->type() == QEvent::Resize;
+        return false;
+    }
+    int count = 0;
+};
+
+TEST_F(PageViewerTest, AFittedPageSettlesWhenItsHeightIsWithinAScrollBarOfTheView)
+{
+    auto frame = Start({blackTiff(path("a4.tif"), 1, 1728, 2339)});
+    ASSERT_TRUE(frame);
+    CTqlVwTLPageView& view = *frame->PageView();
+    const int bar = view.verticalScrollBar()->sizeHint().width();
+    ASSERT_GT(bar, 2);
+    // The frame's height set so that the page at the view's whole width is a little taller than the
+    // view, and with the scroll bar's width taken off a little shorter.
+    for (const int over : {1, bar / 2, bar - 1}) {
+        const QSize whole = view.contentsRect().size();
+        const int pageHeight = static_cast<int>(2339.0 * whole.width() / 1728);
+        frame->resize(frame->width(), frame->height() + pageHeight - over - whole.height());
+        QTest::qWait(50);
+        ASSERT_EQ(view.contentsRect().width(), whole.width());
+        ResizeCounter resizes(view.viewport());
+        QTest::qWait(300);
+        EXPECT_LE(resizes.count, 1) << over << " rows over";
+        const QImage shown = Grab(view.viewport());
+        const QRect page(0, 0, view.Logic().DisplayWidth(), view.Logic().DisplayHeight());
+        EXPECT_EQ(view.viewport()->width(), page.width()) << over << " rows over";
+        EXPECT_EQ(notBlack(shown, page), 0) << over << " rows over";
+    }
+}
+
 TEST_F(PageViewerTest, TheReducedViewStartsFittedWhenTheSettingsSaySo)
 {
     const std::string fax = writeTiff(path("fax.tif"), 5, COMPRESSION_CCITTFAX4, 1728, 1100);
