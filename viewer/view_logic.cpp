@@ -188,7 +188,7 @@ void CPageViewLogic::Layout(int clientWidth)
     if (m_state.GetFit()) {
         m_scale = static_cast<double>(std::max(clientWidth, 1)) / rw;
         m_displayW = std::max(clientWidth, 1);
-        m_displayH = static_cast<int>(rh * m_scale);
+        m_displayH = std::max(1, static_cast<int>(rh * m_scale));
     } else {
         m_displayW = Shifted(rw, m_state.GetZoomStep());
         m_displayH = Shifted(rh, m_state.GetZoomStep());
@@ -233,11 +233,16 @@ std::pair<int, int> CPageViewLogic::AnchorScroll(int clientWidth, int clientHeig
     }
 }
 
+bool CPageViewLogic::StretchesWhenDrawn() const
+{
+    return m_state.GetFit() && m_scale > 1 && int64_t{m_displayW} * m_displayH > kMaxStretchedPixels;
+}
+
 std::pair<int, int> CPageViewLogic::DrawnSize(int imageWidth, int imageHeight) const
 {
     const int divisor = Divisor();
     if (divisor == -1)
-        return {imageWidth, imageHeight};
+        return StretchesWhenDrawn() ? std::pair{m_displayW, m_displayH} : std::pair{imageWidth, imageHeight};
     return {static_cast<int>(imageWidth * divisor * m_scale), static_cast<int>(imageHeight * divisor * m_scale)};
 }
 

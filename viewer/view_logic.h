@@ -6,6 +6,7 @@
 #include "viewer/display_state.h"
 #include "viewer/viewer_document.h"
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -89,6 +90,9 @@ enum class KeyAction { None, OtherPane, PageUp, PageDown, LineUp, LineDown, Page
                        RowUp, RowDown, PreviousPage, NextPage };
 enum ViewKey { kKeyTab, kKeyPageUp, kKeyPageDown, kKeyUp, kKeyDown, kKeyLeft, kKeyRight, kKeyHome, kKeyEnd, kKeyOther };
 
+/// The most pixels a fitted page is enlarged to ahead of drawing (4 MB at one bit a pixel).
+inline constexpr int64_t kMaxStretchedPixels = int64_t{1} << 25;
+
 /// The page view's decisions over its display state.
 class CPageViewLogic {
 public:
@@ -116,6 +120,9 @@ public:
     std::pair<int, int> ScrollSize() const;
     /// The scroll position where the page's own top-left corner lies, for a client of that size.
     std::pair<int, int> AnchorScroll(int clientWidth, int clientHeight) const;
+    /// Whether, with fit, the display image is the page as it stands (turned), stretched only where
+    /// drawn: a page enlarged past kMaxStretchedPixels, as an extreme (1 x 65535) page would be.
+    bool StretchesWhenDrawn() const;
     /// Where the display image of that size is drawn.
     std::pair<int, int> DrawPosition(int imageWidth, int imageHeight) const;
     /// The drawn size of an image of that size.

@@ -361,6 +361,35 @@ TEST_F(PageViewerTest, AFittedPageSettlesWhenItsHeightIsWithinAScrollBarOfTheVie
     }
 }
 
+TEST_F(PageViewerTest, ExtremePagesAreStretchedOnlyWhereShown)
+{
+    // Narrow pages that fit would enlarge far past the view; the display image stays the page's size.
+    struct Case {
+        uint32_t width, height;
+        int command; // 0: none
+    } cases[] = {{16, 8192, 0}, {1, 65535, 0}, {65535, 1, ID_VIEW_ROTATE_LEFT}, {65535, 1, 0}};
+    for (const Case& c : cases) {
+        auto frame = Start({blackTiff(path("extreme.tif"), 1, c.width, c.height)});
+        ASSERT_TRUE(frame);
+        CTqlVwTLPageView& view = *frame->PageView();
+        if (c.command)
+            view.OnCommand(c.command);
+        for (int i = 0; i < 2; ++i) {
+            ASSERT_TRUE(view.DisplayImage());
+            const CDisplayImage& image = *view.DisplayImage();
+            ASSERT_LE(int64_t{image.Width()} * image.Height(), int64_t{c.width} * c.height)
+                << c.width << " x " << c.height << (c.command ? ", turned" : "");
+            // At fit the page takes the view's width and is black wherever it shows.
+            const QImage shown = Grab(view.viewport());
+            const QRect page = QRect(0, 0, view.Logic().DisplayWidth(), view.Logic().DisplayHeight())
+                                   .translated(0, -view.verticalScrollBar()->value());
+            EXPECT_EQ(page.width(), view.viewport()->width());
+            EXPECT_EQ(notBlack(shown, page), 0) << c.width << " x " << c.height << (c.command ? ", turned" : "");
+            view.verticalScrollBar()->setValue(view.verticalScrollBar()->maximum() / 2 + 1);
+        }
+    }
+}
+
 TEST_F(PageViewerTest, TheReducedViewStartsFittedWhenTheSettingsSaySo)
 {
     const std::string fax = writeTiff(path("fax.tif"), 5, COMPRESSION_CCITTFAX4, 1728, 1100);
