@@ -48,9 +48,12 @@ CViewerCommandLine ParseViewerCommandLine(const std::vector<std::string>& args,
     for (const std::string& arg : args) {
         if (arg.empty())
             continue;
-        const bool switchLike = arg[0] == '/' || arg[0] == '-';
+        const char letter = arg.size() > 1 ? static_cast<char>(arg[1] & ~0x20) : 0;
+        const bool quotedTitle = letter == 'T' && arg.size() > 2 && arg[2] == '"';
+        // An absolute path (a further "/" outside a quoted title) is a path, found or not.
+        const bool namesPath = arg[0] == '/' && !quotedTitle && arg.find('/', 1) != std::string::npos;
+        const bool switchLike = (arg[0] == '/' || arg[0] == '-') && !namesPath;
         if (switchLike && !exists(Unquoted(arg))) {
-            const char letter = arg.size() > 1 ? static_cast<char>(arg[1] & ~0x20) : 0;
             if (letter == 'T') {
                 line.title = Unquoted(arg.substr(2));
                 line.titleGiven = true;

@@ -26,7 +26,8 @@ struct CViewerCommandLine {
 };
 
 /// Reads the argument vector: "/T", "/P" and "/S" in any case; other elements beginning with "/" or
-/// "-" are skipped unless exists() says they name a file; the first other element is the document.
+/// "-" are skipped unless exists() says they name a file or they hold a further "/" (an absolute
+/// path, outside a quoted title); the first other element is the document.
 CViewerCommandLine ParseViewerCommandLine(const std::vector<std::string>& args,
                                           const std::function<bool(const std::string&)>& exists);
 

@@ -246,6 +246,10 @@ TEST_F(PageViewerTest, AFileThatCannotBeReadEndsTheStartAndIsLeftAsItWas)
     EXPECT_FALSE(StartPageViewer({broken}, prompter, settings, 1920));
     EXPECT_FALSE(LibraryMessages::codes().empty());
     EXPECT_EQ(bytesOf(broken), before);
+    // A missing file named by its absolute path is said so, never taken for a switch.
+    LibraryMessages::codes().clear();
+    EXPECT_FALSE(StartPageViewer({path("missing.tif")}, prompter, settings, 1920));
+    EXPECT_FALSE(LibraryMessages::codes().empty());
 }
 
 TEST_F(PageViewerTest, ClosingStoresTheWindowAndTheViewSettings)
