@@ -208,7 +208,9 @@ int16_t CTqlVwTLDoc::LoadInto(const std::string& path, CPageImageArray& pages, s
         return code;
     if (count <= 0)
         return PF_ERR_CORRUPT;
-    compression = GetCompression(loadedPath);
+    // A file the library cannot describe is damaged, however many pages could be read from it.
+    if (const int16_t code = GetCompression(loadedPath, compression); code != PF_OK)
+        return code;
     m_frame.SetWaitCursor(true);
     m_frame.SetStatusText(0, kStatusProcessing);
     const int16_t code = ReadPages(loadedPath, pages, type, 0, count, m_app.readOption, m_app.appValue, m_app.busy);
