@@ -162,6 +162,11 @@ std::string SizePaneText(int width, int height)
     return text;
 }
 
+std::string FrameCaption(const std::string& documentTitle)
+{
+    return documentTitle.empty() ? std::string(kViewerTitle) : documentTitle + " - " + kViewerTitle;
+}
+
 std::string FitPaneText(bool fit) { return fit ? "Size adjustment" : ""; }
 std::string GreyPaneText(bool grey) { return grey ? "Grayscale" : ""; }
 std::string ZoomPaneText(int percent) { return percent == 0 ? std::string() : std::to_string(percent) + "%"; }

@@ -56,6 +56,10 @@ void WriteReducedViewSettings(int justify, int rows);
 std::optional<std::string> ReadBarState();
 void WriteBarState(const std::string& bytes);
 
+/// The frame's caption for a document title: "title - Qelta Viewer", the program's name alone
+/// without a title.
+std::string FrameCaption(const std::string& documentTitle);
+
 // ---- status bar ---------------------------------------------------------------------------------
 
 /// The texts of panes 1 to 6 (pane 0 takes its text as it stands).

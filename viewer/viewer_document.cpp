@@ -174,6 +174,7 @@ bool CTqlVwTLDoc::OnNewDocument()
     DeleteContents();
     m_strPath.clear();
     m_strTitle.clear();
+    m_frame.SetDocumentTitle(m_strTitle);
     return true;
 }
 
@@ -294,6 +295,7 @@ bool CTqlVwTLDoc::OnOpenDocument(const std::string& path)
     m_app.lastDir = platform::parentPath(path);
     m_strPath = loadedPath;
     m_strTitle = titleOf(path);
+    m_frame.SetDocumentTitle(m_strTitle);
     m_bModified = false;
     UpdateViews();
     return true;
@@ -424,6 +426,7 @@ bool CTqlVwTLDoc::OnSaveDocument(const std::string& path)
             view->OnRefresh();
     m_strPath = path;
     m_strTitle = titleOf(path);
+    m_frame.SetDocumentTitle(m_strTitle);
     m_bModified = false;
     if (m_app.sendRegistration)
         RegisterSend(path);

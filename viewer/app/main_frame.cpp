@@ -336,6 +336,11 @@ void CMainFrame::SetStatusText(int pane, const std::string& text)
         m_panes[static_cast<size_t>(pane)]->setText(QString::fromStdString(text));
 }
 
+void CMainFrame::SetDocumentTitle(const std::string& title)
+{
+    setWindowTitle(QString::fromStdString(FrameCaption(title)));
+}
+
 void CMainFrame::SetWaitCursor(bool wait)
 {
     if (wait)

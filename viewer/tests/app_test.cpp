@@ -119,6 +119,19 @@ TEST_F(PageViewerTest, WizardVectorShowsThePagesUnderTheTitleAndKeysChangeThem)
     EXPECT_EQ(bytesOf(fax), before);
 }
 
+TEST_F(PageViewerTest, TheCaptionNamesTheOpenFile)
+{
+    const std::string fax = writeTiff(path("Report 7.tif"), 2, COMPRESSION_CCITTFAX4, 1728, 1100);
+    EXPECT_EQ(Start({fax})->windowTitle().toStdString(), "Report 7.tif - Qelta Viewer");
+    EXPECT_EQ(Start({})->windowTitle().toStdString(), "Qelta Viewer");
+    // A title given at start stands until another file is opened.
+    auto frame = Start(ViewerArguments("Fax to Kim", fax, false));
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(frame->windowTitle().toStdString(), "Fax to Kim");
+    ASSERT_TRUE(frame->Document().OnOpenDocument(writeTiff(path("other.tif"), 1)));
+    EXPECT_EQ(frame->windowTitle().toStdString(), "other.tif - Qelta Viewer");
+}
+
 TEST_F(PageViewerTest, PrintsEveryPageToPdfOnBothPaperSizes)
 {
     const std::string fax = writeTiff(path("fax.tif"), 3, COMPRESSION_CCITTFAX4, 1728, 1100);
