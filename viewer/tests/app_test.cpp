@@ -15,6 +15,7 @@
 #include <QMimeData>
 #include <QScrollBar>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QPrinter>
 #include <QTest>
 #include <QTimer>
@@ -130,6 +131,28 @@ TEST_F(PageViewerTest, TheCaptionNamesTheOpenFile)
     EXPECT_EQ(frame->windowTitle().toStdString(), "Fax to Kim");
     ASSERT_TRUE(frame->Document().OnOpenDocument(writeTiff(path("other.tif"), 1)));
     EXPECT_EQ(frame->windowTitle().toStdString(), "other.tif - Qelta Viewer");
+}
+
+TEST_F(PageViewerTest, StatusPanesShareANarrowFrameWithoutOverlapping)
+{
+    const std::string fax = writeTiff(path("fax.tif"), 2, COMPRESSION_CCITTFAX4, 1728, 2338);
+    auto frame = StartPageViewer({fax}, prompter, settings, 1920); // at the first run's 400 x 300
+    ASSERT_TRUE(frame);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+    for (const int width : {400, 640, 1200}) {
+        frame->resize(width, 300);
+        QTest::qWait(20);
+        const QRect bar = frame->statusBar()->rect();
+        for (int i = 0; i < 7; ++i) {
+            const QRect pane = frame->StatusPane(i)->geometry();
+            EXPECT_TRUE(bar.contains(pane)) << "pane " << i << " at " << width;
+            for (int j = i + 1; j < 7; ++j)
+                EXPECT_FALSE(pane.intersects(frame->StatusPane(j)->geometry()))
+                    << "panes " << i << " and " << j << " at " << width;
+        }
+    }
+    // With room every pane shows its whole text.
+    EXPECT_GE(frame->StatusPane(2)->width(), frame->StatusPane(2)->fontMetrics().horizontalAdvance(Pane(*frame, 2)));
 }
 
 TEST_F(PageViewerTest, PrintsEveryPageToPdfOnBothPaperSizes)
