@@ -11,11 +11,13 @@
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QStyledItemDelegate>
 #include <QToolButton>
@@ -123,6 +125,29 @@ CSpinButtons::CSpinButtons(QWidget* parent) : QWidget(parent)
     setFocusPolicy(Qt::StrongFocus);
     connect(up, &QToolButton::clicked, this, [this] { emit Delta(-1); });
     connect(down, &QToolButton::clicked, this, [this] { emit Delta(1); });
+}
+
+void CSpinButtons::SetBuddy(QWidget* buddy) { buddy->installEventFilter(this); }
+
+bool CSpinButtons::Step(int key)
+{
+    if (!isEnabled() || (key != Qt::Key_Up && key != Qt::Key_Down))
+        return false;
+    emit Delta(key == Qt::Key_Up ? -1 : 1);
+    return true;
+}
+
+bool CSpinButtons::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress && Step(static_cast<QKeyEvent*>(event)->key()))
+        return true;
+    return QWidget::eventFilter(watched, event);
+}
+
+void CSpinButtons::keyPressEvent(QKeyEvent* event)
+{
+    if (!Step(event->key()))
+        QWidget::keyPressEvent(event);
 }
 
 // ---- Change File Format ----
@@ -286,8 +311,11 @@ CPageJumpDlg::CPageJumpDlg(int pageCount, int current, IPrompter& prompter, QWid
     auto* layout = new QVBoxLayout(this);
     auto* row = new QHBoxLayout;
     auto* label = new QLabel(tr("&Page:"), this);
-    m_pPage = readOnlyEdit(this, IDC_JUMP_PAGE);
+    // The page is typed (digits only) or stepped with the buttons, Up and Down.
+    m_pPage = Named(new QLineEdit(this), IDC_JUMP_PAGE);
+    m_pPage->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,5}")), m_pPage));
     auto* spin = Named(new CSpinButtons(this), IDC_JUMP_SPIN);
+    spin->SetBuddy(m_pPage);
     label->setBuddy(m_pPage);
     row->addWidget(label);
     row->addWidget(m_pPage);
@@ -299,7 +327,9 @@ CPageJumpDlg::CPageJumpDlg(int pageCount, int current, IPrompter& prompter, QWid
     connect(spin, &CSpinButtons::Delta, this, [this](int delta) {
         m_logic.Spin(delta);
         m_pPage->setText(QString::number(m_logic.Value()));
+        m_pPage->selectAll();
     });
+    connect(m_pPage, &QLineEdit::textEdited, this, [this](const QString& text) { m_logic.SetValue(text.toInt()); });
     ChainTabOrder({m_pPage, spin, ok, findChild<QPushButton*>(ControlName(IDCANCEL))});
 }
 

@@ -111,7 +111,7 @@ TEST(ViewerDialogs, SettingsAndPageJump)
 
     CPageJumpDlg jump(5, 0, prompter);
     auto* page = Find<QLineEdit>(jump, IDC_JUMP_PAGE);
-    EXPECT_TRUE(page->isReadOnly());
+    EXPECT_FALSE(page->isReadOnly());
     Spin(jump, IDC_JUMP_SPIN, "down", 3);
     EXPECT_EQ(page->text(), "1");
     Spin(jump, IDC_JUMP_SPIN, "up", 9);
@@ -119,6 +119,27 @@ TEST(ViewerDialogs, SettingsAndPageJump)
     Check(jump, "page-jump");
     QTest::mouseClick(Find<QPushButton>(jump, IDOK), Qt::LeftButton);
     EXPECT_EQ(jump.Current(), 4);
+    // The box takes typed digits (nothing else) and Up and Down.
+    CPageJumpDlg typed(5, 0, prompter);
+    page = Find<QLineEdit>(typed, IDC_JUMP_PAGE);
+    page->setFocus();
+    page->selectAll();
+    QTest::keyClicks(page, "3x");
+    EXPECT_EQ(page->text(), "3");
+    QTest::keyClick(page, Qt::Key_Up);
+    QTest::keyClick(page, Qt::Key_Up);
+    EXPECT_EQ(page->text(), "5");
+    QTest::keyClick(page, Qt::Key_Down);
+    EXPECT_EQ(page->text(), "4");
+    QTest::keyClick(page, Qt::Key_Backspace);
+    QTest::keyClicks(page, "2");
+    QTest::mouseClick(Find<QPushButton>(typed, IDOK), Qt::LeftButton);
+    EXPECT_EQ(typed.Current(), 1);
+    page->selectAll();
+    QTest::keyClicks(page, "9");
+    prompter.script.push_back({"Page settings exceed range", IDOK});
+    QTest::mouseClick(Find<QPushButton>(typed, IDOK), Qt::LeftButton);
+    EXPECT_TRUE(prompter.script.empty());
 }
 
 TEST(ViewerDialogs, TiltCorrection)
