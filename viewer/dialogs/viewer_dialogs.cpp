@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QScreen>
+#include <QStyleOptionFrame>
 #include <QStyledItemDelegate>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -51,6 +52,18 @@ QLineEdit* readOnlyEdit(QWidget* parent, int id)
     auto* edit = Named(new QLineEdit(parent), id);
     edit->setReadOnly(true);
     return edit;
+}
+
+// The width a line edit needs to show text whole, as its style sizes line edits.
+int lineEditWidthFor(QLineEdit* edit, const QString& text)
+{
+    QStyleOptionFrame option;
+    option.initFrom(edit);
+    option.lineWidth = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit);
+    const QMargins margins = edit->textMargins() + edit->contentsMargins();
+    const QSize contents(edit->fontMetrics().horizontalAdvance(text) + 4 + margins.left() + margins.right() + 1,
+                         edit->fontMetrics().height());
+    return edit->style()->sizeFromContents(QStyle::CT_LineEdit, &option, contents, edit).width();
 }
 
 void setCaption(QDialog* dialog, const std::string& caption, const char* templateCaption)
@@ -237,8 +250,12 @@ void CFileInfoDlg::Show()
 {
     const CFileInfoTexts& t = m_logic.Texts();
     const std::string* texts[] = {&t.format, &t.version, &t.compression, &t.width, &t.height, &t.colours, &t.page};
-    for (size_t i = 0; i < m_fields.size(); ++i)
-        m_fields[i]->setText(QtText(*texts[i]));
+    for (size_t i = 0; i < m_fields.size(); ++i) {
+        const QString text = QtText(*texts[i]);
+        m_fields[i]->setText(text);
+        m_fields[i]->setMinimumWidth(lineEditWidthFor(m_fields[i], text)); // the dialog widens to fit
+        m_fields[i]->home(false);
+    }
     m_pPrevious->setEnabled(m_logic.PreviousEnabled());
     m_pNext->setEnabled(m_logic.NextEnabled());
     QWidget* focus = m_logic.Focus() == IDC_INFO_NEXT ? static_cast<QWidget*>(m_pNext)

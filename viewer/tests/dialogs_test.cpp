@@ -14,6 +14,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -91,6 +93,23 @@ TEST_F(DocumentTest, FileInformationDialog)
     EXPECT_EQ(Find<QLineEdit>(dialog, IDC_INFO_PAGE)->text(), "2/2");
     EXPECT_FALSE(Find<QPushButton>(dialog, IDC_INFO_NEXT)->isEnabled());
     EXPECT_TRUE(Find<QPushButton>(dialog, IDC_INFO_PREVIOUS)->hasFocus());
+    // Every text shows whole in its box (less the frame and the 2-pixel margins), the longest included.
+    for (const uint16_t compression : {COMPRESSION_CCITTRLE, COMPRESSION_PACKBITS, COMPRESSION_CCITTFAX3}) {
+        const std::string file = writeTiff(path("info.tif"), 1, compression, 1728, 50);
+        CFileInfoDlg info(file, document.Pages(), document.TemporaryDocument());
+        ASSERT_TRUE(info.Open());
+        info.show();
+        QCoreApplication::processEvents();
+        for (const int id : {IDC_INFO_FORMAT, IDC_INFO_VERSION, IDC_INFO_COMPRESSION, IDC_INFO_WIDTH, IDC_INFO_HEIGHT,
+                             IDC_INFO_COLOURS, IDC_INFO_PAGE}) {
+            auto* field = Find<QLineEdit>(info, id);
+            QStyleOptionFrame frame;
+            frame.initFrom(field);
+            frame.lineWidth = field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, field);
+            const int shown = field->style()->subElementRect(QStyle::SE_LineEditContents, &frame, field).width() - 4;
+            EXPECT_GE(shown, field->fontMetrics().horizontalAdvance(field->text())) << field->text().toStdString();
+        }
+    }
 }
 
 TEST(ViewerDialogs, SettingsAndPageJump)
