@@ -196,7 +196,7 @@ void CPageViewLogic::Layout(int clientWidth)
     if (m_state.GetFit()) {
         m_scale = static_cast<double>(std::max(clientWidth, 1)) / rw;
         m_displayW = std::max(clientWidth, 1);
-        m_displayH = std::max(1, static_cast<int>(rh * m_scale));
+        m_displayH = FitHeight(clientWidth);
     } else {
         m_displayW = Shifted(rw, m_state.GetZoomStep());
         m_displayH = Shifted(rh, m_state.GetZoomStep());
@@ -204,14 +204,13 @@ void CPageViewLogic::Layout(int clientWidth)
     }
 }
 
-int CPageViewLogic::FitClientWidth(int widest, int height, int barWidth) const
+int CPageViewLogic::FitHeight(int clientWidth) const
 {
     const bool turned = m_state.GetRotation() % 2 == 1;
     const int rw = turned ? m_pageH : m_pageW, rh = turned ? m_pageW : m_pageH;
-    if (!m_state.GetFit() || rw <= 0 || rh <= 0)
-        return widest;
-    const double scale = static_cast<double>(std::max(widest, 1)) / rw;
-    return static_cast<int>(rh * scale) <= height ? widest : std::max(1, widest - barWidth);
+    if (rw <= 0 || rh <= 0)
+        return 1;
+    return std::max(1, static_cast<int>(rh * (static_cast<double>(std::max(clientWidth, 1)) / rw)));
 }
 
 int CPageViewLogic::Divisor() const

@@ -109,11 +109,8 @@ public:
     void SetPageSize(int width, int height) { m_pageW = width; m_pageH = height; }
     /// Relayout for a client width.
     void Layout(int clientWidth);
-    /// With fit, the client width the page takes in a view whose client, without scroll bars, is
-    /// widest x height: all of it when the page fits in the height there, else what a vertical scroll
-    /// bar of barWidth leaves (the bar then stays even where the narrower page would fit). Without
-    /// fit or pages, widest. Decided once for a view's size, it cannot flip the bar back and forth.
-    int FitClientWidth(int widest, int height, int barWidth) const;
+    /// With fit, the display height for a client width (the width Layout would be given).
+    int FitHeight(int clientWidth) const;
 
     int DisplayWidth() const { return m_displayW; }
     int DisplayHeight() const { return m_displayH; }

@@ -175,20 +175,9 @@ void CTqlVwTLPageView::Relayout()
     } else {
         m_logic.SetPageSize(0, 0);
     }
-    // With fit there is no horizontal scrolling: the page takes the width left by the vertical bar,
-    // which the view's whole size decides (not the viewport's, which the bar itself changes).
-    int width = viewport()->width();
-    Qt::ScrollBarPolicy policy = Qt::ScrollBarAsNeeded;
-    if (m_state.GetFit() && m_doc.PageCount() > 0) {
-        const QMargins margins = viewportMargins();
-        const QSize whole = contentsRect().size() - QSize(margins.left() + margins.right(),
-                                                          margins.top() + margins.bottom());
-        width = m_logic.FitClientWidth(whole.width(), whole.height(), verticalScrollBar()->sizeHint().width());
-        policy = width < whole.width() ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff;
-    }
-    if (verticalScrollBarPolicy() != policy)
-        setVerticalScrollBarPolicy(policy);
-    m_logic.Layout(width);
+    // With fit there is no horizontal scrolling: the page takes the width left by the vertical bar.
+    m_logic.Layout(FitWidth(*this, m_state.GetFit() && m_doc.PageCount() > 0,
+                            [this](int width) { return m_logic.FitHeight(width); }));
     m_frame.SetStatusText(5, m_doc.PageCount() > 0 ? ZoomPaneText(m_logic.ZoomPercent()) : std::string());
 }
 

@@ -376,29 +376,50 @@ public:
     int count = 0;
 };
 
-TEST_F(PageViewerTest, AFittedPageSettlesWhenItsHeightIsWithinAScrollBarOfTheView)
+TEST_F(PageViewerTest, FittedViewsSettleWhenTheirContentIsWithinAScrollBarOfTheirHeight)
 {
     auto frame = Start({blackTiff(path("a4.tif"), 1, 1728, 2339)});
     ASSERT_TRUE(frame);
-    CTqlVwTLPageView& view = *frame->PageView();
-    const int bar = view.verticalScrollBar()->sizeHint().width();
-    ASSERT_GT(bar, 2);
-    // The frame's height set so that the page at the view's whole width is a little taller than the
-    // view, and with the scroll bar's width taken off a little shorter.
-    for (const int over : {1, bar / 2, bar - 1}) {
-        const QSize whole = view.contentsRect().size();
-        const int pageHeight = static_cast<int>(2339.0 * whole.width() / 1728);
-        frame->resize(frame->width(), frame->height() + pageHeight - over - whole.height());
-        QTest::qWait(50);
-        ASSERT_EQ(view.contentsRect().width(), whole.width());
-        ResizeCounter resizes(view.viewport());
-        QTest::qWait(300);
-        EXPECT_LE(resizes.count, 1) << over << " rows over";
-        const QImage shown = Grab(view.viewport());
-        const QRect page(0, 0, view.Logic().DisplayWidth(), view.Logic().DisplayHeight());
-        EXPECT_EQ(view.viewport()->width(), page.width()) << over << " rows over";
-        EXPECT_EQ(notBlack(shown, page), 0) << over << " rows over";
+    CTqlVwTLPageView& page = *frame->PageView();
+    CTqlVwTLView& thumbs = *frame->ThumbView();
+    struct Case {
+        const char* name;
+        int mode;
+        QAbstractScrollArea* view;
+        std::function<int(int)> heightAt; // the content's height at a width
+    } cases[] = {
+        {"page view", ID_VIEW_PAGE_AND_REDUCED, &page, [](int width) { return static_cast<int>(2339.0 * width / 1728); }},
+        {"reduced view", ID_VIEW_REDUCED, &thumbs,
+         [&](int width) {
+             CThumbLayout grid;
+             grid.Layout(width, 1, 1728, 2339, true, settings.cmplRow);
+             return grid.ScrollSize().second;
+         }},
+    };
+    for (const Case& c : cases) {
+        frame->OnCommand(c.mode);
+        QAbstractScrollArea& view = *c.view;
+        const int bar = view.verticalScrollBar()->sizeHint().width();
+        ASSERT_GT(bar, 2);
+        // The frame's height set so that the content at the view's whole width is a little taller
+        // than the view, and with the scroll bar's width taken off a little shorter.
+        for (const int over : {1, bar / 2, bar - 1}) {
+            const QSize whole = view.contentsRect().size();
+            frame->resize(frame->width(), frame->height() + c.heightAt(whole.width()) - over - whole.height());
+            QTest::qWait(50);
+            ASSERT_EQ(view.contentsRect().width(), whole.width());
+            ResizeCounter resizes(view.viewport());
+            QTest::qWait(300);
+            EXPECT_LE(resizes.count, 1) << c.name << ", " << over << " rows over";
+        }
     }
+    // The fitted page fills the width the bar leaves and is drawn whole.
+    frame->OnCommand(ID_VIEW_PAGE_AND_REDUCED);
+    QTest::qWait(50);
+    const QImage shown = Grab(page.viewport());
+    const QRect drawn(0, 0, page.Logic().DisplayWidth(), page.Logic().DisplayHeight());
+    EXPECT_EQ(page.viewport()->width(), drawn.width());
+    EXPECT_EQ(notBlack(shown, drawn), 0);
 }
 
 TEST_F(PageViewerTest, ExtremePagesAreStretchedOnlyWhereShown)
