@@ -620,11 +620,7 @@ void BandedPrint(QPainter& painter, int x, int y, int width, int height, const Q
     }
     if (width <= 0 || height <= 0 || painter.device() == nullptr)
         return;
-    QRectF shown = painter.transform().inverted().mapRect(
-        QRectF(0, 0, painter.device()->width(), painter.device()->height()));
-    if (painter.hasClipping())
-        shown = shown.intersected(painter.clipBoundingRect());
-    const QRect visible = shown.toAlignedRect();
+    const QRect visible = ShownPart(painter);
     // Each band is stretched from the page as the whole stretched bitmap would have it.
     std::vector<int> column(static_cast<size_t>(width));
     for (int i = 0; i < width; ++i)

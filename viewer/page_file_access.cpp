@@ -192,14 +192,17 @@ int16_t WritePages(const std::vector<IKHANDLE>& bitmaps, const std::string& path
     return code;
 }
 
-int GetCompression(const std::string& path)
+int16_t GetCompression(const std::string& path, int& compression)
 {
+    compression = 0;
     PAGEFILEDOCUMENT* document = PageFileOpenDocument(path.c_str());
-    if (document == nullptr)
-        return 0;
-    const int compression = document->compression;
+    if (document == nullptr) {
+        const int16_t code = lastError();
+        return code != PF_OK ? code : PF_ERR_OPEN;
+    }
+    compression = document->compression;
     PageFileCloseDocument(document);
-    return compression;
+    return PF_OK;
 }
 
 int16_t ReadLinkFile(const std::string& path, std::vector<std::string>& paths)

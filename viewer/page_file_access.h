@@ -48,8 +48,9 @@ int16_t ReadPages(const std::string& path, CPageImageArray& pages, int type, int
 /// the old file as it was).
 int16_t WritePages(const std::vector<IKHANDLE>& bitmaps, const std::string& path, int type, int compression,
                    int readOption, intptr_t appValue, bool& busy);
-/// The compression the library reports for the file, 0 when it cannot be opened as a document.
-int GetCompression(const std::string& path);
+/// The compression the library reports for the file (0 for one it has no code for); the library's
+/// code when it cannot describe the file, as for a file whose page chain breaks off.
+int16_t GetCompression(const std::string& path, int& compression);
 /// Reads a link file's paths: lines ended by CR LF or LF (carriage returns before the LF dropped), a
 /// last unterminated line included, empty lines skipped. PF_ERR_OPEN for a file that cannot be read, PF_ERR_TOO_LARGE past the bound.
 int16_t ReadLinkFile(const std::string& path, std::vector<std::string>& paths);

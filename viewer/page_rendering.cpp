@@ -193,15 +193,6 @@ QRect regionPart(const QImage& image, int sourceX, int sourceY, int targetWidth,
     return src.intersected(image.rect());
 }
 
-// The device pixels a painter can change.
-QRect shownPart(QPainter& painter)
-{
-    QRect visible(0, 0, painter.device()->width(), painter.device()->height());
-    if (painter.hasClipping())
-        visible = visible.intersected(painter.clipBoundingRect().toAlignedRect());
-    return visible;
-}
-
 // Band k of n over length total: its start and size (the first total mod n bands one longer).
 std::pair<int, int> band(int total, int n, int k)
 {
@@ -210,6 +201,15 @@ std::pair<int, int> band(int total, int n, int k)
 }
 
 } // namespace
+
+QRect ShownPart(const QPainter& painter)
+{
+    QRectF shown = painter.combinedTransform().inverted().mapRect(
+        QRectF(0, 0, painter.device()->width(), painter.device()->height()));
+    if (painter.hasClipping())
+        shown = shown.intersected(painter.clipBoundingRect());
+    return shown.toAlignedRect();
+}
 
 const std::array<QRgb, kViewPaletteSize>& ViewPalette()
 {
@@ -556,7 +556,7 @@ void CDisplayImage::Draw(QPainter& painter, int x, int y, int width, int height)
     if (width <= 0 || height <= 0 || image.isNull() || painter.device() == nullptr)
         return;
     const int iw = image.width(), ih = image.height();
-    const QRect visible = shownPart(painter);
+    const QRect visible = ShownPart(painter);
     const QRect target(x, y, width, height);
     const QRect whole(0, 0, iw, ih);
     const std::vector<QRgb> colours = Colours();
@@ -598,7 +598,7 @@ bool CDisplayImage::DrawRegion(QPainter& painter, int sourceX, int sourceY, int 
     const QRect part =
         regionPart(m_bits, sourceX, sourceY, targetWidth, targetHeight, referenceWidth, referenceHeight);
     if (!part.isEmpty())
-        stretchVisible(painter, m_bits, Colours(), part, QRect(0, 0, targetWidth, targetHeight), shownPart(painter));
+        stretchVisible(painter, m_bits, Colours(), part, QRect(0, 0, targetWidth, targetHeight), ShownPart(painter));
     return true;
 }
 
@@ -632,7 +632,7 @@ bool CDisplayImage::DrawRegionInColour(QPainter& painter, int sourceX, int sourc
     std::vector<QRgb> colours(256, qRgb(0, 0, 0));
     std::copy(ViewPalette().begin(), ViewPalette().end(), colours.begin());
     stretchVisible(painter, levels, colours, QRect(QPoint(0, 0), part.size()), QRect(0, 0, targetWidth, targetHeight),
-                   shownPart(painter));
+                   ShownPart(painter));
     return true;
 }
 

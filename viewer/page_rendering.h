@@ -22,6 +22,10 @@ inline constexpr int kWhiteLevel = 64;
 inline constexpr int kFirstAnnotationColour = 65;
 inline constexpr int kViewPaletteSize = 81;
 
+/// What a painter can change, in its own (transformed) coordinates: its device's rectangle mapped
+/// back through the painter's transform, within its clip.
+QRect ShownPart(const QPainter& painter);
+
 /// The view palette: 65 grey levels (entry k = 255 * k / 64) and the 16 annotation colours.
 const std::array<QRgb, kViewPaletteSize>& ViewPalette();
 /// The 16 annotation colours as COLORREF values (0x00BBGGRR), in palette order.

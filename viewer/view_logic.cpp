@@ -48,9 +48,12 @@ CViewerCommandLine ParseViewerCommandLine(const std::vector<std::string>& args,
     for (const std::string& arg : args) {
         if (arg.empty())
             continue;
-        const bool switchLike = arg[0] == '/' || arg[0] == '-';
+        const char letter = arg.size() > 1 ? static_cast<char>(arg[1] & ~0x20) : 0;
+        const bool quotedTitle = letter == 'T' && arg.size() > 2 && arg[2] == '"';
+        // An absolute path (a further "/" outside a quoted title) is a path, found or not.
+        const bool namesPath = arg[0] == '/' && !quotedTitle && arg.find('/', 1) != std::string::npos;
+        const bool switchLike = (arg[0] == '/' || arg[0] == '-') && !namesPath;
         if (switchLike && !exists(Unquoted(arg))) {
-            const char letter = arg.size() > 1 ? static_cast<char>(arg[1] & ~0x20) : 0;
             if (letter == 'T') {
                 line.title = Unquoted(arg.substr(2));
                 line.titleGiven = true;
@@ -159,6 +162,11 @@ std::string SizePaneText(int width, int height)
     return text;
 }
 
+std::string FrameCaption(const std::string& documentTitle)
+{
+    return documentTitle.empty() ? std::string(kViewerTitle) : documentTitle + " - " + kViewerTitle;
+}
+
 std::string FitPaneText(bool fit) { return fit ? "Size adjustment" : ""; }
 std::string GreyPaneText(bool grey) { return grey ? "Grayscale" : ""; }
 std::string ZoomPaneText(int percent) { return percent == 0 ? std::string() : std::to_string(percent) + "%"; }
@@ -188,12 +196,21 @@ void CPageViewLogic::Layout(int clientWidth)
     if (m_state.GetFit()) {
         m_scale = static_cast<double>(std::max(clientWidth, 1)) / rw;
         m_displayW = std::max(clientWidth, 1);
-        m_displayH = static_cast<int>(rh * m_scale);
+        m_displayH = FitHeight(clientWidth);
     } else {
         m_displayW = Shifted(rw, m_state.GetZoomStep());
         m_displayH = Shifted(rh, m_state.GetZoomStep());
         m_scale = static_cast<double>(m_displayW) / rw;
     }
+}
+
+int CPageViewLogic::FitHeight(int clientWidth) const
+{
+    const bool turned = m_state.GetRotation() % 2 == 1;
+    const int rw = turned ? m_pageH : m_pageW, rh = turned ? m_pageW : m_pageH;
+    if (rw <= 0 || rh <= 0)
+        return 1;
+    return std::max(1, static_cast<int>(rh * (static_cast<double>(std::max(clientWidth, 1)) / rw)));
 }
 
 int CPageViewLogic::Divisor() const
@@ -223,11 +240,16 @@ std::pair<int, int> CPageViewLogic::AnchorScroll(int clientWidth, int clientHeig
     }
 }
 
+bool CPageViewLogic::StretchesWhenDrawn() const
+{
+    return m_state.GetFit() && m_scale > 1 && int64_t{m_displayW} * m_displayH > kMaxStretchedPixels;
+}
+
 std::pair<int, int> CPageViewLogic::DrawnSize(int imageWidth, int imageHeight) const
 {
     const int divisor = Divisor();
     if (divisor == -1)
-        return {imageWidth, imageHeight};
+        return StretchesWhenDrawn() ? std::pair{m_displayW, m_displayH} : std::pair{imageWidth, imageHeight};
     return {static_cast<int>(imageWidth * divisor * m_scale), static_cast<int>(imageHeight * divisor * m_scale)};
 }
 

@@ -6,6 +6,7 @@
 #include "viewer/display_state.h"
 #include "viewer/viewer_document.h"
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -25,7 +26,8 @@ struct CViewerCommandLine {
 };
 
 /// Reads the argument vector: "/T", "/P" and "/S" in any case; other elements beginning with "/" or
-/// "-" are skipped unless exists() says they name a file; the first other element is the document.
+/// "-" are skipped unless exists() says they name a file or they hold a further "/" (an absolute
+/// path, outside a quoted title); the first other element is the document.
 CViewerCommandLine ParseViewerCommandLine(const std::vector<std::string>& args,
                                           const std::function<bool(const std::string&)>& exists);
 
@@ -53,6 +55,10 @@ void WriteReducedViewSettings(int justify, int rows);
 /// The bars' state, one binary value "TqlVwTL" of the program's key; nothing when none is stored.
 std::optional<std::string> ReadBarState();
 void WriteBarState(const std::string& bytes);
+
+/// The frame's caption for a document title: "title - Qelta Viewer", the program's name alone
+/// without a title.
+std::string FrameCaption(const std::string& documentTitle);
 
 // ---- status bar ---------------------------------------------------------------------------------
 
@@ -89,6 +95,9 @@ enum class KeyAction { None, OtherPane, PageUp, PageDown, LineUp, LineDown, Page
                        RowUp, RowDown, PreviousPage, NextPage };
 enum ViewKey { kKeyTab, kKeyPageUp, kKeyPageDown, kKeyUp, kKeyDown, kKeyLeft, kKeyRight, kKeyHome, kKeyEnd, kKeyOther };
 
+/// The most pixels a fitted page is enlarged to ahead of drawing (4 MB at one bit a pixel).
+inline constexpr int64_t kMaxStretchedPixels = int64_t{1} << 25;
+
 /// The page view's decisions over its display state.
 class CPageViewLogic {
 public:
@@ -100,6 +109,8 @@ public:
     void SetPageSize(int width, int height) { m_pageW = width; m_pageH = height; }
     /// Relayout for a client width.
     void Layout(int clientWidth);
+    /// With fit, the display height for a client width (the width Layout would be given).
+    int FitHeight(int clientWidth) const;
 
     int DisplayWidth() const { return m_displayW; }
     int DisplayHeight() const { return m_displayH; }
@@ -111,6 +122,9 @@ public:
     std::pair<int, int> ScrollSize() const;
     /// The scroll position where the page's own top-left corner lies, for a client of that size.
     std::pair<int, int> AnchorScroll(int clientWidth, int clientHeight) const;
+    /// Whether, with fit, the display image is the page as it stands (turned), stretched only where
+    /// drawn: a page enlarged past kMaxStretchedPixels, as an extreme (1 x 65535) page would be.
+    bool StretchesWhenDrawn() const;
     /// Where the display image of that size is drawn.
     std::pair<int, int> DrawPosition(int imageWidth, int imageHeight) const;
     /// The drawn size of an image of that size.

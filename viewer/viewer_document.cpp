@@ -174,6 +174,7 @@ bool CTqlVwTLDoc::OnNewDocument()
     DeleteContents();
     m_strPath.clear();
     m_strTitle.clear();
+    m_frame.SetDocumentTitle(m_strTitle);
     return true;
 }
 
@@ -208,7 +209,9 @@ int16_t CTqlVwTLDoc::LoadInto(const std::string& path, CPageImageArray& pages, s
         return code;
     if (count <= 0)
         return PF_ERR_CORRUPT;
-    compression = GetCompression(loadedPath);
+    // A file the library cannot describe is damaged, however many pages could be read from it.
+    if (const int16_t code = GetCompression(loadedPath, compression); code != PF_OK)
+        return code;
     m_frame.SetWaitCursor(true);
     m_frame.SetStatusText(0, kStatusProcessing);
     const int16_t code = ReadPages(loadedPath, pages, type, 0, count, m_app.readOption, m_app.appValue, m_app.busy);
@@ -292,6 +295,7 @@ bool CTqlVwTLDoc::OnOpenDocument(const std::string& path)
     m_app.lastDir = platform::parentPath(path);
     m_strPath = loadedPath;
     m_strTitle = titleOf(path);
+    m_frame.SetDocumentTitle(m_strTitle);
     m_bModified = false;
     UpdateViews();
     return true;
@@ -422,6 +426,7 @@ bool CTqlVwTLDoc::OnSaveDocument(const std::string& path)
             view->OnRefresh();
     m_strPath = path;
     m_strTitle = titleOf(path);
+    m_frame.SetDocumentTitle(m_strTitle);
     m_bModified = false;
     if (m_app.sendRegistration)
         RegisterSend(path);

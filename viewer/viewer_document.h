@@ -203,6 +203,8 @@ public:
         static_cast<void>(text);
     }
     virtual void SetWaitCursor(bool wait) { static_cast<void>(wait); }
+    /// The document's title changed (the file name; empty for a new document).
+    virtual void SetDocumentTitle(const std::string& title) { static_cast<void>(title); }
     /// The Save As file dialog: the path and the filter entry chosen, nothing when cancelled.
     virtual std::optional<std::pair<std::string, int>> SaveAsFile(const std::string& filter, int entry,
                                                                   const std::string& name)

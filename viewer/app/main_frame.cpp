@@ -20,6 +20,7 @@
 #include <QCursor>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
@@ -52,6 +53,37 @@ std::vector<CAccelerator> FrameAccelerators()
 }
 
 namespace {
+
+// A status pane that asks for its nominal width (or its text's, when longer) but gives way to a
+// narrow frame, its text then cut with an ellipsis rather than drawn over its neighbours.
+class CStatusPane : public QLabel {
+public:
+    CStatusPane(const QString& nominal, QWidget* parent)
+        : QLabel(parent), m_nominal(nominal.isEmpty() ? 0 : fontMetrics().horizontalAdvance(nominal) + 8)
+    {
+    }
+    QSize sizeHint() const override
+    {
+        return {std::max(m_nominal, fontMetrics().horizontalAdvance(text()) + 8), QLabel::sizeHint().height()};
+    }
+    QSize minimumSizeHint() const override
+    {
+        return {fontMetrics().horizontalAdvance(QStringLiteral("\u2026")) + 4, QLabel::minimumSizeHint().height()};
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        const QRect area = contentsRect().adjusted(2, 0, -2, 0);
+        painter.setPen(palette().color(QPalette::WindowText));
+        painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter,
+                         fontMetrics().elidedText(text(), Qt::ElideRight, area.width()));
+    }
+
+private:
+    int m_nominal;
+};
 
 IPrompter* g_libraryPrompter = nullptr;
 
@@ -132,14 +164,12 @@ CMainFrame::CMainFrame(CViewerSettings& settings, IPrompter& prompter, int scree
     const char* const widths[] = {"10000/10000", "Width:10000 Height:100000", "Size adjustment", "Grayscale",
                                   "100%", "Reduced view"};
     for (int i = 0; i < 7; ++i) {
-        auto* pane = new QLabel(statusBar());
+        auto* pane = new CStatusPane(i == 0 ? QString() : QString::fromUtf8(widths[i - 1]), statusBar());
         pane->setObjectName(QStringLiteral("pane%1").arg(i));
-        if (i == 0) {
+        if (i == 0)
             statusBar()->addWidget(pane, 1);
-        } else {
-            pane->setMinimumWidth(pane->fontMetrics().horizontalAdvance(QString::fromUtf8(widths[i - 1])) + 8);
+        else
             statusBar()->addPermanentWidget(pane);
-        }
         m_panes.push_back(pane);
     }
     m_panes[0]->setText(QString::fromUtf8(kStatusHelp));
@@ -334,6 +364,11 @@ void CMainFrame::SetStatusText(int pane, const std::string& text)
 {
     if (pane >= 0 && pane < static_cast<int>(m_panes.size()))
         m_panes[static_cast<size_t>(pane)]->setText(QString::fromStdString(text));
+}
+
+void CMainFrame::SetDocumentTitle(const std::string& title)
+{
+    setWindowTitle(QString::fromStdString(FrameCaption(title)));
 }
 
 void CMainFrame::SetWaitCursor(bool wait)

@@ -77,6 +77,7 @@ public:
     // IViewerFrame
     void SetStatusText(int pane, const std::string& text) override;
     void SetWaitCursor(bool wait) override;
+    void SetDocumentTitle(const std::string& title) override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

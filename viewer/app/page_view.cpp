@@ -176,7 +176,8 @@ void CTqlVwTLPageView::Relayout()
         m_logic.SetPageSize(0, 0);
     }
     // With fit there is no horizontal scrolling: the page takes the width left by the vertical bar.
-    m_logic.Layout(viewport()->width());
+    m_logic.Layout(FitWidth(*this, m_state.GetFit() && m_doc.PageCount() > 0,
+                            [this](int width) { return m_logic.FitHeight(width); }));
     m_frame.SetStatusText(5, m_doc.PageCount() > 0 ? ZoomPaneText(m_logic.ZoomPercent()) : std::string());
 }
 
@@ -194,7 +195,7 @@ void CTqlVwTLPageView::Rebuild(bool busy)
     auto image = std::make_unique<CDisplayImage>();
     const double scale = m_logic.Scale();
     const bool turned = m_state.GetRotation() % 2 == 1;
-    if (m_state.GetFit() && scale >= 1) {
+    if (m_state.GetFit() && scale >= 1 && !m_logic.StretchesWhenDrawn()) {
         // Stretched into the rotated display size's unrotated counterpart.
         const QImage bitmap = source.Bitmap();
         image->SetFromBitmap(bitmap
@@ -211,7 +212,11 @@ void CTqlVwTLPageView::Rebuild(bool busy)
     const int divisor = m_logic.Divisor();
     if (divisor == -1 && scale < 1) {
         const int rw = turned ? source.Height() : source.Width(), rh = turned ? source.Width() : source.Height();
-        image->ReduceToSize(static_cast<int>(rw * scale), static_cast<int>(rh * scale), m_state.GetGrey());
+        // Grey levels need a reduction both ways; a page reduced only one way (65535 x 1) drops rows
+        // and columns instead.
+        const int w = std::max(1, static_cast<int>(rw * scale)), h = std::max(1, static_cast<int>(rh * scale));
+        if (!image->ReduceToSize(w, h, m_state.GetGrey()))
+            image->ReduceToSize(w, h, false);
     } else if (divisor > 1) {
         image->ReduceByStep(divisor, m_state.GetGrey());
     }

@@ -45,6 +45,25 @@ bool ScrollByKey(QAbstractScrollArea& area, KeyAction action)
     }
 }
 
+int FitWidth(QAbstractScrollArea& area, bool fit, const std::function<int(int)>& heightAt)
+{
+    int width = area.viewport()->width();
+    Qt::ScrollBarPolicy policy = Qt::ScrollBarAsNeeded;
+    if (fit) {
+        // The viewport's size without scroll bars (Qt takes a bar that is always on off it).
+        const int barWidth = area.verticalScrollBar()->sizeHint().width();
+        QSize whole = area.maximumViewportSize();
+        if (area.verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn)
+            whole.rwidth() += barWidth;
+        const bool bar = heightAt(whole.width()) > whole.height();
+        width = bar ? std::max(1, whole.width() - barWidth) : whole.width();
+        policy = bar ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff;
+    }
+    if (area.verticalScrollBarPolicy() != policy)
+        area.setVerticalScrollBarPolicy(policy);
+    return width;
+}
+
 CTqlVwTLView::CTqlVwTLView(CTqlVwTLDoc& document, IViewerFrame& frame, CViewerAppValues& app, QWidget* parent)
     : QAbstractScrollArea(parent), m_doc(document), m_frame(frame), m_app(app)
 {
@@ -54,11 +73,8 @@ CTqlVwTLView::CTqlVwTLView(CTqlVwTLDoc& document, IViewerFrame& frame, CViewerAp
     m_state.Reset();
     m_state.SetZoomStep(-4);
     m_state.SetGrey(1);
-    m_state.SetFit(0);
-    if (app.cmplJustify) {
-        m_state.SetFit(1);
-        m_state.SetZoomStep(-4); // the step stays -4 whatever fit says
-    }
+    // Fit last: setting a step clears it. The grid itself is always laid out at step -4.
+    m_state.SetFit(app.cmplJustify ? 1 : 0);
 }
 
 void CTqlVwTLView::Relayout()
@@ -68,8 +84,13 @@ void CTqlVwTLView::Relayout()
         largestW = std::max(largestW, page->Width());
         largestH = std::max(largestH, page->Height());
     }
-    m_layout.Layout(viewport()->width(), m_doc.PageCount(), largestW, largestH, m_state.GetFit() != 0, m_app.cmplRow,
-                    -4);
+    const bool fit = m_state.GetFit() != 0;
+    const int width = FitWidth(*this, fit && m_doc.PageCount() > 0, [&](int trialWidth) {
+        CThumbLayout trial;
+        trial.Layout(trialWidth, m_doc.PageCount(), largestW, largestH, true, m_app.cmplRow, -4);
+        return trial.ScrollSize().second;
+    });
+    m_layout.Layout(width, m_doc.PageCount(), largestW, largestH, fit, m_app.cmplRow, -4);
     const auto [w, h] = m_layout.ScrollSize();
     horizontalScrollBar()->setRange(0, std::max(0, w - viewport()->width()));
     horizontalScrollBar()->setPageStep(std::max(1, w / 10));

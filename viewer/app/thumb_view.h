@@ -6,6 +6,7 @@
 
 #include <QAbstractScrollArea>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -54,5 +55,11 @@ private:
 ViewKey ViewKeyOf(int qtKey);
 /// Scrolls a scroll area as a key action asks; false for an action that is not a scroll.
 bool ScrollByKey(QAbstractScrollArea& area, KeyAction action);
+/// The width a view lays its content out at, its vertical scroll bar set to match. With fit, the
+/// content (heightAt(width) high) takes the view's whole width when it fits in the height there,
+/// else the width the bar leaves, the bar then staying even where the narrower content would fit:
+/// decided from the view's whole size, it cannot flip the bar and resize the view without end.
+/// Without fit the bar shows as needed and the viewport's width stands.
+int FitWidth(QAbstractScrollArea& area, bool fit, const std::function<int(int)>& heightAt);
 
 } // namespace viewer

@@ -11,12 +11,15 @@
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 #include <QScreen>
+#include <QStyleOptionFrame>
 #include <QStyledItemDelegate>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -49,6 +52,18 @@ QLineEdit* readOnlyEdit(QWidget* parent, int id)
     auto* edit = Named(new QLineEdit(parent), id);
     edit->setReadOnly(true);
     return edit;
+}
+
+// The width a line edit needs to show text whole, as its style sizes line edits.
+int lineEditWidthFor(QLineEdit* edit, const QString& text)
+{
+    QStyleOptionFrame option;
+    option.initFrom(edit);
+    option.lineWidth = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit);
+    const QMargins margins = edit->textMargins() + edit->contentsMargins();
+    const QSize contents(edit->fontMetrics().horizontalAdvance(text) + 4 + margins.left() + margins.right() + 1,
+                         edit->fontMetrics().height());
+    return edit->style()->sizeFromContents(QStyle::CT_LineEdit, &option, contents, edit).width();
 }
 
 void setCaption(QDialog* dialog, const std::string& caption, const char* templateCaption)
@@ -123,6 +138,29 @@ CSpinButtons::CSpinButtons(QWidget* parent) : QWidget(parent)
     setFocusPolicy(Qt::StrongFocus);
     connect(up, &QToolButton::clicked, this, [this] { emit Delta(-1); });
     connect(down, &QToolButton::clicked, this, [this] { emit Delta(1); });
+}
+
+void CSpinButtons::SetBuddy(QWidget* buddy) { buddy->installEventFilter(this); }
+
+bool CSpinButtons::Step(int key)
+{
+    if (!isEnabled() || (key != Qt::Key_Up && key != Qt::Key_Down))
+        return false;
+    emit Delta(key == Qt::Key_Up ? -1 : 1);
+    return true;
+}
+
+bool CSpinButtons::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress && Step(static_cast<QKeyEvent*>(event)->key()))
+        return true;
+    return QWidget::eventFilter(watched, event);
+}
+
+void CSpinButtons::keyPressEvent(QKeyEvent* event)
+{
+    if (!Step(event->key()))
+        QWidget::keyPressEvent(event);
 }
 
 // ---- Change File Format ----
@@ -212,8 +250,12 @@ void CFileInfoDlg::Show()
 {
     const CFileInfoTexts& t = m_logic.Texts();
     const std::string* texts[] = {&t.format, &t.version, &t.compression, &t.width, &t.height, &t.colours, &t.page};
-    for (size_t i = 0; i < m_fields.size(); ++i)
-        m_fields[i]->setText(QtText(*texts[i]));
+    for (size_t i = 0; i < m_fields.size(); ++i) {
+        const QString text = QtText(*texts[i]);
+        m_fields[i]->setText(text);
+        m_fields[i]->setMinimumWidth(lineEditWidthFor(m_fields[i], text)); // the dialog widens to fit
+        m_fields[i]->home(false);
+    }
     m_pPrevious->setEnabled(m_logic.PreviousEnabled());
     m_pNext->setEnabled(m_logic.NextEnabled());
     QWidget* focus = m_logic.Focus() == IDC_INFO_NEXT ? static_cast<QWidget*>(m_pNext)
@@ -286,8 +328,11 @@ CPageJumpDlg::CPageJumpDlg(int pageCount, int current, IPrompter& prompter, QWid
     auto* layout = new QVBoxLayout(this);
     auto* row = new QHBoxLayout;
     auto* label = new QLabel(tr("&Page:"), this);
-    m_pPage = readOnlyEdit(this, IDC_JUMP_PAGE);
+    // The page is typed (digits only) or stepped with the buttons, Up and Down.
+    m_pPage = Named(new QLineEdit(this), IDC_JUMP_PAGE);
+    m_pPage->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,5}")), m_pPage));
     auto* spin = Named(new CSpinButtons(this), IDC_JUMP_SPIN);
+    spin->SetBuddy(m_pPage);
     label->setBuddy(m_pPage);
     row->addWidget(label);
     row->addWidget(m_pPage);
@@ -299,7 +344,9 @@ CPageJumpDlg::CPageJumpDlg(int pageCount, int current, IPrompter& prompter, QWid
     connect(spin, &CSpinButtons::Delta, this, [this](int delta) {
         m_logic.Spin(delta);
         m_pPage->setText(QString::number(m_logic.Value()));
+        m_pPage->selectAll();
     });
+    connect(m_pPage, &QLineEdit::textEdited, this, [this](const QString& text) { m_logic.SetValue(text.toInt()); });
     ChainTabOrder({m_pPage, spin, ok, findChild<QPushButton*>(ControlName(IDCANCEL))});
 }
 

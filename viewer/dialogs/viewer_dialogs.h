@@ -37,8 +37,17 @@ class CSpinButtons : public QWidget {
     Q_OBJECT
 public:
     explicit CSpinButtons(QWidget* parent = nullptr);
+    /// Up and Down in buddy (and in the buttons themselves) step as the buttons do.
+    void SetBuddy(QWidget* buddy);
 signals:
     void Delta(int delta);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    bool Step(int key);
 };
 
 /// Change File Format (119).

@@ -15,6 +15,7 @@
 #include <QMimeData>
 #include <QScrollBar>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QPrinter>
 #include <QTest>
 #include <QTimer>
@@ -23,6 +24,7 @@
 #include <QToolBar>
 #include <algorithm>
 #include <numeric>
+#include <optional>
 #include <vector>
 
 #include <fstream>
@@ -116,6 +118,41 @@ TEST_F(PageViewerTest, WizardVectorShowsThePagesUnderTheTitleAndKeysChangeThem)
     EXPECT_TRUE(qelta::test::TabOrderFollowsLayout(frame.get()));
     frame.reset();
     EXPECT_EQ(bytesOf(fax), before);
+}
+
+TEST_F(PageViewerTest, TheCaptionNamesTheOpenFile)
+{
+    const std::string fax = writeTiff(path("Report 7.tif"), 2, COMPRESSION_CCITTFAX4, 1728, 1100);
+    EXPECT_EQ(Start({fax})->windowTitle().toStdString(), "Report 7.tif - Qelta Viewer");
+    EXPECT_EQ(Start({})->windowTitle().toStdString(), "Qelta Viewer");
+    // A title given at start stands until another file is opened.
+    auto frame = Start(ViewerArguments("Fax to Kim", fax, false));
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(frame->windowTitle().toStdString(), "Fax to Kim");
+    ASSERT_TRUE(frame->Document().OnOpenDocument(writeTiff(path("other.tif"), 1)));
+    EXPECT_EQ(frame->windowTitle().toStdString(), "other.tif - Qelta Viewer");
+}
+
+TEST_F(PageViewerTest, StatusPanesShareANarrowFrameWithoutOverlapping)
+{
+    const std::string fax = writeTiff(path("fax.tif"), 2, COMPRESSION_CCITTFAX4, 1728, 2338);
+    auto frame = StartPageViewer({fax}, prompter, settings, 1920); // at the first run's 400 x 300
+    ASSERT_TRUE(frame);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+    for (const int width : {400, 640, 1200}) {
+        frame->resize(width, 300);
+        QTest::qWait(20);
+        const QRect bar = frame->statusBar()->rect();
+        for (int i = 0; i < 7; ++i) {
+            const QRect pane = frame->StatusPane(i)->geometry();
+            EXPECT_TRUE(bar.contains(pane)) << "pane " << i << " at " << width;
+            for (int j = i + 1; j < 7; ++j)
+                EXPECT_FALSE(pane.intersects(frame->StatusPane(j)->geometry()))
+                    << "panes " << i << " and " << j << " at " << width;
+        }
+    }
+    // With room every pane shows its whole text.
+    EXPECT_GE(frame->StatusPane(2)->width(), frame->StatusPane(2)->fontMetrics().horizontalAdvance(Pane(*frame, 2)));
 }
 
 TEST_F(PageViewerTest, PrintsEveryPageToPdfOnBothPaperSizes)
@@ -245,6 +282,10 @@ TEST_F(PageViewerTest, AFileThatCannotBeReadEndsTheStartAndIsLeftAsItWas)
     EXPECT_FALSE(StartPageViewer({broken}, prompter, settings, 1920));
     EXPECT_FALSE(LibraryMessages::codes().empty());
     EXPECT_EQ(bytesOf(broken), before);
+    // A missing file named by its absolute path is said so, never taken for a switch.
+    LibraryMessages::codes().clear();
+    EXPECT_FALSE(StartPageViewer({path("missing.tif")}, prompter, settings, 1920));
+    EXPECT_FALSE(LibraryMessages::codes().empty());
 }
 
 TEST_F(PageViewerTest, ClosingStoresTheWindowAndTheViewSettings)
@@ -262,6 +303,190 @@ TEST_F(PageViewerTest, ClosingStoresTheWindowAndTheViewSettings)
     WriteViewerSettingsAtExit(settings);
     EXPECT_EQ(ReadViewerSettings(1920).windowZoom, 1);
     EXPECT_TRUE(ReadBarState().has_value());
+}
+
+// A TIFF of all-black pages: wherever a view draws the page, it is black.
+std::string blackTiff(const std::string& path, int pages, uint32_t width, uint32_t height)
+{
+    imaging_test::Bits black(width, height);
+    std::fill(black.black.begin(), black.black.end(), uint8_t{1});
+    imaging_test::PageFormat format;
+    format.compression = COMPRESSION_CCITTFAX4;
+    imaging_test::writeBilevel(path, std::vector<imaging_test::Bits>(static_cast<size_t>(pages), black), format);
+    return path;
+}
+
+// The pixels of a rectangle of a picture that are not black.
+int notBlack(const QImage& picture, const QRect& area)
+{
+    int count = 0;
+    const QRect inside = area.intersected(picture.rect());
+    for (int y = inside.top(); y <= inside.bottom(); ++y)
+        for (int x = inside.left(); x <= inside.right(); ++x)
+            count += (picture.pixel(x, y) & 0xFFFFFF) != 0;
+    return count;
+}
+
+TEST_F(PageViewerTest, ScrolledZoomedAndTurnedPagesAreDrawnWhereverTheViewShowsThem)
+{
+    // An A4 page bigger than the view at every one of these settings: the view shows nothing else.
+    auto frame = Start({blackTiff(path("black.tif"), 1, 1728, 2339)});
+    ASSERT_TRUE(frame);
+    CTqlVwTLPageView& view = *frame->PageView();
+    QScrollBar& across = *view.horizontalScrollBar();
+    QScrollBar& down = *view.verticalScrollBar();
+    struct Case {
+        const char* name;
+        std::vector<int> commands;
+        std::optional<QPoint> scroll; // none: the bottom-right corner
+    } cases[] = {
+        {"fit, at the top", {}, QPoint(0, 0)},
+        {"fit, at the bottom", {}, std::nullopt},
+        {"100 %", {ID_VIEW_FIT}, QPoint(300, 500)},
+        {"100 %, at the bottom right", {}, std::nullopt},
+        {"200 %", {ID_VIEW_ENLARGE}, QPoint(1000, 2000)},
+        {"200 %, turned left", {ID_VIEW_ROTATE_LEFT}, QPoint(99, 30)},
+        {"100 %, turned left", {ID_VIEW_REDUCE}, QPoint(0, 0)},
+        {"100 %, turned left, at the bottom", {}, std::nullopt},
+        {"fit, turned 180", {ID_VIEW_ROTATE_RIGHT, ID_VIEW_FIT, ID_VIEW_ROTATE_180}, QPoint(0, 0)},
+        {"fit, turned 180, at the bottom", {}, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        for (const int command : c.commands)
+            view.OnCommand(command);
+        across.setValue(c.scroll ? c.scroll->x() : across.maximum());
+        down.setValue(c.scroll ? c.scroll->y() : down.maximum());
+        const QImage shown = Grab(view.viewport());
+        EXPECT_EQ(notBlack(shown, shown.rect()), 0)
+            << c.name << " at " << across.value() << "," << down.value() << " of " << across.maximum() << ","
+            << down.maximum() << ", " << Pane(*frame, 5).toStdString() << " turned "
+            << view.PageState().GetRotation();
+    }
+}
+
+// Counts the resizes a widget gets.
+class ResizeCounter : public QObject {
+public:
+    explicit ResizeCounter(QWidget* widget) { widget->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        count += event->type() == QEvent::Resize;
+        return false;
+    }
+    int count = 0;
+};
+
+TEST_F(PageViewerTest, FittedViewsSettleWhenTheirContentIsWithinAScrollBarOfTheirHeight)
+{
+    auto frame = Start({blackTiff(path("a4.tif"), 1, 1728, 2339)});
+    ASSERT_TRUE(frame);
+    CTqlVwTLPageView& page = *frame->PageView();
+    CTqlVwTLView& thumbs = *frame->ThumbView();
+    struct Case {
+        const char* name;
+        int mode;
+        QAbstractScrollArea* view;
+        std::function<int(int)> heightAt; // the content's height at a width
+    } cases[] = {
+        {"page view", ID_VIEW_PAGE_AND_REDUCED, &page, [](int width) { return static_cast<int>(2339.0 * width / 1728); }},
+        {"reduced view", ID_VIEW_REDUCED, &thumbs,
+         [&](int width) {
+             CThumbLayout grid;
+             grid.Layout(width, 1, 1728, 2339, true, settings.cmplRow);
+             return grid.ScrollSize().second;
+         }},
+    };
+    for (const Case& c : cases) {
+        frame->OnCommand(c.mode);
+        QAbstractScrollArea& view = *c.view;
+        const int bar = view.verticalScrollBar()->sizeHint().width();
+        ASSERT_GT(bar, 2);
+        // The frame's height set so that the content at the view's whole width is a little taller
+        // than the view, and with the scroll bar's width taken off a little shorter.
+        for (const int over : {1, bar / 2, bar - 1}) {
+            const QSize whole = view.contentsRect().size();
+            frame->resize(frame->width(), frame->height() + c.heightAt(whole.width()) - over - whole.height());
+            QTest::qWait(50);
+            ASSERT_EQ(view.contentsRect().width(), whole.width());
+            ResizeCounter resizes(view.viewport());
+            QTest::qWait(300);
+            EXPECT_LE(resizes.count, 1) << c.name << ", " << over << " rows over";
+        }
+    }
+    // The fitted page fills the width the bar leaves and is drawn whole.
+    frame->OnCommand(ID_VIEW_PAGE_AND_REDUCED);
+    QTest::qWait(50);
+    const QImage shown = Grab(page.viewport());
+    const QRect drawn(0, 0, page.Logic().DisplayWidth(), page.Logic().DisplayHeight());
+    EXPECT_EQ(page.viewport()->width(), drawn.width());
+    EXPECT_EQ(notBlack(shown, drawn), 0);
+}
+
+TEST_F(PageViewerTest, ExtremePagesAreStretchedOnlyWhereShown)
+{
+    // Narrow pages that fit would enlarge far past the view; the display image stays the page's size.
+    struct Case {
+        uint32_t width, height;
+        int command; // 0: none
+    } cases[] = {{16, 8192, 0}, {1, 65535, 0}, {65535, 1, ID_VIEW_ROTATE_LEFT}, {65535, 1, 0}};
+    for (const Case& c : cases) {
+        auto frame = Start({blackTiff(path("extreme.tif"), 1, c.width, c.height)});
+        ASSERT_TRUE(frame);
+        CTqlVwTLPageView& view = *frame->PageView();
+        if (c.command)
+            view.OnCommand(c.command);
+        for (int i = 0; i < 2; ++i) {
+            ASSERT_TRUE(view.DisplayImage());
+            const CDisplayImage& image = *view.DisplayImage();
+            ASSERT_LE(int64_t{image.Width()} * image.Height(), int64_t{c.width} * c.height)
+                << c.width << " x " << c.height << (c.command ? ", turned" : "");
+            // At fit the page takes the view's width and is black wherever it shows.
+            const QImage shown = Grab(view.viewport());
+            const QRect page = QRect(0, 0, view.Logic().DisplayWidth(), view.Logic().DisplayHeight())
+                                   .translated(0, -view.verticalScrollBar()->value());
+            EXPECT_EQ(page.width(), view.viewport()->width());
+            EXPECT_EQ(notBlack(shown, page), 0) << c.width << " x " << c.height << (c.command ? ", turned" : "");
+            view.verticalScrollBar()->setValue(view.verticalScrollBar()->maximum() / 2 + 1);
+        }
+    }
+}
+
+TEST_F(PageViewerTest, TheReducedViewStartsFittedWhenTheSettingsSaySo)
+{
+    const std::string fax = writeTiff(path("fax.tif"), 5, COMPRESSION_CCITTFAX4, 1728, 1100);
+    for (const int justify : {1, 0}) {
+        settings.cmplJustify = justify;
+        settings.cmplRow = 3;
+        auto frame = Start({fax});
+        ASSERT_TRUE(frame);
+        CTqlVwTLView& thumbs = *frame->ThumbView();
+        const CThumbLayout& grid = thumbs.Layout();
+        EXPECT_EQ(thumbs.State().GetFit() != 0, justify == 1);
+        if (justify) {
+            EXPECT_EQ(grid.Columns(), 3);
+            EXPECT_EQ(grid.CellWidth(), (thumbs.viewport()->width() - 4 * grid.Gap()) / 3);
+        } else {
+            EXPECT_EQ(grid.CellWidth(), 1728 / 16);
+        }
+    }
+}
+
+TEST_F(PageViewerTest, ThumbnailsFarDownALongFileAreDrawn)
+{
+    auto frame = Start({blackTiff(path("hundred.tif"), 100, 432, 584)});
+    ASSERT_TRUE(frame);
+    CTqlVwTLView& thumbs = *frame->ThumbView();
+    const CThumbLayout& grid = thumbs.Layout();
+    ASSERT_TRUE(grid.DrawsImage());
+    for (const int page : {5, 6, 50, 99}) {
+        thumbs.GoToPage(page);
+        const QPoint scroll(thumbs.horizontalScrollBar()->value(), thumbs.verticalScrollBar()->value());
+        const QImage shown = Grab(thumbs.viewport());
+        const auto [x, y] = grid.CellCorner(page);
+        const QRect cell = QRect(x, y, grid.CellWidth(), grid.CellHeight()).translated(-scroll);
+        ASSERT_TRUE(shown.rect().contains(cell.center())) << page + 1;
+        EXPECT_EQ(notBlack(shown, cell), 0) << "page " << page + 1;
+    }
 }
 
 // The program never allows editing; these tests set the display state's flag themselves.

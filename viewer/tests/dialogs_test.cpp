@@ -14,6 +14,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -91,6 +93,23 @@ TEST_F(DocumentTest, FileInformationDialog)
     EXPECT_EQ(Find<QLineEdit>(dialog, IDC_INFO_PAGE)->text(), "2/2");
     EXPECT_FALSE(Find<QPushButton>(dialog, IDC_INFO_NEXT)->isEnabled());
     EXPECT_TRUE(Find<QPushButton>(dialog, IDC_INFO_PREVIOUS)->hasFocus());
+    // Every text shows whole in its box (less the frame and the 2-pixel margins), the longest included.
+    for (const uint16_t compression : {COMPRESSION_CCITTRLE, COMPRESSION_PACKBITS, COMPRESSION_CCITTFAX3}) {
+        const std::string file = writeTiff(path("info.tif"), 1, compression, 1728, 50);
+        CFileInfoDlg info(file, document.Pages(), document.TemporaryDocument());
+        ASSERT_TRUE(info.Open());
+        info.show();
+        QCoreApplication::processEvents();
+        for (const int id : {IDC_INFO_FORMAT, IDC_INFO_VERSION, IDC_INFO_COMPRESSION, IDC_INFO_WIDTH, IDC_INFO_HEIGHT,
+                             IDC_INFO_COLOURS, IDC_INFO_PAGE}) {
+            auto* field = Find<QLineEdit>(info, id);
+            QStyleOptionFrame frame;
+            frame.initFrom(field);
+            frame.lineWidth = field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, field);
+            const int shown = field->style()->subElementRect(QStyle::SE_LineEditContents, &frame, field).width() - 4;
+            EXPECT_GE(shown, field->fontMetrics().horizontalAdvance(field->text())) << field->text().toStdString();
+        }
+    }
 }
 
 TEST(ViewerDialogs, SettingsAndPageJump)
@@ -111,7 +130,7 @@ TEST(ViewerDialogs, SettingsAndPageJump)
 
     CPageJumpDlg jump(5, 0, prompter);
     auto* page = Find<QLineEdit>(jump, IDC_JUMP_PAGE);
-    EXPECT_TRUE(page->isReadOnly());
+    EXPECT_FALSE(page->isReadOnly());
     Spin(jump, IDC_JUMP_SPIN, "down", 3);
     EXPECT_EQ(page->text(), "1");
     Spin(jump, IDC_JUMP_SPIN, "up", 9);
@@ -119,6 +138,27 @@ TEST(ViewerDialogs, SettingsAndPageJump)
     Check(jump, "page-jump");
     QTest::mouseClick(Find<QPushButton>(jump, IDOK), Qt::LeftButton);
     EXPECT_EQ(jump.Current(), 4);
+    // The box takes typed digits (nothing else) and Up and Down.
+    CPageJumpDlg typed(5, 0, prompter);
+    page = Find<QLineEdit>(typed, IDC_JUMP_PAGE);
+    page->setFocus();
+    page->selectAll();
+    QTest::keyClicks(page, "3x");
+    EXPECT_EQ(page->text(), "3");
+    QTest::keyClick(page, Qt::Key_Up);
+    QTest::keyClick(page, Qt::Key_Up);
+    EXPECT_EQ(page->text(), "5");
+    QTest::keyClick(page, Qt::Key_Down);
+    EXPECT_EQ(page->text(), "4");
+    QTest::keyClick(page, Qt::Key_Backspace);
+    QTest::keyClicks(page, "2");
+    QTest::mouseClick(Find<QPushButton>(typed, IDOK), Qt::LeftButton);
+    EXPECT_EQ(typed.Current(), 1);
+    page->selectAll();
+    QTest::keyClicks(page, "9");
+    prompter.script.push_back({"Page settings exceed range", IDOK});
+    QTest::mouseClick(Find<QPushButton>(typed, IDOK), Qt::LeftButton);
+    EXPECT_TRUE(prompter.script.empty());
 }
 
 TEST(ViewerDialogs, TiltCorrection)

@@ -299,6 +299,45 @@ TEST_F(DocumentTest, DamagedFilesLeaveTheDocument)
     }
 }
 
+// The file with the link from its page `page` (1-based) to the next pointing at `to`.
+std::string withNextPageAt(const std::string& file, int page, uint32_t to)
+{
+    std::string bytes = bytesOf(file);
+    TIFFSetErrorHandler(nullptr);
+    TIFF* tif = TIFFOpen(file.c_str(), "r");
+    if (!tif || !TIFFSetDirectory(tif, static_cast<tdir_t>(page - 1))) {
+        ADD_FAILURE() << "no page " << page << " in " << file;
+        return bytes;
+    }
+    const auto directory = static_cast<size_t>(TIFFCurrentDirOffset(tif));
+    TIFFClose(tif);
+    const size_t entries = static_cast<uint8_t>(bytes[directory]) | static_cast<uint8_t>(bytes[directory + 1]) << 8;
+    for (size_t i = 0; i < 4; ++i)
+        bytes[directory + 2 + 12 * entries + i] = static_cast<char>((to >> (8 * i)) & 0xFF);
+    return bytes;
+}
+
+TEST_F(DocumentTest, AFaxWhosePageChainBreaksIsDamagedNotShort)
+{
+    ASSERT_TRUE(document.OnOpenDocument(writeTiff(path("good.tif"), 2)));
+    const std::string five = writeTiff(path("five.tif"), 5, COMPRESSION_CCITTFAX4, 1728, 300);
+    const auto size = static_cast<uint32_t>(bytesOf(five).size());
+    // After page 3: past the end, into the middle of the pages' coding, at the file's last bytes.
+    for (const uint32_t to : {size + 4096, size / 2 + 1, size - 3}) {
+        const std::string broken = withNextPageAt(five, 3, to);
+        qelta::test::writeTextFile(path("broken.tif"), broken);
+        LibraryMessages::codes().clear();
+        EXPECT_FALSE(document.OnOpenDocument(path("broken.tif"))) << "link to " << to << " of " << size;
+        EXPECT_EQ(LibraryMessages::codes(), std::vector<int>{PF_ERR_CORRUPT}) << "link to " << to;
+        EXPECT_EQ(document.PageCount(), 2);
+        EXPECT_EQ(bytesOf(path("broken.tif")), broken);
+    }
+    // The chain ended on purpose after page 3 is a 3-page file.
+    qelta::test::writeTextFile(path("three.tif"), withNextPageAt(five, 3, 0));
+    EXPECT_TRUE(document.OnOpenDocument(path("three.tif")));
+    EXPECT_EQ(document.PageCount(), 3);
+}
+
 TEST_F(DocumentTest, SaveModifiedAsks)
 {
     ASSERT_TRUE(document.OnOpenDocument(writeTiff(path("p.tif"), 1)));

@@ -6,6 +6,7 @@
 #include <QtGui/QPainter>
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
 
 namespace {
@@ -30,7 +31,7 @@ int at(const QImage& image, int x, int y)
     return image.format() == QImage::Format_Mono ? image.pixelIndex(x, y) : image.constScanLine(y)[x];
 }
 
-// The turn of the Part's mapping, pixel by pixel.
+// The turn each angle must give, pixel by pixel.
 void expectTurned(const QImage& source, const QImage& turned, int degrees)
 {
     const int w = source.width(), h = source.height();
@@ -264,41 +265,52 @@ TEST(Rendering, PaletteAndColourIndexes)
     EXPECT_FALSE(image.DrawRegion(painter, 0, 0, 0, 4, 16, 16));
 }
 
-// Draws the image into a fresh target, clipped or not.
-QImage drawn(CDisplayImage& image, QSize target, QRect rect, std::optional<QRect> clip)
+// Draws the image into a fresh target, clipped or not, through a painter translated by -scroll
+// as the scrolled views do (the clip given in the painter's coordinates).
+QImage drawn(CDisplayImage& image, QSize target, QRect rect, std::optional<QRect> clip, QPoint scroll = {})
 {
     QImage out(target, QImage::Format_RGB32);
     out.fill(Qt::green);
     QPainter painter(&out);
+    painter.translate(-scroll);
     if (clip)
         painter.setClipRect(*clip);
     image.Draw(painter, rect.x(), rect.y(), rect.width(), rect.height());
     return out;
 }
 
+// Every drawing path: whole multiples, bands, one stretch, the cached reduction, grey bits.
+struct DrawCase {
+    const char* name;
+    QSize image;
+    QRect rect;
+    bool grey;
+};
+constexpr DrawCase kDrawCases[] = {
+    {"whole multiples", {50, 40}, {3, 5, 200, 160}, false},
+    {"bands", {100, 100}, {0, 0, 350, 331}, false},
+    {"one stretch", {100, 100}, {2, 2, 150, 151}, false},
+    {"smaller, cached", {100, 100}, {1, 1, 60, 70}, false},
+    {"bits in bands", {64, 64}, {0, 0, 200, 500}, true},
+    {"bits at multiples", {64, 64}, {0, 0, 64, 128}, true},
+    {"200 %", {100, 100}, {0, 0, 200, 200}, false},
+};
+
+void prepare(CDisplayImage& image, const DrawCase& c)
+{
+    image.SetFromBitmap(randomMono(c.grey ? c.image.width() * 2 : c.image.width(),
+                                   c.grey ? c.image.height() * 2 : c.image.height(), 11));
+    if (c.grey) {
+        ASSERT_TRUE(image.ReduceByStep(2, true));
+    }
+}
+
 TEST(Rendering, ClippedDrawingsEqualTheFullOneInsideTheClip)
 {
-    struct Case {
-        const char* name;
-        QSize image;
-        QRect rect;
-        bool grey;
-    } cases[] = {
-        {"whole multiples", {50, 40}, {3, 5, 200, 160}, false},
-        {"bands", {100, 100}, {0, 0, 350, 331}, false},
-        {"one stretch", {100, 100}, {2, 2, 150, 151}, false},
-        {"smaller, cached", {100, 100}, {1, 1, 60, 70}, false},
-        {"bits in bands", {64, 64}, {0, 0, 200, 500}, true},
-        {"bits at multiples", {64, 64}, {0, 0, 64, 128}, true},
-    };
     const QRect clips[] = {{10, 20, 37, 51}, {0, 0, 5, 5}, {90, 100, 200, 300}};
-    for (const Case& c : cases) {
+    for (const DrawCase& c : kDrawCases) {
         CDisplayImage image;
-        image.SetFromBitmap(randomMono(c.grey ? c.image.width() * 2 : c.image.width(),
-                                       c.grey ? c.image.height() * 2 : c.image.height(), 11));
-        if (c.grey) {
-            ASSERT_TRUE(image.ReduceByStep(2, true));
-        }
+        prepare(image, c);
         const QSize target(400, 520);
         const QImage full = drawn(image, target, c.rect, std::nullopt);
         for (const QRect& clip : clips) {
@@ -317,6 +329,32 @@ TEST(Rendering, ClippedDrawingsEqualTheFullOneInsideTheClip)
     for (int y = 0; y < 160; ++y)
         for (int x = 0; x < 200; ++x)
             ASSERT_EQ(full.pixel(3 + x, 5 + y), page.pixelIndex(x / 4, y / 4) ? qRgb(0, 0, 0) : qRgb(255, 255, 255));
+}
+
+// A scrolled view's painter is translated: the device then shows the drawing's part at the scroll
+// position, however far it lies from the drawing's top-left corner, clipped or not.
+TEST(Rendering, TranslatedPaintersShowThePartAtTheirScrollPosition)
+{
+    const QPoint scrolls[] = {{0, 0}, {30, 30}, {60, 60}, {99, 99}, {0, 250}, {150, 333}, {300, 420}};
+    const QSize device(100, 100);
+    for (const DrawCase& c : kDrawCases) {
+        CDisplayImage image;
+        prepare(image, c);
+        const QImage full = drawn(image, {400, 520}, c.rect, std::nullopt);
+        for (const QPoint& scroll : scrolls) {
+            const std::optional<QRect> clips[] = {std::nullopt, QRect(scroll + QPoint(10, 20), QSize(50, 30))};
+            for (const std::optional<QRect>& clip : clips) {
+                const QImage part = drawn(image, device, c.rect, clip, scroll);
+                for (int y = 0; y < device.height(); ++y)
+                    for (int x = 0; x < device.width(); ++x) {
+                        const QPoint at = QPoint(x, y) + scroll;
+                        ASSERT_EQ(part.pixel(x, y), !clip || clip->contains(at) ? full.pixel(at) : qRgb(0, 255, 0))
+                            << c.name << " scrolled to " << scroll.x() << "," << scroll.y()
+                            << (clip ? ", clipped" : "") << " at " << x << "," << y;
+                    }
+            }
+        }
+    }
 }
 
 TEST(Rendering, PagesShareTheirPixelsWithTheirBitmaps)

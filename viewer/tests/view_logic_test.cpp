@@ -29,6 +29,11 @@ TEST(ViewerCommandLine, ReadsTheVectorsProgramsStartItWith)
         {{"-x", "/S", "/srv/a.tif", "other.tif"}, "", "/srv/a.tif", false, true},
         {{"/Tbare", "missing.tif"}, "bare", "missing.tif", true, false},
         {{"/P"}, "", "", false, false},
+        // Absolute paths are paths, there or not; switches and quoted titles stay what they are.
+        {{"/srv/missing.tif"}, "", "/srv/missing.tif", false, false},
+        {{"/tank/Report.tif"}, "", "/tank/Report.tif", false, false},
+        {{"/Edit", "/T\"Fax 1/2\"", "/P", "/srv/missing.tif"}, "Fax 1/2", "/srv/missing.tif", true, false},
+        {{"-s", "/tmp/fax dir/page.tif"}, "", "/tmp/fax dir/page.tif", false, true},
     };
     for (const Case& c : cases) {
         const CViewerCommandLine line = ParseViewerCommandLine(c.args, exists);
