@@ -462,4 +462,20 @@ TEST_F(MonitorTest, TheStatusPopupShowsAddressAndPortWithItsSoundAndRereadsTheVi
     EXPECT_TRUE(monitor.IsCommandEnabled(ID_SHOW_STATUS));
 }
 
+TEST_F(MonitorTest, AHandWrittenDisplayTimeIsBroughtIntoWhatThePageCanSet)
+{
+    CResultMonitor monitor(Parts());
+    monitor.Start();
+    const std::pair<uint32_t, uint32_t> cases[] = {{0, 1000},         {999, 1000},         {2500, 2500},
+                                                   {10001, 10000},    {0x7FFFFFFF, 10000}, {0x80000000u, 10000},
+                                                   {0xFFFFFFFFu, 10000}};
+    for (const auto& [stored, used] : cases) {
+        SCOPED_TRACE(stored);
+        writeSetting("RtnDisplayTime", stored);
+        monitor.ShowStatus();
+        ASSERT_FALSE(popup.shown.empty());
+        EXPECT_EQ(popup.shown.back().dwTime, used);
+    }
+}
+
 } // namespace
