@@ -51,6 +51,7 @@ TEST(TcpListener, PeersBeyondTheLimitWaitForASlotAndAThrowingHandlerStopsNothing
             arrived.notify_all();
             if (message == "throw")
                 throw std::runtime_error("handler failed");
+            return true;
         },
         &why);
     ASSERT_TRUE(listener);
