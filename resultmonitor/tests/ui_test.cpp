@@ -353,6 +353,21 @@ TEST_F(FrameTest, TheMenuShowsStatusAndItsSettingsCommandsWaitWhileTheSheetIsOpe
     EXPECT_EQ(rtn.ReadDword(kRtnSubkey, kRtnRunning, 99), 0u);
 }
 
+TEST_F(FrameTest, WithoutANotificationAreaItSaysSoWorksOnAndShowsItsIconOnceOneAppears)
+{
+    bool bAvailable = false;
+    CResultFrame frame(nullptr, Parts(), 1033, prompter);
+    frame.SetTrayProbe([&] { return bAvailable; });
+    testing::internal::CaptureStderr();
+    frame.Start();
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("no notification area"), std::string::npos) << said;
+    EXPECT_FALSE(frame.HasTrayIcon());
+    EXPECT_TRUE(frame.Monitor().IsListening());
+    bAvailable = true;
+    EXPECT_TRUE(WaitFor([&] { return frame.HasTrayIcon(); }, 3 * CResultFrame::kTrayProbeMs));
+}
+
 TEST(UiPoster, RunsTasksFromAnotherThreadInOrderAndDropsThoseLeftWhenItGoes)
 {
     std::vector<int> ran;
