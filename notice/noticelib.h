@@ -8,9 +8,10 @@
  * carried exactly NOTICE_RECORD_SIZE bytes; fewer or more bytes, a connection still open at the
  * time-out, one silent for NOTICE_SILENT_TIMEOUT_MS, or one that fails are dropped without a
  * callback. Nothing is sent back: after the callback took the notice the library closes the
- * connection in order, so a sender that reads until the end of the stream knows its notice was taken
- * (or dropped); a notice the callback refused, one beyond what its sender's address may send, and
- * one still being read when the listener stops end with a reset, which the sender sees as an error.
+ * connection in order, so a sender that reads until the end of the stream knows its notice was
+ * taken. Every other connection ends with a reset, which the sender sees as an error: a dropped one,
+ * a notice the callback refused, one beyond what its sender's address may send, and one still being
+ * read when the listener stops.
  *
  * Connections are accepted as they come and read at once, up to NOTICE_MAX_CONNECTIONS of them and
  * NOTICE_MAX_CONNECTIONS_PER_ADDRESS from one address; a further one takes the place of the least

@@ -141,13 +141,8 @@ bool TcpListener::State::withinRate(uint32_t address, Clock::time_point now)
 
 void TcpListener::State::finish(Connection& connection)
 {
-    if (connection.bytes.size() < limits.minMessageBytes)
-        return;
-    if (stopping.load()) {
-        resetConnection(connection);
-        return;
-    }
-    if (!withinRate(connection.address, Clock::now())) {
+    if (connection.bytes.size() < limits.minMessageBytes || stopping.load()
+        || !withinRate(connection.address, Clock::now())) {
         resetConnection(connection);
         return;
     }
@@ -169,6 +164,8 @@ bool TcpListener::State::serve(Connection& connection, bool readable, Clock::tim
         result = ReadResult::Dropped;
     if (result == ReadResult::Ended)
         finish(connection);
+    else if (result == ReadResult::Dropped)
+        resetConnection(connection);
     return result == ReadResult::Pending;
 }
 
@@ -200,6 +197,7 @@ bool TcpListener::State::dropLeastActive(std::optional<uint32_t> ofAddress)
             victim = it;
     if (victim == open.end())
         return false;
+    resetConnection(*victim);
     forget(*victim);
     open.erase(victim);
     return true;

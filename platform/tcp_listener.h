@@ -4,8 +4,9 @@
 // holds up nobody else: a connection silent for long is dropped early, and when the listener holds
 // as many connections as it may, a new one takes the place of the least active of the address that
 // holds the most (of its own address first when that address is at its own bound). A connection that
-// carries too much, stalls or fails is closed and its bytes are dropped. What one peer address may
-// hand on is bounded too: beyond a burst, one message each interval.
+// carries too much or too little, stalls or fails is reset and its bytes are dropped, so that its
+// peer never takes it for a message handed on. What one peer address may hand on is bounded too:
+// beyond a burst, one message each interval.
 #pragma once
 
 #include <cstddef>
@@ -34,10 +35,11 @@ struct TcpListenerLimits {
 class TcpListener {
 public:
     /// Called on the listener's thread with the whole message of one connection and the port
-    /// listened on; true when it took the message. The connection is closed after it returns: at
-    /// once and in order when the message was taken, so a peer that waits for the close knows it
-    /// was; with a reset when it was refused (false, or an exception, which is swallowed) or the
-    /// peer's address has handed on what it may for now, so the peer sees an error instead.
+    /// listened on; true when it took the message. The connection is closed after it returns: in
+    /// order when the message was taken, so a peer that waits for the close knows it was; with a
+    /// reset when it was refused (false, or an exception, which is swallowed), as is every
+    /// connection whose message is not handed on (the peer's address has sent what it may for now,
+    /// too little or too much, too late), so the peer sees an error instead.
     using MessageHandler = std::function<bool(std::string_view message, uint16_t port)>;
 
     /// Listens on a dotted IPv4 address of this host (every address when empty) and a port (0: the

@@ -73,7 +73,13 @@ void CResultMonitor::StopListener()
 int CResultMonitor::OnNotice(int, int nPort, const void* pNotice, void* pContext)
 {
     auto* self = static_cast<CResultMonitor*>(pContext);
-    if (!self || !pNotice || nPort == 0 || nPort != self->m_nPort.load())
+    if (!self || !pNotice)
+        return 1;
+    // The first notices may come before the port in use is known here: not taken, so not lost.
+    const int nListened = self->m_nPort.load();
+    if (nListened == 0)
+        return 0;
+    if (nPort != nListened)
         return 1;
     const uint32_t nKind = CJobResultNotice::ReadNoticeKind(pNotice);
     if (nKind < kNoticeKindFirst || nKind > kNoticeKindLast)

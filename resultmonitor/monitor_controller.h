@@ -109,8 +109,9 @@ public:
     void StopListener();
 
     /// The listener's callback: a notice of kind 1 or 2 on the port listened on is copied, kept
-    /// (CPendingNotices) and queued for the UI thread; 1. While kMaxWaitingNotices wait, or when it
-    /// cannot be kept, 0: it is not taken. Notices of other kinds or ports are dropped (1).
+    /// (CPendingNotices) and queued for the UI thread; 1. While kMaxWaitingNotices wait, when it
+    /// cannot be kept, or before the port in use is known, 0: it is not taken. Notices of other
+    /// kinds or ports are dropped (1).
     static int OnNotice(int nIgnored, int nPort, const void* pNotice, void* pContext);
     /// Handles the oldest waiting notice on the UI thread (nothing when none waits).
     void HandleNextWaiting();
