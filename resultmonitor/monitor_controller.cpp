@@ -31,16 +31,12 @@ void CResultMonitor::Stop()
     StopListener();
     const auto end = std::chrono::steady_clock::now() + kStopWriteTime;
     while (std::chrono::steady_clock::now() < end) {
-        CWaiting waiting;
-        {
-            const std::lock_guard lock(m_WaitingMutex);
-            if (m_Waiting.empty())
-                return;
-            waiting = std::move(m_Waiting.front());
-            m_Waiting.pop_front();
-        }
-        UpdateLog(*waiting.pNotice, GetResultKindTraits(GetResultKind(waiting.pNotice->GetResultCode())).lLogStatus);
-        m_Pending.Remove(waiting.strKeptName);
+        const std::optional<CWaiting> waiting = TakeNextWaiting();
+        if (!waiting)
+            return;
+        const CJobResultNotice& notice = *waiting->pNotice;
+        UpdateLog(notice, GetResultKindTraits(GetResultKind(notice.GetResultCode())).lLogStatus);
+        m_Pending.Remove(waiting->strKeptName);
     }
 }
 
@@ -115,18 +111,22 @@ size_t CResultMonitor::WaitingCount() const
     return m_Waiting.size();
 }
 
+std::optional<CResultMonitor::CWaiting> CResultMonitor::TakeNextWaiting()
+{
+    const std::lock_guard lock(m_WaitingMutex);
+    if (m_Waiting.empty())
+        return std::nullopt;
+    CWaiting waiting = std::move(m_Waiting.front());
+    m_Waiting.pop_front();
+    return waiting;
+}
+
 void CResultMonitor::HandleNextWaiting()
 {
-    CWaiting waiting;
-    {
-        const std::lock_guard lock(m_WaitingMutex);
-        if (m_Waiting.empty())
-            return;
-        waiting = std::move(m_Waiting.front());
-        m_Waiting.pop_front();
+    if (const std::optional<CWaiting> waiting = TakeNextWaiting()) {
+        OnJobResult(*waiting->pNotice);
+        m_Pending.Remove(waiting->strKeptName);
     }
-    OnJobResult(*waiting.pNotice);
-    m_Pending.Remove(waiting.strKeptName);
 }
 
 void CResultMonitor::UpdateLog(const CJobResultNotice& notice, int32_t lStatus)

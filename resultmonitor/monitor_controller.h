@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -145,6 +146,8 @@ private:
     };
     /// Queues a notice for the UI thread.
     void Enqueue(CWaiting waiting);
+    /// The oldest waiting notice, no longer waiting; nothing when none waits.
+    std::optional<CWaiting> TakeNextWaiting();
     /// The sending log update of one result.
     void UpdateLog(const CJobResultNotice& notice, int32_t lStatus);
 
