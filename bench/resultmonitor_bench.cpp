@@ -4,6 +4,8 @@
 // shown offscreen). The reference is the same FindLogID and ChangeLogStatus calls on the same log
 // object alone. Printed: the per-notice cost of both and their ratio, and the longest gap of the
 // UI thread's event loop during the burst (a 1 ms timer's late ticks). Goal: no gap over 100 ms.
+// The monitor keeps each notice it takes until it is handled and holds at most 64 waiting: the
+// sender sends a refused notice again, as a device would.
 #include "bench/register_servers.h"
 #include "bench/sample_log.h"
 #include "bench/state_root.h"
@@ -101,6 +103,8 @@ int main(int argc, char** argv)
         CRegistryMonitorSettings settings;
         settings.WriteDword(kSettingSound, 0);
         CNoticeListener listener;
+        // Every notice from the one sender of the burst is taken: the cost measured is the handling's.
+        listener.SetAddressLimit(0, 0);
         SilentSound sound;
         CResultPopup popup(1033);
         CountingPopup counting(popup);
@@ -131,9 +135,17 @@ int main(int argc, char** argv)
         clock.start();
         ticker.start(1);
         std::thread sender([&] {
-            for (const auto& [job, time] : jobs)
-                if (!SendNotice("127.0.0.1", port, BuildNoticeRecord(2, 0x1130, job, time, "Qelta Fax", "0123")))
-                    ++failed;
+            // A notice refused while the monitor's queue is full is sent again a moment later.
+            for (const auto& [job, time] : jobs) {
+                int tries = 0;
+                while (!SendNotice("127.0.0.1", port, BuildNoticeRecord(2, 0x1130, job, time, "Qelta Fax", "0123"))) {
+                    if (++tries == 10000) {
+                        ++failed;
+                        break;
+                    }
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                }
+            }
         });
         while (counting.shown + failed < kNotices && clock.elapsed() < 120000)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);

@@ -9,6 +9,8 @@
 #include <chrono>
 #include <fcntl.h>
 #include <mutex>
+#include <optional>
+#include <unordered_map>
 #include <netinet/in.h>
 #include <poll.h>
 #include <string>
@@ -24,12 +26,17 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// How long accepting pauses when the process or the kernel is out of descriptors or memory.
+// How long accepting pauses when the process or the kernel is out of descriptors or memory and no
+// connection can give up its place.
 constexpr auto kAcceptPause = std::chrono::milliseconds(100);
+// Peer addresses whose message rate is followed at once; beyond, a new address is refused until
+// the rates of others have run out.
+constexpr size_t kMaxRatedAddresses = 4096;
 
 struct Connection {
     FileDescriptor socket;
-    Clock::time_point deadline;
+    uint32_t address = 0; // the peer's IPv4 address
+    Clock::time_point accepted, lastActive, deadline;
     std::string bytes;
 };
 
@@ -51,7 +58,16 @@ ReadResult readAvailable(Connection& connection, size_t maxBytes)
         if (connection.bytes.size() + static_cast<size_t>(n) > maxBytes)
             return ReadResult::Dropped;
         connection.bytes.append(buffer, static_cast<size_t>(n));
+        connection.lastActive = Clock::now();
     }
+}
+
+// Closes a connection with a reset, so that its peer sees an error rather than an orderly end.
+void resetConnection(Connection& connection)
+{
+    const linger abort{1, 0};
+    ::setsockopt(connection.socket.get(), SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+    connection.socket.reset();
 }
 
 // Milliseconds from now until a point in time, rounded up, for poll.
@@ -76,38 +92,166 @@ struct TcpListener::State {
     std::thread::id threadId;
     uint16_t port = 0;
 
+    std::vector<Connection> open;
+    std::unordered_map<uint32_t, int> openPerAddress;
+    // Per peer address, the time from which its next message is as if none had come before
+    // (messages are taken while it lies less than the burst's intervals ahead).
+    std::unordered_map<uint32_t, Clock::time_point> rateClock;
+
     void run();
-    void deliver(const std::string& message);
+    // Reads what a connection has; false once it is done with (handed on, dropped or refused).
+    bool serve(Connection& connection, bool readable, Clock::time_point now);
+    void finish(Connection& connection);
+    bool withinRate(uint32_t address, Clock::time_point now);
+    void acceptPending(Clock::time_point& acceptPausedUntil);
+    void add(Connection connection);
+    // Drops the least active connection, of the address given or else of the address holding the most.
+    bool dropLeastActive(std::optional<uint32_t> ofAddress);
+    void forget(const Connection& connection);
+    Clock::time_point nextDeadline(const Connection& connection) const;
 };
 
-void TcpListener::State::deliver(const std::string& message)
+Clock::time_point TcpListener::State::nextDeadline(const Connection& connection) const
 {
-    if (stopping.load())
+    if (limits.silentTimeoutMs > 0 && connection.bytes.empty())
+        return std::min(connection.deadline, connection.accepted + std::chrono::milliseconds(limits.silentTimeoutMs));
+    return connection.deadline;
+}
+
+bool TcpListener::State::withinRate(uint32_t address, Clock::time_point now)
+{
+    if (limits.messagesPerAddress <= 0)
+        return true;
+    const auto interval = std::chrono::milliseconds(std::max(limits.messageIntervalPerAddressMs, 0));
+    const auto burst = interval * (limits.messagesPerAddress - 1);
+    auto found = rateClock.find(address);
+    if (found == rateClock.end()) {
+        if (rateClock.size() >= kMaxRatedAddresses)
+            std::erase_if(rateClock, [now](const auto& entry) { return entry.second <= now; });
+        if (rateClock.size() >= kMaxRatedAddresses)
+            return false;
+        found = rateClock.emplace(address, now).first;
+    }
+    Clock::time_point& next = found->second;
+    if (next > now + burst)
+        return false;
+    next = std::max(next, now) + interval;
+    return true;
+}
+
+void TcpListener::State::finish(Connection& connection)
+{
+    if (connection.bytes.size() < limits.minMessageBytes || stopping.load()
+        || !withinRate(connection.address, Clock::now())) {
+        resetConnection(connection);
         return;
+    }
+    bool taken = false;
     try {
-        handler(message, port);
+        taken = handler(connection.bytes, port);
     } catch (...) {
+    }
+    if (!taken)
+        resetConnection(connection);
+}
+
+bool TcpListener::State::serve(Connection& connection, bool readable, Clock::time_point now)
+{
+    ReadResult result = ReadResult::Pending;
+    if (readable)
+        result = readAvailable(connection, limits.maxMessageBytes);
+    if (result == ReadResult::Pending && now >= nextDeadline(connection))
+        result = ReadResult::Dropped;
+    if (result == ReadResult::Ended)
+        finish(connection);
+    else if (result == ReadResult::Dropped)
+        resetConnection(connection);
+    return result == ReadResult::Pending;
+}
+
+void TcpListener::State::forget(const Connection& connection)
+{
+    const auto found = openPerAddress.find(connection.address);
+    if (found != openPerAddress.end() && --found->second <= 0)
+        openPerAddress.erase(found);
+}
+
+void TcpListener::State::add(Connection connection)
+{
+    ++openPerAddress[connection.address];
+    open.push_back(std::move(connection));
+}
+
+bool TcpListener::State::dropLeastActive(std::optional<uint32_t> ofAddress)
+{
+    if (open.empty())
+        return false;
+    if (!ofAddress) {
+        const auto most = std::max_element(openPerAddress.begin(), openPerAddress.end(),
+                                           [](const auto& a, const auto& b) { return a.second < b.second; });
+        ofAddress = most->first;
+    }
+    auto victim = open.end();
+    for (auto it = open.begin(); it != open.end(); ++it)
+        if (it->address == *ofAddress && (victim == open.end() || it->lastActive < victim->lastActive))
+            victim = it;
+    if (victim == open.end())
+        return false;
+    resetConnection(*victim);
+    forget(*victim);
+    open.erase(victim);
+    return true;
+}
+
+void TcpListener::State::acceptPending(Clock::time_point& acceptPausedUntil)
+{
+    // Bounded, so that a peer connecting without end still leaves time to read the others.
+    for (int taken = 0; taken < limits.maxConnections + 16; ++taken) {
+        sockaddr_in peer{};
+        socklen_t length = sizeof peer;
+        FileDescriptor accepted(::accept4(listening.get(), reinterpret_cast<sockaddr*>(&peer), &length,
+                                          SOCK_NONBLOCK | SOCK_CLOEXEC));
+        if (!accepted.valid()) {
+            if (errno == EINTR || errno == ECONNABORTED || errno == EPROTO)
+                continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK)
+                return;
+            // Out of descriptors or memory: a connection gives up its place, or accepting waits.
+            if ((errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) && dropLeastActive({}))
+                continue;
+            acceptPausedUntil = Clock::now() + kAcceptPause;
+            return;
+        }
+        const uint32_t address = peer.sin_family == AF_INET ? peer.sin_addr.s_addr : 0;
+        const int perAddress = limits.maxConnectionsPerAddress;
+        const auto held = openPerAddress.find(address);
+        if (perAddress > 0 && held != openPerAddress.end() && held->second >= perAddress)
+            dropLeastActive(address);
+        else if (open.size() >= static_cast<size_t>(limits.maxConnections))
+            dropLeastActive({});
+        const auto now = Clock::now();
+        Connection connection{std::move(accepted), address, now, now,
+                              now + std::chrono::milliseconds(limits.messageTimeoutMs), {}};
+        // A peer that sent its message with the connection is served at once.
+        if (serve(connection, true, now))
+            add(std::move(connection));
     }
 }
 
 void TcpListener::State::run()
 {
-    std::vector<Connection> open;
     std::vector<pollfd> polled;
     Clock::time_point acceptPausedUntil{};
     while (!stopping.load()) {
         auto now = Clock::now();
-        const bool accepting =
-            open.size() < static_cast<size_t>(limits.maxConnections) && now >= acceptPausedUntil;
+        const bool accepting = now >= acceptPausedUntil;
         polled.clear();
         polled.push_back({wakeRead.get(), POLLIN, 0});
         polled.push_back({accepting ? listening.get() : -1, POLLIN, 0}); // poll skips a negative descriptor
-        int timeoutMs = -1;
-        if (!accepting && open.size() < static_cast<size_t>(limits.maxConnections))
-            timeoutMs = millisecondsUntil(acceptPausedUntil, now);
+        int timeoutMs = accepting ? -1 : millisecondsUntil(acceptPausedUntil, now);
         for (const Connection& c : open) {
             polled.push_back({c.socket.get(), POLLIN, 0});
-            const int left = millisecondsUntil(c.deadline, now);
+            const int left = millisecondsUntil(nextDeadline(c), now);
             timeoutMs = timeoutMs < 0 ? left : std::min(timeoutMs, left);
         }
         if (::poll(polled.data(), polled.size(), timeoutMs) < 0 && errno != EINTR)
@@ -119,34 +263,21 @@ void TcpListener::State::run()
         std::vector<Connection> stillOpen;
         stillOpen.reserve(open.size());
         for (size_t i = 0; i < open.size(); ++i) {
-            Connection& c = open[i];
-            ReadResult result = ReadResult::Pending;
-            if (polled[i + 2].revents != 0)
-                result = readAvailable(c, limits.maxMessageBytes);
-            if (result == ReadResult::Pending && now >= c.deadline)
-                result = ReadResult::Dropped;
-            if (result == ReadResult::Ended)
-                deliver(c.bytes);
-            if (result == ReadResult::Pending)
-                stillOpen.push_back(std::move(c));
+            if (serve(open[i], polled[i + 2].revents != 0, now))
+                stillOpen.push_back(std::move(open[i]));
+            else
+                forget(open[i]);
         }
         open = std::move(stillOpen);
 
-        if (!accepting || polled[1].revents == 0)
-            continue;
-        while (open.size() < static_cast<size_t>(limits.maxConnections)) {
-            FileDescriptor accepted(::accept4(listening.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
-            if (accepted.valid()) {
-                open.push_back({std::move(accepted), Clock::now() + std::chrono::milliseconds(limits.messageTimeoutMs), {}});
-                continue;
-            }
-            if (errno == EINTR || errno == ECONNABORTED || errno == EPROTO)
-                continue;
-            if (errno != EAGAIN && errno != EWOULDBLOCK)
-                acceptPausedUntil = Clock::now() + kAcceptPause;
-            break;
-        }
+        if (accepting && polled[1].revents != 0)
+            acceptPending(acceptPausedUntil);
     }
+    // Whatever was still being read was not taken: its peers see a reset, not an orderly end.
+    for (Connection& c : open)
+        resetConnection(c);
+    open.clear();
+    openPerAddress.clear();
 }
 
 TcpListener::TcpListener(std::unique_ptr<State> state, uint16_t port) : state_(std::move(state)), port_(port) {}
@@ -166,6 +297,7 @@ std::unique_ptr<TcpListener> TcpListener::start(std::string_view address, uint16
     auto state = std::make_unique<State>();
     state->limits = limits;
     state->limits.maxConnections = std::max(limits.maxConnections, 1);
+    state->limits.maxMessageBytes = std::max(limits.maxMessageBytes, limits.minMessageBytes);
     state->limits.messageTimeoutMs = std::max(limits.messageTimeoutMs, 1);
     state->handler = std::move(handler);
     state->listening.reset(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));

@@ -7,7 +7,7 @@
 #include <cstdio>
 
 CResultMonitor::CResultMonitor(CResultMonitorParts parts)
-    : m_parts(std::move(parts)), m_pAlive(std::make_shared<CResultMonitor*>(this))
+    : m_parts(std::move(parts)), m_Pending(m_parts.strPendingFolder), m_pAlive(std::make_shared<CResultMonitor*>(this))
 {
 }
 
@@ -20,8 +20,24 @@ void CResultMonitor::Start()
 {
     ClearListenerValues();
     ReloadViewSettings();
-    StartListener(0);
     m_pLog = m_parts.fnCreateLog ? m_parts.fnCreateLog() : nullptr;
+    for (auto& [strName, pNotice] : m_Pending.LoadAll())
+        Enqueue({std::move(pNotice), std::move(strName)});
+    StartListener(0);
+}
+
+void CResultMonitor::Stop()
+{
+    StopListener();
+    const auto end = std::chrono::steady_clock::now() + kStopWriteTime;
+    while (std::chrono::steady_clock::now() < end) {
+        const std::optional<CWaiting> waiting = TakeNextWaiting();
+        if (!waiting)
+            return;
+        const CJobResultNotice& notice = *waiting->pNotice;
+        UpdateLog(notice, GetResultKindTraits(GetResultKind(notice.GetResultCode())).lLogStatus);
+        m_Pending.Remove(waiting->strKeptName);
+    }
 }
 
 int CResultMonitor::StartListener(int nPort)
@@ -53,18 +69,73 @@ void CResultMonitor::StopListener()
 int CResultMonitor::OnNotice(int, int nPort, const void* pNotice, void* pContext)
 {
     auto* self = static_cast<CResultMonitor*>(pContext);
-    if (!self || !pNotice || nPort == 0 || nPort != self->m_nPort.load())
+    if (!self || !pNotice)
+        return 1;
+    // The first notices may come before the port in use is known here: not taken, so not lost.
+    const int nListened = self->m_nPort.load();
+    if (nListened == 0)
+        return 0;
+    if (nPort != nListened)
         return 1;
     const uint32_t nKind = CJobResultNotice::ReadNoticeKind(pNotice);
     if (nKind < kNoticeKindFirst || nKind > kNoticeKindLast)
         return 1;
+    // Only this thread adds, so the count checked here can only fall before the notice is queued.
+    if (self->WaitingCount() >= kMaxWaitingNotices)
+        return 0;
     auto pCopy = std::make_shared<const CJobResultNotice>(pNotice);
-    std::weak_ptr<CResultMonitor*> alive = self->m_pAlive;
-    self->m_parts.pPoster->Post([alive, pCopy] {
-        if (const auto monitor = alive.lock())
-            (*monitor)->OnJobResult(*pCopy);
-    });
+    // Confirmed to the sender only once kept where the next start finds it.
+    std::string strName = self->m_Pending.Keep(*pCopy);
+    if (strName.empty())
+        return 0;
+    self->Enqueue({std::move(pCopy), std::move(strName)});
     return 1;
+}
+
+void CResultMonitor::Enqueue(CWaiting waiting)
+{
+    {
+        const std::lock_guard lock(m_WaitingMutex);
+        m_Waiting.push_back(std::move(waiting));
+    }
+    std::weak_ptr<CResultMonitor*> alive = m_pAlive;
+    m_parts.pPoster->Post([alive] {
+        if (const auto monitor = alive.lock())
+            (*monitor)->HandleNextWaiting();
+    });
+}
+
+size_t CResultMonitor::WaitingCount() const
+{
+    const std::lock_guard lock(m_WaitingMutex);
+    return m_Waiting.size();
+}
+
+std::optional<CResultMonitor::CWaiting> CResultMonitor::TakeNextWaiting()
+{
+    const std::lock_guard lock(m_WaitingMutex);
+    if (m_Waiting.empty())
+        return std::nullopt;
+    CWaiting waiting = std::move(m_Waiting.front());
+    m_Waiting.pop_front();
+    return waiting;
+}
+
+void CResultMonitor::HandleNextWaiting()
+{
+    if (const std::optional<CWaiting> waiting = TakeNextWaiting()) {
+        OnJobResult(*waiting->pNotice);
+        m_Pending.Remove(waiting->strKeptName);
+    }
+}
+
+void CResultMonitor::UpdateLog(const CJobResultNotice& notice, int32_t lStatus)
+{
+    if (!m_pLog)
+        return;
+    int32_t lLogID = 0;
+    if (m_pLog->FindLogID(BuildLogCookie(notice), &lLogID) == S_OK)
+        m_pLog->ChangeLogStatus(lLogID, lStatus);
 }
 
 void CResultMonitor::OnJobResult(const CJobResultNotice& notice)
@@ -76,11 +147,7 @@ void CResultMonitor::OnJobResult(const CJobResultNotice& notice)
     const bool bShown = traits.bShownWhenZero ? dwShowSetting == 0 : dwShowSetting != 0;
     const bool bSound = settings.ReadDword(kSettingSound, 1) != 0;
 
-    if (m_pLog) {
-        int32_t lLogID = 0;
-        if (m_pLog->FindLogID(BuildLogCookie(notice), &lLogID) == S_OK)
-            m_pLog->ChangeLogStatus(lLogID, traits.lLogStatus);
-    }
+    UpdateLog(notice, traits.lLogStatus);
     if (bSound)
         m_parts.pSound->PlayWave(traits.nWaveId);
     if (bShown)

@@ -4,19 +4,25 @@
 #pragma once
 
 #include "resultmonitor/monitor_settings.h"
+#include "resultmonitor/pending_notices.h"
 #include "resultmonitor/sending_log.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 class CJobResultNotice;
 
 /// The listener's callback: called on the listener's thread with a value to ignore, the port the
-/// notice came in on, the 600-byte record and the context given at start. Returns 1.
+/// notice came in on, the 600-byte record and the context given at start. Returns 1 when it took the
+/// notice, 0 when it could not (its sender is then told so).
 using JobResultCallback = int (*)(int nIgnored, int nPort, const void* pNotice, void* pContext);
 
 /// The job-result listener.
@@ -63,7 +69,17 @@ struct CResultMonitorParts {
     std::function<std::unique_ptr<IResultLog>()> fnCreateLog = CreateSendingLog;
     /// The address published for the listener.
     std::function<std::string()> fnOwnAddress;
+    /// Where notices taken but not yet handled are kept (empty: nowhere, and none is taken).
+    std::string strPendingFolder = CPendingNotices::DefaultFolder();
 };
+
+/// Notices taken and waiting to be handled, at most: beyond, the listener refuses new ones until
+/// the UI thread has caught up (so memory stays flat under a flood and a real notice that comes
+/// after it waits behind few).
+inline constexpr size_t kMaxWaitingNotices = 64;
+/// How long a stop spends writing the waiting notices into the sending log; those left stay kept
+/// for the next start.
+inline constexpr std::chrono::milliseconds kStopWriteTime{3000};
 
 /// Menu commands.
 enum EMonitorCommand : uint32_t {
@@ -81,16 +97,27 @@ public:
     CResultMonitor& operator=(const CResultMonitor&) = delete;
 
     /// Start-up once this is the only monitor: clears the published values (a crashed run may have
-    /// left them), reads the view settings, starts listening and makes the sending log object.
+    /// left them), reads the view settings, makes the sending log object, queues the notices an
+    /// earlier run took but did not handle, and starts listening.
     void Start();
+    /// The end: stops listening (clearing the published values), then writes the notices still
+    /// waiting into the sending log for at most kStopWriteTime, without pop-ups or sounds; those
+    /// left stay kept for the next start.
+    void Stop();
     /// Listens on nPort (0: any) and publishes address and port; 1, or 0 with nothing published.
     int StartListener(int nPort);
     /// Stops listening and clears the published values; nothing when not listening.
     void StopListener();
 
-    /// The listener's callback: a notice of kind 1 or 2 on the port listened on is copied and posted
-    /// to the UI thread. Safe to call from any thread; returns 1.
+    /// The listener's callback: a notice of kind 1 or 2 on the port listened on is copied, kept
+    /// (CPendingNotices) and queued for the UI thread; 1. While kMaxWaitingNotices wait, when it
+    /// cannot be kept, or before the port in use is known, 0: it is not taken. Notices of other
+    /// kinds or ports are dropped (1).
     static int OnNotice(int nIgnored, int nPort, const void* pNotice, void* pContext);
+    /// Handles the oldest waiting notice on the UI thread (nothing when none waits).
+    void HandleNextWaiting();
+    /// Notices taken and not yet handled.
+    size_t WaitingCount() const;
 
     /// Handles one job result on the UI thread.
     void OnJobResult(const CJobResultNotice& notice);
@@ -113,7 +140,21 @@ public:
     const CViewSettings& GetViewSettings() const { return m_view; }
 
 private:
+    struct CWaiting {
+        std::shared_ptr<const CJobResultNotice> pNotice;
+        std::string strKeptName;
+    };
+    /// Queues a notice for the UI thread.
+    void Enqueue(CWaiting waiting);
+    /// The oldest waiting notice, no longer waiting; nothing when none waits.
+    std::optional<CWaiting> TakeNextWaiting();
+    /// The sending log update of one result.
+    void UpdateLog(const CJobResultNotice& notice, int32_t lStatus);
+
     CResultMonitorParts m_parts;
+    CPendingNotices m_Pending;
+    mutable std::mutex m_WaitingMutex;
+    std::deque<CWaiting> m_Waiting;
     std::unique_ptr<IResultLog> m_pLog;
     CViewSettings m_view;
     std::atomic<int> m_nPort{0};

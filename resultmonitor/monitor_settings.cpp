@@ -2,6 +2,7 @@
 
 #include "common/registry_helper.h"
 
+#include <algorithm>
 #include <string>
 
 uint32_t CRegistryMonitorSettings::ReadDword(std::string_view valueName, uint32_t dwDefault) const
@@ -19,13 +20,18 @@ int PlacedViewPosition(int64_t nPosition)
     return nPosition >= kViewTopLeft && nPosition <= kViewBottomRight ? static_cast<int>(nPosition) : kViewBottomRight;
 }
 
+uint32_t PlacedDisplayTime(uint32_t dwDisplayTime)
+{
+    return std::clamp(dwDisplayTime, kDisplayTimeMinMs, kDisplayTimeMaxMs);
+}
+
 CViewSettings ReadViewSettings(const IMonitorSettings& settings)
 {
     CViewSettings view;
     // Stored as a DWORD: a negative number written by hand reads as a large one, placed as 3 too.
     view.nPosition = PlacedViewPosition(settings.ReadDword(kSettingViewPosition, kViewBottomRight));
     view.bEnableAnimation = settings.ReadDword(kSettingEnableAnimation, 1) != 0 ? 1 : 0;
-    view.dwDisplayTime = settings.ReadDword(kSettingDisplayTime, 5000);
+    view.dwDisplayTime = PlacedDisplayTime(settings.ReadDword(kSettingDisplayTime, 5000));
     return view;
 }
 

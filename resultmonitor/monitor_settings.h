@@ -45,11 +45,19 @@ public:
 struct CViewSettings {
     int nPosition = kViewBottomRight; ///< 0-3; anything else is placed as 3
     int bEnableAnimation = 1;
-    uint32_t dwDisplayTime = 5000;    ///< milliseconds
+    uint32_t dwDisplayTime = 5000;    ///< milliseconds, 1000-10000
 };
+
+/// The display times the settings page can set, in milliseconds.
+inline constexpr uint32_t kDisplayTimeMinMs = 1000;
+inline constexpr uint32_t kDisplayTimeMaxMs = 10000;
 
 /// Reads the view settings (defaults 3, 1 and 5000).
 CViewSettings ReadViewSettings(const IMonitorSettings& settings);
+
+/// A display time as it is used: one written by hand outside what the settings page can set is
+/// brought to the nearest time the page can set (a timer of 2^31 ms or more would never run).
+uint32_t PlacedDisplayTime(uint32_t dwDisplayTime);
 
 /// A corner as it is placed: values outside 0-3 give the bottom right.
 int PlacedViewPosition(int64_t nPosition);

@@ -15,6 +15,8 @@ int CNoticeListener::Start(const std::string& strAddress, int& nPort, JobResultC
     if (nResult != NOTICE_OK)
         return nResult;
     nResult = NoticeSetCallback(handle, pfnCallback, pContext);
+    if (nResult == NOTICE_OK && m_AddressLimit)
+        nResult = NoticeSetAddressLimit(handle, m_AddressLimit->first, m_AddressLimit->second);
     if (nResult == NOTICE_OK)
         nResult = NoticeStart(handle, strAddress.c_str(), &nPort);
     if (nResult != NOTICE_OK) {
@@ -32,4 +34,9 @@ void CNoticeListener::Stop()
     NoticeStop(m_hNotice);
     NoticeDestroy(m_hNotice);
     m_hNotice = nullptr;
+}
+
+void CNoticeListener::SetAddressLimit(int nBurst, int nIntervalMs)
+{
+    m_AddressLimit = std::make_pair(nBurst, nIntervalMs);
 }

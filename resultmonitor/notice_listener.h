@@ -3,6 +3,9 @@
 
 #include "resultmonitor/monitor_controller.h"
 
+#include <optional>
+#include <utility>
+
 struct NoticeListener;
 
 class CNoticeListener : public IJobResultListener {
@@ -17,7 +20,11 @@ public:
     int Start(const std::string& strAddress, int& nPort, JobResultCallback pfnCallback, void* pContext) override;
     /// Stops and destroys the listener; nothing when none runs.
     void Stop() override;
+    /// What one sender address may send, from the next Start (burst 0: no bound); the library's
+    /// bound unless this is called.
+    void SetAddressLimit(int nBurst, int nIntervalMs);
 
 private:
     NoticeListener* m_hNotice = nullptr;
+    std::optional<std::pair<int, int>> m_AddressLimit;
 };

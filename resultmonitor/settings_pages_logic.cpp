@@ -17,9 +17,10 @@ void CViewSettingPageLogic::OnInitDialog()
 {
     m_nPosition = PlacedViewPosition(m_settings.ReadDword(kSettingViewPosition, kViewBottomRight));
     m_bAnimation = m_settings.ReadDword(kSettingEnableAnimation, 1) != 0;
-    m_dwDisplayTime = m_settings.ReadDword(kSettingDisplayTime, 5000);
+    m_dwDisplayTime = PlacedDisplayTime(m_settings.ReadDword(kSettingDisplayTime, 5000));
     m_bSound = m_settings.ReadDword(kSettingSound, 1) != 0;
     m_bChanged = false;
+    m_bInitialized = true;
 }
 
 uint32_t CViewSettingPageLogic::PictureIcon(int nControlId) const
@@ -80,6 +81,7 @@ void CMessageTypePageLogic::OnInitDialog()
     // Ticked when missing, though the handling shows no cancelled job until the value is stored.
     m_bCancel = m_settings.ReadDword(kSettingCancelResult, 1) != 0;
     m_bChanged = false;
+    m_bInitialized = true;
 }
 
 bool CMessageTypePageLogic::* CMessageTypePageLogic::Box(int nControlId)

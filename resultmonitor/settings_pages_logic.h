@@ -34,6 +34,8 @@ inline constexpr int kDisplayTimeSliderMin = 10;
 inline constexpr int kDisplayTimeSliderMax = 100;
 inline constexpr int kDisplayTimeSliderTick = 10;
 inline constexpr uint32_t kDisplayTimeSliderUnitMs = 100;
+static_assert(kDisplayTimeSliderMin * kDisplayTimeSliderUnitMs == kDisplayTimeMinMs
+              && kDisplayTimeSliderMax * kDisplayTimeSliderUnitMs == kDisplayTimeMaxMs);
 
 class CViewSettingPageLogic {
 public:
@@ -55,6 +57,8 @@ public:
     /// The read-only edit's text: the display time in milliseconds.
     std::string DisplayTimeText() const { return std::to_string(m_dwDisplayTime); }
     bool IsChanged() const { return m_bChanged; }
+    /// True once OnInitDialog ran (the page was shown): only then does the sheet apply it.
+    bool IsInitialized() const { return m_bInitialized; }
 
     /// A position radio button was clicked (1000-1003).
     void OnPositionClicked(int nControlId);
@@ -73,6 +77,7 @@ private:
     uint32_t m_dwDisplayTime = 5000;
     bool m_bSound = true;
     bool m_bChanged = false;
+    bool m_bInitialized = false;
 };
 
 class CMessageTypePageLogic {
@@ -86,6 +91,8 @@ public:
     bool IsChecked(int nControlId) const;
     void OnCheckClicked(int nControlId, bool bChecked);
     bool IsChanged() const { return m_bChanged; }
+    /// True once OnInitDialog ran (the page was shown): only then does the sheet apply it.
+    bool IsInitialized() const { return m_bInitialized; }
 
     /// Writes the four values.
     void OnApply();
@@ -100,4 +107,5 @@ private:
     bool m_bError = true;
     bool m_bCancel = true;
     bool m_bChanged = false;
+    bool m_bInitialized = false;
 };

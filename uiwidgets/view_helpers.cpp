@@ -13,10 +13,12 @@
 #include <QPointer>
 #include <QScrollBar>
 #include <QStyle>
+#include <QTabWidget>
 #include <QTreeView>
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <numeric>
 
 void ChainTabOrder(std::initializer_list<QWidget*> widgets)
@@ -29,6 +31,22 @@ void ChainTabOrder(std::initializer_list<QWidget*> widgets)
             QWidget::setTabOrder(previous, widget);
         previous = widget;
     }
+}
+
+void InitWhenFirstShown(QTabWidget* tabs, QWidget* page, std::function<void()> init)
+{
+    if (tabs->currentWidget() == page) {
+        init();
+        return;
+    }
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    *connection = QObject::connect(tabs, &QTabWidget::currentChanged, page, [tabs, page, init, connection] {
+        if (tabs->currentWidget() != page)
+            return;
+        const std::function<void()> run = init; // the connection and this lambda go with the disconnect
+        QObject::disconnect(*connection);
+        run();
+    });
 }
 
 namespace {

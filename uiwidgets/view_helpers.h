@@ -1,6 +1,6 @@
-// What the programs' pages and dialogs share about keyboard order, report lists and pictures: the
-// tab order set as the controls are laid out, list columns that fit their view, and the pictures of
-// the current language's resources.
+// What the programs' pages and dialogs share about keyboard order, report lists, sheet pages and
+// pictures: the tab order set as the controls are laid out, list columns that fit their view, a page
+// that reads its settings when first shown, and the pictures of the current language's resources.
 #pragma once
 
 #include "common/resource_module.h"
@@ -11,10 +11,12 @@ class QDialog;
 class QDialogButtonBox;
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <vector>
 
+class QTabWidget;
 class QTreeView;
 class QWidget;
 
@@ -26,6 +28,10 @@ void ChainTabOrder(std::initializer_list<QWidget*> widgets);
 /// view shrinks the columns in proportion, never below their header texts, so short values fit
 /// without a horizontal scroll bar. Once the user drags a column the widths are left to the user.
 void FitColumnsToView(QTreeView* view, std::vector<int> widths);
+
+/// Calls init once, when page first becomes the current page of tabs (at once when it already is), as
+/// a property sheet initialises a page when it is first shown; a sheet applies only such pages.
+void InitWhenFirstShown(QTabWidget* tabs, QWidget* page, std::function<void()> init);
 
 /// A dialog's OK and Cancel buttons, named by their ids 1 and 2, accepting and rejecting the dialog.
 QDialogButtonBox* OkCancelButtons(QDialog* dialog);

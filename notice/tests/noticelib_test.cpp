@@ -1,6 +1,7 @@
 // noticelib over real sockets on 127.0.0.1: what arrives, what is dropped, and stopping.
 #include "notice/noticelib.h"
 #include "platform/tcp.h"
+#include "platform/tests/support/test_support.h"
 #include "sample/notice_sender.h"
 
 #include <gtest/gtest.h>
@@ -65,16 +66,29 @@ int OnNotice(int ignored, int port, const void* notice, void* context)
     return 1;
 }
 
+// Every test keeps what the library remembers (the port it took) in a state root of its own.
+class PrivateState : public ::testing::Environment {
+    void SetUp() override { root = std::make_unique<qelta::test::ScopedStateRoot>(); }
+    void TearDown() override { root.reset(); }
+    std::unique_ptr<qelta::test::ScopedStateRoot> root;
+};
+const auto* const kPrivateState = ::testing::AddGlobalTestEnvironment(new PrivateState);
+
 // A listener with OnNotice over a Received, destroyed at the end of the test.
 struct Listener {
     NoticeHandle handle = nullptr;
     int port = 0;
     int started = -1;
 
-    explicit Listener(Received& received, const char* address = "127.0.0.1", int wantedPort = 0) : port(wantedPort)
+    explicit Listener(Received& received, const char* address = "127.0.0.1", int wantedPort = 0,
+                      const int* addressLimit = nullptr)
+        : port(wantedPort)
     {
         EXPECT_EQ(NoticeCreate(&handle), NOTICE_OK);
         EXPECT_EQ(NoticeSetCallback(handle, &OnNotice, &received), NOTICE_OK);
+        if (addressLimit) {
+            EXPECT_EQ(NoticeSetAddressLimit(handle, addressLimit[0], addressLimit[1]), NOTICE_OK);
+        }
         started = NoticeStart(handle, address, &port);
     }
     ~Listener()
@@ -289,3 +303,90 @@ TEST(NoticeLib, RefusedCallsLeaveTheListenerAsItWas)
     ASSERT_TRUE(received.waitFor(2));
     EXPECT_EQ(received.notices[1], Record(6));
 }
+
+TEST(NoticeLib, IdleAndTricklingSendersHoldUpNoNoticeEvenFromItsOwnAddress)
+{
+    // All from 127.0.0.1, the address the notice comes from; 1000 is more than one address may
+    // hold at once, so the least active give way.
+    for (const int idle : {160, 1000}) {
+        SCOPED_TRACE(idle);
+        Received received;
+        Listener listener(received);
+        ASSERT_EQ(listener.started, NOTICE_OK);
+        std::vector<std::unique_ptr<platform::TcpConnection>> held;
+        for (int i = 0; i < idle; ++i) {
+            held.push_back(platform::TcpConnection::connect("127.0.0.1", static_cast<uint16_t>(listener.port), 5000));
+            ASSERT_TRUE(held.back());
+        }
+        for (int i = 0; i < 8; ++i) // halfway through a record, and stalled there
+            held.push_back(Stall(listener.port, Record(2).substr(0, 300)));
+
+        const std::string record = Record(5);
+        EXPECT_TRUE(SendNotice("127.0.0.1", listener.port, record, 2000)) << "taken at once";
+        ASSERT_TRUE(received.waitFor(1));
+        EXPECT_EQ(received.notices[0], record);
+    }
+}
+
+TEST(NoticeLib, OneAddressMaySendABurstAndThenOneNoticeAnInterval)
+{
+    // Trying many records (guessing a job's name and time) gets a few through, then one an interval.
+    Received received;
+    Listener listener(received);
+    ASSERT_EQ(listener.started, NOTICE_OK);
+    const auto start = std::chrono::steady_clock::now();
+    int taken = 0;
+    for (int i = 0; i < 40; ++i)
+        taken += SendNotice("127.0.0.1", listener.port, Record(static_cast<char>(i)), 2000) ? 1 : 0;
+    const auto took = std::chrono::steady_clock::now() - start;
+    const int allowed = NOTICE_ADDRESS_BURST
+                        + static_cast<int>(took / std::chrono::milliseconds(NOTICE_ADDRESS_INTERVAL_MS));
+    EXPECT_GE(taken, NOTICE_ADDRESS_BURST);
+    EXPECT_LE(taken, allowed);
+    EXPECT_EQ(received.count(), static_cast<size_t>(taken)) << "a refused sender is told so";
+
+    // The device's next notice, an interval after the flood ended, is taken.
+    std::this_thread::sleep_for(std::chrono::milliseconds(NOTICE_ADDRESS_INTERVAL_MS + 100));
+    EXPECT_TRUE(SendNotice("127.0.0.1", listener.port, Record(99), 2000));
+    ASSERT_TRUE(received.waitFor(static_cast<size_t>(taken) + 1));
+
+    // Without the bound every one is taken.
+    Received unbounded;
+    const int noBound[] = {0, 0};
+    Listener open(unbounded, "127.0.0.1", 0, noBound);
+    ASSERT_EQ(open.started, NOTICE_OK);
+    for (int i = 0; i < 40; ++i)
+        EXPECT_TRUE(SendNotice("127.0.0.1", open.port, Record(static_cast<char>(i)), 2000)) << i;
+    EXPECT_EQ(NoticeSetAddressLimit(open.handle, -1, 0), NOTICE_E_ARGUMENT);
+}
+
+TEST(NoticeLib, AnyPortIsTheOneTakenLastWhenItIsFreeElseAnother)
+{
+    qelta::test::ScopedStateRoot root;
+    Received received;
+    int first = 0;
+    {
+        Listener listener(received);
+        ASSERT_EQ(listener.started, NOTICE_OK);
+        first = listener.port;
+    }
+    Listener again(received);
+    ASSERT_EQ(again.started, NOTICE_OK);
+    EXPECT_EQ(again.port, first) << "a restarted listener keeps its port";
+
+    // While that port is in use, another; and that one is the port kept from then on.
+    int second = 0;
+    {
+        Listener other(received);
+        ASSERT_EQ(other.started, NOTICE_OK);
+        second = other.port;
+        EXPECT_NE(second, first);
+    }
+    Listener third(received);
+    ASSERT_EQ(third.started, NOTICE_OK);
+    EXPECT_EQ(third.port, second);
+    // A port asked for by number is taken as it is and kept as nothing.
+    EXPECT_TRUE(SendNotice("127.0.0.1", third.port, Record(1)));
+    ASSERT_TRUE(received.waitFor(1));
+}
+

@@ -172,16 +172,33 @@ QAction* CResultFrame::Action(uint32_t nCommandId) const
 
 void CResultFrame::Start()
 {
-    if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        m_pTray = new QSystemTrayIcon(QIcon(LoadResourcePicture(QELTA_RESOURCE_ICON, IDI_TRAY)), this);
-        m_pTray->setContextMenu(m_pMenu.get());
-        connect(m_pTray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-            if (reason == QSystemTrayIcon::DoubleClick)
-                ShowStatus();
+    if (!ShowTrayIcon()) {
+        std::fprintf(stderr, "resultmonitor: the desktop has no notification area; job results are still handled "
+                             "and shown, and the icon appears when a notification area does\n");
+        m_pTrayProbe = new QTimer(this);
+        connect(m_pTrayProbe, &QTimer::timeout, this, [this] {
+            if (ShowTrayIcon())
+                m_pTrayProbe->stop();
         });
-        m_pTray->show();
+        m_pTrayProbe->start(kTrayProbeMs);
     }
     m_pMonitor->Start();
+}
+
+bool CResultFrame::ShowTrayIcon()
+{
+    if (m_pTray)
+        return true;
+    if (m_bClosed || !(m_fnTrayAvailable ? m_fnTrayAvailable() : QSystemTrayIcon::isSystemTrayAvailable()))
+        return false;
+    m_pTray = new QSystemTrayIcon(QIcon(LoadResourcePicture(QELTA_RESOURCE_ICON, IDI_TRAY)), this);
+    m_pTray->setContextMenu(m_pMenu.get());
+    connect(m_pTray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::DoubleClick)
+            ShowStatus();
+    });
+    m_pTray->show();
+    return true;
 }
 
 void CResultFrame::Close()
@@ -189,7 +206,9 @@ void CResultFrame::Close()
     if (m_bClosed)
         return;
     m_bClosed = true;
-    m_pMonitor->StopListener();
+    if (m_pTrayProbe)
+        m_pTrayProbe->stop();
+    m_pMonitor->Stop();
     if (m_pSheet)
         m_pSheet->reject();
     if (m_pTray) {

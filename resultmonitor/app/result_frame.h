@@ -67,12 +67,18 @@ public:
     /// Stops as Close does.
     ~CResultFrame() override;
 
-    /// The frame's start: tray icon (when the desktop has a tray), the monitor's start (listener and
-    /// sending log).
+    /// The frame's start: tray icon, the monitor's start (listener and sending log). Without a
+    /// notification area it says so on standard error, works on without the icon and shows the icon
+    /// as soon as one appears.
     void Start();
-    /// Stops: listener stopped and the values cleared, tray icon removed, endpoint released. Then the
-    /// application is asked to quit. Nothing the second time.
+    /// Stops: listener stopped and the values cleared, the notices taken written (CResultMonitor::Stop),
+    /// tray icon removed, endpoint released. Then the application is asked to quit. Nothing the
+    /// second time.
     void Close();
+    /// Answers whether the desktop has a notification area (QSystemTrayIcon's answer unless set).
+    void SetTrayProbe(std::function<bool()> fnAvailable) { m_fnTrayAvailable = std::move(fnAvailable); }
+    /// How often the frame looks for a notification area while there is none.
+    static constexpr int kTrayProbeMs = 1000;
 
     void ShowStatus();
     /// Opens the settings sheet (window-modal to nothing: the monitor has no window) unless it is open.
@@ -95,6 +101,8 @@ public:
 private:
     void OnPosted();
     void UpdateCommands();
+    /// Shows the tray icon when the desktop has a notification area; true once it is shown.
+    bool ShowTrayIcon();
 
     std::unique_ptr<platform::Endpoint> m_pEndpoint;
     CResultMonitorParts m_Parts;
@@ -108,6 +116,8 @@ private:
     QSocketNotifier* m_pPostNotifier = nullptr;
     QSocketNotifier* m_pSignalNotifier = nullptr;
     QPointer<CSettingsSheet> m_pSheet;
+    std::function<bool()> m_fnTrayAvailable;
+    QTimer* m_pTrayProbe = nullptr;
     bool m_bClosed = false;
 };
 

@@ -36,7 +36,6 @@ CViewSettingPage::CViewSettingPage(IMonitorSettings& settings, std::function<voi
 {
     constexpr int d = IDD_VIEW_WINDOW_SETTING;
     setObjectName(ControlName(d));
-    m_logic.OnInitDialog();
 
     auto* position = new QGroupBox(ControlText(d, kTextViewPosition));
     auto* positionGrid = new QGridLayout(position);
@@ -96,6 +95,12 @@ CViewSettingPage::CViewSettingPage(IMonitorSettings& settings, std::function<voi
         m_Changed();
     });
 
+    ChainTabOrder({m_pPositions[0], m_pPositions[1], m_pPositions[2], m_pPositions[3], m_pAnimation, m_pSlider, m_pSound});
+}
+
+void CViewSettingPage::Init()
+{
+    m_logic.OnInitDialog();
     m_pAnimation->setChecked(m_logic.GetAnimation());
     m_pSound->setChecked(m_logic.GetSound());
     {
@@ -104,7 +109,6 @@ CViewSettingPage::CViewSettingPage(IMonitorSettings& settings, std::function<voi
     }
     m_pTime->setText(QtText(m_logic.DisplayTimeText()));
     Refresh();
-    ChainTabOrder({m_pPositions[0], m_pPositions[1], m_pPositions[2], m_pPositions[3], m_pAnimation, m_pSlider, m_pSound});
 }
 
 void CViewSettingPage::Refresh()
@@ -124,13 +128,11 @@ CMessageTypePage::CMessageTypePage(IMonitorSettings& settings, std::function<voi
 {
     constexpr int d = IDD_MESSAGE_TYPE_SETTING;
     setObjectName(ControlName(d));
-    m_logic.OnInitDialog();
     auto* group = new QGroupBox(ControlText(d, kTextMessageType));
     auto* boxes = new QVBoxLayout(group);
     std::vector<QWidget*> order;
     for (const int id : {IDC_SHOW_SUCCESS, IDC_SHOW_ERROR, IDC_SHOW_CANCEL, IDC_NO_RESERVATION_ALERT}) {
         auto* box = Named(new QCheckBox(ControlText(d, id)), id);
-        box->setChecked(m_logic.IsChecked(id));
         boxes->addWidget(box);
         connect(box, &QCheckBox::clicked, this, [this, id, changed](bool on) {
             m_logic.OnCheckClicked(id, on);
@@ -142,6 +144,13 @@ CMessageTypePage::CMessageTypePage(IMonitorSettings& settings, std::function<voi
     layout->addWidget(group);
     layout->addStretch();
     ChainTabOrder({order[0], order[1], order[2], order[3]});
+}
+
+void CMessageTypePage::Init()
+{
+    m_logic.OnInitDialog();
+    for (const int id : {IDC_SHOW_SUCCESS, IDC_SHOW_ERROR, IDC_SHOW_CANCEL, IDC_NO_RESERVATION_ALERT})
+        findChild<QCheckBox*>(ControlName(id))->setChecked(m_logic.IsChecked(id));
 }
 
 void CMessageTypePage::Apply()
@@ -160,6 +169,9 @@ CSettingsSheet::CSettingsSheet(IMonitorSettings& settings, IPrompter& prompter, 
     m_pMessage = new CMessageTypePage(settings, changed);
     m_pTabs->addTab(m_pView, ControlText(IDD_VIEW_WINDOW_SETTING, 0));
     m_pTabs->addTab(m_pMessage, ControlText(IDD_MESSAGE_TYPE_SETTING, 0));
+    // A page reads its settings when it is first shown, and only such a page is stored.
+    InitWhenFirstShown(m_pTabs, m_pView, [this] { m_pView->Init(); });
+    InitWhenFirstShown(m_pTabs, m_pMessage, [this] { m_pMessage->Init(); });
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Apply);
     m_pApply = buttons->button(QDialogButtonBox::Apply);
@@ -179,9 +191,11 @@ CSettingsSheet::CSettingsSheet(IMonitorSettings& settings, IPrompter& prompter, 
 
 void CSettingsSheet::ApplyPages()
 {
-    // OK stores both pages, as a property sheet applies every page it made.
-    m_pView->Apply();
-    m_pMessage->Apply();
+    // Only the pages that were shown: one never opened keeps what is stored.
+    if (m_pView->Logic().IsInitialized())
+        m_pView->Apply();
+    if (m_pMessage->Logic().IsInitialized())
+        m_pMessage->Apply();
     m_pApply->setEnabled(false);
 }
 

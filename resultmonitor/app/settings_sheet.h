@@ -24,6 +24,8 @@ class CViewSettingPage : public QWidget {
 public:
     explicit CViewSettingPage(IMonitorSettings& settings, std::function<void()> changed, QWidget* parent = nullptr);
     CViewSettingPageLogic& Logic() { return m_logic; }
+    /// Reads the settings into the controls (when the page is first shown).
+    void Init();
     void Apply();
 
 private:
@@ -43,6 +45,8 @@ class CMessageTypePage : public QWidget {
 public:
     explicit CMessageTypePage(IMonitorSettings& settings, std::function<void()> changed, QWidget* parent = nullptr);
     CMessageTypePageLogic& Logic() { return m_logic; }
+    /// Reads the settings into the check boxes (when the page is first shown).
+    void Init();
     void Apply();
 
 private:

@@ -66,10 +66,17 @@ struct FakeListener : IJobResultListener {
     // Delivers records as the listener does: on a thread of its own.
     void Deliver(int nPort, const std::vector<Record>& records)
     {
+        EXPECT_EQ(DeliverCounting(nPort, records), records.size());
+    }
+    // As Deliver; how many the callback took.
+    size_t DeliverCounting(int nPort, const std::vector<Record>& records)
+    {
+        size_t nTaken = 0;
         std::thread([&] {
             for (const Record& r : records)
-                EXPECT_EQ(callback(0, nPort, r.data(), context), 1);
+                nTaken += callback(0, nPort, r.data(), context) == 1 ? 1 : 0;
         }).join();
+        return nTaken;
     }
 
     int nResult = 0;
@@ -460,6 +467,65 @@ TEST_F(MonitorTest, TheStatusPopupShowsAddressAndPortWithItsSoundAndRereadsTheVi
     EXPECT_FALSE(monitor.IsCommandEnabled(ID_PROPERTY));
     EXPECT_FALSE(monitor.IsCommandEnabled(ID_APP_EXIT_MONITOR));
     EXPECT_TRUE(monitor.IsCommandEnabled(ID_SHOW_STATUS));
+}
+
+TEST_F(MonitorTest, AHandWrittenDisplayTimeIsBroughtIntoWhatThePageCanSet)
+{
+    CResultMonitor monitor(Parts());
+    monitor.Start();
+    const std::pair<uint32_t, uint32_t> cases[] = {{0, 1000},         {999, 1000},         {2500, 2500},
+                                                   {10001, 10000},    {0x7FFFFFFF, 10000}, {0x80000000u, 10000},
+                                                   {0xFFFFFFFFu, 10000}};
+    for (const auto& [stored, used] : cases) {
+        SCOPED_TRACE(stored);
+        writeSetting("RtnDisplayTime", stored);
+        monitor.ShowStatus();
+        ASSERT_FALSE(popup.shown.empty());
+        EXPECT_EQ(popup.shown.back().dwTime, used);
+    }
+}
+
+TEST_F(MonitorTest, WaitingNoticesAreBoundedKeptUntilHandledAndWrittenByAStop)
+{
+    const std::vector<Record> flood(kMaxWaitingNotices + 40, makeRecord(2, 0x1130));
+    {
+        CResultMonitor monitor(Parts());
+        monitor.Start();
+        EXPECT_EQ(listener.DeliverCounting(monitor.GetPort(), flood), kMaxWaitingNotices) << "the rest are refused";
+        EXPECT_EQ(monitor.WaitingCount(), kMaxWaitingNotices);
+        // Gone (as a killed monitor) before the UI thread handled any.
+    }
+    EXPECT_EQ(poster.RunAll(), kMaxWaitingNotices);
+    EXPECT_TRUE(popup.shown.empty());
+    {
+        CResultMonitor next(Parts());
+        next.Start();
+        EXPECT_EQ(next.WaitingCount(), kMaxWaitingNotices) << "the next start finds what was taken";
+        EXPECT_EQ(poster.RunAll(), kMaxWaitingNotices);
+        EXPECT_EQ(popup.shown.size(), kMaxWaitingNotices);
+        EXPECT_EQ(log.changes.size(), kMaxWaitingNotices);
+        EXPECT_EQ(listener.DeliverCounting(next.GetPort(), {makeRecord(2, 0x1122)}), 1u) << "room again";
+
+        // A stop writes what waits into the log, with neither pop-up nor sound.
+        next.Stop();
+        EXPECT_EQ(next.WaitingCount(), 0u);
+        EXPECT_EQ(log.changes.back(), (std::pair<int32_t, int32_t>{17, 3}));
+        EXPECT_EQ(popup.shown.size(), kMaxWaitingNotices);
+        EXPECT_EQ(sound.waves.size(), kMaxWaitingNotices);
+    }
+    poster.RunAll();
+    CResultMonitor last(Parts());
+    last.Start();
+    EXPECT_EQ(last.WaitingCount(), 0u) << "nothing handled is kept";
+
+    // Where nothing can be kept, nothing is taken.
+    CResultMonitorParts nowhere = Parts();
+    nowhere.strPendingFolder = root.path() + "/not-a-folder";
+    qelta::test::writeTextFile(nowhere.strPendingFolder, "a file");
+    last.StopListener();
+    CResultMonitor unkept(std::move(nowhere));
+    unkept.Start();
+    EXPECT_EQ(listener.DeliverCounting(unkept.GetPort(), {makeRecord(2, 0x1130)}), 0u);
 }
 
 } // namespace

@@ -219,13 +219,13 @@ TEST_F(SettingsSheetTest, ApplyStoresBothPagesWithAMissingCancelSettingAsItWasSh
 {
     CSettingsSheet sheet(settings, prompter);
     sheet.show();
-    EXPECT_TRUE(sheet.findChild<QCheckBox*>("id1017")->isChecked()) << "a missing value is ticked on the page";
-    EXPECT_EQ(settings.ReadDword(kSettingCancelResult, 0), 0u) << "while the handling shows no cancelled job";
     EXPECT_FALSE(sheet.ApplyButton()->isEnabled());
 
     sheet.findChild<QRadioButton*>("id1000")->click();
     sheet.findChild<QCheckBox*>("id1015")->click();
     sheet.Tabs()->setCurrentIndex(1);
+    EXPECT_TRUE(sheet.findChild<QCheckBox*>("id1017")->isChecked()) << "a missing value is ticked on the page";
+    EXPECT_EQ(settings.ReadDword(kSettingCancelResult, 0), 0u) << "while the handling shows no cancelled job";
     sheet.findChild<QCheckBox*>("id1016")->click();
     EXPECT_TRUE(qelta::test::TabOrderFollowsLayout(sheet.Tabs()->widget(1)));
     ASSERT_TRUE(sheet.ApplyButton()->isEnabled());
@@ -245,6 +245,37 @@ TEST_F(SettingsSheetTest, ApplyStoresBothPagesWithAMissingCancelSettingAsItWasSh
     cancelled.findChild<QCheckBox*>("id1018")->click();
     cancelled.reject();
     EXPECT_EQ(settings.ReadDword(kSettingSuccessResult, 77), 1u);
+}
+
+TEST_F(SettingsSheetTest, OkAndApplyStoreOnlyThePagesThatWereShown)
+{
+    const struct {
+        const char* how;
+        bool showMessagePage;
+        QDialogButtonBox::StandardButton button;
+    } cases[] = {
+        {"OK, Message Type never shown", false, QDialogButtonBox::Ok},
+        {"Apply, Message Type never shown", false, QDialogButtonBox::Apply},
+        {"OK after Message Type was shown", true, QDialogButtonBox::Ok},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        qelta::test::ScopedStateRoot fresh;
+        CSettingsSheet sheet(settings, prompter);
+        sheet.show();
+        sheet.findChild<QRadioButton*>("id1000")->click(); // only the corner changes
+        if (c.showMessagePage) {
+            sheet.Tabs()->setCurrentIndex(1);
+            sheet.Tabs()->setCurrentIndex(0);
+        }
+        sheet.findChild<QDialogButtonBox*>()->button(c.button)->click();
+        EXPECT_EQ(settings.ReadDword(kSettingViewPosition, 77), 0u);
+        EXPECT_EQ(settings.ReadDword(kSettingDisplayTime, 77), 5000u);
+        // A page never opened stores nothing: a missing "Show Cancel Result" stays missing, so
+        // cancelled jobs still do not pop up.
+        for (const char* name : {kSettingCancelResult, kSettingSuccessResult, kSettingErrorResult, kSettingNoAlertReservation})
+            EXPECT_EQ(settings.ReadDword(name, 77), c.showMessagePage ? 1u : 77u) << name;
+    }
 }
 
 TEST_F(SettingsSheetTest, F1OpensTheMonitorsSectionOfTheShippedHelp)
@@ -320,6 +351,21 @@ TEST_F(FrameTest, TheMenuShowsStatusAndItsSettingsCommandsWaitWhileTheSheetIsOpe
     EXPECT_FALSE(frame.Monitor().IsListening());
     const CRegistryHelper rtn(HKEY_CURRENT_USER, kProductKeyPrefix);
     EXPECT_EQ(rtn.ReadDword(kRtnSubkey, kRtnRunning, 99), 0u);
+}
+
+TEST_F(FrameTest, WithoutANotificationAreaItSaysSoWorksOnAndShowsItsIconOnceOneAppears)
+{
+    bool bAvailable = false;
+    CResultFrame frame(nullptr, Parts(), 1033, prompter);
+    frame.SetTrayProbe([&] { return bAvailable; });
+    testing::internal::CaptureStderr();
+    frame.Start();
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("no notification area"), std::string::npos) << said;
+    EXPECT_FALSE(frame.HasTrayIcon());
+    EXPECT_TRUE(frame.Monitor().IsListening());
+    bAvailable = true;
+    EXPECT_TRUE(WaitFor([&] { return frame.HasTrayIcon(); }, 3 * CResultFrame::kTrayProbeMs));
 }
 
 TEST(UiPoster, RunsTasksFromAnotherThreadInOrderAndDropsThoseLeftWhenItGoes)
