@@ -10,6 +10,7 @@
 #include "uiwidgets/toolbar_ex.h"
 
 #include "platform/endpoint.h"
+#include "platform/files.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -17,6 +18,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPrintDialog>
@@ -25,6 +27,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 using namespace cvr;
@@ -33,7 +36,16 @@ using qelta::test::writeTextFile;
 
 namespace {
 
-using cvr_test::EditorPrompter;
+// A file question that takes its time, as the user does: whileAsking runs before it is answered.
+struct SlowPrompter : cvr_test::EditorPrompter {
+    std::function<void()> whileAsking;
+    std::optional<std::string> GetSaveFileName(FileQuestion& question) override
+    {
+        if (whileAsking)
+            whileAsking();
+        return EditorPrompter::GetSaveFileName(question);
+    }
+};
 
 // A screen where a page pixel is a device pixel at 100 percent.
 struct PageScreen : IScreenMetricsProvider {
@@ -49,7 +61,7 @@ struct PageScreen : IScreenMetricsProvider {
 
 struct Editor {
     ScopedStateRoot root;
-    EditorPrompter prompter;
+    SlowPrompter prompter;
     PageScreen screen;
     std::string path = root.path() + "/covers/Test.TQC";
     std::unique_ptr<CtqHeaderApp> app;
@@ -88,7 +100,13 @@ TEST(CoverEditorUi, SelectDragWithSnapAndEditInPlace)
     Editor e;
     CtqHeaderDoc& doc = e.app->Document();
     ASSERT_EQ(doc.m_objects.GetSize(), 2u);
-    EXPECT_EQ(e.frame()->windowTitle(), QStringLiteral("Test.TQC[*] - Cover Sheet Editor").remove(QStringLiteral("[*]")));
+    // The title marks unsaved changes.
+    EXPECT_EQ(e.frame()->windowHandle()->title(), QStringLiteral("Test.TQC - Cover Sheet Editor"));
+    doc.SetModifiedFlag(true);
+    e.frame()->UpdateFrame();
+    EXPECT_EQ(e.frame()->windowHandle()->title(), QStringLiteral("Test.TQC* - Cover Sheet Editor"));
+    doc.SetModifiedFlag(false);
+    e.frame()->UpdateFrame();
 
     e.frame()->OnCommand(ID_GRID_SHOW);
     e.frame()->OnCommand(ID_GRID_SNAP);
@@ -267,7 +285,7 @@ TEST(CoverEditorUi, AHandedOverPathOpensAfterTheQuestionAndADamagedOneIsRefused)
     ASSERT_TRUE(platform::postMessage(e.handle, message, 0, 0, other));
     QTRY_COMPARE(doc.GetPathName(), other);
     EXPECT_FALSE(doc.IsModified());
-    EXPECT_EQ(e.frame()->windowTitle(), QStringLiteral("Other.TQC - Cover Sheet Editor"));
+    EXPECT_EQ(e.frame()->windowHandle()->title(), QStringLiteral("Other.TQC - Cover Sheet Editor"));
 
     // A file that is no cover sheet: a warning, the sheet shown stays.
     e.prompter.expected = {"'" + damaged + "' is not a cover sheet file or cannot be read."};
@@ -540,4 +558,85 @@ TEST(CoverEditorUi, ThePrintDialogOffersPageOneOnly)
     EXPECT_TRUE(seen);
     EXPECT_EQ(minPage, 1);
     EXPECT_EQ(maxPage, 1);
+}
+
+TEST(CoverEditorUi, AHandOverWaitsUntilNoDialogOfTheEditorIsOpen)
+{
+    Editor e(true);
+    ASSERT_NE(e.handle, 0u);
+    CtqHeaderDoc& doc = e.app->Document();
+    const std::string other = e.root.path() + "/covers/Other.TQC";
+    writeTextFile(other, "[TQLCVR]\r\nFrames=1\r\nLang=0\r\nFrame.1=DrawingLine,59,551,649,0,0,2\r\n");
+    const uint32_t message = platform::registerMessage(kOpenDocMessage);
+    // The hand-over arrives while the dialog is open and has every chance to run.
+    const auto handOverNow = [&] {
+        EXPECT_TRUE(platform::postMessage(e.handle, message, 0, 0, other));
+        QTest::qWait(400);
+        EXPECT_EQ(doc.GetPathName(), e.path);
+        EXPECT_EQ(doc.m_objects.GetSize(), 2u);
+    };
+
+    // The font dialog of the selected text: OK applies to the text of this sheet, then the other opens.
+    QTest::mouseClick(e.sheet(), Qt::LeftButton, {}, QPoint(150, 150));
+    CtqRect* text = e.view()->Logic().Selection();
+    ASSERT_NE(text, nullptr);
+    bool shown = false;
+    QTimer::singleShot(0, [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr);
+        shown = true;
+        handOverNow();
+        dialog->findChild<QListWidget*>("id1137")->setCurrentRow(2); // bold
+        qobject_cast<QDialog*>(dialog)->accept();
+    });
+    e.prompter.expected = {"Do you want to save 'Test.TQC'?"};
+    e.prompter.answers = {IDNO};
+    e.frame()->Action(32769)->trigger();
+    EXPECT_TRUE(shown);
+    QTRY_COMPARE(doc.GetPathName(), other);
+    EXPECT_EQ(doc.m_objects.GetSize(), 1u);
+
+    // Save As: the sheet shown is written under the name typed, then the other opens without a question.
+    ASSERT_TRUE(e.app->Frame()->FileCommands().OpenPath(e.path));
+    doc.SetModifiedFlag(true);
+    const std::string typed = e.root.path() + "/covers/Mine.TQC";
+    e.prompter.files = {{typed, 0}};
+    e.prompter.whileAsking = handOverNow;
+    e.frame()->OnCommand(57604);
+    e.prompter.whileAsking = nullptr;
+    std::string written;
+    ASSERT_EQ(platform::readFile(typed, written, 1 << 16), platform::ReadStatus::Ok);
+    EXPECT_NE(written.find("Hello"), std::string::npos);
+    QTRY_COMPARE(doc.GetPathName(), other);
+}
+
+TEST(CoverEditorUi, WhileAPreviewShowsNothingEditsTheSheetAndClosingEndsThePreviewOnly)
+{
+    Editor e;
+    CtqHeaderDoc& doc = e.app->Document();
+    QTest::mouseClick(e.sheet(), Qt::LeftButton, {}, QPoint(150, 150));
+    ASSERT_NE(e.view()->Logic().Selection(), nullptr);
+    doc.SetModifiedFlag(true);
+    for (const int preview : {57609, 32835}) {
+        for (const bool exitCommand : {false, true}) {
+            e.frame()->Action(preview)->trigger();
+            ASSERT_NE(e.frame()->Preview(), nullptr);
+            // Delete, Frame line, Font, Cut, Paste and the line types do nothing to the hidden sheet.
+            for (const int command : {6000, 32805, 32769, 57635, 57637, 6003, 32788, 32830})
+                EXPECT_FALSE(e.frame()->Action(command)->isEnabled()) << command;
+            e.frame()->Action(6000)->trigger();
+            e.frame()->Action(32805)->trigger();
+            QTest::keyClick(e.frame()->Preview()->Button(58117), Qt::Key_Delete);
+            EXPECT_EQ(doc.m_objects.GetSize(), 2u);
+            // Closing (the window's close or File > Exit) ends the preview; the changes stay.
+            if (exitCommand)
+                e.frame()->Action(57665)->trigger();
+            else
+                EXPECT_FALSE(e.frame()->close());
+            EXPECT_EQ(e.frame()->Preview(), nullptr) << preview;
+            EXPECT_TRUE(e.frame()->isVisible()) << preview;
+            EXPECT_TRUE(doc.IsModified());
+            EXPECT_TRUE(e.frame()->Action(6000)->isEnabled());
+        }
+    }
 }
