@@ -640,3 +640,42 @@ TEST(CoverEditorUi, WhileAPreviewShowsNothingEditsTheSheetAndClosingEndsThePrevi
         }
     }
 }
+
+TEST(CoverEditorUi, TheLongestTextTheEditorTakesSurvivesSaveReopenAndTheClipboard)
+{
+    Editor e;
+    CtqHeaderDoc& doc = e.app->Document();
+    QTest::mouseClick(e.sheet(), Qt::LeftButton, {}, QPoint(150, 150));
+    e.frame()->Action(6002)->trigger();
+    CtqHeaderEdit* editor = e.view()->Editor();
+    ASSERT_TRUE(editor->isVisible());
+    // Every character that grows when stored: commas, backslashes, line feeds, and characters of
+    // three and four UTF-8 bytes; typed past the limit.
+    QString typed;
+    while (typed.size() < kMaxFreeText + 40)
+        typed += QString::fromUtf8(",\\\n\xE2\x82\xAC\\054,\xF0\x9F\x93\xA0");
+    e.prompter.expected = {"The text is too long: a text frame holds at most 16000 characters. The text was cut there."};
+    editor->selectAll();
+    editor->insertPlainText(typed);
+    EXPECT_TRUE(e.prompter.expected.empty());
+    const QString kept = editor->toPlainText();
+    ASSERT_EQ(kept.size(), kMaxFreeText);
+    EXPECT_EQ(kept, typed.left(kMaxFreeText));
+    e.frame()->OnCommand(57667); // the edit stored
+    const std::string text = doc.m_objects.GetAt(0)->GetText();
+    ASSERT_EQ(QString::fromUtf8(text), kept);
+
+    // Saved and opened again: the whole text.
+    e.frame()->OnCommand(57603);
+    EXPECT_FALSE(doc.IsModified());
+    ASSERT_TRUE(e.frame()->FileCommands().OpenPath(e.path));
+    ASSERT_EQ(doc.m_objects.GetSize(), 2u);
+    EXPECT_EQ(doc.m_objects.GetAt(0)->GetText(), text);
+
+    // Cut and pasted: the whole text too.
+    QTest::mouseClick(e.sheet(), Qt::LeftButton, {}, QPoint(150, 150));
+    e.frame()->OnCommand(57635);
+    e.frame()->OnCommand(57637);
+    ASSERT_EQ(doc.m_objects.GetSize(), 2u);
+    EXPECT_EQ(doc.m_objects.GetAt(1)->GetText(), text);
+}
