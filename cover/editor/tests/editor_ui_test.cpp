@@ -679,3 +679,58 @@ TEST(CoverEditorUi, TheLongestTextTheEditorTakesSurvivesSaveReopenAndTheClipboar
     ASSERT_EQ(doc.m_objects.GetSize(), 2u);
     EXPECT_EQ(doc.m_objects.GetAt(1)->GetText(), text);
 }
+
+TEST(CoverEditorUi, ExtremeCoordinatesFromAFileOrAPastedBlockAreHeldInBounds)
+{
+    Editor e;
+    CtqHeaderDoc& doc = e.app->Document();
+    const char* const lines[] = {
+        "StaticText,2147483647,-2147483648,2147483647,2147483647,DejaVu Sans,-2147483648,400,0,0,0,0,x",
+        "NAME,-2147483648,2147483647,-2147483648,-1,DejaVu Sans,2147483647,400,0,0,0,0",
+        "DrawingLine,-2147483648,2147483647,-2147483648,-2147483648,0,2147483647",
+        "DrawingFrame,2147483647,2147483647,-5,-5,0,-2147483648,0",
+    };
+    std::string file = "[TQLCVR]\r\nFrames=4\r\nLang=0\r\n";
+    for (int i = 0; i < 4; ++i)
+        file += "Frame." + std::to_string(i + 1) + "=" + lines[i] + "\r\n";
+    const std::string extreme = e.root.path() + "/covers/Extreme.TQC";
+    writeTextFile(extreme, file);
+    ASSERT_TRUE(e.frame()->FileCommands().OpenPath(extreme));
+    // The same lines pasted, each on a sheet at 200 percent.
+    e.frame()->OnCommand(ID_ZOOM_ENLARGE);
+    for (const char* line : lines) {
+        auto* data = new QMimeData;
+        std::string block(line);
+        block.append(16, '\0');
+        data->setData(kCoverClipboardType, QByteArray(block.data(), static_cast<qsizetype>(block.size())));
+        QGuiApplication::clipboard()->setMimeData(data);
+        e.frame()->OnCommand(57637);
+    }
+    ASSERT_EQ(doc.m_objects.GetSize(), 8u);
+    for (size_t i = 0; i < doc.m_objects.GetSize(); ++i) {
+        CtqRect* object = doc.m_objects.GetAt(i);
+        const gdi::RECT& r = object->GetRect();
+        for (const int v : {r.left, r.top, r.right, r.bottom})
+            EXPECT_LE(std::abs(int64_t{v}), cover::kMaxCoordinate) << i;
+        gdi::LOGFONTA font;
+        if (object->GetLogFont(font)) {
+            EXPECT_LE(std::abs(int64_t{font.lfHeight}), cover::kMaxPageHeight) << i;
+        }
+        int style = 0, width = 0;
+        if (object->GetPen(style, width)) {
+            EXPECT_LE(std::abs(int64_t{width}), cover::kMaxPageHeight) << i;
+        }
+        // Selected, drawn, scrolled to and shown in the toolbar at every zoom.
+        for (const int zoom : {ID_ZOOM_ENLARGE, ID_ZOOM_DEFAULT, ID_ZOOM_REDUCE}) {
+            e.frame()->OnCommand(zoom);
+            e.view()->Logic().Select(object);
+            e.view()->ScrollIntoView(object);
+            e.frame()->UpdateFrame();
+            e.view()->viewport()->grab();
+        }
+    }
+    // Written back as read.
+    e.frame()->OnCommand(57603);
+    ASSERT_TRUE(e.frame()->FileCommands().OpenPath(extreme));
+    EXPECT_EQ(doc.m_objects.GetSize(), 8u);
+}
