@@ -168,6 +168,11 @@ TEST(SharedToolbar, FontCombosSendTheirCommandsAndTakeDigitsOnly)
     EXPECT_EQ(size->currentText(), QStringLiteral("36"));
     bar->ShowSize(13);
     EXPECT_EQ(size->currentText(), QStringLiteral("13")) << "a size not in the list is typed in";
+    // Each size shown as given, in or out of the list, one after another.
+    for (const int points : {13, 15, 13, 12, 15, 12, 12, 72, 9}) {
+        bar->ShowSize(points);
+        EXPECT_EQ(size->currentText(), QString::number(points));
+    }
 
     gdi::LOGFONTA current;
     current.lfHeight = 33;

@@ -138,11 +138,33 @@ public:
         setContentsMargins(28, 2, 8, 2);
         setAutoFillBackground(true);
         setMouseTracking(true);
+        connect(action, &QAction::changed, this, [this] { update(); });
     }
 
 protected:
-    void enterEvent(QEnterEvent*) override { setBackgroundRole(QPalette::Highlight); }
-    void leaveEvent(QEvent*) override { setBackgroundRole(QPalette::Window); }
+    void paintEvent(QPaintEvent* event) override
+    {
+        QLabel::paintEvent(event);
+        if (!m_pAction->isChecked())
+            return;
+        // The current choice carries the menu's check mark in the margin, as text items do.
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(palette().color(foregroundRole()), 2));
+        const QPointF middle(contentsMargins().left() / 2.0, height() / 2.0);
+        const QPointF tick[] = {middle + QPointF(-5, 0), middle + QPointF(-1.5, 3.5), middle + QPointF(5, -4)};
+        painter.drawPolyline(tick, 3);
+    }
+    void enterEvent(QEnterEvent*) override
+    {
+        setBackgroundRole(QPalette::Highlight);
+        setForegroundRole(QPalette::HighlightedText);
+    }
+    void leaveEvent(QEvent*) override
+    {
+        setBackgroundRole(QPalette::Window);
+        setForegroundRole(QPalette::WindowText);
+    }
     void mouseReleaseEvent(QMouseEvent* event) override
     {
         if (event->button() == Qt::LeftButton && m_pAction->isEnabled())

@@ -27,6 +27,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
+#include <QWidgetAction>
 #include <QWindow>
 #include <gtest/gtest.h>
 
@@ -310,11 +311,11 @@ TEST(CoverEditorUi, CutPasteStatusPaneAndAContextMenuPerKind)
         const char* status;
         const char* menu; // null: no menu
     } rows[] = {
-        {{150, 150}, "Text frame", "id110"},
-        {{700, 610}, "Frame line frame", "id111"},
-        {{200, 1000}, "Line frame", "id113"},
-        {{550, 1050}, "Image frame", "id108"},
-        {{200, 1230}, "Name frame", "id106"},
+        {{150, 150}, "Text Frame", "id110"},
+        {{700, 610}, "Frame line Frame", "id111"},
+        {{200, 1000}, "Line Frame", "id113"},
+        {{550, 1050}, "Image Frame", "id108"},
+        {{200, 1230}, "Name Frame", "id106"},
         {{300, 1500}, "Page cut position", nullptr},
     };
     QScrollBar* vertical = e.view()->verticalScrollBar();
@@ -733,4 +734,34 @@ TEST(CoverEditorUi, ExtremeCoordinatesFromAFileOrAPastedBlockAreHeldInBounds)
     e.frame()->OnCommand(57603);
     ASSERT_TRUE(e.frame()->FileCommands().OpenPath(extreme));
     EXPECT_EQ(doc.m_objects.GetSize(), 8u);
+}
+
+TEST(CoverEditorUi, TheMainMenusPicturesMarkTheSelectionsLineTypeAndPaint)
+{
+    Editor e;
+    CtqHeaderDoc& doc = e.app->Document();
+    QTest::mouseClick(e.sheet(), Qt::LeftButton, {}, QPoint(700, 610)); // the frame line
+    ASSERT_NE(e.view()->Logic().Selection(), nullptr);
+    const auto markedIn = [&](int command) {
+        auto* item = qobject_cast<QWidgetAction*>(e.frame()->Action(command));
+        EXPECT_NE(item, nullptr) << command;
+        const QImage picture = item->defaultWidget()->grab().toImage();
+        return darkPixels(picture, QRect(0, 0, 26, picture.height())) > 0;
+    };
+    const struct {
+        int lineType, shading;
+        const char* line;
+    } rows[] = {{6005, 32790, "DrawingFrame,600,600,200,200,6,8,10"}, {32786, 32837, "DrawingFrame,600,600,200,200,1,1,100"}};
+    for (const auto& r : rows) {
+        doc.m_objects.GetAt(1)->ParseFrameLine(r.line);
+        e.frame()->UpdateFrame();
+        for (const int* commands : {kLineTypeCommands, kShadingCommands}) {
+            const int count = commands == kLineTypeCommands ? 6 : 5;
+            for (int i = 0; i < count; ++i) {
+                const bool current = commands[i] == r.lineType || commands[i] == r.shading;
+                EXPECT_EQ(e.frame()->Action(commands[i])->isChecked(), current) << commands[i];
+                EXPECT_EQ(markedIn(commands[i]), current) << commands[i];
+            }
+        }
+    }
 }
