@@ -28,6 +28,7 @@ enum : uint32_t {
     IDS_KIND_FRAME = 31731, IDS_NEW_TEXT = 31732, IDS_DEFAULT_FACE = 31712, IDS_DEFAULT_CHARSET = 31734,
     IDS_PASTE_CAPTION = 61211, IDS_SECOND_PAGE_CUT = 61212,
     IDS_TEXT_TOO_LONG = 31744, ///< "... %s characters ..." a text cut to the longest a frame holds
+    IDS_PICTURE_UNUSABLE = 31745, ///< "'%s' ..." a picture file the sheet cannot hold, and why
 };
 /// The MIME types of the cover sheet clipboard: the block, and the frame line as plain text.
 inline constexpr const char* kCoverClipboardType = "application/x-qelta-cf-tqlcvr";

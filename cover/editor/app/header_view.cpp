@@ -518,7 +518,7 @@ bool CtqHeaderView::ChooseOpenFile(const std::string& filter, const std::string&
 
 void CtqHeaderView::ShowImageError(const std::string& caption, const std::string& path)
 {
-    m_Prompter.MessageBox(path, caption, MB_ICONWARNING);
+    m_Prompter.MessageBox(FormatText(IDS_PICTURE_UNUSABLE, path), caption, MB_ICONWARNING);
 }
 
 void CtqHeaderView::PrintPage(QImage& image)

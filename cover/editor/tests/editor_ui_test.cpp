@@ -765,3 +765,25 @@ TEST(CoverEditorUi, TheMainMenusPicturesMarkTheSelectionsLineTypeAndPaint)
         }
     }
 }
+
+TEST(CoverEditorUi, APictureTheSheetCannotHoldIsRefusedSayingWhy)
+{
+    Editor e;
+    CtqHeaderDoc& doc = e.app->Document();
+    const std::string png = e.root.path() + "/covers/logo.png", damaged = e.root.path() + "/covers/logo.bmp";
+    QImage logo(8, 8, QImage::Format_RGB32);
+    logo.fill(Qt::black);
+    ASSERT_TRUE(logo.save(QString::fromStdString(png), "PNG"));
+    writeTextFile(damaged, "BM not a bitmap");
+    CtqRect* image = doc.CreateFrame("Bitmap,100,1000,100,100,");
+    e.view()->Logic().Select(image);
+    e.frame()->UpdateFrame();
+    for (const std::string& path : {png, damaged}) {
+        e.prompter.files = {{path, 0}};
+        e.prompter.expected = {"'" + path + "' cannot be used as a picture. A cover sheet holds BMP, PCX and TIFF pictures; "
+                                            "this file is of another kind or damaged."};
+        e.frame()->Action(6001)->trigger();
+        EXPECT_TRUE(e.prompter.expected.empty()) << path;
+        EXPECT_EQ(image->GetFrameLine(), "Bitmap,100,1000,100,100,");
+    }
+}
