@@ -188,6 +188,12 @@ CEditCommands::CEditCommands(CHeaderViewLogic& view, IEditClipboard& clipboard, 
     std::strncpy(m_DefaultFont.lfFaceName, face.c_str(), sizeof m_DefaultFont.lfFaceName - 1);
 }
 
+void CEditCommands::SetDefaultFace(const std::string& face)
+{
+    std::memset(m_DefaultFont.lfFaceName, 0, sizeof m_DefaultFont.lfFaceName);
+    std::strncpy(m_DefaultFont.lfFaceName, face.c_str(), sizeof m_DefaultFont.lfFaceName - 1);
+}
+
 CtqTextRect* CEditCommands::selectedText() const
 {
     return dynamic_cast<CtqTextRect*>(m_View.Selection());

@@ -137,6 +137,8 @@ public:
     bool ShadingPopupEnabled() const;
 
     const gdi::LOGFONTA& DefaultFont() const { return m_DefaultFont; }
+    /// Puts a face in the default face's place (where that one is not installed).
+    void SetDefaultFace(const std::string& face);
     int CurrentLineType() const { return m_nLineType; }
     int CurrentShading() const { return m_nShading; }
 

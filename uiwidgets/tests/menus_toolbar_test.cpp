@@ -8,6 +8,8 @@
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QSet>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -214,8 +216,23 @@ TEST(SharedFontDialog, TakesAndGivesTheFontAndHidesItsColours)
     EXPECT_TRUE(colour->isVisible());
     dialog.ShowColours(false);
     EXPECT_FALSE(colour->isVisible());
-    dialog.findChild<QComboBox*>(QStringLiteral("id1138"))->setEditText(QStringLiteral("10.5"));
+    auto* size = dialog.findChild<QComboBox*>(QStringLiteral("id1138"));
+    size->setEditText(QStringLiteral("10.5"));
     EXPECT_EQ(dialog.PointSizeTenths(), 105);
+    // The size box is wide enough for a size with tenths; what is no size gives 0.
+    EXPECT_GE(size->lineEdit()->width(), size->lineEdit()->fontMetrics().horizontalAdvance(QStringLiteral("11.9")));
+    for (const char* none : {"abc", "", "0", "-3", "1e10", "1639"}) {
+        size->setEditText(QString::fromLatin1(none));
+        EXPECT_EQ(dialog.PointSizeTenths(), 0) << none;
+    }
+    // The face list names families as desktop dialogs do: no foundries, each once.
+    auto* faces = dialog.findChild<QListWidget*>(QStringLiteral("id1136"));
+    QStringList shown;
+    for (int i = 0; i < faces->count(); ++i)
+        shown.push_back(faces->item(i)->text());
+    EXPECT_FALSE(shown.filter(QStringLiteral(" [")).size() > 0) << shown.filter(QStringLiteral(" [")).join(", ").toStdString();
+    EXPECT_EQ(QSet<QString>(shown.begin(), shown.end()).size(), shown.size());
+    EXPECT_TRUE(shown.contains(QStringLiteral("DejaVu Sans")));
     dialog.SetColour(QColor(255, 0, 0));
     EXPECT_EQ(dialog.Colour(), QColor(255, 0, 0));
 }

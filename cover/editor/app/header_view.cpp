@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QElapsedTimer>
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPainter>
@@ -144,6 +145,13 @@ CtqHeaderView::CtqHeaderView(CtqHeaderDoc& document, const IScreenMetricsProvide
     connect(m_pEdit, &CtqHeaderEdit::committed, this, &CtqHeaderView::CommitEdit);
     connect(m_pEdit, &CtqHeaderEdit::cancelled, this, &CtqHeaderView::cancelEdit);
     connect(m_pEdit, &QPlainTextEdit::textChanged, this, &CtqHeaderView::limitEditText);
+    // New texts take the default face where it is installed, else the DejaVu face the suite installs.
+    if (!QFontDatabase::hasFamily(QString::fromUtf8(m_pCommands->DefaultFont().lfFaceName)))
+        for (const char* face : {"DejaVu Serif", "DejaVu Sans"})
+            if (QFontDatabase::hasFamily(QString::fromLatin1(face))) {
+                m_pCommands->SetDefaultFace(face);
+                break;
+            }
     updateScrollSizes();
 }
 

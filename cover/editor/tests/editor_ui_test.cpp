@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QMimeData>
 #include <QPushButton>
 #include <QLabel>
@@ -786,4 +787,17 @@ TEST(CoverEditorUi, APictureTheSheetCannotHoldIsRefusedSayingWhy)
         EXPECT_TRUE(e.prompter.expected.empty()) << path;
         EXPECT_EQ(image->GetFrameLine(), "Bitmap,100,1000,100,100,");
     }
+}
+
+TEST(CoverEditorUi, NewTextsTakeAnInstalledFace)
+{
+    Editor e;
+    CtqHeaderDoc& doc = e.app->Document();
+    e.view()->Logic().ClearSelection();
+    e.frame()->OnCommand(32797);
+    gdi::LOGFONTA font;
+    ASSERT_TRUE(doc.m_objects.GetAt(doc.m_objects.GetSize() - 1)->GetLogFont(font));
+    // The default face where it is installed, else the DejaVu face every installation has.
+    const bool installed = QFontDatabase::hasFamily(QStringLiteral("Times New Roman"));
+    EXPECT_STREQ(font.lfFaceName, installed ? "Times New Roman" : "DejaVu Serif");
 }
