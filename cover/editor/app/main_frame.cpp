@@ -424,6 +424,9 @@ bool CtqMainFrame::Create()
     if (!m_pToolBar->CreateFontCombos())
         return false;
     addToolBar(Qt::TopToolBarArea, m_pToolBar);
+    // A frame narrower than its toolbar would hide buttons behind the overflow arrow: it grows to hold them.
+    if (const int needed = m_pToolBar->sizeHint().width(); width() < needed)
+        resize(needed, height());
     m_pToolBar->NameCombo()->setToolTip(Action(ID_FONT_NAME)->toolTip());
     m_pToolBar->NameCombo()->setStatusTip(Action(ID_FONT_NAME)->statusTip());
     m_pToolBar->SizeCombo()->setToolTip(Action(ID_FONT_SIZE)->toolTip());

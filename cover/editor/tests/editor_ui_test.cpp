@@ -801,3 +801,22 @@ TEST(CoverEditorUi, NewTextsTakeAnInstalledFace)
     const bool installed = QFontDatabase::hasFamily(QStringLiteral("Times New Roman"));
     EXPECT_STREQ(font.lfFaceName, installed ? "Times New Roman" : "DejaVu Serif");
 }
+
+TEST(CoverEditorUi, AtItsFirstSizeTheFrameShowsTheWholeToolbar)
+{
+    ScopedStateRoot root;
+    cvr_test::EditorPrompter prompter;
+    CQtScreenMetrics screen;
+    CtqHeaderApp app(prompter, screen);
+    ASSERT_TRUE(app.InitInstance({StartRequest::Empty, {}}, nullptr));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(app.Frame()));
+    CFontToolBar* bar = app.Frame()->ToolBar();
+    // Every button and both combos inside the bar, no overflow arrow.
+    QCoreApplication::processEvents();
+    EXPECT_GE(bar->width(), bar->sizeHint().width());
+    auto* overflow = bar->findChild<QWidget*>(QStringLiteral("qt_toolbar_ext_button"));
+    EXPECT_TRUE(overflow == nullptr || !overflow->isVisible());
+    EXPECT_TRUE(bar->SizeCombo()->isVisible());
+    EXPECT_TRUE(bar->widgetForAction(bar->actions().back())->isVisible());
+    app.Frame()->close();
+}
