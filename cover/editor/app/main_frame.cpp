@@ -760,6 +760,7 @@ void CtqMainFrame::dropEvent(QDropEvent* event)
     if (urls.isEmpty() || !urls.front().isLocalFile())
         return;
     event->acceptProposedAction();
+    ClosePreview(); // the dropped sheet shows in the editing view
     m_pView->CommitEdit();
     if (m_pCommands->AskToSave(false))
         m_pCommands->OpenPath(Utf8Text(urls.front().toLocalFile()));
