@@ -24,21 +24,25 @@ namespace {
 const char* const kStyles[] = {"Regular", "Italic", "Bold", "Bold Italic"};
 const int kSizes[] = {8, 9, 10, 11, 12, 14, 16, 18, 20, 22, 24, 26, 28, 36, 48, 72};
 
+// A family as desktop font dialogs name it: without the foundry fontconfig adds where two foundries
+// make one family ("C059 [UKWN]").
+QString familyName(QString family)
+{
+    const qsizetype foundry = family.lastIndexOf(QLatin1String(" ["));
+    if (foundry > 0 && family.endsWith(QLatin1Char(']')))
+        family.truncate(foundry);
+    return family;
+}
+
 } // namespace
 
 QStringList CCustomFontDlg::FontFamilies()
 {
-    // As desktop font dialogs list them: the family without the foundry fontconfig adds where two
-    // foundries make one family ("C059 [UKWN]"), once each, no private fonts.
+    // As desktop font dialogs list them: each family once, no private fonts.
     QStringList families;
-    for (QString family : QFontDatabase::families()) {
-        if (QFontDatabase::isPrivateFamily(family))
-            continue;
-        const qsizetype foundry = family.lastIndexOf(QLatin1String(" ["));
-        if (foundry > 0 && family.endsWith(QLatin1Char(']')))
-            family.truncate(foundry);
-        families.push_back(family);
-    }
+    for (const QString& family : QFontDatabase::families())
+        if (!QFontDatabase::isPrivateFamily(family))
+            families.push_back(familyName(family));
     families.sort(Qt::CaseInsensitive);
     families.removeDuplicates();
     return families;
@@ -117,12 +121,15 @@ CCustomFontDlg::CCustomFontDlg(const gdi::LOGFONTA& font, int pointSizeTenths, Q
     layout->addWidget(buttons);
 
     // The start.
-    // A face that is not installed shows as the face that stands in for it.
+    // A face that is not installed shows as the face that stands in for it, and stays the font's
+    // face unless another one is chosen.
     const QString faceName = QString::fromUtf8(font.lfFaceName);
     QList<QListWidgetItem*> face = m_pFace->findItems(faceName, Qt::MatchFixedString);
-    if (face.isEmpty())
-        face = m_pFace->findItems(QFontInfo(QFont(faceName)).family(), Qt::MatchFixedString);
+    const bool standIn = face.isEmpty();
+    if (standIn)
+        face = m_pFace->findItems(familyName(QFontInfo(QFont(faceName)).family()), Qt::MatchFixedString);
     m_pFace->setCurrentItem(face.isEmpty() ? m_pFace->item(0) : face.front());
+    m_nStandInRow = standIn ? m_pFace->currentRow() : -1;
     m_pStyle->setCurrentRow((font.lfItalic ? 1 : 0) + (font.lfWeight >= 600 ? 2 : 0));
     m_pSize->setEditText(pointSizeTenths % 10 ? QString::number(pointSizeTenths / 10.0, 'f', 1)
                                               : QString::number(pointSizeTenths / 10));
@@ -153,7 +160,7 @@ void CCustomFontDlg::SetColour(QColor colour)
 gdi::LOGFONTA CCustomFontDlg::Font() const
 {
     gdi::LOGFONTA font = m_Font;
-    if (m_pFace->currentItem()) {
+    if (m_pFace->currentItem() && m_pFace->currentRow() != m_nStandInRow) {
         const std::string face = Utf8Text(m_pFace->currentItem()->text());
         if (face.size() < sizeof font.lfFaceName) {
             std::memset(font.lfFaceName, 0, sizeof font.lfFaceName);

@@ -46,6 +46,7 @@ private:
     void updateSample();
 
     gdi::LOGFONTA m_Font;
+    int m_nStandInRow = -1; ///< the row shown for a face that is not installed
     QListWidget* m_pFace;
     QListWidget* m_pStyle;
     QComboBox* m_pSize;

@@ -233,6 +233,14 @@ TEST(SharedFontDialog, TakesAndGivesTheFontAndHidesItsColours)
     EXPECT_FALSE(shown.filter(QStringLiteral(" [")).size() > 0) << shown.filter(QStringLiteral(" [")).join(", ").toStdString();
     EXPECT_EQ(QSet<QString>(shown.begin(), shown.end()).size(), shown.size());
     EXPECT_TRUE(shown.contains(QStringLiteral("DejaVu Sans")));
+    // A face that is not installed shows a stand-in and stays the font's face until another is chosen.
+    std::strcpy(font.lfFaceName, "No Such Face Installed");
+    CCustomFontDlg missing(font, 120, nullptr);
+    auto* missingFaces = missing.findChild<QListWidget*>(QStringLiteral("id1136"));
+    ASSERT_NE(missingFaces->currentItem(), nullptr);
+    EXPECT_STREQ(missing.Font().lfFaceName, "No Such Face Installed");
+    missingFaces->setCurrentRow((missingFaces->currentRow() + 1) % missingFaces->count());
+    EXPECT_EQ(QString::fromUtf8(missing.Font().lfFaceName), missingFaces->currentItem()->text());
     dialog.SetColour(QColor(255, 0, 0));
     EXPECT_EQ(dialog.Colour(), QColor(255, 0, 0));
 }
