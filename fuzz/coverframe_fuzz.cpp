@@ -32,7 +32,7 @@ public:
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const std::string line(reinterpret_cast<const char*>(data), std::min(size, kMaxFrameLine));
+    const std::string line(reinterpret_cast<const char*>(data), std::min<size_t>(size, 4096));
     CtqHeaderDoc doc;
     CtqRect* object = doc.CreateFrame(line);
     if (!object)

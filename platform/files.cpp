@@ -696,6 +696,23 @@ FileLock::FileLock(const std::string& path)
         error_ = std::error_code(errno, std::generic_category());
         return;
     }
+    lockDescriptor();
+}
+
+FileLock FileLock::onFolder(const std::string& folder)
+{
+    FileLock lock;
+    lock.fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (lock.fd_ < 0) {
+        lock.error_ = std::error_code(errno, std::generic_category());
+        return lock;
+    }
+    lock.lockDescriptor();
+    return lock;
+}
+
+void FileLock::lockDescriptor()
+{
     while (::flock(fd_, LOCK_EX) != 0) {
         if (errno == EINTR)
             continue;

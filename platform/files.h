@@ -193,6 +193,9 @@ class FileLock {
 public:
     /// Locks path + ".lock", creating the lock file (and its folder) when missing. Blocks until granted.
     explicit FileLock(const std::string& path);
+    /// Locks a folder itself, making no lock file: for files in a user's own folders, where a lock
+    /// file would stay behind. Writers that lock the folder of a file this way wait for each other.
+    static FileLock onFolder(const std::string& folder);
     ~FileLock();
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
@@ -204,6 +207,8 @@ public:
     const std::error_code& error() const { return error_; }
 
 private:
+    FileLock() = default;
+    void lockDescriptor();
     int fd_ = -1;
     std::error_code error_;
 };

@@ -24,7 +24,29 @@ namespace {
 const char* const kStyles[] = {"Regular", "Italic", "Bold", "Bold Italic"};
 const int kSizes[] = {8, 9, 10, 11, 12, 14, 16, 18, 20, 22, 24, 26, 28, 36, 48, 72};
 
+// A family as desktop font dialogs name it: without the foundry fontconfig adds where two foundries
+// make one family ("C059 [UKWN]").
+QString familyName(QString family)
+{
+    const qsizetype foundry = family.lastIndexOf(QLatin1String(" ["));
+    if (foundry > 0 && family.endsWith(QLatin1Char(']')))
+        family.truncate(foundry);
+    return family;
+}
+
 } // namespace
+
+QStringList CCustomFontDlg::FontFamilies()
+{
+    // As desktop font dialogs list them: each family once, no private fonts.
+    QStringList families;
+    for (const QString& family : QFontDatabase::families())
+        if (!QFontDatabase::isPrivateFamily(family))
+            families.push_back(familyName(family));
+    families.sort(Qt::CaseInsensitive);
+    families.removeDuplicates();
+    return families;
+}
 
 const QColor& CCustomFontDlg::BasicColour(int index)
 {
@@ -43,15 +65,14 @@ CCustomFontDlg::CCustomFontDlg(const gdi::LOGFONTA& font, int pointSizeTenths, Q
     setWindowTitle(tr("Font"));
     auto* grid = new QGridLayout;
     m_pFace = Named(new QListWidget(this), IDC_FONT_FACE);
-    QStringList families = QFontDatabase::families();
-    families.sort(Qt::CaseInsensitive);
-    families.removeDuplicates();
-    m_pFace->addItems(families);
+    m_pFace->addItems(FontFamilies());
     m_pStyle = Named(new QListWidget(this), IDC_FONT_STYLE);
     for (const char* style : kStyles)
         m_pStyle->addItem(tr(style));
     m_pSize = Named(new QComboBox(this), IDC_FONT_SIZE);
     m_pSize->setEditable(true);
+    m_pSize->setMinimumContentsLength(5); // "11.9" and more, beside the arrow
+    m_pSize->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     m_pSize->setInsertPolicy(QComboBox::NoInsert);
     for (int size : kSizes)
         m_pSize->addItem(QString::number(size));
@@ -100,8 +121,15 @@ CCustomFontDlg::CCustomFontDlg(const gdi::LOGFONTA& font, int pointSizeTenths, Q
     layout->addWidget(buttons);
 
     // The start.
-    const QList<QListWidgetItem*> face = m_pFace->findItems(QString::fromLatin1(font.lfFaceName), Qt::MatchFixedString);
+    // A face that is not installed shows as the face that stands in for it, and stays the font's
+    // face unless another one is chosen.
+    const QString faceName = QString::fromUtf8(font.lfFaceName);
+    QList<QListWidgetItem*> face = m_pFace->findItems(faceName, Qt::MatchFixedString);
+    const bool standIn = face.isEmpty();
+    if (standIn)
+        face = m_pFace->findItems(familyName(QFontInfo(QFont(faceName)).family()), Qt::MatchFixedString);
     m_pFace->setCurrentItem(face.isEmpty() ? m_pFace->item(0) : face.front());
+    m_nStandInRow = standIn ? m_pFace->currentRow() : -1;
     m_pStyle->setCurrentRow((font.lfItalic ? 1 : 0) + (font.lfWeight >= 600 ? 2 : 0));
     m_pSize->setEditText(pointSizeTenths % 10 ? QString::number(pointSizeTenths / 10.0, 'f', 1)
                                               : QString::number(pointSizeTenths / 10));
@@ -132,7 +160,7 @@ void CCustomFontDlg::SetColour(QColor colour)
 gdi::LOGFONTA CCustomFontDlg::Font() const
 {
     gdi::LOGFONTA font = m_Font;
-    if (m_pFace->currentItem()) {
+    if (m_pFace->currentItem() && m_pFace->currentRow() != m_nStandInRow) {
         const std::string face = Utf8Text(m_pFace->currentItem()->text());
         if (face.size() < sizeof font.lfFaceName) {
             std::memset(font.lfFaceName, 0, sizeof font.lfFaceName);
@@ -150,8 +178,9 @@ gdi::LOGFONTA CCustomFontDlg::Font() const
 int CCustomFontDlg::PointSizeTenths() const
 {
     bool ok = false;
+    // Sizes up to 1638 points, as font dialogs take them; anything else is no size.
     const double points = m_pSize->currentText().trimmed().toDouble(&ok);
-    return ok && points > 0 ? static_cast<int>(points * 10 + 0.5) : 0;
+    return ok && points > 0 && points <= 1638 ? static_cast<int>(points * 10 + 0.5) : 0;
 }
 
 QColor CCustomFontDlg::Colour() const

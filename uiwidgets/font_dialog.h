@@ -6,6 +6,7 @@
 
 #include <QColor>
 #include <QDialog>
+#include <QStringList>
 
 class QCheckBox;
 class QComboBox;
@@ -32,16 +33,20 @@ public:
 
     /// The choice: the record given with face, weight, italic, underline and strike-out replaced.
     gdi::LOGFONTA Font() const;
+    /// The size in tenths of a point; 0 when the size box holds no size.
     int PointSizeTenths() const;
     QColor Colour() const;
 
     /// The 16 basic colours of the colour row.
     static const QColor& BasicColour(int index);
+    /// The font families the face list shows, sorted.
+    static QStringList FontFamilies();
 
 private:
     void updateSample();
 
     gdi::LOGFONTA m_Font;
+    int m_nStandInRow = -1; ///< the row shown for a face that is not installed
     QListWidget* m_pFace;
     QListWidget* m_pStyle;
     QComboBox* m_pSize;

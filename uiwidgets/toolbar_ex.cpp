@@ -176,14 +176,14 @@ void CFontToolBar::ShowSize(int points)
 {
     if (!m_pSize || points <= 0)
         return;
+    // Always the size given: a size outside the list after another one outside it, or a list
+    // size after something was typed, shows too.
     const QString text = QString::number(points);
     const int index = m_pSize->findText(text);
-    if (index < 0 && m_nLastSize != -1) {
-        m_pSize->setCurrentIndex(-1);
-        m_pSize->setEditText(text);
-    } else if (index >= 0 && index != m_nLastSize) {
+    if (index != m_pSize->currentIndex())
         m_pSize->setCurrentIndex(index);
-    }
+    if (m_pSize->currentText() != text)
+        m_pSize->setEditText(text);
     m_nLastSize = index;
 }
 

@@ -188,6 +188,12 @@ CEditCommands::CEditCommands(CHeaderViewLogic& view, IEditClipboard& clipboard, 
     std::strncpy(m_DefaultFont.lfFaceName, face.c_str(), sizeof m_DefaultFont.lfFaceName - 1);
 }
 
+void CEditCommands::SetDefaultFace(const std::string& face)
+{
+    std::memset(m_DefaultFont.lfFaceName, 0, sizeof m_DefaultFont.lfFaceName);
+    std::strncpy(m_DefaultFont.lfFaceName, face.c_str(), sizeof m_DefaultFont.lfFaceName - 1);
+}
+
 CtqTextRect* CEditCommands::selectedText() const
 {
     return dynamic_cast<CtqTextRect*>(m_View.Selection());
@@ -282,8 +288,8 @@ CtqRect* CEditCommands::Paste()
     CtqRect* made = m_Doc.CreateFrame(*line);
     if (!made)
         return nullptr;
-    // Moved without clamping to the page; a coordinate at the end of the range stays there.
-    const auto moved = [](int v) { return v > std::numeric_limits<int>::max() - 10 ? std::numeric_limits<int>::max() : v + 10; };
+    // Moved without clamping to the page; a coordinate at the farthest an edge may lie stays there.
+    const auto moved = [](int v) { return v >= cover::kMaxCoordinate ? v : std::min(v + 10, cover::kMaxCoordinate); };
     const gdi::RECT& old = made->GetRect();
     const gdi::RECT rect{moved(old.left), moved(old.top), moved(old.right), moved(old.bottom)};
     made->SetRect(rect);

@@ -27,11 +27,16 @@ enum : int {
 enum : uint32_t {
     IDS_KIND_FRAME = 31731, IDS_NEW_TEXT = 31732, IDS_DEFAULT_FACE = 31712, IDS_DEFAULT_CHARSET = 31734,
     IDS_PASTE_CAPTION = 61211, IDS_SECOND_PAGE_CUT = 61212,
+    IDS_TEXT_TOO_LONG = 31744, ///< "... %s characters ..." a text cut to the longest a frame holds
+    IDS_PICTURE_UNUSABLE = 31745, ///< "'%s' ..." a picture file the sheet cannot hold, and why
 };
 /// The MIME types of the cover sheet clipboard: the block, and the frame line as plain text.
 inline constexpr const char* kCoverClipboardType = "application/x-qelta-cf-tqlcvr";
 /// Largest block paste reads.
 inline constexpr size_t kMaxClipboardBlock = 64 * 1024;
+/// Longest text (UTF-16 code units) the editor takes for a text frame: stored escaped in UTF-8 (at
+/// most 4 bytes each) its frame line still fits a clipboard block.
+inline constexpr int kMaxFreeText = 16000;
 
 /// The 27 insert commands in menu order.
 extern const std::vector<int> kInsertCommands;
@@ -132,6 +137,8 @@ public:
     bool ShadingPopupEnabled() const;
 
     const gdi::LOGFONTA& DefaultFont() const { return m_DefaultFont; }
+    /// Puts a face in the default face's place (where that one is not installed).
+    void SetDefaultFace(const std::string& face);
     int CurrentLineType() const { return m_nLineType; }
     int CurrentShading() const { return m_nShading; }
 

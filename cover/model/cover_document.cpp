@@ -156,7 +156,7 @@ int CtqHeaderDoc::OnOpenDocument(const std::string& path)
     try {
         const CPictureCache pictures; // a picture shown by several frames is decoded once
         for (const std::string& line : file.lines)
-            CreateFrame(platform::utf8Prefix(line, kMaxFrameLine));
+            CreateFrame(line); // whole, as the image service and the renderer read it
     } catch (...) {
         m_bBusy = 0;
         throw;

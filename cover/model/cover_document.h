@@ -17,8 +17,7 @@ inline constexpr uint32_t IDS_CAPTION_MR = 31711;
 inline constexpr uint32_t IDS_CAPTION_COMPANY = 31713; ///< to 31719: company, section, post, name, zip, address 1, 2
 inline constexpr uint32_t IDS_DEFAULT_FRAME_FIRST = 31720;
 inline constexpr int kDefaultFrameCount = 11;
-/// Longest frame line read from a cover sheet file, and from a default line.
-inline constexpr size_t kMaxFrameLine = 1023;
+/// Longest default line read from the texts.
 inline constexpr size_t kMaxDefaultFrameLine = 511;
 
 /// A new object of a text kind (free text, memo, recipient, sender, time, date, page); null for the

@@ -105,8 +105,13 @@ bool writeCoverSheetFile(const std::string& path, bool language, const std::vect
     }
     if (text.size() > platform::kMaxProfileBytes)
         return false;
-    const platform::FileLock lock(path);
-    return lock.locked() && platform::writeFileAtomic(path, text);
+    // Sheets live in the user's own folders: the lock is on the folder, so none stays beside them.
+    // Under it no other save is writing there, and what a killed save left is swept first.
+    const platform::FileLock lock = platform::FileLock::onFolder(platform::parentPath(path));
+    if (!lock.locked())
+        return false;
+    platform::removeStaleTemporaries(path);
+    return platform::writeFileAtomic(path, text);
 }
 
 } // namespace cover

@@ -33,8 +33,9 @@ enum class CoverReadStatus {
 CoverReadStatus readCoverSheetFile(const std::string& path, int framesDefault, CoverSheetFile& file);
 
 /// Writes a cover sheet file anew: "Frames" (lines.size()), "Lang" and one key per line, as a new
-/// file renamed over the old one under the file's lock, so no key of earlier content survives and a
-/// failed write leaves the old file as it was. A line with leading or trailing blanks, or inside a
+/// file renamed over the old one under a lock on its folder (no lock file stays there), so no key
+/// of earlier content survives and a failed write leaves the old file as it was. The temporaries
+/// that killed saves of the same sheet left are removed first. A line with leading or trailing blanks, or inside a
 /// pair of quotes, is stored in double quotes so that it reads back as it was. Refuses (false) a
 /// line that holds a line break.
 bool writeCoverSheetFile(const std::string& path, bool language, const std::vector<std::string>& lines);

@@ -126,10 +126,21 @@ constexpr int kFileDialogFlags = 0x1006;
 
 // ---- CtqRect ----
 
+namespace {
+
+// A size read from a line (a font height, a pen width), held to the tallest page either way.
+int boundedSize(int value)
+{
+    return std::clamp(value, -cover::kMaxPageHeight, cover::kMaxPageHeight);
+}
+
+} // namespace
+
 void ParseRectFields(std::string_view line, gdi::RECT& rect)
 {
     const cover::FrameRect r = cover::frameRectOf(cover::splitFrameLine(line));
-    rect = {r.left, r.top, clamped(int64_t{r.left} + r.width), clamped(int64_t{r.top} + r.height)};
+    const auto bounded = [](int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, -cover::kMaxCoordinate, cover::kMaxCoordinate)); };
+    rect = {bounded(r.left), bounded(r.top), bounded(int64_t{r.left} + r.width), bounded(int64_t{r.top} + r.height)};
 }
 
 void FormatRectField(std::string& text, const gdi::RECT& rect)
@@ -196,7 +207,7 @@ int CtqTextRect::ParseFrameLine(std::string_view line)
     m_logFont = {};
     const std::string_view face = platform::utf8Prefix(plainName(font.face), sizeof m_logFont.lfFaceName - 1);
     std::memcpy(m_logFont.lfFaceName, face.data(), face.size());
-    m_logFont.lfHeight = font.height;
+    m_logFont.lfHeight = boundedSize(font.height);
     m_logFont.lfWeight = font.weight;
     m_logFont.lfItalic = static_cast<uint8_t>(font.italic);
     m_logFont.lfUnderline = static_cast<uint8_t>(font.underline);
@@ -249,7 +260,8 @@ bool ChooseTextFont(ICoverSheetView& view, gdi::LOGFONTA& font)
     int tenths = gdi::PointSizeTenthsOfPageHeight(font.lfHeight);
     if (!view.ChooseFont(shown, kFontDialogFlags, tenths))
         return false;
-    shown.lfHeight = gdi::PageFontHeight(tenths);
+    // A size box holding no size (0) keeps the height the text had.
+    shown.lfHeight = tenths > 0 ? gdi::PageFontHeight(tenths) : font.lfHeight;
     font = shown;
     return true;
 }
@@ -423,7 +435,7 @@ int CtqDrawingRect::ParseFrameLine(std::string_view line)
     const auto fields = cover::splitFrameLine(line);
     ParseRectFields(line, m_rect);
     m_nPenStyle = fields.size() > 5 ? cover::fieldNumber(fields[5]) : 0;
-    m_nPenWidth = fields.size() > 6 ? cover::fieldNumber(fields[6]) : 0;
+    m_nPenWidth = fields.size() > 6 ? boundedSize(cover::fieldNumber(fields[6])) : 0;
     return 1;
 }
 

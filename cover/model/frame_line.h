@@ -17,6 +17,10 @@ inline constexpr int kPageWidth = 1728;
 inline constexpr int kPageResolution = 200;
 /// Tallest page a page cut may ask for, in page pixels (one metre at 200 dpi).
 inline constexpr int kMaxPageHeight = 7874;
+/// Farthest an object's edge may lie from the page's corner, either way (five metres): coordinates
+/// read from a file or a pasted block are held there, so that every zoom and conversion of them
+/// stays far inside int's range.
+inline constexpr int kMaxCoordinate = 5 * kMaxPageHeight;
 
 /// Every kind of page object a cover sheet file holds.
 enum class FrameType {

@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <memory>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -316,36 +317,45 @@ TEST(FileLock, ExcludesOtherProcesses)
 {
     ScopedStateRoot root;
     const std::string path = joinPath(root.path(), "shared.ini");
-    const std::string journal = joinPath(root.path(), "journal");
-    int locked[2], go[2];
-    ASSERT_EQ(::pipe(locked), 0);
-    ASSERT_EQ(::pipe(go), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        FileLock lock(path);
-        char c = lock.locked() ? 'L' : 'E';
-        if (::write(locked[1], &c, 1) != 1 || ::read(go[0], &c, 1) != 1)
-            ::_exit(2);
-        ::usleep(100 * 1000); // the parent is meanwhile blocked on the lock (or wrongly got it)
-        appendLine(journal, "child releases\n");
-        ::_exit(0); // exiting closes the lock file and so releases the lock
+    const std::string folder = joinPath(root.path(), "covers");
+    ASSERT_TRUE(createDirectories(folder));
+    // A lock file beside the file, and a lock on a folder that leaves nothing in it.
+    const std::function<FileLock()> locks[] = {[&] { return FileLock(path); }, [&] { return FileLock::onFolder(folder); }};
+    for (const auto& makeLock : locks) {
+        const std::string journal = joinPath(root.path(), "journal");
+        removeFile(journal);
+        int locked[2], go[2];
+        ASSERT_EQ(::pipe(locked), 0);
+        ASSERT_EQ(::pipe(go), 0);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            const FileLock lock = makeLock();
+            char c = lock.locked() ? 'L' : 'E';
+            if (::write(locked[1], &c, 1) != 1 || ::read(go[0], &c, 1) != 1)
+                ::_exit(2);
+            ::usleep(100 * 1000); // the parent is meanwhile blocked on the lock (or wrongly got it)
+            appendLine(journal, "child releases\n");
+            ::_exit(0); // exiting closes the lock file and so releases the lock
+        }
+        char c = 0;
+        ASSERT_EQ(::read(locked[0], &c, 1), 1);
+        ASSERT_EQ(c, 'L');
+        ASSERT_EQ(::write(go[1], "g", 1), 1);
+        {
+            const FileLock lock = makeLock();
+            EXPECT_TRUE(lock.locked());
+            appendLine(journal, "parent acquires\n");
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        EXPECT_EQ(readTextFile(journal), "child releases\nparent acquires\n");
+        for (int fd : {locked[0], locked[1], go[0], go[1]})
+            ::close(fd);
     }
-    char c = 0;
-    ASSERT_EQ(::read(locked[0], &c, 1), 1);
-    ASSERT_EQ(c, 'L');
-    ASSERT_EQ(::write(go[1], "g", 1), 1);
-    {
-        FileLock lock(path);
-        EXPECT_TRUE(lock.locked());
-        appendLine(journal, "parent acquires\n");
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_EQ(readTextFile(journal), "child releases\nparent acquires\n");
-    for (int fd : {locked[0], locked[1], go[0], go[1]})
-        ::close(fd);
+    EXPECT_TRUE(folderEntries(folder).empty());
+    EXPECT_FALSE(FileLock::onFolder(joinPath(root.path(), "missing")).locked());
 }
 
 TEST(MatchesWildcard, CaseInsensitiveStarsAndQuestionMarks)

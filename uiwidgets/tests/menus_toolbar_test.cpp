@@ -8,6 +8,8 @@
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QSet>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -168,6 +170,11 @@ TEST(SharedToolbar, FontCombosSendTheirCommandsAndTakeDigitsOnly)
     EXPECT_EQ(size->currentText(), QStringLiteral("36"));
     bar->ShowSize(13);
     EXPECT_EQ(size->currentText(), QStringLiteral("13")) << "a size not in the list is typed in";
+    // Each size shown as given, in or out of the list, one after another.
+    for (const int points : {13, 15, 13, 12, 15, 12, 12, 72, 9}) {
+        bar->ShowSize(points);
+        EXPECT_EQ(size->currentText(), QString::number(points));
+    }
 
     gdi::LOGFONTA current;
     current.lfHeight = 33;
@@ -209,8 +216,31 @@ TEST(SharedFontDialog, TakesAndGivesTheFontAndHidesItsColours)
     EXPECT_TRUE(colour->isVisible());
     dialog.ShowColours(false);
     EXPECT_FALSE(colour->isVisible());
-    dialog.findChild<QComboBox*>(QStringLiteral("id1138"))->setEditText(QStringLiteral("10.5"));
+    auto* size = dialog.findChild<QComboBox*>(QStringLiteral("id1138"));
+    size->setEditText(QStringLiteral("10.5"));
     EXPECT_EQ(dialog.PointSizeTenths(), 105);
+    // The size box is wide enough for a size with tenths; what is no size gives 0.
+    EXPECT_GE(size->lineEdit()->width(), size->lineEdit()->fontMetrics().horizontalAdvance(QStringLiteral("11.9")));
+    for (const char* none : {"abc", "", "0", "-3", "1e10", "1639"}) {
+        size->setEditText(QString::fromLatin1(none));
+        EXPECT_EQ(dialog.PointSizeTenths(), 0) << none;
+    }
+    // The face list names families as desktop dialogs do: no foundries, each once.
+    auto* faces = dialog.findChild<QListWidget*>(QStringLiteral("id1136"));
+    QStringList shown;
+    for (int i = 0; i < faces->count(); ++i)
+        shown.push_back(faces->item(i)->text());
+    EXPECT_FALSE(shown.filter(QStringLiteral(" [")).size() > 0) << shown.filter(QStringLiteral(" [")).join(", ").toStdString();
+    EXPECT_EQ(QSet<QString>(shown.begin(), shown.end()).size(), shown.size());
+    EXPECT_TRUE(shown.contains(QStringLiteral("DejaVu Sans")));
+    // A face that is not installed shows a stand-in and stays the font's face until another is chosen.
+    std::strcpy(font.lfFaceName, "No Such Face Installed");
+    CCustomFontDlg missing(font, 120, nullptr);
+    auto* missingFaces = missing.findChild<QListWidget*>(QStringLiteral("id1136"));
+    ASSERT_NE(missingFaces->currentItem(), nullptr);
+    EXPECT_STREQ(missing.Font().lfFaceName, "No Such Face Installed");
+    missingFaces->setCurrentRow((missingFaces->currentRow() + 1) % missingFaces->count());
+    EXPECT_EQ(QString::fromUtf8(missing.Font().lfFaceName), missingFaces->currentItem()->text());
     dialog.SetColour(QColor(255, 0, 0));
     EXPECT_EQ(dialog.Colour(), QColor(255, 0, 0));
 }

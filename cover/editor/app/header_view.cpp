@@ -1,8 +1,10 @@
 #include "cover/editor/app/header_view.h"
 
 #include "common/prompter.h"
+#include "common/resource_locale.h"
 #include "uiwidgets/control_name.h"
 #include "uiwidgets/font_dialog.h"
+#include "cover/editor/file_commands.h"
 #include "cover/editor/menu_pictures.h"
 
 #include <QApplication>
@@ -11,6 +13,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QElapsedTimer>
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPainter>
@@ -141,6 +144,14 @@ CtqHeaderView::CtqHeaderView(CtqHeaderDoc& document, const IScreenMetricsProvide
     viewport()->setAutoFillBackground(false);
     connect(m_pEdit, &CtqHeaderEdit::committed, this, &CtqHeaderView::CommitEdit);
     connect(m_pEdit, &CtqHeaderEdit::cancelled, this, &CtqHeaderView::cancelEdit);
+    connect(m_pEdit, &QPlainTextEdit::textChanged, this, &CtqHeaderView::limitEditText);
+    // New texts take the default face where it is installed, else the DejaVu face the suite installs.
+    if (!QFontDatabase::hasFamily(QString::fromUtf8(m_pCommands->DefaultFont().lfFaceName)))
+        for (const char* face : {"DejaVu Serif", "DejaVu Sans"})
+            if (QFontDatabase::hasFamily(QString::fromLatin1(face))) {
+                m_pCommands->SetDefaultFace(face);
+                break;
+            }
     updateScrollSizes();
 }
 
@@ -369,6 +380,26 @@ void CtqHeaderView::CommitEdit()
     setFocus();
 }
 
+void CtqHeaderView::limitEditText()
+{
+    // A text grows no longer than a frame line can hold (a longer one read from a file stays).
+    const int limit = std::max(kMaxFreeText, m_nEditStartLength);
+    if (m_bLimiting || m_pEdit->document()->characterCount() - 1 <= limit)
+        return;
+    m_bLimiting = true;
+    const QString text = m_pEdit->toPlainText();
+    const int cut = text.at(limit - 1).isHighSurrogate() ? limit - 1 : limit;
+    QTextCursor cursor(m_pEdit->document());
+    cursor.setPosition(cut);
+    cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+    m_pEdit->moveCursor(QTextCursor::End);
+    m_Prompter.MessageBox(FormatText(IDS_TEXT_TOO_LONG, std::to_string(limit)), LoadResourceString(IDS_APP_CAPTION),
+                          MB_ICONWARNING);
+    m_pEdit->setFocus();
+    m_bLimiting = false;
+}
+
 void CtqHeaderView::cancelEdit()
 {
     m_pEdit->hide();
@@ -456,7 +487,10 @@ void CtqHeaderView::ShowInPlaceEditor(const gdi::RECT& rect, const gdi::LOGFONTA
     editorFont.setUnderline(font.lfUnderline != 0);
     m_pEdit->setFont(editorFont);
     m_pEdit->setGeometry(QRect(QPoint(rect.left, rect.top), QPoint(rect.right - 1, rect.bottom - 1)));
+    m_bLimiting = true; // the text as it stands, however long
     m_pEdit->setPlainText(editorText(text));
+    m_bLimiting = false;
+    m_nEditStartLength = static_cast<int>(m_pEdit->toPlainText().size());
     m_pEdit->show();
     m_pEdit->setFocus();
     m_pEdit->selectAll();
@@ -492,7 +526,7 @@ bool CtqHeaderView::ChooseOpenFile(const std::string& filter, const std::string&
 
 void CtqHeaderView::ShowImageError(const std::string& caption, const std::string& path)
 {
-    m_Prompter.MessageBox(path, caption, MB_ICONWARNING);
+    m_Prompter.MessageBox(FormatText(IDS_PICTURE_UNUSABLE, path), caption, MB_ICONWARNING);
 }
 
 void CtqHeaderView::PrintPage(QImage& image)

@@ -107,6 +107,7 @@ private:
     void updateScrollSizes();
     void updateCursor(const QPoint& client);
     void cancelEdit();
+    void limitEditText();
     void changed();
     bool editorCommand(int command);
     bool editCommand(int command);
@@ -116,6 +117,8 @@ private:
     IPrompter& m_Prompter;
     CtqHeaderEdit* m_pEdit;
     CtqRect* m_pEditTarget = nullptr;
+    int m_nEditStartLength = 0;
+    bool m_bLimiting = false;
     gdi::CDeviceContext* m_pScreenDC = nullptr;
     std::function<void()> m_Modified;
     std::function<void(int)> m_Command;

@@ -35,6 +35,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QThread>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWidgetAction>
 
@@ -137,11 +138,33 @@ public:
         setContentsMargins(28, 2, 8, 2);
         setAutoFillBackground(true);
         setMouseTracking(true);
+        connect(action, &QAction::changed, this, [this] { update(); });
     }
 
 protected:
-    void enterEvent(QEnterEvent*) override { setBackgroundRole(QPalette::Highlight); }
-    void leaveEvent(QEvent*) override { setBackgroundRole(QPalette::Window); }
+    void paintEvent(QPaintEvent* event) override
+    {
+        QLabel::paintEvent(event);
+        if (!m_pAction->isChecked())
+            return;
+        // The current choice carries the menu's check mark in the margin, as text items do.
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(palette().color(foregroundRole()), 2));
+        const QPointF middle(contentsMargins().left() / 2.0, height() / 2.0);
+        const QPointF tick[] = {middle + QPointF(-5, 0), middle + QPointF(-1.5, 3.5), middle + QPointF(5, -4)};
+        painter.drawPolyline(tick, 3);
+    }
+    void enterEvent(QEnterEvent*) override
+    {
+        setBackgroundRole(QPalette::Highlight);
+        setForegroundRole(QPalette::HighlightedText);
+    }
+    void leaveEvent(QEvent*) override
+    {
+        setBackgroundRole(QPalette::Window);
+        setForegroundRole(QPalette::WindowText);
+    }
     void mouseReleaseEvent(QMouseEvent* event) override
     {
         if (event->button() == Qt::LeftButton && m_pAction->isEnabled())
@@ -202,7 +225,50 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
     layout->addLayout(row);
 }
 
-CtqMainFrame::CtqMainFrame(CtqHeaderApp& app, CtqHeaderDoc& document, IPrompter& prompter,
+namespace {
+
+// Counts a question for as long as it is open.
+struct OpenQuestion {
+    explicit OpenQuestion(int& open) : m_nOpen(open) { ++m_nOpen; }
+    ~OpenQuestion() { --m_nOpen; }
+    OpenQuestion(const OpenQuestion&) = delete;
+    OpenQuestion& operator=(const OpenQuestion&) = delete;
+    int& m_nOpen;
+};
+
+} // namespace
+
+int CCountingPrompter::MessageBox(const std::string& strText, const std::string& strCaption, unsigned nFlags)
+{
+    const OpenQuestion open(m_nOpen);
+    return m_Inner.MessageBox(strText, strCaption, nFlags);
+}
+
+std::optional<std::string> CCountingPrompter::BrowseForFolder(const std::string& strTitle, const std::string& strStart)
+{
+    const OpenQuestion open(m_nOpen);
+    return m_Inner.BrowseForFolder(strTitle, strStart);
+}
+
+std::optional<FontChoice> CCountingPrompter::ChooseFont(const FontChoice& initial)
+{
+    const OpenQuestion open(m_nOpen);
+    return m_Inner.ChooseFont(initial);
+}
+
+std::optional<std::string> CCountingPrompter::GetOpenFileName(FileQuestion& question)
+{
+    const OpenQuestion open(m_nOpen);
+    return m_Inner.GetOpenFileName(question);
+}
+
+std::optional<std::string> CCountingPrompter::GetSaveFileName(FileQuestion& question)
+{
+    const OpenQuestion open(m_nOpen);
+    return m_Inner.GetSaveFileName(question);
+}
+
+CtqMainFrame::CtqMainFrame(CtqHeaderApp& app, CtqHeaderDoc& document, CCountingPrompter& prompter,
                            const IScreenMetricsProvider& metrics)
     : m_App(app), m_Doc(document), m_Prompter(prompter), m_Metrics(metrics)
 {
@@ -358,6 +424,9 @@ bool CtqMainFrame::Create()
     if (!m_pToolBar->CreateFontCombos())
         return false;
     addToolBar(Qt::TopToolBarArea, m_pToolBar);
+    // A frame narrower than its toolbar would hide buttons behind the overflow arrow: it grows to hold them.
+    if (const int needed = m_pToolBar->sizeHint().width(); width() < needed)
+        resize(needed, height());
     m_pToolBar->NameCombo()->setToolTip(Action(ID_FONT_NAME)->toolTip());
     m_pToolBar->NameCombo()->setStatusTip(Action(ID_FONT_NAME)->statusTip());
     m_pToolBar->SizeCombo()->setToolTip(Action(ID_FONT_SIZE)->toolTip());
@@ -398,7 +467,10 @@ bool CtqMainFrame::Create()
 
 void CtqMainFrame::UpdateFrame()
 {
-    setWindowTitle(QtText(m_Doc.GetTitle() + " - " + LoadResourceString(IDS_APP_TITLE)));
+    // "[*]" shows the unsaved-changes mark; one in the file name is written twice to stand as itself.
+    QString name = QtText(m_Doc.GetTitle());
+    name.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+    setWindowTitle(name + QStringLiteral("[*] - ") + QtText(LoadResourceString(IDS_APP_TITLE)));
     setWindowModified(m_Doc.IsModified());
     for (int command : std::initializer_list<int>{ID_ZOOM_ENLARGE, ID_ZOOM_DEFAULT, ID_ZOOM_REDUCE, ID_GRID_SHOW, ID_GRID_25, ID_GRID_50, ID_GRID_100,
                         ID_GRID_SNAP})
@@ -413,8 +485,9 @@ void CtqMainFrame::UpdateFrame()
     for (const auto& [command, action] : m_Actions) {
         if (!isEditCommand(command))
             continue;
+        // A preview shows the sheet as it prints: nothing changes it while it shows.
         const CommandState state = m_pView->State(command);
-        action->setEnabled(state.enabled);
+        action->setEnabled(state.enabled && !m_bPrintPreview);
         if (action->isCheckable())
             action->setChecked(state.checked);
     }
@@ -424,7 +497,7 @@ void CtqMainFrame::UpdateFrame()
     for (const auto& [first, enabled] : popups)
         if (QAction* action = Action(first))
             if (auto* menu = qobject_cast<QMenu*>(action->parent()))
-                menu->menuAction()->setEnabled(enabled);
+                menu->menuAction()->setEnabled(enabled && !m_bPrintPreview);
     const CtqRect* selected = m_bPrintPreview ? nullptr : m_pView->Logic().Selection();
     if (m_Panes.size() > 1) {
         m_Panes[2]->clear();
@@ -438,6 +511,11 @@ void CtqMainFrame::UpdateFrame()
         if (!m_pToolBar->SizeCombo()->hasFocus())
             m_pToolBar->ShowSize(PointsOfHeight(font.lfHeight));
     }
+}
+
+bool CtqMainFrame::IsModalOpen() const
+{
+    return m_Prompter.Open() > 0 || QApplication::activeModalWidget() != nullptr || QApplication::activePopupWidget() != nullptr;
 }
 
 void CtqMainFrame::showHelp()
@@ -623,6 +701,7 @@ void CtqMainFrame::OnOpenDocMessage(const std::string& text)
         showNormal();
     raise();
     activateWindow();
+    ClosePreview(); // the other sheet shows in the editing view
     const StartRequest request = ParseStartArguments({text});
     if (request.kind == StartRequest::Path) {
         // As Open: an answer No keeps the changes marked until the other sheet is open.
@@ -637,19 +716,21 @@ void CtqMainFrame::OnOpenDocMessage(const std::string& text)
 
 void CtqMainFrame::closeEvent(QCloseEvent* event)
 {
-    const bool previewing = m_bPrintPreview;
-    ClosePreview(); // the view back in the frame, the memo texts back on the sheet
-    if (!previewing) {
-        m_pView->CommitEdit();
-        if (!m_pCommands->AskToSave()) {
-            event->ignore();
-            return;
-        }
-        if (!isMinimized()) {
-            const QRect normal = normalGeometry();
-            WriteFramePlacement(m_Profile, {normal.left(), normal.top(), normal.left() + normal.width(),
-                                            normal.top() + normal.height(), isMaximized()});
-        }
+    // Closing while a preview shows ends the preview only: the sheet and its changes stay.
+    if (m_bPrintPreview) {
+        ClosePreview();
+        event->ignore();
+        return;
+    }
+    m_pView->CommitEdit();
+    if (!m_pCommands->AskToSave()) {
+        event->ignore();
+        return;
+    }
+    if (!isMinimized()) {
+        const QRect normal = normalGeometry();
+        WriteFramePlacement(m_Profile, {normal.left(), normal.top(), normal.left() + normal.width(),
+                                        normal.top() + normal.height(), isMaximized()});
     }
     const QByteArray state = saveState();
     m_Profile.WriteBinary("", kBarStateKey, std::string(state.constData(), static_cast<size_t>(state.size())));
@@ -679,6 +760,7 @@ void CtqMainFrame::dropEvent(QDropEvent* event)
     if (urls.isEmpty() || !urls.front().isLocalFile())
         return;
     event->acceptProposedAction();
+    ClosePreview(); // the dropped sheet shows in the editing view
     m_pView->CommitEdit();
     if (m_pCommands->AskToSave(false))
         m_pCommands->OpenPath(Utf8Text(urls.front().toLocalFile()));
@@ -734,7 +816,29 @@ void CtqHeaderApp::drainPosts()
     platform::PostedMessage message;
     while (m_pEndpoint->receive(message, 0))
         if (message.message == m_nOpenDocMessage && m_nOpenDocMessage != 0)
-            m_pFrame->OnOpenDocMessage(message.text);
+            m_HandedOver.push_back(message.text);
+    handOver();
+}
+
+void CtqHeaderApp::handOver()
+{
+    // A dialog of the editor works on the sheet shown (an object's font, the name it is saved
+    // under): the sheet is replaced only once the user has finished with it.
+    if (m_bHandingOver)
+        return;
+    if (!m_HandedOver.empty() && m_pFrame->IsModalOpen()) {
+        QTimer::singleShot(100, m_pFrame.get(), [this] { handOver(); });
+        return;
+    }
+    m_bHandingOver = true;
+    while (!m_HandedOver.empty() && !m_pFrame->IsModalOpen()) {
+        const std::string text = std::move(m_HandedOver.front());
+        m_HandedOver.pop_front();
+        m_pFrame->OnOpenDocMessage(text);
+    }
+    m_bHandingOver = false;
+    if (!m_HandedOver.empty())
+        QTimer::singleShot(100, m_pFrame.get(), [this] { handOver(); });
 }
 
 int RunCoverEditor(const std::vector<std::string>& args, IPrompter& prompter, const IScreenMetricsProvider& metrics)

@@ -3,6 +3,7 @@
 // closing, and the hand-over of a second editor's command line.
 #pragma once
 
+#include "common/prompter.h"
 #include "cover/editor/app/header_view.h"
 #include "cover/editor/app/preview.h"
 #include "cover/editor/print_texts.h"
@@ -14,8 +15,8 @@
 #include <QDialog>
 #include <QMainWindow>
 
+#include <deque>
 #include <functional>
-
 #include <map>
 #include <memory>
 #include <string>
@@ -52,12 +53,31 @@ public:
     static std::string MiscLine();
 };
 
+/// The editor's questions go through this: it counts those open, so that work arriving from
+/// outside (a hand-over) waits until the user has answered them.
+class CCountingPrompter : public IPrompter {
+public:
+    explicit CCountingPrompter(IPrompter& inner) : m_Inner(inner) {}
+    /// Questions open now.
+    int Open() const { return m_nOpen; }
+
+    int MessageBox(const std::string& strText, const std::string& strCaption, unsigned nFlags) override;
+    std::optional<std::string> BrowseForFolder(const std::string& strTitle, const std::string& strStart) override;
+    std::optional<FontChoice> ChooseFont(const FontChoice& initial) override;
+    std::optional<std::string> GetOpenFileName(FileQuestion& question) override;
+    std::optional<std::string> GetSaveFileName(FileQuestion& question) override;
+
+private:
+    IPrompter& m_Inner;
+    int m_nOpen = 0;
+};
+
 class CtqHeaderApp;
 
 class CtqMainFrame : public QMainWindow {
     Q_OBJECT
 public:
-    CtqMainFrame(CtqHeaderApp& app, CtqHeaderDoc& document, IPrompter& prompter, const IScreenMetricsProvider& metrics);
+    CtqMainFrame(CtqHeaderApp& app, CtqHeaderDoc& document, CCountingPrompter& prompter, const IScreenMetricsProvider& metrics);
     ~CtqMainFrame() override;
 
     /// Bars, menus, pictures and placement. False when a part could not be made.
@@ -76,6 +96,8 @@ public:
     void OnOpenDocMessage(const std::string& text);
     /// Shows the title ("<document> - Cover Sheet Editor") and the commands' states.
     void UpdateFrame();
+    /// True while the editor shows a dialog, question or popup menu the user has to finish first.
+    bool IsModalOpen() const;
 
     /// The printer the sheet prints on and its page setup keeps.
     QPrinter& Printer();
@@ -108,7 +130,7 @@ private:
 
     CtqHeaderApp& m_App;
     CtqHeaderDoc& m_Doc;
-    IPrompter& m_Prompter;
+    CCountingPrompter& m_Prompter;
     const IScreenMetricsProvider& m_Metrics;
     CEditorProfile m_Profile;
     CtqHeaderView* m_pView = nullptr;
@@ -145,8 +167,9 @@ public:
 
 private:
     void drainPosts();
+    void handOver();
 
-    IPrompter& m_Prompter;
+    CCountingPrompter m_Prompter;
     const IScreenMetricsProvider& m_Metrics;
     int m_bStartedWithArgument = 0;
     CtqHeaderDoc* m_pCurrent = nullptr;
@@ -155,6 +178,9 @@ private:
     std::unique_ptr<platform::Endpoint> m_pEndpoint;
     QSocketNotifier* m_pNotifier = nullptr;
     uint32_t m_nOpenDocMessage = 0;
+    /// Command lines handed over and not yet opened: each waits until no dialog is open.
+    std::deque<std::string> m_HandedOver;
+    bool m_bHandingOver = false;
 };
 
 /// The whole program: language, single instance (a second editor hands its command line over and

@@ -141,7 +141,7 @@ TEST(CoverEditCommands, ReorderingAndRemovingThePageCut)
     // The page cut is neither copied nor given a context: Cut takes it away and frees its place.
     EXPECT_FALSE(s.commands.State(ID_EDIT_COPY, false, false).enabled);
     EXPECT_EQ(KindStatusText(last), "Page cut position");
-    EXPECT_EQ(KindStatusText(first), "Line frame");
+    EXPECT_EQ(KindStatusText(first), "Line Frame");
     EXPECT_TRUE(s.commands.Cut());
     EXPECT_EQ(s.doc.m_nPageCut, -1);
     EXPECT_TRUE(s.commands.State(32807, false, false).enabled);

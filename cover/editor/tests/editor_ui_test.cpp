@@ -10,13 +10,16 @@
 #include "uiwidgets/toolbar_ex.h"
 
 #include "platform/endpoint.h"
+#include "platform/files.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QMimeData>
 #include <QPushButton>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPrintDialog>
@@ -25,6 +28,8 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
+#include <QWidgetAction>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 using namespace cvr;
@@ -33,7 +38,16 @@ using qelta::test::writeTextFile;
 
 namespace {
 
-using cvr_test::EditorPrompter;
+// A file question that takes its time, as the user does: whileAsking runs before it is answered.
+struct SlowPrompter : cvr_test::EditorPrompter {
+    std::function<void()> whileAsking;
+    std::optional<std::string> GetSaveFileName(FileQuestion& question) override
+    {
+        if (whileAsking)
+            whileAsking();
+        return EditorPrompter::GetSaveFileName(question);
+    }
+};
 
 // A screen where a page pixel is a device pixel at 100 percent.
 struct PageScreen : IScreenMetricsProvider {
@@ -49,7 +63,7 @@ struct PageScreen : IScreenMetricsProvider {
 
 struct Editor {
     ScopedStateRoot root;
-    EditorPrompter prompter;
+    SlowPrompter prompter;
     PageScreen screen;
     std::string path = root.path() + "/covers/Test.TQC";
     std::unique_ptr<CtqHeaderApp> app;
@@ -88,7 +102,13 @@ TEST(CoverEditorUi, SelectDragWithSnapAndEditInPlace)
     Editor e;
     CtqHeaderDoc& doc = e.app->Document();
     ASSERT_EQ(doc.m_objects.GetSize(), 2u);
-    EXPECT_EQ(e.frame()->windowTitle(), QStringLiteral("Test.TQC[*] - Cover Sheet Editor").remove(QStringLiteral("[*]")));
+    // The title marks unsaved changes.
+    EXPECT_EQ(e.frame()->windowHandle()->title(), QStringLiteral("Test.TQC - Cover Sheet Editor"));
+    doc.SetModifiedFlag(true);
+    e.frame()->UpdateFrame();
+    EXPECT_EQ(e.frame()->windowHandle()->title(), QStringLiteral("Test.TQC* - Cover Sheet Editor"));
+    doc.SetModifiedFlag(false);
+    e.frame()->UpdateFrame();
 
     e.frame()->OnCommand(ID_GRID_SHOW);
     e.frame()->OnCommand(ID_GRID_SNAP);
@@ -267,7 +287,7 @@ TEST(CoverEditorUi, AHandedOverPathOpensAfterTheQuestionAndADamagedOneIsRefused)
     ASSERT_TRUE(platform::postMessage(e.handle, message, 0, 0, other));
     QTRY_COMPARE(doc.GetPathName(), other);
     EXPECT_FALSE(doc.IsModified());
-    EXPECT_EQ(e.frame()->windowTitle(), QStringLiteral("Other.TQC - Cover Sheet Editor"));
+    EXPECT_EQ(e.frame()->windowHandle()->title(), QStringLiteral("Other.TQC - Cover Sheet Editor"));
 
     // A file that is no cover sheet: a warning, the sheet shown stays.
     e.prompter.expected = {"'" + damaged + "' is not a cover sheet file or cannot be read."};
@@ -292,11 +312,11 @@ TEST(CoverEditorUi, CutPasteStatusPaneAndAContextMenuPerKind)
         const char* status;
         const char* menu; // null: no menu
     } rows[] = {
-        {{150, 150}, "Text frame", "id110"},
-        {{700, 610}, "Frame line frame", "id111"},
-        {{200, 1000}, "Line frame", "id113"},
-        {{550, 1050}, "Image frame", "id108"},
-        {{200, 1230}, "Name frame", "id106"},
+        {{150, 150}, "Text Frame", "id110"},
+        {{700, 610}, "Frame line Frame", "id111"},
+        {{200, 1000}, "Line Frame", "id113"},
+        {{550, 1050}, "Image Frame", "id108"},
+        {{200, 1230}, "Name Frame", "id106"},
         {{300, 1500}, "Page cut position", nullptr},
     };
     QScrollBar* vertical = e.view()->verticalScrollBar();
@@ -540,4 +560,263 @@ TEST(CoverEditorUi, ThePrintDialogOffersPageOneOnly)
     EXPECT_TRUE(seen);
     EXPECT_EQ(minPage, 1);
     EXPECT_EQ(maxPage, 1);
+}
+
+TEST(CoverEditorUi, AHandOverWaitsUntilNoDialogOfTheEditorIsOpen)
+{
+    Editor e(true);
+    ASSERT_NE(e.handle, 0u);
+    CtqHeaderDoc& doc = e.app->Document();
+    const std::string other = e.root.path() + "/covers/Other.TQC";
+    writeTextFile(other, "[TQLCVR]\r\nFrames=1\r\nLang=0\r\nFrame.1=DrawingLine,59,551,649,0,0,2\r\n");
+    const uint32_t message = platform::registerMessage(kOpenDocMessage);
+    // The hand-over arrives while the dialog is open and has every chance to run.
+    const auto handOverNow = [&] {
+        EXPECT_TRUE(platform::postMessage(e.handle, message, 0, 0, other));
+        QTest::qWait(400);
+        EXPECT_EQ(doc.GetPathName(), e.path);
+        EXPECT_EQ(doc.m_objects.GetSize(), 2u);
+    };
+
+    // The font dialog of the selected text: OK applies to the text of this sheet, then the other opens.
+    QTest::mouseClick(e.sheet(), Qt::LeftButton, {}, QPoint(150, 150));
+    CtqRect* text = e.view()->Logic().Selection();
+    ASSERT_NE(text, nullptr);
+    bool shown = false;
+    QTimer::singleShot(0, [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr);
+        shown = true;
+        handOverNow();
+        dialog->findChild<QListWidget*>("id1137")->setCurrentRow(2); // bold
+        qobject_cast<QDialog*>(dialog)->accept();
+    });
+    e.prompter.expected = {"Do you want to save 'Test.TQC'?"};
+    e.prompter.answers = {IDNO};
+    e.frame()->Action(32769)->trigger();
+    EXPECT_TRUE(shown);
+    QTRY_COMPARE(doc.GetPathName(), other);
+    EXPECT_EQ(doc.m_objects.GetSize(), 1u);
+
+    // Save As: the sheet shown is written under the name typed, then the other opens without a question.
+    ASSERT_TRUE(e.app->Frame()->FileCommands().OpenPath(e.path));
+    doc.SetModifiedFlag(true);
+    const std::string typed = e.root.path() + "/covers/Mine.TQC";
+    e.prompter.files = {{typed, 0}};
+    e.prompter.whileAsking = handOverNow;
+    e.frame()->OnCommand(57604);
+    e.prompter.whileAsking = nullptr;
+    std::string written;
+    ASSERT_EQ(platform::readFile(typed, written, 1 << 16), platform::ReadStatus::Ok);
+    EXPECT_NE(written.find("Hello"), std::string::npos);
+    QTRY_COMPARE(doc.GetPathName(), other);
+}
+
+TEST(CoverEditorUi, WhileAPreviewShowsNothingEditsTheSheetAndClosingEndsThePreviewOnly)
+{
+    Editor e;
+    CtqHeaderDoc& doc = e.app->Document();
+    QTest::mouseClick(e.sheet(), Qt::LeftButton, {}, QPoint(150, 150));
+    ASSERT_NE(e.view()->Logic().Selection(), nullptr);
+    doc.SetModifiedFlag(true);
+    for (const int preview : {57609, 32835}) {
+        for (const bool exitCommand : {false, true}) {
+            e.frame()->Action(preview)->trigger();
+            ASSERT_NE(e.frame()->Preview(), nullptr);
+            // Delete, Frame line, Font, Cut, Paste and the line types do nothing to the hidden sheet.
+            for (const int command : {6000, 32805, 32769, 57635, 57637, 6003, 32788, 32830})
+                EXPECT_FALSE(e.frame()->Action(command)->isEnabled()) << command;
+            e.frame()->Action(6000)->trigger();
+            e.frame()->Action(32805)->trigger();
+            QTest::keyClick(e.frame()->Preview()->Button(58117), Qt::Key_Delete);
+            EXPECT_EQ(doc.m_objects.GetSize(), 2u);
+            // Closing (the window's close or File > Exit) ends the preview; the changes stay.
+            if (exitCommand)
+                e.frame()->Action(57665)->trigger();
+            else
+                EXPECT_FALSE(e.frame()->close());
+            EXPECT_EQ(e.frame()->Preview(), nullptr) << preview;
+            EXPECT_TRUE(e.frame()->isVisible()) << preview;
+            EXPECT_TRUE(doc.IsModified());
+            EXPECT_TRUE(e.frame()->Action(6000)->isEnabled());
+        }
+    }
+}
+
+TEST(CoverEditorUi, TheLongestTextTheEditorTakesSurvivesSaveReopenAndTheClipboard)
+{
+    Editor e;
+    CtqHeaderDoc& doc = e.app->Document();
+    QTest::mouseClick(e.sheet(), Qt::LeftButton, {}, QPoint(150, 150));
+    e.frame()->Action(6002)->trigger();
+    CtqHeaderEdit* editor = e.view()->Editor();
+    ASSERT_TRUE(editor->isVisible());
+    // Every character that grows when stored: commas, backslashes, line feeds, and characters of
+    // three and four UTF-8 bytes; typed past the limit.
+    QString typed;
+    while (typed.size() < kMaxFreeText + 40)
+        typed += QString::fromUtf8(",\\\n\xE2\x82\xAC\\054,\xF0\x9F\x93\xA0");
+    e.prompter.expected = {"The text is too long: a text frame holds at most 16000 characters. The text was cut there."};
+    editor->selectAll();
+    editor->insertPlainText(typed);
+    EXPECT_TRUE(e.prompter.expected.empty());
+    const QString kept = editor->toPlainText();
+    ASSERT_EQ(kept.size(), kMaxFreeText);
+    EXPECT_EQ(kept, typed.left(kMaxFreeText));
+    e.frame()->OnCommand(57667); // the edit stored
+    const std::string text = doc.m_objects.GetAt(0)->GetText();
+    ASSERT_EQ(QString::fromUtf8(text), kept);
+
+    // Saved and opened again: the whole text.
+    e.frame()->OnCommand(57603);
+    EXPECT_FALSE(doc.IsModified());
+    ASSERT_TRUE(e.frame()->FileCommands().OpenPath(e.path));
+    ASSERT_EQ(doc.m_objects.GetSize(), 2u);
+    EXPECT_EQ(doc.m_objects.GetAt(0)->GetText(), text);
+
+    // Cut and pasted: the whole text too.
+    QTest::mouseClick(e.sheet(), Qt::LeftButton, {}, QPoint(150, 150));
+    e.frame()->OnCommand(57635);
+    e.frame()->OnCommand(57637);
+    ASSERT_EQ(doc.m_objects.GetSize(), 2u);
+    EXPECT_EQ(doc.m_objects.GetAt(1)->GetText(), text);
+}
+
+TEST(CoverEditorUi, ExtremeCoordinatesFromAFileOrAPastedBlockAreHeldInBounds)
+{
+    Editor e;
+    CtqHeaderDoc& doc = e.app->Document();
+    const char* const lines[] = {
+        "StaticText,2147483647,-2147483648,2147483647,2147483647,DejaVu Sans,-2147483648,400,0,0,0,0,x",
+        "NAME,-2147483648,2147483647,-2147483648,-1,DejaVu Sans,2147483647,400,0,0,0,0",
+        "DrawingLine,-2147483648,2147483647,-2147483648,-2147483648,0,2147483647",
+        "DrawingFrame,2147483647,2147483647,-5,-5,0,-2147483648,0",
+    };
+    std::string file = "[TQLCVR]\r\nFrames=4\r\nLang=0\r\n";
+    for (int i = 0; i < 4; ++i)
+        file += "Frame." + std::to_string(i + 1) + "=" + lines[i] + "\r\n";
+    const std::string extreme = e.root.path() + "/covers/Extreme.TQC";
+    writeTextFile(extreme, file);
+    ASSERT_TRUE(e.frame()->FileCommands().OpenPath(extreme));
+    // The same lines pasted, each on a sheet at 200 percent.
+    e.frame()->OnCommand(ID_ZOOM_ENLARGE);
+    for (const char* line : lines) {
+        auto* data = new QMimeData;
+        std::string block(line);
+        block.append(16, '\0');
+        data->setData(kCoverClipboardType, QByteArray(block.data(), static_cast<qsizetype>(block.size())));
+        QGuiApplication::clipboard()->setMimeData(data);
+        e.frame()->OnCommand(57637);
+    }
+    ASSERT_EQ(doc.m_objects.GetSize(), 8u);
+    for (size_t i = 0; i < doc.m_objects.GetSize(); ++i) {
+        CtqRect* object = doc.m_objects.GetAt(i);
+        const gdi::RECT& r = object->GetRect();
+        for (const int v : {r.left, r.top, r.right, r.bottom})
+            EXPECT_LE(std::abs(int64_t{v}), cover::kMaxCoordinate) << i;
+        gdi::LOGFONTA font;
+        if (object->GetLogFont(font)) {
+            EXPECT_LE(std::abs(int64_t{font.lfHeight}), cover::kMaxPageHeight) << i;
+        }
+        int style = 0, width = 0;
+        if (object->GetPen(style, width)) {
+            EXPECT_LE(std::abs(int64_t{width}), cover::kMaxPageHeight) << i;
+        }
+        // Selected, drawn, scrolled to and shown in the toolbar at every zoom.
+        for (const int zoom : {ID_ZOOM_ENLARGE, ID_ZOOM_DEFAULT, ID_ZOOM_REDUCE}) {
+            e.frame()->OnCommand(zoom);
+            e.view()->Logic().Select(object);
+            e.view()->ScrollIntoView(object);
+            e.frame()->UpdateFrame();
+            e.view()->viewport()->grab();
+        }
+    }
+    // Written back as read.
+    e.frame()->OnCommand(57603);
+    ASSERT_TRUE(e.frame()->FileCommands().OpenPath(extreme));
+    EXPECT_EQ(doc.m_objects.GetSize(), 8u);
+}
+
+TEST(CoverEditorUi, TheMainMenusPicturesMarkTheSelectionsLineTypeAndPaint)
+{
+    Editor e;
+    CtqHeaderDoc& doc = e.app->Document();
+    QTest::mouseClick(e.sheet(), Qt::LeftButton, {}, QPoint(700, 610)); // the frame line
+    ASSERT_NE(e.view()->Logic().Selection(), nullptr);
+    const auto markedIn = [&](int command) {
+        auto* item = qobject_cast<QWidgetAction*>(e.frame()->Action(command));
+        EXPECT_NE(item, nullptr) << command;
+        const QImage picture = item->defaultWidget()->grab().toImage();
+        return darkPixels(picture, QRect(0, 0, 26, picture.height())) > 0;
+    };
+    const struct {
+        int lineType, shading;
+        const char* line;
+    } rows[] = {{6005, 32790, "DrawingFrame,600,600,200,200,6,8,10"}, {32786, 32837, "DrawingFrame,600,600,200,200,1,1,100"}};
+    for (const auto& r : rows) {
+        doc.m_objects.GetAt(1)->ParseFrameLine(r.line);
+        e.frame()->UpdateFrame();
+        for (const int* commands : {kLineTypeCommands, kShadingCommands}) {
+            const int count = commands == kLineTypeCommands ? 6 : 5;
+            for (int i = 0; i < count; ++i) {
+                const bool current = commands[i] == r.lineType || commands[i] == r.shading;
+                EXPECT_EQ(e.frame()->Action(commands[i])->isChecked(), current) << commands[i];
+                EXPECT_EQ(markedIn(commands[i]), current) << commands[i];
+            }
+        }
+    }
+}
+
+TEST(CoverEditorUi, APictureTheSheetCannotHoldIsRefusedSayingWhy)
+{
+    Editor e;
+    CtqHeaderDoc& doc = e.app->Document();
+    const std::string png = e.root.path() + "/covers/logo.png", damaged = e.root.path() + "/covers/logo.bmp";
+    QImage logo(8, 8, QImage::Format_RGB32);
+    logo.fill(Qt::black);
+    ASSERT_TRUE(logo.save(QString::fromStdString(png), "PNG"));
+    writeTextFile(damaged, "BM not a bitmap");
+    CtqRect* image = doc.CreateFrame("Bitmap,100,1000,100,100,");
+    e.view()->Logic().Select(image);
+    e.frame()->UpdateFrame();
+    for (const std::string& path : {png, damaged}) {
+        e.prompter.files = {{path, 0}};
+        e.prompter.expected = {"'" + path + "' cannot be used as a picture. A cover sheet holds BMP, PCX and TIFF pictures; "
+                                            "this file is of another kind or damaged."};
+        e.frame()->Action(6001)->trigger();
+        EXPECT_TRUE(e.prompter.expected.empty()) << path;
+        EXPECT_EQ(image->GetFrameLine(), "Bitmap,100,1000,100,100,");
+    }
+}
+
+TEST(CoverEditorUi, NewTextsTakeAnInstalledFace)
+{
+    Editor e;
+    CtqHeaderDoc& doc = e.app->Document();
+    e.view()->Logic().ClearSelection();
+    e.frame()->OnCommand(32797);
+    gdi::LOGFONTA font;
+    ASSERT_TRUE(doc.m_objects.GetAt(doc.m_objects.GetSize() - 1)->GetLogFont(font));
+    // The default face where it is installed, else the DejaVu face every installation has.
+    const bool installed = QFontDatabase::hasFamily(QStringLiteral("Times New Roman"));
+    EXPECT_STREQ(font.lfFaceName, installed ? "Times New Roman" : "DejaVu Serif");
+}
+
+TEST(CoverEditorUi, AtItsFirstSizeTheFrameShowsTheWholeToolbar)
+{
+    ScopedStateRoot root;
+    cvr_test::EditorPrompter prompter;
+    CQtScreenMetrics screen;
+    CtqHeaderApp app(prompter, screen);
+    ASSERT_TRUE(app.InitInstance({StartRequest::Empty, {}}, nullptr));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(app.Frame()));
+    CFontToolBar* bar = app.Frame()->ToolBar();
+    // Every button and both combos inside the bar, no overflow arrow.
+    QCoreApplication::processEvents();
+    EXPECT_GE(bar->width(), bar->sizeHint().width());
+    auto* overflow = bar->findChild<QWidget*>(QStringLiteral("qt_toolbar_ext_button"));
+    EXPECT_TRUE(overflow == nullptr || !overflow->isVisible());
+    EXPECT_TRUE(bar->SizeCombo()->isVisible());
+    EXPECT_TRUE(bar->widgetForAction(bar->actions().back())->isVisible());
+    app.Frame()->close();
 }

@@ -6,7 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/files.h"
+
+#include <csignal>
 #include <filesystem>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -207,8 +212,46 @@ TEST_F(CoverFileTest, SavingReplacesTheWholeFileOrNothing)
     // No temporary file is left beside the sheet.
     size_t files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(root_.path()))
-        files += entry.path().filename().string().rfind("sheet.TQC", 0) == 0 && entry.path().extension() != ".lock";
+        files += entry.path().filename().string().find("sheet.TQC") != std::string::npos;
     EXPECT_EQ(files, 1u);
+}
+
+TEST_F(CoverFileTest, NothingButTheSheetStaysInTheFolderAfterKilledAndFinishedSaves)
+{
+    std::filesystem::create_directories(path("covers"));
+    const std::string sheet = path("covers/Mine.TQC");
+    const std::vector<std::string> lines(4000, "StaticText,1,2,3,4,DejaVu Sans,33,400,0,0,0,0," + std::string(200, 'x'));
+    // Saves killed at random points, and a writer that died with its temporary written.
+    for (int kill = 0; kill < 20; ++kill) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (;;)
+                writeCoverSheetFile(sheet, false, lines);
+        }
+        ::usleep(static_cast<useconds_t>(2000 + 1500 * kill));
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+    }
+    const pid_t dead = ::fork();
+    ASSERT_GE(dead, 0);
+    if (dead == 0) {
+        platform::FileReplacement left = platform::FileReplacement::create(sheet);
+        ::_exit(left.valid() && ::write(left.fd(), "half", 4) == 4 ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(dead, &status, 0);
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+
+    // The next save leaves the sheet alone in its folder, whole.
+    ASSERT_TRUE(writeCoverSheetFile(sheet, true, {"Date,1,2,3,4"}));
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(path("covers")))
+        names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"Mine.TQC"});
+    CoverSheetFile file;
+    ASSERT_EQ(readCoverSheetFile(sheet, 0, file), CoverReadStatus::Ok);
+    EXPECT_EQ(file.lines, std::vector<std::string>{"Date,1,2,3,4"});
 }
 
 } // namespace

@@ -138,7 +138,9 @@ TEST(CoverObjects, EveryKindReadsAndWritesItsFrameLine)
         // A face or file name ends at a line break, which no frame line can carry.
         {"NAME,1,2,3,4,Arial\nBold,33,400,0,0,0,0", "NAME,1,2,3,4,Arial,33,400,0,0,0,0,", "CtqAddressNameRect"},
         {"Bitmap,1,2,3,4,a.bmp\r\nb", "Bitmap,1,2,3,4,a.bmp", "CtqBitmapRect"},
-        {"DrawingLine,2147483000,0,99999999999,-5,x,2", "DrawingLine,2147483000,0,647,-5,0,2", "CtqDrawingLineRect"},
+        // Edges are held five metres from the page's corner at the most.
+        {"DrawingLine,2147483000,0,99999999999,-5,x,2", "DrawingLine,39370,0,0,-5,0,2", "CtqDrawingLineRect"},
+        {"DrawingLine,-39371,39000,-99999999999,999,0,2", "DrawingLine,-39370,39000,0,370,0,2", "CtqDrawingLineRect"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
@@ -409,6 +411,10 @@ TEST(CoverObjectsEditing, FontDialogInPlaceEditorAndImageChoice)
     EXPECT_EQ(view.dialogTenths, 119);          // and the dialog opens at their size, 11.9 points
     EXPECT_EQ(view.dialogFlags, 321);
     view.fontAnswer = 140;
+    EXPECT_EQ(name->EditProperties(&view), 1);
+    EXPECT_EQ(name->GetFrameLine(), "NAME,10,20,100,40,DejaVu Serif,39,400,0,0,0,0,");
+    // A size box with no size in it ("abc" gives 0) keeps the height.
+    view.fontAnswer = 0;
     EXPECT_EQ(name->EditProperties(&view), 1);
     EXPECT_EQ(name->GetFrameLine(), "NAME,10,20,100,40,DejaVu Serif,39,400,0,0,0,0,");
 
