@@ -284,6 +284,10 @@ bool CTqlVwTLDoc::OnOpenDocument(const std::string& path)
             view->State().SetCurrentPage(0);
         }
     DeleteContents();
+    // The annotations and the undo step belong to the pages that go: none of them may reach the new
+    // document.
+    m_pLayer->ClearAll();
+    m_pUndo->Reset();
     TakePages(std::move(pages));
     m_nType = type;
     m_nCompression = compression;

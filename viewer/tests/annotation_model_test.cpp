@@ -572,5 +572,26 @@ TEST_F(ModelTest, SavingBurnsAnnotationsInOnlyWhenTheFileIsWritten)
     EXPECT_EQ(saved.pixelIndex(30, 30), 0);
 }
 
+TEST_F(ModelTest, OpeningADocumentLeavesNoAnnotationOrUndoOfTheOneBefore)
+{
+    Add(makeItem(0, kAnnotPaintRectangle, {10, 10, 20, 20}));
+    layer.Select(0);
+    ASSERT_TRUE(view.document.OnCommand(ID_PAGE_DELETE)); // the undo record holds page 0
+    ASSERT_TRUE(undo.HoldsOperation());
+    Add(makeItem(0, kAnnotPaintRectangle, {10, 10, 20, 20}));
+    const std::string blank = writeTiff(view.root.path() + "/blank.tif", 1);
+    ASSERT_TRUE(view.document.OnOpenDocument(blank));
+    EXPECT_TRUE(layer.Items().empty());
+    EXPECT_FALSE(layer.PageHasAnnotations(0));
+    EXPECT_EQ(view.state.GetSelected(), -1);
+    EXPECT_FALSE(undo.HoldsOperation());
+    // Nothing of the former document reaches the new one's file.
+    const QImage before = view.PageBitmap(0);
+    view.frame.saveAs = std::pair{view.root.path() + "/saved.tif", 5};
+    EXPECT_TRUE(view.document.OnCommand(ID_FILE_SAVE_AS));
+    EXPECT_EQ(bitsOf(view.PageBitmap(0)), bitsOf(before));
+    EXPECT_EQ(view.document.PageCount(), 1);
+}
+
 } // namespace
 } // namespace viewer_test
