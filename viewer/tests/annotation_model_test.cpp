@@ -3,6 +3,8 @@
 
 #include "imaging/page_qimage.h"
 
+#include <QtGui/QPainter>
+
 #include <cstring>
 #include <functional>
 
@@ -570,6 +572,40 @@ TEST_F(ModelTest, SavingBurnsAnnotationsInOnlyWhenTheFileIsWritten)
     EXPECT_NE(bitsOf(saved), bitsOf(blank));
     EXPECT_EQ(saved.pixelIndex(15, 15), 1);
     EXPECT_EQ(saved.pixelIndex(30, 30), 0);
+}
+
+// The same 12-point text typed on screens of 96, 144 and 192 pixels an inch (16, 24 and 32 pixels
+// high there) is one size on the page: burnt in, copied and shown.
+TEST(AnnotationText, FontHeightsAreConvertedAtTheScreensOwnDpi)
+{
+    const auto outputs = [](int dpi) {
+        AnnotationSetup s(1, 600, 300);
+        s.view.screenDpi = dpi;
+        CAnnotationItem text = makeItem(0, kAnnotText, {20, 20, 580, 280}, 600, 300);
+        text.text = "HHHH";
+        text.font.lfHeight = -(12 * dpi / 72);
+        s.Add(text);
+        std::vector<std::vector<uint8_t>> out;
+        EXPECT_TRUE(s.layer.CopyToClipboard(text));
+        out.push_back(bitsOf(s.view.clipboard.picture.convertToFormat(QImage::Format_Mono)));
+        QImage screen(600, 300, QImage::Format_RGB32);
+        screen.fill(Qt::white);
+        {
+            QPainter painter(&screen);
+            s.layer.Draw(painter, screen.rect());
+        }
+        out.push_back(bitsOf(screen.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither)));
+        EXPECT_TRUE(s.layer.BurnIn(0, *s.view.document.Pages()[0]));
+        out.push_back(bitsOf(s.view.PageBitmap(0)));
+        return out;
+    };
+    const auto at96 = outputs(96);
+    for (const int dpi : {144, 192}) {
+        const auto other = outputs(dpi);
+        const char* names[] = {"copied", "shown", "burnt in"};
+        for (size_t i = 0; i < at96.size(); ++i)
+            EXPECT_EQ(other[i], at96[i]) << names[i] << " at " << dpi << " dpi";
+    }
 }
 
 TEST_F(ModelTest, OpeningADocumentLeavesNoAnnotationOrUndoOfTheOneBefore)

@@ -572,7 +572,7 @@ TEST_F(AnnotationViewTest, PrintingBurnsAnnotationsIntoACopyAndLeavesThePageAsIt
     AddItem(view, kAnnotPaintRectangle, {100, 100, 900, 600});
     const QImage page = frame->Document().Pages()[0]->Bitmap().copy();
     QImage burnt = page.copy();
-    BurnInAnnotations(burnt, view.Layer().Items(), 0);
+    BurnInAnnotations(burnt, view.Layer().Items(), 0, view.ScreenDpi());
 
     // A printable area of half the page's size at 100 dpi.
     const auto printed = [](const std::function<void(QPainter&)>& print) {
