@@ -160,6 +160,19 @@ TEST(AnnotationBlock, HostileBlocksAreRefusedAndLeaveTheItemAlone)
         {"rectangle taller than the page", everyFieldBytes(kAnnotMarker, 136, 0).bytes, std::pair{22, 1}},
         {"rectangle spanning the whole int range",
          everyFieldBytes(kAnnotMarker, 136, 0).At(84, 0x80000000u).At(92, 0x7FFFFFFF).bytes, std::pair{1728, 2290}},
+        {"rectangle at the far end of the int range",
+         everyFieldBytes(kAnnotMarker, 136, 0).At(84, 0x7FFFFF00).At(88, 0x7FFFFF00).At(92, 0x7FFFFF10).At(96, 0x7FFFFF10)
+             .bytes, std::nullopt},
+        {"line point past the largest page", everyFieldBytes(kAnnotLine, 136, 0).At(100, 65536).bytes, std::nullopt},
+        {"line point at the smallest int", everyFieldBytes(kAnnotLine, 136, 0).At(112, 0x80000000u).bytes,
+         std::nullopt},
+        {"freehand point far off",
+         everyFieldBytes(kAnnotFreehand, 144, 1).At(132, 0x40000000).At(136, 2).bytes, std::nullopt},
+        {"pen of a million pixels", everyFieldBytes(kAnnotLine, 136, 0).At(8, 1000000).bytes, std::nullopt},
+        {"negative pen", everyFieldBytes(kAnnotLine, 136, 0).At(8, 0xFFFFFFFF).bytes, std::nullopt},
+        {"font height at the smallest int", everyFieldBytes(kAnnotText, 137, 0).At(20, 0x80000000u).bytes,
+         std::nullopt},
+        {"page size past the largest page", everyFieldBytes(kAnnotMarker, 136, 0).At(120, 70000).bytes, std::nullopt},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
