@@ -2,8 +2,7 @@
 // alone; an accepted one holds a rectangle within the page size given, and writing it again and
 // reading that back gives the same item. Every accepted block then goes where a pasted one goes:
 // pasted onto a page, hit-tested at its corners and beyond, and drawn at 400 % in every rotation.
-#include "imaging/page_qimage.h"
-#include "viewer/annotation_layer.h"
+#include "viewer/tests/quiet_annotation_view.h"
 
 #include <QtGui/QGuiApplication>
 #include <QtGui/QImage>
@@ -27,103 +26,13 @@ void check(bool ok)
 
 constexpr int kPageWidth = 400, kPageHeight = 300;
 
-struct Silent : IPrompter {
-    int MessageBox(const std::string&, const std::string&, unsigned) override { return IDOK; }
-};
-struct NoPageClipboard : IPageClipboard {
-    bool Open() override { return false; }
-    void SetImage(const QImage&) override {}
-    std::optional<QImage> Image() override { return std::nullopt; }
-};
-struct BlockClipboard : IAnnotationClipboard {
-    bool Open() override { return true; }
-    void SetAnnotation(const std::vector<uint8_t>& b, const QImage&) override { block = b; }
-    std::optional<std::vector<uint8_t>> Annotation() override { return block; }
-    bool HasText() override { return false; }
-    std::optional<std::vector<uint8_t>> block;
-};
-struct NoEditor : IAnnotationEditor {
-    bool IsVisible() const override { return false; }
-    void Open(const gdi::RECT&, const gdi::LOGFONTA&, uint32_t, const std::string&) override {}
-    std::string Text() const override { return {}; }
-    void Hide() override {}
-    bool CanUndo() const override { return false; }
-    void Undo() override {}
-    bool HasSelection() const override { return false; }
-    void Cut() override {}
-    void Copy() override {}
-    void Paste() override {}
-};
-struct NoDialogs : IAnnotationDialogs {
-    bool LineStyle(const std::string&, int32_t&, uint32_t&) override { return false; }
-    bool Colour(const std::string&, uint32_t&, bool) override { return false; }
-    bool ColourFont(const std::string&, uint32_t&, gdi::LOGFONTA&, uint32_t&) override { return false; }
-    bool Font(const std::string&, gdi::LOGFONTA&, uint32_t&) override { return false; }
-    bool StampList(const std::string&, CAnnotationDefaults&) override { return false; }
-    std::optional<std::string> OpenFile(const std::string&, const std::string&, const std::string&) override
-    {
-        return std::nullopt;
-    }
-};
-struct NoTiltDialogs : ITiltDialogHost {
-    void OpenTiltDialog(ITiltTool&) override {}
-    void CloseTiltDialog() override {}
-};
-
-// A page view without a display over one blank page, editing allowed.
-class Host : public IAnnotationView {
-public:
-    Host() : document(app, prompter, frame, pages)
-    {
-        QImage blank(kPageWidth, kPageHeight, QImage::Format_Mono);
-        blank.fill(0);
-        document.InsertPageAt(0, qelta::imaging::pageOfImage(blank, kPageDpi));
-        state.SetPageCount(1);
-        state.SetEditingAllowed(1);
-    }
-    CPageDisplayState& PageState() override { return state; }
-    double ZoomScale() const override { return zoom; }
-    gdi::POINT ScrollPosition() const override { return {}; }
-    std::pair<int, int> ClientSize() const override { return {800, 600}; }
-    CDisplayImage* DisplayImage() override { return nullptr; }
-    void Invalidate(const gdi::RECT&) override {}
-    void UpdateWindow() override {}
-    void Activate() override {}
-    void SetStatusText(int, const std::string&) override {}
-    void SetWaitCursor(bool) override {}
-    CTqlVwTLDoc& Document() override { return document; }
-    CAnnotationDefaults& Defaults() override { return defaults; }
-    std::string LastDirectory() override { return {}; }
-    IPrompter& Prompter() override { return prompter; }
-    IAnnotationClipboard& Clipboard() override { return clipboard; }
-    IAnnotationEditor& Editor() override { return editor; }
-    IAnnotationDialogs& Dialogs() override { return dialogs; }
-    ITiltDialogHost& TiltDialogs() override { return tilt; }
-    uint32_t TickCount() override { return 0; }
-    int DoubleClickTime() override { return 500; }
-    std::pair<int, int> DoubleClickSize() override { return {4, 4}; }
-    int ScreenDpi() override { return 96; }
-
-    CViewerAppValues app;
-    Silent prompter;
-    IViewerFrame frame;
-    NoPageClipboard pages;
-    CTqlVwTLDoc document;
-    CPageDisplayState state;
-    double zoom = 4.0;
-    CAnnotationDefaults defaults;
-    BlockClipboard clipboard;
-    NoEditor editor;
-    NoDialogs dialogs;
-    NoTiltDialogs tilt;
-};
-
 // Pastes the block as the clipboard's item, then hit-tests and draws it in every rotation.
 void pasteHitAndDraw(const std::vector<uint8_t>& block)
 {
-    static Host host;
+    static viewer_quiet::QuietAnnotationView host(1, kPageWidth, kPageHeight);
     static CUndoRecord undo;
     static CAnnotationLayer layer(host, undo);
+    host.zoom = 4.0;
     layer.ClearAll();
     host.state.SetRotation(0);
     host.clipboard.block = block;
