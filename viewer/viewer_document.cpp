@@ -165,7 +165,11 @@ int CTqlVwTLDoc::CurrentPage() const
     return std::clamp(current, 0, std::max(0, PageCount() - 1));
 }
 
-void CTqlVwTLDoc::ShowError(int code) { PageFileShowError(nullptr, nullptr, code); }
+void CTqlVwTLDoc::ShowError(int code)
+{
+    if (code != kConversionCancelled) // the user stopped it: nothing to tell
+        PageFileShowError(nullptr, nullptr, code);
+}
 
 void CTqlVwTLDoc::Message(const std::string& text, unsigned flags) { m_prompter.MessageBox(text, kViewerTitle, flags); }
 
@@ -188,13 +192,29 @@ void CTqlVwTLDoc::DeleteContents()
 int16_t CTqlVwTLDoc::LoadInto(const std::string& path, CPageImageArray& pages, std::string& loadedPath, int& type,
                               int& compression)
 {
+    // The wait cursor and the status text show before anything is read, a conversion included.
+    m_frame.SetWaitCursor(true);
+    m_frame.SetStatusText(0, kStatusProcessing);
+    const int16_t code = ReadInto(path, pages, loadedPath, type, compression);
+    m_frame.SetStatusText(0, kStatusHelp);
+    m_frame.SetWaitCursor(false);
+    return code;
+}
+
+int16_t CTqlVwTLDoc::ReadInto(const std::string& path, CPageImageArray& pages, std::string& loadedPath, int& type,
+                              int& compression)
+{
     loadedPath = path;
     if (IsLinkFileName(path)) {
         if (m_strTempDoc.empty())
             return PF_ERR_WRITE;
-        if (const int16_t code =
-                ConvertFiles({path}, m_strTempDoc, PF_TYPE_TIFF, PF_COMPRESSION_PACKBITS, 0, m_app.busy);
-            code != PF_OK)
+        CBusyScope scope(m_app.busy);
+        const std::string temp = m_strTempDoc;
+        const int16_t code = m_frame.RunConversion([&path, temp](const ConversionProgress& progress) {
+            bool busy = false; // the conversion may run on a thread of its own
+            return ConvertFiles({path}, temp, PF_TYPE_TIFF, PF_COMPRESSION_PACKBITS, 0, busy, progress);
+        });
+        if (code != PF_OK)
             return code;
         loadedPath = m_strTempDoc;
     }
@@ -209,11 +229,7 @@ int16_t CTqlVwTLDoc::LoadInto(const std::string& path, CPageImageArray& pages, s
     if (count <= 0)
         return PF_ERR_CORRUPT;
     compression = GetCompression(loadedPath);
-    m_frame.SetWaitCursor(true);
-    m_frame.SetStatusText(0, kStatusProcessing);
     const int16_t code = ReadPages(loadedPath, pages, type, 0, count, m_app.readOption, m_app.appValue, m_app.busy);
-    m_frame.SetStatusText(0, kStatusHelp);
-    m_frame.SetWaitCursor(false);
     if (code == PF_OK && static_cast<int>(pages.size()) != count)
         return PF_ERR_CORRUPT;
     return code;
