@@ -5,14 +5,20 @@
 #include "imaging/page_qimage.h"
 #include "platform/endpoint.h"
 #include "platform/files.h"
+#include "platform/state.h"
 #include "viewer/page_file_access.h"
 
 #include <QtCore/QMimeData>
 #include <QtGui/QClipboard>
 #include <QtGui/QGuiApplication>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 
@@ -126,6 +132,52 @@ std::optional<QImage> CQtPageClipboard::Image()
     return image;
 }
 
+// ---- temporaries ----
+
+namespace {
+
+constexpr std::string_view kPrivateFolderPrefix = "qelta-viewer-";
+
+std::string temporaryRoot()
+{
+    const char* tmp = std::getenv("TMPDIR");
+    return tmp && *tmp ? tmp : "/tmp";
+}
+
+// Saves of every viewer of the user hold this lock while they write, so that a sweep taking it
+// finds only the temporaries of writers that died.
+platform::FileLock SaveLock() { return platform::FileLock(platform::joinPath(platform::userStateFolder(), "pageviewer-save")); }
+
+// The private folders of viewers that ended without removing them: "qelta-viewer-<pid>-XXXXXX" of
+// this user whose process is gone.
+void removeDeadViewersFolders()
+{
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(temporaryRoot(), error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(kPrivateFolderPrefix, 0) != 0 || !entry.is_directory(error) || entry.is_symlink(error))
+            continue;
+        const long pid = std::strtol(name.c_str() + kPrivateFolderPrefix.size(), nullptr, 10);
+        struct stat st {};
+        if (pid <= 0 || ::lstat(entry.path().c_str(), &st) != 0 || st.st_uid != ::getuid())
+            continue;
+        if (::kill(static_cast<pid_t>(pid), 0) == -1 && errno == ESRCH)
+            std::filesystem::remove_all(entry.path(), error);
+    }
+}
+
+} // namespace
+
+void SweepStaleTemporaries(const std::string& document)
+{
+    removeDeadViewersFolders();
+    if (document.empty())
+        return;
+    const platform::FileLock lock = SaveLock();
+    if (lock.locked())
+        platform::removeStaleTemporaries(document);
+}
+
 // ---- document ----
 
 CTqlVwTLDoc::CTqlVwTLDoc(CViewerAppValues& app, IPrompter& prompter, IViewerFrame& frame, IPageClipboard& clipboard)
@@ -133,8 +185,9 @@ CTqlVwTLDoc::CTqlVwTLDoc(CViewerAppValues& app, IPrompter& prompter, IViewerFram
       m_pUndo(&m_noUndo)
 {
     // A folder only this user can enter, so no other viewer or user can take or swap the file.
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = platform::joinPath(tmp && *tmp ? tmp : "/tmp", "qelta-viewer-XXXXXX");
+    // Named by the process, so that a later viewer can tell the folder of one that was killed.
+    std::string pattern = platform::joinPath(temporaryRoot(), std::string(kPrivateFolderPrefix)
+                                                                  + std::to_string(::getpid()) + "-XXXXXX");
     if (::mkdtemp(pattern.data()) != nullptr) {
         m_strTempFolder = pattern;
         if (auto file = platform::createTempFile(m_strTempFolder, "TempVw", ".tqd"))
@@ -413,8 +466,12 @@ bool CTqlVwTLDoc::OnSaveDocument(const std::string& path)
         }
         bitmaps.push_back(page.Handle());
     }
-    const int16_t code =
-        WritePages(bitmaps, path, format.type, format.compression, m_app.readOption, m_app.appValue, m_app.busy);
+    int16_t code = PF_OK;
+    {
+        const platform::FileLock lock = SaveLock();
+        code = WritePages(bitmaps, path, format.type, format.compression, m_app.readOption, m_app.appValue,
+                          m_app.busy);
+    }
     m_frame.SetStatusText(0, kStatusHelp);
     if (code != PF_OK) {
         ShowError(code);

@@ -275,6 +275,10 @@ inline constexpr const char* kViewerTitle = "Qelta Viewer";
 inline constexpr const char* kStatusProcessing = "Processing ...";
 inline constexpr const char* kStatusHelp = "Press F1 to display Help.";
 
+/// At a viewer's start: removes the private temporary folders of viewers that were killed, and
+/// the temporary files that killed saves left beside document (none when empty).
+void SweepStaleTemporaries(const std::string& document);
+
 class CTqlVwTLDoc {
 public:
     CTqlVwTLDoc(CViewerAppValues& app, IPrompter& prompter, IViewerFrame& frame, IPageClipboard& clipboard);

@@ -8,6 +8,7 @@
 #include "platform/library.h"
 #include "platform/state.h"
 #include "uiwidgets/control_name.h"
+#include "uiwidgets/stop_signals.h"
 #include "uiwidgets/toolbar_ex.h"
 
 #include <QApplication>
@@ -405,6 +406,7 @@ std::unique_ptr<CMainFrame> StartPageViewer(const std::vector<std::string>& args
         std::error_code error;
         return std::filesystem::is_regular_file(path, error);
     });
+    SweepStaleTemporaries(line.document);
     auto frame = std::make_unique<CMainFrame>(settings, prompter, screenWidth);
     frame->AppValues().sendRegistration = line.sendRegistration;
     const bool opened = line.document.empty() ? frame->Document().OnNewDocument()
@@ -438,10 +440,14 @@ int RunPageViewer(const std::vector<std::string>& args, IPrompter& prompter)
     const int screenWidth = screen ? screen->availableGeometry().width() : 1920;
     CViewerSettings settings = ReadViewerSettings(screenWidth);
     int code = 0;
+    // A stop signal ends the program as its last window would: the document, and with it the
+    // private temporary folder, goes on the way out.
+    const int stopFd = CatchStopSignals();
     {
         const std::unique_ptr<CMainFrame> frame = StartPageViewer(args, prompter, settings, screenWidth);
         if (!frame)
             return 1;
+        WatchStopSignals(frame.get(), stopFd, [] { QCoreApplication::exit(0); });
         code = QApplication::exec();
     }
     WriteViewerSettingsAtExit(settings);
