@@ -253,6 +253,21 @@ TEST_F(PageViewerTest, AFileThatCannotBeReadEndsTheStartAndIsLeftAsItWas)
     EXPECT_EQ(bytesOf(broken), before);
 }
 
+TEST_F(PageViewerTest, ALinkFileConvertsBehindTheProgressDialog)
+{
+    const std::string fax = writeTiff(path("five.tif"), 5);
+    std::string text;
+    for (int i = 0; i < 20; ++i)
+        text += fax + "\r\n";
+    qelta::test::writeTextFile(path("list.lnk"), text);
+    const auto frame = Start({path("list.lnk")});
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(frame->Document().PageCount(), 100);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "the dialog closed with the conversion";
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the wait cursor is gone";
+    EXPECT_EQ(Pane(*frame, 0).toStdString(), kStatusHelp);
+}
+
 TEST_F(PageViewerTest, ClosingStoresTheWindowAndTheViewSettings)
 {
     {
