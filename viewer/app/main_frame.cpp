@@ -442,13 +442,20 @@ int RunPageViewer(const std::vector<std::string>& args, IPrompter& prompter)
     int code = 0;
     // A stop signal ends the program as its last window would: the document, and with it the
     // private temporary folder, goes on the way out.
-    const int stopFd = CatchStopSignals();
+    // A signal during the start (a message box of the open, the conversion's progress) ends every
+    // event loop running and the program once the start has unwound.
+    bool stopped = false;
+    QObject stopWatch;
+    WatchStopSignals(&stopWatch, CatchStopSignals(), [&stopped] {
+        stopped = true;
+        QCoreApplication::exit(0);
+    });
     {
         const std::unique_ptr<CMainFrame> frame = StartPageViewer(args, prompter, settings, screenWidth);
         if (!frame)
-            return 1;
-        WatchStopSignals(frame.get(), stopFd, [] { QCoreApplication::exit(0); });
-        code = QApplication::exec();
+            return stopped ? 0 : 1;
+        if (!stopped)
+            code = QApplication::exec();
     }
     WriteViewerSettingsAtExit(settings);
     return code;

@@ -738,6 +738,17 @@ TEST_F(PageViewerTest, TheStopSignalsTakeThePrivateFolderAndTheNextStartSweepsAK
         EXPECT_EQ(viewer.WaitForEnd(), 0);
         EXPECT_FALSE(fs::exists(viewer.Folder()));
     }
+    {
+        // Stopped while the start shows the library's message about a file it cannot read.
+        const std::string broken = path("broken.tif");
+        qelta::test::writeTextFile(broken, std::string("II*\0garbage", 11));
+        ViewerProcess viewer(temporaries, broken);
+        ASSERT_FALSE(viewer.Folder().empty());
+        std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the box is up
+        ::kill(viewer.Pid(), SIGTERM);
+        EXPECT_EQ(viewer.WaitForEnd(), 0);
+        EXPECT_FALSE(fs::exists(viewer.Folder()));
+    }
     // A killed viewer leaves its folder; a killed save its file beside the document.
     ViewerProcess killed(temporaries, file);
     ASSERT_FALSE(killed.Folder().empty());
