@@ -5,8 +5,7 @@
 // page (an item above it may answer first), and the handle test of a stroke; the reference is the same miss with only the shown page's 50
 // items in the list. The goal is printed beside the results.
 #include "bench/ratio_reporter.h"
-#include "imaging/page_qimage.h"
-#include "viewer/annotation_layer.h"
+#include "viewer/tests/quiet_annotation_view.h"
 
 #include <QtGui/QGuiApplication>
 #include <benchmark/benchmark.h>
@@ -22,98 +21,15 @@ using namespace viewer;
 constexpr int kPages = 100, kPerPage = 50, kStrokePoints = 400;
 constexpr int kWidth = 1728, kHeight = 2290;
 
-struct NoPrompts : IPrompter {
-    int MessageBox(const std::string&, const std::string&, unsigned) override { return IDCANCEL; }
-};
-struct NoPageClipboard : IPageClipboard {
-    bool Open() override { return false; }
-    void SetImage(const QImage&) override {}
-    std::optional<QImage> Image() override { return std::nullopt; }
-};
-struct NoEditor : IAnnotationEditor {
-    bool IsVisible() const override { return false; }
-    void Open(const gdi::RECT&, const gdi::LOGFONTA&, uint32_t, const std::string&) override {}
-    std::string Text() const override { return {}; }
-    void Hide() override {}
-    bool CanUndo() const override { return false; }
-    void Undo() override {}
-    bool HasSelection() const override { return false; }
-    void Cut() override {}
-    void Copy() override {}
-    void Paste() override {}
-};
-struct NoClipboard : IAnnotationClipboard {
-    bool Open() override { return false; }
-    void SetAnnotation(const std::vector<uint8_t>&, const QImage&) override {}
-    std::optional<std::vector<uint8_t>> Annotation() override { return std::nullopt; }
-    bool HasText() override { return false; }
-};
-struct NoDialogs : IAnnotationDialogs {
-    bool LineStyle(const std::string&, int32_t&, uint32_t&) override { return false; }
-    bool Colour(const std::string&, uint32_t&, bool) override { return false; }
-    bool ColourFont(const std::string&, uint32_t&, gdi::LOGFONTA&, uint32_t&) override { return false; }
-    bool Font(const std::string&, gdi::LOGFONTA&, uint32_t&) override { return false; }
-    bool StampList(const std::string&, CAnnotationDefaults&) override { return false; }
-    std::optional<std::string> OpenFile(const std::string&, const std::string&, const std::string&) override
-    {
-        return std::nullopt;
-    }
-};
-struct NoTiltDialogs : ITiltDialogHost {
-    void OpenTiltDialog(ITiltTool&) override {}
-    void CloseTiltDialog() override {}
-};
-
 // The page view over a document of blank pages, the page shown at 50 % turned a quarter.
-class BenchView : public IAnnotationView {
-public:
-    BenchView() : document(app, prompter, frame, pageClipboard)
+struct BenchView : viewer_quiet::QuietAnnotationView {
+    BenchView() : QuietAnnotationView(kPages, kWidth, kHeight)
     {
-        QImage blank(kWidth, kHeight, QImage::Format_Mono);
-        blank.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
-        blank.fill(0);
-        for (int i = 0; i < kPages; ++i)
-            document.InsertPageAt(i, qelta::imaging::pageOfImage(blank, kPageDpi));
-        state.SetPageCount(kPages);
-        state.SetEditingAllowed(1);
         state.SetTool(kToolSelect);
         state.SetRotation(1);
         state.SetCurrentPage(kPages / 2);
+        zoom = 0.5;
     }
-    CPageDisplayState& PageState() override { return state; }
-    double ZoomScale() const override { return 0.5; }
-    gdi::POINT ScrollPosition() const override { return {0, 0}; }
-    std::pair<int, int> ClientSize() const override { return {1000, 800}; }
-    CDisplayImage* DisplayImage() override { return nullptr; }
-    void Invalidate(const gdi::RECT&) override {}
-    void UpdateWindow() override {}
-    void Activate() override {}
-    void SetStatusText(int, const std::string&) override {}
-    void SetWaitCursor(bool) override {}
-    CTqlVwTLDoc& Document() override { return document; }
-    CAnnotationDefaults& Defaults() override { return defaults; }
-    std::string LastDirectory() override { return {}; }
-    IPrompter& Prompter() override { return prompter; }
-    IAnnotationClipboard& Clipboard() override { return clipboard; }
-    IAnnotationEditor& Editor() override { return editor; }
-    IAnnotationDialogs& Dialogs() override { return dialogs; }
-    ITiltDialogHost& TiltDialogs() override { return tilt; }
-    uint32_t TickCount() override { return 0; }
-    int DoubleClickTime() override { return 500; }
-    std::pair<int, int> DoubleClickSize() override { return {4, 4}; }
-    int ScreenDpi() override { return 96; }
-
-    CViewerAppValues app;
-    NoPrompts prompter;
-    IViewerFrame frame;
-    NoPageClipboard pageClipboard;
-    CTqlVwTLDoc document;
-    CPageDisplayState state;
-    CAnnotationDefaults defaults;
-    NoClipboard clipboard;
-    NoEditor editor;
-    NoDialogs dialogs;
-    NoTiltDialogs tilt;
 };
 
 // Item n of a page: every kind in turn, in the upper half of the page (at orientation 0), written at

@@ -34,7 +34,7 @@ QImage monoImageOfPage(IKHANDLE handle)
     return image;
 }
 
-IKHANDLE pageOfImage(const QImage& image, int dpi)
+IKHANDLE pageOfImage(const QImage& image, int dpi, int yDpi)
 {
     if (image.isNull() || !fitsLimits(PixelKind::Bilevel, static_cast<uint64_t>(image.width()),
                                       static_cast<uint64_t>(image.height())))
@@ -42,7 +42,8 @@ IKHANDLE pageOfImage(const QImage& image, int dpi)
     try {
         Page page = blankPage(PixelKind::Bilevel, static_cast<uint32_t>(image.width()),
                               static_cast<uint32_t>(image.height()));
-        page.xDpi = page.yDpi = dpi;
+        page.xDpi = dpi;
+        page.yDpi = yDpi < 0 ? dpi : yDpi;
         const size_t stride = page.stride();
         if (image.format() == QImage::Format_Mono || image.format() == QImage::Format_MonoLSB) {
             const QImage mono = image.convertToFormat(QImage::Format_Mono);

@@ -15,7 +15,8 @@ QImage monoImageOfPage(IKHANDLE page);
 
 /// A new bilevel page of the image: a one-bit image keeps its bits (black where its colour is dark),
 /// any other is made black where its brightness is below half (qGray below 128). dpi 0 leaves the
-/// page without a resolution. 0 for a null image or one beyond the library's limits.
-IKHANDLE pageOfImage(const QImage& image, int dpi = 0);
+/// page without a resolution; yDpi is the vertical one when it differs (-1: dpi both ways). 0 for a
+/// null image or one beyond the library's limits.
+IKHANDLE pageOfImage(const QImage& image, int dpi = 0, int yDpi = -1);
 
 } // namespace qelta::imaging

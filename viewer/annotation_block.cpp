@@ -5,6 +5,7 @@
 
 #include "imaging/little_endian.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace viewer {
@@ -85,6 +86,24 @@ gdi::LOGFONTA ReadFont(const Reader& in, std::span<const uint8_t> bytes)
         *value = bytes[at++];
     ReadFaceName(bytes.data() + at, font.lfFaceName);
     return font;
+}
+
+// True when every coordinate, size and width of the item is one a page can hold, so that no
+// shift, turn, zoom or distance of paste, hit test and drawing leaves the 32-bit range.
+bool WithinAPage(const CAnnotationItem& item)
+{
+    const auto within = [](int32_t value, int32_t limit) { return value >= -limit && value <= limit; };
+    const auto onPage = [&](int32_t value) { return within(value, kMaxPageSide); };
+    if (!onPage(item.rect.left) || !onPage(item.rect.top) || !onPage(item.rect.right) || !onPage(item.rect.bottom)
+        || !onPage(item.x1) || !onPage(item.y1) || !onPage(item.x2) || !onPage(item.y2)
+        || item.pageWidth < 0 || item.pageWidth > kMaxPageSide || item.pageHeight < 0
+        || item.pageHeight > kMaxPageSide)
+        return false;
+    if (!std::all_of(item.points.begin(), item.points.end(),
+                     [&](const CAnnotationPoint& p) { return onPage(p.x) && onPage(p.y); }))
+        return false;
+    return item.width >= 0 && item.width <= gdi::kMaxPenWidth && within(item.font.lfHeight, kMaxPageSide)
+           && within(item.font.lfWidth, kMaxPageSide);
 }
 
 static_assert(kFont + 20 + 8 + kFaceBytes == kFont + kFontBytes && kFont + kFontBytes == kStyle);
@@ -187,6 +206,8 @@ bool FromClipboardBlock(CAnnotationItem& item, std::span<const uint8_t> block,
     read.orientation = in.I32(kOrientation);
     read.pageWidth = in.I32(kPageWidth);
     read.pageHeight = in.I32(kPageHeight);
+    if (!WithinAPage(read))
+        return false;
     item = std::move(read);
     return true;
 }

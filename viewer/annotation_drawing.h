@@ -38,10 +38,11 @@ void DrawAnnotationsOnScreen(QPainter& painter, const CAnnotationList& items, in
                              const CScreenFrame& frame, const QRect& area);
 /// Draws the page's items into a 1-bit page bitmap (Format_Mono, 0 white) at 100 %; false when the
 /// page has none. The bitmap keeps everything else.
-bool BurnInAnnotations(QImage& page, const CAnnotationList& items, int pageIndex, int screenDpi = 96);
+/// Font heights are the screen's at screenDpi, where the texts were made.
+bool BurnInAnnotations(QImage& page, const CAnnotationList& items, int pageIndex, int screenDpi);
 /// A 1-bit picture of the item's rectangle size with the item drawn at its top-left corner; null
 /// when it cannot be made.
-QImage AnnotationPicture(const CAnnotationItem& item, int screenDpi = 96);
+QImage AnnotationPicture(const CAnnotationItem& item, int screenDpi);
 
 /// Bits of a device-dependent bitmap: rows top-down, each padded to a multiple of 16 bits; 1-bit
 /// pixels most significant bit first, 4-bit pixels high nibble first, 16- and 24-bit pixels as 2

@@ -37,6 +37,9 @@ inline bool IsTextKind(int kind) { return kind >= kAnnotText && kind <= kAnnotSt
 inline constexpr uint32_t kColourWhite = 0x00FFFFFF;
 /// Page images are 200 dots per inch; font heights are converted from the screen's dpi.
 inline constexpr int kPageDpi = 200;
+/// The longest side a page has, in page pixels: every coordinate of an item lies within it of the
+/// page's origin, either way.
+inline constexpr int32_t kMaxPageSide = 65535;
 
 struct CAnnotationPoint {
     int32_t x = 0, y = 0;
@@ -163,7 +166,8 @@ inline constexpr size_t kAnnotationBlockHeader = 136;
 /// (a zero byte follows the text), + 8 per point for freehand.
 std::vector<uint8_t> ToClipboardBlock(const CAnnotationItem& item);
 /// Reads a block into item (reset first). Refused, the item unchanged: a block under 136 bytes, a
-/// count that does not fit the block, a text without a zero byte inside the block, and, with a
+/// count that does not fit the block, a text without a zero byte inside the block, a coordinate,
+/// page size or font size beyond kMaxPageSide, a pen wider than gdi::kMaxPenWidth, and, with a
 /// page size, a rectangle wider or taller than the page.
 bool FromClipboardBlock(CAnnotationItem& item, std::span<const uint8_t> block,
                         std::optional<std::pair<int, int>> pageSize);

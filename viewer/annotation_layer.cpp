@@ -90,7 +90,7 @@ bool CAnnotationLayer::BurnIn(int index, CPageImage& page)
     if (!PageHasAnnotations(index))
         return false;
     QImage bitmap = page.Bitmap();
-    if (bitmap.isNull() || !BurnInAnnotations(bitmap, m_items, index))
+    if (bitmap.isNull() || !BurnInAnnotations(bitmap, m_items, index, m_view.ScreenDpi()))
         return false;
     const IKHANDLE burnt = PageOfBitmap(bitmap);
     if (burnt == 0)
@@ -223,6 +223,7 @@ void CAnnotationLayer::Draw(QPainter& painter, const QRect& area)
     frame.image = m_view.DisplayImage();
     frame.displayWidth = ToScreen(width, zoom);
     frame.displayHeight = ToScreen(height, zoom);
+    frame.screenDpi = m_view.ScreenDpi();
     const int page = CurrentPage();
     DrawAnnotationsOnScreen(painter, m_items, page, state.GetSelected(), frame, area);
     if (const CAnnotationItem* line = m_tilt.Line(); line && line->page == page && state.GetTiltLine()) {
@@ -253,7 +254,7 @@ void CAnnotationLayer::Draw(QPainter& painter, const QRect& area)
 
 bool CAnnotationLayer::CopyToClipboard(const CAnnotationItem& item)
 {
-    const QImage picture = AnnotationPicture(item);
+    const QImage picture = AnnotationPicture(item, m_view.ScreenDpi());
     const std::vector<uint8_t> block = ToClipboardBlock(item);
     if (picture.isNull() || block.empty() || !m_view.Clipboard().Open())
         return false;

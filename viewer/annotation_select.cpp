@@ -150,6 +150,13 @@ bool CAnnotationLayer::OnUpdateCommand(int id, CCmdUI& ui)
     const bool selectTool = tools && tool == kToolSelect && state.GetSelected() >= 0;
     const int selected = selectTool ? TargetIndex(*this, false) : -1;
     const int remembered = tools ? TargetIndex(*this, true) : -1;
+    // The clipboard takes a picture of the item: a level or upright line has none to give.
+    const auto copyable = [this](int index) {
+        if (index < 0)
+            return false;
+        const gdi::RECT& r = m_items[static_cast<size_t>(index)]->rect;
+        return r.right > r.left && r.bottom > r.top;
+    };
     const auto editable = [this](int index) {
         return index >= 0 && (m_items[static_cast<size_t>(index)]->kind == kAnnotText
                               || m_items[static_cast<size_t>(index)]->kind == kAnnotPatchMemo);
@@ -160,7 +167,7 @@ bool CAnnotationLayer::OnUpdateCommand(int id, CCmdUI& ui)
                                         : pages && m_undo.HoldsOperation() && m_view.Document().IsModified();
         break;
     case ID_EDIT_CUT:
-    case ID_EDIT_COPY: ui.enabled = editor.IsVisible() ? editor.HasSelection() : selected >= 0; break;
+    case ID_EDIT_COPY: ui.enabled = editor.IsVisible() ? editor.HasSelection() : copyable(selected); break;
     case ID_EDIT_PASTE:
         ui.enabled = editor.IsVisible() ? m_view.Clipboard().Open() && m_view.Clipboard().HasText()
                                         : tools && m_view.Clipboard().Open() && m_view.Clipboard().Annotation().has_value();
@@ -171,7 +178,7 @@ bool CAnnotationLayer::OnUpdateCommand(int id, CCmdUI& ui)
     case 59402: ui.enabled = selected >= 0; break;
     case 163: ui.enabled = editable(remembered); break;
     case 164:
-    case 165:
+    case 165: ui.enabled = copyable(remembered); break;
     case 166:
     case 167:
     case 168: ui.enabled = remembered >= 0; break;

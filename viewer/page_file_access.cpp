@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <map>
 #include <set>
-#include <climits>
 
 namespace viewer {
 
@@ -20,12 +22,16 @@ std::string canonical(const std::string& path)
     return ::realpath(path.c_str(), resolved) ? std::string(resolved) : path;
 }
 
+// Each link file is expanded once: one met again is a cycle, or a fan-out that would list the
+// same pages over and over.
 int16_t expand(const std::vector<std::string>& sources, std::vector<std::string>& files, int depth,
-               std::set<std::string>& open)
+               std::set<std::string>& met)
 {
     for (const std::string& source : sources) {
         const int type = GetFileType(source);
         if (type > 0) {
+            if (files.size() >= static_cast<size_t>(kMaxConvertedPages))
+                return PF_ERR_TOO_LARGE;
             files.push_back(source);
             continue;
         }
@@ -33,16 +39,12 @@ int16_t expand(const std::vector<std::string>& sources, std::vector<std::string>
             return static_cast<int16_t>(type);
         if (!IsLinkFileName(source) || depth >= kMaxLinkDepth)
             return PF_ERR_OPEN;
-        const std::string key = canonical(source);
-        if (open.count(key) != 0)
-            return PF_ERR_OPEN; // a link file that lists itself, directly or not
+        if (!met.insert(canonical(source)).second)
+            return PF_ERR_OPEN;
         std::vector<std::string> listed;
         if (const int16_t code = ReadLinkFile(source, listed); code != PF_OK)
             return code;
-        open.insert(key);
-        const int16_t code = expand(listed, files, depth + 1, open);
-        open.erase(key);
-        if (code != PF_OK)
+        if (const int16_t code = expand(listed, files, depth + 1, met); code != PF_OK)
             return code;
     }
     return PF_OK;
@@ -61,26 +63,181 @@ IKHANDLE bilevel(IKHANDLE page)
     return converted;
 }
 
-using ImportBegin = int32_t (*)(int32_t);
-
-PFHANDLE importPage(int type, const std::string& source, const std::string& destination, int targetType,
-                    int compression, int option, int append, int page)
+// Reads one page (page 1 = first) into bitmap, taking over previous's open file when it read the
+// same file; previous becomes this page's reader. count and appValue go to the library as they are.
+int16_t readOnePage(const std::string& path, int type, int page, int count, intptr_t appValue, PFHANDLE& previous,
+                    IKHANDLE& bitmap)
 {
-    switch (type) {
-    case PF_TYPE_BMP:
-        return PageFileImportPageOpenBmp(source.c_str(), destination.c_str(), targetType, compression, option, append);
-    case PF_TYPE_PCX:
-        return PageFileImportPageOpenPcx(source.c_str(), destination.c_str(), targetType, compression, option, append);
-    case PF_TYPE_FAX:
-        return PageFileImportPageOpenFax(source.c_str(), destination.c_str(), targetType, compression, option, append,
-                                         page, 0);
-    case PF_TYPE_DOCUMENT:
-        return PageFileImportPageOpenDocument(source.c_str(), destination.c_str(), targetType, compression, option,
-                                              append, page);
-    default:
-        return PageFileImportPageOpenTiff(source.c_str(), destination.c_str(), targetType, compression, option, append,
-                                          page);
+    bitmap = 0;
+    const PFHANDLE reader = PageFileReadPagesOpen(path.c_str(), type, page, count, previous, appValue);
+    if (const int16_t code = lastError(); code != PF_OK)
+        return code;
+    if (reader == 0)
+        return PF_OK;
+    previous = reader;
+    while (PageFileReadStep(type, reader) != 0) {
+        PageFileReadPagesYield(type, reader);
+        if (const int16_t code = lastError(); code != PF_OK)
+            return code;
     }
+    if (const int16_t code = lastError(); code != PF_OK)
+        return code;
+    IKHANDLE bitmaps[1] = {0};
+    const int32_t stored = PageFileReadPagesEnd(type, reader, bitmaps, appValue);
+    if (const int16_t code = lastError(); code != PF_OK) {
+        if (stored > 0)
+            IKFreeMemory(bitmaps[0]);
+        return code;
+    }
+    if (stored > 0)
+        bitmap = bitmaps[0];
+    return PF_OK;
+}
+
+// Writes the bitmaps as one file, or appends them to it.
+int16_t writeBitmaps(const std::vector<IKHANDLE>& bitmaps, const std::string& path, int type, int compression,
+                     int append, intptr_t appValue)
+{
+    if (bitmaps.empty())
+        return PF_ERR_ARGUMENT;
+    const PFHANDLE writer = PageFileWriteBitmapsOpen(bitmaps.data(), type, compression, append,
+                                                     static_cast<int32_t>(bitmaps.size()), path.c_str(), appValue);
+    int16_t code = lastError();
+    if (writer == 0)
+        return code != PF_OK ? code : PF_ERR_WRITE;
+    while (code == PF_OK && PageFileWriteStep(writer, type) != 0)
+        code = lastError();
+    if (code == PF_OK)
+        code = lastError();
+    const int32_t written = PageFileWriteEnd(writer, type);
+    if (code == PF_OK)
+        code = lastError();
+    if (code == PF_OK && written != 1)
+        code = PF_ERR_WRITE;
+    return code;
+}
+
+// Bytes of the page as a one-bit page.
+int64_t bilevelBytes(IKHANDLE page)
+{
+    IKIMAGEINFO info{};
+    info.size = sizeof info;
+    if (IKGetImageType(&info, page, nullptr) != 1)
+        return 0;
+    return (int64_t{info.width} + 7) / 8 * info.height;
+}
+
+// The pages of a conversion, read in order and written in batches: a batch goes to the file when
+// it holds kBatchPages pages or kBatchBytes bytes, and at the end.
+class PageCopier {
+public:
+    PageCopier(const std::string& destination, int targetType, int compression)
+        : m_destination(destination), m_type(targetType), m_compression(compression)
+    {
+    }
+    ~PageCopier()
+    {
+        for (const IKHANDLE page : m_batch)
+            IKFreeMemory(page);
+    }
+    PageCopier(const PageCopier&) = delete;
+    PageCopier& operator=(const PageCopier&) = delete;
+
+    // Takes the page (owned from now on).
+    int16_t Add(IKHANDLE page)
+    {
+        m_batch.push_back(page);
+        const int64_t bytes = bilevelBytes(page);
+        m_total += bytes;
+        m_held += bytes;
+        if (m_total > kMaxConvertedBytes)
+            return PF_ERR_TOO_LARGE;
+        return m_batch.size() >= kBatchPages || m_held >= kBatchBytes ? Flush() : int16_t{PF_OK};
+    }
+    int16_t Flush()
+    {
+        if (m_batch.empty())
+            return PF_OK;
+        const int16_t code = writeBitmaps(m_batch, m_destination, m_type, m_compression, m_written ? 1 : 0, 0);
+        m_written = m_written || code == PF_OK;
+        for (const IKHANDLE page : m_batch)
+            IKFreeMemory(page);
+        m_batch.clear();
+        m_held = 0;
+        return code;
+    }
+    bool Written() const { return m_written; }
+
+private:
+    static constexpr size_t kBatchPages = 32;
+    static constexpr int64_t kBatchBytes = int64_t{32} << 20;
+    std::string m_destination;
+    int m_type, m_compression;
+    std::vector<IKHANDLE> m_batch;
+    int64_t m_total = 0, m_held = 0;
+    bool m_written = false;
+};
+
+// The type and page count of each file, each distinct file asked once; PF_ERR_TOO_LARGE past
+// kMaxConvertedPages in all.
+int16_t countPages(const std::vector<std::string>& files, std::vector<std::pair<int, int>>& counts, int& total)
+{
+    std::map<std::string, std::pair<int, int>> known;
+    total = 0;
+    for (const std::string& file : files) {
+        auto it = known.find(file);
+        if (it == known.end()) {
+            const int type = GetFileType(file);
+            if (type <= 0 || type > PF_TYPE_DOCUMENT)
+                return type < 0 ? static_cast<int16_t>(type) : int16_t{PF_ERR_OPEN};
+            const int pages = CountPages(file, type);
+            if (const int16_t code = lastError(); code != PF_OK)
+                return code;
+            if (pages < 1)
+                return PF_ERR_CORRUPT;
+            it = known.emplace(file, std::pair{type, pages}).first;
+        }
+        counts.push_back(it->second);
+        total += it->second.second;
+        if (total > kMaxConvertedPages)
+            return PF_ERR_TOO_LARGE;
+    }
+    return PF_OK;
+}
+
+// Copies every page of the files in order into the destination.
+int16_t copyPages(const std::vector<std::string>& files, const std::string& destination, int targetType,
+                  int compression, const ConversionProgress& progress)
+{
+    std::vector<std::pair<int, int>> counts;
+    int total = 0;
+    if (const int16_t code = countPages(files, counts, total); code != PF_OK)
+        return code;
+    PageCopier copier(destination, targetType, compression);
+    const auto copy = [&]() -> int16_t {
+        PFHANDLE previous = 0;
+        int done = 0;
+        for (size_t i = 0; i < files.size(); ++i) {
+            const auto [type, pages] = counts[i];
+            for (int page = 1; page <= pages; ++page) {
+                IKHANDLE bitmap = 0;
+                if (const int16_t code = readOnePage(files[i], type, page, 1, 0, previous, bitmap); code != PF_OK)
+                    return code;
+                if (bitmap == 0)
+                    return PF_ERR_NO_PAGE;
+                if (const int16_t code = copier.Add(bitmap); code != PF_OK)
+                    return code;
+                ++done;
+                if (progress && !progress(done * 100 / total))
+                    return kConversionCancelled;
+            }
+        }
+        return copier.Flush();
+    };
+    const int16_t code = copy();
+    if (code != PF_OK && copier.Written())
+        std::remove(destination.c_str());
+    return code;
 }
 
 } // namespace
@@ -132,38 +289,19 @@ int16_t ReadPages(const std::string& path, CPageImageArray& pages, int type, int
     CBusyScope scope(busy);
     PFHANDLE previous = 0;
     for (int page = first + 1; page <= end; ++page) {
-        const PFHANDLE reader = PageFileReadPagesOpen(path.c_str(), type, page, readOption, previous, appValue);
-        if (const int16_t code = lastError(); code != PF_OK)
+        IKHANDLE bitmap = 0;
+        if (const int16_t code = readOnePage(path, type, page, readOption, appValue, previous, bitmap); code != PF_OK)
             return code;
-        if (reader == 0)
+        if (bitmap == 0)
             continue;
-        previous = reader;
-        while (PageFileReadStep(type, reader) != 0) {
-            PageFileReadPagesYield(type, reader);
-            if (const int16_t code = lastError(); code != PF_OK)
-                return code;
+        const IKHANDLE one = bilevel(bitmap);
+        // Fax pages are held coded: a page whose coding is damaged fails here, not when shown.
+        if (one == 0 || IKGetImageBits(one, nullptr, 0) == 0) {
+            if (one != 0)
+                IKFreeMemory(one);
+            return PF_ERR_CORRUPT;
         }
-        if (const int16_t code = lastError(); code != PF_OK)
-            return code;
-        IKHANDLE bitmaps[1] = {0};
-        const int32_t count = PageFileReadPagesEnd(type, reader, bitmaps, appValue);
-        if (const int16_t code = lastError(); code != PF_OK) {
-            for (int32_t i = 0; i < count && i < 1; ++i)
-                IKFreeMemory(bitmaps[i]);
-            return code;
-        }
-        for (int32_t i = 0; i < count && i < 1; ++i) {
-            if (bitmaps[i] == 0)
-                continue;
-            const IKHANDLE page = bilevel(bitmaps[i]);
-            // Fax pages are held coded: a page whose coding is damaged fails here, not when shown.
-            if (page == 0 || IKGetImageBits(page, nullptr, 0) == 0) {
-                if (page != 0)
-                    IKFreeMemory(page);
-                return PF_ERR_CORRUPT;
-            }
-            pages.push_back(std::make_unique<CPageImage>(page));
-        }
+        pages.push_back(std::make_unique<CPageImage>(one));
     }
     return PF_OK;
 }
@@ -175,21 +313,7 @@ int16_t WritePages(const std::vector<IKHANDLE>& bitmaps, const std::string& path
     if (bitmaps.empty())
         return PF_ERR_ARGUMENT;
     CBusyScope scope(busy);
-    const PFHANDLE writer = PageFileWriteBitmapsOpen(bitmaps.data(), type, compression, 0,
-                                                     static_cast<int32_t>(bitmaps.size()), path.c_str(), appValue);
-    int16_t code = lastError();
-    if (writer == 0)
-        return code != PF_OK ? code : PF_ERR_WRITE;
-    while (code == PF_OK && PageFileWriteStep(writer, type) != 0)
-        code = lastError();
-    if (code == PF_OK)
-        code = lastError();
-    const int32_t written = PageFileWriteEnd(writer, type);
-    if (code == PF_OK)
-        code = lastError();
-    if (code == PF_OK && written != 1)
-        code = PF_ERR_WRITE;
-    return code;
+    return writeBitmaps(bitmaps, path, type, compression, 0, appValue);
 }
 
 int16_t GetCompression(const std::string& path, int& compression)
@@ -247,8 +371,9 @@ int16_t ExpandSources(const std::vector<std::string>& sources, std::vector<std::
 }
 
 int16_t ConvertFiles(const std::vector<std::string>& sources, const std::string& destination, int targetType,
-                     int compression, int option, bool& busy)
+                     int compression, int option, bool& busy, const ConversionProgress& progress)
 {
+    static_cast<void>(option);
     CBusyScope scope(busy);
     std::vector<std::string> files;
     if (const int16_t code = ExpandSources(sources, files); code != PF_OK)
@@ -268,38 +393,7 @@ int16_t ConvertFiles(const std::vector<std::string>& sources, const std::string&
         PageFileClose(file);
         return written ? int16_t{PF_OK} : int16_t{PF_ERR_WRITE};
     }
-    int append = 0;
-    for (const std::string& source : files) {
-        const int type = GetFileType(source);
-        if (type <= 0)
-            return type < 0 ? static_cast<int16_t>(type) : int16_t{PF_ERR_OPEN};
-        const int pages = CountPages(source, type);
-        if (const int16_t code = lastError(); code != PF_OK)
-            return code;
-        static const ImportBegin begins[] = {nullptr, PageFileImportBeginBmp, PageFileImportBeginTiff,
-                                             PageFileImportBeginPcx, PageFileImportBeginFax,
-                                             PageFileImportBeginDocument};
-        if (type < 1 || type > 5)
-            return PF_ERR_OPEN;
-        begins[type](pages);
-        for (int page = 1; page <= pages; ++page) {
-            const PFHANDLE import = importPage(type, source, destination, targetType, compression, option, append, page);
-            if (const int16_t code = lastError(); code != PF_OK)
-                return code;
-            if (import == 0)
-                continue;
-            while (PageFileImportPageStep(import) != 0) {
-            }
-            const int16_t stepped = lastError();
-            PageFileImportPageClose(import);
-            if (stepped != PF_OK)
-                return stepped;
-            if (const int16_t code = lastError(); code != PF_OK)
-                return code;
-            append = 1;
-        }
-    }
-    return lastError();
+    return copyPages(files, destination, targetType, compression, progress);
 }
 
 } // namespace viewer

@@ -8,6 +8,7 @@
 #include "viewer/page_rendering.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,15 @@ namespace viewer {
 inline constexpr int kMaxLinkFileBytes = 1 << 20;
 /// Link files listing link files are followed this deep; deeper fails with PF_ERR_OPEN.
 inline constexpr int kMaxLinkDepth = 8;
+/// A conversion makes a document of at most this many pages, and of at most this many bytes of
+/// one-bit pages (as the viewer holds them); more fails with PF_ERR_TOO_LARGE before anything is
+/// written, or as soon as the pages read pass the bytes.
+inline constexpr int kMaxConvertedPages = 1000;
+inline constexpr int64_t kMaxConvertedBytes = int64_t{512} << 20;
+/// A conversion stopped by its progress report (not a library code: nothing to show).
+inline constexpr int16_t kConversionCancelled = 1;
+/// Told the share of a conversion done (0 to 100) after each page; false stops the conversion.
+using ConversionProgress = std::function<bool(int percent)>;
 
 /// Set while a read, write or conversion runs (the application's busy flag), cleared at its end.
 class CBusyScope {
@@ -55,12 +65,16 @@ int16_t GetCompression(const std::string& path, int& compression);
 /// last unterminated line included, empty lines skipped. PF_ERR_OPEN for a file that cannot be read, PF_ERR_TOO_LARGE past the bound.
 int16_t ReadLinkFile(const std::string& path, std::vector<std::string>& paths);
 /// The page files behind the sources: page files as they are, link files replaced by their
-/// (expanded) paths. PF_ERR_OPEN for a source that is neither, a missing one, a cycle or nesting
-/// deeper than kMaxLinkDepth.
+/// (expanded) paths. PF_ERR_OPEN for a source that is neither, a missing one, a link file met a
+/// second time (a cycle, or a fan-out that would multiply the pages) or nesting deeper than
+/// kMaxLinkDepth; PF_ERR_TOO_LARGE for more than kMaxConvertedPages paths.
 int16_t ExpandSources(const std::vector<std::string>& sources, std::vector<std::string>& files);
 /// Converts the sources into one destination file of targetType: type 6 writes the expanded paths,
-/// each followed by CR LF; other types copy every page in order (the first creates the file).
+/// each followed by CR LF; other types copy every page in order (the first creates the file), the
+/// pages of one file read through one opening of it. PF_ERR_TOO_LARGE past kMaxConvertedPages or
+/// kMaxConvertedBytes; kConversionCancelled when progress said stop. A page conversion that fails
+/// or stops removes what it wrote.
 int16_t ConvertFiles(const std::vector<std::string>& sources, const std::string& destination, int targetType,
-                     int compression, int option, bool& busy);
+                     int compression, int option, bool& busy, const ConversionProgress& progress = {});
 
 } // namespace viewer

@@ -252,8 +252,9 @@ uint32_t ColorrefOfRgb(QRgb rgb)
 
 IKHANDLE PageOfBitmap(const QImage& bitmap)
 {
-    const int dpi = static_cast<int>(std::lround(bitmap.dotsPerMeterX() * 0.0254));
-    return qelta::imaging::pageOfImage(bitmap, dpi);
+    // Fax pages are often finer across than down (204 x 98): each way keeps its own resolution.
+    const auto dpiOf = [](int dotsPerMeter) { return static_cast<int>(std::lround(dotsPerMeter * 0.0254)); };
+    return qelta::imaging::pageOfImage(bitmap, dpiOf(bitmap.dotsPerMeterX()), dpiOf(bitmap.dotsPerMeterY()));
 }
 
 CPageImage::CPageImage(IKHANDLE bitmap)

@@ -11,6 +11,13 @@ namespace viewer {
 
 namespace {
 
+// True when angle's score beats best: a higher score, or the same score nearer level (a level page
+// scores alike at the few smallest angles, which move no ink byte).
+bool Beats(double angle, double score, const std::pair<double, double>& best)
+{
+    return score > best.second || (score == best.second && std::abs(angle) < std::abs(best.first));
+}
+
 // One byte of ink: its byte column, its row and how many ink pixels it holds.
 struct InkByte {
     int32_t column;
@@ -67,7 +74,7 @@ public:
         for (int i = 0; i <= steps; ++i) {
             const double angle = low + i * step;
             const double score = Score(angle);
-            if (score > best.second)
+            if (Beats(angle, score, best))
                 best = {angle, score};
         }
         return best;
@@ -101,7 +108,7 @@ std::optional<double> DetectTilt(const QImage& ink)
     std::pair<double, double> best{0, -1};
     for (double angle = -kMaxTilt; angle <= kMaxTilt + 1e-9; angle += kCoarse) {
         scores.push_back(search.Score(angle));
-        if (scores.back() > best.second)
+        if (Beats(angle, scores.back(), best))
             best = {angle, scores.back()};
     }
     // Scattered ink scores alike at every angle; the edge means the tilt lies beyond the search.

@@ -3,6 +3,7 @@
 #include "viewer/annotation_item.h"
 
 #include "imaging/pagefilelib.h"
+#include "platform/text.h"
 #include "viewer/page_file_access.h"
 #include "viewer/viewer_document.h"
 
@@ -302,11 +303,14 @@ std::string CEditStampLogic::Text() const { return std::string(m_record.text, st
 
 void CEditStampLogic::Accept(const std::string& name, const std::string& text)
 {
+    // Both are cut on a character boundary: a character cut in two would show as garbage.
+    const std::string_view keptName = platform::utf8Prefix(name, sizeof m_record.name);
+    const std::string_view keptText = platform::utf8Prefix(text, kMaxStampText);
     std::memset(m_record.name, 0, sizeof m_record.name);
-    std::memcpy(m_record.name, name.data(), std::min(name.size(), sizeof m_record.name));
+    std::memcpy(m_record.name, keptName.data(), keptName.size());
     std::memset(m_record.reserved, 0, 4);
     std::memset(m_record.text, 0, sizeof m_record.text);
-    std::memcpy(m_record.text, text.data(), std::min<size_t>(text.size(), kMaxStampText));
+    std::memcpy(m_record.text, keptText.data(), keptText.size());
 }
 
 CStampListLogic::CStampListLogic(const std::array<CStampRecord, kMaxStamps>& stamps, int count, int current,

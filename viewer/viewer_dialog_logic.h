@@ -281,8 +281,8 @@ public:
     explicit CEditStampLogic(const CStampRecord& record);
     std::string Name() const;
     std::string Text() const;
-    /// OK: the name (up to 256 bytes, the 4 bytes after it cleared), the text (at most 255
-    /// characters) and the font and colour as last accepted.
+    /// OK: the name (up to 256 bytes, the 4 bytes after it cleared), the text (at most 255 bytes),
+    /// each cut on a UTF-8 character boundary, and the font and colour as last accepted.
     void Accept(const std::string& name, const std::string& text);
     /// The font dialog over the record's font and colour.
     void ChooseFont(IFontChooser& chooser) { chooser.Choose(m_record.font, m_record.colour); }

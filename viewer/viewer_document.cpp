@@ -5,14 +5,20 @@
 #include "imaging/page_qimage.h"
 #include "platform/endpoint.h"
 #include "platform/files.h"
+#include "platform/state.h"
 #include "viewer/page_file_access.h"
 
 #include <QtCore/QMimeData>
 #include <QtGui/QClipboard>
 #include <QtGui/QGuiApplication>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 
@@ -126,6 +132,52 @@ std::optional<QImage> CQtPageClipboard::Image()
     return image;
 }
 
+// ---- temporaries ----
+
+namespace {
+
+constexpr std::string_view kPrivateFolderPrefix = "qelta-viewer-";
+
+std::string temporaryRoot()
+{
+    const char* tmp = std::getenv("TMPDIR");
+    return tmp && *tmp ? tmp : "/tmp";
+}
+
+// Saves of every viewer of the user hold this lock while they write, so that a sweep taking it
+// finds only the temporaries of writers that died.
+platform::FileLock SaveLock() { return platform::FileLock(platform::joinPath(platform::userStateFolder(), "pageviewer-save")); }
+
+// The private folders of viewers that ended without removing them: "qelta-viewer-<pid>-XXXXXX" of
+// this user whose process is gone.
+void removeDeadViewersFolders()
+{
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(temporaryRoot(), error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(kPrivateFolderPrefix, 0) != 0 || !entry.is_directory(error) || entry.is_symlink(error))
+            continue;
+        const long pid = std::strtol(name.c_str() + kPrivateFolderPrefix.size(), nullptr, 10);
+        struct stat st {};
+        if (pid <= 0 || ::lstat(entry.path().c_str(), &st) != 0 || st.st_uid != ::getuid())
+            continue;
+        if (::kill(static_cast<pid_t>(pid), 0) == -1 && errno == ESRCH)
+            std::filesystem::remove_all(entry.path(), error);
+    }
+}
+
+} // namespace
+
+void SweepStaleTemporaries(const std::string& document)
+{
+    removeDeadViewersFolders();
+    if (document.empty())
+        return;
+    const platform::FileLock lock = SaveLock();
+    if (lock.locked())
+        platform::removeStaleTemporaries(document);
+}
+
 // ---- document ----
 
 CTqlVwTLDoc::CTqlVwTLDoc(CViewerAppValues& app, IPrompter& prompter, IViewerFrame& frame, IPageClipboard& clipboard)
@@ -133,8 +185,9 @@ CTqlVwTLDoc::CTqlVwTLDoc(CViewerAppValues& app, IPrompter& prompter, IViewerFram
       m_pUndo(&m_noUndo)
 {
     // A folder only this user can enter, so no other viewer or user can take or swap the file.
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = platform::joinPath(tmp && *tmp ? tmp : "/tmp", "qelta-viewer-XXXXXX");
+    // Named by the process, so that a later viewer can tell the folder of one that was killed.
+    std::string pattern = platform::joinPath(temporaryRoot(), std::string(kPrivateFolderPrefix)
+                                                                  + std::to_string(::getpid()) + "-XXXXXX");
     if (::mkdtemp(pattern.data()) != nullptr) {
         m_strTempFolder = pattern;
         if (auto file = platform::createTempFile(m_strTempFolder, "TempVw", ".tqd"))
@@ -165,7 +218,11 @@ int CTqlVwTLDoc::CurrentPage() const
     return std::clamp(current, 0, std::max(0, PageCount() - 1));
 }
 
-void CTqlVwTLDoc::ShowError(int code) { PageFileShowError(nullptr, nullptr, code); }
+void CTqlVwTLDoc::ShowError(int code)
+{
+    if (code != kConversionCancelled) // the user stopped it: nothing to tell
+        PageFileShowError(nullptr, nullptr, code);
+}
 
 void CTqlVwTLDoc::Message(const std::string& text, unsigned flags) { m_prompter.MessageBox(text, kViewerTitle, flags); }
 
@@ -189,13 +246,29 @@ void CTqlVwTLDoc::DeleteContents()
 int16_t CTqlVwTLDoc::LoadInto(const std::string& path, CPageImageArray& pages, std::string& loadedPath, int& type,
                               int& compression)
 {
+    // The wait cursor and the status text show before anything is read, a conversion included.
+    m_frame.SetWaitCursor(true);
+    m_frame.SetStatusText(0, kStatusProcessing);
+    const int16_t code = ReadInto(path, pages, loadedPath, type, compression);
+    m_frame.SetStatusText(0, kStatusHelp);
+    m_frame.SetWaitCursor(false);
+    return code;
+}
+
+int16_t CTqlVwTLDoc::ReadInto(const std::string& path, CPageImageArray& pages, std::string& loadedPath, int& type,
+                              int& compression)
+{
     loadedPath = path;
     if (IsLinkFileName(path)) {
         if (m_strTempDoc.empty())
             return PF_ERR_WRITE;
-        if (const int16_t code =
-                ConvertFiles({path}, m_strTempDoc, PF_TYPE_TIFF, PF_COMPRESSION_PACKBITS, 0, m_app.busy);
-            code != PF_OK)
+        CBusyScope scope(m_app.busy);
+        const std::string temp = m_strTempDoc;
+        const int16_t code = m_frame.RunConversion([&path, temp](const ConversionProgress& progress) {
+            bool busy = false; // the conversion may run on a thread of its own
+            return ConvertFiles({path}, temp, PF_TYPE_TIFF, PF_COMPRESSION_PACKBITS, 0, busy, progress);
+        });
+        if (code != PF_OK)
             return code;
         loadedPath = m_strTempDoc;
     }
@@ -212,11 +285,7 @@ int16_t CTqlVwTLDoc::LoadInto(const std::string& path, CPageImageArray& pages, s
     // A file the library cannot describe is damaged, however many pages could be read from it.
     if (const int16_t code = GetCompression(loadedPath, compression); code != PF_OK)
         return code;
-    m_frame.SetWaitCursor(true);
-    m_frame.SetStatusText(0, kStatusProcessing);
     const int16_t code = ReadPages(loadedPath, pages, type, 0, count, m_app.readOption, m_app.appValue, m_app.busy);
-    m_frame.SetStatusText(0, kStatusHelp);
-    m_frame.SetWaitCursor(false);
     if (code == PF_OK && static_cast<int>(pages.size()) != count)
         return PF_ERR_CORRUPT;
     return code;
@@ -287,6 +356,10 @@ bool CTqlVwTLDoc::OnOpenDocument(const std::string& path)
             view->State().SetCurrentPage(0);
         }
     DeleteContents();
+    // The annotations and the undo step belong to the pages that go: none of them may reach the new
+    // document.
+    m_pLayer->ClearAll();
+    m_pUndo->Reset();
     TakePages(std::move(pages));
     m_nType = type;
     m_nCompression = compression;
@@ -397,8 +470,12 @@ bool CTqlVwTLDoc::OnSaveDocument(const std::string& path)
         }
         bitmaps.push_back(page.Handle());
     }
-    const int16_t code =
-        WritePages(bitmaps, path, format.type, format.compression, m_app.readOption, m_app.appValue, m_app.busy);
+    int16_t code = PF_OK;
+    {
+        const platform::FileLock lock = SaveLock();
+        code = WritePages(bitmaps, path, format.type, format.compression, m_app.readOption, m_app.appValue,
+                          m_app.busy);
+    }
     m_frame.SetStatusText(0, kStatusHelp);
     if (code != PF_OK) {
         ShowError(code);

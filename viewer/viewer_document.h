@@ -7,6 +7,7 @@
 #include "common/prompter.h"
 #include "viewer/annotation_item.h"
 #include "viewer/display_state.h"
+#include "viewer/page_file_access.h"
 #include "viewer/page_rendering.h"
 
 #include <cstdint>
@@ -238,6 +239,13 @@ public:
         static_cast<void>(values);
         return false;
     }
+    /// Runs a link file's conversion behind a progress display with Cancel: work is given the report
+    /// that answers false once the user cancelled; its answer is returned. Without a display the work
+    /// runs in line and is never cancelled.
+    virtual int16_t RunConversion(const std::function<int16_t(const ConversionProgress&)>& work)
+    {
+        return work([](int) { return true; });
+    }
     /// File information (dialog 102) over the path and the pages.
     virtual void FileInformation(const std::string& path, const CPageImageArray& pages)
     {
@@ -268,6 +276,10 @@ inline constexpr uint32_t kSaveAnnounceStart = 120, kSaveAnnounceEnd = 121;
 inline constexpr const char* kViewerTitle = "Qelta Viewer";
 inline constexpr const char* kStatusProcessing = "Processing ...";
 inline constexpr const char* kStatusHelp = "Press F1 to display Help.";
+
+/// At a viewer's start: removes the private temporary folders of viewers that were killed, and
+/// the temporary files that killed saves left beside document (none when empty).
+void SweepStaleTemporaries(const std::string& document);
 
 class CTqlVwTLDoc {
 public:
@@ -332,8 +344,11 @@ private:
     int CurrentPage() const;
     void ShowError(int code);
     void Message(const std::string& text, unsigned flags);
-    // Reads every page of path (link files through the temporary document); the library's code.
+    // Reads every page of path (link files through the temporary document) under the wait cursor and
+    // the status text "Processing ..."; the library's code.
     int16_t LoadInto(const std::string& path, CPageImageArray& pages, std::string& loadedPath, int& type,
+                     int& compression);
+    int16_t ReadInto(const std::string& path, CPageImageArray& pages, std::string& loadedPath, int& type,
                      int& compression);
     void TakePages(CPageImageArray&& pages);
     void UpdateViews();

@@ -10,6 +10,7 @@
 #include "uiwidgets/control_name.h"
 #include "uiwidgets/qt_prompter.h"
 #include "uiwidgets/sound_player.h"
+#include "uiwidgets/stop_signals.h"
 #include "uiwidgets/view_helpers.h"
 
 #include <QApplication>
@@ -24,17 +25,6 @@
 #include <unistd.h>
 
 namespace {
-
-// The pipe the stop signals write to; the handler may only make async-signal-safe calls.
-int g_stopPipe[2] = {-1, -1};
-
-void WriteStopByte(int)
-{
-    const int saved = errno;
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(g_stopPipe[1], &byte, 1);
-    errno = saved;
-}
 
 // The context menu's commands in their order (0: a separator).
 constexpr uint32_t kMenuCommands[] = {ID_SHOW_STATUS, ID_PROPERTY, 0, ID_APP_EXIT_MONITOR};
@@ -88,30 +78,12 @@ void CMonitorSound::PlayWave(uint32_t nWaveId)
     m_Player.PlayResource(nWaveId);
 }
 
-int CResultFrame::CatchStopSignals()
-{
-    if (g_stopPipe[0] < 0 && ::pipe2(g_stopPipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        return -1;
-    struct sigaction action {};
-    action.sa_handler = &WriteStopByte;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGINT, &action, nullptr);
-    return g_stopPipe[0];
-}
+int CResultFrame::CatchStopSignals() { return ::CatchStopSignals(); }
 
 void CResultFrame::WatchStopSignals(int nStopFd)
 {
-    if (nStopFd < 0 || m_pSignalNotifier)
-        return;
-    m_pSignalNotifier = new QSocketNotifier(nStopFd, QSocketNotifier::Read, this);
-    connect(m_pSignalNotifier, &QSocketNotifier::activated, this, [this, nStopFd] {
-        char bytes[16];
-        while (::read(nStopFd, bytes, sizeof bytes) > 0) {
-        }
-        Close();
-    });
+    if (!m_pSignalNotifier)
+        m_pSignalNotifier = ::WatchStopSignals(this, nStopFd, [this] { Close(); });
 }
 
 CResultFrame::CResultFrame(std::unique_ptr<platform::Endpoint> endpoint, CResultMonitorParts parts, uint32_t dwLocale,

@@ -8,6 +8,7 @@
 #include "platform/library.h"
 #include "platform/state.h"
 #include "uiwidgets/control_name.h"
+#include "uiwidgets/stop_signals.h"
 #include "uiwidgets/toolbar_ex.h"
 
 #include <QApplication>
@@ -440,6 +441,7 @@ std::unique_ptr<CMainFrame> StartPageViewer(const std::vector<std::string>& args
         std::error_code error;
         return std::filesystem::is_regular_file(path, error);
     });
+    SweepStaleTemporaries(line.document);
     auto frame = std::make_unique<CMainFrame>(settings, prompter, screenWidth);
     frame->AppValues().sendRegistration = line.sendRegistration;
     const bool opened = line.document.empty() ? frame->Document().OnNewDocument()
@@ -473,11 +475,22 @@ int RunPageViewer(const std::vector<std::string>& args, IPrompter& prompter)
     const int screenWidth = screen ? screen->availableGeometry().width() : 1920;
     CViewerSettings settings = ReadViewerSettings(screenWidth);
     int code = 0;
+    // A stop signal ends the program as its last window would: the document, and with it the
+    // private temporary folder, goes on the way out.
+    // A signal during the start (a message box of the open, the conversion's progress) ends every
+    // event loop running and the program once the start has unwound.
+    bool stopped = false;
+    QObject stopWatch;
+    WatchStopSignals(&stopWatch, CatchStopSignals(), [&stopped] {
+        stopped = true;
+        QCoreApplication::exit(0);
+    });
     {
         const std::unique_ptr<CMainFrame> frame = StartPageViewer(args, prompter, settings, screenWidth);
         if (!frame)
-            return 1;
-        code = QApplication::exec();
+            return stopped ? 0 : 1;
+        if (!stopped)
+            code = QApplication::exec();
     }
     WriteViewerSettingsAtExit(settings);
     return code;

@@ -528,7 +528,7 @@ void CTqlVwTLPageView::PrintPage(QPainter& painter, int index, int horzRes, int 
     QImage burnt;
     if (m_state.GetEditingAllowed() && !m_state.GetHideAnnotations() && m_layer.PageHasAnnotations(index)) {
         burnt = page.Bitmap().copy();
-        BurnInAnnotations(burnt, m_layer.Items(), index);
+        BurnInAnnotations(burnt, m_layer.Items(), index, ScreenDpi());
     }
     BandedPrint(painter, target.left, target.top, target.right - target.left, target.bottom - target.top,
                 burnt.isNull() ? page.Bitmap() : burnt, logPixelsX);

@@ -4,6 +4,7 @@
 #include "uiwidgets/control_name.h"
 #include "uiwidgets/font_dialog.h"
 #include "uiwidgets/view_helpers.h"
+#include "uiwidgets/worker_dialogs.h"
 #include "viewer/viewer_document.h"
 
 #include <QApplication>
@@ -698,6 +699,42 @@ void CQtViewerDialogs::FileInformation(const std::string& path, const CPageImage
     CFileInfoDlg dialog(path, pages, path, m_pParent);
     if (dialog.Open())
         dialog.exec();
+}
+
+// ---- the conversion's progress ----
+
+namespace {
+
+struct ConversionJob {
+    const std::function<int16_t(const ConversionProgress&)>* work;
+    int16_t code = kConversionCancelled;
+};
+
+// Reports each new percentage to the dialog; a post that fails means the user cancelled.
+int ConversionWorker(void* data, platform::EndpointHandle dialog)
+{
+    auto& job = *static_cast<ConversionJob*>(data);
+    int shown = -1;
+    job.code = (*job.work)([dialog, &shown](int percent) {
+        if (percent == shown)
+            return platform::endpointExists(dialog);
+        shown = percent;
+        return PostToDialog(dialog, ProgressMessage(), 1, percent);
+    });
+    return 0;
+}
+
+} // namespace
+
+int16_t CQtViewerDialogs::RunConversion(const std::function<int16_t(const ConversionProgress&)>& work)
+{
+    ConversionJob job{&work};
+    CDProgress progress(m_pParent);
+    // The wait cursor of the load stays off the dialog, whose Cancel is meant to be pressed.
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    progress.Run(kStatusProcessing, 1, ConversionWorker, &job);
+    QApplication::restoreOverrideCursor();
+    return job.code;
 }
 
 } // namespace viewer

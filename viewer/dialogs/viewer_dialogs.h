@@ -250,6 +250,8 @@ public:
     std::optional<int> PageJump(int count, int current) override;
     bool Settings(CSettingsValues& values) override;
     void FileInformation(const std::string& path, const CPageImageArray& pages) override;
+    /// The conversion on a worker thread behind the progress dialog, Cancel shown.
+    int16_t RunConversion(const std::function<int16_t(const ConversionProgress&)>& work) override;
 
 private:
     IPrompter& m_prompter;

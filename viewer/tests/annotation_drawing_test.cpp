@@ -88,7 +88,7 @@ TEST(AnnotationBurn, ColoursBurnBlackButWhiteBurnsWhiteOnBlack)
         CAnnotationItem item = itemOf(c.kind, c.colour, r, "WWW WWW");
         item.page = 1;
         auto items = listOf({itemOf(kAnnotPaintRectangle, 0, {0, 0, 200, 120}), item});
-        ASSERT_TRUE(BurnInAnnotations(page, items, 1));
+        ASSERT_TRUE(BurnInAnnotations(page, items, 1, 96));
         const int black = blackIn(page, inside);
         if (c.black >= 0) {
             EXPECT_EQ(black, c.black);
@@ -106,22 +106,22 @@ TEST(AnnotationBurn, ColoursBurnBlackButWhiteBurnsWhiteOnBlack)
     // The white text is the red one's negative within its box; the white marker the red one's.
     for (const int kind : {kAnnotText, kAnnotMarker}) {
         QImage red = whitePage(200, 120), white = whitePage(200, 120);
-        BurnInAnnotations(red, listOf({itemOf(kind, kRed, r, "WWW WWW")}), 0);
-        BurnInAnnotations(white, listOf({itemOf(kind, kColourWhite, r, "WWW WWW")}), 0);
+        BurnInAnnotations(red, listOf({itemOf(kind, kRed, r, "WWW WWW")}), 0, 96);
+        BurnInAnnotations(white, listOf({itemOf(kind, kColourWhite, r, "WWW WWW")}), 0, 96);
         for (int y = inside.top(); y <= inside.bottom(); ++y)
             for (int x = inside.left(); x <= inside.right(); ++x)
                 ASSERT_NE(red.pixelIndex(x, y), white.pixelIndex(x, y)) << kind << " at " << x << "," << y;
     }
     // The marker's cross hatch runs diagonally from the rectangle's corner every 8 pixels.
     QImage hatched = whitePage(200, 120);
-    BurnInAnnotations(hatched, listOf({itemOf(kAnnotMarker, kRed, r)}), 0);
+    BurnInAnnotations(hatched, listOf({itemOf(kAnnotMarker, kRed, r)}), 0, 96);
     const std::pair<int, int> hatch[] = {{0, 0}, {7, 0}, {1, 1}, {6, 1}, {3, 4}, {4, 4}, {8, 8}, {15, 8}};
     for (const auto& [x, y] : hatch)
         EXPECT_EQ(hatched.pixelIndex(20 + x, 20 + y), 1) << x << "," << y;
     EXPECT_EQ(blackIn(hatched, QRect(20, 20, 8, 8)), 16);
     QImage page = whitePage(50, 50);
-    EXPECT_FALSE(BurnInAnnotations(page, listOf({itemOf(kAnnotPaintRectangle, 0, r)}), 3));
-    EXPECT_FALSE(BurnInAnnotations(page, listOf({itemOf(11, 0, r)}), 0));
+    EXPECT_FALSE(BurnInAnnotations(page, listOf({itemOf(kAnnotPaintRectangle, 0, r)}), 3, 96));
+    EXPECT_FALSE(BurnInAnnotations(page, listOf({itemOf(11, 0, r)}), 0, 96));
 }
 
 TEST(AnnotationBurn, PicturesHoldTheItemAtTheirCorner)
@@ -142,7 +142,7 @@ TEST(AnnotationBurn, PicturesHoldTheItemAtTheirCorner)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.item.kind);
-        const QImage picture = AnnotationPicture(c.item);
+        const QImage picture = AnnotationPicture(c.item, 96);
         ASSERT_EQ(picture.size(), QSize(40, c.item.rect.bottom - 50));
         ASSERT_EQ(picture.format(), QImage::Format_Mono);
         if (c.black >= 0) {
@@ -154,8 +154,8 @@ TEST(AnnotationBurn, PicturesHoldTheItemAtTheirCorner)
         EXPECT_EQ(picture.pixelIndex(39, 38), 1);
         EXPECT_EQ(picture.pixelIndex(39, 39), 0);
     }
-    EXPECT_TRUE(AnnotationPicture(itemOf(kAnnotText, kRed, {5, 5, 5, 40})).isNull());
-    EXPECT_TRUE(AnnotationPicture(itemOf(11, kRed, {5, 5, 50, 40})).isNull());
+    EXPECT_TRUE(AnnotationPicture(itemOf(kAnnotText, kRed, {5, 5, 5, 40}), 96).isNull());
+    EXPECT_TRUE(AnnotationPicture(itemOf(11, kRed, {5, 5, 50, 40}), 96).isNull());
 }
 
 TEST(AnnotationBurn, TurnedItemsBurnAsTheTurnedPage)
@@ -171,12 +171,12 @@ TEST(AnnotationBurn, TurnedItemsBurnAsTheTurnedPage)
             CAnnotationItem item = itemOf(kind, kColourWhite, r, "Qelta memo text\nwraps");
             item.background = kBlue;
             QImage drawn = whitePage(ow, oh);
-            ASSERT_TRUE(BurnInAnnotations(drawn, listOf({item}), 0));
+            ASSERT_TRUE(BurnInAnnotations(drawn, listOf({item}), 0, 96));
             item.orientation = orientation;
             item.pageWidth = ow;
             item.pageHeight = oh;
             QImage page = whitePage(upright.width(), upright.height());
-            ASSERT_TRUE(BurnInAnnotations(page, listOf({item}), 0));
+            ASSERT_TRUE(BurnInAnnotations(page, listOf({item}), 0, 96));
             const QImage expected = orientation == 1   ? TurnMonoClockwise(drawn)
                                     : orientation == 2 ? TurnMonoHalf(drawn)
                                                        : TurnMonoCounterClockwise(drawn);
@@ -194,7 +194,7 @@ TEST(AnnotationBurn, PatchMemoFrameAndShadowAtEveryZoom)
     CAnnotationItem memo = itemOf(kAnnotPatchMemo, 0, r);
     memo.background = kColourWhite;
     QImage burnt = whitePage(80, 70);
-    ASSERT_TRUE(BurnInAnnotations(burnt, listOf({memo}), 0));
+    ASSERT_TRUE(BurnInAnnotations(burnt, listOf({memo}), 0, 96));
     auto at = [&](const QImage& image, int x, int y) {
         return image.format() == QImage::Format_Mono ? image.pixelIndex(x, y) == 1 : qGray(image.pixel(x, y)) < 128;
     };
@@ -252,7 +252,7 @@ TEST(AnnotationBurn, OddTextHeightsLoseTheirLastRow)
         CAnnotationItem item = itemOf(kAnnotText, kColourWhite, {20, 30, 70, 131});
         item.orientation = c.orientation;
         QImage page = whitePage(200, 300);
-        ASSERT_TRUE(BurnInAnnotations(page, listOf({item}), 0));
+        ASSERT_TRUE(BurnInAnnotations(page, listOf({item}), 0, 96));
         EXPECT_EQ(blackIn(page, page.rect()), c.box.width() * c.box.height());
         EXPECT_EQ(blackIn(page, c.box), c.box.width() * c.box.height());
     }
@@ -278,7 +278,7 @@ TEST(AnnotationBurn, SavedPageReadsBackWithTheAnnotations)
     auto items = listOf({itemOf(kAnnotText, kRed, {10, 10, 400, 90}, "Received with thanks"),
                          itemOf(kAnnotPatchMemo, kBlue, {30, 120, 300, 280}, "Call back"),
                          itemOf(kAnnotLine, kRed, {5, 290, 420, 295}), itemOf(kAnnotMarker, kRed, {300, 100, 420, 200})});
-    ASSERT_TRUE(BurnInAnnotations(page, items, 0));
+    ASSERT_TRUE(BurnInAnnotations(page, items, 0, 96));
     ASSERT_GT(blackIn(page, page.rect()), 1000);
     const IKHANDLE handle = qelta::imaging::pageOfImage(page, 200);
     ASSERT_NE(handle, 0);

@@ -3,6 +3,8 @@
 
 #include "imaging/page_qimage.h"
 
+#include <QtGui/QPainter>
+
 #include <cstring>
 #include <functional>
 
@@ -158,6 +160,19 @@ TEST(AnnotationBlock, HostileBlocksAreRefusedAndLeaveTheItemAlone)
         {"rectangle taller than the page", everyFieldBytes(kAnnotMarker, 136, 0).bytes, std::pair{22, 1}},
         {"rectangle spanning the whole int range",
          everyFieldBytes(kAnnotMarker, 136, 0).At(84, 0x80000000u).At(92, 0x7FFFFFFF).bytes, std::pair{1728, 2290}},
+        {"rectangle at the far end of the int range",
+         everyFieldBytes(kAnnotMarker, 136, 0).At(84, 0x7FFFFF00).At(88, 0x7FFFFF00).At(92, 0x7FFFFF10).At(96, 0x7FFFFF10)
+             .bytes, std::nullopt},
+        {"line point past the largest page", everyFieldBytes(kAnnotLine, 136, 0).At(100, 65536).bytes, std::nullopt},
+        {"line point at the smallest int", everyFieldBytes(kAnnotLine, 136, 0).At(112, 0x80000000u).bytes,
+         std::nullopt},
+        {"freehand point far off",
+         everyFieldBytes(kAnnotFreehand, 144, 1).At(132, 0x40000000).At(136, 2).bytes, std::nullopt},
+        {"pen of a million pixels", everyFieldBytes(kAnnotLine, 136, 0).At(8, 1000000).bytes, std::nullopt},
+        {"negative pen", everyFieldBytes(kAnnotLine, 136, 0).At(8, 0xFFFFFFFF).bytes, std::nullopt},
+        {"font height at the smallest int", everyFieldBytes(kAnnotText, 137, 0).At(20, 0x80000000u).bytes,
+         std::nullopt},
+        {"page size past the largest page", everyFieldBytes(kAnnotMarker, 136, 0).At(120, 70000).bytes, std::nullopt},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -570,6 +585,61 @@ TEST_F(ModelTest, SavingBurnsAnnotationsInOnlyWhenTheFileIsWritten)
     EXPECT_NE(bitsOf(saved), bitsOf(blank));
     EXPECT_EQ(saved.pixelIndex(15, 15), 1);
     EXPECT_EQ(saved.pixelIndex(30, 30), 0);
+}
+
+// The same 12-point text typed on screens of 96, 144 and 192 pixels an inch (16, 24 and 32 pixels
+// high there) is one size on the page: burnt in, copied and shown.
+TEST(AnnotationText, FontHeightsAreConvertedAtTheScreensOwnDpi)
+{
+    const auto outputs = [](int dpi) {
+        AnnotationSetup s(1, 600, 300);
+        s.view.screenDpi = dpi;
+        CAnnotationItem text = makeItem(0, kAnnotText, {20, 20, 580, 280}, 600, 300);
+        text.text = "HHHH";
+        text.font.lfHeight = -(12 * dpi / 72);
+        s.Add(text);
+        std::vector<std::vector<uint8_t>> out;
+        EXPECT_TRUE(s.layer.CopyToClipboard(text));
+        out.push_back(bitsOf(s.view.clipboard.picture.convertToFormat(QImage::Format_Mono)));
+        QImage screen(600, 300, QImage::Format_RGB32);
+        screen.fill(Qt::white);
+        {
+            QPainter painter(&screen);
+            s.layer.Draw(painter, screen.rect());
+        }
+        out.push_back(bitsOf(screen.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither)));
+        EXPECT_TRUE(s.layer.BurnIn(0, *s.view.document.Pages()[0]));
+        out.push_back(bitsOf(s.view.PageBitmap(0)));
+        return out;
+    };
+    const auto at96 = outputs(96);
+    for (const int dpi : {144, 192}) {
+        const auto other = outputs(dpi);
+        const char* names[] = {"copied", "shown", "burnt in"};
+        for (size_t i = 0; i < at96.size(); ++i)
+            EXPECT_EQ(other[i], at96[i]) << names[i] << " at " << dpi << " dpi";
+    }
+}
+
+TEST_F(ModelTest, OpeningADocumentLeavesNoAnnotationOrUndoOfTheOneBefore)
+{
+    Add(makeItem(0, kAnnotPaintRectangle, {10, 10, 20, 20}));
+    layer.Select(0);
+    ASSERT_TRUE(view.document.OnCommand(ID_PAGE_DELETE)); // the undo record holds page 0
+    ASSERT_TRUE(undo.HoldsOperation());
+    Add(makeItem(0, kAnnotPaintRectangle, {10, 10, 20, 20}));
+    const std::string blank = writeTiff(view.root.path() + "/blank.tif", 1);
+    ASSERT_TRUE(view.document.OnOpenDocument(blank));
+    EXPECT_TRUE(layer.Items().empty());
+    EXPECT_FALSE(layer.PageHasAnnotations(0));
+    EXPECT_EQ(view.state.GetSelected(), -1);
+    EXPECT_FALSE(undo.HoldsOperation());
+    // Nothing of the former document reaches the new one's file.
+    const QImage before = view.PageBitmap(0);
+    view.frame.saveAs = std::pair{view.root.path() + "/saved.tif", 5};
+    EXPECT_TRUE(view.document.OnCommand(ID_FILE_SAVE_AS));
+    EXPECT_EQ(bitsOf(view.PageBitmap(0)), bitsOf(before));
+    EXPECT_EQ(view.document.PageCount(), 1);
 }
 
 } // namespace

@@ -451,6 +451,7 @@ TEST_F(SelectTest, CommandRulesFollowTheEditorThenTheSelection)
     const int text = AddKind(kAnnotText, {20, 20, 100, 60});
     AddKind(kAnnotRectangle, {20, 20, 100, 60}, 1);
     AddKind(kAnnotRectangle, {20, 20, 100, 60});
+    const int level = AddKind(kAnnotLine, {20, 70, 100, 70}), upright = AddKind(kAnnotLine, {30, 10, 30, 90});
     struct Case {
         const char* name;
         std::function<void()> setup;
@@ -507,6 +508,11 @@ TEST_F(SelectTest, CommandRulesFollowTheEditorThenTheSelection)
         {"remembered cut", [this] { view.state.SetRemembered(2); }, 164, true},
         {"remembered cut of another page's item", [this] { view.state.SetRemembered(1); }, 164, false},
         {"remembered edit of a rectangle", [this] { view.state.SetRemembered(2); }, 163, false},
+        // A level or upright line has no clipboard picture to give.
+        {"cut of a level line", [&] { layer.Select(level); }, ID_EDIT_CUT, false},
+        {"copy of an upright line", [&] { layer.Select(upright); }, ID_EDIT_COPY, false},
+        {"remembered copy of a level line", [&] { view.state.SetRemembered(level); }, 165, false},
+        {"properties of a level line", [&] { layer.Select(level); }, 59402, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -196,7 +196,8 @@ public:
     uint32_t TickCount() override { return tick; }
     int DoubleClickTime() override { return 500; }
     std::pair<int, int> DoubleClickSize() override { return {4, 4}; }
-    int ScreenDpi() override { return 96; }
+    int ScreenDpi() override { return screenDpi; }
+    int screenDpi = 96; ///< the screen's pixels an inch, in which font heights are taken
 
     // What the document needs.
     qelta::test::ScopedStateRoot root;

@@ -4,6 +4,7 @@
 #include "viewer/tests/viewer_test_support.h"
 
 #include "common/program_start.h"
+#include "platform/process.h"
 #include "uiwidgets/control_name.h"
 #include "uiwidgets/tests/support/layout_order.h"
 
@@ -27,7 +28,12 @@
 #include <optional>
 #include <vector>
 
+#include <csignal>
+#include <filesystem>
 #include <fstream>
+#include <thread>
+
+#include <sys/wait.h>
 
 namespace viewer_test {
 namespace {
@@ -286,6 +292,21 @@ TEST_F(PageViewerTest, AFileThatCannotBeReadEndsTheStartAndIsLeftAsItWas)
     LibraryMessages::codes().clear();
     EXPECT_FALSE(StartPageViewer({path("missing.tif")}, prompter, settings, 1920));
     EXPECT_FALSE(LibraryMessages::codes().empty());
+}
+
+TEST_F(PageViewerTest, ALinkFileConvertsBehindTheProgressDialog)
+{
+    const std::string fax = writeTiff(path("five.tif"), 5);
+    std::string text;
+    for (int i = 0; i < 20; ++i)
+        text += fax + "\r\n";
+    qelta::test::writeTextFile(path("list.lnk"), text);
+    const auto frame = Start({path("list.lnk")});
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(frame->Document().PageCount(), 100);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "the dialog closed with the conversion";
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the wait cursor is gone";
+    EXPECT_EQ(Pane(*frame, 0).toStdString(), kStatusHelp);
 }
 
 TEST_F(PageViewerTest, ClosingStoresTheWindowAndTheViewSettings)
@@ -797,7 +818,7 @@ TEST_F(AnnotationViewTest, PrintingBurnsAnnotationsIntoACopyAndLeavesThePageAsIt
     AddItem(view, kAnnotPaintRectangle, {100, 100, 900, 600});
     const QImage page = frame->Document().Pages()[0]->Bitmap().copy();
     QImage burnt = page.copy();
-    BurnInAnnotations(burnt, view.Layer().Items(), 0);
+    BurnInAnnotations(burnt, view.Layer().Items(), 0, view.ScreenDpi());
 
     // A printable area of half the page's size at 100 dpi.
     const auto printed = [](const std::function<void(QPainter&)>& print) {
@@ -860,6 +881,119 @@ TEST(PageViewCursors, ToolPicturesComeFromTheResourcesAndTheRestAreQtShapes)
         EXPECT_EQ(std::count(pictures.begin(), pictures.end(), picture), 0) << c.id << " repeats another picture";
         pictures.push_back(picture);
     }
+}
+
+// ---- the program as a process ----
+
+namespace fs = std::filesystem;
+
+// The private folders of viewers in folder, "qelta-viewer-<pid>-XXXXXX".
+std::vector<std::string> PrivateFolders(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.path().filename().string().rfind("qelta-viewer-", 0) == 0)
+            names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A viewer process showing a file, its temporary files under a folder of the test's own.
+class ViewerProcess {
+public:
+    ViewerProcess(const std::string& temporaries, const std::string& file)
+    {
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        ::setenv("TMPDIR", temporaries.c_str(), 1);
+        m_started = platform::startProgram(qelta::test::helperProgram("pageviewer"), {file});
+        ::unsetenv("TMPDIR");
+        const std::string mine = "qelta-viewer-" + std::to_string(Pid()) + "-";
+        WaitFor([&] {
+            for (const std::string& name : PrivateFolders(temporaries))
+                if (name.rfind(mine, 0) == 0)
+                    m_folder = fs::path(temporaries) / name;
+            return !m_folder.empty();
+        });
+    }
+    ~ViewerProcess()
+    {
+        if (m_started && !m_ended) {
+            ::kill(m_started->pid, SIGKILL);
+            platform::waitProgram(*m_started);
+        }
+    }
+    int Pid() const { return m_started ? m_started->pid : -1; }
+    const fs::path& Folder() const { return m_folder; }
+    /// The exit code once it ended (at most 10 s), nothing while it still runs.
+    std::optional<int> WaitForEnd()
+    {
+        std::optional<int> code;
+        WaitFor([&] {
+            int status = 0;
+            if (::waitpid(m_started->pid, &status, WNOHANG) != m_started->pid)
+                return false;
+            code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            return true;
+        });
+        m_ended = code.has_value();
+        return code;
+    }
+
+private:
+    static void WaitFor(const std::function<bool()>& done)
+    {
+        for (int i = 0; i < 1000 && !done(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::optional<platform::StartedProgram> m_started;
+    fs::path m_folder;
+    bool m_ended = false;
+};
+
+TEST_F(PageViewerTest, TheStopSignalsTakeThePrivateFolderAndTheNextStartSweepsAKilledOnes)
+{
+    const std::string temporaries = path("tmp");
+    fs::create_directory(temporaries);
+    const std::string file = writeTiff(path("shown.tif"), 2);
+    for (const int signal : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(signal);
+        ViewerProcess viewer(temporaries, file);
+        ASSERT_FALSE(viewer.Folder().empty());
+        ::kill(viewer.Pid(), signal);
+        EXPECT_EQ(viewer.WaitForEnd(), 0);
+        EXPECT_FALSE(fs::exists(viewer.Folder()));
+    }
+    {
+        // Stopped while the start shows the library's message about a file it cannot read.
+        const std::string broken = path("broken.tif");
+        qelta::test::writeTextFile(broken, std::string("II*\0garbage", 11));
+        ViewerProcess viewer(temporaries, broken);
+        ASSERT_FALSE(viewer.Folder().empty());
+        std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the box is up
+        ::kill(viewer.Pid(), SIGTERM);
+        EXPECT_EQ(viewer.WaitForEnd(), 0);
+        EXPECT_FALSE(fs::exists(viewer.Folder()));
+    }
+    // A killed viewer leaves its folder; a killed save its file beside the document.
+    ViewerProcess killed(temporaries, file);
+    ASSERT_FALSE(killed.Folder().empty());
+    ::kill(killed.Pid(), SIGKILL);
+    EXPECT_EQ(killed.WaitForEnd(), 128 + SIGKILL);
+    ASSERT_TRUE(fs::exists(killed.Folder()));
+    const std::string halfSaved = path(".shown.tif.tmp-Ab12Cd");
+    qelta::test::writeTextFile(halfSaved, "half a page");
+    const std::string unrelated = path(".other.tif.tmp-Ab12Cd");
+    qelta::test::writeTextFile(unrelated, "another file's");
+
+    ViewerProcess next(temporaries, file);
+    ASSERT_FALSE(next.Folder().empty());
+    EXPECT_EQ(PrivateFolders(temporaries), std::vector<std::string>{next.Folder().filename().string()});
+    EXPECT_FALSE(fs::exists(halfSaved));
+    EXPECT_TRUE(fs::exists(unrelated));
+    EXPECT_EQ(bytesOf(file).size(), fs::file_size(file)) << "the document itself is left alone";
+    ::kill(next.Pid(), SIGTERM);
+    EXPECT_EQ(next.WaitForEnd(), 0);
+    EXPECT_TRUE(PrivateFolders(temporaries).empty());
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <thread>
 
@@ -126,6 +127,106 @@ TEST_F(DocumentTest, LinkFilesOpenTheirPagesOrNothing)
     // Nesting is followed to its limit and no further.
     EXPECT_FALSE(document.OnOpenDocument(path("deep" + std::to_string(kMaxLinkDepth) + ".lnk")));
     EXPECT_TRUE(document.OnOpenDocument(path("deep" + std::to_string(kMaxLinkDepth - 1) + ".lnk")));
+}
+
+// A frame that records what showed when a conversion began and the progress reported, and that
+// cancels once the progress reaches cancelAt.
+class ConversionFrame : public ScriptedFrame {
+public:
+    void SetWaitCursor(bool wait) override { waiting = wait; }
+    int16_t RunConversion(const std::function<int16_t(const ConversionProgress&)>& work) override
+    {
+        waitingAtStart = waiting;
+        statusAtStart = status.empty() ? "" : status.back();
+        return work([this](int percent) {
+            reports.push_back(percent);
+            return percent < cancelAt;
+        });
+    }
+    bool waiting = false, waitingAtStart = false;
+    std::string statusAtStart;
+    std::vector<int> reports;
+    int cancelAt = 101;
+};
+
+class ConversionTest : public imaging_test::TempFolder {
+protected:
+    ConversionTest() : document(app, prompter, frame, clipboard) {}
+    // A link file of the lines given.
+    std::string Link(const std::string& name, const std::vector<std::string>& lines)
+    {
+        std::string text;
+        for (const std::string& line : lines)
+            text += line + "\r\n";
+        qelta::test::writeTextFile(path(name), text);
+        return path(name);
+    }
+    qelta::test::ScopedStateRoot root;
+    CViewerAppValues app;
+    ScriptedPrompter prompter;
+    ConversionFrame frame;
+    FakeClipboard clipboard;
+    LibraryMessages messages;
+    CTqlVwTLDoc document;
+};
+
+TEST_F(ConversionTest, LinkFilesConvertUnderTheWaitCursorWithinTheirBounds)
+{
+    const std::string fax = writeTiff(path("five.tif"), 5);
+    struct Case {
+        const char* name;
+        std::vector<std::string> lines;
+        int pages; // 0: refused with code
+        int code;
+    };
+    const std::string inner = Link("inner.lnk", {fax, fax});
+    const Case cases[] = {
+        {"the same fax listed up to the page bound", std::vector<std::string>(kMaxConvertedPages / 5, fax),
+         kMaxConvertedPages, PF_OK},
+        {"one listing more", std::vector<std::string>(kMaxConvertedPages / 5 + 1, fax), 0, PF_ERR_TOO_LARGE},
+        {"a link file listed twice fans out", {inner, fax, inner}, 0, PF_ERR_OPEN},
+        {"a link file listed once", {fax, inner}, 15, PF_OK},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LibraryMessages::codes().clear();
+        frame.reports.clear();
+        const bool opened = document.OnOpenDocument(Link("list.lnk", c.lines));
+        EXPECT_TRUE(frame.waitingAtStart);
+        EXPECT_EQ(frame.statusAtStart, kStatusProcessing);
+        EXPECT_FALSE(frame.waiting);
+        EXPECT_EQ(frame.status.back(), kStatusHelp);
+        EXPECT_FALSE(app.busy);
+        EXPECT_EQ(opened, c.pages > 0);
+        if (opened) {
+            EXPECT_EQ(document.PageCount(), c.pages);
+            EXPECT_EQ(tiffFacts(document.TemporaryDocument()).first, c.pages);
+            ASSERT_FALSE(frame.reports.empty());
+            EXPECT_EQ(frame.reports.back(), 100);
+            EXPECT_TRUE(std::is_sorted(frame.reports.begin(), frame.reports.end()));
+        } else {
+            EXPECT_EQ(LibraryMessages::codes(), std::vector<int>{c.code});
+            EXPECT_TRUE(frame.reports.empty()) << "refused before any page is read";
+        }
+    }
+}
+
+TEST_F(ConversionTest, ACancelledConversionLeavesTheDocumentAndNoPartialFile)
+{
+    const std::string fax = writeTiff(path("five.tif"), 5);
+    ASSERT_TRUE(document.OnOpenDocument(fax));
+    frame.cancelAt = 50;
+    const std::string link = Link("list.lnk", std::vector<std::string>(40, fax));
+    EXPECT_FALSE(document.OnOpenDocument(link));
+    EXPECT_TRUE(LibraryMessages::codes().empty()) << "the user knows why it stopped";
+    EXPECT_EQ(frame.reports.back(), 50);
+    EXPECT_EQ(document.PageCount(), 5);
+    EXPECT_EQ(document.PathName(), fax);
+    EXPECT_FALSE(fs::exists(document.TemporaryDocument()));
+    EXPECT_FALSE(frame.waiting);
+    frame.cancelAt = 101;
+    EXPECT_TRUE(document.OnOpenDocument(link));
+    EXPECT_EQ(document.PageCount(), 200);
 }
 
 TEST_F(DocumentTest, TheTemporaryDocumentIsPrivateAndRemoved)

@@ -458,6 +458,13 @@ TEST(DialogLogic, EditStampKeepsItsBounds)
     EXPECT_EQ(out.reserved[0] | out.reserved[3], 0);
     EXPECT_EQ(out.reserved[4], 0x55) << "only the first four bytes are cleared";
     EXPECT_EQ(CEditStampLogic(out).Text().size(), static_cast<size_t>(kMaxStampText));
+    // A character across the last byte kept goes whole: 254 bytes and a two-byte character, or
+    // 255 and a three-byte one, keep none of it.
+    logic.Accept(std::string(255, 'n') + "\xc3\xa9", std::string(254, 't') + "\xc3\xa9");
+    EXPECT_EQ(CEditStampLogic(logic.Record()).Text(), std::string(254, 't'));
+    EXPECT_EQ(CEditStampLogic(logic.Record()).Name(), std::string(255, 'n'));
+    logic.Accept("stamp", std::string(253, 't') + "\xe2\x82\xac" + "x");
+    EXPECT_EQ(CEditStampLogic(logic.Record()).Text(), std::string(253, 't'));
     EXPECT_EQ(offsetof(CStampRecord, text), 264u);
     EXPECT_EQ(offsetof(CStampRecord, font), 784u);
     EXPECT_EQ(offsetof(CStampRecord, colour), 844u);

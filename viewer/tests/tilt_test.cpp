@@ -282,6 +282,40 @@ TEST_F(TiltUndoTest, UndoAfterACorrectionRestoresThePageBitForBit)
     EXPECT_TRUE(sameBits(view.PageBitmap(1), before));
 }
 
+// The resolution a page image gives, across and down.
+std::pair<int, int> dpiOf(const QImage& page)
+{
+    return {static_cast<int>(std::lround(page.dotsPerMeterX() * 0.0254)),
+            static_cast<int>(std::lround(page.dotsPerMeterY() * 0.0254))};
+}
+
+TEST_F(TiltUndoTest, PagesKeepTheirResolutionThroughEveryEdit)
+{
+    // A standard-resolution fax page: finer across than down.
+    view.document.ReplacePageAt(1, qelta::imaging::pageOfImage(textPage(-4.0), 204, 98));
+    view.state.SetCurrentPage(1);
+    const std::pair<int, int> fax{204, 98};
+    ASSERT_EQ(dpiOf(view.PageBitmap(1)), fax);
+
+    view.state.SetTool(kToolTilt);
+    CTiltCorrectionLogic(layer.Tilt(), view.prompter).AutoCorrection();
+    ASSERT_FALSE(sameBits(view.PageBitmap(1), textPage(-4.0)));
+    EXPECT_EQ(dpiOf(view.PageBitmap(1)), fax) << "tilt correction";
+    ASSERT_TRUE(undo.Undo());
+    EXPECT_EQ(dpiOf(view.PageBitmap(1)), fax) << "undo of the tilt";
+
+    Add(makeItem(1, kAnnotRectangle, {10, 10, 300, 200}, kWidth, kHeight));
+    ASSERT_TRUE(layer.BurnIn(1, *view.document.Pages()[1]));
+    EXPECT_EQ(dpiOf(view.PageBitmap(1)), fax) << "burn-in";
+
+    view.state.SetTool(kToolHand);
+    ASSERT_TRUE(view.document.OnCommand(ID_PAGE_DELETE));
+    ASSERT_EQ(view.document.PageCount(), 1);
+    ASSERT_TRUE(undo.Undo());
+    ASSERT_EQ(view.document.PageCount(), 2);
+    EXPECT_EQ(dpiOf(view.PageBitmap(1)), fax) << "undo of the deletion";
+}
+
 TEST_F(TiltToolTest, CorrectionsThatFindNoTiltChangeNothing)
 {
     struct Case {
@@ -304,6 +338,7 @@ TEST_F(TiltToolTest, CorrectionsThatFindNoTiltChangeNothing)
          }(),
          false, "Tilt cannot be detected."},
         {"tilted beyond the search", textPage(25.0), false, "Tilt cannot be detected."},
+        {"level text", textPage(0.0), false, nullptr},
         {"manual without a line", textPage(2.3), true, "Please drag and correct tilt."},
         {"manual along a level line", textPage(2.3), true, nullptr},
     };
