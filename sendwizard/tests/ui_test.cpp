@@ -490,6 +490,41 @@ TEST_F(WizardPages, AThreePageJobGoesOutOnFinishAndLeavesNoFiles)
     EXPECT_EQ(FaxFiles(), std::vector<std::string>{});
 }
 
+// Enter in the page's boxes shows the page and sends nothing (only Finish sends), and a page turned
+// to starts at its top whatever the previous one was scrolled to.
+TEST_F(WizardPages, EnterOnThePreviewShowsThePageAndATurnedPageStartsAtItsTop)
+{
+    ScriptedPrompter prompter;
+    SendingRunner runner(prompter, [](CPSMainui& wizard) {
+        auto* preview = qobject_cast<CPPPreview*>(wizard.currentPage());
+        ASSERT_TRUE(preview);
+        auto* display = preview->findChild<CIkDisp*>("id1039");
+        preview->findChild<QRadioButton*>("id1048")->click(); // Actual Size: the page scrolls
+        preview->findChild<QSpinBox*>("id1041")->setValue(2);
+        QCoreApplication::processEvents();
+        display->verticalScrollBar()->setValue(display->verticalScrollBar()->maximum());
+        display->horizontalScrollBar()->setValue(display->horizontalScrollBar()->maximum());
+        ASSERT_GT(display->ScrollPosition().y(), 0) << "the page is taller than the view";
+        for (const char* box : {"id1044", "id1050", "id1048"}) {
+            auto* control = preview->findChild<QWidget*>(box);
+            control->setFocus();
+            QTest::keyClicks(control, "3");
+            QTest::keyClick(control, Qt::Key_Return);
+            QTest::keyClick(control, Qt::Key_Enter);
+            EXPECT_TRUE(wizard.isVisible()) << box << ": Enter sends nothing";
+            EXPECT_EQ(wizard.currentId(), IDD_PREVIEW) << box;
+        }
+        EXPECT_EQ(preview->Logic().GetPageNumber(), 2);
+        preview->findChild<QSpinBox*>("id1041")->setValue(3);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(preview->Logic().GetPageNumber(), 3);
+        EXPECT_EQ(display->ScrollPosition(), QPoint(0, 0)) << "page 3 starts at its top";
+        EXPECT_GT(display->verticalScrollBar()->maximum(), 0);
+    });
+    EXPECT_EQ(RunSendWizard({work}, prompter, runner), 0);
+    EXPECT_EQ(spooler->documents().size(), 1u) << "Finish alone sent the job, once";
+}
+
 TEST_F(WizardPages, ANumberTypedButNotAddedGoesOutWithTheListedOne)
 {
     ScriptedPrompter prompter;
