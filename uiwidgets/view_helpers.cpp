@@ -136,3 +136,14 @@ std::string WidgetFontFace(const QWidget& widget)
         face = QApplication::font().family();
     return face.toUtf8().toStdString();
 }
+
+bool FocusFirstField(QWidget* page)
+{
+    for (QWidget* w = page->nextInFocusChain(); w && w != page; w = w->nextInFocusChain()) {
+        if (page->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) && w->isEnabled() && w->isVisibleTo(page)) {
+            w->setFocus(Qt::OtherFocusReason);
+            return true;
+        }
+    }
+    return false;
+}
