@@ -1,6 +1,9 @@
 #include "uiwidgets/frame_placement.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QFontMetrics>
+#include <QStyle>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QPointer>
@@ -100,4 +103,14 @@ void PlaceFrameOnScreen(QWidget* window, const QRect& client)
     window->setGeometry(FitFrameToArea(client, kUsualDecorations, area));
     if (!window->findChild<CFrameKeeper*>(QString(), Qt::FindDirectChildrenOnly))
         new CFrameKeeper(window);
+}
+
+void KeepTitleWhole(QWidget* window)
+{
+    QFont font = QApplication::font();
+    font.setBold(true); // as most title bars draw it
+    // The title bar's icon and its three buttons, each about a bar's height wide, and the margins.
+    const int bar = std::max(20, window->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, window));
+    const int width = QFontMetrics(font).horizontalAdvance(window->windowTitle()) + 5 * bar;
+    window->setMinimumWidth(std::max(window->minimumWidth(), width));
 }

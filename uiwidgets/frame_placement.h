@@ -17,3 +17,7 @@ QRect FitFrameToArea(const QRect& client, const QMargins& frame, const QRect& ar
 /// as a usual window manager's until the window shows; once the real ones are known the frame is
 /// moved in again where they take it out of the area.
 void PlaceFrameOnScreen(QWidget* window, const QRect& client);
+
+/// Widens a window (its minimum width) so that a window manager's title bar shows the whole title
+/// beside its icon and buttons.
+void KeepTitleWhole(QWidget* window);

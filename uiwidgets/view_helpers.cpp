@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QScrollBar>
 #include <QStyle>
+#include <QTimer>
 #include <QTreeView>
 
 #include <algorithm>
@@ -45,6 +46,12 @@ public:
             if (!m_bFitting && m_pView->isVisible())
                 m_bUserWidths = true;
         });
+        // Rows added or changed may need the room the view has to spare.
+        if (QAbstractItemModel* model = view->model()) {
+            connect(model, &QAbstractItemModel::rowsInserted, this, &CColumnFit::FitLater);
+            connect(model, &QAbstractItemModel::dataChanged, this, &CColumnFit::FitLater);
+            connect(model, &QAbstractItemModel::modelReset, this, &CColumnFit::FitLater);
+        }
         Fit();
     }
 
@@ -56,6 +63,33 @@ public:
     }
 
 private:
+    // Once the rows have stopped changing (a list is often filled row by row).
+    void FitLater()
+    {
+        if (m_bFitPending)
+            return;
+        m_bFitPending = true;
+        QTimer::singleShot(0, this, [this] {
+            m_bFitPending = false;
+            Fit();
+        });
+    }
+
+    // The width the values of a column need in the rows the view shows.
+    int ShownValuesWidth(int column) const
+    {
+        const QRect shown = m_pView->viewport()->rect();
+        QModelIndex index = m_pView->indexAt(QPoint(0, shown.top()));
+        int widest = 0;
+        for (int rows = 0; index.isValid() && rows < 200; ++rows) {
+            if (m_pView->visualRect(index).top() > shown.bottom())
+                break;
+            widest = std::max(widest, m_pView->sizeHintForIndex(index.siblingAtColumn(column)).width());
+            index = m_pView->indexBelow(index);
+        }
+        return widest;
+    }
+
     // The narrowest a column may get: its header text with the margins and the sort arrow.
     int MinimumWidth(int column) const
     {
@@ -96,6 +130,16 @@ private:
                 shortfall -= take;
             }
         }
+        // Room the view has beyond the widths goes to the columns whose values they cut, in order.
+        int spare = room - std::accumulate(widths.begin(), widths.end(), 0);
+        for (int c = 0; c < columns && spare > 0; ++c) {
+            int& width = widths[static_cast<size_t>(c)];
+            const int grow = std::min(spare, ShownValuesWidth(c) - width);
+            if (grow > 0) {
+                width += grow;
+                spare -= grow;
+            }
+        }
         for (int c = 0; c < columns; ++c)
             m_pView->setColumnWidth(c, widths[static_cast<size_t>(c)]);
         m_bFitting = false;
@@ -103,7 +147,7 @@ private:
 
     QPointer<QTreeView> m_pView;
     std::vector<int> m_Widths;
-    bool m_bFitting = false, m_bUserWidths = false;
+    bool m_bFitting = false, m_bUserWidths = false, m_bFitPending = false;
 };
 
 } // namespace

@@ -1,9 +1,14 @@
 #include "uiwidgets/frame_placement.h"
+#include "uiwidgets/view_helpers.h"
 
+#include <QApplication>
+#include <QDialog>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QMainWindow>
 #include <QScreen>
 #include <QTest>
+#include <QTreeWidget>
 #include <gtest/gtest.h>
 
 TEST(FramePlacement, TheWholeFrameStaysOnTheAreaAndAFittingSizeStays)
@@ -38,4 +43,28 @@ TEST(FramePlacement, AFramePlacedAtTheCornerShowsWhole)
     EXPECT_TRUE(area.contains(window.frameGeometry())) << "frame within the available area";
     EXPECT_GT(window.frameGeometry().top(), window.geometry().top() - 40);
     EXPECT_EQ(window.size(), QSize(639, 399));
+}
+
+// Columns and dialogs fit their texts: a list with room to spare widens the column whose values its
+// width cuts, and a dialog is wide enough for the title bar to show its whole title.
+TEST(FitToTexts, ColumnsTakeTheRoomTheyNeedAndTitlesShowWhole)
+{
+    QTreeWidget list;
+    list.setHeaderLabels({QStringLiteral("Name"), QStringLiteral("FAX Number")});
+    FitColumnsToView(&list, {100, 40});
+    list.resize(400, 200);
+    list.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+    list.addTopLevelItem(new QTreeWidgetItem({QStringLiteral("Anna Berg"), QStringLiteral("0301234567890123")}));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(list.columnWidth(0), 100) << "a column its values fit keeps its width";
+    EXPECT_GE(list.columnWidth(1), list.sizeHintForIndex(list.model()->index(0, 1)).width()) << "the number is not cut";
+    EXPECT_LE(list.columnWidth(0) + list.columnWidth(1), list.viewport()->width());
+
+    QDialog dialog;
+    dialog.setWindowTitle(QStringLiteral("About Qelta Driver for the fax suite..."));
+    KeepTitleWhole(&dialog);
+    QFont bold = QApplication::font();
+    bold.setBold(true);
+    EXPECT_GT(dialog.minimumWidth(), QFontMetrics(bold).horizontalAdvance(dialog.windowTitle()) + 60);
 }
