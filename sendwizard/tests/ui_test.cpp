@@ -25,6 +25,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QImage>
+#include <QRegularExpression>
+#include <QGroupBox>
 #include <QLabel>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -39,6 +41,8 @@
 
 #include <cstdlib>
 #include <functional>
+#include <map>
+#include <set>
 #include <optional>
 #include <stdexcept>
 #include <thread>
@@ -105,6 +109,75 @@ TEST_F(WizardStart, ClosingTheSheetDeletesTheWorkFileAndShowsThePagesInOrder)
     EXPECT_EQ(runner.titles, (std::vector<std::string>{"id107 Select Destination", "id110 Select Cover Sheet",
                                                        "id121 Set Job Parameter", "id111 Preview FAX Image",
                                                        "id108 Ready To Send"}));
+}
+
+// The help's topic of each page names the page's controls as the wizard shows them: every name the
+// topic explains is a control of its page for some printer, every button, box and group the page
+// shows is explained, and no topic stands for a page the wizard never shows.
+TEST_F(WizardStart, EachPageHelpTopicNamesThePagesControls)
+{
+    const std::string file = platform::parentPath(platform::programPath()) + "/Sendwizard2.html";
+    const QString help = QString::fromStdString(qelta::test::readTextFile(file));
+    ASSERT_FALSE(help.isEmpty());
+    auto plain = [](QString text) {
+        return text.remove(QRegularExpression(QStringLiteral("<[^>]*>"))).simplified();
+    };
+    auto name = [](QString text) {
+        text.remove(QLatin1Char('&'));
+        text = text.trimmed();
+        while (text.endsWith(QLatin1Char(':')) || text.endsWith(QLatin1Char('.')))
+            text.chop(1);
+        return text.trimmed();
+    };
+    auto topic = [&](int id) {
+        const qsizetype start = help.indexOf(QStringLiteral("<h2 id=\"%1\">").arg(id));
+        if (start < 0)
+            return QString();
+        const qsizetype end = help.indexOf(QStringLiteral("<h2"), start + 4);
+        return help.mid(start, end < 0 ? -1 : end - start);
+    };
+    const std::pair<int, int> pages[] = {{IDD_SELECT_DESTINATION, 131201}, {IDD_SELECT_COVER, 131202},
+                                         {IDD_SET_PARAMS, 131203}, {IDD_PREVIEW, 131204}};
+    std::map<int, std::set<QString>> shown;   // page -> every control text shown for some printer
+    std::map<int, std::set<QString>> buttons; // page -> the buttons, boxes and groups shown
+    for (int model : {0, 1, 2, 3, 4}) {
+        CPSMainuiLogic sheet;
+        sheet.m_nModelType = model;
+        ScriptedPrompter prompter;
+        CPSMainui wizard(sheet, prompter);
+        for (const auto& [page, id] : pages) {
+            QWidget* widget = wizard.page(page);
+            ASSERT_TRUE(widget) << page;
+            for (QWidget* control : widget->findChildren<QWidget*>()) {
+                if (!control->isVisibleTo(widget))
+                    continue;
+                QString text;
+                if (auto* button = qobject_cast<QAbstractButton*>(control))
+                    text = button->text();
+                else if (auto* group = qobject_cast<QGroupBox*>(control))
+                    text = group->title();
+                else if (auto* label = qobject_cast<QLabel*>(control); label && label->buddy())
+                    text = label->text();
+                if (name(text).isEmpty())
+                    continue;
+                shown[page].insert(name(text));
+                if (!qobject_cast<QLabel*>(control))
+                    buttons[page].insert(name(text));
+            }
+        }
+    }
+    for (const auto& [page, id] : pages) {
+        const QString section = topic(id);
+        ASSERT_FALSE(section.isEmpty()) << "no topic " << id;
+        QRegularExpressionMatchIterator it = QRegularExpression(QStringLiteral("<dt>(.*?)</dt>")).globalMatch(section);
+        while (it.hasNext())
+            for (const QString& explained : plain(it.next().captured(1)).split(QStringLiteral(", ")))
+                EXPECT_TRUE(shown[page].count(name(explained))) << id << ": the page shows no \"" << explained.toStdString() << "\"";
+        const QString text = plain(section);
+        for (const QString& control : buttons[page])
+            EXPECT_TRUE(text.contains(control)) << id << ": \"" << control.toStdString() << "\" is not explained";
+    }
+    EXPECT_TRUE(topic(131205).isEmpty()) << "the wizard shows no Ready To Send page";
 }
 
 TEST_F(WizardStart, FailuresBeforeTheSheetKeepTheWorkFile)
