@@ -641,7 +641,9 @@ TEST_F(WizardPages, ARefusedJobSaysSoAndLogsTheFlush)
     RunSendWizard({work}, prompter, runner);
     EXPECT_TRUE(spooler->documents().empty());
     CPSMainuiLogic sheet;
-    EXPECT_EQ(qelta::test::readTextFile(sheet.GetJobFolder() + kSendJobLog), "FAILED - SendJobData2\nNOT SENT - 0123 456")
+    EXPECT_EQ(qelta::test::readTextFile(sheet.GetJobFolder() + kSendJobLog),
+              "FAILED - SendJobData2\nNOT SENT - 0123 456\nREASON - the print queue \"Fax\" cannot be opened (no such "
+              "queue, or the print server cannot be reached)")
         << qelta::test::readTextFile(sheet.GetJobFolder() + kSendJobDataLog);
     EXPECT_TRUE(platform::pathExists(work)) << "the fax did not go out: its pages stay";
     EXPECT_EQ(FaxFiles(), std::vector<std::string>{});
