@@ -125,7 +125,8 @@ bool DeliverToPrinter(const CJobStream& stream, const std::string& printerName, 
         return false;
     auto printer = platform::currentSpooler()->openPrinter(printerName);
     if (!printer)
-        return Failed("the " + QueueNamed(printerName) + " cannot be opened (no such queue, or the print server cannot be reached)");
+        return Failed("the " + QueueNamed(printerName)
+                      + " cannot be opened (no such queue, or the print server cannot be reached)");
     if (!printer->startDocument(jobName, "RAW"))
         return Failed("the " + QueueNamed(printerName) + " refused the job");
     // From here on every failure abandons the document, so the device never gets part of a job.

@@ -172,7 +172,8 @@ TEST_F(WizardStart, EachPageHelpTopicNamesThePagesControls)
         QRegularExpressionMatchIterator it = QRegularExpression(QStringLiteral("<dt>(.*?)</dt>")).globalMatch(section);
         while (it.hasNext())
             for (const QString& explained : plain(it.next().captured(1)).split(QStringLiteral(", ")))
-                EXPECT_TRUE(shown[page].count(name(explained))) << id << ": the page shows no \"" << explained.toStdString() << "\"";
+                EXPECT_TRUE(shown[page].count(name(explained)))
+                    << id << ": the page shows no \"" << explained.toStdString() << "\"";
         const QString text = plain(section);
         for (const QString& control : buttons[page])
             EXPECT_TRUE(text.contains(control)) << id << ": \"" << control.toStdString() << "\" is not explained";
