@@ -35,10 +35,15 @@ QMargins Decorations(const QWidget& window)
             frame.bottom() - client.bottom()};
 }
 
-// Moves the frame in once the window manager has put its decorations around it.
+// Moves the frame in once, when the window manager has put its decorations around it.
 class CFrameKeeper : public QObject {
 public:
-    explicit CFrameKeeper(QWidget* window) : QObject(window), m_pWindow(window) { window->installEventFilter(this); }
+    explicit CFrameKeeper(QWidget* window) : QObject(window), m_pWindow(window)
+    {
+        setObjectName(kName);
+        window->installEventFilter(this);
+    }
+    static constexpr const char* kName = "qelta-frame-keeper";
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
@@ -71,6 +76,9 @@ private:
         const QMargins frame = Decorations(*m_pWindow);
         if (frame.isNull())
             return; // not decorated yet
+        // Once, with the real decorations: later moves and sizes are the user's or the program's.
+        deleteLater();
+        m_pWindow->removeEventFilter(this);
         const QRect area = AvailableAreaFor(m_pWindow->geometry());
         if (area.isEmpty())
             return;
@@ -101,7 +109,7 @@ void PlaceFrameOnScreen(QWidget* window, const QRect& client)
 {
     const QRect area = AvailableAreaFor(client);
     window->setGeometry(FitFrameToArea(client, kUsualDecorations, area));
-    if (!window->findChild<CFrameKeeper*>(QString(), Qt::FindDirectChildrenOnly))
+    if (!window->findChild<QObject*>(QLatin1String(CFrameKeeper::kName), Qt::FindDirectChildrenOnly))
         new CFrameKeeper(window);
 }
 
