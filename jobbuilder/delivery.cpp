@@ -1,10 +1,12 @@
 #include "jobbuilder/delivery.h"
 
+#include "platform/com.h"
 #include "platform/files.h"
 #include "platform/spooler.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 #include <vector>
@@ -47,6 +49,16 @@ private:
     uint64_t m_done = 0;
 };
 
+// The reason a delivery failed, for the caller's log: what failed, on which file or queue, and the
+// system's text for errno when it has one.
+bool Failed(const std::string& what, int error = 0)
+{
+    platform::com::setErrorInfo(error ? what + ": " + std::strerror(error) : what);
+    return false;
+}
+
+std::string QueueNamed(const std::string& printerName) { return "print queue \"" + printerName + "\""; }
+
 bool writeToPrinter(platform::PrinterHandle& printer, const char* data, size_t size)
 {
     while (size > 0) {
@@ -79,6 +91,7 @@ std::optional<CRedirectTarget> CreateRedirectTarget(const std::string& setting)
         if (fd >= 0)
             return CRedirectTarget{numbered, fd};
     }
+    Failed("cannot create the job file " + setting, errno);
     return std::nullopt;
 }
 
@@ -86,14 +99,22 @@ bool DeliverToFile(const CJobStream& stream, CRedirectTarget target)
 {
     StreamReader reader(stream);
     bool ok = true;
+    int error = 0;
     while (ok && reader.Done() < stream.Length()) {
         const char* data = nullptr;
         size_t size = 0;
+        errno = 0;
         ok = reader.Next(kBlock, data, size) && platform::writeAll(target.fd, std::string_view(data, size));
+        error = ok ? 0 : errno;
     }
-    ok = ::close(target.fd) == 0 && ok;
-    if (!ok)
+    if (::close(target.fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (!ok) {
         ::unlink(target.path.c_str());
+        return Failed("cannot write the job file " + target.path, error);
+    }
     return ok;
 }
 
@@ -104,13 +125,14 @@ bool DeliverToPrinter(const CJobStream& stream, const std::string& printerName, 
         return false;
     auto printer = platform::currentSpooler()->openPrinter(printerName);
     if (!printer)
-        return false;
+        return Failed("the " + QueueNamed(printerName)
+                      + " cannot be opened (no such queue, or the print server cannot be reached)");
     if (!printer->startDocument(jobName, "RAW"))
-        return false;
+        return Failed("the " + QueueNamed(printerName) + " refused the job");
     // From here on every failure abandons the document, so the device never gets part of a job.
     auto fail = [&] {
         printer->cancelDocument();
-        return false;
+        return Failed("the " + QueueNamed(printerName) + " failed while the job was sent; the job was cancelled");
     };
     if (!printer->startPage())
         return fail();

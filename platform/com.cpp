@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <utility>
 
 namespace platform::com {
 
@@ -72,6 +73,14 @@ void uninitializeThread()
 }
 
 bool threadInitialized() { return threadInitCount > 0; }
+
+namespace {
+thread_local std::string threadErrorInfo;
+}
+
+void setErrorInfo(std::string text) { threadErrorInfo = std::move(text); }
+
+std::string takeErrorInfo() { return std::exchange(threadErrorInfo, {}); }
 
 HRESULT classIdFromProgId(std::string_view progId, CLSID& clsid)
 {

@@ -350,6 +350,12 @@ void uninitializeThread();
 /// True when the calling thread is initialised.
 bool threadInitialized();
 
+/// The calling thread's error information: the reason, in words, that an object's last failing
+/// call gave (the system's error text with the file or queue involved). A call that fails sets it;
+/// takeErrorInfo hands it over once and clears it.
+void setErrorInfo(std::string text);
+std::string takeErrorInfo();
+
 /// The class identifier that a program identifier names (following CurVer once), or CO_E_CLASSSTRING.
 HRESULT classIdFromProgId(std::string_view progId, CLSID& clsid);
 

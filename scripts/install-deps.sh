@@ -19,6 +19,8 @@ packages=(
   qt6-multimedia-dev
   # a private print server for the spooler integration tests
   cups-daemon cups-client
+  # the desktop entries and file types of the installed suite, checked as the desktop reads them
+  desktop-file-utils shared-mime-info xdg-utils
   # locale sources, so tests can run under a comma-decimal locale
   locales
   # benchmarks, with the XML parsers they compare against

@@ -26,6 +26,10 @@ trial_state() {
     esac
     shift
   done
+  # A file named relative to where the script was started (the script runs from the source tree).
+  if [ -n "$trial_file" ] && [ "${trial_file#[/-]}" = "$trial_file" ]; then
+    trial_file=${OLDPWD:-$PWD}/$trial_file
+  fi
   local program
   for program in $programs; do
     [ -x "$bin/$program" ] ||

@@ -289,5 +289,9 @@ int CPSMainuiLogic::FlushDocumentJob(int i)
 {
     if (!GetDocument(i) || !m_pJobTool)
         return 0;
-    return m_pJobTool->FlushJob() == S_OK ? 1 : 0; // "FAILED - IQeltaJobTool::FlushJob()" goes nowhere
+    platform::com::takeErrorInfo(); // nothing of an earlier call
+    if (m_pJobTool->FlushJob() == S_OK) // "FAILED - IQeltaJobTool::FlushJob()" goes nowhere
+        return 1;
+    m_strFlushFailure = platform::com::takeErrorInfo();
+    return 0;
 }

@@ -75,6 +75,7 @@ std::string SendOutcome(const CPSMainuiLogic& sheet, int sentDocuments)
 int SendJobWorker(CPSMainuiLogic& sheet, IProgressSink& sink)
 {
     int sentDocuments = 0;
+    sheet.m_strFlushFailure.clear();
     const int sent = RunWorker(sheet, kSendJobLog, [&sheet, &sentDocuments](IProgressSink& progress) {
         Require(sheet.CreateJobTool(), "FAILED - SendJobData0");
         const int n = sheet.GetDocumentCount();
@@ -86,7 +87,13 @@ int SendJobWorker(CPSMainuiLogic& sheet, IProgressSink& sink)
             progress.Progress((i * 100 + 100) / n);
         }
         progress.Progress(100);
-    }, sink, [&] { return SendOutcome(sheet, sentDocuments); });
+    }, sink, [&] {
+        // What went out, then the reason the system gave.
+        std::string lines = SendOutcome(sheet, sentDocuments);
+        if (!sheet.m_strFlushFailure.empty())
+            lines += "\nREASON - " + sheet.m_strFlushFailure;
+        return lines;
+    });
     if (sent)
         std::this_thread::sleep_for(kFinishedPause);
     else

@@ -111,6 +111,8 @@ public:
     int ConvertDocumentImage(int i);
     int RegisterDocumentJob(int i);
     int FlushDocumentJob(int i);
+    /// Why the last FlushDocumentJob failed, as the job tool told it; empty when it did not say.
+    std::string m_strFlushFailure;
     /// Draws the header line of one page into the top band of image.
     int StampHeader(uintptr_t image, const CJobSummary& summary, const LOGFONTA& font, int nPage, int nTotal);
 

@@ -14,6 +14,7 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QTabWidget>
+#include <QTimer>
 #include <QTreeView>
 
 #include <algorithm>
@@ -63,6 +64,12 @@ public:
             if (!m_bFitting && m_pView->isVisible())
                 m_bUserWidths = true;
         });
+        // Rows added or changed may need the room the view has to spare.
+        if (QAbstractItemModel* model = view->model()) {
+            connect(model, &QAbstractItemModel::rowsInserted, this, &CColumnFit::FitLater);
+            connect(model, &QAbstractItemModel::dataChanged, this, &CColumnFit::FitLater);
+            connect(model, &QAbstractItemModel::modelReset, this, &CColumnFit::FitLater);
+        }
         Fit();
     }
 
@@ -74,6 +81,33 @@ public:
     }
 
 private:
+    // Once the rows have stopped changing (a list is often filled row by row).
+    void FitLater()
+    {
+        if (m_bFitPending)
+            return;
+        m_bFitPending = true;
+        QTimer::singleShot(0, this, [this] {
+            m_bFitPending = false;
+            Fit();
+        });
+    }
+
+    // The width the values of a column need in the rows the view shows.
+    int ShownValuesWidth(int column) const
+    {
+        const QRect shown = m_pView->viewport()->rect();
+        QModelIndex index = m_pView->indexAt(QPoint(0, shown.top()));
+        int widest = 0;
+        for (int rows = 0; index.isValid() && rows < 200; ++rows) {
+            if (m_pView->visualRect(index).top() > shown.bottom())
+                break;
+            widest = std::max(widest, m_pView->sizeHintForIndex(index.siblingAtColumn(column)).width());
+            index = m_pView->indexBelow(index);
+        }
+        return widest;
+    }
+
     // The narrowest a column may get: its header text with the margins and the sort arrow.
     int MinimumWidth(int column) const
     {
@@ -114,6 +148,16 @@ private:
                 shortfall -= take;
             }
         }
+        // Room the view has beyond the widths goes to the columns whose values they cut, in order.
+        int spare = room - std::accumulate(widths.begin(), widths.end(), 0);
+        for (int c = 0; c < columns && spare > 0; ++c) {
+            int& width = widths[static_cast<size_t>(c)];
+            const int grow = std::min(spare, ShownValuesWidth(c) - width);
+            if (grow > 0) {
+                width += grow;
+                spare -= grow;
+            }
+        }
         for (int c = 0; c < columns; ++c)
             m_pView->setColumnWidth(c, widths[static_cast<size_t>(c)]);
         m_bFitting = false;
@@ -121,7 +165,7 @@ private:
 
     QPointer<QTreeView> m_pView;
     std::vector<int> m_Widths;
-    bool m_bFitting = false, m_bUserWidths = false;
+    bool m_bFitting = false, m_bUserWidths = false, m_bFitPending = false;
 };
 
 } // namespace
@@ -153,4 +197,15 @@ std::string WidgetFontFace(const QWidget& widget)
     if (face.isEmpty())
         face = QApplication::font().family();
     return face.toUtf8().toStdString();
+}
+
+bool FocusFirstField(QWidget* page)
+{
+    for (QWidget* w = page->nextInFocusChain(); w && w != page; w = w->nextInFocusChain()) {
+        if (page->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) && w->isEnabled() && w->isVisibleTo(page)) {
+            w->setFocus(Qt::OtherFocusReason);
+            return true;
+        }
+    }
+    return false;
 }

@@ -42,3 +42,7 @@ QPixmap LoadResourcePicture(uint32_t nKind, uint32_t nId);
 
 /// The face of a window's font (else of the application's); empty when neither is known.
 std::string WidgetFontFace(const QWidget& widget);
+
+/// Gives the focus to the first field of a page in its Tab order that can take it (enabled, shown
+/// with the page); false when none can.
+bool FocusFirstField(QWidget* page);

@@ -224,6 +224,7 @@ CEnvsetupDlg::CEnvsetupDlg(IPrompter& prompter, HelpOpener opener, QWidget* pare
     m_pHeader->Init();
     UpdateApply();
     resize(sizeHint().expandedTo(QSize(560, 400)));
+    FocusFirstField(m_pHeader); // the sheet opens in its page, not on the tabs
 }
 
 void CEnvsetupDlg::ShowHelp()

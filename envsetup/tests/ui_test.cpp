@@ -154,6 +154,10 @@ TEST_F(EnvsetupSheet, TabFollowsTheLayoutOnBothPages)
 {
     CEnvsetupDlg sheet(prompter_);
     sheet.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&sheet));
+    ASSERT_TRUE(QApplication::focusWidget());
+    EXPECT_EQ(QApplication::focusWidget()->objectName(), ControlName(IDC_FONT_FACE))
+        << "opened in the page's first field";
     EXPECT_TRUE(qelta::test::TabOrderFollowsLayout(sheet.findChild<QWidget*>(ControlName(IDD_HEADER_SETTING))));
     ShowPrinterPage(sheet);
     Control<QCheckBox>(sheet, IDC_USE_USER_PRINTER)->click();

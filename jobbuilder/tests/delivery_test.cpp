@@ -1,6 +1,7 @@
 // Delivering a job stream: spooler page breaks, what each failing spooler call leaves behind, and
 // the redirect file's names.
 #include "jobbuilder/delivery.h"
+#include "platform/com.h"
 #include "platform/files.h"
 #include "platform/spooler.h"
 #include "platform/tests/support/recording_spooler.h"
@@ -169,6 +170,8 @@ TEST_F(DeliveryTest, EveryFailingSpoolerCallLeavesNoFinishedDocument)
         }
     }
     EXPECT_FALSE(DeliverToPrinter(stream_, "Unknown printer", "Report", 3));
+    EXPECT_EQ(platform::com::takeErrorInfo(), "the print queue \"Unknown printer\" cannot be opened (no such queue, or "
+                                              "the print server cannot be reached)");
 }
 
 TEST_F(DeliveryTest, RedirectTargetNamesAndContent)
@@ -201,7 +204,11 @@ TEST_F(DeliveryTest, RedirectTargetNamesAndContent)
         qelta::test::writeTextFile(p + "." + std::to_string(n), "");
     EXPECT_FALSE(CreateRedirectTarget(p)) << "all numbered names are taken";
     EXPECT_FALSE(platform::pathExists(p + ".256"));
+    platform::com::takeErrorInfo();
     EXPECT_FALSE(CreateRedirectTarget(root_.path() + "/missing/job.pjl"));
+    EXPECT_EQ(platform::com::takeErrorInfo(),
+              "cannot create the job file " + root_.path() + "/missing/job.pjl: No such file or directory")
+        << "the reason names the file and the system's text";
 }
 
 TEST_F(DeliveryTest, FailedFileDeliveryRemovesTheTarget)
@@ -214,4 +221,5 @@ TEST_F(DeliveryTest, FailedFileDeliveryRemovesTheTarget)
     ASSERT_EQ(::ftruncate(stream_.Descriptor(), 1000), 0);
     EXPECT_FALSE(DeliverToFile(stream_, std::move(*target)));
     EXPECT_FALSE(platform::pathExists(p));
+    EXPECT_EQ(platform::com::takeErrorInfo(), "cannot write the job file " + p);
 }

@@ -116,6 +116,12 @@ void CIkDisp::UpdateScrollBars()
 
 QPoint CIkDisp::ScrollPosition() const { return {horizontalScrollBar()->value(), verticalScrollBar()->value()}; }
 
+void CIkDisp::ScrollToTop()
+{
+    horizontalScrollBar()->setValue(0);
+    verticalScrollBar()->setValue(0);
+}
+
 void CIkDisp::resizeEvent(QResizeEvent* event)
 {
     QAbstractScrollArea::resizeEvent(event);

@@ -22,6 +22,8 @@ public:
     const QImage& Image() const { return m_Image; }
     /// Where the view stands in the zoomed page (the scroll bars' values).
     QPoint ScrollPosition() const;
+    /// Shows the page's top left corner.
+    void ScrollToTop();
 
 signals:
     /// The zoom changed by a fit (a mode, or a new view size in a fitting mode).

@@ -13,6 +13,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -328,11 +329,27 @@ void CPPPreview::Update()
 
 void CPPPreview::ShowPage()
 {
-    if (m_Logic.GetPageNumber() > 0)
-        ShowImage(*m_pDisplay, m_Logic.GetImagePath(), m_Logic.GetPageNumber() - 1, m_Logic.GetZoom(),
-                  m_Logic.GetMode());
+    const int page = m_Logic.GetPageNumber();
+    if (page > 0)
+        ShowImage(*m_pDisplay, m_Logic.GetImagePath(), page - 1, m_Logic.GetZoom(), m_Logic.GetMode());
     else
         m_pDisplay->SetImageHandle(0);
+    if (page != m_nShownPage)
+        m_pDisplay->ScrollToTop();
+    m_nShownPage = page;
+}
+
+void CPPPreview::keyPressEvent(QKeyEvent* event)
+{
+    // Enter that no control of the page took (the page number, the zoom percentage, a mode) shows
+    // the page; it never reaches the sheet's default button, so only Finish itself sends.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (m_Logic.AreControlsEnabled())
+            ShowPage();
+        event->accept();
+        return;
+    }
+    CWizardPage::keyPressEvent(event);
 }
 
 void CPPPreview::OnSetActive()

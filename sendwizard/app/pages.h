@@ -62,6 +62,9 @@ public:
     /// The page is as after a good image: Finish may send.
     bool ImageCameOutWhole() const { return m_Logic.GetButtons() == (PSWIZB_BACK | PSWIZB_FINISH); }
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void ShowPage();
     void Update();
@@ -75,6 +78,7 @@ private:
     QLineEdit* m_pPercent;
     bool m_bUpdating = false;
     bool m_bImagePending = false;
+    int m_nShownPage = -1; ///< the page the display shows; another one starts at its top
 };
 
 /// "Ready To Send": the job's summary; its Finish sends.

@@ -135,7 +135,14 @@ void CPPSelectDest::Build()
     connect(add, &QPushButton::clicked, this, [this] { AddTyped(); });
     connect(remove, &QPushButton::clicked, this, action([this] { DeleteSelected(); }));
     connect(removeAll, &QPushButton::clicked, this, action([this] { m_Logic.DeleteAll(); }));
-    connect(phonebook, &QPushButton::clicked, this, action([this] { m_Logic.ImportFromPhoneBook(); }));
+    connect(phonebook, &QPushButton::clicked, this, [this, phonebook] {
+        Store();
+        m_Logic.ImportFromPhoneBook();
+        Refresh();
+        // The phone book's dialogs took the sheet over while they were open: the focus comes back
+        // to the button that opened them.
+        phonebook->setFocus(Qt::OtherFocusReason);
+    });
     connect(m_pList->header(), &QHeaderView::sectionClicked, this, [this](int column) {
         const std::vector<const CJobDestination*> selected = SelectedDestinations();
         m_Logic.SortByColumn(column);

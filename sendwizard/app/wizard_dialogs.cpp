@@ -1,5 +1,6 @@
 #include "sendwizard/app/wizard_dialogs.h"
 #include "uiwidgets/control_name.h"
+#include "uiwidgets/frame_placement.h"
 
 #include "sendwizard/wizard_strings.h"
 #include "uiwidgets/worker_dialogs.h"
@@ -58,6 +59,7 @@ CDAbout::CDAbout(const AboutTexts& texts, QWidget* parent) : QDialog(parent)
     layout->addWidget(Named(new QLabel(QtText(texts.strVersion), this), IDC_ABOUT_VERSION));
     layout->addWidget(Named(new QLabel(QtText(texts.strSecond), this), IDC_ABOUT_SECOND));
     layout->addWidget(Buttons(this, false));
+    KeepTitleWhole(this);
 }
 
 namespace {

@@ -22,6 +22,10 @@
 #include <fstream>
 #include <thread>
 
+// The reason a send's log gives when the spooler cannot open the printer "Fax".
+const std::string kUnopenedQueue =
+    "\nREASON - the print queue \"Fax\" cannot be opened (no such queue, or the print server cannot be reached)";
+
 namespace {
 
 using qelta::test::readTextFile;
@@ -436,7 +440,10 @@ TEST_F(Pages, EveryWorkerFailureLeavesItsTextAlone)
             c.breakIt(job);
             EXPECT_TRUE(preview.OnWizardFinish());
             EXPECT_EQ(preview.GetButtons(), PSWIZB_FINISH);
-            EXPECT_EQ(readTextFile(job.GetJobFolder() + kSendJobLog), std::string(c.text) + "\nNOT SENT - 0123450 Name 0");
+            EXPECT_EQ(readTextFile(job.GetJobFolder() + kSendJobLog),
+                      std::string(c.text) + "\nNOT SENT - 0123450 Name 0"
+                          + (std::string(c.text) == "FAILED - SendJobData2" ? kUnopenedQueue : ""))
+                << "only the printer's refusal has a reason to give";
         } else {
             EXPECT_EQ(preview.GetButtons(), PSWIZB_FINISH) << c.text;
             EXPECT_FALSE(preview.AreControlsEnabled());
@@ -491,7 +498,7 @@ TEST_F(Pages, AFailedSendNamesWhatWentOutAndKeepsTheWorkFile)
     EXPECT_TRUE(preview.OnWizardFinish());
     ASSERT_EQ(spooler->documents().size(), 1u);
     EXPECT_EQ(JobLog(kSendJobLog), "FAILED - SendJobData2\nSENT - 0123450 Name 0\nNOT SENT - 0123451\n"
-                                   "NOT SENT - 0123452 Name 2");
+                                   "NOT SENT - 0123452 Name 2" + kUnopenedQueue);
     sheet.DeleteWorkFile();
     EXPECT_TRUE(platform::pathExists(work)) << "a destination still waits for these pages";
 
@@ -630,7 +637,8 @@ TEST_F(Pages, ReadyToSendStartsTheLogViewerWhenAskedAndSends)
     ready.SetLogViewer(false);
     EXPECT_TRUE(ready.OnWizardFinish());
     EXPECT_EQ(ready.GetButtons(), PSWIZB_FINISH);
-    EXPECT_EQ(JobLog(kSendJobLog), "FAILED - SendJobData2\nNOT SENT - 0123450 Name 0\nNOT SENT - 0123451 Name 1");
+    EXPECT_EQ(JobLog(kSendJobLog),
+              "FAILED - SendJobData2\nNOT SENT - 0123450 Name 0\nNOT SENT - 0123451 Name 1" + kUnopenedQueue);
     EXPECT_FALSE(platform::pathExists(out)) << "no log viewer this time";
 }
 

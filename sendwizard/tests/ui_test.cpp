@@ -25,6 +25,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QImage>
+#include <QRegularExpression>
+#include <QGroupBox>
 #include <QLabel>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -39,6 +41,8 @@
 
 #include <cstdlib>
 #include <functional>
+#include <map>
+#include <set>
 #include <optional>
 #include <stdexcept>
 #include <thread>
@@ -105,6 +109,76 @@ TEST_F(WizardStart, ClosingTheSheetDeletesTheWorkFileAndShowsThePagesInOrder)
     EXPECT_EQ(runner.titles, (std::vector<std::string>{"id107 Select Destination", "id110 Select Cover Sheet",
                                                        "id121 Set Job Parameter", "id111 Preview FAX Image",
                                                        "id108 Ready To Send"}));
+}
+
+// The help's topic of each page names the page's controls as the wizard shows them: every name the
+// topic explains is a control of its page for some printer, every button, box and group the page
+// shows is explained, and no topic stands for a page the wizard never shows.
+TEST_F(WizardStart, EachPageHelpTopicNamesThePagesControls)
+{
+    const std::string file = platform::parentPath(platform::programPath()) + "/Sendwizard2.html";
+    const QString help = QString::fromStdString(qelta::test::readTextFile(file));
+    ASSERT_FALSE(help.isEmpty());
+    auto plain = [](QString text) {
+        return text.remove(QRegularExpression(QStringLiteral("<[^>]*>"))).simplified();
+    };
+    auto name = [](QString text) {
+        text.remove(QLatin1Char('&'));
+        text = text.trimmed();
+        while (text.endsWith(QLatin1Char(':')) || text.endsWith(QLatin1Char('.')))
+            text.chop(1);
+        return text.trimmed();
+    };
+    auto topic = [&](int id) {
+        const qsizetype start = help.indexOf(QStringLiteral("<h2 id=\"%1\">").arg(id));
+        if (start < 0)
+            return QString();
+        const qsizetype end = help.indexOf(QStringLiteral("<h2"), start + 4);
+        return help.mid(start, end < 0 ? -1 : end - start);
+    };
+    const std::pair<int, int> pages[] = {{IDD_SELECT_DESTINATION, 131201}, {IDD_SELECT_COVER, 131202},
+                                         {IDD_SET_PARAMS, 131203}, {IDD_PREVIEW, 131204}};
+    std::map<int, std::set<QString>> shown;   // page -> every control text shown for some printer
+    std::map<int, std::set<QString>> buttons; // page -> the buttons, boxes and groups shown
+    for (int model : {0, 1, 2, 3, 4}) {
+        CPSMainuiLogic sheet;
+        sheet.m_nModelType = model;
+        ScriptedPrompter prompter;
+        CPSMainui wizard(sheet, prompter);
+        for (const auto& [page, id] : pages) {
+            QWidget* widget = wizard.page(page);
+            ASSERT_TRUE(widget) << page;
+            for (QWidget* control : widget->findChildren<QWidget*>()) {
+                if (!control->isVisibleTo(widget))
+                    continue;
+                QString text;
+                if (auto* button = qobject_cast<QAbstractButton*>(control))
+                    text = button->text();
+                else if (auto* group = qobject_cast<QGroupBox*>(control))
+                    text = group->title();
+                else if (auto* label = qobject_cast<QLabel*>(control); label && label->buddy())
+                    text = label->text();
+                if (name(text).isEmpty())
+                    continue;
+                shown[page].insert(name(text));
+                if (!qobject_cast<QLabel*>(control))
+                    buttons[page].insert(name(text));
+            }
+        }
+    }
+    for (const auto& [page, id] : pages) {
+        const QString section = topic(id);
+        ASSERT_FALSE(section.isEmpty()) << "no topic " << id;
+        QRegularExpressionMatchIterator it = QRegularExpression(QStringLiteral("<dt>(.*?)</dt>")).globalMatch(section);
+        while (it.hasNext())
+            for (const QString& explained : plain(it.next().captured(1)).split(QStringLiteral(", ")))
+                EXPECT_TRUE(shown[page].count(name(explained)))
+                    << id << ": the page shows no \"" << explained.toStdString() << "\"";
+        const QString text = plain(section);
+        for (const QString& control : buttons[page])
+            EXPECT_TRUE(text.contains(control)) << id << ": \"" << control.toStdString() << "\" is not explained";
+    }
+    EXPECT_TRUE(topic(131205).isEmpty()) << "the wizard shows no Ready To Send page";
 }
 
 TEST_F(WizardStart, FailuresBeforeTheSheetKeepTheWorkFile)
@@ -287,6 +361,8 @@ TEST_F(WizardStart, EveryPageOfTheSheetHasItsSectionInTheShippedHelp)
     ASSERT_FALSE(pages.isEmpty());
     std::vector<uint32_t> topics{HelpTopicFor(0)};
     for (const int page : pages) {
+        if (page == IDD_READY_TO_SEND)
+            continue; // never shown: the Preview's Finish sends
         const uint32_t topic = HelpTopicFor(0x20000u + static_cast<uint32_t>(page));
         EXPECT_NE(topic, HelpTopicFor(0)) << "page " << page << " has no help topic of its own";
         topics.push_back(topic);
@@ -490,6 +566,41 @@ TEST_F(WizardPages, AThreePageJobGoesOutOnFinishAndLeavesNoFiles)
     EXPECT_EQ(FaxFiles(), std::vector<std::string>{});
 }
 
+// Enter in the page's boxes shows the page and sends nothing (only Finish sends), and a page turned
+// to starts at its top whatever the previous one was scrolled to.
+TEST_F(WizardPages, EnterOnThePreviewShowsThePageAndATurnedPageStartsAtItsTop)
+{
+    ScriptedPrompter prompter;
+    SendingRunner runner(prompter, [](CPSMainui& wizard) {
+        auto* preview = qobject_cast<CPPPreview*>(wizard.currentPage());
+        ASSERT_TRUE(preview);
+        auto* display = preview->findChild<CIkDisp*>("id1039");
+        preview->findChild<QRadioButton*>("id1048")->click(); // Actual Size: the page scrolls
+        preview->findChild<QSpinBox*>("id1041")->setValue(2);
+        QCoreApplication::processEvents();
+        display->verticalScrollBar()->setValue(display->verticalScrollBar()->maximum());
+        display->horizontalScrollBar()->setValue(display->horizontalScrollBar()->maximum());
+        ASSERT_GT(display->ScrollPosition().y(), 0) << "the page is taller than the view";
+        for (const char* box : {"id1044", "id1050", "id1048"}) {
+            auto* control = preview->findChild<QWidget*>(box);
+            control->setFocus();
+            QTest::keyClicks(control, "3");
+            QTest::keyClick(control, Qt::Key_Return);
+            QTest::keyClick(control, Qt::Key_Enter);
+            EXPECT_TRUE(wizard.isVisible()) << box << ": Enter sends nothing";
+            EXPECT_EQ(wizard.currentId(), IDD_PREVIEW) << box;
+        }
+        EXPECT_EQ(preview->Logic().GetPageNumber(), 2);
+        preview->findChild<QSpinBox*>("id1041")->setValue(3);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(preview->Logic().GetPageNumber(), 3);
+        EXPECT_EQ(display->ScrollPosition(), QPoint(0, 0)) << "page 3 starts at its top";
+        EXPECT_GT(display->verticalScrollBar()->maximum(), 0);
+    });
+    EXPECT_EQ(RunSendWizard({work}, prompter, runner), 0);
+    EXPECT_EQ(spooler->documents().size(), 1u) << "Finish alone sent the job, once";
+}
+
 TEST_F(WizardPages, ANumberTypedButNotAddedGoesOutWithTheListedOne)
 {
     ScriptedPrompter prompter;
@@ -533,7 +644,9 @@ TEST_F(WizardPages, ARefusedJobSaysSoAndLogsTheFlush)
     RunSendWizard({work}, prompter, runner);
     EXPECT_TRUE(spooler->documents().empty());
     CPSMainuiLogic sheet;
-    EXPECT_EQ(qelta::test::readTextFile(sheet.GetJobFolder() + kSendJobLog), "FAILED - SendJobData2\nNOT SENT - 0123 456")
+    EXPECT_EQ(qelta::test::readTextFile(sheet.GetJobFolder() + kSendJobLog),
+              "FAILED - SendJobData2\nNOT SENT - 0123 456\nREASON - the print queue \"Fax\" cannot be opened (no such "
+              "queue, or the print server cannot be reached)")
         << qelta::test::readTextFile(sheet.GetJobFolder() + kSendJobDataLog);
     EXPECT_TRUE(platform::pathExists(work)) << "the fax did not go out: its pages stay";
     EXPECT_EQ(FaxFiles(), std::vector<std::string>{});

@@ -8,6 +8,7 @@
 #include "platform/library.h"
 #include "platform/state.h"
 #include "uiwidgets/control_name.h"
+#include "uiwidgets/frame_placement.h"
 #include "uiwidgets/stop_signals.h"
 #include "uiwidgets/toolbar_ex.h"
 
@@ -180,9 +181,9 @@ CMainFrame::CMainFrame(CViewerSettings& settings, IPrompter& prompter, int scree
         restoreState(QByteArray(state->data(), static_cast<qsizetype>(state->size())));
 
     setAcceptDrops(true);
-    setGeometry(std::max(0, settings.windowLeft), std::max(0, settings.windowTop),
-                std::max(1, settings.windowRight - settings.windowLeft),
-                std::max(1, settings.windowBottom - settings.windowTop));
+    PlaceFrameOnScreen(this, QRect(settings.windowLeft, settings.windowTop,
+                                   std::max(1, settings.windowRight - settings.windowLeft),
+                                   std::max(1, settings.windowBottom - settings.windowTop)));
     m_pSplitter->setSizes({settings.cmplWidth, std::max(1, width() - settings.cmplWidth)});
     connect(qApp, &QApplication::focusChanged, this, [this] { UpdateActions(); });
     UpdateActions();

@@ -18,6 +18,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QPrinter>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <QFileDialog>
@@ -314,12 +315,19 @@ TEST_F(PageViewerTest, ClosingStoresTheWindowAndTheViewSettings)
     {
         auto frame = StartPageViewer({}, prompter, settings, 1920); // at the first run's 400 x 300
         ASSERT_TRUE(frame);
+        frame->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+        QCoreApplication::processEvents();
+        const QRect area = frame->screen()->availableGeometry();
+        EXPECT_TRUE(area.contains(frame->frameGeometry())) << "shown whole";
+        EXPECT_GE(frame->geometry().top() - area.top(), 20) << "room for a title bar above the client";
+        EXPECT_EQ(frame->size(), QSize(400, 300));
         frame->showMaximized();
         frame->close();
     }
     EXPECT_EQ(settings.windowZoom, 1);
     EXPECT_EQ(std::tie(settings.windowLeft, settings.windowTop, settings.windowRight, settings.windowBottom),
-              std::make_tuple(0, 0, 400, 300));
+              std::make_tuple(0, 0, 400, 300)) << "closed maximised: the stored place stays";
     EXPECT_EQ(std::tie(settings.viewScale, settings.viewJustify), std::make_tuple(4, 1));
     WriteViewerSettingsAtExit(settings);
     EXPECT_EQ(ReadViewerSettings(1920).windowZoom, 1);

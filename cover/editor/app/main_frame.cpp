@@ -11,6 +11,7 @@
 #include "platform/library.h"
 #include "platform/process.h"
 #include "uiwidgets/control_name.h"
+#include "uiwidgets/frame_placement.h"
 #include "uiwidgets/help.h"
 #include "uiwidgets/toolbar_ex.h"
 
@@ -406,7 +407,7 @@ bool CtqMainFrame::Create()
     const int frame = style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth);
     const int caption = style()->pixelMetric(QStyle::PM_TitleBarHeight);
     const FrameGeometry g = PlaceFrame(placement, screen.width(), screen.height(), frame, caption);
-    setGeometry(g.x, g.y, std::max(g.width, 200), std::max(g.height, 150));
+    PlaceFrameOnScreen(this, QRect(g.x, g.y, std::max(g.width, 200), std::max(g.height, 150)));
 
     createMenus();
 

@@ -27,6 +27,7 @@
 #include <QTimer>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QScreen>
 #include <QTest>
 #include <QWidgetAction>
 #include <QWindow>
@@ -69,7 +70,7 @@ struct Editor {
     std::unique_ptr<CtqHeaderApp> app;
     platform::EndpointHandle handle = 0;
 
-    explicit Editor(bool withEndpoint = false)
+    explicit Editor(bool withEndpoint = false, bool sized = true)
     {
         writeTextFile(path, "[TQLCVR]\r\nFrames=2\r\nLang=0\r\n"
                             "Frame.1=StaticText,100,100,300,100,DejaVu Sans,40,400,0,0,0,0,Hello\r\n"
@@ -82,7 +83,8 @@ struct Editor {
             handle = endpoint ? endpoint->handle() : 0;
         }
         EXPECT_TRUE(app->InitInstance({StartRequest::Path, path}, std::move(endpoint)));
-        frame()->resize(900, 700);
+        if (sized)
+            frame()->resize(900, 700);
         EXPECT_TRUE(QTest::qWaitForWindowExposed(frame()));
     }
     ~Editor()
@@ -185,6 +187,18 @@ TEST(CoverEditorUi, ZoomKeysTheQuestionOnCloseAndTheGridKeptInTheProfile)
     EXPECT_EQ(grid.command, ID_GRID_100);
     EXPECT_EQ(ReadFramePlacement(CEditorProfile()).right - ReadFramePlacement(CEditorProfile()).left, 900);
     EXPECT_TRUE(CEditorProfile().GetBinary("", kBarStateKey).has_value());
+}
+
+// The first start (no stored placement, which is the screen's corner) shows the whole frame,
+// decorations included, at the size it keeps.
+TEST(CoverEditorUi, TheFirstFrameShowsWholeAtItsSize)
+{
+    Editor e(false, false);
+    QCoreApplication::processEvents();
+    const QRect area = e.frame()->screen()->availableGeometry();
+    EXPECT_TRUE(area.contains(e.frame()->frameGeometry()));
+    EXPECT_GE(e.frame()->geometry().top() - area.top(), 20) << "room for a title bar above the client";
+    EXPECT_EQ(e.frame()->size(), QSize(639, 399));
 }
 
 TEST(CoverEditorUi, MenusToolbarStatusBarAndTabOrder)

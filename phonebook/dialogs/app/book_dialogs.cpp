@@ -3,6 +3,7 @@
 #include "phonebook/dialogs/app/bookpicker_app.h"
 #include "phonebook/dialogs/select_dest_logic.h"
 #include "uiwidgets/control_name.h"
+#include "uiwidgets/frame_placement.h"
 #include "uiwidgets/view_helpers.h"
 #include "uiwidgets/worker_dialogs.h"
 
@@ -98,6 +99,7 @@ CDFolderName::CDFolderName(IMessageNotifier& notifier, QWidget* parent) : QDialo
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(OkCancelButtons(this));
+    KeepTitleWhole(this);
 }
 
 int CDFolderName::RunWithoutBook()
