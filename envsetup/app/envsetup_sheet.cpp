@@ -215,10 +215,7 @@ CEnvsetupDlg::CEnvsetupDlg(IPrompter& prompter, HelpOpener opener, QWidget* pare
     connect(m_pHeader, &CPPHeader::Changed, this, &CEnvsetupDlg::UpdateApply);
     connect(m_pPrinter, &CPPPrinter::Changed, this, &CEnvsetupDlg::UpdateApply);
     // A page reads its settings when it is first shown.
-    connect(m_pTabs, &QTabWidget::currentChanged, this, [this] {
-        if (m_pTabs->currentWidget() == m_pPrinter && !m_Logic.m_Printer.IsInitialized())
-            m_pPrinter->Init();
-    });
+    InitWhenFirstShown(m_pTabs, m_pPrinter, [this] { m_pPrinter->Init(); });
     InstallHelpKey(this, [this] { ShowHelp(); });
 
     m_pHeader->Init();
