@@ -17,8 +17,20 @@ using namespace mfpif_Halvet_R1::sax;
 
 namespace {
 
+// Appends to a buffer known to be large enough: a decoded text is never longer than its source.
+struct ByteWriter {
+    char* at;
+    void push_back(char c) { *at++ = c; }
+    void append(const char* bytes, size_t count)
+    {
+        std::memcpy(at, bytes, count);
+        at += count;
+    }
+};
+
 // Decodes one reference at text[i] == '&'; appends its result and returns the bytes consumed.
-size_t decodeOne(const char* text, size_t i, size_t length, DOMString& out)
+template <typename Out>
+size_t decodeOne(const char* text, size_t i, size_t length, Out& out)
 {
     static const struct {
         const char* name;
@@ -99,7 +111,18 @@ public:
     {
         if (!document_)
             throw std::bad_alloc();
+        // A list's children are dropped while the parse goes on, so their memory must go back at
+        // once: those parses make every node on its own.
+        if (!sink_)
+            arena_ = new NodeArena();
     }
+    ~CContentHandler() override
+    {
+        if (arena_)
+            arena_->finish();
+    }
+    CContentHandler(const CContentHandler&) = delete;
+    CContentHandler& operator=(const CContentHandler&) = delete;
 
     IDocumentPtr document() const { return document_; }
 
@@ -202,8 +225,7 @@ public:
             if (inChild_ == 0 || inChild_ >= levels_)
                 return; // directly in the list, or below the levels built
         }
-        auto node = adopt<INode>(new CText(decodeReferences(begin, static_cast<size_t>(end - begin))));
-        appendNewChild(*current_, *node->core());
+        appendNewChild(*current_, *makeText(decodeReferences(begin, static_cast<size_t>(end - begin)))->core());
     }
 
     void endDocument() override
@@ -221,11 +243,26 @@ public:
     virtual void endPrefixMapping(const DOMString&) {}
 
 private:
-    static INodePtr makeElement(const DOMString& qName, const std::shared_ptr<IAttributes>& attributes)
+    // A new node of the parse, in its pages when it has them.
+    template <typename Node, typename Arg>
+    INodePtr make(Arg&& arg)
     {
-        auto element = adopt<INode>(new CElement(ElementName(decodeReferences(qName.data(), qName.size()))));
+        if (!arena_)
+            return adopt<INode>(new Node(std::forward<Arg>(arg)));
+        void* room = arena_->allocate(sizeof(Node));
+        auto* node = ::new (room) Node(std::forward<Arg>(arg));
+        arena_->adoptNode(room, *node->core());
+        return adopt<INode>(node);
+    }
+
+    INodePtr makeText(DOMString text) { return make<CText>(std::move(text)); }
+
+    INodePtr makeElement(const DOMString& qName, const std::shared_ptr<IAttributes>& attributes)
+    {
+        INodePtr element = arena_ ? make<CElement>(ElementName::shared(arena_->name(std::string_view(qName.data(), qName.size()))))
+                                  : make<CElement>(ElementName(decodeReferences(qName.data(), qName.size())));
         auto* target = static_cast<CElement*>(element.get());
-        if (attributes) {
+        if (attributes && attributes->getLength() > 0) {
             if (const auto* list = dynamic_cast<const CAttributes*>(attributes.get())) {
                 for (const CAttribute& a : *list)
                     setDecodedAttribute(*target, a.qName(), a.value);
@@ -291,6 +328,7 @@ private:
     }
 
     IDocumentPtr document_;
+    NodeArena* arena_ = nullptr; // the maker's hold on the pages of this parse's nodes
     NodeCore* current_ = nullptr; // inside document_, which keeps it alive
     bool preserveWhitespace_;
     int32_t depth_ = 0;
@@ -326,15 +364,11 @@ INodePtr load(bool preserveWhitespace, Run run, IListTextSink* sink = nullptr)
 
 } // namespace
 
-DOMString decodeReferences(const char* text, size_t length)
+namespace {
+
+template <typename Out>
+void decodeInto(const char* text, size_t i, size_t length, Out& out)
 {
-    const void* amp = std::memchr(text, '&', length);
-    if (!amp)
-        return DOMString(text, length);
-    DOMString out;
-    out.reserve(length);
-    size_t i = static_cast<size_t>(static_cast<const char*>(amp) - text);
-    out.append(text, i);
     while (i < length) {
         if (text[i] != '&') {
             const void* next = std::memchr(text + i, '&', length - i);
@@ -345,6 +379,29 @@ DOMString decodeReferences(const char* text, size_t length)
         }
         i += decodeOne(text, i, length, out);
     }
+}
+
+} // namespace
+
+DOMString decodeReferences(const char* text, size_t length)
+{
+    const void* amp = std::memchr(text, '&', length);
+    if (!amp)
+        return DOMString(text, length);
+    const auto first = static_cast<size_t>(static_cast<const char*>(amp) - text);
+    constexpr size_t kShort = 256;
+    if (length <= kShort) {
+        // Short texts decode on the stack, so the result takes only what it needs.
+        char buffer[kShort];
+        ByteWriter out{buffer};
+        out.append(text, first);
+        decodeInto(text, first, length, out);
+        return DOMString(buffer, static_cast<size_t>(out.at - buffer));
+    }
+    DOMString out;
+    out.reserve(length);
+    out.append(text, first);
+    decodeInto(text, first, length, out);
     return out;
 }
 

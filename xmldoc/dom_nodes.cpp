@@ -6,6 +6,8 @@
 
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdint>
 #include <mutex>
 #include <cstdio>
 #include <cstring>
@@ -109,31 +111,221 @@ void freeNode(void* ptr, std::size_t size)
 
 void fail(int32_t code) { throw CDOMException(code); }
 
-namespace {
-thread_local bool destroying = false;
+// ---- the pages of a parse ----
 
-std::vector<INode*>& pendingNodes()
+} // namespace CXMLDOCLIB_Ostrel
+
+#if defined(__SANITIZE_ADDRESS__)
+#define XMLDOC_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define XMLDOC_ASAN 1
+#endif
+#endif
+
+#ifdef XMLDOC_ASAN
+#include <sanitizer/asan_interface.h>
+#define XMLDOC_POISON(p, n) ASAN_POISON_MEMORY_REGION(p, n)
+#define XMLDOC_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION(p, n)
+#else
+#define XMLDOC_POISON(p, n) ((void)(p), (void)(n))
+#define XMLDOC_UNPOISON(p, n) ((void)(p), (void)(n))
+#endif
+
+namespace CXMLDOCLIB_Ostrel {
+
+namespace {
+constexpr std::size_t kNodeAlign = alignof(void*); // what every node class needs
+static_assert(alignof(CElement) <= kNodeAlign && alignof(CText) <= kNodeAlign && alignof(CAttr) <= kNodeAlign);
+} // namespace
+
+void* NodeArena::allocate(std::size_t size)
 {
-    thread_local std::vector<INode*> pending;
-    return pending;
+    size = (size + kNodeAlign - 1) & ~(kNodeAlign - 1);
+    if (size > kPageBytes - sizeof(Page))
+        throw std::bad_alloc(); // no node is that large
+    if (static_cast<std::size_t>(end_ - cursor_) < size) {
+        void* block = ::operator new(kPageBytes);
+        auto* page = static_cast<Page*>(block);
+        page->arena = this;
+        page->next = page_;
+        page_ = page;
+        ++pages_;
+        cursor_ = static_cast<char*>(block) + sizeof(Page);
+        end_ = static_cast<char*>(block) + kPageBytes;
+    }
+    void* room = cursor_;
+    cursor_ += size;
+    return room;
 }
+
+void NodeArena::adoptNode(const void* room, NodeCore& core)
+{
+    constexpr int64_t kAhead = 1024; // one atomic step for many nodes
+    if (reserved_ == 0) {
+        retain(kAhead);
+        reserved_ = kAhead;
+    }
+    --reserved_;
+    core.inArena = true;
+    core.pageOffset = static_cast<uint16_t>(static_cast<const char*>(room) - reinterpret_cast<const char*>(page_));
+}
+
+const NameRecord& NodeArena::name(std::string_view raw)
+{
+    uint64_t hash = 14695981039346656037ull; // FNV-1a: names are short
+    for (const char c : raw)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    if (slots_.empty())
+        slots_.resize(64);
+    size_t mask = slots_.size() - 1;
+    size_t at = hash & mask;
+    for (; slots_[at].record; at = (at + 1) & mask)
+        if (slots_[at].hash == hash && slots_[at].raw == raw)
+            return *slots_[at].record;
+    names_.push_back(std::make_unique<NameRecord>(decodeReferences(raw.data(), raw.size()), DOMString()));
+    const NameRecord& result = *names_.back();
+    if (names_.size() * 2 > slots_.size()) {
+        std::vector<NameSlot> old(slots_.size() * 2);
+        old.swap(slots_);
+        mask = slots_.size() - 1;
+        for (NameSlot& slot : old) {
+            if (!slot.record)
+                continue;
+            size_t to = slot.hash & mask;
+            while (slots_[to].record)
+                to = (to + 1) & mask;
+            slots_[to] = std::move(slot);
+        }
+        at = hash & mask;
+        while (slots_[at].record)
+            at = (at + 1) & mask;
+    }
+    slots_[at] = NameSlot{hash, &result, std::string(raw)};
+    return result;
+}
+
+void NodeArena::release(int64_t count)
+{
+    if (refs_.fetch_sub(count, std::memory_order_acq_rel) == count)
+        delete this;
+}
+
+NodeArena* NodeArena::of(const void* node, const NodeCore& core)
+{
+    return reinterpret_cast<const Page*>(static_cast<const char*>(node) - core.pageOffset)->arena;
+}
+
+NodeArena::~NodeArena()
+{
+    for (Page* page = page_; page;) {
+        Page* next = page->next;
+        XMLDOC_UNPOISON(page, kPageBytes);
+        ::operator delete(page);
+        page = next;
+    }
+}
+
+// ---- destruction ----
+
+namespace {
+
+// Node references given back to arenas, gathered so that a tree's nodes cost one atomic step.
+class ArenaReleases {
+public:
+    ~ArenaReleases() { flush(); }
+    void add(NodeArena* arena)
+    {
+        if (arena != arena_) {
+            flush();
+            arena_ = arena;
+        }
+        ++count_;
+    }
+
+private:
+    void flush()
+    {
+        if (arena_)
+            arena_->release(count_);
+        arena_ = nullptr;
+        count_ = 0;
+    }
+    NodeArena* arena_ = nullptr;
+    int64_t count_ = 0;
+};
+
+NodeCore* coreOf(INode* node) { return reinterpret_cast<NodeCore*>(reinterpret_cast<char*>(node) + sizeof(void*)); }
+
+// The size of a node a parse makes, for the sanitizer's view of its pages.
+std::size_t arenaNodeSize(Kind kind)
+{
+    switch (kind) {
+    case Kind::Element:
+        return sizeof(CElement);
+    case Kind::Text:
+        return sizeof(CText);
+    case Kind::Attribute:
+        return sizeof(CAttr);
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+namespace {
+
+// Runs a node's destructor and gives back its memory.
+void dispose(INode* node, NodeCore& core, ArenaReleases& releases)
+{
+    if (core.inArena) {
+        NodeArena* arena = NodeArena::of(node, core);
+        const std::size_t size = arenaNodeSize(core.kind);
+        node->~INode();
+        XMLDOC_POISON(node, size); // for the sanitizer: a use after the end is caught
+        releases.add(arena);
+    } else {
+        delete node;
+    }
+}
+
 } // namespace
 
 void destroyNode(INode* node)
 {
-    auto& pending = pendingNodes();
-    if (destroying) {
-        pending.push_back(node);
-        return;
+    // A node's children are taken off before it goes; those no one else holds follow it from this
+    // loop, in document order (the order a parse made them in), so destruction never recurses and
+    // trees of any depth go safely.
+    ArenaReleases releases;
+    std::vector<NodeCore*> resume; // where the walk goes on after the subtree it is in
+    NodeCore* core = coreOf(node);
+    for (;;) {
+        NodeCore* next = core->first;
+        core->first = core->last = nullptr;
+        dispose(core->self(), *core, releases);
+        for (;;) {
+            if (!next) {
+                if (resume.empty())
+                    return;
+                next = resume.back();
+                resume.pop_back();
+            }
+            NodeCore* child = next;
+            next = child->next;
+            child->parent = child->prev = child->next = nullptr;
+            if (--child->refs > 0)
+                continue; // held elsewhere: it stays, on its own
+            if (!child->first) {
+                dispose(child->self(), *child, releases);
+                continue;
+            }
+            if (next)
+                resume.push_back(next);
+            core = child;
+            break;
+        }
     }
-    destroying = true;
-    delete node;
-    while (!pending.empty()) {
-        INode* next = pending.back();
-        pending.pop_back();
-        delete next;
-    }
-    destroying = false;
 }
 
 namespace {
@@ -247,34 +439,66 @@ void appendNewChild(NodeCore& parent, NodeCore& child) { link(parent, child, nul
 
 // ---- names ----
 
-ElementName::ElementName(const DOMString& qualified, const DOMString& namespaceURI) : qualified_(qualified)
+NameRecord::NameRecord(const DOMString& qualifiedName, const DOMString& namespaceURI)
+    : qualified(qualifiedName), plain(isPlainName(qualifiedName))
 {
-    const auto colon = qualified_.find(':');
-    prefixLength_ = colon == DOMString::npos ? 0 : static_cast<uint32_t>(colon + 1);
+    const auto colon = qualified.find(':');
+    prefixLength = colon == DOMString::npos ? 0 : static_cast<uint32_t>(colon + 1);
     if (!namespaceURI.empty())
-        uri_ = std::make_unique<DOMString>(namespaceURI);
+        uri = std::make_unique<DOMString>(namespaceURI);
+}
+
+ElementName::ElementName(const DOMString& qualified, const DOMString& namespaceURI)
+    : record_(new NameRecord(qualified, namespaceURI)), owned_(true)
+{
+}
+
+ElementName ElementName::shared(const NameRecord& record)
+{
+    ElementName name;
+    name.record_ = &record;
+    return name;
+}
+
+const DOMString& ElementName::qualified() const
+{
+    static const DOMString empty;
+    return record_ ? record_->qualified : empty;
 }
 
 ElementName::ElementName(const ElementName& o)
-    : qualified_(o.qualified_), uri_(o.uri_ ? std::make_unique<DOMString>(*o.uri_) : nullptr), prefixLength_(o.prefixLength_)
+    : record_(o.record_ ? new NameRecord(o.record_->qualified, o.namespaceURI()) : nullptr), owned_(record_ != nullptr)
 {
 }
 
 ElementName& ElementName::operator=(const ElementName& o)
 {
+    if (this != &o)
+        *this = ElementName(o);
+    return *this;
+}
+
+ElementName& ElementName::operator=(ElementName&& o) noexcept
+{
     if (this != &o) {
-        qualified_ = o.qualified_;
-        uri_ = o.uri_ ? std::make_unique<DOMString>(*o.uri_) : nullptr;
-        prefixLength_ = o.prefixLength_;
+        if (owned_)
+            delete record_;
+        record_ = std::exchange(o.record_, nullptr);
+        owned_ = o.owned_;
     }
     return *this;
+}
+
+ElementName::~ElementName()
+{
+    if (owned_)
+        delete record_;
 }
 
 void ElementName::setPrefix(const DOMString& prefix)
 {
     DOMString local = localName();
-    qualified_ = prefix.empty() ? local : prefix + ":" + local;
-    prefixLength_ = prefix.empty() ? 0 : static_cast<uint32_t>(prefix.size() + 1);
+    *this = ElementName(prefix.empty() ? local : prefix + ":" + local, namespaceURI());
 }
 
 // ---- shared node bodies ----

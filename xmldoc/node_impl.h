@@ -4,8 +4,11 @@
 
 #include "xmldoc/element.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace CXMLDOCLIB_Ostrel {
@@ -18,6 +21,59 @@ struct NodePoolStats {
     int64_t blockBytes = 0; ///< size of one block
 };
 NodePoolStats nodePoolStats();
+
+/// The memory of the nodes one parse builds: large pages, each found from any node in it, filled
+/// in order and given back all at once when the last of those nodes and the parse are gone, with
+/// the element names the parse shares among its elements. Counted atomically, so the nodes of one
+/// parse may end on different threads; a node that outlives its document keeps all of it.
+class NodeArena {
+public:
+    static constexpr std::size_t kPageBytes = 64 * 1024; // a node's place in its page fits 16 bits
+
+    NodeArena() = default;
+    NodeArena(const NodeArena&) = delete;
+    NodeArena& operator=(const NodeArena&) = delete;
+
+    /// Room for one node of size bytes, counted once the node is made (see adoptNode).
+    void* allocate(std::size_t size);
+    /// Marks a node just made at room (from allocate) as this arena's: it keeps the arena.
+    void adoptNode(const void* room, NodeCore& core);
+    /// The shared record of a name (decoded from its raw bytes as read), made on first use.
+    const NameRecord& name(std::string_view raw);
+
+    void retain(int64_t count) { refs_.fetch_add(count, std::memory_order_relaxed); }
+    /// Drops count references; the last one frees the pages and names.
+    void release(int64_t count);
+    /// The arena of a node made in one of its pages.
+    static NodeArena* of(const void* node, const NodeCore& core);
+
+    int64_t pageCount() const { return pages_; }
+
+private:
+    struct Page {
+        NodeArena* arena;
+        Page* next;
+    };
+    ~NodeArena();
+
+    std::atomic<int64_t> refs_{1}; // the maker's, and one for each live node
+    int64_t reserved_ = 0;         // references taken ahead for nodes not made yet
+    Page* page_ = nullptr;          // the newest page, the head of the list
+    char* cursor_ = nullptr;
+    char* end_ = nullptr;
+    int64_t pages_ = 0;
+    std::vector<std::unique_ptr<NameRecord>> names_;
+    struct NameSlot {
+        uint64_t hash = 0;
+        const NameRecord* record = nullptr; // null: a free slot
+        std::string raw;
+    };
+    std::vector<NameSlot> slots_; // open addressing by raw bytes, at most half full
+
+public:
+    /// Ends the maker's hold: references taken ahead go back with it.
+    void finish() { release(std::exchange(reserved_, 0) + 1); }
+};
 
 class CDocument final : public CNodeT<IDocument>, public IDocumentTraversal {
 public:
@@ -213,6 +269,8 @@ void appendEscaped(DOMString& out, const char* text, size_t length, bool attribu
 /// True when text is already what appendEscaped writes for the bytes decodeReferences makes of it.
 bool isEscapedForm(const char* text, size_t length, bool attribute);
 void appendName(DOMString& out, const DOMString& name);
+/// True when appendName writes every byte of name as it is.
+bool isPlainName(const DOMString& name);
 
 /// Turns character and entity references back into bytes.
 DOMString decodeReferences(const char* text, size_t length);

@@ -167,6 +167,14 @@ bool isPlainNameByte(unsigned char b, size_t at) { return kNameBytes[b] & (at ==
 
 } // namespace
 
+bool isPlainName(const DOMString& name)
+{
+    for (size_t i = 0; i < name.size(); ++i)
+        if (!isPlainNameByte(static_cast<unsigned char>(name[i]), i))
+            return false;
+    return true;
+}
+
 void appendName(DOMString& out, const DOMString& name)
 {
     size_t plainRun = 0; // the usual case: every byte is written as it is
