@@ -1,5 +1,6 @@
 // Parsing into a tree: the SAX content handler that builds nodes from the reader's events, the
 // decoding of character and entity references, and the document's load operations.
+#include "xmldoc/byte_scan.h"
 #include "xmldoc/list_text.h"
 #include "xmldoc/node_impl.h"
 #include "xmldoc/sax_reader.h"
@@ -23,8 +24,13 @@ struct ByteWriter {
     void push_back(char c) { *at++ = c; }
     void append(const char* bytes, size_t count)
     {
-        std::memcpy(at, bytes, count);
-        at += count;
+        if (count > 16) {
+            std::memcpy(at, bytes, count);
+            at += count;
+            return;
+        }
+        for (size_t i = 0; i < count; ++i) // the usual few bytes between references
+            *at++ = bytes[i];
     }
 };
 
@@ -39,10 +45,13 @@ size_t decodeOne(const char* text, size_t i, size_t length, Out& out)
     } named[] = {{"lt;", 3, '<'}, {"gt;", 3, '>'}, {"amp;", 4, '&'}, {"apos;", 5, '\''}, {"quot;", 5, '"'}};
     const char* rest = text + i + 1;
     const size_t left = length - i - 1;
-    for (const auto& n : named) {
-        if (left >= n.length && std::memcmp(rest, n.name, n.length) == 0) {
-            out.push_back(n.value);
-            return 1 + n.length;
+    // The form the writer makes of every byte outside plain ASCII: "&#xhh;".
+    if (left >= 5 && rest[0] == '#' && rest[1] == 'x' && rest[4] == ';') {
+        const int high = platform::hexDigitValue(rest[2]);
+        const int low = platform::hexDigitValue(rest[3]);
+        if ((high | low) >= 0) {
+            out.push_back(static_cast<char>(high * 16 + low));
+            return 6;
         }
     }
     if (left >= 1 && rest[0] == '#') {
@@ -72,6 +81,12 @@ size_t decodeOne(const char* text, size_t i, size_t length, Out& out)
         out.append("&#", 2);
         return 2;
     }
+    for (const auto& n : named) {
+        if (left >= n.length && std::memcmp(rest, n.name, n.length) == 0) {
+            out.push_back(n.value);
+            return 1 + n.length;
+        }
+    }
     // Anything else: the ampersand and the byte after it stay as they are.
     out.push_back('&');
     if (left >= 1) {
@@ -96,8 +111,8 @@ void setDecodedAttribute(CElement& element, const DOMString& name, const DOMStri
 // True when raw, a name as read, decodes to name.
 bool decodesTo(const DOMString& raw, const DOMString& name)
 {
-    if (!std::memchr(raw.data(), '&', raw.size()))
-        return raw == name;
+    if (!findByte(raw.data(), raw.size(), '&'))
+        return raw.size() == name.size() && sameBytes(raw.data(), name.data(), raw.size());
     return decodeReferences(raw.data(), raw.size()) == name;
 }
 
@@ -153,7 +168,7 @@ public:
         INodePtr element = makeElement(qName, attributes);
         if (depth_ == 0)
             asking_ = sink_ && !document_->core()->first; // only the document element's tree is asked about
-        appendNewChild(*current_, *element->core());
+        appendNewChild(*current_, *coreOf(element.get()));
         if (list_) {
             closeTag();
             if (inChild_ == 0)
@@ -169,7 +184,7 @@ public:
                 listText_.clear();
             }
         }
-        current_ = element->core();
+        current_ = coreOf(element.get());
         ++depth_;
     }
 
@@ -225,7 +240,7 @@ public:
             if (inChild_ == 0 || inChild_ >= levels_)
                 return; // directly in the list, or below the levels built
         }
-        appendNewChild(*current_, *makeText(decodeReferences(begin, static_cast<size_t>(end - begin)))->core());
+        appendNewChild(*current_, *coreOf(makeText(decodeReferences(begin, static_cast<size_t>(end - begin))).get()));
     }
 
     void endDocument() override
@@ -316,7 +331,7 @@ private:
             writeElementStart(listText_, *written);
             name = written->name().qualified();
         } else {
-            if (std::memchr(qName.data(), '&', qName.size()))
+            if (findByte(qName.data(), qName.size(), '&'))
                 name = decodeReferences(qName.data(), qName.size());
             else
                 name.assign(qName);
@@ -371,8 +386,8 @@ void decodeInto(const char* text, size_t i, size_t length, Out& out)
 {
     while (i < length) {
         if (text[i] != '&') {
-            const void* next = std::memchr(text + i, '&', length - i);
-            const size_t stop = next ? static_cast<size_t>(static_cast<const char*>(next) - text) : length;
+            const char* next = findByte(text + i, length - i, '&');
+            const size_t stop = next ? static_cast<size_t>(next - text) : length;
             out.append(text + i, stop - i);
             i = stop;
             continue;
@@ -385,10 +400,10 @@ void decodeInto(const char* text, size_t i, size_t length, Out& out)
 
 DOMString decodeReferences(const char* text, size_t length)
 {
-    const void* amp = std::memchr(text, '&', length);
+    const char* amp = findByte(text, length, '&');
     if (!amp)
         return DOMString(text, length);
-    const auto first = static_cast<size_t>(static_cast<const char*>(amp) - text);
+    const auto first = static_cast<size_t>(amp - text);
     constexpr size_t kShort = 256;
     if (length <= kShort) {
         // Short texts decode on the stack, so the result takes only what it needs.

@@ -1,6 +1,7 @@
 // The node classes: counting and destruction, the tree operations, elements, attributes and their
 // map, text and value nodes, node lists and documents.
 #include "platform/com.h"
+#include "xmldoc/byte_scan.h"
 #include "xmldoc/node_impl.h"
 #include "xmldoc/number_text.h"
 
@@ -135,24 +136,57 @@ void fail(int32_t code) { throw CDOMException(code); }
 namespace CXMLDOCLIB_Ostrel {
 
 namespace {
-constexpr std::size_t kNodeAlign = alignof(void*); // what every node class needs
+constexpr std::size_t kNodeAlign = 8; // what every node class needs
+static_assert((NodeArena::kLastPageBytes - 1) / kNodeAlign <= UINT16_MAX);
 static_assert(alignof(CElement) <= kNodeAlign && alignof(CText) <= kNodeAlign && alignof(CAttr) <= kNodeAlign);
+} // namespace
+
+namespace {
+
+uint64_t load64(const char* p)
+{
+    uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// A hash of a name's bytes: names are short, so their first and last eight bytes say enough.
+uint64_t hashName(std::string_view raw)
+{
+    const std::size_t n = raw.size();
+    uint64_t a = 0, b = 0;
+    if (n >= 8) {
+        a = load64(raw.data());
+        b = load64(raw.data() + n - 8);
+    } else {
+        for (std::size_t i = 0; i < n; ++i)
+            a = a << 8 | static_cast<unsigned char>(raw[i]);
+    }
+    uint64_t h = (n * 0x9E3779B97F4A7C15ull) ^ (a * 0xC2B2AE3D27D4EB4Full) ^ (b * 0x165667B19E3779F9ull);
+    h ^= h >> 29;
+    h *= 0xBF58476D1CE4E5B9ull;
+    return h ^ (h >> 32);
+}
+
 } // namespace
 
 void* NodeArena::allocate(std::size_t size)
 {
     size = (size + kNodeAlign - 1) & ~(kNodeAlign - 1);
-    if (size > kPageBytes - sizeof(Page))
+    if (size > kFirstPageBytes - sizeof(Page))
         throw std::bad_alloc(); // no node is that large
     if (static_cast<std::size_t>(end_ - cursor_) < size) {
-        void* block = ::operator new(kPageBytes);
+        const std::size_t bytes = nextPageBytes_;
+        void* block = ::operator new(bytes);
         auto* page = static_cast<Page*>(block);
         page->arena = this;
         page->next = page_;
+        page->bytes = bytes;
         page_ = page;
         ++pages_;
+        nextPageBytes_ = std::min(bytes * 2, kLastPageBytes);
         cursor_ = static_cast<char*>(block) + sizeof(Page);
-        end_ = static_cast<char*>(block) + kPageBytes;
+        end_ = static_cast<char*>(block) + bytes;
     }
     void* room = cursor_;
     cursor_ += size;
@@ -168,20 +202,18 @@ void NodeArena::adoptNode(const void* room, NodeCore& core)
     }
     --reserved_;
     core.inArena = true;
-    core.pageOffset = static_cast<uint16_t>(static_cast<const char*>(room) - reinterpret_cast<const char*>(page_));
+    core.pageOffset = static_cast<uint16_t>((static_cast<const char*>(room) - reinterpret_cast<const char*>(page_)) / kNodeAlign);
 }
 
 const NameRecord& NodeArena::name(std::string_view raw)
 {
-    uint64_t hash = 14695981039346656037ull; // FNV-1a: names are short
-    for (const char c : raw)
-        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    const uint64_t hash = hashName(raw);
     if (slots_.empty())
         slots_.resize(64);
     size_t mask = slots_.size() - 1;
     size_t at = hash & mask;
     for (; slots_[at].record; at = (at + 1) & mask)
-        if (slots_[at].hash == hash && slots_[at].raw == raw)
+        if (slots_[at].hash == hash && slots_[at].raw.size() == raw.size() && sameBytes(slots_[at].raw.data(), raw.data(), raw.size()))
             return *slots_[at].record;
     names_.push_back(std::make_unique<NameRecord>(decodeReferences(raw.data(), raw.size()), DOMString()));
     const NameRecord& result = *names_.back();
@@ -213,14 +245,14 @@ void NodeArena::release(int64_t count)
 
 NodeArena* NodeArena::of(const void* node, const NodeCore& core)
 {
-    return reinterpret_cast<const Page*>(static_cast<const char*>(node) - core.pageOffset)->arena;
+    return reinterpret_cast<const Page*>(static_cast<const char*>(node) - std::size_t{core.pageOffset} * kNodeAlign)->arena;
 }
 
 NodeArena::~NodeArena()
 {
     for (Page* page = page_; page;) {
         Page* next = page->next;
-        XMLDOC_UNPOISON(page, kPageBytes);
+        XMLDOC_UNPOISON(page, page->bytes);
         ::operator delete(page);
         page = next;
     }
@@ -254,8 +286,6 @@ private:
     NodeArena* arena_ = nullptr;
     int64_t count_ = 0;
 };
-
-NodeCore* coreOf(INode* node) { return reinterpret_cast<NodeCore*>(reinterpret_cast<char*>(node) + sizeof(void*)); }
 
 // The size of a node a parse makes, for the sanitizer's view of its pages.
 std::size_t arenaNodeSize(Kind kind)
@@ -353,9 +383,11 @@ void unlink(NodeCore& parent, NodeCore& child)
 // Links child (detached) before ref (a child of parent) or at the end; the list takes one count.
 // Siblings carry increasing order numbers with gaps, so a node can be placed between two others;
 // when a gap runs out the parent's children are numbered afresh.
+constexpr uint32_t kOrderGap = 1u << 8;
+
 void link(NodeCore& parent, NodeCore& child, NodeCore* ref)
 {
-    constexpr uint32_t kGap = 1u << 8;
+    constexpr uint32_t kGap = kOrderGap;
     bool renumber = false;
     if (!ref) {
         const uint32_t last = parent.last ? parent.last->order : 0;
@@ -435,7 +467,21 @@ INodePtr deepCopy(NodeCore& source)
 
 } // namespace
 
-void appendNewChild(NodeCore& parent, NodeCore& child) { link(parent, child, nullptr); }
+void appendNewChild(NodeCore& parent, NodeCore& child)
+{
+    NodeCore* last = parent.last;
+    if (last && last->order > UINT32_MAX - kOrderGap) {
+        link(parent, child, nullptr); // the numbers start again
+        return;
+    }
+    child.order = (last ? last->order : 0) + kOrderGap;
+    ++child.refs; // the list's count: the builders' nodes count as CNodeT does
+    child.parent = &parent;
+    child.prev = last;
+    child.next = nullptr;
+    (last ? last->next : parent.first) = &child;
+    parent.last = &child;
+}
 
 // ---- names ----
 
@@ -458,12 +504,6 @@ ElementName ElementName::shared(const NameRecord& record)
     ElementName name;
     name.record_ = &record;
     return name;
-}
-
-const DOMString& ElementName::qualified() const
-{
-    static const DOMString empty;
-    return record_ ? record_->qualified : empty;
 }
 
 ElementName::ElementName(const ElementName& o)

@@ -26,7 +26,7 @@ struct NodeCore {
     uint32_t order = 0; ///< increases along the sibling list: document order among siblings in O(1)
     Kind kind = Kind::Text;
     bool inArena = false; ///< made by a parse in its pages (see NodeArena), not by new
-    uint16_t pageOffset = 0; ///< where the node lies in its page, when it lies in one
+    uint16_t pageOffset = 0; ///< where the node lies in its page (in 8-byte steps), when it lies in one
 
     /// The node this core belongs to. Every node class keeps its core as the first member after
     /// the interface's table pointer (checked when the node is made), so the node sits right before it.
@@ -39,6 +39,12 @@ struct NodeCore {
     bool isParentKind() const { return kind == Kind::Document || kind == Kind::Element; }
     bool isLeaf() const { return kind == Kind::Text || kind == Kind::Integer || kind == Kind::Float; }
 };
+
+/// The core of a node, found without a call (the layout NodeCore::self relies on).
+inline NodeCore* coreOf(INode* node)
+{
+    return reinterpret_cast<NodeCore*>(reinterpret_cast<char*>(node) + sizeof(void*));
+}
 
 /// Memory for nodes: per-size free lists over large blocks, so building and dropping trees costs
 /// little and a tree's nodes lie close together.
@@ -69,7 +75,11 @@ public:
     explicit ElementName(const DOMString& qualified, const DOMString& namespaceURI = {});
     /// A name that refers to record, which outlives it.
     static ElementName shared(const NameRecord& record);
-    const DOMString& qualified() const;
+    const DOMString& qualified() const
+    {
+        static const DOMString empty;
+        return record_ ? record_->qualified : empty;
+    }
     DOMString localName() const { return qualified().substr(prefixLength()); }
     /// The prefix without its colon.
     DOMString prefix() const { return prefixLength() ? qualified().substr(0, prefixLength() - 1) : DOMString(); }

@@ -28,7 +28,9 @@ NodePoolStats nodePoolStats();
 /// parse may end on different threads; a node that outlives its document keeps all of it.
 class NodeArena {
 public:
-    static constexpr std::size_t kPageBytes = 64 * 1024; // a node's place in its page fits 16 bits
+    /// Pages grow from the first to the last size, so that small documents take little.
+    static constexpr std::size_t kFirstPageBytes = 8 * 1024;
+    static constexpr std::size_t kLastPageBytes = 512 * 1024; // a node's place in 8-byte steps fits 16 bits
 
     NodeArena() = default;
     NodeArena(const NodeArena&) = delete;
@@ -53,6 +55,7 @@ private:
     struct Page {
         NodeArena* arena;
         Page* next;
+        std::size_t bytes;
     };
     ~NodeArena();
 
@@ -62,6 +65,7 @@ private:
     char* cursor_ = nullptr;
     char* end_ = nullptr;
     int64_t pages_ = 0;
+    std::size_t nextPageBytes_ = kFirstPageBytes;
     std::vector<std::unique_ptr<NameRecord>> names_;
     struct NameSlot {
         uint64_t hash = 0;

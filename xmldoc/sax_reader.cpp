@@ -3,6 +3,7 @@
 // reset through the interface) or the bytes of a string, where the same look-ahead is plain pointer
 // work and runs of text, names and values are found by scanning and taken as one span.
 #include "platform/com.h"
+#include "xmldoc/byte_scan.h"
 #include "xmldoc/sax_reader.h"
 
 #include <array>
@@ -131,8 +132,8 @@ public:
     Scan text(std::string_view& run)
     {
         const std::size_t window = this->window();
-        const void* stop = std::memchr(pos_, '<', window);
-        return take(stop ? static_cast<const char*>(stop) : pos_ + window, run);
+        const char* stop = CXMLDOCLIB_Ostrel::findByte(pos_, window, '<');
+        return take(stop ? stop : pos_ + window, run);
     }
 
     Scan name(std::string_view& run)
@@ -147,7 +148,7 @@ public:
     Scan quoted(char quote, std::string_view& run)
     {
         const std::size_t window = this->window();
-        const void* stop = std::memchr(pos_, quote, window);
+        const char* stop = CXMLDOCLIB_Ostrel::findByte(pos_, window, quote);
         if (!stop) {
             if (static_cast<std::size_t>(end_ - pos_) > kMaxRunBytes)
                 return Scan::TooLong;
@@ -252,8 +253,10 @@ private:
     /// The local name of qName: the part after its first colon, or the whole name.
     const DOMString& localNameOf(const DOMString& qName)
     {
-        const std::size_t colon = qName.find(':');
-        if (colon == DOMString::npos)
+        std::size_t colon = 0; // names are short: a plain loop beats a library call
+        while (colon < qName.size() && qName[colon] != ':')
+            ++colon;
+        if (colon == qName.size())
             return qName;
         localName_.assign(qName, colon + 1);
         return localName_;
