@@ -165,26 +165,27 @@ public:
             ++depth_;
             return;
         }
-        INodePtr element = makeElement(qName, attributes);
+        // The parent's list takes the count the new element comes with.
+        INode* element = makeElement(qName, attributes, arena_ ? &guessName(qName) : nullptr).detach();
         if (depth_ == 0)
             asking_ = sink_ && !document_->core()->first; // only the document element's tree is asked about
-        appendNewChild(*current_, *coreOf(element.get()));
+        appendNewChild(*current_, *coreOf(element));
         if (list_) {
             closeTag();
             if (inChild_ == 0)
                 childStart_ = listText_.size();
-            writeElementStart(listText_, *static_cast<CElement*>(element.get()));
+            writeElementStart(listText_, *static_cast<CElement*>(element));
             tagOpen_ = true;
             ++inChild_;
         } else if (asking_) {
             levels_ = INT32_MAX;
-            if (sink_->isList(element, levels_)) {
-                list_ = element->core();
+            if (sink_->isList(INodePtr(element), levels_)) {
+                list_ = coreOf(element);
                 levels_ = std::max<int32_t>(levels_, 1);
                 listText_.clear();
             }
         }
-        current_ = coreOf(element.get());
+        current_ = coreOf(element);
         ++depth_;
     }
 
@@ -240,7 +241,7 @@ public:
             if (inChild_ == 0 || inChild_ >= levels_)
                 return; // directly in the list, or below the levels built
         }
-        appendNewChild(*current_, *coreOf(makeText(decodeReferences(begin, static_cast<size_t>(end - begin))).get()));
+        appendNewChild(*current_, *coreOf(makeText(decodeReferences(begin, static_cast<size_t>(end - begin))).detach()));
     }
 
     void endDocument() override
@@ -259,34 +260,73 @@ public:
 
 private:
     // A new node of the parse, in its pages when it has them.
-    template <typename Node, typename Arg>
-    INodePtr make(Arg&& arg)
+    template <typename Node, typename... Args>
+    INodePtr make(Args&&... args)
     {
         if (!arena_)
-            return adopt<INode>(new Node(std::forward<Arg>(arg)));
+            return adopt<INode>(new Node(std::forward<Args>(args)...));
         void* room = arena_->allocate(sizeof(Node));
-        auto* node = ::new (room) Node(std::forward<Arg>(arg));
+        auto* node = ::new (room) Node(std::forward<Args>(args)...);
         arena_->adoptNode(room, *node->core());
         return adopt<INode>(node);
     }
 
     INodePtr makeText(DOMString text) { return make<CText>(std::move(text)); }
 
-    INodePtr makeElement(const DOMString& qName, const std::shared_ptr<IAttributes>& attributes)
+    INodePtr makeElement(const DOMString& qName, const std::shared_ptr<IAttributes>& attributes,
+                         const NameRecord* known = nullptr)
     {
-        INodePtr element = arena_ ? make<CElement>(ElementName::shared(arena_->name(std::string_view(qName.data(), qName.size()))))
-                                  : make<CElement>(ElementName(decodeReferences(qName.data(), qName.size())));
+        INodePtr element = !arena_ ? make<CElement>(ElementName(decodeReferences(qName.data(), qName.size())))
+                           : known ? make<CElement>(ElementName::shared(*known))
+                                   : make<CElement>(ElementName::shared(arena_->name(std::string_view(qName.data(), qName.size()))));
         auto* target = static_cast<CElement*>(element.get());
         if (attributes && attributes->getLength() > 0) {
             if (const auto* list = dynamic_cast<const CAttributes*>(attributes.get())) {
                 for (const CAttribute& a : *list)
-                    setDecodedAttribute(*target, a.qName(), a.value);
+                    addAttribute(*target, a.qName(), a.value);
             } else {
                 for (int32_t i = 0; i < attributes->getLength(); ++i)
-                    setDecodedAttribute(*target, attributes->getQName(i), attributes->getValue(i));
+                    addAttribute(*target, attributes->getQName(i), attributes->getValue(i));
             }
         }
         return element;
+    }
+
+    // The shared name of the element that starts at depth_: most often the one that followed the
+    // previous sibling's name, or began the parent's children, last time; checked, then looked up.
+    const NodeArena::Name& guessName(const DOMString& qName)
+    {
+        const auto depth = static_cast<size_t>(depth_);
+        if (openNames_.size() < depth + 2) {
+            openNames_.resize(depth + 2, nullptr);
+            lastNames_.resize(depth + 2, nullptr);
+        }
+        NodeArena::Name* previous = lastNames_[depth];
+        NodeArena::Name* parent = depth > 0 ? openNames_[depth - 1] : nullptr;
+        const NodeArena::Name* guess = previous ? previous->nextSibling : parent ? parent->firstChild : nullptr;
+        const std::string_view raw(qName.data(), qName.size());
+        NodeArena::Name* name = guess && guess->is(raw) ? const_cast<NodeArena::Name*>(guess) : &arena_->name(raw);
+        if (previous)
+            previous->nextSibling = name;
+        else if (parent)
+            parent->firstChild = name;
+        openNames_[depth] = lastNames_[depth] = name;
+        lastNames_[depth + 1] = nullptr; // its children begin
+        return *name;
+    }
+
+    // Sets an attribute from its name and value as read; in the parse's pages when it has them.
+    void addAttribute(CElement& element, const DOMString& name, const DOMString& value)
+    {
+        if (!arena_) {
+            setDecodedAttribute(element, name, value);
+            return;
+        }
+        const NameRecord& record = arena_->name(std::string_view(name.data(), name.size()));
+        if (record.qualified.empty())
+            return; // as setDecodedAttribute: a name that could never be written back
+        INodePtr text = makeText(decodeReferences(value.data(), value.size()));
+        element.attributeMap().setNamedItem(make<CAttr>(ElementName::shared(record), std::move(text)));
     }
 
     // ---- writing a list's nodes as they are read, as writeNode writes them ----
@@ -344,6 +384,8 @@ private:
 
     IDocumentPtr document_;
     NodeArena* arena_ = nullptr; // the maker's hold on the pages of this parse's nodes
+    std::vector<NodeArena::Name*> openNames_; // by depth: the open element's name
+    std::vector<NodeArena::Name*> lastNames_; // by depth: the name of the last element begun there
     NodeCore* current_ = nullptr; // inside document_, which keeps it alive
     bool preserveWhitespace_;
     int32_t depth_ = 0;

@@ -205,7 +205,7 @@ void NodeArena::adoptNode(const void* room, NodeCore& core)
     core.pageOffset = static_cast<uint16_t>((static_cast<const char*>(room) - reinterpret_cast<const char*>(page_)) / kNodeAlign);
 }
 
-const NameRecord& NodeArena::name(std::string_view raw)
+NodeArena::Name& NodeArena::name(std::string_view raw)
 {
     const uint64_t hash = hashName(raw);
     if (slots_.empty())
@@ -213,27 +213,27 @@ const NameRecord& NodeArena::name(std::string_view raw)
     size_t mask = slots_.size() - 1;
     size_t at = hash & mask;
     for (; slots_[at].record; at = (at + 1) & mask)
-        if (slots_[at].hash == hash && slots_[at].raw.size() == raw.size() && sameBytes(slots_[at].raw.data(), raw.data(), raw.size()))
+        if (slots_[at].hash == hash && slots_[at].record->is(raw))
             return *slots_[at].record;
-    names_.push_back(std::make_unique<NameRecord>(decodeReferences(raw.data(), raw.size()), DOMString()));
-    const NameRecord& result = *names_.back();
+    names_.push_back(std::make_unique<Name>(decodeReferences(raw.data(), raw.size()), raw));
+    Name& result = *names_.back();
     if (names_.size() * 2 > slots_.size()) {
         std::vector<NameSlot> old(slots_.size() * 2);
         old.swap(slots_);
         mask = slots_.size() - 1;
-        for (NameSlot& slot : old) {
+        for (const NameSlot& slot : old) {
             if (!slot.record)
                 continue;
             size_t to = slot.hash & mask;
             while (slots_[to].record)
                 to = (to + 1) & mask;
-            slots_[to] = std::move(slot);
+            slots_[to] = slot;
         }
         at = hash & mask;
         while (slots_[at].record)
             at = (at + 1) & mask;
     }
-    slots_[at] = NameSlot{hash, &result, std::string(raw)};
+    slots_[at] = NameSlot{hash, &result};
     return result;
 }
 
@@ -472,10 +472,10 @@ void appendNewChild(NodeCore& parent, NodeCore& child)
     NodeCore* last = parent.last;
     if (last && last->order > UINT32_MAX - kOrderGap) {
         link(parent, child, nullptr); // the numbers start again
+        --child.refs;                 // link took a count of its own
         return;
     }
     child.order = (last ? last->order : 0) + kOrderGap;
-    ++child.refs; // the list's count: the builders' nodes count as CNodeT does
     child.parent = &parent;
     child.prev = last;
     child.next = nullptr;

@@ -2,6 +2,7 @@
 // class and its node base (xmldoc/element.h).
 #pragma once
 
+#include "xmldoc/byte_scan.h"
 #include "xmldoc/element.h"
 
 #include <atomic>
@@ -40,8 +41,17 @@ public:
     void* allocate(std::size_t size);
     /// Marks a node just made at room (from allocate) as this arena's: it keeps the arena.
     void adoptNode(const void* room, NodeCore& core);
+    /// A shared name with the bytes it was read as and what the parse saw follow it, so that the
+    /// next name can be guessed and checked without a look-up.
+    struct Name : NameRecord {
+        Name(const DOMString& decoded, std::string_view rawBytes) : NameRecord(decoded, DOMString()), raw(rawBytes) {}
+        bool is(std::string_view bytes) const { return raw.size() == bytes.size() && sameBytes(raw.data(), bytes.data(), bytes.size()); }
+        std::string raw;
+        const Name* nextSibling = nullptr; ///< the name of the element that last came after one of this name
+        const Name* firstChild = nullptr;  ///< the name of the last first child of an element of this name
+    };
     /// The shared record of a name (decoded from its raw bytes as read), made on first use.
-    const NameRecord& name(std::string_view raw);
+    Name& name(std::string_view raw);
 
     void retain(int64_t count) { refs_.fetch_add(count, std::memory_order_relaxed); }
     /// Drops count references; the last one frees the pages and names.
@@ -66,11 +76,10 @@ private:
     char* end_ = nullptr;
     int64_t pages_ = 0;
     std::size_t nextPageBytes_ = kFirstPageBytes;
-    std::vector<std::unique_ptr<NameRecord>> names_;
+    std::vector<std::unique_ptr<Name>> names_;
     struct NameSlot {
         uint64_t hash = 0;
-        const NameRecord* record = nullptr; // null: a free slot
-        std::string raw;
+        Name* record = nullptr; // null: a free slot
     };
     std::vector<NameSlot> slots_; // open addressing by raw bytes, at most half full
 
@@ -118,6 +127,8 @@ public:
 class CAttr final : public CNodeT<IAttr> {
 public:
     explicit CAttr(ElementName name) : CNodeT(Kind::Attribute), name_(std::move(name)) {}
+    /// An attribute with its value node (a text node).
+    CAttr(ElementName name, INodePtr value) : CNodeT(Kind::Attribute), name_(std::move(name)), value_(std::move(value)) {}
     ~CAttr() override = default;
 
     DOMString getNodeName() override { return name_.qualified(); }
@@ -253,8 +264,8 @@ private:
     int32_t refs_ = 1;
 };
 
-/// Links a detached child at the end of parent's list (the list takes one count). No checks: for
-/// the library's own builders, which append nodes they just made.
+/// Links a detached child at the end of parent's list, which takes over the count the caller holds.
+/// No checks: for the library's own builders, which append nodes they just made.
 void appendNewChild(NodeCore& parent, NodeCore& child);
 
 /// A counted pointer to the node whose core this is.
