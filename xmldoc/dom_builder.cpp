@@ -116,6 +116,43 @@ bool decodesTo(const DOMString& raw, const DOMString& name)
     return decodeReferences(raw.data(), raw.size()) == name;
 }
 
+template <typename Out>
+void decodeInto(const char* text, size_t i, size_t length, Out& out)
+{
+    while (i < length) {
+        if (text[i] != '&') {
+            const char* next = findByte(text + i, length - i, '&');
+            const size_t stop = next ? static_cast<size_t>(next - text) : length;
+            out.append(text + i, stop - i);
+            i = stop;
+            continue;
+        }
+        i += decodeOne(text, i, length, out);
+    }
+}
+
+constexpr size_t kShortText = 256;
+
+// Calls use with the bytes of text once its references are decoded: short texts are decoded on
+// the stack, so that the node made of them copies them once.
+template <typename Use>
+auto withDecoded(const char* text, size_t length, Use use)
+{
+    const char* amp = findByte(text, length, '&');
+    if (!amp)
+        return use(std::string_view(text, length));
+    if (length > kShortText) {
+        const DOMString decoded = decodeReferences(text, length);
+        return use(std::string_view(decoded.data(), decoded.size()));
+    }
+    char buffer[kShortText];
+    ByteWriter out{buffer};
+    const auto first = static_cast<size_t>(amp - text);
+    out.append(text, first);
+    decodeInto(text, first, length, out);
+    return use(std::string_view(buffer, static_cast<size_t>(out.at - buffer)));
+}
+
 // Builds a fresh document from the reader's events. With a list sink, the children of the lists it
 // picks are written as they are read and handed over one at a time; only their first levels are
 // built, and dropped once handed over.
@@ -241,7 +278,7 @@ public:
             if (inChild_ == 0 || inChild_ >= levels_)
                 return; // directly in the list, or below the levels built
         }
-        appendNewChild(*current_, *coreOf(makeText(decodeReferences(begin, static_cast<size_t>(end - begin))).detach()));
+        appendNewChild(*current_, *coreOf(makeText(begin, static_cast<size_t>(end - begin)).detach()));
     }
 
     void endDocument() override
@@ -271,7 +308,11 @@ private:
         return adopt<INode>(node);
     }
 
-    INodePtr makeText(DOMString text) { return make<CText>(std::move(text)); }
+    // A text node of text as read.
+    INodePtr makeText(const char* text, size_t length)
+    {
+        return withDecoded(text, length, [&](std::string_view decoded) { return make<CText>(decoded); });
+    }
 
     INodePtr makeElement(const DOMString& qName, const std::shared_ptr<IAttributes>& attributes,
                          const NameRecord* known = nullptr)
@@ -325,7 +366,7 @@ private:
         const NameRecord& record = arena_->name(std::string_view(name.data(), name.size()));
         if (record.qualified.empty())
             return; // as setDecodedAttribute: a name that could never be written back
-        INodePtr text = makeText(decodeReferences(value.data(), value.size()));
+        INodePtr text = makeText(value.data(), value.size());
         element.attributeMap().setNamedItem(make<CAttr>(ElementName::shared(record), std::move(text)));
     }
 
@@ -421,35 +462,15 @@ INodePtr load(bool preserveWhitespace, Run run, IListTextSink* sink = nullptr)
 
 } // namespace
 
-namespace {
-
-template <typename Out>
-void decodeInto(const char* text, size_t i, size_t length, Out& out)
-{
-    while (i < length) {
-        if (text[i] != '&') {
-            const char* next = findByte(text + i, length - i, '&');
-            const size_t stop = next ? static_cast<size_t>(next - text) : length;
-            out.append(text + i, stop - i);
-            i = stop;
-            continue;
-        }
-        i += decodeOne(text, i, length, out);
-    }
-}
-
-} // namespace
-
 DOMString decodeReferences(const char* text, size_t length)
 {
     const char* amp = findByte(text, length, '&');
     if (!amp)
         return DOMString(text, length);
     const auto first = static_cast<size_t>(amp - text);
-    constexpr size_t kShort = 256;
-    if (length <= kShort) {
+    if (length <= kShortText) {
         // Short texts decode on the stack, so the result takes only what it needs.
-        char buffer[kShort];
+        char buffer[kShortText];
         ByteWriter out{buffer};
         out.append(text, first);
         decodeInto(text, first, length, out);

@@ -324,37 +324,28 @@ void dispose(INode* node, NodeCore& core, ArenaReleases& releases)
 
 void destroyNode(INode* node)
 {
-    // A node's children are taken off before it goes; those no one else holds follow it from this
-    // loop, in document order (the order a parse made them in), so destruction never recurses and
-    // trees of any depth go safely.
+    // Without recursion and without memory of its own (it runs in destructors, where running out
+    // of memory cannot be reported): the walk takes each node's first child off in turn and goes
+    // down into it when no one else holds it, so the nodes go in the order a parse made them, each
+    // after its children; the link to its parent leads back up.
     ArenaReleases releases;
-    std::vector<NodeCore*> resume; // where the walk goes on after the subtree it is in
-    NodeCore* core = coreOf(node);
+    NodeCore* n = coreOf(node); // its count is 0, so no parent holds it
     for (;;) {
-        NodeCore* next = core->first;
-        core->first = core->last = nullptr;
-        dispose(core->self(), *core, releases);
-        for (;;) {
-            if (!next) {
-                if (resume.empty())
-                    return;
-                next = resume.back();
-                resume.pop_back();
-            }
-            NodeCore* child = next;
-            next = child->next;
-            child->parent = child->prev = child->next = nullptr;
+        if (NodeCore* child = n->first) {
+            n->first = child->next;
+            (child->next ? child->next->prev : n->last) = nullptr;
+            child->prev = child->next = nullptr;
             if (--child->refs > 0)
-                continue; // held elsewhere: it stays, on its own
-            if (!child->first) {
-                dispose(child->self(), *child, releases);
-                continue;
-            }
-            if (next)
-                resume.push_back(next);
-            core = child;
-            break;
+                child->parent = nullptr; // held elsewhere: it stays, on its own
+            else
+                n = child; // its parent link is the way back
+            continue;
         }
+        NodeCore* up = n->parent;
+        dispose(n->self(), *n, releases);
+        if (!up)
+            return;
+        n = up;
     }
 }
 

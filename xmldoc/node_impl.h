@@ -173,6 +173,7 @@ private:
 class CText final : public CNodeT<IText> {
 public:
     explicit CText(DOMString data) : CNodeT(Kind::Text), data_(std::move(data)) {}
+    explicit CText(std::string_view data) : CNodeT(Kind::Text), data_(data.data(), data.size()) {}
 
     DOMString getNodeName() override { return "#text"; }
     DOMString getNodeValue() override { return data_; }
