@@ -287,37 +287,39 @@ private:
     int64_t count_ = 0;
 };
 
-// The size of a node a parse makes, for the sanitizer's view of its pages.
-std::size_t arenaNodeSize(Kind kind)
-{
-    switch (kind) {
-    case Kind::Element:
-        return sizeof(CElement);
-    case Kind::Text:
-        return sizeof(CText);
-    case Kind::Attribute:
-        return sizeof(CAttr);
-    default:
-        return 0;
-    }
-}
-
 } // namespace
 
 namespace {
 
-// Runs a node's destructor and gives back its memory.
+// Runs a node's destructor and gives back its memory. A parse makes nodes of exactly these
+// classes in its pages, so their destructors are called directly.
 void dispose(INode* node, NodeCore& core, ArenaReleases& releases)
 {
-    if (core.inArena) {
-        NodeArena* arena = NodeArena::of(node, core);
-        const std::size_t size = arenaNodeSize(core.kind);
-        node->~INode();
-        XMLDOC_POISON(node, size); // for the sanitizer: a use after the end is caught
-        releases.add(arena);
-    } else {
+    if (!core.inArena) {
         delete node;
+        return;
     }
+    NodeArena* arena = NodeArena::of(node, core);
+    std::size_t size = 0;
+    switch (core.kind) {
+    case Kind::Element:
+        static_cast<CElement*>(node)->CElement::~CElement();
+        size = sizeof(CElement);
+        break;
+    case Kind::Text:
+        static_cast<CText*>(node)->CText::~CText();
+        size = sizeof(CText);
+        break;
+    case Kind::Attribute:
+        static_cast<CAttr*>(node)->CAttr::~CAttr();
+        size = sizeof(CAttr);
+        break;
+    default:
+        node->~INode();
+        break;
+    }
+    XMLDOC_POISON(node, size); // for the sanitizer: a use after the end is caught
+    releases.add(arena);
 }
 
 } // namespace
