@@ -183,7 +183,6 @@ void* NodeArena::allocate(std::size_t size)
         page->next = page_;
         page->bytes = bytes;
         page_ = page;
-        ++pages_;
         nextPageBytes_ = std::min(bytes * 2, kLastPageBytes);
         cursor_ = static_cast<char*>(block) + sizeof(Page);
         end_ = static_cast<char*>(block) + bytes;

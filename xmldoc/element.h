@@ -58,13 +58,18 @@ void destroyNode(INode* node);
 /// Throws the DOM failure with its code.
 [[noreturn]] void fail(int32_t code);
 
-/// A qualified name with its parts: made once for every element of that name a parse builds.
+/// A qualified name with its parts: an element's or attribute's own, or one a parse shares among
+/// all its nodes of that name.
 struct NameRecord {
     DOMString qualified;
     std::unique_ptr<DOMString> uri; // only when there is one
     uint32_t prefixLength = 0;      // bytes of the prefix and its colon
     bool plain = false;             // every byte is written as it is
     NameRecord(const DOMString& qualifiedName, const DOMString& namespaceURI);
+
+    /// Names come from the node pool, as the nodes that own them do.
+    static void* operator new(std::size_t size) { return allocateNode(size); }
+    static void operator delete(void* p, std::size_t size) { freeNode(p, size); }
 };
 
 /// A qualified name split at its first ':' (the prefix keeps the colon), with its namespace URI.

@@ -56,10 +56,10 @@ public:
     void retain(int64_t count) { refs_.fetch_add(count, std::memory_order_relaxed); }
     /// Drops count references; the last one frees the pages and names.
     void release(int64_t count);
+    /// Ends the maker's hold: references taken ahead go back with it.
+    void finish() { release(std::exchange(reserved_, 0) + 1); }
     /// The arena of a node made in one of its pages.
     static NodeArena* of(const void* node, const NodeCore& core);
-
-    int64_t pageCount() const { return pages_; }
 
 private:
     struct Page {
@@ -74,7 +74,6 @@ private:
     Page* page_ = nullptr;          // the newest page, the head of the list
     char* cursor_ = nullptr;
     char* end_ = nullptr;
-    int64_t pages_ = 0;
     std::size_t nextPageBytes_ = kFirstPageBytes;
     std::vector<std::unique_ptr<Name>> names_;
     struct NameSlot {
@@ -82,10 +81,6 @@ private:
         Name* record = nullptr; // null: a free slot
     };
     std::vector<NameSlot> slots_; // open addressing by raw bytes, at most half full
-
-public:
-    /// Ends the maker's hold: references taken ahead go back with it.
-    void finish() { release(std::exchange(reserved_, 0) + 1); }
 };
 
 class CDocument final : public CNodeT<IDocument>, public IDocumentTraversal {
