@@ -134,7 +134,7 @@ void decodeInto(const char* text, size_t i, size_t length, Out& out)
 constexpr size_t kShortText = 256;
 
 // Calls use with the bytes of text once its references are decoded: short texts are decoded on
-// the stack, so that the node made of them copies them once.
+// the stack, so that what is made of them copies them once.
 template <typename Use>
 auto withDecoded(const char* text, size_t length, Use use)
 {
@@ -464,18 +464,12 @@ INodePtr load(bool preserveWhitespace, Run run, IListTextSink* sink = nullptr)
 
 DOMString decodeReferences(const char* text, size_t length)
 {
+    if (length <= kShortText) // the result takes only what it needs
+        return withDecoded(text, length, [](std::string_view bytes) { return DOMString(bytes.data(), bytes.size()); });
     const char* amp = findByte(text, length, '&');
     if (!amp)
         return DOMString(text, length);
     const auto first = static_cast<size_t>(amp - text);
-    if (length <= kShortText) {
-        // Short texts decode on the stack, so the result takes only what it needs.
-        char buffer[kShortText];
-        ByteWriter out{buffer};
-        out.append(text, first);
-        decodeInto(text, first, length, out);
-        return DOMString(buffer, static_cast<size_t>(out.at - buffer));
-    }
     DOMString out;
     out.reserve(length);
     out.append(text, first);
