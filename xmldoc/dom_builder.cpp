@@ -7,6 +7,7 @@
 #include "platform/text.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstring>
 #include <istream>
@@ -34,6 +35,17 @@ struct ByteWriter {
     }
 };
 
+// Each byte's value as a hexadecimal digit, -1 for others: looked up without a branch.
+constexpr std::array<int8_t, 256> makeHexValues()
+{
+    std::array<int8_t, 256> values{};
+    for (int c = 0; c < 256; ++c)
+        values[static_cast<size_t>(c)] = static_cast<int8_t>(platform::hexDigitValue(static_cast<char>(c)));
+    return values;
+}
+
+constexpr std::array<int8_t, 256> kHexValue = makeHexValues();
+
 // Decodes one reference at text[i] == '&'; appends its result and returns the bytes consumed.
 template <typename Out>
 size_t decodeOne(const char* text, size_t i, size_t length, Out& out)
@@ -47,8 +59,8 @@ size_t decodeOne(const char* text, size_t i, size_t length, Out& out)
     const size_t left = length - i - 1;
     // The form the writer makes of every byte outside plain ASCII: "&#xhh;".
     if (left >= 5 && rest[0] == '#' && rest[1] == 'x' && rest[4] == ';') {
-        const int high = platform::hexDigitValue(rest[2]);
-        const int low = platform::hexDigitValue(rest[3]);
+        const int high = kHexValue[static_cast<unsigned char>(rest[2])];
+        const int low = kHexValue[static_cast<unsigned char>(rest[3])];
         if ((high | low) >= 0) {
             out.push_back(static_cast<char>(high * 16 + low));
             return 6;
@@ -237,7 +249,12 @@ public:
             return;
         }
         // An end tag with no element open (at the top level) is as wrong as one that does not match.
-        if (!current_ || current_->kind != Kind::Element || !decodesTo(qName, elementOf(current_)->name().qualified()))
+        if (!current_ || current_->kind != Kind::Element)
+            throw SAXParseException();
+        // In a parse with pages every element took its name through guessName: the same bytes
+        // as its start tag's end it at once.
+        const bool sameAsRead = arena_ && depth_ > 0 && openNames_[static_cast<size_t>(depth_ - 1)]->is(std::string_view(qName.data(), qName.size()));
+        if (!sameAsRead && !decodesTo(qName, elementOf(current_)->name().qualified()))
             throw SAXParseException();
         NodeCore* ended = current_;
         current_ = current_->parent;
