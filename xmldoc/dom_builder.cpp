@@ -325,10 +325,19 @@ private:
         return adopt<INode>(node);
     }
 
-    // A text node of text as read.
+    // A text node of text as read. The same few runs of references (the line breaks and tabs
+    // between elements) come again and again: short ones are decoded once and kept by length.
     INodePtr makeText(const char* text, size_t length)
     {
-        return withDecoded(text, length, [&](std::string_view decoded) { return make<CText>(decoded); });
+        constexpr size_t kKept = 64;
+        if (length > kKept || !findByte(text, length, '&'))
+            return withDecoded(text, length, [&](std::string_view decoded) { return make<CText>(decoded); });
+        KeptText& kept = keptTexts_[length % keptTexts_.size()];
+        if (kept.raw.size() != length || !sameBytes(kept.raw.data(), text, length)) {
+            withDecoded(text, length, [&](std::string_view decoded) { kept.decoded.assign(decoded); });
+            kept.raw.assign(text, length);
+        }
+        return make<CText>(std::string_view(kept.decoded));
     }
 
     INodePtr makeElement(const DOMString& qName, const std::shared_ptr<IAttributes>& attributes,
@@ -444,6 +453,10 @@ private:
     NodeArena* arena_ = nullptr; // the maker's hold on the pages of this parse's nodes
     std::vector<NodeArena::Name*> openNames_; // by depth: the open element's name
     std::vector<NodeArena::Name*> lastNames_; // by depth: the name of the last element begun there
+    struct KeptText {
+        std::string raw, decoded;
+    };
+    std::array<KeptText, 16> keptTexts_; // short texts with references, by length
     NodeCore* current_ = nullptr; // inside document_, which keeps it alive
     bool preserveWhitespace_;
     int32_t depth_ = 0;
