@@ -135,11 +135,9 @@ void fail(int32_t code) { throw CDOMException(code); }
 
 namespace CXMLDOCLIB_Ostrel {
 
-namespace {
-constexpr std::size_t kNodeAlign = 8; // what every node class needs
-static_assert((NodeArena::kLastPageBytes - 1) / kNodeAlign <= UINT16_MAX);
-static_assert(alignof(CElement) <= kNodeAlign && alignof(CText) <= kNodeAlign && alignof(CAttr) <= kNodeAlign);
-} // namespace
+static_assert((NodeArena::kLastPageBytes - 1) / NodeArena::kNodeAlign <= UINT16_MAX);
+static_assert(alignof(CElement) <= NodeArena::kNodeAlign && alignof(CText) <= NodeArena::kNodeAlign
+              && alignof(CAttr) <= NodeArena::kNodeAlign);
 
 namespace {
 
@@ -170,39 +168,31 @@ uint64_t hashName(std::string_view raw)
 
 } // namespace
 
-void* NodeArena::allocate(std::size_t size)
+void* NodeArena::allocateInNewPage(std::size_t size)
 {
-    size = (size + kNodeAlign - 1) & ~(kNodeAlign - 1);
     if (size > kFirstPageBytes - sizeof(Page))
         throw std::bad_alloc(); // no node is that large
-    if (static_cast<std::size_t>(end_ - cursor_) < size) {
-        const std::size_t bytes = nextPageBytes_;
-        void* block = ::operator new(bytes);
-        auto* page = static_cast<Page*>(block);
-        page->arena = this;
-        page->next = page_;
-        page->bytes = bytes;
-        page_ = page;
-        nextPageBytes_ = std::min(bytes * 2, kLastPageBytes);
-        cursor_ = static_cast<char*>(block) + sizeof(Page);
-        end_ = static_cast<char*>(block) + bytes;
-    }
+    const std::size_t bytes = nextPageBytes_;
+    void* block = ::operator new(bytes);
+    auto* page = static_cast<Page*>(block);
+    page->arena = this;
+    page->next = page_;
+    page->bytes = bytes;
+    page_ = page;
+    nextPageBytes_ = std::min(bytes * 2, kLastPageBytes);
+    cursor_ = static_cast<char*>(block) + sizeof(Page);
+    end_ = static_cast<char*>(block) + bytes;
     void* room = cursor_;
     cursor_ += size;
     return room;
 }
 
-void NodeArena::adoptNode(const void* room, NodeCore& core)
+void NodeArena::takeAhead()
 {
-    constexpr int64_t kAhead = 1024; // one atomic step for many nodes
-    if (reserved_ == 0) {
-        retain(kAhead);
-        reserved_ = kAhead;
-    }
-    --reserved_;
-    core.inArena = true;
-    core.pageOffset = static_cast<uint16_t>((static_cast<const char*>(room) - reinterpret_cast<const char*>(page_)) / kNodeAlign);
+    retain(kAhead);
+    reserved_ = kAhead;
 }
+
 
 NodeArena::Name& NodeArena::name(std::string_view raw)
 {
@@ -244,7 +234,7 @@ void NodeArena::release(int64_t count)
 
 NodeArena* NodeArena::of(const void* node, const NodeCore& core)
 {
-    return reinterpret_cast<const Page*>(static_cast<const char*>(node) - std::size_t{core.pageOffset} * kNodeAlign)->arena;
+    return reinterpret_cast<const Page*>(static_cast<const char*>(node) - std::size_t{core.pageOffset} * NodeArena::kNodeAlign)->arena;
 }
 
 NodeArena::~NodeArena()
@@ -375,11 +365,9 @@ void unlink(NodeCore& parent, NodeCore& child)
 // Links child (detached) before ref (a child of parent) or at the end; the list takes one count.
 // Siblings carry increasing order numbers with gaps, so a node can be placed between two others;
 // when a gap runs out the parent's children are numbered afresh.
-constexpr uint32_t kOrderGap = 1u << 8;
-
 void link(NodeCore& parent, NodeCore& child, NodeCore* ref)
 {
-    constexpr uint32_t kGap = kOrderGap;
+    constexpr uint32_t kGap = kSiblingOrderGap;
     bool renumber = false;
     if (!ref) {
         const uint32_t last = parent.last ? parent.last->order : 0;
@@ -459,20 +447,10 @@ INodePtr deepCopy(NodeCore& source)
 
 } // namespace
 
-void appendNewChild(NodeCore& parent, NodeCore& child)
+void appendAtRenumber(NodeCore& parent, NodeCore& child)
 {
-    NodeCore* last = parent.last;
-    if (last && last->order > UINT32_MAX - kOrderGap) {
-        link(parent, child, nullptr); // the numbers start again
-        --child.refs;                 // link took a count of its own
-        return;
-    }
-    child.order = (last ? last->order : 0) + kOrderGap;
-    child.parent = &parent;
-    child.prev = last;
-    child.next = nullptr;
-    (last ? last->next : parent.first) = &child;
-    parent.last = &child;
+    link(parent, child, nullptr);
+    --child.refs; // link took a count of its own
 }
 
 // ---- names ----

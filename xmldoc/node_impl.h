@@ -5,7 +5,9 @@
 #include "xmldoc/byte_scan.h"
 #include "xmldoc/element.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -37,10 +39,27 @@ public:
     NodeArena(const NodeArena&) = delete;
     NodeArena& operator=(const NodeArena&) = delete;
 
+    static constexpr std::size_t kNodeAlign = 8; // what every node class needs
+
     /// Room for one node of size bytes, counted once the node is made (see adoptNode).
-    void* allocate(std::size_t size);
+    void* allocate(std::size_t size)
+    {
+        size = (size + kNodeAlign - 1) & ~(kNodeAlign - 1);
+        if (static_cast<std::size_t>(end_ - cursor_) < size)
+            return allocateInNewPage(size);
+        void* room = cursor_;
+        cursor_ += size;
+        return room;
+    }
     /// Marks a node just made at room (from allocate) as this arena's: it keeps the arena.
-    void adoptNode(const void* room, NodeCore& core);
+    void adoptNode(const void* room, NodeCore& core)
+    {
+        if (reserved_ == 0)
+            takeAhead();
+        --reserved_;
+        core.inArena = true;
+        core.pageOffset = static_cast<uint16_t>((static_cast<const char*>(room) - reinterpret_cast<const char*>(page_)) / kNodeAlign);
+    }
     /// A shared name with the bytes it was read as and what the parse saw follow it, so that the
     /// next name can be guessed and checked without a look-up.
     struct Name : NameRecord {
@@ -68,6 +87,9 @@ private:
         std::size_t bytes;
     };
     ~NodeArena();
+    void* allocateInNewPage(std::size_t size);
+    static constexpr int64_t kAhead = 1024; // references taken in one atomic step
+    void takeAhead();
 
     std::atomic<int64_t> refs_{1}; // the maker's, and one for each live node
     int64_t reserved_ = 0;         // references taken ahead for nodes not made yet
@@ -260,9 +282,28 @@ private:
     int32_t refs_ = 1;
 };
 
+/// Siblings' order numbers leave this gap between them, so a node can be placed between two others.
+inline constexpr uint32_t kSiblingOrderGap = 1u << 8;
+
+/// appendNewChild where the order numbers run out: all siblings are numbered afresh.
+void appendAtRenumber(NodeCore& parent, NodeCore& child);
+
 /// Links a detached child at the end of parent's list, which takes over the count the caller holds.
 /// No checks: for the library's own builders, which append nodes they just made.
-void appendNewChild(NodeCore& parent, NodeCore& child);
+inline void appendNewChild(NodeCore& parent, NodeCore& child)
+{
+    NodeCore* last = parent.last;
+    if (last && last->order > UINT32_MAX - kSiblingOrderGap) {
+        appendAtRenumber(parent, child);
+        return;
+    }
+    child.order = (last ? last->order : 0) + kSiblingOrderGap;
+    child.parent = &parent;
+    child.prev = last;
+    child.next = nullptr;
+    (last ? last->next : parent.first) = &child;
+    parent.last = &child;
+}
 
 /// A counted pointer to the node whose core this is.
 inline INodePtr nodeOf(NodeCore* core) { return core ? INodePtr(core->self()) : INodePtr(); }
