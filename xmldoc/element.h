@@ -46,8 +46,9 @@ inline NodeCore* coreOf(INode* node)
     return reinterpret_cast<NodeCore*>(reinterpret_cast<char*>(node) + sizeof(void*));
 }
 
-/// Memory for nodes: per-size free lists over large blocks, so building and dropping trees costs
-/// little and a tree's nodes lie close together.
+/// Memory for nodes made by hand (a parse puts its nodes in pages of their own): per-size free
+/// lists over large blocks, so building and dropping trees costs little and a tree's nodes lie
+/// close together.
 void* allocateNode(std::size_t size);
 void freeNode(void* p, std::size_t size);
 
