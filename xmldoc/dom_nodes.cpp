@@ -112,9 +112,9 @@ void freeNode(void* ptr, std::size_t size)
 
 void fail(int32_t code) { throw CDOMException(code); }
 
-// ---- the pages of a parse ----
-
 } // namespace CXMLDOCLIB_Ostrel
+
+// ---- the pages of a parse ----
 
 #if defined(__SANITIZE_ADDRESS__)
 #define XMLDOC_ASAN 1
@@ -192,7 +192,6 @@ void NodeArena::takeAhead()
     retain(kAhead);
     reserved_ = kAhead;
 }
-
 
 NodeArena::Name& NodeArena::name(std::string_view raw)
 {
@@ -275,10 +274,6 @@ private:
     NodeArena* arena_ = nullptr;
     int64_t count_ = 0;
 };
-
-} // namespace
-
-namespace {
 
 // Runs a node's destructor and gives back its memory. A parse makes nodes of exactly these
 // classes in its pages, so their destructors are called directly.
