@@ -11,7 +11,8 @@
 // and pugixml write the referenced bytes out raw; out_bytes shows what each produced). Nodes are
 // elements, attributes and text nodes, counted by walking each tree once.
 //
-// Heap bytes are counted only while a memory run parses: our library through the global operator
+// Heap bytes are counted only while a memory run parses (allocations per node are the heap blocks
+// the tree holds, divided by its nodes): our library through the global operator
 // new and delete of this program, libxml2 through xmlMemSetup, pugixml through its memory hooks.
 // All three go through the same counting functions, which cost one test of a flag when idle.
 // pugixml's count includes the copy of the text its tree points into.
@@ -447,7 +448,9 @@ void memoryBenchmark(benchmark::State& state, Library library, int size)
     for (auto _ : state) {
         switch (library) {
         case Ours: {
-            // Nodes come from the library's node pool: count the slots they take, not the pool's blocks.
+            // A parse's nodes lie in pages the tree holds, counted as the heap blocks they are; the few
+            // nodes made otherwise (the document) come from the node pool: count the slots they take,
+            // not the pool's blocks.
             const auto before = CXMLDOCLIB_Ostrel::nodePoolStats();
             HeapWindow window;
             OurTree tree = parseOurs(text);
@@ -514,6 +517,11 @@ public:
             const auto value = run.counters.find(counter);
             if (value != run.counters.end())
                 values_[cell->second.measure][cell->second.library][cell->second.size] = value->second.value;
+            if (cell->second.measure == Memory) {
+                const auto blocks = run.counters.find("blocks_per_node");
+                if (blocks != run.counters.end())
+                    blocks_[cell->second.library][cell->second.size] = blocks->second.value;
+            }
         }
         ConsoleReporter::ReportRuns(runs);
     }
@@ -548,12 +556,26 @@ public:
                 std::printf("\n");
             }
         }
+        std::printf("\nAllocations per node (heap blocks a parsed tree holds; our pages count as one each)\n");
+        for (int s = 0; s < kSizes; ++s) {
+            if (!blocks_[Ours][s] && !blocks_[LibXml2][s] && !blocks_[Pugi][s])
+                continue;
+            std::printf("%-7s %8d %9s", "", kRecordCounts[s], "");
+            for (int l = 0; l < kLibraries; ++l) {
+                if (blocks_[l][s])
+                    std::printf(" %10.3f", *blocks_[l][s]);
+                else
+                    std::printf(" %10s", "-");
+            }
+            std::printf("\n");
+        }
         std::fflush(stdout);
     }
 
 private:
     std::map<std::string, Cell> cells_;
     std::array<std::array<std::array<std::optional<double>, kSizes>, kLibraries>, kMeasures> values_{};
+    std::array<std::array<std::optional<double>, kSizes>, kLibraries> blocks_{};
 };
 
 void registerBenchmarks(SummaryReporter& reporter)

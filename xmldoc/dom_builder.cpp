@@ -1,11 +1,13 @@
 // Parsing into a tree: the SAX content handler that builds nodes from the reader's events, the
 // decoding of character and entity references, and the document's load operations.
+#include "xmldoc/byte_scan.h"
 #include "xmldoc/list_text.h"
 #include "xmldoc/node_impl.h"
 #include "xmldoc/sax_reader.h"
 #include "platform/text.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstring>
 #include <istream>
@@ -17,8 +19,36 @@ using namespace mfpif_Halvet_R1::sax;
 
 namespace {
 
+// Appends to a buffer known to be large enough: a decoded text is never longer than its source.
+struct ByteWriter {
+    char* at;
+    void push_back(char c) { *at++ = c; }
+    void append(const char* bytes, size_t count)
+    {
+        if (count > 16) {
+            std::memcpy(at, bytes, count);
+            at += count;
+            return;
+        }
+        for (size_t i = 0; i < count; ++i) // the usual few bytes between references
+            *at++ = bytes[i];
+    }
+};
+
+// Each byte's value as a hexadecimal digit, -1 for others: looked up without a branch.
+constexpr std::array<int8_t, 256> makeHexValues()
+{
+    std::array<int8_t, 256> values{};
+    for (int c = 0; c < 256; ++c)
+        values[static_cast<size_t>(c)] = static_cast<int8_t>(platform::hexDigitValue(static_cast<char>(c)));
+    return values;
+}
+
+constexpr std::array<int8_t, 256> kHexValue = makeHexValues();
+
 // Decodes one reference at text[i] == '&'; appends its result and returns the bytes consumed.
-size_t decodeOne(const char* text, size_t i, size_t length, DOMString& out)
+template <typename Out>
+size_t decodeOne(const char* text, size_t i, size_t length, Out& out)
 {
     static const struct {
         const char* name;
@@ -27,10 +57,13 @@ size_t decodeOne(const char* text, size_t i, size_t length, DOMString& out)
     } named[] = {{"lt;", 3, '<'}, {"gt;", 3, '>'}, {"amp;", 4, '&'}, {"apos;", 5, '\''}, {"quot;", 5, '"'}};
     const char* rest = text + i + 1;
     const size_t left = length - i - 1;
-    for (const auto& n : named) {
-        if (left >= n.length && std::memcmp(rest, n.name, n.length) == 0) {
-            out.push_back(n.value);
-            return 1 + n.length;
+    // The form the writer makes of every byte outside plain ASCII: "&#xhh;".
+    if (left >= 5 && rest[0] == '#' && rest[1] == 'x' && rest[4] == ';') {
+        const int high = kHexValue[static_cast<unsigned char>(rest[2])];
+        const int low = kHexValue[static_cast<unsigned char>(rest[3])];
+        if ((high | low) >= 0) {
+            out.push_back(static_cast<char>(high * 16 + low));
+            return 6;
         }
     }
     if (left >= 1 && rest[0] == '#') {
@@ -60,6 +93,12 @@ size_t decodeOne(const char* text, size_t i, size_t length, DOMString& out)
         out.append("&#", 2);
         return 2;
     }
+    for (const auto& n : named) {
+        if (left >= n.length && std::memcmp(rest, n.name, n.length) == 0) {
+            out.push_back(n.value);
+            return 1 + n.length;
+        }
+    }
     // Anything else: the ampersand and the byte after it stay as they are.
     out.push_back('&');
     if (left >= 1) {
@@ -84,9 +123,46 @@ void setDecodedAttribute(CElement& element, const DOMString& name, const DOMStri
 // True when raw, a name as read, decodes to name.
 bool decodesTo(const DOMString& raw, const DOMString& name)
 {
-    if (!std::memchr(raw.data(), '&', raw.size()))
-        return raw == name;
+    if (!findByte(raw.data(), raw.size(), '&'))
+        return raw.size() == name.size() && sameBytes(raw.data(), name.data(), raw.size());
     return decodeReferences(raw.data(), raw.size()) == name;
+}
+
+template <typename Out>
+void decodeInto(const char* text, size_t i, size_t length, Out& out)
+{
+    while (i < length) {
+        if (text[i] != '&') {
+            const char* next = findByte(text + i, length - i, '&');
+            const size_t stop = next ? static_cast<size_t>(next - text) : length;
+            out.append(text + i, stop - i);
+            i = stop;
+            continue;
+        }
+        i += decodeOne(text, i, length, out);
+    }
+}
+
+constexpr size_t kShortText = 256;
+
+// Calls use with the bytes of text once its references are decoded: short texts are decoded on
+// the stack, so that what is made of them copies them once.
+template <typename Use>
+auto withDecoded(const char* text, size_t length, Use use)
+{
+    const char* amp = findByte(text, length, '&');
+    if (!amp)
+        return use(std::string_view(text, length));
+    if (length > kShortText) {
+        const DOMString decoded = decodeReferences(text, length);
+        return use(std::string_view(decoded.data(), decoded.size()));
+    }
+    char buffer[kShortText];
+    ByteWriter out{buffer};
+    const auto first = static_cast<size_t>(amp - text);
+    out.append(text, first);
+    decodeInto(text, first, length, out);
+    return use(std::string_view(buffer, static_cast<size_t>(out.at - buffer)));
 }
 
 // Builds a fresh document from the reader's events. With a list sink, the children of the lists it
@@ -99,7 +175,18 @@ public:
     {
         if (!document_)
             throw std::bad_alloc();
+        // A list's children are dropped while the parse goes on, so their memory must go back at
+        // once: those parses make every node on its own.
+        if (!sink_)
+            arena_ = new NodeArena();
     }
+    ~CContentHandler() override
+    {
+        if (arena_)
+            arena_->finish();
+    }
+    CContentHandler(const CContentHandler&) = delete;
+    CContentHandler& operator=(const CContentHandler&) = delete;
 
     IDocumentPtr document() const { return document_; }
 
@@ -127,26 +214,27 @@ public:
             ++depth_;
             return;
         }
-        INodePtr element = makeElement(qName, attributes);
+        // The parent's list takes the count the new element comes with.
+        INode* element = makeElement(qName, attributes, arena_ ? &guessName(qName) : nullptr).detach();
         if (depth_ == 0)
             asking_ = sink_ && !document_->core()->first; // only the document element's tree is asked about
-        appendNewChild(*current_, *element->core());
+        appendNewChild(*current_, *coreOf(element));
         if (list_) {
             closeTag();
             if (inChild_ == 0)
                 childStart_ = listText_.size();
-            writeElementStart(listText_, *static_cast<CElement*>(element.get()));
+            writeElementStart(listText_, *static_cast<CElement*>(element));
             tagOpen_ = true;
             ++inChild_;
         } else if (asking_) {
             levels_ = INT32_MAX;
-            if (sink_->isList(element, levels_)) {
-                list_ = element->core();
+            if (sink_->isList(INodePtr(element), levels_)) {
+                list_ = coreOf(element);
                 levels_ = std::max<int32_t>(levels_, 1);
                 listText_.clear();
             }
         }
-        current_ = element->core();
+        current_ = coreOf(element);
         ++depth_;
     }
 
@@ -161,7 +249,12 @@ public:
             return;
         }
         // An end tag with no element open (at the top level) is as wrong as one that does not match.
-        if (!current_ || current_->kind != Kind::Element || !decodesTo(qName, elementOf(current_)->name().qualified()))
+        if (!current_ || current_->kind != Kind::Element)
+            throw SAXParseException();
+        // In a parse with pages every element took its name through guessName: the same bytes
+        // as its start tag's end it at once.
+        const bool sameAsRead = arena_ && depth_ > 0 && openNames_[static_cast<size_t>(depth_ - 1)]->is(std::string_view(qName.data(), qName.size()));
+        if (!sameAsRead && !decodesTo(qName, elementOf(current_)->name().qualified()))
             throw SAXParseException();
         NodeCore* ended = current_;
         current_ = current_->parent;
@@ -202,8 +295,7 @@ public:
             if (inChild_ == 0 || inChild_ >= levels_)
                 return; // directly in the list, or below the levels built
         }
-        auto node = adopt<INode>(new CText(decodeReferences(begin, static_cast<size_t>(end - begin))));
-        appendNewChild(*current_, *node->core());
+        appendNewChild(*current_, *coreOf(makeText(begin, static_cast<size_t>(end - begin)).detach()));
     }
 
     void endDocument() override
@@ -221,20 +313,87 @@ public:
     virtual void endPrefixMapping(const DOMString&) {}
 
 private:
-    static INodePtr makeElement(const DOMString& qName, const std::shared_ptr<IAttributes>& attributes)
+    // A new node of the parse, in its pages when it has them.
+    template <typename Node, typename... Args>
+    INodePtr make(Args&&... args)
     {
-        auto element = adopt<INode>(new CElement(ElementName(decodeReferences(qName.data(), qName.size()))));
+        if (!arena_)
+            return adopt<INode>(new Node(std::forward<Args>(args)...));
+        void* room = arena_->allocate(sizeof(Node));
+        auto* node = ::new (room) Node(std::forward<Args>(args)...);
+        arena_->adoptNode(room, *node->core());
+        return adopt<INode>(node);
+    }
+
+    // A text node of text as read. The same few runs of references (the line breaks and tabs
+    // between elements) come again and again: short ones are decoded once and kept by length.
+    INodePtr makeText(const char* text, size_t length)
+    {
+        constexpr size_t kKept = 64;
+        if (length > kKept || !findByte(text, length, '&'))
+            return withDecoded(text, length, [&](std::string_view decoded) { return make<CText>(decoded); });
+        KeptText& kept = keptTexts_[length % keptTexts_.size()];
+        if (kept.raw.size() != length || !sameBytes(kept.raw.data(), text, length)) {
+            withDecoded(text, length, [&](std::string_view decoded) { kept.decoded.assign(decoded); });
+            kept.raw.assign(text, length);
+        }
+        return make<CText>(std::string_view(kept.decoded));
+    }
+
+    INodePtr makeElement(const DOMString& qName, const std::shared_ptr<IAttributes>& attributes,
+                         const NameRecord* known = nullptr)
+    {
+        INodePtr element = !arena_ ? make<CElement>(ElementName(decodeReferences(qName.data(), qName.size())))
+                           : known ? make<CElement>(ElementName::shared(*known))
+                                   : make<CElement>(ElementName::shared(arena_->name(std::string_view(qName.data(), qName.size()))));
         auto* target = static_cast<CElement*>(element.get());
-        if (attributes) {
+        if (attributes && attributes->getLength() > 0) {
             if (const auto* list = dynamic_cast<const CAttributes*>(attributes.get())) {
                 for (const CAttribute& a : *list)
-                    setDecodedAttribute(*target, a.qName(), a.value);
+                    addAttribute(*target, a.qName(), a.value);
             } else {
                 for (int32_t i = 0; i < attributes->getLength(); ++i)
-                    setDecodedAttribute(*target, attributes->getQName(i), attributes->getValue(i));
+                    addAttribute(*target, attributes->getQName(i), attributes->getValue(i));
             }
         }
         return element;
+    }
+
+    // The shared name of the element that starts at depth_: most often the one that followed the
+    // previous sibling's name, or began the parent's children, last time; checked, then looked up.
+    const NodeArena::Name& guessName(const DOMString& qName)
+    {
+        const auto depth = static_cast<size_t>(depth_);
+        if (openNames_.size() < depth + 2) {
+            openNames_.resize(depth + 2, nullptr);
+            lastNames_.resize(depth + 2, nullptr);
+        }
+        NodeArena::Name* previous = lastNames_[depth];
+        NodeArena::Name* parent = depth > 0 ? openNames_[depth - 1] : nullptr;
+        const NodeArena::Name* guess = previous ? previous->nextSibling : parent ? parent->firstChild : nullptr;
+        const std::string_view raw(qName.data(), qName.size());
+        NodeArena::Name* name = guess && guess->is(raw) ? const_cast<NodeArena::Name*>(guess) : &arena_->name(raw);
+        if (previous)
+            previous->nextSibling = name;
+        else if (parent)
+            parent->firstChild = name;
+        openNames_[depth] = lastNames_[depth] = name;
+        lastNames_[depth + 1] = nullptr; // its children begin
+        return *name;
+    }
+
+    // Sets an attribute from its name and value as read; in the parse's pages when it has them.
+    void addAttribute(CElement& element, const DOMString& name, const DOMString& value)
+    {
+        if (!arena_) {
+            setDecodedAttribute(element, name, value);
+            return;
+        }
+        const NameRecord& record = arena_->name(std::string_view(name.data(), name.size()));
+        if (record.qualified.empty())
+            return; // as setDecodedAttribute: a name that could never be written back
+        INodePtr text = makeText(value.data(), value.size());
+        element.attributeMap().setNamedItem(make<CAttr>(ElementName::shared(record), std::move(text)));
     }
 
     // ---- writing a list's nodes as they are read, as writeNode writes them ----
@@ -279,7 +438,7 @@ private:
             writeElementStart(listText_, *written);
             name = written->name().qualified();
         } else {
-            if (std::memchr(qName.data(), '&', qName.size()))
+            if (findByte(qName.data(), qName.size(), '&'))
                 name = decodeReferences(qName.data(), qName.size());
             else
                 name.assign(qName);
@@ -291,6 +450,13 @@ private:
     }
 
     IDocumentPtr document_;
+    NodeArena* arena_ = nullptr; // the maker's hold on the pages of this parse's nodes
+    std::vector<NodeArena::Name*> openNames_; // by depth: the open element's name
+    std::vector<NodeArena::Name*> lastNames_; // by depth: the name of the last element begun there
+    struct KeptText {
+        std::string raw, decoded;
+    };
+    std::array<KeptText, 16> keptTexts_; // short texts with references, by length
     NodeCore* current_ = nullptr; // inside document_, which keeps it alive
     bool preserveWhitespace_;
     int32_t depth_ = 0;
@@ -328,23 +494,16 @@ INodePtr load(bool preserveWhitespace, Run run, IListTextSink* sink = nullptr)
 
 DOMString decodeReferences(const char* text, size_t length)
 {
-    const void* amp = std::memchr(text, '&', length);
+    if (length <= kShortText) // the result takes only what it needs
+        return withDecoded(text, length, [](std::string_view bytes) { return DOMString(bytes.data(), bytes.size()); });
+    const char* amp = findByte(text, length, '&');
     if (!amp)
         return DOMString(text, length);
+    const auto first = static_cast<size_t>(amp - text);
     DOMString out;
     out.reserve(length);
-    size_t i = static_cast<size_t>(static_cast<const char*>(amp) - text);
-    out.append(text, i);
-    while (i < length) {
-        if (text[i] != '&') {
-            const void* next = std::memchr(text + i, '&', length - i);
-            const size_t stop = next ? static_cast<size_t>(static_cast<const char*>(next) - text) : length;
-            out.append(text + i, stop - i);
-            i = stop;
-            continue;
-        }
-        i += decodeOne(text, i, length, out);
-    }
+    out.append(text, first);
+    decodeInto(text, first, length, out);
     return out;
 }
 

@@ -1,11 +1,14 @@
 // The node classes: counting and destruction, the tree operations, elements, attributes and their
 // map, text and value nodes, node lists and documents.
 #include "platform/com.h"
+#include "xmldoc/byte_scan.h"
 #include "xmldoc/node_impl.h"
 #include "xmldoc/number_text.h"
 
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdint>
 #include <mutex>
 #include <cstdio>
 #include <cstring>
@@ -109,31 +112,227 @@ void freeNode(void* ptr, std::size_t size)
 
 void fail(int32_t code) { throw CDOMException(code); }
 
-namespace {
-thread_local bool destroying = false;
+} // namespace CXMLDOCLIB_Ostrel
 
-std::vector<INode*>& pendingNodes()
+// ---- the pages of a parse ----
+
+#if defined(__SANITIZE_ADDRESS__)
+#define XMLDOC_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define XMLDOC_ASAN 1
+#endif
+#endif
+
+#ifdef XMLDOC_ASAN
+#include <sanitizer/asan_interface.h>
+#define XMLDOC_POISON(p, n) ASAN_POISON_MEMORY_REGION(p, n)
+#define XMLDOC_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION(p, n)
+#else
+#define XMLDOC_POISON(p, n) ((void)(p), (void)(n))
+#define XMLDOC_UNPOISON(p, n) ((void)(p), (void)(n))
+#endif
+
+namespace CXMLDOCLIB_Ostrel {
+
+static_assert((NodeArena::kLastPageBytes - 1) / NodeArena::kNodeAlign <= UINT16_MAX);
+static_assert(alignof(CElement) <= NodeArena::kNodeAlign && alignof(CText) <= NodeArena::kNodeAlign
+              && alignof(CAttr) <= NodeArena::kNodeAlign);
+
+namespace {
+
+uint64_t load64(const char* p)
 {
-    thread_local std::vector<INode*> pending;
-    return pending;
+    uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
 }
+
+// A hash of a name's bytes: names are short, so their first and last eight bytes say enough.
+uint64_t hashName(std::string_view raw)
+{
+    const std::size_t n = raw.size();
+    uint64_t a = 0, b = 0;
+    if (n >= 8) {
+        a = load64(raw.data());
+        b = load64(raw.data() + n - 8);
+    } else {
+        for (std::size_t i = 0; i < n; ++i)
+            a = a << 8 | static_cast<unsigned char>(raw[i]);
+    }
+    uint64_t h = (n * 0x9E3779B97F4A7C15ull) ^ (a * 0xC2B2AE3D27D4EB4Full) ^ (b * 0x165667B19E3779F9ull);
+    h ^= h >> 29;
+    h *= 0xBF58476D1CE4E5B9ull;
+    return h ^ (h >> 32);
+}
+
+} // namespace
+
+void* NodeArena::allocateInNewPage(std::size_t size)
+{
+    if (size > kFirstPageBytes - sizeof(Page))
+        throw std::bad_alloc(); // no node is that large
+    const std::size_t bytes = nextPageBytes_;
+    void* block = ::operator new(bytes);
+    auto* page = static_cast<Page*>(block);
+    page->arena = this;
+    page->next = page_;
+    page->bytes = bytes;
+    page_ = page;
+    nextPageBytes_ = std::min(bytes * 2, kLastPageBytes);
+    cursor_ = static_cast<char*>(block) + sizeof(Page);
+    end_ = static_cast<char*>(block) + bytes;
+    void* room = cursor_;
+    cursor_ += size;
+    return room;
+}
+
+void NodeArena::takeAhead()
+{
+    retain(kAhead);
+    reserved_ = kAhead;
+}
+
+NodeArena::Name& NodeArena::name(std::string_view raw)
+{
+    const uint64_t hash = hashName(raw);
+    if (slots_.empty())
+        slots_.resize(64);
+    size_t mask = slots_.size() - 1;
+    size_t at = hash & mask;
+    for (; slots_[at].record; at = (at + 1) & mask)
+        if (slots_[at].hash == hash && slots_[at].record->is(raw))
+            return *slots_[at].record;
+    names_.push_back(std::make_unique<Name>(decodeReferences(raw.data(), raw.size()), raw));
+    Name& result = *names_.back();
+    if (names_.size() * 2 > slots_.size()) {
+        std::vector<NameSlot> old(slots_.size() * 2);
+        old.swap(slots_);
+        mask = slots_.size() - 1;
+        for (const NameSlot& slot : old) {
+            if (!slot.record)
+                continue;
+            size_t to = slot.hash & mask;
+            while (slots_[to].record)
+                to = (to + 1) & mask;
+            slots_[to] = slot;
+        }
+        at = hash & mask;
+        while (slots_[at].record)
+            at = (at + 1) & mask;
+    }
+    slots_[at] = NameSlot{hash, &result};
+    return result;
+}
+
+void NodeArena::release(int64_t count)
+{
+    if (refs_.fetch_sub(count, std::memory_order_acq_rel) == count)
+        delete this;
+}
+
+NodeArena* NodeArena::of(const void* node, const NodeCore& core)
+{
+    return reinterpret_cast<const Page*>(static_cast<const char*>(node) - std::size_t{core.pageOffset} * NodeArena::kNodeAlign)->arena;
+}
+
+NodeArena::~NodeArena()
+{
+    for (Page* page = page_; page;) {
+        Page* next = page->next;
+        XMLDOC_UNPOISON(page, page->bytes);
+        ::operator delete(page);
+        page = next;
+    }
+}
+
+// ---- destruction ----
+
+namespace {
+
+// Node references given back to arenas, gathered so that a tree's nodes cost one atomic step.
+class ArenaReleases {
+public:
+    ~ArenaReleases() { flush(); }
+    void add(NodeArena* arena)
+    {
+        if (arena != arena_) {
+            flush();
+            arena_ = arena;
+        }
+        ++count_;
+    }
+
+private:
+    void flush()
+    {
+        if (arena_)
+            arena_->release(count_);
+        arena_ = nullptr;
+        count_ = 0;
+    }
+    NodeArena* arena_ = nullptr;
+    int64_t count_ = 0;
+};
+
+// Runs a node's destructor and gives back its memory. A parse makes nodes of exactly these
+// classes in its pages, so their destructors are called directly.
+void dispose(INode* node, NodeCore& core, ArenaReleases& releases)
+{
+    if (!core.inArena) {
+        delete node;
+        return;
+    }
+    NodeArena* arena = NodeArena::of(node, core);
+    std::size_t size = 0;
+    switch (core.kind) {
+    case Kind::Element:
+        static_cast<CElement*>(node)->CElement::~CElement();
+        size = sizeof(CElement);
+        break;
+    case Kind::Text:
+        static_cast<CText*>(node)->CText::~CText();
+        size = sizeof(CText);
+        break;
+    case Kind::Attribute:
+        static_cast<CAttr*>(node)->CAttr::~CAttr();
+        size = sizeof(CAttr);
+        break;
+    default:
+        node->~INode();
+        break;
+    }
+    XMLDOC_POISON(node, size); // for the sanitizer: a use after the end is caught
+    releases.add(arena);
+}
+
 } // namespace
 
 void destroyNode(INode* node)
 {
-    auto& pending = pendingNodes();
-    if (destroying) {
-        pending.push_back(node);
-        return;
+    // Without recursion and without memory of its own (it runs in destructors, where running out
+    // of memory cannot be reported): the walk takes each node's first child off in turn and goes
+    // down into it when no one else holds it, so the nodes go in the order a parse made them, each
+    // after its children; the link to its parent leads back up.
+    ArenaReleases releases;
+    NodeCore* n = coreOf(node); // its count is 0, so no parent holds it
+    for (;;) {
+        if (NodeCore* child = n->first) {
+            n->first = child->next;
+            (child->next ? child->next->prev : n->last) = nullptr;
+            child->prev = child->next = nullptr;
+            if (--child->refs > 0)
+                child->parent = nullptr; // held elsewhere: it stays, on its own
+            else
+                n = child; // its parent link is the way back
+            continue;
+        }
+        NodeCore* up = n->parent;
+        dispose(n->self(), *n, releases);
+        if (!up)
+            return;
+        n = up;
     }
-    destroying = true;
-    delete node;
-    while (!pending.empty()) {
-        INode* next = pending.back();
-        pending.pop_back();
-        delete next;
-    }
-    destroying = false;
 }
 
 namespace {
@@ -163,7 +362,7 @@ void unlink(NodeCore& parent, NodeCore& child)
 // when a gap runs out the parent's children are numbered afresh.
 void link(NodeCore& parent, NodeCore& child, NodeCore* ref)
 {
-    constexpr uint32_t kGap = 1u << 8;
+    constexpr uint32_t kGap = kSiblingOrderGap;
     bool renumber = false;
     if (!ref) {
         const uint32_t last = parent.last ? parent.last->order : 0;
@@ -243,38 +442,68 @@ INodePtr deepCopy(NodeCore& source)
 
 } // namespace
 
-void appendNewChild(NodeCore& parent, NodeCore& child) { link(parent, child, nullptr); }
+void appendAtRenumber(NodeCore& parent, NodeCore& child)
+{
+    link(parent, child, nullptr);
+    --child.refs; // link took a count of its own
+}
 
 // ---- names ----
 
-ElementName::ElementName(const DOMString& qualified, const DOMString& namespaceURI) : qualified_(qualified)
+NameRecord::NameRecord(const DOMString& qualifiedName, const DOMString& namespaceURI)
+    : qualified(qualifiedName), plain(isPlainName(qualifiedName))
 {
-    const auto colon = qualified_.find(':');
-    prefixLength_ = colon == DOMString::npos ? 0 : static_cast<uint32_t>(colon + 1);
+    const auto colon = qualified.find(':');
+    prefixLength = colon == DOMString::npos ? 0 : static_cast<uint32_t>(colon + 1);
     if (!namespaceURI.empty())
-        uri_ = std::make_unique<DOMString>(namespaceURI);
+        uri = std::make_unique<DOMString>(namespaceURI);
+}
+
+ElementName::ElementName(const DOMString& qualified, const DOMString& namespaceURI)
+    : record_(new NameRecord(qualified, namespaceURI)), owned_(true)
+{
+}
+
+ElementName ElementName::shared(const NameRecord& record)
+{
+    ElementName name;
+    name.record_ = &record;
+    return name;
 }
 
 ElementName::ElementName(const ElementName& o)
-    : qualified_(o.qualified_), uri_(o.uri_ ? std::make_unique<DOMString>(*o.uri_) : nullptr), prefixLength_(o.prefixLength_)
+    : record_(o.record_ ? new NameRecord(o.record_->qualified, o.namespaceURI()) : nullptr), owned_(record_ != nullptr)
 {
 }
 
 ElementName& ElementName::operator=(const ElementName& o)
 {
+    if (this != &o)
+        *this = ElementName(o);
+    return *this;
+}
+
+ElementName& ElementName::operator=(ElementName&& o) noexcept
+{
     if (this != &o) {
-        qualified_ = o.qualified_;
-        uri_ = o.uri_ ? std::make_unique<DOMString>(*o.uri_) : nullptr;
-        prefixLength_ = o.prefixLength_;
+        if (owned_)
+            delete record_;
+        record_ = std::exchange(o.record_, nullptr);
+        owned_ = o.owned_;
     }
     return *this;
+}
+
+ElementName::~ElementName()
+{
+    if (owned_)
+        delete record_;
 }
 
 void ElementName::setPrefix(const DOMString& prefix)
 {
     DOMString local = localName();
-    qualified_ = prefix.empty() ? local : prefix + ":" + local;
-    prefixLength_ = prefix.empty() ? 0 : static_cast<uint32_t>(prefix.size() + 1);
+    *this = ElementName(prefix.empty() ? local : prefix + ":" + local, namespaceURI());
 }
 
 // ---- shared node bodies ----

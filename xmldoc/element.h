@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <utility>
 
 namespace CXMLDOCLIB_Ostrel {
 
@@ -24,6 +25,8 @@ struct NodeCore {
     int32_t refs = 1;
     uint32_t order = 0; ///< increases along the sibling list: document order among siblings in O(1)
     Kind kind = Kind::Text;
+    bool inArena = false; ///< made by a parse in its pages (see NodeArena), not by new
+    uint16_t pageOffset = 0; ///< where the node lies in its page (in 8-byte steps), when it lies in one
 
     /// The node this core belongs to. Every node class keeps its core as the first member after
     /// the interface's table pointer (checked when the node is made), so the node sits right before it.
@@ -37,8 +40,15 @@ struct NodeCore {
     bool isLeaf() const { return kind == Kind::Text || kind == Kind::Integer || kind == Kind::Float; }
 };
 
-/// Memory for nodes: per-size free lists over large blocks, so building and dropping trees costs
-/// little and a tree's nodes lie close together.
+/// The core of a node, found without a call (the layout NodeCore::self relies on).
+inline NodeCore* coreOf(INode* node)
+{
+    return reinterpret_cast<NodeCore*>(reinterpret_cast<char*>(node) + sizeof(void*));
+}
+
+/// Memory for nodes made by hand (a parse puts its nodes in pages of their own): per-size free
+/// lists over large blocks, so building and dropping trees costs little and a tree's nodes lie
+/// close together.
 void* allocateNode(std::size_t size);
 void freeNode(void* p, std::size_t size);
 
@@ -49,26 +59,50 @@ void destroyNode(INode* node);
 /// Throws the DOM failure with its code.
 [[noreturn]] void fail(int32_t code);
 
+/// A qualified name with its parts: an element's or attribute's own, or one a parse shares among
+/// all its nodes of that name.
+struct NameRecord {
+    DOMString qualified;
+    std::unique_ptr<DOMString> uri; // only when there is one
+    uint32_t prefixLength = 0;      // bytes of the prefix and its colon
+    bool plain = false;             // every byte is written as it is
+    NameRecord(const DOMString& qualifiedName, const DOMString& namespaceURI);
+
+    /// Names come from the node pool, as the nodes that own them do.
+    static void* operator new(std::size_t size) { return allocateNode(size); }
+    static void operator delete(void* p, std::size_t size) { freeNode(p, size); }
+};
+
 /// A qualified name split at its first ':' (the prefix keeps the colon), with its namespace URI.
+/// The name is either its own or one a parse shares among its elements (kept by their pages).
 class ElementName {
 public:
     ElementName() = default;
     explicit ElementName(const DOMString& qualified, const DOMString& namespaceURI = {});
-    const DOMString& qualified() const { return qualified_; }
-    DOMString localName() const { return qualified_.substr(prefixLength_); }
+    /// A name that refers to record, which outlives it.
+    static ElementName shared(const NameRecord& record);
+    const DOMString& qualified() const
+    {
+        static const DOMString empty;
+        return record_ ? record_->qualified : empty;
+    }
+    DOMString localName() const { return qualified().substr(prefixLength()); }
     /// The prefix without its colon.
-    DOMString prefix() const { return prefixLength_ ? qualified_.substr(0, prefixLength_ - 1) : DOMString(); }
-    DOMString namespaceURI() const { return uri_ ? *uri_ : DOMString(); }
+    DOMString prefix() const { return prefixLength() ? qualified().substr(0, prefixLength() - 1) : DOMString(); }
+    DOMString namespaceURI() const { return record_ && record_->uri ? *record_->uri : DOMString(); }
     void setPrefix(const DOMString& prefix);
+    /// True when every byte of the name is written as it is.
+    bool plain() const { return record_ && record_->plain; }
     ElementName(const ElementName& o);
     ElementName& operator=(const ElementName& o);
-    ElementName(ElementName&&) noexcept = default;
-    ElementName& operator=(ElementName&&) noexcept = default;
+    ElementName(ElementName&& o) noexcept : record_(std::exchange(o.record_, nullptr)), owned_(o.owned_) {}
+    ElementName& operator=(ElementName&& o) noexcept;
+    ~ElementName();
 
 private:
-    DOMString qualified_;
-    std::unique_ptr<DOMString> uri_; // only when there is one
-    uint32_t prefixLength_ = 0;      // bytes of the prefix and its colon
+    uint32_t prefixLength() const { return record_ ? record_->prefixLength : 0; }
+    const NameRecord* record_ = nullptr;
+    bool owned_ = false;
 };
 
 /// The default bodies every node class shares, over the node's core.

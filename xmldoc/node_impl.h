@@ -2,10 +2,16 @@
 // class and its node base (xmldoc/element.h).
 #pragma once
 
+#include "xmldoc/byte_scan.h"
 #include "xmldoc/element.h"
 
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace CXMLDOCLIB_Ostrel {
@@ -18,6 +24,86 @@ struct NodePoolStats {
     int64_t blockBytes = 0; ///< size of one block
 };
 NodePoolStats nodePoolStats();
+
+/// The memory of the nodes one parse builds: large pages, each found from any node in it, filled
+/// in order and given back all at once when the last of those nodes and the parse are gone, with
+/// the element names the parse shares among its elements. Counted atomically, so the nodes of one
+/// parse may end on different threads; a node that outlives its document keeps all of it.
+class NodeArena {
+public:
+    /// Pages grow from the first to the last size, so that small documents take little.
+    static constexpr std::size_t kFirstPageBytes = 8 * 1024;
+    static constexpr std::size_t kLastPageBytes = 512 * 1024; // a node's place in 8-byte steps fits 16 bits
+
+    NodeArena() = default;
+    NodeArena(const NodeArena&) = delete;
+    NodeArena& operator=(const NodeArena&) = delete;
+
+    static constexpr std::size_t kNodeAlign = 8; // what every node class needs
+
+    /// Room for one node of size bytes, counted once the node is made (see adoptNode).
+    void* allocate(std::size_t size)
+    {
+        size = (size + kNodeAlign - 1) & ~(kNodeAlign - 1);
+        if (static_cast<std::size_t>(end_ - cursor_) < size)
+            return allocateInNewPage(size);
+        void* room = cursor_;
+        cursor_ += size;
+        return room;
+    }
+    /// Marks a node just made at room (from allocate) as this arena's: it keeps the arena.
+    void adoptNode(const void* room, NodeCore& core)
+    {
+        if (reserved_ == 0)
+            takeAhead();
+        --reserved_;
+        core.inArena = true;
+        core.pageOffset = static_cast<uint16_t>((static_cast<const char*>(room) - reinterpret_cast<const char*>(page_)) / kNodeAlign);
+    }
+    /// A shared name with the bytes it was read as and what the parse saw follow it, so that the
+    /// next name can be guessed and checked without a look-up.
+    struct Name : NameRecord {
+        Name(const DOMString& decoded, std::string_view rawBytes) : NameRecord(decoded, DOMString()), raw(rawBytes) {}
+        bool is(std::string_view bytes) const { return raw.size() == bytes.size() && sameBytes(raw.data(), bytes.data(), bytes.size()); }
+        std::string raw;
+        const Name* nextSibling = nullptr; ///< the name of the element that last came after one of this name
+        const Name* firstChild = nullptr;  ///< the name of the last first child of an element of this name
+    };
+    /// The shared record of a name (decoded from its raw bytes as read), made on first use.
+    Name& name(std::string_view raw);
+
+    void retain(int64_t count) { refs_.fetch_add(count, std::memory_order_relaxed); }
+    /// Drops count references; the last one frees the pages and names.
+    void release(int64_t count);
+    /// Ends the maker's hold: references taken ahead go back with it.
+    void finish() { release(std::exchange(reserved_, 0) + 1); }
+    /// The arena of a node made in one of its pages.
+    static NodeArena* of(const void* node, const NodeCore& core);
+
+private:
+    struct Page {
+        NodeArena* arena;
+        Page* next;
+        std::size_t bytes;
+    };
+    ~NodeArena();
+    void* allocateInNewPage(std::size_t size);
+    static constexpr int64_t kAhead = 1024; // references taken in one atomic step
+    void takeAhead();
+
+    std::atomic<int64_t> refs_{1}; // the maker's, and one for each live node
+    int64_t reserved_ = 0;         // references taken ahead for nodes not made yet
+    Page* page_ = nullptr;          // the newest page, the head of the list
+    char* cursor_ = nullptr;
+    char* end_ = nullptr;
+    std::size_t nextPageBytes_ = kFirstPageBytes;
+    std::vector<std::unique_ptr<Name>> names_;
+    struct NameSlot {
+        uint64_t hash = 0;
+        Name* record = nullptr; // null: a free slot
+    };
+    std::vector<NameSlot> slots_; // open addressing by raw bytes, at most half full
+};
 
 class CDocument final : public CNodeT<IDocument>, public IDocumentTraversal {
 public:
@@ -58,6 +144,8 @@ public:
 class CAttr final : public CNodeT<IAttr> {
 public:
     explicit CAttr(ElementName name) : CNodeT(Kind::Attribute), name_(std::move(name)) {}
+    /// An attribute with its value node (a text node).
+    CAttr(ElementName name, INodePtr value) : CNodeT(Kind::Attribute), name_(std::move(name)), value_(std::move(value)) {}
     ~CAttr() override = default;
 
     DOMString getNodeName() override { return name_.qualified(); }
@@ -102,6 +190,7 @@ private:
 class CText final : public CNodeT<IText> {
 public:
     explicit CText(DOMString data) : CNodeT(Kind::Text), data_(std::move(data)) {}
+    explicit CText(std::string_view data) : CNodeT(Kind::Text), data_(data.data(), data.size()) {}
 
     DOMString getNodeName() override { return "#text"; }
     DOMString getNodeValue() override { return data_; }
@@ -193,9 +282,28 @@ private:
     int32_t refs_ = 1;
 };
 
-/// Links a detached child at the end of parent's list (the list takes one count). No checks: for
-/// the library's own builders, which append nodes they just made.
-void appendNewChild(NodeCore& parent, NodeCore& child);
+/// Siblings' order numbers leave this gap between them, so a node can be placed between two others.
+inline constexpr uint32_t kSiblingOrderGap = 1u << 8;
+
+/// appendNewChild where the order numbers run out: all siblings are numbered afresh.
+void appendAtRenumber(NodeCore& parent, NodeCore& child);
+
+/// Links a detached child at the end of parent's list, which takes over the count the caller holds.
+/// No checks: for the library's own builders, which append nodes they just made.
+inline void appendNewChild(NodeCore& parent, NodeCore& child)
+{
+    NodeCore* last = parent.last;
+    if (last && last->order > UINT32_MAX - kSiblingOrderGap) {
+        appendAtRenumber(parent, child);
+        return;
+    }
+    child.order = (last ? last->order : 0) + kSiblingOrderGap;
+    child.parent = &parent;
+    child.prev = last;
+    child.next = nullptr;
+    (last ? last->next : parent.first) = &child;
+    parent.last = &child;
+}
 
 /// A counted pointer to the node whose core this is.
 inline INodePtr nodeOf(NodeCore* core) { return core ? INodePtr(core->self()) : INodePtr(); }
@@ -213,6 +321,8 @@ void appendEscaped(DOMString& out, const char* text, size_t length, bool attribu
 /// True when text is already what appendEscaped writes for the bytes decodeReferences makes of it.
 bool isEscapedForm(const char* text, size_t length, bool attribute);
 void appendName(DOMString& out, const DOMString& name);
+/// True when appendName writes every byte of name as it is.
+bool isPlainName(const DOMString& name);
 
 /// Turns character and entity references back into bytes.
 DOMString decodeReferences(const char* text, size_t length);

@@ -3,6 +3,7 @@
 // reset through the interface) or the bytes of a string, where the same look-ahead is plain pointer
 // work and runs of text, names and values are found by scanning and taken as one span.
 #include "platform/com.h"
+#include "xmldoc/byte_scan.h"
 #include "xmldoc/sax_reader.h"
 
 #include <array>
@@ -31,6 +32,18 @@ constexpr std::array<bool, 256> makeNameTable()
 }
 
 constexpr std::array<bool, 256> kNameChar = makeNameTable();
+
+/// The name table again, with the colon marked apart, so that a scan learns whether a name has one.
+constexpr std::array<uint8_t, 256> makeNameMarks()
+{
+    std::array<uint8_t, 256> marks{};
+    for (std::size_t c = 0; c < 256; ++c)
+        marks[c] = kNameChar[c] ? 1 : 0;
+    marks[':'] = 3;
+    return marks;
+}
+
+constexpr std::array<uint8_t, 256> kNameMarks = makeNameMarks();
 
 constexpr bool isNameChar(int c) { return c >= 0 && kNameChar[static_cast<std::size_t>(c)]; }
 
@@ -65,8 +78,13 @@ public:
     /// Character data up to the next "<" or the end of input; the "<" stays unread.
     Scan text(std::string_view& run) { return collect(run, [](int c) { return c != '<'; }); }
 
-    /// Name characters, from here on; the byte that ends the name stays unread.
-    Scan name(std::string_view& run) { return collect(run, isNameChar); }
+    /// Name characters, from here on; the byte that ends the name stays unread. colon tells whether
+    /// the name may hold a colon.
+    Scan name(std::string_view& run, bool& colon)
+    {
+        colon = true;
+        return collect(run, isNameChar);
+    }
 
     /// The bytes up to the quote, which is consumed.
     Scan quoted(char quote, std::string_view& run)
@@ -131,23 +149,25 @@ public:
     Scan text(std::string_view& run)
     {
         const std::size_t window = this->window();
-        const void* stop = std::memchr(pos_, '<', window);
-        return take(stop ? static_cast<const char*>(stop) : pos_ + window, run);
+        const char* stop = CXMLDOCLIB_Ostrel::findByte(pos_, window, '<');
+        return take(stop ? stop : pos_ + window, run);
     }
 
-    Scan name(std::string_view& run)
+    Scan name(std::string_view& run, bool& colon)
     {
         const char* stop = pos_;
         const char* limit = pos_ + window();
-        while (stop != limit && kNameChar[static_cast<unsigned char>(*stop)])
-            ++stop;
+        uint8_t seen = 0;
+        for (uint8_t mark; stop != limit && (mark = kNameMarks[static_cast<unsigned char>(*stop)]) != 0; ++stop)
+            seen |= mark;
+        colon = (seen & 2) != 0;
         return take(stop, run);
     }
 
     Scan quoted(char quote, std::string_view& run)
     {
         const std::size_t window = this->window();
-        const void* stop = std::memchr(pos_, quote, window);
+        const char* stop = CXMLDOCLIB_Ostrel::findByte(pos_, window, quote);
         if (!stop) {
             if (static_cast<std::size_t>(end_ - pos_) > kMaxRunBytes)
                 return Scan::TooLong;
@@ -237,23 +257,31 @@ private:
     }
 
     /// A name after optional whitespace into out; false (with a fatal error reported) when too long.
-    bool readName(DOMString& out)
+    bool readName(DOMString& out, bool* mayHaveColon = nullptr)
     {
         source_.skipWhitespace();
         std::string_view run;
-        if (source_.name(run) == Scan::TooLong) {
+        bool colon = true;
+        if (source_.name(run, colon) == Scan::TooLong) {
             fatal();
             return false;
         }
         out.assign(run.data(), run.size());
+        if (mayHaveColon)
+            *mayHaveColon = colon;
         return true;
     }
 
-    /// The local name of qName: the part after its first colon, or the whole name.
-    const DOMString& localNameOf(const DOMString& qName)
+    /// The local name of qName: the part after its first colon, or the whole name (at once when
+    /// the scan of the name saw no colon).
+    const DOMString& localNameOf(const DOMString& qName, bool mayHaveColon)
     {
-        const std::size_t colon = qName.find(':');
-        if (colon == DOMString::npos)
+        if (!mayHaveColon)
+            return qName;
+        std::size_t colon = 0; // names are short: a plain loop beats a library call
+        while (colon < qName.size() && qName[colon] != ':')
+            ++colon;
+        if (colon == qName.size())
             return qName;
         localName_.assign(qName, colon + 1);
         return localName_;
@@ -282,19 +310,21 @@ private:
 
     Step endTag()
     {
-        if (!readName(qName_))
+        bool colon = true;
+        if (!readName(qName_, &colon))
             return Step::Stop;
         if (qName_.empty()) {
             fatal();
             return Step::Stop;
         }
-        content_.endElement(noURI_, localNameOf(qName_), qName_);
+        content_.endElement(noURI_, localNameOf(qName_, colon), qName_);
         return close();
     }
 
     Step startTag()
     {
-        if (!readName(qName_))
+        bool colon = true;
+        if (!readName(qName_, &colon))
             return Step::Stop;
         if (qName_.empty())
             return Step::Stop;
@@ -345,7 +375,7 @@ private:
             attribute.uri.assign("TBD", 3);
             attribute.value.assign(value.data(), value.size());
         }
-        const DOMString& localName = localNameOf(qName_);
+        const DOMString& localName = localNameOf(qName_, colon);
         content_.startElement(noURI_, localName, qName_, attributes_);
         if (expect('/'))
             content_.endElement(noURI_, localName, qName_);

@@ -2,7 +2,9 @@
 // byte below 0x20 or above 0x7F written as a two-digit character reference.
 #include "xmldoc/node_impl.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <cstdint>
 #include <string_view>
 
@@ -10,13 +12,7 @@ namespace CXMLDOCLIB_Ostrel {
 
 namespace {
 
-const char kHex[] = "0123456789abcdef";
-
-void appendReference(DOMString& out, unsigned char b)
-{
-    const char ref[6] = {'&', '#', 'x', kHex[b >> 4], kHex[b & 15], ';'};
-    out.append(ref, 6);
-}
+constexpr char kHex[] = "0123456789abcdef";
 
 // True for a byte appendEscaped writes as it is.
 bool isPlain(unsigned char b, bool attribute)
@@ -35,10 +31,22 @@ int lowerHexValue(char c)
 
 } // namespace
 
+namespace {
+// An element's name, as appendName writes it.
+void appendElementName(DOMString& out, const ElementName& name)
+{
+    const DOMString& qualified = name.qualified();
+    if (name.plain())
+        out.append(qualified.data(), qualified.size());
+    else
+        appendName(out, qualified);
+}
+} // namespace
+
 void writeElementStart(DOMString& out, CElement& element)
 {
     out.push_back('<');
-    appendName(out, element.name().qualified());
+    appendElementName(out, element.name());
     if (CNamedNodeMap* map = element.existingMap()) {
         for (CAttr* attr : map->items()) {
             out.push_back(' ');
@@ -79,36 +87,74 @@ void writeLeaf(DOMString& out, NodeCore& node)
 
 } // namespace
 
+namespace {
+
+// How appendEscaped writes each byte: 0 as it is, else the length of what stands for it.
+struct EscapeTable {
+    uint8_t length[2][256];
+    char text[2][256][6];
+};
+
+constexpr EscapeTable makeEscapeTable()
+{
+    EscapeTable table{};
+    for (int attribute = 0; attribute < 2; ++attribute) {
+        for (int b = 0; b < 256; ++b) {
+            const char* entity = nullptr;
+            if (b == '<')
+                entity = "&lt;";
+            else if (b == '&')
+                entity = "&amp;";
+            else if (b == '\'' && attribute)
+                entity = "&apos;";
+            auto& text = table.text[attribute][b];
+            uint8_t length = 0;
+            if (entity) {
+                while (entity[length]) {
+                    text[length] = entity[length];
+                    ++length;
+                }
+            } else if (b < 0x20 || b >= 0x80) {
+                const char ref[6] = {'&', '#', 'x', kHex[b >> 4], kHex[b & 15], ';'};
+                for (; length < 6; ++length)
+                    text[length] = ref[length];
+            }
+            table.length[attribute][b] = length;
+        }
+    }
+    return table;
+}
+
+constexpr EscapeTable kEscapes = makeEscapeTable();
+
+} // namespace
+
 void appendEscaped(DOMString& out, const char* text, size_t length, bool attribute)
 {
-    size_t run = 0;
-    for (size_t i = 0; i < length; ++i) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        const char* entity = nullptr;
-        size_t entityLength = 0;
-        bool reference = false;
-        if (b == '<') {
-            entity = "&lt;";
-            entityLength = 4;
-        } else if (b == '&') {
-            entity = "&amp;";
-            entityLength = 5;
-        } else if (b == '\'' && attribute) {
-            entity = "&apos;";
-            entityLength = 6;
-        } else if (b < 0x20 || b >= 0x80) {
-            reference = true;
-        } else {
-            continue;
+    const uint8_t* lengths = kEscapes.length[attribute ? 1 : 0];
+    const auto& escapes = kEscapes.text[attribute ? 1 : 0];
+    // Runs of plain bytes go over as they are; the rest is gathered on the stack and goes over at once.
+    constexpr size_t kChunk = 256;
+    char buffer[kChunk * 6];
+    size_t i = 0;
+    while (i < length) {
+        size_t run = i;
+        while (run < length && lengths[static_cast<unsigned char>(text[run])] == 0)
+            ++run;
+        out.append(text + i, run - i);
+        i = run;
+        char* at = buffer;
+        const size_t stop = std::min(length, i + kChunk);
+        for (; i < stop; ++i) {
+            const auto b = static_cast<unsigned char>(text[i]);
+            const uint8_t n = lengths[b];
+            if (n == 0)
+                break;
+            std::memcpy(at, escapes[b], 6);
+            at += n;
         }
-        out.append(text + run, i - run);
-        run = i + 1;
-        if (reference)
-            appendReference(out, b);
-        else
-            out.append(entity, entityLength);
+        out.append(buffer, static_cast<size_t>(at - buffer));
     }
-    out.append(text + run, length - run);
 }
 
 bool isEscapedForm(const char* text, size_t length, bool attribute)
@@ -167,6 +213,14 @@ bool isPlainNameByte(unsigned char b, size_t at) { return kNameBytes[b] & (at ==
 
 } // namespace
 
+bool isPlainName(const DOMString& name)
+{
+    for (size_t i = 0; i < name.size(); ++i)
+        if (!isPlainNameByte(static_cast<unsigned char>(name[i]), i))
+            return false;
+    return true;
+}
+
 void appendName(DOMString& out, const DOMString& name)
 {
     size_t plainRun = 0; // the usual case: every byte is written as it is
@@ -208,7 +262,9 @@ void writeNode(INode* node, DOMString& out)
         // On to the next node in document order, closing the elements left behind.
         while (n != root && !n->next) {
             n = n->parent;
-            appendEndTag(out, elementOf(n)->name().qualified());
+            out.append("</", 2);
+            appendElementName(out, elementOf(n)->name());
+            out.push_back('>');
         }
         if (n == root)
             return;

@@ -597,6 +597,43 @@ TEST_F(Dom, MapAndAttributesOutliveTheirElementSafely)
     EXPECT_EQ(probe.kept(), 0);
 }
 
+TEST_F(Dom, ParsedNodesOutliveTheirDocumentAndTree)
+{
+    HeapProbe probe;
+    {
+        INodePtr name, number, moved;
+        {
+            auto d = createEmptyDocument();
+            INodePtr root = d->loadXML("<book><rec id='1'><name>Ann</name><tel>12</tel></rec>"
+                                       "<rec id='2'><name>Bo&#x09;b</name></rec></book>",
+                                       false);
+            d->appendChild(root);
+            INodePtr first = root->getFirstChild();
+            name = first->getFirstChild();
+            number = name->getNextSibling()->getFirstChild();
+            moved = root->getLastChild();
+        } // the document, the root and every node no one holds are gone
+        EXPECT_FALSE(name->getParentNode());
+        EXPECT_EQ(xml(name), "<name>Ann</name>");
+        EXPECT_FALSE(number->getParentNode());
+        EXPECT_EQ(number->getInteger(), 12);
+
+        auto other = createEmptyDocument();
+        auto list = other->appendChild(other->createElement("list"));
+        list->appendChild(moved);
+        list->appendChild(name);
+        moved->setPrefix("p"); // a parsed name changed on one element only
+        EXPECT_EQ(xml(list), "<list><p:rec id='2'><name>Bo&#x09;b</name></p:rec><name>Ann</name></list>");
+        INodePtr copy = list->cloneNode(true);
+        list->removeChild(moved);
+        moved = nullptr;
+        name = nullptr;
+        EXPECT_EQ(xml(copy), "<list><p:rec id='2'><name>Bo&#x09;b</name></p:rec><name>Ann</name></list>");
+        EXPECT_EQ(str(number->getNodeValue()), "12");
+    }
+    EXPECT_EQ(probe.kept(), 0); // the last node of the parse took its pages along
+}
+
 // ---- text and value nodes ----
 
 TEST_F(Dom, TextNodes)
