@@ -699,6 +699,19 @@ inline TableView viewOf(int32_t type)
     return {t.toUnicode, t.toUnicodeCount, t.fromUnicode, t.fromUnicodeCount, t.fromUnicodeBytes};
 }
 
+// readHighBitLead for a code page other than EUC-JP, through its resolved tables.
+inline uint32_t readDoubleByte(CodeStream& s, const TableView& t)
+{
+    if (!room(s, 1))
+        return 0;
+    const uint32_t b = s.buffer[s.position];
+    if (b < 0x80 || (b < t.toCount && t.to[b] != 0)) {
+        s.position += 1;
+        return b == 0 ? endOfText(s) : b;
+    }
+    return readPair(s, b);
+}
+
 template <int Kind>
 inline uint32_t decodeWith(CodeStream& s, const TableView& t, uint32_t replacementValue)
 {
@@ -708,7 +721,7 @@ inline uint32_t decodeWith(CodeStream& s, const TableView& t, uint32_t replaceme
     if constexpr (Kind == KIND_JAPANESE)
         code = readShiftJis(s);
     else if constexpr (Kind == KIND_DOUBLE_BYTE)
-        code = readHighBitLead(s, false);
+        code = readDoubleByte(s, t);
     else
         code = readSingleByte(s);
     if (code == 0)
@@ -735,11 +748,78 @@ inline void encodeWith(CodeStream& s, const TableView& t, uint32_t value)
         writeSingleByte(s, code);
 }
 
+// True when the table-driven type reads and writes every character U+0001-U+007F as that one
+// byte, so that runs of them pass unchanged between it and UTF-8.
+bool tablesKeepAscii(const TableView& t)
+{
+    if (t.toCount < 0x80 || t.fromCount < 0x80)
+        return false;
+    for (uint32_t c = 1; c < 0x80; ++c) {
+        const uint32_t from = t.fromBytes ? static_cast<const uint8_t*>(t.from)[c] : static_cast<const uint16_t*>(t.from)[c];
+        if (t.to[c] != c || from != c)
+            return false;
+    }
+    return true;
+}
+
+// The answer of tablesKeepAscii for each table-driven type, worked out once.
+bool keepsAscii(int32_t type)
+{
+    struct Answers {
+        bool value[kCodeTypeCount] = {};
+        Answers()
+        {
+            for (int32_t type = 0; type < kCodeTypeCount; ++type)
+                value[type] = kCodeTypeTable[type].tables == type && tablesKeepAscii(viewOf(type));
+        }
+    };
+    static const Answers answers;
+    return answers.value[type];
+}
+
+// Copies the run of bytes 0x01-0x7F at the reader's position, as far as both limits allow; the
+// character loop takes over at anything else (the terminator, a limit, a byte above 0x7F).
+inline void copyAscii(CodeStream& in, CodeStream& out)
+{
+    int32_t n = in.limit < 0 ? INT32_MAX : in.limit - in.position;
+    if (out.limit >= 0)
+        n = out.limit - out.position < n ? out.limit - out.position : n;
+    const uint8_t* src = in.buffer + in.position;
+    uint8_t* dst = out.buffer + out.position;
+    int32_t i = 0;
+    // Eight bytes at a time while none is zero or above 0x7F.
+    constexpr uint64_t kOnes = 0x0101010101010101u, kHighs = 0x8080808080808080u;
+    for (; n - i >= 8; i += 8) {
+        uint64_t word;
+        __builtin_memcpy(&word, src + i, 8);
+        if (((word | ((word - kOnes) & ~word)) & kHighs) != 0)
+            break;
+        __builtin_memcpy(dst + i, &word, 8);
+    }
+    for (; i < n; ++i) {
+        const uint8_t b = src[i];
+        if (b == 0 || b >= 0x80)
+            break;
+        dst[i] = b;
+    }
+    in.position += i;
+    out.position += i;
+}
+
 template <int Kind>
 void toUtf8(CodeStream& in, CodeStream& out)
 {
     const TableView t = viewOf(in.type);
     const uint32_t replacementValue = toUnicode(in.type, in.replacement);
+    if (keepsAscii(in.type)) {
+        while (out.state == STATE_OPEN) {
+            if (in.state == STATE_OPEN && (in.limit < 0 || in.position < in.limit)
+                && in.buffer[in.position] - 1u < 0x7Fu)
+                copyAscii(in, out);
+            writeUtf8(out, decodeWith<Kind>(in, t, replacementValue));
+        }
+        return;
+    }
     while (out.state == STATE_OPEN)
         writeUtf8(out, decodeWith<Kind>(in, t, replacementValue));
 }
@@ -748,6 +828,15 @@ template <int Kind>
 void fromUtf8(CodeStream& in, CodeStream& out)
 {
     const TableView t = viewOf(out.type);
+    if (keepsAscii(out.type)) {
+        while (out.state == STATE_OPEN) {
+            if (in.state == STATE_OPEN && (in.limit < 0 || in.position < in.limit)
+                && in.buffer[in.position] - 1u < 0x7Fu)
+                copyAscii(in, out);
+            encodeWith<Kind>(out, t, in.state == STATE_OPEN ? readUtf8(in) : 0);
+        }
+        return;
+    }
     while (out.state == STATE_OPEN)
         encodeWith<Kind>(out, t, in.state == STATE_OPEN ? readUtf8(in) : 0);
 }
