@@ -375,9 +375,33 @@ void CPhoneBook::RestoreFromFile()
 
 void CPhoneBook::SaveBook()
 {
-    const std::string text = m_pText->write(m_pRoot);
-    Check(!text.empty(), "SaveXMLToFile");
-    Check(platform::writeFileAtomic(m_strPath, text), "SaveXMLToFile");
+    // The text goes to the new file as it is made, through a buffer of its own: a large book's
+    // whole text is never held in memory besides the book.
+    constexpr size_t kBuffer = 1u << 20;
+    platform::FileReplacement file = platform::FileReplacement::create(m_strPath);
+    Check(file.valid(), "SaveXMLToFile");
+    std::string buffer;
+    buffer.reserve(kBuffer);
+    size_t written = 0;
+    bool ok = true;
+    auto flush = [&] {
+        ok = ok && platform::writeAll(file.fd(), buffer);
+        written += buffer.size();
+        buffer.clear();
+    };
+    m_pText->write(m_pRoot, [&](std::string_view piece) {
+        if (buffer.size() + piece.size() > kBuffer)
+            flush();
+        if (piece.size() >= kBuffer) {
+            ok = ok && platform::writeAll(file.fd(), piece);
+            written += piece.size();
+        } else {
+            buffer.append(piece);
+        }
+    });
+    flush();
+    Check(written > 0, "SaveXMLToFile");
+    Check(ok && file.commit(true), "SaveXMLToFile");
     m_stamp = platform::fileStamp(m_strPath);
 }
 
