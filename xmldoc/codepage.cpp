@@ -777,33 +777,127 @@ bool keepsAscii(int32_t type)
     return answers.value[type];
 }
 
-// Copies the run of bytes 0x01-0x7F at the reader's position, as far as both limits allow; the
-// character loop takes over at anything else (the terminator, a limit, a byte above 0x7F).
-inline void copyAscii(CodeStream& in, CodeStream& out)
+// Bytes left before a stream's limit (no limit: as many as an int holds).
+inline int32_t left(const CodeStream& s) { return s.limit < 0 ? INT32_MAX : s.limit - s.position; }
+
+// Converts, while both streams have room to spare, the characters that need none of the character
+// loop's care: those the table maps (no replacement), no terminator, no sequence cut by a limit.
+// Stops at the first other one, which the character loop then takes.
+template <int Kind>
+inline void toUtf8Run(CodeStream& in, CodeStream& out, const TableView& t)
 {
-    int32_t n = in.limit < 0 ? INT32_MAX : in.limit - in.position;
-    if (out.limit >= 0)
-        n = out.limit - out.position < n ? out.limit - out.position : n;
     const uint8_t* src = in.buffer + in.position;
     uint8_t* dst = out.buffer + out.position;
-    int32_t i = 0;
-    // Eight bytes at a time while none is zero or above 0x7F.
-    constexpr uint64_t kOnes = 0x0101010101010101u, kHighs = 0x8080808080808080u;
-    for (; n - i >= 8; i += 8) {
-        uint64_t word;
-        __builtin_memcpy(&word, src + i, 8);
-        if (((word | ((word - kOnes) & ~word)) & kHighs) != 0)
+    const uint8_t* const start = src;
+    uint8_t* const begin = dst;
+    // A 16-bit value takes at most three UTF-8 bytes; a code at most two bytes.
+    const int32_t inLeft = left(in), outLeft = left(out);
+    const uint8_t* const srcEnd = inLeft == INT32_MAX ? nullptr : src + inLeft;
+    uint8_t* const dstEnd = out.limit < 0 ? nullptr : dst + outLeft;
+    while ((!srcEnd || srcEnd - src >= 2) && (!dstEnd || dstEnd - dst >= 3)) {
+        const uint32_t b = src[0];
+        if (b - 1u < 0x7Fu) {
+            *dst++ = static_cast<uint8_t>(b);
+            ++src;
+            continue;
+        }
+        if (b == 0)
             break;
-        __builtin_memcpy(dst + i, &word, 8);
-    }
-    for (; i < n; ++i) {
-        const uint8_t b = src[i];
-        if (b == 0 || b >= 0x80)
+        bool single = true;
+        if constexpr (Kind == KIND_JAPANESE)
+            single = !isShiftJisLead(b);
+        else if constexpr (Kind == KIND_DOUBLE_BYTE)
+            single = b < t.toCount && t.to[b] != 0;
+        uint32_t code = b;
+        if (!single) {
+            const uint32_t trail = src[1];
+            if (trail == 0)
+                break;
+            code = (b << 8) | trail;
+        }
+        const uint32_t v = code < t.toCount ? t.to[code] : 0;
+        if (v == 0)
             break;
-        dst[i] = b;
+        src += single ? 1 : 2;
+        if (v < 0x80) {
+            *dst++ = static_cast<uint8_t>(v);
+        } else if (v < 0x800) {
+            dst[0] = static_cast<uint8_t>(0xC0 | (v >> 6));
+            dst[1] = static_cast<uint8_t>(0x80 | (v & 0x3F));
+            dst += 2;
+        } else {
+            dst[0] = static_cast<uint8_t>(0xE0 | (v >> 12));
+            dst[1] = static_cast<uint8_t>(0x80 | ((v >> 6) & 0x3F));
+            dst[2] = static_cast<uint8_t>(0x80 | (v & 0x3F));
+            dst += 3;
+        }
     }
-    in.position += i;
-    out.position += i;
+    in.position += static_cast<int32_t>(src - start);
+    out.position += static_cast<int32_t>(dst - begin);
+}
+
+template <int Kind>
+inline void fromUtf8Run(CodeStream& in, CodeStream& out, const TableView& t)
+{
+    const uint8_t* src = in.buffer + in.position;
+    uint8_t* dst = out.buffer + out.position;
+    const uint8_t* const start = src;
+    uint8_t* const begin = dst;
+    const int32_t inLeft = left(in), outLeft = left(out);
+    const uint8_t* const srcEnd = inLeft == INT32_MAX ? nullptr : src + inLeft;
+    uint8_t* const dstEnd = out.limit < 0 ? nullptr : dst + outLeft;
+    while ((!srcEnd || srcEnd - src >= 3) && (!dstEnd || dstEnd - dst >= 2)) {
+        const uint32_t b0 = src[0];
+        if (b0 - 1u < 0x7Fu) {
+            *dst++ = static_cast<uint8_t>(b0);
+            ++src;
+            continue;
+        }
+        uint32_t value;
+        int length;
+        if (b0 >= 0xC2 && b0 < 0xE0) {
+            const uint32_t b1 = src[1];
+            if ((b1 & 0xC0) != 0x80)
+                break;
+            value = ((b0 & 0x1F) << 6) | (b1 & 0x3F);
+            length = 2;
+        } else if (b0 >= 0xE0 && b0 < 0xF0) {
+            const uint32_t b1 = src[1];
+            if ((b1 & 0xC0) != 0x80)
+                break;
+            const uint32_t b2 = src[2];
+            if ((b2 & 0xC0) != 0x80)
+                break;
+            value = ((b0 & 0x0F) << 12) | ((b1 & 0x3F) << 6) | (b2 & 0x3F);
+            if (value < 0x800 || (value >= 0xD800 && value <= 0xDFFF))
+                break;
+            length = 3;
+        } else {
+            break;
+        }
+        uint32_t code = 0;
+        if (value < t.fromCount)
+            code = t.fromBytes ? static_cast<const uint8_t*>(t.from)[value] : static_cast<const uint16_t*>(t.from)[value];
+        if (code == 0)
+            break;
+        bool single;
+        if constexpr (Kind == KIND_JAPANESE)
+            single = isShiftJisSingle(code);
+        else if constexpr (Kind == KIND_DOUBLE_BYTE)
+            single = code <= 0xFF;
+        else
+            single = true;
+        src += length;
+        if (single) {
+            *dst++ = static_cast<uint8_t>(code & 0xFF);
+        } else {
+            dst[0] = static_cast<uint8_t>((code >> 8) & 0xFF);
+            dst[1] = static_cast<uint8_t>(code & 0xFF);
+            dst += 2;
+        }
+    }
+    in.position += static_cast<int32_t>(src - start);
+    out.position += static_cast<int32_t>(dst - begin);
 }
 
 template <int Kind>
@@ -813,9 +907,8 @@ void toUtf8(CodeStream& in, CodeStream& out)
     const uint32_t replacementValue = toUnicode(in.type, in.replacement);
     if (keepsAscii(in.type)) {
         while (out.state == STATE_OPEN) {
-            if (in.state == STATE_OPEN && (in.limit < 0 || in.position < in.limit)
-                && in.buffer[in.position] - 1u < 0x7Fu)
-                copyAscii(in, out);
+            if (in.state == STATE_OPEN)
+                toUtf8Run<Kind>(in, out, t);
             writeUtf8(out, decodeWith<Kind>(in, t, replacementValue));
         }
         return;
@@ -830,9 +923,8 @@ void fromUtf8(CodeStream& in, CodeStream& out)
     const TableView t = viewOf(out.type);
     if (keepsAscii(out.type)) {
         while (out.state == STATE_OPEN) {
-            if (in.state == STATE_OPEN && (in.limit < 0 || in.position < in.limit)
-                && in.buffer[in.position] - 1u < 0x7Fu)
-                copyAscii(in, out);
+            if (in.state == STATE_OPEN)
+                fromUtf8Run<Kind>(in, out, t);
             encodeWith<Kind>(out, t, in.state == STATE_OPEN ? readUtf8(in) : 0);
         }
         return;
