@@ -19,6 +19,7 @@
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
+#include <sys/resource.h>
 
 #include <cstdio>
 #include <map>
@@ -61,14 +62,23 @@ std::string bookPath(int n)
 void Open(benchmark::State& state)
 {
     const std::string path = bookPath(static_cast<int>(state.range(0)));
+    double faults = 0;
+    auto minorFaults = [] {
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        return static_cast<double>(usage.ru_minflt);
+    };
     for (auto _ : state) {
+        const double before = minorFaults();
         auto book = std::make_unique<CPhoneBook>(); // a store of its own: a real read of the file
         if (!book->Initiate(path, 0))
             state.SkipWithError("open failed");
+        faults += minorFaults() - before;
         state.PauseTiming();
         book.reset();
         state.ResumeTiming();
     }
+    state.counters["faults"] = faults / static_cast<double>(state.iterations());
 }
 
 void List(benchmark::State& state)

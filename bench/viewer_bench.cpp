@@ -1,6 +1,6 @@
 // The viewer on 500-page fax files of A4 pages at 200 dpi (1728 x 2290, G4 and PackBits): opening
 // the document (time a page, the second half of the file against the first, and the memory the
-// pages take against their one-bit size), the display image's work on one page, and drawing a
+// pages take against their one-bit size, in a process of its own), the display image's work on one page, and drawing a
 // 1000 x 800 window at 400 %, fitted in grey levels and at 12.5 %; the views over the 500-page G4
 // document: the page view (1000 x 800) turning to the next page and taking a zoom step, the
 // thumbnail view (200 x 800) rebuilding, painting first and scrolling; a page with 200 annotations of
@@ -28,6 +28,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -62,24 +63,51 @@ struct NoPrompts : IPrompter {
     }
 };
 
-double memoryRatio[2] = {-1, -1};
-
-void Open(benchmark::State& state)
-{
-    const int kind = static_cast<int>(state.range(0));
+// A document opened as the viewer opens one.
+struct OpenedDocument {
     NoPrompts prompter;
     IViewerFrame frame;
     CQtPageClipboard clipboard;
     CViewerAppValues app;
-    for (auto _ : state) {
-        const double before = residentBytes();
-        CTqlVwTLDoc document(app, prompter, frame, clipboard);
-        if (!document.OnOpenDocument(fileOf(kind)) || document.PageCount() != kPages) {
+    CTqlVwTLDoc document{app, prompter, frame, clipboard};
+
+    bool open(const std::string& path) { return document.OnOpenDocument(path) && document.PageCount() == kPages; }
+};
+
+void Open(benchmark::State& state)
+{
+    const int kind = static_cast<int>(state.range(0));
+    for (auto _ : state)
+        if (!OpenedDocument().open(fileOf(kind))) {
             state.SkipWithError("open failed");
             return;
         }
-        memoryRatio[kind] = (residentBytes() - before) / kOneBitBytes;
-    }
+}
+
+// The memory an open document takes against its pages' one-bit size, measured in a process of its
+// own (this program run with --open-memory): memory that earlier runs freed would hide it here.
+constexpr const char* kOpenMemory = "--open-memory";
+
+int printOpenMemory(const char* path)
+{
+    const double before = residentBytes();
+    OpenedDocument opened;
+    if (!opened.open(path))
+        return 1;
+    std::printf("%.4f\n", (residentBytes() - before) / kOneBitBytes);
+    return 0;
+}
+
+double openMemoryRatio(int kind)
+{
+    const std::string command = "/proc/" + std::to_string(::getpid()) + "/exe " + kOpenMemory + " '" + fileOf(kind) + "'";
+    FILE* child = ::popen(command.c_str(), "r");
+    if (!child)
+        return -1;
+    double ratio = -1;
+    if (std::fscanf(child, "%lf", &ratio) != 1)
+        ratio = -1;
+    return ::pclose(child) == 0 ? ratio : -1;
 }
 
 // The first n pages read in order, as the document reads them.
@@ -301,6 +329,8 @@ int main(int argc, char** argv)
 {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication application(argc, argv);
+    if (argc == 3 && std::strcmp(argv[1], kOpenMemory) == 0)
+        return printOpenMemory(argv[2]);
     char pattern[] = "/tmp/qelta-viewer-bench-XXXXXX";
     if (!::mkdtemp(pattern))
         return 1;
@@ -324,6 +354,7 @@ int main(int argc, char** argv)
         views = nullptr;
     }
     benchmark::Shutdown();
+    const double memoryRatio[2] = {openMemoryRatio(0), openMemoryRatio(1)};
 
     // The reporter's times are in each run's unit: milliseconds here.
     const char* names[] = {"G4", "PackBits"};

@@ -21,6 +21,8 @@
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_set>
+#include <vector>
 
 namespace {
 
@@ -152,6 +154,215 @@ bool directoryInsideFile(TIFF* tif, uint64_t fileSize, uint64_t& budget)
     return true;
 }
 
+// ---- Later directories without libtiff ----
+//
+// Reading a directory through libtiff costs far more than finding the next one. Most files hold
+// plain pages (a few simple tags of the usual types and values), and each of those is checked here
+// from its raw entries, as thoroughly as below: entries, values and strips inside the file. Anything
+// else (a tag or value not in this short list, tiles, more directories to check than the budget
+// lets through) goes back to libtiff from that directory on, so that a file's result never
+// depends on which way its directories were read.
+
+enum class RawVerdict { Plain, Unusual, Broken };
+
+struct RawTiff {
+    int fd;
+    bool big, bigEndian;
+    uint64_t fileSize;
+    unsigned countBytes() const { return big ? 8 : 2; }
+    unsigned entryBytes() const { return big ? 20 : 12; }
+    unsigned valueBytes() const { return big ? 8 : 4; }
+};
+
+// One tag of a plain page: the types it may have, its count (0: any) and the values it may take.
+struct PlainTag {
+    uint16_t tag;
+    bool shortType, longType, otherType; // otherType: ASCII, RATIONAL, as the tag needs
+    uint32_t count;
+    uint32_t low, high; // the value's range when count is 1 and the type SHORT or LONG
+};
+
+constexpr uint32_t kAny = std::numeric_limits<uint32_t>::max();
+
+// Sorted by tag. libtiff reads each of these without an error when type, count and value agree.
+constexpr PlainTag kPlainTags[] = {
+    {TIFFTAG_SUBFILETYPE, false, true, false, 1, 0, kAny},
+    {TIFFTAG_IMAGEWIDTH, true, true, false, 1, 1, kAny},
+    {TIFFTAG_IMAGELENGTH, true, true, false, 1, 1, kAny},
+    {TIFFTAG_BITSPERSAMPLE, true, false, false, 1, 1, 16},
+    {TIFFTAG_COMPRESSION, true, false, false, 1, 1, kAny},
+    {TIFFTAG_PHOTOMETRIC, true, false, false, 1, 0, 1},
+    {TIFFTAG_FILLORDER, true, false, false, 1, 1, 2},
+    {TIFFTAG_DOCUMENTNAME, false, false, true, 0, 0, 0},
+    {TIFFTAG_IMAGEDESCRIPTION, false, false, true, 0, 0, 0},
+    {TIFFTAG_MAKE, false, false, true, 0, 0, 0},
+    {TIFFTAG_MODEL, false, false, true, 0, 0, 0},
+    {TIFFTAG_STRIPOFFSETS, true, true, false, 0, 0, kAny},
+    {TIFFTAG_ORIENTATION, true, false, false, 1, 1, 8},
+    {TIFFTAG_SAMPLESPERPIXEL, true, false, false, 1, 1, 1},
+    {TIFFTAG_ROWSPERSTRIP, true, true, false, 1, 1, kAny},
+    {TIFFTAG_STRIPBYTECOUNTS, true, true, false, 0, 0, kAny},
+    {TIFFTAG_XRESOLUTION, false, false, true, 1, 0, 0},
+    {TIFFTAG_YRESOLUTION, false, false, true, 1, 0, 0},
+    {TIFFTAG_PLANARCONFIG, true, false, false, 1, 1, 1},
+    {TIFFTAG_PAGENAME, false, false, true, 0, 0, 0},
+    {TIFFTAG_GROUP3OPTIONS, false, true, false, 1, 0, kAny},
+    {TIFFTAG_GROUP4OPTIONS, false, true, false, 1, 0, kAny},
+    {TIFFTAG_RESOLUTIONUNIT, true, false, false, 1, 1, 3},
+    {TIFFTAG_PAGENUMBER, true, false, false, 2, 0, 0},
+    {TIFFTAG_SOFTWARE, false, false, true, 0, 0, 0},
+    {TIFFTAG_DATETIME, false, false, true, 0, 0, 0},
+    {TIFFTAG_ARTIST, false, false, true, 0, 0, 0},
+    {TIFFTAG_BADFAXLINES, true, true, false, 1, 0, kAny},
+    {TIFFTAG_CLEANFAXDATA, true, false, false, 1, 0, 2},
+    {TIFFTAG_CONSECUTIVEBADFAXLINES, true, true, false, 1, 0, kAny},
+};
+
+const PlainTag* plainTag(uint16_t tag)
+{
+    const auto found = std::lower_bound(std::begin(kPlainTags), std::end(kPlainTags), tag,
+                                        [](const PlainTag& t, uint16_t value) { return t.tag < value; });
+    return found != std::end(kPlainTags) && found->tag == tag ? found : nullptr;
+}
+
+// Reads count unsigned values of type at a field (in the entry or at its offset).
+bool readValues(const RawTiff& f, const unsigned char* entry, uint16_t type, uint64_t count,
+                std::vector<uint64_t>& values)
+{
+    const uint64_t size = tiffTypeSize(type);
+    const unsigned char* field = entry + 4 + (f.big ? 8 : 4);
+    std::vector<unsigned char> bytes(static_cast<size_t>(count * size));
+    if (count * size <= f.valueBytes())
+        std::memcpy(bytes.data(), field, bytes.size());
+    else if (!readAt(f.fd, unsignedAt(field, f.valueBytes(), f.bigEndian), bytes.data(), bytes.size()))
+        return false;
+    values.resize(static_cast<size_t>(count));
+    for (size_t i = 0; i < values.size(); ++i)
+        values[i] = unsignedAt(bytes.data() + i * size, static_cast<unsigned>(size), f.bigEndian);
+    return true;
+}
+
+// Where the directory after the (already checked) one at offset starts; 0 for none.
+uint64_t nextDirectoryOffset(const RawTiff& f, uint64_t offset)
+{
+    unsigned char field[8];
+    if (!readAt(f.fd, offset, field, f.countBytes()))
+        return 0;
+    const uint64_t entries = unsignedAt(field, f.countBytes(), f.bigEndian);
+    if (!readAt(f.fd, offset + f.countBytes() + entries * f.entryBytes(), field, f.valueBytes()))
+        return 0;
+    return unsignedAt(field, f.valueBytes(), f.bigEndian);
+}
+
+// Compressions whose directories libtiff reads without codec peculiarities (uncompressed strips
+// it measures against the image, and may estimate anew).
+bool plainCompression(uint64_t compression)
+{
+    switch (compression) {
+    case COMPRESSION_CCITTRLE:
+    case COMPRESSION_CCITTFAX3:
+    case COMPRESSION_CCITTFAX4:
+    case COMPRESSION_LZW:
+    case COMPRESSION_PACKBITS:
+    case COMPRESSION_ADOBE_DEFLATE:
+        return TIFFIsCODECConfigured(static_cast<uint16_t>(compression)) != 0;
+    default:
+        return false;
+    }
+}
+
+// The directory at offset, checked from its raw entries; next is where the one after it starts.
+RawVerdict rawDirectory(const RawTiff& f, uint64_t offset, uint64_t& budget, uint64_t& next)
+{
+    const unsigned countBytes = f.countBytes(), entryBytes = f.entryBytes(), nextBytes = f.valueBytes();
+    unsigned char field[8];
+    if (offset > f.fileSize || f.fileSize - offset < countBytes + nextBytes || !readAt(f.fd, offset, field, countBytes))
+        return RawVerdict::Broken;
+    const uint64_t entries = unsignedAt(field, countBytes, f.bigEndian);
+    if (entries > (f.fileSize - offset - countBytes - nextBytes) / entryBytes)
+        return RawVerdict::Broken;
+    // Large directories, and checks the budget would cut short, are left to libtiff.
+    if (entries == 0 || entries > std::size(kPlainTags) || budget < entries + 2)
+        return RawVerdict::Unusual;
+    unsigned char table[std::size(kPlainTags) * 20 + 8];
+    const size_t tableBytes = static_cast<size_t>(entries * entryBytes) + nextBytes;
+    if (!readAt(f.fd, offset + countBytes, table, tableBytes))
+        return RawVerdict::Broken;
+
+    uint32_t width = 0, height = 0, rowsPerStrip = kAny;
+    const unsigned char *offsets = nullptr, *byteCounts = nullptr;
+    uint16_t lastTag = 0;
+    for (uint64_t i = 0; i < entries; ++i) {
+        const unsigned char* entry = table + i * entryBytes;
+        const auto tag = static_cast<uint16_t>(unsignedAt(entry, 2, f.bigEndian));
+        const auto type = static_cast<uint16_t>(unsignedAt(entry + 2, 2, f.bigEndian));
+        const uint64_t count = unsignedAt(entry + 4, f.big ? 8 : 4, f.bigEndian);
+        const PlainTag* plain = plainTag(tag);
+        if (!plain || (i > 0 && tag <= lastTag) || (plain->count != 0 && count != plain->count) || count == 0)
+            return RawVerdict::Unusual;
+        lastTag = tag;
+        const bool typeFits = type == TIFF_SHORT ? plain->shortType
+                              : type == TIFF_LONG ? plain->longType
+                              : plain->otherType && (type == TIFF_ASCII || type == TIFF_RATIONAL);
+        if (!typeFits || (type == TIFF_ASCII) != (plain->otherType && plain->count == 0) || count > (1u << 20))
+            return RawVerdict::Unusual;
+        if ((type == TIFF_SHORT || type == TIFF_LONG) && plain->count == 1) {
+            const uint64_t value = unsignedAt(entry + 4 + (f.big ? 8 : 4), type == TIFF_SHORT ? 2 : 4, f.bigEndian);
+            if (value < plain->low || value > plain->high)
+                return RawVerdict::Unusual;
+            if (tag == TIFFTAG_IMAGEWIDTH)
+                width = static_cast<uint32_t>(value);
+            else if (tag == TIFFTAG_IMAGELENGTH)
+                height = static_cast<uint32_t>(value);
+            else if (tag == TIFFTAG_ROWSPERSTRIP)
+                rowsPerStrip = static_cast<uint32_t>(value);
+            else if (tag == TIFFTAG_COMPRESSION && !plainCompression(value))
+                return RawVerdict::Unusual;
+        }
+        if (tag == TIFFTAG_STRIPOFFSETS)
+            offsets = entry;
+        else if (tag == TIFFTAG_STRIPBYTECOUNTS)
+            byteCounts = entry;
+    }
+    if (width == 0 || height == 0 || !offsets || !byteCounts)
+        return RawVerdict::Unusual;
+    const uint64_t strips = rowsPerStrip >= height ? 1 : (uint64_t{height} + rowsPerStrip - 1) / rowsPerStrip;
+    const uint64_t offsetCount = unsignedAt(offsets + 4, f.big ? 8 : 4, f.bigEndian);
+    const uint64_t byteCountCount = unsignedAt(byteCounts + 4, f.big ? 8 : 4, f.bigEndian);
+    if (offsetCount != strips || byteCountCount != strips || budget < entries + strips)
+        return RawVerdict::Unusual;
+
+    // As directoryInsideFile: each value kept outside its entry lies inside the file.
+    for (uint64_t i = 0; i < entries; ++i) {
+        const unsigned char* entry = table + i * entryBytes;
+        const uint64_t size = tiffTypeSize(static_cast<uint16_t>(unsignedAt(entry + 2, 2, f.bigEndian)));
+        const uint64_t count = unsignedAt(entry + 4, f.big ? 8 : 4, f.bigEndian);
+        if (size == 0 || count <= f.valueBytes() / size)
+            continue;
+        if (count > f.fileSize / size)
+            return RawVerdict::Broken;
+        const uint64_t at = unsignedAt(entry + 4 + (f.big ? 8 : 4), f.valueBytes(), f.bigEndian);
+        if (at > f.fileSize || count * size > f.fileSize - at)
+            return RawVerdict::Broken;
+    }
+    // As stripsInsideFile: every strip with data lies inside the file.
+    std::vector<uint64_t> stripAt, length;
+    if (!readValues(f, offsets, static_cast<uint16_t>(unsignedAt(offsets + 2, 2, f.bigEndian)), strips, stripAt)
+        || !readValues(f, byteCounts, static_cast<uint16_t>(unsignedAt(byteCounts + 2, 2, f.bigEndian)), strips,
+                       length))
+        return RawVerdict::Broken;
+    // A lone strip without a length is one libtiff estimates (as it may any uncompressed strip:
+    // those pages are left to it).
+    if (strips == 1 && length[0] == 0 && stripAt[0] != 0)
+        return RawVerdict::Unusual;
+    budget -= entries;
+    for (size_t i = 0; i < strips; ++i, --budget)
+        if (length[i] != 0 && (stripAt[i] > f.fileSize || length[i] > f.fileSize - stripAt[i]))
+            return RawVerdict::Broken;
+    next = unsignedAt(table + entries * entryBytes, nextBytes, f.bigEndian);
+    return RawVerdict::Plain;
+}
+
 bool identifyTiff(FileDescriptor& file, const char* path, uint64_t fileSize, IKFILEINFO& info)
 {
     bool failed = false;
@@ -194,17 +405,44 @@ bool identifyTiff(FileDescriptor& file, const char* path, uint64_t fileSize, IKF
         info.yResolution = roundedDpi(yResolution * toInch);
 
     uint64_t budget = kMaxChecks;
-    uint32_t pages = 0;
-    for (;;) {
-        ++pages;
-        if (failed || !directoryInsideFile(tif.get(), fileSize, budget)
-            || !stripsInsideFile(tif.get(), fileSize, budget))
+    uint32_t pages = 1;
+    if (failed || !directoryInsideFile(tif.get(), fileSize, budget) || !stripsInsideFile(tif.get(), fileSize, budget))
+        return false;
+    // The plain directories after the first, from their raw entries; libtiff goes on from the
+    // first one that is not plain.
+    const RawTiff raw{TIFFFileno(tif.get()), TIFFIsBigTIFF(tif.get()) != 0, TIFFIsBigEndian(tif.get()) != 0, fileSize};
+    std::unordered_set<uint64_t> seen{TIFFCurrentDirOffset(tif.get())};
+    uint64_t next = TIFFLastDirectory(tif.get()) ? 0 : nextDirectoryOffset(raw, TIFFCurrentDirOffset(tif.get()));
+    bool plain = true;
+    while (next != 0 && pages < kMaxPages) {
+        if (!seen.insert(next).second)
+            return false; // a loop: libtiff refuses to read a directory twice
+        uint64_t after = 0;
+        const RawVerdict verdict = rawDirectory(raw, next, budget, after);
+        if (verdict == RawVerdict::Broken)
             return false;
-        if (pages >= kMaxPages || TIFFLastDirectory(tif.get()))
+        if (verdict == RawVerdict::Unusual) {
+            plain = false;
             break;
-        // A next directory is announced: failing to read it means the file is cut short or broken.
-        if (!TIFFReadDirectory(tif.get()))
+        }
+        ++pages;
+        next = after;
+    }
+    if (!plain) {
+        // libtiff reads that directory (walking to it), and every one after it.
+        if (!TIFFSetDirectory(tif.get(), static_cast<tdir_t>(pages)))
             return false;
+        for (;;) {
+            ++pages;
+            if (failed || !directoryInsideFile(tif.get(), fileSize, budget)
+                || !stripsInsideFile(tif.get(), fileSize, budget))
+                return false;
+            if (pages >= kMaxPages || TIFFLastDirectory(tif.get()))
+                break;
+            // A next directory is announced: failing to read it means the file is cut short or broken.
+            if (!TIFFReadDirectory(tif.get()))
+                return false;
+        }
     }
     if (failed)
         return false;

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <mutex>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -61,16 +62,27 @@ struct OptionsDeleter {
 using TiffPtr = std::unique_ptr<TIFF, TiffCloser>;
 
 // Opens fd (which libtiff owns from then on, even when the open fails) with errors sent to sink.
+using OptionsPtr = std::unique_ptr<TIFFOpenOptions, OptionsDeleter>;
+
+// Options that send libtiff's errors and warnings to sink.
+OptionsPtr openOptions(ErrorSink& sink)
+{
+    OptionsPtr options(TIFFOpenOptionsAlloc());
+    if (options) {
+        TIFFOpenOptionsSetErrorHandlerExtR(options.get(), onTiffError, &sink);
+        TIFFOpenOptionsSetWarningHandlerExtR(options.get(), onTiffWarning, &sink);
+        TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), kMaxTiffAllocation);
+    }
+    return options;
+}
+
 TiffPtr openTiff(int fd, const std::string& name, const char* mode, ErrorSink& sink)
 {
-    std::unique_ptr<TIFFOpenOptions, OptionsDeleter> options(TIFFOpenOptionsAlloc());
+    const OptionsPtr options = openOptions(sink);
     if (!options) {
         ::close(fd);
         return nullptr;
     }
-    TIFFOpenOptionsSetErrorHandlerExtR(options.get(), onTiffError, &sink);
-    TIFFOpenOptionsSetWarningHandlerExtR(options.get(), onTiffWarning, &sink);
-    TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), kMaxTiffAllocation);
     TiffPtr tif(TIFFFdOpenExt(fd, name.c_str(), mode, options.get()));
     if (!tif)
         ::close(fd);
@@ -172,6 +184,153 @@ struct ChainEnd {
     uint64_t fileSize = 0;
     uint64_t pointerAt = 0; // the zero pointer that ends the chain
     unsigned pointerBytes = 4;
+    uint64_t lastDirectory = 0; // 0: the file has none
+    bool bigEndian = false;
+    unsigned countBytes = 2, entryBytes = 12;
+    std::array<unsigned char, 16> header{};
+};
+
+uint64_t valueAt(const unsigned char* p, unsigned bytes, bool bigEndian)
+{
+    uint64_t v = 0;
+    for (unsigned i = 0; i < bytes; ++i)
+        v = (v << 8) | p[bigEndian ? i : bytes - 1 - i];
+    return v;
+}
+
+// The file's size and header; first is the offset of its first directory.
+Status readChainStart(int fd, const struct stat& st, ChainEnd& end, uint64_t& first)
+{
+    end = ChainEnd{};
+    end.fileSize = static_cast<uint64_t>(st.st_size);
+    unsigned char* header = end.header.data();
+    if (end.fileSize < 8 || !readAt(fd, 0, header, std::min<uint64_t>(16, end.fileSize)))
+        return Status::Corrupt;
+    end.bigEndian = header[0] == 'M';
+    if (header[0] != header[1] || (header[0] != 'I' && header[0] != 'M'))
+        return Status::Corrupt;
+    const uint64_t version = valueAt(header + 2, 2, end.bigEndian);
+    if (version == 42) {
+        end.pointerBytes = 4;
+        end.pointerAt = 4;
+    } else if (version == 43 && end.fileSize >= 16 && valueAt(header + 4, 2, end.bigEndian) == 8
+               && valueAt(header + 6, 2, end.bigEndian) == 0) {
+        end.pointerBytes = 8;
+        end.pointerAt = 8;
+        end.countBytes = 8;
+        end.entryBytes = 20;
+    } else {
+        return Status::Corrupt;
+    }
+    first = valueAt(header + end.pointerAt, end.pointerBytes, end.bigEndian);
+    return Status::Ok;
+}
+
+// Follows the chain from the directory at offset (the one end.pointerAt points to) to its end.
+Status followChain(int fd, ChainEnd& end, uint64_t offset)
+{
+    std::unordered_set<uint64_t> seen;
+    unsigned char field[8];
+    while (offset != 0) {
+        if (end.pages >= kMaxPages)
+            return Status::TooLarge;
+        if (!seen.insert(offset).second || offset > end.fileSize - end.countBytes - end.pointerBytes
+            || !readAt(fd, offset, field, end.countBytes))
+            return Status::Corrupt;
+        const uint64_t entries = valueAt(field, end.countBytes, end.bigEndian);
+        if (entries > (end.fileSize - offset - end.countBytes - end.pointerBytes) / end.entryBytes)
+            return Status::Corrupt;
+        end.lastDirectory = offset;
+        end.pointerAt = offset + end.countBytes + entries * end.entryBytes;
+        if (!readAt(fd, end.pointerAt, field, end.pointerBytes))
+            return Status::Corrupt;
+        offset = valueAt(field, end.pointerBytes, end.bigEndian);
+        ++end.pages;
+    }
+    return Status::Ok;
+}
+
+// Chain ends this process has appended to, so that the next append to the same file (a document
+// grown page by page) starts at its last directory instead of walking every one before it. An
+// entry holds only while the file keeps the size and modification time it had when its pages were
+// last written, and its last directory still ends the chain there.
+class KnownEnds {
+public:
+    static KnownEnds& instance()
+    {
+        static KnownEnds ends;
+        return ends;
+    }
+
+    bool find(int fd, const struct stat& st, ChainEnd& end)
+    {
+        ChainEnd known;
+        {
+            const std::lock_guard lock(mutex_);
+            const auto found = std::find_if(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.same(st); });
+            if (found == entries_.end())
+                return false;
+            known = found->end;
+        }
+        unsigned char header[16];
+        unsigned char field[8];
+        if (!readAt(fd, 0, header, std::min<uint64_t>(16, known.fileSize))
+            || std::memcmp(header, known.header.data(), std::min<uint64_t>(16, known.fileSize)) != 0
+            || !readAt(fd, known.lastDirectory, field, known.countBytes))
+            return false;
+        const uint64_t entries = valueAt(field, known.countBytes, known.bigEndian);
+        if (known.pointerAt != known.lastDirectory + known.countBytes + entries * known.entryBytes
+            || !readAt(fd, known.pointerAt, field, known.pointerBytes)
+            || valueAt(field, known.pointerBytes, known.bigEndian) != 0)
+            return false;
+        end = known;
+        return true;
+    }
+
+    void remember(const struct stat& st, const ChainEnd& end)
+    {
+        const std::lock_guard lock(mutex_);
+        forgetLocked(st);
+        if (entries_.size() >= kEntries)
+            entries_.erase(entries_.begin());
+        entries_.push_back({st.st_dev, st.st_ino, st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec, end});
+    }
+
+    void forget(int fd)
+    {
+        struct stat st {};
+        if (::fstat(fd, &st) != 0)
+            return;
+        const std::lock_guard lock(mutex_);
+        forgetLocked(st);
+    }
+
+private:
+    static constexpr size_t kEntries = 16;
+
+    struct Entry {
+        dev_t device;
+        ino_t inode;
+        off_t size;
+        time_t modified;
+        long modifiedNs;
+        ChainEnd end;
+
+        bool same(const struct stat& st) const
+        {
+            return device == st.st_dev && inode == st.st_ino && size == st.st_size && modified == st.st_mtim.tv_sec
+                   && modifiedNs == st.st_mtim.tv_nsec;
+        }
+        bool sameFile(const struct stat& st) const { return device == st.st_dev && inode == st.st_ino; }
+    };
+
+    void forgetLocked(const struct stat& st)
+    {
+        std::erase_if(entries_, [&](const Entry& e) { return e.sameFile(st); });
+    }
+
+    std::mutex mutex_;
+    std::vector<Entry> entries_;
 };
 
 Status findChainEnd(int fd, ChainEnd& end)
@@ -179,51 +338,112 @@ Status findChainEnd(int fd, ChainEnd& end)
     struct stat st {};
     if (::fstat(fd, &st) != 0)
         return Status::Corrupt;
-    end.fileSize = static_cast<uint64_t>(st.st_size);
-    unsigned char header[16];
-    if (end.fileSize < 8 || !readAt(fd, 0, header, std::min<uint64_t>(16, end.fileSize)))
-        return Status::Corrupt;
-    const bool bigEndian = header[0] == 'M';
-    if (header[0] != header[1] || (header[0] != 'I' && header[0] != 'M'))
-        return Status::Corrupt;
-    auto value = [bigEndian](const unsigned char* p, unsigned bytes) {
-        uint64_t v = 0;
-        for (unsigned i = 0; i < bytes; ++i)
-            v = (v << 8) | p[bigEndian ? i : bytes - 1 - i];
-        return v;
-    };
-    const uint64_t version = value(header + 2, 2);
-    unsigned countBytes = 2, entryBytes = 12;
-    if (version == 42) {
-        end.pointerBytes = 4;
-        end.pointerAt = 4;
-    } else if (version == 43 && end.fileSize >= 16 && value(header + 4, 2) == 8 && value(header + 6, 2) == 0) {
-        end.pointerBytes = 8;
-        end.pointerAt = 8;
-        countBytes = 8;
-        entryBytes = 20;
-    } else {
-        return Status::Corrupt;
-    }
-    uint64_t offset = value(header + end.pointerAt, end.pointerBytes);
-    std::unordered_set<uint64_t> seen;
+    if (KnownEnds::instance().find(fd, st, end))
+        return Status::Ok;
+    uint64_t first = 0;
+    const Status status = readChainStart(fd, st, end, first);
+    return status == Status::Ok ? followChain(fd, end, first) : status;
+}
+
+// After pages were appended: the new end, found from the old one, is kept for the next append.
+void rememberChainEnd(int fd, const ChainEnd& before, uint32_t written)
+{
+    struct stat st {};
     unsigned char field[8];
-    while (offset != 0) {
-        if (end.pages >= kMaxPages)
-            return Status::TooLarge;
-        if (!seen.insert(offset).second || offset > end.fileSize - countBytes - end.pointerBytes
-            || !readAt(fd, offset, field, countBytes))
-            return Status::Corrupt;
-        const uint64_t entries = value(field, countBytes);
-        if (entries > (end.fileSize - offset - countBytes - end.pointerBytes) / entryBytes)
-            return Status::Corrupt;
-        end.pointerAt = offset + countBytes + entries * entryBytes;
-        if (!readAt(fd, end.pointerAt, field, end.pointerBytes))
-            return Status::Corrupt;
-        offset = value(field, end.pointerBytes);
-        ++end.pages;
+    ChainEnd end = before;
+    if (::fstat(fd, &st) != 0 || !readAt(fd, before.pointerAt, field, before.pointerBytes))
+        return KnownEnds::instance().forget(fd);
+    end.fileSize = static_cast<uint64_t>(st.st_size);
+    if (before.pages == 0 && !readAt(fd, 0, end.header.data(), std::min<uint64_t>(16, end.fileSize)))
+        return KnownEnds::instance().forget(fd);
+    if (followChain(fd, end, valueAt(field, before.pointerBytes, before.bigEndian)) != Status::Ok
+        || end.pages != before.pages + written || end.lastDirectory == 0)
+        return KnownEnds::instance().forget(fd);
+    KnownEnds::instance().remember(st, end);
+}
+
+// The file an appending writer works on, for libtiff. While libtiff opens it, the header it reads
+// names the last directory as the first: libtiff links a new directory to the last one it finds
+// from there, which then takes one step instead of one for every page before. Nothing else is
+// read differently, and the header in the file stays as it is.
+struct AppendFile {
+    int fd = -1;
+    bool opening = false;
+    uint64_t pointerField = 0; // where the header holds the first directory's offset
+    unsigned pointerBytes = 4;
+    unsigned char lastDirectory[8] = {};
+
+    static tmsize_t read(thandle_t handle, void* buffer, tmsize_t size)
+    {
+        auto* file = static_cast<AppendFile*>(handle);
+        const off_t at = ::lseek(file->fd, 0, SEEK_CUR);
+        auto* bytes = static_cast<unsigned char*>(buffer);
+        tmsize_t done = 0;
+        while (done < size) {
+            const ssize_t n = ::read(file->fd, bytes + done, static_cast<size_t>(size - done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && done == 0)
+                return -1;
+            if (n <= 0)
+                break;
+            done += n;
+        }
+        if (file->opening && at >= 0 && done > 0)
+            for (unsigned i = 0; i < file->pointerBytes; ++i) {
+                const uint64_t place = file->pointerField + i;
+                if (place >= static_cast<uint64_t>(at) && place < static_cast<uint64_t>(at) + static_cast<uint64_t>(done))
+                    bytes[place - static_cast<uint64_t>(at)] = file->lastDirectory[i];
+            }
+        return done;
     }
-    return Status::Ok;
+    static tmsize_t write(thandle_t handle, void* buffer, tmsize_t size)
+    {
+        auto* file = static_cast<AppendFile*>(handle);
+        const auto* bytes = static_cast<const unsigned char*>(buffer);
+        tmsize_t done = 0;
+        while (done < size) {
+            const ssize_t n = ::write(file->fd, bytes + done, static_cast<size_t>(size - done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return done > 0 ? done : -1;
+            done += n;
+        }
+        return done;
+    }
+    static toff_t seek(thandle_t handle, toff_t offset, int whence)
+    {
+        if (offset > static_cast<toff_t>(std::numeric_limits<off_t>::max()))
+            return static_cast<toff_t>(-1);
+        return static_cast<toff_t>(::lseek(static_cast<AppendFile*>(handle)->fd, static_cast<off_t>(offset), whence));
+    }
+    static int close(thandle_t handle) { return ::close(static_cast<AppendFile*>(handle)->fd); }
+    static toff_t size(thandle_t handle)
+    {
+        struct stat st {};
+        return ::fstat(static_cast<AppendFile*>(handle)->fd, &st) == 0 ? static_cast<toff_t>(st.st_size) : 0;
+    }
+    static int map(thandle_t, void**, toff_t*) { return 0; }
+    static void unmap(thandle_t, void*, toff_t) {}
+};
+
+// openTiff for an appending writer's file (see AppendFile); the descriptor is closed with the TIFF.
+TiffPtr openAppending(AppendFile& file, const std::string& name, ErrorSink& sink)
+{
+    const OptionsPtr options = openOptions(sink);
+    if (!options) {
+        ::close(file.fd);
+        return nullptr;
+    }
+    file.opening = true;
+    TiffPtr tif(TIFFClientOpenExt(name.c_str(), "am", &file, AppendFile::read, AppendFile::write, AppendFile::seek,
+                                  AppendFile::close, AppendFile::size, AppendFile::map, AppendFile::unmap,
+                                  options.get()));
+    file.opening = false;
+    if (!tif)
+        ::close(file.fd);
+    return tif;
 }
 
 uint16_t tiffCompression(Compression compression, bool bilevel)
@@ -531,6 +751,7 @@ const std::string& TiffReader::message() const { return state_->sink.message; }
 
 struct TiffWriter::State {
     ErrorSink sink;
+    AppendFile file; // what libtiff appends through; outlives the TIFF
     TiffPtr tif;
     int fd = -1;          // the caller's descriptor, kept for putting an appended file back
     bool appending = false;
@@ -583,7 +804,20 @@ std::unique_ptr<TiffWriter> TiffWriter::append(int fd, const std::string& name, 
         status = Status::WriteFailed;
         return nullptr;
     }
-    state->tif = openTiff(own, name, "a", state->sink);
+    AppendFile& file = state->file;
+    file.fd = own;
+    if (state->end.pages > 0) {
+        const unsigned bytes = state->end.pointerBytes == 8 ? 8 : 4;
+        file.pointerField = bytes;
+        file.pointerBytes = bytes;
+        for (unsigned i = 0; i < bytes; ++i) {
+            const unsigned shift = 8 * (state->end.bigEndian ? bytes - 1 - i : i);
+            file.lastDirectory[i] = static_cast<unsigned char>(state->end.lastDirectory >> shift);
+        }
+    } else {
+        file.pointerBytes = 0; // no directory yet: libtiff links the first one from the header
+    }
+    state->tif = openAppending(file, name, state->sink);
     if (!state->tif || state->sink.failed) {
         status = Status::Corrupt;
         return nullptr;
@@ -681,6 +915,8 @@ bool TiffWriter::finish()
             state_->ok = false;
         if (!state_->ok)
             rollBack();
+        else if (state_->appending)
+            rememberChainEnd(state_->fd, state_->end, state_->written);
     }
     return state_->ok;
 }
@@ -695,6 +931,7 @@ void TiffWriter::rollBack()
     const int cut = ::ftruncate(state_->fd, static_cast<off_t>(state_->end.fileSize));
     (void)n;
     (void)cut;
+    KnownEnds::instance().forget(state_->fd);
     state_->appending = false;
 }
 

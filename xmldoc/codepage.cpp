@@ -699,6 +699,19 @@ inline TableView viewOf(int32_t type)
     return {t.toUnicode, t.toUnicodeCount, t.fromUnicode, t.fromUnicodeCount, t.fromUnicodeBytes};
 }
 
+// readHighBitLead for a code page other than EUC-JP, through its resolved tables.
+inline uint32_t readDoubleByte(CodeStream& s, const TableView& t)
+{
+    if (!room(s, 1))
+        return 0;
+    const uint32_t b = s.buffer[s.position];
+    if (b < 0x80 || (b < t.toCount && t.to[b] != 0)) {
+        s.position += 1;
+        return b == 0 ? endOfText(s) : b;
+    }
+    return readPair(s, b);
+}
+
 template <int Kind>
 inline uint32_t decodeWith(CodeStream& s, const TableView& t, uint32_t replacementValue)
 {
@@ -708,7 +721,7 @@ inline uint32_t decodeWith(CodeStream& s, const TableView& t, uint32_t replaceme
     if constexpr (Kind == KIND_JAPANESE)
         code = readShiftJis(s);
     else if constexpr (Kind == KIND_DOUBLE_BYTE)
-        code = readHighBitLead(s, false);
+        code = readDoubleByte(s, t);
     else
         code = readSingleByte(s);
     if (code == 0)
@@ -735,11 +748,171 @@ inline void encodeWith(CodeStream& s, const TableView& t, uint32_t value)
         writeSingleByte(s, code);
 }
 
+// True when the table-driven type reads and writes every character U+0001-U+007F as that one
+// byte, so that runs of them pass unchanged between it and UTF-8.
+bool tablesKeepAscii(const TableView& t)
+{
+    if (t.toCount < 0x80 || t.fromCount < 0x80)
+        return false;
+    for (uint32_t c = 1; c < 0x80; ++c) {
+        const uint32_t from = t.fromBytes ? static_cast<const uint8_t*>(t.from)[c] : static_cast<const uint16_t*>(t.from)[c];
+        if (t.to[c] != c || from != c)
+            return false;
+    }
+    return true;
+}
+
+// The answer of tablesKeepAscii for each table-driven type, worked out once.
+bool keepsAscii(int32_t type)
+{
+    struct Answers {
+        bool value[kCodeTypeCount] = {};
+        Answers()
+        {
+            for (int32_t type = 0; type < kCodeTypeCount; ++type)
+                value[type] = kCodeTypeTable[type].tables == type && tablesKeepAscii(viewOf(type));
+        }
+    };
+    static const Answers answers;
+    return answers.value[type];
+}
+
+// Bytes left before a stream's limit (no limit: as many as an int holds).
+inline int32_t left(const CodeStream& s) { return s.limit < 0 ? INT32_MAX : s.limit - s.position; }
+
+// Converts, while both streams have room to spare, the characters that need none of the character
+// loop's care: those the table maps (no replacement), no terminator, no sequence cut by a limit.
+// Stops at the first other one, which the character loop then takes.
+template <int Kind>
+inline void toUtf8Run(CodeStream& in, CodeStream& out, const TableView& t)
+{
+    const uint8_t* src = in.buffer + in.position;
+    uint8_t* dst = out.buffer + out.position;
+    const uint8_t* const start = src;
+    uint8_t* const begin = dst;
+    // A 16-bit value takes at most three UTF-8 bytes; a code at most two bytes.
+    const int32_t inLeft = left(in), outLeft = left(out);
+    const uint8_t* const srcEnd = inLeft == INT32_MAX ? nullptr : src + inLeft;
+    uint8_t* const dstEnd = out.limit < 0 ? nullptr : dst + outLeft;
+    while ((!srcEnd || srcEnd - src >= 2) && (!dstEnd || dstEnd - dst >= 3)) {
+        const uint32_t b = src[0];
+        if (b - 1u < 0x7Fu) {
+            *dst++ = static_cast<uint8_t>(b);
+            ++src;
+            continue;
+        }
+        if (b == 0)
+            break;
+        bool single = true;
+        if constexpr (Kind == KIND_JAPANESE)
+            single = !isShiftJisLead(b);
+        else if constexpr (Kind == KIND_DOUBLE_BYTE)
+            single = b < t.toCount && t.to[b] != 0;
+        uint32_t code = b;
+        if (!single) {
+            const uint32_t trail = src[1];
+            if (trail == 0)
+                break;
+            code = (b << 8) | trail;
+        }
+        const uint32_t v = code < t.toCount ? t.to[code] : 0;
+        if (v == 0)
+            break;
+        src += single ? 1 : 2;
+        if (v < 0x80) {
+            *dst++ = static_cast<uint8_t>(v);
+        } else if (v < 0x800) {
+            dst[0] = static_cast<uint8_t>(0xC0 | (v >> 6));
+            dst[1] = static_cast<uint8_t>(0x80 | (v & 0x3F));
+            dst += 2;
+        } else {
+            dst[0] = static_cast<uint8_t>(0xE0 | (v >> 12));
+            dst[1] = static_cast<uint8_t>(0x80 | ((v >> 6) & 0x3F));
+            dst[2] = static_cast<uint8_t>(0x80 | (v & 0x3F));
+            dst += 3;
+        }
+    }
+    in.position += static_cast<int32_t>(src - start);
+    out.position += static_cast<int32_t>(dst - begin);
+}
+
+template <int Kind>
+inline void fromUtf8Run(CodeStream& in, CodeStream& out, const TableView& t)
+{
+    const uint8_t* src = in.buffer + in.position;
+    uint8_t* dst = out.buffer + out.position;
+    const uint8_t* const start = src;
+    uint8_t* const begin = dst;
+    const int32_t inLeft = left(in), outLeft = left(out);
+    const uint8_t* const srcEnd = inLeft == INT32_MAX ? nullptr : src + inLeft;
+    uint8_t* const dstEnd = out.limit < 0 ? nullptr : dst + outLeft;
+    while ((!srcEnd || srcEnd - src >= 3) && (!dstEnd || dstEnd - dst >= 2)) {
+        const uint32_t b0 = src[0];
+        if (b0 - 1u < 0x7Fu) {
+            *dst++ = static_cast<uint8_t>(b0);
+            ++src;
+            continue;
+        }
+        uint32_t value;
+        int length;
+        if (b0 >= 0xC2 && b0 < 0xE0) {
+            const uint32_t b1 = src[1];
+            if ((b1 & 0xC0) != 0x80)
+                break;
+            value = ((b0 & 0x1F) << 6) | (b1 & 0x3F);
+            length = 2;
+        } else if (b0 >= 0xE0 && b0 < 0xF0) {
+            const uint32_t b1 = src[1];
+            if ((b1 & 0xC0) != 0x80)
+                break;
+            const uint32_t b2 = src[2];
+            if ((b2 & 0xC0) != 0x80)
+                break;
+            value = ((b0 & 0x0F) << 12) | ((b1 & 0x3F) << 6) | (b2 & 0x3F);
+            if (value < 0x800 || (value >= 0xD800 && value <= 0xDFFF))
+                break;
+            length = 3;
+        } else {
+            break;
+        }
+        uint32_t code = 0;
+        if (value < t.fromCount)
+            code = t.fromBytes ? static_cast<const uint8_t*>(t.from)[value] : static_cast<const uint16_t*>(t.from)[value];
+        if (code == 0)
+            break;
+        bool single;
+        if constexpr (Kind == KIND_JAPANESE)
+            single = isShiftJisSingle(code);
+        else if constexpr (Kind == KIND_DOUBLE_BYTE)
+            single = code <= 0xFF;
+        else
+            single = true;
+        src += length;
+        if (single) {
+            *dst++ = static_cast<uint8_t>(code & 0xFF);
+        } else {
+            dst[0] = static_cast<uint8_t>((code >> 8) & 0xFF);
+            dst[1] = static_cast<uint8_t>(code & 0xFF);
+            dst += 2;
+        }
+    }
+    in.position += static_cast<int32_t>(src - start);
+    out.position += static_cast<int32_t>(dst - begin);
+}
+
 template <int Kind>
 void toUtf8(CodeStream& in, CodeStream& out)
 {
     const TableView t = viewOf(in.type);
     const uint32_t replacementValue = toUnicode(in.type, in.replacement);
+    if (keepsAscii(in.type)) {
+        while (out.state == STATE_OPEN) {
+            if (in.state == STATE_OPEN)
+                toUtf8Run<Kind>(in, out, t);
+            writeUtf8(out, decodeWith<Kind>(in, t, replacementValue));
+        }
+        return;
+    }
     while (out.state == STATE_OPEN)
         writeUtf8(out, decodeWith<Kind>(in, t, replacementValue));
 }
@@ -748,6 +921,14 @@ template <int Kind>
 void fromUtf8(CodeStream& in, CodeStream& out)
 {
     const TableView t = viewOf(out.type);
+    if (keepsAscii(out.type)) {
+        while (out.state == STATE_OPEN) {
+            if (in.state == STATE_OPEN)
+                fromUtf8Run<Kind>(in, out, t);
+            encodeWith<Kind>(out, t, in.state == STATE_OPEN ? readUtf8(in) : 0);
+        }
+        return;
+    }
     while (out.state == STATE_OPEN)
         encodeWith<Kind>(out, t, in.state == STATE_OPEN ? readUtf8(in) : 0);
 }

@@ -342,6 +342,55 @@ TEST_F(FileType, BrokenTiffsAreRefused)
     expectRefused(write("unknown.tif", unknown));
 }
 
+// Later pages of a fax file, each changed in one way: counted, or the file refused, as libtiff
+// reading every directory would have it.
+TEST_F(FileType, LaterPagesHoldTogetherOrTheFileIsRefused)
+{
+    ASSERT_TRUE(writeTiff(path("fax.tif"), TiffOptions{.pages = 4}));
+    const std::string fax = read("fax.tif");
+    ASSERT_EQ(fax.substr(0, 2), "II");
+    std::vector<uint32_t> ifds{getLe32(fax, 4)};
+    while (ifds.size() < 4)
+        ifds.push_back(getLe32(fax, ifds.back() + 2 + getLe16(fax, ifds.back()) * 12u));
+    // The value field of a tag's entry in the third directory.
+    auto valueOf = [&](uint16_t tag) -> size_t {
+        for (uint32_t e = 0; e < getLe16(fax, ifds[2]); ++e)
+            if (getLe16(fax, ifds[2] + 2 + e * 12) == tag)
+                return ifds[2] + 2 + e * 12 + 8;
+        ADD_FAILURE() << "no tag " << tag;
+        return 0;
+    };
+    const size_t nextOfThird = ifds[2] + 2 + getLe16(fax, ifds[2]) * 12u;
+    struct Case {
+        const char* name;
+        size_t at;
+        uint32_t value;
+        bool asShort;
+        int pages; // 0: refused
+    } const cases[] = {
+        {"unchanged", valueOf(TIFFTAG_SUBFILETYPE), FILETYPE_PAGE, false, 4},
+        {"palette without colours", valueOf(TIFFTAG_PHOTOMETRIC), PHOTOMETRIC_PALETTE, true, 0},
+        {"strip beyond the end", valueOf(TIFFTAG_STRIPBYTECOUNTS), 1u << 24, false, 0},
+        {"strip length missing", valueOf(TIFFTAG_STRIPBYTECOUNTS), 0, false, 4},
+        {"no codec", valueOf(TIFFTAG_COMPRESSION), 12345, true, 4},
+        {"no height", valueOf(TIFFTAG_IMAGELENGTH), 0, false, 0},
+        {"loop", nextOfThird, ifds[1], false, 0},
+        {"directory beyond the end", nextOfThird, 0x7ffffff0, false, 0},
+    };
+    for (const Case& c : cases) {
+        std::string bytes = fax;
+        if (c.asShort)
+            putLe16(bytes, c.at, static_cast<uint16_t>(c.value));
+        else
+            putLe32(bytes, c.at, c.value);
+        const Query q = query(write("changed.tif", bytes));
+        EXPECT_EQ(q.result, c.pages ? 1 : 0) << c.name;
+        if (c.pages) {
+            EXPECT_EQ(q.info.pageCount, c.pages) << c.name;
+        }
+    }
+}
+
 TEST_F(FileType, MonochromeBitmap)
 {
     Query q = query(write("fax.bmp", handMadeBmp(37, 20, 7874, 3937)));

@@ -144,6 +144,13 @@ TEST_F(TiffFile, AppendKeepsPageOrderAndEarlierBytes)
         EXPECT_TRUE(pages[i].bits == bits[i]) << i;
         EXPECT_EQ(pages[i].pageNumber, i);
     }
+    // The same file rewritten in place by someone else: the next append goes by what it holds now.
+    writeBytes(path("out.tif"), before);
+    ASSERT_EQ(save(path("out.tif"), images[2], IK_COMPRESSION_G4, 1), 1);
+    const auto rewritten = readTiff(path("out.tif"));
+    ASSERT_EQ(rewritten.size(), 2u);
+    EXPECT_TRUE(rewritten[0].bits == bits[0]);
+    EXPECT_TRUE(rewritten[1].bits == bits[2]);
     // Appending to something that is no TIFF fails and leaves it.
     writeBytes(path("text.tif"), "no picture");
     EXPECT_EQ(save(path("text.tif"), images[0], IK_COMPRESSION_G4, 1), 0);

@@ -202,7 +202,7 @@ void BookText::addFolder(const INodePtr& folder, const Decoder& decode)
             lists_[r.get()] = makeList(r, false, decode);
 }
 
-std::string BookText::write(const IElementPtr& root) const
+void BookText::write(const IElementPtr& root, const std::function<void(std::string_view)>& out) const
 {
     // The elements on the way from the root to a list are written tag by tag; everything else
     // whole by the document writer.
@@ -211,12 +211,6 @@ std::string BookText::write(const IElementPtr& root) const
         for (INodePtr p = list.element->getParentNode(); p; p = p->getParentNode())
             if (!ancestors.insert(p.get()).second)
                 break;
-    size_t listBytes = 0;
-    for (const auto& [element, list] : lists_)
-        for (const Chunk& c : list.chunks)
-            listBytes += c.xml.size();
-    std::string out;
-    out.reserve(listBytes + 4096); // the lists are nearly all of it: one allocation, no copies
     std::string start, end;
     auto writeNode = [&](auto& self, const INodePtr& n) -> void {
         const auto it = lists_.find(n.get());
@@ -225,27 +219,26 @@ std::string BookText::write(const IElementPtr& root) const
             for (const Chunk& c : it->second.chunks)
                 bytes += c.xml.size();
             if (bytes == 0) {
-                out += XmlOf(n);
+                out(XmlOf(n));
                 return;
             }
             tagsOf(n, start, end);
-            out += start;
+            out(start);
             for (const Chunk& c : it->second.chunks)
-                out += c.xml;
-            out += end;
+                out(c.xml);
+            out(end);
         } else if (ancestors.count(n.get()) && n->getFirstChild()) {
             std::string closing;
             tagsOf(n, start, closing);
-            out += start;
+            out(start);
             for (INodePtr c = n->getFirstChild(); c; c = c->getNextSibling())
                 self(self, c);
-            out += closing;
+            out(closing);
         } else {
-            out += XmlOf(n);
+            out(XmlOf(n));
         }
     };
     writeNode(writeNode, root);
-    return out;
 }
 
 TextList* BookText::list(const INodePtr& element)

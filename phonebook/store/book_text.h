@@ -51,8 +51,9 @@ public:
     /// list set instead of into the tree. The root, or null; throws what the parse throws.
     mfpif_Halvet_R1::INodePtr load(const mfpif_Halvet_R1::IDocumentPtr& doc, std::string_view text,
                                    const Decoder& decode);
-    /// The book's XML text: the tree, with the lists' text in place of their children.
-    std::string write(const mfpif_Halvet_R1::IElementPtr& root) const;
+    /// Hands out the book's XML text piece by piece, in order: the tree, with the lists' text in
+    /// place of their children.
+    void write(const mfpif_Halvet_R1::IElementPtr& root, const std::function<void(std::string_view)>& out) const;
     /// The list held for a list element, or null.
     TextList* list(const mfpif_Halvet_R1::INodePtr& element);
     /// The lists of a folder element, in order.

@@ -14,6 +14,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 
 using namespace mfpif_Halvet_R1;
 
@@ -259,17 +262,78 @@ struct CPhoneBook::Loaded {
     platform::FileStamp stamp;
 };
 
+namespace {
+// The text of a large book file in memory mapped for it in one step. The C library maps a block
+// this large afresh for every read and faults it in page by page; a book of tens of thousands of
+// records paid more for that than for anything else of its open that grows with it.
+class LargeText {
+public:
+    static constexpr size_t kLarge = size_t{32} << 20;
+
+    LargeText() = default;
+    LargeText(const LargeText&) = delete;
+    LargeText& operator=(const LargeText&) = delete;
+    ~LargeText()
+    {
+        if (data_)
+            ::munmap(data_, mapped_);
+    }
+
+    /// False for a file below kLarge (left to readFile) and when it cannot be read.
+    bool read(const std::string& path, platform::FileStamp& stamp)
+    {
+        const platform::FileDescriptor file(platform::openRegularFile(path, O_RDONLY));
+        struct stat st {};
+        if (!file.valid() || ::fstat(file.get(), &st) != 0 || static_cast<uint64_t>(st.st_size) < kLarge
+            || static_cast<uint64_t>(st.st_size) > kMaxBookFile)
+            return false;
+        stamp = platform::openFileStamp(file.get()); // taken before the read, as readFile does
+        mapped_ = static_cast<size_t>(st.st_size) + 1; // a zero after the text
+        void* p = ::mmap(nullptr, mapped_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+        if (p == MAP_FAILED)
+            return false;
+        data_ = static_cast<char*>(p);
+        size_t done = 0;
+        while (done + 1 < mapped_) {
+            const ssize_t n = ::pread(file.get(), data_ + done, mapped_ - 1 - done, static_cast<off_t>(done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 || (n == 0 && done + 1 < mapped_)) {
+                ::munmap(data_, mapped_); // changed under us: read the ordinary way
+                data_ = nullptr;
+                return false;
+            }
+            done += static_cast<size_t>(n);
+        }
+        return true;
+    }
+    bool valid() const { return data_ != nullptr; }
+    /// The text up to its first zero byte, as ParsedPart.
+    std::string_view parsed() const { return std::string_view(data_, std::strlen(data_)); }
+
+private:
+    char* data_ = nullptr;
+    size_t mapped_ = 0;
+};
+} // namespace
+
 CPhoneBook::Loaded CPhoneBook::LoadBook(const std::string& path, bool listsAsText) const
 {
     Loaded book;
     std::string text;
-    Check(platform::readFile(path, text, kMaxBookFile, nullptr, &book.stamp) == platform::ReadStatus::Ok, "LoadPhoneBook");
+    LargeText large;
+    Check(large.read(path, book.stamp)
+              || platform::readFile(path, text, kMaxBookFile, nullptr, &book.stamp) == platform::ReadStatus::Ok,
+          "LoadPhoneBook");
     book.doc = NewDocument();
     if (listsAsText) {
         book.text = std::make_unique<BookText>();
         const Decoder decode = [this](const std::string& stored) { return DecodeStored(stored); };
-        Check(static_cast<bool>(book.text->load(book.doc, ParsedPart(text), decode)), "LoadXMLFromFile");
+        Check(static_cast<bool>(book.text->load(book.doc, large.valid() ? large.parsed() : ParsedPart(text), decode)),
+              "LoadXMLFromFile");
     } else {
+        if (large.valid())
+            text.assign(large.parsed());
         Check(static_cast<bool>(ParseInto(book.doc, text)), "LoadXMLFromFile");
     }
     Check(static_cast<bool>(book.doc->selectSingleNode(kPathVersion)), "LoadPhoneBook");
@@ -375,9 +439,33 @@ void CPhoneBook::RestoreFromFile()
 
 void CPhoneBook::SaveBook()
 {
-    const std::string text = m_pText->write(m_pRoot);
-    Check(!text.empty(), "SaveXMLToFile");
-    Check(platform::writeFileAtomic(m_strPath, text), "SaveXMLToFile");
+    // The text goes to the new file as it is made, through a buffer of its own: a large book's
+    // whole text is never held in memory besides the book.
+    constexpr size_t kBuffer = 1u << 20;
+    platform::FileReplacement file = platform::FileReplacement::create(m_strPath);
+    Check(file.valid(), "SaveXMLToFile");
+    std::string buffer;
+    buffer.reserve(kBuffer);
+    size_t written = 0;
+    bool ok = true;
+    auto flush = [&] {
+        ok = ok && platform::writeAll(file.fd(), buffer);
+        written += buffer.size();
+        buffer.clear();
+    };
+    m_pText->write(m_pRoot, [&](std::string_view piece) {
+        if (buffer.size() + piece.size() > kBuffer)
+            flush();
+        if (piece.size() >= kBuffer) {
+            ok = ok && platform::writeAll(file.fd(), piece);
+            written += piece.size();
+        } else {
+            buffer.append(piece);
+        }
+    });
+    flush();
+    Check(written > 0, "SaveXMLToFile");
+    Check(ok && file.commit(true), "SaveXMLToFile");
     m_stamp = platform::fileStamp(m_strPath);
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -192,6 +193,47 @@ TEST(CodePageConvert, TruncationIsReported)
     c = convert(bytes("AB"), CT_UTF8, CT_UTF8, 3);
     EXPECT_EQ(c.result, 0);
     EXPECT_TRUE(wrote(c, {0x41, 0x42, 0x00}));
+}
+
+// Texts that take both the run loop and the character loop: ASCII runs between mapped and
+// unmapped double-byte codes, a lone lead byte, malformed UTF-8. A destination limit anywhere cuts
+// the whole conversion's output after a whole character; a source limit reads the text as if it
+// ended there (the copy convert makes ends there too, so a read past it is caught).
+TEST(CodePageConvert, EveryLimitCutsTheWholeConversion)
+{
+    struct Case {
+        int32_t from, to;
+        Bytes text;
+    } const cases[] = {
+        {CT_SHIFT_JIS, CT_UTF8, bytes("ab \x82\xa0\x88\x9f cdefghijk\xb1\x81\x40xyz\xff\x85\x40 end.")},
+        {CT_CP936, CT_UTF8, bytes("abc\xd6\xd0\xce\xc4 some ascii \x80\xfe\xfe q\xa4\xa2 tail")},
+        {CT_UTF8, CT_SHIFT_JIS, bytes("ab \xe3\x81\x82\xe4\xb8\xad cdefghij \xe2\x82\xac\xc3\xa9\xc0\x80\xed\xa0\x80 \xef\xbd\xb1z")},
+        {CT_UTF8, CT_CP936, bytes("\xe4\xb8\xad\xe6\x96\x87 plain words \xe3\x81 x\xf0\x9f\x98\x80 \xc2\xa5 end")},
+    };
+    for (const Case& c : cases) {
+        const Converted whole = convert(c.text, c.from, c.to, 256);
+        ASSERT_EQ(whole.result, 0);
+        const size_t length = static_cast<size_t>(std::find(whole.out.begin(), whole.out.end(), 0) - whole.out.begin());
+        size_t last = 0;
+        for (int32_t limit = 1; limit <= static_cast<int32_t>(length); ++limit) {
+            const Converted cut = convert(c.text, c.from, c.to, limit);
+            EXPECT_EQ(cut.result, 1) << limit;
+            const size_t kept = static_cast<size_t>(
+                std::find(cut.out.begin(), cut.out.end(), kUnwritten) - cut.out.begin());
+            EXPECT_TRUE(kept <= static_cast<size_t>(limit) && kept + 3 >= static_cast<size_t>(limit) && kept >= last)
+                << limit << ": " << kept;
+            EXPECT_TRUE(std::equal(cut.out.begin(), cut.out.begin() + static_cast<long>(kept), whole.out.begin()))
+                << limit;
+            last = kept;
+        }
+        for (size_t end = 1; end <= c.text.size(); ++end) {
+            const Bytes head(c.text.begin(), c.text.begin() + static_cast<long>(end));
+            const Converted limited = convert(c.text, c.from, c.to, 256, '?', static_cast<int32_t>(end));
+            const Converted alone = convert(head, c.from, c.to, 256);
+            EXPECT_EQ(limited.result, alone.result) << end;
+            EXPECT_EQ(limited.out, alone.out) << end;
+        }
+    }
 }
 
 // ---------------------------------------------------------------------------------------------------

@@ -610,6 +610,39 @@ TEST_F(PhoneBookStore, BooksOfOtherShapesKeepEverythingTheyHold)
     EXPECT_EQ(name, "Shadow"); // the second profile of that id comes forward, as the path finds it
 }
 
+// A book of more than 32 MB (read into memory of its own, written out in pieces larger than the
+// store's buffer) opens, changes and reads back as a small one does; after a zero byte nothing counts.
+TEST_F(PhoneBookStore, LargeBooksReadAndWriteAsSmallOnes)
+{
+    const std::string note = "<note>" + std::string(33u << 20, 'x') + "</note>";
+    const std::string large = "<system><version>1.0</version><newid><data>12</data></newid><folders>"
+                              "<root id='1'><name><data><value>root</value></data></name><id><data><value>1</value>"
+                              "</data></id><records><record><id type='fax'>11</id><name>Old</name></record></records>"
+                              "</root><favorite id='2'><name><data><value>favorite</value></data></name><id><data>"
+                              "<value>2</value></data></id><records/></favorite>"
+                              + note
+                              + "</folders><profiles><profile id='11'><fax><parentID><data><value>1</value></data>"
+                                "</parentID><id><data><value>11</value></data></id><fullName><data><value>Old</value>"
+                                "</data></fullName></fax></profile></profiles></system>";
+    for (const std::string& text : {large, large + std::string("\0<junk", 6)}) {
+        writeTextFile(path, text);
+        ASSERT_EQ(book.Initiate(path, 1), 1);
+        int32_t type = 0, parent = 0;
+        std::string name;
+        ASSERT_EQ(book.GetRecordInfo(11, type, name, parent), 1);
+        EXPECT_EQ(name, "Old");
+        const int32_t added = addFax("New");
+        EXPECT_EQ(list(kRootFolderId), (std::vector<int32_t>{11, added}));
+        const std::string written = file();
+        EXPECT_NE(written.find(note), std::string::npos);
+        EXPECT_EQ(written.find("junk"), std::string::npos);
+        CPhoneBook again;
+        ASSERT_EQ(again.Initiate(path, 0), 1);
+        ASSERT_EQ(again.GetRecordInfo(added, type, name, parent), 1);
+        EXPECT_EQ(name, "New");
+    }
+}
+
 TEST_F(PhoneBookStore, BookListingSkipsWhatIsNoBook)
 {
     ScopedStateRoot fresh;
