@@ -233,7 +233,7 @@ void AnnotationBurnIn(benchmark::State& state)
     const CAnnotationList items = annotatedPage();
     for (auto _ : state) {
         QImage page = onePage.copy();
-        if (!BurnInAnnotations(page, items, 0)) {
+        if (!BurnInAnnotations(page, items, 0, 96)) {
             state.SkipWithError("nothing burnt");
             return;
         }
