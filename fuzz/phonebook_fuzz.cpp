@@ -30,7 +30,12 @@ struct Folder {
 
 // The store's own view of the book it holds.
 struct OpenBook : CPhoneBook {
-    std::string text() const { return m_pText->write(m_pRoot); }
+    std::string text() const
+    {
+        std::string whole;
+        m_pText->write(m_pRoot, [&whole](std::string_view piece) { whole += piece; });
+        return whole;
+    }
 };
 
 // The whole file as the document writer writes it.
