@@ -780,25 +780,46 @@ bool keepsAscii(int32_t type)
 // Bytes left before a stream's limit (no limit: as many as an int holds).
 inline int32_t left(const CodeStream& s) { return s.limit < 0 ? INT32_MAX : s.limit - s.position; }
 
+// The two streams of a conversion run as pointers, with their ends (null: no limit).
+struct RunCursor {
+    RunCursor(const CodeStream& in, CodeStream& out)
+        : src(in.buffer + in.position), dst(out.buffer + out.position), start(src), begin(dst),
+          srcEnd(in.limit < 0 ? nullptr : src + left(in)), dstEnd(out.limit < 0 ? nullptr : dst + left(out))
+    {
+    }
+    /// True while the input holds at least inBytes more and the output has room for outBytes more.
+    bool room(std::ptrdiff_t inBytes, std::ptrdiff_t outBytes) const
+    {
+        return (!srcEnd || srcEnd - src >= inBytes) && (!dstEnd || dstEnd - dst >= outBytes);
+    }
+    /// Moves the streams' positions past what the run took and gave.
+    void commit(CodeStream& in, CodeStream& out) const
+    {
+        in.position += static_cast<int32_t>(src - start);
+        out.position += static_cast<int32_t>(dst - begin);
+    }
+
+    const uint8_t* src;
+    uint8_t* dst;
+    const uint8_t* const start;
+    uint8_t* const begin;
+    const uint8_t* const srcEnd;
+    uint8_t* const dstEnd;
+};
+
 // Converts, while both streams have room to spare, the characters that need none of the character
 // loop's care: those the table maps (no replacement), no terminator, no sequence cut by a limit.
 // Stops at the first other one, which the character loop then takes.
 template <int Kind>
 inline void toUtf8Run(CodeStream& in, CodeStream& out, const TableView& t)
 {
-    const uint8_t* src = in.buffer + in.position;
-    uint8_t* dst = out.buffer + out.position;
-    const uint8_t* const start = src;
-    uint8_t* const begin = dst;
+    RunCursor c(in, out);
     // A 16-bit value takes at most three UTF-8 bytes; a code at most two bytes.
-    const int32_t inLeft = left(in), outLeft = left(out);
-    const uint8_t* const srcEnd = inLeft == INT32_MAX ? nullptr : src + inLeft;
-    uint8_t* const dstEnd = out.limit < 0 ? nullptr : dst + outLeft;
-    while ((!srcEnd || srcEnd - src >= 2) && (!dstEnd || dstEnd - dst >= 3)) {
-        const uint32_t b = src[0];
+    while (c.room(2, 3)) {
+        const uint32_t b = c.src[0];
         if (b - 1u < 0x7Fu) {
-            *dst++ = static_cast<uint8_t>(b);
-            ++src;
+            *c.dst++ = static_cast<uint8_t>(b);
+            ++c.src;
             continue;
         }
         if (b == 0)
@@ -810,7 +831,7 @@ inline void toUtf8Run(CodeStream& in, CodeStream& out, const TableView& t)
             single = b < t.toCount && t.to[b] != 0;
         uint32_t code = b;
         if (!single) {
-            const uint32_t trail = src[1];
+            const uint32_t trail = c.src[1];
             if (trail == 0)
                 break;
             code = (b << 8) | trail;
@@ -818,54 +839,47 @@ inline void toUtf8Run(CodeStream& in, CodeStream& out, const TableView& t)
         const uint32_t v = code < t.toCount ? t.to[code] : 0;
         if (v == 0)
             break;
-        src += single ? 1 : 2;
+        c.src += single ? 1 : 2;
         if (v < 0x80) {
-            *dst++ = static_cast<uint8_t>(v);
+            *c.dst++ = static_cast<uint8_t>(v);
         } else if (v < 0x800) {
-            dst[0] = static_cast<uint8_t>(0xC0 | (v >> 6));
-            dst[1] = static_cast<uint8_t>(0x80 | (v & 0x3F));
-            dst += 2;
+            c.dst[0] = static_cast<uint8_t>(0xC0 | (v >> 6));
+            c.dst[1] = static_cast<uint8_t>(0x80 | (v & 0x3F));
+            c.dst += 2;
         } else {
-            dst[0] = static_cast<uint8_t>(0xE0 | (v >> 12));
-            dst[1] = static_cast<uint8_t>(0x80 | ((v >> 6) & 0x3F));
-            dst[2] = static_cast<uint8_t>(0x80 | (v & 0x3F));
-            dst += 3;
+            c.dst[0] = static_cast<uint8_t>(0xE0 | (v >> 12));
+            c.dst[1] = static_cast<uint8_t>(0x80 | ((v >> 6) & 0x3F));
+            c.dst[2] = static_cast<uint8_t>(0x80 | (v & 0x3F));
+            c.dst += 3;
         }
     }
-    in.position += static_cast<int32_t>(src - start);
-    out.position += static_cast<int32_t>(dst - begin);
+    c.commit(in, out);
 }
 
 template <int Kind>
 inline void fromUtf8Run(CodeStream& in, CodeStream& out, const TableView& t)
 {
-    const uint8_t* src = in.buffer + in.position;
-    uint8_t* dst = out.buffer + out.position;
-    const uint8_t* const start = src;
-    uint8_t* const begin = dst;
-    const int32_t inLeft = left(in), outLeft = left(out);
-    const uint8_t* const srcEnd = inLeft == INT32_MAX ? nullptr : src + inLeft;
-    uint8_t* const dstEnd = out.limit < 0 ? nullptr : dst + outLeft;
-    while ((!srcEnd || srcEnd - src >= 3) && (!dstEnd || dstEnd - dst >= 2)) {
-        const uint32_t b0 = src[0];
+    RunCursor c(in, out);
+    while (c.room(3, 2)) {
+        const uint32_t b0 = c.src[0];
         if (b0 - 1u < 0x7Fu) {
-            *dst++ = static_cast<uint8_t>(b0);
-            ++src;
+            *c.dst++ = static_cast<uint8_t>(b0);
+            ++c.src;
             continue;
         }
         uint32_t value;
         int length;
         if (b0 >= 0xC2 && b0 < 0xE0) {
-            const uint32_t b1 = src[1];
+            const uint32_t b1 = c.src[1];
             if ((b1 & 0xC0) != 0x80)
                 break;
             value = ((b0 & 0x1F) << 6) | (b1 & 0x3F);
             length = 2;
         } else if (b0 >= 0xE0 && b0 < 0xF0) {
-            const uint32_t b1 = src[1];
+            const uint32_t b1 = c.src[1];
             if ((b1 & 0xC0) != 0x80)
                 break;
-            const uint32_t b2 = src[2];
+            const uint32_t b2 = c.src[2];
             if ((b2 & 0xC0) != 0x80)
                 break;
             value = ((b0 & 0x0F) << 12) | ((b1 & 0x3F) << 6) | (b2 & 0x3F);
@@ -887,17 +901,16 @@ inline void fromUtf8Run(CodeStream& in, CodeStream& out, const TableView& t)
             single = code <= 0xFF;
         else
             single = true;
-        src += length;
+        c.src += length;
         if (single) {
-            *dst++ = static_cast<uint8_t>(code & 0xFF);
+            *c.dst++ = static_cast<uint8_t>(code & 0xFF);
         } else {
-            dst[0] = static_cast<uint8_t>((code >> 8) & 0xFF);
-            dst[1] = static_cast<uint8_t>(code & 0xFF);
-            dst += 2;
+            c.dst[0] = static_cast<uint8_t>((code >> 8) & 0xFF);
+            c.dst[1] = static_cast<uint8_t>(code & 0xFF);
+            c.dst += 2;
         }
     }
-    in.position += static_cast<int32_t>(src - start);
-    out.position += static_cast<int32_t>(dst - begin);
+    c.commit(in, out);
 }
 
 template <int Kind>
