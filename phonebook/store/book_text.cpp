@@ -43,8 +43,9 @@ TextList makeList(const INodePtr& element, bool profiles, const Decoder& decode)
         }
         Chunk chunk;
         chunk.element = static_cast<uint32_t>(pending.size());
-        chunk.xml = std::move(pending) + XmlOf(n);
-        chunk.xml.shrink_to_fit();
+        std::string xml = std::move(pending) + XmlOf(n);
+        xml.shrink_to_fit();
+        chunk.setXml(std::move(xml));
         pending.clear();
         if (profiles)
             BookText::describeProfile(chunk, n);
@@ -55,7 +56,7 @@ TextList makeList(const INodePtr& element, bool profiles, const Decoder& decode)
     if (!pending.empty()) {
         Chunk tail;
         tail.element = static_cast<uint32_t>(pending.size());
-        tail.xml = std::move(pending);
+        tail.setXml(std::move(pending));
         list.chunks.push_back(std::move(tail));
     }
     list.chunks.shrink_to_fit();
@@ -66,10 +67,36 @@ TextList makeList(const INodePtr& element, bool profiles, const Decoder& decode)
 
 } // namespace
 
+void Chunk::setXml(std::string text)
+{
+    own_ = std::move(text);
+    kept_ = nullptr;
+    keptSize_ = 0;
+}
+
+void Chunk::keepXml(std::string_view text)
+{
+    own_ = std::string();
+    kept_ = text.data();
+    keptSize_ = static_cast<uint32_t>(text.size());
+}
+
+void Chunk::replaceElement(std::string_view text)
+{
+    std::string xml;
+    xml.reserve(element + text.size());
+    xml.append(this->xml().substr(0, element)).append(text);
+    setXml(std::move(xml));
+}
+
 void Chunk::dropElement()
 {
-    xml.resize(element);
-    xml.shrink_to_fit();
+    if (kept_) {
+        keptSize_ = element; // the nodes before it stay where they are
+    } else {
+        own_.resize(element);
+        own_.shrink_to_fit();
+    }
     id = exactId = 0;
     kind = 0;
 }
@@ -77,7 +104,7 @@ void Chunk::dropElement()
 Chunk& TextList::append(std::string text)
 {
     Chunk chunk;
-    chunk.xml = std::move(text);
+    chunk.setXml(std::move(text));
     chunks.push_back(std::move(chunk));
     return chunks.back();
 }
@@ -149,6 +176,7 @@ public:
         if (!top || top->getNodeType() != DOCUMENT_NODE)
             return false;
         list_ = &text_.lists_[element.get()];
+        listStart_ = true;
         list_->element = element;
         list_->profiles = profiles;
         if (profiles) {
@@ -161,7 +189,7 @@ public:
     void child(const INodePtr&, std::string_view xml, size_t elementStart, const INodePtr& element) override
     {
         Chunk chunk;
-        chunk.xml.assign(xml);
+        keep(chunk, xml);
         chunk.element = static_cast<uint32_t>(elementStart);
         if (list_->profiles)
             BookText::describeProfile(chunk, element);
@@ -173,19 +201,35 @@ public:
     void tail(const INodePtr&, std::string_view xml) override
     {
         Chunk chunk;
-        chunk.xml.assign(xml);
+        keep(chunk, xml);
         chunk.element = static_cast<uint32_t>(xml.size());
         list_->chunks.push_back(std::move(chunk));
     }
 
 private:
+    // The text as it stands in the book read, or a copy where it does not stand there as written.
+    void keep(Chunk& chunk, std::string_view xml)
+    {
+        std::string_view found;
+        if (text_.inSource(xml, listStart_, found))
+            chunk.keepXml(found);
+        else
+            chunk.setXml(std::string(xml));
+        listStart_ = false;
+    }
+
     BookText& text_;
     const Decoder& decode_;
     TextList* list_ = nullptr; // the list being read
+    bool listStart_ = false;   // no child of list_ read yet
 };
 
-INodePtr BookText::load(const IDocumentPtr& doc, std::string_view text, const Decoder& decode)
+INodePtr BookText::load(const IDocumentPtr& doc, std::string_view text, std::shared_ptr<const void> source,
+                       const Decoder& decode)
 {
+    source_ = std::move(source);
+    sourceText_ = source_ ? text : std::string_view();
+    cursor_ = 0;
     Reader reader(*this, decode);
     INodePtr root = CXMLDOCLIB_Ostrel::loadWithListText(text, reader);
     for (auto& [element, list] : lists_)
@@ -193,6 +237,24 @@ INodePtr BookText::load(const IDocumentPtr& doc, std::string_view text, const De
     if (root)
         doc->appendChild(root);
     return root;
+}
+
+bool BookText::inSource(std::string_view xml, bool listStart, std::string_view& found)
+{
+    // A list's children stand one after the other: each is looked for where the last one ended,
+    // the first of a list a little further on, past the tags between two lists.
+    constexpr size_t kListGap = size_t{64} << 10;
+    if (cursor_ > sourceText_.size() || xml.empty())
+        return false;
+    const std::string_view rest = sourceText_.substr(cursor_);
+    size_t at = rest.substr(0, xml.size()) == xml ? 0 : std::string_view::npos;
+    if (at == std::string_view::npos && listStart)
+        at = rest.substr(0, kListGap + xml.size()).find(xml);
+    if (at == std::string_view::npos)
+        return false;
+    found = rest.substr(at, xml.size());
+    cursor_ += at + xml.size();
+    return true;
 }
 
 void BookText::addFolder(const INodePtr& folder, const Decoder& decode)
@@ -217,7 +279,7 @@ void BookText::write(const IElementPtr& root, const std::function<void(std::stri
         if (it != lists_.end()) {
             size_t bytes = 0;
             for (const Chunk& c : it->second.chunks)
-                bytes += c.xml.size();
+                bytes += c.xml().size();
             if (bytes == 0) {
                 out(XmlOf(n));
                 return;
@@ -225,7 +287,7 @@ void BookText::write(const IElementPtr& root, const std::function<void(std::stri
             tagsOf(n, start, end);
             out(start);
             for (const Chunk& c : it->second.chunks)
-                out(c.xml);
+                out(c.xml());
             out(end);
         } else if (ancestors.count(n.get()) && n->getFirstChild()) {
             std::string closing;

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -17,17 +18,31 @@
 namespace phonebook {
 
 /// Children of a list element as text: the nodes before an element (white space), then the element.
+/// The text of a chunk read with its book is, where it stands there as written, the book's text
+/// read; a chunk the store made or changed holds its own.
 struct Chunk {
-    std::string xml;
-    uint32_t element = 0; ///< where the element starts in xml; xml.size() when there is none
+    uint32_t element = 0; ///< where the element starts in xml(); xml().size() when there is none
     int32_t id = 0;       ///< a profile's id attribute; an entry's id child as a number
     int32_t exactId = 0;  ///< the id an entry's id text names exactly ("%d"), as [id/text()='N'] finds it; else 0
     uint8_t kind = 0;     ///< an entry's PB_MASK_* kinds; a profile's record type + 1 (0: none)
 
-    bool hasElement() const { return element < xml.size(); }
-    std::string elementXml() const { return xml.substr(element); }
+    std::string_view xml() const { return kept_ ? std::string_view(kept_, keptSize_) : std::string_view(own_); }
+    /// Text held by the chunk itself.
+    void setXml(std::string text);
+    /// Text that lives as long as the chunk's book (its text block).
+    void keepXml(std::string_view text);
+    /// Puts element text in place of the element, keeping the nodes before it.
+    void replaceElement(std::string_view text);
+
+    bool hasElement() const { return element < xml().size(); }
+    std::string elementXml() const { return std::string(xml().substr(element)); }
     /// Drops the element and keeps the nodes before it.
     void dropElement();
+
+private:
+    std::string own_;
+    const char* kept_ = nullptr;
+    uint32_t keptSize_ = 0;
 };
 
 /// The children of one list element, in order.
@@ -49,8 +64,9 @@ public:
     /// Parses a book's text into doc (its root appended to it), the children of the book's list
     /// elements ("/system/profiles" and the records of every folder) taken as text into this empty
     /// list set instead of into the tree. The root, or null; throws what the parse throws.
+    /// source holds text: the chunks of text that stand in it as written point into it and keep it.
     mfpif_Halvet_R1::INodePtr load(const mfpif_Halvet_R1::IDocumentPtr& doc, std::string_view text,
-                                   const Decoder& decode);
+                                   std::shared_ptr<const void> source, const Decoder& decode);
     /// Hands out the book's XML text piece by piece, in order: the tree, with the lists' text in
     /// place of their children.
     void write(const mfpif_Halvet_R1::IElementPtr& root, const std::function<void(std::string_view)>& out) const;
@@ -96,6 +112,11 @@ public:
 private:
     class Reader;
     void index();
+    /// Where xml stands in the book's text read (at its place, or where a list begins), if it does.
+    bool inSource(std::string_view xml, bool listStart, std::string_view& found);
+    std::shared_ptr<const void> source_; // the book's text read, which chunks may point into
+    std::string_view sourceText_;
+    size_t cursor_ = 0; // where the chunk read last ends in sourceText_
     std::unordered_map<mfpif_Halvet_R1::INode*, TextList> lists_;
     std::vector<TextList*> profileLists_; // in book order
     struct Where {

@@ -11,12 +11,18 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#ifndef MADV_POPULATE_WRITE
+#define MADV_POPULATE_WRITE 23 // Linux 5.14
+#endif
 
 using namespace mfpif_Halvet_R1;
 
@@ -263,9 +269,9 @@ struct CPhoneBook::Loaded {
 };
 
 namespace {
-// The text of a large book file in memory mapped for it in one step. The C library maps a block
-// this large afresh for every read and faults it in page by page; a book of tens of thousands of
-// records paid more for that than for anything else of its open that grows with it.
+// The text of a large book file in a block whose pages are brought in in one step. The C library
+// maps a block this large afresh for every read and faults it in page by page; a book of tens of
+// thousands of records paid more for that than for anything else of its open that grows with it.
 class LargeText {
 public:
     static constexpr size_t kLarge = size_t{32} << 20;
@@ -275,8 +281,7 @@ public:
     LargeText& operator=(const LargeText&) = delete;
     ~LargeText()
     {
-        if (data_)
-            ::munmap(data_, mapped_);
+        std::free(data_);
     }
 
     /// False for a file below kLarge (left to readFile) and when it cannot be read.
@@ -289,22 +294,31 @@ public:
             return false;
         stamp = platform::openFileStamp(file.get()); // taken before the read, as readFile does
         mapped_ = static_cast<size_t>(st.st_size) + 1; // a zero after the text
-        void* p = ::mmap(nullptr, mapped_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
-        if (p == MAP_FAILED)
+        data_ = static_cast<char*>(std::malloc(mapped_));
+        if (!data_)
             return false;
-        data_ = static_cast<char*>(p);
+        // Hints only: without them the read faults the pages in one by one.
+        auto inner = [this](uintptr_t unit, auto&& advise) {
+            const uintptr_t first = (reinterpret_cast<uintptr_t>(data_) + unit - 1) & ~(unit - 1);
+            const uintptr_t last = (reinterpret_cast<uintptr_t>(data_) + mapped_) & ~(unit - 1);
+            if (last > first)
+                advise(reinterpret_cast<void*>(first), last - first);
+        };
+        inner(uintptr_t{2} << 20, [](void* p, size_t n) { ::madvise(p, n, MADV_HUGEPAGE); });
+        inner(static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE)), [](void* p, size_t n) { ::madvise(p, n, MADV_POPULATE_WRITE); });
         size_t done = 0;
         while (done + 1 < mapped_) {
             const ssize_t n = ::pread(file.get(), data_ + done, mapped_ - 1 - done, static_cast<off_t>(done));
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0 || (n == 0 && done + 1 < mapped_)) {
-                ::munmap(data_, mapped_); // changed under us: read the ordinary way
+                std::free(data_); // changed under us: read the ordinary way
                 data_ = nullptr;
                 return false;
             }
             done += static_cast<size_t>(n);
         }
+        data_[mapped_ - 1] = '\0';
         return true;
     }
     bool valid() const { return data_ != nullptr; }
@@ -320,21 +334,25 @@ private:
 CPhoneBook::Loaded CPhoneBook::LoadBook(const std::string& path, bool listsAsText) const
 {
     Loaded book;
-    std::string text;
-    LargeText large;
-    Check(large.read(path, book.stamp)
-              || platform::readFile(path, text, kMaxBookFile, nullptr, &book.stamp) == platform::ReadStatus::Ok,
+    // The text read stays with the lists taken from it: their children point into it rather than
+    // each holding a copy.
+    const auto large = std::make_shared<LargeText>();
+    const auto text = std::make_shared<std::string>();
+    Check(large->read(path, book.stamp)
+              || platform::readFile(path, *text, kMaxBookFile, nullptr, &book.stamp) == platform::ReadStatus::Ok,
           "LoadPhoneBook");
     book.doc = NewDocument();
     if (listsAsText) {
         book.text = std::make_unique<BookText>();
         const Decoder decode = [this](const std::string& stored) { return DecodeStored(stored); };
-        Check(static_cast<bool>(book.text->load(book.doc, large.valid() ? large.parsed() : ParsedPart(text), decode)),
+        std::shared_ptr<const void> source = large->valid() ? std::shared_ptr<const void>(large) : text;
+        Check(static_cast<bool>(book.text->load(book.doc, large->valid() ? large->parsed() : ParsedPart(*text),
+                                                std::move(source), decode)),
               "LoadXMLFromFile");
     } else {
-        if (large.valid())
-            text.assign(large.parsed());
-        Check(static_cast<bool>(ParseInto(book.doc, text)), "LoadXMLFromFile");
+        if (large->valid())
+            text->assign(large->parsed());
+        Check(static_cast<bool>(ParseInto(book.doc, *text)), "LoadXMLFromFile");
     }
     Check(static_cast<bool>(book.doc->selectSingleNode(kPathVersion)), "LoadPhoneBook");
     const std::string counter = Decode(book.doc->selectSingleNode(kPathCounter));
@@ -568,7 +586,7 @@ void CPhoneBook::StoreProfile(int32_t id, const INodePtr& profile)
     const DOMString xml = profile->getXML();
     Touch();
     m_pParsed.reset();
-    chunk->xml.replace(chunk->element, std::string::npos, xml.data(), xml.size());
+    chunk->replaceElement(std::string_view(xml.data(), xml.size()));
     BookText::describeProfile(*chunk, profile);
     m_pText->changed();
 }

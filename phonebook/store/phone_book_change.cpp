@@ -329,7 +329,7 @@ void CPhoneBook::CommitProfile(const IDocumentPtr& record, int32_t id, bool repl
     Touch();
     if (replace) {
         Chunk* existing = m_pText->profile(id);
-        existing->xml.replace(existing->element, std::string::npos, element);
+        existing->replaceElement(element);
         BookText::describeProfile(*existing, profile);
         if (favoriteList)
             BookText::dropEntries(std::vector<TextList*>{favoriteList}, std::unordered_set<int32_t>{id});
@@ -413,17 +413,17 @@ void CPhoneBook::DropMemberships(const std::unordered_set<int32_t>& ids)
 {
     // A group whose text holds none of the ids as digits has none of them as a member (checked
     // for a few ids; a folder's many ids are looked for in every group's tree).
-    auto mayHold = [&](const std::string& xml) {
+    auto mayHold = [&](std::string_view xml) {
         return ids.size() > 16
             || std::any_of(ids.begin(), ids.end(), [&](int32_t id) { return xml.find(IdText(id)) != std::string::npos; });
     };
     for (Chunk* chunk : m_pText->profiles()) {
-        if (chunk->kind != PB_RECORD_GROUP + 1 || !mayHold(chunk->xml))
+        if (chunk->kind != PB_RECORD_GROUP + 1 || !mayHold(chunk->xml()))
             continue;
         const IDocumentPtr group = NewDocument();
         Check(static_cast<bool>(ParseInto(group, chunk->elementXml())), "DropMemberships");
         if (RemoveEntries(group->selectNodes("/profile/group/records"), ids) > 0) {
-            chunk->xml.replace(chunk->element, std::string::npos, XmlOf(group->getDocumentElement()));
+            chunk->replaceElement(XmlOf(group->getDocumentElement()));
             m_pParsed.reset(); // the group's profile may be the one parsed last
         }
     }
