@@ -61,7 +61,10 @@ fuzz_one() {
   if QELTA_ROOT="$work/root-$name" UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
       "$target" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -print_final_stats=0 \
       -artifact_prefix="$work/$name-" "$work/$name" "fuzz/corpus/$name" >"$work/$name.log" 2>&1; then
-    echo "-- $name: $(grep -a . "$work/$name.log" | tail -n 1)"
+    # The run's own summary ("Done N runs ..."), not the leak checker's table of suppressions after it.
+    local summary
+    summary=$(grep -a '^Done [0-9]* runs' "$work/$name.log" | tail -n 1 || true)
+    echo "-- $name: ${summary:-$(grep -a . "$work/$name.log" | tail -n 1)}"
   else
     touch "$work/$name.failed"
     echo "-- $name: FAILED"
