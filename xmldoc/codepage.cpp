@@ -792,6 +792,14 @@ struct RunCursor {
     {
         return (!srcEnd || srcEnd - src >= inBytes) && (!dstEnd || dstEnd - dst >= outBytes);
     }
+    /// Copies one ASCII character other than NUL, which every table maps to itself; false at any other byte.
+    bool takeAscii()
+    {
+        if (static_cast<uint32_t>(*src) - 1u >= 0x7Fu)
+            return false;
+        *dst++ = *src++;
+        return true;
+    }
     /// Moves the streams' positions past what the run took and gave.
     void commit(CodeStream& in, CodeStream& out) const
     {
@@ -816,12 +824,9 @@ inline void toUtf8Run(CodeStream& in, CodeStream& out, const TableView& t)
     RunCursor c(in, out);
     // A 16-bit value takes at most three UTF-8 bytes; a code at most two bytes.
     while (c.room(2, 3)) {
-        const uint32_t b = c.src[0];
-        if (b - 1u < 0x7Fu) {
-            *c.dst++ = static_cast<uint8_t>(b);
-            ++c.src;
+        if (c.takeAscii())
             continue;
-        }
+        const uint32_t b = c.src[0];
         if (b == 0)
             break;
         bool single = true;
@@ -861,12 +866,9 @@ inline void fromUtf8Run(CodeStream& in, CodeStream& out, const TableView& t)
 {
     RunCursor c(in, out);
     while (c.room(3, 2)) {
-        const uint32_t b0 = c.src[0];
-        if (b0 - 1u < 0x7Fu) {
-            *c.dst++ = static_cast<uint8_t>(b0);
-            ++c.src;
+        if (c.takeAscii())
             continue;
-        }
+        const uint32_t b0 = c.src[0];
         uint32_t value;
         int length;
         if (b0 >= 0xC2 && b0 < 0xE0) {
