@@ -5,8 +5,9 @@
 #
 # STRINGS names a text file of "id text" lines (see common/tools/rescomp.cpp). LANG ENU makes the
 # program's own tables: link `target` into the program (or a library of it) and its texts are
-# there at start. Any other language makes the module "res<code><lng>.so" in "resources" beside the
-# programs (bin/resources in the build and the installation), which CSDLocale loads for the locale.
+# there at start. Any other language makes the module "res<code><lng>.so" in "resources" of the
+# suite's data folder (share/qelta/resources in the build and the installation), which CSDLocale
+# loads for the locale.
 # TEST makes a module for a test only: it stays in its own build folder and is never installed.
 function(qelta_resource_module target)
   cmake_parse_arguments(R "TEST" "MODULE;LANG;STRINGS" "ICONS;BITMAPS;SOUNDS;CURSORS" ${ARGN})
@@ -50,8 +51,8 @@ function(qelta_resource_module target)
     if(R_TEST)
       set_target_properties(${target} PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/resources)
     else()
-      set_target_properties(${target} PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/resources)
-      install(TARGETS ${target} LIBRARY DESTINATION bin/resources)
+      set_target_properties(${target} PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${QELTA_DATA_OUTPUT_DIRECTORY}/resources)
+      install(TARGETS ${target} LIBRARY DESTINATION ${QELTA_INSTALL_DATADIR}/resources)
     endif()
   endif()
 endfunction()

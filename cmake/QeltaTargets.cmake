@@ -14,9 +14,10 @@ if(QELTA_BUILD_FUZZ)
   add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
 endif()
 
-# Our own code builds with warnings as errors.
+# Our own code builds with every warning; the project's presets and its check make them errors
+# (CMAKE_COMPILE_WARNING_AS_ERROR), a distribution's build with its own flags does not.
 function(qelta_warnings target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Werror -Wno-error=deprecated-declarations)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wno-error=deprecated-declarations)
   if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
     # GCC 12 reports false -Wrestrict overlaps inside std::string concatenation at -O3.
     target_compile_options(${target} PRIVATE -Wno-restrict)
@@ -31,9 +32,19 @@ function(qelta_library name kind)
 endfunction()
 
 # qelta_install(target ...) - installs programs into bin/ and libraries and component servers into
-# lib/, the layout the platform layer expects (the system folder var/ sits beside lib/).
+# the suite's private library folder (lib/qelta), the layout the platform layer expects.
 function(qelta_install)
-  install(TARGETS ${ARGN} RUNTIME DESTINATION bin LIBRARY DESTINATION lib)
+  install(TARGETS ${ARGN} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} LIBRARY DESTINATION ${QELTA_INSTALL_LIBDIR})
+endfunction()
+
+# qelta_data(file ...) - a file of the suite's data folder (help pages): copied into the build
+# tree's share/qelta and installed into share/qelta, where the programs look for it.
+function(qelta_data)
+  foreach(file IN LISTS ARGN)
+    get_filename_component(name ${file} NAME)
+    configure_file(${file} ${QELTA_DATA_OUTPUT_DIRECTORY}/${name} COPYONLY)
+  endforeach()
+  install(FILES ${ARGN} DESTINATION ${QELTA_INSTALL_DATADIR})
 endfunction()
 
 # qelta_test(name SOURCES ... LIBS ... [TIMEOUT seconds]) - one GoogleTest program per unit,

@@ -3,6 +3,7 @@
 #include "platform/files.h"
 #include "platform/library.h"
 #include "platform/registry.h"
+#include "platform/state.h"
 #include "platform/system_info.h"
 #include "platform/text.h"
 
@@ -128,7 +129,9 @@ CSDLocale::~CSDLocale()
 
 std::string CSDLocale::ResourceFolder() const
 {
-    const std::string module = m_strModulePath.empty() ? platform::programPath() : m_strModulePath;
+    if (m_strModulePath.empty())
+        return platform::joinPath(platform::dataFolder(), "resources");
+    const std::string& module = m_strModulePath;
     const size_t slash = module.find_last_of('/');
     std::string folder = slash == std::string::npos ? std::string() : module.substr(0, slash);
     if (folder.empty() || folder.back() != '/')

@@ -27,7 +27,7 @@ public:
     static constexpr uint32_t kMaxStrings = 65536;
     static constexpr uint32_t kMaxBlobs = 4096;
 
-    /// modulePath: the file beside which "resources" is sought; empty means the program file.
+    /// modulePath: the file beside which "resources" is sought; empty means the suite's data folder.
     /// programCode: the program's code ("SENDWIZARD2"), cut to 64 bytes.
     CSDLocale(std::string modulePath, std::string_view programCode);
     /// Frees the loaded module when this loader owns it.
@@ -56,7 +56,7 @@ public:
     /// The three-letter abbreviation of a locale ("DEU" for 0x0407); empty for an unknown locale.
     static std::string LanguageAbbreviation(uint16_t wLangId);
 
-    /// The folder searched: the module's folder followed by "resources".
+    /// The folder searched: the module's folder followed by "resources" (the data folder's for none).
     std::string ResourceFolder() const;
 
     int GetCodePage() const { return m_nCodePage; }

@@ -1,7 +1,9 @@
 #include "platform/state.h"
 
+#include "platform/install_layout.h"
 #include "platform/library.h"
 
+#include <climits>
 #include <cstdlib>
 #include <pwd.h>
 #include <unistd.h>
@@ -24,10 +26,51 @@ std::string parentOf(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// The installation prefix: the parent of the suite's library folder (e.g. /opt/qelta for /opt/qelta/lib).
-std::string installPrefix() { return parentOf(libraryFolder()); }
+// Whether this process runs from the build tree it was built in (its libraries where the build put them).
+bool runsFromBuildTree()
+{
+    static const bool fromBuild = [] {
+        char resolved[4096];
+        return ::realpath(kBuildLibraryFolder, resolved) && libraryFolder() == resolved;
+    }();
+    return fromBuild;
+}
+
+// A folder of the layout below `prefix`: relative names go below it, absolute ones stand as they are.
+std::string underPrefix(const std::string& prefix, const char* folder)
+{
+    if (folder[0] == '/')
+        return folder;
+    return prefix == "/" ? "/" + std::string(folder) : prefix + "/" + folder;
+}
 
 } // namespace
+
+std::string installPrefix()
+{
+    const std::string folder = libraryFolder();
+    const std::string privateFolder = std::string("/") + kInstallLibraryFolder;
+    if (folder.size() > privateFolder.size() && folder.ends_with(privateFolder))
+        return folder.substr(0, folder.size() - privateFolder.size());
+    return parentOf(folder);
+}
+
+std::string dataFolder() { return underPrefix(installPrefix(), kInstallDataFolder); }
+
+std::string installedMachineStateFolder(const std::string& prefix)
+{
+    // The local state folder leaves the prefix for /usr and /opt/NAME, as the GNU layout has it.
+    std::string state;
+    if (kInstallLocalStateFolder[0] == '/')
+        state = kInstallLocalStateFolder;
+    else if (prefix == "/usr")
+        state = std::string("/") + kInstallLocalStateFolder;
+    else if (prefix.starts_with("/opt/"))
+        state = std::string("/") + kInstallLocalStateFolder + prefix;
+    else
+        state = underPrefix(prefix, kInstallLocalStateFolder);
+    return state + "/lib/qelta";
+}
 
 std::optional<std::string> stateRoot()
 {
@@ -41,7 +84,9 @@ std::string machineStateFolder()
 {
     if (auto root = stateRoot())
         return *root + "/machine";
-    return installPrefix() + "/var";
+    if (runsFromBuildTree())
+        return installPrefix() + "/var";
+    return installedMachineStateFolder(installPrefix());
 }
 
 std::string homeDirectory()
@@ -68,7 +113,7 @@ std::string installDirectory()
 {
     if (auto root = stateRoot())
         return *root + "/install";
-    return installPrefix();
+    return dataFolder();
 }
 
 } // namespace platform

@@ -3,7 +3,8 @@
 #   1. a debug build and every test (as root, the permission tests again as user nobody),
 #   2. the same under AddressSanitizer and UndefinedBehaviorSanitizer,
 #   3. every fuzz target, each run briefly on its seed corpus,
-#   4. the benchmarks (built, not run).
+#   4. the benchmarks (built, not run),
+#   5. a distribution's build type (RelWithDebInfo: -O2 -g), built without tests: no warning at -O2.
 # --quick runs step 1 only.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -92,6 +93,10 @@ done
 step "benchmarks (build only)"
 cmake --preset release
 cmake --build --preset release -j "$jobs"
+
+step "RelWithDebInfo build, as a distribution builds (warnings are errors)"
+cmake --preset packaging
+cmake --build --preset packaging -j "$jobs"
 
 echo
 echo "check: all steps passed"

@@ -3,7 +3,7 @@
 #include "common/prompter.h"
 #include "common/registry_helper.h"
 #include "platform/files.h"
-#include "platform/library.h"
+#include "platform/state.h"
 
 #include <QDesktopServices>
 #include <QKeyEvent>
@@ -34,13 +34,7 @@ std::string ProgramHelpFolder()
 {
     const std::string install =
         CRegistryHelper(HKEY_LOCAL_MACHINE, kProductKeyPrefix).ReadString(kProductSubkey, "TQL Directory", "");
-    return install.empty() ? platform::parentPath(platform::programPath()) : platform::nativePath(install);
-}
-
-std::string LibraryHelpFolder(const void* addressInLibrary)
-{
-    const std::string library = platform::modulePathOf(addressInLibrary);
-    return library.empty() ? std::string() : platform::parentPath(library);
+    return install.empty() ? platform::dataFolder() : platform::nativePath(install);
 }
 
 std::string HelpAddress(const std::string& folder, const std::string& file, uint32_t context)

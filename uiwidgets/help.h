@@ -1,6 +1,5 @@
-// Help that every program opens the same way: an HTML file beside the programs (or beside a
-// library), opened at a context's anchor through the desktop's handler, and a warning box when
-// that cannot be done.
+// Help that every program opens the same way: an HTML file in the suite's data folder, opened at
+// a context's anchor through the desktop's handler, and a warning box when that cannot be done.
 #pragma once
 
 #include <cstdint>
@@ -10,12 +9,9 @@
 class IPrompter;
 class QWidget;
 
-/// The folder the programs' help lies in: the install folder the machine settings name ("TQL
-/// Directory"), else the running program's own folder.
+/// The folder the programs' and libraries' help lies in: the install folder the machine settings
+/// name ("TQL Directory"), else the suite's data folder (share/qelta).
 std::string ProgramHelpFolder();
-/// The folder of the library holding addressInLibrary (a library's help lies beside it); empty
-/// when it cannot be told.
-std::string LibraryHelpFolder(const void* addressInLibrary);
 
 /// The address of a help context: "<folder>/<file>#<context>"; empty when the file is not there.
 std::string HelpAddress(const std::string& folder, const std::string& file, uint32_t context);

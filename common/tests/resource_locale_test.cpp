@@ -2,6 +2,7 @@
 #include "platform/files.h"
 #include "platform/library.h"
 #include "platform/registry.h"
+#include "platform/state.h"
 #include "platform/tests/support/test_support.h"
 
 #include <QtGui/QGuiApplication>
@@ -116,7 +117,7 @@ TEST_F(ResourceLocale, ResourcesFolderBesideTheModule)
 {
     EXPECT_EQ(CSDLocale("/prog", "X").ResourceFolder(), "/resources");
     EXPECT_EQ(CSDLocale("/opt/qelta/bin/prog", "X").ResourceFolder(), "/opt/qelta/bin/resources");
-    EXPECT_EQ(CSDLocale("", "X").ResourceFolder(), platform::parentPath(platform::programPath()) + "/resources");
+    EXPECT_EQ(CSDLocale("", "X").ResourceFolder(), platform::dataFolder() + "/resources");
 }
 
 TEST_F(ResourceLocale, StartLocaleFromOverrideKeyOrEnvironment)

@@ -1,5 +1,6 @@
 // envsetup: the driver environment sheet (the driver header and the printer faxes go to).
 #include "envsetup/app/envsetup_sheet.h"
+#include "uiwidgets/desktop_entry.h"
 #include "uiwidgets/qt_prompter.h"
 
 #include <QApplication>
@@ -7,6 +8,7 @@
 int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
+    NameDesktopEntry("envsetup");
     CQtPrompter prompter;
     CQtEnvsetupRunner runner(prompter);
     return RunEnvsetup(runner);

@@ -1,7 +1,8 @@
 // Run from an installed tree by install_test.cmake: finds the job builder through the registrations
 // that the installed qelta-regsvr wrote, and flushes one job to the file named by "FileOutput".
-//   install_check PREFIX WORKFOLDER
-// Exit code 0 when the job arrived in WORKFOLDER/job.pjl and every library came from PREFIX/lib.
+//   install_check PREFIX WORKFOLDER LIBFOLDER MACHINEFOLDER
+// Exit code 0 when the job arrived in WORKFOLDER/job.pjl, every library came from the installed
+// library folder LIBFOLDER and the class registrations are in the installed machine folder.
 #include "common/registry_helper.h"
 #include "jobbuilder/IQeltaJobTool.h"
 #include "jobbuilder/tests/support/job_test_support.h"
@@ -42,15 +43,16 @@ bool setText(platform::Hive hive, const std::string& name, const std::string& te
 int main(int argc, char** argv)
 {
     using platform::com::Bstr;
-    if (argc != 3)
-        return fail("usage: install_check PREFIX WORKFOLDER");
-    const std::string prefix = argv[1], work = argv[2];
+    if (argc != 5)
+        return fail("usage: install_check PREFIX WORKFOLDER LIBFOLDER MACHINEFOLDER");
+    const std::string prefix = argv[1], work = argv[2], libraries = argv[3], machine = argv[4];
     if (platform::stateRoot())
         return fail("QELTA_ROOT must not be set: the installed tree's own folders are under test");
-    if (platform::libraryFolder() != prefix + "/lib")
+    if (platform::libraryFolder() != libraries || platform::installPrefix() != prefix)
         return fail("the platform library came from " + platform::libraryFolder());
-    if (platform::hiveFilePath(platform::Hive::ClassesRoot) != prefix + "/var/HKCR.reg")
-        return fail("the class registrations are not in the installed system folder");
+    if (platform::hiveFilePath(platform::Hive::ClassesRoot) != machine + "/HKCR.reg")
+        return fail("the class registrations are not in the installed machine folder: "
+                    + platform::hiveFilePath(platform::Hive::ClassesRoot));
 
     const std::string image = work + "/page.tif", output = work + "/job.pjl";
     jobtest::writeFaxTiff(image, 1);
@@ -75,7 +77,7 @@ int main(int argc, char** argv)
         return fail("no job stream in " + output);
     if (!spooler->documents().empty())
         return fail("the job went to the printer instead of the file");
-    // Every library of the suite in this process, and the job builder among them, came from PREFIX/lib.
+    // Every library of the suite in this process, and the job builder among them, came from LIBFOLDER.
     std::ifstream maps("/proc/self/maps");
     bool jobBuilderSeen = false;
     for (std::string line; std::getline(maps, line);) {
@@ -86,7 +88,7 @@ int main(int argc, char** argv)
         const std::string name = platform::fileNameOf(file);
         if (!kSuiteLibraries.contains(name))
             continue;
-        if (platform::parentPath(file) != prefix + "/lib")
+        if (platform::parentPath(file) != libraries)
             return fail(name + " was loaded from " + file);
         jobBuilderSeen |= name == "libjobbuilder.so";
     }

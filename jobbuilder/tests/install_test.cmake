@@ -8,10 +8,12 @@ file(REMOVE_RECURSE "${base}")
 file(MAKE_DIRECTORY "${work}" "${base}/home")
 
 include("${CMAKE_CURRENT_LIST_DIR}/../../cmake/QeltaScriptRun.cmake")
+include("${BUILD_DIR}/QeltaLayout.cmake")
 
 run("cmake --install" "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${prefix}")
-foreach(path bin/qelta-regsvr lib/libfaxplatform.so lib/libjobbuilder.so lib/libIK6FILE.so var)
-  if(NOT EXISTS "${prefix}/${path}")
+qelta_machine_folder(machine "${prefix}")
+foreach(path bin/qelta-regsvr ${QELTA_LIBDIR}/libfaxplatform.so ${QELTA_LIBDIR}/libjobbuilder.so ${QELTA_LIBDIR}/libIK6FILE.so "${machine}")
+  if(NOT EXISTS "${prefix}/${path}" AND NOT EXISTS "${path}")
     message(FATAL_ERROR "the installed tree lacks ${path}")
   endif()
 endforeach()
@@ -23,5 +25,5 @@ set(env "${CMAKE_COMMAND}" -E env --unset=QELTA_ROOT "HOME=${base}/home" "XDG_CO
   "XDG_DATA_HOME=${base}/home/.local/share" "TMPDIR=${work}")
 run("qelta-regsvr" ${env} "${prefix}/bin/qelta-regsvr" cryptotool.dll qeltamd5lib.dll resultreceiver.dll sendlog.dll
   jobbuilder.dll)
-run("the installed job builder" ${env} "${prefix}/bin/${check}" "${prefix}" "${work}")
+run("the installed job builder" ${env} "${prefix}/bin/${check}" "${prefix}" "${work}" "${prefix}/${QELTA_LIBDIR}" "${machine}")
 file(REMOVE_RECURSE "${base}")

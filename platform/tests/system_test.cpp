@@ -217,6 +217,28 @@ TEST(KnownFolders, RelocatedRootIgnoresTheEnvironment)
         EXPECT_TRUE(isBelow(folder, root.path())) << folder;
 }
 
+TEST(InstallLayout, TheMachineFolderFollowsTheLinuxLayoutAndTheBuildTreeKeepsItsOwn)
+{
+    // prefix | machine state folder of an installation there
+    const std::pair<const char*, const char*> cases[] = {
+        {"/usr", "/var/lib/qelta"},
+        {"/usr/local", "/usr/local/var/lib/qelta"},
+        {"/opt/qelta", "/var/opt/qelta/lib/qelta"},
+        {"/home/ann/stage/usr", "/home/ann/stage/usr/var/lib/qelta"},
+        {"/", "/var/lib/qelta"},
+    };
+    for (const auto& [prefix, folder] : cases)
+        EXPECT_EQ(installedMachineStateFolder(prefix), folder) << prefix;
+
+    // This test runs from the build tree: its prefix is the build folder, its data and machine state
+    // are there too, and the help pages and language modules lie in the data folder.
+    ScopedEnv noRoot(kStateRootVariable, std::nullopt);
+    EXPECT_EQ(installPrefix(), parentPath(libraryFolder()));
+    EXPECT_EQ(dataFolder(), installPrefix() + "/share/qelta");
+    EXPECT_EQ(machineStateFolder(), installPrefix() + "/var");
+    EXPECT_TRUE(pathExists(dataFolder() + "/Sendwizard2.html"));
+}
+
 TEST(KnownFolders, FollowXdgVariablesWithoutARoot)
 {
     ScopedStateRoot scratch;

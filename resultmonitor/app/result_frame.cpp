@@ -8,6 +8,7 @@
 #include "resultmonitor/notice_listener.h"
 #include "resultmonitor/result_texts.h"
 #include "uiwidgets/control_name.h"
+#include "uiwidgets/desktop_entry.h"
 #include "uiwidgets/qt_prompter.h"
 #include "uiwidgets/sound_player.h"
 #include "uiwidgets/stop_signals.h"
@@ -269,6 +270,7 @@ int RunResultMonitor(int argc, char** argv)
     int nResult = 0;
     {
         QApplication application(argc, argv);
+        NameDesktopEntry("resultmonitor");
         QApplication::setQuitOnLastWindowClosed(false);
         CNoticeListener listener;
         CRegistryMonitorSettings settings;

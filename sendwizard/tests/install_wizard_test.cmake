@@ -13,17 +13,20 @@ file(REMOVE_RECURSE "${base}")
 file(MAKE_DIRECTORY "${base}/home" "${base}/tmp")
 
 include("${CMAKE_CURRENT_LIST_DIR}/../../cmake/QeltaScriptRun.cmake")
+include("${BUILD_DIR}/QeltaLayout.cmake")
 
 run("cmake --install" "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${prefix}")
 
 # What the programs load by name or start, and the help pages they open.
-foreach(path bin/sendwizard bin/envsetup bin/qelta-regsvr bin/Sendwizard2.html lib/Bookmanager.html var bin/covereditor bin/COVEREDITOR.html
-    lib/libfaxplatform.so lib/libxmldoclib.so lib/libbookpicker.so lib/libmfplink.so
-    lib/libIK6COM.so lib/libIK6FILE.so lib/libIK6PRINT.so lib/libIK6EFFECT.so lib/libsendconvlib.so
-    lib/libjobbuilder.so lib/libsendlog.so lib/libbooktool.so lib/libcovertool.so lib/libcryptotool.so
-    lib/libqeltamd5lib.so lib/libresultreceiver.so lib/libpagewriter.so lib/libpagefilelib.so lib/libcoverrender.so
-    lib/libdriversetupnt.so lib/libsetuphelper.so)
-  if(NOT EXISTS "${prefix}/${path}")
+qelta_machine_folder(machine "${prefix}")
+set(paths bin/sendwizard bin/envsetup bin/qelta-regsvr bin/covereditor ${QELTA_DATADIR}/Sendwizard2.html
+  ${QELTA_DATADIR}/Bookmanager.html ${QELTA_DATADIR}/COVEREDITOR.html)
+foreach(name faxplatform xmldoclib bookpicker mfplink IK6COM IK6FILE IK6PRINT IK6EFFECT sendconvlib jobbuilder sendlog
+    booktool covertool cryptotool qeltamd5lib resultreceiver pagewriter pagefilelib coverrender driversetupnt setuphelper)
+  list(APPEND paths ${QELTA_LIBDIR}/lib${name}.so)
+endforeach()
+foreach(path IN LISTS paths ITEMS "${machine}")
+  if(NOT EXISTS "${prefix}/${path}" AND NOT EXISTS "${path}")
     message(FATAL_ERROR "the installed tree lacks ${path}")
   endif()
 endforeach()
@@ -89,9 +92,9 @@ function(drive what scenario)
       endif()
     endif()
     get_filename_component(name "${path}" NAME)
-    if(EXISTS "${prefix}/lib/${name}" OR EXISTS "${prefix}/bin/resources/${name}")
+    if(EXISTS "${prefix}/${QELTA_LIBDIR}/${name}" OR EXISTS "${prefix}/${QELTA_DATADIR}/resources/${name}")
       get_filename_component(folder "${path}" DIRECTORY)
-      if(NOT folder STREQUAL "${prefix}/lib" AND NOT folder STREQUAL "${prefix}/bin/resources")
+      if(NOT folder STREQUAL "${prefix}/${QELTA_LIBDIR}" AND NOT folder STREQUAL "${prefix}/${QELTA_DATADIR}/resources")
         message(FATAL_ERROR "${what} loaded ${name} from ${folder}")
       endif()
       list(APPEND names "${name}")

@@ -9,17 +9,19 @@ file(REMOVE_RECURSE "${base}")
 file(MAKE_DIRECTORY "${work}/media" "${work}/root")
 
 include("${CMAKE_CURRENT_LIST_DIR}/../../cmake/QeltaScriptRun.cmake")
+include("${BUILD_DIR}/QeltaLayout.cmake")
 
 run("cmake --install" "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${prefix}")
-foreach(path lib/libdriversetupnt.so lib/libsetuphelper.so include/qelta/driversetupnt.h include/qelta/setuphelper.h)
+foreach(path ${QELTA_LIBDIR}/libdriversetupnt.so ${QELTA_LIBDIR}/libsetuphelper.so ${QELTA_INCLUDEDIR}/qelta/driversetupnt.h
+    ${QELTA_INCLUDEDIR}/qelta/setuphelper.h)
   if(NOT EXISTS "${prefix}/${path}")
     message(FATAL_ERROR "the installed tree lacks ${path}")
   endif()
 endforeach()
 
 run("the installer stand-in" "${CMAKE_COMMAND}" -E env --unset=DISPLAY --unset=WAYLAND_DISPLAY
-  "QELTA_ROOT=${work}/root" "CUPS_SERVER=127.0.0.1:9" "${STANDIN}" "${prefix}/lib/libdriversetupnt.so"
-  "${prefix}/lib/libsetuphelper.so" "${work}/media" "${work}/results.txt")
+  "QELTA_ROOT=${work}/root" "CUPS_SERVER=127.0.0.1:9" "${STANDIN}" "${prefix}/${QELTA_LIBDIR}/libdriversetupnt.so"
+  "${prefix}/${QELTA_LIBDIR}/libsetuphelper.so" "${work}/media" "${work}/results.txt")
 file(READ "${work}/results.txt" results)
 foreach(line "PrinterCheck=0 Qelta Fax" "IPD=0" "GetPort=0 " "USBCheck=0" "SDP=0" "SETUPHELPERr=0 " "MFE=1"
     "UninstInitialize=0" "UninstUnInitialize=0")

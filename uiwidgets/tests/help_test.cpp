@@ -6,6 +6,7 @@
 #include "common/registry_helper.h"
 #include "platform/files.h"
 #include "platform/library.h"
+#include "platform/state.h"
 #include "platform/tests/support/test_support.h"
 
 #include <QLineEdit>
@@ -65,14 +66,13 @@ TEST(Help, OpensTheFileAtItsContextOrTellsWhyNot)
     }
 }
 
-TEST(Help, TheProgramsHelpLiesInTheInstallFolderElseBesideTheProgram)
+TEST(Help, TheProgramsHelpLiesInTheInstallFolderElseInTheDataFolder)
 {
     qelta::test::ScopedStateRoot root;
-    EXPECT_EQ(ProgramHelpFolder(), platform::parentPath(platform::programPath()));
+    EXPECT_EQ(ProgramHelpFolder(), platform::dataFolder());
+    EXPECT_TRUE(platform::pathExists(platform::joinPath(ProgramHelpFolder(), "Sendwizard2.html")));
     CRegistryHelper(HKEY_LOCAL_MACHINE, kProductKeyPrefix).WriteString(kProductSubkey, "TQL Directory", "C:\\Qelta\\");
     EXPECT_EQ(ProgramHelpFolder(), "C:/Qelta/");
-    EXPECT_EQ(LibraryHelpFolder(reinterpret_cast<const void*>(&ProgramHelpFolder)),
-              platform::parentPath(platform::programPath())); // linked into this program
 }
 
 TEST(Help, F1OnAnyControlOfTheWindowAsksForItsHelp)

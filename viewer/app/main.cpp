@@ -1,5 +1,6 @@
 // pageviewer [/T<title>] [/P] [/S] [<file>]
 #include "viewer/app/main_frame.h"
+#include "uiwidgets/desktop_entry.h"
 #include "uiwidgets/qt_prompter.h"
 
 #include <QApplication>
@@ -7,6 +8,7 @@
 int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
+    NameDesktopEntry("pageviewer");
     const std::vector<std::string> args(argv + 1, argv + argc);
     CQtPrompter prompter;
     return viewer::RunPageViewer(args, prompter);

@@ -1,5 +1,6 @@
 // covereditor [/e | <cover sheet file>]
 #include "cover/editor/app/main_frame.h"
+#include "uiwidgets/desktop_entry.h"
 #include "uiwidgets/qt_prompter.h"
 
 #include <QApplication>
@@ -7,6 +8,7 @@
 int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
+    NameDesktopEntry("covereditor");
     const std::vector<std::string> args(argv + 1, argv + argc);
     CQtPrompter prompter;
     cvr::CQtScreenMetrics metrics;

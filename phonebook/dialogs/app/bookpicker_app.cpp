@@ -3,6 +3,7 @@
 #include "common/resource_locale.h"
 #include "platform/files.h"
 #include "platform/library.h"
+#include "platform/state.h"
 #include "uiwidgets/help.h"
 
 #include <QApplication>
@@ -74,7 +75,7 @@ IPrompter& BookpickerPrompter()
     return prompter;
 }
 
-std::string BookpickerHelpFolder() { return LibraryHelpFolder(reinterpret_cast<const void*>(&BookpickerHelpFolder)); }
+std::string BookpickerHelpFolder() { return platform::dataFolder(); }
 
 void InstallHelp(QWidget* dialog, int context)
 {

@@ -1,6 +1,7 @@
 // bookmanager [book file]: the phone book editor.
 #include "phonebook/editor/app/main_frame.h"
 #include "phonebook/editor/book_dialogs.h"
+#include "uiwidgets/desktop_entry.h"
 #include "uiwidgets/qt_prompter.h"
 
 #include <QApplication>
@@ -8,6 +9,7 @@
 int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
+    NameDesktopEntry("bookmanager");
     std::vector<std::string> args;
     for (const QString& arg : QApplication::arguments().mid(1))
         args.push_back(arg.toStdString());
