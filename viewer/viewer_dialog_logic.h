@@ -5,6 +5,7 @@
 
 #include "common/prompter.h"
 #include "imaging/device_context.h"
+#include "viewer/page_file_access.h"
 #include "viewer/page_rendering.h"
 
 #include <array>
@@ -12,8 +13,6 @@
 #include <optional>
 #include <string>
 #include <vector>
-
-struct PAGEFILEDOCUMENT;
 
 namespace viewer {
 
@@ -32,6 +31,7 @@ enum ViewerControl : int {
     IDC_INFO_PAGE = 114,
     IDC_INFO_NEXT = 115,
     IDC_INFO_PREVIOUS = 116,
+    IDC_INFO_NOTE = 117,
     IDC_SETTINGS_ADJUST = 1002,
     IDC_SETTINGS_LINES = 1003,
     IDC_SETTINGS_SPIN = 1004,
@@ -90,15 +90,15 @@ CFileInfoTexts FileInfoTexts(const PAGEFILEDOCUMENT& record, int pageWidth, int 
 
 class CFileInfoLogic {
 public:
-    /// temporaryDocument is what a link file's path describes (the viewer's temporary document).
-    CFileInfoLogic(const std::string& path, const CPageImageArray& pages, std::string temporaryDocument);
-    ~CFileInfoLogic();
-    CFileInfoLogic(const CFileInfoLogic&) = delete;
-    CFileInfoLogic& operator=(const CFileInfoLogic&) = delete;
+    /// Describes the document shown: the facts of its file as they were when its pages were read,
+    /// and the pages as they are. Neither is read again from the disk.
+    CFileInfoLogic(const CLoadedFile& file, const CPageImageArray& pages);
 
-    /// Opens the file; false (after the library's message) closes the dialog.
+    /// False (after the library's message) when no file was read: the dialog closes.
     bool Open();
     const CFileInfoTexts& Texts() const { return m_texts; }
+    /// Empty, or the note that the file on disk is no longer the one the pages were read from.
+    const std::string& Note() const { return m_strNote; }
     bool NextEnabled() const { return m_bNext; }
     bool PreviousEnabled() const { return m_bPrevious; }
     /// The control that has the focus after a change (IDC_INFO_NEXT, IDC_INFO_PREVIOUS or 0 for OK).
@@ -109,9 +109,10 @@ public:
 
 private:
     void Fill();
-    std::string m_strPath;
+    const CLoadedFile& m_file;
     const CPageImageArray& m_pages;
-    PAGEFILEDOCUMENT* m_pDocument = nullptr;
+    bool m_bOpen = false;
+    std::string m_strNote;
     CFileInfoTexts m_texts;
     int m_nPage = 1;
     bool m_bNext = false, m_bPrevious = false;

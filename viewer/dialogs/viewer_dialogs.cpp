@@ -200,9 +200,8 @@ void CChangeFileFormatDlg::FillSubFormats()
 
 // ---- File information ----
 
-CFileInfoDlg::CFileInfoDlg(const std::string& path, const CPageImageArray& pages, const std::string& temporaryDocument,
-                           QWidget* parent)
-    : QDialog(parent), m_logic(path, pages, temporaryDocument)
+CFileInfoDlg::CFileInfoDlg(const CLoadedFile& file, const CPageImageArray& pages, QWidget* parent)
+    : QDialog(parent), m_logic(file, pages)
 {
     setWindowTitle(tr("File information"));
     auto* layout = new QVBoxLayout(this);
@@ -220,6 +219,11 @@ CFileInfoDlg::CFileInfoDlg(const std::string& path, const CPageImageArray& pages
         row->addWidget(m_fields.back(), 1);
         layout->addLayout(row);
     }
+    // Shown only when the file on disk is no longer the one the pages were read from.
+    m_pNote = Named(new QLabel(this), IDC_INFO_NOTE);
+    m_pNote->setWordWrap(true);
+    m_pNote->hide();
+    layout->addWidget(m_pNote);
     auto* buttons = new QHBoxLayout;
     m_pPrevious = Named(new QPushButton(tr("&Previous page"), this), IDC_INFO_PREVIOUS);
     m_pNext = Named(new QPushButton(tr("&Next page"), this), IDC_INFO_NEXT);
@@ -257,6 +261,8 @@ void CFileInfoDlg::Show()
         m_fields[i]->setMinimumWidth(lineEditWidthFor(m_fields[i], text)); // the dialog widens to fit
         m_fields[i]->home(false);
     }
+    m_pNote->setText(QtText(m_logic.Note()));
+    m_pNote->setVisible(!m_logic.Note().empty());
     m_pPrevious->setEnabled(m_logic.PreviousEnabled());
     m_pNext->setEnabled(m_logic.NextEnabled());
     QWidget* focus = m_logic.Focus() == IDC_INFO_NEXT ? static_cast<QWidget*>(m_pNext)
@@ -694,9 +700,9 @@ bool CQtViewerDialogs::Settings(CSettingsValues& values)
     return true;
 }
 
-void CQtViewerDialogs::FileInformation(const std::string& path, const CPageImageArray& pages)
+void CQtViewerDialogs::FileInformation(const CLoadedFile& file, const CPageImageArray& pages)
 {
-    CFileInfoDlg dialog(path, pages, path, m_pParent);
+    CFileInfoDlg dialog(file, pages, m_pParent);
     if (dialog.Open())
         dialog.exec();
 }

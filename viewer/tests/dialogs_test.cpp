@@ -1,5 +1,6 @@
 // The viewer's dialogs as widgets, offscreen: each driven once through its controls, its keyboard
 // order checked against its layout, and a picture of each saved under "screenshots".
+#include "common/resource_locale.h"
 #include "platform/files.h"
 #include "uiwidgets/control_name.h"
 #include "uiwidgets/font_dialog.h"
@@ -21,10 +22,12 @@
 #include <QToolButton>
 
 #include <cstring>
+#include <filesystem>
 
 namespace {
 
 using namespace viewer_test;
+namespace fs = std::filesystem;
 
 template <typename W>
 W* Find(QWidget& dialog, int id)
@@ -84,8 +87,9 @@ TEST(ViewerDialogs, ChangeFileFormat)
 TEST_F(DocumentTest, FileInformationDialog)
 {
     ASSERT_TRUE(document.OnOpenDocument(writeTiff(path("two.tif"), 2, COMPRESSION_CCITTFAX3, 80, 50)));
-    CFileInfoDlg dialog(document.PathName(), document.Pages(), document.TemporaryDocument());
+    CFileInfoDlg dialog(document.LoadedFile(), document.Pages());
     ASSERT_TRUE(dialog.Open());
+    EXPECT_TRUE(Find<QLabel>(dialog, IDC_INFO_NOTE)->isHidden());
     EXPECT_EQ(Find<QLineEdit>(dialog, IDC_INFO_COMPRESSION)->text(), "CCITT Group 3 MH compression");
     EXPECT_EQ(Find<QLineEdit>(dialog, IDC_INFO_PAGE)->text(), "1/2");
     Check(dialog, "file-information");
@@ -95,8 +99,8 @@ TEST_F(DocumentTest, FileInformationDialog)
     EXPECT_TRUE(Find<QPushButton>(dialog, IDC_INFO_PREVIOUS)->hasFocus());
     // Every text shows whole in its box (less the frame and the 2-pixel margins), the longest included.
     for (const uint16_t compression : {COMPRESSION_CCITTRLE, COMPRESSION_PACKBITS, COMPRESSION_CCITTFAX3}) {
-        const std::string file = writeTiff(path("info.tif"), 1, compression, 1728, 50);
-        CFileInfoDlg info(file, document.Pages(), document.TemporaryDocument());
+        ASSERT_TRUE(document.OnOpenDocument(writeTiff(path("info.tif"), 1, compression, 1728, 50)));
+        CFileInfoDlg info(document.LoadedFile(), document.Pages());
         ASSERT_TRUE(info.Open());
         info.show();
         QCoreApplication::processEvents();
@@ -110,6 +114,14 @@ TEST_F(DocumentTest, FileInformationDialog)
             EXPECT_GE(shown, field->fontMetrics().horizontalAdvance(field->text())) << field->text().toStdString();
         }
     }
+    // A file changed on disk since it was read: the note shows below the fields.
+    fs::resize_file(path("info.tif"), 100);
+    CFileInfoDlg changed(document.LoadedFile(), document.Pages());
+    ASSERT_TRUE(changed.Open());
+    changed.show();
+    auto* note = Find<QLabel>(changed, IDC_INFO_NOTE);
+    EXPECT_TRUE(note->isVisible());
+    EXPECT_EQ(note->text().toStdString(), LoadResourceString(IDS_FILE_CHANGED_ON_DISK));
 }
 
 TEST(ViewerDialogs, SettingsAndPageJump)
