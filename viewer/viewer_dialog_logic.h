@@ -18,6 +18,23 @@ namespace viewer {
 
 struct CFileFormat;
 
+/// Dialog ids. A dialog's texts are the strings dialog id x 10000 + control id of the viewer's
+/// string table (control 0: the dialog's caption; a label takes the id of the control it names).
+enum ViewerDialog : int {
+    IDD_FILE_INFO = 102,
+    IDD_CHANGE_FILE_FORMAT = 119,
+    IDD_PAGE_JUMP = 134,
+    IDD_SETTINGS = 135,
+    IDD_LINE_STYLE = 152,
+    IDD_COLOUR_FONT = 153,
+    IDD_COLOUR = 154,
+    IDD_STAMP_LIST = 155,
+    IDD_TILT_CORRECTION = 158,
+    IDD_EDIT_STAMP = 162,
+};
+/// The group box of the Settings dialog, which has no control id of its own.
+inline constexpr int kSettingsGroupText = 9001;
+
 /// Control ids of the dialogs.
 enum ViewerControl : int {
     IDC_FORMAT_LIST = 1026,
