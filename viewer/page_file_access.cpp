@@ -37,10 +37,12 @@ int16_t expand(const std::vector<std::string>& sources, std::vector<std::string>
         }
         if (type < 0 && type != PF_TYPE_NONE)
             return static_cast<int16_t>(type);
-        if (!IsLinkFileName(source) || depth >= kMaxLinkDepth)
+        if (!IsLinkFileName(source))
             return PF_ERR_OPEN;
         if (!met.insert(canonical(source)).second)
-            return PF_ERR_OPEN;
+            return kLinkFilesRepeat;
+        if (depth >= kMaxLinkDepth)
+            return kLinkFilesTooDeep;
         std::vector<std::string> listed;
         if (const int16_t code = ReadLinkFile(source, listed); code != PF_OK)
             return code;
@@ -316,17 +318,32 @@ int16_t WritePages(const std::vector<IKHANDLE>& bitmaps, const std::string& path
     return writeBitmaps(bitmaps, path, type, compression, 0, appValue);
 }
 
-int16_t GetCompression(const std::string& path, int& compression)
+int16_t DescribeFile(const std::string& path, PAGEFILEDOCUMENT& record)
 {
-    compression = 0;
+    record = PAGEFILEDOCUMENT{};
     PAGEFILEDOCUMENT* document = PageFileOpenDocument(path.c_str());
     if (document == nullptr) {
         const int16_t code = lastError();
         return code != PF_OK ? code : PF_ERR_OPEN;
     }
-    compression = document->compression;
+    record = *document;
     PageFileCloseDocument(document);
     return PF_OK;
+}
+
+int16_t DescribeLoadedFile(const std::string& path, CLoadedFile& file)
+{
+    file = CLoadedFile{path, {}, platform::fileStamp(path)};
+    return DescribeFile(path, file.record);
+}
+
+bool LoadedFileChanged(const CLoadedFile& file)
+{
+    // The contents' identity: a change of owner or mode alone leaves the file the one read.
+    const platform::FileStamp now = platform::fileStamp(file.path);
+    const platform::FileStamp& then = file.stamp;
+    return !then.exists || !now.exists || now.device != then.device || now.inode != then.inode
+           || now.size != then.size || now.modifiedNs != then.modifiedNs;
 }
 
 int16_t ReadLinkFile(const std::string& path, std::vector<std::string>& paths)

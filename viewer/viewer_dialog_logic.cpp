@@ -2,6 +2,7 @@
 
 #include "viewer/annotation_item.h"
 
+#include "common/resource_locale.h"
 #include "imaging/pagefilelib.h"
 #include "platform/text.h"
 #include "viewer/page_file_access.h"
@@ -109,30 +110,18 @@ CFileInfoTexts FileInfoTexts(const PAGEFILEDOCUMENT& record, int pageWidth, int 
     return t;
 }
 
-CFileInfoLogic::CFileInfoLogic(const std::string& path, const CPageImageArray& pages, std::string temporaryDocument)
-    : m_strPath(IsLinkFileName(path) ? std::move(temporaryDocument) : path), m_pages(pages)
-{
-}
-
-CFileInfoLogic::~CFileInfoLogic()
-{
-    if (m_pDocument)
-        PageFileCloseDocument(m_pDocument);
-}
+CFileInfoLogic::CFileInfoLogic(const CLoadedFile& file, const CPageImageArray& pages) : m_file(file), m_pages(pages) {}
 
 bool CFileInfoLogic::Open()
 {
-    const int type = GetFileType(m_strPath);
-    if (type <= 0) {
-        PageFileShowError(nullptr, nullptr, type < 0 ? type : PF_ERR_OPEN);
+    if (m_file.record.fileType == PF_TYPE_NONE) {
+        PageFileShowError(nullptr, nullptr, PF_ERR_OPEN);
         return false;
     }
+    m_bOpen = true;
     m_nPage = 1;
-    m_pDocument = PageFileOpenDocument(m_strPath.c_str());
-    if (m_pDocument == nullptr) {
-        PageFileShowError(nullptr, nullptr, PageFileGetLastError());
-        return false;
-    }
+    if (LoadedFileChanged(m_file))
+        m_strNote = LoadResourceString(IDS_FILE_CHANGED_ON_DISK);
     Fill();
     const bool several = m_pages.size() > 1;
     m_bPrevious = false;
@@ -145,13 +134,13 @@ void CFileInfoLogic::Fill()
 {
     const auto count = static_cast<int>(m_pages.size());
     const CPageImage* page = m_nPage >= 1 && m_nPage <= count ? m_pages[static_cast<size_t>(m_nPage - 1)].get() : nullptr;
-    m_texts = FileInfoTexts(*m_pDocument, page ? page->Width() : 0, page ? page->Height() : 0, m_nPage, count);
+    m_texts = FileInfoTexts(m_file.record, page ? page->Width() : 0, page ? page->Height() : 0, m_nPage, count);
 }
 
 void CFileInfoLogic::Next()
 {
     const auto count = static_cast<int>(m_pages.size());
-    if (!m_pDocument || m_nPage >= count)
+    if (!m_bOpen || m_nPage >= count)
         return;
     ++m_nPage;
     Fill();
@@ -162,7 +151,7 @@ void CFileInfoLogic::Next()
 
 void CFileInfoLogic::Previous()
 {
-    if (!m_pDocument || m_nPage <= 1)
+    if (!m_bOpen || m_nPage <= 1)
         return;
     --m_nPage;
     Fill();

@@ -5,6 +5,7 @@
 
 #include "common/prompter.h"
 #include "imaging/device_context.h"
+#include "viewer/page_file_access.h"
 #include "viewer/page_rendering.h"
 
 #include <array>
@@ -13,11 +14,26 @@
 #include <string>
 #include <vector>
 
-struct PAGEFILEDOCUMENT;
-
 namespace viewer {
 
 struct CFileFormat;
+
+/// Dialog ids. A dialog's texts are the strings dialog id x 10000 + control id of the viewer's
+/// string table (control 0: the dialog's caption; a label takes the id of the control it names).
+enum ViewerDialog : int {
+    IDD_FILE_INFO = 102,
+    IDD_CHANGE_FILE_FORMAT = 119,
+    IDD_PAGE_JUMP = 134,
+    IDD_SETTINGS = 135,
+    IDD_LINE_STYLE = 152,
+    IDD_COLOUR_FONT = 153,
+    IDD_COLOUR = 154,
+    IDD_STAMP_LIST = 155,
+    IDD_TILT_CORRECTION = 158,
+    IDD_EDIT_STAMP = 162,
+};
+/// The group box of the Settings dialog, which has no control id of its own.
+inline constexpr int kSettingsGroupText = 9001;
 
 /// Control ids of the dialogs.
 enum ViewerControl : int {
@@ -32,6 +48,7 @@ enum ViewerControl : int {
     IDC_INFO_PAGE = 114,
     IDC_INFO_NEXT = 115,
     IDC_INFO_PREVIOUS = 116,
+    IDC_INFO_NOTE = 117,
     IDC_SETTINGS_ADJUST = 1002,
     IDC_SETTINGS_LINES = 1003,
     IDC_SETTINGS_SPIN = 1004,
@@ -90,15 +107,15 @@ CFileInfoTexts FileInfoTexts(const PAGEFILEDOCUMENT& record, int pageWidth, int 
 
 class CFileInfoLogic {
 public:
-    /// temporaryDocument is what a link file's path describes (the viewer's temporary document).
-    CFileInfoLogic(const std::string& path, const CPageImageArray& pages, std::string temporaryDocument);
-    ~CFileInfoLogic();
-    CFileInfoLogic(const CFileInfoLogic&) = delete;
-    CFileInfoLogic& operator=(const CFileInfoLogic&) = delete;
+    /// Describes the document shown: the facts of its file as they were when its pages were read,
+    /// and the pages as they are. Neither is read again from the disk.
+    CFileInfoLogic(const CLoadedFile& file, const CPageImageArray& pages);
 
-    /// Opens the file; false (after the library's message) closes the dialog.
+    /// False (after the library's message) when no file was read: the dialog closes.
     bool Open();
     const CFileInfoTexts& Texts() const { return m_texts; }
+    /// Empty, or the note that the file on disk is no longer the one the pages were read from.
+    const std::string& Note() const { return m_strNote; }
     bool NextEnabled() const { return m_bNext; }
     bool PreviousEnabled() const { return m_bPrevious; }
     /// The control that has the focus after a change (IDC_INFO_NEXT, IDC_INFO_PREVIOUS or 0 for OK).
@@ -109,9 +126,10 @@ public:
 
 private:
     void Fill();
-    std::string m_strPath;
+    const CLoadedFile& m_file;
     const CPageImageArray& m_pages;
-    PAGEFILEDOCUMENT* m_pDocument = nullptr;
+    bool m_bOpen = false;
+    std::string m_strNote;
     CFileInfoTexts m_texts;
     int m_nPage = 1;
     bool m_bNext = false, m_bPrevious = false;

@@ -2,6 +2,7 @@
 
 #include "viewer/view_logic.h"
 
+#include "common/resource_locale.h"
 #include "imaging/page_qimage.h"
 #include "platform/endpoint.h"
 #include "platform/files.h"
@@ -220,8 +221,12 @@ int CTqlVwTLDoc::CurrentPage() const
 
 void CTqlVwTLDoc::ShowError(int code)
 {
-    if (code != kConversionCancelled) // the user stopped it: nothing to tell
-        PageFileShowError(nullptr, nullptr, code);
+    switch (code) {
+    case kConversionCancelled: break; // the user stopped it: nothing to tell
+    case kLinkFilesRepeat: Message(LoadResourceString(IDS_LINK_FILES_REPEAT), MB_ICONEXCLAMATION); break;
+    case kLinkFilesTooDeep: Message(LoadResourceString(IDS_LINK_FILES_TOO_DEEP), MB_ICONEXCLAMATION); break;
+    default: PageFileShowError(nullptr, nullptr, code); break;
+    }
 }
 
 void CTqlVwTLDoc::Message(const std::string& text, unsigned flags) { m_prompter.MessageBox(text, kViewerTitle, flags); }
@@ -238,27 +243,26 @@ bool CTqlVwTLDoc::OnNewDocument()
 void CTqlVwTLDoc::DeleteContents()
 {
     m_pages.clear();
+    m_loadedFile = CLoadedFile{};
     m_bModified = false;
     m_bLoaded = false;
     m_bFormatChosen = false;
 }
 
-int16_t CTqlVwTLDoc::LoadInto(const std::string& path, CPageImageArray& pages, std::string& loadedPath, int& type,
-                              int& compression)
+int16_t CTqlVwTLDoc::LoadInto(const std::string& path, CPageImageArray& pages, CLoadedFile& file, int& type)
 {
     // The wait cursor and the status text show before anything is read, a conversion included.
     m_frame.SetWaitCursor(true);
     m_frame.SetStatusText(0, kStatusProcessing);
-    const int16_t code = ReadInto(path, pages, loadedPath, type, compression);
+    const int16_t code = ReadInto(path, pages, file, type);
     m_frame.SetStatusText(0, kStatusHelp);
     m_frame.SetWaitCursor(false);
     return code;
 }
 
-int16_t CTqlVwTLDoc::ReadInto(const std::string& path, CPageImageArray& pages, std::string& loadedPath, int& type,
-                              int& compression)
+int16_t CTqlVwTLDoc::ReadInto(const std::string& path, CPageImageArray& pages, CLoadedFile& file, int& type)
 {
-    loadedPath = path;
+    std::string loadedPath = path;
     if (IsLinkFileName(path)) {
         if (m_strTempDoc.empty())
             return PF_ERR_WRITE;
@@ -272,6 +276,8 @@ int16_t CTqlVwTLDoc::ReadInto(const std::string& path, CPageImageArray& pages, s
             return code;
         loadedPath = m_strTempDoc;
     }
+    // The stamp is taken before the file is read: a change while it is read shows as a change.
+    file = CLoadedFile{loadedPath, {}, platform::fileStamp(loadedPath)};
     type = GetFileType(loadedPath);
     if (type < 0)
         return static_cast<int16_t>(type);
@@ -283,7 +289,7 @@ int16_t CTqlVwTLDoc::ReadInto(const std::string& path, CPageImageArray& pages, s
     if (count <= 0)
         return PF_ERR_CORRUPT;
     // A file the library cannot describe is damaged, however many pages could be read from it.
-    if (const int16_t code = GetCompression(loadedPath, compression); code != PF_OK)
+    if (const int16_t code = DescribeFile(loadedPath, file.record); code != PF_OK)
         return code;
     const int16_t code = ReadPages(loadedPath, pages, type, 0, count, m_app.readOption, m_app.appValue, m_app.busy);
     if (code == PF_OK && static_cast<int>(pages.size()) != count)
@@ -342,9 +348,9 @@ void CTqlVwTLDoc::UpdateViews()
 bool CTqlVwTLDoc::OnOpenDocument(const std::string& path)
 {
     CPageImageArray pages;
-    std::string loadedPath;
-    int type = 0, compression = 0;
-    if (const int16_t code = LoadInto(path, pages, loadedPath, type, compression); code != PF_OK) {
+    CLoadedFile file;
+    int type = 0;
+    if (const int16_t code = LoadInto(path, pages, file, type); code != PF_OK) {
         ShowError(code);
         m_frame.SetStatusText(1, "");
         RestoreFocus();
@@ -362,11 +368,12 @@ bool CTqlVwTLDoc::OnOpenDocument(const std::string& path)
     m_pUndo->Reset();
     TakePages(std::move(pages));
     m_nType = type;
-    m_nCompression = compression;
+    m_nCompression = file.record.compression;
     m_bLoaded = true;
     m_app.lastFile = path;
     m_app.lastDir = platform::parentPath(path);
-    m_strPath = loadedPath;
+    m_strPath = file.path;
+    m_loadedFile = std::move(file);
     m_strTitle = titleOf(path);
     m_frame.SetDocumentTitle(m_strTitle);
     m_bModified = false;
@@ -485,16 +492,20 @@ bool CTqlVwTLDoc::OnSaveDocument(const std::string& path)
         m_pages[static_cast<size_t>(index)] = std::move(copy);
     if (m_app.appValue == 0) {
         CPageImageArray pages;
-        std::string loadedPath;
-        int type = 0, compression = 0;
-        if (const int16_t reread = LoadInto(path, pages, loadedPath, type, compression); reread != PF_OK) {
+        CLoadedFile file;
+        int type = 0;
+        if (const int16_t reread = LoadInto(path, pages, file, type); reread != PF_OK) {
             ShowError(reread);
+            m_loadedFile = CLoadedFile{};
         } else {
             TakePages(std::move(pages));
             m_nType = type;
-            m_nCompression = compression;
+            m_nCompression = file.record.compression;
+            m_loadedFile = std::move(file);
             UpdateViews();
         }
+    } else if (DescribeLoadedFile(path, m_loadedFile) != PF_OK) {
+        m_loadedFile = CLoadedFile{}; // the pages shown are the document's; its file tells nothing
     }
     if (burnt)
         m_pLayer->ClearAll();
@@ -561,9 +572,9 @@ bool CTqlVwTLDoc::InsertFromFile(bool insert)
     if (!path || !CheckFileToOpen(*path, m_prompter, kViewerTitle))
         return false;
     CPageImageArray pages;
-    std::string loadedPath;
-    int type = 0, compression = 0;
-    if (const int16_t code = LoadInto(*path, pages, loadedPath, type, compression); code != PF_OK) {
+    CLoadedFile file;
+    int type = 0;
+    if (const int16_t code = LoadInto(*path, pages, file, type); code != PF_OK) {
         ShowError(code);
         return false;
     }
@@ -575,7 +586,7 @@ bool CTqlVwTLDoc::InsertFromFile(bool insert)
             m_pLayer->InsertPage(at + i);
     }
     m_nType = type;
-    m_nCompression = compression;
+    m_nCompression = file.record.compression;
     m_pUndo->Reset();
     m_app.lastFile = *path;
     m_app.lastDir = platform::parentPath(*path);
@@ -736,7 +747,7 @@ bool CTqlVwTLDoc::OnCommand(int id)
     case ID_FILE_PRINT_PREVIEW:
         return true; // the page view prints
     case ID_FILE_PROPERTIES:
-        m_frame.FileInformation(m_strPath, m_pages);
+        m_frame.FileInformation(m_loadedFile, m_pages);
         return true;
     case ID_PAGE_COPY:
         CopyPage();

@@ -246,10 +246,10 @@ public:
     {
         return work([](int) { return true; });
     }
-    /// File information (dialog 102) over the path and the pages.
-    virtual void FileInformation(const std::string& path, const CPageImageArray& pages)
+    /// File information (dialog 102) over the file the pages were read from and the pages.
+    virtual void FileInformation(const CLoadedFile& file, const CPageImageArray& pages)
     {
-        static_cast<void>(path);
+        static_cast<void>(file);
         static_cast<void>(pages);
     }
 };
@@ -276,6 +276,12 @@ inline constexpr uint32_t kSaveAnnounceStart = 120, kSaveAnnounceEnd = 121;
 inline constexpr const char* kViewerTitle = "Qelta Viewer";
 inline constexpr const char* kStatusProcessing = "Processing ...";
 inline constexpr const char* kStatusHelp = "Press F1 to display Help.";
+/// Texts of the viewer's string table.
+enum ViewerString : uint32_t {
+    IDS_FILE_CHANGED_ON_DISK = 60090,
+    IDS_LINK_FILES_REPEAT = 60091,
+    IDS_LINK_FILES_TOO_DEEP = 60092,
+};
 
 /// At a viewer's start: removes the private temporary folders of viewers that were killed, and
 /// the temporary files that killed saves left beside document (none when empty).
@@ -332,6 +338,8 @@ public:
     void PagesChanged();
     int PageCount() const { return static_cast<int>(m_pages.size()); }
     const std::string& PathName() const { return m_strPath; }
+    /// The file the pages were read from or last saved to, as it was then (file type 0: none).
+    const CLoadedFile& LoadedFile() const { return m_loadedFile; }
     const std::string& Title() const { return m_strTitle; }
     int FormatType() const { return m_nType; }
     int Compression() const { return m_nCompression; }
@@ -346,10 +354,8 @@ private:
     void Message(const std::string& text, unsigned flags);
     // Reads every page of path (link files through the temporary document) under the wait cursor and
     // the status text "Processing ..."; the library's code.
-    int16_t LoadInto(const std::string& path, CPageImageArray& pages, std::string& loadedPath, int& type,
-                     int& compression);
-    int16_t ReadInto(const std::string& path, CPageImageArray& pages, std::string& loadedPath, int& type,
-                     int& compression);
+    int16_t LoadInto(const std::string& path, CPageImageArray& pages, CLoadedFile& file, int& type);
+    int16_t ReadInto(const std::string& path, CPageImageArray& pages, CLoadedFile& file, int& type);
     void TakePages(CPageImageArray&& pages);
     void UpdateViews();
     bool SaveAs();
@@ -373,6 +379,7 @@ private:
     IUndoRecord m_noUndo;
 
     CPageImageArray m_pages;
+    CLoadedFile m_loadedFile;
     std::string m_strPath;
     std::string m_strTitle;
     int m_nType = 0, m_nCompression = 0;

@@ -1,5 +1,6 @@
 #include "viewer/dialogs/viewer_dialogs.h"
 
+#include "common/resource_locale.h"
 #include "imaging/font_height.h"
 #include "uiwidgets/control_name.h"
 #include "uiwidgets/font_dialog.h"
@@ -29,17 +30,23 @@ namespace viewer {
 
 namespace {
 
-// OK (id 1) and Cancel (id 2) in a row at the bottom; OK is the default button.
-QHBoxLayout* okCancel(QDialog* dialog, QPushButton** ok = nullptr, bool cancel = true)
+// A control's text in the language module: dialog id x 10000 + control id.
+QString ControlText(int dialog, int control)
+{
+    return QtText(LoadResourceString(static_cast<uint32_t>(dialog) * 10000u + static_cast<uint32_t>(control)));
+}
+
+// OK (id 1) and Cancel (id 2) of that dialog in a row at the bottom; OK is the default button.
+QHBoxLayout* okCancel(QDialog* dialog, int dialogId, QPushButton** ok = nullptr, bool cancel = true)
 {
     auto* row = new QHBoxLayout;
     row->addStretch();
-    auto* okButton = Named(new QPushButton(QObject::tr("OK"), dialog), IDOK);
+    auto* okButton = Named(new QPushButton(ControlText(dialogId, IDOK), dialog), IDOK);
     okButton->setDefault(true);
     QObject::connect(okButton, &QPushButton::clicked, dialog, &QDialog::accept);
     row->addWidget(okButton);
     if (cancel) {
-        auto* cancelButton = Named(new QPushButton(QObject::tr("Cancel"), dialog), IDCANCEL);
+        auto* cancelButton = Named(new QPushButton(ControlText(dialogId, IDCANCEL), dialog), IDCANCEL);
         QObject::connect(cancelButton, &QPushButton::clicked, dialog, &QDialog::reject);
         row->addWidget(cancelButton);
     }
@@ -67,9 +74,10 @@ int lineEditWidthFor(QLineEdit* edit, const QString& text)
     return edit->style()->sizeFromContents(QStyle::CT_LineEdit, &option, contents, edit).width();
 }
 
-void setCaption(QDialog* dialog, const std::string& caption, const char* templateCaption)
+// The caller's caption; an empty one keeps the dialog's own.
+void setCaption(QDialog* dialog, const std::string& caption, int dialogId)
 {
-    dialog->setWindowTitle(QtText(caption.empty() ? std::string(templateCaption) : caption));
+    dialog->setWindowTitle(caption.empty() ? ControlText(dialogId, 0) : QtText(caption));
 }
 
 // Paints each colour item: the rectangle less 2 pixels filled with the colour, a black frame 1
@@ -168,18 +176,18 @@ void CSpinButtons::keyPressEvent(QKeyEvent* event)
 
 CChangeFileFormatDlg::CChangeFileFormatDlg(QWidget* parent) : QDialog(parent)
 {
-    setWindowTitle(tr("Change File Format"));
+    setWindowTitle(ControlText(IDD_CHANGE_FILE_FORMAT, 0));
     auto* layout = new QVBoxLayout(this);
     m_pFormat = Named(new QComboBox(this), IDC_FORMAT_LIST);
     m_pSubFormat = Named(new QComboBox(this), IDC_SUBFORMAT_LIST);
     for (const std::string& format : m_logic.Formats())
         m_pFormat->addItem(QtText(format));
-    layout->addWidget(new QLabel(tr("File format:"), this));
+    layout->addWidget(new QLabel(ControlText(IDD_CHANGE_FILE_FORMAT, IDC_FORMAT_LIST), this));
     layout->addWidget(m_pFormat);
-    layout->addWidget(new QLabel(tr("Compression:"), this));
+    layout->addWidget(new QLabel(ControlText(IDD_CHANGE_FILE_FORMAT, IDC_SUBFORMAT_LIST), this));
     layout->addWidget(m_pSubFormat);
     QPushButton* ok = nullptr;
-    layout->addLayout(okCancel(this, &ok));
+    layout->addLayout(okCancel(this, IDD_CHANGE_FILE_FORMAT, &ok));
     FillSubFormats();
     connect(m_pFormat, &QComboBox::currentIndexChanged, this, [this](int index) {
         m_logic.SelectFormat(index);
@@ -200,33 +208,33 @@ void CChangeFileFormatDlg::FillSubFormats()
 
 // ---- File information ----
 
-CFileInfoDlg::CFileInfoDlg(const std::string& path, const CPageImageArray& pages, const std::string& temporaryDocument,
-                           QWidget* parent)
-    : QDialog(parent), m_logic(path, pages, temporaryDocument)
+CFileInfoDlg::CFileInfoDlg(const CLoadedFile& file, const CPageImageArray& pages, QWidget* parent)
+    : QDialog(parent), m_logic(file, pages)
 {
-    setWindowTitle(tr("File information"));
+    setWindowTitle(ControlText(IDD_FILE_INFO, 0));
     auto* layout = new QVBoxLayout(this);
-    const std::pair<const char*, int> rows[] = {
-        {"File format:", IDC_INFO_FORMAT}, {"Version:", IDC_INFO_VERSION}, {"Compression:", IDC_INFO_COMPRESSION},
-        {"Width:", IDC_INFO_WIDTH},        {"Height:", IDC_INFO_HEIGHT},   {"Number of colors:", IDC_INFO_COLOURS},
-        {"Page:", IDC_INFO_PAGE},
-    };
-    for (const auto& [label, id] : rows) {
+    for (const int id : {IDC_INFO_FORMAT, IDC_INFO_VERSION, IDC_INFO_COMPRESSION, IDC_INFO_WIDTH, IDC_INFO_HEIGHT,
+                         IDC_INFO_COLOURS, IDC_INFO_PAGE}) {
         auto* row = new QHBoxLayout;
-        auto* text = new QLabel(tr(label), this);
+        auto* text = new QLabel(ControlText(IDD_FILE_INFO, id), this);
         text->setMinimumWidth(110);
         row->addWidget(text);
         m_fields.push_back(readOnlyEdit(this, id));
         row->addWidget(m_fields.back(), 1);
         layout->addLayout(row);
     }
+    // Shown only when the file on disk is no longer the one the pages were read from.
+    m_pNote = Named(new QLabel(this), IDC_INFO_NOTE);
+    m_pNote->setWordWrap(true);
+    m_pNote->hide();
+    layout->addWidget(m_pNote);
     auto* buttons = new QHBoxLayout;
-    m_pPrevious = Named(new QPushButton(tr("&Previous page"), this), IDC_INFO_PREVIOUS);
-    m_pNext = Named(new QPushButton(tr("&Next page"), this), IDC_INFO_NEXT);
+    m_pPrevious = Named(new QPushButton(ControlText(IDD_FILE_INFO, IDC_INFO_PREVIOUS), this), IDC_INFO_PREVIOUS);
+    m_pNext = Named(new QPushButton(ControlText(IDD_FILE_INFO, IDC_INFO_NEXT), this), IDC_INFO_NEXT);
     buttons->addWidget(m_pPrevious);
     buttons->addWidget(m_pNext);
     layout->addLayout(buttons);
-    layout->addLayout(okCancel(this, &m_pOk, false));
+    layout->addLayout(okCancel(this, IDD_FILE_INFO, &m_pOk, false));
     connect(m_pNext, &QPushButton::clicked, this, [this] {
         m_logic.Next();
         Show();
@@ -257,6 +265,8 @@ void CFileInfoDlg::Show()
         m_fields[i]->setMinimumWidth(lineEditWidthFor(m_fields[i], text)); // the dialog widens to fit
         m_fields[i]->home(false);
     }
+    m_pNote->setText(QtText(m_logic.Note()));
+    m_pNote->setVisible(!m_logic.Note().empty());
     m_pPrevious->setEnabled(m_logic.PreviousEnabled());
     m_pNext->setEnabled(m_logic.NextEnabled());
     QWidget* focus = m_logic.Focus() == IDC_INFO_NEXT ? static_cast<QWidget*>(m_pNext)
@@ -270,14 +280,14 @@ void CFileInfoDlg::Show()
 CSettingsDlg::CSettingsDlg(const CSettingsValues& values, IPrompter& prompter, QWidget* parent)
     : QDialog(parent), m_logic(values.adjust, values.lines, values.readOption, values.appValue), m_prompter(prompter)
 {
-    setWindowTitle(tr("Settings"));
+    setWindowTitle(ControlText(IDD_SETTINGS, 0));
     auto* layout = new QVBoxLayout(this);
-    auto* group = new QGroupBox(tr("Reduced view settings"), this);
+    auto* group = new QGroupBox(ControlText(IDD_SETTINGS, kSettingsGroupText), this);
     auto* inner = new QVBoxLayout(group);
-    m_pAdjust = Named(new QCheckBox(tr("&Adjust image to display size with reduced view"), group), IDC_SETTINGS_ADJUST);
+    m_pAdjust = Named(new QCheckBox(ControlText(IDD_SETTINGS, IDC_SETTINGS_ADJUST), group), IDC_SETTINGS_ADJUST);
     inner->addWidget(m_pAdjust);
     auto* row = new QHBoxLayout;
-    auto* label = new QLabel(tr("&Line number:"), group);
+    auto* label = new QLabel(ControlText(IDD_SETTINGS, IDC_SETTINGS_LINES), group);
     m_pLines = readOnlyEdit(group, IDC_SETTINGS_LINES);
     m_pSpin = Named(new CSpinButtons(group), IDC_SETTINGS_SPIN);
     label->setBuddy(m_pLines);
@@ -288,7 +298,7 @@ CSettingsDlg::CSettingsDlg(const CSettingsValues& values, IPrompter& prompter, Q
     inner->addLayout(row);
     layout->addWidget(group);
     QPushButton* ok = nullptr;
-    layout->addLayout(okCancel(this, &ok));
+    layout->addLayout(okCancel(this, IDD_SETTINGS, &ok));
     m_pAdjust->setChecked(m_logic.Adjust() != 0);
     connect(m_pAdjust, &QCheckBox::toggled, this, [this](bool on) {
         m_logic.SetAdjust(on ? 1 : 0);
@@ -325,10 +335,10 @@ void CSettingsDlg::accept()
 CPageJumpDlg::CPageJumpDlg(int pageCount, int current, IPrompter& prompter, QWidget* parent)
     : QDialog(parent), m_logic(pageCount, current), m_prompter(prompter)
 {
-    setWindowTitle(tr("Page jump"));
+    setWindowTitle(ControlText(IDD_PAGE_JUMP, 0));
     auto* layout = new QVBoxLayout(this);
     auto* row = new QHBoxLayout;
-    auto* label = new QLabel(tr("&Page:"), this);
+    auto* label = new QLabel(ControlText(IDD_PAGE_JUMP, IDC_JUMP_PAGE), this);
     // The page is typed (digits only) or stepped with the buttons, Up and Down.
     m_pPage = Named(new QLineEdit(this), IDC_JUMP_PAGE);
     m_pPage->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,5}")), m_pPage));
@@ -340,7 +350,7 @@ CPageJumpDlg::CPageJumpDlg(int pageCount, int current, IPrompter& prompter, QWid
     row->addWidget(spin);
     layout->addLayout(row);
     QPushButton* ok = nullptr;
-    layout->addLayout(okCancel(this, &ok));
+    layout->addLayout(okCancel(this, IDD_PAGE_JUMP, &ok));
     m_pPage->setText(QString::number(m_logic.Value()));
     connect(spin, &CSpinButtons::Delta, this, [this](int delta) {
         m_logic.Spin(delta);
@@ -362,11 +372,11 @@ void CPageJumpDlg::accept()
 CTiltCorrectionDlg::CTiltCorrectionDlg(ITiltTool& tool, IPrompter& prompter, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_logic(tool, prompter)
 {
-    setWindowTitle(tr("Tilt correction"));
+    setWindowTitle(ControlText(IDD_TILT_CORRECTION, 0));
     setModal(false);
     auto* layout = new QHBoxLayout(this);
-    auto* automatic = Named(new QPushButton(tr("&Auto correction"), this), IDC_TILT_AUTO);
-    auto* manual = Named(new QPushButton(tr("&Manual correction"), this), IDC_TILT_MANUAL);
+    auto* automatic = Named(new QPushButton(ControlText(IDD_TILT_CORRECTION, IDC_TILT_AUTO), this), IDC_TILT_AUTO);
+    auto* manual = Named(new QPushButton(ControlText(IDD_TILT_CORRECTION, IDC_TILT_MANUAL), this), IDC_TILT_MANUAL);
     automatic->setDefault(true);
     layout->addWidget(automatic);
     layout->addWidget(manual);
@@ -383,10 +393,10 @@ CLineStyleDlg::CLineStyleDlg(int width, uint32_t colour, const std::string& capt
                              QWidget* parent)
     : QDialog(parent), m_logic(width, colour), m_prompter(prompter)
 {
-    setCaption(this, caption, "Line Width and Color Setting");
+    setCaption(this, caption, IDD_LINE_STYLE);
     auto* layout = new QVBoxLayout(this);
     auto* row = new QHBoxLayout;
-    auto* widthLabel = new QLabel(tr("&Width"), this);
+    auto* widthLabel = new QLabel(ControlText(IDD_LINE_STYLE, IDC_LINE_WIDTH), this);
     m_pWidth = Named(new QLineEdit(this), IDC_LINE_WIDTH);
     auto* spin = Named(new CSpinButtons(this), IDC_LINE_SPIN);
     widthLabel->setBuddy(m_pWidth);
@@ -395,14 +405,14 @@ CLineStyleDlg::CLineStyleDlg(int width, uint32_t colour, const std::string& capt
     row->addWidget(spin);
     layout->addLayout(row);
     auto* colourRow = new QHBoxLayout;
-    auto* colourLabel = new QLabel(tr("C&olor"), this);
+    auto* colourLabel = new QLabel(ControlText(IDD_LINE_STYLE, IDC_COLOUR_LIST), this);
     m_pColour = Named(new CColourCombo(false, this), IDC_COLOUR_LIST);
     colourLabel->setBuddy(m_pColour);
     colourRow->addWidget(colourLabel);
     colourRow->addWidget(m_pColour, 1);
     layout->addLayout(colourRow);
     QPushButton* ok = nullptr;
-    layout->addLayout(okCancel(this, &ok));
+    layout->addLayout(okCancel(this, IDD_LINE_STYLE, &ok));
     m_pWidth->setText(QString::number(m_logic.Width()));
     m_pColour->SelectColour(colour);
     connect(spin, &CSpinButtons::Delta, this, [this](int delta) {
@@ -425,17 +435,17 @@ void CLineStyleDlg::accept()
 
 CColorDlg::CColorDlg(uint32_t colour, bool withoutWhite, const std::string& caption, QWidget* parent) : QDialog(parent)
 {
-    setCaption(this, caption, "Color Setting");
+    setCaption(this, caption, IDD_COLOUR);
     auto* layout = new QVBoxLayout(this);
     auto* row = new QHBoxLayout;
-    auto* label = new QLabel(tr("&Color"), this);
+    auto* label = new QLabel(ControlText(IDD_COLOUR, IDC_COLOUR_LIST), this);
     m_pColour = Named(new CColourCombo(withoutWhite, this), IDC_COLOUR_LIST);
     label->setBuddy(m_pColour);
     row->addWidget(label);
     row->addWidget(m_pColour, 1);
     layout->addLayout(row);
     QPushButton* ok = nullptr;
-    layout->addLayout(okCancel(this, &ok));
+    layout->addLayout(okCancel(this, IDD_COLOUR, &ok));
     m_pColour->SelectColour(colour);
     ChainTabOrder({m_pColour, ok, findChild<QPushButton*>(ControlName(IDCANCEL))});
 }
@@ -444,19 +454,19 @@ CColorFontDlg::CColorFontDlg(uint32_t colour, const gdi::LOGFONTA& font, uint32_
                              const std::string& caption, IFontChooser& fonts, QWidget* parent)
     : QDialog(parent), m_font(font), m_nTextColour(textColour)
 {
-    setCaption(this, caption, "Color and Font Setting");
+    setCaption(this, caption, IDD_COLOUR_FONT);
     auto* layout = new QVBoxLayout(this);
     auto* row = new QHBoxLayout;
-    auto* label = new QLabel(tr("&Color"), this);
+    auto* label = new QLabel(ControlText(IDD_COLOUR_FONT, IDC_COLOUR_LIST), this);
     m_pColour = Named(new CColourCombo(false, this), IDC_COLOUR_LIST);
     label->setBuddy(m_pColour);
     row->addWidget(label);
     row->addWidget(m_pColour, 1);
     layout->addLayout(row);
-    auto* fontButton = Named(new QPushButton(tr("&Font..."), this), IDC_FONT);
+    auto* fontButton = Named(new QPushButton(ControlText(IDD_COLOUR_FONT, IDC_FONT), this), IDC_FONT);
     layout->addWidget(fontButton);
     QPushButton* ok = nullptr;
-    layout->addLayout(okCancel(this, &ok));
+    layout->addLayout(okCancel(this, IDD_COLOUR_FONT, &ok));
     m_pColour->SelectColour(colour);
     connect(fontButton, &QPushButton::clicked, this, [this, &fonts] {
         gdi::LOGFONTA chosen = m_font;
@@ -475,13 +485,13 @@ CEditStampDlg::CEditStampDlg(const CStampRecord& record, const std::string& capt
                              QWidget* parent)
     : QDialog(parent), m_logic(record)
 {
-    setCaption(this, caption, "Edit Stamp");
+    setCaption(this, caption, IDD_EDIT_STAMP);
     auto* layout = new QVBoxLayout(this);
-    auto* nameLabel = new QLabel(tr("Text of &stamp:"), this);
+    auto* nameLabel = new QLabel(ControlText(IDD_EDIT_STAMP, IDC_STAMP_NAME), this);
     m_pName = Named(new QLineEdit(QtText(m_logic.Name()), this), IDC_STAMP_NAME);
     m_pName->setMaxLength(256);
     nameLabel->setBuddy(m_pName);
-    auto* textLabel = new QLabel(tr("Text of sta&mp:"), this);
+    auto* textLabel = new QLabel(ControlText(IDD_EDIT_STAMP, IDC_STAMP_TEXT), this);
     m_pText = Named(new QLineEdit(QtText(m_logic.Text()), this), IDC_STAMP_TEXT);
     m_pText->setMaxLength(kMaxStampText);
     m_pText->deselect();
@@ -492,16 +502,16 @@ CEditStampDlg::CEditStampDlg(const CStampRecord& record, const std::string& capt
     layout->addWidget(textLabel);
     layout->addWidget(m_pText);
     auto* buttons = new QHBoxLayout;
-    auto* date = Named(new QPushButton(tr("D&ate"), this), IDC_STAMP_DATE);
-    auto* time = Named(new QPushButton(tr("&Time"), this), IDC_STAMP_TIME);
-    auto* font = Named(new QPushButton(tr("&Font..."), this), IDC_FONT);
+    auto* date = Named(new QPushButton(ControlText(IDD_EDIT_STAMP, IDC_STAMP_DATE), this), IDC_STAMP_DATE);
+    auto* time = Named(new QPushButton(ControlText(IDD_EDIT_STAMP, IDC_STAMP_TIME), this), IDC_STAMP_TIME);
+    auto* font = Named(new QPushButton(ControlText(IDD_EDIT_STAMP, IDC_FONT), this), IDC_FONT);
     buttons->addWidget(date);
     buttons->addWidget(time);
     buttons->addStretch();
     buttons->addWidget(font);
     layout->addLayout(buttons);
     QPushButton* ok = nullptr;
-    layout->addLayout(okCancel(this, &ok));
+    layout->addLayout(okCancel(this, IDD_EDIT_STAMP, &ok));
     connect(date, &QPushButton::clicked, this, [this] { Insert("%x"); });
     connect(time, &QPushButton::clicked, this, [this] { Insert("%X"); });
     connect(font, &QPushButton::clicked, this, [this, &fonts] { m_logic.ChooseFont(fonts); });
@@ -558,13 +568,13 @@ CStampListDlg::CStampListDlg(const std::array<CStampRecord, kMaxStamps>& stamps,
                              IStampEditor& editor, QWidget* parent)
     : QDialog(parent), m_logic(stamps, count, current, defaultFont, defaultColour), m_editor(editor)
 {
-    setCaption(this, caption, "Stamp Properties");
+    setCaption(this, caption, IDD_STAMP_LIST);
     auto* layout = new QHBoxLayout(this);
     auto* left = new QVBoxLayout;
-    left->addWidget(new QLabel(tr("Text stamp:"), this));
+    left->addWidget(new QLabel(ControlText(IDD_STAMP_LIST, IDC_STAMP_LIST), this));
     m_pList = Named(new QListWidget(this), IDC_STAMP_LIST);
     left->addWidget(m_pList);
-    auto* group = new QGroupBox(tr("Text stamp:"), this);
+    auto* group = new QGroupBox(ControlText(IDD_STAMP_LIST, IDC_STAMP_PREVIEW), this);
     auto* groupLayout = new QVBoxLayout(group);
     m_pPreview = Named(new QLabel(group), IDC_STAMP_PREVIEW);
     m_pPreview->setMinimumHeight(40);
@@ -572,11 +582,11 @@ CStampListDlg::CStampListDlg(const std::array<CStampRecord, kMaxStamps>& stamps,
     left->addWidget(group);
     layout->addLayout(left, 1);
     auto* right = new QVBoxLayout;
-    auto* create = Named(new QPushButton(tr("Create &text"), this), IDC_STAMP_CREATE);
-    m_pDelete = Named(new QPushButton(tr("De&lete"), this), IDC_STAMP_DELETE);
-    m_pEdit = Named(new QPushButton(tr("&Edit"), this), IDC_STAMP_EDIT);
-    auto* ok = Named(new QPushButton(tr("OK"), this), IDOK);
-    auto* cancel = Named(new QPushButton(tr("Cancel"), this), IDCANCEL);
+    auto* create = Named(new QPushButton(ControlText(IDD_STAMP_LIST, IDC_STAMP_CREATE), this), IDC_STAMP_CREATE);
+    m_pDelete = Named(new QPushButton(ControlText(IDD_STAMP_LIST, IDC_STAMP_DELETE), this), IDC_STAMP_DELETE);
+    m_pEdit = Named(new QPushButton(ControlText(IDD_STAMP_LIST, IDC_STAMP_EDIT), this), IDC_STAMP_EDIT);
+    auto* ok = Named(new QPushButton(ControlText(IDD_STAMP_LIST, IDOK), this), IDOK);
+    auto* cancel = Named(new QPushButton(ControlText(IDD_STAMP_LIST, IDCANCEL), this), IDCANCEL);
     ok->setDefault(true);
     for (QPushButton* button : {create, m_pDelete, m_pEdit})
         right->addWidget(button);
@@ -694,9 +704,9 @@ bool CQtViewerDialogs::Settings(CSettingsValues& values)
     return true;
 }
 
-void CQtViewerDialogs::FileInformation(const std::string& path, const CPageImageArray& pages)
+void CQtViewerDialogs::FileInformation(const CLoadedFile& file, const CPageImageArray& pages)
 {
-    CFileInfoDlg dialog(path, pages, path, m_pParent);
+    CFileInfoDlg dialog(file, pages, m_pParent);
     if (dialog.Open())
         dialog.exec();
 }

@@ -68,14 +68,14 @@ private:
 class CFileInfoDlg : public QDialog {
     Q_OBJECT
 public:
-    CFileInfoDlg(const std::string& path, const CPageImageArray& pages, const std::string& temporaryDocument,
-                 QWidget* parent = nullptr);
+    CFileInfoDlg(const CLoadedFile& file, const CPageImageArray& pages, QWidget* parent = nullptr);
     bool Open();
 
 private:
     void Show();
     CFileInfoLogic m_logic;
     std::vector<QLineEdit*> m_fields;
+    QLabel* m_pNote;
     QPushButton* m_pPrevious;
     QPushButton* m_pNext;
     QPushButton* m_pOk;
@@ -249,7 +249,7 @@ public:
     std::optional<CFileFormat> ChangeFileFormat() override;
     std::optional<int> PageJump(int count, int current) override;
     bool Settings(CSettingsValues& values) override;
-    void FileInformation(const std::string& path, const CPageImageArray& pages) override;
+    void FileInformation(const CLoadedFile& file, const CPageImageArray& pages) override;
     /// The conversion on a worker thread behind the progress dialog, Cancel shown.
     int16_t RunConversion(const std::function<int16_t(const ConversionProgress&)>& work) override;
 

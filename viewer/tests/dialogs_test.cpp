@@ -1,5 +1,6 @@
 // The viewer's dialogs as widgets, offscreen: each driven once through its controls, its keyboard
 // order checked against its layout, and a picture of each saved under "screenshots".
+#include "common/resource_locale.h"
 #include "platform/files.h"
 #include "uiwidgets/control_name.h"
 #include "uiwidgets/font_dialog.h"
@@ -10,6 +11,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -21,10 +23,13 @@
 #include <QToolButton>
 
 #include <cstring>
+#include <filesystem>
+#include <memory>
 
 namespace {
 
 using namespace viewer_test;
+namespace fs = std::filesystem;
 
 template <typename W>
 W* Find(QWidget& dialog, int id)
@@ -84,8 +89,9 @@ TEST(ViewerDialogs, ChangeFileFormat)
 TEST_F(DocumentTest, FileInformationDialog)
 {
     ASSERT_TRUE(document.OnOpenDocument(writeTiff(path("two.tif"), 2, COMPRESSION_CCITTFAX3, 80, 50)));
-    CFileInfoDlg dialog(document.PathName(), document.Pages(), document.TemporaryDocument());
+    CFileInfoDlg dialog(document.LoadedFile(), document.Pages());
     ASSERT_TRUE(dialog.Open());
+    EXPECT_TRUE(Find<QLabel>(dialog, IDC_INFO_NOTE)->isHidden());
     EXPECT_EQ(Find<QLineEdit>(dialog, IDC_INFO_COMPRESSION)->text(), "CCITT Group 3 MH compression");
     EXPECT_EQ(Find<QLineEdit>(dialog, IDC_INFO_PAGE)->text(), "1/2");
     Check(dialog, "file-information");
@@ -95,8 +101,8 @@ TEST_F(DocumentTest, FileInformationDialog)
     EXPECT_TRUE(Find<QPushButton>(dialog, IDC_INFO_PREVIOUS)->hasFocus());
     // Every text shows whole in its box (less the frame and the 2-pixel margins), the longest included.
     for (const uint16_t compression : {COMPRESSION_CCITTRLE, COMPRESSION_PACKBITS, COMPRESSION_CCITTFAX3}) {
-        const std::string file = writeTiff(path("info.tif"), 1, compression, 1728, 50);
-        CFileInfoDlg info(file, document.Pages(), document.TemporaryDocument());
+        ASSERT_TRUE(document.OnOpenDocument(writeTiff(path("info.tif"), 1, compression, 1728, 50)));
+        CFileInfoDlg info(document.LoadedFile(), document.Pages());
         ASSERT_TRUE(info.Open());
         info.show();
         QCoreApplication::processEvents();
@@ -110,6 +116,85 @@ TEST_F(DocumentTest, FileInformationDialog)
             EXPECT_GE(shown, field->fontMetrics().horizontalAdvance(field->text())) << field->text().toStdString();
         }
     }
+    // A file changed on disk since it was read: the note shows below the fields.
+    fs::resize_file(path("info.tif"), 100);
+    CFileInfoDlg changed(document.LoadedFile(), document.Pages());
+    ASSERT_TRUE(changed.Open());
+    changed.show();
+    auto* note = Find<QLabel>(changed, IDC_INFO_NOTE);
+    EXPECT_TRUE(note->isVisible());
+    EXPECT_EQ(note->text().toStdString(), LoadResourceString(IDS_FILE_CHANGED_ON_DISK));
+}
+
+// The texts a dialog shows, in the order of its widgets: caption, labels, group boxes and buttons
+// (the spin buttons and the fields filled at run time left out).
+std::vector<std::string> TextsOf(QDialog& dialog)
+{
+    std::vector<std::string> texts{dialog.windowTitle().toStdString()};
+    for (QWidget* widget : dialog.findChildren<QWidget*>()) {
+        if (auto* group = qobject_cast<QGroupBox*>(widget))
+            texts.push_back(group->title().toStdString());
+        else if (auto* button = qobject_cast<QAbstractButton*>(widget); button && !qobject_cast<QToolButton*>(widget))
+            texts.push_back(button->text().toStdString());
+        else if (auto* label = qobject_cast<QLabel*>(widget);
+                 label && label->objectName() != ControlName(IDC_STAMP_PREVIEW)
+                 && label->objectName() != ControlName(IDC_INFO_NOTE))
+            texts.push_back(label->text().toStdString());
+    }
+    return texts;
+}
+
+// Every dialog's texts come from the viewer's language module: in English each has its text, and
+// a module of another language replaces them (what it lacks stays English).
+TEST_F(DocumentTest, DialogTextsComeFromTheLanguageModule)
+{
+    ASSERT_TRUE(document.OnOpenDocument(writeTiff(path("one.tif"), 1)));
+    struct Tool : ITiltTool {
+        std::optional<std::pair<gdi::POINT, gdi::POINT>> ReferenceLine() override { return std::nullopt; }
+        int LineOrientation() override { return 0; }
+        std::pair<int, int> PageSize() override { return {10, 10}; }
+        void Correct(std::optional<std::pair<int, int>>) override {}
+        void End() override {}
+    } tool;
+    struct Editor : IStampEditor {
+        bool Edit(const std::string&, CStampRecord&) override { return false; }
+    } editor;
+    NoFonts fonts;
+    const std::array<CStampRecord, kMaxStamps> stamps{};
+    std::vector<std::unique_ptr<QDialog>> dialogs;
+    const auto open = [&] {
+        dialogs.clear();
+        dialogs.push_back(std::make_unique<CChangeFileFormatDlg>());
+        dialogs.push_back(std::make_unique<CFileInfoDlg>(document.LoadedFile(), document.Pages()));
+        dialogs.push_back(std::make_unique<CSettingsDlg>(CSettingsValues{}, prompter));
+        dialogs.push_back(std::make_unique<CPageJumpDlg>(1, 0, prompter));
+        dialogs.push_back(std::make_unique<CTiltCorrectionDlg>(tool, prompter));
+        dialogs.push_back(std::make_unique<CLineStyleDlg>(1, 0, "", prompter));
+        dialogs.push_back(std::make_unique<CColorDlg>(0, false, ""));
+        dialogs.push_back(std::make_unique<CColorFontDlg>(0, gdi::LOGFONTA{}, 0, "", fonts));
+        dialogs.push_back(std::make_unique<CEditStampDlg>(CStampRecord{}, "", fonts));
+        dialogs.push_back(std::make_unique<CStampListDlg>(stamps, 0, 0, gdi::LOGFONTA{}, 0, "", editor));
+    };
+    open();
+    for (auto& dialog : dialogs)
+        for (const std::string& text : TextsOf(*dialog))
+            EXPECT_FALSE(text.empty()) << dialog->metaObject()->className();
+    const std::vector<std::string> english = {"Settings", "Reduced view settings",
+                                              "&Adjust image to display size with reduced view", "&Line number:", "OK",
+                                              "Cancel"};
+    EXPECT_EQ(TextsOf(*dialogs[2]), english);
+
+    CSDLocale german(ZPG_TEST_PROGRAM, "ZPG");
+    ASSERT_EQ(german.LoadLocale(0x0407), 1);
+    SetCurrentResourceLocale(&german);
+    open();
+    const std::vector<std::string> texts = TextsOf(*dialogs[2]);
+    SetCurrentResourceLocale(nullptr);
+    dialogs.clear();
+    const std::vector<std::string> translated = {"Einstellungen", "Verkleinerte Ansicht",
+                                                 "&Adjust image to display size with reduced view", "&Line number:",
+                                                 "OK", "Abbrechen"};
+    EXPECT_EQ(texts, translated);
 }
 
 TEST(ViewerDialogs, SettingsAndPageJump)

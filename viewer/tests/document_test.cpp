@@ -1,5 +1,6 @@
 // The viewer's document on real page files: opening every type, link files, conversion, the save
 // rules, failures that must leave files and the document as they were, and send registration.
+#include "common/resource_locale.h"
 #include "imaging/page_qimage.h"
 #include "platform/endpoint.h"
 #include "viewer/page_file_access.h"
@@ -72,7 +73,7 @@ TEST_F(DocumentTest, LinkFilesOpenTheirPagesOrNothing)
     const std::string a = writeTiff(path("a.tif"), 2), b = writeBmp(path("b.bmp"));
     qelta::test::writeTextFile(path("inner.tqs"), b + "\r\n");
     qelta::test::writeTextFile(path("self.lnk"), a + "\n" + path("self.lnk") + "\n");
-    qelta::test::writeTextFile(path("loop1.lnk"), path("loop2.lnk") + "\n");
+    qelta::test::writeTextFile(path("loop1.lnk"), path("loop2.LNK") + "\n");
     qelta::test::writeTextFile(path("loop2.LNK"), path("loop1.lnk") + "\n");
     std::string deep = b;
     for (int i = 0; i <= kMaxLinkDepth; ++i) {
@@ -82,24 +83,27 @@ TEST_F(DocumentTest, LinkFilesOpenTheirPagesOrNothing)
     std::string large = a + "\n";
     while (large.size() <= static_cast<size_t>(kMaxLinkFileBytes))
         large += std::string(200, '\n');
+    const std::string repeat = LoadResourceString(IDS_LINK_FILES_REPEAT);
+    ASSERT_EQ(repeat, "The document link files repeat: a link file is listed again, by itself or by another link file.");
     struct Case {
         const char* name;
         std::string text;
-        int pages; // 0: refused
-        int code;
+        int pages;           // 0: refused
+        int code;            // the library's message, or
+        std::string message; // the viewer's own
     } cases[] = {
-        {"crlf.lnk", a + "\r\n" + b + "\r\n", 3, 0},
-        {"lf.lnk", a + "\n" + b + "\n", 3, 0},
-        {"last.Lnk", a + "\r\n" + b, 3, 0},
-        {"cr-cr.lnk", a + "\r\r\n" + b + "\r\n", 3, 0},
-        {"nested.lnk", a + "\r\n" + path("inner.tqs") + "\r\n", 3, 0},
-        {"list.tqs", b + "\r\n\r\n" + b + "\r\n", 2, 0},
-        {"self-link.lnk", path("self.lnk") + "\n", 0, PF_ERR_OPEN},
-        {"cycle.lnk", path("loop1.lnk") + "\n", 0, PF_ERR_OPEN},
-        {"missing.lnk", a + "\r\n" + path("gone.tif") + "\r\n", 0, PF_ERR_OPEN},
-        {"text.lnk", path("crlf.lnk.txt") + "\n", 0, PF_ERR_OPEN},
-        {"empty.lnk", "", 0, PF_ERR_OPEN},
-        {"large.lnk", large, 0, PF_ERR_TOO_LARGE},
+        {"crlf.lnk", a + "\r\n" + b + "\r\n", 3, 0, ""},
+        {"lf.lnk", a + "\n" + b + "\n", 3, 0, ""},
+        {"last.Lnk", a + "\r\n" + b, 3, 0, ""},
+        {"cr-cr.lnk", a + "\r\r\n" + b + "\r\n", 3, 0, ""},
+        {"nested.lnk", a + "\r\n" + path("inner.tqs") + "\r\n", 3, 0, ""},
+        {"list.tqs", b + "\r\n\r\n" + b + "\r\n", 2, 0, ""},
+        {"self-link.lnk", path("self.lnk") + "\n", 0, 0, repeat},
+        {"cycle.lnk", path("loop1.lnk") + "\n", 0, 0, repeat},
+        {"missing.lnk", a + "\r\n" + path("gone.tif") + "\r\n", 0, PF_ERR_OPEN, ""},
+        {"text.lnk", path("crlf.lnk.txt") + "\n", 0, PF_ERR_OPEN, ""},
+        {"empty.lnk", "", 0, PF_ERR_OPEN, ""},
+        {"large.lnk", large, 0, PF_ERR_TOO_LARGE, ""},
     };
     qelta::test::writeTextFile(path("crlf.lnk.txt"), "not a page file");
     ASSERT_TRUE(document.OnOpenDocument(writeTiff(path("shown.tif"), 4)));
@@ -107,11 +111,15 @@ TEST_F(DocumentTest, LinkFilesOpenTheirPagesOrNothing)
         SCOPED_TRACE(c.name);
         qelta::test::writeTextFile(path(c.name), c.text);
         LibraryMessages::codes().clear();
+        if (!c.message.empty())
+            prompter.script = {{c.message, IDOK}};
         const bool opened = document.OnOpenDocument(path(c.name));
         EXPECT_EQ(opened, c.pages > 0);
         EXPECT_EQ(bytesOf(path(c.name)), c.text) << "the link file is never written";
+        EXPECT_TRUE(prompter.script.empty());
+        prompter.script.clear();
         if (!opened) {
-            EXPECT_EQ(LibraryMessages::codes(), std::vector<int>{c.code});
+            EXPECT_EQ(LibraryMessages::codes(), c.code ? std::vector<int>{c.code} : std::vector<int>{});
             EXPECT_EQ(document.PageCount(), 4);
             EXPECT_EQ(document.Title(), "shown.tif");
             continue;
@@ -125,8 +133,11 @@ TEST_F(DocumentTest, LinkFilesOpenTheirPagesOrNothing)
         ASSERT_TRUE(document.OnOpenDocument(path("shown.tif")));
     }
     // Nesting is followed to its limit and no further.
+    prompter.script = {{"The document link files are nested too deeply to be opened.", IDOK}};
     EXPECT_FALSE(document.OnOpenDocument(path("deep" + std::to_string(kMaxLinkDepth) + ".lnk")));
+    EXPECT_TRUE(prompter.script.empty());
     EXPECT_TRUE(document.OnOpenDocument(path("deep" + std::to_string(kMaxLinkDepth - 1) + ".lnk")));
+    EXPECT_EQ(document.PageCount(), 1);
 }
 
 // A frame that records what showed when a conversion began and the progress reported, and that
@@ -184,13 +195,15 @@ TEST_F(ConversionTest, LinkFilesConvertUnderTheWaitCursorWithinTheirBounds)
         {"the same fax listed up to the page bound", std::vector<std::string>(kMaxConvertedPages / 5, fax),
          kMaxConvertedPages, PF_OK},
         {"one listing more", std::vector<std::string>(kMaxConvertedPages / 5 + 1, fax), 0, PF_ERR_TOO_LARGE},
-        {"a link file listed twice fans out", {inner, fax, inner}, 0, PF_ERR_OPEN},
+        {"a link file listed twice fans out", {inner, fax, inner}, 0, kLinkFilesRepeat},
         {"a link file listed once", {fax, inner}, 15, PF_OK},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         LibraryMessages::codes().clear();
         frame.reports.clear();
+        if (c.code == kLinkFilesRepeat)
+            prompter.script = {{LoadResourceString(IDS_LINK_FILES_REPEAT), IDOK}};
         const bool opened = document.OnOpenDocument(Link("list.lnk", c.lines));
         EXPECT_TRUE(frame.waitingAtStart);
         EXPECT_EQ(frame.statusAtStart, kStatusProcessing);
@@ -205,7 +218,8 @@ TEST_F(ConversionTest, LinkFilesConvertUnderTheWaitCursorWithinTheirBounds)
             EXPECT_EQ(frame.reports.back(), 100);
             EXPECT_TRUE(std::is_sorted(frame.reports.begin(), frame.reports.end()));
         } else {
-            EXPECT_EQ(LibraryMessages::codes(), std::vector<int>{c.code});
+            EXPECT_EQ(LibraryMessages::codes(), c.code < 0 ? std::vector<int>{c.code} : std::vector<int>{});
+            EXPECT_TRUE(prompter.script.empty());
             EXPECT_TRUE(frame.reports.empty()) << "refused before any page is read";
         }
     }

@@ -1,13 +1,17 @@
 // Tables of the viewer's rules: display states, command updates, and every dialog's logic.
+#include "common/resource_locale.h"
 #include "viewer/display_state.h"
 #include "viewer/tests/viewer_test_support.h"
 #include "viewer/viewer_dialog_logic.h"
 
 #include <cstring>
+#include <filesystem>
+#include <functional>
 
 namespace {
 
 using namespace viewer_test;
+namespace fs = std::filesystem;
 
 TEST(DisplayState, ZoomFitAndRotationRules)
 {
@@ -217,10 +221,11 @@ TEST(DialogLogic, FileInformationTexts)
 TEST_F(DocumentTest, FileInformationPagesThroughTheFile)
 {
     ASSERT_TRUE(document.OnOpenDocument(writeTiff(path("three.tif"), 3, COMPRESSION_PACKBITS, 50, 30)));
-    CFileInfoLogic logic(document.PathName(), document.Pages(), document.TemporaryDocument());
+    CFileInfoLogic logic(document.LoadedFile(), document.Pages());
     ASSERT_TRUE(logic.Open());
     EXPECT_EQ(logic.Texts().page, "1/3");
     EXPECT_EQ(logic.Texts().width, "50");
+    EXPECT_EQ(logic.Note(), "");
     EXPECT_FALSE(logic.PreviousEnabled());
     EXPECT_TRUE(logic.NextEnabled());
     EXPECT_EQ(logic.Focus(), IDC_INFO_NEXT);
@@ -239,21 +244,75 @@ TEST_F(DocumentTest, FileInformationPagesThroughTheFile)
     EXPECT_EQ(logic.Focus(), IDC_INFO_NEXT);
 
     ASSERT_TRUE(document.OnOpenDocument(writeTiff(path("one.tif"), 1)));
-    CFileInfoLogic single(document.PathName(), document.Pages(), document.TemporaryDocument());
+    CFileInfoLogic single(document.LoadedFile(), document.Pages());
     ASSERT_TRUE(single.Open());
     EXPECT_FALSE(single.NextEnabled() || single.PreviousEnabled());
 
-    // A link file describes the temporary document; a file of no type is refused with -24.
+    // A link file describes the document it was converted into; no document is refused with -24.
     qelta::test::writeTextFile(path("list.lnk"), path("three.tif") + "\n");
     ASSERT_TRUE(document.OnOpenDocument(path("list.lnk")));
-    CFileInfoLogic link(path("list.lnk"), document.Pages(), document.TemporaryDocument());
+    CFileInfoLogic link(document.LoadedFile(), document.Pages());
     ASSERT_TRUE(link.Open());
     EXPECT_EQ(link.Texts().page, "1/3");
-    qelta::test::writeTextFile(path("plain.txt"), "text");
-    CFileInfoLogic plain(path("plain.txt"), document.Pages(), document.TemporaryDocument());
+    EXPECT_EQ(link.Texts().compression, "PackBits compression");
+    ASSERT_TRUE(document.OnNewDocument());
+    CFileInfoLogic none(document.LoadedFile(), document.Pages());
     LibraryMessages::codes().clear();
-    EXPECT_FALSE(plain.Open());
+    EXPECT_FALSE(none.Open());
     EXPECT_EQ(LibraryMessages::codes(), std::vector<int>{PF_ERR_OPEN});
+}
+
+// The dialog tells of the document shown, as it was read, whatever became of its file since; a
+// file that changed on disk adds a note, and a save makes the saved file the one described.
+TEST_F(DocumentTest, FileInformationDescribesTheDocumentShownNotTheFileOnDisk)
+{
+    const std::string shown = path("fax.tif");
+    const std::string changed = LoadResourceString(IDS_FILE_CHANGED_ON_DISK);
+    ASSERT_FALSE(changed.empty());
+    struct Case {
+        const char* name;
+        std::function<void()> change; // done to the file after it was opened
+        bool note;
+    } cases[] = {
+        {"unchanged", [] {}, false},
+        {"replaced by a 2-page uncompressed TIFF",
+         [&] {
+             writeTiff(path("other.tif"), 2, COMPRESSION_NONE, 300, 200);
+             fs::rename(path("other.tif"), shown);
+         },
+         true},
+        {"cut to 3000 bytes", [&] { fs::resize_file(shown, 3000); }, true},
+        {"removed", [&] { fs::remove(shown); }, true},
+        {"its mode changed", [&] { fs::permissions(shown, fs::perms::owner_read, fs::perm_options::remove); }, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(document.OnOpenDocument(writeTiff(shown, 5, COMPRESSION_CCITTFAX4, 80, 50)));
+        c.change();
+        CFileInfoLogic logic(document.LoadedFile(), document.Pages());
+        LibraryMessages::codes().clear();
+        ASSERT_TRUE(logic.Open());
+        EXPECT_TRUE(LibraryMessages::codes().empty());
+        for (int page = 1; page <= 5; ++page, logic.Next()) {
+            const CFileInfoTexts& t = logic.Texts();
+            EXPECT_EQ(t.format, "TIFF file");
+            EXPECT_EQ(t.compression, "") << "G4 has no name of its own";
+            EXPECT_EQ(t.colours, "2");
+            EXPECT_EQ(t.width, "80");
+            EXPECT_EQ(t.height, "50");
+            EXPECT_EQ(t.page, std::to_string(page) + "/5");
+            EXPECT_EQ(logic.Note(), c.note ? changed : "");
+        }
+        fs::remove(shown);
+    }
+
+    // A save rewrites the file: the saved file is the one described, with no note.
+    ASSERT_TRUE(document.OnOpenDocument(writeTiff(shown, 2, COMPRESSION_CCITTRLE, 80, 50)));
+    ASSERT_TRUE(document.OnSaveDocument(shown));
+    CFileInfoLogic saved(document.LoadedFile(), document.Pages());
+    ASSERT_TRUE(saved.Open());
+    EXPECT_EQ(saved.Texts().compression, "Revised CCITT Group 3 MH compression");
+    EXPECT_EQ(saved.Note(), "");
 }
 
 TEST(DialogLogic, ColourListsSelectBlackForUnknownColours)
