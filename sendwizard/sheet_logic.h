@@ -111,7 +111,8 @@ public:
     int ConvertDocumentImage(int i);
     int RegisterDocumentJob(int i);
     int FlushDocumentJob(int i);
-    /// Why the last FlushDocumentJob failed, as the job tool told it; empty when it did not say.
+    /// Why the last send step failed (CreateJobTool, RegisterDocumentJob, FlushDocumentJob): what
+    /// the job tool told (the queue and the system's reason), else the queue and what failed.
     std::string m_strFlushFailure;
     /// Draws the header line of one page into the top band of image.
     int StampHeader(uintptr_t image, const CJobSummary& summary, const LOGFONTA& font, int nPage, int nTotal);

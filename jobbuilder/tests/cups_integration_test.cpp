@@ -140,3 +140,31 @@ TEST_F(CupsTest, FlushJobSendsTheStreamTheRedirectFileReceives)
     EXPECT_TRUE(jobs.back() == redirected) << "the device got " << jobs.back().size() << " bytes, the file "
                                            << redirected.size();
 }
+
+// A job for a queue the server lacks is refused when it is registered, and the reason names the
+// printer, the queue asked for and the server's answer.
+TEST_F(CupsTest, AJobForAQueueTheServerLacksSaysWhy)
+{
+    qelta::test::ScopedStateRoot root;
+    platform::com::initializeThread();
+    for (const char* server :
+         {"qeltamd5lib.dll", "resultreceiver.dll", "cryptotool.dll", "sendlog.dll", "jobbuilder.dll"}) {
+        jobtest::registerServer(server);
+        ASSERT_FALSE(HasFatalFailure());
+    }
+    const std::string image = root.path() + "/scan.tif";
+    jobtest::writeFaxTiff(image, 1);
+    {
+        Ptr<IQeltaJobTool> tool;
+        ASSERT_EQ(platform::com::createInstance(CLSID_QeltaJobTool, 23, tool), S_OK);
+        Bstr path(image), queue("No Such Fax"), user("alice"), password(""), document("Report");
+        platform::com::takeErrorInfo();
+        EXPECT_EQ(tool->RegisterJobData(path.get(), queue.get(), user.get(), password.get(), 0, 1, document.get()), S_FALSE);
+        const std::string reason = platform::com::takeErrorInfo();
+        EXPECT_EQ(reason.rfind("the print queue \"No Such Fax\" cannot be opened (CUPS answered for \"No_Such_Fax\": ", 0), 0u)
+            << reason;
+        EXPECT_NE(reason.find("not exist"), std::string::npos) << reason;
+    }
+    platform::com::uninitializeThread();
+}
+
