@@ -149,6 +149,9 @@ public:
     int m_bSkip = 0;
     /// Set when a send failed, so some destination did not get the fax: the work file stays.
     int m_bKeepWorkFile = 0;
+    /// Set when the job could not be made or sent (the user was told), cleared when the preview makes
+    /// the job anew: the wizard then ends with a non-zero status.
+    int m_bJobFailed = 0;
     /// Set when a page changed what the job is made of, so the preview rebuilds it; nothing is
     /// built before the first preview.
     int m_bChanged = 1;
