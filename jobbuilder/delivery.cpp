@@ -118,15 +118,24 @@ bool DeliverToFile(const CJobStream& stream, CRedirectTarget target)
     return ok;
 }
 
+std::unique_ptr<platform::PrinterHandle> OpenPrinterFor(const std::string& printerName)
+{
+    std::string said;
+    auto printer = platform::currentSpooler()->openPrinter(printerName, &said);
+    if (!printer)
+        Failed("the " + QueueNamed(printerName) + " cannot be opened "
+               + (said.empty() ? "(no such queue, or the print server cannot be reached)" : "(" + said + ")"));
+    return printer;
+}
+
 bool DeliverToPrinter(const CJobStream& stream, const std::string& printerName, const std::string& jobName,
                       int pageCount)
 {
     if (pageCount <= 0)
         return false;
-    auto printer = platform::currentSpooler()->openPrinter(printerName);
+    auto printer = OpenPrinterFor(printerName);
     if (!printer)
-        return Failed("the " + QueueNamed(printerName)
-                      + " cannot be opened (no such queue, or the print server cannot be reached)");
+        return false;
     if (!printer->startDocument(jobName, "RAW"))
         return Failed("the " + QueueNamed(printerName) + " refused the job");
     // From here on every failure abandons the document, so the device never gets part of a job.

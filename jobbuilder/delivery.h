@@ -4,7 +4,10 @@
 
 #include "jobbuilder/pjl_stream.h"
 
+#include "platform/spooler.h"
+
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -25,6 +28,10 @@ std::optional<CRedirectTarget> CreateRedirectTarget(const std::string& setting);
 /// Copies the stream into the redirect target and closes it. On failure the target is removed, so
 /// a half-written job never stays behind.
 bool DeliverToFile(const CJobStream& stream, CRedirectTarget target);
+
+/// Opens the printer through the spooler in use; null when it cannot, with the reason (the queue's
+/// name and what the spooler said) as the thread's error information.
+std::unique_ptr<platform::PrinterHandle> OpenPrinterFor(const std::string& printerName);
 
 /// Sends the stream to the printer as one RAW document named jobName, a new spooler page after each
 /// stream length / pageCount bytes (at the next piece boundary). A failure once the document has

@@ -221,9 +221,8 @@ HRESULT CQeltaJobTool::RegisterJobData(BSTR bszImagePath, BSTR bszPrinterName, B
         // A job the "FileOutput" setting redirects to a file needs no print queue; should that file
         // not be creatable, the delivery falls back to the printer and fails there.
         if (RedirectSetting().empty()) {
-            auto printer = platform::currentSpooler()->openPrinter(printerName);
-            if (!printer)
-                return S_FALSE;
+            if (!OpenPrinterFor(printerName))
+                return S_FALSE; // the reason is the thread's error information
         }
         if (lMfpType < 0 || lMfpType > 3)
             return S_FALSE;

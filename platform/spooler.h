@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -48,12 +49,26 @@ struct QueueDefinition {
     std::string ppdPath;
 };
 
-/// The spooler.
+/// The queue name the suite's setup gives a printer name: each character CUPS refuses in queue
+/// names (blank, tab, "/", "\", "?", quotes, "#", "@", DEL, control bytes) and ":" turned into "_",
+/// cut to 127 bytes (never within a UTF-8 character).
+std::string queueNameFor(std::string_view printerName);
+
+/// The queue that holds a printer among queues: the one whose queue name is the printer's queue
+/// name (queueNameFor, in any case), else the first whose description is the printer name; only
+/// queues that keep accepts count (no keep: every queue). Null when none.
+const Destination* findPrinterQueue(const std::vector<Destination>& queues, std::string_view printerName,
+                                    const std::function<bool(const Destination&)>& keep = {});
+
+/// The spooler. A call that takes a printer's name finds its queue as the suite's setup names it:
+/// the queue of the printer's queue name, else the queue the name describes, else the queue of the
+/// name as it stands.
 class Spooler {
 public:
     virtual ~Spooler() = default;
-    /// Opens a printer the spooler knows; null otherwise.
-    virtual std::unique_ptr<PrinterHandle> openPrinter(std::string_view printerName) = 0;
+    /// Opens a printer the spooler knows; null otherwise, with the reason (the queue's name and what
+    /// the server said) in error when the spooler has one to give.
+    virtual std::unique_ptr<PrinterHandle> openPrinter(std::string_view printerName, std::string* error = nullptr) = 0;
     /// The device URI of a printer (for example "socket://192.0.2.7:9100"), when it has one.
     virtual std::optional<std::string> deviceUri(std::string_view printerName) = 0;
     /// True when the spooler knows a printer of that name (nothing is opened).

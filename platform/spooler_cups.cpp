@@ -178,16 +178,21 @@ class CupsSpooler : public Spooler {
 public:
     explicit CupsSpooler(std::chrono::milliseconds adminLimit) : adminLimit_(adminLimit) {}
 
-    std::unique_ptr<PrinterHandle> openPrinter(std::string_view printerName) override
+    std::unique_ptr<PrinterHandle> openPrinter(std::string_view printerName, std::string* error) override
     {
-        if (printerName.empty())
+        const auto queue = queueOf(printerName, error);
+        if (!queue)
             return nullptr;
         http_t* http = connectToServer();
-        if (!http)
+        if (!http) {
+            if (error)
+                *error = unreachable();
             return nullptr;
-        const std::string name(printerName);
-        cups_dest_t* dest = cupsGetNamedDest(http, name.c_str(), nullptr);
+        }
+        cups_dest_t* dest = cupsGetNamedDest(http, queue->c_str(), nullptr);
         if (!dest) {
+            if (error)
+                *error = serverSaid(*queue);
             httpClose(http);
             return nullptr;
         }
@@ -199,12 +204,7 @@ public:
         return printerAttribute(printerName, "device-uri");
     }
 
-    bool hasPrinter(std::string_view printerName) override
-    {
-        bool known = false;
-        printerAttribute(printerName, "printer-name", &known);
-        return known;
-    }
+    bool hasPrinter(std::string_view printerName) override { return queueOf(printerName, nullptr).has_value(); }
 
     std::optional<std::string> makeAndModel(std::string_view printerName) override
     {
@@ -379,32 +379,85 @@ private:
         return list;
     }
 
-    // One attribute of the named queue, asked on a connection that ends at the time limit; known
-    // (when given) tells whether the server answered that it has the queue.
-    std::optional<std::string> printerAttribute(std::string_view printerName, const char* attribute,
-                                                bool* known = nullptr) const
+    // What the server answered about one queue.
+    struct QueueAnswer {
+        bool answered = false;             ///< the server answered in time
+        bool known = false;                ///< it has the queue
+        std::optional<std::string> value;  ///< the attribute asked for, when the queue has it
+        std::string said;                  ///< the server's text when it has no such queue
+    };
+
+    // One attribute of the queue of that name, asked on a connection that ends at the time limit.
+    QueueAnswer askQueue(const std::string& queue, const char* attribute) const
     {
-        if (known)
-            *known = false;
-        if (printerName.empty())
-            return std::nullopt;
+        QueueAnswer answer;
         BoundedConnection connection(adminLimit_);
         if (!connection.get())
-            return std::nullopt;
-        ipp_t* request = printerRequest(IPP_OP_GET_PRINTER_ATTRIBUTES, printerName);
+            return answer;
+        ipp_t* request = printerRequest(IPP_OP_GET_PRINTER_ATTRIBUTES, queue);
         ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr, attribute);
         ipp_t* response = cupsDoRequest(connection.get(), request, "/");
-        std::optional<std::string> result;
-        if (response && !connection.late() && ippGetStatusCode(response) <= IPP_STATUS_OK_CONFLICTING) {
-            if (known)
-                *known = true;
-            if (ipp_attribute_t* found = ippFindAttribute(response, attribute, IPP_TAG_ZERO))
-                if (const char* value = ippGetString(found, 0, nullptr); value && *value)
-                    result = value;
+        if (response && !connection.late()) {
+            answer.answered = true;
+            if (ippGetStatusCode(response) <= IPP_STATUS_OK_CONFLICTING) {
+                answer.known = true;
+                if (ipp_attribute_t* found = ippFindAttribute(response, attribute, IPP_TAG_ZERO))
+                    if (const char* value = ippGetString(found, 0, nullptr); value && *value)
+                        answer.value = value;
+            } else {
+                answer.said = serverSaid(queue);
+            }
         }
         ippDelete(response);
-        return result;
+        return answer;
     }
+
+    // The queue a printer name means (see Spooler): the queue of its queue name when the server has
+    // it, else the one the name describes, else the one of the name as it stands. Nothing when the
+    // server has none of them or cannot be asked, with the reason in error (when given).
+    std::optional<std::string> queueOf(std::string_view printerName, std::string* error)
+    {
+        if (printerName.empty()) {
+            if (error)
+                *error = "no printer named";
+            return std::nullopt;
+        }
+        const std::string queue = queueNameFor(printerName);
+        const QueueAnswer answer = askQueue(queue, "printer-name");
+        if (answer.known)
+            return queue;
+        const auto queues = answer.answered ? listDestinations(adminLimit_) : std::nullopt;
+        if (!queues) {
+            if (error)
+                *error = unreachable();
+            return std::nullopt;
+        }
+        if (const Destination* described = findPrinterQueue(*queues, printerName))
+            return described->name;
+        for (const Destination& destination : *queues)
+            if (equalsNoCase(destination.name, printerName))
+                return destination.name;
+        if (error)
+            *error = answer.said;
+        return std::nullopt;
+    }
+
+    // One attribute of the queue a printer name means.
+    std::optional<std::string> printerAttribute(std::string_view printerName, const char* attribute)
+    {
+        const auto queue = queueOf(printerName, nullptr);
+        return queue ? askQueue(*queue, attribute).value : std::nullopt;
+    }
+
+    // What the server said when it refused a call on a queue, with the queue asked.
+    static std::string serverSaid(const std::string& queue)
+    {
+        const char* said = cupsLastErrorString();
+        return "CUPS answered for \"" + queue + "\": " + (said && *said ? said : "refused");
+    }
+
+    // The reason when the server could not be asked.
+    static std::string unreachable() { return std::string("the CUPS server ") + cupsServer() + " cannot be reached"; }
 
     // How long the server gets to answer a device search after its backends stopped.
     static constexpr std::chrono::seconds kAnswerMargin{5};
@@ -416,6 +469,41 @@ std::mutex spoolerMutex;
 std::shared_ptr<Spooler> installedSpooler; // null until first asked for: then CUPS
 
 } // namespace
+
+std::string queueNameFor(std::string_view printerName)
+{
+    std::string name;
+    for (const char c : printerName) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool refused = byte < 0x20 || byte == 0x7F || c == ' ' || c == '/' || c == '\\' || c == '?' || c == '\''
+                             || c == '"' || c == '#' || c == '@' || c == ':';
+        name += refused ? '_' : c;
+    }
+    if (name.size() > 127) {
+        size_t cut = 127;
+        // Never leave half a UTF-8 character at the end.
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+            --cut;
+        name.resize(cut);
+    }
+    return name;
+}
+
+const Destination* findPrinterQueue(const std::vector<Destination>& queues, std::string_view printerName,
+                                    const std::function<bool(const Destination&)>& keep)
+{
+    if (printerName.empty())
+        return nullptr;
+    const auto kept = [&](const Destination& queue) { return !keep || keep(queue); };
+    const std::string queueName = queueNameFor(printerName);
+    for (const auto& queue : queues)
+        if (equalsNoCase(queue.name, queueName) && kept(queue))
+            return &queue;
+    for (const auto& queue : queues)
+        if (queue.info == printerName && kept(queue))
+            return &queue;
+    return nullptr;
+}
 
 std::string minimalPpd(std::string_view model)
 {

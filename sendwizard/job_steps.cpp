@@ -70,6 +70,14 @@ bool AppendPage(const std::string& path, IKHANDLE image)
 enum class CallResult { Ok, Failed, Error };
 CallResult Check(HRESULT hr) { return hr == S_OK ? CallResult::Ok : FAILED(hr) ? CallResult::Error : CallResult::Failed; }
 
+// The reason of a failed send step: what the job tool said (the queue and the system's reason),
+// else the queue and what failed.
+std::string SendFailure(const std::string& printer, const std::string& what)
+{
+    std::string said = platform::com::takeErrorInfo();
+    return said.empty() ? "the job for the print queue \"" + printer + "\" failed: " + what : said;
+}
+
 } // namespace
 
 int CPSMainuiLogic::BuildCoverImage(int i)
@@ -239,13 +247,18 @@ int CPSMainuiLogic::RegisterDocumentJob(int i)
 {
     const CFaxDocument* document = GetDocument(i);
     const CJobSummary* summary = GetJobSummary();
-    if (!document || !summary || !m_pJobTool)
+    if (!document || !summary || !m_pJobTool) {
+        m_strFlushFailure = SendFailure(m_strPrinter, !document ? "no fax document" : !summary ? "no job summary" : "no job tool");
         return 0;
+    }
     IQeltaJobTool& job = *m_pJobTool.get();
+    platform::com::takeErrorInfo(); // nothing of an earlier call
     auto step = [&](HRESULT hr, const char* text) {
         const CallResult result = Check(hr);
         if (result == CallResult::Failed)
             WriteStepLog(kSendJobDataLog, text);
+        if (result != CallResult::Ok)
+            m_strFlushFailure = SendFailure(m_strPrinter, text);
         return result == CallResult::Ok;
     };
     job.CleanJob();
@@ -287,11 +300,13 @@ int CPSMainuiLogic::RegisterDocumentJob(int i)
 
 int CPSMainuiLogic::FlushDocumentJob(int i)
 {
-    if (!GetDocument(i) || !m_pJobTool)
+    if (!GetDocument(i) || !m_pJobTool) {
+        m_strFlushFailure = SendFailure(m_strPrinter, !m_pJobTool ? "no job tool" : "no fax document");
         return 0;
+    }
     platform::com::takeErrorInfo(); // nothing of an earlier call
     if (m_pJobTool->FlushJob() == S_OK) // "FAILED - IQeltaJobTool::FlushJob()" goes nowhere
         return 1;
-    m_strFlushFailure = platform::com::takeErrorInfo();
+    m_strFlushFailure = SendFailure(m_strPrinter, "FAILED - IQeltaJobTool::FlushJob()");
     return 0;
 }

@@ -106,6 +106,7 @@ bool SendJob(CPSMainuiLogic& sheet, IPrompter& prompter, IProgressRunner& progre
     if (progress.Run(WizardString(IDS_SENDING), [&sheet](IProgressSink& sink) { return SendJobWorker(sheet, sink); })
         == 0)
         return true;
+    sheet.m_bJobFailed = 1;
     prompter.MessageBox(WizardString(IDS_UNKNOWN_ERROR), WizardString(IDS_CAPTION), MB_ICONEXCLAMATION);
     return false;
 }
@@ -240,6 +241,7 @@ void CPPPreviewLogic::CreateImage()
         m_Sheet.m_bChanged = 0;
         // A new job: whatever an earlier image's failure stopped is open again.
         m_bFailed = false;
+        m_Sheet.m_bJobFailed = 0;
         m_bControlsEnabled = true;
         m_nButtons = PSWIZB_BACK | PSWIZB_FINISH;
         m_nPageNumber = -1;
@@ -252,6 +254,7 @@ void CPPPreviewLogic::CreateImage()
             m_nButtons = PSWIZB_FINISH;
             m_bControlsEnabled = false;
             m_bFailed = true;
+            m_Sheet.m_bJobFailed = 1;
             return;
         }
         m_strImagePath = m_Sheet.m_strPreviewImagePath;

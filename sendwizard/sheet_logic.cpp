@@ -139,7 +139,13 @@ bool CPSMainuiLogic::EnsureComponent(platform::com::Ptr<I>& component, const CLS
     return SUCCEEDED(platform::com::createInstance(clsid, CLSCTX_INPROC_SERVER, component)) && component;
 }
 
-int CPSMainuiLogic::CreateJobTool() { return EnsureComponent(m_pJobTool, CLSID_QeltaJobTool) ? 1 : 0; }
+int CPSMainuiLogic::CreateJobTool()
+{
+    if (EnsureComponent(m_pJobTool, CLSID_QeltaJobTool))
+        return 1;
+    m_strFlushFailure = "the job tool (jobbuilder.dll) cannot be created";
+    return 0;
+}
 
 int CPSMainuiLogic::ReadPhoneBookRecord(const std::string& strBookPath, int32_t lRecordID, CPhoneBookRecord& record)
 {

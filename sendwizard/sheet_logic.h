@@ -111,7 +111,8 @@ public:
     int ConvertDocumentImage(int i);
     int RegisterDocumentJob(int i);
     int FlushDocumentJob(int i);
-    /// Why the last FlushDocumentJob failed, as the job tool told it; empty when it did not say.
+    /// Why the last send step failed (CreateJobTool, RegisterDocumentJob, FlushDocumentJob): what
+    /// the job tool told (the queue and the system's reason), else the queue and what failed.
     std::string m_strFlushFailure;
     /// Draws the header line of one page into the top band of image.
     int StampHeader(uintptr_t image, const CJobSummary& summary, const LOGFONTA& font, int nPage, int nTotal);
@@ -148,6 +149,9 @@ public:
     int m_bSkip = 0;
     /// Set when a send failed, so some destination did not get the fax: the work file stays.
     int m_bKeepWorkFile = 0;
+    /// Set when the job could not be made or sent (the user was told), cleared when the preview makes
+    /// the job anew: the wizard then ends with a non-zero status.
+    int m_bJobFailed = 0;
     /// Set when a page changed what the job is made of, so the preview rebuilds it; nothing is
     /// built before the first preview.
     int m_bChanged = 1;

@@ -53,5 +53,6 @@ int RunSendWizard(const std::vector<std::string>& args, IPrompter& prompter, ISh
     runner.Run(sheet, host.get());
     sheet.DropDocuments();
     sheet.DeleteWorkFile();
-    return 0;
+    // A job that could not be made or sent ends the program as a failure; a Cancel does not.
+    return sheet.m_bJobFailed ? 1 : 0;
 }

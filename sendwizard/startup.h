@@ -25,7 +25,8 @@ public:
 };
 
 /// The whole start-up. Returns the program's exit code: 0 after the sheet ran (the work file is
-/// then deleted), non-zero when start-up failed before it (the work file is kept).
+/// then deleted unless a send failed), 1 when the sheet ended on a job that could not be made or
+/// sent (sheet's m_bJobFailed), non-zero when start-up failed before it (the work file is kept).
 int RunSendWizard(const std::vector<std::string>& args, IPrompter& prompter, ISheetRunner& runner);
 
 /// The wizard's help file, in the programs' help folder.

@@ -161,8 +161,13 @@ int IPD(void* owner, const char* driverName, const char* printerName, const char
     auto spooler = platform::currentSpooler();
     const std::string uri = PreparePort(owner, *spooler, portName, list);
 
+    // Only a queue that prints with this driver is the printer; one of the user's that has its name
+    // or description keeps it, and the printer takes the first free name the printer check gives.
     const auto queues = setup::ListQueues(*spooler);
-    if (setup::FindPrinter(queues, printerName))
+    const setup::PrinterPlace place = setup::PlacePrinter(queues, printerName, [&](const platform::Destination& queue) {
+        return setup::PrintsWithDriver(queue, driverName);
+    });
+    if (place.suiteQueue)
         return 0; // the printer exists: it stays as it is
     // The driver: its own PPD when the source folder holds one, else ours.
     std::string ppd = sourceFolder + "/" + driverName + ".ppd";
@@ -175,7 +180,7 @@ int IPD(void* owner, const char* driverName, const char* printerName, const char
         }
         ppd = *ownPpd;
     }
-    const bool added = spooler->addQueue({setup::QueueNameFor(printerName), printerName, uri, ppd});
+    const bool added = spooler->addQueue({platform::queueNameFor(place.freeName), place.freeName, uri, ppd});
     if (ownPpd)
         platform::removeFile(*ownPpd);
     if (!added)
@@ -268,16 +273,11 @@ int PrinterCheck(const char* name, char* freeName)
     if (!name || !freeName)
         return 0;
     const auto queues = setup::ListQueues(*platform::currentSpooler());
-    std::string candidate = name;
-    int taken = 0;
-    while (taken < 9999 && setup::FindPrinter(queues, candidate)) {
-        ++taken;
-        candidate = std::string(name) + " (" + std::to_string(taken) + ")";
-    }
-    const size_t length = std::min(candidate.size(), setup::kPathBytes - 1);
-    std::memcpy(freeName, candidate.data(), length);
+    const setup::PrinterPlace place = setup::PlacePrinter(queues, name, [](const platform::Destination&) { return false; });
+    const size_t length = std::min(place.freeName.size(), setup::kPathBytes - 1);
+    std::memcpy(freeName, place.freeName.data(), length);
     freeName[length] = '\0';
-    return taken > 0 ? 1 : 0;
+    return place.taken > 0 ? 1 : 0;
 }
 
 } // extern "C"

@@ -22,8 +22,11 @@ typedef int32_t (*DriverSetupMessageBoxFn)(void* owner, const char* caption, con
 DRIVERSETUP_EXPORT void DriverSetupSetMessageBox(DriverSetupMessageBoxFn show);
 
 /* Installs: copies the driver files from driverSourceDir ("NT" + each name) and the help file from
- * helpSourceDir into the install directory's "driver/", then makes the queue. 0 when done, and 0
- * after a failure that was shown (files already copied stay). */
+ * helpSourceDir into the install directory's "driver/", then makes the queue. A queue of the name
+ * (or of a name PrinterCheck tries after it) that prints with driverName is the printer, which then
+ * stays as it is; a queue of another driver keeps its name, and the printer is made under the free
+ * name PrinterCheck gives. 0 when done, and 0 after a failure that was shown (files already copied
+ * stay). */
 DRIVERSETUP_EXPORT int IPD(void* owner, const char* driverName, const char* printerName, const char* ignored1,
                            const char* driverSourceDir, const char* ignored2, const char* portName,
                            const char* helpSourceDir);

@@ -1,6 +1,7 @@
 #include "setup/setup_core.h"
 
 #include "common/registry_helper.h"
+#include "platform/ini.h"
 #include "platform/text.h"
 
 #include <QApplication>
@@ -13,41 +14,17 @@
 
 namespace setup {
 
-std::string QueueNameFor(std::string_view printerName)
-{
-    std::string name;
-    for (const char c : printerName) {
-        const auto byte = static_cast<unsigned char>(c);
-        const bool refused = byte < 0x20 || byte == 0x7F || c == ' ' || c == '/' || c == '\\' || c == '?' || c == '\''
-                             || c == '"' || c == '#' || c == '@' || c == ':';
-        name += refused ? '_' : c;
-    }
-    if (name.size() > 127) {
-        size_t cut = 127;
-        // Never leave half a UTF-8 character at the end.
-        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
-            --cut;
-        name.resize(cut);
-    }
-    return name;
-}
-
 namespace {
 
-// The queue of a printer among those that pass keep: the queue of its queue name first, then the
-// first whose description is the printer name.
-template <typename Keep>
-const platform::Destination* FindPrinterWhere(const std::vector<platform::Destination>& queues,
-                                              std::string_view printerName, Keep&& keep)
+// Where MakeDefault remembers (HKLM, product key) the queue it made the default and the default
+// that queue replaced.
+constexpr const char* kDefaultQueueValue = "DefaultFaxQueue";
+constexpr const char* kPreviousDefaultValue = "PreviousDefaultQueue";
+
+const platform::Destination* QueueNamed(const std::vector<platform::Destination>& queues, std::string_view name)
 {
-    if (printerName.empty())
-        return nullptr;
-    const std::string queueName = QueueNameFor(printerName);
     for (const auto& queue : queues)
-        if (platform::equalsNoCase(queue.name, queueName) && keep(queue))
-            return &queue;
-    for (const auto& queue : queues)
-        if (queue.info == printerName && keep(queue))
+        if (!name.empty() && platform::equalsNoCase(queue.name, name))
             return &queue;
     return nullptr;
 }
@@ -71,9 +48,23 @@ std::string Utf8ReadAsLatin1(std::string_view text)
 
 } // namespace
 
-const platform::Destination* FindPrinter(const std::vector<platform::Destination>& queues, std::string_view printerName)
+PrinterPlace PlacePrinter(const std::vector<platform::Destination>& queues, std::string_view printerName,
+                          const std::function<bool(const platform::Destination&)>& isSuite)
 {
-    return FindPrinterWhere(queues, printerName, [](const platform::Destination&) { return true; });
+    PrinterPlace place;
+    std::string candidate(printerName);
+    while (true) {
+        if (const auto* suite = platform::findPrinterQueue(queues, candidate, isSuite)) {
+            place.suiteQueue = suite;
+            return place;
+        }
+        if (place.taken >= 9999 || !platform::findPrinterQueue(queues, candidate))
+            break;
+        ++place.taken;
+        candidate = std::string(printerName) + " (" + std::to_string(place.taken) + ")";
+    }
+    place.freeName = std::move(candidate);
+    return place;
 }
 
 bool PrintsWithDriver(const platform::Destination& queue, std::string_view driverName)
@@ -154,14 +145,56 @@ int32_t ShowBox(MessageBoxFn hook, void* owner, const std::string& caption, cons
     return kAnswerOk;
 }
 
+std::vector<std::string> ListedDrivers(const std::string& listFile)
+{
+    std::vector<std::string> drivers;
+    auto add = [&](const std::string& key) {
+        if (std::string name = platform::readProfileString("Printer", key.c_str(), "", listFile); !name.empty())
+            drivers.push_back(std::move(name));
+    };
+    add("drivername");
+    const int count = platform::readProfileInt("Printer", "Num", 0, listFile);
+    for (int i = 0; i < count; ++i)
+        add("drivername" + std::to_string(i));
+    return drivers;
+}
+
+void MakeDefault(platform::Spooler& spooler, const std::vector<platform::Destination>& queues,
+                 const platform::Destination& queue, const std::function<bool(const platform::Destination&)>& isSuite)
+{
+    const std::string current = spooler.defaultDestination().value_or("");
+    if (platform::equalsNoCase(current, queue.name))
+        return;
+    const platform::Destination* replaced = QueueNamed(queues, current);
+    if (!spooler.setDefaultDestination(queue.name))
+        return;
+    const CRegistryHelper machine(HKEY_LOCAL_MACHINE, kProductKeyPrefix);
+    // A default that is itself the suite's printer (an earlier call's) keeps the one it replaced.
+    if (!replaced || !isSuite(*replaced))
+        machine.WriteString(kProductSubkey, kPreviousDefaultValue, replaced ? replaced->name : "");
+    machine.WriteString(kProductSubkey, kDefaultQueueValue, queue.name);
+}
+
 void RemovePrinter(platform::Spooler& spooler, const std::string& printerName, const std::string& driverName)
 {
     const auto queues = ListQueues(spooler);
-    const auto* queue = FindPrinterWhere(queues, printerName, [&](const platform::Destination& candidate) {
-        return PrintsWithDriver(candidate, driverName);
-    });
-    if (queue)
-        spooler.removeQueue(queue->name);
+    const auto* queue = PlacePrinter(queues, printerName, [&](const platform::Destination& candidate) {
+                            return PrintsWithDriver(candidate, driverName);
+                        }).suiteQueue;
+    if (!queue)
+        return;
+    const bool wasDefault = platform::equalsNoCase(spooler.defaultDestination().value_or(""), queue->name);
+    if (!spooler.removeQueue(queue->name))
+        return;
+    const CRegistryHelper machine(HKEY_LOCAL_MACHINE, kProductKeyPrefix);
+    if (!platform::equalsNoCase(machine.ReadString(kProductSubkey, kDefaultQueueValue, ""), queue->name))
+        return;
+    // The default this queue replaced comes back, unless the user chose another one since.
+    const std::string previous = machine.ReadString(kProductSubkey, kPreviousDefaultValue, "");
+    if (wasDefault && QueueNamed(queues, previous))
+        spooler.setDefaultDestination(previous);
+    machine.WriteString(kProductSubkey, kDefaultQueueValue, "");
+    machine.WriteString(kProductSubkey, kPreviousDefaultValue, "");
 }
 
 } // namespace setup

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -23,13 +24,17 @@ inline constexpr std::chrono::milliseconds kSpoolerTimeLimit{5000};
 /// The classic path buffer size of the exports.
 inline constexpr size_t kPathBytes = 260;
 
-/// The queue name of a printer name: each character CUPS refuses in queue names (blank, tab, "/",
-/// "\", "?", quotes, "#", "@", DEL, control bytes) and ":" turned into "_", cut to 127 bytes.
-std::string QueueNameFor(std::string_view printerName);
-
-/// The queue that holds a printer: the one whose queue name is the printer's queue name, else the
-/// first whose description is the printer name; null when none.
-const platform::Destination* FindPrinter(const std::vector<platform::Destination>& queues, std::string_view printerName);
+/// A printer name among the queues as the printer check walks the names it tries (the name, then
+/// "name (1)", "name (2)", ..., at most 9,999 numbered ones): a name is taken when a queue holds it
+/// (platform::findPrinterQueue). The walk ends at the first name whose queue is the suite's printer
+/// (prints with a driver isSuite accepts), or at the first free name.
+struct PrinterPlace {
+    const platform::Destination* suiteQueue = nullptr; ///< the suite's printer; null when the walk found none
+    std::string freeName; ///< the first free name (the last name tried when all were taken); empty with suiteQueue
+    int taken = 0;        ///< how many names were taken before it
+};
+PrinterPlace PlacePrinter(const std::vector<platform::Destination>& queues, std::string_view printerName,
+                          const std::function<bool(const platform::Destination&)>& isSuite);
 
 /// True when the queue prints with that driver, its make and model as CUPS reports it (also as
 /// earlier installations made CUPS report a non-ASCII name: its UTF-8 bytes read as Latin-1).
@@ -71,8 +76,17 @@ QMessageBox* MakeMessageBox(const std::string& caption, const std::string& text,
 /// application at all and a display is named (DISPLAY, WAYLAND_DISPLAY).
 bool DisplayAvailable();
 
-/// Removes the printer of that name, and only a queue that prints with driverName: the user's other
-/// printers stay whatever their descriptions (a driver goes with its last queue).
+/// The driver names of a printer list file: "drivername" and "drivername0" to "Num" - 1, those given.
+std::vector<std::string> ListedDrivers(const std::string& listFile);
+
+/// Makes the queue the server's default destination. The default it replaces is remembered (HKLM),
+/// unless that one is itself a queue isSuite accepts, so that removing the queue gives it back.
+void MakeDefault(platform::Spooler& spooler, const std::vector<platform::Destination>& queues,
+                 const platform::Destination& queue, const std::function<bool(const platform::Destination&)>& isSuite);
+
+/// Removes the suite's printer of that name (PlacePrinter), only a queue that prints with driverName:
+/// the user's other printers stay whatever their descriptions. When MakeDefault made it the default
+/// and it still is, the default it replaced comes back, when that queue still exists.
 void RemovePrinter(platform::Spooler& spooler, const std::string& printerName, const std::string& driverName);
 
 } // namespace setup

@@ -88,10 +88,19 @@ int SDP(void*, const char* printerName)
 {
     if (!printerName)
         return 0;
+    // Only the suite's printer (a queue printing with a driver of the printer list) is made the
+    // default, never a queue of the user's that has its name or description.
+    const std::string install = setup::InstallDirectory();
+    const std::vector<std::string> drivers =
+        install.empty() ? std::vector<std::string>{} : setup::ListedDrivers(setup::PrinterListFile(install));
+    const auto isSuite = [&](const platform::Destination& queue) {
+        return std::any_of(drivers.begin(), drivers.end(),
+                           [&](const std::string& driver) { return setup::PrintsWithDriver(queue, driver); });
+    };
     auto spooler = platform::currentSpooler();
     const auto queues = setup::ListQueues(*spooler);
-    if (const auto* queue = setup::FindPrinter(queues, printerName))
-        spooler->setDefaultDestination(queue->name);
+    if (const auto* queue = setup::PlacePrinter(queues, printerName, isSuite).suiteQueue)
+        setup::MakeDefault(*spooler, queues, *queue, isSuite);
     return 0;
 }
 

@@ -1,6 +1,7 @@
 // The spooler over a real CUPS server: a private cupsd on the loopback interface with a raw queue
 // whose backend keeps every job. Raw documents arrive unchanged, abandoned ones never arrive, and
-// a job sent by FlushJob reaches the device byte for byte as the redirect file receives it.
+// a job sent by FlushJob reaches the device byte for byte as the redirect file receives it; a job
+// for a queue the server lacks says why it was refused.
 #include "common/registry_helper.h"
 #include "jobbuilder/job_tool.h"
 #include "jobbuilder/tests/support/job_test_support.h"
@@ -129,6 +130,17 @@ TEST_F(CupsTest, FlushJobSendsTheStreamTheRedirectFileReceives)
         Bstr name("Bob"), number("0123"), empty("");
         ASSERT_EQ(tool->RegisterJobTarget(0, name.get(), number.get(), empty.get(), empty.get(), 0, empty.get()), S_OK);
         ASSERT_EQ(tool->FlushJob(), S_OK) << (target.empty() ? "to the printer" : "to the file");
+    }
+    {
+        // A queue the server lacks: the job is refused when it is registered, and the reason names
+        // the printer, the queue asked for and the server's answer.
+        Bstr path(image), queue("No Such Fax"), user("alice"), password(""), document("Report");
+        platform::com::takeErrorInfo();
+        EXPECT_EQ(tool->RegisterJobData(path.get(), queue.get(), user.get(), password.get(), 0, 1, document.get()), S_FALSE);
+        const std::string reason = platform::com::takeErrorInfo();
+        EXPECT_EQ(reason.rfind("the print queue \"No Such Fax\" cannot be opened (CUPS answered for \"No_Such_Fax\": ", 0), 0u)
+            << reason;
+        EXPECT_NE(reason.find("not exist"), std::string::npos) << reason;
     }
     tool.reset();
     platform::com::uninitializeThread();

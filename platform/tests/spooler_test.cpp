@@ -360,7 +360,9 @@ TEST(CupsSpooler, UnknownPrinterWhenNoServerAnswers)
 
     auto spooler = makeCupsSpooler();
     onFreshThread([&] {
-        EXPECT_FALSE(spooler->openPrinter("Qelta Fax"));
+        std::string error;
+        EXPECT_FALSE(spooler->openPrinter("Qelta Fax", &error));
+        EXPECT_EQ(error, "the CUPS server " + socket + " cannot be reached");
         EXPECT_EQ(spooler->deviceUri("Qelta Fax"), std::nullopt);
     });
 

@@ -405,22 +405,32 @@ TEST_F(Pages, ImageAndSendWorkersReportTheirProgress)
     }
 }
 
-TEST_F(Pages, EveryWorkerFailureLeavesItsTextAlone)
+TEST_F(Pages, EveryWorkerFailureLeavesItsTextAndEveryFailedSendItsReason)
 {
     const struct {
         const char* text;
         bool send;
         std::function<void(CPSMainuiLogic&)> breakIt;
+        std::string reason; // a failed send's last line
     } cases[] = {
         {"FAILED - CreateJobData1", false, [](CPSMainuiLogic& s) {
              s.m_bAttachCover = 1;
              s.m_strCoverPath = "/nonexistent/Sales.TQC";
-         }},
-        {"FAILED - CreateJobData2", false, [](CPSMainuiLogic& s) { s.m_nPageCount = 0; }},
-        {"FAILED - SendJobData1", true, [](CPSMainuiLogic& s) { s.SetJobSummary(nullptr); }},
+         }, ""},
+        {"FAILED - CreateJobData2", false, [](CPSMainuiLogic& s) { s.m_nPageCount = 0; }, ""},
+        {"FAILED - SendJobData1", true, [](CPSMainuiLogic& s) { s.SetJobSummary(nullptr); },
+         "\nREASON - the job for the print queue \"Fax\" failed: no job summary"},
+        // The queue cannot be opened when the job is registered.
+        {"FAILED - SendJobData1", true, [this](CPSMainuiLogic&) {
+             spooler->failAt(platform::RecordingSpooler::Step::Open, 1);
+         }, kUnopenedQueue},
+        // The job tool refuses the job without a reason of the system's.
+        {"FAILED - SendJobData1", true, [](CPSMainuiLogic& s) {
+             platform::removeFile(s.GetDocument(0)->m_strImagePath);
+         }, "\nREASON - the job for the print queue \"Fax\" failed: FAILED - IQeltaJobTool::RegisterJobData()"},
         {"FAILED - SendJobData2", true, [this](CPSMainuiLogic&) {
              spooler->failAt(platform::RecordingSpooler::Step::Open, 2);
-         }},
+         }, kUnopenedQueue},
     };
     AddDestinations(1);
     for (const auto& c : cases) {
@@ -441,9 +451,7 @@ TEST_F(Pages, EveryWorkerFailureLeavesItsTextAlone)
             EXPECT_TRUE(preview.OnWizardFinish());
             EXPECT_EQ(preview.GetButtons(), PSWIZB_FINISH);
             EXPECT_EQ(readTextFile(job.GetJobFolder() + kSendJobLog),
-                      std::string(c.text) + "\nNOT SENT - 0123450 Name 0"
-                          + (std::string(c.text) == "FAILED - SendJobData2" ? kUnopenedQueue : ""))
-                << "only the printer's refusal has a reason to give";
+                      std::string(c.text) + "\nNOT SENT - 0123450 Name 0" + c.reason);
         } else {
             EXPECT_EQ(preview.GetButtons(), PSWIZB_FINISH) << c.text;
             EXPECT_FALSE(preview.AreControlsEnabled());
@@ -525,7 +533,8 @@ TEST_F(Pages, SendingWithoutAJobBuilderFailsAtOnce)
     EXPECT_EQ(SendJobWorker(job, sink), 0);
     EXPECT_EQ(sink.failure, kWorkerFailure);
     EXPECT_TRUE(sink.values.empty());
-    EXPECT_EQ(readTextFile(job.GetJobFolder() + kSendJobLog), "FAILED - SendJobData0");
+    EXPECT_EQ(readTextFile(job.GetJobFolder() + kSendJobLog),
+              "FAILED - SendJobData0\nREASON - the job tool (jobbuilder.dll) cannot be created");
     CPPPreviewLogic preview(job, prompter, sink);
     prompter.expected = {"Unknown System Error. Please re install Qelta Driver."};
     preview.OnSetActive();

@@ -95,6 +95,15 @@ bool UsePrivateServer(qelta::test::CPrivateCupsServer& server)
     return true;
 }
 
+// Prints bytes as one raw document on the printer of that name; false when a step fails.
+bool PrintRaw(platform::Spooler& spooler, std::string_view printer, const std::string& bytes)
+{
+    auto handle = spooler.openPrinter(printer);
+    size_t written = 0;
+    return handle && handle->startDocument("Fax", "RAW") && handle->startPage()
+           && handle->write(bytes.data(), bytes.size(), written) && handle->endPage() && handle->endDocument();
+}
+
 class SetupTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -210,7 +219,7 @@ TEST_F(SetupTest, PrinterCheckAndQueueNames)
                                   {std::string(200, 'x'), std::string(127, 'x')},
                                   {std::string(126, 'x') + "\xc3\xa9", std::string(126, 'x')}};
     for (const auto& c : names)
-        EXPECT_EQ(setup::QueueNameFor(c.printer), c.queue) << c.printer;
+        EXPECT_EQ(platform::queueNameFor(c.printer), c.queue) << c.printer;
 
     spooler->addPrinter("Fax");
     spooler->addPrinter("Fax_(1)"); // "Fax (1)" by its queue name
@@ -486,14 +495,7 @@ TEST_F(SetupTest, OnAPrivateCupsServer)
 
     // A raw job arrives as it was sent.
     const std::string bytes("\x1b%-12345X@PJL\r\n\0\xff raw", 20);
-    {
-        auto printer = cups->openPrinter("Qelta_Fax_0");
-        ASSERT_TRUE(printer);
-        size_t written = 0;
-        ASSERT_TRUE(printer->startDocument("Fax", "RAW") && printer->startPage()
-                    && printer->write(bytes.data(), bytes.size(), written) && printer->endPage()
-                    && printer->endDocument());
-    }
+    ASSERT_TRUE(PrintRaw(*cups, "Qelta_Fax_0", bytes));
     const auto jobs = server.WaitForJobs(1, std::chrono::seconds(20));
     ASSERT_EQ(jobs.size(), 1u);
     EXPECT_EQ(jobs[0], bytes);
@@ -580,8 +582,9 @@ TEST_F(SetupTest, InstallerStandInCallsEveryExport)
 
 namespace {
 
-// A fax job the job builder sends to the printer IPD made reaches the driver's backend byte for
-// byte as the same job redirected to a file.
+// A fax job the job builder sends to the printer IPD made, by the printer's name as the driver
+// starts the wizard with it, reaches the driver's backend byte for byte as the same job redirected
+// to a file.
 TEST_F(SetupTest, TheJobBuilderPrintsRawToTheInstalledPrinter)
 {
     qelta::test::CPrivateCupsServer server;
@@ -590,6 +593,10 @@ TEST_F(SetupTest, TheJobBuilderPrintsRawToTheInstalledPrinter)
     platform::setSpooler(nullptr);
     ASSERT_EQ(Install("Qelta Fax"), 0);
     ASSERT_EQ(platform::currentSpooler()->deviceUri("Qelta_Fax"), "qelta:/QELTA");
+    // The wizard's printer facts, by the printer's name.
+    EXPECT_TRUE(platform::currentSpooler()->hasPrinter("Qelta Fax"));
+    EXPECT_EQ(platform::currentSpooler()->deviceUri("Qelta Fax"), "qelta:/QELTA");
+    EXPECT_EQ(platform::currentSpooler()->makeAndModel("Qelta Fax"), "Qelta Driver");
 
     platform::com::initializeThread();
     for (const char* name : {"qeltamd5lib.dll", "resultreceiver.dll", "cryptotool.dll", "sendlog.dll", "jobbuilder.dll"}) {
@@ -609,7 +616,7 @@ TEST_F(SetupTest, TheJobBuilderPrintsRawToTheInstalledPrinter)
         for (const std::string& target : {out, std::string()}) {
             ASSERT_EQ(machine.WriteString(kProductSubkey, "FileOutput", target), 1);
             ASSERT_EQ(machine.WriteString(kProductSubkey, "LastSpoolTime", last), 1);
-            platform::com::Bstr path(image), queue("Qelta_Fax"), user("alice"), password(""), document("Report");
+            platform::com::Bstr path(image), queue("Qelta Fax"), user("alice"), password(""), document("Report");
             ASSERT_EQ(tool->RegisterJobData(path.get(), queue.get(), user.get(), password.get(), 2, 1, document.get()), S_OK);
             platform::com::Bstr name("Bob"), number("0123"), empty("");
             ASSERT_EQ(tool->RegisterJobTarget(0, name.get(), number.get(), empty.get(), empty.get(), 0, empty.get()), S_OK);
@@ -626,3 +633,54 @@ TEST_F(SetupTest, TheJobBuilderPrintsRawToTheInstalledPrinter)
 }
 
 } // namespace
+
+namespace {
+
+// A queue of the user's described as the suite's printer but printing through another driver is
+// not the suite's printer: the printer is installed under the next free name, made the default in
+// place of the user's default, reached by its own name, and its removal leaves the user's queue and
+// gives the default back.
+TEST_F(SetupTest, AUsersQueueWithThePrintersDescriptionIsLeftAlone)
+{
+    qelta::test::CPrivateCupsServer server;
+    if (!UsePrivateServer(server))
+        return;
+    platform::setSpooler(nullptr);
+    auto cups = platform::currentSpooler();
+    const std::string ppd = root.path() + "/other.ppd";
+    qelta::test::writeTextFile(ppd, platform::minimalPpd("Other Driver"));
+    ASSERT_TRUE(cups->addQueue({"Front_Desk", "Qelta Fax", "qelta:/FRONT", ppd}));
+    ASSERT_TRUE(cups->setDefaultDestination(server.Queue()));
+    ListOne("Qelta Fax", "Qelta Driver");
+
+    for (int run = 0; run < 2; ++run) // a second installation finds the printer the first made
+        ASSERT_EQ(Install("Qelta Fax"), 0);
+    EXPECT_TRUE(shown.empty());
+    const auto queues = setup::ListQueues(*cups);
+    ASSERT_EQ(queues.size(), 3u);
+    const auto* front = platform::findPrinterQueue(queues, "Front_Desk");
+    ASSERT_TRUE(front);
+    EXPECT_EQ(front->info, "Qelta Fax");
+    EXPECT_EQ(front->makeAndModel, "Other Driver");
+    EXPECT_EQ(cups->makeAndModel("Qelta_Fax_(1)"), "Qelta Driver");
+    EXPECT_EQ(cups->deviceUri("Qelta Fax (1)"), "qelta:/QELTA");
+
+    EXPECT_EQ(exports.SDP(nullptr, "Qelta Fax"), 0);
+    EXPECT_EQ(cups->defaultDestination(), "Qelta_Fax_(1)");
+    EXPECT_EQ(exports.SDP(nullptr, "Qelta Fax (1)"), 0); // again: the user's default is still the one remembered
+
+    const std::string bytes("\x1b%-12345X@PJL\r\nfax", 18);
+    ASSERT_TRUE(PrintRaw(*cups, "Qelta Fax (1)", bytes));
+    const auto jobs = server.WaitForJobs(1, std::chrono::seconds(20));
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_EQ(jobs[0], bytes);
+
+    EXPECT_EQ(exports.DPD(), 0);
+    EXPECT_FALSE(cups->hasPrinter("Qelta_Fax_(1)"));
+    EXPECT_TRUE(cups->hasPrinter("Front_Desk"));
+    EXPECT_EQ(cups->defaultDestination(), server.Queue());
+    ::unsetenv("CUPS_SERVER");
+}
+
+} // namespace
+

@@ -164,7 +164,7 @@ bool RecordingSpooler::shouldFail(Step step)
     return fail;
 }
 
-std::unique_ptr<PrinterHandle> RecordingSpooler::openPrinter(std::string_view printerName)
+std::unique_ptr<PrinterHandle> RecordingSpooler::openPrinter(std::string_view printerName, std::string*)
 {
     std::lock_guard lock(mutex_);
     calls_.push_back("open " + std::string(printerName));

@@ -57,7 +57,7 @@ public:
     /// "setDefault NAME", "devices".
     std::vector<std::string> calls() const;
 
-    std::unique_ptr<PrinterHandle> openPrinter(std::string_view printerName) override;
+    std::unique_ptr<PrinterHandle> openPrinter(std::string_view printerName, std::string* error = nullptr) override;
     std::optional<std::string> deviceUri(std::string_view printerName) override;
     bool hasPrinter(std::string_view printerName) override;
     std::optional<std::string> makeAndModel(std::string_view printerName) override;
