@@ -189,39 +189,6 @@ bool syncFiles(std::span<const int> fds)
     return true;
 }
 
-BackgroundFlush::BackgroundFlush(std::vector<int> fds) : fds_(std::move(fds))
-{
-    // One after another on the one thread: a thread for each would cost more to start than the
-    // flushes take once the first has written what the others share.
-    auto flush = [this] {
-        for (const int fd : fds_)
-            ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE); // a folder refuses: its flush does it
-        for (const int fd : fds_)
-            if (!flushDescriptor(fd) && error_ == 0)
-                error_ = errno != 0 ? errno : EIO;
-    };
-    try {
-        thread_ = std::thread(flush);
-    } catch (const std::system_error&) {
-        flush(); // no thread to be had: now
-    }
-}
-
-BackgroundFlush::~BackgroundFlush()
-{
-    if (thread_.joinable())
-        thread_.join();
-}
-
-bool BackgroundFlush::wait()
-{
-    if (thread_.joinable())
-        thread_.join();
-    if (error_ != 0)
-        errno = error_;
-    return error_ == 0;
-}
-
 FileDescriptor openFolder(const std::string& path, std::error_code* error)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

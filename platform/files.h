@@ -57,24 +57,6 @@ bool syncFile(int fd);
 /// counts as flushed.
 bool syncFiles(std::span<const int> fds);
 
-/// Flushes open files or folders (as syncFiles does) on a thread of its own while the caller goes on
-/// with other work; wait gives the outcome. The descriptors stay open until then; destroying the
-/// object waits too.
-class BackgroundFlush {
-public:
-    explicit BackgroundFlush(std::vector<int> fds);
-    ~BackgroundFlush();
-    BackgroundFlush(const BackgroundFlush&) = delete;
-    BackgroundFlush& operator=(const BackgroundFlush&) = delete;
-    /// Waits for the flushes; false when any failed (errno tells why).
-    bool wait();
-
-private:
-    std::vector<int> fds_;
-    std::thread thread_;
-    int error_ = 0;
-};
-
 /// Opens a folder for reading its names or flushing it. Invalid when it cannot.
 FileDescriptor openFolder(const std::string& path, std::error_code* error = nullptr);
 

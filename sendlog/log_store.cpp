@@ -231,19 +231,13 @@ bool knownIndexText(const std::string& path, std::string& text, size_t& entries)
     return true;
 }
 
-// Writes root.xml, which holds entries index elements, and remembers the text. What flushAlong
-// flushes reaches the storage device before the new index takes root.xml's place.
-void saveIndexText(const std::string& path, std::string text, size_t entries,
-                   platform::BackgroundFlush* flushAlong = nullptr)
+// Writes root.xml, which holds entries index elements, and remembers the text. The open files and
+// folders in flushAlong reach the storage device before the new index takes root.xml's place: they
+// are flushed together with it, once everything is written, so one journal commit takes them all
+// (flushes started earlier would commit apart from the index's own, which then waits for them).
+void saveIndexText(const std::string& path, std::string text, size_t entries, std::span<const int> flushAlong = {})
 {
-    check(!text.empty());
-    if (flushAlong) {
-        platform::FileReplacement file = platform::FileReplacement::create(path);
-        check(file.valid() && platform::writeAll(file.fd(), text) && file.flush() && flushAlong->wait()
-              && file.commit(true));
-    } else {
-        check(platform::writeFileAtomic(path, text));
-    }
+    check(!text.empty() && platform::writeFileAtomic(path, text, nullptr, flushAlong));
     WrittenIndex& w = writtenIndex();
     std::lock_guard lock(w.mutex);
     w.file.reset(platform::openRegularFile(path, O_RDONLY));
@@ -457,15 +451,13 @@ int CQeltaLog::CreateLogData2(const std::string& imagePath, const std::string& d
             // The entry's file goes straight into its new folder: nobody reads the folder before the
             // index names it, and one that a killed writer left is swept as an orphan (see above).
             // The file, its folder and the log folder (which holds the new folder's name) are
-            // flushed while the new index is made and written, and only when both the index and
-            // they are on the storage device does the index take root.xml's place.
+            // flushed together with the new index, and only then does the index take root.xml's place.
             const DOMString dataText = data->getXML();
             check(!dataText.empty());
             const platform::FileDescriptor dataFile = platform::createFileForWriting(platform::joinPath(entry, "desktop.xml"));
             check(dataFile.valid() && platform::writeAll(dataFile.get(), std::string_view(dataText.data(), dataText.size())));
             const platform::FileDescriptor entryFolder = platform::openFolder(entry), logFolder = platform::openFolder(dir);
             check(entryFolder.valid() && logFolder.valid());
-            platform::BackgroundFlush entryFlush({dataFile.get(), entryFolder.get(), logFolder.get()});
 
             IDocumentPtr entryDoc = parse(kIndexEntryTemplate);
             INodePtr element = entryDoc->getDocumentElement();
@@ -473,8 +465,9 @@ int CQeltaLog::CreateLogData2(const std::string& imagePath, const std::string& d
             setValue(element, "idString", EncodeXmlValue(hexId(id), 1, m_nCodePage));
             const DOMString elementText = element->getXML();
             // One write of the index makes the entry: before it the entry does not exist.
+            const int flushAlong[] = {dataFile.get(), entryFolder.get(), logFolder.get()};
             saveIndexText(rootPath, indexText(std::string(elementText.data(), elementText.size())), entries + 1,
-                          &entryFlush);
+                          flushAlong);
         } catch (...) {
             removeEntryFolder(entry); // no folder without its index entry; the count never counted it
             throw;

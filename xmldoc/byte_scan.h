@@ -16,20 +16,23 @@ namespace CXMLDOCLIB_Ostrel {
 inline const char* findByte(const char* text, std::size_t length, char c)
 {
     constexpr std::size_t kShort = 64; // beyond that the library's scan is the faster
-    std::size_t i = 0;
+    // What is left to look at is counted down rather than worked out as length less an index,
+    // so the count can be seen never to wrap (and the library call to be dead for short runs).
+    const char* at = text;
+    std::size_t left = length;
 #if defined(__SSE2__)
     const __m128i wanted = _mm_set1_epi8(c);
-    for (; i + 16 <= length && i < kShort; i += 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+    for (std::size_t blocks = 0; left >= 16 && blocks < kShort / 16; ++blocks, at += 16, left -= 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
         if (const int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, wanted)))
-            return text + i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+            return at + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
     }
 #endif
-    if (length - i > kShort)
-        return static_cast<const char*>(std::memchr(text + i, c, length - i));
-    for (; i < length; ++i)
-        if (text[i] == c)
-            return text + i;
+    if (left > kShort)
+        return static_cast<const char*>(std::memchr(at, c, left));
+    for (; left > 0; ++at, --left)
+        if (*at == c)
+            return at;
     return nullptr;
 }
 

@@ -471,9 +471,20 @@ ElementName ElementName::shared(const NameRecord& record)
     return name;
 }
 
-ElementName::ElementName(const ElementName& o)
-    : record_(o.record_ ? new NameRecord(o.record_->qualified, o.namespaceURI()) : nullptr), owned_(record_ != nullptr)
+ElementName ElementName::split(const DOMString& qualified, const DOMString& namespaceURI, uint32_t prefixLength)
 {
+    auto* record = new NameRecord(qualified, namespaceURI);
+    record->prefixLength = prefixLength;
+    ElementName name;
+    name.record_ = record;
+    name.owned_ = true;
+    return name;
+}
+
+ElementName::ElementName(const ElementName& o)
+{
+    if (o.record_)
+        *this = split(o.qualified(), o.namespaceURI(), o.prefixLength());
 }
 
 ElementName& ElementName::operator=(const ElementName& o)
@@ -503,7 +514,10 @@ ElementName::~ElementName()
 void ElementName::setPrefix(const DOMString& prefix)
 {
     DOMString local = localName();
-    *this = ElementName(prefix.empty() ? local : prefix + ":" + local, namespaceURI());
+    if (prefix.empty())
+        *this = split(local, namespaceURI(), 0);
+    else
+        *this = split(prefix + ":" + local, namespaceURI(), static_cast<uint32_t>(prefix.size() + 1));
 }
 
 // ---- shared node bodies ----

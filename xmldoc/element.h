@@ -74,6 +74,7 @@ struct NameRecord {
 };
 
 /// A qualified name split at its first ':' (the prefix keeps the colon), with its namespace URI.
+/// A prefix set later is the whole prefix, colons and all: the name keeps the local name it had.
 /// The name is either its own or one a parse shares among its elements (kept by their pages).
 class ElementName {
 public:
@@ -100,6 +101,8 @@ public:
     ~ElementName();
 
 private:
+    /// A name of its own whose prefix (with its colon) is the first prefixLength bytes.
+    static ElementName split(const DOMString& qualified, const DOMString& namespaceURI, uint32_t prefixLength);
     uint32_t prefixLength() const { return record_ ? record_->prefixLength : 0; }
     const NameRecord* record_ = nullptr;
     bool owned_ = false;

@@ -150,6 +150,13 @@ bool CFileCommands::OpenPath(const std::string& path)
         return false;
     }
     m_Refresh();
+    if (const std::vector<std::string> missing = m_Doc.MissingPictures(); !missing.empty()) {
+        std::string names;
+        for (const std::string& name : missing)
+            names += (names.empty() ? "" : "\n") + name;
+        m_Prompter.MessageBox(FormatText(IDS_PICTURES_MISSING, names), LoadResourceString(IDS_APP_CAPTION),
+                              MB_ICONWARNING);
+    }
     return true;
 }
 

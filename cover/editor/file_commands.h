@@ -27,6 +27,7 @@ enum : uint32_t {
     IDS_SAVE_FAILED = 31741,    ///< "'%s' ..." a save that failed
     IDS_SAVE_TO_FOLDER = 31742, ///< the label of the folder list
     IDS_PRINT_FAILED = 31743,   ///< "... %s" a print job that could not start or failed
+    IDS_PICTURES_MISSING = 31746, ///< "... %s ..." the pictures an opened sheet names but cannot read, a line each
     IDS_APP_CAPTION = 61210,
     IDS_COMMAND_FAILED = 61705,
 };
@@ -77,6 +78,7 @@ public:
     /// The Open dialog after the question. False when nothing was opened.
     bool Open();
     /// Opens a path; a file that is no cover sheet shows a warning and leaves the sheet as it was.
+    /// An opened sheet whose pictures cannot all be read says which, in one warning.
     bool OpenPath(const std::string& path);
     /// Saves to the sheet's path (Save As when it has none). False when the sheet is still modified.
     bool Save();

@@ -5,7 +5,9 @@
 #include "platform/files.h"
 #include "platform/text.h"
 
+#include <algorithm>
 #include <array>
+#include <filesystem>
 #include <mutex>
 #include <stdexcept>
 
@@ -33,6 +35,42 @@ std::string caption(size_t index)
     Shared& s = shared();
     const std::lock_guard lock(s.mutex);
     return s.captions[index];
+}
+
+// Where a picture name of the sheet at sheetPath is looked for first: beside the sheet when it is
+// relative.
+std::string pictureBesideSheet(const std::string& name, const std::string& sheetPath)
+{
+    const std::string native = platform::nativePath(name);
+    if (native.empty() || native.front() == '/' || sheetPath.empty())
+        return native;
+    return platform::joinPath(platform::parentPath(sheetPath), native);
+}
+
+// The name a picture of the sheet at from takes in the sheet saved at to. A relative name that finds
+// the picture beside the old sheet is made relative to the new folder when the picture lies in it
+// or below, else absolute; any other name (absolute, or finding nothing) stays as it is, and so does
+// every name when the folder is the same.
+std::string movedPictureName(const std::string& name, const std::string& from, const std::string& to)
+{
+    namespace fs = std::filesystem;
+    const std::string native = platform::nativePath(name);
+    if (native.empty() || native.front() == '/' || from.empty())
+        return name;
+    std::error_code error;
+    const fs::path oldFolder = fs::absolute(platform::parentPath(from), error).lexically_normal();
+    const fs::path newFolder = fs::absolute(platform::parentPath(to), error).lexically_normal();
+    const std::string picture = pictureBesideSheet(name, from);
+    if (error || oldFolder == newFolder || !platform::pathExists(picture))
+        return name;
+    const fs::path absolute = fs::absolute(picture, error).lexically_normal();
+    const fs::path relative = absolute.lexically_relative(newFolder);
+    const bool below = !relative.empty() && *relative.begin() != "..";
+    std::string moved = below ? relative.string() : absolute.string();
+    if (name.find('\\') != std::string::npos && name.find('/') == std::string::npos && below)
+        std::replace(moved.begin(), moved.end(), '/', '\\'); // the separators the name was written with
+    // A name that cannot stand in a frame line stays as it was.
+    return error || moved.find_first_of(",\r\n") != std::string::npos ? name : moved;
 }
 
 } // namespace
@@ -169,19 +207,48 @@ int CtqHeaderDoc::OnSaveDocument(const std::string& path)
 {
     if (m_bBusy)
         return 0;
+    // The picture names as the sheet at path must store them; the objects take them once it is written.
+    std::vector<std::pair<CtqBitmapRect*, std::string>> renamed;
+    for (size_t i = 0; i < m_objects.GetSize(); ++i)
+        if (auto* picture = dynamic_cast<CtqBitmapRect*>(m_objects.GetAt(i))) {
+            std::string name = movedPictureName(picture->m_strFileName, m_strPathName, path);
+            if (name != picture->m_strFileName)
+                renamed.emplace_back(picture, std::move(name));
+        }
     std::vector<std::string> lines;
     lines.reserve(m_objects.GetSize());
+    for (auto& [picture, name] : renamed)
+        std::swap(picture->m_strFileName, name);
+    bool written = false;
     try {
         for (size_t i = 0; i < m_objects.GetSize(); ++i)
             lines.push_back(m_objects.GetAt(i)->GetFrameLine());
+        written = cover::writeCoverSheetFile(path, m_bLang != 0, lines);
     } catch (const std::invalid_argument&) {
-        return 0; // a face or file name that cannot stand in a frame line
+        // a face or file name that cannot stand in a frame line
     }
-    if (!cover::writeCoverSheetFile(path, m_bLang != 0, lines))
+    if (!written) {
+        for (auto& [picture, name] : renamed)
+            std::swap(picture->m_strFileName, name); // the names they had
         return 0;
+    }
     m_strPathName = path;
     m_bModified = false;
     return 1;
+}
+
+std::vector<std::string> CtqHeaderDoc::MissingPictures() const
+{
+    std::vector<std::string> missing;
+    for (size_t i = 0; i < m_objects.GetSize(); ++i) {
+        const auto* picture = dynamic_cast<const CtqBitmapRect*>(m_objects.GetAt(i));
+        if (!picture || picture->m_strFileName.empty() || !picture->m_bitmap.isNull())
+            continue;
+        std::string where = pictureBesideSheet(picture->m_strFileName, m_strPathName);
+        if (std::find(missing.begin(), missing.end(), where) == missing.end())
+            missing.push_back(std::move(where));
+    }
+    return missing;
 }
 
 std::string CtqHeaderDoc::GetTitle() const

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 /// String resources of the document: captions of the recipient fields and the default sheet.
 inline constexpr uint32_t IDS_CAPTION_FAX = 31709;
@@ -40,8 +41,13 @@ public:
     /// read or has no object count.
     virtual int OnOpenDocument(const std::string& path);
     /// Writes the sheet to path, replacing the file as one step; 0 while busy or when it cannot be
-    /// written (the file then stays as it was).
+    /// written (the file then stays as it was). Saved into another folder, a picture named relative
+    /// to the sheet's folder and found there is named relative to the new folder when it lies in it
+    /// or below, else by its absolute path, so the saved sheet still finds it.
     virtual int OnSaveDocument(const std::string& path);
+    /// The picture files the sheet's image frames name but could not read, each where it was looked
+    /// for first (beside the sheet for a relative name) and each once, in drawing order.
+    std::vector<std::string> MissingPictures() const;
     /// Deletes every object.
     virtual void DeleteContents();
 

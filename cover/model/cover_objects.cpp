@@ -390,10 +390,35 @@ std::string CtqBitmapRect::GetFrameLine() const
     return cover::bitmapFrameLine(frameRect(), m_strFileName);
 }
 
-int CtqBitmapRect::Draw(gdi::CDeviceContext& dc, const gdi::RECT& target, ICoverSheetView*)
+int CtqBitmapRect::Draw(gdi::CDeviceContext& dc, const gdi::RECT& target, ICoverSheetView* view)
 {
-    if (!m_strFileName.empty() && !m_bitmap.isNull())
+    if (m_strFileName.empty())
+        return 1;
+    if (!m_bitmap.isNull()) {
         dc.StretchBlt(target, m_bitmap, gdi::SRCAND);
+        return 1;
+    }
+    if (!view)
+        return 1; // a page made from the sheet leaves the place empty
+    // In the editor a picture that could not be read shows as a crossed box with its file's name,
+    // so the frame can be seen and chosen again.
+    const gdi::Brush previousBrush = dc.SelectBrush(gdi::Brush{});
+    const gdi::Pen previousPen = dc.SelectPen(blackPen(gdi::PS_SOLID, 1));
+    dc.Rectangle(target);
+    dc.MoveTo(target.left, target.top);
+    dc.LineTo(target.right - 1, target.bottom - 1);
+    dc.MoveTo(target.left, target.bottom - 1);
+    dc.LineTo(target.right - 1, target.top);
+    const gdi::RECT& box = target; // a box object's rectangle is kept normalized
+    if (int64_t{box.right} - box.left >= 24 && int64_t{box.bottom} - box.top >= 18) { // room for a line of text
+        const gdi::LOGFONTA previousFont = dc.SelectFont(gdi::LOGFONTA{});
+        dc.DrawText(platform::fileNameOf(platform::nativePath(m_strFileName)),
+                    {clamped(int64_t{box.left} + 3), clamped(int64_t{box.top} + 3), box.right, box.bottom},
+                    gdi::DT_NOPREFIX);
+        dc.SelectFont(previousFont);
+    }
+    dc.SelectPen(previousPen);
+    dc.SelectBrush(previousBrush);
     return 1;
 }
 

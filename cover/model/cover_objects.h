@@ -204,7 +204,9 @@ private:
 };
 
 /// An image from a file, stretched over its rectangle. It keeps the picture at most at the size of
-/// its rectangle: one bit a pixel when the file's picture is bilevel, else 32-bit.
+/// its rectangle: one bit a pixel when the file's picture is bilevel, else 32-bit. A named picture
+/// that could not be read draws nothing on a page, and a crossed box with the file's name in the
+/// editor's view.
 class CtqBitmapRect : public CtqRect {
 public:
     using CtqRect::CtqRect;

@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 // Live heap blocks, counted so that a test can see that what it dropped was really destroyed.
 static std::atomic<long> liveBlocks{0};
@@ -445,6 +446,41 @@ TEST_F(Dom, ElementBasics)
     EXPECT_EQ(props(n), "item|item||urn:n||1");
     n->setPrefix("y");
     EXPECT_EQ(props(n), "y:item|item|y|urn:n||1");
+}
+
+// A prefix set is the whole prefix, colons and all: each change keeps the local name the element
+// had, through copies too, whether its name was made by hand or shared by a parse.
+TEST_F(Dom, PrefixChangesKeepTheLocalName)
+{
+    struct Case {
+        const char* name;
+        std::vector<const char*> steps; // a prefix to set, or "*" for a deep copy of the element so far
+        const char* expected;           // its name, local name and prefix, then as written
+    };
+    const Case cases[] = {
+        // a prefix outside ASCII is written escaped, as any such name is
+        {"Z7sXtE", {"a:b", "\xC3\xA9"}, "\xC3\xA9:Z7sXtE|Z7sXtE|\xC3\xA9 <_c3_a9:Z7sXtE/>"},
+        {"Z7sXtE", {"a:b"}, "a:b:Z7sXtE|Z7sXtE|a:b <a:b:Z7sXtE/>"},
+        {"Z7sXtE", {"a:b", "*"}, "a:b:Z7sXtE|Z7sXtE|a:b <a:b:Z7sXtE/>"},
+        {"Z7sXtE", {"a:b", "*", "c", "*", ""}, "Z7sXtE|Z7sXtE| <Z7sXtE/>"},
+        {"ns:item", {"x:y:z", "", "w"}, "w:item|item|w <w:item/>"},
+        {"p:q:loc", {"x"}, "x:q:loc|q:loc|x <x:q:loc/>"}, // a name as read splits at its first colon
+        {"loc", {":", "*", "::"}, ":::loc|loc|:: <:::loc/>"},
+    };
+    for (const Case& c : cases) {
+        const std::string text = std::string("<") + c.name + "/>";
+        auto parsed = createEmptyDocument();
+        for (INodePtr e : {INodePtr(el(c.name)), parsed->loadXML(text.c_str(), false)}) {
+            for (const char* step : c.steps)
+                if (std::string(step) == "*")
+                    e = e->cloneNode(true);
+                else
+                    e->setPrefix(step);
+            EXPECT_EQ(str(e->getNodeName()) + "|" + str(e->getLocalName()) + "|" + str(e->getPrefix()) + " " + xml(e),
+                      c.expected)
+                << c.name;
+        }
+    }
 }
 
 TEST_F(Dom, SettingAndRemovingAttributes)

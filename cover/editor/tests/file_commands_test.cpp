@@ -1,5 +1,5 @@
 // The file commands on real files: the cover folder lists, the question to save, a damaged sheet, a
-// failed save, and the notice the send wizard gets.
+// failed save, the notice the send wizard gets, and the pictures of a sheet opened and saved elsewhere.
 #include "cover/editor/file_commands.h"
 
 #include "common/cover_notice.h"
@@ -10,6 +10,7 @@
 #include "platform/files.h"
 #include "platform/tests/support/test_support.h"
 
+#include <QtGui/QImage>
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -255,5 +256,72 @@ TEST(CoverFileCommands, StartArguments)
         const StartRequest request = ParseStartArguments(r.args);
         EXPECT_EQ(request.kind, r.kind) << (r.args.empty() ? "" : r.args[0]);
         EXPECT_EQ(request.path, r.path);
+    }
+}
+
+TEST(CoverFileCommands, PicturesThatCannotBeReadAreNamedOnceWhenTheSheetOpens)
+{
+    Fixture f;
+    const std::string shipped = f.root.path() + "/shipped";
+    platform::createDirectories(shipped + "/pics");
+    ASSERT_TRUE(QImage(4, 4, QImage::Format_Mono).save(QString::fromStdString(shipped + "/pics/logo.bmp")));
+    const std::string sheet = shipped + "/letter.TQC";
+    writeTextFile(sheet, "[TQLCVR]\r\nFrames=4\r\nLang=0\r\nFrame.1=Bitmap,0,0,40,40,pics\\logo.bmp\r\n"
+                         "Frame.2=Bitmap,0,0,40,40,gone.bmp\r\nFrame.3=Bitmap,50,0,40,40,gone.bmp\r\n"
+                         "Frame.4=Bitmap,0,0,40,40,/no/such/stamp.tif\r\n");
+    f.prompter.expected.push_back("Pictures of this cover sheet cannot be found or read:\n" + shipped
+                                  + "/gone.bmp\n/no/such/stamp.tif\nTheir frames show a crossed box, and the sheet "
+                                    "keeps their names. \"Open image file...\" chooses a picture again.");
+    ASSERT_TRUE(f.commands.OpenPath(sheet));
+    EXPECT_EQ(f.doc.m_objects.GetSize(), 4u);
+    EXPECT_TRUE(f.prompter.expected.empty()) << "one message, when the sheet opens";
+    EXPECT_EQ(f.refreshes, 1);
+}
+
+TEST(CoverFileCommands, SaveAsIntoAnotherFolderKeepsTheSheetsPictures)
+{
+    // Each row: where the sheet is saved (below the state root) and the names it then stores for a
+    // picture named beside the old sheet, one named by its full path, and one found nowhere.
+    const struct {
+        const char* target;
+        const char* besideName; // "=": as the old sheet named it; "~": its absolute path
+    } rows[] = {
+        {"shipped/copy.TQC", "="},                       // the same folder: no name changes
+        {"elsewhere/letter.TQC", "~"},                    // beside no common folder: absolute
+        {"letter.TQC", "shipped\\pics\\logo.bmp"},        // above the picture: relative again
+        {"shipped/pics/letter.TQC", "logo.bmp"},          // the picture's own folder
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.target);
+        Fixture f;
+        const std::string shipped = f.root.path() + "/shipped";
+        platform::createDirectories(shipped + "/pics");
+        platform::createDirectories(f.root.path() + "/elsewhere");
+        const std::string logo = shipped + "/pics/logo.bmp", stamp = f.root.path() + "/stamp.bmp";
+        ASSERT_TRUE(QImage(4, 4, QImage::Format_Mono).save(QString::fromStdString(logo)));
+        ASSERT_TRUE(QImage(4, 4, QImage::Format_Mono).save(QString::fromStdString(stamp)));
+        const std::string sheet = shipped + "/letter.TQC";
+        writeTextFile(sheet, "[TQLCVR]\r\nFrames=3\r\nLang=0\r\nFrame.1=Bitmap,0,0,40,40,pics\\logo.bmp\r\n"
+                             "Frame.2=Bitmap,50,0,40,40," + stamp + "\r\nFrame.3=Bitmap,0,50,40,40,gone.bmp\r\n");
+        f.prompter.expected.push_back("Pictures of this cover sheet cannot be found or read:\n" + shipped
+                                      + "/gone.bmp\nTheir frames show a crossed box, and the sheet keeps their "
+                                        "names. \"Open image file...\" chooses a picture again.");
+        ASSERT_TRUE(f.commands.OpenPath(sheet));
+        const std::string target = f.root.path() + "/" + r.target;
+        f.prompter.files.push_back({target, 0});
+        ASSERT_TRUE(f.commands.SaveAs());
+
+        const std::string beside = std::string(r.besideName) == "=" ? "pics\\logo.bmp"
+                                   : std::string(r.besideName) == "~" ? logo
+                                                                       : r.besideName;
+        cover::CoverSheetFile saved;
+        ASSERT_EQ(cover::readCoverSheetFile(target, -1, saved), cover::CoverReadStatus::Ok);
+        EXPECT_EQ(saved.lines, (std::vector<std::string>{"Bitmap,0,0,40,40," + beside, "Bitmap,50,0,40,40," + stamp,
+                                                         "Bitmap,0,50,40,40,gone.bmp"}));
+        // Reopened, the sheet finds both pictures; the one found nowhere stays as it was named.
+        CtqHeaderDoc reopened;
+        ASSERT_TRUE(reopened.OnOpenDocument(target));
+        EXPECT_EQ(reopened.MissingPictures(), (std::vector<std::string>{platform::parentPath(target) + "/gone.bmp"}));
+        EXPECT_EQ(f.doc.m_objects.GetAt(0)->GetFrameLine(), "Bitmap,0,0,40,40," + beside) << "the sheet open now too";
     }
 }

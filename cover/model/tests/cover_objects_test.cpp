@@ -279,10 +279,20 @@ TEST(CoverObjectsDrawing, BitmapsStretchOverTheirTargetAndDarkenThePage)
     EXPECT_EQ(row(image, 0, 0, 8), "####....");
     EXPECT_EQ(image.pixel(5, 3), qRgb(128, 128, 128));
     EXPECT_EQ(image.pixel(3, 3), kBlack);
-    // A file that is missing draws nothing and keeps its line.
+    // A file that is missing draws nothing on a page and keeps its line; in the editor's view it
+    // is a crossed box with the file's name.
     CtqRect* missing = make(doc, "Bitmap,0,0,2,1,/no/such/logo.bmp");
     EXPECT_EQ(drawn(*missing, {0, 0, 8, 4}, 8, 4), whitePage(8, 4));
     EXPECT_EQ(missing->GetFrameLine(), "Bitmap,0,0,2,1,/no/such/logo.bmp");
+    FakeView view;
+    const QImage marked = drawn(*missing, {10, 10, 210, 70}, 220, 80, &view);
+    for (const auto& [x, y] : {std::pair{10, 10}, {209, 10}, {10, 69}, {209, 69}})
+        EXPECT_EQ(marked.pixel(x, y), kBlack) << x << "," << y; // the box's corners
+    for (const int x : {150, 180, 200})
+        EXPECT_EQ(blackRowsAt(marked, x), 4) << x; // its top and bottom and the two lines of the cross
+    EXPECT_EQ(blackRowsAt(marked, 5), 0) << "nothing beside the box";
+    CtqRect* other = make(doc, "Bitmap,0,0,2,1,/no/such/WWWWWWWW.bmp");
+    EXPECT_NE(drawn(*other, {10, 10, 210, 70}, 220, 80, &view), marked) << "the name is drawn";
     // A name beside the cover sheet file is found there.
     CtqBitmapRect beside;
     EXPECT_EQ(beside.LoadResources("Bitmap,0,0,2,1,logo.bmp", root.path() + "/sheet.tqc"), 1);
