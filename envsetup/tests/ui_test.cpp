@@ -4,6 +4,7 @@
 #include "common/registry_helper.h"
 #include "devicelist/devicelist.h"
 #include "envsetup/app/envsetup_sheet.h"
+#include "platform/state.h"
 #include "platform/files.h"
 #include "platform/library.h"
 #include "platform/tests/support/recording_spooler.h"
@@ -174,7 +175,7 @@ TEST_F(EnvsetupSheet, HelpOpensTheSheetsTopicOfTheShippedFile)
     sheet.show();
     QTest::keyClick(&sheet, Qt::Key_F1);
     QTest::mouseClick(Control<QPushButton>(sheet, IDHELP), Qt::LeftButton);
-    const std::string shipped = platform::parentPath(platform::programPath()) + "/Sendwizard2.html#131206";
+    const std::string shipped = platform::dataFolder() + "/Sendwizard2.html#131206";
     EXPECT_EQ(opened, (std::vector<std::string>{shipped, shipped}));
     EXPECT_EQ(qelta::test::missingHelpAnchor(shipped), "");
     EXPECT_TRUE(prompter_.shown.empty());

@@ -4,6 +4,7 @@
 #include "common/resource_module.h"
 #include "common/registry_helper.h"
 #include "imaging/tests/tiff_pages_support.h"
+#include "platform/state.h"
 #include "platform/endpoint.h"
 #include "platform/files.h"
 #include "platform/library.h"
@@ -116,7 +117,7 @@ TEST_F(WizardStart, ClosingTheSheetDeletesTheWorkFileAndShowsThePagesInOrder)
 // shows is explained, and no topic stands for a page the wizard never shows.
 TEST_F(WizardStart, EachPageHelpTopicNamesThePagesControls)
 {
-    const std::string file = platform::parentPath(platform::programPath()) + "/Sendwizard2.html";
+    const std::string file = platform::dataFolder() + "/Sendwizard2.html";
     const QString help = QString::fromStdString(qelta::test::readTextFile(file));
     ASSERT_FALSE(help.isEmpty());
     auto plain = [](QString text) {
@@ -331,7 +332,7 @@ TEST_F(WizardStart, F1OpensThePageHelpOrWarns)
     LeaveDestinationPage(wizard);
     // The page shipped beside the program, at the page's topic.
     QTest::keyClick(&wizard, Qt::Key_F1);
-    const std::string shipped = platform::parentPath(platform::programPath()) + "/Sendwizard2.html";
+    const std::string shipped = platform::dataFolder() + "/Sendwizard2.html";
     EXPECT_EQ(opened, std::vector<std::string>{shipped + "#131202"});
 
     // An install folder named in the settings is where the help is looked for; without it, a warning.

@@ -3,6 +3,7 @@
 #include "phonebook/dialogs/app/book_dialogs.h"
 #include "phonebook/dialogs/app/bookpicker_app.h"
 #include "phonebook/dialogs/sheet_logic.h"
+#include "platform/state.h"
 #include "platform/files.h"
 #include "platform/library.h"
 #include "uiwidgets/help.h"
@@ -27,9 +28,9 @@ TEST(BookpickerTexts, EveryIdTheDialogsUseHasEnglishText)
     EXPECT_EQ(BookpickerString(IDS_APP_TITLE), ""); // only a language module carries it
 }
 
-TEST(BookpickerTexts, HelpIsTheFileBesideTheLibraryAtTheDialogsContext)
+TEST(BookpickerTexts, HelpIsTheFileOfTheDataFolderAtTheDialogsContext)
 {
-    const std::string file = platform::joinPath(platform::parentPath(platform::programPath()), "Bookmanager.html");
+    const std::string file = platform::joinPath(platform::dataFolder(), "Bookmanager.html");
     platform::removeFile(file);
     EXPECT_EQ(HelpAddress(BookpickerHelpFolder(), kBookpickerHelpFile, HELP_GROUP), "");
     ASSERT_TRUE(platform::writeFileAtomic(file, "<html></html>"));

@@ -8,6 +8,7 @@
 #include "phonebook/editor/app/main_frame.h"
 #include "phonebook/editor/tests/support/converter_fixture.h"
 #include "phonebook/editor/tests/support/fake_book.h"
+#include "platform/state.h"
 #include "platform/files.h"
 #include "platform/library.h"
 #include "platform/tests/support/test_support.h"
@@ -180,7 +181,7 @@ TEST_F(EditorFrame, LoadsTheBookWithItsStatusTextsAndGreyRules)
     QTest::keyClick(frame->ListView(), Qt::Key_F1);
     frame->Action(57670)->trigger();
     ASSERT_EQ(help.size(), 2u);
-    EXPECT_EQ(help[0], platform::parentPath(platform::programPath()) + "/Sendwizard2.html#131207");
+    EXPECT_EQ(help[0], platform::dataFolder() + "/Sendwizard2.html#131207");
     EXPECT_EQ(qelta::test::missingHelpAnchor(help[0]), "");
     // Sorting by Name: ascending, then descending.
     Choose("Address Lists");
