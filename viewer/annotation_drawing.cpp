@@ -1,5 +1,7 @@
 #include "viewer/annotation_drawing.h"
 
+#include "imaging/page_proportions.h"
+
 #include "viewer/page_rendering.h"
 
 #include <QtGui/QPainter>
@@ -609,14 +611,15 @@ gdi::RECT FitToPrinter(int horzRes, int vertRes, int pageWidth, int pageHeight, 
             static_cast<int32_t>(f * rect.right / a), static_cast<int32_t>(d * rect.bottom / b)};
 }
 
-void BandedPrint(QPainter& painter, int x, int y, int width, int height, const QImage& page, int logPixelsX)
+void BandedPrint(QPainter& painter, int x, int y, int width, int height, const QImage& page, int logPixelsX,
+                 double stretch)
 {
     if (page.isNull())
         return;
     const QImage mono = page.format() == QImage::Format_Mono ? page : page.convertToFormat(QImage::Format_Mono);
     if (logPixelsX == 200) {
         width = mono.width();
-        height = mono.height();
+        height = qelta::imaging::shownHeight(mono.height(), stretch);
     }
     if (width <= 0 || height <= 0 || painter.device() == nullptr)
         return;

@@ -72,8 +72,10 @@ void ForEachPatchMemoFrameRun(const gdi::RECT& rect, int angle, int thickness, F
 /// The page rectangle scaled into a printable area of horzRes x vertRes for a page of a x b.
 gdi::RECT FitToPrinter(int horzRes, int vertRes, int pageWidth, int pageHeight, const gdi::RECT& rect);
 /// Prints a page bitmap stretched to (x, y, width, height) in bands of 32 rows, only the bands
-/// the painter's clip shows; at 200 dpi the bitmap's own size is used.
-void BandedPrint(QPainter& painter, int x, int y, int width, int height, const QImage& page, int logPixelsX);
+/// the painter's clip shows; at 200 dpi the bitmap's own size is used, its height stretched by the
+/// page's stretch (CPageImage::Stretch) to its true proportions.
+void BandedPrint(QPainter& painter, int x, int y, int width, int height, const QImage& page, int logPixelsX,
+                 double stretch = 1.0);
 /// Source row i to destination row height - 1 - i, pixels in reverse order (1 bit per pixel, most
 /// significant bit first); the destination starts cleared and only its bits are set.
 void MirrorRows(unsigned char* destination, const unsigned char* source, int width, int height, int rowBytes);

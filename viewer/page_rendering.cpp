@@ -1,8 +1,10 @@
 #include "viewer/page_rendering.h"
 
+#include "imaging/page_proportions.h"
 #include "imaging/page_qimage.h"
 #include "viewer/annotation_drawing.h"
 
+#include <QtGui/QPaintEngine>
 #include <QtGui/QPainter>
 
 #include <algorithm>
@@ -137,27 +139,72 @@ QImage turnIndexed(const QImage& source, int degrees)
     return out;
 }
 
-// Nearest stretch: the part of dst (a rectangle of the device) inside visible, from the src rectangle of
-// image, into an RGB32 image placed on the painter.
-void stretchVisible(QPainter& painter, const QImage& image, const std::vector<QRgb>& colours, const QRect& src,
-                    const QRect& dst, const QRect& visible)
+// How the painter's coordinates reach its device's pixels. On a scaled screen (a device pixel ratio
+// of 2) a painter unit is several device pixels: images are made and drawn at the device's pixels so
+// that a page keeps its sharpness. Where the painter turns or mirrors, images are made in its units.
+struct DeviceMapping {
+    explicit DeviceMapping(QPainter& painter)
+    {
+        // The painter's transform already holds the ratio; without the painter's own moves and
+        // scales only the ratio is left.
+        toDevice = painter.combinedTransform();
+        painter.save();
+        painter.resetTransform();
+        const qreal deviceRatio = painter.combinedTransform().m11();
+        painter.restore();
+        aligned = toDevice.type() <= QTransform::TxScale && toDevice.m11() > 0 && toDevice.m22() > 0
+                  && deviceRatio > 0;
+        ratio = aligned ? deviceRatio : 1.0;
+    }
+    // A rectangle of painter coordinates in the pixels images are made in, its edges rounded to the
+    // nearest pixel edge (neighbouring rectangles share their edges).
+    QRect Map(const QRect& rect) const
+    {
+        if (!aligned)
+            return rect;
+        const QRectF mapped = toDevice.mapRect(QRectF(rect));
+        return QRect(QPoint(qRound(mapped.left()), qRound(mapped.top())),
+                     QPoint(qRound(mapped.right()) - 1, qRound(mapped.bottom()) - 1));
+    }
+    // Draws the source part of an image made in these pixels (its ratio set) with its corner at a
+    // pixel given by Map.
+    void Put(QPainter& painter, const QImage& image, const QPoint& at, const QRect& source) const
+    {
+        if (!aligned) {
+            painter.drawImage(at, image, source);
+            return;
+        }
+        painter.save();
+        painter.resetTransform();
+        painter.drawImage(QPointF(at.x() / ratio, at.y() / ratio), image, source);
+        painter.restore();
+    }
+
+    QTransform toDevice;
+    qreal ratio = 1.0;
+    bool aligned = false;
+};
+
+// Nearest stretch: the part of target (a rectangle of the device's pixels, DeviceMapping::Map) inside
+// visible, from the src rectangle of image, into an RGB32 image placed on the painter.
+void stretchOnDevice(QPainter& painter, const DeviceMapping& device, const QImage& image,
+                     const std::vector<QRgb>& colours, const QRect& src, const QRect& target, const QRect& visible)
 {
-    const QRect part = dst.intersected(visible);
+    const QRect part = target.intersected(visible);
     if (part.isEmpty() || src.isEmpty())
         return;
     QImage out(part.size(), QImage::Format_RGB32);
     if (out.isNull())
         return;
+    out.setDevicePixelRatio(device.ratio);
     std::vector<int> column(static_cast<size_t>(part.width()));
     for (int i = 0; i < part.width(); ++i)
         column[static_cast<size_t>(i)] =
-            src.x() + static_cast<int>(int64_t{part.x() - dst.x() + i} * src.width() / dst.width());
+            src.x() + static_cast<int>(int64_t{part.x() - target.x() + i} * src.width() / target.width());
     const bool mono = isMono(image);
-    std::vector<uint8_t> maskOf, byteOf;
-    if (mono) {
+    std::vector<uint8_t> maskOf;
+    if (mono)
         maskOf.resize(column.size());
-        byteOf.clear();
-    }
     std::vector<int> byteIndex(column.size());
     for (size_t i = 0; i < column.size(); ++i) {
         byteIndex[i] = mono ? column[i] >> 3 : column[i];
@@ -167,7 +214,8 @@ void stretchVisible(QPainter& painter, const QImage& image, const std::vector<QR
     const QRgb c0 = colours.empty() ? 0 : colours[0];
     const QRgb c1 = colours.size() > 1 ? colours[1] : c0;
     for (int r = 0; r < part.height(); ++r) {
-        const int sy = src.y() + static_cast<int>(int64_t{part.y() - dst.y() + r} * src.height() / dst.height());
+        const int sy =
+            src.y() + static_cast<int>(int64_t{part.y() - target.y() + r} * src.height() / target.height());
         const uchar* line = image.constScanLine(sy);
         auto* to = reinterpret_cast<QRgb*>(out.scanLine(r));
         if (mono) {
@@ -178,7 +226,15 @@ void stretchVisible(QPainter& painter, const QImage& image, const std::vector<QR
                 to[i] = colours[line[byteIndex[i]]];
         }
     }
-    painter.drawImage(part.topLeft(), out);
+    device.Put(painter, out, part.topLeft(), out.rect());
+}
+
+// The same for dst and visible in the painter's coordinates.
+void stretchVisible(QPainter& painter, const QImage& image, const std::vector<QRgb>& colours, const QRect& src,
+                    const QRect& dst, const QRect& visible)
+{
+    const DeviceMapping device(painter);
+    stretchOnDevice(painter, device, image, colours, src, device.Map(dst), device.Map(visible));
 }
 
 // The part of an image that a region given in a display of reference size shows.
@@ -204,8 +260,12 @@ std::pair<int, int> band(int total, int n, int k)
 
 QRect ShownPart(const QPainter& painter)
 {
+    // The painter's transform reaches the device's pixels; a widget gives its size in units of the
+    // screen, which a scaled screen has fewer of than pixels.
+    const QPaintDevice& device = *painter.device();
+    const qreal pixels = device.devType() == QInternal::Widget ? device.devicePixelRatio() : 1.0;
     QRectF shown = painter.combinedTransform().inverted().mapRect(
-        QRectF(0, 0, painter.device()->width(), painter.device()->height()));
+        QRectF(0, 0, device.width() * pixels, device.height() * pixels));
     if (painter.hasClipping())
         shown = shown.intersected(painter.clipBoundingRect());
     return shown.toAlignedRect();
@@ -280,10 +340,14 @@ void CPageImage::SetBitmap(IKHANDLE bitmap)
     if (bitmap != 0 && IKGetImageType(&info, bitmap, nullptr) == 1) {
         m_nWidth = info.width;
         m_nHeight = info.height;
+        m_stretch = qelta::imaging::pageStretch(info.xResolution, info.yResolution);
     } else {
         m_nWidth = m_nHeight = 0;
+        m_stretch = 1.0;
     }
 }
+
+int CPageImage::ShownHeight() const { return qelta::imaging::shownHeight(m_nHeight, m_stretch); }
 
 // ---- turns ----
 
@@ -298,7 +362,9 @@ QImage TurnMonoHalf(const QImage& source)
     QImage out = newMono(w, h, source);
     if (out.isNull())
         return out;
-    MirrorRows(out.bits(), source.constBits(), w, h, static_cast<int>(source.bytesPerLine()));
+    // Row by row: a page's rows may be packed closer than the new image's.
+    for (int y = 0; y < h; ++y)
+        MirrorRows(out.scanLine(h - 1 - y), source.constScanLine(y), w, 1, static_cast<int>(out.bytesPerLine()));
     return out;
 }
 
@@ -561,34 +627,43 @@ void CDisplayImage::Draw(QPainter& painter, int x, int y, int width, int height)
     const QRect target(x, y, width, height);
     const QRect whole(0, 0, iw, ih);
     const std::vector<QRgb> colours = Colours();
-    const bool multiples = width % iw == 0 && height % ih == 0;
-    if (HasBitmap() && !multiples && width < iw && height < ih) {
+    // Sizes in the device's pixels, which a scaled screen has more of than the painter has units.
+    const DeviceMapping device(painter);
+    const QRect deviceTarget = device.Map(target), deviceVisible = device.Map(visible);
+    const int dw = deviceTarget.width(), dh = deviceTarget.height();
+    if (dw <= 0 || dh <= 0)
+        return;
+    const bool multiples = dw % iw == 0 && dh % ih == 0;
+    if (HasBitmap() && !multiples && dw < iw && dh < ih) {
         // Smaller in both directions: stretched once to this size and kept.
-        if (m_cache.size() != QSize(width, height)) {
-            m_cache = QImage(width, height, QImage::Format_RGB32);
+        if (m_cache.size() != deviceTarget.size() || m_cache.devicePixelRatio() != device.ratio) {
+            m_cache = QImage(deviceTarget.size(), QImage::Format_RGB32);
             if (m_cache.isNull())
                 return;
             QPainter cachePainter(&m_cache);
-            stretchVisible(cachePainter, image, colours, whole, QRect(0, 0, width, height), m_cache.rect());
+            stretchVisible(cachePainter, image, colours, whole, m_cache.rect(), m_cache.rect());
+            cachePainter.end();
+            m_cache.setDevicePixelRatio(device.ratio);
         }
-        const QRect part = target.intersected(visible);
+        const QRect part = deviceTarget.intersected(deviceVisible);
         if (!part.isEmpty())
-            painter.drawImage(part.topLeft(), m_cache, part.translated(-x, -y));
+            device.Put(painter, m_cache, part.topLeft(), part.translated(-deviceTarget.topLeft()));
         return;
     }
-    const bool bands = !multiples && ih > 32 && ih < height
-                       && (HasBitmap() ? (width > 320 && height > 320) : height > 480);
+    const bool bands = !multiples && ih > 32 && ih < dh && (HasBitmap() ? (dw > 320 && dh > 320) : dh > 480);
     if (bands) {
         for (int k = 0; k < 32; ++k) {
+            // Each band where the whole stretch puts its rows.
             const auto [sy, sh] = band(ih, 32, k);
-            const auto [ty, th] = band(height, 32, k);
-            const QRect dst(x, y + ty, width, th);
-            if (th > 0 && sh > 0 && dst.intersects(visible))
-                stretchVisible(painter, image, colours, QRect(0, sy, iw, sh), dst, visible);
+            const int ty = static_cast<int>(int64_t{sy} * dh / ih);
+            const int th = static_cast<int>(int64_t{sy + sh} * dh / ih) - ty;
+            const QRect dst(deviceTarget.x(), deviceTarget.y() + ty, dw, th);
+            if (th > 0 && sh > 0 && dst.intersects(deviceVisible))
+                stretchOnDevice(painter, device, image, colours, QRect(0, sy, iw, sh), dst, deviceVisible);
         }
         return;
     }
-    stretchVisible(painter, image, colours, whole, target, visible);
+    stretchOnDevice(painter, device, image, colours, whole, deviceTarget, deviceVisible);
 }
 
 bool CDisplayImage::DrawRegion(QPainter& painter, int sourceX, int sourceY, int targetWidth, int targetHeight,

@@ -52,12 +52,18 @@ public:
     QImage Bitmap() const;
     int Width() const { return m_nWidth; }
     int Height() const { return m_nHeight; }
+    /// How many times taller than its pixels the page is shown, from its two resolutions: 2.08 for a
+    /// 204 x 98 dpi fax page, 1 for square pixels or an unknown resolution.
+    double Stretch() const { return m_stretch; }
+    /// The page's height in pixels of its horizontal resolution: the height it is shown at 100 %.
+    int ShownHeight() const;
     /// Puts bitmap (owned from now on) in place of the page's; the old one is freed.
     void SetBitmap(IKHANDLE bitmap);
 
 private:
     IKHANDLE m_hBitmap = 0;
     int m_nWidth = 0, m_nHeight = 0;
+    double m_stretch = 1.0;
 };
 
 /// A new page of the imaging library from a bilevel image, its resolution kept; 0 when it cannot

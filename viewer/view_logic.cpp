@@ -1,9 +1,11 @@
 #include "viewer/view_logic.h"
 
 #include "common/registry_helper.h"
+#include "imaging/page_proportions.h"
 #include "platform/registry.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace viewer {
@@ -184,6 +186,11 @@ CPageViewLogic::CPageViewLogic(CPageDisplayState& state, int viewScale, int view
     m_state.StartFromSettings(m_startStep + 4, m_startFit, viewGradation ? 1 : 0, false);
 }
 
+std::pair<double, double> CPageViewLogic::Stretch() const
+{
+    return m_state.GetRotation() % 2 == 1 ? std::pair{m_stretch, 1.0} : std::pair{1.0, m_stretch};
+}
+
 void CPageViewLogic::Layout(int clientWidth)
 {
     const bool turned = m_state.GetRotation() % 2 == 1;
@@ -193,14 +200,16 @@ void CPageViewLogic::Layout(int clientWidth)
         m_scale = 1.0;
         return;
     }
+    const auto [across, down] = Stretch();
     if (m_state.GetFit()) {
-        m_scale = static_cast<double>(std::max(clientWidth, 1)) / rw;
+        m_scale = static_cast<double>(std::max(clientWidth, 1)) / (rw * across);
         m_displayW = std::max(clientWidth, 1);
         m_displayH = FitHeight(clientWidth);
     } else {
-        m_displayW = Shifted(rw, m_state.GetZoomStep());
-        m_displayH = Shifted(rh, m_state.GetZoomStep());
-        m_scale = static_cast<double>(m_displayW) / rw;
+        const int w = Shifted(rw, m_state.GetZoomStep()), h = Shifted(rh, m_state.GetZoomStep());
+        m_displayW = qelta::imaging::shownHeight(w, across);
+        m_displayH = qelta::imaging::shownHeight(h, down);
+        m_scale = static_cast<double>(w) / rw;
     }
 }
 
@@ -210,7 +219,8 @@ int CPageViewLogic::FitHeight(int clientWidth) const
     const int rw = turned ? m_pageH : m_pageW, rh = turned ? m_pageW : m_pageH;
     if (rw <= 0 || rh <= 0)
         return 1;
-    return std::max(1, static_cast<int>(rh * (static_cast<double>(std::max(clientWidth, 1)) / rw)));
+    const auto [across, down] = Stretch();
+    return std::max(1, static_cast<int>(rh * down * (static_cast<double>(std::max(clientWidth, 1)) / (rw * across))));
 }
 
 int CPageViewLogic::Divisor() const
@@ -240,27 +250,28 @@ std::pair<int, int> CPageViewLogic::AnchorScroll(int clientWidth, int clientHeig
     }
 }
 
-bool CPageViewLogic::StretchesWhenDrawn() const
+std::pair<int, int> CPageViewLogic::LayerScroll(int scrollX, int scrollY) const
 {
-    return m_state.GetFit() && m_scale > 1 && int64_t{m_displayW} * m_displayH > kMaxStretchedPixels;
+    const auto [across, down] = Stretch();
+    return {static_cast<int>(std::lround(scrollX / across)), static_cast<int>(std::lround(scrollY / down))};
 }
 
-std::pair<int, int> CPageViewLogic::DrawnSize(int imageWidth, int imageHeight) const
+std::pair<int, int> CPageViewLogic::LayerPoint(int x, int y, int scrollX, int scrollY) const
 {
-    const int divisor = Divisor();
-    if (divisor == -1)
-        return StretchesWhenDrawn() ? std::pair{m_displayW, m_displayH} : std::pair{imageWidth, imageHeight};
-    return {static_cast<int>(imageWidth * divisor * m_scale), static_cast<int>(imageHeight * divisor * m_scale)};
+    const auto [across, down] = Stretch();
+    const auto [layerX, layerY] = LayerScroll(scrollX, scrollY);
+    return {static_cast<int>(std::lround((x + scrollX) / across)) - layerX,
+            static_cast<int>(std::lround((y + scrollY) / down)) - layerY};
 }
 
-std::pair<int, int> CPageViewLogic::DrawPosition(int imageWidth, int imageHeight) const
+gdi::RECT CPageViewLogic::ScreenArea(const gdi::RECT& r, int scrollX, int scrollY) const
 {
-    const auto [w, h] = DrawnSize(imageWidth, imageHeight);
-    switch (m_state.GetRotation()) {
-    case 1: return {0, m_displayH - h};
-    case 3: return {m_displayW - w, 0};
-    default: return {0, 0};
-    }
+    const auto [across, down] = Stretch();
+    const auto [layerX, layerY] = LayerScroll(scrollX, scrollY);
+    return {static_cast<int32_t>(std::floor((r.left + layerX) * across)) - scrollX,
+            static_cast<int32_t>(std::floor((r.top + layerY) * down)) - scrollY,
+            static_cast<int32_t>(std::ceil((r.right + layerX) * across)) - scrollX,
+            static_cast<int32_t>(std::ceil((r.bottom + layerY) * down)) - scrollY};
 }
 
 bool CPageViewLogic::Enlarge()

@@ -105,16 +105,27 @@ public:
     CPageViewLogic(CPageDisplayState& state, int viewScale, int viewJustify, int viewGradation);
 
     CPageDisplayState& State() { return m_state; }
-    /// The current page's size (unrotated); (0, 0) without pages.
-    void SetPageSize(int width, int height) { m_pageW = width; m_pageH = height; }
+    /// The current page's size (unrotated) and how many times taller than its pixels it is shown
+    /// (its resolutions' ratio, CPageImage::Stretch); (0, 0) without pages.
+    void SetPageSize(int width, int height, double stretch = 1.0)
+    {
+        m_pageW = width;
+        m_pageH = height;
+        m_stretch = stretch > 0 ? stretch : 1.0;
+    }
     /// Relayout for a client width.
     void Layout(int clientWidth);
     /// With fit, the display height for a client width (the width Layout would be given).
     int FitHeight(int clientWidth) const;
 
+    /// The page's size on the screen, zoomed, turned and stretched to its true proportions.
     int DisplayWidth() const { return m_displayW; }
     int DisplayHeight() const { return m_displayH; }
+    /// The zoom of the page's pixels across its own width (1.0 at 100 %); down its height they are
+    /// also stretched.
     double Scale() const { return m_scale; }
+    /// The page's stretch on the screen, across and down: a quarter turn takes it across.
+    std::pair<double, double> Stretch() const;
     /// 1, 2, 4, 8, or -1 for fit.
     int Divisor() const;
     int ZoomPercent() const { return static_cast<int>(m_scale * 100); }
@@ -122,13 +133,13 @@ public:
     std::pair<int, int> ScrollSize() const;
     /// The scroll position where the page's own top-left corner lies, for a client of that size.
     std::pair<int, int> AnchorScroll(int clientWidth, int clientHeight) const;
-    /// Whether, with fit, the display image is the page as it stands (turned), stretched only where
-    /// drawn: a page enlarged past kMaxStretchedPixels, as an extreme (1 x 65535) page would be.
-    bool StretchesWhenDrawn() const;
-    /// Where the display image of that size is drawn.
-    std::pair<int, int> DrawPosition(int imageWidth, int imageHeight) const;
-    /// The drawn size of an image of that size.
-    std::pair<int, int> DrawnSize(int imageWidth, int imageHeight) const;
+    /// The scroll position as the annotation layer sees it: the layer works on the page zoomed
+    /// alike both ways (Scale), which the screen shows stretched.
+    std::pair<int, int> LayerScroll(int scrollX, int scrollY) const;
+    /// A point of the view's client area (scrolled by scrollX, scrollY) as the layer sees it.
+    std::pair<int, int> LayerPoint(int x, int y, int scrollX, int scrollY) const;
+    /// A rectangle of the layer's client area on the view's client area, rounded outwards.
+    gdi::RECT ScreenArea(const gdi::RECT& layerRect, int scrollX, int scrollY) const;
 
     /// The zoom commands; true when the step or fit changed (relayout and rebuild).
     bool Enlarge();
@@ -157,9 +168,29 @@ private:
     CPageDisplayState& m_state;
     int m_startStep, m_startFit;
     int m_pageW = 0, m_pageH = 0;
+    double m_stretch = 1.0;
     int m_displayW = 1, m_displayH = 1;
     double m_scale = 1.0;
     int m_originX = 0, m_originY = 0;
+};
+
+/// The annotation layer's work with the view's points made the layer's (CPageViewLogic::LayerPoint).
+class CLayerToolWork : public IToolWork {
+public:
+    CLayerToolWork(const CPageViewLogic& logic, IToolWork& layer, int scrollX, int scrollY)
+        : m_logic(logic), m_layer(layer), m_scrollX(scrollX), m_scrollY(scrollY)
+    {
+    }
+    void Work(Call call, int tool, int x, int y) override
+    {
+        const auto [lx, ly] = m_logic.LayerPoint(x, y, m_scrollX, m_scrollY);
+        m_layer.Work(call, tool, lx, ly);
+    }
+
+private:
+    const CPageViewLogic& m_logic;
+    IToolWork& m_layer;
+    int m_scrollX, m_scrollY;
 };
 
 /// The cursor resource of the page view's client area: 140 the hand, 141-149 tools 2 to 10, 174

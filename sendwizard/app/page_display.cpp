@@ -1,5 +1,6 @@
 #include "sendwizard/app/page_display.h"
 
+#include "imaging/page_proportions.h"
 #include "sendwizard/imagekit_binding.h"
 #include "sendwizard/page_view.h"
 
@@ -14,11 +15,11 @@
 
 namespace {
 
-// A copy of a loaded image's pixels; null when the handle is dead.
-QImage CopyImage(IKHANDLE hImage)
+// A copy of a loaded image's pixels and its resolutions (info); null when the handle is dead.
+QImage CopyImage(IKHANDLE hImage, IKIMAGEINFO& info)
 {
     const CImageKitTable& kit = ImageKit();
-    IKIMAGEINFO info{};
+    info = IKIMAGEINFO{};
     if (!hImage || !kit.pfnGetImageType || !kit.pfnGetImageBits || !kit.pfnGetImageType(&info, hImage, nullptr))
         return {};
     std::vector<uint8_t> pixels(kit.pfnGetImageBits(hImage, nullptr, 0));
@@ -49,8 +50,15 @@ CIkDisp::CIkDisp(QWidget* parent) : QAbstractScrollArea(parent)
 
 void CIkDisp::SetImageHandle(IKHANDLE hImage)
 {
-    m_Image = CopyImage(hImage);
+    IKIMAGEINFO info{};
+    m_Image = CopyImage(hImage, info);
+    m_dStretch = m_Image.isNull() ? 1.0 : qelta::imaging::pageStretch(info.xResolution, info.yResolution);
     Fit();
+}
+
+QSize CIkDisp::ShownSize() const
+{
+    return {m_Image.width(), qelta::imaging::shownHeight(m_Image.height(), m_dStretch)};
 }
 
 void CIkDisp::SetZoom(double dZoom)
@@ -75,14 +83,15 @@ void CIkDisp::Fit()
         // The whole page fits without scroll bars; a filled view scrolls along one side, whose bar
         // takes its room from the other.
         const QSize area = maximumViewportSize();
-        double zoom = DisplayZoomFor(static_cast<int>(m_nMode), m_dZoom, m_Image.width(), m_Image.height(),
+        const QSize shown = ShownSize();
+        double zoom = DisplayZoomFor(static_cast<int>(m_nMode), m_dZoom, shown.width(), shown.height(),
                                      area.width(), area.height());
         if (m_nMode == kDisplayFillArea && !m_Image.isNull()) {
             const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
-            if (m_Image.height() * zoom > area.height() + 0.5)
-                zoom = static_cast<double>(std::max(1, area.width() - bar)) / m_Image.width();
-            else if (m_Image.width() * zoom > area.width() + 0.5)
-                zoom = static_cast<double>(std::max(1, area.height() - bar)) / m_Image.height();
+            if (shown.height() * zoom > area.height() + 0.5)
+                zoom = static_cast<double>(std::max(1, area.width() - bar)) / shown.width();
+            else if (shown.width() * zoom > area.width() + 0.5)
+                zoom = static_cast<double>(std::max(1, area.height() - bar)) / shown.height();
         }
         if (zoom != m_dZoom) {
             m_dZoom = zoom;
@@ -96,7 +105,8 @@ QSize CIkDisp::ContentSize() const
 {
     if (m_Image.isNull())
         return {};
-    return {static_cast<int>(std::floor(m_Image.width() * m_dZoom)), static_cast<int>(std::floor(m_Image.height() * m_dZoom))};
+    const QSize shown = ShownSize();
+    return {static_cast<int>(std::floor(shown.width() * m_dZoom)), static_cast<int>(std::floor(shown.height() * m_dZoom))};
 }
 
 void CIkDisp::UpdateScrollBars()
@@ -136,10 +146,12 @@ void CIkDisp::paintEvent(QPaintEvent*)
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     const QSize content = ContentSize();
     const QSize view = viewport()->size();
-    // A page smaller than the view stands in its middle; a larger one moves with the scroll bars.
+    // A page smaller than the view stands in its middle; a larger one moves with the scroll bars. The
+    // painter draws the page at the device's pixels (a scaled screen has more than the view's units).
     const int x = content.width() < view.width() ? (view.width() - content.width()) / 2 : -horizontalScrollBar()->value();
     const int y = content.height() < view.height() ? (view.height() - content.height()) / 2 : -verticalScrollBar()->value();
-    painter.drawImage(QRectF(x, y, m_Image.width() * m_dZoom, m_Image.height() * m_dZoom), m_Image);
+    const QSize shown = ShownSize();
+    painter.drawImage(QRectF(x, y, shown.width() * m_dZoom, shown.height() * m_dZoom), m_Image);
 }
 
 void CIkDisp::mousePressEvent(QMouseEvent* event)

@@ -20,6 +20,9 @@ public:
     /// The two fitting modes fit again whenever the view changes size.
     bool DisplayAction(long nMode);
     const QImage& Image() const { return m_Image; }
+    /// The page's size in its true proportions (at 100 %): a page finer across than down (204 x 98
+    /// dpi) is shown taller than its pixels.
+    QSize ShownSize() const;
     /// Where the view stands in the zoomed page (the scroll bars' values).
     QPoint ScrollPosition() const;
     /// Shows the page's top left corner.
@@ -42,6 +45,7 @@ private:
     QSize ContentSize() const;
 
     QImage m_Image;
+    double m_dStretch = 1.0; ///< the page's stretch down its height
     double m_dZoom = 1.0;
     long m_nMode = 0; ///< the last display action; 0 before any
     QPoint m_DragStart, m_DragScroll;

@@ -457,6 +457,30 @@ TEST(PageDisplay, LoadsAPageAndZoomsByMode)
     ASSERT_TRUE(display.DisplayAction(kDisplayZoomFactor));
     EXPECT_DOUBLE_EQ(display.GetZoom(), 1.5);
     EXPECT_FALSE(display.DisplayAction(4));
+    // A fax page of 204 x 98 dpi stands in its true proportions: its half-inch square is square.
+    const std::string fine = root.path() + "/fine.tif";
+    imaging_test::Bits square(408, 196);
+    for (uint32_t y = 49; y < 98; ++y)
+        for (uint32_t x = 102; x < 204; ++x)
+            square.set(x, y);
+    imaging_test::writeBilevel(fine, {square}, {COMPRESSION_CCITTFAX4, 204, 98});
+    CIkFile fineLoader;
+    fineLoader.SetFileName(fine);
+    ASSERT_TRUE(fineLoader.FileAction(kFileActionRead));
+    display.resize(300, 300);
+    display.SetImageHandle(fineLoader.GetImageHandle());
+    EXPECT_EQ(display.Image().size(), QSize(408, 196)) << "the pixels stay as they are";
+    EXPECT_EQ(display.ShownSize(), QSize(408, 408));
+    ASSERT_TRUE(display.DisplayAction(kDisplayWholePage));
+    EXPECT_DOUBLE_EQ(display.GetZoom(), 300.0 / 408);
+    QRect dark;
+    const QImage shown = display.viewport()->grab().toImage();
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            if (qGray(shown.pixel(x, y)) < 128)
+                dark |= QRect(x, y, 1, 1);
+    EXPECT_NEAR(dark.width(), dark.height(), 1) << dark.width() << " x " << dark.height();
+    EXPECT_NEAR(dark.width(), 75, 1);
     display.SetImageHandle(0);
     EXPECT_TRUE(display.Image().isNull());
     loader.SetPageIndex(2);

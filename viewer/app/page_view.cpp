@@ -20,6 +20,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstdlib>
 #include <span>
 
 namespace viewer {
@@ -82,15 +84,28 @@ CTqlVwTLPageView::~CTqlVwTLPageView()
     m_undo.Bind(nullptr, nullptr);
 }
 
+// The layer works on the page zoomed alike both ways; the view shows it stretched to its true
+// proportions. The layer's points, scroll position and areas pass through the logic's mapping.
 gdi::POINT CTqlVwTLPageView::ScrollPosition() const
 {
-    return {horizontalScrollBar()->value(), verticalScrollBar()->value()};
+    const auto [x, y] = m_logic.LayerScroll(horizontalScrollBar()->value(), verticalScrollBar()->value());
+    return {x, y};
 }
 
-std::pair<int, int> CTqlVwTLPageView::ClientSize() const { return {viewport()->width(), viewport()->height()}; }
-
-void CTqlVwTLPageView::Invalidate(const gdi::RECT& rect)
+std::pair<int, int> CTqlVwTLPageView::ClientSize() const
 {
+    return m_logic.LayerPoint(viewport()->width(), viewport()->height(), 0, 0);
+}
+
+std::pair<int, int> CTqlVwTLPageView::LayerPoint(const QPoint& point) const
+{
+    return m_logic.LayerPoint(point.x(), point.y(), horizontalScrollBar()->value(), verticalScrollBar()->value());
+}
+
+void CTqlVwTLPageView::Invalidate(const gdi::RECT& layerRect)
+{
+    const gdi::RECT rect =
+        m_logic.ScreenArea(layerRect, horizontalScrollBar()->value(), verticalScrollBar()->value());
     const QRect area(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
     if (area.isEmpty())
         return;
@@ -130,10 +145,11 @@ void CTqlVwTLPageView::UpdateCursor(int x, int y)
     const bool selection = m_state.GetSelected() >= 0;
     int hitCode = 0;
     bool onLine = false;
+    const auto [lx, ly] = LayerPoint(QPoint(x, y));
     if (m_state.ToolsWork() && tool == kToolSelect && selection)
-        hitCode = m_layer.HitHandle(x, y, m_state.GetSelected());
+        hitCode = m_layer.HitHandle(lx, ly, m_state.GetSelected());
     if (m_state.ToolsWork() && tool == kToolTilt && m_state.GetTiltLine())
-        onLine = m_layer.Tilt().HitTest(x, y) == 10;
+        onLine = m_layer.Tilt().HitTest(lx, ly) == 10;
     const int cursor = CursorOfTool(tool, selection, hitCode, m_state.GetTiltLine() != 0, onLine);
     if (cursor != m_cursor) {
         m_cursor = cursor;
@@ -171,7 +187,7 @@ void CTqlVwTLPageView::Relayout()
     const int page = m_state.GetCurrentPage();
     if (page >= 0 && page < m_doc.PageCount()) {
         const CPageImage& image = *m_doc.Pages()[static_cast<size_t>(page)];
-        m_logic.SetPageSize(image.Width(), image.Height());
+        m_logic.SetPageSize(image.Width(), image.Height(), image.Stretch());
     } else {
         m_logic.SetPageSize(0, 0);
     }
@@ -193,15 +209,19 @@ void CTqlVwTLPageView::Rebuild(bool busy)
     }
     const CPageImage& source = *m_doc.Pages()[static_cast<size_t>(page)];
     auto image = std::make_unique<CDisplayImage>();
-    const double scale = m_logic.Scale();
+    // Made for the screen's pixels: the page's size there (turned and in its true proportions) times
+    // the device pixel ratio, which a scaled screen has above 1.
+    const qreal ratio = viewport()->devicePixelRatio();
+    const int deviceW = std::max(1, static_cast<int>(std::lround(m_logic.DisplayWidth() * ratio)));
+    const int deviceH = std::max(1, static_cast<int>(std::lround(m_logic.DisplayHeight() * ratio)));
     const bool turned = m_state.GetRotation() % 2 == 1;
-    if (m_state.GetFit() && scale >= 1 && !m_logic.StretchesWhenDrawn()) {
-        // Stretched into the rotated display size's unrotated counterpart.
+    const int pageW = turned ? deviceH : deviceW, pageH = turned ? deviceW : deviceH; // before the turn
+    if (m_state.GetFit() && pageW >= source.Width() && pageH >= source.Height()
+        && int64_t{pageW} * pageH <= kMaxStretchedPixels) {
+        // Stretched once to its size on the screen; a page enlarged further (as an extreme 1 x 65535
+        // page would be) stays as it is and is stretched only where drawn.
         const QImage bitmap = source.Bitmap();
-        image->SetFromBitmap(bitmap
-                                 .scaled(static_cast<int>(source.Width() * scale),
-                                         static_cast<int>(source.Height() * scale), Qt::IgnoreAspectRatio,
-                                         Qt::FastTransformation)
+        image->SetFromBitmap(bitmap.scaled(pageW, pageH, Qt::IgnoreAspectRatio, Qt::FastTransformation)
                                  .convertToFormat(QImage::Format_Mono, bitmap.colorTable()));
     } else {
         image->SetFromBitmap(source.Bitmap());
@@ -209,16 +229,18 @@ void CTqlVwTLPageView::Rebuild(bool busy)
     if (m_state.GetInvert())
         image->Invert();
     image->Rotate(90 * m_state.GetRotation());
-    const int divisor = m_logic.Divisor();
-    if (divisor == -1 && scale < 1) {
-        const int rw = turned ? source.Height() : source.Width(), rh = turned ? source.Width() : source.Height();
-        // Grey levels need a reduction both ways; a page reduced only one way (65535 x 1) drops rows
-        // and columns instead.
-        const int w = std::max(1, static_cast<int>(rw * scale)), h = std::max(1, static_cast<int>(rh * scale));
-        if (!image->ReduceToSize(w, h, m_state.GetGrey()))
+    const int iw = image->Width(), ih = image->Height();
+    if (deviceW < iw || deviceH < ih) {
+        // Reduced, the way it shrinks only: a stretched page may still be enlarged down its height
+        // when drawn. A zoom step that halves the page both ways counts the grey levels by blocks.
+        const int w = std::min(deviceW, iw), h = std::min(deviceH, ih);
+        const int step = static_cast<int>(std::lround(static_cast<double>(iw) / w));
+        const bool blocks = (step == 2 || step == 4 || step == 8) && std::abs(iw / step - w) <= 1
+                            && std::abs(ih / step - h) <= 1;
+        // Grey levels need a reduction both ways; a page reduced only one way (65535 x 1, or a
+        // stretched page at nearly its size) drops rows and columns instead.
+        if (!(blocks && image->ReduceByStep(step, m_state.GetGrey())) && !image->ReduceToSize(w, h, m_state.GetGrey()))
             image->ReduceToSize(w, h, false);
-    } else if (divisor > 1) {
-        image->ReduceByStep(divisor, m_state.GetGrey());
     }
     m_image = std::move(image);
     if (busy) {
@@ -353,11 +375,13 @@ void CTqlVwTLPageView::paintEvent(QPaintEvent* event)
         return;
     QPainter painter(viewport());
     painter.translate(-horizontalScrollBar()->value(), -verticalScrollBar()->value());
-    const auto [w, h] = m_logic.DrawnSize(m_image->Width(), m_image->Height());
-    const auto [x, y] = m_logic.DrawPosition(m_image->Width(), m_image->Height());
-    m_image->Draw(painter, x, y, w, h);
-    if (m_state.GetEditingAllowed() && !m_state.GetHideAnnotations())
-        m_layer.Draw(painter, event->rect().translated(horizontalScrollBar()->value(), verticalScrollBar()->value()));
+    m_image->Draw(painter, 0, 0, m_logic.DisplayWidth(), m_logic.DisplayHeight());
+    if (m_state.GetEditingAllowed() && !m_state.GetHideAnnotations()) {
+        // The layer draws the page zoomed alike both ways: the painter stretches it as the page.
+        const auto [across, down] = m_logic.Stretch();
+        painter.scale(across, down);
+        m_layer.Draw(painter, painter.transform().inverted().mapRect(QRectF(event->rect())).toAlignedRect());
+    }
 }
 
 void CTqlVwTLPageView::resizeEvent(QResizeEvent* event)
@@ -380,8 +404,9 @@ void CTqlVwTLPageView::mousePressEvent(QMouseEvent* event)
     if (event->button() != Qt::LeftButton)
         return;
     const QPoint p = event->position().toPoint();
-    if (m_logic.Press(p.x(), p.y(), horizontalScrollBar()->value(), verticalScrollBar()->value(), m_layer)
-        && m_state.GetTool() == kToolHand) {
+    const int scrollX = horizontalScrollBar()->value(), scrollY = verticalScrollBar()->value();
+    CLayerToolWork layer(m_logic, m_layer, scrollX, scrollY);
+    if (m_logic.Press(p.x(), p.y(), scrollX, scrollY, layer) && m_state.GetTool() == kToolHand) {
         m_cursor = -1;
         viewport()->setCursor(Qt::ClosedHandCursor);
     }
@@ -390,8 +415,9 @@ void CTqlVwTLPageView::mousePressEvent(QMouseEvent* event)
 void CTqlVwTLPageView::mouseMoveEvent(QMouseEvent* event)
 {
     const QPoint p = event->position().toPoint();
-    const auto [x, y] = m_logic.Move(p.x(), p.y(), horizontalScrollBar()->value(), verticalScrollBar()->value(),
-                                     m_layer);
+    const int scrollX = horizontalScrollBar()->value(), scrollY = verticalScrollBar()->value();
+    CLayerToolWork layer(m_logic, m_layer, scrollX, scrollY);
+    const auto [x, y] = m_logic.Move(p.x(), p.y(), scrollX, scrollY, layer);
     horizontalScrollBar()->setValue(x);
     verticalScrollBar()->setValue(y);
     if (m_state.GetButtonDown() && m_state.ToolsWork()) {
@@ -406,7 +432,8 @@ void CTqlVwTLPageView::mouseReleaseEvent(QMouseEvent* event)
 {
     const QPoint p = event->position().toPoint();
     const bool dragging = m_state.GetButtonDown() != 0;
-    m_logic.Release(p.x(), p.y(), m_layer);
+    CLayerToolWork layer(m_logic, m_layer, horizontalScrollBar()->value(), verticalScrollBar()->value());
+    m_logic.Release(p.x(), p.y(), layer);
     if (dragging)
         viewport()->update();
     m_cursor = -1;
@@ -416,7 +443,8 @@ void CTqlVwTLPageView::mouseReleaseEvent(QMouseEvent* event)
 void CTqlVwTLPageView::mouseDoubleClickEvent(QMouseEvent* event)
 {
     const QPoint p = event->position().toPoint();
-    m_logic.DoubleClick(p.x(), p.y(), m_layer);
+    CLayerToolWork layer(m_logic, m_layer, horizontalScrollBar()->value(), verticalScrollBar()->value());
+    m_logic.DoubleClick(p.x(), p.y(), layer);
 }
 
 void CTqlVwTLPageView::keyPressEvent(QKeyEvent* event)
@@ -472,7 +500,8 @@ void CTqlVwTLPageView::contextMenuEvent(QContextMenuEvent* event)
     const bool mouse = event->reason() == QContextMenuEvent::Mouse;
     const QPoint at = mouse ? event->globalPos() : viewport()->mapToGlobal(QPoint(5, 5));
     // With the mouse on an annotation its own menu opens; from the keyboard always the view menu.
-    const int hit = mouse && m_state.ToolsWork() ? m_layer.HitItem(event->pos().x(), event->pos().y()) : -1;
+    const auto [lx, ly] = LayerPoint(event->pos());
+    const int hit = mouse && m_state.ToolsWork() ? m_layer.HitItem(lx, ly) : -1;
     if (hit >= 0 && hit < static_cast<int>(m_layer.Items().size())
         && IsDrawnKind(m_layer.Items()[static_cast<size_t>(hit)]->kind)) {
         const bool selectTool = m_state.GetTool() == kToolSelect;
@@ -516,14 +545,16 @@ void CTqlVwTLPageView::PrintPage(QPainter& painter, int index, int horzRes, int 
     const CPageImageArray& pages = m_doc.Pages();
     if (index < 0 || index >= static_cast<int>(pages.size()))
         return;
-    // One scale for all pages: the one that fits the largest page into the printable area.
+    // One scale for all pages: the one that fits the largest page, in its true proportions, into the
+    // printable area.
     int largestW = 1, largestH = 1;
     for (const auto& page : pages) {
         largestW = std::max(largestW, page->Width());
-        largestH = std::max(largestH, page->Height());
+        largestH = std::max(largestH, page->ShownHeight());
     }
     const CPageImage& page = *pages[static_cast<size_t>(index)];
-    const gdi::RECT target = FitToPrinter(horzRes, vertRes, largestW, largestH, {0, 0, page.Width(), page.Height()});
+    const gdi::RECT target =
+        FitToPrinter(horzRes, vertRes, largestW, largestH, {0, 0, page.Width(), page.ShownHeight()});
     // Annotations go into a copy: the page itself keeps its pixels.
     QImage burnt;
     if (m_state.GetEditingAllowed() && !m_state.GetHideAnnotations() && m_layer.PageHasAnnotations(index)) {
@@ -531,7 +562,7 @@ void CTqlVwTLPageView::PrintPage(QPainter& painter, int index, int horzRes, int 
         BurnInAnnotations(burnt, m_layer.Items(), index, ScreenDpi());
     }
     BandedPrint(painter, target.left, target.top, target.right - target.left, target.bottom - target.top,
-                burnt.isNull() ? page.Bitmap() : burnt, logPixelsX);
+                burnt.isNull() ? page.Bitmap() : burnt, logPixelsX, page.Stretch());
 }
 
 } // namespace viewer

@@ -93,6 +93,8 @@ private:
     void UpdateCursor(int x, int y);
     /// One line of scrolling towards a point outside the client area while a tool drags.
     void EdgeScroll(int x, int y);
+    /// A point of the client area as the annotation layer sees it.
+    std::pair<int, int> LayerPoint(const QPoint& point) const;
 
     CTqlVwTLDoc& m_doc;
     IViewerFrame& m_frame;

@@ -80,9 +80,9 @@ CTqlVwTLView::CTqlVwTLView(CTqlVwTLDoc& document, IViewerFrame& frame, CViewerAp
 void CTqlVwTLView::Relayout()
 {
     int largestW = 0, largestH = 0;
-    for (const auto& page : m_doc.Pages()) {
+    for (const auto& page : m_doc.Pages()) { // in their true proportions
         largestW = std::max(largestW, page->Width());
-        largestH = std::max(largestH, page->Height());
+        largestH = std::max(largestH, page->ShownHeight());
     }
     const bool fit = m_state.GetFit() != 0;
     const int width = FitWidth(*this, fit && m_doc.PageCount() > 0, [&](int trialWidth) {
@@ -186,9 +186,9 @@ void CTqlVwTLView::paintEvent(QPaintEvent*)
                              QStringLiteral("P.%1").arg(i + 1));
         }
         if (m_layout.DrawsImage() && i < static_cast<int>(m_images.size())) {
-            CDisplayImage& image = *m_images[static_cast<size_t>(i)];
-            image.Draw(painter, x, y, static_cast<int>(image.Width() * m_layout.Scale()),
-                       static_cast<int>(image.Height() * m_layout.Scale()));
+            const CPageImage& page = *m_doc.Pages()[static_cast<size_t>(i)];
+            m_images[static_cast<size_t>(i)]->Draw(painter, x, y, static_cast<int>(page.Width() * m_layout.Scale()),
+                                                   static_cast<int>(page.ShownHeight() * m_layout.Scale()));
         }
         painter.setPen(grey);
         painter.setBrush(Qt::NoBrush);

@@ -356,6 +356,123 @@ int notBlack(const QImage& picture, const QRect& area)
     return count;
 }
 
+// A page of 4 x 5 inches at its resolutions with a black square of half an inch, a quarter of an
+// inch from its top left corner (or, with bottomRow, its last row black instead).
+std::string squarePage(const std::string& path, int xDpi, int yDpi, bool bottomRow = false)
+{
+    imaging_test::Bits bits(static_cast<uint32_t>(4 * xDpi), static_cast<uint32_t>(5 * yDpi));
+    if (bottomRow) {
+        for (uint32_t x = 0; x < bits.width; ++x)
+            bits.set(x, bits.height - 1);
+    } else {
+        for (int y = yDpi / 4; y < yDpi / 4 + yDpi / 2; ++y)
+            for (int x = xDpi / 4; x < xDpi / 4 + xDpi / 2; ++x)
+                bits.set(static_cast<uint32_t>(x), static_cast<uint32_t>(y));
+    }
+    imaging_test::PageFormat format;
+    format.compression = COMPRESSION_CCITTFAX4;
+    format.xDpi = static_cast<float>(xDpi);
+    format.yDpi = static_cast<float>(yDpi);
+    imaging_test::writeBilevel(path, {bits}, format);
+    return path;
+}
+
+// The smallest rectangle holding a picture's dark pixels within an area.
+QRect darkBounds(const QImage& picture, const QRect& area)
+{
+    QRect bounds;
+    const QRect inside = area.intersected(picture.rect());
+    for (int y = inside.top(); y <= inside.bottom(); ++y)
+        for (int x = inside.left(); x <= inside.right(); ++x)
+            if (qGray(picture.pixel(x, y)) < 128)
+                bounds |= QRect(x, y, 1, 1);
+    return bounds;
+}
+
+TEST_F(PageViewerTest, PagesAreDrawnInTheirTrueProportionsAtEveryZoomAndTurn)
+{
+    const struct {
+        int xDpi, yDpi;
+    } pages[] = {{204, 98}, {204, 196}, {200, 200}, {300, 300}};
+    const struct {
+        const char* name;
+        std::vector<int> commands; // from fit, unturned
+    } views[] = {
+        {"fit", {}},
+        {"fit, turned left", {ID_VIEW_ROTATE_LEFT}},
+        {"fit, turned 180", {ID_VIEW_ROTATE_180}},
+        {"fit, turned right", {ID_VIEW_ROTATE_RIGHT}},
+        {"100 %", {ID_VIEW_FIT}},
+        {"50 %, turned left", {ID_VIEW_FIT, ID_VIEW_REDUCE, ID_VIEW_ROTATE_LEFT}},
+        {"25 %, turned 180", {ID_VIEW_FIT, ID_VIEW_REDUCE, ID_VIEW_REDUCE, ID_VIEW_ROTATE_180}},
+        {"200 %, turned right", {ID_VIEW_FIT, ID_VIEW_ENLARGE, ID_VIEW_ROTATE_RIGHT}},
+    };
+    for (const auto& page : pages) {
+        const std::string file =
+            squarePage(path("square" + std::to_string(page.yDpi) + ".tif"), page.xDpi, page.yDpi);
+        for (const auto& v : views) {
+            settings.viewJustify = 1;
+            settings.viewScale = 4;
+            auto frame = Start({file});
+            ASSERT_TRUE(frame);
+            frame->resize(1400, 1100);
+            QTest::qWait(20);
+            CTqlVwTLPageView& view = *frame->PageView();
+            for (const int command : v.commands)
+                view.OnCommand(command);
+            const std::string name = std::to_string(page.xDpi) + " x " + std::to_string(page.yDpi) + ", " + v.name;
+            // The page's pixel size stays in the status bar.
+            EXPECT_EQ(Pane(*frame, 2).toStdString(),
+                      SizePaneText(4 * page.xDpi, 5 * page.yDpi)) << name;
+            // The whole page in its proportions: 4 x 5 inches, or 5 x 4 turned.
+            const bool turned = view.PageState().GetRotation() % 2 == 1;
+            const double across = turned ? 5 : 4, down = turned ? 4 : 5;
+            EXPECT_NEAR(view.Logic().DisplayHeight(), view.Logic().DisplayWidth() * down / across, 1.0) << name;
+            // The square is square; the view stands at the page's own corner, near it.
+            const QImage shown = Grab(view.viewport());
+            const QRect square = darkBounds(shown, shown.rect());
+            ASSERT_FALSE(square.isEmpty()) << name;
+            EXPECT_NEAR(square.width(), square.height(), 1) << name << ": " << square.width() << " x "
+                                                             << square.height();
+            // At 100 % a square page's pixel stays a screen pixel across; a stretched page's too.
+            if (std::string(v.name) == "100 %") {
+                EXPECT_NEAR(square.width(), page.xDpi / 2, 1) << name;
+            }
+            // The thumbnail shows it square too.
+            CTqlVwTLView& thumbs = *frame->ThumbView();
+            const QImage cells = Grab(thumbs.viewport());
+            const auto [cx, cy] = thumbs.Layout().CellCorner(0);
+            const QRect cell(cx, cy, thumbs.Layout().CellWidth(), thumbs.Layout().CellHeight());
+            const QRect thumbSquare = darkBounds(cells, cell.adjusted(1, 1, -1, -1));
+            ASSERT_FALSE(thumbSquare.isEmpty()) << name;
+            EXPECT_NEAR(thumbSquare.width(), thumbSquare.height(), 1) << name;
+            EXPECT_NEAR(cell.height(), cell.width() * 5.0 / 4, 1) << name;
+        }
+    }
+}
+
+TEST_F(PageViewerTest, AStretchedPageScrolledToTheBottomShowsItsLastRow)
+{
+    auto frame = Start({squarePage(path("bottom.tif"), 204, 98, true)});
+    ASSERT_TRUE(frame);
+    CTqlVwTLPageView& view = *frame->PageView();
+    for (const int command : {0, int{ID_VIEW_FIT}, int{ID_VIEW_ENLARGE}}) { // fit, 100 %, 200 %
+        if (command)
+            view.OnCommand(command);
+        view.verticalScrollBar()->setValue(view.verticalScrollBar()->maximum());
+        const QImage shown = Grab(view.viewport());
+        const int bottom = view.Logic().DisplayHeight() - view.verticalScrollBar()->value() - 1;
+        ASSERT_GE(bottom, 0);
+        ASSERT_LT(bottom, shown.height());
+        const QRect row(0, bottom, std::min(shown.width(), view.Logic().DisplayWidth()), 1);
+        EXPECT_EQ(notBlack(shown, row), 0) << command << ": row " << bottom;
+        // One row of the page is two rows of the screen at 100 %: the row above is black too.
+        if (command) {
+            EXPECT_EQ(notBlack(shown, row.translated(0, -1)), 0) << command;
+        }
+    }
+}
+
 TEST_F(PageViewerTest, ScrolledZoomedAndTurnedPagesAreDrawnWhereverTheViewShowsThem)
 {
     // An A4 page bigger than the view at every one of these settings: the view shows nothing else.
@@ -600,6 +717,46 @@ TEST_F(AnnotationViewTest, TheTextToolWritesInPlaceAndEscapeDropsWhatWasTyped)
     EXPECT_EQ(view.Layer().Items()[0]->kind, kAnnotText);
     EXPECT_EQ(view.Layer().Items()[0]->text, "Lee");
     EXPECT_TRUE(frame->Document().IsModified());
+}
+
+TEST_F(AnnotationViewTest, MousePositionsOnAStretchedPageMapToThePagesOwnPixels)
+{
+    // A 204 x 98 dpi page is shown twice as tall as its pixels: a band drawn on the screen is
+    // stored in the page's pixels (in the turn it was drawn in).
+    const double stretch = 204.0 / 98;
+    const struct {
+        const char* name;
+        std::vector<int> commands; // from 100 %
+        double across, down;       // the page's pixels per screen pixel
+    } cases[] = {
+        {"100 %", {}, 1, 1 / stretch},
+        {"100 %, turned left", {ID_VIEW_ROTATE_LEFT}, 1 / stretch, 1},
+        {"50 %, turned 180", {ID_VIEW_REDUCE, ID_VIEW_ROTATE_180}, 2, 2 / stretch},
+    };
+    for (const auto& c : cases) {
+        settings.viewJustify = 0;
+        settings.viewScale = 4;
+        auto frame = Start({squarePage(path("fine.tif"), 204, 98)});
+        ASSERT_TRUE(frame);
+        CTqlVwTLPageView& view = *frame->PageView();
+        view.PageState().SetEditingAllowed(1);
+        for (const int command : c.commands)
+            view.OnCommand(command);
+        view.horizontalScrollBar()->setValue(0);
+        view.verticalScrollBar()->setValue(0);
+        frame->OnCommand(32804); // a rectangle
+        const QPoint from(40, 50), to(240, 250);
+        QTest::mousePress(view.viewport(), Qt::LeftButton, {}, from);
+        QTest::mouseMove(view.viewport(), to);
+        QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, to);
+        ASSERT_EQ(view.Layer().Items().size(), 1u) << c.name;
+        const gdi::RECT r = view.Layer().Items()[0]->rect;
+        EXPECT_NEAR(r.left, from.x() * c.across, 1) << c.name;
+        EXPECT_NEAR(r.top, from.y() * c.down, 1) << c.name;
+        EXPECT_NEAR(r.right, to.x() * c.across, 1) << c.name;
+        EXPECT_NEAR(r.bottom, to.y() * c.down, 1) << c.name;
+        frame->Document().SetModifiedFlag(false);
+    }
 }
 
 TEST_F(AnnotationViewTest, TheTiltDialogIsOneAtATimeOverThePageViewWithoutACloseBox)

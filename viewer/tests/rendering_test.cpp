@@ -6,6 +6,7 @@
 #include <QtGui/QPainter>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <optional>
 #include <random>
 
@@ -53,6 +54,14 @@ TEST(Rendering, TurnsFollowTheMappingAndUndoEachOther)
         for (const int degrees : {90, 180, 270}) {
             CDisplayImage image;
             image.SetFromBitmap(page);
+            ASSERT_TRUE(image.Rotate(degrees));
+            expectTurned(page, image.Bitmap(), degrees);
+        }
+        // The same page as the document holds it, its rows packed closer than a new image's.
+        const CPageImage held(qelta::imaging::pageOfImage(page, 200));
+        for (const int degrees : {90, 180, 270}) {
+            CDisplayImage image;
+            image.SetFromBitmap(held.Bitmap());
             ASSERT_TRUE(image.Rotate(degrees));
             expectTurned(page, image.Bitmap(), degrees);
         }
@@ -355,6 +364,47 @@ TEST(Rendering, TranslatedPaintersShowThePartAtTheirScrollPosition)
             }
         }
     }
+}
+
+// On a scaled screen (a device pixel ratio above 1) and through a stretching painter the page is
+// made at the device's own pixels: the device shows what an unscaled one shows for the rectangle
+// that the drawing covers there, pixel for pixel, scrolled or not.
+TEST(Rendering, ScaledScreensAndStretchedPaintersGetTheDevicesOwnPixels)
+{
+    const struct {
+        double ratio, across, down; // device pixel ratio; the painter's scale
+    } scalings[] = {{2, 1, 1}, {3, 1, 1}, {1, 1, 204.0 / 98}, {2, 204.0 / 98, 1}};
+    const QPoint scroll(7, 9);
+    for (const DrawCase& c : kDrawCases)
+        for (const auto& k : scalings) {
+            CDisplayImage image;
+            prepare(image, c);
+            const QSize device(static_cast<int>(400 * k.ratio), static_cast<int>(520 * k.ratio));
+            QImage scaled(device, QImage::Format_RGB32);
+            scaled.fill(Qt::green);
+            scaled.setDevicePixelRatio(k.ratio);
+            {
+                QPainter painter(&scaled);
+                painter.translate(-scroll);
+                painter.scale(k.across, k.down);
+                image.Draw(painter, c.rect.x(), c.rect.y(), c.rect.width(), c.rect.height());
+            }
+            // The rectangle in device pixels, each edge rounded.
+            const auto edge = [](double at) { return static_cast<int>(std::lround(at)); };
+            const double sx = k.ratio * k.across, sy = k.ratio * k.down;
+            const QRect expected(QPoint(edge(c.rect.x() * sx - scroll.x() * k.ratio),
+                                        edge(c.rect.y() * sy - scroll.y() * k.ratio)),
+                                 QPoint(edge((c.rect.x() + c.rect.width()) * sx - scroll.x() * k.ratio) - 1,
+                                        edge((c.rect.y() + c.rect.height()) * sy - scroll.y() * k.ratio) - 1));
+            CDisplayImage again;
+            prepare(again, c);
+            const QImage plain = drawn(again, device, expected, std::nullopt);
+            const QString name = QString("%1 at %2, scaled %3 x %4")
+                                     .arg(c.name).arg(k.ratio).arg(k.across).arg(k.down);
+            for (int y = 0; y < device.height(); ++y)
+                for (int x = 0; x < device.width(); ++x)
+                    ASSERT_EQ(scaled.pixel(x, y), plain.pixel(x, y)) << name.toStdString() << " at " << x << "," << y;
+        }
 }
 
 TEST(Rendering, PagesShareTheirPixelsWithTheirBitmaps)
