@@ -330,8 +330,8 @@ CMainFrame::CMainFrame(IPrompter& prompter, IBookDialogs& dialogs, const std::st
             collator->setLocale(QLocale());
         return collator->compare(QtText(a), QtText(b));
     });
-    m_pTreeLogic = std::make_unique<CQeltapbTreeViewLogic>(*m_pDoc, prompter, [this](const std::string& name) {
-        return m_RenameOverride ? m_RenameOverride(name) : RunRenameFolder(m_Prompter, name, this);
+    m_pTreeLogic = std::make_unique<CQeltapbTreeViewLogic>(*m_pDoc, prompter, [this](const std::string& name, const FolderNameInUse& inUse) {
+        return m_RenameOverride ? m_RenameOverride(name, inUse) : RunRenameFolder(m_Prompter, name, inUse, this);
     });
     m_pDoc->AddObserver(this);
 

@@ -185,7 +185,7 @@ TEST(BookDocument, RowsSortDeleteOpenAndDrop)
     QueuedPrompter prompter;
     CQeltapbViewLogic list(f.doc, f.dialogs, prompter);
     std::optional<std::string> renamed;
-    CQeltapbTreeViewLogic tree(f.doc, prompter, [&](const std::string&) { return renamed; });
+    CQeltapbTreeViewLogic tree(f.doc, prompter, [&](const std::string&, const FolderNameInUse&) { return renamed; });
     f.doc.ReloadAll();
     auto names = [&] {
         std::string all;

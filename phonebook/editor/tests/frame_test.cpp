@@ -325,7 +325,7 @@ TEST_F(EditorFrame, RenamesAndDeletesFolders)
     // The same name calls nothing: the book is unchanged; a new one renames.
     std::optional<std::string> answer = "Customers";
     int asked = 0;
-    frame->SetRenameDialog([&](const std::string& old) {
+    frame->SetRenameDialog([&](const std::string& old, const FolderNameInUse&) {
         EXPECT_EQ(old, "Customers");
         ++asked;
         return answer;
@@ -349,6 +349,39 @@ TEST_F(EditorFrame, RenamesAndDeletesFolders)
     EXPECT_EQ(prompter.shown.back(),
               "Phone Book Editor: The folder name was not addressed. Please address folder name.");
     dialog.close();
+    // The name of another folder is refused, with the phone book dialogs' message, and the dialog
+    // stays; the book keeps both folders as they were.
+    {
+        CPickerPhoneBook book;
+        ASSERT_EQ(book.Initiate(path, 0), 1);
+        int32_t id = 0;
+        ASSERT_EQ(book.CreateNewFolder("Suppliers", id), 1);
+    }
+    frame->Action(ID_VIEW_REFRESH)->trigger();
+    Choose("Clients");
+    const std::string twoFolders = qelta::test::readTextFile(path);
+    frame->SetRenameDialog([&](const std::string& old, const FolderNameInUse& inUse) -> std::optional<std::string> {
+        CDFolderNameLogic renaming(prompter, old, inUse);
+        CDFolderName renameDialog(renaming);
+        renameDialog.show();
+        auto* edit = renameDialog.findChild<QLineEdit*>(ControlName(IDC_FOLDER_NAME));
+        auto* ok = renameDialog.findChild<QPushButton*>(ControlName(1));
+        edit->setText("Suppliers");
+        prompter.answers = {IDOK};
+        prompter.shown.clear();
+        ok->click();
+        EXPECT_TRUE(renameDialog.isVisible());
+        EXPECT_EQ(prompter.shown, std::vector<std::string>{"Phone Book Editor: The folder name was already existed. "});
+        edit->setText("Clients"); // its own name is no other folder's
+        ok->click();
+        EXPECT_FALSE(renameDialog.isVisible());
+        EXPECT_EQ(prompter.shown.size(), 1u);
+        return renaming.Name();
+    });
+    frame->Action(ID_EDIT_RENAMEFOLDER)->trigger();
+    EXPECT_EQ(qelta::test::readTextFile(path), twoFolders);
+    ASSERT_NE(Folder("Suppliers"), nullptr);
+    ASSERT_NE(Folder("Clients"), nullptr);
     frame->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
     // A right-click on a folder makes it current before the menu opens; Delete Folder acts on it.
@@ -365,7 +398,7 @@ TEST_F(EditorFrame, RenamesAndDeletesFolders)
     EXPECT_EQ(frame->Action(ID_EDIT_DELETEFOLDER)->shortcut(), QKeySequence(QStringLiteral("Ctrl+D")));
     frame->Action(ID_EDIT_DELETEFOLDER)->trigger();
     EXPECT_EQ(Folder("Clients"), nullptr);
-    EXPECT_EQ(frame->TreeView()->topLevelItem(0)->childCount(), 1);
+    EXPECT_EQ(frame->TreeView()->topLevelItem(0)->childCount(), 2);
 }
 
 TEST_F(EditorFrame, BooksAreNeverWrittenByTheFrame)
@@ -447,7 +480,7 @@ TEST_F(EditorFrame, ABookOpenedByCtrlOOrTheRecentFilesIsShownAndChangedAtOnce)
 TEST_F(EditorFrame, EachKeyActsOnlyInItsOwnView)
 {
     std::vector<std::string> renames;
-    frame->SetRenameDialog([&](const std::string& name) {
+    frame->SetRenameDialog([&](const std::string& name, const FolderNameInUse&) {
         renames.push_back(name);
         return std::nullopt;
     });
