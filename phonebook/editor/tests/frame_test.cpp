@@ -27,6 +27,10 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <filesystem>
+
 using qelta::test::QueuedPrompter;
 using qelta::test::ScriptedBookDialogs;
 
@@ -399,6 +403,82 @@ TEST_F(EditorFrame, RenamesAndDeletesFolders)
     frame->Action(ID_EDIT_DELETEFOLDER)->trigger();
     EXPECT_EQ(Folder("Clients"), nullptr);
     EXPECT_EQ(frame->TreeView()->topLevelItem(0)->childCount(), 2);
+}
+
+TEST(EditorBook, ABookThatCannotBeReadIsSaidSoAndStaysAsItIs)
+{
+    qelta::test::ScopedStateRoot root;
+    std::string error;
+    ASSERT_TRUE(WriteSamplePhoneBook(error)) << error;
+    const std::string sample = qelta::test::readTextFile(SamplePhoneBookPath());
+    ASSERT_FALSE(sample.empty());
+    const QString wide = QString::fromStdString(sample);
+    const std::string utf16 = "\xFF\xFE" + std::string(reinterpret_cast<const char*>(wide.utf16()),
+                                                       static_cast<size_t>(wide.size()) * 2);
+    constexpr size_t kDepth = 1000000;
+    std::string nested = "<?xml version=\"1.0\"?><system>";
+    for (size_t i = 0; i < kDepth; ++i)
+        nested += "<f>";
+    for (size_t i = 0; i < kDepth; ++i)
+        nested += "</f>";
+    nested += "</system>";
+    enum Kind { File, Folder, Fifo };
+    struct Case {
+        const char* what;
+        std::string content;
+        Kind kind = File;
+        bool registered = true; // the phone book server
+    } const cases[] = {
+        {"a good book, but no phone book server", sample, File, false},
+        {"garbage", std::string("\x00\x01\xFE<?x\x7F\x80 garbage", 16)},
+        {"cut in half", sample.substr(0, sample.size() / 2)},
+        {"empty", ""},
+        {"a folder", "", Folder},
+        {"a FIFO", "", Fifo},
+        {"100 MB of text", std::string(100u << 20, 'a')},
+        {"nested a million deep", nested},
+        {"UTF-16", utf16},
+    };
+    const std::string path = root.path() + "/books/Bad.xml";
+    ASSERT_TRUE(platform::createDirectories(root.path() + "/books"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.registered) {
+            ASSERT_TRUE(RegisterServerLibraries(std::array{"booktool.dll"}).empty());
+        }
+        std::filesystem::remove_all(path);
+        if (c.kind == Folder) {
+            ASSERT_TRUE(platform::createDirectories(path));
+        } else if (c.kind == Fifo) {
+            ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+        } else {
+            ASSERT_TRUE(platform::writeFileAtomic(path, c.content));
+        }
+        QueuedPrompter prompter;
+        ScriptedBookDialogs dialogs;
+        qelta::test::InlineProgress progress;
+        CQeltapbDoc doc(dialogs, progress);
+        doc.SetPrompter(&prompter);
+        doc.SetLoadPause(std::chrono::milliseconds(0));
+        doc.SetPathName(path);
+        doc.LoadBook();
+        EXPECT_EQ(progress.captions, std::vector<std::string>{"Loading Address..."});
+        EXPECT_EQ(prompter.shown, std::vector<std::string>{"Phone Book Editor: '" + path +
+                                                           "' is not a phone book file or cannot be read."});
+        EXPECT_TRUE(doc.Folders().empty());
+        EXPECT_TRUE(doc.Records().empty());
+        // Nothing was written: no new book over it, no backup beside it.
+        if (c.kind == Folder) {
+            EXPECT_TRUE(std::filesystem::is_directory(path) && std::filesystem::is_empty(path));
+        } else if (c.kind == Fifo) {
+            EXPECT_TRUE(std::filesystem::is_fifo(path));
+        } else {
+            EXPECT_TRUE(qelta::test::readTextFile(path) == c.content) << "the file changed";
+        }
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(root.path() + "/books"),
+                                std::filesystem::directory_iterator()), 1);
+    }
+    std::filesystem::remove_all(path);
 }
 
 TEST_F(EditorFrame, BooksAreNeverWrittenByTheFrame)
