@@ -362,7 +362,9 @@ CPSAddress::CPSAddress(CAddressPageLogic& logic, const QString& caption, QWidget
     form->addRow(QString(), m_pConfirm);
     form->addRow(tr("&Retrieval Character:"), m_pInitial);
     form->addRow(QString(), m_pFavorite);
-    ChainTabOrder({m_pName, m_pKindFax, m_pFax, m_pFCode, m_pSub, m_pPass, m_pKindIfax, m_pIfax, m_pConfirm, m_pInitial,
+    // The number follows the name, whichever kind it is; the kind's choice (arrow keys between the
+    // two) follows its number box.
+    ChainTabOrder({m_pName, m_pFax, m_pKindFax, m_pFCode, m_pSub, m_pPass, m_pIfax, m_pKindIfax, m_pConfirm, m_pInitial,
                    m_pFavorite});
     auto* tabs = new QTabWidget(this);
     tabs->addTab(page, BookpickerText(IDS_ADDRESS));
