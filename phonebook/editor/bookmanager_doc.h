@@ -50,6 +50,7 @@ enum : uint32_t {
     IDS_LEFTOVER_BACKUP = 5008,
     IDS_BACKUP_KEPT = 5009,
     IDS_BOOK_UNREADABLE = 5010,
+    IDS_TOOLBAR = 4009,
 };
 
 /// The editor's device class for the phone book dialogs (no device).

@@ -3,6 +3,7 @@
 // texts, the grey rules, help, and books that are never written. Modal answers are injected.
 #include "phonebook/dialogs/picker_phone_book.h"
 #include "common/registry_helper.h"
+#include "common/resource_locale.h"
 #include "phonebook/editor/app/converter_dialog.h"
 #include "phonebook/editor/app/editor_dialogs.h"
 #include "phonebook/editor/app/main_frame.h"
@@ -18,6 +19,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QListWidget>
+#include <QMenuBar>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -403,6 +405,26 @@ TEST_F(EditorFrame, RenamesAndDeletesFolders)
     frame->Action(ID_EDIT_DELETEFOLDER)->trigger();
     EXPECT_EQ(Folder("Clients"), nullptr);
     EXPECT_EQ(frame->TreeView()->topLevelItem(0)->childCount(), 2);
+}
+
+TEST_F(EditorFrame, MenuTextsComeFromTheLanguageModule)
+{
+    // A German module beside a program: its texts replace the English ones, what it lacks stays.
+    const std::string folder = root.path() + "/app";
+    ASSERT_TRUE(platform::createDirectories(folder + "/resources"));
+    std::filesystem::copy_file(DEU_MODULE, folder + "/resources/resBOOKMANAGERDEU.so");
+    CSDLocale locale(folder + "/bookmanager", kEditorModuleCode);
+    ASSERT_EQ(locale.LoadLocale(0x0407), 1);
+    SetCurrentResourceLocale(&locale);
+    CMainFrame german(prompter, dialogs, path);
+    SetCurrentResourceLocale(nullptr);
+    const QList<QAction*> menus = german.menuBar()->actions();
+    ASSERT_EQ(menus.size(), 4);
+    EXPECT_EQ(menus[0]->text().toStdString(), "&Datei");
+    EXPECT_EQ(menus[1]->text().toStdString(), "&Edit");
+    EXPECT_EQ(german.Action(ID_FILE_NEWADDRESS)->text().toStdString(), "&Neue Adresse");
+    EXPECT_EQ(german.Action(ID_FILE_NEWGROUP)->text().toStdString(), "New &Group");
+    EXPECT_EQ(frame->Action(ID_FILE_NEWADDRESS)->text().toStdString(), "&New Address");
 }
 
 TEST(EditorBook, ABookThatCannotBeReadIsSaidSoAndStaysAsItIs)
