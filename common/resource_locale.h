@@ -93,6 +93,10 @@ bool RegisterOwnResources(const QeltaResourceModule* module);
 /// Makes loader the process's resource source (null: the program's own resources alone).
 void SetCurrentResourceLocale(const CSDLocale* loader);
 
+/// The string id of a control's text in a program's string table: dialog id x 10000 + control id
+/// (control 0: the dialog's caption); a menu item's: menu id x 10000 + command id.
+constexpr uint32_t ControlTextId(uint32_t nDialogId, uint32_t nControlId) { return nDialogId * 10000u + nControlId; }
+
 /// A string by id: from the current language module, else from the program's own tables. False
 /// when neither has it.
 bool FindResourceString(uint32_t id, std::string& text);

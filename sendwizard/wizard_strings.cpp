@@ -61,5 +61,5 @@ std::string FormatText(const std::string& format, std::initializer_list<std::str
 
 std::string ControlText(int nDialogId, int nControlId)
 {
-    return WizardString(static_cast<uint32_t>(nDialogId) * 10000u + static_cast<uint32_t>(nControlId));
+    return WizardString(ControlTextId(static_cast<uint32_t>(nDialogId), static_cast<uint32_t>(nControlId)));
 }

@@ -98,10 +98,19 @@ bool AcceptNewPhoneBook(IMessageNotifier& notifier, const std::string& caption, 
 }
 
 bool AcceptFolderName(IMessageNotifier& notifier, const std::string& caption, const std::string& name,
-                      CPickerPhoneBook* book, void* owner)
+                      const FolderNameInUse& inUse, void* owner)
 {
-    const int refusal = name.empty() ? IDS_NO_FOLDER_NAME : book && book->FindFolder(name) ? IDS_FOLDER_EXISTS : 0;
+    const int refusal = name.empty() ? IDS_NO_FOLDER_NAME : inUse && inUse(name) ? IDS_FOLDER_EXISTS : 0;
     if (refusal)
         notifier.Notify(owner, refusal, caption, kIconWarning);
     return refusal == 0;
+}
+
+bool AcceptFolderName(IMessageNotifier& notifier, const std::string& caption, const std::string& name,
+                      CPickerPhoneBook* book, void* owner)
+{
+    FolderNameInUse inUse;
+    if (book)
+        inUse = [book](const std::string& folder) { return book->FindFolder(folder) == 1; };
+    return AcceptFolderName(notifier, caption, name, inUse, owner);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "phonebook/dialogs/address_validation.h"
+#include "phonebook/dialogs/folder_name_check.h"
 #include "phonebook/dialogs/picker_phone_book.h"
 #include "phonebook/dialogs/select_dest_logic.h"
 
@@ -80,7 +81,6 @@ private:
 bool AcceptNewPhoneBook(IMessageNotifier& notifier, const std::string& caption, const std::string& name,
                         void* owner = nullptr);
 
-/// OK of the folder name dialog: an empty name, and with a book a user folder of that name, are
-/// refused with a warning. True when the dialog may close.
+/// OK of the folder name dialog for a new folder of book (null: only the name is checked).
 bool AcceptFolderName(IMessageNotifier& notifier, const std::string& caption, const std::string& name,
                       CPickerPhoneBook* book, void* owner = nullptr);

@@ -167,11 +167,12 @@ bool CQeltapbDoc::Load(bool bAll)
     const int hint = bAll ? kHintAll : kHintRecords;
     // The views let go of the deleted items before the worker fills the lists again.
     Notify([&](IBookDocObserver& o) { o.OnUpdate(hint); });
+    bool read = true;
     const int result = m_Progress.Run(LoadResourceString(IDS_LOADING_ADDRESS), [&](IProgressSink& sink) {
         sink.Progress(bAll ? kStartPercent : kFoldersDone);
         if (bAll)
-            LoadingFolders(sink);
-        LoadingRecords(sink);
+            read = LoadingFolders(sink);
+        LoadingRecords(sink); // of the folders that were read (none without a book)
         sink.Progress(100);
         std::this_thread::sleep_for(m_Pause);
         return 0;
@@ -179,7 +180,12 @@ bool CQeltapbDoc::Load(bool bAll)
     if (result != 0)
         return false;
     Notify([&](IBookDocObserver& o) { o.OnUpdate(hint); });
-    return true;
+    // A book the phone book object cannot read (or no phone book object at all) shows what was
+    // read, nothing for a book it cannot open, and the user is told why; the file is left as it is.
+    if (!read && m_pPrompter)
+        m_pPrompter->MessageBox(Formatted(IDS_BOOK_UNREADABLE, {m_strPathName}), LoadResourceString(IDS_EDITOR_TITLE),
+                                MB_ICONWARNING);
+    return read;
 }
 
 bool CQeltapbDoc::LoadingFolders(IProgressSink& sink)

@@ -49,6 +49,8 @@ enum : uint32_t {
     IDS_RESTORE_FAILED = 5007,
     IDS_LEFTOVER_BACKUP = 5008,
     IDS_BACKUP_KEPT = 5009,
+    IDS_BOOK_UNREADABLE = 5010,
+    IDS_TOOLBAR = 4009,
 };
 
 /// The editor's device class for the phone book dialogs (no device).
@@ -135,7 +137,8 @@ public:
     /// Makes a folder the current one and reloads its records; the same id does nothing.
     void SelectFolder(int nFolderID);
     /// Clears everything and loads the folders and the root's records (Refresh); observers get
-    /// kHintAll after a load that ran to its end.
+    /// kHintAll after a load that ran to its end. A book that cannot be read shows empty, with a
+    /// warning that says so (through the prompter).
     void ReloadAll();
     /// Clears the records and loads those of the current folder; kHintRecords.
     void ReloadRecords();

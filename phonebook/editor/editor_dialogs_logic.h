@@ -1,6 +1,8 @@
 // The editor's own dialogs without their widgets: Rename Folder and About.
 #pragma once
 
+#include "phonebook/dialogs/folder_name_check.h"
+
 #include <string>
 
 class IPrompter;
@@ -17,18 +19,25 @@ enum : uint32_t { IDS_EMPTY_FOLDER_NAME = 5003 };
 /// The longest notice line of the About box, in bytes.
 inline constexpr size_t kMaxAboutNotice = 259;
 
-/// Rename Folder: OK with an empty name complains and keeps the dialog open.
+/// Rename Folder: OK with an empty name, or with a name another folder of the book has, complains
+/// and keeps the dialog open.
 class CDFolderNameLogic {
 public:
-    CDFolderNameLogic(IPrompter& prompter, std::string strName) : m_Prompter(prompter), m_strName(std::move(strName)) {}
+    /// inUse: whether another user folder of the book has a name (null: none is known).
+    CDFolderNameLogic(IPrompter& prompter, std::string strName, FolderNameInUse inUse = {})
+        : m_Prompter(prompter), m_strName(std::move(strName)), m_InUse(std::move(inUse))
+    {
+    }
     const std::string& Name() const { return m_strName; }
     void SetName(std::string strName) { m_strName = std::move(strName); }
-    /// True when the dialog may end with OK; an empty name shows STRING 5003 first.
+    /// True when the dialog may end with OK; an empty name shows STRING 5003 first, a name in use
+    /// the phone book dialogs' refusal of it (STRING 1101), as New Folder does.
     bool Accept();
 
 private:
     IPrompter& m_Prompter;
     std::string m_strName;
+    FolderNameInUse m_InUse;
 };
 
 /// The About box's notice line: "Misc" of [TagInfo] in DATA.TAG of the folder, at most 259 bytes

@@ -5,6 +5,8 @@
 #include "phonebook/editor/record_list_logic.h"
 #include "platform/bstr.h"
 
+#include <algorithm>
+
 using platform::com::Bstr;
 
 CQeltapbTreeViewLogic::CQeltapbTreeViewLogic(CQeltapbDoc& doc, IPrompter& prompter, RenameDialog rename)
@@ -43,7 +45,7 @@ bool CQeltapbTreeViewLogic::RenameFolder()
     if (book->GetFolderInfo(id, &type, name.out()) != S_OK)
         return false;
     const std::string old = name.ansi();
-    const std::optional<std::string> renamed = m_Rename(old);
+    const std::optional<std::string> renamed = m_Rename(old, [this](const std::string& strName) { return NameInUse(strName); });
     if (!renamed || *renamed == old)
         return false;
     const Bstr newName(*renamed);
@@ -51,6 +53,14 @@ bool CQeltapbTreeViewLogic::RenameFolder()
         return false;
     m_Doc.ReloadAll();
     return true;
+}
+
+bool CQeltapbTreeViewLogic::NameInUse(const std::string& strName) const
+{
+    const int current = m_Doc.CurrentFolderID();
+    return std::ranges::any_of(m_Doc.Folders(), [&](const std::unique_ptr<CFolder>& folder) {
+        return folder->m_nType == PB_FOLDER_USER && folder->m_nID != current && folder->m_strName == strName;
+    });
 }
 
 bool CQeltapbTreeViewLogic::CanDropOn(const CFolder* pFolder) const

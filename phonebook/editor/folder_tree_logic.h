@@ -2,6 +2,7 @@
 // Folder, and where a dragged record may be dropped.
 #pragma once
 
+#include "phonebook/dialogs/folder_name_check.h"
 #include "phonebook/editor/bookmanager_doc.h"
 
 #include <functional>
@@ -17,8 +18,9 @@ enum : uint32_t { IDS_TREE_ROOT = 4004 };
 
 class CQeltapbTreeViewLogic {
 public:
-    /// Asks for a folder's new name, starting from the old one; nothing after Cancel.
-    using RenameDialog = std::function<std::optional<std::string>(const std::string& strName)>;
+    /// Asks for a folder's new name, starting from the old one, refusing names inUse says another
+    /// folder has; nothing after Cancel.
+    using RenameDialog = std::function<std::optional<std::string>(const std::string& strName, const FolderNameInUse& inUse)>;
     CQeltapbTreeViewLogic(CQeltapbDoc& doc, IPrompter& prompter, RenameDialog rename);
 
     /// Delete Folder and Rename Folder are off on the root and the favourite folder.
@@ -27,6 +29,9 @@ public:
     bool DeleteFolder();
     /// Renames the current folder through the dialog and reloads; the same name does nothing.
     bool RenameFolder();
+    /// A user folder other than the current one has that name (compared case-sensitively, as the
+    /// phone book dialogs compare a new folder's name).
+    bool NameInUse(const std::string& strName) const;
 
     /// A record may be dropped on a folder other than the favourite and the current one.
     bool CanDropOn(const CFolder* pFolder) const;

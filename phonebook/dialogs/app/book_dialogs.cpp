@@ -95,7 +95,7 @@ CDFolderName::CDFolderName(IMessageNotifier& notifier, QWidget* parent) : QDialo
     setWindowTitle(BookpickerText(IDS_CREATE_FOLDER));
     m_pEdit = NewLineEdit(this, 1001);
     auto* form = new QFormLayout;
-    form->addRow(tr("&Folder Name"), m_pEdit);
+    form->addRow(BookpickerControlText(1000, 1001), m_pEdit);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(OkCancelButtons(this));
@@ -133,10 +133,10 @@ void CDFolderName::accept()
 CDPhoneBookName::CDPhoneBookName(IMessageNotifier& notifier, QWidget* parent) : QDialog(parent), m_notifier(notifier)
 {
     setObjectName(ControlName(5001));
-    setWindowTitle(tr("Create a New Phone Book"));
+    setWindowTitle(BookpickerControlText(5001, 0));
     m_pEdit = NewLineEdit(this, 1020);
     auto* form = new QFormLayout;
-    form->addRow(tr("&Phone Book Name"), m_pEdit);
+    form->addRow(BookpickerControlText(5001, 1020), m_pEdit);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(OkCancelButtons(this));
@@ -162,9 +162,9 @@ CDSelectPhoneBook::CDSelectPhoneBook(IMessageNotifier& notifier, bool allowDelet
     m_pPath->setObjectName(ControlName(1018));
     m_pPath->setReadOnly(true);
     auto* buttons = OkCancelButtons(this);
-    auto* create = buttons->addButton(tr("&New"), QDialogButtonBox::ActionRole);
+    auto* create = buttons->addButton(BookpickerControlText(5000, 3), QDialogButtonBox::ActionRole);
     create->setObjectName(ControlName(3));
-    m_pDelete = buttons->addButton(tr("&Delete"), QDialogButtonBox::ActionRole);
+    m_pDelete = buttons->addButton(BookpickerControlText(5000, 1009), QDialogButtonBox::ActionRole);
     m_pDelete->setObjectName(ControlName(1009));
     m_pDelete->setEnabled(allowDelete);
     auto* layout = new QVBoxLayout(this);

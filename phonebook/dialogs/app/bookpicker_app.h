@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/prompter.h"
+#include "common/resource_locale.h"
 #include "uiwidgets/qt_prompter.h"
 #include "phonebook/dialogs/address_validation.h"
 
@@ -24,6 +25,12 @@ bool StartBookpicker();
 /// A text of the library by id: the language module's, else the own English one; empty when none.
 std::string BookpickerString(int id);
 inline QString BookpickerText(int id) { return QString::fromStdString(BookpickerString(id)); }
+/// The text of a control of a dialog or page (control 0: its caption; a label without an id of its
+/// own: its field's id), by ControlTextId.
+inline QString BookpickerControlText(int dialogId, int controlId)
+{
+    return BookpickerText(static_cast<int>(ControlTextId(static_cast<uint32_t>(dialogId), static_cast<uint32_t>(controlId))));
+}
 
 /// True when a QApplication exists and this is its thread: the only place the exports run.
 bool OnApplicationThread();

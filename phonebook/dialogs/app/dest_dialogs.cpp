@@ -28,6 +28,9 @@ namespace {
 constexpr int kTextBuffer = 260;
 // Addresses made from the group page are checked for the device class that allows every kind.
 constexpr int kGroupAddressClass = 3;
+// The pages' templates, whose ids key their controls' texts.
+constexpr int kAddressPage = 3000;
+constexpr int kGroupPage = 102;
 
 // The page's static 1003: its own text, or the read-only text from the string table.
 QLabel* PageText(QWidget* page, bool readOnly, const QString& text, int readOnlyTextId)
@@ -109,24 +112,24 @@ CDSelectDest::CDSelectDest(IMessageNotifier& notifier, CSelectDestLogic::Mode mo
     const bool members = mode == CSelectDestLogic::Members;
     setWindowTitle(BookpickerText(members ? IDS_SELECT_MEMBER : IDS_SELECT_DESTINATION));
     auto* text = new QLabel(members ? BookpickerText(IDS_SELECT_MEMBER_TEXT)
-                                    : tr("Select Destination. You can find address list with retrieval character."),
+                                    : BookpickerControlText(2000, 1003),
                             this);
     text->setObjectName(ControlName(1003));
-    m_pToggle = Button(this, 1013, tr("Results"));
+    m_pToggle = Button(this, 1013, BookpickerControlText(2000, 1013));
     m_pToggle->setCheckable(true);
     m_pSearch = NewLineEdit(this, 1008);
-    auto* search = Button(this, 1009, tr("S&earch"));
+    auto* search = Button(this, 1009, BookpickerControlText(2000, 1009));
     m_pFolders = new QComboBox(this);
     m_pFolders->setObjectName(ControlName(1021));
     m_pAddresses = DestinationList(this, 1002, 140, 150);
-    auto* add = Button(this, 1005, tr("&Add  ->"));
-    auto* chosenLabel = new QLabel(tr("Se&lected Destination"), this);
+    auto* add = Button(this, 1005, BookpickerControlText(2000, 1005));
+    auto* chosenLabel = new QLabel(BookpickerControlText(2000, 1011), this);
     chosenLabel->setObjectName(ControlName(1011));
     m_pChosen = DestinationList(this, 1004, 100, 80);
     chosenLabel->setBuddy(m_pChosen);
-    auto* remove = Button(this, 1012, tr("&Delete"));
-    m_pNew = Button(this, 1007, tr("&New Destination"));
-    auto* property = Button(this, 1006, tr("&Property"));
+    auto* remove = Button(this, 1012, BookpickerControlText(2000, 1012));
+    m_pNew = Button(this, 1007, BookpickerControlText(2000, 1007));
+    auto* property = Button(this, 1006, BookpickerControlText(2000, 1006));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setObjectName(ControlName(1));
     buttons->button(QDialogButtonBox::Cancel)->setObjectName(ControlName(2));
@@ -330,39 +333,41 @@ CPSAddress::CPSAddress(CAddressPageLogic& logic, const QString& caption, QWidget
     auto* page = new QWidget;
     page->setObjectName(ControlName(101));
     m_pName = NewLineEdit(page, IDC_ADDRESS_NAME);
-    m_pKindFax = new QRadioButton(tr("&FAX Number:"), page);
+    m_pKindFax = new QRadioButton(BookpickerControlText(kAddressPage, IDC_KIND_FAX), page);
     m_pKindFax->setObjectName(ControlName(IDC_KIND_FAX));
-    m_pKindIfax = new QRadioButton(tr("&I-FAX Address:"), page);
+    m_pKindIfax = new QRadioButton(BookpickerControlText(kAddressPage, IDC_KIND_IFAX), page);
     m_pKindIfax->setObjectName(ControlName(IDC_KIND_IFAX));
     m_pFax = NewLineEdit(page, IDC_FAX_NUMBER);
     m_pIfax = NewLineEdit(page, IDC_IFAX_ADDRESS);
-    m_pFCode = CheckBox(page, IDC_USE_FCODE, tr("&Use F-Code"));
+    m_pFCode = CheckBox(page, IDC_USE_FCODE, BookpickerControlText(kAddressPage, IDC_USE_FCODE));
     m_pSub = NewLineEdit(page, IDC_SUBADDRESS);
     m_pPass = NewLineEdit(page, IDC_PASSCODE);
-    m_pConfirm = CheckBox(page, IDC_RECEPTION_CONFIRM, tr("Reception &Confirm"));
+    m_pConfirm = CheckBox(page, IDC_RECEPTION_CONFIRM, BookpickerControlText(kAddressPage, IDC_RECEPTION_CONFIRM));
     m_pInitial = NewLineEdit(page, IDC_INITIAL);
-    m_pFavorite = CheckBox(page, IDC_FAVORITE, tr("Add to favorite &list"));
-    auto* subLabel = new QLabel(tr("&SUB Address:"), page);
+    m_pFavorite = CheckBox(page, IDC_FAVORITE, BookpickerControlText(kAddressPage, IDC_FAVORITE));
+    auto* subLabel = new QLabel(BookpickerControlText(kAddressPage, IDC_SUBADDRESS_LABEL), page);
     subLabel->setObjectName(ControlName(IDC_SUBADDRESS_LABEL));
     subLabel->setBuddy(m_pSub);
-    auto* passLabel = new QLabel(tr("&PASS-Code:"), page);
+    auto* passLabel = new QLabel(BookpickerControlText(kAddressPage, IDC_PASSCODE_LABEL), page);
     passLabel->setObjectName(ControlName(IDC_PASSCODE_LABEL));
     passLabel->setBuddy(m_pPass);
     auto* pageLayout = new QVBoxLayout(page);
-    pageLayout->addWidget(PageText(page, m_logic.ReadOnly(), tr("Input Destination information, Name, FAX Number."),
+    pageLayout->addWidget(PageText(page, m_logic.ReadOnly(), BookpickerControlText(kAddressPage, 1003),
                                    IDS_ADDRESS_READ_ONLY_TEXT));
     auto* form = new QFormLayout;
     pageLayout->addLayout(form);
-    form->addRow(tr("&Name:"), m_pName);
+    form->addRow(BookpickerControlText(kAddressPage, IDC_ADDRESS_NAME), m_pName);
     form->addRow(m_pKindFax, m_pFax);
     form->addRow(QString(), m_pFCode);
     form->addRow(subLabel, m_pSub);
     form->addRow(passLabel, m_pPass);
     form->addRow(m_pKindIfax, m_pIfax);
     form->addRow(QString(), m_pConfirm);
-    form->addRow(tr("&Retrieval Character:"), m_pInitial);
+    form->addRow(BookpickerControlText(kAddressPage, IDC_INITIAL), m_pInitial);
     form->addRow(QString(), m_pFavorite);
-    ChainTabOrder({m_pName, m_pKindFax, m_pFax, m_pFCode, m_pSub, m_pPass, m_pKindIfax, m_pIfax, m_pConfirm, m_pInitial,
+    // The number follows the name, whichever kind it is; the kind's choice (arrow keys between the
+    // two) follows its number box.
+    ChainTabOrder({m_pName, m_pFax, m_pKindFax, m_pFCode, m_pSub, m_pPass, m_pIfax, m_pKindIfax, m_pConfirm, m_pInitial,
                    m_pFavorite});
     auto* tabs = new QTabWidget(this);
     tabs->addTab(page, BookpickerText(IDS_ADDRESS));
@@ -466,19 +471,19 @@ CPSGroup::CPSGroup(CGroupPageLogic& logic, CPickerPhoneBook* book, std::string b
     auto* page = new QWidget;
     page->setObjectName(ControlName(102));
     m_pName = NewLineEdit(page, IDC_GROUP_NAME);
-    m_pFavorite = CheckBox(page, IDC_FAVORITE, tr("Add to favorite &list"));
+    m_pFavorite = CheckBox(page, IDC_FAVORITE, BookpickerControlText(kGroupPage, IDC_FAVORITE));
     m_pMembers = DestinationList(page, IDC_GROUP_MEMBERS, 140, 150);
-    auto* select = Button(page, IDC_GROUP_SELECT, tr("&Select..."));
-    auto* create = Button(page, IDC_GROUP_NEW_ADDRESS, tr("&New Address..."));
-    auto* remove = Button(page, IDC_GROUP_DELETE, tr("&Delete"));
-    auto* property = Button(page, IDC_GROUP_PROPERTY, tr("&Property..."));
+    auto* select = Button(page, IDC_GROUP_SELECT, BookpickerControlText(kGroupPage, IDC_GROUP_SELECT));
+    auto* create = Button(page, IDC_GROUP_NEW_ADDRESS, BookpickerControlText(kGroupPage, IDC_GROUP_NEW_ADDRESS));
+    auto* remove = Button(page, IDC_GROUP_DELETE, BookpickerControlText(kGroupPage, IDC_GROUP_DELETE));
+    auto* property = Button(page, IDC_GROUP_PROPERTY, BookpickerControlText(kGroupPage, IDC_GROUP_PROPERTY));
     auto* form = new QFormLayout;
-    form->addRow(tr("Na&me:"), m_pName);
+    form->addRow(BookpickerControlText(kGroupPage, IDC_GROUP_NAME), m_pName);
     auto* row = new QHBoxLayout;
     for (QPushButton* b : {select, create, remove, property})
         row->addWidget(b);
     auto* pageLayout = new QVBoxLayout(page);
-    pageLayout->addWidget(PageText(page, m_logic.ReadOnly(), tr("Input Group information. Name, Registered Address Lists."),
+    pageLayout->addWidget(PageText(page, m_logic.ReadOnly(), BookpickerControlText(kGroupPage, 1003),
                                    IDS_GROUP_READ_ONLY_TEXT));
     pageLayout->addLayout(form);
     pageLayout->addWidget(m_pMembers);
@@ -486,7 +491,7 @@ CPSGroup::CPSGroup(CGroupPageLogic& logic, CPickerPhoneBook* book, std::string b
     pageLayout->addWidget(m_pFavorite);
     ChainTabOrder({m_pName, m_pMembers, select, create, remove, property, m_pFavorite});
     auto* tabs = new QTabWidget(this);
-    tabs->addTab(page, tr("Group"));
+    tabs->addTab(page, BookpickerControlText(kGroupPage, 0));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Apply, this);
     buttons->button(QDialogButtonBox::Ok)->setObjectName(ControlName(1));
     buttons->button(QDialogButtonBox::Cancel)->setObjectName(ControlName(2));

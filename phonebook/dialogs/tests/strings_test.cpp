@@ -26,6 +26,10 @@ TEST(BookpickerTexts, EveryIdTheDialogsUseHasEnglishText)
     EXPECT_EQ(BookpickerString(IDS_FOLDER_EXISTS), "The folder name was already existed. ");
     EXPECT_EQ(BookpickerString(IDS_PHONE_BOOK_LOCKED), "The phone book was locked.  You can open phonebook after it was closed.");
     EXPECT_EQ(BookpickerString(IDS_APP_TITLE), ""); // only a language module carries it
+    // The controls' texts, by dialog and control id.
+    EXPECT_EQ(BookpickerControlText(2000, 1005).toStdString(), "&Add  ->");
+    EXPECT_EQ(BookpickerControlText(3000, 1061).toStdString(), "&FAX Number:");
+    EXPECT_EQ(BookpickerControlText(102, 0).toStdString(), "Group");
 }
 
 TEST(BookpickerTexts, HelpIsTheFileOfTheDataFolderAtTheDialogsContext)

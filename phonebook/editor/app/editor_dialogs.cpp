@@ -73,9 +73,10 @@ void CDFolderName::accept()
         QDialog::accept();
 }
 
-std::optional<std::string> RunRenameFolder(IPrompter& prompter, const std::string& strName, QWidget* parent)
+std::optional<std::string> RunRenameFolder(IPrompter& prompter, const std::string& strName, const FolderNameInUse& inUse,
+                                           QWidget* parent)
 {
-    CDFolderNameLogic logic(prompter, strName);
+    CDFolderNameLogic logic(prompter, strName, inUse);
     CDFolderName dialog(logic, parent);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;

@@ -21,8 +21,10 @@ private:
     QLineEdit* m_pName;
 };
 
-/// Runs Rename Folder over a folder's name; the new name after OK, nothing after Cancel.
-std::optional<std::string> RunRenameFolder(IPrompter& prompter, const std::string& strName, QWidget* parent);
+/// Runs Rename Folder over a folder's name, refusing names inUse says another folder has; the new
+/// name after OK, nothing after Cancel.
+std::optional<std::string> RunRenameFolder(IPrompter& prompter, const std::string& strName, const FolderNameInUse& inUse,
+                                           QWidget* parent);
 
 class CAboutDlg : public QDialog {
     Q_OBJECT

@@ -50,6 +50,11 @@ enum : int {
     AFX_IDS_IDLEMESSAGE = 61446,
 };
 
+// The menus' texts (the main menu's and the context menus'): the string menu id x 10000 + command
+// id, a popup's the string menu id x 10000 + its position.
+constexpr uint32_t kMainMenu = 128;
+QString MenuText(uint32_t nMenu, int nItem) { return QtText(LoadResourceString(ControlTextId(nMenu, static_cast<uint32_t>(nItem)))); }
+
 // The image of a row: a group or an address.
 int RecordIcon(const CAddress& address) { return address.m_nType == PB_RECORD_GROUP ? 137 : 135; }
 
@@ -330,8 +335,8 @@ CMainFrame::CMainFrame(IPrompter& prompter, IBookDialogs& dialogs, const std::st
             collator->setLocale(QLocale());
         return collator->compare(QtText(a), QtText(b));
     });
-    m_pTreeLogic = std::make_unique<CQeltapbTreeViewLogic>(*m_pDoc, prompter, [this](const std::string& name) {
-        return m_RenameOverride ? m_RenameOverride(name) : RunRenameFolder(m_Prompter, name, this);
+    m_pTreeLogic = std::make_unique<CQeltapbTreeViewLogic>(*m_pDoc, prompter, [this](const std::string& name, const FolderNameInUse& inUse) {
+        return m_RenameOverride ? m_RenameOverride(name, inUse) : RunRenameFolder(m_Prompter, name, inUse, this);
     });
     m_pDoc->AddObserver(this);
 
@@ -407,45 +412,45 @@ void CMainFrame::BuildMenus()
         connect(action, &QAction::triggered, this, handler);
         return action;
     };
-    command(ID_FILE_NEWADDRESS, tr("&New Address"), QKeySequence(tr("Ctrl+N")),
+    command(ID_FILE_NEWADDRESS, MenuText(kMainMenu, ID_FILE_NEWADDRESS), QKeySequence(Qt::CTRL | Qt::Key_N),
             [this] { DocumentCommand(m_pDoc->OnFileNewAddress(this)); });
-    command(ID_FILE_NEWGROUP, tr("New &Group"), QKeySequence(tr("Ctrl+G")),
+    command(ID_FILE_NEWGROUP, MenuText(kMainMenu, ID_FILE_NEWGROUP), QKeySequence(Qt::CTRL | Qt::Key_G),
             [this] { DocumentCommand(m_pDoc->OnFileNewGroup(this)); });
-    command(ID_FILE_NEWFOLDER, tr("New &Folder"), QKeySequence(tr("Ctrl+F")),
+    command(ID_FILE_NEWFOLDER, MenuText(kMainMenu, ID_FILE_NEWFOLDER), QKeySequence(Qt::CTRL | Qt::Key_F),
             [this] { DocumentCommand(m_pDoc->OnFileNewFolder(this)); });
-    command(ID_FILE_OPENPHONEBOOK, tr("&Open Phone Book..."), {}, [this] {
+    command(ID_FILE_OPENPHONEBOOK, MenuText(kMainMenu, ID_FILE_OPENPHONEBOOK), {}, [this] {
         const bool opened = m_pDoc->OnFileOpenPhoneBook(this);
         if (opened)
             m_Recent.Add(m_pDoc->GetPathName());
         DocumentCommand(opened);
     });
-    command(ID_FILE_IMPORT, tr("&Import Phone Book..."), {}, [this] { ConvertBook(ConverterKind::Import); });
-    command(ID_FILE_EXPORT, tr("&Export Phone Book..."), {}, [this] { ConvertBook(ConverterKind::Export); });
-    command(ID_APP_EXIT, tr("E&xit"), {}, [this] { close(); });
-    command(ID_EDIT_DELETE, tr("&Delete"), QKeySequence(Qt::Key_Delete),
+    command(ID_FILE_IMPORT, MenuText(kMainMenu, ID_FILE_IMPORT), {}, [this] { ConvertBook(ConverterKind::Import); });
+    command(ID_FILE_EXPORT, MenuText(kMainMenu, ID_FILE_EXPORT), {}, [this] { ConvertBook(ConverterKind::Export); });
+    command(ID_APP_EXIT, MenuText(kMainMenu, ID_APP_EXIT), {}, [this] { close(); });
+    command(ID_EDIT_DELETE, MenuText(kMainMenu, ID_EDIT_DELETE), QKeySequence(Qt::Key_Delete),
             [this] { m_pListLogic->DeleteRow(m_pList->SelectedRow()); });
-    command(ID_EDIT_OPEN, tr("&Open"), QKeySequence(Qt::Key_Return),
+    command(ID_EDIT_OPEN, MenuText(kMainMenu, ID_EDIT_OPEN), QKeySequence(Qt::Key_Return),
             [this] { m_pListLogic->OpenRow(m_pList->SelectedRow(), this); });
-    command(ID_VIEW_REFRESH, tr("&Refresh"), QKeySequence(Qt::Key_F5), [this] { m_pDoc->ReloadAll(); });
-    QAction* statusBarShown = command(ID_VIEW_STATUS_BAR, tr("&Status Bar"), {}, [this](bool on) { statusBar()->setVisible(on); });
+    command(ID_VIEW_REFRESH, MenuText(kMainMenu, ID_VIEW_REFRESH), QKeySequence(Qt::Key_F5), [this] { m_pDoc->ReloadAll(); });
+    QAction* statusBarShown = command(ID_VIEW_STATUS_BAR, MenuText(kMainMenu, ID_VIEW_STATUS_BAR), {}, [this](bool on) { statusBar()->setVisible(on); });
     statusBarShown->setCheckable(true);
     statusBarShown->setChecked(true);
-    QAction* toolBarShown = AddAction(ID_VIEW_TOOLBAR, tr("&Toolbar"));
+    QAction* toolBarShown = AddAction(ID_VIEW_TOOLBAR, MenuText(kMainMenu, ID_VIEW_TOOLBAR));
     toolBarShown->setCheckable(true);
     toolBarShown->setChecked(true);
-    command(ID_WINDOW_SPLIT, tr("S&plit"), {}, [this] {
+    command(ID_WINDOW_SPLIT, MenuText(kMainMenu, ID_WINDOW_SPLIT), {}, [this] {
         const int width = m_pSplitter->width();
         m_pSplitter->setSizes({width / 4, width * 3 / 4});
     });
-    command(ID_HELP, tr("&Table of Contents"), QKeySequence(Qt::Key_F1), [this] { ShowHelp(); });
-    command(ID_APP_ABOUT, tr("&About Phone Book Editor..."), {}, [this] { ShowAbout(); });
-    command(ID_EDIT_DELETEFOLDER, tr("&Delete Folder"), QKeySequence(tr("Ctrl+D")), [this] { m_pTreeLogic->DeleteFolder(); });
-    command(ID_EDIT_RENAMEFOLDER, tr("&Rename Folder"), QKeySequence(Qt::Key_F2), [this] { m_pTreeLogic->RenameFolder(); });
+    command(ID_HELP, MenuText(kMainMenu, ID_HELP), QKeySequence(Qt::Key_F1), [this] { ShowHelp(); });
+    command(ID_APP_ABOUT, MenuText(kMainMenu, ID_APP_ABOUT), {}, [this] { ShowAbout(); });
+    command(ID_EDIT_DELETEFOLDER, MenuText(kMainMenu, ID_EDIT_DELETEFOLDER), QKeySequence(Qt::CTRL | Qt::Key_D), [this] { m_pTreeLogic->DeleteFolder(); });
+    command(ID_EDIT_RENAMEFOLDER, MenuText(kMainMenu, ID_EDIT_RENAMEFOLDER), QKeySequence(Qt::Key_F2), [this] { m_pTreeLogic->RenameFolder(); });
     // The framework's keys: Ctrl+O makes a file the document path, Ctrl+S writes nothing (the
     // book is written only by the phone book object), Ctrl+P prints the record list.
-    command(ID_FILE_OPEN, tr("&Open..."), QKeySequence(tr("Ctrl+O")), [this] { OpenFile(); });
-    command(ID_FILE_SAVE, tr("&Save"), QKeySequence(tr("Ctrl+S")), [] {});
-    command(ID_FILE_PRINT, tr("&Print..."), QKeySequence(tr("Ctrl+P")), [this] { PrintList(); });
+    command(ID_FILE_OPEN, MenuText(kMainMenu, ID_FILE_OPEN), QKeySequence(Qt::CTRL | Qt::Key_O), [this] { OpenFile(); });
+    command(ID_FILE_SAVE, MenuText(kMainMenu, ID_FILE_SAVE), QKeySequence(Qt::CTRL | Qt::Key_S), [] {});
+    command(ID_FILE_PRINT, MenuText(kMainMenu, ID_FILE_PRINT), QKeySequence(Qt::CTRL | Qt::Key_P), [this] { PrintList(); });
     // Each key acts only in the view whose command it is: DEL and Enter in the record list, Ctrl+D
     // and F2 in the folder tree. The menus reach the commands from anywhere.
     const std::pair<int, QWidget*> keys[] = {{ID_EDIT_DELETE, m_pList}, {ID_EDIT_OPEN, m_pList},
@@ -461,7 +466,7 @@ void CMainFrame::BuildMenus()
     connect(next, &QShortcut::activated, this, &CMainFrame::SwitchPane);
     connect(previous, &QShortcut::activated, this, &CMainFrame::SwitchPane);
 
-    m_pFileMenu = menuBar()->addMenu(tr("&File"));
+    m_pFileMenu = menuBar()->addMenu(MenuText(kMainMenu, 0));
     m_pFileMenu->addAction(Action(ID_FILE_NEWADDRESS));
     m_pFileMenu->addAction(Action(ID_FILE_NEWGROUP));
     m_pFileMenu->addAction(Action(ID_FILE_NEWFOLDER));
@@ -471,23 +476,23 @@ void CMainFrame::BuildMenus()
     m_pFileMenu->addAction(Action(ID_FILE_EXPORT));
     m_pRecentSeparator = m_pFileMenu->addSeparator();
     m_pFileMenu->addAction(Action(ID_APP_EXIT));
-    QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+    QMenu* edit = menuBar()->addMenu(MenuText(kMainMenu, 1));
     edit->addAction(Action(ID_EDIT_DELETE));
     edit->addAction(Action(ID_EDIT_OPEN));
-    QMenu* view = menuBar()->addMenu(tr("&View"));
+    QMenu* view = menuBar()->addMenu(MenuText(kMainMenu, 2));
     view->addAction(Action(ID_VIEW_REFRESH));
     view->addSeparator();
     view->addAction(Action(ID_VIEW_STATUS_BAR));
     view->addAction(Action(ID_VIEW_TOOLBAR));
     view->addAction(Action(ID_WINDOW_SPLIT));
-    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    QMenu* help = menuBar()->addMenu(MenuText(kMainMenu, 3));
     help->addAction(Action(ID_HELP));
     help->addSeparator();
     help->addAction(Action(ID_APP_ABOUT));
     for (QMenu* menu : {m_pFileMenu, edit, view, help})
         menu->setToolTipsVisible(false);
 
-    QToolBar* tools = addToolBar(tr("Toolbar"));
+    QToolBar* tools = addToolBar(QtText(LoadResourceString(IDS_TOOLBAR)));
     tools->setObjectName(ControlName(ID_VIEW_TOOLBAR));
     tools->setIconSize(QSize(16, 16));
     Action(ID_FILE_OPENPHONEBOOK)->setIcon(look->standardIcon(QStyle::SP_DialogOpenButton));
@@ -582,7 +587,7 @@ void CMainFrame::ConvertBook(ConverterKind kind)
 void CMainFrame::StartContextMenu(QMenu& menu, int nMenuId)
 {
     menu.setObjectName(ControlName(nMenuId));
-    QMenu* add = menu.addMenu(tr("&New"));
+    QMenu* add = menu.addMenu(MenuText(static_cast<uint32_t>(nMenuId), 0));
     add->addAction(Action(ID_FILE_NEWADDRESS));
     add->addAction(Action(ID_FILE_NEWGROUP));
     add->addAction(Action(ID_FILE_NEWFOLDER));

@@ -185,7 +185,7 @@ TEST(BookDocument, RowsSortDeleteOpenAndDrop)
     QueuedPrompter prompter;
     CQeltapbViewLogic list(f.doc, f.dialogs, prompter);
     std::optional<std::string> renamed;
-    CQeltapbTreeViewLogic tree(f.doc, prompter, [&](const std::string&) { return renamed; });
+    CQeltapbTreeViewLogic tree(f.doc, prompter, [&](const std::string&, const FolderNameInUse&) { return renamed; });
     f.doc.ReloadAll();
     auto names = [&] {
         std::string all;
@@ -278,7 +278,7 @@ TEST(BookDocument, EveryTextTheEditorUsesIsInItsOwnTables)
 {
     const uint32_t ids[] = {IDS_ADDRESS_LISTS, IDS_FAVORITE, IDS_COLUMN_NAME, IDS_COLUMN_NUMBER, IDS_COLUMN_SUBADDRESS,
                             IDS_COLUMN_PASSCODE, IDS_TREE_ROOT, IDS_LOADING_ADDRESS, IDS_SYSTEM_ERROR, 5001,
-                            IDS_DELETE_QUESTION, 5003, IDS_BOOK_MISSING, IDS_RESTORE_FAILED, IDS_LEFTOVER_BACKUP, IDS_BACKUP_KEPT, IDS_EDITOR_TITLE, ID_FILE_NEWADDRESS, ID_FILE_NEWGROUP,
+                            IDS_DELETE_QUESTION, 5003, IDS_BOOK_MISSING, IDS_RESTORE_FAILED, IDS_LEFTOVER_BACKUP, IDS_BACKUP_KEPT, IDS_BOOK_UNREADABLE, IDS_EDITOR_TITLE, ID_FILE_NEWADDRESS, ID_FILE_NEWGROUP,
                             ID_FILE_NEWFOLDER, ID_EDIT_DELETE, ID_EDIT_OPEN, ID_FILE_OPENPHONEBOOK, ID_VIEW_REFRESH,
                             ID_EDIT_DELETEFOLDER, ID_EDIT_RENAMEFOLDER, 57664, 57665, 57670, 59392, 59393, 57653};
     for (const uint32_t id : ids)

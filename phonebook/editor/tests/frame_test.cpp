@@ -3,6 +3,7 @@
 // texts, the grey rules, help, and books that are never written. Modal answers are injected.
 #include "phonebook/dialogs/picker_phone_book.h"
 #include "common/registry_helper.h"
+#include "common/resource_locale.h"
 #include "phonebook/editor/app/converter_dialog.h"
 #include "phonebook/editor/app/editor_dialogs.h"
 #include "phonebook/editor/app/main_frame.h"
@@ -19,6 +20,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QListWidget>
+#include <QMenuBar>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -27,6 +29,10 @@
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
 
 using qelta::test::QueuedPrompter;
 using qelta::test::ScriptedBookDialogs;
@@ -326,7 +332,7 @@ TEST_F(EditorFrame, RenamesAndDeletesFolders)
     // The same name calls nothing: the book is unchanged; a new one renames.
     std::optional<std::string> answer = "Customers";
     int asked = 0;
-    frame->SetRenameDialog([&](const std::string& old) {
+    frame->SetRenameDialog([&](const std::string& old, const FolderNameInUse&) {
         EXPECT_EQ(old, "Customers");
         ++asked;
         return answer;
@@ -350,6 +356,39 @@ TEST_F(EditorFrame, RenamesAndDeletesFolders)
     EXPECT_EQ(prompter.shown.back(),
               "Phone Book Editor: The folder name was not addressed. Please address folder name.");
     dialog.close();
+    // The name of another folder is refused, with the phone book dialogs' message, and the dialog
+    // stays; the book keeps both folders as they were.
+    {
+        CPickerPhoneBook book;
+        ASSERT_EQ(book.Initiate(path, 0), 1);
+        int32_t id = 0;
+        ASSERT_EQ(book.CreateNewFolder("Suppliers", id), 1);
+    }
+    frame->Action(ID_VIEW_REFRESH)->trigger();
+    Choose("Clients");
+    const std::string twoFolders = qelta::test::readTextFile(path);
+    frame->SetRenameDialog([&](const std::string& old, const FolderNameInUse& inUse) -> std::optional<std::string> {
+        CDFolderNameLogic renaming(prompter, old, inUse);
+        CDFolderName renameDialog(renaming);
+        renameDialog.show();
+        auto* edit = renameDialog.findChild<QLineEdit*>(ControlName(IDC_FOLDER_NAME));
+        auto* ok = renameDialog.findChild<QPushButton*>(ControlName(1));
+        edit->setText("Suppliers");
+        prompter.answers = {IDOK};
+        prompter.shown.clear();
+        ok->click();
+        EXPECT_TRUE(renameDialog.isVisible());
+        EXPECT_EQ(prompter.shown, std::vector<std::string>{"Phone Book Editor: The folder name was already existed. "});
+        edit->setText("Clients"); // its own name is no other folder's
+        ok->click();
+        EXPECT_FALSE(renameDialog.isVisible());
+        EXPECT_EQ(prompter.shown.size(), 1u);
+        return renaming.Name();
+    });
+    frame->Action(ID_EDIT_RENAMEFOLDER)->trigger();
+    EXPECT_EQ(qelta::test::readTextFile(path), twoFolders);
+    ASSERT_NE(Folder("Suppliers"), nullptr);
+    ASSERT_NE(Folder("Clients"), nullptr);
     frame->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
     // A right-click on a folder makes it current before the menu opens; Delete Folder acts on it.
@@ -366,7 +405,103 @@ TEST_F(EditorFrame, RenamesAndDeletesFolders)
     EXPECT_EQ(frame->Action(ID_EDIT_DELETEFOLDER)->shortcut(), QKeySequence(QStringLiteral("Ctrl+D")));
     frame->Action(ID_EDIT_DELETEFOLDER)->trigger();
     EXPECT_EQ(Folder("Clients"), nullptr);
-    EXPECT_EQ(frame->TreeView()->topLevelItem(0)->childCount(), 1);
+    EXPECT_EQ(frame->TreeView()->topLevelItem(0)->childCount(), 2);
+}
+
+TEST_F(EditorFrame, MenuTextsComeFromTheLanguageModule)
+{
+    // A German module beside a program: its texts replace the English ones, what it lacks stays.
+    const std::string folder = root.path() + "/app";
+    ASSERT_TRUE(platform::createDirectories(folder + "/resources"));
+    std::filesystem::copy_file(DEU_MODULE, folder + "/resources/resBOOKMANAGERDEU.so");
+    CSDLocale locale(folder + "/bookmanager", kEditorModuleCode);
+    ASSERT_EQ(locale.LoadLocale(0x0407), 1);
+    SetCurrentResourceLocale(&locale);
+    CMainFrame german(prompter, dialogs, path);
+    SetCurrentResourceLocale(nullptr);
+    const QList<QAction*> menus = german.menuBar()->actions();
+    ASSERT_EQ(menus.size(), 4);
+    EXPECT_EQ(menus[0]->text().toStdString(), "&Datei");
+    EXPECT_EQ(menus[1]->text().toStdString(), "&Edit");
+    EXPECT_EQ(german.Action(ID_FILE_NEWADDRESS)->text().toStdString(), "&Neue Adresse");
+    EXPECT_EQ(german.Action(ID_FILE_NEWGROUP)->text().toStdString(), "New &Group");
+    EXPECT_EQ(frame->Action(ID_FILE_NEWADDRESS)->text().toStdString(), "&New Address");
+}
+
+TEST(EditorBook, ABookThatCannotBeReadIsSaidSoAndStaysAsItIs)
+{
+    qelta::test::ScopedStateRoot root;
+    std::string error;
+    ASSERT_TRUE(WriteSamplePhoneBook(error)) << error;
+    const std::string sample = qelta::test::readTextFile(SamplePhoneBookPath());
+    ASSERT_FALSE(sample.empty());
+    const QString wide = QString::fromStdString(sample);
+    const std::string utf16 = "\xFF\xFE" + std::string(reinterpret_cast<const char*>(wide.utf16()),
+                                                       static_cast<size_t>(wide.size()) * 2);
+    constexpr size_t kDepth = 1000000;
+    std::string nested = "<?xml version=\"1.0\"?><system>";
+    for (size_t i = 0; i < kDepth; ++i)
+        nested += "<f>";
+    for (size_t i = 0; i < kDepth; ++i)
+        nested += "</f>";
+    nested += "</system>";
+    enum Kind { File, Folder, Fifo };
+    struct Case {
+        const char* what;
+        std::string content;
+        Kind kind = File;
+        bool registered = true; // the phone book server
+    } const cases[] = {
+        {"a good book, but no phone book server", sample, File, false},
+        {"garbage", std::string("\x00\x01\xFE<?x\x7F\x80 garbage", 16)},
+        {"cut in half", sample.substr(0, sample.size() / 2)},
+        {"empty", ""},
+        {"a folder", "", Folder},
+        {"a FIFO", "", Fifo},
+        {"100 MB of text", std::string(100u << 20, 'a')},
+        {"nested a million deep", nested},
+        {"UTF-16", utf16},
+    };
+    const std::string path = root.path() + "/books/Bad.xml";
+    ASSERT_TRUE(platform::createDirectories(root.path() + "/books"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.registered) {
+            ASSERT_TRUE(RegisterServerLibraries(std::array{"booktool.dll"}).empty());
+        }
+        std::filesystem::remove_all(path);
+        if (c.kind == Folder) {
+            ASSERT_TRUE(platform::createDirectories(path));
+        } else if (c.kind == Fifo) {
+            ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+        } else {
+            ASSERT_TRUE(platform::writeFileAtomic(path, c.content));
+        }
+        QueuedPrompter prompter;
+        ScriptedBookDialogs dialogs;
+        qelta::test::InlineProgress progress;
+        CQeltapbDoc doc(dialogs, progress);
+        doc.SetPrompter(&prompter);
+        doc.SetLoadPause(std::chrono::milliseconds(0));
+        doc.SetPathName(path);
+        doc.LoadBook();
+        EXPECT_EQ(progress.captions, std::vector<std::string>{"Loading Address..."});
+        EXPECT_EQ(prompter.shown, std::vector<std::string>{"Phone Book Editor: '" + path +
+                                                           "' is not a phone book file or cannot be read."});
+        EXPECT_TRUE(doc.Folders().empty());
+        EXPECT_TRUE(doc.Records().empty());
+        // Nothing was written: no new book over it, no backup beside it.
+        if (c.kind == Folder) {
+            EXPECT_TRUE(std::filesystem::is_directory(path) && std::filesystem::is_empty(path));
+        } else if (c.kind == Fifo) {
+            EXPECT_TRUE(std::filesystem::is_fifo(path));
+        } else {
+            EXPECT_TRUE(qelta::test::readTextFile(path) == c.content) << "the file changed";
+        }
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(root.path() + "/books"),
+                                std::filesystem::directory_iterator()), 1);
+    }
+    std::filesystem::remove_all(path);
 }
 
 TEST_F(EditorFrame, BooksAreNeverWrittenByTheFrame)
@@ -448,7 +583,7 @@ TEST_F(EditorFrame, ABookOpenedByCtrlOOrTheRecentFilesIsShownAndChangedAtOnce)
 TEST_F(EditorFrame, EachKeyActsOnlyInItsOwnView)
 {
     std::vector<std::string> renames;
-    frame->SetRenameDialog([&](const std::string& name) {
+    frame->SetRenameDialog([&](const std::string& name, const FolderNameInUse&) {
         renames.push_back(name);
         return std::nullopt;
     });

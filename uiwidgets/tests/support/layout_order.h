@@ -3,6 +3,7 @@
 // and left to right.
 #pragma once
 
+#include <QFormLayout>
 #include <QRect>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -48,6 +49,24 @@ inline QWidget* GroupOf(QWidget* w, QWidget* root)
     return group;
 }
 
+// True when label is the control that labels field's row of a form (a choice such as a radio
+// button beside the field it stands for), which Tab may reach just after the field.
+inline bool LabelsRowOf(QWidget* label, QWidget* field)
+{
+    QWidget* parent = field->parentWidget();
+    if (!parent || label->parentWidget() != parent)
+        return false;
+    for (QFormLayout* form : parent->findChildren<QFormLayout*>()) {
+        int row = -1;
+        QFormLayout::ItemRole role{};
+        form->getWidgetPosition(field, &row, &role);
+        if (row >= 0 && role == QFormLayout::FieldRole)
+            if (QLayoutItem* item = form->itemAt(row, QFormLayout::LabelRole); item && item->widget() == label)
+                return true;
+    }
+    return false;
+}
+
 // True when a stands before b in reading order: wholly above it, or beside it and wholly to its left.
 inline bool ReadsBefore(const QRect& a, const QRect& b)
 {
@@ -59,7 +78,7 @@ inline bool ReadsBefore(const QRect& a, const QRect& b)
 
 // Passes when no control of the Tab chain comes after one that reads after it in the layout. A
 // group box is read as a whole against what lies outside it, so that side-by-side groups are
-// read one after the other.
+// read one after the other; a control labelling a form's row may follow that row's field.
 inline ::testing::AssertionResult TabOrderFollowsLayout(QWidget* root)
 {
     const std::vector<QWidget*> chain = TabChain(root);
@@ -73,7 +92,7 @@ inline ::testing::AssertionResult TabOrderFollowsLayout(QWidget* root)
             const bool apart = groupI != groupJ;
             const QRect first = apart && groupI ? rectOf(groupI) : rectOf(chain[i]);
             const QRect later = apart && groupJ ? rectOf(groupJ) : rectOf(chain[j]);
-            if (ReadsBefore(later, first)) {
+            if (ReadsBefore(later, first) && !LabelsRowOf(chain[j], chain[i])) {
                 std::string order;
                 for (QWidget* w : chain)
                     order += " " + Describe(w);
