@@ -11,6 +11,7 @@
 #include <QAbstractButton>
 #include <QHeaderView>
 #include <QApplication>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QUrl>
 #include <QLineEdit>
@@ -272,8 +273,19 @@ TEST_F(Exports, ABookAndTwoAddressesChosen)
         QMetaObject::invokeMethod(box, [box] { QTest::keyClick(box, Qt::Key_Return); }, Qt::QueuedConnection);
         return true;
     };
-    ASSERT_EQ(Drive({Type(2000, 1008, "Bert"), enter, Listed(2000, 1002, "Anna", false), SelectRow(2000, 1002, "Bert"),
-                     Click(2000, 1005), Click(2000, 1)},
+    // Choosing the folder box's entry already shown, as a user picks it from its list, lists that
+    // folder again in place of the results.
+    const Step chooseShownFolder = [](QWidget* d) {
+        if (d->objectName() != QStringLiteral("id2000"))
+            return false;
+        auto* folders = Child<QComboBox>(d, 1021);
+        folders->showPopup();
+        QTest::keyClick(folders->view(), Qt::Key_Return);
+        return true;
+    };
+    ASSERT_EQ(Drive({Type(2000, 1008, "Bert"), enter, Listed(2000, 1002, "Anna", false), chooseShownFolder,
+                     Listed(2000, 1002, "Anna", true), Click(2000, 1009), Listed(2000, 1002, "Anna", false),
+                     SelectRow(2000, 1002, "Bert"), Click(2000, 1005), Click(2000, 1)},
                     [&] { return PB2APISelectDestinationWithPhoneBook(nullptr, name, &selection, 99); }),
               1);
     ASSERT_NE(selection, nullptr);
