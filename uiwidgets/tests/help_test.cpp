@@ -65,6 +65,27 @@ TEST(Help, OpensTheFileAtItsContextOrTellsWhyNot)
     }
 }
 
+TEST(Help, TheDesktopsOpenerIsHeardOutAndItsFailureShowsTheBox)
+{
+    // The desktop's opener gets the file's URL as its one argument; one that finds no program for
+    // the file ends with a status of its own, and the box then names the file.
+    qelta::test::ScopedStateRoot root;
+    const std::string folder = root.path() + "/help files", asked = root.path() + "/asked";
+    qelta::test::writeTextFile(folder + "/Present.html", "<html></html>");
+    for (const int status : {3, 0}) {
+        SCOPED_TRACE(status);
+        qelta::test::ScopedProgramOnPath opener(
+            "xdg-open", "printf '%s|' \"$@\" >> '" + asked + "'\nexit " + std::to_string(status) + "\n");
+        RecordingPrompter prompter;
+        EXPECT_EQ(OpenHelp(folder, "Present.html", 131208, prompter, {"Reinstall.", "Title"}), status == 0);
+        const std::string box =
+            "Title|The help file " + folder + "/Present.html cannot be opened: the desktop has no program for it.|48";
+        EXPECT_EQ(prompter.boxes, status == 0 ? std::vector<std::string>{} : std::vector<std::string>{box});
+    }
+    const std::string url = "file://" + root.path() + "/help%20files/Present.html#131208|";
+    EXPECT_EQ(qelta::test::readTextFile(asked), url + url);
+}
+
 TEST(Help, TheProgramsHelpLiesInTheInstallFolderElseBesideTheProgram)
 {
     qelta::test::ScopedStateRoot root;
