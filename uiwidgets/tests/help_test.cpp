@@ -7,9 +7,14 @@
 #include "platform/files.h"
 #include "platform/library.h"
 #include "platform/tests/support/test_support.h"
+#include "uiwidgets/qt_prompter.h"
 
+#include <QApplication>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -84,6 +89,24 @@ TEST(Help, TheDesktopsOpenerIsHeardOutAndItsFailureShowsTheBox)
     }
     const std::string url = "file://" + root.path() + "/help%20files/Present.html#131208|";
     EXPECT_EQ(qelta::test::readTextFile(asked), url + url);
+}
+
+TEST(Help, TheBoxIsADialogWithoutMinimiseOrMaximise)
+{
+    // The programs' message boxes have the frame of their dialogs, owner or not.
+    qelta::test::ScopedStateRoot root;
+    Qt::WindowFlags flags;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(box);
+        flags = box->windowFlags();
+        box->button(QMessageBox::Ok)->click();
+    });
+    CQtPrompter prompter;
+    EXPECT_FALSE(OpenHelp(root.path(), "Missing.html", 131208, prompter, {"Reinstall.", "Title"}));
+    EXPECT_EQ(flags & (Qt::WindowType_Mask | Qt::CustomizeWindowHint | Qt::WindowMinMaxButtonsHint |
+                       Qt::WindowCloseButtonHint | Qt::WindowTitleHint),
+              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowCloseButtonHint | Qt::WindowTitleHint);
 }
 
 TEST(Help, TheProgramsHelpLiesInTheInstallFolderElseBesideTheProgram)
