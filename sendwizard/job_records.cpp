@@ -14,6 +14,18 @@ CJobDestination::CJobDestination(std::string strNumber, std::string strName, int
 {
 }
 
+bool IsSameDestination(const CJobDestination& a, const CJobDestination& b)
+{
+    if (a.m_nKind != b.m_nKind || a.m_strNumber != b.m_strNumber)
+        return false;
+    if (a.m_nKind == kDestinationIFax)
+        return true;
+    const bool fcodeA = a.m_bFCode != 0, fcodeB = b.m_bFCode != 0;
+    if (fcodeA != fcodeB)
+        return false;
+    return !fcodeA || (a.m_strSubAddress == b.m_strSubAddress && a.m_strPassCode == b.m_strPassCode);
+}
+
 void CJobParameters::Assign(int bBroadcast, int bNotification, int bHeader, std::string strHeaderText, int bFiling,
                             int nFolderType, std::string strFolderName, std::string strFolderPassword,
                             std::string strFilePassword, int bAccount, std::string strAccountNumber,

@@ -12,6 +12,7 @@
 #include "sendwizard/wizard_strings.h"
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <thread>
@@ -295,6 +296,22 @@ bool CPPPreviewLogic::StepPage(int nStep)
     if (m_nPageNumber < 1 || index < 0 || index >= m_nPageCount)
         return false;
     m_nPageNumber = index + 1;
+    return true;
+}
+
+bool CPPPreviewLogic::GoToPage(const std::string& strTyped)
+{
+    const char* first = strTyped.data();
+    const char* const last = first + strTyped.size();
+    while (first != last && (*first == ' ' || *first == '\t'))
+        ++first;
+    int page = 0;
+    const auto [end, error] = std::from_chars(first, last, page);
+    if (error != std::errc() || end == first)
+        return false;
+    if (m_nPageNumber < 1 || page < 1 || page > m_nPageCount)
+        return false;
+    m_nPageNumber = page;
     return true;
 }
 

@@ -77,6 +77,10 @@ public:
 
     /// Moves by step pages; false (nothing moves) outside the pages.
     bool StepPage(int nStep);
+    /// Turns to the page typed in the page box: the number the text starts with (what follows it,
+    /// such as the "/ count" the box shows, is left aside); false, nothing moved, without a number
+    /// or for one outside the pages.
+    bool GoToPage(const std::string& strTyped);
     /// View modes: 1 scale (the whole page), 2 fit to area (the page fills the view), 3 actual size
     /// with the zoom factor.
     void SetMode(int nMode);

@@ -118,10 +118,16 @@ DestinationRowView CPPSelectDestLogic::ViewOf(const CJobDestination& d)
     return view;
 }
 
-void CPPSelectDestLogic::Append(const CJobDestination& destination)
+bool CPPSelectDestLogic::Append(const CJobDestination& destination)
 {
+    // Every addition goes through here, so a number typed, imported alone or as a group's member
+    // is sent once; the row listed first keeps its name.
+    const auto& listed = m_Sheet.m_Destinations;
+    if (std::any_of(listed.begin(), listed.end(), [&](const CJobDestination& d) { return IsSameDestination(d, destination); }))
+        return false;
     m_Sheet.m_Destinations.push_back(destination);
     m_Rows.push_back(m_Sheet.m_Destinations.size() - 1);
+    return true;
 }
 
 void CPPSelectDestLogic::ClearEntry()
@@ -253,9 +259,9 @@ int CPPSelectDestLogic::ImportFromPhoneBook()
         }
         if (record.nKind != kDestinationFax && record.nKind != kDestinationIFax)
             continue;
-        Append(CJobDestination(record.strNumber, record.strName, record.nKind, record.bFCode, record.strSubAddress,
-                               record.strPassCode, record.bReceptionConfirm));
-        ++added;
+        if (Append(CJobDestination(record.strNumber, record.strName, record.nKind, record.bFCode,
+                                   record.strSubAddress, record.strPassCode, record.bReceptionConfirm)))
+            ++added;
     }
     return added;
 }

@@ -112,7 +112,9 @@ public:
     static DestinationRowView ViewOf(const CJobDestination& destination);
     const CJobDestination& RowDestination(int nRow) const { return m_Sheet.m_Destinations[m_Rows[nRow]]; }
 
-    /// Add: count check, validation, then a new row; true when a row was added (the fields are cleared).
+    /// Add: count check, validation, then a new row, or none when the list already holds the
+    /// destination (IsSameDestination; its row stays as it is); true when the entry was taken (the
+    /// fields are cleared).
     bool Add();
     /// True when something is typed in the entry fields of the mode (the address, or with F-code
     /// the sub-address or pass code).
@@ -124,7 +126,8 @@ public:
     bool Delete(std::vector<int> selectedRows);
     /// Asks 321 and deletes every destination; false when nothing changed.
     bool DeleteAll();
-    /// Adds destinations from a phone book; the number added.
+    /// Adds destinations from a phone book, each destination already listed merged as Add merges
+    /// it; the number of rows added.
     int ImportFromPhoneBook();
     /// Sorts after a click on a column.
     void SortByColumn(int nColumn);
@@ -139,7 +142,8 @@ private:
     std::string Caption() const;
     /// Validates the typed entry and appends it; false after the validator's warning.
     bool AddTyped(int bFaxConfirm);
-    void Append(const CJobDestination& destination);
+    /// Appends a row unless the list already holds the destination; true when a row was added.
+    bool Append(const CJobDestination& destination);
     void ClearEntry();
     /// Asks a delete question (Yes and No, exclamation); true for Yes.
     bool AskDelete(uint32_t nTextId);

@@ -3,6 +3,7 @@
 #include "common/registry_helper.h"
 #include "platform/ini.h"
 #include "platform/text.h"
+#include "uiwidgets/view_helpers.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -125,6 +126,7 @@ QMessageBox* MakeMessageBox(const std::string& caption, const std::string& text,
     auto* box = new QMessageBox(icon, QString::fromStdString(caption), QString::fromStdString(text),
                                 question ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok);
     box->setObjectName("SetupMessageBox");
+    SetDialogFrame(box);
     return box;
 }
 

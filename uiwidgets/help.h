@@ -18,8 +18,14 @@ std::string HelpAddress(const std::string& folder, const std::string& file, uint
 
 /// Opens a help address ("<path>#<anchor>"); false when nothing could open it.
 using HelpOpener = std::function<bool(const std::string& address)>;
-/// Opens a help address through the desktop's handler for local files.
+/// Opens a help address through the desktop's handler for local files: its opener program
+/// (xdg-open on the search path) when there is one, judged by OpenWithProgram; else Qt's desktop
+/// services.
 bool OpenWithDesktop(const std::string& address);
+/// Runs an opener program with the address's file URL as its one argument. True when it ends with
+/// status 0, or is still running after a moment (it then shows the file; it is reaped when it
+/// ends); false when it cannot start or ends with another status.
+bool OpenWithProgram(const std::string& program, const std::string& address);
 
 /// What a program shows when its help cannot be opened.
 struct HelpWarning {

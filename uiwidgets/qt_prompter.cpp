@@ -1,6 +1,7 @@
 #include "uiwidgets/qt_prompter.h"
 
 #include "uiwidgets/control_name.h"
+#include "uiwidgets/view_helpers.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -17,6 +18,7 @@
 int CQtPrompter::MessageBox(const std::string& strText, const std::string& strCaption, unsigned nFlags)
 {
     QMessageBox box;
+    SetDialogFrame(&box);
     box.setWindowTitle(QString::fromStdString(strCaption));
     box.setText(QString::fromStdString(strText));
     switch (nFlags & 0xF0) {

@@ -172,6 +172,14 @@ private:
 
 void FitColumnsToView(QTreeView* view, std::vector<int> widths) { new CColumnFit(view, std::move(widths)); }
 
+void SetDialogFrame(QWidget* window)
+{
+    // Without the customising hint the window manager's default frame applies, buttons and all.
+    window->setWindowFlags((window->windowFlags() & Qt::MSWindowsFixedSizeDialogHint) | Qt::Dialog |
+                           Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowCloseButtonHint);
+}
+
 QDialogButtonBox* OkCancelButtons(QDialog* dialog)
 {
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);

@@ -33,6 +33,10 @@ void FitColumnsToView(QTreeView* view, std::vector<int> widths);
 /// a property sheet initialises a page when it is first shown; a sheet applies only such pages.
 void InitWhenFirstShown(QTabWidget* tabs, QWidget* page, std::function<void()> init);
 
+/// Gives a window the frame of a dialog: a title bar with its system menu and close button, and no
+/// minimise or maximise button, whether it has an owner or not (a message box may have none).
+void SetDialogFrame(QWidget* window);
+
 /// A dialog's OK and Cancel buttons, named by their ids 1 and 2, accepting and rejecting the dialog.
 QDialogButtonBox* OkCancelButtons(QDialog* dialog);
 

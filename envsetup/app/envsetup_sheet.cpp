@@ -1,5 +1,6 @@
 #include "envsetup/app/envsetup_sheet.h"
 
+#include "common/fax_number.h"
 #include "common/prompter.h"
 #include "common/resource_module.h"
 #include "uiwidgets/control_name.h"
@@ -15,6 +16,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTreeWidget>
+#include <QValidator>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -34,6 +36,34 @@ QLabel* LabelFor(QWidget* control, int nDialog, int nId)
     return label;
 }
 
+// Lets a box hold only what a fax number may hold: a key or a paste of anything else is refused.
+// A stored text that is no fax number is shown as it is, and characters may still be taken out of it.
+class CFaxNumberValidator : public QValidator {
+public:
+    explicit CFaxNumberValidator(QLineEdit* box) : QValidator(box), m_shown(box->text())
+    {
+        connect(box, &QLineEdit::textChanged, this, [this](const QString& text) { m_shown = text; });
+    }
+    State validate(QString& text, int&) const override
+    {
+        return IsFaxNumberText(Utf8Text(text)) || IsTakenOutOfShown(text) ? Acceptable : Invalid;
+    }
+
+private:
+    bool IsTakenOutOfShown(const QString& text) const
+    {
+        qsizetype at = 0;
+        for (const QChar c : text) {
+            at = m_shown.indexOf(c, at);
+            if (at < 0)
+                return false;
+            ++at;
+        }
+        return true;
+    }
+    QString m_shown; // the text the box shows, before the edit being checked
+};
+
 QIcon ListIcon(int nImage)
 {
     return QIcon(LoadResourcePicture(QELTA_RESOURCE_ICON, kPrinterListIcons[std::clamp(nImage, 0, 3)]));
@@ -52,6 +82,7 @@ CPPHeader::CPPHeader(CPPHeaderLogic& logic, QWidget* parent)
     constexpr int D = IDD_HEADER_SETTING;
     m_pFace->setReadOnly(true);
     m_pSize->setReadOnly(true);
+    m_pTelNumber->setValidator(new CFaxNumberValidator(m_pTelNumber));
     auto* select = Named(new QPushButton(ControlText(D, IDC_SELECT_FONT)), IDC_SELECT_FONT);
 
     auto* grid = new QGridLayout(this);
@@ -203,6 +234,7 @@ CEnvsetupDlg::CEnvsetupDlg(IPrompter& prompter, HelpOpener opener, QWidget* pare
     buttons->addButton(QDialogButtonBox::Cancel)->setObjectName(ControlName(2));
     m_pApply = buttons->addButton(QDialogButtonBox::Apply);
     m_pApply->setObjectName(ControlName(ID_APPLY_NOW));
+    m_pApply->setText(tr("&Apply"));
     buttons->addButton(QDialogButtonBox::Help)->setObjectName(ControlName(IDHELP));
     auto* box = new QVBoxLayout(this);
     box->addWidget(m_pTabs, 1);

@@ -12,6 +12,7 @@
 #include "uiwidgets/control_name.h"
 #include "uiwidgets/tests/support/layout_order.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -94,6 +95,33 @@ TEST_F(EnvsetupSheet, HeaderEditsEnableApplyWhichWritesThem)
     EXPECT_EQ(User().ReadString(kProductSubkey, kHeaderUserNameValue, ""), "Ann");
     EXPECT_EQ(User().ReadDword(kProductSubkey, kHeaderFontSizeValue, 0), 120u);
     EXPECT_TRUE(sheet.isVisible());
+}
+
+TEST_F(EnvsetupSheet, TheFaxNumberBoxHoldsOnlyAFaxNumberAndAltAApplies)
+{
+    // A stored number the rule refuses is shown as it is; keys may take characters out of it, and
+    // only what a fax number may hold is typed in. Alt+A is Apply's, not a letter for the box.
+    User().WriteString(kProductSubkey, kHeaderTelNumberValue, "+81 3");
+    CEnvsetupDlg sheet(prompter_);
+    sheet.show();
+    QApplication::setActiveWindow(&sheet);
+    auto* box = Control<QLineEdit>(sheet, IDC_HEADER_TEL_NUMBER);
+    auto* apply = Control<QPushButton>(sheet, ID_APPLY_NOW);
+    EXPECT_EQ(box->text().toStdString(), "+81 3");
+    box->setFocus();
+    box->setCursorPosition(0);
+    QTest::keyClick(box, Qt::Key_Delete);
+    QTest::keyClick(box, Qt::Key_End);
+    QTest::keyClicks(box, "a4");
+    EXPECT_EQ(box->text().toStdString(), "81 3") << "one stray character taken out, nothing typed in";
+    box->selectAll();
+    QTest::keyClicks(box, "R03-12a34 *#x+");
+    EXPECT_EQ(box->text().toStdString(), "R03-1234*#");
+    EXPECT_TRUE(apply->isEnabled());
+    QTest::keyClick(box, Qt::Key_A, Qt::AltModifier);
+    EXPECT_EQ(box->text().toStdString(), "R03-1234*#");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !apply->isEnabled(); })) << "Alt+A applied"; // a shortcut's click is animated
+    EXPECT_EQ(User().ReadString(kProductSubkey, kHeaderTelNumberValue, ""), "R03-1234*#");
 }
 
 TEST_F(EnvsetupSheet, ThePrinterPageChoosesThePrinterAndOkStoresIt)

@@ -1,5 +1,7 @@
 #include "phonebook/dialogs/address_validation.h"
 
+#include "common/fax_number.h"
+
 #include <cstring>
 
 namespace {
@@ -36,14 +38,7 @@ int CAddressValidation::Refuse(int textId)
     return 0;
 }
 
-int CAddressValidation::IsValidFaxNumber(const char* text)
-{
-    if (!text)
-        return 0;
-    if (*text == 'R' || *text == 'r')
-        ++text;
-    return onlyBytesOf(text, "*#-0123456789") ? 1 : 0;
-}
+int CAddressValidation::IsValidFaxNumber(const char* text) { return text && IsFaxNumberText(text) ? 1 : 0; }
 
 int CAddressValidation::IsValidSubAddress(const char* text) { return text && onlyBytesOf(text, "*# 0123456789") ? 1 : 0; }
 

@@ -234,7 +234,6 @@ CPPPreview::CPPPreview(CPSMainuiLogic& sheet, IPrompter& prompter, IProgressRunn
     m_pDisplay->setMinimumSize(240, 200);
     auto* pageLabel = MakeText<QLabel>(D, IDC_PAGE_LABEL);
     m_pPageNumber = Make<QLineEdit>(IDC_PAGE_NUMBER);
-    m_pPageNumber->setReadOnly(true);
     m_pPageNumber->setMaximumWidth(60);
     m_pSpin = new CPageSpin;
     m_pSpin->setRange(-1000000, 1000000);
@@ -283,6 +282,15 @@ CPPPreview::CPPPreview(CPSMainuiLogic& sheet, IPrompter& prompter, IProgressRunn
         if (m_Logic.StepPage(value - m_Logic.GetPageNumber()))
             QTimer::singleShot(0, this, [this] { ShowPage(); });
         Update();
+    });
+    // A page number typed in the box turns to that page; anything else gets the page's text back.
+    connect(m_pPageNumber, &QLineEdit::editingFinished, this, [this] {
+        if (m_bUpdating)
+            return;
+        const bool turned = m_Logic.GoToPage(Utf8Text(m_pPageNumber->text()));
+        Update();
+        if (turned)
+            ShowPage();
     });
     connect(m_pSlider, &QSlider::valueChanged, this, [this](int position) {
         if (m_bUpdating)

@@ -98,16 +98,16 @@ TEST(DestinationChecks, AddStopsAtEachModelTypesLimit)
         SCOPED_TRACE(c.model);
         Page page(c.model);
         page.Fill(c.limit - 1);
-        page.logic->m_strNumber = "123";
+        page.logic->m_strNumber = "9123"; // not among the listed numbers
         EXPECT_TRUE(page.logic->Add());
         EXPECT_TRUE(page.prompter.shown.empty());
-        page.logic->m_strNumber = "456";
+        page.logic->m_strNumber = "9456";
         EXPECT_FALSE(page.logic->Add());
         EXPECT_EQ(page.prompter.shown, Texts({static_cast<uint32_t>(c.text)}));
         EXPECT_NE(page.prompter.shown[0].find(std::to_string(c.limit)), std::string::npos);
         EXPECT_EQ(page.prompter.flags, std::vector<unsigned>{MB_ICONWARNING});
         EXPECT_EQ(page.logic->RowCount(), c.limit);
-        EXPECT_EQ(page.logic->m_strNumber, "456"); // the typed entry stays
+        EXPECT_EQ(page.logic->m_strNumber, "9456"); // the typed entry stays
     }
 }
 
@@ -318,6 +318,52 @@ TEST(SelectDestination, PhoneBookImport)
     cancelled.exports.bookResult = 0;
     EXPECT_EQ(cancelled.logic->ImportFromPhoneBook(), 0);
     EXPECT_EQ(cancelled.exports.frees, 0);
+}
+
+TEST(SelectDestination, ADestinationAlreadyListedIsMergedWhicheverWayItComes)
+{
+    // A number typed and added, then a group holding a member with that number: one row, the first
+    // row's name; the same number with another F-code mailbox, or as another kind, is another place.
+    Page page(3, [](const std::string&, int32_t id, CPhoneBookRecord& record) {
+        record.nKind = id == 5 ? kDestinationIFax : kDestinationFax;
+        record.strNumber = id == 5 ? "0301234567" : id == 4 ? "0309999" : "0301234567";
+        record.bFCode = id == 3 ? 1 : 0;
+        record.strSubAddress = id == 3 ? "12" : "";
+        record.strName = "Member " + std::to_string(id);
+        return 1;
+    });
+    page.logic->m_strNumber = "0301234567";
+    ASSERT_TRUE(page.logic->Add());
+    page.exports.ids = {2, 3, 4, 5, 4};
+    EXPECT_EQ(page.logic->ImportFromPhoneBook(), 3);
+    page.logic->m_strNumber = "0309999";
+    EXPECT_TRUE(page.logic->Add()) << "a typed number already listed is taken";
+    EXPECT_TRUE(page.logic->m_strNumber.empty());
+    page.logic->m_bFCode = 1;
+    page.logic->m_strNumber = "0301234567";
+    page.logic->m_strSubAddress = "12";
+    EXPECT_TRUE(page.logic->Add());
+
+    const struct {
+        std::string number, name;
+        int kind, fcode;
+    } expected[] = {
+        {"0301234567", "", kDestinationFax, 0},
+        {"0301234567", "Member 3", kDestinationFax, 1},
+        {"0309999", "Member 4", kDestinationFax, 0},
+        {"0301234567", "Member 5", kDestinationIFax, 0},
+    };
+    ASSERT_EQ(page.logic->RowCount(), 4);
+    ASSERT_EQ(page.sheet.m_Destinations.size(), 4u);
+    for (int r = 0; r < 4; ++r) {
+        SCOPED_TRACE(r);
+        const CJobDestination& d = page.logic->RowDestination(r);
+        EXPECT_EQ(d.m_strNumber, expected[r].number);
+        EXPECT_EQ(d.m_strName, expected[r].name);
+        EXPECT_EQ(d.m_nKind, expected[r].kind);
+        EXPECT_EQ(d.m_bFCode, expected[r].fcode);
+    }
+    EXPECT_TRUE(page.prompter.shown.empty());
 }
 
 } // namespace

@@ -621,6 +621,32 @@ TEST_F(WizardPages, EnterOnThePreviewShowsThePageAndATurnedPageStartsAtItsTop)
         EXPECT_EQ(preview->Logic().GetPageNumber(), 3);
         EXPECT_EQ(display->ScrollPosition(), QPoint(0, 0)) << "page 3 starts at its top";
         EXPECT_GT(display->verticalScrollBar()->maximum(), 0);
+
+        // A page number typed in its box turns to that page with Enter or when the box is left;
+        // no number, or one outside the pages, gets the page shown back.
+        auto* number = preview->findChild<QLineEdit*>("id1044");
+        EXPECT_FALSE(number->isReadOnly());
+        const struct {
+            const char* typed;
+            bool enter;
+            int page;
+        } typed[] = {{"1", true, 1}, {"9", true, 1}, {"x", true, 1}, {"0", true, 1},
+                     {" 2 / 3", true, 2}, {"-3", true, 2}, {"3", false, 3}};
+        for (const auto& t : typed) {
+            SCOPED_TRACE(t.typed);
+            number->setFocus();
+            number->selectAll();
+            QTest::keyClicks(number, t.typed);
+            if (t.enter)
+                QTest::keyClick(number, Qt::Key_Return);
+            else
+                preview->findChild<QWidget*>("id1048")->setFocus();
+            QCoreApplication::processEvents();
+            EXPECT_EQ(preview->Logic().GetPageNumber(), t.page);
+            EXPECT_EQ(number->text().toStdString(), std::to_string(t.page) + " / 3");
+            EXPECT_TRUE(wizard.isVisible()) << "Enter sends nothing";
+            EXPECT_EQ(wizard.currentId(), IDD_PREVIEW);
+        }
     });
     EXPECT_EQ(RunSendWizard({work}, prompter, runner), 0);
     EXPECT_EQ(spooler->documents().size(), 1u) << "Finish alone sent the job, once";

@@ -62,7 +62,11 @@ TEST(SetupUi, BrowserListsQueuesAndNetworkPrintersWithoutQueues)
 TEST(SetupUi, DefaultBoxesAnswerAsClicked)
 {
     for (const auto& [button, answer] : {std::pair{QMessageBox::Yes, setup::kAnswerYes}, std::pair{QMessageBox::No, setup::kAnswerNo}}) {
-        WhenModal([button](QWidget* modal) { static_cast<QMessageBox*>(modal)->button(button)->click(); });
+        WhenModal([button](QWidget* modal) {
+            EXPECT_FALSE(modal->windowFlags() & Qt::WindowMinMaxButtonsHint);
+            EXPECT_TRUE(modal->windowFlags() & Qt::CustomizeWindowHint) << "a dialog's frame, not the default one";
+            static_cast<QMessageBox*>(modal)->button(button)->click();
+        });
         EXPECT_EQ(setup::ShowBox(nullptr, nullptr, "Qelta Setup", "Remove?", setup::kBoxYesNo | setup::kIconQuestion), answer);
     }
 }

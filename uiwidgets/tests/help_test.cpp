@@ -8,9 +8,14 @@
 #include "platform/library.h"
 #include "platform/state.h"
 #include "platform/tests/support/test_support.h"
+#include "uiwidgets/qt_prompter.h"
 
+#include <QApplication>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -64,6 +69,45 @@ TEST(Help, OpensTheFileAtItsContextOrTellsWhyNot)
             << c.what;
         EXPECT_EQ(prompter.boxes, c.box.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.box}) << c.what;
     }
+}
+
+TEST(Help, TheDesktopsOpenerIsHeardOutAndItsFailureShowsTheBox)
+{
+    // The desktop's opener gets the file's URL as its one argument; one that finds no program for
+    // the file ends with a status of its own, and the box then names the file.
+    qelta::test::ScopedStateRoot root;
+    const std::string folder = root.path() + "/help files", asked = root.path() + "/asked";
+    qelta::test::writeTextFile(folder + "/Present.html", "<html></html>");
+    for (const int status : {3, 0}) {
+        SCOPED_TRACE(status);
+        qelta::test::ScopedProgramOnPath opener(
+            "xdg-open", "printf '%s|' \"$@\" >> '" + asked + "'\nexit " + std::to_string(status) + "\n");
+        RecordingPrompter prompter;
+        EXPECT_EQ(OpenHelp(folder, "Present.html", 131208, prompter, {"Reinstall.", "Title"}), status == 0);
+        const std::string box =
+            "Title|The help file " + folder + "/Present.html cannot be opened: the desktop has no program for it.|48";
+        EXPECT_EQ(prompter.boxes, status == 0 ? std::vector<std::string>{} : std::vector<std::string>{box});
+    }
+    const std::string url = "file://" + root.path() + "/help%20files/Present.html#131208|";
+    EXPECT_EQ(qelta::test::readTextFile(asked), url + url);
+}
+
+TEST(Help, TheBoxIsADialogWithoutMinimiseOrMaximise)
+{
+    // The programs' message boxes have the frame of their dialogs, owner or not.
+    qelta::test::ScopedStateRoot root;
+    Qt::WindowFlags flags;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(box);
+        flags = box->windowFlags();
+        box->button(QMessageBox::Ok)->click();
+    });
+    CQtPrompter prompter;
+    EXPECT_FALSE(OpenHelp(root.path(), "Missing.html", 131208, prompter, {"Reinstall.", "Title"}));
+    EXPECT_EQ(flags & (Qt::WindowType_Mask | Qt::CustomizeWindowHint | Qt::WindowMinMaxButtonsHint |
+                       Qt::WindowCloseButtonHint | Qt::WindowTitleHint),
+              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowCloseButtonHint | Qt::WindowTitleHint);
 }
 
 TEST(Help, TheProgramsHelpLiesInTheInstallFolderElseInTheDataFolder)

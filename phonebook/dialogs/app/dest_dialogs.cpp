@@ -175,7 +175,8 @@ CDSelectDest::CDSelectDest(IMessageNotifier& notifier, CSelectDestLogic::Mode mo
         m_rows = on ? m_logic.ListSearch(m_logic.CurrentFolder(), nullptr) : m_logic.ListFolder(m_logic.CurrentFolder());
         FillRows(m_pAddresses, m_rows);
     });
-    connect(m_pFolders, &QComboBox::currentIndexChanged, this, [this](int index) {
+    // Every choice lists its folder, the one already shown too: after a search it shows the folder again.
+    connect(m_pFolders, &QComboBox::activated, this, [this](int index) {
         if (index < 0)
             return;
         m_logic.SetCurrentFolder(m_pFolders->itemData(index).toInt());

@@ -38,6 +38,27 @@ ScopedStateRoot::~ScopedStateRoot()
     std::filesystem::remove_all(path_, ec);
 }
 
+ScopedProgramOnPath::ScopedProgramOnPath(const std::string& name, const std::string& script)
+{
+    std::string base = (std::filesystem::temp_directory_path() / "qelta-path-XXXXXX").string();
+    if (!::mkdtemp(base.data()))
+        ADD_FAILURE() << "cannot create a temporary folder for " << name;
+    folder_ = base;
+    const std::string program = folder_ + "/" + name;
+    writeTextFile(program, "#!/bin/sh\n" + script);
+    std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+    const char* path = std::getenv("PATH");
+    previous_ = path ? path : "";
+    ::setenv("PATH", (folder_ + (previous_.empty() ? "" : ":" + previous_)).c_str(), 1);
+}
+
+ScopedProgramOnPath::~ScopedProgramOnPath()
+{
+    ::setenv("PATH", previous_.c_str(), 1);
+    std::error_code ec;
+    std::filesystem::remove_all(folder_, ec);
+}
+
 void writeTextFile(const std::string& path, const std::string& content)
 {
     ASSERT_TRUE(platform::createDirectories(platform::parentPath(path))) << path;

@@ -23,6 +23,22 @@ private:
     bool hadPrevious_ = false;
 };
 
+/// Puts a shell script of the given name first on the search path (PATH) for the object's
+/// lifetime, in its own temporary folder; the folder goes and PATH is restored afterwards.
+class ScopedProgramOnPath {
+public:
+    ScopedProgramOnPath(const std::string& name, const std::string& script);
+    ~ScopedProgramOnPath();
+    ScopedProgramOnPath(const ScopedProgramOnPath&) = delete;
+    ScopedProgramOnPath& operator=(const ScopedProgramOnPath&) = delete;
+
+    const std::string& folder() const { return folder_; }
+
+private:
+    std::string folder_;
+    std::string previous_;
+};
+
 /// Writes a file (creating its folder), failing the current test when it cannot.
 void writeTextFile(const std::string& path, const std::string& content);
 
