@@ -1223,9 +1223,10 @@ private:
 
 } // namespace
 
-Page scaleBilevel(const Page& page, uint32_t width, uint32_t height)
+Page scaleBilevel(const Page& page, uint32_t width, uint32_t height, uint32_t lineWidth)
 {
-    Page out = blankPage(PixelKind::Bilevel, width, height);
+    // Rows are made from the left; what lies past width stays white.
+    Page out = blankPage(PixelKind::Bilevel, std::max(width, lineWidth), height);
     out.xDpi = page.xDpi * width / page.width;
     out.yDpi = page.yDpi * height / page.height;
     const uint64_t sw = page.width, sh = page.height;
