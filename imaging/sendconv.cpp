@@ -137,9 +137,10 @@ Status toFaxPage(Page& page, const Paper& paper, unsigned long xres, unsigned lo
         return status;
     if (plan.turn)
         page = turnLeft(page);
+    // Scaled straight onto the line: no second page for the white on the right.
     if (plan.width != page.width || plan.height != page.height)
-        page = scaleBilevel(page, plan.width, plan.height);
-    if (plan.width < plan.lineWidth)
+        page = scaleBilevel(page, plan.width, plan.height, plan.lineWidth);
+    else if (plan.width < plan.lineWidth)
         page = padRight(page, plan.lineWidth);
     page.xDpi = static_cast<double>(xres);
     page.yDpi = static_cast<double>(yres);

@@ -467,6 +467,9 @@ uint16_t tiffCompression(Compression compression, bool bilevel)
     return bilevel ? COMPRESSION_CCITTFAX4 : COMPRESSION_LZW;
 }
 
+// Bytes of a fax page's coded data libtiff gathers before it writes them to the file.
+constexpr tmsize_t kFaxChunk = 64 << 10;
+
 // A memory file, for coding through libtiff without touching the disk.
 int memoryFile() { return ::memfd_create("qelta-rows", MFD_CLOEXEC); }
 
@@ -893,13 +896,24 @@ bool TiffWriter::write(const Page& page, const PageOptions& options, const Coded
         ++state_->written;
         return true;
     }
-    // Strip by strip. libtiff may encode in place, and the page may be shared: strips go through a copy.
-    std::vector<uint8_t> strip(stride * rowsPerStrip);
-    for (uint32_t first = 0, index = 0; first < page.height; first += rowsPerStrip, ++index) {
-        const size_t bytes = stride * std::min(rowsPerStrip, page.height - first);
-        std::memcpy(strip.data(), page.row(first), bytes);
-        if (TIFFWriteEncodedStrip(tif, index, strip.data(), static_cast<tmsize_t>(bytes)) < 0)
+    if (compression == COMPRESSION_CCITTFAX3 || compression == COMPRESSION_CCITTFAX4) {
+        // One strip, coded from the page's own rows: the fax encoders only read them. The coded
+        // bytes go to the file kFaxChunk at a time; left to itself, libtiff would take room for
+        // the whole page and more anew for every page.
+        if (!TIFFWriteBufferSetup(tif, nullptr, kFaxChunk)
+            || TIFFWriteEncodedStrip(tif, 0, const_cast<uint8_t*>(page.row(0)),
+                                     static_cast<tmsize_t>(stride * page.height))
+                   < 0)
             return state_->ok = false;
+    } else {
+        // Strip by strip. libtiff may encode in place, and the page may be shared: strips go through a copy.
+        std::vector<uint8_t> strip(stride * rowsPerStrip);
+        for (uint32_t first = 0, index = 0; first < page.height; first += rowsPerStrip, ++index) {
+            const size_t bytes = stride * std::min(rowsPerStrip, page.height - first);
+            std::memcpy(strip.data(), page.row(first), bytes);
+            if (TIFFWriteEncodedStrip(tif, index, strip.data(), static_cast<tmsize_t>(bytes)) < 0)
+                return state_->ok = false;
+        }
     }
     if (!TIFFWriteDirectory(tif) || state_->sink.failed)
         return state_->ok = false;
@@ -1209,9 +1223,10 @@ private:
 
 } // namespace
 
-Page scaleBilevel(const Page& page, uint32_t width, uint32_t height)
+Page scaleBilevel(const Page& page, uint32_t width, uint32_t height, uint32_t lineWidth)
 {
-    Page out = blankPage(PixelKind::Bilevel, width, height);
+    // Rows are made from the left; what lies past width stays white.
+    Page out = blankPage(PixelKind::Bilevel, std::max(width, lineWidth), height);
     out.xDpi = page.xDpi * width / page.width;
     out.yDpi = page.yDpi * height / page.height;
     const uint64_t sw = page.width, sh = page.height;

@@ -177,8 +177,9 @@ Page threshold(const Page& rgb, unsigned level = 128);
 // An RGB page of a bilevel page: black and white.
 Page expandToRgb(const Page& bilevel);
 // A bilevel page scaled to width x height: reduced pixels are black when any source pixel they
-// cover is black (thin lines survive), enlarged ones repeat their nearest source pixel.
-Page scaleBilevel(const Page& page, uint32_t width, uint32_t height);
+// cover is black (thin lines survive), enlarged ones repeat their nearest source pixel. With a
+// lineWidth above width, the result is that wide, white on the right (as padRight would make it).
+Page scaleBilevel(const Page& page, uint32_t width, uint32_t height, uint32_t lineWidth = 0);
 // A bilevel page turned a quarter to the left (counter-clockwise): the top edge becomes the left.
 Page turnLeft(const Page& page);
 // A bilevel page widened to width with white on the right.
