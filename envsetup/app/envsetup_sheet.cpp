@@ -2,6 +2,7 @@
 
 #include "common/fax_number.h"
 #include "common/prompter.h"
+#include "common/resource_locale.h"
 #include "common/resource_module.h"
 #include "uiwidgets/control_name.h"
 #include "uiwidgets/view_helpers.h"
@@ -25,7 +26,7 @@ namespace {
 
 QString ControlText(int nDialog, int nId)
 {
-    return QtText(EnvString(static_cast<uint32_t>(nDialog) * 10000u + static_cast<uint32_t>(nId)));
+    return QtText(EnvString(ControlTextId(static_cast<uint32_t>(nDialog), static_cast<uint32_t>(nId))));
 }
 
 // A label for a control, its text the control's, its buddy the control.

@@ -103,7 +103,7 @@ CResultFrame::CResultFrame(std::unique_ptr<platform::Endpoint> endpoint, CResult
             m_pMenu->addSeparator();
             continue;
         }
-        QAction* action = m_pMenu->addAction(QtText(LoadResourceString(kContextMenuId * 10000 + nCommand)));
+        QAction* action = m_pMenu->addAction(QtText(LoadResourceString(ControlTextId(kContextMenuId, nCommand))));
         action->setObjectName(ControlName(static_cast<int>(nCommand)));
         connect(action, &QAction::triggered, this, [this, nCommand] {
             if (!m_pMonitor->IsCommandEnabled(nCommand))

@@ -23,7 +23,7 @@ namespace {
 // A control's text: dialog id x 10000 + control id.
 QString ControlText(int nDialogId, int nControlId)
 {
-    return QtText(LoadResourceString(static_cast<uint32_t>(nDialogId) * 10000 + static_cast<uint32_t>(nControlId)));
+    return QtText(LoadResourceString(ControlTextId(static_cast<uint32_t>(nDialogId), static_cast<uint32_t>(nControlId))));
 }
 
 // The group and label texts without controls of their own.

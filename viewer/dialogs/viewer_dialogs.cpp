@@ -33,7 +33,7 @@ namespace {
 // A control's text in the language module: dialog id x 10000 + control id.
 QString ControlText(int dialog, int control)
 {
-    return QtText(LoadResourceString(static_cast<uint32_t>(dialog) * 10000u + static_cast<uint32_t>(control)));
+    return QtText(LoadResourceString(ControlTextId(static_cast<uint32_t>(dialog), static_cast<uint32_t>(control))));
 }
 
 // OK (id 1) and Cancel (id 2) of that dialog in a row at the bottom; OK is the default button.
