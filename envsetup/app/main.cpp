@@ -1,4 +1,5 @@
 // envsetup: the driver environment sheet (the driver header and the printer faxes go to).
+#include "common/data_folders.h"
 #include "envsetup/app/envsetup_sheet.h"
 #include "uiwidgets/qt_prompter.h"
 
@@ -6,6 +7,7 @@
 
 int main(int argc, char** argv)
 {
+    MendUserFolders();
     QApplication application(argc, argv);
     CQtPrompter prompter;
     CQtEnvsetupRunner runner(prompter);

@@ -1,4 +1,5 @@
 // pageviewer [/T<title>] [/P] [/S] [<file>]
+#include "common/data_folders.h"
 #include "viewer/app/main_frame.h"
 #include "uiwidgets/qt_prompter.h"
 
@@ -6,6 +7,7 @@
 
 int main(int argc, char** argv)
 {
+    MendUserFolders();
     QApplication application(argc, argv);
     const std::vector<std::string> args(argv + 1, argv + argc);
     CQtPrompter prompter;

@@ -1,4 +1,5 @@
 // bookmanager [book file]: the phone book editor.
+#include "common/data_folders.h"
 #include "phonebook/editor/app/main_frame.h"
 #include "phonebook/editor/book_dialogs.h"
 #include "uiwidgets/qt_prompter.h"
@@ -7,6 +8,7 @@
 
 int main(int argc, char** argv)
 {
+    MendUserFolders();
     QApplication application(argc, argv);
     std::vector<std::string> args;
     for (const QString& arg : QApplication::arguments().mid(1))
