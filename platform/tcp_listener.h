@@ -5,8 +5,9 @@
 // as many connections as it may, a new one takes the place of the least active of the address that
 // holds the most (of its own address first when that address is at its own bound). A connection that
 // carries too much or too little, stalls or fails is reset and its bytes are dropped, so that its
-// peer never takes it for a message handed on. What one peer address may hand on is bounded too:
-// beyond a burst, one message each interval.
+// peer never takes it for a message handed on; so is every connection of a process that ends while
+// its message is being handed on. What one peer address may hand on is bounded too: beyond a burst,
+// one message each interval.
 #pragma once
 
 #include <cstddef>
