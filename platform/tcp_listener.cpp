@@ -149,7 +149,8 @@ bool TcpListener::State::withinRate(uint32_t address, Clock::time_point now)
 void TcpListener::State::finish(Connection& connection)
 {
     if (connection.bytes.size() < limits.minMessageBytes || stopping.load()
-        || !withinRate(connection.address, Clock::now())) {
+        || !withinRate(connection.address, Clock::now())
+        || (limits.refuseOtherUsers && peerOwner(connection.socket.get()) == PeerOwner::OtherUser)) {
         resetConnection(connection);
         return;
     }
