@@ -168,10 +168,10 @@ int openRegularFile(const std::string& path, int flags, std::error_code* error =
 /// A new file beside a target, written through its descriptor and put in the target's place as one
 /// step, so that readers see the old or the new file, never a part of one. The file is created
 /// exclusively in the target's folder, with the target's mode and (where the process may) owner, or
-/// as createFile makes a new file; in the user's private area (isPrivatePath) it is this user's alone
-/// (0600) either way. It is removed again unless committed. A target that is a symbolic link stays one: the file that takes a
-/// place is the one the link leads to. A target in the temporary folder (KnownFolder::Temp) is renamed
-/// without flushing: nothing there has to outlive a restart.
+/// as createFile makes a new file; in the user's private area (isPrivatePath) it is this user's
+/// alone (0600) either way. It is removed again unless committed. A target that is a symbolic link
+/// stays one: the file that takes a place is the one the link leads to. A target in the temporary
+/// folder (KnownFolder::Temp) is renamed without flushing: nothing there has to outlive a restart.
 class FileReplacement {
 public:
     /// A new empty file beside target; check valid().

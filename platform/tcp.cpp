@@ -242,11 +242,13 @@ std::optional<long long> ownerInTable(const char* file, bool v6, const SocketEnd
         const auto ownEnd = parseTableEnd(fields[1], v6), otherEnd = parseTableEnd(fields[2], v6);
         if (!ownEnd || !otherEnd || *ownEnd != local || *otherEnd != remote)
             continue;
-        unsigned long long uid = 0, inode = 0;
         // A socket in TIME_WAIT, or one its process closed (no inode), is held by nobody: its user is not told.
-        const bool held = fields[3] != "06" && std::from_chars(fields[7].data(), fields[7].data() + fields[7].size(), uid).ec == std::errc()
-                          && std::from_chars(fields[9].data(), fields[9].data() + fields[9].size(), inode).ec == std::errc()
-                          && inode != 0;
+        auto number = [](std::string_view text, unsigned long long& value) {
+            const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+            return error == std::errc() && end == text.data() + text.size();
+        };
+        unsigned long long uid = 0, inode = 0;
+        const bool held = fields[3] != "06" && number(fields[7], uid) && number(fields[9], inode) && inode != 0;
         owner = held ? static_cast<long long>(uid) : -1;
     }
     std::free(line);
@@ -268,7 +270,9 @@ PeerOwner peerOwner(int socket)
         return PeerOwner::OtherUser;
     // The peer's socket has the peer's end as its own and this end as its other. An IPv4 end shows
     // in the IPv4 table, or in the IPv6 one when the peer's socket is an IPv6 socket.
-    std::optional<long long> owner = isMapped(*peer) ? ownerInTable("/proc/net/tcp", false, *peer, *here) : std::nullopt;
+    std::optional<long long> owner;
+    if (isMapped(*peer))
+        owner = ownerInTable("/proc/net/tcp", false, *peer, *here);
     if (!owner)
         owner = ownerInTable("/proc/net/tcp6", true, *peer, *here);
     if (!owner)

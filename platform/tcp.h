@@ -35,7 +35,7 @@ std::vector<uint32_t> resolveIPv4All(std::string_view host, int timeoutMs);
 enum class PeerOwner {
     Remote,    ///< another host's (a device's): the peer is on none of this host's sockets
     ThisUser,  ///< a socket of this host that belongs to this process's effective user
-    OtherUser, ///< a socket of this host of another user, or of none any longer; also a loopback peer whose socket is not found
+    OtherUser, ///< a socket of this host of another user or of none any longer, or a loopback peer not found
 };
 
 /// Who holds the peer of a connected TCP socket. A peer on this host shows in the host's table of
