@@ -4,9 +4,11 @@
 #include "platform/files.h"
 #include "platform/ini.h"
 #include "platform/known_folders.h"
+#include "platform/state.h"
 
 #include <cstring>
 #include <optional>
+#include <vector>
 
 namespace {
 
@@ -115,4 +117,26 @@ std::string CoverWorkFolderOf(const std::string& coverFolder)
     if (folder.empty())
         return {};
     return folder + "TMP";
+}
+
+void MendUserFolders()
+{
+    std::vector<std::string> folders{platform::userStateFolder()};
+    char base[kMaxPathBytes];
+    if (GetDataBaseFolder(base, sizeof base)) {
+        const std::string company = platform::joinPath(base, GetCompanyName());
+        folders.push_back(platform::joinPath(company, "qelta")); // phone books, sending log, cover sheets
+    }
+    // Where the settings put the phone books or the sending log elsewhere in the private area.
+    const CRegistryHelper user(HKEY_CURRENT_USER, kProductKeyPrefix);
+    for (const char* value : {"PhonebookDirectory", "LogDirectory"})
+        folders.push_back(platform::nativePath(user.ReadString(kProductSubkey, value, "")));
+    // The local folders of the result monitor's kept notices, of the notice library's remembered
+    // port and of the cover pictures.
+    if (const auto local = platform::knownFolder(platform::KnownFolder::LocalAppData))
+        for (const char* name : {"resultmonitor", "noticelib", "qelta"})
+            folders.push_back(platform::joinPath(*local, name));
+    for (const std::string& folder : folders)
+        if (!folder.empty())
+            platform::mendPrivateFolder(folder);
 }

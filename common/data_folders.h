@@ -40,3 +40,9 @@ std::string GetPhoneBookDirectory();
 /// The work folder beside a cover sheet folder where the cover previews go: the folder without
 /// trailing separators followed by "TMP". Empty for an empty folder.
 std::string CoverWorkFolderOf(const std::string& coverFolder);
+
+/// Makes the suite's folders of this user (the user's registry hive, the phone books, the sending
+/// log, the cover sheets, the result monitor's kept notices and remembered port) this user's alone
+/// where an earlier run left them open to others (see platform::mendPrivateFolder). Every program
+/// calls it as it starts; it makes no folder.
+void MendUserFolders();

@@ -833,7 +833,7 @@ int32_t PageFileOpen(const char* path, void*, int32_t style)
             return somethingAt(path) && ::access(path, F_OK) == 0 ? int32_t{1} : fail(PF_ERR_OPEN, int32_t{-1});
         int fd;
         if (style & PF_OPEN_CREATE)
-            fd = ::open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+            fd = platform::createFile(path, O_RDWR | O_TRUNC).release();
         else if ((style & 3) == PF_OPEN_READWRITE)
             fd = openRegularFile(path, O_RDWR);
         else if ((style & 3) == PF_OPEN_READ)

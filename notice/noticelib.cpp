@@ -76,6 +76,7 @@ int start(NoticeListener& notices, const char* address, int* port)
     limits.maxConnectionsPerAddress = NOTICE_MAX_CONNECTIONS_PER_ADDRESS;
     limits.messagesPerAddress = notices.addressBurst;
     limits.messageIntervalPerAddressMs = notices.addressIntervalMs;
+    limits.refuseOtherUsers = true; // another local user must not set this user's job results
     auto handler = [callback = notices.callback, context = notices.context](std::string_view message,
                                                                              uint16_t portInUse) {
         return callback(0, portInUse, message.data(), context) != 0;

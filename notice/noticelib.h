@@ -10,8 +10,14 @@
  * callback. Nothing is sent back: after the callback took the notice the library closes the
  * connection in order, so a sender that reads until the end of the stream knows its notice was
  * taken. Every other connection ends with a reset, which the sender sees as an error: a dropped one,
- * a notice the callback refused, one beyond what its sender's address may send, and one still being
- * read when the listener stops.
+ * a notice the callback refused, one beyond what its sender's address may send, one still being
+ * read when the listener stops, and one whose notice was not yet taken when the listening process
+ * died.
+ *
+ * A sender on this host (one whose socket shows in the host's table of TCP sockets, and any on a
+ * loopback address) is taken only when its socket belongs to the listening process's user: another
+ * local user's notice is dropped, and so is a local sender's that closed its socket instead of
+ * shutting it down for writing, whose user is no longer known.
  *
  * Connections are accepted as they come and read at once, up to NOTICE_MAX_CONNECTIONS of them and
  * NOTICE_MAX_CONNECTIONS_PER_ADDRESS from one address; a further one takes the place of the least

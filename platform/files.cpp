@@ -65,6 +65,19 @@ std::string randomSuffix()
     return out;
 }
 
+// The modes of what the suite makes in the user's private area: only the user may read or enter it.
+constexpr mode_t kPrivateFileMode = 0600;
+constexpr mode_t kPrivateFolderMode = 0700;
+
+// Gives a file or folder just opened or made in the private area its private mode, whatever the umask
+// left of it and whatever mode it had before (another user's stays as it is).
+void keepPrivate(int fd, mode_t mode)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && (st.st_mode & 07777) != mode && st.st_uid == ::geteuid())
+        ::fchmod(fd, mode);
+}
+
 bool copyContents(int from, int to)
 {
     char buffer[1 << 16];
@@ -136,20 +149,25 @@ bool writeAllAt(int fd, std::string_view data, unsigned long long offset)
     });
 }
 
+FileDescriptor createFile(const std::string& path, int flags, std::error_code* error)
+{
+    const bool own = isPrivatePath(path);
+    FileDescriptor file(::open(path.c_str(), flags | O_CREAT | O_CLOEXEC, own ? kPrivateFileMode : 0666));
+    if (!file.valid())
+        setError(error, errno);
+    else if (own)
+        keepPrivate(file.get(), kPrivateFileMode);
+    return file;
+}
+
 FileDescriptor createFileForWriting(const std::string& path, std::error_code* error)
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0)
-        setError(error, errno);
-    return FileDescriptor(fd);
+    return createFile(path, O_WRONLY | O_TRUNC, error);
 }
 
 FileDescriptor createNewFile(const std::string& path, std::error_code* error)
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0)
-        setError(error, errno);
-    return FileDescriptor(fd);
+    return createFile(path, O_WRONLY | O_EXCL, error);
 }
 
 bool syncFile(int fd)
@@ -330,12 +348,30 @@ bool isDirectory(const std::string& path)
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool createFolder(const std::string& path, std::error_code* error)
+{
+    const bool own = isPrivatePath(path);
+    if (::mkdir(path.c_str(), own ? kPrivateFolderMode : 0777) != 0) {
+        setError(error, errno);
+        return false;
+    }
+    if (own) {
+        // Opened without following a link: what is there now is the folder just made, or nothing is changed.
+        const FileDescriptor folder(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (folder.valid())
+            keepPrivate(folder.get(), kPrivateFolderMode);
+    }
+    return true;
+}
+
 bool createDirectories(const std::string& path, std::error_code* error)
 {
     if (path.empty()) {
         setError(error, ENOENT);
         return false;
     }
+    if (isDirectory(path))
+        return true;
     // Walk the components from the shortest prefix to the whole path; every step moves forward,
     // so this ends for every input, relative or absolute, with or without repeated separators.
     size_t pos = 0;
@@ -345,7 +381,7 @@ bool createDirectories(const std::string& path, std::error_code* error)
             next = path.size();
         if (next > 0 && next > pos) {
             const std::string prefix = path.substr(0, next);
-            if (::mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) {
+            if (!createFolder(prefix) && errno != EEXIST) {
                 const int err = errno; // isDirectory's stat would overwrite it
                 if (!isDirectory(prefix)) {
                     setError(error, err);
@@ -360,6 +396,55 @@ bool createDirectories(const std::string& path, std::error_code* error)
         return false;
     }
     return true;
+}
+
+namespace {
+
+// How deep mending goes below the folder it starts at.
+constexpr int kMaxMendDepth = 32;
+
+// Takes from everything in the open folder, and then from the folder, what others may do, when the
+// folder is this user's and others may use it. The folder comes last: one that a stop left half
+// mended is mended again next time.
+void mendFolder(int folder, int depth)
+{
+    struct stat st {};
+    if (::fstat(folder, &st) != 0 || st.st_uid != ::geteuid() || (st.st_mode & 077) == 0)
+        return;
+    // A descriptor of its own: reading the names moves its position and closedir closes it.
+    const int listing = depth < kMaxMendDepth ? ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+    DIR* dir = listing >= 0 ? ::fdopendir(listing) : nullptr;
+    if (!dir && listing >= 0)
+        ::close(listing);
+    while (const dirent* entry = dir ? ::readdir(dir) : nullptr) {
+        if (!isSingleComponent(entry->d_name))
+            continue;
+        struct stat inner {};
+        if (::fstatat(folder, entry->d_name, &inner, AT_SYMLINK_NOFOLLOW) != 0 || inner.st_uid != ::geteuid())
+            continue;
+        if (S_ISDIR(inner.st_mode)) {
+            const FileDescriptor child(openChildFolder(folder, entry->d_name));
+            if (child.valid())
+                mendFolder(child.get(), depth + 1);
+        } else if (S_ISREG(inner.st_mode) && (inner.st_mode & 077) != 0) {
+            ::fchmodat(folder, entry->d_name, inner.st_mode & 07700, AT_SYMLINK_NOFOLLOW);
+        }
+    }
+    if (dir)
+        ::closedir(dir);
+    ::fchmod(folder, st.st_mode & 07700);
+}
+
+} // namespace
+
+void mendPrivateFolder(const std::string& folder)
+{
+    if (!isPrivatePath(folder))
+        return;
+    // The folder itself may be reached through a link the user made; nothing below it is.
+    const FileDescriptor top(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (top.valid())
+        mendFolder(top.get(), 0);
 }
 
 namespace {
@@ -483,14 +568,16 @@ FileReplacement FileReplacement::create(const std::string& path, std::error_code
     FileReplacement file(target);
     const std::string prefix = joinPath(parentPath(target), tempPrefixFor(target));
     // An existing target passes its mode and owner on; a new one gets what the umask leaves of 0666,
-    // applied by the kernel (changing the umask would race with other threads).
+    // applied by the kernel (changing the umask would race with other threads). In the user's private
+    // area the file is the user's alone either way.
     struct stat st {};
     const bool replacing = ::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    const bool own = isPrivatePath(target);
     int err = EEXIST;
     for (int attempt = 0; attempt < 100 && !file.valid() && err == EEXIST; ++attempt) {
         std::string candidate = prefix + randomSuffix();
         file.file_.reset(::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW,
-                                replacing ? 0600 : 0666));
+                                replacing || own ? kPrivateFileMode : 0666));
         err = errno;
         if (file.valid())
             file.path_ = std::move(candidate);
@@ -506,11 +593,14 @@ FileReplacement FileReplacement::create(const std::string& path, std::error_code
             file.file_.reset();
             return file;
         }
-        if (::fchmod(file.fd(), st.st_mode & 07777) != 0) {
+        if (!own && ::fchmod(file.fd(), st.st_mode & 07777) != 0) {
             setError(error, errno);
             file.file_.reset();
+            return file;
         }
     }
+    if (own)
+        keepPrivate(file.fd(), kPrivateFileMode);
     return file;
 }
 
@@ -692,10 +782,10 @@ FileLock::FileLock(const std::string& path)
 {
     const std::string lockPath = path + ".lock";
     // Never through a link, and never waiting on a FIFO or device put in the lock file's place.
-    const int flags = O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
-    fd_ = ::open(lockPath.c_str(), flags, 0666);
+    const int flags = O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
+    fd_ = createFile(lockPath, flags).release();
     if (fd_ < 0 && errno == ENOENT && createDirectories(parentPath(lockPath)))
-        fd_ = ::open(lockPath.c_str(), flags, 0666);
+        fd_ = createFile(lockPath, flags).release();
     if (fd_ < 0) {
         error_ = std::error_code(errno, std::generic_category());
         return;
@@ -751,10 +841,10 @@ bool Claims::open()
 {
     if (file_.valid())
         return true;
-    const int flags = O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
-    file_.reset(::open(path_.c_str(), flags, 0666));
+    const int flags = O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
+    file_ = createFile(path_, flags);
     if (!file_.valid() && errno == ENOENT && createDirectories(parentPath(path_)))
-        file_.reset(::open(path_.c_str(), flags, 0666));
+        file_ = createFile(path_, flags);
     return file_.valid();
 }
 

@@ -41,11 +41,17 @@ bool writeAll(int fd, std::string_view data);
 /// Writes all of data to fd at offset (the file position stays), continuing after short writes. False on an error.
 bool writeAllAt(int fd, std::string_view data, unsigned long long offset);
 
-/// Creates the file at path anew for writing (emptied when it exists). Invalid when it cannot.
+/// Opens the file at path with the open(2) flags given (O_WRONLY or O_RDWR, O_TRUNC, O_EXCL ...),
+/// creating it when missing. A file in the user's private area (isPrivatePath) is this user's alone,
+/// 0600 whatever the umask, also one that was there already; elsewhere a new file gets 0666 less the
+/// umask. Invalid when it cannot.
+FileDescriptor createFile(const std::string& path, int flags, std::error_code* error = nullptr);
+
+/// Creates the file at path anew for writing (emptied when it exists), as createFile. Invalid when it cannot.
 FileDescriptor createFileForWriting(const std::string& path, std::error_code* error = nullptr);
 
 /// Creates an empty file at path only when nothing of that name exists (the name is taken atomically,
-/// also against other processes). Invalid (error EEXIST) when the name is taken.
+/// also against other processes), as createFile. Invalid (error EEXIST) when the name is taken.
 FileDescriptor createNewFile(const std::string& path, std::error_code* error = nullptr);
 
 /// Flushes what was written to fd to the storage device. False on an error.
@@ -106,8 +112,21 @@ bool pathExists(const std::string& path);
 /// True when a folder exists at this path.
 bool isDirectory(const std::string& path);
 
-/// Creates every missing level of a folder path, relative or absolute. True when the folder exists afterwards.
+/// Creates every missing level of a folder path, relative or absolute. True when the folder exists
+/// afterwards. A level made in the user's private area (isPrivatePath) is this user's alone, 0700
+/// whatever the umask; elsewhere it gets 0777 less the umask.
 bool createDirectories(const std::string& path, std::error_code* error = nullptr);
+
+/// Creates the one folder path (its parent must exist), with the mode createDirectories gives. False
+/// when it cannot, also when something of that name exists (error EEXIST).
+bool createFolder(const std::string& path, std::error_code* error = nullptr);
+
+/// Takes from a folder of the user's private area (isPrivatePath) that others may read or enter, and
+/// from what it holds, what others may do: folders become 0700 and files 0600 (the owner's own bits
+/// stay as they are). Only this user's folders and files change; no link is followed below folder.
+/// A folder that others could not enter already is left with all it holds, so a start on a mended
+/// folder costs a look at the folder alone. Nothing is done outside the private area.
+void mendPrivateFolder(const std::string& folder);
 
 /// The outcome of a bounded read.
 enum class ReadStatus { Ok, NotFound, TooLarge, Failed };
@@ -130,10 +149,11 @@ int openRegularFile(const std::string& path, int flags, std::error_code* error =
 
 /// A new file beside a target, written through its descriptor and put in the target's place as one
 /// step, so that readers see the old or the new file, never a part of one. The file is created
-/// exclusively in the target's folder, with the target's mode and (where the process may) owner; it is
-/// removed again unless committed. A target that is a symbolic link stays one: the file that takes a
-/// place is the one the link leads to. A target in the temporary folder (KnownFolder::Temp) is renamed
-/// without flushing: nothing there has to outlive a restart.
+/// exclusively in the target's folder, with the target's mode and (where the process may) owner, or
+/// as createFile makes a new file; in the user's private area (isPrivatePath) it is this user's
+/// alone (0600) either way. It is removed again unless committed. A target that is a symbolic link
+/// stays one: the file that takes a place is the one the link leads to. A target in the temporary
+/// folder (KnownFolder::Temp) is renamed without flushing: nothing there has to outlive a restart.
 class FileReplacement {
 public:
     /// A new empty file beside target; check valid().

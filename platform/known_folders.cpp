@@ -4,8 +4,11 @@
 #include "platform/state.h"
 #include "platform/text.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <mutex>
+#include <unistd.h>
+#include <vector>
 
 namespace platform {
 
@@ -58,6 +61,46 @@ std::optional<std::string> documentsFromUserDirs(const std::string& home)
     return std::nullopt;
 }
 
+// The absolute form of a path with "." and empty levels dropped and ".." taken back, without
+// looking at the file system.
+std::string lexicallyAbsolute(std::string_view path)
+{
+    std::string whole;
+    if (!path.starts_with('/')) {
+        std::vector<char> cwd(4096);
+        if (::getcwd(cwd.data(), cwd.size()))
+            whole = cwd.data();
+        whole += '/';
+    }
+    whole.append(path);
+    std::vector<std::string_view> levels;
+    for (size_t start = 0; start < whole.size();) {
+        const size_t end = std::min(whole.find('/', start), whole.size());
+        const std::string_view level = std::string_view(whole).substr(start, end - start);
+        start = end + 1;
+        if (level.empty() || level == ".")
+            continue;
+        if (level == "..") {
+            if (!levels.empty())
+                levels.pop_back();
+            continue;
+        }
+        levels.push_back(level);
+    }
+    std::string out;
+    for (const std::string_view level : levels) {
+        out += '/';
+        out.append(level);
+    }
+    return out.empty() ? "/" : out;
+}
+
+// True when path (absolute, as lexicallyAbsolute gives) is folder or lies below it.
+bool atOrBelow(const std::string& path, const std::string& folder)
+{
+    return path.starts_with(folder) && (path.size() == folder.size() || folder == "/" || path[folder.size()] == '/');
+}
+
 } // namespace
 
 std::optional<std::string> XdgFolderProvider::folder(KnownFolder which) const
@@ -95,6 +138,25 @@ std::optional<std::string> knownFolder(KnownFolder which)
         return xdg.folder(which);
     }
     return provider->folder(which);
+}
+
+bool isPrivatePath(std::string_view path)
+{
+    if (path.empty())
+        return false;
+    const std::string absolute = lexicallyAbsolute(path);
+    if (atOrBelow(absolute, lexicallyAbsolute(machineStateFolder())))
+        return false;
+    std::vector<std::string> roots{userStateFolder()};
+    for (const KnownFolder which : {KnownFolder::AppData, KnownFolder::LocalAppData})
+        if (auto folder = knownFolder(which); folder && !folder->empty())
+            roots.push_back(std::move(*folder));
+    for (const std::string& root : roots) {
+        const std::string folder = lexicallyAbsolute(root);
+        if (folder != "/" && atOrBelow(absolute, folder)) // a root of "/" would take in every file
+            return true;
+    }
+    return false;
 }
 
 std::shared_ptr<const FolderProvider> setFolderProvider(std::shared_ptr<const FolderProvider> provider)

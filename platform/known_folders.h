@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -31,6 +32,12 @@ public:
 
 /// Where the known folder is, through the current provider.
 std::optional<std::string> knownFolder(KnownFolder which);
+
+/// True when path lies in the user's private area: the folder of the user's registry hive, or at or
+/// below the user's application data folders (KnownFolder::AppData and KnownFolder::LocalAppData),
+/// never in the machine's state folder. What the suite makes there only this user may read (see
+/// creationMode). A relative path counts from the working folder; links are not followed.
+bool isPrivatePath(std::string_view path);
 
 /// Installs a provider (null restores the XDG provider); gives back the previous one.
 std::shared_ptr<const FolderProvider> setFolderProvider(std::shared_ptr<const FolderProvider> provider);

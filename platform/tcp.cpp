@@ -5,9 +5,12 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <mutex>
 #include <netdb.h>
@@ -16,6 +19,7 @@
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace platform {
 
@@ -135,7 +139,146 @@ void setWhy(ConnectError* why, ConnectError value)
         *why = value;
 }
 
+// One end of a TCP connection, an IPv4 address as its IPv4-mapped IPv6 form: the address's four
+// 32-bit words as they lie in memory, and the port.
+struct SocketEnd {
+    uint32_t words[4] = {};
+    uint16_t port = 0;
+    bool operator==(const SocketEnd&) const = default;
+};
+
+std::optional<SocketEnd> endOf(const sockaddr_storage& address)
+{
+    SocketEnd end;
+    if (address.ss_family == AF_INET) {
+        const auto& v4 = reinterpret_cast<const sockaddr_in&>(address);
+        end.words[2] = htonl(0xFFFF);
+        end.words[3] = v4.sin_addr.s_addr;
+        end.port = ntohs(v4.sin_port);
+        return end;
+    }
+    if (address.ss_family == AF_INET6) {
+        const auto& v6 = reinterpret_cast<const sockaddr_in6&>(address);
+        std::memcpy(end.words, &v6.sin6_addr, sizeof end.words);
+        end.port = ntohs(v6.sin6_port);
+        return end;
+    }
+    return std::nullopt;
+}
+
+bool isMapped(const SocketEnd& end) { return end.words[0] == 0 && end.words[1] == 0 && end.words[2] == htonl(0xFFFF); }
+
+bool onLoopback(const SocketEnd& end)
+{
+    if (isMapped(end))
+        return (ntohl(end.words[3]) >> 24) == 127;
+    return end.words[0] == 0 && end.words[1] == 0 && end.words[2] == 0 && end.words[3] == htonl(1);
+}
+
+// Reads hexadecimal digits into value; false unless text is all of them.
+template <typename T>
+bool parseHex(std::string_view text, T& value)
+{
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
+    return !text.empty() && error == std::errc() && end == text.data() + text.size();
+}
+
+// A socket end as the tables print it: the address's 32-bit words in hexadecimal as they lie in
+// memory (one for IPv4, four for IPv6), a colon, the port.
+std::optional<SocketEnd> parseTableEnd(std::string_view text, bool v6)
+{
+    const size_t colon = text.find(':');
+    const size_t digits = v6 ? 32 : 8;
+    SocketEnd end;
+    if (colon != digits || !parseHex(text.substr(colon + 1), end.port))
+        return std::nullopt;
+    uint32_t words[4] = {};
+    for (size_t i = 0; i < digits / 8; ++i)
+        if (!parseHex(text.substr(i * 8, 8), words[i]))
+            return std::nullopt;
+    if (v6) {
+        std::memcpy(end.words, words, sizeof end.words);
+    } else {
+        end.words[2] = htonl(0xFFFF);
+        end.words[3] = words[0];
+    }
+    return end;
+}
+
+// The whitespace-separated fields of a line.
+std::vector<std::string_view> fieldsOf(std::string_view line)
+{
+    std::vector<std::string_view> fields;
+    size_t at = 0;
+    while (at < line.size()) {
+        const size_t start = line.find_first_not_of(" \t\n", at);
+        if (start == std::string_view::npos)
+            break;
+        const size_t end = std::min(line.find_first_of(" \t\n", start), line.size());
+        fields.push_back(line.substr(start, end - start));
+        at = end;
+    }
+    return fields;
+}
+
+// In the table file, the owner of the socket whose own end is local and whose other end is remote:
+// its user, or -1 for a socket no process holds any longer; nothing when there is none.
+std::optional<long long> ownerInTable(const char* file, bool v6, const SocketEnd& local, const SocketEnd& remote)
+{
+    std::FILE* table = std::fopen(file, "re");
+    if (!table)
+        return std::nullopt;
+    std::optional<long long> owner;
+    char* line = nullptr;
+    size_t room = 0;
+    bool heading = true;
+    while (!owner && ::getline(&line, &room, table) >= 0) {
+        if (std::exchange(heading, false))
+            continue;
+        // sl local_address rem_address st tx_queue:rx_queue tr:tm->when retrnsmt uid timeout inode ...
+        const std::vector<std::string_view> fields = fieldsOf(line);
+        if (fields.size() < 10)
+            continue;
+        const auto ownEnd = parseTableEnd(fields[1], v6), otherEnd = parseTableEnd(fields[2], v6);
+        if (!ownEnd || !otherEnd || *ownEnd != local || *otherEnd != remote)
+            continue;
+        // A socket in TIME_WAIT, or one its process closed (no inode), is held by nobody: its user is not told.
+        auto number = [](std::string_view text, unsigned long long& value) {
+            const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+            return error == std::errc() && end == text.data() + text.size();
+        };
+        unsigned long long uid = 0, inode = 0;
+        const bool held = fields[3] != "06" && number(fields[7], uid) && number(fields[9], inode) && inode != 0;
+        owner = held ? static_cast<long long>(uid) : -1;
+    }
+    std::free(line);
+    std::fclose(table);
+    return owner;
+}
+
 } // namespace
+
+PeerOwner peerOwner(int socket)
+{
+    sockaddr_storage own{}, other{};
+    socklen_t ownLength = sizeof own, otherLength = sizeof other;
+    if (::getsockname(socket, reinterpret_cast<sockaddr*>(&own), &ownLength) != 0
+        || ::getpeername(socket, reinterpret_cast<sockaddr*>(&other), &otherLength) != 0)
+        return PeerOwner::OtherUser;
+    const auto here = endOf(own), peer = endOf(other);
+    if (!here || !peer)
+        return PeerOwner::OtherUser;
+    // The peer's socket has the peer's end as its own and this end as its other. An IPv4 end shows
+    // in the IPv4 table, or in the IPv6 one when the peer's socket is an IPv6 socket.
+    std::optional<long long> owner;
+    if (isMapped(*peer))
+        owner = ownerInTable("/proc/net/tcp", false, *peer, *here);
+    if (!owner)
+        owner = ownerInTable("/proc/net/tcp6", true, *peer, *here);
+    if (!owner)
+        return onLoopback(*peer) ? PeerOwner::OtherUser : PeerOwner::Remote;
+    return *owner == static_cast<long long>(::geteuid()) ? PeerOwner::ThisUser : PeerOwner::OtherUser;
+}
 
 bool parseIPv4(std::string_view text, uint32_t& address)
 {

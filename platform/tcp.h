@@ -31,6 +31,18 @@ std::optional<uint32_t> resolveIPv4(std::string_view host, int timeoutMs);
 /// as resolveIPv4 finds them; empty when it does not resolve in time.
 std::vector<uint32_t> resolveIPv4All(std::string_view host, int timeoutMs);
 
+/// Whose socket is at the other end of a connection.
+enum class PeerOwner {
+    Remote,    ///< another host's (a device's): the peer is on none of this host's sockets
+    ThisUser,  ///< a socket of this host that belongs to this process's effective user
+    OtherUser, ///< a socket of this host of another user or of none any longer, or a loopback peer not found
+};
+
+/// Who holds the peer of a connected TCP socket. A peer on this host shows in the host's table of
+/// TCP sockets (/proc/net/tcp, and /proc/net/tcp6 for one on an IPv6 or IPv4-mapped socket) with
+/// the user that made it; a peer that has closed its socket has no user any longer.
+PeerOwner peerOwner(int socket);
+
 /// Why a connection could not be made.
 enum class ConnectError { None, NotResolved, Refused, TimedOut, Failed };
 

@@ -62,11 +62,18 @@ ReadResult readAvailable(Connection& connection, size_t maxBytes)
     }
 }
 
-// Closes a connection with a reset, so that its peer sees an error rather than an orderly end.
+// With on, closing the socket resets the connection, so that its peer sees an error rather than an
+// orderly end; also when the kernel closes it because the process died. Without, it ends in order.
+bool resetOnClose(int socket, bool on)
+{
+    const linger abort{on ? 1 : 0, 0};
+    return ::setsockopt(socket, SOL_SOCKET, SO_LINGER, &abort, sizeof abort) == 0;
+}
+
+// Closes a connection with a reset (every accepted connection is set to be).
 void resetConnection(Connection& connection)
 {
-    const linger abort{1, 0};
-    ::setsockopt(connection.socket.get(), SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+    resetOnClose(connection.socket.get(), true);
     connection.socket.reset();
 }
 
@@ -142,7 +149,8 @@ bool TcpListener::State::withinRate(uint32_t address, Clock::time_point now)
 void TcpListener::State::finish(Connection& connection)
 {
     if (connection.bytes.size() < limits.minMessageBytes || stopping.load()
-        || !withinRate(connection.address, Clock::now())) {
+        || !withinRate(connection.address, Clock::now())
+        || (limits.refuseOtherUsers && peerOwner(connection.socket.get()) == PeerOwner::OtherUser)) {
         resetConnection(connection);
         return;
     }
@@ -151,7 +159,9 @@ void TcpListener::State::finish(Connection& connection)
         taken = handler(connection.bytes, port);
     } catch (...) {
     }
-    if (!taken)
+    // Only a message taken ends in order, and only now: until here the connection was set to be
+    // reset when closed, so that a peer whose message dies with the process is not told it was taken.
+    if (!taken || !resetOnClose(connection.socket.get(), false))
         resetConnection(connection);
 }
 
@@ -222,6 +232,8 @@ void TcpListener::State::acceptPending(Clock::time_point& acceptPausedUntil)
             acceptPausedUntil = Clock::now() + kAcceptPause;
             return;
         }
+        // Reset when closed until its message is taken, also by the kernel when the process dies.
+        resetOnClose(accepted.get(), true);
         const uint32_t address = peer.sin_family == AF_INET ? peer.sin_addr.s_addr : 0;
         const int perAddress = limits.maxConnectionsPerAddress;
         const auto held = openPerAddress.find(address);

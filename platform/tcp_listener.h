@@ -5,8 +5,9 @@
 // as many connections as it may, a new one takes the place of the least active of the address that
 // holds the most (of its own address first when that address is at its own bound). A connection that
 // carries too much or too little, stalls or fails is reset and its bytes are dropped, so that its
-// peer never takes it for a message handed on. What one peer address may hand on is bounded too:
-// beyond a burst, one message each interval.
+// peer never takes it for a message handed on; so is every connection of a process that ends while
+// its message is being handed on. What one peer address may hand on is bounded too: beyond a burst,
+// one message each interval.
 #pragma once
 
 #include <cstddef>
@@ -30,6 +31,7 @@ struct TcpListenerLimits {
     int maxConnectionsPerAddress = 0; ///< connections one peer address may hold at once (0: no own bound)
     int messagesPerAddress = 0; ///< messages one peer address may hand on at once (0: no bound) ...
     int messageIntervalPerAddressMs = 0; ///< ... and then one more each this long
+    bool refuseOtherUsers = false; ///< a peer on this host whose socket is not this user's is reset unread (peerOwner)
 };
 
 class TcpListener {

@@ -9,6 +9,7 @@
 //   qelta-sample notice    sends, as the device would, a job-result notice "finished" for the newest
 //                          job stream to the result monitor address the stream carries, and prints
 //                          the job's sending log entry with its status once the monitor set it
+#include "common/data_folders.h"
 #include "sample/notice_sender.h"
 #include "sample/sample_run.h"
 
@@ -150,6 +151,7 @@ int Notice()
 
 int main(int argc, char** argv)
 {
+    MendUserFolders();
     if (argc != 2)
         return Usage();
     if (std::strcmp(argv[1], "prepare") == 0)

@@ -430,7 +430,7 @@ int CQeltaLog::CreateLogData2(const std::string& imagePath, const std::string& d
             }
         }
         entry = platform::joinPath(dir, hexId(id));
-        if (::mkdir(entry.c_str(), 0777) != 0) {
+        if (!platform::createFolder(entry)) {
             // A folder that is not the store's own is never taken over: its identifier is passed over.
             entry.clear();
             saveIndexText(rootPath, indexText(""), entries);

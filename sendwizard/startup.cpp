@@ -49,6 +49,9 @@ int RunSendWizard(const std::vector<std::string>& args, IPrompter& prompter, ISh
     const std::unique_ptr<platform::Endpoint> host = platform::Endpoint::create(kHostClassName, kHostTitle);
     const std::string folder = ProgramFolder();
     sheet.ReadTagInfo(folder);
+    // The job folder carries the company of the wizard's own tag file, which may not be the one the
+    // other programs mend at start.
+    platform::mendPrivateFolder(sheet.GetJobFolder());
     sheet.ReadPrinterInfo(folder);
     runner.Run(sheet, host.get());
     sheet.DropDocuments();

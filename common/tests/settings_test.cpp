@@ -3,11 +3,13 @@
 #include "platform/files.h"
 #include "platform/known_folders.h"
 #include "platform/library.h"
+#include "platform/registry.h"
 #include "platform/state.h"
 #include "platform/tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 #include <map>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using qelta::test::readTextFile;
@@ -194,4 +196,53 @@ TEST_F(DataFolders, RelativeStoredDirectoryIsCreatedBelowTheWorkingFolder)
     EXPECT_EQ(GetPhoneBookDirectory(), "rel/a/b");
     EXPECT_TRUE(platform::isDirectory(root.path() + "/rel/a/b"));
     ASSERT_EQ(::chdir(previous.c_str()), 0);
+}
+
+// At start every program takes back from other users what an earlier run left open to them in the
+// user's own folders; the machine's hive and a folder the settings put outside stay as they are.
+TEST_F(DataFolders, TheUsersOwnFoldersAreMendedAtStart)
+{
+    const std::string install = root.path() + "/install/";
+    machine.WriteString("TQLSTL2", "TQL Directory", install);
+    writeTextFile(install + "DATA.TAG", "[TagInfo]\nCompany=ACME\n");
+    const std::string data = root.path() + "/home/.local/share", state = root.path() + "/home/.local/state";
+    user.WriteString("TQLSTL2", "LogDirectory", data + "/logs elsewhere");
+    user.WriteString("TQLSTL2", "PhonebookDirectory", root.path() + "/shared/books");
+    const std::string own[] = {
+        platform::hiveFilePath(platform::Hive::CurrentUser),
+        data + "/ACME/qelta/phonebook/book.pbk",
+        data + "/ACME/qelta/cvrfile/cover.cvr",
+        data + "/logs elsewhere/00000001/desktop.xml",
+        state + "/resultmonitor/pending/00000000000000000001-00000001.notice",
+        state + "/noticelib/port",
+        state + "/qelta/cvrfileTMP/17/cover.TIF",
+    };
+    const std::string others[] = {root.path() + "/shared/books/book.pbk",
+                                  platform::hiveFilePath(platform::Hive::LocalMachine)};
+    for (const std::string& file : own) {
+        writeTextFile(file, "x");
+        for (std::string folder = platform::parentPath(file); folder.size() > root.path().size();
+             folder = platform::parentPath(folder))
+            ASSERT_EQ(::chmod(folder.c_str(), 0755), 0) << folder;
+        ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
+    }
+    for (const std::string& file : others) {
+        writeTextFile(file, "x");
+        ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
+        ASSERT_EQ(::chmod(platform::parentPath(file).c_str(), 0755), 0);
+    }
+
+    MendUserFolders();
+    auto mode = [](const std::string& path) {
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+    };
+    for (const std::string& file : own) {
+        EXPECT_EQ(mode(file), 0600u) << file;
+        EXPECT_EQ(mode(platform::parentPath(file)), 0700u) << file;
+    }
+    for (const std::string& file : others) {
+        EXPECT_EQ(mode(file), 0644u) << file;
+        EXPECT_EQ(mode(platform::parentPath(file)), 0755u) << file;
+    }
 }

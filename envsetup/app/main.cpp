@@ -1,4 +1,5 @@
 // envsetup: the driver environment sheet (the driver header and the printer faxes go to).
+#include "common/data_folders.h"
 #include "envsetup/app/envsetup_sheet.h"
 #include "uiwidgets/desktop_entry.h"
 #include "uiwidgets/qt_prompter.h"
@@ -7,6 +8,7 @@
 
 int main(int argc, char** argv)
 {
+    MendUserFolders();
     QApplication application(argc, argv);
     NameDesktopEntry("envsetup");
     CQtPrompter prompter;

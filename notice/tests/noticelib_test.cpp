@@ -1,5 +1,6 @@
 // noticelib over real sockets on 127.0.0.1: what arrives, what is dropped, and stopping.
 #include "notice/noticelib.h"
+#include "platform/system_info.h"
 #include "platform/tcp.h"
 #include "platform/tests/support/test_support.h"
 #include "sample/notice_sender.h"
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -17,6 +19,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 using namespace std::chrono_literals;
@@ -390,3 +393,40 @@ TEST(NoticeLib, AnyPortIsTheOneTakenLastWhenItIsFreeElseAnother)
     ASSERT_TRUE(received.waitFor(1));
 }
 
+
+// Another local user must not set this user's job results: a notice from a socket of this host
+// that is not the listener's user's is reset unhandled, from a loopback address and from the host's
+// own address alike. Only root can send as another user; CI runs as root, so there the test never
+// skips.
+TEST(NoticeLib, AnotherLocalUsersNoticeIsRefused)
+{
+    if (::geteuid() != 0) {
+        if (qelta::test::runningInCi())
+            FAIL() << "sending as another user needs root";
+        GTEST_SKIP() << "sending as another user needs root";
+    }
+    std::vector<std::string> addresses{"127.0.0.1"};
+    if (const std::string own = platform::publishedIPv4Address(); !own.empty() && !own.starts_with("127."))
+        addresses.push_back(own);
+    for (const std::string& address : addresses) {
+        SCOPED_TRACE(address);
+        Received received;
+        Listener listener(received, address.c_str());
+        ASSERT_EQ(listener.started, NOTICE_OK);
+        const auto port = static_cast<uint16_t>(listener.port);
+        const int asNobody = qelta::test::runInChild([&] {
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                return 2;
+            auto connection = platform::TcpConnection::connect(address, port, 5000);
+            if (!connection || !connection->sendAll(Record(1), 5000) || !connection->finishSending())
+                return 3;
+            char byte = 0;
+            return connection->receive(&byte, 1, 5000) < 0 && errno == ECONNRESET ? 0 : 1;
+        });
+        EXPECT_EQ(asNobody, 0) << "nobody's notice is reset";
+        EXPECT_TRUE(SendNotice(address, listener.port, Record(3))) << "the listener's own user's is taken";
+        ASSERT_TRUE(received.waitFor(1));
+        std::lock_guard lock(received.mutex);
+        EXPECT_EQ(received.notices, std::vector<std::string>{Record(3)});
+    }
+}

@@ -1,4 +1,5 @@
 #include "platform/files.h"
+#include "platform/known_folders.h"
 #include "platform/tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <sys/stat.h>
@@ -208,6 +210,112 @@ TEST(WriteFileAtomic, ReplacesKeepsModeAndLeavesNoTemporary)
     ASSERT_TRUE(copyFileAtomic(file, file + ".bak"));
     EXPECT_EQ(readTextFile(file + ".bak"), readTextFile(file));
     EXPECT_EQ(folderEntries(root.path()), (std::vector<std::string>{"fax.ini", "fax.ini.bak"}));
+}
+
+// What the suite makes in the user's private area (the hive's folder and the application data
+// folders) only the user may read, whatever the umask; elsewhere the umask and a replaced file's
+// mode hold as before.
+TEST(PrivateArea, WhatIsMadeThereIsTheUsersAloneWhateverTheUmask)
+{
+    ScopedStateRoot root;
+    const std::string shared = joinPath(root.path(), "shared/books");
+    const std::string data = joinPath(root.path(), "home/.local/share");
+    struct Case {
+        std::string folder;
+        bool own;
+    } const cases[] = {
+        {joinPath(data, "qelta/phonebook"), true},
+        {joinPath(root.path(), "user"), true},
+        {joinPath(root.path(), "home/.local/state/resultmonitor/pending"), true},
+        {shared, false},
+    };
+    for (const mode_t umask : {mode_t{022}, mode_t{0}}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.folder + " umask " + std::to_string(umask));
+            const mode_t file = c.own ? 0600 : 0666 & ~umask, folder = c.own ? 0700 : 0777 & ~umask;
+            const std::string existing = joinPath(c.folder, "existing.pbk");
+            const mode_t previous = ::umask(umask);
+            const bool made = createDirectories(c.folder) && writeFileAtomic(joinPath(c.folder, "new.pbk"), "new")
+                              && createFolder(joinPath(c.folder, "00000001"))
+                              && createFileForWriting(joinPath(c.folder, "00000001/desktop.xml")).valid()
+                              && FileLock(joinPath(c.folder, "HKCU.reg")).locked();
+            ::umask(previous);
+            ASSERT_TRUE(made);
+            EXPECT_EQ(modeOf(c.folder), folder);
+            EXPECT_EQ(modeOf(joinPath(c.folder, "new.pbk")), file);
+            EXPECT_EQ(modeOf(joinPath(c.folder, "00000001")), folder);
+            EXPECT_EQ(modeOf(joinPath(c.folder, "00000001/desktop.xml")), file);
+            EXPECT_EQ(modeOf(joinPath(c.folder, "HKCU.reg.lock")), file);
+            // A file replaced keeps its mode only outside the private area.
+            writeTextFile(existing, "old");
+            ASSERT_EQ(::chmod(existing.c_str(), 0644), 0);
+            ASSERT_TRUE(writeFileAtomic(existing, "replaced"));
+            EXPECT_EQ(modeOf(existing), c.own ? 0600u : 0644u);
+            EXPECT_EQ(readTextFile(existing), "replaced");
+        }
+        std::filesystem::remove_all(joinPath(root.path(), "home"));
+        std::filesystem::remove_all(joinPath(root.path(), "user"));
+        std::filesystem::remove_all(joinPath(root.path(), "shared"));
+    }
+    // The application data folder is made private with the suite's levels; the home's levels are not.
+    const mode_t previous = ::umask(022);
+    ASSERT_TRUE(createDirectories(joinPath(data, "qelta/logs")));
+    ::umask(previous);
+    EXPECT_EQ(modeOf(joinPath(root.path(), "home/.local")), 0755u);
+    EXPECT_EQ(modeOf(data), 0700u);
+    // Where the private area ends: the machine's folder, a sibling whose name starts alike, a way out.
+    EXPECT_TRUE(isPrivatePath(joinPath(root.path(), "user//HKCU.reg")));
+    EXPECT_FALSE(isPrivatePath(joinPath(root.path(), "machine/HKLM.reg")));
+    EXPECT_FALSE(isPrivatePath(joinPath(root.path(), "home/.local/shared/x")));
+    EXPECT_FALSE(isPrivatePath(joinPath(data, "../../Documents/cover.cvr")));
+}
+
+// Folders and files an earlier run left open to others are mended: the owner's bits stay, links
+// are not followed, another user's files are left alone, and nothing outside the area changes.
+TEST(PrivateArea, MendingTakesFromOthersWhatTheyMayDo)
+{
+    ScopedStateRoot root;
+    const std::string qelta = joinPath(root.path(), "home/.local/share/qelta");
+    const std::string entry = joinPath(qelta, "logs/00000001");
+    const std::string outside = joinPath(root.path(), "shared");
+    const mode_t previous = ::umask(022);
+    for (const std::string& folder : {entry, outside})
+        ASSERT_EQ(std::filesystem::create_directories(folder), true);
+    ::umask(previous);
+    for (const std::string& folder : {qelta, joinPath(qelta, "logs"), entry, outside})
+        ASSERT_EQ(::chmod(folder.c_str(), 0755), 0);
+    const struct {
+        std::string path;
+        mode_t before, after;
+    } files[] = {
+        {joinPath(entry, "desktop.xml"), 0644, 0600},
+        {joinPath(qelta, "book.pbk"), 0640, 0600},
+        {joinPath(qelta, "readonly.pbk"), 0444, 0400},
+        {joinPath(outside, "cover.cvr"), 0644, 0644},
+    };
+    for (const auto& f : files) {
+        writeTextFile(f.path, "x");
+        ASSERT_EQ(::chmod(f.path.c_str(), f.before), 0);
+    }
+    ASSERT_EQ(::symlink(joinPath(outside, "cover.cvr").c_str(), joinPath(qelta, "link.cvr").c_str()), 0);
+    ASSERT_EQ(::symlink(outside.c_str(), joinPath(qelta, "linked").c_str()), 0);
+    const std::string others = joinPath(qelta, "others.pbk");
+    if (::geteuid() == 0) {
+        writeTextFile(others, "x");
+        ASSERT_EQ(::chmod(others.c_str(), 0644), 0);
+        ASSERT_EQ(::chown(others.c_str(), 65534, 65534), 0);
+    }
+
+    mendPrivateFolder(outside);
+    mendPrivateFolder(qelta);
+    for (const std::string& folder : {qelta, joinPath(qelta, "logs"), entry})
+        EXPECT_EQ(modeOf(folder), 0700u) << folder;
+    EXPECT_EQ(modeOf(outside), 0755u);
+    for (const auto& f : files)
+        EXPECT_EQ(modeOf(f.path), f.after) << f.path;
+    if (::geteuid() == 0) {
+        EXPECT_EQ(modeOf(others), 0644u);
+    }
 }
 
 TEST(WriteFileAtomic, FailsCleanly)

@@ -1,7 +1,9 @@
 // resultmonitor: the tray program that shows the results devices report for sent fax jobs.
+#include "common/data_folders.h"
 #include "resultmonitor/app/result_frame.h"
 
 int main(int argc, char** argv)
 {
+    MendUserFolders();
     return RunResultMonitor(argc, argv);
 }

@@ -1,4 +1,5 @@
 // pageviewer [/T<title>] [/P] [/S] [<file>]
+#include "common/data_folders.h"
 #include "viewer/app/main_frame.h"
 #include "uiwidgets/desktop_entry.h"
 #include "uiwidgets/qt_prompter.h"
@@ -7,6 +8,7 @@
 
 int main(int argc, char** argv)
 {
+    MendUserFolders();
     QApplication application(argc, argv);
     NameDesktopEntry("pageviewer");
     const std::vector<std::string> args(argv + 1, argv + argc);

@@ -1,4 +1,5 @@
 // covereditor [/e | <cover sheet file>]
+#include "common/data_folders.h"
 #include "cover/editor/app/main_frame.h"
 #include "uiwidgets/desktop_entry.h"
 #include "uiwidgets/qt_prompter.h"
@@ -7,6 +8,7 @@
 
 int main(int argc, char** argv)
 {
+    MendUserFolders();
     QApplication application(argc, argv);
     NameDesktopEntry("covereditor");
     const std::vector<std::string> args(argv + 1, argv + argc);

@@ -1,4 +1,5 @@
 // bookmanager [book file]: the phone book editor.
+#include "common/data_folders.h"
 #include "phonebook/editor/app/main_frame.h"
 #include "phonebook/editor/book_dialogs.h"
 #include "uiwidgets/desktop_entry.h"
@@ -8,6 +9,7 @@
 
 int main(int argc, char** argv)
 {
+    MendUserFolders();
     QApplication application(argc, argv);
     NameDesktopEntry("bookmanager");
     std::vector<std::string> args;
