@@ -27,6 +27,7 @@ enum : int {
     IDS_COLUMN_MODEL = 6,
     IDS_COLUMN_LOCATION = 7,
     IDS_CHOOSE_PRINTER = 8, ///< Apply with the check box set and no printer chosen
+    IDS_APPLY = 9,          ///< the sheet's Apply button
     IDS_HEADER_PAGE = 106,  ///< the pages' titles
     IDS_PRINTER_PAGE = 107,
     IDI_ENVSETUP = 128,

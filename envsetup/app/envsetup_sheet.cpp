@@ -235,7 +235,7 @@ CEnvsetupDlg::CEnvsetupDlg(IPrompter& prompter, HelpOpener opener, QWidget* pare
     buttons->addButton(QDialogButtonBox::Cancel)->setObjectName(ControlName(2));
     m_pApply = buttons->addButton(QDialogButtonBox::Apply);
     m_pApply->setObjectName(ControlName(ID_APPLY_NOW));
-    m_pApply->setText(tr("&Apply"));
+    m_pApply->setText(QtText(EnvString(IDS_APPLY)));
     buttons->addButton(QDialogButtonBox::Help)->setObjectName(ControlName(IDHELP));
     auto* box = new QVBoxLayout(this);
     box->addWidget(m_pTabs, 1);
