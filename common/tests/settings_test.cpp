@@ -219,15 +219,20 @@ TEST_F(DataFolders, TheUsersOwnFoldersAreMendedAtStart)
     };
     const std::string others[] = {root.path() + "/shared/books/book.pbk",
                                   platform::hiveFilePath(platform::Hive::LocalMachine)};
+    // The hives hold the settings above: they are kept as written, only their modes opened.
+    auto make = [](const std::string& file) {
+        if (!platform::pathExists(file))
+            writeTextFile(file, "x");
+    };
     for (const std::string& file : own) {
-        writeTextFile(file, "x");
+        make(file);
         for (std::string folder = platform::parentPath(file); folder.size() > root.path().size();
              folder = platform::parentPath(folder))
             ASSERT_EQ(::chmod(folder.c_str(), 0755), 0) << folder;
         ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
     }
     for (const std::string& file : others) {
-        writeTextFile(file, "x");
+        make(file);
         ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
         ASSERT_EQ(::chmod(platform::parentPath(file).c_str(), 0755), 0);
     }
