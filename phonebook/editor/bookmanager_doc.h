@@ -51,6 +51,8 @@ enum : uint32_t {
     IDS_BACKUP_KEPT = 5009,
     IDS_BOOK_UNREADABLE = 5010,
     IDS_TOOLBAR = 4009,
+    IDS_OPEN_TITLE = 4010,  ///< the framework's Open (Ctrl+O): the file dialog's title
+    IDS_OPEN_FILTER = 4011, ///< and its filter
 };
 
 /// The editor's device class for the phone book dialogs (no device).

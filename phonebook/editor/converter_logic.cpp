@@ -171,18 +171,18 @@ CDConverterLogic::CDConverterLogic(ConverterKind kind, std::string strBookPath,
 {
 }
 
-std::string CDConverterLogic::Caption() const
+std::string CDConverterLogic::ControlText(int nControl) const
 {
-    return m_Kind == ConverterKind::Import ? "Import Tool" : "Export Tool";
+    return LoadResourceString(ControlTextId(static_cast<uint32_t>(DialogId()), static_cast<uint32_t>(nControl)));
 }
 
-std::string CDConverterLogic::Text() const
-{
-    return m_Kind == ConverterKind::Import ? "You can import address book by using the converter."
-                                           : "You can export address book by using the converter.";
-}
+std::string CDConverterLogic::Caption() const { return ControlText(0); }
 
-std::string CDConverterLogic::ActionText() const { return m_Kind == ConverterKind::Import ? "&Import" : "&Export"; }
+std::string CDConverterLogic::Text() const { return ControlText(IDC_CONVERTER_TEXT); }
+
+std::string CDConverterLogic::ActionText() const { return ControlText(ActionId()); }
+
+std::string CDConverterLogic::CloseText() const { return ControlText(IDC_CONVERTER_CLOSE); }
 
 void CDConverterLogic::Init() { Init(ConverterDirectory(), ConverterLanguage()); }
 

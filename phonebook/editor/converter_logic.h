@@ -86,11 +86,14 @@ public:
                      IPrompter& prompter, IProgressRunner& progress, IConversionGuard* guard = nullptr);
 
     ConverterKind Kind() const { return m_Kind; }
-    /// The dialog's caption, static text and action button text and id.
+    int DialogId() const { return m_Kind == ConverterKind::Import ? IDD_IMPORT : IDD_EXPORT; }
+    /// The dialog's caption, static text, action button text and id, and Close's text: strings of
+    /// the string table, dialog id x 10000 + control id (control 0: the caption).
     std::string Caption() const;
     std::string Text() const;
     std::string ActionText() const;
     int ActionId() const { return m_Kind == ConverterKind::Import ? IDC_CONVERTER_IMPORT : IDC_CONVERTER_EXPORT; }
+    std::string CloseText() const;
 
     /// Lists the converters (registry directory and language) and clears both flags.
     void Init();
@@ -117,6 +120,8 @@ public:
     bool ConvertProc(const ConverterInfo& info, IProgressSink& sink) const;
 
 private:
+    std::string ControlText(int nControl) const;
+
     ConverterKind m_Kind;
     std::string m_strBookPath;
     platform::com::Ptr<IBookmanagerTool> m_pBook;

@@ -14,6 +14,10 @@ enum : int {
     IDD_ABOUTBOX = 1012,
     IDC_ABOUT_NOTICE = 1012,
 };
+/// The About box's version line, which has no control id of its own. The dialogs' texts are the
+/// strings dialog id x 10000 + control id (control 0: the caption; a label takes the id of the
+/// control it names).
+inline constexpr int kAboutVersionText = 9001;
 /// Texts of the dialogs.
 enum : uint32_t { IDS_EMPTY_FOLDER_NAME = 5003 };
 /// The longest notice line of the About box, in bytes.

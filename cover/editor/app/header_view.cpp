@@ -4,6 +4,7 @@
 #include "common/resource_locale.h"
 #include "uiwidgets/control_name.h"
 #include "uiwidgets/font_dialog.h"
+#include "cover/editor/app/editor_texts.h"
 #include "cover/editor/file_commands.h"
 #include "cover/editor/menu_pictures.h"
 
@@ -307,13 +308,13 @@ QMenu* CtqHeaderView::ContextMenuAt(const QPoint& client)
         });
         return action;
     };
-    item(menu, ID_BRING_TO_FRONT, tr("&Bring to front"));
-    item(menu, ID_SEND_TO_BACK, tr("&Send to back"));
+    item(menu, ID_BRING_TO_FRONT, ControlText(id, ID_BRING_TO_FRONT));
+    item(menu, ID_SEND_TO_BACK, ControlText(id, ID_SEND_TO_BACK));
     menu->addSeparator();
-    item(menu, ID_EDIT_CUT, tr("Cu&t"));
-    item(menu, ID_EDIT_COPY, tr("&Copy"));
-    item(menu, ID_EDIT_PASTE, tr("&Paste"));
-    item(menu, ID_EDIT_DELETE, tr("&Delete"));
+    item(menu, ID_EDIT_CUT, ControlText(id, ID_EDIT_CUT));
+    item(menu, ID_EDIT_COPY, ControlText(id, ID_EDIT_COPY));
+    item(menu, ID_EDIT_PASTE, ControlText(id, ID_EDIT_PASTE));
+    item(menu, ID_EDIT_DELETE, ControlText(id, ID_EDIT_DELETE));
     menu->addSeparator();
     const ScreenMetrics metrics = m_Logic.Metrics();
     const auto pictures = [&](const QString& title, const int* first, const int* last) {
@@ -322,16 +323,16 @@ QMenu* CtqHeaderView::ContextMenuAt(const QPoint& client)
             item(popup, *command, QString())->setIcon(QPixmap::fromImage(MenuPicture(*command, metrics.menuHeight, metrics.logPixelsY)));
     };
     switch (id) {
-    case 106: item(menu, ID_FONT_DIALOG, tr("&Font...")); break;
-    case 108: item(menu, ID_EDIT_IMAGE, tr("Open &image file...")); break;
+    case 106: item(menu, ID_FONT_DIALOG, ControlText(id, ID_FONT_DIALOG)); break;
+    case 108: item(menu, ID_EDIT_IMAGE, ControlText(id, ID_EDIT_IMAGE)); break;
     case 110:
-        item(menu, ID_EDIT_STRING, tr("&Edit character string..."));
-        item(menu, ID_FONT_DIALOG, tr("&Font..."));
+        item(menu, ID_EDIT_STRING, ControlText(id, ID_EDIT_STRING));
+        item(menu, ID_FONT_DIALOG, ControlText(id, ID_FONT_DIALOG));
         break;
     default:
-        pictures(tr("&Line type"), std::begin(kLineTypeCommands), std::end(kLineTypeCommands));
+        pictures(ControlText(id, kLineTypePopup), std::begin(kLineTypeCommands), std::end(kLineTypeCommands));
         if (id == 111)
-            pictures(tr("P&aint"), std::begin(kShadingCommands), std::end(kShadingCommands));
+            pictures(ControlText(id, kPaintPopup), std::begin(kShadingCommands), std::end(kShadingCommands));
         break;
     }
     menu->popup(viewport()->mapToGlobal(at));

@@ -3,6 +3,7 @@
 #include "common/prompter.h"
 #include "common/resource_locale.h"
 #include "common/resource_module.h"
+#include "cover/editor/app/editor_texts.h"
 #include "cover/editor/menu_pictures.h"
 #include "cover/editor/print_texts.h"
 #include "platform/endpoint.h"
@@ -55,40 +56,27 @@ enum : int {
 /// Status pane 1's id.
 constexpr int ID_INDICATOR_KIND = 59143;
 
+// The main menu's items; their texts are strings of the string table (see editor_texts.h).
 struct MenuItem {
     int id; // 0: a separator; -1: a popup
-    const char* text;
     std::vector<MenuItem> items;
 };
 
 const std::vector<MenuItem>& mainMenu()
 {
     static const std::vector<MenuItem> menu = {
-        {-1, "&File", {{ID_FILE_SAVE, "&Save\tCtrl+S", {}}, {ID_FILE_SAVE_AS, "Save &as...", {}}, {0, nullptr, {}},
-                       {ID_FILE_PRINT_PREVIEW, "Print pre&view", {}}, {ID_FILE_PRINT, "&Print...\tCtrl+P", {}},
-                       {0, nullptr, {}}, {ID_APP_EXIT, "E&xit Cover Sheet Editor\tAlt+F4", {}}}},
-        {-1, "&Edit", {{57635, "Cu&t\tCtrl+X", {}}, {57634, "&Copy\tCtrl+C", {}}, {57637, "&Paste\tCtrl+V", {}},
-                       {6000, "&Delete\tDel", {}}, {0, nullptr, {}}, {6001, "Open &image file...", {}}, {0, nullptr, {}},
-                       {6002, "&Edit character string...", {}}}},
-        {-1, "F&rame", {{-1, "Destin&ation", {{32813, "&Name of destination", {}}, {32808, "&Fax number", {}}}},
-                        {32797, "&Text frame", {}}, {32799, "&Memo frame", {}}, {0, nullptr, {}},
-                        {32802, "&Date frame", {}}, {32803, "Tim&e frame", {}},
-                        {32804, "Display frame for &number of pages", {}}, {0, nullptr, {}},
-                        {32798, "&Image frame", {}}, {32805, "&Frame line", {}}, {32806, "&Line", {}},
-                        {0, nullptr, {}}, {32807, "&Set page break", {}}, {0, nullptr, {}},
-                        {32830, "B&ring to front\tCtrl+R", {}}, {32831, "Send to &back\tCtrl+B", {}}}},
-        {-1, "&View", {{ID_VIEW_TOOLBAR, "&Toolbar", {}}, {ID_VIEW_STATUS_BAR, "&Status bar", {}}, {0, nullptr, {}},
-                       {-1, "&Zoom", {{ID_ZOOM_ENLARGE, "En&large\tCtrl+PgDn", {}}, {ID_ZOOM_DEFAULT, "&Restore default\tHome", {}},
-                                      {ID_ZOOM_REDUCE, "R&educe\tCtrl+PgUp", {}}}},
-                       {0, nullptr, {}}, {ID_GRID_SHOW, "Display &grid", {}},
-                       {-1, "Gr&id size", {{ID_GRID_25, "&2.5mm", {}}, {ID_GRID_50, "&5mm", {}}, {ID_GRID_100, "&10mm", {}}}},
-                       {ID_GRID_SNAP, "Snap to g&rid", {}}, {0, nullptr, {}}, {32835, "Pre&view", {}}}},
-        {-1, "&Attributes", {{32769, "&Font...", {}}, {0, nullptr, {}},
-                             {-1, "&Line type", {{6003, "", {}}, {6004, "", {}}, {6005, "", {}}, {32784, "", {}},
-                                                 {32785, "", {}}, {32786, "", {}}}},
-                             {-1, "&Paint", {{32788, "", {}}, {32789, "", {}}, {32790, "", {}}, {32791, "", {}},
-                                             {32837, "", {}}}}}},
-        {-1, "&Help", {{ID_HELP_FINDER, "&Table of contents", {}}, {0, nullptr, {}}, {ID_APP_ABOUT, "Version inform&ation...", {}}}},
+        {-1, {{ID_FILE_SAVE, {}}, {ID_FILE_SAVE_AS, {}}, {0, {}}, {ID_FILE_PRINT_PREVIEW, {}}, {ID_FILE_PRINT, {}}, {0, {}},
+              {ID_APP_EXIT, {}}}},
+        {-1, {{57635, {}}, {57634, {}}, {57637, {}}, {6000, {}}, {0, {}}, {6001, {}}, {0, {}}, {6002, {}}}},
+        {-1, {{-1, {{32813, {}}, {32808, {}}}}, {32797, {}}, {32799, {}}, {0, {}}, {32802, {}}, {32803, {}}, {32804, {}},
+              {0, {}}, {32798, {}}, {32805, {}}, {32806, {}}, {0, {}}, {32807, {}}, {0, {}}, {32830, {}}, {32831, {}}}},
+        {-1, {{ID_VIEW_TOOLBAR, {}}, {ID_VIEW_STATUS_BAR, {}}, {0, {}},
+              {-1, {{ID_ZOOM_ENLARGE, {}}, {ID_ZOOM_DEFAULT, {}}, {ID_ZOOM_REDUCE, {}}}}, {0, {}}, {ID_GRID_SHOW, {}},
+              {-1, {{ID_GRID_25, {}}, {ID_GRID_50, {}}, {ID_GRID_100, {}}}}, {ID_GRID_SNAP, {}}, {0, {}}, {32835, {}}}},
+        // The items of "Line type" and "Paint" are pictures without texts.
+        {-1, {{32769, {}}, {0, {}}, {-1, {{6003, {}}, {6004, {}}, {6005, {}}, {32784, {}}, {32785, {}}, {32786, {}}}},
+              {-1, {{32788, {}}, {32789, {}}, {32790, {}}, {32791, {}}, {32837, {}}}}}},
+        {-1, {{ID_HELP_FINDER, {}}, {0, {}}, {ID_APP_ABOUT, {}}}},
     };
     return menu;
 }
@@ -203,16 +191,16 @@ std::string CAboutDlg::MiscLine()
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
 {
     setObjectName(ControlName(100));
-    setWindowTitle(tr("About Cover Sheet Editor"));
+    setWindowTitle(ControlText(IDD_ABOUTBOX, 0));
     auto* icon = new QLabel(this);
     QPixmap picture;
     const auto data = LoadResourceData(QELTA_RESOURCE_ICON, 2);
     if (!data.empty())
         picture.loadFromData(data.data(), static_cast<uint>(data.size()));
     icon->setPixmap(picture);
-    auto* name = new QLabel(tr("Cover Sheet Editor Version 2.0"), this);
+    auto* name = new QLabel(ControlText(IDD_ABOUTBOX, kAboutVersionText), this);
     auto* misc = Named(new QLabel(QtText(MiscLine()), this), 117);
-    auto* ok = Named(new QPushButton(tr("OK"), this), 1);
+    auto* ok = Named(new QPushButton(ControlText(IDD_ABOUTBOX, IDOK), this), IDOK);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     auto* texts = new QVBoxLayout;
@@ -287,23 +275,28 @@ QAction* CtqMainFrame::Action(int command) const
 
 void CtqMainFrame::createMenus()
 {
-    const std::function<void(QMenu*, const std::vector<MenuItem>&)> fill = [&](QMenu* menu, const std::vector<MenuItem>& items) {
-        for (const MenuItem& item : items) {
+    // outer: the position of the menu bar's popup that holds these items.
+    const std::function<void(QMenu*, const std::vector<MenuItem>&, int)> fill = [&](QMenu* menu, const std::vector<MenuItem>& items,
+                                                                                     int outer) {
+        for (int position = 0; position < static_cast<int>(items.size()); ++position) {
+            const MenuItem& item = items[static_cast<size_t>(position)];
             if (item.id == 0) {
                 menu->addSeparator();
             } else if (item.id < 0) {
-                QMenu* popup = menu->addMenu(QString::fromUtf8(item.text));
-                fill(popup, item.items);
+                QMenu* popup = menu->addMenu(ControlText(IDM_MAIN, NestedPopupPosition(outer, position)));
+                fill(popup, item.items, outer);
             } else {
-                QAction* action = menu->addAction(QString::fromUtf8(item.text));
+                const bool pictured = IsLineTypeCommand(item.id) || ShadingFill(item.id) >= 0;
+                QAction* action = menu->addAction(pictured ? QString() : ControlText(IDM_MAIN, item.id));
                 action->setObjectName(ControlName(item.id));
                 m_Actions[item.id] = action;
             }
         }
     };
-    for (const MenuItem& top : mainMenu()) {
-        QMenu* menu = menuBar()->addMenu(QString::fromUtf8(top.text));
-        fill(menu, top.items);
+    const std::vector<MenuItem>& tops = mainMenu();
+    for (int position = 0; position < static_cast<int>(tops.size()); ++position) {
+        QMenu* menu = menuBar()->addMenu(ControlText(IDM_MAIN, position));
+        fill(menu, tops[static_cast<size_t>(position)].items, position);
     }
     // The commands without a menu entry, and the toolbar's own.
     std::vector<int> unlisted = {ID_FILE_NEW, ID_FILE_OPEN, ID_NOTHING, ID_FILE_PRINT_SETUP, ID_HELP_INDEX, ID_HELP, ID_CONTEXT_HELP,
@@ -419,7 +412,7 @@ bool CtqMainFrame::Create()
     m_MenuManager.SetAccelerators(FrameAccelerators());
     m_pToolBar = new CFontToolBar(this);
     m_pToolBar->setObjectName(QStringLiteral("toolbar2"));
-    m_pToolBar->setWindowTitle(tr("Toolbar"));
+    m_pToolBar->setWindowTitle(QtText(LoadResourceString(IDS_TOOLBAR)));
     m_pToolBar->LoadButtons(kToolbarButtons, m_MenuManager, [this](int id) { return Action(id); });
     m_pToolBar->SetHandlers([this](int command) { OnCommand(command); }, [this] { m_pView->setFocus(); });
     if (!m_pToolBar->CreateFontCombos())
@@ -615,7 +608,7 @@ bool CtqMainFrame::PrintSheet()
     const int dpi = PrintDrawingDpi(printerDpi);
     QImage page(gdi::MulDiv(m_Doc.m_nPageWidth, dpi, 200), gdi::MulDiv(m_Doc.m_nPageHeight, dpi, 200), QImage::Format_RGB32);
     if (page.isNull())
-        return failed("out of memory");
+        return failed(LoadResourceString(IDS_PRINT_NO_MEMORY));
     page.fill(Qt::white);
     page.setDotsPerMeterX(static_cast<int>(std::lround(dpi / 0.0254)));
     page.setDotsPerMeterY(static_cast<int>(std::lround(dpi / 0.0254)));
@@ -626,7 +619,8 @@ bool CtqMainFrame::PrintSheet()
     }
     QPainter painter;
     if (!painter.begin(&printer))
-        return failed(printer.outputFileName().isEmpty() ? "the printer cannot be opened" : Utf8Text(printer.outputFileName()));
+        return failed(printer.outputFileName().isEmpty() ? LoadResourceString(IDS_PRINTER_NOT_OPENED)
+                                                         : Utf8Text(printer.outputFileName()));
     painter.drawImage(QRect(0, 0, gdi::MulDiv(m_Doc.m_nPageWidth, printerDpi, 200), gdi::MulDiv(m_Doc.m_nPageHeight, printerDpi, 200)),
                       page);
     if (!painter.end())

@@ -1,6 +1,7 @@
 #include "cover/editor/app/preview.h"
 
 #include "common/resource_locale.h"
+#include "cover/editor/app/editor_texts.h"
 #include "uiwidgets/control_name.h"
 #include "uiwidgets/view_helpers.h"
 
@@ -102,20 +103,21 @@ CtqHeaderPreview::CtqHeaderPreview(const QImage& page, QSize pageSize, std::func
     : QWidget(parent), m_Page(page), m_BaseSize(pageSize), m_Close(std::move(close))
 {
     setObjectName(QStringLiteral("preview"));
-    auto* bar = Named(new QWidget(this), print ? IDD_PREVIEW_PRINT : IDD_PREVIEW_SHEET);
+    const int dialog = print ? IDD_PREVIEW_PRINT : IDD_PREVIEW_SHEET;
+    auto* bar = Named(new QWidget(this), dialog);
     auto* buttons = new QHBoxLayout(bar);
     const auto button = [&](int id, QPushButton* b) {
         buttons->addWidget(Named(b, id));
         return b;
     };
-    const auto pictured = [&](int id, const QString& text, const char* picture) {
-        return button(id, new CBitmapButton(text, QLatin1String(picture), bar));
+    const auto pictured = [&](int id, const char* picture) {
+        return button(id, new CBitmapButton(ControlText(dialog, id), QLatin1String(picture), bar));
     };
-    connect(pictured(ID_PREVIEW_ZOOMIN, tr("Zoom in"), "ZOOMIN"), &QPushButton::clicked, this, [this] { zoom(1); });
-    connect(pictured(ID_PREVIEW_ZOOMOUT, tr("Zoom out"), "ZOOMOUT"), &QPushButton::clicked, this, [this] { zoom(-1); });
+    connect(pictured(ID_PREVIEW_ZOOMIN, "ZOOMIN"), &QPushButton::clicked, this, [this] { zoom(1); });
+    connect(pictured(ID_PREVIEW_ZOOMOUT, "ZOOMOUT"), &QPushButton::clicked, this, [this] { zoom(-1); });
     if (print)
-        connect(pictured(ID_PREVIEW_PRINT, tr("Print"), "PRINT"), &QPushButton::clicked, this, [print] { print(); });
-    connect(button(ID_PREVIEW_CLOSE, new QPushButton(tr("&Close"), bar)), &QPushButton::clicked, this,
+        connect(pictured(ID_PREVIEW_PRINT, "PRINT"), &QPushButton::clicked, this, [print] { print(); });
+    connect(button(ID_PREVIEW_CLOSE, new QPushButton(ControlText(dialog, ID_PREVIEW_CLOSE), bar)), &QPushButton::clicked, this,
             [this] { m_Close(); });
     buttons->addStretch(1);
     m_pScroll = new QScrollArea(this);

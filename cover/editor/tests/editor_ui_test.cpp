@@ -1,12 +1,14 @@
 // The cover sheet editor's frame and view, offscreen: the mouse on the sheet, the in-place editor,
 // what the view draws, the question when the frame closes, keys and Tab order, and the menu pictures.
 #include "common/registry_helper.h"
+#include "common/resource_locale.h"
 #include "cover/editor/tests/editor_prompter.h"
 #include "cover/editor/app/main_frame.h"
 #include "cover/editor/menu_pictures.h"
 #include "cover/editor/print_texts.h"
 #include "platform/tests/support/test_support.h"
 #include "uiwidgets/tests/support/layout_order.h"
+#include "uiwidgets/control_name.h"
 #include "uiwidgets/toolbar_ex.h"
 
 #include "platform/endpoint.h"
@@ -28,6 +30,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
 #include <QWidgetAction>
@@ -35,6 +38,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 
 using namespace cvr;
 using qelta::test::ScopedStateRoot;
@@ -374,6 +378,49 @@ TEST(CoverEditorUi, CutPasteStatusPaneAndAContextMenuPerKind)
     EXPECT_EQ(e.view()->Logic().Selection(), nullptr);
     EXPECT_FALSE(e.frame()->Action(57637)->isEnabled());
     EXPECT_FALSE(e.frame()->Action(32807)->isEnabled()); // the sheet has its page cut
+}
+
+TEST(CoverEditorUi, ALanguageModulesTextsReplaceTheEnglishOnesAndWhatItLacksStaysEnglish)
+{
+    // A German module beside a program of the test's own.
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const std::string program = Utf8Text(folder.path()) + "/covereditor";
+    ASSERT_TRUE(platform::createDirectories(Utf8Text(folder.path()) + "/resources"));
+    std::filesystem::copy_file(DEU_MODULE, Utf8Text(folder.path()) + "/resources/resCVRDEU.so");
+    CSDLocale german(program, "CVR");
+    ASSERT_EQ(german.LoadLocale(0x0407), 1);
+    // The texts of the main menu, a text frame's context menu, the About box and a preview's bar.
+    const auto texts = [](const CSDLocale* locale) {
+        SetCurrentResourceLocale(locale);
+        struct Restore {
+            ~Restore() { SetCurrentResourceLocale(nullptr); }
+        } restore;
+        Editor e;
+        std::vector<std::string> shown;
+        const QList<QAction*> tops = e.frame()->menuBar()->actions();
+        for (int top : {2, 3})
+            shown.push_back(Utf8Text(tops.value(top)->text()));
+        QTest::mouseClick(e.sheet(), Qt::LeftButton, {}, QPoint(150, 150));
+        if (QMenu* menu = e.view()->ContextMenuAt(QPoint(150, 150))) {
+            for (int item : {0, 1})
+                shown.push_back(Utf8Text(menu->actions().value(item)->text()));
+            menu->close();
+        }
+        CAboutDlg about(e.frame());
+        shown.push_back(Utf8Text(about.windowTitle()));
+        shown.push_back(Utf8Text(about.findChild<QPushButton*>(QStringLiteral("id1"))->text()));
+        e.frame()->OnCommand(57609);
+        if (CtqHeaderPreview* preview = e.frame()->Preview())
+            for (int button : {58112, 58117})
+                shown.push_back(Utf8Text(preview->Button(button)->text()));
+        e.frame()->OnCommand(2);
+        return shown;
+    };
+    EXPECT_EQ(texts(&german), (std::vector<std::string>{"&Rahmen", "&View", "&Nach vorne", "&Send to back",
+                                                        "Info über Cover Sheet Editor", "OK", "&Schließen", "Zoom in"}));
+    EXPECT_EQ(texts(nullptr), (std::vector<std::string>{"F&rame", "&View", "&Bring to front", "&Send to back",
+                                                         "About Cover Sheet Editor", "OK", "&Close", "Zoom in"}));
 }
 
 namespace {

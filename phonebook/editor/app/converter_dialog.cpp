@@ -10,8 +10,7 @@
 
 CDConverter::CDConverter(CDConverterLogic& logic, QWidget* parent) : QDialog(parent), m_Logic(logic)
 {
-    const bool bImport = logic.Kind() == ConverterKind::Import;
-    setObjectName(ControlName(bImport ? IDD_IMPORT : IDD_EXPORT));
+    setObjectName(ControlName(logic.DialogId()));
     setWindowTitle(QtText(logic.Caption()));
     m_pList = Named(new QListWidget(this), IDC_CONVERTER_LIST);
     // The logic keeps its converters sorted by display name; row i is converter i.
@@ -20,7 +19,7 @@ CDConverter::CDConverter(CDConverterLogic& logic, QWidget* parent) : QDialog(par
     auto* text = Named(new QLabel(QtText(logic.Text()), this), IDC_CONVERTER_TEXT);
     text->setWordWrap(true);
     auto* action = Named(new QPushButton(QtText(logic.ActionText()), this), logic.ActionId());
-    auto* close = Named(new QPushButton(QStringLiteral("&Close"), this), IDC_CONVERTER_CLOSE);
+    auto* close = Named(new QPushButton(QtText(logic.CloseText()), this), IDC_CONVERTER_CLOSE);
     action->setDefault(true);
     auto* buttons = new QVBoxLayout;
     buttons->addWidget(action);

@@ -1,5 +1,6 @@
 #include "phonebook/editor/app/editor_dialogs.h"
 
+#include "common/prompter.h"
 #include "common/resource_locale.h"
 #include "uiwidgets/control_name.h"
 #include "uiwidgets/view_helpers.h"
@@ -14,6 +15,16 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QVBoxLayout>
+
+namespace {
+
+// A control's text in the editor's string table: dialog id x 10000 + control id.
+QString ControlText(int nDialog, int nControl)
+{
+    return QtText(LoadResourceString(ControlTextId(static_cast<uint32_t>(nDialog), static_cast<uint32_t>(nControl))));
+}
+
+} // namespace
 
 QIcon EditorIcon(int nId)
 {
@@ -44,11 +55,11 @@ QIcon EditorIcon(int nId)
 CDFolderName::CDFolderName(CDFolderNameLogic& logic, QWidget* parent) : QDialog(parent), m_Logic(logic)
 {
     setObjectName(ControlName(IDD_RENAME_FOLDER));
-    setWindowTitle(QStringLiteral("Rename Folder"));
+    setWindowTitle(ControlText(IDD_RENAME_FOLDER, 0));
     auto* group = new QGroupBox(this);
     auto* icon = new QLabel(group);
     icon->setPixmap(EditorIcon(131).pixmap(32, 32));
-    auto* label = new QLabel(QStringLiteral("&Folder Name"), group);
+    auto* label = new QLabel(ControlText(IDD_RENAME_FOLDER, IDC_FOLDER_NAME), group);
     m_pName = Named(new QLineEdit(QtText(logic.Name()), group), IDC_FOLDER_NAME);
     label->setBuddy(m_pName);
     auto* row = new QHBoxLayout(group);
@@ -86,13 +97,13 @@ std::optional<std::string> RunRenameFolder(IPrompter& prompter, const std::strin
 CAboutDlg::CAboutDlg(const std::string& strNotice, QWidget* parent) : QDialog(parent)
 {
     setObjectName(ControlName(IDD_ABOUTBOX));
-    setWindowTitle(QStringLiteral("About Phone Book Editor"));
+    setWindowTitle(ControlText(IDD_ABOUTBOX, 0));
     auto* icon = new QLabel(this);
     icon->setPixmap(EditorIcon(128).pixmap(32, 32));
-    auto* version = new QLabel(QStringLiteral("Phone Book Editor Version 1.0"), this);
+    auto* version = new QLabel(ControlText(IDD_ABOUTBOX, kAboutVersionText), this);
     auto* notice = Named(new QLabel(QtText(strNotice), this), IDC_ABOUT_NOTICE);
     notice->setMinimumWidth(260);
-    auto* ok = Named(new QPushButton(QStringLiteral("OK"), this), 1);
+    auto* ok = Named(new QPushButton(ControlText(IDD_ABOUTBOX, IDOK), this), IDOK);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     auto* texts = new QVBoxLayout;

@@ -648,8 +648,8 @@ void CMainFrame::ShowAbout()
 void CMainFrame::OpenFile()
 {
     FileQuestion question;
-    question.strTitle = "Open";
-    question.strFilter = "Phone Book (*.xml)|*.xml|All Files (*.*)|*||";
+    question.strTitle = LoadResourceString(IDS_OPEN_TITLE);
+    question.strFilter = LoadResourceString(IDS_OPEN_FILTER);
     question.strFolder = platform::parentPath(m_pDoc->GetPathName());
     question.bMustExist = true;
     const std::optional<std::string> file = m_Prompter.GetOpenFileName(question);

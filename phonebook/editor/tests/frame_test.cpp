@@ -19,6 +19,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QHeaderView>
+#include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QLineEdit>
@@ -32,6 +33,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 
 using qelta::test::QueuedPrompter;
@@ -408,7 +410,7 @@ TEST_F(EditorFrame, RenamesAndDeletesFolders)
     EXPECT_EQ(frame->TreeView()->topLevelItem(0)->childCount(), 2);
 }
 
-TEST_F(EditorFrame, MenuTextsComeFromTheLanguageModule)
+TEST_F(EditorFrame, MenuAndDialogTextsComeFromTheLanguageModule)
 {
     // A German module beside a program: its texts replace the English ones, what it lacks stays.
     const std::string folder = root.path() + "/app";
@@ -418,7 +420,18 @@ TEST_F(EditorFrame, MenuTextsComeFromTheLanguageModule)
     ASSERT_EQ(locale.LoadLocale(0x0407), 1);
     SetCurrentResourceLocale(&locale);
     CMainFrame german(prompter, dialogs, path);
+    CDFolderNameLogic renaming(prompter, "Clients");
+    const CDFolderName germanRename(renaming);
     SetCurrentResourceLocale(nullptr);
+    const CDFolderName englishRename(renaming);
+    EXPECT_EQ(germanRename.windowTitle().toStdString(), "Ordner umbenennen");
+    EXPECT_EQ(englishRename.windowTitle().toStdString(), "Rename Folder");
+    for (const CDFolderName* dialog : {&germanRename, &englishRename}) {
+        const QList<QLabel*> labels = dialog->findChildren<QLabel*>();
+        const auto label = std::find_if(labels.begin(), labels.end(), [](const QLabel* l) { return l->buddy() != nullptr; });
+        ASSERT_NE(label, labels.end());
+        EXPECT_EQ((*label)->text().toStdString(), "&Folder Name");
+    }
     const QList<QAction*> menus = german.menuBar()->actions();
     ASSERT_EQ(menus.size(), 4);
     EXPECT_EQ(menus[0]->text().toStdString(), "&Datei");
