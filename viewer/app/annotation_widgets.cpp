@@ -2,6 +2,7 @@
 
 #include "imaging/font_height.h"
 #include "uiwidgets/control_name.h"
+#include "viewer/dialogs/viewer_texts.h"
 #include "viewer/viewer_document.h"
 
 #include <QClipboard>
@@ -200,22 +201,23 @@ QMenu* AnnotationMenu(QWidget* parent, int kind, bool selectTool)
 {
     const bool text = kind == kAnnotText || kind == kAnnotPatchMemo;
     auto* menu = new QMenu(parent);
-    menu->setObjectName(QStringLiteral("menu%1").arg(selectTool ? (text ? 157 : 156) : (text ? 160 : 159)));
-    const auto add = [&](const char* label, int selected, int remembered) {
+    const int menuId = selectTool ? (text ? 157 : 156) : (text ? 160 : 159);
+    menu->setObjectName(QStringLiteral("menu%1").arg(menuId));
+    const auto add = [&](int selected, int remembered) {
         const int id = selectTool ? selected : remembered;
-        QAction* action = menu->addAction(QString::fromUtf8(label));
+        QAction* action = menu->addAction(ControlText(menuId, id));
         action->setObjectName(ControlName(id));
         action->setData(id);
     };
     if (text)
-        add("&Edit", 59399, ID_CONTEXT_FIRST);
-    add("Cu&t", ID_EDIT_CUT, 164);
-    add("&Copy", ID_EDIT_COPY, 165);
+        add(59399, ID_CONTEXT_FIRST);
+    add(ID_EDIT_CUT, 164);
+    add(ID_EDIT_COPY, 165);
     menu->addSeparator();
-    add("Bring to &front", 59400, 166);
-    add("Send to &back", 59401, 167);
+    add(59400, 166);
+    add(59401, 167);
     menu->addSeparator();
-    add("&Property...", 59402, ID_CONTEXT_LAST);
+    add(59402, ID_CONTEXT_LAST);
     return menu;
 }
 

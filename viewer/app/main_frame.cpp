@@ -11,6 +11,7 @@
 #include "uiwidgets/frame_placement.h"
 #include "uiwidgets/stop_signals.h"
 #include "uiwidgets/toolbar_ex.h"
+#include "viewer/dialogs/viewer_texts.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -106,13 +107,12 @@ std::string MiscLine()
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
 {
-    setObjectName(ControlName(100));
-    setWindowTitle(QStringLiteral("About Qelta Viewer"));
-    auto* name = new QLabel(QStringLiteral("Qelta Viewer Version 2.0"), this);
+    setObjectName(ControlName(IDD_ABOUTBOX));
+    setWindowTitle(ControlText(IDD_ABOUTBOX, 0));
+    auto* name = new QLabel(ControlText(IDD_ABOUTBOX, kAboutVersionText), this);
     auto* misc = new QLabel(QString::fromStdString(MiscLine()), this);
     misc->setObjectName(ControlName(117));
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(ControlName(1));
+    auto* ok = Named(new QPushButton(ControlText(IDD_ABOUTBOX, IDOK), this), IDOK);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     auto* texts = new QVBoxLayout;
@@ -209,8 +209,9 @@ void CMainFrame::createMenus()
     std::map<int, QKeySequence> keys;
     for (const CAccelerator& accelerator : FrameAccelerators())
         keys[accelerator.command] = accelerator.keys;
-    const auto add = [&](QMenu* menu, const char* text, int id) {
-        QAction* action = menu->addAction(QString::fromUtf8(text));
+    // Each item's text is the main menu's string of its command.
+    const auto add = [&](QMenu* menu, int id) {
+        QAction* action = menu->addAction(ControlText(IDR_MAINFRAME, id));
         action->setObjectName(ControlName(id));
         if (const auto it = keys.find(id); it != keys.end()) {
             action->setShortcut(it->second);
@@ -220,35 +221,37 @@ void CMainFrame::createMenus()
         m_actions[id] = action;
         return action;
     };
-    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    add(file, "P&roperties...", ID_FILE_PROPERTIES);
+    // A popup of the menu bar is named by its position.
+    const auto popup = [&](int position) { return menuBar()->addMenu(ControlText(IDR_MAINFRAME, position)); };
+    QMenu* file = popup(0);
+    add(file, ID_FILE_PROPERTIES);
     file->addSeparator();
-    add(file, "Quitting the Qelta Viewer", ID_APP_EXIT);
-    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
-    add(view, "Size ad&justment", ID_VIEW_FIT);
-    AddViewSubmenus(view, add);
+    add(file, ID_APP_EXIT);
+    QMenu* view = popup(1);
+    add(view, ID_VIEW_FIT);
+    AddViewSubmenus(view, IDR_MAINFRAME, NestedPopupPosition(1, 1), add);
     view->addSeparator();
-    add(view, "Display entire p&age", ID_VIEW_ENTIRE_PAGE);
-    add(view, "Reduced disp&lay", ID_VIEW_REDUCED);
-    add(view, "&Page and reduced display", ID_VIEW_PAGE_AND_REDUCED);
+    add(view, ID_VIEW_ENTIRE_PAGE);
+    add(view, ID_VIEW_REDUCED);
+    add(view, ID_VIEW_PAGE_AND_REDUCED);
     view->addSeparator();
-    add(view, "&Toolbar", ID_VIEW_TOOLBAR)->setCheckable(true);
-    add(view, "&Status bar", ID_VIEW_STATUS_BAR)->setCheckable(true);
-    QMenu* page = menuBar()->addMenu(QStringLiteral("&Page"));
-    add(page, "&Next page", ID_PAGE_NEXT);
-    add(page, "P&revious page", ID_PAGE_PREVIOUS);
-    add(page, "&First page", ID_PAGE_FIRST);
-    add(page, "&Last page", ID_PAGE_LAST);
-    add(page, "Pa&ge jump...", ID_PAGE_JUMP);
-    QMenu* tool = menuBar()->addMenu(QStringLiteral("&Tool"));
-    add(tool, "&Settings...", ID_TOOL_SETTINGS);
-    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-    add(help, "Table of &contents", ID_HELP_CONTENTS);
+    add(view, ID_VIEW_TOOLBAR)->setCheckable(true);
+    add(view, ID_VIEW_STATUS_BAR)->setCheckable(true);
+    QMenu* page = popup(2);
+    add(page, ID_PAGE_NEXT);
+    add(page, ID_PAGE_PREVIOUS);
+    add(page, ID_PAGE_FIRST);
+    add(page, ID_PAGE_LAST);
+    add(page, ID_PAGE_JUMP);
+    QMenu* tool = popup(3);
+    add(tool, ID_TOOL_SETTINGS);
+    QMenu* help = popup(4);
+    add(help, ID_HELP_CONTENTS);
     help->addSeparator();
-    add(help, "Version inform&ation...", ID_APP_ABOUT);
-    // The toolbar's own commands that no menu holds.
+    add(help, ID_APP_ABOUT);
+    // The toolbar's own commands that no menu holds (their texts: toolbar 128's strings).
     for (int id : {ID_TOOL_HAND}) {
-        auto* action = new QAction(QStringLiteral("Hand"), this);
+        auto* action = new QAction(ControlText(IDR_MAINFRAME, id), this);
         action->setObjectName(ControlName(id));
         connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
         m_actions[id] = action;
@@ -313,8 +316,8 @@ int CMainFrame::OnTimer(int timer, int pending)
         return 0;
     QMenu menu(this);
     menu.setObjectName(QStringLiteral("menu%1").arg(menuId));
-    if (menuId == 150) {
-        menu.addAction(QStringLiteral("&Property..."))->setData(59398);
+    if (menuId == IDR_PROPERTY_MENU) {
+        menu.addAction(ControlText(IDR_PROPERTY_MENU, ID_ANNOTATION_FIRST))->setData(ID_ANNOTATION_FIRST);
     } else {
         // The stamps' names, the current one checked; without stamps one greyed item.
         const CAnnotationDefaults& defaults = m_app.annotationDefaults;
@@ -327,7 +330,7 @@ int CMainFrame::OnTimer(int timer, int pending)
             stamp->setChecked(i == defaults.currentStamp);
         }
         if (count == 0) {
-            QAction* stamp = menu.addAction(QStringLiteral("Stamp"));
+            QAction* stamp = menu.addAction(ControlText(IDR_STAMP_MENU, ID_STAMP_FIRST));
             stamp->setData(ID_STAMP_FIRST);
             stamp->setEnabled(false);
         }

@@ -5,6 +5,7 @@
 #include "common/resource_locale.h"
 #include "common/resource_module.h"
 #include "uiwidgets/control_name.h"
+#include "viewer/dialogs/viewer_texts.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -463,35 +464,35 @@ bool CTqlVwTLPageView::focusNextPrevChild(bool)
     return true;
 }
 
-void AddViewSubmenus(QMenu* menu, const std::function<QAction*(QMenu*, const char*, int)>& add)
+void AddViewSubmenus(QMenu* menu, int menuId, int firstPopup, const std::function<QAction*(QMenu*, int)>& add)
 {
-    QMenu* zoom = menu->addMenu(QStringLiteral("&Zoom"));
-    add(zoom, "En&large", ID_VIEW_ENLARGE);
-    add(zoom, "Restore &default", ID_VIEW_RESTORE);
-    add(zoom, "R&educe", ID_VIEW_REDUCE);
-    QMenu* rotate = menu->addMenu(QStringLiteral("&Rotate"));
-    add(rotate, "Rotate 90 to &left", ID_VIEW_ROTATE_LEFT);
-    add(rotate, "Rotate 90 to &right", ID_VIEW_ROTATE_RIGHT);
-    add(rotate, "Rotate &180", ID_VIEW_ROTATE_180);
-    QMenu* image = menu->addMenu(QStringLiteral("&Image"));
-    add(image, "White/black &invert", ID_VIEW_INVERT);
-    add(image, "&Grayscale display", ID_VIEW_GREY);
+    QMenu* zoom = menu->addMenu(ControlText(menuId, firstPopup));
+    add(zoom, ID_VIEW_ENLARGE);
+    add(zoom, ID_VIEW_RESTORE);
+    add(zoom, ID_VIEW_REDUCE);
+    QMenu* rotate = menu->addMenu(ControlText(menuId, firstPopup + 1));
+    add(rotate, ID_VIEW_ROTATE_LEFT);
+    add(rotate, ID_VIEW_ROTATE_RIGHT);
+    add(rotate, ID_VIEW_ROTATE_180);
+    QMenu* image = menu->addMenu(ControlText(menuId, firstPopup + 2));
+    add(image, ID_VIEW_INVERT);
+    add(image, ID_VIEW_GREY);
 }
 
 QMenu* PageViewMenu(QWidget* parent, bool pages)
 {
     auto* menu = new QMenu(parent);
-    menu->setObjectName(QStringLiteral("menu132"));
-    const auto add = [&](QMenu* into, const char* text, int id) {
-        QAction* action = into->addAction(QString::fromUtf8(text));
+    menu->setObjectName(QStringLiteral("menu%1").arg(IDR_PAGE_MENU));
+    const auto add = [&](QMenu* into, int id) {
+        QAction* action = into->addAction(ControlText(IDR_PAGE_MENU, id));
         action->setObjectName(ControlName(id));
         action->setData(id);
         action->setEnabled(pages);
         return action;
     };
-    AddViewSubmenus(menu, add);
+    AddViewSubmenus(menu, IDR_PAGE_MENU, 0, add);
     menu->addSeparator();
-    add(menu, "&Properties...", ID_FILE_PROPERTIES);
+    add(menu, ID_FILE_PROPERTIES);
     return menu;
 }
 

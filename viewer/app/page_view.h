@@ -120,7 +120,9 @@ private:
 QCursor ViewCursor(int cursor);
 /// The view's menu 132: Zoom, Rotate, Image and Properties; greyed without pages.
 QMenu* PageViewMenu(QWidget* parent, bool pages);
-/// The "&Zoom", "&Rotate" and "&Image" submenus that the frame's View menu and menu 132 share.
-void AddViewSubmenus(QMenu* menu, const std::function<QAction*(QMenu*, const char*, int)>& add);
+/// The "&Zoom", "&Rotate" and "&Image" submenus that the frame's View menu and menu 132 share: their
+/// texts are menuId's strings of the popup positions firstPopup to firstPopup + 2; add(submenu,
+/// command) adds an item with that menu's text of the command.
+void AddViewSubmenus(QMenu* menu, int menuId, int firstPopup, const std::function<QAction*(QMenu*, int)>& add);
 
 } // namespace viewer

@@ -1,6 +1,7 @@
 #include "viewer/app/thumb_view.h"
 
 #include "uiwidgets/control_name.h"
+#include "viewer/dialogs/viewer_texts.h"
 
 #include <QContextMenuEvent>
 #include <QKeyEvent>
@@ -261,8 +262,8 @@ bool CTqlVwTLView::focusNextPrevChild(bool)
 void CTqlVwTLView::contextMenuEvent(QContextMenuEvent* event)
 {
     QMenu menu(this);
-    menu.setObjectName(QStringLiteral("menu131"));
-    QAction* properties = menu.addAction(QStringLiteral("P&roperties..."));
+    menu.setObjectName(QStringLiteral("menu%1").arg(IDR_THUMB_MENU));
+    QAction* properties = menu.addAction(ControlText(IDR_THUMB_MENU, ID_FILE_PROPERTIES));
     properties->setObjectName(ControlName(ID_FILE_PROPERTIES));
     properties->setEnabled(m_doc.PageCount() > 0);
     const QPoint at = event->reason() == QContextMenuEvent::Mouse ? event->globalPos()

@@ -6,6 +6,7 @@
 #include "uiwidgets/font_dialog.h"
 #include "uiwidgets/view_helpers.h"
 #include "uiwidgets/worker_dialogs.h"
+#include "viewer/dialogs/viewer_texts.h"
 #include "viewer/viewer_document.h"
 
 #include <QApplication>
@@ -29,12 +30,6 @@
 namespace viewer {
 
 namespace {
-
-// A control's text in the language module: dialog id x 10000 + control id.
-QString ControlText(int dialog, int control)
-{
-    return QtText(LoadResourceString(ControlTextId(static_cast<uint32_t>(dialog), static_cast<uint32_t>(control))));
-}
 
 // OK (id 1) and Cancel (id 2) of that dialog in a row at the bottom; OK is the default button.
 QHBoxLayout* okCancel(QDialog* dialog, int dialogId, QPushButton** ok = nullptr, bool cancel = true)

@@ -251,15 +251,19 @@ TEST_F(PageViewerTest, MenusHoldTheListedItems)
 {
     auto frame = Start({});
     ASSERT_TRUE(frame);
-    QStringList names;
-    for (QAction* top : frame->menuBar()->actions()) {
-        names << top->text();
-        for (QAction* item : top->menu()->actions()) {
+    // The items of a menu, a popup's followed by its own items marked ">".
+    const auto itemsOf = [](QMenu* menu, QStringList& names) {
+        for (QAction* item : menu->actions()) {
             names << (item->isSeparator() ? QStringLiteral("-") : item->text().section('\t', 0, 0));
             if (item->menu())
                 for (QAction* sub : item->menu()->actions())
                     names << ">" + sub->text().section('\t', 0, 0);
         }
+    };
+    QStringList names;
+    for (QAction* top : frame->menuBar()->actions()) {
+        names << top->text();
+        itemsOf(top->menu(), names);
     }
     EXPECT_EQ(names.join('|').toStdString(),
               "&File|P&roperties...|-|Quitting the Qelta Viewer|&View|Size ad&justment|&Zoom|>En&large|"
@@ -267,6 +271,14 @@ TEST_F(PageViewerTest, MenusHoldTheListedItems)
               ">White/black &invert|>&Grayscale display|-|Display entire p&age|Reduced disp&lay|"
               "&Page and reduced display|-|&Toolbar|&Status bar|&Page|&Next page|P&revious page|&First page|"
               "&Last page|Pa&ge jump...|&Tool|&Settings...|&Help|Table of &contents|-|Version inform&ation...");
+    // The page view's menu shares the View menu's popups; the toolbar's Hand is in no menu.
+    const std::unique_ptr<QMenu> viewMenu(PageViewMenu(nullptr, true));
+    QStringList viewNames;
+    itemsOf(viewMenu.get(), viewNames);
+    EXPECT_EQ(viewNames.join('|').toStdString(),
+              "&Zoom|>En&large|>Restore &default|>R&educe|&Rotate|>Rotate 90 to &left|>Rotate 90 to &right|"
+              ">Rotate &180|&Image|>White/black &invert|>&Grayscale display|-|&Properties...");
+    EXPECT_EQ(frame->Action(ID_TOOL_HAND)->text().toStdString(), "Hand");
     // Without pages every page command is greyed.
     EXPECT_FALSE(frame->Action(ID_VIEW_ENLARGE)->isEnabled());
     EXPECT_FALSE(frame->Action(ID_PAGE_NEXT)->isEnabled());
@@ -886,8 +898,10 @@ TEST_F(AnnotationViewTest, AnnotationMenusSendTheirCommandsAndTheKeyboardOpensTh
         const std::unique_ptr<QMenu> menu(AnnotationMenu(nullptr, c.kind, c.selectTool));
         EXPECT_EQ(menu->objectName().toStdString(), c.menu) << c.kind;
         std::vector<int> ids;
-        for (QAction* action : menu->actions())
+        for (QAction* action : menu->actions()) {
             ids.push_back(action->isSeparator() ? 0 : action->data().toInt());
+            EXPECT_NE(action->isSeparator(), !action->text().isEmpty()) << c.menu << " " << ids.back();
+        }
         EXPECT_EQ(ids, c.ids) << c.kind << " " << c.selectTool;
     }
     const std::unique_ptr<QMenu> memo(AnnotationMenu(nullptr, kAnnotPatchMemo, true));

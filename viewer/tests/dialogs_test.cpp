@@ -5,6 +5,7 @@
 #include "uiwidgets/control_name.h"
 #include "uiwidgets/font_dialog.h"
 #include "uiwidgets/tests/support/layout_order.h"
+#include "viewer/app/main_frame.h"
 #include "viewer/dialogs/viewer_dialogs.h"
 #include "viewer/tests/viewer_test_support.h"
 
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionFrame>
@@ -144,8 +146,8 @@ std::vector<std::string> TextsOf(QDialog& dialog)
     return texts;
 }
 
-// Every dialog's texts come from the viewer's language module: in English each has its text, and
-// a module of another language replaces them (what it lacks stays English).
+// Every dialog's and menu's texts come from the viewer's language module: in English each has its
+// text, and a module of another language replaces them (what it lacks stays English).
 TEST_F(DocumentTest, DialogTextsComeFromTheLanguageModule)
 {
     ASSERT_TRUE(document.OnOpenDocument(writeTiff(path("one.tif"), 1)));
@@ -183,18 +185,32 @@ TEST_F(DocumentTest, DialogTextsComeFromTheLanguageModule)
                                               "&Adjust image to display size with reduced view", "&Line number:", "OK",
                                               "Cancel"};
     EXPECT_EQ(TextsOf(*dialogs[2]), english);
+    // The main frame's File and View menus, an item of the Zoom popup inside View, and the About box.
+    CViewerSettings settings;
+    const auto frameTexts = [&] {
+        CMainFrame viewer(settings, prompter, 1920);
+        CAboutDlg about(&viewer);
+        const QList<QAction*> tops = viewer.menuBar()->actions();
+        return std::vector<std::string>{Utf8Text(tops.value(0)->text()), Utf8Text(tops.value(1)->text()),
+                                        Utf8Text(viewer.Action(ID_VIEW_ENLARGE)->text()), Utf8Text(about.windowTitle()),
+                                        Utf8Text(about.findChild<QPushButton*>(ControlName(IDOK))->text())};
+    };
+    EXPECT_EQ(frameTexts(), (std::vector<std::string>{"&File", "&View", "En&large", "About Qelta Viewer", "OK"}));
 
     CSDLocale german(ZPG_TEST_PROGRAM, "ZPG");
     ASSERT_EQ(german.LoadLocale(0x0407), 1);
     SetCurrentResourceLocale(&german);
     open();
     const std::vector<std::string> texts = TextsOf(*dialogs[2]);
+    const std::vector<std::string> frameTranslated = frameTexts();
     SetCurrentResourceLocale(nullptr);
     dialogs.clear();
     const std::vector<std::string> translated = {"Einstellungen", "Verkleinerte Ansicht",
                                                  "&Adjust image to display size with reduced view", "&Line number:",
                                                  "OK", "Abbrechen"};
     EXPECT_EQ(texts, translated);
+    EXPECT_EQ(frameTranslated,
+              (std::vector<std::string>{"&Datei", "&View", "&Vergrößern", "Info über Qelta Viewer", "OK"}));
 }
 
 TEST(ViewerDialogs, SettingsAndPageJump)
