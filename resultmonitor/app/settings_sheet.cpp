@@ -3,6 +3,7 @@
 #include "common/resource_locale.h"
 #include "resultmonitor/result_texts.h"
 #include "uiwidgets/control_name.h"
+#include "uiwidgets/control_text.h"
 #include "uiwidgets/view_helpers.h"
 
 #include <QCheckBox>
@@ -19,12 +20,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-// A control's text: dialog id x 10000 + control id.
-QString ControlText(int nDialogId, int nControlId)
-{
-    return QtText(LoadResourceString(ControlTextId(static_cast<uint32_t>(nDialogId), static_cast<uint32_t>(nControlId))));
-}
 
 // The group and label texts without controls of their own.
 constexpr int kTextViewPosition = 1, kTextViewInterval = 2, kTextMilliSecond = 3, kTextMessageType = 1;

@@ -3,6 +3,7 @@
 #include "common/prompter.h"
 #include "common/resource_locale.h"
 #include "uiwidgets/control_name.h"
+#include "uiwidgets/control_text.h"
 #include "uiwidgets/view_helpers.h"
 
 #include <QApplication>
@@ -15,16 +16,6 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QVBoxLayout>
-
-namespace {
-
-// A control's text in the editor's string table: dialog id x 10000 + control id.
-QString ControlText(int nDialog, int nControl)
-{
-    return QtText(LoadResourceString(ControlTextId(static_cast<uint32_t>(nDialog), static_cast<uint32_t>(nControl))));
-}
-
-} // namespace
 
 QIcon EditorIcon(int nId)
 {

@@ -10,6 +10,7 @@
 #include "platform/files.h"
 #include "platform/library.h"
 #include "uiwidgets/control_name.h"
+#include "uiwidgets/control_text.h"
 #include "uiwidgets/progress_runner.h"
 #include "uiwidgets/view_helpers.h"
 
@@ -53,7 +54,7 @@ enum : int {
 // The menus' texts (the main menu's and the context menus'): the string menu id x 10000 + command
 // id, a popup's the string menu id x 10000 + its position.
 constexpr uint32_t kMainMenu = 128;
-QString MenuText(uint32_t nMenu, int nItem) { return QtText(LoadResourceString(ControlTextId(nMenu, static_cast<uint32_t>(nItem)))); }
+QString MenuText(uint32_t nMenu, int nItem) { return ControlText(static_cast<int>(nMenu), nItem); }
 
 // The image of a row: a group or an address.
 int RecordIcon(const CAddress& address) { return address.m_nType == PB_RECORD_GROUP ? 137 : 135; }
