@@ -216,11 +216,19 @@ HRESULT serverGetClassObject(const ServerClass* table, size_t count, const CLSID
     return CLASS_E_CLASSNOTAVAILABLE;
 }
 
+namespace {
+std::string registeredLibraryFolder; // set once by an installer before it registers
+}
+
+void setServerLibraryFolder(std::string folder) { registeredLibraryFolder = std::move(folder); }
+
 HRESULT serverRegister(const ServerClass* table, size_t count, const void* anchor)
 {
-    const std::string path = modulePathOf(anchor);
+    std::string path = modulePathOf(anchor);
     if (path.empty())
         return SELFREG_E_CLASS;
+    if (!registeredLibraryFolder.empty())
+        path = joinPath(registeredLibraryFolder, fileNameOf(path));
     for (size_t i = 0; i < count; ++i)
         if (const HRESULT hr = registerServerClass(table[i], path); FAILED(hr))
             return hr;

@@ -403,8 +403,13 @@ HRESULT unregisterServerClass(const ServerClass& serverClass);
 /// DllGetClassObject for a library serving the classes in table.
 HRESULT serverGetClassObject(const ServerClass* table, size_t count, const CLSID& clsid, const IID& riid, void** ppv);
 
-/// DllRegisterServer for a library serving table; anchor is any address inside that library.
+/// DllRegisterServer for a library serving table; anchor is any address inside that library. The
+/// registration names the library where it was loaded from, or in the folder setServerLibraryFolder set.
 HRESULT serverRegister(const ServerClass* table, size_t count, const void* anchor);
+
+/// Makes the registrations this process writes name their libraries in `folder` (the folder they
+/// will be installed to) rather than the folder they were loaded from (a staged copy). Empty: as loaded.
+void setServerLibraryFolder(std::string folder);
 
 /// DllUnregisterServer for a library serving table.
 HRESULT serverUnregister(const ServerClass* table, size_t count);

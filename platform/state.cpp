@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <pwd.h>
 #include <unistd.h>
+#include <utility>
 
 namespace platform {
 
@@ -42,6 +43,13 @@ std::string underPrefix(const std::string& prefix, const char* folder)
     if (folder[0] == '/')
         return folder;
     return prefix == "/" ? "/" + std::string(folder) : prefix + "/" + folder;
+}
+
+// The folder an installer set for this process (setMachineStateFolder); empty when none.
+std::string& machineFolderOverride()
+{
+    static std::string folder;
+    return folder;
 }
 
 } // namespace
@@ -80,8 +88,12 @@ std::optional<std::string> stateRoot()
     return std::string(v);
 }
 
+void setMachineStateFolder(std::string folder) { machineFolderOverride() = std::move(folder); }
+
 std::string machineStateFolder()
 {
+    if (const std::string& folder = machineFolderOverride(); !folder.empty())
+        return folder;
     if (auto root = stateRoot())
         return *root + "/machine";
     if (runsFromBuildTree())

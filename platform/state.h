@@ -33,6 +33,11 @@ std::string installedMachineStateFolder(const std::string& prefix);
 /// Folder of the machine-wide state of this installation (HKLM and HKCR hives, system and common folders).
 std::string machineStateFolder();
 
+/// Makes this process keep its machine-wide state in `folder` instead of where the layout (or
+/// QELTA_ROOT) puts it: an installer writes the machine folder of the installation it lays down,
+/// perhaps a staged one. Call it before any other use of the state; empty goes back to the layout.
+void setMachineStateFolder(std::string folder);
+
 /// Folder of the current user's registry hive.
 std::string userStateFolder();
 
