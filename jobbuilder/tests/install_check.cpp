@@ -1,5 +1,5 @@
 // Run from an installed tree by install_test.cmake: finds the job builder through the registrations
-// that the installed qelta-regsvr wrote, and flushes one job to the file named by "FileOutput".
+// that the install wrote, and flushes one job to the file named by "FileOutput".
 //   install_check PREFIX WORKFOLDER LIBFOLDER MACHINEFOLDER
 // Exit code 0 when the job arrived in WORKFOLDER/job.pjl, every library came from the installed
 // library folder LIBFOLDER and the class registrations are in the installed machine folder.

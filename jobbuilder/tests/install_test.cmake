@@ -1,5 +1,5 @@
-# Installs the build into a fresh prefix, registers the component servers with the installed
-# qelta-regsvr and flushes one job to "FileOutput" with the installed libraries only.
+# Installs the build into a fresh prefix, whose install registers the component servers, and
+# flushes one job to "FileOutput" with the installed libraries and registrations only.
 #   cmake -DBUILD_DIR=<build> -DCHECK_PROGRAM=<install_check> -P install_test.cmake
 set(base "${BUILD_DIR}/install-test")
 set(prefix "${base}/prefix")
@@ -23,7 +23,5 @@ file(COPY "${CHECK_PROGRAM}" DESTINATION "${prefix}/bin")
 get_filename_component(check "${CHECK_PROGRAM}" NAME)
 set(env "${CMAKE_COMMAND}" -E env --unset=QELTA_ROOT "HOME=${base}/home" "XDG_CONFIG_HOME=${base}/home/.config"
   "XDG_DATA_HOME=${base}/home/.local/share" "TMPDIR=${work}")
-run("qelta-regsvr" ${env} "${prefix}/bin/qelta-regsvr" cryptotool.dll qeltamd5lib.dll resultreceiver.dll sendlog.dll
-  jobbuilder.dll)
 run("the installed job builder" ${env} "${prefix}/bin/${check}" "${prefix}" "${work}" "${prefix}/${QELTA_LIBDIR}" "${machine}")
 file(REMOVE_RECURSE "${base}")

@@ -1,16 +1,50 @@
-# Installs the build into a fresh prefix and checks the tree: the files the suite loads are there,
-# every library's needs are met inside it, and nothing of the tests came along. Then registers the
-# component servers with the installed qelta-regsvr and runs the installed sendwizard offscreen,
-# driven from its first page to Finish with a destination from the sample phone book and the sample
-# cover sheet: the job stream and the log entry must be there, and every library of the suite the
-# wizard loaded must have come from the prefix. Then the installed environment setting stores a
-# sender name typed on its first page.
+# Installs the build into a fresh prefix, as root a scratch /opt/qelta-test-XXXX (its configuration
+# and state in /etc/opt and /var/opt, all removed afterwards), and checks the tree: the files the
+# suite loads are there, every library's needs are met inside it, and nothing of the tests came
+# along. Then runs the installed sendwizard offscreen on a trial state root, driven from its first
+# page to Finish with a destination from the sample phone book and the sample cover sheet: the job
+# stream and the log entry must be there, and every library of the suite the wizard loaded must have
+# come from the prefix. Then the installed environment setting stores a sender name typed on its
+# first page. Last, with no state root, the installed machine as the install left it, only
+# "FileOutput" added to its hive: the wizard sends a typed number to that file.
 #   cmake -DBUILD_DIR=<build> -DSOURCE_DIR=<source> -DDRIVER=<wizard driver> -P install_wizard_test.cmake
 cmake_minimum_required(VERSION 3.25)
 set(base "${BUILD_DIR}/install-wizard-test")
-set(prefix "${base}/prefix")
+if(NOT DEFINED PREFIX)
+  # The checks run in a child, so that the folders outside the build tree go whatever they find.
+  set(prefix "${base}/prefix")
+  set(outside "")
+  execute_process(COMMAND id -u OUTPUT_VARIABLE uid OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(uid STREQUAL "0" AND IS_DIRECTORY /opt)
+    string(RANDOM LENGTH 8 ALPHABET abcdefghijklmnopqrstuvwxyz0123456789 tag)
+    set(prefix "/opt/qelta-test-${tag}")
+    set(outside "${prefix}" "/etc/opt/qelta-test-${tag}" "/var/opt/qelta-test-${tag}")
+    foreach(folder /etc/opt /var/opt)
+      if(NOT EXISTS "${folder}")
+        list(APPEND outside "${folder}") # made by the install: removed when nothing else is left in it
+      endif()
+    endforeach()
+  endif()
+  execute_process(COMMAND "${CMAKE_COMMAND}" "-DBUILD_DIR=${BUILD_DIR}" "-DSOURCE_DIR=${SOURCE_DIR}" "-DDRIVER=${DRIVER}"
+    "-DPREFIX=${prefix}" -P "${CMAKE_CURRENT_LIST_FILE}" RESULT_VARIABLE failed)
+  foreach(folder IN LISTS outside)
+    if(folder MATCHES "/qelta-test-")
+      file(REMOVE_RECURSE "${folder}")
+    else()
+      file(GLOB left "${folder}/*")
+      if(NOT left)
+        file(REMOVE_RECURSE "${folder}")
+      endif()
+    endif()
+  endforeach()
+  if(failed)
+    message(FATAL_ERROR "the installed suite's checks in ${prefix} failed")
+  endif()
+  return()
+endif()
+set(prefix "${PREFIX}")
 file(REMOVE_RECURSE "${base}")
-file(MAKE_DIRECTORY "${base}/home" "${base}/tmp")
+file(MAKE_DIRECTORY "${base}/home" "${base}/tmp" "${base}/out")
 
 include("${CMAKE_CURRENT_LIST_DIR}/../../cmake/QeltaScriptRun.cmake")
 include("${BUILD_DIR}/QeltaLayout.cmake")
@@ -43,15 +77,13 @@ foreach(path IN LISTS installed)
   endif()
 endforeach()
 
-# The trial run's set-up (servers, settings, the sample cover sheet, phone book and fax), made by
+# The trial run's set-up (its servers, settings, the sample cover sheet, phone book and fax), made by
 # its program copied into the tree so that it, too, takes the tree's libraries.
 file(COPY "${BUILD_DIR}/bin/qelta-sample" DESTINATION "${prefix}/bin")
 set(asan "$ENV{ASAN_OPTIONS}")
 set(env "${CMAKE_COMMAND}" -E env "QELTA_ROOT=${base}/state" "HOME=${base}/home" "TMPDIR=${base}/tmp"
   "XDG_CONFIG_HOME=${base}/home/.config" "XDG_DATA_HOME=${base}/home/.local/share" QT_QPA_PLATFORM=offscreen
   "ASAN_OPTIONS=${asan}:verify_asan_link_order=0")
-run("qelta-regsvr" ${env} "${prefix}/bin/qelta-regsvr" cryptotool.dll qeltamd5lib.dll resultreceiver.dll sendlog.dll
-  jobbuilder.dll covertool.dll booktool.dll)
 run("qelta-sample prepare" ${env} "${prefix}/bin/qelta-sample" prepare)
 string(REGEX REPLACE "\n$" "" args "${output}")
 string(REPLACE "\n" ";" args "${args}")
@@ -145,5 +177,27 @@ foreach(hive IN LISTS hives)
 endforeach()
 if(NOT stored MATCHES "\"HeaderUserName\"=\"Installed Run\"")
   message(FATAL_ERROR "the environment setting stored no sender name; the user's settings hold:\n${stored}")
+endif()
+
+# The installed machine, no state root: the install's registrations and settings, and "FileOutput"
+# added at the end of its machine hive as a user would; a typed number sent to that file.
+run("qelta-sample prepare" ${env} "${prefix}/bin/qelta-sample" prepare)
+string(REGEX REPLACE "\n$" "" args "${output}")
+string(REPLACE "\n" ";" args "${args}")
+file(APPEND "${machine}/HKLM.reg"
+  "[HKEY_LOCAL_MACHINE\\SOFTWARE\\KOVRA\\TQLSTL2]\n\"FileOutput\"=\"${base}/out/fax-job.pjl\"\n\n")
+set(env "${CMAKE_COMMAND}" -E env --unset=QELTA_ROOT "HOME=${base}/home" "TMPDIR=${base}/tmp"
+  "XDG_CONFIG_HOME=${base}/home/.config" "XDG_DATA_HOME=${base}/home/.local/share" QT_QPA_PLATFORM=offscreen
+  "ASAN_OPTIONS=${asan}:verify_asan_link_order=0")
+drive("the installed wizard on the installed machine" send "${prefix}/bin/sendwizard" ${args})
+file(GLOB streams "${base}/out/fax-job.pjl*")
+if(NOT streams)
+  message(FATAL_ERROR "the installed wizard wrote no job stream to ${base}/out")
+endif()
+list(GET streams 0 stream)
+file(READ "${stream}" stream LIMIT 64 HEX)
+string(FIND "${stream}" "${header}" headerAt)
+if(NOT headerAt EQUAL 0)
+  message(FATAL_ERROR "the installed wizard's job stream is no PJL job")
 endif()
 file(REMOVE_RECURSE "${base}")
