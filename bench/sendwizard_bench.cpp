@@ -220,7 +220,7 @@ void CoverPreviewFirst(benchmark::State& state)
 {
     const std::string cover = CoverFile();
     for (auto _ : state) {
-        platform::removeFile(root() + "/coversTMP/Sales.TQC.TIF");
+        platform::removeFile(root() + "/covers/TMP/Sales.TQC.TIF");
         if (CoverPreviewImage(cover).empty())
             state.SkipWithError("no preview");
     }

@@ -109,14 +109,46 @@ std::string GetUserDataDirectory(const char* valueName, const char* tail)
 
 std::string GetPhoneBookDirectory() { return GetUserDataDirectory("PhonebookDirectory", "/qelta/phonebook"); }
 
+std::string CoverFolderOfValue(const std::string& strValue)
+{
+    std::string value;
+    for (const char c : platform::nativePath(strValue))
+        if (c != '/' || value.empty() || value.back() != '/')
+            value += c;
+    if (value.empty())
+        return {};
+    if (value.back() == '/')
+        return value;
+    const size_t slash = value.rfind('/');
+    return slash == std::string::npos ? std::string("./") : value.substr(0, slash + 1);
+}
+
+std::string GetCoverFolderSetting()
+{
+    const CRegistryHelper user(HKEY_CURRENT_USER, kProductKeyPrefix);
+    std::string value = user.ReadString(kProductSubkey, "CvrFile", "");
+    if (value.empty()) {
+        value = CRegistryHelper(HKEY_LOCAL_MACHINE, kProductKeyPrefix).ReadString(kProductSubkey, "CvrFile", "");
+        if (value.empty()) {
+            // The default names the cover folder itself (its trailing "/").
+            char base[kMaxPathBytes];
+            if (!GetDataBaseFolder(base, sizeof base))
+                return {};
+            value = platform::joinPath(platform::joinPath(base, GetCompanyName()), "qelta/cvrfile/");
+        }
+        user.WriteString(kProductSubkey, "CvrFile", value);
+    }
+    // Made on first use, so that the editor's first sheet lands where the wizard lists.
+    if (const std::string folder = CoverFolderOfValue(value); !platform::pathExists(folder))
+        platform::createDirectories(folder); // a failure shows as an empty list or a failed save
+    return value;
+}
+
 std::string CoverWorkFolderOf(const std::string& coverFolder)
 {
-    std::string folder = coverFolder;
-    while (folder.size() > 1 && folder.back() == '/')
-        folder.pop_back();
-    if (folder.empty())
+    if (coverFolder.empty())
         return {};
-    return folder + "TMP";
+    return coverFolder.back() == '/' ? coverFolder + "TMP" : coverFolder + "/TMP";
 }
 
 void MendUserFolders()

@@ -1,5 +1,5 @@
 // The per-user data folders: the base folder chain, the company folder from the install tag file,
-// and the phone book directory built from them.
+// and the phone book and cover sheet folders built from them.
 #pragma once
 
 #include <cstddef>
@@ -37,8 +37,19 @@ std::string GetUserDataDirectory(const char* valueName, const char* tail);
 /// The phone book directory: HKCU "PhonebookDirectory", else base/company/qelta/phonebook.
 std::string GetPhoneBookDirectory();
 
-/// The work folder beside a cover sheet folder where the cover previews go: the folder without
-/// trailing separators followed by "TMP". Empty for an empty folder.
+/// The folder a cover sheet folder setting ("CvrFile") names: a value ending in "/" names itself,
+/// any other its parent ("./" for a bare name). Windows separators are taken as "/" and a doubled
+/// separator as one; the answer ends in "/". Empty for an empty value.
+std::string CoverFolderOfValue(const std::string& strValue);
+
+/// The cover sheet folder setting: HKCU "CvrFile"; when empty, HKLM "CvrFile", else the default
+/// base/company/qelta/cvrfile/ (no empty level for an empty company), which is then stored in HKCU.
+/// The folder the setting names (CoverFolderOfValue) is made when missing. Empty when no base
+/// folder can be had.
+std::string GetCoverFolderSetting();
+
+/// The work folder inside a cover sheet folder where the cover previews go: the folder, a "/"
+/// when it has none at its end, and "TMP". Empty for an empty folder.
 std::string CoverWorkFolderOf(const std::string& coverFolder);
 
 /// Makes the suite's folders of this user (the user's registry hive, the phone books, the sending

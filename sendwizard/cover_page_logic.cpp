@@ -44,14 +44,14 @@ bool WritableFolder(const std::string& folder)
 // Where the pictures of covers in folder are kept.
 std::string PreviewFolderOf(const std::string& coverFolder)
 {
+    const std::string inside = CoverWorkFolderOf(coverFolder);
+    if (!inside.empty() && WritableFolder(inside))
+        return inside;
+    // A shared, read-only cover folder: the pictures go to the user's own folder, one subfolder per
+    // cover folder so that covers of the same name in two folders never share a picture.
     std::string folder = coverFolder;
     while (folder.size() > 1 && folder.back() == '/')
         folder.pop_back();
-    const std::string beside = CoverWorkFolderOf(folder);
-    if (!beside.empty() && WritableFolder(beside))
-        return beside;
-    // A shared, read-only cover folder: the pictures go to the user's own folder, one subfolder per
-    // cover folder so that covers of the same name in two folders never share a picture.
     char local[kMaxPathBytes] = {};
     if (LoadShellFolderPath(local, sizeof local, CSIDL_LOCAL_APPDATA) != 1)
         return {};
@@ -93,17 +93,6 @@ bool RenderCover(const std::string& coverPath, const std::string& target)
 
 } // namespace
 
-std::string CoverFolderOfValue(const std::string& strValue)
-{
-    const std::string value = platform::nativePath(strValue);
-    if (value.empty())
-        return {};
-    if (value.back() == '/')
-        return value;
-    const size_t slash = value.rfind('/');
-    return slash == std::string::npos ? std::string("./") : value.substr(0, slash + 1);
-}
-
 std::string CoverPreviewImage(const std::string& strCoverPath)
 {
     const platform::FileStamp cover = platform::fileStamp(strCoverPath);
@@ -131,27 +120,9 @@ void CPPSelectCoverLogic::OnInitDialog()
     m_bChanged = true;
 }
 
-std::string CPPSelectCoverLogic::ReadCoverFolderValue()
-{
-    const CRegistryHelper user(HKEY_CURRENT_USER, kProductKeyPrefix);
-    std::string value = user.ReadString(kProductSubkey, kCoverFolderValue, "");
-    if (!value.empty())
-        return value;
-    value = CRegistryHelper(HKEY_LOCAL_MACHINE, kProductKeyPrefix).ReadString(kProductSubkey, kCoverFolderValue, "");
-    if (value.empty()) {
-        // The default names the cover folder itself (its trailing "/").
-        char base[kMaxPathBytes] = {};
-        if (GetDataBaseFolder(base, sizeof base) != 1)
-            return {};
-        value = std::string(base) + "/" + CPSMainuiLogic::GetInstallCompany() + "/qelta/cvrfile/";
-    }
-    user.WriteString(kProductSubkey, kCoverFolderValue, value);
-    return value;
-}
-
 void CPPSelectCoverLogic::OnSetActive()
 {
-    const std::string folder = CoverFolderOfValue(ReadCoverFolderValue());
+    const std::string folder = CoverFolderOfValue(GetCoverFolderSetting());
     if (folder == m_strFolder && !m_Sheet.GetRelistFlag())
         return;
     const std::string previous = m_nSelection >= 0 ? m_Files[static_cast<size_t>(m_nSelection)] : std::string();

@@ -2,6 +2,7 @@
 // attach choice, the cached preview picture, the zoom and the cover sheet editor.
 #pragma once
 
+#include "common/data_folders.h"
 #include "sendwizard/sheet_logic.h"
 
 #include <cstdint>
@@ -38,13 +39,9 @@ inline constexpr int kCoverControls[] = {IDC_COVER_GROUP, IDC_COVER_LIST, IDC_CR
 inline constexpr int kCoverPreviewDpi = 400;
 inline constexpr double kCoverPreviewZoom = 0.2;
 
-/// The folder a "CvrFile" value names: a value ending in "/" names itself, any other its parent.
-/// Windows separators are taken as "/"; the answer always ends in "/".
-std::string CoverFolderOfValue(const std::string& strValue);
-
-/// The cached preview picture of a cover file: in F + "TMP" beside the cover's folder F, named by
-/// the cover's whole name + ".TIF"; when that folder cannot be made or written, in the user's local
-/// application data folder. Renders it again when it is missing or older than the cover file.
+/// The cached preview picture of a cover file: in the folder "TMP" inside the cover's folder
+/// (CoverWorkFolderOf), named by the cover's whole name + ".TIF"; when that folder cannot be made
+/// or written, in the user's local application data folder. Renders it again when it is missing or older than the cover file.
 /// Empty when there is no cover file or the rendering failed (nothing is shown then).
 std::string CoverPreviewImage(const std::string& strCoverPath);
 
@@ -54,7 +51,7 @@ public:
 
     /// First set-up: the re-list flag is set, the attach choice applied, the changed mark set.
     void OnInitDialog();
-    /// Reads the cover folder ("CvrFile", HKCU then HKLM, else the default) and relists it when it
+    /// Reads the cover folder (GetCoverFolderSetting: made on first use) and relists it when it
     /// changed or the sheet's re-list flag is set.
     void OnSetActive();
     /// False (after STRING 2000) while a cover is to be attached but none is selected; otherwise
@@ -104,7 +101,6 @@ private:
     void SelectByPrefix(const std::string& strPrefix);
     void RefreshPreview();
     void StartEditor(const std::string& strCoverPath);
-    std::string ReadCoverFolderValue();
 
     CPSMainuiLogic& m_Sheet;
     IPrompter& m_Prompter;

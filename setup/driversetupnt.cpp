@@ -226,7 +226,7 @@ int DPD(void)
         for (const auto& file : files)
             books.removeRegularFile(file);
 
-    // The cover sheet previews beside the cover sheet folder.
+    // The cover sheet previews inside the cover sheet folder.
     const std::string covers = platform::nativePath(
         CRegistryHelper(HKEY_CURRENT_USER, kProductKeyPrefix).ReadString(kProductSubkey, "CvrFile", ""));
     if (const std::string work = CoverWorkFolderOf(covers); !work.empty()) {

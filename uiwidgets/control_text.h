@@ -17,3 +17,18 @@ inline QString ControlText(int owner, int item)
 /// The position that names a popup inside a popup of the main menu: (the outer popup's position +
 /// 1) x 100 + its own position; a popup of the menu bar is named by its position alone.
 constexpr int NestedPopupPosition(int outer, int inner) { return (outer + 1) * 100 + inner; }
+
+/// A command's prompt, the program's string of its id: "status text\ntip".
+struct CommandPrompt {
+    QString status;   ///< the status bar's text
+    QString tip;      ///< the tool tip; empty when the string has no line for it
+    bool hasTip = false;
+};
+inline CommandPrompt CommandPromptOf(int command)
+{
+    const std::string prompt = LoadResourceString(static_cast<uint32_t>(command));
+    const size_t newline = prompt.find('\n');
+    if (newline == std::string::npos)
+        return {QtText(prompt), {}, false};
+    return {QtText(std::string_view(prompt).substr(0, newline)), QtText(std::string_view(prompt).substr(newline + 1)), true};
+}

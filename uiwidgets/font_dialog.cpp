@@ -1,6 +1,6 @@
 #include "uiwidgets/font_dialog.h"
 
-#include "uiwidgets/control_name.h"
+#include "uiwidgets/control_text.h"
 #include "uiwidgets/view_helpers.h"
 
 #include <QCheckBox>
@@ -21,7 +21,6 @@
 
 namespace {
 
-const char* const kStyles[] = {"Regular", "Italic", "Bold", "Bold Italic"};
 const int kSizes[] = {8, 9, 10, 11, 12, 14, 16, 18, 20, 22, 24, 26, 28, 36, 48, 72};
 
 // A family as desktop font dialogs name it: without the foundry fontconfig adds where two foundries
@@ -62,13 +61,13 @@ const QColor& CCustomFontDlg::BasicColour(int index)
 CCustomFontDlg::CCustomFontDlg(const gdi::LOGFONTA& font, int pointSizeTenths, QWidget* parent)
     : QDialog(parent), m_Font(font)
 {
-    setWindowTitle(tr("Font"));
+    setWindowTitle(ControlText(IDD_FONT, 0));
     auto* grid = new QGridLayout;
     m_pFace = Named(new QListWidget(this), IDC_FONT_FACE);
     m_pFace->addItems(FontFamilies());
     m_pStyle = Named(new QListWidget(this), IDC_FONT_STYLE);
-    for (const char* style : kStyles)
-        m_pStyle->addItem(tr(style));
+    for (const unsigned style : kFontStyleTexts)
+        m_pStyle->addItem(QtText(LoadResourceString(style)));
     m_pSize = Named(new QComboBox(this), IDC_FONT_SIZE);
     m_pSize->setEditable(true);
     m_pSize->setMinimumContentsLength(5); // "11.9" and more, beside the arrow
@@ -76,11 +75,11 @@ CCustomFontDlg::CCustomFontDlg(const gdi::LOGFONTA& font, int pointSizeTenths, Q
     m_pSize->setInsertPolicy(QComboBox::NoInsert);
     for (int size : kSizes)
         m_pSize->addItem(QString::number(size));
-    auto* faceLabel = new QLabel(tr("&Font:"), this);
+    auto* faceLabel = Named(new QLabel(ControlText(IDD_FONT, IDC_FONT_FACE_LABEL), this), IDC_FONT_FACE_LABEL);
     faceLabel->setBuddy(m_pFace);
-    auto* styleLabel = new QLabel(tr("Font st&yle:"), this);
+    auto* styleLabel = Named(new QLabel(ControlText(IDD_FONT, IDC_FONT_STYLE_LABEL), this), IDC_FONT_STYLE_LABEL);
     styleLabel->setBuddy(m_pStyle);
-    auto* sizeLabel = new QLabel(tr("&Size:"), this);
+    auto* sizeLabel = Named(new QLabel(ControlText(IDD_FONT, IDC_FONT_SIZE_LABEL), this), IDC_FONT_SIZE_LABEL);
     sizeLabel->setBuddy(m_pSize);
     grid->addWidget(faceLabel, 0, 0);
     grid->addWidget(styleLabel, 0, 1);
@@ -89,13 +88,13 @@ CCustomFontDlg::CCustomFontDlg(const gdi::LOGFONTA& font, int pointSizeTenths, Q
     grid->addWidget(m_pStyle, 1, 1);
     grid->addWidget(m_pSize, 1, 2, Qt::AlignTop);
 
-    auto* effects = new QGroupBox(tr("Effects"), this);
+    auto* effects = Named(new QGroupBox(ControlText(IDD_FONT, IDC_FONT_EFFECTS), this), IDC_FONT_EFFECTS);
     auto* effectsLayout = new QVBoxLayout(effects);
-    m_pStrikeOut = Named(new QCheckBox(tr("Stri&keout"), effects), IDC_FONT_STRIKEOUT);
-    m_pUnderline = Named(new QCheckBox(tr("&Underline"), effects), IDC_FONT_UNDERLINE);
+    m_pStrikeOut = Named(new QCheckBox(ControlText(IDD_FONT, IDC_FONT_STRIKEOUT), effects), IDC_FONT_STRIKEOUT);
+    m_pUnderline = Named(new QCheckBox(ControlText(IDD_FONT, IDC_FONT_UNDERLINE), effects), IDC_FONT_UNDERLINE);
     effectsLayout->addWidget(m_pStrikeOut);
     effectsLayout->addWidget(m_pUnderline);
-    m_pColourLabel = new QLabel(tr("&Color:"), effects);
+    m_pColourLabel = Named(new QLabel(ControlText(IDD_FONT, IDC_FONT_COLOUR_LABEL), effects), IDC_FONT_COLOUR_LABEL);
     m_pColour = Named(new QComboBox(effects), IDC_FONT_COLOUR);
     for (int i = 0; i < 16; ++i) {
         QPixmap swatch(24, 12);
@@ -107,9 +106,9 @@ CCustomFontDlg::CCustomFontDlg(const gdi::LOGFONTA& font, int pointSizeTenths, Q
     effectsLayout->addWidget(m_pColour);
     grid->addWidget(effects, 2, 0);
 
-    auto* sampleBox = new QGroupBox(tr("Sample"), this);
+    auto* sampleBox = Named(new QGroupBox(ControlText(IDD_FONT, IDC_FONT_SAMPLE_GROUP), this), IDC_FONT_SAMPLE_GROUP);
     auto* sampleLayout = new QVBoxLayout(sampleBox);
-    m_pSample = Named(new QLabel(QStringLiteral("AaBbYyZz"), sampleBox), IDC_FONT_SAMPLE);
+    m_pSample = Named(new QLabel(ControlText(IDD_FONT, IDC_FONT_SAMPLE), sampleBox), IDC_FONT_SAMPLE);
     m_pSample->setAlignment(Qt::AlignCenter);
     m_pSample->setMinimumSize(160, 60);
     sampleLayout->addWidget(m_pSample);

@@ -13,11 +13,16 @@ class QComboBox;
 class QLabel;
 class QListWidget;
 
-/// Control ids of the dialog.
+/// The dialog's id and its control ids; its texts are the program's (ControlText of IDD_FONT).
 enum : int {
+    IDD_FONT = 1543,
     IDC_FONT_FACE = 1136, IDC_FONT_STYLE = 1137, IDC_FONT_SIZE = 1138, IDC_FONT_STRIKEOUT = 1040,
     IDC_FONT_UNDERLINE = 1041, IDC_FONT_COLOUR = 1139, IDC_FONT_SAMPLE = 1092,
+    IDC_FONT_FACE_LABEL = 1088, IDC_FONT_STYLE_LABEL = 1089, IDC_FONT_SIZE_LABEL = 1090,
+    IDC_FONT_COLOUR_LABEL = 1091, IDC_FONT_EFFECTS = 1072, IDC_FONT_SAMPLE_GROUP = 1073,
 };
+/// The style list's texts: regular, italic, bold, bold italic.
+inline constexpr unsigned kFontStyleTexts[] = {64902, 64903, 64904, 64905};
 
 class CCustomFontDlg : public QDialog {
     Q_OBJECT

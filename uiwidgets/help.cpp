@@ -2,10 +2,12 @@
 
 #include "common/prompter.h"
 #include "common/registry_helper.h"
+#include "common/resource_locale.h"
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/state.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QKeyEvent>
 #include <QStandardPaths>
@@ -13,8 +15,6 @@
 #include <QWidget>
 
 #include <chrono>
-#include <future>
-#include <memory>
 #include <system_error>
 #include <thread>
 
@@ -68,32 +68,41 @@ std::string HelpAddress(const std::string& folder, const std::string& file, uint
     return path + "#" + std::to_string(context);
 }
 
-bool OpenWithDesktop(const std::string& address)
+void OpenWithDesktop(const std::string& address, HelpFailure failed)
 {
     // Qt starts the desktop's opener without waiting for it, so an opener that finds no program for
     // the file would count as success: it is run here and its exit status heard.
     const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
     if (!opener.isEmpty())
-        return OpenWithProgram(opener.toStdString(), address);
-    return QDesktopServices::openUrl(FileUrlOf(address));
+        OpenWithProgram(opener.toStdString(), address, std::move(failed));
+    else if (!QDesktopServices::openUrl(FileUrlOf(address)))
+        failed();
 }
 
-bool OpenWithProgram(const std::string& program, const std::string& address)
+void OpenWithProgram(const std::string& program, const std::string& address, HelpFailure failed)
 {
     const auto child = platform::startProgram(program, {FileUrlOf(address).toEncoded().toStdString()});
-    if (!child)
-        return false;
-    auto verdict = std::make_shared<std::promise<int>>();
-    std::future<int> status = verdict->get_future();
-    try {
-        // The waiter reaps the opener whenever it ends, after this call if need be.
-        std::thread([verdict, started = *child] { verdict->set_value(platform::waitProgram(started)); }).detach();
-    } catch (const std::system_error&) {
-        return platform::waitProgram(*child) == 0; // no thread to wait in: wait here
+    if (!child) {
+        failed();
+        return;
     }
-    if (status.wait_for(kOpenerVerdictTime) != std::future_status::ready)
-        return true;
-    return status.get() == 0;
+    // The verdict goes back to the application's thread; without an application it is dropped.
+    const auto report = [failed = std::move(failed)] {
+        if (QCoreApplication* application = QCoreApplication::instance())
+            QMetaObject::invokeMethod(application, failed, Qt::QueuedConnection);
+    };
+    const auto hear = [report, started = *child] {
+        const auto begun = std::chrono::steady_clock::now();
+        const int status = platform::waitProgram(started);
+        if (status != 0 && std::chrono::steady_clock::now() - begun < kOpenerVerdictTime)
+            report();
+    };
+    try {
+        // The waiter reaps the opener whenever it ends.
+        std::thread(hear).detach();
+    } catch (const std::system_error&) {
+        hear(); // no thread to wait in: wait here
+    }
 }
 
 bool OpenHelp(const std::string& folder, const std::string& file, uint32_t context, IPrompter& prompter,
@@ -101,14 +110,26 @@ bool OpenHelp(const std::string& folder, const std::string& file, uint32_t conte
 {
     const std::string address = HelpAddress(folder, file, context);
     const std::string path = folder.empty() ? file : platform::joinPath(folder, file);
+    const auto text = [&path](unsigned id) {
+        std::string text = LoadResourceString(id);
+        if (const size_t at = text.find("%s"); at != std::string::npos)
+            text.replace(at, 2, path);
+        return text;
+    };
     if (address.empty()) {
-        prompter.MessageBox(warning.strMissing.empty() ? "The help file " + path + " is missing." : warning.strMissing,
+        prompter.MessageBox(warning.strMissing.empty() ? text(IDS_SHARED_HELP_MISSING) : warning.strMissing,
                             warning.strCaption, MB_ICONWARNING);
         return false;
     }
-    if (!(opener ? opener(address) : OpenWithDesktop(address))) {
-        prompter.MessageBox("The help file " + path + " cannot be opened: the desktop has no program for it.",
-                            warning.strCaption, MB_ICONWARNING);
+    const auto notOpened = [&prompter, message = text(IDS_SHARED_HELP_NOT_OPENED), caption = warning.strCaption] {
+        prompter.MessageBox(message, caption, MB_ICONWARNING);
+    };
+    if (!opener) {
+        OpenWithDesktop(address, notOpened);
+        return true;
+    }
+    if (!opener(address)) {
+        notOpened();
         return false;
     }
     return true;

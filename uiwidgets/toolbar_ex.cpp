@@ -1,6 +1,6 @@
 #include "uiwidgets/toolbar_ex.h"
 
-#include "uiwidgets/control_name.h"
+#include "uiwidgets/control_text.h"
 #include "uiwidgets/cool_menu.h"
 
 #include <QAbstractItemView>
@@ -92,8 +92,12 @@ bool CFontToolBar::CreateFontCombos()
     m_Slots[kSizeSlot] = insertWidget(sizeSlot, m_pSize);
     removeAction(nameSlot);
     removeAction(sizeSlot);
-    m_pName->setToolTip(tr("Font"));
-    m_pSize->setToolTip(tr("Font size"));
+    // Tips and status texts from the program's strings of the two commands.
+    for (QComboBox* combo : {m_pName, m_pSize}) {
+        const CommandPrompt prompt = CommandPromptOf(combo == m_pName ? ID_FONT_NAME : ID_FONT_SIZE);
+        combo->setStatusTip(prompt.status);
+        combo->setToolTip(prompt.tip);
+    }
     connect(m_pName, &QComboBox::activated, this, [this](int index) {
         m_nLastFace = index;
         send(ID_FONT_NAME);

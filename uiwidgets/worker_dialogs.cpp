@@ -2,7 +2,7 @@
 
 #include "common/progress_runner.h"
 
-#include "uiwidgets/control_name.h"
+#include "uiwidgets/control_text.h"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>
@@ -49,7 +49,7 @@ CWorkerDialog::CWorkerDialog(QWidget* parent, int dialogId, uint32_t message, ui
     : QDialog(parent), m_nMessage(message), m_nEndParam(endParam)
 {
     setObjectName(ControlName(dialogId));
-    m_pCancel = new QPushButton(tr("&Cancel"), this);
+    m_pCancel = new QPushButton(ControlText(dialogId, 2), this);
     m_pCancel->setObjectName(ControlName(2));
     m_pCancel->setAutoDefault(false);
     connect(m_pCancel, &QPushButton::clicked, this, &CWorkerDialog::reject);
@@ -168,7 +168,7 @@ CDProgress::CDProgress(QWidget* parent) : CWorkerDialog(parent, IDD_PROGRESS, Pr
     m_pBar->setObjectName(ControlName(IDC_PROGRESS_BAR));
     m_pBar->setRange(0, 100);
     m_pBar->setValue(0);
-    m_pDone = new QPushButton(tr("DONE"), this);
+    m_pDone = new QPushButton(ControlText(IDD_PROGRESS, 1), this);
     m_pDone->setObjectName(ControlName(1));
     m_pDone->hide();
     connect(m_pDone, &QPushButton::clicked, this, &QDialog::accept);

@@ -1,6 +1,7 @@
 #include "cover/editor/file_commands.h"
 
 #include "common/cover_notice.h"
+#include "common/data_folders.h"
 #include "common/prompter.h"
 #include "common/registry_helper.h"
 #include "common/resource_locale.h"
@@ -78,7 +79,8 @@ bool NotifyCoverSheetSaved(uint32_t wParam)
 CoverFolders ReadCoverFolders()
 {
     CoverFolders folders;
-    const std::string cover = CRegistryHelper(HKEY_CURRENT_USER, kProductKeyPrefix).ReadString(kProductSubkey, "CvrFile", "");
+    // The folder the send wizard lists (made on first use), so that a new sheet is offered there.
+    const std::string cover = GetCoverFolderSetting();
     if (!cover.empty())
         folders.coverFolder = platform::nativePath(cover);
     else

@@ -122,6 +122,7 @@ TEST(CoverFolder, AValueEndingInASlashNamesItselfAnyOtherItsParent)
     } cases[] = {
         {"/data/covers/", "/data/covers/"}, {"/data/covers", "/data/"},       {"/data/covers/Sales.TQC", "/data/covers/"},
         {"C:\\cvr\\", "C:/cvr/"},           {"Sales.TQC", "./"},              {"", ""},
+        {"/data//qelta//cvrfile/", "/data/qelta/cvrfile/"}, {"C:\\\\cvr\\\\Sales.TQC", "C:/cvr/"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(CoverFolderOfValue(c.value), c.folder) << c.value;
@@ -157,6 +158,18 @@ TEST_F(Pages, CoverFolderComesFromTheUserThenTheMachineElseTheDefault)
         EXPECT_EQ(UserValue("CvrFile"), c.stored.empty() ? expected : c.stored) << "stored in HKCU";
         EXPECT_FALSE(sheet.GetRelistFlag());
     }
+
+    // A fresh home with no company: the default has no empty level and the folder is made, so
+    // the editor's first sheet saved there is listed.
+    writeTextFile(install + "DATA.TAG", "[TagInfo]\n");
+    SetUser("CvrFile", "");
+    SetMachine("CvrFile", "");
+    CPPSelectCoverLogic fresh(sheet, prompter);
+    fresh.OnInitDialog();
+    fresh.OnSetActive();
+    EXPECT_EQ(fresh.GetFolder(), std::string(base) + "/qelta/cvrfile/");
+    EXPECT_TRUE(platform::isDirectory(fresh.GetFolder()));
+    EXPECT_EQ(UserValue("CvrFile"), fresh.GetFolder());
 }
 
 TEST_F(Pages, CoverListIsCaselessSortedAndKeepsItsSelectionByPrefix)
@@ -204,13 +217,13 @@ TEST_F(Pages, CoverPreviewIsRenderedAgainOnlyWhenTheCoverChanged)
     cover.OnInitDialog();
     cover.OnSetActive();
     cover.SetAttach(true);
-    const std::string picture = root.path() + "/coversTMP/Sales.TQC.TIF";
+    const std::string picture = covers + "TMP/Sales.TQC.TIF";
     ASSERT_EQ(cover.GetPreviewImage(), picture);
     IKFILEINFO info{};
     ASSERT_EQ(ImageKitFileType(picture, info), 1);
     EXPECT_EQ(cover.GetZoom(), 0.2);
     EXPECT_EQ(cover.GetZoomText(), "20 %");
-    EXPECT_EQ(platform::listFiles(root.path() + "/coversTMP", "*"), std::vector<std::string>{"Sales.TQC.TIF"})
+    EXPECT_EQ(platform::listFiles(covers + "TMP", "*"), std::vector<std::string>{"Sales.TQC.TIF"})
         << "no temporary file left";
 
     const platform::FileStamp first = platform::fileStamp(picture);
@@ -230,7 +243,7 @@ TEST_F(Pages, CoverPreviewGoesToTheUsersFolderWhenTheCoverFolderTakesNoFiles)
 {
     const std::string covers = root.path() + "/shared/";
     writeTextFile(covers + "Sales.TQC", kCoverText);
-    writeTextFile(root.path() + "/sharedTMP", "a file where the folder would be");
+    writeTextFile(covers + "TMP", "a file where the folder would be");
     const std::string picture = CoverPreviewImage(covers + "Sales.TQC");
     ASSERT_FALSE(picture.empty());
     char local[kMaxPathBytes] = {};

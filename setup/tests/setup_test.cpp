@@ -272,7 +272,7 @@ TEST_F(SetupTest, RemovalDeletesWorkFilesOnlyInNamedFolders)
     qelta::test::writeTextFile(books + "/one.tel", "1");
     qelta::test::writeTextFile(books + "/TWO.TEL", "2");
     qelta::test::writeTextFile(books + "/keep.xml", "x");
-    qelta::test::writeTextFile(covers + "TMP/a.TIF", "a");
+    qelta::test::writeTextFile(covers + "/TMP/a.TIF", "a");
     qelta::test::writeTextFile(covers + "/c.cvr", "c");
     std::filesystem::create_directories(books + "/sub.tel");
     std::filesystem::create_symlink(books + "/keep.xml", books + "/link.tel");
@@ -296,7 +296,7 @@ TEST_F(SetupTest, RemovalDeletesWorkFilesOnlyInNamedFolders)
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].text, "T1\n\nT2");
     EXPECT_TRUE(Exists(books + "/one.tel"));
-    EXPECT_FALSE(std::filesystem::exists(covers + "TMP"));
+    EXPECT_FALSE(std::filesystem::exists(covers + "/TMP"));
     EXPECT_TRUE(Exists(covers + "/c.cvr"));
 
     WriteList(0);

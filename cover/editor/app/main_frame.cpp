@@ -313,12 +313,10 @@ void CtqMainFrame::createMenus()
         const int command = id;
         action->setCheckable(isCheckable(command));
         action->setEnabled(isHandled(command) || isEditCommand(command));
-        const std::string prompt = LoadResourceString(static_cast<uint32_t>(command));
-        if (!prompt.empty()) {
-            const size_t newline = prompt.find('\n');
-            action->setStatusTip(QtText(prompt.substr(0, newline)));
-            if (newline != std::string::npos)
-                action->setToolTip(QtText(prompt.substr(newline + 1)));
+        if (const CommandPrompt prompt = CommandPromptOf(command); !prompt.status.isEmpty() || prompt.hasTip) {
+            action->setStatusTip(prompt.status);
+            if (prompt.hasTip)
+                action->setToolTip(prompt.tip);
         }
         connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
     }
@@ -421,10 +419,6 @@ bool CtqMainFrame::Create()
     // A frame narrower than its toolbar would hide buttons behind the overflow arrow: it grows to hold them.
     if (const int needed = m_pToolBar->sizeHint().width(); width() < needed)
         resize(needed, height());
-    m_pToolBar->NameCombo()->setToolTip(Action(ID_FONT_NAME)->toolTip());
-    m_pToolBar->NameCombo()->setStatusTip(Action(ID_FONT_NAME)->statusTip());
-    m_pToolBar->SizeCombo()->setToolTip(Action(ID_FONT_SIZE)->toolTip());
-    m_pToolBar->SizeCombo()->setStatusTip(Action(ID_FONT_SIZE)->statusTip());
     // Tab goes down the window: the toolbar's combos, then the sheet.
     QWidget::setTabOrder(m_pToolBar->NameCombo(), m_pToolBar->SizeCombo());
     QWidget::setTabOrder(m_pToolBar->SizeCombo(), m_pView);

@@ -3,6 +3,7 @@
 #include "cover/editor/file_commands.h"
 
 #include "common/cover_notice.h"
+#include "common/data_folders.h"
 #include "common/registry_helper.h"
 #include "cover/editor/tests/editor_prompter.h"
 #include "cover/model/cover_file.h"
@@ -92,6 +93,23 @@ TEST(CoverFileCommands, SaveAsAppendsToTheChosenListOnlyAfterTheSheetWasWritten)
         EXPECT_EQ(readTextFile(list), expected);
         EXPECT_EQ(f.notices, (std::vector<uint32_t>{kCoverSavedBySaveAs}));
     }
+}
+
+// In a fresh home Save As opens in the cover folder the send wizard lists, made on first use.
+TEST(CoverFileCommands, InAFreshHomeSaveAsOpensInTheFolderTheWizardLists)
+{
+    Fixture f;
+    CRegistryHelper(HKEY_CURRENT_USER, kProductKeyPrefix).WriteString(kProductSubkey, "CvrFile", "");
+    char base[kMaxPathBytes] = {};
+    ASSERT_EQ(GetDataBaseFolder(base, sizeof base), 1);
+    const std::string folder = std::string(base) + "/qelta/cvrfile/";
+    ASSERT_FALSE(platform::pathExists(folder));
+    f.prompter.files.push_back({folder + "First.TQC", 0});
+    EXPECT_TRUE(f.commands.SaveAs());
+    ASSERT_EQ(f.prompter.fileQuestions.size(), 1u);
+    EXPECT_EQ(f.prompter.fileQuestions[0].strFolder, folder);
+    EXPECT_EQ(CoverFolderOfValue(GetCoverFolderSetting()), folder);
+    EXPECT_EQ(platform::listFiles(folder, "*.TQC"), std::vector<std::string>{"First.TQC"});
 }
 
 TEST(CoverFileCommands, AMissingListIsLeftAloneAndACancelledSaveAsStillNotifies)

@@ -34,10 +34,10 @@ TEST(BookpickerTexts, EveryIdTheDialogsUseHasEnglishText)
 
 TEST(BookpickerTexts, HelpIsTheFileOfTheDataFolderAtTheDialogsContext)
 {
+    // The shipped page is only read: other tests open it at the same time, and a missing help
+    // file is the help opener's own case.
     const std::string file = platform::joinPath(platform::dataFolder(), "Bookmanager.html");
-    platform::removeFile(file);
-    EXPECT_EQ(HelpAddress(BookpickerHelpFolder(), kBookpickerHelpFile, HELP_GROUP), "");
-    ASSERT_TRUE(platform::writeFileAtomic(file, "<html></html>"));
+    ASSERT_TRUE(platform::pathExists(file));
     EXPECT_EQ(HelpAddress(BookpickerHelpFolder(), kBookpickerHelpFile, HELP_GROUP), file + "#131210");
-    platform::removeFile(file);
+    EXPECT_EQ(HelpAddress(BookpickerHelpFolder(), "Missing.html", HELP_GROUP), "");
 }
