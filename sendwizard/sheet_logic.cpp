@@ -128,7 +128,7 @@ void CPSMainuiLogic::WriteStepLog(const char* name, const std::string& text) con
 }
 
 template <typename I>
-bool CPSMainuiLogic::EnsureComponent(platform::com::Ptr<I>& component, const CLSID& clsid)
+bool CPSMainuiLogic::EnsureComponent(platform::com::Ptr<I>& component, const CLSID& clsid, const char* progId)
 {
     std::lock_guard lock(m_ComponentMutex);
     if (component)
@@ -136,20 +136,27 @@ bool CPSMainuiLogic::EnsureComponent(platform::com::Ptr<I>& component, const CLS
     // Once per thread: the phone book is made again for every import.
     if (!platform::com::threadInitialized())
         platform::com::initializeThread();
-    return SUCCEEDED(platform::com::createInstance(clsid, CLSCTX_INPROC_SERVER, component)) && component;
+    return SUCCEEDED(platform::com::createInstance(clsid, progId, CLSCTX_INPROC_SERVER, component)) && component;
+}
+
+int CPSMainuiLogic::Fail(std::string reason)
+{
+    m_strFailureReason = std::move(reason);
+    return 0;
 }
 
 int CPSMainuiLogic::CreateJobTool()
 {
-    if (EnsureComponent(m_pJobTool, CLSID_QeltaJobTool))
+    platform::com::takeErrorInfo(); // nothing of an earlier call
+    if (EnsureComponent(m_pJobTool, CLSID_QeltaJobTool, kQeltaJobToolProgId))
         return 1;
-    m_strFlushFailure = "the job tool (jobbuilder.dll) cannot be created";
-    return 0;
+    const std::string said = platform::com::takeErrorInfo();
+    return Fail(said.empty() ? "the component " + std::string(kQeltaJobToolProgId) + " cannot be created" : said);
 }
 
 int CPSMainuiLogic::ReadPhoneBookRecord(const std::string& strBookPath, int32_t lRecordID, CPhoneBookRecord& record)
 {
-    if (!EnsureComponent(m_pBookTool, CLSID_BookmanagerTool))
+    if (!EnsureComponent(m_pBookTool, CLSID_BookmanagerTool, kBookmanagerToolProgId))
         return 0;
     IBookmanagerTool& book = *m_pBookTool.get();
     const Bstr path(strBookPath);
@@ -195,7 +202,7 @@ void CPSMainuiLogic::ReleasePhoneBook()
 
 int CPSMainuiLogic::LaunchLogBrowserFromWizard()
 {
-    if (!EnsureComponent(m_pLogTool, CLSID_QeltaLogTool))
+    if (!EnsureComponent(m_pLogTool, CLSID_QeltaLogTool, kQeltaLogToolProgId))
         return 0;
     return m_pLogTool->LaunchLogBrowser(0) == S_OK ? 1 : 0;
 }
