@@ -183,8 +183,8 @@ HRESULT CQeltaJobTool::FlushJob()
 int32_t CQeltaJobTool::RecordInLog(const std::string& jobName)
 {
     if (!m_logTool) {
-        Refused("the job cannot be recorded in the sending log: "
-                + (m_strLogToolFailure.empty() ? std::string("the sending log cannot be created") : m_strLogToolFailure));
+        const std::string why = m_strLogToolFailure.empty() ? "the sending log cannot be created" : m_strLogToolFailure;
+        Refused("the job cannot be recorded in the sending log: " + why);
         return 0;
     }
     platform::com::takeErrorInfo();

@@ -60,7 +60,8 @@ std::string firstBytes(std::string_view text, size_t n) { return std::string(pla
 // text for errno when there is one; false.
 bool streamFailed(const std::string& what, int error = 0)
 {
-    platform::com::setErrorInfo("the job stream cannot be built: " + what + (error ? std::string(": ") + std::strerror(error) : ""));
+    platform::com::setErrorInfo("the job stream cannot be built: " + what
+                                + (error ? std::string(": ") + std::strerror(error) : std::string()));
     return false;
 }
 

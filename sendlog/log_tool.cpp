@@ -86,8 +86,9 @@ public:
     {
         return guardedCall([&]() -> HRESULT {
             errno = 0;
-            return m_log.FlushLogDestination2(lLogID) ? S_OK
-                                                      : writeFailed("the sending log entry's destination cannot be written", errno);
+            if (m_log.FlushLogDestination2(lLogID))
+                return S_OK;
+            return writeFailed("the sending log entry's destination cannot be written", errno);
         });
     }
 

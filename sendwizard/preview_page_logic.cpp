@@ -58,7 +58,8 @@ int RunWorker(CPSMainuiLogic& sheet, const char* log, const std::function<void(I
         std::string lines = failure.text + (details ? details() : std::string());
         if (!sheet.m_strFilePath.empty())
             lines += "\nKEPT - " + sheet.m_strFilePath;
-        lines += "\nREASON - " + (sheet.m_strFailureReason.empty() ? std::string(failure.text) : sheet.m_strFailureReason);
+        lines += "\nREASON - ";
+        lines += sheet.m_strFailureReason.empty() ? std::string(failure.text) : sheet.m_strFailureReason;
         sheet.WriteStepLog(log, lines);
         sink.Fail(kWorkerFailure);
         return 0;

@@ -26,7 +26,10 @@
 const std::string kUnopenedQueue =
     "the print queue \"Fax\" cannot be opened (no such queue, or the print server cannot be reached)";
 // The failure box, with the reason on a line below its text.
-std::string FailureBox(const std::string& reason) { return "Unknown System Error. Please re install Qelta Driver.\n" + reason; }
+std::string FailureBox(const std::string& reason)
+{
+    return "Unknown System Error. Please re install Qelta Driver.\n" + reason;
+}
 
 namespace {
 
@@ -419,7 +422,8 @@ TEST_F(Pages, EveryWorkerFailureLeavesItsTextAndEveryFailedSendItsReason)
         {"FAILED - CreateJobData1", false, [](CPSMainuiLogic& s) {
              s.m_bAttachCover = 1;
              s.m_strCoverPath = "/nonexistent/Sales.TQC";
-         }, [](const CPSMainuiLogic&) { return std::string("the cover sheet /nonexistent/Sales.TQC cannot be drawn"); }},
+         },
+         [](const CPSMainuiLogic&) { return std::string("the cover sheet /nonexistent/Sales.TQC cannot be drawn"); }},
         {"FAILED - CreateJobData2", false, [](CPSMainuiLogic& s) { s.m_nPageCount = 0; },
          [](const CPSMainuiLogic& s) { return "the page file " + s.m_strFilePath + " has no pages"; }},
         {"FAILED - SendJobData1", true, [](CPSMainuiLogic& s) { s.SetJobSummary(nullptr); },
@@ -431,7 +435,8 @@ TEST_F(Pages, EveryWorkerFailureLeavesItsTextAndEveryFailedSendItsReason)
         // The job tool refuses the job: its page file went.
         {"FAILED - SendJobData1", true, [](CPSMainuiLogic& s) {
              platform::removeFile(s.GetDocument(0)->m_strImagePath);
-         }, [](const CPSMainuiLogic& s) { return "the page file " + s.GetDocument(0)->m_strImagePath + " is not there"; }},
+         },
+         [](const CPSMainuiLogic& s) { return "the page file " + s.GetDocument(0)->m_strImagePath + " is not there"; }},
         {"FAILED - SendJobData2", true, [this](CPSMainuiLogic&) {
              spooler->failAt(platform::RecordingSpooler::Step::Open, 2);
          }, [](const CPSMainuiLogic&) { return kUnopenedQueue; }},
@@ -651,8 +656,8 @@ TEST_F(Pages, ReadyToSendStartsTheLogViewerWhenAskedAndSends)
     ready.SetLogViewer(false);
     EXPECT_TRUE(ready.OnWizardFinish());
     EXPECT_EQ(ready.GetButtons(), PSWIZB_FINISH);
-    EXPECT_EQ(JobLog(kSendJobLog), "FAILED - SendJobData2\nNOT SENT - 0123450 Name 0\nNOT SENT - 0123451 Name 1\nKEPT - "
-                                       + sheet.m_strFilePath + "\nREASON - " + kUnopenedQueue);
+    EXPECT_EQ(JobLog(kSendJobLog), "FAILED - SendJobData2\nNOT SENT - 0123450 Name 0\nNOT SENT - 0123451 Name 1"
+                                   "\nKEPT - " + sheet.m_strFilePath + "\nREASON - " + kUnopenedQueue);
     EXPECT_FALSE(platform::pathExists(out)) << "no log viewer this time";
 }
 

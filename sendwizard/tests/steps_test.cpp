@@ -599,7 +599,8 @@ TEST_F(WizardSteps, WithoutBroadcastEachDestinationGetsItsOwnJobAndCover)
     struct : IPrompter {
         int MessageBox(const std::string& text, const std::string&, unsigned) override
         {
-            EXPECT_TRUE(text.starts_with("Unknown System Error. Please re install Qelta Driver.\nthe pages of ")) << text;
+            EXPECT_TRUE(text.starts_with("Unknown System Error. Please re install Qelta Driver.\nthe pages of "))
+                << text;
             return IDOK;
         }
     } told;
