@@ -3,6 +3,7 @@
 // that the "FileOutput" setting receives while the print system has no queue for the printer.
 #include "imaging/tests/tiff_pages_support.h"
 #include "platform/files.h"
+#include "platform/library.h"
 #include "platform/registry.h"
 #include "platform/tests/support/recording_spooler.h"
 #include "platform/tests/support/test_support.h"
@@ -131,23 +132,27 @@ TEST(MainJob, TheTrialRunSendsTheSampleFaxToTheStreamFileAndTheLog)
 }
 
 // The trial run with the component servers' registrations emptied, all of them or the sending log's
-// alone: the Preview or the Finish fails, the box and the failure log name the component that is not
-// registered, the program ends non-zero and the sample fax's pages stay. With the registrations the
-// same walk sends.
-TEST(MainJob, AWalkWithoutTheServersRegistrationsKeepsThePagesAndNamesTheComponent)
+// alone, or with the job builder's naming a library that is not there: the Preview or the Finish
+// fails, the box and the failure log name the component and why it cannot be had, the program ends
+// non-zero and the sample fax's pages stay. With the registrations the same walk sends.
+TEST(MainJob, AWalkWhoseServersCannotBeHadKeepsThePagesAndNamesTheComponent)
 {
     const std::string box = "Unknown System Error. Please re install Qelta Driver.\n";
     const struct {
         const char* name;
         std::vector<std::string> emptied; // registration keys removed after the set-up
+        const char* library;              // the job builder's library as its registration names it
         const char* log;
         std::string reason;
     } cases[] = {
-        {"every registration", {"*"}, kCreateJobLog, "the component jobbuilder.QeltaJobTool is not registered"},
+        {"every registration", {"*"}, nullptr, kCreateJobLog, "the component jobbuilder.QeltaJobTool is not registered"},
         {"the sending log's", {"CLSID\\" + platform::com::guidToString(CLSID_QeltaLogTool), kQeltaLogToolProgId},
-         kSendJobLog,
+         nullptr, kSendJobLog,
          "the job cannot be recorded in the sending log: the component sendlog.QeltaLogTool is not registered"},
-        {"none", {}, nullptr, ""},
+        {"a library that is not there", {}, "/opt/qelta/lib/libjobbuilder-gone.so", kCreateJobLog,
+         "the component jobbuilder.QeltaJobTool cannot be loaded: library not found in " + platform::libraryFolder()
+             + ": libjobbuilder-gone.so"},
+        {"none", {}, nullptr, nullptr, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -166,6 +171,15 @@ TEST(MainJob, AWalkWithoutTheServersRegistrationsKeepsThePagesAndNamesTheCompone
             }
             for (const std::string& name : keys)
                 ASSERT_EQ(platform::deleteKeyTree(platform::Hive::ClassesRoot, name), platform::RegStatus::Ok) << name;
+        }
+        platform::RegistryKey server;
+        if (c.library) {
+            ASSERT_EQ(platform::RegistryKey::open(platform::Hive::ClassesRoot,
+                                                  "CLSID\\" + platform::com::guidToString(CLSID_QeltaJobTool)
+                                                      + "\\InprocServer32",
+                                                  server),
+                      platform::RegStatus::Ok);
+            ASSERT_EQ(server.set("", platform::RegValue::string(c.library)), platform::RegStatus::Ok);
         }
 
         ASSERT_NO_FATAL_FAILURE(SendTheSampleFax(*run, c.log ? std::vector{box + c.reason} : std::vector<std::string>{},
