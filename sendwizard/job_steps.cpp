@@ -92,9 +92,10 @@ std::string CallFailed(std::string_view text)
 // Why no temporary file could be made for a job image.
 std::string NoTempFile()
 {
+    const int error = errno ? errno : EIO;
     const auto folder = platform::knownFolder(platform::KnownFolder::Temp);
     return "no temporary file can be made in " + (folder ? *folder : std::string("the temporary folder")) + ": "
-        + std::strerror(errno ? errno : EIO);
+        + std::strerror(error);
 }
 
 std::string PageOf(int page, const std::string& path)

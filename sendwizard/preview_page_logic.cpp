@@ -15,7 +15,6 @@
 #include <charconv>
 #include <chrono>
 #include <cmath>
-#include <cstdio>
 #include <thread>
 
 namespace {
@@ -66,19 +65,11 @@ int RunWorker(CPSMainuiLogic& sheet, const char* log, const std::function<void(I
     }
 }
 
-// Tells of a job that could not be made or sent: the box's text with the reason on a line below
-// it, and the same line on stderr with the page file that is kept. The wizard then ends non-zero.
+// Tells of a job that could not be made or sent; the wizard then ends non-zero.
 void ReportJobFailure(CPSMainuiLogic& sheet, IPrompter& prompter)
 {
     sheet.m_bJobFailed = 1;
-    std::string text = WizardString(IDS_UNKNOWN_ERROR);
-    if (!sheet.m_strFailureReason.empty()) {
-        text += "\n" + sheet.m_strFailureReason;
-        std::fprintf(stderr, "sendwizard: %s\n", sheet.m_strFailureReason.c_str());
-    }
-    if (sheet.m_bKeepWorkFile && !sheet.m_strFilePath.empty())
-        std::fprintf(stderr, "sendwizard: the pages are kept in %s\n", sheet.m_strFilePath.c_str());
-    prompter.MessageBox(text, WizardString(IDS_CAPTION), MB_ICONEXCLAMATION);
+    sheet.ShowFailure(prompter, MB_ICONEXCLAMATION);
 }
 
 // One line for every destination of the job, in order, saying whether it went out: the documents

@@ -11,6 +11,7 @@
 #include "sendwizard/printer_info.h"
 #include "sendwizard/wizard_strings.h"
 
+#include <cstdio>
 #include <sys/stat.h>
 
 using platform::com::Bstr;
@@ -43,7 +44,8 @@ bool CPSMainuiLogic::SetCommandLineValues(const std::string& strFilePath, const 
         m_nPageCount = info.pageCount;
         return true;
     }
-    prompter.MessageBox(WizardString(IDS_UNKNOWN_ERROR), WizardString(IDS_CAPTION), MB_ICONWARNING);
+    m_strFailureReason = "the page file " + strFilePath + " is not a fax image that can be read";
+    ShowFailure(prompter, MB_ICONWARNING);
     return false;
 }
 
@@ -125,6 +127,18 @@ std::string CPSMainuiLogic::GetJobFolder() const
 void CPSMainuiLogic::WriteStepLog(const char* name, const std::string& text) const
 {
     platform::writeFileAtomic(GetJobFolder() + name, text);
+}
+
+void CPSMainuiLogic::ShowFailure(IPrompter& prompter, unsigned nFlags) const
+{
+    std::string text = WizardString(IDS_UNKNOWN_ERROR);
+    if (!m_strFailureReason.empty()) {
+        text += "\n" + m_strFailureReason;
+        std::fprintf(stderr, "sendwizard: %s\n", m_strFailureReason.c_str());
+    }
+    if (m_bKeepWorkFile && !m_strFilePath.empty())
+        std::fprintf(stderr, "sendwizard: the pages are kept in %s\n", m_strFilePath.c_str());
+    prompter.MessageBox(text, WizardString(IDS_CAPTION), nFlags);
 }
 
 template <typename I>

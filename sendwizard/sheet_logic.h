@@ -164,6 +164,9 @@ public:
 
     /// Writes text alone into the job folder's log file (the last failure only).
     void WriteStepLog(const char* name, const std::string& text) const;
+    /// Tells of a failure: STRING 2004 (caption STRING 128, nFlags) with the reason on a line below
+    /// it, and the same line on stderr, followed by the work file when it is kept.
+    void ShowFailure(IPrompter& prompter, unsigned nFlags) const;
 
 private:
     /// The job builder, the sending log and the phone book, created on first use.

@@ -188,7 +188,8 @@ TEST_F(WizardStart, FailuresBeforeTheSheetKeepTheWorkFile)
     CancellingRunner runner(prompter);
     const std::string text = root.path() + "/spool/job.txt";
     qelta::test::writeTextFile(text, "not an image");
-    prompter.expected = {"Unknown System Error. Please re install Qelta Driver."};
+    prompter.expected = {"Unknown System Error. Please re install Qelta Driver.\nthe page file " + text
+                         + " is not a fax image that can be read"};
     EXPECT_NE(RunSendWizard({text}, prompter, runner), 0);
     EXPECT_TRUE(platform::pathExists(text));
 
