@@ -200,7 +200,8 @@ TEST(MainJob, AWalkWhoseServersCannotBeHadKeepsThePagesAndNamesTheComponent)
         EXPECT_TRUE(results.m_FailureLogs[0].first.ends_with(c.log)) << results.m_FailureLogs[0].first;
         const std::string& text = results.m_FailureLogs[0].second;
         EXPECT_TRUE(text.ends_with("\nKEPT - " + run->m_strWorkFile + "\nREASON - " + c.reason)) << text;
-        const std::string told = "sendwizard: " + c.reason + "\nsendwizard: the pages are kept in " + run->m_strWorkFile;
+        const std::string told =
+            "sendwizard: " + c.reason + "\nsendwizard: the pages are kept in " + run->m_strWorkFile;
         EXPECT_NE(said.find(told + "\n"), std::string::npos) << said;
         ASSERT_TRUE(platform::pathExists(run->m_strWorkFile)) << "the pages were lost";
         EXPECT_EQ(imaging_test::readTiff(run->m_strWorkFile).size(), static_cast<size_t>(kSamplePages));
