@@ -1,5 +1,6 @@
 #include "jobbuilder/conversion.h"
 
+#include "platform/com.h"
 #include "platform/files.h"
 #include "platform/known_folders.h"
 
@@ -39,6 +40,18 @@ public:
 private:
     std::vector<std::string> m_paths;
 };
+
+// Keeps why a conversion failed as the thread's error information; nothing converted.
+std::nullopt_t Refuse(const std::string& reason)
+{
+    platform::com::setErrorInfo(reason);
+    return std::nullopt;
+}
+
+// The system's text for the last error, for a reason.
+std::string SystemError() { return std::strerror(errno ? errno : EIO); }
+
+std::string PageOf(int page, const std::string& path) { return "page " + std::to_string(page + 1) + " of " + path; }
 
 // Moves a file over another. When both names are already one file, only the source name goes.
 bool moveFile(const std::string& from, const std::string& to)
@@ -85,13 +98,18 @@ bool CConversionBinding::Load()
     if (m_library)
         return true;
     auto library = platform::Library::load("sendconvlib.dll");
-    if (!library)
+    if (!library) {
+        platform::com::setErrorInfo("the conversion library sendconvlib.dll cannot be loaded: "
+                                    + platform::Library::lastError());
         return false;
+    }
     auto convert = library->function<SENDCONVLIB_ConvertFn>("SENDCONVLIB_Convert");
     auto combine = library->function<SENDCONVLIB_CombineFn>("SENDCONVLIB_Combine");
     auto send = library->function<SENDCONVLIB_SendFn>("SENDCONVLIB_Send");
-    if (!convert || !combine || !send)
+    if (!convert || !combine || !send) {
+        platform::com::setErrorInfo("the conversion library " + library->path() + " lacks a conversion function");
         return false;
+    }
     m_library = std::move(library);
     m_pfnConvert = convert;
     m_pfnCombine = combine;
@@ -144,18 +162,20 @@ std::optional<std::string> ConvertBeforeSending(const CImagingBinding& imaging, 
 {
     const char* compression = CompressionName(request.compressionType);
     if (!PaperName(request.paperType) || !compression)
-        return std::nullopt;
-    if (!imaging.m_pfnFileType || !imaging.m_pfnTiffFileLoad || !imaging.m_pfnTiffFileSave
-        || !imaging.m_pfnFreeMemory || !conversion.Load())
-        return std::nullopt;
+        return Refuse("the conversion asked for is unknown (paper " + std::to_string(request.paperType)
+                      + ", compression " + std::to_string(request.compressionType) + ")");
+    if (!imaging.m_pfnFileType || !imaging.m_pfnTiffFileLoad || !imaging.m_pfnTiffFileSave || !imaging.m_pfnFreeMemory)
+        return Refuse("the imaging libraries IK6COM.DLL and IK6FILE.DLL cannot be loaded");
+    if (!conversion.Load())
+        return std::nullopt; // the reason is the thread's error information
     IKFILEINFO info{};
     if (imaging.m_pfnFileType(image.c_str(), 0, &info) != 1 || info.pageCount <= 0)
-        return std::nullopt;
+        return Refuse("the page file " + image + " cannot be converted: it is not a fax image with pages");
     const int pages = info.pageCount;
 
     const auto folder = platform::knownFolder(platform::KnownFolder::Temp);
     if (!folder || !platform::createDirectories(*folder))
-        return std::nullopt;
+        return Refuse("the temporary folder " + folder.value_or(std::string()) + " cannot be made: " + SystemError());
     TempFiles temp;
     // The result is a new file of its own, never one that was there before.
     const auto output = temp.Make(*folder, ".TMP");
@@ -163,41 +183,54 @@ std::optional<std::string> ConvertBeforeSending(const CImagingBinding& imaging, 
     const auto convertedFile = temp.Make(*folder);
     const auto previousFile = temp.Make(*folder);
     if (!output || !pageFile || !convertedFile || !previousFile)
-        return std::nullopt;
+        return Refuse("no temporary file for the conversion can be made in " + *folder + ": " + SystemError());
 
     static const char kTags[] = "Document\rDescription:\rPage:\rSoftware:\rDateTime:\rArtist:\r";
     for (int page = 0; page < pages; ++page) {
         const IKHANDLE handle = imaging.m_pfnTiffFileLoad(image.c_str(), page, 0, "", "", "");
         if (handle == 0)
-            return std::nullopt;
+            return Refuse(PageOf(page, image) + " cannot be converted: it cannot be read");
+        errno = 0;
         const int saved = imaging.m_pfnTiffFileSave(pageFile->c_str(), handle, IK_COMPRESSION_G4, 0, 1, kTags, 1, 0,
                                                     "", "", "");
         imaging.m_pfnFreeMemory(handle);
         if (saved != 1)
-            return std::nullopt;
+            return Refuse(PageOf(page, image) + " cannot be converted: it cannot be written to " + *pageFile + ": "
+                          + SystemError());
 
         IKFILEINFO pageInfo{};
         if (imaging.m_pfnFileType(pageFile->c_str(), 0, &pageInfo) != 1)
-            return std::nullopt;
+            return Refuse(PageOf(page, image) + " cannot be converted: its copy " + *pageFile + " cannot be read");
         const char* paper = PaperFromSize(pageInfo.width, pageInfo.height, pageInfo.resolution);
-        if (conversion.Convert(*pageFile, *convertedFile, paper, compression,
-                               static_cast<unsigned long>(request.xResolution),
-                               static_cast<unsigned long>(request.yResolution))
-            != 0)
-            return std::nullopt;
+        std::string message;
+        if (const int result = conversion.Convert(*pageFile, *convertedFile, paper, compression,
+                                                  static_cast<unsigned long>(request.xResolution),
+                                                  static_cast<unsigned long>(request.yResolution), &message);
+            result != 0)
+            return Refuse(PageOf(page, image) + " (" + std::to_string(pageInfo.width) + " x "
+                          + std::to_string(pageInfo.height) + " pixels, " + paper + ") cannot be converted to "
+                          + compression + " at " + std::to_string(request.xResolution) + " x "
+                          + std::to_string(request.yResolution) + " dpi: the conversion library answered "
+                          + std::to_string(result) + (message.empty() ? std::string() : " (" + message + ")"));
 
         // Names are freed before files move onto them: a file renamed over another makes the file
         // system start writing it out at once, which these files of the moment never need.
         if (page == 0) {
             ::unlink(output->c_str());
             if (!moveFile(*convertedFile, *output))
-                return std::nullopt;
+                return Refuse("the converted " + PageOf(page, image) + " cannot be moved to " + *output + ": "
+                              + SystemError());
         } else {
             // The pages so far move aside (no copy of them is made), and the library joins the
             // new page to them under the output name.
             ::unlink(previousFile->c_str());
-            if (!moveFile(*output, *previousFile) || conversion.Combine(*convertedFile, *previousFile, *output) != 0)
-                return std::nullopt;
+            if (!moveFile(*output, *previousFile))
+                return Refuse("the converted pages of " + image + " cannot be moved to " + *previousFile + ": "
+                              + SystemError());
+            if (const int result = conversion.Combine(*convertedFile, *previousFile, *output); result != 0)
+                return Refuse("the converted " + PageOf(page, image)
+                              + " cannot be joined to the pages before it: the conversion library answered "
+                              + std::to_string(result));
         }
         ::unlink(pageFile->c_str());
         ::unlink(convertedFile->c_str());

@@ -67,7 +67,8 @@ public:
     ThreadInitialization& operator=(const ThreadInitialization&) = delete;
 };
 
-// Creates an optional outside server on first use and keeps it; false when it cannot be had.
+// Creates an optional outside server on first use and keeps it; false (the reason is the
+// thread's error information) when it cannot be had.
 template <typename I>
 bool EnsureServer(platform::com::Ptr<I>& server, const char* progId)
 {
@@ -75,6 +76,20 @@ bool EnsureServer(platform::com::Ptr<I>& server, const char* progId)
         return true;
     const ThreadInitialization initialized;
     return SUCCEEDED(platform::com::createInstance(progId, kInprocContext, server));
+}
+
+// Keeps reason as the thread's error information (what the caller's failure log shows); S_FALSE.
+HRESULT Refused(std::string reason)
+{
+    platform::com::setErrorInfo(std::move(reason));
+    return S_FALSE;
+}
+
+// The same, unless a call below already gave its reason.
+HRESULT RefusedUnlessSaid(const std::string& reason)
+{
+    std::string said = platform::com::takeErrorInfo();
+    return Refused(said.empty() ? reason : std::move(said));
 }
 } // namespace
 
@@ -86,9 +101,13 @@ CQeltaJobTool::CQeltaJobTool()
     // The notification-address server is optional: without it the job carries an empty address.
     if (SUCCEEDED(platform::com::createInstance(CLSID_ResultReceiverInfo, kInprocContext, m_receiverInfo)))
         m_receiverInfo->Refresh();
-    // Without a sending log no job can be recorded, so none can be sent; the object still registers.
-    platform::com::createInstance(CLSID_QeltaLogTool, kInprocContext, m_logTool);
+    // Without a sending log no job can be recorded, so none can be sent; the object still registers,
+    // and a send gives the reason.
+    platform::com::takeErrorInfo();
+    if (FAILED(platform::com::createInstance(CLSID_QeltaLogTool, kQeltaLogToolProgId, kInprocContext, m_logTool)))
+        m_strLogToolFailure = platform::com::takeErrorInfo();
     m_conversion.Load(); // tried again before every use
+    platform::com::takeErrorInfo(); // what the optional parts said is no failure of the caller's
 }
 
 CQeltaJobTool::~CQeltaJobTool()
@@ -113,15 +132,19 @@ HRESULT CQeltaJobTool::CleanJob()
 HRESULT CQeltaJobTool::FlushJob()
 {
     return guardedCall([&]() -> HRESULT {
+        if (!m_job.m_bJobDataRegistered)
+            return Refused("the job tool holds no job: no page file was registered (RegisterJobData)");
+        if (!m_job.m_bDestinationRegistered)
+            return Refused("the job tool holds no destination for the job (RegisterJobTarget)");
         // A page count below 1 would leave no spooler page to split the stream into.
-        if (!m_job.m_bJobDataRegistered || !m_job.m_bDestinationRegistered || m_job.m_nPageCount <= 0)
-            return S_FALSE;
+        if (m_job.m_nPageCount <= 0)
+            return Refused("the page file " + m_job.m_strImagePath + " has no pages");
         FixSpoolTime(m_job);
         // The log entry carries the name the device reports the job back under.
         const std::string jobName = m_job.JobName();
         const int32_t logId = RecordInLog(jobName);
         if (logId == 0)
-            return S_FALSE;
+            return S_FALSE; // the reason is the thread's error information
         // Until the job has reached the device its entry goes again on every way out, so the log
         // never lists a fax that never left; a later try records the job afresh.
         UnsentEntry entry(*m_logTool.get(), logId);
@@ -132,24 +155,25 @@ HRESULT CQeltaJobTool::FlushJob()
         if (m_job.m_bConversionRequested) {
             const CConversionRequest request{m_job.m_nConversionPaperType, m_job.m_nConversionCompressionType,
                                              m_job.m_nConversionXResolution, m_job.m_nConversionYResolution};
+            platform::com::takeErrorInfo();
             auto path = m_imaging ? ConvertBeforeSending(*m_imaging, m_conversion, request, m_job.m_strImagePath)
                                   : std::nullopt;
             if (!path)
-                return S_FALSE;
+                return RefusedUnlessSaid("the page file " + m_job.m_strImagePath + " cannot be converted");
             converted.path = std::move(*path);
         }
 
         bool delivered = false;
         {
             CJobStream stream;
-            if (BuildStream(jobName, stream, converted.path)) {
-                auto target = CreateRedirectTarget(RedirectSetting());
-                delivered = target ? DeliverToFile(stream, std::move(*target))
-                                   : DeliverToPrinter(stream, m_job.m_strPrinterName, jobName, m_job.m_nPageCount);
-            }
+            if (!BuildStream(jobName, stream, converted.path))
+                return S_FALSE; // the reason is the thread's error information
+            auto target = CreateRedirectTarget(RedirectSetting());
+            delivered = target ? DeliverToFile(stream, std::move(*target))
+                               : DeliverToPrinter(stream, m_job.m_strPrinterName, jobName, m_job.m_nPageCount);
         }
         if (!delivered)
-            return S_FALSE;
+            return S_FALSE; // the reason is the thread's error information
         entry.Keep();
         m_job.Reset();
         return S_OK;
@@ -158,11 +182,22 @@ HRESULT CQeltaJobTool::FlushJob()
 
 int32_t CQeltaJobTool::RecordInLog(const std::string& jobName)
 {
-    if (!m_logTool)
+    if (!m_logTool) {
+        const std::string why = m_strLogToolFailure.empty() ? "the sending log cannot be created" : m_strLogToolFailure;
+        Refused("the job cannot be recorded in the sending log: " + why);
         return 0;
-    return RecordJobInLog(*m_logTool.get(), m_job, jobName, [this](const std::string& plain, std::string& encoded) {
-        return EncodePassword(plain, encoded);
-    });
+    }
+    platform::com::takeErrorInfo();
+    const int32_t id = RecordJobInLog(*m_logTool.get(), m_job, jobName,
+                                      [this](const std::string& plain, std::string& encoded) {
+                                          return EncodePassword(plain, encoded);
+                                      });
+    if (id == 0) {
+        const std::string said = platform::com::takeErrorInfo();
+        Refused("the job cannot be recorded in the sending log: "
+                + (said.empty() ? std::string("the sending log refused the entry") : said));
+    }
+    return id;
 }
 
 HRESULT CQeltaJobTool::RegisterJobTarget(int32_t lJobType, BSTR bszName, BSTR bszFAXNo, BSTR bszSubAddress,
@@ -170,7 +205,7 @@ HRESULT CQeltaJobTool::RegisterJobTarget(int32_t lJobType, BSTR bszName, BSTR bs
 {
     return guardedCall([&]() -> HRESULT {
         if (lJobType != 0 && lJobType != 1)
-            return S_FALSE;
+            return Refused("the destination kind " + std::to_string(lJobType) + " is unknown");
         auto destination = std::make_unique<CJobDestination>();
         destination->m_strNumber = ansiFromBstr(bszFAXNo);
         destination->m_strName = ansiFromBstr(bszName);
@@ -188,7 +223,9 @@ HRESULT CQeltaJobTool::RegisterJobTarget(int32_t lJobType, BSTR bszName, BSTR bs
                 && (!jobcheck::IsDestinationField(destination->m_strSubAddress)
                     || !jobcheck::IsDestinationField(destination->m_strPassCode)))
             || m_job.m_destinations.size() >= jobcheck::kMaxDestinations)
-            return S_FALSE;
+            return Refused("the destination " + destination->m_strNumber
+                           + " cannot be carried in the job (a number, sub-address or pass code holding ';' or '/', "
+                             "or one destination too many)");
         m_job.m_destinations.push_back(std::move(destination));
         m_job.m_bDestinationRegistered = 1;
         return S_OK;
@@ -209,13 +246,16 @@ HRESULT CQeltaJobTool::RegisterJobData(BSTR bszImagePath, BSTR bszPrinterName, B
         if (!jobcheck::IsQuotableValue(printerName) || !jobcheck::IsQuotableValue(userName)
             || !jobcheck::IsQuotableValue(documentName)
             || (mfp && !jobcheck::FitsQuotedLine("@PJL SET MFPUSERNAME=", userName)))
-            return S_FALSE;
+            return Refused("the printer name, user name or document name cannot be carried in the job stream "
+                           "(a quotation mark, a control character, or too long)");
 
-        if (imagePath.empty() || !platform::pathExists(imagePath) || !m_imaging || !m_imaging->FileLibraryLoaded())
-            return S_FALSE;
+        if (imagePath.empty() || !platform::pathExists(imagePath))
+            return Refused("the page file " + imagePath + " is not there");
+        if (!m_imaging || !m_imaging->FileLibraryLoaded() || !m_imaging->m_pfnFileType)
+            return Refused("the imaging library IK6FILE.DLL cannot be loaded");
         IKFILEINFO info{};
-        if (!m_imaging->m_pfnFileType || m_imaging->m_pfnFileType(imagePath.c_str(), 0, &info) != 1)
-            return S_FALSE;
+        if (m_imaging->m_pfnFileType(imagePath.c_str(), 0, &info) != 1)
+            return Refused("the page file " + imagePath + " is not a fax image");
         const int pageCount = info.pageCount;
 
         // A job the "FileOutput" setting redirects to a file needs no print queue; should that file
@@ -225,14 +265,14 @@ HRESULT CQeltaJobTool::RegisterJobData(BSTR bszImagePath, BSTR bszPrinterName, B
                 return S_FALSE; // the reason is the thread's error information
         }
         if (lMfpType < 0 || lMfpType > 3)
-            return S_FALSE;
+            return Refused("the model type " + std::to_string(lMfpType) + " is unknown");
 
         std::string encoded;
         const std::string password = ansiFromBstr(bszPassword);
         if (!password.empty() && !EncodePassword(password, encoded))
-            return S_FALSE;
+            return S_FALSE; // the reason is the thread's error information
         if (!jobcheck::IsQuotableValue(encoded) || (mfp && !jobcheck::FitsQuotedLine("@PJL SET MFPPASSWORD=", encoded)))
-            return S_FALSE;
+            return Refused("the encoded password cannot be carried in the job stream");
 
         m_job.m_nPageCount = pageCount;
         m_job.m_strImagePath = imagePath;
@@ -249,15 +289,23 @@ HRESULT CQeltaJobTool::RegisterJobData(BSTR bszImagePath, BSTR bszPrinterName, B
 
 bool CQeltaJobTool::EncodePassword(const std::string& password, std::string& encoded)
 {
-    if (!EnsureServer(m_encTool, kEncToolProgId))
+    if (!EnsureServer(m_encTool, kEncToolProgId)) {
+        RefusedUnlessSaid("the component " + std::string(kEncToolProgId) + " cannot be created");
         return false;
+    }
     Bstr source(password);
     Bstr result;
-    if (m_encTool->EncryptString(2, source.get(), result.out()) != S_OK)
+    if (m_encTool->EncryptString(2, source.get(), result.out()) != S_OK) {
+        RefusedUnlessSaid("the component " + std::string(kEncToolProgId) + " cannot encode a password");
         return false;
+    }
     encoded = result.ansi();
     // A non-empty password must never travel as an empty one.
-    return !encoded.empty();
+    if (encoded.empty()) {
+        Refused("the component " + std::string(kEncToolProgId) + " encoded a password as nothing");
+        return false;
+    }
+    return true;
 }
 
 HRESULT CQeltaJobTool::RegisterFiling(int32_t lFolderType, BSTR bszFolderName, BSTR bszFolderPassword,
@@ -269,7 +317,7 @@ HRESULT CQeltaJobTool::RegisterFiling(int32_t lFolderType, BSTR bszFolderName, B
     if (lFolderType < 0 || lFolderType > 2 || !platform::isDecimalDigits(folderPassword) || !platform::isDecimalDigits(filePassword)
         || !jobcheck::IsQuotableValue(folderName)
         || (lFolderType == 1 && !jobcheck::FitsQuotedLine("@PJL SET FILINGFOLDERPATH=", folderName)))
-        return S_FALSE;
+        return Refused("the document filing folder or its pass codes cannot be carried in the job");
     m_job.m_nFilingFolderType = lFolderType;
     m_job.m_strFilingFolderName = folderName;
     m_job.m_strFilingFolderPassword = folderPassword;
@@ -299,12 +347,21 @@ HRESULT CQeltaJobTool::ConvertJobImage(BSTR bszSrcPath, BSTR bszDestPath, int32_
     return guardedCall([&]() -> HRESULT {
         const char* paper = PaperName(lPaperSize);
         const char* compression = CompressionName(lCompressionType);
-        if (!paper || !compression || !m_conversion.Load())
-            return S_FALSE;
-        return m_conversion.Convert(ansiFromBstr(bszSrcPath), ansiFromBstr(bszDestPath), paper, compression, dwXres, dwYres)
-                       == 0
-                   ? S_OK
-                   : S_FALSE;
+        if (!paper || !compression)
+            return Refused("the conversion asked for is unknown (paper " + std::to_string(lPaperSize) + ", compression "
+                           + std::to_string(lCompressionType) + ")");
+        if (!m_conversion.Load())
+            return S_FALSE; // the reason is the thread's error information
+        const std::string source = ansiFromBstr(bszSrcPath);
+        std::string message;
+        const int result = m_conversion.Convert(source, ansiFromBstr(bszDestPath), paper, compression, dwXres, dwYres,
+                                                &message);
+        if (result == 0)
+            return S_OK;
+        return Refused("the page file " + source + " cannot be converted to " + paper + " " + compression + " at "
+                       + std::to_string(dwXres) + " x " + std::to_string(dwYres)
+                       + " dpi: the conversion library answered " + std::to_string(result)
+                       + (message.empty() ? std::string() : " (" + message + ")"));
     });
 }
 
@@ -313,7 +370,7 @@ HRESULT CQeltaJobTool::RegisterAccountNumber(BSTR bszAccountNumber, BSTR /*bszRe
     return guardedCall([&]() -> HRESULT {
         const std::string number = ansiFromBstr(bszAccountNumber);
         if (!platform::isDecimalDigits(number) || !jobcheck::FitsQuotedLine("@PJL SET ACCOUNTNUMBER=", number))
-            return S_FALSE;
+            return Refused("the account number is not a number of digits the job can carry");
         m_job.m_strAccountNumber = number;
         m_job.m_bAccountNumber = 1;
         return S_OK;
@@ -340,7 +397,7 @@ HRESULT CQeltaJobTool::RegisterLogData(BSTR bszLogImagePath)
     return guardedCall([&]() -> HRESULT {
         const std::string path = ansiFromBstr(bszLogImagePath);
         if (path.empty() || !platform::pathExists(path))
-            return S_FALSE;
+            return Refused("the log image " + path + " is not there");
         m_job.m_strLogImagePath = path;
         m_job.m_bLogImageRegistered = 1;
         return S_OK;
@@ -357,8 +414,10 @@ HRESULT CQeltaJobTool::RegisterQeltaHeader(int32_t bHeader)
 
 std::string CQeltaJobTool::Digest(const std::string& text)
 {
-    if (!EnsureServer(m_digestTool, kQeltaMD5ToolProgId))
+    if (!EnsureServer(m_digestTool, kQeltaMD5ToolProgId)) {
+        platform::com::takeErrorInfo(); // optional: the stream carries no digests
         return {};
+    }
     Bstr source(text);
     Bstr digest;
     if (FAILED(m_digestTool->MakeDigest(source.get(), digest.out())))

@@ -54,5 +54,6 @@ private:
     platform::com::Ptr<IQeltaMD5Tool> m_digestTool;
     platform::com::Ptr<IQeltaEncTool> m_encTool;
     platform::com::Ptr<IQeltaLogTool> m_logTool;
+    std::string m_strLogToolFailure; ///< why the sending log could not be created
     CConversionBinding m_conversion;
 };

@@ -1,5 +1,6 @@
 #include "jobbuilder/pjl_stream.h"
 
+#include "platform/com.h"
 #include "platform/files.h"
 #include "platform/known_folders.h"
 #include "platform/text.h"
@@ -55,21 +56,34 @@ std::string startTimeText(const platform::LocalTime& t)
 
 std::string firstBytes(std::string_view text, size_t n) { return std::string(platform::utf8Prefix(text, n)); }
 
+// Keeps why the stream could not be built as the thread's error information, with the system's
+// text for errno when there is one; false.
+bool streamFailed(const std::string& what, int error = 0)
+{
+    platform::com::setErrorInfo("the job stream cannot be built: " + what
+                                + (error ? std::string(": ") + std::strerror(error) : std::string()));
+    return false;
+}
+
 // Copies exactly size bytes of the image into fd; a short image fails.
-bool copyImage(const std::string& path, uint32_t size, int fd)
+bool copyImage(const std::string& path, uint32_t size, int fd, const std::string& streamPath)
 {
     const int in = platform::openRegularFile(path, O_RDONLY);
     if (in < 0)
-        return false;
+        return streamFailed("the page file " + path + " cannot be opened", errno);
     char buf[65536];
     uint64_t left = size;
     bool ok = true;
     while (ok && left > 0) {
         const size_t want = left < sizeof buf ? static_cast<size_t>(left) : sizeof buf;
+        errno = 0;
         const ssize_t n = ::read(in, buf, want);
         if (n < 0 && errno == EINTR)
             continue;
-        ok = n > 0 && platform::writeAll(fd, std::string_view(buf, static_cast<size_t>(n)));
+        if (n <= 0)
+            ok = streamFailed("the page file " + path + " cannot be read to its end", n < 0 ? errno : 0);
+        else if (!platform::writeAll(fd, std::string_view(buf, static_cast<size_t>(n))))
+            ok = streamFailed("the stream file " + streamPath + " cannot be written", errno);
         left -= n > 0 ? static_cast<uint64_t>(n) : 0;
     }
     ::close(in);
@@ -159,38 +173,40 @@ bool BuildJobStream(const CQeltaJob& job, const std::string& jobName, const CJob
     uint32_t imageSize = 0;
     if (::stat(image.c_str(), &st) == 0) {
         if (st.st_size > 0x7FFFFFFF)
-            return false;
+            return streamFailed("the page file " + image + " is larger than 2 GB");
         imageSize = static_cast<uint32_t>(st.st_size);
     }
     const std::string block = BuildDestinationBlock(job);
     std::string header;
     if (!BuildJobHeader(job, jobName, inputs, imageSize, static_cast<uint32_t>(block.size()), header))
-        return false;
+        return streamFailed("a header line would be longer than the device takes, or a value cannot be quoted");
 
     const auto folder = platform::knownFolder(platform::KnownFolder::Temp);
     if (!folder || !platform::createDirectories(*folder))
-        return false;
+        return streamFailed("the temporary folder " + folder.value_or(std::string()) + " cannot be made", errno);
     platform::FileDescriptor file;
     const auto path = platform::createTempFile(*folder, "FAX", ".tmp", nullptr, &file);
     if (!path)
-        return false;
+        return streamFailed("no stream file can be made in " + *folder, errno);
     CJobStream stream;
     stream.m_strPath = *path;
     stream.m_fd = file.release();
-    if (path->size() >= kStreamPathField)
-        return false; // the path must fit its field with a terminating zero
+    if (path->size() >= kStreamPathField) // the path must fit its field with a terminating zero
+        return streamFailed("the stream file's path " + *path + " is longer than 259 bytes");
 
     char field[kStreamPathField] = {};
     std::memcpy(field, path->data(), path->size());
     static const char trailer[] = "\x1B%-12345X@PJL EOJ\r\n\x1B%-12345X";
     const int fd = stream.m_fd;
-    if (!platform::writeAll(fd, std::string_view(field, sizeof field)) || !platform::writeAll(fd, header)
-        || !platform::writeAll(fd, block) || !copyImage(image, imageSize, fd)
-        || !platform::writeAll(fd, std::string_view(trailer, sizeof trailer - 1)))
+    auto written = [&](std::string_view bytes) {
+        return platform::writeAll(fd, bytes) || streamFailed("the stream file " + *path + " cannot be written", errno);
+    };
+    if (!written(std::string_view(field, sizeof field)) || !written(header) || !written(block)
+        || !copyImage(image, imageSize, fd, *path) || !written(std::string_view(trailer, sizeof trailer - 1)))
         return false;
     const off_t end = ::lseek(stream.m_fd, 0, SEEK_CUR);
     if (end < 0 || ::ftruncate(stream.m_fd, end) != 0 || ::lseek(stream.m_fd, kStreamPathField, SEEK_SET) < 0)
-        return false;
+        return streamFailed("the stream file " + *path + " cannot be ended", errno);
     stream.m_nLength = static_cast<uint64_t>(end) - kStreamPathField;
     std::swap(out.m_fd, stream.m_fd);
     std::swap(out.m_strPath, stream.m_strPath);

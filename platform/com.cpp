@@ -106,17 +106,45 @@ void registerClassObject(const CLSID& clsid, IClassFactory* factory)
         localClassObjects.erase(clsid);
 }
 
-HRESULT createInstance(const CLSID& clsid, IUnknown* outer, uint32_t context, const IID& riid, void** ppv)
+namespace {
+
+std::string hresultText(HRESULT hr)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
+    return text;
+}
+
+// The name a failure gives a class: the program identifier the caller knows, else the one its
+// registration names, else the class identifier.
+std::string componentName(const CLSID& clsid, std::string_view progId)
+{
+    if (!progId.empty())
+        return std::string(progId);
+    const std::string id = guidToString(clsid);
+    std::string registered;
+    if (readDefault("CLSID\\" + id + "\\ProgID", registered) == RegStatus::Ok && !registered.empty())
+        return registered;
+    return id;
+}
+
+// Creates the object; on failure the thread's error information says why, naming the class.
+HRESULT createNamed(const CLSID& clsid, std::string_view progId, IUnknown* outer, uint32_t context, const IID& riid,
+                    void** ppv)
 {
     if (!ppv)
         return E_POINTER;
     *ppv = nullptr;
+    auto failed = [&](HRESULT hr, const std::string& why) {
+        setErrorInfo("the component " + componentName(clsid, progId) + " " + why);
+        return hr;
+    };
     if (!threadInitialized())
-        return CO_E_NOTINITIALIZED;
+        return failed(CO_E_NOTINITIALIZED, "cannot be created: the calling thread is not initialised");
     if (outer)
         return CLASS_E_NOAGGREGATION;
     if (!(context & CLSCTX_INPROC_SERVER))
-        return REGDB_E_CLASSNOTREG;
+        return failed(REGDB_E_CLASSNOTREG, "is not registered as an in-process server");
 
     Ptr<IClassFactory> factory;
     {
@@ -128,7 +156,7 @@ HRESULT createInstance(const CLSID& clsid, IUnknown* outer, uint32_t context, co
         std::string serverPath;
         if (readDefault("CLSID\\" + guidToString(clsid) + "\\InprocServer32", serverPath) != RegStatus::Ok
             || serverPath.empty())
-            return REGDB_E_CLASSNOTREG;
+            return failed(REGDB_E_CLASSNOTREG, "is not registered");
         // Servers come from the suite's library folder only, whatever folder the registration names.
         const std::string fileName = fileNameOf(nativePath(serverPath));
         std::shared_ptr<Library> library;
@@ -142,17 +170,32 @@ HRESULT createInstance(const CLSID& clsid, IUnknown* outer, uint32_t context, co
                 loadedServers.erase(fileName);
         }
         if (!library)
-            return CO_E_DLLNOTFOUND;
+            return failed(CO_E_DLLNOTFOUND, "cannot be loaded: " + Library::lastError());
         const auto getClassObject = library->function<DllGetClassObjectFn>("DllGetClassObject");
         if (!getClassObject)
-            return CO_E_ERRORINDLL;
+            return failed(CO_E_ERRORINDLL, "cannot be loaded: " + library->path() + " serves no components");
         const HRESULT hr = getClassObject(clsid, IClassFactory::iid, factory.out());
-        if (FAILED(hr))
-            return hr;
-        if (!factory)
-            return CO_E_ERRORINDLL;
+        if (FAILED(hr) || !factory)
+            return failed(FAILED(hr) ? hr : CO_E_ERRORINDLL,
+                          "cannot be created: " + library->path() + " does not serve its class");
     }
-    return factory->CreateInstance(nullptr, riid, ppv);
+    const HRESULT hr = factory->CreateInstance(nullptr, riid, ppv);
+    if (FAILED(hr))
+        return failed(hr, "cannot be created (error " + hresultText(hr) + ")");
+    return hr;
+}
+
+} // namespace
+
+HRESULT createInstance(const CLSID& clsid, IUnknown* outer, uint32_t context, const IID& riid, void** ppv)
+{
+    return createNamed(clsid, {}, outer, context, riid, ppv);
+}
+
+HRESULT createInstance(const CLSID& clsid, std::string_view progId, IUnknown* outer, uint32_t context,
+                       const IID& riid, void** ppv)
+{
+    return createNamed(clsid, progId, outer, context, riid, ppv);
 }
 
 HRESULT createInstance(std::string_view progId, IUnknown* outer, uint32_t context, const IID& riid, void** ppv)
@@ -161,9 +204,11 @@ HRESULT createInstance(std::string_view progId, IUnknown* outer, uint32_t contex
         *ppv = nullptr;
     CLSID clsid;
     const HRESULT hr = classIdFromProgId(progId, clsid);
-    if (FAILED(hr))
+    if (FAILED(hr)) {
+        setErrorInfo("the component " + std::string(progId) + " is not registered");
         return hr;
-    return createInstance(clsid, outer, context, riid, ppv);
+    }
+    return createNamed(clsid, progId, outer, context, riid, ppv);
 }
 
 HRESULT registerServerClass(const ServerClass& c, const std::string& libraryPath)

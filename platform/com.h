@@ -360,8 +360,14 @@ std::string takeErrorInfo();
 HRESULT classIdFromProgId(std::string_view progId, CLSID& clsid);
 
 /// Creates an object of a registered class. Class contexts that include CLSCTX_INPROC_SERVER
-/// (1, 7, 23, ...) are served in process; the calling thread must be initialised.
+/// (1, 7, 23, ...) are served in process; the calling thread must be initialised. On failure the
+/// thread's error information says why: the component is not registered, its library cannot be
+/// loaded (with the loader's reason), or it cannot be created.
 HRESULT createInstance(const CLSID& clsid, IUnknown* outer, uint32_t context, const IID& riid, void** ppv);
+
+/// The same for a caller that knows the class's program identifier: a failure names it.
+HRESULT createInstance(const CLSID& clsid, std::string_view progId, IUnknown* outer, uint32_t context,
+                       const IID& riid, void** ppv);
 
 /// The same by program identifier.
 HRESULT createInstance(std::string_view progId, IUnknown* outer, uint32_t context, const IID& riid, void** ppv);
@@ -370,6 +376,12 @@ template <typename I>
 HRESULT createInstance(const CLSID& clsid, uint32_t context, Ptr<I>& out)
 {
     return createInstance(clsid, nullptr, context, I::iid, out.out());
+}
+
+template <typename I>
+HRESULT createInstance(const CLSID& clsid, std::string_view progId, uint32_t context, Ptr<I>& out)
+{
+    return createInstance(clsid, progId, nullptr, context, I::iid, out.out());
 }
 
 template <typename I>

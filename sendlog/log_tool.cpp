@@ -10,12 +10,26 @@
 #include "sendlog/IQeltaLogTool.h"
 #include "sendlog/log_store.h"
 
+#include <cerrno>
+#include <cstring>
+
 using platform::com::ansiFromBstr;
 using platform::com::bstrFromAnsi;
 
 namespace {
 
 HRESULT result(int ok) { return ok ? S_OK : S_FALSE; }
+
+// A write to the log folder that failed: the reason, with the folder and the system's text, becomes
+// the caller's error information.
+HRESULT writeFailed(const char* what, int error)
+{
+    const std::string folder = CQeltaLog::LogDirectory();
+    platform::com::setErrorInfo(std::string(what) + " in the log folder "
+                                + (folder.empty() ? std::string("(none is set)") : folder)
+                                + (error ? std::string(": ") + std::strerror(error) : std::string()));
+    return S_FALSE;
+}
 
 class CQeltaLogTool : public platform::com::Object<IQeltaLogTool> {
 public:
@@ -38,8 +52,9 @@ public:
             int32_t id = 0;
             if (!pNewLogID || !platform::localTimeFromDate(date, when))
                 return S_FALSE;
+            errno = 0;
             if (!m_log.CreateLogData2(ansiFromBstr(bszImageFile), ansiFromBstr(bszDocumentName), when, id))
-                return S_FALSE;
+                return writeFailed("the sending log entry cannot be made", errno);
             *pNewLogID = id;
             return S_OK;
         });
@@ -70,7 +85,10 @@ public:
     HRESULT FlushLogDestination(int32_t lLogID) override
     {
         return guardedCall([&]() -> HRESULT {
-            return result(m_log.FlushLogDestination2(lLogID));
+            errno = 0;
+            if (m_log.FlushLogDestination2(lLogID))
+                return S_OK;
+            return writeFailed("the sending log entry's destination cannot be written", errno);
         });
     }
 

@@ -4,10 +4,12 @@
 
 #include "platform/bstr.h"
 #include "platform/files.h"
+#include "platform/known_folders.h"
 #include "sendwizard/imagekit_binding.h"
 #include "sendwizard/wizard_strings.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -70,12 +72,35 @@ bool AppendPage(const std::string& path, IKHANDLE image)
 enum class CallResult { Ok, Failed, Error };
 CallResult Check(HRESULT hr) { return hr == S_OK ? CallResult::Ok : FAILED(hr) ? CallResult::Error : CallResult::Failed; }
 
-// The reason of a failed send step: what the job tool said (the queue and the system's reason),
-// else the queue and what failed.
-std::string SendFailure(const std::string& printer, const std::string& what)
+// The reason of a failed component call: what the component said (the file, folder, queue or
+// component and the system's reason), else the fallback.
+std::string ComponentFailure(const std::string& fallback)
 {
     std::string said = platform::com::takeErrorInfo();
-    return said.empty() ? "the job for the print queue \"" + printer + "\" failed: " + what : said;
+    return said.empty() ? fallback : said;
+}
+
+// "FAILED - IQeltaJobTool::FlushJob()" as a reason: "IQeltaJobTool::FlushJob() failed".
+std::string CallFailed(std::string_view text)
+{
+    constexpr std::string_view kPrefix = "FAILED - ";
+    if (text.starts_with(kPrefix))
+        text.remove_prefix(kPrefix.size());
+    return std::string(text) + " failed";
+}
+
+// Why no temporary file could be made for a job image.
+std::string NoTempFile()
+{
+    const int error = errno ? errno : EIO;
+    const auto folder = platform::knownFolder(platform::KnownFolder::Temp);
+    return "no temporary file can be made in " + (folder ? *folder : std::string("the temporary folder")) + ": "
+        + std::strerror(error);
+}
+
+std::string PageOf(int page, const std::string& path)
+{
+    return "page " + std::to_string(page + 1) + " of " + path;
 }
 
 } // namespace
@@ -88,7 +113,7 @@ int CPSMainuiLogic::BuildCoverImage(int i)
     StepFiles files;
     const std::string image = document->NewTempFile(1);
     if (image.empty())
-        return 0;
+        return Fail(NoTempFile());
     files.Add(image);
     if (document->m_bCover != 1) {
         files.KeepAll();
@@ -98,11 +123,14 @@ int CPSMainuiLogic::BuildCoverImage(int i)
         if (text)
             WriteStepLog(kCreateJobDataLog, text);
         document->m_strImagePath.clear();
-        return 0;
+        return Fail(ComponentFailure("the cover sheet " + document->m_strCoverPath + " cannot be drawn"));
     };
     platform::com::initializeThread();
+    platform::com::takeErrorInfo(); // nothing of an earlier call
     platform::com::Ptr<IQeltaCoverSheetTool> cover;
-    if (FAILED(platform::com::createInstance(CLSID_QeltaCoverSheetTool, CLSCTX_INPROC_SERVER, cover)) || !cover)
+    if (FAILED(platform::com::createInstance(CLSID_QeltaCoverSheetTool, kQeltaCoverSheetToolProgId,
+                                             CLSCTX_INPROC_SERVER, cover))
+        || !cover)
         return fail("Failed CoCreateInstance");
     const CJobDestination* destination = document->GetFirstDestination();
     const Bstr name(destination ? destination->m_strName : std::string());
@@ -132,8 +160,10 @@ int CPSMainuiLogic::BuildCoverImage(int i)
 int CPSMainuiLogic::AppendSourcePages(int i)
 {
     CFaxDocument* document = GetDocument(i);
-    if (!document || m_nPageCount <= 0 || document->m_strImagePath.empty())
-        return 0;
+    if (!document || document->m_strImagePath.empty())
+        return Fail("no fax document " + std::to_string(i));
+    if (m_nPageCount <= 0)
+        return Fail("the page file " + m_strFilePath + " has no pages");
     const CImageKitTable& kit = ImageKit();
     for (int p = 0; p < m_nPageCount; ++p) {
         const PageImage page(m_strFilePath, p);
@@ -141,9 +171,12 @@ int CPSMainuiLogic::AppendSourcePages(int i)
         // Its pixels must decode too (the image facts need them): a fax page is copied on as it is
         // coded, so damaged coding in the work file would otherwise reach the device.
         IKIMAGEINFO info{};
-        if (!page.Get() || !kit.pfnGetImageType || kit.pfnGetImageType(&info, page.Get(), &info) == 0
-            || !AppendPage(document->m_strImagePath, page.Get()))
-            return 0;
+        if (!page.Get() || !kit.pfnGetImageType || kit.pfnGetImageType(&info, page.Get(), &info) == 0)
+            return Fail(PageOf(p, m_strFilePath) + " cannot be read (it is missing or its coding is damaged)");
+        errno = 0;
+        if (!AppendPage(document->m_strImagePath, page.Get()))
+            return Fail(PageOf(p, m_strFilePath) + " cannot be written to " + document->m_strImagePath + ": "
+                        + std::strerror(errno ? errno : EIO));
     }
     return 1;
 }
@@ -152,29 +185,31 @@ int CPSMainuiLogic::StampDocumentPages(int i, int bFirst)
 {
     CFaxDocument* document = GetDocument(i);
     if (!document || document->m_strImagePath.empty())
-        return 0;
+        return Fail("no fax document " + std::to_string(i));
     const int total = document->m_bCover == 1 ? m_nPageCount + 1 : m_nPageCount;
     StepFiles files;
     const std::string stamped = document->NewTempFile(0);
     if (stamped.empty())
-        return 0;
+        return Fail(NoTempFile());
     files.Add(stamped);
     std::string preview;
     if (bFirst) {
         preview = document->NewTempFile(0);
         if (preview.empty())
-            return 0;
+            return Fail(NoTempFile());
         files.Add(preview);
     }
     const CJobSummary* summary = GetJobSummary();
     for (int k = 0; k < total; ++k) {
         const PageImage page(document->m_strImagePath, k);
         if (!page.Get())
-            return 0;
+            return Fail(PageOf(k, document->m_strImagePath) + " cannot be read");
         if (summary && summary->m_HeaderFont)
             StampHeader(page.Get(), *summary, *summary->m_HeaderFont, k + 1, total); // a failed stamp leaves the page
+        errno = 0;
         if (!AppendPage(stamped, page.Get()) || (bFirst && !AppendPage(preview, page.Get())))
-            return 0;
+            return Fail(PageOf(k, document->m_strImagePath) + " cannot be written to a temporary file: "
+                        + std::strerror(errno ? errno : EIO));
     }
     files.KeepAll();
     if (bFirst) {
@@ -222,19 +257,20 @@ int CPSMainuiLogic::ConvertDocumentImage(int i)
 {
     CFaxDocument* document = GetDocument(i);
     if (!document || !m_pJobTool)
-        return 0;
+        return Fail(!document ? "no fax document " + std::to_string(i) : std::string("no job tool"));
     StepFiles files;
     const std::string converted = document->NewTempFile(0);
     if (converted.empty())
-        return 0;
+        return Fail(NoTempFile());
     files.Add(converted);
     const Bstr source(document->m_strImagePath), target(converted);
     const int compression = m_pJobSummary ? m_pJobSummary->m_nCompression : 0;
     // A failed conversion fails the step: the job would otherwise send a file that was never written.
+    platform::com::takeErrorInfo(); // nothing of an earlier call
     if (m_pJobTool->ConvertJobImage(source.get(), target.get(), GetPaperIndex(), compression,
                                     static_cast<uint32_t>(m_nXResolution), static_cast<uint32_t>(m_nYResolution))
         != S_OK)
-        return 0;
+        return Fail(ComponentFailure("the pages of " + document->m_strImagePath + " cannot be converted"));
     files.KeepAll();
     if (!document->m_strLogImagePath.empty())
         platform::removeFile(document->m_strLogImagePath);
@@ -247,10 +283,8 @@ int CPSMainuiLogic::RegisterDocumentJob(int i)
 {
     const CFaxDocument* document = GetDocument(i);
     const CJobSummary* summary = GetJobSummary();
-    if (!document || !summary || !m_pJobTool) {
-        m_strFlushFailure = SendFailure(m_strPrinter, !document ? "no fax document" : !summary ? "no job summary" : "no job tool");
-        return 0;
-    }
+    if (!document || !summary || !m_pJobTool)
+        return Fail(!document ? "no fax document " + std::to_string(i) : !summary ? "no job summary" : "no job tool");
     IQeltaJobTool& job = *m_pJobTool.get();
     platform::com::takeErrorInfo(); // nothing of an earlier call
     auto step = [&](HRESULT hr, const char* text) {
@@ -258,7 +292,7 @@ int CPSMainuiLogic::RegisterDocumentJob(int i)
         if (result == CallResult::Failed)
             WriteStepLog(kSendJobDataLog, text);
         if (result != CallResult::Ok)
-            m_strFlushFailure = SendFailure(m_strPrinter, text);
+            Fail(ComponentFailure(CallFailed(text)));
         return result == CallResult::Ok;
     };
     job.CleanJob();
@@ -300,13 +334,10 @@ int CPSMainuiLogic::RegisterDocumentJob(int i)
 
 int CPSMainuiLogic::FlushDocumentJob(int i)
 {
-    if (!GetDocument(i) || !m_pJobTool) {
-        m_strFlushFailure = SendFailure(m_strPrinter, !m_pJobTool ? "no job tool" : "no fax document");
-        return 0;
-    }
+    if (!GetDocument(i) || !m_pJobTool)
+        return Fail(!m_pJobTool ? std::string("no job tool") : "no fax document " + std::to_string(i));
     platform::com::takeErrorInfo(); // nothing of an earlier call
     if (m_pJobTool->FlushJob() == S_OK) // "FAILED - IQeltaJobTool::FlushJob()" goes nowhere
         return 1;
-    m_strFlushFailure = SendFailure(m_strPrinter, "FAILED - IQeltaJobTool::FlushJob()");
-    return 0;
+    return Fail(ComponentFailure(CallFailed("FAILED - IQeltaJobTool::FlushJob()")));
 }

@@ -42,18 +42,34 @@ void Require(int ok, const char* text)
 }
 
 // Runs a worker's body; a failing step's text goes into the job folder's log, followed by what
-// details gives, and the failure is reported. 1 when the body ran through.
+// details gives, the page file that is kept and the reason, and the failure is reported. No
+// destination got the fax from the failed step on, so the page file stays. 1 when the body ran
+// through.
 int RunWorker(CPSMainuiLogic& sheet, const char* log, const std::function<void(IProgressSink&)>& body,
               IProgressSink& sink, const std::function<std::string()>& details = {})
 {
+    sheet.m_strFailureReason.clear();
     try {
         body(sink);
         return 1;
     } catch (const StepFailure& failure) {
-        sheet.WriteStepLog(log, failure.text + (details ? details() : std::string()));
+        sheet.m_bKeepWorkFile = 1;
+        std::string lines = failure.text + (details ? details() : std::string());
+        if (!sheet.m_strFilePath.empty())
+            lines += "\nKEPT - " + sheet.m_strFilePath;
+        lines += "\nREASON - ";
+        lines += sheet.m_strFailureReason.empty() ? std::string(failure.text) : sheet.m_strFailureReason;
+        sheet.WriteStepLog(log, lines);
         sink.Fail(kWorkerFailure);
         return 0;
     }
+}
+
+// Tells of a job that could not be made or sent; the wizard then ends non-zero.
+void ReportJobFailure(CPSMainuiLogic& sheet, IPrompter& prompter)
+{
+    sheet.m_bJobFailed = 1;
+    sheet.ShowFailure(prompter, MB_ICONEXCLAMATION);
 }
 
 // One line for every destination of the job, in order, saying whether it went out: the documents
@@ -76,7 +92,6 @@ std::string SendOutcome(const CPSMainuiLogic& sheet, int sentDocuments)
 int SendJobWorker(CPSMainuiLogic& sheet, IProgressSink& sink)
 {
     int sentDocuments = 0;
-    sheet.m_strFlushFailure.clear();
     const int sent = RunWorker(sheet, kSendJobLog, [&sheet, &sentDocuments](IProgressSink& progress) {
         Require(sheet.CreateJobTool(), "FAILED - SendJobData0");
         const int n = sheet.GetDocumentCount();
@@ -88,17 +103,9 @@ int SendJobWorker(CPSMainuiLogic& sheet, IProgressSink& sink)
             progress.Progress((i * 100 + 100) / n);
         }
         progress.Progress(100);
-    }, sink, [&] {
-        // What went out, then the reason the system gave.
-        std::string lines = SendOutcome(sheet, sentDocuments);
-        if (!sheet.m_strFlushFailure.empty())
-            lines += "\nREASON - " + sheet.m_strFlushFailure;
-        return lines;
-    });
+    }, sink, [&] { return SendOutcome(sheet, sentDocuments); });
     if (sent)
         std::this_thread::sleep_for(kFinishedPause);
-    else
-        sheet.m_bKeepWorkFile = 1; // a destination did not get the fax: its pages are not thrown away
     return sent;
 }
 
@@ -107,8 +114,7 @@ bool SendJob(CPSMainuiLogic& sheet, IPrompter& prompter, IProgressRunner& progre
     if (progress.Run(WizardString(IDS_SENDING), [&sheet](IProgressSink& sink) { return SendJobWorker(sheet, sink); })
         == 0)
         return true;
-    sheet.m_bJobFailed = 1;
-    prompter.MessageBox(WizardString(IDS_UNKNOWN_ERROR), WizardString(IDS_CAPTION), MB_ICONEXCLAMATION);
+    ReportJobFailure(sheet, prompter);
     return false;
 }
 
@@ -243,6 +249,7 @@ void CPPPreviewLogic::CreateImage()
         // A new job: whatever an earlier image's failure stopped is open again.
         m_bFailed = false;
         m_Sheet.m_bJobFailed = 0;
+        m_Sheet.m_bKeepWorkFile = 0;
         m_bControlsEnabled = true;
         m_nButtons = PSWIZB_BACK | PSWIZB_FINISH;
         m_nPageNumber = -1;
@@ -251,11 +258,10 @@ void CPPPreviewLogic::CreateImage()
         const int result = m_Progress.Run(WizardString(IDS_CREATING_IMAGE),
                                           [this](IProgressSink& sink) { return ImageWorker(sink); });
         if (result != 0) {
-            m_Prompter.MessageBox(WizardString(IDS_UNKNOWN_ERROR), WizardString(IDS_CAPTION), MB_ICONEXCLAMATION);
+            ReportJobFailure(m_Sheet, m_Prompter);
             m_nButtons = PSWIZB_FINISH;
             m_bControlsEnabled = false;
             m_bFailed = true;
-            m_Sheet.m_bJobFailed = 1;
             return;
         }
         m_strImagePath = m_Sheet.m_strPreviewImagePath;

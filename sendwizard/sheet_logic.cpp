@@ -11,6 +11,7 @@
 #include "sendwizard/printer_info.h"
 #include "sendwizard/wizard_strings.h"
 
+#include <cstdio>
 #include <sys/stat.h>
 
 using platform::com::Bstr;
@@ -43,7 +44,8 @@ bool CPSMainuiLogic::SetCommandLineValues(const std::string& strFilePath, const 
         m_nPageCount = info.pageCount;
         return true;
     }
-    prompter.MessageBox(WizardString(IDS_UNKNOWN_ERROR), WizardString(IDS_CAPTION), MB_ICONWARNING);
+    m_strFailureReason = "the page file " + strFilePath + " is not a fax image that can be read";
+    ShowFailure(prompter, MB_ICONWARNING);
     return false;
 }
 
@@ -127,8 +129,20 @@ void CPSMainuiLogic::WriteStepLog(const char* name, const std::string& text) con
     platform::writeFileAtomic(GetJobFolder() + name, text);
 }
 
+void CPSMainuiLogic::ShowFailure(IPrompter& prompter, unsigned nFlags) const
+{
+    std::string text = WizardString(IDS_UNKNOWN_ERROR);
+    if (!m_strFailureReason.empty()) {
+        text += "\n" + m_strFailureReason;
+        std::fprintf(stderr, "sendwizard: %s\n", m_strFailureReason.c_str());
+    }
+    if (m_bKeepWorkFile && !m_strFilePath.empty())
+        std::fprintf(stderr, "sendwizard: the pages are kept in %s\n", m_strFilePath.c_str());
+    prompter.MessageBox(text, WizardString(IDS_CAPTION), nFlags);
+}
+
 template <typename I>
-bool CPSMainuiLogic::EnsureComponent(platform::com::Ptr<I>& component, const CLSID& clsid)
+bool CPSMainuiLogic::EnsureComponent(platform::com::Ptr<I>& component, const CLSID& clsid, const char* progId)
 {
     std::lock_guard lock(m_ComponentMutex);
     if (component)
@@ -136,20 +150,27 @@ bool CPSMainuiLogic::EnsureComponent(platform::com::Ptr<I>& component, const CLS
     // Once per thread: the phone book is made again for every import.
     if (!platform::com::threadInitialized())
         platform::com::initializeThread();
-    return SUCCEEDED(platform::com::createInstance(clsid, CLSCTX_INPROC_SERVER, component)) && component;
+    return SUCCEEDED(platform::com::createInstance(clsid, progId, CLSCTX_INPROC_SERVER, component)) && component;
+}
+
+int CPSMainuiLogic::Fail(std::string reason)
+{
+    m_strFailureReason = std::move(reason);
+    return 0;
 }
 
 int CPSMainuiLogic::CreateJobTool()
 {
-    if (EnsureComponent(m_pJobTool, CLSID_QeltaJobTool))
+    platform::com::takeErrorInfo(); // nothing of an earlier call
+    if (EnsureComponent(m_pJobTool, CLSID_QeltaJobTool, kQeltaJobToolProgId))
         return 1;
-    m_strFlushFailure = "the job tool (jobbuilder.dll) cannot be created";
-    return 0;
+    const std::string said = platform::com::takeErrorInfo();
+    return Fail(said.empty() ? "the component " + std::string(kQeltaJobToolProgId) + " cannot be created" : said);
 }
 
 int CPSMainuiLogic::ReadPhoneBookRecord(const std::string& strBookPath, int32_t lRecordID, CPhoneBookRecord& record)
 {
-    if (!EnsureComponent(m_pBookTool, CLSID_BookmanagerTool))
+    if (!EnsureComponent(m_pBookTool, CLSID_BookmanagerTool, kBookmanagerToolProgId))
         return 0;
     IBookmanagerTool& book = *m_pBookTool.get();
     const Bstr path(strBookPath);
@@ -195,7 +216,7 @@ void CPSMainuiLogic::ReleasePhoneBook()
 
 int CPSMainuiLogic::LaunchLogBrowserFromWizard()
 {
-    if (!EnsureComponent(m_pLogTool, CLSID_QeltaLogTool))
+    if (!EnsureComponent(m_pLogTool, CLSID_QeltaLogTool, kQeltaLogToolProgId))
         return 0;
     return m_pLogTool->LaunchLogBrowser(0) == S_OK ? 1 : 0;
 }

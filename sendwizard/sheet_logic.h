@@ -111,9 +111,9 @@ public:
     int ConvertDocumentImage(int i);
     int RegisterDocumentJob(int i);
     int FlushDocumentJob(int i);
-    /// Why the last send step failed (CreateJobTool, RegisterDocumentJob, FlushDocumentJob): what
-    /// the job tool told (the queue and the system's reason), else the queue and what failed.
-    std::string m_strFlushFailure;
+    /// Why the last preview or send step failed, in words: what the component told (the component,
+    /// file, folder or queue and the system's reason), else what the step found wrong.
+    std::string m_strFailureReason;
     /// Draws the header line of one page into the top band of image.
     int StampHeader(uintptr_t image, const CJobSummary& summary, const LOGFONTA& font, int nPage, int nTotal);
 
@@ -147,7 +147,8 @@ public:
     std::vector<CJobDestination> m_Destinations;
     CJobParameters m_JobParameters;
     int m_bSkip = 0;
-    /// Set when a send failed, so some destination did not get the fax: the work file stays.
+    /// Set when the job could not be made or sent, so some destination did not get the fax: the
+    /// work file stays.
     int m_bKeepWorkFile = 0;
     /// Set when the job could not be made or sent (the user was told), cleared when the preview makes
     /// the job anew: the wizard then ends with a non-zero status.
@@ -163,11 +164,16 @@ public:
 
     /// Writes text alone into the job folder's log file (the last failure only).
     void WriteStepLog(const char* name, const std::string& text) const;
+    /// Tells of a failure: STRING 2004 (caption STRING 128, nFlags) with the reason on a line below
+    /// it, and the same line on stderr, followed by the work file when it is kept.
+    void ShowFailure(IPrompter& prompter, unsigned nFlags) const;
 
 private:
     /// The job builder, the sending log and the phone book, created on first use.
     template <typename I>
-    bool EnsureComponent(platform::com::Ptr<I>& component, const CLSID& clsid);
+    bool EnsureComponent(platform::com::Ptr<I>& component, const CLSID& clsid, const char* progId);
+    /// Keeps reason as the failure's reason; 0, the failed step's result.
+    int Fail(std::string reason);
 
     std::vector<std::unique_ptr<CFaxDocument>> m_Documents;
     std::unique_ptr<CJobSummary> m_pJobSummary;

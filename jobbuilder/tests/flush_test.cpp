@@ -10,6 +10,7 @@
 #include "platform/files.h"
 #include "platform/known_folders.h"
 #include "platform/library.h"
+#include "platform/registry.h"
 #include "platform/ole_date.h"
 #include "platform/spooler.h"
 #include "platform/tests/support/recording_spooler.h"
@@ -21,6 +22,8 @@
 #include <tiffio.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <functional>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -532,4 +535,70 @@ TEST_F(FlushTest, AValueThatWouldBreakItsPjlLineStopsTheJob)
     const Stream stream = splitStream(printed(0));
     EXPECT_EQ(stream.value("@PJL SET IPADDRESS="), "192.0.2.5:6000");
     EXPECT_EQ(stream.block.substr(6), "0123;");
+}
+
+// Every refused FlushJob says why through the thread's error information, and names the print
+// queue only when the queue failed: no job, a sending log that is not registered or whose folder
+// cannot be written, a page that cannot be converted, a stream that cannot be built.
+TEST_F(FlushTest, EachRefusedFlushNamesItsCause)
+{
+    const std::string notAFolder = root_.path() + "/plain-file";
+    qelta::test::writeTextFile(notAFolder, "");
+    const std::string temp = *platform::knownFolder(platform::KnownFolder::Temp);
+    const struct {
+        const char* name;
+        bool registered; // the job's data and one destination are registered first
+        std::function<void()> breakIt;
+        std::string reasonStart, reasonEnd;
+    } cases[] = {
+        {"nothing registered", false, [] {}, "the job tool holds no job: no page file was registered", ""},
+        {"log folder", true, [&] {
+             ASSERT_EQ(CRegistryHelper(HKEY_CURRENT_USER, kProductKeyPrefix)
+                           .WriteString(kProductSubkey, "LogDirectory", notAFolder + "/log"), 1);
+         }, "the job cannot be recorded in the sending log: the sending log entry cannot be made in the log folder "
+                + notAFolder + "/log: ", "Not a directory"},
+        {"sending log not registered", true, [&] {
+             ASSERT_EQ(platform::deleteKeyTree(platform::Hive::ClassesRoot,
+                                               "CLSID\\" + platform::com::guidToString(CLSID_QeltaLogTool)),
+                       platform::RegStatus::Ok);
+             tool_.reset();
+             ASSERT_EQ(platform::com::createInstance(CLSID_QeltaJobTool, kInproc, tool_), S_OK);
+             ASSERT_EQ(registerData(), S_OK);
+             ASSERT_EQ(registerTarget(0, "0123", "Bob"), S_OK);
+         }, "the job cannot be recorded in the sending log: the component sendlog.QeltaLogTool", " is not registered"},
+        {"conversion", true, [&] { ASSERT_EQ(tool_->RequestImageConverBeforeSending(3, 0, 0, 0), S_OK); },
+         "page 1 of " + image_ + " (",
+         "cannot be converted to MMR at 0 x 0 dpi: the conversion library answered 1 (resolution 0x0 out of range)"},
+        {"stream", true, [&] {
+             std::filesystem::remove_all(temp);
+             qelta::test::writeTextFile(temp, "");
+         }, "the job stream cannot be built: the temporary folder " + temp + " cannot be made", ""},
+        {"queue", true, [&] { spooler_->failAt(RecordingSpooler::Step::Open, 1); },
+         "the print queue \"Office MFP\" cannot be opened", ")"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(tool_->CleanJob(), S_OK);
+        if (c.registered) {
+            ASSERT_EQ(registerData(), S_OK);
+            ASSERT_EQ(registerTarget(0, "0123", "Bob"), S_OK);
+        }
+        ASSERT_NO_FATAL_FAILURE(c.breakIt());
+        platform::com::takeErrorInfo();
+        EXPECT_EQ(tool_->FlushJob(), S_FALSE);
+        const std::string reason = platform::com::takeErrorInfo();
+        EXPECT_TRUE(reason.starts_with(c.reasonStart)) << reason;
+        EXPECT_TRUE(reason.ends_with(c.reasonEnd)) << reason;
+        EXPECT_TRUE(c.reasonStart.starts_with("the print queue") || reason.find("print queue") == std::string::npos)
+            << reason;
+        EXPECT_TRUE(spooler_->documents().empty());
+        // Each case breaks one thing only: what the one before broke is mended.
+        CRegistryHelper(HKEY_CURRENT_USER, kProductKeyPrefix).WriteString(kProductSubkey, "LogDirectory", "");
+        registerServer("sendlog.dll");
+        if (std::filesystem::is_regular_file(temp))
+            std::filesystem::remove(temp);
+        platform::createDirectories(temp);
+        tool_.reset();
+        ASSERT_EQ(platform::com::createInstance(CLSID_QeltaJobTool, kInproc, tool_), S_OK);
+    }
 }

@@ -3,6 +3,8 @@
 // that the "FileOutput" setting receives while the print system has no queue for the printer.
 #include "imaging/tests/tiff_pages_support.h"
 #include "platform/files.h"
+#include "platform/library.h"
+#include "platform/registry.h"
 #include "platform/tests/support/recording_spooler.h"
 #include "platform/tests/support/test_support.h"
 #include "platform/process.h"
@@ -36,7 +38,8 @@ bool WaitFor(Done done, int nMilliseconds)
 }
 
 // What a user does once the sheet is up: one typed number, Next (the skip box is checked, so the
-// preview follows), Finish once the preview is made. Runs inside the sheet's own modal loop.
+// preview follows), Finish once the preview is made or has failed. Runs inside the sheet's own
+// modal loop.
 void DriveTheSheet()
 {
     auto* wizard = qobject_cast<CPSMainui*>(QApplication::activeModalWidget());
@@ -49,18 +52,21 @@ void DriveTheSheet()
     ASSERT_EQ(wizard->currentId(), IDD_PREVIEW);
     auto* preview = qobject_cast<CPPPreview*>(wizard->currentPage());
     ASSERT_TRUE(preview);
-    ASSERT_TRUE(WaitFor([&] { return preview->Logic().GetPageCount() == kSamplePages; }, 60000)) << "no preview";
+    ASSERT_TRUE(WaitFor([&] { return preview->Logic().GetPageCount() == kSamplePages || preview->Logic().HasFailed(); },
+                        60000))
+        << "no preview";
     QAbstractButton* finish = wizard->button(QWizard::FinishButton);
     ASSERT_TRUE(finish->isVisible() && finish->isEnabled());
     QTest::mouseClick(finish, Qt::LeftButton);
 }
 
 // Starts the wizard as the trial run does and drives it to Finish; fails the test when the sheet
-// had to be closed or start-up failed.
-void SendTheSampleFax(const CSampleRun& run)
+// had to be closed, a message box other than boxes appeared, or the program's result is not result.
+void SendTheSampleFax(const CSampleRun& run, const std::vector<std::string>& boxes = {}, int result = 0)
 {
     const auto& args = run.m_Args;
-    wizard_test::ScriptedPrompter prompter; // no message box may appear
+    wizard_test::ScriptedPrompter prompter;
+    prompter.expected = boxes;
     CQtSheetRunner runner(prompter);
     bool driven = false;
     QTimer::singleShot(0, [&] {
@@ -80,7 +86,7 @@ void SendTheSampleFax(const CSampleRun& run)
             dialog->done(QDialog::Rejected);
     });
     guard.start(120000);
-    EXPECT_EQ(RunSendWizard(args, prompter, runner), 0);
+    EXPECT_EQ(RunSendWizard(args, prompter, runner), result);
     guard.stop();
     ASSERT_FALSE(timedOut) << "the sheet had to be closed";
     ASSERT_TRUE(driven);
@@ -122,6 +128,85 @@ TEST(MainJob, TheTrialRunSendsTheSampleFaxToTheStreamFileAndTheLog)
     EXPECT_TRUE(platform::pathExists(results.m_LogEntries[0] + "/desktop.xml")) << results.m_LogEntries[0];
     EXPECT_TRUE(spooler->documents().empty());
     EXPECT_FALSE(platform::pathExists(run->m_strWorkFile)) << "the work file stays behind";
+    platform::setSpooler(nullptr);
+}
+
+// The trial run with the component servers' registrations emptied, all of them or the sending log's
+// alone, or with the job builder's naming a library that is not there: the Preview or the Finish
+// fails, the box and the failure log name the component and why it cannot be had, the program ends
+// non-zero and the sample fax's pages stay. With the registrations the same walk sends.
+TEST(MainJob, AWalkWhoseServersCannotBeHadKeepsThePagesAndNamesTheComponent)
+{
+    const std::string box = "Unknown System Error. Please re install Qelta Driver.\n";
+    const struct {
+        const char* name;
+        std::vector<std::string> emptied; // registration keys removed after the set-up
+        const char* library;              // the job builder's library as its registration names it
+        const char* log;
+        std::string reason;
+    } cases[] = {
+        {"every registration", {"*"}, nullptr, kCreateJobLog, "the component jobbuilder.QeltaJobTool is not registered"},
+        {"the sending log's", {"CLSID\\" + platform::com::guidToString(CLSID_QeltaLogTool), kQeltaLogToolProgId},
+         nullptr, kSendJobLog,
+         "the job cannot be recorded in the sending log: the component sendlog.QeltaLogTool is not registered"},
+        {"a library that is not there", {}, "/opt/qelta/lib/libjobbuilder-gone.so", kCreateJobLog,
+         "the component jobbuilder.QeltaJobTool cannot be loaded: library not found in " + platform::libraryFolder()
+             + ": libjobbuilder-gone.so"},
+        {"none", {}, nullptr, nullptr, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        qelta::test::ScopedStateRoot root;
+        const auto spooler = platform::RecordingSpooler::install("Another Printer");
+        std::string error;
+        const auto run = PrepareSampleRun(error);
+        ASSERT_TRUE(run) << error;
+        for (const std::string& key : c.emptied) {
+            std::vector<std::string> keys{key};
+            platform::RegistryKey classes;
+            if (key == "*") {
+                ASSERT_EQ(platform::RegistryKey::open(platform::Hive::ClassesRoot, "", classes),
+                          platform::RegStatus::Ok);
+                ASSERT_EQ(classes.subKeys(keys), platform::RegStatus::Ok);
+            }
+            for (const std::string& name : keys)
+                ASSERT_EQ(platform::deleteKeyTree(platform::Hive::ClassesRoot, name), platform::RegStatus::Ok) << name;
+        }
+        platform::RegistryKey server;
+        if (c.library) {
+            ASSERT_EQ(platform::RegistryKey::open(platform::Hive::ClassesRoot,
+                                                  "CLSID\\" + platform::com::guidToString(CLSID_QeltaJobTool)
+                                                      + "\\InprocServer32",
+                                                  server),
+                      platform::RegStatus::Ok);
+            ASSERT_EQ(server.set("", platform::RegValue::string(c.library)), platform::RegStatus::Ok);
+        }
+
+        ::testing::internal::CaptureStderr();
+        SendTheSampleFax(*run, c.log ? std::vector{box + c.reason} : std::vector<std::string>{}, c.log ? 1 : 0);
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        ASSERT_FALSE(HasFatalFailure());
+        const CSampleResults results = FindSampleResults(*run);
+        if (!c.log) {
+            EXPECT_EQ(results.m_StreamFiles, std::vector<std::string>{run->m_strStreamFile});
+            EXPECT_TRUE(results.m_FailureLogs.empty());
+            EXPECT_FALSE(platform::pathExists(run->m_strWorkFile)) << "the sent fax's pages stay behind";
+            continue;
+        }
+        EXPECT_TRUE(results.m_StreamFiles.empty());
+        EXPECT_TRUE(results.m_LogEntries.empty()) << "a fax that never left is in the sending log";
+        EXPECT_TRUE(spooler->documents().empty());
+        ASSERT_EQ(results.m_FailureLogs.size(), 1u);
+        EXPECT_TRUE(results.m_FailureLogs[0].first.ends_with(c.log)) << results.m_FailureLogs[0].first;
+        const std::string& text = results.m_FailureLogs[0].second;
+        EXPECT_TRUE(text.ends_with("\nKEPT - " + run->m_strWorkFile + "\nREASON - " + c.reason)) << text;
+        const std::string told =
+            "sendwizard: " + c.reason + "\nsendwizard: the pages are kept in " + run->m_strWorkFile;
+        EXPECT_NE(said.find(told + "\n"), std::string::npos) << said;
+        ASSERT_TRUE(platform::pathExists(run->m_strWorkFile)) << "the pages were lost";
+        EXPECT_EQ(imaging_test::readTiff(run->m_strWorkFile).size(), static_cast<size_t>(kSamplePages));
+        platform::setSpooler(nullptr);
+    }
     platform::setSpooler(nullptr);
 }
 

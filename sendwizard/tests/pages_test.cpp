@@ -22,9 +22,14 @@
 #include <fstream>
 #include <thread>
 
-// The reason a send's log gives when the spooler cannot open the printer "Fax".
+// The reason a failure gives when the spooler cannot open the printer "Fax".
 const std::string kUnopenedQueue =
-    "\nREASON - the print queue \"Fax\" cannot be opened (no such queue, or the print server cannot be reached)";
+    "the print queue \"Fax\" cannot be opened (no such queue, or the print server cannot be reached)";
+// The failure box, with the reason on a line below its text.
+std::string FailureBox(const std::string& reason)
+{
+    return "Unknown System Error. Please re install Qelta Driver.\n" + reason;
+}
 
 namespace {
 
@@ -420,30 +425,34 @@ TEST_F(Pages, ImageAndSendWorkersReportTheirProgress)
 
 TEST_F(Pages, EveryWorkerFailureLeavesItsTextAndEveryFailedSendItsReason)
 {
+    // The reason is the log's last line and the box's second; only a queue that failed is named.
     const struct {
         const char* text;
         bool send;
         std::function<void(CPSMainuiLogic&)> breakIt;
-        std::string reason; // a failed send's last line
+        std::function<std::string(const CPSMainuiLogic&)> reason;
     } cases[] = {
         {"FAILED - CreateJobData1", false, [](CPSMainuiLogic& s) {
              s.m_bAttachCover = 1;
              s.m_strCoverPath = "/nonexistent/Sales.TQC";
-         }, ""},
-        {"FAILED - CreateJobData2", false, [](CPSMainuiLogic& s) { s.m_nPageCount = 0; }, ""},
+         },
+         [](const CPSMainuiLogic&) { return std::string("the cover sheet /nonexistent/Sales.TQC cannot be drawn"); }},
+        {"FAILED - CreateJobData2", false, [](CPSMainuiLogic& s) { s.m_nPageCount = 0; },
+         [](const CPSMainuiLogic& s) { return "the page file " + s.m_strFilePath + " has no pages"; }},
         {"FAILED - SendJobData1", true, [](CPSMainuiLogic& s) { s.SetJobSummary(nullptr); },
-         "\nREASON - the job for the print queue \"Fax\" failed: no job summary"},
+         [](const CPSMainuiLogic&) { return std::string("no job summary"); }},
         // The queue cannot be opened when the job is registered.
         {"FAILED - SendJobData1", true, [this](CPSMainuiLogic&) {
              spooler->failAt(platform::RecordingSpooler::Step::Open, 1);
-         }, kUnopenedQueue},
-        // The job tool refuses the job without a reason of the system's.
+         }, [](const CPSMainuiLogic&) { return kUnopenedQueue; }},
+        // The job tool refuses the job: its page file went.
         {"FAILED - SendJobData1", true, [](CPSMainuiLogic& s) {
              platform::removeFile(s.GetDocument(0)->m_strImagePath);
-         }, "\nREASON - the job for the print queue \"Fax\" failed: FAILED - IQeltaJobTool::RegisterJobData()"},
+         },
+         [](const CPSMainuiLogic& s) { return "the page file " + s.GetDocument(0)->m_strImagePath + " is not there"; }},
         {"FAILED - SendJobData2", true, [this](CPSMainuiLogic&) {
              spooler->failAt(platform::RecordingSpooler::Step::Open, 2);
-         }, kUnopenedQueue},
+         }, [](const CPSMainuiLogic&) { return kUnopenedQueue; }},
     };
     AddDestinations(1);
     for (const auto& c : cases) {
@@ -456,19 +465,20 @@ TEST_F(Pages, EveryWorkerFailureLeavesItsTextAndEveryFailedSendItsReason)
             c.breakIt(job);
         preview.OnSetActive();
         if (!c.send)
-            prompter.expected = {"Unknown System Error. Please re install Qelta Driver."};
+            prompter.expected = {FailureBox(c.reason(job))};
         preview.CreateImage();
+        const std::string kept = "\nKEPT - " + work + "\nREASON - ";
         if (c.send) {
-            prompter.expected = {"Unknown System Error. Please re install Qelta Driver."};
             c.breakIt(job);
+            prompter.expected = {FailureBox(c.reason(job))};
             EXPECT_TRUE(preview.OnWizardFinish());
             EXPECT_EQ(preview.GetButtons(), PSWIZB_FINISH);
             EXPECT_EQ(readTextFile(job.GetJobFolder() + kSendJobLog),
-                      std::string(c.text) + "\nNOT SENT - 0123450 Name 0" + c.reason);
+                      std::string(c.text) + "\nNOT SENT - 0123450 Name 0" + kept + c.reason(job));
         } else {
             EXPECT_EQ(preview.GetButtons(), PSWIZB_FINISH) << c.text;
             EXPECT_FALSE(preview.AreControlsEnabled());
-            EXPECT_EQ(readTextFile(job.GetJobFolder() + kCreateJobLog), c.text);
+            EXPECT_EQ(readTextFile(job.GetJobFolder() + kCreateJobLog), c.text + kept + c.reason(job));
             const size_t before = spooler->documents().size();
             EXPECT_TRUE(preview.OnWizardFinish()) << "Finish closes without sending";
             EXPECT_EQ(spooler->documents().size(), before);
@@ -486,7 +496,7 @@ TEST_F(Pages, AJobRebuiltAfterAFailedImageIsMadeAndSentAnew)
     sheet.m_strCoverPath = root.path() + "/removed/Sales.TQC";
     CPPPreviewLogic preview(sheet, prompter, progress);
     preview.OnSetActive();
-    prompter.expected = {"Unknown System Error. Please re install Qelta Driver."};
+    prompter.expected = {FailureBox("the cover sheet " + sheet.m_strCoverPath + " cannot be drawn")};
     preview.CreateImage();
     ASSERT_TRUE(preview.HasFailed());
 
@@ -515,11 +525,11 @@ TEST_F(Pages, AFailedSendNamesWhatWentOutAndKeepsTheWorkFile)
     preview.OnSetActive();
     preview.CreateImage();
     spooler->failAt(platform::RecordingSpooler::Step::Open, 4);
-    prompter.expected = {"Unknown System Error. Please re install Qelta Driver."};
+    prompter.expected = {FailureBox(kUnopenedQueue)};
     EXPECT_TRUE(preview.OnWizardFinish());
     ASSERT_EQ(spooler->documents().size(), 1u);
     EXPECT_EQ(JobLog(kSendJobLog), "FAILED - SendJobData2\nSENT - 0123450 Name 0\nNOT SENT - 0123451\n"
-                                   "NOT SENT - 0123452 Name 2" + kUnopenedQueue);
+                                   "NOT SENT - 0123452 Name 2\nKEPT - " + work + "\nREASON - " + kUnopenedQueue);
     sheet.DeleteWorkFile();
     EXPECT_TRUE(platform::pathExists(work)) << "a destination still waits for these pages";
 
@@ -546,13 +556,13 @@ TEST_F(Pages, SendingWithoutAJobBuilderFailsAtOnce)
     EXPECT_EQ(SendJobWorker(job, sink), 0);
     EXPECT_EQ(sink.failure, kWorkerFailure);
     EXPECT_TRUE(sink.values.empty());
-    EXPECT_EQ(readTextFile(job.GetJobFolder() + kSendJobLog),
-              "FAILED - SendJobData0\nREASON - the job tool (jobbuilder.dll) cannot be created");
+    const std::string unregistered = "the component jobbuilder.QeltaJobTool is not registered";
+    EXPECT_EQ(readTextFile(job.GetJobFolder() + kSendJobLog), "FAILED - SendJobData0\nREASON - " + unregistered);
     CPPPreviewLogic preview(job, prompter, sink);
-    prompter.expected = {"Unknown System Error. Please re install Qelta Driver."};
+    prompter.expected = {FailureBox(unregistered)};
     preview.OnSetActive();
     preview.CreateImage();
-    EXPECT_EQ(readTextFile(job.GetJobFolder() + kCreateJobLog), "FAILED - CreateJobData0");
+    EXPECT_EQ(readTextFile(job.GetJobFolder() + kCreateJobLog), "FAILED - CreateJobData0\nREASON - " + unregistered);
 }
 
 TEST_F(Pages, ModelsOneAndTwoRefuseAJobImageOfFourMebibytes)
@@ -655,12 +665,12 @@ TEST_F(Pages, ReadyToSendStartsTheLogViewerWhenAskedAndSends)
     EXPECT_EQ(spooler->documents().size(), 1u) << "broadcast: one job for both";
 
     spooler->failAt(platform::RecordingSpooler::Step::Open, 2);
-    prompter.expected = {"Unknown System Error. Please re install Qelta Driver."};
+    prompter.expected = {FailureBox(kUnopenedQueue)};
     ready.SetLogViewer(false);
     EXPECT_TRUE(ready.OnWizardFinish());
     EXPECT_EQ(ready.GetButtons(), PSWIZB_FINISH);
-    EXPECT_EQ(JobLog(kSendJobLog),
-              "FAILED - SendJobData2\nNOT SENT - 0123450 Name 0\nNOT SENT - 0123451 Name 1" + kUnopenedQueue);
+    EXPECT_EQ(JobLog(kSendJobLog), "FAILED - SendJobData2\nNOT SENT - 0123450 Name 0\nNOT SENT - 0123451 Name 1"
+                                   "\nKEPT - " + sheet.m_strFilePath + "\nREASON - " + kUnopenedQueue);
     EXPECT_FALSE(platform::pathExists(out)) << "no log viewer this time";
 }
 

@@ -188,7 +188,8 @@ TEST_F(WizardStart, FailuresBeforeTheSheetKeepTheWorkFile)
     CancellingRunner runner(prompter);
     const std::string text = root.path() + "/spool/job.txt";
     qelta::test::writeTextFile(text, "not an image");
-    prompter.expected = {"Unknown System Error. Please re install Qelta Driver."};
+    prompter.expected = {"Unknown System Error. Please re install Qelta Driver.\nthe page file " + text
+                         + " is not a fax image that can be read"};
     EXPECT_NE(RunSendWizard({text}, prompter, runner), 0);
     EXPECT_TRUE(platform::pathExists(text));
 
@@ -689,15 +690,16 @@ TEST_F(WizardPages, ARefusedJobSaysSoAndLogsTheFlush)
 {
     spooler->failAt(platform::RecordingSpooler::Step::Open, 2); // the registration's check passes
     ScriptedPrompter prompter;
+    const std::string reason =
+        "the print queue \"Fax\" cannot be opened (no such queue, or the print server cannot be reached)";
     SendingRunner runner(prompter, [&](CPSMainui&) {
-        prompter.expected = {"Unknown System Error. Please re install Qelta Driver."};
+        prompter.expected = {"Unknown System Error. Please re install Qelta Driver.\n" + reason};
     });
     EXPECT_EQ(RunSendWizard({work}, prompter, runner), 1) << "the failure is the program's result too";
     EXPECT_TRUE(spooler->documents().empty());
     CPSMainuiLogic sheet;
     EXPECT_EQ(qelta::test::readTextFile(sheet.GetJobFolder() + kSendJobLog),
-              "FAILED - SendJobData2\nNOT SENT - 0123 456\nREASON - the print queue \"Fax\" cannot be opened (no such "
-              "queue, or the print server cannot be reached)")
+              "FAILED - SendJobData2\nNOT SENT - 0123 456\nKEPT - " + work + "\nREASON - " + reason)
         << qelta::test::readTextFile(sheet.GetJobFolder() + kSendJobDataLog);
     EXPECT_TRUE(platform::pathExists(work)) << "the fax did not go out: its pages stay";
     EXPECT_EQ(FaxFiles(), std::vector<std::string>{});
@@ -786,7 +788,8 @@ TEST_F(WizardPages, AFailedImageLeavesOnlyFinishWhichSendsNothing)
         sheet.m_bAttachCover = 1;
         sheet.m_strCoverPath = root.path() + "/removed/Sales.TQC";
         wizard.show();
-        prompter.expected = {"Unknown System Error. Please re install Qelta Driver."};
+        prompter.expected = {"Unknown System Error. Please re install Qelta Driver.\nthe cover sheet "
+                             + sheet.m_strCoverPath + " cannot be drawn"};
         while (wizard.currentId() != IDD_PREVIEW)
             wizard.next();
         EXPECT_TRUE(WaitFor([&] { return prompter.expected.empty(); }));
@@ -802,6 +805,7 @@ TEST_F(WizardPages, AFailedImageLeavesOnlyFinishWhichSendsNothing)
     });
     EXPECT_EQ(RunSendWizard({work}, prompter, runner), 1) << "nothing was sent";
     EXPECT_TRUE(spooler->documents().empty());
+    EXPECT_TRUE(platform::pathExists(work)) << "no destination got the fax: its pages stay";
 }
 
 TEST_F(WizardPages, CoverPageControlsFollowTheAttachBoxAndItsNotices)
