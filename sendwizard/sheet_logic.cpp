@@ -117,7 +117,7 @@ std::string CPSMainuiLogic::GetJobFolder() const
 {
     char base[kMaxPathBytes] = {};
     if (GetDataBaseFolder(base, sizeof base) == 1) {
-        const std::string folder = std::string(base) + "/" + m_strCompany + "/QELTA";
+        const std::string folder = platform::joinPath(platform::joinPath(base, m_strCompany), "QELTA");
         if (platform::createDirectories(folder))
             return folder + "/";
     }
