@@ -733,8 +733,9 @@ bool CTqlVwTLDoc::OnCommand(int id)
     EndAnnotationEdit();
     if (isPageViewOperation(id)) {
         // The thumbnails follow the pages' turn, inversion and paging.
-        const bool both = id == ID_PAGE_NEXT || id == ID_PAGE_PREVIOUS || id == ID_VIEW_INVERT || id == ID_VIEW_ROTATE_LEFT
-                          || id == ID_VIEW_ROTATE_RIGHT || id == ID_VIEW_ROTATE_180 || id == ID_VIEW_RESTORE;
+        const bool both = id == ID_PAGE_NEXT || id == ID_PAGE_PREVIOUS || id == ID_VIEW_INVERT
+                          || id == ID_VIEW_ROTATE_LEFT || id == ID_VIEW_ROTATE_RIGHT || id == ID_VIEW_ROTATE_180
+                          || id == ID_VIEW_RESTORE;
         ForwardToViews(id, both);
         return true;
     }

@@ -136,8 +136,8 @@ void CPPHeader::ShowFont()
 
 CPPPrinter::CPPPrinter(CPPPrinterLogic& logic, QWidget* parent)
     : QWidget(parent), m_Logic(logic), m_pUse(Named(new QCheckBox, IDC_USE_USER_PRINTER)),
-      m_pList(Named(new QTreeWidget, IDC_PRINTER_LIST)), m_pNote(Named(new QLabel, IDC_LIST_NOTE)), m_pSetDefault(Named(new QPushButton, IDC_SET_DEFAULT)),
-      m_pUpdate(Named(new QPushButton, IDC_UPDATE_LIST))
+      m_pList(Named(new QTreeWidget, IDC_PRINTER_LIST)), m_pNote(Named(new QLabel, IDC_LIST_NOTE)),
+      m_pSetDefault(Named(new QPushButton, IDC_SET_DEFAULT)), m_pUpdate(Named(new QPushButton, IDC_UPDATE_LIST))
 {
     setObjectName(ControlName(IDD_PRINTER_SETTING));
     constexpr int D = IDD_PRINTER_SETTING;

@@ -128,8 +128,6 @@ public:
     /// The title: the book name followed by ".xml"; empty while the book is refused (the last
     /// full load could not read it), so that nothing names a book that is not shown.
     std::string Title() const { return m_bBookRefused ? std::string() : BookName() + ".xml"; }
-    /// The last full load could not read the book (it shows empty).
-    bool IsBookRefused() const { return m_bBookRefused; }
     /// The backup file: the path followed by ".backup".
     std::string BackupPath() const { return m_strPathName + ".backup"; }
 

@@ -97,7 +97,9 @@ bool CTqlVwTLView::TakeInvert()
 
 std::pair<int, int> CTqlVwTLView::ShownSize(const CPageImage& page) const
 {
-    return m_nTurns % 2 == 1 ? std::pair{page.ShownHeight(), page.Width()} : std::pair{page.Width(), page.ShownHeight()};
+    if (m_nTurns % 2 == 1)
+        return {page.ShownHeight(), page.Width()};
+    return {page.Width(), page.ShownHeight()};
 }
 
 void CTqlVwTLView::Relayout()
