@@ -142,6 +142,7 @@ void CPPPrinterLogic::FillList()
     std::string stored;
     const bool hasStored = DEVICELISTLIB_GetUserDefinedPrinter(stored) != 0;
     const int count = DEVICELISTLIB_GetNumberOfListedPrinter(); // negative: no list, no rows
+    m_bNoList = count < 0;
     std::string entry;
     for (int index = 0; index < count && DEVICELISTLIB_GetPrinterList(index, entry); ++index) {
         PrinterEntry parts = SplitPrinterEntry(entry);
@@ -155,6 +156,8 @@ void CPPPrinterLogic::FillList()
         m_Rows.push_back(std::move(row));
     }
 }
+
+std::string CPPPrinterLogic::ListNote() const { return m_bNoList ? EnvString(IDS_NO_PRINT_SERVER) : std::string(); }
 
 bool CPPPrinterLogic::MarkUserPrinter()
 {

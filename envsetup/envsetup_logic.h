@@ -28,6 +28,7 @@ enum : int {
     IDS_COLUMN_LOCATION = 7,
     IDS_CHOOSE_PRINTER = 8, ///< Apply with the check box set and no printer chosen
     IDS_APPLY = 9,          ///< the sheet's Apply button
+    IDS_NO_PRINT_SERVER = 10, ///< the printer list's note while the print server cannot be reached
     IDS_HEADER_PAGE = 106,  ///< the pages' titles
     IDS_PRINTER_PAGE = 107,
     IDI_ENVSETUP = 128,
@@ -40,6 +41,7 @@ enum : int {
     IDC_UPDATE_LIST = 1015,
     IDC_PRINTER_LIST = 1016,
     IDC_SET_DEFAULT = 1017,
+    IDC_LIST_NOTE = 1018, ///< the note under the printer list
 };
 /// The printer list's images 0 to 3, and the images of the rows.
 inline constexpr uint32_t kPrinterListIcons[4] = {133, 134, 135, 132};
@@ -144,6 +146,9 @@ public:
     bool IsModified() const { return m_bModified; }
     int SortColumn() const { return m_nSortColumn; }
     bool IsReverse() const { return m_bReverse; }
+    /// What the page says under the list: why it is empty while the print server cannot be
+    /// reached (no list was ever made), else nothing.
+    std::string ListNote() const;
 
 private:
     /// The rows of the library's list; the selection stays on the printer it was on.
@@ -160,6 +165,7 @@ private:
     bool m_bModified = false;
     int m_nSortColumn = 0;
     bool m_bReverse = true;
+    bool m_bNoList = false; ///< the last fill found no list at all
 };
 
 /// The sheet: its two pages and the buttons' state.

@@ -47,7 +47,8 @@ public:
 
 /// Whether two destinations reach the same place, so that a job lists it once: the same kind and
 /// address, and for a fax the same F-code sub-address and pass code. Texts compare exactly, as
-/// records of a book compare by id; the name and reception confirm are the first row's to keep.
+/// records of a book compare by id; the name (unless the first row has none) and reception confirm
+/// are the first row's to keep.
 bool IsSameDestination(const CJobDestination& a, const CJobDestination& b);
 
 /// The settings the wizard's pages fill.

@@ -121,10 +121,16 @@ DestinationRowView CPPSelectDestLogic::ViewOf(const CJobDestination& d)
 bool CPPSelectDestLogic::Append(const CJobDestination& destination)
 {
     // Every addition goes through here, so a number typed, imported alone or as a group's member
-    // is sent once; the row listed first keeps its name.
-    const auto& listed = m_Sheet.m_Destinations;
-    if (std::any_of(listed.begin(), listed.end(), [&](const CJobDestination& d) { return IsSameDestination(d, destination); }))
+    // is sent once. The row listed first keeps its name; a typed row, which has none, takes the
+    // name of the book entry that repeats it.
+    auto& listed = m_Sheet.m_Destinations;
+    const auto same = std::find_if(listed.begin(), listed.end(),
+                                   [&](const CJobDestination& d) { return IsSameDestination(d, destination); });
+    if (same != listed.end()) {
+        if (same->m_strName.empty())
+            same->m_strName = destination.m_strName;
         return false;
+    }
     m_Sheet.m_Destinations.push_back(destination);
     m_Rows.push_back(m_Sheet.m_Destinations.size() - 1);
     return true;

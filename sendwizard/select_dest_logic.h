@@ -142,7 +142,8 @@ private:
     std::string Caption() const;
     /// Validates the typed entry and appends it; false after the validator's warning.
     bool AddTyped(int bFaxConfirm);
-    /// Appends a row unless the list already holds the destination; true when a row was added.
+    /// Appends a row unless the list already holds the destination (a listed row without a name
+    /// then takes the destination's); true when a row was added.
     bool Append(const CJobDestination& destination);
     void ClearEntry();
     /// Asks a delete question (Yes and No, exclamation); true for Yes.

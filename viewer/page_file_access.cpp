@@ -255,6 +255,23 @@ std::string UpperExtension(const std::string& path)
     return ext;
 }
 
+std::string NamingFile(const std::string& text, const std::string& path)
+{
+    return path.empty() ? text : text + "\n\n" + path;
+}
+
+std::string PageFileMessageText(const char* text, const void* owner)
+{
+    const std::string said = text ? text : "";
+    return owner ? NamingFile(said, static_cast<const CPageFileSubject*>(owner)->strPath) : said;
+}
+
+void ShowPageFileError(int code, const std::string& path)
+{
+    CPageFileSubject subject{path};
+    PageFileShowError(path.empty() ? nullptr : &subject, nullptr, code);
+}
+
 bool IsLinkFileName(const std::string& path)
 {
     const std::string ext = UpperExtension(path);

@@ -24,6 +24,9 @@ int Shifted(int size, int step) { return step >= 0 ? size << step : size >> -ste
 
 int ClampFlag(int value) { return value != 0 ? 1 : 0; }
 
+// A length worked out wide (a page's height times a zoom), as laid out: 0 to kMaxDisplayExtent.
+int LaidOutExtent(double extent) { return static_cast<int>(std::clamp(extent, 0.0, double{kMaxDisplayExtent})); }
+
 const char* const kViewerKeyPrefix = "Software\\Kovra\\Qelta Viewer\\";
 const char* const kBarStateValue = "TqlVwTL";
 
@@ -220,7 +223,7 @@ int CPageViewLogic::FitHeight(int clientWidth) const
     if (rw <= 0 || rh <= 0)
         return 1;
     const auto [across, down] = Stretch();
-    return std::max(1, static_cast<int>(rh * down * (static_cast<double>(std::max(clientWidth, 1)) / (rw * across))));
+    return std::max(1, LaidOutExtent(rh * down * (static_cast<double>(std::max(clientWidth, 1)) / (rw * across))));
 }
 
 int CPageViewLogic::Divisor() const
@@ -538,7 +541,7 @@ void CThumbLayout::Layout(int clientWidth, int pageCount, int largestWidth, int 
         m_gap = std::min(30, std::max(0, clientWidth) / (2 * m_columns + 1));
         m_cellW = std::max(0, (clientWidth - (m_columns + 1) * m_gap) / m_columns);
         m_scale = m_cellW / largest;
-        m_cellH = static_cast<int>(largestHeight * m_scale);
+        m_cellH = LaidOutExtent(largestHeight * m_scale);
     } else {
         m_gap = 30;
         m_cellW = Shifted(largestWidth, step);
@@ -546,6 +549,9 @@ void CThumbLayout::Layout(int clientWidth, int pageCount, int largestWidth, int 
         m_scale = m_cellW / largest;
         m_columns = m_cellW == 0 ? 1 : std::max(1, (clientWidth - m_gap) / (m_cellW + m_gap));
     }
+    // The whole grid stays within the laid-out limit, however tall a hostile page is.
+    const int rows = std::max(1, (pageCount + m_columns - 1) / m_columns);
+    m_cellH = std::min(m_cellH, std::max(0, (kMaxDisplayExtent - m_gap) / rows - m_gap));
 }
 
 std::pair<int, int> CThumbLayout::CellCorner(int page) const

@@ -42,6 +42,13 @@ struct CViewerSettings {
     /// Values read back within range: ViewScale 1 to 6, CmplRow 1 to 4 (else 2), CmplWidth 0 to
     /// the screen width, flags 0 or 1. A 0 column count or a huge scale would break the views.
     void Clamp(int screenWidth);
+    /// The window rectangle is a first run's (nothing stored yet, or that rectangle stored back).
+    bool IsFirstRunWindow() const
+    {
+        const CViewerSettings first;
+        return windowLeft == first.windowLeft && windowTop == first.windowTop && windowRight == first.windowRight
+               && windowBottom == first.windowBottom;
+    }
     /// The window rectangle stored at close: a negative left or top moves the rectangle back to 0.
     void StoreWindow(int left, int top, int right, int bottom, bool maximised, bool minimised);
 };
@@ -98,6 +105,11 @@ enum ViewKey { kKeyTab, kKeyPageUp, kKeyPageDown, kKeyUp, kKeyDown, kKeyLeft, kK
 /// The most pixels a fitted page is enlarged to ahead of drawing (4 MB at one bit a pixel).
 inline constexpr int64_t kMaxStretchedPixels = int64_t{1} << 25;
 
+/// The longest a page or a thumbnail cell is laid out on the screen, in pixels. A hostile 1 x 65,535
+/// page fitted to a wide window would reach past the int range; the limit leaves room for a
+/// scaled screen's device pixels above it.
+inline constexpr int kMaxDisplayExtent = 1 << 28;
+
 /// The page view's decisions over its display state.
 class CPageViewLogic {
 public:
@@ -115,7 +127,8 @@ public:
     }
     /// Relayout for a client width.
     void Layout(int clientWidth);
-    /// With fit, the display height for a client width (the width Layout would be given).
+    /// With fit, the display height for a client width (the width Layout would be given), at most
+    /// kMaxDisplayExtent.
     int FitHeight(int clientWidth) const;
 
     /// The page's size on the screen, zoomed, turned and stretched to its true proportions.

@@ -219,13 +219,17 @@ int CTqlVwTLDoc::CurrentPage() const
     return std::clamp(current, 0, std::max(0, PageCount() - 1));
 }
 
-void CTqlVwTLDoc::ShowError(int code)
+void CTqlVwTLDoc::ShowError(int code, const std::string& path)
 {
     switch (code) {
     case kConversionCancelled: break; // the user stopped it: nothing to tell
-    case kLinkFilesRepeat: Message(LoadResourceString(IDS_LINK_FILES_REPEAT), MB_ICONEXCLAMATION); break;
-    case kLinkFilesTooDeep: Message(LoadResourceString(IDS_LINK_FILES_TOO_DEEP), MB_ICONEXCLAMATION); break;
-    default: PageFileShowError(nullptr, nullptr, code); break;
+    case kLinkFilesRepeat:
+        Message(NamingFile(LoadResourceString(IDS_LINK_FILES_REPEAT), path), MB_ICONEXCLAMATION);
+        break;
+    case kLinkFilesTooDeep:
+        Message(NamingFile(LoadResourceString(IDS_LINK_FILES_TOO_DEEP), path), MB_ICONEXCLAMATION);
+        break;
+    default: ShowPageFileError(code, path); break;
     }
 }
 
@@ -351,7 +355,7 @@ bool CTqlVwTLDoc::OnOpenDocument(const std::string& path)
     CLoadedFile file;
     int type = 0;
     if (const int16_t code = LoadInto(path, pages, file, type); code != PF_OK) {
-        ShowError(code);
+        ShowError(code, path);
         m_frame.SetStatusText(1, "");
         RestoreFocus();
         return false;
@@ -485,7 +489,7 @@ bool CTqlVwTLDoc::OnSaveDocument(const std::string& path)
     }
     m_frame.SetStatusText(0, kStatusHelp);
     if (code != PF_OK) {
-        ShowError(code);
+        ShowError(code, path);
         return false;
     }
     for (auto& [index, copy] : burntPages)
@@ -495,7 +499,7 @@ bool CTqlVwTLDoc::OnSaveDocument(const std::string& path)
         CLoadedFile file;
         int type = 0;
         if (const int16_t reread = LoadInto(path, pages, file, type); reread != PF_OK) {
-            ShowError(reread);
+            ShowError(reread, path);
             m_loadedFile = CLoadedFile{};
         } else {
             TakePages(std::move(pages));
@@ -575,7 +579,7 @@ bool CTqlVwTLDoc::InsertFromFile(bool insert)
     CLoadedFile file;
     int type = 0;
     if (const int16_t code = LoadInto(*path, pages, file, type); code != PF_OK) {
-        ShowError(code);
+        ShowError(code, *path);
         return false;
     }
     const int at = insert ? CurrentPage() : PageCount();
@@ -728,7 +732,10 @@ bool CTqlVwTLDoc::OnCommand(int id)
     }
     EndAnnotationEdit();
     if (isPageViewOperation(id)) {
-        const bool both = id == ID_PAGE_NEXT || id == ID_PAGE_PREVIOUS || id == ID_VIEW_INVERT;
+        // The thumbnails follow the pages' turn, inversion and paging.
+        const bool both = id == ID_PAGE_NEXT || id == ID_PAGE_PREVIOUS || id == ID_VIEW_INVERT
+                          || id == ID_VIEW_ROTATE_LEFT || id == ID_VIEW_ROTATE_RIGHT || id == ID_VIEW_ROTATE_180
+                          || id == ID_VIEW_RESTORE;
         ForwardToViews(id, both);
         return true;
     }

@@ -350,7 +350,9 @@ public:
 private:
     bool EditingAllowed() const;
     int CurrentPage() const;
-    void ShowError(int code);
+    /// Shows a failure about the file at path: the library's text (or the viewer's own for its
+    /// codes), naming the file.
+    void ShowError(int code, const std::string& path);
     void Message(const std::string& text, unsigned flags);
     // Reads every page of path (link files through the temporary document) under the wait cursor and
     // the status text "Processing ..."; the library's code.

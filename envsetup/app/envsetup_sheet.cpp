@@ -136,8 +136,8 @@ void CPPHeader::ShowFont()
 
 CPPPrinter::CPPPrinter(CPPPrinterLogic& logic, QWidget* parent)
     : QWidget(parent), m_Logic(logic), m_pUse(Named(new QCheckBox, IDC_USE_USER_PRINTER)),
-      m_pList(Named(new QTreeWidget, IDC_PRINTER_LIST)), m_pSetDefault(Named(new QPushButton, IDC_SET_DEFAULT)),
-      m_pUpdate(Named(new QPushButton, IDC_UPDATE_LIST))
+      m_pList(Named(new QTreeWidget, IDC_PRINTER_LIST)), m_pNote(Named(new QLabel, IDC_LIST_NOTE)),
+      m_pSetDefault(Named(new QPushButton, IDC_SET_DEFAULT)), m_pUpdate(Named(new QPushButton, IDC_UPDATE_LIST))
 {
     setObjectName(ControlName(IDD_PRINTER_SETTING));
     constexpr int D = IDD_PRINTER_SETTING;
@@ -163,9 +163,13 @@ CPPPrinter::CPPPrinter(CPPPrinterLogic& logic, QWidget* parent)
     for (int i = 0; i < static_cast<int>(widths.size()); ++i)
         m_pList->setColumnWidth(i, widths[static_cast<size_t>(i)]);
 
+    m_pNote->setWordWrap(true);
+    m_pNote->hide();
+
     auto* box = new QVBoxLayout(this);
     box->addWidget(m_pUse);
     box->addWidget(m_pList, 1);
+    box->addWidget(m_pNote);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(m_pSetDefault);
@@ -205,6 +209,9 @@ void CPPPrinter::Refresh()
     m_pList->setEnabled(m_Logic.IsEnabled(IDC_PRINTER_LIST));
     m_pSetDefault->setEnabled(m_Logic.IsEnabled(IDC_SET_DEFAULT));
     m_pUpdate->setEnabled(m_Logic.IsEnabled(IDC_UPDATE_LIST));
+    const std::string note = m_Logic.ListNote();
+    m_pNote->setText(QtText(note));
+    m_pNote->setVisible(!note.empty());
     m_pList->clear();
     for (const PrinterRow& row : m_Logic.Rows()) {
         auto* item = new QTreeWidgetItem({QtText(row.strName), QtText(row.strModel), QtText(row.strLocation)});

@@ -9,6 +9,7 @@
 #include <QWidget>
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTabWidget;
@@ -57,6 +58,7 @@ private:
     CPPPrinterLogic& m_Logic;
     QCheckBox* m_pUse;
     QTreeWidget* m_pList;
+    QLabel* m_pNote;
     QPushButton* m_pSetDefault;
     QPushButton* m_pUpdate;
 };

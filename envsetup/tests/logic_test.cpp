@@ -294,9 +294,10 @@ TEST_F(PrinterPage, ApplyWithTheDefaultPrinterInUseAndNoneChosenAsksAndStoresNot
     EXPECT_EQ(prompter_.shown.size(), 2u);
 }
 
-TEST(PrinterPageList, NoListLeavesThePageEmpty)
+TEST(PrinterPageList, NoListLeavesThePageEmptyAndSaysWhyUntilAnUpdateLists)
 {
-    // A fresh process, whose first listing fails: the count is negative.
+    // A fresh process, whose first listing fails: the count is negative, the page says the print
+    // server cannot be reached; a failed Update List keeps saying so, one that lists ends it.
     EXPECT_EQ(qelta::test::runInChild([] {
         qelta::test::ScopedStateRoot root;
         const auto spooler = RecordingSpooler::install("Office");
@@ -304,8 +305,19 @@ TEST(PrinterPageList, NoListLeavesThePageEmpty)
         spooler->failAt(RecordingSpooler::Step::List, 2);
         ScriptedPrompter prompter;
         CPPPrinterLogic page(prompter);
+        int failures = 0;
+        const auto check = [&failures](bool ok) { failures += ok ? 0 : 1; };
         page.OnInitDialog();
-        return page.RowCount() == 0 ? 0 : 1;
+        check(page.RowCount() == 0);
+        check(page.ListNote() == EnvString(IDS_NO_PRINT_SERVER));
+        check(page.ListNote().find("print server cannot be reached") != std::string::npos);
+        page.OnUpdateList();
+        check(prompter.shown == std::vector<std::string>{"Qelta Environment Setting|FAILED"});
+        check(page.RowCount() == 0 && page.ListNote() == EnvString(IDS_NO_PRINT_SERVER));
+        page.OnUpdateList();
+        check(page.RowCount() == 1 && page.Rows()[0].strName == "Office");
+        check(page.ListNote().empty());
+        return failures;
     }),
               0);
 }

@@ -179,6 +179,8 @@ bool CQeltapbDoc::Load(bool bAll)
     });
     if (result != 0)
         return false;
+    if (bAll)
+        m_bBookRefused = !read;
     Notify([&](IBookDocObserver& o) { o.OnUpdate(hint); });
     // A book the phone book object cannot read (or no phone book object at all) shows what was
     // read, nothing for a book it cannot open, and the user is told why; the file is left as it is.
@@ -320,9 +322,22 @@ bool CQeltapbDoc::OpenBookFile(const std::string& strPath)
                                     MB_ICONWARNING);
         return false;
     }
+    return SwitchBook(strPath);
+}
+
+bool CQeltapbDoc::SwitchBook(const std::string& strPath)
+{
+    const std::string shown = m_bBookRefused ? std::string() : m_strPathName;
     SetPathName(strPath);
     LoadBook();
-    return true;
+    if (!m_bBookRefused)
+        return true;
+    // As an open that failed: the book shown before stays the one shown.
+    if (!shown.empty() && shown != m_strPathName) {
+        SetPathName(shown);
+        ReloadAll();
+    }
+    return false;
 }
 
 bool CQeltapbDoc::OfferLeftoverBackup(IPrompter& prompter)
@@ -453,7 +468,5 @@ bool CQeltapbDoc::OnFileOpenPhoneBook(void* pOwner)
     std::string path, name;
     if (m_Dialogs.SelectPhoneBook(pOwner, path, name, 0, 0) != 1)
         return false;
-    SetPathName(path);
-    LoadBook();
-    return true;
+    return SwitchBook(path);
 }

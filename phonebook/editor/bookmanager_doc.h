@@ -125,8 +125,9 @@ public:
     void SetPathName(const std::string& strPath);
     /// The book name: the path's file name without folder and extension.
     std::string BookName() const;
-    /// The title: the book name followed by ".xml".
-    std::string Title() const { return BookName() + ".xml"; }
+    /// The title: the book name followed by ".xml"; empty while the book is refused (the last
+    /// full load could not read it), so that nothing names a book that is not shown.
+    std::string Title() const { return m_bBookRefused ? std::string() : BookName() + ".xml"; }
     /// The backup file: the path followed by ".backup".
     std::string BackupPath() const { return m_strPathName + ".backup"; }
 
@@ -160,7 +161,8 @@ public:
     void LoadBook();
     /// Opens another book at once (Ctrl+O, a recent file): the views, the phone book object, the
     /// title and the dialogs all move to it. False, with a message naming it and nothing changed,
-    /// when the file does not exist.
+    /// when the file does not exist; false too when the book cannot be read, after its message,
+    /// with the book shown before it loaded again (see SwitchBook).
     bool OpenBookFile(const std::string& strPath);
     /// A backup left beside the book by a conversion that did not end: asks whether to put it
     /// back (Yes) or to delete it (No). False only when it was to be put back and could not be
@@ -171,7 +173,7 @@ public:
     bool OnFileNewAddress(void* pOwner);
     bool OnFileNewGroup(void* pOwner);
     bool OnFileNewFolder(void* pOwner);
-    bool OnFileOpenPhoneBook(void* pOwner);
+    bool OnFileOpenPhoneBook(void* pOwner);  ///< false too when the chosen book is refused
     /// Import Phone Book and Export Phone Book: runs the dialog with the book backed up around each
     /// run. A failed run, or one after which the book no longer loads, puts that run's backup back
     /// (the phone book object reads it again); the backup goes once the book loads after the run.
@@ -201,6 +203,10 @@ public:
 
 private:
     bool CheckViews();
+    /// Makes strPath the document path and loads it. A book that cannot be read is refused: the
+    /// book shown before it (when one was) becomes the document's again and loads, and the answer
+    /// is false.
+    bool SwitchBook(const std::string& strPath);
     bool Load(bool bAll);
     template <typename F>
     void Notify(F&& call);
@@ -216,6 +222,7 @@ private:
     bool m_bViewsPresent = true;
     std::function<void()> m_SystemError;
     IPrompter* m_pPrompter = nullptr;
+    bool m_bBookRefused = false;
     std::vector<IBookDocObserver*> m_Observers;
     std::chrono::milliseconds m_Pause{500};
 };

@@ -322,8 +322,10 @@ TEST(SelectDestination, PhoneBookImport)
 
 TEST(SelectDestination, ADestinationAlreadyListedIsMergedWhicheverWayItComes)
 {
-    // A number typed and added, then a group holding a member with that number: one row, the first
-    // row's name; the same number with another F-code mailbox, or as another kind, is another place.
+    // A number typed and added, then a group holding a member with that number: one row, which
+    // takes the member's name (a typed row has none), while a named row keeps its own against a
+    // later entry of another name; the same number with another F-code mailbox, or as another
+    // kind, is another place.
     Page page(3, [](const std::string&, int32_t id, CPhoneBookRecord& record) {
         record.nKind = id == 5 ? kDestinationIFax : kDestinationFax;
         record.strNumber = id == 5 ? "0301234567" : id == 4 ? "0309999" : "0301234567";
@@ -334,7 +336,7 @@ TEST(SelectDestination, ADestinationAlreadyListedIsMergedWhicheverWayItComes)
     });
     page.logic->m_strNumber = "0301234567";
     ASSERT_TRUE(page.logic->Add());
-    page.exports.ids = {2, 3, 4, 5, 4};
+    page.exports.ids = {2, 3, 4, 5, 4, 6};
     EXPECT_EQ(page.logic->ImportFromPhoneBook(), 3);
     page.logic->m_strNumber = "0309999";
     EXPECT_TRUE(page.logic->Add()) << "a typed number already listed is taken";
@@ -348,7 +350,7 @@ TEST(SelectDestination, ADestinationAlreadyListedIsMergedWhicheverWayItComes)
         std::string number, name;
         int kind, fcode;
     } expected[] = {
-        {"0301234567", "", kDestinationFax, 0},
+        {"0301234567", "Member 2", kDestinationFax, 0},
         {"0301234567", "Member 3", kDestinationFax, 1},
         {"0309999", "Member 4", kDestinationFax, 0},
         {"0301234567", "Member 5", kDestinationIFax, 0},

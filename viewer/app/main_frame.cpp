@@ -12,6 +12,7 @@
 #include "uiwidgets/stop_signals.h"
 #include "uiwidgets/toolbar_ex.h"
 #include "viewer/dialogs/viewer_texts.h"
+#include "viewer/page_file_access.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -90,9 +91,10 @@ private:
 
 IPrompter* g_libraryPrompter = nullptr;
 
-int32_t ShowLibraryMessage(void*, const char* caption, const char* text, int32_t code)
+// The library's messages; the viewer hands each one the file it is about as its owner.
+int32_t ShowLibraryMessage(void* owner, const char* caption, const char* text, int32_t code)
 {
-    return g_libraryPrompter ? g_libraryPrompter->MessageBox(text ? text : "", caption ? caption : "",
+    return g_libraryPrompter ? g_libraryPrompter->MessageBox(PageFileMessageText(text, owner), caption ? caption : "",
                                                              static_cast<unsigned>(code))
                              : 0;
 }
@@ -405,8 +407,14 @@ void CMainFrame::showEvent(QShowEvent* event)
     QMainWindow::showEvent(event);
     if (m_firstShow) {
         m_firstShow = false;
-        if (m_settings.windowZoom)
+        if (m_settings.windowZoom) {
             showMaximized();
+        } else if (m_settings.IsFirstRunWindow() && statusBar()->sizeHint().width() > width()) {
+            // A first run's 400 pixels would cut the status panes: the frame starts as wide as
+            // they are whole (within the screen), measured now that the bar shows as it will (its
+            // size grip included). A placement the user left is kept as it was.
+            PlaceFrameOnScreen(this, QRect(geometry().topLeft(), QSize(statusBar()->sizeHint().width(), height())));
+        }
     }
 }
 

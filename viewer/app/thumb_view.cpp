@@ -78,12 +78,37 @@ CTqlVwTLView::CTqlVwTLView(CTqlVwTLDoc& document, IViewerFrame& frame, CViewerAp
     m_state.SetFit(app.cmplJustify ? 1 : 0);
 }
 
+bool CTqlVwTLView::TakeTurns()
+{
+    const int turns = m_pPageView ? m_pPageView->PageState().GetRotation() : 0;
+    if (turns == m_nTurns)
+        return false;
+    m_nTurns = turns;
+    return true;
+}
+
+bool CTqlVwTLView::TakeInvert()
+{
+    if (!m_pPageView || m_pPageView->PageState().GetInvert() == m_state.GetInvert())
+        return false;
+    m_state.SetInvert(m_pPageView->PageState().GetInvert());
+    return true;
+}
+
+std::pair<int, int> CTqlVwTLView::ShownSize(const CPageImage& page) const
+{
+    if (m_nTurns % 2 == 1)
+        return {page.ShownHeight(), page.Width()};
+    return {page.Width(), page.ShownHeight()};
+}
+
 void CTqlVwTLView::Relayout()
 {
     int largestW = 0, largestH = 0;
-    for (const auto& page : m_doc.Pages()) { // in their true proportions
-        largestW = std::max(largestW, page->Width());
-        largestH = std::max(largestH, page->ShownHeight());
+    for (const auto& page : m_doc.Pages()) { // in their true proportions, as the page view turns them
+        const auto [w, h] = ShownSize(*page);
+        largestW = std::max(largestW, w);
+        largestH = std::max(largestH, h);
     }
     const bool fit = m_state.GetFit() != 0;
     const int width = FitWidth(*this, fit && m_doc.PageCount() > 0, [&](int trialWidth) {
@@ -111,6 +136,7 @@ void CTqlVwTLView::Rebuild()
         image->SetFromBitmap(page->Bitmap()); // shares the page's pixels until inverted
         if (m_state.GetInvert())
             image->Invert();
+        image->Rotate(90 * m_nTurns);
         m_images.push_back(std::move(image));
     }
     m_frame.SetStatusText(0, kStatusHelp);
@@ -128,6 +154,7 @@ void CTqlVwTLView::ScrollIntoView()
 
 void CTqlVwTLView::OnReinitialise()
 {
+    TakeTurns();
     m_state.SetPageCount(m_doc.PageCount());
     m_state.SetCurrentPage(std::clamp(m_state.GetCurrentPage(), 0, std::max(0, m_doc.PageCount() - 1)));
     Relayout();
@@ -149,6 +176,22 @@ void CTqlVwTLView::OnCommand(int id)
         Rebuild();
         viewport()->update();
         return;
+    case ID_VIEW_ROTATE_LEFT:
+    case ID_VIEW_ROTATE_RIGHT:
+    case ID_VIEW_ROTATE_180:
+    case ID_VIEW_RESTORE: {
+        // After the page view's: the thumbnails show the pages as it now turns them (and, after
+        // Restore default, no longer inverted when it is not).
+        const bool turned = TakeTurns();
+        const bool inverted = TakeInvert();
+        if ((turned || inverted) && m_doc.PageCount() > 0) {
+            Relayout();
+            Rebuild();
+            ScrollIntoView();
+            viewport()->update();
+        }
+        return;
+    }
     case ID_PAGE_NEXT:
     case ID_PAGE_PREVIOUS: {
         const int page = m_state.GetCurrentPage() + (id == ID_PAGE_NEXT ? 1 : -1);
@@ -187,9 +230,9 @@ void CTqlVwTLView::paintEvent(QPaintEvent*)
                              QStringLiteral("P.%1").arg(i + 1));
         }
         if (m_layout.DrawsImage() && i < static_cast<int>(m_images.size())) {
-            const CPageImage& page = *m_doc.Pages()[static_cast<size_t>(i)];
-            m_images[static_cast<size_t>(i)]->Draw(painter, x, y, static_cast<int>(page.Width() * m_layout.Scale()),
-                                                   static_cast<int>(page.ShownHeight() * m_layout.Scale()));
+            const auto [shownW, shownH] = ShownSize(*m_doc.Pages()[static_cast<size_t>(i)]);
+            m_images[static_cast<size_t>(i)]->Draw(painter, x, y, static_cast<int>(shownW * m_layout.Scale()),
+                                                   static_cast<int>(shownH * m_layout.Scale()));
         }
         painter.setPen(grey);
         painter.setBrush(Qt::NoBrush);

@@ -25,8 +25,10 @@ public:
     void Activate() override { setFocus(); }
 
     const CThumbLayout& Layout() const { return m_layout; }
-    /// The page view that shows a picked page.
-    void SetPageView(IViewerView* pageView) { m_pPageView = pageView; }
+    /// The page view that shows a picked page, and whose turn the thumbnails follow.
+    void SetPageView(IPageView* pageView) { m_pPageView = pageView; }
+    /// The quarter turns the thumbnails are shown in (the page view's when they were made).
+    int Turns() const { return m_nTurns; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -41,12 +43,19 @@ private:
     void Rebuild();
     void ScrollIntoView();
     void Pick(int page);
+    /// Takes the page view's turn; true when it differs from the thumbnails'.
+    bool TakeTurns();
+    /// Takes the page view's inversion; true when it differs from the thumbnails'.
+    bool TakeInvert();
+    /// A page's size as its thumbnail shows it: its true proportions, turned.
+    std::pair<int, int> ShownSize(const CPageImage& page) const;
 
     CTqlVwTLDoc& m_doc;
     IViewerFrame& m_frame;
     CViewerAppValues& m_app;
-    IViewerView* m_pPageView = nullptr;
+    IPageView* m_pPageView = nullptr;
     CThumbDisplayState m_state;
+    int m_nTurns = 0;
     CThumbLayout m_layout;
     std::vector<std::unique_ptr<CDisplayImage>> m_images;
 };

@@ -162,6 +162,45 @@ TEST_F(PageViewerTest, StatusPanesShareANarrowFrameWithoutOverlapping)
     EXPECT_GE(frame->StatusPane(2)->width(), frame->StatusPane(2)->fontMetrics().horizontalAdvance(Pane(*frame, 2)));
 }
 
+TEST_F(PageViewerTest, TheFirstRunShowsTheStatusPanesWholeAndAStoredPlacementStays)
+{
+    const std::string fax = writeTiff(path("fax.tif"), 2, COMPRESSION_CCITTFAX4, 1728, 2338);
+    struct Case {
+        const char* what;
+        int left, top, right, bottom;
+        bool whole;
+        int width; // 0: as wide as the panes need
+    } const cases[] = {
+        {"first run", 0, 0, 400, 300, true, 0},
+        {"a narrow window the user left", 0, 0, 420, 300, false, 420},
+        {"a window the user moved", 30, 20, 430, 320, false, 400},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        settings.windowLeft = c.left;
+        settings.windowTop = c.top;
+        settings.windowRight = c.right;
+        settings.windowBottom = c.bottom;
+        auto frame = StartPageViewer({fax}, prompter, settings, 1920);
+        ASSERT_TRUE(frame);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+        QTest::qWait(20);
+        if (c.width) {
+            EXPECT_EQ(frame->width(), c.width);
+            continue;
+        }
+        EXPECT_GT(frame->width(), 400);
+        EXPECT_EQ(frame->height(), 300);
+        for (int i = 0; i < 7; ++i) {
+            QLabel* pane = frame->StatusPane(i);
+            EXPECT_GE(pane->width(), pane->fontMetrics().horizontalAdvance(pane->text())) << "pane " << i;
+            if (i > 0) {
+                EXPECT_GE(pane->width(), pane->sizeHint().width()) << "pane " << i;
+            }
+        }
+    }
+}
+
 TEST_F(PageViewerTest, PrintsEveryPageToPdfOnBothPaperSizes)
 {
     const std::string fax = writeTiff(path("fax.tif"), 3, COMPRESSION_CCITTFAX4, 1728, 1100);
@@ -307,6 +346,43 @@ TEST_F(PageViewerTest, AFileThatCannotBeReadEndsTheStartAndIsLeftAsItWas)
     EXPECT_FALSE(LibraryMessages::codes().empty());
 }
 
+TEST_F(PageViewerTest, TheProgramsMessageOfAFileThatCannotBeReadNamesTheFile)
+{
+    // The whole program, with its own message box for the library's messages: the library's text
+    // stands, and the file it is about follows it.
+    const std::string broken = path("broken.tif");
+    std::ofstream(broken, std::ios::binary) << std::string("II*\0garbage", 11);
+    const std::string folder = path("a folder.tif");
+    std::filesystem::create_directory(folder);
+    struct Case {
+        std::string file;
+        std::string text; // the library's, first
+    } const cases[] = {
+        {path("missing.tif"), "The file cannot be opened."},
+        {folder, "The file cannot be opened."},
+        {broken, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        std::vector<std::string> texts;
+        struct Recorder : IPrompter {
+            std::vector<std::string>& texts;
+            explicit Recorder(std::vector<std::string>& t) : texts(t) {}
+            int MessageBox(const std::string& text, const std::string&, unsigned) override
+            {
+                texts.push_back(text);
+                return IDOK;
+            }
+        } recorder(texts);
+        EXPECT_EQ(RunPageViewer({c.file}, recorder), 1);
+        ASSERT_EQ(texts.size(), 1u);
+        const std::string& text = texts.front();
+        EXPECT_TRUE(text.starts_with(c.text)) << text;
+        EXPECT_TRUE(text.ends_with("\n\n" + c.file)) << text;
+        EXPECT_GT(text.size(), c.file.size() + 2) << "the library's text stands: " << text;
+    }
+}
+
 TEST_F(PageViewerTest, ALinkFileConvertsBehindTheProgressDialog)
 {
     const std::string fax = writeTiff(path("five.tif"), 5);
@@ -333,7 +409,8 @@ TEST_F(PageViewerTest, ClosingStoresTheWindowAndTheViewSettings)
         const QRect area = frame->screen()->availableGeometry();
         EXPECT_TRUE(area.contains(frame->frameGeometry())) << "shown whole";
         EXPECT_GE(frame->geometry().top() - area.top(), 20) << "room for a title bar above the client";
-        EXPECT_EQ(frame->size(), QSize(400, 300));
+        EXPECT_EQ(frame->height(), 300);
+        EXPECT_GE(frame->width(), 400) << "as wide as its status panes, at least";
         frame->showMaximized();
         frame->close();
     }
@@ -627,6 +704,70 @@ TEST_F(PageViewerTest, TheReducedViewStartsFittedWhenTheSettingsSaySo)
             EXPECT_EQ(grid.CellWidth(), 1728 / 16);
         }
     }
+}
+
+TEST_F(PageViewerTest, ThumbnailsFollowTheTurnsOfTheirPages)
+{
+    // Portrait pages, black in their top left quarter only: after each turn of the page view the
+    // thumbnails take the turned shape, and the black quarter lies where the turn took it.
+    imaging_test::Bits bits(400, 800);
+    for (uint32_t y = 0; y < 400; ++y)
+        for (uint32_t x = 0; x < 200; ++x)
+            bits.black[size_t{y} * 400 + x] = 1;
+    imaging_test::PageFormat format;
+    format.compression = COMPRESSION_CCITTFAX4;
+    imaging_test::writeBilevel(path("quarter.tif"), {bits, bits, bits}, format);
+    auto frame = Start({path("quarter.tif")});
+    ASSERT_TRUE(frame);
+    CTqlVwTLView& thumbs = *frame->ThumbView();
+    enum Quarter { TopLeft, TopRight, BottomLeft, BottomRight };
+    // The quarter of page i's thumbnail that is darkest.
+    const auto darkest = [&](int page) {
+        const QImage shown = Grab(thumbs.viewport());
+        const CThumbLayout& grid = thumbs.Layout();
+        const auto [x, y] = grid.CellCorner(page);
+        const int w = grid.CellWidth(), h = grid.CellHeight();
+        const QPoint at(x - thumbs.horizontalScrollBar()->value(), y - thumbs.verticalScrollBar()->value());
+        int best = -1, most = -1;
+        for (int q = 0; q < 4; ++q) {
+            const QRect area(at + QPoint(q % 2 ? w / 2 : 0, q / 2 ? h / 2 : 0), QSize(w / 2, h / 2));
+            const int dark = area.width() * area.height() - notBlack(shown, area.adjusted(2, 2, -2, -2));
+            if (dark > most) {
+                most = dark;
+                best = q;
+            }
+        }
+        return best;
+    };
+    struct Step {
+        int command; // 0: as opened
+        int turns;
+        Quarter dark;
+    } const steps[] = {
+        {0, 0, TopLeft},
+        {ID_VIEW_ROTATE_LEFT, 1, BottomLeft},
+        {ID_VIEW_ROTATE_LEFT, 2, BottomRight},
+        {ID_VIEW_ROTATE_RIGHT, 1, BottomLeft},
+        {ID_VIEW_ROTATE_180, 3, TopRight},
+        {ID_VIEW_RESTORE, 0, TopLeft},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(testing::Message() << "command " << step.command << ", turns " << step.turns);
+        if (step.command)
+            frame->OnCommand(step.command);
+        ASSERT_EQ(frame->PageView()->PageState().GetRotation(), step.turns);
+        EXPECT_EQ(thumbs.Turns(), step.turns);
+        const CThumbLayout& grid = thumbs.Layout();
+        const bool across = step.turns % 2 == 1;
+        EXPECT_EQ(grid.CellWidth() > grid.CellHeight(), across) << grid.CellWidth() << " x " << grid.CellHeight();
+        for (int page = 0; page < 2; ++page)
+            EXPECT_EQ(darkest(page), step.dark) << "page " << page;
+    }
+    // A document opened later shows its thumbnails in the turn the page view keeps.
+    frame->OnCommand(ID_VIEW_ROTATE_RIGHT);
+    ASSERT_TRUE(frame->Document().OnOpenDocument(path("quarter.tif")));
+    EXPECT_EQ(thumbs.Turns(), frame->PageView()->PageState().GetRotation());
+    EXPECT_EQ(darkest(0), TopRight);
 }
 
 TEST_F(PageViewerTest, ThumbnailsFarDownALongFileAreDrawn)

@@ -112,7 +112,7 @@ TEST_F(DocumentTest, LinkFilesOpenTheirPagesOrNothing)
         qelta::test::writeTextFile(path(c.name), c.text);
         LibraryMessages::codes().clear();
         if (!c.message.empty())
-            prompter.script = {{c.message, IDOK}};
+            prompter.script = {{c.message + "\n\n" + path(c.name), IDOK}}; // naming the file opened
         const bool opened = document.OnOpenDocument(path(c.name));
         EXPECT_EQ(opened, c.pages > 0);
         EXPECT_EQ(bytesOf(path(c.name)), c.text) << "the link file is never written";
@@ -133,8 +133,9 @@ TEST_F(DocumentTest, LinkFilesOpenTheirPagesOrNothing)
         ASSERT_TRUE(document.OnOpenDocument(path("shown.tif")));
     }
     // Nesting is followed to its limit and no further.
-    prompter.script = {{"The document link files are nested too deeply to be opened.", IDOK}};
-    EXPECT_FALSE(document.OnOpenDocument(path("deep" + std::to_string(kMaxLinkDepth) + ".lnk")));
+    const std::string deepest = path("deep" + std::to_string(kMaxLinkDepth) + ".lnk");
+    prompter.script = {{"The document link files are nested too deeply to be opened.\n\n" + deepest, IDOK}};
+    EXPECT_FALSE(document.OnOpenDocument(deepest));
     EXPECT_TRUE(prompter.script.empty());
     EXPECT_TRUE(document.OnOpenDocument(path("deep" + std::to_string(kMaxLinkDepth - 1) + ".lnk")));
     EXPECT_EQ(document.PageCount(), 1);
@@ -202,9 +203,10 @@ TEST_F(ConversionTest, LinkFilesConvertUnderTheWaitCursorWithinTheirBounds)
         SCOPED_TRACE(c.name);
         LibraryMessages::codes().clear();
         frame.reports.clear();
+        const std::string link = Link("list.lnk", c.lines);
         if (c.code == kLinkFilesRepeat)
-            prompter.script = {{LoadResourceString(IDS_LINK_FILES_REPEAT), IDOK}};
-        const bool opened = document.OnOpenDocument(Link("list.lnk", c.lines));
+            prompter.script = {{LoadResourceString(IDS_LINK_FILES_REPEAT) + "\n\n" + link, IDOK}};
+        const bool opened = document.OnOpenDocument(link);
         EXPECT_TRUE(frame.waitingAtStart);
         EXPECT_EQ(frame.statusAtStart, kStatusProcessing);
         EXPECT_FALSE(frame.waiting);

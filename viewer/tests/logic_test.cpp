@@ -131,15 +131,17 @@ TEST_F(DocumentTest, CommandUpdatesFollowPagesAndEditing)
     CCmdUI ui;
     EXPECT_FALSE(document.OnUpdateCommand(12345, ui));
 
-    // Viewing commands reach the views: both for page turns and invert, the page view alone else.
+    // Viewing commands reach the views: both for paging, turns, invert and restore (which the
+    // thumbnails follow), the page view alone else.
     pages.calls.clear();
     thumbs.calls.clear();
     ASSERT_TRUE(document.OnCommand(ID_PAGE_NEXT));
     ASSERT_TRUE(document.OnCommand(ID_VIEW_ROTATE_LEFT));
     ASSERT_TRUE(document.OnCommand(ID_VIEW_INVERT));
+    ASSERT_TRUE(document.OnCommand(ID_VIEW_ENLARGE));
     ASSERT_TRUE(document.OnCommand(ID_PAGE_LAST));
-    EXPECT_EQ(pages.calls, (std::vector<std::string>{"32791", "32781", "32785", "page -1"}));
-    EXPECT_EQ(thumbs.calls, (std::vector<std::string>{"32791", "32785", "page -1"}));
+    EXPECT_EQ(pages.calls, (std::vector<std::string>{"32791", "32781", "32785", "32778", "page -1"}));
+    EXPECT_EQ(thumbs.calls, (std::vector<std::string>{"32791", "32781", "32785", "page -1"}));
 }
 
 TEST_F(DocumentTest, SettingsCommandStoresTheReducedView)

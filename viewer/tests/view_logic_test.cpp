@@ -142,6 +142,42 @@ TEST(PageViewLogic, FourLeftTurnsGiveTheUnrotatedPictureAndItsCorner)
     EXPECT_EQ(v.state.GetRotation(), 0);
 }
 
+TEST(PageViewLogic, FitOfAHostileSlimPageIsWorkedOutWideAndLaidOutWithinTheLimit)
+{
+    // A 1 x 65,535 page fitted to a window: its height times the window's width, stretched for a
+    // standard resolution, lies far past the int range in a wide window.
+    struct Case {
+        int width, height;
+        double stretch;
+        int client, turns;
+        int64_t height_shown;
+    } const cases[] = {
+        {1, 65535, 1.0, 1920, 0, int64_t{65535} * 1920},
+        {1, 65535, 2.0, 1920, 0, int64_t{65535} * 2 * 1920},
+        {1, 65535, 2.0, 40000, 0, kMaxDisplayExtent},
+        {1, 65535, 1.0, 2147483647, 0, kMaxDisplayExtent},
+        {65535, 1, 2.0, 40000, 1, kMaxDisplayExtent}, // a quarter turn stands it up
+        {65535, 1, 1.0, 40000, 0, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << " x " << c.height << " at " << c.client << ", turns " << c.turns);
+        PageView v;
+        v.logic.SetPageSize(c.width, c.height, c.stretch);
+        for (int turn = 0; turn < c.turns; ++turn)
+            v.state.RotateLeft();
+        v.logic.Layout(c.client);
+        EXPECT_EQ(v.logic.DisplayHeight(), c.height_shown);
+        EXPECT_EQ(v.logic.FitHeight(c.client), c.height_shown);
+        EXPECT_EQ(v.logic.ScrollSize().second, c.height_shown);
+    }
+    // The reduced view's grid of such pages stays within the limit too, every row of it.
+    CThumbLayout grid;
+    grid.Layout(40000, 100, 1, 65535 * 2, true, 1);
+    EXPECT_GT(grid.CellHeight(), 0);
+    EXPECT_LE(grid.ScrollSize().second, kMaxDisplayExtent);
+    EXPECT_LT(grid.CellCorner(99).second, grid.ScrollSize().second);
+}
+
 TEST(PageViewLogic, GreyRebuildsOnlyBelowFullSize)
 {
     PageView v;

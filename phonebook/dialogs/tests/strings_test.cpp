@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+
 TEST(BookpickerTexts, EveryIdTheDialogsUseHasEnglishText)
 {
     const int ids[] = {310, 311, 400, 401, IDS_CREATE_FOLDER, IDS_NO_FOLDER_NAME, IDS_FOLDER_EXISTS,
@@ -34,10 +37,17 @@ TEST(BookpickerTexts, EveryIdTheDialogsUseHasEnglishText)
 
 TEST(BookpickerTexts, HelpIsTheFileOfTheDataFolderAtTheDialogsContext)
 {
-    // The shipped page is only read: other tests open it at the same time, and a missing help
-    // file is the help opener's own case.
-    const std::string file = platform::joinPath(platform::dataFolder(), "Bookmanager.html");
-    ASSERT_TRUE(platform::pathExists(file));
-    EXPECT_EQ(HelpAddress(BookpickerHelpFolder(), kBookpickerHelpFile, HELP_GROUP), file + "#131210");
-    EXPECT_EQ(HelpAddress(BookpickerHelpFolder(), "Missing.html", HELP_GROUP), "");
+    // The shipped file of the data folder, left as it is: other tests and programs of the tree
+    // open it at the same time.
+    const std::string shipped = platform::joinPath(platform::dataFolder(), "Bookmanager.html");
+    EXPECT_EQ(BookpickerHelpFolder(), platform::dataFolder());
+    EXPECT_EQ(HelpAddress(BookpickerHelpFolder(), kBookpickerHelpFile, HELP_GROUP), shipped + "#131210");
+    // Without the file there is no address: tried in a folder of the test's own.
+    char folder[] = "/tmp/qelta-help-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    const std::string file = platform::joinPath(folder, kBookpickerHelpFile);
+    EXPECT_EQ(HelpAddress(folder, kBookpickerHelpFile, HELP_GROUP), "");
+    ASSERT_TRUE(platform::writeFileAtomic(file, "<html></html>"));
+    EXPECT_EQ(HelpAddress(folder, kBookpickerHelpFile, HELP_GROUP), file + "#131210");
+    std::filesystem::remove_all(folder);
 }

@@ -539,7 +539,8 @@ void CMainFrame::UpdateStatus()
 
 void CMainFrame::UpdateTitle()
 {
-    setWindowTitle(QtText(m_pDoc->Title() + " - " + LoadResourceString(IDS_EDITOR_TITLE)));
+    const std::string book = m_pDoc->Title();
+    setWindowTitle(QtText((book.empty() ? "" : book + " - ") + LoadResourceString(IDS_EDITOR_TITLE)));
 }
 
 void CMainFrame::UpdateRecentFiles()
@@ -562,9 +563,10 @@ void CMainFrame::UpdateRecentFiles()
 
 void CMainFrame::OnUpdate(int nHint)
 {
-    static_cast<void>(nHint);
     // Reloaded rows come in the book's order: no column shows a sort.
     m_pList->header()->setSortIndicatorShown(false);
+    if (nHint == kHintAll)
+        UpdateTitle(); // a book refused, or shown again
     UpdateActions();
 }
 
@@ -661,7 +663,7 @@ void CMainFrame::OpenFile()
 void CMainFrame::OpenRecent(const std::string& strPath)
 {
     if (!m_pDoc->OpenBookFile(strPath)) {
-        // A book that is gone leaves the list (the message has named it).
+        // A book that is gone or refused leaves the list (the message has named it).
         m_Recent.Remove(strPath);
         UpdateRecentFiles();
         return;

@@ -549,6 +549,55 @@ TEST_F(EditorFrame, BooksAreNeverWrittenByTheFrame)
     EXPECT_EQ(qelta::test::readTextFile(path), before);
 }
 
+TEST_F(EditorFrame, ARefusedBookLeavesTheBookShownBeforeAndNoTitleNamesIt)
+{
+    const QString title = frame->windowTitle();
+    ASSERT_EQ(title, QStringLiteral("Sample.xml - Phone Book Editor"));
+    const int folders = frame->TreeView()->topLevelItemCount();
+    ASSERT_GT(folders, 0);
+    const std::string bad = platform::parentPath(path) + "/Bad.xml";
+    const std::string text = "<notes><n>no book</n></notes>\n";
+    qelta::test::writeTextFile(bad, text);
+    const std::string refused = "Phone Book Editor: '" + bad + "' is not a phone book file or cannot be read.";
+    const struct {
+        const char* what;
+        std::function<void()> open;
+    } ways[] = {
+        {"Ctrl+O", [&] {
+             prompter.openFile = bad;
+             frame->Action(57601)->trigger();
+         }},
+        {"Open Phone Book", [&] {
+             dialogs.answer = 1;
+             dialogs.path = bad;
+             dialogs.name = "Bad";
+             frame->Action(ID_FILE_OPENPHONEBOOK)->trigger();
+         }},
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.what);
+        prompter.shown.clear();
+        way.open();
+        EXPECT_EQ(prompter.shown, std::vector<std::string>{refused});
+        EXPECT_EQ(frame->windowTitle(), title);
+        EXPECT_EQ(frame->Document().GetPathName(), path);
+        EXPECT_EQ(frame->TreeView()->topLevelItemCount(), folders);
+        // Not among the recent files either.
+        for (QAction* action : frame->findChildren<QAction*>())
+            EXPECT_FALSE(action->text().contains(QStringLiteral("Bad.xml"))) << action->text().toStdString();
+    }
+
+    // Refused at the start, nothing is shown before it: the title names no book until it loads.
+    CMainFrame second(prompter, dialogs, bad);
+    second.Document().SetLoadPause(std::chrono::milliseconds(0));
+    second.Document().ReloadAll();
+    EXPECT_EQ(second.windowTitle(), QStringLiteral("Phone Book Editor"));
+    EXPECT_EQ(qelta::test::readTextFile(bad), text);
+    ASSERT_TRUE(platform::copyFileAtomic(path, bad));
+    second.Action(ID_VIEW_REFRESH)->trigger();
+    EXPECT_EQ(second.windowTitle(), QStringLiteral("Bad.xml - Phone Book Editor"));
+}
+
 TEST_F(EditorFrame, ABookOpenedByCtrlOOrTheRecentFilesIsShownAndChangedAtOnce)
 {
     // Work.xml: the sample's records and one of its own.
