@@ -67,18 +67,18 @@ struct PrinterRecord {
     bool operator==(const PrinterRecord&) const = default;
 };
 
-/// The machine hive's key of the records: one value a queue, named by the queue and holding the
-/// printer name and the driver (a multi-string), beside the setup's other machine settings.
+/// The machine hive's key of the records: one value a printer name, holding the queue and the
+/// driver (a multi-string), beside the setup's other machine settings.
 inline constexpr const char* kPrinterRecordKey = "SOFTWARE\\KOVRA\\TQLSTL2\\FaxQueues";
 
 /// The recorded queues in the order they were recorded; none when the hive holds none or cannot
 /// be read.
 std::vector<PrinterRecord> recordedPrinters();
-/// Records a queue the setup made, in place of an earlier record of the queue or of the printer
-/// name. False when the hive cannot be written.
+/// Records a queue the setup made for a printer name, in place of an earlier record of the name.
+/// False when the hive cannot be written (a name with control characters cannot be recorded).
 bool recordPrinter(const PrinterRecord& record);
-/// Forgets the record of a queue (nothing when it has none).
-void forgetRecordedPrinter(std::string_view queue);
+/// Forgets every record of a queue (nothing when it has none).
+void forgetRecordedQueue(std::string_view queue);
 
 /// How a printer name is looked up among queues.
 struct PrinterLookup {

@@ -528,31 +528,31 @@ std::vector<PrinterRecord> recordedPrinters()
     if (RegistryKey::open(Hive::LocalMachine, kPrinterRecordKey, key) != RegStatus::Ok
         || key.values(values) != RegStatus::Ok)
         return records;
-    for (const auto& [queue, value] : values) {
+    for (const auto& [printer, value] : values) {
         const std::vector<std::string> texts = value.texts();
-        if (value.type == RegType::MultiString && texts.size() == 2 && !queue.empty())
-            records.push_back({queue, texts[0], texts[1]});
+        if (value.type == RegType::MultiString && texts.size() == 2 && !printer.empty())
+            records.push_back({texts[0], printer, texts[1]});
     }
     return records;
 }
 
 bool recordPrinter(const PrinterRecord& record)
 {
-    if (record.queue.empty() || record.printer.empty())
+    if (record.queue.empty() || record.printer.empty() || record.driver.empty())
         return false;
-    for (const PrinterRecord& earlier : recordedPrinters())
-        if (!equalsNoCase(earlier.queue, record.queue) && equalsNoCase(earlier.printer, record.printer))
-            forgetRecordedPrinter(earlier.queue);
     RegistryKey key;
     return RegistryKey::create(Hive::LocalMachine, kPrinterRecordKey, key) == RegStatus::Ok
-           && key.set(record.queue, RegValue::multiString({record.printer, record.driver})) == RegStatus::Ok;
+           && key.set(record.printer, RegValue::multiString({record.queue, record.driver})) == RegStatus::Ok;
 }
 
-void forgetRecordedPrinter(std::string_view queue)
+void forgetRecordedQueue(std::string_view queue)
 {
     RegistryKey key;
-    if (RegistryKey::open(Hive::LocalMachine, kPrinterRecordKey, key) == RegStatus::Ok)
-        key.removeValue(queue);
+    if (RegistryKey::open(Hive::LocalMachine, kPrinterRecordKey, key) != RegStatus::Ok)
+        return;
+    for (const PrinterRecord& record : recordedPrinters())
+        if (equalsNoCase(record.queue, queue))
+            key.removeValue(record.printer);
 }
 
 const Destination* findPrinterQueue(const std::vector<Destination>& queues, std::string_view printerName,

@@ -180,7 +180,7 @@ void RemovePrinter(platform::Spooler& spooler, const std::string& printerName, c
         // driver that took its name since is the user's.
         queue = QueueNamed(queues, recorded);
         if (!queue || !isSuite(*queue)) {
-            platform::forgetRecordedPrinter(recorded);
+            platform::forgetRecordedQueue(recorded);
             return;
         }
     } else {
@@ -191,7 +191,7 @@ void RemovePrinter(platform::Spooler& spooler, const std::string& printerName, c
     const bool wasDefault = platform::equalsNoCase(spooler.defaultDestination().value_or(""), queue->name);
     if (!spooler.removeQueue(queue->name))
         return;
-    platform::forgetRecordedPrinter(queue->name);
+    platform::forgetRecordedQueue(queue->name);
     const CRegistryHelper machine(HKEY_LOCAL_MACHINE, kProductKeyPrefix);
     if (!platform::equalsNoCase(machine.ReadString(kProductSubkey, kDefaultQueueValue, ""), queue->name))
         return;
