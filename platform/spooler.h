@@ -90,7 +90,8 @@ struct PrinterLookup {
 /// The queue a printer name means among queues, the first of: the queue recorded for the printer
 /// name (in any case) while it prints with the recorded driver; the queue of the printer's queue
 /// name (queueNameFor, in any case); the first queue whose description is the printer name and
-/// that lookup.suite accepts; the queue of the name as it stands (in any case). Null when none.
+/// that lookup.suite accepts; the queue of the name as it stands (in any case). Only queues that
+/// lookup.keep accepts count at any step. Null when none.
 const Destination* findPrinterQueue(const std::vector<Destination>& queues, std::string_view printerName,
                                     const PrinterLookup& lookup = {});
 
