@@ -54,15 +54,53 @@ struct QueueDefinition {
 /// cut to 127 bytes (never within a UTF-8 character).
 std::string queueNameFor(std::string_view printerName);
 
-/// The queue that holds a printer among queues: the one whose queue name is the printer's queue
-/// name (queueNameFor, in any case), else the first whose description is the printer name; only
-/// queues that keep accepts count (no keep: every queue). Null when none.
-const Destination* findPrinterQueue(const std::vector<Destination>& queues, std::string_view printerName,
-                                    const std::function<bool(const Destination&)>& keep = {});
+/// True when the queue prints with that driver, its make and model as CUPS reports it (also as
+/// earlier installations made CUPS report a non-ASCII name: its UTF-8 bytes read as Latin-1).
+bool printsWithDriver(const Destination& queue, std::string_view driverName);
 
-/// The spooler. A call that takes a printer's name finds its queue as the suite's setup names it:
-/// the queue of the printer's queue name, else the queue the name describes, else the queue of the
-/// name as it stands.
+/// A queue the suite's setup made, as the machine hive records it: the queue, the printer name the
+/// setup was given for it and the driver it was made with.
+struct PrinterRecord {
+    std::string queue;
+    std::string printer;
+    std::string driver;
+    bool operator==(const PrinterRecord&) const = default;
+};
+
+/// The machine hive's key of the records: one value a printer name, holding the queue and the
+/// driver (a multi-string), beside the setup's other machine settings.
+inline constexpr const char* kPrinterRecordKey = "SOFTWARE\\KOVRA\\TQLSTL2\\FaxQueues";
+
+/// The recorded queues in the order they were recorded; none when the hive holds none or cannot
+/// be read.
+std::vector<PrinterRecord> recordedPrinters();
+/// Records a queue the setup made for a printer name, in place of an earlier record of the name.
+/// False when the hive cannot be written (a name with control characters cannot be recorded).
+bool recordPrinter(const PrinterRecord& record);
+/// Forgets every record of a queue (nothing when it has none).
+void forgetRecordedQueue(std::string_view queue);
+
+/// How a printer name is looked up among queues.
+struct PrinterLookup {
+    std::vector<PrinterRecord> records;            ///< the queues the setup recorded
+    std::function<bool(const Destination&)> suite; ///< the queues a description may name (null: every queue)
+    std::function<bool(const Destination&)> keep;  ///< only queues it accepts count at all (null: every queue)
+};
+
+/// The queue a printer name means among queues, the first of: the queue recorded for the printer
+/// name (in any case) while it prints with the recorded driver; the queue of the printer's queue
+/// name (queueNameFor, in any case); the first queue whose description is the printer name and
+/// that lookup.suite accepts; the queue of the name as it stands (in any case). Only queues that
+/// lookup.keep accepts count at any step. Null when none.
+const Destination* findPrinterQueue(const std::vector<Destination>& queues, std::string_view printerName,
+                                    const PrinterLookup& lookup = {});
+
+/// The lookup of the spooler's calls by a printer's name: the recorded queues first, and a
+/// description names only a queue that prints with a recorded driver.
+PrinterLookup recordedPrinterLookup();
+
+/// The spooler. A call that takes a printer's name finds its queue as the suite's setup names it
+/// (findPrinterQueue with recordedPrinterLookup).
 class Spooler {
 public:
     virtual ~Spooler() = default;

@@ -2,6 +2,7 @@
 // document is streamed in the raw format. Also the process-wide choice of spooler.
 #include "platform/spooler.h"
 
+#include "platform/registry.h"
 #include "platform/text.h"
 #include "platform/unicode.h"
 
@@ -412,9 +413,8 @@ private:
         return answer;
     }
 
-    // The queue a printer name means (see Spooler): the queue of its queue name when the server has
-    // it, else the one the name describes, else the one of the name as it stands. Nothing when the
-    // server has none of them or cannot be asked, with the reason in error (when given).
+    // The queue a printer name means (see Spooler). Nothing when the server has none or cannot be
+    // asked, with the reason in error (when given).
     std::optional<std::string> queueOf(std::string_view printerName, std::string* error)
     {
         if (printerName.empty()) {
@@ -422,23 +422,27 @@ private:
                 *error = "no printer named";
             return std::nullopt;
         }
+        const PrinterLookup lookup = recordedPrinterLookup();
+        const bool recorded = std::any_of(lookup.records.begin(), lookup.records.end(),
+                                          [&](const PrinterRecord& record) { return equalsNoCase(record.printer, printerName); });
+        // Without a record of the name its queue name comes first: one question answers it.
         const std::string queue = queueNameFor(printerName);
-        const QueueAnswer answer = askQueue(queue, "printer-name");
-        if (answer.known)
-            return queue;
-        const auto queues = answer.answered ? listDestinations(adminLimit_) : std::nullopt;
+        QueueAnswer answer;
+        if (!recorded) {
+            answer = askQueue(queue, "printer-name");
+            if (answer.known)
+                return queue;
+        }
+        const auto queues = recorded || answer.answered ? listDestinations(adminLimit_) : std::nullopt;
         if (!queues) {
             if (error)
                 *error = unreachable();
             return std::nullopt;
         }
-        if (const Destination* described = findPrinterQueue(*queues, printerName))
-            return described->name;
-        for (const Destination& destination : *queues)
-            if (equalsNoCase(destination.name, printerName))
-                return destination.name;
+        if (const Destination* found = findPrinterQueue(*queues, printerName, lookup))
+            return found->name;
         if (error)
-            *error = answer.said;
+            *error = answer.said.empty() ? "CUPS has no queue for \"" + std::string(printerName) + "\"" : answer.said;
         return std::nullopt;
     }
 
@@ -489,20 +493,101 @@ std::string queueNameFor(std::string_view printerName)
     return name;
 }
 
+namespace {
+
+// The UTF-8 bytes of text read as Latin-1 and written again as UTF-8: how CUPS reported a driver
+// name whose PPD file declared Latin-1 while holding UTF-8 (queues made by earlier installations).
+std::string utf8ReadAsLatin1(std::string_view text)
+{
+    std::string out;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            out += c;
+        } else {
+            out += static_cast<char>(0xC0 | (byte >> 6));
+            out += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+bool printsWithDriver(const Destination& queue, std::string_view driverName)
+{
+    return !driverName.empty()
+           && (queue.makeAndModel == driverName || queue.makeAndModel == utf8ReadAsLatin1(driverName));
+}
+
+std::vector<PrinterRecord> recordedPrinters()
+{
+    std::vector<PrinterRecord> records;
+    RegistryKey key;
+    std::vector<std::pair<std::string, RegValue>> values;
+    if (RegistryKey::open(Hive::LocalMachine, kPrinterRecordKey, key) != RegStatus::Ok
+        || key.values(values) != RegStatus::Ok)
+        return records;
+    for (const auto& [printer, value] : values) {
+        const std::vector<std::string> texts = value.texts();
+        if (value.type == RegType::MultiString && texts.size() == 2 && !printer.empty())
+            records.push_back({texts[0], printer, texts[1]});
+    }
+    return records;
+}
+
+bool recordPrinter(const PrinterRecord& record)
+{
+    if (record.queue.empty() || record.printer.empty() || record.driver.empty())
+        return false;
+    RegistryKey key;
+    return RegistryKey::create(Hive::LocalMachine, kPrinterRecordKey, key) == RegStatus::Ok
+           && key.set(record.printer, RegValue::multiString({record.queue, record.driver})) == RegStatus::Ok;
+}
+
+void forgetRecordedQueue(std::string_view queue)
+{
+    RegistryKey key;
+    if (RegistryKey::open(Hive::LocalMachine, kPrinterRecordKey, key) != RegStatus::Ok)
+        return;
+    for (const PrinterRecord& record : recordedPrinters())
+        if (equalsNoCase(record.queue, queue))
+            key.removeValue(record.printer);
+}
+
 const Destination* findPrinterQueue(const std::vector<Destination>& queues, std::string_view printerName,
-                                    const std::function<bool(const Destination&)>& keep)
+                                    const PrinterLookup& lookup)
 {
     if (printerName.empty())
         return nullptr;
-    const auto kept = [&](const Destination& queue) { return !keep || keep(queue); };
-    const std::string queueName = queueNameFor(printerName);
+    const auto kept = [&](const Destination& queue) { return !lookup.keep || lookup.keep(queue); };
+    const auto named = [&](std::string_view name) -> const Destination* {
+        for (const auto& queue : queues)
+            if (equalsNoCase(queue.name, name) && kept(queue))
+                return &queue;
+        return nullptr;
+    };
+    for (const PrinterRecord& record : lookup.records)
+        if (equalsNoCase(record.printer, printerName))
+            if (const Destination* queue = named(record.queue); queue && printsWithDriver(*queue, record.driver))
+                return queue;
+    if (const Destination* queue = named(queueNameFor(printerName)))
+        return queue;
     for (const auto& queue : queues)
-        if (equalsNoCase(queue.name, queueName) && kept(queue))
+        if (queue.info == printerName && kept(queue) && (!lookup.suite || lookup.suite(queue)))
             return &queue;
-    for (const auto& queue : queues)
-        if (queue.info == printerName && kept(queue))
-            return &queue;
-    return nullptr;
+    return named(printerName);
+}
+
+PrinterLookup recordedPrinterLookup()
+{
+    PrinterLookup lookup;
+    lookup.records = recordedPrinters();
+    lookup.suite = [records = lookup.records](const Destination& queue) {
+        return std::any_of(records.begin(), records.end(),
+                           [&](const PrinterRecord& record) { return printsWithDriver(queue, record.driver); });
+    };
+    return lookup;
 }
 
 std::string minimalPpd(std::string_view model)

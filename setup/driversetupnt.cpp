@@ -6,12 +6,14 @@
 #include "platform/endpoint.h"
 #include "platform/files.h"
 #include "platform/ini.h"
+#include "platform/registry.h"
 #include "platform/text.h"
 #include "setup/setup_core.h"
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -37,6 +39,20 @@ int32_t Show(void* owner, const std::string& caption, const std::string& text, u
 std::string Text(const std::string& list, const char* section, const char* key)
 {
     return platform::readProfileString(section, key, "", list);
+}
+
+// The caption of the boxes: the printer list's title, else the suite's own name.
+std::string Title(const std::string& list)
+{
+    const std::string title = Text(list, "UninstString", "Title");
+    return title.empty() ? "Qelta Driver" : title;
+}
+
+// A failure box: the printer list's text, then the reason on a line of its own.
+void ShowFailure(void* owner, const std::string& list, const std::string& text, const std::string& reason)
+{
+    const std::string shown = text.empty() ? reason : reason.empty() ? text : text + "\n\n" + reason;
+    Show(owner, Title(list), shown, setup::kBoxOk | setup::kIconError);
 }
 
 std::string WithoutTrailingSeparator(const char* folder)
@@ -111,10 +127,12 @@ std::string PreparePort(void* owner, platform::Spooler& spooler, const char* por
         return uri;
     const std::string scheme = SchemeOf(uri);
     const bool offered = std::any_of(ports.begin(), ports.end(), [&](const std::string& p) { return SchemeOf(p) == scheme; });
-    if (!offered)
-        Show(owner, Text(list, "UninstString", "Title"),
-             Text(list, "PrinterDriverErr", "AddPortErr1") + "\n\n" + Text(list, "PrinterDriverErr", "AddPortErr2"),
-             setup::kBoxOk | setup::kIconError);
+    if (!offered) {
+        const std::string first = Text(list, "PrinterDriverErr", "AddPortErr1"),
+                          second = Text(list, "PrinterDriverErr", "AddPortErr2");
+        ShowFailure(owner, list, first.empty() && second.empty() ? "" : first + "\n\n" + second,
+                    "The print server has no backend for \"" + scheme + ":\" ports.");
+    }
     return uri;
 }
 
@@ -148,7 +166,6 @@ int IPD(void* owner, const char* driverName, const char* printerName, const char
     const std::string helpFolder = WithoutTrailingSeparator(helpSourceDir);
     const std::string install = setup::InstallDirectory();
     const std::string list = setup::PrinterListFile(install);
-    const std::string title = Text(list, "UninstString", "Title");
 
     if (!install.empty()) {
         const std::string target = DriverFolder(install);
@@ -163,28 +180,38 @@ int IPD(void* owner, const char* driverName, const char* printerName, const char
 
     // Only a queue that prints with this driver is the printer; one of the user's that has its name
     // or description keeps it, and the printer takes the first free name the printer check gives.
+    // The queue is recorded for the printer name, so that every later lookup of the name takes it.
     const auto queues = setup::ListQueues(*spooler);
     const setup::PrinterPlace place = setup::PlacePrinter(queues, printerName, [&](const platform::Destination& queue) {
-        return setup::PrintsWithDriver(queue, driverName);
+        return platform::printsWithDriver(queue, driverName);
     });
-    if (place.suiteQueue)
+    if (place.suiteQueue) {
+        platform::recordPrinter({place.suiteQueue->name, printerName, driverName});
         return 0; // the printer exists: it stays as it is
+    }
     // The driver: its own PPD when the source folder holds one, else ours.
     std::string ppd = sourceFolder + "/" + driverName + ".ppd";
     std::optional<std::string> ownPpd;
     if (!platform::fileStamp(ppd).exists) {
         ownPpd = WriteMinimalPpd(driverName);
         if (!ownPpd) {
-            Show(owner, title, Text(list, "PrinterDriverErr", "AddPrinterDriverErr"), setup::kBoxOk | setup::kIconError);
+            ShowFailure(owner, list, Text(list, "PrinterDriverErr", "AddPrinterDriverErr"),
+                        "The driver file cannot be written in " + fs::temp_directory_path().string() + ".");
             return 0;
         }
         ppd = *ownPpd;
     }
-    const bool added = spooler->addQueue({platform::queueNameFor(place.freeName), place.freeName, uri, ppd});
+    const std::string queue = platform::queueNameFor(place.freeName);
+    std::string said;
+    const bool added = spooler->addQueue({queue, place.freeName, uri, ppd}, &said);
     if (ownPpd)
         platform::removeFile(*ownPpd);
     if (!added)
-        Show(owner, title, Text(list, "PrinterDriverErr", "AddPrinterErr"), setup::kBoxOk | setup::kIconError);
+        ShowFailure(owner, list, Text(list, "PrinterDriverErr", "AddPrinterErr"),
+                    "The print server refused the queue \"" + queue + "\": " + said);
+    else if (!platform::recordPrinter({queue, printerName, driverName}))
+        std::fprintf(stderr, "IPD: the queue \"%s\" is made but cannot be recorded: %s\n", queue.c_str(),
+                     platform::registryLastError().c_str());
     return 0;
 }
 
@@ -201,7 +228,7 @@ int DPD(void)
     if (install.empty())
         return 0;
     const std::string list = setup::PrinterListFile(install);
-    const std::string title = Text(list, "UninstString", "Title");
+    const std::string title = Title(list);
     auto spooler = platform::currentSpooler();
     const int count = platform::readProfileInt("Printer", "Num", 0, list);
     for (int i = 0; i < count; ++i)
@@ -253,7 +280,7 @@ int UninstInitialize(void* owner)
     CloseProgram("QELTA-RTNAPP_CLASS", "QELTA-RTNAPP_MAIN", deadline);
     CloseProgram("QELTA-RECEIVER_CLASS", "QELTA-RECEIVER_WINDOWNAME", deadline);
     if (platform::readProfileInt("Printer", "Num", 0, list) > 1) {
-        const std::string title = Text(list, "UninstString", "Title");
+        const std::string title = Title(list);
         const std::string question = Text(list, "UninstString", "MultiDriver1") + "\n"
                                      + Text(list, "UninstString", "MultiDriver2") + "\n\n"
                                      + Text(list, "UninstString", "MultiDriver3");

@@ -22,11 +22,12 @@ typedef int32_t (*DriverSetupMessageBoxFn)(void* owner, const char* caption, con
 DRIVERSETUP_EXPORT void DriverSetupSetMessageBox(DriverSetupMessageBoxFn show);
 
 /* Installs: copies the driver files from driverSourceDir ("NT" + each name) and the help file from
- * helpSourceDir into the install directory's "driver/", then makes the queue. A queue of the name
- * (or of a name PrinterCheck tries after it) that prints with driverName is the printer, which then
- * stays as it is; a queue of another driver keeps its name, and the printer is made under the free
- * name PrinterCheck gives. 0 when done, and 0 after a failure that was shown (files already copied
- * stay). */
+ * helpSourceDir into the install directory's "driver/", then makes the queue. The queue recorded
+ * for the name, or a queue of the name (or of a name PrinterCheck tries after it) that prints with
+ * driverName, is the printer, which then stays as it is; a queue of another driver keeps its name,
+ * and the printer is made under the free name PrinterCheck gives. The queue is recorded for the
+ * name in the machine hive: every later lookup of the name (spooler, SDP, removal) takes it first.
+ * 0 when done, and 0 after a failure that was shown with its reason (files already copied stay). */
 DRIVERSETUP_EXPORT int IPD(void* owner, const char* driverName, const char* printerName, const char* ignored1,
                            const char* driverSourceDir, const char* ignored2, const char* portName,
                            const char* helpSourceDir);
@@ -34,7 +35,9 @@ DRIVERSETUP_EXPORT int IPD(void* owner, const char* driverName, const char* prin
 /* Deletes the file at once; nonzero when it is gone. */
 DRIVERSETUP_EXPORT int MFE(const char* path);
 
-/* Removes every printer of the printer list, the driver files and the work files; 0. */
+/* Removes every printer of the printer list (the queue IPD recorded for a name and driver, exactly
+ * that one; for a printer installed before records were kept, the first queue of its driver the
+ * names lead to), the driver files and the work files; 0. */
 DRIVERSETUP_EXPORT int DPD(void);
 
 /* Closes the result monitor and the receiver, asks when several printers are listed, then DPD.

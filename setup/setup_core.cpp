@@ -30,48 +30,27 @@ const platform::Destination* QueueNamed(const std::vector<platform::Destination>
     return nullptr;
 }
 
-// The UTF-8 bytes of text read as Latin-1 and written again as UTF-8: how CUPS reported a driver
-// name whose PPD file declared Latin-1 while holding UTF-8 (queues made by earlier installations).
-std::string Utf8ReadAsLatin1(std::string_view text)
-{
-    std::string out;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80) {
-            out += c;
-        } else {
-            out += static_cast<char>(0xC0 | (byte >> 6));
-            out += static_cast<char>(0x80 | (byte & 0x3F));
-        }
-    }
-    return out;
-}
-
 } // namespace
 
 PrinterPlace PlacePrinter(const std::vector<platform::Destination>& queues, std::string_view printerName,
                           const std::function<bool(const platform::Destination&)>& isSuite)
 {
+    const auto records = platform::recordedPrinters();
+    const platform::PrinterLookup suite{records, isSuite, isSuite}, any{records, {}, {}};
     PrinterPlace place;
     std::string candidate(printerName);
     while (true) {
-        if (const auto* suite = platform::findPrinterQueue(queues, candidate, isSuite)) {
-            place.suiteQueue = suite;
+        if (const auto* queue = platform::findPrinterQueue(queues, candidate, suite)) {
+            place.suiteQueue = queue;
             return place;
         }
-        if (place.taken >= 9999 || !platform::findPrinterQueue(queues, candidate))
+        if (place.taken >= 9999 || !platform::findPrinterQueue(queues, candidate, any))
             break;
         ++place.taken;
         candidate = std::string(printerName) + " (" + std::to_string(place.taken) + ")";
     }
     place.freeName = std::move(candidate);
     return place;
-}
-
-bool PrintsWithDriver(const platform::Destination& queue, std::string_view driverName)
-{
-    return !driverName.empty()
-           && (queue.makeAndModel == driverName || queue.makeAndModel == Utf8ReadAsLatin1(driverName));
 }
 
 std::vector<platform::Destination> ListQueues(platform::Spooler& spooler)
@@ -161,33 +140,58 @@ std::vector<std::string> ListedDrivers(const std::string& listFile)
     return drivers;
 }
 
-void MakeDefault(platform::Spooler& spooler, const std::vector<platform::Destination>& queues,
-                 const platform::Destination& queue, const std::function<bool(const platform::Destination&)>& isSuite)
+bool MakeDefault(platform::Spooler& spooler, const std::vector<platform::Destination>& queues,
+                 const platform::Destination& queue, const std::function<bool(const platform::Destination&)>& isSuite,
+                 std::string* error)
 {
     const std::string current = spooler.defaultDestination().value_or("");
     if (platform::equalsNoCase(current, queue.name))
-        return;
+        return true;
     const platform::Destination* replaced = QueueNamed(queues, current);
-    if (!spooler.setDefaultDestination(queue.name))
-        return;
+    if (!spooler.setDefaultDestination(queue.name)) {
+        if (error)
+            *error = "the print server refused to make \"" + queue.name + "\" its default";
+        return false;
+    }
     const CRegistryHelper machine(HKEY_LOCAL_MACHINE, kProductKeyPrefix);
     // A default that is itself the suite's printer (an earlier call's) keeps the one it replaced.
     if (!replaced || !isSuite(*replaced))
         machine.WriteString(kProductSubkey, kPreviousDefaultValue, replaced ? replaced->name : "");
     machine.WriteString(kProductSubkey, kDefaultQueueValue, queue.name);
+    return true;
 }
 
 void RemovePrinter(platform::Spooler& spooler, const std::string& printerName, const std::string& driverName)
 {
-    const auto queues = ListQueues(spooler);
-    const auto* queue = PlacePrinter(queues, printerName, [&](const platform::Destination& candidate) {
-                            return PrintsWithDriver(candidate, driverName);
-                        }).suiteQueue;
+    const auto listed = spooler.listDestinations(kSpoolerTimeLimit);
+    if (!listed || printerName.empty())
+        return; // nothing can be judged without the server's queues
+    const auto& queues = *listed;
+    const auto isSuite = [&](const platform::Destination& candidate) {
+        return platform::printsWithDriver(candidate, driverName);
+    };
+    const platform::Destination* queue = nullptr;
+    std::string recorded;
+    for (const auto& record : platform::recordedPrinters())
+        if (platform::equalsNoCase(record.printer, printerName) && record.driver == driverName)
+            recorded = record.queue;
+    if (!recorded.empty()) {
+        // Exactly the queue recorded, while it still prints with the driver; a queue of another
+        // driver that took its name since is the user's.
+        queue = QueueNamed(queues, recorded);
+        if (!queue || !isSuite(*queue)) {
+            platform::forgetRecordedQueue(recorded);
+            return;
+        }
+    } else {
+        queue = PlacePrinter(queues, printerName, isSuite).suiteQueue;
+    }
     if (!queue)
         return;
     const bool wasDefault = platform::equalsNoCase(spooler.defaultDestination().value_or(""), queue->name);
     if (!spooler.removeQueue(queue->name))
         return;
+    platform::forgetRecordedQueue(queue->name);
     const CRegistryHelper machine(HKEY_LOCAL_MACHINE, kProductKeyPrefix);
     if (!platform::equalsNoCase(machine.ReadString(kProductSubkey, kDefaultQueueValue, ""), queue->name))
         return;

@@ -26,8 +26,9 @@ inline constexpr size_t kPathBytes = 260;
 
 /// A printer name among the queues as the printer check walks the names it tries (the name, then
 /// "name (1)", "name (2)", ..., at most 9,999 numbered ones): a name is taken when a queue holds it
-/// (platform::findPrinterQueue). The walk ends at the first name whose queue is the suite's printer
-/// (prints with a driver isSuite accepts), or at the first free name.
+/// (platform::findPrinterQueue with the recorded queues). The walk ends at the first name whose
+/// queue is the suite's printer (prints with a driver isSuite accepts; the queue recorded for the
+/// name first), or at the first free name.
 struct PrinterPlace {
     const platform::Destination* suiteQueue = nullptr; ///< the suite's printer; null when the walk found none
     std::string freeName; ///< the first free name (the last name tried when all were taken); empty with suiteQueue
@@ -35,10 +36,6 @@ struct PrinterPlace {
 };
 PrinterPlace PlacePrinter(const std::vector<platform::Destination>& queues, std::string_view printerName,
                           const std::function<bool(const platform::Destination&)>& isSuite);
-
-/// True when the queue prints with that driver, its make and model as CUPS reports it (also as
-/// earlier installations made CUPS report a non-ASCII name: its UTF-8 bytes read as Latin-1).
-bool PrintsWithDriver(const platform::Destination& queue, std::string_view driverName);
 
 /// The spooler's queues (none when they cannot be listed).
 std::vector<platform::Destination> ListQueues(platform::Spooler& spooler);
@@ -81,12 +78,16 @@ std::vector<std::string> ListedDrivers(const std::string& listFile);
 
 /// Makes the queue the server's default destination. The default it replaces is remembered (HKLM),
 /// unless that one is itself a queue isSuite accepts, so that removing the queue gives it back.
-void MakeDefault(platform::Spooler& spooler, const std::vector<platform::Destination>& queues,
-                 const platform::Destination& queue, const std::function<bool(const platform::Destination&)>& isSuite);
+/// False, with the reason in error, when the server refused.
+bool MakeDefault(platform::Spooler& spooler, const std::vector<platform::Destination>& queues,
+                 const platform::Destination& queue, const std::function<bool(const platform::Destination&)>& isSuite,
+                 std::string* error = nullptr);
 
-/// Removes the suite's printer of that name (PlacePrinter), only a queue that prints with driverName:
-/// the user's other printers stay whatever their descriptions. When MakeDefault made it the default
-/// and it still is, the default it replaced comes back, when that queue still exists.
+/// Removes the suite's printer of that name, only a queue that prints with driverName: the queue the
+/// setup recorded for the name and driver, exactly that one; without a record (a printer set up
+/// before records were kept) the one PlacePrinter finds. The user's other printers stay whatever
+/// their descriptions. When MakeDefault made it the default and it still is, the default it
+/// replaced comes back, when that queue still exists.
 void RemovePrinter(platform::Spooler& spooler, const std::string& printerName, const std::string& driverName);
 
 } // namespace setup

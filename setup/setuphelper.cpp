@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -88,19 +89,32 @@ int SDP(void*, const char* printerName)
 {
     if (!printerName)
         return 0;
-    // Only the suite's printer (a queue printing with a driver of the printer list) is made the
-    // default, never a queue of the user's that has its name or description.
+    // Only the suite's printer (the queue recorded for the name, or a queue printing with a driver
+    // of the printer list or of a record) is made the default, never a queue of the user's that has
+    // its name or description.
     const std::string install = setup::InstallDirectory();
-    const std::vector<std::string> drivers =
+    std::vector<std::string> drivers =
         install.empty() ? std::vector<std::string>{} : setup::ListedDrivers(setup::PrinterListFile(install));
+    for (const auto& record : platform::recordedPrinters())
+        drivers.push_back(record.driver);
     const auto isSuite = [&](const platform::Destination& queue) {
         return std::any_of(drivers.begin(), drivers.end(),
-                           [&](const std::string& driver) { return setup::PrintsWithDriver(queue, driver); });
+                           [&](const std::string& driver) { return platform::printsWithDriver(queue, driver); });
     };
     auto spooler = platform::currentSpooler();
-    const auto queues = setup::ListQueues(*spooler);
-    if (const auto* queue = setup::PlacePrinter(queues, printerName, isSuite).suiteQueue)
-        setup::MakeDefault(*spooler, queues, *queue, isSuite);
+    const auto queues = spooler->listDestinations(setup::kSpoolerTimeLimit);
+    std::string reason;
+    if (!queues)
+        reason = "the print server cannot be asked for its queues";
+    else if (const auto* queue = setup::PlacePrinter(*queues, printerName, isSuite).suiteQueue)
+        setup::MakeDefault(*spooler, *queues, *queue, isSuite, &reason);
+    else if (install.empty())
+        reason = "the machine settings name no install folder, and no queue is recorded for the printer";
+    else
+        reason = "no queue of the suite's driver is the printer";
+    // The result stays 0 whatever happened; the failure is told.
+    if (!reason.empty())
+        std::fprintf(stderr, "SDP: \"%s\" is not made the default printer: %s\n", printerName, reason.c_str());
     return 0;
 }
 

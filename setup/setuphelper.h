@@ -28,10 +28,11 @@ SETUPHELPER_EXPORT int SETUPHELPERr(void* owner, char* path);
  * fits into size bytes with the terminator; returns how many were appended. */
 SETUPHELPER_EXPORT int GetPort(void* ignored, char* list, size_t size);
 
-/* Makes the printer the CUPS server's default destination: only a queue that prints with a driver
- * of the printer list ("drivername", "drivername%d") is the printer, looked for as PrinterCheck
- * walks the names. The default it replaces is remembered, and comes back when the printer is
- * removed while still the default. 0. */
+/* Makes the printer the CUPS server's default destination: the queue IPD recorded for the name,
+ * else a queue that prints with a driver of the printer list ("drivername", "drivername%d") or of
+ * a record, looked for as PrinterCheck walks the names. The default it replaces is remembered, and
+ * comes back when the printer is removed while still the default. 0, also when it cannot be made
+ * the default: that is told on standard error. */
 SETUPHELPER_EXPORT int SDP(void* ignored, const char* printerName);
 
 /* Removes the printer "name" of the printer list when its driver "drivername" is installed (see

@@ -328,6 +328,42 @@ TEST(Spooler, InstallingAndRestoring)
     setSpooler(original);
 }
 
+// The one lookup of a printer's name, step by step: the recorded queue while it prints with the
+// recorded driver, the queue name, a description only of a suite queue, the name as it stands.
+TEST(Spooler, APrinterNameMeansTheQueueTheLookupFindsFirst)
+{
+    const std::vector<Destination> queues{{"Qelta_Fax", "Office Laser", "", "Qelta Fax"},
+                                          {"Front_Desk", "Office Laser", "", "Qelta Fax"},
+                                          {"Lobby", "Office Laser", "", "Reception Fax"},
+                                          {"Annex", "Qelta Driver", "", "Reception Fax"},
+                                          {"Qelta_Fax_(1)", "Qelta Driver", "", "Qelta Fax (1)"},
+                                          {"Fax:1", "Qelta Driver", "", ""}};
+    const auto suite = [](const Destination& queue) { return printsWithDriver(queue, "Qelta Driver"); };
+    const std::vector<PrinterRecord> records{{"Qelta_Fax_(1)", "Qelta Fax", "Qelta Driver"},
+                                             {"Front_Desk", "Desk Fax", "Qelta Driver"},
+                                             {"Gone", "Old Fax", "Qelta Driver"}};
+    const PrinterLookup recorded{records, suite, {}}, onlySuite{records, suite, suite}, plain{};
+    struct Case {
+        std::string name;
+        const PrinterLookup* lookup;
+        std::string queue; // "" when none
+    };
+    const std::vector<Case> cases{
+        {"Qelta Fax", &recorded, "Qelta_Fax_(1)"},  // the record before the queue of its queue name
+        {"QELTA FAX", &recorded, "Qelta_Fax_(1)"},  // in any case
+        {"Qelta Fax", &plain, "Qelta_Fax"},         // without records: the queue name
+        {"Desk Fax", &recorded, ""},                // the recorded queue prints with another driver now
+        {"Old Fax", &recorded, ""},                 // the recorded queue is gone
+        {"Reception Fax", &recorded, "Annex"},      // a description names only a suite queue
+        {"Reception Fax", &plain, "Lobby"},         // without a suite: the first described so
+        {"Fax:1", &recorded, "Fax:1"},              // the name as it stands, last
+        {"Qelta Fax", &onlySuite, "Qelta_Fax_(1)"}, {"Front_Desk", &onlySuite, ""}, {"", &plain, ""}};
+    for (const auto& c : cases) {
+        const Destination* found = findPrinterQueue(queues, c.name, *c.lookup);
+        EXPECT_EQ(found ? found->name : "", c.queue) << c.name;
+    }
+}
+
 namespace {
 
 // Runs f on a new thread: CUPS reads its server setting once per thread.

@@ -17,6 +17,7 @@
 #include "platform/tests/support/recording_spooler.h"
 #include "platform/tests/support/test_support.h"
 #include "resultmonitor/tests/monitor_process.h"
+#include "sample/sample_run.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +29,13 @@
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
+#include <thread>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -195,7 +202,7 @@ TEST_F(SetupTest, InstallFailuresAreShown)
     EXPECT_EQ(Install("Fax A", "LPT9"), 0);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].caption, "Qelta Setup");
-    EXPECT_EQ(shown[0].text, "P1\n\nP2");
+    EXPECT_EQ(shown[0].text, "P1\n\nP2\n\nThe print server has no backend for \"qelta:\" ports.");
     EXPECT_EQ(spooler->queues().size(), 1u);
 
     // The spooler refuses the queue: told, 0, the copied files stay.
@@ -204,7 +211,7 @@ TEST_F(SetupTest, InstallFailuresAreShown)
     spooler->failAt(Step::AddQueue);
     EXPECT_EQ(Install("Fax B"), 0);
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].text, "PrinterErr");
+    EXPECT_EQ(shown[0].text, "PrinterErr\n\nThe print server refused the queue \"Fax_B\": refused");
     EXPECT_EQ(spooler->queues().size(), 1u);
     EXPECT_TRUE(Exists(install + "driver/libpagewriter.so"));
 }
@@ -371,6 +378,59 @@ TEST_F(SetupTest, RemovalTakesOnlyTheSuitesQueueWhateverTheUsersQueuesAreCalled)
     EXPECT_TRUE(spooler->hasPrinter("Accounts_Laser"));
 }
 
+// The queue the setup made is recorded for the name it was given: every later lookup of the name
+// takes it, whatever queues of the user's come and go beside it, and the removal takes exactly it.
+TEST_F(SetupTest, TheRecordedQueueIsThePrinterWhateverComesBesideIt)
+{
+    spooler->setDevices({"qelta"});
+    const auto user = [&](const std::string& queue, const std::string& driver) {
+        spooler->addPrinter(queue);
+        spooler->setMakeAndModel(queue, driver);
+        spooler->setPlace(queue, "", "Qelta Fax");
+    };
+    const auto meant = [&](const std::string& printer) {
+        const auto queues = setup::ListQueues(*spooler);
+        const auto* queue = platform::findPrinterQueue(queues, printer, platform::recordedPrinterLookup());
+        return queue ? queue->name : std::string("(none)");
+    };
+    user("Front_Desk", "Other Driver");
+    ASSERT_TRUE(spooler->setDefaultDestination("Front_Desk"));
+    EXPECT_EQ(meant("Qelta Fax"), "(none)"); // described so, but of another driver
+    ListOne("Qelta Fax", "Qelta Driver");
+    ASSERT_EQ(Install("Qelta Fax"), 0);
+    EXPECT_EQ(meant("Qelta Fax"), "Qelta_Fax_(1)");
+    EXPECT_EQ(exports.SDP(nullptr, "Qelta Fax"), 0);
+    EXPECT_EQ(spooler->defaultDestination(), "Qelta_Fax_(1)");
+
+    // The user's namesake goes, and a queue of the user's own with the suite's driver takes the
+    // printer's queue name and description: the name still means the recorded queue, and a second
+    // installation makes no second printer.
+    spooler->removePrinter("Front_Desk");
+    user("Qelta_Fax", "Qelta Driver");
+    EXPECT_EQ(meant("Qelta Fax"), "Qelta_Fax_(1)");
+    ASSERT_EQ(Install("Qelta Fax"), 0);
+    EXPECT_EQ(spooler->queues().size(), 1u);
+
+    // Without an install folder the default is still made, from the record; a printer that cannot
+    // be made the default is told.
+    CRegistryHelper machine(HKEY_LOCAL_MACHINE, kProductKeyPrefix);
+    ASSERT_TRUE(spooler->setDefaultDestination("Qelta_Fax"));
+    ASSERT_EQ(machine.WriteString(kProductSubkey, "TQL Directory", ""), 1);
+    EXPECT_EQ(exports.SDP(nullptr, "Qelta Fax"), 0);
+    EXPECT_EQ(spooler->defaultDestination(), "Qelta_Fax_(1)");
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(exports.SDP(nullptr, "Nobody"), 0);
+    const std::string told = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(told.find("SDP: \"Nobody\" is not made the default printer: the machine settings name no install folder"),
+              std::string::npos) << told;
+    ASSERT_EQ(machine.WriteString(kProductSubkey, "TQL Directory", install), 1);
+
+    EXPECT_EQ(exports.DPD(), 0);
+    EXPECT_FALSE(spooler->hasPrinter("Qelta_Fax_(1)"));
+    EXPECT_TRUE(spooler->hasPrinter("Qelta_Fax"));
+    EXPECT_TRUE(platform::recordedPrinters().empty());
+}
+
 TEST_F(SetupTest, PortsDefaultPrinterAndHelperRemoval)
 {
     spooler->setDevices({"LPT1:", "COM1:", "COM10:", "FILE:", "lpt1:"});
@@ -485,10 +545,20 @@ TEST_F(SetupTest, OnAPrivateCupsServer)
         EXPECT_NE(std::find(devices->begin(), devices->end(), "qelta"), devices->end());
         EXPECT_EQ(Install("Qelta Fax 2", "nobackend:/x"), 0);
         ASSERT_EQ(shown.size(), 2u);
-        EXPECT_EQ(shown[0].text, "P1\n\nP2");
-        EXPECT_EQ(shown[1].text, "PrinterErr");
+        EXPECT_EQ(shown[0].text, "P1\n\nP2\n\nThe print server has no backend for \"nobackend:\" ports.");
+        EXPECT_EQ(shown[1].text.rfind("PrinterErr\n\nThe print server refused the queue \"Qelta_Fax_2\": ", 0), 0u);
         shown.clear();
     }
+    // A printer list without texts: the boxes still have a caption and say why, as the server said it.
+    qelta::test::writeTextFile(install + "prname.ini", "[Printer]\nNum=0\n");
+    EXPECT_EQ(Install("Qelta Fax 3", "nobackend:/y"), 0);
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(shown.back().caption, "Qelta Driver");
+    EXPECT_EQ(shown.back().text.rfind("The print server refused the queue \"Qelta_Fax_3\": ", 0), 0u) << shown.back().text;
+    EXPECT_NE(shown.back().text.find("nobackend"), std::string::npos) << shown.back().text;
+    EXPECT_FALSE(cups->hasPrinter("Qelta_Fax_3"));
+    shown.clear();
+    WriteList(1);
     char name[setup::kPathBytes];
     EXPECT_EQ(exports.PrinterCheck("Qelta Fax 0", name), 1);
     EXPECT_STREQ(name, "Qelta Fax 0 (1)");
@@ -582,9 +652,59 @@ TEST_F(SetupTest, InstallerStandInCallsEveryExport)
 
 namespace {
 
+// A network device's stand-in: takes one connection on a loopback port and keeps every byte until
+// the sender closes it (at most 60 s).
+class StandInDevice {
+public:
+    StandInDevice()
+    {
+        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof addr;
+        if (::bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(listener_, 4) != 0
+            || ::getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &length) != 0)
+            return;
+        port_ = ntohs(addr.sin_port);
+        thread_ = std::thread([this] {
+            pollfd wait{listener_, POLLIN, 0};
+            if (::poll(&wait, 1, 60000) != 1)
+                return;
+            const int connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+            char buffer[65536];
+            for (ssize_t got; connection >= 0 && (got = ::recv(connection, buffer, sizeof buffer, 0)) > 0;)
+                received_.append(buffer, static_cast<size_t>(got));
+            if (connection >= 0)
+                ::close(connection);
+        });
+    }
+    ~StandInDevice()
+    {
+        ::shutdown(listener_, SHUT_RDWR);
+        if (thread_.joinable())
+            thread_.join();
+        ::close(listener_);
+    }
+    int port() const { return port_; }
+    /// Everything the one connection brought, once its sender closed it.
+    const std::string& Received()
+    {
+        if (thread_.joinable())
+            thread_.join();
+        return received_;
+    }
+
+private:
+    int listener_ = -1, port_ = 0;
+    std::string received_;
+    std::thread thread_;
+};
+
 // A fax job the job builder sends to the printer IPD made, by the printer's name as the driver
 // starts the wizard with it, reaches the driver's backend byte for byte as the same job redirected
-// to a file.
+// to a file; and so it reaches a network device through a raw queue on the server's own socket
+// backend, when the server has one (package cups).
 TEST_F(SetupTest, TheJobBuilderPrintsRawToTheInstalledPrinter)
 {
     qelta::test::CPrivateCupsServer server;
@@ -606,40 +726,82 @@ TEST_F(SetupTest, TheJobBuilderPrintsRawToTheInstalledPrinter)
     const std::string image = root.path() + "/scan.tif", out = root.path() + "/out.pjl";
     jobtest::writeFaxTiff(image, 2);
     const CRegistryHelper machine(HKEY_LOCAL_MACHINE, kProductKeyPrefix);
-    // Both jobs get the same spool time: one second after a last spool time half an hour ahead.
+    // Both jobs of a printer get the same spool time: one second after a last spool time half an
+    // hour ahead. The redirected job is left in redirected.
     const std::time_t later = std::time(nullptr) + 1800;
     char last[32];
     std::strftime(last, sizeof last, "%Y/%m/%d,%H:%M:%S", std::localtime(&later));
-    {
+    std::string redirected;
+    const auto sendTwice = [&](const char* printer) {
         platform::com::Ptr<IQeltaJobTool> tool;
         ASSERT_EQ(platform::com::createInstance(CLSID_QeltaJobTool, 23, tool), S_OK);
         for (const std::string& target : {out, std::string()}) {
             ASSERT_EQ(machine.WriteString(kProductSubkey, "FileOutput", target), 1);
             ASSERT_EQ(machine.WriteString(kProductSubkey, "LastSpoolTime", last), 1);
-            platform::com::Bstr path(image), queue("Qelta Fax"), user("alice"), password(""), document("Report");
+            platform::com::Bstr path(image), queue(printer), user("alice"), password(""), document("Report");
             ASSERT_EQ(tool->RegisterJobData(path.get(), queue.get(), user.get(), password.get(), 2, 1, document.get()), S_OK);
             platform::com::Bstr name("Bob"), number("0123"), empty("");
             ASSERT_EQ(tool->RegisterJobTarget(0, name.get(), number.get(), empty.get(), empty.get(), 0, empty.get()), S_OK);
-            ASSERT_EQ(tool->FlushJob(), S_OK) << (target.empty() ? "to the printer" : "to the file");
+            ASSERT_EQ(tool->FlushJob(), S_OK) << (target.empty() ? "to the printer " : "to the file for ") << printer;
+            if (!target.empty()) {
+                redirected = qelta::test::readTextFile(out);
+                platform::removeFile(out);
+            }
         }
-    }
-    platform::com::uninitializeThread();
-    ::unsetenv("CUPS_SERVER");
-    const std::string redirected = qelta::test::readTextFile(out);
+    };
+    sendTwice("Qelta Fax");
+    ASSERT_FALSE(HasFatalFailure());
     ASSERT_FALSE(redirected.empty());
     const auto jobs = server.WaitForJobs(1, std::chrono::seconds(30));
     ASSERT_EQ(jobs.size(), 1u);
     EXPECT_TRUE(jobs[0] == redirected) << "the device got " << jobs[0].size() << " bytes, the file " << redirected.size();
+
+    if (server.AddSystemBackend("socket")) {
+        StandInDevice device;
+        ASSERT_GT(device.port(), 0);
+        const std::string port = "socket://127.0.0.1:" + std::to_string(device.port());
+        ASSERT_EQ(Install("Front Office Fax", port.c_str()), 0);
+        EXPECT_TRUE(shown.empty()) << shown.front().text;
+        EXPECT_EQ(platform::currentSpooler()->deviceUri("Front Office Fax"), port);
+        sendTwice("Front Office Fax");
+        ASSERT_FALSE(HasFatalFailure());
+        const std::string& received = device.Received();
+        EXPECT_TRUE(received == redirected) << "the device got " << received.size() << " bytes, the file "
+                                            << redirected.size();
+        EXPECT_EQ(received.rfind("\x1b%-12345X@PJL", 0), 0u);
+    } else {
+        std::printf("no socket backend on this machine (package cups): the network device is not tried\n");
+    }
+    platform::com::uninitializeThread();
+    ::unsetenv("CUPS_SERVER");
 }
 
 } // namespace
 
 namespace {
 
+// Runs the real send wizard on args with the test driver's scenario preloaded; its exit code, and
+// the driver's report in report. Under AddressSanitizer the driver comes before its runtime.
+int DriveWizard(const std::string& scenario, const std::vector<std::string>& args, const std::string& report)
+{
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    const std::optional<std::string> sanitizer = asan ? std::optional<std::string>(asan) : std::nullopt;
+    ::setenv("ASAN_OPTIONS", (sanitizer.value_or("") + ":verify_asan_link_order=0").c_str(), 1);
+    ::setenv("QELTA_WIZARD_DRIVER", scenario.c_str(), 1);
+    ::setenv("QELTA_WIZARD_DRIVER_REPORT", report.c_str(), 1);
+    ::setenv("LD_PRELOAD", WIZARD_DRIVER, 1);
+    const int code = platform::runProgram(SENDWIZARD, args);
+    for (const char* variable : {"LD_PRELOAD", "QELTA_WIZARD_DRIVER", "QELTA_WIZARD_DRIVER_REPORT"})
+        ::unsetenv(variable);
+    sanitizer ? ::setenv("ASAN_OPTIONS", sanitizer->c_str(), 1) : ::unsetenv("ASAN_OPTIONS");
+    return code;
+}
+
 // A queue of the user's described as the suite's printer but printing through another driver is
 // not the suite's printer: the printer is installed under the next free name, made the default in
-// place of the user's default, reached by its own name, and its removal leaves the user's queue and
-// gives the default back.
+// place of the user's default, reached by its own name and by the name it was installed for (the
+// wizard started by the printer's name sends to it, never to the user's queue), and its removal
+// leaves the user's queue and gives the default back.
 TEST_F(SetupTest, AUsersQueueWithThePrintersDescriptionIsLeftAlone)
 {
     qelta::test::CPrivateCupsServer server;
@@ -647,11 +809,15 @@ TEST_F(SetupTest, AUsersQueueWithThePrintersDescriptionIsLeftAlone)
         return;
     platform::setSpooler(nullptr);
     auto cups = platform::currentSpooler();
-    const std::string ppd = root.path() + "/other.ppd";
+    const std::string ppd = root.path() + "/other.ppd", frontJobs = root.path() + "/front";
     qelta::test::writeTextFile(ppd, platform::minimalPpd("Other Driver"));
-    ASSERT_TRUE(cups->addQueue({"Front_Desk", "Qelta Fax", "qelta:/FRONT", ppd}));
+    ASSERT_TRUE(platform::createDirectories(frontJobs));
+    // The user's queue writes its jobs to a folder of its own.
+    ASSERT_TRUE(cups->addQueue({"Front_Desk", "Qelta Fax", "qeltatest:" + frontJobs, ppd}));
     ASSERT_TRUE(cups->setDefaultDestination(server.Queue()));
     ListOne("Qelta Fax", "Qelta Driver");
+    // Before the installation the name means no queue: a description names only the suite's.
+    EXPECT_FALSE(cups->hasPrinter("Qelta Fax"));
 
     for (int run = 0; run < 2; ++run) // a second installation finds the printer the first made
         ASSERT_EQ(Install("Qelta Fax"), 0);
@@ -664,6 +830,7 @@ TEST_F(SetupTest, AUsersQueueWithThePrintersDescriptionIsLeftAlone)
     EXPECT_EQ(front->makeAndModel, "Other Driver");
     EXPECT_EQ(cups->makeAndModel("Qelta_Fax_(1)"), "Qelta Driver");
     EXPECT_EQ(cups->deviceUri("Qelta Fax (1)"), "qelta:/QELTA");
+    EXPECT_EQ(cups->deviceUri("Qelta Fax"), "qelta:/QELTA");
 
     EXPECT_EQ(exports.SDP(nullptr, "Qelta Fax"), 0);
     EXPECT_EQ(cups->defaultDestination(), "Qelta_Fax_(1)");
@@ -675,12 +842,31 @@ TEST_F(SetupTest, AUsersQueueWithThePrintersDescriptionIsLeftAlone)
     ASSERT_EQ(jobs.size(), 1u);
     EXPECT_EQ(jobs[0], bytes);
 
+    // The wizard as the driver starts it, walked to Finish: its job reaches the suite's queue.
+    std::string why;
+    const auto run = PrepareSampleRun(why);
+    ASSERT_TRUE(run) << why;
+    ASSERT_EQ(CRegistryHelper(HKEY_LOCAL_MACHINE, kProductKeyPrefix).WriteString(kProductSubkey, "FileOutput", ""), 1);
+    std::vector<std::string> args = run->m_Args;
+    ASSERT_EQ(args[2], "-PQelta Fax");
+    const std::string report = root.path() + "/driver-report.txt";
+    EXPECT_EQ(DriveWizard("send", args, report), 0);
+    const std::string driven = qelta::test::readTextFile(report);
+    EXPECT_NE(driven.find("\ndone\n"), std::string::npos) << driven;
+    EXPECT_EQ(driven.find("box "), std::string::npos) << driven;
+    const auto sent = server.WaitForJobs(2, std::chrono::seconds(30));
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[1].rfind("\x1b%-12345X@PJL", 0), 0u);
+    EXPECT_NE(sent[1].find("0123456"), std::string::npos);
+    std::this_thread::sleep_for(std::chrono::seconds(1)); // a job sent astray would be written by now
+    EXPECT_TRUE(platform::listFiles(frontJobs, "*").empty());
+
     EXPECT_EQ(exports.DPD(), 0);
     EXPECT_FALSE(cups->hasPrinter("Qelta_Fax_(1)"));
     EXPECT_TRUE(cups->hasPrinter("Front_Desk"));
     EXPECT_EQ(cups->defaultDestination(), server.Queue());
+    EXPECT_TRUE(platform::recordedPrinters().empty());
     ::unsetenv("CUPS_SERVER");
 }
 
 } // namespace
-

@@ -31,6 +31,7 @@ constexpr const char* kLpadmin = "/usr/sbin/lpadmin";
 constexpr const char* kCupsExec = "/usr/lib/cups/daemon/cups-exec";
 constexpr const char* kCupsDeviced = "/usr/lib/cups/daemon/cups-deviced"; // package "cups"; optional
 constexpr const char* kBackend = "qeltatest";
+constexpr const char* kSystemBackends = "/usr/lib/cups/backend/";
 
 // The backend: with no arguments (device discovery) it lists nothing; otherwise it copies the
 // job (a file argument, or standard input) to the folder named by its device URI, under a
@@ -281,6 +282,16 @@ void CPrivateCupsServer::UseInThisProcess() const
 }
 
 bool CPrivateCupsServer::CanListDevices() { return ::access(kCupsDeviced, X_OK) == 0; }
+
+bool CPrivateCupsServer::AddSystemBackend(const std::string& scheme)
+{
+    // Closed to others like the server's own backends: its unprivileged account cannot reach the
+    // server's private folder.
+    std::string backend;
+    return !m_folder.empty() && scheme.find('/') == std::string::npos
+           && platform::readFile(std::string(kSystemBackends) + scheme, backend, 1u << 24) == platform::ReadStatus::Ok
+           && writeFile(m_folder + "/bin/backend/" + scheme, backend, 0700);
+}
 
 void SkipOrFailWithoutCups(const std::string& why)
 {

@@ -33,6 +33,9 @@ public:
 
     /// True when the server can list devices (its device daemon is installed).
     static bool CanListDevices();
+    /// Gives the server one of the system's own backends ("socket": package cups); false when the
+    /// system has none of that name.
+    bool AddSystemBackend(const std::string& scheme);
 
     /// Makes a queue on the same backend whose printer-make-and-model is model (through a small PPD
     /// file) and whose printer-location is location. False, with the reason in why, when lpadmin fails.
