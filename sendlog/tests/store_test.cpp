@@ -1,5 +1,6 @@
 #include "sendlog/log_store.h"
 
+#include "common/data_folders.h"
 #include "common/registry_helper.h"
 #include "common/spool_time.h"
 #include "platform/endpoint.h"
@@ -674,4 +675,92 @@ TEST_F(Store, FilesThatAreNoRegularFilesAreRefusedWithoutWaiting)
         return refused ? 0 : 1;
     });
     EXPECT_EQ(result, 0) << (result < 0 ? "blocked" : "not refused");
+}
+
+// Another user planted links in the log folder while an earlier umask left it open to them (the
+// next entry's folder and the lock file leading into their folder, the index swapped for a link to
+// theirs). The start-up mend moves them aside and the log works on; where no mend ran, the log
+// refuses to go through them. Either way nothing of theirs is read, written or removed.
+TEST(PlantedByAnotherUser, IsMovedAsideAtStartAndNeverWrittenThrough)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "planting as another user takes root";
+    constexpr uid_t kOther = 65534;
+    for (const bool swapIndex : {false, true})
+        for (const bool mended : {true, false}) {
+            SCOPED_TRACE(std::string(swapIndex ? "index swapped" : "lock and entry") + (mended ? ", mended" : ", unmended"));
+            ScopedStateRoot root;
+            CQeltaLog log;
+            const std::string dir = CQeltaLog::LogDirectory();
+            int32_t first = 0;
+            ASSERT_EQ(log.CreateLogData2("", "before", thursdayFifth(), first), 1);
+            const std::string index = readTextFile(dir + "/root.xml");
+            const std::string theirs = root.path() + "/theirs";
+            ASSERT_EQ(::mkdir(theirs.c_str(), 0755), 0);
+            ASSERT_EQ(::chown(theirs.c_str(), kOther, kOther), 0);
+            // Open as an earlier umask left it: every level the other user's way, the log folder to writing.
+            for (std::string level = dir; level.size() >= root.path().size(); level = platform::parentPath(level))
+                ASSERT_EQ(::chmod(level.c_str(), level == dir ? 0777 : 0755), 0) << level;
+            const int planted = qelta::test::runInChild([&] {
+                if (::setgid(kOther) != 0 || ::setuid(kOther) != 0)
+                    return 2;
+                const std::string entry = theirs + "/entry";
+                if (::mkdir(entry.c_str(), 0755) != 0)
+                    return 3;
+                writeTextFile(entry + "/desktop.xml", "their entry");
+                writeTextFile(theirs + "/root.xml", "their index");
+                if (swapIndex)
+                    return ::unlink((dir + "/root.xml").c_str()) == 0
+                                   && ::symlink((theirs + "/root.xml").c_str(), (dir + "/root.xml").c_str()) == 0
+                               ? 0 : 4;
+                return ::symlink(entry.c_str(), (dir + "/00000002").c_str()) == 0
+                               && ::unlink((dir + "/root.xml.lock").c_str()) == 0
+                               && ::symlink((theirs + "/lock").c_str(), (dir + "/root.xml.lock").c_str()) == 0
+                           ? 0 : 5;
+            });
+            ASSERT_EQ(planted, 0);
+            std::vector<std::string> links = swapIndex ? std::vector<std::string>{"root.xml"}
+                                                       : std::vector<std::string>{"00000002", "root.xml.lock"};
+            if (mended) {
+                ::testing::internal::CaptureStderr();
+                MendUserFolders();
+                const std::string said = ::testing::internal::GetCapturedStderr();
+                for (const std::string& name : links) {
+                    EXPECT_NE(said.find("/" + name + " belongs to user 65534"), std::string::npos) << said;
+                    struct stat st {};
+                    EXPECT_NE(::lstat((dir + "/" + name).c_str(), &st), 0) << name;
+                    ASSERT_EQ(::lstat((dir + "/" + name + ".foreign").c_str(), &st), 0) << name;
+                    EXPECT_TRUE(S_ISLNK(st.st_mode));
+                }
+                struct stat st {};
+                ASSERT_EQ(::stat(dir.c_str(), &st), 0);
+                EXPECT_EQ(st.st_mode & 077, 0u);
+            } else {
+                ASSERT_EQ(::chmod(dir.c_str(), 0700), 0); // closed again, as an older start left it
+            }
+
+            int32_t id = 0;
+            const int created = log.CreateLogData2("", "after", thursdayFifth(), id);
+            if (mended) {
+                EXPECT_EQ(created, 1);
+                EXPECT_TRUE(platform::isOwnFolder(CQeltaLog::EntryFolder(id))) << id;
+                if (!swapIndex) {
+                    EXPECT_EQ(id, 2);
+                    EXPECT_EQ(log.GetLogCount2(), 2);
+                }
+            } else {
+                EXPECT_EQ(created, 0) << "went through another user's link";
+                EXPECT_EQ(log.GetLogCount2(), swapIndex ? -1 : 1);
+                EXPECT_EQ(log.RemoveLogData2(first), 0);
+                if (!swapIndex) {
+                    EXPECT_EQ(readTextFile(dir + "/root.xml"), index);
+                }
+                EXPECT_TRUE(platform::pathExists(CQeltaLog::EntryFolder(first) + "/desktop.xml"));
+            }
+            // Theirs as they left it: nothing written into or removed from their folder.
+            EXPECT_EQ(readTextFile(theirs + "/root.xml"), "their index");
+            EXPECT_EQ(readTextFile(theirs + "/entry/desktop.xml"), "their entry");
+            EXPECT_FALSE(platform::pathExists(theirs + "/lock"));
+            EXPECT_EQ(std::distance(std::filesystem::directory_iterator(theirs), {}), 2);
+        }
 }
