@@ -677,18 +677,20 @@ TEST_F(Store, FilesThatAreNoRegularFilesAreRefusedWithoutWaiting)
     EXPECT_EQ(result, 0) << (result < 0 ? "blocked" : "not refused");
 }
 
-// Another user planted links in the log folder while an earlier umask left it open to them (the
-// next entry's folder and the lock file leading into their folder, the index swapped for a link to
-// theirs). The start-up mend moves them aside and the log works on; where no mend ran, the log
-// refuses to go through them. Either way nothing of theirs is read, written or removed.
+// Another user planted a link in the log folder while an earlier umask left it open to them: the
+// next entry's folder or the lock file leading into their folder, or the index swapped for a link
+// to theirs. The start-up mend moves it aside and the log works on; where no mend ran, the log
+// refuses to go through it. Either way nothing of theirs is read, written or removed.
 TEST(PlantedByAnotherUser, IsMovedAsideAtStartAndNeverWrittenThrough)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "planting as another user takes root";
     constexpr uid_t kOther = 65534;
-    for (const bool swapIndex : {false, true})
+    enum class Planted { Entry, Lock, Index };
+    for (const Planted planted : {Planted::Entry, Planted::Lock, Planted::Index})
         for (const bool mended : {true, false}) {
-            SCOPED_TRACE(std::string(swapIndex ? "index swapped" : "lock and entry") + (mended ? ", mended" : ", unmended"));
+            const char* name = planted == Planted::Entry ? "00000002" : planted == Planted::Lock ? "root.xml.lock" : "root.xml";
+            SCOPED_TRACE(std::string(name) + (mended ? ", mended" : ", unmended"));
             ScopedStateRoot root;
             CQeltaLog log;
             const std::string dir = CQeltaLog::LogDirectory();
@@ -701,7 +703,8 @@ TEST(PlantedByAnotherUser, IsMovedAsideAtStartAndNeverWrittenThrough)
             // Open as an earlier umask left it: every level the other user's way, the log folder to writing.
             for (std::string level = dir; level.size() >= root.path().size(); level = platform::parentPath(level))
                 ASSERT_EQ(::chmod(level.c_str(), level == dir ? 0777 : 0755), 0) << level;
-            const int planted = qelta::test::runInChild([&] {
+            const std::string link = dir + "/" + name;
+            const int plantedOk = qelta::test::runInChild([&] {
                 if (::setgid(kOther) != 0 || ::setuid(kOther) != 0)
                     return 2;
                 const std::string entry = theirs + "/entry";
@@ -709,30 +712,22 @@ TEST(PlantedByAnotherUser, IsMovedAsideAtStartAndNeverWrittenThrough)
                     return 3;
                 writeTextFile(entry + "/desktop.xml", "their entry");
                 writeTextFile(theirs + "/root.xml", "their index");
-                if (swapIndex)
-                    return ::unlink((dir + "/root.xml").c_str()) == 0
-                                   && ::symlink((theirs + "/root.xml").c_str(), (dir + "/root.xml").c_str()) == 0
-                               ? 0 : 4;
-                return ::symlink(entry.c_str(), (dir + "/00000002").c_str()) == 0
-                               && ::unlink((dir + "/root.xml.lock").c_str()) == 0
-                               && ::symlink((theirs + "/lock").c_str(), (dir + "/root.xml.lock").c_str()) == 0
-                           ? 0 : 5;
+                const std::string to = planted == Planted::Entry ? entry : planted == Planted::Lock ? theirs + "/lock"
+                                                                                                   : theirs + "/root.xml";
+                if (platform::pathExists(link) && ::unlink(link.c_str()) != 0)
+                    return 4;
+                return ::symlink(to.c_str(), link.c_str()) == 0 ? 0 : 5;
             });
-            ASSERT_EQ(planted, 0);
-            std::vector<std::string> links = swapIndex ? std::vector<std::string>{"root.xml"}
-                                                       : std::vector<std::string>{"00000002", "root.xml.lock"};
+            ASSERT_EQ(plantedOk, 0);
             if (mended) {
                 ::testing::internal::CaptureStderr();
                 MendUserFolders();
                 const std::string said = ::testing::internal::GetCapturedStderr();
-                for (const std::string& name : links) {
-                    EXPECT_NE(said.find("/" + name + " belongs to user 65534"), std::string::npos) << said;
-                    struct stat st {};
-                    EXPECT_NE(::lstat((dir + "/" + name).c_str(), &st), 0) << name;
-                    ASSERT_EQ(::lstat((dir + "/" + name + ".foreign").c_str(), &st), 0) << name;
-                    EXPECT_TRUE(S_ISLNK(st.st_mode));
-                }
+                EXPECT_NE(said.find("/" + std::string(name) + " belongs to user 65534"), std::string::npos) << said;
                 struct stat st {};
+                EXPECT_NE(::lstat(link.c_str(), &st), 0);
+                ASSERT_EQ(::lstat((link + ".foreign").c_str(), &st), 0);
+                EXPECT_TRUE(S_ISLNK(st.st_mode));
                 ASSERT_EQ(::stat(dir.c_str(), &st), 0);
                 EXPECT_EQ(st.st_mode & 077, 0u);
             } else {
@@ -744,15 +739,22 @@ TEST(PlantedByAnotherUser, IsMovedAsideAtStartAndNeverWrittenThrough)
             if (mended) {
                 EXPECT_EQ(created, 1);
                 EXPECT_TRUE(platform::isOwnFolder(CQeltaLog::EntryFolder(id))) << id;
-                if (!swapIndex) {
+                if (planted != Planted::Index) {
                     EXPECT_EQ(id, 2);
                     EXPECT_EQ(log.GetLogCount2(), 2);
                 }
+            } else if (planted == Planted::Entry) {
+                // The linked entry's identifier is passed over; the next create takes the one after it.
+                EXPECT_EQ(created, 0);
+                EXPECT_EQ(log.GetLogCount2(), 1);
+                ASSERT_EQ(log.CreateLogData2("", "after", thursdayFifth(), id), 1);
+                EXPECT_EQ(id, 3);
+                EXPECT_TRUE(platform::isOwnFolder(CQeltaLog::EntryFolder(id)));
             } else {
                 EXPECT_EQ(created, 0) << "went through another user's link";
-                EXPECT_EQ(log.GetLogCount2(), swapIndex ? -1 : 1);
+                EXPECT_EQ(log.GetLogCount2(), planted == Planted::Index ? -1 : 1);
                 EXPECT_EQ(log.RemoveLogData2(first), 0);
-                if (!swapIndex) {
+                if (planted == Planted::Lock) {
                     EXPECT_EQ(readTextFile(dir + "/root.xml"), index);
                 }
                 EXPECT_TRUE(platform::pathExists(CQeltaLog::EntryFolder(first) + "/desktop.xml"));
