@@ -90,21 +90,30 @@ bool keepPrivate(int fd, mode_t mode)
     return true;
 }
 
-// True when a level of a path in the private area below its private folder, as far as the path
-// exists, is another user's (a file or link planted while an earlier umask left a folder open):
-// the suite neither reads nor writes through it. Past a link of the user's own the path goes where
-// the user sent it, and is not looked at further.
+// True when a level of a path in the private area, from its private folder on and as far as the
+// path exists, is another user's (a file or link planted while an earlier umask left a folder
+// open): the suite neither reads nor writes through it. Past a link of the user's own the path goes
+// where the user sent it, and is not looked at further.
 bool othersHold(const PrivatePlace& place)
 {
     const std::string& path = place.absolute;
-    for (size_t end = path.find('/', place.rootLength + 1);; end = path.find('/', end + 1)) {
+    for (size_t end = place.rootLength;; end = path.find('/', end + 1)) {
         const std::string level = path.substr(0, std::min(end, path.size()));
         struct stat st {};
-        if (level.size() <= place.rootLength || ::lstat(level.c_str(), &st) != 0)
+        if (::lstat(level.c_str(), &st) != 0)
             return false;
         if (st.st_uid != ::geteuid())
             return true;
-        if (S_ISLNK(st.st_mode) || end >= path.size())
+        if (S_ISLNK(st.st_mode)) {
+            if (end != place.rootLength)
+                return false;
+            // The private folder itself may be a link of the user's: the folder it leads to counts too.
+            if (::stat(level.c_str(), &st) != 0)
+                return false;
+            if (st.st_uid != ::geteuid())
+                return true;
+        }
+        if (end >= path.size())
             return false;
     }
 }
