@@ -80,7 +80,7 @@ std::optional<CRedirectTarget> CreateRedirectTarget(const std::string& setting)
     if (setting.empty())
         return std::nullopt;
     auto create = [](const std::string& path) {
-        return ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+        return platform::createFile(path, O_RDWR | O_EXCL | O_NOFOLLOW).release();
     };
     int fd = create(setting);
     if (fd >= 0)

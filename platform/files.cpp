@@ -68,14 +68,68 @@ std::string randomSuffix()
 // The modes of what the suite makes in the user's private area: only the user may read or enter it.
 constexpr mode_t kPrivateFileMode = 0600;
 constexpr mode_t kPrivateFolderMode = 0700;
+// The most the suite gives what it makes elsewhere, whatever the umask: only the owner may change it.
+constexpr mode_t kSharedFileMode = 0644;
+constexpr mode_t kSharedFolderMode = 0755;
+// What a replaced file's mode may not pass on: writing by group and others.
+constexpr mode_t kOthersWrite = S_IWGRP | S_IWOTH;
 
 // Gives a file or folder just opened or made in the private area its private mode, whatever the umask
-// left of it and whatever mode it had before (another user's stays as it is).
-void keepPrivate(int fd, mode_t mode)
+// left of it and whatever mode it had before. False (errno EACCES) when it is another user's.
+bool keepPrivate(int fd, mode_t mode)
 {
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && (st.st_mode & 07777) != mode && st.st_uid == ::geteuid())
+    if (::fstat(fd, &st) != 0)
+        return true; // nothing to go by: the caller's next step on fd fails just as well
+    if (st.st_uid != ::geteuid()) {
+        errno = EACCES;
+        return false;
+    }
+    if ((st.st_mode & 07777) != mode)
         ::fchmod(fd, mode);
+    return true;
+}
+
+// True when a level of a path in the private area, from its private folder on and as far as the
+// path exists, is another user's (a file or link planted while an earlier umask left a folder
+// open): the suite neither reads nor writes through it. Past a link of the user's own the path goes
+// where the user sent it, and is not looked at further.
+bool othersHold(const PrivatePlace& place)
+{
+    const std::string& path = place.absolute;
+    for (size_t end = place.rootLength;; end = path.find('/', end + 1)) {
+        const std::string level = path.substr(0, std::min(end, path.size()));
+        struct stat st {};
+        if (::lstat(level.c_str(), &st) != 0)
+            return false;
+        if (st.st_uid != ::geteuid())
+            return true;
+        if (S_ISLNK(st.st_mode)) {
+            if (end != place.rootLength)
+                return false;
+            // The private folder itself may be a link of the user's: the folder it leads to counts too.
+            if (::stat(level.c_str(), &st) != 0)
+                return false;
+            if (st.st_uid != ::geteuid())
+                return true;
+        }
+        if (end >= path.size())
+            return false;
+    }
+}
+
+// Whether path may be used as the private area's rule has it: false (errno EACCES) when another
+// user holds a level of it there. own (when given) tells whether it lies in the private area.
+bool mayUse(const std::string& path, bool* own = nullptr)
+{
+    const auto place = privatePlaceOf(path);
+    if (own)
+        *own = place.has_value();
+    if (place && othersHold(*place)) {
+        errno = EACCES;
+        return false;
+    }
+    return true;
 }
 
 bool copyContents(int from, int to)
@@ -151,12 +205,16 @@ bool writeAllAt(int fd, std::string_view data, unsigned long long offset)
 
 FileDescriptor createFile(const std::string& path, int flags, std::error_code* error)
 {
-    const bool own = isPrivatePath(path);
-    FileDescriptor file(::open(path.c_str(), flags | O_CREAT | O_CLOEXEC, own ? kPrivateFileMode : 0666));
+    bool own = false;
+    if (!mayUse(path, &own)) {
+        setError(error, errno);
+        return FileDescriptor();
+    }
+    FileDescriptor file(::open(path.c_str(), flags | O_CREAT | O_CLOEXEC, own ? kPrivateFileMode : kSharedFileMode));
+    if (file.valid() && own && !keepPrivate(file.get(), kPrivateFileMode))
+        file.reset();
     if (!file.valid())
         setError(error, errno);
-    else if (own)
-        keepPrivate(file.get(), kPrivateFileMode);
     return file;
 }
 
@@ -342,6 +400,12 @@ bool pathExists(const std::string& path)
     return !path.empty() && ::stat(path.c_str(), &st) == 0;
 }
 
+bool isOwnFolder(const std::string& path)
+{
+    struct stat st;
+    return !path.empty() && ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
+}
+
 bool isDirectory(const std::string& path)
 {
     struct stat st;
@@ -350,8 +414,8 @@ bool isDirectory(const std::string& path)
 
 bool createFolder(const std::string& path, std::error_code* error)
 {
-    const bool own = isPrivatePath(path);
-    if (::mkdir(path.c_str(), own ? kPrivateFolderMode : 0777) != 0) {
+    bool own = false;
+    if (!mayUse(path, &own) || ::mkdir(path.c_str(), own ? kPrivateFolderMode : kSharedFolderMode) != 0) {
         setError(error, errno);
         return false;
     }
@@ -402,11 +466,43 @@ namespace {
 
 // How deep mending goes below the folder it starts at.
 constexpr int kMaxMendDepth = 32;
+// What a name moved aside gets added: ".foreign", then ".foreign.1" and on when that is taken.
+constexpr std::string_view kAsideMark = ".foreign";
+constexpr int kMaxAsideNames = 100;
+
+// True for a name that mending gave something moved aside (it is not moved again).
+bool isMovedAside(std::string_view name)
+{
+    while (!name.empty() && name.back() >= '0' && name.back() <= '9')
+        name.remove_suffix(1);
+    if (name.ends_with('.'))
+        name.remove_suffix(1);
+    return name.ends_with(kAsideMark);
+}
+
+// Moves what another user put at name in the open folder aside to a free name beside it, so that
+// no store reads or writes through it, and says so on stderr.
+void moveAside(int folder, const std::string& folderPath, const std::string& name, uid_t owner)
+{
+    const std::string path = joinPath(folderPath, name);
+    for (int n = 0; n < kMaxAsideNames; ++n) {
+        const std::string aside = name + std::string(kAsideMark) + (n == 0 ? "" : "." + std::to_string(n));
+        if (::renameat2(folder, name.c_str(), folder, aside.c_str(), RENAME_NOREPLACE) == 0) {
+            std::fprintf(stderr, "qelta: %s belongs to user %u, not to this user: moved aside to %s\n", path.c_str(),
+                         static_cast<unsigned>(owner), aside.c_str());
+            return;
+        }
+        if (errno != EEXIST)
+            break;
+    }
+    std::fprintf(stderr, "qelta: %s belongs to user %u, not to this user, and cannot be moved aside: %s\n",
+                 path.c_str(), static_cast<unsigned>(owner), std::strerror(errno));
+}
 
 // Takes from everything in the open folder, and then from the folder, what others may do, when the
-// folder is this user's and others may use it. The folder comes last: one that a stop left half
-// mended is mended again next time.
-void mendFolder(int folder, int depth)
+// folder is this user's and others may use it; what another user put there is moved aside. The
+// folder comes last: one that a stop left half mended is mended again next time.
+void mendFolder(int folder, const std::string& folderPath, int depth)
 {
     struct stat st {};
     if (::fstat(folder, &st) != 0 || st.st_uid != ::geteuid() || (st.st_mode & 077) == 0)
@@ -420,12 +516,15 @@ void mendFolder(int folder, int depth)
         if (!isSingleComponent(entry->d_name))
             continue;
         struct stat inner {};
-        if (::fstatat(folder, entry->d_name, &inner, AT_SYMLINK_NOFOLLOW) != 0 || inner.st_uid != ::geteuid())
+        if (::fstatat(folder, entry->d_name, &inner, AT_SYMLINK_NOFOLLOW) != 0)
             continue;
-        if (S_ISDIR(inner.st_mode)) {
+        if (inner.st_uid != ::geteuid()) {
+            if (!isMovedAside(entry->d_name))
+                moveAside(folder, folderPath, entry->d_name, inner.st_uid);
+        } else if (S_ISDIR(inner.st_mode)) {
             const FileDescriptor child(openChildFolder(folder, entry->d_name));
             if (child.valid())
-                mendFolder(child.get(), depth + 1);
+                mendFolder(child.get(), joinPath(folderPath, entry->d_name), depth + 1);
         } else if (S_ISREG(inner.st_mode) && (inner.st_mode & 077) != 0) {
             ::fchmodat(folder, entry->d_name, inner.st_mode & 07700, AT_SYMLINK_NOFOLLOW);
         }
@@ -435,16 +534,64 @@ void mendFolder(int folder, int depth)
     ::fchmod(folder, st.st_mode & 07700);
 }
 
+// Mends the folder at a path as mendFolder does.
+void mendFolderAt(const std::string& folder)
+{
+    // The folder itself may be reached through a link the user made; nothing below it is. One that
+    // another user put in the folder's place is moved aside.
+    std::string path = folder;
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && st.st_uid != ::geteuid()) {
+        const std::string parent = parentPath(path);
+        const FileDescriptor above(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (above.valid())
+            moveAside(above.get(), parent, fileNameOf(path), st.st_uid);
+        return;
+    }
+    const FileDescriptor top(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (top.valid())
+        mendFolder(top.get(), path, 0);
+}
+
 } // namespace
 
 void mendPrivateFolder(const std::string& folder)
 {
-    if (!isPrivatePath(folder))
-        return;
-    // The folder itself may be reached through a link the user made; nothing below it is.
-    const FileDescriptor top(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (top.valid())
-        mendFolder(top.get(), 0);
+    if (isPrivatePath(folder))
+        mendFolderAt(folder);
+}
+
+void keepOthersFromWriting(const std::string& path)
+{
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && !S_ISLNK(st.st_mode) && st.st_uid == ::geteuid()
+        && (st.st_mode & kOthersWrite) != 0 && (st.st_mode & S_ISVTX) == 0)
+        ::chmod(path.c_str(), st.st_mode & 07777 & ~kOthersWrite);
+}
+
+bool keepFolderPrivate(const std::string& path, std::error_code* error)
+{
+    std::string folder = path;
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    if (!isDirectory(folder)) {
+        if (!createDirectories(parentPath(folder), error))
+            return false;
+        if (::mkdir(folder.c_str(), kPrivateFolderMode) != 0 && errno != EEXIST) {
+            setError(error, errno);
+            return false;
+        }
+    }
+    mendFolderAt(folder);
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()
+        || (st.st_mode & 077) != 0) {
+        setError(error, ::stat(folder.c_str(), &st) == 0 ? EACCES : errno);
+        return false;
+    }
+    return true;
 }
 
 namespace {
@@ -516,6 +663,10 @@ ReadStatus readOpenFile(int fd, std::string& out, size_t maxBytes, std::error_co
 
 int openRegularFile(const std::string& path, int flags, std::error_code* error)
 {
+    if (!mayUse(path)) {
+        setError(error, errno);
+        return -1;
+    }
     // O_NONBLOCK: opening a FIFO for reading would wait for a writer, a device might wait for anything.
     FileDescriptor file(::open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     struct stat st {};
@@ -564,20 +715,29 @@ std::string linkTarget(const std::string& path)
 
 FileReplacement FileReplacement::create(const std::string& path, std::error_code* error)
 {
+    bool ownPath = false;
+    if (!mayUse(path, &ownPath)) {
+        setError(error, errno);
+        return FileReplacement(path);
+    }
     const std::string target = linkTarget(path);
     FileReplacement file(target);
     const std::string prefix = joinPath(parentPath(target), tempPrefixFor(target));
-    // An existing target passes its mode and owner on; a new one gets what the umask leaves of 0666,
-    // applied by the kernel (changing the umask would race with other threads). In the user's private
-    // area the file is the user's alone either way.
+    // An existing target passes its owner and its mode on, less writing by group and others; a new
+    // one gets what the umask leaves of 0644, applied by the kernel (changing the umask would race
+    // with other threads). In the user's private area the file is the user's alone either way.
     struct stat st {};
     const bool replacing = ::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-    const bool own = isPrivatePath(target);
+    bool own = ownPath;
+    if (target != path && !mayUse(target, &own)) {
+        setError(error, errno);
+        return file;
+    }
     int err = EEXIST;
     for (int attempt = 0; attempt < 100 && !file.valid() && err == EEXIST; ++attempt) {
         std::string candidate = prefix + randomSuffix();
         file.file_.reset(::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW,
-                                replacing || own ? kPrivateFileMode : 0666));
+                                replacing || own ? kPrivateFileMode : kSharedFileMode));
         err = errno;
         if (file.valid())
             file.path_ = std::move(candidate);
@@ -586,26 +746,30 @@ FileReplacement FileReplacement::create(const std::string& path, std::error_code
         setError(error, err);
         return file;
     }
-    if (replacing) {
+    if (replacing && !own) {
         // Owner first: a change of owner clears the set-id bits that the mode then restores.
         if (::fchown(file.fd(), st.st_uid, st.st_gid) != 0 && errno != EPERM) {
             setError(error, errno);
             file.file_.reset();
             return file;
         }
-        if (!own && ::fchmod(file.fd(), st.st_mode & 07777) != 0) {
+        if (::fchmod(file.fd(), st.st_mode & 07777 & ~kOthersWrite) != 0) {
             setError(error, errno);
             file.file_.reset();
             return file;
         }
     }
-    if (own)
-        keepPrivate(file.fd(), kPrivateFileMode);
+    if (own && !keepPrivate(file.fd(), kPrivateFileMode)) {
+        setError(error, errno);
+        file.file_.reset();
+    }
     return file;
 }
 
 FileReplacement FileReplacement::linkOrCopy(const std::string& source, const std::string& path)
 {
+    if (!mayUse(path))
+        return FileReplacement(path);
     const std::string target = linkTarget(path);
     FileReplacement file(target);
     const std::string prefix = joinPath(parentPath(target), tempPrefixFor(target));

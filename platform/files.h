@@ -43,8 +43,10 @@ bool writeAllAt(int fd, std::string_view data, unsigned long long offset);
 
 /// Opens the file at path with the open(2) flags given (O_WRONLY or O_RDWR, O_TRUNC, O_EXCL ...),
 /// creating it when missing. A file in the user's private area (isPrivatePath) is this user's alone,
-/// 0600 whatever the umask, also one that was there already; elsewhere a new file gets 0666 less the
-/// umask. Invalid when it cannot.
+/// 0600 whatever the umask, also one that was there already; elsewhere a new file gets 0644 less the
+/// umask. In the private area a file, or a level of its path, that another user holds is neither
+/// opened nor written through (error EACCES); so for every function here that opens or makes a
+/// file or folder. Invalid when it cannot.
 FileDescriptor createFile(const std::string& path, int flags, std::error_code* error = nullptr);
 
 /// Creates the file at path anew for writing (emptied when it exists), as createFile. Invalid when it cannot.
@@ -112,9 +114,12 @@ bool pathExists(const std::string& path);
 /// True when a folder exists at this path.
 bool isDirectory(const std::string& path);
 
+/// True when the folder at path is this user's and is itself no link.
+bool isOwnFolder(const std::string& path);
+
 /// Creates every missing level of a folder path, relative or absolute. True when the folder exists
 /// afterwards. A level made in the user's private area (isPrivatePath) is this user's alone, 0700
-/// whatever the umask; elsewhere it gets 0777 less the umask.
+/// whatever the umask; elsewhere it gets 0755 less the umask.
 bool createDirectories(const std::string& path, std::error_code* error = nullptr);
 
 /// Creates the one folder path (its parent must exist), with the mode createDirectories gives. False
@@ -123,10 +128,22 @@ bool createFolder(const std::string& path, std::error_code* error = nullptr);
 
 /// Takes from a folder of the user's private area (isPrivatePath) that others may read or enter, and
 /// from what it holds, what others may do: folders become 0700 and files 0600 (the owner's own bits
-/// stay as they are). Only this user's folders and files change; no link is followed below folder.
-/// A folder that others could not enter already is left with all it holds, so a start on a mended
-/// folder costs a look at the folder alone. Nothing is done outside the private area.
+/// stay as they are). What another user owns there (a file, folder or link planted while the folder
+/// was open, or one in the folder's own place) is moved aside to its name + ".foreign" (".foreign.1"
+/// and on when taken), and stderr says so. No link is followed below folder. A folder that others
+/// could not enter already is left with all it holds, so a start on a mended folder costs a look at
+/// the folder alone. Nothing is done outside the private area.
 void mendPrivateFolder(const std::string& folder);
+
+/// Takes writing by group and others from the file or folder at path when it is this user's (a link,
+/// another user's or a sticky folder stays as it is): for what an earlier umask left open.
+void keepOthersFromWriting(const std::string& path);
+
+/// Makes folder (and the missing levels above it, as createDirectories does) a folder of this user
+/// alone wherever it lies: a new one 0700, an existing one mended as mendPrivateFolder does. For
+/// folders outside the private area that hold what only the user may read. False when it is not
+/// such a folder afterwards (another user's, say).
+bool keepFolderPrivate(const std::string& folder, std::error_code* error = nullptr);
 
 /// The outcome of a bounded read.
 enum class ReadStatus { Ok, NotFound, TooLarge, Failed };
@@ -149,9 +166,9 @@ int openRegularFile(const std::string& path, int flags, std::error_code* error =
 
 /// A new file beside a target, written through its descriptor and put in the target's place as one
 /// step, so that readers see the old or the new file, never a part of one. The file is created
-/// exclusively in the target's folder, with the target's mode and (where the process may) owner, or
-/// as createFile makes a new file; in the user's private area (isPrivatePath) it is this user's
-/// alone (0600) either way. It is removed again unless committed. A target that is a symbolic link
+/// exclusively in the target's folder, with the target's mode less writing by group and others and
+/// (where the process may) owner, or as createFile makes a new file; in the user's private area
+/// (isPrivatePath) it is this user's alone (0600) either way. It is removed again unless committed. A target that is a symbolic link
 /// stays one: the file that takes a place is the one the link leads to. A target in the temporary
 /// folder (KnownFolder::Temp) is renamed without flushing: nothing there has to outlive a restart.
 class FileReplacement {

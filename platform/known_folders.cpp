@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <mutex>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -140,24 +141,62 @@ std::optional<std::string> knownFolder(KnownFolder which)
     return provider->folder(which);
 }
 
-bool isPrivatePath(std::string_view path)
+namespace {
+
+// The identity of the folder at path (links followed), when there is one.
+std::optional<std::pair<dev_t, ino_t>> folderIdentity(const std::string& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return std::nullopt;
+    return std::pair{st.st_dev, st.st_ino};
+}
+
+} // namespace
+
+std::optional<PrivatePlace> privatePlaceOf(std::string_view path)
 {
     if (path.empty())
-        return false;
-    const std::string absolute = lexicallyAbsolute(path);
-    if (atOrBelow(absolute, lexicallyAbsolute(machineStateFolder())))
-        return false;
-    std::vector<std::string> roots{userStateFolder()};
+        return std::nullopt;
+    PrivatePlace place{lexicallyAbsolute(path), 0};
+    const std::string machine = lexicallyAbsolute(machineStateFolder());
+    if (atOrBelow(place.absolute, machine))
+        return std::nullopt;
+    std::vector<std::string> roots{lexicallyAbsolute(userStateFolder())};
     for (const KnownFolder which : {KnownFolder::AppData, KnownFolder::LocalAppData})
         if (auto folder = knownFolder(which); folder && !folder->empty())
-            roots.push_back(std::move(*folder));
-    for (const std::string& root : roots) {
-        const std::string folder = lexicallyAbsolute(root);
-        if (folder != "/" && atOrBelow(absolute, folder)) // a root of "/" would take in every file
-            return true;
+            roots.push_back(lexicallyAbsolute(*folder));
+    std::erase(roots, "/"); // a root of "/" would take in every file
+    for (const std::string& root : roots)
+        if (atOrBelow(place.absolute, root)) {
+            place.rootLength = root.size();
+            return place;
+        }
+    // The same folders under other names (a home reached through a link, or the real path of one):
+    // the levels of the path, the longest first, are compared with the folders themselves.
+    const auto rootId = folderIdentity("/");
+    const auto machineId = folderIdentity(machine);
+    std::vector<std::pair<dev_t, ino_t>> rootIds;
+    for (const std::string& root : roots)
+        if (auto id = folderIdentity(root); id && id != rootId)
+            rootIds.push_back(*id);
+    if (rootIds.empty())
+        return std::nullopt;
+    for (size_t end = place.absolute.size(); end > 1; end = place.absolute.rfind('/', end - 1)) {
+        const auto id = folderIdentity(place.absolute.substr(0, end));
+        if (!id)
+            continue;
+        if (id == machineId)
+            return std::nullopt;
+        if (std::find(rootIds.begin(), rootIds.end(), *id) != rootIds.end()) {
+            place.rootLength = end;
+            return place;
+        }
     }
-    return false;
+    return std::nullopt;
 }
+
+bool isPrivatePath(std::string_view path) { return privatePlaceOf(path).has_value(); }
 
 std::shared_ptr<const FolderProvider> setFolderProvider(std::shared_ptr<const FolderProvider> provider)
 {

@@ -35,9 +35,20 @@ std::optional<std::string> knownFolder(KnownFolder which);
 
 /// True when path lies in the user's private area: the folder of the user's registry hive, or at or
 /// below the user's application data folders (KnownFolder::AppData and KnownFolder::LocalAppData),
-/// never in the machine's state folder. What the suite makes there only this user may read (see
-/// creationMode). A relative path counts from the working folder; links are not followed.
+/// never in the machine's state folder. What the suite makes there only this user may read. A
+/// relative path counts from the working folder. The folders are compared as folders, so a home
+/// reached through a link and its real path count alike; links below them are not followed.
 bool isPrivatePath(std::string_view path);
+
+/// Where a path lies in the private area: its absolute form (".", ".." and empty levels taken out)
+/// and the length of the leading part of it that is the private folder it lies in.
+struct PrivatePlace {
+    std::string absolute;
+    size_t rootLength = 0;
+};
+
+/// The place of path in the private area, or nothing when it lies outside (see isPrivatePath).
+std::optional<PrivatePlace> privatePlaceOf(std::string_view path);
 
 /// Installs a provider (null restores the XDG provider); gives back the previous one.
 std::shared_ptr<const FolderProvider> setFolderProvider(std::shared_ptr<const FolderProvider> provider);

@@ -165,6 +165,7 @@ RegStatus changeHive(Hive hive, const std::function<RegStatus(RegNode&, bool& ch
     std::error_code ec;
     if (!createDirectories(parentPath(path), &ec))
         return failWith(RegStatus::IoError, parentPath(path) + ": " + ec.message());
+    keepOthersFromWriting(parentPath(path)); // no other user may swap the hive for one of theirs
     FileLock fileLock(path);
     if (!fileLock.locked())
         return failWith(RegStatus::IoError, path + ".lock: " + fileLock.error().message());

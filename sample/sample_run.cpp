@@ -274,12 +274,16 @@ bool PrepareSampleState(const CSampleRun* run, std::string& strError)
         strError = std::string(platform::kStateRootVariable) + " is not set";
         return false;
     }
+    // The run's work files, job streams, sending log and cover sheets hold the fax numbers, pages
+    // and pass codes: they lie outside the user's private area, and are kept from others all the same.
     for (const std::string& folder : {run->m_strSpoolFolder, platform::parentPath(run->m_strStreamFile),
-                                      run->m_strLogFolder, run->m_strCoverFolder})
-        if (!platform::createDirectories(folder)) {
-            strError = "cannot make the folder " + folder;
+                                      run->m_strLogFolder, run->m_strCoverFolder}) {
+        std::error_code error;
+        if (!platform::keepFolderPrivate(folder, &error)) {
+            strError = "cannot make the folder " + folder + " this user's alone: " + error.message();
             return false;
         }
+    }
     if (const auto failed = RegisterJobServers(); !failed.empty()) {
         strError = "cannot register " + failed.front();
         return false;

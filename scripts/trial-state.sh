@@ -45,6 +45,7 @@ trial_state() {
     rm -rf -- "$state"
   fi
   export QELTA_ROOT=$state
-  mkdir -p "$QELTA_ROOT"
+  # Whatever the caller's umask, no other user may write where the trial keeps its state.
+  (umask 022 && mkdir -p "$QELTA_ROOT")
   echo "State folder (QELTA_ROOT): $QELTA_ROOT"
 }

@@ -166,9 +166,11 @@ bool copyFile(const std::string& source, const std::string& target)
 }
 
 // Removes an entry's folder with every file in it (links are removed, never followed). Only a
-// folder that holds something else than files stays.
+// folder that holds something else than files stays, and one that is a link or another user's.
 void removeEntryFolder(const std::string& entry)
 {
+    if (!platform::isOwnFolder(entry))
+        return;
     for (const auto& name : platform::listFiles(entry, "*"))
         ::unlink(platform::joinPath(entry, name).c_str());
     ::rmdir(entry.c_str());
@@ -177,6 +179,8 @@ void removeEntryFolder(const std::string& entry)
 // Removes, under the log's lock (when no writer is at work), the temporary files in an entry folder.
 void sweepEntryTemporaries(const std::string& entry)
 {
+    if (!platform::isOwnFolder(entry))
+        return;
     for (const auto& name : platform::listFiles(entry, ".*"))
         ::unlink(platform::joinPath(entry, name).c_str());
 }

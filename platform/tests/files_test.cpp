@@ -213,8 +213,9 @@ TEST(WriteFileAtomic, ReplacesKeepsModeAndLeavesNoTemporary)
 }
 
 // What the suite makes in the user's private area (the hive's folder and the application data
-// folders) only the user may read, whatever the umask; elsewhere the umask and a replaced file's
-// mode hold as before.
+// folders) only the user may read, whatever the umask; elsewhere only the owner may change it
+// (0644 and 0755 at most, less the umask), and a replaced file keeps its mode but for writing by
+// group and others.
 TEST(PrivateArea, WhatIsMadeThereIsTheUsersAloneWhateverTheUmask)
 {
     ScopedStateRoot root;
@@ -232,7 +233,7 @@ TEST(PrivateArea, WhatIsMadeThereIsTheUsersAloneWhateverTheUmask)
     for (const mode_t umask : {mode_t{022}, mode_t{0}}) {
         for (const Case& c : cases) {
             SCOPED_TRACE(c.folder + " umask " + std::to_string(umask));
-            const mode_t file = c.own ? 0600 : 0666 & ~umask, folder = c.own ? 0700 : 0777 & ~umask;
+            const mode_t file = c.own ? 0600 : 0644 & ~umask, folder = c.own ? 0700 : 0755 & ~umask;
             const std::string existing = joinPath(c.folder, "existing.pbk");
             const mode_t previous = ::umask(umask);
             const bool made = createDirectories(c.folder) && writeFileAtomic(joinPath(c.folder, "new.pbk"), "new")
@@ -246,13 +247,16 @@ TEST(PrivateArea, WhatIsMadeThereIsTheUsersAloneWhateverTheUmask)
             EXPECT_EQ(modeOf(joinPath(c.folder, "00000001")), folder);
             EXPECT_EQ(modeOf(joinPath(c.folder, "00000001/desktop.xml")), file);
             EXPECT_EQ(modeOf(joinPath(c.folder, "HKCU.reg.lock")), file);
-            // A file replaced keeps its mode only outside the private area.
+            // A file replaced keeps its mode only outside the private area, and others lose writing.
             writeTextFile(existing, "old");
-            ASSERT_EQ(::chmod(existing.c_str(), 0644), 0);
+            ASSERT_EQ(::chmod(existing.c_str(), 0666), 0);
             ASSERT_TRUE(writeFileAtomic(existing, "replaced"));
             EXPECT_EQ(modeOf(existing), c.own ? 0600u : 0644u);
             EXPECT_EQ(readTextFile(existing), "replaced");
         }
+        // The levels above the private area (the home, its .local) are the suite's too.
+        for (const char* level : {"home", "home/.local", "shared"})
+            EXPECT_EQ(modeOf(joinPath(root.path(), level)), 0755 & ~umask) << level << " umask " << umask;
         std::filesystem::remove_all(joinPath(root.path(), "home"));
         std::filesystem::remove_all(joinPath(root.path(), "user"));
         std::filesystem::remove_all(joinPath(root.path(), "shared"));
@@ -268,10 +272,41 @@ TEST(PrivateArea, WhatIsMadeThereIsTheUsersAloneWhateverTheUmask)
     EXPECT_FALSE(isPrivatePath(joinPath(root.path(), "machine/HKLM.reg")));
     EXPECT_FALSE(isPrivatePath(joinPath(root.path(), "home/.local/shared/x")));
     EXPECT_FALSE(isPrivatePath(joinPath(data, "../../Documents/cover.cvr")));
+
+    // A home reached through a link: its folders are the same through the link and by their real path.
+    std::filesystem::remove_all(joinPath(root.path(), "home"));
+    const std::string real = joinPath(root.path(), "disk/users/ann");
+    ASSERT_TRUE(createDirectories(real));
+    ASSERT_EQ(::symlink(real.c_str(), joinPath(root.path(), "home").c_str()), 0);
+    ASSERT_TRUE(createDirectories(joinPath(data, "qelta")));
+    ASSERT_TRUE(createDirectories(joinPath(real, ".local/shared")));
+    const struct {
+        std::string path;
+        bool own;
+    } linked[] = {
+        {joinPath(data, "qelta/book.xml"), true},
+        {joinPath(real, ".local/share/qelta/book.xml"), true},
+        {joinPath(real, ".local/share/qelta/new/deeper/book.xml"), true},
+        {joinPath(real, ".local/share"), true},
+        {joinPath(real, ".local/shared/book.xml"), false},
+        {joinPath(real, ".local"), false},
+        {joinPath(root.path(), "disk/users/ann/.local/share/../shared/x"), false},
+    };
+    for (const auto& l : linked) {
+        EXPECT_EQ(isPrivatePath(l.path), l.own) << l.path;
+        if (!l.path.ends_with("book.xml"))
+            continue;
+        ::umask(0);
+        const bool made = createDirectories(parentPath(l.path)) && writeFileAtomic(l.path, "x");
+        ::umask(previous);
+        ASSERT_TRUE(made) << l.path;
+        EXPECT_EQ(modeOf(l.path), l.own ? 0600u : 0644u) << l.path;
+        EXPECT_EQ(modeOf(parentPath(l.path)), l.own ? 0700u : 0755u) << l.path;
+    }
 }
 
 // Folders and files an earlier run left open to others are mended: the owner's bits stay, links
-// are not followed, another user's files are left alone, and nothing outside the area changes.
+// are not followed, another user's files are moved aside, and nothing outside the area changes.
 TEST(PrivateArea, MendingTakesFromOthersWhatTheyMayDo)
 {
     ScopedStateRoot root;
@@ -314,7 +349,8 @@ TEST(PrivateArea, MendingTakesFromOthersWhatTheyMayDo)
     for (const auto& f : files)
         EXPECT_EQ(modeOf(f.path), f.after) << f.path;
     if (::geteuid() == 0) {
-        EXPECT_EQ(modeOf(others), 0644u);
+        EXPECT_FALSE(pathExists(others));
+        EXPECT_EQ(modeOf(others + ".foreign"), 0644u);
     }
 }
 

@@ -1,5 +1,6 @@
 #include "sendlog/log_store.h"
 
+#include "common/data_folders.h"
 #include "common/registry_helper.h"
 #include "common/spool_time.h"
 #include "platform/endpoint.h"
@@ -674,4 +675,94 @@ TEST_F(Store, FilesThatAreNoRegularFilesAreRefusedWithoutWaiting)
         return refused ? 0 : 1;
     });
     EXPECT_EQ(result, 0) << (result < 0 ? "blocked" : "not refused");
+}
+
+// Another user planted a link in the log folder while an earlier umask left it open to them: the
+// next entry's folder or the lock file leading into their folder, or the index swapped for a link
+// to theirs. The start-up mend moves it aside and the log works on; where no mend ran, the log
+// refuses to go through it. Either way nothing of theirs is read, written or removed.
+TEST(PlantedByAnotherUser, IsMovedAsideAtStartAndNeverWrittenThrough)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "planting as another user takes root";
+    constexpr uid_t kOther = 65534;
+    enum class Planted { Entry, Lock, Index };
+    for (const Planted planted : {Planted::Entry, Planted::Lock, Planted::Index})
+        for (const bool mended : {true, false}) {
+            const char* name = planted == Planted::Entry ? "00000002" : planted == Planted::Lock ? "root.xml.lock" : "root.xml";
+            SCOPED_TRACE(std::string(name) + (mended ? ", mended" : ", unmended"));
+            ScopedStateRoot root;
+            CQeltaLog log;
+            const std::string dir = CQeltaLog::LogDirectory();
+            int32_t first = 0;
+            ASSERT_EQ(log.CreateLogData2("", "before", thursdayFifth(), first), 1);
+            const std::string index = readTextFile(dir + "/root.xml");
+            const std::string theirs = root.path() + "/theirs";
+            ASSERT_EQ(::mkdir(theirs.c_str(), 0755), 0);
+            ASSERT_EQ(::chown(theirs.c_str(), kOther, kOther), 0);
+            // Open as an earlier umask left it: every level the other user's way, the log folder to writing.
+            for (std::string level = dir; level.size() >= root.path().size(); level = platform::parentPath(level))
+                ASSERT_EQ(::chmod(level.c_str(), level == dir ? 0777 : 0755), 0) << level;
+            const std::string link = dir + "/" + name;
+            const int plantedOk = qelta::test::runInChild([&] {
+                if (::setgid(kOther) != 0 || ::setuid(kOther) != 0)
+                    return 2;
+                const std::string entry = theirs + "/entry";
+                if (::mkdir(entry.c_str(), 0755) != 0)
+                    return 3;
+                writeTextFile(entry + "/desktop.xml", "their entry");
+                writeTextFile(theirs + "/root.xml", "their index");
+                const std::string to = planted == Planted::Entry ? entry : planted == Planted::Lock ? theirs + "/lock"
+                                                                                                   : theirs + "/root.xml";
+                if (platform::pathExists(link) && ::unlink(link.c_str()) != 0)
+                    return 4;
+                return ::symlink(to.c_str(), link.c_str()) == 0 ? 0 : 5;
+            });
+            ASSERT_EQ(plantedOk, 0);
+            if (mended) {
+                ::testing::internal::CaptureStderr();
+                MendUserFolders();
+                const std::string said = ::testing::internal::GetCapturedStderr();
+                EXPECT_NE(said.find("/" + std::string(name) + " belongs to user 65534"), std::string::npos) << said;
+                struct stat st {};
+                EXPECT_NE(::lstat(link.c_str(), &st), 0);
+                ASSERT_EQ(::lstat((link + ".foreign").c_str(), &st), 0);
+                EXPECT_TRUE(S_ISLNK(st.st_mode));
+                ASSERT_EQ(::stat(dir.c_str(), &st), 0);
+                EXPECT_EQ(st.st_mode & 077, 0u);
+            } else {
+                ASSERT_EQ(::chmod(dir.c_str(), 0700), 0); // closed again, as an older start left it
+            }
+
+            int32_t id = 0;
+            const int created = log.CreateLogData2("", "after", thursdayFifth(), id);
+            if (mended) {
+                EXPECT_EQ(created, 1);
+                EXPECT_TRUE(platform::isOwnFolder(CQeltaLog::EntryFolder(id))) << id;
+                if (planted != Planted::Index) {
+                    EXPECT_EQ(id, 2);
+                    EXPECT_EQ(log.GetLogCount2(), 2);
+                }
+            } else if (planted == Planted::Entry) {
+                // The linked entry's identifier is passed over; the next create takes the one after it.
+                EXPECT_EQ(created, 0);
+                EXPECT_EQ(log.GetLogCount2(), 1);
+                ASSERT_EQ(log.CreateLogData2("", "after", thursdayFifth(), id), 1);
+                EXPECT_EQ(id, 3);
+                EXPECT_TRUE(platform::isOwnFolder(CQeltaLog::EntryFolder(id)));
+            } else {
+                EXPECT_EQ(created, 0) << "went through another user's link";
+                EXPECT_EQ(log.GetLogCount2(), planted == Planted::Index ? -1 : 1);
+                EXPECT_EQ(log.RemoveLogData2(first), 0);
+                if (planted == Planted::Lock) {
+                    EXPECT_EQ(readTextFile(dir + "/root.xml"), index);
+                }
+                EXPECT_TRUE(platform::pathExists(CQeltaLog::EntryFolder(first) + "/desktop.xml"));
+            }
+            // Theirs as they left it: nothing written into or removed from their folder.
+            EXPECT_EQ(readTextFile(theirs + "/root.xml"), "their index");
+            EXPECT_EQ(readTextFile(theirs + "/entry/desktop.xml"), "their entry");
+            EXPECT_FALSE(platform::pathExists(theirs + "/lock"));
+            EXPECT_EQ(std::distance(std::filesystem::directory_iterator(theirs), {}), 2);
+        }
 }

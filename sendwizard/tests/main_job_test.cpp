@@ -24,6 +24,13 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 // Processes events until done() holds or the time is up.
@@ -248,4 +255,74 @@ TEST(MainJob, AJobSentWhileTheMonitorRunsIsReportedFinishedInTheLog)
     platform::setSpooler(nullptr);
 }
 
+// Every folder and file the trial run makes (the set-up, the wizard's send, the result monitor and
+// the device's notice), under umask 000 as under 022: another user, tried in a process of its own,
+// may write none of them, and may read nothing of the user's own folders nor of the run's spool,
+// job streams, sending log and cover sheets.
+TEST(MainJob, NothingTheTrialRunMakesIsOpenToOtherUsersWhateverTheUmask)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "trying as another user takes root";
+    for (const mode_t umask : {mode_t{0}, mode_t{022}}) {
+        SCOPED_TRACE("umask " + std::to_string(umask));
+        const mode_t previous = ::umask(umask);
+        qelta::test::ScopedStateRoot root;
+        ASSERT_EQ(::chmod(root.path().c_str(), 0755), 0); // a folder the user made for the run
+        const auto spooler = platform::RecordingSpooler::install("Another Printer");
+        std::string error;
+        const auto run = PrepareSampleRun(error);
+        ASSERT_TRUE(run) << error;
+        {
+            monitor_test::MonitorProcess monitor;
+            ASSERT_NE(monitor.WaitUntilListening(), 0);
+            ASSERT_NO_FATAL_FAILURE(SendTheSampleFax(*run));
+            EXPECT_EQ(platform::runProgram(qelta::test::helperProgram("qelta-sample"), {"notice"}), 0);
+            ::kill(monitor.Pid(), SIGTERM);
+            EXPECT_EQ(monitor.WaitForEnd(), 0);
+        }
+        platform::setSpooler(nullptr);
+        ::umask(previous);
+
+        const std::string privateFolders[] = {"user", "home/.local/share", "home/.local/state", "spool", "out", "log",
+                                              "covers"};
+        struct Made {
+            std::string path;
+            bool folder, own;
+        };
+        std::vector<Made> made;
+        for (const auto& e : std::filesystem::recursive_directory_iterator(root.path())) {
+            if (e.is_symlink())
+                continue;
+            const std::string path = e.path().string();
+            const std::string inRoot = path.substr(root.path().size() + 1);
+            const bool own = std::any_of(std::begin(privateFolders), std::end(privateFolders), [&](const std::string& f) {
+                return inRoot.starts_with(f + "/");
+            });
+            made.push_back({path, e.is_directory(), own});
+        }
+        ASSERT_GT(made.size(), 30u);
+        const int openToOthers = qelta::test::runInChild([&] {
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                return 255;
+            int faults = 0;
+            for (const Made& m : made) {
+                const std::string probe = m.path + "/.probe";
+                const int w = m.folder ? ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600)
+                                       : ::open(m.path.c_str(), O_WRONLY | O_NONBLOCK);
+                const int r = m.folder ? ::open(m.path.c_str(), O_RDONLY | O_DIRECTORY)
+                                       : ::open(m.path.c_str(), O_RDONLY | O_NONBLOCK);
+                const bool fault = w >= 0 || (m.own && r >= 0);
+                if (fault) {
+                    std::fprintf(stderr, "open to another user (%s): %s\n", w >= 0 ? "write" : "read", m.path.c_str());
+                    ++faults;
+                }
+                for (const int fd : {w, r})
+                    if (fd >= 0)
+                        ::close(fd);
+            }
+            return std::min(faults, 254);
+        });
+        EXPECT_EQ(openToOthers, 0) << "of " << made.size() << " folders and files";
+    }
+}
 } // namespace

@@ -16,7 +16,9 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 using qelta::test::helperProgram;
@@ -714,3 +716,54 @@ TEST_F(PhoneBookStore, ReaderNeverSeesAPartialBook)
 }
 
 } // namespace
+
+// Another user swapped the book for a link to their copy while an earlier umask left the folder
+// open to them. Mended at start, the link is moved aside and the changes go to a book of the
+// user's own; unmended, the store refuses the book. Their copy never takes a change either way.
+TEST(PlantedByAnotherUser, ABookLinkedToTheirCopyNeverTakesTheChanges)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "planting as another user takes root";
+    for (const bool mended : {true, false}) {
+        SCOPED_TRACE(mended ? "mended" : "unmended");
+        ScopedStateRoot root;
+        const std::string directory = GetPhoneBookDirectory();
+        const std::string path = directory + "/Office.xml", theirs = root.path() + "/theirs";
+        CPhoneBook book;
+        ASSERT_EQ(book.Initiate(path, 0), 1);
+        ASSERT_EQ(::mkdir(theirs.c_str(), 0755), 0);
+        ASSERT_EQ(::chown(theirs.c_str(), 65534, 65534), 0);
+        for (std::string level = directory; level.size() >= root.path().size(); level = platform::parentPath(level))
+            ASSERT_EQ(::chmod(level.c_str(), level == directory ? 0777 : 0755), 0) << level;
+        const int planted = qelta::test::runInChild([&] {
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                return 2;
+            writeTextFile(theirs + "/Office.xml", kNewBook);
+            return ::unlink(path.c_str()) == 0 && ::symlink((theirs + "/Office.xml").c_str(), path.c_str()) == 0 ? 0 : 3;
+        });
+        ASSERT_EQ(planted, 0);
+        if (mended) {
+            ::testing::internal::CaptureStderr();
+            MendUserFolders();
+            EXPECT_NE(::testing::internal::GetCapturedStderr().find("Office.xml belongs to user 65534"), std::string::npos);
+            EXPECT_TRUE(platform::pathExists(path + ".foreign"));
+        } else {
+            ASSERT_EQ(::chmod(directory.c_str(), 0700), 0);
+        }
+        // A program started after the mend, and the store that had the book open before.
+        CPhoneBook started;
+        int32_t id = 0;
+        if (mended) {
+            ASSERT_EQ(started.Initiate(path, 0), 1);
+            ASSERT_EQ(started.CreateNewRecord(PB_RECORD_FAX, "Ann", kRootFolderId, id, 0), 1);
+            EXPECT_EQ(started.FlushRecord(id, 0), 1);
+            EXPECT_NE(readTextFile(path).find("Ann"), std::string::npos);
+            EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(path)));
+        } else {
+            EXPECT_EQ(started.Initiate(path, 0), 0);
+            EXPECT_EQ(book.CreateNewRecord(PB_RECORD_FAX, "Ann", kRootFolderId, id, 0), 0);
+        }
+        EXPECT_EQ(readTextFile(theirs + "/Office.xml"), kNewBook);
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(theirs), {}), 1);
+    }
+}
