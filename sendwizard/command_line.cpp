@@ -52,6 +52,10 @@ CWizardCommandLineInfo ParseWizardCommandLine(const std::vector<std::string>& ar
     CWizardCommandLineInfo info;
     for (const std::string& arg : args) {
         const bool bSwitch = !arg.empty() && (arg.front() == '-' || (arg.front() == '/' && !(fileExists && fileExists(arg))));
+        // A path whose file is missing reads as an unknown switch; it is kept to name in the failure.
+        if (bSwitch && arg.front() == '/' && arg.size() > 1 && std::string_view("SCPD").find(arg[1]) == std::string_view::npos
+            && info.m_strMissingPath.empty())
+            info.m_strMissingPath = arg;
         info.ParseParam(bSwitch ? std::string_view(arg).substr(1) : std::string_view(arg), bSwitch);
     }
     return info;

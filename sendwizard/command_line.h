@@ -22,6 +22,7 @@ struct CWizardCommandLineInfo {
     std::string m_strCompression; ///< C: "MMR", "MH" or "MR"
     std::string m_strPrinter;     ///< P: printer used when no user-defined printer is set
     std::string m_strText;        ///< D: the document text of the job
+    std::string m_strMissingPath; ///< the first "/" argument that names no file and no switch
 
     /// Takes one parameter: a switch (its prefix already removed) when bFlag, else a file name.
     void ParseParam(std::string_view strParam, bool bFlag);

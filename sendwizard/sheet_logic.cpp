@@ -44,7 +44,12 @@ bool CPSMainuiLogic::SetCommandLineValues(const std::string& strFilePath, const 
         m_nPageCount = info.pageCount;
         return true;
     }
-    m_strFailureReason = "the page file " + strFilePath + " is not a fax image that can be read";
+    if (strFilePath.empty())
+        m_strFailureReason = "no page file was given";
+    else if (!platform::pathExists(strFilePath))
+        m_strFailureReason = "the page file " + strFilePath + " does not exist";
+    else
+        m_strFailureReason = "the page file " + strFilePath + " is not a fax image that can be read";
     ShowFailure(prompter, MB_ICONWARNING);
     return false;
 }

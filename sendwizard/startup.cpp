@@ -41,7 +41,9 @@ int RunSendWizard(const std::vector<std::string>& args, IPrompter& prompter, ISh
     const std::string printer = ChoosePrinter(info.m_strPrinter, prompter);
 
     CPSMainuiLogic sheet;
-    if (!sheet.SetCommandLineValues(info.m_strFilePath, info.m_strPaper, info.m_strCompression, printer,
+    // Without a page file, a path that names none is the one the failure names.
+    const std::string& page = info.m_strFilePath.empty() ? info.m_strMissingPath : info.m_strFilePath;
+    if (!sheet.SetCommandLineValues(page, info.m_strPaper, info.m_strCompression, printer,
                                     info.m_strText, prompter))
         return 1;
 

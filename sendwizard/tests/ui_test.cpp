@@ -193,6 +193,20 @@ TEST_F(WizardStart, FailuresBeforeTheSheetKeepTheWorkFile)
     EXPECT_NE(RunSendWizard({text}, prompter, runner), 0);
     EXPECT_TRUE(platform::pathExists(text));
 
+    // A mistyped path reads as a switch: the reason names it, or says that no page file came.
+    const std::string missing = root.path() + "/spool/missing.tif";
+    const struct {
+        std::vector<std::string> args;
+        std::string reason;
+    } unread[] = {
+        {{"-SA4", "-PQelta Fax", missing}, "the page file " + missing + " does not exist"},
+        {{"-SA4", "-DReport"}, "no page file was given"},
+    };
+    for (const auto& row : unread) {
+        prompter.expected = {"Unknown System Error. Please re install Qelta Driver.\n" + row.reason};
+        EXPECT_NE(RunSendWizard(row.args, prompter, runner), 0) << row.reason;
+    }
+
     // A language override of 0 ends the program without a word.
     platform::RegistryKey key;
     ASSERT_EQ(platform::RegistryKey::create(platform::Hive::LocalMachine, "SOFTWARE\\Kovra\\TqlStl2\\ResourceLocale", key),
