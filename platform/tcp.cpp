@@ -301,16 +301,20 @@ std::optional<std::optional<long long>> ownerByDiagnostics(const SocketEnd& loca
     // The kernel answers while it takes the request; the wait only bounds a kernel that does not.
     alignas(nlmsghdr) char answer[8192];
     ssize_t length = -1;
+    sockaddr_nl from{};
     for (;;) {
         if (waitFor(diag.get(), POLLIN, Deadline(1000)) <= 0)
             return std::nullopt;
-        length = ::recv(diag.get(), answer, sizeof answer, MSG_DONTWAIT);
+        socklen_t fromLength = sizeof from;
+        length = ::recvfrom(diag.get(), answer, sizeof answer, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from),
+                            &fromLength);
         if (length >= 0 || (errno != EINTR && errno != EAGAIN))
             break;
     }
-    if (length < 0)
+    // Only the kernel's answer counts; one cut short is no answer.
+    if (length < 0 || from.nl_pid != 0)
         return std::nullopt;
-    for (auto* reply = reinterpret_cast<const nlmsghdr*>(answer); NLMSG_OK(reply, static_cast<size_t>(length));
+    for (auto* reply = reinterpret_cast<const nlmsghdr*>(answer); NLMSG_OK(reply, length);
          reply = NLMSG_NEXT(reply, length)) {
         if (reply->nlmsg_seq != message.header.nlmsg_seq)
             continue;
