@@ -14,10 +14,11 @@
  * read when the listener stops, and one whose notice was not yet taken when the listening process
  * died.
  *
- * A sender on this host (one whose socket shows in the host's table of TCP sockets, and any on a
- * loopback address) is taken only when its socket belongs to the listening process's user: another
- * local user's notice is dropped, and so is a local sender's that closed its socket instead of
- * shutting it down for writing, whose user is no longer known.
+ * A sender on this host (one whose socket is one of the host's, and any on a loopback address) is
+ * taken only when its socket belongs to the listening process's user: another local user's notice
+ * is dropped, and so is a local sender's that closed its socket instead of shutting it down for
+ * writing, whose user is no longer known. Such a dropped notice counts for nothing against what
+ * its address may send.
  *
  * Connections are accepted as they come and read at once, up to NOTICE_MAX_CONNECTIONS of them and
  * NOTICE_MAX_CONNECTIONS_PER_ADDRESS from one address; a further one takes the place of the least

@@ -12,9 +12,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/inet_diag.h>
+#include <linux/netlink.h>
+#include <linux/sock_diag.h>
 #include <mutex>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <thread>
@@ -256,9 +260,100 @@ std::optional<long long> ownerInTable(const char* file, bool v6, const SocketEnd
     return owner;
 }
 
+// The owner of the socket whose own end is local and whose other end is remote, as the kernel's
+// socket diagnostics answer an exact lookup of it: its user, or -1 for a socket no process holds
+// any longer; an empty answer when there is no such socket; nothing when the diagnostics cannot be
+// asked. The cost is one request, whatever the number of the host's sockets.
+std::optional<std::optional<long long>> ownerByDiagnostics(const SocketEnd& local, const SocketEnd& remote)
+{
+    const FileDescriptor diag(::socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG));
+    if (!diag.valid())
+        return std::nullopt;
+    struct {
+        nlmsghdr header;
+        inet_diag_req_v2 request;
+    } message{};
+    message.header.nlmsg_len = sizeof message;
+    message.header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
+    message.header.nlmsg_flags = NLM_F_REQUEST;
+    message.header.nlmsg_seq = 1;
+    inet_diag_req_v2& request = message.request;
+    // Two IPv4 ends are looked up as IPv4, which also finds an IPv6 socket that carries IPv4.
+    const bool v4 = isMapped(local) && isMapped(remote);
+    request.sdiag_family = v4 ? AF_INET : AF_INET6;
+    request.sdiag_protocol = IPPROTO_TCP;
+    request.idiag_states = ~0u;
+    request.id.idiag_sport = htons(local.port);
+    request.id.idiag_dport = htons(remote.port);
+    if (v4) {
+        request.id.idiag_src[0] = local.words[3];
+        request.id.idiag_dst[0] = remote.words[3];
+    } else {
+        std::memcpy(request.id.idiag_src, local.words, sizeof local.words);
+        std::memcpy(request.id.idiag_dst, remote.words, sizeof remote.words);
+    }
+    request.id.idiag_cookie[0] = request.id.idiag_cookie[1] = INET_DIAG_NOCOOKIE;
+    sockaddr_nl kernel{};
+    kernel.nl_family = AF_NETLINK;
+    if (::sendto(diag.get(), &message, sizeof message, 0, reinterpret_cast<const sockaddr*>(&kernel), sizeof kernel)
+        != static_cast<ssize_t>(sizeof message))
+        return std::nullopt;
+    // The kernel answers while it takes the request; the wait only bounds a kernel that does not.
+    alignas(nlmsghdr) char answer[8192];
+    ssize_t length = -1;
+    sockaddr_nl from{};
+    for (;;) {
+        if (waitFor(diag.get(), POLLIN, Deadline(1000)) <= 0)
+            return std::nullopt;
+        socklen_t fromLength = sizeof from;
+        length = ::recvfrom(diag.get(), answer, sizeof answer, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from),
+                            &fromLength);
+        if (length >= 0 || (errno != EINTR && errno != EAGAIN))
+            break;
+    }
+    // Only the kernel's answer counts; one cut short is no answer.
+    if (length < 0 || from.nl_pid != 0)
+        return std::nullopt;
+    for (auto* reply = reinterpret_cast<const nlmsghdr*>(answer); NLMSG_OK(reply, length);
+         reply = NLMSG_NEXT(reply, length)) {
+        if (reply->nlmsg_seq != message.header.nlmsg_seq)
+            continue;
+        if (reply->nlmsg_type == NLMSG_ERROR) {
+            if (reply->nlmsg_len < NLMSG_LENGTH(sizeof(nlmsgerr)))
+                return std::nullopt;
+            // No such socket, or (with the same code) no diagnostics for the family: the caller tells which.
+            const auto* error = static_cast<const nlmsgerr*>(NLMSG_DATA(reply));
+            return error->error == -ENOENT ? std::optional<std::optional<long long>>(std::optional<long long>())
+                                           : std::nullopt;
+        }
+        if (reply->nlmsg_type != SOCK_DIAG_BY_FAMILY || reply->nlmsg_len < NLMSG_LENGTH(sizeof(inet_diag_msg)))
+            return std::nullopt;
+        const auto* found = static_cast<const inet_diag_msg*>(NLMSG_DATA(reply));
+        // With no connection of these ends the lookup may answer with a socket listening on the
+        // local end: that one is not the peer.
+        SocketEnd ownEnd, otherEnd;
+        ownEnd.port = ntohs(found->id.idiag_sport);
+        otherEnd.port = ntohs(found->id.idiag_dport);
+        if (found->idiag_family == AF_INET) {
+            ownEnd.words[2] = otherEnd.words[2] = htonl(0xFFFF);
+            ownEnd.words[3] = found->id.idiag_src[0];
+            otherEnd.words[3] = found->id.idiag_dst[0];
+        } else {
+            std::memcpy(ownEnd.words, found->id.idiag_src, sizeof ownEnd.words);
+            std::memcpy(otherEnd.words, found->id.idiag_dst, sizeof otherEnd.words);
+        }
+        if (ownEnd != local || otherEnd != remote)
+            return std::optional<long long>();
+        // A socket in TIME_WAIT, or one its process closed (no inode), is held by nobody.
+        const bool held = found->idiag_state != TCP_TIME_WAIT && found->idiag_inode != 0;
+        return std::optional<long long>(held ? static_cast<long long>(found->idiag_uid) : -1);
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
-PeerOwner peerOwner(int socket)
+std::optional<PeerOwner> peerOwnerBy(int socket, OwnerLookup way)
 {
     sockaddr_storage own{}, other{};
     socklen_t ownLength = sizeof own, otherLength = sizeof other;
@@ -268,16 +363,36 @@ PeerOwner peerOwner(int socket)
     const auto here = endOf(own), peer = endOf(other);
     if (!here || !peer)
         return PeerOwner::OtherUser;
-    // The peer's socket has the peer's end as its own and this end as its other. An IPv4 end shows
-    // in the IPv4 table, or in the IPv6 one when the peer's socket is an IPv6 socket.
+    // The peer's socket has the peer's end as its own and this end as its other.
     std::optional<long long> owner;
-    if (isMapped(*peer))
-        owner = ownerInTable("/proc/net/tcp", false, *peer, *here);
-    if (!owner)
-        owner = ownerInTable("/proc/net/tcp6", true, *peer, *here);
+    if (way == OwnerLookup::Diagnostics) {
+        const auto answer = ownerByDiagnostics(*peer, *here);
+        if (!answer)
+            return std::nullopt;
+        // "None" is believed only from diagnostics that find this end of the same connection.
+        if (!*answer) {
+            const auto self = ownerByDiagnostics(*here, *peer);
+            if (!self || !*self)
+                return std::nullopt;
+        }
+        owner = *answer;
+    } else {
+        // An IPv4 end shows in the IPv4 table, or in the IPv6 one when the peer's socket is an IPv6 socket.
+        if (isMapped(*peer))
+            owner = ownerInTable("/proc/net/tcp", false, *peer, *here);
+        if (!owner)
+            owner = ownerInTable("/proc/net/tcp6", true, *peer, *here);
+    }
     if (!owner)
         return onLoopback(*peer) ? PeerOwner::OtherUser : PeerOwner::Remote;
     return *owner == static_cast<long long>(::geteuid()) ? PeerOwner::ThisUser : PeerOwner::OtherUser;
+}
+
+PeerOwner peerOwner(int socket)
+{
+    if (const auto owner = peerOwnerBy(socket, OwnerLookup::Diagnostics))
+        return *owner;
+    return *peerOwnerBy(socket, OwnerLookup::Tables);
 }
 
 bool parseIPv4(std::string_view text, uint32_t& address)

@@ -38,10 +38,22 @@ enum class PeerOwner {
     OtherUser, ///< a socket of this host of another user or of none any longer, or a loopback peer not found
 };
 
-/// Who holds the peer of a connected TCP socket. A peer on this host shows in the host's table of
-/// TCP sockets (/proc/net/tcp, and /proc/net/tcp6 for one on an IPv6 or IPv4-mapped socket) with
-/// the user that made it; a peer that has closed its socket has no user any longer.
+/// Who holds the peer of a connected TCP socket. A peer on this host has a socket of the host with
+/// the user that made it; a peer that has closed its socket has no user any longer. The kernel's
+/// socket diagnostics find that socket by its two ends at a cost that does not grow with the host's
+/// sockets; where they cannot be asked, the host's tables of TCP sockets (/proc/net/tcp, and
+/// /proc/net/tcp6 for an IPv6 socket) are read through.
 PeerOwner peerOwner(int socket);
+
+/// The two ways peerOwner finds the peer's socket.
+enum class OwnerLookup {
+    Diagnostics, ///< an exact lookup through the kernel's socket diagnostics (netlink)
+    Tables,      ///< a reading of the host's tables of TCP sockets
+};
+
+/// peerOwner by one way alone; nothing when that way cannot tell (no socket diagnostics, or
+/// diagnostics that do not find this end of the connection either).
+std::optional<PeerOwner> peerOwnerBy(int socket, OwnerLookup way);
 
 /// Why a connection could not be made.
 enum class ConnectError { None, NotResolved, Refused, TimedOut, Failed };

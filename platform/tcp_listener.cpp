@@ -148,9 +148,11 @@ bool TcpListener::State::withinRate(uint32_t address, Clock::time_point now)
 
 void TcpListener::State::finish(Connection& connection)
 {
+    // Another user's message is refused before it counts for its address: the refused messages of
+    // one user must not use up what the address may hand on for another's.
     if (connection.bytes.size() < limits.minMessageBytes || stopping.load()
-        || !withinRate(connection.address, Clock::now())
-        || (limits.refuseOtherUsers && peerOwner(connection.socket.get()) == PeerOwner::OtherUser)) {
+        || (limits.refuseOtherUsers && peerOwner(connection.socket.get()) == PeerOwner::OtherUser)
+        || !withinRate(connection.address, Clock::now())) {
         resetConnection(connection);
         return;
     }

@@ -31,7 +31,9 @@ struct TcpListenerLimits {
     int maxConnectionsPerAddress = 0; ///< connections one peer address may hold at once (0: no own bound)
     int messagesPerAddress = 0; ///< messages one peer address may hand on at once (0: no bound) ...
     int messageIntervalPerAddressMs = 0; ///< ... and then one more each this long
-    bool refuseOtherUsers = false; ///< a peer on this host whose socket is not this user's is reset unread (peerOwner)
+    /// a peer on this host whose socket is not this user's is reset unhandled (peerOwner), counting for
+    /// nothing against its address's messages
+    bool refuseOtherUsers = false;
 };
 
 class TcpListener {

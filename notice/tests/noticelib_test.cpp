@@ -17,6 +17,7 @@
 #include <future>
 #include <memory>
 #include <mutex>
+#include <poll.h>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -396,15 +397,18 @@ TEST(NoticeLib, AnyPortIsTheOneTakenLastWhenItIsFreeElseAnother)
 
 // Another local user must not set this user's job results: a notice from a socket of this host
 // that is not the listener's user's is reset unhandled, from a loopback address and from the host's
-// own address alike. Only root can send as another user; CI runs as root, so there the test never
-// skips.
-TEST(NoticeLib, AnotherLocalUsersNoticeIsRefused)
+// own address alike, and counts for nothing against what that address may send: the listener's
+// own user's burst is taken while another user's notices keep coming from the same address, also
+// after 200 of them were refused. Only root can send as another user; CI runs as root, so there the
+// test never skips.
+TEST(NoticeLib, AnotherLocalUsersNoticeIsRefusedAndUsesUpNothingOfItsAddress)
 {
     if (::geteuid() != 0) {
         if (qelta::test::runningInCi())
             FAIL() << "sending as another user needs root";
         GTEST_SKIP() << "sending as another user needs root";
     }
+    constexpr int kRefusedFirst = 200;
     std::vector<std::string> addresses{"127.0.0.1"};
     if (const std::string own = platform::publishedIPv4Address(); !own.empty() && !own.starts_with("127."))
         addresses.push_back(own);
@@ -414,19 +418,44 @@ TEST(NoticeLib, AnotherLocalUsersNoticeIsRefused)
         Listener listener(received, address.c_str());
         ASSERT_EQ(listener.started, NOTICE_OK);
         const auto port = static_cast<uint16_t>(listener.port);
-        const int asNobody = qelta::test::runInChild([&] {
-            if (::setgid(65534) != 0 || ::setuid(65534) != 0)
-                return 2;
-            auto connection = platform::TcpConnection::connect(address, port, 5000);
-            if (!connection || !connection->sendAll(Record(1), 5000) || !connection->finishSending())
-                return 3;
-            char byte = 0;
-            return connection->receive(&byte, 1, 5000) < 0 && errno == ECONNRESET ? 0 : 1;
+        int toOwner[2], toNobody[2];
+        ASSERT_EQ(::pipe(toOwner), 0);
+        ASSERT_EQ(::pipe(toNobody), 0);
+        const platform::FileDescriptor ownerReads(toOwner[0]), ownerWrites(toOwner[1]);
+        const platform::FileDescriptor nobodyReads(toNobody[0]), nobodyWrites(toNobody[1]);
+        // Nobody sends 200 notices, tells the owner, and goes on until the owner has sent (at most
+        // 2000 in all); 0 when every one of them was reset.
+        auto nobody = std::async(std::launch::async, [&] {
+            return qelta::test::runInChild([&] {
+                if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                    return 2;
+                for (int sent = 0; sent < 2000; ++sent) {
+                    if (sent == kRefusedFirst && ::write(ownerWrites.get(), "r", 1) != 1)
+                        return 4;
+                    pollfd done{nobodyReads.get(), POLLIN, 0};
+                    if (sent > kRefusedFirst && ::poll(&done, 1, 0) == 1)
+                        return 0;
+                    auto connection = platform::TcpConnection::connect(address, port, 5000);
+                    if (!connection || !connection->sendAll(Record(1), 5000) || !connection->finishSending())
+                        return 3;
+                    char byte = 0;
+                    if (connection->receive(&byte, 1, 5000) >= 0 || errno != ECONNRESET)
+                        return 1;
+                }
+                return 5;
+            }, 60);
         });
-        EXPECT_EQ(asNobody, 0) << "nobody's notice is reset";
-        EXPECT_TRUE(SendNotice(address, listener.port, Record(3))) << "the listener's own user's is taken";
-        ASSERT_TRUE(received.waitFor(1));
+        pollfd refused{ownerReads.get(), POLLIN, 0};
+        ASSERT_EQ(::poll(&refused, 1, 30000), 1) << "nobody's first notices were sent";
+        std::vector<std::string> sent;
+        for (int i = 0; i < NOTICE_ADDRESS_BURST; ++i) {
+            sent.push_back(Record(static_cast<char>(10 + i)));
+            EXPECT_TRUE(SendNotice(address, listener.port, sent.back())) << "the owner's notice " << i << " is taken";
+        }
+        ASSERT_EQ(::write(nobodyWrites.get(), "d", 1), 1);
+        EXPECT_EQ(nobody.get(), 0) << "every notice of nobody's is reset";
+        ASSERT_TRUE(received.waitFor(sent.size()));
         std::lock_guard lock(received.mutex);
-        EXPECT_EQ(received.notices, std::vector<std::string>{Record(3)});
+        EXPECT_EQ(received.notices, sent);
     }
 }

@@ -1,6 +1,9 @@
-// The platform's TCP listener at its limits, over real sockets on 127.0.0.1.
+// The platform's TCP listener at its limits, over real sockets on 127.0.0.1, and who holds the
+// peer of a connection.
+#include "platform/system_info.h"
 #include "platform/tcp.h"
 #include "platform/tcp_listener.h"
+#include "platform/tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -8,10 +11,15 @@
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
+#include <cstring>
+#include <future>
+#include <netinet/in.h>
+#include <optional>
 #include <mutex>
 #include <stdexcept>
 #include <string>
 #include <poll.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -141,6 +149,90 @@ TEST(TcpListener, AConnectionEndsInOrderOnlyOnceItsMessageIsTaken)
         } else {
             EXPECT_EQ(n, 0);
             EXPECT_FALSE(timedOut);
+        }
+    }
+}
+
+// Who holds the peer of an accepted connection, told by the kernel's socket diagnostics, by the
+// host's tables and by peerOwner, which must agree: this user's socket over IPv4 and an IPv6 socket
+// carrying IPv4, another user's, and one whose process closed it (held by nobody any longer), on
+// loopback and on the host's own address.
+TEST(PeerOwner, BothWaysTellThisUsersSocketFromAnotherUsersAndAClosedOne)
+{
+    std::vector<std::string> addresses{"127.0.0.1"};
+    if (const std::string own = publishedIPv4Address(); !own.empty() && !own.starts_with("127."))
+        addresses.push_back(own);
+    for (const std::string& address : addresses) {
+        SCOPED_TRACE(address);
+        uint32_t ip = 0;
+        ASSERT_TRUE(parseIPv4(address, ip));
+        const FileDescriptor listening(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        at.sin_addr.s_addr = ip;
+        socklen_t length = sizeof at;
+        ASSERT_TRUE(listening.valid());
+        ASSERT_EQ(::bind(listening.get(), reinterpret_cast<const sockaddr*>(&at), sizeof at), 0);
+        ASSERT_EQ(::listen(listening.get(), 8), 0);
+        ASSERT_EQ(::getsockname(listening.get(), reinterpret_cast<sockaddr*>(&at), &length), 0);
+        const uint16_t port = ntohs(at.sin_port);
+        auto accepted = [&] {
+            pollfd p{listening.get(), POLLIN, 0};
+            return FileDescriptor(::poll(&p, 1, 5000) == 1 ? ::accept4(listening.get(), nullptr, nullptr, SOCK_CLOEXEC)
+                                                           : -1);
+        };
+        auto expectOwner = [](int socket, PeerOwner expected, const char* what) {
+            SCOPED_TRACE(what);
+            const std::optional<PeerOwner> diagnosed = peerOwnerBy(socket, OwnerLookup::Diagnostics);
+            ASSERT_TRUE(diagnosed) << "the socket diagnostics answer";
+            EXPECT_EQ(*diagnosed, expected);
+            EXPECT_EQ(peerOwnerBy(socket, OwnerLookup::Tables), expected);
+            EXPECT_EQ(peerOwner(socket), expected);
+        };
+
+        {
+            const auto v4 = TcpConnection::connect(address, port, 5000);
+            ASSERT_TRUE(v4);
+            expectOwner(accepted().get(), PeerOwner::ThisUser, "this user's IPv4 socket");
+        }
+        if (const FileDescriptor v6(::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0)); v6.valid()) {
+            sockaddr_in6 to{};
+            to.sin6_family = AF_INET6;
+            to.sin6_port = htons(port);
+            to.sin6_addr.s6_addr[10] = to.sin6_addr.s6_addr[11] = 0xFF;
+            std::memcpy(&to.sin6_addr.s6_addr[12], &ip, 4);
+            ASSERT_EQ(::connect(v6.get(), reinterpret_cast<const sockaddr*>(&to), sizeof to), 0);
+            expectOwner(accepted().get(), PeerOwner::ThisUser, "this user's IPv6 socket carrying IPv4");
+        }
+        {
+            auto closed = TcpConnection::connect(address, port, 5000);
+            ASSERT_TRUE(closed);
+            const FileDescriptor server = accepted();
+            closed.reset();
+            expectOwner(server.get(), PeerOwner::OtherUser, "a socket its process closed");
+        }
+        if (::geteuid() == 0) {
+            int connected[2], done[2];
+            ASSERT_EQ(::pipe(connected), 0);
+            ASSERT_EQ(::pipe(done), 0);
+            const FileDescriptor connectedRead(connected[0]), connectedWrite(connected[1]);
+            const FileDescriptor doneRead(done[0]), doneWrite(done[1]);
+            auto nobody = std::async(std::launch::async, [&] {
+                return qelta::test::runInChild([&] {
+                    if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                        return 2;
+                    const auto held = TcpConnection::connect(address, port, 5000);
+                    char byte = 0;
+                    if (!held || ::write(connectedWrite.get(), "c", 1) != 1 || ::read(doneRead.get(), &byte, 1) != 1)
+                        return 3;
+                    return 0;
+                });
+            });
+            pollfd p{connectedRead.get(), POLLIN, 0};
+            ASSERT_EQ(::poll(&p, 1, 10000), 1);
+            expectOwner(accepted().get(), PeerOwner::OtherUser, "another user's socket");
+            ASSERT_EQ(::write(doneWrite.get(), "d", 1), 1);
+            EXPECT_EQ(nobody.get(), 0);
         }
     }
 }
