@@ -181,12 +181,18 @@ void CHttpAnswer::readChunks()
         }
         const size_t eol = raw_.find("\r\n", chunkPos_);
         if (eol == std::string::npos) {
-            if (available > kMaxChunkLine)
+            // The line so far, less a '\r' that may begin its end: over the limit fails now, as it
+            // would once the end came.
+            if (available - (available > 0 && raw_.back() == '\r' ? 1 : 0) > kMaxChunkLine)
                 state_ = State::Failed;
             return;
         }
         const std::string_view line(raw_.data() + chunkPos_, eol - chunkPos_);
         chunkPos_ = eol + 2;
+        if (line.size() > kMaxChunkLine) { // a size line or a trailer field alike
+            state_ = State::Failed;
+            return;
+        }
         if (inTrailer_) {
             if (line.empty()) {
                 state_ = State::Complete;
@@ -203,7 +209,7 @@ void CHttpAnswer::readChunks()
             }
         }
         const std::string_view extension = platform::trimBlanks(line.substr(digits));
-        if (digits == 0 || line.size() > kMaxChunkLine || (!extension.empty() && extension.front() != ';')) {
+        if (digits == 0 || (!extension.empty() && extension.front() != ';')) {
             state_ = State::Failed;
             return;
         }

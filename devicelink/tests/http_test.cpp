@@ -105,6 +105,39 @@ TEST(HttpTransport, CollectsAnswersByTheirFraming)
     EXPECT_EQ(small.append("HTTP/1.1 200 OK\r\n", 17), State::Failed);
 }
 
+TEST(HttpTransport, AChunkedAnswersLinesHaveOneLimitHoweverTheBytesArrive)
+{
+    // Chunk size lines and trailer fields alike may be 1024 bytes long: at the limit the answer is
+    // read, one byte over it fails, whether the answer comes at once or a byte at a time.
+    using State = CHttpAnswer::State;
+    const std::string head = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+    const auto sizeLine = [](size_t length) { return "1;" + std::string(length - 2, 'e') + "\r\nx\r\n0\r\n\r\n"; };
+    const auto trailer = [](size_t length) { return "1\r\nx\r\n0\r\nT:" + std::string(length - 2, 't') + "\r\n\r\n"; };
+    const struct {
+        const char* name;
+        std::string body;
+        State state;
+    } cases[] = {
+        {"size line at the limit", sizeLine(1024), State::Complete},
+        {"size line over the limit", sizeLine(1025), State::Failed},
+        {"trailer at the limit", trailer(1024), State::Complete},
+        {"trailer over the limit", trailer(1025), State::Failed},
+    };
+    for (const auto& c : cases) {
+        const std::string text = head + c.body;
+        CHttpAnswer whole;
+        EXPECT_EQ(whole.append(text.data(), text.size()), c.state) << c.name;
+        CHttpAnswer bytes;
+        State state = State::Incomplete;
+        for (size_t at = 0; at < text.size() && state == State::Incomplete; ++at)
+            state = bytes.append(text.data() + at, 1);
+        EXPECT_EQ(state, c.state) << c.name << ", a byte at a time";
+        if (c.state == State::Complete) {
+            EXPECT_EQ(bytes.text(), head + "x") << c.name;
+        }
+    }
+}
+
 TEST(HttpTransport, PostsTheExactRequestAndReadsTheAnswer)
 {
     const std::string reply = TestDevice::answer(200, "<ok/>");
