@@ -48,9 +48,6 @@ std::nullopt_t Refuse(const std::string& reason)
     return std::nullopt;
 }
 
-// The system's text for the last error, for a reason.
-std::string SystemError() { return std::strerror(errno ? errno : EIO); }
-
 std::string PageOf(int page, const std::string& path) { return "page " + std::to_string(page + 1) + " of " + path; }
 
 // Moves a file over another. When both names are already one file, only the source name goes.
@@ -175,7 +172,7 @@ std::optional<std::string> ConvertBeforeSending(const CImagingBinding& imaging, 
 
     const auto folder = platform::knownFolder(platform::KnownFolder::Temp);
     if (!folder || !platform::createDirectories(*folder))
-        return Refuse("the temporary folder " + folder.value_or(std::string()) + " cannot be made: " + SystemError());
+        return Refuse("the temporary folder " + folder.value_or(std::string()) + " cannot be made: " + platform::systemErrorText());
     TempFiles temp;
     // The result is a new file of its own, never one that was there before.
     const auto output = temp.Make(*folder, ".TMP");
@@ -183,7 +180,7 @@ std::optional<std::string> ConvertBeforeSending(const CImagingBinding& imaging, 
     const auto convertedFile = temp.Make(*folder);
     const auto previousFile = temp.Make(*folder);
     if (!output || !pageFile || !convertedFile || !previousFile)
-        return Refuse("no temporary file for the conversion can be made in " + *folder + ": " + SystemError());
+        return Refuse("no temporary file for the conversion can be made in " + *folder + ": " + platform::systemErrorText());
 
     static const char kTags[] = "Document\rDescription:\rPage:\rSoftware:\rDateTime:\rArtist:\r";
     for (int page = 0; page < pages; ++page) {
@@ -196,7 +193,7 @@ std::optional<std::string> ConvertBeforeSending(const CImagingBinding& imaging, 
         imaging.m_pfnFreeMemory(handle);
         if (saved != 1)
             return Refuse(PageOf(page, image) + " cannot be converted: it cannot be written to " + *pageFile + ": "
-                          + SystemError());
+                          + platform::systemErrorText());
 
         IKFILEINFO pageInfo{};
         if (imaging.m_pfnFileType(pageFile->c_str(), 0, &pageInfo) != 1)
@@ -219,14 +216,14 @@ std::optional<std::string> ConvertBeforeSending(const CImagingBinding& imaging, 
             ::unlink(output->c_str());
             if (!moveFile(*convertedFile, *output))
                 return Refuse("the converted " + PageOf(page, image) + " cannot be moved to " + *output + ": "
-                              + SystemError());
+                              + platform::systemErrorText());
         } else {
             // The pages so far move aside (no copy of them is made), and the library joins the
             // new page to them under the output name.
             ::unlink(previousFile->c_str());
             if (!moveFile(*output, *previousFile))
                 return Refuse("the converted pages of " + image + " cannot be moved to " + *previousFile + ": "
-                              + SystemError());
+                              + platform::systemErrorText());
             if (const int result = conversion.Combine(*convertedFile, *previousFile, *output); result != 0)
                 return Refuse("the converted " + PageOf(page, image)
                               + " cannot be joined to the pages before it: the conversion library answered "

@@ -362,6 +362,8 @@ bool HeldFolder::removeEmptyFolder(std::string_view name) const
 
 bool removeFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
+std::string systemErrorText() { return std::strerror(errno ? errno : EIO); }
+
 std::string nativePath(std::string_view stored)
 {
     std::string out(stored);

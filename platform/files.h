@@ -96,6 +96,9 @@ private:
 /// Removes the file at path. False when it could not be removed (also when it was not there).
 bool removeFile(const std::string& path);
 
+/// The system's text for errno, for a failure's reason (that of EIO when the failed call set none).
+std::string systemErrorText();
+
 /// Stored paths may carry Windows separators: every '\' becomes '/'.
 std::string nativePath(std::string_view stored);
 

@@ -92,10 +92,10 @@ std::string CallFailed(std::string_view text)
 // Why no temporary file could be made for a job image.
 std::string NoTempFile()
 {
-    const int error = errno ? errno : EIO;
+    const std::string error = platform::systemErrorText(); // before anything else can change errno
     const auto folder = platform::knownFolder(platform::KnownFolder::Temp);
     return "no temporary file can be made in " + (folder ? *folder : std::string("the temporary folder")) + ": "
-        + std::strerror(error);
+        + error;
 }
 
 std::string PageOf(int page, const std::string& path)
@@ -176,7 +176,7 @@ int CPSMainuiLogic::AppendSourcePages(int i)
         errno = 0;
         if (!AppendPage(document->m_strImagePath, page.Get()))
             return Fail(PageOf(p, m_strFilePath) + " cannot be written to " + document->m_strImagePath + ": "
-                        + std::strerror(errno ? errno : EIO));
+                        + platform::systemErrorText());
     }
     return 1;
 }
@@ -209,7 +209,7 @@ int CPSMainuiLogic::StampDocumentPages(int i, int bFirst)
         errno = 0;
         if (!AppendPage(stamped, page.Get()) || (bFirst && !AppendPage(preview, page.Get())))
             return Fail(PageOf(k, document->m_strImagePath) + " cannot be written to a temporary file: "
-                        + std::strerror(errno ? errno : EIO));
+                        + platform::systemErrorText());
     }
     files.KeepAll();
     if (bFirst) {

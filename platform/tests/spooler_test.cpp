@@ -1,4 +1,5 @@
 #include "platform/spooler.h"
+#include "platform/tests/support/test_support.h"
 #include "platform/tests/support/recording_spooler.h"
 
 #include <gtest/gtest.h>
@@ -415,15 +416,9 @@ class StallingServer {
 public:
     explicit StallingServer(bool trickle) : trickle_(trickle)
     {
-        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof addr;
-        if (::bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(listener_, 16) != 0
-            || ::getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &length) != 0)
+        listener_ = qelta::test::listenOnLoopback(16, port_, SOCK_NONBLOCK);
+        if (listener_ < 0)
             return;
-        port_ = ntohs(addr.sin_port);
         thread_ = std::thread([this] { serve(); });
     }
     ~StallingServer()

@@ -658,15 +658,9 @@ class StandInDevice {
 public:
     StandInDevice()
     {
-        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof addr;
-        if (::bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(listener_, 4) != 0
-            || ::getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &length) != 0)
+        listener_ = qelta::test::listenOnLoopback(4, port_);
+        if (listener_ < 0)
             return;
-        port_ = ntohs(addr.sin_port);
         thread_ = std::thread([this] {
             pollfd wait{listener_, POLLIN, 0};
             if (::poll(&wait, 1, 60000) != 1)
