@@ -6,9 +6,11 @@
 # libraries; the machine folder /var/lib/qelta holds the seven component servers' registrations,
 # naming /usr's libraries (nothing of the stage), and the machine settings naming the programs the
 # suite starts; nothing staged is writable by others. A second install over a machine hive that
-# gained settings keeps every one and brings the registrations up to date. Then the staged result
-# monitor starts and stops, and the autostart entry of /usr/local and ~/.local lands where the
-# desktop reads it.
+# gained settings keeps every one and brings the registrations up to date. install_manifest.txt
+# lists each file and link either install left in the stage (the hives and their locks, the
+# entries the install writes itself), by its installed path. Then the staged result monitor starts
+# and stops; removing every listed path leaves no file in the stage, only folders. Last, the
+# autostart entry of /usr/local and ~/.local lands where the desktop reads it.
 #   cmake -DBUILD_DIR=<build> -P staged_install_test.cmake
 set(base "${BUILD_DIR}/install-test-staged")
 set(stage "${base}/stage")
@@ -26,7 +28,25 @@ function(install_to stage prefix)
   run("cmake --install to ${stage}${prefix}" ${CMAKE_COMMAND} -E env ${destdir} ${ARGN}
     sh -c "umask 000 && exec \"$0\" \"$@\"" ${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${prefix}")
 endfunction()
+# check_manifest() - install_manifest.txt names every file and link of the stage by its installed
+# path (without the stage, as CMake lists its own), and nothing else.
+function(check_manifest)
+  file(STRINGS "${BUILD_DIR}/install_manifest.txt" listed)
+  file(GLOB_RECURSE staged LIST_DIRECTORIES false RELATIVE "${stage}" "${stage}/*")
+  list(TRANSFORM staged PREPEND "/")
+  set(unlisted ${staged})
+  list(REMOVE_ITEM unlisted ${listed})
+  set(unstaged ${listed})
+  list(REMOVE_ITEM unstaged ${staged})
+  if(unlisted OR unstaged)
+    list(JOIN unlisted "\n" unlisted)
+    list(JOIN unstaged "\n" unstaged)
+    message(FATAL_ERROR "install_manifest.txt does not list these files of the stage:\n${unlisted}\n"
+      "and lists these, which the stage does not have:\n${unstaged}")
+  endif()
+endfunction()
 install_to("${stage}" /usr)
+check_manifest()
 
 set(libs "${stage}/usr/${QELTA_LIBDIR}")
 set(data "${stage}/usr/${QELTA_DATADIR}")
@@ -89,6 +109,7 @@ file(WRITE "${machine}/HKLM.reg" "${settings}")
 string(REPLACE "/usr/${QELTA_LIBDIR}/libjobbuilder.so" "/old/libjobbuilder.so" classes "${classes}")
 file(WRITE "${machine}/HKCR.reg" "${classes}")
 install_to("${stage}" /usr)
+check_manifest()
 file(READ "${machine}/HKLM.reg" settings)
 foreach(setting "\"Viewer\"=\"/opt/viewer/bin/view\"" "\"CvrEditor\"=\"/usr/bin/covereditor\""
     "\"FileOutput\"=\"/tmp/fax-job.pjl\"" "\"PreviousDefaultQueue\"=\"Front_Desk\"")
@@ -106,6 +127,15 @@ endif()
 set(env ${CMAKE_COMMAND} -E env "QELTA_ROOT=${base}/root" QELTA_HOST_ADDRESS=127.0.0.1 QT_QPA_PLATFORM=offscreen
   --unset=LD_LIBRARY_PATH)
 run("the staged monitor" ${env} timeout --preserve-status -s TERM 2 "${stage}/usr/bin/resultmonitor")
+
+# Taken away as a CMake install is: every listed path removed, the folders stay.
+run("removing the listed paths" sh -c "sed \"s|^|$1|\" \"$0\" | xargs -d '\\n' rm -f --"
+  "${BUILD_DIR}/install_manifest.txt" "${stage}")
+file(GLOB_RECURSE left LIST_DIRECTORIES false "${stage}/*")
+if(left)
+  list(JOIN left "\n" left)
+  message(FATAL_ERROR "removing every path install_manifest.txt lists left these files:\n${left}")
+endif()
 
 # Where the desktop reads the autostart entry for /usr/local (staged) and for a user's ~/.local.
 file(MAKE_DIRECTORY "${base}/home")
