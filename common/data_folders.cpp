@@ -151,8 +151,9 @@ std::string CoverWorkFolderOf(const std::string& coverFolder)
     return coverFolder.back() == '/' ? coverFolder + "TMP" : coverFolder + "/TMP";
 }
 
-void MendUserFolders()
+std::vector<platform::ForeignFolder> MendUserFolders()
 {
+    std::vector<platform::ForeignFolder> foreign = platform::mendPrivateRoots();
     std::vector<std::string> folders{platform::userStateFolder()};
     char base[kMaxPathBytes];
     if (GetDataBaseFolder(base, sizeof base)) {
@@ -171,4 +172,5 @@ void MendUserFolders()
     for (const std::string& folder : folders)
         if (!folder.empty())
             platform::mendPrivateFolder(folder);
+    return foreign;
 }

@@ -2,8 +2,11 @@
 // and the phone book and cover sheet folders built from them.
 #pragma once
 
+#include "platform/files.h"
+
 #include <cstddef>
 #include <string>
+#include <vector>
 
 /// The classic path buffer size the folder helpers fill.
 inline constexpr size_t kMaxPathBytes = 260;
@@ -54,6 +57,9 @@ std::string CoverWorkFolderOf(const std::string& coverFolder);
 
 /// Makes the suite's folders of this user (the user's registry hive, the phone books, the sending
 /// log, the cover sheets, the result monitor's kept notices and remembered port) this user's alone
-/// where an earlier run left them open to others (see platform::mendPrivateFolder). Every program
-/// calls it as it starts; it makes no folder.
-void MendUserFolders();
+/// where an earlier run left them open to others (see platform::mendPrivateFolder), after the
+/// folders they lie in (see platform::mendPrivateRoots). Every program calls it as it starts; it
+/// makes no folder. The folders of this user's that another user holds, where nothing was changed
+/// (a start under another user with this user's home): a windowed program shows them
+/// (WarnOfForeignFolders).
+std::vector<platform::ForeignFolder> MendUserFolders();

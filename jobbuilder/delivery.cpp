@@ -80,7 +80,8 @@ std::optional<CRedirectTarget> CreateRedirectTarget(const std::string& setting)
     if (setting.empty())
         return std::nullopt;
     auto create = [](const std::string& path) {
-        return platform::createFile(path, O_RDWR | O_EXCL | O_NOFOLLOW).release();
+        // The stream holds the fax numbers and any pass code: only the user may read it, wherever it goes.
+        return platform::createOwnFile(path, O_RDWR | O_EXCL | O_NOFOLLOW).release();
     };
     int fd = create(setting);
     if (fd >= 0)

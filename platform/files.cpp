@@ -1,6 +1,7 @@
 #include "platform/files.h"
 
 #include "platform/known_folders.h"
+#include "platform/state.h"
 #include "platform/text.h"
 
 #include <algorithm>
@@ -90,13 +91,45 @@ bool keepPrivate(int fd, mode_t mode)
     return true;
 }
 
+// The home's length in path when the private folder (the first rootLength bytes of path) lies in
+// the home; 0 when it lies elsewhere.
+size_t homeLengthIn(const std::string& path, size_t rootLength)
+{
+    std::string home = homeDirectory();
+    while (home.size() > 1 && home.back() == '/')
+        home.pop_back();
+    if (home.size() <= 1 || home.size() >= rootLength || !path.starts_with(home) || path[home.size()] != '/')
+        return 0;
+    return home.size();
+}
+
+// The owner of the first level from the home to the private folder (the folder itself not
+// counted) that is not this user's, links followed; nothing when every level is this user's or
+// the private folder does not lie in the home.
+std::optional<uid_t> ownerAbove(const PrivatePlace& place)
+{
+    const std::string& path = place.absolute;
+    const size_t home = homeLengthIn(path, place.rootLength);
+    for (size_t end = home; end != 0 && end < place.rootLength; end = path.find('/', end + 1)) {
+        struct stat st {};
+        if (::stat(path.substr(0, end).c_str(), &st) != 0)
+            return std::nullopt;
+        if (st.st_uid != ::geteuid())
+            return st.st_uid;
+    }
+    return std::nullopt;
+}
+
 // True when a level of a path in the private area, from its private folder on and as far as the
 // path exists, is another user's (a file or link planted while an earlier umask left a folder
 // open): the suite neither reads nor writes through it. Past a link of the user's own the path goes
-// where the user sent it, and is not looked at further.
+// where the user sent it, and is not looked at further. So for a home of another user's, or a level
+// of it above the private folder.
 bool othersHold(const PrivatePlace& place)
 {
     const std::string& path = place.absolute;
+    if (ownerAbove(place))
+        return true; // a start under another user with this user's HOME
     for (size_t end = place.rootLength;; end = path.find('/', end + 1)) {
         const std::string level = path.substr(0, std::min(end, path.size()));
         struct stat st {};
@@ -118,13 +151,24 @@ bool othersHold(const PrivatePlace& place)
     }
 }
 
+// True when the folder path lies in is this user's and only this user may enter or read it (one
+// made by keepFolderPrivate, say): what is made there gives others nothing either, should the
+// folder be opened later.
+bool inFolderOfUserAlone(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(parentPath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid()
+           && (st.st_mode & 077) == 0;
+}
+
 // Whether path may be used as the private area's rule has it: false (errno EACCES) when another
-// user holds a level of it there. own (when given) tells whether it lies in the private area.
+// user holds a level of it there. own (when given) tells whether what is made at path is this
+// user's alone: it lies in the private area or in a folder of this user's alone.
 bool mayUse(const std::string& path, bool* own = nullptr)
 {
     const auto place = privatePlaceOf(path);
     if (own)
-        *own = place.has_value();
+        *own = place.has_value() || inFolderOfUserAlone(path);
     if (place && othersHold(*place)) {
         errno = EACCES;
         return false;
@@ -203,13 +247,17 @@ bool writeAllAt(int fd, std::string_view data, unsigned long long offset)
     });
 }
 
-FileDescriptor createFile(const std::string& path, int flags, std::error_code* error)
+namespace {
+
+// createFile; alone: the file is this user's alone wherever it lies.
+FileDescriptor createFileOf(const std::string& path, int flags, bool alone, std::error_code* error)
 {
     bool own = false;
     if (!mayUse(path, &own)) {
         setError(error, errno);
         return FileDescriptor();
     }
+    own = own || alone;
     FileDescriptor file(::open(path.c_str(), flags | O_CREAT | O_CLOEXEC, own ? kPrivateFileMode : kSharedFileMode));
     if (file.valid() && own && !keepPrivate(file.get(), kPrivateFileMode))
         file.reset();
@@ -217,6 +265,20 @@ FileDescriptor createFile(const std::string& path, int flags, std::error_code* e
         setError(error, errno);
     return file;
 }
+
+} // namespace
+
+FileDescriptor createFile(const std::string& path, int flags, std::error_code* error)
+{
+    return createFileOf(path, flags, false, error);
+}
+
+FileDescriptor createOwnFile(const std::string& path, int flags, std::error_code* error)
+{
+    return createFileOf(path, flags, true, error);
+}
+
+bool mayUsePath(const std::string& path) { return mayUse(path); }
 
 FileDescriptor createFileForWriting(const std::string& path, std::error_code* error)
 {
@@ -438,6 +500,11 @@ bool createDirectories(const std::string& path, std::error_code* error)
     }
     if (isDirectory(path))
         return true;
+    // Nothing is made on the way to a folder the suite may not use.
+    if (!mayUse(path)) {
+        setError(error, errno);
+        return false;
+    }
     // Walk the components from the shortest prefix to the whole path; every step moves forward,
     // so this ends for every input, relative or absolute, with or without repeated separators.
     size_t pos = 0;
@@ -561,8 +628,72 @@ void mendFolderAt(const std::string& folder)
 
 void mendPrivateFolder(const std::string& folder)
 {
-    if (isPrivatePath(folder))
+    const auto place = privatePlaceOf(folder);
+    // Only below a private folder that is this user's, in a home of this user's.
+    if (place && !othersHold(PrivatePlace{place->absolute.substr(0, place->rootLength), place->rootLength}))
         mendFolderAt(folder);
+}
+
+namespace {
+
+// Says on stderr that a folder is another user's and is left as it is, and adds it to foreign.
+void leaveForeign(std::vector<ForeignFolder>& foreign, const std::string& path, uid_t owner)
+{
+    std::fprintf(stderr, "qelta: %s belongs to user %u, not to this user: nothing is changed there\n", path.c_str(),
+                 static_cast<unsigned>(owner));
+    foreign.push_back({path, static_cast<unsigned>(owner)});
+}
+
+} // namespace
+
+std::vector<ForeignFolder> mendPrivateRoots()
+{
+    std::vector<ForeignFolder> foreign;
+    std::vector<std::string> roots{userStateFolder()};
+    for (const KnownFolder which : {KnownFolder::AppData, KnownFolder::LocalAppData})
+        if (auto folder = knownFolder(which); folder && !folder->empty())
+            roots.push_back(*folder);
+    for (const std::string& root : roots) {
+        const auto place = privatePlaceOf(root);
+        if (!place)
+            continue;
+        const std::string& path = place->absolute;
+        if (const auto owner = ownerAbove(*place)) {
+            const std::string home = path.substr(0, homeLengthIn(path, place->rootLength));
+            if (std::none_of(foreign.begin(), foreign.end(), [&home](const ForeignFolder& f) { return f.path == home; }))
+                leaveForeign(foreign, home, *owner);
+            continue;
+        }
+        // From below the home (or from the private folder itself when it lies elsewhere) down to the
+        // private folder: what is another user's is moved aside from a parent of this user's and
+        // never entered; what is this user's loses writing by others.
+        const size_t home = homeLengthIn(path, place->rootLength);
+        std::vector<size_t> ends;
+        for (size_t end = home == 0 ? place->rootLength : path.find('/', home + 1); end < place->rootLength;
+             end = path.find('/', end + 1))
+            ends.push_back(end);
+        ends.push_back(place->rootLength);
+        for (const size_t end : ends) {
+            const std::string level = path.substr(0, end);
+            struct stat st {};
+            if (::lstat(level.c_str(), &st) != 0)
+                break;
+            if (st.st_uid != ::geteuid()) {
+                const std::string parent = parentPath(level);
+                struct stat above {};
+                const FileDescriptor folder(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+                if (folder.valid() && ::fstat(folder.get(), &above) == 0 && above.st_uid == ::geteuid())
+                    moveAside(folder.get(), parent, fileNameOf(level), st.st_uid);
+                else
+                    leaveForeign(foreign, level, st.st_uid);
+                break;
+            }
+            if (S_ISLNK(st.st_mode))
+                break; // a link of the user's own: the user sent the folder there
+            keepOthersFromWriting(level);
+        }
+    }
+    return foreign;
 }
 
 void keepOthersFromWriting(const std::string& path)

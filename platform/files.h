@@ -42,12 +42,21 @@ bool writeAll(int fd, std::string_view data);
 bool writeAllAt(int fd, std::string_view data, unsigned long long offset);
 
 /// Opens the file at path with the open(2) flags given (O_WRONLY or O_RDWR, O_TRUNC, O_EXCL ...),
-/// creating it when missing. A file in the user's private area (isPrivatePath) is this user's alone,
-/// 0600 whatever the umask, also one that was there already; elsewhere a new file gets 0644 less the
-/// umask. In the private area a file, or a level of its path, that another user holds is neither
-/// opened nor written through (error EACCES); so for every function here that opens or makes a
-/// file or folder. Invalid when it cannot.
+/// creating it when missing. A file in the user's private area (isPrivatePath), or in a folder that
+/// only this user may enter (one made by keepFolderPrivate), is this user's alone, 0600 whatever the
+/// umask, also one that was there already; elsewhere a new file gets 0644 less the umask. In the private area a file, or a level of its path, that another user holds is neither
+/// opened nor written through (error EACCES), nor is anything in a private folder that lies in a
+/// home of another user's or below a level of the home that is; so for every function here that
+/// opens or makes a file or folder. Invalid when it cannot.
 FileDescriptor createFile(const std::string& path, int flags, std::error_code* error = nullptr);
+
+/// Whether the suite may read and write at path: false (errno EACCES) when it lies in the user's
+/// private area and another user holds it or a level of it, or the home it lies in (see createFile).
+bool mayUsePath(const std::string& path);
+
+/// Opens or creates the file at path as createFile does, and makes it this user's alone (0600)
+/// wherever it lies: for what holds what only the user may read, written outside the private area.
+FileDescriptor createOwnFile(const std::string& path, int flags, std::error_code* error = nullptr);
 
 /// Creates the file at path anew for writing (emptied when it exists), as createFile. Invalid when it cannot.
 FileDescriptor createFileForWriting(const std::string& path, std::error_code* error = nullptr);
@@ -121,8 +130,9 @@ bool isDirectory(const std::string& path);
 bool isOwnFolder(const std::string& path);
 
 /// Creates every missing level of a folder path, relative or absolute. True when the folder exists
-/// afterwards. A level made in the user's private area (isPrivatePath) is this user's alone, 0700
-/// whatever the umask; elsewhere it gets 0755 less the umask.
+/// afterwards. A level made in the user's private area (isPrivatePath) or in a folder that only this
+/// user may enter is this user's alone, 0700 whatever the umask; elsewhere it gets 0755 less the umask. Nothing is made on the way to a
+/// folder of the private area that the suite may not use (see createFile).
 bool createDirectories(const std::string& path, std::error_code* error = nullptr);
 
 /// Creates the one folder path (its parent must exist), with the mode createDirectories gives. False
@@ -135,8 +145,25 @@ bool createFolder(const std::string& path, std::error_code* error = nullptr);
 /// was open, or one in the folder's own place) is moved aside to its name + ".foreign" (".foreign.1"
 /// and on when taken), and stderr says so. No link is followed below folder. A folder that others
 /// could not enter already is left with all it holds, so a start on a mended folder costs a look at
-/// the folder alone. Nothing is done outside the private area.
+/// the folder alone. Nothing is done outside the private area, nor where the private folder the
+/// folder lies in, or a level above it in the home, is another user's (see mendPrivateRoots).
 void mendPrivateFolder(const std::string& folder);
+
+/// A folder where the suite's folders of this user lie that belongs to another user, and its owner.
+struct ForeignFolder {
+    std::string path;
+    unsigned owner = 0;
+};
+
+/// Readies the private folders of the user's private area (the hive's folder, the application data
+/// folders) as a program starts. When the home they lie in is another user's (a start under another
+/// user with this user's HOME), nothing is renamed or made there (no store uses it either, see
+/// createFile) and the home is answered. Otherwise, from below the home down to each private folder:
+/// a level that another user put there (a folder, file or link) is moved aside from its parent to its
+/// name + ".foreign" as mendPrivateFolder does, never entered; one whose parent is not this user's
+/// is left alone and answered; a level that is this user's loses writing by group and others. What is
+/// answered is said on stderr.
+std::vector<ForeignFolder> mendPrivateRoots();
 
 /// Takes writing by group and others from the file or folder at path when it is this user's (a link,
 /// another user's or a sticky folder stays as it is): for what an earlier umask left open.
@@ -171,7 +198,7 @@ int openRegularFile(const std::string& path, int flags, std::error_code* error =
 /// step, so that readers see the old or the new file, never a part of one. The file is created
 /// exclusively in the target's folder, with the target's mode less writing by group and others and
 /// (where the process may) owner, or as createFile makes a new file; in the user's private area
-/// (isPrivatePath) it is this user's alone (0600) either way. It is removed again unless committed. A target that is a symbolic link
+/// (isPrivatePath) or a folder only this user may enter it is this user's alone (0600) either way. It is removed again unless committed. A target that is a symbolic link
 /// stays one: the file that takes a place is the one the link leads to. A target in the temporary
 /// folder (KnownFolder::Temp) is renamed without flushing: nothing there has to outlive a restart.
 class FileReplacement {

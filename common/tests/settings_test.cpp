@@ -7,6 +7,8 @@
 #include "platform/state.h"
 #include "platform/tests/support/test_support.h"
 
+#include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <map>
 #include <sys/stat.h>
@@ -249,5 +251,88 @@ TEST_F(DataFolders, TheUsersOwnFoldersAreMendedAtStart)
     for (const std::string& file : others) {
         EXPECT_EQ(mode(file), 0644u) << file;
         EXPECT_EQ(mode(platform::parentPath(file)), 0755u) << file;
+    }
+}
+
+// A program started as root with a user's HOME (sudo -E, su without "-") finds the user's folders
+// another user's: it moves, mends, makes and writes nothing there and answers whose they are, and
+// the user's next start finds every file where it was, as it was.
+TEST(UserFolders, AStartUnderAnotherUserChangesNothingInTheHome)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "starting as another user takes root";
+    ScopedStateRoot root;
+    const std::string home = root.path() + "/ann";
+    ASSERT_EQ(::mkdir(home.c_str(), 0755), 0);
+    ASSERT_EQ(::chown(home.c_str(), 65534, 65534), 0);
+    // A start in a process of its own, as the user or as root, with the home's own folders.
+    auto start = [&home](bool asUser, const std::function<int()>& body) {
+        return qelta::test::runInChild([&] {
+            ::unsetenv("QELTA_ROOT");
+            for (const char* variable : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME"})
+                ::unsetenv(variable);
+            ::setenv("HOME", home.c_str(), 1);
+            if (asUser && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+                return 255;
+            return body();
+        });
+    };
+    auto snapshot = [&home] {
+        std::map<std::string, std::string> entries; // owner, then the bytes of a file
+        for (const auto& e : std::filesystem::recursive_directory_iterator(home)) {
+            struct stat st {};
+            EXPECT_EQ(::lstat(e.path().c_str(), &st), 0);
+            entries[e.path().string()] =
+                std::to_string(st.st_uid) + (S_ISDIR(st.st_mode) ? "/" : ":" + readTextFile(e.path().string()));
+        }
+        return entries;
+    };
+    // The user's settings, a phone book and a kept notice.
+    ASSERT_EQ(start(true,
+                    [] {
+                        const CRegistryHelper user(HKEY_CURRENT_USER, kProductKeyPrefix);
+                        const std::string books = GetPhoneBookDirectory();
+                        const auto local = platform::knownFolder(platform::KnownFolder::LocalAppData);
+                        const std::string pending = local ? *local + "/resultmonitor/pending" : std::string();
+                        if (!user.WriteString(kProductSubkey, "HeaderUserName", "Ann") || books.empty()
+                            || !platform::writeFileAtomic(books + "/Ann.pbk", "<book/>")
+                            || !platform::createDirectories(pending)
+                            || !platform::writeFileAtomic(pending + "/00000000000000000001-00000001.notice", "n"))
+                            return 1;
+                        return 0;
+                    }),
+              0);
+    const auto before = snapshot();
+    ASSERT_GE(before.size(), 9u);
+
+    EXPECT_EQ(start(false,
+                    [&home] {
+                        const auto foreign = MendUserFolders();
+                        if (foreign.size() != 1 || foreign[0].path != home || foreign[0].owner != 65534)
+                            return 1;
+                        const CRegistryHelper user(HKEY_CURRENT_USER, kProductKeyPrefix);
+                        if (user.WriteString(kProductSubkey, "HeaderUserName", "root"))
+                            return 2;
+                        GetPhoneBookDirectory();
+                        GetCoverFolderSetting();
+                        return 0;
+                    }),
+              0);
+    EXPECT_EQ(snapshot(), before);
+
+    EXPECT_EQ(start(true,
+                    [] {
+                        if (!MendUserFolders().empty())
+                            return 1;
+                        const CRegistryHelper user(HKEY_CURRENT_USER, kProductKeyPrefix);
+                        return user.ReadString(kProductSubkey, "HeaderUserName", "") == "Ann" ? 0 : 2;
+                    }),
+              0);
+    const auto after = snapshot();
+    for (const auto& [path, entry] : before)
+        EXPECT_EQ(after.count(path) ? after.at(path) : "<gone>", entry) << path;
+    for (const auto& [path, entry] : after) {
+        EXPECT_EQ(path.find(".foreign"), std::string::npos) << path;
+        EXPECT_FALSE(entry.starts_with("0")) << path << " is root's";
     }
 }

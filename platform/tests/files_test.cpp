@@ -221,14 +221,16 @@ TEST(PrivateArea, WhatIsMadeThereIsTheUsersAloneWhateverTheUmask)
     ScopedStateRoot root;
     const std::string shared = joinPath(root.path(), "shared/books");
     const std::string data = joinPath(root.path(), "home/.local/share");
+    // A folder kept private outside the area (a trial run's sending log, say) holds the user's alone too.
     struct Case {
         std::string folder;
-        bool own;
+        bool own, kept = false;
     } const cases[] = {
         {joinPath(data, "qelta/phonebook"), true},
         {joinPath(root.path(), "user"), true},
         {joinPath(root.path(), "home/.local/state/resultmonitor/pending"), true},
         {shared, false},
+        {joinPath(root.path(), "trial/log"), true, true},
     };
     for (const mode_t umask : {mode_t{022}, mode_t{0}}) {
         for (const Case& c : cases) {
@@ -236,17 +238,23 @@ TEST(PrivateArea, WhatIsMadeThereIsTheUsersAloneWhateverTheUmask)
             const mode_t file = c.own ? 0600 : 0644 & ~umask, folder = c.own ? 0700 : 0755 & ~umask;
             const std::string existing = joinPath(c.folder, "existing.pbk");
             const mode_t previous = ::umask(umask);
-            const bool made = createDirectories(c.folder) && writeFileAtomic(joinPath(c.folder, "new.pbk"), "new")
+            const bool made = (c.kept ? keepFolderPrivate(c.folder) : createDirectories(c.folder))
+                              && writeFileAtomic(joinPath(c.folder, "new.pbk"), "new")
                               && createFolder(joinPath(c.folder, "00000001"))
                               && createFileForWriting(joinPath(c.folder, "00000001/desktop.xml")).valid()
-                              && FileLock(joinPath(c.folder, "HKCU.reg")).locked();
+                              && copyFileAtomic(joinPath(c.folder, "new.pbk"), joinPath(c.folder, "00000001/job.tif"))
+                              && FileLock(joinPath(c.folder, "HKCU.reg")).locked()
+                              && createOwnFile(joinPath(c.folder, "job.prn"), O_WRONLY | O_EXCL).valid();
             ::umask(previous);
             ASSERT_TRUE(made);
             EXPECT_EQ(modeOf(c.folder), folder);
             EXPECT_EQ(modeOf(joinPath(c.folder, "new.pbk")), file);
             EXPECT_EQ(modeOf(joinPath(c.folder, "00000001")), folder);
             EXPECT_EQ(modeOf(joinPath(c.folder, "00000001/desktop.xml")), file);
+            EXPECT_EQ(modeOf(joinPath(c.folder, "00000001/job.tif")), file);
             EXPECT_EQ(modeOf(joinPath(c.folder, "HKCU.reg.lock")), file);
+            // A job stream, which holds the fax number and any pass code, is the user's alone wherever it goes.
+            EXPECT_EQ(modeOf(joinPath(c.folder, "job.prn")), 0600u);
             // A file replaced keeps its mode only outside the private area, and others lose writing.
             writeTextFile(existing, "old");
             ASSERT_EQ(::chmod(existing.c_str(), 0666), 0);
@@ -255,11 +263,10 @@ TEST(PrivateArea, WhatIsMadeThereIsTheUsersAloneWhateverTheUmask)
             EXPECT_EQ(readTextFile(existing), "replaced");
         }
         // The levels above the private area (the home, its .local) are the suite's too.
-        for (const char* level : {"home", "home/.local", "shared"})
+        for (const char* level : {"home", "home/.local", "shared", "trial"})
             EXPECT_EQ(modeOf(joinPath(root.path(), level)), 0755 & ~umask) << level << " umask " << umask;
-        std::filesystem::remove_all(joinPath(root.path(), "home"));
-        std::filesystem::remove_all(joinPath(root.path(), "user"));
-        std::filesystem::remove_all(joinPath(root.path(), "shared"));
+        for (const char* level : {"home", "user", "shared", "trial"})
+            std::filesystem::remove_all(joinPath(root.path(), level));
     }
     // The application data folder is made private with the suite's levels; the home's levels are not.
     const mode_t previous = ::umask(022);
@@ -352,6 +359,77 @@ TEST(PrivateArea, MendingTakesFromOthersWhatTheyMayDo)
         EXPECT_FALSE(pathExists(others));
         EXPECT_EQ(modeOf(others + ".foreign"), 0644u);
     }
+}
+
+// At start the folders the private area lies in are readied: what an earlier umask left open loses
+// writing by others, a private folder that another user put in its place (a link of theirs) is moved
+// aside from the user's own folder and never entered, and a home of another user's (a start under
+// another user with that user's HOME) is left as it is, with nothing made or written there.
+TEST(PrivateArea, TheFoldersItLiesInAreReadiedAtStart)
+{
+    ScopedStateRoot root;
+    const std::string home = joinPath(root.path(), "home"), local = joinPath(home, ".local");
+    const std::string share = joinPath(local, "share"), state = joinPath(local, "state");
+    const std::string theirs = joinPath(root.path(), "theirs");
+    auto namesIn = [](const std::string& folder) {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(folder))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    ASSERT_TRUE(std::filesystem::create_directories(state));
+    for (const std::string& folder : {local, state})
+        ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
+    const bool asRoot = ::geteuid() == 0;
+    if (asRoot) {
+        ASSERT_TRUE(std::filesystem::create_directories(joinPath(theirs, "qelta")));
+        writeTextFile(joinPath(theirs, "qelta/book.pbk"), "theirs");
+        ASSERT_EQ(::symlink(theirs.c_str(), share.c_str()), 0);
+        for (const std::string& p : {theirs, joinPath(theirs, "qelta"), joinPath(theirs, "qelta/book.pbk"), share})
+            ASSERT_EQ(::lchown(p.c_str(), 65534, 65534), 0);
+        ASSERT_EQ(::chmod(theirs.c_str(), 0777), 0);
+    }
+    EXPECT_TRUE(mendPrivateRoots().empty());
+    EXPECT_EQ(modeOf(local), 0755u);
+    EXPECT_EQ(modeOf(state), 0755u);
+    if (asRoot) {
+        EXPECT_EQ(namesIn(theirs), std::vector<std::string>{"qelta"});
+        EXPECT_EQ(namesIn(joinPath(theirs, "qelta")), std::vector<std::string>{"book.pbk"});
+        EXPECT_EQ(namesIn(local), (std::vector<std::string>{"share.foreign", "state"}));
+        // The stores make the user's own folder in its place.
+        ASSERT_TRUE(createDirectories(joinPath(share, "qelta/phonebook")));
+        EXPECT_TRUE(isOwnFolder(share));
+        EXPECT_EQ(modeOf(share), 0700u);
+    }
+    if (!asRoot)
+        return;
+
+    // A home of another user's: nothing is moved, mended, made or written there.
+    std::filesystem::remove_all(home);
+    const std::string book = joinPath(share, "qelta/book.pbk");
+    ASSERT_TRUE(std::filesystem::create_directories(joinPath(share, "qelta")));
+    writeTextFile(book, "ann's");
+    for (const auto& e : std::filesystem::recursive_directory_iterator(home))
+        ASSERT_EQ(::lchown(e.path().c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::chown(home.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::chmod(local.c_str(), 0777), 0);
+    ASSERT_EQ(::chmod(book.c_str(), 0644), 0);
+    const auto foreign = mendPrivateRoots();
+    ASSERT_EQ(foreign.size(), 1u);
+    EXPECT_EQ(foreign[0].path, home);
+    EXPECT_EQ(foreign[0].owner, 65534u);
+    mendPrivateFolder(joinPath(share, "qelta"));
+    EXPECT_EQ(modeOf(local), 0777u);
+    EXPECT_EQ(modeOf(book), 0644u);
+    EXPECT_FALSE(mayUsePath(book));
+    EXPECT_FALSE(createDirectories(joinPath(share, "qelta/phonebook")));
+    EXPECT_FALSE(createDirectories(joinPath(state, "resultmonitor/pending")));
+    EXPECT_FALSE(createFileForWriting(book).valid());
+    EXPECT_FALSE(writeFileAtomic(book, "root's"));
+    EXPECT_EQ(readTextFile(book), "ann's");
+    EXPECT_EQ(namesIn(local), std::vector<std::string>{"share"});
+    EXPECT_EQ(namesIn(joinPath(share, "qelta")), std::vector<std::string>{"book.pbk"});
 }
 
 TEST(WriteFileAtomic, FailsCleanly)

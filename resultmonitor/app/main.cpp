@@ -4,6 +4,6 @@
 
 int main(int argc, char** argv)
 {
-    MendUserFolders();
-    return RunResultMonitor(argc, argv);
+    const auto foreign = MendUserFolders();
+    return RunResultMonitor(argc, argv, foreign);
 }

@@ -3,12 +3,15 @@
 #include "common/resource_locale.h"
 #include "platform/com.h"
 #include "platform/endpoint.h"
+#include "platform/files.h"
 #include "platform/system_info.h"
 #include "resultmonitor/app/settings_sheet.h"
 #include "resultmonitor/notice_listener.h"
+#include "resultmonitor/pending_notices.h"
 #include "resultmonitor/result_texts.h"
 #include "uiwidgets/control_name.h"
 #include "uiwidgets/desktop_entry.h"
+#include "uiwidgets/foreign_folders.h"
 #include "uiwidgets/qt_prompter.h"
 #include "uiwidgets/sound_player.h"
 #include "uiwidgets/stop_signals.h"
@@ -247,7 +250,7 @@ void CResultFrame::OnPosted()
     }
 }
 
-int RunResultMonitor(int argc, char** argv)
+int RunResultMonitor(int argc, char** argv, const std::vector<platform::ForeignFolder>& foreign)
 {
     // From the start: a stop asked for while the monitor starts ends it as soon as it runs.
     const int nStopFd = CResultFrame::CatchStopSignals();
@@ -282,6 +285,19 @@ int RunResultMonitor(int argc, char** argv)
         parts.pSound = &sound;
         parts.fnOwnAddress = [] { return platform::publishedIPv4Address(); };
         CQtPrompter prompter;
+        // A monitor that cannot keep what it takes takes nothing: no port is published.
+        const std::string strKept = CPendingNotices::DefaultFolder();
+        if (!platform::mayUsePath(strKept)) {
+            const std::string strText = FolderUnusableText(strKept);
+            std::fprintf(stderr, "resultmonitor: %s\n", strText.c_str());
+            if (foreign.empty())
+                prompter.MessageBox(strText, {}, MB_ICONERROR);
+            WarnOfForeignFolders(foreign, prompter);
+            SetCurrentResourceLocale(nullptr);
+            platform::com::uninitializeThread();
+            return 1;
+        }
+        WarnOfForeignFolders(foreign, prompter);
         CResultFrame frame(std::move(endpoint), std::move(parts), dwLocale, prompter);
         frame.WatchStopSignals(nStopFd);
         frame.Start();

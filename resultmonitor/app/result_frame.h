@@ -3,6 +3,7 @@
 // status pop-up, the settings sheet and the sounds, around CResultMonitor.
 #pragma once
 
+#include "platform/files.h"
 #include "resultmonitor/app/popup_window.h"
 #include "resultmonitor/app/settings_sheet.h"
 #include "resultmonitor/monitor_controller.h"
@@ -15,6 +16,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <vector>
 namespace platform {
 class Endpoint;
 }
@@ -122,5 +124,7 @@ private:
 };
 
 /// The program: one monitor per user; a second start ends at once with 0. Then the language, the
-/// frame and its event loop until Exit, WM_CLOSE, SIGTERM or SIGINT.
-int RunResultMonitor(int argc, char** argv);
+/// frame and its event loop until Exit, WM_CLOSE, SIGTERM or SIGINT. The folders of the user's that
+/// another user holds (MendUserFolders) are shown; when the kept notices' folder cannot be used
+/// the monitor says so and ends with 1 before it listens.
+int RunResultMonitor(int argc, char** argv, const std::vector<platform::ForeignFolder>& foreign);

@@ -258,7 +258,8 @@ TEST(MainJob, AJobSentWhileTheMonitorRunsIsReportedFinishedInTheLog)
 // Every folder and file the trial run makes (the set-up, the wizard's send, the result monitor and
 // the device's notice), under umask 000 as under 022: another user, tried in a process of its own,
 // may write none of them, and may read nothing of the user's own folders nor of the run's spool,
-// job streams, sending log and cover sheets.
+// job streams, sending log and cover sheets, whose files and folders give others nothing by their
+// modes either.
 TEST(MainJob, NothingTheTrialRunMakesIsOpenToOtherUsersWhateverTheUmask)
 {
     if (::geteuid() != 0)
@@ -299,6 +300,10 @@ TEST(MainJob, NothingTheTrialRunMakesIsOpenToOtherUsersWhateverTheUmask)
                 return inRoot.starts_with(f + "/");
             });
             made.push_back({path, e.is_directory(), own});
+            // The files themselves give others nothing, should a folder above them be opened.
+            struct stat st {};
+            EXPECT_TRUE(!own || (::lstat(path.c_str(), &st) == 0 && (st.st_mode & 077) == 0))
+                << "open to others by its mode: " << path;
         }
         ASSERT_GT(made.size(), 30u);
         const int openToOthers = qelta::test::runInChild([&] {

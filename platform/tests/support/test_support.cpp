@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -23,6 +24,8 @@ ScopedStateRoot::ScopedStateRoot()
     std::string base = (std::filesystem::temp_directory_path() / "qelta-test-XXXXXX").string();
     if (!::mkdtemp(base.data()))
         ADD_FAILURE() << "cannot create a temporary state root";
+    // Open as a user's ordinary folder is: what the suite makes in a folder of the user alone is private.
+    ::chmod(base.c_str(), 0755);
     path_ = base;
     if (const char* v = std::getenv("QELTA_ROOT")) {
         hadPrevious_ = true;
