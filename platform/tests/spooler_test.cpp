@@ -399,15 +399,23 @@ TEST(CupsSpooler, UnknownPrinterWhenNoServerAnswers)
     const std::string socket = std::string(folder) + "/cups.sock"; // never created
     const char* previous = std::getenv("CUPS_SERVER");
     const std::optional<std::string> saved = previous ? std::optional<std::string>(previous) : std::nullopt;
-    ::setenv("CUPS_SERVER", socket.c_str(), 1);
+    // A loopback port that nobody listens on any more: the reason names the server with its port.
+    int port = 0;
+    ::close(qelta::test::listenOnLoopback(1, port));
+    const std::string address = "127.0.0.1:" + std::to_string(port);
 
-    auto spooler = makeCupsSpooler();
-    onFreshThread([&] {
-        std::string error;
-        EXPECT_FALSE(spooler->openPrinter("Qelta Fax", &error));
-        EXPECT_EQ(error, "the CUPS server " + socket + " cannot be reached");
-        EXPECT_EQ(spooler->deviceUri("Qelta Fax"), std::nullopt);
-    });
+    for (const std::string& server : {socket, address}) {
+        ::setenv("CUPS_SERVER", server.c_str(), 1);
+        auto spooler = makeCupsSpooler();
+        onFreshThread([&] {
+            std::string error;
+            EXPECT_FALSE(spooler->openPrinter("Qelta Fax", &error));
+            EXPECT_EQ(error, "the CUPS server " + server + " cannot be reached");
+            EXPECT_EQ(spooler->deviceUri("Qelta Fax"), std::nullopt);
+            EXPECT_FALSE(spooler->addQueue({"Fax", "Fax", "qelta:/QELTA", ""}, &error));
+            EXPECT_EQ(error, "the CUPS server " + server + " cannot be reached");
+        });
+    }
 
     saved ? ::setenv("CUPS_SERVER", saved->c_str(), 1) : ::unsetenv("CUPS_SERVER");
     ::rmdir(folder);
