@@ -474,7 +474,8 @@ private:
             return fail(again.said);
         }
         if (record != lookup.records.end())
-            return fail("the queue \"" + record->queue + "\" that the setup made for \"" + record->printer + "\" is gone"
+            return fail("the queue \"" + record->queue + "\" that the setup made for \"" + record->printer
+                        + "\" is gone"
                         + (answer.known ? "; the queue of that name now prints with another driver" : ""));
         return fail(answer.said.empty() ? "CUPS has no queue for \"" + std::string(printerName) + "\"" : answer.said);
     }

@@ -499,7 +499,8 @@ TEST(CupsSpooler, QueueCallsEndWithinTheTimeLimitWhenTheServerStallsOrTrickles)
                 call();
                 EXPECT_LT(Clock::now() - start, limit + std::chrono::seconds(3)) << what << (trickle ? " trickling" : " silent");
             };
-            const std::string late = "the CUPS server 127.0.0.1:" + std::to_string(server.port()) + " did not answer in time";
+            const std::string late =
+                "the CUPS server 127.0.0.1:" + std::to_string(server.port()) + " did not answer in time";
             within("add", [&] {
                 std::string error;
                 EXPECT_FALSE(spooler->addQueue({"Fax", "Fax", "qelta:/QELTA", ""}, &error));

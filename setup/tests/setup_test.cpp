@@ -236,7 +236,8 @@ TEST_F(SetupTest, PrinterCheckAndQueueNames)
         std::string name, free;
         int taken;
     };
-    const std::vector<Check> checks{{"Fax", "Fax (2)", 1}, {"Free", "Free", 0}, {"Office", "Office", 0}, // a description alone takes no name
+    // A description alone ("Office") takes no name.
+    const std::vector<Check> checks{{"Fax", "Fax (2)", 1}, {"Free", "Free", 0}, {"Office", "Office", 0},
                                     {"FAX", "FAX (2)", 1}, {std::string(300, 'y'), std::string(259, 'y'), 0}};
     for (const auto& c : checks) {
         char buffer[setup::kPathBytes + 8];
@@ -858,7 +859,8 @@ TEST_F(SetupTest, AUsersQueueWithThePrintersDescriptionIsLeftAlone)
             ADD_FAILURE() << why;
             return -1;
         }
-        EXPECT_EQ(CRegistryHelper(HKEY_LOCAL_MACHINE, kProductKeyPrefix).WriteString(kProductSubkey, "FileOutput", ""), 1);
+        const CRegistryHelper machine(HKEY_LOCAL_MACHINE, kProductKeyPrefix);
+        EXPECT_EQ(machine.WriteString(kProductSubkey, "FileOutput", ""), 1);
         EXPECT_EQ(run->m_Args[2], "-PQelta Fax");
         workFile = run->m_strWorkFile;
         const int code = DriveWizard("send", run->m_Args, report);
