@@ -91,7 +91,8 @@ struct PrinterLookup {
 /// name (in any case) while it prints with the recorded driver; the queue of the printer's queue
 /// name (queueNameFor, in any case); the first queue whose description is the printer name and
 /// that lookup.suite accepts; the queue of the name as it stands (in any case). Only queues that
-/// lookup.keep accepts count at any step. Null when none.
+/// lookup.keep accepts count at any step, and for a recorded name only queues that print with a
+/// driver recorded for it. Null when none.
 const Destination* findPrinterQueue(const std::vector<Destination>& queues, std::string_view printerName,
                                     const PrinterLookup& lookup = {});
 
@@ -100,7 +101,8 @@ const Destination* findPrinterQueue(const std::vector<Destination>& queues, std:
 PrinterLookup recordedPrinterLookup();
 
 /// The spooler. A call that takes a printer's name finds its queue as the suite's setup names it
-/// (findPrinterQueue with recordedPrinterLookup).
+/// (findPrinterQueue with recordedPrinterLookup); a printer handle prints to the queue found when
+/// it was opened.
 class Spooler {
 public:
     virtual ~Spooler() = default;

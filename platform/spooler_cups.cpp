@@ -84,15 +84,16 @@ private:
     std::thread watchdog_;
 };
 
+// An open printer: the queue its name was resolved to when it was opened, on a connection of its
+// own. Its jobs go to that queue without asking for it again.
 class CupsPrinter : public PrinterHandle {
 public:
-    CupsPrinter(http_t* http, cups_dest_t* dest) : http_(http), dest_(dest), name_(dest->name) {}
+    CupsPrinter(http_t* http, std::string queue) : http_(http), name_(std::move(queue)) {}
 
     ~CupsPrinter() override
     {
         if (state_ == State::InDocument || state_ == State::InPage)
             cancelDocument();
-        cupsFreeDests(1, dest_);
         httpClose(http_);
     }
 
@@ -169,7 +170,6 @@ private:
     enum class State { Open, InDocument, InPage, Finished };
 
     http_t* http_;
-    cups_dest_t* dest_;
     const std::string name_;
     State state_ = State::Open;
     int jobId_ = 0;
@@ -181,7 +181,7 @@ public:
 
     std::unique_ptr<PrinterHandle> openPrinter(std::string_view printerName, std::string* error) override
     {
-        const auto queue = queueOf(printerName, error);
+        auto queue = queueOf(printerName, nullptr, error);
         if (!queue)
             return nullptr;
         http_t* http = connectToServer();
@@ -190,26 +190,24 @@ public:
                 *error = unreachable();
             return nullptr;
         }
-        cups_dest_t* dest = cupsGetNamedDest(http, queue->c_str(), nullptr);
-        if (!dest) {
-            if (error)
-                *error = serverSaid(*queue);
-            httpClose(http);
-            return nullptr;
-        }
-        return std::make_unique<CupsPrinter>(http, dest);
+        return std::make_unique<CupsPrinter>(http, std::move(queue->name));
     }
 
     std::optional<std::string> deviceUri(std::string_view printerName) override
     {
-        return printerAttribute(printerName, "device-uri");
+        const auto queue = queueOf(printerName, "device-uri", nullptr);
+        return queue ? queue->value : std::nullopt;
     }
 
-    bool hasPrinter(std::string_view printerName) override { return queueOf(printerName, nullptr).has_value(); }
+    bool hasPrinter(std::string_view printerName) override
+    {
+        return queueOf(printerName, nullptr, nullptr).has_value();
+    }
 
     std::optional<std::string> makeAndModel(std::string_view printerName) override
     {
-        return printerAttribute(printerName, "printer-make-and-model");
+        const auto queue = queueOf(printerName, nullptr, nullptr);
+        return queue && !queue->makeAndModel.empty() ? std::optional<std::string>(queue->makeAndModel) : std::nullopt;
     }
 
     // One CUPS-Get-Printers request (printers and classes) on a connection of our own that ends at
@@ -332,13 +330,13 @@ private:
         if (!connection.get()) {
             ippDelete(request);
             if (error)
-                *error = "the CUPS server cannot be reached";
+                *error = unreachable();
             return false;
         }
         ippDelete(cupsDoFileRequest(connection.get(), request, "/admin/", file));
         if (connection.late()) {
             if (error)
-                *error = "the CUPS server did not answer in time";
+                *error = unanswered();
             return false;
         }
         const bool done = cupsLastError() <= IPP_STATUS_OK_CONFLICTING;
@@ -382,29 +380,41 @@ private:
 
     // What the server answered about one queue.
     struct QueueAnswer {
-        bool answered = false;             ///< the server answered in time
+        bool connected = false;            ///< the server could be reached
+        bool answered = false;             ///< it answered in time
         bool known = false;                ///< it has the queue
-        std::optional<std::string> value;  ///< the attribute asked for, when the queue has it
+        std::string makeAndModel;          ///< the queue's driver, when it has one
+        std::optional<std::string> value;  ///< the further attribute asked for, when the queue has it
         std::string said;                  ///< the server's text when it has no such queue
     };
 
-    // One attribute of the queue of that name, asked on a connection that ends at the time limit.
+    // The driver of the queue of that name and (when one is named) a further attribute of it, asked
+    // in one request on a connection that ends at the time limit.
     QueueAnswer askQueue(const std::string& queue, const char* attribute) const
     {
         QueueAnswer answer;
         BoundedConnection connection(adminLimit_);
         if (!connection.get())
             return answer;
+        answer.connected = true;
         ipp_t* request = printerRequest(IPP_OP_GET_PRINTER_ATTRIBUTES, queue);
-        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr, attribute);
+        const char* wanted[] = {"printer-make-and-model", attribute};
+        ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", attribute ? 2 : 1, nullptr,
+                      wanted);
         ipp_t* response = cupsDoRequest(connection.get(), request, "/");
+        const auto text = [&](const char* name) -> std::optional<std::string> {
+            if (ipp_attribute_t* found = ippFindAttribute(response, name, IPP_TAG_ZERO))
+                if (const char* value = ippGetString(found, 0, nullptr); value && *value)
+                    return value;
+            return std::nullopt;
+        };
         if (response && !connection.late()) {
             answer.answered = true;
             if (ippGetStatusCode(response) <= IPP_STATUS_OK_CONFLICTING) {
                 answer.known = true;
-                if (ipp_attribute_t* found = ippFindAttribute(response, attribute, IPP_TAG_ZERO))
-                    if (const char* value = ippGetString(found, 0, nullptr); value && *value)
-                        answer.value = value;
+                answer.makeAndModel = text("printer-make-and-model").value_or("");
+                if (attribute)
+                    answer.value = text(attribute);
             } else {
                 answer.said = serverSaid(queue);
             }
@@ -413,44 +423,61 @@ private:
         return answer;
     }
 
-    // The queue a printer name means (see Spooler). Nothing when the server has none or cannot be
-    // asked, with the reason in error (when given).
-    std::optional<std::string> queueOf(std::string_view printerName, std::string* error)
+    // The reason for an answer that did not come.
+    static std::string notAnswered(const QueueAnswer& answer)
     {
-        if (printerName.empty()) {
-            if (error)
-                *error = "no printer named";
-            return std::nullopt;
-        }
-        const PrinterLookup lookup = recordedPrinterLookup();
-        const bool recorded = std::any_of(lookup.records.begin(), lookup.records.end(),
-                                          [&](const PrinterRecord& record) { return equalsNoCase(record.printer, printerName); });
-        // Without a record of the name its queue name comes first: one question answers it.
-        const std::string queue = queueNameFor(printerName);
-        QueueAnswer answer;
-        if (!recorded) {
-            answer = askQueue(queue, "printer-name");
-            if (answer.known)
-                return queue;
-        }
-        const auto queues = recorded || answer.answered ? listDestinations(adminLimit_) : std::nullopt;
-        if (!queues) {
-            if (error)
-                *error = unreachable();
-            return std::nullopt;
-        }
-        if (const Destination* found = findPrinterQueue(*queues, printerName, lookup))
-            return found->name;
-        if (error)
-            *error = answer.said.empty() ? "CUPS has no queue for \"" + std::string(printerName) + "\"" : answer.said;
-        return std::nullopt;
+        return answer.connected ? unanswered() : unreachable();
     }
 
-    // One attribute of the queue a printer name means.
-    std::optional<std::string> printerAttribute(std::string_view printerName, const char* attribute)
+    // The queue a printer name means (see Spooler), with its driver and the attribute asked for.
+    struct Resolved {
+        std::string name;
+        std::string makeAndModel;
+        std::optional<std::string> value;
+    };
+
+    // Resolves a printer name to its queue, asking the server as little as it can: a recorded name
+    // asks for its recorded queue alone, an unrecorded one for the queue of its queue name; the
+    // whole list is asked for only when that queue is gone or prints with another driver. Nothing
+    // when the server has no queue for the name or cannot be asked, with the reason in error (when
+    // given).
+    std::optional<Resolved> queueOf(std::string_view printerName, const char* attribute, std::string* error)
     {
-        const auto queue = queueOf(printerName, nullptr);
-        return queue ? askQueue(*queue, attribute).value : std::nullopt;
+        const auto fail = [&](std::string reason) -> std::optional<Resolved> {
+            if (error)
+                *error = std::move(reason);
+            return std::nullopt;
+        };
+        if (printerName.empty())
+            return fail("no printer named");
+        const PrinterLookup lookup = recordedPrinterLookup();
+        const auto record = std::find_if(lookup.records.begin(), lookup.records.end(), [&](const PrinterRecord& r) {
+            return equalsNoCase(r.printer, printerName);
+        });
+        const std::string asked = record != lookup.records.end() ? record->queue : queueNameFor(printerName);
+        const QueueAnswer answer = askQueue(asked, attribute);
+        if (!answer.answered)
+            return fail(notAnswered(answer));
+        Destination queue;
+        queue.makeAndModel = answer.makeAndModel;
+        if (answer.known && (record == lookup.records.end() || printsWithDriver(queue, record->driver)))
+            return Resolved{asked, answer.makeAndModel, answer.value};
+        const auto queues = listDestinations(adminLimit_);
+        if (!queues)
+            return fail(unanswered());
+        if (const Destination* found = findPrinterQueue(*queues, printerName, lookup)) {
+            const QueueAnswer again = askQueue(found->name, attribute);
+            if (!again.answered)
+                return fail(notAnswered(again));
+            if (again.known)
+                return Resolved{found->name, again.makeAndModel, again.value};
+            return fail(again.said);
+        }
+        if (record != lookup.records.end())
+            return fail("the queue \"" + record->queue + "\" that the setup made for \"" + record->printer
+                        + "\" is gone"
+                        + (answer.known ? "; the queue of that name now prints with another driver" : ""));
+        return fail(answer.said.empty() ? "CUPS has no queue for \"" + std::string(printerName) + "\"" : answer.said);
     }
 
     // What the server said when it refused a call on a queue, with the queue asked.
@@ -460,8 +487,19 @@ private:
         return "CUPS answered for \"" + queue + "\": " + (said && *said ? said : "refused");
     }
 
-    // The reason when the server could not be asked.
-    static std::string unreachable() { return std::string("the CUPS server ") + cupsServer() + " cannot be reached"; }
+    // The server as its clients reach it: the local socket's path, else the host with the port.
+    static std::string serverName()
+    {
+        const std::string host = cupsServer() ? cupsServer() : "";
+        if (host.empty() || host.front() == '/')
+            return host;
+        const bool bare = host.find(':') != std::string::npos && host.front() != '['; // an IPv6 address
+        return (bare ? "[" + host + "]" : host) + ":" + std::to_string(ippPort());
+    }
+
+    // The reasons when the server could not be asked, or did not answer in time.
+    static std::string unreachable() { return "the CUPS server " + serverName() + " cannot be reached"; }
+    static std::string unanswered() { return "the CUPS server " + serverName() + " did not answer in time"; }
 
     // How long the server gets to answer a device search after its backends stopped.
     static constexpr std::chrono::seconds kAnswerMargin{5};
@@ -560,7 +598,17 @@ const Destination* findPrinterQueue(const std::vector<Destination>& queues, std:
 {
     if (printerName.empty())
         return nullptr;
-    const auto kept = [&](const Destination& queue) { return !lookup.keep || lookup.keep(queue); };
+    // A recorded name is answered only by a queue of a driver recorded for it.
+    std::vector<std::string_view> drivers;
+    for (const PrinterRecord& record : lookup.records)
+        if (equalsNoCase(record.printer, printerName))
+            drivers.push_back(record.driver);
+    const auto kept = [&](const Destination& queue) {
+        return (!lookup.keep || lookup.keep(queue))
+               && (drivers.empty() || std::any_of(drivers.begin(), drivers.end(), [&](std::string_view driver) {
+                      return printsWithDriver(queue, driver);
+                  }));
+    };
     const auto named = [&](std::string_view name) -> const Destination* {
         for (const auto& queue : queues)
             if (equalsNoCase(queue.name, name) && kept(queue))

@@ -17,8 +17,9 @@ packages=(
   qt6-base-dev fonts-dejavu-core
   # the programs' sounds
   qt6-multimedia-dev
-  # a private print server for the spooler integration tests
-  cups-daemon cups-client
+  # a private print server for the spooler integration tests, with the system's backends (socket,
+  # lpd) for the trial of a job to a network device
+  cups-daemon cups-client cups
   # the desktop entries and file types of the installed suite, checked as the desktop reads them
   desktop-file-utils shared-mime-info xdg-utils
   # locale sources, so tests can run under a comma-decimal locale

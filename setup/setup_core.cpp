@@ -35,8 +35,13 @@ const platform::Destination* QueueNamed(const std::vector<platform::Destination>
 PrinterPlace PlacePrinter(const std::vector<platform::Destination>& queues, std::string_view printerName,
                           const std::function<bool(const platform::Destination&)>& isSuite)
 {
-    const auto records = platform::recordedPrinters();
-    const platform::PrinterLookup suite{records, isSuite, isSuite}, any{records, {}, {}};
+    // A name is taken when opening the printer by it would find a queue, or when its queue name is
+    // a queue's already.
+    const platform::PrinterLookup opened = platform::recordedPrinterLookup();
+    const platform::PrinterLookup suite{opened.records, isSuite, isSuite};
+    const auto taken = [&](const std::string& name) {
+        return platform::findPrinterQueue(queues, name, opened) || QueueNamed(queues, platform::queueNameFor(name));
+    };
     PrinterPlace place;
     std::string candidate(printerName);
     while (true) {
@@ -44,7 +49,7 @@ PrinterPlace PlacePrinter(const std::vector<platform::Destination>& queues, std:
             place.suiteQueue = queue;
             return place;
         }
-        if (place.taken >= 9999 || !platform::findPrinterQueue(queues, candidate, any))
+        if (place.taken >= 9999 || !taken(candidate))
             break;
         ++place.taken;
         candidate = std::string(printerName) + " (" + std::to_string(place.taken) + ")";

@@ -25,8 +25,10 @@ inline constexpr std::chrono::milliseconds kSpoolerTimeLimit{5000};
 inline constexpr size_t kPathBytes = 260;
 
 /// A printer name among the queues as the printer check walks the names it tries (the name, then
-/// "name (1)", "name (2)", ..., at most 9,999 numbered ones): a name is taken when a queue holds it
-/// (platform::findPrinterQueue with the recorded queues). The walk ends at the first name whose
+/// "name (1)", "name (2)", ..., at most 9,999 numbered ones): a name is taken when the spooler's
+/// calls find a queue for it (platform::findPrinterQueue with recordedPrinterLookup: a queue of
+/// another driver that merely has the name as its description does not take it) or a queue has
+/// its queue name. The walk ends at the first name whose
 /// queue is the suite's printer (prints with a driver isSuite accepts; the queue recorded for the
 /// name first), or at the first free name.
 struct PrinterPlace {

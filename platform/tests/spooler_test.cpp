@@ -330,7 +330,8 @@ TEST(Spooler, InstallingAndRestoring)
 }
 
 // The one lookup of a printer's name, step by step: the recorded queue while it prints with the
-// recorded driver, the queue name, a description only of a suite queue, the name as it stands.
+// recorded driver, the queue name, a description only of a suite queue, the name as it stands;
+// a recorded name only ever means a queue of its recorded driver.
 TEST(Spooler, APrinterNameMeansTheQueueTheLookupFindsFirst)
 {
     const std::vector<Destination> queues{{"Qelta_Fax", "Office Laser", "", "Qelta Fax"},
@@ -338,11 +339,14 @@ TEST(Spooler, APrinterNameMeansTheQueueTheLookupFindsFirst)
                                           {"Lobby", "Office Laser", "", "Reception Fax"},
                                           {"Annex", "Qelta Driver", "", "Reception Fax"},
                                           {"Qelta_Fax_(1)", "Qelta Driver", "", "Qelta Fax (1)"},
-                                          {"Fax:1", "Qelta Driver", "", ""}};
+                                          {"Fax:1", "Qelta Driver", "", ""},
+                                          {"old_fax", "Office Laser", "", "Old Fax"},
+                                          {"spare_fax", "Qelta Driver", "", ""}};
     const auto suite = [](const Destination& queue) { return printsWithDriver(queue, "Qelta Driver"); };
     const std::vector<PrinterRecord> records{{"Qelta_Fax_(1)", "Qelta Fax", "Qelta Driver"},
                                              {"Front_Desk", "Desk Fax", "Qelta Driver"},
-                                             {"Gone", "Old Fax", "Qelta Driver"}};
+                                             {"Gone", "Old Fax", "Qelta Driver"},
+                                             {"Gone_Too", "Spare Fax", "Qelta Driver"}};
     const PrinterLookup recorded{records, suite, {}}, onlySuite{records, suite, suite}, plain{};
     struct Case {
         std::string name;
@@ -354,7 +358,9 @@ TEST(Spooler, APrinterNameMeansTheQueueTheLookupFindsFirst)
         {"QELTA FAX", &recorded, "Qelta_Fax_(1)"},  // in any case
         {"Qelta Fax", &plain, "Qelta_Fax"},         // without records: the queue name
         {"Desk Fax", &recorded, ""},                // the recorded queue prints with another driver now
-        {"Old Fax", &recorded, ""},                 // the recorded queue is gone
+        {"Old Fax", &recorded, ""},                 // the recorded queue is gone: another driver's never answers
+        {"Old Fax", &plain, "old_fax"},             // which it does for a name without a record
+        {"Spare Fax", &recorded, "spare_fax"},      // a queue of the recorded driver does
         {"Reception Fax", &recorded, "Annex"},      // a description names only a suite queue
         {"Reception Fax", &plain, "Lobby"},         // without a suite: the first described so
         {"Fax:1", &recorded, "Fax:1"},              // the name as it stands, last
@@ -393,15 +399,23 @@ TEST(CupsSpooler, UnknownPrinterWhenNoServerAnswers)
     const std::string socket = std::string(folder) + "/cups.sock"; // never created
     const char* previous = std::getenv("CUPS_SERVER");
     const std::optional<std::string> saved = previous ? std::optional<std::string>(previous) : std::nullopt;
-    ::setenv("CUPS_SERVER", socket.c_str(), 1);
+    // A loopback port that nobody listens on any more: the reason names the server with its port.
+    int port = 0;
+    ::close(qelta::test::listenOnLoopback(1, port));
+    const std::string address = "127.0.0.1:" + std::to_string(port);
 
-    auto spooler = makeCupsSpooler();
-    onFreshThread([&] {
-        std::string error;
-        EXPECT_FALSE(spooler->openPrinter("Qelta Fax", &error));
-        EXPECT_EQ(error, "the CUPS server " + socket + " cannot be reached");
-        EXPECT_EQ(spooler->deviceUri("Qelta Fax"), std::nullopt);
-    });
+    for (const std::string& server : {socket, address}) {
+        ::setenv("CUPS_SERVER", server.c_str(), 1);
+        auto spooler = makeCupsSpooler();
+        onFreshThread([&] {
+            std::string error;
+            EXPECT_FALSE(spooler->openPrinter("Qelta Fax", &error));
+            EXPECT_EQ(error, "the CUPS server " + server + " cannot be reached");
+            EXPECT_EQ(spooler->deviceUri("Qelta Fax"), std::nullopt);
+            EXPECT_FALSE(spooler->addQueue({"Fax", "Fax", "qelta:/QELTA", ""}, &error));
+            EXPECT_EQ(error, "the CUPS server " + server + " cannot be reached");
+        });
+    }
 
     saved ? ::setenv("CUPS_SERVER", saved->c_str(), 1) : ::unsetenv("CUPS_SERVER");
     ::rmdir(folder);
@@ -485,10 +499,17 @@ TEST(CupsSpooler, QueueCallsEndWithinTheTimeLimitWhenTheServerStallsOrTrickles)
                 call();
                 EXPECT_LT(Clock::now() - start, limit + std::chrono::seconds(3)) << what << (trickle ? " trickling" : " silent");
             };
+            const std::string late =
+                "the CUPS server 127.0.0.1:" + std::to_string(server.port()) + " did not answer in time";
             within("add", [&] {
                 std::string error;
                 EXPECT_FALSE(spooler->addQueue({"Fax", "Fax", "qelta:/QELTA", ""}, &error));
-                EXPECT_FALSE(error.empty());
+                EXPECT_EQ(error, late);
+            });
+            within("open", [&] {
+                std::string error;
+                EXPECT_FALSE(spooler->openPrinter("Fax", &error));
+                EXPECT_EQ(error, late);
             });
             within("remove", [&] { EXPECT_FALSE(spooler->removeQueue("Fax")); });
             within("default", [&] { EXPECT_FALSE(spooler->setDefaultDestination("Fax")); });

@@ -3,9 +3,6 @@
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/spooler.h"
-#include "platform/tests/support/test_support.h"
-
-#include <gtest/gtest.h>
 
 #include <cups/cups.h>
 
@@ -291,15 +288,6 @@ bool CPrivateCupsServer::AddSystemBackend(const std::string& scheme)
     return !m_folder.empty() && scheme.find('/') == std::string::npos
            && platform::readFile(std::string(kSystemBackends) + scheme, backend, 1u << 24) == platform::ReadStatus::Ok
            && writeFile(m_folder + "/bin/backend/" + scheme, backend, 0700);
-}
-
-void SkipOrFailWithoutCups(const std::string& why)
-{
-    if (runningInCi()) {
-        ADD_FAILURE() << "CI is set, but the private CUPS server could not start: " << why;
-        return;
-    }
-    GTEST_SKIP() << "no private CUPS server on this machine: " << why;
 }
 
 } // namespace qelta::test

@@ -1,4 +1,5 @@
 #include "platform/tests/support/test_support.h"
+#include "platform/tests/support/cups_server.h"
 
 #include "platform/files.h"
 #include "platform/library.h"
@@ -159,5 +160,15 @@ int listenOnLoopback(int backlog, int& port, int flags)
     port = ntohs(addr.sin_port);
     return listener;
 }
+
+void SkipOrFailWithoutCups(const std::string& why)
+{
+    if (runningInCi()) {
+        ADD_FAILURE() << "CI is set, but the private CUPS server could not start: " << why;
+        return;
+    }
+    GTEST_SKIP() << "no private CUPS server on this machine: " << why;
+}
+
 
 } // namespace qelta::test
