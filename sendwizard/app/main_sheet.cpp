@@ -161,7 +161,8 @@ CPSMainui::CPSMainui(CPSMainuiLogic& sheet, IPrompter& prompter, HelpOpener open
     if (!m_Sheet.PrinterKnown()) {
         for (int id : pageIds())
             page(id)->setEnabled(false);
-        m_Sheet.SetPrinterWake([this] { QMetaObject::invokeMethod(this, &CPSMainui::OnPrinterAnswer, Qt::QueuedConnection); });
+        m_Sheet.SetPrinterWake(
+            [this] { QMetaObject::invokeMethod(this, &CPSMainui::OnPrinterAnswer, Qt::QueuedConnection); });
     }
 }
 

@@ -562,7 +562,8 @@ TEST_F(Pages, SendingWithoutAJobBuilderFailsAtOnce)
     prompter.expected = {FailureBox(unregistered)};
     preview.OnSetActive();
     preview.CreateImage();
-    EXPECT_EQ(readTextFile(job.GetJobFolder() + kCreateJobLog), "FAILED - CreateJobData0\nREASON - " + unregistered + "\n");
+    EXPECT_EQ(readTextFile(job.GetJobFolder() + kCreateJobLog),
+              "FAILED - CreateJobData0\nREASON - " + unregistered + "\n");
 }
 
 TEST_F(Pages, ModelsOneAndTwoRefuseAJobImageOfFourMebibytes)

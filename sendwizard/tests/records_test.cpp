@@ -53,7 +53,8 @@ TEST(CommandLine, AMissingPageFileIsNoSwitchWhateverLetterFollowsItsSlash)
     };
     const Row rows[] = {
         {{"/Data/fax.tif"}, "/Data/fax.tif", "", "", "", "", ""},
-        {{"/SA4", "/CMMR", "/PLaser", "/DReport", "/Data/fax.tif"}, "/Data/fax.tif", "", "A4", "MMR", "Laser", "Report"},
+        {{"/SA4", "/CMMR", "/PLaser", "/DReport", "/Data/fax.tif"},
+         "/Data/fax.tif", "", "A4", "MMR", "Laser", "Report"},
         {{"/Scans/fax.tif", "-SA4"}, "/Scans/fax.tif", "", "A4", "", "", ""},
         {{"/Cover/fax.tif", "job.tif"}, "/Cover/fax.tif", "job.tif", "", "", "", ""},
         {{"/PFront/Desk", "/DQ3/Q4 plan", "job.tif"}, "", "job.tif", "", "", "Front/Desk", "Q3/Q4 plan"},

@@ -323,7 +323,8 @@ TEST_F(WizardStart, TheSheetShowsAtOnceWhileThePrintServerIsSilent)
     user.WriteString(kProductSubkey, kUserDefinedPrinterValue, "Office");
 
     ScriptedPrompter prompter;
-    prompter.expected = {"Your defined network printer driver cannot be used now.\nInstead, local printer driver is used."};
+    prompter.expected = {
+        "Your defined network printer driver cannot be used now.\nInstead, local printer driver is used."};
     qint64 toldAt = -1;
     int modelType = -1;
     std::string printer;
