@@ -4,6 +4,7 @@
 #include <cstring>
 #include <future>
 #include <system_error>
+#include <csignal>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
@@ -47,6 +48,24 @@ int waitProgram(const StartedProgram& started)
     if (WIFSIGNALED(status))
         return 128 + WTERMSIG(status);
     return -1;
+}
+
+bool waitProgramEnded(const StartedProgram& started)
+{
+    if (started.pid <= 0)
+        return false;
+    siginfo_t info{};
+    int r;
+    do {
+        r = ::waitid(P_PID, static_cast<id_t>(started.pid), &info, WEXITED | WNOWAIT);
+    } while (r < 0 && errno == EINTR);
+    return r == 0;
+}
+
+void endProgram(const StartedProgram& started, bool bForce)
+{
+    if (started.pid > 0)
+        ::kill(started.pid, bForce ? SIGKILL : SIGTERM);
 }
 
 bool startDetached(const std::string& program, const std::vector<std::string>& args, std::string* error)

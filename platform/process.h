@@ -19,6 +19,13 @@ std::optional<StartedProgram> startProgram(const std::string& program, const std
 /// Waits for a started program and gives its exit code (128 + signal number when a signal ended it; -1 on error).
 int waitProgram(const StartedProgram& started);
 
+/// Waits until a started program has ended without reaping it: until waitProgram takes it, its
+/// process id stays its own (endProgram never reaches another process). False on error.
+bool waitProgramEnded(const StartedProgram& started);
+
+/// Asks a started program that was not yet reaped to end (SIGTERM), or ends it outright (SIGKILL).
+void endProgram(const StartedProgram& started, bool bForce = false);
+
 /// Starts a program and forgets it: a background waiter reaps it when it ends.
 bool startDetached(const std::string& program, const std::vector<std::string>& args, std::string* error = nullptr);
 

@@ -47,15 +47,40 @@ void CWizardCommandLineInfo::ParseParam(std::string_view strParam, bool bFlag)
     }
 }
 
+namespace {
+
+// Whether a word that begins with '/' and names no file is a page file that is missing rather than
+// a switch. A word of another letter than a switch's is one. A word that holds a second '/' is one
+// when its letter is S or C (paper and compression names hold no '/'), or when it comes last with
+// no page file before it, where the driver puts the page file: a printer's name or a document's
+// text may hold a '/' of its own.
+bool IsMissingPath(const std::string& word, bool bLast, bool bHaveFile)
+{
+    if (word.size() < 2 || word.front() != '/')
+        return false;
+    const char letter = word[1];
+    if (std::string_view("SCPD").find(letter) == std::string_view::npos)
+        return true;
+    if (word.find('/', 1) == std::string::npos)
+        return false;
+    return letter == 'S' || letter == 'C' || (bLast && !bHaveFile);
+}
+
+} // namespace
+
 CWizardCommandLineInfo ParseWizardCommandLine(const std::vector<std::string>& args, FileExistsFunc fileExists)
 {
     CWizardCommandLineInfo info;
-    for (const std::string& arg : args) {
-        const bool bSwitch = !arg.empty() && (arg.front() == '-' || (arg.front() == '/' && !(fileExists && fileExists(arg))));
-        // A path whose file is missing reads as an unknown switch; it is kept to name in the failure.
-        if (bSwitch && arg.front() == '/' && arg.size() > 1 && std::string_view("SCPD").find(arg[1]) == std::string_view::npos
-            && info.m_strMissingPath.empty())
-            info.m_strMissingPath = arg;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool bFile = !arg.empty() && arg.front() == '/' && fileExists && fileExists(arg);
+        // A path whose file is missing is no switch; it is kept to name in the failure.
+        if (!bFile && IsMissingPath(arg, i + 1 == args.size(), !info.m_strFilePath.empty())) {
+            if (info.m_strMissingPath.empty())
+                info.m_strMissingPath = arg;
+            continue;
+        }
+        const bool bSwitch = !arg.empty() && (arg.front() == '-' || (arg.front() == '/' && !bFile));
         info.ParseParam(bSwitch ? std::string_view(arg).substr(1) : std::string_view(arg), bSwitch);
     }
     return info;

@@ -22,7 +22,7 @@ struct CWizardCommandLineInfo {
     std::string m_strCompression; ///< C: "MMR", "MH" or "MR"
     std::string m_strPrinter;     ///< P: printer used when no user-defined printer is set
     std::string m_strText;        ///< D: the document text of the job
-    std::string m_strMissingPath; ///< the first "/" argument that names no file and no switch
+    std::string m_strMissingPath; ///< the first "/" argument that names no file and is no switch
 
     /// Takes one parameter: a switch (its prefix already removed) when bFlag, else a file name.
     void ParseParam(std::string_view strParam, bool bFlag);
@@ -32,5 +32,7 @@ struct CWizardCommandLineInfo {
 using FileExistsFunc = bool (*)(const std::string& path);
 
 /// Parses the arguments (without the program name). "-" begins a switch; so does "/" unless the
-/// argument names an existing file. Everything else is a file name.
+/// argument names an existing file or reads as a path whose file is missing: another letter than
+/// S, C, P or D, or a second "/" after S or C, or after P or D in the last argument when no file
+/// came before it. Everything else is a file name.
 CWizardCommandLineInfo ParseWizardCommandLine(const std::vector<std::string>& args, FileExistsFunc fileExists);

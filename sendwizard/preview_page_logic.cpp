@@ -59,7 +59,7 @@ int RunWorker(CPSMainuiLogic& sheet, const char* log, const std::function<void(I
             lines += "\nKEPT - " + sheet.m_strFilePath;
         lines += "\nREASON - ";
         lines += sheet.m_strFailureReason.empty() ? std::string(failure.text) : sheet.m_strFailureReason;
-        sheet.WriteStepLog(log, lines);
+        sheet.WriteStepLog(log, lines + "\n");
         sink.Fail(kWorkerFailure);
         return 0;
     }
@@ -351,7 +351,7 @@ std::string CPPPreviewLogic::GetZoomText() const
 
 std::string CPPPreviewLogic::GetPageText() const
 {
-    return m_nPageNumber > 0 ? FormatPageText(WizardString(IDS_PAGE_OF), m_nPageNumber, m_nPageCount) : std::string();
+    return HasPages() ? FormatPageText(WizardString(IDS_PAGE_OF), m_nPageNumber, m_nPageCount) : std::string();
 }
 
 bool CPPPreviewLogic::Zoom()

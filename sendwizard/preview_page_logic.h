@@ -101,8 +101,13 @@ public:
     /// The zoom shown: the zoom factor in mode 3, else the fitted zoom.
     int GetZoomPosition() const;
     std::string GetZoomText() const;
-    /// The page shown and the page count ("1 / 3"); empty while no page is shown.
+    /// The page shown and the page count ("1 / 3"); empty while no page is shown (before the image
+    /// is made, and when making it failed or it has no page).
     std::string GetPageText() const;
+    /// True while a page of a made image is shown.
+    bool HasPages() const { return m_nPageNumber > 0 && m_nPageCount > 0; }
+    /// Zoom (the viewer) is offered only for an image with pages.
+    bool IsViewerEnabled() const { return m_bControlsEnabled && HasPages(); }
     /// The slider and the percentage are usable only in mode 3.
     bool IsZoomEnabled() const { return m_bControlsEnabled && m_nMode == 3; }
     /// False once making the image failed: every preview control is disabled.

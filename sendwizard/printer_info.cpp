@@ -6,6 +6,10 @@
 #include "platform/spooler.h"
 #include "sendwizard/wizard_strings.h"
 
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+
 int FindModelType(std::string_view strTable, std::string_view strDriverName)
 {
     if (strDriverName.empty())
@@ -66,14 +70,131 @@ int DestinationLimitFor(int nModelType)
     }
 }
 
-std::string ChoosePrinter(const std::string& strCommandLinePrinter, IPrompter& prompter)
+namespace {
+
+// The user-defined printer when one is in use (its name may be empty); nothing otherwise.
+std::optional<std::string> UserDefinedPrinter()
 {
     if (!DEVICELISTLIB_GetIsUseUserDefinedPrinter())
-        return strCommandLinePrinter;
+        return std::nullopt;
     std::string printer;
     DEVICELISTLIB_GetUserDefinedPrinter(printer);
-    if (DEVICELISTLIB_ValidPrinter(printer))
-        return printer;
+    return printer;
+}
+
+void TellInvalidPrinter(IPrompter& prompter)
+{
     prompter.MessageBox(WizardString(IDS_INVALID_PRINTER), WizardString(IDS_CAPTION), MB_ICONWARNING);
+}
+
+} // namespace
+
+std::string ChoosePrinter(const std::string& strCommandLinePrinter, IPrompter& prompter)
+{
+    const std::optional<std::string> printer = UserDefinedPrinter();
+    if (!printer)
+        return strCommandLinePrinter;
+    if (DEVICELISTLIB_ValidPrinter(*printer))
+        return *printer;
+    TellInvalidPrinter(prompter);
     return strCommandLinePrinter;
+}
+
+// What the questions' thread hands over, under the mutex.
+struct CPrinterQuestions::Shared {
+    std::mutex mutex;
+    std::condition_variable answered;
+    bool bAnswered = false;
+    bool bValid = false;
+    std::string strPortName, strDriverName;
+    Wake wake;
+};
+
+CPrinterQuestions::CPrinterQuestions(std::string strCommandLinePrinter)
+    : m_strCommandLinePrinter(std::move(strCommandLinePrinter)), m_pShared(std::make_shared<Shared>())
+{
+    if (const std::optional<std::string> printer = UserDefinedPrinter()) {
+        m_bAskedValidity = true;
+        m_strPrinter = *printer;
+        Ask([printer = *printer](Shared& shared) { shared.bValid = DEVICELISTLIB_ValidPrinter(printer) != 0; });
+        return;
+    }
+    m_strPrinter = m_strCommandLinePrinter;
+    Ask([printer = m_strPrinter](Shared& shared) {
+        ::ReadPrinterInfo(printer, shared.strPortName, shared.strDriverName);
+    });
+}
+
+CPrinterQuestions::~CPrinterQuestions()
+{
+    SetWake({});
+    if (m_Thread.joinable())
+        m_Thread.join();
+}
+
+void CPrinterQuestions::Ask(std::function<void(Shared&)> question)
+{
+    if (m_Thread.joinable())
+        m_Thread.join();
+    {
+        std::lock_guard lock(m_pShared->mutex);
+        m_pShared->bAnswered = false;
+    }
+    m_Thread = std::thread([shared = m_pShared, question = std::move(question)] {
+        Shared answer;
+        question(answer);
+        std::lock_guard lock(shared->mutex);
+        shared->bValid = answer.bValid;
+        shared->strPortName = std::move(answer.strPortName);
+        shared->strDriverName = std::move(answer.strDriverName);
+        shared->bAnswered = true;
+        shared->answered.notify_all();
+        if (shared->wake)
+            shared->wake();
+    });
+}
+
+void CPrinterQuestions::SetWake(Wake wake)
+{
+    std::lock_guard lock(m_pShared->mutex);
+    m_pShared->wake = std::move(wake);
+    if (m_pShared->wake && m_pShared->bAnswered && !m_bKnown)
+        m_pShared->wake();
+}
+
+bool CPrinterQuestions::TakeAnswer(IPrompter& prompter)
+{
+    if (m_bKnown)
+        return true;
+    bool bValid = false;
+    {
+        std::lock_guard lock(m_pShared->mutex);
+        if (!m_pShared->bAnswered)
+            return false;
+        m_pShared->bAnswered = false;
+        bValid = m_pShared->bValid;
+        m_strPortName = m_pShared->strPortName;
+        m_strDriverName = m_pShared->strDriverName;
+    }
+    if (!m_bAskedValidity) {
+        m_bKnown = true;
+        return true;
+    }
+    m_bAskedValidity = false;
+    if (!bValid) {
+        TellInvalidPrinter(prompter);
+        m_strPrinter = m_strCommandLinePrinter;
+    }
+    Ask([printer = m_strPrinter](Shared& shared) {
+        ::ReadPrinterInfo(printer, shared.strPortName, shared.strDriverName);
+    });
+    return false;
+}
+
+void CPrinterQuestions::WaitForAnswers(IPrompter& prompter)
+{
+    while (!TakeAnswer(prompter)) {
+        std::unique_lock lock(m_pShared->mutex);
+        m_pShared->answered.wait(lock, [this] { return m_pShared->bAnswered; });
+    }
 }

@@ -64,11 +64,53 @@ void CPSMainuiLogic::ReadTagInfo(const std::string& strFolder)
 
 void CPSMainuiLogic::ReadPrinterInfo(const std::string& strFolder)
 {
+    ::ReadPrinterInfo(m_strPrinter, m_strPortName, m_strDriverName);
+    SetModelType(strFolder);
+}
+
+void CPSMainuiLogic::SetModelType(const std::string& strFolder)
+{
     m_nModelType = kUnknownModelType;
-    if (::ReadPrinterInfo(m_strPrinter, m_strPortName, m_strDriverName) && !m_strDriverName.empty())
+    if (!m_strDriverName.empty())
         m_nModelType = ReadModelTypeFile(platform::joinPath(strFolder, "device.env"), m_strDriverName);
     if (m_nModelType == kUnknownModelType)
         m_nModelType = 0;
+}
+
+void CPSMainuiLogic::AskPrinter(const std::string& strCommandLinePrinter, const std::string& strFolder)
+{
+    m_pPrinterQuestions.reset();
+    m_strProgramFolder = strFolder;
+    m_bPrinterKnown = false;
+    m_pPrinterQuestions = std::make_unique<CPrinterQuestions>(strCommandLinePrinter);
+}
+
+void CPSMainuiLogic::SetPrinterWake(std::function<void()> wake)
+{
+    if (m_pPrinterQuestions)
+        m_pPrinterQuestions->SetWake(std::move(wake));
+}
+
+bool CPSMainuiLogic::TakePrinterAnswer(IPrompter& prompter)
+{
+    if (m_bPrinterKnown)
+        return true;
+    if (!m_pPrinterQuestions || !m_pPrinterQuestions->TakeAnswer(prompter))
+        return false;
+    m_strPrinter = m_pPrinterQuestions->Printer();
+    m_strPortName = m_pPrinterQuestions->PortName();
+    m_strDriverName = m_pPrinterQuestions->DriverName();
+    SetModelType(m_strProgramFolder);
+    m_bPrinterKnown = true;
+    return true;
+}
+
+void CPSMainuiLogic::WaitForPrinter(IPrompter& prompter)
+{
+    if (m_bPrinterKnown || !m_pPrinterQuestions)
+        return;
+    m_pPrinterQuestions->WaitForAnswers(prompter);
+    TakePrinterAnswer(prompter);
 }
 
 void CPSMainuiLogic::DeleteWorkFile()

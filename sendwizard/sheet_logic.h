@@ -12,12 +12,14 @@
 #include "sendwizard/job_records.h"
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 class IPrompter;
+class CPrinterQuestions;
 
 /// The wizard's pages, in the order the sheet shows them, with their dialog ids.
 enum : int {
@@ -79,6 +81,19 @@ public:
     /// Reads the printer's port and driver and the model type "device.env" in strFolder gives
     /// for that driver (0 when none).
     void ReadPrinterInfo(const std::string& strFolder);
+    /// Starts asking the print system, off the caller's thread, which printer the job goes to (the
+    /// user-defined one or strCommandLinePrinter) and what it is; until the answers are in,
+    /// PrinterKnown is false and the pages that depend on the printer wait.
+    void AskPrinter(const std::string& strCommandLinePrinter, const std::string& strFolder);
+    /// Who is told (on the questions' thread) that an answer is in; empty: nobody.
+    void SetPrinterWake(std::function<void()> wake);
+    /// Takes an answer that is in (a user-defined printer that cannot be used is told, STRING
+    /// 3115). True once the printer is known: printer, port, driver and model type are set.
+    bool TakePrinterAnswer(IPrompter& prompter);
+    /// Waits on the caller's thread until the printer is known.
+    void WaitForPrinter(IPrompter& prompter);
+    /// False while the print system is still being asked about the printer.
+    bool PrinterKnown() const { return m_bPrinterKnown; }
     /// Deletes the work file (when the sheet closes), unless a send left a destination without it.
     void DeleteWorkFile();
 
@@ -172,6 +187,8 @@ private:
     /// The job builder, the sending log and the phone book, created on first use.
     template <typename I>
     bool EnsureComponent(platform::com::Ptr<I>& component, const CLSID& clsid, const char* progId);
+    /// The model type "device.env" in strFolder gives for the driver (0 when none).
+    void SetModelType(const std::string& strFolder);
     /// Keeps reason as the failure's reason; 0, the failed step's result.
     int Fail(std::string reason);
 
@@ -182,4 +199,7 @@ private:
     platform::com::Ptr<IQeltaLogTool> m_pLogTool;
     platform::com::Ptr<IBookmanagerTool> m_pBookTool;
     std::atomic<bool> m_bRelist{false};
+    bool m_bPrinterKnown = true;
+    std::string m_strProgramFolder;
+    std::unique_ptr<CPrinterQuestions> m_pPrinterQuestions;
 };

@@ -38,12 +38,11 @@ int RunSendWizard(const std::vector<std::string>& args, IPrompter& prompter, ISh
     } restore;
 
     const CWizardCommandLineInfo info = ParseWizardCommandLine(args, FileExists);
-    const std::string printer = ChoosePrinter(info.m_strPrinter, prompter);
 
     CPSMainuiLogic sheet;
     // Without a page file, a path that names none is the one the failure names.
     const std::string& page = info.m_strFilePath.empty() ? info.m_strMissingPath : info.m_strFilePath;
-    if (!sheet.SetCommandLineValues(page, info.m_strPaper, info.m_strCompression, printer,
+    if (!sheet.SetCommandLineValues(page, info.m_strPaper, info.m_strCompression, info.m_strPrinter,
                                     info.m_strText, prompter))
         return 1;
 
@@ -54,7 +53,11 @@ int RunSendWizard(const std::vector<std::string>& args, IPrompter& prompter, ISh
     // The job folder carries the company of the wizard's own tag file, which may not be the one the
     // other programs mend at start.
     platform::mendPrivateFolder(sheet.GetJobFolder());
-    sheet.ReadPrinterInfo(folder);
+    // A print server that is slow to answer must not keep the sheet off the screen: the sheet shows
+    // at once and its pages wait for the answers, unless the runner wants the printer first.
+    sheet.AskPrinter(info.m_strPrinter, folder);
+    if (!runner.ShowsBeforePrinterKnown())
+        sheet.WaitForPrinter(prompter);
     runner.Run(sheet, host.get());
     sheet.DropDocuments();
     sheet.DeleteWorkFile();

@@ -22,6 +22,10 @@ public:
     /// Shows the sheet modally; host is the endpoint held while it runs (null when another wizard
     /// holds it). Returns the sheet's result.
     virtual int Run(CPSMainuiLogic& sheet, platform::Endpoint* host) = 0;
+    /// True when the sheet is shown while the print system is still asked about the printer (the
+    /// sheet then takes the answers itself, see CPSMainuiLogic::PrinterKnown); false: the sheet
+    /// is run once the printer is known.
+    virtual bool ShowsBeforePrinterKnown() const { return false; }
 };
 
 /// The whole start-up. Returns the program's exit code: 0 after the sheet ran (the work file is

@@ -15,6 +15,9 @@
 #include <QWidget>
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -23,6 +26,103 @@ namespace {
 // How long an opener has to tell whether it could open a file. Failing openers end at once; one
 // that goes on running is showing the file (some run the viewer itself until it is closed).
 constexpr std::chrono::seconds kOpenerVerdictTime{3};
+
+// How long an opener asked to end at the program's end has before it is ended outright.
+constexpr std::chrono::seconds kOpenerEndGrace{2};
+
+// The one help opener a program runs at a time, and the thread that hears it out. At the
+// program's end an opener still running is ended and its thread waited for, so a hanging opener
+// never outlives the program.
+class COpenerSlot {
+public:
+    ~COpenerSlot() { End(); }
+
+    // Starts program with its one argument unless an opener is still running (then nothing
+    // happens); failed as OpenWithProgram says.
+    void Start(const std::string& program, const std::string& argument, HelpFailure failed)
+    {
+        std::unique_lock lock(m_Mutex);
+        if (m_Running || m_bEnding)
+            return;
+        if (m_Waiter.joinable())
+            m_Waiter.join(); // its opener has ended: it only reports, without the lock
+        const auto child = platform::startProgram(program, {argument});
+        if (!child) {
+            lock.unlock();
+            failed();
+            return;
+        }
+        // The verdict goes back to the application's thread; without an application it is dropped.
+        auto report = [failed = std::move(failed)] {
+            if (QCoreApplication* application = QCoreApplication::instance())
+                QMetaObject::invokeMethod(application, failed, Qt::QueuedConnection);
+        };
+        m_Running = *child;
+        try {
+            m_Waiter = std::thread([this, started = *child, report] { Hear(started, report); });
+        } catch (const std::system_error&) {
+            lock.unlock();
+            Hear(*child, report); // no thread to wait in: wait here
+            return;
+        }
+        if (!m_bEndsWithApplication && QCoreApplication::instance()) {
+            // The application's end is the program's, while the event loop's objects still stand.
+            m_bEndsWithApplication = true;
+            qAddPostRoutine([] { Slot().End(); });
+        }
+    }
+
+    // Ends a running opener (asked first, then outright) and waits for its thread.
+    void End()
+    {
+        std::unique_lock lock(m_Mutex);
+        m_bEnding = true;
+        if (m_Running) {
+            platform::endProgram(*m_Running);
+            if (!m_Ended.wait_for(lock, kOpenerEndGrace, [this] { return !m_Running; }))
+                platform::endProgram(*m_Running, true);
+        }
+        std::thread waiter = std::move(m_Waiter);
+        lock.unlock();
+        if (waiter.joinable())
+            waiter.join();
+        lock.lock();
+        m_bEnding = false;
+        m_bEndsWithApplication = false;
+    }
+
+    static COpenerSlot& Slot()
+    {
+        static COpenerSlot slot;
+        return slot;
+    }
+
+private:
+    // Waits for the opener; one that fails within the verdict time is reported, unless the
+    // program's end ended it. The slot is free before the opener is reaped, so its process id is
+    // never another's while the slot holds it.
+    void Hear(const platform::StartedProgram& started, const std::function<void()>& report)
+    {
+        const auto begun = std::chrono::steady_clock::now();
+        platform::waitProgramEnded(started);
+        bool ended = false;
+        {
+            std::lock_guard lock(m_Mutex);
+            m_Running.reset();
+            ended = m_bEnding;
+            m_Ended.notify_all();
+        }
+        const int status = platform::waitProgram(started);
+        if (!ended && status != 0 && std::chrono::steady_clock::now() - begun < kOpenerVerdictTime)
+            report();
+    }
+
+    std::mutex m_Mutex;
+    std::condition_variable m_Ended;
+    std::optional<platform::StartedProgram> m_Running;
+    bool m_bEnding = false, m_bEndsWithApplication = false;
+    std::thread m_Waiter;
+};
 
 QUrl FileUrlOf(const std::string& address)
 {
@@ -81,28 +181,7 @@ void OpenWithDesktop(const std::string& address, HelpFailure failed)
 
 void OpenWithProgram(const std::string& program, const std::string& address, HelpFailure failed)
 {
-    const auto child = platform::startProgram(program, {FileUrlOf(address).toEncoded().toStdString()});
-    if (!child) {
-        failed();
-        return;
-    }
-    // The verdict goes back to the application's thread; without an application it is dropped.
-    const auto report = [failed = std::move(failed)] {
-        if (QCoreApplication* application = QCoreApplication::instance())
-            QMetaObject::invokeMethod(application, failed, Qt::QueuedConnection);
-    };
-    const auto hear = [report, started = *child] {
-        const auto begun = std::chrono::steady_clock::now();
-        const int status = platform::waitProgram(started);
-        if (status != 0 && std::chrono::steady_clock::now() - begun < kOpenerVerdictTime)
-            report();
-    };
-    try {
-        // The waiter reaps the opener whenever it ends.
-        std::thread(hear).detach();
-    } catch (const std::system_error&) {
-        hear(); // no thread to wait in: wait here
-    }
+    COpenerSlot::Slot().Start(program, FileUrlOf(address).toEncoded().toStdString(), std::move(failed));
 }
 
 bool OpenHelp(const std::string& folder, const std::string& file, uint32_t context, IPrompter& prompter,

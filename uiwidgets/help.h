@@ -27,7 +27,9 @@ void OpenWithDesktop(const std::string& address, HelpFailure failed);
 /// Starts an opener program with the address's file URL as its one argument and hears it out on a
 /// thread of its own, so the caller never waits for it. failed is called at once when it cannot
 /// start, and through the application's event loop when it ends with another status than 0 within
-/// a moment; one still running then is showing the file (it is reaped whenever it ends).
+/// a moment; one still running then is showing the file (it is reaped whenever it ends). A program
+/// runs one opener at a time: while one runs, another call does nothing. The program's end (the
+/// application's, or the program's own without one) ends an opener still running.
 void OpenWithProgram(const std::string& program, const std::string& address, HelpFailure failed);
 
 /// The shared widgets' texts of help that cannot be shown ("%s": the help file).

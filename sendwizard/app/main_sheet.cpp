@@ -90,6 +90,8 @@ CWizardPage::CWizardPage(CPSMainuiLogic& sheet, int nDialogId, uint32_t nTitleId
         setSubTitle(QtText(WizardString(nSubtitleId)));
 }
 
+bool CWizardPage::isComplete() const { return m_Sheet.PrinterKnown() && QWizardPage::isComplete(); }
+
 CPSMainui::CPSMainui(CPSMainuiLogic& sheet, IPrompter& prompter, HelpOpener opener, QWidget* parent,
                      IProgressRunner* progress)
     : QWizard(parent), m_Sheet(sheet), m_Prompter(prompter), m_Opener(std::move(opener)),
@@ -155,6 +157,25 @@ CPSMainui::CPSMainui(CPSMainuiLogic& sheet, IPrompter& prompter, HelpOpener open
                 ShowAbout();
         });
     }
+    // While the print system is asked about the printer the pages wait; Cancel, Help and About work.
+    if (!m_Sheet.PrinterKnown()) {
+        for (int id : pageIds())
+            page(id)->setEnabled(false);
+        m_Sheet.SetPrinterWake(
+            [this] { QMetaObject::invokeMethod(this, &CPSMainui::OnPrinterAnswer, Qt::QueuedConnection); });
+    }
+}
+
+void CPSMainui::OnPrinterAnswer()
+{
+    if (m_Sheet.PrinterKnown() || !m_Sheet.TakePrinterAnswer(m_Prompter))
+        return;
+    for (int id : pageIds()) {
+        CWizardPage* shown = PageOf(id);
+        shown->setEnabled(true);
+        shown->OnPrinterKnown();
+        emit shown->completeChanged();
+    }
 }
 
 void CPSMainui::ShowAbout()
@@ -163,7 +184,7 @@ void CPSMainui::ShowAbout()
     about.exec();
 }
 
-CPSMainui::~CPSMainui() = default;
+CPSMainui::~CPSMainui() { m_Sheet.SetPrinterWake({}); }
 
 QSize CPSMainui::sizeHint() const
 {
@@ -216,7 +237,7 @@ void CPSMainui::FinishAfterStep()
 
 void CPSMainui::GoNext()
 {
-    if (StepRunning())
+    if (StepRunning() || !m_Sheet.PrinterKnown())
         return;
     Step step(this);
     next();

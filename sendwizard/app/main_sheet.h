@@ -33,6 +33,10 @@ public:
     void SetNextId(int nNextId) { m_nNextId = nNextId; }
     /// Called each time the page becomes the current one.
     virtual void OnSetActive() { ++m_nActivations; }
+    /// Called once the print system's answers about the printer are in (the model type is known).
+    virtual void OnPrinterKnown() {}
+    /// No page leads on while the printer is not known.
+    bool isComplete() const override;
     /// The cover sheet editor saved a sheet (wParam 1 Save As, 2 Save, 3 other).
     virtual void OnCoverSheetSaved(uint32_t wParam) { m_nLastCoverNotice = wParam; }
     /// Cancel was pressed on this page: true lets the sheet close.
@@ -97,6 +101,8 @@ protected:
 private:
     void GoNext();
     void FinishAfterStep();
+    /// Takes an answer of the print system about the printer; once it is known the pages work.
+    void OnPrinterAnswer();
 
     CPSMainuiLogic& m_Sheet;
     IPrompter& m_Prompter;
@@ -125,6 +131,7 @@ class CQtSheetRunner : public ISheetRunner {
 public:
     explicit CQtSheetRunner(IPrompter& prompter) : m_Prompter(prompter) {}
     int Run(CPSMainuiLogic& sheet, platform::Endpoint* host) override;
+    bool ShowsBeforePrinterKnown() const override { return true; }
 
 private:
     IPrompter& m_Prompter;

@@ -313,9 +313,11 @@ void CPPPreview::Update()
     m_bUpdating = true;
     const bool enabled = m_Logic.AreControlsEnabled();
     for (int id : {IDC_PREVIEW_DISPLAY, IDC_PAGE_LABEL, IDC_PAGE_NUMBER, IDC_PAGE_SPIN, IDC_VIEW_MODE_GROUP,
-                   IDC_MODE_SCALE, IDC_MODE_FIT, IDC_MODE_ACTUAL, IDC_ZOOM})
+                   IDC_MODE_SCALE, IDC_MODE_FIT, IDC_MODE_ACTUAL})
         if (auto* control = findChild<QWidget*>(ControlName(id)))
             control->setEnabled(enabled);
+    if (auto* zoom = findChild<QWidget*>(ControlName(IDC_ZOOM)))
+        zoom->setEnabled(m_Logic.IsViewerEnabled());
     m_pModes[m_Logic.GetMode() - 1]->setChecked(true);
     m_pSlider->setEnabled(m_Logic.IsZoomEnabled());
     m_pPercent->setEnabled(m_Logic.IsZoomEnabled());
@@ -404,8 +406,7 @@ CPPFinish::CPPFinish(CPSMainuiLogic& sheet, IPrompter& prompter, IProgressRunner
     : CWizardPage(sheet, IDD_READY_TO_SEND, 700, 0), m_Prompter(prompter), m_Logic(sheet, prompter, progress)
 {
     constexpr int D = IDD_READY_TO_SEND;
-    auto* picture = Make<QLabel>(IDC_MODEL_PICTURE);
-    picture->setPixmap(LoadResourcePicture(QELTA_RESOURCE_BITMAP, static_cast<uint32_t>(ModelPictureFor(sheet.m_nModelType))));
+    auto* picture = m_pPicture = Make<QLabel>(IDC_MODEL_PICTURE);
     auto field = [](int nId) {
         auto* edit = Make<QLineEdit>(nId);
         edit->setReadOnly(true);
@@ -449,9 +450,16 @@ CPPFinish::CPPFinish(CPSMainuiLogic& sheet, IPrompter& prompter, IProgressRunner
 
     sizeLabel->hide();
     m_pSize->hide();
+    OnPrinterKnown();
+    connect(logViewer, &QCheckBox::toggled, this, [this](bool checked) { m_Logic.SetLogViewer(checked); });
+}
+
+void CPPFinish::OnPrinterKnown()
+{
+    m_pPicture->setPixmap(
+        LoadResourcePicture(QELTA_RESOURCE_BITMAP, static_cast<uint32_t>(ModelPictureFor(m_Sheet.m_nModelType))));
     m_pFilingLabel->setVisible(m_Logic.ShowsFiling());
     m_pFiling->setVisible(m_Logic.ShowsFiling());
-    connect(logViewer, &QCheckBox::toggled, this, [this](bool checked) { m_Logic.SetLogViewer(checked); });
 }
 
 void CPPFinish::OnSetActive()

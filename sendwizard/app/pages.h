@@ -87,6 +87,8 @@ class CPPFinish : public CWizardPage {
 public:
     CPPFinish(CPSMainuiLogic& sheet, IPrompter& prompter, IProgressRunner& progress);
     void OnSetActive() override;
+    /// The model's picture and whether filing is shown.
+    void OnPrinterKnown() override;
     bool validatePage() override;
     CPPFinishLogic& Logic() { return m_Logic; }
 
@@ -94,6 +96,6 @@ private:
     IPrompter& m_Prompter;
     CPPFinishLogic m_Logic;
     QLineEdit *m_pPrinter, *m_pSize, *m_pCover, *m_pFiling;
-    QLabel* m_pFilingLabel;
+    QLabel *m_pFilingLabel, *m_pPicture;
     QTreeWidget* m_pList;
 };

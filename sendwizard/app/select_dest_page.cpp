@@ -69,10 +69,10 @@ void CPPSelectDest::Build()
     m_pSubAddress->setMinimumWidth(digit * 12);
     m_pPassCode->setMinimumWidth(digit * 12);
 
-    const bool ifax = m_Logic.ShowsIfax();
     // The entry on top with Add beside it, then the list with the buttons that work on it; without
     // I-FAX the plain label takes the place of the FAX radio.
-    grid->addWidget(ifax ? static_cast<QWidget*>(m_pModeFax) : m_pFaxLabel, 0, 0);
+    grid->addWidget(m_pModeFax, 0, 0);
+    grid->addWidget(m_pFaxLabel, 0, 0);
     grid->addWidget(m_pNumber, 0, 1, 1, 2);
     grid->addWidget(add, 0, 3);
     grid->addWidget(m_pFCode, 1, 0);
@@ -93,10 +93,7 @@ void CPPSelectDest::Build()
     grid->addWidget(m_pSkip, 7, 0, 1, 4);
     grid->setColumnStretch(2, 1);
     grid->setRowStretch(5, 1);
-    for (QWidget* w : {static_cast<QWidget*>(m_pModeFax), static_cast<QWidget*>(m_pModeIfax),
-                       static_cast<QWidget*>(m_pIfax), static_cast<QWidget*>(m_pConfirm)})
-        w->setVisible(ifax);
-    m_pFaxLabel->setVisible(!ifax);
+    ShowModelFields();
     ChainTabOrder({m_pModeFax, m_pNumber, add, m_pFCode, m_pSubAddress, m_pPassCode, m_pModeIfax, m_pIfax, m_pConfirm,
                    m_pList, phonebook, remove, removeAll, m_pSkip});
 
@@ -250,6 +247,23 @@ void CPPSelectDest::Refresh()
         item->setIcon(0, ListIcon(view.nImage));
         item->setIcon(4, ListIcon(view.nConfirmImage));
     }
+}
+
+void CPPSelectDest::ShowModelFields()
+{
+    const bool ifax = m_Logic.ShowsIfax();
+    for (QWidget* w : {static_cast<QWidget*>(m_pModeFax), static_cast<QWidget*>(m_pModeIfax),
+                       static_cast<QWidget*>(m_pIfax), static_cast<QWidget*>(m_pConfirm)})
+        w->setVisible(ifax);
+    m_pFaxLabel->setVisible(!ifax);
+}
+
+void CPPSelectDest::OnPrinterKnown()
+{
+    ShowModelFields();
+    Refresh();
+    if (isVisible())
+        FocusEntry();
 }
 
 void CPPSelectDest::OnSetActive()

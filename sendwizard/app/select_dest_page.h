@@ -21,6 +21,8 @@ public:
     CPPSelectDest(CPSMainuiLogic& sheet, IPrompter& prompter, IPhoneBookExports& exports);
     CPPSelectDestLogic& Logic() { return m_Logic; }
     void OnSetActive() override;
+    /// Offers I-FAX when the printer turned out to be a model that takes it.
+    void OnPrinterKnown() override;
     /// Next: false keeps the page; otherwise the page to go to becomes the next one.
     bool validatePage() override;
 
@@ -30,6 +32,8 @@ protected:
 
 private:
     void Build();
+    /// Shows the I-FAX radios and fields only where the model takes I-FAX.
+    void ShowModelFields();
     /// Add: the typed entry joins the list, and the focus goes where typing goes on.
     void AddTyped();
     void DeleteSelected();

@@ -474,11 +474,11 @@ TEST_F(Pages, EveryWorkerFailureLeavesItsTextAndEveryFailedSendItsReason)
             EXPECT_TRUE(preview.OnWizardFinish());
             EXPECT_EQ(preview.GetButtons(), PSWIZB_FINISH);
             EXPECT_EQ(readTextFile(job.GetJobFolder() + kSendJobLog),
-                      std::string(c.text) + "\nNOT SENT - 0123450 Name 0" + kept + c.reason(job));
+                      std::string(c.text) + "\nNOT SENT - 0123450 Name 0" + kept + c.reason(job) + "\n");
         } else {
             EXPECT_EQ(preview.GetButtons(), PSWIZB_FINISH) << c.text;
             EXPECT_FALSE(preview.AreControlsEnabled());
-            EXPECT_EQ(readTextFile(job.GetJobFolder() + kCreateJobLog), c.text + kept + c.reason(job));
+            EXPECT_EQ(readTextFile(job.GetJobFolder() + kCreateJobLog), c.text + kept + c.reason(job) + "\n");
             const size_t before = spooler->documents().size();
             EXPECT_TRUE(preview.OnWizardFinish()) << "Finish closes without sending";
             EXPECT_EQ(spooler->documents().size(), before);
@@ -529,7 +529,7 @@ TEST_F(Pages, AFailedSendNamesWhatWentOutAndKeepsTheWorkFile)
     EXPECT_TRUE(preview.OnWizardFinish());
     ASSERT_EQ(spooler->documents().size(), 1u);
     EXPECT_EQ(JobLog(kSendJobLog), "FAILED - SendJobData2\nSENT - 0123450 Name 0\nNOT SENT - 0123451\n"
-                                   "NOT SENT - 0123452 Name 2\nKEPT - " + work + "\nREASON - " + kUnopenedQueue);
+                                   "NOT SENT - 0123452 Name 2\nKEPT - " + work + "\nREASON - " + kUnopenedQueue + "\n");
     sheet.DeleteWorkFile();
     EXPECT_TRUE(platform::pathExists(work)) << "a destination still waits for these pages";
 
@@ -557,12 +557,13 @@ TEST_F(Pages, SendingWithoutAJobBuilderFailsAtOnce)
     EXPECT_EQ(sink.failure, kWorkerFailure);
     EXPECT_TRUE(sink.values.empty());
     const std::string unregistered = "the component jobbuilder.QeltaJobTool is not registered";
-    EXPECT_EQ(readTextFile(job.GetJobFolder() + kSendJobLog), "FAILED - SendJobData0\nREASON - " + unregistered);
+    EXPECT_EQ(readTextFile(job.GetJobFolder() + kSendJobLog), "FAILED - SendJobData0\nREASON - " + unregistered + "\n");
     CPPPreviewLogic preview(job, prompter, sink);
     prompter.expected = {FailureBox(unregistered)};
     preview.OnSetActive();
     preview.CreateImage();
-    EXPECT_EQ(readTextFile(job.GetJobFolder() + kCreateJobLog), "FAILED - CreateJobData0\nREASON - " + unregistered);
+    EXPECT_EQ(readTextFile(job.GetJobFolder() + kCreateJobLog),
+              "FAILED - CreateJobData0\nREASON - " + unregistered + "\n");
 }
 
 TEST_F(Pages, ModelsOneAndTwoRefuseAJobImageOfFourMebibytes)
@@ -670,7 +671,7 @@ TEST_F(Pages, ReadyToSendStartsTheLogViewerWhenAskedAndSends)
     EXPECT_TRUE(ready.OnWizardFinish());
     EXPECT_EQ(ready.GetButtons(), PSWIZB_FINISH);
     EXPECT_EQ(JobLog(kSendJobLog), "FAILED - SendJobData2\nNOT SENT - 0123450 Name 0\nNOT SENT - 0123451 Name 1"
-                                   "\nKEPT - " + sheet.m_strFilePath + "\nREASON - " + kUnopenedQueue);
+                                   "\nKEPT - " + sheet.m_strFilePath + "\nREASON - " + kUnopenedQueue + "\n");
     EXPECT_FALSE(platform::pathExists(out)) << "no log viewer this time";
 }
 

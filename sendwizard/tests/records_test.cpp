@@ -43,6 +43,39 @@ TEST(CommandLine, SwitchesFollowTheirLengthRulesWithEitherPrefix)
     }
 }
 
+TEST(CommandLine, AMissingPageFileIsNoSwitchWhateverLetterFollowsItsSlash)
+{
+    // A second "/" makes a path of a word after S or C; after P or D (whose printer names and
+    // document texts may hold one) only in the last word, with no page file before it.
+    struct Row {
+        std::vector<std::string> args;
+        std::string missing, file, paper, compression, printer, text;
+    };
+    const Row rows[] = {
+        {{"/Data/fax.tif"}, "/Data/fax.tif", "", "", "", "", ""},
+        {{"/SA4", "/CMMR", "/PLaser", "/DReport", "/Data/fax.tif"},
+         "/Data/fax.tif", "", "A4", "MMR", "Laser", "Report"},
+        {{"/Scans/fax.tif", "-SA4"}, "/Scans/fax.tif", "", "A4", "", "", ""},
+        {{"/Cover/fax.tif", "job.tif"}, "/Cover/fax.tif", "job.tif", "", "", "", ""},
+        {{"/PFront/Desk", "/DQ3/Q4 plan", "job.tif"}, "", "job.tif", "", "", "Front/Desk", "Q3/Q4 plan"},
+        {{"/D/home/ann/report.txt", "/Public/fax.tif"}, "/Public/fax.tif", "", "", "", "", "/home/ann/report.txt"},
+        {{"job.tif", "/DQ3/Q4"}, "", "job.tif", "", "", "", "Q3/Q4"},
+        {{"-D/home/ann/report.txt"}, "", "", "", "", "", "/home/ann/report.txt"},
+        {{"/spool/job.tif", "/Data/fax.tif"}, "/spool/job.tif", "", "", "", "", ""}, // the first one named
+        {{"/SA4", "/Dx"}, "", "", "A4", "", "", ""},                                   // short D: ignored
+    };
+    for (const Row& row : rows) {
+        const CWizardCommandLineInfo info = ParseWizardCommandLine(row.args, NoFileExists);
+        SCOPED_TRACE(row.args.front() + " ... " + row.args.back());
+        EXPECT_EQ(info.m_strMissingPath, row.missing);
+        EXPECT_EQ(info.m_strFilePath, row.file);
+        EXPECT_EQ(info.m_strPaper, row.paper);
+        EXPECT_EQ(info.m_strCompression, row.compression);
+        EXPECT_EQ(info.m_strPrinter, row.printer);
+        EXPECT_EQ(info.m_strText, row.text);
+    }
+}
+
 TEST(CommandLine, ASlashNamingAnExistingFileIsTheWorkFile)
 {
     const auto info = ParseWizardCommandLine({"/var/spool/qelta/job.tif", "-SB4"}, EveryFileExists);

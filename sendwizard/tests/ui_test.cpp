@@ -3,12 +3,14 @@
 #include "common/prompter.h"
 #include "common/resource_module.h"
 #include "common/registry_helper.h"
+#include "devicelist/devicelist.h"
 #include "imaging/tests/tiff_pages_support.h"
 #include "platform/state.h"
 #include "platform/endpoint.h"
 #include "platform/files.h"
 #include "platform/library.h"
 #include "platform/registry.h"
+#include "platform/tests/support/cups_server.h"
 #include "platform/tests/support/recording_spooler.h"
 #include "platform/tests/support/test_support.h"
 #include "sendwizard/app/main_sheet.h"
@@ -40,6 +42,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <functional>
 #include <map>
@@ -47,6 +50,7 @@
 #include <optional>
 #include <stdexcept>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -201,6 +205,7 @@ TEST_F(WizardStart, FailuresBeforeTheSheetKeepTheWorkFile)
     } unread[] = {
         {{"-SA4", "-PQelta Fax", missing}, "the page file " + missing + " does not exist"},
         {{"-SA4", "-DReport"}, "no page file was given"},
+        {{"-SA4", "/Data/fax.tif"}, "the page file /Data/fax.tif does not exist"},
     };
     for (const auto& row : unread) {
         prompter.expected = {"Unknown System Error. Please re install Qelta Driver.\n" + row.reason};
@@ -226,6 +231,186 @@ TEST_F(WizardStart, ASecondWizardRunsWithoutTheHostEndpoint)
     EXPECT_EQ(RunSendWizard({work}, prompter, runner), 0);
     EXPECT_EQ(runner.runs, 1);
     EXPECT_FALSE(runner.hadHost);
+}
+
+// The wizard's sheet while it is on the screen; null before and after.
+CPSMainui* ShownSheet()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* sheet = qobject_cast<CPSMainui*>(widget); sheet && sheet->isVisible())
+            return sheet;
+    return nullptr;
+}
+
+// Sets an environment variable for the object's lifetime.
+struct ScopedVariable {
+    ScopedVariable(const char* name, const std::string& value) : m_Name(name)
+    {
+        if (const char* old = std::getenv(name))
+            m_Old = old;
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedVariable()
+    {
+        if (m_Old)
+            ::setenv(m_Name, m_Old->c_str(), 1);
+        else
+            ::unsetenv(m_Name);
+    }
+    const char* m_Name;
+    std::optional<std::string> m_Old;
+};
+
+// The program's own runner, which keeps the sheet's logic for a look.
+struct WatchedRunner : CQtSheetRunner {
+    using CQtSheetRunner::CQtSheetRunner;
+    int Run(CPSMainuiLogic& sheet, platform::Endpoint* host) override
+    {
+        logic = &sheet;
+        return CQtSheetRunner::Run(sheet, host);
+    }
+    CPSMainuiLogic* logic = nullptr;
+};
+
+// When the real sheet was first seen on the screen, first seen with its pages at work, and what
+// the pages looked like then; check runs on every look while the sheet is shown.
+struct SheetWatch {
+    explicit SheetWatch(std::function<void(CPSMainui&, qint64)> check) : m_Check(std::move(check))
+    {
+        m_Clock.start();
+        m_Timer.callOnTimeout([this] {
+            CPSMainui* sheet = ShownSheet();
+            if (!sheet)
+                return;
+            const qint64 now = m_Clock.elapsed();
+            const bool working = sheet->page(IDD_SELECT_DESTINATION)->isEnabled();
+            if (shownAt < 0) {
+                shownAt = now;
+                waitedAtFirst = !working && !sheet->button(QWizard::NextButton)->isEnabled()
+                                && sheet->button(QWizard::CancelButton)->isEnabled();
+            }
+            if (working && workingAt < 0) {
+                workingAt = now;
+                nextAtWork = sheet->button(QWizard::NextButton)->isEnabled();
+            }
+            m_Check(*sheet, now);
+        });
+        m_Timer.start(20);
+    }
+    QElapsedTimer m_Clock;
+    QTimer m_Timer;
+    std::function<void(CPSMainui&, qint64)> m_Check;
+    qint64 shownAt = -1, workingAt = -1;
+    bool waitedAtFirst = false, nextAtWork = false;
+};
+
+// A print server that takes the connection and never answers keeps the pages waiting, not the
+// sheet: it is on the screen at once with Cancel at work. Each question still ends at the
+// spooler's limit: the user-defined printer's with the box, then the command line printer's
+// facts, as for a printer the print system does not know; then the pages work. Cancel, pressed
+// while the print server is asked, closes the sheet at once.
+TEST_F(WizardStart, TheSheetShowsAtOnceWhileThePrintServerIsSilent)
+{
+    using namespace std::chrono;
+    int port = 0;
+    const int listener = qelta::test::listenOnLoopback(16, port);
+    ASSERT_GE(listener, 0);
+    const ScopedVariable server("CUPS_SERVER", "127.0.0.1:" + std::to_string(port));
+    constexpr milliseconds kLimit{1500};
+    platform::setSpooler(platform::makeCupsSpooler(kLimit));
+    const CRegistryHelper user(HKEY_CURRENT_USER, kProductKeyPrefix);
+    user.WriteDword(kProductSubkey, kUseUserDefinedPrinterValue, 1);
+    user.WriteString(kProductSubkey, kUserDefinedPrinterValue, "Office");
+
+    ScriptedPrompter prompter;
+    prompter.expected = {
+        "Your defined network printer driver cannot be used now.\nInstead, local printer driver is used."};
+    qint64 toldAt = -1;
+    int modelType = -1;
+    std::string printer;
+    WatchedRunner runner(prompter);
+    SheetWatch watch([&](CPSMainui& sheet, qint64 now) {
+        if (toldAt < 0 && prompter.expected.empty())
+            toldAt = now;
+        if (sheet.page(IDD_SELECT_DESTINATION)->isEnabled()) {
+            modelType = runner.logic->m_nModelType;
+            printer = runner.logic->m_strPrinter;
+            sheet.QDialog::reject();
+        }
+    });
+    EXPECT_EQ(RunSendWizard({"-PFront Desk", work}, prompter, runner), 0);
+    EXPECT_GE(watch.shownAt, 0);
+    EXPECT_LT(watch.shownAt, 1000) << "the sheet waits for nobody";
+    EXPECT_TRUE(watch.waitedAtFirst) << "the pages wait, Cancel works";
+    EXPECT_GE(toldAt, kLimit.count()) << "the user-defined printer's question ran to its limit";
+    EXPECT_GE(watch.workingAt, toldAt + kLimit.count() - 100) << "then the command line printer's";
+    EXPECT_TRUE(watch.nextAtWork);
+    EXPECT_EQ(modelType, 0);
+    EXPECT_EQ(printer, "Front Desk");
+
+    watch.m_Timer.stop();
+    user.WriteDword(kProductSubkey, kUseUserDefinedPrinterValue, 0);
+    imaging_test::writeBilevel(work, {imaging_test::Bits::pattern(1728, 100)}, {COMPRESSION_CCITTFAX4, 200, 100});
+    prompter.expected = {"Quit or not?"};
+    prompter.answers = {IDYES};
+    qint64 cancelledAt = -1;
+    bool closedAtOnce = false;
+    SheetWatch cancel([&](CPSMainui& sheet, qint64 now) {
+        if (cancelledAt < 0) {
+            cancelledAt = now;
+            sheet.button(QWizard::CancelButton)->click();
+            closedAtOnce = !sheet.isVisible();
+        }
+    });
+    EXPECT_EQ(RunSendWizard({"-PFront Desk", work}, prompter, runner), 0);
+    EXPECT_GE(cancelledAt, 0);
+    EXPECT_LT(cancelledAt, 1000);
+    EXPECT_EQ(cancel.workingAt, -1) << "cancelled while the print server was asked";
+    EXPECT_TRUE(closedAtOnce) << "Cancel closes the sheet at once";
+    EXPECT_FALSE(platform::pathExists(work));
+    ::close(listener);
+}
+
+// A print server that stops (SIGSTOP) before the wizard starts and goes on a moment later: the
+// sheet is there at once, and the printer's facts that come late are the job's.
+TEST_F(WizardStart, ALateAnswerOfThePrintServerIsTakenOnceItComes)
+{
+    qelta::test::CPrivateCupsServer server;
+    std::string why;
+    if (!server.Start(why))
+        return qelta::test::SkipOrFailWithoutCups(why);
+    server.UseInThisProcess();
+    platform::setSpooler(nullptr);
+    ASSERT_EQ(::kill(server.Pid(), SIGSTOP), 0);
+    struct Continue {
+        int pid;
+        ~Continue() { ::kill(pid, SIGCONT); }
+    } going{server.Pid()};
+
+    ScriptedPrompter prompter;
+    qint64 continuedAt = -1;
+    std::string printer, port;
+    WatchedRunner runner(prompter);
+    SheetWatch* seen = nullptr;
+    SheetWatch watch([&](CPSMainui& sheet, qint64 now) {
+        if (continuedAt < 0 && now >= seen->shownAt + 1500) {
+            continuedAt = now;
+            ::kill(server.Pid(), SIGCONT);
+        }
+        if (sheet.page(IDD_SELECT_DESTINATION)->isEnabled()) {
+            printer = runner.logic->m_strPrinter;
+            port = runner.logic->m_strPortName;
+            sheet.QDialog::reject();
+        }
+    });
+    seen = &watch;
+    EXPECT_EQ(RunSendWizard({"-P" + server.Queue(), work}, prompter, runner), 0);
+    EXPECT_GE(watch.shownAt, 0);
+    EXPECT_LT(watch.shownAt, 1000);
+    EXPECT_TRUE(watch.waitedAtFirst);
+    EXPECT_GT(watch.workingAt, continuedAt) << "the pages waited for the answer";
+    EXPECT_EQ(printer, server.Queue());
+    EXPECT_FALSE(port.empty()) << "the queue's device, as the server told it late";
 }
 
 TEST_F(WizardStart, AUserLanguageWithoutTextsStartsInEnglish)
@@ -713,7 +898,7 @@ TEST_F(WizardPages, ARefusedJobSaysSoAndLogsTheFlush)
     EXPECT_TRUE(spooler->documents().empty());
     CPSMainuiLogic sheet;
     EXPECT_EQ(qelta::test::readTextFile(sheet.GetJobFolder() + kSendJobLog),
-              "FAILED - SendJobData2\nNOT SENT - 0123 456\nKEPT - " + work + "\nREASON - " + reason)
+              "FAILED - SendJobData2\nNOT SENT - 0123 456\nKEPT - " + work + "\nREASON - " + reason + "\n")
         << qelta::test::readTextFile(sheet.GetJobFolder() + kSendJobDataLog);
     EXPECT_TRUE(platform::pathExists(work)) << "the fax did not go out: its pages stay";
     EXPECT_EQ(FaxFiles(), std::vector<std::string>{});
@@ -790,7 +975,17 @@ TEST_F(WizardPages, ButtonsClickedWhileTheImageIsMadeStartNoSecondWorker)
 
 TEST_F(WizardPages, AFailedImageLeavesOnlyFinishWhichSendsNothing)
 {
-    ScriptedPrompter prompter;
+    // What the page shows behind the failure's box, and after it: no pages, and no Zoom.
+    struct LookingPrompter : ScriptedPrompter {
+        int MessageBox(const std::string& strText, const std::string& strCaption, unsigned nFlags) override
+        {
+            if (look)
+                look();
+            return ScriptedPrompter::MessageBox(strText, strCaption, nFlags);
+        }
+        std::function<void()> look;
+    } prompter;
+    std::vector<std::string> looks;
     StepsRunner runner([&](CPSMainuiLogic& sheet) {
         sheet.m_nModelType = 0;
         sheet.m_strPrinter = "Fax";
@@ -804,10 +999,18 @@ TEST_F(WizardPages, AFailedImageLeavesOnlyFinishWhichSendsNothing)
         wizard.show();
         prompter.expected = {"Unknown System Error. Please re install Qelta Driver.\nthe cover sheet "
                              + sheet.m_strCoverPath + " cannot be drawn"};
+        const auto look = [&] {
+            looks.push_back(wizard.findChild<QLineEdit*>("id1044")->text().toStdString() + "|"
+                            + (wizard.findChild<QPushButton*>("id1051")->isEnabled() ? "zoom" : "no zoom"));
+        };
+        prompter.look = look;
         while (wizard.currentId() != IDD_PREVIEW)
             wizard.next();
         EXPECT_TRUE(WaitFor([&] { return prompter.expected.empty(); }));
         QCoreApplication::processEvents();
+        look();
+        prompter.look = nullptr;
+        EXPECT_EQ(looks, (std::vector<std::string>{"|no zoom", "|no zoom"}));
         // Back would lead to a job the failed image never stood for.
         EXPECT_FALSE(wizard.button(QWizard::BackButton)->isEnabled());
         wizard.button(QWizard::BackButton)->click();

@@ -6,6 +6,7 @@
 #include "common/registry_helper.h"
 #include "platform/files.h"
 #include "platform/library.h"
+#include "platform/process.h"
 #include "platform/state.h"
 #include "platform/tests/support/test_support.h"
 #include "uiwidgets/qt_prompter.h"
@@ -20,7 +21,10 @@
 #include <QWidget>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <csignal>
+#include <cstdlib>
 #include <optional>
 #include <vector>
 
@@ -111,6 +115,40 @@ TEST(Help, TheDesktopsOpenerIsHeardOutOffTheWindowsThreadAndOnlyItsFailureShowsT
         EXPECT_EQ(prompter.boxes, c.fails ? std::vector<std::string>{box} : std::vector<std::string>{});
         EXPECT_EQ(qelta::test::readTextFile(asked), "file://" + root.path() + "/help%20files/Present.html#131208|");
     }
+}
+
+// A program runs one help opener at a time: F1 held down (500 presses) while the desktop's opener
+// hangs starts it once and shows no box, and the program's end ends it. The presses are made by a
+// run of this test program of its own, told by QELTA_HELP_PRESSES where the help is.
+TEST(Help, OnlyOneOpenerRunsAndNoneOutlivesTheProgram)
+{
+    if (const char* folder = std::getenv("QELTA_HELP_PRESSES")) {
+        RecordingPrompter prompter;
+        QWidget window;
+        InstallHelpKey(&window, [&] { OpenHelp(folder, "Present.html", 131208, prompter, {"Reinstall.", "Title"}); });
+        window.show();
+        for (int i = 0; i < 500; ++i)
+            QTest::keyClick(&window, Qt::Key_F1);
+        QTest::qWait(300);
+        EXPECT_TRUE(prompter.boxes.empty());
+        return; // the program ends with the opener still running
+    }
+    using namespace std::chrono;
+    qelta::test::ScopedStateRoot root;
+    const std::string folder = root.path() + "/help", started = root.path() + "/started";
+    qelta::test::writeTextFile(folder + "/Present.html", "<html></html>");
+    qelta::test::ScopedProgramOnPath opener("xdg-open", "echo $$ >> '" + started + "'\nexec sleep 600\n");
+    ::setenv("QELTA_HELP_PRESSES", folder.c_str(), 1);
+    const auto begun = steady_clock::now();
+    const int status = platform::runProgram(platform::programPath(),
+                                            {"--gtest_filter=Help.OnlyOneOpenerRunsAndNoneOutlivesTheProgram"});
+    ::unsetenv("QELTA_HELP_PRESSES");
+    EXPECT_EQ(status, 0);
+    EXPECT_LT(steady_clock::now() - begun, seconds(20));
+    const std::string pids = qelta::test::readTextFile(started);
+    ASSERT_EQ(std::count(pids.begin(), pids.end(), '\n'), 1) << pids;
+    const int pid = std::stoi(pids);
+    EXPECT_NE(::kill(pid, 0), 0) << "the opener outlived the program";
 }
 
 TEST(Help, TheBoxIsADialogWithoutMinimiseOrMaximise)

@@ -30,6 +30,8 @@ public:
     const std::string& Address() const { return m_address; }
     /// The raw queue.
     const std::string& Queue() const { return m_queue; }
+    /// The server's process id (a test may stop and continue it).
+    int Pid() const { return m_pid; }
 
     /// True when the server can list devices (its device daemon is installed).
     static bool CanListDevices();

@@ -142,10 +142,11 @@ private:
         m_bDone = true;
     }
 
+    // The sheet on that page, once the page takes input (it waits while the printer is asked about).
     QWizard* Wizard(QWidget* active, int page) const
     {
         auto* wizard = qobject_cast<QWizard*>(active);
-        return wizard && wizard->currentId() == page ? wizard : nullptr;
+        return wizard && wizard->currentId() == page && wizard->currentPage()->isEnabled() ? wizard : nullptr;
     }
 
     void Next(QWizard* wizard)
