@@ -21,6 +21,7 @@
 #include "platform/files.h"
 #include "platform/system_info.h"
 #include "platform/tcp.h"
+#include "platform/tests/support/loopback.h"
 #include "resultmonitor/app/result_frame.h"
 #include "resultmonitor/notice_listener.h"
 #include "resultmonitor/sending_log.h"
@@ -103,33 +104,17 @@ int RaiseDescriptorLimit(int wanted)
     return limit.rlim_cur > kSpare ? static_cast<int>(std::min<rlim_t>(wanted, limit.rlim_cur - kSpare)) : 0;
 }
 
-// A socket listening on 127.0.0.1 on a port the kernel chooses.
-platform::FileDescriptor ListenOnLoopback(uint16_t& port)
-{
-    platform::FileDescriptor listening(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    sockaddr_in at{};
-    at.sin_family = AF_INET;
-    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof at;
-    if (!listening.valid() || ::bind(listening.get(), reinterpret_cast<const sockaddr*>(&at), sizeof at) != 0
-        || ::listen(listening.get(), SOMAXCONN) != 0
-        || ::getsockname(listening.get(), reinterpret_cast<sockaddr*>(&at), &length) != 0)
-        return platform::FileDescriptor();
-    port = ntohs(at.sin_port);
-    return listening;
-}
-
 // Connected pairs over loopback with both ends in this process; each end a socket in the host's
 // tables. Closed with a reset, so that none lingers in TIME_WAIT after the benchmark.
 class ConnectedPairs {
 public:
     explicit ConnectedPairs(int pairs)
     {
-        uint16_t port = 0;
-        const platform::FileDescriptor listening = ListenOnLoopback(port);
+        int port = 0;
+        const platform::FileDescriptor listening(qelta::test::listenOnLoopback(SOMAXCONN, port));
         sockaddr_in to{};
         to.sin_family = AF_INET;
-        to.sin_port = htons(port);
+        to.sin_port = htons(static_cast<uint16_t>(port));
         to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         for (int i = 0; listening.valid() && i < pairs; ++i) {
             platform::FileDescriptor client(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));

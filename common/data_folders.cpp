@@ -41,6 +41,9 @@ int copyIfFits(const std::string& text, char* buffer, size_t size)
     return 1;
 }
 
+// The cover sheet folder setting.
+constexpr const char* kCoverFolderValue = "CvrFile";
+
 } // namespace
 
 int LoadShellFolderPath(char* buffer, size_t size, int csidl)
@@ -123,12 +126,12 @@ std::string CoverFolderOfValue(const std::string& strValue)
     return slash == std::string::npos ? std::string("./") : value.substr(0, slash + 1);
 }
 
-std::string GetCoverFolderSetting()
+std::string GetCoverFolder()
 {
     const CRegistryHelper user(HKEY_CURRENT_USER, kProductKeyPrefix);
-    std::string value = user.ReadString(kProductSubkey, "CvrFile", "");
+    std::string value = user.ReadString(kProductSubkey, kCoverFolderValue, "");
     if (value.empty()) {
-        value = CRegistryHelper(HKEY_LOCAL_MACHINE, kProductKeyPrefix).ReadString(kProductSubkey, "CvrFile", "");
+        value = CRegistryHelper(HKEY_LOCAL_MACHINE, kProductKeyPrefix).ReadString(kProductSubkey, kCoverFolderValue, "");
         if (value.empty()) {
             // The default names the cover folder itself (its trailing "/").
             char base[kMaxPathBytes];
@@ -136,12 +139,19 @@ std::string GetCoverFolderSetting()
                 return {};
             value = platform::joinPath(platform::joinPath(base, GetCompanyName()), "qelta/cvrfile/");
         }
-        user.WriteString(kProductSubkey, "CvrFile", value);
+        user.WriteString(kProductSubkey, kCoverFolderValue, value);
     }
     // Made on first use, so that the editor's first sheet lands where the wizard lists.
-    if (const std::string folder = CoverFolderOfValue(value); !platform::pathExists(folder))
+    const std::string folder = CoverFolderOfValue(value);
+    if (!platform::pathExists(folder))
         platform::createDirectories(folder); // a failure shows as an empty list or a failed save
-    return value;
+    return folder;
+}
+
+std::string ReadCoverFolder()
+{
+    return CoverFolderOfValue(
+        CRegistryHelper(HKEY_CURRENT_USER, kProductKeyPrefix).ReadString(kProductSubkey, kCoverFolderValue, ""));
 }
 
 std::string CoverWorkFolderOf(const std::string& coverFolder)

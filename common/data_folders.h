@@ -45,11 +45,15 @@ std::string GetPhoneBookDirectory();
 /// separator as one; the answer ends in "/". Empty for an empty value.
 std::string CoverFolderOfValue(const std::string& strValue);
 
-/// The cover sheet folder setting: HKCU "CvrFile"; when empty, HKLM "CvrFile", else the default
+/// The cover sheet folder: the folder that the setting names (CoverFolderOfValue), ending in "/".
+/// The setting is HKCU "CvrFile"; when empty, HKLM "CvrFile", else the default
 /// base/company/qelta/cvrfile/ (no empty level for an empty company), which is then stored in HKCU.
-/// The folder the setting names (CoverFolderOfValue) is made when missing. Empty when no base
-/// folder can be had.
-std::string GetCoverFolderSetting();
+/// The folder is made when missing. Empty when no base folder can be had.
+std::string GetCoverFolder();
+
+/// The cover sheet folder that this user's setting (HKCU "CvrFile") names now, by the same rule,
+/// read without storing a default or making a folder. Empty when the user has none.
+std::string ReadCoverFolder();
 
 /// The work folder inside a cover sheet folder where the cover previews go: the folder, a "/"
 /// when it has none at its end, and "TMP". Empty for an empty folder.

@@ -13,9 +13,9 @@ inline constexpr HKEY HKEY_LOCAL_MACHINE = platform::Hive::LocalMachine;
 inline constexpr HKEY HKEY_CLASSES_ROOT = platform::Hive::ClassesRoot;
 
 /// The product's key prefix as the data-folder helpers use it.
-inline constexpr const char* kProductKeyPrefix = "SOFTWARE\\KOVRA\\";
+inline constexpr const char* kProductKeyPrefix = platform::kProductKeyPrefix;
 /// The product's settings subkey below the prefix.
-inline constexpr const char* kProductSubkey = "TQLSTL2";
+inline constexpr const char* kProductSubkey = platform::kProductSubkey;
 
 /// Reads and writes values of root\prefix+subkey. No key stays open between calls.
 class CRegistryHelper {

@@ -181,7 +181,7 @@ void CPPPrinterLogic::OnUpdateList()
     if (DEVICELISTLIB_UpdatePrinterList(this))
         FillList();
     else
-        m_Prompter.MessageBox("FAILED", EnvString(IDS_ENVSETUP_CAPTION), MB_ICONWARNING);
+        m_Prompter.MessageBox(EnvString(IDS_UPDATE_FAILED), EnvString(IDS_ENVSETUP_CAPTION), MB_ICONWARNING);
     if (!MarkUserPrinter())
         m_bModified = true;
 }

@@ -29,6 +29,7 @@ enum : int {
     IDS_CHOOSE_PRINTER = 8, ///< Apply with the check box set and no printer chosen
     IDS_APPLY = 9,          ///< the sheet's Apply button
     IDS_NO_PRINT_SERVER = 10, ///< the printer list's note while the print server cannot be reached
+    IDS_UPDATE_FAILED = 11,   ///< Update List when the list cannot be had
     IDS_HEADER_PAGE = 106,  ///< the pages' titles
     IDS_PRINTER_PAGE = 107,
     IDI_ENVSETUP = 128,

@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr const char* kSettingsKey = "Software\\KOVRA\\TqlStl2";
 constexpr size_t kProfileBufferBytes = 128;
 constexpr uintptr_t kFirstTextAddress = 0x10000; // below this a value is a number, not an address
 
@@ -44,7 +43,7 @@ std::string profileText(const char* valueName, const char* defaultText)
 {
     platform::RegistryKey key;
     platform::RegValue value;
-    if (platform::RegistryKey::open(platform::Hive::LocalMachine, kSettingsKey, key) == platform::RegStatus::Ok
+    if (platform::RegistryKey::open(platform::Hive::LocalMachine, platform::kProductKey, key) == platform::RegStatus::Ok
         && key.query(valueName ? valueName : "", value) == platform::RegStatus::Ok
         && (value.type == platform::RegType::String || value.type == platform::RegType::ExpandString))
         return value.text();
@@ -86,7 +85,7 @@ extern "C" int32_t myWriteProfileData32(void*, const char* valueName, uintptr_t 
 {
     return guardedExport(kErrorAccessDenied, [&] {
         platform::RegistryKey key;
-        const platform::RegStatus opened = platform::RegistryKey::open(platform::Hive::LocalMachine, kSettingsKey, key);
+        const platform::RegStatus opened = platform::RegistryKey::open(platform::Hive::LocalMachine, platform::kProductKey, key);
         if (opened != platform::RegStatus::Ok)
             return errorCode(opened);
         // The value is stored without its terminating zero.

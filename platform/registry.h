@@ -21,6 +21,26 @@ namespace platform {
 
 enum class Hive { CurrentUser, LocalMachine, ClassesRoot };
 
+/// Two texts joined at compile time: the key names below are built from one spelling each.
+template <size_t N, size_t M>
+struct JoinedKey {
+    char text[N + M - 1] = {};
+    constexpr JoinedKey(const char (&head)[N], const char (&tail)[M])
+    {
+        for (size_t i = 0; i + 1 < N; ++i)
+            text[i] = head[i];
+        for (size_t i = 0; i < M; ++i)
+            text[N - 1 + i] = tail[i];
+    }
+};
+
+/// The suite's key prefix below HKCU and HKLM, and its settings subkey below that prefix.
+inline constexpr char kProductKeyPrefix[] = "SOFTWARE\\KOVRA\\";
+inline constexpr char kProductSubkey[] = "TQLSTL2";
+inline constexpr JoinedKey kProductKeyText{kProductKeyPrefix, kProductSubkey};
+/// The suite's settings key: the prefix and the subkey.
+inline constexpr const char* kProductKey = kProductKeyText.text;
+
 /// The outcome of a registry operation.
 enum class RegStatus {
     Ok,

@@ -3,6 +3,8 @@
 // The real one is CUPS; tests install a recording spooler (platform/tests/support/recording_spooler.h).
 #pragma once
 
+#include "platform/registry.h"
+
 #include <chrono>
 #include <cstddef>
 #include <functional>
@@ -69,7 +71,8 @@ struct PrinterRecord {
 
 /// The machine hive's key of the records: one value a printer name, holding the queue and the
 /// driver (a multi-string), beside the setup's other machine settings.
-inline constexpr const char* kPrinterRecordKey = "SOFTWARE\\KOVRA\\TQLSTL2\\FaxQueues";
+inline constexpr JoinedKey kPrinterRecordKeyText{kProductKeyText.text, "\\FaxQueues"};
+inline constexpr const char* kPrinterRecordKey = kPrinterRecordKeyText.text;
 
 /// The recorded queues in the order they were recorded; none when the hive holds none or cannot
 /// be read.

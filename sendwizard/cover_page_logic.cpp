@@ -122,7 +122,7 @@ void CPPSelectCoverLogic::OnInitDialog()
 
 void CPPSelectCoverLogic::OnSetActive()
 {
-    const std::string folder = CoverFolderOfValue(GetCoverFolderSetting());
+    const std::string folder = GetCoverFolder();
     if (folder == m_strFolder && !m_Sheet.GetRelistFlag())
         return;
     const std::string previous = m_nSelection >= 0 ? m_Files[static_cast<size_t>(m_nSelection)] : std::string();

@@ -51,7 +51,7 @@ public:
 
     /// First set-up: the re-list flag is set, the attach choice applied, the changed mark set.
     void OnInitDialog();
-    /// Reads the cover folder (GetCoverFolderSetting: made on first use) and relists it when it
+    /// Reads the cover folder (GetCoverFolder: made on first use) and relists it when it
     /// changed or the sheet's re-list flag is set.
     void OnSetActive();
     /// False (after STRING 2000) while a cover is to be attached but none is selected; otherwise

@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr const char* kUserKey = "SOFTWARE\\KOVRA\\";
-constexpr const char* kSubkey = "TQLSTL2";
 constexpr const char* kPathValue = "DocuinfoPath";
 
 // Leading decimal digits with an optional sign, as signed or unsigned text, cut to 32 bits.
@@ -27,11 +25,11 @@ std::string Key(size_t i, const char* name) { return std::to_string(i) + "-" + n
 
 std::string FolderInfoPath(const std::string& strJobFolder)
 {
-    const CRegistryHelper user(HKEY_CURRENT_USER, kUserKey);
-    std::string path = user.ReadString(kSubkey, kPathValue, "");
+    const CRegistryHelper user(HKEY_CURRENT_USER, kProductKeyPrefix);
+    std::string path = user.ReadString(kProductSubkey, kPathValue, "");
     if (path.empty()) {
         path = strJobFolder + "folder.info";
-        user.WriteString(kSubkey, kPathValue, path);
+        user.WriteString(kProductSubkey, kPathValue, path);
     }
     return path;
 }

@@ -254,9 +254,7 @@ int DPD(void)
             books.removeRegularFile(file);
 
     // The cover sheet previews inside the cover sheet folder.
-    const std::string covers = platform::nativePath(
-        CRegistryHelper(HKEY_CURRENT_USER, kProductKeyPrefix).ReadString(kProductSubkey, "CvrFile", ""));
-    if (const std::string work = CoverWorkFolderOf(covers); !work.empty()) {
+    if (const std::string work = CoverWorkFolderOf(ReadCoverFolder()); !work.empty()) {
         const platform::HeldFolder parent = FolderOfValue(platform::parentPath(work));
         const std::string name = platform::fileNameOf(work);
         if (const platform::HeldFolder folder = parent.child(name); folder.valid()) {

@@ -2,6 +2,7 @@
 // the tools and the dispatch of the page view's mouse work.
 #include "viewer/annotation_layer.h"
 
+#include "common/resource_locale.h"
 
 #include <QtGui/QPainter>
 #include <QtGui/QPen>
@@ -18,7 +19,7 @@ enum class ClipboardRead { kNotOpened, kRefused, kRead };
 ClipboardRead ReadAnnotation(IAnnotationView& view, CAnnotationItem& scratch, std::pair<int, int> pageSize)
 {
     if (!view.Clipboard().Open()) {
-        view.Prompter().MessageBox("Clipboard cannot be opened.", kViewerTitle, MB_ICONEXCLAMATION);
+        view.Prompter().MessageBox(LoadResourceString(IDS_CLIPBOARD_NOT_OPENED), LoadResourceString(IDS_TOOL_CAPTION), MB_ICONEXCLAMATION);
         return ClipboardRead::kNotOpened;
     }
     const std::optional<std::vector<uint8_t>> block = view.Clipboard().Annotation();
@@ -274,7 +275,7 @@ bool CAnnotationLayer::Paste()
     const ClipboardRead read = ReadAnnotation(m_view, item, size);
     if (read != ClipboardRead::kRead) {
         if (read == ClipboardRead::kRefused)
-            m_view.Prompter().MessageBox("Clipboard size is too large.", kViewerTitle, MB_ICONEXCLAMATION);
+            m_view.Prompter().MessageBox(LoadResourceString(IDS_CLIPBOARD_TOO_LARGE), LoadResourceString(IDS_TOOL_CAPTION), MB_ICONEXCLAMATION);
         return false;
     }
     // To the page's top-left corner, in the frame of the page as it is shown now.

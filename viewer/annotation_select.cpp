@@ -2,6 +2,8 @@
 // clipboard and property commands, z-order, and the page view's annotation command rules.
 #include "viewer/annotation_layer.h"
 
+#include "common/resource_locale.h"
+
 #include <algorithm>
 #include <array>
 
@@ -203,7 +205,7 @@ void CAnnotationLayer::Select(int index)
     if (old >= 0 && old < count)
         InvalidateItem(*m_items[static_cast<size_t>(old)]);
     state.SetSelected(index);
-    std::string status = kStatusHelp;
+    std::string status = LoadResourceString(IDS_STATUS_HELP);
     if (index >= 0 && index < count) {
         const CAnnotationItem& item = *m_items[static_cast<size_t>(index)];
         InvalidateItem(item);

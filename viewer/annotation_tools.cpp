@@ -2,6 +2,7 @@
 // strokes, texts written in place, text read from a file, and stamps.
 #include "viewer/annotation_layer.h"
 
+#include "common/resource_locale.h"
 #include "imaging/device_context.h"
 #include "imaging/gui_session.h"
 #include "platform/files.h"
@@ -21,7 +22,6 @@ namespace viewer {
 
 namespace {
 
-constexpr const char* kTextFileTitle = "Select text file";
 constexpr const char* kTextFileFilter = "Text File (*.TXT)|*.TXT|All Files (*.*)|*.*|";
 /// The most a copy-text item takes from its file.
 constexpr size_t kTextFileLimit = 65536;
@@ -92,16 +92,16 @@ TextFileError ReadTextFile(const std::string& path, std::string& text)
     return TextFileError::None;
 }
 
-const char* TextFileMessage(TextFileError error)
+std::string TextFileMessage(TextFileError error)
 {
     switch (error) {
-    case TextFileError::Open: return "Cannot open file";
-    case TextFileError::Memory: return "There is not enough memory";
-    case TextFileError::Read: return "Cannot read file";
-    case TextFileError::Empty: return "Incorrect file size";
+    case TextFileError::Open: return LoadResourceString(IDS_CANNOT_OPEN_FILE);
+    case TextFileError::Memory: return LoadResourceString(IDS_NOT_ENOUGH_MEMORY);
+    case TextFileError::Read: return LoadResourceString(IDS_CANNOT_READ_FILE);
+    case TextFileError::Empty: return LoadResourceString(IDS_INCORRECT_FILE_SIZE);
     case TextFileError::None: break;
     }
-    return "";
+    return {};
 }
 
 } // namespace
@@ -173,12 +173,12 @@ void CAnnotationLayer::CreateFromBand(int tool)
         break;
     case kAnnotTextFile: {
         const std::optional<std::string> path =
-            m_view.Dialogs().OpenFile(kTextFileTitle, kTextFileFilter, m_view.LastDirectory());
+            m_view.Dialogs().OpenFile(LoadResourceString(IDS_TEXT_FILE_TITLE), kTextFileFilter, m_view.LastDirectory());
         if (!path)
             return;
         const TextFileError error = ReadTextFile(*path, item->text);
         if (error != TextFileError::None) {
-            m_view.Prompter().MessageBox(TextFileMessage(error), kTextFileTitle, MB_OK | MB_ICONEXCLAMATION);
+            m_view.Prompter().MessageBox(TextFileMessage(error), LoadResourceString(IDS_TEXT_FILE_TITLE), MB_OK | MB_ICONEXCLAMATION);
             return;
         }
         item->font = defaults.copyTextFont;

@@ -8,12 +8,16 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <utility>
 
 namespace viewer {
 
 namespace {
 
 int16_t lastError() { return PageFileGetLastError(); }
+
+// The file of the library message that ShowPageFileError shows on this thread; null between them.
+thread_local const std::string* shownAbout = nullptr;
 
 // The path as the file system knows it, for telling a link file already visited.
 std::string canonical(const std::string& path)
@@ -260,16 +264,19 @@ std::string NamingFile(const std::string& text, const std::string& path)
     return path.empty() ? text : text + "\n\n" + path;
 }
 
-std::string PageFileMessageText(const char* text, const void* owner)
+std::string PageFileMessageText(const char* text)
 {
     const std::string said = text ? text : "";
-    return owner ? NamingFile(said, static_cast<const CPageFileSubject*>(owner)->strPath) : said;
+    return shownAbout ? NamingFile(said, *shownAbout) : said;
 }
 
 void ShowPageFileError(int code, const std::string& path)
 {
-    CPageFileSubject subject{path};
-    PageFileShowError(path.empty() ? nullptr : &subject, nullptr, code);
+    // The library calls the message box on this thread before it returns; its owner stays the
+    // library's own business.
+    const std::string* const outer = std::exchange(shownAbout, &path);
+    PageFileShowError(nullptr, nullptr, code);
+    shownAbout = outer;
 }
 
 bool IsLinkFileName(const std::string& path)

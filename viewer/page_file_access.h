@@ -45,16 +45,11 @@ private:
     bool& m_busy;
 };
 
-/// What a library message is about: handed to PageFileShowError as its owner, so that the
-/// program's message box can name the file (PageFileMessageText).
-struct CPageFileSubject {
-    std::string strPath;
-};
 /// A message's text with the file it is about on a line below it (nothing added without a path).
 std::string NamingFile(const std::string& text, const std::string& path);
-/// The text a library message box shows: the library's text, naming the file of its owner (a
-/// CPageFileSubject, or null for none).
-std::string PageFileMessageText(const char* text, const void* owner);
+/// The text a library message box shows: the library's text, naming the file that the message
+/// ShowPageFileError shows on this thread is about (nothing added for any other message).
+std::string PageFileMessageText(const char* text);
 /// Shows the library's message for code about the file at path.
 void ShowPageFileError(int code, const std::string& path);
 

@@ -1,5 +1,6 @@
 #include "viewer/tilt_tool.h"
 
+#include "common/resource_locale.h"
 #include "viewer/tilt_detect.h"
 #include "viewer/viewer_document.h"
 
@@ -285,7 +286,7 @@ void CTiltTool::Correct(std::optional<std::pair<int, int>> direction)
     }
     m_view.SetWaitCursor(false);
     if (!result)
-        m_view.Prompter().MessageBox("Tilt cannot be detected.", kViewerTitle, MB_ICONEXCLAMATION);
+        m_view.Prompter().MessageBox(LoadResourceString(IDS_TILT_NOT_FOUND), LoadResourceString(IDS_TOOL_CAPTION), MB_ICONEXCLAMATION);
     Discard(false);
 }
 

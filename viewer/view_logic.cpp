@@ -1,6 +1,7 @@
 #include "viewer/view_logic.h"
 
 #include "common/registry_helper.h"
+#include "common/resource_locale.h"
 #include "imaging/page_proportions.h"
 #include "platform/registry.h"
 
@@ -169,7 +170,8 @@ std::string SizePaneText(int width, int height)
 
 std::string FrameCaption(const std::string& documentTitle)
 {
-    return documentTitle.empty() ? std::string(kViewerTitle) : documentTitle + " - " + kViewerTitle;
+    const std::string title = LoadResourceString(IDS_APP_TITLE);
+    return documentTitle.empty() ? title : documentTitle + " - " + title;
 }
 
 std::string FitPaneText(bool fit) { return fit ? "Size adjustment" : ""; }

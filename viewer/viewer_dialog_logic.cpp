@@ -200,7 +200,7 @@ CSettingsLogic::CSettingsLogic(int adjust, int lines, int readOption, intptr_t a
 bool CSettingsLogic::Accept(IPrompter& prompter) const
 {
     if (m_nLines < 1 || m_nLines > 4) {
-        prompter.MessageBox("Line numbers exceed range.", kViewerTitle, MB_OK);
+        prompter.MessageBox(LoadResourceString(IDS_LINE_OUT_OF_RANGE), LoadResourceString(IDS_APP_TITLE), MB_OK);
         return false;
     }
     return true;
@@ -211,7 +211,7 @@ bool CSettingsLogic::Accept(IPrompter& prompter) const
 bool CPageJumpLogic::Accept(IPrompter& prompter) const
 {
     if (m_nValue <= 0 || m_nValue > m_nCount) {
-        prompter.MessageBox("Page settings exceed range", kViewerTitle, MB_OK);
+        prompter.MessageBox(LoadResourceString(IDS_PAGE_OUT_OF_RANGE), LoadResourceString(IDS_APP_TITLE), MB_OK);
         return false;
     }
     return true;
@@ -244,7 +244,7 @@ void CTiltCorrectionLogic::ManualCorrection()
 {
     const auto line = m_tool.ReferenceLine();
     if (!line) {
-        m_prompter.MessageBox("Please drag and correct tilt.", kViewerTitle, MB_ICONEXCLAMATION);
+        m_prompter.MessageBox(LoadResourceString(IDS_DRAG_TILT_LINE), LoadResourceString(IDS_TOOL_CAPTION), MB_ICONEXCLAMATION);
         return;
     }
     const auto [width, height] = m_tool.PageSize();
@@ -268,7 +268,7 @@ CLineStyleLogic::CLineStyleLogic(int width, uint32_t colour)
 bool CLineStyleLogic::Accept(IPrompter& prompter) const
 {
     if (m_nWidth < 1 || m_nWidth > 32) {
-        prompter.MessageBox("Please enter an integer between 1 and 32.", kViewerTitle, MB_ICONEXCLAMATION);
+        prompter.MessageBox(LoadResourceString(IDS_STAMP_SIZE_RANGE), LoadResourceString(IDS_APP_TITLE), MB_ICONEXCLAMATION);
         return false;
     }
     return true;

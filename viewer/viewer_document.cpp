@@ -96,12 +96,12 @@ bool CheckFileToOpen(const std::string& path, IPrompter& prompter, const std::st
 {
     const int32_t file = PageFileOpen(path.c_str(), nullptr, PF_OPEN_READ);
     if (file == -1) {
-        prompter.MessageBox("Cannot open file", caption, MB_ICONEXCLAMATION);
+        prompter.MessageBox(LoadResourceString(IDS_CANNOT_OPEN_FILE), caption, MB_ICONEXCLAMATION);
         return false;
     }
     PageFileClose(file);
     if (!IsOpenableExtension(path)) {
-        prompter.MessageBox("This file format is not supported", caption, MB_ICONWARNING);
+        prompter.MessageBox(LoadResourceString(IDS_FORMAT_NOT_SUPPORTED), caption, MB_ICONWARNING);
         return false;
     }
     return true;
@@ -233,7 +233,7 @@ void CTqlVwTLDoc::ShowError(int code, const std::string& path)
     }
 }
 
-void CTqlVwTLDoc::Message(const std::string& text, unsigned flags) { m_prompter.MessageBox(text, kViewerTitle, flags); }
+void CTqlVwTLDoc::Message(const std::string& text, unsigned flags) { m_prompter.MessageBox(text, LoadResourceString(IDS_APP_TITLE), flags); }
 
 bool CTqlVwTLDoc::OnNewDocument()
 {
@@ -257,9 +257,9 @@ int16_t CTqlVwTLDoc::LoadInto(const std::string& path, CPageImageArray& pages, C
 {
     // The wait cursor and the status text show before anything is read, a conversion included.
     m_frame.SetWaitCursor(true);
-    m_frame.SetStatusText(0, kStatusProcessing);
+    m_frame.SetStatusText(0, LoadResourceString(IDS_STATUS_PROCESSING));
     const int16_t code = ReadInto(path, pages, file, type);
-    m_frame.SetStatusText(0, kStatusHelp);
+    m_frame.SetStatusText(0, LoadResourceString(IDS_STATUS_HELP));
     m_frame.SetWaitCursor(false);
     return code;
 }
@@ -408,7 +408,7 @@ void CTqlVwTLDoc::RegisterSend(const std::string& path)
     if (message != 0)
         platform::broadcastMessage(message, kSaveAnnounceStart, 0);
     if (!SendListHas(path)
-        && m_prompter.MessageBox("Do you want to register saved file in sending document folder?", kViewerTitle,
+        && m_prompter.MessageBox(LoadResourceString(IDS_REGISTER_SAVED), LoadResourceString(IDS_APP_TITLE),
                                  MB_OKCANCEL | MB_ICONQUESTION)
                == IDOK) {
         const std::string list = m_app.installDir + "send.lnk";
@@ -427,12 +427,12 @@ void CTqlVwTLDoc::RegisterSend(const std::string& path)
 bool CTqlVwTLDoc::OnSaveDocument(const std::string& path)
 {
     if (IsLinkFileName(path)) {
-        Message("Saving Document Link File (*.LNK, *.TQS) is not supported.", MB_ICONINFORMATION);
+        Message(LoadResourceString(IDS_LINK_NOT_SAVED), MB_ICONINFORMATION);
         return false;
     }
     if (m_pages.empty())
         return false;
-    m_frame.SetStatusText(0, kStatusProcessing);
+    m_frame.SetStatusText(0, LoadResourceString(IDS_STATUS_PROCESSING));
     const int current = CurrentPage();
     CFileFormat format{m_nType, m_nCompression};
     int first = 0, end = PageCount();
@@ -447,7 +447,7 @@ bool CTqlVwTLDoc::OnSaveDocument(const std::string& path)
         first = current;
         end = current + 1;
     } else if (isSinglePageType(format.type)) {
-        if (m_prompter.MessageBox("Do you want to change file format to that multi-page can be saved.", kViewerTitle,
+        if (m_prompter.MessageBox(LoadResourceString(IDS_CHANGE_TO_MULTIPAGE), LoadResourceString(IDS_APP_TITLE),
                                   MB_OKCANCEL | MB_ICONQUESTION)
             == IDOK) {
             if (const auto chosen = m_frame.ChangeFileFormat()) {
@@ -458,7 +458,7 @@ bool CTqlVwTLDoc::OnSaveDocument(const std::string& path)
                 end = 1;
             }
         } else {
-            Message("Save current page.", MB_ICONINFORMATION);
+            Message(LoadResourceString(IDS_SAVE_CURRENT_PAGE), MB_ICONINFORMATION);
             first = current;
             end = current + 1;
         }
@@ -487,7 +487,7 @@ bool CTqlVwTLDoc::OnSaveDocument(const std::string& path)
         code = WritePages(bitmaps, path, format.type, format.compression, m_app.readOption, m_app.appValue,
                           m_app.busy);
     }
-    m_frame.SetStatusText(0, kStatusHelp);
+    m_frame.SetStatusText(0, LoadResourceString(IDS_STATUS_HELP));
     if (code != PF_OK) {
         ShowError(code, path);
         return false;
@@ -533,10 +533,10 @@ bool CTqlVwTLDoc::SaveModified()
         m_bModified = false;
         return true;
     }
-    std::string text = "Do you want to save the changes to ";
-    text += m_strPath.empty() ? std::string("Untitled") : m_strPath;
-    text += "?";
-    const int answer = m_prompter.MessageBox(text, kViewerTitle, MB_YESNOCANCEL | MB_ICONQUESTION);
+    std::string text = LoadResourceString(IDS_SAVE_CHANGES);
+    if (const size_t at = text.find("%1"); at != std::string::npos)
+        text.replace(at, 2, m_strPath.empty() ? LoadResourceString(IDS_UNTITLED) : m_strPath);
+    const int answer = m_prompter.MessageBox(text, LoadResourceString(IDS_APP_TITLE), MB_YESNOCANCEL | MB_ICONQUESTION);
     if (answer == IDCANCEL)
         return false;
     if (answer == IDYES) {
@@ -572,8 +572,8 @@ bool CTqlVwTLDoc::SaveAs()
 
 bool CTqlVwTLDoc::InsertFromFile(bool insert)
 {
-    const auto path = m_frame.OpenFile(insert ? "Insert from files" : "Add from files", kOpenFilter, m_app.lastDir);
-    if (!path || !CheckFileToOpen(*path, m_prompter, kViewerTitle))
+    const auto path = m_frame.OpenFile(LoadResourceString(insert ? IDS_INSERT_TITLE : IDS_ADD_TITLE), kOpenFilter, m_app.lastDir);
+    if (!path || !CheckFileToOpen(*path, m_prompter, LoadResourceString(IDS_APP_TITLE)))
         return false;
     CPageImageArray pages;
     CLoadedFile file;
@@ -605,7 +605,7 @@ bool CTqlVwTLDoc::InsertFromFile(bool insert)
 void CTqlVwTLDoc::CopyPage()
 {
     if (!m_clipboard.Open()) {
-        m_prompter.MessageBox("Clipboard cannot be opened.", kViewerTitle, MB_ICONEXCLAMATION);
+        m_prompter.MessageBox(LoadResourceString(IDS_CLIPBOARD_NOT_OPENED), LoadResourceString(IDS_APP_TITLE), MB_ICONEXCLAMATION);
         return;
     }
     m_clipboard.SetImage(m_pages[static_cast<size_t>(CurrentPage())]->Bitmap());
@@ -630,13 +630,13 @@ void CTqlVwTLDoc::DeletePage()
 void CTqlVwTLDoc::PastePage(bool atEnd)
 {
     if (!m_clipboard.Open()) {
-        m_prompter.MessageBox("Clipboard cannot be opened.", kViewerTitle, MB_ICONEXCLAMATION);
+        m_prompter.MessageBox(LoadResourceString(IDS_CLIPBOARD_NOT_OPENED), LoadResourceString(IDS_APP_TITLE), MB_ICONEXCLAMATION);
         return;
     }
     const std::optional<QImage> image = m_clipboard.Image();
     const IKHANDLE page = image ? qelta::imaging::pageOfImage(*image) : 0;
     if (page == 0) {
-        m_prompter.MessageBox("There is no data in ClipBoard.", kViewerTitle, MB_ICONEXCLAMATION);
+        m_prompter.MessageBox(LoadResourceString(IDS_CLIPBOARD_EMPTY), LoadResourceString(IDS_APP_TITLE), MB_ICONEXCLAMATION);
         return;
     }
     const int at = atEnd ? PageCount() : CurrentPage();

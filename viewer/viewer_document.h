@@ -272,15 +272,38 @@ struct CViewerAppValues {
 /// The registered message that announces a save to the user's programs, and its two wParams.
 inline constexpr const char* kSaveAnnounceMessage = "VELMORA for Windows";
 inline constexpr uint32_t kSaveAnnounceStart = 120, kSaveAnnounceEnd = 121;
-/// The application title, the caption of the document's messages.
-inline constexpr const char* kViewerTitle = "Qelta Viewer";
-inline constexpr const char* kStatusProcessing = "Processing ...";
-inline constexpr const char* kStatusHelp = "Press F1 to display Help.";
 /// Texts of the viewer's string table.
 enum ViewerString : uint32_t {
+    IDS_APP_TITLE = 57344, ///< the application title, the caption of the document's and dialogs' messages
+    IDS_STATUS_HELP = 57345,
+    IDS_STATUS_PROCESSING = 59403,
+    IDS_TOOL_CAPTION = 60012, ///< the caption of the tools' messages (clipboard, tilt)
+    IDS_TEXT_FILE_TITLE = 60016,
+    IDS_CANNOT_OPEN_FILE = 60068,
+    IDS_PAGE_OUT_OF_RANGE = 60073,
+    IDS_NOT_ENOUGH_MEMORY = 60074,
+    IDS_CANNOT_READ_FILE = 60075,
+    IDS_INCORRECT_FILE_SIZE = 60076,
+    IDS_CLIPBOARD_NOT_OPENED = 60080,
+    IDS_CLIPBOARD_TOO_LARGE = 60081,
+    IDS_TILT_NOT_FOUND = 60082,
+    IDS_DRAG_TILT_LINE = 60083,
+    IDS_LINE_OUT_OF_RANGE = 60087,
     IDS_FILE_CHANGED_ON_DISK = 60090,
     IDS_LINK_FILES_REPEAT = 60091,
     IDS_LINK_FILES_TOO_DEEP = 60092,
+    IDS_FORMAT_NOT_SUPPORTED = 60093,
+    IDS_OPEN_TITLE = 60094,
+    IDS_INSERT_TITLE = 60095,
+    IDS_ADD_TITLE = 60096,
+    IDS_REGISTER_SAVED = 60097,
+    IDS_LINK_NOT_SAVED = 60098,
+    IDS_CHANGE_TO_MULTIPAGE = 60099,
+    IDS_SAVE_CURRENT_PAGE = 60100,
+    IDS_CLIPBOARD_EMPTY = 60101,
+    IDS_SAVE_CHANGES = 60102, ///< "%1": the document's path, or IDS_UNTITLED
+    IDS_UNTITLED = 60103,
+    IDS_STAMP_SIZE_RANGE = 60104,
 };
 
 /// At a viewer's start: removes the private temporary folders of viewers that were killed, and

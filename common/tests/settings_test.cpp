@@ -314,7 +314,7 @@ TEST(UserFolders, AStartUnderAnotherUserChangesNothingInTheHome)
                         if (user.WriteString(kProductSubkey, "HeaderUserName", "root"))
                             return 2;
                         GetPhoneBookDirectory();
-                        GetCoverFolderSetting();
+                        GetCoverFolder();
                         return 0;
                     }),
               0);

@@ -80,10 +80,8 @@ CoverFolders ReadCoverFolders()
 {
     CoverFolders folders;
     // The folder the send wizard lists (made on first use), so that a new sheet is offered there.
-    const std::string cover = GetCoverFolderSetting();
-    if (!cover.empty())
-        folders.coverFolder = platform::nativePath(cover);
-    else
+    folders.coverFolder = GetCoverFolder();
+    if (folders.coverFolder.empty())
         folders.coverFolder = platform::knownFolder(platform::KnownFolder::Documents).value_or(platform::homeDirectory());
     const std::string install =
         CRegistryHelper(HKEY_LOCAL_MACHINE, kProductKeyPrefix).ReadString(kProductSubkey, "TQL Directory", "");

@@ -57,7 +57,7 @@ bool NotifyCoverSheetSaved(uint32_t wParam);
 
 /// Where the commands open and save.
 struct CoverFolders {
-    std::string coverFolder; ///< "CvrFile" (GetCoverFolderSetting), else the documents folder
+    std::string coverFolder; ///< GetCoverFolder, else the documents folder
     std::string openFolder;  ///< "TQL Directory" (else the install folder) + "/CvrFiles"
 };
 /// The folders as the settings name them now.

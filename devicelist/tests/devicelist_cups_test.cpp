@@ -10,9 +10,6 @@
 #include <cups/cups.h>
 
 #include <algorithm>
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
@@ -78,16 +75,10 @@ TEST_F(DeviceListCups, AQueueIsListedWithItsModelAndLocationUntilItIsRemoved)
 TEST_F(DeviceListCups, AServerThatNeverAnswersFailsTheListingInTime)
 {
     // A listener that takes the connection and says nothing.
-    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int port = 0;
+    const int s = qelta::test::listenOnLoopback(4, port);
     ASSERT_GE(s, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof addr;
-    ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-    ASSERT_EQ(::listen(s, 4), 0);
-    ASSERT_EQ(::getsockname(s, reinterpret_cast<sockaddr*>(&addr), &length), 0);
-    const std::string silent = "127.0.0.1:" + std::to_string(ntohs(addr.sin_port));
+    const std::string silent = "127.0.0.1:" + std::to_string(port);
     cupsSetServer(silent.c_str());
 
     const auto started = std::chrono::steady_clock::now();

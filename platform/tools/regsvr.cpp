@@ -8,7 +8,6 @@
 //                          not the folder they were loaded from
 //   --default NAME=VALUE   the machine setting NAME (text) takes VALUE when it has no value yet; a
 //                          value there already, the user's or an earlier install's, is kept
-#include "common/registry_helper.h"
 #include "platform/com.h"
 #include "platform/library.h"
 #include "platform/registry.h"
@@ -36,7 +35,7 @@ int usage(const char* program)
 bool writeDefaultSetting(const std::string& name, const std::string& value)
 {
     platform::RegistryKey key;
-    if (platform::RegistryKey::create(platform::Hive::LocalMachine, std::string(kProductKeyPrefix) + kProductSubkey, key)
+    if (platform::RegistryKey::create(platform::Hive::LocalMachine, platform::kProductKey, key)
         != platform::RegStatus::Ok)
         return false;
     return key.update(name, [&](const platform::RegValue* current) -> std::optional<platform::RegValue> {

@@ -4,8 +4,10 @@
 #include "common/data_folders.h"
 #include "common/prompter.h"
 #include "common/registry_helper.h"
+#include "cover/editor/file_commands.h"
 #include "jobbuilder/tests/support/job_test_support.h"
 #include "platform/files.h"
+#include "platform/library.h"
 #include "platform/system_info.h"
 #include "platform/tests/support/recording_spooler.h"
 #include "platform/tests/support/test_support.h"
@@ -131,6 +133,56 @@ TEST(CoverFolder, AValueEndingInASlashNamesItselfAnyOtherItsParent)
     };
     for (const auto& c : cases)
         EXPECT_EQ(CoverFolderOfValue(c.value), c.folder) << c.value;
+}
+
+// Every form of the setting names one folder, and the cover page, the cover sheet editor and the
+// driver setup's removal of the previews all take that one.
+TEST_F(Pages, TheCoverPageTheEditorAndTheRemovalTakeOneCoverFolder)
+{
+    const auto setup = platform::Library::loadPath(DRIVERSETUPNT_PATH);
+    ASSERT_TRUE(setup) << platform::Library::lastError();
+    const auto DPD = reinterpret_cast<int (*)()>(setup->symbol("DPD"));
+    ASSERT_TRUE(DPD);
+    SetMachine("TQL Directory", root.path() + "/install/");
+    const std::string d = root.path();
+    char base[kMaxPathBytes] = {};
+    ASSERT_EQ(GetDataBaseFolder(base, sizeof base), 1);
+    const std::string covers = d + "/covers/", fresh = std::string(base) + "/qelta/cvrfile/";
+    const struct {
+        std::string value, folder;
+    } rows[] = {
+        {covers, covers},
+        {covers + "Sales.TQC", covers},
+        {d + "/covers", d + "/"},
+        {d + "//covers//Sales.TQC", covers},
+        {d + "\\covers\\", covers},
+        {d + "\\covers\\Sales.TQC", covers},
+        {"", fresh}, // the default, stored by the first user
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE("CvrFile=" + row.value);
+        for (const std::string& folder : {covers, d + "/", fresh})
+            writeTextFile(folder + "TMP/Sales.TQC.TIF", "picture");
+        writeTextFile(covers + "Sales.TQC", kCoverText);
+        writeTextFile(covers + "Office.fdr", "");
+        SetUser("CvrFile", row.value);
+
+        CPPSelectCoverLogic page(sheet, prompter);
+        page.OnInitDialog();
+        page.OnSetActive();
+        EXPECT_EQ(page.GetFolder(), row.folder) << "the cover page";
+        EXPECT_EQ(page.Files(), row.folder == covers ? std::vector<std::string>{"Sales.TQC"} : std::vector<std::string>{});
+
+        const cvr::CoverFolders editor = cvr::ReadCoverFolders();
+        EXPECT_EQ(editor.coverFolder, row.folder) << "the editor's Save As";
+        EXPECT_EQ(cvr::ListCoverFolderLists(editor.coverFolder).files.size(), row.folder == covers ? 2u : 1u);
+
+        writeTextFile(d + "/install/prname.ini", "[Printer]\nNum=0\n");
+        EXPECT_EQ(DPD(), 0);
+        for (const std::string& folder : {covers, d + "/", fresh})
+            EXPECT_EQ(std::filesystem::exists(folder + "TMP"), folder != row.folder) << "the removal in " << folder;
+        EXPECT_TRUE(platform::pathExists(covers + "Sales.TQC"));
+    }
 }
 
 TEST_F(Pages, CoverFolderComesFromTheUserThenTheMachineElseTheDefault)

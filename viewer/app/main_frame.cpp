@@ -91,12 +91,12 @@ private:
 
 IPrompter* g_libraryPrompter = nullptr;
 
-// The library's messages; the viewer hands each one the file it is about as its owner.
-int32_t ShowLibraryMessage(void* owner, const char* caption, const char* text, int32_t code)
+// The library's messages, naming the file each one is about, in a warning box.
+int32_t ShowLibraryMessage(void*, const char* caption, const char* text, int32_t)
 {
-    return g_libraryPrompter ? g_libraryPrompter->MessageBox(PageFileMessageText(text, owner), caption ? caption : "",
-                                                             static_cast<unsigned>(code))
-                             : 0;
+    return g_libraryPrompter
+               ? g_libraryPrompter->MessageBox(PageFileMessageText(text), caption ? caption : "", MB_ICONWARNING)
+               : 0;
 }
 
 std::string MiscLine()
@@ -129,7 +129,7 @@ CMainFrame::CMainFrame(CViewerSettings& settings, IPrompter& prompter, int scree
     : CQtViewerDialogs(prompter, this), m_settings(settings), m_prompter(prompter), m_screenWidth(screenWidth)
 {
     setObjectName(QStringLiteral("TqlVwTLClass"));
-    setWindowTitle(QString::fromUtf8(kViewerTitle));
+    setWindowTitle(QString::fromStdString(LoadResourceString(IDS_APP_TITLE)));
     m_app.cmplJustify = settings.cmplJustify;
     m_app.cmplRow = settings.cmplRow;
     std::string install =
@@ -176,7 +176,7 @@ CMainFrame::CMainFrame(CViewerSettings& settings, IPrompter& prompter, int scree
             statusBar()->addPermanentWidget(pane);
         m_panes.push_back(pane);
     }
-    m_panes[0]->setText(QString::fromUtf8(kStatusHelp));
+    m_panes[0]->setText(QString::fromStdString(LoadResourceString(IDS_STATUS_HELP)));
     m_menus.SetAccelerators(FrameAccelerators());
     m_menus.Install(this);
     if (const auto state = ReadBarState())
@@ -353,8 +353,8 @@ void CMainFrame::setDisplayMode(int id)
 void CMainFrame::openFile()
 {
     m_pDoc->EndAnnotationEdit();
-    const auto path = OpenFile("Open files", kOpenFilter, m_app.lastDir);
-    if (!path || !CheckFileToOpen(*path, m_prompter, kViewerTitle) || !m_pDoc->SaveModified())
+    const auto path = OpenFile(LoadResourceString(IDS_OPEN_TITLE), kOpenFilter, m_app.lastDir);
+    if (!path || !CheckFileToOpen(*path, m_prompter, LoadResourceString(IDS_APP_TITLE)) || !m_pDoc->SaveModified())
         return;
     if (m_pDoc->OnOpenDocument(*path))
         m_app.lastDir = platform::parentPath(*path);
@@ -364,7 +364,7 @@ void CMainFrame::openFile()
 void CMainFrame::showHelp()
 {
     m_pDoc->EndAnnotationEdit();
-    OpenHelp(ProgramHelpFolder(), kHelpFile, kHelpContext, m_prompter, {{}, kViewerTitle}, m_helpOpener);
+    OpenHelp(ProgramHelpFolder(), kHelpFile, kHelpContext, m_prompter, {{}, LoadResourceString(IDS_APP_TITLE)}, m_helpOpener);
 }
 
 void CMainFrame::SetStatusText(int pane, const std::string& text)

@@ -205,7 +205,7 @@ void CTqlVwTLPageView::Rebuild(bool busy)
     if (page < 0 || page >= m_doc.PageCount())
         return;
     if (busy) {
-        m_frame.SetStatusText(0, kStatusProcessing);
+        m_frame.SetStatusText(0, LoadResourceString(IDS_STATUS_PROCESSING));
         m_frame.SetWaitCursor(true);
     }
     const CPageImage& source = *m_doc.Pages()[static_cast<size_t>(page)];
@@ -245,7 +245,7 @@ void CTqlVwTLPageView::Rebuild(bool busy)
     }
     m_image = std::move(image);
     if (busy) {
-        m_frame.SetStatusText(0, kStatusHelp);
+        m_frame.SetStatusText(0, LoadResourceString(IDS_STATUS_HELP));
         m_frame.SetWaitCursor(false);
     }
 }

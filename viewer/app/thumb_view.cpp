@@ -1,5 +1,6 @@
 #include "viewer/app/thumb_view.h"
 
+#include "common/resource_locale.h"
 #include "uiwidgets/control_name.h"
 #include "viewer/dialogs/viewer_texts.h"
 
@@ -128,7 +129,7 @@ void CTqlVwTLView::Relayout()
 
 void CTqlVwTLView::Rebuild()
 {
-    m_frame.SetStatusText(0, kStatusProcessing);
+    m_frame.SetStatusText(0, LoadResourceString(IDS_STATUS_PROCESSING));
     m_frame.SetWaitCursor(true);
     m_images.clear();
     for (const auto& page : m_doc.Pages()) {
@@ -139,7 +140,7 @@ void CTqlVwTLView::Rebuild()
         image->Rotate(90 * m_nTurns);
         m_images.push_back(std::move(image));
     }
-    m_frame.SetStatusText(0, kStatusHelp);
+    m_frame.SetStatusText(0, LoadResourceString(IDS_STATUS_HELP));
     m_frame.SetWaitCursor(false);
 }
 

@@ -737,7 +737,7 @@ int16_t CQtViewerDialogs::RunConversion(const std::function<int16_t(const Conver
     CDProgress progress(m_pParent);
     // The wait cursor of the load stays off the dialog, whose Cancel is meant to be pressed.
     QApplication::setOverrideCursor(Qt::ArrowCursor);
-    progress.Run(kStatusProcessing, 1, ConversionWorker, &job);
+    progress.Run(LoadResourceString(IDS_STATUS_PROCESSING), 1, ConversionWorker, &job);
     QApplication::restoreOverrideCursor();
     return job.code;
 }

@@ -368,9 +368,10 @@ TEST_F(PageViewerTest, TheProgramsMessageOfAFileThatCannotBeReadNamesTheFile)
         struct Recorder : IPrompter {
             std::vector<std::string>& texts;
             explicit Recorder(std::vector<std::string>& t) : texts(t) {}
-            int MessageBox(const std::string& text, const std::string&, unsigned) override
+            int MessageBox(const std::string& text, const std::string&, unsigned flags) override
             {
                 texts.push_back(text);
+                EXPECT_EQ(flags, static_cast<unsigned>(MB_ICONWARNING)) << "a warning with OK, whatever the code";
                 return IDOK;
             }
         } recorder(texts);
@@ -395,7 +396,7 @@ TEST_F(PageViewerTest, ALinkFileConvertsBehindTheProgressDialog)
     EXPECT_EQ(frame->Document().PageCount(), 100);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "the dialog closed with the conversion";
     EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the wait cursor is gone";
-    EXPECT_EQ(Pane(*frame, 0).toStdString(), kStatusHelp);
+    EXPECT_EQ(Pane(*frame, 0).toStdString(), "Press F1 to display Help.");
 }
 
 TEST_F(PageViewerTest, ClosingStoresTheWindowAndTheViewSettings)

@@ -208,9 +208,9 @@ TEST_F(ConversionTest, LinkFilesConvertUnderTheWaitCursorWithinTheirBounds)
             prompter.script = {{LoadResourceString(IDS_LINK_FILES_REPEAT) + "\n\n" + link, IDOK}};
         const bool opened = document.OnOpenDocument(link);
         EXPECT_TRUE(frame.waitingAtStart);
-        EXPECT_EQ(frame.statusAtStart, kStatusProcessing);
+        EXPECT_EQ(frame.statusAtStart, "Processing ...");
         EXPECT_FALSE(frame.waiting);
-        EXPECT_EQ(frame.status.back(), kStatusHelp);
+        EXPECT_EQ(frame.status.back(), "Press F1 to display Help.");
         EXPECT_FALSE(app.busy);
         EXPECT_EQ(opened, c.pages > 0);
         if (opened) {

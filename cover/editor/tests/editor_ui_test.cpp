@@ -82,7 +82,7 @@ struct Editor {
         writeTextFile(path, "[TQLCVR]\r\nFrames=2\r\nLang=0\r\n"
                             "Frame.1=StaticText,100,100,300,100,DejaVu Sans,40,400,0,0,0,0,Hello\r\n"
                             "Frame.2=DrawingFrame,600,600,200,200,0,2,0\r\n");
-        CRegistryHelper(HKEY_CURRENT_USER, kProductKeyPrefix).WriteString(kProductSubkey, "CvrFile", root.path() + "/covers");
+        CRegistryHelper(HKEY_CURRENT_USER, kProductKeyPrefix).WriteString(kProductSubkey, "CvrFile", root.path() + "/covers/");
         app = std::make_unique<CtqHeaderApp>(prompter, screen);
         std::unique_ptr<platform::Endpoint> endpoint;
         if (withEndpoint) {

@@ -39,7 +39,7 @@ struct Fixture {
     Fixture()
     {
         platform::createDirectories(covers);
-        CRegistryHelper(HKEY_CURRENT_USER, kProductKeyPrefix).WriteString(kProductSubkey, "CvrFile", covers);
+        CRegistryHelper(HKEY_CURRENT_USER, kProductKeyPrefix).WriteString(kProductSubkey, "CvrFile", covers + "/");
         doc.OnNewDocument();
     }
 };
@@ -79,7 +79,7 @@ TEST(CoverFileCommands, SaveAsAppendsToTheChosenListOnlyAfterTheSheetWasWritten)
         EXPECT_TRUE(platform::pathExists(target));
         ASSERT_EQ(f.prompter.fileQuestions.size(), 1u);
         const FileQuestion& q = f.prompter.fileQuestions[0];
-        EXPECT_EQ(q.strFolder, f.covers);
+        EXPECT_EQ(q.strFolder, f.covers + "/");
         EXPECT_EQ(q.nExtraListId, 1073);
         ASSERT_EQ(q.extraList.size(), 2u);
         EXPECT_EQ(q.extraList[0], "Do not store");
@@ -108,7 +108,7 @@ TEST(CoverFileCommands, InAFreshHomeSaveAsOpensInTheFolderTheWizardLists)
     EXPECT_TRUE(f.commands.SaveAs());
     ASSERT_EQ(f.prompter.fileQuestions.size(), 1u);
     EXPECT_EQ(f.prompter.fileQuestions[0].strFolder, folder);
-    EXPECT_EQ(CoverFolderOfValue(GetCoverFolderSetting()), folder);
+    EXPECT_EQ(GetCoverFolder(), folder);
     EXPECT_EQ(platform::listFiles(folder, "*.TQC"), std::vector<std::string>{"First.TQC"});
 }
 

@@ -1,5 +1,7 @@
 #include "devicelink/tests/support/test_device.h"
 
+#include "platform/tests/support/loopback.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -14,21 +16,14 @@ namespace qelta::test {
 
 namespace {
 
+// The loopback listener of the tests, its port as a port number; throws when none can be made.
 int loopbackListener(int backlog, uint16_t& port)
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int chosen = 0;
+    const int fd = listenOnLoopback(backlog, chosen);
     if (fd < 0)
-        throw std::runtime_error("socket");
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof a;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, backlog) != 0
-        || ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length) != 0) {
-        ::close(fd);
         throw std::runtime_error("listen");
-    }
-    port = ntohs(a.sin_port);
+    port = static_cast<uint16_t>(chosen);
     return fd;
 }
 

@@ -4,12 +4,9 @@
 #include "platform/files.h"
 #include "platform/library.h"
 
-#include <arpa/inet.h>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -144,23 +141,6 @@ std::string md5Hex(const std::string& bytes)
     return hex;
 }
 
-int listenOnLoopback(int backlog, int& port, int flags)
-{
-    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | flags, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof addr;
-    if (listener < 0 || ::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0
-        || ::listen(listener, backlog) != 0 || ::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &length) != 0) {
-        if (listener >= 0)
-            ::close(listener);
-        return -1;
-    }
-    port = ntohs(addr.sin_port);
-    return listener;
-}
-
 void SkipOrFailWithoutCups(const std::string& why)
 {
     if (runningInCi()) {
@@ -169,6 +149,5 @@ void SkipOrFailWithoutCups(const std::string& why)
     }
     GTEST_SKIP() << "no private CUPS server on this machine: " << why;
 }
-
 
 } // namespace qelta::test

@@ -1,6 +1,8 @@
 // Test helpers: every test runs against its own temporary state root.
 #pragma once
 
+#include "platform/tests/support/loopback.h"
+
 #include <functional>
 #include <string>
 
@@ -62,9 +64,5 @@ std::string md5Hex(const std::string& bytes);
 
 /// Path of a helper program built beside the test programs.
 std::string helperProgram(const std::string& name);
-
-/// A TCP socket (with the socket flags given, e.g. SOCK_NONBLOCK) listening on 127.0.0.1 at a port
-/// the system chose, which port receives; -1 (the socket closed) when none can be made.
-int listenOnLoopback(int backlog, int& port, int flags = 0);
 
 } // namespace qelta::test
