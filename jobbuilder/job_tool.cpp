@@ -159,7 +159,8 @@ HRESULT CQeltaJobTool::FlushJob()
             auto path = m_imaging ? ConvertBeforeSending(*m_imaging, m_conversion, request, m_job.m_strImagePath)
                                   : std::nullopt;
             if (!path)
-                return RefusedUnlessSaid("the page file " + platform::quotedName(m_job.m_strImagePath) + " cannot be converted");
+                return RefusedUnlessSaid("the page file " + platform::quotedName(m_job.m_strImagePath)
+                                         + " cannot be converted");
             converted.path = std::move(*path);
         }
 
@@ -358,8 +359,8 @@ HRESULT CQeltaJobTool::ConvertJobImage(BSTR bszSrcPath, BSTR bszDestPath, int32_
                                                 &message);
         if (result == 0)
             return S_OK;
-        return Refused("the page file " + platform::quotedName(source) + " cannot be converted to " + paper + " " + compression + " at "
-                       + std::to_string(dwXres) + " x " + std::to_string(dwYres)
+        return Refused("the page file " + platform::quotedName(source) + " cannot be converted to " + paper + " "
+                       + compression + " at " + std::to_string(dwXres) + " x " + std::to_string(dwYres)
                        + " dpi: the conversion library answered " + std::to_string(result)
                        + (message.empty() ? std::string() : " (" + message + ")"));
     });

@@ -95,8 +95,8 @@ std::string NoTempFile()
 {
     const std::string error = platform::systemErrorText(); // before anything else can change errno
     const auto folder = platform::knownFolder(platform::KnownFolder::Temp);
-    return "no temporary file can be made in " + (folder ? platform::quotedName(*folder) : std::string("the temporary folder")) + ": "
-        + error;
+    return "no temporary file can be made in "
+        + (folder ? platform::quotedName(*folder) : std::string("the temporary folder")) + ": " + error;
 }
 
 std::string PageOf(int page, const std::string& path)
@@ -124,7 +124,8 @@ int CPSMainuiLogic::BuildCoverImage(int i)
         if (text)
             WriteStepLog(kCreateJobDataLog, text);
         document->m_strImagePath.clear();
-        return Fail(ComponentFailure("the cover sheet " + platform::quotedName(document->m_strCoverPath) + " cannot be drawn"));
+        return Fail(
+            ComponentFailure("the cover sheet " + platform::quotedName(document->m_strCoverPath) + " cannot be drawn"));
     };
     platform::com::initializeThread();
     platform::com::takeErrorInfo(); // nothing of an earlier call
@@ -276,7 +277,8 @@ int CPSMainuiLogic::ConvertDocumentImage(int i)
     if (m_pJobTool->ConvertJobImage(source.get(), target.get(), GetPaperIndex(), compression,
                                     static_cast<uint32_t>(m_nXResolution), static_cast<uint32_t>(m_nYResolution))
         != S_OK)
-        return Fail(ComponentFailure("the pages of " + platform::quotedName(document->m_strImagePath) + " cannot be converted"));
+        return Fail(
+            ComponentFailure("the pages of " + platform::quotedName(document->m_strImagePath) + " cannot be converted"));
     files.KeepAll();
     if (!document->m_strLogImagePath.empty())
         platform::removeFile(document->m_strLogImagePath);
