@@ -10,6 +10,9 @@
 
 /// The classic path buffer size the folder helpers fill.
 inline constexpr size_t kMaxPathBytes = 260;
+/// A buffer that takes any path the system opens (PATH_MAX), for a path handed back through a
+/// sized buffer: a book in a long phone book folder is then opened where it is, not at a cut path.
+inline constexpr size_t kWholePathBytes = 4096;
 
 /// Shell folder identifiers the base folder chain asks for.
 enum : int {

@@ -17,12 +17,9 @@ std::string CRegistryHelper::ReadString(std::string_view subkey, std::string_vie
     platform::RegistryKey key;
     platform::RegValue value;
     if (platform::RegistryKey::open(m_hRootKey, m_strKeyPrefix + std::string(subkey), key) != platform::RegStatus::Ok
-        || key.query(cutName(valueName), value) != platform::RegStatus::Ok || value.data.size() > kReadBufferBytes)
+        || key.query(cutName(valueName), value) != platform::RegStatus::Ok)
         return std::string(defaultValue);
-    std::string text = value.text();
-    if (text.size() >= kReadBufferBytes) // no room left for the terminator
-        return std::string(defaultValue);
-    return text;
+    return value.text();
 }
 
 int CRegistryHelper::WriteString(std::string_view subkey, std::string_view valueName, std::string_view value) const

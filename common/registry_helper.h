@@ -22,8 +22,8 @@ class CRegistryHelper {
 public:
     CRegistryHelper(HKEY rootKey, std::string keyPrefix);
 
-    /// The value's data as text (up to its first NUL, whatever its type), or the default when the key
-    /// or value is missing or the text does not fit the 260-byte read buffer with its terminator.
+    /// The value's data as text (up to its first NUL, whatever its type), read whole however long it
+    /// is, or the default when the key or value is missing.
     std::string ReadString(std::string_view subkey, std::string_view valueName, std::string_view defaultValue) const;
 
     /// Stores text as a string value with its terminating NUL, creating the key when missing. 1 or 0.
@@ -35,8 +35,6 @@ public:
     /// Stores a 32-bit number value, creating the key when missing. 1 or 0.
     int WriteDword(std::string_view subkey, std::string_view valueName, uint32_t value) const;
 
-    /// Size of the buffer a read fills, terminator included.
-    static constexpr size_t kReadBufferBytes = 260;
     /// Longest value name passed to the registry.
     static constexpr size_t kMaxValueName = 255;
 

@@ -3,6 +3,7 @@
 #include "platform/com.h"
 #include "platform/files.h"
 #include "platform/known_folders.h"
+#include "platform/text.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -27,9 +28,9 @@ public:
         for (const auto& path : m_paths)
             ::unlink(path.c_str());
     }
-    std::optional<std::string> Make(const std::string& folder, const char* suffix = "")
+    std::optional<std::string> Make(const std::string& folder, const char* suffix, std::error_code& error)
     {
-        auto path = platform::createTempFile(folder, "FAX", suffix);
+        auto path = platform::createTempFile(folder, "FAX", suffix, &error);
         if (path)
             m_paths.push_back(*path);
         return path;
@@ -48,16 +49,22 @@ std::nullopt_t Refuse(const std::string& reason)
     return std::nullopt;
 }
 
-std::string PageOf(int page, const std::string& path) { return "page " + std::to_string(page + 1) + " of " + path; }
+std::string PageOf(int page, const std::string& path)
+{
+    return "page " + std::to_string(page + 1) + " of " + platform::quotedName(path);
+}
+
+std::string Named(const std::string& name) { return platform::quotedName(name); }
 
 // Moves a file over another. When both names are already one file, only the source name goes.
-bool moveFile(const std::string& from, const std::string& to)
+// 0, or the errno of the call that failed.
+int moveFile(const std::string& from, const std::string& to)
 {
     if (::rename(from.c_str(), to.c_str()) != 0)
-        return false;
+        return errno;
     if (::unlink(from.c_str()) != 0 && errno != ENOENT)
-        return false;
-    return true;
+        return errno;
+    return 0;
 }
 
 } // namespace
@@ -104,7 +111,7 @@ bool CConversionBinding::Load()
     auto combine = library->function<SENDCONVLIB_CombineFn>("SENDCONVLIB_Combine");
     auto send = library->function<SENDCONVLIB_SendFn>("SENDCONVLIB_Send");
     if (!convert || !combine || !send) {
-        platform::com::setErrorInfo("the conversion library " + library->path() + " lacks a conversion function");
+        platform::com::setErrorInfo("the conversion library " + Named(library->path()) + " lacks a conversion function");
         return false;
     }
     m_library = std::move(library);
@@ -167,20 +174,23 @@ std::optional<std::string> ConvertBeforeSending(const CImagingBinding& imaging, 
         return std::nullopt; // the reason is the thread's error information
     IKFILEINFO info{};
     if (imaging.m_pfnFileType(image.c_str(), 0, &info) != 1 || info.pageCount <= 0)
-        return Refuse("the page file " + image + " cannot be converted: it is not a fax image with pages");
+        return Refuse("the page file " + Named(image) + " cannot be converted: it is not a fax image with pages");
     const int pages = info.pageCount;
 
     const auto folder = platform::knownFolder(platform::KnownFolder::Temp);
-    if (!folder || !platform::createDirectories(*folder))
-        return Refuse("the temporary folder " + folder.value_or(std::string()) + " cannot be made: " + platform::systemErrorText());
+    std::error_code error;
+    if (!folder)
+        return Refuse("no temporary folder is known");
+    if (!platform::createDirectories(*folder, &error))
+        return Refuse(platform::withSystemError("the temporary folder " + Named(*folder) + " cannot be made",
+                                                error.value()));
     TempFiles temp;
     // The result is a new file of its own, never one that was there before.
-    const auto output = temp.Make(*folder, ".TMP");
-    const auto pageFile = temp.Make(*folder);
-    const auto convertedFile = temp.Make(*folder);
-    const auto previousFile = temp.Make(*folder);
-    if (!output || !pageFile || !convertedFile || !previousFile)
-        return Refuse("no temporary file for the conversion can be made in " + *folder + ": " + platform::systemErrorText());
+    std::optional<std::string> output, pageFile, convertedFile, previousFile;
+    if (!(output = temp.Make(*folder, ".TMP", error)) || !(pageFile = temp.Make(*folder, "", error))
+        || !(convertedFile = temp.Make(*folder, "", error)) || !(previousFile = temp.Make(*folder, "", error)))
+        return Refuse(platform::withSystemError("no temporary file for the conversion can be made in " + Named(*folder),
+                                                error.value()));
 
     static const char kTags[] = "Document\rDescription:\rPage:\rSoftware:\rDateTime:\rArtist:\r";
     for (int page = 0; page < pages; ++page) {
@@ -190,14 +200,15 @@ std::optional<std::string> ConvertBeforeSending(const CImagingBinding& imaging, 
         errno = 0;
         const int saved = imaging.m_pfnTiffFileSave(pageFile->c_str(), handle, IK_COMPRESSION_G4, 0, 1, kTags, 1, 0,
                                                     "", "", "");
+        const int saveError = saved != 1 ? errno : 0; // 0 when the library failed in no system call
         imaging.m_pfnFreeMemory(handle);
         if (saved != 1)
-            return Refuse(PageOf(page, image) + " cannot be converted: it cannot be written to " + *pageFile + ": "
-                          + platform::systemErrorText());
+            return Refuse(platform::withSystemError(
+                PageOf(page, image) + " cannot be converted: it cannot be written to " + Named(*pageFile), saveError));
 
         IKFILEINFO pageInfo{};
         if (imaging.m_pfnFileType(pageFile->c_str(), 0, &pageInfo) != 1)
-            return Refuse(PageOf(page, image) + " cannot be converted: its copy " + *pageFile + " cannot be read");
+            return Refuse(PageOf(page, image) + " cannot be converted: its copy " + Named(*pageFile) + " cannot be read");
         const char* paper = PaperFromSize(pageInfo.width, pageInfo.height, pageInfo.resolution);
         std::string message;
         if (const int result = conversion.Convert(*pageFile, *convertedFile, paper, compression,
@@ -214,16 +225,17 @@ std::optional<std::string> ConvertBeforeSending(const CImagingBinding& imaging, 
         // system start writing it out at once, which these files of the moment never need.
         if (page == 0) {
             ::unlink(output->c_str());
-            if (!moveFile(*convertedFile, *output))
-                return Refuse("the converted " + PageOf(page, image) + " cannot be moved to " + *output + ": "
-                              + platform::systemErrorText());
+            if (const int moveError = moveFile(*convertedFile, *output))
+                return Refuse(platform::withSystemError(
+                    "the converted " + PageOf(page, image) + " cannot be moved to " + Named(*output), moveError));
         } else {
             // The pages so far move aside (no copy of them is made), and the library joins the
             // new page to them under the output name.
             ::unlink(previousFile->c_str());
-            if (!moveFile(*output, *previousFile))
-                return Refuse("the converted pages of " + image + " cannot be moved to " + *previousFile + ": "
-                              + platform::systemErrorText());
+            if (const int moveError = moveFile(*output, *previousFile))
+                return Refuse(platform::withSystemError("the converted pages of " + Named(image) + " cannot be moved to "
+                                                            + Named(*previousFile),
+                                                        moveError));
             if (const int result = conversion.Combine(*convertedFile, *previousFile, *output); result != 0)
                 return Refuse("the converted " + PageOf(page, image)
                               + " cannot be joined to the pages before it: the conversion library answered "

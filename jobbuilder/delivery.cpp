@@ -2,6 +2,7 @@
 
 #include "platform/com.h"
 #include "platform/files.h"
+#include "platform/text.h"
 #include "platform/spooler.h"
 
 #include <algorithm>
@@ -53,11 +54,11 @@ private:
 // system's text for errno when it has one.
 bool Failed(const std::string& what, int error = 0)
 {
-    platform::com::setErrorInfo(error ? what + ": " + std::strerror(error) : what);
+    platform::com::setErrorInfo(platform::withSystemError(what, error));
     return false;
 }
 
-std::string QueueNamed(const std::string& printerName) { return "print queue \"" + printerName + "\""; }
+std::string QueueNamed(const std::string& printerName) { return "print queue " + platform::quotedText(printerName); }
 
 bool writeToPrinter(platform::PrinterHandle& printer, const char* data, size_t size)
 {
@@ -92,7 +93,7 @@ std::optional<CRedirectTarget> CreateRedirectTarget(const std::string& setting)
         if (fd >= 0)
             return CRedirectTarget{numbered, fd};
     }
-    Failed("cannot create the job file " + setting, errno);
+    Failed("cannot create the job file " + platform::quotedName(setting), errno);
     return std::nullopt;
 }
 
@@ -114,7 +115,7 @@ bool DeliverToFile(const CJobStream& stream, CRedirectTarget target)
     }
     if (!ok) {
         ::unlink(target.path.c_str());
-        return Failed("cannot write the job file " + target.path, error);
+        return Failed("cannot write the job file " + platform::quotedName(target.path), error);
     }
     return ok;
 }

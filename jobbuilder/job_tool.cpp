@@ -138,7 +138,7 @@ HRESULT CQeltaJobTool::FlushJob()
             return Refused("the job tool holds no destination for the job (RegisterJobTarget)");
         // A page count below 1 would leave no spooler page to split the stream into.
         if (m_job.m_nPageCount <= 0)
-            return Refused("the page file " + m_job.m_strImagePath + " has no pages");
+            return Refused("the page file " + platform::quotedName(m_job.m_strImagePath) + " has no pages");
         FixSpoolTime(m_job);
         // The log entry carries the name the device reports the job back under.
         const std::string jobName = m_job.JobName();
@@ -159,7 +159,8 @@ HRESULT CQeltaJobTool::FlushJob()
             auto path = m_imaging ? ConvertBeforeSending(*m_imaging, m_conversion, request, m_job.m_strImagePath)
                                   : std::nullopt;
             if (!path)
-                return RefusedUnlessSaid("the page file " + m_job.m_strImagePath + " cannot be converted");
+                return RefusedUnlessSaid("the page file " + platform::quotedName(m_job.m_strImagePath)
+                                         + " cannot be converted");
             converted.path = std::move(*path);
         }
 
@@ -223,7 +224,7 @@ HRESULT CQeltaJobTool::RegisterJobTarget(int32_t lJobType, BSTR bszName, BSTR bs
                 && (!jobcheck::IsDestinationField(destination->m_strSubAddress)
                     || !jobcheck::IsDestinationField(destination->m_strPassCode)))
             || m_job.m_destinations.size() >= jobcheck::kMaxDestinations)
-            return Refused("the destination " + destination->m_strNumber
+            return Refused("the destination " + platform::quotedName(destination->m_strNumber)
                            + " cannot be carried in the job (a number, sub-address or pass code holding ';' or '/', "
                              "or one destination too many)");
         m_job.m_destinations.push_back(std::move(destination));
@@ -250,12 +251,12 @@ HRESULT CQeltaJobTool::RegisterJobData(BSTR bszImagePath, BSTR bszPrinterName, B
                            "(a quotation mark, a control character, or too long)");
 
         if (imagePath.empty() || !platform::pathExists(imagePath))
-            return Refused("the page file " + imagePath + " is not there");
+            return Refused("the page file " + platform::quotedName(imagePath) + " is not there");
         if (!m_imaging || !m_imaging->FileLibraryLoaded() || !m_imaging->m_pfnFileType)
             return Refused("the imaging library IK6FILE.DLL cannot be loaded");
         IKFILEINFO info{};
         if (m_imaging->m_pfnFileType(imagePath.c_str(), 0, &info) != 1)
-            return Refused("the page file " + imagePath + " is not a fax image");
+            return Refused("the page file " + platform::quotedName(imagePath) + " is not a fax image");
         const int pageCount = info.pageCount;
 
         // A job the "FileOutput" setting redirects to a file needs no print queue; should that file
@@ -358,8 +359,8 @@ HRESULT CQeltaJobTool::ConvertJobImage(BSTR bszSrcPath, BSTR bszDestPath, int32_
                                                 &message);
         if (result == 0)
             return S_OK;
-        return Refused("the page file " + source + " cannot be converted to " + paper + " " + compression + " at "
-                       + std::to_string(dwXres) + " x " + std::to_string(dwYres)
+        return Refused("the page file " + platform::quotedName(source) + " cannot be converted to " + paper + " "
+                       + compression + " at " + std::to_string(dwXres) + " x " + std::to_string(dwYres)
                        + " dpi: the conversion library answered " + std::to_string(result)
                        + (message.empty() ? std::string() : " (" + message + ")"));
     });
@@ -397,7 +398,7 @@ HRESULT CQeltaJobTool::RegisterLogData(BSTR bszLogImagePath)
     return guardedCall([&]() -> HRESULT {
         const std::string path = ansiFromBstr(bszLogImagePath);
         if (path.empty() || !platform::pathExists(path))
-            return Refused("the log image " + path + " is not there");
+            return Refused("the log image " + platform::quotedName(path) + " is not there");
         m_job.m_strLogImagePath = path;
         m_job.m_bLogImageRegistered = 1;
         return S_OK;

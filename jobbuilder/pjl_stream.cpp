@@ -57,33 +57,37 @@ std::string startTimeText(const platform::LocalTime& t)
 std::string firstBytes(std::string_view text, size_t n) { return std::string(platform::utf8Prefix(text, n)); }
 
 // Keeps why the stream could not be built as the thread's error information, with the system's
-// text for errno when there is one; false.
+// text for error, the errno of the call that failed, when there is one; false.
 bool streamFailed(const std::string& what, int error = 0)
 {
-    platform::com::setErrorInfo("the job stream cannot be built: " + what
-                                + (error ? std::string(": ") + std::strerror(error) : std::string()));
+    platform::com::setErrorInfo(platform::withSystemError("the job stream cannot be built: " + what, error));
     return false;
 }
+
+std::string Named(const std::string& name) { return platform::quotedName(name); }
 
 // Copies exactly size bytes of the image into fd; a short image fails.
 bool copyImage(const std::string& path, uint32_t size, int fd, const std::string& streamPath)
 {
-    const int in = platform::openRegularFile(path, O_RDONLY);
+    std::error_code error;
+    const int in = platform::openRegularFile(path, O_RDONLY, &error);
     if (in < 0)
-        return streamFailed("the page file " + path + " cannot be opened", errno);
+        return streamFailed("the page file " + Named(path) + " cannot be opened", error.value());
     char buf[65536];
     uint64_t left = size;
     bool ok = true;
     while (ok && left > 0) {
         const size_t want = left < sizeof buf ? static_cast<size_t>(left) : sizeof buf;
-        errno = 0;
         const ssize_t n = ::read(in, buf, want);
-        if (n < 0 && errno == EINTR)
+        const int readError = n < 0 ? errno : 0;
+        if (readError == EINTR)
             continue;
-        if (n <= 0)
-            ok = streamFailed("the page file " + path + " cannot be read to its end", n < 0 ? errno : 0);
-        else if (!platform::writeAll(fd, std::string_view(buf, static_cast<size_t>(n))))
-            ok = streamFailed("the stream file " + streamPath + " cannot be written", errno);
+        if (n <= 0) {
+            ok = streamFailed("the page file " + Named(path) + " cannot be read to its end", readError);
+        } else if (!platform::writeAll(fd, std::string_view(buf, static_cast<size_t>(n)))) {
+            const int writeError = errno;
+            ok = streamFailed("the stream file " + Named(streamPath) + " cannot be written", writeError);
+        }
         left -= n > 0 ? static_cast<uint64_t>(n) : 0;
     }
     ::close(in);
@@ -173,7 +177,7 @@ bool BuildJobStream(const CQeltaJob& job, const std::string& jobName, const CJob
     uint32_t imageSize = 0;
     if (::stat(image.c_str(), &st) == 0) {
         if (st.st_size > 0x7FFFFFFF)
-            return streamFailed("the page file " + image + " is larger than 2 GB");
+            return streamFailed("the page file " + Named(image) + " is larger than 2 GB");
         imageSize = static_cast<uint32_t>(st.st_size);
     }
     const std::string block = BuildDestinationBlock(job);
@@ -182,31 +186,39 @@ bool BuildJobStream(const CQeltaJob& job, const std::string& jobName, const CJob
         return streamFailed("a header line would be longer than the device takes, or a value cannot be quoted");
 
     const auto folder = platform::knownFolder(platform::KnownFolder::Temp);
-    if (!folder || !platform::createDirectories(*folder))
-        return streamFailed("the temporary folder " + folder.value_or(std::string()) + " cannot be made", errno);
+    if (!folder)
+        return streamFailed("no temporary folder is known");
+    std::error_code error;
+    if (!platform::createDirectories(*folder, &error))
+        return streamFailed("the temporary folder " + Named(*folder) + " cannot be made", error.value());
     platform::FileDescriptor file;
-    const auto path = platform::createTempFile(*folder, "FAX", ".tmp", nullptr, &file);
+    const auto path = platform::createTempFile(*folder, "FAX", ".tmp", &error, &file);
     if (!path)
-        return streamFailed("no stream file can be made in " + *folder, errno);
+        return streamFailed("no stream file can be made in " + Named(*folder), error.value());
     CJobStream stream;
     stream.m_strPath = *path;
     stream.m_fd = file.release();
     if (path->size() >= kStreamPathField) // the path must fit its field with a terminating zero
-        return streamFailed("the stream file's path " + *path + " is longer than 259 bytes");
+        return streamFailed("the stream file's path " + Named(*path) + " is longer than 259 bytes");
 
     char field[kStreamPathField] = {};
     std::memcpy(field, path->data(), path->size());
     static const char trailer[] = "\x1B%-12345X@PJL EOJ\r\n\x1B%-12345X";
     const int fd = stream.m_fd;
     auto written = [&](std::string_view bytes) {
-        return platform::writeAll(fd, bytes) || streamFailed("the stream file " + *path + " cannot be written", errno);
+        if (platform::writeAll(fd, bytes))
+            return true;
+        const int writeError = errno;
+        return streamFailed("the stream file " + Named(*path) + " cannot be written", writeError);
     };
     if (!written(std::string_view(field, sizeof field)) || !written(header) || !written(block)
         || !copyImage(image, imageSize, fd, *path) || !written(std::string_view(trailer, sizeof trailer - 1)))
         return false;
     const off_t end = ::lseek(stream.m_fd, 0, SEEK_CUR);
-    if (end < 0 || ::ftruncate(stream.m_fd, end) != 0 || ::lseek(stream.m_fd, kStreamPathField, SEEK_SET) < 0)
-        return streamFailed("the stream file " + *path + " cannot be ended", errno);
+    if (end < 0 || ::ftruncate(stream.m_fd, end) != 0 || ::lseek(stream.m_fd, kStreamPathField, SEEK_SET) < 0) {
+        const int endError = errno;
+        return streamFailed("the stream file " + Named(*path) + " cannot be ended", endError);
+    }
     stream.m_nLength = static_cast<uint64_t>(end) - kStreamPathField;
     std::swap(out.m_fd, stream.m_fd);
     std::swap(out.m_strPath, stream.m_strPath);

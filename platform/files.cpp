@@ -226,6 +226,8 @@ bool writeWhole(std::string_view data, WriteSome writeSome)
         const ssize_t n = writeSome(data.data() + done, data.size() - done, done);
         if (n < 0 && errno == EINTR)
             continue;
+        if (n == 0)
+            errno = 0; // nothing written, and no error said: errno is not left to tell another call's
         if (n <= 0)
             return false;
         done += static_cast<size_t>(n);
@@ -425,6 +427,13 @@ bool HeldFolder::removeEmptyFolder(std::string_view name) const
 bool removeFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
 std::string systemErrorText() { return std::strerror(errno ? errno : EIO); }
+
+std::string withSystemError(std::string reason, int error)
+{
+    if (error != 0)
+        reason.append(": ").append(std::strerror(error));
+    return reason;
+}
 
 std::string nativePath(std::string_view stored)
 {

@@ -35,7 +35,8 @@ private:
     int fd_;
 };
 
-/// Writes all of data to fd, continuing after short writes. False on an error.
+/// Writes all of data to fd, continuing after short writes. False on an error (errno is the failed
+/// write's, 0 when it wrote nothing and gave none).
 bool writeAll(int fd, std::string_view data);
 
 /// Writes all of data to fd at offset (the file position stays), continuing after short writes. False on an error.
@@ -107,6 +108,10 @@ bool removeFile(const std::string& path);
 
 /// The system's text for errno, for a failure's reason (that of EIO when the failed call set none).
 std::string systemErrorText();
+
+/// A failure's reason followed by ": " and the system's text for error, the errno that the failed
+/// call gave; the reason alone when error is 0 (the step that failed was no system call).
+std::string withSystemError(std::string reason, int error);
 
 /// Stored paths may carry Windows separators: every '\' becomes '/'.
 std::string nativePath(std::string_view stored);

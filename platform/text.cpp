@@ -131,4 +131,55 @@ std::string_view trimBlanks(std::string_view s)
     return s.substr(b, e - b);
 }
 
+namespace {
+
+// A code point that could end or break a line where the text is shown.
+bool isControl(char32_t cp) { return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F) || cp == 0x2028 || cp == 0x2029; }
+
+// True when the name is shown as it is.
+bool isPlainName(std::string_view name)
+{
+    if (name.starts_with('"'))
+        return false;
+    for (size_t pos = 0; pos < name.size();) {
+        char32_t cp = 0;
+        const int n = decodeUtf8(name, pos, cp);
+        if (n < 0 || isControl(cp))
+            return false;
+        pos += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+std::string quotedText(std::string_view text)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out = "\"";
+    for (size_t pos = 0; pos < text.size();) {
+        char32_t cp = 0;
+        const int n = decodeUtf8(text, pos, cp);
+        if (n < 0) { // a byte of no character: as a byte
+            const auto byte = static_cast<unsigned char>(text[pos++]);
+            out += {'\\', 'x', kHex[byte >> 4], kHex[byte & 0xF]};
+            continue;
+        }
+        if (cp == '\n' || cp == '\r' || cp == '\t')
+            out += {'\\', cp == '\n' ? 'n' : cp == '\r' ? 'r' : 't'};
+        else if (cp < 0x80 && isControl(cp))
+            out += {'\\', 'x', kHex[cp >> 4], kHex[cp & 0xF]};
+        else if (isControl(cp))
+            out += {'\\', 'u', kHex[(cp >> 12) & 0xF], kHex[(cp >> 8) & 0xF], kHex[(cp >> 4) & 0xF], kHex[cp & 0xF]};
+        else if (cp == '"' || cp == '\\')
+            out += {'\\', static_cast<char>(cp)};
+        else
+            out.append(text.substr(pos, static_cast<size_t>(n)));
+        pos += static_cast<size_t>(n);
+    }
+    out += '"';
+    return out;
+}
+
+std::string quotedName(std::string_view name) { return isPlainName(name) ? std::string(name) : quotedText(name); }
 } // namespace platform

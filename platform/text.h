@@ -58,4 +58,13 @@ std::optional<int> leadingInt(std::string_view s);
 /// Leading and trailing blanks (space, tab, CR, LF, VT, FF) removed.
 std::string_view trimBlanks(std::string_view s);
 
+/// A name (of a file, folder, queue) as a failure's reason shows it, in one line: unchanged when it
+/// holds no control character (C0, DEL, C1, the Unicode line and paragraph separators) and does not
+/// start with a quotation mark; otherwise in quotation marks, with '"' and '\\' escaped by a '\\'
+/// and control characters written as \n, \r, \t, \xNN (a byte) or \uNNNN.
+std::string quotedName(std::string_view name);
+
+/// The same escapes, always in quotation marks.
+std::string quotedText(std::string_view text);
+
 } // namespace platform

@@ -122,13 +122,12 @@ bool Fail(std::string& strError, std::string text)
     return false;
 }
 
-// Writes a text setting and reads it back: a value the settings cannot hold whole fails here.
+// Writes a text setting and reads it back: a value the settings cannot keep fails here.
 bool WriteSetting(HKEY hive, const char* name, const std::string& value, std::string& strError)
 {
     const CRegistryHelper settings(hive, kProductKeyPrefix);
     if (!settings.WriteString(kProductSubkey, name, value) || settings.ReadString(kProductSubkey, name, "") != value)
-        return Fail(strError, std::string("cannot keep the setting \"") + name + "\" = \"" + value
-                                  + "\" (a path must be shorter than 260 bytes)");
+        return Fail(strError, std::string("cannot keep the setting \"") + name + "\" = \"" + value + "\"");
     return true;
 }
 

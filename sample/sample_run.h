@@ -44,7 +44,7 @@ struct CSampleRun {
 std::optional<CSampleRun> SampleRunPaths();
 
 /// Prepares the current state root for a run: registers the servers, writes the settings anew
-/// (each read back, so a path too long for the settings is reported), writes the sample cover sheet when
+/// (each read back, so a setting that cannot be kept is reported), writes the sample cover sheet when
 /// the cover folder has none by that name and the sample phone book when there is none, writes a
 /// new sample fax as a work file of a new name, and notes what the state root holds before the run
 /// (so FindSampleResults tells this run's results from earlier ones'). Nothing, with the reason in

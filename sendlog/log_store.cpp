@@ -56,14 +56,27 @@ const char* const kDestinationTemplate = "<destination>\r\n\t" QV("type") "\r\n\
                                          "\r\n\t" QV("passCode") "\r\n\t" QV("receptionConfirm") "\r\n</destination>\r\n";
 #undef QV
 
-// A failed step of an operation; caught at the operation's end.
-struct Failure {};
+// A failed step of an operation; caught at the operation's end. error: the errno of the system
+// call that failed in the step, 0 when the step was no system call.
+struct Failure {
+    int error = 0;
+};
 
 void check(bool ok)
 {
     if (!ok)
         throw Failure{};
 }
+
+// A step that is a system call, with the error it gave.
+void checkCall(bool ok, const std::error_code& error)
+{
+    if (!ok)
+        throw Failure{error.value()};
+}
+
+// Why this thread's last operation failed (see CQeltaLog::LastSystemError).
+thread_local int t_lastSystemError = 0;
 
 IDocumentPtr parse(const std::string& text)
 {
@@ -80,10 +93,11 @@ enum class Load { Ok, Missing };
 Load load(const std::string& path, IDocumentPtr& doc)
 {
     std::string text;
-    const auto status = platform::readFile(path, text, kMaxLogFile);
+    std::error_code error;
+    const auto status = platform::readFile(path, text, kMaxLogFile, &error);
     if (status == platform::ReadStatus::NotFound)
         return Load::Missing;
-    check(status == platform::ReadStatus::Ok);
+    checkCall(status == platform::ReadStatus::Ok, error);
     doc = parse(text); // a file that does not parse is never replaced: the operation fails
     return Load::Ok;
 }
@@ -91,7 +105,7 @@ Load load(const std::string& path, IDocumentPtr& doc)
 IDocumentPtr loadExisting(const std::string& path)
 {
     IDocumentPtr doc;
-    check(load(path, doc) == Load::Ok);
+    checkCall(load(path, doc) == Load::Ok, std::make_error_code(std::errc::no_such_file_or_directory));
     return doc;
 }
 
@@ -99,7 +113,8 @@ void save(const IDocumentPtr& doc, const std::string& path)
 {
     const DOMString text = doc->getXML();
     check(!text.empty());
-    check(platform::writeFileAtomic(path, std::string_view(text.data(), text.size())));
+    std::error_code error;
+    checkCall(platform::writeFileAtomic(path, std::string_view(text.data(), text.size()), &error), error);
 }
 
 INodePtr node(const INodePtr& from, const std::string& path)
@@ -241,7 +256,9 @@ bool knownIndexText(const std::string& path, std::string& text, size_t& entries)
 // (flushes started earlier would commit apart from the index's own, which then waits for them).
 void saveIndexText(const std::string& path, std::string text, size_t entries, std::span<const int> flushAlong = {})
 {
-    check(!text.empty() && platform::writeFileAtomic(path, text, nullptr, flushAlong));
+    check(!text.empty());
+    std::error_code error;
+    checkCall(platform::writeFileAtomic(path, text, &error, flushAlong), error);
     WrittenIndex& w = writtenIndex();
     std::lock_guard lock(w.mutex);
     w.file.reset(platform::openRegularFile(path, O_RDONLY));
@@ -351,13 +368,22 @@ namespace {
 template <typename Operation>
 int guarded(Operation operation)
 {
+    t_lastSystemError = 0;
     try {
         return operation();
-    } catch (const Failure&) {
+    } catch (const Failure& failure) {
+        t_lastSystemError = failure.error;
         return 0;
     } catch (const std::exception&) {
         return 0;
     }
+}
+
+// An operation that cannot start: its log folder is not known or its lock cannot be had; 0.
+int notStarted(const platform::FileLock* lock = nullptr)
+{
+    t_lastSystemError = lock ? lock->error().value() : 0;
+    return 0;
 }
 } // namespace
 
@@ -367,11 +393,11 @@ int CQeltaLog::CreateLogData2(const std::string& imagePath, const std::string& d
     newId = 0;
     const std::string dir = LogDirectory();
     if (dir.empty())
-        return 0;
+        return notStarted();
     const std::string rootPath = platform::joinPath(dir, "root.xml");
     platform::FileLock lock(rootPath);
     if (!lock.locked())
-        return 0;
+        return notStarted(&lock);
     std::string entry;
     return guarded([&] {
         // A new identifier: one above the last given, which the index keeps raised, so identifiers
@@ -434,11 +460,11 @@ int CQeltaLog::CreateLogData2(const std::string& imagePath, const std::string& d
             }
         }
         entry = platform::joinPath(dir, hexId(id));
-        if (!platform::createFolder(entry)) {
+        if (std::error_code made; !platform::createFolder(entry, &made)) {
             // A folder that is not the store's own is never taken over: its identifier is passed over.
             entry.clear();
             saveIndexText(rootPath, indexText(""), entries);
-            check(false);
+            checkCall(false, made);
         }
         try {
             const std::string image = platform::joinPath(entry, "job_image.tif");
@@ -458,10 +484,16 @@ int CQeltaLog::CreateLogData2(const std::string& imagePath, const std::string& d
             // flushed together with the new index, and only then does the index take root.xml's place.
             const DOMString dataText = data->getXML();
             check(!dataText.empty());
-            const platform::FileDescriptor dataFile = platform::createFileForWriting(platform::joinPath(entry, "desktop.xml"));
-            check(dataFile.valid() && platform::writeAll(dataFile.get(), std::string_view(dataText.data(), dataText.size())));
-            const platform::FileDescriptor entryFolder = platform::openFolder(entry), logFolder = platform::openFolder(dir);
-            check(entryFolder.valid() && logFolder.valid());
+            std::error_code error;
+            const platform::FileDescriptor dataFile =
+                platform::createFileForWriting(platform::joinPath(entry, "desktop.xml"), &error);
+            checkCall(dataFile.valid(), error);
+            if (!platform::writeAll(dataFile.get(), std::string_view(dataText.data(), dataText.size())))
+                checkCall(false, std::error_code(errno, std::generic_category()));
+            const platform::FileDescriptor entryFolder = platform::openFolder(entry, &error);
+            checkCall(entryFolder.valid(), error);
+            const platform::FileDescriptor logFolder = platform::openFolder(dir, &error);
+            checkCall(logFolder.valid(), error);
 
             IDocumentPtr entryDoc = parse(kIndexEntryTemplate);
             INodePtr element = entryDoc->getDocumentElement();
@@ -499,7 +531,7 @@ int changeEntry(int32_t id, Change change)
     const std::string dir = CQeltaLog::LogDirectory();
     platform::FileLock lock(platform::joinPath(dir, "root.xml"));
     if (!lock.locked())
-        return 0;
+        return notStarted(&lock);
     const std::string entry = platform::joinPath(dir, hexId(id));
     return guarded([&] {
         sweepEntryTemporaries(entry);
@@ -561,6 +593,8 @@ int CQeltaLog::FlushLogDestination2(int32_t id)
         ::unlink(workPath.c_str());
     });
 }
+
+int CQeltaLog::LastSystemError() { return t_lastSystemError; }
 
 int CQeltaLog::FlushLogData2(int32_t id)
 {

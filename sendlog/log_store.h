@@ -52,6 +52,9 @@ public:
                                 const std::string& sourcePath);
     int AddLogDestination2(int32_t id, const std::string& field, const std::string& value);
     int FlushLogDestination2(int32_t id);
+    /// Why this thread's last operation failed: the errno of the system call that failed in it, 0
+    /// when no system call failed (a damaged file, a bad identifier) or the operation succeeded.
+    static int LastSystemError();
     /// Tells the registered windows that the entry is written, then pauses 500 ms. Always 1.
     int FlushLogData2(int32_t id);
     int GetLogData2(int32_t id, CLogData& data);

@@ -7,11 +7,10 @@
 #include "platform/library.h"
 #include "platform/ole_date.h"
 #include "platform/process.h"
+#include "platform/text.h"
 #include "sendlog/IQeltaLogTool.h"
 #include "sendlog/log_store.h"
 
-#include <cerrno>
-#include <cstring>
 
 using platform::com::ansiFromBstr;
 using platform::com::bstrFromAnsi;
@@ -20,14 +19,16 @@ namespace {
 
 HRESULT result(int ok) { return ok ? S_OK : S_FALSE; }
 
-// A write to the log folder that failed: the reason, with the folder and the system's text, becomes
-// the caller's error information.
-HRESULT writeFailed(const char* what, int error)
+// A write to the log folder that failed: the reason, with the folder and the system's text for the
+// call that failed, becomes the caller's error information.
+HRESULT writeFailed(const char* what)
 {
+    const int error = CQeltaLog::LastSystemError(); // before the folder is looked up again
     const std::string folder = CQeltaLog::LogDirectory();
-    platform::com::setErrorInfo(std::string(what) + " in the log folder "
-                                + (folder.empty() ? std::string("(none is set)") : folder)
-                                + (error ? std::string(": ") + std::strerror(error) : std::string()));
+    platform::com::setErrorInfo(platform::withSystemError(
+        std::string(what) + " in the log folder "
+            + (folder.empty() ? std::string("(none is set)") : platform::quotedName(folder)),
+        error));
     return S_FALSE;
 }
 
@@ -52,9 +53,8 @@ public:
             int32_t id = 0;
             if (!pNewLogID || !platform::localTimeFromDate(date, when))
                 return S_FALSE;
-            errno = 0;
             if (!m_log.CreateLogData2(ansiFromBstr(bszImageFile), ansiFromBstr(bszDocumentName), when, id))
-                return writeFailed("the sending log entry cannot be made", errno);
+                return writeFailed("the sending log entry cannot be made");
             *pNewLogID = id;
             return S_OK;
         });
@@ -85,10 +85,9 @@ public:
     HRESULT FlushLogDestination(int32_t lLogID) override
     {
         return guardedCall([&]() -> HRESULT {
-            errno = 0;
             if (m_log.FlushLogDestination2(lLogID))
                 return S_OK;
-            return writeFailed("the sending log entry's destination cannot be written", errno);
+            return writeFailed("the sending log entry's destination cannot be written");
         });
     }
 

@@ -4,6 +4,7 @@
 
 #include "platform/bstr.h"
 #include "platform/files.h"
+#include "platform/text.h"
 #include "platform/known_folders.h"
 #include "sendwizard/imagekit_binding.h"
 #include "sendwizard/wizard_strings.h"
@@ -94,13 +95,13 @@ std::string NoTempFile()
 {
     const std::string error = platform::systemErrorText(); // before anything else can change errno
     const auto folder = platform::knownFolder(platform::KnownFolder::Temp);
-    return "no temporary file can be made in " + (folder ? *folder : std::string("the temporary folder")) + ": "
-        + error;
+    return "no temporary file can be made in "
+        + (folder ? platform::quotedName(*folder) : std::string("the temporary folder")) + ": " + error;
 }
 
 std::string PageOf(int page, const std::string& path)
 {
-    return "page " + std::to_string(page + 1) + " of " + path;
+    return "page " + std::to_string(page + 1) + " of " + platform::quotedName(path);
 }
 
 } // namespace
@@ -123,7 +124,8 @@ int CPSMainuiLogic::BuildCoverImage(int i)
         if (text)
             WriteStepLog(kCreateJobDataLog, text);
         document->m_strImagePath.clear();
-        return Fail(ComponentFailure("the cover sheet " + document->m_strCoverPath + " cannot be drawn"));
+        return Fail(
+            ComponentFailure("the cover sheet " + platform::quotedName(document->m_strCoverPath) + " cannot be drawn"));
     };
     platform::com::initializeThread();
     platform::com::takeErrorInfo(); // nothing of an earlier call
@@ -163,7 +165,7 @@ int CPSMainuiLogic::AppendSourcePages(int i)
     if (!document || document->m_strImagePath.empty())
         return Fail("no fax document " + std::to_string(i));
     if (m_nPageCount <= 0)
-        return Fail("the page file " + m_strFilePath + " has no pages");
+        return Fail("the page file " + platform::quotedName(m_strFilePath) + " has no pages");
     const CImageKitTable& kit = ImageKit();
     for (int p = 0; p < m_nPageCount; ++p) {
         const PageImage page(m_strFilePath, p);
@@ -174,9 +176,12 @@ int CPSMainuiLogic::AppendSourcePages(int i)
         if (!page.Get() || !kit.pfnGetImageType || kit.pfnGetImageType(&info, page.Get(), &info) == 0)
             return Fail(PageOf(p, m_strFilePath) + " cannot be read (it is missing or its coding is damaged)");
         errno = 0;
-        if (!AppendPage(document->m_strImagePath, page.Get()))
-            return Fail(PageOf(p, m_strFilePath) + " cannot be written to " + document->m_strImagePath + ": "
-                        + platform::systemErrorText());
+        if (!AppendPage(document->m_strImagePath, page.Get())) {
+            const int error = errno; // 0 when the library failed in no system call
+            return Fail(platform::withSystemError(
+                PageOf(p, m_strFilePath) + " cannot be written to " + platform::quotedName(document->m_strImagePath),
+                error));
+        }
     }
     return 1;
 }
@@ -207,9 +212,11 @@ int CPSMainuiLogic::StampDocumentPages(int i, int bFirst)
         if (summary && summary->m_HeaderFont)
             StampHeader(page.Get(), *summary, *summary->m_HeaderFont, k + 1, total); // a failed stamp leaves the page
         errno = 0;
-        if (!AppendPage(stamped, page.Get()) || (bFirst && !AppendPage(preview, page.Get())))
-            return Fail(PageOf(k, document->m_strImagePath) + " cannot be written to a temporary file: "
-                        + platform::systemErrorText());
+        if (!AppendPage(stamped, page.Get()) || (bFirst && !AppendPage(preview, page.Get()))) {
+            const int error = errno; // 0 when the library failed in no system call
+            return Fail(platform::withSystemError(
+                PageOf(k, document->m_strImagePath) + " cannot be written to a temporary file", error));
+        }
     }
     files.KeepAll();
     if (bFirst) {
@@ -270,7 +277,8 @@ int CPSMainuiLogic::ConvertDocumentImage(int i)
     if (m_pJobTool->ConvertJobImage(source.get(), target.get(), GetPaperIndex(), compression,
                                     static_cast<uint32_t>(m_nXResolution), static_cast<uint32_t>(m_nYResolution))
         != S_OK)
-        return Fail(ComponentFailure("the pages of " + document->m_strImagePath + " cannot be converted"));
+        return Fail(
+            ComponentFailure("the pages of " + platform::quotedName(document->m_strImagePath) + " cannot be converted"));
     files.KeepAll();
     if (!document->m_strLogImagePath.empty())
         platform::removeFile(document->m_strLogImagePath);

@@ -7,6 +7,7 @@
 #include "jobbuilder/stream_values.h"
 #include "platform/files.h"
 #include "platform/system_info.h"
+#include "platform/text.h"
 #include "sendwizard/imagekit_binding.h"
 #include "sendwizard/page_view.h"
 #include "sendwizard/wizard_strings.h"
@@ -56,7 +57,7 @@ int RunWorker(CPSMainuiLogic& sheet, const char* log, const std::function<void(I
         sheet.m_bKeepWorkFile = 1;
         std::string lines = failure.text + (details ? details() : std::string());
         if (!sheet.m_strFilePath.empty())
-            lines += "\nKEPT - " + sheet.m_strFilePath;
+            lines += "\nKEPT - " + platform::quotedName(sheet.m_strFilePath);
         lines += "\nREASON - ";
         lines += sheet.m_strFailureReason.empty() ? std::string(failure.text) : sheet.m_strFailureReason;
         sheet.WriteStepLog(log, lines + "\n");

@@ -1,5 +1,6 @@
 #include "sendwizard/select_dest_logic.h"
 
+#include "common/data_folders.h"
 #include "platform/library.h"
 #include "sendwizard/wizard_strings.h"
 
@@ -8,7 +9,7 @@
 
 namespace {
 
-constexpr int kBookBufferSize = 260;
+constexpr int kBookBufferSize = static_cast<int>(kWholePathBytes);
 
 // The exports of the phone book dialogs library, bound by name.
 class CBookpickerExports : public IPhoneBookExports {

@@ -16,6 +16,9 @@
 
 namespace {
 
+// The buffer the system's user name is read into, terminator included.
+constexpr size_t kSystemUserNameBytes = 260;
+
 // The controls that the filing box enables and disables.
 constexpr int kFilingControls[] = {IDC_PARAM_MODE_QUICK, IDC_PARAM_MODE_FILE,       IDC_PARAM_MODE_NAME,
                                    IDC_PARAM_FOLDER_LIST, IDC_PARAM_UPDATE_FOLDER,  IDC_PARAM_FOLDER_PASS_LABEL,
@@ -196,7 +199,7 @@ void CPPSetParamsLogic::OnSetActive()
     if (m_bKeepUserName)
         m_strUserName = user.ReadString(kProductSubkey, "JobIDUserName", "");
     if (m_strUserName.empty())
-        m_strUserName = std::string(platform::utf8Prefix(platform::userName(), CRegistryHelper::kReadBufferBytes - 1));
+        m_strUserName = std::string(platform::utf8Prefix(platform::userName(), kSystemUserNameBytes - 1));
     if (m_strJobName.empty())
         m_strJobName = m_Sheet.m_strText;
     if (m_strJobName.empty())

@@ -4,6 +4,7 @@
 #include "common/prompter.h"
 #include "platform/bstr.h"
 #include "platform/files.h"
+#include "platform/text.h"
 #include "platform/ini.h"
 #include "platform/library.h"
 #include "sendwizard/command_line.h"
@@ -47,9 +48,9 @@ bool CPSMainuiLogic::SetCommandLineValues(const std::string& strFilePath, const 
     if (strFilePath.empty())
         m_strFailureReason = "no page file was given";
     else if (!platform::pathExists(strFilePath))
-        m_strFailureReason = "the page file " + strFilePath + " does not exist";
+        m_strFailureReason = "the page file " + platform::quotedName(strFilePath) + " does not exist";
     else
-        m_strFailureReason = "the page file " + strFilePath + " is not a fax image that can be read";
+        m_strFailureReason = "the page file " + platform::quotedName(strFilePath) + " is not a fax image that can be read";
     ShowFailure(prompter, MB_ICONWARNING);
     return false;
 }
@@ -184,7 +185,7 @@ void CPSMainuiLogic::ShowFailure(IPrompter& prompter, unsigned nFlags) const
         std::fprintf(stderr, "sendwizard: %s\n", m_strFailureReason.c_str());
     }
     if (m_bKeepWorkFile && !m_strFilePath.empty())
-        std::fprintf(stderr, "sendwizard: the pages are kept in %s\n", m_strFilePath.c_str());
+        std::fprintf(stderr, "sendwizard: the pages are kept in %s\n", platform::quotedName(m_strFilePath).c_str());
     prompter.MessageBox(text, WizardString(IDS_CAPTION), nFlags);
 }
 

@@ -85,23 +85,24 @@ TEST(RegistryHelper, StringsAndNumbersRoundTrip)
     EXPECT_EQ(user.ReadDword("TqlStl2", "CvrFile", 9u), 9u);
 }
 
-TEST(RegistryHelper, ReadsAreBoundedAndNamesCut)
+TEST(RegistryHelper, LongValuesAreReadWholeAndNamesCut)
 {
     ScopedStateRoot root;
     const CRegistryHelper user(HKEY_CURRENT_USER, "SOFTWARE\\KOVRA\\");
-    user.WriteString("TQLSTL2", "Long", std::string(300, 'x'));
-    EXPECT_EQ(user.ReadString("TQLSTL2", "Long", "default"), "default");
-    user.WriteString("TQLSTL2", "Fits", std::string(259, 'y'));
-    EXPECT_EQ(user.ReadString("TQLSTL2", "Fits", "default"), std::string(259, 'y'));
-    user.WriteString("TQLSTL2", "NoRoom", std::string(260, 'z'));
-    EXPECT_EQ(user.ReadString("TQLSTL2", "NoRoom", "default"), "default");
+    // However long, a value is never read as missing; multi-byte letters stay whole.
+    for (const std::string& text : {std::string(259, 'y'), std::string(260, 'z'), std::string(300, 'x'),
+                                    [] { std::string s; for (int i = 0; i < 200; ++i) s += "\xC3\xBC"; return s; }(),
+                                    std::string(70000, 'l')}) {
+        ASSERT_EQ(user.WriteString("TQLSTL2", "Long", text), 1);
+        EXPECT_EQ(user.ReadString("TQLSTL2", "Long", "default"), text) << text.size();
+    }
 
-    // A 260-byte binary value without a terminator would leave the buffer unterminated: default.
+    // A binary value without a terminator reads as its bytes.
     platform::RegistryKey key;
     ASSERT_EQ(platform::RegistryKey::open(platform::Hive::CurrentUser, "SOFTWARE\\KOVRA\\TQLSTL2", key),
               platform::RegStatus::Ok);
     ASSERT_EQ(key.set("Raw", platform::RegValue::binary(std::string(260, 'r'))), platform::RegStatus::Ok);
-    EXPECT_EQ(user.ReadString("TQLSTL2", "Raw", "default"), "default");
+    EXPECT_EQ(user.ReadString("TQLSTL2", "Raw", "default"), std::string(260, 'r'));
 
     // Value names are cut to 255 bytes, never inside a UTF-8 character.
     const std::string longName = std::string(254, 'n') + "\xC3\xA9" + "tail";

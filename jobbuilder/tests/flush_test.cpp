@@ -537,9 +537,10 @@ TEST_F(FlushTest, AValueThatWouldBreakItsPjlLineStopsTheJob)
     EXPECT_EQ(stream.block.substr(6), "0123;");
 }
 
-// Every refused FlushJob says why through the thread's error information, and names the print
-// queue only when the queue failed: no job, a sending log that is not registered or whose folder
-// cannot be written, a page that cannot be converted, a stream that cannot be built.
+// Every refused FlushJob says why through the thread's error information, with the system's text
+// of the call that failed, and names the print queue only when the queue failed: no job, a sending
+// log that is not registered or whose folder or index cannot be written, a page that cannot be
+// converted, a stream that cannot be built.
 TEST_F(FlushTest, EachRefusedFlushNamesItsCause)
 {
     const std::string notAFolder = root_.path() + "/plain-file";
@@ -569,10 +570,22 @@ TEST_F(FlushTest, EachRefusedFlushNamesItsCause)
         {"conversion", true, [&] { ASSERT_EQ(tool_->RequestImageConverBeforeSending(3, 0, 0, 0), S_OK); },
          "page 1 of " + image_ + " (",
          "cannot be converted to MMR at 0 x 0 dpi: the conversion library answered 1 (resolution 0x0 out of range)"},
+        {"log index", true, [&] {
+             ASSERT_EQ(CRegistryHelper(HKEY_CURRENT_USER, kProductKeyPrefix)
+                           .WriteString(kProductSubkey, "LogDirectory", root_.path() + "/log-with-a-folder-index"), 1);
+             ASSERT_TRUE(platform::createDirectories(root_.path() + "/log-with-a-folder-index/root.xml"));
+         }, "the job cannot be recorded in the sending log: the sending log entry cannot be made in the log folder "
+                + root_.path() + "/log-with-a-folder-index: ", "Is a directory"},
+        {"conversion's temporary folder", true, [&] {
+             ASSERT_EQ(tool_->RequestImageConverBeforeSending(3, 0, 200, 200), S_OK);
+             std::filesystem::remove_all(temp);
+             qelta::test::writeTextFile(temp, "");
+         }, "the temporary folder " + temp + " cannot be made: Not a directory", "Not a directory"},
         {"stream", true, [&] {
              std::filesystem::remove_all(temp);
              qelta::test::writeTextFile(temp, "");
-         }, "the job stream cannot be built: the temporary folder " + temp + " cannot be made", ""},
+         }, "the job stream cannot be built: the temporary folder " + temp + " cannot be made: Not a directory",
+         "Not a directory"},
         {"queue", true, [&] { spooler_->failAt(RecordingSpooler::Step::Open, 1); },
          "the print queue \"Office MFP\" cannot be opened", ")"},
     };

@@ -1,5 +1,6 @@
 #include "platform/files.h"
 #include "platform/known_folders.h"
+#include "platform/text.h"
 #include "platform/tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -60,6 +61,33 @@ TEST(PathText, SplitsAndJoins)
     EXPECT_EQ(fileNameOf("/a/b/c.txt"), "c.txt");
     EXPECT_EQ(fileNameOf("c.txt"), "c.txt");
     EXPECT_EQ(fileNameOf("/a/b/"), "");
+}
+
+// A name in a failure's reason stays on its line whatever it holds; a plain name reads as it is.
+TEST(ReasonText, NamesCannotMakeLinesAndTheSystemsTextIsTheFailedCalls)
+{
+    const struct {
+        std::string name, shown;
+    } cases[] = {
+        {"/home/ann/page 1.tif", "/home/ann/page 1.tif"},
+        {"/tmp/\xC3\xBC\xE6\x97\xA5.tif", "/tmp/\xC3\xBC\xE6\x97\xA5.tif"},
+        {"C:\\faxes\\a.tif", "C:\\faxes\\a.tif"},
+        {"", ""},
+        {"page\nREASON - all fine.tif", "\"page\\nREASON - all fine.tif\""},
+        {"a\r\tb\x1B[2Jc\x7F", "\"a\\r\\tb\\x1B[2Jc\\x7F\""},
+        {"\"quoted\" \\ name", "\"\\\"quoted\\\" \\\\ name\""},
+        {"next\xC2\x85line\xE2\x80\xA8" "end", "\"next\\u0085line\\u2028end\""},
+        {"bad\xFFutf8", "\"bad\\xFFutf8\""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(quotedName(c.name), c.shown) << c.name;
+        EXPECT_EQ(quotedName(c.name).find('\n'), std::string::npos);
+    }
+    EXPECT_EQ(quotedText("Office MFP"), "\"Office MFP\"");
+
+    EXPECT_EQ(withSystemError("the folder x cannot be made", ENOTDIR), "the folder x cannot be made: Not a directory");
+    errno = ENOENT; // what an earlier call left: never told for a step that was no system call
+    EXPECT_EQ(withSystemError("the index cannot be read", 0), "the index cannot be read");
 }
 
 TEST(PathProbe, ExistsOnlyAtExactlyThatPath)

@@ -28,6 +28,8 @@
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
+#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -45,9 +47,9 @@ bool WaitFor(Done done, int nMilliseconds)
 }
 
 // What a user does once the sheet is up: one typed number, Next (the skip box is checked, so the
-// preview follows), Finish once the preview is made or has failed. Runs inside the sheet's own
-// modal loop.
-void DriveTheSheet()
+// preview follows; beforePreview runs just before it), Finish once the preview is made or has
+// failed. Runs inside the sheet's own modal loop.
+void DriveTheSheet(const std::function<void()>& beforePreview)
 {
     auto* wizard = qobject_cast<CPSMainui*>(QApplication::activeModalWidget());
     ASSERT_TRUE(wizard) << "the sheet is not up";
@@ -57,6 +59,8 @@ void DriveTheSheet()
     ASSERT_TRUE(wizard->findChild<QCheckBox*>("id1117")->isChecked()) << "the skip box starts checked";
     QTest::keyClicks(wizard->findChild<QLineEdit*>("id1008"), "0123456");
     QTest::mouseClick(wizard->findChild<QPushButton*>("id1015"), Qt::LeftButton);
+    if (beforePreview)
+        beforePreview();
     wizard->next();
     ASSERT_EQ(wizard->currentId(), IDD_PREVIEW);
     auto* preview = qobject_cast<CPPPreview*>(wizard->currentPage());
@@ -71,7 +75,8 @@ void DriveTheSheet()
 
 // Starts the wizard as the trial run does and drives it to Finish; fails the test when the sheet
 // had to be closed, a message box other than boxes appeared, or the program's result is not result.
-void SendTheSampleFax(const CSampleRun& run, const std::vector<std::string>& boxes = {}, int result = 0)
+void SendTheSampleFax(const CSampleRun& run, const std::vector<std::string>& boxes = {}, int result = 0,
+                      const std::function<void()>& beforePreview = {})
 {
     const auto& args = run.m_Args;
     wizard_test::ScriptedPrompter prompter;
@@ -79,7 +84,7 @@ void SendTheSampleFax(const CSampleRun& run, const std::vector<std::string>& box
     CQtSheetRunner runner(prompter);
     bool driven = false;
     QTimer::singleShot(0, [&] {
-        DriveTheSheet();
+        DriveTheSheet(beforePreview);
         driven = !::testing::Test::HasFatalFailure();
         if (!driven)
             if (auto* wizard = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
@@ -216,6 +221,52 @@ TEST(MainJob, AWalkWhoseServersCannotBeHadKeepsThePagesAndNamesTheComponent)
         EXPECT_EQ(imaging_test::readTiff(run->m_strWorkFile).size(), static_cast<size_t>(kSamplePages));
         platform::setSpooler(nullptr);
     }
+    platform::setSpooler(nullptr);
+}
+
+// A page file whose name holds a line break and a "REASON - " of its own meets a failure that names
+// it: the box, stderr and the failure log each tell the reason on one line, the name quoted with
+// the break escaped, and only the log's own last line starts with "REASON - ".
+TEST(MainJob, AReasonNamingAPageFileStaysOneLineWhateverTheNameHolds)
+{
+    qelta::test::ScopedStateRoot root;
+    const auto spooler = platform::RecordingSpooler::install("Another Printer");
+    std::string error;
+    auto run = PrepareSampleRun(error);
+    ASSERT_TRUE(run) << error;
+    const std::string folder = platform::parentPath(run->m_strWorkFile);
+    const std::string named = platform::joinPath(folder, "page\nREASON - all fine.tif");
+    ASSERT_EQ(::rename(run->m_strWorkFile.c_str(), named.c_str()), 0);
+    run->m_strWorkFile = named;
+    run->m_Args.back() = named;
+    const std::string quoted = "\"" + folder + "/page\\nREASON - all fine.tif\"";
+    const std::string reason = "page 1 of " + quoted + " cannot be read (it is missing or its coding is damaged)";
+    const std::string aside = root.path() + "/pages-moved-aside.tif";
+
+    ::testing::internal::CaptureStderr();
+    // The pages go once the start has found them, before the preview reads them.
+    SendTheSampleFax(*run, {"Unknown System Error. Please re install Qelta Driver.\n" + reason}, 1,
+                     [&] { ASSERT_EQ(::rename(named.c_str(), aside.c_str()), 0); });
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    ASSERT_FALSE(HasFatalFailure());
+    auto linesStartingWithReason = [](const std::string& text) {
+        std::istringstream lines(text);
+        int n = 0;
+        for (std::string line; std::getline(lines, line);)
+            n += line.starts_with("REASON - ") ? 1 : 0;
+        return n;
+    };
+    EXPECT_NE(said.find("sendwizard: " + reason + "\nsendwizard: the pages are kept in " + quoted + "\n"),
+              std::string::npos)
+        << said;
+    EXPECT_EQ(linesStartingWithReason(said), 0) << said;
+    const CSampleResults results = FindSampleResults(*run);
+    ASSERT_EQ(results.m_FailureLogs.size(), 1u);
+    const std::string& log = results.m_FailureLogs[0].second;
+    EXPECT_NE(log.find("\nKEPT - " + quoted + "\nREASON - " + reason), std::string::npos) << log;
+    EXPECT_EQ(linesStartingWithReason(log), 1) << log;
+    EXPECT_TRUE(results.m_StreamFiles.empty());
+    EXPECT_EQ(imaging_test::readTiff(aside).size(), static_cast<size_t>(kSamplePages));
     platform::setSpooler(nullptr);
 }
 

@@ -373,7 +373,11 @@ TEST_F(Pages, CompressionCodes)
 TEST_F(Pages, SummaryTakesTheUsersSettings)
 {
     SetUser("UserIDString", "U1");
-    SetUser("HeaderUserName", "Ann A.");
+    // 400 bytes: a long name is read whole, never as missing.
+    std::string headerName = "Ann A.";
+    while (headerName.size() < 400)
+        headerName += "\xC3\xBC";
+    SetUser("HeaderUserName", headerName);
     SetUser("HeaderTelNumber", "555");
     SetUser("JobIDPassCode", "Kept job");
     SetUser("JobIDUserName", "kept user");
@@ -396,7 +400,7 @@ TEST_F(Pages, SummaryTakesTheUsersSettings)
         EXPECT_EQ(summary->m_strJobName, c.job);
         EXPECT_EQ(summary->m_strUserName, c.user);
         EXPECT_EQ(summary->m_strUserID, "U1");
-        EXPECT_EQ(summary->m_strHeaderUserName, "Ann A.");
+        EXPECT_EQ(summary->m_strHeaderUserName, headerName);
         EXPECT_EQ(summary->m_strHeaderTelNumber, "555");
     }
 }

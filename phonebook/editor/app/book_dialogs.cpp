@@ -1,7 +1,10 @@
 #include "phonebook/editor/book_dialogs.h"
 
+#include "common/data_folders.h"
 #include "phonebook/dialogs/pb2api.h"
 #include "phonebook/editor/bookmanager_doc.h"
+
+#include <vector>
 
 namespace {
 
@@ -40,10 +43,12 @@ int CBookpickerDialogs::CreateNewFolder(const std::string& strBook, void* pOwner
 int CBookpickerDialogs::SelectPhoneBook(void* pOwner, std::string& strPath, std::string& strName, int bCheckBusy,
                                         int bAllowDelete)
 {
-    Buffer path{}, name{};
-    const int answer = PB2APISelectPhoneBook(pOwner, path, name, kBookTextSize, bCheckBusy, bAllowDelete);
-    strPath = path;
-    strName = name;
+    // Buffers for a whole path: a book in a long phone book folder is opened where it is.
+    std::vector<char> path(kWholePathBytes), name(kWholePathBytes);
+    const int answer = PB2APISelectPhoneBook(pOwner, path.data(), name.data(), static_cast<int>(kWholePathBytes),
+                                             bCheckBusy, bAllowDelete);
+    strPath = path.data();
+    strName = name.data();
     return answer;
 }
 
