@@ -12,7 +12,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -455,7 +457,9 @@ TEST(PrivateArea, TheFoldersItLiesInAreReadiedAtStart)
     EXPECT_FALSE(createDirectories(joinPath(state, "resultmonitor/pending")));
     EXPECT_FALSE(createFileForWriting(book).valid());
     EXPECT_FALSE(writeFileAtomic(book, "root's"));
-    EXPECT_EQ(readTextFile(book), "ann's");
+    // The suite's own reads refuse the folder too, so the bytes are read past it.
+    std::ifstream kept(book, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "ann's");
     EXPECT_EQ(namesIn(local), std::vector<std::string>{"share"});
     EXPECT_EQ(namesIn(joinPath(share, "qelta")), std::vector<std::string>{"book.pbk"});
 }
