@@ -36,18 +36,27 @@ inline std::string valueElement(const std::string& name, const std::string& valu
     return "<" + name + "><data><value>" + value + "</value></data></" + name + ">";
 }
 
-// Points the store at the log of that size, building it on first use: one entry made by the store
-// gives the entry file, copied under every identifier; root.xml is written in one go.
-inline void useLog(int entries)
+// The folder of the log of that size, and of the one whose entries have folders only up to the
+// identifier folders (see useLog).
+inline std::string logFolder(int entries, int folders)
 {
-    static std::map<int, std::string> built;
-    const std::string root = std::getenv("QELTA_ROOT");
-    const std::string dir = root + "/log" + std::to_string(entries);
+    return std::string(std::getenv("QELTA_ROOT")) + (folders < entries ? "/thin" : "/log") + std::to_string(entries);
+}
+
+// Points the store at the log of that size, building it on first use: one entry made by the store
+// gives the entry file, copied under every identifier up to folders (all, unless fewer are asked
+// for: the index lists every entry, the ones above have no folder); root.xml is written in one go.
+inline void useLog(int entries, int folders = -1)
+{
+    if (folders < 0 || folders > entries)
+        folders = entries;
+    static std::map<std::string, bool> built;
+    const std::string dir = logFolder(entries, folders);
     const CRegistryHelper user(HKEY_CURRENT_USER, kProductKeyPrefix);
     user.WriteString(kProductSubkey, "LogDirectory", dir);
-    if (built.count(entries))
+    if (built.count(dir))
         return;
-    built[entries] = dir;
+    built[dir] = true;
 
     CQeltaLog log;
     int32_t first = 0;
@@ -62,7 +71,7 @@ inline void useLog(int entries)
     for (int32_t id = 1; id <= entries; ++id) {
         index += "<index>" + valueElement("cookie", CQeltaLog::MakeCookie(document(id), sentAt()))
             + valueElement("idString", hexId(id)) + "</index>";
-        if (id == 1)
+        if (id == 1 || id > folders)
             continue;
         std::string entry = data;
         for (const auto& [from, to] : {std::pair{hexId(1), hexId(id)}, std::pair{document(1) + "<", document(id) + "<"}})

@@ -1,4 +1,5 @@
-// Sending log store operations on logs of 1,000, 10,000 and 50,000 entries.
+// Sending log store operations on logs of 1,000, 10,000 and 50,000 entries, and the remove that
+// reads the index as a document on logs of 20,000 and 200,000.
 //
 // root.xml is one file, rewritten whole and atomically on every create and remove, so their cost
 // follows the size of the log. Each is measured in the same run as a plain write that does the same
@@ -10,10 +11,12 @@
 // and writes the index atomically with the same flushes (goal: at most 1.2). A status change
 // touches only its entry. The store's 500 ms pause belongs to FlushLogData2 (the notice that an
 // entry is complete), which no operation here calls: every time is store work alone. The table at
-// the end gives the time per operation at each size, the ratios against the peers and the bytes a
-// create writes.
+// the end gives the time per operation at each size, the ratios against the peers, the bytes a
+// create writes, and the time per entry and the peak memory of the remove the document way.
 #include "common/registry_helper.h"
 #include "platform/files.h"
+#include "platform/library.h"
+#include "platform/process.h"
 #include "sendlog/log_store.h"
 #include "bench/sample_log.h"
 #include "bench/state_root.h"
@@ -164,6 +167,33 @@ void Remove(benchmark::State& state)
             state.SkipWithError("remove failed");
 }
 
+// The remove the document way: another process wrote root.xml last (here: the same bytes written
+// anew before each remove, outside the timing), so the store reads the index as a document and
+// writes it again from its list of entries. Its time per entry must stay flat from 20k to 200k
+// entries, and its memory a few times the index file's (see removeMemory). The index lists every
+// entry; only the entries removed have folders.
+constexpr int kThinFolders = 16;
+
+void RemoveReadingTheIndex(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    useLog(n, kThinFolders);
+    const std::string rootPath = logFolder(n, kThinFolders) + "/root.xml";
+    CQeltaLog log;
+    static std::map<int, int32_t> nextOf; // repetitions go on where the last one stopped
+    int32_t& next = nextOf.try_emplace(n, 2).first->second;
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::string text;
+        if (next >= kThinFolders || platform::readFile(rootPath, text, 1u << 30) != platform::ReadStatus::Ok
+            || !platform::writeFileAtomic(rootPath, text))
+            state.SkipWithError("index not written anew");
+        state.ResumeTiming();
+        if (!log.RemoveLogData2(next++))
+            state.SkipWithError("remove failed");
+    }
+}
+
 // Create and remove change the log's size; a fixed, small number of rounds keeps that under 5 %.
 // A flush's time follows the load of the machine's disk, which changes while the benchmark runs, so
 // the peers, create and remove run in short repetitions taken in random order (see main) and
@@ -176,6 +206,49 @@ BENCHMARK(FolderAndIndexWrite)->Arg(1000)->Arg(10000)->Arg(50000)->Iterations(4)
 BENCHMARK(IndexWriteAndFolderRemove)->Arg(1000)->Arg(10000)->Arg(50000)->Iterations(4)->Repetitions(kRepetitions)->Unit(benchmark::kMicrosecond);
 BENCHMARK(Create)->Arg(1000)->Arg(10000)->Arg(50000)->Iterations(4)->Repetitions(kRepetitions)->Unit(benchmark::kMicrosecond);
 BENCHMARK(Remove)->Arg(1000)->Arg(10000)->Arg(50000)->Iterations(4)->Repetitions(kRepetitions)->Unit(benchmark::kMicrosecond);
+BENCHMARK(RemoveReadingTheIndex)->Arg(20000)->Arg(200000)->Iterations(2)->Repetitions(5)->Unit(benchmark::kMillisecond);
+
+// The peak memory one remove the document way adds to a fresh process (this program again, so
+// that nothing an earlier run freed hides it), against the size of the index file, at n entries.
+constexpr const char* kRemoveMemory = "--remove-memory";
+
+long statusKilobytes(const char* field)
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind(field, 0) == 0)
+            return std::atol(line.c_str() + std::string_view(field).size());
+    return -1;
+}
+
+// The child's part: the store pointed at the log of n entries, one remove of its last entry with a
+// folder, then the growth of its peak resident memory into the report file.
+int removeMemory(int n, const std::string& report)
+{
+    const CRegistryHelper user(HKEY_CURRENT_USER, kProductKeyPrefix);
+    user.WriteString(kProductSubkey, "LogDirectory", logFolder(n, kThinFolders));
+    CQeltaLog log;
+    const long before = statusKilobytes("VmRSS:");
+    if (!log.RemoveLogData2(kThinFolders))
+        return 1;
+    std::ofstream(report) << statusKilobytes("VmHWM:") - before << "\n";
+    return 0;
+}
+
+// The memory that removeMemory reports against the index file's size; -1 when it failed.
+double removeMemoryRatio(int n)
+{
+    const std::string dir = logFolder(n, kThinFolders), report = dir + "/memory.txt";
+    std::error_code e;
+    const auto index = std::filesystem::file_size(dir + "/root.xml", e);
+    if (e || platform::runProgram(platform::programPath(), {kRemoveMemory, std::to_string(n), report}) != 0)
+        return -1;
+    std::ifstream in(report);
+    long kb = -1;
+    in >> kb;
+    return kb < 0 ? -1 : kb * 1024.0 / static_cast<double>(index);
+}
 
 // Keeps the time per operation of every run (each repetition) for the table.
 class TableReporter : public benchmark::ConsoleReporter {
@@ -209,6 +282,8 @@ double median(std::vector<double> v)
 
 int main(int argc, char** argv)
 {
+    if (argc == 4 && std::string_view(argv[1]) == kRemoveMemory)
+        return removeMemory(std::atoi(argv[2]), argv[3]);
     const BenchStateRoot root;
     if (!root.ok())
         return 1;
@@ -259,6 +334,15 @@ int main(int argc, char** argv)
             std::printf(" %12.2f", at(peer, size) > 0 ? at(op, size) / at(peer, size) : 0.0);
         std::printf("   (%s)\n", goal);
     }
+    std::printf("\nremove the document way (median)  %12s %12s\n", "20k", "200k");
+    const double at20k = at("RemoveReadingTheIndex", "20000"), at200k = at("RemoveReadingTheIndex", "200000"); // us
+    std::printf("%-32s %12.1f %12.1f\n", "time (ms)", at20k / 1e3, at200k / 1e3);
+    std::printf("%-32s %12.0f %12.0f   (200k/20k %.2f, goal: flat)\n", "time per entry (ns)", at20k * 1e3 / 20000,
+                at200k * 1e3 / 200000, at20k > 0 ? (at200k / 200000) / (at20k / 20000) : 0.0);
+    if (at20k > 0 && at200k > 0)
+        std::printf("%-32s %12.2f %12.2f   (goal: a few times)\n", "peak memory / index file",
+                    removeMemoryRatio(20000), removeMemoryRatio(200000));
+
     // Bytes one create writes: the index and the entry's file (no image: the job names none).
     std::printf("\nbytes written per create\n");
     const std::string stateRoot = std::getenv("QELTA_ROOT");

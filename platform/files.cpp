@@ -133,7 +133,7 @@ bool othersHold(const PrivatePlace& place)
     for (size_t end = place.rootLength;; end = path.find('/', end + 1)) {
         const std::string level = path.substr(0, std::min(end, path.size()));
         struct stat st {};
-        if (::lstat(level.c_str(), &st) != 0)
+        if (!privateCheckStat(level, false, st))
             return false;
         if (st.st_uid != ::geteuid())
             return true;
@@ -141,7 +141,7 @@ bool othersHold(const PrivatePlace& place)
             if (end != place.rootLength)
                 return false;
             // The private folder itself may be a link of the user's: the folder it leads to counts too.
-            if (::stat(level.c_str(), &st) != 0)
+            if (!privateCheckStat(level, true, st))
                 return false;
             if (st.st_uid != ::geteuid())
                 return true;
@@ -1204,7 +1204,11 @@ bool matchesWildcard(std::string_view name, std::string_view pattern)
     return p == pattern.size();
 }
 
-std::vector<std::string> listFiles(const std::string& folder, std::string_view pattern)
+namespace {
+
+// Names in folder that match pattern and whose status (lstat when follow is false) passes keep, sorted.
+template <typename Keep>
+std::vector<std::string> listNames(const std::string& folder, std::string_view pattern, bool follow, Keep keep)
 {
     std::vector<std::string> names;
     DIR* dir = ::opendir(folder.c_str());
@@ -1215,12 +1219,25 @@ std::vector<std::string> listFiles(const std::string& folder, std::string_view p
         if (name == "." || name == ".." || !matchesWildcard(name, pattern))
             continue;
         struct stat st;
-        if (::stat(joinPath(folder, name).c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        const std::string path = joinPath(folder, name);
+        if ((follow ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st)) == 0 && keep(st))
             names.push_back(name);
     }
     ::closedir(dir);
     std::sort(names.begin(), names.end());
     return names;
+}
+
+} // namespace
+
+std::vector<std::string> listFiles(const std::string& folder, std::string_view pattern)
+{
+    return listNames(folder, pattern, true, [](const struct stat& st) { return S_ISREG(st.st_mode); });
+}
+
+std::vector<std::string> listFolders(const std::string& folder, std::string_view pattern)
+{
+    return listNames(folder, pattern, false, [](const struct stat& st) { return S_ISDIR(st.st_mode); });
 }
 
 FileStamp fileStamp(const std::string& path)

@@ -310,6 +310,9 @@ bool matchesWildcard(std::string_view name, std::string_view pattern);
 /// Names of the regular files in folder that match pattern without regard to case, sorted by name.
 std::vector<std::string> listFiles(const std::string& folder, std::string_view pattern);
 
+/// Names of the folders in folder (no links) that match pattern without regard to case, sorted by name.
+std::vector<std::string> listFolders(const std::string& folder, std::string_view pattern);
+
 /// The identity of a file's current contents: changes whenever the file is replaced or rewritten.
 struct FileStamp {
     unsigned long long device = 0, inode = 0, size = 0;

@@ -141,32 +141,106 @@ std::optional<std::string> knownFolder(KnownFolder which)
     return provider->folder(which);
 }
 
+// What a scope keeps: the folder, the private folders, and the status of each level looked at that
+// is the folder, lies above it or is a private folder (by path and by whether links were followed).
+struct PrivateCheckScope::Memo {
+    std::string folder;
+    std::string machine;
+    std::vector<std::string> roots;
+    struct Status {
+        struct stat st;
+        int error; ///< errno of a failed look, else 0
+    };
+    std::vector<std::pair<std::string, Status>> seen[2]; // [follow]
+    Memo* outer = nullptr;
+
+    bool keeps(const std::string& level) const
+    {
+        return atOrBelow(folder, level) || level == "/" || level == machine
+            || std::find(roots.begin(), roots.end(), level) != roots.end();
+    }
+};
+
 namespace {
+
+thread_local PrivateCheckScope::Memo* currentMemo = nullptr;
+
+// The private folders and the machine's state folder, as absolute paths.
+void privateFolders(std::string& machine, std::vector<std::string>& roots)
+{
+    if (const PrivateCheckScope::Memo* memo = currentMemo) {
+        machine = memo->machine;
+        roots = memo->roots;
+        return;
+    }
+    machine = lexicallyAbsolute(machineStateFolder());
+    roots = {lexicallyAbsolute(userStateFolder())};
+    for (const KnownFolder which : {KnownFolder::AppData, KnownFolder::LocalAppData})
+        if (auto folder = knownFolder(which); folder && !folder->empty())
+            roots.push_back(lexicallyAbsolute(*folder));
+    std::erase(roots, "/"); // a root of "/" would take in every file
+}
 
 // The identity of the folder at path (links followed), when there is one.
 std::optional<std::pair<dev_t, ino_t>> folderIdentity(const std::string& path)
 {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+    if (!privateCheckStat(path, true, st) || !S_ISDIR(st.st_mode))
         return std::nullopt;
     return std::pair{st.st_dev, st.st_ino};
 }
 
 } // namespace
 
+PrivateCheckScope::PrivateCheckScope(std::string_view folder) : memo_(std::make_unique<Memo>())
+{
+    privateFolders(memo_->machine, memo_->roots);
+    memo_->folder = lexicallyAbsolute(folder);
+    memo_->outer = currentMemo;
+    currentMemo = memo_.get();
+}
+
+PrivateCheckScope::~PrivateCheckScope() { currentMemo = memo_->outer; }
+
+bool privateCheckStat(const std::string& level, bool follow, struct stat& st)
+{
+    PrivateCheckScope::Memo* memo = currentMemo;
+    if (!memo || !memo->keeps(level))
+        return (follow ? ::stat(level.c_str(), &st) : ::lstat(level.c_str(), &st)) == 0;
+    auto& seen = memo->seen[follow ? 1 : 0];
+    const auto found = std::find_if(seen.begin(), seen.end(), [&](const auto& s) { return s.first == level; });
+    if (found != seen.end()) {
+        if (found->second.error != 0) {
+            errno = found->second.error;
+            return false;
+        }
+        st = found->second.st;
+        return true;
+    }
+    PrivateCheckScope::Memo::Status status{};
+    if ((follow ? ::stat(level.c_str(), &status.st) : ::lstat(level.c_str(), &status.st)) != 0) {
+        status.error = errno;
+        // The folder, or a level above it, that is not there yet may be made by the operation: it
+        // is looked at again.
+        if (atOrBelow(memo->folder, level))
+            return false;
+    }
+    seen.emplace_back(level, status);
+    st = status.st;
+    errno = status.error;
+    return status.error == 0;
+}
+
 std::optional<PrivatePlace> privatePlaceOf(std::string_view path)
 {
     if (path.empty())
         return std::nullopt;
     PrivatePlace place{lexicallyAbsolute(path), 0};
-    const std::string machine = lexicallyAbsolute(machineStateFolder());
+    std::string machine;
+    std::vector<std::string> roots;
+    privateFolders(machine, roots);
     if (atOrBelow(place.absolute, machine))
         return std::nullopt;
-    std::vector<std::string> roots{lexicallyAbsolute(userStateFolder())};
-    for (const KnownFolder which : {KnownFolder::AppData, KnownFolder::LocalAppData})
-        if (auto folder = knownFolder(which); folder && !folder->empty())
-            roots.push_back(lexicallyAbsolute(*folder));
-    std::erase(roots, "/"); // a root of "/" would take in every file
     for (const std::string& root : roots)
         if (atOrBelow(place.absolute, root)) {
             place.rootLength = root.size();

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 
 namespace platform {
 
@@ -49,6 +50,29 @@ struct PrivatePlace {
 
 /// The place of path in the private area, or nothing when it lies outside (see isPrivatePath).
 std::optional<PrivatePlace> privatePlaceOf(std::string_view path);
+
+/// For one operation on the files of a folder: while it lives, the calling thread's private-area
+/// checks (privatePlaceOf, and those of the file functions of platform/files.h) look at the folder,
+/// the levels above it and the private folders once, as they were when first looked at; the levels
+/// below the folder are looked at on every check. The levels above a store's folder do not change
+/// within one of its operations, so each file the operation opens is checked at the cost of its own
+/// levels. Scopes nest on a thread; the innermost one holds.
+class PrivateCheckScope {
+public:
+    explicit PrivateCheckScope(std::string_view folder);
+    ~PrivateCheckScope();
+    PrivateCheckScope(const PrivateCheckScope&) = delete;
+    PrivateCheckScope& operator=(const PrivateCheckScope&) = delete;
+
+    struct Memo;
+
+private:
+    std::unique_ptr<Memo> memo_;
+};
+
+/// The status of one level of a path as a private-area check sees it (lstat(2) when follow is false,
+/// else stat(2)), through the innermost PrivateCheckScope. False when there is none.
+bool privateCheckStat(const std::string& level, bool follow, struct stat& st);
 
 /// Installs a provider (null restores the XDG provider); gives back the previous one.
 std::shared_ptr<const FolderProvider> setFolderProvider(std::shared_ptr<const FolderProvider> provider);

@@ -4,6 +4,7 @@
 #include "common/spool_time.h"
 #include "common/xml_value.h"
 #include "platform/files.h"
+#include "platform/known_folders.h"
 #include "platform/text.h"
 #include "sendlog/event_list.h"
 #include "xmldoc/dom.h"
@@ -32,6 +33,8 @@ using sendlog::UnregisterCallback;
 namespace {
 
 constexpr size_t kMaxLogFile = 64u << 20;
+// How many taken identifiers a new entry passes over before the create fails.
+constexpr int kMaxPassedOver = 1000;
 
 // The templates the log files are made from, as the store carries them (CR LF line ends, tabs).
 #define QV(name) "<" name "><data><value></value></data></" name ">"
@@ -361,9 +364,104 @@ void setValue(const INodePtr& parent, const std::string& key, const std::string&
     parent->appendChild(keyNode);
 }
 
-} // namespace
+// What GetLogData2 reads of the entry in the folder entry; a step that fails throws.
+int readLogData(const std::string& entry, uint32_t codePage, CLogData& out)
+{
+    IDocumentPtr data = loadExisting(platform::joinPath(entry, "desktop.xml"));
+    auto value = [&](const char* p) { return DecodeXmlValue(text(node(data, p)), 1, codePage); };
+    CLogData read;
+    read.imagePath = value("/system/logdata/info/imagePath/data/value");
+    read.documentName = value("/system/logdata/info/documentName/data/value");
+    read.sentDate = value("/system/logdata/info/sentDate/data/value");
+    read.status = decimal(value("/system/logdata/info/status/data/value"));
+    read.logImagePath = value("/system/logdata/property/logImagePath/data/value");
+    out = read;
+    return 1;
+}
 
-namespace {
+// The text of an index with the given "newIndex" and every entry but the one at skip, in order,
+// written as the document way writes it. One index element, made from its template, is filled and
+// written for each entry, so the work and the memory follow the text alone.
+std::string indexTextOf(const std::string& newIndex, const std::vector<CLogID>& entries, uint32_t codePage,
+                        size_t skip = std::string::npos)
+{
+    const size_t count = entries.size() - (skip < entries.size() ? 1 : 0);
+    IDocumentPtr index = parse(kIndexTemplate);
+    node(index, "/system/logIndex/newIndex/data/value")->setText(DOMString(newIndex.data(), newIndex.size()));
+    node(index, "/system/logIndex/logCount/data/value")->setText(std::to_string(countOf(count)).c_str());
+    const DOMString whole = index->getXML();
+    std::string out(whole.data(), whole.size());
+    const size_t end = out.rfind("</indexs>");
+    check(end != std::string::npos);
+    std::string tail = out.substr(end);
+    out.resize(end);
+    IDocumentPtr entryDoc = parse(kIndexEntryTemplate);
+    const INodePtr element = entryDoc->getDocumentElement();
+    const INodePtr cookie = node(element, "cookie/data/value"), idString = node(element, "idString/data/value");
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (i == skip)
+            continue;
+        const std::string c = EncodeXmlValue(entries[i].m_strCookie, 1, codePage);
+        const std::string h = EncodeXmlValue(hexId(entries[i].m_nID), 1, codePage);
+        cookie->setText(DOMString(c.data(), c.size()));
+        idString->setText(DOMString(h.data(), h.size()));
+        const DOMString one = element->getXML();
+        out.append(one.data(), one.size());
+    }
+    out += tail;
+    return out;
+}
+
+// The date of a log data file's "sentDate" ("%Y/%m/%d,%H:%M:%S"), with its day of the week; a
+// date that does not read so is no date (all zero), which gives a cookie without a date part.
+platform::LocalTime sentDateOf(const std::string& sent)
+{
+    platform::LocalTime t;
+    char rest = 0;
+    if (std::sscanf(sent.c_str(), "%d/%d/%d,%d:%d:%d%c", &t.year, &t.month, &t.day, &t.hour, &t.minute, &t.second,
+                    &rest)
+        != 6)
+        return {};
+    const std::chrono::year_month_day date{std::chrono::year(t.year), std::chrono::month(static_cast<unsigned>(t.month)),
+                                           std::chrono::day(static_cast<unsigned>(t.day))};
+    if (!date.ok())
+        return {};
+    t.dayOfWeek = static_cast<int>(std::chrono::weekday(std::chrono::sys_days(date)).c_encoding());
+    return t;
+}
+
+// The index of a log whose root.xml is gone, made again from its entry folders: each folder named
+// as an entry ("%08x", above 0) whose log data file reads gets its index element back, in the order
+// of the identifiers (the order the entries were made), with the cookie its document name and date
+// give. "newIndex" is the highest identifier of any entry folder, read or not, so that no
+// identifier whose folder is there is given again.
+std::string rebuiltIndexText(const std::string& dir, uint32_t codePage)
+{
+    std::vector<CLogID> entries;
+    int32_t highest = 0;
+    for (const std::string& name : platform::listFolders(dir, "????????")) {
+        int32_t id = 0;
+        if (!parseNumber(name, 16, id) || id <= 0 || name != hexId(id))
+            continue;
+        highest = std::max(highest, id);
+        if (!platform::isOwnFolder(platform::joinPath(dir, name)))
+            continue; // another user's folder is no entry of this log
+        try {
+            CLogData data;
+            readLogData(platform::joinPath(dir, name), codePage, data);
+            CLogID entry;
+            entry.m_nID = id;
+            entry.m_nCodePage = codePage;
+            entry.m_strCookie = CQeltaLog::MakeCookie(data.documentName, sentDateOf(data.sentDate));
+            entries.push_back(std::move(entry));
+        } catch (...) {
+            // A file that does not read as a log data file stays as it is, out of the index.
+        }
+    }
+    std::sort(entries.begin(), entries.end(), [](const CLogID& a, const CLogID& b) { return a.m_nID < b.m_nID; });
+    return indexTextOf(std::to_string(highest), entries, codePage);
+}
+
 // Runs one operation: a failed step anywhere in it (or an exception of the XML library) gives 0.
 template <typename Operation>
 int guarded(Operation operation)
@@ -394,6 +492,7 @@ int CQeltaLog::CreateLogData2(const std::string& imagePath, const std::string& d
     const std::string dir = LogDirectory();
     if (dir.empty())
         return notStarted();
+    const platform::PrivateCheckScope checks(dir);
     const std::string rootPath = platform::joinPath(dir, "root.xml");
     platform::FileLock lock(rootPath);
     if (!lock.locked())
@@ -407,18 +506,21 @@ int CQeltaLog::CreateLogData2(const std::string& imagePath, const std::string& d
         IDocumentPtr index;
         INodePtr newIndexNode, logCountNode;
         int32_t last = 0, stored = 0;
+        bool rebuilt = false; // root.xml was gone: the index is made again from the entry folders
         const bool fromText = knownIndexText(rootPath, known, entries) && readCounters(known, last, stored)
             && known.rfind("</indexs>") != std::string::npos; // near the end
         if (!fromText) {
-            if (load(rootPath, index) == Load::Missing)
-                index = parse(kIndexTemplate);
+            if (load(rootPath, index) == Load::Missing) {
+                index = parse(rebuiltIndexText(dir, m_nCodePage));
+                rebuilt = true;
+            }
             newIndexNode = node(index, "/system/logIndex/newIndex/data/value");
             logCountNode = node(index, "/system/logIndex/logCount/data/value");
             last = decimal(text(newIndexNode));
             decimal(text(logCountNode)); // must read as a number, though it is written anew
             entries = static_cast<size_t>(index->selectNodes("/system/logIndex/indexs/index")->getLength());
         }
-        const int32_t id = nextCounter(last);
+        int32_t id = nextCounter(last);
         countOf(entries + 1);
         auto indexed = [&](int32_t which) {
             return fromText ? known.rfind(indexMarker(which)) != std::string::npos
@@ -445,9 +547,11 @@ int CQeltaLog::CreateLogData2(const std::string& imagePath, const std::string& d
         // What writers killed mid-write left: temporary files of the index and of the newest entry,
         // and a folder made for an identifier that never reached the index. Such a folder holds
         // only what a create writes before the index names it, and nobody was told its identifier,
-        // so it goes and the identifier is given again. Looking for the index's temporary files
-        // lists the whole log folder, so that is done when the index is not the one this process
-        // wrote last: after another writer, and in every process that starts writing.
+        // so it goes and the identifier is given again; but where the index was made again, a
+        // folder it could not take in is an entry whose file did not read, and stays. Looking for
+        // the index's temporary files lists the whole log folder, so that is done when the index is
+        // not the one this process wrote last: after another writer, and in every process that
+        // starts writing.
         if (!fromText)
             platform::removeStaleTemporaries(rootPath);
         for (const int32_t near : {last, id}) {
@@ -455,16 +559,22 @@ int CQeltaLog::CreateLogData2(const std::string& imagePath, const std::string& d
             if (near > 0 && platform::isDirectory(folder)) {
                 if (indexed(near))
                     sweepEntryTemporaries(folder);
-                else
+                else if (!rebuilt)
                     sweepOrphanEntry(folder);
             }
         }
+        // A name that is taken (a folder that is not the store's own, or an entry the index does not
+        // list) is never taken over: its identifier is passed over for the next free one.
         entry = platform::joinPath(dir, hexId(id));
-        if (std::error_code made; !platform::createFolder(entry, &made)) {
-            // A folder that is not the store's own is never taken over: its identifier is passed over.
-            entry.clear();
-            saveIndexText(rootPath, indexText(""), entries);
-            checkCall(false, made);
+        std::error_code made;
+        for (int passed = 0; !platform::createFolder(entry, &made); ++passed) {
+            if (made != std::errc::file_exists || passed == kMaxPassedOver) {
+                entry.clear();
+                saveIndexText(rootPath, indexText(""), entries);
+                checkCall(false, made);
+            }
+            id = nextCounter(id);
+            entry = platform::joinPath(dir, hexId(id));
         }
         try {
             const std::string image = platform::joinPath(entry, "job_image.tif");
@@ -529,6 +639,7 @@ template <typename Change>
 int changeEntry(int32_t id, Change change)
 {
     const std::string dir = CQeltaLog::LogDirectory();
+    const platform::PrivateCheckScope checks(dir);
     platform::FileLock lock(platform::joinPath(dir, "root.xml"));
     if (!lock.locked())
         return notStarted(&lock);
@@ -605,19 +716,7 @@ int CQeltaLog::FlushLogData2(int32_t id)
 
 int CQeltaLog::GetLogData2(int32_t id, CLogData& out)
 {
-    return guarded([&] {
-        const std::string path = platform::joinPath(EntryFolder(id), "desktop.xml");
-        IDocumentPtr data = loadExisting(path);
-        auto value = [&](const char* p) { return DecodeXmlValue(text(node(data, p)), 1, m_nCodePage); };
-        CLogData read;
-        read.imagePath = value("/system/logdata/info/imagePath/data/value");
-        read.documentName = value("/system/logdata/info/documentName/data/value");
-        read.sentDate = value("/system/logdata/info/sentDate/data/value");
-        read.status = decimal(value("/system/logdata/info/status/data/value"));
-        read.logImagePath = value("/system/logdata/property/logImagePath/data/value");
-        out = read;
-        return 1;
-    });
+    return guarded([&] { return readLogData(EntryFolder(id), m_nCodePage, out); });
 }
 
 int CQeltaLog::GetLogProperty2(int32_t id, const std::string& name, std::string& value)
@@ -676,6 +775,8 @@ struct ParsedIndex {
     std::vector<CLogID> entries;
     /// Each cookie in UTF-8 with ASCII letters folded, to the newest entry that has it.
     std::unordered_map<std::string, int32_t> newestByCookie;
+    /// The text of "newIndex" (empty when the index has none; only a change needs it).
+    std::string newIndex;
 };
 
 ParsedIndex& parsedIndex()
@@ -694,6 +795,11 @@ bool refreshIndex(ParsedIndex& cache, const std::string& path, uint32_t codePage
 {
     if (cache.file.valid() && cache.path == path && cache.codePage == codePage && platform::fileStamp(path) == cache.stamp)
         return true;
+    // What was read of another file is of no use any more: it goes before the new file is read, so
+    // that the two are never held at once.
+    cache.file.reset();
+    cache.entries = {};
+    cache.newestByCookie = {};
     platform::FileDescriptor file(platform::openRegularFile(path, O_RDONLY));
     if (!file.valid())
         return false;
@@ -702,7 +808,9 @@ bool refreshIndex(ParsedIndex& cache, const std::string& path, uint32_t codePage
         platform::FileStamp stamp;
         check(platform::readOpenFile(file.get(), textOfFile, kMaxLogFile, nullptr, &stamp) == platform::ReadStatus::Ok);
         IDocumentPtr index = parse(textOfFile);
+        std::string().swap(textOfFile); // the document holds what it needs
         decimal(text(node(index, "/system/logIndex/logCount/data/value"))); // counted from the elements
+        const INodePtr newIndex = index->selectSingleNode("/system/logIndex/newIndex/data/value");
         INodeListPtr list = index->selectNodes("/system/logIndex/indexs/index");
         std::vector<CLogID> entries;
         std::unordered_map<std::string, int32_t> newestByCookie;
@@ -723,6 +831,7 @@ bool refreshIndex(ParsedIndex& cache, const std::string& path, uint32_t codePage
         cache.stamp = stamp;
         cache.entries = std::move(entries);
         cache.newestByCookie = std::move(newestByCookie);
+        cache.newIndex = newIndex ? text(newIndex) : std::string();
         return true;
     } catch (...) {
         return false;
@@ -730,19 +839,6 @@ bool refreshIndex(ParsedIndex& cache, const std::string& path, uint32_t codePage
 }
 
 } // namespace
-
-bool CQeltaLog::ReadIndex(const std::string& dir)
-{
-    m_index.m_entries.clear();
-    m_index.m_bLoaded = 0;
-    ParsedIndex& cache = parsedIndex();
-    std::lock_guard lock(cache.mutex);
-    if (!refreshIndex(cache, platform::joinPath(dir, "root.xml"), m_nCodePage))
-        return false;
-    m_index.m_entries = cache.entries;
-    m_index.m_bLoaded = 1;
-    return true;
-}
 
 int32_t CQeltaLog::GetLogCount2()
 {
@@ -783,6 +879,7 @@ int CQeltaLog::FindLogId2(const std::string& cookie, int32_t& id)
 int CQeltaLog::RemoveLogData2(int32_t id)
 {
     const std::string dir = LogDirectory();
+    const platform::PrivateCheckScope checks(dir);
     const std::string rootPath = platform::joinPath(dir, "root.xml");
     const std::string entry = platform::joinPath(dir, hexId(id));
     {
@@ -790,7 +887,7 @@ int CQeltaLog::RemoveLogData2(int32_t id)
         if (!lock.locked())
             return 0;
         CLogData data;
-        if (!GetLogData2(id, data))
+        if (!guarded([&] { return readLogData(entry, m_nCodePage, data); }))
             return 0;
         if (!RemoveFromKnownIndex(rootPath, id) && !RemoveFromIndexDocument(dir, id))
             return 0;
@@ -832,36 +929,25 @@ bool CQeltaLog::RemoveFromKnownIndex(const std::string& rootPath, int32_t id)
 bool CQeltaLog::RemoveFromIndexDocument(const std::string& dir, int32_t id)
 {
     const std::string rootPath = platform::joinPath(dir, "root.xml");
-    if (!ReadIndex(dir))
+    m_index.m_entries.clear();
+    m_index.m_bLoaded = 0; // read again when next asked
+    ParsedIndex& cache = parsedIndex();
+    std::lock_guard lock(cache.mutex);
+    if (!refreshIndex(cache, rootPath, m_nCodePage))
         return false;
-    auto found = std::find_if(m_index.m_entries.begin(), m_index.m_entries.end(),
-                              [&](const CLogID& e) { return e.m_nID == id; });
-    if (found == m_index.m_entries.end())
+    const auto found = std::find_if(cache.entries.begin(), cache.entries.end(),
+                                    [&](const CLogID& e) { return e.m_nID == id; });
+    if (found == cache.entries.end())
         return false;
-    m_index.m_entries.erase(found);
     try {
-        IDocumentPtr old = loadExisting(rootPath);
-        const std::string newIndex = text(node(old, "/system/logIndex/newIndex/data/value"));
-        decimal(newIndex);
-        decimal(text(node(old, "/system/logIndex/logCount/data/value")));
-        const int32_t count = countOf(m_index.m_entries.size());
-        IDocumentPtr index = parse(kIndexTemplate);
-        node(index, "/system/logIndex/newIndex/data/value")->setText(newIndex.c_str());
-        node(index, "/system/logIndex/logCount/data/value")->setText(std::to_string(count).c_str());
-        INodePtr indexs = node(index, "/system/logIndex/indexs");
-        for (const CLogID& e : m_index.m_entries) {
-            IDocumentPtr entryDoc = parse(kIndexEntryTemplate);
-            INodePtr element = entryDoc->getDocumentElement();
-            setValue(element, "cookie", EncodeXmlValue(e.m_strCookie, 1, m_nCodePage));
-            setValue(element, "idString", EncodeXmlValue(hexId(e.m_nID), 1, m_nCodePage));
-            indexs->appendChild(element);
-        }
-        const DOMString written = index->getXML();
-        saveIndexText(rootPath, std::string(written.data(), written.size()), m_index.m_entries.size());
+        decimal(cache.newIndex);
+        const size_t at = static_cast<size_t>(found - cache.entries.begin());
+        std::string written = indexTextOf(cache.newIndex, cache.entries, m_nCodePage, at);
+        saveIndexText(rootPath, std::move(written), cache.entries.size() - 1);
     } catch (...) {
         return false;
     }
-    return ReadIndex(dir);
+    return true;
 }
 
 int CQeltaLog::RegisterCallback2(uint32_t window, uint32_t message, uint32_t mask)

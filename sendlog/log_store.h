@@ -72,11 +72,11 @@ public:
     int UnregisterCallback2(uint32_t window);
 
 private:
-    bool ReadIndex(const std::string& directory);
     /// Removes an entry's index element from the index text this process wrote last (false when
     /// that text is not the file's any more, or holds no such element).
     bool RemoveFromKnownIndex(const std::string& rootPath, int32_t id);
-    /// The same through the index read as a document, rewritten from the list of entries.
+    /// The same through the index read as a document (which checks that it reads as an index),
+    /// rewritten from the list of entries.
     bool RemoveFromIndexDocument(const std::string& directory, int32_t id);
 
     CLogIndex m_index;

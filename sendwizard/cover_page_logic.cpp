@@ -44,11 +44,17 @@ bool WritableFolder(const std::string& folder)
 // Where the pictures of covers in folder are kept.
 std::string PreviewFolderOf(const std::string& coverFolder)
 {
+    // The folder inside is used only when it is the user's own and no link: in a folder others may
+    // write, another user could have put a folder of theirs, or a link to one, in its place.
     const std::string inside = CoverWorkFolderOf(coverFolder);
-    if (!inside.empty() && WritableFolder(inside))
-        return inside;
-    // A shared, read-only cover folder: the pictures go to the user's own folder, one subfolder per
-    // cover folder so that covers of the same name in two folders never share a picture.
+    if (!inside.empty()) {
+        platform::createFolder(inside); // nothing is made when the name is taken
+        if (platform::isOwnFolder(inside) && WritableFolder(inside))
+            return inside;
+    }
+    // A shared cover folder that is read-only or holds another's "TMP": the pictures go to the
+    // user's own folder, one subfolder per cover folder so that covers of the same name in two
+    // folders never share a picture.
     std::string folder = coverFolder;
     while (folder.size() > 1 && folder.back() == '/')
         folder.pop_back();

@@ -41,7 +41,7 @@ inline constexpr double kCoverPreviewZoom = 0.2;
 
 /// The cached preview picture of a cover file: in the folder "TMP" inside the cover's folder
 /// (CoverWorkFolderOf), named by the cover's whole name + ".TIF"; when that folder cannot be made
-/// or written, in the user's local application data folder. Renders it again when it is missing or older than the cover file.
+/// or written, or is a link or another user's, in the user's local application data folder. Renders it again when it is missing or older than the cover file.
 /// Empty when there is no cover file or the rendering failed (nothing is shown then).
 std::string CoverPreviewImage(const std::string& strCoverPath);
 

@@ -331,6 +331,12 @@ TEST(PrivateArea, WhatIsMadeThereIsTheUsersAloneWhateverTheUmask)
     };
     for (const auto& l : linked) {
         EXPECT_EQ(isPrivatePath(l.path), l.own) << l.path;
+        {
+            // One operation's checks on the files of a folder answer alike, also after a first look.
+            const PrivateCheckScope scope(joinPath(real, ".local/share/qelta"));
+            EXPECT_EQ(isPrivatePath(l.path), l.own) << l.path << " in a scope";
+            EXPECT_EQ(isPrivatePath(l.path), l.own) << l.path << " in a scope, again";
+        }
         if (!l.path.ends_with("book.xml"))
             continue;
         ::umask(0);
@@ -340,6 +346,29 @@ TEST(PrivateArea, WhatIsMadeThereIsTheUsersAloneWhateverTheUmask)
         EXPECT_EQ(modeOf(l.path), l.own ? 0600u : 0644u) << l.path;
         EXPECT_EQ(modeOf(parentPath(l.path)), l.own ? 0700u : 0755u) << l.path;
     }
+}
+
+// Within one operation's scope the levels below its folder are looked at on every check: an entry
+// folder that another user holds by the next open is refused then, as without a scope.
+TEST(PrivateArea, AScopeLooksAtTheLevelsBelowItsFolderEveryTime)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can give a folder to another user";
+    ScopedStateRoot root;
+    const std::string logs = joinPath(root.path(), "home/.local/share/qelta/logs");
+    const std::string entry = joinPath(logs, "00000001");
+    ASSERT_TRUE(createDirectories(entry));
+    const PrivateCheckScope scope(logs);
+    ASSERT_TRUE(createFileForWriting(joinPath(entry, "desktop.xml")).valid());
+    ASSERT_TRUE(FileLock(joinPath(logs, "root.xml")).locked());
+    ASSERT_EQ(::chown(entry.c_str(), 65534, 65534), 0);
+    std::error_code error;
+    EXPECT_FALSE(createFileForWriting(joinPath(entry, "desktop.xml"), &error).valid());
+    EXPECT_EQ(error.value(), EACCES);
+    std::string text;
+    EXPECT_EQ(readFile(joinPath(entry, "desktop.xml"), text, 1024), ReadStatus::Failed);
+    EXPECT_FALSE(writeFileAtomic(joinPath(entry, "desktop.xml"), "x"));
+    EXPECT_TRUE(FileLock(joinPath(logs, "root.xml")).locked()) << "the folder itself is still the user's";
 }
 
 // Folders and files an earlier run left open to others are mended: the owner's bits stay, links

@@ -382,15 +382,14 @@ TEST_F(Store, RemoveKeepsCountersAndOtherFiles)
 
 TEST_F(Store, ExistingFolderOrBrokenIndexIsNeverTakenOver)
 {
+    // A folder in the place of the next entry's is passed over for the next free identifier.
     writeTextFile(file(1, "someone.txt"), "not ours");
-    int32_t id = 5;
-    EXPECT_EQ(log.CreateLogData2("", "doc", thursdayFifth(), id), 0);
-    EXPECT_EQ(id, 0);
-    EXPECT_EQ(xmlAt(rootXml(), "/system/logIndex/newIndex/data/value"), "1");
-    EXPECT_EQ(xmlAt(rootXml(), "/system/logIndex/logCount/data/value"), "0") << "the count follows the entries";
+    int32_t id = 0;
+    EXPECT_EQ(create("doc"), 2);
+    EXPECT_EQ(xmlAt(rootXml(), "/system/logIndex/newIndex/data/value"), "2");
+    EXPECT_EQ(xmlAt(rootXml(), "/system/logIndex/logCount/data/value"), "1") << "the count follows the entries";
     EXPECT_EQ(readTextFile(file(1, "someone.txt")), "not ours");
     EXPECT_FALSE(platform::pathExists(file(1, "desktop.xml")));
-    EXPECT_EQ(create("doc"), 2);
 
     // An index that does not parse, or lacks its parts, is left byte for byte.
     for (const std::string& broken : {std::string("<system><logIndex><newIndex>"), std::string("\0\1garbage", 9),
@@ -408,6 +407,65 @@ TEST_F(Store, ExistingFolderOrBrokenIndexIsNeverTakenOver)
                              "<logCount><data><value>0</value></data></logCount></logIndex></system>");
     EXPECT_EQ(log.CreateLogData2("", "doc", thursdayFifth(), id), 0);
     EXPECT_FALSE(platform::pathExists(file(8, ""))) << "no orphan folder";
+}
+
+TEST_F(Store, ALostIndexIsMadeAgainFromTheEntryFolders)
+{
+    const std::vector<std::string> documents = {"one", "two <&> \"zwei\" \xc3\xbc", "three"};
+    for (const auto& d : documents)
+        create(d);
+    ASSERT_EQ(log.AddLogProperty2(2, "printerName", "Fax"), 1);
+    const std::string lost = readTextFile(rootXml());
+    std::map<int32_t, std::string> data;
+    for (int32_t i = 1; i <= 3; ++i)
+        data[i] = readTextFile(file(i, "desktop.xml"));
+
+    // The index goes; the next entry takes the next identifier and the entries are listed again,
+    // each with the element it had: the index is the lost one with the new entry added.
+    ASSERT_EQ(::unlink(rootXml().c_str()), 0);
+    EXPECT_EQ(create("four"), 4);
+    for (int32_t i = 1; i <= 3; ++i)
+        EXPECT_EQ(readTextFile(file(i, "desktop.xml")), data[i]) << i;
+    const std::string rebuilt = readTextFile(rootXml());
+    const size_t newElement = rebuilt.rfind("<index>");
+    ASSERT_NE(newElement, std::string::npos);
+    std::string expected = lost;
+    for (const char* counter : {"newIndex", "logCount"}) {
+        const std::string was = "<" + std::string(counter) + "><data><value>3<";
+        ASSERT_NE(expected.find(was), std::string::npos);
+        expected.replace(expected.find(was), was.size(), "<" + std::string(counter) + "><data><value>4<");
+    }
+    expected.insert(expected.rfind("</indexs>"), rebuilt.substr(newElement, rebuilt.rfind("</indexs>") - newElement));
+    EXPECT_EQ(rebuilt, expected);
+    EXPECT_EQ(log.GetLogCount2(), 4);
+    for (int32_t i = 1; i <= 3; ++i) {
+        int32_t found = 0;
+        EXPECT_EQ(log.FindLogId2(CQeltaLog::MakeCookie(documents[static_cast<size_t>(i - 1)], thursdayFifth()), found), 1);
+        EXPECT_EQ(found, i);
+    }
+
+    // A folder whose file does not read, and one that holds no entry, stay as they are, out of the
+    // index, and their identifiers are not given again.
+    writeTextFile(file(5, "desktop.xml"), "<system><logdata>");
+    writeTextFile(file(7, "someone.txt"), "not an entry");
+    ASSERT_EQ(::unlink(rootXml().c_str()), 0);
+    EXPECT_EQ(create("eight"), 8);
+    EXPECT_EQ(readTextFile(file(5, "desktop.xml")), "<system><logdata>");
+    EXPECT_EQ(readTextFile(file(7, "someone.txt")), "not an entry");
+    EXPECT_EQ(indexedFolders(rootXml()), (std::set<std::string>{"00000001", "00000002", "00000003", "00000004", "00000008"}));
+    EXPECT_EQ(xmlAt(rootXml(), "/system/logIndex/logCount/data/value"), "5");
+
+    // The index read as a document (another process wrote it last) loses an entry exactly as the
+    // text this process wrote does.
+    const std::string before = readTextFile(rootXml()), entry = readTextFile(file(2, "desktop.xml"));
+    ASSERT_EQ(log.RemoveLogData2(2), 1);
+    const std::string byText = readTextFile(rootXml());
+    writeTextFile(rootXml(), before);
+    writeTextFile(file(2, "desktop.xml"), entry);
+    CQeltaLog other;
+    ASSERT_EQ(other.RemoveLogData2(2), 1);
+    EXPECT_EQ(readTextFile(rootXml()), byText);
+    EXPECT_EQ(other.GetLogCount2(), 4);
 }
 
 TEST_F(Store, EventsFollowTheMask)

@@ -22,7 +22,9 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 // The reason a failure gives when the spooler cannot open the printer "Fax".
 const std::string kUnopenedQueue =
@@ -298,15 +300,57 @@ TEST_F(Pages, CoverPreviewIsRenderedAgainOnlyWhenTheCoverChanged)
 
 TEST_F(Pages, CoverPreviewGoesToTheUsersFolderWhenTheCoverFolderTakesNoFiles)
 {
-    const std::string covers = root.path() + "/shared/";
-    writeTextFile(covers + "Sales.TQC", kCoverText);
-    writeTextFile(covers + "TMP", "a file where the folder would be");
-    const std::string picture = CoverPreviewImage(covers + "Sales.TQC");
-    ASSERT_FALSE(picture.empty());
+    // A shared cover folder (open to all, or another user's) whose "TMP" is no folder of this user:
+    // nothing is written into it or through it.
+    constexpr uid_t kOther = 65534;
+    enum class Tmp { File, OthersLink, OthersFolder, OwnLink };
+    const struct {
+        Tmp tmp;
+        bool coversOthers; // the cover folder belongs to another user
+    } cases[] = {{Tmp::File, false}, {Tmp::OthersLink, false}, {Tmp::OthersFolder, true}, {Tmp::OwnLink, false}};
     char local[kMaxPathBytes] = {};
     ASSERT_EQ(LoadShellFolderPath(local, sizeof local, CSIDL_LOCAL_APPDATA), 1);
-    EXPECT_TRUE(picture.starts_with(std::string(local) + "/")) << picture;
-    EXPECT_TRUE(picture.ends_with("/Sales.TQC.TIF")) << picture;
+    int n = 0;
+    for (const auto& c : cases) {
+        const bool others = c.tmp == Tmp::OthersLink || c.tmp == Tmp::OthersFolder || c.coversOthers;
+        if (others && ::geteuid() != 0)
+            continue; // only root can make files of another user
+        const std::string covers = root.path() + "/shared" + std::to_string(++n) + "/";
+        const std::string theirs = root.path() + "/theirs" + std::to_string(n);
+        writeTextFile(covers + "Sales.TQC", kCoverText);
+        ASSERT_TRUE(platform::createDirectories(theirs));
+        ASSERT_EQ(::chmod(covers.c_str(), 0777), 0);
+        const std::string tmp = covers + "TMP";
+        switch (c.tmp) {
+        case Tmp::File:
+            writeTextFile(tmp, "a file where the folder would be");
+            break;
+        case Tmp::OthersLink:
+        case Tmp::OwnLink:
+            ASSERT_EQ(::symlink(theirs.c_str(), tmp.c_str()), 0);
+            if (c.tmp == Tmp::OthersLink) {
+                ASSERT_EQ(::lchown(tmp.c_str(), kOther, kOther), 0);
+            }
+            break;
+        case Tmp::OthersFolder:
+            ASSERT_TRUE(platform::createDirectories(tmp));
+            ASSERT_EQ(::chmod(tmp.c_str(), 0777), 0);
+            ASSERT_EQ(::chown(tmp.c_str(), kOther, kOther), 0);
+            break;
+        }
+        if (c.coversOthers) {
+            ASSERT_EQ(::chown(covers.c_str(), kOther, kOther), 0);
+        }
+        const std::string picture = CoverPreviewImage(covers + "Sales.TQC");
+        ASSERT_FALSE(picture.empty()) << n;
+        EXPECT_TRUE(picture.starts_with(std::string(local) + "/")) << n << " " << picture;
+        EXPECT_TRUE(picture.ends_with("/Sales.TQC.TIF")) << picture;
+        EXPECT_TRUE(std::filesystem::is_empty(theirs)) << n << ": written through the link";
+        if (c.tmp == Tmp::OthersFolder) {
+            EXPECT_TRUE(std::filesystem::is_empty(tmp)) << n << ": written into another's folder";
+        }
+        EXPECT_EQ(CoverPreviewImage(covers + "Sales.TQC"), picture) << "the same picture again";
+    }
     EXPECT_EQ(CoverPreviewImage(root.path() + "/missing.TQC"), "");
 }
 
