@@ -605,7 +605,7 @@ TEST_F(SetupTest, DriverNamesBeyondAsciiOnAPrivateCupsServer)
     const std::string latin = "Qelta Dr\xC3\xAFver", wide = "Qelta \xE4\xBC\xA0\xE7\x9C\x9F";
     for (const std::string& driver : {latin, wide}) {
         ASSERT_EQ(exports.IPD(nullptr, driver.c_str(), "Fax B", nullptr, source.c_str(), nullptr, nullptr, source.c_str()), 0);
-        EXPECT_TRUE(shown.empty());
+        EXPECT_TRUE(shown.empty()) << (shown.empty() ? "" : shown[0].text);
         EXPECT_EQ(cups->makeAndModel("Fax_B"), driver);
         ListOne("Fax B", driver);
         EXPECT_EQ(exports.DPD(), 0);
