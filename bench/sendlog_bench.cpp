@@ -168,8 +168,8 @@ void Remove(benchmark::State& state)
 }
 
 // The remove the document way: another process wrote root.xml last (here: the same bytes written
-// anew before each remove, outside the timing), so the store reads the index as a document and
-// writes it again from its list of entries. Its time per entry must stay flat from 20k to 200k
+// anew before each remove, outside the timing), so the store reads the whole index, element by
+// element as it is parsed, and writes it again from its list of entries. Its time per entry must stay flat from 20k to 200k
 // entries, and its memory a few times the index file's (see removeMemory). The index lists every
 // entry; only the entries removed have folders.
 constexpr int kThinFolders = 16;

@@ -8,6 +8,7 @@
 #include "platform/text.h"
 #include "sendlog/event_list.h"
 #include "xmldoc/dom.h"
+#include "xmldoc/list_text.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -381,9 +382,10 @@ int readLogData(const std::string& entry, uint32_t codePage, CLogData& out)
 
 // The text of an index with the given "newIndex" and every entry but the one at skip, in order,
 // written as the document way writes it. One index element, made from its template, is filled and
-// written for each entry, so the work and the memory follow the text alone.
+// written for each entry, so the work and the memory follow the text alone. sizeHint: about how
+// long the text will be (the index it is made from), so that it is not moved as it grows.
 std::string indexTextOf(const std::string& newIndex, const std::vector<CLogID>& entries, uint32_t codePage,
-                        size_t skip = std::string::npos)
+                        size_t skip = std::string::npos, size_t sizeHint = 0)
 {
     const size_t count = entries.size() - (skip < entries.size() ? 1 : 0);
     IDocumentPtr index = parse(kIndexTemplate);
@@ -395,6 +397,7 @@ std::string indexTextOf(const std::string& newIndex, const std::vector<CLogID>& 
     check(end != std::string::npos);
     std::string tail = out.substr(end);
     out.resize(end);
+    out.reserve(sizeHint);
     IDocumentPtr entryDoc = parse(kIndexEntryTemplate);
     const INodePtr element = entryDoc->getDocumentElement();
     const INodePtr cookie = node(element, "cookie/data/value"), idString = node(element, "idString/data/value");
@@ -773,10 +776,13 @@ struct ParsedIndex {
     platform::FileDescriptor file;
     platform::FileStamp stamp;
     std::vector<CLogID> entries;
-    /// Each cookie in UTF-8 with ASCII letters folded, to the newest entry that has it.
+    /// Each cookie in UTF-8 with ASCII letters folded, to the newest entry that has it; made when
+    /// first asked for, as only a search needs it.
     std::unordered_map<std::string, int32_t> newestByCookie;
+    bool cookiesKnown = false;
     /// The text of "newIndex" (empty when the index has none; only a change needs it).
     std::string newIndex;
+    size_t fileBytes = 0; ///< the size of the file read
 };
 
 ParsedIndex& parsedIndex()
@@ -789,6 +795,73 @@ ParsedIndex& parsedIndex()
 
 namespace {
 
+bool named(const INodePtr& n, const char* name)
+{
+    if (!n || n->getNodeType() != ELEMENT_NODE)
+        return false;
+    const DOMString own = n->getNodeName();
+    return std::string_view(own.data(), own.size()) == name;
+}
+
+// Reads the index elements of root.xml ("/system/logIndex/indexs/index") as the parse hands them
+// over, one at a time, so that the index never stands as a tree: what is kept of an entry is its
+// cookie and identifier alone.
+class IndexReader final : public CXMLDOCLIB_Ostrel::IListTextSink {
+public:
+    explicit IndexReader(uint32_t codePage) : codePage_(codePage) {}
+
+    bool isList(const INodePtr& element, int32_t&) override
+    {
+        if (!named(element, "indexs"))
+            return false;
+        const INodePtr logIndex = element->getParentNode();
+        const INodePtr system = logIndex ? logIndex->getParentNode() : nullptr;
+        const INodePtr top = system ? system->getParentNode() : nullptr;
+        return named(logIndex, "logIndex") && named(system, "system") && top && top->getNodeType() == DOCUMENT_NODE;
+    }
+
+    void child(const INodePtr&, std::string_view, size_t, const INodePtr& element) override
+    {
+        if (!ok || !named(element, "index"))
+            return; // other elements of the list are no entries
+        const INodePtr cookie = firstAlong(element, kCookiePath);
+        const INodePtr idString = firstAlong(element, kIdPath);
+        CLogID id;
+        if (!cookie || !idString
+            || !parseNumber(DecodeXmlValue(text(idString), 1, codePage_), 16, id.m_nID) || id.m_nID <= 0) {
+            ok = false; // not an index: the operation that reads it fails
+            return;
+        }
+        id.m_strCookie = DecodeXmlValue(text(cookie), 1, codePage_);
+        id.m_nCodePage = codePage_;
+        entries.push_back(std::move(id));
+    }
+
+    void tail(const INodePtr&, std::string_view) override {}
+
+    bool ok = true;
+    std::vector<CLogID> entries;
+
+private:
+    static constexpr const char* kCookiePath[] = {"cookie", "data", "value"};
+    static constexpr const char* kIdPath[] = {"idString", "data", "value"};
+
+    // The first element in document order at the end of the path of child names below from, as
+    // the path read as a location path finds it; null when there is none.
+    static INodePtr firstAlong(const INodePtr& from, std::span<const char* const> path)
+    {
+        if (path.empty())
+            return from;
+        for (INodePtr c = from->getFirstChild(); c; c = c->getNextSibling())
+            if (named(c, path.front()))
+                if (INodePtr found = firstAlong(c, path.subspan(1)))
+                    return found;
+        return nullptr;
+    }
+
+    uint32_t codePage_;
+};
+
 // Brings the cache up to date with root.xml; call with its mutex held. False when root.xml cannot
 // be read as an index.
 bool refreshIndex(ParsedIndex& cache, const std::string& path, uint32_t codePage)
@@ -800,6 +873,7 @@ bool refreshIndex(ParsedIndex& cache, const std::string& path, uint32_t codePage
     cache.file.reset();
     cache.entries = {};
     cache.newestByCookie = {};
+    cache.cookiesKnown = false;
     platform::FileDescriptor file(platform::openRegularFile(path, O_RDONLY));
     if (!file.valid())
         return false;
@@ -807,30 +881,23 @@ bool refreshIndex(ParsedIndex& cache, const std::string& path, uint32_t codePage
         std::string textOfFile;
         platform::FileStamp stamp;
         check(platform::readOpenFile(file.get(), textOfFile, kMaxLogFile, nullptr, &stamp) == platform::ReadStatus::Ok);
-        IDocumentPtr index = parse(textOfFile);
-        std::string().swap(textOfFile); // the document holds what it needs
+        IndexReader reader(codePage);
+        const INodePtr root = CXMLDOCLIB_Ostrel::loadWithListText(textOfFile, reader);
+        const size_t fileBytes = textOfFile.size();
+        std::string().swap(textOfFile); // what is needed of it has been taken
+        check(reader.ok && static_cast<bool>(root));
+        IDocumentPtr index(createDocument());
+        check(static_cast<bool>(index));
+        index->appendChild(root);
         decimal(text(node(index, "/system/logIndex/logCount/data/value"))); // counted from the elements
         const INodePtr newIndex = index->selectSingleNode("/system/logIndex/newIndex/data/value");
-        INodeListPtr list = index->selectNodes("/system/logIndex/indexs/index");
-        std::vector<CLogID> entries;
-        std::unordered_map<std::string, int32_t> newestByCookie;
-        entries.reserve(static_cast<size_t>(list->getLength()));
-        for (int32_t i = 0; i < list->getLength(); ++i) {
-            INodePtr entry = list->item(i);
-            CLogID id;
-            id.m_strCookie = DecodeXmlValue(text(node(entry, "cookie/data/value")), 1, codePage);
-            const std::string hex = DecodeXmlValue(text(node(entry, "idString/data/value")), 1, codePage);
-            check(parseNumber(hex, 16, id.m_nID) && id.m_nID > 0);
-            id.m_nCodePage = codePage;
-            newestByCookie[platform::asciiLower(EncodeXmlValue(id.m_strCookie, 0, codePage))] = id.m_nID;
-            entries.push_back(std::move(id));
-        }
+        reader.entries.shrink_to_fit();
         cache.file = std::move(file);
         cache.path = path;
         cache.codePage = codePage;
         cache.stamp = stamp;
-        cache.entries = std::move(entries);
-        cache.newestByCookie = std::move(newestByCookie);
+        cache.fileBytes = fileBytes;
+        cache.entries = std::move(reader.entries);
         cache.newIndex = newIndex ? text(newIndex) : std::string();
         return true;
     } catch (...) {
@@ -869,6 +936,11 @@ int CQeltaLog::FindLogId2(const std::string& cookie, int32_t& id)
         return 0;
     // The newest entry wins: a job sent again is logged again under the same cookie. Case is folded
     // on the UTF-8 form, where no byte of a double-byte character can pass for an ASCII letter.
+    if (!cache.cookiesKnown) {
+        for (const CLogID& e : cache.entries)
+            cache.newestByCookie[platform::asciiLower(EncodeXmlValue(e.m_strCookie, 0, m_nCodePage))] = e.m_nID;
+        cache.cookiesKnown = true;
+    }
     const auto found = cache.newestByCookie.find(platform::asciiLower(EncodeXmlValue(cookie, 0, m_nCodePage)));
     if (found == cache.newestByCookie.end())
         return 0;
@@ -942,7 +1014,7 @@ bool CQeltaLog::RemoveFromIndexDocument(const std::string& dir, int32_t id)
     try {
         decimal(cache.newIndex);
         const size_t at = static_cast<size_t>(found - cache.entries.begin());
-        std::string written = indexTextOf(cache.newIndex, cache.entries, m_nCodePage, at);
+        std::string written = indexTextOf(cache.newIndex, cache.entries, m_nCodePage, at, cache.fileBytes);
         saveIndexText(rootPath, std::move(written), cache.entries.size() - 1);
     } catch (...) {
         return false;

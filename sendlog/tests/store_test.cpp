@@ -716,6 +716,91 @@ TEST_F(Store, IndexEditedAsTextMatchesTheIndexWrittenAsADocument)
     EXPECT_EQ(other.GetLogCount2(), 4);
 }
 
+// An index another program wrote is read element by element as it is parsed; it must list what
+// the location path /system/logIndex/indexs/index finds in it as a whole document, in that order,
+// and an element there that names no entry makes it unreadable, left as it is.
+TEST_F(Store, AnIndexFromElsewhereListsWhatItsLocationPathFinds)
+{
+    for (const char* d : {"one", "two", "three"})
+        create(d);
+    const std::string c1 = CQeltaLog::MakeCookie("one", thursdayFifth());
+    const std::string c3 = CQeltaLog::MakeCookie("three", thursdayFifth());
+    auto entry = [](const std::string& cookie, const std::string& id) {
+        return "<index><cookie><data><value>" + cookie + "</value></data></cookie><idString><data><value>" + id
+            + "</value></data></idString></index>";
+    };
+    auto index = [](const std::string& inside) {
+        return "<system><logIndex><newIndex><data><value>3</value></data></newIndex>"
+               "<logCount><data><value>3</value></data></logCount>"
+            + inside + "</system>";
+    };
+    struct Case {
+        const char* what;
+        std::string text;
+        bool reads;
+    };
+    const Case cases[] = {
+        {"two lists", index("<indexs>" + entry(c1, "00000001") + "</indexs><indexs>" + entry("x", "00000002")
+                            + entry(c3, "00000003") + "</indexs></logIndex>"),
+         true},
+        {"other elements and text in and beside the list",
+         index("\r\n<indexs>\r\n\t<note>" + entry("n", "00000002") + "</note>\r\n\t" + entry(c1, "00000001") + "text"
+               + entry(c3, "00000003") + "</indexs>\r\n</logIndex><other><indexs>" + entry("o", "00000002")
+               + "</indexs></other>\r\n"),
+         true},
+        {"the cookie in a second element, references in the values",
+         index("<indexs><index><cookie/><cookie><data><value>&#x6f;" + c1.substr(1)
+               + "</value></data></cookie><idString><data><value>0000000&#x31;</value></data></idString></index>"
+               + entry(c3, " 00000003\t") + "</indexs></logIndex>"),
+         true},
+        {"a list outside the log's index", index("</logIndex><indexs>" + entry(c1, "00000001") + "</indexs>"), true},
+        {"an entry without its cookie",
+         index("<indexs>" + entry(c1, "00000001") + "<index><idString><data><value>00000003</value></data></idString>"
+               + "</index></indexs></logIndex>"),
+         false},
+        {"an empty entry", index("<indexs>" + entry(c1, "00000001") + "<index/></indexs></logIndex>"), false},
+        {"an identifier that is no number",
+         index("<indexs>" + entry(c1, "00000001") + entry(c3, "0000000z") + "</indexs></logIndex>"), false},
+        {"an identifier of zero", index("<indexs>" + entry(c1, "00000000") + "</indexs></logIndex>"), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeTextFile(rootXml(), c.text);
+        CQeltaLog other;
+        if (!c.reads) {
+            EXPECT_EQ(other.GetLogCount2(), -1);
+            EXPECT_EQ(other.RemoveLogData2(1), 0);
+            EXPECT_EQ(readTextFile(rootXml()), c.text) << "left byte for byte";
+            continue;
+        }
+        IDocumentPtr doc(createDocument());
+        doc->appendChild(doc->loadXML(DOMString(c.text.data(), c.text.size()), true));
+        INodeListPtr list = doc->selectNodes("/system/logIndex/indexs/index");
+        std::vector<int32_t> expected, seen;
+        for (int32_t i = 0; i < list->getLength(); ++i)
+            expected.push_back(static_cast<int32_t>(
+                std::strtol(list->item(i)->selectSingleNode("idString/data/value")->getText().c_str(), nullptr, 16)));
+        for (int32_t i = 0; i < other.GetLogCount2(); ++i)
+            seen.push_back(other.GetLogIdAt(i));
+        EXPECT_EQ(seen, expected);
+    }
+    // The finds and a remove the document way follow what was read.
+    writeTextFile(rootXml(), cases[2].text);
+    CQeltaLog other;
+    int32_t found = 0;
+    ASSERT_EQ(other.FindLogId2(c1, found), 1);
+    EXPECT_EQ(found, 1);
+    ASSERT_EQ(other.RemoveLogData2(1), 1);
+    EXPECT_EQ(indexedFolders(rootXml()), std::set<std::string>{"00000003"});
+    EXPECT_EQ(other.FindLogId2(c1, found), 0);
+    ASSERT_EQ(other.FindLogId2(c3, found), 1);
+    EXPECT_EQ(found, 3);
+    writeTextFile(rootXml(), cases[0].text);
+    ASSERT_EQ(other.RemoveLogData2(2), 1);
+    EXPECT_EQ(indexedFolders(rootXml()), (std::set<std::string>{"00000001", "00000003"})) << "the lists written as one";
+    EXPECT_EQ(xmlAt(rootXml(), "/system/logIndex/logCount/data/value"), "2");
+}
+
 TEST_F(Store, FilesThatAreNoRegularFilesAreRefusedWithoutWaiting)
 {
     // FIFOs nobody writes to at root.xml and at the registration file: every call answers a failure
