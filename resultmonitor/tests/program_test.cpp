@@ -270,9 +270,12 @@ TEST(MonitorProgram, AFloodLeavesMemoryFlatAndTheNextRealNoticeIsHandledSoonAfte
     qelta::test::ScopedStateRoot root;
     SampleLog log(1);
     // Under AddressSanitizer freed memory waits in a quarantine, which would count as growth here.
+    // This child only measures; its leak check at exit is left out, as the checker's tracer crashes
+    // now and then on the threads that the flood's pop-ups leave ending (the other program tests
+    // check the monitor for leaks).
     const char* sanitizer = std::getenv("ASAN_OPTIONS");
     const std::string previous = sanitizer ? sanitizer : "";
-    ::setenv("ASAN_OPTIONS", (previous + ":quarantine_size_mb=0:thread_local_quarantine_size_kb=0").c_str(), 1);
+    ::setenv("ASAN_OPTIONS", (previous + ":quarantine_size_mb=0:thread_local_quarantine_size_kb=0:detect_leaks=0").c_str(), 1);
     MonitorProcess monitor;
     if (sanitizer)
         ::setenv("ASAN_OPTIONS", previous.c_str(), 1);
