@@ -319,10 +319,11 @@ int main(int argc, char** argv)
     benchmark::Shutdown();
 
     const char* sizes[] = {"1000", "10000", "50000"};
-    auto at = [&](const char* op, const char* size) {
-        const auto& t = reporter.times[op];
+    auto medianIn = [](auto& times, const char* op, const char* size) {
+        const auto& t = times[op];
         return t.count(size) ? median(t.at(size)) : 0.0;
     };
+    auto at = [&](const char* op, const char* size) { return medianIn(reporter.times, op, size); };
     std::printf("\n%-26s %12s %12s %12s %10s   (median of the repetitions)\n", "operation", "1k (us)", "10k (us)",
                 "50k (us)", "50k/1k");
     for (const char* op : {"IndexWrite", "FolderAndIndexWrite", "IndexWriteAndFolderRemove", "Create", "Remove", "Find",
@@ -355,11 +356,8 @@ int main(int argc, char** argv)
     std::printf("%-32s %12.0f %12.0f   (200k/20k %.2f, goal: flat)\n", "time per entry (ns)", at20k * 1e3 / 20000,
                 at200k * 1e3 / 200000, at20k > 0 ? (at200k / 200000) / (at20k / 20000) : 0.0);
     // The flush of the new index waits for the disk, whose speed changes while the benchmark runs.
-    auto cpuAt = [&](const char* size) {
-        const auto& t = reporter.cpuTimes["RemoveReadingTheIndex"];
-        return t.count(size) ? median(t.at(size)) : 0.0;
-    };
-    const double cpu20k = cpuAt("20000"), cpu200k = cpuAt("200000");
+    const double cpu20k = medianIn(reporter.cpuTimes, "RemoveReadingTheIndex", "20000"),
+                 cpu200k = medianIn(reporter.cpuTimes, "RemoveReadingTheIndex", "200000");
     std::printf("%-32s %12.0f %12.0f   (200k/20k %.2f)\n", "  of it in the processor (ns)", cpu20k * 1e3 / 20000,
                 cpu200k * 1e3 / 200000, cpu20k > 0 ? (cpu200k / 200000) / (cpu20k / 20000) : 0.0);
     if (at20k > 0 && at200k > 0)

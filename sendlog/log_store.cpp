@@ -777,9 +777,8 @@ struct ParsedIndex {
     platform::FileStamp stamp;
     std::vector<CLogID> entries;
     /// Each cookie in UTF-8 with ASCII letters folded, to the newest entry that has it; made when
-    /// first asked for, as only a search needs it.
+    /// first asked for, as only a search needs it (empty while the entries are not).
     std::unordered_map<std::string, int32_t> newestByCookie;
-    bool cookiesKnown = false;
     /// The text of "newIndex" (empty when the index has none; only a change needs it).
     std::string newIndex;
     size_t fileBytes = 0; ///< the size of the file read
@@ -795,13 +794,7 @@ ParsedIndex& parsedIndex()
 
 namespace {
 
-bool named(const INodePtr& n, const char* name)
-{
-    if (!n || n->getNodeType() != ELEMENT_NODE)
-        return false;
-    const DOMString own = n->getNodeName();
-    return std::string_view(own.data(), own.size()) == name;
-}
+using CXMLDOCLIB_Ostrel::isElementNamed;
 
 // Reads the index elements of root.xml ("/system/logIndex/indexs/index") as the parse hands them
 // over, one at a time, so that the index never stands as a tree: what is kept of an entry is its
@@ -812,17 +805,18 @@ public:
 
     bool isList(const INodePtr& element, int32_t&) override
     {
-        if (!named(element, "indexs"))
+        if (!isElementNamed(element, "indexs"))
             return false;
         const INodePtr logIndex = element->getParentNode();
         const INodePtr system = logIndex ? logIndex->getParentNode() : nullptr;
         const INodePtr top = system ? system->getParentNode() : nullptr;
-        return named(logIndex, "logIndex") && named(system, "system") && top && top->getNodeType() == DOCUMENT_NODE;
+        return isElementNamed(logIndex, "logIndex") && isElementNamed(system, "system") && top
+            && top->getNodeType() == DOCUMENT_NODE;
     }
 
     void child(const INodePtr&, std::string_view, size_t, const INodePtr& element) override
     {
-        if (!ok || !named(element, "index"))
+        if (!ok || !isElementNamed(element, "index"))
             return; // other elements of the list are no entries
         const INodePtr cookie = firstAlong(element, kCookiePath);
         const INodePtr idString = firstAlong(element, kIdPath);
@@ -853,7 +847,7 @@ private:
         if (path.empty())
             return from;
         for (INodePtr c = from->getFirstChild(); c; c = c->getNextSibling())
-            if (named(c, path.front()))
+            if (isElementNamed(c, path.front()))
                 if (INodePtr found = firstAlong(c, path.subspan(1)))
                     return found;
         return nullptr;
@@ -873,7 +867,6 @@ bool refreshIndex(ParsedIndex& cache, const std::string& path, uint32_t codePage
     cache.file.reset();
     cache.entries = {};
     cache.newestByCookie = {};
-    cache.cookiesKnown = false;
     platform::FileDescriptor file(platform::openRegularFile(path, O_RDONLY));
     if (!file.valid())
         return false;
@@ -936,11 +929,9 @@ int CQeltaLog::FindLogId2(const std::string& cookie, int32_t& id)
         return 0;
     // The newest entry wins: a job sent again is logged again under the same cookie. Case is folded
     // on the UTF-8 form, where no byte of a double-byte character can pass for an ASCII letter.
-    if (!cache.cookiesKnown) {
+    if (cache.newestByCookie.empty())
         for (const CLogID& e : cache.entries)
             cache.newestByCookie[platform::asciiLower(EncodeXmlValue(e.m_strCookie, 0, m_nCodePage))] = e.m_nID;
-        cache.cookiesKnown = true;
-    }
     const auto found = cache.newestByCookie.find(platform::asciiLower(EncodeXmlValue(cookie, 0, m_nCodePage)));
     if (found == cache.newestByCookie.end())
         return 0;

@@ -34,6 +34,12 @@ protected:
     ~IListTextSink() = default;
 };
 
+/// Whether n is an element of that name, as a sink asks of what it is handed (null is none).
+inline bool isElementNamed(const mfpif_Halvet_R1::INodePtr& n, const char* name)
+{
+    return n && n->getNodeType() == mfpif_Halvet_R1::ELEMENT_NODE && n->getNodeName() == name;
+}
+
 /// Parses text as IDocument::loadXML does with whitespace kept (same bounds, same failures), but
 /// leaves the lists sink picks childless, their children handed to sink in document order. A
 /// failure can come after some children were handed over. Returns the root element, detached

@@ -12,10 +12,7 @@ namespace phonebook {
 
 namespace {
 
-bool named(const INodePtr& n, const char* name)
-{
-    return n->getNodeType() == ELEMENT_NODE && n->getNodeName() == name;
-}
+using CXMLDOCLIB_Ostrel::isElementNamed;
 
 // Start and end tag of an element as the writer makes them.
 void tagsOf(const INodePtr& element, std::string& start, std::string& end)
@@ -113,7 +110,7 @@ void BookText::describeEntry(Chunk& chunk, const INodePtr& entry, const Decoder&
 {
     bool first = true;
     for (INodePtr n = entry->getFirstChild(); n; n = n->getNextSibling()) {
-        if (!named(n, "id"))
+        if (!isElementNamed(n, "id"))
             continue;
         if (first)
             chunk.id = ToNumber(decode(TextOf(n->getText())));
@@ -140,7 +137,7 @@ void BookText::describeProfile(Chunk& chunk, const INodePtr& profile)
 {
     chunk.id = chunk.exactId = 0;
     chunk.kind = 0;
-    if (!named(profile, "profile"))
+    if (!isElementNamed(profile, "profile"))
         return;
     const IElementPtr element(dynamic_cast<IElement*>(profile.get()));
     int32_t id = 0;
@@ -159,8 +156,8 @@ public:
 
     bool isList(const INodePtr& element, int32_t& levels) override
     {
-        const bool profiles = named(element, "profiles");
-        if (!profiles && !named(element, "records"))
+        const bool profiles = isElementNamed(element, "profiles");
+        if (!profiles && !isElementNamed(element, "records"))
             return false;
         // The profiles themselves, or the "folders" element above a folder's records, must be a
         // child of the document element.
@@ -168,7 +165,7 @@ public:
         if (!profiles) {
             const INodePtr folder = element->getParentNode();
             top = folder ? folder->getParentNode() : nullptr;
-            if (!top || !named(top, "folders"))
+            if (!top || !isElementNamed(top, "folders"))
                 return false;
         }
         for (int up = 0; up < 2 && top; ++up)
@@ -260,7 +257,7 @@ bool BookText::inSource(std::string_view xml, bool listStart, std::string_view& 
 void BookText::addFolder(const INodePtr& folder, const Decoder& decode)
 {
     for (INodePtr r = folder->getFirstChild(); r; r = r->getNextSibling())
-        if (named(r, "records"))
+        if (isElementNamed(r, "records"))
             lists_[r.get()] = makeList(r, false, decode);
 }
 
